@@ -1,0 +1,11 @@
+# RACKMIND_SANITIZE=address (ASan + UBSan) or thread (TSan) instruments every target.
+set(RACKMIND_SANITIZE "" CACHE STRING "Sanitizer build: empty, address or thread")
+if(RACKMIND_SANITIZE STREQUAL "address")
+    target_compile_options(rackmind_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(rackmind_options INTERFACE -fsanitize=address,undefined)
+elseif(RACKMIND_SANITIZE STREQUAL "thread")
+    target_compile_options(rackmind_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(rackmind_options INTERFACE -fsanitize=thread)
+elseif(NOT RACKMIND_SANITIZE STREQUAL "")
+    message(FATAL_ERROR "RACKMIND_SANITIZE must be empty, address or thread")
+endif()
