@@ -1,5 +1,7 @@
 #include "device/UdpDriver.h"
 
+#include "device/Protocol.h"
+
 #include <QSettings>
 #include <QTimer>
 #include <QUdpSocket>
@@ -9,17 +11,6 @@
 #endif
 
 namespace {
-
-// The poll's query frames, sent as they stand (two of them carry the check bytes devices expect).
-const QList<QByteArray>& pollFrames()
-{
-    static const QList<QByteArray> frames = {
-        QByteArray("\xA7\x40\x01\x00\xE8", 5), QByteArray("\xA7\x40\x02\x00\xE9", 5),
-        QByteArray("\xA7\x40\x06\x00\xEC", 5), QByteArray("\xA7\x40\x08\x00\xEE", 5),
-        QByteArray("\xA7\x40\x0E\x00\xF5", 5), QByteArray("\xA7\x40\x10\x00\xF7", 5),
-    };
-    return frames;
-}
 
 // A large room answers six queries per device within a few milliseconds; the default receive buffer
 // holds only a few hundred small datagrams.
@@ -153,7 +144,7 @@ void CUdpDriver::slotUdpRead()
 
 void CUdpDriver::slotBroadcastTimeout()
 {
-    const QList<QByteArray>& frames = pollFrames();
+    const QList<QByteArray>& frames = queryFrames();
     for (QUdpSocket* pSocket : qAsConst(listUdpSocket))
         for (uint uiPort : qAsConst(listDevicePort))
             for (const QByteArray& baFrame : frames)
