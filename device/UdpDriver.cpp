@@ -2,7 +2,9 @@
 
 #include "device/Protocol.h"
 
+#include <QEvent>
 #include <QSettings>
+#include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -63,6 +65,28 @@ QList<NetInterfaceInfo> CUdpDriver::systemInterfaces()
         listInterface.append(info);
     }
     return listInterface;
+}
+
+bool CUdpDriver::event(QEvent* pEvent)
+{
+    // The posted call follows the driver into its new thread and runs there once that thread runs.
+    if (pEvent->type() == QEvent::ThreadChange)
+        QMetaObject::invokeMethod(
+            this, [this] { returnHomeWhenThreadEnds(); }, Qt::QueuedConnection);
+    return QObject::event(pEvent);
+}
+
+// Once its worker thread has finished, nothing may touch the driver from that thread again, yet only
+// that thread may move it. Going back to the thread that owns the worker while the worker is finishing
+// lets the program's tear-down stop and delete the driver directly after waiting for the thread.
+void CUdpDriver::returnHomeWhenThreadEnds()
+{
+    QThread* pWorker = thread();
+    if (!pWorker || pWorker->thread() == pWorker)
+        return;
+    connect(
+        pWorker, &QThread::finished, this, [this, pWorker] { moveToThread(pWorker->thread()); },
+        Qt::DirectConnection);
 }
 
 void CUdpDriver::slotStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiUpdateRate)
