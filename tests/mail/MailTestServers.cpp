@@ -197,6 +197,24 @@ bool ScriptedServer::readUntil(int iFd, const QByteArray& baEnd)
     return false;
 }
 
+bool ScriptedServer::listen(int iFd, int iMsec)
+{
+    // Say nothing, but keep what the client sends and notice when it leaves.
+    const QDeadlineTimer deadline(iMsec);
+    while (!m_bStop && !deadline.hasExpired()) {
+        pollfd pfd{iFd, POLLIN, 0};
+        if (::poll(&pfd, 1, 20) <= 0)
+            continue;
+        char buf[512];
+        const ssize_t n = ::recv(iFd, buf, sizeof(buf), 0);
+        if (n <= 0)
+            return false;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_baReceived.append(buf, static_cast<int>(n));
+    }
+    return true;
+}
+
 void ScriptedServer::run()
 {
     int iFd = -1;
@@ -227,24 +245,9 @@ void ScriptedServer::run()
         case Step::Data:
             bOpen = readUntil(iFd, "\r\n.\r\n");
             break;
-        case Step::Silence: {
-            // Say nothing, but keep what the client sends and notice when it leaves.
-            const QDeadlineTimer deadline(step.iMsec);
-            while (bOpen && !m_bStop && !deadline.hasExpired()) {
-                pollfd pfd{iFd, POLLIN, 0};
-                if (::poll(&pfd, 1, 20) > 0) {
-                    char buf[512];
-                    const ssize_t n = ::recv(iFd, buf, sizeof(buf), 0);
-                    if (n <= 0)
-                        bOpen = false;
-                    else {
-                        std::lock_guard<std::mutex> lock(m_mutex);
-                        m_baReceived.append(buf, static_cast<int>(n));
-                    }
-                }
-            }
+        case Step::Silence:
+            bOpen = listen(iFd, step.iMsec);
             break;
-        }
         case Step::Close:
             bOpen = false;
             break;
@@ -269,18 +272,8 @@ void ScriptedServer::run()
         }
     }
     // After the script, take what is left (QUIT, say) until the client closes or a short while passes.
-    const QDeadlineTimer deadline(bOpen ? 1000 : 0);
-    while (bOpen && !m_bStop && !deadline.hasExpired()) {
-        pollfd pfd{iFd, POLLIN, 0};
-        if (::poll(&pfd, 1, 20) > 0) {
-            char buf[512];
-            const ssize_t n = ::recv(iFd, buf, sizeof(buf), 0);
-            if (n <= 0)
-                break;
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_baReceived.append(buf, static_cast<int>(n));
-        }
-    }
+    if (bOpen)
+        listen(iFd, 1000);
     ::close(iFd);
     m_bDone = true;
 }

@@ -90,6 +90,8 @@ public:
 private:
     void run();
     bool readUntil(int iFd, const QByteArray& baEnd);
+    // Keeps reading for iMsec; false once the client has closed.
+    bool listen(int iFd, int iMsec);
 
     QList<Step> m_listSteps;
     int m_iListenFd = -1;
