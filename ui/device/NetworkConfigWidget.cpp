@@ -3,7 +3,6 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "ui/device/ConfigFields.h"
-#include "ui/device/PduLookup.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -107,8 +106,8 @@ void CNetworkConfigWidget::loadFromPdu()
         m_pLineEditGateway->setText(ipv4ToString(info.gateway));
         m_pLineEditMac->setText(macText(info.mac));
         m_pSpinUdpPort->setValue(int(info.udpPort));
-        m_pLineEditName->setText(fieldText(info.name));
-        m_pLineEditPosition->setText(fieldText(info.position));
+        m_pLineEditName->setText(fieldString(info.name, int(sizeof info.name)));
+        m_pLineEditPosition->setText(fieldString(info.position, int(sizeof info.position)));
     }
     // Every field, changed on screen or not, must hold what is shown: a value left over from an
     // earlier edit or from the record's defaults would otherwise be sent unseen.

@@ -1,9 +1,7 @@
 #include "ui/device/OutletNameConfigWidget.h"
 
 #include "device/Pdu.h"
-#include "device/Protocol.h"
 #include "ui/device/ConfigFields.h"
-#include "ui/device/PduLookup.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -75,7 +73,7 @@ void COutletNameConfigWidget::loadFromPdu()
     const PduInfo& info = m_pPdu->stInfo;
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker block(m_pEdits[i]);
-        m_pEdits[i]->setText(fieldText(outletNameField(info, i), kNameWidth));
+        m_pEdits[i]->setText(fieldString(outletNameField(info, i), kNameWidth));
     }
     // Each name must hold what is shown; a 10-character name shows 9 and so stays a visible change.
     for (int i = 0; i < kOutletCount; ++i)
