@@ -9,25 +9,22 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <iterator>
-
 CDelayConfigWidget::CDelayConfigWidget(QWidget* parent)
-    : QWidget(parent)
+    : CConfigSubPage(parent)
 {
     m_pGroupOpenDelay = makeGroup("GroupOpenDelay", "LayoutOpenDelay", "LabelOutletOpenDelay",
                                   "SpinOutletOpenDelay", m_pLabelOpen, m_pSpinOpen);
     m_pGroupCloseDelay = makeGroup("GroupCloseDelay", "LayoutCloseDelay", "LabelOutletCloseDelay",
                                    "SpinOutletCloseDelay", m_pLabelClose, m_pSpinClose);
 
-    m_pLayoutBase = new QVBoxLayout(this);
-    m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
-    m_pLayoutBase->setContentsMargins(2, 2, 2, 2);
-    m_pLayoutBase->setSpacing(4);
-    m_pLayoutBase->addStretch();
-    m_pLayoutBase->addWidget(m_pGroupOpenDelay, 0, Qt::AlignHCenter);
-    m_pLayoutBase->addWidget(m_pGroupCloseDelay, 0, Qt::AlignHCenter);
-    m_pLayoutBase->addStretch();
+    auto* pLayoutBase = new QVBoxLayout(this);
+    pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
+    pLayoutBase->setContentsMargins(2, 2, 2, 2);
+    pLayoutBase->setSpacing(4);
+    pLayoutBase->addStretch();
+    pLayoutBase->addWidget(m_pGroupOpenDelay, 0, Qt::AlignHCenter);
+    pLayoutBase->addWidget(m_pGroupCloseDelay, 0, Qt::AlignHCenter);
+    pLayoutBase->addStretch();
 
     // The eight boxes of a group share one object name, so each is wired to its slot by hand.
     for (int i = 0; i < kOutletCount; ++i) {
@@ -63,31 +60,18 @@ QGroupBox* CDelayConfigWidget::makeGroup(const char* pszGroupName, const char* p
     return pGroup;
 }
 
-void CDelayConfigWidget::setPdu(CPdu* pdu)
+void CDelayConfigWidget::showValues(const PduInfo& info)
 {
-    m_pPdu = pdu;
-    loadFromPdu();
-}
-
-void CDelayConfigWidget::loadFromPdu()
-{
-    if (!m_pPdu)
-        return;
-    const PduInfo& info = m_pPdu->stInfo;
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker blockOpen(m_pSpinOpen[i]);
         const QSignalBlocker blockClose(m_pSpinClose[i]);
         m_pSpinOpen[i]->setValue(info.outletOpenDelay[i]);
         m_pSpinClose[i]->setValue(info.outletCloseDelay[i]);
     }
-    // Every delay must hold what is shown, not a value left from an earlier edit or the defaults.
-    storeShownValues();
-    emit signalCheckNeedDownload();
 }
 
-void CDelayConfigWidget::storeShownValues()
+void CDelayConfigWidget::storeShownValues(PduInfo& set)
 {
-    PduInfo& set = m_pPdu->stSetInfo;
     for (int i = 0; i < kOutletCount; ++i) {
         set.outletOpenDelay[i] = quint8(m_pSpinOpen[i]->value());
         set.outletCloseDelay[i] = quint8(m_pSpinClose[i]->value());
@@ -104,24 +88,27 @@ void CDelayConfigWidget::retranslate()
     }
 }
 
-void CDelayConfigWidget::on_SpinOutletOpenDelay_valueChanged(int iValue)
+void CDelayConfigWidget::storeFromSender(QSpinBox* const* ppSpins, quint8* pDelays, int iValue)
 {
     if (!m_pPdu)
         return;
-    const auto pFound = std::find(std::cbegin(m_pSpinOpen), std::cend(m_pSpinOpen), sender());
-    if (pFound == std::cend(m_pSpinOpen))
-        return;
-    m_pPdu->stSetInfo.outletOpenDelay[pFound - std::cbegin(m_pSpinOpen)] = quint8(iValue);
-    emit signalCheckNeedDownload();
+    for (int i = 0; i < kOutletCount; ++i) {
+        if (ppSpins[i] == sender()) {
+            pDelays[i] = quint8(iValue);
+            emit signalCheckNeedDownload();
+            return;
+        }
+    }
+}
+
+void CDelayConfigWidget::on_SpinOutletOpenDelay_valueChanged(int iValue)
+{
+    if (m_pPdu)
+        storeFromSender(m_pSpinOpen, m_pPdu->stSetInfo.outletOpenDelay, iValue);
 }
 
 void CDelayConfigWidget::on_SpinOutletCloseDelay_valueChanged(int iValue)
 {
-    if (!m_pPdu)
-        return;
-    const auto pFound = std::find(std::cbegin(m_pSpinClose), std::cend(m_pSpinClose), sender());
-    if (pFound == std::cend(m_pSpinClose))
-        return;
-    m_pPdu->stSetInfo.outletCloseDelay[pFound - std::cbegin(m_pSpinClose)] = quint8(iValue);
-    emit signalCheckNeedDownload();
+    if (m_pPdu)
+        storeFromSender(m_pSpinClose, m_pPdu->stSetInfo.outletCloseDelay, iValue);
 }

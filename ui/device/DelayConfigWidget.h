@@ -1,17 +1,13 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include "ui/device/ConfigSubPage.h"
 
-class CPdu;
-class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QSpinBox;
-class QVBoxLayout;
 
 // The "Delay" sub page: per-outlet switch-on and switch-off delays, one byte each.
-class CDelayConfigWidget : public QWidget
+class CDelayConfigWidget : public CConfigSubPage
 {
     Q_OBJECT
 
@@ -20,24 +16,20 @@ public:
 
     explicit CDelayConfigWidget(QWidget* parent);
 
-    void setPdu(CPdu* pdu);
-    void loadFromPdu();
-    void retranslate();
-
-signals:
-    void signalCheckNeedDownload();
+    void retranslate() override;
 
 private slots:
     void on_SpinOutletOpenDelay_valueChanged(int iValue);
     void on_SpinOutletCloseDelay_valueChanged(int iValue);
 
 private:
+    void showValues(const PduInfo& info) override;
+    void storeShownValues(PduInfo& set) override;
     QGroupBox* makeGroup(const char* pszGroupName, const char* pszLayoutName, const char* pszLabelName,
                          const char* pszSpinName, QLabel** ppLabels, QSpinBox** ppSpins);
-    void storeShownValues();
+    // Stores the value of whichever of the eight boxes sent it; nothing for any other sender.
+    void storeFromSender(QSpinBox* const* ppSpins, quint8* pDelays, int iValue);
 
-    QPointer<CPdu> m_pPdu;
-    QVBoxLayout* m_pLayoutBase = nullptr;
     QGroupBox* m_pGroupOpenDelay = nullptr;
     QGroupBox* m_pGroupCloseDelay = nullptr;
     QLabel* m_pLabelOpen[kOutletCount] = {};

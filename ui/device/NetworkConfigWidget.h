@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include "ui/device/ConfigSubPage.h"
 
-class CPdu;
-class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QRegExpValidator;
@@ -12,20 +9,14 @@ class QSpinBox;
 
 // The "Network" sub page: address, mask, gateway, MAC, port, name and location of the device.
 // Every valid edit goes straight into the device's edit record; only the configuration page sends.
-class CNetworkConfigWidget : public QWidget
+class CNetworkConfigWidget : public CConfigSubPage
 {
     Q_OBJECT
 
 public:
     explicit CNetworkConfigWidget(QWidget* parent);
 
-    void setPdu(CPdu* pdu);
-    CPdu* pdu() const;
-    void loadFromPdu();
-    void retranslate();
-
-signals:
-    void signalCheckNeedDownload();
+    void retranslate() override;
 
 private slots:
     void on_LineEditIP_textChanged(const QString& text);
@@ -37,22 +28,13 @@ private slots:
     void on_LineEditPosition_textChanged(const QString& text);
 
 private:
-    QLabel* addRow(int iRow, const char* pszLabelName, QWidget* pEditor);
-    // Writes what every editor shows into the edit record, as the change slots would.
-    void storeShownValues();
+    void showValues(const PduInfo& info) override;
+    void storeShownValues(PduInfo& set) override;
+    QLineEdit* makeLineEdit(const char* pszName, int iMaxLength, QRegExpValidator* pValidator);
 
-    QPointer<CPdu> m_pPdu;
-    QGridLayout* m_pLayoutBase = nullptr;
     QRegExpValidator* m_pAddressValidator = nullptr;
     QRegExpValidator* m_pMacValidator = nullptr;
     QRegExpValidator* m_pNameValidator = nullptr;
-    QLabel* m_pLabelIP = nullptr;
-    QLabel* m_pLabelSubNetMask = nullptr;
-    QLabel* m_pLabelGateway = nullptr;
-    QLabel* m_pLabelMac = nullptr;
-    QLabel* m_pLabelUdpPort = nullptr;
-    QLabel* m_pLabelName = nullptr;
-    QLabel* m_pLabelPosition = nullptr;
     QLineEdit* m_pLineEditIP = nullptr;
     QLineEdit* m_pLineEditSubNetMask = nullptr;
     QLineEdit* m_pLineEditGateway = nullptr;
@@ -60,4 +42,5 @@ private:
     QSpinBox* m_pSpinUdpPort = nullptr;
     QLineEdit* m_pLineEditName = nullptr;
     QLineEdit* m_pLineEditPosition = nullptr;
+    QLabel* m_pLabels[7] = {};
 };

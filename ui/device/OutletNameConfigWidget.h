@@ -1,16 +1,13 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include "ui/device/ConfigSubPage.h"
 
-class CPdu;
-class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QRegExpValidator;
 
 // The "OutletName" sub page: the eight outlet names, 10-byte fields of which at most 9 are typed.
-class COutletNameConfigWidget : public QWidget
+class COutletNameConfigWidget : public CConfigSubPage
 {
     Q_OBJECT
 
@@ -20,21 +17,15 @@ public:
 
     explicit COutletNameConfigWidget(QWidget* parent);
 
-    void setPdu(CPdu* pdu);
-    void loadFromPdu();
-    void retranslate();
-
-signals:
-    void signalCheckNeedDownload();
+    void retranslate() override;
 
 private slots:
     void on_LineEditOutletName_textChanged(const QString& text);
 
 private:
-    void storeName(int iIndex, const QString& strText);
+    void showValues(const PduInfo& info) override;
+    void storeShownValues(PduInfo& set) override;
 
-    QPointer<CPdu> m_pPdu;
-    QGridLayout* m_pLayoutBase = nullptr;
     QRegExpValidator* m_pValidator = nullptr;
     QLabel* m_pLabels[kOutletCount] = {};
     QLineEdit* m_pEdits[kOutletCount] = {};

@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QSignalBlocker>
-#include <QSpacerItem>
 #include <QSpinBox>
 
 namespace {
@@ -14,7 +13,7 @@ constexpr int kEditorWidth = 150;
 }
 
 CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent)
-    : QWidget(parent)
+    : CConfigSubPage(parent)
 {
     m_pDSpinCurrentWarn = makeDoubleSpin("DSpinCurrentWarn");
     m_pDSpinCurrentOverload = makeDoubleSpin("DSpinCurrentOverload");
@@ -24,19 +23,16 @@ CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent)
     m_pSpinTemperatureHighLimit = makeSpin("SpinTemperatureHighLimit", 255);
     m_pSpinHumidityWarn = makeSpin("SpinHumidityWarn", 255);
 
-    m_pLayoutBase = new QGridLayout(this);
-    m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
-    m_pLayoutBase->setContentsMargins(8, 8, 8, 8);
-    m_pLayoutBase->setSpacing(4);
-    m_pLayoutBase->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), 0, 0, 1, 2);
-    m_pLabelCurrentWarn = addRow(1, "LabelCurrentWarn", m_pDSpinCurrentWarn);
-    m_pLabelCurrentOverload = addRow(2, "LabelCurrentOverload", m_pDSpinCurrentOverload);
-    m_pLabelVoltageWarn = addRow(3, "LabelVoltageWarn", m_pSpinVoltageWarn);
-    m_pLabelVoltageOverload = addRow(4, "LabelVoltageOverload", m_pSpinVoltageOverload);
-    m_pLabelTemperatureLowLimit = addRow(5, "LabelTemperatureLowLimit", m_pSpinTemperatureLowLimit);
-    m_pLabelTemperatureHighLimit = addRow(6, "LabelTemperatureHighLimit", m_pSpinTemperatureHighLimit);
-    m_pLabelHumidityWarn = addRow(7, "LabelHumidityWarn", m_pSpinHumidityWarn);
-    m_pLayoutBase->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), 8, 0, 1, 2);
+    QGridLayout* pLayout = createFormLayout(8, 7);
+    const char* const apszLabels[7] = {"LabelCurrentWarn",         "LabelCurrentOverload",
+                                       "LabelVoltageWarn",         "LabelVoltageOverload",
+                                       "LabelTemperatureLowLimit", "LabelTemperatureHighLimit",
+                                       "LabelHumidityWarn"};
+    QWidget* const apEditors[7] = {m_pDSpinCurrentWarn,       m_pDSpinCurrentOverload,     m_pSpinVoltageWarn,
+                                   m_pSpinVoltageOverload,    m_pSpinTemperatureLowLimit,  m_pSpinTemperatureHighLimit,
+                                   m_pSpinHumidityWarn};
+    for (int i = 0; i < 7; ++i)
+        m_pLabels[i] = addFormRow(pLayout, i + 1, QLatin1String(apszLabels[i]), apEditors[i]);
 
     retranslate();
     QMetaObject::connectSlotsByName(this);
@@ -47,6 +43,7 @@ QSpinBox* CThresholdConfigWidget::makeSpin(const char* pszName, int iMax)
     auto* pSpin = new QSpinBox(this);
     pSpin->setObjectName(QLatin1String(pszName));
     pSpin->setRange(0, iMax);
+    pSpin->setFixedWidth(kEditorWidth);
     return pSpin;
 }
 
@@ -56,57 +53,31 @@ QDoubleSpinBox* CThresholdConfigWidget::makeDoubleSpin(const char* pszName)
     pSpin->setObjectName(QLatin1String(pszName));
     pSpin->setDecimals(1);
     pSpin->setRange(0.0, 65535.9);
+    pSpin->setFixedWidth(kEditorWidth);
     return pSpin;
 }
 
-QLabel* CThresholdConfigWidget::addRow(int iRow, const char* pszLabelName, QWidget* pEditor)
+void CThresholdConfigWidget::showValues(const PduInfo& info)
 {
-    auto* pLabel = new QLabel(this);
-    pLabel->setObjectName(QLatin1String(pszLabelName));
-    pLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    pEditor->setFixedWidth(kEditorWidth);
-    m_pLayoutBase->addWidget(pLabel, iRow, 0);
-    m_pLayoutBase->addWidget(pEditor, iRow, 1, Qt::AlignLeft | Qt::AlignVCenter);
-    return pLabel;
+    const QSignalBlocker block1(m_pDSpinCurrentWarn);
+    const QSignalBlocker block2(m_pDSpinCurrentOverload);
+    const QSignalBlocker block3(m_pSpinVoltageWarn);
+    const QSignalBlocker block4(m_pSpinVoltageOverload);
+    const QSignalBlocker block5(m_pSpinTemperatureLowLimit);
+    const QSignalBlocker block6(m_pSpinTemperatureHighLimit);
+    const QSignalBlocker block7(m_pSpinHumidityWarn);
+    m_pDSpinCurrentWarn->setValue(info.currentWarn);
+    m_pDSpinCurrentOverload->setValue(info.currentOverload);
+    // Voltage limits travel as 16 bits; a wider value is clamped and so shows as a pending change.
+    m_pSpinVoltageWarn->setValue(int(qMin<quint32>(info.voltageWarn, 65535)));
+    m_pSpinVoltageOverload->setValue(int(qMin<quint32>(info.voltageOverload, 65535)));
+    m_pSpinTemperatureLowLimit->setValue(info.temperatureLowLimit);
+    m_pSpinTemperatureHighLimit->setValue(info.temperatureHighLimit);
+    m_pSpinHumidityWarn->setValue(info.humidityWarn);
 }
 
-void CThresholdConfigWidget::setPdu(CPdu* pdu)
+void CThresholdConfigWidget::storeShownValues(PduInfo& set)
 {
-    m_pPdu = pdu;
-    loadFromPdu();
-}
-
-void CThresholdConfigWidget::loadFromPdu()
-{
-    if (!m_pPdu)
-        return;
-    const PduInfo& info = m_pPdu->stInfo;
-    {
-        const QSignalBlocker block1(m_pDSpinCurrentWarn);
-        const QSignalBlocker block2(m_pDSpinCurrentOverload);
-        const QSignalBlocker block3(m_pSpinVoltageWarn);
-        const QSignalBlocker block4(m_pSpinVoltageOverload);
-        const QSignalBlocker block5(m_pSpinTemperatureLowLimit);
-        const QSignalBlocker block6(m_pSpinTemperatureHighLimit);
-        const QSignalBlocker block7(m_pSpinHumidityWarn);
-        m_pDSpinCurrentWarn->setValue(info.currentWarn);
-        m_pDSpinCurrentOverload->setValue(info.currentOverload);
-        // Wider than a spin box can hold only through a corrupt record; clamped, and then shown as a
-        // pending change.
-        m_pSpinVoltageWarn->setValue(int(qMin<quint32>(info.voltageWarn, 65535)));
-        m_pSpinVoltageOverload->setValue(int(qMin<quint32>(info.voltageOverload, 65535)));
-        m_pSpinTemperatureLowLimit->setValue(info.temperatureLowLimit);
-        m_pSpinTemperatureHighLimit->setValue(info.temperatureHighLimit);
-        m_pSpinHumidityWarn->setValue(info.humidityWarn);
-    }
-    // A limit kept from the record's defaults or an earlier edit would be sent without being shown.
-    storeShownValues();
-    emit signalCheckNeedDownload();
-}
-
-void CThresholdConfigWidget::storeShownValues()
-{
-    PduInfo& set = m_pPdu->stSetInfo;
     set.currentWarn = m_pDSpinCurrentWarn->value();
     set.currentOverload = m_pDSpinCurrentOverload->value();
     set.voltageWarn = quint32(m_pSpinVoltageWarn->value());
@@ -118,67 +89,55 @@ void CThresholdConfigWidget::storeShownValues()
 
 void CThresholdConfigWidget::retranslate()
 {
-    m_pLabelCurrentWarn->setText(tr("CurrentWarnValue"));
-    m_pLabelCurrentOverload->setText(tr("CurrentOverloadValue"));
-    m_pLabelVoltageWarn->setText(tr("VoltageWarnValue"));
-    m_pLabelVoltageOverload->setText(tr("VoltageOverloadValue"));
-    m_pLabelTemperatureLowLimit->setText(tr("TemperatureLowerLimit"));
-    m_pLabelTemperatureHighLimit->setText(tr("TemperatureUpperLimit"));
-    m_pLabelHumidityWarn->setText(tr("HumidityWarnValue"));
+    m_pLabels[0]->setText(tr("CurrentWarnValue"));
+    m_pLabels[1]->setText(tr("CurrentOverloadValue"));
+    m_pLabels[2]->setText(tr("VoltageWarnValue"));
+    m_pLabels[3]->setText(tr("VoltageOverloadValue"));
+    m_pLabels[4]->setText(tr("TemperatureLowerLimit"));
+    m_pLabels[5]->setText(tr("TemperatureUpperLimit"));
+    m_pLabels[6]->setText(tr("HumidityWarnValue"));
+}
+
+template <typename T, typename V>
+void CThresholdConfigWidget::store(T PduInfo::*pField, V value)
+{
+    if (!m_pPdu)
+        return;
+    m_pPdu->stSetInfo.*pField = T(value);
+    emit signalCheckNeedDownload();
 }
 
 void CThresholdConfigWidget::on_DSpinCurrentWarn_valueChanged(double d)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.currentWarn = d;
-    emit signalCheckNeedDownload();
+    store(&PduInfo::currentWarn, d);
 }
 
 void CThresholdConfigWidget::on_DSpinCurrentOverload_valueChanged(double d)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.currentOverload = d;
-    emit signalCheckNeedDownload();
+    store(&PduInfo::currentOverload, d);
 }
 
 void CThresholdConfigWidget::on_SpinVoltageWarn_valueChanged(int i)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.voltageWarn = quint32(i);
-    emit signalCheckNeedDownload();
+    store(&PduInfo::voltageWarn, i);
 }
 
 void CThresholdConfigWidget::on_SpinVoltageOverload_valueChanged(int i)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.voltageOverload = quint32(i);
-    emit signalCheckNeedDownload();
+    store(&PduInfo::voltageOverload, i);
 }
 
 void CThresholdConfigWidget::on_SpinTemperatureLowLimit_valueChanged(int i)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.temperatureLowLimit = quint8(i);
-    emit signalCheckNeedDownload();
+    store(&PduInfo::temperatureLowLimit, i);
 }
 
 void CThresholdConfigWidget::on_SpinTemperatureHighLimit_valueChanged(int i)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.temperatureHighLimit = quint8(i);
-    emit signalCheckNeedDownload();
+    store(&PduInfo::temperatureHighLimit, i);
 }
 
 void CThresholdConfigWidget::on_SpinHumidityWarn_valueChanged(int i)
 {
-    if (!m_pPdu)
-        return;
-    m_pPdu->stSetInfo.humidityWarn = quint8(i);
-    emit signalCheckNeedDownload();
+    store(&PduInfo::humidityWarn, i);
 }

@@ -1,28 +1,20 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
+#include "ui/device/ConfigSubPage.h"
 
-class CPdu;
 class QDoubleSpinBox;
-class QGridLayout;
 class QLabel;
 class QSpinBox;
 
 // The "Threshold" sub page: the device's current, voltage, temperature and humidity limits.
-class CThresholdConfigWidget : public QWidget
+class CThresholdConfigWidget : public CConfigSubPage
 {
     Q_OBJECT
 
 public:
     explicit CThresholdConfigWidget(QWidget* parent);
 
-    void setPdu(CPdu* pdu);
-    void loadFromPdu();
-    void retranslate();
-
-signals:
-    void signalCheckNeedDownload();
+    void retranslate() override;
 
 private slots:
     void on_DSpinCurrentWarn_valueChanged(double d);
@@ -34,20 +26,14 @@ private slots:
     void on_SpinHumidityWarn_valueChanged(int i);
 
 private:
-    QLabel* addRow(int iRow, const char* pszLabelName, QWidget* pEditor);
+    void showValues(const PduInfo& info) override;
+    void storeShownValues(PduInfo& set) override;
     QSpinBox* makeSpin(const char* pszName, int iMax);
     QDoubleSpinBox* makeDoubleSpin(const char* pszName);
-    void storeShownValues();
+    // Stores through the given member of the edit record and announces it; nothing without a device.
+    template <typename T, typename V>
+    void store(T PduInfo::*pField, V value);
 
-    QPointer<CPdu> m_pPdu;
-    QGridLayout* m_pLayoutBase = nullptr;
-    QLabel* m_pLabelCurrentWarn = nullptr;
-    QLabel* m_pLabelCurrentOverload = nullptr;
-    QLabel* m_pLabelVoltageWarn = nullptr;
-    QLabel* m_pLabelVoltageOverload = nullptr;
-    QLabel* m_pLabelTemperatureLowLimit = nullptr;
-    QLabel* m_pLabelTemperatureHighLimit = nullptr;
-    QLabel* m_pLabelHumidityWarn = nullptr;
     QDoubleSpinBox* m_pDSpinCurrentWarn = nullptr;
     QDoubleSpinBox* m_pDSpinCurrentOverload = nullptr;
     QSpinBox* m_pSpinVoltageWarn = nullptr;
@@ -55,4 +41,5 @@ private:
     QSpinBox* m_pSpinTemperatureLowLimit = nullptr;
     QSpinBox* m_pSpinTemperatureHighLimit = nullptr;
     QSpinBox* m_pSpinHumidityWarn = nullptr;
+    QLabel* m_pLabels[7] = {};
 };
