@@ -72,26 +72,6 @@
     </message>
 </context>
 <context>
-    <name>CNetworkConfigWidget</name>
-    <message>
-        <source>IP</source>
-        <translation>IP地址</translation>
-    </message>
-    <message>
-        <source>SubNetMask</source>
-        <translation>子网掩码</translation>
-    </message>
-    <message>
-        <source>Gateway</source>
-        <translation>网关</translation>
-    </message>
-    <message>
-        <source>MAC</source>
-        <translation>MAC地址</translation>
-    </message>
-    <message>
-        <source>UDP Port</source>
-        <translation>UDP端口</translation>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
@@ -117,46 +97,6 @@
         <translation>名称</translation>
     </message>
     <message>
-        <source>Location</source>
-        <translation>位置</translation>
-    </message>
-</context>
-<context>
-    <name>COutletNameConfigWidget</name>
-    <message>
-        <source>Outlet%1</source>
-        <translation>插座%1</translation>
-    </message>
-</context>
-<context>
-    <name>CThresholdConfigWidget</name>
-    <message>
-        <source>CurrentWarnValue</source>
-        <translation>电流告警值</translation>
-    </message>
-    <message>
-        <source>CurrentOverloadValue</source>
-        <translation>电流过载值</translation>
-    </message>
-    <message>
-        <source>VoltageWarnValue</source>
-        <translation>电压告警值</translation>
-    </message>
-    <message>
-        <source>VoltageOverloadValue</source>
-        <translation>电压过载值</translation>
-    </message>
-    <message>
-        <source>TemperatureLowerLimit</source>
-        <translation>温度下限</translation>
-    </message>
-    <message>
-        <source>TemperatureUpperLimit</source>
-        <translation>温度上限</translation>
-    </message>
-    <message>
-        <source>HumidityWarnValue</source>
-        <translation>湿度告警值</translation>
         <source>Position</source>
         <translation>位置</translation>
     </message>
@@ -218,6 +158,75 @@
     <message>
         <source>DeviceControl</source>
         <translation>设备控制</translation>
+    </message>
+</context>
+<context>
+    <name>CNetworkConfigWidget</name>
+    <message>
+        <source>IP</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>SubNetMask</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC地址</translation>
+    </message>
+    <message>
+        <source>UDP Port</source>
+        <translation>UDP端口</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+</context>
+<context>
+    <name>COutletNameConfigWidget</name>
+    <message>
+        <source>Outlet%1</source>
+        <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CThresholdConfigWidget</name>
+    <message>
+        <source>CurrentWarnValue</source>
+        <translation>电流告警值</translation>
+    </message>
+    <message>
+        <source>CurrentOverloadValue</source>
+        <translation>电流过载值</translation>
+    </message>
+    <message>
+        <source>VoltageWarnValue</source>
+        <translation>电压告警值</translation>
+    </message>
+    <message>
+        <source>VoltageOverloadValue</source>
+        <translation>电压过载值</translation>
+    </message>
+    <message>
+        <source>TemperatureLowerLimit</source>
+        <translation>温度下限</translation>
+    </message>
+    <message>
+        <source>TemperatureUpperLimit</source>
+        <translation>温度上限</translation>
+    </message>
+    <message>
+        <source>HumidityWarnValue</source>
+        <translation>湿度告警值</translation>
     </message>
 </context>
 </TS>

@@ -72,26 +72,6 @@
     </message>
 </context>
 <context>
-    <name>CNetworkConfigWidget</name>
-    <message>
-        <source>IP</source>
-        <translation>IP位址</translation>
-    </message>
-    <message>
-        <source>SubNetMask</source>
-        <translation>子網路遮罩</translation>
-    </message>
-    <message>
-        <source>Gateway</source>
-        <translation>閘道</translation>
-    </message>
-    <message>
-        <source>MAC</source>
-        <translation>MAC位址</translation>
-    </message>
-    <message>
-        <source>UDP Port</source>
-        <translation>UDP連接埠</translation>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
@@ -117,46 +97,6 @@
         <translation>名稱</translation>
     </message>
     <message>
-        <source>Location</source>
-        <translation>位置</translation>
-    </message>
-</context>
-<context>
-    <name>COutletNameConfigWidget</name>
-    <message>
-        <source>Outlet%1</source>
-        <translation>插座%1</translation>
-    </message>
-</context>
-<context>
-    <name>CThresholdConfigWidget</name>
-    <message>
-        <source>CurrentWarnValue</source>
-        <translation>電流告警值</translation>
-    </message>
-    <message>
-        <source>CurrentOverloadValue</source>
-        <translation>電流過載值</translation>
-    </message>
-    <message>
-        <source>VoltageWarnValue</source>
-        <translation>電壓告警值</translation>
-    </message>
-    <message>
-        <source>VoltageOverloadValue</source>
-        <translation>電壓過載值</translation>
-    </message>
-    <message>
-        <source>TemperatureLowerLimit</source>
-        <translation>溫度下限</translation>
-    </message>
-    <message>
-        <source>TemperatureUpperLimit</source>
-        <translation>溫度上限</translation>
-    </message>
-    <message>
-        <source>HumidityWarnValue</source>
-        <translation>濕度告警值</translation>
         <source>Position</source>
         <translation>位置</translation>
     </message>
@@ -218,6 +158,75 @@
     <message>
         <source>DeviceControl</source>
         <translation>設備控制</translation>
+    </message>
+</context>
+<context>
+    <name>CNetworkConfigWidget</name>
+    <message>
+        <source>IP</source>
+        <translation>IP位址</translation>
+    </message>
+    <message>
+        <source>SubNetMask</source>
+        <translation>子網路遮罩</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>閘道</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC位址</translation>
+    </message>
+    <message>
+        <source>UDP Port</source>
+        <translation>UDP連接埠</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+</context>
+<context>
+    <name>COutletNameConfigWidget</name>
+    <message>
+        <source>Outlet%1</source>
+        <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CThresholdConfigWidget</name>
+    <message>
+        <source>CurrentWarnValue</source>
+        <translation>電流告警值</translation>
+    </message>
+    <message>
+        <source>CurrentOverloadValue</source>
+        <translation>電流過載值</translation>
+    </message>
+    <message>
+        <source>VoltageWarnValue</source>
+        <translation>電壓告警值</translation>
+    </message>
+    <message>
+        <source>VoltageOverloadValue</source>
+        <translation>電壓過載值</translation>
+    </message>
+    <message>
+        <source>TemperatureLowerLimit</source>
+        <translation>溫度下限</translation>
+    </message>
+    <message>
+        <source>TemperatureUpperLimit</source>
+        <translation>溫度上限</translation>
+    </message>
+    <message>
+        <source>HumidityWarnValue</source>
+        <translation>濕度告警值</translation>
     </message>
 </context>
 </TS>
