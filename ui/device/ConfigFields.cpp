@@ -53,11 +53,6 @@ void storeLatin1Text(const QString& strText, char* pField, int iWidth)
     }
 }
 
-QString fieldString(const char* pField, int iWidth)
-{
-    return QString::fromUtf8(pField, int(qstrnlen(pField, uint(iWidth))));
-}
-
 QString macText(const quint8* pMac)
 {
     return QStringLiteral("%1:%2:%3:%4:%5:%6")

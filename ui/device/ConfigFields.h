@@ -19,7 +19,5 @@ bool storeAddressText(const QString& strText, quint8* pField);
 bool storeMacText(const QString& strText, quint8* pField);
 // Fills all iWidth bytes: the Latin-1 code of each character (0 outside Latin-1), then zero bytes.
 void storeLatin1Text(const QString& strText, char* pField, int iWidth);
-// A NUL-padded field as text: the bytes up to the first NUL, at most iWidth, decoded as UTF-8.
-QString fieldString(const char* pField, int iWidth);
 // "AA:BB:CC:DD:EE:FF", upper case.
 QString macText(const quint8* pMac);

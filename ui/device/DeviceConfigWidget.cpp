@@ -2,17 +2,16 @@
 
 #include "app/SharedFonts.h"
 #include "device/Pdu.h"
-#include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "ui/device/ConfigFields.h"
 #include "ui/device/DelayConfigWidget.h"
 #include "ui/device/NetworkConfigWidget.h"
 #include "ui/device/OutletNameConfigWidget.h"
+#include "ui/device/PduLookup.h"
 #include "ui/device/ThresholdConfigWidget.h"
 #include "ui/frame/SubTab.h"
 
 #include <QHBoxLayout>
-#include <QHostAddress>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -61,19 +60,6 @@ void copyConfigurable(PduInfo& to, const PduInfo& from)
     copyField(to.outletOpenDelay, from.outletOpenDelay);
     copyField(to.outletCloseDelay, from.outletCloseDelay);
     copyField(to.outletName, from.outletName);
-}
-
-// The first registered device reporting the address that a row's column-4 text names.
-CPdu* findPduByText(const QString& strAddress)
-{
-    bool bOk = false;
-    const quint32 uiAddress = QHostAddress(strAddress).toIPv4Address(&bOk);
-    if (!bOk || !g_pRackmind)
-        return nullptr;
-    for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
-        if (ipv4ToUint(pPdu->stInfo.ip) == uiAddress)
-            return pPdu;
-    return nullptr;
 }
 
 } // namespace
@@ -169,7 +155,7 @@ CPdu* CDeviceConfigWidget::pdu() const
 
 void CDeviceConfigWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/)
 {
-    m_pPdu = current ? findPduByText(current->text(4)) : nullptr;
+    m_pPdu = current ? findPdu(parseAddress(current->text(4))) : nullptr;
     followRegistry();
     m_pNetworkConfigWidget->setPdu(m_pPdu);
     m_pThresholdConfigWidget->setPdu(m_pPdu);

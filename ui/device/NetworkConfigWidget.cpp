@@ -3,6 +3,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "ui/device/ConfigFields.h"
+#include "ui/device/PduLookup.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -74,8 +75,8 @@ void CNetworkConfigWidget::showValues(const PduInfo& info)
     m_pLineEditGateway->setText(ipv4ToString(info.gateway));
     m_pLineEditMac->setText(macText(info.mac));
     m_pSpinUdpPort->setValue(int(info.udpPort));
-    m_pLineEditName->setText(fieldString(info.name, int(sizeof info.name)));
-    m_pLineEditPosition->setText(fieldString(info.position, int(sizeof info.position)));
+    m_pLineEditName->setText(fieldText(info.name));
+    m_pLineEditPosition->setText(fieldText(info.position));
 }
 
 void CNetworkConfigWidget::storeShownValues(PduInfo& set)

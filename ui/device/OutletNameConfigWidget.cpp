@@ -2,6 +2,7 @@
 
 #include "device/Pdu.h"
 #include "ui/device/ConfigFields.h"
+#include "ui/device/PduLookup.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -36,7 +37,7 @@ void COutletNameConfigWidget::showValues(const PduInfo& info)
 {
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker block(m_pEdits[i]);
-        m_pEdits[i]->setText(fieldString(info.outletName[i], kNameWidth));
+        m_pEdits[i]->setText(fieldText(info.outletName[i]));
     }
 }
 
