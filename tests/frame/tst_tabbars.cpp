@@ -137,6 +137,7 @@ private:
 
         QCOMPARE(static_cast<int>(pBar->buttons.size()), iCount);
         QCOMPARE(activeButtons(*pBar), QList<int>{0});
+        QVERIFY2(!pBar->buttons[0]->isDown(), "the active tab must not look held down");
         for (auto* pButton : pBar->buttons) {
             QCOMPARE(pButton->objectName(), strName);
             QCOMPARE(pButton->minimumSize(), sizeButton);
