@@ -119,8 +119,10 @@ int main(int argc, char* argv[])
     dialog.show();
     if (!QTest::qWaitForWindowExposed(&dialog))
         return 1;
-    // Hover the second tab and select the second sub tab, as an operator would see them.
+    // Select the second sub tab and hover the second main tab, as an operator would see them.
     QTest::mouseClick(dialog.findChildren<CSubTabBtn*>().at(1), Qt::LeftButton);
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(dialog.findChildren<CMainTabBtn*>().at(1), &enter);
     bool bOk = save(dialog, dir.filePath(QStringLiteral("frame-normal.png")));
 
     // Without a window manager nobody resizes a maximised window: do what the manager would, first,
@@ -128,7 +130,6 @@ int main(int argc, char* argv[])
     dialog.setGeometry(dialog.screen()->availableGeometry());
     dialog.showMaximized();
     bOk = save(dialog, dir.filePath(QStringLiteral("frame-maximised.png"))) && bOk;
-    std::printf("state %d margins %d\n", int(dialog.windowState()), dialog.baseLayout()->contentsMargins().left());
     if (argc > 2)
         QTest::qWait(QString::fromLocal8Bit(argv[2]).toInt());
     return bOk ? 0 : 1;
