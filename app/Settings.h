@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// Every persistent preference of the program. The record mirrors the user's settings store
+// (organisation "Orvane", application "Rackmind"); callers change fields and then save the whole record.
+struct AppSettings
+{
+    int language = 0; // 0 not chosen, 1 English, 2 Simplified Chinese, 3 Traditional Chinese
+    QString loginAccount = QStringLiteral("pavok");
+    QString loginPassword = QStringLiteral("pavok");
+    bool autoLogin = false;
+    bool rememberPassword = false;
+    QString smtpAccount;
+    QString smtpPassword;
+    QString smtpHost;
+    bool smtpSsl = false;
+    int smtpPort = 25;
+    QString smtpReceiver;
+    QString snmpAgentAccount = QStringLiteral("quorbishadlen");
+    int snmpAgentPort = 161;
+    int snmpAgentTimeout = 500;
+    int snmpAgentRetry = 3;
+    int snmpAgentProVer = 0;
+    QString snmpTrapAccount = QStringLiteral("quorbishadlen");
+    int snmpTrapPort = 162;
+    int snmpTrapProVer = 0;
+};
+
+extern AppSettings g_settings;
+
+// Fills g_settings from the store; absent keys keep the field's current value.
+void loadSettings();
+// Writes every field of g_settings to the store.
+void saveSettings();

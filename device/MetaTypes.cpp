@@ -1,0 +1,14 @@
+#include "device/MetaTypes.h"
+
+#include <QList>
+#include <QNetworkDatagram>
+
+void registerDeviceMetaTypes()
+{
+    qRegisterMetaType<QNetworkDatagram>("QNetworkDatagram");
+    // Registering the list also registers its conversion to QSequentialIterable.
+    qRegisterMetaType<QList<uint>>("QList<unsigned int>");
+    // A queued bool& travels as a copy; a blocking queued one writes straight back to the caller.
+    qRegisterMetaType<bool>("bool&");
+    qRegisterMetaType<QHostAddress>("QHostAddress");
+}

@@ -1,0 +1,132 @@
+#include "device/Pdu.h"
+
+#include "device/Clock.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "ui/device/OutletStatusWidget.h"
+
+#include <cstring>
+
+namespace {
+template <typename T> bool bytesDiffer(const T& a, const T& b)
+{
+    return std::memcmp(&a, &b, sizeof(T)) != 0;
+}
+
+// An unordered comparison (NaN) counts as a change.
+bool doublesDiffer(double a, double b)
+{
+    return !(a == b);
+}
+} // namespace
+
+CPdu::CPdu(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("Pdu"));
+    strGroup = QStringLiteral("Default");
+    std::fill(std::begin(bAlarm), std::end(bAlarm), false);
+    pOutletStatusWidget = new COutletStatusWidget(this);
+    pOutletStatusWidget->setObjectName(QStringLiteral("OutletStatusWidget"));
+    connect(&timerEmail, &QTimer::timeout, this, &CPdu::slotEmailTimer);
+    timerEmail.start(1000);
+}
+
+CPdu::~CPdu()
+{
+    // Once the overview tree has adopted the painter, the tree owns it.
+    if (pOutletStatusWidget && !pOutletStatusWidget->parent()) {
+        delete pOutletStatusWidget;
+    }
+}
+
+bool CPdu::isOnline() const
+{
+    return dtLastRcv.isValid() && qAbs(dtLastRcv.secsTo(Clock::now())) <= 3;
+}
+
+bool CPdu::isAbnormal() const
+{
+    const PduInfo& i = stInfo;
+    return i.voltage >= i.voltageWarn || i.voltage >= i.voltageOverload || i.current >= i.currentWarn ||
+           i.current >= i.currentOverload || i.temperature >= i.temperatureHighLimit ||
+           i.temperature <= i.temperatureLowLimit || i.humidity >= i.humidityWarn;
+}
+
+QList<int> CPdu::needDownload() const
+{
+    const PduInfo& set = stSetInfo;
+    const PduInfo& cur = stInfo;
+    QList<int> listCmd;
+    if (bytesDiffer(set.ip, cur.ip) || bytesDiffer(set.subNetMask, cur.subNetMask) ||
+        bytesDiffer(set.gateway, cur.gateway) || bytesDiffer(set.mac, cur.mac) ||
+        bytesDiffer(set.name, cur.name) || bytesDiffer(set.position, cur.position) ||
+        set.udpPort != cur.udpPort) {
+        listCmd << kCmdNetwork;
+    }
+    if (doublesDiffer(set.currentWarn, cur.currentWarn) ||
+        doublesDiffer(set.currentOverload, cur.currentOverload) || set.voltageWarn != cur.voltageWarn ||
+        set.voltageOverload != cur.voltageOverload || set.temperatureLowLimit != cur.temperatureLowLimit ||
+        set.temperatureHighLimit != cur.temperatureHighLimit || set.humidityWarn != cur.humidityWarn) {
+        listCmd << kCmdThresholds;
+    }
+    if (bytesDiffer(set.outletOpenDelay, cur.outletOpenDelay) ||
+        bytesDiffer(set.outletCloseDelay, cur.outletCloseDelay)) {
+        listCmd << kCmdOutletDelays;
+    }
+    if (bytesDiffer(set.outletName, cur.outletName)) {
+        listCmd << kCmdOutletNames;
+    }
+    return listCmd;
+}
+
+void CPdu::download()
+{
+    for (int cmd : needDownload()) {
+        bool bResult = true;
+        const QByteArray frame = buildSetFrame(quint8(cmd), payloadFor(quint8(cmd), stSetInfo));
+        emit signalSndData(bResult, frame, QHostAddress(ipv4ToUint(stInfo.ip)), stInfo.udpPort);
+        // A new device port must be polled from now on, or the device would vanish once it moves.
+        if (cmd == kCmdNetwork && g_pRackmind && !g_pRackmind->listDevicePort.contains(stSetInfo.udpPort)) {
+            g_pRackmind->listDevicePort.append(stSetInfo.udpPort);
+            emit g_pRackmind->signalUpdateDevicePort(g_pRackmind->listDevicePort);
+        }
+    }
+}
+
+void CPdu::slotRcvData(QByteArray data)
+{
+    // Any datagram from the device's address is a sign of life, whether it decodes or not.
+    dtLastRcv = Clock::now();
+    if (!isAcceptedReply(data)) {
+        return;
+    }
+    const QByteArray payload = framePayload(data);
+    switch (frameCommand(data)) {
+    case kCmdNetwork: {
+        quint8 newIp[4];
+        decodeIPv4(payload, 0, newIp);
+        if (ipv4ToUint(newIp) != ipv4ToUint(stInfo.ip)) {
+            emit signalChangeIP(ipv4ToUint(stInfo.ip), ipv4ToUint(newIp));
+        }
+        decodeNetworkPayload(payload, stInfo);
+        break;
+    }
+    case kCmdDeviceInfo:
+        decodeDeviceInfoPayload(payload, stInfo);
+        break;
+    case kCmdStatus:
+        decodeStatusPayload(payload, stInfo);
+        break;
+    case kCmdThresholds:
+        decodeThresholdsPayload(payload, stInfo);
+        break;
+    case kCmdOutletDelays:
+        decodeOutletDelaysPayload(payload, stInfo);
+        break;
+    case kCmdOutletNames:
+        decodeOutletNamesPayload(payload, stInfo);
+        break;
+    default:
+        break;
+    }
+}

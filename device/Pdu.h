@@ -1,0 +1,66 @@
+#pragma once
+
+#include "device/PduInfo.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class COutletStatusWidget;
+
+// One power strip as the console knows it: what it last reported (stInfo), what the configuration
+// pages have edited and not yet sent (stSetInfo), its group, its liveness and its alarm state.
+class CPdu : public QObject
+{
+    Q_OBJECT
+public:
+    // Alarm conditions, in the order they are checked; indices into bAlarm.
+    enum Alarm
+    {
+        AlarmVoltageWarn,
+        AlarmVoltageOverload,
+        AlarmCurrentWarn,
+        AlarmCurrentOverload,
+        AlarmTemperature,
+        AlarmHumidity,
+        AlarmCount
+    };
+
+    explicit CPdu(QObject* parent = nullptr);
+    ~CPdu() override;
+
+    bool isOnline() const;
+    bool isAbnormal() const;
+    // The set commands (0x01, 0x08, 0x0E, 0x10, in that order) whose fields differ between
+    // stSetInfo and stInfo.
+    QList<int> needDownload() const;
+    // Sends one set frame per pending command to the device's reported address and port.
+    void download();
+
+    PduInfo stInfo;
+    PduInfo stSetInfo;
+    // Created with the device; the overview tree adopts it as an item widget.
+    QPointer<COutletStatusWidget> pOutletStatusWidget;
+    QString strGroup;
+    // Set once a condition's mail has gone out, cleared on the first tick it no longer holds.
+    bool bAlarm[AlarmCount];
+    // Time of the last datagram from the device, valid or not.
+    QDateTime dtLastRcv;
+    QTimer timerEmail;
+
+signals:
+    void signalSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);
+    void signalChangeIP(uint oriIP, uint curIP);
+
+public slots:
+    void slotRcvData(QByteArray data);
+    void slotEmailTimer();
+
+private:
+    void sendAlarmMail(const QString& strText);
+};

@@ -1,0 +1,105 @@
+#include "device/Rackmind.h"
+
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+CRackmind* g_pRackmind = nullptr;
+
+namespace {
+constexpr uint kDefaultDevicePort = 51230;
+constexpr int kPortFileSlots = 1024;
+const char* const kPortFileName = "port.prt";
+} // namespace
+
+CRackmind::CRackmind(QObject* parent) : QObject(parent)
+{
+    listDevicePort.append(kDefaultDevicePort);
+    const QString fileName = QString::fromLatin1(kPortFileName);
+    if (!QFileInfo(fileName).isFile()) {
+        return;
+    }
+    QSettings portFile(fileName, QSettings::IniFormat);
+    for (int i = 0; i < kPortFileSlots; ++i) {
+        const QString key = QStringLiteral("%1/port").arg(i);
+        if (!portFile.contains(key)) {
+            continue;
+        }
+        // Anything that is not a number reads as port 0.
+        const uint port = portFile.value(key).toUInt();
+        if (!listDevicePort.contains(port)) {
+            listDevicePort.append(port);
+        }
+    }
+}
+
+CRackmind::~CRackmind()
+{
+    if (g_pRackmind == this) {
+        g_pRackmind = nullptr;
+    }
+}
+
+CPdu* CRackmind::addPdu(uint ip)
+{
+    auto* pPdu = new CPdu(this);
+    pPdu->setObjectName(QStringLiteral("Pdu"));
+    ipv4FromUint(ip, pPdu->stInfo.ip);
+    connect(pPdu, &CPdu::signalSndData, this, &CRackmind::signalSndData);
+    connect(pPdu, &CPdu::signalChangeIP, this, &CRackmind::signalChangeIP);
+    listPdu.append(pPdu);
+    updateDevicePort();
+    emit signalNewDevice(pPdu);
+    return pPdu;
+}
+
+void CRackmind::updateDevicePort()
+{
+    for (const CPdu* pPdu : qAsConst(listPdu)) {
+        if (!listDevicePort.contains(pPdu->stInfo.udpPort)) {
+            listDevicePort.append(pPdu->stInfo.udpPort);
+        }
+    }
+    emit signalUpdateDevicePort(listDevicePort);
+}
+
+int CRackmind::onlineCount() const
+{
+    return int(std::count_if(listPdu.cbegin(), listPdu.cend(), [](const CPdu* p) { return p->isOnline(); }));
+}
+
+int CRackmind::abnormalCount() const
+{
+    return int(
+        std::count_if(listPdu.cbegin(), listPdu.cend(), [](const CPdu* p) { return p->isAbnormal(); }));
+}
+
+void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
+{
+    bool bIPv4 = false;
+    const quint32 sender = ndDatagram.senderAddress().toIPv4Address(&bIPv4);
+    if (!bIPv4) {
+        return;
+    }
+    const QByteArray data = ndDatagram.data();
+    // Devices are found by the address they last reported, so a re-addressed device keeps its object.
+    CPdu* pPdu = nullptr;
+    for (CPdu* pCandidate : qAsConst(listPdu)) {
+        if (ipv4ToUint(pCandidate->stInfo.ip) == sender) {
+            pPdu = pCandidate;
+            break;
+        }
+    }
+    if (!pPdu) {
+        // Only a genuine reply makes a new device: a stray packet or another console's query must
+        // not show up as an online PDU.
+        if (!isAcceptedReply(data)) {
+            return;
+        }
+        pPdu = addPdu(sender);
+    }
+    pPdu->slotRcvData(data);
+    emit signalDeviceAnswered(pPdu);
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QNetworkDatagram>
+#include <QObject>
+
+class CPdu;
+
+// The one registry of devices: routes every datagram from the transport to the device that last
+// reported the sender's address (creating it on first contact), keeps the list of polled device
+// ports and relays every frame a device sends to the transport.
+class CRackmind : public QObject
+{
+    Q_OBJECT
+public:
+    // Reads the polled ports back from "port.prt" in the working directory.
+    explicit CRackmind(QObject* parent = nullptr);
+    ~CRackmind() override;
+
+    CPdu* addPdu(uint ip);
+    // Adds every device's port not yet polled and announces the whole list, changed or not.
+    void updateDevicePort();
+    int onlineCount() const;
+    int abnormalCount() const;
+
+    // Devices in the order they were first heard; each is a child of the registry.
+    QList<CPdu*> listPdu;
+    // Polled device ports: 51230 first; never shrinks.
+    QList<uint> listDevicePort;
+
+signals:
+    void signalNewDevice(CPdu* pPdu);
+    void signalUpdateDevicePort(QList<uint> listDevicePort);
+    void signalSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);
+    // Every device's change of address, relayed for the overview's slotChangeIP.
+    void signalChangeIP(uint oriIP, uint curIP);
+    // Emitted after a datagram has been handed to pPdu, so that a page showing that device can
+    // re-check its pending changes against the newest reply.
+    void signalDeviceAnswered(CPdu* pPdu);
+
+public slots:
+    void slotRcvData(QNetworkDatagram ndDatagram);
+};
+
+// The process-wide registry; set by whoever creates it (the login), null before.
+extern CRackmind* g_pRackmind;

@@ -1,0 +1,40 @@
+#include "ui/device/OutletStatusWidget.h"
+
+#include "device/Pdu.h"
+
+#include <QPainter>
+
+COutletStatusWidget::COutletStatusWidget(CPdu* pdu) : QWidget(nullptr), m_pPdu(pdu) {}
+
+void COutletStatusWidget::paintEvent(QPaintEvent* event)
+{
+    if (m_pPdu) {
+        const int w = width();
+        const int h = height();
+        const int s = w / 8 < h ? w / 8 : h;
+
+        QPainter painter(this);
+        QFont font = painter.font();
+        font.setPointSize(9);
+        painter.setFont(font);
+        painter.setRenderHint(QPainter::Antialiasing);
+
+        const QPen textPen(Qt::black, 1.0, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);
+        const QBrush onBrush(QColor(80, 255, 80), Qt::SolidPattern);
+        const QBrush offBrush(QColor(255, 80, 80), Qt::SolidPattern);
+
+        const double m = s * 0.15 * 0.5;
+        const int d = int(s - s * 0.15);
+        const int y = h / 2 - s / 2;
+        const quint8 status = m_pPdu->stInfo.outletStatus;
+        for (int i = 0; i < 8; ++i) {
+            const QRect square(int(i * s + m), int(y + m), d, d);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush((status >> i) & 1 ? onBrush : offBrush);
+            painter.drawEllipse(square);
+            painter.setPen(textPen);
+            painter.drawText(square, Qt::AlignCenter, QString::number(i + 1));
+        }
+    }
+    QWidget::paintEvent(event);
+}

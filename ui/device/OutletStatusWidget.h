@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class CPdu;
+
+// Draws one device's eight outlets as numbered circles, green when on and red when off.
+class COutletStatusWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    // No parent: the overview tree adopts the painter as an item widget.
+    explicit COutletStatusWidget(CPdu* pdu);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPointer<CPdu> m_pPdu;
+};
