@@ -51,6 +51,14 @@ void makeKnown(CSimDevice& device)
     device.setHumidity(50);
 }
 
+QByteArray allReplies(const CSimDevice& device)
+{
+    QByteArray ba;
+    for (int cmd : {0x01, 0x02, 0x06, 0x08, 0x0E, 0x10})
+        ba += device.replyFrame(quint8(cmd));
+    return ba;
+}
+
 } // namespace
 
 // The simulator's device on its own: what it answers, what it accepts, how it switches.
@@ -199,17 +207,12 @@ private slots:
         QFETCH(bool, parses);
         CSimDevice device(1, 0, 51230, 1, nullptr);
         makeKnown(device);
-        QByteArray baBefore;
-        for (int cmd : {0x01, 0x02, 0x06, 0x08, 0x0E, 0x10})
-            baBefore += device.replyFrame(quint8(cmd));
+        const QByteArray baBefore = allReplies(device);
         const SimFrame::Incoming in = SimFrame::parse(frame);
         QCOMPARE(in.bValid, parses);
         if (in.bValid)
             QVERIFY(!device.applySet(in.cmd, in.baPayload, 0.0));
-        QByteArray baAfter;
-        for (int cmd : {0x01, 0x02, 0x06, 0x08, 0x0E, 0x10})
-            baAfter += device.replyFrame(quint8(cmd));
-        QCOMPARE(baAfter, baBefore);
+        QCOMPARE(allReplies(device), baBefore);
     }
 
     void queriesAsConsolesSendThem_data()

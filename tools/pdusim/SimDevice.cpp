@@ -1,6 +1,7 @@
 #include "tools/pdusim/SimDevice.h"
 
 #include "tools/pdusim/SimFrame.h"
+#include "tools/pdusim/SimRandom.h"
 
 #include <QTimer>
 
@@ -66,12 +67,7 @@ CSimDevice::CSimDevice(int iIndex, quint32 uiIp, quint16 uiPort, quint32 uiSeed,
 
 double CSimDevice::random()
 {
-    // splitmix64: small state, good enough spread for readings.
-    quint64 z = (m_uiRng += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    z ^= z >> 31;
-    return double(z >> 11) / double(1ull << 53);
+    return simRandom(m_uiRng);
 }
 
 quint16 CSimDevice::voltage() const

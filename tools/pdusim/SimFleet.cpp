@@ -1,6 +1,7 @@
 #include "tools/pdusim/SimFleet.h"
 
 #include "tools/pdusim/SimFrame.h"
+#include "tools/pdusim/SimRandom.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -235,11 +236,7 @@ int CSimFleet::interfaceOf(quint32 uiIp)
 
 double CSimFleet::random()
 {
-    quint64 z = (m_uiRng += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    z ^= z >> 31;
-    return double(z >> 11) / double(1ull << 53);
+    return simRandom(m_uiRng);
 }
 
 void CSimFleet::onDatagram(CSimPort* pPort, const CSimPort::Datagram& dg)
