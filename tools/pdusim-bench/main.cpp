@@ -1,5 +1,6 @@
 // pdusim-bench: polls a simulated fleet once a second, as the console does, and prints how many
-// replies came back per second and how much CPU the simulator's thread used. Run it in the bed with
+// replies came back per second and how much CPU the simulator's thread used. With --probe it polls
+// once and lists whatever PDUs answer (a quick look at a bed). Run it in the bed with
 // enough device addresses (scripts/bench-pdusim does):
 //     scripts/netbed --devices 2000 -- build/tools/pdusim-bench/pdusim-bench --sizes 1000,2000
 #include "tools/pdusim/SimThread.h"
@@ -7,6 +8,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
+#include <QMap>
 
 #include <arpa/inet.h>
 #include <cstdio>
@@ -130,6 +133,62 @@ bool runOne(int iDevices, int iTicks, Result* pResult, QString* pError)
     return true;
 }
 
+// Polls once on the given ports and prints one line per PDU that answered.
+int probe(const QList<quint16>& listPorts)
+{
+    const int fd = openConsoleSocket();
+    if (fd < 0) {
+        std::fprintf(stderr, "pdusim-bench: cannot bind 10.200.0.1:51230 (run inside scripts/netbed)\n");
+        return 2;
+    }
+    for (quint16 uiPort : listPorts) {
+        sockaddr_in bcast{};
+        bcast.sin_family = AF_INET;
+        bcast.sin_port = htons(uiPort);
+        bcast.sin_addr.s_addr = htonl(INADDR_BROADCAST);
+        for (const auto& query : kQueries)
+            ::sendto(fd, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&bcast), sizeof bcast);
+    }
+    QMap<quint32, QMap<int, QByteArray>> mapReplies;
+    QMap<quint32, quint16> mapPorts;
+    QElapsedTimer clock;
+    clock.start();
+    char buffer[2048];
+    while (clock.elapsed() < 1000) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, int(1000 - clock.elapsed())) <= 0)
+            continue;
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        const ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 5)
+            continue;
+        mapReplies[ntohl(from.sin_addr.s_addr)][quint8(buffer[2])] = QByteArray(buffer, int(n));
+        mapPorts[ntohl(from.sin_addr.s_addr)] = ntohs(from.sin_port);
+    }
+    ::close(fd);
+    const auto text = [](const QByteArray& ba, int iOffset, int n) {
+        return QString::fromLatin1(ba.mid(iOffset, n)).section(QChar(0), 0, 0);
+    };
+    std::printf("%-18s %-16s %-16s %-16s %5s %6s %4s %4s  %s\n", "address", "name", "position", "product", "V", "A", "C",
+                "%RH", "outlets 1-8");
+    for (auto it = mapReplies.cbegin(); it != mapReplies.cend(); ++it) {
+        const QByteArray baNet = it.value().value(0x01), baInfo = it.value().value(0x02), baStatus = it.value().value(0x06);
+        if (baNet.size() != 57 || baInfo.size() != 29 || baStatus.size() != 13)
+            continue;
+        QString strOutlets;
+        for (int i = 0; i < 8; ++i)
+            strOutlets += (quint8(baStatus[11]) & (1u << i)) ? QLatin1Char('1') : QLatin1Char('0');
+        const QString strAddr = QStringLiteral("%1:%2").arg(QHostAddress(it.key()).toString()).arg(mapPorts.value(it.key()));
+        std::printf("%-18s %-16s %-16s %-16s %5u %6.1f %4u %4u  %s\n", qPrintable(strAddr), qPrintable(text(baNet, 24, 16)),
+                    qPrintable(text(baNet, 40, 16)), qPrintable(text(baInfo, 4, 16)),
+                    unsigned(quint8(baStatus[4]) | quint8(baStatus[5]) << 8),
+                    quint8(baStatus[6]) + 256 * quint8(baStatus[7]) + quint8(baStatus[8]) / 10.0, unsigned(quint8(baStatus[9])),
+                    unsigned(quint8(baStatus[10])), qPrintable(strOutlets));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -142,8 +201,16 @@ int main(int argc, char* argv[])
                                       QStringLiteral("N,N..."), QStringLiteral("1000,2000"));
     const QCommandLineOption optSeconds(QStringLiteral("seconds"), QStringLiteral("Polls per size (default 10)."),
                                         QStringLiteral("S"), QStringLiteral("10"));
-    parser.addOptions({optSizes, optSeconds});
+    const QCommandLineOption optProbe(QStringLiteral("probe"), QStringLiteral("Poll once on these ports and list the PDUs that answer."),
+                                      QStringLiteral("PORT,PORT..."));
+    parser.addOptions({optSizes, optSeconds, optProbe});
     parser.process(app);
+    if (parser.isSet(optProbe)) {
+        QList<quint16> listPorts;
+        for (const QString& str : parser.value(optProbe).split(QLatin1Char(',')))
+            listPorts << quint16(str.toUInt());
+        return probe(listPorts);
+    }
 
     std::printf("%6s %6s %12s %11s %11s %8s %10s %10s %12s\n", "PDUs", "polls", "replies/poll", "replies/s", "expected/s",
                 "missing", "sim CPU %", "all CPU %", "answered ms");
