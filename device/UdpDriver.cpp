@@ -1,6 +1,10 @@
 #include "device/UdpDriver.h"
 
+#include "device/Protocol.h"
+
+#include <QEvent>
 #include <QSettings>
+#include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -9,17 +13,6 @@
 #endif
 
 namespace {
-
-// The poll's query frames, sent as they stand (two of them carry the check bytes devices expect).
-const QList<QByteArray>& pollFrames()
-{
-    static const QList<QByteArray> frames = {
-        QByteArray("\xA7\x40\x01\x00\xE8", 5), QByteArray("\xA7\x40\x02\x00\xE9", 5),
-        QByteArray("\xA7\x40\x06\x00\xEC", 5), QByteArray("\xA7\x40\x08\x00\xEE", 5),
-        QByteArray("\xA7\x40\x0E\x00\xF5", 5), QByteArray("\xA7\x40\x10\x00\xF7", 5),
-    };
-    return frames;
-}
 
 // A large room answers six queries per device within a few milliseconds; the default receive buffer
 // holds only a few hundred small datagrams.
@@ -72,6 +65,28 @@ QList<NetInterfaceInfo> CUdpDriver::systemInterfaces()
         listInterface.append(info);
     }
     return listInterface;
+}
+
+bool CUdpDriver::event(QEvent* pEvent)
+{
+    // The posted call follows the driver into its new thread and runs there once that thread runs.
+    if (pEvent->type() == QEvent::ThreadChange)
+        QMetaObject::invokeMethod(
+            this, [this] { returnHomeWhenThreadEnds(); }, Qt::QueuedConnection);
+    return QObject::event(pEvent);
+}
+
+// Once its worker thread has finished, nothing may touch the driver from that thread again, yet only
+// that thread may move it. Going back to the thread that owns the worker while the worker is finishing
+// lets the program's tear-down stop and delete the driver directly after waiting for the thread.
+void CUdpDriver::returnHomeWhenThreadEnds()
+{
+    QThread* pWorker = thread();
+    if (!pWorker || pWorker->thread() == pWorker)
+        return;
+    connect(
+        pWorker, &QThread::finished, this, [this, pWorker] { moveToThread(pWorker->thread()); },
+        Qt::DirectConnection);
 }
 
 void CUdpDriver::slotStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiUpdateRate)
@@ -153,7 +168,7 @@ void CUdpDriver::slotUdpRead()
 
 void CUdpDriver::slotBroadcastTimeout()
 {
-    const QList<QByteArray>& frames = pollFrames();
+    const QList<QByteArray>& frames = queryFrames();
     for (QUdpSocket* pSocket : qAsConst(listUdpSocket))
         for (uint uiPort : qAsConst(listDevicePort))
             for (const QByteArray& baFrame : frames)

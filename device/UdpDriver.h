@@ -47,6 +47,10 @@ public slots:
     void slotUdpRead();
     void slotBroadcastTimeout();
 
+protected:
+    bool event(QEvent* pEvent) override;
+
 private:
     void releaseSockets();
+    void returnHomeWhenThreadEnds();
 };

@@ -493,6 +493,26 @@ private slots:
         for (int i = 0; i < iBurst; ++i)
             QCOMPARE(uchar(received.at(i).at(4)) | uchar(received.at(i).at(5)) << 8, i);
     }
+
+    // Program end: the thread is finished first, then the driver is pulled back and stopped directly.
+    void tearDownAfterThreadFinished()
+    {
+        QThread thread;
+        auto* pDriver = new CUdpDriver;
+        pDriver->moveToThread(&thread);
+        thread.start();
+        bool bResult = false;
+        QMetaObject::invokeMethod(
+            pDriver, [&] { pDriver->slotStartBroadcast(bResult); }, Qt::BlockingQueuedConnection);
+        QVERIFY(bResult);
+        thread.quit();
+        thread.wait();
+        pDriver->moveToThread(QThread::currentThread());
+        QCOMPARE(pDriver->thread(), QThread::currentThread());
+        pDriver->slotStopBroadcast();
+        QVERIFY(pDriver->listUdpSocket.isEmpty());
+        delete pDriver;
+    }
 };
 
 QTEST_GUILESS_MAIN(TestUdpDriver)
