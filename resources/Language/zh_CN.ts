@@ -2,26 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>CDivideGroupWidget</name>
-    <message>
-        <source>WaitDivide</source>
-        <translation>未分组设备</translation>
-    </message>
-    <message>
-        <source>IP</source>
-        <translation>IP</translation>
-    </message>
-    <message>
-        <source>Name</source>
-        <translation>名称</translation>
-    </message>
-    <message>
-        <source>&gt;&gt;</source>
-        <translation>&gt;&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;&lt;</source>
-        <translation>&lt;&lt;</translation>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
@@ -39,58 +19,6 @@
         <translation>分组</translation>
     </message>
     <message>
-        <source>+</source>
-        <translation>+</translation>
-    </message>
-    <message>
-        <source>Input a group name</source>
-        <translation>输入分组名称</translation>
-    </message>
-    <message>
-        <source>GroupName</source>
-        <translation>分组名称</translation>
-    </message>
-</context>
-<context>
-    <name>CGroupConfigWidget</name>
-    <message>
-        <source>DevideGroup</source>
-        <translation>设备分组</translation>
-    </message>
-</context>
-<context>
-    <name>CSnmpConfigWidget</name>
-    <message>
-        <source>AgentSettings</source>
-        <translation>代理设置</translation>
-    </message>
-    <message>
-        <source>TrapSettings</source>
-        <translation>陷阱设置</translation>
-    </message>
-    <message>
-        <source>User</source>
-        <translation>用户</translation>
-    </message>
-    <message>
-        <source>PortNum</source>
-        <translation>端口号</translation>
-    </message>
-    <message>
-        <source>Timeout</source>
-        <translation>超时</translation>
-    </message>
-    <message>
-        <source>RetryTimes</source>
-        <translation>重试次数</translation>
-    </message>
-    <message>
-        <source>ProtocolVer</source>
-        <translation>协议版本</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>确定</translation>
         <source>Online</source>
         <translation>在线</translation>
     </message>
@@ -140,6 +68,52 @@
     </message>
 </context>
 <context>
+    <name>CDivideGroupWidget</name>
+    <message>
+        <source>WaitDivide</source>
+        <translation>未分组设备</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>&gt;&gt;</source>
+        <translation>&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;&lt;</source>
+        <translation>&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分组</translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>Input a group name</source>
+        <translation>输入分组名称</translation>
+    </message>
+    <message>
+        <source>GroupName</source>
+        <translation>分组名称</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupConfigWidget</name>
+    <message>
+        <source>DevideGroup</source>
+        <translation>设备分组</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -160,6 +134,41 @@
     <message>
         <source>DeviceControl</source>
         <translation>设备控制</translation>
+    </message>
+</context>
+<context>
+    <name>CSnmpConfigWidget</name>
+    <message>
+        <source>AgentSettings</source>
+        <translation>代理设置</translation>
+    </message>
+    <message>
+        <source>TrapSettings</source>
+        <translation>陷阱设置</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>用户</translation>
+    </message>
+    <message>
+        <source>PortNum</source>
+        <translation>端口号</translation>
+    </message>
+    <message>
+        <source>Timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>RetryTimes</source>
+        <translation>重试次数</translation>
+    </message>
+    <message>
+        <source>ProtocolVer</source>
+        <translation>协议版本</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
     </message>
 </context>
 </TS>

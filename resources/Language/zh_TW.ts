@@ -2,26 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
-    <name>CDivideGroupWidget</name>
-    <message>
-        <source>WaitDivide</source>
-        <translation>未分組設備</translation>
-    </message>
-    <message>
-        <source>IP</source>
-        <translation>IP</translation>
-    </message>
-    <message>
-        <source>Name</source>
-        <translation>名稱</translation>
-    </message>
-    <message>
-        <source>&gt;&gt;</source>
-        <translation>&gt;&gt;</translation>
-    </message>
-    <message>
-        <source>&lt;&lt;</source>
-        <translation>&lt;&lt;</translation>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
@@ -39,58 +19,6 @@
         <translation>分組</translation>
     </message>
     <message>
-        <source>+</source>
-        <translation>+</translation>
-    </message>
-    <message>
-        <source>Input a group name</source>
-        <translation>輸入分組名稱</translation>
-    </message>
-    <message>
-        <source>GroupName</source>
-        <translation>分組名稱</translation>
-    </message>
-</context>
-<context>
-    <name>CGroupConfigWidget</name>
-    <message>
-        <source>DevideGroup</source>
-        <translation>設備分組</translation>
-    </message>
-</context>
-<context>
-    <name>CSnmpConfigWidget</name>
-    <message>
-        <source>AgentSettings</source>
-        <translation>代理設定</translation>
-    </message>
-    <message>
-        <source>TrapSettings</source>
-        <translation>陷阱設定</translation>
-    </message>
-    <message>
-        <source>User</source>
-        <translation>使用者</translation>
-    </message>
-    <message>
-        <source>PortNum</source>
-        <translation>連接埠號</translation>
-    </message>
-    <message>
-        <source>Timeout</source>
-        <translation>逾時</translation>
-    </message>
-    <message>
-        <source>RetryTimes</source>
-        <translation>重試次數</translation>
-    </message>
-    <message>
-        <source>ProtocolVer</source>
-        <translation>協定版本</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>確定</translation>
         <source>Online</source>
         <translation>在線</translation>
     </message>
@@ -140,6 +68,52 @@
     </message>
 </context>
 <context>
+    <name>CDivideGroupWidget</name>
+    <message>
+        <source>WaitDivide</source>
+        <translation>未分組設備</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>&gt;&gt;</source>
+        <translation>&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;&lt;</source>
+        <translation>&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分組</translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>Input a group name</source>
+        <translation>輸入分組名稱</translation>
+    </message>
+    <message>
+        <source>GroupName</source>
+        <translation>分組名稱</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupConfigWidget</name>
+    <message>
+        <source>DevideGroup</source>
+        <translation>設備分組</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -160,6 +134,41 @@
     <message>
         <source>DeviceControl</source>
         <translation>設備控制</translation>
+    </message>
+</context>
+<context>
+    <name>CSnmpConfigWidget</name>
+    <message>
+        <source>AgentSettings</source>
+        <translation>代理設定</translation>
+    </message>
+    <message>
+        <source>TrapSettings</source>
+        <translation>陷阱設定</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>使用者</translation>
+    </message>
+    <message>
+        <source>PortNum</source>
+        <translation>連接埠號</translation>
+    </message>
+    <message>
+        <source>Timeout</source>
+        <translation>逾時</translation>
+    </message>
+    <message>
+        <source>RetryTimes</source>
+        <translation>重試次數</translation>
+    </message>
+    <message>
+        <source>ProtocolVer</source>
+        <translation>協定版本</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
     </message>
 </context>
 </TS>
