@@ -245,6 +245,65 @@
     </message>
 </context>
 <context>
+    <name>CSmtpConfigWidget</name>
+    <message>
+        <source>Account</source>
+        <translation>账号</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>服务器</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Receiver</source>
+        <translation>收件人</translation>
+    </message>
+    <message>
+        <source>SSL</source>
+        <translation>SSL</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>测试</translation>
+    </message>
+    <message>
+        <source>critical</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Connect to host fail.</source>
+        <translation>连接服务器失败。</translation>
+    </message>
+    <message>
+        <source>Login fail.</source>
+        <translation>登录失败。</translation>
+    </message>
+    <message>
+        <source>Send email fail.</source>
+        <translation>发送邮件失败。</translation>
+    </message>
+    <message>
+        <source>information</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Send email ok.</source>
+        <translation>发送邮件成功。</translation>
+    </message>
+</context>
+<context>
     <name>CSnmpConfigWidget</name>
     <message>
         <source>AgentSettings</source>
@@ -277,6 +336,17 @@
     <message>
         <source>OK</source>
         <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>CSystemConfigWidget</name>
+    <message>
+        <source>SMTP</source>
+        <translation>SMTP</translation>
+    </message>
+    <message>
+        <source>SNMP</source>
+        <translation>SNMP</translation>
     </message>
 </context>
 <context>

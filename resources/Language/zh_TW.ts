@@ -245,6 +245,65 @@
     </message>
 </context>
 <context>
+    <name>CSmtpConfigWidget</name>
+    <message>
+        <source>Account</source>
+        <translation>帳號</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密碼</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>伺服器</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>連接埠</translation>
+    </message>
+    <message>
+        <source>Receiver</source>
+        <translation>收件人</translation>
+    </message>
+    <message>
+        <source>SSL</source>
+        <translation>SSL</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>測試</translation>
+    </message>
+    <message>
+        <source>critical</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>Connect to host fail.</source>
+        <translation>連線伺服器失敗。</translation>
+    </message>
+    <message>
+        <source>Login fail.</source>
+        <translation>登入失敗。</translation>
+    </message>
+    <message>
+        <source>Send email fail.</source>
+        <translation>傳送郵件失敗。</translation>
+    </message>
+    <message>
+        <source>information</source>
+        <translation>資訊</translation>
+    </message>
+    <message>
+        <source>Send email ok.</source>
+        <translation>傳送郵件成功。</translation>
+    </message>
+</context>
+<context>
     <name>CSnmpConfigWidget</name>
     <message>
         <source>AgentSettings</source>
@@ -277,6 +336,17 @@
     <message>
         <source>OK</source>
         <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>CSystemConfigWidget</name>
+    <message>
+        <source>SMTP</source>
+        <translation>SMTP</translation>
+    </message>
+    <message>
+        <source>SNMP</source>
+        <translation>SNMP</translation>
     </message>
 </context>
 <context>

@@ -1,14 +1,15 @@
 #include "ui/system/DivideGroupWidget.h"
 
 #include "device/Pdu.h"
+#include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "ui/device/PduLookup.h"
 #include "ui/system/GroupNames.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QHostAddress>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -33,18 +34,6 @@ QTableWidget* makeTable(QWidget* parent, const QString& strName)
     return pTable;
 }
 
-QString addressText(const CPdu* pPdu)
-{
-    const auto& ip = pPdu->stInfo.ip;
-    return QStringLiteral("%1.%2.%3.%4").arg(ip[0]).arg(ip[1]).arg(ip[2]).arg(ip[3]);
-}
-
-QString nameText(const CPdu* pPdu)
-{
-    const auto& name = pPdu->stInfo.name;
-    return QString::fromLatin1(name, int(qstrnlen(name, sizeof(name))));
-}
-
 // Rebuilds a table with the devices of one group, in registry order.
 void fillTable(QTableWidget* pTable, const QString& strGroup)
 {
@@ -57,24 +46,9 @@ void fillTable(QTableWidget* pTable, const QString& strGroup)
             continue;
         const int iRow = pTable->rowCount();
         pTable->insertRow(iRow);
-        pTable->setItem(iRow, 0, new QTableWidgetItem(addressText(pPdu)));
-        pTable->setItem(iRow, 1, new QTableWidgetItem(nameText(pPdu)));
+        pTable->setItem(iRow, 0, new QTableWidgetItem(ipv4ToString(pPdu->stInfo.ip)));
+        pTable->setItem(iRow, 1, new QTableWidgetItem(fieldText(pPdu->stInfo.name)));
     }
-}
-
-CPdu* findPdu(const QString& strAddress)
-{
-    QHostAddress addr;
-    if (!g_pRackmind || !addr.setAddress(strAddress) || addr.protocol() != QAbstractSocket::IPv4Protocol)
-        return nullptr;
-    const quint32 uiIp = addr.toIPv4Address();
-    for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu)) {
-        const auto& ip = pPdu->stInfo.ip;
-        const quint32 uiPduIp = quint32(ip[0]) << 24 | quint32(ip[1]) << 16 | quint32(ip[2]) << 8 | ip[3];
-        if (uiPduIp == uiIp)
-            return pPdu;
-    }
-    return nullptr;
 }
 
 } // namespace
@@ -203,7 +177,7 @@ void CDivideGroupWidget::moveRow(QTableWidget* pFrom, QTableWidget* pTo, const Q
     const int iRow = pFrom->currentRow();
     if (iRow < 0 || !pFrom->item(iRow, 0))
         return;
-    CPdu* pPdu = findPdu(pFrom->item(iRow, 0)->text());
+    CPdu* pPdu = findPdu(parseAddress(pFrom->item(iRow, 0)->text()));
     if (!pPdu)
         return;
     pPdu->strGroup = strGroup;
