@@ -3,6 +3,8 @@
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/MainStatusWidget.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/frame/MainTab.h"
+#include "ui/frame/MainTabBtn.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -32,8 +34,10 @@ private slots:
     void onlineColumnFollowsLiveness();
     void selectingMovesTheOneMarker();
     void defaultRowClearsSelectionState();
+    void configTabButtonFollowsCurrentRow();
     void changeIpRewritesEveryMatchingRow();
     void rowWithoutDeviceKeepsItsValues();
+    void sharedAddressShowsFirstDevice();
     void groupChange();
     void summaryCountsRefreshWithTree();
     void chineseTexts();
@@ -218,6 +222,22 @@ void TestDeviceOverview::defaultRowClearsSelectionState()
     QCOMPARE(spyTab[1][0].toBool(), false);
 }
 
+void TestDeviceOverview::configTabButtonFollowsCurrentRow()
+{
+    Page page;
+    page.fixture.add("10.200.1.1");
+    // Wired as the main dialog wires it: the configuration tab button starts disabled.
+    QWidget window;
+    CMainTab* pTab = new CMainTab(&window);
+    CMainTabBtn* pConfig = pTab->buttons[1];
+    pConfig->setEnabled(false);
+    connect(&page.overview, &CDeviceOverviewWidget::signalConfigTabEnabled, pConfig, &CMainTabBtn::setEnabled);
+    page.tree()->setCurrentItem(page.row(0));
+    QVERIFY(pConfig->isEnabled());
+    page.tree()->setCurrentItem(page.group());
+    QVERIFY(!pConfig->isEnabled());
+}
+
 void TestDeviceOverview::changeIpRewritesEveryMatchingRow()
 {
     Page page;
@@ -250,6 +270,22 @@ void TestDeviceOverview::rowWithoutDeviceKeepsItsValues()
     page.overview.slotChangeIP(QHostAddress(QStringLiteral("10.200.1.1")).toIPv4Address(),
                                QHostAddress(QStringLiteral("10.200.1.50")).toIPv4Address());
     QTRY_COMPARE(page.row(0)->text(ColName), QStringLiteral("After"));
+}
+
+void TestDeviceOverview::sharedAddressShowsFirstDevice()
+{
+    Page page;
+    CPdu* pFirst = page.fixture.add("10.200.1.1");
+    setText(pFirst->stInfo.name, "First");
+    CPdu* pSecond = page.fixture.add("10.200.1.2");
+    setText(pSecond->stInfo.name, "Second");
+    QTRY_COMPARE(page.row(1)->text(ColName), QStringLiteral("Second"));
+    // The second device now reports the first one's address: both rows show the first device.
+    ipv4FromUint(ipv4ToUint(pFirst->stInfo.ip), pSecond->stInfo.ip);
+    page.overview.slotChangeIP(QHostAddress(QStringLiteral("10.200.1.2")).toIPv4Address(),
+                               QHostAddress(QStringLiteral("10.200.1.1")).toIPv4Address());
+    QTRY_COMPARE(page.row(1)->text(ColName), QStringLiteral("First"));
+    QCOMPARE(page.row(0)->text(ColName), QStringLiteral("First"));
 }
 
 void TestDeviceOverview::groupChange()
