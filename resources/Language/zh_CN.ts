@@ -1,4 +1,93 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
+<context>
+    <name>CDeviceControlWidget</name>
+    <message>
+        <source>Outlet</source>
+        <translation>插座</translation>
+    </message>
+</context>
+<context>
+    <name>CDeviceOverviewWidget</name>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分组</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>在线</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>IPAddress</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>OutletStatus</source>
+        <translation>插座状态</translation>
+    </message>
+    <message>
+        <source>ProductType</source>
+        <translation>产品型号</translation>
+    </message>
+    <message>
+        <source>FirmwareVer</source>
+        <translation>固件版本</translation>
+    </message>
+    <message>
+        <source>Voltage(V)</source>
+        <translation>电压(V)</translation>
+    </message>
+    <message>
+        <source>Current(A)</source>
+        <translation>电流(A)</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>温度</translation>
+    </message>
+    <message>
+        <source>Humidity(RH%)</source>
+        <translation>湿度(RH%)</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+</context>
+<context>
+    <name>CMainStatusWidget</name>
+    <message>
+        <source>Summarise</source>
+        <translation>概况</translation>
+    </message>
+    <message>
+        <source>Total</source>
+        <translation>总数</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>在线</translation>
+    </message>
+    <message>
+        <source>Abnormal</source>
+        <translation>异常</translation>
+    </message>
+    <message>
+        <source>DeviceControl</source>
+        <translation>设备控制</translation>
+    </message>
+</context>
 </TS>

@@ -1,4 +1,93 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
+<context>
+    <name>CDeviceControlWidget</name>
+    <message>
+        <source>Outlet</source>
+        <translation>插座</translation>
+    </message>
+</context>
+<context>
+    <name>CDeviceOverviewWidget</name>
+    <message>
+        <source>Default</source>
+        <translation>預設</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分組</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>在線</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>IPAddress</source>
+        <translation>IP位址</translation>
+    </message>
+    <message>
+        <source>OutletStatus</source>
+        <translation>插座狀態</translation>
+    </message>
+    <message>
+        <source>ProductType</source>
+        <translation>產品型號</translation>
+    </message>
+    <message>
+        <source>FirmwareVer</source>
+        <translation>韌體版本</translation>
+    </message>
+    <message>
+        <source>Voltage(V)</source>
+        <translation>電壓(V)</translation>
+    </message>
+    <message>
+        <source>Current(A)</source>
+        <translation>電流(A)</translation>
+    </message>
+    <message>
+        <source>Temperature</source>
+        <translation>溫度</translation>
+    </message>
+    <message>
+        <source>Humidity(RH%)</source>
+        <translation>濕度(RH%)</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>離線</translation>
+    </message>
+</context>
+<context>
+    <name>CMainStatusWidget</name>
+    <message>
+        <source>Summarise</source>
+        <translation>概況</translation>
+    </message>
+    <message>
+        <source>Total</source>
+        <translation>總數</translation>
+    </message>
+    <message>
+        <source>Online</source>
+        <translation>在線</translation>
+    </message>
+    <message>
+        <source>Abnormal</source>
+        <translation>異常</translation>
+    </message>
+    <message>
+        <source>DeviceControl</source>
+        <translation>設備控制</translation>
+    </message>
+</context>
 </TS>

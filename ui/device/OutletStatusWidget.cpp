@@ -1,5 +1,6 @@
 #include "ui/device/OutletStatusWidget.h"
 
+#include "app/SharedFonts.h"
 #include "device/Pdu.h"
 
 #include <QPainter>
@@ -14,9 +15,13 @@ void COutletStatusWidget::paintEvent(QPaintEvent* event)
         const int s = w / 8 < h ? w / 8 : h;
 
         QPainter painter(this);
-        QFont font = painter.font();
-        font.setPointSize(9);
-        painter.setFont(font);
+        if (g_fontNormal9) {
+            painter.setFont(*g_fontNormal9);
+        } else {
+            QFont font = painter.font();
+            font.setPointSize(9);
+            painter.setFont(font);
+        }
         painter.setRenderHint(QPainter::Antialiasing);
 
         const QPen textPen(Qt::black, 1.0, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "mail/MailDelivery.h"
+
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+
+// The one mail worker of the process: delivers queued mails one at a time, in the order queued, on a
+// thread of its own, so that a slow or silent mail server never holds up the interface.
+class CMailQueue : public QObject
+{
+    Q_OBJECT
+public:
+    // The process-wide queue, created on first use. When the application object goes away, the mail in
+    // progress and those waiting get kExitBudgetMsec in all to go out; the rest is dropped.
+    static CMailQueue* instance();
+    static constexpr int kExitBudgetMsec = 20000;
+
+    ~CMailQueue() override;
+
+    // Returns at once; the job is delivered later on the worker thread.
+    void enqueue(const MailJob& job);
+    // Mails queued or in progress.
+    int pending() const { return m_iPending.load(); }
+    // Lets what is queued go out within iTotalMsec, drops what is left, then stops the thread. A later
+    // enqueue starts it again. Returns false if the thread could not be stopped in time.
+    bool shutdown(int iTotalMsec = kExitBudgetMsec);
+
+signals:
+    // Emitted on the worker thread after each job: delivered or not (dropped jobs count as not).
+    void signalMailFinished(bool bDelivered);
+
+private:
+    CMailQueue();
+    void runJob(const MailJob& job);
+
+    QThread m_thread;
+    QObject* m_pWorkerContext = nullptr;
+    std::atomic<qint64> m_iAbortAtMs{0};
+    std::atomic<int> m_iPending{0};
+};

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+class MimeMessage;
+class QTcpSocket;
+
+// A blocking SMTP client for one delivery: connect, log in, send, quit. Each operation waits for the
+// server's replies inside the call, bounded by the time-outs, and reports failure only by returning false.
+class SmtpClient : public QObject
+{
+    Q_OBJECT
+public:
+    enum ConnectionType { TcpConnection = 0, SslConnection = 1 };
+    Q_ENUM(ConnectionType)
+
+    enum SmtpError {
+        ConnectionTimeoutError = 0,
+        ResponseTimeoutError = 1,
+        AuthenticationFailedError = 2,
+        ServerError = 3,
+        ClientError = 4
+    };
+    Q_ENUM(SmtpError)
+
+    // Limits on what one reply may hold; a server that goes beyond them fails the operation.
+    static constexpr int kMaxReplyLineLength = 4096;
+    static constexpr int kMaxReplyLines = 100;
+
+    explicit SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
+                        ConnectionType connectionType = TcpConnection);
+
+    QString getHost() const { return host; }
+    int getPort() const { return port; }
+    ConnectionType getConnectionType() const { return connectionType; }
+    QString getName() const { return name; }
+    void setName(const QString& strName) { name = strName; }
+    QString getUser() const { return user; }
+    void setUser(const QString& strUser) { user = strUser; }
+    void setPassword(const QString& strPassword) { password = strPassword; }
+    int getConnectionTimeout() const { return connectionTimeout; }
+    void setConnectionTimeout(int iMsec) { connectionTimeout = iMsec; }
+    int getResponseTimeout() const { return responseTimeout; }
+    void setResponseTimeout(int iMsec) { responseTimeout = iMsec; }
+    QString getResponseText() const { return responseText; }
+    int getResponseCode() const { return responseCode; }
+    QTcpSocket* getSocket() const { return socket; }
+
+    // A shared point in time (milliseconds of a monotonic clock, 0 for none) after which every wait gives
+    // up at once: lets the owner of a background delivery bound it from another thread.
+    void setAbortTime(const std::atomic<qint64>* pAbortAtMs) { m_pAbortAtMs = pAbortAtMs; }
+    static qint64 monotonicMsecs();
+
+    bool connectToHost();
+    bool login();
+    bool sendMail(MimeMessage& message);
+    void quit();
+
+    // The DATA bytes for a rendered message: every line end becomes CRLF and a leading "." is doubled,
+    // so that no line of the text can end the data early.
+    static QByteArray dataToWire(const QString& strText);
+
+signals:
+    void smtpError(SmtpClient::SmtpError e);
+
+protected slots:
+    void socketStateChanged(QAbstractSocket::SocketState state);
+    void socketError(QAbstractSocket::SocketError error);
+    void socketReadyRead();
+
+protected:
+    class ResponseException
+    {
+    };
+    class ResponseTimeoutException : public ResponseException
+    {
+    };
+    class ResponseFormatException : public ResponseException
+    {
+    };
+
+    void setConnectionType(ConnectionType type);
+    void sendMessage(const QString& strText);
+    void writeBytes(const QByteArray& baData);
+    void waitForResponse();
+    bool waitForData(const QDeadlineTimer& deadline);
+    bool waitForConnection();
+    int remainingMsecs(const QDeadlineTimer& deadline) const;
+    static bool hasLineBreak(const QString& strText);
+
+private:
+    QTcpSocket* socket = nullptr;
+    QString host;
+    int port;
+    ConnectionType connectionType = TcpConnection;
+    QString name;
+    QString user;
+    QString password;
+    int connectionTimeout;
+    int responseTimeout;
+    QString responseText;
+    int responseCode = 0;
+    const std::atomic<qint64>* m_pAbortAtMs = nullptr;
+};

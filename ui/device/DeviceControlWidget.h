@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+class CPdu;
+class QCheckBox;
+class QGridLayout;
+
+// The eight outlet switches of the current device. A click sends the outlet switch frame straight
+// away; the switch keeps the state the operator gave it, since nothing is acknowledged.
+class CDeviceControlWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int OutletCount = 8;
+
+    explicit CDeviceControlWidget(QWidget* parent = nullptr);
+
+    // Shows the device's outlet states (or none, disabled); never sends anything.
+    void setPdu(CPdu* pdu);
+    CPdu* pdu() const { return m_pPdu; }
+    void retranslate();
+
+private slots:
+    void on_CheckOutlet1_clicked(bool bChecked);
+    void on_CheckOutlet2_clicked(bool bChecked);
+    void on_CheckOutlet3_clicked(bool bChecked);
+    void on_CheckOutlet4_clicked(bool bChecked);
+    void on_CheckOutlet5_clicked(bool bChecked);
+    void on_CheckOutlet6_clicked(bool bChecked);
+    void on_CheckOutlet7_clicked(bool bChecked);
+    void on_CheckOutlet8_clicked(bool bChecked);
+
+private:
+    void switchOutlet(int iOutlet, bool bOn);
+
+    QCheckBox* m_pCheckOutlet[OutletCount] = {};
+    QGridLayout* m_pLayoutBase = nullptr;
+    CPdu* m_pPdu = nullptr;
+};

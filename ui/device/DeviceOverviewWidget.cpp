@@ -1,0 +1,252 @@
+#include "ui/device/DeviceOverviewWidget.h"
+
+#include "app/SharedFonts.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "ui/device/MainStatusWidget.h"
+#include "ui/device/OutletStatusWidget.h"
+#include "ui/device/PduLookup.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSplitter>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int RowHeight = 30;
+constexpr int RefreshMs = 500;
+constexpr int ColumnWidths[CDeviceOverviewWidget::ColumnCount] = {80,  80,  110, 110, 100, 180,
+                                                                  120, 100, 100, 100, 100, 100};
+
+// Only device rows are selectable; the group rows are not.
+bool isDeviceRow(const QTreeWidgetItem* pItem)
+{
+    return pItem && (pItem->flags() & Qt::ItemIsSelectable);
+}
+
+// Cells are rewritten only when their text changes, so an idle tree does not repaint.
+void setCellText(QTreeWidgetItem* pItem, int iColumn, const QString& strText)
+{
+    if (pItem->text(iColumn) != strText)
+        pItem->setText(iColumn, strText);
+}
+} // namespace
+
+CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
+    : QWidget(parent), m_iconOnline(QStringLiteral(":/Dialog/Dialog/OK.png")),
+      m_iconOffline(QStringLiteral(":/Dialog/Dialog/Cancel.png"))
+{
+    m_pTreeWidgetMain = new QTreeWidget(this);
+    m_pTreeWidgetMain->setObjectName(QStringLiteral("treeWidgetMain"));
+    m_pTreeWidgetMain->setStyleSheet(QStringLiteral("QTreeWidget::item{height:%1px;}").arg(RowHeight));
+    m_pTreeWidgetMain->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pTreeWidgetMain->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_pTreeWidgetMain->setAnimated(true);
+    m_pTreeWidgetMain->setFocusPolicy(Qt::NoFocus);
+    if (g_fontNormal10)
+        m_pTreeWidgetMain->setFont(*g_fontNormal10);
+
+    m_pHeaderItem = new QTreeWidgetItem;
+    for (int i = 0; i < ColumnCount; ++i) {
+        m_pHeaderItem->setBackground(i, QColor(243, 251, 255));
+        if (g_fontNormal10)
+            m_pHeaderItem->setFont(i, *g_fontNormal10);
+        m_pHeaderItem->setTextAlignment(i, Qt::AlignCenter);
+        m_pHeaderItem->setSizeHint(i, QSize(1, RowHeight));
+    }
+    m_pHeaderItem->setIcon(ColumnGroup, QIcon(QStringLiteral(":/OverviewWidget/OverviewWidget/Group.png")));
+    m_pTreeWidgetMain->setHeaderItem(m_pHeaderItem);
+    for (int i = 0; i < ColumnCount; ++i)
+        m_pTreeWidgetMain->setColumnWidth(i, ColumnWidths[i]);
+
+    m_pDefaultItem = new QTreeWidgetItem;
+    m_pDefaultItem->setText(ColumnGroup, tr("Default"));
+    m_pDefaultItem->setTextAlignment(ColumnGroup, Qt::AlignCenter);
+    m_pDefaultItem->setFlags(m_pDefaultItem->flags() & ~Qt::ItemIsSelectable);
+    m_pTreeWidgetMain->addTopLevelItem(m_pDefaultItem);
+    m_pDefaultItem->setExpanded(true);
+
+    m_pMainStatusWidget = new CMainStatusWidget(this);
+    m_pMainStatusWidget->setObjectName(QStringLiteral("MainStatusWidget"));
+    m_pMainStatusWidget->setMinimumWidth(200);
+
+    m_pSplitter = new QSplitter(Qt::Horizontal, this);
+    m_pSplitter->setObjectName(QStringLiteral("splitter"));
+    m_pSplitter->setHandleWidth(0);
+    m_pSplitter->addWidget(m_pTreeWidgetMain);
+    m_pSplitter->addWidget(m_pMainStatusWidget);
+    m_pSplitter->setStretchFactor(0, 100);
+    m_pSplitter->setStretchFactor(1, 1);
+
+    QVBoxLayout* pLayoutBase = new QVBoxLayout;
+    pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
+    pLayoutBase->setSpacing(0);
+    pLayoutBase->setContentsMargins(0, 0, 0, 0);
+    pLayoutBase->addWidget(m_pSplitter);
+    setLayout(pLayoutBase);
+
+    // The status panel hears of a new current row before this widget does.
+    connect(m_pTreeWidgetMain, &QTreeWidget::currentItemChanged, m_pMainStatusWidget,
+            &CMainStatusWidget::slotCurrentPduChanged);
+    connect(m_pTreeWidgetMain, &QTreeWidget::currentItemChanged, this,
+            &CDeviceOverviewWidget::slotCurrentPduChanged);
+    m_pTimer = new QTimer(this);
+    connect(m_pTimer, &QTimer::timeout, this, &CDeviceOverviewWidget::slotUpdateList);
+    m_pTimer->start(RefreshMs);
+
+    retranslate();
+}
+
+void CDeviceOverviewWidget::retranslate()
+{
+    m_pMainStatusWidget->retranslate();
+    m_pHeaderItem->setText(ColumnGroup, tr("Group"));
+    m_pHeaderItem->setText(ColumnOnline, tr("Online"));
+    m_pHeaderItem->setText(ColumnName, tr("Name"));
+    m_pHeaderItem->setText(ColumnPosition, tr("Position"));
+    m_pHeaderItem->setText(ColumnIPAddress, tr("IPAddress"));
+    m_pHeaderItem->setText(ColumnOutletStatus, tr("OutletStatus"));
+    m_pHeaderItem->setText(ColumnProductType, tr("ProductType"));
+    m_pHeaderItem->setText(ColumnFirmwareVer, tr("FirmwareVer"));
+    m_pHeaderItem->setText(ColumnVoltage, tr("Voltage(V)"));
+    m_pHeaderItem->setText(ColumnCurrent, tr("Current(A)"));
+    m_pHeaderItem->setText(ColumnTemperature, tr("Temperature") + QStringLiteral("(\u2103)"));
+    m_pHeaderItem->setText(ColumnHumidity, tr("Humidity(RH%)"));
+    // The group row is ours as well; it follows the language like the header.
+    m_pDefaultItem->setText(ColumnGroup, tr("Default"));
+}
+
+QList<QTreeWidgetItem*> CDeviceOverviewWidget::deviceRows() const
+{
+    QList<QTreeWidgetItem*> listRows;
+    for (int i = 0; i < m_pTreeWidgetMain->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* pGroup = m_pTreeWidgetMain->topLevelItem(i);
+        for (int j = 0; j < pGroup->childCount(); ++j)
+            listRows.append(pGroup->child(j));
+    }
+    return listRows;
+}
+
+void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
+{
+    if (!pPdu)
+        return;
+    QTreeWidgetItem* pItem = new QTreeWidgetItem;
+    pItem->setText(ColumnIPAddress, ipv4ToString(pPdu->stInfo.ip));
+    for (int i = 0; i < ColumnCount; ++i)
+        pItem->setTextAlignment(i, Qt::AlignCenter);
+    m_pDefaultItem->addChild(pItem);
+    // The tree takes the painter over from the device.
+    m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, pPdu->pOutletStatusWidget);
+}
+
+void CDeviceOverviewWidget::slotDeviceGroupChanged(CPdu* pdu)
+{
+    if (!pdu)
+        return;
+    QTreeWidgetItem* pGroup = nullptr;
+    for (int i = 0; i < m_pTreeWidgetMain->topLevelItemCount() && !pGroup; ++i)
+        if (m_pTreeWidgetMain->topLevelItem(i)->text(ColumnGroup) == pdu->strGroup)
+            pGroup = m_pTreeWidgetMain->topLevelItem(i);
+
+    const uint uiAddress = ipv4ToUint(pdu->stInfo.ip);
+    QTreeWidgetItem* pRow = nullptr;
+    for (QTreeWidgetItem* pItem : deviceRows())
+        if (parseAddress(pItem->text(ColumnIPAddress)) == uiAddress)
+            pRow = pItem;
+
+    if (!pGroup || !pRow || pRow->parent() == pGroup)
+        return;
+    // Taking a row out of the tree schedules its cell widgets for deletion; the painter belongs to
+    // the device for good, so it is rescued and put back, and the marker is simply made anew.
+    QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pRow, ColumnOutletStatus);
+    const bool bCurrent = m_pTreeWidgetMain->currentItem() == pRow;
+    if (bCurrent)
+        removeMarker(pRow);
+    {
+        const QSignalBlocker blocker(m_pTreeWidgetMain);
+        pRow->parent()->removeChild(pRow);
+        pGroup->addChild(pRow);
+        if (bCurrent)
+            m_pTreeWidgetMain->setCurrentItem(pRow);
+    }
+    if (pOutlets) {
+        QCoreApplication::removePostedEvents(pOutlets, QEvent::DeferredDelete);
+        m_pTreeWidgetMain->setItemWidget(pRow, ColumnOutletStatus, pOutlets);
+        pOutlets->show();
+    }
+    if (bCurrent)
+        placeMarker(pRow);
+}
+
+void CDeviceOverviewWidget::slotChangeIP(uint oriIP, uint curIP)
+{
+    const QString strNew = ipv4ToString(quint32(curIP));
+    for (QTreeWidgetItem* pItem : deviceRows())
+        if (parseAddress(pItem->text(ColumnIPAddress)) == oriIP)
+            pItem->setText(ColumnIPAddress, strNew);
+}
+
+void CDeviceOverviewWidget::slotUpdateList()
+{
+    if (!g_pRackmind)
+        return;
+    m_pMainStatusWidget->retranslate();
+    for (QTreeWidgetItem* pItem : deviceRows())
+        if (CPdu* pPdu = findPdu(parseAddress(pItem->text(ColumnIPAddress))))
+            updateRow(pItem, pPdu);
+}
+
+void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu)
+{
+    const PduInfo& info = pPdu->stInfo;
+    const bool bOnline = pPdu->isOnline();
+    const QString strOnline = bOnline ? tr("Online") : tr("Offline");
+    if (pItem->text(ColumnOnline) != strOnline) {
+        pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
+        pItem->setText(ColumnOnline, strOnline);
+    }
+    setCellText(pItem, ColumnName, fieldText(info.name));
+    setCellText(pItem, ColumnPosition, fieldText(info.position));
+    setCellText(pItem, ColumnIPAddress, ipv4ToString(info.ip));
+    setCellText(pItem, ColumnProductType, fieldText(info.productType));
+    setCellText(pItem, ColumnFirmwareVer, fieldText(info.firmwareVer));
+    setCellText(pItem, ColumnVoltage, QString::number(uint(info.voltage)));
+    setCellText(pItem, ColumnCurrent, QString::number(double(info.current), 'f', 2));
+    setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
+    setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
+    if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus))
+        pOutlets->update();
+}
+
+void CDeviceOverviewWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
+{
+    if (isDeviceRow(previous))
+        removeMarker(previous);
+    if (isDeviceRow(current))
+        placeMarker(current);
+    emit signalConfigTabEnabled(isDeviceRow(current));
+}
+
+void CDeviceOverviewWidget::removeMarker(QTreeWidgetItem* pItem)
+{
+    QWidget* pMarker = m_pTreeWidgetMain->itemWidget(pItem, ColumnGroup);
+    m_pTreeWidgetMain->removeItemWidget(pItem, ColumnGroup);
+    // The view would only delete it later; exactly one marker must exist at any time.
+    delete pMarker;
+}
+
+void CDeviceOverviewWidget::placeMarker(QTreeWidgetItem* pItem)
+{
+    delete m_pLabelCurrentPdu;
+    m_pLabelCurrentPdu = new QLabel;
+    m_pLabelCurrentPdu->setObjectName(QStringLiteral("LabelCurrentPdu"));
+    m_pLabelCurrentPdu->setPixmap(QPixmap(QStringLiteral(":/OverviewWidget/OverviewWidget/RightTriangle.png")));
+    m_pLabelCurrentPdu->setScaledContents(true);
+    m_pLabelCurrentPdu->setFixedSize(33, 30);
+    m_pTreeWidgetMain->setItemWidget(pItem, ColumnGroup, m_pLabelCurrentPdu);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QIcon>
+#include <QPointer>
+#include <QWidget>
+
+class CMainStatusWidget;
+class CPdu;
+class QLabel;
+class QSplitter;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The overview page: every discovered device as a row under its group, refreshed from the device
+// objects twice a second, with the status panel on the right. The current row is the application's
+// current device.
+class CDeviceOverviewWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Column {
+        ColumnGroup,
+        ColumnOnline,
+        ColumnName,
+        ColumnPosition,
+        ColumnIPAddress,
+        ColumnOutletStatus,
+        ColumnProductType,
+        ColumnFirmwareVer,
+        ColumnVoltage,
+        ColumnCurrent,
+        ColumnTemperature,
+        ColumnHumidity,
+        ColumnCount
+    };
+
+    explicit CDeviceOverviewWidget(QWidget* parent = nullptr);
+
+    void retranslate();
+    // The device tree; the configuration page follows its current row.
+    QTreeWidget* treeWidget() const { return m_pTreeWidgetMain; }
+    CMainStatusWidget* mainStatusWidget() const { return m_pMainStatusWidget; }
+
+signals:
+    // Whether the configuration page may be opened: a device row is current.
+    void signalConfigTabEnabled(bool bEnabled);
+
+public slots:
+    void slotNewDevice(CPdu* pPdu);
+    void slotDeviceGroupChanged(CPdu* pdu);
+    void slotChangeIP(uint oriIP, uint curIP);
+
+private slots:
+    void slotUpdateList();
+    void slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+
+private:
+    void updateRow(QTreeWidgetItem* pItem, CPdu* pPdu);
+    QList<QTreeWidgetItem*> deviceRows() const;
+    void placeMarker(QTreeWidgetItem* pItem);
+    void removeMarker(QTreeWidgetItem* pItem);
+
+    QTreeWidget* m_pTreeWidgetMain = nullptr;
+    QTreeWidgetItem* m_pHeaderItem = nullptr;
+    QTreeWidgetItem* m_pDefaultItem = nullptr;
+    CMainStatusWidget* m_pMainStatusWidget = nullptr;
+    QSplitter* m_pSplitter = nullptr;
+    QPointer<QLabel> m_pLabelCurrentPdu;
+    QTimer* m_pTimer = nullptr;
+    QIcon m_iconOnline;
+    QIcon m_iconOffline;
+};

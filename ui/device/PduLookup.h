@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class CPdu;
+
+// How the device screens tie a row or a selection to a device: by the dotted address text alone.
+
+// The address a text names, first octet in the top byte, or 0 when it names none.
+uint parseAddress(const QString& strText);
+// The first registered device reporting this address; null without a registry or such a device.
+CPdu* findPdu(uint uiAddress);
+// A NUL-padded text field up to its first NUL, at most iWidth bytes, decoded as UTF-8.
+QString fieldText(const char* pField, int iWidth);
+
+template <int N>
+QString fieldText(const char (&field)[N])
+{
+    return fieldText(field, N);
+}
