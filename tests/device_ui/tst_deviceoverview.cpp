@@ -176,6 +176,7 @@ void TestDeviceOverview::selectingMovesTheOneMarker()
     QVERIFY(!page.tree()->itemWidget(page.row(0), ColGroup));
     QCOMPARE(pMarker->size(), QSize(33, 30));
     QVERIFY(pMarker->hasScaledContents());
+    QVERIFY(!pMarker->pixmap(Qt::ReturnByValue).isNull());
 
     QCOMPARE(spyTab.size(), 2);
     QCOMPARE(spyTab[0][0].toBool(), true);

@@ -137,6 +137,7 @@ private:
 
         QCOMPARE(static_cast<int>(pBar->buttons.size()), iCount);
         QCOMPARE(activeButtons(*pBar), QList<int>{0});
+        QVERIFY2(!pBar->buttons[0]->isDown(), "the active tab must not look held down");
         for (auto* pButton : pBar->buttons) {
             QCOMPARE(pButton->objectName(), strName);
             QCOMPARE(pButton->minimumSize(), sizeButton);
@@ -223,17 +224,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        if (!applyApplicationLook()) {
-            // Until the bundle carries the style sheet, give the buttons its tab rules.
-            qApp->setStyleSheet(QStringLiteral(
-                "QToolButton#MainTabBtn { border: none; margin-top: 14px; background: transparent; }"
-                "QPushButton#SubTabBtn { text-align: left; padding-left: 20px; border: none; }"
-                "QPushButton#SubTabBtn[tabActived=\"false\"] { color: #404040; background: rgb(240,240,240); }"
-                "QPushButton#SubTabBtn[tabActived=\"true\"] { color: rgb(30,137,231); background: white; }"));
-        }
-    }
+    void initTestCase() { QVERIFY(applyApplicationLook()); }
 
     void newMainTab() { checkNewBar<CMainTab>(QStringLiteral("MainTabBtn"), 10, QSize(100, 110), QSize(64, 64)); }
     void newSubTab() { checkNewBar<CSubTab>(QStringLiteral("SubTabBtn"), 20, QSize(200, 40), QSize(20, 20)); }

@@ -25,6 +25,8 @@ void createButtons(Bar* pBar, std::array<Btn*, N>& buttons, const QString& strOb
     // Button 0 starts active; nothing is connected yet, so nobody hears of it.
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(0, 0), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(buttons[0], &press);
+    // No release follows the synthetic press; without this the button would look pressed until clicked.
+    buttons[0]->setDown(false);
 }
 
 template <class Bar, class Btn, std::size_t N>

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "device/MetaTypes.h"
+#include "device/Pdu.h"
+#include "device/Rackmind.h"
+#include "device/UdpDriver.h"
+#include "ui/device/DeviceOverviewWidget.h"
+
+#include <QThread>
+
+// The console side as the login wires it: the transport on "UdpThread", the registry on this thread
+// and the overview page fed by the registry. Lives in the bed's console namespace.
+class ConsoleRig : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ConsoleRig(QObject* parent = nullptr) : QObject(parent)
+    {
+        registerDeviceMetaTypes();
+        m_thread.setObjectName(QStringLiteral("UdpThread"));
+        m_pDriver = new CUdpDriver;
+        m_pDriver->moveToThread(&m_thread);
+        connect(this, &ConsoleRig::signalStartBroadcast, m_pDriver, &CUdpDriver::slotStartBroadcast,
+                Qt::BlockingQueuedConnection);
+        connect(this, &ConsoleRig::signalStopBroadcast, m_pDriver, &CUdpDriver::slotStopBroadcast,
+                Qt::BlockingQueuedConnection);
+        m_pRegistry = new CRackmind(nullptr);
+        g_pRackmind = m_pRegistry;
+        connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver, &CUdpDriver::slotUpdateDevicePort);
+        connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
+        connect(m_pDriver, &CUdpDriver::signalRcvData, m_pRegistry, &CRackmind::slotRcvData);
+        connect(m_pRegistry, &CRackmind::signalNewDevice, &overview, &CDeviceOverviewWidget::slotNewDevice);
+        connect(m_pRegistry, &CRackmind::signalChangeIP, &overview, &CDeviceOverviewWidget::slotChangeIP);
+        m_thread.start();
+        emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
+    }
+
+    ~ConsoleRig() override
+    {
+        delete m_pRegistry;
+        g_pRackmind = nullptr;
+        m_thread.quit();
+        m_thread.wait();
+        m_pDriver->moveToThread(QThread::currentThread());
+        m_pDriver->slotStopBroadcast();
+        delete m_pDriver;
+    }
+
+    bool start()
+    {
+        bool bResult = false;
+        emit signalStartBroadcast(bResult, 51230, 1000);
+        return bResult;
+    }
+
+    CRackmind* registry() const { return m_pRegistry; }
+
+    CDeviceOverviewWidget overview;
+
+signals:
+    void signalStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiUpdateRate);
+    void signalStopBroadcast();
+
+private:
+    QThread m_thread;
+    CUdpDriver* m_pDriver = nullptr;
+    CRackmind* m_pRegistry = nullptr;
+};
