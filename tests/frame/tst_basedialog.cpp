@@ -71,8 +71,8 @@ private slots:
 
         CTitleBar* pBar = dialog.titleBar();
         QCOMPARE(pBar->titleHeight(), 30);
-        const QStringList names = {QStringLiteral("BtnMenu"), QStringLiteral("BtnMin"), QStringLiteral("BtnMax"),
-                                   QStringLiteral("BtnClose")};
+        const QStringList names = {QStringLiteral("BtnMenu"), QStringLiteral("BtnMin"),
+                                   QStringLiteral("BtnMax"), QStringLiteral("BtnClose")};
         for (const QString& strName : names) {
             auto* pButton = dialog.findChild<QPushButton*>(strName);
             QVERIFY2(pButton, qPrintable(strName));
@@ -123,7 +123,8 @@ private slots:
 
         QCOMPARE(pBar->iconLabel()->size(), QSize(iIcon, iIcon));
         QCOMPARE(pBar->captionLabel()->height(), iHeight);
-        for (QPushButton* pButton : {pBar->menuButton(), pBar->minButton(), pBar->maxButton(), pBar->closeButton()})
+        for (QPushButton* pButton :
+             {pBar->menuButton(), pBar->minButton(), pBar->maxButton(), pBar->closeButton()})
             QCOMPARE(pButton->size(), QSize(iHeight, iHeight));
         // The buttons sit in the top-right corner inside the frame margin; close is the last one.
         QCOMPARE(pBar->closeButton()->geometry().topRight(), QPoint(400 - 6 - 1, 6));
@@ -247,14 +248,16 @@ private slots:
 
         // Without the left button held, or after the release, the window stays.
         sendMouse(&dialog, QEvent::MouseMove, ptStart + QPoint(80, 80), Qt::NoButton, Qt::NoButton);
-        sendMouse(&dialog, QEvent::MouseButtonRelease, ptStart + QPoint(80, 80), Qt::LeftButton, Qt::NoButton);
+        sendMouse(&dialog, QEvent::MouseButtonRelease, ptStart + QPoint(80, 80), Qt::LeftButton,
+                  Qt::NoButton);
         sendMouse(&dialog, QEvent::MouseMove, ptStart + QPoint(90, 90), Qt::NoButton);
         QCoreApplication::processEvents();
         QCOMPARE(dialog.pos(), QPoint(50, 110));
 
         // A right-button press does not start a drag.
         sendMouse(&dialog, QEvent::MouseButtonPress, ptStart, Qt::RightButton, Qt::RightButton);
-        sendMouse(&dialog, QEvent::MouseMove, ptStart + QPoint(5, 5), Qt::NoButton, Qt::LeftButton | Qt::RightButton);
+        sendMouse(&dialog, QEvent::MouseMove, ptStart + QPoint(5, 5), Qt::NoButton,
+                  Qt::LeftButton | Qt::RightButton);
         QCoreApplication::processEvents();
         QCOMPARE(dialog.pos(), QPoint(50, 110));
     }
