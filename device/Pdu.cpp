@@ -84,6 +84,9 @@ void CPdu::download()
     for (int cmd : needDownload()) {
         bool bResult = true;
         const QByteArray frame = buildSetFrame(quint8(cmd), payloadFor(quint8(cmd), stSetInfo));
+        if (cmd == kCmdNetwork && ipv4ToUint(stSetInfo.ip) != ipv4ToUint(stInfo.ip)) {
+            uiPendingIP = ipv4ToUint(stSetInfo.ip);
+        }
         emit signalSndData(bResult, frame, QHostAddress(ipv4ToUint(stInfo.ip)), stInfo.udpPort);
         // A new device port must be polled from now on, or the device would vanish once it moves.
         if (cmd == kCmdNetwork && g_pRackmind && !g_pRackmind->listDevicePort.contains(stSetInfo.udpPort)) {
@@ -109,6 +112,9 @@ void CPdu::slotRcvData(QByteArray data)
             emit signalChangeIP(ipv4ToUint(stInfo.ip), ipv4ToUint(newIp));
         }
         decodeNetworkPayload(payload, stInfo);
+        if (ipv4ToUint(stInfo.ip) == uiPendingIP) {
+            uiPendingIP = 0;
+        }
         break;
     }
     case kCmdDeviceInfo:

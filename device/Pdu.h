@@ -52,6 +52,9 @@ public:
     // Time of the last datagram from the device, valid or not.
     QDateTime dtLastRcv;
     QTimer timerEmail;
+    // The address a downloaded network setting moves the device to, until a reply reports it there;
+    // 0 when no move is under way. Lets the registry keep the device when it answers from there.
+    uint uiPendingIP = 0;
 
 signals:
     void signalSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);

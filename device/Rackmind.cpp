@@ -92,6 +92,13 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
             break;
         }
     }
+    // A device that was just moved by a download answers from its new address before any reply has
+    // reported that address: it is still the same device.
+    for (int i = 0; !pPdu && i < listPdu.size(); ++i) {
+        if (listPdu.at(i)->uiPendingIP == sender) {
+            pPdu = listPdu.at(i);
+        }
+    }
     if (!pPdu) {
         // Only a genuine reply makes a new device: a stray packet or another console's query must
         // not show up as an online PDU.

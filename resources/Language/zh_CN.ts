@@ -2,6 +2,76 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CDelayConfigWidget</name>
+    <message>
+        <source>OpenDelay</source>
+        <translation>开启延时</translation>
+    </message>
+    <message>
+        <source>CloseDelay</source>
+        <translation>关闭延时</translation>
+    </message>
+    <message>
+        <source>Outlet%1</source>
+        <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CDeviceConfigWidget</name>
+    <message>
+        <source>Please input a correct ip address.</source>
+        <translation>请输入正确的IP地址。</translation>
+    </message>
+    <message>
+        <source>Please input a correct sub network mask.</source>
+        <translation>请输入正确的子网掩码。</translation>
+    </message>
+    <message>
+        <source>Please input a correct gateway address.</source>
+        <translation>请输入正确的网关地址。</translation>
+    </message>
+    <message>
+        <source>Please input a correct mac address.</source>
+        <translation>请输入正确的MAC地址。</translation>
+    </message>
+    <message>
+        <source>Please input pdu name.</source>
+        <translation>请输入PDU名称。</translation>
+    </message>
+    <message>
+        <source>Please input pdu location.</source>
+        <translation>请输入PDU位置。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Network</source>
+        <translation>网络</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>阈值</translation>
+    </message>
+    <message>
+        <source>Delay</source>
+        <translation>延时</translation>
+    </message>
+    <message>
+        <source>OutletName</source>
+        <translation>插座名称</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
@@ -88,6 +158,75 @@
     <message>
         <source>DeviceControl</source>
         <translation>设备控制</translation>
+    </message>
+</context>
+<context>
+    <name>CNetworkConfigWidget</name>
+    <message>
+        <source>IP</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>SubNetMask</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC地址</translation>
+    </message>
+    <message>
+        <source>UDP Port</source>
+        <translation>UDP端口</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+</context>
+<context>
+    <name>COutletNameConfigWidget</name>
+    <message>
+        <source>Outlet%1</source>
+        <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CThresholdConfigWidget</name>
+    <message>
+        <source>CurrentWarnValue</source>
+        <translation>电流告警值</translation>
+    </message>
+    <message>
+        <source>CurrentOverloadValue</source>
+        <translation>电流过载值</translation>
+    </message>
+    <message>
+        <source>VoltageWarnValue</source>
+        <translation>电压告警值</translation>
+    </message>
+    <message>
+        <source>VoltageOverloadValue</source>
+        <translation>电压过载值</translation>
+    </message>
+    <message>
+        <source>TemperatureLowerLimit</source>
+        <translation>温度下限</translation>
+    </message>
+    <message>
+        <source>TemperatureUpperLimit</source>
+        <translation>温度上限</translation>
+    </message>
+    <message>
+        <source>HumidityWarnValue</source>
+        <translation>湿度告警值</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,76 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
+    <name>CDelayConfigWidget</name>
+    <message>
+        <source>OpenDelay</source>
+        <translation>開啟延時</translation>
+    </message>
+    <message>
+        <source>CloseDelay</source>
+        <translation>關閉延時</translation>
+    </message>
+    <message>
+        <source>Outlet%1</source>
+        <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CDeviceConfigWidget</name>
+    <message>
+        <source>Please input a correct ip address.</source>
+        <translation>請輸入正確的IP位址。</translation>
+    </message>
+    <message>
+        <source>Please input a correct sub network mask.</source>
+        <translation>請輸入正確的子網路遮罩。</translation>
+    </message>
+    <message>
+        <source>Please input a correct gateway address.</source>
+        <translation>請輸入正確的閘道位址。</translation>
+    </message>
+    <message>
+        <source>Please input a correct mac address.</source>
+        <translation>請輸入正確的MAC位址。</translation>
+    </message>
+    <message>
+        <source>Please input pdu name.</source>
+        <translation>請輸入PDU名稱。</translation>
+    </message>
+    <message>
+        <source>Please input pdu location.</source>
+        <translation>請輸入PDU位置。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Network</source>
+        <translation>網路</translation>
+    </message>
+    <message>
+        <source>Threshold</source>
+        <translation>閾值</translation>
+    </message>
+    <message>
+        <source>Delay</source>
+        <translation>延時</translation>
+    </message>
+    <message>
+        <source>OutletName</source>
+        <translation>插座名稱</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>CANCEL</source>
+        <translation>取消</translation>
+    </message>
+</context>
+<context>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
@@ -88,6 +158,75 @@
     <message>
         <source>DeviceControl</source>
         <translation>設備控制</translation>
+    </message>
+</context>
+<context>
+    <name>CNetworkConfigWidget</name>
+    <message>
+        <source>IP</source>
+        <translation>IP位址</translation>
+    </message>
+    <message>
+        <source>SubNetMask</source>
+        <translation>子網路遮罩</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>閘道</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC位址</translation>
+    </message>
+    <message>
+        <source>UDP Port</source>
+        <translation>UDP連接埠</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>位置</translation>
+    </message>
+</context>
+<context>
+    <name>COutletNameConfigWidget</name>
+    <message>
+        <source>Outlet%1</source>
+        <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CThresholdConfigWidget</name>
+    <message>
+        <source>CurrentWarnValue</source>
+        <translation>電流告警值</translation>
+    </message>
+    <message>
+        <source>CurrentOverloadValue</source>
+        <translation>電流過載值</translation>
+    </message>
+    <message>
+        <source>VoltageWarnValue</source>
+        <translation>電壓告警值</translation>
+    </message>
+    <message>
+        <source>VoltageOverloadValue</source>
+        <translation>電壓過載值</translation>
+    </message>
+    <message>
+        <source>TemperatureLowerLimit</source>
+        <translation>溫度下限</translation>
+    </message>
+    <message>
+        <source>TemperatureUpperLimit</source>
+        <translation>溫度上限</translation>
+    </message>
+    <message>
+        <source>HumidityWarnValue</source>
+        <translation>濕度告警值</translation>
     </message>
 </context>
 </TS>

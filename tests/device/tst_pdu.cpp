@@ -2,6 +2,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "tests/device/PduInfoCompare.h"
 #include "ui/device/OutletStatusWidget.h"
 
 #include <QtTest>
@@ -17,23 +18,6 @@ QByteArray hex(const char* text)
 QByteArray reply(quint8 cmd, const PduInfo& info)
 {
     return buildFrame(kFrameReply, cmd, payloadFor(cmd, info));
-}
-
-// Field by field: the record has padding that memcmp would read.
-bool sameInfo(const PduInfo& a, const PduInfo& b)
-{
-    auto same = [](const auto& x, const auto& y) { return std::memcmp(&x, &y, sizeof x) == 0; };
-    return same(a.ip, b.ip) && same(a.subNetMask, b.subNetMask) && same(a.gateway, b.gateway) &&
-           same(a.mac, b.mac) && a.udpPort == b.udpPort && same(a.name, b.name) &&
-           same(a.position, b.position) && same(a.productType, b.productType) &&
-           same(a.firmwareVer, b.firmwareVer) && a.voltage == b.voltage && a.current == b.current &&
-           a.temperature == b.temperature && a.humidity == b.humidity && a.outletStatus == b.outletStatus &&
-           a.currentWarn == b.currentWarn && a.currentOverload == b.currentOverload &&
-           a.voltageWarn == b.voltageWarn && a.voltageOverload == b.voltageOverload &&
-           a.temperatureLowLimit == b.temperatureLowLimit &&
-           a.temperatureHighLimit == b.temperatureHighLimit && a.humidityWarn == b.humidityWarn &&
-           same(a.outletOpenDelay, b.outletOpenDelay) && same(a.outletCloseDelay, b.outletCloseDelay) &&
-           same(a.outletName, b.outletName);
 }
 
 struct SentFrame

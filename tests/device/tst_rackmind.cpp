@@ -212,6 +212,48 @@ private slots:
         QVERIFY(registry.listPdu.at(1) != pPdu);
     }
 
+    // A device answers from its new address at once: it stays the same device, and its own network
+    // reply then moves it for good.
+    void deviceMovedByDownloadKeepsItsObject()
+    {
+        CRackmind registry;
+        g_pRackmind = &registry;
+        registry.slotRcvData(datagramFrom("10.201.0.2", networkReply(0x0AC90002, 51230)));
+        CPdu* pPdu = registry.listPdu.first();
+        pPdu->stSetInfo = pPdu->stInfo;
+        ipv4FromUint(0x0AC90063, pPdu->stSetInfo.ip);
+        int iSent = 0;
+        connect(&registry, &CRackmind::signalSndData, this, [&] { ++iSent; });
+        pPdu->download();
+        QCOMPARE(iSent, 1);
+        QCOMPARE(pPdu->uiPendingIP, 0x0AC90063u);
+
+        QSignalSpy changeSpy(&registry, &CRackmind::signalChangeIP);
+        QSignalSpy newSpy(&registry, &CRackmind::signalNewDevice);
+        registry.slotRcvData(datagramFrom("10.201.0.99", statusReply(229)));
+        QCOMPARE(registry.listPdu.size(), 1);
+        QCOMPARE(pPdu->stInfo.voltage, 229u);
+        QCOMPARE(changeSpy.count(), 0);
+
+        registry.slotRcvData(datagramFrom("10.201.0.99", networkReply(0x0AC90063, 51230)));
+        QCOMPARE(changeSpy.count(), 1);
+        QCOMPARE(changeSpy.at(0).at(0).toUInt(), 0x0AC90002u);
+        QCOMPARE(pPdu->uiPendingIP, 0u);
+        QVERIFY(pPdu->needDownload().isEmpty());
+        QCOMPARE(newSpy.count(), 0);
+
+        // A late reply from the old address, sent before the move, does not end the move early.
+        pPdu->stSetInfo = pPdu->stInfo;
+        ipv4FromUint(0x0AC90064, pPdu->stSetInfo.ip);
+        pPdu->download();
+        registry.slotRcvData(datagramFrom("10.201.0.99", networkReply(0x0AC90063, 51230)));
+        QCOMPARE(pPdu->uiPendingIP, 0x0AC90064u);
+        registry.slotRcvData(datagramFrom("10.201.0.100", statusReply(230)));
+        QCOMPARE(registry.listPdu.size(), 1);
+        QCOMPARE(pPdu->stInfo.voltage, 230u);
+        g_pRackmind = nullptr;
+    }
+
     void firstMatchingDeviceWins()
     {
         CRackmind registry;

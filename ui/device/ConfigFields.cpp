@@ -1,0 +1,66 @@
+#include "ui/device/ConfigFields.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+QRegExp configAddressPattern()
+{
+    return QRegExp(QStringLiteral("\\b(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\.){3}"
+                                  "(?:25[0-5]|2[0-4][0-9]|[01]?[0-9][0-9]?)\\b"),
+                   Qt::CaseSensitive, QRegExp::RegExp);
+}
+
+QRegExp configMacPattern()
+{
+    return QRegExp(QStringLiteral("^([0-9a-fA-F]{2})(([:-][0-9a-fA-F]{2}){5})$"), Qt::CaseSensitive,
+                   QRegExp::RegExp);
+}
+
+bool storeAddressText(const QString& strText, quint8* pField)
+{
+    QString strAddress = strText;
+    strAddress.remove(QLatin1Char(' '));
+    if (!configAddressPattern().exactMatch(strAddress))
+        return false;
+    // Octets are read as decimal whatever their leading zeros ("010" is ten, not octal eight).
+    const QStringList listOctets = strAddress.split(QLatin1Char('.'));
+    for (int i = 0; i < 4; ++i)
+        pField[i] = quint8(listOctets.at(i).toUInt(nullptr, 10));
+    return true;
+}
+
+bool storeMacText(const QString& strText, quint8* pField)
+{
+    QString strMac = strText;
+    strMac.remove(QLatin1Char(' '));
+    if (!configMacPattern().exactMatch(strMac))
+        return false;
+    strMac.remove(QLatin1Char(':'));
+    strMac.remove(QLatin1Char('-'));
+    const QByteArray baMac = QByteArray::fromHex(strMac.toLatin1());
+    if (baMac.size() != 6)
+        return false;
+    for (int i = 0; i < 6; ++i)
+        pField[i] = quint8(baMac.at(i));
+    return true;
+}
+
+void storeLatin1Text(const QString& strText, char* pField, int iWidth)
+{
+    for (int j = 0; j < iWidth; ++j) {
+        const ushort code = j < strText.size() ? strText.at(j).unicode() : 0;
+        pField[j] = char(code <= 0xFF ? code : 0);
+    }
+}
+
+QString macText(const quint8* pMac)
+{
+    return QStringLiteral("%1:%2:%3:%4:%5:%6")
+        .arg(uint(pMac[0]), 2, 16, QLatin1Char('0'))
+        .arg(uint(pMac[1]), 2, 16, QLatin1Char('0'))
+        .arg(uint(pMac[2]), 2, 16, QLatin1Char('0'))
+        .arg(uint(pMac[3]), 2, 16, QLatin1Char('0'))
+        .arg(uint(pMac[4]), 2, 16, QLatin1Char('0'))
+        .arg(uint(pMac[5]), 2, 16, QLatin1Char('0'))
+        .toUpper();
+}

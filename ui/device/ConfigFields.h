@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QRegExp>
+#include <QString>
+#include <QtGlobal>
+
+// Conversions between the configuration editors and the fixed-size fields of a device's edit record.
+
+// The address pattern the edit slots and the OK check accept (looser than the address validator:
+// leading zeros pass).
+QRegExp configAddressPattern();
+// Six pairs of hex digits joined by ":" or "-".
+QRegExp configMacPattern();
+
+// Stores a complete dotted address, spaces removed, first octet first; false (field untouched) for an
+// incomplete or invalid text.
+bool storeAddressText(const QString& strText, quint8* pField);
+// Stores a complete MAC text, spaces removed; false (field untouched) for any other text.
+bool storeMacText(const QString& strText, quint8* pField);
+// Fills all iWidth bytes: the Latin-1 code of each character (0 outside Latin-1), then zero bytes.
+void storeLatin1Text(const QString& strText, char* pField, int iWidth);
+// "AA:BB:CC:DD:EE:FF", upper case.
+QString macText(const quint8* pMac);

@@ -1,0 +1,53 @@
+#include "ui/device/ConfigSubPage.h"
+
+#include "device/Pdu.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QSpacerItem>
+
+CConfigSubPage::CConfigSubPage(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+void CConfigSubPage::setPdu(CPdu* pdu)
+{
+    m_pPdu = pdu;
+    loadFromPdu();
+}
+
+CPdu* CConfigSubPage::pdu() const
+{
+    return m_pPdu;
+}
+
+void CConfigSubPage::loadFromPdu()
+{
+    if (!m_pPdu)
+        return;
+    showValues(m_pPdu->stInfo);
+    storeShownValues(m_pPdu->stSetInfo);
+    emit signalCheckNeedDownload();
+}
+
+QGridLayout* CConfigSubPage::createFormLayout(int iMargin, int iRows)
+{
+    auto* pLayout = new QGridLayout(this);
+    pLayout->setObjectName(QStringLiteral("LayoutBase"));
+    pLayout->setContentsMargins(iMargin, iMargin, iMargin, iMargin);
+    pLayout->setSpacing(4);
+    pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), 0, 0, 1, 2);
+    pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), iRows + 1, 0, 1, 2);
+    return pLayout;
+}
+
+QLabel* CConfigSubPage::addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName, QWidget* pEditor)
+{
+    auto* pLabel = new QLabel(this);
+    pLabel->setObjectName(strLabelName);
+    pLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    pLayout->addWidget(pLabel, iRow, 0);
+    pLayout->addWidget(pEditor, iRow, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    return pLabel;
+}

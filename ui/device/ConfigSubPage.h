@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class CPdu;
+class QGridLayout;
+class QLabel;
+struct PduInfo;
+
+// What the four sub pages of the configuration page share: the device they edit, loading it into
+// their editors and announcing every stored edit.
+class CConfigSubPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CConfigSubPage(QWidget* parent);
+
+    // Adopts the device (null for none) and fills the editors from what it reports.
+    void setPdu(CPdu* pdu);
+    CPdu* pdu() const;
+    // Fills the editors from the device's reported record; nothing without a device. Afterwards every
+    // field of the page in the edit record holds what the editors show, changed on screen or not:
+    // a value kept from an earlier edit or from the record's defaults would otherwise be sent unseen.
+    void loadFromPdu();
+    virtual void retranslate() = 0;
+
+signals:
+    void signalCheckNeedDownload();
+
+protected:
+    // Shows the reported values without running the change slots.
+    virtual void showValues(const PduInfo& info) = 0;
+    // Writes what the editors show into the edit record, as the change slots would.
+    virtual void storeShownValues(PduInfo& set) = 0;
+
+    // A grid with an expanding spacer above row 1 and below row iRows.
+    QGridLayout* createFormLayout(int iMargin, int iRows);
+    // A right-aligned caption in column 0 and the editor, aligned left, in column 1.
+    QLabel* addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName, QWidget* pEditor);
+
+    QPointer<CPdu> m_pPdu;
+};

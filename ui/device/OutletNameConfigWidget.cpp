@@ -1,0 +1,67 @@
+#include "ui/device/OutletNameConfigWidget.h"
+
+#include "device/Pdu.h"
+#include "ui/device/ConfigFields.h"
+#include "ui/device/PduLookup.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegExpValidator>
+#include <QSignalBlocker>
+
+COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent)
+    : CConfigSubPage(parent)
+{
+    static_assert(sizeof(PduInfo::outletName) == kOutletCount * kNameWidth, "eight 10-byte names");
+    m_pValidator = new QRegExpValidator(
+        QRegExp(QStringLiteral("[a-zA-Z0-9]+$"), Qt::CaseSensitive, QRegExp::RegExp), this);
+
+    QGridLayout* pLayout = createFormLayout(2, kOutletCount);
+    for (int i = 0; i < kOutletCount; ++i) {
+        m_pEdits[i] = new QLineEdit(this);
+        m_pEdits[i]->setObjectName(QStringLiteral("LineEditOutletName"));
+        m_pEdits[i]->setMinimumWidth(100);
+        // Nine characters always leave the field's closing zero byte.
+        m_pEdits[i]->setMaxLength(kNameWidth - 1);
+        m_pEdits[i]->setValidator(m_pValidator);
+        m_pLabels[i] = addFormRow(pLayout, i + 1, QStringLiteral("LabelOutletName"), m_pEdits[i]);
+        // All eight editors share one object name, so each is wired to the slot by hand.
+        connect(m_pEdits[i], &QLineEdit::textChanged, this,
+                &COutletNameConfigWidget::on_LineEditOutletName_textChanged);
+    }
+    retranslate();
+}
+
+void COutletNameConfigWidget::showValues(const PduInfo& info)
+{
+    for (int i = 0; i < kOutletCount; ++i) {
+        const QSignalBlocker block(m_pEdits[i]);
+        m_pEdits[i]->setText(fieldText(info.outletName[i]));
+    }
+}
+
+void COutletNameConfigWidget::storeShownValues(PduInfo& set)
+{
+    for (int i = 0; i < kOutletCount; ++i)
+        storeLatin1Text(m_pEdits[i]->text(), set.outletName[i], kNameWidth);
+}
+
+void COutletNameConfigWidget::retranslate()
+{
+    for (int i = 0; i < kOutletCount; ++i)
+        m_pLabels[i]->setText(tr("Outlet%1").arg(i + 1));
+}
+
+void COutletNameConfigWidget::on_LineEditOutletName_textChanged(const QString& text)
+{
+    if (!m_pPdu)
+        return;
+    for (int i = 0; i < kOutletCount; ++i) {
+        if (m_pEdits[i] == sender()) {
+            storeLatin1Text(text, m_pPdu->stSetInfo.outletName[i], kNameWidth);
+            emit signalCheckNeedDownload();
+            return;
+        }
+    }
+}

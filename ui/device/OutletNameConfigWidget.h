@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/device/ConfigSubPage.h"
+
+class QLabel;
+class QLineEdit;
+class QRegExpValidator;
+
+// The "OutletName" sub page: the eight outlet names, 10-byte fields of which at most 9 are typed.
+class COutletNameConfigWidget : public CConfigSubPage
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kOutletCount = 8;
+    static constexpr int kNameWidth = 10;
+
+    explicit COutletNameConfigWidget(QWidget* parent);
+
+    void retranslate() override;
+
+private slots:
+    void on_LineEditOutletName_textChanged(const QString& text);
+
+private:
+    void showValues(const PduInfo& info) override;
+    void storeShownValues(PduInfo& set) override;
+
+    QRegExpValidator* m_pValidator = nullptr;
+    QLabel* m_pLabels[kOutletCount] = {};
+    QLineEdit* m_pEdits[kOutletCount] = {};
+};
