@@ -138,42 +138,6 @@
     </message>
 </context>
 <context>
-    <name>CLoginDialog</name>
-    <message>
-        <source>Account</source>
-        <translation>账号</translation>
-    </message>
-    <message>
-        <source>Password</source>
-        <translation>密码</translation>
-    </message>
-    <message>
-        <source>Login</source>
-        <translation>登录</translation>
-    </message>
-    <message>
-        <source>KeepPassword</source>
-        <translation>记住密码</translation>
-    </message>
-    <message>
-        <source>AutoLogin</source>
-        <translation>自动登录</translation>
-    </message>
-    <message>
-        <source>Please input account and password</source>
-        <translation>请输入账号和密码</translation>
-    </message>
-    <message>
-        <source>Account or password is mistake</source>
-        <translation>账号或密码错误</translation>
-    </message>
-    <message>
-        <source>Scanning pdu in local network...</source>
-        <translation>正在扫描本地网络中的PDU...</translation>
-    </message>
-    <message>
-        <source>Fail to open udp port</source>
-        <translation>无法打开UDP端口</translation>
     <name>CDivideGroupWidget</name>
     <message>
         <source>WaitDivide</source>
@@ -217,6 +181,45 @@
     <message>
         <source>DevideGroup</source>
         <translation>设备分组</translation>
+    </message>
+</context>
+<context>
+    <name>CLoginDialog</name>
+    <message>
+        <source>Account</source>
+        <translation>账号</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>KeepPassword</source>
+        <translation>记住密码</translation>
+    </message>
+    <message>
+        <source>AutoLogin</source>
+        <translation>自动登录</translation>
+    </message>
+    <message>
+        <source>Please input account and password</source>
+        <translation>请输入账号和密码</translation>
+    </message>
+    <message>
+        <source>Account or password is mistake</source>
+        <translation>账号或密码错误</translation>
+    </message>
+    <message>
+        <source>Scanning pdu in local network...</source>
+        <translation>正在扫描本地网络中的PDU...</translation>
+    </message>
+    <message>
+        <source>Fail to open udp port</source>
+        <translation>无法打开UDP端口</translation>
     </message>
 </context>
 <context>

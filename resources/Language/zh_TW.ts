@@ -138,42 +138,6 @@
     </message>
 </context>
 <context>
-    <name>CLoginDialog</name>
-    <message>
-        <source>Account</source>
-        <translation>帳號</translation>
-    </message>
-    <message>
-        <source>Password</source>
-        <translation>密碼</translation>
-    </message>
-    <message>
-        <source>Login</source>
-        <translation>登入</translation>
-    </message>
-    <message>
-        <source>KeepPassword</source>
-        <translation>記住密碼</translation>
-    </message>
-    <message>
-        <source>AutoLogin</source>
-        <translation>自動登入</translation>
-    </message>
-    <message>
-        <source>Please input account and password</source>
-        <translation>請輸入帳號和密碼</translation>
-    </message>
-    <message>
-        <source>Account or password is mistake</source>
-        <translation>帳號或密碼錯誤</translation>
-    </message>
-    <message>
-        <source>Scanning pdu in local network...</source>
-        <translation>正在掃描本地網路中的PDU...</translation>
-    </message>
-    <message>
-        <source>Fail to open udp port</source>
-        <translation>無法開啟UDP連接埠</translation>
     <name>CDivideGroupWidget</name>
     <message>
         <source>WaitDivide</source>
@@ -217,6 +181,45 @@
     <message>
         <source>DevideGroup</source>
         <translation>設備分組</translation>
+    </message>
+</context>
+<context>
+    <name>CLoginDialog</name>
+    <message>
+        <source>Account</source>
+        <translation>帳號</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密碼</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登入</translation>
+    </message>
+    <message>
+        <source>KeepPassword</source>
+        <translation>記住密碼</translation>
+    </message>
+    <message>
+        <source>AutoLogin</source>
+        <translation>自動登入</translation>
+    </message>
+    <message>
+        <source>Please input account and password</source>
+        <translation>請輸入帳號和密碼</translation>
+    </message>
+    <message>
+        <source>Account or password is mistake</source>
+        <translation>帳號或密碼錯誤</translation>
+    </message>
+    <message>
+        <source>Scanning pdu in local network...</source>
+        <translation>正在掃描本地網路中的PDU...</translation>
+    </message>
+    <message>
+        <source>Fail to open udp port</source>
+        <translation>無法開啟UDP連接埠</translation>
     </message>
 </context>
 <context>
