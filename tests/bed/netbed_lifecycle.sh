@@ -13,7 +13,7 @@ exists() { ip netns list | awk '{print $1}' | grep -qx "$1"; }
 # The bed's command records its namespaces, then runs the rest of its arguments.
 record='echo "$RACKMIND_BED_CONSOLE_NS $RACKMIND_BED_DEVICE_NS" >'"$tmp"'/ns; '
 wait_for_ns() {
-    for _ in $(seq 100); do [ -s "$tmp/ns" ] && return 0; sleep 0.05; done
+    for _ in $(seq 600); do [ -s "$tmp/ns" ] && return 0; sleep 0.05; done
     fail "bed did not start"
 }
 check_gone() {
@@ -35,7 +35,7 @@ done
 
 # The device namespace really holds the device addresses and runs the device command.
 "$netbed" --devices 3 --device-cmd "ip -br addr >$tmp/dev-addrs; exec sleep $marker" -- \
-    bash -c "$record for _ in \$(seq 100); do [ -s $tmp/dev-addrs ] && break; sleep 0.05; done"
+    bash -c "$record for _ in \$(seq 600); do [ -s $tmp/dev-addrs ] && break; sleep 0.05; done"
 grep -q '10.200.1.3/16' "$tmp/dev-addrs" || fail "device addresses missing: $(cat "$tmp/dev-addrs")"
 check_gone "device command"
 
