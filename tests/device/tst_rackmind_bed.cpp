@@ -125,9 +125,9 @@ class TestRackmindBed : public QObject
         const PduInfo expected =
             m_sim.call([iIndex](CSimFleet& fleet) { return reportedBy(*fleet.device(iIndex)); });
         const quint32 uiIp = ipv4ToUint(expected.ip);
-        QTest::qWaitFor([&] { return console.find(uiIp) && sameInfo(console.find(uiIp)->stInfo, expected); },
-                        5000);
-        return console.find(uiIp);
+        const bool bSettled = QTest::qWaitFor(
+            [&] { return console.find(uiIp) && sameInfo(console.find(uiIp)->stInfo, expected); }, 5000);
+        return bSettled ? console.find(uiIp) : nullptr;
     }
 
 private slots:

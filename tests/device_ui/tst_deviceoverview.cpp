@@ -34,6 +34,7 @@ private slots:
     void defaultRowClearsSelectionState();
     void changeIpRewritesEveryMatchingRow();
     void rowWithoutDeviceKeepsItsValues();
+    void sharedAddressShowsFirstDevice();
     void groupChange();
     void summaryCountsRefreshWithTree();
     void chineseTexts();
@@ -250,6 +251,22 @@ void TestDeviceOverview::rowWithoutDeviceKeepsItsValues()
     page.overview.slotChangeIP(QHostAddress(QStringLiteral("10.200.1.1")).toIPv4Address(),
                                QHostAddress(QStringLiteral("10.200.1.50")).toIPv4Address());
     QTRY_COMPARE(page.row(0)->text(ColName), QStringLiteral("After"));
+}
+
+void TestDeviceOverview::sharedAddressShowsFirstDevice()
+{
+    Page page;
+    CPdu* pFirst = page.fixture.add("10.200.1.1");
+    setText(pFirst->stInfo.name, "First");
+    CPdu* pSecond = page.fixture.add("10.200.1.2");
+    setText(pSecond->stInfo.name, "Second");
+    QTRY_COMPARE(page.row(1)->text(ColName), QStringLiteral("Second"));
+    // The second device now reports the first one's address: both rows show the first device.
+    ipv4FromUint(ipv4ToUint(pFirst->stInfo.ip), pSecond->stInfo.ip);
+    page.overview.slotChangeIP(QHostAddress(QStringLiteral("10.200.1.2")).toIPv4Address(),
+                               QHostAddress(QStringLiteral("10.200.1.1")).toIPv4Address());
+    QTRY_COMPARE(page.row(1)->text(ColName), QStringLiteral("First"));
+    QCOMPARE(page.row(0)->text(ColName), QStringLiteral("First"));
 }
 
 void TestDeviceOverview::groupChange()

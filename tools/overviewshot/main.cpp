@@ -99,7 +99,7 @@ int main(int argc, char* argv[])
     rig.registry()->listDevicePort.append(6000);
     emit rig.registry()->signalUpdateDevicePort(rig.registry()->listDevicePort);
     rig.overview.setWindowTitle(QStringLiteral("Rackmind"));
-    rig.overview.resize(1280, 600);
+    rig.overview.resize(1500, 600);
     rig.overview.retranslate();
     rig.overview.show();
     if (!rig.start())

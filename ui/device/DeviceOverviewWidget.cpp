@@ -9,6 +9,7 @@
 #include "ui/device/PduLookup.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
@@ -196,8 +197,17 @@ void CDeviceOverviewWidget::slotUpdateList()
     if (!g_pRackmind)
         return;
     m_pMainStatusWidget->retranslate();
+    // One pass over the registry per tick instead of one per row; the first device of an address
+    // wins, as in a search of the list.
+    QHash<uint, CPdu*> hashPdu;
+    hashPdu.reserve(g_pRackmind->listPdu.size());
+    for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu)) {
+        const uint uiAddress = ipv4ToUint(pPdu->stInfo.ip);
+        if (!hashPdu.contains(uiAddress))
+            hashPdu.insert(uiAddress, pPdu);
+    }
     for (QTreeWidgetItem* pItem : deviceRows())
-        if (CPdu* pPdu = findPdu(parseAddress(pItem->text(ColumnIPAddress))))
+        if (CPdu* pPdu = hashPdu.value(parseAddress(pItem->text(ColumnIPAddress))))
             updateRow(pItem, pPdu);
 }
 
