@@ -3,6 +3,8 @@
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/MainStatusWidget.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/frame/MainTab.h"
+#include "ui/frame/MainTabBtn.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -32,6 +34,7 @@ private slots:
     void onlineColumnFollowsLiveness();
     void selectingMovesTheOneMarker();
     void defaultRowClearsSelectionState();
+    void configTabButtonFollowsCurrentRow();
     void changeIpRewritesEveryMatchingRow();
     void rowWithoutDeviceKeepsItsValues();
     void sharedAddressShowsFirstDevice();
@@ -217,6 +220,22 @@ void TestDeviceOverview::defaultRowClearsSelectionState()
     QCOMPARE(spyTab.size(), 2);
     QCOMPARE(spyTab[0][0].toBool(), true);
     QCOMPARE(spyTab[1][0].toBool(), false);
+}
+
+void TestDeviceOverview::configTabButtonFollowsCurrentRow()
+{
+    Page page;
+    page.fixture.add("10.200.1.1");
+    // Wired as the main dialog wires it: the configuration tab button starts disabled.
+    QWidget window;
+    CMainTab* pTab = new CMainTab(&window);
+    CMainTabBtn* pConfig = pTab->buttons[1];
+    pConfig->setEnabled(false);
+    connect(&page.overview, &CDeviceOverviewWidget::signalConfigTabEnabled, pConfig, &CMainTabBtn::setEnabled);
+    page.tree()->setCurrentItem(page.row(0));
+    QVERIFY(pConfig->isEnabled());
+    page.tree()->setCurrentItem(page.group());
+    QVERIFY(!pConfig->isEnabled());
 }
 
 void TestDeviceOverview::changeIpRewritesEveryMatchingRow()
