@@ -74,11 +74,16 @@ bool runLogin()
     return g_pLoginDialog && g_pLoginDialog->exec() == QDialog::Accepted;
 }
 
-int runMainWindow()
+void showMainWindow()
 {
     g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")));
     g_pMainDialog->show();
     retranslateApplication();
+}
+
+int runMainWindow()
+{
+    showMainWindow();
     return QApplication::exec();
 }
 

@@ -14,7 +14,9 @@ bool prepareLanguage();
 void createLongLivedWindows();
 // Runs the login modally; true once it was accepted.
 bool runLogin();
-// After the login: the colour tray icon, the main window with its texts, then the event loop.
+// After the login: the colour tray icon and the main window with its texts.
+void showMainWindow();
+// showMainWindow(), then the event loop; returns its result.
 int runMainWindow();
 // Frees everything start-up and the login created, in order: translators, fonts, the three windows,
 // the registry, the worker thread and the transport, and lets queued alarm mail finish within its
