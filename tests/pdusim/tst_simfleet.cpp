@@ -118,6 +118,19 @@ private slots:
         QVERIFY(m_console->quiet(300).isEmpty());
     }
 
+    void broadcastOnAnotherSegmentIsNotHeard()
+    {
+        // The bed's second link reaches the device namespace too, but no device sits on it.
+        QUdpSocket socket;
+        QVERIFY2(socket.bind(QHostAddress(QStringLiteral("10.201.0.1")), 51230), qPrintable(socket.errorString()));
+        for (const QByteArray& ba : SimConsole::queries())
+            socket.writeDatagram(ba, QHostAddress::Broadcast, 51230);
+        m_console->broadcast(hex("A7 40 02 00 E9"));
+        QCOMPARE(m_console->collect(4).size(), 4);
+        QVERIFY(!socket.waitForReadyRead(300));
+        QCOMPARE(m_sim->call([](CSimFleet& f) { return f.stats().ignored; }), 6ull);
+    }
+
     void setFramesAreApplied_data()
     {
         QTest::addColumn<QByteArray>("frame");
