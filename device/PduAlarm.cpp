@@ -68,7 +68,8 @@ void CPdu::slotEmailTimer()
         {stInfo.current >= stInfo.currentOverload,
          "Current Overload\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
          {strCurrent, amperes(stInfo.currentOverload)}},
-        {stInfo.temperature >= stInfo.temperatureHighLimit || stInfo.temperature <= stInfo.temperatureLowLimit,
+        {stInfo.temperature >= stInfo.temperatureHighLimit ||
+             stInfo.temperature <= stInfo.temperatureLowLimit,
          "Temprature Warn\n\nValue:%1\nUpper Limit:%2\nLower Limit:%3\n\nIP:%4\nName:%5\nLocation:%6",
          {QString::number(stInfo.temperature), QString::number(stInfo.temperatureHighLimit),
           QString::number(stInfo.temperatureLowLimit)}},

@@ -1,5 +1,3 @@
 #include "mail/EmailAddress.h"
 
-EmailAddress::EmailAddress(const QString& address, const QString& name) : name(name), address(address)
-{
-}
+EmailAddress::EmailAddress(const QString& address, const QString& name) : name(name), address(address) {}

@@ -10,7 +10,7 @@ struct MailJob
     QString host;
     int port = 25;
     bool ssl = false;
-    QString account;  // logs in and doubles as the sender address
+    QString account; // logs in and doubles as the sender address
     QString password;
     QString receiver;
     QString subject;

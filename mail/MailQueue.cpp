@@ -32,7 +32,8 @@ CMailQueue::CMailQueue()
     m_thread.setObjectName(QStringLiteral("MailThread"));
     m_pWorkerContext = new QObject;
     m_pWorkerContext->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_pWorkerContext, [this] { m_pWorkerContext->moveToThread(thread()); });
+    connect(&m_thread, &QThread::finished, m_pWorkerContext,
+            [this] { m_pWorkerContext->moveToThread(thread()); });
 }
 
 CMailQueue::~CMailQueue()
@@ -50,7 +51,8 @@ void CMailQueue::enqueue(const MailJob& job)
         m_thread.start();
     }
     ++m_iPending;
-    QMetaObject::invokeMethod(m_pWorkerContext, [this, job] { runJob(job); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_pWorkerContext, [this, job] { runJob(job); }, Qt::QueuedConnection);
 }
 
 void CMailQueue::runJob(const MailJob& job)
@@ -68,7 +70,8 @@ bool CMailQueue::shutdown(int iTotalMsec)
         return true;
     m_iAbortAtMs = SmtpClient::monotonicMsecs() + qMax(1, iTotalMsec);
     // Queued behind the waiting jobs, so each of them is still run (or dropped once the time is up).
-    QMetaObject::invokeMethod(m_pWorkerContext, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_pWorkerContext, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
     // A connection attempt already under way may take its own time-out (5 s) past the budget.
     return m_thread.wait(static_cast<unsigned long>(qMax(0, iTotalMsec) + 6000));
 }

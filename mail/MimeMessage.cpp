@@ -94,7 +94,9 @@ QString MimeMessage::formatDate(const QDateTime& dtDate)
     const int iAbs = qAbs(iOffset);
     return QLocale::c().toString(dtDate, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")) +
            (iOffset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-           QStringLiteral("%1%2").arg(iAbs / 60, 2, 10, QLatin1Char('0')).arg(iAbs % 60, 2, 10, QLatin1Char('0'));
+           QStringLiteral("%1%2")
+               .arg(iAbs / 60, 2, 10, QLatin1Char('0'))
+               .arg(iAbs % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString MimeMessage::createMessageId(const QString& strSenderAddress)
@@ -102,6 +104,6 @@ QString MimeMessage::createMessageId(const QString& strSenderAddress)
     QString strHost = strSenderAddress.mid(strSenderAddress.lastIndexOf(QLatin1Char('@')) + 1);
     if (!strSenderAddress.contains(QLatin1Char('@')) || strHost.isEmpty())
         strHost = QStringLiteral("localhost");
-    return QLatin1Char('<') + QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('@') + strHost +
-           QLatin1Char('>');
+    return QLatin1Char('<') + QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char('@') +
+           strHost + QLatin1Char('>');
 }

@@ -16,7 +16,12 @@ class MimeMessage : public QObject
 {
     Q_OBJECT
 public:
-    enum RecipientType { To = 0, Cc = 1, Bcc = 2 };
+    enum RecipientType
+    {
+        To = 0,
+        Cc = 1,
+        Bcc = 2
+    };
 
     explicit MimeMessage(bool createContainer = true);
     ~MimeMessage() override;

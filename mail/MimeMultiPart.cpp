@@ -18,8 +18,8 @@ MimeMultiPart::MimeMultiPart(MultiPartType type) : type(type)
     // One byte of the process's generator, hashed: the boundary only has to be absent from the bodies,
     // which are short texts that never hold a 32-digit hexadecimal run.
     const char cSeed = static_cast<char>(std::rand() & 0xFF);
-    boundary = QString::fromLatin1(
-        QCryptographicHash::hash(QByteArray(1, cSeed), QCryptographicHash::Md5).toHex());
+    boundary =
+        QString::fromLatin1(QCryptographicHash::hash(QByteArray(1, cSeed), QCryptographicHash::Md5).toHex());
 }
 
 QString MimeMultiPart::typeName(MultiPartType type)

@@ -9,7 +9,16 @@ class MimeMultiPart : public MimePart
 {
     Q_OBJECT
 public:
-    enum MultiPartType { Mixed = 0, Digest = 1, Alternative = 2, Related = 3, Report = 4, Signed = 5, Encrypted = 6 };
+    enum MultiPartType
+    {
+        Mixed = 0,
+        Digest = 1,
+        Alternative = 2,
+        Related = 3,
+        Report = 4,
+        Signed = 5,
+        Encrypted = 6
+    };
     Q_ENUM(MultiPartType)
 
     explicit MimeMultiPart(MultiPartType type = Related);

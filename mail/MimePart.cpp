@@ -18,8 +18,8 @@ void MimePart::prepare()
         mimeString += QStringLiteral("; boundary=") + boundary;
     mimeString += QStringLiteral("\r\n");
     // Bodies are never re-encoded: every part travels as 8-bit UTF-8 text.
-    mimeString += QStringLiteral("Content-Transfer-Encoding: ") + encodingName(Encoding8Bit) +
-                  QStringLiteral("\r\n");
+    mimeString +=
+        QStringLiteral("Content-Transfer-Encoding: ") + encodingName(Encoding8Bit) + QStringLiteral("\r\n");
     mimeString += QStringLiteral("\r\n");
     mimeString += QString::fromUtf8(content);
     mimeString += QStringLiteral("\r\n");

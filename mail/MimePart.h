@@ -9,7 +9,13 @@ class MimePart : public QObject
 {
     Q_OBJECT
 public:
-    enum Encoding { Encoding7Bit = 0, Encoding8Bit = 1, EncodingBase64 = 2, EncodingQuotedPrintable = 3 };
+    enum Encoding
+    {
+        Encoding7Bit = 0,
+        Encoding8Bit = 1,
+        EncodingBase64 = 2,
+        EncodingQuotedPrintable = 3
+    };
     Q_ENUM(Encoding)
 
     MimePart();

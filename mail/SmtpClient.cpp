@@ -11,10 +11,11 @@
 namespace {
 // Waits are cut into slices so that an abort time set from another thread is noticed promptly.
 constexpr int kWaitSliceMsec = 100;
-}
+} // namespace
 
 SmtpClient::SmtpClient(const QString& host, int port, ConnectionType connectionType)
-    : host(host), port(port), name(QStringLiteral("localhost")), connectionTimeout(5000), responseTimeout(5000)
+    : host(host), port(port), name(QStringLiteral("localhost")), connectionTimeout(5000),
+      responseTimeout(5000)
 {
     setConnectionType(connectionType);
     connect(socket, &QAbstractSocket::stateChanged, this, &SmtpClient::socketStateChanged);
@@ -77,7 +78,8 @@ bool SmtpClient::waitForConnection()
         const int iRemaining = remainingMsecs(deadline);
         if (iRemaining <= 0 || pSsl->state() != QAbstractSocket::ConnectedState)
             return false;
-        if (!pSsl->waitForEncrypted(qMin(iRemaining, kWaitSliceMsec)) && pSsl->state() != QAbstractSocket::ConnectedState)
+        if (!pSsl->waitForEncrypted(qMin(iRemaining, kWaitSliceMsec)) &&
+            pSsl->state() != QAbstractSocket::ConnectedState)
             return false;
     }
     return true;

@@ -17,10 +17,15 @@ class SmtpClient : public QObject
 {
     Q_OBJECT
 public:
-    enum ConnectionType { TcpConnection = 0, SslConnection = 1 };
+    enum ConnectionType
+    {
+        TcpConnection = 0,
+        SslConnection = 1
+    };
     Q_ENUM(ConnectionType)
 
-    enum SmtpError {
+    enum SmtpError
+    {
         ConnectionTimeoutError = 0,
         ResponseTimeoutError = 1,
         AuthenticationFailedError = 2,

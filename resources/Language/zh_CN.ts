@@ -138,6 +138,52 @@
     </message>
 </context>
 <context>
+    <name>CDivideGroupWidget</name>
+    <message>
+        <source>WaitDivide</source>
+        <translation>未分组设备</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>&gt;&gt;</source>
+        <translation>&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;&lt;</source>
+        <translation>&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分组</translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>Input a group name</source>
+        <translation>输入分组名称</translation>
+    </message>
+    <message>
+        <source>GroupName</source>
+        <translation>分组名称</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupConfigWidget</name>
+    <message>
+        <source>DevideGroup</source>
+        <translation>设备分组</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -196,6 +242,111 @@
     <message>
         <source>Outlet%1</source>
         <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CSmtpConfigWidget</name>
+    <message>
+        <source>Account</source>
+        <translation>账号</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>服务器</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Receiver</source>
+        <translation>收件人</translation>
+    </message>
+    <message>
+        <source>SSL</source>
+        <translation>SSL</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>测试</translation>
+    </message>
+    <message>
+        <source>critical</source>
+        <translation>错误</translation>
+    </message>
+    <message>
+        <source>Connect to host fail.</source>
+        <translation>连接服务器失败。</translation>
+    </message>
+    <message>
+        <source>Login fail.</source>
+        <translation>登录失败。</translation>
+    </message>
+    <message>
+        <source>Send email fail.</source>
+        <translation>发送邮件失败。</translation>
+    </message>
+    <message>
+        <source>information</source>
+        <translation>信息</translation>
+    </message>
+    <message>
+        <source>Send email ok.</source>
+        <translation>发送邮件成功。</translation>
+    </message>
+</context>
+<context>
+    <name>CSnmpConfigWidget</name>
+    <message>
+        <source>AgentSettings</source>
+        <translation>代理设置</translation>
+    </message>
+    <message>
+        <source>TrapSettings</source>
+        <translation>陷阱设置</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>用户</translation>
+    </message>
+    <message>
+        <source>PortNum</source>
+        <translation>端口号</translation>
+    </message>
+    <message>
+        <source>Timeout</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>RetryTimes</source>
+        <translation>重试次数</translation>
+    </message>
+    <message>
+        <source>ProtocolVer</source>
+        <translation>协议版本</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>CSystemConfigWidget</name>
+    <message>
+        <source>SMTP</source>
+        <translation>SMTP</translation>
+    </message>
+    <message>
+        <source>SNMP</source>
+        <translation>SNMP</translation>
     </message>
 </context>
 <context>

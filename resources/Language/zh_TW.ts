@@ -138,6 +138,52 @@
     </message>
 </context>
 <context>
+    <name>CDivideGroupWidget</name>
+    <message>
+        <source>WaitDivide</source>
+        <translation>未分組設備</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>&gt;&gt;</source>
+        <translation>&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>&lt;&lt;</source>
+        <translation>&lt;&lt;</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分組</translation>
+    </message>
+    <message>
+        <source>+</source>
+        <translation>+</translation>
+    </message>
+    <message>
+        <source>Input a group name</source>
+        <translation>輸入分組名稱</translation>
+    </message>
+    <message>
+        <source>GroupName</source>
+        <translation>分組名稱</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupConfigWidget</name>
+    <message>
+        <source>DevideGroup</source>
+        <translation>設備分組</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -196,6 +242,111 @@
     <message>
         <source>Outlet%1</source>
         <translation>插座%1</translation>
+    </message>
+</context>
+<context>
+    <name>CSmtpConfigWidget</name>
+    <message>
+        <source>Account</source>
+        <translation>帳號</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密碼</translation>
+    </message>
+    <message>
+        <source>Host</source>
+        <translation>伺服器</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>連接埠</translation>
+    </message>
+    <message>
+        <source>Receiver</source>
+        <translation>收件人</translation>
+    </message>
+    <message>
+        <source>SSL</source>
+        <translation>SSL</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Test</source>
+        <translation>測試</translation>
+    </message>
+    <message>
+        <source>critical</source>
+        <translation>錯誤</translation>
+    </message>
+    <message>
+        <source>Connect to host fail.</source>
+        <translation>連線伺服器失敗。</translation>
+    </message>
+    <message>
+        <source>Login fail.</source>
+        <translation>登入失敗。</translation>
+    </message>
+    <message>
+        <source>Send email fail.</source>
+        <translation>傳送郵件失敗。</translation>
+    </message>
+    <message>
+        <source>information</source>
+        <translation>資訊</translation>
+    </message>
+    <message>
+        <source>Send email ok.</source>
+        <translation>傳送郵件成功。</translation>
+    </message>
+</context>
+<context>
+    <name>CSnmpConfigWidget</name>
+    <message>
+        <source>AgentSettings</source>
+        <translation>代理設定</translation>
+    </message>
+    <message>
+        <source>TrapSettings</source>
+        <translation>陷阱設定</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>使用者</translation>
+    </message>
+    <message>
+        <source>PortNum</source>
+        <translation>連接埠號</translation>
+    </message>
+    <message>
+        <source>Timeout</source>
+        <translation>逾時</translation>
+    </message>
+    <message>
+        <source>RetryTimes</source>
+        <translation>重試次數</translation>
+    </message>
+    <message>
+        <source>ProtocolVer</source>
+        <translation>協定版本</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>CSystemConfigWidget</name>
+    <message>
+        <source>SMTP</source>
+        <translation>SMTP</translation>
+    </message>
+    <message>
+        <source>SNMP</source>
+        <translation>SNMP</translation>
     </message>
 </context>
 <context>

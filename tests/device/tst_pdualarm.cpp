@@ -25,7 +25,8 @@ QString bodyOf(const QJsonObject& mail)
 {
     const QString strData =
         QString::fromUtf8(QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1()));
-    const QString strStart = QStringLiteral("Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n");
+    const QString strStart =
+        QStringLiteral("Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n");
     const int iStart = strData.indexOf(strStart) + strStart.size();
     const int iEnd = strData.indexOf(QStringLiteral("\r\n--"), iStart);
     if (iStart < strStart.size() || iEnd < 0)
@@ -33,7 +34,8 @@ QString bodyOf(const QJsonObject& mail)
     return strData.mid(iStart, iEnd - iStart).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
-QString where(const QString& strName = QStringLiteral("IP PDU"), const QString& strPosition = QStringLiteral("office"))
+QString where(const QString& strName = QStringLiteral("IP PDU"),
+              const QString& strPosition = QStringLiteral("office"))
 {
     return QStringLiteral("\n\nIP:10.200.1.1\nName:") + strName + QStringLiteral("\nLocation:") + strPosition;
 }
@@ -54,6 +56,7 @@ private slots:
     void devicesMailInOrder();
     void silentServerDoesNotStallTheInterface();
     void exitBudgetDropsWhatIsLeft();
+    void queuedMailGoesOutAtExit();
 
 private:
     CPdu* newDevice();
@@ -121,7 +124,8 @@ QStringList TestPduAlarm::takeBodies(int iCount)
 
 bool TestPduAlarm::noFurtherMail()
 {
-    return QTest::qWaitFor([] { return CMailQueue::instance()->pending() == 0; }, 15000) && m_server.takeEvent(QStringLiteral("mail"), 300).isEmpty();
+    return QTest::qWaitFor([] { return CMailQueue::instance()->pending() == 0; }, 15000) &&
+           m_server.takeEvent(QStringLiteral("mail"), 300).isEmpty();
 }
 
 void TestPduAlarm::voltageWarnOncePerCondition()
@@ -172,8 +176,9 @@ void TestPduAlarm::conditions_data()
         << 305u << 0.0 << 25 << 50 << 5.0 << baName
         << QStringList{QStringLiteral("Voltage Warn\n\nValue:305\nWarn Limit:250") + where(),
                        QStringLiteral("Voltage Overload\n\nValue:305\nOverload Limit:300") + where()};
-    QTest::newRow("5.0 A at a 5.0 A limit") << 220u << 5.0 << 25 << 50 << 5.0 << baName
-                                            << QStringList{QStringLiteral("Current Warn\n\nValue:5\nWarn Limit:5") + where()};
+    QTest::newRow("5.0 A at a 5.0 A limit")
+        << 220u << 5.0 << 25 << 50 << 5.0 << baName
+        << QStringList{QStringLiteral("Current Warn\n\nValue:5\nWarn Limit:5") + where()};
     QTest::newRow("6.3 A over both, limit 5.3")
         << 220u << 6.3 << 25 << 50 << 5.3 << baName
         << QStringList{QStringLiteral("Current Warn\n\nValue:6.3\nWarn Limit:5.3") + where(),
@@ -181,14 +186,17 @@ void TestPduAlarm::conditions_data()
     QTest::newRow("4.9 A under the limit") << 220u << 4.9 << 25 << 50 << 5.0 << baName << QStringList{};
     QTest::newRow("temperature at the upper limit")
         << 220u << 0.0 << 50 << 50 << 5.0 << baName
-        << QStringList{QStringLiteral("Temprature Warn\n\nValue:50\nUpper Limit:50\nLower Limit:5") + where()};
+        << QStringList{QStringLiteral("Temprature Warn\n\nValue:50\nUpper Limit:50\nLower Limit:5") +
+                       where()};
     QTest::newRow("temperature at the lower limit")
         << 220u << 0.0 << 5 << 50 << 5.0 << baName
         << QStringList{QStringLiteral("Temprature Warn\n\nValue:5\nUpper Limit:50\nLower Limit:5") + where()};
-    QTest::newRow("temperature 0") << 220u << 0.0 << 0 << 50 << 5.0 << baName
-                                   << QStringList{QStringLiteral("Temprature Warn\n\nValue:0\nUpper Limit:50\nLower Limit:5") + where()};
-    QTest::newRow("humidity at the limit") << 220u << 0.0 << 25 << 80 << 5.0 << baName
-                                           << QStringList{QStringLiteral("Humidity Warn\n\nValue:80\nWarn Limit:80") + where()};
+    QTest::newRow("temperature 0")
+        << 220u << 0.0 << 0 << 50 << 5.0 << baName
+        << QStringList{QStringLiteral("Temprature Warn\n\nValue:0\nUpper Limit:50\nLower Limit:5") + where()};
+    QTest::newRow("humidity at the limit")
+        << 220u << 0.0 << 25 << 80 << 5.0 << baName
+        << QStringList{QStringLiteral("Humidity Warn\n\nValue:80\nWarn Limit:80") + where()};
     QTest::newRow("everything, in order")
         << 400u << 7.0 << 90 << 99 << 5.0 << baName
         << QStringList{QStringLiteral("Voltage Warn\n\nValue:400\nWarn Limit:250") + where(),
@@ -199,10 +207,12 @@ void TestPduAlarm::conditions_data()
                        QStringLiteral("Humidity Warn\n\nValue:99\nWarn Limit:80") + where()};
     QTest::newRow("name of 16 bytes, a '%' and UTF-8")
         << 251u << 0.0 << 25 << 50 << 5.0 << QString(QStringLiteral("机柜%1 A7%2xyz")).toUtf8()
-        << QStringList{QStringLiteral("Voltage Warn\n\nValue:251\nWarn Limit:250") + where(QStringLiteral("机柜%1 A7%2xyz"))};
+        << QStringList{QStringLiteral("Voltage Warn\n\nValue:251\nWarn Limit:250") +
+                       where(QStringLiteral("机柜%1 A7%2xyz"))};
     QTest::newRow("dot lines stay in the text")
         << 251u << 0.0 << 25 << 50 << 5.0 << QByteArray(".")
-        << QStringList{QStringLiteral("Voltage Warn\n\nValue:251\nWarn Limit:250") + where(QStringLiteral("."))};
+        << QStringList{QStringLiteral("Voltage Warn\n\nValue:251\nWarn Limit:250") +
+                       where(QStringLiteral("."))};
 }
 
 void TestPduAlarm::conditions()
@@ -362,5 +372,52 @@ void TestPduAlarm::exitBudgetDropsWhatIsLeft()
     QCOMPARE(takeBodies(3).size(), 3);
 }
 
-QTEST_MAIN(TestPduAlarm)
+void TestPduAlarm::queuedMailGoesOutAtExit()
+{
+    // A child process queues three mails and leaves its event loop at once; its exit waits for them.
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MAIL_EXIT_CHILD_PORT"), QString::number(m_server.port()));
+    child.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
+    child.start(QCoreApplication::applicationFilePath(), QStringList());
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    qInfo("child with three queued mails exited after %lld ms", timer.elapsed());
+    QStringList listBodies = takeBodies(3);
+    listBodies.sort();
+    QCOMPARE(listBodies,
+             (QStringList{QStringLiteral("exit 0"), QStringLiteral("exit 1"), QStringLiteral("exit 2")}));
+}
+
+// The child side of queuedMailGoesOutAtExit.
+static int queueAndExit(int argc, char** argv, quint16 uiPort)
+{
+    QCoreApplication app(argc, argv);
+    for (int i = 0; i < 3; ++i) {
+        MailJob job;
+        job.host = QStringLiteral("127.0.0.1");
+        job.port = uiPort;
+        job.account = kUser;
+        job.password = kPassword;
+        job.receiver = QStringLiteral("ops@site.test");
+        job.subject = QStringLiteral("PDU Warning");
+        job.body = QStringLiteral("exit %1").arg(i);
+        CMailQueue::instance()->enqueue(job);
+    }
+    QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    return app.exec();
+}
+
+int main(int argc, char** argv)
+{
+    const quint16 uiChildPort = static_cast<quint16>(qEnvironmentVariableIntValue("MAIL_EXIT_CHILD_PORT"));
+    if (uiChildPort != 0)
+        return queueAndExit(argc, argv, uiChildPort);
+    QApplication app(argc, argv);
+    TestPduAlarm test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_pdualarm.moc"

@@ -23,7 +23,8 @@ AiosmtpdServer::~AiosmtpdServer()
 bool AiosmtpdServer::start(const QString& strUser, const QString& strPassword, const QString& strCert,
                            const QString& strKey)
 {
-    QStringList listArgs{qEnvironmentVariable("RACKMIND_SOURCE_DIR") + QStringLiteral("/tests/mail/smtp_server.py"),
+    QStringList listArgs{qEnvironmentVariable("RACKMIND_SOURCE_DIR") +
+                             QStringLiteral("/tests/mail/smtp_server.py"),
                          QStringLiteral("--user"), strUser, QStringLiteral("--password"), strPassword};
     if (!strCert.isEmpty())
         listArgs << QStringLiteral("--cert") << strCert << QStringLiteral("--key") << strKey;
@@ -35,8 +36,10 @@ bool AiosmtpdServer::start(const QString& strUser, const QString& strPassword, c
     }
     const QDeadlineTimer deadline(15000);
     while (!m_process.canReadLine()) {
-        if (deadline.hasExpired() || !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
-            m_strError = QStringLiteral("no port announced: ") + QString::fromUtf8(m_process.readAllStandardError());
+        if (deadline.hasExpired() ||
+            !m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
+            m_strError =
+                QStringLiteral("no port announced: ") + QString::fromUtf8(m_process.readAllStandardError());
             return false;
         }
     }
@@ -67,7 +70,8 @@ QJsonObject AiosmtpdServer::takeEvent(const QString& strEvent, int iMsec)
     for (;;) {
         readEvents();
         for (int i = 0; i < m_listEvents.size(); ++i) {
-            if (!m_listTaken.contains(i) && m_listEvents.at(i).value(QStringLiteral("event")).toString() == strEvent) {
+            if (!m_listTaken.contains(i) &&
+                m_listEvents.at(i).value(QStringLiteral("event")).toString() == strEvent) {
                 m_listTaken.append(i);
                 return m_listEvents.at(i);
             }
@@ -90,7 +94,8 @@ bool TestCa::openssl(const QStringList& listArgs)
     QProcess process;
     process.setWorkingDirectory(m_dir.path());
     process.start(QStringLiteral("openssl"), listArgs);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
         m_strError = QStringLiteral("openssl ") + listArgs.join(QLatin1Char(' ')) + QStringLiteral(": ") +
                      QString::fromUtf8(process.readAllStandardError());
         return false;
@@ -101,10 +106,11 @@ bool TestCa::openssl(const QStringList& listArgs)
 bool TestCa::create(const QString& strName)
 {
     m_strPrefix = strName + QLatin1Char('-');
-    return openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-                    QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-                    QStringLiteral("-keyout"), path(QStringLiteral("ca.key")), QStringLiteral("-out"), caCert(),
-                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
+    return openssl({QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                    QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                    QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                    QStringLiteral("-keyout"), path(QStringLiteral("ca.key")), QStringLiteral("-out"),
+                    caCert(), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
                     QStringLiteral("/CN=") + strName, QStringLiteral("-addext"),
                     QStringLiteral("basicConstraints=critical,CA:TRUE"), QStringLiteral("-addext"),
                     QStringLiteral("keyUsage=critical,keyCertSign,cRLSign")});
@@ -115,16 +121,19 @@ bool TestCa::issue(const QString& strName, const QString& strAltNames)
     QFile ext(path(strName + QStringLiteral(".ext")));
     if (!ext.open(QIODevice::WriteOnly))
         return false;
-    ext.write("basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName=" + strAltNames.toUtf8() + "\n");
+    ext.write("basicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\nsubjectAltName=" +
+              strAltNames.toUtf8() + "\n");
     ext.close();
-    return openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                    QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"), QStringLiteral("-keyout"),
-                    key(strName), QStringLiteral("-out"), path(strName + QStringLiteral(".csr")),
-                    QStringLiteral("-subj"), QStringLiteral("/CN=") + strName}) &&
+    return openssl({QStringLiteral("req"), QStringLiteral("-newkey"), QStringLiteral("ec"),
+                    QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"),
+                    QStringLiteral("-nodes"), QStringLiteral("-keyout"), key(strName), QStringLiteral("-out"),
+                    path(strName + QStringLiteral(".csr")), QStringLiteral("-subj"),
+                    QStringLiteral("/CN=") + strName}) &&
            openssl({QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"),
-                    path(strName + QStringLiteral(".csr")), QStringLiteral("-CA"), caCert(), QStringLiteral("-CAkey"),
-                    path(QStringLiteral("ca.key")), QStringLiteral("-CAcreateserial"), QStringLiteral("-out"),
-                    cert(strName), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
+                    path(strName + QStringLiteral(".csr")), QStringLiteral("-CA"), caCert(),
+                    QStringLiteral("-CAkey"), path(QStringLiteral("ca.key")),
+                    QStringLiteral("-CAcreateserial"), QStringLiteral("-out"), cert(strName),
+                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
                     ext.fileName()});
 }
 
@@ -143,7 +152,8 @@ ScriptedServer::ScriptedServer(const QList<Step>& listSteps) : m_listSteps(listS
     addr.sin_port = 0;
     socklen_t len = sizeof(addr);
     if (m_iListenFd < 0 || ::bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::listen(m_iListenFd, 4) != 0 || ::getsockname(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        ::listen(m_iListenFd, 4) != 0 ||
+        ::getsockname(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
         return;
     m_uiPort = ntohs(addr.sin_port);
     m_thread = std::thread([this] { run(); });
@@ -236,8 +246,8 @@ void ScriptedServer::run()
         case Step::Send:
             if (step.iMsec > 0)
                 QThread::msleep(static_cast<unsigned long>(step.iMsec));
-            bOpen = ::send(iFd, step.baBytes.constData(), static_cast<size_t>(step.baBytes.size()), MSG_NOSIGNAL) ==
-                    step.baBytes.size();
+            bOpen = ::send(iFd, step.baBytes.constData(), static_cast<size_t>(step.baBytes.size()),
+                           MSG_NOSIGNAL) == step.baBytes.size();
             break;
         case Step::Line:
             bOpen = readUntil(iFd, "\n");

@@ -16,7 +16,8 @@ class AiosmtpdServer
 {
 public:
     ~AiosmtpdServer();
-    // Implicit TLS when strCert is given. Returns false (with the reason in errorString) if it will not start.
+    // Implicit TLS when strCert is given. Returns false (with the reason in errorString) if it will not
+    // start.
     bool start(const QString& strUser, const QString& strPassword, const QString& strCert = QString(),
                const QString& strKey = QString());
     quint16 port() const { return m_uiPort; }
@@ -65,16 +66,27 @@ class ScriptedServer
 public:
     struct Step
     {
-        enum Kind { Send, Line, Data, Silence, Close, Flood } kind;
+        enum Kind
+        {
+            Send,
+            Line,
+            Data,
+            Silence,
+            Close,
+            Flood
+        } kind;
         QByteArray baBytes;
         int iMsec = 0;
     };
-    static Step send(const QByteArray& baBytes, int iDelayMsec = 0) { return {Step::Send, baBytes, iDelayMsec}; }
-    static Step line() { return {Step::Line, {}, 0}; }           // read one command line
-    static Step data() { return {Step::Data, {}, 0}; }           // read through "\r\n.\r\n"
+    static Step send(const QByteArray& baBytes, int iDelayMsec = 0)
+    {
+        return {Step::Send, baBytes, iDelayMsec};
+    }
+    static Step line() { return {Step::Line, {}, 0}; } // read one command line
+    static Step data() { return {Step::Data, {}, 0}; } // read through "\r\n.\r\n"
     static Step silence(int iMsec) { return {Step::Silence, {}, iMsec}; }
     static Step close() { return {Step::Close, {}, 0}; }
-    static Step flood() { return {Step::Flood, {}, 0}; }         // endless bytes without a line end
+    static Step flood() { return {Step::Flood, {}, 0}; } // endless bytes without a line end
     // Greeting, EHLO and AUTH answered, the usual start of a delivery.
     static QList<Step> greetAndLogin();
 

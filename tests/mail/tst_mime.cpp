@@ -38,14 +38,15 @@ QString withoutDateAndId(const QString& strMime, const QString& strHost)
     const int iId = listLines.indexOf(QRegularExpression(QStringLiteral("^Message-ID: .*")));
     if (iDate != 3 || iId != 4)
         return QStringLiteral("Date/Message-ID not at lines 4/5");
-    if (!QRegularExpression(QStringLiteral(
-                                "^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d\\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|"
-                                "Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}$"))
+    if (!QRegularExpression(
+             QStringLiteral(
+                 "^Date: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), \\d\\d (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|"
+                 "Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}$"))
              .match(listLines.at(iDate))
              .hasMatch())
         return QStringLiteral("bad Date: ") + listLines.at(iDate);
-    if (!QRegularExpression(QStringLiteral("^Message-ID: <[0-9a-f-]{36}@") + QRegularExpression::escape(strHost) +
-                            QStringLiteral(">$"))
+    if (!QRegularExpression(QStringLiteral("^Message-ID: <[0-9a-f-]{36}@") +
+                            QRegularExpression::escape(strHost) + QStringLiteral(">$"))
              .match(listLines.at(iId))
              .hasMatch())
         return QStringLiteral("bad Message-ID: ") + listLines.at(iId);
@@ -76,14 +77,17 @@ void TestMime::renderMessage_data()
                                     << QString(QStringLiteral("From: <S@h.example>\r\nTo: <R@x.example>\r\n"
                                                               "Subject: smtp test\r\n") +
                                                strTail + QStringLiteral("test\r\n--@B--\r\n\r\n"));
-    QTest::newRow("empty body") << "a@b" << QStringList{"c@d"} << "s" << ""
-                                << QString(QStringLiteral("From: <a@b>\r\nTo: <c@d>\r\nSubject: s\r\n") + strTail +
-                                           QStringLiteral("\r\n--@B--\r\n\r\n"));
-    QTest::newRow("no recipient") << "a@b" << QStringList{} << "s" << "x"
-                                  << QString(QStringLiteral("From: <a@b>\r\nTo:\r\nSubject: s\r\n") + strTail +
-                                             QStringLiteral("x\r\n--@B--\r\n\r\n"));
+    QTest::newRow("empty body") << "a@b" << QStringList{"c@d"} << "s"
+                                << ""
+                                << QString(QStringLiteral("From: <a@b>\r\nTo: <c@d>\r\nSubject: s\r\n") +
+                                           strTail + QStringLiteral("\r\n--@B--\r\n\r\n"));
+    QTest::newRow("no recipient") << "a@b" << QStringList{} << "s"
+                                  << "x"
+                                  << QString(QStringLiteral("From: <a@b>\r\nTo:\r\nSubject: s\r\n") +
+                                             strTail + QStringLiteral("x\r\n--@B--\r\n\r\n"));
     QTest::newRow("three recipients")
-        << "a@b" << QStringList{"1@x", "2@y", "3@z"} << "s" << "x"
+        << "a@b" << QStringList{"1@x", "2@y", "3@z"} << "s"
+        << "x"
         << QString(QStringLiteral("From: <a@b>\r\nTo: <1@x>, <2@y>, <3@z>\r\nSubject: s\r\n") + strTail +
                    QStringLiteral("x\r\n--@B--\r\n\r\n"));
     QTest::newRow("utf-8 subject and body")
@@ -91,11 +95,13 @@ void TestMime::renderMessage_data()
         << QString(QStringLiteral("From: <a@b>\r\nTo: <c@d>\r\nSubject: 告警 Ünïcödé\r\n") + strTail +
                    QStringLiteral("温度 25 °C\r\n--@B--\r\n\r\n"));
     QTest::newRow("alarm text keeps bare LF")
-        << "a@b" << QStringList{"c@d"} << "PDU Warning" << "Voltage Warn\n\nValue:251\nWarn Limit:250"
+        << "a@b" << QStringList{"c@d"} << "PDU Warning"
+        << "Voltage Warn\n\nValue:251\nWarn Limit:250"
         << QString(QStringLiteral("From: <a@b>\r\nTo: <c@d>\r\nSubject: PDU Warning\r\n") + strTail +
                    QStringLiteral("Voltage Warn\n\nValue:251\nWarn Limit:250\r\n--@B--\r\n\r\n"));
     QTest::newRow("sender without host part")
-        << "operator" << QStringList{"c@d"} << "s" << "x"
+        << "operator" << QStringList{"c@d"} << "s"
+        << "x"
         << QString(QStringLiteral("From: <operator>\r\nTo: <c@d>\r\nSubject: s\r\n") + strTail +
                    QStringLiteral("x\r\n--@B--\r\n\r\n"));
 }
@@ -111,7 +117,8 @@ void TestMime::renderMessage()
     MimeMessage message(true);
     message.setSender(new EmailAddress(sender, QString()));
     for (const QString& strTo : to)
-        message.addRecipient(new EmailAddress(strTo, QStringLiteral("ignored display name")), MimeMessage::To);
+        message.addRecipient(new EmailAddress(strTo, QStringLiteral("ignored display name")),
+                             MimeMessage::To);
     message.setSubject(subject);
     MimeText text;
     text.setText(body);
@@ -121,7 +128,8 @@ void TestMime::renderMessage()
     QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(strBoundary).hasMatch());
     const QString strHost = sender.contains(QLatin1Char('@')) ? sender.section(QLatin1Char('@'), -1)
                                                               : QStringLiteral("localhost");
-    QCOMPARE(withoutDateAndId(message.toString(), strHost), QString(expected).replace(QStringLiteral("@B"), strBoundary));
+    QCOMPARE(withoutDateAndId(message.toString(), strHost),
+             QString(expected).replace(QStringLiteral("@B"), strBoundary));
 }
 
 void TestMime::dateAndMessageId()
@@ -151,7 +159,8 @@ void TestMime::formatDate_data()
     const QDate d(2026, 12, 6);
     const QTime t(20, 5, 9);
     QTest::newRow("utc") << QDateTime(d, t, Qt::OffsetFromUTC, 0) << "Sun, 06 Dec 2026 20:05:09 +0000";
-    QTest::newRow("east") << QDateTime(d, t, Qt::OffsetFromUTC, 8 * 3600) << "Sun, 06 Dec 2026 20:05:09 +0800";
+    QTest::newRow("east") << QDateTime(d, t, Qt::OffsetFromUTC, 8 * 3600)
+                          << "Sun, 06 Dec 2026 20:05:09 +0800";
     QTest::newRow("west, half hour") << QDateTime(QDate(2027, 3, 1), t, Qt::OffsetFromUTC, -(3 * 3600 + 1800))
                                      << "Mon, 01 Mar 2027 20:05:09 -0330";
     QTest::newRow("time zone") << QDateTime(QDate(2026, 7, 4), QTime(0, 0), QTimeZone("Europe/Berlin"))
@@ -169,11 +178,16 @@ void TestMime::messageIdHost_data()
 {
     QTest::addColumn<QString>("sender");
     QTest::addColumn<QString>("host");
-    QTest::newRow("address") << "alarm@mail.example.org" << "mail.example.org";
-    QTest::newRow("two @") << "\"a@b\"@c.example" << "c.example";
-    QTest::newRow("no @") << "alarm" << "localhost";
-    QTest::newRow("trailing @") << "alarm@" << "localhost";
-    QTest::newRow("empty") << "" << "localhost";
+    QTest::newRow("address") << "alarm@mail.example.org"
+                             << "mail.example.org";
+    QTest::newRow("two @") << "\"a@b\"@c.example"
+                           << "c.example";
+    QTest::newRow("no @") << "alarm"
+                          << "localhost";
+    QTest::newRow("trailing @") << "alarm@"
+                                << "localhost";
+    QTest::newRow("empty") << ""
+                           << "localhost";
 }
 
 void TestMime::messageIdHost()
@@ -209,7 +223,8 @@ void TestMime::multiPartRendersChildrenAfresh()
     container.addPart(&first);
     container.addPart(&second);
     const QString strB = container.getBoundary();
-    const QString strPart = QStringLiteral("Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n");
+    const QString strPart =
+        QStringLiteral("Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n");
     const QString strExpected = QStringLiteral("Content-Type: multipart/related; boundary=") + strB +
                                 QStringLiteral("\r\nContent-Transfer-Encoding: 8bit\r\n\r\n--") + strB +
                                 QStringLiteral("\r\n") + strPart + QStringLiteral("one\r\n--") + strB +

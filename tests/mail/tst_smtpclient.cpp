@@ -94,8 +94,10 @@ void TestSmtpClient::initTestCase()
     qRegisterMetaType<SmtpClient::SmtpError>();
     QVERIFY2(QSslSocket::supportsSsl(), "no TLS backend");
     QVERIFY2(m_ca.create(QStringLiteral("Rackmind Test CA")), qPrintable(m_ca.errorString()));
-    QVERIFY2(m_ca.issue(QStringLiteral("localhost"), QStringLiteral("DNS:localhost")), qPrintable(m_ca.errorString()));
-    QVERIFY2(m_ca.issue(QStringLiteral("other"), QStringLiteral("DNS:mail.other.test")), qPrintable(m_ca.errorString()));
+    QVERIFY2(m_ca.issue(QStringLiteral("localhost"), QStringLiteral("DNS:localhost")),
+             qPrintable(m_ca.errorString()));
+    QVERIFY2(m_ca.issue(QStringLiteral("other"), QStringLiteral("DNS:mail.other.test")),
+             qPrintable(m_ca.errorString()));
     QVERIFY2(m_stranger.create(QStringLiteral("Stranger CA")), qPrintable(m_stranger.errorString()));
     QVERIFY2(m_stranger.issue(QStringLiteral("stranger"), QStringLiteral("DNS:localhost")),
              qPrintable(m_stranger.errorString()));
@@ -119,7 +121,8 @@ void TestSmtpClient::dataToWire_data()
     QTest::newRow("dot at start") << ".first" << QByteArray("..first");
     QTest::newRow("dots after CR") << "a\r.b\r\n..c" << QByteArray("a\r\n..b\r\n...c");
     QTest::newRow("dot inside a line") << "a.b\n a." << QByteArray("a.b\r\n a.");
-    QTest::newRow("smuggled end") << "x\r\n.\r\nMAIL FROM:<e@vil>" << QByteArray("x\r\n..\r\nMAIL FROM:<e@vil>");
+    QTest::newRow("smuggled end") << "x\r\n.\r\nMAIL FROM:<e@vil>"
+                                  << QByteArray("x\r\n..\r\nMAIL FROM:<e@vil>");
     QTest::newRow("utf-8") << QStringLiteral("温度\n.度") << QString(QStringLiteral("温度\r\n..度")).toUtf8();
     QTest::newRow("empty") << "" << QByteArray();
 }
@@ -142,7 +145,8 @@ void TestSmtpClient::deliverToRealServer()
 {
     QFETCH(bool, tls);
     AiosmtpdServer server;
-    QVERIFY2(tls ? server.start(kUser, kPassword, m_ca.cert(QStringLiteral("localhost")), m_ca.key(QStringLiteral("localhost")))
+    QVERIFY2(tls ? server.start(kUser, kPassword, m_ca.cert(QStringLiteral("localhost")),
+                                m_ca.key(QStringLiteral("localhost")))
                  : server.start(kUser, kPassword),
              qPrintable(server.errorString()));
 
@@ -169,13 +173,15 @@ void TestSmtpClient::deliverToRealServer()
     QCOMPARE(mail.value(QStringLiteral("mail_from")).toString(), kUser);
     QCOMPARE(mail.value(QStringLiteral("rcpt_tos")).toArray(), QJsonArray{QStringLiteral("ops@site.test")});
 
-    QString strData = QString::fromUtf8(QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1()));
+    QString strData =
+        QString::fromUtf8(QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1()));
     const QRegularExpressionMatch boundary =
         QRegularExpression(QStringLiteral("boundary=([0-9a-f]{32})\r\n")).match(strData);
     QVERIFY(boundary.hasMatch());
     const QString strB = boundary.captured(1);
-    const QRegularExpression reVarying(QStringLiteral(
-        "\r\nDate: [A-Z][a-z]{2}, \\d\\d [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}\r\nMessage-ID: <[0-9a-f-]{36}@rack\\.test>\r\n"));
+    const QRegularExpression reVarying(
+        QStringLiteral("\r\nDate: [A-Z][a-z]{2}, \\d\\d [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d "
+                       "[+-]\\d{4}\r\nMessage-ID: <[0-9a-f-]{36}@rack\\.test>\r\n"));
     QVERIFY2(strData.contains(reVarying), qPrintable(strData));
     strData.replace(reVarying, QStringLiteral("\r\n"));
     const QString strExpected = QStringLiteral("From: <alarm@rack.test>\r\n"
@@ -260,22 +266,30 @@ void TestSmtpClient::connectReplies_data()
         baHundred += "250-capability " + QByteArray::number(i) + "\r\n";
     const QByteArray baLong = "220 " + QByteArray(4092, 'w') + "\r\n";
 
-    QTest::newRow("code-only lines") << QByteArray("220\r\n") << QByteArray("250\r\n") << true << "250\r\n" << ErrorList{};
+    QTest::newRow("code-only lines") << QByteArray("220\r\n") << QByteArray("250\r\n") << true << "250\r\n"
+                                     << ErrorList{};
     QTest::newRow("multi-line EHLO") << QByteArray("220-first\r\n220 hi\r\n")
-                                     << QByteArray("250-smtp.test\r\n250-AUTH PLAIN\r\n250 8BITMIME\r\n") << true
-                                     << "250 8BITMIME\r\n" << ErrorList{};
-    QTest::newRow("bare LF line ends") << QByteArray("220 hi\n") << QByteArray("250-a\n250 ok\n") << true << "250 ok\n"
-                                       << ErrorList{};
+                                     << QByteArray("250-smtp.test\r\n250-AUTH PLAIN\r\n250 8BITMIME\r\n")
+                                     << true << "250 8BITMIME\r\n"
+                                     << ErrorList{};
+    QTest::newRow("bare LF line ends")
+        << QByteArray("220 hi\n") << QByteArray("250-a\n250 ok\n") << true << "250 ok\n"
+        << ErrorList{};
     QTest::newRow("4 KiB line") << baLong << QByteArray("250 ok\r\n") << true << "250 ok\r\n" << ErrorList{};
     QTest::newRow("100 lines") << QByteArray("220 hi\r\n") << QByteArray(baHundred + "250 last\r\n") << true
-                               << "250 last\r\n" << ErrorList{};
+                               << "250 last\r\n"
+                               << ErrorList{};
     QTest::newRow("line over 4 KiB") << QByteArray("220 w" + baLong.mid(4)) << QByteArray() << false << ""
                                      << ErrorList{SmtpClient::ServerError};
-    QTest::newRow("101 lines") << QByteArray("220 hi\r\n") << QByteArray(baHundred + "250-one more\r\n250 last\r\n")
-                               << false << "250-one more\r\n" << ErrorList{SmtpClient::ServerError};
-    QTest::newRow("greeting refused") << QByteArray("554 go away\r\n") << QByteArray() << false << "554 go away\r\n"
-                                      << ErrorList{SmtpClient::ClientError, SmtpClient::ServerError};
-    QTest::newRow("EHLO refused") << QByteArray("220 hi\r\n") << QByteArray("421 busy\r\n") << false << "421 busy\r\n"
+    QTest::newRow("101 lines") << QByteArray("220 hi\r\n")
+                               << QByteArray(baHundred + "250-one more\r\n250 last\r\n") << false
+                               << "250-one more\r\n"
+                               << ErrorList{SmtpClient::ServerError};
+    QTest::newRow("greeting refused")
+        << QByteArray("554 go away\r\n") << QByteArray() << false << "554 go away\r\n"
+        << ErrorList{SmtpClient::ClientError, SmtpClient::ServerError};
+    QTest::newRow("EHLO refused") << QByteArray("220 hi\r\n") << QByteArray("421 busy\r\n") << false
+                                  << "421 busy\r\n"
                                   << ErrorList{SmtpClient::ServerError, SmtpClient::ServerError};
     QTest::newRow("code not a number") << QByteArray("2x0 hi\r\n") << QByteArray() << false << "2x0 hi\r\n"
                                        << ErrorList{SmtpClient::ServerError};
@@ -292,8 +306,8 @@ void TestSmtpClient::connectReplies()
     // The EHLO reply goes out in pieces, so the client has to read across packets.
     const int iHalf = ehloReply.size() / 2;
     ScriptedServer server({Step{Step::Send, greeting, 0}, ScriptedServer::line(),
-                           ScriptedServer::send(ehloReply.left(iHalf)), ScriptedServer::send(ehloReply.mid(iHalf), 150),
-                           ScriptedServer::silence(3000)});
+                           ScriptedServer::send(ehloReply.left(iHalf)),
+                           ScriptedServer::send(ehloReply.mid(iHalf), 150), ScriptedServer::silence(3000)});
     SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
     QSignalSpy spy(&client, &SmtpClient::smtpError);
     QElapsedTimer timer;
@@ -334,8 +348,9 @@ void TestSmtpClient::endlessLine()
 
 void TestSmtpClient::authRefused()
 {
-    ScriptedServer server({ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
-                           ScriptedServer::line(), ScriptedServer::send("535 5.7.8 credentials invalid\r\n")});
+    ScriptedServer server({ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(),
+                           ScriptedServer::send("250 ok\r\n"), ScriptedServer::line(),
+                           ScriptedServer::send("535 5.7.8 credentials invalid\r\n")});
     SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
     client.setUser(QStringLiteral("user"));
     client.setPassword(QStringLiteral("pass"));
@@ -349,8 +364,9 @@ void TestSmtpClient::authRefused()
 
 void TestSmtpClient::disconnectMidDialogue()
 {
-    ScriptedServer server({ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
-                           ScriptedServer::line(), ScriptedServer::close()});
+    ScriptedServer server({ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(),
+                           ScriptedServer::send("250 ok\r\n"), ScriptedServer::line(),
+                           ScriptedServer::close()});
     SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
     QSignalSpy spy(&client, &SmtpClient::smtpError);
     QVERIFY(client.connectToHost());
@@ -358,7 +374,8 @@ void TestSmtpClient::disconnectMidDialogue()
     timer.start();
     QVERIFY(!client.login());
     QVERIFY(timer.elapsed() < 2000);
-    QCOMPARE(errors(spy), (ErrorList{SmtpClient::ResponseTimeoutError, SmtpClient::AuthenticationFailedError}));
+    QCOMPARE(errors(spy),
+             (ErrorList{SmtpClient::ResponseTimeoutError, SmtpClient::AuthenticationFailedError}));
 }
 
 void TestSmtpClient::recipientRefused()
@@ -423,11 +440,16 @@ void TestSmtpClient::lineBreakInjection_data()
 {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("value");
-    QTest::newRow("sender CRLF") << "sender" << "a@b\r\nRCPT TO: <spy@evil.test>";
-    QTest::newRow("recipient LF") << "recipient" << "ops@site.test\nRCPT TO: <spy@evil.test>";
-    QTest::newRow("subject CR") << "subject" << "PDU\rBcc: spy@evil.test";
-    QTest::newRow("subject LF") << "subject" << "PDU\n\r\n.\r\nQUIT";
-    QTest::newRow("client name CRLF") << "name" << "localhost\r\nMAIL FROM: <x@y>";
+    QTest::newRow("sender CRLF") << "sender"
+                                 << "a@b\r\nRCPT TO: <spy@evil.test>";
+    QTest::newRow("recipient LF") << "recipient"
+                                  << "ops@site.test\nRCPT TO: <spy@evil.test>";
+    QTest::newRow("subject CR") << "subject"
+                                << "PDU\rBcc: spy@evil.test";
+    QTest::newRow("subject LF") << "subject"
+                                << "PDU\n\r\n.\r\nQUIT";
+    QTest::newRow("client name CRLF") << "name"
+                                      << "localhost\r\nMAIL FROM: <x@y>";
 }
 
 void TestSmtpClient::lineBreakInjection()
@@ -441,7 +463,8 @@ void TestSmtpClient::lineBreakInjection()
         SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
         MimeMessage message;
         message.setSender(new EmailAddress(field == QLatin1String("sender") ? value : kUser));
-        message.addRecipient(new EmailAddress(field == QLatin1String("recipient") ? value : QStringLiteral("o@s.test")));
+        message.addRecipient(
+            new EmailAddress(field == QLatin1String("recipient") ? value : QStringLiteral("o@s.test")));
         message.setSubject(field == QLatin1String("subject") ? value : QStringLiteral("s"));
         if (field == QLatin1String("name")) {
             client.setName(value);

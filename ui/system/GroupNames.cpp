@@ -1,0 +1,14 @@
+#include "ui/system/GroupNames.h"
+
+QStringList& groupNames()
+{
+    static QStringList s_listNames;
+    return s_listNames;
+}
+
+void rememberGroupName(const QString& strName)
+{
+    QStringList& names = groupNames();
+    if (!names.contains(strName))
+        names.append(strName);
+}

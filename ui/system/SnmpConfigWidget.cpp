@@ -1,0 +1,132 @@
+#include "ui/system/SnmpConfigWidget.h"
+
+#include "app/Settings.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T* named(T* pObject, const char* szName)
+{
+    pObject->setObjectName(QLatin1String(szName));
+    return pObject;
+}
+
+QSpinBox* makeSpin(QWidget* parent, const char* szName, int iMin, int iMax)
+{
+    auto* pSpin = named(new QSpinBox(parent), szName);
+    pSpin->setRange(iMin, iMax);
+    return pSpin;
+}
+
+QComboBox* makeCombo(QWidget* parent, const char* szName, const QStringList& items)
+{
+    auto* pCombo = named(new QComboBox(parent), szName);
+    pCombo->addItems(items);
+    return pCombo;
+}
+
+// Lays out a grid of (label, editor) pairs, two pairs a row, labels right-aligned.
+void layOutPairs(QGridLayout* pLayout, const QList<QPair<QLabel*, QWidget*>>& pairs)
+{
+    pLayout->setContentsMargins(16, 16, 16, 16);
+    pLayout->setSpacing(8);
+    for (int i = 0; i < pairs.size(); ++i) {
+        pLayout->addWidget(pairs[i].first, i / 2, (i % 2) * 2, Qt::AlignRight | Qt::AlignVCenter);
+        pLayout->addWidget(pairs[i].second, i / 2, (i % 2) * 2 + 1);
+    }
+}
+
+} // namespace
+
+CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
+    : QWidget(parent)
+    , m_pGroupAgent(named(new QGroupBox(this), "GroupAgent"))
+    , m_pLayoutAgent(named(new QGridLayout(m_pGroupAgent), "LayoutAgent"))
+    , m_pAgentUserName(named(new QLabel(m_pGroupAgent), "AgentUserName"))
+    , m_pLineEditAgentUserName(named(new QLineEdit(m_pGroupAgent), "LineEditAgentUserName"))
+    , m_pLabelAgentPort(named(new QLabel(m_pGroupAgent), "LabelAgentPort"))
+    , m_pSpinAgentPort(makeSpin(m_pGroupAgent, "SpinAgentPort", 0, 65535))
+    , m_pAgentTimeout(named(new QLabel(m_pGroupAgent), "AgentTimeout"))
+    , m_pSpinAgentTimeout(makeSpin(m_pGroupAgent, "SpinAgentTimeout", 100, 99999))
+    , m_pLabelAgentRetry(named(new QLabel(m_pGroupAgent), "LabelAgentRetry"))
+    , m_pSpinAgentRetry(makeSpin(m_pGroupAgent, "SpinAgentRetry", 0, 9))
+    , m_pLabelAgentProVer(named(new QLabel(m_pGroupAgent), "LabelAgentProVer"))
+    , m_pComboAgentProVer(makeCombo(m_pGroupAgent, "ComboAgentProVer",
+                                    {QStringLiteral("V1"), QStringLiteral("V2C"), QStringLiteral("V3")}))
+    , m_pGroupTrap(named(new QGroupBox(this), "GroupTrap"))
+    , m_pLayoutTrap(named(new QGridLayout(m_pGroupTrap), "LayoutTrap"))
+    , m_pLabelTrapUserName(named(new QLabel(m_pGroupTrap), "LabelTrapUserName"))
+    , m_pLineEditTrapUserName(named(new QLineEdit(m_pGroupTrap), "LineEditTrapUserName"))
+    , m_pLabelTrapPort(named(new QLabel(m_pGroupTrap), "LabelTrapPort"))
+    , m_pSpinTrapPort(makeSpin(m_pGroupTrap, "SpinTrapPort", 0, 65535))
+    , m_pLabelTrapProVer(named(new QLabel(m_pGroupTrap), "LabelTrapProVer"))
+    , m_pComboTrapProVer(
+          makeCombo(m_pGroupTrap, "ComboTrapProVer", {QStringLiteral("v1/v2c"), QStringLiteral("v3")}))
+    , m_pBtnOK(named(new QPushButton(this), "BtnOK"))
+    , m_pLayoutBase(named(new QVBoxLayout(this), "LayoutBase"))
+{
+    layOutPairs(m_pLayoutAgent, {{m_pAgentUserName, m_pLineEditAgentUserName},
+                                 {m_pLabelAgentPort, m_pSpinAgentPort},
+                                 {m_pAgentTimeout, m_pSpinAgentTimeout},
+                                 {m_pLabelAgentRetry, m_pSpinAgentRetry},
+                                 {m_pLabelAgentProVer, m_pComboAgentProVer}});
+    layOutPairs(m_pLayoutTrap, {{m_pLabelTrapUserName, m_pLineEditTrapUserName},
+                                {m_pLabelTrapPort, m_pSpinTrapPort},
+                                {m_pLabelTrapProVer, m_pComboTrapProVer}});
+
+    m_pLayoutBase->setContentsMargins(200, 20, 200, 20);
+    m_pLayoutBase->setSpacing(8);
+    m_pLayoutBase->addWidget(m_pGroupAgent);
+    m_pLayoutBase->addWidget(m_pGroupTrap);
+    m_pLayoutBase->addWidget(m_pBtnOK, 0, Qt::AlignRight | Qt::AlignVCenter);
+
+    // Spin boxes clamp stored values into their ranges; a version index outside the items leaves the
+    // combo box without a current item.
+    m_pLineEditAgentUserName->setText(g_settings.snmpAgentAccount);
+    m_pSpinAgentPort->setValue(g_settings.snmpAgentPort);
+    m_pSpinAgentTimeout->setValue(g_settings.snmpAgentTimeout);
+    m_pSpinAgentRetry->setValue(g_settings.snmpAgentRetry);
+    m_pComboAgentProVer->setCurrentIndex(g_settings.snmpAgentProVer);
+    m_pLineEditTrapUserName->setText(g_settings.snmpTrapAccount);
+    m_pSpinTrapPort->setValue(g_settings.snmpTrapPort);
+    m_pComboTrapProVer->setCurrentIndex(g_settings.snmpTrapProVer);
+
+    retranslate();
+    QMetaObject::connectSlotsByName(this);
+}
+
+void CSnmpConfigWidget::retranslate()
+{
+    m_pGroupAgent->setTitle(tr("AgentSettings"));
+    m_pGroupTrap->setTitle(tr("TrapSettings"));
+    m_pAgentUserName->setText(tr("User"));
+    m_pLabelTrapUserName->setText(tr("User"));
+    m_pLabelAgentPort->setText(tr("PortNum"));
+    m_pLabelTrapPort->setText(tr("PortNum"));
+    m_pAgentTimeout->setText(tr("Timeout"));
+    m_pLabelAgentRetry->setText(tr("RetryTimes"));
+    m_pLabelAgentProVer->setText(tr("ProtocolVer"));
+    m_pLabelTrapProVer->setText(tr("ProtocolVer"));
+    m_pBtnOK->setText(tr("OK"));
+}
+
+void CSnmpConfigWidget::on_BtnOK_clicked()
+{
+    g_settings.snmpAgentAccount = m_pLineEditAgentUserName->text();
+    g_settings.snmpAgentPort = m_pSpinAgentPort->value();
+    g_settings.snmpAgentTimeout = m_pSpinAgentTimeout->value();
+    g_settings.snmpAgentRetry = m_pSpinAgentRetry->value();
+    g_settings.snmpAgentProVer = m_pComboAgentProVer->currentIndex();
+    g_settings.snmpTrapAccount = m_pLineEditTrapUserName->text();
+    g_settings.snmpTrapPort = m_pSpinTrapPort->value();
+    g_settings.snmpTrapProVer = m_pComboTrapProVer->currentIndex();
+    saveSettings();
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class CSubTab;
+class CSmtpConfigWidget;
+class CSnmpConfigWidget;
+class QHBoxLayout;
+class QStackedWidget;
+
+// The system settings page of the main window: "SMTP" and "SNMP" sub pages behind a sub tab bar.
+class CSystemConfigWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CSystemConfigWidget(QWidget* parent = nullptr);
+
+    void retranslate();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    CSubTab* m_pSubTab;
+    QHBoxLayout* m_pLayoutBase;
+    QStackedWidget* m_pStackMain;
+    CSmtpConfigWidget* m_pSmtpConfigWidget;
+    CSnmpConfigWidget* m_pSnmpConfigWidget;
+};
