@@ -26,7 +26,8 @@ public:
                 Qt::BlockingQueuedConnection);
         m_pRegistry = new CRackmind(nullptr);
         g_pRackmind = m_pRegistry;
-        connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver, &CUdpDriver::slotUpdateDevicePort);
+        connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver,
+                &CUdpDriver::slotUpdateDevicePort);
         connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
         connect(m_pDriver, &CUdpDriver::signalRcvData, m_pRegistry, &CRackmind::slotRcvData);
         connect(m_pRegistry, &CRackmind::signalNewDevice, &overview, &CDeviceOverviewWidget::slotNewDevice);

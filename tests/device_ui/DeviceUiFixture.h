@@ -23,7 +23,10 @@ public:
     }
 
     CRackmind* registry() const { return m_pRegistry.get(); }
-    CPdu* add(const char* pszAddress) { return m_pRegistry->addPdu(QHostAddress(QLatin1String(pszAddress)).toIPv4Address()); }
+    CPdu* add(const char* pszAddress)
+    {
+        return m_pRegistry->addPdu(QHostAddress(QLatin1String(pszAddress)).toIPv4Address());
+    }
 
 private:
     std::unique_ptr<CRackmind> m_pRegistry;
@@ -35,8 +38,7 @@ inline void markOnline(CPdu* pPdu)
     pPdu->slotRcvData(QByteArray(1, char(0)));
 }
 
-template <int N>
-void setText(char (&field)[N], const QByteArray& baText)
+template <int N> void setText(char (&field)[N], const QByteArray& baText)
 {
     std::memset(field, 0, N);
     std::memcpy(field, baText.constData(), size_t(qMin(N, baText.size())));

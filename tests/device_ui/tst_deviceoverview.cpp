@@ -15,7 +15,15 @@
 #include <QtTest>
 
 namespace {
-enum { ColGroup = 0, ColOnline = 1, ColName = 2, ColPosition = 3, ColAddress = 4, ColOutlets = 5 };
+enum
+{
+    ColGroup = 0,
+    ColOnline = 1,
+    ColName = 2,
+    ColPosition = 3,
+    ColAddress = 4,
+    ColOutlets = 5
+};
 
 QList<QLabel*> markers(const CDeviceOverviewWidget& overview)
 {
@@ -47,7 +55,11 @@ private:
     {
         RegistryFixture fixture;
         CDeviceOverviewWidget overview;
-        Page() { QObject::connect(fixture.registry(), &CRackmind::signalNewDevice, &overview, &CDeviceOverviewWidget::slotNewDevice); }
+        Page()
+        {
+            QObject::connect(fixture.registry(), &CRackmind::signalNewDevice, &overview,
+                             &CDeviceOverviewWidget::slotNewDevice);
+        }
         QTreeWidget* tree() const { return overview.treeWidget(); }
         QTreeWidgetItem* group() const { return tree()->topLevelItem(0); }
         QTreeWidgetItem* row(int i) const { return group()->child(i); }
@@ -62,9 +74,17 @@ void TestDeviceOverview::construction()
     QVERIFY(pTree);
     QCOMPARE(pTree, overview.treeWidget());
     QCOMPARE(pTree->columnCount(), 12);
-    const QStringList listHeaders = {"Group",       "Online",      "Name",       "Position",
-                                     "IPAddress",   "OutletStatus", "ProductType", "FirmwareVer",
-                                     "Voltage(V)",  "Current(A)",  QString::fromUtf8("Temperature(\u2103)"),
+    const QStringList listHeaders = {"Group",
+                                     "Online",
+                                     "Name",
+                                     "Position",
+                                     "IPAddress",
+                                     "OutletStatus",
+                                     "ProductType",
+                                     "FirmwareVer",
+                                     "Voltage(V)",
+                                     "Current(A)",
+                                     QString::fromUtf8("Temperature(\u2103)"),
                                      "Humidity(RH%)"};
     const QList<int> listWidths = {80, 80, 110, 110, 100, 180, 120, 100, 100, 100, 100, 100};
     for (int i = 0; i < 12; ++i) {
@@ -171,7 +191,8 @@ void TestDeviceOverview::selectingMovesTheOneMarker()
 
     page.tree()->setCurrentItem(page.row(0));
     QCOMPARE(markers(page.overview).size(), 1);
-    QCOMPARE(page.tree()->itemWidget(page.row(0), ColGroup), static_cast<QWidget*>(markers(page.overview)[0]));
+    QCOMPARE(page.tree()->itemWidget(page.row(0), ColGroup),
+             static_cast<QWidget*>(markers(page.overview)[0]));
 
     page.tree()->setCurrentItem(page.row(1));
     QCOMPARE(markers(page.overview).size(), 1);
@@ -231,7 +252,8 @@ void TestDeviceOverview::configTabButtonFollowsCurrentRow()
     CMainTab* pTab = new CMainTab(&window);
     CMainTabBtn* pConfig = pTab->buttons[1];
     pConfig->setEnabled(false);
-    connect(&page.overview, &CDeviceOverviewWidget::signalConfigTabEnabled, pConfig, &CMainTabBtn::setEnabled);
+    connect(&page.overview, &CDeviceOverviewWidget::signalConfigTabEnabled, pConfig,
+            &CMainTabBtn::setEnabled);
     page.tree()->setCurrentItem(page.row(0));
     QVERIFY(pConfig->isEnabled());
     page.tree()->setCurrentItem(page.group());
@@ -315,7 +337,8 @@ void TestDeviceOverview::groupChange()
     QCOMPARE(page.tree()->currentItem(), pMoved);
     QCOMPARE(markers(page.overview).size(), 1);
     QCOMPARE(page.tree()->itemWidget(pMoved, ColGroup), static_cast<QWidget*>(markers(page.overview)[0]));
-    QCOMPARE(page.tree()->itemWidget(page.row(0), ColOutlets), static_cast<QWidget*>(pA->pOutletStatusWidget));
+    QCOMPARE(page.tree()->itemWidget(page.row(0), ColOutlets),
+             static_cast<QWidget*>(pA->pOutletStatusWidget));
     QTRY_COMPARE(pMoved->text(ColOnline), QStringLiteral("Offline"));
 }
 

@@ -1,5 +1,5 @@
-#include "tests/common/ConsoleRig.h"
 #include "device/Protocol.h"
+#include "tests/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceControlWidget.h"
@@ -98,10 +98,11 @@ void TestOverviewBed::rowsForEverySimulatedPdu()
         QTreeWidgetItem* pRow = rowOf(simAddress(i));
         QVERIFY2(pRow, qPrintable(simAddress(i)));
         const QByteArray baName = m_pSim->call([i](CSimFleet& fleet) { return fleet.device(i)->st.name; });
-        QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnName),
-                                  QString::fromUtf8(baName.constData(), int(qstrnlen(baName.constData(), 16))),
+        QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"),
                                   3000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            pRow->text(CDeviceOverviewWidget::ColumnName),
+            QString::fromUtf8(baName.constData(), int(qstrnlen(baName.constData(), 16))), 3000);
         QVERIFY(!pRow->text(CDeviceOverviewWidget::ColumnVoltage).isEmpty());
     }
     QLabel* pSummary = m_pRig->overview.findChild<QLabel*>(QStringLiteral("LabelSummarise"));
@@ -113,12 +114,14 @@ void TestOverviewBed::silencedPduGoesOfflineAndBack()
     const QString strAddress = simAddress(2);
     QTRY_VERIFY_WITH_TIMEOUT(rowOf(strAddress), 5000);
     QTreeWidgetItem* pRow = rowOf(strAddress);
-    QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"),
+                              3000);
 
     QCOMPARE(m_pSim->command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
     QElapsedTimer timer;
     timer.start();
-    QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Offline"), 8000);
+    QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Offline"),
+                              8000);
     const qint64 iOffline = timer.elapsed();
     qInfo("offline shown %lld ms after the device fell silent", iOffline);
     // The last reply came at most one poll before the silence; offline from its fourth second, seen on
@@ -131,7 +134,8 @@ void TestOverviewBed::silencedPduGoesOfflineAndBack()
 
     QCOMPARE(m_pSim->command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
     timer.restart();
-    QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"), 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"),
+                              3000);
     qInfo("online again %lld ms after the device answered again", timer.elapsed());
 }
 
@@ -144,7 +148,8 @@ void TestOverviewBed::switchChangesTheSimulatedOutlet()
     CPdu* pPdu = pduOf(strAddress);
     QVERIFY(pPdu);
     QTRY_COMPARE_WITH_TIMEOUT(pPdu->stInfo.outletStatus, quint8(0x01), 3000);
-    QWidget* pPainter = m_pRig->overview.treeWidget()->itemWidget(pRow, CDeviceOverviewWidget::ColumnOutletStatus);
+    QWidget* pPainter =
+        m_pRig->overview.treeWidget()->itemWidget(pRow, CDeviceOverviewWidget::ColumnOutletStatus);
     QVERIFY(pPainter);
     const QColor colourOn(80, 255, 80), colourOff(255, 80, 80);
     QTRY_COMPARE(circleColour(pPainter, 1), colourOn);

@@ -47,8 +47,7 @@ void recordSlot(QObject* pReceiver, int iMethodIndex, void**)
 }
 
 // Constructs T while recording the names of every signal emitted and every slot run meanwhile.
-template <class T>
-std::unique_ptr<T> constructObserved(QStringList& listEmitted, QStringList& listSlots)
+template <class T> std::unique_ptr<T> constructObserved(QStringList& listEmitted, QStringList& listSlots)
 {
     g_listEmitted.clear();
     g_listSlots.clear();
@@ -63,8 +62,7 @@ std::unique_ptr<T> constructObserved(QStringList& listEmitted, QStringList& list
 
 // A widget that holds a bar the way the pages do, on a black background so that the buttons' own
 // painting can be read off the pixels.
-template <class Bar>
-struct Host
+template <class Bar> struct Host
 {
     QWidget widget;
     Bar* pBar;
@@ -84,8 +82,7 @@ struct Host
     QImage grab(int iIndex) { return widget.grab(pBar->buttons[iIndex]->geometry()).toImage(); }
 };
 
-template <class Bar>
-QList<int> activeButtons(const Bar& bar)
+template <class Bar> QList<int> activeButtons(const Bar& bar)
 {
     QList<int> list;
     for (std::size_t i = 0; i < bar.buttons.size(); ++i) {
@@ -95,8 +92,7 @@ QList<int> activeButtons(const Bar& bar)
     return list;
 }
 
-template <class Bar>
-QList<int> shownButtons(Host<Bar>& host)
+template <class Bar> QList<int> shownButtons(Host<Bar>& host)
 {
     QList<int> list;
     for (std::size_t i = 0; i < host.pBar->buttons.size(); ++i) {
@@ -131,7 +127,8 @@ private:
         QStringList listEmitted;
         QStringList listSlots;
         std::unique_ptr<Bar> pBar = constructObserved<Bar>(listEmitted, listSlots);
-        QVERIFY2(!listEmitted.contains(QStringLiteral("signalTabSelChanged")), qPrintable(listEmitted.join(u' ')));
+        QVERIFY2(!listEmitted.contains(QStringLiteral("signalTabSelChanged")),
+                 qPrintable(listEmitted.join(u' ')));
         QVERIFY2(!listSlots.contains(QStringLiteral("slotDisactive")), qPrintable(listSlots.join(u' ')));
         QVERIFY2(!listSlots.contains(QStringLiteral("slotTabBtnSelected")), qPrintable(listSlots.join(u' ')));
 
@@ -155,8 +152,7 @@ private:
         QCOMPARE(spy.count(), 0);
     }
 
-    template <class Bar>
-    void checkPressSelects()
+    template <class Bar> void checkPressSelects()
     {
         Host<Bar> host;
         host.pBar->setTabCount(4);
@@ -183,8 +179,7 @@ private:
         QCOMPARE(activeButtons(*host.pBar).size(), 1);
     }
 
-    template <class Bar>
-    void checkDisabled()
+    template <class Bar> void checkDisabled()
     {
         Host<Bar> host;
         host.pBar->setTabCount(4);
@@ -193,7 +188,8 @@ private:
 
         host.pBar->buttons[2]->setEnabled(false);
         QTest::mouseClick(host.pBar->buttons[2], Qt::LeftButton);
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(1, 1), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QCoreApplication::sendEvent(host.pBar->buttons[2], &press);
         QCOMPARE(spy.count(), 0);
         QCOMPARE(activeButtons(*host.pBar), QList<int>{0});
@@ -210,8 +206,7 @@ private:
         QCOMPARE(activeButtons(*host.pBar), QList<int>{2});
     }
 
-    template <class Bar>
-    void checkForeignSender()
+    template <class Bar> void checkForeignSender()
     {
         Host<Bar> host;
         QSignalSpy spy(host.pBar, &Bar::signalTabSelChanged);
@@ -226,7 +221,10 @@ private:
 private slots:
     void initTestCase() { QVERIFY(applyApplicationLook()); }
 
-    void newMainTab() { checkNewBar<CMainTab>(QStringLiteral("MainTabBtn"), 10, QSize(100, 110), QSize(64, 64)); }
+    void newMainTab()
+    {
+        checkNewBar<CMainTab>(QStringLiteral("MainTabBtn"), 10, QSize(100, 110), QSize(64, 64));
+    }
     void newSubTab() { checkNewBar<CSubTab>(QStringLiteral("SubTabBtn"), 20, QSize(200, 40), QSize(20, 20)); }
 
     void newSubTabShowsActiveStyle()

@@ -32,7 +32,8 @@ public:
         const char* const texts[] = {"Network", "Threshold", "Delay", "OutletName"};
         for (int i = 0; i < 4; ++i) {
             m_pSubTab->buttons[i]->setText(QString::fromLatin1(texts[i]));
-            m_pSubTab->buttons[i]->setIcon(QIcon(QStringLiteral(":/OverviewWidget/OverviewWidget/Network.png")));
+            m_pSubTab->buttons[i]->setIcon(
+                QIcon(QStringLiteral(":/OverviewWidget/OverviewWidget/Network.png")));
         }
         m_pSubTab->setTabCount(4);
         pLayout->addLayout(m_pSubTab);
@@ -71,8 +72,8 @@ public:
         const char* const texts[] = {"DeviceOverview", "DeviceConfig", "GroupConfig", "SystemConfig"};
         for (int i = 0; i < 4; ++i) {
             m_pMainTab->buttons[i]->setText(QString::fromLatin1(texts[i]));
-            m_pMainTab->buttons[i]->setIcon(
-                QIcon(QStringLiteral(":/MainTab/MainTab/") + QString::fromLatin1(texts[i]) + QStringLiteral(".png")));
+            m_pMainTab->buttons[i]->setIcon(QIcon(QStringLiteral(":/MainTab/MainTab/") +
+                                                  QString::fromLatin1(texts[i]) + QStringLiteral(".png")));
         }
         m_pMainTab->buttons[2]->setEnabled(false);
         baseLayout()->addLayout(m_pMainTab);
@@ -86,7 +87,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override { paintFrame(titleBar()->titleHeight() + m_pMainTab->tabHeight()); }
+    void paintEvent(QPaintEvent*) override
+    {
+        paintFrame(titleBar()->titleHeight() + m_pMainTab->tabHeight());
+    }
 
 private:
     CMainTab* m_pMainTab;

@@ -21,8 +21,7 @@
 
 namespace {
 // Runs the event loop until done() holds or the time is up.
-template <typename F>
-bool waitFor(F done, int iMs)
+template <typename F> bool waitFor(F done, int iMs)
 {
     QDeadlineTimer deadline(iMs);
     while (!done()) {
@@ -53,9 +52,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    const QCommandLineOption optLang(QStringLiteral("lang"), QStringLiteral("en, zh_CN or zh_TW"), QStringLiteral("CODE"),
-                                     QStringLiteral("en"));
-    const QCommandLineOption optOut(QStringLiteral("out"), QStringLiteral("PNG to write"), QStringLiteral("FILE"));
+    const QCommandLineOption optLang(QStringLiteral("lang"), QStringLiteral("en, zh_CN or zh_TW"),
+                                     QStringLiteral("CODE"), QStringLiteral("en"));
+    const QCommandLineOption optOut(QStringLiteral("out"), QStringLiteral("PNG to write"),
+                                    QStringLiteral("FILE"));
     parser.addHelpOption();
     parser.addOptions({optLang, optOut});
     parser.process(app);
@@ -108,16 +108,19 @@ int main(int argc, char* argv[])
     const auto allOnline = [&] { return rig.registry()->onlineCount() == CSimControl::kDemoRackSize; };
     if (!waitFor(allOnline, 10000))
         return fail("the demo rack did not answer");
-    const QString strSilent = QHostAddress(sim.call([](CSimFleet& fleet) { return fleet.device(10)->st.ip; })).toString();
+    const QString strSilent =
+        QHostAddress(sim.call([](CSimFleet& fleet) { return fleet.device(10)->st.ip; })).toString();
     sim.command(QStringLiteral("silent 10"));
     if (!waitFor([&] { return rig.registry()->onlineCount() == CSimControl::kDemoRackSize - 1; }, 8000))
         return fail("the silent device stayed online");
     QTreeWidgetItem* pSilent = rowOf(rig.overview, strSilent);
     const QString strOffline = QCoreApplication::translate("CDeviceOverviewWidget", "Offline");
-    if (!pSilent || !waitFor([&] { return pSilent->text(CDeviceOverviewWidget::ColumnOnline) == strOffline; }, 2000))
+    if (!pSilent ||
+        !waitFor([&] { return pSilent->text(CDeviceOverviewWidget::ColumnOnline) == strOffline; }, 2000))
         return fail("the silent device's row stayed online");
 
-    const QString strFirst = QHostAddress(sim.call([](CSimFleet& fleet) { return fleet.device(1)->st.ip; })).toString();
+    const QString strFirst =
+        QHostAddress(sim.call([](CSimFleet& fleet) { return fleet.device(1)->st.ip; })).toString();
     rig.overview.treeWidget()->setCurrentItem(rowOf(rig.overview, strFirst));
     waitFor([] { return false; }, 700);
     if (!rig.overview.grab().save(strOut))

@@ -63,11 +63,35 @@ void CDeviceControlWidget::switchOutlet(int iOutlet, bool bOn)
                                QHostAddress(ipv4ToUint(m_pPdu->stInfo.ip)), m_pPdu->stInfo.udpPort);
 }
 
-void CDeviceControlWidget::on_CheckOutlet1_clicked(bool bChecked) { switchOutlet(1, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet2_clicked(bool bChecked) { switchOutlet(2, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet3_clicked(bool bChecked) { switchOutlet(3, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet4_clicked(bool bChecked) { switchOutlet(4, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet5_clicked(bool bChecked) { switchOutlet(5, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet6_clicked(bool bChecked) { switchOutlet(6, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet7_clicked(bool bChecked) { switchOutlet(7, bChecked); }
-void CDeviceControlWidget::on_CheckOutlet8_clicked(bool bChecked) { switchOutlet(8, bChecked); }
+void CDeviceControlWidget::on_CheckOutlet1_clicked(bool bChecked)
+{
+    switchOutlet(1, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet2_clicked(bool bChecked)
+{
+    switchOutlet(2, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet3_clicked(bool bChecked)
+{
+    switchOutlet(3, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet4_clicked(bool bChecked)
+{
+    switchOutlet(4, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet5_clicked(bool bChecked)
+{
+    switchOutlet(5, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet6_clicked(bool bChecked)
+{
+    switchOutlet(6, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet7_clicked(bool bChecked)
+{
+    switchOutlet(7, bChecked);
+}
+void CDeviceControlWidget::on_CheckOutlet8_clicked(bool bChecked)
+{
+    switchOutlet(8, bChecked);
+}

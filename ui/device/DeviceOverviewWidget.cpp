@@ -255,7 +255,8 @@ void CDeviceOverviewWidget::placeMarker(QTreeWidgetItem* pItem)
     delete m_pLabelCurrentPdu;
     m_pLabelCurrentPdu = new QLabel;
     m_pLabelCurrentPdu->setObjectName(QStringLiteral("LabelCurrentPdu"));
-    m_pLabelCurrentPdu->setPixmap(QPixmap(QStringLiteral(":/OverviewWidget/OverviewWidget/RightTriangle.png")));
+    m_pLabelCurrentPdu->setPixmap(
+        QPixmap(QStringLiteral(":/OverviewWidget/OverviewWidget/RightTriangle.png")));
     m_pLabelCurrentPdu->setScaledContents(true);
     m_pLabelCurrentPdu->setFixedSize(33, 30);
     m_pTreeWidgetMain->setItemWidget(pItem, ColumnGroup, m_pLabelCurrentPdu);

@@ -19,7 +19,8 @@ class CDeviceOverviewWidget : public QWidget
 {
     Q_OBJECT
 public:
-    enum Column {
+    enum Column
+    {
         ColumnGroup,
         ColumnOnline,
         ColumnName,

@@ -41,7 +41,8 @@ CMainStatusWidget::CMainStatusWidget(QWidget* parent) : QWidget(parent)
 {
     QWidget* pSummarise =
         makeSection(this, QStringLiteral("WidgetSummarise"), QStringLiteral("LayoutSummarise"));
-    m_pBtnSummariseHeader = makeHeader(pSummarise, QStringLiteral(":/Application/Application/ApplicationPng.png"));
+    m_pBtnSummariseHeader =
+        makeHeader(pSummarise, QStringLiteral(":/Application/Application/ApplicationPng.png"));
     m_pLabelSummarise = new QLabel(pSummarise);
     m_pLabelSummarise->setObjectName(QStringLiteral("LabelSummarise"));
     m_pLabelSummarise->setAlignment(Qt::AlignCenter);
@@ -90,8 +91,8 @@ void CMainStatusWidget::retranslate()
     const int iAbnormal = g_pRackmind ? g_pRackmind->abnormalCount() : 0;
 
     m_pBtnSummariseHeader->setText(tr("Summarise"));
-    m_pLabelSummarise->setText(QString(tr("Total") + QStringLiteral(":%1\n") + tr("Online") + QStringLiteral(":%2\n") +
-                                tr("Abnormal") + QStringLiteral(":%3"))
+    m_pLabelSummarise->setText(QString(tr("Total") + QStringLiteral(":%1\n") + tr("Online") +
+                                       QStringLiteral(":%2\n") + tr("Abnormal") + QStringLiteral(":%3"))
                                    .arg(iTotal)
                                    .arg(iOnline)
                                    .arg(iAbnormal));

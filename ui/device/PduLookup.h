@@ -13,8 +13,7 @@ CPdu* findPdu(uint uiAddress);
 // A NUL-padded text field up to its first NUL, at most iWidth bytes, decoded as UTF-8.
 QString fieldText(const char* pField, int iWidth);
 
-template <int N>
-QString fieldText(const char (&field)[N])
+template <int N> QString fieldText(const char (&field)[N])
 {
     return fieldText(field, N);
 }

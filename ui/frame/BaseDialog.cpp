@@ -114,11 +114,16 @@ void CBaseDialog::mouseReleaseEvent(QMouseEvent* event)
 
 void CBaseDialog::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton && m_pTitleBar->maxButton()->isVisibleTo(this)) {
+    const bool bToggle = event->button() == Qt::LeftButton && m_pTitleBar->maxButton()->isVisibleTo(this);
+    if (bToggle) {
         m_bDragging = false;
         slotBtnMaxClick();
     }
     QDialog::mouseDoubleClickEvent(event);
+    // The default handling treats the double-click as another press and would start a drag, so the
+    // slightest move before the release would undo the new state.
+    if (bToggle)
+        m_bDragging = false;
 }
 
 void CBaseDialog::paintFrame(int iHeaderHeight)

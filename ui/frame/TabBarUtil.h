@@ -23,7 +23,8 @@ void createButtons(Bar* pBar, std::array<Btn*, N>& buttons, const QString& strOb
     }
 
     // Button 0 starts active; nothing is connected yet, so nobody hears of it.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(0, 0), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(0, 0), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QCoreApplication::sendEvent(buttons[0], &press);
     // No release follows the synthetic press; without this the button would look pressed until clicked.
     buttons[0]->setDown(false);
@@ -48,8 +49,7 @@ void connectButtons(Bar* pBar, const std::array<Btn*, N>& buttons, int iWidth, i
     }
 }
 
-template <class Btn, std::size_t N>
-int indexOf(const std::array<Btn*, N>& buttons, QObject* pSender)
+template <class Btn, std::size_t N> int indexOf(const std::array<Btn*, N>& buttons, QObject* pSender)
 {
     const auto it = std::find(buttons.begin(), buttons.end(), pSender);
     return it == buttons.end() ? -1 : static_cast<int>(it - buttons.begin());
