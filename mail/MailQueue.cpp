@@ -27,51 +27,62 @@ CMailQueue* CMailQueue::instance()
     return g_pMailQueue;
 }
 
-CMailQueue::CMailQueue()
-{
-    m_thread.setObjectName(QStringLiteral("MailThread"));
-    m_pWorkerContext = new QObject;
-    m_pWorkerContext->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_pWorkerContext,
-            [this] { m_pWorkerContext->moveToThread(thread()); });
-}
-
 CMailQueue::~CMailQueue()
 {
-    shutdown(0);
-    delete m_pWorkerContext;
+    if (!shutdown(0))
+        (void)m_pThread.release();
 }
 
 void CMailQueue::enqueue(const MailJob& job)
 {
-    if (!m_thread.isRunning()) {
-        if (m_pWorkerContext->thread() != &m_thread)
-            m_pWorkerContext->moveToThread(&m_thread);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_pThread) {
+        m_bStopping = false;
         m_iAbortAtMs = 0;
-        m_thread.start();
+        m_pThread.reset(QThread::create([this] { work(); }));
+        m_pThread->setObjectName(QStringLiteral("MailThread"));
+        m_pThread->start();
     }
+    m_dequeJobs.push_back(job);
     ++m_iPending;
-    QMetaObject::invokeMethod(
-        m_pWorkerContext, [this, job] { runJob(job); }, Qt::QueuedConnection);
+    m_cvJobs.notify_one();
 }
 
-void CMailQueue::runJob(const MailJob& job)
+void CMailQueue::work()
 {
-    const qint64 iAbortAt = m_iAbortAtMs.load();
-    const bool bInTime = iAbortAt == 0 || SmtpClient::monotonicMsecs() < iAbortAt;
-    const bool bDelivered = bInTime && deliverMail(job, &m_iAbortAtMs);
-    --m_iPending;
-    emit signalMailFinished(bDelivered);
+    for (;;) {
+        MailJob job;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cvJobs.wait(lock, [this] { return !m_dequeJobs.empty() || m_bStopping; });
+            if (m_dequeJobs.empty())
+                return;
+            job = std::move(m_dequeJobs.front());
+            m_dequeJobs.pop_front();
+        }
+        const qint64 iAbortAt = m_iAbortAtMs.load();
+        const bool bInTime = iAbortAt == 0 || SmtpClient::monotonicMsecs() < iAbortAt;
+        const bool bDelivered = bInTime && deliverMail(job, &m_iAbortAtMs);
+        --m_iPending;
+        emit signalMailFinished(bDelivered);
+    }
 }
 
 bool CMailQueue::shutdown(int iTotalMsec)
 {
-    if (!m_thread.isRunning())
-        return true;
-    m_iAbortAtMs = SmtpClient::monotonicMsecs() + qMax(1, iTotalMsec);
-    // Queued behind the waiting jobs, so each of them is still run (or dropped once the time is up).
-    QMetaObject::invokeMethod(
-        m_pWorkerContext, [] { QThread::currentThread()->quit(); }, Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_pThread)
+            return true;
+        // The worker still takes every waiting job, and drops those it reaches after the time is up.
+        m_iAbortAtMs = SmtpClient::monotonicMsecs() + qMax(1, iTotalMsec);
+        m_bStopping = true;
+    }
+    m_cvJobs.notify_all();
     // A connection attempt already under way may take its own time-out (5 s) past the budget.
-    return m_thread.wait(static_cast<unsigned long>(qMax(0, iTotalMsec) + 6000));
+    if (!m_pThread->wait(static_cast<unsigned long>(qMax(0, iTotalMsec) + 6000)))
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pThread.reset();
+    return true;
 }

@@ -6,9 +6,13 @@
 #include <QThread>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 // The one mail worker of the process: delivers queued mails one at a time, in the order queued, on a
-// thread of its own, so that a slow or silent mail server never holds up the interface.
+// thread of its own ("MailThread"), so that a slow or silent mail server never holds up the interface.
 class CMailQueue : public QObject
 {
     Q_OBJECT
@@ -33,11 +37,14 @@ signals:
     void signalMailFinished(bool bDelivered);
 
 private:
-    CMailQueue();
-    void runJob(const MailJob& job);
+    CMailQueue() = default;
+    void work();
 
-    QThread m_thread;
-    QObject* m_pWorkerContext = nullptr;
+    std::unique_ptr<QThread> m_pThread;
+    std::mutex m_mutex;
+    std::condition_variable m_cvJobs;
+    std::deque<MailJob> m_dequeJobs;
+    bool m_bStopping = false;
     std::atomic<qint64> m_iAbortAtMs{0};
     std::atomic<int> m_iPending{0};
 };

@@ -184,6 +184,45 @@
     </message>
 </context>
 <context>
+    <name>CLoginDialog</name>
+    <message>
+        <source>Account</source>
+        <translation>账号</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密码</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>KeepPassword</source>
+        <translation>记住密码</translation>
+    </message>
+    <message>
+        <source>AutoLogin</source>
+        <translation>自动登录</translation>
+    </message>
+    <message>
+        <source>Please input account and password</source>
+        <translation>请输入账号和密码</translation>
+    </message>
+    <message>
+        <source>Account or password is mistake</source>
+        <translation>账号或密码错误</translation>
+    </message>
+    <message>
+        <source>Scanning pdu in local network...</source>
+        <translation>正在扫描本地网络中的PDU...</translation>
+    </message>
+    <message>
+        <source>Fail to open udp port</source>
+        <translation>无法打开UDP端口</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -204,6 +243,73 @@
     <message>
         <source>DeviceControl</source>
         <translation>设备控制</translation>
+    </message>
+</context>
+<context>
+    <name>CModifyAccountDialog</name>
+    <message>
+        <source>OriAccount</source>
+        <translation>原账号</translation>
+    </message>
+    <message>
+        <source>OriPassword</source>
+        <translation>原密码</translation>
+    </message>
+    <message>
+        <source>CurAccount</source>
+        <translation>新账号</translation>
+    </message>
+    <message>
+        <source>CurPassword</source>
+        <translation>新密码</translation>
+    </message>
+    <message>
+        <source>CurPasswordAck</source>
+        <translation>确认新密码</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Please input original account.</source>
+        <translation>请输入原账号。</translation>
+    </message>
+    <message>
+        <source>Please input original password.</source>
+        <translation>请输入原密码。</translation>
+    </message>
+    <message>
+        <source>Please input new account.</source>
+        <translation>请输入新账号。</translation>
+    </message>
+    <message>
+        <source>Please input new password.</source>
+        <translation>请输入新密码。</translation>
+    </message>
+    <message>
+        <source>Please input new password acknowledge.</source>
+        <translation>请再次输入新密码以确认。</translation>
+    </message>
+    <message>
+        <source>Password ack is not equal to password.</source>
+        <translation>两次输入的新密码不一致。</translation>
+    </message>
+    <message>
+        <source>Original account or password is incorrect.</source>
+        <translation>原账号或密码不正确。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Modify success.</source>
+        <translation>修改成功。</translation>
     </message>
 </context>
 <context>

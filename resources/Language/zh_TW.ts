@@ -184,6 +184,45 @@
     </message>
 </context>
 <context>
+    <name>CLoginDialog</name>
+    <message>
+        <source>Account</source>
+        <translation>帳號</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>密碼</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登入</translation>
+    </message>
+    <message>
+        <source>KeepPassword</source>
+        <translation>記住密碼</translation>
+    </message>
+    <message>
+        <source>AutoLogin</source>
+        <translation>自動登入</translation>
+    </message>
+    <message>
+        <source>Please input account and password</source>
+        <translation>請輸入帳號和密碼</translation>
+    </message>
+    <message>
+        <source>Account or password is mistake</source>
+        <translation>帳號或密碼錯誤</translation>
+    </message>
+    <message>
+        <source>Scanning pdu in local network...</source>
+        <translation>正在掃描本地網路中的PDU...</translation>
+    </message>
+    <message>
+        <source>Fail to open udp port</source>
+        <translation>無法開啟UDP連接埠</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -204,6 +243,73 @@
     <message>
         <source>DeviceControl</source>
         <translation>設備控制</translation>
+    </message>
+</context>
+<context>
+    <name>CModifyAccountDialog</name>
+    <message>
+        <source>OriAccount</source>
+        <translation>原帳號</translation>
+    </message>
+    <message>
+        <source>OriPassword</source>
+        <translation>原密碼</translation>
+    </message>
+    <message>
+        <source>CurAccount</source>
+        <translation>新帳號</translation>
+    </message>
+    <message>
+        <source>CurPassword</source>
+        <translation>新密碼</translation>
+    </message>
+    <message>
+        <source>CurPasswordAck</source>
+        <translation>確認新密碼</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Please input original account.</source>
+        <translation>請輸入原帳號。</translation>
+    </message>
+    <message>
+        <source>Please input original password.</source>
+        <translation>請輸入原密碼。</translation>
+    </message>
+    <message>
+        <source>Please input new account.</source>
+        <translation>請輸入新帳號。</translation>
+    </message>
+    <message>
+        <source>Please input new password.</source>
+        <translation>請輸入新密碼。</translation>
+    </message>
+    <message>
+        <source>Please input new password acknowledge.</source>
+        <translation>請再次輸入新密碼以確認。</translation>
+    </message>
+    <message>
+        <source>Password ack is not equal to password.</source>
+        <translation>兩次輸入的新密碼不一致。</translation>
+    </message>
+    <message>
+        <source>Original account or password is incorrect.</source>
+        <translation>原帳號或密碼不正確。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Modify success.</source>
+        <translation>修改成功。</translation>
     </message>
 </context>
 <context>

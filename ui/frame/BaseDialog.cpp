@@ -126,7 +126,7 @@ void CBaseDialog::mouseDoubleClickEvent(QMouseEvent* event)
         m_bDragging = false;
 }
 
-void CBaseDialog::paintFrame(int iHeaderHeight)
+void CBaseDialog::paintFrame(int iHeaderHeight, const QColor& colorBand, const QColor& colorBody)
 {
     const bool bMaximized = isPlainMaximized();
     const int m = bMaximized ? 0 : kFrameMargin;
@@ -143,14 +143,14 @@ void CBaseDialog::paintFrame(int iHeaderHeight)
     pathBand.setFillRule(Qt::WindingFill);
     pathBand.addRoundedRect(m, m, W - 2 * m, T, kCornerRadius, kCornerRadius);
     pathBand.addRect(m, m + kCornerRadius, W - 2 * m, T - kCornerRadius);
-    painter.setBrush(QColor(50, 169, 253, 230));
+    painter.setBrush(colorBand);
     painter.drawPath(pathBand);
 
     QPainterPath pathBody;
     pathBody.setFillRule(Qt::WindingFill);
     pathBody.addRect(m, m + T, W - 2 * m, H - 2 * m - T - kCornerRadius);
     pathBody.addRoundedRect(m, m + T, W - 2 * m, H - 2 * m - T, kCornerRadius, kCornerRadius);
-    painter.setBrush(QColor(243, 251, 255));
+    painter.setBrush(colorBody);
     painter.drawPath(pathBody);
 
     if (!bMaximized) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 #include <QPoint>
 
@@ -35,8 +36,9 @@ protected:
     // True only for the plain maximised state; a window minimised from maximised keeps its frame.
     bool isPlainMaximized() const;
     // Draws the shadow, the title band of iHeaderHeight pixels and the body; dialogs with a taller
-    // header call it with their own height.
-    void paintFrame(int iHeaderHeight);
+    // header or colours of their own call it with theirs.
+    void paintFrame(int iHeaderHeight, const QColor& colorBand = QColor(50, 169, 253, 230),
+                    const QColor& colorBody = QColor(243, 251, 255));
 
     CTitleBar* m_pTitleBar;
     QVBoxLayout* m_pBaseLayout;
