@@ -223,6 +223,33 @@
     </message>
 </context>
 <context>
+    <name>CMainDialog</name>
+    <message>
+        <source>ChangeLanguage</source>
+        <translation>切换语言</translation>
+    </message>
+    <message>
+        <source>ModifyAccount</source>
+        <translation>修改账户</translation>
+    </message>
+    <message>
+        <source>DeviceOverview</source>
+        <translation>设备总览</translation>
+    </message>
+    <message>
+        <source>DeviceConfig</source>
+        <translation>设备配置</translation>
+    </message>
+    <message>
+        <source>GroupConfig</source>
+        <translation>分组配置</translation>
+    </message>
+    <message>
+        <source>SystemConfig</source>
+        <translation>系统配置</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -456,6 +483,21 @@
     </message>
 </context>
 <context>
+    <name>CSystemTrayIcon</name>
+    <message>
+        <source>ShowMainDialog</source>
+        <translation>显示主窗口</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Rackmind</source>
+        <translation>Rackmind</translation>
+    </message>
+</context>
+<context>
     <name>CThresholdConfigWidget</name>
     <message>
         <source>CurrentWarnValue</source>
@@ -484,6 +526,29 @@
     <message>
         <source>HumidityWarnValue</source>
         <translation>湿度告警值</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Critical</source>
+        <translation>严重错误</translation>
+    </message>
+    <message>
+        <source>An instance has been run already.</source>
+        <translation>程序已在运行。</translation>
+    </message>
+    <message>
+        <source>Shared memory create fail.</source>
+        <translation>共享内存创建失败。</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Rackmind</source>
+        <translation>Rackmind</translation>
     </message>
 </context>
 </TS>

@@ -223,6 +223,33 @@
     </message>
 </context>
 <context>
+    <name>CMainDialog</name>
+    <message>
+        <source>ChangeLanguage</source>
+        <translation>切換語言</translation>
+    </message>
+    <message>
+        <source>ModifyAccount</source>
+        <translation>修改帳戶</translation>
+    </message>
+    <message>
+        <source>DeviceOverview</source>
+        <translation>設備總覽</translation>
+    </message>
+    <message>
+        <source>DeviceConfig</source>
+        <translation>設備配置</translation>
+    </message>
+    <message>
+        <source>GroupConfig</source>
+        <translation>分組配置</translation>
+    </message>
+    <message>
+        <source>SystemConfig</source>
+        <translation>系統配置</translation>
+    </message>
+</context>
+<context>
     <name>CMainStatusWidget</name>
     <message>
         <source>Summarise</source>
@@ -456,6 +483,21 @@
     </message>
 </context>
 <context>
+    <name>CSystemTrayIcon</name>
+    <message>
+        <source>ShowMainDialog</source>
+        <translation>顯示主視窗</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>結束</translation>
+    </message>
+    <message>
+        <source>Rackmind</source>
+        <translation>Rackmind</translation>
+    </message>
+</context>
+<context>
     <name>CThresholdConfigWidget</name>
     <message>
         <source>CurrentWarnValue</source>
@@ -484,6 +526,29 @@
     <message>
         <source>HumidityWarnValue</source>
         <translation>濕度告警值</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Critical</source>
+        <translation>嚴重錯誤</translation>
+    </message>
+    <message>
+        <source>An instance has been run already.</source>
+        <translation>程式已在執行。</translation>
+    </message>
+    <message>
+        <source>Shared memory create fail.</source>
+        <translation>共用記憶體建立失敗。</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登入</translation>
+    </message>
+    <message>
+        <source>Rackmind</source>
+        <translation>Rackmind</translation>
     </message>
 </context>
 </TS>

@@ -17,8 +17,9 @@ public:
     static const QList<QByteArray>& queries()
     {
         static const QList<QByteArray> list = {
-            QByteArray::fromHex("A7400100E8"), QByteArray::fromHex("A7400200E9"), QByteArray::fromHex("A7400600EC"),
-            QByteArray::fromHex("A7400800EE"), QByteArray::fromHex("A7400E00F5"), QByteArray::fromHex("A7401000F7")};
+            QByteArray::fromHex("A7400100E8"), QByteArray::fromHex("A7400200E9"),
+            QByteArray::fromHex("A7400600EC"), QByteArray::fromHex("A7400800EE"),
+            QByteArray::fromHex("A7400E00F5"), QByteArray::fromHex("A7401000F7")};
         return list;
     }
 

@@ -53,7 +53,9 @@ class TestPdusim : public QObject
     bool startSim(QProcess& process, const QStringList& listArgs)
     {
         process.setProgram(QStringLiteral(PDUSIM_PROGRAM));
-        process.setArguments(QStringList{QStringLiteral("--netns"), qEnvironmentVariable("RACKMIND_BED_DEVICE_NS")} + listArgs);
+        process.setArguments(
+            QStringList{QStringLiteral("--netns"), qEnvironmentVariable("RACKMIND_BED_DEVICE_NS")} +
+            listArgs);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start();
         return process.waitForStarted();
@@ -62,7 +64,8 @@ class TestPdusim : public QObject
     {
         socket.write((strLine + QLatin1Char('\n')).toUtf8());
         QStringList listOut;
-        while (listOut.isEmpty() || (listOut.last() != QLatin1String("ok") && !listOut.last().startsWith(QLatin1String("error")))) {
+        while (listOut.isEmpty() || (listOut.last() != QLatin1String("ok") &&
+                                     !listOut.last().startsWith(QLatin1String("error")))) {
             if (!socket.canReadLine() && !socket.waitForReadyRead(5000))
                 break;
             while (socket.canReadLine())
@@ -83,7 +86,8 @@ private slots:
 
         const QStringList listDevices = ask(socket, QStringLiteral("list"));
         QCOMPARE(listDevices.size(), 13);
-        QVERIFY(listDevices[0].startsWith(QLatin1String("1 10.200.1.1:51230 \"Core-SW-A\" \"Row A Rack 01\"")));
+        QVERIFY(
+            listDevices[0].startsWith(QLatin1String("1 10.200.1.1:51230 \"Core-SW-A\" \"Row A Rack 01\"")));
         QVERIFY(listDevices[11].startsWith(QLatin1String("12 10.200.1.12:6000 \"Lab-Bench\"")));
         QSet<QString> setNames;
         for (const QString& str : listDevices.mid(0, 12))
@@ -119,12 +123,15 @@ private slots:
         // Compute-01 draws close to its warning limit, but below it.
         const double dCurrent = amps(baStatus5, 6);
         const double dWarn = amps(baThresholds5, 4);
-        QVERIFY2(dCurrent >= 0.9 * dWarn && dCurrent < dWarn, qPrintable(QStringLiteral("%1 of %2").arg(dCurrent).arg(dWarn)));
+        QVERIFY2(dCurrent >= 0.9 * dWarn && dCurrent < dWarn,
+                 qPrintable(QStringLiteral("%1 of %2").arg(dCurrent).arg(dWarn)));
 
         // Everything received is in the record file.
         QTRY_VERIFY(readFile(strRecord).count('\n') >= 72);
         const QString strFirst = QString::fromLatin1(readFile(strRecord).split('\n').first());
-        QVERIFY2(strFirst.contains(QLatin1String(" 10.200.0.1:51230 -> 255.255.255.255:51230 A7 40 01 00 E8")), qPrintable(strFirst));
+        QVERIFY2(
+            strFirst.contains(QLatin1String(" 10.200.0.1:51230 -> 255.255.255.255:51230 A7 40 01 00 E8")),
+            qPrintable(strFirst));
 
         process.terminate();
         QVERIFY(process.waitForFinished(5000));
@@ -144,12 +151,15 @@ private slots:
         SimConsole console;
         QVERIFY2(console.open(), qPrintable(console.errorString()));
         QByteArray baStatus;
-        QTRY_VERIFY_WITH_TIMEOUT(!(baStatus = statusOf(console, QStringLiteral("10.200.1.2"))).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(baStatus = statusOf(console, QStringLiteral("10.200.1.2"))).isEmpty(),
+                                 10000);
         QCOMPARE(quint8(baStatus[4]) + 256 * quint8(baStatus[5]), 251);
         QTRY_VERIFY_WITH_TIMEOUT(statusOf(console, QStringLiteral("10.200.1.2")).isEmpty(), 5000);
 
         process.write("resume 2\nset 2 voltage 219\n");
-        QTRY_COMPARE_WITH_TIMEOUT(quint8(statusOf(console, QStringLiteral("10.200.1.2")).append(QByteArray(5, '\0')).at(4)), quint8(219), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            quint8(statusOf(console, QStringLiteral("10.200.1.2")).append(QByteArray(5, '\0')).at(4)),
+            quint8(219), 5000);
         process.write("show 9\nquit\n");
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 0);
@@ -166,7 +176,8 @@ private slots:
         file.close();
         QProcess process;
         process.setProgram(QStringLiteral(PDUSIM_PROGRAM));
-        process.setArguments({"--netns", qEnvironmentVariable("RACKMIND_BED_DEVICE_NS"), "--devices", "1", "--scenario", strScenario});
+        process.setArguments({"--netns", qEnvironmentVariable("RACKMIND_BED_DEVICE_NS"), "--devices", "1",
+                              "--scenario", strScenario});
         process.start();
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 1);

@@ -70,19 +70,24 @@ private slots:
     {
         QTest::addColumn<int>("cmd");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("network") << 0x01
-                                 << hex("A7 42 01 34 C0 A8 00 64 FF FF FF 00 C0 A8 00 01 00 04 A3 12 34 56 1E C8 "
-                                        "50 44 55 2D 41 00 00 00 00 00 00 00 00 00 00 00 "
-                                        "52 61 63 6B 20 37 20 55 31 32 00 00 00 00 00 00 80");
+        QTest::newRow("network")
+            << 0x01
+            << hex("A7 42 01 34 C0 A8 00 64 FF FF FF 00 C0 A8 00 01 00 04 A3 12 34 56 1E C8 "
+                   "50 44 55 2D 41 00 00 00 00 00 00 00 00 00 00 00 "
+                   "52 61 63 6B 20 37 20 55 31 32 00 00 00 00 00 00 80");
         QTest::newRow("device information")
-            << 0x02 << hex("A7 42 02 18 52 50 44 55 2D 38 53 2D 31 36 41 00 00 00 00 00 56 32 2E 31 2E 37 00 00 17");
+            << 0x02
+            << hex("A7 42 02 18 52 50 44 55 2D 38 53 2D 31 36 41 00 00 00 00 00 56 32 2E 31 2E 37 00 00 17");
         QTest::newRow("status") << 0x06 << hex("A7 42 06 08 DC 00 05 00 03 19 32 05 2B");
         QTest::newRow("thresholds") << 0x08 << hex("A7 42 08 0D 0A 00 05 10 00 00 FA 00 09 01 05 2D 50 A3");
-        QTest::newRow("delays") << 0x0E << hex("A7 42 0E 10 00 01 02 03 04 05 06 07 0A 0B 0C 0D 0E 0F 10 11 8F");
+        QTest::newRow("delays") << 0x0E
+                                << hex("A7 42 0E 10 00 01 02 03 04 05 06 07 0A 0B 0C 0D 0E 0F 10 11 8F");
         QTest::newRow("outlet names")
             << 0x10
-            << hex("A7 42 10 50 4F 75 74 6C 65 74 20 31 00 00 4F 75 74 6C 65 74 20 32 00 00 4F 75 74 6C 65 74 20 33 00 00 "
-                   "4F 75 74 6C 65 74 20 34 00 00 4F 75 74 6C 65 74 20 35 00 00 4F 75 74 6C 65 74 20 36 00 00 "
+            << hex("A7 42 10 50 4F 75 74 6C 65 74 20 31 00 00 4F 75 74 6C 65 74 20 32 00 00 4F 75 74 6C 65 "
+                   "74 20 33 00 00 "
+                   "4F 75 74 6C 65 74 20 34 00 00 4F 75 74 6C 65 74 20 35 00 00 4F 75 74 6C 65 74 20 36 00 "
+                   "00 "
                    "4F 75 74 6C 65 74 20 37 00 00 4F 75 74 6C 65 74 20 38 00 00 D5");
         QTest::newRow("outlet switch is not answered") << 0x0C << QByteArray();
         QTest::newRow("unknown command is not answered") << 0x03 << QByteArray();
@@ -136,17 +141,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<int>("cmd");
-        QTest::newRow("network") << hex("A7 41 01 34 0A C8 01 06 FF FF 00 00 0A C8 00 FE 02 50 44 00 00 09 70 17 "
-                                        "4D 6F 76 65 64 2D 50 44 55 2D 4E 61 6D 65 31 36 "
-                                        "52 6F 77 20 5A 20 52 61 63 6B 20 39 39 00 00 00 F5")
-                                 << 0x01;
+        QTest::newRow("network")
+            << hex("A7 41 01 34 0A C8 01 06 FF FF 00 00 0A C8 00 FE 02 50 44 00 00 09 70 17 "
+                   "4D 6F 76 65 64 2D 50 44 55 2D 4E 61 6D 65 31 36 "
+                   "52 6F 77 20 5A 20 52 61 63 6B 20 39 39 00 00 00 F5")
+            << 0x01;
         QTest::newRow("thresholds") << hex("A7 41 08 0D 07 00 00 09 00 05 F5 00 FF 00 0A 28 46 7E") << 0x08;
-        QTest::newRow("delays") << hex("A7 41 0E 10 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 8E") << 0x0E;
-        QTest::newRow("outlet names")
-            << hex("A7 41 10 50 53 65 72 76 65 72 2D 30 31 00 53 65 72 76 65 72 2D 30 32 00 53 65 72 76 65 72 2D 30 33 00 "
-                   "53 65 72 76 65 72 2D 30 34 00 53 65 72 76 65 72 2D 30 35 00 53 65 72 76 65 72 2D 30 36 00 "
-                   "53 65 72 76 65 72 2D 30 37 00 53 65 72 76 65 72 2D 30 38 00 8C")
-            << 0x10;
+        QTest::newRow("delays") << hex("A7 41 0E 10 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 8E")
+                                << 0x0E;
+        QTest::newRow("outlet names") << hex("A7 41 10 50 53 65 72 76 65 72 2D 30 31 00 53 65 72 76 65 72 2D "
+                                             "30 32 00 53 65 72 76 65 72 2D 30 33 00 "
+                                             "53 65 72 76 65 72 2D 30 34 00 53 65 72 76 65 72 2D 30 35 00 53 "
+                                             "65 72 76 65 72 2D 30 36 00 "
+                                             "53 65 72 76 65 72 2D 30 37 00 53 65 72 76 65 72 2D 30 38 00 8C")
+                                      << 0x10;
     }
     void setFramesApplied()
     {
@@ -189,13 +197,16 @@ private slots:
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<bool>("parses");
-        QTest::newRow("bad check byte") << hex("A7 41 08 0D 07 00 00 09 00 05 F5 00 FF 00 0A 28 46 7F") << false;
-        QTest::newRow("length byte too big") << hex("A7 41 0E 11 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 8F") << false;
+        QTest::newRow("bad check byte")
+            << hex("A7 41 08 0D 07 00 00 09 00 05 F5 00 FF 00 0A 28 46 7F") << false;
+        QTest::newRow("length byte too big")
+            << hex("A7 41 0E 11 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 8F") << false;
         QTest::newRow("truncated") << hex("A7 41 0E 10 01 02 03 04 05 06 07") << false;
         QTest::newRow("too short") << hex("A7 41 0C") << false;
         QTest::newRow("wrong header") << hex("A6 41 0C 02 02 04 FB") << false;
         // Well-formed frames that a device still must not take.
-        QTest::newRow("thresholds one byte short") << SimFrame::build(0x41, 0x08, hex("07 00 00 09 00 05 F5 00 FF 00 0A 28")) << true;
+        QTest::newRow("thresholds one byte short")
+            << SimFrame::build(0x41, 0x08, hex("07 00 00 09 00 05 F5 00 FF 00 0A 28")) << true;
         QTest::newRow("unknown command") << hex("A7 41 03 02 01 01 EF") << true;
         QTest::newRow("device information cannot be set")
             << SimFrame::build(0x41, 0x02, QByteArray(24, 'x')) << true;
@@ -250,7 +261,8 @@ private slots:
         QTest::newRow("unknown") << int(SimMalform::Unknown) << hex("A7 42 03 08 DC 00 05 00 03 19 32 05 28");
         QTest::newRow("type") << int(SimMalform::Type) << hex("A7 40 06 08 DC 00 05 00 03 19 32 05 29");
         QTest::newRow("truncated") << int(SimMalform::Truncated) << hex("A7 42 06 08 DC 00 05 00 03 19");
-        QTest::newRow("oversize") << int(SimMalform::Oversize) << hex("A7 42 06 09 DC 00 05 00 03 19 32 05 00 2C");
+        QTest::newRow("oversize") << int(SimMalform::Oversize)
+                                  << hex("A7 42 06 09 DC 00 05 00 03 19 32 05 00 2C");
     }
     void malformedReplies()
     {

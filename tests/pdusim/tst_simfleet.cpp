@@ -44,7 +44,8 @@ private:
     void command(const QString& strLine)
     {
         const QStringList listOut = m_sim->command(strLine);
-        QVERIFY2(listOut.last() == QLatin1String("ok"), qPrintable(strLine + QLatin1String(": ") + listOut.join(QLatin1Char('\n'))));
+        QVERIFY2(listOut.last() == QLatin1String("ok"),
+                 qPrintable(strLine + QLatin1String(": ") + listOut.join(QLatin1Char('\n'))));
     }
     QByteArray reply(int iDevice, quint8 cmd)
     {
@@ -83,7 +84,8 @@ private slots:
         QCOMPARE(list.size(), 24);
         for (quint8 cmd : {0x01, 0x02, 0x06, 0x08, 0x0E, 0x10}) {
             const QList<QNetworkDatagram> listCmd = withCommand(list, cmd);
-            QCOMPARE(sources(listCmd), QStringList({"10.200.1.1:51230", "10.200.1.2:51230", "10.200.1.3:51230", "10.200.1.4:51230"}));
+            QCOMPARE(sources(listCmd), QStringList({"10.200.1.1:51230", "10.200.1.2:51230",
+                                                    "10.200.1.3:51230", "10.200.1.4:51230"}));
             for (const QNetworkDatagram& dg : listCmd) {
                 const int iDevice = int(dg.senderAddress().toIPv4Address() & 0xFF);
                 QCOMPARE(dg.data(), reply(iDevice, cmd));
@@ -99,12 +101,15 @@ private slots:
     void replyBytesOnTheWire()
     {
         command(QStringLiteral("set 2 voltage 220 current 5.3 temperature 25 humidity 50 outlets 5"));
-        command(QStringLiteral("set 2 currentWarn 10.5 currentOverload 16 voltageWarn 250 voltageOverload 265 tempLow 5 tempHigh 45 humidityWarn 80"));
-        QCOMPARE(SimFrame::toHex(statusOf(QStringLiteral("10.200.1.2"))), SimFrame::toHex(hex("A7 42 06 08 DC 00 05 00 03 19 32 05 2B")));
+        command(QStringLiteral("set 2 currentWarn 10.5 currentOverload 16 voltageWarn 250 voltageOverload "
+                               "265 tempLow 5 tempHigh 45 humidityWarn 80"));
+        QCOMPARE(SimFrame::toHex(statusOf(QStringLiteral("10.200.1.2"))),
+                 SimFrame::toHex(hex("A7 42 06 08 DC 00 05 00 03 19 32 05 2B")));
         m_console->sendTo(hex("A7 40 08 00 EE"), QStringLiteral("10.200.1.2"));
         const QList<QNetworkDatagram> list = m_console->collect(1);
         QCOMPARE(list.size(), 1);
-        QCOMPARE(SimFrame::toHex(list.first().data()), SimFrame::toHex(hex("A7 42 08 0D 0A 00 05 10 00 00 FA 00 09 01 05 2D 50 A3")));
+        QCOMPARE(SimFrame::toHex(list.first().data()),
+                 SimFrame::toHex(hex("A7 42 08 0D 0A 00 05 10 00 00 FA 00 09 01 05 2D 50 A3")));
     }
 
     void unicastQueryIsAnsweredByThatDeviceAlone()
@@ -118,14 +123,29 @@ private slots:
         QVERIFY(m_console->quiet(300).isEmpty());
     }
 
+    void broadcastOnAnotherSegmentIsNotHeard()
+    {
+        // The bed's second link reaches the device namespace too, but no device sits on it.
+        QUdpSocket socket;
+        QVERIFY2(socket.bind(QHostAddress(QStringLiteral("10.201.0.1")), 51230),
+                 qPrintable(socket.errorString()));
+        for (const QByteArray& ba : SimConsole::queries())
+            socket.writeDatagram(ba, QHostAddress::Broadcast, 51230);
+        m_console->broadcast(hex("A7 40 02 00 E9"));
+        QCOMPARE(m_console->collect(4).size(), 4);
+        QVERIFY(!socket.waitForReadyRead(300));
+        QCOMPARE(m_sim->call([](CSimFleet& f) { return f.stats().ignored; }), 6ull);
+    }
+
     void setFramesAreApplied_data()
     {
         QTest::addColumn<QByteArray>("frame");
         QTest::newRow("thresholds") << hex("A7 41 08 0D 07 00 00 09 00 05 F5 00 FF 00 0A 28 46 7E");
         QTest::newRow("delays") << hex("A7 41 0E 10 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 8E");
         QTest::newRow("outlet names") << SimFrame::build(0x41, 0x10, QByteArray(80, 'n'));
-        QTest::newRow("network, same address")
-            << SimFrame::build(0x41, 0x01, hex("0A C8 01 02 FF FF 00 00 0A C8 00 FE 02 50 44 00 00 02 1E C8") + QByteArray(32, 'p'));
+        QTest::newRow("network, same address") << SimFrame::build(
+            0x41, 0x01,
+            hex("0A C8 01 02 FF FF 00 00 0A C8 00 FE 02 50 44 00 00 02 1E C8") + QByteArray(32, 'p'));
     }
     void setFramesAreApplied()
     {
@@ -205,7 +225,8 @@ private slots:
         QTRY_COMPARE(m_sim->call([](CSimFleet& f) { return f.device(4)->st.udpPort; }), quint16(6000));
 
         m_console->broadcast(hex("A7 40 02 00 E9"));
-        QCOMPARE(sources(m_console->collect(3)), QStringList({"10.200.1.1:51230", "10.200.1.2:51230", "10.200.1.3:51230"}));
+        QCOMPARE(sources(m_console->collect(3)),
+                 QStringList({"10.200.1.1:51230", "10.200.1.2:51230", "10.200.1.3:51230"}));
         m_console->broadcast(hex("A7 40 01 00 E8"), 6000);
         const QList<QNetworkDatagram> list = m_console->collect(1);
         QCOMPARE(sources(list), QStringList({"10.200.1.5:6000"}));
@@ -220,8 +241,8 @@ private slots:
         QCOMPARE(m_sim->call([](CSimFleet& f) { return f.ports(); }), QList<quint16>({51230}));
         QCOMPARE(m_sim->command(QStringLiteral("spares")), QStringList({"10.200.1.4", "10.200.1.5", "ok"}));
         m_console->broadcast(hex("A7 40 02 00 E9"));
-        QCOMPARE(sources(m_console->collect(4)),
-                 QStringList({"10.200.1.1:51230", "10.200.1.2:51230", "10.200.1.3:51230", "10.200.1.6:51230"}));
+        QCOMPARE(sources(m_console->collect(4)), QStringList({"10.200.1.1:51230", "10.200.1.2:51230",
+                                                              "10.200.1.3:51230", "10.200.1.6:51230"}));
     }
 
     void deviceMovedOffTheNetworkFallsSilentAlone()
@@ -237,7 +258,8 @@ private slots:
     {
         command(QStringLiteral("silent 2"));
         m_console->broadcast(hex("A7 40 02 00 E9"));
-        QCOMPARE(sources(m_console->collect(3)), QStringList({"10.200.1.1:51230", "10.200.1.3:51230", "10.200.1.4:51230"}));
+        QCOMPARE(sources(m_console->collect(3)),
+                 QStringList({"10.200.1.1:51230", "10.200.1.3:51230", "10.200.1.4:51230"}));
         command(QStringLiteral("resume 2"));
         m_console->broadcast(hex("A7 40 02 00 E9"));
         QCOMPARE(m_console->collect(4).size(), 4);
@@ -311,17 +333,19 @@ private slots:
 
     void malformedQueriesAreRecordedNotAnswered()
     {
-        m_console->broadcast(hex("A7 40 01 00 E7"));   // bad check byte
-        m_console->broadcast(hex("A7 40 03 00 EA"));   // a query nobody answers
-        m_console->broadcast(hex("A7 42 06 00 ED"));   // another device's reply type
+        m_console->broadcast(hex("A7 40 01 00 E7")); // bad check byte
+        m_console->broadcast(hex("A7 40 03 00 EA")); // a query nobody answers
+        m_console->broadcast(hex("A7 42 06 00 ED")); // another device's reply type
         QVERIFY(m_console->quiet(300).isEmpty());
         m_console->sendTo(hex("A7 40 02 00 E9"), QStringLiteral("10.200.1.1"));
         QCOMPARE(m_console->collect(1).size(), 1);
 
         const QStringList listRecord = m_sim->command(QStringLiteral("record 1"));
         QCOMPARE(listRecord.size(), 5);
-        QVERIFY(listRecord[0].endsWith(QLatin1String(" 10.200.0.1:51230 -> 255.255.255.255:51230 A7 40 01 00 E7")));
-        QVERIFY(listRecord[3].endsWith(QLatin1String(" 10.200.0.1:51230 -> 10.200.1.1:51230 A7 40 02 00 E9")));
+        QVERIFY(listRecord[0].endsWith(
+            QLatin1String(" 10.200.0.1:51230 -> 255.255.255.255:51230 A7 40 01 00 E7")));
+        QVERIFY(
+            listRecord[3].endsWith(QLatin1String(" 10.200.0.1:51230 -> 10.200.1.1:51230 A7 40 02 00 E9")));
         const QVector<SimFrameRecord> vec = m_sim->call([](CSimFleet& f) { return f.device(2)->received(); });
         QCOMPARE(vec.size(), 3);
         QCOMPARE(vec[1].baFrame, hex("A7 40 03 00 EA"));
@@ -336,15 +360,24 @@ private slots:
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("last");
-        QTest::newRow("unknown command") << "explode 1" << "error: unknown command \"explode\" (try help)";
-        QTest::newRow("device out of range") << "silent 5" << "error: no such device: 5 (there are 4)";
-        QTest::newRow("no device") << "late" << "error: late: which device?";
-        QTest::newRow("bad share") << "drop 1 1.5" << "error: usage: drop DEV SHARE (0..1)";
-        QTest::newRow("bad field") << "set 1 colour red" << "error: unknown field \"colour\" (see help)";
-        QTest::newRow("bad outlet") << "set 1 outlet 9 on" << "error: usage: set DEV outlet OUTLET(1-8) VALUE";
-        QTest::newRow("unknown address") << "show 10.200.1.9" << "error: no device at 10.200.1.9";
-        QTest::newRow("comment") << "# nothing" << "ok";
-        QTest::newRow("by address") << "set 10.200.1.2 name \"Rack Two\"" << "ok";
+        QTest::newRow("unknown command") << "explode 1"
+                                         << "error: unknown command \"explode\" (try help)";
+        QTest::newRow("device out of range") << "silent 5"
+                                             << "error: no such device: 5 (there are 4)";
+        QTest::newRow("no device") << "late"
+                                   << "error: late: which device?";
+        QTest::newRow("bad share") << "drop 1 1.5"
+                                   << "error: usage: drop DEV SHARE (0..1)";
+        QTest::newRow("bad field") << "set 1 colour red"
+                                   << "error: unknown field \"colour\" (see help)";
+        QTest::newRow("bad outlet") << "set 1 outlet 9 on"
+                                    << "error: usage: set DEV outlet OUTLET(1-8) VALUE";
+        QTest::newRow("unknown address") << "show 10.200.1.9"
+                                         << "error: no device at 10.200.1.9";
+        QTest::newRow("comment") << "# nothing"
+                                 << "ok";
+        QTest::newRow("by address") << "set 10.200.1.2 name \"Rack Two\""
+                                    << "ok";
     }
     void controlLanguage()
     {
@@ -355,12 +388,14 @@ private slots:
 
     void showAndList()
     {
-        command(QStringLiteral("set 3 name \"Rack Three\" position \"Row C\" outlet 1 on outlet 2 off outletName 8 \"Last one\""));
+        command(QStringLiteral("set 3 name \"Rack Three\" position \"Row C\" outlet 1 on outlet 2 off "
+                               "outletName 8 \"Last one\""));
         const QStringList listShow = m_sim->command(QStringLiteral("show 3"));
         QVERIFY(listShow.contains(QStringLiteral("3 name=Rack Three")));
         QVERIFY(listShow.contains(QStringLiteral("3 position=Row C")));
         QVERIFY(listShow.contains(QStringLiteral("3 ip=10.200.1.3")));
-        QVERIFY(listShow.contains(QStringLiteral("3 outletName=Outlet 1,Outlet 2,Outlet 3,Outlet 4,Outlet 5,Outlet 6,Outlet 7,Last one")));
+        QVERIFY(listShow.contains(QStringLiteral(
+            "3 outletName=Outlet 1,Outlet 2,Outlet 3,Outlet 4,Outlet 5,Outlet 6,Outlet 7,Last one")));
         const QStringList listAll = m_sim->command(QStringLiteral("list"));
         QCOMPARE(listAll.size(), 5);
         QVERIFY(listAll[2].startsWith(QLatin1String("3 10.200.1.3:51230 \"Rack Three\" \"Row C\" ")));

@@ -35,19 +35,23 @@ private slots:
         // Replies are filed under the tick whose queries they answer: the tick's mark reaches this
         // thread before any reply to its queries does.
         QList<QList<QNetworkDatagram>> listTicks;
-        connect(pDriver->pTimer, &QTimer::timeout, this, [&listTicks]() { listTicks.append(QList<QNetworkDatagram>()); }, Qt::QueuedConnection);
+        connect(
+            pDriver->pTimer, &QTimer::timeout, this,
+            [&listTicks]() { listTicks.append(QList<QNetworkDatagram>()); }, Qt::QueuedConnection);
         connect(pDriver, &CUdpDriver::signalRcvData, this, [&listTicks](const QNetworkDatagram& nd) {
             if (!listTicks.isEmpty())
                 listTicks.last().append(nd);
         });
         thread.start();
         bool bResult = false;
-        QMetaObject::invokeMethod(pDriver, [&]() { pDriver->slotStartBroadcast(bResult, 51230, 1000); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            pDriver, [&]() { pDriver->slotStartBroadcast(bResult, 51230, 1000); },
+            Qt::BlockingQueuedConnection);
         QVERIFY(bResult);
 
         QTRY_VERIFY_WITH_TIMEOUT(listTicks.size() > kTicks, (kTicks + 5) * 1000);
-        QMetaObject::invokeMethod(pDriver, [&]() { pDriver->slotStopBroadcast(); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            pDriver, [&]() { pDriver->slotStopBroadcast(); }, Qt::BlockingQueuedConnection);
         thread.quit();
         thread.wait();
         delete pDriver;
@@ -61,7 +65,8 @@ private slots:
                 QCOMPARE(nd.senderPort(), 51230);
                 setSeen.insert({nd.senderAddress().toIPv4Address(), quint8(nd.data()[2])});
             }
-            QVERIFY2(list.size() == kDevices * 6, qPrintable(QStringLiteral("tick %1: %2 replies").arg(iTick).arg(list.size())));
+            QVERIFY2(list.size() == kDevices * 6,
+                     qPrintable(QStringLiteral("tick %1: %2 replies").arg(iTick).arg(list.size())));
             QCOMPARE(setSeen.size(), kDevices * 6);
         }
         QCOMPARE(sim.call([](CSimFleet& f) { return f.stats().queries; }), quint64(listTicks.size() * 6));

@@ -170,21 +170,23 @@ int probe(const QList<quint16>& listPorts)
     const auto text = [](const QByteArray& ba, int iOffset, int n) {
         return QString::fromLatin1(ba.mid(iOffset, n)).section(QChar(0), 0, 0);
     };
-    std::printf("%-18s %-16s %-16s %-16s %5s %6s %4s %4s  %s\n", "address", "name", "position", "product", "V", "A", "C",
-                "%RH", "outlets 1-8");
+    std::printf("%-18s %-16s %-16s %-16s %5s %6s %4s %4s  %s\n", "address", "name", "position", "product",
+                "V", "A", "C", "%RH", "outlets 1-8");
     for (auto it = mapReplies.cbegin(); it != mapReplies.cend(); ++it) {
-        const QByteArray baNet = it.value().value(0x01), baInfo = it.value().value(0x02), baStatus = it.value().value(0x06);
+        const QByteArray baNet = it.value().value(0x01), baInfo = it.value().value(0x02),
+                         baStatus = it.value().value(0x06);
         if (baNet.size() != 57 || baInfo.size() != 29 || baStatus.size() != 13)
             continue;
         QString strOutlets;
         for (int i = 0; i < 8; ++i)
             strOutlets += (quint8(baStatus[11]) & (1u << i)) ? QLatin1Char('1') : QLatin1Char('0');
-        const QString strAddr = QStringLiteral("%1:%2").arg(QHostAddress(it.key()).toString()).arg(mapPorts.value(it.key()));
-        std::printf("%-18s %-16s %-16s %-16s %5u %6.1f %4u %4u  %s\n", qPrintable(strAddr), qPrintable(text(baNet, 24, 16)),
-                    qPrintable(text(baNet, 40, 16)), qPrintable(text(baInfo, 4, 16)),
-                    unsigned(quint8(baStatus[4]) | quint8(baStatus[5]) << 8),
-                    quint8(baStatus[6]) + 256 * quint8(baStatus[7]) + quint8(baStatus[8]) / 10.0, unsigned(quint8(baStatus[9])),
-                    unsigned(quint8(baStatus[10])), qPrintable(strOutlets));
+        const QString strAddr =
+            QStringLiteral("%1:%2").arg(QHostAddress(it.key()).toString()).arg(mapPorts.value(it.key()));
+        std::printf("%-18s %-16s %-16s %-16s %5u %6.1f %4u %4u  %s\n", qPrintable(strAddr),
+                    qPrintable(text(baNet, 24, 16)), qPrintable(text(baNet, 40, 16)),
+                    qPrintable(text(baInfo, 4, 16)), unsigned(quint8(baStatus[4]) | quint8(baStatus[5]) << 8),
+                    quint8(baStatus[6]) + 256 * quint8(baStatus[7]) + quint8(baStatus[8]) / 10.0,
+                    unsigned(quint8(baStatus[9])), unsigned(quint8(baStatus[10])), qPrintable(strOutlets));
     }
     return 0;
 }
@@ -195,14 +197,18 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Replies per second and CPU share of the PDU simulator."));
+    parser.setApplicationDescription(
+        QStringLiteral("Replies per second and CPU share of the PDU simulator."));
     parser.addHelpOption();
-    const QCommandLineOption optSizes(QStringLiteral("sizes"), QStringLiteral("Fleet sizes to measure (default 1000,2000)."),
+    const QCommandLineOption optSizes(QStringLiteral("sizes"),
+                                      QStringLiteral("Fleet sizes to measure (default 1000,2000)."),
                                       QStringLiteral("N,N..."), QStringLiteral("1000,2000"));
-    const QCommandLineOption optSeconds(QStringLiteral("seconds"), QStringLiteral("Polls per size (default 10)."),
-                                        QStringLiteral("S"), QStringLiteral("10"));
-    const QCommandLineOption optProbe(QStringLiteral("probe"), QStringLiteral("Poll once on these ports and list the PDUs that answer."),
-                                      QStringLiteral("PORT,PORT..."));
+    const QCommandLineOption optSeconds(QStringLiteral("seconds"),
+                                        QStringLiteral("Polls per size (default 10)."), QStringLiteral("S"),
+                                        QStringLiteral("10"));
+    const QCommandLineOption optProbe(
+        QStringLiteral("probe"), QStringLiteral("Poll once on these ports and list the PDUs that answer."),
+        QStringLiteral("PORT,PORT..."));
     parser.addOptions({optSizes, optSeconds, optProbe});
     parser.process(app);
     if (parser.isSet(optProbe)) {
@@ -212,8 +218,8 @@ int main(int argc, char* argv[])
         return probe(listPorts);
     }
 
-    std::printf("%6s %6s %12s %11s %11s %8s %10s %10s %12s\n", "PDUs", "polls", "replies/poll", "replies/s", "expected/s",
-                "missing", "sim CPU %", "all CPU %", "answered ms");
+    std::printf("%6s %6s %12s %11s %11s %8s %10s %10s %12s\n", "PDUs", "polls", "replies/poll", "replies/s",
+                "expected/s", "missing", "sim CPU %", "all CPU %", "answered ms");
     bool bKeptUp = true;
     for (const QString& strSize : parser.value(optSizes).split(QLatin1Char(','))) {
         Result r;
@@ -223,8 +229,8 @@ int main(int argc, char* argv[])
             return 2;
         }
         std::printf("%6d %6d %12.1f %11.1f %11d %8lld %10.1f %10.1f %12.1f\n", r.iDevices, r.iTicks,
-                    double(r.received) / r.iTicks, double(r.received) / r.dWall,
-                    r.iDevices * 6, static_cast<long long>(r.missing), 100.0 * r.dSimCpu / r.dWall,
+                    double(r.received) / r.iTicks, double(r.received) / r.dWall, r.iDevices * 6,
+                    static_cast<long long>(r.missing), 100.0 * r.dSimCpu / r.dWall,
                     100.0 * r.dProcessCpu / r.dWall, r.dWorstAnswerMs);
         std::fflush(stdout);
         bKeptUp = bKeptUp && r.missing == 0 && r.dWorstAnswerMs < 1000.0;

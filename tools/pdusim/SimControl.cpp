@@ -75,9 +75,12 @@ QString ampsText(const SimAmps& amps)
 bool parseMalform(const QString& str, SimMalform* pKind)
 {
     static const QHash<QString, SimMalform> hash = {
-        {QStringLiteral("off"), SimMalform::None},        {QStringLiteral("check"), SimMalform::Check},
-        {QStringLiteral("length"), SimMalform::Length},   {QStringLiteral("unknown"), SimMalform::Unknown},
-        {QStringLiteral("type"), SimMalform::Type},       {QStringLiteral("truncated"), SimMalform::Truncated},
+        {QStringLiteral("off"), SimMalform::None},
+        {QStringLiteral("check"), SimMalform::Check},
+        {QStringLiteral("length"), SimMalform::Length},
+        {QStringLiteral("unknown"), SimMalform::Unknown},
+        {QStringLiteral("type"), SimMalform::Type},
+        {QStringLiteral("truncated"), SimMalform::Truncated},
         {QStringLiteral("oversize"), SimMalform::Oversize},
     };
     auto it = hash.constFind(str);
@@ -187,8 +190,10 @@ QVector<CSimDevice*> CSimControl::select(const QString& strWhich, QString* pErro
         bool bOk1 = false, bOk2 = true;
         const int iFirst = listRange.value(0).toInt(&bOk1);
         const int iLast = listRange.size() == 2 ? listRange[1].toInt(&bOk2) : iFirst;
-        if (!bOk1 || !bOk2 || listRange.size() > 2 || iFirst < 1 || iLast < iFirst || iLast > m_pFleet->deviceCount()) {
-            *pError = QStringLiteral("no such device: %1 (there are %2)").arg(strPart).arg(m_pFleet->deviceCount());
+        if (!bOk1 || !bOk2 || listRange.size() > 2 || iFirst < 1 || iLast < iFirst ||
+            iLast > m_pFleet->deviceCount()) {
+            *pError =
+                QStringLiteral("no such device: %1 (there are %2)").arg(strPart).arg(m_pFleet->deviceCount());
             return {};
         }
         for (int i = iFirst; i <= iLast; ++i)
@@ -210,7 +215,12 @@ QStringList CSimControl::run(const QStringList& listArgs)
     if (strCmd == QLatin1String("stats")) {
         const CSimFleet::Stats s = m_pFleet->stats();
         return {QStringLiteral("datagrams=%1 ignored=%2 queries=%3 sets=%4 replies=%5 failed=%6")
-                    .arg(s.datagrams).arg(s.ignored).arg(s.queries).arg(s.setsApplied).arg(s.replies).arg(s.sendFailures),
+                    .arg(s.datagrams)
+                    .arg(s.ignored)
+                    .arg(s.queries)
+                    .arg(s.setsApplied)
+                    .arg(s.replies)
+                    .arg(s.sendFailures),
                 kOk};
     }
     if (strCmd == QLatin1String("spares")) {
@@ -252,9 +262,10 @@ QStringList CSimControl::run(const QStringList& listArgs)
     }
 
     static const QStringList listPerDevice = {
-        QStringLiteral("show"),  QStringLiteral("set"),  QStringLiteral("clear"),     QStringLiteral("silent"),
-        QStringLiteral("resume"), QStringLiteral("late"), QStringLiteral("drop"),     QStringLiteral("malform"),
-        QStringLiteral("burst"),  QStringLiteral("record"), QStringLiteral("readdress")};
+        QStringLiteral("show"),   QStringLiteral("set"),      QStringLiteral("clear"),
+        QStringLiteral("silent"), QStringLiteral("resume"),   QStringLiteral("late"),
+        QStringLiteral("drop"),   QStringLiteral("malform"),  QStringLiteral("burst"),
+        QStringLiteral("record"), QStringLiteral("readdress")};
     if (!listPerDevice.contains(strCmd))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(strCmd));
     if (argc < 2)
@@ -323,7 +334,9 @@ QStringList CSimControl::run(const QStringList& listArgs)
     } else if (strCmd == QLatin1String("late") || strCmd == QLatin1String("burst")) {
         uint v = 0;
         if (argc != 3 || !parseUInt(listArgs[2], 3600000, &v))
-            return failure(QStringLiteral("usage: %1 DEV %2").arg(strCmd, strCmd == QLatin1String("late") ? QStringLiteral("MS") : QStringLiteral("COUNT")));
+            return failure(QStringLiteral("usage: %1 DEV %2")
+                               .arg(strCmd, strCmd == QLatin1String("late") ? QStringLiteral("MS")
+                                                                            : QStringLiteral("COUNT")));
         for (CSimDevice* pDevice : vecDevices) {
             if (strCmd == QLatin1String("late"))
                 pDevice->lateMs = int(v);
@@ -339,8 +352,10 @@ QStringList CSimControl::run(const QStringList& listArgs)
     } else if (strCmd == QLatin1String("malform")) {
         SimMalform kind = SimMalform::None;
         uint uiCmd = 0;
-        if (argc < 3 || argc > 4 || !parseMalform(listArgs[2], &kind) || (argc == 4 && !parseUInt(listArgs[3], 255, &uiCmd)))
-            return failure(QStringLiteral("usage: malform DEV off|check|length|unknown|type|truncated|oversize [CMD]"));
+        if (argc < 3 || argc > 4 || !parseMalform(listArgs[2], &kind) ||
+            (argc == 4 && !parseUInt(listArgs[3], 255, &uiCmd)))
+            return failure(
+                QStringLiteral("usage: malform DEV off|check|length|unknown|type|truncated|oversize [CMD]"));
         for (CSimDevice* pDevice : vecDevices) {
             pDevice->malform = kind;
             pDevice->malformCmd = quint8(uiCmd);
@@ -359,8 +374,9 @@ QStringList CSimControl::run(const QStringList& listArgs)
 QString CSimControl::setField(CSimDevice* pDevice, const QStringList& listAll, int& iPos)
 {
     // Settings that address one of the eight outlets take two values: KEY N VALUE.
-    static const QStringList listPerOutlet = {QStringLiteral("outlet"), QStringLiteral("load"), QStringLiteral("openDelay"),
-                                              QStringLiteral("closeDelay"), QStringLiteral("outletName")};
+    static const QStringList listPerOutlet = {QStringLiteral("outlet"), QStringLiteral("load"),
+                                              QStringLiteral("openDelay"), QStringLiteral("closeDelay"),
+                                              QStringLiteral("outletName")};
     const QString strKey = listAll.value(iPos);
     const int iCount = listPerOutlet.contains(strKey) ? 3 : 2;
     const QStringList listArgs = listAll.mid(iPos, iCount);
@@ -371,7 +387,8 @@ QString CSimControl::setField(CSimDevice* pDevice, const QStringList& listAll, i
     uint v = 0;
     quint32 uiIp = 0;
     const auto needs = [&](int n) { return listArgs.size() == n; };
-    const QString strUsage = QStringLiteral("bad value for %1: %2").arg(strKey, listArgs.mid(1).join(QLatin1Char(' ')));
+    const QString strUsage =
+        QStringLiteral("bad value for %1: %2").arg(strKey, listArgs.mid(1).join(QLatin1Char(' ')));
 
     if (iCount == 3) {
         uint uiOutlet = 0;
@@ -383,7 +400,8 @@ QString CSimControl::setField(CSimDevice* pDevice, const QStringList& listAll, i
             if (strArg != QLatin1String("on") && strArg != QLatin1String("off"))
                 return strUsage;
             const quint8 bit = quint8(1u << i);
-            st.outletStatus = strArg == QLatin1String("on") ? quint8(st.outletStatus | bit) : quint8(st.outletStatus & ~bit);
+            st.outletStatus = strArg == QLatin1String("on") ? quint8(st.outletStatus | bit)
+                                                            : quint8(st.outletStatus & ~bit);
         } else if (strKey == QLatin1String("load")) {
             if (!parseDouble(strArg, &d) || d < 0)
                 return strUsage;
@@ -443,7 +461,8 @@ QString CSimControl::setField(CSimDevice* pDevice, const QStringList& listAll, i
     } else if (strKey == QLatin1String("currentWarn") || strKey == QLatin1String("currentOverload")) {
         if (!parseDouble(strValue, &d) || d < 0 || d > 65535)
             return strUsage;
-        (strKey == QLatin1String("currentWarn") ? st.currentWarn : st.currentOverload) = SimAmps::fromValue(d);
+        (strKey == QLatin1String("currentWarn") ? st.currentWarn : st.currentOverload) =
+            SimAmps::fromValue(d);
     } else if (strKey == QLatin1String("voltageWarn") || strKey == QLatin1String("voltageOverload")) {
         if (!parseUInt(strValue, 65535, &v))
             return strUsage;
@@ -499,15 +518,20 @@ QStringList CSimControl::describe(CSimDevice* pDevice) const
          << QStringLiteral("gateway=") + ipText(st.gateway)
          << QStringLiteral("mac=") + QString::fromLatin1(st.mac.toHex(':').toUpper())
          << QStringLiteral("port=%1").arg(st.udpPort) << QStringLiteral("name=") + fieldText(st.name)
-         << QStringLiteral("position=") + fieldText(st.position) << QStringLiteral("product=") + fieldText(st.productType)
-         << QStringLiteral("firmware=") + fieldText(st.firmwareVer) << QStringLiteral("voltage=%1").arg(pDevice->voltage())
+         << QStringLiteral("position=") + fieldText(st.position)
+         << QStringLiteral("product=") + fieldText(st.productType)
+         << QStringLiteral("firmware=") + fieldText(st.firmwareVer)
+         << QStringLiteral("voltage=%1").arg(pDevice->voltage())
          << QStringLiteral("current=") + ampsText(pDevice->currentAmps())
          << QStringLiteral("temperature=%1").arg(pDevice->temperature())
-         << QStringLiteral("humidity=%1").arg(pDevice->humidity()) << QStringLiteral("outlets=") + outletBits(st.outletStatus)
+         << QStringLiteral("humidity=%1").arg(pDevice->humidity())
+         << QStringLiteral("outlets=") + outletBits(st.outletStatus)
          << QStringLiteral("currentWarn=") + ampsText(st.currentWarn)
          << QStringLiteral("currentOverload=") + ampsText(st.currentOverload)
-         << QStringLiteral("voltageWarn=%1").arg(st.voltageWarn) << QStringLiteral("voltageOverload=%1").arg(st.voltageOverload)
-         << QStringLiteral("tempLow=%1").arg(st.temperatureLowLimit) << QStringLiteral("tempHigh=%1").arg(st.temperatureHighLimit)
+         << QStringLiteral("voltageWarn=%1").arg(st.voltageWarn)
+         << QStringLiteral("voltageOverload=%1").arg(st.voltageOverload)
+         << QStringLiteral("tempLow=%1").arg(st.temperatureLowLimit)
+         << QStringLiteral("tempHigh=%1").arg(st.temperatureHighLimit)
          << QStringLiteral("humidityWarn=%1").arg(st.humidityWarn);
     QStringList listLoads, listOpen, listClose, listNames;
     for (int i = 0; i < 8; ++i) {
@@ -516,7 +540,8 @@ QStringList CSimControl::describe(CSimDevice* pDevice) const
         listClose << QString::number(st.outletCloseDelay[i]);
         listNames << fieldText(st.outletName[i]);
     }
-    list << QStringLiteral("load=") + listLoads.join(QLatin1Char(',')) << QStringLiteral("openDelay=") + listOpen.join(QLatin1Char(','))
+    list << QStringLiteral("load=") + listLoads.join(QLatin1Char(','))
+         << QStringLiteral("openDelay=") + listOpen.join(QLatin1Char(','))
          << QStringLiteral("closeDelay=") + listClose.join(QLatin1Char(','))
          << QStringLiteral("outletName=") + listNames.join(QLatin1Char(','));
     for (QString& str : list)

@@ -44,11 +44,14 @@ CSimDevice::CSimDevice(int iIndex, quint32 uiIp, quint16 uiPort, quint32 uiSeed,
     st.mac[5] = char(iIndex);
     st.udpPort = uiPort;
     st.name = field(QStringLiteral("PDU-%1").arg(iIndex, 3, 10, QLatin1Char('0')).toLatin1(), 16);
-    st.position =
-        field(QStringLiteral("Row %1 Rack %2").arg(QChar(u'A' + (iIndex - 1) / 20 % 26)).arg((iIndex - 1) % 20 + 1).toLatin1(),
-              16);
+    st.position = field(QStringLiteral("Row %1 Rack %2")
+                            .arg(QChar(u'A' + (iIndex - 1) / 20 % 26))
+                            .arg((iIndex - 1) % 20 + 1)
+                            .toLatin1(),
+                        16);
     st.productType = field(kProductTypes[int(random() * 4)], 16);
-    st.firmwareVer = field(QStringLiteral("V2.%1.%2").arg(int(random() * 4)).arg(int(random() * 10)).toLatin1(), 8);
+    st.firmwareVer =
+        field(QStringLiteral("V2.%1.%2").arg(int(random() * 4)).arg(int(random() * 10)).toLatin1(), 8);
     for (int i = 0; i < 8; ++i) {
         st.load[i] = std::round((0.1 + random() * 1.3) * 10.0) / 10.0;
         if (random() < 0.75)
@@ -263,7 +266,8 @@ void CSimDevice::switchOutlets(bool bOn, quint8 mask, double dDelayUnit)
     for (int i = 0; i < 8; ++i) {
         if (!(mask & (1u << i)))
             continue;
-        const int iDelayMs = int(std::lround((bOn ? st.outletOpenDelay[i] : st.outletCloseDelay[i]) * dDelayUnit * 1000.0));
+        const int iDelayMs =
+            int(std::lround((bOn ? st.outletOpenDelay[i] : st.outletCloseDelay[i]) * dDelayUnit * 1000.0));
         // A newer command for the same outlet replaces one still waiting.
         if (m_arrSwitchTimers[i])
             m_arrSwitchTimers[i]->stop();
@@ -275,7 +279,8 @@ void CSimDevice::switchOutlets(bool bOn, quint8 mask, double dDelayUnit)
             m_arrSwitchTimers[i] = new QTimer(this);
             m_arrSwitchTimers[i]->setSingleShot(true);
             m_arrSwitchTimers[i]->setTimerType(Qt::PreciseTimer);
-            connect(m_arrSwitchTimers[i], &QTimer::timeout, this, [this, i]() { applyOutlet(i, m_arrSwitchTarget[i]); });
+            connect(m_arrSwitchTimers[i], &QTimer::timeout, this,
+                    [this, i]() { applyOutlet(i, m_arrSwitchTarget[i]); });
         }
         m_arrSwitchTarget[i] = bOn;
         m_arrSwitchTimers[i]->start(iDelayMs);

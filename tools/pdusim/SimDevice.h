@@ -20,7 +20,16 @@ struct SimAmps
 };
 
 // Ways in which a device can be told to spoil its replies.
-enum class SimMalform { None, Check, Length, Unknown, Type, Truncated, Oversize };
+enum class SimMalform
+{
+    None,
+    Check,
+    Length,
+    Unknown,
+    Type,
+    Truncated,
+    Oversize
+};
 
 // One frame as it reached a device.
 struct SimFrameRecord

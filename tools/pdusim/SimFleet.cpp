@@ -56,7 +56,8 @@ bool CSimFleet::setup(const CSimConfig& config, QString* pError)
         if (strFile.isEmpty())
             strFile = qEnvironmentVariable("RACKMIND_BED_DEVICE_ADDRS_FILE");
         if (strFile.isEmpty())
-            return fail(QStringLiteral("no device addresses: run inside scripts/netbed or give an address file"));
+            return fail(
+                QStringLiteral("no device addresses: run inside scripts/netbed or give an address file"));
         if (!readAddresses(strFile, m_listAddrs, &strError))
             return fail(strError);
     }
@@ -68,7 +69,9 @@ bool CSimFleet::setup(const CSimConfig& config, QString* pError)
             iCount = m_listAddrs.size();
     }
     if (iCount > m_listAddrs.size())
-        return fail(QStringLiteral("%1 devices asked for, but only %2 addresses given").arg(iCount).arg(m_listAddrs.size()));
+        return fail(QStringLiteral("%1 devices asked for, but only %2 addresses given")
+                        .arg(iCount)
+                        .arg(m_listAddrs.size()));
 
     m_dDelayUnit = qMax(0.0, config.dDelayUnit);
     m_bNoise = config.bNoise;

@@ -13,8 +13,8 @@ class QTimer;
 // How a fleet is made up. Unset values come from the test bed's environment.
 struct CSimConfig
 {
-    int iDevices = -1;     // -1: RACKMIND_BED_DEVICE_COUNT
-    QString strAddrsFile;  // empty: RACKMIND_BED_DEVICE_ADDRS_FILE (devices first, then spares)
+    int iDevices = -1;        // -1: RACKMIND_BED_DEVICE_COUNT
+    QString strAddrsFile;     // empty: RACKMIND_BED_DEVICE_ADDRS_FILE (devices first, then spares)
     QList<quint32> listAddrs; // used instead of the file when not empty
     quint16 uiPort = 51230;
     double dDelayUnit = 1.0; // seconds per unit of outlet delay
@@ -89,7 +89,7 @@ private:
     QHash<quint16, CSimPort*> m_hashPorts;
     QHash<quint16, QVector<CSimDevice*>> m_hashPortDevices;
     QHash<quint64, CSimDevice*> m_hashUnicast; // (address << 16 | port) -> device
-    QHash<quint32, int> m_hashLocalIf;        // local address -> interface index
+    QHash<quint32, int> m_hashLocalIf;         // local address -> interface index
     QTimer* m_pTickTimer = nullptr;
     double m_dDelayUnit = 1.0;
     bool m_bNoise = true;

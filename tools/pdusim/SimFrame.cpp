@@ -26,25 +26,38 @@ QByteArray build(quint8 type, quint8 cmd, const QByteArray& baPayload)
 int replySize(quint8 cmd)
 {
     switch (cmd) {
-    case CmdNetwork: return 52;
-    case CmdInfo: return 24;
-    case CmdStatus: return 8;
-    case CmdThresholds: return 13;
-    case CmdDelays: return 16;
-    case CmdNames: return 80;
-    default: return -1;
+    case CmdNetwork:
+        return 52;
+    case CmdInfo:
+        return 24;
+    case CmdStatus:
+        return 8;
+    case CmdThresholds:
+        return 13;
+    case CmdDelays:
+        return 16;
+    case CmdNames:
+        return 80;
+    default:
+        return -1;
     }
 }
 
 int setSize(quint8 cmd)
 {
     switch (cmd) {
-    case CmdNetwork: return 52;
-    case CmdThresholds: return 13;
-    case CmdSwitch: return 2;
-    case CmdDelays: return 16;
-    case CmdNames: return 80;
-    default: return -1;
+    case CmdNetwork:
+        return 52;
+    case CmdThresholds:
+        return 13;
+    case CmdSwitch:
+        return 2;
+    case CmdDelays:
+        return 16;
+    case CmdNames:
+        return 80;
+    default:
+        return -1;
     }
 }
 

@@ -10,9 +10,16 @@
 // before it).
 namespace SimFrame {
 
-enum : quint8 { Header = 0xA7, TypeQuery = 0x40, TypeSet = 0x41, TypeReply = 0x42 };
+enum : quint8
+{
+    Header = 0xA7,
+    TypeQuery = 0x40,
+    TypeSet = 0x41,
+    TypeReply = 0x42
+};
 
-enum : quint8 {
+enum : quint8
+{
     CmdNetwork = 0x01,
     CmdInfo = 0x02,
     CmdStatus = 0x06,

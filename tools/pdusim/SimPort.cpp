@@ -27,7 +27,10 @@ bool CSimPort::open(QString* pError)
 {
     const auto fail = [&](const char* what) {
         if (pError)
-            *pError = QStringLiteral("port %1: %2: %3").arg(m_uiPort).arg(QLatin1String(what)).arg(QString::fromLocal8Bit(strerror(errno)));
+            *pError = QStringLiteral("port %1: %2: %3")
+                          .arg(m_uiPort)
+                          .arg(QLatin1String(what))
+                          .arg(QString::fromLocal8Bit(strerror(errno)));
         if (m_iFd >= 0)
             ::close(m_iFd);
         m_iFd = -1;

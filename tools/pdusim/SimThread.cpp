@@ -24,7 +24,8 @@ bool CSimThread::enterNamespace(const QString& strNetns, QString* pError)
     const int fd = ::open(baPath.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::setns(fd, CLONE_NEWNET) < 0) {
         if (pError)
-            *pError = QStringLiteral("cannot enter network namespace %1: %2").arg(strNetns, QString::fromLocal8Bit(strerror(errno)));
+            *pError = QStringLiteral("cannot enter network namespace %1: %2")
+                          .arg(strNetns, QString::fromLocal8Bit(strerror(errno)));
         if (fd >= 0)
             ::close(fd);
         return false;
@@ -45,16 +46,16 @@ bool CSimThread::startFleet(const CSimConfig& config, QString* pError, const QSt
     }
     m_bReady = false;
     start();
-    QMutexLocker lock(&m_mutex);
-    while (!m_bReady)
-        m_condReady.wait(&m_mutex);
-    if (!m_bOk) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_condReady.wait(lock, [this]() { return m_bReady; });
+    const bool bOk = m_bOk;
+    if (!bOk) {
         if (pError)
             *pError = m_strError;
         lock.unlock();
         wait();
     }
-    return m_bOk;
+    return bOk;
 }
 
 void CSimThread::stopFleet()
@@ -70,8 +71,26 @@ QStringList CSimThread::command(const QString& strLine)
     QStringList listOut;
     if (!m_pControl)
         return {QStringLiteral("error: no fleet")};
-    QMetaObject::invokeMethod(m_pControl, [&]() { listOut = m_pControl->execute(strLine); }, Qt::BlockingQueuedConnection);
+    runOnFleetThread([&]() { listOut = m_pControl->execute(strLine); });
     return listOut;
+}
+
+void CSimThread::runOnFleetThread(const std::function<void()>& fn)
+{
+    std::mutex mutex;
+    std::condition_variable cond;
+    bool bDone = false;
+    QMetaObject::invokeMethod(
+        m_pFleet,
+        [&]() {
+            fn();
+            std::lock_guard<std::mutex> lock(mutex);
+            bDone = true;
+            cond.notify_one();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock<std::mutex> lock(mutex);
+    cond.wait(lock, [&]() { return bDone; });
 }
 
 void CSimThread::run()
@@ -86,13 +105,13 @@ void CSimThread::run()
         bOk = pFleet->setup(m_config, &strError);
     }
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_pFleet = bOk ? pFleet : nullptr;
         m_pControl = bOk ? pControl : nullptr;
         m_bOk = bOk;
         m_strError = strError;
         m_bReady = true;
-        m_condReady.wakeAll();
+        m_condReady.notify_all();
     }
     if (bOk)
         exec();

@@ -2,11 +2,11 @@
 
 #include "tools/pdusim/SimFleet.h"
 
-#include <QMetaObject>
-#include <QMutex>
 #include <QThread>
-#include <QWaitCondition>
 
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <type_traits>
 #include <utility>
 
@@ -41,10 +41,10 @@ public:
     {
         using R = decltype(f(std::declval<CSimFleet&>()));
         if constexpr (std::is_void_v<R>) {
-            QMetaObject::invokeMethod(m_pFleet, [&]() { f(*m_pFleet); }, Qt::BlockingQueuedConnection);
+            runOnFleetThread([&]() { f(*m_pFleet); });
         } else {
             R result{};
-            QMetaObject::invokeMethod(m_pFleet, [&]() { result = f(*m_pFleet); }, Qt::BlockingQueuedConnection);
+            runOnFleetThread([&]() { result = f(*m_pFleet); });
             return result;
         }
     }
@@ -56,12 +56,16 @@ protected:
     void run() override;
 
 private:
+    // Waits for fn on the fleet's thread. The hand-over uses std primitives rather than a blocking
+    // queued connection, so that thread sanitizer builds can see it.
+    void runOnFleetThread(const std::function<void()>& fn);
+
     CSimConfig m_config;
     QString m_strNetns;
     CSimFleet* m_pFleet = nullptr;
     CSimControl* m_pControl = nullptr;
-    QMutex m_mutex;
-    QWaitCondition m_condReady;
+    std::mutex m_mutex;
+    std::condition_variable m_condReady;
     bool m_bReady = false;
     bool m_bOk = false;
     QString m_strError;

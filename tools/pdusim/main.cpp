@@ -78,24 +78,51 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pdusim"));
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Simulated PDUs for the network test bed. Commands are read from stdin and from the control "
-        "socket, one a line:\n\n") + CSimControl::helpText());
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Simulated PDUs for the network test bed. Commands are read from stdin and from the control "
+            "socket, one a line:\n\n") +
+        CSimControl::helpText());
     parser.addHelpOption();
-    const QCommandLineOption optDevices(QStringLiteral("devices"), QStringLiteral("Number of PDUs (default: the bed's device count)."), QStringLiteral("N"));
-    const QCommandLineOption optAddrs(QStringLiteral("addrs"), QStringLiteral("Address list, one a line (default: the bed's)."), QStringLiteral("FILE"));
-    const QCommandLineOption optPort(QStringLiteral("port"), QStringLiteral("UDP port of every PDU (default 51230)."), QStringLiteral("PORT"), QStringLiteral("51230"));
-    const QCommandLineOption optDelayUnit(QStringLiteral("delay-unit"), QStringLiteral("Seconds per unit of outlet delay (default 1; 0 switches at once)."), QStringLiteral("SECONDS"), QStringLiteral("1"));
-    const QCommandLineOption optSeed(QStringLiteral("seed"), QStringLiteral("Seed of the simulated readings (default 1)."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption optDevices(QStringLiteral("devices"),
+                                        QStringLiteral("Number of PDUs (default: the bed's device count)."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption optAddrs(QStringLiteral("addrs"),
+                                      QStringLiteral("Address list, one a line (default: the bed's)."),
+                                      QStringLiteral("FILE"));
+    const QCommandLineOption optPort(QStringLiteral("port"),
+                                     QStringLiteral("UDP port of every PDU (default 51230)."),
+                                     QStringLiteral("PORT"), QStringLiteral("51230"));
+    const QCommandLineOption optDelayUnit(
+        QStringLiteral("delay-unit"),
+        QStringLiteral("Seconds per unit of outlet delay (default 1; 0 switches at once)."),
+        QStringLiteral("SECONDS"), QStringLiteral("1"));
+    const QCommandLineOption optSeed(QStringLiteral("seed"),
+                                     QStringLiteral("Seed of the simulated readings (default 1)."),
+                                     QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption optNoNoise(QStringLiteral("no-noise"), QStringLiteral("Readings hold still."));
-    const QCommandLineOption optScenario(QStringLiteral("scenario"), QStringLiteral("Run a scenario file after start (repeatable)."), QStringLiteral("FILE"));
-    const QCommandLineOption optDemo(QStringLiteral("demo"), QStringLiteral("The demo rack: twelve varied PDUs, one near a warning limit, one on port 6000."));
-    const QCommandLineOption optControl(QStringLiteral("control"), QStringLiteral("Listen for commands on a local socket at PATH."), QStringLiteral("PATH"));
-    const QCommandLineOption optRecord(QStringLiteral("record"), QStringLiteral("Append every frame received to FILE: device msecs source -> destination hex."), QStringLiteral("FILE"));
-    const QCommandLineOption optRecordLimit(QStringLiteral("record-limit"), QStringLiteral("Frames kept in memory per device (default 512)."), QStringLiteral("N"), QStringLiteral("512"));
-    const QCommandLineOption optNetns(QStringLiteral("netns"), QStringLiteral("Enter this network namespace first (a name under /run/netns)."), QStringLiteral("NAME"));
-    parser.addOptions({optDevices, optAddrs, optPort, optDelayUnit, optSeed, optNoNoise, optScenario, optDemo, optControl,
-                       optRecord, optRecordLimit, optNetns});
+    const QCommandLineOption optScenario(QStringLiteral("scenario"),
+                                         QStringLiteral("Run a scenario file after start (repeatable)."),
+                                         QStringLiteral("FILE"));
+    const QCommandLineOption optDemo(
+        QStringLiteral("demo"),
+        QStringLiteral("The demo rack: twelve varied PDUs, one near a warning limit, one on port 6000."));
+    const QCommandLineOption optControl(QStringLiteral("control"),
+                                        QStringLiteral("Listen for commands on a local socket at PATH."),
+                                        QStringLiteral("PATH"));
+    const QCommandLineOption optRecord(
+        QStringLiteral("record"),
+        QStringLiteral("Append every frame received to FILE: device msecs source -> destination hex."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption optRecordLimit(QStringLiteral("record-limit"),
+                                            QStringLiteral("Frames kept in memory per device (default 512)."),
+                                            QStringLiteral("N"), QStringLiteral("512"));
+    const QCommandLineOption optNetns(
+        QStringLiteral("netns"),
+        QStringLiteral("Enter this network namespace first (a name under /run/netns)."),
+        QStringLiteral("NAME"));
+    parser.addOptions({optDevices, optAddrs, optPort, optDelayUnit, optSeed, optNoNoise, optScenario, optDemo,
+                       optControl, optRecord, optRecordLimit, optNetns});
     parser.process(app);
 
     CSimConfig config;
@@ -111,7 +138,8 @@ int main(int argc, char* argv[])
     config.uiSeed = parser.value(optSeed).toUInt(&bOkSeed);
     config.iRecordLimit = parser.value(optRecordLimit).toInt(&bOkLimit);
     config.bNoise = !parser.isSet(optNoNoise);
-    if (!bOk || !bOkPort || config.uiPort == 0 || !bOkUnit || config.dDelayUnit < 0 || !bOkSeed || !bOkLimit) {
+    if (!bOk || !bOkPort || config.uiPort == 0 || !bOkUnit || config.dDelayUnit < 0 || !bOkSeed ||
+        !bOkLimit) {
         std::fprintf(stderr, "pdusim: bad option value (see --help)\n");
         return 2;
     }
@@ -123,7 +151,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "pdusim: %s\n", qPrintable(strError));
         return 1;
     }
-    if (parser.isSet(optDemo) && !control.runScenarioText(CSimControl::demoRackText(), QStringLiteral("demo rack"), &strError)) {
+    if (parser.isSet(optDemo) &&
+        !control.runScenarioText(CSimControl::demoRackText(), QStringLiteral("demo rack"), &strError)) {
         std::fprintf(stderr, "pdusim: %s\n", qPrintable(strError));
         return 1;
     }
@@ -143,17 +172,18 @@ int main(int argc, char* argv[])
             return 1;
         }
         fleet.setRecordSignal(true);
-        QObject::connect(&fleet, &CSimFleet::signalFrameReceived, &fleet, [&fileRecord](int iIndex, const SimFrameRecord& rec) {
-            fileRecord.write(QStringLiteral("%1 %2 %3:%4 -> %5:%6 ")
-                                 .arg(iIndex)
-                                 .arg(rec.msecsSinceEpoch)
-                                 .arg(QHostAddress(rec.srcIp).toString())
-                                 .arg(rec.srcPort)
-                                 .arg(QHostAddress(rec.dstIp).toString())
-                                 .arg(rec.dstPort)
-                                 .toLatin1() +
-                             SimFrame::toHex(rec.baFrame) + '\n');
-        });
+        QObject::connect(&fleet, &CSimFleet::signalFrameReceived, &fleet,
+                         [&fileRecord](int iIndex, const SimFrameRecord& rec) {
+                             fileRecord.write(QStringLiteral("%1 %2 %3:%4 -> %5:%6 ")
+                                                  .arg(iIndex)
+                                                  .arg(rec.msecsSinceEpoch)
+                                                  .arg(QHostAddress(rec.srcIp).toString())
+                                                  .arg(rec.srcPort)
+                                                  .arg(QHostAddress(rec.dstIp).toString())
+                                                  .arg(rec.dstPort)
+                                                  .toLatin1() +
+                                              SimFrame::toHex(rec.baFrame) + '\n');
+                         });
     }
 
     // Commands from stdin; end of input only ends this channel, not the fleet.
@@ -179,9 +209,13 @@ int main(int argc, char* argv[])
         QObject::connect(&server, &QLocalServer::newConnection, &server, [&]() {
             while (QLocalSocket* pSocket = server.nextPendingConnection()) {
                 auto* pChannel = new CLineChannel(
-                    &control, [pSocket](const QStringList& listLines) { pSocket->write((listLines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()); },
+                    &control,
+                    [pSocket](const QStringList& listLines) {
+                        pSocket->write((listLines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+                    },
                     pSocket);
-                QObject::connect(pSocket, &QLocalSocket::readyRead, pChannel, [pSocket, pChannel]() { pChannel->feed(pSocket->readAll()); });
+                QObject::connect(pSocket, &QLocalSocket::readyRead, pChannel,
+                                 [pSocket, pChannel]() { pChannel->feed(pSocket->readAll()); });
                 QObject::connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
             }
         });
@@ -198,7 +232,8 @@ int main(int argc, char* argv[])
     QStringList listPorts;
     for (quint16 uiPort : fleet.ports())
         listPorts << QString::number(uiPort);
-    std::fprintf(stderr, "pdusim: %d devices answering on port %s\n", fleet.deviceCount(), qPrintable(listPorts.join(QLatin1Char(' '))));
+    std::fprintf(stderr, "pdusim: %d devices answering on port %s\n", fleet.deviceCount(),
+                 qPrintable(listPorts.join(QLatin1Char(' '))));
     const int iStatus = app.exec();
     server.close();
     return iStatus;

@@ -1,0 +1,111 @@
+#include "app/AppShell.h"
+
+#include "app/Catalogues.h"
+#include "app/LanguageSelectDialog.h"
+#include "app/LoginDialog.h"
+#include "app/MenuIconStyle.h"
+#include "app/Settings.h"
+#include "ui/device/DeviceOverviewWidget.h"
+#include "app/SharedFonts.h"
+#include "mail/MailQueue.h"
+#include "ui/frame/AppWindows.h"
+#include "ui/frame/MainDialog.h"
+#include "ui/frame/SystemTrayIcon.h"
+#include "ui/frame/TitleBar.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QStyleFactory>
+
+namespace {
+CLoginDialog* loginDialog()
+{
+    return static_cast<CLoginDialog*>(g_pLoginDialog);
+}
+} // namespace
+
+void createSharedResources()
+{
+    // The application takes the style over and frees it with itself, after every window is gone.
+    QApplication::setStyle(new CMenuIconStyle(QStyleFactory::create(QStringLiteral("fusion"))));
+    createCatalogues();
+    createSharedFonts();
+    QFile fileStyleSheet(QStringLiteral(":/StyleSheet/StyleSheet/StyleSheet.qss"));
+    if (fileStyleSheet.open(QIODevice::ReadOnly)) {
+        qApp->setStyleSheet(QString::fromUtf8(fileStyleSheet.readAll()));
+        fileStyleSheet.close();
+    }
+}
+
+bool prepareLanguage()
+{
+    loadSettings();
+    if (g_settings.language == 0)
+        return runLanguageSelection();
+    installCatalogues(g_settings.language);
+    return true;
+}
+
+void createLongLivedWindows()
+{
+    g_pSystemTrayIcon = new CSystemTrayIcon;
+    g_pSystemTrayIcon->setObjectName(QStringLiteral("SystemTrayIcon"));
+    g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationIcon_Grayscale.png")));
+    g_pSystemTrayIcon->retranslate();
+    g_pSystemTrayIcon->setVisible(true);
+
+    auto* pLogin = new CLoginDialog;
+    pLogin->setObjectName(QStringLiteral("LoginDialog"));
+    pLogin->setFixedSize(442, 342);
+    pLogin->retranslate();
+    g_pLoginDialog = pLogin;
+
+    g_pMainDialog = new CMainDialog;
+    g_pMainDialog->setObjectName(QStringLiteral("MainDialog"));
+    g_pMainDialog->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
+    g_pMainDialog->setMinimumSize(1000, 700);
+    g_pMainDialog->setSizeGripEnabled(true);
+    loginDialog()->setOverviewPage(g_pMainDialog->deviceOverviewWidget());
+}
+
+bool runLogin()
+{
+    return g_pLoginDialog && g_pLoginDialog->exec() == QDialog::Accepted;
+}
+
+void showMainWindow()
+{
+    g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")));
+    g_pMainDialog->show();
+    retranslateApplication();
+}
+
+int runMainWindow()
+{
+    showMainWindow();
+    return QApplication::exec();
+}
+
+void runExitSequence()
+{
+    deleteCatalogues();
+    deleteSharedFonts();
+    delete g_pSystemTrayIcon;
+    g_pSystemTrayIcon = nullptr;
+    delete g_pLoginDialog;
+    g_pLoginDialog = nullptr;
+    delete g_pMainDialog;
+    g_pMainDialog = nullptr;
+    // The registry first (no device can queue anything into a stopped thread), then the worker thread,
+    // then the transport, pulled back here and stopped.
+    releaseDeviceMachinery();
+    // Alarm mail already queued gets its bounded time to go out; the mail thread ends here.
+    CMailQueue::instance()->shutdown();
+}
+
+void showStartUpFailure(const char* pszText)
+{
+    QMessageBox box(QMessageBox::Critical, QObject::tr("Critical"), QObject::tr(pszText), QMessageBox::Ok);
+    box.exec();
+}

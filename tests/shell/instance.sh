@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The real executable on a private X display: the first start with an empty settings store asks for
+# the language first; a second start while one runs is refused; a start after the first was killed
+# with SIGKILL is not.
+set -euo pipefail
+bin=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/instance.XXXX")
+export TMPDIR=$work HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+pids=()
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+cleanup() {
+    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+    # Segments left by the killed processes.
+    for p in "${pids[@]}"; do
+        ipcs -m -p | awk -v p="$p" '$3 == p { print $1 }' | xargs -r -n1 ipcrm -m 2>/dev/null || true
+    done
+    kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
+
+# The mapped top-level windows: "title WIDTHxHEIGHT" a line.
+windows() { xwininfo -root -tree | sed -n 's/^ *0x[0-9a-f]* "\([^"]*\)": ([^)]*)  \([0-9]*x[0-9]*\)+.*/\1 \2/p'; }
+# Waits up to 15 s for a window matching the pattern.
+wait_window() {
+    for _ in $(seq 150); do windows | grep -q -- "$1" && return 0; sleep 0.1; done
+    echo "no window matching '$1'; windows:"; windows; return 1
+}
+start() { "$bin" >>"$work/log" 2>&1 & pids+=($!); }
+
+echo "empty store: the language dialog comes first"
+start; first=${pids[-1]}
+wait_window ' 350x200$'
+windows | grep -q ' 442x342$' && { echo "login shown with the language dialog"; exit 1; }
+kill -9 "$first"
+
+mkdir -p "$XDG_CONFIG_HOME/Orvane"
+printf '[General]\nLanguage=1\n' >"$XDG_CONFIG_HOME/Orvane/Rackmind.conf"
+echo "a second start while one runs is refused"
+start; first=${pids[-1]}
+wait_window ' 442x342$'
+start; second=${pids[-1]}
+wait_window '^Critical '
+kill -0 "$first"
+kill -9 "$second"
+
+echo "a start after kill -9 of the first is not refused"
+kill -9 "$first"
+wait "$first" 2>/dev/null || true
+start; third=${pids[-1]}
+wait_window ' 442x342$'
+sleep 1
+if windows | grep -q '^Critical '; then echo "refused after a crash"; exit 1; fi
+kill -0 "$third"
+echo ok

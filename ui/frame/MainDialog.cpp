@@ -1,0 +1,123 @@
+#include "ui/frame/MainDialog.h"
+
+#include "app/LanguageSelectDialog.h"
+#include "app/ModifyAccountDialog.h"
+#include "device/Pdu.h"
+#include "ui/device/DeviceConfigWidget.h"
+#include "ui/device/DeviceOverviewWidget.h"
+#include "ui/frame/AppWindows.h"
+#include "ui/frame/MainTab.h"
+#include "ui/frame/TitleBar.h"
+#include "ui/system/DivideGroupWidget.h"
+#include "ui/system/GroupConfigWidget.h"
+#include "ui/system/SystemConfigWidget.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(parent, f)
+{
+    m_pMainTab = new CMainTab;
+    m_pMainTab->setObjectName(QStringLiteral("MainTab"));
+    static const char* const kIcons[] = {":/MainTab/MainTab/DeviceOverview.png", ":/MainTab/MainTab/DeviceConfig.png",
+                                         ":/MainTab/MainTab/GroupConfig.png", ":/MainTab/MainTab/SystemConfig.png"};
+    for (int i = 0; i < 4; ++i)
+        m_pMainTab->buttons[i]->setIcon(QIcon(QString::fromLatin1(kIcons[i])));
+    // Nothing to configure until a device row is current on the overview page.
+    m_pMainTab->buttons[1]->setEnabled(false);
+    m_pBaseLayout->addLayout(m_pMainTab);
+
+    m_pDeviceOverviewWidget = new CDeviceOverviewWidget(nullptr);
+    m_pDeviceOverviewWidget->setObjectName(QStringLiteral("DeviceOverviewWidget"));
+    m_pDeviceConfigWidget = new CDeviceConfigWidget(nullptr);
+    m_pDeviceConfigWidget->setObjectName(QStringLiteral("DeviceConfigWidget"));
+    m_pGroupConfigWidget = new CGroupConfigWidget(nullptr);
+    m_pGroupConfigWidget->setObjectName(QStringLiteral("GroupConfigWidget"));
+    m_pSystemConfigWidget = new CSystemConfigWidget(nullptr);
+    m_pSystemConfigWidget->setObjectName(QStringLiteral("CSystemConfigWidget"));
+    connect(m_pDeviceOverviewWidget->treeWidget(), &QTreeWidget::currentItemChanged, m_pDeviceConfigWidget,
+            &CDeviceConfigWidget::slotCurrentPduChanged);
+    connect(m_pGroupConfigWidget->divideGroupWidget(), &CDivideGroupWidget::signalDeviceGroupChanged,
+            m_pDeviceOverviewWidget, &CDeviceOverviewWidget::slotDeviceGroupChanged);
+    connect(m_pDeviceOverviewWidget, &CDeviceOverviewWidget::signalConfigTabEnabled, m_pMainTab->buttons[1],
+            &CMainTabBtn::setEnabled);
+
+    m_pStack = new QStackedWidget;
+    m_pStack->setObjectName(QStringLiteral("MainStack"));
+    m_pStack->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_pStack->addWidget(m_pDeviceOverviewWidget);
+    m_pStack->addWidget(m_pDeviceConfigWidget);
+    m_pStack->addWidget(m_pGroupConfigWidget);
+    m_pStack->addWidget(m_pSystemConfigWidget);
+
+    m_pActionSelectLanguage = new QAction(tr("ChangeLanguage"), this);
+    m_pActionSelectLanguage->setObjectName(QStringLiteral("ActionSelectLanguage"));
+    m_pActionModifyAccount = new QAction(tr("ModifyAccount"), this);
+    m_pActionModifyAccount->setObjectName(QStringLiteral("ActionModifyAccount"));
+    m_pMenu = new QMenu(this);
+    m_pMenu->setObjectName(QStringLiteral("MenuMain"));
+    m_pMenu->addAction(m_pActionSelectLanguage);
+    m_pMenu->addAction(m_pActionModifyAccount);
+    m_pTitleBar->menuButton()->setMenu(m_pMenu);
+
+    connect(m_pMainTab, &CMainTab::signalTabSelChanged, m_pStack, &QStackedWidget::setCurrentIndex);
+    m_pBaseLayout->addWidget(m_pStack);
+    connect(m_pActionSelectLanguage, &QAction::triggered, this, &CMainDialog::on_ActionSelectLanguage_triggered);
+    connect(m_pActionModifyAccount, &QAction::triggered, this, &CMainDialog::on_ActionModifyAccount_triggered);
+}
+
+void CMainDialog::retranslate()
+{
+    CBaseDialog::retranslate();
+    m_pDeviceOverviewWidget->retranslate();
+    m_pDeviceConfigWidget->retranslate();
+    m_pGroupConfigWidget->retranslate();
+    m_pSystemConfigWidget->retranslate();
+    m_pActionSelectLanguage->setText(tr("ChangeLanguage"));
+    m_pActionModifyAccount->setText(tr("ModifyAccount"));
+    m_pMainTab->buttons[0]->setText(tr("DeviceOverview"));
+    m_pMainTab->buttons[1]->setText(tr("DeviceConfig"));
+    m_pMainTab->buttons[2]->setText(tr("GroupConfig"));
+    m_pMainTab->buttons[3]->setText(tr("SystemConfig"));
+}
+
+void CMainDialog::on_ActionSelectLanguage_triggered()
+{
+    runLanguageSelection();
+    retranslateApplication();
+}
+
+void CMainDialog::on_ActionModifyAccount_triggered()
+{
+    CModifyAccountDialog dialog;
+    dialog.setObjectName(QStringLiteral("ModifyAccountDialog"));
+    dialog.titleBar()->setTitle(tr("ModifyAccount"));
+    dialog.setFixedSize(600, 400);
+    dialog.exec();
+}
+
+void CMainDialog::keyPressEvent(QKeyEvent* event)
+{
+    // The main window closes only through its close button or the tray menu.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    CBaseDialog::keyPressEvent(event);
+}
+
+void CMainDialog::paintEvent(QPaintEvent*)
+{
+    paintFrame(m_pTitleBar->titleHeight() + m_pMainTab->tabHeight());
+}
+
+void CMainDialog::showEvent(QShowEvent* event)
+{
+    CBaseDialog::showEvent(event);
+    m_pMainTab->setTabCount(4);
+}
