@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QUdpSocket>
 
+#include <atomic>
+
 #include <pthread.h>
 
 using namespace bench;
@@ -59,6 +61,8 @@ public:
                          &CUdpDriver::slotUpdateDevicePort);
         QObject::connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
         QObject::connect(m_pDriver, &CUdpDriver::signalRcvData, m_pRegistry, &CRackmind::slotRcvData);
+        QObject::connect(
+            m_pDriver->pTimer, &QTimer::timeout, m_pDriver, [this] { ++m_iPolls; }, Qt::DirectConnection);
         m_thread.start(QThread::InheritPriority);
         emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
     }
@@ -104,6 +108,7 @@ public:
         return iBytes;
     }
     CRackmind* registry() const { return m_pRegistry; }
+    int polls() const { return m_iPolls.load(); }
 
 private:
     template <typename F> void onDriverThread(F fn)
@@ -114,6 +119,7 @@ private:
     QThread m_thread;
     CUdpDriver* m_pDriver = nullptr;
     CRackmind* m_pRegistry = nullptr;
+    std::atomic<int> m_iPolls{0};
 };
 
 int deviceRowCount(const QTreeWidget* pTree)
@@ -230,26 +236,27 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     waitMs(quietMs(iDevices));
 
     // The window: whole bursts only. Polling pauses until the queues are empty, the counters are read,
-    // polling resumes; CPU is taken over exactly iSeconds polls; then polling pauses and drains again.
+    // polling resumes; after iSeconds polls it pauses again and the last burst gets its time. CPU is
+    // counted per poll, so the quiet ends of the window do not dilute it.
     console.setPolling(false);
     waitMs(quietMs(iDevices));
     const qint64 iSent0 = sim.replies();
     const qint64 iDecoded0 = iDecoded;
     const qint64 iDrops0 = receiveBufferErrors();
     const clockid_t clockDriver = console.driverClock();
-    console.setPolling(true);
-    waitMs(kPollMs / 2);
-
     const double dCpu0 = processCpuSeconds();
     const double dGui0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double dDriver0 = cpuSeconds(clockDriver);
     const double dSim0 = sim.cpuSeconds();
-    QElapsedTimer clockWindow;
-    clockWindow.start();
+    const int iPolls0 = console.polls();
     bCollect = true;
-    waitMs(options.iSeconds * kPollMs);
+    console.setPolling(true);
+    waitMs(options.iSeconds * kPollMs + kPollMs / 2);
+    console.setPolling(false);
+    waitMs(kPollMs / 2);
     bCollect = false;
-    const double dWall = double(clockWindow.nsecsElapsed()) / 1e9;
+    const int iPolls = console.polls() - iPolls0;
+    const double dPollSeconds = double(iPolls) * kPollMs / 1000.0;
     const double dCpu = processCpuSeconds() - dCpu0;
     const double dGui = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - dGui0;
     const double dDriver = cpuSeconds(clockDriver) - dDriver0;
@@ -257,8 +264,8 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("load")] = loadAverage();
     fig[QStringLiteral("rss_mb")] = double(residentBytes()) / (1024.0 * 1024.0);
     fig[QStringLiteral("rss_kb_per_pdu")] = double(residentBytes() - iRssEmpty) / 1024.0 / iDevices;
+    fig[QStringLiteral("polls")] = iPolls;
 
-    console.setPolling(false);
     waitMs(quietMs(iDevices));
     const qint64 iSent = sim.replies() - iSent0;
     const qint64 iGot = iDecoded - iDecoded0;
@@ -266,11 +273,11 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("decoded")] = double(iGot);
     fig[QStringLiteral("lost_share")] = iSent > 0 ? double(iSent - iGot) / double(iSent) : 0;
     fig[QStringLiteral("kernel_drops")] = double(receiveBufferErrors() - iDrops0);
-    fig[QStringLiteral("cpu_share")] = dCpu / dWall;
+    fig[QStringLiteral("cpu_share")] = dCpu / dPollSeconds;
     fig[QStringLiteral("us_per_reply")] = iGot ? dCpu * 1e6 / double(iGot) : 0;
-    fig[QStringLiteral("gui_share")] = dGui / dWall;
-    fig[QStringLiteral("driver_share")] = dDriver / dWall;
-    fig[QStringLiteral("sim_share")] = dSim / dWall;
+    fig[QStringLiteral("gui_share")] = dGui / dPollSeconds;
+    fig[QStringLiteral("driver_share")] = dDriver / dPollSeconds;
+    fig[QStringLiteral("sim_share")] = dSim / dPollSeconds;
     const QVector<double> vecGaps = tickGaps(vecProbe);
     fig[QStringLiteral("stall_max_ms")] = percentile(vecGaps, 1.0);
     fig[QStringLiteral("stall_p99_ms")] = percentile(vecGaps, 0.99);
