@@ -49,6 +49,7 @@ private slots:
     void groupChange();
     void summaryCountsRefreshWithTree();
     void chineseTexts();
+    void everyRowIsThirtyPixelsHigh();
 
 private:
     struct Page
@@ -367,6 +368,27 @@ void TestDeviceOverview::chineseTexts()
     QCOMPARE(page.group()->text(0), QString::fromUtf8("默认"));
     QCOMPARE(page.control()->findChild<QCheckBox*>(QStringLiteral("CheckOutlet3"))->text(),
              QString::fromUtf8("插座3"));
+}
+
+void TestDeviceOverview::everyRowIsThirtyPixelsHigh()
+{
+    Page page;
+    page.overview.resize(1200, 600);
+    page.overview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.overview));
+    for (const char* pszAddress : {"10.200.1.1", "10.200.1.2", "10.200.1.3"})
+        page.fixture.add(pszAddress);
+    setText(page.fixture.registry()->listPdu.at(1)->stInfo.name, "A rather long device name");
+    page.tree()->setCurrentItem(page.row(2));
+    QMetaObject::invokeMethod(&page.overview, "slotUpdateList");
+    QCoreApplication::processEvents();
+
+    QCOMPARE(page.tree()->visualItemRect(page.group()).height(), 30);
+    for (int i = 0; i < 3; ++i) {
+        const QRect rect = page.tree()->visualItemRect(page.row(i));
+        QCOMPARE(rect.height(), 30);
+        QCOMPARE(rect.top(), 30 * (i + 1));
+    }
 }
 
 QTEST_MAIN(TestDeviceOverview)
