@@ -50,6 +50,7 @@ private slots:
     void summaryCountsRefreshWithTree();
     void chineseTexts();
     void everyRowIsThirtyPixelsHigh();
+    void outletPainterRepaintsWhenOutletsChange();
 
 private:
     struct Page
@@ -389,6 +390,53 @@ void TestDeviceOverview::everyRowIsThirtyPixelsHigh()
         QCOMPARE(rect.height(), 30);
         QCOMPARE(rect.top(), 30 * (i + 1));
     }
+}
+
+namespace {
+class CPaintCounter : public QObject
+{
+public:
+    int iPaints = 0;
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Paint)
+            ++iPaints;
+        return false;
+    }
+};
+} // namespace
+
+void TestDeviceOverview::outletPainterRepaintsWhenOutletsChange()
+{
+    Page page;
+    page.overview.resize(1200, 600);
+    page.overview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.overview));
+    CPdu* pPdu = page.fixture.add("10.200.1.1");
+    const auto tick = [&page] {
+        QMetaObject::invokeMethod(&page.overview, "slotUpdateList");
+        QCoreApplication::processEvents();
+    };
+    tick();
+    CPaintCounter counter;
+    pPdu->pOutletStatusWidget->installEventFilter(&counter);
+
+    pPdu->stInfo.outletStatus = 0x81;
+    tick();
+    QTRY_VERIFY(counter.iPaints > 0);
+    const QImage image = pPdu->pOutletStatusWidget->grab().toImage();
+    // Circle 1 is green now, circle 2 still red.
+    QCOMPARE(image.pixelColor(4, 14), QColor(80, 255, 80));
+    QCOMPARE(image.pixelColor(26, 14), QColor(255, 80, 80));
+
+    // A tick with the same outlet states leaves the painter alone.
+    counter.iPaints = 0;
+    tick();
+    tick();
+    QCOMPARE(counter.iPaints, 0);
+    pPdu->stInfo.outletStatus = 0x01;
+    tick();
+    QTRY_VERIFY(counter.iPaints > 0);
 }
 
 QTEST_MAIN(TestDeviceOverview)

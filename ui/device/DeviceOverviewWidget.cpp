@@ -232,8 +232,15 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu)
     setCellText(pItem, ColumnCurrent, QString::number(double(info.current), 'f', 2));
     setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
     setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
-    if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus))
-        pOutlets->update();
+    // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
+    // when none changed costs more than the rest of the refresh.
+    if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus)) {
+        auto it = m_hashOutletsShown.find(pItem);
+        if (it == m_hashOutletsShown.end() || it.value() != info.outletStatus) {
+            m_hashOutletsShown.insert(pItem, info.outletStatus);
+            pOutlets->update();
+        }
+    }
 }
 
 void CDeviceOverviewWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
