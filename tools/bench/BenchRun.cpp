@@ -1,10 +1,10 @@
 #include "tools/bench/BenchRun.h"
 
 #include "app/Settings.h"
-#include "device/MetaTypes.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "tests/common/ConsoleRig.h"
 #include "tools/bench/BenchProbe.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
@@ -40,51 +40,19 @@ void waitMs(int iMs)
     loop.exec();
 }
 
-// The console's device machinery wired as the login wires it: the transport on "UdpThread", the
-// registry on this thread feeding the overview page.
-class CConsole
+// What the bench needs of the console beyond the test rig: the poll timer paused and resumed, the
+// transport thread's CPU clock, the receive buffer the kernel granted, and the polls counted.
+class CConsoleControl
 {
 public:
-    explicit CConsole(CDeviceOverviewWidget* pOverview)
+    explicit CConsoleControl(ConsoleRig* pRig) : m_pDriver(pRig->driver())
     {
-        registerDeviceMetaTypes();
-        m_thread.setObjectName(QStringLiteral("UdpThread"));
-        m_pDriver = new CUdpDriver;
-        m_pDriver->moveToThread(&m_thread);
-        m_pRegistry = new CRackmind;
-        g_pRackmind = m_pRegistry;
-        QObject::connect(m_pRegistry, &CRackmind::signalNewDevice, pOverview,
-                         &CDeviceOverviewWidget::slotNewDevice);
-        QObject::connect(m_pRegistry, &CRackmind::signalChangeIP, pOverview,
-                         &CDeviceOverviewWidget::slotChangeIP);
-        QObject::connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver,
-                         &CUdpDriver::slotUpdateDevicePort);
-        QObject::connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
-        QObject::connect(m_pDriver, &CUdpDriver::signalRcvData, m_pRegistry, &CRackmind::slotRcvData);
-        QObject::connect(
+        m_connPolls = QObject::connect(
             m_pDriver->pTimer, &QTimer::timeout, m_pDriver, [this] { ++m_iPolls; }, Qt::DirectConnection);
-        m_thread.start(QThread::InheritPriority);
-        emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
     }
+    ~CConsoleControl() { QObject::disconnect(m_connPolls); }
 
-    ~CConsole()
-    {
-        delete m_pRegistry;
-        g_pRackmind = nullptr;
-        m_thread.quit();
-        m_thread.wait();
-        m_pDriver->moveToThread(QThread::currentThread());
-        m_pDriver->slotStopBroadcast();
-        delete m_pDriver;
-    }
-
-    bool start()
-    {
-        bool bResult = false;
-        onDriverThread([&] { m_pDriver->slotStartBroadcast(bResult, 51230, kPollMs); });
-        return bResult;
-    }
-    // Pauses or resumes the poll timer, so that a measured window holds whole bursts only.
+    // Pauses or resumes polling, so that a measured window holds whole bursts only.
     void setPolling(bool bOn)
     {
         onDriverThread([this, bOn] { bOn ? m_pDriver->pTimer->start(kPollMs) : m_pDriver->pTimer->stop(); });
@@ -107,7 +75,6 @@ public:
         });
         return iBytes;
     }
-    CRackmind* registry() const { return m_pRegistry; }
     int polls() const { return m_iPolls.load(); }
 
 private:
@@ -116,9 +83,8 @@ private:
         QMetaObject::invokeMethod(m_pDriver, fn, Qt::BlockingQueuedConnection);
     }
 
-    QThread m_thread;
-    CUdpDriver* m_pDriver = nullptr;
-    CRackmind* m_pRegistry = nullptr;
+    CUdpDriver* m_pDriver;
+    QMetaObject::Connection m_connPolls;
     std::atomic<int> m_iPolls{0};
 };
 
@@ -130,11 +96,20 @@ int deviceRowCount(const QTreeWidget* pTree)
     return iRows;
 }
 
+// Gaps between neighbours, in ms (ns counts) or as they stand (ms values).
 QVector<double> tickGaps(const QVector<qint64>& vecTicks)
 {
     QVector<double> vecGaps;
     for (int i = 1; i < vecTicks.size(); ++i)
         vecGaps << double(vecTicks.at(i) - vecTicks.at(i - 1)) / 1e6;
+    return vecGaps;
+}
+
+QVector<double> tickGaps(const QVector<double>& vecTicks)
+{
+    QVector<double> vecGaps;
+    for (int i = 1; i < vecTicks.size(); ++i)
+        vecGaps << vecTicks.at(i) - vecTicks.at(i - 1);
     return vecGaps;
 }
 
@@ -168,7 +143,9 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     g_settings.smtpPort = 1;
 
-    CDeviceOverviewWidget overview;
+    ConsoleRig rig;
+    CConsoleControl console(&rig);
+    CDeviceOverviewWidget& overview = rig.overview;
     overview.resize(1280, 800);
     if (!options.bHidden)
         overview.show();
@@ -183,21 +160,28 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         return {};
     }
     bool bCollect = false;
-    QVector<double> vecRefreshMs;
+    QVector<double> vecRefreshMs, vecRefreshCpuMs;
     QObject::disconnect(pRefreshTimer, &QTimer::timeout, &overview, nullptr);
     QObject::connect(pRefreshTimer, &QTimer::timeout, &overview, [&] {
         QElapsedTimer clock;
         clock.start();
+        const double dCpu = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         QMetaObject::invokeMethod(&overview, "slotUpdateList", Qt::DirectConnection);
-        if (bCollect)
+        if (bCollect) {
             vecRefreshMs << double(clock.nsecsElapsed()) / 1e6;
+            vecRefreshCpuMs << (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - dCpu) * 1e3;
+        }
     });
 
-    // The probe: a 10 ms timer on the GUI thread; the gaps between its ticks are the stalls.
+    // The probe: a 10 ms timer on the GUI thread; the gaps between its ticks are the stalls. The
+    // thread's CPU time at each tick tells a stall the console caused from one where the machine's
+    // other work kept it waiting for a core.
     QElapsedTimer clockRun;
     clockRun.start();
     QVector<qint64> vecProbe;
+    QVector<double> vecProbeCpu;
     vecProbe.reserve(options.iSeconds * 1000 / kProbeMs + 1000);
+    vecProbeCpu.reserve(vecProbe.capacity());
     double dDiscoveryStallMs = 0;
     qint64 iLastTick = 0;
     qint64 iPollStart = -1, iDiscovered = -1;
@@ -205,8 +189,10 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     probe.setTimerType(Qt::PreciseTimer);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         const qint64 iNow = clockRun.nsecsElapsed();
-        if (bCollect)
+        if (bCollect) {
             vecProbe << iNow;
+            vecProbeCpu << cpuSeconds(CLOCK_THREAD_CPUTIME_ID) * 1e3;
+        }
         if (iPollStart >= 0 && iDiscovered < 0) {
             dDiscoveryStallMs = qMax(dDiscoveryStallMs, double(iNow - iLastTick) / 1e6);
             if (deviceRowCount(overview.treeWidget()) >= iDevices)
@@ -218,11 +204,10 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     waitMs(200);
 
     const qint64 iRssEmpty = residentBytes();
-    CConsole console(&overview);
     qint64 iDecoded = 0;
-    QObject::connect(console.registry(), &CRackmind::signalDeviceAnswered, [&iDecoded] { ++iDecoded; });
+    QObject::connect(rig.registry(), &CRackmind::signalDeviceAnswered, [&iDecoded] { ++iDecoded; });
     iPollStart = clockRun.nsecsElapsed();
-    if (!console.start()) {
+    if (!rig.start()) {
         *pError = QStringLiteral("the console cannot bind its port");
         return {};
     }
@@ -279,6 +264,10 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("driver_share")] = dDriver / dPollSeconds;
     fig[QStringLiteral("sim_share")] = dSim / dPollSeconds;
     const QVector<double> vecGaps = tickGaps(vecProbe);
+    const QVector<double> vecBusy = tickGaps(vecProbeCpu);
+    fig[QStringLiteral("busy_max_ms")] = percentile(vecBusy, 1.0);
+    fig[QStringLiteral("busy_p99_ms")] = percentile(vecBusy, 0.99);
+    fig[QStringLiteral("refresh_cpu_max_ms")] = percentile(vecRefreshCpuMs, 1.0);
     fig[QStringLiteral("stall_max_ms")] = percentile(vecGaps, 1.0);
     fig[QStringLiteral("stall_p99_ms")] = percentile(vecGaps, 0.99);
     fig[QStringLiteral("refresh_median_ms")] = percentile(vecRefreshMs, 0.5);
@@ -287,12 +276,13 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
 
     // Every reply decoded into the record: each device reports the simulator's own name.
     int iNamed = 0;
-    for (const CPdu* pPdu : qAsConst(console.registry()->listPdu))
+    for (const CPdu* pPdu : qAsConst(rig.registry()->listPdu))
         if (qstrncmp(pPdu->stInfo.name, "PDU-", 4) == 0)
             ++iNamed;
     fig[QStringLiteral("devices_named")] = iNamed;
-    fig[QStringLiteral("devices")] = console.registry()->listPdu.size();
+    fig[QStringLiteral("devices")] = rig.registry()->listPdu.size();
     probe.stop();
+    rig.overview.hide();
     sim.stop();
     return fig;
 }

@@ -125,7 +125,8 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
                                  "baseline CPU", "per reply", "ratio", "stall max", "stall p99",
                                  "refresh median", "refresh max", "RSS", "per PDU", "discovery", "load"}};
     QList<QStringList> listDetail{{"PDUs", "UdpThread CPU", "GUI thread CPU", "simulator CPU", "kernel drops",
-                                   "receive buffer", "baseline got/sent", "discovery stall", "named"}};
+                                   "receive buffer", "baseline got/sent", "busy max", "busy p99",
+                                   "refresh CPU max", "discovery stall", "named"}};
     for (const QMap<QString, double>& f : qAsConst(listFig)) {
         const auto v = [&f](const char* key) { return f.value(QString::fromLatin1(key)); };
         const double dRatio = v("base_us_per_reply") > 0 ? v("us_per_reply") / v("base_us_per_reply") : 0;
@@ -154,6 +155,9 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
                                   num(v("kernel_drops"), 0),
                                   num(v("rcvbuf_granted") / 1024 / 1024, 1) + QStringLiteral(" MiB"),
                                   num(v("base_received"), 0) + QLatin1Char('/') + num(v("base_sent"), 0),
+                                  num(v("busy_max_ms"), 1) + QStringLiteral(" ms"),
+                                  num(v("busy_p99_ms"), 1) + QStringLiteral(" ms"),
+                                  num(v("refresh_cpu_max_ms"), 2) + QStringLiteral(" ms"),
                                   num(v("discovery_stall_ms"), 0) + QStringLiteral(" ms"),
                                   num(v("devices_named"), 0) + QLatin1Char('/') + num(v("devices"), 0)};
     }
