@@ -131,10 +131,22 @@ void CUdpDriver::slotUpdateDevicePort(QList<uint> listDevicePort)
     if (listDevicePort != this->listDevicePort)
         this->listDevicePort = listDevicePort;
 
-    // Rewritten every time; keys of a longer former list are left for the reader to ignore.
+    // Written every time the list is announced; keys of a longer former list are left for the reader
+    // to ignore. Each new device announces the list again, so a room coming up announces it hundreds
+    // of times a second: a file that already holds the list is not written again, since every write
+    // locks, flushes to disk and renames, and holds up the reading of replies meanwhile.
     QSettings settingsPort(QStringLiteral("port.prt"), QSettings::IniFormat);
+    QStringList listKeys;
+    bool bHeld = true;
+    for (int i = 0; i < listDevicePort.size(); ++i) {
+        listKeys << QStringLiteral("%1/port").arg(i);
+        bHeld =
+            bHeld && settingsPort.value(listKeys.last()).toString() == QString::number(listDevicePort.at(i));
+    }
+    if (bHeld)
+        return;
     for (int i = 0; i < listDevicePort.size(); ++i)
-        settingsPort.setValue(QStringLiteral("%1/port").arg(i), listDevicePort.at(i));
+        settingsPort.setValue(listKeys.at(i), listDevicePort.at(i));
     settingsPort.sync();
 }
 

@@ -55,6 +55,8 @@ public:
     }
 
     CRackmind* registry() const { return m_pRegistry; }
+    // Lives in "UdpThread": touch it only through calls queued to that thread.
+    CUdpDriver* driver() const { return m_pDriver; }
 
     CDeviceOverviewWidget overview;
 
