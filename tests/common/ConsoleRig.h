@@ -55,6 +55,8 @@ public:
     }
 
     CRackmind* registry() const { return m_pRegistry; }
+    // Lives in "UdpThread": only direct connections and blocking calls reach it from here.
+    CUdpDriver* driver() const { return m_pDriver; }
 
     CDeviceOverviewWidget overview;
 

@@ -261,6 +261,14 @@ void ScriptedServer::run()
         case Step::Close:
             bOpen = false;
             break;
+        case Step::Trickle:
+            for (int i = 0; bOpen && !m_bStop && (step.baBytes.isEmpty() || i < step.baBytes.size()); ++i) {
+                // Keep what the client sends meanwhile, and notice when it has gone.
+                bOpen = listen(iFd, step.iMsec);
+                const char c = step.baBytes.isEmpty() ? 'x' : step.baBytes.at(i);
+                bOpen = bOpen && ::send(iFd, &c, 1, MSG_NOSIGNAL) == 1;
+            }
+            break;
         case Step::Flood: {
             const QByteArray baChunk(4096, 'x');
             // Bounded, and never stuck in a send the client no longer reads.

@@ -73,7 +73,8 @@ public:
             Data,
             Silence,
             Close,
-            Flood
+            Flood,
+            Trickle
         } kind;
         QByteArray baBytes;
         int iMsec = 0;
@@ -87,6 +88,8 @@ public:
     static Step silence(int iMsec) { return {Step::Silence, {}, iMsec}; }
     static Step close() { return {Step::Close, {}, 0}; }
     static Step flood() { return {Step::Flood, {}, 0}; } // endless bytes without a line end
+    // The bytes one at a time, iMsec apart; without bytes, "x" after "x" until the client leaves.
+    static Step trickle(const QByteArray& baBytes, int iMsec) { return {Step::Trickle, baBytes, iMsec}; }
     // Greeting, EHLO and AUTH answered, the usual start of a delivery.
     static QList<Step> greetAndLogin();
 
