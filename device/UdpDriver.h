@@ -36,7 +36,7 @@ public:
     // Bytes of received datagrams (with a fixed allowance for the event that carries each) handed to the
     // application's thread and not yet taken there. Past the limit, datagrams are read and dropped: a
     // GUI thread held up (by a blocking mail test, say) under a flood must not make the queue between
-    // the threads grow without bound. Device replies are small; the limit holds over 100,000 of them.
+    // the threads grow without bound. Device replies are small; the limit holds over 50,000 of them.
     static constexpr qint64 kMaxQueuedBytes = 32 * 1024 * 1024;
     static constexpr qint64 kQueuedOverheadBytes = 512;
     // Datagrams read per notification at most, so that the poll timer still runs under a flood.

@@ -85,7 +85,8 @@ inline bool sendSpoofed(int fdRaw, quint32 uiFrom, quint16 uiFromPort, quint32 u
     pUdp->source = htons(uiFromPort);
     pUdp->dest = htons(uiToPort);
     pUdp->len = htons(quint16(sizeof(udphdr) + baPayload.size()));
-    std::memcpy(baPacket.data() + sizeof(iphdr) + sizeof(udphdr), baPayload.constData(), size_t(baPayload.size()));
+    std::memcpy(baPacket.data() + sizeof(iphdr) + sizeof(udphdr), baPayload.constData(),
+                size_t(baPayload.size()));
     return sendWithRetry(fdRaw, baPacket.constData(), size_t(baPacket.size()), address(uiTo, 0));
 }
 

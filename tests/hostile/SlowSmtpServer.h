@@ -3,20 +3,17 @@
 // A mail server on 127.0.0.1 that holds a correct dialogue with every client, many at a time, but
 // writes each reply one byte at a time; or, in the endless mode, never finishes its greeting at all.
 
+#include "tests/mail/MailTestServers.h"
+
 #include <QByteArray>
-#include <QList>
 
-#include <list>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <memory>
+#include <list>
 #include <mutex>
 #include <thread>
 
@@ -26,16 +23,9 @@ public:
     // iByteMsec between two bytes of a reply; bEndless: the greeting is "220-" and then "x" forever.
     SlowSmtpServer(int iByteMsec, bool bEndless) : m_iByteMsec(iByteMsec), m_bEndless(bEndless)
     {
-        m_iListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof(addr);
-        if (m_iListenFd < 0 || ::bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-            ::listen(m_iListenFd, 16) != 0 ||
-            ::getsockname(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        m_iListenFd = listenOnLoopback(16, m_uiPort);
+        if (m_iListenFd < 0)
             return;
-        m_uiPort = ntohs(addr.sin_port);
         m_acceptThread = std::thread([this] { acceptLoop(); });
     }
 

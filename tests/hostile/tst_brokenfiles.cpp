@@ -33,12 +33,12 @@ public:
 // How one broken port file is made in the working folder.
 enum class PortFile
 {
-    Text,        // the bytes as given
-    Directory,   // a directory of that name
-    Dangling,    // a symbolic link to nothing
-    Fifo,        // a named pipe nobody writes to
-    Unreadable,  // mode 000, read as an ordinary user
-    Sparse,      // a 64 MiB file of NUL bytes, ending in the bytes given
+    Text,       // the bytes as given
+    Directory,  // a directory of that name
+    Dangling,   // a symbolic link to nothing
+    Fifo,       // a named pipe nobody writes to
+    Unreadable, // mode 000, read as an ordinary user
+    Sparse,     // a 64 MiB file of NUL bytes, ending in the bytes given
 };
 
 using PortList = QList<uint>;
@@ -58,11 +58,24 @@ const QByteArray s_baHugeList = "@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
 QStringList fieldsOf(const AppSettings& s)
 {
     auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
-    return {QString::number(s.language), s.loginAccount.left(40), QString::number(s.loginPassword.size()),
-            b(s.autoLogin), b(s.rememberPassword), s.smtpAccount, s.smtpPassword, s.smtpHost, b(s.smtpSsl),
-            QString::number(s.smtpPort), s.smtpReceiver, s.snmpAgentAccount, QString::number(s.snmpAgentPort),
-            QString::number(s.snmpAgentTimeout), QString::number(s.snmpAgentRetry),
-            QString::number(s.snmpAgentProVer), s.snmpTrapAccount, QString::number(s.snmpTrapPort),
+    return {QString::number(s.language),
+            s.loginAccount.left(40),
+            QString::number(s.loginPassword.size()),
+            b(s.autoLogin),
+            b(s.rememberPassword),
+            s.smtpAccount,
+            s.smtpPassword,
+            s.smtpHost,
+            b(s.smtpSsl),
+            QString::number(s.smtpPort),
+            s.smtpReceiver,
+            s.snmpAgentAccount,
+            QString::number(s.snmpAgentPort),
+            QString::number(s.snmpAgentTimeout),
+            QString::number(s.snmpAgentRetry),
+            QString::number(s.snmpAgentProVer),
+            s.snmpTrapAccount,
+            QString::number(s.snmpTrapPort),
             QString::number(s.snmpTrapProVer)};
 }
 
@@ -88,7 +101,8 @@ private slots:
         // Open to ordinary users, so that a file of mode 000 inside is what stops them.
         QVERIFY(chmod(qPrintable(m_pDir->path()), 0755) == 0);
         QVERIFY(QDir::setCurrent(m_pDir->path()));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_pDir->filePath(QStringLiteral("config")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           m_pDir->filePath(QStringLiteral("config")));
         g_settings = AppSettings();
     }
 
@@ -110,8 +124,9 @@ private slots:
         const PortList written{51230, 7000};
         QTest::newRow("garbage") << PortFile::Text << QByteArray("lorem ipsum\n[[[\n=\n]]\nport\n;;\n=6000\n")
                                  << def << written;
-        QTest::newRow("not a number") << PortFile::Text << QByteArray("[0]\nport=abc\n[1]\nport=6000\n[2]\nport=\n")
-                                      << PortList{51230, 0, 6000} << PortList{51230, 7000, 0};
+        QTest::newRow("not a number")
+            << PortFile::Text << QByteArray("[0]\nport=abc\n[1]\nport=6000\n[2]\nport=\n")
+            << PortList{51230, 0, 6000} << PortList{51230, 7000, 0};
         QTest::newRow("huge indices")
             << PortFile::Text
             << QByteArray("[1023]\nport=6000\n[1024]\nport=6001\n[4294967296]\nport=6002\n"
@@ -119,12 +134,13 @@ private slots:
             << PortList{51230, 6000} << PortList{51230, 7000, 6000};
         QTest::newRow("huge numbers")
             << PortFile::Text
-            << QByteArray("[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
-                          "[4]\nport=65535\n[5]\nport=1e9\n")
+            << QByteArray(
+                   "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
+                   "[4]\nport=65535\n[5]\nport=1e9\n")
             << PortList{51230, 0, 6000, 65535} << PortList{51230, 7000, 0, 6000, 65535};
-        QTest::newRow("negative numbers") << PortFile::Text
-                                          << QByteArray("[0]\nport=-1\n[1]\nport=-51230\n[2]\nport=6000\n")
-                                          << PortList{51230, 0, 6000} << PortList{51230, 7000, 6000};
+        QTest::newRow("negative numbers")
+            << PortFile::Text << QByteArray("[0]\nport=-1\n[1]\nport=-51230\n[2]\nport=6000\n")
+            << PortList{51230, 0, 6000} << PortList{51230, 7000, 6000};
         QTest::newRow("very long lines")
             << PortFile::Text
             << QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
@@ -132,16 +148,18 @@ private slots:
             << PortList{51230, 6000, 0, 6001} << PortList{51230, 7000, 6001};
         QTest::newRow("binary") << PortFile::Text << randomBytes(64 * 1024, 13) << def << PortList{};
         QTest::newRow("binary around good lines")
-            << PortFile::Text << QByteArray("\xff\xfe\0\0\x01[0]\nport=6000\n\0\0\0\n[1]\nport=6001\n\x80\x81", 36)
+            << PortFile::Text
+            << QByteArray("\xff\xfe\0\0\x01[0]\nport=6000\n\0\0\0\n[1]\nport=6001\n\x80\x81", 36)
             << PortList{} << PortList{};
-        QTest::newRow("value that explodes") << PortFile::Text
-                                             << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n")
-                                             << def << written;
+        QTest::newRow("value that explodes")
+            << PortFile::Text << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n") << def
+            << written;
         QTest::newRow("empty") << PortFile::Text << QByteArray() << def << written;
         QTest::newRow("directory") << PortFile::Directory << QByteArray() << def << def;
         QTest::newRow("dangling link") << PortFile::Dangling << QByteArray() << def << PortList{};
         QTest::newRow("named pipe") << PortFile::Fifo << QByteArray() << def << def;
-        QTest::newRow("unreadable") << PortFile::Unreadable << QByteArray("[0]\nport=6000\n") << def << PortList{};
+        QTest::newRow("unreadable") << PortFile::Unreadable << QByteArray("[0]\nport=6000\n") << def
+                                    << PortList{};
         QTest::newRow("64 MiB") << PortFile::Sparse << QByteArray("\n[0]\nport=6000\n") << def << written;
     }
 
@@ -230,7 +248,8 @@ private slots:
         }
         QCoreApplication::processEvents();
         const qint64 iBurstNs = timer.nsecsElapsed();
-        qInfo("one write %.2f ms, a burst of %d announcements %.2f ms", iSingleNs / 1e6, kBurst, iBurstNs / 1e6);
+        qInfo("one write %.2f ms, a burst of %d announcements %.2f ms", iSingleNs / 1e6, kBurst,
+              iBurstNs / 1e6);
         QVERIFY2(iBurstNs < 20 * iSingleNs, "the burst wrote the file far more than twice");
         CRackmind registry;
         QCOMPARE(registry.listDevicePort, list);
@@ -278,11 +297,14 @@ private slots:
         cut.language = 2;
         cut.smtpHost = QStringLiteral("mail.exa");
         QTest::newRow("truncated") << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa") << fieldsOf(cut);
-        QTest::newRow("truncated in an escape") << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa\\x") << QStringList();
-        QTest::newRow("garbage") << QByteArray("\x01\x02junk\n===\n[Login\nAccount\n]]]\n=x\n[\n") << fieldsOf(def);
+        QTest::newRow("truncated in an escape")
+            << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa\\x") << QStringList();
+        QTest::newRow("garbage") << QByteArray("\x01\x02junk\n===\n[Login\nAccount\n]]]\n=x\n[\n")
+                                 << fieldsOf(def);
         QTest::newRow("binary") << randomBytes(64 * 1024, 7) << QStringList();
         QTest::newRow("value that explodes")
-            << QByteArray("Language=2\n[Smtp]\nPort=" + s_baHugeList + "\n[Login]\nAccount=kept\n") << fieldsOf(def);
+            << QByteArray("Language=2\n[Smtp]\nPort=" + s_baHugeList + "\n[Login]\nAccount=kept\n")
+            << fieldsOf(def);
         QTest::newRow("empty") << QByteArray() << fieldsOf(def);
     }
 

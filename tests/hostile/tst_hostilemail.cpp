@@ -33,19 +33,23 @@ MailJob jobFor(quint16 uiPort, bool bSsl)
 // The rest of a good dialogue after the login: envelope, data, the final reply, QUIT.
 Steps envelopeAndData()
 {
-    return {ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"), ScriptedServer::line(),
-            ScriptedServer::send("250 ok\r\n"), ScriptedServer::line(), ScriptedServer::send("354 go\r\n"),
-            ScriptedServer::data(), ScriptedServer::send("250 queued\r\n"), ScriptedServer::line()};
+    return {ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
+            ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
+            ScriptedServer::line(), ScriptedServer::send("354 go\r\n"),
+            ScriptedServer::data(), ScriptedServer::send("250 queued\r\n"),
+            ScriptedServer::line()};
 }
 
 // A whole good dialogue whose every reply is written one byte at a time.
 Steps trickledDialogue(int iByteMsec, const QByteArray& baGreeting)
 {
     Steps steps{ScriptedServer::trickle(baGreeting, iByteMsec)};
-    for (const QByteArray& baReply : {QByteArray("250 a\r\n"), QByteArray("235 a\r\n"), QByteArray("250 a\r\n"),
-                                      QByteArray("250 a\r\n"), QByteArray("354 a\r\n")})
+    for (const QByteArray& baReply :
+         {QByteArray("250 a\r\n"), QByteArray("235 a\r\n"), QByteArray("250 a\r\n"), QByteArray("250 a\r\n"),
+          QByteArray("354 a\r\n")})
         steps << ScriptedServer::line() << ScriptedServer::trickle(baReply, iByteMsec);
-    steps << ScriptedServer::data() << ScriptedServer::trickle("250 a\r\n", iByteMsec) << ScriptedServer::line();
+    steps << ScriptedServer::data() << ScriptedServer::trickle("250 a\r\n", iByteMsec)
+          << ScriptedServer::line();
     return steps;
 }
 } // namespace
@@ -70,56 +74,68 @@ private slots:
         QTest::addColumn<int>("maxMs");
 
         const Steps login = ScriptedServer::greetAndLogin();
-        QTest::newRow("no greeting") << Steps{ScriptedServer::silence(8000)} << false << false << 4800 << 6500;
+        QTest::newRow("no greeting") << Steps{ScriptedServer::silence(8000)} << false << false << 4800
+                                     << 6500;
         QTest::newRow("multi-line EHLO")
             << (Steps{ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(),
-                      ScriptedServer::send("250-first\r\n250-SIZE 1000\r\n250 AUTH PLAIN\r\n"), ScriptedServer::line(),
-                      ScriptedServer::send("235 ok\r\n")}
+                      ScriptedServer::send("250-first\r\n250-SIZE 1000\r\n250 AUTH PLAIN\r\n"),
+                      ScriptedServer::line(), ScriptedServer::send("235 ok\r\n")}
                 << envelopeAndData())
             << false << true << 0 << 2000;
-        QTest::newRow("code-only lines")
-            << (Steps{ScriptedServer::send("220\r\n"), ScriptedServer::line(), ScriptedServer::send("250\r\n"),
-                      ScriptedServer::line(), ScriptedServer::send("235\r\n")}
-                << envelopeAndData())
-            << false << true << 0 << 2000;
-        QTest::newRow("535 to AUTH") << Steps{ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(),
-                                              ScriptedServer::send("250 ok\r\n"), ScriptedServer::line(),
-                                              ScriptedServer::send("535 5.7.8 no\r\n"), ScriptedServer::silence(3000)}
+        QTest::newRow("code-only lines") << (Steps{ScriptedServer::send("220\r\n"), ScriptedServer::line(),
+                                                   ScriptedServer::send("250\r\n"), ScriptedServer::line(),
+                                                   ScriptedServer::send("235\r\n")}
+                                             << envelopeAndData())
+                                         << false << true << 0 << 2000;
+        QTest::newRow("535 to AUTH") << Steps{ScriptedServer::send("220 hi\r\n"),
+                                              ScriptedServer::line(),
+                                              ScriptedServer::send("250 ok\r\n"),
+                                              ScriptedServer::line(),
+                                              ScriptedServer::send("535 5.7.8 no\r\n"),
+                                              ScriptedServer::silence(3000)}
                                      << false << false << 0 << 1500;
-        QTest::newRow("550 to RCPT") << (Steps(login) << ScriptedServer::line() << ScriptedServer::send("250 ok\r\n")
-                                                      << ScriptedServer::line()
-                                                      << ScriptedServer::send("550 5.1.1 no such user\r\n")
-                                                      << ScriptedServer::silence(3000))
+        QTest::newRow("550 to RCPT") << (Steps(login)
+                                         << ScriptedServer::line() << ScriptedServer::send("250 ok\r\n")
+                                         << ScriptedServer::line()
+                                         << ScriptedServer::send("550 5.1.1 no such user\r\n")
+                                         << ScriptedServer::silence(3000))
                                      << false << false << 0 << 1500;
         QTest::newRow("disconnect in mid-dialogue")
-            << Steps{ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(), ScriptedServer::close()} << false
-            << false << 0 << 1500;
+            << Steps{ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(), ScriptedServer::close()}
+            << false << false << 0 << 1500;
         QTest::newRow("closes at once") << Steps{ScriptedServer::close()} << false << false << 0 << 1500;
-        QTest::newRow("endless line") << Steps{ScriptedServer::send("220 "), ScriptedServer::flood()} << false
-                                      << false << 0 << 2000;
-        QTest::newRow("dots and a bare CR in the body") << (Steps(login) << envelopeAndData()) << false << true << 0
-                                                        << 2000;
-        QTest::newRow("silent after the data") << (Steps(login) << ScriptedServer::line() << ScriptedServer::send("250 ok\r\n")
-                                                                << ScriptedServer::line() << ScriptedServer::send("250 ok\r\n")
-                                                                << ScriptedServer::line() << ScriptedServer::send("354 go\r\n")
-                                                                << ScriptedServer::silence(8000))
-                                               << false << false << 4800 << 6500;
+        QTest::newRow("endless line")
+            << Steps{ScriptedServer::send("220 "), ScriptedServer::flood()} << false << false << 0 << 2000;
+        QTest::newRow("dots and a bare CR in the body")
+            << (Steps(login) << envelopeAndData()) << false << true << 0 << 2000;
+        QTest::newRow("silent after the data")
+            << (Steps(login) << ScriptedServer::line() << ScriptedServer::send("250 ok\r\n")
+                             << ScriptedServer::line() << ScriptedServer::send("250 ok\r\n")
+                             << ScriptedServer::line() << ScriptedServer::send("354 go\r\n")
+                             << ScriptedServer::silence(8000))
+            << false << false << 4800 << 6500;
         // Short replies at 200 ms a byte take 1.4 s each: slow, but each within its 5 s.
-        QTest::newRow("one byte per 200 ms") << trickledDialogue(200, "220 a\r\n") << false << true << 9000 << 20000;
+        QTest::newRow("one byte per 200 ms")
+            << trickledDialogue(200, "220 a\r\n") << false << true << 9000 << 20000;
         // A 34-byte greeting at 200 ms a byte would take 6.8 s: it is cut at 5 s.
         QTest::newRow("one byte per 200 ms, long lines")
-            << trickledDialogue(200, "220 mail.example.org ESMTP ready\r\n") << false << false << 4800 << 6500;
-        QTest::newRow("trickles forever") << Steps{ScriptedServer::send("220-"), ScriptedServer::trickle({}, 200)}
-                                          << false << false << 4800 << 6500;
+            << trickledDialogue(200, "220 mail.example.org ESMTP ready\r\n") << false << false << 4800
+            << 6500;
+        QTest::newRow("trickles forever")
+            << Steps{ScriptedServer::send("220-"), ScriptedServer::trickle({}, 200)} << false << false << 4800
+            << 6500;
         Steps endlessLines;
         for (int i = 0; i < 200; ++i)
             endlessLines << ScriptedServer::send("220-more\r\n", 100);
         QTest::newRow("continuation lines forever") << endlessLines << false << false << 4800 << 6500;
-        QTest::newRow("TLS: no handshake") << Steps{ScriptedServer::silence(8000)} << true << false << 4800 << 6500;
+        QTest::newRow("TLS: no handshake")
+            << Steps{ScriptedServer::silence(8000)} << true << false << 4800 << 6500;
         QTest::newRow("TLS: plain text instead of a handshake")
-            << Steps{ScriptedServer::send("220 hi\r\n"), ScriptedServer::silence(3000)} << true << false << 0 << 1500;
+            << Steps{ScriptedServer::send("220 hi\r\n"), ScriptedServer::silence(3000)} << true << false << 0
+            << 1500;
         QTest::newRow("TLS: handshake trickles forever")
-            << Steps{ScriptedServer::trickle(QByteArray("\x16\x03\x03\x40\x00", 5), 200), ScriptedServer::trickle({}, 200)}
+            << Steps{ScriptedServer::trickle(QByteArray("\x16\x03\x03\x40\x00", 5), 200),
+                     ScriptedServer::trickle({}, 200)}
             << true << false << 4800 << 6500;
     }
 
@@ -154,8 +170,8 @@ private slots:
         int iRefused = 0;
         for (int i = 0; i < CMailQueue::kMaxWaiting + 100; ++i)
             iRefused += pQueue->enqueue(job) ? 0 : 1;
-        qInfo("queue bound: %d mails waiting, %d refused, %lld KiB for the waiting mails", pQueue->pending() - 1,
-              iRefused, hostile::residentKiB() - iRssBefore);
+        qInfo("queue bound: %d mails waiting, %d refused, %lld KiB for the waiting mails",
+              pQueue->pending() - 1, iRefused, hostile::residentKiB() - iRssBefore);
         QCOMPARE(iRefused, 100);
         QCOMPARE(pQueue->pending(), CMailQueue::kMaxWaiting + 1);
         QElapsedTimer timer;
@@ -214,10 +230,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(pThird->stInfo.voltage, quint16(230), 3000);
         QTest::qWait(6000);
         const int iStillPending = pQueue->pending();
-        qInfo("mail hang: %d connections to the endless server, %d mails still pending after %lld ms; devices "
-              "online at least %d of %d; GUI max gap %lld ms over %lld ticks",
-              server.connections(), iStillPending, clock.elapsed(), iMinOnline, kDevices, probe.iMaxGapMs,
-              probe.iTicks);
+        qInfo(
+            "mail hang: %d connections to the endless server, %d mails still pending after %lld ms; devices "
+            "online at least %d of %d; GUI max gap %lld ms over %lld ticks",
+            server.connections(), iStillPending, clock.elapsed(), iMinOnline, kDevices, probe.iMaxGapMs,
+            probe.iTicks);
         QCOMPARE(iMinOnline, kDevices);
         QVERIFY2(probe.iMaxGapMs < 500, qPrintable(QString::number(probe.iMaxGapMs)));
         QVERIFY(iStillPending >= 5);

@@ -1,8 +1,8 @@
 #include "device/Pdu.h"
 #include "device/PduInfo.h"
 #include "device/Protocol.h"
-#include "tests/common/ConsoleRig.h"
 #include "mail/MailDelivery.h"
+#include "tests/common/ConsoleRig.h"
 #include "tests/hostile/HostileNet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tools/pdusim/SimThread.h"
@@ -145,10 +145,11 @@ private slots:
         std::atomic<qint64>& iRead = m_iRead;
         qint64& iHandled = m_iHandled;
         // Taken before read: whatever the transport reads from now on is counted as taken too.
-        connect(m_pRig->driver(), &CUdpDriver::signalRcvData, this, [this](const QNetworkDatagram&) { ++m_iHandled; });
+        connect(m_pRig->driver(), &CUdpDriver::signalRcvData, this,
+                [this](const QNetworkDatagram&) { ++m_iHandled; });
         connect(
-            m_pRig->driver(), &CUdpDriver::signalRcvData, this, [this](const QNetworkDatagram&) { ++m_iRead; },
-            Qt::DirectConnection);
+            m_pRig->driver(), &CUdpDriver::signalRcvData, this,
+            [this](const QNetworkDatagram&) { ++m_iRead; }, Qt::DirectConnection);
         const int fd = hostile::deviceUdpSocket(kDeviceGateway);
         QVERIFY(fd >= 0);
         int iMinOnline = kDevices;
@@ -201,7 +202,9 @@ private slots:
         const qint64 iSendMs = clock.elapsed();
         close(fd);
         // Everything the transport read has been through the registry; then the polls go on a while.
-        QTRY_VERIFY2_WITH_TIMEOUT(iHandled >= iRead.load(), qPrintable(QStringLiteral("read %1, handled %2").arg(iRead.load()).arg(iHandled)), 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            iHandled >= iRead.load(),
+            qPrintable(QStringLiteral("read %1, handled %2").arg(iRead.load()).arg(iHandled)), 20000);
         const qint64 iDrainedMs = clock.elapsed();
         QTest::qWait(4000);
         const qint64 iRssAfter = hostile::residentKiB();
@@ -210,15 +213,16 @@ private slots:
         const qint64 iDriverDrops = m_pRig->driver()->droppedDatagrams();
 
         qInfo("flood: %d datagrams sent in %lld ms (%d random, %d failing one check, %d queries); the "
-              "transport passed on %lld (polls included) and dropped %lld, the kernel dropped %lld; all handled "
+              "transport passed on %lld (polls included) and dropped %lld, the kernel dropped %lld; all "
+              "handled "
               "after %lld ms",
-              iSent.load(), iSendMs, iRandom.load(), iNear.load(), iQueries.load(), iRead.load(), iDriverDrops,
-              iDrops, iDrainedMs);
-        qInfo("flood: devices %d, real PDUs online at least %d of %d throughout; GUI max gap %lld ms over "
-              "%lld ticks; polls %d, at most %lld ms apart; RSS %lld KiB before, %lld KiB peak, %lld KiB after",
-              int(m_pRig->registry()->listPdu.size()), iMinOnline, kDevices, probe.iMaxGapMs, probe.iTicks,
-              polls.iTicks.load(), polls.iMaxGapMs.load(),
-              iRssBefore, iPeak, iRssAfter);
+              iSent.load(), iSendMs, iRandom.load(), iNear.load(), iQueries.load(), iRead.load(),
+              iDriverDrops, iDrops, iDrainedMs);
+        qInfo(
+            "flood: devices %d, real PDUs online at least %d of %d throughout; GUI max gap %lld ms over "
+            "%lld ticks; polls %d, at most %lld ms apart; RSS %lld KiB before, %lld KiB peak, %lld KiB after",
+            int(m_pRig->registry()->listPdu.size()), iMinOnline, kDevices, probe.iMaxGapMs, probe.iTicks,
+            polls.iTicks.load(), polls.iMaxGapMs.load(), iRssBefore, iPeak, iRssAfter);
         QCOMPARE(iSent.load(), kDatagrams);
         QCOMPARE(realOnline(), kDevices);
         // Junk from a host that is not a device creates nothing.
@@ -278,7 +282,8 @@ private slots:
                             quint8 ip[4];
                             ipv4FromUint(uiFrom, ip);
                             baPayload.replace(0, 4, reinterpret_cast<const char*>(ip), 4);
-                            const quint16 uiPort = rng.bounded(10) == 0 ? quint16(1024 + rng.bounded(60000)) : kPort;
+                            const quint16 uiPort =
+                                rng.bounded(10) == 0 ? quint16(1024 + rng.bounded(60000)) : kPort;
                             baPayload[18] = char(uiPort & 0xFF);
                             baPayload[19] = char(uiPort >> 8);
                             baFrame = buildFrame(kFrameReply, uiCmd, baPayload);
@@ -289,7 +294,8 @@ private slots:
                 }
                 // The console's own address: its own datagrams are never a device.
                 hostile::sendSpoofed(fdRaw, kConsole, kPort, kConsole, kPort, validReply(rng, kCmdStatus));
-                std::this_thread::sleep_for(std::chrono::milliseconds(qMax<qint64>(0, 1000 - (clock.elapsed() - iRoundStart))));
+                std::this_thread::sleep_for(
+                    std::chrono::milliseconds(qMax<qint64>(0, 1000 - (clock.elapsed() - iRoundStart))));
             }
             bDone = true;
         });
@@ -301,12 +307,14 @@ private slots:
         const int iDevicesNow = pRegistry->listPdu.size();
         const int iPorts = pRegistry->listDevicePort.size();
 
-        qInfo("spoofed: %d valid replies from %d sources in %d rounds; devices %d (limit %d), polled ports %d; "
-              "real PDUs online at least %d of %d throughout; GUI max gap %lld ms; polls at most %lld ms apart; "
-              "RSS %lld KiB before, %lld KiB peak, %lld KiB after, %.1f KiB per admitted device",
-              iSent.load(), kSources, kRounds, iDevicesNow, kLimit, iPorts, iMinOnline, kDevices,
-              probe.iMaxGapMs, polls.iMaxGapMs.load(), iRssBefore, hostile::peakResidentKiB(), iRssAfter,
-              double(iRssAfter - iRssBefore) / qMax(1, iDevicesNow - kDevices));
+        qInfo(
+            "spoofed: %d valid replies from %d sources in %d rounds; devices %d (limit %d), polled ports %d; "
+            "real PDUs online at least %d of %d throughout; GUI max gap %lld ms; polls at most %lld ms "
+            "apart; "
+            "RSS %lld KiB before, %lld KiB peak, %lld KiB after, %.1f KiB per admitted device",
+            iSent.load(), kSources, kRounds, iDevicesNow, kLimit, iPorts, iMinOnline, kDevices,
+            probe.iMaxGapMs, polls.iMaxGapMs.load(), iRssBefore, hostile::peakResidentKiB(), iRssAfter,
+            double(iRssAfter - iRssBefore) / qMax(1, iDevicesNow - kDevices));
         QCOMPARE(iSent.load(), kSources * 6 * kRounds);
         QCOMPARE(iDevicesNow, kLimit);
         QCOMPARE(iMinOnline, kDevices);

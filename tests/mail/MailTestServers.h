@@ -59,6 +59,9 @@ private:
     QString m_strError;
 };
 
+// A TCP socket listening on 127.0.0.1 at a free port (given back in uiPort); -1 on failure.
+int listenOnLoopback(int iBacklog, quint16& uiPort);
+
 // A scripted SMTP peer for what a real server will not do, on 127.0.0.1 in a thread of its own.
 // It serves one connection, step by step, and keeps every byte the client sent.
 class ScriptedServer
