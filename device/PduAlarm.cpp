@@ -45,45 +45,51 @@ QString fillTemplate(const char* pTemplate, const QStringList& listValues)
 // the start of each alarm condition.
 void CPdu::slotEmailTimer()
 {
+    const bool aHolds[AlarmCount] = {
+        stInfo.voltage >= stInfo.voltageWarn,
+        stInfo.voltage >= stInfo.voltageOverload,
+        stInfo.current >= stInfo.currentWarn,
+        stInfo.current >= stInfo.currentOverload,
+        stInfo.temperature >= stInfo.temperatureHighLimit || stInfo.temperature <= stInfo.temperatureLowLimit,
+        stInfo.humidity >= stInfo.humidityWarn,
+    };
+    // Every device ticks once a second; the texts are made only on the rare tick that mails.
+    bool bMail = false;
+    for (int i = 0; i < AlarmCount; ++i) {
+        if (!aHolds[i])
+            bAlarm[i] = false;
+        else if (!bAlarm[i])
+            bMail = true;
+    }
+    if (!bMail)
+        return;
+
     const QStringList listWhere{ipv4ToString(stInfo.ip), fieldText(stInfo.name), fieldText(stInfo.position)};
     const QString strVoltage = QString::number(stInfo.voltage);
     const QString strCurrent = amperes(stInfo.current);
-
     struct Condition
     {
-        bool bHolds;
         const char* pTemplate;
         QStringList listValues; // the reading and its limits; the address, name and position follow
     };
     const Condition aConditions[AlarmCount] = {
-        {stInfo.voltage >= stInfo.voltageWarn,
-         "Voltage Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+        {"Voltage Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
          {strVoltage, QString::number(stInfo.voltageWarn)}},
-        {stInfo.voltage >= stInfo.voltageOverload,
-         "Voltage Overload\n\nValue:%1\nOverload Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+        {"Voltage Overload\n\nValue:%1\nOverload Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
          {strVoltage, QString::number(stInfo.voltageOverload)}},
-        {stInfo.current >= stInfo.currentWarn,
-         "Current Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+        {"Current Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
          {strCurrent, amperes(stInfo.currentWarn)}},
-        {stInfo.current >= stInfo.currentOverload,
-         "Current Overload\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+        {"Current Overload\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
          {strCurrent, amperes(stInfo.currentOverload)}},
-        {stInfo.temperature >= stInfo.temperatureHighLimit ||
-             stInfo.temperature <= stInfo.temperatureLowLimit,
-         "Temprature Warn\n\nValue:%1\nUpper Limit:%2\nLower Limit:%3\n\nIP:%4\nName:%5\nLocation:%6",
+        {"Temprature Warn\n\nValue:%1\nUpper Limit:%2\nLower Limit:%3\n\nIP:%4\nName:%5\nLocation:%6",
          {QString::number(stInfo.temperature), QString::number(stInfo.temperatureHighLimit),
           QString::number(stInfo.temperatureLowLimit)}},
-        {stInfo.humidity >= stInfo.humidityWarn,
-         "Humidity Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+        {"Humidity Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
          {QString::number(stInfo.humidity), QString::number(stInfo.humidityWarn)}},
     };
-
     for (int i = 0; i < AlarmCount; ++i) {
-        const Condition& condition = aConditions[i];
-        if (!condition.bHolds) {
-            bAlarm[i] = false;
-        } else if (!bAlarm[i]) {
-            sendAlarmMail(fillTemplate(condition.pTemplate, condition.listValues + listWhere));
+        if (aHolds[i] && !bAlarm[i]) {
+            sendAlarmMail(fillTemplate(aConditions[i].pTemplate, aConditions[i].listValues + listWhere));
             // Set whether or not the mail goes out: a condition is mailed once while it lasts.
             bAlarm[i] = true;
         }

@@ -18,6 +18,8 @@ const char* const kPortFileName = "port.prt";
 
 CRackmind::CRackmind(QObject* parent) : QObject(parent)
 {
+    // A device that reports another address may now be the first of its new address or leave its old.
+    connect(this, &CRackmind::signalChangeIP, this, [this] { m_bIndexStale = true; });
     listDevicePort.append(kDefaultDevicePort);
     const QString fileName = QString::fromLatin1(kPortFileName);
     // 1024 short entries take a few kilobytes; anything far larger is not a port file, and reading it
@@ -68,6 +70,8 @@ CPdu* CRackmind::addPdu(uint ip)
     connect(pPdu, &CPdu::signalSndData, this, &CRackmind::signalSndData);
     connect(pPdu, &CPdu::signalChangeIP, this, &CRackmind::signalChangeIP);
     listPdu.append(pPdu);
+    if (!m_bIndexStale && !m_hashByAddress.contains(ip))
+        m_hashByAddress.insert(ip, pPdu);
     updateDevicePort();
     emit signalNewDevice(pPdu);
     return pPdu;
@@ -103,13 +107,7 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
     }
     const QByteArray data = ndDatagram.data();
     // Devices are found by the address they last reported, so a re-addressed device keeps its object.
-    CPdu* pPdu = nullptr;
-    for (CPdu* pCandidate : qAsConst(listPdu)) {
-        if (ipv4ToUint(pCandidate->stInfo.ip) == sender) {
-            pPdu = pCandidate;
-            break;
-        }
-    }
+    CPdu* pPdu = findReporting(sender);
     // A device that was just moved by a download answers from its new address before any reply has
     // reported that address: it is still the same device.
     for (int i = 0; !pPdu && i < listPdu.size(); ++i) {
@@ -127,4 +125,33 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
     }
     pPdu->slotRcvData(data);
     emit signalDeviceAnswered(pPdu);
+}
+
+CPdu* CRackmind::findReporting(quint32 uiAddress)
+{
+    if (m_bIndexStale)
+        rebuildIndex();
+    CPdu* pPdu = m_hashByAddress.value(uiAddress);
+    if (pPdu && ipv4ToUint(pPdu->stInfo.ip) == uiAddress)
+        return pPdu;
+    // Not indexed, or the record was changed behind the index's back: the list has the last word.
+    for (CPdu* pCandidate : qAsConst(listPdu)) {
+        if (ipv4ToUint(pCandidate->stInfo.ip) == uiAddress) {
+            rebuildIndex();
+            return pCandidate;
+        }
+    }
+    return nullptr;
+}
+
+void CRackmind::rebuildIndex()
+{
+    m_hashByAddress.clear();
+    m_hashByAddress.reserve(listPdu.size());
+    for (CPdu* pPdu : qAsConst(listPdu)) {
+        const quint32 uiAddress = ipv4ToUint(pPdu->stInfo.ip);
+        if (!m_hashByAddress.contains(uiAddress))
+            m_hashByAddress.insert(uiAddress, pPdu);
+    }
+    m_bIndexStale = false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QNetworkDatagram>
@@ -51,6 +52,14 @@ public slots:
 
 private:
     int m_iDeviceLimit = kDeviceLimit;
+    // The first device in listPdu that reports this address, or null.
+    CPdu* findReporting(quint32 uiAddress);
+    void rebuildIndex();
+
+    // Address -> first device reporting it. Every datagram is routed through it; it is rebuilt after
+    // a device reports a new address, and a hit is checked against the device's own record.
+    QHash<quint32, CPdu*> m_hashByAddress;
+    bool m_bIndexStale = true;
 };
 
 // The process-wide registry; set by whoever creates it (the login), null before.

@@ -159,8 +159,8 @@ void CUdpDriver::slotUpdateDevicePort(QList<uint> listDevicePort)
 void CUdpDriver::writePortFile()
 {
     m_bPortFileDirty = false;
-    // Rewritten every time; keys of a longer former list are left for the reader to ignore. A file too
-    // large or too broken to merge with is replaced by the list.
+    // Keys of a longer former list are left for the reader to ignore. A file too large or too broken
+    // to merge with is replaced by the list.
     const QString strFile = QStringLiteral("port.prt");
     // Only a regular file is ever opened: a directory cannot be written, and opening a pipe that nobody
     // writes to would hold this thread, and with it all polling, for good.
@@ -169,6 +169,20 @@ void CUdpDriver::writePortFile()
         return;
     if (isOversizedFile(strFile, kPortFileMaxBytes))
         QFile::remove(strFile);
+    // A file that already holds the list is not written again: every write locks, flushes to disk and
+    // renames, and holds up the reading of replies meanwhile.
+    bool bHeld = true;
+    {
+        QSettings settingsPort(strFile, QSettings::IniFormat);
+        const bool bRead = readSettingsGuarded([&] {
+            for (int i = 0; bHeld && i < listDevicePort.size(); ++i)
+                bHeld = settingsPort.value(QStringLiteral("%1/port").arg(i)).toString() ==
+                        QString::number(listDevicePort.at(i));
+        });
+        bHeld = bHeld && bRead;
+    }
+    if (bHeld)
+        return;
     writeSettingsGuarded([&] { return std::make_unique<QSettings>(strFile, QSettings::IniFormat); },
                          [&](QSettings& settingsPort) {
                              for (int i = 0; i < listDevicePort.size(); ++i)

@@ -264,6 +264,45 @@ private slots:
         QCOMPARE(pSecond->stInfo.voltage, 220u);
     }
 
+    // Routing remembers where each device is; a device that moves must not leave its old address
+    // behind in that memory, nor keep the first device of its new address from winning.
+    void routingFollowsMovesBetweenDevices()
+    {
+        CRackmind registry;
+        registry.slotRcvData(datagramFrom("10.201.0.2", statusReply(221)));
+        registry.slotRcvData(datagramFrom("10.201.0.3", statusReply(222)));
+        CPdu* pFirst = registry.listPdu.at(0);
+        CPdu* pSecond = registry.listPdu.at(1);
+
+        // The first device moves onto the second's address: it is now the first device there.
+        registry.slotRcvData(datagramFrom("10.201.0.2", networkReply(0x0AC90003, 51230)));
+        registry.slotRcvData(datagramFrom("10.201.0.3", statusReply(230)));
+        QCOMPARE(pFirst->stInfo.voltage, 230u);
+        QCOMPARE(pSecond->stInfo.voltage, 222u);
+        QCOMPARE(registry.listPdu.size(), 2);
+
+        // Its old address belongs to nobody now.
+        registry.slotRcvData(datagramFrom("10.201.0.2", statusReply(231)));
+        QCOMPARE(registry.listPdu.size(), 3);
+        QCOMPARE(ipv4ToUint(registry.listPdu.at(2)->stInfo.ip), 0x0AC90002u);
+        QCOMPARE(registry.listPdu.at(2)->stInfo.voltage, 231u);
+    }
+
+    // A record changed directly (as the screens and tests may) still decides where datagrams go.
+    void routingFollowsRecordsChangedDirectly()
+    {
+        CRackmind registry;
+        registry.slotRcvData(datagramFrom("10.201.0.2", statusReply(221)));
+        CPdu* pPdu = registry.listPdu.first();
+        ipv4FromUint(0x0AC90009, pPdu->stInfo.ip);
+        registry.slotRcvData(datagramFrom("10.201.0.9", statusReply(224)));
+        QCOMPARE(registry.listPdu.size(), 1);
+        QCOMPARE(pPdu->stInfo.voltage, 224u);
+        registry.slotRcvData(datagramFrom("10.201.0.2", statusReply(225)));
+        QCOMPARE(registry.listPdu.size(), 2);
+        QCOMPARE(pPdu->stInfo.voltage, 224u);
+    }
+
     void relaysDeviceFrames()
     {
         CRackmind registry;

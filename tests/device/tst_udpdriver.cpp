@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QList<QByteArray> kQueries = {
@@ -426,6 +428,36 @@ private slots:
             seen << group + QLatin1Char('=') + settings.value(group + QStringLiteral("/port")).toString();
         seen.sort();
         QCOMPARE(seen, expected);
+    }
+
+    // The list is announced once per new device; a file that holds it already is not written again
+    // (a write replaces the file), one that differs anywhere in the list is.
+    void portFileWrittenOnlyWhenItDiffers()
+    {
+        const auto inode = [] {
+            struct stat st
+            {
+            };
+            return ::stat("port.prt", &st) == 0 ? quint64(st.st_ino) : 0;
+        };
+        QFile::remove(QStringLiteral("port.prt"));
+        CUdpDriver driver(QList<NetInterfaceInfo>{});
+        driver.slotUpdateDevicePort({51230, 6000});
+        const quint64 uiFirst = inode();
+        QVERIFY(uiFirst != 0);
+        driver.slotUpdateDevicePort({51230, 6000});
+        driver.slotUpdateDevicePort({51230});
+        QCOMPARE(inode(), uiFirst);
+        // The calls above came as one burst, which is written once, after it.
+        QCoreApplication::processEvents();
+        QCOMPARE(inode(), uiFirst);
+
+        driver.slotUpdateDevicePort({51230, 7000});
+        QVERIFY(inode() != uiFirst);
+        QSettings settings(QStringLiteral("port.prt"), QSettings::IniFormat);
+        QCOMPARE(settings.value(QStringLiteral("0/port")).toUInt(), 51230u);
+        QCOMPARE(settings.value(QStringLiteral("1/port")).toUInt(), 7000u);
+        QCOMPARE(driver.listDevicePort, (QList<uint>{51230, 7000}));
     }
 
     void metaTypes()

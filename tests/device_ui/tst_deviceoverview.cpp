@@ -49,6 +49,8 @@ private slots:
     void groupChange();
     void summaryCountsRefreshWithTree();
     void chineseTexts();
+    void everyRowIsThirtyPixelsHigh();
+    void outletPainterRepaintsWhenOutletsChange();
 
 private:
     struct Page
@@ -367,6 +369,74 @@ void TestDeviceOverview::chineseTexts()
     QCOMPARE(page.group()->text(0), QString::fromUtf8("默认"));
     QCOMPARE(page.control()->findChild<QCheckBox*>(QStringLiteral("CheckOutlet3"))->text(),
              QString::fromUtf8("插座3"));
+}
+
+void TestDeviceOverview::everyRowIsThirtyPixelsHigh()
+{
+    Page page;
+    page.overview.resize(1200, 600);
+    page.overview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.overview));
+    for (const char* pszAddress : {"10.200.1.1", "10.200.1.2", "10.200.1.3"})
+        page.fixture.add(pszAddress);
+    setText(page.fixture.registry()->listPdu.at(1)->stInfo.name, "A rather long device name");
+    page.tree()->setCurrentItem(page.row(2));
+    QMetaObject::invokeMethod(&page.overview, "slotUpdateList");
+    QCoreApplication::processEvents();
+
+    QCOMPARE(page.tree()->visualItemRect(page.group()).height(), 30);
+    for (int i = 0; i < 3; ++i) {
+        const QRect rect = page.tree()->visualItemRect(page.row(i));
+        QCOMPARE(rect.height(), 30);
+        QCOMPARE(rect.top(), 30 * (i + 1));
+    }
+}
+
+namespace {
+class CPaintCounter : public QObject
+{
+public:
+    int iPaints = 0;
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        if (pEvent->type() == QEvent::Paint)
+            ++iPaints;
+        return false;
+    }
+};
+} // namespace
+
+void TestDeviceOverview::outletPainterRepaintsWhenOutletsChange()
+{
+    Page page;
+    page.overview.resize(1200, 600);
+    page.overview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.overview));
+    CPdu* pPdu = page.fixture.add("10.200.1.1");
+    const auto tick = [&page] {
+        QMetaObject::invokeMethod(&page.overview, "slotUpdateList");
+        QCoreApplication::processEvents();
+    };
+    tick();
+    CPaintCounter counter;
+    pPdu->pOutletStatusWidget->installEventFilter(&counter);
+
+    pPdu->stInfo.outletStatus = 0x81;
+    tick();
+    QTRY_VERIFY(counter.iPaints > 0);
+    const QImage image = pPdu->pOutletStatusWidget->grab().toImage();
+    // Circle 1 is green now, circle 2 still red.
+    QCOMPARE(image.pixelColor(4, 14), QColor(80, 255, 80));
+    QCOMPARE(image.pixelColor(26, 14), QColor(255, 80, 80));
+
+    // A tick with the same outlet states leaves the painter alone.
+    counter.iPaints = 0;
+    tick();
+    tick();
+    QCOMPARE(counter.iPaints, 0);
+    pPdu->stInfo.outletStatus = 0x01;
+    tick();
+    QTRY_VERIFY(counter.iPaints > 0);
 }
 
 QTEST_MAIN(TestDeviceOverview)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
@@ -71,4 +72,6 @@ private:
     QTimer* m_pTimer = nullptr;
     QIcon m_iconOnline;
     QIcon m_iconOffline;
+    // The outlet states each row's painter was last asked to show (rows live as long as the tree).
+    QHash<const QTreeWidgetItem*, quint8> m_hashOutletsShown;
 };

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+
+struct BenchOptions
+{
+    int iDevices = 10;
+    int iSeconds = 30;         // measured after discovery
+    int iBaselineSeconds = 10; // the bare receiver's polls
+    bool bHidden = false;      // the overview page not shown (painting left out)
+};
+
+// One room size in this process: the simulator, the bare receiver, then the console's machinery
+// against the same fleet. Returns the figures by name; an empty map with pError set on failure.
+QMap<QString, double> runBench(const BenchOptions& options, QString* pError);
