@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -28,6 +29,56 @@ bool isDeviceRow(const QTreeWidgetItem* pItem)
 {
     return pItem && (pItem->flags() & Qt::ItemIsSelectable);
 }
+
+// Places the outlet painters exactly where the standard delegate would, but works out the painter's
+// rectangle within its cell once per kind of cell instead of once per painter and layout: the tree
+// places every painter again whenever a row is added, which made a room of a thousand PDUs freeze
+// the window for seconds while it came up.
+class COutletCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void updateEditorGeometry(QWidget* pEditor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override
+    {
+        if (!pEditor)
+            return;
+        const Kind kind{option.rect.size(),
+                        option.direction,
+                        pEditor->style(),
+                        index.data(Qt::DisplayRole).isValid(),
+                        index.data(Qt::DecorationRole).isValid(),
+                        index.data(Qt::CheckStateRole).isValid()};
+        if (!m_bKnown || !(kind == m_kind)) {
+            QStyledItemDelegate::updateEditorGeometry(pEditor, option, index);
+            const QRect rect = pEditor->geometry();
+            m_margins = QMargins(rect.left() - option.rect.left(), rect.top() - option.rect.top(),
+                                 option.rect.right() - rect.right(), option.rect.bottom() - rect.bottom());
+            m_kind = kind;
+            m_bKnown = true;
+            return;
+        }
+        pEditor->setGeometry(option.rect.marginsRemoved(m_margins));
+    }
+
+private:
+    struct Kind
+    {
+        QSize size;
+        Qt::LayoutDirection direction;
+        const QStyle* pStyle;
+        bool bDisplay, bDecoration, bCheck;
+        bool operator==(const Kind& o) const
+        {
+            return size == o.size && direction == o.direction && pStyle == o.pStyle &&
+                   bDisplay == o.bDisplay && bDecoration == o.bDecoration && bCheck == o.bCheck;
+        }
+    };
+    mutable Kind m_kind{};
+    mutable QMargins m_margins;
+    mutable bool m_bKnown = false;
+};
 
 // Cells are rewritten only when their text changes, so an idle tree does not repaint.
 void setCellText(QTreeWidgetItem* pItem, int iColumn, const QString& strText)
@@ -66,6 +117,8 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pTreeWidgetMain->setHeaderItem(m_pHeaderItem);
     for (int i = 0; i < ColumnCount; ++i)
         m_pTreeWidgetMain->setColumnWidth(i, ColumnWidths[i]);
+    m_pTreeWidgetMain->setItemDelegateForColumn(ColumnOutletStatus,
+                                                new COutletCellDelegate(m_pTreeWidgetMain));
 
     m_pDefaultItem = new QTreeWidgetItem;
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
