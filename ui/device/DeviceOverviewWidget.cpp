@@ -262,16 +262,28 @@ void CDeviceOverviewWidget::slotUpdateList()
         if (!hashPdu.contains(uiAddress))
             hashPdu.insert(uiAddress, pPdu);
     }
-    for (QTreeWidgetItem* pItem : deviceRows())
-        if (CPdu* pPdu = hashPdu.value(parseAddress(pItem->text(ColumnIPAddress))))
-            updateRow(pItem, pPdu);
+    const QString strOnline = tr("Online");
+    const QString strOffline = tr("Offline");
+    for (QTreeWidgetItem* pItem : deviceRows()) {
+        // The address text rarely changes; it is parsed again only when it has.
+        RowState& state = m_hashRows[pItem];
+        const QString strAddress = pItem->text(ColumnIPAddress);
+        if (!state.bParsed || strAddress != state.strAddressText) {
+            state.strAddressText = strAddress;
+            state.uiAddress = parseAddress(strAddress);
+            state.bParsed = true;
+        }
+        if (CPdu* pPdu = hashPdu.value(state.uiAddress)) {
+            const bool bOnline = pPdu->isOnline();
+            updateRow(pItem, pPdu, state, bOnline, bOnline ? strOnline : strOffline);
+        }
+    }
 }
 
-void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu)
+void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
+                                      const QString& strOnline)
 {
     const PduInfo& info = pPdu->stInfo;
-    const bool bOnline = pPdu->isOnline();
-    const QString strOnline = bOnline ? tr("Online") : tr("Offline");
     if (pItem->text(ColumnOnline) != strOnline) {
         pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
         pItem->setText(ColumnOnline, strOnline);
@@ -288,9 +300,8 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu)
     // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
     // when none changed costs more than the rest of the refresh.
     if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus)) {
-        auto it = m_hashOutletsShown.find(pItem);
-        if (it == m_hashOutletsShown.end() || it.value() != info.outletStatus) {
-            m_hashOutletsShown.insert(pItem, info.outletStatus);
+        if (state.iOutletsShown != info.outletStatus) {
+            state.iOutletsShown = info.outletStatus;
             pOutlets->update();
         }
     }
