@@ -450,6 +450,20 @@ void TestDeviceOverview::outletPaintersSitWhereTheStandardDelegatePutsThem()
     QList<CPdu*> listPdu;
     for (const char* pszAddress : {"10.200.1.1", "10.200.1.2", "10.200.1.3"})
         listPdu << page.fixture.add(pszAddress);
+    // Rows added to a shown tree get their painters placed in their cells.
+    QCoreApplication::processEvents();
+    for (int i = 0; i < listPdu.size(); ++i) {
+        const QRect rectRow = page.tree()->visualItemRect(page.row(i));
+        const QRect rect = listPdu.at(i)->pOutletStatusWidget->geometry();
+        QVERIFY(listPdu.at(i)->pOutletStatusWidget->isVisible());
+        QCOMPARE(rect.top(), rectRow.top());
+        QCOMPARE(rect.left(), page.tree()->columnViewportPosition(ColOutlets));
+    }
+    listPdu << page.fixture.add("10.200.1.4");
+    QCoreApplication::processEvents();
+    QCOMPARE(listPdu.last()->pOutletStatusWidget->geometry().top(),
+             page.tree()->visualItemRect(page.row(3)).top());
+
     // A new cell size is worked out afresh, then reused for every row.
     page.tree()->setColumnWidth(ColOutlets, 150);
     QCoreApplication::processEvents();

@@ -80,6 +80,35 @@ private:
     mutable bool m_bKnown = false;
 };
 
+// The device tree. A shown view places every item widget again whenever a row is added; with a
+// thousand rows, each holding an outlet painter, a room coming up froze the window for seconds. The
+// view lays its items out again after an insertion anyway and places the item widgets in that pass,
+// so the placing on insertion is left to it.
+class CDeviceTreeWidget : public QTreeWidget
+{
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override
+    {
+        m_bInserting = true;
+        QTreeWidget::rowsInserted(parent, start, end);
+        m_bInserting = false;
+    }
+    void updateEditorGeometries() override
+    {
+        if (m_bInserting) {
+            scheduleDelayedItemsLayout();
+            return;
+        }
+        QTreeWidget::updateEditorGeometries();
+    }
+
+private:
+    bool m_bInserting = false;
+};
+
 // Cells are rewritten only when their text changes, so an idle tree does not repaint.
 void setCellText(QTreeWidgetItem* pItem, int iColumn, const QString& strText)
 {
@@ -92,7 +121,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     : QWidget(parent), m_iconOnline(QStringLiteral(":/Dialog/Dialog/OK.png")),
       m_iconOffline(QStringLiteral(":/Dialog/Dialog/Cancel.png"))
 {
-    m_pTreeWidgetMain = new QTreeWidget(this);
+    m_pTreeWidgetMain = new CDeviceTreeWidget(this);
     m_pTreeWidgetMain->setObjectName(QStringLiteral("treeWidgetMain"));
     m_pTreeWidgetMain->setStyleSheet(QStringLiteral("QTreeWidget::item{height:%1px;}").arg(RowHeight));
     // Every row is RowHeight high by the style sheet; saying so spares the view from measuring each
