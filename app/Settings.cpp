@@ -1,7 +1,10 @@
 #include "app/Settings.h"
 
+#include "device/SettingsFile.h"
+
 #include <QSettings>
 
+#include <limits>
 #include <variant>
 
 AppSettings g_settings;
@@ -39,30 +42,59 @@ const SettingsKey s_keys[] = {
     {"Snmp/TrapProVer", &AppSettings::snmpTrapProVer},
 };
 
-void assign(int& iField, const QVariant& value) { iField = value.toInt(); }
-void assign(bool& bField, const QVariant& value) { bField = value.toBool(); }
-void assign(QString& strField, const QVariant& value) { strField = value.toString(); }
+void assign(int& iField, const QVariant& value)
+{
+    // A number beyond the range of int does not convert, rather than wrapping round into another value
+    // (4294967298 would otherwise read as 2).
+    bool bOk = false;
+    const qlonglong iValue = value.toLongLong(&bOk);
+    iField = bOk && iValue >= std::numeric_limits<int>::min() && iValue <= std::numeric_limits<int>::max()
+                 ? int(iValue)
+                 : 0;
+}
+void assign(bool& bField, const QVariant& value)
+{
+    bField = value.toBool();
+}
+void assign(QString& strField, const QVariant& value)
+{
+    strField = value.toString();
+}
+
+std::unique_ptr<QSettings> openStore()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
+}
 
 } // namespace
 
 void loadSettings()
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
-    for (const SettingsKey& key : s_keys) {
-        const QString strKey = QString::fromLatin1(key.pszKey);
-        if (!settings.contains(strKey))
-            continue;
-        const QVariant value = settings.value(strKey);
-        std::visit([&value](auto pField) { assign(g_settings.*pField, value); }, key.field);
-    }
+    const std::unique_ptr<QSettings> pSettings = openStore();
+    // The record is filled only once the whole store has been read: a store that cannot be parsed is
+    // unreadable and leaves every field as it was.
+    AppSettings loaded = g_settings;
+    const bool bRead = readSettingsGuarded([&] {
+        for (const SettingsKey& key : s_keys) {
+            const QString strKey = QString::fromLatin1(key.pszKey);
+            if (!pSettings->contains(strKey))
+                continue;
+            const QVariant value = pSettings->value(strKey);
+            std::visit([&](auto pField) { assign(loaded.*pField, value); }, key.field);
+        }
+    });
+    if (bRead)
+        g_settings = loaded;
 }
 
 void saveSettings()
 {
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
-    for (const SettingsKey& key : s_keys) {
-        std::visit([&](auto pField) { settings.setValue(QString::fromLatin1(key.pszKey), g_settings.*pField); },
-                   key.field);
-    }
-    settings.sync();
+    writeSettingsGuarded(openStore, [](QSettings& settings) {
+        for (const SettingsKey& key : s_keys) {
+            std::visit(
+                [&](auto pField) { settings.setValue(QString::fromLatin1(key.pszKey), g_settings.*pField); },
+                key.field);
+        }
+    });
 }

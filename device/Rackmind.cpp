@@ -2,6 +2,7 @@
 
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "device/SettingsFile.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -11,6 +12,7 @@ CRackmind* g_pRackmind = nullptr;
 namespace {
 constexpr uint kDefaultDevicePort = 51230;
 constexpr int kPortFileSlots = 1024;
+constexpr uint kMaxPort = 65535;
 const char* const kPortFileName = "port.prt";
 } // namespace
 
@@ -20,17 +22,33 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
     connect(this, &CRackmind::signalChangeIP, this, [this] { m_bIndexStale = true; });
     listDevicePort.append(kDefaultDevicePort);
     const QString fileName = QString::fromLatin1(kPortFileName);
-    if (!QFileInfo(fileName).isFile()) {
+    // 1024 short entries take a few kilobytes; anything far larger is not a port file, and reading it
+    // whole would hold up the login.
+    if (!QFileInfo(fileName).isFile() || isOversizedFile(fileName, kPortFileMaxBytes)) {
         return;
     }
     QSettings portFile(fileName, QSettings::IniFormat);
-    for (int i = 0; i < kPortFileSlots; ++i) {
-        const QString key = QStringLiteral("%1/port").arg(i);
-        if (!portFile.contains(key)) {
-            continue;
+    QList<uint> listRead;
+    const bool bRead = readSettingsGuarded([&] {
+        for (int i = 0; i < kPortFileSlots; ++i) {
+            const QString key = QStringLiteral("%1/port").arg(i);
+            if (!portFile.contains(key)) {
+                continue;
+            }
+            // Anything that is not a number reads as port 0, and so does a number no port can have.
+            uint port = portFile.value(key).toUInt();
+            if (port > kMaxPort) {
+                port = 0;
+            }
+            if (!listRead.contains(port)) {
+                listRead.append(port);
+            }
         }
-        // Anything that is not a number reads as port 0.
-        const uint port = portFile.value(key).toUInt();
+    });
+    if (!bRead) {
+        return;
+    }
+    for (uint port : qAsConst(listRead)) {
         if (!listDevicePort.contains(port)) {
             listDevicePort.append(port);
         }
@@ -99,8 +117,8 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
     }
     if (!pPdu) {
         // Only a genuine reply makes a new device: a stray packet or another console's query must
-        // not show up as an online PDU.
-        if (!isAcceptedReply(data)) {
+        // not show up as an online PDU. Past the limit the known devices go on as before.
+        if (!isAcceptedReply(data) || listPdu.size() >= m_iDeviceLimit) {
             return;
         }
         pPdu = addPdu(sender);

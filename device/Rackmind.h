@@ -20,6 +20,12 @@ public:
     explicit CRackmind(QObject* parent = nullptr);
     ~CRackmind() override;
 
+    // Devices beyond this many are not admitted. A room holds a few thousand PDUs at most; anything
+    // beyond is a host on the network inventing senders, and each device costs memory and a timer.
+    static constexpr int kDeviceLimit = 4096;
+    void setDeviceLimit(int iLimit) { m_iDeviceLimit = iLimit; }
+    int deviceLimit() const { return m_iDeviceLimit; }
+
     CPdu* addPdu(uint ip);
     // Adds every device's port not yet polled and announces the whole list, changed or not.
     void updateDevicePort();
@@ -45,6 +51,7 @@ public slots:
     void slotRcvData(QNetworkDatagram ndDatagram);
 
 private:
+    int m_iDeviceLimit = kDeviceLimit;
     // The first device in listPdu that reports this address, or null.
     CPdu* findReporting(quint32 uiAddress);
     void rebuildIndex();

@@ -1,8 +1,12 @@
 #include "device/UdpDriver.h"
 
 #include "device/Protocol.h"
+#include "device/SettingsFile.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
@@ -115,6 +119,8 @@ void CUdpDriver::slotStopBroadcast()
 {
     pTimer->stop();
     releaseSockets();
+    if (m_bPortFileDirty)
+        writePortFile();
 }
 
 void CUdpDriver::releaseSockets()
@@ -131,23 +137,58 @@ void CUdpDriver::slotUpdateDevicePort(QList<uint> listDevicePort)
     if (listDevicePort != this->listDevicePort)
         this->listDevicePort = listDevicePort;
 
-    // Written every time the list is announced; keys of a longer former list are left for the reader
-    // to ignore. Each new device announces the list again, so a room coming up announces it hundreds
-    // of times a second: a file that already holds the list is not written again, since every write
-    // locks, flushes to disk and renames, and holds up the reading of replies meanwhile.
-    QSettings settingsPort(QStringLiteral("port.prt"), QSettings::IniFormat);
-    QStringList listKeys;
+    // Every new device announces the whole list, hundreds at once when a room is discovered. Writing the
+    // file for each would keep this thread, and the poll timer with it, busy for seconds: the first call
+    // of a burst writes at once, the calls queued behind it are written once, after them.
+    if (m_bPortFileBurst) {
+        m_bPortFileDirty = true;
+        return;
+    }
+    writePortFile();
+    m_bPortFileBurst = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_bPortFileBurst = false;
+            if (m_bPortFileDirty)
+                writePortFile();
+        },
+        Qt::QueuedConnection);
+}
+
+void CUdpDriver::writePortFile()
+{
+    m_bPortFileDirty = false;
+    // Keys of a longer former list are left for the reader to ignore. A file too large or too broken
+    // to merge with is replaced by the list.
+    const QString strFile = QStringLiteral("port.prt");
+    // Only a regular file is ever opened: a directory cannot be written, and opening a pipe that nobody
+    // writes to would hold this thread, and with it all polling, for good.
+    const QFileInfo info(strFile);
+    if (info.exists() && !info.isFile())
+        return;
+    if (isOversizedFile(strFile, kPortFileMaxBytes))
+        QFile::remove(strFile);
+    // A file that already holds the list is not written again: every write locks, flushes to disk and
+    // renames, and holds up the reading of replies meanwhile.
     bool bHeld = true;
-    for (int i = 0; i < listDevicePort.size(); ++i) {
-        listKeys << QStringLiteral("%1/port").arg(i);
-        bHeld =
-            bHeld && settingsPort.value(listKeys.last()).toString() == QString::number(listDevicePort.at(i));
+    {
+        QSettings settingsPort(strFile, QSettings::IniFormat);
+        const bool bRead = readSettingsGuarded([&] {
+            for (int i = 0; bHeld && i < listDevicePort.size(); ++i)
+                bHeld = settingsPort.value(QStringLiteral("%1/port").arg(i)).toString() ==
+                        QString::number(listDevicePort.at(i));
+        });
+        bHeld = bHeld && bRead;
     }
     if (bHeld)
         return;
-    for (int i = 0; i < listDevicePort.size(); ++i)
-        settingsPort.setValue(listKeys.at(i), listDevicePort.at(i));
-    settingsPort.sync();
+    writeSettingsGuarded([&] { return std::make_unique<QSettings>(strFile, QSettings::IniFormat); },
+                         [&](QSettings& settingsPort) {
+                             for (int i = 0; i < listDevicePort.size(); ++i)
+                                 settingsPort.setValue(QStringLiteral("%1/port").arg(i),
+                                                       listDevicePort.at(i));
+                         });
 }
 
 void CUdpDriver::slotSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort)
@@ -167,15 +208,31 @@ void CUdpDriver::slotUdpRead()
     auto* pSocket = qobject_cast<QUdpSocket*>(sender());
     if (!pSocket)
         return;
-    // Drain the queue: one notification may stand for a whole burst of replies.
-    while (pSocket->hasPendingDatagrams()) {
+    // Drain the queue: one notification may stand for a whole burst of replies. What is left past the
+    // read limit raises the next notification as soon as this thread is back in its event loop.
+    qint64 iPostedBytes = 0;
+    for (int iRead = 0; iRead < kMaxReadsPerNotification && pSocket->hasPendingDatagrams(); ++iRead) {
         const QNetworkDatagram ndDatagram = pSocket->receiveDatagram();
         if (!ndDatagram.isValid())
             break;
         if (listLocalIPv4.contains(ndDatagram.senderAddress().toIPv4Address()))
             continue;
+        const qint64 iBytes = ndDatagram.data().size() + kQueuedOverheadBytes;
+        if (m_pQueuedBytes->load() + iPostedBytes + iBytes > kMaxQueuedBytes) {
+            ++m_iDropped;
+            continue;
+        }
         emit signalRcvData(ndDatagram);
+        iPostedBytes += iBytes;
     }
+    if (iPostedBytes == 0 || !QCoreApplication::instance())
+        return;
+    *m_pQueuedBytes += iPostedBytes;
+    // Posted after the datagrams to the same thread, so it runs once they have all been taken.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [pQueuedBytes = m_pQueuedBytes, iPostedBytes] { *pQueuedBytes -= iPostedBytes; },
+        Qt::QueuedConnection);
 }
 
 void CUdpDriver::slotBroadcastTimeout()

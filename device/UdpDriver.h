@@ -7,6 +7,9 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+#include <memory>
+
 class QTimer;
 class QUdpSocket;
 
@@ -30,6 +33,17 @@ public:
     // The machine's interfaces as the constructor sees them.
     static QList<NetInterfaceInfo> systemInterfaces();
 
+    // Bytes of received datagrams (with a fixed allowance for the event that carries each) handed to the
+    // application's thread and not yet taken there. Past the limit, datagrams are read and dropped: a
+    // GUI thread held up (by a blocking mail test, say) under a flood must not make the queue between
+    // the threads grow without bound. Device replies are small; the limit holds over 50,000 of them.
+    static constexpr qint64 kMaxQueuedBytes = 32 * 1024 * 1024;
+    static constexpr qint64 kQueuedOverheadBytes = 512;
+    // Datagrams read per notification at most, so that the poll timer still runs under a flood.
+    static constexpr int kMaxReadsPerNotification = 1000;
+    qint64 queuedBytes() const { return m_pQueuedBytes->load(); }
+    qint64 droppedDatagrams() const { return m_iDropped.load(); }
+
     QList<uint> listDevicePort;
     QTimer* pTimer = nullptr;
     QList<QUdpSocket*> listUdpSocket;
@@ -52,5 +66,10 @@ protected:
 
 private:
     void releaseSockets();
+    void writePortFile();
+    bool m_bPortFileBurst = false;
+    bool m_bPortFileDirty = false;
+    std::shared_ptr<std::atomic<qint64>> m_pQueuedBytes = std::make_shared<std::atomic<qint64>>(0);
+    std::atomic<qint64> m_iDropped{0};
     void returnHomeWhenThreadEnds();
 };

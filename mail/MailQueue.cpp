@@ -33,9 +33,11 @@ CMailQueue::~CMailQueue()
         (void)m_pThread.release();
 }
 
-void CMailQueue::enqueue(const MailJob& job)
+bool CMailQueue::enqueue(const MailJob& job)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_dequeJobs.size() >= size_t(kMaxWaiting))
+        return false;
     if (!m_pThread) {
         m_bStopping = false;
         m_iAbortAtMs = 0;
@@ -46,6 +48,7 @@ void CMailQueue::enqueue(const MailJob& job)
     m_dequeJobs.push_back(job);
     ++m_iPending;
     m_cvJobs.notify_one();
+    return true;
 }
 
 void CMailQueue::work()

@@ -21,11 +21,16 @@ public:
     // progress and those waiting get kExitBudgetMsec in all to go out; the rest is dropped.
     static CMailQueue* instance();
     static constexpr int kExitBudgetMsec = 20000;
+    // Mails waiting beyond this many are dropped as they come: room for one mail for each of the six
+    // conditions of 4096 devices, and a bound on memory when a host keeps inventing alarms faster than
+    // the server takes them.
+    static constexpr int kMaxWaiting = 6 * 4096;
 
     ~CMailQueue() override;
 
-    // Returns at once; the job is delivered later on the worker thread.
-    void enqueue(const MailJob& job);
+    // Returns at once; the job is delivered later on the worker thread. False when kMaxWaiting mails are
+    // already waiting: the job is dropped.
+    bool enqueue(const MailJob& job);
     // Mails queued or in progress.
     int pending() const { return m_iPending.load(); }
     // Lets what is queued go out within iTotalMsec, drops what is left, then stops the thread. A later

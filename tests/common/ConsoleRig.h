@@ -55,7 +55,7 @@ public:
     }
 
     CRackmind* registry() const { return m_pRegistry; }
-    // Lives in "UdpThread": touch it only through calls queued to that thread.
+    // Lives in "UdpThread": touch it only through calls queued to that thread (or direct connections).
     CUdpDriver* driver() const { return m_pDriver; }
 
     CDeviceOverviewWidget overview;

@@ -143,20 +143,29 @@ QList<ScriptedServer::Step> ScriptedServer::greetAndLogin()
             send("235 2.7.0 ok\r\n")};
 }
 
-ScriptedServer::ScriptedServer(const QList<Step>& listSteps) : m_listSteps(listSteps)
+int listenOnLoopback(int iBacklog, quint16& uiPort)
 {
-    m_iListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int iFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
     socklen_t len = sizeof(addr);
-    if (m_iListenFd < 0 || ::bind(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
-        ::listen(m_iListenFd, 4) != 0 ||
-        ::getsockname(m_iListenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-        return;
-    m_uiPort = ntohs(addr.sin_port);
-    m_thread = std::thread([this] { run(); });
+    if (iFd < 0 || ::bind(iFd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        ::listen(iFd, iBacklog) != 0 || ::getsockname(iFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (iFd >= 0)
+            ::close(iFd);
+        return -1;
+    }
+    uiPort = ntohs(addr.sin_port);
+    return iFd;
+}
+
+ScriptedServer::ScriptedServer(const QList<Step>& listSteps) : m_listSteps(listSteps)
+{
+    m_iListenFd = listenOnLoopback(4, m_uiPort);
+    if (m_iListenFd >= 0)
+        m_thread = std::thread([this] { run(); });
 }
 
 ScriptedServer::~ScriptedServer()
@@ -260,6 +269,14 @@ void ScriptedServer::run()
             break;
         case Step::Close:
             bOpen = false;
+            break;
+        case Step::Trickle:
+            for (int i = 0; bOpen && !m_bStop && (step.baBytes.isEmpty() || i < step.baBytes.size()); ++i) {
+                // Keep what the client sends meanwhile, and notice when it has gone.
+                bOpen = listen(iFd, step.iMsec);
+                const char c = step.baBytes.isEmpty() ? 'x' : step.baBytes.at(i);
+                bOpen = bOpen && ::send(iFd, &c, 1, MSG_NOSIGNAL) == 1;
+            }
             break;
         case Step::Flood: {
             const QByteArray baChunk(4096, 'x');

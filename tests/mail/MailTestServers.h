@@ -59,6 +59,9 @@ private:
     QString m_strError;
 };
 
+// A TCP socket listening on 127.0.0.1 at a free port (given back in uiPort); -1 on failure.
+int listenOnLoopback(int iBacklog, quint16& uiPort);
+
 // A scripted SMTP peer for what a real server will not do, on 127.0.0.1 in a thread of its own.
 // It serves one connection, step by step, and keeps every byte the client sent.
 class ScriptedServer
@@ -73,7 +76,8 @@ public:
             Data,
             Silence,
             Close,
-            Flood
+            Flood,
+            Trickle
         } kind;
         QByteArray baBytes;
         int iMsec = 0;
@@ -87,6 +91,8 @@ public:
     static Step silence(int iMsec) { return {Step::Silence, {}, iMsec}; }
     static Step close() { return {Step::Close, {}, 0}; }
     static Step flood() { return {Step::Flood, {}, 0}; } // endless bytes without a line end
+    // The bytes one at a time, iMsec apart; without bytes, "x" after "x" until the client leaves.
+    static Step trickle(const QByteArray& baBytes, int iMsec) { return {Step::Trickle, baBytes, iMsec}; }
     // Greeting, EHLO and AUTH answered, the usual start of a delivery.
     static QList<Step> greetAndLogin();
 

@@ -1,0 +1,47 @@
+#include "device/SettingsFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <new>
+
+bool readSettingsGuarded(const std::function<void()>& fnRead)
+{
+    try {
+        fnRead();
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+void writeSettingsGuarded(const std::function<std::unique_ptr<QSettings>()>& fnOpen,
+                          const std::function<void(QSettings&)>& fnWrite)
+{
+    QString strFile;
+    try {
+        const std::unique_ptr<QSettings> pSettings = fnOpen();
+        strFile = pSettings->fileName();
+        fnWrite(*pSettings);
+        pSettings->sync();
+        return;
+    } catch (const std::bad_alloc&) {
+    }
+    // The file goes before anything opens it again: QSettings keeps what it parsed of a file, and the
+    // values that failed to go out, for the next object on the same file, which would trip over the
+    // same value while it is being made.
+    QFile::remove(strFile);
+    try {
+        const std::unique_ptr<QSettings> pSettings = fnOpen();
+        fnWrite(*pSettings);
+        pSettings->sync();
+    } catch (const std::bad_alloc&) {
+        // Nothing left to try: the changes are lost, as with any unwritable file.
+    }
+}
+
+bool isOversizedFile(const QString& strPath, qint64 iMaxBytes)
+{
+    const QFileInfo info(strPath);
+    return info.isFile() && info.size() > iMaxBytes;
+}

@@ -1,0 +1,380 @@
+#include "app/Settings.h"
+#include "device/Rackmind.h"
+#include "device/UdpDriver.h"
+#include "ui/system/SmtpConfigWidget.h"
+#include "ui/system/SnmpConfigWidget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+// Tests run as root, which reads any file whatever its mode; for the moment of a read this thread
+// takes the file rights of an ordinary user.
+class AsNobody
+{
+public:
+    AsNobody() { setfsuid(65534); }
+    ~AsNobody() { setfsuid(0); }
+};
+
+// How one broken port file is made in the working folder.
+enum class PortFile
+{
+    Text,       // the bytes as given
+    Directory,  // a directory of that name
+    Dangling,   // a symbolic link to nothing
+    Fifo,       // a named pipe nobody writes to
+    Unreadable, // mode 000, read as an ordinary user
+    Sparse,     // a 64 MiB file of NUL bytes, ending in the bytes given
+};
+
+using PortList = QList<uint>;
+
+QByteArray randomBytes(int iSize, quint32 uiSeed)
+{
+    QRandomGenerator rng(uiSeed);
+    QByteArray ba(iSize, Qt::Uninitialized);
+    for (char& c : ba)
+        c = char(rng.bounded(256));
+    return ba;
+}
+
+// A value that QSettings turns into a list of 0x7fffffff entries before anything can check it.
+const QByteArray s_baHugeList = "@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
+
+QStringList fieldsOf(const AppSettings& s)
+{
+    auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
+    return {QString::number(s.language),
+            s.loginAccount.left(40),
+            QString::number(s.loginPassword.size()),
+            b(s.autoLogin),
+            b(s.rememberPassword),
+            s.smtpAccount,
+            s.smtpPassword,
+            s.smtpHost,
+            b(s.smtpSsl),
+            QString::number(s.smtpPort),
+            s.smtpReceiver,
+            s.snmpAgentAccount,
+            QString::number(s.snmpAgentPort),
+            QString::number(s.snmpAgentTimeout),
+            QString::number(s.snmpAgentRetry),
+            QString::number(s.snmpAgentProVer),
+            s.snmpTrapAccount,
+            QString::number(s.snmpTrapPort),
+            QString::number(s.snmpTrapProVer)};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(PortFile)
+
+// Files a person can edit, broken in every way we could think of, read and written by the program's
+// own functions: the port file by the registry (read) and the transport (write), the settings store by
+// loadSettings and saveSettings and the pages that show it.
+class TestBrokenFiles : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_pDir;
+
+    QString storeFile() const { return m_pDir->filePath(QStringLiteral("config/Orvane/Rackmind.conf")); }
+
+private slots:
+    void init()
+    {
+        m_pDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_pDir->isValid());
+        // Open to ordinary users, so that a file of mode 000 inside is what stops them.
+        QVERIFY(chmod(qPrintable(m_pDir->path()), 0755) == 0);
+        QVERIFY(QDir::setCurrent(m_pDir->path()));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           m_pDir->filePath(QStringLiteral("config")));
+        g_settings = AppSettings();
+    }
+
+    void cleanup()
+    {
+        QVERIFY(QDir::setCurrent(QDir::tempPath()));
+        m_pDir.reset();
+    }
+
+    void portFile_data()
+    {
+        QTest::addColumn<PortFile>("kind");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<PortList>("read");
+        // What the next start reads after the transport has written {51230, 7000}; empty: not checked.
+        QTest::addColumn<PortList>("readAfterWrite");
+
+        const PortList def{51230};
+        const PortList written{51230, 7000};
+        QTest::newRow("garbage") << PortFile::Text << QByteArray("lorem ipsum\n[[[\n=\n]]\nport\n;;\n=6000\n")
+                                 << def << written;
+        QTest::newRow("not a number")
+            << PortFile::Text << QByteArray("[0]\nport=abc\n[1]\nport=6000\n[2]\nport=\n")
+            << PortList{51230, 0, 6000} << PortList{51230, 7000, 0};
+        QTest::newRow("huge indices")
+            << PortFile::Text
+            << QByteArray("[1023]\nport=6000\n[1024]\nport=6001\n[4294967296]\nport=6002\n"
+                          "[99999999999999999999]\nport=6003\n[-1]\nport=6004\n[0x10]\nport=6005\n")
+            << PortList{51230, 6000} << PortList{51230, 7000, 6000};
+        QTest::newRow("huge numbers")
+            << PortFile::Text
+            << QByteArray(
+                   "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
+                   "[4]\nport=65535\n[5]\nport=1e9\n")
+            << PortList{51230, 0, 6000, 65535} << PortList{51230, 7000, 0, 6000, 65535};
+        QTest::newRow("negative numbers")
+            << PortFile::Text << QByteArray("[0]\nport=-1\n[1]\nport=-51230\n[2]\nport=6000\n")
+            << PortList{51230, 0, 6000} << PortList{51230, 7000, 6000};
+        QTest::newRow("very long lines")
+            << PortFile::Text
+            << QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
+                          QByteArray(200 * 1024, '2') + "]\nport=1\n[2]\nport=6001\n")
+            << PortList{51230, 6000, 0, 6001} << PortList{51230, 7000, 6001};
+        QTest::newRow("binary") << PortFile::Text << randomBytes(64 * 1024, 13) << def << PortList{};
+        QTest::newRow("binary around good lines")
+            << PortFile::Text
+            << QByteArray("\xff\xfe\0\0\x01[0]\nport=6000\n\0\0\0\n[1]\nport=6001\n\x80\x81", 36)
+            << PortList{} << PortList{};
+        QTest::newRow("value that explodes")
+            << PortFile::Text << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n") << def
+            << written;
+        QTest::newRow("empty") << PortFile::Text << QByteArray() << def << written;
+        QTest::newRow("directory") << PortFile::Directory << QByteArray() << def << def;
+        QTest::newRow("dangling link") << PortFile::Dangling << QByteArray() << def << PortList{};
+        QTest::newRow("named pipe") << PortFile::Fifo << QByteArray() << def << def;
+        QTest::newRow("unreadable") << PortFile::Unreadable << QByteArray("[0]\nport=6000\n") << def
+                                    << PortList{};
+        QTest::newRow("64 MiB") << PortFile::Sparse << QByteArray("\n[0]\nport=6000\n") << def << written;
+    }
+
+    void portFile()
+    {
+        QFETCH(PortFile, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(PortList, read);
+        QFETCH(PortList, readAfterWrite);
+        const QString strFile = QStringLiteral("port.prt");
+        switch (kind) {
+        case PortFile::Text:
+        case PortFile::Unreadable:
+        case PortFile::Sparse: {
+            QFile file(strFile);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == PortFile::Sparse)
+                QVERIFY(file.seek(64 * 1024 * 1024));
+            file.write(content);
+            file.close();
+            if (kind == PortFile::Unreadable)
+                QVERIFY(file.setPermissions({}));
+            break;
+        }
+        case PortFile::Directory:
+            QVERIFY(QDir().mkdir(strFile));
+            break;
+        case PortFile::Dangling:
+            QVERIFY(QFile::link(m_pDir->filePath(QStringLiteral("nowhere/port.prt")), strFile));
+            break;
+        case PortFile::Fifo:
+            QCOMPARE(mkfifo(qPrintable(strFile), 0600), 0);
+            break;
+        }
+
+        PortList listRead;
+        {
+            QElapsedTimer timer;
+            timer.start();
+            std::unique_ptr<AsNobody> pNobody(kind == PortFile::Unreadable ? new AsNobody : nullptr);
+            CRackmind registry;
+            pNobody.reset();
+            listRead = registry.listDevicePort;
+            qInfo("read %s in %lld ms", qPrintable(QTest::currentDataTag()), timer.elapsed());
+        }
+        QCOMPARE(listRead.value(0), 51230u);
+        for (uint uiPort : qAsConst(listRead))
+            QVERIFY2(uiPort <= 65535, qPrintable(QString::number(uiPort)));
+        if (!read.isEmpty())
+            QCOMPARE(listRead, read);
+
+        // The transport writes the list back at every start; the next start reads what it wrote.
+        CUdpDriver driver(QList<NetInterfaceInfo>{});
+        QElapsedTimer timer;
+        timer.start();
+        driver.slotUpdateDevicePort(PortList{51230, 7000});
+        QVERIFY2(timer.elapsed() < 5000, "writing the port file took too long");
+        QCOMPARE(driver.listDevicePort, (PortList{51230, 7000}));
+        if (!readAfterWrite.isEmpty()) {
+            CRackmind registry;
+            QCOMPARE(registry.listDevicePort, readAfterWrite);
+        }
+        if (kind == PortFile::Directory)
+            QVERIFY(QFileInfo(strFile).isDir());
+    }
+
+    // Discovering a room announces the port list once per new device. The transport's thread also runs
+    // the poll timer, so the file is written once for a burst of announcements, not once for each.
+    void portFileWrittenOncePerBurst()
+    {
+        CUdpDriver driver(QList<NetInterfaceInfo>{});
+        QElapsedTimer timer;
+        timer.start();
+        constexpr int kSingles = 5;
+        for (int i = 0; i < kSingles; ++i) {
+            driver.slotUpdateDevicePort(PortList{51230, uint(7000 + i)});
+            QCoreApplication::processEvents();
+        }
+        const qint64 iSingleNs = timer.nsecsElapsed() / kSingles;
+        timer.restart();
+        constexpr int kBurst = 500;
+        PortList list{51230};
+        for (int i = 0; i < kBurst; ++i) {
+            list << uint(8000 + i);
+            driver.slotUpdateDevicePort(list);
+        }
+        QCoreApplication::processEvents();
+        const qint64 iBurstNs = timer.nsecsElapsed();
+        qInfo("one write %.2f ms, a burst of %d announcements %.2f ms", iSingleNs / 1e6, kBurst,
+              iBurstNs / 1e6);
+        QVERIFY2(iBurstNs < 20 * iSingleNs, "the burst wrote the file far more than twice");
+        CRackmind registry;
+        QCOMPARE(registry.listDevicePort, list);
+    }
+
+    void settingsStore_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("fields");
+
+        const AppSettings def;
+        AppSettings wrong = def;
+        wrong.language = 0;
+        wrong.autoLogin = true; // any text but "false" and "0" reads as true
+        wrong.rememberPassword = false;
+        wrong.smtpSsl = true;
+        wrong.smtpPort = 0;
+        wrong.snmpAgentPort = 0;
+        wrong.snmpAgentTimeout = 0;
+        wrong.smtpHost = QString();
+        wrong.loginAccount = QStringLiteral("1");
+        QTest::newRow("wrong types")
+            << QByteArray("Language=english\n[Login]\nAutoLogin=maybe\nRememberPassword=0\nAccount=1\n"
+                          "[Smtp]\nSSL=2\nPort=25x\nHost=@ByteArray()\n"
+                          "[Snmp]\nAgentPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QRect)\nAgentTimeout=1.5\n")
+            << fieldsOf(wrong);
+
+        AppSettings huge = def;
+        huge.language = 0;
+        huge.smtpPort = 0;
+        huge.snmpAgentPort = -5;
+        huge.snmpAgentTimeout = 2147483647;
+        huge.snmpAgentRetry = 0;
+        huge.snmpTrapProVer = -2147483647 - 1;
+        huge.snmpTrapPort = 0;
+        huge.loginPassword = QString(1 << 20, QLatin1Char('p'));
+        QTest::newRow("huge and negative values")
+            << QByteArray("Language=99999999999999999999\n[Smtp]\nPort=2147483648\n"
+                          "[Snmp]\nAgentPort=-5\nAgentTimeout=2147483647\nAgentRetry=-99999999999\n"
+                          "TrapProVer=-2147483648\nTrapPort=4294967458\n[Login]\nPassword=" +
+                          QByteArray(1 << 20, 'p') + "\n")
+            << fieldsOf(huge);
+
+        AppSettings cut = def;
+        cut.language = 2;
+        cut.smtpHost = QStringLiteral("mail.exa");
+        QTest::newRow("truncated") << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa") << fieldsOf(cut);
+        QTest::newRow("truncated in an escape")
+            << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa\\x") << QStringList();
+        QTest::newRow("garbage") << QByteArray("\x01\x02junk\n===\n[Login\nAccount\n]]]\n=x\n[\n")
+                                 << fieldsOf(def);
+        QTest::newRow("binary") << randomBytes(64 * 1024, 7) << QStringList();
+        QTest::newRow("value that explodes")
+            << QByteArray("Language=2\n[Smtp]\nPort=" + s_baHugeList + "\n[Login]\nAccount=kept\n")
+            << fieldsOf(def);
+        QTest::newRow("empty") << QByteArray() << fieldsOf(def);
+    }
+
+    void settingsStore()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, fields);
+        QDir().mkpath(QFileInfo(storeFile()).path());
+        QFile file(storeFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+
+        loadSettings();
+        if (!fields.isEmpty())
+            QCOMPARE(fieldsOf(g_settings), fields);
+
+        // The pages that show the store are built from whatever was loaded.
+        {
+            CSmtpConfigWidget smtp;
+            CSnmpConfigWidget snmp;
+            smtp.grab();
+            snmp.grab();
+            auto* pPort = smtp.findChild<QSpinBox*>(QStringLiteral("SpinPort"));
+            QVERIFY(pPort);
+            QVERIFY(pPort->value() >= 0 && pPort->value() <= 65535);
+        }
+
+        // A save afterwards leaves a store that reads back as saved, whatever was in it before.
+        AppSettings saved = g_settings;
+        saved.language = 3;
+        saved.smtpHost = QStringLiteral("mail.example.org");
+        g_settings = saved;
+        saveSettings();
+        g_settings = AppSettings();
+        loadSettings();
+        QCOMPARE(fieldsOf(g_settings), fieldsOf(saved));
+    }
+
+    void settingsStoreUnusable_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("directory") << "directory";
+        QTest::newRow("unreadable") << "unreadable";
+    }
+
+    void settingsStoreUnusable()
+    {
+        QFETCH(QString, how);
+        QDir().mkpath(QFileInfo(storeFile()).path());
+        if (how == QLatin1String("directory")) {
+            QVERIFY(QDir().mkdir(storeFile()));
+        } else {
+            QFile file(storeFile());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("Language=2\n[Login]\nAccount=hidden\n");
+            file.close();
+            QVERIFY(file.setPermissions({}));
+        }
+        {
+            AsNobody nobody;
+            loadSettings();
+            g_settings.smtpPort = 2525;
+            saveSettings(); // lost, silently
+        }
+        AppSettings expected;
+        expected.smtpPort = 2525;
+        QCOMPARE(fieldsOf(g_settings), fieldsOf(expected));
+    }
+};
+
+QTEST_MAIN(TestBrokenFiles)
+#include "tst_brokenfiles.moc"
