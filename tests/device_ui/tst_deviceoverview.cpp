@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTranslator>
 #include <QTreeWidget>
 #include <QtTest>
@@ -51,6 +52,7 @@ private slots:
     void chineseTexts();
     void everyRowIsThirtyPixelsHigh();
     void outletPainterRepaintsWhenOutletsChange();
+    void outletPaintersSitWhereTheStandardDelegatePutsThem();
 
 private:
     struct Page
@@ -437,6 +439,47 @@ void TestDeviceOverview::outletPainterRepaintsWhenOutletsChange()
     pPdu->stInfo.outletStatus = 0x01;
     tick();
     QTRY_VERIFY(counter.iPaints > 0);
+}
+
+void TestDeviceOverview::outletPaintersSitWhereTheStandardDelegatePutsThem()
+{
+    Page page;
+    page.overview.resize(1200, 600);
+    page.overview.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page.overview));
+    QList<CPdu*> listPdu;
+    for (const char* pszAddress : {"10.200.1.1", "10.200.1.2", "10.200.1.3"})
+        listPdu << page.fixture.add(pszAddress);
+    // Rows added to a shown tree get their painters placed in their cells.
+    QCoreApplication::processEvents();
+    for (int i = 0; i < listPdu.size(); ++i) {
+        const QRect rectRow = page.tree()->visualItemRect(page.row(i));
+        const QRect rect = listPdu.at(i)->pOutletStatusWidget->geometry();
+        QVERIFY(listPdu.at(i)->pOutletStatusWidget->isVisible());
+        QCOMPARE(rect.top(), rectRow.top());
+        QCOMPARE(rect.left(), page.tree()->columnViewportPosition(ColOutlets));
+    }
+    listPdu << page.fixture.add("10.200.1.4");
+    QCoreApplication::processEvents();
+    QCOMPARE(listPdu.last()->pOutletStatusWidget->geometry().top(),
+             page.tree()->visualItemRect(page.row(3)).top());
+
+    // A new cell size is worked out afresh, then reused for every row.
+    page.tree()->setColumnWidth(ColOutlets, 150);
+    QCoreApplication::processEvents();
+    QList<QRect> listOurs;
+    for (CPdu* pPdu : listPdu)
+        listOurs << pPdu->pOutletStatusWidget->geometry();
+
+    QStyledItemDelegate standard;
+    page.tree()->setItemDelegateForColumn(ColOutlets, &standard);
+    for (CPdu* pPdu : listPdu)
+        pPdu->pOutletStatusWidget->setGeometry(0, 0, 1, 1);
+    page.tree()->doItemsLayout();
+    QCoreApplication::processEvents();
+    for (int i = 0; i < listPdu.size(); ++i)
+        QCOMPARE(listOurs.at(i), listPdu.at(i)->pOutletStatusWidget->geometry());
+    page.tree()->setItemDelegateForColumn(ColOutlets, nullptr);
 }
 
 QTEST_MAIN(TestDeviceOverview)

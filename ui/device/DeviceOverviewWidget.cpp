@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -29,6 +30,85 @@ bool isDeviceRow(const QTreeWidgetItem* pItem)
     return pItem && (pItem->flags() & Qt::ItemIsSelectable);
 }
 
+// Places the outlet painters exactly where the standard delegate would, but works out the painter's
+// rectangle within its cell once per kind of cell instead of once per painter and layout: the tree
+// places every painter again whenever a row is added, which made a room of a thousand PDUs freeze
+// the window for seconds while it came up.
+class COutletCellDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void updateEditorGeometry(QWidget* pEditor, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const override
+    {
+        if (!pEditor)
+            return;
+        const Kind kind{option.rect.size(),
+                        option.direction,
+                        pEditor->style(),
+                        index.data(Qt::DisplayRole).isValid(),
+                        index.data(Qt::DecorationRole).isValid(),
+                        index.data(Qt::CheckStateRole).isValid()};
+        if (!m_bKnown || !(kind == m_kind)) {
+            QStyledItemDelegate::updateEditorGeometry(pEditor, option, index);
+            const QRect rect = pEditor->geometry();
+            m_margins = QMargins(rect.left() - option.rect.left(), rect.top() - option.rect.top(),
+                                 option.rect.right() - rect.right(), option.rect.bottom() - rect.bottom());
+            m_kind = kind;
+            m_bKnown = true;
+            return;
+        }
+        pEditor->setGeometry(option.rect.marginsRemoved(m_margins));
+    }
+
+private:
+    struct Kind
+    {
+        QSize size;
+        Qt::LayoutDirection direction;
+        const QStyle* pStyle;
+        bool bDisplay, bDecoration, bCheck;
+        bool operator==(const Kind& o) const
+        {
+            return size == o.size && direction == o.direction && pStyle == o.pStyle &&
+                   bDisplay == o.bDisplay && bDecoration == o.bDecoration && bCheck == o.bCheck;
+        }
+    };
+    mutable Kind m_kind{};
+    mutable QMargins m_margins;
+    mutable bool m_bKnown = false;
+};
+
+// The device tree. A shown view places every item widget again whenever a row is added; with a
+// thousand rows, each holding an outlet painter, a room coming up froze the window for seconds. The
+// view lays its items out again after an insertion anyway and places the item widgets in that pass,
+// so the placing on insertion is left to it.
+class CDeviceTreeWidget : public QTreeWidget
+{
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    void rowsInserted(const QModelIndex& parent, int start, int end) override
+    {
+        m_bInserting = true;
+        QTreeWidget::rowsInserted(parent, start, end);
+        m_bInserting = false;
+    }
+    void updateEditorGeometries() override
+    {
+        if (m_bInserting) {
+            scheduleDelayedItemsLayout();
+            return;
+        }
+        QTreeWidget::updateEditorGeometries();
+    }
+
+private:
+    bool m_bInserting = false;
+};
+
 // Cells are rewritten only when their text changes, so an idle tree does not repaint.
 void setCellText(QTreeWidgetItem* pItem, int iColumn, const QString& strText)
 {
@@ -41,7 +121,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     : QWidget(parent), m_iconOnline(QStringLiteral(":/Dialog/Dialog/OK.png")),
       m_iconOffline(QStringLiteral(":/Dialog/Dialog/Cancel.png"))
 {
-    m_pTreeWidgetMain = new QTreeWidget(this);
+    m_pTreeWidgetMain = new CDeviceTreeWidget(this);
     m_pTreeWidgetMain->setObjectName(QStringLiteral("treeWidgetMain"));
     m_pTreeWidgetMain->setStyleSheet(QStringLiteral("QTreeWidget::item{height:%1px;}").arg(RowHeight));
     // Every row is RowHeight high by the style sheet; saying so spares the view from measuring each
@@ -66,6 +146,8 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pTreeWidgetMain->setHeaderItem(m_pHeaderItem);
     for (int i = 0; i < ColumnCount; ++i)
         m_pTreeWidgetMain->setColumnWidth(i, ColumnWidths[i]);
+    m_pTreeWidgetMain->setItemDelegateForColumn(ColumnOutletStatus,
+                                                new COutletCellDelegate(m_pTreeWidgetMain));
 
     m_pDefaultItem = new QTreeWidgetItem;
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
@@ -209,16 +291,28 @@ void CDeviceOverviewWidget::slotUpdateList()
         if (!hashPdu.contains(uiAddress))
             hashPdu.insert(uiAddress, pPdu);
     }
-    for (QTreeWidgetItem* pItem : deviceRows())
-        if (CPdu* pPdu = hashPdu.value(parseAddress(pItem->text(ColumnIPAddress))))
-            updateRow(pItem, pPdu);
+    const QString strOnline = tr("Online");
+    const QString strOffline = tr("Offline");
+    for (QTreeWidgetItem* pItem : deviceRows()) {
+        // The address text rarely changes; it is parsed again only when it has.
+        RowState& state = m_hashRows[pItem];
+        const QString strAddress = pItem->text(ColumnIPAddress);
+        if (!state.bParsed || strAddress != state.strAddressText) {
+            state.strAddressText = strAddress;
+            state.uiAddress = parseAddress(strAddress);
+            state.bParsed = true;
+        }
+        if (CPdu* pPdu = hashPdu.value(state.uiAddress)) {
+            const bool bOnline = pPdu->isOnline();
+            updateRow(pItem, pPdu, state, bOnline, bOnline ? strOnline : strOffline);
+        }
+    }
 }
 
-void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu)
+void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
+                                      const QString& strOnline)
 {
     const PduInfo& info = pPdu->stInfo;
-    const bool bOnline = pPdu->isOnline();
-    const QString strOnline = bOnline ? tr("Online") : tr("Offline");
     if (pItem->text(ColumnOnline) != strOnline) {
         pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
         pItem->setText(ColumnOnline, strOnline);
@@ -235,9 +329,8 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu)
     // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
     // when none changed costs more than the rest of the refresh.
     if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus)) {
-        auto it = m_hashOutletsShown.find(pItem);
-        if (it == m_hashOutletsShown.end() || it.value() != info.outletStatus) {
-            m_hashOutletsShown.insert(pItem, info.outletStatus);
+        if (state.iOutletsShown != info.outletStatus) {
+            state.iOutletsShown = info.outletStatus;
             pOutlets->update();
         }
     }

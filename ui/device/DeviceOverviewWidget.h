@@ -58,7 +58,16 @@ private slots:
     void slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
 
 private:
-    void updateRow(QTreeWidgetItem* pItem, CPdu* pPdu);
+    // What the refresh remembers of a row between ticks (rows live as long as the tree).
+    struct RowState
+    {
+        QString strAddressText; // the address column's text as last parsed
+        uint uiAddress = 0;
+        bool bParsed = false;
+        int iOutletsShown = -1; // the outlet states the painter was last asked to show
+    };
+    void updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
+                   const QString& strOnline);
     QList<QTreeWidgetItem*> deviceRows() const;
     void placeMarker(QTreeWidgetItem* pItem);
     void removeMarker(QTreeWidgetItem* pItem);
@@ -72,6 +81,5 @@ private:
     QTimer* m_pTimer = nullptr;
     QIcon m_iconOnline;
     QIcon m_iconOffline;
-    // The outlet states each row's painter was last asked to show (rows live as long as the tree).
-    QHash<const QTreeWidgetItem*, quint8> m_hashOutletsShown;
+    QHash<const QTreeWidgetItem*, RowState> m_hashRows;
 };
