@@ -88,8 +88,15 @@ void CUdpDriver::returnHomeWhenThreadEnds()
     QThread* pWorker = thread();
     if (!pWorker || pWorker->thread() == pWorker)
         return;
+    // The poll timer can never fire again once its thread is done; stopping it before the move keeps
+    // Qt from queueing the timer over to the new thread, a queued call the tear-down deletes unrun
+    // along with the driver, leaking what Qt allocated for it.
     connect(
-        pWorker, &QThread::finished, this, [this, pWorker] { moveToThread(pWorker->thread()); },
+        pWorker, &QThread::finished, this,
+        [this, pWorker] {
+            pTimer->stop();
+            moveToThread(pWorker->thread());
+        },
         Qt::DirectConnection);
 }
 

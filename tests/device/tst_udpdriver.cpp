@@ -489,7 +489,7 @@ private slots:
         connect(&peer, &CDriverPeer::signalSndData, pDriver, &CUdpDriver::slotSndData);
         QList<QByteArray> received;
         connect(pDriver, &CUdpDriver::signalRcvData, &scope, [&](const QNetworkDatagram& nd) {
-            QCOMPARE(QThread::currentThread(), qApp->thread());
+            QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
             received << nd.data();
         });
         thread.start();
@@ -539,6 +539,10 @@ private slots:
         QVERIFY(bResult);
         thread.quit();
         thread.wait();
+        // Already back, with its poll timer stopped: nothing of it is left queued for a thread that
+        // will not run it.
+        QCOMPARE(pDriver->thread(), QThread::currentThread());
+        QVERIFY(!pDriver->pTimer->isActive());
         pDriver->moveToThread(QThread::currentThread());
         QCOMPARE(pDriver->thread(), QThread::currentThread());
         pDriver->slotStopBroadcast();

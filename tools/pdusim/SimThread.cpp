@@ -80,16 +80,19 @@ void CSimThread::runOnFleetThread(const std::function<void()>& fn)
     std::mutex mutex;
     std::condition_variable cond;
     bool bDone = false;
+    // Posting goes through Qt's own locks, which thread sanitizer builds cannot see; holding the mutex
+    // across the post, and taking it before fn runs, makes that half of the hand-over visible too.
+    std::unique_lock<std::mutex> lock(mutex);
     QMetaObject::invokeMethod(
         m_pFleet,
         [&]() {
+            { std::lock_guard<std::mutex> posted(mutex); }
             fn();
             std::lock_guard<std::mutex> lock(mutex);
             bDone = true;
             cond.notify_one();
         },
         Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(mutex);
     cond.wait(lock, [&]() { return bDone; });
 }
 
