@@ -8,9 +8,14 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/instance.XXXX")
 export TMPDIR=$work HOME=$work XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 pids=()
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+# -noreset: by default the server resets whenever its last client goes (a killed program, each
+# xwininfo), and a program starting during the reset cannot connect.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 cleanup() {
+    local rc=$?
+    # What the program printed, when something went wrong.
+    [ "$rc" = 0 ] || { echo "--- program output:"; cat "$work/log" 2>/dev/null; }
     for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
     # Segments left by the killed processes.
     for p in "${pids[@]}"; do
