@@ -227,9 +227,12 @@ private slots:
         QCOMPARE(realOnline(), kDevices);
         // Junk from a host that is not a device creates nothing.
         QCOMPARE(m_pRig->registry()->listPdu.size(), kDevices);
-        // The queue between the threads is bounded, however long the GUI thread is held.
+        // The queue between the threads is bounded, however long the GUI thread is held. (Under
+        // AddressSanitizer freed memory sits in its quarantine, so resident memory says nothing there.)
+#ifndef __SANITIZE_ADDRESS__
         QVERIFY2(iPeak - iRssBefore < CUdpDriver::kMaxQueuedBytes / 1024 + 32 * 1024,
                  qPrintable(QStringLiteral("%1 KiB").arg(iPeak - iRssBefore)));
+#endif
         QVERIFY2(polls.iMaxGapMs < 1500, qPrintable(QString::number(polls.iMaxGapMs)));
         if (!blockGui) {
             QCOMPARE(iMinOnline, kDevices);
