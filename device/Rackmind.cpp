@@ -40,9 +40,7 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
             if (port > kMaxPort) {
                 port = 0;
             }
-            if (!listRead.contains(port)) {
-                listRead.append(port);
-            }
+            listRead.append(port);
         }
     });
     if (!bRead) {
