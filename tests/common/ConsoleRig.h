@@ -7,6 +7,7 @@
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include <QThread>
+#include <QTreeWidget>
 
 // The console side as the login wires it: the transport on "UdpThread", the registry on this thread
 // and the overview page fed by the registry. Lives in the bed's console namespace.
@@ -59,6 +60,16 @@ public:
     CUdpDriver* driver() const { return m_pDriver; }
 
     CDeviceOverviewWidget overview;
+
+    // The overview row in the default group showing this address, or null.
+    QTreeWidgetItem* rowOf(const QString& strAddress) const
+    {
+        QTreeWidgetItem* pGroup = overview.treeWidget()->topLevelItem(0);
+        for (int i = 0; i < pGroup->childCount(); ++i)
+            if (pGroup->child(i)->text(CDeviceOverviewWidget::ColumnIPAddress) == strAddress)
+                return pGroup->child(i);
+        return nullptr;
+    }
 
 signals:
     void signalStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiUpdateRate);

@@ -86,11 +86,7 @@ void TestDeviceConfigBed::cleanup()
 
 QTreeWidgetItem* TestDeviceConfigBed::rowOf(const QString& strAddress) const
 {
-    QTreeWidgetItem* pGroup = m_pRig->overview.treeWidget()->topLevelItem(0);
-    for (int i = 0; i < pGroup->childCount(); ++i)
-        if (pGroup->child(i)->text(CDeviceOverviewWidget::ColumnIPAddress) == strAddress)
-            return pGroup->child(i);
-    return nullptr;
+    return m_pRig->rowOf(strAddress);
 }
 
 QString TestDeviceConfigBed::simAddress(int iDevice) const

@@ -57,11 +57,7 @@ void TestOverviewBed::cleanup()
 
 QTreeWidgetItem* TestOverviewBed::rowOf(const QString& strAddress) const
 {
-    QTreeWidgetItem* pGroup = m_pRig->overview.treeWidget()->topLevelItem(0);
-    for (int i = 0; i < pGroup->childCount(); ++i)
-        if (pGroup->child(i)->text(CDeviceOverviewWidget::ColumnIPAddress) == strAddress)
-            return pGroup->child(i);
-    return nullptr;
+    return m_pRig->rowOf(strAddress);
 }
 
 CPdu* TestOverviewBed::pduOf(const QString& strAddress) const
