@@ -13,7 +13,6 @@
 // and the overview page fed by the registry. Lives in the bed's console namespace.
 class ConsoleRig : public QObject
 {
-    Q_OBJECT
 public:
     explicit ConsoleRig(QObject* parent = nullptr) : QObject(parent)
     {
@@ -21,10 +20,6 @@ public:
         m_thread.setObjectName(QStringLiteral("UdpThread"));
         m_pDriver = new CUdpDriver;
         m_pDriver->moveToThread(&m_thread);
-        connect(this, &ConsoleRig::signalStartBroadcast, m_pDriver, &CUdpDriver::slotStartBroadcast,
-                Qt::BlockingQueuedConnection);
-        connect(this, &ConsoleRig::signalStopBroadcast, m_pDriver, &CUdpDriver::slotStopBroadcast,
-                Qt::BlockingQueuedConnection);
         m_pRegistry = new CRackmind(nullptr);
         g_pRackmind = m_pRegistry;
         connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver,
@@ -37,6 +32,7 @@ public:
         emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
     }
 
+    // As the program ends: the thread finishes first, then the driver is taken back and stopped here.
     ~ConsoleRig() override
     {
         delete m_pRegistry;
@@ -48,10 +44,13 @@ public:
         delete m_pDriver;
     }
 
+    // Starts polling as the login does, waiting for the transport's answer.
     bool start()
     {
         bool bResult = false;
-        emit signalStartBroadcast(bResult, 51230, 1000);
+        QMetaObject::invokeMethod(
+            m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, 51230, 1000); },
+            Qt::BlockingQueuedConnection);
         return bResult;
     }
 
@@ -70,10 +69,6 @@ public:
                 return pGroup->child(i);
         return nullptr;
     }
-
-signals:
-    void signalStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiUpdateRate);
-    void signalStopBroadcast();
 
 private:
     QThread m_thread;

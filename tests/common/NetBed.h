@@ -65,10 +65,8 @@ template <typename Fn> bool inDeviceNamespace(Fn fn)
         fn();
         bOk = setns(iSelf, CLONE_NEWNET) == 0;
     }
-    if (iTarget >= 0)
-        close(iTarget);
-    if (iSelf >= 0)
-        close(iSelf);
+    close(iTarget); // either may be -1, which close() refuses harmlessly
+    close(iSelf);
     return bOk;
 }
 
@@ -89,13 +87,10 @@ inline QUdpSocket* openDeviceSocket(QObject* parent, const QHostAddress& addr, q
         setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &iBuffer, sizeof iBuffer);
         setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &iOn, sizeof iOn);
         const QByteArray baIf = ifName.toLocal8Bit();
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_port = htons(port);
-        sa.sin_addr.s_addr = htonl(addr.toIPv4Address());
+        const sockaddr_in sa{AF_INET, htons(port), {htonl(addr.toIPv4Address())}, {}};
         if ((!ifName.isEmpty() &&
              setsockopt(fd, SOL_SOCKET, SO_BINDTODEVICE, baIf.constData(), baIf.size()) != 0) ||
-            bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+            bind(fd, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
             close(fd);
             fd = -1;
         }
