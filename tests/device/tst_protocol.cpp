@@ -19,15 +19,15 @@ private slots:
     void decodesStatusExample()
     {
         const QByteArray frame = hex("A7 42 06 08 DC 00 05 00 03 19 32 05 2B");
-        QVERIFY(isAcceptedReply(frame));
         QCOMPARE(frameCommand(frame), kCmdStatus);
-        const QByteArray payload = framePayload(frame);
-        QCOMPARE(payload.size(), kSizeStatus);
-        QCOMPARE(decodeU16(payload, 0), quint16(220));
-        QCOMPARE(decodeAmperes(payload, 2), 5.3);
-        QCOMPARE(decodeByte(payload, 5), quint8(25));
-        QCOMPARE(decodeByte(payload, 6), quint8(50));
-        QCOMPARE(decodeByte(payload, 7), quint8(0x05)); // outlets 1 and 3
+        PduInfo info;
+        decodeStatusPayload(framePayload(frame), info);
+        QCOMPARE(info.voltage, 220u);
+        QCOMPARE(info.current, 5.3);
+        QCOMPARE(int(info.temperature), 25);
+        QCOMPARE(int(info.humidity), 50);
+        QCOMPARE(int(info.outletStatus), 0x05); // outlets 1 and 3
+        QCOMPARE(statusPayload(info), framePayload(frame));
     }
 
     void replyChecks_data()
