@@ -43,27 +43,16 @@ void checkLastReply(const SmtpClient& client)
     FUZZ_CHECK(client.getResponseText().trimmed().size() <= SmtpClient::kMaxReplyLineLength);
 }
 
-// FUZZ_VERBOSE=1 tells how far each input got, for a look at what the corpus covers.
-void trace(const char* pStep, bool bOk, const SmtpClient& client)
-{
-    static const bool s_bVerbose = qEnvironmentVariableIsSet("FUZZ_VERBOSE");
-    if (s_bVerbose) {
-        std::fprintf(stderr, "  %s %s (last code %d)\n", pStep, bOk ? "ok" : "failed", client.getResponseCode());
-    }
-}
-
 void runDialogue(SmtpClient& client)
 {
     // The socket is already connected, so connectToHost goes straight to the greeting.
     const bool bConnected = client.connectToHost();
-    trace("connect", bConnected, client);
     checkLastReply(client);
     if (!bConnected) {
         return;
     }
     FUZZ_CHECK(client.getResponseCode() == 250);
     const bool bLoggedIn = client.login();
-    trace("login", bLoggedIn, client);
     checkLastReply(client);
     if (!bLoggedIn) {
         return;
@@ -80,7 +69,6 @@ void runDialogue(SmtpClient& client)
     text.setText(QStringLiteral("Voltage Warn\n\nValue:251\n.\n"));
     message.addPart(&text);
     const bool bSent = client.sendMail(message);
-    trace("send", bSent, client);
     checkLastReply(client);
     if (bSent) {
         FUZZ_CHECK(client.getResponseCode() == 250);

@@ -1,14 +1,12 @@
 #pragma once
 
 // Senders for the hostile network tests: sockets made in the bed's device namespace and driven from a
-// thread of their own, so that the console's GUI thread is measured while they send.
+// thread of their own, so that the console's threads are measured while they send.
 
 #include "tests/common/NetBed.h"
 
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QList>
 #include <QTimer>
 
 #include <netinet/ip.h>
@@ -16,21 +14,23 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
+#include <functional>
 #include <thread>
 
 namespace hostile {
 
-// A plain UDP socket on the device side, bound to addr (any port); -1 on failure.
-inline int deviceUdpSocket(quint32 uiAddr)
+// A UDP socket on the device side bound to addr, or (with bRaw) one that writes whole IPv4 packets,
+// source address included; -1 on failure.
+inline int deviceSocket(quint32 uiAddr, bool bRaw = false)
 {
     int fd = -1;
     netbed::inDeviceNamespace([&] {
-        fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        fd = bRaw ? socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW)
+                  : socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         sockaddr_in sa{};
         sa.sin_family = AF_INET;
         sa.sin_addr.s_addr = htonl(uiAddr);
-        if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        if (fd >= 0 && !bRaw && bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
             close(fd);
             fd = -1;
         }
@@ -38,19 +38,31 @@ inline int deviceUdpSocket(quint32 uiAddr)
     return fd;
 }
 
-// A raw socket on the device side that writes whole IPv4 packets, source address included.
-inline int deviceRawSocket()
+// Sends one UDP datagram, waiting out a full queue. With a raw socket, from any address.
+inline bool send(int fd, const QByteArray& baPayload, quint32 uiTo, quint16 uiPort, quint32 uiFrom = 0)
 {
-    int fd = -1;
-    netbed::inDeviceNamespace([&] { fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_RAW); });
-    return fd;
-}
-
-// Sends one datagram, waiting out a full queue; false on any other error.
-inline bool sendWithRetry(int fd, const void* pData, size_t len, const sockaddr_in& to)
-{
+    QByteArray baPacket = baPayload;
+    if (uiFrom) {
+        baPacket.prepend(QByteArray(int(sizeof(iphdr) + sizeof(udphdr)), '\0'));
+        auto* pIp = reinterpret_cast<iphdr*>(baPacket.data());
+        pIp->version = 4;
+        pIp->ihl = 5;
+        pIp->ttl = 64;
+        pIp->protocol = IPPROTO_UDP;
+        pIp->tot_len = htons(quint16(baPacket.size()));
+        pIp->saddr = htonl(uiFrom);
+        pIp->daddr = htonl(uiTo);
+        auto* pUdp = reinterpret_cast<udphdr*>(baPacket.data() + sizeof(iphdr));
+        pUdp->source = pUdp->dest = htons(uiPort);
+        pUdp->len = htons(quint16(sizeof(udphdr) + baPayload.size()));
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(uiFrom ? 0 : uiPort);
+    to.sin_addr.s_addr = htonl(uiTo);
     for (int iTry = 0; iTry < 1000; ++iTry) {
-        if (sendto(fd, pData, len, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
+        if (sendto(fd, baPacket.constData(), size_t(baPacket.size()), 0, reinterpret_cast<sockaddr*>(&to),
+                   sizeof to) >= 0)
             return true;
         if (errno != ENOBUFS && errno != EAGAIN && errno != EWOULDBLOCK)
             return false;
@@ -59,57 +71,16 @@ inline bool sendWithRetry(int fd, const void* pData, size_t len, const sockaddr_
     return false;
 }
 
-inline sockaddr_in address(quint32 uiAddr, quint16 uiPort)
-{
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(uiPort);
-    sa.sin_addr.s_addr = htonl(uiAddr);
-    return sa;
-}
-
-// One UDP datagram from any source address, written through a raw socket.
-inline bool sendSpoofed(int fdRaw, quint32 uiFrom, quint16 uiFromPort, quint32 uiTo, quint16 uiToPort,
-                        const QByteArray& baPayload)
-{
-    QByteArray baPacket(int(sizeof(iphdr) + sizeof(udphdr)) + baPayload.size(), '\0');
-    auto* pIp = reinterpret_cast<iphdr*>(baPacket.data());
-    pIp->version = 4;
-    pIp->ihl = 5;
-    pIp->ttl = 64;
-    pIp->protocol = IPPROTO_UDP;
-    pIp->tot_len = htons(quint16(baPacket.size()));
-    pIp->saddr = htonl(uiFrom);
-    pIp->daddr = htonl(uiTo);
-    auto* pUdp = reinterpret_cast<udphdr*>(baPacket.data() + sizeof(iphdr));
-    pUdp->source = htons(uiFromPort);
-    pUdp->dest = htons(uiToPort);
-    pUdp->len = htons(quint16(sizeof(udphdr) + baPayload.size()));
-    std::memcpy(baPacket.data() + sizeof(iphdr) + sizeof(udphdr), baPayload.constData(),
-                size_t(baPayload.size()));
-    return sendWithRetry(fdRaw, baPacket.constData(), size_t(baPacket.size()), address(uiTo, 0));
-}
-
-inline qint64 statusKiB(const QByteArray& baField)
+// The resident size now, or (bPeak) the largest since the last resetPeakResident().
+inline qint64 residentKiB(bool bPeak = false)
 {
     QFile file(QStringLiteral("/proc/self/status"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& baLine : file.readAll().split('\n'))
-        if (baLine.startsWith(baField + ':'))
-            return baLine.mid(baField.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    const QByteArray baField = bPeak ? "VmHWM:" : "VmRSS:";
+    if (file.open(QIODevice::ReadOnly))
+        for (const QByteArray& baLine : file.readAll().split('\n'))
+            if (baLine.startsWith(baField))
+                return baLine.mid(baField.size()).trimmed().split(' ').value(0).toLongLong();
     return -1;
-}
-
-inline qint64 residentKiB()
-{
-    return statusKiB("VmRSS");
-}
-
-// The largest resident size since the last resetPeakResident(), seen by the kernel.
-inline qint64 peakResidentKiB()
-{
-    return statusKiB("VmHWM");
 }
 
 inline void resetPeakResident()
@@ -119,68 +90,23 @@ inline void resetPeakResident()
         file.write("5");
 }
 
-// Datagrams the kernel dropped for want of room at this namespace's UDP sockets on port uiPort.
-inline qint64 kernelDrops(quint16 uiPort)
-{
-    QFile file(QStringLiteral("/proc/net/udp"));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray baPort = QByteArray::number(uiPort, 16).toUpper().rightJustified(4, '0');
-    qint64 iDrops = 0;
-    for (const QByteArray& baLine : file.readAll().split('\n')) {
-        const QList<QByteArray> listFields = baLine.simplified().split(' ');
-        if (listFields.size() > 12 && listFields.at(1).endsWith(":" + baPort))
-            iDrops += listFields.last().toLongLong();
-    }
-    return iDrops;
-}
-
-// Watches the GUI thread from its own event loop: a 10 ms timer whose longest gap tells how long the
-// thread was held up, and a check every 100 ms of whatever must stay true meanwhile.
-class GuiProbe : public QObject
-{
-public:
-    template <typename Check> GuiProbe(Check check)
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        connect(&m_timer, &QTimer::timeout, this, [this, check] {
-            const qint64 iNow = m_clock.elapsed();
-            iMaxGapMs = qMax(iMaxGapMs, iNow - m_iLastMs);
-            m_iLastMs = iNow;
-            ++iTicks;
-            if (iNow - m_iLastCheckMs >= 100) {
-                m_iLastCheckMs = iNow;
-                check();
-            }
-        });
-        m_clock.start();
-        m_timer.start(10);
-    }
-    qint64 iMaxGapMs = 0;
-    qint64 iTicks = 0;
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_iLastMs = 0;
-    qint64 m_iLastCheckMs = 0;
-};
-
-// The longest time between two ticks of a timer living in another thread (the transport's poll timer).
+// The longest gap between two ticks of a timer, in its own thread (the transport's poll timer) or in
+// this one (a 10 ms probe of the GUI thread, which also runs a check every 100 ms).
 class TickWatch
 {
 public:
-    explicit TickWatch(QTimer* pTimer)
+    explicit TickWatch(QTimer* pTimer, std::function<void()> check = {})
     {
         m_clock.start();
         m_connection = QObject::connect(
             pTimer, &QTimer::timeout, pTimer,
-            [this] {
+            [this, check] {
                 const qint64 iNow = m_clock.elapsed();
                 if (m_iLastMs.load() >= 0)
                     iMaxGapMs = qMax(iMaxGapMs.load(), iNow - m_iLastMs.load());
                 m_iLastMs = iNow;
-                ++iTicks;
+                if (++iTicks % 10 == 0 && check)
+                    check();
             },
             Qt::DirectConnection);
     }
