@@ -17,7 +17,6 @@ private slots:
     void dateAndMessageId();
     void formatDate_data();
     void formatDate();
-    void boundary();
     void copiesAreEnvelopeOnly();
 };
 
@@ -127,16 +126,6 @@ void TestMime::formatDate()
     QFETCH(QDateTime, date);
     QFETCH(QString, expected);
     QCOMPARE(MimeMessage::formatDate(date), expected);
-}
-
-void TestMime::boundary()
-{
-    // The boundary comes from one byte of the generator: 32 hex digits, at most 256 distinct values.
-    QSet<QString> setSeen;
-    for (int i = 0; i < 2000; ++i)
-        setSeen.insert(MimeMultiPart(MimeMultiPart::Related).getBoundary());
-    QVERIFY(setSeen.size() > 1 && setSeen.size() <= 256);
-    QCOMPARE(MimeMultiPart(MimeMultiPart::Mixed).getContentType(), QStringLiteral("multipart/mixed"));
 }
 
 void TestMime::copiesAreEnvelopeOnly()

@@ -203,6 +203,10 @@ private slots:
         // Another port than the device's, or a spare address: nobody answers.
         m_console->send(hex("A7 40 02 00 E9"), QStringLiteral("10.200.1.3"), 6000);
         m_console->send(hex("A7 40 02 00 E9"), QStringLiteral("10.200.1.5"));
+        // Malformed queries neither.
+        m_console->send(hex("A7 40 01 00 E7")); // bad check byte
+        m_console->send(hex("A7 40 03 00 EA")); // a query nobody answers
+        m_console->send(hex("A7 42 06 00 ED")); // another device's reply type
         QVERIFY(m_console->collect(INT_MAX, 300).isEmpty());
     }
 
@@ -234,11 +238,15 @@ private slots:
         QCOMPARE(reply(3, cmd), baOther);
     }
 
-    // What the simulator does to the console on command: fall silent, answer late, drop queries,
+    // What the simulator does on command: take new values, fall silent, answer late, drop queries,
     // answer thrice.
     void faultsOnCommand()
     {
         startFleet();
+        command(QStringLiteral("set 10.200.1.3 name \"Rack Three\" outlet 1 on outlet 2 off"));
+        QVERIFY(m_sim->command(QStringLiteral("list"))[2].startsWith(
+            QLatin1String("3 10.200.1.3:51230 \"Rack Three\" ")));
+        QCOMPARE(m_sim->call([](CSimFleet& f) { return f.device(3)->st.outletStatus & 3; }), 1);
         command(QStringLiteral("silent 2"));
         m_console->send(hex("A7 40 02 00 E9"));
         QCOMPARE(m_console->sources(3),
@@ -256,23 +264,6 @@ private slots:
         QVERIFY(clock.elapsed() < 390);
         QCOMPARE(m_console->sources(1), first(1, 3));
         QVERIFY2(clock.elapsed() >= 395, qPrintable(QString::number(clock.elapsed())));
-    }
-
-    void malformedQueriesAndControl()
-    {
-        startFleet();
-        m_console->send(hex("A7 40 01 00 E7")); // bad check byte
-        m_console->send(hex("A7 40 03 00 EA")); // a query nobody answers
-        m_console->send(hex("A7 42 06 00 ED")); // another device's reply type
-        QVERIFY(m_console->collect(INT_MAX, 300).isEmpty());
-        QCOMPARE(m_sim->command(QStringLiteral("silent 5")).last(),
-                 QStringLiteral("error: no such device: 5 (there are 4)"));
-        command(
-            QStringLiteral("set 10.200.1.3 name \"Rack Three\" position \"Row C\" outlet 1 on outlet 2 off"));
-        const QStringList listAll = m_sim->command(QStringLiteral("list"));
-        QCOMPARE(listAll.size(), 5);
-        QVERIFY(listAll[2].startsWith(QLatin1String("3 10.200.1.3:51230 \"Rack Three\" \"Row C\" ")));
-        QVERIFY(listAll[2].contains(QLatin1String("outlets=10")));
     }
 
     void demoRackProgram()
@@ -372,17 +363,9 @@ private slots:
         QCOMPARE(device.outgoingFrame(quint8(cmd)), expected);
     }
 
-    void currentIsTheSumOfOutletsOn()
+    void tenthsCarryIntoAmperes()
     {
         CSimDevice device(1, 0, 51230, 1, nullptr);
-        device.setCurrent(std::nullopt);
-        device.tick(false);
-        device.st.load = {0.5, 1.0, 1.5, 2.0, 0.1, 0.2, 0.3, 0.4};
-        device.st.outletStatus = 0x0B; // outlets 1, 2 and 4
-        QCOMPARE(device.currentAmps().whole, quint16(3));
-        QCOMPARE(device.currentAmps().tenths, quint8(5));
-        device.st.outletStatus = 0;
-        QCOMPARE(device.current(), 0.0);
         // 5.96 A travels as 6.0 A, not as 5 and ten tenths.
         device.setCurrent(5.96);
         QCOMPARE(device.replyFrame(0x06).mid(6, 3), hex("06 00 00"));
