@@ -34,7 +34,6 @@ enum class PortFile
 {
     Text,       // the bytes as given
     Directory,  // a directory of that name
-    Dangling,   // a symbolic link to nothing
     Fifo,       // a named pipe nobody writes to
     Unreadable, // mode 000, read as an ordinary user
     Sparse,     // a 64 MiB file of NUL bytes, ending in the bytes given
@@ -126,7 +125,6 @@ private slots:
             << PortFile::Text << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n") << def
             << written;
         QTest::newRow("directory") << PortFile::Directory << QByteArray() << def << def;
-        QTest::newRow("dangling link") << PortFile::Dangling << QByteArray() << def << PortList{};
         QTest::newRow("named pipe") << PortFile::Fifo << QByteArray() << def << def;
         QTest::newRow("unreadable") << PortFile::Unreadable << QByteArray("[0]\nport=6000\n") << def
                                     << PortList{};
@@ -156,9 +154,6 @@ private slots:
         }
         case PortFile::Directory:
             QVERIFY(QDir().mkdir(strFile));
-            break;
-        case PortFile::Dangling:
-            QVERIFY(QFile::link(m_pDir->filePath(QStringLiteral("nowhere/port.prt")), strFile));
             break;
         case PortFile::Fifo:
             QCOMPARE(mkfifo(qPrintable(strFile), 0600), 0);
