@@ -194,22 +194,6 @@ private slots:
         QTest::addColumn<QString>("fields");
 
         const AppSettings def;
-        AppSettings wrong = def;
-        wrong.language = 0;
-        wrong.autoLogin = true; // any text but "false" and "0" reads as true
-        wrong.rememberPassword = false;
-        wrong.smtpSsl = true;
-        wrong.smtpPort = 0;
-        wrong.snmpAgentPort = 0;
-        wrong.snmpAgentTimeout = 0;
-        wrong.smtpHost = QString();
-        wrong.loginAccount = QStringLiteral("1");
-        QTest::newRow("wrong types")
-            << QByteArray("Language=english\n[Login]\nAutoLogin=maybe\nRememberPassword=0\nAccount=1\n"
-                          "[Smtp]\nSSL=2\nPort=25x\nHost=@ByteArray()\n"
-                          "[Snmp]\nAgentPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QRect)\nAgentTimeout=1.5\n")
-            << fieldsOf(wrong);
-
         AppSettings huge = def;
         huge.language = 0;
         huge.smtpPort = 0;
