@@ -31,8 +31,8 @@ const QList<QHostAddress>& senders()
 {
     // Devices, the console's own broadcast and unset addresses, an IPv4-mapped and a plain IPv6 sender.
     static const QList<QHostAddress> list = {
-        QHostAddress(QStringLiteral("10.201.0.2")),     QHostAddress(QStringLiteral("10.201.0.3")),
-        QHostAddress(QStringLiteral("192.168.0.100")),  QHostAddress(QStringLiteral("0.0.0.0")),
+        QHostAddress(QStringLiteral("10.201.0.2")),      QHostAddress(QStringLiteral("10.201.0.3")),
+        QHostAddress(QStringLiteral("192.168.0.100")),   QHostAddress(QStringLiteral("0.0.0.0")),
         QHostAddress(QStringLiteral("255.255.255.255")), QHostAddress(QStringLiteral("::ffff:10.201.0.2")),
         QHostAddress(QStringLiteral("fe80::1")),
     };

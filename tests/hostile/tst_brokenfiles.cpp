@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QSpinBox>
@@ -35,7 +34,6 @@ enum class PortFile
 {
     Text,       // the bytes as given
     Directory,  // a directory of that name
-    Dangling,   // a symbolic link to nothing
     Fifo,       // a named pipe nobody writes to
     Unreadable, // mode 000, read as an ordinary user
     Sparse,     // a 64 MiB file of NUL bytes, ending in the bytes given
@@ -55,28 +53,15 @@ QByteArray randomBytes(int iSize, quint32 uiSeed)
 // A value that QSettings turns into a list of 0x7fffffff entries before anything can check it.
 const QByteArray s_baHugeList = "@Variant(\\0\\0\\0\\t\\x7f\\xff\\xff\\xff)";
 
-QStringList fieldsOf(const AppSettings& s)
+QString fieldsOf(const AppSettings& s)
 {
-    auto b = [](bool v) { return v ? QStringLiteral("true") : QStringLiteral("false"); };
-    return {QString::number(s.language),
-            s.loginAccount.left(40),
-            QString::number(s.loginPassword.size()),
-            b(s.autoLogin),
-            b(s.rememberPassword),
-            s.smtpAccount,
-            s.smtpPassword,
-            s.smtpHost,
-            b(s.smtpSsl),
-            QString::number(s.smtpPort),
-            s.smtpReceiver,
-            s.snmpAgentAccount,
-            QString::number(s.snmpAgentPort),
-            QString::number(s.snmpAgentTimeout),
-            QString::number(s.snmpAgentRetry),
-            QString::number(s.snmpAgentProVer),
-            s.snmpTrapAccount,
-            QString::number(s.snmpTrapPort),
-            QString::number(s.snmpTrapProVer)};
+    QString str;
+    QDebug(&str) << s.language << s.loginAccount.left(40) << s.loginPassword.size() << s.autoLogin
+                 << s.rememberPassword << s.smtpAccount << s.smtpPassword << s.smtpHost << s.smtpSsl
+                 << s.smtpPort << s.smtpReceiver << s.snmpAgentAccount << s.snmpAgentPort
+                 << s.snmpAgentTimeout << s.snmpAgentRetry << s.snmpAgentProVer << s.snmpTrapAccount
+                 << s.snmpTrapPort << s.snmpTrapProVer;
+    return str;
 }
 
 } // namespace
@@ -124,39 +109,22 @@ private slots:
         const PortList written{51230, 7000};
         QTest::newRow("garbage") << PortFile::Text << QByteArray("lorem ipsum\n[[[\n=\n]]\nport\n;;\n=6000\n")
                                  << def << written;
-        QTest::newRow("not a number")
-            << PortFile::Text << QByteArray("[0]\nport=abc\n[1]\nport=6000\n[2]\nport=\n")
-            << PortList{51230, 0, 6000} << PortList{51230, 7000, 0};
-        QTest::newRow("huge indices")
-            << PortFile::Text
-            << QByteArray("[1023]\nport=6000\n[1024]\nport=6001\n[4294967296]\nport=6002\n"
-                          "[99999999999999999999]\nport=6003\n[-1]\nport=6004\n[0x10]\nport=6005\n")
-            << PortList{51230, 6000} << PortList{51230, 7000, 6000};
         QTest::newRow("huge numbers")
             << PortFile::Text
             << QByteArray(
                    "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
                    "[4]\nport=65535\n[5]\nport=1e9\n")
             << PortList{51230, 0, 6000, 65535} << PortList{51230, 7000, 0, 6000, 65535};
-        QTest::newRow("negative numbers")
-            << PortFile::Text << QByteArray("[0]\nport=-1\n[1]\nport=-51230\n[2]\nport=6000\n")
-            << PortList{51230, 0, 6000} << PortList{51230, 7000, 6000};
         QTest::newRow("very long lines")
             << PortFile::Text
             << QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
                           QByteArray(200 * 1024, '2') + "]\nport=1\n[2]\nport=6001\n")
             << PortList{51230, 6000, 0, 6001} << PortList{51230, 7000, 6001};
         QTest::newRow("binary") << PortFile::Text << randomBytes(64 * 1024, 13) << def << PortList{};
-        QTest::newRow("binary around good lines")
-            << PortFile::Text
-            << QByteArray("\xff\xfe\0\0\x01[0]\nport=6000\n\0\0\0\n[1]\nport=6001\n\x80\x81", 36)
-            << PortList{} << PortList{};
         QTest::newRow("value that explodes")
             << PortFile::Text << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n") << def
             << written;
-        QTest::newRow("empty") << PortFile::Text << QByteArray() << def << written;
         QTest::newRow("directory") << PortFile::Directory << QByteArray() << def << def;
-        QTest::newRow("dangling link") << PortFile::Dangling << QByteArray() << def << PortList{};
         QTest::newRow("named pipe") << PortFile::Fifo << QByteArray() << def << def;
         QTest::newRow("unreadable") << PortFile::Unreadable << QByteArray("[0]\nport=6000\n") << def
                                     << PortList{};
@@ -187,9 +155,6 @@ private slots:
         case PortFile::Directory:
             QVERIFY(QDir().mkdir(strFile));
             break;
-        case PortFile::Dangling:
-            QVERIFY(QFile::link(m_pDir->filePath(QStringLiteral("nowhere/port.prt")), strFile));
-            break;
         case PortFile::Fifo:
             QCOMPARE(mkfifo(qPrintable(strFile), 0600), 0);
             break;
@@ -197,13 +162,10 @@ private slots:
 
         PortList listRead;
         {
-            QElapsedTimer timer;
-            timer.start();
             std::unique_ptr<AsNobody> pNobody(kind == PortFile::Unreadable ? new AsNobody : nullptr);
             CRackmind registry;
             pNobody.reset();
             listRead = registry.listDevicePort;
-            qInfo("read %s in %lld ms", qPrintable(QTest::currentDataTag()), timer.elapsed());
         }
         QCOMPARE(listRead.value(0), 51230u);
         for (uint uiPort : qAsConst(listRead))
@@ -226,57 +188,12 @@ private slots:
             QVERIFY(QFileInfo(strFile).isDir());
     }
 
-    // Discovering a room announces the port list once per new device. The transport's thread also runs
-    // the poll timer, so the file is written once for a burst of announcements, not once for each.
-    void portFileWrittenOncePerBurst()
-    {
-        CUdpDriver driver(QList<NetInterfaceInfo>{});
-        QElapsedTimer timer;
-        timer.start();
-        constexpr int kSingles = 5;
-        for (int i = 0; i < kSingles; ++i) {
-            driver.slotUpdateDevicePort(PortList{51230, uint(7000 + i)});
-            QCoreApplication::processEvents();
-        }
-        const qint64 iSingleNs = timer.nsecsElapsed() / kSingles;
-        timer.restart();
-        constexpr int kBurst = 500;
-        PortList list{51230};
-        for (int i = 0; i < kBurst; ++i) {
-            list << uint(8000 + i);
-            driver.slotUpdateDevicePort(list);
-        }
-        QCoreApplication::processEvents();
-        const qint64 iBurstNs = timer.nsecsElapsed();
-        qInfo("one write %.2f ms, a burst of %d announcements %.2f ms", iSingleNs / 1e6, kBurst,
-              iBurstNs / 1e6);
-        QVERIFY2(iBurstNs < 20 * iSingleNs, "the burst wrote the file far more than twice");
-        CRackmind registry;
-        QCOMPARE(registry.listDevicePort, list);
-    }
-
     void settingsStore_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("fields");
 
         const AppSettings def;
-        AppSettings wrong = def;
-        wrong.language = 0;
-        wrong.autoLogin = true; // any text but "false" and "0" reads as true
-        wrong.rememberPassword = false;
-        wrong.smtpSsl = true;
-        wrong.smtpPort = 0;
-        wrong.snmpAgentPort = 0;
-        wrong.snmpAgentTimeout = 0;
-        wrong.smtpHost = QString();
-        wrong.loginAccount = QStringLiteral("1");
-        QTest::newRow("wrong types")
-            << QByteArray("Language=english\n[Login]\nAutoLogin=maybe\nRememberPassword=0\nAccount=1\n"
-                          "[Smtp]\nSSL=2\nPort=25x\nHost=@ByteArray()\n"
-                          "[Snmp]\nAgentPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5QRect)\nAgentTimeout=1.5\n")
-            << fieldsOf(wrong);
-
         AppSettings huge = def;
         huge.language = 0;
         huge.smtpPort = 0;
@@ -293,25 +210,16 @@ private slots:
                           QByteArray(1 << 20, 'p') + "\n")
             << fieldsOf(huge);
 
-        AppSettings cut = def;
-        cut.language = 2;
-        cut.smtpHost = QStringLiteral("mail.exa");
-        QTest::newRow("truncated") << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa") << fieldsOf(cut);
-        QTest::newRow("truncated in an escape")
-            << QByteArray("Language=2\n\n[Smtp]\nHost=mail.exa\\x") << QStringList();
-        QTest::newRow("garbage") << QByteArray("\x01\x02junk\n===\n[Login\nAccount\n]]]\n=x\n[\n")
-                                 << fieldsOf(def);
-        QTest::newRow("binary") << randomBytes(64 * 1024, 7) << QStringList();
+        QTest::newRow("binary") << randomBytes(64 * 1024, 7) << QString();
         QTest::newRow("value that explodes")
             << QByteArray("Language=2\n[Smtp]\nPort=" + s_baHugeList + "\n[Login]\nAccount=kept\n")
             << fieldsOf(def);
-        QTest::newRow("empty") << QByteArray() << fieldsOf(def);
     }
 
     void settingsStore()
     {
         QFETCH(QByteArray, content);
-        QFETCH(QStringList, fields);
+        QFETCH(QString, fields);
         QDir().mkpath(QFileInfo(storeFile()).path());
         QFile file(storeFile());
         QVERIFY(file.open(QIODevice::WriteOnly));

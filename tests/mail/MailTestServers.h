@@ -5,31 +5,25 @@
 #include <QList>
 #include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 
-#include <atomic>
-#include <mutex>
-#include <thread>
-
-// The real SMTP server (aiosmtpd, run by the system's Python) on 127.0.0.1 at a free port.
-class AiosmtpdServer
+// An SMTP peer of tests/mail/smtp_server.py (run by the system's Python) on 127.0.0.1 at a free port;
+// what it sees comes back as events.
+class SmtpTestServer
 {
 public:
-    ~AiosmtpdServer();
-    // Implicit TLS when strCert is given. Returns false (with the reason in errorString) if it will not
-    // start.
-    bool start(const QString& strUser, const QString& strPassword, const QString& strCert = QString(),
-               const QString& strKey = QString());
+    ~SmtpTestServer();
     quint16 port() const { return m_uiPort; }
     QString errorString() const { return m_strError; }
-    // Waits up to iMsec for the next event of the given kind ("auth" or "mail") not yet taken.
+    // Waits up to iMsec for the next event of the given kind not yet taken.
     QJsonObject takeEvent(const QString& strEvent, int iMsec = 10000);
     // Every event read so far, taken or not.
     QList<QJsonObject> events();
 
-private:
-    void readEvents();
+protected:
+    bool run(const QStringList& listArgs);
+    void readEvents(int iWaitMsec);
 
+private:
     QProcess m_process;
     quint16 m_uiPort = 0;
     QString m_strError;
@@ -38,86 +32,43 @@ private:
     QList<int> m_listTaken;
 };
 
-// A test certificate authority and server certificates made with openssl in a temporary folder.
-class TestCa
+// The real server (aiosmtpd) with AUTH PLAIN; implicit TLS when strCert is given.
+class AiosmtpdServer : public SmtpTestServer
 {
 public:
-    bool create(const QString& strName);
-    // A server certificate for the given subject alternative names ("DNS:localhost,IP:127.0.0.1").
-    bool issue(const QString& strName, const QString& strAltNames);
-    QString caCert() const { return path(QStringLiteral("ca.crt")); }
-    QString cert(const QString& strName) const { return path(strName + QStringLiteral(".crt")); }
-    QString key(const QString& strName) const { return path(strName + QStringLiteral(".key")); }
-    QString errorString() const { return m_strError; }
-
-private:
-    QString path(const QString& strFile) const { return m_dir.filePath(m_strPrefix + strFile); }
-    bool openssl(const QStringList& listArgs);
-
-    QTemporaryDir m_dir;
-    QString m_strPrefix;
-    QString m_strError;
+    bool start(const QString& strUser, const QString& strPassword, const QString& strCert = QString(),
+               const QString& strKey = QString());
 };
 
-// A TCP socket listening on 127.0.0.1 at a free port (given back in uiPort); -1 on failure.
-int listenOnLoopback(int iBacklog, quint16& uiPort);
+// Test certificates in tests/mail/certs: "ca.crt", and the servers "localhost", "other" (another host
+// name) and "stranger" (from an unknown CA), each a ".crt" with its ".key".
+QString testCertFile(const QString& strFile);
 
-// A scripted SMTP peer for what a real server will not do, on 127.0.0.1 in a thread of its own.
-// It serves one connection, step by step, and keeps every byte the client sent.
-class ScriptedServer
+// A scripted peer for what a real server will not do: one connection, step by step.
+class ScriptedServer : public SmtpTestServer
 {
 public:
     struct Step
     {
-        enum Kind
-        {
-            Send,
-            Line,
-            Data,
-            Silence,
-            Close,
-            Flood,
-            Trickle
-        } kind;
+        const char* kind;
         QByteArray baBytes;
         int iMsec = 0;
     };
-    static Step send(const QByteArray& baBytes, int iDelayMsec = 0)
-    {
-        return {Step::Send, baBytes, iDelayMsec};
-    }
-    static Step line() { return {Step::Line, {}, 0}; } // read one command line
-    static Step data() { return {Step::Data, {}, 0}; } // read through "\r\n.\r\n"
-    static Step silence(int iMsec) { return {Step::Silence, {}, iMsec}; }
-    static Step close() { return {Step::Close, {}, 0}; }
-    static Step flood() { return {Step::Flood, {}, 0}; } // endless bytes without a line end
+    static Step send(const QByteArray& baBytes, int iDelayMsec = 0) { return {"send", baBytes, iDelayMsec}; }
+    static Step line() { return {"line", {}, 0}; } // read one command line
+    static Step data() { return {"data", {}, 0}; } // read through "\r\n.\r\n"
+    static Step silence(int iMsec) { return {"silence", {}, iMsec}; }
+    static Step close() { return {"close", {}, 0}; }
+    static Step flood() { return {"flood", {}, 0}; } // 16 MiB without a line end
     // The bytes one at a time, iMsec apart; without bytes, "x" after "x" until the client leaves.
-    static Step trickle(const QByteArray& baBytes, int iMsec) { return {Step::Trickle, baBytes, iMsec}; }
+    static Step trickle(const QByteArray& baBytes, int iMsec) { return {"trickle", baBytes, iMsec}; }
     // Greeting, EHLO and AUTH answered, the usual start of a delivery.
     static QList<Step> greetAndLogin();
 
     explicit ScriptedServer(const QList<Step>& listSteps);
-    ~ScriptedServer();
-    quint16 port() const { return m_uiPort; }
+    // Every byte the client sent so far.
     QByteArray received();
-    // Whether the client connected at all.
-    bool accepted() const { return m_bAccepted; }
+    bool accepted();
     // Waits until the script has run to its end or the client has gone.
-    bool waitDone(int iMsec);
-
-private:
-    void run();
-    bool readUntil(int iFd, const QByteArray& baEnd);
-    // Keeps reading for iMsec; false once the client has closed.
-    bool listen(int iFd, int iMsec);
-
-    QList<Step> m_listSteps;
-    int m_iListenFd = -1;
-    quint16 m_uiPort = 0;
-    std::mutex m_mutex;
-    QByteArray m_baReceived;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bAccepted{false};
-    std::atomic<bool> m_bDone{false};
-    std::thread m_thread;
+    bool waitDone(int iMsec) { return !takeEvent(QStringLiteral("done"), iMsec).isEmpty(); }
 };

@@ -1,19 +1,16 @@
 #!/usr/bin/python3
-"""A real SMTP server for the mail tests, on 127.0.0.1 at a free port.
-
-Prints "PORT <n>" once it listens, then one JSON line per event on stdout:
-  {"event": "auth", "user": ..., "password": ..., "ok": bool}
-  {"event": "mail", "user": ..., "mail_from": ..., "rcpt_tos": [...], "data": <base64 of the DATA bytes>}
-usage: smtp_server.py --user U --password P [--cert FILE --key FILE]   (implicit TLS when a cert is given)
-"""
-import argparse
+# The mail tests' SMTP peers on 127.0.0.1 at a free port.
+#   smtp_server.py real --user U --password P [--cert FILE --key FILE]   aiosmtpd, AUTH PLAIN, implicit TLS
+#   smtp_server.py script STEPS_JSON   one connection served step by step, for what a real server won't do
+# The servers print "PORT <n>" once they listen, then one JSON line per event on stdout: "auth" (mechanism,
+# user, password, ok), "mail" (user, mail_from, rcpt_tos, data in base64); "accepted", "recv" (data in
+# base64) and "done" from the scripted one.
 import asyncio
 import base64
 import json
 import ssl
 import sys
-
-from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+import time
 
 
 def emit(record):
@@ -21,51 +18,112 @@ def emit(record):
     sys.stdout.flush()
 
 
-class Handler:
-    async def handle_DATA(self, server, session, envelope):
-        emit({
-            "event": "mail",
-            "user": session.auth_data.login.decode("utf-8") if session.auth_data else None,
-            "mail_from": envelope.mail_from,
-            "rcpt_tos": envelope.rcpt_tos,
-            "data": base64.b64encode(envelope.original_content).decode("ascii"),
-        })
-        return "250 OK"
+def b64(data):
+    return base64.b64encode(data).decode("ascii")
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--user", required=True)
-    parser.add_argument("--password", required=True)
-    parser.add_argument("--cert")
-    parser.add_argument("--key")
-    args = parser.parse_args()
+def real(args):
+    from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+    user, password = args[args.index("--user") + 1], args[args.index("--password") + 1]
 
-    def authenticator(server, session, envelope, mechanism, auth_data):
-        ok = (isinstance(auth_data, LoginPassword) and auth_data.login == args.user.encode("utf-8")
-              and auth_data.password == args.password.encode("utf-8"))
-        emit({"event": "auth", "mechanism": mechanism,
-              "user": auth_data.login.decode("utf-8", "replace"),
-              "password": auth_data.password.decode("utf-8", "replace"), "ok": ok})
-        return AuthResult(success=ok, handled=False, auth_data=auth_data)
+    class Handler:
+        async def handle_DATA(self, server, session, envelope):
+            emit({"event": "mail", "user": session.auth_data.login.decode() if session.auth_data else None,
+                  "mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
+                  "data": b64(envelope.original_content)})
+            return "250 OK"
+
+    def authenticator(server, session, envelope, mechanism, auth):
+        ok = (isinstance(auth, LoginPassword) and auth.login == user.encode()
+              and auth.password == password.encode())
+        emit({"event": "auth", "mechanism": mechanism, "user": auth.login.decode("utf-8", "replace"),
+              "password": auth.password.decode("utf-8", "replace"), "ok": ok})
+        return AuthResult(success=ok, handled=False, auth_data=auth)
 
     tls = None
-    if args.cert:
+    if "--cert" in args:
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        tls.load_cert_chain(args.cert, args.key)
-
-    loop = asyncio.new_event_loop()
-    asyncio.set_event_loop(loop)
+        tls.load_cert_chain(args[args.index("--cert") + 1], args[args.index("--key") + 1])
     # Implicit TLS is invisible to the server's STARTTLS bookkeeping, so encryption is not demanded
     # of AUTH on either kind of listener; authentication itself is.
     factory = lambda: SMTP(Handler(), authenticator=authenticator, auth_required=True,
                            auth_require_tls=False, hostname="smtp.test")
-    server = loop.run_until_complete(loop.create_server(factory, host="127.0.0.1", port=0, ssl=tls))
+    return factory, tls
+
+
+async def scripted(steps, reader, writer):
+    async def listen(seconds):
+        # Says nothing, keeps what the client sends; EOFError once it has gone.
+        end = time.monotonic() + seconds
+        while (left := end - time.monotonic()) > 0:
+            try:
+                data = await asyncio.wait_for(reader.read(4096), left)
+            except asyncio.TimeoutError:
+                return
+            if not data:
+                raise EOFError
+            emit({"event": "recv", "data": b64(data)})
+
+    async def until(end):
+        data = await reader.readuntil(end)
+        emit({"event": "recv", "data": b64(data)})
+
+    async def send(data):
+        writer.write(data)
+        await writer.drain()
+
+    for kind, text, ms in steps:
+        data = text.encode("latin-1")
+        if kind == "send":
+            await asyncio.sleep(ms / 1000)
+            await send(data)
+        elif kind == "line":
+            await until(b"\n")
+        elif kind == "data":
+            await until(b"\r\n.\r\n")
+        elif kind == "silence":
+            await listen(ms / 1000)
+        elif kind == "close":
+            return
+        elif kind == "flood":
+            for _ in range(4096):
+                await send(b"x" * 4096)
+            return
+        elif kind == "trickle":
+            i = 0
+            while not data or i < len(data):
+                await listen(ms / 1000)
+                await send(data[i:i + 1] if data else b"x")
+                i += 1
+    await listen(1)
+
+
+def main():
+    mode, args = sys.argv[1], sys.argv[2:]
+    loop = asyncio.new_event_loop()
+    asyncio.set_event_loop(loop)
+    if mode == "real":
+        factory, tls = real(args)
+        server = loop.run_until_complete(loop.create_server(factory, "127.0.0.1", 0, ssl=tls))
+    else:
+        steps = json.loads(args[0])
+        served = []
+
+        async def serve(reader, writer):
+            if served:  # one connection only; later ones wait for a greeting that never comes
+                return await asyncio.sleep(3600)
+            served.append(writer)
+            emit({"event": "accepted"})
+            try:
+                await scripted(steps, reader, writer)
+            except (OSError, EOFError, asyncio.IncompleteReadError):
+                pass
+            writer.close()
+            emit({"event": "done"})
+
+        server = loop.run_until_complete(asyncio.start_server(serve, "127.0.0.1", 0))
     print("PORT", server.sockets[0].getsockname()[1], flush=True)
-    try:
-        loop.run_forever()
-    except KeyboardInterrupt:
-        pass
+    loop.run_forever()
 
 
 if __name__ == "__main__":
