@@ -299,8 +299,10 @@ private slots:
         QFETCH(QString, strText);
         QFETCH(QString, strMessage);
         select(0);
-        // Only a delay differs: the network entries are checked whatever section is sent.
+        // Only a delay differs: the network entries are checked whatever section is sent. The location,
+        // checked last, is empty as well: the first failing check in order speaks.
         spin("SpinOutletCloseDelay")->setValue(42);
+        lineEdit("LineEditPosition")->clear();
         editor<QLineEdit>(strEditor)->setText(strText);
         clickOk();
         QCOMPARE(m_listWarnings, QStringList{QStringLiteral("warning|") + strMessage});
