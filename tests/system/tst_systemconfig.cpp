@@ -1,0 +1,289 @@
+#include "app/Settings.h"
+#include "device/Pdu.h"
+#include "device/Rackmind.h"
+#include "tests/mail/MailTestServers.h"
+#include "ui/system/DivideGroupWidget.h"
+#include "ui/system/GroupConfigWidget.h"
+#include "ui/system/GroupNames.h"
+#include "ui/system/SmtpConfigWidget.h"
+#include "ui/system/SnmpConfigWidget.h"
+#include "ui/system/SystemConfigWidget.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+QStringList column(const QTableWidget* pTable)
+{
+    QStringList texts;
+    for (int iRow = 0; iRow < pTable->rowCount(); ++iRow)
+        texts << pTable->item(iRow, 0)->text();
+    return texts;
+}
+
+// Answers the next modal input dialog with the given text, or cancels it when the text is empty.
+void answerInputDialog(const QString& strText)
+{
+    QTimer::singleShot(0, [strText] {
+        auto* pDialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        QVERIFY(pDialog);
+        pDialog->setTextValue(strText);
+        strText.isEmpty() ? pDialog->reject() : pDialog->accept();
+    });
+}
+
+// The group page over a registry of three devices, 10.200.1.1 to .3.
+struct GroupPage
+{
+    CRackmind registry;
+    CGroupConfigWidget page;
+    QTableWidget* pLeft = page.findChild<QTableWidget*>(QStringLiteral("TableWaitDivide"));
+    QTableWidget* pRight = page.findChild<QTableWidget*>(QStringLiteral("TableDivided"));
+    QComboBox* pCombo = page.findChild<QComboBox*>(QStringLiteral("ComboGroupName"));
+    GroupPage()
+    {
+        groupNames().clear();
+        g_pRackmind = &registry;
+        for (quint32 i = 1; i <= 3; ++i)
+            registry.addPdu(0x0AC80100u + i);
+        page.show();
+    }
+    CPdu* pdu(int i) const { return registry.listPdu.at(i); }
+    void click(const char* pszButton) { page.findChild<QPushButton*>(QLatin1String(pszButton))->click(); }
+    void reshow()
+    {
+        page.hide();
+        page.show();
+    }
+};
+
+} // namespace
+
+// The group page and the SMTP and SNMP settings pages.
+class TestSystemConfig : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        qRegisterMetaType<CPdu*>();
+        QVERIFY2(m_server.start(QStringLiteral("ops@example.test"), QStringLiteral("s3cret")),
+                 qPrintable(m_server.errorString()));
+    }
+
+    void init()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+        QSettings(QStringLiteral("Orvane"), QStringLiteral("Rackmind")).clear();
+        g_settings = AppSettings();
+    }
+
+    void groupPutWithEmptyComboSetsEmptyGroup()
+    {
+        GroupPage g;
+        QSignalSpy spy(g.page.findChild<CDivideGroupWidget*>(),
+                       &CDivideGroupWidget::signalDeviceGroupChanged);
+        // Without a selected row the buttons do nothing.
+        g.pLeft->setCurrentCell(-1, -1);
+        g.click("BtnPutToGroup");
+        g.click("BtnTakeFromGroup");
+        QCOMPARE(spy.count(), 0);
+        g.pLeft->setCurrentCell(1, 0);
+        g.click("BtnPutToGroup");
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).value<CPdu*>(), g.pdu(1));
+        QCOMPARE(g.pdu(1)->strGroup, QString());
+        QCOMPARE(column(g.pLeft), (QStringList{"10.200.1.1", "10.200.1.3"}));
+        QCOMPARE(column(g.pRight), QStringList{"10.200.1.2"});
+    }
+
+    void groupAddAndMoveBothWays()
+    {
+        GroupPage g;
+        for (const char* pszName : {"Rack A", "Rack A", ""}) {
+            answerInputDialog(QLatin1String(pszName));
+            g.click("BtnAddGroup");
+        }
+        // A duplicate name is offered twice and the second becomes current; a cancelled dialog adds none.
+        QCOMPARE(g.pCombo->count(), 2);
+        QCOMPARE(g.pCombo->currentIndex(), 1);
+
+        for (int i = 0; i < 2; ++i) {
+            g.pLeft->setCurrentCell(0, 0);
+            g.click("BtnPutToGroup");
+        }
+        QCOMPARE(g.pdu(0)->strGroup, QStringLiteral("Rack A"));
+        // Taking a device out puts it at the end of the left table, not back at its old place.
+        g.pRight->setCurrentCell(0, 0);
+        g.click("BtnTakeFromGroup");
+        QCOMPARE(g.pdu(0)->strGroup, QStringLiteral("Default"));
+        QCOMPARE(column(g.pLeft), (QStringList{"10.200.1.3", "10.200.1.1"}));
+        QCOMPARE(column(g.pRight), QStringList{"10.200.1.2"});
+    }
+
+    void groupTablesFollowTheDevicesOnTheNextShow()
+    {
+        GroupPage g;
+        answerInputDialog(QStringLiteral("rack"));
+        g.click("BtnAddGroup");
+        QCOMPARE(column(g.pLeft), (QStringList{"10.200.1.1", "10.200.1.2", "10.200.1.3"}));
+        g.registry.addPdu(0x0AC80109u);
+        QCOMPARE(g.pLeft->rowCount(), 3);
+        g.reshow();
+        QCOMPARE(column(g.pLeft).last(), QStringLiteral("10.200.1.9"));
+        // Added groups stay offered.
+        QCOMPARE(g.pCombo->count(), 1);
+        QCOMPARE(g.pCombo->currentText(), QStringLiteral("rack"));
+
+        g.pdu(0)->strGroup = QStringLiteral("Rack");
+        g.pdu(1)->strGroup = QStringLiteral("rack");
+        g.pdu(2)->strGroup = QStringLiteral("default");
+        g.pdu(3)->strGroup = QStringLiteral("default");
+        g.reshow();
+        // "default" is a group of its own: only the exact "Default" counts as ungrouped.
+        QCOMPARE(g.pLeft->rowCount(), 0);
+        QCOMPARE(g.pCombo->currentText(), QStringLiteral("rack"));
+        QCOMPARE(column(g.pRight), QStringList{"10.200.1.2"});
+        g.pCombo->setCurrentIndex(g.pCombo->findText(QStringLiteral("Rack")));
+        QCOMPARE(column(g.pRight), QStringList{"10.200.1.1"});
+    }
+
+    void smtpTestUsesUnsavedFieldsAndLeavesStoreAlone()
+    {
+        CSmtpConfigWidget page;
+        fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("s3cret"));
+        QCOMPARE(pressTest(page), QStringLiteral("information|Send email ok."));
+        const QJsonObject mail = m_server.takeEvent(QStringLiteral("mail"));
+        QCOMPARE(mail.value(QStringLiteral("mail_from")).toString(), QStringLiteral("ops@example.test"));
+        QCOMPARE(mail.value(QStringLiteral("rcpt_tos")).toArray().first().toString(),
+                 QStringLiteral("desk@example.test"));
+        const QByteArray data =
+            QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1());
+        QVERIFY2(data.contains("Subject: smtp test\r\n") && data.contains("\r\n\r\ntest\r\n"),
+                 data.constData());
+        // Nothing was saved: the store stays empty and the record keeps its defaults.
+        QVERIFY(QSettings(QStringLiteral("Orvane"), QStringLiteral("Rackmind")).allKeys().isEmpty());
+        QVERIFY(g_settings.smtpHost.isEmpty());
+    }
+
+    void smtpFailuresNameTheStep()
+    {
+        CSmtpConfigWidget page;
+        fill(page, QString(), QStringLiteral("s3cret"));
+        QCOMPARE(pressTest(page), QStringLiteral("critical|Connect to host fail."));
+        fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("wrong"));
+        QCOMPARE(pressTest(page), QStringLiteral("critical|Login fail."));
+        // The login succeeds; a receiver that would smuggle a command line fails the send itself.
+        fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("s3cret"));
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditReciever"))
+            ->setText(QStringLiteral("desk@example.test>\r\nRCPT TO: <more@example.test"));
+        QCOMPARE(pressTest(page), QStringLiteral("critical|Send email fail."));
+    }
+
+    void smtpOkStoresAllSixFields()
+    {
+        CSmtpConfigWidget page;
+        fill(page, QStringLiteral("mail.example.test"), QStringLiteral("pa ss"));
+        page.findChild<QCheckBox*>(QStringLiteral("CheckSSL"))->setChecked(true);
+        page.findChild<QPushButton*>(QStringLiteral("BtnOK"))->click();
+        QCOMPARE(
+            stored({"Smtp/Account", "Smtp/Password", "Smtp/Host", "Smtp/SSL", "Smtp/Port", "Smtp/Receiver"}),
+            (QStringList{"ops@example.test", "pa ss", "mail.example.test", "true",
+                         QString::number(m_server.port()), "desk@example.test"}));
+    }
+
+    void smtpFieldsLoadOnceFromSettings()
+    {
+        g_settings.smtpHost = QStringLiteral("first.example.test");
+        g_settings.smtpPort = 465;
+        g_settings.smtpSsl = true;
+        CSystemConfigWidget container;
+        auto* pHost = container.findChild<QLineEdit*>(QStringLiteral("LineEditHost"));
+        QCOMPARE(pHost->text(), QStringLiteral("first.example.test"));
+        QCOMPARE(container.findChild<QSpinBox*>(QStringLiteral("SpinPort"))->value(), 465);
+        QVERIFY(container.findChild<QCheckBox*>(QStringLiteral("CheckSSL"))->isChecked());
+        pHost->setText(QStringLiteral("edited.example.test"));
+        g_settings.smtpHost = QStringLiteral("second.example.test");
+        container.show();
+        container.hide();
+        container.show();
+        QCOMPARE(pHost->text(), QStringLiteral("edited.example.test"));
+    }
+
+    void snmpOutOfRangeValuesAreClampedOnSave()
+    {
+        g_settings.snmpAgentProVer = 7;
+        g_settings.snmpTrapProVer = -3;
+        g_settings.snmpAgentTimeout = 20;
+        g_settings.snmpAgentRetry = 15;
+        g_settings.snmpAgentAccount.clear();
+        CSnmpConfigWidget page;
+        page.findChild<QPushButton*>(QStringLiteral("BtnOK"))->click();
+        QCOMPARE(stored({"Snmp/AgentProVer", "Snmp/TrapProVer", "Snmp/AgentTimeout", "Snmp/AgentRetry",
+                         "Snmp/AgentAccount"}),
+                 (QStringList{"-1", "-1", "100", "9", ""}));
+    }
+
+    void snmpEditsAreStored()
+    {
+        g_settings.snmpTrapPort = 2162;
+        CSnmpConfigWidget page;
+        auto* pTrapPort = page.findChild<QSpinBox*>(QStringLiteral("SpinTrapPort"));
+        QCOMPARE(pTrapPort->value(), 2162);
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditAgentUserName"))
+            ->setText(QStringLiteral("public"));
+        pTrapPort->setValue(1162);
+        page.findChild<QComboBox*>(QStringLiteral("ComboAgentProVer"))->setCurrentIndex(2);
+        page.findChild<QComboBox*>(QStringLiteral("ComboTrapProVer"))->setCurrentIndex(1);
+        page.findChild<QPushButton*>(QStringLiteral("BtnOK"))->click();
+
+        QCOMPARE(g_settings.snmpAgentAccount, QStringLiteral("public"));
+        QCOMPARE(stored({"Snmp/AgentAccount", "Snmp/TrapPort", "Snmp/AgentProVer", "Snmp/TrapProVer"}),
+                 (QStringList{"public", "1162", "2", "1"}));
+    }
+
+private:
+    // The stored values of these keys, "-" for a missing key.
+    static QStringList stored(const QStringList& listKeys)
+    {
+        QSettings store(QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
+        QStringList list;
+        for (const QString& strKey : listKeys)
+            list << store.value(strKey, QStringLiteral("-")).toString();
+        return list;
+    }
+    void fill(CSmtpConfigWidget& page, const QString& strHost, const QString& strPassword)
+    {
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditAccount"))
+            ->setText(QStringLiteral("ops@example.test"));
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditPassword"))->setText(strPassword);
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditHost"))->setText(strHost);
+        page.findChild<QSpinBox*>(QStringLiteral("SpinPort"))->setValue(m_server.port());
+        page.findChild<QCheckBox*>(QStringLiteral("CheckSSL"))->setChecked(false);
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditReciever"))
+            ->setText(QStringLiteral("desk@example.test"));
+    }
+
+    // Presses "Test" and gives back the title and text of the message box it shows, which it closes.
+    QString pressTest(CSmtpConfigWidget& page)
+    {
+        QString strBox;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&] {
+            if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                strBox = pBox->windowTitle() + QLatin1Char('|') + pBox->text();
+                pBox->button(QMessageBox::Ok)->click();
+            }
+        });
+        timer.start(20);
+        page.findChild<QPushButton*>(QStringLiteral("BtnTest"))->click();
+        return strBox;
+    }
+
+    QTemporaryDir m_dir;
+    AiosmtpdServer m_server;
+};
+
+QTEST_MAIN(TestSystemConfig)
+#include "tst_systemconfig.moc"
