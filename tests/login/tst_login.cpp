@@ -1,0 +1,297 @@
+#include "app/AppShell.h"
+#include "app/Catalogues.h"
+#include "app/Credentials.h"
+#include "app/LanguageSelectDialog.h"
+#include "app/LoginDialog.h"
+#include "app/ModifyAccountDialog.h"
+#include "app/Settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+namespace {
+
+// Answers the modal windows a test's code runs: every message box is recorded ("title|text") and
+// closed with OK; any other modal window goes to fnOther, which must close it.
+void answerModals(QTimer& timer, QStringList& boxes, std::function<void(QWidget*)> fnOther = {})
+{
+    QObject::connect(&timer, &QTimer::timeout, [&boxes, fnOther] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
+            boxes << pBox->windowTitle() + QLatin1Char('|') + pBox->text();
+            pBox->button(QMessageBox::Ok)->click();
+        } else if (pModal && fnOther) {
+            fnOther(pModal);
+        }
+    });
+    timer.start(10);
+}
+
+QString stored(const char* pszKey)
+{
+    return QSettings(QStringLiteral("Orvane"), QStringLiteral("Rackmind")).value(QLatin1String(pszKey)).toString();
+}
+
+} // namespace
+
+// The login dialog without sockets (attempts that pass the check run in tst_loginbed), the credential
+// check, and the account and language dialogs, against a settings store of the test's own.
+class TestLogin : public QObject
+{
+    Q_OBJECT
+
+    template <typename T> T* child(const char* pszName) const { return m_pDialog->findChild<T*>(QLatin1String(pszName)); }
+    QCheckBox* keep() const { return child<QCheckBox>("CheckKeepPassword"); }
+    QCheckBox* autoLogin() const { return child<QCheckBox>("CheckAutoLogin"); }
+    QString form() const
+    {
+        return child<QComboBox>("ComboAccount")->currentText() + QLatin1Char('/') + child<QLineEdit>("EditPassword")->text();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<CLoginDialog> m_pDialog;
+
+private slots:
+    void initTestCase() { createSharedResources(); }
+
+    void init()
+    {
+        m_pDir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_pDir->path());
+        g_settings = AppSettings();
+        installCatalogues(1);
+        m_pDialog = std::make_unique<CLoginDialog>();
+    }
+
+    void cleanup()
+    {
+        m_pDialog.reset();
+        // No attempt in this test may have got as far as the device machinery.
+        QVERIFY(!g_pUdpThread && !g_pUdpDriver);
+    }
+
+    void credentials_data()
+    {
+        QTest::addColumn<QStringList>("values"); // stored account and password, typed account and password
+        QTest::addColumn<bool>("bAccepted");
+        QTest::newRow("defaults") << QStringList{"pavok", "pavok", "pavok", "pavok"} << true;
+        QTest::newRow("own account") << QStringList{"admin", "S3cret", "admin", "S3cret"} << true;
+        QTest::newRow("wrong password") << QStringList{"pavok", "pavok", "pavok", "secret"} << false;
+        QTest::newRow("account in other case") << QStringList{"pavok", "pavok", "PAVOK", "pavok"} << false;
+        QTest::newRow("trailing space") << QStringList{"pavok", "pavok", "pavok ", "pavok"} << false;
+        QTest::newRow("default after own account") << QStringList{"admin", "S3cret", "pavok", "pavok"} << false;
+        QTest::newRow("empty store, default") << QStringList{"", "", "pavok", "pavok"} << true;
+        QTest::newRow("empty store, default in other case") << QStringList{"", "", "Pavok", "pavok"} << false;
+        QTest::newRow("empty store, empty input") << QStringList{"", "", "", ""} << false;
+        // Only both values empty stand for the default.
+        QTest::newRow("empty stored account only") << QStringList{"", "S3cret", "pavok", "pavok"} << false;
+    }
+
+    void credentials()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(bool, bAccepted);
+        g_settings.loginAccount = values[0];
+        g_settings.loginPassword = values[1];
+        QCOMPARE(acceptsLoginCredentials(values[2], values[3]), bAccepted);
+    }
+
+    // A rejected attempt keeps the form and says why; editing clears the message. Scanning hides the form.
+    void rejectedAttemptsKeepTheForm()
+    {
+        m_pDialog->show();
+        QCOMPARE(child<QLineEdit>("EditPassword")->echoMode(), QLineEdit::Password);
+        for (const auto& [strPassword, state] : {std::pair{QString(), CLoginDialog::EmptyInput},
+                                                 {QStringLiteral("secret"), CLoginDialog::WrongCredentials}}) {
+            child<QComboBox>("ComboAccount")->setEditText(QStringLiteral("pavok"));
+            child<QLineEdit>("EditPassword")->setText(strPassword);
+            QTest::mouseClick(child<QPushButton>("BtnLogin"), Qt::LeftButton);
+            QCOMPARE(CLoginDialog::loginState(), int(state));
+            QVERIFY(!child<QLabel>("LabelMessage")->text().isEmpty());
+            QVERIFY(child<QPushButton>("BtnLogin")->isVisible() && m_pDialog->isVisible());
+            QTest::keyClick(child<QLineEdit>("EditPassword"), Qt::Key_A);
+            QVERIFY(child<QLabel>("LabelMessage")->text().isEmpty());
+        }
+        m_pDialog->setLoginState(CLoginDialog::Scanning);
+        QVERIFY(!child<QPushButton>("BtnLogin")->isVisible() && child<QLabel>("LabelLoading")->isVisible());
+
+        // A language change resets the state, and the message follows the new language.
+        installCatalogues(3);
+        m_pDialog->retranslate();
+        QCOMPARE(CLoginDialog::loginState(), int(CLoginDialog::Idle));
+        m_pDialog->setLoginState(CLoginDialog::PortFailed);
+        const QString strExpected = g_pTranslatorZhTW->translate("CLoginDialog", "Fail to open udp port");
+        QVERIFY(!strExpected.isEmpty());
+        QCOMPARE(child<QLabel>("LabelMessage")->text(), strExpected);
+    }
+
+    void keepPasswordAndAutoLoginTie()
+    {
+        m_pDialog->show();
+        // Each step: the box clicked, then keep and auto as they must be.
+        for (const auto& [pBox, bKeep, bAuto] : {std::tuple{autoLogin(), true, true}, // auto-login needs the password kept
+                                                 {keep(), false, false}, // no kept password, no auto-login
+                                                 {keep(), true, false}, // keeping it alone does not switch auto-login on
+                                                 {autoLogin(), true, true},
+                                                 {autoLogin(), true, false}}) { // auto-login off keeps the password kept
+            QTest::mouseClick(pBox, Qt::LeftButton, {}, QPoint(5, pBox->height() / 2));
+            QCOMPARE(keep()->isChecked(), bKeep);
+            QCOMPARE(autoLogin()->isChecked(), bAuto);
+        }
+        // Auto-login with nothing kept asks for input instead of logging in.
+        m_pDialog->hide();
+        autoLogin()->setChecked(true);
+        m_pDialog->show();
+        QCOMPARE(CLoginDialog::loginState(), int(CLoginDialog::EmptyInput));
+    }
+
+    // What the end of the scanning stores, and what the next login window then shows: the options as
+    // ticked, the account only with the password kept.
+    void acceptedLoginStoresOptions_data()
+    {
+        QTest::addColumn<bool>("bKeep");
+        QTest::addColumn<bool>("bAuto");
+        QTest::newRow("nothing kept") << false << false;
+        QTest::newRow("password kept") << true << false;
+        QTest::newRow("auto-login") << true << true;
+    }
+
+    void acceptedLoginStoresOptions()
+    {
+        QFETCH(bool, bKeep);
+        QFETCH(bool, bAuto);
+        g_settings.loginAccount = g_settings.loginPassword = QString();
+        m_pDialog->show();
+        child<QComboBox>("ComboAccount")->setEditText(QStringLiteral("pavok"));
+        child<QLineEdit>("EditPassword")->setText(QStringLiteral("pavok"));
+        keep()->setChecked(bKeep);
+        autoLogin()->setChecked(bAuto);
+        m_pDialog->slotLogin();
+        QCOMPARE(m_pDialog->result(), int(QDialog::Accepted));
+        QVERIFY(!m_pDialog->isVisible());
+        // The form is left empty for the next time it shows.
+        QCOMPARE(form(), QStringLiteral("/"));
+        QVERIFY(!keep()->isChecked() && !autoLogin()->isChecked());
+
+        g_settings = AppSettings();
+        loadSettings();
+        m_pDialog = std::make_unique<CLoginDialog>(); // not shown: with both options it would log in at once
+        QCOMPARE(form(), bKeep ? QStringLiteral("pavok/pavok") : QStringLiteral("/"));
+        QCOMPARE(keep()->isChecked(), bKeep);
+        QCOMPARE(autoLogin()->isChecked(), bAuto);
+        QCOMPARE(stored("Login/Account"), bKeep ? QStringLiteral("pavok") : QString());
+    }
+
+    void accountRules_data()
+    {
+        QTest::addColumn<QStringList>("fields"); // old account, old password, new account, new password, repeated
+        QTest::addColumn<QString>("box");
+        auto row = [](const char* name, const QStringList& f, const char* box) {
+            QTest::newRow(name) << f << QString::fromUtf8(box);
+        };
+        // Emptiness first, in field order, whatever else is wrong.
+        row("all empty", {"", "", "", "", ""}, "warning|Please input original account.");
+        row("old password empty", {"pavok", "", "n", "p", "p"}, "warning|Please input original password.");
+        row("new account empty", {"pavok", "pavok", "", "p", "p"}, "warning|Please input new account.");
+        row("new password empty", {"pavok", "pavok", "n", "", "p"}, "warning|Please input new password.");
+        row("repeat empty, old wrong", {"bad", "bad", "n", "p", ""}, "warning|Please input new password acknowledge.");
+        // The repetition is checked before the old credentials.
+        row("repeat differs, old wrong", {"bad", "bad", "n", "p", "q"}, "warning|Password ack is not equal to password.");
+        row("repeat differs in case", {"pavok", "pavok", "n", "Secret", "secret"},
+            "warning|Password ack is not equal to password.");
+        row("old password wrong", {"pavok", "PAVOK", "n", "p", "p"}, "warning|Original account or password is incorrect.");
+        row("success", {"pavok", "pavok", "Ops Desk", "p w!", "p w!"}, "info|Modify success.");
+    }
+
+    void accountRules()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(QString, box);
+        g_settings.autoLogin = g_settings.rememberPassword = true;
+        g_settings.language = 3;
+        CModifyAccountDialog dialog;
+        dialog.show();
+        const char* const names[] = {"LineEditOriAccount", "LineEditOriPassword", "LineEditCurAccount",
+                                     "LineEditCurPassword", "LineEditCurPasswordAck"};
+        for (int i = 0; i < 5; ++i) {
+            auto* pEdit = dialog.findChild<QLineEdit*>(QLatin1String(names[i]));
+            QCOMPARE(pEdit->echoMode(), i == 1 || i >= 3 ? QLineEdit::Password : QLineEdit::Normal);
+            QTest::keyClicks(pEdit, fields.at(i));
+        }
+        QTimer timer;
+        QStringList boxes;
+        answerModals(timer, boxes);
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
+        QCOMPARE(boxes, QStringList{box});
+
+        const bool bSuccess = box.startsWith(QLatin1String("info|"));
+        QCOMPARE(dialog.result() == QDialog::Accepted, bSuccess);
+        QCOMPARE(dialog.isVisible(), !bSuccess);
+        // A success stores the new account; it logs nobody in by itself any more; the rest is kept.
+        QCOMPARE(stored("Login/Account") + stored("Login/Password"), bSuccess ? fields.at(2) + fields.at(3) : QString());
+        QCOMPARE(g_settings.autoLogin || g_settings.rememberPassword, !bSuccess);
+        QCOMPARE(stored("Login/AutoLogin"), bSuccess ? QStringLiteral("false") : QString());
+        QCOMPARE(stored("Language"), bSuccess ? QStringLiteral("3") : QString());
+        for (int i = 0; i < 5 && !bSuccess; ++i) // a warning leaves every field as typed
+            QCOMPARE(dialog.findChild<QLineEdit*>(QLatin1String(names[i]))->text(), fields.at(i));
+    }
+
+    // The stored code picks the entry (codes the list does not have pick English); OK stores the choice
+    // with the whole record and installs its pair of catalogues, closing changes nothing.
+    void languageSelection_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("bAccept");
+        QTest::newRow("Simplified") << 1 << true;
+        QTest::newRow("Traditional") << 2 << true;
+        QTest::newRow("English") << 0 << true;
+        QTest::newRow("closed") << 2 << false;
+    }
+
+    void languageSelection()
+    {
+        QFETCH(int, index);
+        QFETCH(bool, bAccept);
+        for (const auto& [iCode, iIndex] : {std::pair{0, 0}, {3, 2}, {7, 0}, {-1, 0}}) {
+            g_settings.language = iCode;
+            QCOMPARE(CLanguageSelectDialog().findChild<QComboBox*>(QStringLiteral("ComboLanguage"))->currentIndex(), iIndex);
+        }
+        // Start from the other Chinese pair, so that the swap is seen.
+        const int iBefore = index == 1 ? 3 : 2;
+        installCatalogues(iBefore);
+        g_settings.language = iBefore;
+        const QString strBefore = QCoreApplication::translate("CLoginDialog", "Login");
+        QTimer timer;
+        QStringList boxes;
+        answerModals(timer, boxes, [&](QWidget* pModal) {
+            pModal->findChild<QComboBox*>(QStringLiteral("ComboLanguage"))->setCurrentIndex(index);
+            bAccept ? pModal->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click() : void(pModal->close());
+        });
+        QCOMPARE(runLanguageSelection(), bAccept);
+        for (QWidget* pWidget : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<CLanguageSelectDialog*>(pWidget)); // deleted after use
+        QCOMPARE(g_settings.language, bAccept ? index + 1 : iBefore);
+        QCOMPARE(stored("Language"), bAccept ? QString::number(index + 1) : QString());
+        QCOMPARE(stored("Login/Account"), bAccept ? QStringLiteral("pavok") : QString());
+        const QString strOwn = QCoreApplication::translate("CLoginDialog", "Login");
+        QCOMPARE(strOwn != strBefore, bAccept);
+        if (!bAccept || index == 0)
+            return;
+        QTranslator* pOwn = index == 1 ? g_pTranslatorZhCN : g_pTranslatorZhTW;
+        QTranslator* pToolkit = index == 1 ? g_pTranslatorQtZhCN : g_pTranslatorQtZhTW;
+        QCOMPARE(strOwn, pOwn->translate("CLoginDialog", "Login"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), pToolkit->translate("QPlatformTheme", "Cancel"));
+    }
+};
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"
