@@ -1,4 +1,5 @@
 #include "app/AppShell.h"
+#include "app/Catalogues.h"
 #include "app/LoginDialog.h"
 #include "app/Settings.h"
 #include "device/MetaTypes.h"
@@ -6,6 +7,7 @@
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "mail/MailQueue.h"
+#include "tests/common/NetBed.h"
 #include "tests/mail/MailTestServers.h"
 #include "tools/pdusim/SimControl.h"
 #include "tools/pdusim/SimDevice.h"
@@ -17,17 +19,70 @@
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/frame/MainTab.h"
+#include "ui/frame/SystemTrayIcon.h"
 #include "ui/frame/TitleBar.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTranslator>
 #include <QTreeWidget>
 #include <QtTest>
+
+namespace {
+
+QStringList threadNames()
+{
+    QStringList list;
+    const QDir dirTasks(QStringLiteral("/proc/self/task"));
+    for (const QString& strTask : dirTasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile file(dirTasks.filePath(strTask + QStringLiteral("/comm")));
+        list << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString());
+    }
+    return list;
+}
+
+// The texts an object shows: its text, title or placeholder, a window's title, a tree's or a table's header.
+QStringList textsOf(QObject* pObject)
+{
+    QStringList list;
+    for (const char* pszProperty : {"text", "title", "placeholderText"})
+        if (pObject->property(pszProperty).userType() == QMetaType::QString)
+            list << pObject->property(pszProperty).toString();
+    if (auto* pWidget = qobject_cast<QWidget*>(pObject); pWidget && pWidget->isWindow())
+        list << pWidget->windowTitle();
+    if (auto* pTree = qobject_cast<QTreeWidget*>(pObject))
+        for (int i = 0; i < pTree->columnCount(); ++i)
+            list << pTree->headerItem()->text(i);
+    if (auto* pTable = qobject_cast<QTableWidget*>(pObject))
+        for (int i = 0; i < pTable->columnCount(); ++i)
+            list << (pTable->horizontalHeaderItem(i) ? pTable->horizontalHeaderItem(i)->text() : QString());
+    return list;
+}
+
+// The catalogue's text for strText as the nearest class around pObject translates it (the start-up's
+// own texts are QObject's); empty when none has one.
+QString translation(const QTranslator* pCatalogue, QObject* pObject, const QString& strText)
+{
+    for (QObject* p = pObject; p; p = p->parent())
+        if (const QString str = pCatalogue->translate(p->metaObject()->className(), qPrintable(strText)); !str.isEmpty())
+            return str;
+    return pCatalogue->translate("QObject", qPrintable(strText));
+}
+
+bool isChinese(const QString& strText)
+{
+    return std::any_of(strText.begin(), strText.end(), [](QChar ch) { return ch.script() == QChar::Script_Han; });
+}
+
+} // namespace
 
 // The whole program against the simulated demo rack and a real SMTP server, built by the same
 // start-up and exit code as the executable: one path per feature, the functions in order as one session.
@@ -72,7 +127,7 @@ class TestWholeProgram : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_dirSettings.isValid());
+        QVERIFY2(netbed::active(), "run this test through scripts/netbed");
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dirSettings.path());
         QVERIFY2(m_server.start(QStringLiteral("alarm@rack.test"), QStringLiteral("pw")), qPrintable(m_server.errorString()));
         CSimConfig config;
@@ -85,8 +140,7 @@ private slots:
                 QCOMPARE(m_sim.command(strLine).last(), QStringLiteral("ok"));
         // The rack's second port is listed in the port file of the working folder.
         QFile filePorts(QStringLiteral("port.prt"));
-        QVERIFY(filePorts.open(QIODevice::WriteOnly));
-        filePorts.write("[0]\nport=51230\n\n[1]\nport=6000\n");
+        QVERIFY(filePorts.open(QIODevice::WriteOnly) && filePorts.write("[0]\nport=51230\n\n[1]\nport=6000\n") > 0);
         filePorts.close();
 
         g_settings = AppSettings();
@@ -98,22 +152,62 @@ private slots:
         g_settings.smtpPassword = QStringLiteral("pw");
         g_settings.smtpReceiver = QStringLiteral("ops@site.test");
         saveSettings();
-    }
-
-    void autoLoginShowsEveryDemoPdu()
-    {
         createSharedResources();
         QVERIFY(prepareLanguage());
         registerDeviceMetaTypes();
         createLongLivedWindows();
-        // Auto-login runs as the dialog shows; nobody touches it.
+    }
+
+    // Auto-login runs as the login window shows. With the port taken it fails and leaves nothing behind;
+    // until it is accepted the tray opens the login, never the main window past it.
+    void autoLoginAfterATakenPort()
+    {
+        const int iThreads = threadNames().size();
+        {
+            QUdpSocket blocker;
+            QVERIFY(blocker.bind(QHostAddress(netbed::consoleAddrs().value(0)), 51230, QUdpSocket::DontShareAddress));
+            g_pLoginDialog->show();
+            QCOMPARE(CLoginDialog::loginState(), int(CLoginDialog::PortFailed));
+            QVERIFY(!g_pUdpThread && !g_pUdpDriver && !g_pRackmind);
+            QTRY_COMPARE_WITH_TIMEOUT(threadNames().size(), iThreads, 5000);
+            g_pLoginDialog->hide();
+            g_pSystemTrayIcon->contextMenu()->actions().first()->trigger();
+            QVERIFY(g_pLoginDialog->isVisible() && !g_pMainDialog->isVisible());
+            g_pLoginDialog->hide();
+        }
+        // Scanning lasts four seconds (a coarse timer may fire up to 5 % early), then the login is accepted.
+        QElapsedTimer timer;
+        timer.start();
         QVERIFY(runLogin());
+        QVERIFY2(timer.elapsed() >= 3800, QByteArray::number(timer.elapsed()).constData());
         QVERIFY(g_pRackmind && g_pUdpThread && g_pUdpThread->isRunning());
         showMainWindow();
         g_pMainDialog->resize(1400, 800);
         QVERIFY(QTest::qWaitForWindowExposed(g_pMainDialog));
         for (int i = 1; i <= 12; ++i)
             QTRY_VERIFY2_WITH_TIMEOUT(rowOf(i), qPrintable(simAddress(i)), 5000);
+
+        // Another attempt does not build a second machinery over the running one.
+        QThread* pThread = g_pUdpThread;
+        g_pLoginDialog->findChild<QComboBox*>(QStringLiteral("ComboAccount"))->setEditText(QStringLiteral("pavok"));
+        g_pLoginDialog->findChild<QLineEdit*>(QStringLiteral("EditPassword"))->setText(QStringLiteral("pavok"));
+        static_cast<CLoginDialog*>(g_pLoginDialog)->on_BtnLogin_clicked();
+        QVERIFY(g_pUdpThread == pThread && g_pRackmind && CLoginDialog::loginState() == CLoginDialog::Idle);
+    }
+
+    // The tabs switch the pages, but to the configuration only with a device current; escape closes nothing.
+    void tabsAndEscape()
+    {
+        CMainTab* pTab = g_pMainDialog->mainTab();
+        for (int i : {3, 2, 1, 0}) {
+            QTest::mouseClick(pTab->buttons[i], Qt::LeftButton);
+            QCOMPARE(g_pMainDialog->stack()->currentIndex(), i == 1 ? 2 : i);
+        }
+        QSignalSpy spyFinished(g_pMainDialog, &QDialog::finished);
+        QTest::keyClick(g_pMainDialog, Qt::Key_Escape);
+        QTest::keyClick(g_pMainDialog->stack()->currentWidget(), Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        QVERIFY(g_pMainDialog->isVisible() && spyFinished.isEmpty());
     }
 
     void outletSwitchedFromTheOverview()
@@ -137,11 +231,12 @@ private slots:
         g_pMainDialog->deviceOverviewWidget()->treeWidget()->setCurrentItem(rowOf(4));
         QTest::mouseClick(g_pMainDialog->mainTab()->buttons[1], Qt::LeftButton);
         QCOMPARE(g_pMainDialog->stack()->currentIndex(), 1);
-        auto* pWarn = g_pMainDialog->deviceConfigWidget()->findChild<QDoubleSpinBox*>(QStringLiteral("DSpinCurrentWarn"));
+        CDeviceConfigWidget* pPage = g_pMainDialog->deviceConfigWidget();
+        auto* pWarn = pPage->findChild<QDoubleSpinBox*>(QStringLiteral("DSpinCurrentWarn"));
         QTRY_VERIFY(pWarn->value() > 0);
         const double dNew = pWarn->value() > 7 ? 6.5 : 7.5;
         pWarn->setValue(dNew);
-        auto* pOk = g_pMainDialog->deviceConfigWidget()->findChild<QPushButton*>(QStringLiteral("BtnOk"));
+        auto* pOk = pPage->findChild<QPushButton*>(QStringLiteral("BtnOk"));
         QTRY_VERIFY(pOk->isVisible() && pOk->isEnabled());
         QTest::mouseClick(pOk, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(warnOf(), dNew, 3000);
@@ -164,12 +259,92 @@ private slots:
         QVERIFY(nextMail(4000).isEmpty());
     }
 
+    void trayBringsTheWindowBack()
+    {
+        // Minimised to the tray, the show entry brings the window back; a double-click does too, a
+        // single click after a moment (it may still become a double-click).
+        g_pMainDialog->hide();
+        g_pSystemTrayIcon->contextMenu()->actions().first()->trigger();
+        QVERIFY(g_pMainDialog->isVisible());
+        g_pMainDialog->hide();
+        emit g_pSystemTrayIcon->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(g_pMainDialog->isVisible());
+        g_pMainDialog->hide();
+        emit g_pSystemTrayIcon->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!g_pMainDialog->isVisible());
+        QTRY_VERIFY(g_pMainDialog->isVisible());
+    }
+
+    // The language dialog from the main window's menu starts on the language in use; OK stores the
+    // choice and installs its catalogues (the toolkit's too), closing it changes nothing. Every page, the
+    // menus, the tray and the login window follow: no text is left that the catalogue has in another
+    // language, and each of them shows texts of the new one.
+    void languageChangeFromTheMenu_data()
+    {
+        QTest::addColumn<int>("iIndex");
+        QTest::addColumn<bool>("bAccept");
+        QTest::newRow("to zh_CN") << 1 << true;
+        QTest::newRow("to zh_TW") << 2 << true;
+        QTest::newRow("closed") << 0 << false;
+        QTest::newRow("back to English") << 0 << true;
+    }
+
+    void languageChangeFromTheMenu()
+    {
+        QFETCH(int, iIndex);
+        QFETCH(bool, bAccept);
+        const int iBefore = g_settings.language;
+        int iPreselected = -1;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            if (QWidget* pDialog = QApplication::activeModalWidget()) {
+                auto* pCombo = pDialog->findChild<QComboBox*>(QStringLiteral("ComboLanguage"));
+                iPreselected = pCombo->currentIndex();
+                pCombo->setCurrentIndex(iIndex);
+                bAccept ? pDialog->findChild<QPushButton*>(QStringLiteral("BtnOk"))->click() : void(pDialog->close());
+            }
+        });
+        timer.start(20);
+        g_pMainDialog->titleBar()->menuButton()->menu()->actions().first()->trigger();
+        QCOMPARE(iPreselected, iBefore - 1);
+        const int iLanguage = bAccept ? iIndex + 1 : iBefore;
+        QCOMPARE(g_settings.language, iLanguage);
+        QCOMPARE(QSettings(QStringLiteral("Orvane"), QStringLiteral("Rackmind")).value(QStringLiteral("Language")).toInt(), iLanguage);
+
+        const int iChinese = iLanguage > 1 ? iLanguage : iBefore;
+        const QTranslator* pCatalogue = iChinese == 2 ? g_pTranslatorZhCN : g_pTranslatorZhTW;
+        const QTranslator* pToolkit = iChinese == 2 ? g_pTranslatorQtZhCN : g_pTranslatorQtZhTW;
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                 iLanguage > 1 ? pToolkit->translate("QPlatformTheme", "Cancel") : QStringLiteral("Cancel"));
+        QList<QObject*> listRoots{g_pLoginDialog, g_pSystemTrayIcon, g_pMainDialog};
+        for (int i = 0; i < g_pMainDialog->stack()->count(); ++i)
+            listRoots << g_pMainDialog->stack()->widget(i);
+        for (QObject* pRoot : qAsConst(listRoots)) {
+            int iNew = 0;
+            const QList<QObject*> listObjects = pRoot->findChildren<QObject*>() << pRoot;
+            for (QObject* pObject : listObjects) {
+                for (const QString& strText : textsOf(pObject)) {
+                    const QString strTranslation = translation(pCatalogue, pObject, strText);
+                    const bool bTranslatable = !strTranslation.isEmpty() && strTranslation != strText;
+                    QVERIFY2(iLanguage > 1 ? !bTranslatable : !isChinese(strText),
+                             qPrintable(QLatin1String(pObject->metaObject()->className()) + QLatin1String(": ") + strText));
+                    iNew += (iLanguage > 1 ? isChinese(strText) : bTranslatable) ? 1 : 0;
+                }
+            }
+            QVERIFY2(iNew > 0, pRoot->metaObject()->className());
+        }
+        // Named once more, as "Rackmind" alone never proves a retranslation: the login window's title.
+        const QString strLogin = iLanguage > 1 ? pCatalogue->translate("QObject", "Login") : QStringLiteral("Login");
+        QVERIFY(!strLogin.isEmpty());
+        QCOMPARE(g_pLoginDialog->windowTitle(), strLogin);
+    }
+
     // A main window that only hid would leave an invisible process polling the network: closing it from
     // its title bar must end the event loop, and the exit sequence the transport's thread.
     void closeFromTheTitleBarEndsTheProgram()
     {
         QPointer<QThread> pUdpThread = g_pUdpThread;
-        QVERIFY(pUdpThread);
+        QVERIFY(pUdpThread && threadNames().contains(QStringLiteral("UdpThread")));
         QTimer::singleShot(0, [] { QTest::mouseClick(g_pMainDialog->titleBar()->closeButton(), Qt::LeftButton); });
         QObject guard; // a program still running after 10 s fails the case instead of hanging it
         QTimer::singleShot(10000, &guard, [] { QApplication::exit(1); });
@@ -177,16 +352,7 @@ private slots:
         runExitSequence();
         QVERIFY(!g_pRackmind && !g_pUdpThread && !g_pUdpDriver && !pUdpThread);
         QVERIFY(!g_pMainDialog && !g_pLoginDialog && !g_pSystemTrayIcon);
-        // Only the test's own threads are left: its main thread and the simulator.
-        m_sim.stopFleet();
-        QDir dirTasks(QStringLiteral("/proc/self/task"));
-        QStringList listThreads;
-        for (const QString& strTask : dirTasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile fileComm(dirTasks.filePath(strTask + QStringLiteral("/comm")));
-            if (fileComm.open(QIODevice::ReadOnly))
-                listThreads << QString::fromUtf8(fileComm.readAll()).trimmed();
-        }
-        QVERIFY2(!listThreads.contains(QStringLiteral("UdpThread")), qPrintable(listThreads.join(QLatin1Char(','))));
+        QVERIFY2(!threadNames().contains(QStringLiteral("UdpThread")), qPrintable(threadNames().join(QLatin1Char(','))));
     }
 };
 
