@@ -24,6 +24,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,9 +42,8 @@ namespace {
 QStringList threadNames()
 {
     QStringList list;
-    const QDir dirTasks(QStringLiteral("/proc/self/task"));
-    for (const QString& strTask : dirTasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile file(dirTasks.filePath(strTask + QStringLiteral("/comm")));
+    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();) {
+        QFile file(it.next() + QStringLiteral("/comm"));
         list << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString());
     }
     return list;
@@ -248,8 +248,8 @@ private slots:
     {
         // Whatever the demo rack mailed so far is not this case's business.
         QTRY_COMPARE_WITH_TIMEOUT(CMailQueue::instance()->pending(), 0, 15000);
-        while (!nextMail(1500).isEmpty()) {
-        }
+        while (!nextMail(1500).isEmpty())
+            ;
         QCOMPARE(m_sim.command(QStringLiteral("set 3 voltage 262")).last(), QStringLiteral("ok"));
         const QString strMail = QString::fromUtf8(QByteArray::fromBase64(
             nextMail(15000).value(QStringLiteral("data")).toString().toLatin1()));
@@ -263,16 +263,13 @@ private slots:
     {
         // Minimised to the tray, the show entry brings the window back; a double-click does too, a
         // single click after a moment (it may still become a double-click).
-        g_pMainDialog->hide();
-        g_pSystemTrayIcon->contextMenu()->actions().first()->trigger();
-        QVERIFY(g_pMainDialog->isVisible());
-        g_pMainDialog->hide();
-        emit g_pSystemTrayIcon->activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(g_pMainDialog->isVisible());
-        g_pMainDialog->hide();
-        emit g_pSystemTrayIcon->activated(QSystemTrayIcon::Trigger);
-        QVERIFY(!g_pMainDialog->isVisible());
-        QTRY_VERIFY(g_pMainDialog->isVisible());
+        for (int i = 0; i < 3; ++i) {
+            g_pMainDialog->hide();
+            i ? emit g_pSystemTrayIcon->activated(i == 1 ? QSystemTrayIcon::DoubleClick : QSystemTrayIcon::Trigger)
+              : g_pSystemTrayIcon->contextMenu()->actions().first()->trigger();
+            QCOMPARE(g_pMainDialog->isVisible(), i < 2);
+            QTRY_VERIFY(g_pMainDialog->isVisible());
+        }
     }
 
     // The language dialog from the main window's menu starts on the language in use; OK stores the
