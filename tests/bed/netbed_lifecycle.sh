@@ -39,24 +39,16 @@ done
 grep -q '10.200.1.3/16' "$tmp/dev-addrs" || fail "device addresses missing: $(cat "$tmp/dev-addrs")"
 check_gone "device command"
 
-# Interrupted.
-for sig in INT TERM; do
+# Interrupted, or killed outright: then nothing can run at that moment, and the next bed sweeps it away.
+for sig in INT TERM KILL; do
     "$netbed" --device-cmd "exec sleep $marker" -- bash -c "$record exec sleep $marker" &
     pid=$!
     wait_for_ns
     kill -"$sig" "$pid"
     status=0
-    wait "$pid" || status=$?
+    wait "$pid" 2>/dev/null || status=$?
     [ "$status" != 0 ] || fail "SIG$sig: bed reported success"
+    [ "$sig" != KILL ] || "$netbed" -- true
     check_gone "SIG$sig"
 done
-
-# Killed outright: nothing can run at that moment; the next bed sweeps it away.
-"$netbed" --device-cmd "exec sleep $marker" -- bash -c "$record exec sleep $marker" &
-pid=$!
-wait_for_ns
-kill -KILL "$pid"
-wait "$pid" 2>/dev/null || true
-"$netbed" -- true
-check_gone "SIGKILL"
 echo "netbed lifecycle: ok"

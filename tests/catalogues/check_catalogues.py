@@ -17,25 +17,18 @@ if not catalogues:
 
 failures = []
 with tempfile.TemporaryDirectory() as tmp:
-    copies = []
-    for ts in catalogues:
-        copy = Path(tmp) / ts.name
-        shutil.copy(ts, copy)
-        copies.append(copy)
+    copies = [Path(shutil.copy(ts, tmp)) for ts in catalogues]
     folders = [str(source_dir / d) for d in ("app", "device", "mail", "ui") if (source_dir / d).is_dir()]
     subprocess.run([lupdate, "-no-obsolete", "-locations", "none", "-silent", *folders, "-ts", *map(str, copies)],
                    check=True)
     for copy in copies:
         for context in ET.parse(copy).getroot().iter("context"):
-            name = context.findtext("name")
             for message in context.iter("message"):
-                source = message.findtext("source")
                 translation = message.find("translation")
-                kind = translation.get("type") if translation is not None else "missing"
-                numerus = message.get("numerus") == "yes"
                 text = "".join(translation.itertext()).strip() if translation is not None else ""
-                if kind in ("unfinished", "missing") or (not numerus and not text):
-                    failures.append(f"{copy.name}: {name}: {source!r}")
+                if (translation is None or translation.get("type") == "unfinished"
+                        or (message.get("numerus") != "yes" and not text)):
+                    failures.append(f"{copy.name}: {context.findtext('name')}: {message.findtext('source')!r}")
 
 for line in failures:
     print("untranslated:", line)

@@ -13,12 +13,11 @@ pids=()
 Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$work/display" 2>/dev/null &
 xvfb=$!
 cleanup() {
-    local rc=$?
     # What the program printed, when something went wrong.
-    [ "$rc" = 0 ] || { echo "--- program output:"; cat "$work/log" 2>/dev/null; }
-    for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
-    # Segments left by the killed processes.
+    [ $? = 0 ] || { echo "--- program output:"; cat "$work/log" 2>/dev/null; }
     for p in "${pids[@]}"; do
+        kill -9 "$p" 2>/dev/null || true
+        # Segments left by the killed processes.
         ipcs -m -p | awk -v p="$p" '$3 == p { print $1 }' | xargs -r -n1 ipcrm -m 2>/dev/null || true
     done
     kill "$xvfb" 2>/dev/null || true
