@@ -35,12 +35,11 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
             if (!portFile.contains(key)) {
                 continue;
             }
-            // Anything that is not a number reads as port 0, and so does a number no port can have.
-            uint port = portFile.value(key).toUInt();
-            if (port > kMaxPort) {
-                port = 0;
-            }
-            listRead.append(port);
+            // Anything that is not a number reads as port 0, and so does a number no port can have
+            // (read whole: a conversion to 32 bits would wrap 4294973296 round to 6000).
+            bool bOk = false;
+            const qulonglong uiValue = portFile.value(key).toString().toULongLong(&bOk);
+            listRead.append(bOk && uiValue <= kMaxPort ? uint(uiValue) : 0);
         }
     });
     if (!bRead) {
