@@ -81,9 +81,14 @@ QList<int> CPdu::needDownload() const
 
 void CPdu::download()
 {
+    // A device may apply its network settings at once and stop listening where it was: whatever else
+    // is pending goes out first.
+    QList<int> listCmd = needDownload();
+    if (listCmd.removeOne(kCmdNetwork))
+        listCmd.append(kCmdNetwork);
     const QHostAddress addrDest = sendAddress();
     const uint uiDestPort = stInfo.udpPort;
-    for (int cmd : needDownload()) {
+    for (int cmd : qAsConst(listCmd)) {
         bool bResult = true;
         const QByteArray frame = buildSetFrame(quint8(cmd), payloadFor(quint8(cmd), stSetInfo));
         if (cmd == kCmdNetwork && ipv4ToUint(stSetInfo.ip) != ipv4ToUint(stInfo.ip)) {

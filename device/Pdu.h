@@ -39,7 +39,8 @@ public:
     // The set commands (0x01, 0x08, 0x0E, 0x10, in that order) whose fields differ between
     // stSetInfo and stInfo.
     QList<int> needDownload() const;
-    // Sends one set frame per pending command to the device's address and reported port.
+    // Sends one set frame per pending command to the device's address and reported port; the network
+    // settings go last, so a device that moves at once has taken every other change before.
     void download();
     // Where frames to the device go: the address its datagrams come from (the reported one for a
     // device that no registry has heard yet).

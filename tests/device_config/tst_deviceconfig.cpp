@@ -392,8 +392,8 @@ void TestDeviceConfig::okChecks()
     clickOk();
     if (strMessage.isEmpty()) {
         QVERIFY2(m_listWarnings.isEmpty(), qPrintable(m_listWarnings.join(QLatin1Char(';'))));
-        QCOMPARE(sentCommands(), (QList<quint8>{kCmdNetwork, kCmdOutletDelays}));
-        const QByteArray baPayload = framePayload(m_listSent.at(0).baData);
+        QCOMPARE(sentCommands(), (QList<quint8>{kCmdOutletDelays, kCmdNetwork}));
+        const QByteArray baPayload = framePayload(m_listSent.at(1).baData);
         QCOMPARE(baPayload.mid(12, 6), QByteArray("\x00\x1A\x2B\x3C\x4D\x5E", 6));
     } else {
         QCOMPARE(m_listWarnings, QStringList{QStringLiteral("warning|") + strMessage});
