@@ -177,7 +177,7 @@ void CDivideGroupWidget::moveRow(QTableWidget* pFrom, QTableWidget* pTo, const Q
     const int iRow = pFrom->currentRow();
     if (iRow < 0 || !pFrom->item(iRow, 0))
         return;
-    CPdu* pPdu = findPdu(parseAddress(pFrom->item(iRow, 0)->text()));
+    CPdu* pPdu = findPduByText(pFrom->item(iRow, 0)->text());
     if (!pPdu)
         return;
     pPdu->strGroup = strGroup;
