@@ -327,10 +327,13 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
     setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
     setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
     // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
-    // when none changed costs more than the rest of the refresh.
-    if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus)) {
-        if (state.iOutletsShown != info.outletStatus) {
-            state.iOutletsShown = info.outletStatus;
+    // when none changed costs more than the rest of the refresh. It draws its own device, which is not
+    // the one looked up when another device reports the same address.
+    if (auto* pOutlets =
+            qobject_cast<COutletStatusWidget*>(m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus))) {
+        const int iOutlets = pOutlets->pdu() ? pOutlets->pdu()->stInfo.outletStatus : -1;
+        if (state.iOutletsShown != iOutlets) {
+            state.iOutletsShown = iOutlets;
             pOutlets->update();
         }
     }
