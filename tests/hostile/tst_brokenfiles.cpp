@@ -263,9 +263,9 @@ private slots:
         const AppSettings def;
         AppSettings wrong = def;
         wrong.language = 0;
-        wrong.autoLogin = true; // any text but "false" and "0" reads as true
+        wrong.autoLogin = false; // only a boolean reads as true
         wrong.rememberPassword = false;
-        wrong.smtpSsl = true;
+        wrong.smtpSsl = false;
         wrong.smtpPort = 0;
         wrong.snmpAgentPort = 0;
         wrong.snmpAgentTimeout = 0;

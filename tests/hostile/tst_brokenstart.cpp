@@ -33,7 +33,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("config/Orvane"))));
         QFile store(m_dir.filePath(QStringLiteral("config/Orvane/Rackmind.conf")));
         QVERIFY(store.open(QIODevice::WriteOnly));
-        store.write("Language=1\n[Login]\nAccount=pavok\nPassword=pavok\nAutoLogin=yes\nRememberPassword=1\n"
+        store.write("Language=1\n[Login]\nAccount=pavok\nPassword=pavok\nAutoLogin=true\nRememberPassword=1\n"
                     "[Smtp]\nPort=4294967321\nSSL=@ByteArray(\\xff)\nHost=\\x\n"
                     "[Snmp]\nAgentPort=-99999999999\nAgentProVer=77\nTrapProVer=-3\n\x01\x02\xff\n[[[\n");
         store.close();
