@@ -54,7 +54,13 @@ void assign(int& iField, const QVariant& value)
 }
 void assign(bool& bField, const QVariant& value)
 {
-    bField = value.toBool();
+    // Only a boolean reads as true: a hand-edited "no" must not switch on automatic login or TLS.
+    if (value.type() == QVariant::Bool) {
+        bField = value.toBool();
+        return;
+    }
+    const QString strValue = value.toString().trimmed();
+    bField = strValue.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || strValue == QLatin1String("1");
 }
 void assign(QString& strField, const QVariant& value)
 {

@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
+#include <QPainterPath>
+#include <QRawFont>
 
 QFont* g_fontNormal8 = nullptr;
 QFont* g_fontNormal9 = nullptr;
@@ -52,7 +55,43 @@ QString chineseFallbackFamily(const QFontDatabase& db)
     return QString();
 }
 
+// Whether font draws every visible character of strText: a character it has no glyph for is left to
+// the fallback fonts, but one it maps to an empty glyph shows as nothing.
+bool drawsAll(const QFont& font, const QString& strText)
+{
+    const QRawFont raw = QRawFont::fromFont(font);
+    for (const QChar ch : strText) {
+        if (ch.isSpace())
+            continue;
+        const QVector<quint32> glyphs = raw.glyphIndexesForString(QString(ch));
+        if (!glyphs.isEmpty() && glyphs.first() != 0 && raw.pathForGlyph(glyphs.first()).isEmpty())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
+
+QFont fontForText(const QFont& base, const QString& strText, int iWidth)
+{
+    QFont font = base;
+    if (!drawsAll(font, strText)) {
+        QStringList listFamilies{QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")};
+        listFamilies += QFontDatabase().families();
+        for (const QString& strFamily : qAsConst(listFamilies)) {
+            QFont candidate = base;
+            candidate.setFamily(strFamily);
+            if (QFontInfo(candidate).family() == strFamily && drawsAll(candidate, strText)) {
+                font = candidate;
+                break;
+            }
+        }
+    }
+    for (int iSize = base.pointSize(); iSize > 8 && QFontMetrics(font).horizontalAdvance(strText) > iWidth;
+         --iSize)
+        font.setPointSize(iSize - 1);
+    return font;
+}
 
 QString sharedFontFamily()
 {

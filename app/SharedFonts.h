@@ -33,3 +33,7 @@ void createSharedFonts();
 void deleteSharedFonts();
 // The family that "Microsoft YaHei" is drawn with on this machine (itself when installed).
 QString sharedFontFamily();
+// A font for strText within iWidth pixels: base when it draws every character and fits; otherwise an
+// installed family that draws what base leaves blank (some fonts map a sign such as U+2103 to an empty
+// glyph, so no fallback takes over), at the largest size from base's down to 8 points that fits.
+QFont fontForText(const QFont& base, const QString& strText, int iWidth);

@@ -81,19 +81,31 @@ QList<int> CPdu::needDownload() const
 
 void CPdu::download()
 {
-    for (int cmd : needDownload()) {
+    // A device may apply its network settings at once and stop listening where it was: whatever else
+    // is pending goes out first.
+    QList<int> listCmd = needDownload();
+    if (listCmd.removeOne(kCmdNetwork))
+        listCmd.append(kCmdNetwork);
+    const QHostAddress addrDest = sendAddress();
+    const uint uiDestPort = stInfo.udpPort;
+    for (int cmd : qAsConst(listCmd)) {
         bool bResult = true;
         const QByteArray frame = buildSetFrame(quint8(cmd), payloadFor(quint8(cmd), stSetInfo));
         if (cmd == kCmdNetwork && ipv4ToUint(stSetInfo.ip) != ipv4ToUint(stInfo.ip)) {
             uiPendingIP = ipv4ToUint(stSetInfo.ip);
         }
-        emit signalSndData(bResult, frame, QHostAddress(ipv4ToUint(stInfo.ip)), stInfo.udpPort);
+        emit signalSndData(bResult, frame, addrDest, uiDestPort);
         // A new device port must be polled from now on, or the device would vanish once it moves.
         if (cmd == kCmdNetwork && g_pRackmind && !g_pRackmind->listDevicePort.contains(stSetInfo.udpPort)) {
             g_pRackmind->listDevicePort.append(stSetInfo.udpPort);
             emit g_pRackmind->signalUpdateDevicePort(g_pRackmind->listDevicePort);
         }
     }
+}
+
+QHostAddress CPdu::sendAddress() const
+{
+    return QHostAddress(uiSourceIP ? uiSourceIP : ipv4ToUint(stInfo.ip));
 }
 
 void CPdu::slotRcvData(QByteArray data)
@@ -112,9 +124,6 @@ void CPdu::slotRcvData(QByteArray data)
             emit signalChangeIP(ipv4ToUint(stInfo.ip), ipv4ToUint(newIp));
         }
         decodeNetworkPayload(payload, stInfo);
-        if (ipv4ToUint(stInfo.ip) == uiPendingIP) {
-            uiPendingIP = 0;
-        }
         break;
     }
     case kCmdDeviceInfo:

@@ -39,8 +39,12 @@ public:
     // The set commands (0x01, 0x08, 0x0E, 0x10, in that order) whose fields differ between
     // stSetInfo and stInfo.
     QList<int> needDownload() const;
-    // Sends one set frame per pending command to the device's reported address and port.
+    // Sends one set frame per pending command to the device's address and reported port; the network
+    // settings go last, so a device that moves at once has taken every other change before.
     void download();
+    // Where frames to the device go: the address its datagrams come from (the reported one for a
+    // device that no registry has heard yet).
+    QHostAddress sendAddress() const;
 
     PduInfo stInfo;
     PduInfo stSetInfo;
@@ -52,7 +56,10 @@ public:
     // Time of the last datagram from the device, valid or not.
     QDateTime dtLastRcv;
     QTimer timerEmail;
-    // The address a downloaded network setting moves the device to, until a reply reports it there;
+    // The address the device's datagrams come from, set by the registry. It is what identifies the
+    // device: a PDU may report a stale configured address, or one translated on the way.
+    uint uiSourceIP = 0;
+    // The address a downloaded network setting moves the device to, until it answers from there;
     // 0 when no move is under way. Lets the registry keep the device when it answers from there.
     uint uiPendingIP = 0;
 

@@ -18,8 +18,6 @@ const char* const kPortFileName = "port.prt";
 
 CRackmind::CRackmind(QObject* parent) : QObject(parent)
 {
-    // A device that reports another address may now be the first of its new address or leave its old.
-    connect(this, &CRackmind::signalChangeIP, this, [this] { m_bIndexStale = true; });
     listDevicePort.append(kDefaultDevicePort);
     const QString fileName = QString::fromLatin1(kPortFileName);
     // 1024 short entries take a few kilobytes; anything far larger is not a port file, and reading it
@@ -35,12 +33,11 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
             if (!portFile.contains(key)) {
                 continue;
             }
-            // Anything that is not a number reads as port 0, and so does a number no port can have.
-            uint port = portFile.value(key).toUInt();
-            if (port > kMaxPort) {
-                port = 0;
-            }
-            listRead.append(port);
+            // Anything that is not a number reads as port 0, and so does a number no port can have
+            // (read whole: a conversion to 32 bits would wrap 4294973296 round to 6000).
+            bool bOk = false;
+            const qulonglong uiValue = portFile.value(key).toString().toULongLong(&bOk);
+            listRead.append(bOk && uiValue <= kMaxPort ? uint(uiValue) : 0);
         }
     });
     if (!bRead) {
@@ -65,11 +62,12 @@ CPdu* CRackmind::addPdu(uint ip)
     auto* pPdu = new CPdu(this);
     pPdu->setObjectName(QStringLiteral("Pdu"));
     ipv4FromUint(ip, pPdu->stInfo.ip);
+    pPdu->uiSourceIP = ip;
     connect(pPdu, &CPdu::signalSndData, this, &CRackmind::signalSndData);
     connect(pPdu, &CPdu::signalChangeIP, this, &CRackmind::signalChangeIP);
     listPdu.append(pPdu);
-    if (!m_bIndexStale && !m_hashByAddress.contains(ip))
-        m_hashByAddress.insert(ip, pPdu);
+    if (!m_bIndexStale && !m_hashBySource.contains(ip))
+        m_hashBySource.insert(ip, pPdu);
     updateDevicePort();
     emit signalNewDevice(pPdu);
     return pPdu;
@@ -100,17 +98,22 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
 {
     bool bIPv4 = false;
     const quint32 sender = ndDatagram.senderAddress().toIPv4Address(&bIPv4);
-    if (!bIPv4) {
+    // Nothing can be sent back to the unspecified address, so no device is ever found there.
+    if (!bIPv4 || sender == 0) {
         return;
     }
     const QByteArray data = ndDatagram.data();
-    // Devices are found by the address they last reported, so a re-addressed device keeps its object.
-    CPdu* pPdu = findReporting(sender);
-    // A device that was just moved by a download answers from its new address before any reply has
-    // reported that address: it is still the same device.
+    // A device is the host its datagrams come from, whatever address its replies report: a stale
+    // configured address or one translated on the way must not make a new device of every reply.
+    CPdu* pPdu = findBySource(sender);
+    // A device that was just moved by a download answers from its new address: it is still the same
+    // device, and it is found there from now on.
     for (int i = 0; !pPdu && i < listPdu.size(); ++i) {
         if (listPdu.at(i)->uiPendingIP == sender) {
             pPdu = listPdu.at(i);
+            pPdu->uiSourceIP = sender;
+            pPdu->uiPendingIP = 0;
+            m_bIndexStale = true;
         }
     }
     if (!pPdu) {
@@ -125,16 +128,16 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
     emit signalDeviceAnswered(pPdu);
 }
 
-CPdu* CRackmind::findReporting(quint32 uiAddress)
+CPdu* CRackmind::findBySource(quint32 uiAddress)
 {
     if (m_bIndexStale)
         rebuildIndex();
-    CPdu* pPdu = m_hashByAddress.value(uiAddress);
-    if (pPdu && ipv4ToUint(pPdu->stInfo.ip) == uiAddress)
+    CPdu* pPdu = m_hashBySource.value(uiAddress);
+    if (pPdu && pPdu->uiSourceIP == uiAddress)
         return pPdu;
-    // Not indexed, or the record was changed behind the index's back: the list has the last word.
+    // Not indexed, or the device was changed behind the index's back: the list has the last word.
     for (CPdu* pCandidate : qAsConst(listPdu)) {
-        if (ipv4ToUint(pCandidate->stInfo.ip) == uiAddress) {
+        if (pCandidate->uiSourceIP == uiAddress) {
             rebuildIndex();
             return pCandidate;
         }
@@ -144,12 +147,11 @@ CPdu* CRackmind::findReporting(quint32 uiAddress)
 
 void CRackmind::rebuildIndex()
 {
-    m_hashByAddress.clear();
-    m_hashByAddress.reserve(listPdu.size());
+    m_hashBySource.clear();
+    m_hashBySource.reserve(listPdu.size());
     for (CPdu* pPdu : qAsConst(listPdu)) {
-        const quint32 uiAddress = ipv4ToUint(pPdu->stInfo.ip);
-        if (!m_hashByAddress.contains(uiAddress))
-            m_hashByAddress.insert(uiAddress, pPdu);
+        if (!m_hashBySource.contains(pPdu->uiSourceIP))
+            m_hashBySource.insert(pPdu->uiSourceIP, pPdu);
     }
     m_bIndexStale = false;
 }

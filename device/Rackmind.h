@@ -9,9 +9,9 @@
 
 class CPdu;
 
-// The one registry of devices: routes every datagram from the transport to the device that last
-// reported the sender's address (creating it on first contact), keeps the list of polled device
-// ports and relays every frame a device sends to the transport.
+// The one registry of devices: routes every datagram from the transport to the device that answers
+// from the sender's address (creating it on first contact), keeps the list of polled device ports and
+// relays every frame a device sends to the transport.
 class CRackmind : public QObject
 {
     Q_OBJECT
@@ -52,13 +52,13 @@ public slots:
 
 private:
     int m_iDeviceLimit = kDeviceLimit;
-    // The first device in listPdu that reports this address, or null.
-    CPdu* findReporting(quint32 uiAddress);
+    // The first device in listPdu that answers from this address, or null.
+    CPdu* findBySource(quint32 uiAddress);
     void rebuildIndex();
 
-    // Address -> first device reporting it. Every datagram is routed through it; it is rebuilt after
-    // a device reports a new address, and a hit is checked against the device's own record.
-    QHash<quint32, CPdu*> m_hashByAddress;
+    // Source address -> first device answering from it. Every datagram is routed through it; it is
+    // rebuilt after a device has moved, and a hit is checked against the device's own record.
+    QHash<quint32, CPdu*> m_hashBySource;
     bool m_bIndexStale = true;
 };
 

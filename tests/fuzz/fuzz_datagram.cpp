@@ -1,5 +1,5 @@
 // Arbitrary datagrams into the registry and the devices it makes: the reply checks, the decoding into
-// PduInfo, the routing by reported address, and what a download builds from what was decoded.
+// PduInfo, the routing by sender address, and what a download builds from what was decoded.
 //
 // Input: one or more datagrams. The first comes from sender 0; every "#>" followed by one byte starts
 // a new datagram from the sender that byte selects. A plain reply frame is thus a one-datagram input.

@@ -113,7 +113,7 @@ QString CSimControl::helpText()
         "                                outlets MASK | outlet N on|off | load N AMPS\n"
         "                                currentWarn currentOverload voltageWarn voltageOverload\n"
         "                                tempLow tempHigh humidityWarn | openDelay N V | closeDelay N V\n"
-        "                                outletName N TEXT\n"
+        "                                outletName N TEXT | reportip IP|off (reported, not answered from)\n"
         "  clear DEV voltage|current|temperature|humidity   the reading follows the simulation again\n"
         "  silent DEV [SECONDS]          stop answering (for SECONDS, else until resume)\n"
         "  resume DEV                    answer again\n"
@@ -423,6 +423,13 @@ QString CSimControl::setField(CSimDevice* pDevice, const QStringList& listAll, i
             m_pFleet->readdress(pDevice, uiIp, 0);
         else if (strKey == QLatin1String("port") && parseUInt(strValue, 65535, &v) && v > 0)
             m_pFleet->readdress(pDevice, st.ip, quint16(v));
+        else
+            return strUsage;
+    } else if (strKey == QLatin1String("reportip")) {
+        if (strValue == QLatin1String("off"))
+            pDevice->optReportedIp.reset();
+        else if (parseIp(strValue, &uiIp))
+            pDevice->optReportedIp = uiIp;
         else
             return strUsage;
     } else if (strKey == QLatin1String("mask") || strKey == QLatin1String("gateway")) {

@@ -120,7 +120,7 @@ QByteArray CSimDevice::replyFrame(quint8 cmd) const
     QByteArray ba;
     switch (cmd) {
     case SimFrame::CmdNetwork:
-        SimFrame::putIPv4(ba, st.ip);
+        SimFrame::putIPv4(ba, optReportedIp.value_or(st.ip));
         SimFrame::putIPv4(ba, st.subNetMask);
         SimFrame::putIPv4(ba, st.gateway);
         ba.append(st.mac);
@@ -216,6 +216,7 @@ bool CSimDevice::applySet(quint8 cmd, const QByteArray& baPayload, double dDelay
     case SimFrame::CmdNetwork: {
         const quint32 uiOldIp = st.ip;
         const quint16 uiOldPort = st.udpPort;
+        optReportedIp.reset();
         st.ip = SimFrame::getIPv4(baPayload, 0);
         st.subNetMask = SimFrame::getIPv4(baPayload, 4);
         st.gateway = SimFrame::getIPv4(baPayload, 8);

@@ -112,6 +112,9 @@ public:
     bool isSwitchPending(int iOutlet) const;
 
     // Behaviour.
+    // An address reported in network replies instead of the one the device answers from (a stale
+    // configured address, or a device behind address translation); a network settings frame ends it.
+    std::optional<quint32> optReportedIp;
     qint64 silentUntil = 0; // msecs since epoch; a device is silent while now < silentUntil
     int lateMs = 0;
     double dropShare = 0.0;

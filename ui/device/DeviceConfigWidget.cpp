@@ -155,7 +155,7 @@ CPdu* CDeviceConfigWidget::pdu() const
 
 void CDeviceConfigWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/)
 {
-    m_pPdu = current ? findPdu(parseAddress(current->text(4))) : nullptr;
+    m_pPdu = current ? findPduByText(current->text(4)) : nullptr;
     followRegistry();
     m_pNetworkConfigWidget->setPdu(m_pPdu);
     m_pThresholdConfigWidget->setPdu(m_pPdu);

@@ -59,8 +59,8 @@ void CDeviceControlWidget::switchOutlet(int iOutlet, bool bOn)
     if (!m_pPdu)
         return;
     bool bResult = true;
-    emit m_pPdu->signalSndData(bResult, buildOutletSwitchFrame(iOutlet, bOn),
-                               QHostAddress(ipv4ToUint(m_pPdu->stInfo.ip)), m_pPdu->stInfo.udpPort);
+    emit m_pPdu->signalSndData(bResult, buildOutletSwitchFrame(iOutlet, bOn), m_pPdu->sendAddress(),
+                               m_pPdu->stInfo.udpPort);
 }
 
 void CDeviceControlWidget::on_CheckOutlet1_clicked(bool bChecked)

@@ -21,6 +21,8 @@
 namespace {
 constexpr int RowHeight = 30;
 constexpr int RefreshMs = 500;
+// What a header section keeps free of text: its margins and the lines between sections.
+constexpr int kHeaderPadding = 8;
 constexpr int ColumnWidths[CDeviceOverviewWidget::ColumnCount] = {80,  80,  110, 110, 100, 180,
                                                                   120, 100, 100, 100, 100, 100};
 
@@ -200,7 +202,12 @@ void CDeviceOverviewWidget::retranslate()
     m_pHeaderItem->setText(ColumnFirmwareVer, tr("FirmwareVer"));
     m_pHeaderItem->setText(ColumnVoltage, tr("Voltage(V)"));
     m_pHeaderItem->setText(ColumnCurrent, tr("Current(A)"));
-    m_pHeaderItem->setText(ColumnTemperature, tr("Temperature") + QStringLiteral("(\u2103)"));
+    const QString strTemperature = tr("Temperature") + QStringLiteral("(\u2103)");
+    m_pHeaderItem->setText(ColumnTemperature, strTemperature);
+    // The sign must show, and the whole text within the column, in every language.
+    if (g_fontNormal10)
+        m_pHeaderItem->setFont(ColumnTemperature, fontForText(*g_fontNormal10, strTemperature,
+                                                              ColumnWidths[ColumnTemperature] - kHeaderPadding));
     m_pHeaderItem->setText(ColumnHumidity, tr("Humidity(RH%)"));
     // The group row is ours as well; it follows the language like the header.
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
@@ -327,10 +334,13 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
     setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
     setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
     // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
-    // when none changed costs more than the rest of the refresh.
-    if (QWidget* pOutlets = m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus)) {
-        if (state.iOutletsShown != info.outletStatus) {
-            state.iOutletsShown = info.outletStatus;
+    // when none changed costs more than the rest of the refresh. It draws its own device, which is not
+    // the one looked up when another device reports the same address.
+    if (auto* pOutlets =
+            qobject_cast<COutletStatusWidget*>(m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus))) {
+        const int iOutlets = pOutlets->pdu() ? pOutlets->pdu()->stInfo.outletStatus : -1;
+        if (state.iOutletsShown != iOutlets) {
+            state.iOutletsShown = iOutlets;
             pOutlets->update();
         }
     }

@@ -79,7 +79,7 @@ CMainStatusWidget::CMainStatusWidget(QWidget* parent) : QWidget(parent)
 void CMainStatusWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
     Q_UNUSED(previous)
-    CPdu* pPdu = current ? findPdu(parseAddress(current->text(AddressColumn))) : nullptr;
+    CPdu* pPdu = current ? findPduByText(current->text(AddressColumn)) : nullptr;
     m_pDeviceControl->setPdu(pPdu);
 }
 

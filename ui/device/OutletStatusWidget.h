@@ -12,6 +12,8 @@ class COutletStatusWidget : public QWidget
 public:
     // No parent: the overview tree adopts the painter as an item widget.
     explicit COutletStatusWidget(CPdu* pdu);
+    // The device whose outlets it draws.
+    CPdu* pdu() const { return m_pPdu; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -23,6 +23,13 @@ CPdu* findPdu(uint uiAddress)
     return nullptr;
 }
 
+CPdu* findPduByText(const QString& strAddressText)
+{
+    bool bOk = false;
+    const uint uiAddress = QHostAddress(strAddressText).toIPv4Address(&bOk);
+    return bOk ? findPdu(uiAddress) : nullptr;
+}
+
 QString fieldText(const char* pField, int iWidth)
 {
     return QString::fromUtf8(pField, int(qstrnlen(pField, uint(iWidth))));

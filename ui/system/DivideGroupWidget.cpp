@@ -175,9 +175,10 @@ void CDivideGroupWidget::on_BtnTakeFromGroup_clicked()
 void CDivideGroupWidget::moveRow(QTableWidget* pFrom, QTableWidget* pTo, const QString& strGroup)
 {
     const int iRow = pFrom->currentRow();
-    if (iRow < 0 || !pFrom->item(iRow, 0))
+    // Without a chosen group there is nothing to put the device into.
+    if (iRow < 0 || !pFrom->item(iRow, 0) || strGroup.isEmpty())
         return;
-    CPdu* pPdu = findPdu(parseAddress(pFrom->item(iRow, 0)->text()));
+    CPdu* pPdu = findPduByText(pFrom->item(iRow, 0)->text());
     if (!pPdu)
         return;
     pPdu->strGroup = strGroup;

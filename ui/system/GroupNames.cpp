@@ -9,6 +9,6 @@ QStringList& groupNames()
 void rememberGroupName(const QString& strName)
 {
     QStringList& names = groupNames();
-    if (!names.contains(strName))
+    if (!strName.isEmpty() && !names.contains(strName))
         names.append(strName);
 }
