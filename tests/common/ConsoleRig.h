@@ -44,12 +44,12 @@ public:
         delete m_pDriver;
     }
 
-    // Starts polling as the login does, waiting for the transport's answer.
-    bool start()
+    // Starts polling as the login does (or faster), waiting for the transport's answer.
+    bool start(uint uiRate = 1000)
     {
         bool bResult = false;
         QMetaObject::invokeMethod(
-            m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, 51230, 1000); },
+            m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, 51230, uiRate); },
             Qt::BlockingQueuedConnection);
         return bResult;
     }

@@ -45,12 +45,7 @@ class TestIdentityBed : public QObject
         return iMails;
     }
     // The rig polls every 50 ms instead of every second, so that 60 polls take 3 seconds.
-    static void startFast(ConsoleRig& rig, uint uiRate = 50)
-    {
-        bool bResult = false;
-        emit rig.signalStartBroadcast(bResult, 51230, uiRate);
-        QVERIFY(bResult);
-    }
+    static void startFast(ConsoleRig& rig, uint uiRate = 50) { QVERIFY(rig.start(uiRate)); }
     static int rows(ConsoleRig& rig) { return rig.overview.treeWidget()->topLevelItem(0)->childCount(); }
 
 private slots:

@@ -359,7 +359,7 @@ private slots:
 
         m_dtNow = m_dtNow.addSecs(5);
         QVERIFY(!pPdu->isOnline());
-        receive(registry, "10.200.1.5", data);
+        receive(registry, "10.201.0.2", data);
         QVERIFY(pPdu->isOnline());
         QCOMPARE(answered.count(), 1);
         QVERIFY(sameInfo(pPdu->stInfo, before));
