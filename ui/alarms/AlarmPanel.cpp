@@ -35,7 +35,7 @@ CAlarmPanel::CAlarmPanel(QWidget* parent)
       m_pTimerSoon(new QTimer(this))
 {
     m_pBtnHeader->setFixedHeight(30);
-    m_pBtnHeader->setIcon(QIcon(QStringLiteral(":/OverviewWidget/OverviewWidget/Warning.png")));
+    m_pBtnHeader->setIcon(m_iconOverload);
     m_pTreeAlarms->setColumnCount(ColumnCount);
     m_pTreeAlarms->setRootIsDecorated(false);
     m_pTreeAlarms->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -158,13 +158,12 @@ void CAlarmPanel::slotRefresh()
                                     .arg(alarm.strAcknowledgedBy, alarm.dtAcknowledged.toLocalTime().toString(
                                                                       QStringLiteral("yyyy-MM-dd hh:mm:ss")))
                               : QString());
+        // The style sheet owns the rows' colours: weight and a sign set them apart.
         QFont font = pItem->font(ColumnName);
         font.setBold(!alarm.bAcknowledged);
-        const QBrush brush = alarm.severity() > 1 ? QBrush(QColor(200, 30, 30)) : QBrush();
-        for (int iColumn = 0; iColumn < ColumnCount; ++iColumn) {
+        for (int iColumn = 0; iColumn < ColumnCount; ++iColumn)
             pItem->setFont(iColumn, font);
-            pItem->setForeground(iColumn, brush);
-        }
+        pItem->setIcon(ColumnCondition, alarm.severity() > 1 ? m_iconOverload : QIcon());
         pItem->setSelected(setSelected.contains(alarm.uiId));
     }
     m_pBtnHeader->setText(

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QWidget>
 
 class CPdu;
@@ -55,4 +56,5 @@ private:
     QTimer* m_pTimer;
     // Batches the list's changes: a row losing its feed changes it hundreds of times in a second.
     QTimer* m_pTimerSoon;
+    QIcon m_iconOverload{QStringLiteral(":/OverviewWidget/OverviewWidget/Warning.png")};
 };

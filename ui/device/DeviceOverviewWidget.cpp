@@ -177,7 +177,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     pSplitterAlarms->setHandleWidth(1);
     pSplitterAlarms->addWidget(m_pSplitter);
     pSplitterAlarms->addWidget(m_pAlarmPanel);
-    pSplitterAlarms->setStretchFactor(0, 100);
+    pSplitterAlarms->setStretchFactor(0, 3);
     pSplitterAlarms->setStretchFactor(1, 1);
     pSplitterAlarms->setCollapsible(0, false);
     pSplitterAlarms->setCollapsible(1, false);
