@@ -1,13 +1,14 @@
 #include "app/AppShell.h"
 
+#include "app/AlarmSettings.h"
 #include "app/Catalogues.h"
 #include "app/LanguageSelectDialog.h"
 #include "app/LoginDialog.h"
 #include "app/MenuIconStyle.h"
 #include "app/Settings.h"
-#include "ui/device/DeviceOverviewWidget.h"
 #include "app/SharedFonts.h"
 #include "mail/MailQueue.h"
+#include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/frame/SystemTrayIcon.h"
@@ -41,6 +42,7 @@ void createSharedResources()
 bool prepareLanguage()
 {
     loadSettings();
+    loadAlarmSettings();
     if (g_settings.language == 0)
         return runLanguageSelection();
     installCatalogues(g_settings.language);
@@ -51,7 +53,8 @@ void createLongLivedWindows()
 {
     g_pSystemTrayIcon = new CSystemTrayIcon;
     g_pSystemTrayIcon->setObjectName(QStringLiteral("SystemTrayIcon"));
-    g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationIcon_Grayscale.png")));
+    g_pSystemTrayIcon->setIcon(
+        QIcon(QStringLiteral(":/Application/Application/ApplicationIcon_Grayscale.png")));
     g_pSystemTrayIcon->retranslate();
     g_pSystemTrayIcon->setVisible(true);
 

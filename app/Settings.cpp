@@ -67,17 +67,11 @@ void assign(QString& strField, const QVariant& value)
     strField = value.toString();
 }
 
-std::unique_ptr<QSettings> openStore()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
-}
-
 } // namespace
 
 void loadSettings()
 {
-    const std::unique_ptr<QSettings> pSettings = openStore();
+    const std::unique_ptr<QSettings> pSettings = openSettingsStore();
     // The record is filled only once the whole store has been read: a store that cannot be parsed is
     // unreadable and leaves every field as it was.
     AppSettings loaded = g_settings;
@@ -96,11 +90,17 @@ void loadSettings()
 
 void saveSettings()
 {
-    writeSettingsGuarded(openStore, [](QSettings& settings) {
+    writeSettingsGuarded(openSettingsStore, [](QSettings& settings) {
         for (const SettingsKey& key : s_keys) {
             std::visit(
                 [&](auto pField) { settings.setValue(QString::fromLatin1(key.pszKey), g_settings.*pField); },
                 key.field);
         }
     });
+}
+
+std::unique_ptr<QSettings> openSettingsStore()
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                       QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
 }

@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class QSettings;
+
 // Every persistent preference of the program. The record mirrors the user's settings store
 // (organisation "Orvane", application "Rackmind"); callers change fields and then save the whole record.
 struct AppSettings
@@ -33,3 +37,5 @@ extern AppSettings g_settings;
 void loadSettings();
 // Writes every field of g_settings to the store.
 void saveSettings();
+// The user's settings store, for the records kept beside the main one.
+std::unique_ptr<QSettings> openSettingsStore();

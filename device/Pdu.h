@@ -45,13 +45,18 @@ public:
     // Where frames to the device go: the address its datagrams come from (the reported one for a
     // device that no registry has heard yet).
     QHostAddress sendAddress() const;
+    // A condition's reading and its limit(s) as its alarm mail prints them; the temperature's limits
+    // read "upper / lower".
+    QString alarmValue(int iCondition) const;
+    QString alarmLimit(int iCondition) const;
 
     PduInfo stInfo;
     PduInfo stSetInfo;
     // Created with the device; the overview tree adopts it as an item widget.
     QPointer<COutletStatusWidget> pOutletStatusWidget;
     QString strGroup;
-    // Set once a condition's mail has gone out, cleared on the first tick it no longer holds.
+    // Set once a condition has counted and its mail has gone out (or waits to be combined); cleared on
+    // the first tick its reading is clear of the limit by the configured margin.
     bool bAlarm[AlarmCount];
     // Time of the last datagram from the device, valid or not.
     QDateTime dtLastRcv;
@@ -72,5 +77,8 @@ public slots:
     void slotEmailTimer();
 
 private:
-    void sendAlarmMail(const QString& strText);
+    QString alarmText(int iCondition) const;
+
+    // Consecutive ticks on which a condition not yet counted has held.
+    int m_aiHoldTicks[AlarmCount] = {};
 };

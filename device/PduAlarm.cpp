@@ -1,8 +1,8 @@
 #include "device/Pdu.h"
 
-#include "app/Settings.h"
+#include "app/AlarmSettings.h"
+#include "device/AlarmTracker.h"
 #include "device/Protocol.h"
-#include "mail/MailQueue.h"
 
 #include <QStringList>
 
@@ -39,75 +39,99 @@ QString fillTemplate(const char* pTemplate, const QStringList& listValues)
     }
     return strText;
 }
-} // namespace
 
-// The alarm tick: compares the reported readings with the reported limits once a second and mails
-// the start of each alarm condition.
-void CPdu::slotEmailTimer()
+struct Condition
 {
-    const bool aHolds[AlarmCount] = {
-        stInfo.voltage >= stInfo.voltageWarn,
-        stInfo.voltage >= stInfo.voltageOverload,
-        stInfo.current >= stInfo.currentWarn,
-        stInfo.current >= stInfo.currentOverload,
-        stInfo.temperature >= stInfo.temperatureHighLimit || stInfo.temperature <= stInfo.temperatureLowLimit,
-        stInfo.humidity >= stInfo.humidityWarn,
-    };
-    // Every device ticks once a second; the texts are made only on the rare tick that mails.
-    bool bMail = false;
-    for (int i = 0; i < AlarmCount; ++i) {
-        if (!aHolds[i])
-            bAlarm[i] = false;
-        else if (!bAlarm[i])
-            bMail = true;
-    }
-    if (!bMail)
-        return;
+    const char* pTemplate;
+    QStringList listValues; // the reading and its limits; the address, name and position follow
+};
 
-    const QStringList listWhere{ipv4ToString(stInfo.ip), fieldText(stInfo.name), fieldText(stInfo.position)};
-    const QString strVoltage = QString::number(stInfo.voltage);
-    const QString strCurrent = amperes(stInfo.current);
-    struct Condition
-    {
-        const char* pTemplate;
-        QStringList listValues; // the reading and its limits; the address, name and position follow
-    };
-    const Condition aConditions[AlarmCount] = {
-        {"Voltage Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-         {strVoltage, QString::number(stInfo.voltageWarn)}},
-        {"Voltage Overload\n\nValue:%1\nOverload Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-         {strVoltage, QString::number(stInfo.voltageOverload)}},
-        {"Current Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-         {strCurrent, amperes(stInfo.currentWarn)}},
-        {"Current Overload\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-         {strCurrent, amperes(stInfo.currentOverload)}},
-        {"Temprature Warn\n\nValue:%1\nUpper Limit:%2\nLower Limit:%3\n\nIP:%4\nName:%5\nLocation:%6",
-         {QString::number(stInfo.temperature), QString::number(stInfo.temperatureHighLimit),
-          QString::number(stInfo.temperatureLowLimit)}},
-        {"Humidity Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-         {QString::number(stInfo.humidity), QString::number(stInfo.humidityWarn)}},
-    };
-    for (int i = 0; i < AlarmCount; ++i) {
-        if (aHolds[i] && !bAlarm[i]) {
-            sendAlarmMail(fillTemplate(aConditions[i].pTemplate, aConditions[i].listValues + listWhere));
-            // Set whether or not the mail goes out: a condition is mailed once while it lasts.
-            bAlarm[i] = true;
-        }
+Condition condition(const PduInfo& info, int iCondition)
+{
+    const QString strVoltage = QString::number(info.voltage);
+    const QString strCurrent = amperes(info.current);
+    switch (iCondition) {
+    case CPdu::AlarmVoltageWarn:
+        return {"Voltage Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+                {strVoltage, QString::number(info.voltageWarn)}};
+    case CPdu::AlarmVoltageOverload:
+        return {"Voltage Overload\n\nValue:%1\nOverload Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+                {strVoltage, QString::number(info.voltageOverload)}};
+    case CPdu::AlarmCurrentWarn:
+        return {"Current Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+                {strCurrent, amperes(info.currentWarn)}};
+    case CPdu::AlarmCurrentOverload:
+        return {"Current Overload\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+                {strCurrent, amperes(info.currentOverload)}};
+    case CPdu::AlarmTemperature:
+        return {"Temprature Warn\n\nValue:%1\nUpper Limit:%2\nLower Limit:%3\n\nIP:%4\nName:%5\nLocation:%6",
+                {QString::number(info.temperature), QString::number(info.temperatureHighLimit),
+                 QString::number(info.temperatureLowLimit)}};
+    default:
+        return {"Humidity Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
+                {QString::number(info.humidity), QString::number(info.humidityWarn)}};
     }
 }
+} // namespace
 
-void CPdu::sendAlarmMail(const QString& strText)
+QString CPdu::alarmText(int iCondition) const
 {
-    // The settings are taken now; the mail worker delivers in the background, so a slow or silent
-    // server never holds up the interface.
-    MailJob job;
-    job.host = g_settings.smtpHost;
-    job.port = g_settings.smtpPort;
-    job.ssl = g_settings.smtpSsl;
-    job.account = g_settings.smtpAccount;
-    job.password = g_settings.smtpPassword;
-    job.receiver = g_settings.smtpReceiver;
-    job.subject = QStringLiteral("PDU Warning");
-    job.body = strText;
-    CMailQueue::instance()->enqueue(job);
+    const Condition cond = condition(stInfo, iCondition);
+    return fillTemplate(cond.pTemplate,
+                        cond.listValues + QStringList{ipv4ToString(stInfo.ip), fieldText(stInfo.name),
+                                                      fieldText(stInfo.position)});
+}
+
+QString CPdu::alarmValue(int iCondition) const
+{
+    return condition(stInfo, iCondition).listValues.value(0);
+}
+
+QString CPdu::alarmLimit(int iCondition) const
+{
+    return condition(stInfo, iCondition).listValues.mid(1).join(QStringLiteral(" / "));
+}
+
+// The alarm tick: compares the reported readings with the reported limits once a second. A condition
+// counts once it has held for the configured number of ticks, and ends once the reading is back clear of
+// the limit by the configured margin; the tracker mails both.
+void CPdu::slotEmailTimer()
+{
+    const PduInfo& i = stInfo;
+    const bool aHolds[AlarmCount] = {
+        i.voltage >= i.voltageWarn,
+        i.voltage >= i.voltageOverload,
+        i.current >= i.currentWarn,
+        i.current >= i.currentOverload,
+        i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
+        i.humidity >= i.humidityWarn,
+    };
+    // Without a margin an alarm ends exactly when its condition stops holding; written as negations so
+    // that an unordered reading behaves the same either way.
+    const double dLower = 1.0 - g_alarmSettings.hysteresisPercent / 100.0;
+    const double dUpper = 1.0 + g_alarmSettings.hysteresisPercent / 100.0;
+    const bool aClear[AlarmCount] = {
+        !(i.voltage >= i.voltageWarn * dLower),
+        !(i.voltage >= i.voltageOverload * dLower),
+        !(i.current >= i.currentWarn * dLower),
+        !(i.current >= i.currentOverload * dLower),
+        !(i.temperature >= i.temperatureHighLimit * dLower ||
+          i.temperature <= i.temperatureLowLimit * dUpper),
+        !(i.humidity >= i.humidityWarn * dLower),
+    };
+    for (int iCond = 0; iCond < AlarmCount; ++iCond) {
+        if (bAlarm[iCond]) {
+            if (aClear[iCond]) {
+                bAlarm[iCond] = false;
+                CAlarmTracker::instance()->alarmEnded(this, iCond, alarmText(iCond));
+            }
+        } else if (!aHolds[iCond]) {
+            m_aiHoldTicks[iCond] = 0;
+        } else if (++m_aiHoldTicks[iCond] >= g_alarmSettings.debouncePolls) {
+            m_aiHoldTicks[iCond] = 0;
+            // Set whether or not the mail goes out: a condition is mailed once while it lasts.
+            bAlarm[iCond] = true;
+            CAlarmTracker::instance()->alarmBegan(this, iCond, alarmText(iCond));
+        }
+    }
 }

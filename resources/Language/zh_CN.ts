@@ -2,6 +2,120 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CAlarmConfigWidget</name>
+    <message>
+        <source>Polls before an alarm counts</source>
+        <translation>告警确认前的轮询次数</translation>
+    </message>
+    <message>
+        <source>Clear margin (% of the limit)</source>
+        <translation>解除回差（限值的百分比）</translation>
+    </message>
+    <message>
+        <source>Mail when an alarm clears</source>
+        <translation>告警解除时发送邮件</translation>
+    </message>
+    <message>
+        <source>Combine alarms into one mail</source>
+        <translation>将多条告警合并为一封邮件</translation>
+    </message>
+    <message>
+        <source>Combining window (seconds)</source>
+        <translation>合并时间窗口（秒）</translation>
+    </message>
+    <message>
+        <source>Show a notification for a new alarm</source>
+        <translation>新告警时显示通知</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>CAlarmPanel</name>
+    <message>
+        <source>Voltage warning</source>
+        <translation>电压告警</translation>
+    </message>
+    <message>
+        <source>Voltage overload</source>
+        <translation>电压过载</translation>
+    </message>
+    <message>
+        <source>Current warning</source>
+        <translation>电流告警</translation>
+    </message>
+    <message>
+        <source>Current overload</source>
+        <translation>电流过载</translation>
+    </message>
+    <message>
+        <source>Temperature out of range</source>
+        <translation>温度越限</translation>
+    </message>
+    <message>
+        <source>Humidity warning</source>
+        <translation>湿度告警</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>IPAddress</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>Condition</source>
+        <translation>告警条件</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>当前值</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>限值</translation>
+    </message>
+    <message>
+        <source>Since</source>
+        <translation>开始时间</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>Acknowledge</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>Acknowledge all</source>
+        <translation>全部确认</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>%1 at %2</source>
+        <translation>%1 于 %2</translation>
+    </message>
+    <message>
+        <source>Active alarms: %1, unacknowledged: %2</source>
+        <translation>当前告警：%1，未确认：%2</translation>
+    </message>
+</context>
+<context>
     <name>CDelayConfigWidget</name>
     <message>
         <source>OpenDelay</source>
@@ -481,6 +595,10 @@
         <source>SNMP</source>
         <translation>SNMP</translation>
     </message>
+    <message>
+        <source>Alarms</source>
+        <translation>告警</translation>
+    </message>
 </context>
 <context>
     <name>CSystemTrayIcon</name>
@@ -495,6 +613,22 @@
     <message>
         <source>Rackmind</source>
         <translation>Rackmind</translation>
+    </message>
+    <message>
+        <source>Unacknowledged alarms: %1</source>
+        <translation>未确认告警：%1</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>另有 %1 条</translation>
+    </message>
+    <message>
+        <source>New alarm</source>
+        <translation>新告警</translation>
+    </message>
+    <message>
+        <source>New alarms: %1</source>
+        <translation>新告警：%1</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,120 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
+    <name>CAlarmConfigWidget</name>
+    <message>
+        <source>Polls before an alarm counts</source>
+        <translation>告警確認前的輪詢次數</translation>
+    </message>
+    <message>
+        <source>Clear margin (% of the limit)</source>
+        <translation>解除回差（限值的百分比）</translation>
+    </message>
+    <message>
+        <source>Mail when an alarm clears</source>
+        <translation>告警解除時傳送郵件</translation>
+    </message>
+    <message>
+        <source>Combine alarms into one mail</source>
+        <translation>將多條告警合併為一封郵件</translation>
+    </message>
+    <message>
+        <source>Combining window (seconds)</source>
+        <translation>合併時間視窗（秒）</translation>
+    </message>
+    <message>
+        <source>Show a notification for a new alarm</source>
+        <translation>新告警時顯示通知</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>CAlarmPanel</name>
+    <message>
+        <source>Voltage warning</source>
+        <translation>電壓告警</translation>
+    </message>
+    <message>
+        <source>Voltage overload</source>
+        <translation>電壓過載</translation>
+    </message>
+    <message>
+        <source>Current warning</source>
+        <translation>電流告警</translation>
+    </message>
+    <message>
+        <source>Current overload</source>
+        <translation>電流過載</translation>
+    </message>
+    <message>
+        <source>Temperature out of range</source>
+        <translation>溫度越限</translation>
+    </message>
+    <message>
+        <source>Humidity warning</source>
+        <translation>濕度告警</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>IPAddress</source>
+        <translation>IP位址</translation>
+    </message>
+    <message>
+        <source>Condition</source>
+        <translation>告警條件</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>目前值</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>限值</translation>
+    </message>
+    <message>
+        <source>Since</source>
+        <translation>開始時間</translation>
+    </message>
+    <message>
+        <source>Acknowledged</source>
+        <translation>已確認</translation>
+    </message>
+    <message>
+        <source>Acknowledge</source>
+        <translation>確認</translation>
+    </message>
+    <message>
+        <source>Acknowledge all</source>
+        <translation>全部確認</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>%1 at %2</source>
+        <translation>%1 於 %2</translation>
+    </message>
+    <message>
+        <source>Active alarms: %1, unacknowledged: %2</source>
+        <translation>目前告警：%1，未確認：%2</translation>
+    </message>
+</context>
+<context>
     <name>CDelayConfigWidget</name>
     <message>
         <source>OpenDelay</source>
@@ -481,6 +595,10 @@
         <source>SNMP</source>
         <translation>SNMP</translation>
     </message>
+    <message>
+        <source>Alarms</source>
+        <translation>告警</translation>
+    </message>
 </context>
 <context>
     <name>CSystemTrayIcon</name>
@@ -495,6 +613,22 @@
     <message>
         <source>Rackmind</source>
         <translation>Rackmind</translation>
+    </message>
+    <message>
+        <source>Unacknowledged alarms: %1</source>
+        <translation>未確認告警：%1</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>另有 %1 條</translation>
+    </message>
+    <message>
+        <source>New alarm</source>
+        <translation>新告警</translation>
+    </message>
+    <message>
+        <source>New alarms: %1</source>
+        <translation>新告警：%1</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "ui/alarms/AlarmPanel.h"
 #include "ui/device/MainStatusWidget.h"
 #include "ui/device/OutletStatusWidget.h"
 #include "ui/device/PduLookup.h"
@@ -170,11 +171,25 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pSplitter->setStretchFactor(0, 100);
     m_pSplitter->setStretchFactor(1, 1);
 
+    // The active alarms lie under the devices, in a splitter of their own so that they can be given room.
+    m_pAlarmPanel = new CAlarmPanel(this);
+    m_pAlarmPanel->setObjectName(QStringLiteral("AlarmPanel"));
+    QSplitter* pSplitterAlarms = new QSplitter(Qt::Vertical, this);
+    pSplitterAlarms->setObjectName(QStringLiteral("SplitterAlarms"));
+    pSplitterAlarms->setHandleWidth(1);
+    pSplitterAlarms->addWidget(m_pSplitter);
+    pSplitterAlarms->addWidget(m_pAlarmPanel);
+    pSplitterAlarms->setStretchFactor(0, 3);
+    pSplitterAlarms->setStretchFactor(1, 1);
+    pSplitterAlarms->setCollapsible(0, false);
+    pSplitterAlarms->setCollapsible(1, false);
+    connect(m_pAlarmPanel, &CAlarmPanel::signalPduActivated, this, &CDeviceOverviewWidget::slotSelectPdu);
+
     QVBoxLayout* pLayoutBase = new QVBoxLayout;
     pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
     pLayoutBase->setSpacing(0);
     pLayoutBase->setContentsMargins(0, 0, 0, 0);
-    pLayoutBase->addWidget(m_pSplitter);
+    pLayoutBase->addWidget(pSplitterAlarms);
     setLayout(pLayoutBase);
 
     // The status panel hears of a new current row before this widget does.
@@ -192,6 +207,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
 void CDeviceOverviewWidget::retranslate()
 {
     m_pMainStatusWidget->retranslate();
+    m_pAlarmPanel->retranslate();
     m_pHeaderItem->setText(ColumnGroup, tr("Group"));
     m_pHeaderItem->setText(ColumnOnline, tr("Online"));
     m_pHeaderItem->setText(ColumnName, tr("Name"));
@@ -235,6 +251,20 @@ void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
     m_pDefaultItem->addChild(pItem);
     // The tree takes the painter over from the device.
     m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, pPdu->pOutletStatusWidget);
+}
+
+void CDeviceOverviewWidget::slotSelectPdu(CPdu* pPdu)
+{
+    if (!pPdu)
+        return;
+    const uint uiAddress = ipv4ToUint(pPdu->stInfo.ip);
+    for (QTreeWidgetItem* pItem : deviceRows()) {
+        if (parseAddress(pItem->text(ColumnIPAddress)) == uiAddress) {
+            m_pTreeWidgetMain->setCurrentItem(pItem);
+            m_pTreeWidgetMain->scrollToItem(pItem);
+            return;
+        }
+    }
 }
 
 void CDeviceOverviewWidget::slotDeviceGroupChanged(CPdu* pdu)

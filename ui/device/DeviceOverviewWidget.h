@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class CAlarmPanel;
 class CMainStatusWidget;
 class CPdu;
 class QLabel;
@@ -43,6 +44,7 @@ public:
     // The device tree; the configuration page follows its current row.
     QTreeWidget* treeWidget() const { return m_pTreeWidgetMain; }
     CMainStatusWidget* mainStatusWidget() const { return m_pMainStatusWidget; }
+    CAlarmPanel* alarmPanel() const { return m_pAlarmPanel; }
 
 signals:
     // Whether the configuration page may be opened: a device row is current.
@@ -52,6 +54,8 @@ public slots:
     void slotNewDevice(CPdu* pPdu);
     void slotDeviceGroupChanged(CPdu* pdu);
     void slotChangeIP(uint oriIP, uint curIP);
+    // Makes the device's row the current one and brings it into view.
+    void slotSelectPdu(CPdu* pPdu);
 
 private slots:
     void slotUpdateList();
@@ -77,6 +81,7 @@ private:
     QTreeWidgetItem* m_pDefaultItem = nullptr;
     CMainStatusWidget* m_pMainStatusWidget = nullptr;
     QSplitter* m_pSplitter = nullptr;
+    CAlarmPanel* m_pAlarmPanel = nullptr;
     QPointer<QLabel> m_pLabelCurrentPdu;
     QTimer* m_pTimer = nullptr;
     QIcon m_iconOnline;

@@ -1,17 +1,26 @@
 #include "ui/frame/SystemTrayIcon.h"
 
+#include "app/AlarmSettings.h"
+#include "device/AlarmTracker.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "ui/alarms/AlarmPanel.h"
+#include "ui/device/PduLookup.h"
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QTimer>
+
+#include <utility>
 
 CSystemTrayIcon::CSystemTrayIcon(QObject* parent) : QSystemTrayIcon(parent)
 {
-    m_pActionShowMainDialog = new QAction(QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")),
-                                          tr("ShowMainDialog"), this);
+    m_pActionShowMainDialog = new QAction(
+        QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")), tr("ShowMainDialog"), this);
     m_pActionShowMainDialog->setObjectName(QStringLiteral("ActionShowMainDialog"));
     m_pActionQuit = new QAction(tr("Quit"), this);
     m_pActionQuit->setObjectName(QStringLiteral("ActionQuit"));
@@ -24,9 +33,22 @@ CSystemTrayIcon::CSystemTrayIcon(QObject* parent) : QSystemTrayIcon(parent)
     m_pMenu->addAction(m_pActionQuit);
     setContextMenu(m_pMenu);
 
-    connect(m_pActionShowMainDialog, &QAction::triggered, this, &CSystemTrayIcon::on_ActionShowMainDialog_triggered);
+    connect(m_pActionShowMainDialog, &QAction::triggered, this,
+            &CSystemTrayIcon::on_ActionShowMainDialog_triggered);
     connect(m_pActionQuit, &QAction::triggered, this, &CSystemTrayIcon::on_ActionQuit_triggered);
     connect(this, &QSystemTrayIcon::activated, this, &CSystemTrayIcon::slotActivated);
+    connect(this, &QSystemTrayIcon::messageClicked, this,
+            &CSystemTrayIcon::on_ActionShowMainDialog_triggered);
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    m_pTimerBadge = new QTimer(this);
+    m_pTimerBadge->setSingleShot(true);
+    m_pTimerBadge->setInterval(200);
+    connect(m_pTimerBadge, &QTimer::timeout, this, &CSystemTrayIcon::slotUpdateBadge);
+    connect(pTracker, &CAlarmTracker::signalAlarmsChanged, this, [this] {
+        if (!m_pTimerBadge->isActive())
+            m_pTimerBadge->start();
+    });
+    connect(pTracker, &CAlarmTracker::signalAlarmBegan, this, &CSystemTrayIcon::slotAlarmBegan);
 }
 
 CSystemTrayIcon::~CSystemTrayIcon()
@@ -40,7 +62,7 @@ CSystemTrayIcon::~CSystemTrayIcon()
 
 void CSystemTrayIcon::retranslate()
 {
-    setToolTip(tr("Rackmind"));
+    setToolTip(toolTipText());
     m_pActionShowMainDialog->setText(tr("ShowMainDialog"));
     m_pActionQuit->setText(tr("Quit"));
 }
@@ -70,4 +92,68 @@ void CSystemTrayIcon::on_ActionShowMainDialog_triggered()
 void CSystemTrayIcon::on_ActionQuit_triggered()
 {
     QApplication::quit();
+}
+
+QString CSystemTrayIcon::toolTipText() const
+{
+    const int iCount = CAlarmTracker::instance()->unacknowledgedCount();
+    return iCount == 0 ? tr("Rackmind")
+                       : tr("Rackmind") + QLatin1Char('\n') + tr("Unacknowledged alarms: %1").arg(iCount);
+}
+
+void CSystemTrayIcon::slotUpdateBadge()
+{
+    setToolTip(toolTipText());
+    // Start-up may have set another icon since the last badge: that one is the plain icon now.
+    if (m_iconPlain.isNull() || icon().cacheKey() != m_iBadgedKey)
+        m_iconPlain = icon();
+    const int iCount = CAlarmTracker::instance()->unacknowledgedCount();
+    if (iCount == 0 || m_iconPlain.isNull()) {
+        setIcon(m_iconPlain);
+    } else {
+        QPixmap pixmap = m_iconPlain.pixmap(64, 64);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRect rectBadge(pixmap.width() - 40, pixmap.height() - 40, 40, 40);
+        painter.setPen(QPen(Qt::white, 3));
+        painter.setBrush(QColor(220, 40, 40));
+        painter.drawEllipse(rectBadge.adjusted(2, 2, -2, -2));
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(iCount > 99 ? 14 : 22);
+        painter.setFont(font);
+        painter.drawText(rectBadge, Qt::AlignCenter,
+                         iCount > 99 ? QStringLiteral("99+") : QString::number(iCount));
+        painter.end();
+        setIcon(QIcon(pixmap));
+    }
+    m_iBadgedKey = icon().cacheKey();
+}
+
+void CSystemTrayIcon::slotAlarmBegan(const ActiveAlarm& alarm)
+{
+    // The balloon only informs; mails do not depend on it.
+    if (!g_alarmSettings.trayBalloon || !alarm.pPdu)
+        return;
+    const CPdu* pPdu = alarm.pPdu;
+    m_listNewAlarms << QStringLiteral("%1 (%2, %3): %4 %5")
+                           .arg(fieldText(pPdu->stInfo.name), fieldText(pPdu->stInfo.position),
+                                ipv4ToString(pPdu->stInfo.ip), CAlarmPanel::conditionName(alarm.iCondition),
+                                pPdu->alarmValue(alarm.iCondition));
+    // A burst of alarms (a whole row losing its feed) makes one balloon, not one each.
+    if (m_listNewAlarms.size() == 1)
+        QTimer::singleShot(0, this, &CSystemTrayIcon::slotShowBalloon);
+}
+
+void CSystemTrayIcon::slotShowBalloon()
+{
+    const QStringList listAlarms = std::exchange(m_listNewAlarms, {});
+    if (listAlarms.isEmpty())
+        return;
+    constexpr int kShown = 5;
+    QString strText = listAlarms.mid(0, kShown).join(QLatin1Char('\n'));
+    if (listAlarms.size() > kShown)
+        strText += QLatin1Char('\n') + tr("and %1 more").arg(listAlarms.size() - kShown);
+    showMessage(listAlarms.size() == 1 ? tr("New alarm") : tr("New alarms: %1").arg(listAlarms.size()),
+                strText, QSystemTrayIcon::Warning);
 }

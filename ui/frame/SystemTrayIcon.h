@@ -2,11 +2,17 @@
 
 #include <QSystemTrayIcon>
 
+#include <QIcon>
+#include <QStringList>
+
+struct ActiveAlarm;
 class QAction;
 class QMenu;
+class QTimer;
 
 // The notification-area icon: its context menu brings the main window back or quits the program; a
-// double-click shows the main window at once, a single click after a short delay.
+// double-click shows the main window at once, a single click after a short delay. A badge and the tool
+// tip count the unacknowledged alarms; a new alarm shows a balloon message, which opens the main window.
 class CSystemTrayIcon : public QSystemTrayIcon
 {
     Q_OBJECT
@@ -26,7 +32,21 @@ public slots:
     void on_ActionShowMainDialog_triggered();
     void on_ActionQuit_triggered();
 
+private slots:
+    void slotUpdateBadge();
+    void slotAlarmBegan(const ActiveAlarm& alarm);
+    void slotShowBalloon();
+
 private:
+    QString toolTipText() const;
+    // Alarms that began since the last balloon; shown together once the current burst is over.
+    QStringList m_listNewAlarms;
+    // The icon as start-up set it, and the last one this class made from it.
+    QIcon m_iconPlain;
+    qint64 m_iBadgedKey = 0;
+    // Batches the count's changes, which come by the hundred when a row loses its feed.
+    QTimer* m_pTimerBadge;
+
     QAction* m_pActionShowMainDialog;
     QAction* m_pActionQuit;
     QMenu* m_pMenu;

@@ -1,6 +1,7 @@
 #include "ui/system/SystemConfigWidget.h"
 
 #include "ui/frame/SubTab.h"
+#include "ui/system/AlarmConfigWidget.h"
 #include "ui/system/SideTabPage.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
@@ -9,18 +10,17 @@
 #include <QStackedWidget>
 
 CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pSubTab(new CSubTab)
-    , m_pLayoutBase(new QHBoxLayout(this))
-    , m_pStackMain(new QStackedWidget(this))
-    , m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain))
-    , m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain))
+    : QWidget(parent), m_pSubTab(new CSubTab), m_pLayoutBase(new QHBoxLayout(this)),
+      m_pStackMain(new QStackedWidget(this)), m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain)),
+      m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain)),
+      m_pAlarmConfigWidget(new CAlarmConfigWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
     m_pStackMain->setObjectName(QStringLiteral("StackMain"));
     m_pSmtpConfigWidget->setObjectName(QStringLiteral("SmtpConfigWidget"));
     m_pSnmpConfigWidget->setObjectName(QStringLiteral("SnmpConfigWidget"));
+    m_pAlarmConfigWidget->setObjectName(QStringLiteral("AlarmConfigWidget"));
 
     m_pLayoutBase->setContentsMargins(0, 0, 0, 0);
     m_pLayoutBase->setSpacing(0);
@@ -29,6 +29,7 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     m_pStackMain->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_pStackMain->addWidget(m_pSmtpConfigWidget);
     m_pStackMain->addWidget(m_pSnmpConfigWidget);
+    m_pStackMain->addWidget(m_pAlarmConfigWidget);
 
     connect(m_pSubTab, &CSubTab::signalTabSelChanged, m_pStackMain, &QStackedWidget::setCurrentIndex);
     retranslate();
@@ -38,13 +39,15 @@ void CSystemConfigWidget::retranslate()
 {
     m_pSubTab->buttons[0]->setText(tr("SMTP"));
     m_pSubTab->buttons[1]->setText(tr("SNMP"));
+    m_pSubTab->buttons[2]->setText(tr("Alarms"));
     m_pSmtpConfigWidget->retranslate();
     m_pSnmpConfigWidget->retranslate();
+    m_pAlarmConfigWidget->retranslate();
 }
 
 void CSystemConfigWidget::showEvent(QShowEvent* event)
 {
-    m_pSubTab->setTabCount(2);
+    m_pSubTab->setTabCount(3);
     QWidget::showEvent(event);
 }
 

@@ -2,13 +2,14 @@
 
 #include <QWidget>
 
+class CAlarmConfigWidget;
 class CSubTab;
 class CSmtpConfigWidget;
 class CSnmpConfigWidget;
 class QHBoxLayout;
 class QStackedWidget;
 
-// The system settings page of the main window: "SMTP" and "SNMP" sub pages behind a sub tab bar.
+// The system settings page of the main window: "SMTP", "SNMP" and "Alarms" sub pages behind a sub tab bar.
 class CSystemConfigWidget : public QWidget
 {
     Q_OBJECT
@@ -27,4 +28,5 @@ private:
     QStackedWidget* m_pStackMain;
     CSmtpConfigWidget* m_pSmtpConfigWidget;
     CSnmpConfigWidget* m_pSnmpConfigWidget;
+    CAlarmConfigWidget* m_pAlarmConfigWidget;
 };

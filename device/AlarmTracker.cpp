@@ -1,0 +1,214 @@
+#include "device/AlarmTracker.h"
+
+#include "app/AlarmSettings.h"
+#include "app/Settings.h"
+#include "device/Clock.h"
+#include "device/Pdu.h"
+#include "mail/MailQueue.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+const QString kAlarmSubject = QStringLiteral("PDU Warning");
+const QString kClearedSubject = QStringLiteral("PDU Warning Cleared");
+
+CAlarmTracker* g_pAlarmTracker = nullptr;
+
+void deleteAlarmTracker()
+{
+    delete g_pAlarmTracker;
+    g_pAlarmTracker = nullptr;
+}
+
+void queueMail(const QString& strSubject, const QString& strText)
+{
+    // The settings are taken now; the mail worker delivers in the background, so a slow or silent
+    // server never holds up the interface.
+    MailJob job;
+    job.host = g_settings.smtpHost;
+    job.port = g_settings.smtpPort;
+    job.ssl = g_settings.smtpSsl;
+    job.account = g_settings.smtpAccount;
+    job.password = g_settings.smtpPassword;
+    job.receiver = g_settings.smtpReceiver;
+    job.subject = strSubject;
+    job.body = strText;
+    CMailQueue::instance()->enqueue(job);
+}
+
+// The alarm mail's text turned into its notice of the end: "<condition> Cleared" on the first line, and
+// how long it lasted after the limits, before the device's address.
+QString clearedText(QString strText, qint64 iSecs)
+{
+    const int iWhere = strText.indexOf(QStringLiteral("\n\nIP:"));
+    strText.insert(iWhere < 0 ? strText.size() : iWhere,
+                   QStringLiteral("\nLasted:") + CAlarmTracker::durationText(iSecs));
+    const int iHeading = strText.indexOf(QLatin1Char('\n'));
+    strText.insert(iHeading < 0 ? strText.size() : iHeading, QStringLiteral(" Cleared"));
+    return strText;
+}
+} // namespace
+
+int ActiveAlarm::severity() const
+{
+    return iCondition == CPdu::AlarmVoltageOverload || iCondition == CPdu::AlarmCurrentOverload ? 2 : 1;
+}
+
+CAlarmTracker* CAlarmTracker::instance()
+{
+    if (!g_pAlarmTracker) {
+        g_pAlarmTracker = new CAlarmTracker;
+        qAddPostRoutine(deleteAlarmTracker);
+    }
+    return g_pAlarmTracker;
+}
+
+CAlarmTracker::CAlarmTracker(QObject* parent) : QObject(parent)
+{
+    qRegisterMetaType<ActiveAlarm>();
+    connect(&m_timerFlush, &QTimer::timeout, this, &CAlarmTracker::flushDue);
+    m_timerFlush.start(1000);
+    // What waits to be combined goes to the mail worker, which delivers it on the way out.
+    if (QCoreApplication::instance())
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &CAlarmTracker::flush);
+}
+
+QList<ActiveAlarm> CAlarmTracker::activeAlarms() const
+{
+    QList<ActiveAlarm> listAlarms = m_listAlarms;
+    std::stable_sort(listAlarms.begin(), listAlarms.end(), [](const ActiveAlarm& a, const ActiveAlarm& b) {
+        if (a.severity() != b.severity())
+            return a.severity() > b.severity();
+        return a.dtSince > b.dtSince;
+    });
+    return listAlarms;
+}
+
+int CAlarmTracker::unacknowledgedCount() const
+{
+    return int(std::count_if(m_listAlarms.cbegin(), m_listAlarms.cend(),
+                             [](const ActiveAlarm& alarm) { return !alarm.bAcknowledged; }));
+}
+
+bool CAlarmTracker::acknowledge(quint64 uiId)
+{
+    for (ActiveAlarm& alarm : m_listAlarms) {
+        if (alarm.uiId != uiId || alarm.bAcknowledged)
+            continue;
+        alarm.bAcknowledged = true;
+        alarm.dtAcknowledged = Clock::now();
+        alarm.strAcknowledgedBy = acknowledger();
+        emit signalAlarmAcknowledged(alarm);
+        emit signalAlarmsChanged();
+        return true;
+    }
+    return false;
+}
+
+void CAlarmTracker::acknowledgeAll()
+{
+    const QList<ActiveAlarm> listAlarms = m_listAlarms;
+    for (const ActiveAlarm& alarm : listAlarms)
+        acknowledge(alarm.uiId);
+}
+
+QString CAlarmTracker::acknowledger()
+{
+    return g_settings.loginAccount + QLatin1Char('@') + QSysInfo::machineHostName();
+}
+
+void CAlarmTracker::alarmBegan(CPdu* pPdu, int iCondition, const QString& strText)
+{
+    connect(pPdu, &QObject::destroyed, this, &CAlarmTracker::slotDeviceGone, Qt::UniqueConnection);
+    ActiveAlarm alarm;
+    alarm.uiId = ++m_uiLastId;
+    alarm.pPdu = pPdu;
+    alarm.iCondition = iCondition;
+    alarm.dtSince = Clock::now();
+    m_listAlarms << alarm;
+    notify(kAlarmSubject, strText);
+    emit signalAlarmBegan(alarm);
+    emit signalAlarmsChanged();
+}
+
+void CAlarmTracker::alarmEnded(CPdu* pPdu, int iCondition, const QString& strText)
+{
+    for (int i = 0; i < m_listAlarms.size(); ++i) {
+        const ActiveAlarm alarm = m_listAlarms.at(i);
+        if (alarm.pPdu != pPdu || alarm.iCondition != iCondition)
+            continue;
+        m_listAlarms.removeAt(i);
+        const QDateTime dtEnded = Clock::now();
+        if (g_alarmSettings.mailOnClear)
+            notify(kClearedSubject, clearedText(strText, alarm.dtSince.secsTo(dtEnded)));
+        emit signalAlarmEnded(alarm, dtEnded);
+        emit signalAlarmsChanged();
+        return;
+    }
+}
+
+void CAlarmTracker::notify(const QString& strSubject, const QString& strText)
+{
+    if (!g_alarmSettings.combineMails && m_listWaiting.isEmpty()) {
+        queueMail(strSubject, strText);
+        return;
+    }
+    if (m_listWaiting.isEmpty())
+        m_dtWindowEnd = Clock::now().addSecs(g_alarmSettings.combineWindowSecs);
+    m_listWaiting << Notice{strSubject, strText};
+    if (!g_alarmSettings.combineMails)
+        flush();
+}
+
+void CAlarmTracker::flushDue()
+{
+    if (!m_listWaiting.isEmpty() && (!g_alarmSettings.combineMails || Clock::now() >= m_dtWindowEnd))
+        flush();
+}
+
+void CAlarmTracker::flush()
+{
+    if (m_listWaiting.isEmpty())
+        return;
+    const QList<Notice> listNotices = std::exchange(m_listWaiting, {});
+    // One notice alone goes out as it would have without combining.
+    if (listNotices.size() == 1) {
+        queueMail(listNotices.first().strSubject, listNotices.first().strText);
+        return;
+    }
+    int iCleared = 0;
+    QStringList listTexts;
+    for (const Notice& notice : listNotices) {
+        iCleared += notice.strSubject == kClearedSubject ? 1 : 0;
+        listTexts << notice.strText;
+    }
+    const QString strHead =
+        QStringLiteral("Alarms:%1\nCleared:%2\n\n").arg(listNotices.size() - iCleared).arg(iCleared);
+    queueMail(iCleared == listNotices.size() ? kClearedSubject : kAlarmSubject,
+              strHead + listTexts.join(QStringLiteral("\n\n--------\n\n")));
+}
+
+void CAlarmTracker::slotDeviceGone()
+{
+    // The device's pointers are already cleared while it is destroyed.
+    const auto itEnd = std::remove_if(m_listAlarms.begin(), m_listAlarms.end(),
+                                      [](const ActiveAlarm& alarm) { return alarm.pPdu.isNull(); });
+    if (itEnd == m_listAlarms.end())
+        return;
+    m_listAlarms.erase(itEnd, m_listAlarms.end());
+    emit signalAlarmsChanged();
+}
+
+QString CAlarmTracker::durationText(qint64 iSecs)
+{
+    iSecs = qMax<qint64>(0, iSecs);
+    const QString strTime = QStringLiteral("%1:%2:%3")
+                                .arg((iSecs / 3600) % 24, 2, 10, QLatin1Char('0'))
+                                .arg((iSecs / 60) % 60, 2, 10, QLatin1Char('0'))
+                                .arg(iSecs % 60, 2, 10, QLatin1Char('0'));
+    return iSecs >= 86400 ? QStringLiteral("%1d ").arg(iSecs / 86400) + strTime : strTime;
+}
