@@ -1,20 +1,16 @@
-#include "app/MenuIconStyle.h"
-#include "app/SharedFonts.h"
+#include "tools/shots/Shot.h"
+#include "tools/shots/Windows.h"
 #include "ui/frame/BaseDialog.h"
 #include "ui/frame/MainTab.h"
 #include "ui/frame/SubTab.h"
 #include "ui/frame/TitleBar.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QStackedWidget>
-#include <QTest>
 #include <QVBoxLayout>
-#include <cstdio>
 
 namespace {
 
@@ -96,45 +92,22 @@ private:
     CMainTab* m_pMainTab;
 };
 
-bool save(QWidget& widget, const QString& strPath)
-{
-    QTest::qWait(300);
-    const bool bOk = widget.grab().save(strPath);
-    std::printf("%s %s\n", bOk ? "saved" : "FAILED", qPrintable(strPath));
-    return bOk;
-}
-
 } // namespace
 
-int main(int argc, char* argv[])
+bool shootFrame(CShot& shot)
 {
-    QApplication app(argc, argv);
-    QApplication::setStyle(new CMenuIconStyle);
-    createSharedFonts();
-    QFile file(QStringLiteral(":/StyleSheet/StyleSheet/StyleSheet.qss"));
-    if (file.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(file.readAll()));
-    else
-        std::printf("no application style sheet in the bundle\n");
-
-    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("."));
     CSampleDialog dialog;
     dialog.setGeometry(100, 60, 900, 600);
     dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog))
-        return 1;
-    // Select the second sub tab and hover the second main tab, as an operator would see them.
-    QTest::mouseClick(dialog.findChildren<CSubTabBtn*>().at(1), Qt::LeftButton);
+    // The second sub tab selected and the second main tab hovered, as an operator would see them.
+    click(dialog.findChildren<CSubTabBtn*>().at(1));
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(dialog.findChildren<CMainTabBtn*>().at(1), &enter);
-    bool bOk = save(dialog, dir.filePath(QStringLiteral("frame-normal.png")));
+    bool bOk = shot.save(dialog, QStringLiteral("frame-normal"));
 
     // Without a window manager nobody resizes a maximised window: do what the manager would, first,
     // because a resize after the state change would end the maximised state.
     dialog.setGeometry(dialog.screen()->availableGeometry());
     dialog.showMaximized();
-    bOk = save(dialog, dir.filePath(QStringLiteral("frame-maximised.png"))) && bOk;
-    if (argc > 2)
-        QTest::qWait(QString::fromLocal8Bit(argv[2]).toInt());
-    return bOk ? 0 : 1;
+    return shot.save(dialog, QStringLiteral("frame-maximised")) && bOk;
 }

@@ -1,9 +1,9 @@
-// Draws one window with every styled widget of the console in its states (title-bar buttons, tabs,
-// check boxes, outlet switches, the login fields, buttons, tree, scroll bars, menu, icons) with the
-// application style sheet applied, and saves it as a PNG. Used to judge the artwork as a set:
-//   contactsheet [--lang zh_CN|zh_TW] <out.png>
-#include "app/MenuIconStyle.h"
+// Every styled widget of the console in its states (title-bar buttons, tabs, check boxes, outlet
+// switches, the login fields, buttons, tree, scroll bars, menu, icons) in one window with the
+// application style sheet, to judge the artwork as a set (see docs/contact-sheet.md).
 #include "app/SharedFonts.h"
+#include "tools/shots/Shot.h"
+#include "tools/shots/Windows.h"
 #include "ui/frame/BaseDialog.h"
 #include "ui/frame/MainTab.h"
 #include "ui/frame/SubTab.h"
@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,8 +20,6 @@
 #include <QMovie>
 #include <QPainter>
 #include <QPushButton>
-#include <QTimer>
-#include <QTranslator>
 #include <QTreeWidget>
 
 namespace {
@@ -62,10 +59,11 @@ void hover(QWidget* pWidget)
 // picture directly.
 void hoverPicture(QPushButton* pButton, const QString& strPicture, int iSlice = 0)
 {
-    pButton->setStyleSheet(QStringLiteral("QPushButton { border-width: %2px; border-image: url(%1) %2 %2 %2 %2 "
-                                          "stretch stretch; }")
-                               .arg(strPicture)
-                               .arg(iSlice));
+    pButton->setStyleSheet(
+        QStringLiteral("QPushButton { border-width: %2px; border-image: url(%1) %2 %2 %2 %2 "
+                       "stretch stretch; }")
+            .arg(strPicture)
+            .arg(iSlice));
 }
 
 QLabel* caption(const QString& strText)
@@ -98,9 +96,11 @@ public:
                 pButton->setFixedSize(30, 30);
                 pButton->setProperty("windowMaximized", iColumn == 4);
                 if (iRow == 1) {
-                    const char* pszPicture = iColumn == 2 ? "Min" : iColumn == 3 ? "Max" : iColumn == 4 ? "Restore"
-                                             : iColumn == 5                  ? "Close"
-                                                                             : "Menu";
+                    const char* pszPicture = iColumn == 2   ? "Min"
+                                             : iColumn == 3 ? "Max"
+                                             : iColumn == 4 ? "Restore"
+                                             : iColumn == 5 ? "Close"
+                                                            : "Menu";
                     hoverPicture(pButton, QStringLiteral(":/TitleButton/TitleButton/%1_Hover.png")
                                               .arg(QLatin1String(pszPicture)));
                 }
@@ -132,10 +132,9 @@ public:
 
         m_pMainTab = new CMainTab(this);
         const char* const pszIcons[] = {"DeviceOverview", "DeviceConfig", "GroupConfig", "SystemConfig"};
-        const QStringList listTabs = {text("DeviceOverview", "设备总览", "設備總覽"),
-                                      text("DeviceConfig", "设备配置", "設備配置"),
-                                      text("GroupConfig", "分组配置", "分組配置"),
-                                      text("SystemConfig", "系统设置", "系統設定")};
+        const QStringList listTabs = {
+            text("DeviceOverview", "设备总览", "設備總覽"), text("DeviceConfig", "设备配置", "設備配置"),
+            text("GroupConfig", "分组配置", "分組配置"), text("SystemConfig", "系统设置", "系統設定")};
         for (int i = 0; i < 4; ++i) {
             m_pMainTab->buttons[i]->setIcon(
                 QIcon(QStringLiteral(":/MainTab/MainTab/%1.png").arg(QLatin1String(pszIcons[i]))));
@@ -161,7 +160,10 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent*) override { paintFrame(titleBar()->titleHeight() + m_pMainTab->tabHeight()); }
+    void paintEvent(QPaintEvent*) override
+    {
+        paintFrame(titleBar()->titleHeight() + m_pMainTab->tabHeight());
+    }
 
 private:
     QVBoxLayout* leftColumn()
@@ -171,10 +173,11 @@ private:
         auto* pSubTab = new CSubTab;
         const char* const pszIcons[] = {"Network", "Warning", "Timer", "Information"};
         const QStringList listTabs = {text("Network", "网络", "網路"), text("Threshold", "阈值", "閾值"),
-                                      text("Delay", "延时", "延時"), text("OutletName", "插座名称", "插座名稱")};
+                                      text("Delay", "延时", "延時"),
+                                      text("OutletName", "插座名称", "插座名稱")};
         for (int i = 0; i < 4; ++i) {
-            pSubTab->buttons[i]->setIcon(
-                QIcon(QStringLiteral(":/OverviewWidget/OverviewWidget/%1.png").arg(QLatin1String(pszIcons[i]))));
+            pSubTab->buttons[i]->setIcon(QIcon(
+                QStringLiteral(":/OverviewWidget/OverviewWidget/%1.png").arg(QLatin1String(pszIcons[i]))));
             pSubTab->buttons[i]->setText(listTabs[i]);
         }
         pSubTab->buttons[3]->setEnabled(false);
@@ -183,7 +186,7 @@ private:
         pSubTab->setStretch(pSubTab->count() - 1, 0);
         pColumn->addLayout(pSubTab);
 
-        pColumn->addWidget(header(text("Title-bar buttons", "标题栏按钮", "標題列按鈕"))); 
+        pColumn->addWidget(header(text("Title-bar buttons", "标题栏按钮", "標題列按鈕")));
         pColumn->addWidget(new CTitleButtonStrip);
 
         pColumn->addWidget(header(text("Menu", "菜单", "選單")));
@@ -193,12 +196,14 @@ private:
         auto* pIcons = new QGridLayout;
         int i = 0;
         for (const char* pszPath :
-             {":/OverviewWidget/OverviewWidget/Group.png", ":/OverviewWidget/OverviewWidget/DeviceControl.png",
+             {":/OverviewWidget/OverviewWidget/Group.png",
+              ":/OverviewWidget/OverviewWidget/DeviceControl.png",
               ":/OverviewWidget/OverviewWidget/Network.png", ":/OverviewWidget/OverviewWidget/Warning.png",
               ":/OverviewWidget/OverviewWidget/Timer.png", ":/OverviewWidget/OverviewWidget/Information.png",
-              ":/Dialog/Dialog/OK.png", ":/Dialog/Dialog/Cancel.png", ":/OverviewWidget/OverviewWidget/RightTriangle.png",
-              ":/Application/Application/ApplicationPng.png", ":/Application/Application/ApplicationIcon_Grayscale.png",
-              ":/Dialog/Dialog/Login.png"}) {
+              ":/Dialog/Dialog/OK.png", ":/Dialog/Dialog/Cancel.png",
+              ":/OverviewWidget/OverviewWidget/RightTriangle.png",
+              ":/Application/Application/ApplicationPng.png",
+              ":/Application/Application/ApplicationIcon_Grayscale.png", ":/Dialog/Dialog/Login.png"}) {
             auto* pLabel = new QLabel;
             pLabel->setPixmap(QIcon(QLatin1String(pszPath)).pixmap(32, 32));
             pLabel->setFixedSize(36, 36);
@@ -248,7 +253,8 @@ private:
         pGrid->setHorizontalSpacing(16);
         const QStringList listStates = {text("normal", "正常", "正常"), text("hover", "悬停", "懸停"),
                                         text("pressed", "按下", "按下"), text("disabled", "禁用", "停用")};
-        const QStringList listValues = {text("Checked", "已勾选", "已勾選"), text("Unchecked", "未勾选", "未勾選"),
+        const QStringList listValues = {text("Checked", "已勾选", "已勾選"),
+                                        text("Unchecked", "未勾选", "未勾選"),
                                         text("Partly", "部分", "部分")};
         for (int iState = 0; iState < 4; ++iState)
             pGrid->addWidget(caption(listStates[iState]), 0, iState);
@@ -256,7 +262,9 @@ private:
             for (int iState = 0; iState < 4; ++iState) {
                 auto* pBox = new QCheckBox(listValues[iValue]);
                 pBox->setTristate(iValue == 2);
-                pBox->setCheckState(iValue == 0 ? Qt::Checked : iValue == 1 ? Qt::Unchecked : Qt::PartiallyChecked);
+                pBox->setCheckState(iValue == 0   ? Qt::Checked
+                                    : iValue == 1 ? Qt::Unchecked
+                                                  : Qt::PartiallyChecked);
                 if (iState == 1)
                     hover(pBox);
                 if (iState == 2)
@@ -271,7 +279,8 @@ private:
         auto* pButtons = new QGridLayout;
         pButtons->setSpacing(10);
         for (int iState = 0; iState < 4; ++iState) {
-            auto* pOk = new QPushButton(QIcon(QStringLiteral(":/Dialog/Dialog/OK.png")), text("OK", "确定", "確定"));
+            auto* pOk =
+                new QPushButton(QIcon(QStringLiteral(":/Dialog/Dialog/OK.png")), text("OK", "确定", "確定"));
             auto* pCancel = new QPushButton(QIcon(QStringLiteral(":/Dialog/Dialog/Cancel.png")),
                                             text("Cancel", "取消", "取消"));
             pOk->setObjectName(QStringLiteral("BtnOk"));
@@ -303,9 +312,12 @@ private:
         pTree->setFocusPolicy(Qt::NoFocus);
         pTree->setColumnCount(6);
         auto* pHeader = new QTreeWidgetItem;
-        const QStringList listHeaders = {text("Group", "分组", "分組"),       text("Online", "在线", "在線"),
-                                         text("Name", "名称", "名稱"),        text("IPAddress", "IP地址", "IP位址"),
-                                         text("Voltage(V)", "电压(V)", "電壓(V)"), text("Current(A)", "电流(A)", "電流(A)")};
+        const QStringList listHeaders = {text("Group", "分组", "分組"),
+                                         text("Online", "在线", "在線"),
+                                         text("Name", "名称", "名稱"),
+                                         text("IPAddress", "IP地址", "IP位址"),
+                                         text("Voltage(V)", "电压(V)", "電壓(V)"),
+                                         text("Current(A)", "电流(A)", "電流(A)")};
         for (int i = 0; i < listHeaders.size(); ++i) {
             pHeader->setText(i, listHeaders[i]);
             pHeader->setBackground(i, QColor(243, 251, 255));
@@ -320,8 +332,8 @@ private:
         auto* pDefault = new QTreeWidgetItem(pTree, {text("Default", "默认", "預設")});
         pDefault->setTextAlignment(0, Qt::AlignCenter);
         pDefault->setFlags(pDefault->flags() & ~Qt::ItemIsSelectable);
-        const char* const pszNames[] = {"Rack A1", "Rack A2", "Rack B1", "Rack B2", "Rack C1", "Rack C2",
-                                        "Rack D1", "Rack D2"};
+        const char* const pszNames[] = {"Rack A1", "Rack A2", "Rack B1", "Rack B2",
+                                        "Rack C1", "Rack C2", "Rack D1", "Rack D2"};
         QTreeWidgetItem* pCurrent = nullptr;
         for (int i = 0; i < 8; ++i) {
             const bool bOnline = i != 3;
@@ -357,8 +369,8 @@ private:
         pColumn->setSpacing(8);
         pColumn->addWidget(header(text("Summarise", "概况", "概況"),
                                   QStringLiteral(":/Application/Application/ApplicationPng.png")));
-        auto* pSummary = new QLabel(text("Total:8\nOnline:7\nAbnormal:1", "总数:8\n在线:7\n异常:1",
-                                         "總數:8\n在線:7\n異常:1"));
+        auto* pSummary = new QLabel(
+            text("Total:8\nOnline:7\nAbnormal:1", "总数:8\n在线:7\n异常:1", "總數:8\n在線:7\n異常:1"));
         pSummary->setAlignment(Qt::AlignCenter);
         pSummary->setFont(*g_fontNormal12);
         pColumn->addWidget(pSummary);
@@ -456,50 +468,23 @@ private:
 
 } // namespace
 
-int main(int argc, char* argv[])
+bool shootContactSheet(CShot& shot)
 {
-    QApplication app(argc, argv);
-    QApplication::setStyle(new CMenuIconStyle);
-    QStringList listArgs = QApplication::arguments().mid(1);
-    QString strLanguage;
-    if (listArgs.size() >= 2 && listArgs.first() == QLatin1String("--lang")) {
-        strLanguage = listArgs.at(1);
-        listArgs = listArgs.mid(2);
-    }
-    if (listArgs.size() != 1) {
-        qWarning("usage: contactsheet [--lang zh_CN|zh_TW] <out.png>");
-        return 2;
-    }
-    g_bChinese = strLanguage.startsWith(QLatin1String("zh"));
-    g_bTraditional = strLanguage == QLatin1String("zh_TW");
-    QTranslator translator;
-    if (g_bChinese && translator.load(QStringLiteral(":/Language/Language/qt_%1.qm").arg(strLanguage)))
-        QApplication::installTranslator(&translator);
-
-    createSharedFonts();
-    QFile file(QStringLiteral(":/StyleSheet/StyleSheet/StyleSheet.qss"));
-    if (file.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(file.readAll()));
-
+    g_bChinese = shot.lang().startsWith(QLatin1String("zh"));
+    g_bTraditional = shot.lang() == QLatin1String("zh_TW");
     CContactSheet sheet;
     sheet.show();
-    int iResult = 1;
-    QTimer::singleShot(800, &sheet, [&] {
-        for (QWidget* pWidget : qAsConst(g_listHovered)) {
-            pWidget->setAttribute(Qt::WA_UnderMouse);
-            pWidget->update();
-        }
-        // Put the translucent window on a neutral ground so that its shadow shows.
-        const QPixmap window = sheet.grab();
-        QPixmap picture(window.size() + QSize(24, 24));
-        picture.fill(QColor(214, 221, 229));
-        QPainter painter(&picture);
-        painter.drawPixmap(12, 12, window);
-        painter.end();
-        iResult = picture.save(listArgs.first()) ? 0 : 1;
-        app.quit();
-    });
-    app.exec();
-    deleteSharedFonts();
-    return iResult;
+    settle(800);
+    for (QWidget* pWidget : qAsConst(g_listHovered)) {
+        pWidget->setAttribute(Qt::WA_UnderMouse);
+        pWidget->update();
+    }
+    // Put the translucent window on a neutral ground so that its shadow shows.
+    const QPixmap window = sheet.grab();
+    QPixmap picture(window.size() + QSize(24, 24));
+    picture.fill(QColor(214, 221, 229));
+    QPainter painter(&picture);
+    painter.drawPixmap(12, 12, window);
+    painter.end();
+    return shot.save(picture, QStringLiteral("contact-sheet"));
 }

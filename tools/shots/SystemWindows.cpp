@@ -1,0 +1,50 @@
+#include "app/Settings.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "tools/shots/Shot.h"
+#include "tools/shots/Windows.h"
+#include "ui/frame/SubTab.h"
+#include "ui/system/GroupConfigWidget.h"
+#include "ui/system/GroupNames.h"
+#include "ui/system/SystemConfigWidget.h"
+
+bool shootSystem(CShot& shot)
+{
+    g_settings.smtpAccount = QStringLiteral("alarms@rack-room.example");
+    g_settings.smtpHost = QStringLiteral("mail.rack-room.example");
+    g_settings.smtpPort = 465;
+    g_settings.smtpSsl = true;
+    g_settings.smtpReceiver = QStringLiteral("operators@rack-room.example");
+    g_settings.smtpPassword = QStringLiteral("password");
+
+    // The devices are registered directly: no socket is opened.
+    g_pRackmind = new CRackmind;
+    const struct
+    {
+        const char* szName;
+        const char* szGroup;
+    } devices[] = {{"Row A rack 1", "Row A"}, {"Row A rack 2", "Row A"}, {"Row A rack 3", "Row A"},
+                   {"Row B rack 1", "Row B"}, {"Row B rack 2", "Row B"}, {"Lab bench", "Default"},
+                   {"Storage", "Default"},    {"Core switch", "Default"}};
+    uint uiIp = 0x0AC80101; // 10.200.1.1
+    for (const auto& device : devices) {
+        CPdu* pPdu = g_pRackmind->addPdu(uiIp++);
+        textFromString(QString::fromLatin1(device.szName), pPdu->stInfo.name, sizeof(pPdu->stInfo.name));
+        pPdu->strGroup = QString::fromLatin1(device.szGroup);
+    }
+    rememberGroupName(QStringLiteral("Row A"));
+    rememberGroupName(QStringLiteral("Row B"));
+
+    CGroupConfigWidget groups;
+    groups.resize(1100, 560);
+    groups.show();
+    bool bOk = shot.save(groups, QStringLiteral("groups-page"));
+
+    CSystemConfigWidget system;
+    system.resize(1100, 560);
+    system.show();
+    bOk = shot.save(system, QStringLiteral("smtp-page")) && bOk;
+    click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[1]);
+    return shot.save(system, QStringLiteral("snmp-page")) && bOk;
+}

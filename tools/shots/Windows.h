@@ -1,0 +1,25 @@
+#pragma once
+
+class CShot;
+
+// One function per window: shows it in the states worth a picture and saves each through the shot.
+// False, with a message printed, when the window could not be shown as meant.
+
+// A sample frameless dialog with both tab bars: "frame-normal", "frame-maximised".
+bool shootFrame(CShot& shot);
+// The login dialog: "login" as first shown, "login-wrong", "login-scanning".
+bool shootLogin(CShot& shot);
+// The device configuration page with one edit pending on each sub page: "config-network",
+// "config-threshold", "config-delay", "config-outletname". Opens no socket.
+bool shootConfig(CShot& shot);
+// The group page with devices in two groups, the SMTP and SNMP pages: "groups-page", "smtp-page",
+// "snmp-page". Opens no socket.
+bool shootSystem(CShot& shot);
+// Every styled widget in its states on one sheet: "contact-sheet".
+bool shootContactSheet(CShot& shot);
+// The overview page on the demo rack with one device past a voltage limit and one silent:
+// "overview". Runs inside the test bed.
+bool shootOverview(CShot& shot);
+// The main window's four pages on the demo rack: "main-overview", "main-config", "main-groups",
+// "main-system". Runs inside the test bed.
+bool shootMain(CShot& shot);
