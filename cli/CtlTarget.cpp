@@ -54,8 +54,12 @@ const CtlPdu* resolvePdu(const QList<const CtlPdu*>& listPdus, const QString& st
     pMatches->clear();
     QHostAddress addr;
     if (addr.setAddress(strText) && addr.protocol() == QAbstractSocket::IPv4Protocol) {
+        // The address it answers from first: several PDUs may still report the same factory address.
         for (const CtlPdu* pPdu : listPdus)
-            if (pPdu->uiSender == addr.toIPv4Address() || ipv4ToUint(pPdu->info.ip) == addr.toIPv4Address())
+            if (pPdu->uiSender == addr.toIPv4Address())
+                return pPdu;
+        for (const CtlPdu* pPdu : listPdus)
+            if (ipv4ToUint(pPdu->info.ip) == addr.toIPv4Address())
                 return pPdu;
         return nullptr;
     }
