@@ -29,4 +29,14 @@ add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/change
 install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
     DESTINATION ${RACKMIND_DOC_DIR})
 
+# Manual pages, compressed the same way.
+foreach(page rackmind.1 rackmind-ctl.1)
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/${page}.gz
+        COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/resources/debian/${page} > ${CMAKE_BINARY_DIR}/debian/${page}.gz
+        DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/${page})
+    list(APPEND RACKMIND_MAN_PAGES ${CMAKE_BINARY_DIR}/debian/${page}.gz)
+endforeach()
+add_custom_target(debian_man ALL DEPENDS ${RACKMIND_MAN_PAGES})
+install(FILES ${RACKMIND_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 include(CPack)
