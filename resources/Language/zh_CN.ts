@@ -685,4 +685,190 @@
         <translation>Rackmind</translation>
     </message>
 </context>
+<context>
+    <name>RackmindCtl</name>
+    <message>
+        <source>no PDU answered on port(s) %1.
+  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  reached while the console or service holds that port; stop it and try
+  --source-port 51230.</source>
+        <translation>端口 %1 上没有 PDU 应答。
+  只应答 51230 端口（而非查询源端口）的 PDU，在控制台或服务占用该端口时
+  无法访问；请停止它们后尝试 --source-port 51230。</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
+    </message>
+    <message>
+        <source>no PDU &quot;%1&quot; answered</source>
+        <translation>PDU“%1”没有应答</translation>
+    </message>
+    <message>
+        <source>outlet(s) %1 of %2 are protected; nothing was switched (--force overrides)</source>
+        <translation>%2 的插座 %1 受保护；未切换任何插座（--force 可强制执行）</translation>
+    </message>
+    <message>
+        <source>protected outlet(s) %1 of %2 switched by --force</source>
+        <translation>%2 的受保护插座 %1 已通过 --force 切换</translation>
+    </message>
+    <message>
+        <source>%1 did not show the outlets on in time</source>
+        <translation>%1 未能及时显示插座已打开</translation>
+    </message>
+    <message>
+        <source>%1 did not show the outlets off in time</source>
+        <translation>%1 未能及时显示插座已关闭</translation>
+    </message>
+    <message>
+        <source>this build has no history store</source>
+        <translation>此版本没有历史数据存储</translation>
+    </message>
+    <message>
+        <source>Discover the PDUs and print one line each (address, MAC, name, position, online, V, A, °C, %RH, outlets 1-8).</source>
+        <translation>发现 PDU 并每台打印一行（地址、MAC、名称、位置、在线、V、A、°C、%RH、插座 1-8）。</translation>
+    </message>
+    <message>
+        <source>Everything known of one PDU: readings, thresholds, delays, outlet names.</source>
+        <translation>一台 PDU 的全部信息：读数、阈值、延时、插座名称。</translation>
+    </message>
+    <message>
+        <source>Switch outlets (N: 1,3-5 or all) and wait until the PDU shows them so.</source>
+        <translation>切换插座（N：1,3-5 或 all），并等待 PDU 显示新状态。</translation>
+    </message>
+    <message>
+        <source>Print the stored history of one PDU.</source>
+        <translation>打印一台 PDU 的历史记录。</translation>
+    </message>
+    <message>
+        <source>Usage: rackmind-ctl COMMAND [options]
+
+PDU is an address, a MAC address or a name.
+
+Commands:
+</source>
+        <translation>用法：rackmind-ctl 命令 [选项]
+
+PDU 为地址、MAC 地址或名称。
+
+命令：
+</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command&apos;s options.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 显示该命令的选项。
+退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
+5 拒绝：受保护插座，6 无历史数据存储。
+</translation>
+    </message>
+    <message>
+        <source>Try rackmind-ctl --help.</source>
+        <translation>请尝试 rackmind-ctl --help。</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>未给出命令</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot;</source>
+        <translation>未知命令“%1”</translation>
+    </message>
+    <message>
+        <source>Show this help.</source>
+        <translation>显示此帮助。</translation>
+    </message>
+    <message>
+        <source>Device port to poll (repeatable); default 51230 and those in ./port.prt.</source>
+        <translation>要轮询的设备端口（可重复）；默认为 51230 及 ./port.prt 中的端口。</translation>
+    </message>
+    <message>
+        <source>Local port to send from; default a free one.</source>
+        <translation>发送所用的本地端口；默认为一个空闲端口。</translation>
+    </message>
+    <message>
+        <source>Seconds to wait for PDUs to answer (default 2).</source>
+        <translation>等待 PDU 应答的秒数（默认 2）。</translation>
+    </message>
+    <message>
+        <source>Print JSON.</source>
+        <translation>输出 JSON。</translation>
+    </message>
+    <message>
+        <source>Seconds between off and on in a cycle (default 5).</source>
+        <translation>循环中关闭与打开之间的秒数（默认 5）。</translation>
+    </message>
+    <message>
+        <source>Seconds to wait for the PDU to show the new state (default: its outlet delay + 5).</source>
+        <translation>等待 PDU 显示新状态的秒数（默认：其插座延时 + 5）。</translation>
+    </message>
+    <message>
+        <source>Switch protected outlets off too.</source>
+        <translation>受保护的插座也关闭。</translation>
+    </message>
+    <message>
+        <source>Start time (ISO 8601).</source>
+        <translation>开始时间（ISO 8601）。</translation>
+    </message>
+    <message>
+        <source>End time (ISO 8601).</source>
+        <translation>结束时间（ISO 8601）。</translation>
+    </message>
+    <message>
+        <source>Print comma-separated values.</source>
+        <translation>输出逗号分隔值（CSV）。</translation>
+    </message>
+    <message>
+        <source>Usage: rackmind-ctl %1 %2 [options]</source>
+        <translation>用法：rackmind-ctl %1 %2 [选项]</translation>
+    </message>
+    <message>
+        <source>%1 takes: %2</source>
+        <translation>%1 的参数：%2</translation>
+    </message>
+    <message>
+        <source>history needs --from and --to</source>
+        <translation>history 需要 --from 和 --to</translation>
+    </message>
+    <message>
+        <source>--wait takes seconds</source>
+        <translation>--wait 的值为秒数</translation>
+    </message>
+    <message>
+        <source>bad port &quot;%1&quot;</source>
+        <translation>无效端口“%1”</translation>
+    </message>
+    <message>
+        <source>bad source port</source>
+        <translation>无效的源端口</translation>
+    </message>
+    <message>
+        <source>outlets are 1-8, as 1,3-5 or all</source>
+        <translation>插座编号为 1-8，如 1,3-5 或 all</translation>
+    </message>
+    <message>
+        <source>outlet action is on, off or cycle</source>
+        <translation>插座操作为 on、off 或 cycle</translation>
+    </message>
+    <message>
+        <source>--%1 takes seconds</source>
+        <translation>--%1 的值为秒数</translation>
+    </message>
+    <message>
+        <source>cannot open %1</source>
+        <translation>无法打开 %1</translation>
+    </message>
+    <message>
+        <source>  (is the console or the service running? leave out --source-port to use a free port)</source>
+        <translation>  （控制台或服务是否正在运行？去掉 --source-port 即可使用空闲端口）</translation>
+    </message>
+    <message>
+        <source>no running network interface with an IPv4 address</source>
+        <translation>没有带 IPv4 地址的运行中网络接口</translation>
+    </message>
+</context>
 </TS>

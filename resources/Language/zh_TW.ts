@@ -685,4 +685,190 @@
         <translation>Rackmind</translation>
     </message>
 </context>
+<context>
+    <name>RackmindCtl</name>
+    <message>
+        <source>no PDU answered on port(s) %1.
+  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  reached while the console or service holds that port; stop it and try
+  --source-port 51230.</source>
+        <translation>連接埠 %1 上沒有 PDU 回應。
+  只回應 51230 連接埠（而非查詢來源連接埠）的 PDU，在主控台或服務佔用該連接埠時
+  無法存取；請停止它們後嘗試 --source-port 51230。</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <translation>「%1」對應 %2 台 PDU；請給出位址或 MAC 位址：</translation>
+    </message>
+    <message>
+        <source>no PDU &quot;%1&quot; answered</source>
+        <translation>PDU「%1」沒有回應</translation>
+    </message>
+    <message>
+        <source>outlet(s) %1 of %2 are protected; nothing was switched (--force overrides)</source>
+        <translation>%2 的插座 %1 受保護；未切換任何插座（--force 可強制執行）</translation>
+    </message>
+    <message>
+        <source>protected outlet(s) %1 of %2 switched by --force</source>
+        <translation>%2 的受保護插座 %1 已透過 --force 切換</translation>
+    </message>
+    <message>
+        <source>%1 did not show the outlets on in time</source>
+        <translation>%1 未能及時顯示插座已開啟</translation>
+    </message>
+    <message>
+        <source>%1 did not show the outlets off in time</source>
+        <translation>%1 未能及時顯示插座已關閉</translation>
+    </message>
+    <message>
+        <source>this build has no history store</source>
+        <translation>此版本沒有歷史資料儲存</translation>
+    </message>
+    <message>
+        <source>Discover the PDUs and print one line each (address, MAC, name, position, online, V, A, °C, %RH, outlets 1-8).</source>
+        <translation>探索 PDU 並每台列印一行（位址、MAC、名稱、位置、在線、V、A、°C、%RH、插座 1-8）。</translation>
+    </message>
+    <message>
+        <source>Everything known of one PDU: readings, thresholds, delays, outlet names.</source>
+        <translation>一台 PDU 的全部資訊：讀數、閾值、延時、插座名稱。</translation>
+    </message>
+    <message>
+        <source>Switch outlets (N: 1,3-5 or all) and wait until the PDU shows them so.</source>
+        <translation>切換插座（N：1,3-5 或 all），並等待 PDU 顯示新狀態。</translation>
+    </message>
+    <message>
+        <source>Print the stored history of one PDU.</source>
+        <translation>列印一台 PDU 的歷史記錄。</translation>
+    </message>
+    <message>
+        <source>Usage: rackmind-ctl COMMAND [options]
+
+PDU is an address, a MAC address or a name.
+
+Commands:
+</source>
+        <translation>用法：rackmind-ctl 命令 [選項]
+
+PDU 為位址、MAC 位址或名稱。
+
+命令：
+</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command&apos;s options.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 顯示該命令的選項。
+結束狀態：0 完成，1 失敗，2 用法錯誤，3 找不到 PDU，4 PDU 未確認，
+5 拒絕：受保護插座，6 無歷史資料儲存。
+</translation>
+    </message>
+    <message>
+        <source>Try rackmind-ctl --help.</source>
+        <translation>請嘗試 rackmind-ctl --help。</translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation>未給出命令</translation>
+    </message>
+    <message>
+        <source>unknown command &quot;%1&quot;</source>
+        <translation>未知命令「%1」</translation>
+    </message>
+    <message>
+        <source>Show this help.</source>
+        <translation>顯示此說明。</translation>
+    </message>
+    <message>
+        <source>Device port to poll (repeatable); default 51230 and those in ./port.prt.</source>
+        <translation>要輪詢的裝置連接埠（可重複）；預設為 51230 及 ./port.prt 中的連接埠。</translation>
+    </message>
+    <message>
+        <source>Local port to send from; default a free one.</source>
+        <translation>傳送所用的本機連接埠；預設為一個空閒連接埠。</translation>
+    </message>
+    <message>
+        <source>Seconds to wait for PDUs to answer (default 2).</source>
+        <translation>等待 PDU 回應的秒數（預設 2）。</translation>
+    </message>
+    <message>
+        <source>Print JSON.</source>
+        <translation>輸出 JSON。</translation>
+    </message>
+    <message>
+        <source>Seconds between off and on in a cycle (default 5).</source>
+        <translation>循環中關閉與開啟之間的秒數（預設 5）。</translation>
+    </message>
+    <message>
+        <source>Seconds to wait for the PDU to show the new state (default: its outlet delay + 5).</source>
+        <translation>等待 PDU 顯示新狀態的秒數（預設：其插座延時 + 5）。</translation>
+    </message>
+    <message>
+        <source>Switch protected outlets off too.</source>
+        <translation>受保護的插座也關閉。</translation>
+    </message>
+    <message>
+        <source>Start time (ISO 8601).</source>
+        <translation>開始時間（ISO 8601）。</translation>
+    </message>
+    <message>
+        <source>End time (ISO 8601).</source>
+        <translation>結束時間（ISO 8601）。</translation>
+    </message>
+    <message>
+        <source>Print comma-separated values.</source>
+        <translation>輸出逗號分隔值（CSV）。</translation>
+    </message>
+    <message>
+        <source>Usage: rackmind-ctl %1 %2 [options]</source>
+        <translation>用法：rackmind-ctl %1 %2 [選項]</translation>
+    </message>
+    <message>
+        <source>%1 takes: %2</source>
+        <translation>%1 的參數：%2</translation>
+    </message>
+    <message>
+        <source>history needs --from and --to</source>
+        <translation>history 需要 --from 和 --to</translation>
+    </message>
+    <message>
+        <source>--wait takes seconds</source>
+        <translation>--wait 的值為秒數</translation>
+    </message>
+    <message>
+        <source>bad port &quot;%1&quot;</source>
+        <translation>無效連接埠「%1」</translation>
+    </message>
+    <message>
+        <source>bad source port</source>
+        <translation>無效的來源連接埠</translation>
+    </message>
+    <message>
+        <source>outlets are 1-8, as 1,3-5 or all</source>
+        <translation>插座編號為 1-8，如 1,3-5 或 all</translation>
+    </message>
+    <message>
+        <source>outlet action is on, off or cycle</source>
+        <translation>插座操作為 on、off 或 cycle</translation>
+    </message>
+    <message>
+        <source>--%1 takes seconds</source>
+        <translation>--%1 的值為秒數</translation>
+    </message>
+    <message>
+        <source>cannot open %1</source>
+        <translation>無法開啟 %1</translation>
+    </message>
+    <message>
+        <source>  (is the console or the service running? leave out --source-port to use a free port)</source>
+        <translation>  （主控台或服務是否正在執行？去掉 --source-port 即可使用空閒連接埠）</translation>
+    </message>
+    <message>
+        <source>no running network interface with an IPv4 address</source>
+        <translation>沒有帶 IPv4 位址的執行中網路介面</translation>
+    </message>
+</context>
 </TS>

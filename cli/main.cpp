@@ -1,0 +1,216 @@
+// rackmind-ctl: the PDUs from a shell or a script. Speaks the protocol itself from ports of its own,
+// so no console or service has to run, and it runs beside them; it needs no display.
+#include "cli/CtlCommands.h"
+#include "cli/CtlHistory.h"
+#include "cli/CtlTarget.h"
+#include "cli/CtlText.h"
+#include "device/Rackmind.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+struct Subcommand
+{
+    const char* pszName;
+    const char* pszArgs;
+    const char* pszWhat;
+};
+
+const Subcommand s_subcommands[] = {
+    {"list", "",
+     QT_TRANSLATE_NOOP("RackmindCtl", "Discover the PDUs and print one line each (address, MAC, name, "
+                                      "position, online, V, A, °C, %RH, outlets 1-8).")},
+    {"show", "PDU",
+     QT_TRANSLATE_NOOP("RackmindCtl", "Everything known of one PDU: readings, thresholds, delays, "
+                                      "outlet names.")},
+    {"outlet", "PDU N on|off|cycle",
+     QT_TRANSLATE_NOOP("RackmindCtl", "Switch outlets (N: 1,3-5 or all) and wait "
+                                      "until the PDU shows them so.")},
+    {"history", "PDU", QT_TRANSLATE_NOOP("RackmindCtl", "Print the stored history of one PDU.")},
+};
+
+QString overview()
+{
+    QString str = RackmindCtl::tr("Usage: rackmind-ctl COMMAND [options]\n\n"
+                                  "PDU is an address, a MAC address or a name.\n\nCommands:\n");
+    for (const Subcommand& sub : s_subcommands)
+        str += QStringLiteral("  %1\n      %2\n")
+                   .arg(QStringLiteral("%1 %2")
+                            .arg(QLatin1String(sub.pszName), QLatin1String(sub.pszArgs))
+                            .trimmed(),
+                        RackmindCtl::tr(sub.pszWhat));
+    str +=
+        RackmindCtl::tr("\n`rackmind-ctl COMMAND --help` tells a command's options.\n"
+                        "Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from\n"
+                        "the PDU, 5 refused: protected outlet, 6 no history store.\n");
+    return str;
+}
+
+void addOption(QCommandLineParser& parser, const QString& strName, const QString& strHelp,
+               const QString& strValue = QString())
+{
+    parser.addOption(QCommandLineOption(strName, strHelp, strValue));
+}
+
+// Seconds as given on the command line, into milliseconds; -1 when not a number of seconds >= 0.
+int msecsOf(const QString& strSeconds)
+{
+    bool bOk = false;
+    const double d = strSeconds.toDouble(&bOk);
+    return bOk && d >= 0 && d < 86400 ? int(d * 1000) : -1;
+}
+
+int usage(QTextStream& err, const QString& strWhy)
+{
+    err << "rackmind-ctl: " << strWhy << '\n' << RackmindCtl::tr("Try rackmind-ctl --help.") << '\n';
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("rackmind-ctl"));
+    installCtlCatalogues();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList listArgs = QCoreApplication::arguments();
+    const QString strCommand = listArgs.value(1);
+    const auto sub =
+        std::find_if(std::begin(s_subcommands), std::end(s_subcommands),
+                     [&](const Subcommand& s) { return strCommand == QLatin1String(s.pszName); });
+    if (strCommand == QLatin1String("--help") || strCommand == QLatin1String("-h")) {
+        out << overview();
+        return kExitOk;
+    }
+    if (sub == std::end(s_subcommands))
+        return usage(err, strCommand.isEmpty() ? RackmindCtl::tr("no command given")
+                                               : RackmindCtl::tr("unknown command \"%1\"").arg(strCommand));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(RackmindCtl::tr(sub->pszWhat));
+    addOption(parser, QStringLiteral("help"), RackmindCtl::tr("Show this help."));
+    addOption(parser, QStringLiteral("port"),
+              RackmindCtl::tr("Device port to poll (repeatable); default 51230 and "
+                              "those in ./port.prt."),
+              QStringLiteral("PORT"));
+    addOption(parser, QStringLiteral("source-port"),
+              RackmindCtl::tr("Local port to send from; default a free one."), QStringLiteral("PORT"));
+    addOption(parser, QStringLiteral("wait"),
+              RackmindCtl::tr("Seconds to wait for PDUs to answer (default 2)."), QStringLiteral("SECONDS"));
+    const QString strName = QLatin1String(sub->pszName);
+    if (strName != QLatin1String("outlet"))
+        addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON."));
+    if (strName == QLatin1String("outlet")) {
+        addOption(parser, QStringLiteral("delay"),
+                  RackmindCtl::tr("Seconds between off and on in a cycle (default 5)."),
+                  QStringLiteral("SECONDS"));
+        addOption(parser, QStringLiteral("timeout"),
+                  RackmindCtl::tr("Seconds to wait for the PDU to show the new state "
+                                  "(default: its outlet delay + 5)."),
+                  QStringLiteral("SECONDS"));
+        addOption(parser, QStringLiteral("force"), RackmindCtl::tr("Switch protected outlets off too."));
+    }
+    if (strName == QLatin1String("history")) {
+        addOption(parser, QStringLiteral("from"), RackmindCtl::tr("Start time (ISO 8601)."),
+                  QStringLiteral("T"));
+        addOption(parser, QStringLiteral("to"), RackmindCtl::tr("End time (ISO 8601)."), QStringLiteral("T"));
+        addOption(parser, QStringLiteral("csv"), RackmindCtl::tr("Print comma-separated values."));
+    }
+    QStringList listParsed = listArgs;
+    listParsed.removeAt(1);
+    if (!parser.parse(listParsed))
+        return usage(err, parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        QString strHelp = parser.helpText();
+        strHelp.remove(0, strHelp.indexOf(QLatin1Char('\n')));
+        out << RackmindCtl::tr("Usage: rackmind-ctl %1 %2 [options]")
+                   .arg(strName, QLatin1String(sub->pszArgs))
+                   .simplified()
+            << strHelp;
+        return kExitOk;
+    }
+    const QStringList listPos = parser.positionalArguments();
+    const int iWanted = QString::fromLatin1(sub->pszArgs).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
+    if (listPos.size() != iWanted)
+        return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));
+
+    if (strName == QLatin1String("history")) {
+        if (!parser.isSet(QStringLiteral("from")) || !parser.isSet(QStringLiteral("to")))
+            return usage(err, RackmindCtl::tr("history needs --from and --to"));
+        return printHistory(listPos.at(0), parser.value(QStringLiteral("from")),
+                            parser.value(QStringLiteral("to")), parser.isSet(QStringLiteral("csv")), out,
+                            err);
+    }
+
+    CtlContext ctx;
+    ctx.pOut = &out;
+    ctx.pErr = &err;
+    if (parser.isSet(QStringLiteral("wait"))) {
+        ctx.iWaitMsecs = msecsOf(parser.value(QStringLiteral("wait")));
+        if (ctx.iWaitMsecs < 0)
+            return usage(err, RackmindCtl::tr("--wait takes seconds"));
+    }
+    for (const QString& strPort : parser.values(QStringLiteral("port"))) {
+        const uint uiPort = strPort.toUInt();
+        if (uiPort == 0 || uiPort > 65535)
+            return usage(err, RackmindCtl::tr("bad port \"%1\"").arg(strPort));
+        ctx.listPorts.append(uiPort);
+    }
+    if (ctx.listPorts.isEmpty())
+        ctx.listPorts = CRackmind(nullptr).listDevicePort; // the console's ports, from ./port.prt
+    uint uiSourcePort = 0;
+    if (parser.isSet(QStringLiteral("source-port"))) {
+        uiSourcePort = parser.value(QStringLiteral("source-port")).toUInt();
+        if (uiSourcePort == 0 || uiSourcePort > 65535)
+            return usage(err, RackmindCtl::tr("bad source port"));
+    }
+
+    CtlOutletRequest req;
+    if (strName == QLatin1String("outlet")) {
+        req.strPdu = listPos.at(0);
+        req.strAction = listPos.at(2);
+        req.bForce = parser.isSet(QStringLiteral("force"));
+        if (!parseOutletList(listPos.at(1), &req.listOutlets))
+            return usage(err, RackmindCtl::tr("outlets are 1-8, as 1,3-5 or all"));
+        if (!QStringList{QStringLiteral("on"), QStringLiteral("off"), QStringLiteral("cycle")}.contains(
+                req.strAction))
+            return usage(err, RackmindCtl::tr("outlet action is on, off or cycle"));
+        for (const char* pszOpt : {"delay", "timeout"}) {
+            const QString strOpt = QLatin1String(pszOpt);
+            if (!parser.isSet(strOpt))
+                continue;
+            const int iMsecs = msecsOf(parser.value(strOpt));
+            if (iMsecs < 0)
+                return usage(err, RackmindCtl::tr("--%1 takes seconds").arg(strOpt));
+            (strOpt == QLatin1String("delay") ? req.iDelayMsecs : req.iTimeoutMsecs) = iMsecs;
+        }
+    }
+
+    CCtlLink link;
+    QString strError;
+    if (!link.open(quint16(uiSourcePort), &strError)) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("cannot open %1").arg(strError) << '\n';
+        if (uiSourcePort != 0)
+            err << RackmindCtl::tr("  (is the console or the service running? leave out --source-port to use "
+                                   "a free port)")
+                << '\n';
+        return kExitFailure;
+    }
+    if (link.socketCount() == 0) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("no running network interface with an IPv4 address")
+            << '\n';
+        return kExitFailure;
+    }
+    ctx.pLink = &link;
+    if (strName == QLatin1String("list"))
+        return runList(ctx, parser.isSet(QStringLiteral("json")));
+    if (strName == QLatin1String("show"))
+        return runShow(ctx, listPos.at(0), parser.isSet(QStringLiteral("json")));
+    return runOutlet(ctx, req);
+}

@@ -1,0 +1,143 @@
+#include "app/Settings.h"
+#include "cli/CtlTarget.h"
+#include "device/Protocol.h"
+#include "tests/common/ConsoleRig.h"
+#include "tests/common/NetBed.h"
+#include "tools/pdusim/SimThread.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest>
+
+// rackmind-ctl against simulated PDUs in the bed, with a console polling from port 51230 beside it.
+class TestCtlBed : public QObject
+{
+    Q_OBJECT
+    CSimThread m_sim;
+    ConsoleRig* m_pRig = nullptr;
+
+    struct Run
+    {
+        int iExit = -1;
+        QByteArray baOut;
+        QString strErr;
+    };
+    static Run ctl(const QStringList& listArgs)
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("RACKMIND_BINARY_DIR") + QStringLiteral("/cli/rackmind-ctl"),
+                      listArgs);
+        Run run;
+        if (!process.waitForFinished(60000))
+            return run;
+        run.iExit = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.baOut = process.readAllStandardOutput();
+        run.strErr = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+    QString ip(int iDevice)
+    {
+        return ipv4ToString(m_sim.call([=](CSimFleet& fleet) { return fleet.device(iDevice)->st.ip; }));
+    }
+    quint8 outlets(int iDevice)
+    {
+        return m_sim.call([=](CSimFleet& fleet) { return fleet.device(iDevice)->st.outletStatus; });
+    }
+    void sim(const QString& strCommand) { QCOMPARE(m_sim.command(strCommand).last(), QStringLiteral("ok")); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(netbed::active());
+        CSimConfig config;
+        config.bNoise = false;
+        config.dDelayUnit = 0;
+        QString strError;
+        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        sim(QStringLiteral("set all outlets 255"));
+        // The console holds port 51230 on every address all along: the command line must not need it.
+        m_pRig = new ConsoleRig(this);
+        QVERIFY(m_pRig->start(1000));
+    }
+    void cleanupTestCase()
+    {
+        delete m_pRig;
+        m_sim.stopFleet();
+    }
+
+    void listJsonHoldsEveryPdu()
+    {
+        const Run run = ctl({QStringLiteral("list"), QStringLiteral("--json")});
+        QCOMPARE(run.iExit, int(kExitOk));
+        QJsonParseError error;
+        const QJsonArray array = QJsonDocument::fromJson(run.baOut, &error).array();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QStringList listGot, listWanted;
+        for (const QJsonValue& value : array)
+            listGot.append(value.toObject().value(QStringLiteral("address")).toString());
+        for (int i = 1; i <= m_sim.call([](CSimFleet& fleet) { return fleet.deviceCount(); }); ++i)
+            listWanted.append(ip(i));
+        listGot.sort();
+        listWanted.sort();
+        QCOMPARE(listGot, listWanted);
+        QCOMPARE(array.at(0).toObject().value(QStringLiteral("outlets")).toArray().size(), 8);
+    }
+
+    void consolePortIsNotShared()
+    {
+        const Run run =
+            ctl({QStringLiteral("list"), QStringLiteral("--source-port"), QStringLiteral("51230")});
+        QCOMPARE(run.iExit, int(kExitFailure));
+        QVERIFY2(run.strErr.contains(QStringLiteral("console or the service")), qPrintable(run.strErr));
+    }
+
+    void switchesOutletsOffAndConfirms()
+    {
+        const Run run = ctl({QStringLiteral("outlet"), ip(1), QStringLiteral("2,4"), QStringLiteral("off")});
+        QVERIFY2(run.iExit == kExitOk, qPrintable(run.strErr));
+        QCOMPARE(outlets(1), quint8(0xFF & ~0x0A));
+    }
+
+    void silentStatusIsNoConfirmation()
+    {
+        sim(QStringLiteral("malform 2 check 6")); // found by its other replies, its status never reads
+        const Run run = ctl({QStringLiteral("outlet"), ip(2), QStringLiteral("1"), QStringLiteral("off"),
+                             QStringLiteral("--wait"), QStringLiteral("1.5"), QStringLiteral("--timeout"),
+                             QStringLiteral("2")});
+        sim(QStringLiteral("malform 2 off"));
+        QCOMPARE(run.iExit, int(kExitNoConfirm));
+    }
+
+    void ambiguousNameListsMatches()
+    {
+        sim(QStringLiteral("set 1 name rack-a"));
+        sim(QStringLiteral("set 3 name rack-a"));
+        const Run run = ctl({QStringLiteral("show"), QStringLiteral("rack-a")});
+        QCOMPARE(run.iExit, int(kExitUsage));
+        QVERIFY2(run.strErr.contains(ip(1)) && run.strErr.contains(ip(3)) && !run.strErr.contains(ip(2)),
+                 qPrintable(run.strErr));
+    }
+
+    void protectedOutletNeedsForce()
+    {
+        const QByteArray baMac = m_sim.call([](CSimFleet& fleet) { return fleet.device(3)->st.mac; });
+        openSettingsStore()->setValue(
+            QStringLiteral("Outlets/Protected"),
+            QString(QString::fromLatin1(baMac.toHex().toUpper()) + QStringLiteral("/3")));
+        const QStringList listArgs{QStringLiteral("outlet"),  ip(3),
+                                   QStringLiteral("3-4"),     QStringLiteral("cycle"),
+                                   QStringLiteral("--delay"), QStringLiteral("0")};
+        const Run refused = ctl(listArgs);
+        QCOMPARE(refused.iExit, int(kExitProtected));
+        QCOMPARE(outlets(3), quint8(0xFF));
+        const Run forced = ctl(listArgs + QStringList{QStringLiteral("--force")});
+        QVERIFY2(forced.iExit == kExitOk, qPrintable(forced.strErr));
+        QVERIFY(forced.strErr.contains(QStringLiteral("--force")));
+        QCOMPARE(outlets(3), quint8(0xFF));
+    }
+};
+
+QTEST_MAIN(TestCtlBed)
+#include "tst_ctl_bed.moc"
