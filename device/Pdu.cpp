@@ -5,6 +5,8 @@
 #include "device/Rackmind.h"
 #include "ui/device/OutletStatusWidget.h"
 
+#include <QCoreApplication>
+
 #include <cstring>
 
 namespace {
@@ -25,8 +27,12 @@ CPdu::CPdu(QObject* parent) : QObject(parent)
     setObjectName(QStringLiteral("Pdu"));
     strGroup = QStringLiteral("Default");
     std::fill(std::begin(bAlarm), std::end(bAlarm), false);
-    pOutletStatusWidget = new COutletStatusWidget(this);
-    pOutletStatusWidget->setObjectName(QStringLiteral("OutletStatusWidget"));
+    // Widgets exist only in the windowed program; the headless service runs on a core application
+    // with no display, where constructing one would abort.
+    if (QCoreApplication::instance() && QCoreApplication::instance()->inherits("QApplication")) {
+        pOutletStatusWidget = new COutletStatusWidget(this);
+        pOutletStatusWidget->setObjectName(QStringLiteral("OutletStatusWidget"));
+    }
     connect(&timerEmail, &QTimer::timeout, this, &CPdu::slotEmailTimer);
     timerEmail.start(1000);
 }
