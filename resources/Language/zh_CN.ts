@@ -273,6 +273,45 @@
     </message>
 </context>
 <context>
+    <name>CMetricsConfigWidget</name>
+    <message>
+        <source>Serve metrics for Prometheus</source>
+        <translation>为 Prometheus 提供监控指标</translation>
+    </message>
+    <message>
+        <source>Listen address</source>
+        <translation>监听地址</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Metrics are off.</source>
+        <translation>监控指标已关闭。</translation>
+    </message>
+    <message>
+        <source>Serving http://%1/metrics</source>
+        <translation>正在提供 http://%1/metrics</translation>
+    </message>
+    <message>
+        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
+        <translation>无法在 %1 上监听：%2。控制台将继续运行，但不提供监控指标。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Please input a correct listen address.</source>
+        <translation>请输入正确的监听地址。</translation>
+    </message>
+</context>
+<context>
     <name>CModifyAccountDialog</name>
     <message>
         <source>OriAccount</source>
@@ -480,6 +519,10 @@
     <message>
         <source>SNMP</source>
         <translation>SNMP</translation>
+    </message>
+    <message>
+        <source>Metrics</source>
+        <translation>监控指标</translation>
     </message>
 </context>
 <context>

@@ -273,6 +273,45 @@
     </message>
 </context>
 <context>
+    <name>CMetricsConfigWidget</name>
+    <message>
+        <source>Serve metrics for Prometheus</source>
+        <translation>為 Prometheus 提供監控指標</translation>
+    </message>
+    <message>
+        <source>Listen address</source>
+        <translation>監聽位址</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>連接埠</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Metrics are off.</source>
+        <translation>監控指標已關閉。</translation>
+    </message>
+    <message>
+        <source>Serving http://%1/metrics</source>
+        <translation>正在提供 http://%1/metrics</translation>
+    </message>
+    <message>
+        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
+        <translation>無法在 %1 上監聽：%2。主控台將繼續執行，但不提供監控指標。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Please input a correct listen address.</source>
+        <translation>請輸入正確的監聽位址。</translation>
+    </message>
+</context>
+<context>
     <name>CModifyAccountDialog</name>
     <message>
         <source>OriAccount</source>
@@ -480,6 +519,10 @@
     <message>
         <source>SNMP</source>
         <translation>SNMP</translation>
+    </message>
+    <message>
+        <source>Metrics</source>
+        <translation>監控指標</translation>
     </message>
 </context>
 <context>

@@ -1,6 +1,7 @@
 #include "ui/system/SystemConfigWidget.h"
 
 #include "ui/frame/SubTab.h"
+#include "ui/system/MetricsConfigWidget.h"
 #include "ui/system/SideTabPage.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
@@ -15,12 +16,14 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     , m_pStackMain(new QStackedWidget(this))
     , m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain))
     , m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain))
+    , m_pMetricsConfigWidget(new CMetricsConfigWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
     m_pStackMain->setObjectName(QStringLiteral("StackMain"));
     m_pSmtpConfigWidget->setObjectName(QStringLiteral("SmtpConfigWidget"));
     m_pSnmpConfigWidget->setObjectName(QStringLiteral("SnmpConfigWidget"));
+    m_pMetricsConfigWidget->setObjectName(QStringLiteral("MetricsConfigWidget"));
 
     m_pLayoutBase->setContentsMargins(0, 0, 0, 0);
     m_pLayoutBase->setSpacing(0);
@@ -29,6 +32,7 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     m_pStackMain->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_pStackMain->addWidget(m_pSmtpConfigWidget);
     m_pStackMain->addWidget(m_pSnmpConfigWidget);
+    m_pStackMain->addWidget(m_pMetricsConfigWidget);
 
     connect(m_pSubTab, &CSubTab::signalTabSelChanged, m_pStackMain, &QStackedWidget::setCurrentIndex);
     retranslate();
@@ -40,11 +44,13 @@ void CSystemConfigWidget::retranslate()
     m_pSubTab->buttons[1]->setText(tr("SNMP"));
     m_pSmtpConfigWidget->retranslate();
     m_pSnmpConfigWidget->retranslate();
+    m_pSubTab->buttons[2]->setText(tr("Metrics"));
+    m_pMetricsConfigWidget->retranslate();
 }
 
 void CSystemConfigWidget::showEvent(QShowEvent* event)
 {
-    m_pSubTab->setTabCount(2);
+    m_pSubTab->setTabCount(3);
     QWidget::showEvent(event);
 }
 

@@ -5,10 +5,11 @@
 class CSubTab;
 class CSmtpConfigWidget;
 class CSnmpConfigWidget;
+class CMetricsConfigWidget;
 class QHBoxLayout;
 class QStackedWidget;
 
-// The system settings page of the main window: "SMTP" and "SNMP" sub pages behind a sub tab bar.
+// The system settings page of the main window: "SMTP", "SNMP" and "Metrics" sub pages behind a sub tab bar.
 class CSystemConfigWidget : public QWidget
 {
     Q_OBJECT
@@ -27,4 +28,5 @@ private:
     QStackedWidget* m_pStackMain;
     CSmtpConfigWidget* m_pSmtpConfigWidget;
     CSnmpConfigWidget* m_pSnmpConfigWidget;
+    CMetricsConfigWidget* m_pMetricsConfigWidget;
 };
