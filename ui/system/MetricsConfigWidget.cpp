@@ -36,7 +36,9 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLineEditAddress->setMinimumWidth(200);
     m_pSpinPort->setRange(1, 65535);
     m_pSpinPort->setValue(g_settings.metricsPort);
+    // Room for the longest status, the reason a port cannot be opened.
     m_pLabelStatus->setWordWrap(true);
+    m_pLabelStatus->setMinimumWidth(420);
 
     const Qt::Alignment labelAlign = Qt::AlignRight | Qt::AlignVCenter;
     const Qt::Alignment editAlign = Qt::AlignLeft | Qt::AlignVCenter;
@@ -49,7 +51,7 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLayoutBase->addWidget(m_pLabelPort, 3, 0, labelAlign);
     m_pLayoutBase->addWidget(m_pSpinPort, 3, 1, editAlign);
     m_pLayoutBase->addWidget(m_pBtnOK, 4, 0, labelAlign);
-    m_pLayoutBase->addWidget(m_pLabelStatus, 5, 0, 1, 2, Qt::AlignHCenter | Qt::AlignVCenter);
+    m_pLayoutBase->addWidget(m_pLabelStatus, 5, 1, Qt::AlignLeft | Qt::AlignVCenter);
     m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 6, 0, 1, 2);
 
     if (g_pMetricsExporter)
