@@ -185,6 +185,9 @@ void TestServiceBed::sigtermWhileMailIsSent()
     QVERIFY(m_service.waitForFinished(CMailQueue::kExitBudgetMsec + 10000));
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_service.exitCode(), 0);
+    m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
+    QVERIFY2(m_strLog.contains(QStringLiteral("alarm mails still going out")) && m_strLog.endsWith(QStringLiteral("stopped\n")),
+             qPrintable(m_strLog));
     // The mail was let finish: the client waited for the answer and said goodbye.
     QVERIFY2(m_pSmtp->waitDone(10000), m_pSmtp->received().constData());
     QVERIFY(m_pSmtp->received().endsWith("QUIT\r\n"));
