@@ -74,13 +74,13 @@ void CMetricsConfigWidget::showStatus()
     const QString strEndpoint = QStringLiteral("%1:%2").arg(g_settings.metricsAddress).arg(g_settings.metricsPort);
     if (!g_settings.metricsEnabled)
         m_pLabelStatus->setText(tr("Metrics are off."));
-    else if (!g_pMetricsExporter)
-        m_pLabelStatus->setText(QString());
-    else if (g_pMetricsExporter->isServing())
+    else if (g_pMetricsExporter && g_pMetricsExporter->isServing())
         m_pLabelStatus->setText(tr("Serving http://%1/metrics").arg(strEndpoint));
-    else
+    else if (g_pMetricsExporter && !g_pMetricsExporter->errorString().isEmpty())
         m_pLabelStatus->setText(tr("Cannot listen on %1: %2. The console runs on without metrics.")
                                     .arg(strEndpoint, g_pMetricsExporter->errorString()));
+    else // enabled, and the login has not started it yet
+        m_pLabelStatus->clear();
 }
 
 void CMetricsConfigWidget::on_BtnMetricsOK_clicked()
