@@ -2,6 +2,7 @@
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "device/MetaTypes.h"
+#include "device/Pdu.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
 
@@ -9,6 +10,9 @@
 #include <QCoreApplication>
 
 #include <csignal>
+
+// The service draws nothing: its devices have no outlet painter.
+void attachOutletPainter(CPdu*) {}
 
 // The headless service: a core application only, so it needs no display and makes no widget.
 int main(int argc, char* argv[])
