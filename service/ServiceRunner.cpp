@@ -28,7 +28,7 @@ QString describe(const CPdu* pPdu)
 
 void logEvent(const QString& strLine)
 {
-    std::fprintf(stderr, "%s\n", strLine.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", strLine.toUtf8().constData());
     std::fflush(stderr);
 }
 
