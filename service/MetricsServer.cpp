@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -71,6 +73,7 @@ struct CMetricsServer::Private
 {
     httplib::Server server;
     std::thread thread;
+    std::atomic<bool> bListenEnded{false};
     std::mutex mutex;
     std::shared_ptr<const std::string> pText = std::make_shared<const std::string>();
 
@@ -124,7 +127,15 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
             *pError = errno ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("cannot bind");
         return false;
     }
-    d->thread = std::thread([this] { d->server.listen_after_bind(); });
+    d->bListenEnded = false;
+    d->thread = std::thread([this] {
+        d->server.listen_after_bind();
+        d->bListenEnded = true;
+    });
+    // httplib's stop() does nothing until its loop has started; a stop() before that would leave the
+    // loop running and the join in stop() waiting for good.
+    while (!d->server.is_running() && !d->bListenEnded)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 

@@ -23,6 +23,7 @@ private slots:
     void http();
     void idleClientsDoNotHoldScrapes();
     void portTaken();
+    void stopRightAfterStart();
 
 private:
     quint16 freePort();
@@ -138,6 +139,18 @@ void TestMetrics::portTaken()
     const quint16 uiPort = freePort();
     QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
     QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 200"));
+}
+
+// A stop that comes before the server's loop has begun must still end it (a hang fails the test).
+void TestMetrics::stopRightAfterStart()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    for (int i = 0; i < 50; ++i) {
+        QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+        QVERIFY(exporter.apply(false, QString(), 0));
+    }
+    QVERIFY(!exporter.isServing());
 }
 
 QTEST_GUILESS_MAIN(TestMetrics)
