@@ -27,7 +27,14 @@ public:
     void enqueue(std::function<void()> fn) override
     {
         {
-            std::lock_guard<std::mutex> lock(m_mutex);
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_dequeJobs.size() >= size_t(CMetricsServer::kMaxWaiting)) {
+                // Full: this connection is served right here, on the accepting thread, which accepts
+                // nothing meanwhile. Further clients wait in the kernel's backlog, not in this process.
+                lock.unlock();
+                fn();
+                return;
+            }
             m_dequeJobs.push_back(std::move(fn));
         }
         m_cv.notify_one();

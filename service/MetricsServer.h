@@ -14,6 +14,9 @@ public:
     // Connections served at once; the ones waiting are taken newest first, so that a fresh scrape
     // overtakes a pile of connections that never send anything.
     static constexpr int kWorkers = 4;
+    // Connections accepted and waiting for a worker; past this the server stops accepting for a while,
+    // which bounds the connections (and descriptors) the process holds.
+    static constexpr int kMaxWaiting = 64;
     // A connection that sends no complete request within this time is closed; so is a keep-alive
     // connection idle for as long.
     static constexpr int kReadTimeoutSec = 2;
