@@ -84,7 +84,8 @@ void showMainWindow()
     g_pMainDialog->show();
     retranslateApplication();
     g_pMetricsExporter->setSources(g_pRackmind, g_pUdpDriver);
-    if (!g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress, g_settings.metricsPort))
+    if (!g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
+                                   g_settings.metricsPort))
         qWarning("metrics: cannot listen on %s:%d: %s; running on without metrics",
                  qPrintable(g_settings.metricsAddress), g_settings.metricsPort,
                  qPrintable(g_pMetricsExporter->errorString()));

@@ -50,7 +50,8 @@ void appendFamily(QByteArray& baOut, const char* pszName, const char* pszType, c
     baOut += QByteArray("# HELP ") + pszName + ' ' + pszHelp + "\n# TYPE " + pszName + ' ' + pszType + '\n';
 }
 
-void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLabels, const QByteArray& baValue)
+void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLabels,
+                  const QByteArray& baValue)
 {
     baOut += pszName;
     if (!baLabels.isEmpty())
@@ -59,8 +60,8 @@ void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLa
 }
 
 // The conditions as they hold on the latest readings, in the order of CPdu::Alarm.
-const char* const kConditions[CPdu::AlarmCount] = {"voltage_warn", "voltage_overload", "current_warn",
-                                                  "current_overload", "temperature", "humidity"};
+const char* const kConditions[CPdu::AlarmCount] = {"voltage_warn",     "voltage_overload", "current_warn",
+                                                   "current_overload", "temperature",      "humidity"};
 bool conditionHolds(const PduInfo& i, int iAlarm)
 {
     switch (iAlarm) {
@@ -94,7 +95,8 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     ba.reserve(256 + listPdu.size() * 4096);
     appendFamily(ba, "rackmind_pdus", "gauge", "PDUs the console has heard from.");
     appendSample(ba, "rackmind_pdus", {}, QByteArray::number(listPdu.size()));
-    appendFamily(ba, "rackmind_replies_received_total", "counter", "Datagrams from PDUs handed to their device.");
+    appendFamily(ba, "rackmind_replies_received_total", "counter",
+                 "Datagrams from PDUs handed to their device.");
     appendSample(ba, "rackmind_replies_received_total", {}, QByteArray::number(totals.iRepliesReceived));
     appendFamily(ba, "rackmind_replies_dropped_total", "counter",
                  "Datagrams from PDUs dropped because the console could not take them in time.");
@@ -107,7 +109,8 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     for (const CPdu* pPdu : listPdu)
         vecLabels.push_back(labelsOf(pPdu));
 
-    appendFamily(ba, "rackmind_pdu_online", "gauge", "1 while the PDU has answered within the last 3 seconds.");
+    appendFamily(ba, "rackmind_pdu_online", "gauge",
+                 "1 while the PDU has answered within the last 3 seconds.");
     for (int i = 0; i < listPdu.size(); ++i)
         appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)], listPdu[i]->isOnline() ? "1" : "0");
 
@@ -116,7 +119,8 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
         {"rackmind_pdu_current_amperes", "Current drawn.", [](const PduInfo& i) { return i.current; }},
         {"rackmind_pdu_temperature_celsius", "Temperature.", [](const PduInfo& i) { return i.temperature; }},
         {"rackmind_pdu_humidity_percent", "Relative humidity.", [](const PduInfo& i) { return i.humidity; }},
-        {"rackmind_pdu_voltage_warn_volts", "Voltage warning limit.", [](const PduInfo& i) { return i.voltageWarn; }},
+        {"rackmind_pdu_voltage_warn_volts", "Voltage warning limit.",
+         [](const PduInfo& i) { return i.voltageWarn; }},
         {"rackmind_pdu_voltage_overload_volts", "Voltage overload limit.",
          [](const PduInfo& i) { return i.voltageOverload; }},
         {"rackmind_pdu_current_warn_amperes", "Current warning limit.",

@@ -16,8 +16,8 @@
 namespace {
 constexpr uint kUdpLocalPort = 51230;
 constexpr uint kUpdateRateMs = 1000;
-const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn", "voltage overload", "current warn",
-                                                   "current overload", "temperature", "humidity"};
+const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage overload", "current warn",
+                                                   "current overload", "temperature",      "humidity"};
 
 QString describe(const CPdu* pPdu)
 {
@@ -58,7 +58,8 @@ bool CServiceRunner::start()
     connect(m_pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
     connect(CMailQueue::instance(), &CMailQueue::signalMailFinished, this, [](bool bDelivered) {
-        logEvent(bDelivered ? QStringLiteral("alarm mail delivered") : QStringLiteral("alarm mail not delivered"));
+        logEvent(bDelivered ? QStringLiteral("alarm mail delivered")
+                            : QStringLiteral("alarm mail not delivered"));
     });
     if (onRegistryCreated)
         onRegistryCreated(m_pRegistry);
@@ -97,7 +98,8 @@ void CServiceRunner::reload()
 
 void CServiceRunner::applyMetrics()
 {
-    const bool bEnabled = m_options.iMetricsEnabled >= 0 ? m_options.iMetricsEnabled == 1 : g_settings.metricsEnabled;
+    const bool bEnabled =
+        m_options.iMetricsEnabled >= 0 ? m_options.iMetricsEnabled == 1 : g_settings.metricsEnabled;
     const QString strAddress =
         m_options.strMetricsAddress.isEmpty() ? g_settings.metricsAddress : m_options.strMetricsAddress;
     const int iPort = m_options.iMetricsPort > 0 ? m_options.iMetricsPort : g_settings.metricsPort;
@@ -124,15 +126,17 @@ void CServiceRunner::slotWatch()
             uiNow |= pPdu->bAlarm[iAlarm] ? 2u << iAlarm : 0;
         const uint uiWas = m_vecLogged[i];
         if ((uiNow ^ uiWas) & 1)
-            logEvent(QStringLiteral("PDU %1 %2").arg(describe(pPdu), uiNow & 1 ? QStringLiteral("online")
-                                                                               : QStringLiteral("offline")));
+            logEvent(
+                QStringLiteral("PDU %1 %2")
+                    .arg(describe(pPdu), uiNow & 1 ? QStringLiteral("online") : QStringLiteral("offline")));
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm) {
             const uint uiBit = 2u << iAlarm;
             if ((uiNow & uiBit) && !(uiWas & uiBit))
                 logEvent(QStringLiteral("alarm %1 on PDU %2, mail queued")
                              .arg(QLatin1String(kAlarmNames[iAlarm]), describe(pPdu)));
             else if (!(uiNow & uiBit) && (uiWas & uiBit))
-                logEvent(QStringLiteral("alarm %1 on PDU %2 over").arg(QLatin1String(kAlarmNames[iAlarm]), describe(pPdu)));
+                logEvent(QStringLiteral("alarm %1 on PDU %2 over")
+                             .arg(QLatin1String(kAlarmNames[iAlarm]), describe(pPdu)));
         }
         m_vecLogged[i] = uiNow;
     }

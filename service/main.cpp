@@ -28,9 +28,11 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption optMetrics(QStringLiteral("metrics"), QStringLiteral("Serve /metrics."));
-    const QCommandLineOption optNoMetrics(QStringLiteral("no-metrics"), QStringLiteral("Do not serve /metrics."));
+    const QCommandLineOption optNoMetrics(QStringLiteral("no-metrics"),
+                                          QStringLiteral("Do not serve /metrics."));
     const QCommandLineOption optAddress(QStringLiteral("metrics-address"),
-                                        QStringLiteral("Listen address for /metrics."), QStringLiteral("address"));
+                                        QStringLiteral("Listen address for /metrics."),
+                                        QStringLiteral("address"));
     const QCommandLineOption optPort(QStringLiteral("metrics-port"), QStringLiteral("Port for /metrics."),
                                      QStringLiteral("port"));
     parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort});

@@ -49,9 +49,12 @@ void TestMetrics::render_data()
     QTest::newRow("outlet 1 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"1\"} 1\n";
     QTest::newRow("outlet 2 off") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"2\"} 0\n";
     QTest::newRow("outlet 8 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"8\"} 1\n";
-    QTest::newRow("at the warn limit") << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 1\n";
-    QTest::newRow("below overload") << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_overload\"} 0\n";
-    QTest::newRow("at the lower limit") << "rackmind_pdu_alarm_active" + labels + ",condition=\"temperature\"} 1\n";
+    QTest::newRow("at the warn limit")
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 1\n";
+    QTest::newRow("below overload") << "rackmind_pdu_alarm_active" + labels +
+                                           ",condition=\"voltage_overload\"} 0\n";
+    QTest::newRow("at the lower limit")
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"temperature\"} 1\n";
     QTest::newRow("never heard") << "rackmind_pdu_online" + labels + "} 0\n";
 }
 
@@ -83,13 +86,17 @@ void TestMetrics::http_data()
                           << QByteArray("HTTP/1.1 200");
     QTest::newRow("other path") << QByteArray("GET /metrics/../etc HTTP/1.1\r\nConnection: close\r\n\r\n")
                                 << QByteArray("HTTP/1.1 404");
-    QTest::newRow("post") << QByteArray("POST /metrics HTTP/1.1\r\nContent-Length: 2\r\nConnection: close\r\n\r\nab")
+    QTest::newRow("post") << QByteArray(
+                                 "POST /metrics HTTP/1.1\r\nContent-Length: 2\r\nConnection: close\r\n\r\nab")
                           << QByteArray("HTTP/1.1 405");
-    QTest::newRow("delete") << QByteArray("DELETE / HTTP/1.1\r\nConnection: close\r\n\r\n") << QByteArray("HTTP/1.1 405");
-    QTest::newRow("huge path") << "GET /" + QByteArray(100000, 'a') + " HTTP/1.1\r\n\r\n" << QByteArray("HTTP/1.1 414");
+    QTest::newRow("delete") << QByteArray("DELETE / HTTP/1.1\r\nConnection: close\r\n\r\n")
+                            << QByteArray("HTTP/1.1 405");
+    QTest::newRow("huge path") << "GET /" + QByteArray(100000, 'a') + " HTTP/1.1\r\n\r\n"
+                               << QByteArray("HTTP/1.1 414");
     QTest::newRow("huge header") << "GET /metrics HTTP/1.1\r\nX: " + QByteArray(100000, 'a') + "\r\n\r\n"
                                  << QByteArray("HTTP/1.1 400");
-    QTest::newRow("huge body") << "GET /metrics HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" + QByteArray(100000, 'a')
+    QTest::newRow("huge body") << "GET /metrics HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" +
+                                      QByteArray(100000, 'a')
                                << QByteArray("HTTP/1.1 413");
     QTest::newRow("not http") << QByteArray("\x16\x03\x01\x02\x00\r\n\r\n") << QByteArray();
 }
@@ -103,7 +110,8 @@ void TestMetrics::http()
     QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort), qPrintable(exporter.errorString()));
     // An empty status: closed without an answer.
     const QByteArray response = httpExchange(uiPort, request);
-    QVERIFY2(status.isEmpty() ? response.isEmpty() : response.startsWith(status), response.left(200).constData());
+    QVERIFY2(status.isEmpty() ? response.isEmpty() : response.startsWith(status),
+             response.left(200).constData());
 }
 
 void TestMetrics::idleClientsDoNotHoldScrapes()

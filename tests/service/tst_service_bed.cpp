@@ -77,10 +77,13 @@ bool TestServiceBed::waitLog(const QString& strText, int iMsec)
 
 QString TestServiceBed::query(const QString& strExpression)
 {
-    const QByteArray response = httpExchange(
-        m_uiPrometheusPort, "GET /api/v1/query?query=" + QUrl::toPercentEncoding(strExpression) + " HTTP/1.0\r\n\r\n");
-    const QJsonObject reply = QJsonDocument::fromJson(response.mid(response.indexOf("\r\n\r\n") + 4)).object();
-    const QJsonArray result = reply.value(QStringLiteral("data")).toObject().value(QStringLiteral("result")).toArray();
+    const QByteArray response =
+        httpExchange(m_uiPrometheusPort, "GET /api/v1/query?query=" + QUrl::toPercentEncoding(strExpression) +
+                                             " HTTP/1.0\r\n\r\n");
+    const QJsonObject reply =
+        QJsonDocument::fromJson(response.mid(response.indexOf("\r\n\r\n") + 4)).object();
+    const QJsonArray result =
+        reply.value(QStringLiteral("data")).toObject().value(QStringLiteral("result")).toArray();
     return result.size() == 1 ? result[0].toObject().value(QStringLiteral("value")).toArray()[1].toString()
                               : QString();
 }
@@ -122,9 +125,10 @@ void TestServiceBed::initTestCase()
     m_uiPrometheusPort = freePort();
     QFile fileConfig(m_dir.filePath(QStringLiteral("prometheus.yml")));
     QVERIFY(fileConfig.open(QIODevice::WriteOnly));
-    fileConfig.write("global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    static_configs:\n"
-                     "      - targets: ['127.0.0.1:" +
-                     QByteArray::number(m_uiMetricsPort) + "']\n");
+    fileConfig.write(
+        "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    static_configs:\n"
+        "      - targets: ['127.0.0.1:" +
+        QByteArray::number(m_uiMetricsPort) + "']\n");
     fileConfig.close();
     startProcess(m_prometheus, QStringLiteral("prometheus"),
                  {QStringLiteral("--config.file=") + fileConfig.fileName(),
@@ -137,9 +141,11 @@ void TestServiceBed::prometheusSeesTheRoom()
 {
     QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_voltage_volts{address=\"10.200.1.1\"}")),
                               QStringLiteral("231"), 60000);
-    QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"3\"}")),
-                              QStringLiteral("1"), 30000);
-    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"2\"}")), QStringLiteral("0"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"3\"}")),
+        QStringLiteral("1"), 30000);
+    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"2\"}")),
+             QStringLiteral("0"));
     QCOMPARE(query(QStringLiteral("up{job=\"room\"}")), QStringLiteral("1"));
     QCOMPARE(promtoolCheckMetrics(httpGet(m_uiMetricsPort, "/metrics")), QString());
 }
@@ -162,7 +168,8 @@ void TestServiceBed::reloadOntoTakenPort()
     g_settings.metricsPort = holder.serverPort();
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
-    QVERIFY2(waitLog(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(holder.serverPort())), qPrintable(m_strLog));
+    QVERIFY2(waitLog(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(holder.serverPort())),
+             qPrintable(m_strLog));
     QVERIFY(httpGet(m_uiMetricsPort, "/metrics").isEmpty());
     // Still watching the room without metrics.
     QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
@@ -186,7 +193,8 @@ void TestServiceBed::sigtermWhileMailIsSent()
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_service.exitCode(), 0);
     m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
-    QVERIFY2(m_strLog.contains(QStringLiteral("alarm mails still going out")) && m_strLog.endsWith(QStringLiteral("stopped\n")),
+    QVERIFY2(m_strLog.contains(QStringLiteral("alarm mails still going out")) &&
+                 m_strLog.endsWith(QStringLiteral("stopped\n")),
              qPrintable(m_strLog));
     // The mail was let finish: the client waited for the answer and said goodbye.
     QVERIFY2(m_pSmtp->waitDone(10000), m_pSmtp->received().constData());

@@ -103,7 +103,8 @@ int main(int argc, char* argv[])
         const std::vector<double> vecScrape = timeRounds([&] { iBytes = scrape(uiPort, false); });
         qint64 iGzipBytes = 0;
         const std::vector<double> vecGzip = timeRounds([&] { iGzipBytes = scrape(uiPort, true); });
-        std::printf("| %4d | %20.2f ms | %12.2f ms | %9.2f ms | %19.1f %% | %10.2f ms | %7.2f ms | %8.2f MB | %15.2f ms | %6.2f MB |\n",
+        std::printf("| %4d | %20.2f ms | %12.2f ms | %9.2f ms | %19.1f %% | %10.2f ms | %7.2f ms | %8.2f MB "
+                    "| %15.2f ms | %6.2f MB |\n",
                     iSize, median(vecTick), median(vecSnapshot),
                     *std::max_element(vecSnapshot.begin(), vecSnapshot.end()), median(vecSnapshot) / 10.0,
                     median(vecScrape), *std::max_element(vecScrape.begin(), vecScrape.end()), iBytes / 1e6,

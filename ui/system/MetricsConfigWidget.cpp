@@ -13,15 +13,10 @@
 #include <QSpinBox>
 
 CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pCheckEnable(new QCheckBox(this))
-    , m_pLabelAddress(new QLabel(this))
-    , m_pLineEditAddress(new QLineEdit(g_settings.metricsAddress, this))
-    , m_pLabelPort(new QLabel(this))
-    , m_pSpinPort(new QSpinBox(this))
-    , m_pBtnOK(new QPushButton(this))
-    , m_pLabelStatus(new QLabel(this))
-    , m_pLayoutBase(new QGridLayout(this))
+    : QWidget(parent), m_pCheckEnable(new QCheckBox(this)), m_pLabelAddress(new QLabel(this)),
+      m_pLineEditAddress(new QLineEdit(g_settings.metricsAddress, this)), m_pLabelPort(new QLabel(this)),
+      m_pSpinPort(new QSpinBox(this)), m_pBtnOK(new QPushButton(this)), m_pLabelStatus(new QLabel(this)),
+      m_pLayoutBase(new QGridLayout(this))
 {
     m_pCheckEnable->setObjectName(QStringLiteral("CheckMetricsEnabled"));
     m_pLabelAddress->setObjectName(QStringLiteral("LabelMetricsAddress"));
@@ -55,7 +50,8 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 6, 0, 1, 2);
 
     if (g_pMetricsExporter)
-        connect(g_pMetricsExporter, &CMetricsExporter::signalServingChanged, this, &CMetricsConfigWidget::showStatus);
+        connect(g_pMetricsExporter, &CMetricsExporter::signalServingChanged, this,
+                &CMetricsConfigWidget::showStatus);
     retranslate();
     QMetaObject::connectSlotsByName(this);
 }
@@ -71,7 +67,8 @@ void CMetricsConfigWidget::retranslate()
 
 void CMetricsConfigWidget::showStatus()
 {
-    const QString strEndpoint = QStringLiteral("%1:%2").arg(g_settings.metricsAddress).arg(g_settings.metricsPort);
+    const QString strEndpoint =
+        QStringLiteral("%1:%2").arg(g_settings.metricsAddress).arg(g_settings.metricsPort);
     if (!g_settings.metricsEnabled)
         m_pLabelStatus->setText(tr("Metrics are off."));
     else if (g_pMetricsExporter && g_pMetricsExporter->isServing())
@@ -95,6 +92,7 @@ void CMetricsConfigWidget::on_BtnMetricsOK_clicked()
     g_settings.metricsPort = m_pSpinPort->value();
     saveSettings();
     if (g_pMetricsExporter)
-        g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress, g_settings.metricsPort);
+        g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
+                                  g_settings.metricsPort);
     showStatus();
 }
