@@ -119,9 +119,9 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
     QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
-    // Five times as many silent connections as the server has workers.
+    // Twice as many silent connections as the server has workers.
     std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
-    for (int i = 0; i < 5 * CMetricsServer::kWorkers; ++i) {
+    for (int i = 0; i < 2 * CMetricsServer::kWorkers; ++i) {
         vecIdle.push_back(std::make_unique<QTcpSocket>());
         vecIdle.back()->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
         QVERIFY(vecIdle.back()->waitForConnected(5000));
