@@ -8,6 +8,8 @@
 #include "app/Settings.h"
 #include "app/SharedFonts.h"
 #include "mail/MailQueue.h"
+#include "device/Rackmind.h"
+#include "service/MetricsExporter.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
@@ -64,6 +66,8 @@ void createLongLivedWindows()
     pLogin->retranslate();
     g_pLoginDialog = pLogin;
 
+    // Before the main dialog, whose Metrics page follows it; it serves once the login has made devices.
+    g_pMetricsExporter = new CMetricsExporter;
     g_pMainDialog = new CMainDialog;
     g_pMainDialog->setObjectName(QStringLiteral("MainDialog"));
     g_pMainDialog->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
@@ -82,6 +86,12 @@ void showMainWindow()
     g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")));
     g_pMainDialog->show();
     retranslateApplication();
+    g_pMetricsExporter->setSources(g_pRackmind, g_pUdpDriver);
+    if (!g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
+                                   g_settings.metricsPort))
+        qWarning("metrics: cannot listen on %s:%d: %s; running on without metrics",
+                 qPrintable(g_settings.metricsAddress), g_settings.metricsPort,
+                 qPrintable(g_pMetricsExporter->errorString()));
 }
 
 int runMainWindow()
@@ -100,6 +110,8 @@ void runExitSequence()
     g_pLoginDialog = nullptr;
     delete g_pMainDialog;
     g_pMainDialog = nullptr;
+    delete g_pMetricsExporter;
+    g_pMetricsExporter = nullptr;
     // The registry first (no device can queue anything into a stopped thread), then the worker thread,
     // then the transport, pulled back here and stopped.
     releaseDeviceMachinery();

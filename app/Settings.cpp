@@ -40,6 +40,9 @@ const SettingsKey s_keys[] = {
     {"Snmp/TrapAccount", &AppSettings::snmpTrapAccount},
     {"Snmp/TrapPort", &AppSettings::snmpTrapPort},
     {"Snmp/TrapProVer", &AppSettings::snmpTrapProVer},
+    {"Metrics/Enabled", &AppSettings::metricsEnabled},
+    {"Metrics/Address", &AppSettings::metricsAddress},
+    {"Metrics/Port", &AppSettings::metricsPort},
 };
 
 void assign(int& iField, const QVariant& value)

@@ -29,6 +29,10 @@ struct AppSettings
     QString snmpTrapAccount = QStringLiteral("quorbishadlen");
     int snmpTrapPort = 162;
     int snmpTrapProVer = 0;
+    // The Prometheus endpoint, off until the operator switches it on; loopback unless chosen otherwise.
+    bool metricsEnabled = false;
+    QString metricsAddress = QStringLiteral("127.0.0.1");
+    int metricsPort = 9150;
 };
 
 extern AppSettings g_settings;

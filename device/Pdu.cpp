@@ -3,7 +3,6 @@
 #include "device/Clock.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
-#include "ui/device/OutletStatusWidget.h"
 
 #include <cstring>
 
@@ -25,18 +24,9 @@ CPdu::CPdu(QObject* parent) : QObject(parent)
     setObjectName(QStringLiteral("Pdu"));
     strGroup = QStringLiteral("Default");
     std::fill(std::begin(bAlarm), std::end(bAlarm), false);
-    pOutletStatusWidget = new COutletStatusWidget(this);
-    pOutletStatusWidget->setObjectName(QStringLiteral("OutletStatusWidget"));
+    attachOutletPainter(this);
     connect(&timerEmail, &QTimer::timeout, this, &CPdu::slotEmailTimer);
     timerEmail.start(1000);
-}
-
-CPdu::~CPdu()
-{
-    // Once the overview tree has adopted the painter, the tree owns it.
-    if (pOutletStatusWidget && !pOutletStatusWidget->parent()) {
-        delete pOutletStatusWidget;
-    }
 }
 
 bool CPdu::isOnline() const

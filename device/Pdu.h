@@ -12,6 +12,11 @@
 #include <QTimer>
 
 class COutletStatusWidget;
+class CPdu;
+
+// Gives a new device its outlet painter. Defined by the program: the windowed one makes the painter
+// widget while a widget application runs, the headless service makes none.
+void attachOutletPainter(CPdu* pPdu);
 
 // One power strip as the console knows it: what it last reported (stInfo), what the configuration
 // pages have edited and not yet sent (stSetInfo), its group, its liveness and its alarm state.
@@ -32,7 +37,6 @@ public:
     };
 
     explicit CPdu(QObject* parent = nullptr);
-    ~CPdu() override;
 
     bool isOnline() const;
     bool isAbnormal() const;
@@ -52,7 +56,8 @@ public:
 
     PduInfo stInfo;
     PduInfo stSetInfo;
-    // Created with the device; the overview tree adopts it as an item widget.
+    // Created with the device (see attachOutletPainter); the overview tree adopts it as an item widget,
+    // and one not adopted goes with the device.
     QPointer<COutletStatusWidget> pOutletStatusWidget;
     QString strGroup;
     // Set once a condition has counted and its mail has gone out (or waits to be combined); cleared on

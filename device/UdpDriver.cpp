@@ -4,6 +4,7 @@
 #include "device/SettingsFile.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -244,6 +245,7 @@ void CUdpDriver::slotUdpRead()
 
 void CUdpDriver::slotBroadcastTimeout()
 {
+    m_iLastPollMs = QDateTime::currentMSecsSinceEpoch();
     const QList<QByteArray>& frames = queryFrames();
     for (QUdpSocket* pSocket : qAsConst(listUdpSocket))
         for (uint uiPort : qAsConst(listDevicePort))

@@ -43,6 +43,8 @@ public:
     static constexpr int kMaxReadsPerNotification = 1000;
     qint64 queuedBytes() const { return m_pQueuedBytes->load(); }
     qint64 droppedDatagrams() const { return m_iDropped.load(); }
+    // Wall-clock time of the last poll tick in ms since the epoch, 0 before the first; any thread.
+    qint64 lastPollMsecs() const { return m_iLastPollMs.load(); }
 
     QList<uint> listDevicePort;
     QTimer* pTimer = nullptr;
@@ -71,5 +73,6 @@ private:
     bool m_bPortFileDirty = false;
     std::shared_ptr<std::atomic<qint64>> m_pQueuedBytes = std::make_shared<std::atomic<qint64>>(0);
     std::atomic<qint64> m_iDropped{0};
+    std::atomic<qint64> m_iLastPollMs{0};
     void returnHomeWhenThreadEnds();
 };

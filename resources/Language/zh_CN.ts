@@ -387,6 +387,45 @@
     </message>
 </context>
 <context>
+    <name>CMetricsConfigWidget</name>
+    <message>
+        <source>Serve metrics for Prometheus</source>
+        <translation>为 Prometheus 提供监控指标</translation>
+    </message>
+    <message>
+        <source>Listen address</source>
+        <translation>监听地址</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Metrics are off.</source>
+        <translation>监控指标已关闭。</translation>
+    </message>
+    <message>
+        <source>Serving http://%1/metrics</source>
+        <translation>正在提供 http://%1/metrics</translation>
+    </message>
+    <message>
+        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
+        <translation>无法在 %1 上监听：%2。控制台将继续运行，但不提供监控指标。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Please input a correct listen address.</source>
+        <translation>请输入正确的监听地址。</translation>
+    </message>
+</context>
+<context>
     <name>CModifyAccountDialog</name>
     <message>
         <source>OriAccount</source>
@@ -599,6 +638,10 @@
         <source>Alarms</source>
         <translation>告警</translation>
     </message>
+    <message>
+        <source>Metrics</source>
+        <translation>监控指标</translation>
+    </message>
 </context>
 <context>
     <name>CSystemTrayIcon</name>
@@ -689,7 +732,7 @@
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>端口 %1 上没有 PDU 应答。
@@ -697,11 +740,11 @@
   无法访问；请停止它们后尝试 --source-port 51230。</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
         <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
     </message>
     <message>
-        <source>no PDU &quot;%1&quot; answered</source>
+        <source>no PDU "%1" answered</source>
         <translation>PDU“%1”没有应答</translation>
     </message>
     <message>
@@ -756,7 +799,7 @@ PDU 为地址、MAC 地址或名称。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options.
+`rackmind-ctl COMMAND --help` tells a command's options.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -775,7 +818,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未给出命令</translation>
     </message>
     <message>
-        <source>unknown command &quot;%1&quot;</source>
+        <source>unknown command "%1"</source>
         <translation>未知命令“%1”</translation>
     </message>
     <message>
@@ -839,7 +882,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>--wait 的值为秒数</translation>
     </message>
     <message>
-        <source>bad port &quot;%1&quot;</source>
+        <source>bad port "%1"</source>
         <translation>无效端口“%1”</translation>
     </message>
     <message>

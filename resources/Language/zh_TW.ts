@@ -387,6 +387,45 @@
     </message>
 </context>
 <context>
+    <name>CMetricsConfigWidget</name>
+    <message>
+        <source>Serve metrics for Prometheus</source>
+        <translation>為 Prometheus 提供監控指標</translation>
+    </message>
+    <message>
+        <source>Listen address</source>
+        <translation>監聽位址</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>連接埠</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Metrics are off.</source>
+        <translation>監控指標已關閉。</translation>
+    </message>
+    <message>
+        <source>Serving http://%1/metrics</source>
+        <translation>正在提供 http://%1/metrics</translation>
+    </message>
+    <message>
+        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
+        <translation>無法在 %1 上監聽：%2。主控台將繼續執行，但不提供監控指標。</translation>
+    </message>
+    <message>
+        <source>warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Please input a correct listen address.</source>
+        <translation>請輸入正確的監聽位址。</translation>
+    </message>
+</context>
+<context>
     <name>CModifyAccountDialog</name>
     <message>
         <source>OriAccount</source>
@@ -599,6 +638,10 @@
         <source>Alarms</source>
         <translation>告警</translation>
     </message>
+    <message>
+        <source>Metrics</source>
+        <translation>監控指標</translation>
+    </message>
 </context>
 <context>
     <name>CSystemTrayIcon</name>
@@ -689,7 +732,7 @@
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>連接埠 %1 上沒有 PDU 回應。
@@ -697,11 +740,11 @@
   無法存取；請停止它們後嘗試 --source-port 51230。</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
         <translation>「%1」對應 %2 台 PDU；請給出位址或 MAC 位址：</translation>
     </message>
     <message>
-        <source>no PDU &quot;%1&quot; answered</source>
+        <source>no PDU "%1" answered</source>
         <translation>PDU「%1」沒有回應</translation>
     </message>
     <message>
@@ -756,7 +799,7 @@ PDU 為位址、MAC 位址或名稱。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options.
+`rackmind-ctl COMMAND --help` tells a command's options.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -775,7 +818,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未給出命令</translation>
     </message>
     <message>
-        <source>unknown command &quot;%1&quot;</source>
+        <source>unknown command "%1"</source>
         <translation>未知命令「%1」</translation>
     </message>
     <message>
@@ -839,7 +882,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>--wait 的值為秒數</translation>
     </message>
     <message>
-        <source>bad port &quot;%1&quot;</source>
+        <source>bad port "%1"</source>
         <translation>無效連接埠「%1」</translation>
     </message>
     <message>

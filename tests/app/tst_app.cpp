@@ -94,7 +94,8 @@ private slots:
         saveSettings();
         QCOMPARE(storeText(),
                  QByteArray("[General]\nLanguage=0\n\n[Login]\nAccount=pavok\nAutoLogin=false\n"
-                            "Password=pavok\nRememberPassword=false\n\n[Smtp]\nAccount=\nHost=\n"
+                            "Password=pavok\nRememberPassword=false\n\n"
+                            "[Metrics]\nAddress=127.0.0.1\nEnabled=false\nPort=9150\n\n[Smtp]\nAccount=\nHost=\n"
                             "Password=\nPort=25\nReceiver=\nSSL=false\n\n[Snmp]\n"
                             "AgentAccount=quorbishadlen\nAgentPort=161\nAgentProVer=0\nAgentRetry=3\n"
                             "AgentTimeout=500\nTrapAccount=quorbishadlen\nTrapPort=162\nTrapProVer=0\n"));

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "device/Pdu.h"
+
 #include <QPointer>
 #include <QWidget>
-
-class CPdu;
 
 // Draws one device's eight outlets as numbered circles, green when on and red when off.
 class COutletStatusWidget : public QWidget

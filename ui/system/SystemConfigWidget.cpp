@@ -2,6 +2,7 @@
 
 #include "ui/frame/SubTab.h"
 #include "ui/system/AlarmConfigWidget.h"
+#include "ui/system/MetricsConfigWidget.h"
 #include "ui/system/SideTabPage.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
@@ -10,16 +11,21 @@
 #include <QStackedWidget>
 
 CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
-    : QWidget(parent), m_pSubTab(new CSubTab), m_pLayoutBase(new QHBoxLayout(this)),
-      m_pStackMain(new QStackedWidget(this)), m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain)),
-      m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain)),
-      m_pAlarmConfigWidget(new CAlarmConfigWidget(m_pStackMain))
+    : QWidget(parent)
+    , m_pSubTab(new CSubTab)
+    , m_pLayoutBase(new QHBoxLayout(this))
+    , m_pStackMain(new QStackedWidget(this))
+    , m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain))
+    , m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain))
+    , m_pMetricsConfigWidget(new CMetricsConfigWidget(m_pStackMain))
+    , m_pAlarmConfigWidget(new CAlarmConfigWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
     m_pStackMain->setObjectName(QStringLiteral("StackMain"));
     m_pSmtpConfigWidget->setObjectName(QStringLiteral("SmtpConfigWidget"));
     m_pSnmpConfigWidget->setObjectName(QStringLiteral("SnmpConfigWidget"));
+    m_pMetricsConfigWidget->setObjectName(QStringLiteral("MetricsConfigWidget"));
     m_pAlarmConfigWidget->setObjectName(QStringLiteral("AlarmConfigWidget"));
 
     m_pLayoutBase->setContentsMargins(0, 0, 0, 0);
@@ -29,6 +35,7 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     m_pStackMain->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_pStackMain->addWidget(m_pSmtpConfigWidget);
     m_pStackMain->addWidget(m_pSnmpConfigWidget);
+    m_pStackMain->addWidget(m_pMetricsConfigWidget);
     m_pStackMain->addWidget(m_pAlarmConfigWidget);
 
     connect(m_pSubTab, &CSubTab::signalTabSelChanged, m_pStackMain, &QStackedWidget::setCurrentIndex);
@@ -39,15 +46,17 @@ void CSystemConfigWidget::retranslate()
 {
     m_pSubTab->buttons[0]->setText(tr("SMTP"));
     m_pSubTab->buttons[1]->setText(tr("SNMP"));
-    m_pSubTab->buttons[2]->setText(tr("Alarms"));
+    m_pSubTab->buttons[2]->setText(tr("Metrics"));
+    m_pSubTab->buttons[3]->setText(tr("Alarms"));
     m_pSmtpConfigWidget->retranslate();
     m_pSnmpConfigWidget->retranslate();
+    m_pMetricsConfigWidget->retranslate();
     m_pAlarmConfigWidget->retranslate();
 }
 
 void CSystemConfigWidget::showEvent(QShowEvent* event)
 {
-    m_pSubTab->setTabCount(3);
+    m_pSubTab->setTabCount(4);
     QWidget::showEvent(event);
 }
 

@@ -6,10 +6,12 @@ class CAlarmConfigWidget;
 class CSubTab;
 class CSmtpConfigWidget;
 class CSnmpConfigWidget;
+class CMetricsConfigWidget;
 class QHBoxLayout;
 class QStackedWidget;
 
-// The system settings page of the main window: "SMTP", "SNMP" and "Alarms" sub pages behind a sub tab bar.
+// The system settings page of the main window: "SMTP", "SNMP", "Metrics" and "Alarms" sub pages behind a
+// sub tab bar.
 class CSystemConfigWidget : public QWidget
 {
     Q_OBJECT
@@ -28,5 +30,6 @@ private:
     QStackedWidget* m_pStackMain;
     CSmtpConfigWidget* m_pSmtpConfigWidget;
     CSnmpConfigWidget* m_pSnmpConfigWidget;
+    CMetricsConfigWidget* m_pMetricsConfigWidget;
     CAlarmConfigWidget* m_pAlarmConfigWidget;
 };

@@ -1,0 +1,61 @@
+#include "service/MetricsExporter.h"
+
+#include "device/Pdu.h"
+#include "device/Rackmind.h"
+#include "device/UdpDriver.h"
+#include "service/MetricsText.h"
+
+CMetricsExporter* g_pMetricsExporter = nullptr;
+
+CMetricsExporter::CMetricsExporter(QObject* parent) : QObject(parent)
+{
+    connect(&m_timerRefresh, &QTimer::timeout, this, &CMetricsExporter::refresh);
+}
+
+void CMetricsExporter::setSources(CRackmind* pRegistry, const CUdpDriver* pDriver)
+{
+    if (m_pRegistry)
+        disconnect(m_pRegistry, nullptr, this, nullptr);
+    m_pRegistry = pRegistry;
+    m_pDriver = pDriver;
+    if (pRegistry)
+        connect(pRegistry, &CRackmind::signalDeviceAnswered, this, [this] { ++m_iRepliesReceived; });
+}
+
+bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort)
+{
+    const QString strEndpoint = bEnabled ? QStringLiteral("%1:%2").arg(strAddress).arg(iPort) : QString();
+    if (strEndpoint == m_strEndpoint && (m_server.isRunning() || !bEnabled))
+        return true;
+    m_server.stop();
+    m_timerRefresh.stop();
+    m_strEndpoint.clear();
+    m_strError.clear();
+    bool bServing = false;
+    if (bEnabled && (iPort < 1 || iPort > 65535)) {
+        m_strError = QStringLiteral("no such port");
+    } else if (bEnabled) {
+        // The first scrape must find the devices already, not an empty page.
+        refresh();
+        bServing = m_server.start(strAddress, quint16(iPort), &m_strError);
+    }
+    if (bServing) {
+        m_strEndpoint = strEndpoint;
+        m_timerRefresh.start(kRefreshMsec);
+    }
+    emit signalServingChanged();
+    return bServing || !bEnabled;
+}
+
+QByteArray CMetricsExporter::refresh()
+{
+    MetricsTotals totals;
+    totals.iRepliesReceived = m_iRepliesReceived;
+    if (m_pDriver) {
+        totals.iRepliesDropped = m_pDriver->droppedDatagrams();
+        totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
+    }
+    const QByteArray baText = renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals);
+    m_server.publish(baText);
+    return baText;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "service/MetricsServer.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+class CRackmind;
+class CUdpDriver;
+
+// Keeps the metrics endpoint fed: once a second, on the thread of the registry, renders the devices
+// into a snapshot and publishes it to the server, whose threads serve scrapes from it.
+class CMetricsExporter : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kRefreshMsec = 1000;
+
+    explicit CMetricsExporter(QObject* parent = nullptr);
+
+    // The registry and transport whose figures are published; either may be null.
+    void setSources(CRackmind* pRegistry, const CUdpDriver* pDriver);
+    // Serves on the address and port when bEnabled, stops serving otherwise. False when it should serve
+    // and cannot (the reason is in errorString()); the program runs on without metrics.
+    bool apply(bool bEnabled, const QString& strAddress, int iPort);
+    bool isServing() const { return m_server.isRunning(); }
+    QString errorString() const { return m_strError; }
+    // Renders and publishes now; returns the text.
+    QByteArray refresh();
+
+signals:
+    void signalServingChanged();
+
+private:
+    CMetricsServer m_server;
+    QTimer m_timerRefresh;
+    QPointer<CRackmind> m_pRegistry;
+    const CUdpDriver* m_pDriver = nullptr;
+    qint64 m_iRepliesReceived = 0;
+    QString m_strError;
+    QString m_strEndpoint;
+};
+
+// The console's exporter, created after the login and freed at exit; null before.
+extern CMetricsExporter* g_pMetricsExporter;

@@ -1,0 +1,158 @@
+#include "service/MetricsText.h"
+
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Label values come from the devices themselves: a name may hold quotes, backslashes or line feeds,
+// which would otherwise end the value or the line.
+void appendEscaped(QByteArray& baOut, const QString& strValue)
+{
+    for (const char c : strValue.toUtf8()) {
+        if (c == '\\')
+            baOut += "\\\\";
+        else if (c == '"')
+            baOut += "\\\"";
+        else if (c == '\n')
+            baOut += "\\n";
+        else
+            baOut += c;
+    }
+}
+
+QByteArray labelsOf(const CPdu* pPdu)
+{
+    const PduInfo& info = pPdu->stInfo;
+    QByteArray baMac;
+    for (int i = 0; i < 6; ++i)
+        baMac += (i ? ":" : "") + QByteArray::number(info.mac[i], 16).rightJustified(2, '0').toUpper();
+    QByteArray ba = "mac=\"" + baMac + "\",name=\"";
+    appendEscaped(ba, textToString(info.name, int(sizeof info.name)));
+    ba += "\",position=\"";
+    appendEscaped(ba, textToString(info.position, int(sizeof info.position)));
+    ba += "\",address=\"" + pPdu->sendAddress().toString().toLatin1() + "\",group=\"";
+    appendEscaped(ba, pPdu->strGroup);
+    ba += '"';
+    return ba;
+}
+
+QByteArray number(double dValue)
+{
+    return QByteArray::number(dValue, 'g', 10);
+}
+
+void appendFamily(QByteArray& baOut, const char* pszName, const char* pszType, const char* pszHelp)
+{
+    baOut += QByteArray("# HELP ") + pszName + ' ' + pszHelp + "\n# TYPE " + pszName + ' ' + pszType + '\n';
+}
+
+void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLabels,
+                  const QByteArray& baValue)
+{
+    baOut += pszName;
+    if (!baLabels.isEmpty())
+        baOut += '{' + baLabels + '}';
+    baOut += ' ' + baValue + '\n';
+}
+
+// The conditions as they hold on the latest readings, in the order of CPdu::Alarm.
+const char* const kConditions[CPdu::AlarmCount] = {"voltage_warn",     "voltage_overload", "current_warn",
+                                                   "current_overload", "temperature",      "humidity"};
+bool conditionHolds(const PduInfo& i, int iAlarm)
+{
+    switch (iAlarm) {
+    case CPdu::AlarmVoltageWarn:
+        return i.voltage >= i.voltageWarn;
+    case CPdu::AlarmVoltageOverload:
+        return i.voltage >= i.voltageOverload;
+    case CPdu::AlarmCurrentWarn:
+        return i.current >= i.currentWarn;
+    case CPdu::AlarmCurrentOverload:
+        return i.current >= i.currentOverload;
+    case CPdu::AlarmTemperature:
+        return i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit;
+    default:
+        return i.humidity >= i.humidityWarn;
+    }
+}
+
+struct Gauge
+{
+    const char* pszName;
+    const char* pszHelp;
+    std::function<double(const PduInfo&)> value;
+};
+
+} // namespace
+
+QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals)
+{
+    QByteArray ba;
+    ba.reserve(256 + listPdu.size() * 4096);
+    appendFamily(ba, "rackmind_pdus", "gauge", "PDUs the console has heard from.");
+    appendSample(ba, "rackmind_pdus", {}, QByteArray::number(listPdu.size()));
+    appendFamily(ba, "rackmind_replies_received_total", "counter",
+                 "Datagrams from PDUs handed to their device.");
+    appendSample(ba, "rackmind_replies_received_total", {}, QByteArray::number(totals.iRepliesReceived));
+    appendFamily(ba, "rackmind_replies_dropped_total", "counter",
+                 "Datagrams from PDUs dropped because the console could not take them in time.");
+    appendSample(ba, "rackmind_replies_dropped_total", {}, QByteArray::number(totals.iRepliesDropped));
+    appendFamily(ba, "rackmind_last_poll_timestamp_seconds", "gauge", "Time of the last poll broadcast.");
+    appendSample(ba, "rackmind_last_poll_timestamp_seconds", {}, number(totals.iLastPollMsecs / 1000.0));
+
+    std::vector<QByteArray> vecLabels;
+    vecLabels.reserve(size_t(listPdu.size()));
+    for (const CPdu* pPdu : listPdu)
+        vecLabels.push_back(labelsOf(pPdu));
+
+    appendFamily(ba, "rackmind_pdu_online", "gauge",
+                 "1 while the PDU has answered within the last 3 seconds.");
+    for (int i = 0; i < listPdu.size(); ++i)
+        appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)], listPdu[i]->isOnline() ? "1" : "0");
+
+    const Gauge gauges[] = {
+        {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }},
+        {"rackmind_pdu_current_amperes", "Current drawn.", [](const PduInfo& i) { return i.current; }},
+        {"rackmind_pdu_temperature_celsius", "Temperature.", [](const PduInfo& i) { return i.temperature; }},
+        {"rackmind_pdu_humidity_percent", "Relative humidity.", [](const PduInfo& i) { return i.humidity; }},
+        {"rackmind_pdu_voltage_warn_volts", "Voltage warning limit.",
+         [](const PduInfo& i) { return i.voltageWarn; }},
+        {"rackmind_pdu_voltage_overload_volts", "Voltage overload limit.",
+         [](const PduInfo& i) { return i.voltageOverload; }},
+        {"rackmind_pdu_current_warn_amperes", "Current warning limit.",
+         [](const PduInfo& i) { return i.currentWarn; }},
+        {"rackmind_pdu_current_overload_amperes", "Current overload limit.",
+         [](const PduInfo& i) { return i.currentOverload; }},
+        {"rackmind_pdu_temperature_high_celsius", "Upper temperature limit.",
+         [](const PduInfo& i) { return i.temperatureHighLimit; }},
+        {"rackmind_pdu_temperature_low_celsius", "Lower temperature limit.",
+         [](const PduInfo& i) { return i.temperatureLowLimit; }},
+        {"rackmind_pdu_humidity_warn_percent", "Humidity warning limit.",
+         [](const PduInfo& i) { return i.humidityWarn; }},
+    };
+    for (const Gauge& gauge : gauges) {
+        appendFamily(ba, gauge.pszName, "gauge", gauge.pszHelp);
+        for (int i = 0; i < listPdu.size(); ++i)
+            appendSample(ba, gauge.pszName, vecLabels[size_t(i)], number(gauge.value(listPdu[i]->stInfo)));
+    }
+
+    appendFamily(ba, "rackmind_pdu_outlet_on", "gauge", "1 while the outlet is switched on.");
+    for (int i = 0; i < listPdu.size(); ++i)
+        for (int iOutlet = 0; iOutlet < 8; ++iOutlet)
+            appendSample(ba, "rackmind_pdu_outlet_on",
+                         vecLabels[size_t(i)] + ",outlet=\"" + QByteArray::number(iOutlet + 1) + '"',
+                         (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? "1" : "0");
+
+    appendFamily(ba, "rackmind_pdu_alarm_active", "gauge",
+                 "1 while the alarm condition holds on the latest readings.");
+    for (int i = 0; i < listPdu.size(); ++i)
+        for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
+            appendSample(ba, "rackmind_pdu_alarm_active",
+                         vecLabels[size_t(i)] + ",condition=\"" + kConditions[iAlarm] + '"',
+                         conditionHolds(listPdu[i]->stInfo, iAlarm) ? "1" : "0");
+    return ba;
+}

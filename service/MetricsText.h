@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+class CPdu;
+
+// The console's own figures that go beside the devices' readings.
+struct MetricsTotals
+{
+    qint64 iRepliesReceived = 0;
+    qint64 iRepliesDropped = 0;
+    qint64 iLastPollMsecs = 0; // ms since the epoch, 0 before the first poll
+};
+
+// The devices' readings, outlets, alarm conditions and limits and the console's totals in the
+// Prometheus text exposition format (version 0.0.4), one family after another.
+QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals);

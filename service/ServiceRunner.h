@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class CMetricsExporter;
+class CRackmind;
+class CUdpDriver;
+class QThread;
+
+// What the command line says about the metrics endpoint; unset entries leave the stored settings.
+struct ServiceOptions
+{
+    int iMetricsEnabled = -1; // -1 as stored, 0 off, 1 on
+    QString strMetricsAddress;
+    int iMetricsPort = 0;
+};
+
+// The console's device machinery without a window or a login: the transport on "UdpThread", the
+// registry with its devices and their alarm mails, and the metrics endpoint. Writes one line per
+// event to standard error.
+class CServiceRunner : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CServiceRunner(const ServiceOptions& options, QObject* parent = nullptr);
+    ~CServiceRunner() override;
+
+    // Opens the device port and starts polling; false when the port cannot be opened.
+    bool start();
+    // Reads the settings store again and applies what changed (mail settings at the next mail, the
+    // metrics endpoint at once).
+    void reload();
+    // Stops polling and gives queued alarm mail its bounded time, as the console does at exit.
+    void stop();
+
+    CRackmind* registry() const { return m_pRegistry; }
+    // Called with the registry once it exists, before polling starts: where a recorder of the
+    // devices' history attaches.
+    std::function<void(CRackmind*)> onRegistryCreated;
+
+private:
+    void applyMetrics();
+    void slotWatch();
+
+    ServiceOptions m_options;
+    QThread* m_pThread = nullptr;
+    CUdpDriver* m_pDriver = nullptr;
+    CRackmind* m_pRegistry = nullptr;
+    CMetricsExporter* m_pExporter;
+    // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.
+    QVector<uint> m_vecLogged;
+};
+
+// One line on standard error, written at once.
+void logEvent(const QString& strLine);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGHUP, SIGTERM and SIGINT into a Qt signal on the thread that created this object: the
+// handler only writes the number into a socket pair, which the event loop reads.
+class CUnixSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CUnixSignals(QObject* parent = nullptr);
+    ~CUnixSignals() override;
+
+signals:
+    void signalReceived(int iSignal);
+
+private:
+    QSocketNotifier* m_pNotifier = nullptr;
+};

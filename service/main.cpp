@@ -1,0 +1,86 @@
+#include "app/Catalogues.h"
+#include "app/Settings.h"
+#include "app/SingleInstance.h"
+#include "device/MetaTypes.h"
+#include "device/Pdu.h"
+#include "service/ServiceRunner.h"
+#include "service/UnixSignals.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+
+// The service draws nothing: its devices have no outlet painter.
+void attachOutletPainter(CPdu*) {}
+
+// The headless service: a core application only, so it needs no display and makes no widget.
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("rackmindd"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION_TEXT));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Polls the PDUs on the local networks, mails their alarms and serves Prometheus metrics, "
+        "without a window. Settings come from the console's settings store; SIGHUP reloads them."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption optMetrics(QStringLiteral("metrics"), QStringLiteral("Serve /metrics."));
+    const QCommandLineOption optNoMetrics(QStringLiteral("no-metrics"),
+                                          QStringLiteral("Do not serve /metrics."));
+    const QCommandLineOption optAddress(QStringLiteral("metrics-address"),
+                                        QStringLiteral("Listen address for /metrics."),
+                                        QStringLiteral("address"));
+    const QCommandLineOption optPort(QStringLiteral("metrics-port"), QStringLiteral("Port for /metrics."),
+                                     QStringLiteral("port"));
+    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort});
+    parser.process(app);
+
+    ServiceOptions options;
+    if (parser.isSet(optMetrics) || parser.isSet(optNoMetrics))
+        options.iMetricsEnabled = parser.isSet(optMetrics) ? 1 : 0;
+    options.strMetricsAddress = parser.value(optAddress);
+    if (parser.isSet(optPort)) {
+        bool bOk = false;
+        options.iMetricsPort = parser.value(optPort).toInt(&bOk);
+        if (!bOk || options.iMetricsPort < 1 || options.iMetricsPort > 65535) {
+            logEvent(QStringLiteral("--metrics-port: not a port: %1").arg(parser.value(optPort)));
+            return 2;
+        }
+    }
+
+    loadSettings();
+    installCatalogues(g_settings.language);
+    // The same token as the console: the two would fight over the device port.
+    CSingleInstance instance;
+    switch (instance.acquire()) {
+    case CSingleInstance::AlreadyRunning:
+        logEvent(QObject::tr("An instance has been run already."));
+        return 1;
+    case CSingleInstance::CreateFailed:
+        logEvent(QObject::tr("Shared memory create fail."));
+        return 1;
+    case CSingleInstance::Acquired:
+        break;
+    }
+
+    registerDeviceMetaTypes();
+    CUnixSignals signalsUnix;
+    CServiceRunner runner(options);
+    QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
+        if (iSignal == SIGHUP) {
+            runner.reload();
+        } else {
+            logEvent(QStringLiteral("stopping on signal %1").arg(iSignal));
+            QCoreApplication::quit();
+        }
+    });
+    if (!runner.start())
+        return 1;
+    const int iExitCode = QCoreApplication::exec();
+    runner.stop();
+    deleteCatalogues();
+    return iExitCode;
+}

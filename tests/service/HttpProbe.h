@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QTcpSocket>
+
+// One raw request to 127.0.0.1:port; the whole response as the server sent it before closing, empty
+// when nothing came within iMsec.
+inline QByteArray httpExchange(quint16 uiPort, const QByteArray& baRequest, int iMsec = 10000)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+    if (!socket.waitForConnected(iMsec))
+        return {};
+    socket.write(baRequest);
+    QByteArray baResponse;
+    while (socket.waitForReadyRead(iMsec))
+        baResponse += socket.readAll();
+    return baResponse + socket.readAll();
+}
+
+inline QByteArray httpGet(quint16 uiPort, const QByteArray& baPath)
+{
+    return httpExchange(uiPort, "GET " + baPath + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+}
+
+// promtool's verdict on a scrape: its exit code 0 when the text passes, its complaints otherwise.
+inline QString promtoolCheckMetrics(const QByteArray& baResponse)
+{
+    QProcess process;
+    process.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    process.write(baResponse.mid(baResponse.indexOf("\r\n\r\n") + 4));
+    process.closeWriteChannel();
+    process.waitForFinished(30000);
+    return process.exitCode() == 0 ? QString() : QString::fromUtf8(process.readAll());
+}

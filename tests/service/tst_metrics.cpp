@@ -1,0 +1,165 @@
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "service/MetricsExporter.h"
+#include "service/MetricsText.h"
+#include "tests/service/HttpProbe.h"
+
+#include <QTcpServer>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+// The text the endpoint serves and the endpoint's conduct towards bad and idle clients, on 127.0.0.1.
+// A core application only: devices must come up without any widget.
+class TestMetrics : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void render_data();
+    void render();
+    void http_data();
+    void http();
+    void idleClientsDoNotHoldScrapes();
+    void portTaken();
+    void stopRightAfterStart();
+
+private:
+    quint16 freePort();
+};
+
+quint16 TestMetrics::freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+void TestMetrics::render_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    const QByteArray labels = "{mac=\"00:04:A3:0B:0C:FF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
+                              "address=\"10.0.0.7\",group=\"Default\"";
+    QTest::newRow("device count") << QByteArray("rackmind_pdus 1\n");
+    QTest::newRow("counters") << QByteArray("# TYPE rackmind_replies_received_total counter\n");
+    QTest::newRow("voltage, label quoting") << "rackmind_pdu_voltage_volts" + labels + "} 251\n";
+    QTest::newRow("current") << "rackmind_pdu_current_amperes" + labels + "} 5.25\n";
+    QTest::newRow("threshold") << "rackmind_pdu_voltage_warn_volts" + labels + "} 250\n";
+    QTest::newRow("outlet 1 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"1\"} 1\n";
+    QTest::newRow("outlet 2 off") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"2\"} 0\n";
+    QTest::newRow("outlet 8 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"8\"} 1\n";
+    QTest::newRow("at the warn limit")
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 1\n";
+    QTest::newRow("below overload") << "rackmind_pdu_alarm_active" + labels +
+                                           ",condition=\"voltage_overload\"} 0\n";
+    QTest::newRow("at the lower limit")
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"temperature\"} 1\n";
+    QTest::newRow("never heard") << "rackmind_pdu_online" + labels + "} 0\n";
+}
+
+void TestMetrics::render()
+{
+    QFETCH(QByteArray, line);
+    CPdu pdu;
+    pdu.uiSourceIP = QHostAddress(QStringLiteral("10.0.0.7")).toIPv4Address();
+    const quint8 mac[6] = {0x00, 0x04, 0xA3, 0x0B, 0x0C, 0xFF};
+    std::copy(std::begin(mac), std::end(mac), pdu.stInfo.mac);
+    textFromString(QStringLiteral("a\"b\\c\nd"), pdu.stInfo.name, 16);
+    textFromString(QStringLiteral("row 1"), pdu.stInfo.position, 16);
+    pdu.stInfo.voltage = 251;
+    pdu.stInfo.current = 5.25;
+    pdu.stInfo.temperature = pdu.stInfo.temperatureLowLimit;
+    pdu.stInfo.outletStatus = 0x81;
+    const QByteArray text = renderMetrics({&pdu}, {});
+    QVERIFY2(text.contains(line), text.constData());
+    QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());
+}
+
+void TestMetrics::http_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("status");
+    QTest::newRow("scrape") << QByteArray("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                            << QByteArray("HTTP/1.1 200");
+    QTest::newRow("head") << QByteArray("HEAD /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                          << QByteArray("HTTP/1.1 200");
+    QTest::newRow("other path") << QByteArray("GET /metrics/../etc HTTP/1.1\r\nConnection: close\r\n\r\n")
+                                << QByteArray("HTTP/1.1 404");
+    QTest::newRow("post") << QByteArray(
+                                 "POST /metrics HTTP/1.1\r\nContent-Length: 2\r\nConnection: close\r\n\r\nab")
+                          << QByteArray("HTTP/1.1 405");
+    QTest::newRow("delete") << QByteArray("DELETE / HTTP/1.1\r\nConnection: close\r\n\r\n")
+                            << QByteArray("HTTP/1.1 405");
+    QTest::newRow("huge path") << "GET /" + QByteArray(100000, 'a') + " HTTP/1.1\r\n\r\n"
+                               << QByteArray("HTTP/1.1 414");
+    QTest::newRow("huge header") << "GET /metrics HTTP/1.1\r\nX: " + QByteArray(100000, 'a') + "\r\n\r\n"
+                                 << QByteArray("HTTP/1.1 400");
+    QTest::newRow("huge body") << "GET /metrics HTTP/1.1\r\nContent-Length: 100000\r\n\r\n" +
+                                      QByteArray(100000, 'a')
+                               << QByteArray("HTTP/1.1 413");
+    QTest::newRow("not http") << QByteArray("\x16\x03\x01\x02\x00\r\n\r\n") << QByteArray();
+}
+
+void TestMetrics::http()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, status);
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort), qPrintable(exporter.errorString()));
+    // An empty status: closed without an answer.
+    const QByteArray response = httpExchange(uiPort, request);
+    QVERIFY2(status.isEmpty() ? response.isEmpty() : response.startsWith(status),
+             response.left(200).constData());
+}
+
+void TestMetrics::idleClientsDoNotHoldScrapes()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+    // Twice as many silent connections as the server has workers.
+    std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
+    for (int i = 0; i < 2 * CMetricsServer::kWorkers; ++i) {
+        vecIdle.push_back(std::make_unique<QTcpSocket>());
+        vecIdle.back()->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+        QVERIFY(vecIdle.back()->waitForConnected(5000));
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 200"));
+    qInfo("scrape behind %d silent connections took %lld ms", int(vecIdle.size()), timer.elapsed());
+    // Each silent connection is closed by the server after its read time-out.
+    for (auto& pSocket : vecIdle)
+        QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::UnconnectedState, 60000);
+}
+
+void TestMetrics::portTaken()
+{
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    CMetricsExporter exporter;
+    QVERIFY(!exporter.apply(true, QStringLiteral("127.0.0.1"), holder.serverPort()));
+    QVERIFY2(exporter.errorString().contains(QStringLiteral("in use")), qPrintable(exporter.errorString()));
+    QVERIFY(!exporter.isServing());
+    // A free port afterwards serves again.
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+    QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 200"));
+}
+
+// A stop that comes before the server's loop has begun must still end it (a hang fails the test).
+void TestMetrics::stopRightAfterStart()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    for (int i = 0; i < 50; ++i) {
+        QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+        QVERIFY(exporter.apply(false, QString(), 0));
+    }
+    QVERIFY(!exporter.isServing());
+}
+
+QTEST_GUILESS_MAIN(TestMetrics)
+#include "tst_metrics.moc"

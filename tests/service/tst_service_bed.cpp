@@ -1,0 +1,213 @@
+#include "app/Settings.h"
+#include "mail/MailQueue.h"
+#include "tests/mail/MailTestServers.h"
+#include "tests/service/HttpProbe.h"
+#include "tools/pdusim/SimThread.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include <csignal>
+
+// The headless service as an operator runs it: its own process with no display, simulated PDUs, a real
+// Prometheus scraping it once a second, a mail server, and the signals a service manager sends.
+class TestServiceBed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void prometheusSeesTheRoom();
+    void secondInstanceRefused();
+    void reloadOntoTakenPort();
+    void sigtermWhileMailIsSent();
+    void cleanupTestCase();
+
+private:
+    bool waitLog(const QString& strText, int iMsec = 30000);
+    QString query(const QString& strExpression);
+    void startProcess(QProcess& process, const QString& strProgram, const QStringList& listArgs);
+
+    QTemporaryDir m_dir;
+    CSimThread m_sim;
+    QProcess m_service;
+    QProcess m_prometheus;
+    QString m_strLog;
+    quint16 m_uiMetricsPort = 0;
+    quint16 m_uiPrometheusPort = 0;
+    std::unique_ptr<ScriptedServer> m_pSmtp;
+};
+
+namespace {
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+} // namespace
+
+void TestServiceBed::startProcess(QProcess& process, const QString& strProgram, const QStringList& listArgs)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Nothing to draw on: the service must not need it.
+    for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(pszName));
+    env.insert(QStringLiteral("TMPDIR"), m_dir.path());
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_dir.path());
+    process.start(strProgram, listArgs);
+}
+
+bool TestServiceBed::waitLog(const QString& strText, int iMsec)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_strLog.contains(strText) && timer.elapsed() < iMsec) {
+        m_service.waitForReadyRead(200);
+        m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
+    }
+    return m_strLog.contains(strText);
+}
+
+QString TestServiceBed::query(const QString& strExpression)
+{
+    const QByteArray response =
+        httpExchange(m_uiPrometheusPort, "GET /api/v1/query?query=" + QUrl::toPercentEncoding(strExpression) +
+                                             " HTTP/1.0\r\n\r\n");
+    const QJsonObject reply =
+        QJsonDocument::fromJson(response.mid(response.indexOf("\r\n\r\n") + 4)).object();
+    const QJsonArray result =
+        reply.value(QStringLiteral("data")).toObject().value(QStringLiteral("result")).toArray();
+    return result.size() == 1 ? result[0].toObject().value(QStringLiteral("value")).toArray()[1].toString()
+                              : QString();
+}
+
+void TestServiceBed::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    CSimConfig config;
+    config.bNoise = false;
+    QString strError;
+    QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+    QCOMPARE(m_sim.command(QStringLiteral("set 1 voltage 231")).last(), QStringLiteral("ok"));
+    QCOMPARE(m_sim.command(QStringLiteral("set 2 outlets 5")).last(), QStringLiteral("ok"));
+
+    // The mail server answers the end of the mail only after a pause, long enough for a SIGTERM.
+    using S = ScriptedServer;
+    QList<S::Step> steps = S::greetAndLogin();
+    steps << S::line() << S::send("250 ok\r\n") << S::line() << S::send("250 ok\r\n") << S::line()
+          << S::send("354 go\r\n") << S::data() << S::send("250 queued\r\n", 4000) << S::line()
+          << S::send("221 bye\r\n");
+    m_pSmtp = std::make_unique<ScriptedServer>(steps);
+    QVERIFY2(m_pSmtp->port(), qPrintable(m_pSmtp->errorString()));
+
+    m_uiMetricsPort = freePort();
+    g_settings.language = 1;
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
+    g_settings.smtpPort = m_pSmtp->port();
+    g_settings.smtpAccount = QStringLiteral("room@example.org");
+    g_settings.smtpPassword = QStringLiteral("pw");
+    g_settings.smtpReceiver = QStringLiteral("ops@example.org");
+    g_settings.metricsPort = m_uiMetricsPort;
+    saveSettings();
+    // Metrics off in the store, on by the command line.
+    startProcess(m_service, QStringLiteral(RACKMINDD), {QStringLiteral("--metrics")});
+    QVERIFY2(waitLog(QStringLiteral("metrics: serving http://127.0.0.1:%1/metrics").arg(m_uiMetricsPort)),
+             qPrintable(m_strLog));
+    QVERIFY2(waitLog(QStringLiteral("new PDU 10.200.1.3")), qPrintable(m_strLog));
+
+    m_uiPrometheusPort = freePort();
+    QFile fileConfig(m_dir.filePath(QStringLiteral("prometheus.yml")));
+    QVERIFY(fileConfig.open(QIODevice::WriteOnly));
+    fileConfig.write(
+        "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    static_configs:\n"
+        "      - targets: ['127.0.0.1:" +
+        QByteArray::number(m_uiMetricsPort) + "']\n");
+    fileConfig.close();
+    startProcess(m_prometheus, QStringLiteral("prometheus"),
+                 {QStringLiteral("--config.file=") + fileConfig.fileName(),
+                  QStringLiteral("--storage.tsdb.path=") + m_dir.filePath(QStringLiteral("tsdb")),
+                  QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(m_uiPrometheusPort)});
+    QVERIFY(m_prometheus.waitForStarted());
+}
+
+void TestServiceBed::prometheusSeesTheRoom()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_voltage_volts{address=\"10.200.1.1\"}")),
+                              QStringLiteral("231"), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"3\"}")),
+        QStringLiteral("1"), 30000);
+    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"2\"}")),
+             QStringLiteral("0"));
+    QCOMPARE(query(QStringLiteral("up{job=\"room\"}")), QStringLiteral("1"));
+    QCOMPARE(promtoolCheckMetrics(httpGet(m_uiMetricsPort, "/metrics")), QString());
+}
+
+void TestServiceBed::secondInstanceRefused()
+{
+    QProcess second;
+    startProcess(second, QStringLiteral(RACKMINDD), {});
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 1);
+    QVERIFY(second.readAllStandardError().contains("An instance has been run already."));
+    QCOMPARE(m_service.state(), QProcess::Running);
+}
+
+void TestServiceBed::reloadOntoTakenPort()
+{
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    // The command line's --metrics still holds; the port comes from the store again.
+    g_settings.metricsPort = holder.serverPort();
+    saveSettings();
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QVERIFY2(waitLog(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(holder.serverPort())),
+             qPrintable(m_strLog));
+    QVERIFY(httpGet(m_uiMetricsPort, "/metrics").isEmpty());
+    // Still watching the room without metrics.
+    QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
+    QVERIFY2(waitLog(QStringLiteral("PDU 10.200.1.2 \"PDU-002\" offline")), qPrintable(m_strLog));
+    QCOMPARE(m_sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
+    g_settings.metricsPort = m_uiMetricsPort;
+    saveSettings();
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT(httpGet(m_uiMetricsPort, "/metrics").startsWith("HTTP/1.1 200"), 30000);
+}
+
+void TestServiceBed::sigtermWhileMailIsSent()
+{
+    QCOMPARE(m_sim.command(QStringLiteral("set 3 humidity 90")).last(), QStringLiteral("ok"));
+    QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3")), qPrintable(m_strLog));
+    // The mail is under way; the server holds back its answer to the message.
+    QTRY_VERIFY_WITH_TIMEOUT(m_pSmtp->received().contains("\r\n.\r\n"), 30000);
+    QVERIFY(m_pSmtp->received().contains("Humidity Warn"));
+    ::kill(pid_t(m_service.processId()), SIGTERM);
+    QVERIFY(m_service.waitForFinished(CMailQueue::kExitBudgetMsec + 10000));
+    QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_service.exitCode(), 0);
+    m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
+    QVERIFY2(m_strLog.contains(QStringLiteral("alarm mails still going out")) &&
+                 m_strLog.endsWith(QStringLiteral("stopped\n")),
+             qPrintable(m_strLog));
+    // The mail was let finish: the client waited for the answer and said goodbye.
+    QVERIFY2(m_pSmtp->waitDone(10000), m_pSmtp->received().constData());
+    QVERIFY(m_pSmtp->received().endsWith("QUIT\r\n"));
+}
+
+void TestServiceBed::cleanupTestCase()
+{
+    m_prometheus.terminate();
+    m_prometheus.waitForFinished(10000);
+    m_service.kill();
+    m_service.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(TestServiceBed)
+#include "tst_service_bed.moc"

@@ -1,0 +1,115 @@
+// metricsbench [SIZES]: for rooms of 1000 and 2000 PDUs (or the given comma-separated sizes), the cost
+// of rendering the metrics snapshot on the console's thread, the time and size of a scrape over
+// 127.0.0.1, and beside them the devices' own once-a-second alarm tick, which runs with or without
+// metrics. Opens one listening socket on 127.0.0.1 and no other.
+#include "device/Clock.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "service/MetricsExporter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 21;
+
+double median(std::vector<double> vec)
+{
+    std::sort(vec.begin(), vec.end());
+    return vec[vec.size() / 2];
+}
+
+template <typename Fn> std::vector<double> timeRounds(Fn fn)
+{
+    std::vector<double> vecMs;
+    for (int i = 0; i < kRounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        fn();
+        vecMs.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    return vecMs;
+}
+
+qint64 scrape(quint16 uiPort, bool bGzip)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+    socket.waitForConnected(5000);
+    socket.write(QByteArray("GET /metrics HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n") +
+                 (bGzip ? "Accept-Encoding: gzip\r\n\r\n" : "\r\n"));
+    qint64 iBytes = 0;
+    while (socket.waitForReadyRead(5000))
+        iBytes += socket.readAll().size();
+    return iBytes;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QList<int> listSizes{1000, 2000};
+    if (argc > 1) {
+        listSizes.clear();
+        for (const QString& str : QString::fromLocal8Bit(argv[1]).split(QLatin1Char(',')))
+            listSizes << str.toInt();
+    }
+    // The registry reads "port.prt" from the working directory: keep it away from the caller's.
+    QTemporaryDir workDir;
+    QDir::setCurrent(workDir.path());
+
+    std::printf("| PDUs | alarm tick, all devices | snapshot median | snapshot max | snapshot share of 1 s | "
+                "scrape median | scrape max | scrape size | gzip scrape median | gzip size |\n");
+    std::printf("|-----:|------------------------:|----------------:|-------------:|----------------------:|"
+                "--------------:|-----------:|------------:|-------------------:|----------:|\n");
+    for (int iSize : qAsConst(listSizes)) {
+        CRackmind registry;
+        for (int i = 0; i < iSize; ++i) {
+            CPdu* pPdu = registry.addPdu(0x0AC80101u + uint(i));
+            textFromString(QStringLiteral("Rack %1 PDU").arg(i), pPdu->stInfo.name, 16);
+            textFromString(QStringLiteral("Row %1").arg(i / 40), pPdu->stInfo.position, 16);
+            pPdu->stInfo.current = 1.1 + i % 7 * 0.37;
+            pPdu->stInfo.outletStatus = quint8(i * 37);
+            pPdu->dtLastRcv = Clock::now();
+        }
+        const std::vector<double> vecTick = timeRounds([&] {
+            for (CPdu* pPdu : qAsConst(registry.listPdu))
+                pPdu->slotEmailTimer();
+        });
+
+        CMetricsExporter exporter;
+        exporter.setSources(&registry, nullptr);
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        const quint16 uiPort = probe.serverPort();
+        probe.close();
+        if (!exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort)) {
+            std::fprintf(stderr, "cannot listen: %s\n", qPrintable(exporter.errorString()));
+            return 1;
+        }
+        const std::vector<double> vecSnapshot = timeRounds([&] { exporter.refresh(); });
+        qint64 iBytes = 0;
+        const std::vector<double> vecScrape = timeRounds([&] { iBytes = scrape(uiPort, false); });
+        qint64 iGzipBytes = 0;
+        const std::vector<double> vecGzip = timeRounds([&] { iGzipBytes = scrape(uiPort, true); });
+        std::printf("| %4d | %20.2f ms | %12.2f ms | %9.2f ms | %19.1f %% | %10.2f ms | %7.2f ms | %8.2f MB "
+                    "| %15.2f ms | %6.2f MB |\n",
+                    iSize, median(vecTick), median(vecSnapshot),
+                    *std::max_element(vecSnapshot.begin(), vecSnapshot.end()), median(vecSnapshot) / 10.0,
+                    median(vecScrape), *std::max_element(vecScrape.begin(), vecScrape.end()), iBytes / 1e6,
+                    median(vecGzip), iGzipBytes / 1e6);
+        std::fflush(stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+// Switches the Prometheus endpoint on and off and sets where it listens; shows whether it serves.
+class CMetricsConfigWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CMetricsConfigWidget(QWidget* parent = nullptr);
+
+    void retranslate();
+
+private slots:
+    void on_BtnMetricsOK_clicked();
+
+private:
+    void showStatus();
+
+    QCheckBox* m_pCheckEnable;
+    QLabel* m_pLabelAddress;
+    QLineEdit* m_pLineEditAddress;
+    QLabel* m_pLabelPort;
+    QSpinBox* m_pSpinPort;
+    QPushButton* m_pBtnOK;
+    QLabel* m_pLabelStatus;
+    QGridLayout* m_pLayoutBase;
+};
