@@ -25,6 +25,11 @@ struct AppSettings
     QString snmpTrapAccount = QStringLiteral("quorbishadlen");
     int snmpTrapPort = 162;
     int snmpTrapProVer = 0;
+    // History kept by the store: every poll, one-minute and one-hour summaries, and the event log.
+    int historyRawHours = 24;
+    int historyMinuteDays = 30;
+    int historyHourDays = 730;
+    int historyEventDays = 730;
 };
 
 extern AppSettings g_settings;

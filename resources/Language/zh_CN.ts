@@ -184,6 +184,29 @@
     </message>
 </context>
 <context>
+    <name>CHistoryStore</name>
+    <message>
+        <source>a folder stands where the history file belongs: %1</source>
+        <translation>历史文件的位置上是一个文件夹：%1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>无法打开历史文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read</source>
+        <translation>无法读取历史文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 was written by a newer version of Rackmind; it is left as it is</source>
+        <translation>历史文件 %1 由更新版本的 Rackmind 写入，保持原样不动</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be written</source>
+        <translation>无法写入历史文件 %1</translation>
+    </message>
+</context>
+<context>
     <name>CLoginDialog</name>
     <message>
         <source>Account</source>

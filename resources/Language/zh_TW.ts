@@ -184,6 +184,29 @@
     </message>
 </context>
 <context>
+    <name>CHistoryStore</name>
+    <message>
+        <source>a folder stands where the history file belongs: %1</source>
+        <translation>歷史檔案的位置上是一個資料夾：%1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>無法開啟歷史檔案 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read</source>
+        <translation>無法讀取歷史檔案 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 was written by a newer version of Rackmind; it is left as it is</source>
+        <translation>歷史檔案 %1 由更新版本的 Rackmind 寫入，保持原樣不動</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be written</source>
+        <translation>無法寫入歷史檔案 %1</translation>
+    </message>
+</context>
+<context>
     <name>CLoginDialog</name>
     <message>
         <source>Account</source>
