@@ -303,10 +303,6 @@
         <translation>电流 (A)</translation>
     </message>
     <message>
-        <source>Temperature (℃)</source>
-        <translation>温度 (℃)</translation>
-    </message>
-    <message>
         <source>Humidity (%RH)</source>
         <translation>湿度 (%RH)</translation>
     </message>
@@ -381,6 +377,10 @@
     <message>
         <source>Polls</source>
         <translation>轮询次数</translation>
+    </message>
+    <message>
+        <source>Temperature (°C)</source>
+        <translation>温度 (°C)</translation>
     </message>
 </context>
 <context>

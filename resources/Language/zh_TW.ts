@@ -303,10 +303,6 @@
         <translation>電流 (A)</translation>
     </message>
     <message>
-        <source>Temperature (℃)</source>
-        <translation>溫度 (℃)</translation>
-    </message>
-    <message>
         <source>Humidity (%RH)</source>
         <translation>濕度 (%RH)</translation>
     </message>
@@ -381,6 +377,10 @@
     <message>
         <source>Polls</source>
         <translation>輪詢次數</translation>
+    </message>
+    <message>
+        <source>Temperature (°C)</source>
+        <translation>溫度 (°C)</translation>
     </message>
 </context>
 <context>

@@ -165,7 +165,7 @@ void CHistoryWindow::retranslate()
     m_pBtnShow->setText(tr("Show"));
     m_pBtnExport->setText(tr("Export CSV"));
     const char* const kTitles[QuantityCount] = {QT_TR_NOOP("Voltage (V)"), QT_TR_NOOP("Current (A)"),
-                                                QT_TR_NOOP("Temperature (\u2103)"),
+                                                QT_TR_NOOP("Temperature (°C)"),
                                                 QT_TR_NOOP("Humidity (%RH)")};
     for (int i = 0; i < QuantityCount; ++i)
         m_aCharts[i].pChart->setTitle(tr(kTitles[i]));
@@ -278,10 +278,11 @@ void CHistoryWindow::syncSpan(qint64 iFrom, qint64 iTo)
         c.pAxisX->setRange(QDateTime::fromMSecsSinceEpoch(iFrom), QDateTime::fromMSecsSinceEpoch(iTo));
     }
     m_pTimeline->setSpan(iFrom, iTo);
-    const QRectF rectPlot = m_aCharts[0].pChart->plotArea();
-    if (rectPlot.width() > 0)
-        m_pTimeline->setInsets(int(rectPlot.left()) + 8, int(m_aCharts[0].pView->width() - rectPlot.right()) +
-                                                             m_aCharts[1].pView->width() + 8);
+    // The timeline runs under both columns, from the left chart's plot area to the right one's end.
+    const QRectF rectLeft = m_aCharts[0].pChart->plotArea();
+    const QRectF rectRight = m_aCharts[1].pChart->plotArea();
+    if (rectLeft.width() > 0 && rectRight.width() > 0)
+        m_pTimeline->setInsets(int(rectLeft.left()), m_aCharts[1].pView->width() - int(rectRight.right()));
 }
 
 void CHistoryWindow::onUserMoved(int iQuantity)
