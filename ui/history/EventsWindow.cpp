@@ -81,9 +81,8 @@ CEventsWindow::CEventsWindow(QWidget* parent)
         connect(g_pHistoryStore, &CHistoryStore::signalAvailabilityChanged, this,
                 &CEventsWindow::updateNotice);
     }
-    retranslate();
+    retranslate(); // reads the log
     QMetaObject::connectSlotsByName(this);
-    reload();
 }
 
 void CEventsWindow::retranslate()
