@@ -90,10 +90,12 @@ void CHistoryRecorder::onReply(Tracked& t, int iCommand)
         }
         return;
     }
+    if (iCommand == kCmdThresholds)
+        t.bLimits = true;
     if (iCommand != kCmdStatus || t.strMac.isEmpty())
         return;
     m_pStore->addSample(t.strMac, sampleOf(info));
-    if (m_bDeriveAlarms)
+    if (m_bDeriveAlarms && t.bLimits)
         deriveAlarms(t);
 }
 

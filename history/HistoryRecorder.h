@@ -36,6 +36,7 @@ private:
     {
         QPointer<CPdu> pPdu;
         QString strMac; // empty until the device's network reply arrived
+        bool bLimits = false; // its thresholds reply arrived: until then stInfo holds factory limits
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
         QStringList listLabel;

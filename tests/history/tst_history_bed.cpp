@@ -60,6 +60,8 @@ private slots:
         config.dDelayUnit = 0;
         QString strError;
         QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        // Above the factory current warning (5 A), under the device's own (13 A).
+        QCOMPARE(m_sim.command(QStringLiteral("set 2 current 8")).last(), QStringLiteral("ok"));
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
 
@@ -97,6 +99,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::AlarmEnded, strMac1, strWarn).size(), 1, 10000);
         QCOMPARE(events(store, HistoryEvent::AlarmEnded, strMac1, strWarn).first().strNew,
                  QStringLiteral("230"));
+
+        // Readings within the device's own limits raise nothing, whatever the factory limits say.
+        QVERIFY(events(store, HistoryEvent::AlarmBegan, strMac2).isEmpty());
 
         // Silent for a few seconds: offline, then back.
         QCOMPARE(m_sim.command(QStringLiteral("silent 2 5")).last(), QStringLiteral("ok"));

@@ -69,3 +69,9 @@ void CHistoryChartView::keyPressEvent(QKeyEvent* event)
     }
     QChartView::keyPressEvent(event);
 }
+
+void CHistoryChartView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    event->accept();
+    emit signalResetRequested();
+}

@@ -93,6 +93,10 @@ CHistoryWindow::CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* paren
         buildChart(m_aCharts[i]);
         pGrid->addWidget(m_aCharts[i].pView, i / 2, i % 2);
         connect(m_aCharts[i].pView, &CHistoryChartView::signalUserMoved, this, [this, i] { onUserMoved(i); });
+        connect(m_aCharts[i].pView, &CHistoryChartView::signalResetRequested, this, [this] {
+            m_bUserMoved = false;
+            reload();
+        });
     }
     auto* pBody = new QVBoxLayout;
     pBody->setContentsMargins(8, 4, 8, 8);
