@@ -304,7 +304,12 @@ bool CHistoryWindow::exportCsv(const QString& strPath, QString* pError) const
                                  tr("Temperature min"), tr("Temperature avg"), tr("Temperature max"),
                                  tr("Humidity min"), tr("Humidity avg"), tr("Humidity max"), tr("Outlets"),
                                  tr("Online polls"), tr("Polls")}};
+    // What is shown: the span as zoomed or panned, at the resolution read.
+    const qint64 iFrom = m_aCharts[0].pAxisX->min().toMSecsSinceEpoch();
+    const qint64 iTo = m_aCharts[0].pAxisX->max().toMSecsSinceEpoch();
     for (const HistoryAggregate& a : m_vecPoints) {
+        if (a.iMsecs < iFrom || a.iMsecs > iTo)
+            continue;
         QStringList row{QDateTime::fromMSecsSinceEpoch(a.iMsecs).toString(Qt::ISODate), strName, m_strMac};
         for (int q = 0; q < QuantityCount; ++q)
             for (int k = 0; k < 3; ++k)
