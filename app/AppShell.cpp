@@ -7,6 +7,7 @@
 #include "app/MenuIconStyle.h"
 #include "app/Settings.h"
 #include "app/SharedFonts.h"
+#include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
 #include "device/Rackmind.h"
 #include "service/MetricsExporter.h"
@@ -53,6 +54,12 @@ bool prepareLanguage()
 
 void createLongLivedWindows()
 {
+    // The history store first, so that the console's start is its first event.
+    g_pHistoryStore = new CHistoryStore;
+    g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
+                                   g_settings.historyHourDays, g_settings.historyEventDays});
+    g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+
     g_pSystemTrayIcon = new CSystemTrayIcon;
     g_pSystemTrayIcon->setObjectName(QStringLiteral("SystemTrayIcon"));
     g_pSystemTrayIcon->setIcon(
@@ -115,6 +122,11 @@ void runExitSequence()
     // The registry first (no device can queue anything into a stopped thread), then the worker thread,
     // then the transport, pulled back here and stopped.
     releaseDeviceMachinery();
+    if (g_pHistoryStore) {
+        g_pHistoryStore->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+        delete g_pHistoryStore;
+        g_pHistoryStore = nullptr;
+    }
     // Alarm mail already queued gets its bounded time to go out; the mail thread ends here.
     CMailQueue::instance()->shutdown();
 }

@@ -6,6 +6,9 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/TitleBar.h"
 
@@ -292,6 +295,11 @@ bool CLoginDialog::startDeviceMachinery()
     connect(g_pRackmind, &CRackmind::signalUpdateDevicePort, g_pUdpDriver, &CUdpDriver::slotUpdateDevicePort);
     connect(g_pRackmind, &CRackmind::signalSndData, g_pUdpDriver, &CUdpDriver::slotSndData);
     connect(g_pUdpDriver, &CUdpDriver::signalRcvData, g_pRackmind, &CRackmind::slotRcvData);
+    if (g_pHistoryStore) {
+        auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, g_pRackmind, g_pRackmind);
+        connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
+                &CHistoryRecorder::slotMailResult);
+    }
 
     // The worker must run before the blocking emission below, or the emission would never return.
     g_pUdpThread->start(QThread::InheritPriority);

@@ -4,6 +4,7 @@
 
 #include <QSettings>
 
+#include <algorithm>
 #include <limits>
 #include <variant>
 
@@ -45,6 +46,15 @@ const SettingsKey s_keys[] = {
     {"Metrics/Port", &AppSettings::metricsPort},
 };
 
+// Keys read when present and never written: set by hand (or by an administrator's deployment) where
+// the defaults do not suit.
+const SettingsKey s_readKeys[] = {
+    {"History/RawHours", &AppSettings::historyRawHours},
+    {"History/MinuteDays", &AppSettings::historyMinuteDays},
+    {"History/HourDays", &AppSettings::historyHourDays},
+    {"History/EventDays", &AppSettings::historyEventDays},
+};
+
 void assign(int& iField, const QVariant& value)
 {
     // A number beyond the range of int does not convert, rather than wrapping round into another value
@@ -63,7 +73,8 @@ void assign(bool& bField, const QVariant& value)
         return;
     }
     const QString strValue = value.toString().trimmed();
-    bField = strValue.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || strValue == QLatin1String("1");
+    bField =
+        strValue.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || strValue == QLatin1String("1");
 }
 void assign(QString& strField, const QVariant& value)
 {
@@ -79,13 +90,15 @@ void loadSettings()
     // unreadable and leaves every field as it was.
     AppSettings loaded = g_settings;
     const bool bRead = readSettingsGuarded([&] {
-        for (const SettingsKey& key : s_keys) {
+        auto read = [&](const SettingsKey& key) {
             const QString strKey = QString::fromLatin1(key.pszKey);
-            if (!pSettings->contains(strKey))
-                continue;
-            const QVariant value = pSettings->value(strKey);
-            std::visit([&](auto pField) { assign(loaded.*pField, value); }, key.field);
-        }
+            if (pSettings->contains(strKey)) {
+                const QVariant value = pSettings->value(strKey);
+                std::visit([&](auto pField) { assign(loaded.*pField, value); }, key.field);
+            }
+        };
+        std::for_each(std::begin(s_keys), std::end(s_keys), read);
+        std::for_each(std::begin(s_readKeys), std::end(s_readKeys), read);
     });
     if (bRead)
         g_settings = loaded;

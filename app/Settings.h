@@ -33,6 +33,11 @@ struct AppSettings
     bool metricsEnabled = false;
     QString metricsAddress = QStringLiteral("127.0.0.1");
     int metricsPort = 9150;
+    // History kept by the store: every poll, one-minute and one-hour summaries, and the event log.
+    int historyRawHours = 24;
+    int historyMinuteDays = 30;
+    int historyHourDays = 730;
+    int historyEventDays = 730;
 };
 
 extern AppSettings g_settings;

@@ -74,6 +74,8 @@ void CPdu::download()
     // A device may apply its network settings at once and stop listening where it was: whatever else
     // is pending goes out first.
     QList<int> listCmd = needDownload();
+    if (!listCmd.isEmpty())
+        emit signalDownload(stInfo, stSetInfo);
     if (listCmd.removeOne(kCmdNetwork))
         listCmd.append(kCmdNetwork);
     const QHostAddress addrDest = sendAddress();
@@ -132,6 +134,7 @@ void CPdu::slotRcvData(QByteArray data)
         decodeOutletNamesPayload(payload, stInfo);
         break;
     default:
-        break;
+        return;
     }
+    emit signalReplyDecoded(frameCommand(data));
 }

@@ -76,6 +76,12 @@ public:
 signals:
     void signalSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);
     void signalChangeIP(uint oriIP, uint curIP);
+    // After an accepted reply of this command has been decoded into stInfo.
+    void signalReplyDecoded(int iCommand);
+    // At the start of download(), with what the device reported and what is being sent.
+    void signalDownload(const PduInfo& infoBefore, const PduInfo& infoAfter);
+    // An operator switched an outlet (1-8) from this console.
+    void signalOutletSwitch(int iOutlet, bool bOn);
 
 public slots:
     void slotRcvData(QByteArray data);

@@ -20,4 +20,5 @@ struct MailJob
 // Delivers one mail with the fixed sequence: connect, log in, send, quit, each step only after the one
 // before succeeded. Blocks the calling thread up to the client's time-outs. True when the server took
 // the mail. pAbortAtMs, when given, is a monotonic time (see SmtpClient::setAbortTime) that cuts every wait.
-bool deliverMail(const MailJob& job, const std::atomic<qint64>* pAbortAtMs = nullptr);
+bool deliverMail(const MailJob& job, const std::atomic<qint64>* pAbortAtMs = nullptr,
+                 QString* pWhy = nullptr);

@@ -65,9 +65,11 @@ void CMailQueue::work()
         }
         const qint64 iAbortAt = m_iAbortAtMs.load();
         const bool bInTime = iAbortAt == 0 || SmtpClient::monotonicMsecs() < iAbortAt;
-        const bool bDelivered = bInTime && deliverMail(job, &m_iAbortAtMs);
+        QString strWhy = bInTime ? QString() : QStringLiteral("no time left before the program ended");
+        const bool bDelivered = bInTime && deliverMail(job, &m_iAbortAtMs, &strWhy);
         --m_iPending;
         emit signalMailFinished(bDelivered);
+        emit signalMailResult(job.subject, job.receiver, bDelivered, strWhy);
     }
 }
 

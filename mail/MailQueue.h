@@ -40,6 +40,8 @@ public:
 signals:
     // Emitted on the worker thread after each job: delivered or not (dropped jobs count as not).
     void signalMailFinished(bool bDelivered);
+    // The same moment, with what the mail was and, when it did not go out, why (in English).
+    void signalMailResult(QString strSubject, QString strReceiver, bool bDelivered, QString strWhy);
 
 private:
     CMailQueue() = default;

@@ -291,10 +291,210 @@
     </message>
 </context>
 <context>
+    <name>CEventsWindow</name>
+    <message>
+        <source>Events</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>Every kind</source>
+        <translation>所有类型</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>PDU</source>
+        <translation>PDU</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC地址</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>对象</translation>
+    </message>
+    <message>
+        <source>Old value</source>
+        <translation>原值</translation>
+    </message>
+    <message>
+        <source>New value</source>
+        <translation>新值</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>限值</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>详情</translation>
+    </message>
+    <message>
+        <source>Every PDU</source>
+        <translation>所有 PDU</translation>
+    </message>
+</context>
+<context>
     <name>CGroupConfigWidget</name>
     <message>
         <source>DevideGroup</source>
         <translation>设备分组</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryEntries</name>
+    <message>
+        <source>Events</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>历史</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryStore</name>
+    <message>
+        <source>a folder stands where the history file belongs: %1</source>
+        <translation>历史文件的位置上是一个文件夹：%1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>无法打开历史文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read</source>
+        <translation>无法读取历史文件 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 was written by a newer version of Rackmind; it is left as it is</source>
+        <translation>历史文件 %1 由更新版本的 Rackmind 写入，保持原样不动</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be written</source>
+        <translation>无法写入历史文件 %1</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryWindow</name>
+    <message>
+        <source>History of %1</source>
+        <translation>%1 的历史</translation>
+    </message>
+    <message>
+        <source>Span</source>
+        <translation>时间范围</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>Voltage (V)</source>
+        <translation>电压 (V)</translation>
+    </message>
+    <message>
+        <source>Current (A)</source>
+        <translation>电流 (A)</translation>
+    </message>
+    <message>
+        <source>Humidity (%RH)</source>
+        <translation>湿度 (%RH)</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>PDU</source>
+        <translation>PDU</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC地址</translation>
+    </message>
+    <message>
+        <source>Voltage min</source>
+        <translation>电压最小值</translation>
+    </message>
+    <message>
+        <source>Voltage avg</source>
+        <translation>电压平均值</translation>
+    </message>
+    <message>
+        <source>Voltage max</source>
+        <translation>电压最大值</translation>
+    </message>
+    <message>
+        <source>Current min</source>
+        <translation>电流最小值</translation>
+    </message>
+    <message>
+        <source>Current avg</source>
+        <translation>电流平均值</translation>
+    </message>
+    <message>
+        <source>Current max</source>
+        <translation>电流最大值</translation>
+    </message>
+    <message>
+        <source>Temperature min</source>
+        <translation>温度最小值</translation>
+    </message>
+    <message>
+        <source>Temperature avg</source>
+        <translation>温度平均值</translation>
+    </message>
+    <message>
+        <source>Temperature max</source>
+        <translation>温度最大值</translation>
+    </message>
+    <message>
+        <source>Humidity min</source>
+        <translation>湿度最小值</translation>
+    </message>
+    <message>
+        <source>Humidity avg</source>
+        <translation>湿度平均值</translation>
+    </message>
+    <message>
+        <source>Humidity max</source>
+        <translation>湿度最大值</translation>
+    </message>
+    <message>
+        <source>Outlets</source>
+        <translation>插座</translation>
+    </message>
+    <message>
+        <source>Online polls</source>
+        <translation>在线轮询次数</translation>
+    </message>
+    <message>
+        <source>Polls</source>
+        <translation>轮询次数</translation>
+    </message>
+    <message>
+        <source>Temperature (°C)</source>
+        <translation>温度 (°C)</translation>
     </message>
 </context>
 <context>
@@ -703,6 +903,193 @@
     <message>
         <source>HumidityWarnValue</source>
         <translation>湿度告警值</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryUi</name>
+    <message>
+        <source>1 hour</source>
+        <translation>1 小时</translation>
+    </message>
+    <message>
+        <source>24 hours</source>
+        <translation>24 小时</translation>
+    </message>
+    <message>
+        <source>7 days</source>
+        <translation>7 天</translation>
+    </message>
+    <message>
+        <source>30 days</source>
+        <translation>30 天</translation>
+    </message>
+    <message>
+        <source>1 year</source>
+        <translation>1 年</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>自定义</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Appeared</source>
+        <translation>出现</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>离线</translation>
+    </message>
+    <message>
+        <source>Back online</source>
+        <translation>恢复在线</translation>
+    </message>
+    <message>
+        <source>Alarm began</source>
+        <translation>告警开始</translation>
+    </message>
+    <message>
+        <source>Alarm ended</source>
+        <translation>告警结束</translation>
+    </message>
+    <message>
+        <source>Alarm acknowledged</source>
+        <translation>告警已确认</translation>
+    </message>
+    <message>
+        <source>Outlet switched</source>
+        <translation>插座开关</translation>
+    </message>
+    <message>
+        <source>Outlet cycled</source>
+        <translation>插座重启</translation>
+    </message>
+    <message>
+        <source>Settings downloaded</source>
+        <translation>设置已下发</translation>
+    </message>
+    <message>
+        <source>Mail sent</source>
+        <translation>邮件已发送</translation>
+    </message>
+    <message>
+        <source>Mail failed</source>
+        <translation>邮件发送失败</translation>
+    </message>
+    <message>
+        <source>Console started</source>
+        <translation>控制台启动</translation>
+    </message>
+    <message>
+        <source>Console stopped</source>
+        <translation>控制台停止</translation>
+    </message>
+    <message>
+        <source>Voltage Warn</source>
+        <translation>电压告警</translation>
+    </message>
+    <message>
+        <source>Voltage Overload</source>
+        <translation>电压过载</translation>
+    </message>
+    <message>
+        <source>Current Warn</source>
+        <translation>电流告警</translation>
+    </message>
+    <message>
+        <source>Current Overload</source>
+        <translation>电流过载</translation>
+    </message>
+    <message>
+        <source>Temperature Warn</source>
+        <translation>温度告警</translation>
+    </message>
+    <message>
+        <source>Humidity Warn</source>
+        <translation>湿度告警</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>Subnet Mask</source>
+        <translation>子网掩码</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>网关</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>端口</translation>
+    </message>
+    <message>
+        <source>Temperature Low</source>
+        <translation>温度下限</translation>
+    </message>
+    <message>
+        <source>Temperature High</source>
+        <translation>温度上限</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>开</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>关</translation>
+    </message>
+    <message>
+        <source>History is unavailable: no history store is running.</source>
+        <translation>历史记录不可用：历史存储未运行。</translation>
+    </message>
+    <message>
+        <source>History is unavailable: %1. The console goes on without it and records again once the file can be written.</source>
+        <translation>历史记录不可用：%1。控制台照常运行，文件可写入后将恢复记录。</translation>
+    </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>账号、收件人或主题中有换行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>无法连接邮件服务器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>邮件服务器拒绝登录</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>邮件服务器未接收邮件</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程序结束前时间不足</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The file could not be written: %1</source>
+        <translation>无法写入文件：%1</translation>
     </message>
 </context>
 <context>

@@ -291,10 +291,210 @@
     </message>
 </context>
 <context>
+    <name>CEventsWindow</name>
+    <message>
+        <source>Events</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>Every kind</source>
+        <translation>所有類型</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜尋</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>匯出 CSV</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>時間</translation>
+    </message>
+    <message>
+        <source>Event</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>PDU</source>
+        <translation>PDU</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC位址</translation>
+    </message>
+    <message>
+        <source>What</source>
+        <translation>對象</translation>
+    </message>
+    <message>
+        <source>Old value</source>
+        <translation>原值</translation>
+    </message>
+    <message>
+        <source>New value</source>
+        <translation>新值</translation>
+    </message>
+    <message>
+        <source>Limit</source>
+        <translation>限值</translation>
+    </message>
+    <message>
+        <source>Detail</source>
+        <translation>詳情</translation>
+    </message>
+    <message>
+        <source>Every PDU</source>
+        <translation>所有 PDU</translation>
+    </message>
+</context>
+<context>
     <name>CGroupConfigWidget</name>
     <message>
         <source>DevideGroup</source>
         <translation>設備分組</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryEntries</name>
+    <message>
+        <source>Events</source>
+        <translation>事件</translation>
+    </message>
+    <message>
+        <source>History</source>
+        <translation>歷史</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryStore</name>
+    <message>
+        <source>a folder stands where the history file belongs: %1</source>
+        <translation>歷史檔案的位置上是一個資料夾：%1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be opened</source>
+        <translation>無法開啟歷史檔案 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be read</source>
+        <translation>無法讀取歷史檔案 %1</translation>
+    </message>
+    <message>
+        <source>the history file %1 was written by a newer version of Rackmind; it is left as it is</source>
+        <translation>歷史檔案 %1 由更新版本的 Rackmind 寫入，保持原樣不動</translation>
+    </message>
+    <message>
+        <source>the history file %1 cannot be written</source>
+        <translation>無法寫入歷史檔案 %1</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryWindow</name>
+    <message>
+        <source>History of %1</source>
+        <translation>%1 的歷史</translation>
+    </message>
+    <message>
+        <source>Span</source>
+        <translation>時間範圍</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>顯示</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>匯出 CSV</translation>
+    </message>
+    <message>
+        <source>Voltage (V)</source>
+        <translation>電壓 (V)</translation>
+    </message>
+    <message>
+        <source>Current (A)</source>
+        <translation>電流 (A)</translation>
+    </message>
+    <message>
+        <source>Humidity (%RH)</source>
+        <translation>濕度 (%RH)</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>時間</translation>
+    </message>
+    <message>
+        <source>PDU</source>
+        <translation>PDU</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC位址</translation>
+    </message>
+    <message>
+        <source>Voltage min</source>
+        <translation>電壓最小值</translation>
+    </message>
+    <message>
+        <source>Voltage avg</source>
+        <translation>電壓平均值</translation>
+    </message>
+    <message>
+        <source>Voltage max</source>
+        <translation>電壓最大值</translation>
+    </message>
+    <message>
+        <source>Current min</source>
+        <translation>電流最小值</translation>
+    </message>
+    <message>
+        <source>Current avg</source>
+        <translation>電流平均值</translation>
+    </message>
+    <message>
+        <source>Current max</source>
+        <translation>電流最大值</translation>
+    </message>
+    <message>
+        <source>Temperature min</source>
+        <translation>溫度最小值</translation>
+    </message>
+    <message>
+        <source>Temperature avg</source>
+        <translation>溫度平均值</translation>
+    </message>
+    <message>
+        <source>Temperature max</source>
+        <translation>溫度最大值</translation>
+    </message>
+    <message>
+        <source>Humidity min</source>
+        <translation>濕度最小值</translation>
+    </message>
+    <message>
+        <source>Humidity avg</source>
+        <translation>濕度平均值</translation>
+    </message>
+    <message>
+        <source>Humidity max</source>
+        <translation>濕度最大值</translation>
+    </message>
+    <message>
+        <source>Outlets</source>
+        <translation>插座</translation>
+    </message>
+    <message>
+        <source>Online polls</source>
+        <translation>在線輪詢次數</translation>
+    </message>
+    <message>
+        <source>Polls</source>
+        <translation>輪詢次數</translation>
+    </message>
+    <message>
+        <source>Temperature (°C)</source>
+        <translation>溫度 (°C)</translation>
     </message>
 </context>
 <context>
@@ -703,6 +903,193 @@
     <message>
         <source>HumidityWarnValue</source>
         <translation>濕度告警值</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryUi</name>
+    <message>
+        <source>1 hour</source>
+        <translation>1 小時</translation>
+    </message>
+    <message>
+        <source>24 hours</source>
+        <translation>24 小時</translation>
+    </message>
+    <message>
+        <source>7 days</source>
+        <translation>7 天</translation>
+    </message>
+    <message>
+        <source>30 days</source>
+        <translation>30 天</translation>
+    </message>
+    <message>
+        <source>1 year</source>
+        <translation>1 年</translation>
+    </message>
+    <message>
+        <source>Custom</source>
+        <translation>自訂</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Appeared</source>
+        <translation>出現</translation>
+    </message>
+    <message>
+        <source>Offline</source>
+        <translation>離線</translation>
+    </message>
+    <message>
+        <source>Back online</source>
+        <translation>恢復在線</translation>
+    </message>
+    <message>
+        <source>Alarm began</source>
+        <translation>告警開始</translation>
+    </message>
+    <message>
+        <source>Alarm ended</source>
+        <translation>告警結束</translation>
+    </message>
+    <message>
+        <source>Alarm acknowledged</source>
+        <translation>告警已確認</translation>
+    </message>
+    <message>
+        <source>Outlet switched</source>
+        <translation>插座開關</translation>
+    </message>
+    <message>
+        <source>Outlet cycled</source>
+        <translation>插座重啟</translation>
+    </message>
+    <message>
+        <source>Settings downloaded</source>
+        <translation>設定已下發</translation>
+    </message>
+    <message>
+        <source>Mail sent</source>
+        <translation>郵件已傳送</translation>
+    </message>
+    <message>
+        <source>Mail failed</source>
+        <translation>郵件傳送失敗</translation>
+    </message>
+    <message>
+        <source>Console started</source>
+        <translation>控制台啟動</translation>
+    </message>
+    <message>
+        <source>Console stopped</source>
+        <translation>控制台停止</translation>
+    </message>
+    <message>
+        <source>Voltage Warn</source>
+        <translation>電壓告警</translation>
+    </message>
+    <message>
+        <source>Voltage Overload</source>
+        <translation>電壓過載</translation>
+    </message>
+    <message>
+        <source>Current Warn</source>
+        <translation>電流告警</translation>
+    </message>
+    <message>
+        <source>Current Overload</source>
+        <translation>電流過載</translation>
+    </message>
+    <message>
+        <source>Temperature Warn</source>
+        <translation>溫度告警</translation>
+    </message>
+    <message>
+        <source>Humidity Warn</source>
+        <translation>濕度告警</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>IP</source>
+        <translation>IP位址</translation>
+    </message>
+    <message>
+        <source>Subnet Mask</source>
+        <translation>子網路遮罩</translation>
+    </message>
+    <message>
+        <source>Gateway</source>
+        <translation>閘道</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>連接埠</translation>
+    </message>
+    <message>
+        <source>Temperature Low</source>
+        <translation>溫度下限</translation>
+    </message>
+    <message>
+        <source>Temperature High</source>
+        <translation>溫度上限</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>開</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>關</translation>
+    </message>
+    <message>
+        <source>History is unavailable: no history store is running.</source>
+        <translation>歷史記錄不可用：歷史儲存未執行。</translation>
+    </message>
+    <message>
+        <source>History is unavailable: %1. The console goes on without it and records again once the file can be written.</source>
+        <translation>歷史記錄不可用：%1。控制台照常執行，檔案可寫入後將恢復記錄。</translation>
+    </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>帳號、收件人或主旨中有換行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>無法連線郵件伺服器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>郵件伺服器拒絕登入</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>郵件伺服器未接收郵件</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程式結束前時間不足</translation>
+    </message>
+    <message>
+        <source>Export CSV</source>
+        <translation>匯出 CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 檔案 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The file could not be written: %1</source>
+        <translation>無法寫入檔案：%1</translation>
     </message>
 </context>
 <context>

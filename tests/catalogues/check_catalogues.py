@@ -18,7 +18,8 @@ if not catalogues:
 failures = []
 with tempfile.TemporaryDirectory() as tmp:
     copies = [Path(shutil.copy(ts, tmp)) for ts in catalogues]
-    folders = [str(source_dir / d) for d in ("app", "device", "mail", "ui", "cli") if (source_dir / d).is_dir()]
+    folders = [str(source_dir / d) for d in ("app", "device", "history", "mail", "ui", "cli", "service")
+               if (source_dir / d).is_dir()]
     subprocess.run([lupdate, "-no-obsolete", "-locations", "none", "-silent", *folders, "-ts", *map(str, copies)],
                    check=True)
     for copy in copies:

@@ -4,18 +4,22 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "tests/common/ConsoleRig.h"
 #include "tools/bench/BenchProbe.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUdpSocket>
 
 #include <atomic>
+#include <memory>
 
 #include <pthread.h>
 
@@ -145,6 +149,13 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
 
     ConsoleRig rig;
     CConsoleControl console(&rig);
+    QTemporaryDir dirHistory;
+    std::unique_ptr<CHistoryStore> pHistory;
+    std::unique_ptr<CHistoryRecorder> pRecorder;
+    if (options.bHistory) {
+        pHistory = std::make_unique<CHistoryStore>(dirHistory.filePath(QStringLiteral("history.sqlite")));
+        pRecorder = std::make_unique<CHistoryRecorder>(pHistory.get(), rig.registry());
+    }
     CDeviceOverviewWidget& overview = rig.overview;
     overview.resize(1280, 800);
     if (!options.bHidden)

@@ -7,6 +7,7 @@
 #include "app/AppShell.h"
 #include "tools/bench/BenchProbe.h"
 #include "tools/bench/BenchRun.h"
+#include "tools/bench/HistoryFigures.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -192,8 +193,15 @@ int main(int argc, char** argv)
                                        QStringLiteral("Leave the overview page unshown (no painting)."));
     const QCommandLineOption optOne(QStringLiteral("one"),
                                     QStringLiteral("Measure one size in this process."), QStringLiteral("N"));
-    parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne});
+    const QCommandLineOption optHistory(QStringLiteral("history"),
+                                        QStringLiteral("Record every poll into a history store meanwhile."));
+    const QCommandLineOption optHistoryFigures(
+        QStringLiteral("history-figures"),
+        QStringLiteral("Only the history store's figures: bytes per PDU per day, 7-day chart open time."));
+    parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optHistoryFigures});
     parser.process(app);
+    if (parser.isSet(optHistoryFigures))
+        return runHistoryFigures();
 
     if (!qEnvironmentVariableIsSet("RACKMIND_BED")) {
         std::fprintf(stderr, "bench: run it inside scripts/netbed (scripts/bench does)\n");
@@ -203,6 +211,7 @@ int main(int argc, char** argv)
     options.iSeconds = qMax(1, parser.value(optSeconds).toInt());
     options.iBaselineSeconds = qMax(1, parser.value(optBaseline).toInt());
     options.bHidden = parser.isSet(optHidden);
+    options.bHistory = parser.isSet(optHistory);
     if (parser.isSet(optOne)) {
         options.iDevices = parser.value(optOne).toInt();
         return runChild(options);
@@ -223,5 +232,7 @@ int main(int argc, char** argv)
                               QString::number(options.iBaselineSeconds)};
     if (options.bHidden)
         listChildArgs << QStringLiteral("--hidden");
+    if (options.bHistory)
+        listChildArgs << QStringLiteral("--history");
     return runParent(listSizes, listChildArgs);
 }

@@ -58,6 +58,7 @@ void CDeviceControlWidget::switchOutlet(int iOutlet, bool bOn)
 {
     if (!m_pPdu)
         return;
+    emit m_pPdu->signalOutletSwitch(iOutlet, bOn);
     bool bResult = true;
     emit m_pPdu->signalSndData(bResult, buildOutletSwitchFrame(iOutlet, bOn), m_pPdu->sendAddress(),
                                m_pPdu->stInfo.udpPort);

@@ -8,6 +8,7 @@
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainTab.h"
 #include "ui/frame/TitleBar.h"
+#include "ui/history/HistoryEntries.h"
 #include "ui/system/DivideGroupWidget.h"
 #include "ui/system/GroupConfigWidget.h"
 #include "ui/system/SystemConfigWidget.h"
@@ -64,6 +65,7 @@ CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(paren
     m_pMenu->addAction(m_pActionSelectLanguage);
     m_pMenu->addAction(m_pActionModifyAccount);
     m_pTitleBar->menuButton()->setMenu(m_pMenu);
+    m_pHistoryEntries = new CHistoryEntries(this);
 
     connect(m_pMainTab, &CMainTab::signalTabSelChanged, m_pStack, &QStackedWidget::setCurrentIndex);
     m_pBaseLayout->addWidget(m_pStack);
@@ -80,6 +82,7 @@ void CMainDialog::retranslate()
     m_pSystemConfigWidget->retranslate();
     m_pActionSelectLanguage->setText(tr("ChangeLanguage"));
     m_pActionModifyAccount->setText(tr("ModifyAccount"));
+    m_pHistoryEntries->retranslate();
     m_pMainTab->buttons[0]->setText(tr("DeviceOverview"));
     m_pMainTab->buttons[1]->setText(tr("DeviceConfig"));
     m_pMainTab->buttons[2]->setText(tr("GroupConfig"));

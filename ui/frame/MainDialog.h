@@ -5,6 +5,7 @@
 class CDeviceConfigWidget;
 class CDeviceOverviewWidget;
 class CGroupConfigWidget;
+class CHistoryEntries;
 class CMainTab;
 class CSystemConfigWidget;
 class QAction;
@@ -51,4 +52,5 @@ private:
     QAction* m_pActionSelectLanguage;
     QAction* m_pActionModifyAccount;
     QMenu* m_pMenu;
+    CHistoryEntries* m_pHistoryEntries;
 };

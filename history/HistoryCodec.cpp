@@ -1,0 +1,183 @@
+#include "history/HistoryCodec.h"
+
+#include <QDataStream>
+
+#include <algorithm>
+#include <type_traits>
+
+namespace {
+enum Format : quint8
+{
+    Plain = 0,
+    Zlib = 1
+};
+
+QByteArray wrap(const QByteArray& baBody, bool bCompress)
+{
+    if (bCompress)
+        return char(Zlib) + qCompress(baBody, 9);
+    return char(Plain) + baBody;
+}
+
+QByteArray unwrap(const QByteArray& baRow)
+{
+    if (baRow.isEmpty())
+        return QByteArray();
+    if (quint8(baRow.at(0)) == Zlib)
+        return qUncompress(baRow.mid(1));
+    return baRow.mid(1);
+}
+
+template <typename T, typename Fn> void column(QDataStream& out, const QVector<T>& vec, Fn fn)
+{
+    for (const T& item : vec)
+        out << fn(item);
+}
+
+quint16 average(qint64 iSum, int iCount)
+{
+    return iCount ? quint16((iSum + iCount / 2) / iCount) : 0;
+}
+} // namespace
+
+void HistoryAggregate::add(const HistorySample& sample)
+{
+    HistoryAggregate one;
+    one.uiSamples = 1;
+    one.uiOutlets = sample.uiOutlets;
+    if (sample.bOnline) {
+        one.uiOnline = 1;
+        std::fill(std::begin(one.aVoltage), std::end(one.aVoltage), sample.uiVoltage);
+        std::fill(std::begin(one.aCentiAmps), std::end(one.aCentiAmps), sample.uiCentiAmps);
+        std::fill(std::begin(one.aTemperature), std::end(one.aTemperature), sample.uiTemperature);
+        std::fill(std::begin(one.aHumidity), std::end(one.aHumidity), sample.uiHumidity);
+    }
+    add(one);
+}
+
+void HistoryAggregate::add(const HistoryAggregate& finer)
+{
+    uiSamples = quint16(uiSamples + finer.uiSamples);
+    if (finer.uiOnline == 0)
+        return;
+    uiOutlets = finer.uiOutlets;
+    const int iBefore = uiOnline;
+    const int iAfter = iBefore + finer.uiOnline;
+    int iField = 0;
+    auto fold = [&](auto& a, const auto& b) {
+        using V = std::remove_reference_t<decltype(a[0])>;
+        a[0] = iBefore ? std::min(a[0], b[0]) : b[0];
+        a[2] = iBefore ? std::max(a[2], b[2]) : b[2];
+        aSum[iField] += qint64(b[1]) * finer.uiOnline;
+        a[1] = V(average(aSum[iField], iAfter));
+        ++iField;
+    };
+    fold(aVoltage, finer.aVoltage);
+    fold(aCentiAmps, finer.aCentiAmps);
+    fold(aTemperature, finer.aTemperature);
+    fold(aHumidity, finer.aHumidity);
+    uiOnline = quint16(iAfter);
+}
+
+namespace HistoryCodec {
+
+QByteArray packSamples(const QVector<HistorySample>& vec, qint64 iRowStart, bool bCompress)
+{
+    QByteArray baBody;
+    QDataStream out(&baBody, QIODevice::WriteOnly);
+    out << quint16(vec.size());
+    column(out, vec, [&](const HistorySample& s) { return quint16(s.iMsecs - iRowStart); });
+    column(out, vec, [](const HistorySample& s) { return quint8(s.bOnline); });
+    column(out, vec, [](const HistorySample& s) { return s.uiVoltage; });
+    column(out, vec, [](const HistorySample& s) { return s.uiCentiAmps; });
+    column(out, vec, [](const HistorySample& s) { return s.uiTemperature; });
+    column(out, vec, [](const HistorySample& s) { return s.uiHumidity; });
+    column(out, vec, [](const HistorySample& s) { return s.uiOutlets; });
+    return wrap(baBody, bCompress);
+}
+
+QVector<HistorySample> unpackSamples(const QByteArray& baRow, qint64 iRowStart)
+{
+    const QByteArray baBody = unwrap(baRow);
+    QDataStream in(baBody);
+    quint16 uiCount = 0;
+    in >> uiCount;
+    QVector<HistorySample> vec(uiCount);
+    for (HistorySample& s : vec) {
+        quint16 uiOffset = 0;
+        in >> uiOffset;
+        s.iMsecs = iRowStart + uiOffset;
+    }
+    for (HistorySample& s : vec) {
+        quint8 uiOnline = 0;
+        in >> uiOnline;
+        s.bOnline = uiOnline != 0;
+    }
+    for (HistorySample& s : vec)
+        in >> s.uiVoltage;
+    for (HistorySample& s : vec)
+        in >> s.uiCentiAmps;
+    for (HistorySample& s : vec)
+        in >> s.uiTemperature;
+    for (HistorySample& s : vec)
+        in >> s.uiHumidity;
+    for (HistorySample& s : vec)
+        in >> s.uiOutlets;
+    if (in.status() != QDataStream::Ok)
+        return {};
+    return vec;
+}
+
+QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart, bool bCompress)
+{
+    QByteArray baBody;
+    QDataStream out(&baBody, QIODevice::WriteOnly);
+    out << quint16(vec.size());
+    // Offsets in seconds: an hour row spans a day, which milliseconds would overflow.
+    column(out, vec, [&](const HistoryAggregate& a) { return quint32((a.iMsecs - iRowStart) / 1000); });
+    for (int k = 0; k < 3; ++k) {
+        column(out, vec, [k](const HistoryAggregate& a) { return a.aVoltage[k]; });
+        column(out, vec, [k](const HistoryAggregate& a) { return a.aCentiAmps[k]; });
+        column(out, vec, [k](const HistoryAggregate& a) { return a.aTemperature[k]; });
+        column(out, vec, [k](const HistoryAggregate& a) { return a.aHumidity[k]; });
+    }
+    column(out, vec, [](const HistoryAggregate& a) { return a.uiOutlets; });
+    column(out, vec, [](const HistoryAggregate& a) { return a.uiOnline; });
+    column(out, vec, [](const HistoryAggregate& a) { return a.uiSamples; });
+    return wrap(baBody, bCompress);
+}
+
+QVector<HistoryAggregate> unpackAggregates(const QByteArray& baRow, qint64 iRowStart)
+{
+    const QByteArray baBody = unwrap(baRow);
+    QDataStream in(baBody);
+    quint16 uiCount = 0;
+    in >> uiCount;
+    QVector<HistoryAggregate> vec(uiCount);
+    for (HistoryAggregate& a : vec) {
+        quint32 uiOffset = 0;
+        in >> uiOffset;
+        a.iMsecs = iRowStart + qint64(uiOffset) * 1000;
+    }
+    for (int k = 0; k < 3; ++k) {
+        for (HistoryAggregate& a : vec)
+            in >> a.aVoltage[k];
+        for (HistoryAggregate& a : vec)
+            in >> a.aCentiAmps[k];
+        for (HistoryAggregate& a : vec)
+            in >> a.aTemperature[k];
+        for (HistoryAggregate& a : vec)
+            in >> a.aHumidity[k];
+    }
+    for (HistoryAggregate& a : vec)
+        in >> a.uiOutlets;
+    for (HistoryAggregate& a : vec)
+        in >> a.uiOnline;
+    for (HistoryAggregate& a : vec)
+        in >> a.uiSamples;
+    if (in.status() != QDataStream::Ok)
+        return {};
+    return vec;
+}
+
+} // namespace HistoryCodec

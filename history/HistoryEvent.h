@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// One entry of the event log. Which fields a kind fills:
+//   Appeared, Offline, BackOnline   subject: the device's address
+//   AlarmBegan, AlarmEnded          subject: the condition; newValue: the reading; limit: its limit
+//   AlarmAcknowledged               subject: the condition; detail: who or how
+//   OutletSwitched                  subject: the outlet's number; newValue: "on" or "off"
+//   OutletCycled                    subject: the outlet's number; detail: the steps
+//   Download                        subject: the field; oldValue, newValue
+//   MailSent, MailFailed            subject: the mail's subject; detail: receiver, or why it failed
+//   ConsoleStarted, ConsoleStopped  nothing beyond the time
+// The stored kind numbers never change meaning; new kinds take new numbers.
+struct HistoryEvent
+{
+    enum Kind
+    {
+        Appeared = 1,
+        Offline = 2,
+        BackOnline = 3,
+        AlarmBegan = 4,
+        AlarmEnded = 5,
+        AlarmAcknowledged = 6,
+        OutletSwitched = 7,
+        OutletCycled = 8,
+        Download = 9,
+        MailSent = 10,
+        MailFailed = 11,
+        ConsoleStarted = 12,
+        ConsoleStopped = 13,
+    };
+    static constexpr int kFirstKind = Appeared;
+    static constexpr int kLastKind = ConsoleStopped;
+
+    qint64 iMsecs = 0; // since the epoch; the store stamps it when left 0
+    int iKind = 0;
+    QString strMac; // empty for events of the console itself
+    QString strPdu; // the device's name when it happened
+    QString strSubject;
+    QString strOld;
+    QString strNew;
+    QString strLimit;
+    QString strDetail;
+};

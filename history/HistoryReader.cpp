@@ -1,0 +1,167 @@
+#include "history/HistoryReader.h"
+
+#include "history/HistoryStore.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace {
+constexpr qint64 kMinute = 60 * 1000;
+constexpr qint64 kHour = 60 * kMinute;
+constexpr qint64 kDay = 24 * kHour;
+std::atomic<int> s_iConnections{0};
+} // namespace
+
+CHistoryReader::CHistoryReader(const QString& strPath)
+    : m_strPath(strPath), m_strConnection(QStringLiteral("history-reader-%1").arg(++s_iConnections))
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_strConnection);
+    m_db.setDatabaseName(strPath);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+}
+
+CHistoryReader::~CHistoryReader()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_strConnection);
+}
+
+CHistoryReader::Resolution CHistoryReader::resolutionFor(qint64 iSpanMsecs)
+{
+    if (iSpanMsecs <= 3 * kHour)
+        return EveryPoll;
+    return iSpanMsecs <= 8 * kDay ? Minutes : Hours;
+}
+
+bool CHistoryReader::ready()
+{
+    if (m_db.isOpen())
+        return true;
+    if (!QFileInfo(m_strPath).isFile() || !m_db.open()) {
+        m_strError = CHistoryStore::tr("the history file %1 cannot be opened").arg(m_strPath);
+        return false;
+    }
+    return true;
+}
+
+QVector<HistoryAggregate> CHistoryReader::series(const QString& strMac, qint64 iFrom, qint64 iTo,
+                                                 Resolution resolution)
+{
+    QVector<HistoryAggregate> vec;
+    if (!ready())
+        return vec;
+    static const char* const kTables[] = {"raw", "agg_minute", "agg_hour"};
+    static const qint64 kRowSpan[] = {kMinute, kHour, kDay};
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT r.t, r.data FROM %1 r JOIN pdu p ON p.id = r.pdu "
+                                 "WHERE p.mac = ? AND r.t > ? AND r.t <= ? ORDER BY r.t")
+                      .arg(QLatin1String(kTables[resolution])));
+    query.addBindValue(strMac);
+    query.addBindValue(iFrom - kRowSpan[resolution]);
+    query.addBindValue(iTo);
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return vec;
+    }
+    while (query.next()) {
+        const qint64 iRow = query.value(0).toLongLong();
+        const QByteArray baData = query.value(1).toByteArray();
+        if (resolution == EveryPoll) {
+            for (const HistorySample& sample : HistoryCodec::unpackSamples(baData, iRow)) {
+                if (sample.iMsecs < iFrom || sample.iMsecs > iTo)
+                    continue;
+                HistoryAggregate agg;
+                agg.iMsecs = sample.iMsecs;
+                agg.add(sample);
+                vec.append(agg);
+            }
+        } else {
+            for (const HistoryAggregate& agg : HistoryCodec::unpackAggregates(baData, iRow))
+                if (agg.iMsecs >= iFrom - kRowSpan[resolution] / 60 && agg.iMsecs <= iTo)
+                    vec.append(agg);
+        }
+    }
+    return vec;
+}
+
+QVector<HistoryEvent> CHistoryReader::events(const EventFilter& filter)
+{
+    QVector<HistoryEvent> vec;
+    if (!ready())
+        return vec;
+    QString strSql =
+        QStringLiteral("SELECT t, kind, mac, pdu, subject, old, new, lim, detail FROM event WHERE t >= ?");
+    QVariantList listBind{filter.iFrom};
+    if (filter.iTo > 0) {
+        strSql += QStringLiteral(" AND t <= ?");
+        listBind << filter.iTo;
+    }
+    if (!filter.strMac.isEmpty()) {
+        strSql += QStringLiteral(" AND mac = ?");
+        listBind << filter.strMac;
+    }
+    if (!filter.listKinds.isEmpty()) {
+        QStringList listKinds;
+        for (int iKind : filter.listKinds)
+            listKinds << QString::number(iKind);
+        strSql += QStringLiteral(" AND kind IN (") + listKinds.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    if (!filter.strText.isEmpty()) {
+        // instr() rather than LIKE, so that '%' and '_' in the search are plain characters.
+        strSql += QStringLiteral(
+            " AND instr(lower(coalesce(pdu,'') || ' ' || coalesce(mac,'') || ' ' || "
+            "coalesce(subject,'') || ' ' || coalesce(old,'') || ' ' || coalesce(new,'') || ' ' "
+            "|| coalesce(lim,'') || ' ' || coalesce(detail,'')), lower(?)) > 0");
+        listBind << filter.strText;
+    }
+    strSql += QStringLiteral(" ORDER BY t DESC, id DESC LIMIT %1").arg(filter.iLimit);
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(strSql);
+    for (const QVariant& value : qAsConst(listBind))
+        query.addBindValue(value);
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return vec;
+    }
+    while (query.next()) {
+        HistoryEvent e;
+        e.iMsecs = query.value(0).toLongLong();
+        e.iKind = query.value(1).toInt();
+        e.strMac = query.value(2).toString();
+        e.strPdu = query.value(3).toString();
+        e.strSubject = query.value(4).toString();
+        e.strOld = query.value(5).toString();
+        e.strNew = query.value(6).toString();
+        e.strLimit = query.value(7).toString();
+        e.strDetail = query.value(8).toString();
+        vec.append(e);
+    }
+    return vec;
+}
+
+QVector<CHistoryReader::Device> CHistoryReader::devices()
+{
+    QVector<Device> vec;
+    if (!ready())
+        return vec;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(
+            QStringLiteral("SELECT p.mac, l.name, l.position, l.address FROM pdu p LEFT JOIN pdu_label l ON "
+                           "l.pdu = p.id AND "
+                           "l.t = (SELECT max(t) FROM pdu_label WHERE pdu = p.id) ORDER BY l.name, p.mac"))) {
+        m_strError = query.lastError().text();
+        return vec;
+    }
+    while (query.next())
+        vec.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                    query.value(3).toString()});
+    return vec;
+}

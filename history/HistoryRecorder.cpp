@@ -1,0 +1,202 @@
+#include "history/HistoryRecorder.h"
+
+#include "device/Clock.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "history/HistoryStore.h"
+
+#include <QTimer>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+template <int N> QString text(const char (&field)[N])
+{
+    const void* pNul = std::memchr(field, 0, N);
+    return QString::fromUtf8(field, pNul ? int(static_cast<const char*>(pNul) - field) : N);
+}
+
+QString amps(double d)
+{
+    return QString::number(d, 'g', 6);
+}
+
+HistorySample sampleOf(const PduInfo& info)
+{
+    HistorySample s;
+    s.iMsecs = Clock::now().toMSecsSinceEpoch();
+    s.bOnline = true;
+    s.uiVoltage = quint16(qMin<quint32>(info.voltage, 0xFFFF));
+    const double dCenti = std::round(info.current * 100.0);
+    s.uiCentiAmps = quint16(dCenti > 0 && dCenti < 65535 ? dCenti : (dCenti >= 65535 ? 65535 : 0));
+    s.uiTemperature = info.temperature;
+    s.uiHumidity = info.humidity;
+    s.uiOutlets = info.outletStatus;
+    return s;
+}
+} // namespace
+
+CHistoryRecorder::CHistoryRecorder(CHistoryStore* pStore, CRackmind* pRegistry, QObject* parent)
+    : QObject(parent), m_pStore(pStore), m_pTimer(new QTimer(this))
+{
+    if (pRegistry) {
+        connect(pRegistry, &CRackmind::signalNewDevice, this, &CHistoryRecorder::slotNewDevice);
+        for (CPdu* pPdu : qAsConst(pRegistry->listPdu))
+            slotNewDevice(pPdu);
+    }
+    connect(m_pTimer, &QTimer::timeout, this, &CHistoryRecorder::slotTick);
+    m_pTimer->start(1000);
+}
+
+QString CHistoryRecorder::macText(const PduInfo& info)
+{
+    return QByteArray(reinterpret_cast<const char*>(info.mac), 6).toHex(':').toUpper();
+}
+
+void CHistoryRecorder::slotNewDevice(CPdu* pPdu)
+{
+    if (!pPdu || m_hashTracked.contains(pPdu))
+        return;
+    m_hashTracked[pPdu].pPdu = pPdu;
+    connect(pPdu, &CPdu::signalReplyDecoded, this, [this, pPdu](int iCommand) {
+        auto it = m_hashTracked.find(pPdu);
+        if (it != m_hashTracked.end())
+            onReply(*it, iCommand);
+    });
+    connect(pPdu, &CPdu::signalDownload, this, [this, pPdu](const PduInfo& before, const PduInfo& after) {
+        recordDownload(m_hashTracked.value(pPdu), before, after);
+    });
+    connect(pPdu, &CPdu::signalOutletSwitch, this, [this, pPdu](int iOutlet, bool bOn) {
+        const Tracked t = m_hashTracked.value(pPdu);
+        m_pStore->record(HistoryEvent::OutletSwitched, t.strMac, text(pPdu->stInfo.name),
+                         QString::number(iOutlet), QString(),
+                         bOn ? QStringLiteral("on") : QStringLiteral("off"));
+    });
+    connect(pPdu, &QObject::destroyed, this, [this, pPdu] { m_hashTracked.remove(pPdu); });
+}
+
+void CHistoryRecorder::onReply(Tracked& t, int iCommand)
+{
+    const PduInfo& info = t.pPdu->stInfo;
+    if (iCommand == kCmdNetwork) {
+        const QString strMac = macText(info);
+        if (strMac != t.strMac) {
+            t.strMac = strMac;
+            t.bOnline = true;
+            t.listLabel.clear();
+            m_pStore->record(HistoryEvent::Appeared, strMac, text(info.name),
+                             t.pPdu->sendAddress().toString());
+        }
+        return;
+    }
+    if (iCommand == kCmdThresholds)
+        t.bLimits = true;
+    if (iCommand != kCmdStatus || t.strMac.isEmpty())
+        return;
+    m_pStore->addSample(t.strMac, sampleOf(info));
+    if (m_bDeriveAlarms && t.bLimits)
+        deriveAlarms(t);
+}
+
+void CHistoryRecorder::deriveAlarms(Tracked& t)
+{
+    const PduInfo& i = t.pPdu->stInfo;
+    const struct
+    {
+        bool bHolds;
+        const char* pszName;
+        QString strValue;
+        QString strLimit;
+    } aConditions[CPdu::AlarmCount] = {
+        {i.voltage >= i.voltageWarn, "Voltage Warn", QString::number(i.voltage),
+         QString::number(i.voltageWarn)},
+        {i.voltage >= i.voltageOverload, "Voltage Overload", QString::number(i.voltage),
+         QString::number(i.voltageOverload)},
+        {i.current >= i.currentWarn, "Current Warn", amps(i.current), amps(i.currentWarn)},
+        {i.current >= i.currentOverload, "Current Overload", amps(i.current), amps(i.currentOverload)},
+        {i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
+         "Temperature Warn", QString::number(i.temperature),
+         QString::number(i.temperatureLowLimit) + QLatin1String("..") +
+             QString::number(i.temperatureHighLimit)},
+        {i.humidity >= i.humidityWarn, "Humidity Warn", QString::number(i.humidity),
+         QString::number(i.humidityWarn)},
+    };
+    for (int k = 0; k < CPdu::AlarmCount; ++k) {
+        if (aConditions[k].bHolds == t.aAlarm[k])
+            continue;
+        t.aAlarm[k] = aConditions[k].bHolds;
+        m_pStore->record(t.aAlarm[k] ? HistoryEvent::AlarmBegan : HistoryEvent::AlarmEnded, t.strMac,
+                         text(i.name), QString::fromLatin1(aConditions[k].pszName), QString(),
+                         aConditions[k].strValue, aConditions[k].strLimit);
+    }
+}
+
+void CHistoryRecorder::recordDownload(const Tracked& t, const PduInfo& b, const PduInfo& a)
+{
+    QList<QStringList> listChanges; // field, old, new
+    auto check = [&](const QString& strField, const QString& strOld, const QString& strNew) {
+        if (strOld != strNew)
+            listChanges.append({strField, strOld, strNew});
+    };
+    check("IP", ipv4ToString(b.ip), ipv4ToString(a.ip));
+    check("Subnet Mask", ipv4ToString(b.subNetMask), ipv4ToString(a.subNetMask));
+    check("Gateway", ipv4ToString(b.gateway), ipv4ToString(a.gateway));
+    check("MAC", macText(b), macText(a));
+    check("Port", QString::number(b.udpPort), QString::number(a.udpPort));
+    check("Name", text(b.name), text(a.name));
+    check("Position", text(b.position), text(a.position));
+    check("Current Warn", amps(b.currentWarn), amps(a.currentWarn));
+    check("Current Overload", amps(b.currentOverload), amps(a.currentOverload));
+    check("Voltage Warn", QString::number(b.voltageWarn), QString::number(a.voltageWarn));
+    check("Voltage Overload", QString::number(b.voltageOverload), QString::number(a.voltageOverload));
+    check("Temperature Low", QString::number(b.temperatureLowLimit), QString::number(a.temperatureLowLimit));
+    check("Temperature High", QString::number(b.temperatureHighLimit),
+          QString::number(a.temperatureHighLimit));
+    check("Humidity Warn", QString::number(b.humidityWarn), QString::number(a.humidityWarn));
+    for (int k = 0; k < 8; ++k) {
+        check(QStringLiteral("Outlet %1 Open Delay").arg(k + 1), QString::number(b.outletOpenDelay[k]),
+              QString::number(a.outletOpenDelay[k]));
+        check(QStringLiteral("Outlet %1 Close Delay").arg(k + 1), QString::number(b.outletCloseDelay[k]),
+              QString::number(a.outletCloseDelay[k]));
+        check(QStringLiteral("Outlet %1 Name").arg(k + 1), text(b.outletName[k]), text(a.outletName[k]));
+    }
+    for (const QStringList& change : qAsConst(listChanges))
+        m_pStore->record(HistoryEvent::Download, t.strMac, text(b.name), change.at(0), change.at(1),
+                         change.at(2));
+}
+
+void CHistoryRecorder::slotTick()
+{
+    const qint64 iNow = Clock::now().toMSecsSinceEpoch();
+    for (Tracked& t : m_hashTracked) {
+        if (!t.pPdu || t.strMac.isEmpty())
+            continue;
+        const PduInfo& info = t.pPdu->stInfo;
+        const bool bOnline = t.pPdu->isOnline();
+        const QString strAddress = t.pPdu->sendAddress().toString();
+        if (bOnline != t.bOnline) {
+            t.bOnline = bOnline;
+            m_pStore->record(bOnline ? HistoryEvent::BackOnline : HistoryEvent::Offline, t.strMac,
+                             text(info.name), strAddress);
+        }
+        if (!bOnline) {
+            HistorySample sample;
+            sample.iMsecs = iNow;
+            sample.uiOutlets = info.outletStatus;
+            m_pStore->addSample(t.strMac, sample);
+        }
+        const QStringList listLabel{text(info.name), text(info.position), strAddress};
+        if (listLabel != t.listLabel) {
+            t.listLabel = listLabel;
+            m_pStore->setLabel(t.strMac, listLabel.at(0), listLabel.at(1), listLabel.at(2));
+        }
+    }
+}
+
+void CHistoryRecorder::slotMailResult(QString strSubject, QString strReceiver, bool bDelivered,
+                                      QString strWhy)
+{
+    m_pStore->record(bDelivered ? HistoryEvent::MailSent : HistoryEvent::MailFailed, QString(), QString(),
+                     strSubject, QString(), QString(), QString(), bDelivered ? strReceiver : strWhy);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "device/Pdu.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+class CHistoryStore;
+class CRackmind;
+class QTimer;
+
+// Feeds the store from the device registry: a sample per status reply of every identified device, an
+// offline sample per second while one is silent, and the events a console sees happen (appeared,
+// offline, back online, alarm conditions, outlet switches, downloads, alarm mail). Lives on the
+// registry's thread; everything it hands over returns at once.
+class CHistoryRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    CHistoryRecorder(CHistoryStore* pStore, CRackmind* pRegistry, QObject* parent = nullptr);
+
+    // Alarm conditions are derived from each reply until an alarm tracker records them itself.
+    void setDeriveAlarms(bool bDerive) { m_bDeriveAlarms = bDerive; }
+    // The text a device is known by: its MAC address, upper case, colon separated.
+    static QString macText(const PduInfo& info);
+
+public slots:
+    void slotNewDevice(CPdu* pPdu);
+    // Once a second: online changes, offline samples and changed labels.
+    void slotTick();
+    void slotMailResult(QString strSubject, QString strReceiver, bool bDelivered, QString strWhy);
+
+private:
+    struct Tracked
+    {
+        QPointer<CPdu> pPdu;
+        QString strMac; // empty until the device's network reply arrived
+        bool bLimits = false; // its thresholds reply arrived: until then stInfo holds factory limits
+        bool bOnline = true;
+        bool aAlarm[CPdu::AlarmCount] = {};
+        QStringList listLabel;
+    };
+    void onReply(Tracked& t, int iCommand);
+    void deriveAlarms(Tracked& t);
+    void recordDownload(const Tracked& t, const PduInfo& before, const PduInfo& after);
+
+    CHistoryStore* m_pStore;
+    QTimer* m_pTimer;
+    QHash<CPdu*, Tracked> m_hashTracked;
+    bool m_bDeriveAlarms = true;
+};

@@ -1,0 +1,101 @@
+#include "history/HistoryStore.h"
+
+#include "device/Clock.h"
+#include "history/HistoryWriter.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+CHistoryStore* g_pHistoryStore = nullptr;
+
+CHistoryStore::CHistoryStore(const QString& strPath, QObject* parent) : QObject(parent), m_strPath(strPath)
+{
+    m_thread.setObjectName(QStringLiteral("HistoryThread"));
+    m_pWriter = new CHistoryWriter(this, strPath);
+    m_pWriter->moveToThread(&m_thread);
+    m_thread.start(QThread::LowPriority);
+    // Blocking, so that whoever asks right after construction learns whether the file could be used.
+    QMetaObject::invokeMethod(m_pWriter, &CHistoryWriter::slotStart, Qt::BlockingQueuedConnection);
+}
+
+CHistoryStore::~CHistoryStore()
+{
+    QMetaObject::invokeMethod(m_pWriter, &CHistoryWriter::slotStop, Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
+    delete m_pWriter;
+}
+
+QString CHistoryStore::defaultPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+        .filePath(QStringLiteral("history.sqlite"));
+}
+
+void CHistoryStore::setRetention(const HistoryRetention& retention)
+{
+    m_pWriter->setRetention(retention);
+}
+
+void CHistoryStore::addSample(const QString& strMac, const HistorySample& sample)
+{
+    m_pWriter->enqueueSample(strMac, sample);
+}
+
+void CHistoryStore::setLabel(const QString& strMac, const QString& strName, const QString& strPosition,
+                             const QString& strAddress)
+{
+    m_pWriter->enqueueLabel(strMac, {strName, strPosition, strAddress});
+}
+
+void CHistoryStore::record(HistoryEvent event)
+{
+    if (event.iMsecs == 0)
+        event.iMsecs = Clock::now().toMSecsSinceEpoch();
+    m_pWriter->enqueueEvent(event);
+}
+
+void CHistoryStore::record(int iKind, const QString& strMac, const QString& strPdu, const QString& strSubject,
+                           const QString& strOld, const QString& strNew, const QString& strLimit,
+                           const QString& strDetail)
+{
+    HistoryEvent event;
+    event.iKind = iKind;
+    event.strMac = strMac;
+    event.strPdu = strPdu;
+    event.strSubject = strSubject;
+    event.strOld = strOld;
+    event.strNew = strNew;
+    event.strLimit = strLimit;
+    event.strDetail = strDetail;
+    record(event);
+}
+
+void CHistoryStore::flush()
+{
+    QMetaObject::invokeMethod(m_pWriter, &CHistoryWriter::slotFlush, Qt::BlockingQueuedConnection);
+}
+
+bool CHistoryStore::isAvailable() const
+{
+    QMutexLocker lock(&m_mutexState);
+    return m_bAvailable;
+}
+
+QString CHistoryStore::unavailableReason() const
+{
+    QMutexLocker lock(&m_mutexState);
+    return m_strReason;
+}
+
+void CHistoryStore::setAvailability(bool bAvailable, const QString& strReason)
+{
+    {
+        QMutexLocker lock(&m_mutexState);
+        if (m_bAvailable == bAvailable && m_strReason == strReason)
+            return;
+        m_bAvailable = bAvailable;
+        m_strReason = strReason;
+    }
+    emit signalAvailabilityChanged(bAvailable, strReason);
+}

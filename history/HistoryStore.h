@@ -1,0 +1,77 @@
+#pragma once
+
+#include "history/HistoryCodec.h"
+#include "history/HistoryEvent.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+class CHistoryWriter;
+
+// How long the store keeps each resolution; older rows are thinned away by the store itself.
+struct HistoryRetention
+{
+    int iRawHours = 24;
+    int iMinuteDays = 30;
+    int iHourDays = 730;
+    int iEventDays = 730;
+};
+
+// The history file: every poll of every PDU, thinned into one-minute and one-hour summaries as it
+// ages, and the event log. Callers hand samples and events in from any thread and return at once; a
+// writer on "HistoryThread" stores them in batched transactions. A file that cannot be opened or
+// written leaves the console running: the store reports why and retries now and then.
+class CHistoryStore : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CHistoryStore(const QString& strPath = defaultPath(), QObject* parent = nullptr);
+    // Writes what is pending, then stops the writer.
+    ~CHistoryStore() override;
+
+    // "history.sqlite" in the application's data folder.
+    static QString defaultPath();
+    static constexpr int kSchemaVersion = 1;
+    static constexpr int kBatchMsec = 1000;
+
+    QString path() const { return m_strPath; }
+    void setRetention(const HistoryRetention& retention);
+
+    void addSample(const QString& strMac, const HistorySample& sample);
+    // Name, position and address of a device, kept with the time they were first seen.
+    void setLabel(const QString& strMac, const QString& strName, const QString& strPosition,
+                  const QString& strAddress);
+    // The event log's one entry point, for every part of the program.
+    void record(HistoryEvent event);
+    void record(int iKind, const QString& strMac, const QString& strPdu, const QString& strSubject,
+                const QString& strOld = QString(), const QString& strNew = QString(),
+                const QString& strLimit = QString(), const QString& strDetail = QString());
+
+    // Blocking: stores what is pending now, then thins by the clock (tests, benchmarks, shutdown).
+    void flush();
+
+    bool isAvailable() const;
+    // Why the store cannot be used, in the user's language; empty while it can.
+    QString unavailableReason() const;
+
+signals:
+    void signalAvailabilityChanged(bool bAvailable, QString strReason);
+    // After a batch with events went in, so that an open events window can follow.
+    void signalEventsWritten();
+
+private:
+    friend class CHistoryWriter;
+    void setAvailability(bool bAvailable, const QString& strReason);
+
+    QString m_strPath;
+    QThread m_thread;
+    CHistoryWriter* m_pWriter = nullptr;
+    mutable QMutex m_mutexState;
+    bool m_bAvailable = false;
+    QString m_strReason;
+};
+
+// The program's store, set by whoever creates it (the application start), null before and without one.
+extern CHistoryStore* g_pHistoryStore;

@@ -1,0 +1,436 @@
+#include "history/HistoryWriter.h"
+
+#include "device/Clock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QVariant>
+
+namespace {
+constexpr qint64 kMinute = 60 * 1000;
+constexpr qint64 kHour = 60 * kMinute;
+constexpr qint64 kDay = 24 * kHour;
+
+qint64 floorTo(qint64 iMsecs, qint64 iSpan)
+{
+    return iMsecs - ((iMsecs % iSpan) + iSpan) % iSpan;
+}
+
+// Replaces the entry of the same start or inserts it in order: finishing a span twice (after a restart
+// within it) gives the same summary, never a second one.
+void upsert(QVector<HistoryAggregate>& vec, const HistoryAggregate& agg)
+{
+    auto it = std::lower_bound(vec.begin(), vec.end(), agg.iMsecs,
+                               [](const HistoryAggregate& a, qint64 t) { return a.iMsecs < t; });
+    if (it != vec.end() && it->iMsecs == agg.iMsecs)
+        *it = agg;
+    else
+        vec.insert(it, agg);
+}
+
+const char* const kSchema[] = {
+    "CREATE TABLE IF NOT EXISTS pdu (id INTEGER PRIMARY KEY, mac TEXT UNIQUE NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS pdu_label (pdu INTEGER NOT NULL, t INTEGER NOT NULL, name TEXT, "
+    "position TEXT, address TEXT, PRIMARY KEY (pdu, t)) WITHOUT ROWID",
+    "CREATE TABLE IF NOT EXISTS raw (pdu INTEGER NOT NULL, t INTEGER NOT NULL, data BLOB NOT NULL, "
+    "PRIMARY KEY (pdu, t)) WITHOUT ROWID",
+    "CREATE TABLE IF NOT EXISTS agg_minute (pdu INTEGER NOT NULL, t INTEGER NOT NULL, data BLOB NOT NULL, "
+    "PRIMARY KEY (pdu, t)) WITHOUT ROWID",
+    "CREATE TABLE IF NOT EXISTS agg_hour (pdu INTEGER NOT NULL, t INTEGER NOT NULL, data BLOB NOT NULL, "
+    "PRIMARY KEY (pdu, t)) WITHOUT ROWID",
+    "CREATE TABLE IF NOT EXISTS event (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, kind INTEGER NOT NULL, "
+    "mac TEXT, pdu TEXT, subject TEXT, old TEXT, new TEXT, lim TEXT, detail TEXT)",
+    "CREATE INDEX IF NOT EXISTS event_t ON event (t)",
+};
+} // namespace
+
+CHistoryWriter::CHistoryWriter(CHistoryStore* pStore, const QString& strPath)
+    : m_pStore(pStore), m_strPath(strPath),
+      m_strConnection(QStringLiteral("history-writer-%1").arg(quintptr(this), 0, 16))
+{
+}
+
+CHistoryWriter::~CHistoryWriter() = default;
+
+void CHistoryWriter::enqueueSample(const QString& strMac, const HistorySample& sample)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_vecSamples.size() < kMaxPendingSamples)
+        m_vecSamples.append({strMac, sample});
+}
+
+void CHistoryWriter::enqueueLabel(const QString& strMac, const QStringList& listLabel)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_vecLabels.append({strMac, listLabel});
+}
+
+void CHistoryWriter::enqueueEvent(const HistoryEvent& event)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_vecEvents.size() >= kMaxPendingEvents)
+        m_vecEvents.removeFirst();
+    m_vecEvents.append(event);
+}
+
+void CHistoryWriter::setRetention(const HistoryRetention& retention)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // A hand-set zero or a value that did not read would thin everything away.
+    m_retention = {qMax(1, retention.iRawHours), qMax(1, retention.iMinuteDays), qMax(1, retention.iHourDays),
+                   qMax(1, retention.iEventDays)};
+}
+
+void CHistoryWriter::slotStart()
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_strConnection);
+    m_pTimer = new QTimer(this);
+    connect(m_pTimer, &QTimer::timeout, this, &CHistoryWriter::slotBatch);
+    m_pTimer->start(CHistoryStore::kBatchMsec);
+    m_timerRetry.start();
+    open();
+}
+
+void CHistoryWriter::slotStop()
+{
+    slotBatch();
+    m_pTimer->stop();
+    m_hashPdu.clear();
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_strConnection);
+}
+
+QString CHistoryWriter::failure(const QString& strWhat) const
+{
+    const QString strError = m_db.lastError().text();
+    return strError.trimmed().isEmpty() ? strWhat
+                                        : strWhat + QStringLiteral(" (") + strError + QLatin1Char(')');
+}
+
+bool CHistoryWriter::exec(const QString& strSql)
+{
+    QSqlQuery query(m_db);
+    return query.exec(strSql);
+}
+
+void CHistoryWriter::close(const QString& strReason)
+{
+    m_bOpen = false;
+    m_hashPdu.clear();
+    m_db.close();
+    m_timerRetry.start();
+    m_pStore->setAvailability(false, strReason);
+}
+
+bool CHistoryWriter::open()
+{
+    const QFileInfo info(m_strPath);
+    if (info.isDir()) {
+        close(CHistoryStore::tr("a folder stands where the history file belongs: %1").arg(m_strPath));
+        return false;
+    }
+    QDir().mkpath(info.absolutePath());
+    m_db.setDatabaseName(m_strPath);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!m_db.open()) {
+        close(failure(CHistoryStore::tr("the history file %1 cannot be opened").arg(m_strPath)));
+        return false;
+    }
+    // Reading the version touches nothing: a file that is not ours or is newer stays as it is.
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        const QString strReason = CHistoryStore::tr("the history file %1 cannot be read").arg(m_strPath);
+        close(query.lastError().text().isEmpty()
+                  ? strReason
+                  : strReason + QStringLiteral(" (") + query.lastError().text() + QLatin1Char(')'));
+        return false;
+    }
+    const int iVersion = query.value(0).toInt();
+    query.finish();
+    if (iVersion > CHistoryStore::kSchemaVersion) {
+        close(CHistoryStore::tr(
+                  "the history file %1 was written by a newer version of Rackmind; it is left as it is")
+                  .arg(m_strPath));
+        return false;
+    }
+    bool bOk =
+        exec(QStringLiteral("PRAGMA journal_mode=WAL")) && exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    if (bOk && iVersion < CHistoryStore::kSchemaVersion) {
+        bOk = m_db.transaction();
+        for (const char* pszSql : kSchema)
+            bOk = bOk && exec(QString::fromLatin1(pszSql));
+        bOk = bOk && exec(QStringLiteral("PRAGMA user_version=%1").arg(CHistoryStore::kSchemaVersion)) &&
+              m_db.commit();
+        if (!bOk)
+            m_db.rollback();
+    }
+    if (!bOk) {
+        close(failure(CHistoryStore::tr("the history file %1 cannot be written").arg(m_strPath)));
+        return false;
+    }
+    m_bOpen = true;
+    m_pStore->setAvailability(true, QString());
+    return true;
+}
+
+QByteArray CHistoryWriter::getRow(const char* pszTable, qint64 iPdu, qint64 iTime, bool* pFound)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT data FROM %1 WHERE pdu = ? AND t = ?").arg(QLatin1String(pszTable)));
+    query.addBindValue(iPdu);
+    query.addBindValue(iTime);
+    const bool bFound = query.exec() && query.next();
+    if (pFound)
+        *pFound = bFound;
+    return bFound ? query.value(0).toByteArray() : QByteArray();
+}
+
+bool CHistoryWriter::putRow(const char* pszTable, qint64 iPdu, qint64 iTime, const QByteArray& baData)
+{
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (pdu, t, data) VALUES (?, ?, ?)")
+                      .arg(QLatin1String(pszTable)));
+    query.addBindValue(iPdu);
+    query.addBindValue(iTime);
+    query.addBindValue(baData);
+    return query.exec();
+}
+
+CHistoryWriter::PduState* CHistoryWriter::state(const QString& strMac)
+{
+    auto it = m_hashPdu.find(strMac);
+    if (it != m_hashPdu.end())
+        return &it.value();
+    PduState st;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT id FROM pdu WHERE mac = ?"));
+    query.addBindValue(strMac);
+    if (!query.exec())
+        return nullptr;
+    if (query.next()) {
+        st.iId = query.value(0).toLongLong();
+    } else {
+        query.prepare(QStringLiteral("INSERT INTO pdu (mac) VALUES (?)"));
+        query.addBindValue(strMac);
+        if (!query.exec())
+            return nullptr;
+        st.iId = query.lastInsertId().toLongLong();
+    }
+    // Carry on with the newest minute and hour the file holds, finished or not: finishing them again
+    // replaces their summaries.
+    for (const char* pszTable : {"raw", "agg_minute"}) {
+        query.prepare(QStringLiteral("SELECT t, data FROM %1 WHERE pdu = ? ORDER BY t DESC LIMIT 1")
+                          .arg(QLatin1String(pszTable)));
+        query.addBindValue(st.iId);
+        if (!query.exec())
+            return nullptr;
+        if (!query.next())
+            continue;
+        const qint64 iTime = query.value(0).toLongLong();
+        if (qstrcmp(pszTable, "raw") == 0) {
+            st.iMinute = iTime;
+            st.vecMinute = HistoryCodec::unpackSamples(query.value(1).toByteArray(), iTime);
+        } else {
+            st.iHour = iTime;
+            st.vecHour = HistoryCodec::unpackAggregates(query.value(1).toByteArray(), iTime);
+        }
+    }
+    return &m_hashPdu.insert(strMac, st).value();
+}
+
+bool CHistoryWriter::addSample(PduState& st, const HistorySample& sample)
+{
+    const qint64 iMinute = floorTo(sample.iMsecs, kMinute);
+    if (st.iMinute >= 0 && iMinute != st.iMinute) {
+        // A clock set back: the earlier span is already summarised.
+        if (iMinute < st.iMinute)
+            return true;
+        if (!finishMinute(st))
+            return false;
+    }
+    if (st.iMinute != iMinute) {
+        st.iMinute = iMinute;
+        st.vecMinute.clear();
+    }
+    st.vecMinute.append(sample);
+    st.bDirty = true;
+    return true;
+}
+
+bool CHistoryWriter::finishMinute(PduState& st)
+{
+    if (!putRow("raw", st.iId, st.iMinute, HistoryCodec::packSamples(st.vecMinute, st.iMinute, true)))
+        return false;
+    HistoryAggregate agg;
+    agg.iMsecs = st.iMinute;
+    for (const HistorySample& sample : qAsConst(st.vecMinute))
+        agg.add(sample);
+    const qint64 iHour = floorTo(st.iMinute, kHour);
+    if (st.iHour >= 0 && iHour != st.iHour && !finishHour(st))
+        return false;
+    if (st.iHour != iHour) {
+        st.iHour = iHour;
+        st.vecHour = HistoryCodec::unpackAggregates(getRow("agg_minute", st.iId, iHour), iHour);
+    }
+    upsert(st.vecHour, agg);
+    st.iMinute = -1;
+    st.vecMinute.clear();
+    st.bDirty = false;
+    return putRow("agg_minute", st.iId, iHour, HistoryCodec::packAggregates(st.vecHour, iHour, false));
+}
+
+bool CHistoryWriter::finishHour(PduState& st)
+{
+    if (!putRow("agg_minute", st.iId, st.iHour, HistoryCodec::packAggregates(st.vecHour, st.iHour, true)))
+        return false;
+    HistoryAggregate agg;
+    agg.iMsecs = st.iHour;
+    for (const HistoryAggregate& minute : qAsConst(st.vecHour))
+        agg.add(minute);
+    const qint64 iDay = floorTo(st.iHour, kDay);
+    QVector<HistoryAggregate> vecDay = HistoryCodec::unpackAggregates(getRow("agg_hour", st.iId, iDay), iDay);
+    upsert(vecDay, agg);
+    st.iHour = -1;
+    st.vecHour.clear();
+    return putRow("agg_hour", st.iId, iDay, HistoryCodec::packAggregates(vecDay, iDay, true));
+}
+
+void CHistoryWriter::slotBatch()
+{
+    if (!m_bOpen && (m_timerRetry.elapsed() < kRetryMsec || !open()))
+        return;
+    if (!writeBatch())
+        return;
+    const qint64 iNow = Clock::now().toMSecsSinceEpoch();
+    if (floorTo(iNow, kMinute) != m_iLastThinMinute) {
+        m_iLastThinMinute = floorTo(iNow, kMinute);
+        thin(iNow);
+    }
+}
+
+void CHistoryWriter::slotFlush()
+{
+    if ((m_bOpen || open()) && writeBatch())
+        thin(Clock::now().toMSecsSinceEpoch());
+}
+
+bool CHistoryWriter::writeBatch()
+{
+    QVector<QPair<QString, HistorySample>> vecSamples;
+    QVector<QPair<QString, QStringList>> vecLabels;
+    QVector<HistoryEvent> vecEvents;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        vecSamples.swap(m_vecSamples);
+        vecLabels.swap(m_vecLabels);
+        vecEvents.swap(m_vecEvents);
+    }
+    if (vecSamples.isEmpty() && vecLabels.isEmpty() && vecEvents.isEmpty())
+        return true;
+
+    bool bOk = m_db.transaction();
+    QSqlQuery query(m_db);
+    for (const auto& item : qAsConst(vecLabels)) {
+        PduState* pState = bOk ? state(item.first) : nullptr;
+        bOk = pState &&
+              query.prepare(QStringLiteral(
+                  "SELECT name, position, address FROM pdu_label WHERE pdu = ? ORDER BY t DESC LIMIT 1"));
+        query.addBindValue(pState ? pState->iId : 0);
+        bOk = bOk && query.exec();
+        if (!bOk)
+            break;
+        if (query.next() && QStringList{query.value(0).toString(), query.value(1).toString(),
+                                        query.value(2).toString()} == item.second)
+            continue;
+        query.prepare(QStringLiteral("INSERT OR REPLACE INTO pdu_label (pdu, t, name, position, address) "
+                                     "VALUES (?, ?, ?, ?, ?)"));
+        query.addBindValue(pState->iId);
+        query.addBindValue(Clock::now().toMSecsSinceEpoch());
+        for (const QString& strPart : item.second)
+            query.addBindValue(strPart);
+        bOk = query.exec();
+    }
+    for (int i = 0; bOk && i < vecSamples.size(); ++i) {
+        PduState* pState = state(vecSamples.at(i).first);
+        bOk = pState && addSample(*pState, vecSamples.at(i).second);
+    }
+    for (auto it = m_hashPdu.begin(); bOk && it != m_hashPdu.end(); ++it) {
+        if (!it->bDirty)
+            continue;
+        bOk =
+            putRow("raw", it->iId, it->iMinute, HistoryCodec::packSamples(it->vecMinute, it->iMinute, false));
+        it->bDirty = false;
+    }
+    if (bOk && !vecEvents.isEmpty())
+        bOk = query.prepare(
+            QStringLiteral("INSERT INTO event (t, kind, mac, pdu, subject, old, new, lim, detail) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (int i = 0; bOk && i < vecEvents.size(); ++i) {
+        const HistoryEvent& e = vecEvents.at(i);
+        for (const QVariant& value : {QVariant(e.iMsecs), QVariant(e.iKind), QVariant(e.strMac),
+                                      QVariant(e.strPdu), QVariant(e.strSubject), QVariant(e.strOld),
+                                      QVariant(e.strNew), QVariant(e.strLimit), QVariant(e.strDetail)})
+            query.addBindValue(value);
+        bOk = query.exec();
+    }
+    query.finish();
+    bOk = bOk && m_db.commit();
+    if (bOk) {
+        if (!vecEvents.isEmpty())
+            emit m_pStore->signalEventsWritten();
+        return true;
+    }
+    // Nothing of the batch went in: it waits (within bounds) for the file to be writable again.
+    const QString strReason =
+        failure(CHistoryStore::tr("the history file %1 cannot be written").arg(m_strPath));
+    m_db.rollback();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_vecSamples = vecSamples.mid(qMax(0, vecSamples.size() - kMaxPendingSamples / 2)) + m_vecSamples;
+        m_vecLabels = vecLabels + m_vecLabels;
+        m_vecEvents = vecEvents.mid(qMax(0, vecEvents.size() - kMaxPendingEvents / 2)) + m_vecEvents;
+    }
+    close(strReason);
+    return false;
+}
+
+bool CHistoryWriter::thin(qint64 iNow)
+{
+    HistoryRetention retention;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        retention = m_retention;
+    }
+    // A row goes once the whole span it covers has aged out.
+    const struct
+    {
+        const char* pszTable;
+        qint64 iKeep;
+        qint64 iSpan;
+    } aThin[] = {
+        {"raw", retention.iRawHours * kHour, kMinute},
+        {"agg_minute", retention.iMinuteDays * kDay, kHour},
+        {"agg_hour", retention.iHourDays * kDay, kDay},
+        {"event", retention.iEventDays * kDay, 1},
+    };
+    bool bOk = m_db.transaction();
+    QSqlQuery query(m_db);
+    for (const auto& t : aThin) {
+        bOk = bOk &&
+              query.prepare(QStringLiteral("DELETE FROM %1 WHERE t <= ?").arg(QLatin1String(t.pszTable)));
+        query.addBindValue(iNow - t.iKeep - t.iSpan);
+        bOk = bOk && query.exec();
+    }
+    bOk = bOk && m_db.commit();
+    if (!bOk) {
+        const QString strReason =
+            failure(CHistoryStore::tr("the history file %1 cannot be written").arg(m_strPath));
+        m_db.rollback();
+        close(strReason);
+    }
+    return bOk;
+}

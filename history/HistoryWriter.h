@@ -1,0 +1,84 @@
+#pragma once
+
+#include "history/HistoryCodec.h"
+#include "history/HistoryEvent.h"
+#include "history/HistoryStore.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QVector>
+
+#include <mutex>
+
+class QTimer;
+
+// The store's worker on "HistoryThread": owns the one writing connection, takes what callers queued
+// once per batch interval and writes it in one transaction, finishing minutes and hours into their
+// summaries as samples of a later span arrive.
+class CHistoryWriter : public QObject
+{
+    Q_OBJECT
+public:
+    CHistoryWriter(CHistoryStore* pStore, const QString& strPath);
+    ~CHistoryWriter() override;
+
+    // Queued from any thread.
+    void enqueueSample(const QString& strMac, const HistorySample& sample);
+    void enqueueLabel(const QString& strMac, const QStringList& listLabel);
+    void enqueueEvent(const HistoryEvent& event);
+    void setRetention(const HistoryRetention& retention);
+
+    // Bounds on what waits while the file cannot be written: the newest events are kept longest.
+    static constexpr int kMaxPendingSamples = 200000;
+    static constexpr int kMaxPendingEvents = 20000;
+    static constexpr int kRetryMsec = 5000;
+
+public slots:
+    void slotStart();
+    void slotBatch();
+    void slotStop();
+    // Stores what is pending and thins at once, trying the file again without waiting for the retry.
+    void slotFlush();
+
+private:
+    struct PduState
+    {
+        qint64 iId = 0;
+        qint64 iMinute = -1; // start of the minute being filled
+        QVector<HistorySample> vecMinute;
+        qint64 iHour = -1; // start of the hour whose minutes are being filled
+        QVector<HistoryAggregate> vecHour;
+        bool bDirty = false;
+    };
+
+    bool open();
+    void close(const QString& strReason);
+    bool exec(const QString& strSql);
+    bool writeBatch();
+    bool thin(qint64 iNow);
+    PduState* state(const QString& strMac);
+    bool addSample(PduState& state, const HistorySample& sample);
+    bool finishMinute(PduState& state);
+    bool finishHour(PduState& state);
+    bool putRow(const char* pszTable, qint64 iPdu, qint64 iTime, const QByteArray& baData);
+    QByteArray getRow(const char* pszTable, qint64 iPdu, qint64 iTime, bool* pFound = nullptr);
+    QString failure(const QString& strWhat) const;
+
+    CHistoryStore* m_pStore;
+    QString m_strPath;
+    QString m_strConnection;
+    QSqlDatabase m_db;
+    bool m_bOpen = false;
+    QElapsedTimer m_timerRetry;
+    QTimer* m_pTimer = nullptr;
+    QHash<QString, PduState> m_hashPdu;
+    qint64 m_iLastThinMinute = -1;
+
+    std::mutex m_mutex;
+    QVector<QPair<QString, HistorySample>> m_vecSamples;
+    QVector<QPair<QString, QStringList>> m_vecLabels;
+    QVector<HistoryEvent> m_vecEvents;
+    HistoryRetention m_retention;
+};

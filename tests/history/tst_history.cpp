@@ -1,0 +1,265 @@
+#include "device/Clock.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
+
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+
+namespace {
+constexpr qint64 kMinute = 60000;
+constexpr qint64 kHour = 60 * kMinute;
+std::atomic<qint64> s_iNow{0};
+const QString kMac = QStringLiteral("00:04:A3:12:34:56");
+
+HistorySample sampleAt(qint64 iMsecs, quint16 uiVoltage)
+{
+    HistorySample s;
+    s.iMsecs = iMsecs;
+    s.bOnline = true;
+    s.uiVoltage = uiVoltage;
+    s.uiCentiAmps = quint16(uiVoltage * 2);
+    s.uiTemperature = 30;
+    s.uiHumidity = 40;
+    s.uiOutlets = 0x5A;
+    return s;
+}
+
+QString integrity(const QString& strPath)
+{
+    QString strResult;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(strPath);
+        QSqlQuery query(db);
+        if (db.open() && query.exec(QStringLiteral("PRAGMA integrity_check")) && query.next())
+            strResult = query.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    return strResult;
+}
+
+// The child of the kill case: records a sample every 20 ms until it is killed.
+int recordUntilKilled(const QString& strPath)
+{
+    CHistoryStore store(strPath);
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout,
+                     [&] { store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 230)); });
+    timer.start(20);
+    return QCoreApplication::exec();
+}
+} // namespace
+
+// The store: summaries by age through the clock seam, files it must not or cannot use, a kill while
+// writing, and the export format.
+class TestHistory : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void dataFolderIsTheTestsOwn()
+    {
+        QVERIFY(CHistoryStore::defaultPath().startsWith(qEnvironmentVariable("XDG_DATA_HOME")));
+    }
+
+    void thinsByAgeAndSurvivesARestartWithinASpan()
+    {
+        Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
+        const QString strPath = m_dir.filePath(QStringLiteral("thin.sqlite"));
+        const qint64 iStart = 1700000000000 - 1700000000000 % (24 * kHour); // midnight UTC
+        auto store = std::make_unique<CHistoryStore>(strPath);
+        store->setRetention({1, 1, 730, 730});
+        // Three hours of a sample every 10 s; the voltage is the minute's number within the hour.
+        for (qint64 t = iStart; t < iStart + 3 * kHour; t += 10000) {
+            s_iNow = t;
+            store->addSample(kMac, sampleAt(t, quint16(200 + (t - iStart) / kMinute % 60)));
+            if (t == iStart + 90 * kMinute + 20000) {
+                store.reset(); // a restart in the middle of a minute and an hour
+                store = std::make_unique<CHistoryStore>(strPath);
+                store->setRetention({1, 1, 730, 730});
+            }
+            if (t % (10 * kMinute) == 0)
+                store->flush();
+        }
+        store->flush();
+        const qint64 iEnd = iStart + 3 * kHour;
+        CHistoryReader reader(strPath);
+        const auto vecPolls = reader.series(kMac, iStart, iEnd, CHistoryReader::EveryPoll);
+        QVERIFY(!vecPolls.isEmpty());
+        QVERIFY2(vecPolls.first().iMsecs >= iEnd - kHour - kMinute,
+                 "polls older than the retention are kept");
+        const auto vecMinutes = reader.series(kMac, iStart, iEnd, CHistoryReader::Minutes);
+        QCOMPARE(vecMinutes.size(), 179); // the last minute is still being filled
+        for (const HistoryAggregate& a : vecMinutes) {
+            const quint16 uiVolts = quint16(200 + (a.iMsecs - iStart) / kMinute % 60);
+            QCOMPARE(a.uiSamples, quint16(6));
+            QCOMPARE(a.aVoltage[1], uiVolts);
+            QCOMPARE(a.aCentiAmps[2], quint16(uiVolts * 2));
+        }
+        const auto vecHours = reader.series(kMac, iStart, iEnd, CHistoryReader::Hours);
+        QCOMPARE(vecHours.size(), 2);
+        for (const HistoryAggregate& a : vecHours) {
+            QCOMPARE(a.uiSamples, quint16(360));
+            QCOMPARE(a.aVoltage[0], quint16(200));
+            QCOMPARE(a.aVoltage[2], quint16(259));
+            QCOMPARE(a.aVoltage[1], quint16(230)); // 229.5 rounded
+            QCOMPARE(a.uiOutlets, quint8(0x5A));
+        }
+        // Two days on, the minutes are gone and the hours stay.
+        s_iNow = iEnd + 2 * 24 * kHour;
+        store->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+        store->flush();
+        QCOMPARE(reader.series(kMac, iStart, iEnd, CHistoryReader::Minutes).size(), 0);
+        QCOMPARE(reader.series(kMac, iStart, iEnd, CHistoryReader::Hours).size(), 2);
+        Clock::setSource(nullptr);
+    }
+
+    // Files the store cannot use: the console runs on, says why, and records once the file is fixed.
+    void unusableFile_data()
+    {
+        QTest::addColumn<QByteArray>("baContent"); // "dir" for a folder
+        QTest::addColumn<QString>("strReason");
+        QTest::addColumn<bool>("bRecovers"); // by removing what stood in the way
+        QTest::newRow("folder") << QByteArray("dir") << QStringLiteral("folder") << true;
+        QTest::newRow("garbage") << QByteArray(8192, '\x5a') << QStringLiteral("cannot be read") << true;
+        QTest::newRow("newer") << QByteArray("newer") << QStringLiteral("newer version") << false;
+    }
+    void unusableFile()
+    {
+        QFETCH(QByteArray, baContent);
+        QFETCH(QString, strReason);
+        QFETCH(bool, bRecovers);
+        const QString strPath = m_dir.filePath(QStringLiteral("bad-%1.sqlite").arg(QTest::currentDataTag()));
+        if (baContent == "dir") {
+            QVERIFY(QDir().mkpath(strPath));
+        } else if (baContent == "newer") {
+            {
+                QSqlDatabase db =
+                    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("newer"));
+                db.setDatabaseName(strPath);
+                QVERIFY(db.open());
+                QSqlQuery(db).exec(
+                    QStringLiteral("PRAGMA user_version=%1").arg(CHistoryStore::kSchemaVersion + 1));
+                QSqlQuery(db).exec(QStringLiteral("CREATE TABLE future (x)"));
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("newer"));
+        } else {
+            QFile file(strPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(baContent);
+        }
+        QFile before(strPath);
+        const QByteArray baBefore = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();
+        CHistoryStore store(strPath);
+        QVERIFY(!store.isAvailable());
+        QVERIFY2(store.unavailableReason().contains(strReason), qPrintable(store.unavailableReason()));
+        store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 231));
+        store.record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+        store.flush();
+        QFile after(strPath);
+        QCOMPARE(after.open(QIODevice::ReadOnly) ? after.readAll() : QByteArray(), baBefore);
+        if (!bRecovers)
+            return;
+        QVERIFY(QFileInfo(strPath).isDir() ? QDir(strPath).removeRecursively() : QFile::remove(strPath));
+        QSignalSpy spy(&store, &CHistoryStore::signalAvailabilityChanged);
+        store.flush();
+        QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
+        QCOMPARE(spy.size(), 1);
+        QCOMPARE(CHistoryReader(strPath).events({}).size(), 1); // what waited went in
+    }
+
+    // A full disk: a small file system of the test's own fills up, then grows.
+    void fullDisk()
+    {
+        QTemporaryDir dirMount;
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=160k"), QStringLiteral("tmpfs"), dirMount.path()}) != 0)
+            QSKIP("no tmpfs can be mounted here");
+        auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {dirMount.path()}); });
+        const QString strPath = dirMount.filePath(QStringLiteral("history.sqlite"));
+        CHistoryStore store(strPath);
+        QVERIFY(store.isAvailable());
+        qint64 t = QDateTime::currentMSecsSinceEpoch();
+        for (int iRound = 0; iRound < 400 && store.isAvailable(); ++iRound) {
+            for (int i = 0; i < 200; ++i)
+                store.record(HistoryEvent::Download, kMac, QStringLiteral("pdu"), QStringLiteral("Name"),
+                             QString(64, QLatin1Char('o')), QString(64, QLatin1Char('n')));
+            store.addSample(kMac, sampleAt(t += 1000, 230));
+            store.flush();
+        }
+        QVERIFY(!store.isAvailable());
+        QVERIFY2(store.unavailableReason().contains(QStringLiteral("full")),
+                 qPrintable(store.unavailableReason()));
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-o"), QStringLiteral("remount,size=64m"), dirMount.path()}),
+            0);
+        store.record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+        store.flush();
+        QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
+        CHistoryReader::EventFilter filter;
+        filter.listKinds = {HistoryEvent::ConsoleStopped};
+        QCOMPARE(CHistoryReader(strPath).events(filter).size(), 1);
+        QCOMPARE(integrity(strPath), QStringLiteral("ok"));
+    }
+
+    void killedWhileRecording()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("killed.sqlite"));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HISTORY_RECORD_UNTIL_KILLED"), strPath);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForStarted());
+        QTest::qWait(3500);
+        const qint64 iKilledAt = QDateTime::currentMSecsSinceEpoch();
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(integrity(strPath), QStringLiteral("ok"));
+        CHistoryStore store(strPath);
+        QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
+        const auto vec =
+            CHistoryReader(strPath).series(kMac, iKilledAt - kHour, iKilledAt, CHistoryReader::EveryPoll);
+        QVERIFY(vec.size() > 50);
+        QVERIFY2(iKilledAt - vec.last().iMsecs < 3000,
+                 qPrintable(QString::number(iKilledAt - vec.last().iMsecs)));
+    }
+
+    void csvRoundTrips_data()
+    {
+        QTest::addColumn<QStringList>("listFields");
+        QTest::newRow("plain") << QStringList{QStringLiteral("PDU 1"), QStringLiteral("230")};
+        QTest::newRow("comma") << QStringList{QStringLiteral("Rack 12, left"), QString()};
+        QTest::newRow("quote") << QStringList{QStringLiteral("the \"big\" one"), QStringLiteral("\"")};
+        QTest::newRow("line breaks") << QStringList{QStringLiteral("two\nlines"),
+                                                    QStringLiteral("crlf\r\nend")};
+        QTest::newRow("chinese") << QStringList{QStringLiteral("机柜，一"), QStringLiteral("-12")};
+    }
+    void csvRoundTrips()
+    {
+        QFETCH(QStringList, listFields);
+        const QString strText = HistoryCsv::line(listFields) + HistoryCsv::line({QStringLiteral("x")});
+        const QList<QStringList> listRows = HistoryCsv::parse(strText);
+        QCOMPARE(listRows.size(), 2);
+        QCOMPARE(listRows.first(), listFields);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("HISTORY_RECORD_UNTIL_KILLED"))
+        return recordUntilKilled(qEnvironmentVariable("HISTORY_RECORD_UNTIL_KILLED"));
+    TestHistory test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_history.moc"

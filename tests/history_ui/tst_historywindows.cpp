@@ -1,0 +1,128 @@
+#include "device/Clock.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryStore.h"
+#include "ui/history/EventsWindow.h"
+#include "ui/history/HistoryWindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QtTest>
+
+// The windows over a store of the test's own: what they show, what they export, and what they say
+// when the store cannot be used.
+class TestHistoryWindows : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    const QString m_strMac = QStringLiteral("00:04:A3:00:00:2A");
+    const QString m_strName = QStringLiteral("Rack 12, \"left\"\nrow B");
+
+    // An export read back, without the byte order mark.
+    static QList<QStringList> readCsv(const QString& strPath)
+    {
+        QFile file(strPath);
+        return file.open(QIODevice::ReadOnly) ? HistoryCsv::parse(QString::fromUtf8(file.readAll().mid(3)))
+                                              : QList<QStringList>();
+    }
+
+private slots:
+    void init() { g_pHistoryStore = new CHistoryStore(m_dir.filePath(QStringLiteral("w.sqlite"))); }
+    void cleanup()
+    {
+        delete g_pHistoryStore;
+        g_pHistoryStore = nullptr;
+    }
+
+    void eventsNewestFirstFilteredAndExported()
+    {
+        const qint64 iNow = QDateTime::currentMSecsSinceEpoch();
+        const struct
+        {
+            qint64 iAgo;
+            int iKind;
+            const char* pszSubject;
+        } aEvents[] = {{5000, HistoryEvent::Offline, "10.0.0.2"},
+                       {3000, HistoryEvent::AlarmBegan, "Voltage Warn"},
+                       {1000, HistoryEvent::BackOnline, "10.0.0.2"},
+                       {2 * 86400000LL, HistoryEvent::Appeared, "10.0.0.2"}};
+        for (const auto& e : aEvents) {
+            HistoryEvent event;
+            event.iMsecs = iNow - e.iAgo;
+            event.iKind = e.iKind;
+            event.strMac = m_strMac;
+            event.strPdu = m_strName;
+            event.strSubject = QString::fromLatin1(e.pszSubject);
+            g_pHistoryStore->record(event);
+        }
+        g_pHistoryStore->flush();
+        CEventsWindow window;
+        QTableWidget* pTable = window.findChild<QTableWidget*>(QStringLiteral("TableEvents"));
+        QCOMPARE(pTable->rowCount(), 3); // the default span is 24 hours
+        QCOMPARE(window.events().first().iKind, int(HistoryEvent::BackOnline));
+        QCOMPARE(window.events().last().iKind, int(HistoryEvent::Offline));
+        window.findChild<QLineEdit*>(QStringLiteral("EditSearch"))->setText(QStringLiteral("voltage"));
+        QTRY_COMPARE(pTable->rowCount(), 1);
+        QComboBox* pKind = window.findChild<QComboBox*>(QStringLiteral("ComboKind"));
+        pKind->setCurrentIndex(pKind->findData(int(HistoryEvent::Offline)));
+        QTRY_COMPARE(pTable->rowCount(), 0);
+
+        // Live: an event recorded while the window is open shows up.
+        window.findChild<QLineEdit*>(QStringLiteral("EditSearch"))->clear();
+        g_pHistoryStore->record(HistoryEvent::Offline, m_strMac, m_strName, QStringLiteral("10.0.0.3"));
+        QTRY_COMPARE_WITH_TIMEOUT(pTable->rowCount(), 2, 5000);
+
+        const QString strPath = m_dir.filePath(QStringLiteral("events.csv"));
+        QString strError;
+        QVERIFY2(window.exportCsv(strPath, &strError), qPrintable(strError));
+        const QList<QStringList> listRows = readCsv(strPath);
+        QCOMPARE(listRows.size(), 3);
+        QCOMPARE(listRows.at(1).at(2), m_strName);
+    }
+
+    void historyShowsAndExportsTheSpan()
+    {
+        const qint64 iNow = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 120; i > 0; --i) {
+            HistorySample s;
+            s.iMsecs = iNow - i * 1000;
+            s.bOnline = i % 30 != 0;
+            s.uiVoltage = quint16(220 + i % 5);
+            s.uiOutlets = 0x03;
+            g_pHistoryStore->addSample(m_strMac, s);
+        }
+        g_pHistoryStore->flush();
+        CHistoryWindow window(m_strMac, nullptr);
+        window.findChild<QComboBox*>(QStringLiteral("ComboSpan"))->setCurrentIndex(0); // 1 hour
+        QCOMPARE(window.points().size(), 120);
+        const QString strPath = m_dir.filePath(QStringLiteral("history.csv"));
+        QString strError;
+        QVERIFY2(window.exportCsv(strPath, &strError), qPrintable(strError));
+        const QList<QStringList> listRows = readCsv(strPath);
+        QCOMPARE(listRows.size(), 121);
+        QCOMPARE(listRows.at(1).at(3), QString());             // 120 s ago, offline: no readings
+        QCOMPARE(listRows.at(2).at(4), QStringLiteral("224")); // 119 s ago: 220 + 4
+    }
+
+    void unavailableStoreIsSaidPlainly()
+    {
+        delete g_pHistoryStore;
+        const QString strPath = m_dir.filePath(QStringLiteral("folder.sqlite"));
+        QVERIFY(QDir().mkpath(strPath));
+        g_pHistoryStore = new CHistoryStore(strPath);
+        CEventsWindow events;
+        CHistoryWindow history(m_strMac, nullptr);
+        for (QWidget* pWindow : std::initializer_list<QWidget*>{&events, &history}) {
+            const QLabel* pNotice = pWindow->findChild<QLabel*>(QStringLiteral("LabelNotice"));
+            QVERIFY(!pNotice->isHidden());
+            QVERIFY2(pNotice->text().contains(strPath), qPrintable(pNotice->text()));
+        }
+        QVERIFY(QDir(strPath).removeRecursively());
+        g_pHistoryStore->flush();
+        QTRY_VERIFY(events.findChild<QLabel*>(QStringLiteral("LabelNotice"))->isHidden());
+    }
+};
+
+QTEST_MAIN(TestHistoryWindows)
+#include "tst_historywindows.moc"

@@ -1,0 +1,171 @@
+#include "ui/history/HistoryUi.h"
+
+#include "history/HistoryCsv.h"
+#include "history/HistoryEvent.h"
+#include "history/HistoryStore.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSaveFile>
+
+qint64 HistoryUi::spanMsecs(int iSpan)
+{
+    constexpr qint64 kHour = 3600 * 1000;
+    switch (iSpan) {
+    case SpanHour:
+        return kHour;
+    case SpanDay:
+        return 24 * kHour;
+    case SpanWeek:
+        return 7 * 24 * kHour;
+    case SpanMonth:
+        return 30 * 24 * kHour;
+    case SpanYear:
+        return 365 * 24 * kHour;
+    default:
+        return 0;
+    }
+}
+
+void HistoryUi::fillSpans(QComboBox* pCombo, bool bCustom)
+{
+    const int iCurrent = pCombo->currentIndex();
+    pCombo->clear();
+    pCombo->addItems({tr("1 hour"), tr("24 hours"), tr("7 days"), tr("30 days"), tr("1 year"),
+                      bCustom ? tr("Custom") : tr("All")});
+    pCombo->setCurrentIndex(iCurrent < 0 ? SpanDay : iCurrent);
+}
+
+QString HistoryUi::kindName(int iKind)
+{
+    switch (iKind) {
+    case HistoryEvent::Appeared:
+        return tr("Appeared");
+    case HistoryEvent::Offline:
+        return tr("Offline");
+    case HistoryEvent::BackOnline:
+        return tr("Back online");
+    case HistoryEvent::AlarmBegan:
+        return tr("Alarm began");
+    case HistoryEvent::AlarmEnded:
+        return tr("Alarm ended");
+    case HistoryEvent::AlarmAcknowledged:
+        return tr("Alarm acknowledged");
+    case HistoryEvent::OutletSwitched:
+        return tr("Outlet switched");
+    case HistoryEvent::OutletCycled:
+        return tr("Outlet cycled");
+    case HistoryEvent::Download:
+        return tr("Settings downloaded");
+    case HistoryEvent::MailSent:
+        return tr("Mail sent");
+    case HistoryEvent::MailFailed:
+        return tr("Mail failed");
+    case HistoryEvent::ConsoleStarted:
+        return tr("Console started");
+    case HistoryEvent::ConsoleStopped:
+        return tr("Console stopped");
+    default:
+        return QString::number(iKind);
+    }
+}
+
+QString HistoryUi::termName(const QString& strTerm)
+{
+    static const char* const kTerms[] = {
+        QT_TR_NOOP("Voltage Warn"),
+        QT_TR_NOOP("Voltage Overload"),
+        QT_TR_NOOP("Current Warn"),
+        QT_TR_NOOP("Current Overload"),
+        QT_TR_NOOP("Temperature Warn"),
+        QT_TR_NOOP("Humidity Warn"),
+        QT_TR_NOOP("Name"),
+        QT_TR_NOOP("Position"),
+        QT_TR_NOOP("IP"),
+        QT_TR_NOOP("Subnet Mask"),
+        QT_TR_NOOP("Gateway"),
+        QT_TR_NOOP("Port"),
+        QT_TR_NOOP("Temperature Low"),
+        QT_TR_NOOP("Temperature High"),
+        QT_TR_NOOP("on"),
+        QT_TR_NOOP("off"),
+        QT_TR_NOOP("a line break in the account, receiver or subject"),
+        QT_TR_NOOP("no connection to the mail server"),
+        QT_TR_NOOP("the mail server refused the login"),
+        QT_TR_NOOP("the mail server did not take the mail"),
+        QT_TR_NOOP("no time left before the program ended"),
+    };
+    for (const char* pszTerm : kTerms)
+        if (strTerm == QLatin1String(pszTerm))
+            return tr(pszTerm);
+    return strTerm;
+}
+
+QString HistoryUi::unavailableNotice()
+{
+    if (!g_pHistoryStore)
+        return tr("History is unavailable: no history store is running.");
+    if (g_pHistoryStore->isAvailable())
+        return QString();
+    return tr("History is unavailable: %1. The console goes on without it and records again once the file "
+              "can be written.")
+        .arg(g_pHistoryStore->unavailableReason());
+}
+
+bool HistoryUi::writeCsv(const QString& strPath, const QList<QStringList>& listRows, QString* pError)
+{
+    QSaveFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *pError = file.errorString();
+        return false;
+    }
+    QByteArray baText("\xEF\xBB\xBF");
+    for (const QStringList& row : listRows)
+        baText += HistoryCsv::line(row).toUtf8();
+    file.write(baText);
+    if (!file.commit()) {
+        *pError = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void HistoryUi::prepareWindow(QDialog* pWindow, const char* pszObjectName, int iWidth, int iHeight)
+{
+    pWindow->setObjectName(QLatin1String(pszObjectName));
+    pWindow->setAttribute(Qt::WA_DeleteOnClose);
+    pWindow->setSizeGripEnabled(true);
+    pWindow->resize(iWidth, iHeight);
+}
+
+QLabel* HistoryUi::createNotice()
+{
+    auto* pNotice = new QLabel;
+    pNotice->setObjectName(QStringLiteral("LabelNotice"));
+    pNotice->setWordWrap(true);
+    pNotice->setStyleSheet(QStringLiteral("color: #c62828;"));
+    return pNotice;
+}
+
+void HistoryUi::updateNotice(QLabel* pNotice)
+{
+    const QString strNotice = unavailableNotice();
+    pNotice->setText(strNotice);
+    pNotice->setVisible(!strNotice.isEmpty());
+}
+
+void HistoryUi::exportWithDialog(QWidget* pParent,
+                                 const std::function<bool(const QString&, QString*)>& fnWrite)
+{
+    const QString strPath =
+        QFileDialog::getSaveFileName(pParent, tr("Export CSV"), QString(), tr("CSV files (*.csv)"));
+    if (strPath.isEmpty())
+        return;
+    QString strError;
+    if (!fnWrite(strPath, &strError))
+        QMessageBox::warning(pParent, tr("Export CSV"),
+                             tr("The file could not be written: %1").arg(strError));
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "history/HistoryCodec.h"
+#include "ui/frame/BaseDialog.h"
+
+#include <QPointer>
+
+class CHistoryChartView;
+class COutletTimeline;
+class CPdu;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace QtCharts {
+class QChart;
+class QDateTimeAxis;
+class QLineSeries;
+class QValueAxis;
+} // namespace QtCharts
+
+// One PDU's history: voltage, current, temperature and humidity with their limits, and the outlets
+// as a timeline, over a chosen span. While the span ends at the present and the operator has not
+// zoomed or panned, the charts follow the live data.
+class CHistoryWindow : public CBaseDialog
+{
+    Q_OBJECT
+public:
+    // strMac names the device; pPdu (may be null) gives its name and its present limits.
+    CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* parent = nullptr);
+
+    void retranslate() override;
+    // Shows the span ending now (or the custom one) and reloads from the store.
+    void reload();
+    // The points shown, as CSV; false with the reason on failure.
+    bool exportCsv(const QString& strPath, QString* pError) const;
+    const QVector<HistoryAggregate>& points() const { return m_vecPoints; }
+    // How long the last reload took to read and draw.
+    qint64 lastReloadMsecs() const { return m_iReloadMsecs; }
+
+public slots:
+    void on_ComboSpan_currentIndexChanged(int iIndex);
+    void on_BtnExport_clicked();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    enum Quantity
+    {
+        Voltage,
+        Current,
+        Temperature,
+        Humidity,
+        QuantityCount
+    };
+    struct Chart
+    {
+        CHistoryChartView* pView = nullptr;
+        QtCharts::QChart* pChart = nullptr;
+        QtCharts::QDateTimeAxis* pAxisX = nullptr;
+        QtCharts::QValueAxis* pAxisY = nullptr;
+        QtCharts::QLineSeries* aSeries[3] = {}; // min, avg, max
+        QtCharts::QLineSeries* aLimits[2] = {}; // warning, overload (or lower, upper)
+    };
+    void buildChart(Chart& chart);
+    void fillChart(int iQuantity, const QVector<HistoryAggregate>& vecDrawn);
+    void syncSpan(qint64 iFrom, qint64 iTo);
+    void onUserMoved(int iQuantity);
+    void updateNotice();
+
+    QString m_strMac;
+    QPointer<CPdu> m_pPdu;
+    QComboBox* m_pComboSpan;
+    QDateTimeEdit* m_pEditFrom;
+    QDateTimeEdit* m_pEditTo;
+    QPushButton* m_pBtnShow;
+    QPushButton* m_pBtnExport;
+    QLabel* m_pLabelSpan;
+    QLabel* m_pLabelNotice;
+    Chart m_aCharts[QuantityCount];
+    COutletTimeline* m_pTimeline;
+    QTimer* m_pTimerLive;
+    QVector<HistoryAggregate> m_vecPoints;
+    qint64 m_iFrom = 0;
+    qint64 m_iTo = 0;
+    bool m_bUserMoved = false;
+    qint64 m_iReloadMsecs = 0;
+};
