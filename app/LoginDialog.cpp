@@ -3,6 +3,7 @@
 #include "app/Credentials.h"
 #include "app/Settings.h"
 #include "app/SharedFonts.h"
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
@@ -28,6 +29,12 @@ CUdpDriver* g_pUdpDriver = nullptr;
 
 void releaseDeviceMachinery()
 {
+    // A power cycle still running sends its "on" now, while the devices and the transport still exist;
+    // the call queued behind it returns only once the transport has sent it.
+    delete g_pOutletControl;
+    g_pOutletControl = nullptr;
+    if (g_pUdpDriver && g_pUdpThread && g_pUdpThread->isRunning())
+        QMetaObject::invokeMethod(g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
     delete g_pRackmind;
     g_pRackmind = nullptr;
     if (g_pUdpThread) {
@@ -292,6 +299,12 @@ bool CLoginDialog::startDeviceMachinery()
     connect(g_pRackmind, &CRackmind::signalUpdateDevicePort, g_pUdpDriver, &CUdpDriver::slotUpdateDevicePort);
     connect(g_pRackmind, &CRackmind::signalSndData, g_pUdpDriver, &CUdpDriver::slotSndData);
     connect(g_pUdpDriver, &CUdpDriver::signalRcvData, g_pRackmind, &CRackmind::slotRcvData);
+    g_pOutletControl = new COutletControl;
+    g_pOutletControl->setProtectedText(g_settings.protectedOutlets);
+    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [] {
+        g_settings.protectedOutlets = g_pOutletControl->protectedText();
+        saveSettings();
+    });
 
     // The worker must run before the blocking emission below, or the emission would never return.
     g_pUdpThread->start(QThread::InheritPriority);

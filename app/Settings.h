@@ -25,6 +25,10 @@ struct AppSettings
     QString snmpTrapAccount = QStringLiteral("quorbishadlen");
     int snmpTrapPort = 162;
     int snmpTrapProVer = 0;
+    // Outlet operations: a question before an outlet goes off, and the protected outlets as
+    // "MAC/outlet" entries (MAC as 12 hex digits) separated by spaces.
+    bool askBeforeOutletOff = false;
+    QString protectedOutlets;
 };
 
 extern AppSettings g_settings;
