@@ -27,8 +27,9 @@ class TestOutletControl : public QObject
         QStringList list;
         for (const SentFrame& f : sent.list)
             if (f.baData.size() == 7 && quint8(f.baData.at(2)) == kCmdOutletSwitch)
-                list << QStringLiteral("%1%2").arg(f.baData.at(4) == 1 ? "on" : "off").arg(
-                            qCountTrailingZeroBits(quint8(f.baData.at(5))) + 1);
+                list << QStringLiteral("%1%2")
+                            .arg(f.baData.at(4) == 1 ? "on" : "off")
+                            .arg(qCountTrailingZeroBits(quint8(f.baData.at(5))) + 1);
         return list;
     }
 
@@ -87,7 +88,7 @@ private slots:
         CPdu pduA, pduB;
         SentFrames sentA(&pduA), sentB(&pduB);
         auto* pControl = new COutletControl;
-        QCOMPARE(pControl->startCycle(&pduA, 1, 0), COutletControl::Accepted); // clamped to 1 s
+        QCOMPARE(pControl->startCycle(&pduA, 1, 0), COutletControl::Accepted);   // clamped to 1 s
         QCOMPARE(pControl->startCycle(&pduA, 2, 900), COutletControl::Accepted); // clamped to 600 s
         QCOMPARE(pControl->startCycle(&pduB, 8, 30), COutletControl::Accepted);
         QCOMPARE(pControl->secondsLeft(*pControl->cycle(&pduA, 2)), 600);

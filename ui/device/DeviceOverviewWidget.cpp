@@ -5,6 +5,7 @@
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "ui/device/MainStatusWidget.h"
+#include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
 #include "ui/device/PduLookup.h"
 
@@ -182,6 +183,9 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
             &CMainStatusWidget::slotCurrentPduChanged);
     connect(m_pTreeWidgetMain, &QTreeWidget::currentItemChanged, this,
             &CDeviceOverviewWidget::slotCurrentPduChanged);
+    m_pTreeWidgetMain->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pTreeWidgetMain, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { COutletActions::execRowMenu(m_pTreeWidgetMain, pos); });
     m_pTimer = new QTimer(this);
     connect(m_pTimer, &QTimer::timeout, this, &CDeviceOverviewWidget::slotUpdateList);
     m_pTimer->start(RefreshMs);

@@ -1,6 +1,7 @@
 #include "ui/system/SystemConfigWidget.h"
 
 #include "ui/frame/SubTab.h"
+#include "ui/system/OutletSettingsWidget.h"
 #include "ui/system/SideTabPage.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
@@ -15,6 +16,7 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     , m_pStackMain(new QStackedWidget(this))
     , m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain))
     , m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain))
+    , m_pOutletSettingsWidget(new COutletSettingsWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
@@ -29,6 +31,8 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     m_pStackMain->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_pStackMain->addWidget(m_pSmtpConfigWidget);
     m_pStackMain->addWidget(m_pSnmpConfigWidget);
+    m_pOutletSettingsWidget->setObjectName(QStringLiteral("OutletSettingsWidget"));
+    m_pStackMain->addWidget(m_pOutletSettingsWidget);
 
     connect(m_pSubTab, &CSubTab::signalTabSelChanged, m_pStackMain, &QStackedWidget::setCurrentIndex);
     retranslate();
@@ -40,11 +44,13 @@ void CSystemConfigWidget::retranslate()
     m_pSubTab->buttons[1]->setText(tr("SNMP"));
     m_pSmtpConfigWidget->retranslate();
     m_pSnmpConfigWidget->retranslate();
+    m_pSubTab->buttons[2]->setText(tr("Outlets"));
+    m_pOutletSettingsWidget->retranslate();
 }
 
 void CSystemConfigWidget::showEvent(QShowEvent* event)
 {
-    m_pSubTab->setTabCount(2);
+    m_pSubTab->setTabCount(3);
     QWidget::showEvent(event);
 }
 

@@ -5,6 +5,7 @@
 class CSubTab;
 class CSmtpConfigWidget;
 class CSnmpConfigWidget;
+class COutletSettingsWidget;
 class QHBoxLayout;
 class QStackedWidget;
 
@@ -27,4 +28,5 @@ private:
     QStackedWidget* m_pStackMain;
     CSmtpConfigWidget* m_pSmtpConfigWidget;
     CSnmpConfigWidget* m_pSnmpConfigWidget;
+    COutletSettingsWidget* m_pOutletSettingsWidget;
 };
