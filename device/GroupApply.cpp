@@ -22,6 +22,7 @@ void CGroupApply::start(const QList<CPdu*>& listPdu, const PduInfo& values, bool
         if (!pPdu->isOnline() || (!bThresholds && !bDelays)) {
             entry.outcome = bThresholds || bDelays ? Offline : Confirmed;
             m_listEntries.append(entry);
+            report(entry);
             continue;
         }
         // The edit record takes the values as they travel (a current limit in whole amperes and tenths),
@@ -52,6 +53,19 @@ bool CGroupApply::matches(const CPdu* pPdu) const
            (!m_bDelays || outletDelaysPayload(pPdu->stInfo) == outletDelaysPayload(m_values));
 }
 
+void CGroupApply::report(const Entry& entry)
+{
+    static const char* const apszOutcome[] = {"waiting", "confirmed", "not confirmed",
+                                              "offline, not written"};
+    if (!entry.pPdu)
+        return;
+    const QString strWhat = m_bThresholds && m_bDelays ? QStringLiteral("group write: thresholds, delays")
+                            : m_bThresholds            ? QStringLiteral("group write: thresholds")
+                                                       : QStringLiteral("group write: delays");
+    emit signalOperation(
+        describeOperation(entry.pPdu, 0, strWhat, QLatin1String(apszOutcome[entry.outcome])));
+}
+
 bool CGroupApply::isFinished() const
 {
     for (const Entry& entry : m_listEntries)
@@ -76,6 +90,7 @@ void CGroupApply::slotCheck()
         else
             continue;
         emit signalEntryChanged(i);
+        report(entry);
     }
     if (isFinished()) {
         m_timer.stop();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/OutletControl.h"
 #include "device/PduInfo.h"
 
 #include <QDateTime>
@@ -41,6 +42,8 @@ public:
 signals:
     void signalEntryChanged(int iIndex);
     void signalFinished();
+    // One per device once its outcome is known, for the event log ("group write", outlet 0).
+    void signalOperation(const OutletOperation& op);
 
 public slots:
     // Looks at every waiting device's newest replies; runs on a timer while a write waits.
@@ -48,6 +51,7 @@ public slots:
 
 private:
     bool matches(const CPdu* pPdu) const;
+    void report(const Entry& entry);
 
     QList<Entry> m_listEntries;
     PduInfo m_values;

@@ -70,17 +70,24 @@ void COutletControl::sendSwitch(CPdu* pPdu, int iOutlet, bool bOn)
                              pPdu->stInfo.udpPort);
 }
 
-void COutletControl::report(CPdu* pPdu, int iOutlet, const QString& strWhat, const QString& strResult)
+OutletOperation describeOperation(const CPdu* pPdu, int iOutlet, const QString& strWhat,
+                                  const QString& strResult)
 {
     OutletOperation op;
     op.strWhat = strWhat;
-    op.strPdu = QString::fromUtf8(pPdu->stInfo.name, int(qstrnlen(pPdu->stInfo.name, sizeof pPdu->stInfo.name)));
+    op.strPdu =
+        QString::fromUtf8(pPdu->stInfo.name, int(qstrnlen(pPdu->stInfo.name, sizeof pPdu->stInfo.name)));
     op.strAddress = pPdu->sendAddress().toString();
     const QByteArray baMac(reinterpret_cast<const char*>(pPdu->stInfo.mac), 6);
     op.strMac = QString::fromLatin1(baMac.toHex(':').toUpper());
     op.iOutlet = iOutlet;
     op.strResult = strResult;
-    emit signalOperation(op);
+    return op;
+}
+
+void COutletControl::report(CPdu* pPdu, int iOutlet, const QString& strWhat, const QString& strResult)
+{
+    emit signalOperation(describeOperation(pPdu, iOutlet, strWhat, strResult));
 }
 
 int COutletControl::indexOf(const CPdu* pPdu, int iOutlet) const

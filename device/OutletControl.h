@@ -17,11 +17,15 @@ struct OutletOperation
     QString strPdu;     // the device's name
     QString strAddress; // where its datagrams come from
     QString strMac;
-    int iOutlet = 0;    // 1..8; 0 for an operation on the whole device
-    QString strResult;  // "sent", "confirmed", "refused: protected", "retrying: no answer", ...
+    int iOutlet = 0;   // 1..8; 0 for an operation on the whole device (a group write)
+    QString strResult; // "sent", "confirmed on", "refused: protected", "no answer: retrying", ...
     QString strWho = QStringLiteral("this console");
 };
 Q_DECLARE_METATYPE(OutletOperation)
+
+// The operation as the device is known now: its name, address and MAC.
+OutletOperation describeOperation(const CPdu* pPdu, int iOutlet, const QString& strWhat,
+                                  const QString& strResult);
 
 // The outlet operations of this console: single switching, power cycles (off now, on after a delay)
 // and protected outlets. Every switch frame of the screens leaves through here, so that a protected

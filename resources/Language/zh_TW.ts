@@ -82,16 +82,16 @@
         <translation>插座</translation>
     </message>
     <message>
-        <source> (on in %1 s)</source>
-        <translation>（%1 秒後接通）</translation>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
     </message>
     <message>
-        <source> (no answer, retrying)</source>
-        <translation>（無應答，重試中）</translation>
+        <source>retrying</source>
+        <translation>重試中</translation>
     </message>
     <message>
-        <source> (switching on)</source>
-        <translation>（正在接通）</translation>
+        <source>busy</source>
+        <translation>進行中</translation>
     </message>
 </context>
 <context>

@@ -136,6 +136,7 @@ private slots:
         PduInfo values = filledInfo();
         CGroupApply apply;
         SentFrames sent(&online);
+        QSignalSpy spyOps(&apply, &CGroupApply::signalOperation);
         apply.start({&online, &stale, &offline}, values, true, false);
         QCOMPARE(sent.commands(), QList<int>{kCmdThresholds});
         QCOMPARE(apply.entries().at(2).outcome, CGroupApply::Offline);
@@ -151,6 +152,10 @@ private slots:
         apply.slotCheck();
         QCOMPARE(apply.entries().at(1).outcome, CGroupApply::NotConfirmed);
         QVERIFY(apply.isFinished());
+        QStringList listResults; // as the event log hears them, once per device
+        for (const QList<QVariant>& args : spyOps)
+            listResults << args.at(0).value<OutletOperation>().strResult;
+        QCOMPARE(listResults, (QStringList{"offline, not written", "confirmed", "not confirmed"}));
     }
 };
 

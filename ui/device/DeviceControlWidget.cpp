@@ -19,6 +19,7 @@ CDeviceControlWidget::CDeviceControlWidget(QWidget* parent) : QWidget(parent)
         pCheck->setObjectName(QStringLiteral("CheckOutlet%1").arg(i + 1));
         // Caption first, the on/off picture on its right.
         pCheck->setLayoutDirection(Qt::RightToLeft);
+        pCheck->setIconSize(QSize(10, 10));
         pCheck->setEnabled(false);
         pCheck->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(pCheck, &QWidget::customContextMenuRequested, this,
@@ -82,17 +83,18 @@ void CDeviceControlWidget::refreshOutlet(int iOutlet)
     const COutletControl::Cycle* pCycle =
         m_pPdu && g_pOutletControl ? g_pOutletControl->cycle(m_pPdu, iOutlet) : nullptr;
     if (pCycle) {
-        // Off while it counts down; the switch takes no second operation until the cycle ends.
+        // Off while it counts down; a click or a second cycle is refused until the cycle ends. The state
+        // goes on a second line: the panel is too narrow for a longer caption.
         const int iLeft = g_pOutletControl->secondsLeft(*pCycle);
-        strCaption += iLeft > 0 ? tr(" (on in %1 s)").arg(iLeft)
-                                : (pCycle->bNoAnswer ? tr(" (no answer, retrying)") : tr(" (switching on)"));
+        strCaption += QLatin1Char('\n') +
+                      (iLeft > 0 ? tr("%1 s").arg(iLeft) : (pCycle->bNoAnswer ? tr("retrying") : tr("busy")));
         pCheck->setChecked(false);
     } else if (m_bCycling[iOutlet - 1]) {
         pCheck->setChecked(m_pPdu && (m_pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01);
     }
     m_bCycling[iOutlet - 1] = pCycle != nullptr;
-    pCheck->setEnabled(m_pPdu && !pCycle);
-    pCheck->setProperty("cycling", pCycle != nullptr);
+    // Still enabled, for the menu that cancels the cycle; a click on it is refused.
+    pCheck->setEnabled(m_pPdu != nullptr);
     const bool bProtected = g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, iOutlet);
     pCheck->setIcon(bProtected ? lockMarkIcon() : QIcon());
     if (pCheck->text() != strCaption)

@@ -1,6 +1,7 @@
 #include "ui/device/GroupApplyDialog.h"
 
 #include "device/GroupApply.h"
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "ui/device/PduLookup.h"
@@ -65,6 +66,9 @@ CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values)
 
     connect(m_pApply, &CGroupApply::signalEntryChanged, this, &CGroupApplyDialog::slotEntryChanged);
     connect(m_pApply, &CGroupApply::signalFinished, this, &CGroupApplyDialog::slotFinished);
+    // One place for every outlet and group operation of this console to be heard from.
+    if (g_pOutletControl)
+        connect(m_pApply, &CGroupApply::signalOperation, g_pOutletControl, &COutletControl::signalOperation);
     QMetaObject::connectSlotsByName(this);
 }
 

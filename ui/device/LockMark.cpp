@@ -11,6 +11,10 @@ void paintLockMark(QPainter& painter, const QRectF& rect)
     const QColor colour(40, 40, 40);
     const double w = rect.width();
     const double h = rect.height();
+    // A light backing keeps the mark readable on the green and red outlet circles.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 255, 255, 220));
+    painter.drawRoundedRect(rect.adjusted(-1, -1, 1, 1), 2, 2);
     // The shackle over the upper half, the body below it.
     const QRectF shackle(rect.left() + w * 0.25, rect.top(), w * 0.5, h * 0.6);
     painter.setPen(QPen(colour, qMax(1.0, w * 0.12)));

@@ -42,8 +42,9 @@ void COutletStatusWidget::paintEvent(QPaintEvent* event)
             painter.setPen(textPen);
             painter.drawText(square, Qt::AlignCenter, QString::number(i + 1));
             if (g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, i + 1))
-                paintLockMark(
-                    painter, QRectF(square.right() - d * 0.35, square.bottom() - d * 0.45, d * 0.4, d * 0.5));
+                // Top right, clear of the centred number.
+                paintLockMark(painter,
+                              QRectF(square.right() - d * 0.25, square.top() - d * 0.1, d * 0.42, d * 0.5));
         }
     }
     QWidget::paintEvent(event);
