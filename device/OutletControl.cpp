@@ -146,7 +146,8 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.pPdu = pPdu;
     c.iOutlet = iOutlet;
     c.iDelay = qBound(kMinDelay, iDelay, kMaxDelay);
-    c.dtOnDue = Clock::now().addSecs(c.iDelay);
+    c.dtStart = Clock::now();
+    c.dtOnDue = c.dtStart.addSecs(c.iDelay + pPdu->stInfo.outletCloseDelay[iOutlet - 1]);
     m_listCycles.append(c);
     sendSwitch(pPdu, iOutlet, false);
     report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("off sent, on in %1 s").arg(c.iDelay));
@@ -187,7 +188,12 @@ void COutletControl::slotTick()
             continue;
         }
         const int iOutlet = c.iOutlet;
+        const bool bOn = (pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01;
         if (!c.bOnSent) {
+            if (!c.bOffSeen && !bOn && pPdu->dtLastRcv.isValid() && pPdu->dtLastRcv > c.dtStart) {
+                c.bOffSeen = true;
+                c.dtOnDue = pPdu->dtLastRcv.addSecs(c.iDelay);
+            }
             if (dtNow >= c.dtOnDue)
                 sendOn(c, pPdu->isOnline() ? QStringLiteral("sent") : QStringLiteral("sent: no answer"));
             // Once a tick is enough for a countdown in whole seconds.
@@ -196,7 +202,6 @@ void COutletControl::slotTick()
             continue;
         }
         const bool bHeard = pPdu->dtLastRcv.isValid() && pPdu->dtLastRcv > c.dtLastOn;
-        const bool bOn = (pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01;
         const qint64 iSinceOn = c.dtLastOn.msecsTo(dtNow);
         if (bHeard && bOn) {
             report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("confirmed on"));

@@ -56,7 +56,12 @@ public:
         QPointer<CPdu> pPdu;
         int iOutlet = 0;
         int iDelay = kDefaultDelay;
+        QDateTime dtStart;
+        // The delay counts from the first reply that shows the outlet off: a device switches off only
+        // after its own switch-off delay, and an "on" before that would cancel the "off". Until then the
+        // "on" is due after the device's switch-off delay and the cycle's delay.
         QDateTime dtOnDue;
+        bool bOffSeen = false;
         bool bOnSent = false;
         QDateTime dtLastOn;
         // The device has not answered since the last "on": it is sent again once it does.

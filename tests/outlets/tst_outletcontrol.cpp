@@ -48,18 +48,20 @@ private slots:
         QTest::addColumn<QList<int>>("listAnswer"); // 0 silent, 1 answers off, 2 answers on
         QTest::addColumn<QStringList>("listSent");
         QTest::addColumn<bool>("bRunning");
-        QTest::newRow("on after the delay, confirmed")
-            << QList<int>{4800, 400, 500} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"} << false;
+        QTest::newRow("on the delay after the PDU shows it off, confirmed")
+            << QList<int>{500, 5000, 500} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"} << false;
         QTest::newRow("nothing before the delay")
-            << QList<int>{4700} << QList<int>{1} << QStringList{"off3"} << true;
+            << QList<int>{500, 4900} << QList<int>{1, 1} << QStringList{"off3"} << true;
+        QTest::newRow("still on: due after its switch-off delay and the delay")
+            << QList<int>{500, 5400, 100} << QList<int>{2, 2, 0} << QStringList{"off3", "on3"} << true;
         QTest::newRow("silent when due: again once it answers")
-            << QList<int>{5000, 3200, 5000, 500, 400} << QList<int>{0, 0, 0, 1, 2}
+            << QList<int>{6000, 3200, 5000, 500, 400} << QList<int>{0, 0, 0, 1, 2}
             << QStringList{"off3", "on3", "on3"} << false;
         QTest::newRow("answers, still off past its own delay: again")
-            << QList<int>{5000, 2000, 4000, 800} << QList<int>{1, 1, 1, 1}
+            << QList<int>{500, 5000, 2000, 4000, 800} << QList<int>{1, 1, 1, 1, 1}
             << QStringList{"off3", "on3", "on3"} << true;
         QTest::newRow("a reply from before the on does not confirm it")
-            << QList<int>{5000, 0} << QList<int>{2, 0} << QStringList{"off3", "on3"} << true;
+            << QList<int>{500, 5000, 0} << QList<int>{1, 2, 0} << QStringList{"off3", "on3"} << true;
     }
     void cycleSendsItsOnUntilTheDeviceShowsIt()
     {
@@ -69,6 +71,7 @@ private slots:
         QFETCH(bool, bRunning);
         CPdu pdu;
         pdu.stInfo.outletOpenDelay[2] = 2;
+        pdu.stInfo.outletCloseDelay[2] = 1;
         COutletControl control;
         SentFrames sent(&pdu);
         QCOMPARE(control.startCycle(&pdu, 3), COutletControl::Accepted);
@@ -86,6 +89,7 @@ private slots:
     void severalCyclesCancelAndExit()
     {
         CPdu pduA, pduB;
+        std::fill(std::begin(pduA.stInfo.outletCloseDelay), std::end(pduA.stInfo.outletCloseDelay), 0);
         SentFrames sentA(&pduA), sentB(&pduB);
         auto* pControl = new COutletControl;
         QCOMPARE(pControl->startCycle(&pduA, 1, 0), COutletControl::Accepted);   // clamped to 1 s

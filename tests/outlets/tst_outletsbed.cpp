@@ -140,7 +140,8 @@ private slots:
     }
 
     // From the overview row's menu: outlet 3, back on after 3 s. The PDU sees off, then on after the
-    // delay; the row shows off, then on; the cycle ends once the PDU reports the outlet on.
+    // delay (counted from the poll that shows it off); the row shows off, then on; the cycle ends once
+    // the PDU reports the outlet on.
     void cycleFromTheRowMenu()
     {
         QTreeWidget* pTree = g_pMainDialog->deviceOverviewWidget()->treeWidget();
@@ -159,7 +160,7 @@ private slots:
         QCOMPARE(listOn.size(), 1);
         const qint64 iDelay = listOn.first() - listOff.first();
         qInfo("cycle of 3 s: off to on at the PDU %lld ms", iDelay);
-        QVERIFY2(iDelay >= 2990 && iDelay <= 3000 + COutletControl::kTickMs + 1000,
+        QVERIFY2(iDelay >= 2990 && iDelay <= 3000 + COutletControl::kTickMs + 1500,
                  qPrintable(QString::number(iDelay)));
     }
 
