@@ -213,14 +213,12 @@ void COutletControl::slotTick()
             c.bNoAnswer = true;
             report(pPdu, iOutlet, QStringLiteral("cycle on"), QStringLiteral("no answer: retrying"));
             emit signalCycleChanged(pPdu, iOutlet);
-        } else if (bHeard && c.bNoAnswer) {
-            // It may never have heard the "on" while it was silent.
-            sendOn(c, QStringLiteral("sent again: answering again"));
-            emit signalCycleChanged(pPdu, iOutlet);
         } else if (bHeard && !bOn &&
                    iSinceOn >= qint64(pPdu->stInfo.outletOpenDelay[iOutlet - 1]) * 1000 + kAnswerWaitMs) {
-            // Answering, past its own switch-on delay, and still off: the "on" was lost on the way.
-            sendOn(c, QStringLiteral("sent again: still off"));
+            // Answering, past its own switch-on delay, and still off: the "on" was lost on the way, or the
+            // device was silent when it came. Sooner would restart the device's own delay.
+            sendOn(c, c.bNoAnswer ? QStringLiteral("sent again: answering again")
+                                  : QStringLiteral("sent again: still off"));
             emit signalCycleChanged(pPdu, iOutlet);
         }
         ++i;
