@@ -3,6 +3,7 @@
 #include "app/Credentials.h"
 #include "app/Settings.h"
 #include "app/SharedFonts.h"
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
@@ -11,6 +12,7 @@
 #include "mail/MailQueue.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/TitleBar.h"
+#include "ui/device/OutletStatusWidget.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,6 +33,12 @@ CUdpDriver* g_pUdpDriver = nullptr;
 
 void releaseDeviceMachinery()
 {
+    // A power cycle still running sends its "on" now, while the devices and the transport still exist;
+    // the call queued behind it returns only once the transport has sent it.
+    delete g_pOutletControl;
+    g_pOutletControl = nullptr;
+    if (g_pUdpDriver && g_pUdpThread && g_pUdpThread->isRunning())
+        QMetaObject::invokeMethod(g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
     delete g_pRackmind;
     g_pRackmind = nullptr;
     if (g_pUdpThread) {
@@ -300,6 +308,15 @@ bool CLoginDialog::startDeviceMachinery()
         connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
                 &CHistoryRecorder::slotMailResult);
     }
+    g_pOutletControl = new COutletControl;
+    g_pOutletControl->setProtectedText(g_settings.protectedOutlets);
+    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
+        g_settings.protectedOutlets = g_pOutletControl->protectedText();
+        saveSettings();
+        // The painter repaints by itself only when the outlets change; its lock marks changed instead.
+        if (pPdu && pPdu->pOutletStatusWidget)
+            pPdu->pOutletStatusWidget->update();
+    });
 
     // The worker must run before the blocking emission below, or the emission would never return.
     g_pUdpThread->start(QThread::InheritPriority);

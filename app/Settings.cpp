@@ -55,6 +55,13 @@ const SettingsKey s_readKeys[] = {
     {"History/EventDays", &AppSettings::historyEventDays},
 };
 
+// Keys beyond the original nineteen: stored only while they differ from their defaults, so that a
+// console that never uses them leaves the store exactly as it always was.
+const SettingsKey s_optionalKeys[] = {
+    {"Outlets/AskBeforeOff", &AppSettings::askBeforeOutletOff},
+    {"Outlets/Protected", &AppSettings::protectedOutlets},
+};
+
 void assign(int& iField, const QVariant& value)
 {
     // A number beyond the range of int does not convert, rather than wrapping round into another value
@@ -90,15 +97,18 @@ void loadSettings()
     // unreadable and leaves every field as it was.
     AppSettings loaded = g_settings;
     const bool bRead = readSettingsGuarded([&] {
-        auto read = [&](const SettingsKey& key) {
-            const QString strKey = QString::fromLatin1(key.pszKey);
-            if (pSettings->contains(strKey)) {
+        const auto loadKeys = [&](const auto& keys) {
+            for (const SettingsKey& key : keys) {
+                const QString strKey = QString::fromLatin1(key.pszKey);
+                if (!pSettings->contains(strKey))
+                    continue;
                 const QVariant value = pSettings->value(strKey);
                 std::visit([&](auto pField) { assign(loaded.*pField, value); }, key.field);
             }
         };
-        std::for_each(std::begin(s_keys), std::end(s_keys), read);
-        std::for_each(std::begin(s_readKeys), std::end(s_readKeys), read);
+        loadKeys(s_keys);
+        loadKeys(s_readKeys);
+        loadKeys(s_optionalKeys);
     });
     if (bRead)
         g_settings = loaded;
@@ -110,6 +120,18 @@ void saveSettings()
         for (const SettingsKey& key : s_keys) {
             std::visit(
                 [&](auto pField) { settings.setValue(QString::fromLatin1(key.pszKey), g_settings.*pField); },
+                key.field);
+        }
+        const AppSettings defaults;
+        for (const SettingsKey& key : s_optionalKeys) {
+            std::visit(
+                [&](auto pField) {
+                    const QString strKey = QString::fromLatin1(key.pszKey);
+                    if (g_settings.*pField == defaults.*pField)
+                        settings.remove(strKey);
+                    else
+                        settings.setValue(strKey, g_settings.*pField);
+                },
                 key.field);
         }
     });

@@ -38,6 +38,10 @@ struct AppSettings
     int historyMinuteDays = 30;
     int historyHourDays = 730;
     int historyEventDays = 730;
+    // Outlet operations: a question before an outlet goes off, and the protected outlets as
+    // "MAC/outlet" entries (MAC as 12 hex digits) separated by spaces.
+    bool askBeforeOutletOff = false;
+    QString protectedOutlets;
 };
 
 extern AppSettings g_settings;

@@ -184,12 +184,28 @@
         <source>CANCEL</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>Apply to group…</source>
+        <translation>应用到分组…</translation>
+    </message>
 </context>
 <context>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
         <translation>插座</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>retrying</source>
+        <translation>重试中</translation>
+    </message>
+    <message>
+        <source>busy</source>
+        <translation>进行中</translation>
     </message>
 </context>
 <context>
@@ -347,6 +363,73 @@
     <message>
         <source>Every PDU</source>
         <translation>所有 PDU</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupApplyDialog</name>
+    <message>
+        <source>Apply to group</source>
+        <translation>应用到分组</translation>
+    </message>
+    <message>
+        <source>Thresholds</source>
+        <translation>阈值</translation>
+    </message>
+    <message>
+        <source>Delays</source>
+        <translation>延时</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>应用</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>IPAddress</source>
+        <translation>IP地址</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>结果</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分组</translation>
+    </message>
+    <message>
+        <source>Waiting for the devices to confirm...</source>
+        <translation>正在等待设备确认...</translation>
+    </message>
+    <message>
+        <source>Written, waiting</source>
+        <translation>已写入，等待确认</translation>
+    </message>
+    <message>
+        <source>Confirmed</source>
+        <translation>已确认</translation>
+    </message>
+    <message>
+        <source>Not confirmed</source>
+        <translation>未确认</translation>
+    </message>
+    <message>
+        <source>Offline, not written</source>
+        <translation>离线，未写入</translation>
+    </message>
+    <message>
+        <source>%1 of %2 confirmed.</source>
+        <translation>%2 台中 %1 台已确认。</translation>
+    </message>
+    <message>
+        <source>Offline: %1</source>
+        <translation>离线：%1</translation>
+    </message>
+    <message>
+        <source>Not confirmed: %1</source>
+        <translation>未确认：%1</translation>
     </message>
 </context>
 <context>
@@ -724,10 +807,76 @@
     </message>
 </context>
 <context>
+    <name>COutletActions</name>
+    <message>
+        <source>Outlet</source>
+        <translation>插座</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>%1 of %2 is protected: it cannot be switched off or power cycled from this console until it is unprotected.</source>
+        <translation>%2 的 %1 受保护：取消保护之前，无法在本控制台将其断开或断电重启。</translation>
+    </message>
+    <message>
+        <source>Power cycle %1 of %2?</source>
+        <translation>断电重启 %2 的 %1？</translation>
+    </message>
+    <message>
+        <source>Switch %1 of %2 off?</source>
+        <translation>断开 %2 的 %1？</translation>
+    </message>
+    <message>
+        <source>question</source>
+        <translation>询问</translation>
+    </message>
+    <message>
+        <source>%1 is being power cycled.</source>
+        <translation>%1 正在断电重启。</translation>
+    </message>
+    <message>
+        <source>Cancel power cycle</source>
+        <translation>取消断电重启</translation>
+    </message>
+    <message>
+        <source>Power cycle outlet</source>
+        <translation>断电重启插座</translation>
+    </message>
+    <message>
+        <source>Protected</source>
+        <translation>受保护</translation>
+    </message>
+    <message>
+        <source>Protected outlets</source>
+        <translation>受保护的插座</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>Back on after</source>
+        <translation>重新接通前等待</translation>
+    </message>
+</context>
+<context>
     <name>COutletNameConfigWidget</name>
     <message>
         <source>Outlet%1</source>
         <translation>插座%1</translation>
+    </message>
+    <message>
+        <source>Protected</source>
+        <translation>受保护</translation>
+    </message>
+</context>
+<context>
+    <name>COutletSettingsWidget</name>
+    <message>
+        <source>Ask before switching an outlet off</source>
+        <translation>断开插座前询问</translation>
     </message>
 </context>
 <context>
@@ -841,6 +990,10 @@
     <message>
         <source>Metrics</source>
         <translation>监控指标</translation>
+    </message>
+    <message>
+        <source>Outlets</source>
+        <translation>插座</translation>
     </message>
 </context>
 <context>

@@ -184,12 +184,28 @@
         <source>CANCEL</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>Apply to group…</source>
+        <translation>套用到分組…</translation>
+    </message>
 </context>
 <context>
     <name>CDeviceControlWidget</name>
     <message>
         <source>Outlet</source>
         <translation>插座</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>retrying</source>
+        <translation>重試中</translation>
+    </message>
+    <message>
+        <source>busy</source>
+        <translation>進行中</translation>
     </message>
 </context>
 <context>
@@ -347,6 +363,73 @@
     <message>
         <source>Every PDU</source>
         <translation>所有 PDU</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupApplyDialog</name>
+    <message>
+        <source>Apply to group</source>
+        <translation>套用到分組</translation>
+    </message>
+    <message>
+        <source>Thresholds</source>
+        <translation>閾值</translation>
+    </message>
+    <message>
+        <source>Delays</source>
+        <translation>延時</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>套用</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>IPAddress</source>
+        <translation>IP位址</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>結果</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>分組</translation>
+    </message>
+    <message>
+        <source>Waiting for the devices to confirm...</source>
+        <translation>正在等待設備確認...</translation>
+    </message>
+    <message>
+        <source>Written, waiting</source>
+        <translation>已寫入，等待確認</translation>
+    </message>
+    <message>
+        <source>Confirmed</source>
+        <translation>已確認</translation>
+    </message>
+    <message>
+        <source>Not confirmed</source>
+        <translation>未確認</translation>
+    </message>
+    <message>
+        <source>Offline, not written</source>
+        <translation>離線，未寫入</translation>
+    </message>
+    <message>
+        <source>%1 of %2 confirmed.</source>
+        <translation>%2 台中 %1 台已確認。</translation>
+    </message>
+    <message>
+        <source>Offline: %1</source>
+        <translation>離線：%1</translation>
+    </message>
+    <message>
+        <source>Not confirmed: %1</source>
+        <translation>未確認：%1</translation>
     </message>
 </context>
 <context>
@@ -724,10 +807,76 @@
     </message>
 </context>
 <context>
+    <name>COutletActions</name>
+    <message>
+        <source>Outlet</source>
+        <translation>插座</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>%1 of %2 is protected: it cannot be switched off or power cycled from this console until it is unprotected.</source>
+        <translation>%2 的 %1 受保護：取消保護之前，無法在本控制台將其斷開或斷電重啟。</translation>
+    </message>
+    <message>
+        <source>Power cycle %1 of %2?</source>
+        <translation>斷電重啟 %2 的 %1？</translation>
+    </message>
+    <message>
+        <source>Switch %1 of %2 off?</source>
+        <translation>斷開 %2 的 %1？</translation>
+    </message>
+    <message>
+        <source>question</source>
+        <translation>詢問</translation>
+    </message>
+    <message>
+        <source>%1 is being power cycled.</source>
+        <translation>%1 正在斷電重啟。</translation>
+    </message>
+    <message>
+        <source>Cancel power cycle</source>
+        <translation>取消斷電重啟</translation>
+    </message>
+    <message>
+        <source>Power cycle outlet</source>
+        <translation>斷電重啟插座</translation>
+    </message>
+    <message>
+        <source>Protected</source>
+        <translation>受保護</translation>
+    </message>
+    <message>
+        <source>Protected outlets</source>
+        <translation>受保護的插座</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
+    <message>
+        <source>Back on after</source>
+        <translation>重新接通前等待</translation>
+    </message>
+</context>
+<context>
     <name>COutletNameConfigWidget</name>
     <message>
         <source>Outlet%1</source>
         <translation>插座%1</translation>
+    </message>
+    <message>
+        <source>Protected</source>
+        <translation>受保護</translation>
+    </message>
+</context>
+<context>
+    <name>COutletSettingsWidget</name>
+    <message>
+        <source>Ask before switching an outlet off</source>
+        <translation>斷開插座前詢問</translation>
     </message>
 </context>
 <context>
@@ -841,6 +990,10 @@
     <message>
         <source>Metrics</source>
         <translation>監控指標</translation>
+    </message>
+    <message>
+        <source>Outlets</source>
+        <translation>插座</translation>
     </message>
 </context>
 <context>

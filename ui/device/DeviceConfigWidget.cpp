@@ -5,6 +5,7 @@
 #include "device/Rackmind.h"
 #include "ui/device/ConfigFields.h"
 #include "ui/device/DelayConfigWidget.h"
+#include "ui/device/GroupApplyDialog.h"
 #include "ui/device/NetworkConfigWidget.h"
 #include "ui/device/OutletNameConfigWidget.h"
 #include "ui/device/PduLookup.h"
@@ -106,6 +107,10 @@ CDeviceConfigWidget::CDeviceConfigWidget(QWidget* parent)
     m_pLayoutBtn->addWidget(m_pBtnOk, 0, Qt::AlignCenter);
     m_pLayoutBtn->addWidget(m_pBtnCancel, 0, Qt::AlignCenter);
     m_pLayoutBtn->addStretch();
+    // Writes what is being edited to a whole group; it does not wait for this device's OK.
+    m_pBtnApplyGroup = new QPushButton(this);
+    m_pBtnApplyGroup->setObjectName(QStringLiteral("BtnApplyGroup"));
+    m_pLayoutBtn->addWidget(m_pBtnApplyGroup, 0, Qt::AlignRight | Qt::AlignVCenter);
 
     m_pLayoutContent = new QVBoxLayout();
     m_pLayoutContent->setObjectName(QStringLiteral("LayoutContent"));
@@ -246,6 +251,14 @@ void CDeviceConfigWidget::on_BtnCancel_clicked()
     showButtons(false);
 }
 
+void CDeviceConfigWidget::on_BtnApplyGroup_clicked()
+{
+    if (!m_pPdu)
+        return;
+    CGroupApplyDialog dialog(this, m_pPdu->stSetInfo);
+    dialog.exec();
+}
+
 void CDeviceConfigWidget::slotEnableBtn()
 {
     m_pBtnOk->setEnabled(true);
@@ -260,6 +273,7 @@ void CDeviceConfigWidget::retranslate()
     m_pSubTab->buttons[3]->setText(tr("OutletName"));
     m_pBtnOk->setText(tr("OK"));
     m_pBtnCancel->setText(tr("CANCEL"));
+    m_pBtnApplyGroup->setText(tr("Apply to group…"));
     m_pNetworkConfigWidget->retranslate();
     m_pThresholdConfigWidget->retranslate();
     m_pDelayConfigWidget->retranslate();

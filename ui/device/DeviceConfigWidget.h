@@ -45,6 +45,7 @@ private slots:
     void on_BtnCancel_clicked();
     void slotEnableBtn();
     void slotDeviceAnswered(CPdu* pPdu);
+    void on_BtnApplyGroup_clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -67,6 +68,7 @@ private:
     COutletNameConfigWidget* m_pOutletNameConfigWidget = nullptr;
     QPushButton* m_pBtnOk = nullptr;
     QPushButton* m_pBtnCancel = nullptr;
+    QPushButton* m_pBtnApplyGroup = nullptr;
     QHBoxLayout* m_pLayoutBtn = nullptr;
     QVBoxLayout* m_pLayoutContent = nullptr;
 };

@@ -1,11 +1,15 @@
 #include "ui/device/DeviceControlWidget.h"
 
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "ui/device/LockMark.h"
+#include "ui/device/OutletActions.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHostAddress>
+#include <QMenu>
 #include <QSpacerItem>
 
 CDeviceControlWidget::CDeviceControlWidget(QWidget* parent) : QWidget(parent)
@@ -15,7 +19,11 @@ CDeviceControlWidget::CDeviceControlWidget(QWidget* parent) : QWidget(parent)
         pCheck->setObjectName(QStringLiteral("CheckOutlet%1").arg(i + 1));
         // Caption first, the on/off picture on its right.
         pCheck->setLayoutDirection(Qt::RightToLeft);
+        pCheck->setIconSize(QSize(10, 10));
         pCheck->setEnabled(false);
+        pCheck->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(pCheck, &QWidget::customContextMenuRequested, this,
+                [this, i](const QPoint& pos) { showOutletMenu(i + 1, pos); });
         m_pCheckOutlet[i] = pCheck;
     }
 
@@ -45,23 +53,87 @@ void CDeviceControlWidget::setPdu(CPdu* pdu)
         // Programmatic changes are not clicks: nothing is sent from here.
         m_pCheckOutlet[i]->setEnabled(pdu != nullptr);
         m_pCheckOutlet[i]->setChecked(pdu && (pdu->stInfo.outletStatus >> i) & 0x01);
+        m_bCycling[i] = false;
+        refreshOutlet(i + 1);
     }
+    followOutletControl();
+}
+
+void CDeviceControlWidget::followOutletControl()
+{
+    // The outlet operations exist only after login, long after this panel; they are joined on first use.
+    if (!g_pOutletControl)
+        return;
+    connect(g_pOutletControl, &COutletControl::signalCycleChanged, this,
+            &CDeviceControlWidget::slotOutletChanged, Qt::UniqueConnection);
+    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, this,
+            &CDeviceControlWidget::slotOutletChanged, Qt::UniqueConnection);
+}
+
+void CDeviceControlWidget::slotOutletChanged(CPdu* pPdu, int iOutlet)
+{
+    if (pPdu == m_pPdu && iOutlet >= 1 && iOutlet <= OutletCount)
+        refreshOutlet(iOutlet);
+}
+
+void CDeviceControlWidget::refreshOutlet(int iOutlet)
+{
+    QCheckBox* pCheck = m_pCheckOutlet[iOutlet - 1];
+    QString strCaption = tr("Outlet") + QString::number(iOutlet);
+    const COutletControl::Cycle* pCycle =
+        m_pPdu && g_pOutletControl ? g_pOutletControl->cycle(m_pPdu, iOutlet) : nullptr;
+    if (pCycle) {
+        // Off while it counts down; a click or a second cycle is refused until the cycle ends. The state
+        // goes on a second line: the panel is too narrow for a longer caption.
+        const int iLeft = g_pOutletControl->secondsLeft(*pCycle);
+        strCaption += QLatin1Char('\n') +
+                      (iLeft > 0 ? tr("%1 s").arg(iLeft) : (pCycle->bNoAnswer ? tr("retrying") : tr("busy")));
+        pCheck->setChecked(false);
+    } else if (m_bCycling[iOutlet - 1]) {
+        pCheck->setChecked(m_pPdu && (m_pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01);
+    }
+    m_bCycling[iOutlet - 1] = pCycle != nullptr;
+    // Still enabled, for the menu that cancels the cycle; a click on it is refused.
+    pCheck->setEnabled(m_pPdu != nullptr);
+    const bool bProtected = g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, iOutlet);
+    pCheck->setIcon(bProtected ? lockMarkIcon() : QIcon());
+    if (pCheck->text() != strCaption)
+        pCheck->setText(strCaption);
+}
+
+void CDeviceControlWidget::showOutletMenu(int iOutlet, const QPoint& pos)
+{
+    if (!m_pPdu || !g_pOutletControl)
+        return;
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("MenuOutlet"));
+    COutletActions::fillOutletMenu(&menu, this, m_pPdu, iOutlet);
+    menu.exec(m_pCheckOutlet[iOutlet - 1]->mapToGlobal(pos));
 }
 
 void CDeviceControlWidget::retranslate()
 {
+    // Runs on every overview tick, which also keeps a cycle's countdown current.
     for (int i = 0; i < OutletCount; ++i)
-        m_pCheckOutlet[i]->setText(tr("Outlet") + QString::number(i + 1));
+        refreshOutlet(i + 1);
 }
 
 void CDeviceControlWidget::switchOutlet(int iOutlet, bool bOn)
 {
     if (!m_pPdu)
         return;
-    emit m_pPdu->signalOutletSwitch(iOutlet, bOn);
-    bool bResult = true;
-    emit m_pPdu->signalSndData(bResult, buildOutletSwitchFrame(iOutlet, bOn), m_pPdu->sendAddress(),
-                               m_pPdu->stInfo.udpPort);
+    if (!g_pOutletControl) {
+        emit m_pPdu->signalOutletSwitch(iOutlet, bOn);
+        bool bResult = true;
+        emit m_pPdu->signalSndData(bResult, buildOutletSwitchFrame(iOutlet, bOn), m_pPdu->sendAddress(),
+                                   m_pPdu->stInfo.udpPort);
+        return;
+    }
+    // Refused (protected, or the operator said no): the switch goes back to what it showed.
+    if (COutletActions::switchOutlet(this, m_pPdu, iOutlet, bOn))
+        emit m_pPdu->signalOutletSwitch(iOutlet, bOn);
+    else
+        m_pCheckOutlet[iOutlet - 1]->setChecked(!bOn);
 }
 
 void CDeviceControlWidget::on_CheckOutlet1_clicked(bool bChecked)

@@ -33,8 +33,14 @@ private slots:
 
 private:
     void switchOutlet(int iOutlet, bool bOn);
+    // Power cycles and protection: the context menu of a switch and what a switch shows of them.
+    void followOutletControl();
+    void showOutletMenu(int iOutlet, const QPoint& pos);
+    void refreshOutlet(int iOutlet);
+    void slotOutletChanged(CPdu* pPdu, int iOutlet);
 
     QCheckBox* m_pCheckOutlet[OutletCount] = {};
     QGridLayout* m_pLayoutBase = nullptr;
     CPdu* m_pPdu = nullptr;
+    bool m_bCycling[OutletCount] = {};
 };

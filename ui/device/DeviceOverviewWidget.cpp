@@ -6,6 +6,7 @@
 #include "device/Rackmind.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/device/MainStatusWidget.h"
+#include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
 #include "ui/device/PduLookup.h"
 
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSplitter>
+#include <QMenu>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
@@ -197,6 +199,19 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
             &CMainStatusWidget::slotCurrentPduChanged);
     connect(m_pTreeWidgetMain, &QTreeWidget::currentItemChanged, this,
             &CDeviceOverviewWidget::slotCurrentPduChanged);
+    m_pTreeWidgetMain->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pTreeWidgetMain, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        QTreeWidgetItem* pItem = m_pTreeWidgetMain->itemAt(pos);
+        CPdu* pPdu = pItem ? findPduByText(pItem->text(ColumnIPAddress)) : nullptr;
+        if (!pPdu)
+            return;
+        QMenu menu(m_pTreeWidgetMain);
+        menu.setObjectName(QStringLiteral("MenuOutlets"));
+        COutletActions::fillRowMenu(&menu, m_pTreeWidgetMain, pPdu);
+        emit signalRowMenu(&menu, pPdu);
+        if (!menu.isEmpty())
+            menu.exec(m_pTreeWidgetMain->viewport()->mapToGlobal(pos));
+    });
     m_pTimer = new QTimer(this);
     connect(m_pTimer, &QTimer::timeout, this, &CDeviceOverviewWidget::slotUpdateList);
     m_pTimer->start(RefreshMs);

@@ -9,6 +9,7 @@ class CAlarmPanel;
 class CMainStatusWidget;
 class CPdu;
 class QLabel;
+class QMenu;
 class QSplitter;
 class QTimer;
 class QTreeWidget;
@@ -47,6 +48,8 @@ public:
     CAlarmPanel* alarmPanel() const { return m_pAlarmPanel; }
 
 signals:
+    // The context menu of a device row is being built: add entries to it before it opens.
+    void signalRowMenu(QMenu* pMenu, CPdu* pPdu);
     // Whether the configuration page may be opened: a device row is current.
     void signalConfigTabEnabled(bool bEnabled);
 

@@ -1,9 +1,11 @@
 #include "ui/device/OutletNameConfigWidget.h"
 
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "ui/device/ConfigFields.h"
 #include "ui/device/PduLookup.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,13 @@ COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent)
         // All eight editors share one object name, so each is wired to the slot by hand.
         connect(m_pEdits[i], &QLineEdit::textChanged, this,
                 &COutletNameConfigWidget::on_LineEditOutletName_textChanged);
+        m_pChecksProtected[i] = new QCheckBox(this);
+        m_pChecksProtected[i]->setObjectName(QStringLiteral("CheckProtected"));
+        pLayout->addWidget(m_pChecksProtected[i], i + 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
+        connect(m_pChecksProtected[i], &QCheckBox::toggled, this, [this, i](bool bChecked) {
+            if (m_pPdu && g_pOutletControl)
+                g_pOutletControl->setProtected(m_pPdu, i + 1, bChecked);
+        });
     }
     retranslate();
 }
@@ -38,6 +47,19 @@ void COutletNameConfigWidget::showValues(const PduInfo& info)
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker block(m_pEdits[i]);
         m_pEdits[i]->setText(fieldText(info.outletName[i]));
+    }
+    showProtection();
+    if (g_pOutletControl)
+        connect(g_pOutletControl, &COutletControl::signalProtectionChanged, this,
+                &COutletNameConfigWidget::showProtection, Qt::UniqueConnection);
+}
+
+void COutletNameConfigWidget::showProtection()
+{
+    for (int i = 0; i < kOutletCount; ++i) {
+        const QSignalBlocker block(m_pChecksProtected[i]);
+        m_pChecksProtected[i]->setEnabled(m_pPdu && g_pOutletControl);
+        m_pChecksProtected[i]->setChecked(g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, i + 1));
     }
 }
 
@@ -49,8 +71,10 @@ void COutletNameConfigWidget::storeShownValues(PduInfo& set)
 
 void COutletNameConfigWidget::retranslate()
 {
-    for (int i = 0; i < kOutletCount; ++i)
+    for (int i = 0; i < kOutletCount; ++i) {
         m_pLabels[i]->setText(tr("Outlet%1").arg(i + 1));
+        m_pChecksProtected[i]->setText(tr("Protected"));
+    }
 }
 
 void COutletNameConfigWidget::on_LineEditOutletName_textChanged(const QString& text)

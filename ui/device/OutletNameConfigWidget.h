@@ -2,6 +2,7 @@
 
 #include "ui/device/ConfigSubPage.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QRegExpValidator;
@@ -25,8 +26,11 @@ private slots:
 private:
     void showValues(const PduInfo& info) override;
     void storeShownValues(PduInfo& set) override;
+    // Protection is not part of the device's record: it applies at once, without OK.
+    void showProtection();
 
     QRegExpValidator* m_pValidator = nullptr;
     QLabel* m_pLabels[kOutletCount] = {};
     QLineEdit* m_pEdits[kOutletCount] = {};
+    QCheckBox* m_pChecksProtected[kOutletCount] = {};
 };

@@ -1,7 +1,9 @@
 #include "ui/device/OutletStatusWidget.h"
 
 #include "app/SharedFonts.h"
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
+#include "ui/device/LockMark.h"
 
 #include <QPainter>
 
@@ -39,6 +41,10 @@ void COutletStatusWidget::paintEvent(QPaintEvent* event)
             painter.drawEllipse(square);
             painter.setPen(textPen);
             painter.drawText(square, Qt::AlignCenter, QString::number(i + 1));
+            if (g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, i + 1))
+                // Top right, clear of the centred number.
+                paintLockMark(painter,
+                              QRectF(square.right() - d * 0.25, square.top() - d * 0.1, d * 0.42, d * 0.5));
         }
     }
     QWidget::paintEvent(event);

@@ -20,9 +20,9 @@ CHistoryEntries::CHistoryEntries(CMainDialog* pMain)
     pMain->menu()->addAction(m_pActionEvents);
     connect(m_pActionEvents, &QAction::triggered, this, &CHistoryEntries::slotOpenEvents);
     QTreeWidget* pTree = pMain->deviceOverviewWidget()->treeWidget();
-    pTree->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(pTree, &QTreeWidget::itemDoubleClicked, this, &CHistoryEntries::slotOpenHistory);
-    connect(pTree, &QWidget::customContextMenuRequested, this, &CHistoryEntries::showContextMenu);
+    connect(pMain->deviceOverviewWidget(), &CDeviceOverviewWidget::signalRowMenu, this,
+            &CHistoryEntries::addToRowMenu);
     retranslate();
 }
 
@@ -40,7 +40,11 @@ void CHistoryEntries::slotOpenEvents()
 
 void CHistoryEntries::slotOpenHistory(QTreeWidgetItem* pItem)
 {
-    CPdu* pPdu = pItem ? findPduByText(pItem->text(CDeviceOverviewWidget::ColumnIPAddress)) : nullptr;
+    openHistory(pItem ? findPduByText(pItem->text(CDeviceOverviewWidget::ColumnIPAddress)) : nullptr);
+}
+
+void CHistoryEntries::openHistory(CPdu* pPdu)
+{
     if (!pPdu)
         return;
     auto* pWindow = new CHistoryWindow(CHistoryRecorder::macText(pPdu->stInfo), pPdu);
@@ -48,15 +52,15 @@ void CHistoryEntries::slotOpenHistory(QTreeWidgetItem* pItem)
     pWindow->show();
 }
 
-void CHistoryEntries::showContextMenu(const QPoint& pt)
+// "History" leads the row's context menu, above the outlet operations.
+void CHistoryEntries::addToRowMenu(QMenu* pMenu, CPdu* pPdu)
 {
-    QTreeWidget* pTree = m_pMain->deviceOverviewWidget()->treeWidget();
-    QTreeWidgetItem* pItem = pTree->itemAt(pt);
-    if (!pItem || !findPduByText(pItem->text(CDeviceOverviewWidget::ColumnIPAddress)))
-        return;
-    QMenu menu;
-    menu.setObjectName(QStringLiteral("MenuRow"));
-    QAction* pHistory = menu.addAction(tr("History"));
-    if (menu.exec(pTree->viewport()->mapToGlobal(pt)) == pHistory)
-        slotOpenHistory(pItem);
+    auto* pHistory = new QAction(tr("History"), pMenu);
+    pHistory->setObjectName(QStringLiteral("ActionHistory"));
+    connect(pHistory, &QAction::triggered, this, [this, pPdu] { openHistory(pPdu); });
+    const QList<QAction*> listActions = pMenu->actions();
+    QAction* pFirst = listActions.isEmpty() ? nullptr : listActions.first();
+    pMenu->insertAction(pFirst, pHistory);
+    if (pFirst)
+        pMenu->insertSeparator(pFirst);
 }

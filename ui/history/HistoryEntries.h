@@ -3,8 +3,9 @@
 #include <QObject>
 
 class CMainDialog;
+class CPdu;
 class QAction;
-class QPoint;
+class QMenu;
 class QTreeWidgetItem;
 
 // Where the history and events windows open from: the title bar's menu ("Events"), a double-click on
@@ -21,7 +22,8 @@ public slots:
     void slotOpenHistory(QTreeWidgetItem* pItem);
 
 private:
-    void showContextMenu(const QPoint& pt);
+    void openHistory(CPdu* pPdu);
+    void addToRowMenu(QMenu* pMenu, CPdu* pPdu);
 
     CMainDialog* m_pMain;
     QAction* m_pActionEvents;

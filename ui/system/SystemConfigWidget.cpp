@@ -3,6 +3,7 @@
 #include "ui/frame/SubTab.h"
 #include "ui/system/AlarmConfigWidget.h"
 #include "ui/system/MetricsConfigWidget.h"
+#include "ui/system/OutletSettingsWidget.h"
 #include "ui/system/SideTabPage.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
@@ -19,6 +20,7 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     , m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain))
     , m_pMetricsConfigWidget(new CMetricsConfigWidget(m_pStackMain))
     , m_pAlarmConfigWidget(new CAlarmConfigWidget(m_pStackMain))
+    , m_pOutletSettingsWidget(new COutletSettingsWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
@@ -37,6 +39,8 @@ CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
     m_pStackMain->addWidget(m_pSnmpConfigWidget);
     m_pStackMain->addWidget(m_pMetricsConfigWidget);
     m_pStackMain->addWidget(m_pAlarmConfigWidget);
+    m_pOutletSettingsWidget->setObjectName(QStringLiteral("OutletSettingsWidget"));
+    m_pStackMain->addWidget(m_pOutletSettingsWidget);
 
     connect(m_pSubTab, &CSubTab::signalTabSelChanged, m_pStackMain, &QStackedWidget::setCurrentIndex);
     retranslate();
@@ -52,11 +56,13 @@ void CSystemConfigWidget::retranslate()
     m_pSnmpConfigWidget->retranslate();
     m_pMetricsConfigWidget->retranslate();
     m_pAlarmConfigWidget->retranslate();
+    m_pSubTab->buttons[4]->setText(tr("Outlets"));
+    m_pOutletSettingsWidget->retranslate();
 }
 
 void CSystemConfigWidget::showEvent(QShowEvent* event)
 {
-    m_pSubTab->setTabCount(4);
+    m_pSubTab->setTabCount(5);
     QWidget::showEvent(event);
 }
 

@@ -7,11 +7,12 @@ class CSubTab;
 class CSmtpConfigWidget;
 class CSnmpConfigWidget;
 class CMetricsConfigWidget;
+class COutletSettingsWidget;
 class QHBoxLayout;
 class QStackedWidget;
 
-// The system settings page of the main window: "SMTP", "SNMP", "Metrics" and "Alarms" sub pages behind a
-// sub tab bar.
+// The system settings page of the main window: "SMTP", "SNMP", "Metrics", "Alarms" and "Outlets" sub pages
+// behind a sub tab bar.
 class CSystemConfigWidget : public QWidget
 {
     Q_OBJECT
@@ -32,4 +33,5 @@ private:
     CSnmpConfigWidget* m_pSnmpConfigWidget;
     CMetricsConfigWidget* m_pMetricsConfigWidget;
     CAlarmConfigWidget* m_pAlarmConfigWidget;
+    COutletSettingsWidget* m_pOutletSettingsWidget;
 };

@@ -1,0 +1,275 @@
+#include "app/AppShell.h"
+#include "app/Settings.h"
+#include "device/MetaTypes.h"
+#include "device/OutletControl.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "tests/common/NetBed.h"
+#include "tools/pdusim/SimDevice.h"
+#include "tools/pdusim/SimThread.h"
+#include "ui/device/DeviceConfigWidget.h"
+#include "ui/device/DeviceControlWidget.h"
+#include "ui/device/DeviceOverviewWidget.h"
+#include "ui/device/GroupApplyDialog.h"
+#include "ui/device/MainStatusWidget.h"
+#include "ui/device/OutletActions.h"
+#include "ui/frame/AppWindows.h"
+#include "ui/frame/MainDialog.h"
+#include "ui/frame/TitleBar.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+// Outlet operations of the whole program on simulated PDUs across the test bed, one session: cycles
+// from the menus, a device silent when its "on" is due, protection, a group write and the exit.
+class TestOutletsBed : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dirSettings;
+    CSimThread m_sim;
+    QStringList m_listPrompts;
+    bool m_bAnswer = true;
+
+    QString address(int i)
+    {
+        return QHostAddress(m_sim.call([i](CSimFleet& f) { return f.device(i)->st.ip; })).toString();
+    }
+    CPdu* pdu(int i)
+    {
+        for (CPdu* p : qAsConst(g_pRackmind->listPdu))
+            if (p->sendAddress().toString() == address(i))
+                return p;
+        return nullptr;
+    }
+    QTreeWidgetItem* row(int i)
+    {
+        const auto list = g_pMainDialog->deviceOverviewWidget()->treeWidget()->findItems(
+            address(i), Qt::MatchExactly | Qt::MatchRecursive, CDeviceOverviewWidget::ColumnIPAddress);
+        return list.value(0);
+    }
+    bool simOn(int i, int iOutlet)
+    {
+        return m_sim.call([=](CSimFleet& f) { return (f.device(i)->st.outletStatus >> (iOutlet - 1)) & 1; });
+    }
+    bool shownOn(int i, int iOutlet) { return (pdu(i)->stInfo.outletStatus >> (iOutlet - 1)) & 1; }
+    // When device i received switch frames for the outlet (msecs since the epoch), "on" or "off".
+    QList<qint64> switchTimes(int i, int iOutlet, bool bOn)
+    {
+        const QByteArray baFrame = buildOutletSwitchFrame(iOutlet, bOn);
+        QList<qint64> list;
+        for (const SimFrameRecord& rec : m_sim.call([i](CSimFleet& f) { return f.device(i)->received(); }))
+            if (rec.baFrame == baFrame)
+                list << rec.msecsSinceEpoch;
+        return list;
+    }
+    void sim(const QString& strCommand) { QCOMPARE(m_sim.command(strCommand).last(), QStringLiteral("ok")); }
+    // Runs fn every 20 ms until it returns true; a new timer can run within a dialog another one opened.
+    void answerWhen(std::function<bool()> fn)
+    {
+        auto* pTimer = new QTimer(this);
+        connect(pTimer, &QTimer::timeout, this, [=] {
+            if (fn()) {
+                pTimer->stop();
+                pTimer->deleteLater();
+            }
+        });
+        pTimer->start(20);
+    }
+    // Triggers the popup menu's action of that name, then lets fnDialog fill in the modal dialog the
+    // action opens and accepts it.
+    void answerMenu(const QString& strAction, std::function<void(QDialog*)> fnDialog = {})
+    {
+        answerWhen([=] {
+            auto* pMenu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QAction* pAction = pMenu ? pMenu->findChild<QAction*>(strAction) : nullptr;
+            if (!pAction)
+                return false;
+            if (fnDialog)
+                answerWhen([=] {
+                    auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    if (pDialog)
+                        fnDialog(pDialog), pDialog->accept();
+                    return pDialog != nullptr;
+                });
+            pMenu->close();
+            pAction->trigger();
+            return true;
+        });
+    }
+    QCheckBox* outletSwitch(int iOutlet)
+    {
+        return g_pMainDialog->deviceOverviewWidget()
+            ->mainStatusWidget()
+            ->deviceControl()
+            ->findChild<QCheckBox*>(QStringLiteral("CheckOutlet%1").arg(iOutlet));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(netbed::active(), "run this test through scripts/netbed");
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dirSettings.path());
+        QVERIFY(QDir().mkpath(m_dirSettings.filePath(QStringLiteral("Orvane"))));
+        QFile fileStore(m_dirSettings.filePath(QStringLiteral("Orvane/Rackmind.conf")));
+        QVERIFY(fileStore.open(QIODevice::WriteOnly) &&
+                fileStore.write("Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n") > 0);
+        fileStore.close();
+        CSimConfig config;
+        config.dDelayUnit = 0;
+        config.bNoise = false;
+        config.iRecordLimit = 8192;
+        QString strError;
+        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        createSharedResources();
+        QVERIFY(prepareLanguage());
+        registerDeviceMetaTypes();
+        createLongLivedWindows();
+        QVERIFY(runLogin());
+        showMainWindow();
+        QVERIFY(g_pOutletControl);
+        for (int i = 1; i <= 6; ++i) {
+            sim(QStringLiteral("set %1 outlet 3 on").arg(i));
+            QTRY_VERIFY_WITH_TIMEOUT(row(i) && pdu(i) && shownOn(i, 3), 5000);
+        }
+        COutletActions::setPromptHandler([this](QWidget*, bool, const QString&, const QString& strText) {
+            m_listPrompts << strText;
+            return m_bAnswer;
+        });
+    }
+
+    // From the overview row's menu: outlet 3, back on after 3 s. The PDU sees off, then on after the
+    // delay (counted from the poll that shows it off); the row shows off, then on; the cycle ends once
+    // the PDU reports the outlet on.
+    void cycleFromTheRowMenu()
+    {
+        QTreeWidget* pTree = g_pMainDialog->deviceOverviewWidget()->treeWidget();
+        answerMenu(QStringLiteral("ActionCycle"), [](QDialog* pDialog) {
+            pDialog->findChild<QComboBox*>(QStringLiteral("ComboOutlet"))->setCurrentIndex(2);
+            pDialog->findChild<QSpinBox*>(QStringLiteral("SpinDelay"))->setValue(3);
+        });
+        emit pTree->customContextMenuRequested(pTree->visualItemRect(row(1)).center());
+        QTRY_VERIFY_WITH_TIMEOUT(!shownOn(1, 3), 3000);
+        QVERIFY(g_pOutletControl->cycle(pdu(1), 3));
+        QTRY_VERIFY_WITH_TIMEOUT(shownOn(1, 3), 6000);
+        QTRY_VERIFY(!g_pOutletControl->cycle(pdu(1), 3));
+        const QList<qint64> listOff = switchTimes(1, 3, false);
+        const QList<qint64> listOn = switchTimes(1, 3, true);
+        QCOMPARE(listOff.size(), 1);
+        QCOMPARE(listOn.size(), 1);
+        const qint64 iDelay = listOn.first() - listOff.first();
+        qInfo("cycle of 3 s: off to on at the PDU %lld ms", iDelay);
+        QVERIFY2(iDelay >= 2990 && iDelay <= 3000 + COutletControl::kTickMs + 1500,
+                 qPrintable(QString::number(iDelay)));
+    }
+
+    // Silent when its "on" is due, and the "on" lost: sent again once the PDU answers; the outlet ends on.
+    void silentWhenTheOnIsDue()
+    {
+        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(2), 3, 2));
+        sim(QStringLiteral("silent 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 1, 5000);
+        sim(QStringLiteral("set 2 outlet 3 off"));
+        QTRY_VERIFY_WITH_TIMEOUT(g_pOutletControl->cycle(pdu(2), 3)->bNoAnswer, 6000);
+        QCOMPARE(switchTimes(2, 3, true).size(), 1);
+        sim(QStringLiteral("resume 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(simOn(2, 3) && !g_pOutletControl->cycle(pdu(2), 3), 5000);
+    }
+
+    // Protected from the switch's menu: clicking it off sends nothing and says why; the question before
+    // an outlet goes off names it; the protection is stored, and lifted on the outlet names page.
+    void protectedOutlet()
+    {
+        g_pMainDialog->deviceOverviewWidget()->treeWidget()->setCurrentItem(row(3));
+        answerMenu(QStringLiteral("ActionProtect"));
+        emit outletSwitch(3)->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(g_pOutletControl->isProtected(pdu(3), 3));
+        sim(QStringLiteral("record 3 clear"));
+        QTest::mouseClick(outletSwitch(3), Qt::LeftButton, {}, outletSwitch(3)->rect().center());
+        g_settings.askBeforeOutletOff = true;
+        m_bAnswer = false;
+        QTest::mouseClick(outletSwitch(4), Qt::LeftButton, {}, outletSwitch(4)->rect().center());
+        g_settings.askBeforeOutletOff = false;
+        QTest::qWait(1000); // a frame would be at the PDU within milliseconds
+        QVERIFY(switchTimes(3, 3, false).isEmpty() && switchTimes(3, 4, false).isEmpty());
+        QVERIFY(outletSwitch(3)->isChecked());
+        QCOMPARE(m_listPrompts.size(), 2);
+        QVERIFY2(m_listPrompts[0].contains(QLatin1String("protected")), qPrintable(m_listPrompts[0]));
+        const QString strName =
+            QString::fromLatin1(m_sim.call([](CSimFleet& f) { return f.device(3)->st.name; }));
+        QVERIFY2(m_listPrompts[1].contains(QLatin1String("Outlet4")) &&
+                     m_listPrompts[1].contains(strName.left(strName.indexOf(QLatin1Char('\0')))),
+                 qPrintable(m_listPrompts[1]));
+
+        // As after a restart: what the store holds protects the same outlet.
+        g_settings = AppSettings();
+        loadSettings();
+        COutletControl restarted;
+        restarted.setProtectedText(g_settings.protectedOutlets);
+        QVERIFY(restarted.isProtected(pdu(3), 3) && !restarted.isProtected(pdu(3), 4));
+
+        g_pMainDialog->deviceConfigWidget()
+            ->findChildren<QCheckBox*>(QStringLiteral("CheckProtected"))[2]
+            ->click();
+        QVERIFY(!g_pOutletControl->isProtected(pdu(3), 3));
+        QTest::mouseClick(outletSwitch(3), Qt::LeftButton, {}, outletSwitch(3)->rect().center());
+        QTRY_VERIFY_WITH_TIMEOUT(!simOn(3, 3), 3000);
+        QCOMPARE(m_listPrompts.size(), 2);
+    }
+
+    // Thresholds and delays to a group of five with one silent: four confirm, one is listed offline.
+    void applyToAGroupOfFive()
+    {
+        for (int i = 2; i <= 6; ++i)
+            pdu(i)->strGroup = QStringLiteral("Rack B");
+        sim(QStringLiteral("silent 6"));
+        QTRY_VERIFY_WITH_TIMEOUT(!pdu(6)->isOnline(), 8000);
+        PduInfo values = pdu(1)->stInfo;
+        values.currentWarn = 7.5;
+        values.voltageWarn = 245;
+        std::fill(std::begin(values.outletOpenDelay), std::end(values.outletOpenDelay), 4);
+        CGroupApplyDialog dialog(g_pMainDialog, values);
+        dialog.show();
+        dialog.findChild<QComboBox*>(QStringLiteral("ComboGroup"))->setCurrentText(QStringLiteral("Rack B"));
+        dialog.findChild<QCheckBox*>(QStringLiteral("CheckDelays"))->setChecked(true);
+        auto* pApply = dialog.findChild<QPushButton*>(QStringLiteral("BtnApply"));
+        pApply->click();
+        QTRY_VERIFY_WITH_TIMEOUT(pApply->isEnabled(), 10000);
+        auto* pTable = dialog.findChild<QTableWidget*>(QStringLiteral("TableResult"));
+        QCOMPARE(pTable->rowCount(), 5);
+        for (int i = 2; i <= 6; ++i) {
+            QCOMPARE(pTable->item(i - 2, CGroupApplyDialog::ColumnAddress)->text(), address(i));
+            QCOMPARE(pTable->item(i - 2, CGroupApplyDialog::ColumnResult)->text(),
+                     i < 6 ? QStringLiteral("Confirmed") : QStringLiteral("Offline, not written"));
+            const QList<int> listPending = pdu(i)->needDownload();
+            QCOMPARE(listPending.contains(kCmdThresholds) || listPending.contains(kCmdOutletDelays), i == 6);
+        }
+        const QString strSummary = dialog.findChild<QLabel*>(QStringLiteral("LabelSummary"))->text();
+        QVERIFY2(strSummary.contains(QStringLiteral("4 of 5")) && strSummary.contains(address(6)),
+                 qPrintable(strSummary));
+        QCOMPARE(m_sim.call([](CSimFleet& f) { return f.device(5)->st.voltageWarn; }), quint16(245));
+        sim(QStringLiteral("resume 6"));
+    }
+
+    // Quit from the title bar while a 600 s cycle runs: the "on" reaches the PDU before the program ends.
+    void quitDuringACycle()
+    {
+        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(4), 5, 600));
+        QTRY_COMPARE_WITH_TIMEOUT(switchTimes(4, 5, false).size(), 1, 3000);
+        QTimer::singleShot(
+            0, [] { QTest::mouseClick(g_pMainDialog->titleBar()->closeButton(), Qt::LeftButton); });
+        QObject guard;
+        QTimer::singleShot(10000, &guard, [] { QApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+        runExitSequence();
+        QVERIFY(!g_pRackmind);
+        // Sent before the sockets closed; the simulator's thread takes a moment to record it.
+        QTRY_COMPARE_WITH_TIMEOUT(switchTimes(4, 5, true).size(), 1, 2000);
+        m_sim.stopFleet();
+    }
+};
+
+QTEST_MAIN(TestOutletsBed)
+#include "tst_outletsbed.moc"

@@ -1,0 +1,147 @@
+#include "ui/device/GroupApplyDialog.h"
+
+#include "device/GroupApply.h"
+#include "device/OutletControl.h"
+#include "device/Pdu.h"
+#include "device/Rackmind.h"
+#include "ui/device/PduLookup.h"
+#include "ui/system/GroupNames.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values)
+    : QDialog(parent), m_values(values), m_pApply(new CGroupApply(this))
+{
+    setObjectName(QStringLiteral("GroupApplyDialog"));
+    setWindowTitle(tr("Apply to group"));
+    m_pComboGroup = new QComboBox(this);
+    m_pComboGroup->setObjectName(QStringLiteral("ComboGroup"));
+    QStringList listGroups{QStringLiteral("Default")};
+    for (const QString& strGroup : groupNames())
+        if (!listGroups.contains(strGroup))
+            listGroups << strGroup;
+    if (g_pRackmind)
+        for (const CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
+            if (!listGroups.contains(pPdu->strGroup))
+                listGroups << pPdu->strGroup;
+    m_pComboGroup->addItems(listGroups);
+    m_pCheckThresholds = new QCheckBox(tr("Thresholds"), this);
+    m_pCheckThresholds->setObjectName(QStringLiteral("CheckThresholds"));
+    m_pCheckThresholds->setChecked(true);
+    m_pCheckDelays = new QCheckBox(tr("Delays"), this);
+    m_pCheckDelays->setObjectName(QStringLiteral("CheckDelays"));
+    m_pBtnApply = new QPushButton(tr("Apply"), this);
+    m_pBtnApply->setObjectName(QStringLiteral("BtnApply"));
+    m_pTableResult = new QTableWidget(0, ColumnCount, this);
+    m_pTableResult->setObjectName(QStringLiteral("TableResult"));
+    m_pTableResult->setHorizontalHeaderLabels({tr("Name"), tr("IPAddress"), tr("Result")});
+    m_pTableResult->horizontalHeader()->setStretchLastSection(true);
+    m_pTableResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTableResult->verticalHeader()->hide();
+    m_pLabelSummary = new QLabel(this);
+    m_pLabelSummary->setObjectName(QStringLiteral("LabelSummary"));
+    m_pLabelSummary->setWordWrap(true);
+    auto* pClose = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(pClose, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setObjectName(QStringLiteral("LayoutBase"));
+    auto* pLabelGroup = new QLabel(tr("Group"), this);
+    pLayout->addWidget(pLabelGroup);
+    pLayout->addWidget(m_pComboGroup);
+    pLayout->addWidget(m_pCheckThresholds);
+    pLayout->addWidget(m_pCheckDelays);
+    pLayout->addWidget(m_pBtnApply);
+    pLayout->addWidget(m_pTableResult);
+    pLayout->addWidget(m_pLabelSummary);
+    pLayout->addWidget(pClose);
+    resize(520, 420);
+
+    connect(m_pApply, &CGroupApply::signalEntryChanged, this, &CGroupApplyDialog::slotEntryChanged);
+    connect(m_pApply, &CGroupApply::signalFinished, this, &CGroupApplyDialog::slotFinished);
+    // One place for every outlet and group operation of this console to be heard from.
+    if (g_pOutletControl)
+        connect(m_pApply, &CGroupApply::signalOperation, g_pOutletControl, &COutletControl::signalOperation);
+    QMetaObject::connectSlotsByName(this);
+}
+
+void CGroupApplyDialog::on_BtnApply_clicked()
+{
+    if (!g_pRackmind || (!m_pCheckThresholds->isChecked() && !m_pCheckDelays->isChecked()))
+        return;
+    QList<CPdu*> listPdu;
+    for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
+        if (pPdu->strGroup == m_pComboGroup->currentText())
+            listPdu << pPdu;
+    m_pTableResult->setRowCount(listPdu.size());
+    for (int i = 0; i < listPdu.size(); ++i) {
+        m_pTableResult->setItem(i, ColumnName, new QTableWidgetItem(fieldText(listPdu[i]->stInfo.name)));
+        m_pTableResult->setItem(i, ColumnAddress, new QTableWidgetItem(listPdu[i]->sendAddress().toString()));
+        m_pTableResult->setItem(i, ColumnResult, new QTableWidgetItem);
+    }
+    m_pLabelSummary->setText(tr("Waiting for the devices to confirm..."));
+    m_pBtnApply->setEnabled(false);
+    m_pApply->start(listPdu, m_values, m_pCheckThresholds->isChecked(), m_pCheckDelays->isChecked());
+    for (int i = 0; i < listPdu.size(); ++i)
+        slotEntryChanged(i);
+}
+
+void CGroupApplyDialog::slotEntryChanged(int iIndex)
+{
+    if (iIndex >= m_pTableResult->rowCount() || iIndex >= m_pApply->entries().size())
+        return;
+    QString strResult;
+    switch (m_pApply->entries().at(iIndex).outcome) {
+    case CGroupApply::Waiting:
+        strResult = tr("Written, waiting");
+        break;
+    case CGroupApply::Confirmed:
+        strResult = tr("Confirmed");
+        break;
+    case CGroupApply::NotConfirmed:
+        strResult = tr("Not confirmed");
+        break;
+    case CGroupApply::Offline:
+        strResult = tr("Offline, not written");
+        break;
+    }
+    m_pTableResult->item(iIndex, ColumnResult)->setText(strResult);
+}
+
+void CGroupApplyDialog::slotFinished()
+{
+    if (m_pApply->entries().size() != m_pTableResult->rowCount())
+        return;
+    QStringList listOffline;
+    QStringList listUnconfirmed;
+    int iConfirmed = 0;
+    for (int i = 0; i < m_pApply->entries().size(); ++i) {
+        const QString strAddress = m_pTableResult->item(i, ColumnAddress)->text();
+        switch (m_pApply->entries().at(i).outcome) {
+        case CGroupApply::Confirmed:
+            ++iConfirmed;
+            break;
+        case CGroupApply::Offline:
+            listOffline << strAddress;
+            break;
+        default:
+            listUnconfirmed << strAddress;
+            break;
+        }
+    }
+    QString strSummary = tr("%1 of %2 confirmed.").arg(iConfirmed).arg(m_pApply->entries().size());
+    if (!listOffline.isEmpty())
+        strSummary += QLatin1Char('\n') + tr("Offline: %1").arg(listOffline.join(QStringLiteral(", ")));
+    if (!listUnconfirmed.isEmpty())
+        strSummary +=
+            QLatin1Char('\n') + tr("Not confirmed: %1").arg(listUnconfirmed.join(QStringLiteral(", ")));
+    m_pLabelSummary->setText(strSummary);
+    m_pBtnApply->setEnabled(true);
+}

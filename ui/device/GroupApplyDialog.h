@@ -1,0 +1,43 @@
+#pragma once
+
+#include "device/PduInfo.h"
+
+#include <QDialog>
+
+class CGroupApply;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// "Apply to group...": writes the thresholds (and, if chosen, the delays) being edited to every online
+// device of a group and shows, device by device, whether its replies confirmed the write.
+class CGroupApplyDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    enum Column
+    {
+        ColumnName,
+        ColumnAddress,
+        ColumnResult,
+        ColumnCount
+    };
+    CGroupApplyDialog(QWidget* parent, const PduInfo& values);
+
+private slots:
+    void on_BtnApply_clicked();
+    void slotEntryChanged(int iIndex);
+    void slotFinished();
+
+private:
+    PduInfo m_values;
+    CGroupApply* m_pApply = nullptr;
+    QComboBox* m_pComboGroup = nullptr;
+    QCheckBox* m_pCheckThresholds = nullptr;
+    QCheckBox* m_pCheckDelays = nullptr;
+    QPushButton* m_pBtnApply = nullptr;
+    QTableWidget* m_pTableResult = nullptr;
+    QLabel* m_pLabelSummary = nullptr;
+};

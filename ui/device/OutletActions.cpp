@@ -1,0 +1,189 @@
+#include "ui/device/OutletActions.h"
+
+#include "app/Settings.h"
+#include "device/OutletControl.h"
+#include "device/Pdu.h"
+#include "ui/device/PduLookup.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QTreeWidget>
+
+namespace {
+COutletActions::PromptHandler& promptHandler()
+{
+    static COutletActions::PromptHandler handler;
+    return handler;
+}
+
+QString pduLabel(const CPdu* pPdu)
+{
+    return QStringLiteral("%1 (%2)").arg(fieldText(pPdu->stInfo.name), pPdu->sendAddress().toString());
+}
+} // namespace
+
+void COutletActions::setPromptHandler(PromptHandler handler)
+{
+    promptHandler() = std::move(handler);
+}
+
+bool COutletActions::prompt(QWidget* pParent, bool bQuestion, const QString& strTitle, const QString& strText)
+{
+    if (promptHandler())
+        return promptHandler()(pParent, bQuestion, strTitle, strText);
+    if (bQuestion)
+        return QMessageBox::question(pParent, strTitle, strText, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox::information(pParent, strTitle, strText, QMessageBox::Ok);
+    return true;
+}
+
+QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)
+{
+    const QString strCaption = tr("Outlet") + QString::number(iOutlet);
+    const QString strName = pPdu ? fieldText(pPdu->stInfo.outletName[iOutlet - 1]) : QString();
+    return strName.isEmpty() ? strCaption : QStringLiteral("%1 (%2)").arg(strCaption, strName);
+}
+
+bool COutletActions::mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle)
+{
+    if (g_pOutletControl && g_pOutletControl->isProtected(pPdu, iOutlet)) {
+        prompt(pParent, false, tr("info"),
+               tr("%1 of %2 is protected: it cannot be switched off or power cycled from this console until "
+                  "it is unprotected.")
+                   .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
+        return false;
+    }
+    if (!g_settings.askBeforeOutletOff)
+        return true;
+    const QString strText = bCycle ? tr("Power cycle %1 of %2?") : tr("Switch %1 of %2 off?");
+    return prompt(pParent, true, tr("question"), strText.arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
+}
+
+bool COutletActions::switchOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bOn)
+{
+    if (!pPdu || !g_pOutletControl)
+        return false;
+    if (!bOn && !mayGoOff(pParent, pPdu, iOutlet, false))
+        return false;
+    switch (g_pOutletControl->switchOutlet(pPdu, iOutlet, bOn)) {
+    case COutletControl::Accepted:
+        return true;
+    case COutletControl::RefusedBusy:
+        prompt(pParent, false, tr("info"), tr("%1 is being power cycled.").arg(outletLabel(pPdu, iOutlet)));
+        return false;
+    default:
+        return false;
+    }
+}
+
+bool COutletActions::cycleOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, int iDelay)
+{
+    if (!pPdu || !g_pOutletControl || !mayGoOff(pParent, pPdu, iOutlet, true))
+        return false;
+    if (g_pOutletControl->startCycle(pPdu, iOutlet, iDelay) == COutletControl::RefusedBusy) {
+        prompt(pParent, false, tr("info"), tr("%1 is being power cycled.").arg(outletLabel(pPdu, iOutlet)));
+        return false;
+    }
+    return true;
+}
+
+void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, int iOutlet)
+{
+    if (!pPdu || !g_pOutletControl)
+        return;
+    if (g_pOutletControl->cycle(pPdu, iOutlet)) {
+        pMenu
+            ->addAction(tr("Cancel power cycle"), pParent,
+                        [pPdu, iOutlet] { g_pOutletControl->cancelCycle(pPdu, iOutlet); })
+            ->setObjectName(QStringLiteral("ActionCancelCycle"));
+    } else {
+        pMenu
+            ->addAction(tr("Power cycle outlet"), pParent,
+                        [pParent, pPdu, iOutlet] {
+                            COutletCycleDialog dialog(pParent, pPdu, iOutlet);
+                            if (dialog.exec() == QDialog::Accepted)
+                                cycleOutlet(pParent, pPdu, iOutlet, dialog.delay());
+                        })
+            ->setObjectName(QStringLiteral("ActionCycle"));
+    }
+    const bool bProtected = g_pOutletControl->isProtected(pPdu, iOutlet);
+    QAction* pProtect = pMenu->addAction(tr("Protected"), pParent, [pPdu, iOutlet, bProtected] {
+        g_pOutletControl->setProtected(pPdu, iOutlet, !bProtected);
+    });
+    pProtect->setObjectName(QStringLiteral("ActionProtect"));
+    pProtect->setCheckable(true);
+    pProtect->setChecked(bProtected);
+}
+
+void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu)
+{
+    if (!g_pOutletControl)
+        return;
+    QMenu& menu = *pMenu;
+    menu.addAction(tr("Power cycle outlet"), pTree,
+                   [pTree, pPdu] {
+                       COutletCycleDialog dialog(pTree, pPdu, 0);
+                       if (dialog.exec() == QDialog::Accepted)
+                           cycleOutlet(pTree, pPdu, dialog.outlet(), dialog.delay());
+                   })
+        ->setObjectName(QStringLiteral("ActionCycle"));
+    QMenu* pProtect = menu.addMenu(tr("Protected outlets"));
+    pProtect->setObjectName(QStringLiteral("MenuProtect"));
+    QMenu* pCancel = nullptr;
+    for (int i = 1; i <= 8; ++i) {
+        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pPdu, i] {
+            g_pOutletControl->setProtected(pPdu, i, !g_pOutletControl->isProtected(pPdu, i));
+        });
+        pAction->setCheckable(true);
+        pAction->setChecked(g_pOutletControl->isProtected(pPdu, i));
+        if (g_pOutletControl->cycle(pPdu, i)) {
+            if (!pCancel) {
+                pCancel = menu.addMenu(tr("Cancel power cycle"));
+                pCancel->setObjectName(QStringLiteral("MenuCancelCycle"));
+            }
+            pCancel->addAction(outletLabel(pPdu, i), pTree,
+                               [pPdu, i] { g_pOutletControl->cancelCycle(pPdu, i); });
+        }
+    }
+}
+
+COutletCycleDialog::COutletCycleDialog(QWidget* parent, CPdu* pPdu, int iOutlet) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("OutletCycleDialog"));
+    setWindowTitle(COutletActions::tr("Power cycle outlet"));
+    m_pComboOutlet = new QComboBox(this);
+    m_pComboOutlet->setObjectName(QStringLiteral("ComboOutlet"));
+    for (int i = 1; i <= 8; ++i)
+        m_pComboOutlet->addItem(COutletActions::outletLabel(pPdu, i), i);
+    m_pComboOutlet->setCurrentIndex(qMax(0, iOutlet - 1));
+    m_pComboOutlet->setEnabled(iOutlet == 0);
+    m_pSpinDelay = new QSpinBox(this);
+    m_pSpinDelay->setObjectName(QStringLiteral("SpinDelay"));
+    m_pSpinDelay->setRange(COutletControl::kMinDelay, COutletControl::kMaxDelay);
+    m_pSpinDelay->setValue(COutletControl::kDefaultDelay);
+    m_pSpinDelay->setSuffix(COutletActions::tr(" s"));
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    pButtons->setObjectName(QStringLiteral("ButtonBox"));
+    connect(pButtons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* pLayout = new QFormLayout(this);
+    pLayout->setObjectName(QStringLiteral("LayoutBase"));
+    pLayout->addRow(COutletActions::tr("Outlet"), m_pComboOutlet);
+    pLayout->addRow(COutletActions::tr("Back on after"), m_pSpinDelay);
+    pLayout->addRow(pButtons);
+}
+
+int COutletCycleDialog::outlet() const
+{
+    return m_pComboOutlet->currentData().toInt();
+}
+
+int COutletCycleDialog::delay() const
+{
+    return m_pSpinDelay->value();
+}

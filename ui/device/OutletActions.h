@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+
+#include <functional>
+
+class CPdu;
+class QComboBox;
+class QMenu;
+class QSpinBox;
+class QTreeWidget;
+
+// What the operator does to outlets from the overview and the switch panel: switching, power cycles
+// and protection, with the question before an outlet goes off and the reasons for a refusal.
+class COutletActions : public QObject
+{
+    Q_OBJECT
+public:
+    // Shows a box (bQuestion: Yes/No, returns the answer; else one OK button). Tests replace it so that
+    // no box blocks them; an empty handler restores the message boxes.
+    using PromptHandler =
+        std::function<bool(QWidget*, bool bQuestion, const QString& strTitle, const QString& strText)>;
+    static void setPromptHandler(PromptHandler handler);
+
+    // "Outlet3 (web01)": the switch caption and the outlet's name as the device reports it.
+    static QString outletLabel(const CPdu* pPdu, int iOutlet);
+    // True when the frame went out; otherwise the operator was told why, or said no.
+    static bool switchOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bOn);
+    static bool cycleOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, int iDelay);
+    // The items for one outlet: power cycle (or cancel the running one), protect or unprotect.
+    static void fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, int iOutlet);
+    // The context menu of an overview row: power cycle with the outlet chosen, protection per outlet.
+    static void fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu);
+
+private:
+    static bool prompt(QWidget* pParent, bool bQuestion, const QString& strTitle, const QString& strText);
+    static bool mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle);
+};
+
+// Chooses the outlet and the delay of a power cycle.
+class COutletCycleDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // iOutlet 0 leaves the choice of outlet to the operator.
+    COutletCycleDialog(QWidget* parent, CPdu* pPdu, int iOutlet);
+    int outlet() const;
+    int delay() const;
+
+private:
+    QComboBox* m_pComboOutlet = nullptr;
+    QSpinBox* m_pSpinDelay = nullptr;
+};
