@@ -105,6 +105,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("values"); // the store (lines separated by |), a key, what it holds
         QTest::newRow("port as text") << QStringList{"[Smtp]|Port=twenty-five", "Smtp/Port", "0"};
+        QTest::newRow("port beyond int") << QStringList{"[Smtp]|Port=4294967298", "Smtp/Port", "0"};
         QTest::newRow("ssl true") << QStringList{"[Smtp]|SSL=true", "Smtp/SSL", "true"};
         QTest::newRow("ssl empty") << QStringList{"[Smtp]|SSL=", "Smtp/SSL", "false"};
         QTest::newRow("auto login 0") << QStringList{"[Login]|AutoLogin=0", "Login/AutoLogin", "false"};

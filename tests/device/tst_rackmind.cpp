@@ -387,12 +387,15 @@ private slots:
         QCOMPARE(pFirst->stInfo.voltage, 231u);
         QCOMPARE(registry.listPdu.size(), 2);
 
+        // Changed behind the address index: the old address is a new host now, not the moved device.
         pFirst->uiSourceIP = 0x0AC90009;
+        receive(registry, "10.201.0.2", status(226));
+        QCOMPARE(pFirst->stInfo.voltage, 231u);
         receive(registry, "10.201.0.9", status(224));
         QCOMPARE(pFirst->stInfo.voltage, 224u);
         receive(registry, "10.201.0.3", status(225));
         QCOMPARE(pSecond->stInfo.voltage, 225u);
-        QCOMPARE(registry.listPdu.size(), 2);
+        QCOMPARE(registry.listPdu.size(), 3);
     }
 
     // A device answers from its new address at once: it stays the same device, and its own network

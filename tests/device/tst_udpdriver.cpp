@@ -127,6 +127,26 @@ private slots:
         QCOMPARE(listSeen, listExpected);
     }
 
+    // A round of queries every period: about twenty in a second at 50 ms. A late tick is dropped, not
+    // made up, so the floor is loose, but far above what a period several times too long gives.
+    void pollsOncePerPeriod()
+    {
+        QObject scope;
+        QUdpSocket* pSocket = netbed::openDeviceSocket(&scope, QHostAddress(QHostAddress::AnyIPv4), 51230,
+                                                       netbed::deviceIfs().at(0));
+        QVERIFY(pSocket);
+        CUdpDriver driver;
+        bool bResult = false;
+        driver.slotStartBroadcast(bResult, 51230, 50);
+        QVERIFY(bResult);
+        QTest::qWait(1000);
+        int iDatagrams = 0;
+        for (; pSocket->hasPendingDatagrams(); ++iDatagrams)
+            pSocket->receiveDatagram();
+        const int iRounds = iDatagrams / queryFrames().size();
+        QVERIFY2(iRounds >= 10 && iRounds <= 30, qPrintable(QString::number(iRounds)));
+    }
+
     // Everything from elsewhere is passed on as it came, empty datagrams included (telling frames apart
     // is the devices' business); what this console sent itself is not.
     void replyForwardedOwnDropped()

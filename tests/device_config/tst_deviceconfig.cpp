@@ -176,6 +176,7 @@ private slots:
         // An outlet name keeps 9 characters and a zero byte.
         row("LineEditOutletName", 0, "Storage01X", kCmdOutletNames, 0, padded("Storage01", 10));
         row("LineEditOutletName", 7, "", kCmdOutletNames, 70, padded("", 10));
+        row("LineEditOutletName", 1, "Rack 1", kCmdOutletNames, 10, padded("Rack1", 10));
     }
 
     void everyEditorWritesOnlyItsOwnField()
@@ -274,6 +275,9 @@ private slots:
             QCOMPARE(spyCheck.count(), iComplete);
         }
         QVERIFY(buttonsShown());
+        // Text set past the validator: its octets are decimal whatever their leading zeros.
+        pEdit->setText(QStringLiteral("010.200.1.5"));
+        QCOMPARE(ipv4ToString(device(0)->stSetInfo.ip), QStringLiteral("10.200.1.5"));
     }
 
     void okRefusesBadNetworkEntries_data()
@@ -286,6 +290,7 @@ private slots:
         };
         row("LineEditIP", "192.168.1", "Please input a correct ip address.");
         row("LineEditIP", "10.200.1.1 ", "Please input a correct ip address.");
+        row("LineEditIP", "256.1.2.3", "Please input a correct ip address.");
         row("LineEditSubNetMask", "255.255", "Please input a correct sub network mask.");
         row("LineEditGateway", "", "Please input a correct gateway address.");
         row("LineEditMac", "00:1A:2B:3C:4D", "Please input a correct mac address.");

@@ -189,6 +189,8 @@ void TestSmtpClient::scriptedServer_data()
     row("535 to AUTH",
         {S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send("535 no\r\n"), S::silence(3000)},
         false);
+    row("250 to AUTH", Steps{S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send(baOk)} + envelope,
+        false);
     row("550 to RCPT",
         login("220 hi\r\n", baOk) << S::line() << S::send(baOk) << S::line() << S::send("550 no\r\n")
                                   << S::silence(3000),
