@@ -3,6 +3,7 @@
 #include "app/Credentials.h"
 #include "app/Settings.h"
 #include "app/SharedFonts.h"
+#include "device/AlarmTracker.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
@@ -303,12 +304,16 @@ bool CLoginDialog::startDeviceMachinery()
     connect(g_pRackmind, &CRackmind::signalUpdateDevicePort, g_pUdpDriver, &CUdpDriver::slotUpdateDevicePort);
     connect(g_pRackmind, &CRackmind::signalSndData, g_pUdpDriver, &CUdpDriver::slotSndData);
     connect(g_pUdpDriver, &CUdpDriver::signalRcvData, g_pRackmind, &CRackmind::slotRcvData);
+    g_pOutletControl = new COutletControl;
     if (g_pHistoryStore) {
         auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, g_pRackmind, g_pRackmind);
         connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
                 &CHistoryRecorder::slotMailResult);
+        connect(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
+                &CHistoryRecorder::slotAlarmAcknowledged);
+        connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
+                &CHistoryRecorder::slotOutletOperation);
     }
-    g_pOutletControl = new COutletControl;
     g_pOutletControl->setProtectedText(g_settings.protectedOutlets);
     connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
         g_settings.protectedOutlets = g_pOutletControl->protectedText();

@@ -1,6 +1,8 @@
 #include "history/HistoryRecorder.h"
 
+#include "device/AlarmTracker.h"
 #include "device/Clock.h"
+#include "device/OutletControl.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "history/HistoryStore.h"
@@ -11,6 +13,10 @@
 #include <cstring>
 
 namespace {
+// The alarm conditions as the event log names them, in the device's order.
+const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload", "Current Warn",
+                                                        "Current Overload", "Temperature Warn", "Humidity Warn"};
+
 template <int N> QString text(const char (&field)[N])
 {
     const void* pNul = std::memchr(field, 0, N);
@@ -109,17 +115,17 @@ void CHistoryRecorder::deriveAlarms(Tracked& t)
         QString strValue;
         QString strLimit;
     } aConditions[CPdu::AlarmCount] = {
-        {i.voltage >= i.voltageWarn, "Voltage Warn", QString::number(i.voltage),
+        {i.voltage >= i.voltageWarn, kConditionNames[0], QString::number(i.voltage),
          QString::number(i.voltageWarn)},
-        {i.voltage >= i.voltageOverload, "Voltage Overload", QString::number(i.voltage),
+        {i.voltage >= i.voltageOverload, kConditionNames[1], QString::number(i.voltage),
          QString::number(i.voltageOverload)},
-        {i.current >= i.currentWarn, "Current Warn", amps(i.current), amps(i.currentWarn)},
-        {i.current >= i.currentOverload, "Current Overload", amps(i.current), amps(i.currentOverload)},
+        {i.current >= i.currentWarn, kConditionNames[2], amps(i.current), amps(i.currentWarn)},
+        {i.current >= i.currentOverload, kConditionNames[3], amps(i.current), amps(i.currentOverload)},
         {i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
-         "Temperature Warn", QString::number(i.temperature),
+         kConditionNames[4], QString::number(i.temperature),
          QString::number(i.temperatureLowLimit) + QLatin1String("..") +
              QString::number(i.temperatureHighLimit)},
-        {i.humidity >= i.humidityWarn, "Humidity Warn", QString::number(i.humidity),
+        {i.humidity >= i.humidityWarn, kConditionNames[5], QString::number(i.humidity),
          QString::number(i.humidityWarn)},
     };
     for (int k = 0; k < CPdu::AlarmCount; ++k) {
@@ -199,4 +205,25 @@ void CHistoryRecorder::slotMailResult(QString strSubject, QString strReceiver, b
 {
     m_pStore->record(bDelivered ? HistoryEvent::MailSent : HistoryEvent::MailFailed, QString(), QString(),
                      strSubject, QString(), QString(), QString(), bDelivered ? strReceiver : strWhy);
+}
+
+void CHistoryRecorder::slotAlarmAcknowledged(const ActiveAlarm& alarm)
+{
+    if (!alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount)
+        return;
+    const PduInfo& i = alarm.pPdu->stInfo;
+    m_pStore->record(HistoryEvent::AlarmAcknowledged, macText(i), text(i.name),
+                     QString::fromLatin1(kConditionNames[alarm.iCondition]), QString(), QString(), QString(),
+                     alarm.strAcknowledgedBy + QLatin1Char(' ') + alarm.dtAcknowledged.toString(Qt::ISODate));
+}
+
+void CHistoryRecorder::slotOutletOperation(const OutletOperation& op)
+{
+    // A plain switch that went out is logged by the device itself; everything else is logged here.
+    if (op.strWhat.startsWith(QLatin1String("switch")) && op.strResult == QLatin1String("sent"))
+        return;
+    const int iKind = op.strWhat.startsWith(QLatin1String("cycle")) ? HistoryEvent::OutletCycled
+                                                                      : HistoryEvent::OutletSwitched;
+    m_pStore->record(iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : QString(),
+                     QString(), op.strWhat, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
 }

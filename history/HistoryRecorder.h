@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+struct ActiveAlarm;
+struct OutletOperation;
 class CHistoryStore;
 class CRackmind;
 class QTimer;
@@ -30,6 +32,10 @@ public slots:
     // Once a second: online changes, offline samples and changed labels.
     void slotTick();
     void slotMailResult(QString strSubject, QString strReceiver, bool bDelivered, QString strWhy);
+    // Who acknowledged an alarm, and when.
+    void slotAlarmAcknowledged(const ActiveAlarm& alarm);
+    // Power cycles, refused switches, protection and group writes (plain switches come from the device).
+    void slotOutletOperation(const OutletOperation& op);
 
 private:
     struct Tracked

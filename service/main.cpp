@@ -2,7 +2,12 @@
 #include "app/Settings.h"
 #include "app/SingleInstance.h"
 #include "device/MetaTypes.h"
+#include "device/AlarmTracker.h"
 #include "device/Pdu.h"
+#include "device/Rackmind.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
 
@@ -68,7 +73,19 @@ int main(int argc, char* argv[])
 
     registerDeviceMetaTypes();
     CUnixSignals signalsUnix;
+    // Every poll is kept as at the console, in the service user's own data folder.
+    g_pHistoryStore = new CHistoryStore;
+    g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
+                                   g_settings.historyHourDays, g_settings.historyEventDays});
+    g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     CServiceRunner runner(options);
+    runner.onRegistryCreated = [](CRackmind* pRegistry) {
+        auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, pRegistry, pRegistry);
+        QObject::connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
+                         &CHistoryRecorder::slotMailResult);
+        QObject::connect(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
+                         &CHistoryRecorder::slotAlarmAcknowledged);
+    };
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {
             runner.reload();
@@ -77,10 +94,15 @@ int main(int argc, char* argv[])
             QCoreApplication::quit();
         }
     });
-    if (!runner.start())
+    if (!runner.start()) {
+        delete g_pHistoryStore;
         return 1;
+    }
     const int iExitCode = QCoreApplication::exec();
     runner.stop();
+    g_pHistoryStore->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+    delete g_pHistoryStore;
+    g_pHistoryStore = nullptr;
     deleteCatalogues();
     return iExitCode;
 }
