@@ -2,9 +2,111 @@
 
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryReader.h"
 
-int printHistory(const QString&, const QString&, const QString&, bool, QTextStream&, QTextStream& err)
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace {
+// The console keeps its history in its own data folder; RACKMIND_HISTORY names another file.
+QString storePath()
 {
-    err << "rackmind-ctl: " << RackmindCtl::tr("this build has no history store") << '\n';
-    return kExitUnavailable;
+    const QString strEnv = qEnvironmentVariable("RACKMIND_HISTORY");
+    if (!strEnv.isEmpty())
+        return strEnv;
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("rackmind/history.sqlite"));
+}
+
+// ISO 8601 in local time, or seconds since the epoch.
+qint64 parseTime(const QString& strText, bool* pbOk)
+{
+    bool bNumber = false;
+    const qint64 iSecs = strText.toLongLong(&bNumber);
+    if (bNumber) {
+        *pbOk = true;
+        return iSecs * 1000;
+    }
+    const QDateTime dt = QDateTime::fromString(strText, Qt::ISODate);
+    *pbOk = dt.isValid();
+    return dt.toMSecsSinceEpoch();
+}
+
+// Outlet 1 first: "10100000" is outlets 1 and 3 on.
+QString outlets(quint8 uiBits)
+{
+    QString strOut;
+    for (int i = 0; i < 8; ++i)
+        strOut += QLatin1Char((uiBits >> i) & 1 ? '1' : '0');
+    return strOut;
+}
+
+QString bare(QString strMac)
+{
+    return strMac.remove(QLatin1Char(':')).remove(QLatin1Char('-')).toUpper();
+}
+} // namespace
+
+int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
+                 QTextStream& out, QTextStream& err)
+{
+    bool bFrom = false, bTo = false;
+    const qint64 iFrom = parseTime(strFrom, &bFrom), iTo = parseTime(strTo, &bTo);
+    if (!bFrom || !bTo || iTo < iFrom) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second")
+            << '\n';
+        return kExitUsage;
+    }
+    const QString strPath = storePath();
+    if (!QFileInfo(strPath).isFile()) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("no history store at %1").arg(strPath) << '\n';
+        return kExitUnavailable;
+    }
+    CHistoryReader reader(strPath);
+    // The same ways to name a PDU as on the network: MAC address, address or name.
+    QVector<CHistoryReader::Device> listMatch;
+    for (const CHistoryReader::Device& device : reader.devices()) {
+        if (bare(device.strMac) == bare(strPdu) || device.strAddress == strPdu || device.strName == strPdu)
+            listMatch << device;
+    }
+    if (!reader.error().isEmpty()) {
+        err << "rackmind-ctl: " << reader.error() << '\n';
+        return kExitUnavailable;
+    }
+    if (listMatch.isEmpty()) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("no PDU in the history matches %1").arg(strPdu) << '\n';
+        return kExitNotFound;
+    }
+    if (listMatch.size() > 1) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("%1 names several PDUs:").arg(strPdu) << '\n';
+        for (const CHistoryReader::Device& device : qAsConst(listMatch))
+            err << "  " << device.strMac << ' ' << device.strAddress << ' ' << device.strName << '\n';
+        return kExitUsage;
+    }
+    const auto series =
+        reader.series(listMatch.first().strMac, iFrom, iTo, CHistoryReader::resolutionFor(iTo - iFrom));
+    const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
+                                    QStringLiteral("amperes"),  QStringLiteral("celsius"),
+                                    QStringLiteral("humidity"), QStringLiteral("outlets"),
+                                    QStringLiteral("online")};
+    const auto print = [&](const QStringList& listFields) {
+        out << (bCsv ? HistoryCsv::line(listFields) : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+    };
+    print(listHeader);
+    for (const HistoryAggregate& a : series) {
+        // The averages; a span's minimum and maximum are in the history window.
+        const QStringList listRow = {
+            QDateTime::fromMSecsSinceEpoch(a.iMsecs).toString(Qt::ISODate),
+            QString::number(a.aVoltage[1]),
+            QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
+            QString::number(a.aTemperature[1]),
+            QString::number(a.aHumidity[1]),
+            outlets(a.uiOutlets),
+            QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
+        print(listRow);
+    }
+    return kExitOk;
 }

@@ -1272,7 +1272,7 @@
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query's source port cannot be
+  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>端口 %1 上没有 PDU 应答。
@@ -1280,11 +1280,11 @@
   无法访问；请停止它们后尝试 --source-port 51230。</translation>
     </message>
     <message>
-        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
+        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
         <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
     </message>
     <message>
-        <source>no PDU "%1" answered</source>
+        <source>no PDU &quot;%1&quot; answered</source>
         <translation>PDU“%1”没有应答</translation>
     </message>
     <message>
@@ -1302,10 +1302,6 @@
     <message>
         <source>%1 did not show the outlets off in time</source>
         <translation>%1 未能及时显示插座已关闭</translation>
-    </message>
-    <message>
-        <source>this build has no history store</source>
-        <translation>此版本没有历史数据存储</translation>
     </message>
     <message>
         <source>Discover the PDUs and print one line each (address, MAC, name, position, online, V, A, °C, %RH, outlets 1-8).</source>
@@ -1339,7 +1335,7 @@ PDU 为地址、MAC 地址或名称。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command's options.
+`rackmind-ctl COMMAND --help` tells a command&apos;s options.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -1358,7 +1354,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未给出命令</translation>
     </message>
     <message>
-        <source>unknown command "%1"</source>
+        <source>unknown command &quot;%1&quot;</source>
         <translation>未知命令“%1”</translation>
     </message>
     <message>
@@ -1422,7 +1418,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>--wait 的值为秒数</translation>
     </message>
     <message>
-        <source>bad port "%1"</source>
+        <source>bad port &quot;%1&quot;</source>
         <translation>无效端口“%1”</translation>
     </message>
     <message>
@@ -1452,6 +1448,22 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>no running network interface with an IPv4 address</source>
         <translation>没有带 IPv4 地址的运行中网络接口</translation>
+    </message>
+    <message>
+        <source>--from and --to take ISO 8601 times, the first before the second</source>
+        <translation>--from 和 --to 为 ISO 8601 时间，前者早于后者</translation>
+    </message>
+    <message>
+        <source>no history store at %1</source>
+        <translation>%1 处没有历史数据存储</translation>
+    </message>
+    <message>
+        <source>no PDU in the history matches %1</source>
+        <translation>历史数据中没有与 %1 匹配的 PDU</translation>
+    </message>
+    <message>
+        <source>%1 names several PDUs:</source>
+        <translation>%1 对应多台 PDU：</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,8 @@
 #include "app/Settings.h"
 #include "cli/CtlTarget.h"
 #include "device/Protocol.h"
+#include "history/HistoryCsv.h"
+#include "history/HistoryStore.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
@@ -118,6 +120,35 @@ private slots:
         QCOMPARE(run.iExit, int(kExitUsage));
         QVERIFY2(run.strErr.contains(ip(1)) && run.strErr.contains(ip(3)) && !run.strErr.contains(ip(2)),
                  qPrintable(run.strErr));
+    }
+
+    // The stored readings of one PDU come back as CSV, averages per span; an unknown PDU is not found.
+    void historyPrintsTheStoredSpan()
+    {
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+        const qint64 iStart = QDateTime::currentMSecsSinceEpoch() - 60000;
+        {
+            CHistoryStore store(strPath);
+            store.setLabel(QStringLiteral("00:04:A3:00:00:07"), QStringLiteral("rack, \"b\""), QString(),
+                           QStringLiteral("10.200.1.7"));
+            for (int i = 0; i < 5; ++i)
+                store.addSample(QStringLiteral("00:04:A3:00:00:07"),
+                                {iStart + i * 1000, quint16(230 + i), 150, 25, 40, 0x05, true});
+            store.flush();
+        }
+        qputenv("RACKMIND_HISTORY", strPath.toUtf8());
+        const QStringList listSpan = {QStringLiteral("--from"), QString::number(iStart / 1000 - 1),
+                                      QStringLiteral("--to"), QString::number(iStart / 1000 + 10)};
+        Run run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("rack, \"b\""), QStringLiteral("--csv")} +
+                      listSpan);
+        QCOMPARE(run.iExit, int(kExitOk));
+        const QList<QStringList> rows = HistoryCsv::parse(QString::fromUtf8(run.baOut));
+        QCOMPARE(rows.size(), 6);
+        QCOMPARE(rows.at(3).mid(1), (QStringList{"232", "1.50", "25", "40", "10100000", "1.00"}));
+        run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("10.200.9.9")} + listSpan);
+        QCOMPARE(run.iExit, int(kExitNotFound));
+        qunsetenv("RACKMIND_HISTORY");
     }
 
     void protectedOutletNeedsForce()
