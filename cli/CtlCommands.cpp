@@ -1,6 +1,7 @@
 #include "cli/CtlCommands.h"
 
 #include "cli/CtlFormat.h"
+#include "cli/CtlHistory.h"
 #include "cli/CtlProtection.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
@@ -177,11 +178,14 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
                       << '\n';
             return kExitProtected;
         }
-        if (!listProtected.isEmpty())
+        if (!listProtected.isEmpty()) {
             *ctx.pErr << "rackmind-ctl: "
                       << RackmindCtl::tr("protected outlet(s) %1 of %2 switched by --force")
                              .arg(listProtected.join(QLatin1Char(',')), addressText(*pPdu))
                       << '\n';
+            logForcedSwitch(macText(*pPdu), nameText(*pPdu), listProtected.join(QLatin1Char(',')),
+                            req.strAction);
+        }
     }
     const auto fail = [&](bool bOn) {
         *ctx.pErr << "rackmind-ctl: "

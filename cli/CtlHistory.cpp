@@ -4,6 +4,7 @@
 #include "cli/CtlText.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -109,4 +110,16 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
         print(listRow);
     }
     return kExitOk;
+}
+
+void logForcedSwitch(const QString& strMac, const QString& strPdu, const QString& strOutlets,
+                     const QString& strAction)
+{
+    const QString strPath = storePath();
+    if (!QFileInfo(strPath).isFile())
+        return;
+    CHistoryStore store(strPath);
+    store.record(HistoryEvent::OutletSwitched, strMac, strPdu, strOutlets, QString(), strAction, QString(),
+                 QStringLiteral("protection overridden: rackmind-ctl --force"));
+    store.flush();
 }

@@ -9,3 +9,7 @@ struct CtlPdu;
 // in; a build without it says so and returns kExitUnavailable.
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
                  QTextStream& out, QTextStream& err);
+
+// An override of protected outlets, written to the console's event log when there is one.
+void logForcedSwitch(const QString& strMac, const QString& strPdu, const QString& strOutlets,
+                     const QString& strAction);

@@ -2,6 +2,7 @@
 #include "cli/CtlTarget.h"
 #include "device/Protocol.h"
 #include "history/HistoryCsv.h"
+#include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
@@ -163,10 +164,20 @@ private slots:
         const Run refused = ctl(listArgs);
         QCOMPARE(refused.iExit, int(kExitProtected));
         QCOMPARE(outlets(3), quint8(0xFF));
+        // The override lands in the console's event log.
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+        delete new CHistoryStore(strPath);
+        qputenv("RACKMIND_HISTORY", strPath.toUtf8());
         const Run forced = ctl(listArgs + QStringList{QStringLiteral("--force")});
+        qunsetenv("RACKMIND_HISTORY");
         QVERIFY2(forced.iExit == kExitOk, qPrintable(forced.strErr));
-        QVERIFY(forced.strErr.contains(QStringLiteral("--force")));
         QCOMPARE(outlets(3), quint8(0xFF));
+        const auto events = CHistoryReader(strPath).events({});
+        QVERIFY(std::any_of(events.begin(), events.end(), [](const HistoryEvent& e) {
+            return e.iKind == HistoryEvent::OutletSwitched && e.strSubject == QLatin1String("3") &&
+                   e.strDetail.contains(QLatin1String("--force"));
+        }));
     }
 };
 
