@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <grp.h>
+#include <unistd.h>
 
 namespace {
 constexpr qint64 kMinute = 60000;
@@ -175,6 +177,31 @@ private slots:
         QCOMPARE(CHistoryReader(strPath).events({}).size(), 1); // what waited went in
     }
 
+    // An unreadable file: reported, left as it is, the program runs on.
+    void unreadableFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                      QFileDevice::ExeOwner | QFileDevice::ExeOther));
+        const QString strPath = dir.filePath(QStringLiteral("locked.sqlite"));
+        delete new CHistoryStore(strPath);
+        QVERIFY(QFile::setPermissions(strPath, {}));
+        QFile before(strPath);
+        QVERIFY(before.open(QIODevice::ReadOnly));
+        const QByteArray baBefore = before.readAll();
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HISTORY_OPEN_AS_NOBODY"), strPath);
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(20000));
+        const QString strReason = QString::fromUtf8(child.readAllStandardOutput());
+        QVERIFY2(child.exitCode() == 0 && strReason.contains(strPath), qPrintable(strReason));
+        QFile after(strPath);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), baBefore);
+    }
+
     // A full disk: a small file system of the test's own fills up, then grows.
     void fullDisk()
     {
@@ -254,9 +281,24 @@ private slots:
     }
 };
 
+// The child of the unreadable case: as a user that may not read the file (the tests run as root, who
+// may), it opens the store, tries to record, and prints why it could not.
+int openAsNobody(const QString& strPath)
+{
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+        return 2;
+    CHistoryStore store(strPath);
+    store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 232));
+    store.flush();
+    QTextStream(stdout) << store.unavailableReason();
+    return store.isAvailable() ? 1 : 0;
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("HISTORY_OPEN_AS_NOBODY"))
+        return openAsNobody(qEnvironmentVariable("HISTORY_OPEN_AS_NOBODY"));
     if (qEnvironmentVariableIsSet("HISTORY_RECORD_UNTIL_KILLED"))
         return recordUntilKilled(qEnvironmentVariable("HISTORY_RECORD_UNTIL_KILLED"));
     TestHistory test;
