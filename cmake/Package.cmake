@@ -30,7 +30,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}
     DESTINATION ${RACKMIND_DOC_DIR})
 
 # Manual pages, compressed the same way.
-foreach(page rackmind.1 rackmind-ctl.1)
+foreach(page rackmind.1 rackmind-ctl.1 rackmindd.1)
     add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/${page}.gz
         COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/resources/debian/${page} > ${CMAKE_BINARY_DIR}/debian/${page}.gz
         DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/${page})
