@@ -45,10 +45,6 @@ QString outlets(quint8 uiBits)
     return strOut;
 }
 
-QString bare(QString strMac)
-{
-    return strMac.remove(QLatin1Char(':')).remove(QLatin1Char('-')).toUpper();
-}
 } // namespace
 
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
@@ -70,7 +66,7 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     // The same ways to name a PDU as on the network: MAC address, address or name.
     QVector<CHistoryReader::Device> listMatch;
     for (const CHistoryReader::Device& device : reader.devices()) {
-        if (bare(device.strMac) == bare(strPdu) || device.strAddress == strPdu || device.strName == strPdu)
+        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu || device.strName == strPdu)
             listMatch << device;
     }
     if (!reader.error().isEmpty()) {

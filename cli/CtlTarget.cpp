@@ -33,6 +33,12 @@ bool parseOutletList(const QString& strText, QList<int>* pList)
     return true;
 }
 
+QString bareMac(const QString& strText)
+{
+    QString strMac = strText.toUpper();
+    return strMac.remove(QRegularExpression(QStringLiteral("[:-]")));
+}
+
 QString macText(const CtlPdu& pdu)
 {
     return QString::fromLatin1(
@@ -63,11 +69,10 @@ const CtlPdu* resolvePdu(const QList<const CtlPdu*>& listPdus, const QString& st
                 return pPdu;
         return nullptr;
     }
-    QString strMac = strText.toUpper();
-    strMac.remove(QRegularExpression(QStringLiteral("[:-]")));
+    const QString strMac = bareMac(strText);
     if (QRegularExpression(QStringLiteral("^[0-9A-F]{12}$")).match(strMac).hasMatch()) {
         for (const CtlPdu* pPdu : listPdus)
-            if (macText(*pPdu).remove(QLatin1Char(':')) == strMac)
+            if (bareMac(macText(*pPdu)) == strMac)
                 return pPdu;
         // Twelve hex digits may still be somebody's name.
     }

@@ -27,5 +27,7 @@ const CtlPdu* resolvePdu(const QList<const CtlPdu*>& listPdus, const QString& st
 
 // The MAC as shown: AA:BB:CC:DD:EE:FF.
 QString macText(const CtlPdu& pdu);
+// A MAC address as twelve upper-case hex digits, whatever separators it was written with.
+QString bareMac(const QString& strText);
 QString addressText(const CtlPdu& pdu);
 QString nameText(const CtlPdu& pdu);
