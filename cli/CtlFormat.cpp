@@ -7,8 +7,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-namespace {
-
 QString outletBits(quint8 status)
 {
     QString str;
@@ -16,6 +14,8 @@ QString outletBits(quint8 status)
         str += (status & (1u << i)) ? QLatin1Char('1') : QLatin1Char('0');
     return str;
 }
+
+namespace {
 
 QString text(const char* field, int n)
 {

@@ -5,6 +5,9 @@
 
 struct CtlPdu;
 
+// Outlet states as eight digits, outlet 1 first: "10100000" is outlets 1 and 3 on.
+QString outletBits(quint8 status);
+
 // One line of `list`: address, MAC, name, position, online, V, A, °C, %RH, outlets (1 = on, outlet 1
 // first).
 QString pduLine(const CtlPdu& pdu);

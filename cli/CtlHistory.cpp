@@ -1,5 +1,6 @@
 #include "cli/CtlHistory.h"
 
+#include "cli/CtlFormat.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "history/HistoryCsv.h"
@@ -35,16 +36,6 @@ qint64 parseTime(const QString& strText, bool* pbOk)
     *pbOk = dt.isValid();
     return dt.toMSecsSinceEpoch();
 }
-
-// Outlet 1 first: "10100000" is outlets 1 and 3 on.
-QString outlets(quint8 uiBits)
-{
-    QString strOut;
-    for (int i = 0; i < 8; ++i)
-        strOut += QLatin1Char((uiBits >> i) & 1 ? '1' : '0');
-    return strOut;
-}
-
 } // namespace
 
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
@@ -101,7 +92,7 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
             QString::number(a.aTemperature[1]),
             QString::number(a.aHumidity[1]),
-            outlets(a.uiOutlets),
+            outletBits(a.uiOutlets),
             QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
         print(listRow);
     }
