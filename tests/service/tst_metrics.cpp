@@ -1,11 +1,14 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "service/MetricsExporter.h"
+#include "service/MetricsServer.h"
 #include "service/MetricsText.h"
 #include "tests/service/HttpProbe.h"
 
 #include <QTcpServer>
 #include <QtTest>
+
+#include <zlib.h>
 
 #include <memory>
 #include <vector>
@@ -21,6 +24,8 @@ private slots:
     void render();
     void http_data();
     void http();
+    void compressedOncePerSnapshot_data();
+    void compressedOncePerSnapshot();
     void idleClientsDoNotHoldScrapes();
     void portTaken();
     void stopRightAfterStart();
@@ -112,6 +117,69 @@ void TestMetrics::http()
     const QByteArray response = httpExchange(uiPort, request);
     QVERIFY2(status.isEmpty() ? response.isEmpty() : response.startsWith(status),
              response.left(200).constData());
+}
+
+// The body of a whole response, inflated when it came gzip-encoded; a null array when it would not inflate.
+static QByteArray bodyOf(const QByteArray& baResponse, bool* pbGzip)
+{
+    const int iEnd = baResponse.indexOf("\r\n\r\n");
+    *pbGzip = baResponse.left(iEnd).toLower().contains("content-encoding: gzip");
+    const QByteArray baBody = baResponse.mid(iEnd + 4);
+    if (!*pbGzip)
+        return baBody;
+    QByteArray baOut(64 * 1024 * 1024, Qt::Uninitialized);
+    z_stream zs{};
+    inflateInit2(&zs, 15 + 16);
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(baBody.constData()));
+    zs.avail_in = uInt(baBody.size());
+    zs.next_out = reinterpret_cast<Bytef*>(baOut.data());
+    zs.avail_out = uInt(baOut.size());
+    const bool bDone = inflate(&zs, Z_FINISH) == Z_STREAM_END;
+    baOut.resize(bDone ? int(zs.total_out) : 0);
+    inflateEnd(&zs);
+    return bDone ? baOut : QByteArray();
+}
+
+void TestMetrics::compressedOncePerSnapshot_data()
+{
+    QTest::addColumn<QByteArray>("accept");
+    QTest::addColumn<bool>("gzip");
+    QTest::newRow("as Prometheus asks") << QByteArray("gzip") << true;
+    QTest::newRow("among others") << QByteArray("deflate, GZIP;q=0.5, br") << true;
+    QTest::newRow("anything") << QByteArray("*") << true;
+    QTest::newRow("refused") << QByteArray("gzip;q=0") << false;
+    QTest::newRow("brotli only") << QByteArray("br") << false;
+    QTest::newRow("none") << QByteArray() << false;
+}
+
+// The page comes compressed to whoever asks for gzip and plain to everyone else, the same text either
+// way, also for the second scrape of one snapshot (which takes the compressed form made for the first).
+void TestMetrics::compressedOncePerSnapshot()
+{
+    QFETCH(QByteArray, accept);
+    QFETCH(bool, gzip);
+    std::vector<std::unique_ptr<CPdu>> vecPdu;
+    QList<CPdu*> listPdu;
+    for (int i = 0; i < 50; ++i) {
+        vecPdu.push_back(std::make_unique<CPdu>());
+        vecPdu.back()->uiSourceIP = 0x0AC80001 + quint32(i);
+        vecPdu.back()->stInfo.voltage = 220 + i * 0.1;
+        listPdu << vecPdu.back().get();
+    }
+    CMetricsServer server;
+    const quint16 uiPort = freePort();
+    QVERIFY(server.start(QStringLiteral("127.0.0.1"), uiPort, nullptr));
+    const QByteArray baText = renderMetrics(listPdu, {});
+    server.publish(baText);
+    const QByteArray baRequest = "GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n" +
+                                 (accept.isNull() ? QByteArray() : "Accept-Encoding: " + accept + "\r\n") +
+                                 "\r\n";
+    for (int iScrape = 0; iScrape < 2; ++iScrape) {
+        bool bGzip = false;
+        const QByteArray baBody = bodyOf(httpExchange(uiPort, baRequest), &bGzip);
+        QCOMPARE(bGzip, gzip);
+        QCOMPARE(baBody, baText);
+    }
 }
 
 void TestMetrics::idleClientsDoNotHoldScrapes()

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <chrono>
+
 #include <algorithm>
 #include <cmath>
 
@@ -199,6 +201,74 @@ bool runBaseline(const QHostAddress& addrLocal, int iSeconds, BaselineFigures* p
     pFigures->dWallSeconds = double(clock.elapsed()) / 1000.0;
     ::close(fd);
     return true;
+}
+
+} // namespace bench
+
+namespace bench {
+
+CScraper::~CScraper()
+{
+    stop();
+}
+
+void CScraper::start(quint16 uiPort)
+{
+    m_bStop = false;
+    m_thread = std::thread([this, uiPort] { run(uiPort); });
+}
+
+void CScraper::stop()
+{
+    m_bStop = true;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+QVector<double> CScraper::takeLatencies()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QVector<double> vec;
+    vec.swap(m_vecLatencies);
+    return vec;
+}
+
+void CScraper::run(quint16 uiPort)
+{
+    const QByteArray baRequest("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip\r\n"
+                               "User-Agent: bench\r\nConnection: close\r\n\r\n");
+    std::vector<char> vecBuffer(256 * 1024);
+    QElapsedTimer clockRun;
+    clockRun.start();
+    for (qint64 iNext = 1000; !m_bStop; iNext += 1000) {
+        while (!m_bStop && clockRun.elapsed() < iNext)
+            std::this_thread::sleep_for(std::chrono::milliseconds(qMin<qint64>(50, iNext - clockRun.elapsed())));
+        if (m_bStop)
+            break;
+        const double dCpu0 = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(uiPort);
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QElapsedTimer clock;
+        clock.start();
+        qint64 iBytes = 0;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::send(fd, baRequest.constData(), size_t(baRequest.size()), MSG_NOSIGNAL) == baRequest.size()) {
+            ssize_t iRead = 0;
+            while ((iRead = ::recv(fd, vecBuffer.data(), vecBuffer.size(), 0)) > 0)
+                iBytes += iRead;
+        }
+        const double dMs = double(clock.nsecsElapsed()) / 1e6;
+        ::close(fd);
+        m_iLastBytes = iBytes;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_vecLatencies << dMs;
+        }
+        m_iCpuNs += qint64((bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - dCpu0) * 1e9);
+    }
 }
 
 } // namespace bench

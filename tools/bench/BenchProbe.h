@@ -5,7 +5,10 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <ctime>
+#include <mutex>
+#include <thread>
 
 // Small measuring helpers of the bench: clocks, memory, kernel counters, the simulator process and
 // the bare receiver that the console is compared with.
@@ -50,5 +53,32 @@ struct BaselineFigures
 // The bare receiver: one socket on the console's address with the console's receive buffer; sends the
 // six queries once a second for iSeconds and reads every reply, nothing else. Blocks.
 bool runBaseline(const QHostAddress& addrLocal, int iSeconds, BaselineFigures* pFigures, QString* pError);
+
+} // namespace bench
+
+namespace bench {
+
+// Prometheus's part: fetches /metrics from 127.0.0.1 once a second on a thread of its own, asking for
+// gzip as Prometheus does. Its own CPU is not the console's; the bench subtracts it.
+class CScraper
+{
+public:
+    ~CScraper();
+    void start(quint16 uiPort);
+    void stop();
+    // Latencies (request sent to last byte read) of the scrapes since the last call, in ms.
+    QVector<double> takeLatencies();
+    qint64 lastBytes() const { return m_iLastBytes.load(); }
+    double cpuSeconds() const { return double(m_iCpuNs.load()) / 1e9; }
+
+private:
+    void run(quint16 uiPort);
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<qint64> m_iLastBytes{0};
+    std::atomic<qint64> m_iCpuNs{0};
+    std::mutex m_mutex;
+    QVector<double> m_vecLatencies;
+};
 
 } // namespace bench

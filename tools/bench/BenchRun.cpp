@@ -6,6 +6,7 @@
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "service/MetricsExporter.h"
 #include "tests/common/ConsoleRig.h"
 #include "tools/bench/BenchProbe.h"
 #include "ui/device/DeviceOverviewWidget.h"
@@ -156,6 +157,17 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         pHistory = std::make_unique<CHistoryStore>(dirHistory.filePath(QStringLiteral("history.sqlite")));
         pRecorder = std::make_unique<CHistoryRecorder>(pHistory.get(), rig.registry());
     }
+    CMetricsExporter exporter;
+    CScraper scraper;
+    if (options.bMetrics) {
+        constexpr quint16 kMetricsPort = 19100; // the bed's own namespace: nothing else listens there
+        exporter.setSources(rig.registry(), rig.driver());
+        if (!exporter.apply(true, QStringLiteral("127.0.0.1"), kMetricsPort)) {
+            *pError = QStringLiteral("metrics: %1").arg(exporter.errorString());
+            return {};
+        }
+        scraper.start(kMetricsPort);
+    }
     CDeviceOverviewWidget& overview = rig.overview;
     overview.resize(1280, 800);
     if (!options.bHidden)
@@ -244,6 +256,8 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     const double dGui0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
     const double dDriver0 = cpuSeconds(clockDriver);
     const double dSim0 = sim.cpuSeconds();
+    const double dScraper0 = scraper.cpuSeconds();
+    scraper.takeLatencies();
     const int iPolls0 = console.polls();
     bCollect = true;
     console.setPolling(true);
@@ -253,7 +267,13 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     bCollect = false;
     const int iPolls = console.polls() - iPolls0;
     const double dPollSeconds = double(iPolls) * kPollMs / 1000.0;
-    const double dCpu = processCpuSeconds() - dCpu0;
+    const double dScraper = scraper.cpuSeconds() - dScraper0;
+    const double dCpu = processCpuSeconds() - dCpu0 - dScraper;
+    const QVector<double> vecScrapes = scraper.takeLatencies();
+    fig[QStringLiteral("scrapes")] = vecScrapes.size();
+    fig[QStringLiteral("scrape_median_ms")] = percentile(vecScrapes, 0.5);
+    fig[QStringLiteral("scrape_max_ms")] = percentile(vecScrapes, 1.0);
+    fig[QStringLiteral("scrape_kb")] = double(scraper.lastBytes()) / 1024.0;
     const double dGui = cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - dGui0;
     const double dDriver = cpuSeconds(clockDriver) - dDriver0;
     const double dSim = sim.cpuSeconds() - dSim0;
@@ -293,6 +313,7 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("devices_named")] = iNamed;
     fig[QStringLiteral("devices")] = rig.registry()->listPdu.size();
     probe.stop();
+    scraper.stop();
     rig.overview.hide();
     sim.stop();
     return fig;

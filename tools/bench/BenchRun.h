@@ -10,6 +10,7 @@ struct BenchOptions
     int iBaselineSeconds = 10; // the bare receiver's polls
     bool bHidden = false;      // the overview page not shown (painting left out)
     bool bHistory = false;     // the history store records every poll, as in the program
+    bool bMetrics = false;     // the metrics endpoint serves, scraped once a second
 };
 
 // One room size in this process: the simulator, the bare receiver, then the console's machinery

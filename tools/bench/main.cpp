@@ -127,7 +127,8 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
                                  "refresh median", "refresh max", "RSS", "per PDU", "discovery", "load"}};
     QList<QStringList> listDetail{{"PDUs", "UdpThread CPU", "GUI thread CPU", "simulator CPU", "kernel drops",
                                    "receive buffer", "baseline got/sent", "busy max", "busy p99",
-                                   "refresh CPU max", "discovery stall", "named"}};
+                                   "refresh CPU max", "discovery stall", "named", "scrape median",
+                                   "scrape max", "scrape size"}};
     for (const QMap<QString, double>& f : qAsConst(listFig)) {
         const auto v = [&f](const char* key) { return f.value(QString::fromLatin1(key)); };
         const double dRatio = v("base_us_per_reply") > 0 ? v("us_per_reply") / v("base_us_per_reply") : 0;
@@ -160,7 +161,10 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
                                   num(v("busy_p99_ms"), 1) + QStringLiteral(" ms"),
                                   num(v("refresh_cpu_max_ms"), 2) + QStringLiteral(" ms"),
                                   num(v("discovery_stall_ms"), 0) + QStringLiteral(" ms"),
-                                  num(v("devices_named"), 0) + QLatin1Char('/') + num(v("devices"), 0)};
+                                  num(v("devices_named"), 0) + QLatin1Char('/') + num(v("devices"), 0),
+                                  v("scrapes") > 0 ? num(v("scrape_median_ms"), 1) + QStringLiteral(" ms") : QStringLiteral("-"),
+                                  v("scrapes") > 0 ? num(v("scrape_max_ms"), 1) + QStringLiteral(" ms") : QStringLiteral("-"),
+                                  v("scrapes") > 0 ? num(v("scrape_kb"), 0) + QStringLiteral(" KB") : QStringLiteral("-")};
     }
     printTable(listMain);
     std::printf("\n");
@@ -198,7 +202,11 @@ int main(int argc, char** argv)
     const QCommandLineOption optHistoryFigures(
         QStringLiteral("history-figures"),
         QStringLiteral("Only the history store's figures: bytes per PDU per day, 7-day chart open time."));
-    parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optHistoryFigures});
+    const QCommandLineOption optMetrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("Serve the metrics endpoint meanwhile and scrape it once a second (gzip, as Prometheus)."));
+    parser.addOptions(
+        {optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics, optHistoryFigures});
     parser.process(app);
     if (parser.isSet(optHistoryFigures))
         return runHistoryFigures();
@@ -212,6 +220,7 @@ int main(int argc, char** argv)
     options.iBaselineSeconds = qMax(1, parser.value(optBaseline).toInt());
     options.bHidden = parser.isSet(optHidden);
     options.bHistory = parser.isSet(optHistory);
+    options.bMetrics = parser.isSet(optMetrics);
     if (parser.isSet(optOne)) {
         options.iDevices = parser.value(optOne).toInt();
         return runChild(options);
@@ -234,5 +243,7 @@ int main(int argc, char** argv)
         listChildArgs << QStringLiteral("--hidden");
     if (options.bHistory)
         listChildArgs << QStringLiteral("--history");
+    if (options.bMetrics)
+        listChildArgs << QStringLiteral("--metrics");
     return runParent(listSizes, listChildArgs);
 }
