@@ -303,7 +303,7 @@ bool CLoginDialog::startDeviceMachinery()
     }
     connect(g_pRackmind, &CRackmind::signalUpdateDevicePort, g_pUdpDriver, &CUdpDriver::slotUpdateDevicePort);
     connect(g_pRackmind, &CRackmind::signalSndData, g_pUdpDriver, &CUdpDriver::slotSndData);
-    connect(g_pUdpDriver, &CUdpDriver::signalRcvData, g_pRackmind, &CRackmind::slotRcvData);
+    connect(g_pUdpDriver, &CUdpDriver::signalRcvBatch, g_pRackmind, &CRackmind::slotRcvBatch);
     g_pOutletControl = new COutletControl;
     if (g_pHistoryStore) {
         auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, g_pRackmind, g_pRackmind);

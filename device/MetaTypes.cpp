@@ -1,5 +1,7 @@
 #include "device/MetaTypes.h"
 
+#include "device/ReplyQueue.h"
+
 #include <QList>
 #include <QNetworkDatagram>
 
@@ -11,4 +13,5 @@ void registerDeviceMetaTypes()
     // A queued bool& travels as a copy; a blocking queued one writes straight back to the caller.
     qRegisterMetaType<bool>("bool&");
     qRegisterMetaType<QHostAddress>("QHostAddress");
+    qRegisterMetaType<std::shared_ptr<CReplyQueue>>();
 }

@@ -98,11 +98,28 @@ void CRackmind::slotRcvData(QNetworkDatagram ndDatagram)
 {
     bool bIPv4 = false;
     const quint32 sender = ndDatagram.senderAddress().toIPv4Address(&bIPv4);
+    if (bIPv4)
+        route(sender, ndDatagram.data());
+}
+
+void CRackmind::slotRcvBatch(std::shared_ptr<CReplyQueue> pQueue)
+{
+    bool bMore = false;
+    const QVector<DatagramBatch> vecBatch = pQueue->take(kDatagramsPerTurn, &bMore);
+    for (const DatagramBatch& batch : vecBatch)
+        for (const DatagramBatch::Entry& entry : batch.vecEntry)
+            route(entry.uiSender, batch.data(entry));
+    if (bMore)
+        QMetaObject::invokeMethod(
+            this, [this, pQueue] { slotRcvBatch(pQueue); }, Qt::QueuedConnection);
+}
+
+void CRackmind::route(quint32 sender, const QByteArray& data)
+{
     // Nothing can be sent back to the unspecified address, so no device is ever found there.
-    if (!bIPv4 || sender == 0) {
+    if (sender == 0) {
         return;
     }
-    const QByteArray data = ndDatagram.data();
     // A device is the host its datagrams come from, whatever address its replies report: a stale
     // configured address or one translated on the way must not make a new device of every reply.
     CPdu* pPdu = findBySource(sender);

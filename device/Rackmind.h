@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/ReplyQueue.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
@@ -47,10 +49,19 @@ signals:
     // re-check its pending changes against the newest reply.
     void signalDeviceAnswered(CPdu* pPdu);
 
+public:
+    // Datagrams taken from the batch path per turn; the rest wait for the next turn, so that a flood
+    // leaves the event loop room for painting and timers in between.
+    static constexpr int kDatagramsPerTurn = 2048;
+
 public slots:
     void slotRcvData(QNetworkDatagram ndDatagram);
+    // The batch path: takes the datagrams waiting in the transport's queue and routes each exactly as
+    // slotRcvData would, in the order they arrived.
+    void slotRcvBatch(std::shared_ptr<CReplyQueue> pQueue);
 
 private:
+    void route(quint32 uiSender, const QByteArray& baData);
     int m_iDeviceLimit = kDeviceLimit;
     // The first device in listPdu that answers from this address, or null.
     CPdu* findBySource(quint32 uiAddress);

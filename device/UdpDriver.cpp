@@ -13,7 +13,11 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <QMetaMethod>
+#include <QSignalBlocker>
+
 #ifdef Q_OS_LINUX
+#include <netinet/in.h>
 #include <sys/socket.h>
 #endif
 
@@ -22,6 +26,9 @@ namespace {
 // A large room answers six queries per device within a few milliseconds; the default receive buffer
 // holds only a few hundred small datagrams.
 constexpr int kReceiveBufferBytes = 8 * 1024 * 1024;
+// Datagrams taken with one system call, each into a slot that holds the largest a datagram can be.
+constexpr int kDatagramsPerCall = 64;
+constexpr int kSlotBytes = 65536;
 
 void enlargeReceiveBuffer(QUdpSocket* pSocket)
 {
@@ -216,23 +223,33 @@ void CUdpDriver::slotUdpRead()
     auto* pSocket = qobject_cast<QUdpSocket*>(sender());
     if (!pSocket)
         return;
-    // Drain the queue: one notification may stand for a whole burst of replies. What is left past the
-    // read limit raises the next notification as soon as this thread is back in its event loop.
+    const bool bSingle = isSignalConnected(QMetaMethod::fromSignal(&CUdpDriver::signalRcvData));
+    const bool bBatch = isSignalConnected(QMetaMethod::fromSignal(&CUdpDriver::signalRcvBatch));
+    const qint64 iWaitingBytes = queuedBytes();
     qint64 iPostedBytes = 0;
-    for (int iRead = 0; iRead < kMaxReadsPerNotification && pSocket->hasPendingDatagrams(); ++iRead) {
-        const QNetworkDatagram ndDatagram = pSocket->receiveDatagram();
-        if (!ndDatagram.isValid())
-            break;
-        if (listLocalIPv4.contains(ndDatagram.senderAddress().toIPv4Address()))
-            continue;
-        const qint64 iBytes = ndDatagram.data().size() + kQueuedOverheadBytes;
-        if (m_pQueuedBytes->load() + iPostedBytes + iBytes > kMaxQueuedBytes) {
+    qint64 iBatchBytes = 0;
+    DatagramBatch batch;
+    readPending(pSocket, [&](quint32 uiSender, quint16 uiPort, const char* pData, int iSize) {
+        if (listLocalIPv4.contains(uiSender))
+            return;
+        const qint64 iBytes = iSize + kQueuedOverheadBytes;
+        if (iWaitingBytes + qMax(iPostedBytes, iBatchBytes) + iBytes > kMaxQueuedBytes) {
             ++m_iDropped;
-            continue;
+            return;
         }
-        emit signalRcvData(ndDatagram);
-        iPostedBytes += iBytes;
-    }
+        if (bBatch) {
+            batch.append(uiSender, uiPort, pData, iSize);
+            iBatchBytes += iBytes;
+        }
+        if (bSingle) {
+            QNetworkDatagram ndDatagram{QByteArray(pData, iSize)};
+            ndDatagram.setSender(QHostAddress(uiSender), uiPort);
+            emit signalRcvData(ndDatagram);
+            iPostedBytes += iBytes;
+        }
+    });
+    if (!batch.vecEntry.isEmpty() && m_pReplyQueue->push(std::move(batch), iBatchBytes))
+        emit signalRcvBatch(m_pReplyQueue);
     if (iPostedBytes == 0 || !QCoreApplication::instance())
         return;
     *m_pQueuedBytes += iPostedBytes;
@@ -241,6 +258,58 @@ void CUdpDriver::slotUdpRead()
         QCoreApplication::instance(),
         [pQueuedBytes = m_pQueuedBytes, iPostedBytes] { *pQueuedBytes -= iPostedBytes; },
         Qt::QueuedConnection);
+}
+
+// Drains the queue: one notification may stand for a whole burst of replies. What is left past the
+// read limit raises the next notification as soon as this thread is back in its event loop.
+template <typename Deliver> void CUdpDriver::readPending(QUdpSocket* pSocket, Deliver fnDeliver)
+{
+    if (m_vecReadBuffer.empty())
+        m_vecReadBuffer.resize(size_t(kDatagramsPerCall) * kSlotBytes);
+    char* const pSlots = m_vecReadBuffer.data();
+    int iRead = 0;
+#ifdef Q_OS_LINUX
+    // Many datagrams per system call, straight from the socket's descriptor.
+    mmsghdr aMsg[kDatagramsPerCall];
+    iovec aIov[kDatagramsPerCall];
+    sockaddr_in aFrom[kDatagramsPerCall];
+    const int fd = int(pSocket->socketDescriptor());
+    while (iRead < kMaxReadsPerNotification) {
+        for (int i = 0; i < kDatagramsPerCall; ++i) {
+            aIov[i] = {pSlots + size_t(i) * kSlotBytes, size_t(kSlotBytes)};
+            aMsg[i] = {};
+            aMsg[i].msg_hdr.msg_name = &aFrom[i];
+            aMsg[i].msg_hdr.msg_namelen = sizeof aFrom[i];
+            aMsg[i].msg_hdr.msg_iov = &aIov[i];
+            aMsg[i].msg_hdr.msg_iovlen = 1;
+        }
+        const int iGot = recvmmsg(fd, aMsg, kDatagramsPerCall, MSG_DONTWAIT, nullptr);
+        for (int i = 0; i < iGot; ++i)
+            fnDeliver(ntohl(aFrom[i].sin_addr.s_addr), ntohs(aFrom[i].sin_port), pSlots + size_t(i) * kSlotBytes,
+                      int(aMsg[i].msg_len));
+        if (iGot < kDatagramsPerCall)
+            break;
+        iRead += iGot;
+    }
+#endif
+    // Reading past Qt leaves the socket's notifier off until Qt itself reads: the last read is Qt's,
+    // also when the limit was reached. It takes one more datagram if there is one and otherwise only
+    // finds the queue empty (an error of no interest to anyone, hence the blocker).
+#ifdef Q_OS_LINUX
+    iRead = kMaxReadsPerNotification - 1;
+#endif
+    for (; iRead < kMaxReadsPerNotification; ++iRead) {
+        QHostAddress addrSender;
+        quint16 uiPort = 0;
+        qint64 iSize = -1;
+        {
+            const QSignalBlocker blocker(pSocket);
+            iSize = pSocket->readDatagram(pSlots, kSlotBytes, &addrSender, &uiPort);
+        }
+        if (iSize < 0)
+            break;
+        fnDeliver(addrSender.toIPv4Address(), uiPort, pSlots, int(iSize));
+    }
 }
 
 void CUdpDriver::slotBroadcastTimeout()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/ReplyQueue.h"
+
 #include <QHostAddress>
 #include <QList>
 #include <QNetworkDatagram>
@@ -9,6 +11,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QTimer;
 class QUdpSocket;
@@ -41,7 +44,7 @@ public:
     static constexpr qint64 kQueuedOverheadBytes = 512;
     // Datagrams read per notification at most, so that the poll timer still runs under a flood.
     static constexpr int kMaxReadsPerNotification = 1000;
-    qint64 queuedBytes() const { return m_pQueuedBytes->load(); }
+    qint64 queuedBytes() const { return m_pQueuedBytes->load() + m_pReplyQueue->bytes(); }
     qint64 droppedDatagrams() const { return m_iDropped.load(); }
     // Wall-clock time of the last poll tick in ms since the epoch, 0 before the first; any thread.
     qint64 lastPollMsecs() const { return m_iLastPollMs.load(); }
@@ -52,8 +55,15 @@ public:
     QList<QHostAddress> listLocalAddr;
     QList<uint> listLocalIPv4;
 
+    // Where the batch path leaves what it read; the same queue for the driver's whole life.
+    std::shared_ptr<CReplyQueue> replyQueue() const { return m_pReplyQueue; }
+
 signals:
+    // One datagram at a time, each as a queued call of its own; only while something is connected.
     void signalRcvData(QNetworkDatagram ndDatagram);
+    // The batch path: datagrams wait in pQueue, and this tells that some have come while none were
+    // waiting. Several datagrams are read with each system call. Only while something is connected.
+    void signalRcvBatch(std::shared_ptr<CReplyQueue> pQueue);
 
 public slots:
     void slotStartBroadcast(bool& bResult, uint uiUdpLocalPort = 51230, uint uiUpdateRate = 1000);
@@ -67,11 +77,15 @@ protected:
     bool event(QEvent* pEvent) override;
 
 private:
+    // Reads what the socket holds, up to the read limit, handing each datagram to fnDeliver.
+    template <typename Deliver> void readPending(QUdpSocket* pSocket, Deliver fnDeliver);
     void releaseSockets();
     void writePortFile();
     bool m_bPortFileBurst = false;
     bool m_bPortFileDirty = false;
     std::shared_ptr<std::atomic<qint64>> m_pQueuedBytes = std::make_shared<std::atomic<qint64>>(0);
+    std::shared_ptr<CReplyQueue> m_pReplyQueue = std::make_shared<CReplyQueue>();
+    std::vector<char> m_vecReadBuffer;
     std::atomic<qint64> m_iDropped{0};
     std::atomic<qint64> m_iLastPollMs{0};
     void returnHomeWhenThreadEnds();

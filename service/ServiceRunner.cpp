@@ -54,7 +54,7 @@ bool CServiceRunner::start()
     g_pRackmind = m_pRegistry;
     connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver, &CUdpDriver::slotUpdateDevicePort);
     connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
-    connect(m_pDriver, &CUdpDriver::signalRcvData, m_pRegistry, &CRackmind::slotRcvData);
+    connect(m_pDriver, &CUdpDriver::signalRcvBatch, m_pRegistry, &CRackmind::slotRcvBatch);
     connect(m_pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
     connect(CMailQueue::instance(), &CMailQueue::signalMailFinished, this, [](bool bDelivered) {

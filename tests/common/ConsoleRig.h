@@ -25,7 +25,7 @@ public:
         connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver,
                 &CUdpDriver::slotUpdateDevicePort);
         connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
-        connect(m_pDriver, &CUdpDriver::signalRcvData, m_pRegistry, &CRackmind::slotRcvData);
+        connect(m_pDriver, &CUdpDriver::signalRcvBatch, m_pRegistry, &CRackmind::slotRcvBatch);
         connect(m_pRegistry, &CRackmind::signalNewDevice, &overview, &CDeviceOverviewWidget::slotNewDevice);
         connect(m_pRegistry, &CRackmind::signalChangeIP, &overview, &CDeviceOverviewWidget::slotChangeIP);
         m_thread.start();

@@ -147,20 +147,36 @@ private slots:
         QVERIFY2(iRounds >= 10 && iRounds <= 30, qPrintable(QString::number(iRounds)));
     }
 
+    void replyForwardedOwnDropped_data()
+    {
+        QTest::addColumn<bool>("batch");
+        QTest::newRow("one by one") << false;
+        QTest::newRow("batch path") << true;
+    }
+
     // Everything from elsewhere is passed on as it came, empty datagrams included (telling frames apart
-    // is the devices' business); what this console sent itself is not.
+    // is the devices' business); what this console sent itself is not. Both paths alike.
     void replyForwardedOwnDropped()
     {
+        QFETCH(bool, batch);
         QObject scope;
         CUdpDriver driver;
         started(driver);
         QStringList listSeen;
-        connect(&driver, &CUdpDriver::signalRcvData, &scope, [&](const QNetworkDatagram& nd) {
-            listSeen << QStringLiteral("%1:%2 %3")
-                            .arg(nd.senderAddress().toString())
-                            .arg(nd.senderPort())
-                            .arg(nd.data().size());
-        });
+        const auto seen = [&](const QHostAddress& addr, quint16 uiPort, const QByteArray& baData) {
+            listSeen << QStringLiteral("%1:%2 %3").arg(addr.toString()).arg(uiPort).arg(baData.size());
+        };
+        if (batch)
+            connect(&driver, &CUdpDriver::signalRcvBatch, &scope, [&](std::shared_ptr<CReplyQueue> pQueue) {
+                bool bMore = false;
+                for (const DatagramBatch& b : pQueue->take(1000, &bMore))
+                    for (const DatagramBatch::Entry& e : b.vecEntry)
+                        seen(QHostAddress(e.uiSender), e.uiPort, b.data(e));
+            });
+        else
+            connect(&driver, &CUdpDriver::signalRcvData, &scope, [&](const QNetworkDatagram& nd) {
+                seen(nd.senderAddress(), quint16(nd.senderPort()), nd.data());
+            });
         for (const QHostAddress& own : m_listConsole) {
             QUdpSocket sender;
             QVERIFY(sender.bind(own, 0));
@@ -176,6 +192,60 @@ private slots:
         QTest::qWait(200); // nothing more may follow
         listSeen.sort();
         QCOMPARE(listSeen, (QStringList{"10.200.0.254:51230 0", "10.201.0.254:51230 1400"}));
+    }
+
+    // A burst far past the read limit of one notification, while nobody takes: one wake-up for all of
+    // it, every datagram kept, each sender's in the order sent; the next burst wakes the taker again.
+    void batchBurstWakesOnceKeepsOrder()
+    {
+        QObject scope;
+        CUdpDriver driver;
+        started(driver);
+        int iWakeUps = 0;
+        std::shared_ptr<CReplyQueue> pQueue;
+        connect(&driver, &CUdpDriver::signalRcvBatch, &scope, [&](std::shared_ptr<CReplyQueue> p) {
+            ++iWakeUps;
+            pQueue = p;
+        });
+        QList<QUdpSocket*> listDevice;
+        for (int i = 1; i <= 3; ++i)
+            listDevice << netbed::openDeviceSocket(&scope, QHostAddress(QStringLiteral("10.200.1.%1").arg(i)), 51230);
+        const int iPerDevice = CUdpDriver::kMaxReadsPerNotification * 2;
+        qint64 iBytesSent = 0;
+        const auto burst = [&](int iFrom, int iCount) {
+            for (int n = iFrom; n < iFrom + iCount; ++n)
+                for (QUdpSocket* pDevice : listDevice) {
+                    if (pDevice->writeDatagram(QByteArray::number(n), m_listConsole.at(0), 51230) < 0)
+                        return false;
+                    iBytesSent += QByteArray::number(n).size() + CUdpDriver::kQueuedOverheadBytes;
+                }
+            return true;
+        };
+        QVERIFY(burst(0, iPerDevice));
+        QTRY_COMPARE(driver.queuedBytes(), iBytesSent);
+        QCOMPARE(iWakeUps, 1);
+        const auto takeAll = [&] {
+            QHash<quint32, QList<int>> hashSeen;
+            bool bMore = true;
+            while (bMore)
+                for (const DatagramBatch& b : pQueue->take(500, &bMore))
+                    for (const DatagramBatch::Entry& e : b.vecEntry)
+                        hashSeen[e.uiSender] << b.data(e).toInt();
+            return hashSeen;
+        };
+        const QHash<quint32, QList<int>> hashSeen = takeAll();
+        QCOMPARE(hashSeen.size(), 3);
+        QList<int> listExpected;
+        for (int n = 0; n < iPerDevice; ++n)
+            listExpected << n;
+        for (const QList<int>& listSeen : hashSeen)
+            QCOMPARE(listSeen, listExpected);
+        QCOMPARE(driver.queuedBytes(), qint64(0));
+        iBytesSent = 0;
+        QVERIFY(burst(iPerDevice, 10));
+        QTRY_COMPARE(driver.queuedBytes(), iBytesSent);
+        QCOMPARE(iWakeUps, 2);
+        QCOMPARE(takeAll().value(QHostAddress(QStringLiteral("10.200.1.2")).toIPv4Address()).size(), 10);
     }
 
     // The second address is taken: the socket already bound on the first is let go again.
