@@ -97,7 +97,12 @@ void CPdu::download()
 
 QHostAddress CPdu::sendAddress() const
 {
-    return QHostAddress(uiSourceIP ? uiSourceIP : ipv4ToUint(stInfo.ip));
+    return QHostAddress(sendIPv4());
+}
+
+quint32 CPdu::sendIPv4() const
+{
+    return uiSourceIP ? uiSourceIP : ipv4ToUint(stInfo.ip);
 }
 
 void CPdu::slotRcvData(QByteArray data)

@@ -49,6 +49,7 @@ public:
     // Where frames to the device go: the address its datagrams come from (the reported one for a
     // device that no registry has heard yet).
     QHostAddress sendAddress() const;
+    quint32 sendIPv4() const;
     // A condition's reading and its limit(s) as its alarm mail prints them; the temperature's limits
     // read "upper / lower".
     QString alarmValue(int iCondition) const;

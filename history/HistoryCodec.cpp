@@ -28,10 +28,20 @@ QByteArray unwrap(const QByteArray& baRow)
     return baRow.mid(1);
 }
 
-template <typename T, typename Fn> void column(QDataStream& out, const QVector<T>& vec, Fn fn)
+// Big-endian, as QDataStream reads it back; written straight into the row, which is rewritten every
+// second for every device that answered.
+template <typename V> void put(QByteArray& out, V value)
+{
+    static_assert(std::is_integral<V>::value, "integers only");
+    const auto uiValue = std::make_unsigned_t<V>(value);
+    for (int iShift = int(sizeof(V) - 1) * 8; iShift >= 0; iShift -= 8)
+        out.append(char((uiValue >> iShift) & 0xFF));
+}
+
+template <typename T, typename Fn> void column(QByteArray& out, const QVector<T>& vec, Fn fn)
 {
     for (const T& item : vec)
-        out << fn(item);
+        put(out, fn(item));
 }
 
 quint16 average(qint64 iSum, int iCount)
@@ -83,9 +93,9 @@ namespace HistoryCodec {
 
 QByteArray packSamples(const QVector<HistorySample>& vec, qint64 iRowStart, bool bCompress)
 {
-    QByteArray baBody;
-    QDataStream out(&baBody, QIODevice::WriteOnly);
-    out << quint16(vec.size());
+    QByteArray out;
+    out.reserve(2 + vec.size() * 9);
+    put(out, quint16(vec.size()));
     column(out, vec, [&](const HistorySample& s) { return quint16(s.iMsecs - iRowStart); });
     column(out, vec, [](const HistorySample& s) { return quint8(s.bOnline); });
     column(out, vec, [](const HistorySample& s) { return s.uiVoltage; });
@@ -93,7 +103,7 @@ QByteArray packSamples(const QVector<HistorySample>& vec, qint64 iRowStart, bool
     column(out, vec, [](const HistorySample& s) { return s.uiTemperature; });
     column(out, vec, [](const HistorySample& s) { return s.uiHumidity; });
     column(out, vec, [](const HistorySample& s) { return s.uiOutlets; });
-    return wrap(baBody, bCompress);
+    return wrap(out, bCompress);
 }
 
 QVector<HistorySample> unpackSamples(const QByteArray& baRow, qint64 iRowStart)
@@ -130,9 +140,9 @@ QVector<HistorySample> unpackSamples(const QByteArray& baRow, qint64 iRowStart)
 
 QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart, bool bCompress)
 {
-    QByteArray baBody;
-    QDataStream out(&baBody, QIODevice::WriteOnly);
-    out << quint16(vec.size());
+    QByteArray out;
+    out.reserve(2 + vec.size() * 25);
+    put(out, quint16(vec.size()));
     // Offsets in seconds: an hour row spans a day, which milliseconds would overflow.
     column(out, vec, [&](const HistoryAggregate& a) { return quint32((a.iMsecs - iRowStart) / 1000); });
     for (int k = 0; k < 3; ++k) {
@@ -144,7 +154,7 @@ QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart
     column(out, vec, [](const HistoryAggregate& a) { return a.uiOutlets; });
     column(out, vec, [](const HistoryAggregate& a) { return a.uiOnline; });
     column(out, vec, [](const HistoryAggregate& a) { return a.uiSamples; });
-    return wrap(baBody, bCompress);
+    return wrap(out, bCompress);
 }
 
 QVector<HistoryAggregate> unpackAggregates(const QByteArray& baRow, qint64 iRowStart)

@@ -108,33 +108,42 @@ void CHistoryRecorder::onReply(Tracked& t, int iCommand)
 void CHistoryRecorder::deriveAlarms(Tracked& t)
 {
     const PduInfo& i = t.pPdu->stInfo;
-    const struct
-    {
-        bool bHolds;
-        const char* pszName;
-        QString strValue;
-        QString strLimit;
-    } aConditions[CPdu::AlarmCount] = {
-        {i.voltage >= i.voltageWarn, kConditionNames[0], QString::number(i.voltage),
-         QString::number(i.voltageWarn)},
-        {i.voltage >= i.voltageOverload, kConditionNames[1], QString::number(i.voltage),
-         QString::number(i.voltageOverload)},
-        {i.current >= i.currentWarn, kConditionNames[2], amps(i.current), amps(i.currentWarn)},
-        {i.current >= i.currentOverload, kConditionNames[3], amps(i.current), amps(i.currentOverload)},
-        {i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
-         kConditionNames[4], QString::number(i.temperature),
-         QString::number(i.temperatureLowLimit) + QLatin1String("..") +
-             QString::number(i.temperatureHighLimit)},
-        {i.humidity >= i.humidityWarn, kConditionNames[5], QString::number(i.humidity),
-         QString::number(i.humidityWarn)},
+    const bool abHolds[CPdu::AlarmCount] = {
+        i.voltage >= i.voltageWarn,
+        i.voltage >= i.voltageOverload,
+        i.current >= i.currentWarn,
+        i.current >= i.currentOverload,
+        i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
+        i.humidity >= i.humidityWarn,
     };
+    // Every status reply comes through here; the texts are made only when a condition changes.
     for (int k = 0; k < CPdu::AlarmCount; ++k) {
-        if (aConditions[k].bHolds == t.aAlarm[k])
+        if (abHolds[k] == t.aAlarm[k])
             continue;
-        t.aAlarm[k] = aConditions[k].bHolds;
+        t.aAlarm[k] = abHolds[k];
+        QString strValue, strLimit;
+        switch (k) {
+        case CPdu::AlarmVoltageWarn:
+        case CPdu::AlarmVoltageOverload:
+            strValue = QString::number(i.voltage);
+            strLimit = QString::number(k == CPdu::AlarmVoltageWarn ? i.voltageWarn : i.voltageOverload);
+            break;
+        case CPdu::AlarmCurrentWarn:
+        case CPdu::AlarmCurrentOverload:
+            strValue = amps(i.current);
+            strLimit = amps(k == CPdu::AlarmCurrentWarn ? i.currentWarn : i.currentOverload);
+            break;
+        case CPdu::AlarmTemperature:
+            strValue = QString::number(i.temperature);
+            strLimit = QString::number(i.temperatureLowLimit) + QLatin1String("..") +
+                       QString::number(i.temperatureHighLimit);
+            break;
+        default:
+            strValue = QString::number(i.humidity);
+            strLimit = QString::number(i.humidityWarn);
+        }
         m_pStore->record(t.aAlarm[k] ? HistoryEvent::AlarmBegan : HistoryEvent::AlarmEnded, t.strMac,
-                         text(i.name), QString::fromLatin1(aConditions[k].pszName), QString(),
-                         aConditions[k].strValue, aConditions[k].strLimit);
+                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue, strLimit);
     }
 }
 
@@ -180,11 +189,10 @@ void CHistoryRecorder::slotTick()
             continue;
         const PduInfo& info = t.pPdu->stInfo;
         const bool bOnline = t.pPdu->isOnline();
-        const QString strAddress = t.pPdu->sendAddress().toString();
         if (bOnline != t.bOnline) {
             t.bOnline = bOnline;
             m_pStore->record(bOnline ? HistoryEvent::BackOnline : HistoryEvent::Offline, t.strMac,
-                             text(info.name), strAddress);
+                             text(info.name), t.pPdu->sendAddress().toString());
         }
         if (!bOnline) {
             HistorySample sample;
@@ -192,7 +200,15 @@ void CHistoryRecorder::slotTick()
             sample.uiOutlets = info.outletStatus;
             m_pStore->addSample(t.strMac, sample);
         }
-        const QStringList listLabel{text(info.name), text(info.position), strAddress};
+        // The label texts are made only when what they are made of has changed.
+        if (!t.listLabel.isEmpty() && t.uiLabelAddress == t.pPdu->sendIPv4() &&
+            std::memcmp(t.acLabelName, info.name, sizeof info.name) == 0 &&
+            std::memcmp(t.acLabelPosition, info.position, sizeof info.position) == 0)
+            continue;
+        t.uiLabelAddress = t.pPdu->sendIPv4();
+        std::memcpy(t.acLabelName, info.name, sizeof info.name);
+        std::memcpy(t.acLabelPosition, info.position, sizeof info.position);
+        const QStringList listLabel{text(info.name), text(info.position), t.pPdu->sendAddress().toString()};
         if (listLabel != t.listLabel) {
             t.listLabel = listLabel;
             m_pStore->setLabel(t.strMac, listLabel.at(0), listLabel.at(1), listLabel.at(2));

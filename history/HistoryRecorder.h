@@ -46,6 +46,10 @@ private:
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
         QStringList listLabel;
+        // What listLabel was made from.
+        char acLabelName[sizeof PduInfo::name] = {};
+        char acLabelPosition[sizeof PduInfo::position] = {};
+        quint32 uiLabelAddress = 0;
     };
     void onReply(Tracked& t, int iCommand);
     void deriveAlarms(Tracked& t);

@@ -99,6 +99,7 @@ void CHistoryWriter::slotStop()
     slotBatch();
     m_pTimer->stop();
     m_hashPdu.clear();
+    m_hashPut.clear();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_strConnection);
@@ -121,6 +122,7 @@ void CHistoryWriter::close(const QString& strReason)
 {
     m_bOpen = false;
     m_hashPdu.clear();
+    m_hashPut.clear();
     m_db.close();
     m_timerRetry.start();
     m_pStore->setAvailability(false, strReason);
@@ -191,12 +193,20 @@ QByteArray CHistoryWriter::getRow(const char* pszTable, qint64 iPdu, qint64 iTim
 
 bool CHistoryWriter::putRow(const char* pszTable, qint64 iPdu, qint64 iTime, const QByteArray& baData)
 {
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (pdu, t, data) VALUES (?, ?, ?)")
-                      .arg(QLatin1String(pszTable)));
-    query.addBindValue(iPdu);
-    query.addBindValue(iTime);
-    query.addBindValue(baData);
+    // Every answering device's row is put once a second: the statement is prepared once per table.
+    auto it = m_hashPut.find(pszTable);
+    if (it == m_hashPut.end()) {
+        it = m_hashPut.insert(pszTable, std::make_shared<QSqlQuery>(m_db));
+        if (!(*it)->prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (pdu, t, data) VALUES (?, ?, ?)")
+                                .arg(QLatin1String(pszTable)))) {
+            m_hashPut.erase(it);
+            return false;
+        }
+    }
+    QSqlQuery& query = **it;
+    query.bindValue(0, iPdu);
+    query.bindValue(1, iTime);
+    query.bindValue(2, baData);
     return query.exec();
 }
 

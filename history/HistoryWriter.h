@@ -8,8 +8,10 @@
 #include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QVector>
 
+#include <memory>
 #include <mutex>
 
 class QTimer;
@@ -74,6 +76,8 @@ private:
     QElapsedTimer m_timerRetry;
     QTimer* m_pTimer = nullptr;
     QHash<QString, PduState> m_hashPdu;
+    // Prepared row writes by table name (names are literals, compared by address).
+    QHash<const char*, std::shared_ptr<QSqlQuery>> m_hashPut;
     qint64 m_iLastThinMinute = -1;
 
     std::mutex m_mutex;
