@@ -220,16 +220,19 @@ void CUdpDriver::slotSndData(bool& bResult, QByteArray baData, QHostAddress addr
 
 void CUdpDriver::slotUdpRead()
 {
-    auto* pSocket = qobject_cast<QUdpSocket*>(sender());
-    if (!pSocket)
-        return;
+    if (auto* pSocket = qobject_cast<QUdpSocket*>(sender()))
+        drain(pSocket, false);
+}
+
+void CUdpDriver::drain(QUdpSocket* pSocket, bool bRearm)
+{
     const bool bSingle = isSignalConnected(QMetaMethod::fromSignal(&CUdpDriver::signalRcvData));
     const bool bBatch = isSignalConnected(QMetaMethod::fromSignal(&CUdpDriver::signalRcvBatch));
     const qint64 iWaitingBytes = queuedBytes();
     qint64 iPostedBytes = 0;
     qint64 iBatchBytes = 0;
     DatagramBatch batch;
-    readPending(pSocket, [&](quint32 uiSender, quint16 uiPort, const char* pData, int iSize) {
+    const bool bArmed = readPending(pSocket, bRearm, [&](quint32 uiSender, quint16 uiPort, const char* pData, int iSize) {
         if (listLocalIPv4.contains(uiSender))
             return;
         const qint64 iBytes = iSize + kQueuedOverheadBytes;
@@ -250,6 +253,11 @@ void CUdpDriver::slotUdpRead()
     });
     if (!batch.vecEntry.isEmpty() && m_pReplyQueue->push(std::move(batch), iBatchBytes))
         emit signalRcvBatch(m_pReplyQueue);
+    // The socket is empty, but the burst it was part of is most likely still arriving: a device's
+    // replies come a few at a time over tens of milliseconds, and a wake-up for each few would cost
+    // more than reading them. The notifier stays off for a moment; then the socket is drained again.
+    if (!bArmed)
+        QTimer::singleShot(kCoalesceMsec, Qt::PreciseTimer, pSocket, [this, pSocket] { drain(pSocket, true); });
     if (iPostedBytes == 0 || !QCoreApplication::instance())
         return;
     *m_pQueuedBytes += iPostedBytes;
@@ -261,8 +269,10 @@ void CUdpDriver::slotUdpRead()
 }
 
 // Drains the queue: one notification may stand for a whole burst of replies. What is left past the
-// read limit raises the next notification as soon as this thread is back in its event loop.
-template <typename Deliver> void CUdpDriver::readPending(QUdpSocket* pSocket, Deliver fnDeliver)
+// read limit raises the next notification as soon as this thread is back in its event loop. Returns
+// whether the socket's notifier is on again; it is left off when bRearm is false and the socket was
+// read empty.
+template <typename Deliver> bool CUdpDriver::readPending(QUdpSocket* pSocket, bool bRearm, Deliver fnDeliver)
 {
     if (m_vecReadBuffer.empty())
         m_vecReadBuffer.resize(size_t(kDatagramsPerCall) * kSlotBytes);
@@ -287,10 +297,15 @@ template <typename Deliver> void CUdpDriver::readPending(QUdpSocket* pSocket, De
         for (int i = 0; i < iGot; ++i)
             fnDeliver(ntohl(aFrom[i].sin_addr.s_addr), ntohs(aFrom[i].sin_port), pSlots + size_t(i) * kSlotBytes,
                       int(aMsg[i].msg_len));
-        if (iGot < kDatagramsPerCall)
+        if (iGot < kDatagramsPerCall) {
+            if (!bRearm)
+                return false;
             break;
+        }
         iRead += iGot;
     }
+#else
+    Q_UNUSED(bRearm)
 #endif
     // Reading past Qt leaves the socket's notifier off until Qt itself reads: the last read is Qt's,
     // also when the limit was reached. It takes one more datagram if there is one and otherwise only
@@ -310,6 +325,7 @@ template <typename Deliver> void CUdpDriver::readPending(QUdpSocket* pSocket, De
             break;
         fnDeliver(addrSender.toIPv4Address(), uiPort, pSlots, int(iSize));
     }
+    return true;
 }
 
 void CUdpDriver::slotBroadcastTimeout()

@@ -44,6 +44,9 @@ public:
     static constexpr qint64 kQueuedOverheadBytes = 512;
     // Datagrams read per notification at most, so that the poll timer still runs under a flood.
     static constexpr int kMaxReadsPerNotification = 1000;
+    // How long the socket is left alone after it was read empty, so that a burst is read in a few
+    // gulps instead of a wake-up per datagram.
+    static constexpr int kCoalesceMsec = 2;
     qint64 queuedBytes() const { return m_pQueuedBytes->load() + m_pReplyQueue->bytes(); }
     qint64 droppedDatagrams() const { return m_iDropped.load(); }
     // Wall-clock time of the last poll tick in ms since the epoch, 0 before the first; any thread.
@@ -78,7 +81,8 @@ protected:
 
 private:
     // Reads what the socket holds, up to the read limit, handing each datagram to fnDeliver.
-    template <typename Deliver> void readPending(QUdpSocket* pSocket, Deliver fnDeliver);
+    void drain(QUdpSocket* pSocket, bool bRearm);
+    template <typename Deliver> bool readPending(QUdpSocket* pSocket, bool bRearm, Deliver fnDeliver);
     void releaseSockets();
     void writePortFile();
     bool m_bPortFileBurst = false;
