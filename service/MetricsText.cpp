@@ -3,6 +3,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -40,9 +41,34 @@ QByteArray labelsOf(const CPdu* pPdu)
     return ba;
 }
 
+// The value as QByteArray::number(d, 'g', 10) writes it. Readings and limits have at most two
+// decimals, and a page of a large room holds tens of thousands of them: those take a short way.
 QByteArray number(double dValue)
 {
-    return QByteArray::number(dValue, 'g', 10);
+    const double dCenti = std::round(dValue * 100);
+    if (!(std::fabs(dValue) < 1e7) || dCenti / 100 != dValue || (dValue == 0 && std::signbit(dValue)))
+        return QByteArray::number(dValue, 'g', 10);
+    char acDigits[24];
+    char* p = std::end(acDigits);
+    qint64 iCenti = qint64(dCenti);
+    const bool bNegative = iCenti < 0;
+    if (bNegative)
+        iCenti = -iCenti;
+    const int iFraction = int(iCenti % 100);
+    if (iFraction) {
+        if (iFraction % 10)
+            *--p = char('0' + iFraction % 10);
+        *--p = char('0' + iFraction / 10);
+        *--p = '.';
+    }
+    qint64 iWhole = iCenti / 100;
+    do {
+        *--p = char('0' + iWhole % 10);
+        iWhole /= 10;
+    } while (iWhole);
+    if (bNegative)
+        *--p = '-';
+    return QByteArray(p, int(std::end(acDigits) - p));
 }
 
 void appendFamily(QByteArray& baOut, const char* pszName, const char* pszType, const char* pszHelp)
@@ -50,13 +76,20 @@ void appendFamily(QByteArray& baOut, const char* pszName, const char* pszType, c
     baOut += QByteArray("# HELP ") + pszName + ' ' + pszHelp + "\n# TYPE " + pszName + ' ' + pszType + '\n';
 }
 
+// One line: name{labels,extra} value. Appended piece by piece, without temporaries.
 void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLabels,
-                  const QByteArray& baValue)
+                  const QByteArray& baValue, const QByteArray& baExtraLabels = QByteArray())
 {
-    baOut += pszName;
-    if (!baLabels.isEmpty())
-        baOut += '{' + baLabels + '}';
-    baOut += ' ' + baValue + '\n';
+    baOut.append(pszName);
+    if (!baLabels.isEmpty()) {
+        baOut.append('{');
+        baOut.append(baLabels);
+        baOut.append(baExtraLabels);
+        baOut.append('}');
+    }
+    baOut.append(' ');
+    baOut.append(baValue);
+    baOut.append('\n');
 }
 
 // The conditions as they hold on the latest readings, in the order of CPdu::Alarm.
@@ -104,6 +137,7 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     appendFamily(ba, "rackmind_last_poll_timestamp_seconds", "gauge", "Time of the last poll broadcast.");
     appendSample(ba, "rackmind_last_poll_timestamp_seconds", {}, number(totals.iLastPollMsecs / 1000.0));
 
+    const QByteArray baOne("1"), baZero("0");
     std::vector<QByteArray> vecLabels;
     vecLabels.reserve(size_t(listPdu.size()));
     for (const CPdu* pPdu : listPdu)
@@ -112,7 +146,7 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     appendFamily(ba, "rackmind_pdu_online", "gauge",
                  "1 while the PDU has answered within the last 3 seconds.");
     for (int i = 0; i < listPdu.size(); ++i)
-        appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)], listPdu[i]->isOnline() ? "1" : "0");
+        appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)], listPdu[i]->isOnline() ? baOne : baZero);
 
     const Gauge gauges[] = {
         {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }},
@@ -141,18 +175,22 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     }
 
     appendFamily(ba, "rackmind_pdu_outlet_on", "gauge", "1 while the outlet is switched on.");
+    QByteArray abaOutlet[8];
+    for (int iOutlet = 0; iOutlet < 8; ++iOutlet)
+        abaOutlet[iOutlet] = ",outlet=\"" + QByteArray::number(iOutlet + 1) + '"';
     for (int i = 0; i < listPdu.size(); ++i)
         for (int iOutlet = 0; iOutlet < 8; ++iOutlet)
-            appendSample(ba, "rackmind_pdu_outlet_on",
-                         vecLabels[size_t(i)] + ",outlet=\"" + QByteArray::number(iOutlet + 1) + '"',
-                         (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? "1" : "0");
+            appendSample(ba, "rackmind_pdu_outlet_on", vecLabels[size_t(i)],
+                         (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? baOne : baZero, abaOutlet[iOutlet]);
 
     appendFamily(ba, "rackmind_pdu_alarm_active", "gauge",
                  "1 while the alarm condition holds on the latest readings.");
+    QByteArray abaCondition[CPdu::AlarmCount];
+    for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
+        abaCondition[iAlarm] = QByteArray(",condition=\"") + kConditions[iAlarm] + '"';
     for (int i = 0; i < listPdu.size(); ++i)
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
-            appendSample(ba, "rackmind_pdu_alarm_active",
-                         vecLabels[size_t(i)] + ",condition=\"" + kConditions[iAlarm] + '"',
-                         conditionHolds(listPdu[i]->stInfo, iAlarm) ? "1" : "0");
+            appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)],
+                         conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero, abaCondition[iAlarm]);
     return ba;
 }

@@ -22,6 +22,8 @@ class TestMetrics : public QObject
 private slots:
     void render_data();
     void render();
+    void numbersAsWritten_data();
+    void numbersAsWritten();
     void http_data();
     void http();
     void compressedOncePerSnapshot_data();
@@ -79,6 +81,25 @@ void TestMetrics::render()
     const QByteArray text = renderMetrics({&pdu}, {});
     QVERIFY2(text.contains(line), text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());
+}
+
+void TestMetrics::numbersAsWritten_data()
+{
+    QTest::addColumn<double>("value");
+    for (double d : {0.0, -0.0, 5.25, 0.05, 12.1, -3.5, 1e-5, 0.1 + 0.2, 13.999999, 123456.78, 9999999.99,
+                     1e7, 1e12, std::nan(""), HUGE_VAL})
+        QTest::newRow(QByteArray::number(d, 'g', 17).constData()) << d;
+}
+
+// Every value reads as Qt's own shortest form with ten digits would write it.
+void TestMetrics::numbersAsWritten()
+{
+    QFETCH(double, value);
+    CPdu pdu;
+    pdu.stInfo.current = value;
+    const QByteArray baText = renderMetrics({&pdu}, {});
+    const int iAt = baText.indexOf("\nrackmind_pdu_current_amperes{");
+    QCOMPARE(baText.mid(baText.indexOf("} ", iAt) + 2).split('\n').first(), QByteArray::number(value, 'g', 10));
 }
 
 void TestMetrics::http_data()
