@@ -55,7 +55,15 @@ QByteArray CMetricsExporter::refresh()
         totals.iRepliesDropped = m_pDriver->droppedDatagrams();
         totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
     }
-    const QByteArray baText = renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals);
+    // Two pages take turns: the one before last is written over once no scrape sends it any more, since
+    // a fresh page of megabytes every second would be paid for in page faults.
+    QByteArray baText;
+    baText.swap(m_baSpare);
+    if (!baText.isDetached())
+        baText = QByteArray();
+    renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText);
     m_server.publish(baText);
+    m_baSpare = m_baCurrent;
+    m_baCurrent = baText;
     return baText;
 }

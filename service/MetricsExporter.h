@@ -39,6 +39,8 @@ private:
     const CUdpDriver* m_pDriver = nullptr;
     qint64 m_iRepliesReceived = 0;
     QString m_strError;
+    QByteArray m_baCurrent; // the published page
+    QByteArray m_baSpare;   // the one before, to be written over
     QString m_strEndpoint;
 };
 

@@ -125,7 +125,14 @@ struct Gauge
 QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals)
 {
     QByteArray ba;
+    renderMetrics(listPdu, totals, ba);
+    return ba;
+}
+
+void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& ba)
+{
     ba.reserve(256 + listPdu.size() * 4096);
+    ba.resize(0); // a reserved array keeps its memory
     appendFamily(ba, "rackmind_pdus", "gauge", "PDUs the console has heard from.");
     appendSample(ba, "rackmind_pdus", {}, QByteArray::number(listPdu.size()));
     appendFamily(ba, "rackmind_replies_received_total", "counter",
@@ -192,5 +199,4 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
             appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)],
                          conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero, abaCondition[iAlarm]);
-    return ba;
 }

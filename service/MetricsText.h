@@ -16,3 +16,5 @@ struct MetricsTotals
 // The devices' readings, outlets, alarm conditions and limits and the console's totals in the
 // Prometheus text exposition format (version 0.0.4), one family after another.
 QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals);
+// The same, written into baOut (emptied first), whose memory is reused when it is large enough.
+void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& baOut);
