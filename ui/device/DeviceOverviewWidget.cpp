@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <cstring>
+
 namespace {
 constexpr int RowHeight = 30;
 constexpr int RefreshMs = 500;
@@ -369,15 +371,35 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
         pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
         pItem->setText(ColumnOnline, strOnline);
     }
-    setCellText(pItem, ColumnName, fieldText(info.name));
-    setCellText(pItem, ColumnPosition, fieldText(info.position));
-    setCellText(pItem, ColumnIPAddress, ipv4ToString(info.ip));
-    setCellText(pItem, ColumnProductType, fieldText(info.productType));
-    setCellText(pItem, ColumnFirmwareVer, fieldText(info.firmwareVer));
-    setCellText(pItem, ColumnVoltage, QString::number(uint(info.voltage)));
-    setCellText(pItem, ColumnCurrent, QString::number(double(info.current), 'f', 2));
-    setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
-    setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
+    // Thousands of rows, most of them unchanged from one tick to the next: a cell's text is made only
+    // when the field it shows differs from what the row was last written from.
+    const bool bAll = !state.bShown;
+    state.bShown = true;
+    PduInfo& shown = state.shown;
+    const auto changed = [bAll](auto& cached, const auto& field) {
+        if (!bAll && std::memcmp(&cached, &field, sizeof field) == 0)
+            return false;
+        std::memcpy(&cached, &field, sizeof field);
+        return true;
+    };
+    if (changed(shown.name, info.name))
+        setCellText(pItem, ColumnName, fieldText(info.name));
+    if (changed(shown.position, info.position))
+        setCellText(pItem, ColumnPosition, fieldText(info.position));
+    if (changed(shown.ip, info.ip))
+        setCellText(pItem, ColumnIPAddress, ipv4ToString(info.ip));
+    if (changed(shown.productType, info.productType))
+        setCellText(pItem, ColumnProductType, fieldText(info.productType));
+    if (changed(shown.firmwareVer, info.firmwareVer))
+        setCellText(pItem, ColumnFirmwareVer, fieldText(info.firmwareVer));
+    if (changed(shown.voltage, info.voltage))
+        setCellText(pItem, ColumnVoltage, QString::number(uint(info.voltage)));
+    if (changed(shown.current, info.current))
+        setCellText(pItem, ColumnCurrent, QString::number(double(info.current), 'f', 2));
+    if (changed(shown.temperature, info.temperature))
+        setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
+    if (changed(shown.humidity, info.humidity))
+        setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
     // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
     // when none changed costs more than the rest of the refresh. It draws its own device, which is not
     // the one looked up when another device reports the same address.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/PduInfo.h"
+
 #include <QHash>
 #include <QIcon>
 #include <QPointer>
@@ -72,6 +74,9 @@ private:
         uint uiAddress = 0;
         bool bParsed = false;
         int iOutletsShown = -1; // the outlet states the painter was last asked to show
+        // The fields the row's cells were last written from: a refresh formats only what changed.
+        bool bShown = false;
+        PduInfo shown;
     };
     void updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
                    const QString& strOnline);
