@@ -61,8 +61,9 @@ QByteArray CMetricsExporter::refresh()
     baText.swap(m_baSpare);
     if (!baText.isDetached())
         baText = QByteArray();
-    renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText);
-    m_server.publish(baText);
+    QVector<int> vecFamilies;
+    renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText, &vecFamilies);
+    m_server.publish(baText, vecFamilies);
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;
     return baText;

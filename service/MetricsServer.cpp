@@ -1,9 +1,10 @@
 #include "service/MetricsServer.h"
 
+#include "service/GzipCache.h"
+
 #include <QByteArray>
 
 #include <httplib.h>
-#include <zlib.h>
 
 #include <algorithm>
 #ifdef __GLIBC__
@@ -81,37 +82,18 @@ private:
     bool m_bStopping = false;
 };
 
-// One published page and, made by the first scrape that asks for it, its gzip form: a room's page is
-// megabytes, and compressing it anew for every scrape would cost more than everything else the
-// console does for metrics.
+// One published page and, made by the first scrape that asks for it, its gzip form.
 struct Snapshot
 {
     QByteArray baText; // shared with the exporter's copy, never copied here
+    QVector<int> vecParts;
     std::once_flag onceGzip;
     std::string strGzip;
 
-    const std::string& gzip()
+    const std::string& gzip(CGzipCache& cache)
     {
-        std::call_once(onceGzip, [this] { strGzip = gzipFast(baText); });
+        std::call_once(onceGzip, [&] { strGzip = cache.compress(baText, vecParts); });
         return strGzip;
-    }
-
-    // The fastest level: the page repeats itself so much that it still shrinks about sixteen-fold.
-    static std::string gzipFast(const QByteArray& baIn)
-    {
-        z_stream zs{};
-        if (deflateInit2(&zs, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-            return {};
-        std::string strOut(deflateBound(&zs, uLong(baIn.size())), '\0');
-        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(baIn.constData()));
-        zs.avail_in = uInt(baIn.size());
-        zs.next_out = reinterpret_cast<Bytef*>(&strOut[0]);
-        zs.avail_out = uInt(strOut.size());
-        const bool bDone = deflate(&zs, Z_FINISH) == Z_STREAM_END;
-        strOut.resize(bDone ? zs.total_out : 0);
-        strOut.shrink_to_fit(); // the bound is about the page's own size, sixteen times the result
-        deflateEnd(&zs);
-        return strOut;
     }
 };
 
@@ -146,6 +128,9 @@ struct CMetricsServer::Private
     std::atomic<bool> bListenEnded{false};
     std::mutex mutex;
     std::shared_ptr<Snapshot> pSnapshot = std::make_shared<Snapshot>();
+    // Compressing a room's page anew for every scrape, or even every page whole, would cost more than
+    // everything else the console does for metrics.
+    CGzipCache gzipCache;
 
     std::shared_ptr<Snapshot> snapshot()
     {
@@ -187,10 +172,10 @@ CMetricsServer::CMetricsServer() : d(std::make_unique<Private>())
         res.set_header("Vary", "Accept-Encoding");
         const char* pData = pSnapshot->baText.constData();
         size_t iSize = size_t(pSnapshot->baText.size());
-        if (bGzip && !pSnapshot->gzip().empty()) {
+        if (bGzip && !pSnapshot->gzip(d->gzipCache).empty()) {
             res.set_header("Content-Encoding", "gzip");
-            pData = pSnapshot->gzip().data();
-            iSize = pSnapshot->gzip().size();
+            pData = pSnapshot->strGzip.data();
+            iSize = pSnapshot->strGzip.size();
         }
         // Written straight from the snapshot, which the provider keeps alive: a copy per scrape would
         // be megabytes for a large room.
@@ -247,10 +232,11 @@ bool CMetricsServer::isRunning() const
     return d->thread.joinable();
 }
 
-void CMetricsServer::publish(const QByteArray& baText)
+void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecParts)
 {
     auto pSnapshot = std::make_shared<Snapshot>();
     pSnapshot->baText = baText;
+    pSnapshot->vecParts = vecParts;
     std::lock_guard<std::mutex> lock(d->mutex);
     d->pSnapshot = std::move(pSnapshot);
 }

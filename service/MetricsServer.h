@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 #include <memory>
 
@@ -31,8 +32,9 @@ public:
     bool start(const QString& strAddress, quint16 uiPort, QString* pError);
     void stop();
     bool isRunning() const;
-    // Any thread.
-    void publish(const QByteArray& baText);
+    // Any thread. vecParts: where the page's parts begin (its metric families), so that a part left as
+    // it was need not be compressed again.
+    void publish(const QByteArray& baText, const QVector<int>& vecParts = {});
 
 private:
     struct Private;

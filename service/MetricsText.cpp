@@ -129,8 +129,17 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     return ba;
 }
 
-void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& ba)
+void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& ba,
+                   QVector<int>* pvecFamilies)
 {
+    if (pvecFamilies)
+        pvecFamilies->clear();
+    const auto appendFamily = [&](QByteArray& baOut, const char* pszName, const char* pszType,
+                                  const char* pszHelp) {
+        if (pvecFamilies)
+            pvecFamilies->append(baOut.size());
+        ::appendFamily(baOut, pszName, pszType, pszHelp);
+    };
     ba.reserve(256 + listPdu.size() * 4096);
     ba.resize(0); // a reserved array keeps its memory
     appendFamily(ba, "rackmind_pdus", "gauge", "PDUs the console has heard from.");

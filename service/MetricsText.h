@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QVector>
 
 class CPdu;
 
@@ -16,5 +17,7 @@ struct MetricsTotals
 // The devices' readings, outlets, alarm conditions and limits and the console's totals in the
 // Prometheus text exposition format (version 0.0.4), one family after another.
 QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals);
-// The same, written into baOut (emptied first), whose memory is reused when it is large enough.
-void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& baOut);
+// The same, written into baOut (emptied first), whose memory is reused when it is large enough; where
+// each family begins goes to pvecFamilies.
+void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& baOut,
+                   QVector<int>* pvecFamilies = nullptr);
