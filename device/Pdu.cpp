@@ -26,6 +26,10 @@ CPdu::CPdu(QObject* parent) : QObject(parent)
     std::fill(std::begin(bAlarm), std::end(bAlarm), false);
     attachOutletPainter(this);
     connect(&timerEmail, &QTimer::timeout, this, &CPdu::slotEmailTimer);
+    // Whole seconds: a room's thousands of ticks then fall due together, in one wake-up, and each goes
+    // back to the end of the event loop's ordered timer list at once. Coarse timers, each rounded a
+    // little differently, were re-sorted through that list on every tick.
+    timerEmail.setTimerType(Qt::VeryCoarseTimer);
     timerEmail.start(1000);
 }
 
