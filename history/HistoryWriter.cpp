@@ -338,6 +338,9 @@ bool CHistoryWriter::writeBatch()
         vecSamples.swap(m_vecSamples);
         vecLabels.swap(m_vecLabels);
         vecEvents.swap(m_vecEvents);
+        // A second's samples of a large room: room for as many again spares the callers' thread the
+        // growing and copying of the queue.
+        m_vecSamples.reserve(vecSamples.size());
     }
     if (vecSamples.isEmpty() && vecLabels.isEmpty() && vecEvents.isEmpty())
         return true;

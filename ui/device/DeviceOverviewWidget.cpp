@@ -338,13 +338,25 @@ void CDeviceOverviewWidget::slotUpdateList()
     m_pMainStatusWidget->retranslate();
     // One pass over the registry per tick instead of one per row; the first device of an address
     // wins, as in a search of the list.
-    QHash<uint, CPdu*> hashPdu;
-    hashPdu.reserve(g_pRackmind->listPdu.size());
-    for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu)) {
-        const uint uiAddress = ipv4ToUint(pPdu->stInfo.ip);
-        if (!hashPdu.contains(uiAddress))
-            hashPdu.insert(uiAddress, pPdu);
+    // The index is made again only when a device came or reported another address: thousands of
+    // allocations on every tick otherwise.
+    const QList<CPdu*>& listPdu = g_pRackmind->listPdu;
+    bool bSame = m_vecIndexed.size() == listPdu.size();
+    for (int i = 0; bSame && i < listPdu.size(); ++i)
+        bSame = m_vecIndexed.at(i).first == listPdu.at(i) &&
+                m_vecIndexed.at(i).second == ipv4ToUint(listPdu.at(i)->stInfo.ip);
+    if (!bSame) {
+        m_vecIndexed.clear();
+        m_hashPdu.clear();
+        m_hashPdu.reserve(listPdu.size());
+        for (CPdu* pPdu : listPdu) {
+            const uint uiAddress = ipv4ToUint(pPdu->stInfo.ip);
+            m_vecIndexed.append({pPdu, uiAddress});
+            if (!m_hashPdu.contains(uiAddress))
+                m_hashPdu.insert(uiAddress, pPdu);
+        }
     }
+    const QHash<uint, CPdu*>& hashPdu = m_hashPdu;
     const QString strOnline = tr("Online");
     const QString strOffline = tr("Offline");
     for (QTreeWidgetItem* pItem : deviceRows()) {

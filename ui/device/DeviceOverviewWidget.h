@@ -3,6 +3,7 @@
 #include "device/PduInfo.h"
 
 #include <QHash>
+#include <QVector>
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
@@ -68,6 +69,9 @@ private slots:
 
 private:
     // What the refresh remembers of a row between ticks (rows live as long as the tree).
+    // The registry's devices by reported address (the first one wins), and what it was made from.
+    QHash<uint, CPdu*> m_hashPdu;
+    QVector<QPair<CPdu*, uint>> m_vecIndexed;
     struct RowState
     {
         QString strAddressText; // the address column's text as last parsed
