@@ -62,7 +62,8 @@ QByteArray CMetricsExporter::refresh()
     if (!baText.isDetached())
         baText = QByteArray();
     QVector<int> vecFamilies;
-    renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText, &vecFamilies);
+    renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText, &vecFamilies,
+                  &m_labels);
     m_server.publish(baText, vecFamilies);
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;

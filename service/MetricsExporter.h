@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/MetricsServer.h"
+#include "service/MetricsText.h"
 
 #include <QObject>
 #include <QPointer>
@@ -39,6 +40,7 @@ private:
     const CUdpDriver* m_pDriver = nullptr;
     qint64 m_iRepliesReceived = 0;
     QString m_strError;
+    CMetricsLabels m_labels;
     QByteArray m_baCurrent; // the published page
     QByteArray m_baSpare;   // the one before, to be written over
     QString m_strEndpoint;

@@ -129,8 +129,28 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     return ba;
 }
 
+const QByteArray& CMetricsLabels::of(const CPdu* pPdu)
+{
+    const PduInfo& info = pPdu->stInfo;
+    const quint32 uiAddress = pPdu->sendIPv4();
+    QByteArray baKey;
+    baKey.reserve(int(sizeof info.mac + sizeof info.name + sizeof info.position + sizeof uiAddress) +
+                  pPdu->strGroup.size() * 2);
+    baKey.append(reinterpret_cast<const char*>(info.mac), int(sizeof info.mac));
+    baKey.append(info.name, int(sizeof info.name));
+    baKey.append(info.position, int(sizeof info.position));
+    baKey.append(reinterpret_cast<const char*>(&uiAddress), int(sizeof uiAddress));
+    baKey.append(reinterpret_cast<const char*>(pPdu->strGroup.constData()), pPdu->strGroup.size() * 2);
+    Entry& entry = m_hashEntry[pPdu];
+    if (entry.baKey != baKey || entry.baLabels.isEmpty()) {
+        entry.baKey = baKey;
+        entry.baLabels = labelsOf(pPdu);
+    }
+    return entry.baLabels;
+}
+
 void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& ba,
-                   QVector<int>* pvecFamilies)
+                   QVector<int>* pvecFamilies, CMetricsLabels* pLabels)
 {
     if (pvecFamilies)
         pvecFamilies->clear();
@@ -157,7 +177,7 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     std::vector<QByteArray> vecLabels;
     vecLabels.reserve(size_t(listPdu.size()));
     for (const CPdu* pPdu : listPdu)
-        vecLabels.push_back(labelsOf(pPdu));
+        vecLabels.push_back(pLabels ? pLabels->of(pPdu) : labelsOf(pPdu));
 
     appendFamily(ba, "rackmind_pdu_online", "gauge",
                  "1 while the PDU has answered within the last 3 seconds.");

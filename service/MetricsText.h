@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QVector>
 
@@ -17,7 +18,23 @@ struct MetricsTotals
 // The devices' readings, outlets, alarm conditions and limits and the console's totals in the
 // Prometheus text exposition format (version 0.0.4), one family after another.
 QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals);
+// Every device's label set kept from one page to the next, and made again only when what it is made of
+// (MAC, name, position, address, group) changed: most of the cost of a page otherwise.
+class CMetricsLabels
+{
+public:
+    const QByteArray& of(const CPdu* pPdu);
+
+private:
+    struct Entry
+    {
+        QByteArray baKey;
+        QByteArray baLabels;
+    };
+    QHash<const CPdu*, Entry> m_hashEntry;
+};
+
 // The same, written into baOut (emptied first), whose memory is reused when it is large enough; where
-// each family begins goes to pvecFamilies.
+// each family begins goes to pvecFamilies; label sets come from pLabels when given.
 void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& baOut,
-                   QVector<int>* pvecFamilies = nullptr);
+                   QVector<int>* pvecFamilies = nullptr, CMetricsLabels* pLabels = nullptr);

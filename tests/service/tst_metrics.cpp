@@ -22,6 +22,8 @@ class TestMetrics : public QObject
 private slots:
     void render_data();
     void render();
+    void labelsFollowChanges_data();
+    void labelsFollowChanges();
     void numbersAsWritten_data();
     void numbersAsWritten();
     void http_data();
@@ -81,6 +83,49 @@ void TestMetrics::render()
     const QByteArray text = renderMetrics({&pdu}, {});
     QVERIFY2(text.contains(line), text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());
+}
+
+void TestMetrics::labelsFollowChanges_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QByteArray>("label");
+    QTest::newRow("mac") << 0 << QByteArray("mac=\"00:04:A3:00:00:07\"");
+    QTest::newRow("name") << 1 << QByteArray("name=\"B-2\"");
+    QTest::newRow("position") << 2 << QByteArray("position=\"Row 9\"");
+    QTest::newRow("address") << 3 << QByteArray("address=\"10.0.0.9\"");
+    QTest::newRow("group") << 4 << QByteArray("group=\"Lab\"");
+}
+
+// Label sets kept from page to page are made again when what they show changes.
+void TestMetrics::labelsFollowChanges()
+{
+    QFETCH(int, field);
+    QFETCH(QByteArray, label);
+    CPdu pdu;
+    pdu.uiSourceIP = 0x0A000007;
+    CMetricsLabels labels;
+    QByteArray baPage;
+    renderMetrics({&pdu}, {}, baPage, nullptr, &labels);
+    QVERIFY(!baPage.contains(label));
+    switch (field) {
+    case 0:
+        pdu.stInfo.mac[5] = 7;
+        break;
+    case 1:
+        textFromString(QStringLiteral("B-2"), pdu.stInfo.name, 16);
+        break;
+    case 2:
+        textFromString(QStringLiteral("Row 9"), pdu.stInfo.position, 16);
+        break;
+    case 3:
+        pdu.uiSourceIP = 0x0A000009;
+        break;
+    default:
+        pdu.strGroup = QStringLiteral("Lab");
+    }
+    renderMetrics({&pdu}, {}, baPage, nullptr, &labels);
+    QVERIFY2(baPage.contains(label),
+             baPage.constData());
 }
 
 void TestMetrics::numbersAsWritten_data()
