@@ -1,7 +1,7 @@
 // bench: the console's device machinery (transport on "UdpThread", registry, devices with their alarm
-// timers, the overview page refreshing every 500 ms) against simulated rooms of 10 to 2000 PDUs, next to
+// timers, the overview page refreshing every 500 ms) against simulated rooms of 10 to 4000 PDUs, next to
 // a bare receiver reading the same replies. Prints one table. Run it in the bed (scripts/bench does):
-//     scripts/netbed --devices 2000 --spares 0 -- build/tools/bench/bench --sizes 10,100,500,1000,2000
+//     scripts/netbed --devices 4000 --spares 0 -- build/tools/bench/bench --sizes 10,100,500,1000,2000,4000
 // Each size runs in a process of its own (so that memory and CPU start from nothing); the simulator is
 // a further process in the device namespace and its CPU is not the console's.
 #include "app/AppShell.h"
@@ -187,12 +187,12 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "The console against 10 to 2000 simulated PDUs: replies lost, CPU next to a bare receiver, GUI "
+        "The console against 10 to 4000 simulated PDUs: replies lost, CPU next to a bare receiver, GUI "
         "stalls, refresh ticks, memory and discovery time. Runs inside scripts/netbed."));
     parser.addHelpOption();
     const QCommandLineOption optSizes(QStringLiteral("sizes"),
-                                      QStringLiteral("Room sizes (default 10,100,500,1000,2000)."),
-                                      QStringLiteral("N,N..."), QStringLiteral("10,100,500,1000,2000"));
+                                      QStringLiteral("Room sizes (default 10,100,500,1000,2000,4000)."),
+                                      QStringLiteral("N,N..."), QStringLiteral("10,100,500,1000,2000,4000"));
     const QCommandLineOption optSeconds(
         QStringLiteral("seconds"), QStringLiteral("Polls measured per size after discovery (default 30)."),
         QStringLiteral("S"), QStringLiteral("30"));
