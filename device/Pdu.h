@@ -53,6 +53,8 @@ public:
     // A condition's reading and its limit(s) as its alarm mail prints them; the temperature's limits
     // read "upper / lower".
     QString alarmValue(int iCondition) const;
+    // Whether the condition holds on these readings and limits (no debounce, no margin).
+    static bool conditionHolds(const PduInfo& info, int iCondition);
     QString alarmLimit(int iCondition) const;
 
     PduInfo stInfo;

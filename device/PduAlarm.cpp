@@ -95,17 +95,30 @@ QString CPdu::alarmLimit(int iCondition) const
 // The alarm tick: compares the reported readings with the reported limits once a second. A condition
 // counts once it has held for the configured number of ticks, and ends once the reading is back clear of
 // the limit by the configured margin; the tracker mails both.
+bool CPdu::conditionHolds(const PduInfo& i, int iCondition)
+{
+    switch (iCondition) {
+    case AlarmVoltageWarn:
+        return i.voltage >= i.voltageWarn;
+    case AlarmVoltageOverload:
+        return i.voltage >= i.voltageOverload;
+    case AlarmCurrentWarn:
+        return i.current >= i.currentWarn;
+    case AlarmCurrentOverload:
+        return i.current >= i.currentOverload;
+    case AlarmTemperature:
+        return i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit;
+    default:
+        return i.humidity >= i.humidityWarn;
+    }
+}
+
 void CPdu::slotEmailTimer()
 {
     const PduInfo& i = stInfo;
-    const bool aHolds[AlarmCount] = {
-        i.voltage >= i.voltageWarn,
-        i.voltage >= i.voltageOverload,
-        i.current >= i.currentWarn,
-        i.current >= i.currentOverload,
-        i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
-        i.humidity >= i.humidityWarn,
-    };
+    bool aHolds[AlarmCount];
+    for (int k = 0; k < AlarmCount; ++k)
+        aHolds[k] = conditionHolds(i, k);
     // Without a margin an alarm ends exactly when its condition stops holding; written as negations so
     // that an unordered reading behaves the same either way.
     const double dLower = 1.0 - g_alarmSettings.hysteresisPercent / 100.0;

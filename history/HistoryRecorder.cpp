@@ -108,19 +108,12 @@ void CHistoryRecorder::onReply(Tracked& t, int iCommand)
 void CHistoryRecorder::deriveAlarms(Tracked& t)
 {
     const PduInfo& i = t.pPdu->stInfo;
-    const bool abHolds[CPdu::AlarmCount] = {
-        i.voltage >= i.voltageWarn,
-        i.voltage >= i.voltageOverload,
-        i.current >= i.currentWarn,
-        i.current >= i.currentOverload,
-        i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit,
-        i.humidity >= i.humidityWarn,
-    };
     // Every status reply comes through here; the texts are made only when a condition changes.
     for (int k = 0; k < CPdu::AlarmCount; ++k) {
-        if (abHolds[k] == t.aAlarm[k])
+        const bool bHolds = CPdu::conditionHolds(i, k);
+        if (bHolds == t.aAlarm[k])
             continue;
-        t.aAlarm[k] = abHolds[k];
+        t.aAlarm[k] = bHolds;
         QString strValue, strLimit;
         switch (k) {
         case CPdu::AlarmVoltageWarn:

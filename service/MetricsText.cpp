@@ -92,26 +92,9 @@ void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLa
     baOut.append('\n');
 }
 
-// The conditions as they hold on the latest readings, in the order of CPdu::Alarm.
+// The conditions' names, in the order of CPdu::Alarm.
 const char* const kConditions[CPdu::AlarmCount] = {"voltage_warn",     "voltage_overload", "current_warn",
                                                    "current_overload", "temperature",      "humidity"};
-bool conditionHolds(const PduInfo& i, int iAlarm)
-{
-    switch (iAlarm) {
-    case CPdu::AlarmVoltageWarn:
-        return i.voltage >= i.voltageWarn;
-    case CPdu::AlarmVoltageOverload:
-        return i.voltage >= i.voltageOverload;
-    case CPdu::AlarmCurrentWarn:
-        return i.current >= i.currentWarn;
-    case CPdu::AlarmCurrentOverload:
-        return i.current >= i.currentOverload;
-    case CPdu::AlarmTemperature:
-        return i.temperature >= i.temperatureHighLimit || i.temperature <= i.temperatureLowLimit;
-    default:
-        return i.humidity >= i.humidityWarn;
-    }
-}
 
 struct Gauge
 {
@@ -227,5 +210,5 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     for (int i = 0; i < listPdu.size(); ++i)
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
             appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)],
-                         conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero, abaCondition[iAlarm]);
+                         CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero, abaCondition[iAlarm]);
 }
