@@ -301,9 +301,7 @@ bool CLoginDialog::startDeviceMachinery()
         connect(g_pRackmind, &CRackmind::signalNewDevice, pPage, &CDeviceOverviewWidget::slotNewDevice);
         connect(g_pRackmind, &CRackmind::signalChangeIP, pPage, &CDeviceOverviewWidget::slotChangeIP);
     }
-    connect(g_pRackmind, &CRackmind::signalUpdateDevicePort, g_pUdpDriver, &CUdpDriver::slotUpdateDevicePort);
-    connect(g_pRackmind, &CRackmind::signalSndData, g_pUdpDriver, &CUdpDriver::slotSndData);
-    connect(g_pUdpDriver, &CUdpDriver::signalRcvBatch, g_pRackmind, &CRackmind::slotRcvBatch);
+    g_pRackmind->connectTransport(g_pUdpDriver);
     g_pOutletControl = new COutletControl;
     if (g_pHistoryStore) {
         auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, g_pRackmind, g_pRackmind);

@@ -3,6 +3,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/SettingsFile.h"
+#include "device/UdpDriver.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -71,6 +72,13 @@ CPdu* CRackmind::addPdu(uint ip)
     updateDevicePort();
     emit signalNewDevice(pPdu);
     return pPdu;
+}
+
+void CRackmind::connectTransport(CUdpDriver* pDriver)
+{
+    connect(this, &CRackmind::signalUpdateDevicePort, pDriver, &CUdpDriver::slotUpdateDevicePort);
+    connect(this, &CRackmind::signalSndData, pDriver, &CUdpDriver::slotSndData);
+    connect(pDriver, &CUdpDriver::signalRcvBatch, this, &CRackmind::slotRcvBatch);
 }
 
 void CRackmind::updateDevicePort()

@@ -10,6 +10,7 @@
 #include <QObject>
 
 class CPdu;
+class CUdpDriver;
 
 // The one registry of devices: routes every datagram from the transport to the device that answers
 // from the sender's address (creating it on first contact), keeps the list of polled device ports and
@@ -27,6 +28,14 @@ public:
     static constexpr int kDeviceLimit = 4096;
     void setDeviceLimit(int iLimit) { m_iDeviceLimit = iLimit; }
     int deviceLimit() const { return m_iDeviceLimit; }
+
+    // Wires the registry to the transport both ways: ports to poll and frames to send go to the
+    // driver, the datagrams it reads come here (the batch path).
+    void connectTransport(CUdpDriver* pDriver);
+
+    // Datagrams taken from the batch path per turn; the rest wait for the next turn, so that a flood
+    // leaves the event loop room for painting and timers in between.
+    static constexpr int kDatagramsPerTurn = 2048;
 
     CPdu* addPdu(uint ip);
     // Adds every device's port not yet polled and announces the whole list, changed or not.
@@ -48,11 +57,6 @@ signals:
     // Emitted after a datagram has been handed to pPdu, so that a page showing that device can
     // re-check its pending changes against the newest reply.
     void signalDeviceAnswered(CPdu* pPdu);
-
-public:
-    // Datagrams taken from the batch path per turn; the rest wait for the next turn, so that a flood
-    // leaves the event loop room for painting and timers in between.
-    static constexpr int kDatagramsPerTurn = 2048;
 
 public slots:
     void slotRcvData(QNetworkDatagram ndDatagram);

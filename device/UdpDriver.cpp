@@ -8,13 +8,12 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMetaMethod>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
-
-#include <QMetaMethod>
-#include <QSignalBlocker>
 
 #ifdef Q_OS_LINUX
 #include <netinet/in.h>
@@ -232,32 +231,34 @@ void CUdpDriver::drain(QUdpSocket* pSocket, bool bRearm)
     qint64 iPostedBytes = 0;
     qint64 iBatchBytes = 0;
     DatagramBatch batch;
-    const bool bArmed = readPending(pSocket, bRearm, [&](quint32 uiSender, quint16 uiPort, const char* pData, int iSize) {
-        if (listLocalIPv4.contains(uiSender))
-            return;
-        const qint64 iBytes = iSize + kQueuedOverheadBytes;
-        if (iWaitingBytes + qMax(iPostedBytes, iBatchBytes) + iBytes > kMaxQueuedBytes) {
-            ++m_iDropped;
-            return;
-        }
-        if (bBatch) {
-            batch.append(uiSender, uiPort, pData, iSize);
-            iBatchBytes += iBytes;
-        }
-        if (bSingle) {
-            QNetworkDatagram ndDatagram{QByteArray(pData, iSize)};
-            ndDatagram.setSender(QHostAddress(uiSender), uiPort);
-            emit signalRcvData(ndDatagram);
-            iPostedBytes += iBytes;
-        }
-    });
+    const bool bArmed =
+        readPending(pSocket, bRearm, [&](quint32 uiSender, quint16 uiPort, const char* pData, int iSize) {
+            if (listLocalIPv4.contains(uiSender))
+                return;
+            const qint64 iBytes = iSize + kQueuedOverheadBytes;
+            if (iWaitingBytes + qMax(iPostedBytes, iBatchBytes) + iBytes > kMaxQueuedBytes) {
+                ++m_iDropped;
+                return;
+            }
+            if (bBatch) {
+                batch.append(uiSender, uiPort, pData, iSize);
+                iBatchBytes += iBytes;
+            }
+            if (bSingle) {
+                QNetworkDatagram ndDatagram{QByteArray(pData, iSize)};
+                ndDatagram.setSender(QHostAddress(uiSender), uiPort);
+                emit signalRcvData(ndDatagram);
+                iPostedBytes += iBytes;
+            }
+        });
     if (!batch.vecEntry.isEmpty() && m_pReplyQueue->push(std::move(batch), iBatchBytes))
         emit signalRcvBatch(m_pReplyQueue);
     // The socket is empty, but the burst it was part of is most likely still arriving: a device's
     // replies come a few at a time over tens of milliseconds, and a wake-up for each few would cost
     // more than reading them. The notifier stays off for a moment; then the socket is drained again.
     if (!bArmed)
-        QTimer::singleShot(kCoalesceMsec, Qt::PreciseTimer, pSocket, [this, pSocket] { drain(pSocket, true); });
+        QTimer::singleShot(kCoalesceMsec, Qt::PreciseTimer, pSocket,
+                           [this, pSocket] { drain(pSocket, true); });
     if (iPostedBytes == 0 || !QCoreApplication::instance())
         return;
     *m_pQueuedBytes += iPostedBytes;
@@ -295,8 +296,8 @@ template <typename Deliver> bool CUdpDriver::readPending(QUdpSocket* pSocket, bo
         }
         const int iGot = recvmmsg(fd, aMsg, kDatagramsPerCall, MSG_DONTWAIT, nullptr);
         for (int i = 0; i < iGot; ++i)
-            fnDeliver(ntohl(aFrom[i].sin_addr.s_addr), ntohs(aFrom[i].sin_port), pSlots + size_t(i) * kSlotBytes,
-                      int(aMsg[i].msg_len));
+            fnDeliver(ntohl(aFrom[i].sin_addr.s_addr), ntohs(aFrom[i].sin_port),
+                      pSlots + size_t(i) * kSlotBytes, int(aMsg[i].msg_len));
         if (iGot < kDatagramsPerCall) {
             if (!bRearm)
                 return false;

@@ -90,7 +90,7 @@ void CHistoryRecorder::onReply(Tracked& t, int iCommand)
         if (strMac != t.strMac) {
             t.strMac = strMac;
             t.bOnline = true;
-            t.listLabel.clear();
+            t.bLabelled = false;
             m_pStore->record(HistoryEvent::Appeared, strMac, text(info.name),
                              t.pPdu->sendAddress().toString());
         }
@@ -194,18 +194,15 @@ void CHistoryRecorder::slotTick()
             m_pStore->addSample(t.strMac, sample);
         }
         // The label texts are made only when what they are made of has changed.
-        if (!t.listLabel.isEmpty() && t.uiLabelAddress == t.pPdu->sendIPv4() &&
+        if (t.bLabelled && t.uiLabelAddress == t.pPdu->sendIPv4() &&
             std::memcmp(t.acLabelName, info.name, sizeof info.name) == 0 &&
             std::memcmp(t.acLabelPosition, info.position, sizeof info.position) == 0)
             continue;
         t.uiLabelAddress = t.pPdu->sendIPv4();
         std::memcpy(t.acLabelName, info.name, sizeof info.name);
         std::memcpy(t.acLabelPosition, info.position, sizeof info.position);
-        const QStringList listLabel{text(info.name), text(info.position), t.pPdu->sendAddress().toString()};
-        if (listLabel != t.listLabel) {
-            t.listLabel = listLabel;
-            m_pStore->setLabel(t.strMac, listLabel.at(0), listLabel.at(1), listLabel.at(2));
-        }
+        t.bLabelled = true;
+        m_pStore->setLabel(t.strMac, text(info.name), text(info.position), t.pPdu->sendAddress().toString());
     }
 }
 

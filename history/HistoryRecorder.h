@@ -45,8 +45,7 @@ private:
         bool bLimits = false; // its thresholds reply arrived: until then stInfo holds factory limits
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
-        QStringList listLabel;
-        // What listLabel was made from.
+        bool bLabelled = false; // a label was handed to the store, made from the fields below
         char acLabelName[sizeof PduInfo::name] = {};
         char acLabelPosition[sizeof PduInfo::position] = {};
         quint32 uiLabelAddress = 0;

@@ -196,14 +196,14 @@ bool CHistoryWriter::putRow(const char* pszTable, qint64 iPdu, qint64 iTime, con
     // Every answering device's row is put once a second: the statement is prepared once per table.
     auto it = m_hashPut.find(pszTable);
     if (it == m_hashPut.end()) {
-        it = m_hashPut.insert(pszTable, std::make_shared<QSqlQuery>(m_db));
-        if (!(*it)->prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (pdu, t, data) VALUES (?, ?, ?)")
-                                .arg(QLatin1String(pszTable)))) {
+        it = m_hashPut.insert(pszTable, QSqlQuery(m_db));
+        if (!it->prepare(QStringLiteral("INSERT OR REPLACE INTO %1 (pdu, t, data) VALUES (?, ?, ?)")
+                             .arg(QLatin1String(pszTable)))) {
             m_hashPut.erase(it);
             return false;
         }
     }
-    QSqlQuery& query = **it;
+    QSqlQuery& query = *it;
     query.bindValue(0, iPdu);
     query.bindValue(1, iTime);
     query.bindValue(2, baData);

@@ -11,7 +11,6 @@
 #include <QSqlQuery>
 #include <QVector>
 
-#include <memory>
 #include <mutex>
 
 class QTimer;
@@ -77,7 +76,7 @@ private:
     QTimer* m_pTimer = nullptr;
     QHash<QString, PduState> m_hashPdu;
     // Prepared row writes by table name (names are literals, compared by address).
-    QHash<const char*, std::shared_ptr<QSqlQuery>> m_hashPut;
+    QHash<const char*, QSqlQuery> m_hashPut;
     qint64 m_iLastThinMinute = -1;
 
     std::mutex m_mutex;

@@ -7,9 +7,6 @@
 #include <httplib.h>
 
 #include <algorithm>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -19,6 +16,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 

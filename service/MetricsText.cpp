@@ -165,7 +165,8 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     appendFamily(ba, "rackmind_pdu_online", "gauge",
                  "1 while the PDU has answered within the last 3 seconds.");
     for (int i = 0; i < listPdu.size(); ++i)
-        appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)], listPdu[i]->isOnline() ? baOne : baZero);
+        appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)],
+                     listPdu[i]->isOnline() ? baOne : baZero);
 
     const Gauge gauges[] = {
         {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }},
@@ -200,7 +201,8 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     for (int i = 0; i < listPdu.size(); ++i)
         for (int iOutlet = 0; iOutlet < 8; ++iOutlet)
             appendSample(ba, "rackmind_pdu_outlet_on", vecLabels[size_t(i)],
-                         (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? baOne : baZero, abaOutlet[iOutlet]);
+                         (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? baOne : baZero,
+                         abaOutlet[iOutlet]);
 
     appendFamily(ba, "rackmind_pdu_alarm_active", "gauge",
                  "1 while the alarm condition holds on the latest readings.");
@@ -210,5 +212,6 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     for (int i = 0; i < listPdu.size(); ++i)
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
             appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)],
-                         CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero, abaCondition[iAlarm]);
+                         CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero,
+                         abaCondition[iAlarm]);
 }

@@ -52,9 +52,7 @@ bool CServiceRunner::start()
 
     m_pRegistry = new CRackmind;
     g_pRackmind = m_pRegistry;
-    connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver, &CUdpDriver::slotUpdateDevicePort);
-    connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
-    connect(m_pDriver, &CUdpDriver::signalRcvBatch, m_pRegistry, &CRackmind::slotRcvBatch);
+    m_pRegistry->connectTransport(m_pDriver);
     connect(m_pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
     connect(CMailQueue::instance(), &CMailQueue::signalMailFinished, this, [](bool bDelivered) {

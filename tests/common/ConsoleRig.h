@@ -22,10 +22,7 @@ public:
         m_pDriver->moveToThread(&m_thread);
         m_pRegistry = new CRackmind(nullptr);
         g_pRackmind = m_pRegistry;
-        connect(m_pRegistry, &CRackmind::signalUpdateDevicePort, m_pDriver,
-                &CUdpDriver::slotUpdateDevicePort);
-        connect(m_pRegistry, &CRackmind::signalSndData, m_pDriver, &CUdpDriver::slotSndData);
-        connect(m_pDriver, &CUdpDriver::signalRcvBatch, m_pRegistry, &CRackmind::slotRcvBatch);
+        m_pRegistry->connectTransport(m_pDriver);
         connect(m_pRegistry, &CRackmind::signalNewDevice, &overview, &CDeviceOverviewWidget::slotNewDevice);
         connect(m_pRegistry, &CRackmind::signalChangeIP, &overview, &CDeviceOverviewWidget::slotChangeIP);
         m_thread.start();

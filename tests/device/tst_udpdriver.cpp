@@ -209,7 +209,8 @@ private slots:
         });
         QList<QUdpSocket*> listDevice;
         for (int i = 1; i <= 3; ++i)
-            listDevice << netbed::openDeviceSocket(&scope, QHostAddress(QStringLiteral("10.200.1.%1").arg(i)), 51230);
+            listDevice << netbed::openDeviceSocket(&scope, QHostAddress(QStringLiteral("10.200.1.%1").arg(i)),
+                                                   51230);
         const int iPerDevice = CUdpDriver::kMaxReadsPerNotification * 2;
         qint64 iBytesSent = 0;
         const auto burst = [&](int iFrom, int iCount) {

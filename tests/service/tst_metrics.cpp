@@ -124,8 +124,7 @@ void TestMetrics::labelsFollowChanges()
         pdu.strGroup = QStringLiteral("Lab");
     }
     renderMetrics({&pdu}, {}, baPage, nullptr, &labels);
-    QVERIFY2(baPage.contains(label),
-             baPage.constData());
+    QVERIFY2(baPage.contains(label), baPage.constData());
 }
 
 void TestMetrics::numbersAsWritten_data()
@@ -144,7 +143,8 @@ void TestMetrics::numbersAsWritten()
     pdu.stInfo.current = value;
     const QByteArray baText = renderMetrics({&pdu}, {});
     const int iAt = baText.indexOf("\nrackmind_pdu_current_amperes{");
-    QCOMPARE(baText.mid(baText.indexOf("} ", iAt) + 2).split('\n').first(), QByteArray::number(value, 'g', 10));
+    QCOMPARE(baText.mid(baText.indexOf("} ", iAt) + 2).split('\n').first(),
+             QByteArray::number(value, 'g', 10));
 }
 
 void TestMetrics::http_data()

@@ -242,7 +242,8 @@ void CScraper::run(quint16 uiPort)
     clockRun.start();
     for (qint64 iNext = 1000; !m_bStop; iNext += 1000) {
         while (!m_bStop && clockRun.elapsed() < iNext)
-            std::this_thread::sleep_for(std::chrono::milliseconds(qMin<qint64>(50, iNext - clockRun.elapsed())));
+            std::this_thread::sleep_for(
+                std::chrono::milliseconds(qMin<qint64>(50, iNext - clockRun.elapsed())));
         if (m_bStop)
             break;
         const double dCpu0 = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);

@@ -165,7 +165,8 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         const double dCpuAlone0 = processCpuSeconds();
         probeAlone.start(kProbeMs);
         waitMs(kProbeCalibrationMs);
-        fig[QStringLiteral("probe_share")] = (processCpuSeconds() - dCpuAlone0) * 1000.0 / kProbeCalibrationMs;
+        fig[QStringLiteral("probe_share")] =
+            (processCpuSeconds() - dCpuAlone0) * 1000.0 / kProbeCalibrationMs;
     }
 
     ConsoleRig rig;

@@ -122,10 +122,10 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
             bComplete = false;
     }
 
-    QList<QStringList> listMain{{"PDUs", "replies sent", "decoded", "lost", "console CPU", "per reply",
-                                 "baseline CPU", "per reply", "ratio", "probe", "net per reply", "net ratio",
-                                 "stall max", "stall p99",
-                                 "refresh median", "refresh max", "RSS", "per PDU", "discovery", "load"}};
+    QList<QStringList> listMain{{"PDUs",          "replies sent", "decoded",   "lost",      "console CPU",
+                                 "per reply",     "baseline CPU", "per reply", "ratio",     "probe",
+                                 "net per reply", "net ratio",    "stall max", "stall p99", "refresh median",
+                                 "refresh max",   "RSS",          "per PDU",   "discovery", "load"}};
     QList<QStringList> listDetail{{"PDUs", "UdpThread CPU", "GUI thread CPU", "simulator CPU", "kernel drops",
                                    "receive buffer", "baseline got/sent", "busy max", "busy p99",
                                    "refresh CPU max", "discovery stall", "named", "scrape median",
@@ -156,21 +156,22 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
                                 v("discovery_s") < 0 ? QStringLiteral("never")
                                                      : num(v("discovery_s"), 2) + QStringLiteral(" s"),
                                 num(v("load"), 2)};
-        listDetail << QStringList{num(v("pdus"), 0),
-                                  num(100 * v("driver_share"), 1) + QStringLiteral(" %"),
-                                  num(100 * v("gui_share"), 1) + QStringLiteral(" %"),
-                                  num(100 * v("sim_share"), 1) + QStringLiteral(" %"),
-                                  num(v("kernel_drops"), 0),
-                                  num(v("rcvbuf_granted") / 1024 / 1024, 1) + QStringLiteral(" MiB"),
-                                  num(v("base_received"), 0) + QLatin1Char('/') + num(v("base_sent"), 0),
-                                  num(v("busy_max_ms"), 1) + QStringLiteral(" ms"),
-                                  num(v("busy_p99_ms"), 1) + QStringLiteral(" ms"),
-                                  num(v("refresh_cpu_max_ms"), 2) + QStringLiteral(" ms"),
-                                  num(v("discovery_stall_ms"), 0) + QStringLiteral(" ms"),
-                                  num(v("devices_named"), 0) + QLatin1Char('/') + num(v("devices"), 0),
-                                  v("scrapes") > 0 ? num(v("scrape_median_ms"), 1) + QStringLiteral(" ms") : QStringLiteral("-"),
-                                  v("scrapes") > 0 ? num(v("scrape_max_ms"), 1) + QStringLiteral(" ms") : QStringLiteral("-"),
-                                  v("scrapes") > 0 ? num(v("scrape_kb"), 0) + QStringLiteral(" KB") : QStringLiteral("-")};
+        listDetail << QStringList{
+            num(v("pdus"), 0),
+            num(100 * v("driver_share"), 1) + QStringLiteral(" %"),
+            num(100 * v("gui_share"), 1) + QStringLiteral(" %"),
+            num(100 * v("sim_share"), 1) + QStringLiteral(" %"),
+            num(v("kernel_drops"), 0),
+            num(v("rcvbuf_granted") / 1024 / 1024, 1) + QStringLiteral(" MiB"),
+            num(v("base_received"), 0) + QLatin1Char('/') + num(v("base_sent"), 0),
+            num(v("busy_max_ms"), 1) + QStringLiteral(" ms"),
+            num(v("busy_p99_ms"), 1) + QStringLiteral(" ms"),
+            num(v("refresh_cpu_max_ms"), 2) + QStringLiteral(" ms"),
+            num(v("discovery_stall_ms"), 0) + QStringLiteral(" ms"),
+            num(v("devices_named"), 0) + QLatin1Char('/') + num(v("devices"), 0),
+            v("scrapes") > 0 ? num(v("scrape_median_ms"), 1) + QStringLiteral(" ms") : QStringLiteral("-"),
+            v("scrapes") > 0 ? num(v("scrape_max_ms"), 1) + QStringLiteral(" ms") : QStringLiteral("-"),
+            v("scrapes") > 0 ? num(v("scrape_kb"), 0) + QStringLiteral(" KB") : QStringLiteral("-")};
     }
     printTable(listMain);
     std::printf("\n");
@@ -210,7 +211,8 @@ int main(int argc, char** argv)
         QStringLiteral("Only the history store's figures: bytes per PDU per day, 7-day chart open time."));
     const QCommandLineOption optMetrics(
         QStringLiteral("metrics"),
-        QStringLiteral("Serve the metrics endpoint meanwhile and scrape it once a second (gzip, as Prometheus)."));
+        QStringLiteral(
+            "Serve the metrics endpoint meanwhile and scrape it once a second (gzip, as Prometheus)."));
     parser.addOptions(
         {optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics, optHistoryFigures});
     parser.process(app);

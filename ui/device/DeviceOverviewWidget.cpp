@@ -262,8 +262,6 @@ void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
     if (!pPdu)
         return;
     QTreeWidgetItem* pItem = new QTreeWidgetItem;
-    // Nothing the refresh remembers of a row that may once have lived at this address applies.
-    m_hashRows.remove(pItem);
     pItem->setText(ColumnIPAddress, ipv4ToString(pPdu->stInfo.ip));
     for (int i = 0; i < ColumnCount; ++i)
         pItem->setTextAlignment(i, Qt::AlignCenter);

@@ -3,9 +3,9 @@
 #include "device/PduInfo.h"
 
 #include <QHash>
-#include <QVector>
 #include <QIcon>
 #include <QPointer>
+#include <QVector>
 #include <QWidget>
 
 class CAlarmPanel;
@@ -68,10 +68,10 @@ private slots:
     void slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
 
 private:
-    // What the refresh remembers of a row between ticks (rows live as long as the tree).
     // The registry's devices by reported address (the first one wins), and what it was made from.
     QHash<uint, CPdu*> m_hashPdu;
     QVector<QPair<CPdu*, uint>> m_vecIndexed;
+    // What the refresh remembers of a row between ticks (rows live as long as the tree).
     struct RowState
     {
         QString strAddressText; // the address column's text as last parsed
