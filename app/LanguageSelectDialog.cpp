@@ -1,7 +1,7 @@
 #include "app/LanguageSelectDialog.h"
 
-#include "app/Catalogues.h"
-#include "app/Settings.h"
+#include "settings/Catalogues.h"
+#include "settings/Settings.h"
 #include "ui/frame/TitleBar.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #include "app/LoginDialog.h"
 
-#include "app/Credentials.h"
-#include "app/Settings.h"
+#include "settings/Credentials.h"
+#include "settings/Settings.h"
 #include "app/SharedFonts.h"
 #include "device/AlarmTracker.h"
 #include "device/OutletControl.h"

@@ -1,7 +1,7 @@
 #include "app/ModifyAccountDialog.h"
 
-#include "app/Credentials.h"
-#include "app/Settings.h"
+#include "settings/Credentials.h"
+#include "settings/Settings.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,5 +1,5 @@
 #include "app/AppShell.h"
-#include "app/SingleInstance.h"
+#include "settings/SingleInstance.h"
 #include "device/MetaTypes.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "cli/CtlProtection.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "cli/CtlLink.h"
 
 #include <QSettings>

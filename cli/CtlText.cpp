@@ -1,6 +1,6 @@
 #include "cli/CtlText.h"
 
-#include "app/Catalogues.h"
+#include "settings/Catalogues.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
 #include "device/AlarmTracker.h"
 
-#include "app/AlarmSettings.h"
-#include "app/Settings.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "mail/MailQueue.h"

@@ -1,6 +1,6 @@
 #include "device/Pdu.h"
 
-#include "app/AlarmSettings.h"
+#include "settings/AlarmSettings.h"
 #include "device/AlarmTracker.h"
 #include "device/Protocol.h"
 

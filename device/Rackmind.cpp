@@ -2,7 +2,7 @@
 
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "device/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "device/UdpDriver.h"
 
 #include <QFileInfo>

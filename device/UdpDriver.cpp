@@ -1,7 +1,7 @@
 #include "device/UdpDriver.h"
 
 #include "device/Protocol.h"
-#include "device/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "service/ServiceRunner.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"

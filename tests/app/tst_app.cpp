@@ -1,9 +1,9 @@
 #include "app/AppShell.h"
-#include "app/Catalogues.h"
-#include "app/Credentials.h"
+#include "settings/Catalogues.h"
+#include "settings/Credentials.h"
 #include "app/LoginDialog.h"
 #include "app/ModifyAccountDialog.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>

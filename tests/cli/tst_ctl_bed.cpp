@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "cli/CtlTarget.h"
 #include "device/Protocol.h"
 #include "history/HistoryCsv.h"

@@ -1,7 +1,7 @@
 #include "../mail/MailTestServers.h"
 
-#include "app/AlarmSettings.h"
-#include "app/Settings.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
 #include "device/AlarmTracker.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"

@@ -1,6 +1,6 @@
 #include "../mail/MailTestServers.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/Protocol.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"

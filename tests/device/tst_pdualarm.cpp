@@ -1,6 +1,6 @@
 #include "../mail/MailTestServers.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "mail/MailQueue.h"

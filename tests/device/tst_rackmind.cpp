@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"

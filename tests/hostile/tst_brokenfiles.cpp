@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "ui/system/SmtpConfigWidget.h"

@@ -1,5 +1,5 @@
 #include "app/AppShell.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/MetaTypes.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "mail/MailQueue.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"

@@ -1,6 +1,6 @@
 #include "tools/bench/BenchRun.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"

@@ -2,7 +2,7 @@
 // the console's windows with the program's style, fonts and catalogues, and saves its pictures.
 // The windows on the demo rack run inside the test bed (scripts/mainshot shows how).
 #include "app/AppShell.h"
-#include "app/Catalogues.h"
+#include "settings/Catalogues.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"
 

@@ -1,6 +1,6 @@
 #include "ui/device/OutletActions.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "ui/device/PduLookup.h"

@@ -1,6 +1,6 @@
 #include "ui/frame/SystemTrayIcon.h"
 
-#include "app/AlarmSettings.h"
+#include "settings/AlarmSettings.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"

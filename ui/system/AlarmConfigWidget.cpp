@@ -1,6 +1,6 @@
 #include "ui/system/AlarmConfigWidget.h"
 
-#include "app/AlarmSettings.h"
+#include "settings/AlarmSettings.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

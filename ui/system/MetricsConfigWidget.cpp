@@ -1,6 +1,6 @@
 #include "ui/system/MetricsConfigWidget.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "service/MetricsExporter.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "ui/system/OutletSettingsWidget.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
 #include "ui/system/SmtpConfigWidget.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "mail/EmailAddress.h"
 #include "mail/MimeMessage.h"
 #include "mail/MimeText.h"

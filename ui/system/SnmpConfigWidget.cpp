@@ -1,6 +1,6 @@
 #include "ui/system/SnmpConfigWidget.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QComboBox>
 #include <QGridLayout>

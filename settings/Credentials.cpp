@@ -1,6 +1,6 @@
-#include "app/Credentials.h"
+#include "settings/Credentials.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QString>
 

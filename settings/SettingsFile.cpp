@@ -1,4 +1,4 @@
-#include "device/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QFile>
 #include <QFileInfo>

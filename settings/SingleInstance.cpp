@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "settings/SingleInstance.h"
 
 CSingleInstance::CSingleInstance(const QString& strKey) : m_sharedMemory(strKey) {}
 

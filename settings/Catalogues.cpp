@@ -1,4 +1,4 @@
-#include "app/Catalogues.h"
+#include "settings/Catalogues.h"
 
 #include <QCoreApplication>
 #include <QString>

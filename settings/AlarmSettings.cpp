@@ -1,7 +1,7 @@
-#include "app/AlarmSettings.h"
+#include "settings/AlarmSettings.h"
 
-#include "app/Settings.h"
-#include "device/SettingsFile.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
-#include "device/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <QSettings>
 
