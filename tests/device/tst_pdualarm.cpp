@@ -79,6 +79,7 @@ private slots:
         g_settings.smtpPort = m_server.port();
         g_settings.smtpSsl = false;
         g_settings.smtpAccount = kUser;
+        g_settings.smtpAllowUnencryptedPassword = true;
         g_settings.smtpPassword = kPassword;
         g_settings.smtpReceiver = kReceiver;
         QTRY_COMPARE_WITH_TIMEOUT(CMailQueue::instance()->pending(), 0, 15000);

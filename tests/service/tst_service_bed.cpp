@@ -112,6 +112,7 @@ void TestServiceBed::initTestCase()
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     g_settings.smtpPort = m_pSmtp->port();
     g_settings.smtpAccount = QStringLiteral("room@example.org");
+    g_settings.smtpAllowUnencryptedPassword = true;
     g_settings.smtpPassword = QStringLiteral("pw");
     g_settings.smtpReceiver = QStringLiteral("ops@example.org");
     g_settings.metricsPort = m_uiMetricsPort;
