@@ -171,6 +171,7 @@ static int queueAndExit(int argc, char** argv, quint16 uiPort)
         job.host = QStringLiteral("127.0.0.1");
         job.port = uiPort;
         job.account = kUser;
+        job.allowUnencryptedPassword = true;
         job.password = kPassword;
         job.receiver = kReceiver;
         job.subject = QStringLiteral("PDU Warning");

@@ -75,20 +75,24 @@ CSmtpConfigWidget::CSmtpConfigWidget(QWidget* parent)
     m_pLayoutBase->setContentsMargins(2, 2, 2, 2);
     m_pLayoutBase->setSpacing(4);
     m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 0, 0, 1, 3);
-    const QList<QPair<QLabel*, QWidget*>> rows{
-        {m_pLabelAccount, m_pLineEditAccount}, {m_pLabelPassword, m_pLineEditPassword},
-        {m_pLabelHost, m_pLineEditHost},       {nullptr, m_pCheckSSL},
-        {m_pLabelPort, m_pSpinPort},           {m_pLabelReciever, m_pLineEditReciever},
-        {m_pLabelSender, m_pLineEditSender},   {nullptr, m_pCheckUnencryptedPassword}};
+    // The two kinds of encryption one above the other, as the one choice they are.
+    const QList<QPair<QLabel*, QWidget*>> rows{{m_pLabelAccount, m_pLineEditAccount},
+                                               {m_pLabelPassword, m_pLineEditPassword},
+                                               {m_pLabelHost, m_pLineEditHost},
+                                               {nullptr, m_pCheckSSL},
+                                               {nullptr, m_pCheckStartTLS},
+                                               {m_pLabelPort, m_pSpinPort},
+                                               {m_pLabelReciever, m_pLineEditReciever},
+                                               {m_pLabelSender, m_pLineEditSender},
+                                               {nullptr, m_pCheckUnencryptedPassword}};
     int iRow = 1;
     for (const auto& row : rows) {
         if (row.first)
             m_pLayoutBase->addWidget(row.first, iRow, 0, labelAlign);
-        m_pLayoutBase->addWidget(row.second, iRow, 1, 1, row.first || row.second != m_pCheckSSL ? 2 : 1,
-                                 editAlign);
+        const bool bOneColumn = row.second == m_pCheckSSL || row.second == m_pCheckStartTLS;
+        m_pLayoutBase->addWidget(row.second, iRow, 1, 1, bOneColumn ? 1 : 2, editAlign);
         ++iRow;
     }
-    m_pLayoutBase->addWidget(m_pCheckStartTLS, 4, 2, editAlign);
     m_pLayoutBase->addWidget(m_pBtnOK, iRow, 0, labelAlign);
     m_pLayoutBase->addItem(new QSpacerItem(8, 1, QSizePolicy::Fixed, QSizePolicy::Fixed), iRow, 1);
     m_pLayoutBase->addWidget(m_pBtnTest, iRow, 2, editAlign);
