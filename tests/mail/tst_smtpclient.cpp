@@ -5,6 +5,7 @@
 #include "mail/MailQueue.h"
 #include "mail/MimeMessage.h"
 #include "mail/SmtpClient.h"
+#include "settings/Catalogues.h"
 
 #include <QRegularExpression>
 #include <QSslConfiguration>
@@ -33,6 +34,8 @@ private slots:
     void lineBreakInjection_data();
     void lineBreakInjection();
     void connectionRefused();
+    void storedReasonsReadTranslated_data();
+    void storedReasonsReadTranslated();
     void abortTimeCutsWaits();
     void waitingMailsAreBounded();
 };
@@ -384,6 +387,35 @@ void TestSmtpClient::connectionRefused()
     SmtpClient nowhere(QString(), 25);
     QVERIFY(!nowhere.connectToHost());
     QCOMPARE(nowhere.lastFailure().text(), QStringLiteral("no mail server set"));
+}
+
+// The event log keeps the English reason; shown in Chinese, the phrase is translated and what the server
+// said stays as it was.
+void TestSmtpClient::storedReasonsReadTranslated_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("translated");
+    QTest::addColumn<QString>("kept"); // parts that stay as they were, "|" between them
+    QTest::newRow("server reply") << "the mail server refused the sender <alarm>: 553 5.1.7 no %2 here"
+                                  << true << "<alarm>|553 5.1.7 no %2 here";
+    QTest::newRow("TLS problem") << "the TLS handshake with mail.site:587 failed: The host name did not match"
+                                 << true << "mail.site:587|The host name did not match";
+    QTest::newRow("earlier wording") << "no connection to the mail server" << true << "";
+    QTest::newRow("no mail reason") << "Voltage Warn" << false << "";
+}
+
+void TestSmtpClient::storedReasonsReadTranslated()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, translated);
+    QFETCH(QString, kept);
+    createCatalogues();
+    installCatalogues(2);
+    const QString strShown = SmtpFailure::translate(text);
+    installCatalogues(1);
+    QCOMPARE(strShown != text, translated);
+    for (const QString& strPart : kept.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+        QVERIFY2(strShown.contains(strPart), qPrintable(strShown));
 }
 
 void TestSmtpClient::abortTimeCutsWaits()
