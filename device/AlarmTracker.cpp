@@ -28,13 +28,7 @@ void queueMail(const QString& strSubject, const QString& strText)
 {
     // The settings are taken now; the mail worker delivers in the background, so a slow or silent
     // server never holds up the interface.
-    MailJob job;
-    job.host = g_settings.smtpHost;
-    job.port = g_settings.smtpPort;
-    job.ssl = g_settings.smtpSsl;
-    job.account = g_settings.smtpAccount;
-    job.password = g_settings.smtpPassword;
-    job.receiver = g_settings.smtpReceiver;
+    MailJob job = mailJobFromSettings();
     job.subject = strSubject;
     job.body = strText;
     CMailQueue::instance()->enqueue(job);

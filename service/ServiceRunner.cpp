@@ -55,10 +55,23 @@ bool CServiceRunner::start()
     m_pRegistry->connectTransport(m_pDriver);
     connect(m_pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
-    connect(CMailQueue::instance(), &CMailQueue::signalMailFinished, this, [](bool bDelivered) {
-        logEvent(bDelivered ? QStringLiteral("alarm mail delivered")
-                            : QStringLiteral("alarm mail not delivered"));
-    });
+    // The alarm that made a mail is logged before the mail, and the mail's fate after it: the watch runs
+    // at once when a mail is queued, and the worker writes its result itself, also while stopping.
+    connect(CMailQueue::instance(), &CMailQueue::signalMailQueued, this,
+            [this](const QString& strSubject, const QString& strReceiver) {
+                if (m_pRegistry)
+                    slotWatch();
+                logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
+            });
+    connect(
+        CMailQueue::instance(), &CMailQueue::signalMailResult, this,
+        [](const QString& strSubject, const QString& strReceiver, bool bDelivered, const QString& strWhy) {
+            logEvent(bDelivered
+                         ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
+                         : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
+                               .arg(strSubject, strReceiver, strWhy));
+        },
+        Qt::DirectConnection);
     if (onRegistryCreated)
         onRegistryCreated(m_pRegistry);
 
@@ -78,6 +91,7 @@ bool CServiceRunner::start()
     logEvent(QStringLiteral("polling ports %1 from %2 local addresses")
                  .arg(listPorts.join(QLatin1Char(',')))
                  .arg(m_pDriver->listLocalAddr.size()));
+    logMailSetup();
 
     m_pExporter->setSources(m_pRegistry, m_pDriver);
     applyMetrics();
@@ -91,7 +105,33 @@ void CServiceRunner::reload()
 {
     loadSettings();
     logEvent(QStringLiteral("settings reloaded"));
+    logMailSetup();
     applyMetrics();
+}
+
+void CServiceRunner::logMailSetup()
+{
+    const MailJob job = mailJobFromSettings();
+    const SmtpFailure failure = mailSetupFailure(job);
+    if (job.host.isEmpty() && job.receiver.isEmpty())
+        logEvent(QStringLiteral(
+            "alarm mail: off, no SMTP server (Smtp/Host) and no receiver (Smtp/Receiver) set"));
+    else if (job.host.isEmpty())
+        logEvent(
+            QStringLiteral("alarm mail: no SMTP server set (Smtp/Host); mails to %1 will not be delivered")
+                .arg(job.receiver));
+    else if (failure.isFailure())
+        logEvent(QStringLiteral("alarm mail: will not be delivered: %1").arg(failure.text()));
+    else if (job.receiver.isEmpty())
+        logEvent(QStringLiteral("alarm mail: no receiver set (Smtp/Receiver)"));
+    else
+        logEvent(QStringLiteral("alarm mail: to %1 through %2:%3, %4, from %5")
+                     .arg(job.receiver, job.host)
+                     .arg(job.port)
+                     .arg(job.ssl        ? QStringLiteral("TLS")
+                          : job.startTls ? QStringLiteral("STARTTLS")
+                                         : QStringLiteral("unencrypted"),
+                          job.senderAddress().isEmpty() ? QStringLiteral("<>") : job.senderAddress()));
 }
 
 void CServiceRunner::applyMetrics()
@@ -130,7 +170,7 @@ void CServiceRunner::slotWatch()
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm) {
             const uint uiBit = 2u << iAlarm;
             if ((uiNow & uiBit) && !(uiWas & uiBit))
-                logEvent(QStringLiteral("alarm %1 on PDU %2, mail queued")
+                logEvent(QStringLiteral("alarm %1 on PDU %2")
                              .arg(QLatin1String(kAlarmNames[iAlarm]), describe(pPdu)));
             else if (!(uiNow & uiBit) && (uiWas & uiBit))
                 logEvent(QStringLiteral("alarm %1 on PDU %2 over")

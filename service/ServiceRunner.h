@@ -44,6 +44,8 @@ public:
 
 private:
     void applyMetrics();
+    // One line on how alarm mail will go out, or what keeps it from going out.
+    void logMailSetup();
     void slotWatch();
 
     ServiceOptions m_options;

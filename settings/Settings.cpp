@@ -58,6 +58,9 @@ const SettingsKey s_readKeys[] = {
 // Keys beyond the original nineteen: stored only while they differ from their defaults, so that a
 // console that never uses them leaves the store exactly as it always was.
 const SettingsKey s_optionalKeys[] = {
+    {"Smtp/StartTLS", &AppSettings::smtpStartTls},
+    {"Smtp/AllowUnencryptedPassword", &AppSettings::smtpAllowUnencryptedPassword},
+    {"Smtp/Sender", &AppSettings::smtpSender},
     {"Outlets/AskBeforeOff", &AppSettings::askBeforeOutletOff},
     {"Outlets/Protected", &AppSettings::protectedOutlets},
 };

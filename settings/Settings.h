@@ -21,6 +21,11 @@ struct AppSettings
     bool smtpSsl = false;
     int smtpPort = 25;
     QString smtpReceiver;
+    // STARTTLS on a plain connection ("Smtp/SSL" wins when both are set), a password allowed over a
+    // connection that is not encrypted, and the sender address (empty: the account).
+    bool smtpStartTls = false;
+    bool smtpAllowUnencryptedPassword = false;
+    QString smtpSender;
     QString snmpAgentAccount = QStringLiteral("quorbishadlen");
     int snmpAgentPort = 161;
     int snmpAgentTimeout = 500;

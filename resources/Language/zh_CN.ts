@@ -937,6 +937,30 @@
         <source>Send email ok.</source>
         <translation>发送邮件成功。</translation>
     </message>
+    <message>
+        <source>STARTTLS</source>
+        <translation>STARTTLS</translation>
+    </message>
+    <message>
+        <source>Sender</source>
+        <translation>发件人</translation>
+    </message>
+    <message>
+        <source>the account</source>
+        <translation>同账号</translation>
+    </message>
+    <message>
+        <source>Allow the password without encryption</source>
+        <translation>允许不加密发送密码</translation>
+    </message>
+    <message>
+        <source>Sender address invalid.</source>
+        <translation>发件人地址无效。</translation>
+    </message>
+    <message>
+        <source>A sender address holds an &quot;@&quot; and no spaces or line breaks; leave it empty to send from the account.</source>
+        <translation>发件人地址须含有“@”，且不含空格或换行符；留空则以账号发送。</translation>
+    </message>
 </context>
 <context>
     <name>CSnmpConfigWidget</name>
@@ -1213,26 +1237,6 @@
         <translation>历史记录不可用：%1。控制台照常运行，文件可写入后将恢复记录。</translation>
     </message>
     <message>
-        <source>a line break in the account, receiver or subject</source>
-        <translation>账号、收件人或主题中有换行符</translation>
-    </message>
-    <message>
-        <source>no connection to the mail server</source>
-        <translation>无法连接邮件服务器</translation>
-    </message>
-    <message>
-        <source>the mail server refused the login</source>
-        <translation>邮件服务器拒绝登录</translation>
-    </message>
-    <message>
-        <source>the mail server did not take the mail</source>
-        <translation>邮件服务器未接收邮件</translation>
-    </message>
-    <message>
-        <source>no time left before the program ended</source>
-        <translation>程序结束前时间不足</translation>
-    </message>
-    <message>
         <source>Export CSV</source>
         <translation>导出 CSV</translation>
     </message>
@@ -1464,6 +1468,101 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 对应多台 PDU：</translation>
+    </message>
+</context>
+<context>
+    <name>SmtpFailure</name>
+    <message>
+        <source>no mail server set</source>
+        <translation>未设置邮件服务器</translation>
+    </message>
+    <message>
+        <source>a line break in the sender, receiver or subject</source>
+        <translation>发件人、收件人或主题中有换行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1: %2</source>
+        <translation>无法连接邮件服务器 %1：%2</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1 within %2 s</source>
+        <translation>%2 秒内无法连接邮件服务器 %1</translation>
+    </message>
+    <message>
+        <source>the TLS handshake with %1 failed: %2</source>
+        <translation>与 %1 的 TLS 握手失败：%2</translation>
+    </message>
+    <message>
+        <source>the mail server %1 does not offer STARTTLS; nothing was sent unencrypted</source>
+        <translation>邮件服务器 %1 不支持 STARTTLS；未以明文发送任何内容</translation>
+    </message>
+    <message>
+        <source>no reply from the mail server to %1 within %2 s</source>
+        <translation>邮件服务器在 %2 秒内未回应 %1</translation>
+    </message>
+    <message>
+        <source>the mail server closed the connection while the reply to %1 was awaited</source>
+        <translation>等待 %1 的回应时邮件服务器关闭了连接</translation>
+    </message>
+    <message>
+        <source>the mail server&apos;s reply to %1 is unusable</source>
+        <translation>邮件服务器对 %1 的回应无法使用</translation>
+    </message>
+    <message>
+        <source>the mail server refused the connection: %1</source>
+        <translation>邮件服务器拒绝连接：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused EHLO: %1</source>
+        <translation>邮件服务器拒绝 EHLO：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused STARTTLS: %1</source>
+        <translation>邮件服务器拒绝 STARTTLS：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login: %1</source>
+        <translation>邮件服务器拒绝登录：%1</translation>
+    </message>
+    <message>
+        <source>the mail server offers no login method this program knows: %1</source>
+        <translation>邮件服务器未提供本程序支持的登录方式：%1</translation>
+    </message>
+    <message>
+        <source>the password would go unencrypted: choose SSL or STARTTLS, or allow an unencrypted password</source>
+        <translation>密码将以未加密方式发送：请选择 SSL 或 STARTTLS，或允许未加密的密码</translation>
+    </message>
+    <message>
+        <source>the mail server refused the sender %1: %2</source>
+        <translation>邮件服务器拒绝发件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server refused the receiver %1: %2</source>
+        <translation>邮件服务器拒绝收件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail: %1</source>
+        <translation>邮件服务器未接收邮件：%1</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程序结束前时间不足</translation>
+    </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>账号、收件人或主题中有换行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>无法连接邮件服务器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>邮件服务器拒绝登录</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>邮件服务器未接收邮件</translation>
     </message>
 </context>
 </TS>

@@ -937,6 +937,30 @@
         <source>Send email ok.</source>
         <translation>傳送郵件成功。</translation>
     </message>
+    <message>
+        <source>STARTTLS</source>
+        <translation>STARTTLS</translation>
+    </message>
+    <message>
+        <source>Sender</source>
+        <translation>寄件人</translation>
+    </message>
+    <message>
+        <source>the account</source>
+        <translation>同帳號</translation>
+    </message>
+    <message>
+        <source>Allow the password without encryption</source>
+        <translation>允許不加密傳送密碼</translation>
+    </message>
+    <message>
+        <source>Sender address invalid.</source>
+        <translation>寄件人位址無效。</translation>
+    </message>
+    <message>
+        <source>A sender address holds an &quot;@&quot; and no spaces or line breaks; leave it empty to send from the account.</source>
+        <translation>寄件人位址須含有「@」，且不含空白或換行符；留空則以帳號傳送。</translation>
+    </message>
 </context>
 <context>
     <name>CSnmpConfigWidget</name>
@@ -1213,26 +1237,6 @@
         <translation>歷史記錄不可用：%1。控制台照常執行，檔案可寫入後將恢復記錄。</translation>
     </message>
     <message>
-        <source>a line break in the account, receiver or subject</source>
-        <translation>帳號、收件人或主旨中有換行符</translation>
-    </message>
-    <message>
-        <source>no connection to the mail server</source>
-        <translation>無法連線郵件伺服器</translation>
-    </message>
-    <message>
-        <source>the mail server refused the login</source>
-        <translation>郵件伺服器拒絕登入</translation>
-    </message>
-    <message>
-        <source>the mail server did not take the mail</source>
-        <translation>郵件伺服器未接收郵件</translation>
-    </message>
-    <message>
-        <source>no time left before the program ended</source>
-        <translation>程式結束前時間不足</translation>
-    </message>
-    <message>
         <source>Export CSV</source>
         <translation>匯出 CSV</translation>
     </message>
@@ -1464,6 +1468,101 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 對應多台 PDU：</translation>
+    </message>
+</context>
+<context>
+    <name>SmtpFailure</name>
+    <message>
+        <source>no mail server set</source>
+        <translation>未設定郵件伺服器</translation>
+    </message>
+    <message>
+        <source>a line break in the sender, receiver or subject</source>
+        <translation>寄件人、收件人或主旨中有換行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1: %2</source>
+        <translation>無法連線郵件伺服器 %1：%2</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1 within %2 s</source>
+        <translation>%2 秒內無法連線郵件伺服器 %1</translation>
+    </message>
+    <message>
+        <source>the TLS handshake with %1 failed: %2</source>
+        <translation>與 %1 的 TLS 交握失敗：%2</translation>
+    </message>
+    <message>
+        <source>the mail server %1 does not offer STARTTLS; nothing was sent unencrypted</source>
+        <translation>郵件伺服器 %1 不支援 STARTTLS；未以明文傳送任何內容</translation>
+    </message>
+    <message>
+        <source>no reply from the mail server to %1 within %2 s</source>
+        <translation>郵件伺服器在 %2 秒內未回應 %1</translation>
+    </message>
+    <message>
+        <source>the mail server closed the connection while the reply to %1 was awaited</source>
+        <translation>等待 %1 的回應時郵件伺服器關閉了連線</translation>
+    </message>
+    <message>
+        <source>the mail server&apos;s reply to %1 is unusable</source>
+        <translation>郵件伺服器對 %1 的回應無法使用</translation>
+    </message>
+    <message>
+        <source>the mail server refused the connection: %1</source>
+        <translation>郵件伺服器拒絕連線：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused EHLO: %1</source>
+        <translation>郵件伺服器拒絕 EHLO：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused STARTTLS: %1</source>
+        <translation>郵件伺服器拒絕 STARTTLS：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login: %1</source>
+        <translation>郵件伺服器拒絕登入：%1</translation>
+    </message>
+    <message>
+        <source>the mail server offers no login method this program knows: %1</source>
+        <translation>郵件伺服器未提供本程式支援的登入方式：%1</translation>
+    </message>
+    <message>
+        <source>the password would go unencrypted: choose SSL or STARTTLS, or allow an unencrypted password</source>
+        <translation>密碼將以未加密方式傳送：請選擇 SSL 或 STARTTLS，或允許未加密的密碼</translation>
+    </message>
+    <message>
+        <source>the mail server refused the sender %1: %2</source>
+        <translation>郵件伺服器拒絕寄件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server refused the receiver %1: %2</source>
+        <translation>郵件伺服器拒絕收件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail: %1</source>
+        <translation>郵件伺服器未接收郵件：%1</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程式結束前時間不足</translation>
+    </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>帳號、收件人或主旨中有換行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>無法連線郵件伺服器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>郵件伺服器拒絕登入</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>郵件伺服器未接收郵件</translation>
     </message>
 </context>
 </TS>

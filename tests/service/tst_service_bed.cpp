@@ -112,6 +112,7 @@ void TestServiceBed::initTestCase()
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     g_settings.smtpPort = m_pSmtp->port();
     g_settings.smtpAccount = QStringLiteral("room@example.org");
+    g_settings.smtpAllowUnencryptedPassword = true;
     g_settings.smtpPassword = QStringLiteral("pw");
     g_settings.smtpReceiver = QStringLiteral("ops@example.org");
     g_settings.metricsPort = m_uiMetricsPort;
@@ -164,18 +165,22 @@ void TestServiceBed::reloadOntoTakenPort()
 {
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::LocalHost));
-    // The command line's --metrics still holds; the port comes from the store again.
+    // The command line's --metrics still holds; the port comes from the store again. Without a mail
+    // server the log says so at once, not at the first alarm.
     g_settings.metricsPort = holder.serverPort();
+    g_settings.smtpHost.clear();
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
     QVERIFY2(waitLog(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(holder.serverPort())),
              qPrintable(m_strLog));
     QVERIFY(httpGet(m_uiMetricsPort, "/metrics").isEmpty());
+    QVERIFY2(m_strLog.contains(QStringLiteral("alarm mail: no SMTP server set")), qPrintable(m_strLog));
     // Still watching the room without metrics.
     QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
     QVERIFY2(waitLog(QStringLiteral("PDU 10.200.1.2 \"PDU-002\" offline")), qPrintable(m_strLog));
     QCOMPARE(m_sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
     g_settings.metricsPort = m_uiMetricsPort;
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
     QTRY_VERIFY_WITH_TIMEOUT(httpGet(m_uiMetricsPort, "/metrics").startsWith("HTTP/1.1 200"), 30000);
@@ -186,6 +191,8 @@ void TestServiceBed::sigtermWhileMailIsSent()
     QCOMPARE(m_sim.command(QStringLiteral("set 3 humidity 90")).last(), QStringLiteral("ok"));
     QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3")), qPrintable(m_strLog));
     // The mail is under way; the server holds back its answer to the message.
+    QVERIFY2(waitLog(QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org queued")),
+             qPrintable(m_strLog));
     QTRY_VERIFY_WITH_TIMEOUT(m_pSmtp->received().contains("\r\n.\r\n"), 30000);
     QVERIFY(m_pSmtp->received().contains("Humidity Warn"));
     ::kill(pid_t(m_service.processId()), SIGTERM);
@@ -195,6 +202,13 @@ void TestServiceBed::sigtermWhileMailIsSent()
     m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
     QVERIFY2(m_strLog.contains(QStringLiteral("alarm mails still going out")) &&
                  m_strLog.endsWith(QStringLiteral("stopped\n")),
+             qPrintable(m_strLog));
+    // The alarm, its mail queued and the mail delivered, in the order they happened.
+    const QString strMail = QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org ");
+    const int iAlarm = m_strLog.indexOf(QStringLiteral("alarm humidity on PDU 10.200.1.3"));
+    const int iQueued = m_strLog.indexOf(strMail + QStringLiteral("queued"));
+    QVERIFY2(0 <= iAlarm && iAlarm < iQueued &&
+                 iQueued < m_strLog.indexOf(strMail + QStringLiteral("delivered")),
              qPrintable(m_strLog));
     // The mail was let finish: the client waited for the answer and said goodbye.
     QVERIFY2(m_pSmtp->waitDone(10000), m_pSmtp->received().constData());

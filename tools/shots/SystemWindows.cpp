@@ -13,8 +13,9 @@ bool shootSystem(CShot& shot)
 {
     g_settings.smtpAccount = QStringLiteral("alarms@rack-room.example");
     g_settings.smtpHost = QStringLiteral("mail.rack-room.example");
-    g_settings.smtpPort = 465;
-    g_settings.smtpSsl = true;
+    g_settings.smtpPort = 587;
+    g_settings.smtpStartTls = true;
+    g_settings.smtpSender = QStringLiteral("pdu-alarms@rack-room.example");
     g_settings.smtpReceiver = QStringLiteral("operators@rack-room.example");
     g_settings.smtpPassword = QStringLiteral("password");
 

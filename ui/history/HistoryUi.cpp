@@ -3,6 +3,7 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryEvent.h"
 #include "history/HistoryStore.h"
+#include "mail/SmtpFailure.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -92,16 +93,12 @@ QString HistoryUi::termName(const QString& strTerm)
         QT_TR_NOOP("Temperature High"),
         QT_TR_NOOP("on"),
         QT_TR_NOOP("off"),
-        QT_TR_NOOP("a line break in the account, receiver or subject"),
-        QT_TR_NOOP("no connection to the mail server"),
-        QT_TR_NOOP("the mail server refused the login"),
-        QT_TR_NOOP("the mail server did not take the mail"),
-        QT_TR_NOOP("no time left before the program ended"),
     };
     for (const char* pszTerm : kTerms)
         if (strTerm == QLatin1String(pszTerm))
             return tr(pszTerm);
-    return strTerm;
+    // Why a mail failed, with what the server said.
+    return SmtpFailure::translate(strTerm);
 }
 
 QString HistoryUi::unavailableNotice()
