@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <crypt.h>
@@ -65,7 +66,8 @@ bool WebConfig::operator==(const WebConfig& other) const
 {
     return strCertFile == other.strCertFile && strKeyFile == other.strKeyFile &&
            strClientAuthType == other.strClientAuthType && strClientCaFile == other.strClientCaFile &&
-           strMinVersion == other.strMinVersion && mapUsers == other.mapUsers;
+           strMinVersion == other.strMinVersion && mapUsers == other.mapUsers &&
+           baFilesDigest == other.baFilesDigest;
 }
 
 bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
@@ -107,6 +109,14 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
             if (iAuth <= 1 && !pConfig->strClientCaFile.isEmpty())
                 throw std::runtime_error(
                     "tls_server_config: client_ca_file given without a client_auth_type");
+            QCryptographicHash digest(QCryptographicHash::Sha256);
+            for (const QString& strFile :
+                 {pConfig->strCertFile, pConfig->strKeyFile, pConfig->strClientCaFile}) {
+                QFile file(strFile);
+                if (!strFile.isEmpty() && file.open(QIODevice::ReadOnly))
+                    digest.addData(&file);
+            }
+            pConfig->baFilesDigest = digest.result();
             if (!QStringList({QString(), QStringLiteral("TLS12"), QStringLiteral("TLS13")})
                      .contains(pConfig->strMinVersion))
                 throw std::runtime_error("tls_server_config: min_version is TLS12 or TLS13");

@@ -31,6 +31,9 @@ struct WebConfig
     QString strClientCaFile;
     QString strMinVersion; // empty: TLS12
     QMap<QString, QByteArray> mapUsers;
+    // Of the certificate, key and CA files as read: a renewed certificate under the same name is a
+    // change too.
+    QByteArray baFilesDigest;
 
     bool tls() const { return !strCertFile.isEmpty(); }
     bool operator==(const WebConfig& other) const;

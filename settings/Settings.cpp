@@ -60,6 +60,7 @@ const SettingsKey s_readKeys[] = {
 const SettingsKey s_optionalKeys[] = {
     {"Outlets/AskBeforeOff", &AppSettings::askBeforeOutletOff},
     {"Outlets/Protected", &AppSettings::protectedOutlets},
+    {"Metrics/WebConfigFile", &AppSettings::metricsWebConfigFile},
 };
 
 void assign(int& iField, const QVariant& value)

@@ -5,6 +5,7 @@
 #include "service/MetricsServer.h"
 #include "service/MetricsText.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/TlsFixture.h"
 
 #include <QTcpServer>
 #include <QtTest>
@@ -43,6 +44,8 @@ private slots:
     void slowReadersAreBounded_data();
     void slowReadersAreBounded();
     void deadAcceptLoopRestarted();
+    void tlsAndBasicAuth_data();
+    void tlsAndBasicAuth();
     void idleClientsDoNotHoldScrapes();
     void portTaken();
     void stopRightAfterStart();
@@ -458,6 +461,55 @@ void TestMetrics::deadAcceptLoopRestarted()
              qPrintable(spyNotice.at(0).at(0).toString()));
     QVERIFY(exporter.isServing());
     QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 200"));
+}
+
+void TestMetrics::tlsAndBasicAuth_data()
+{
+    QTest::addColumn<bool>("clientCert");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("status");
+    const QStringList ca{"--cacert", "ca.crt"};
+    const QStringList mine{"--cert", "client.crt", "--key", "client.key"};
+    QTest::newRow("right password") << false << "https" << ca + QStringList{"-u", "prom:s3cret"}
+                                    << QByteArray("200");
+    QTest::newRow("wrong password") << false << "https" << ca + QStringList{"-u", "prom:guess"}
+                                    << QByteArray("401");
+    QTest::newRow("unknown user") << false << "https" << ca + QStringList{"-u", "root:s3cret"}
+                                  << QByteArray("401");
+    QTest::newRow("no password") << false << "https" << ca << QByteArray("401");
+    QTest::newRow("plain http to the tls port")
+        << false << "http" << QStringList{"-u", "prom:s3cret"} << QByteArray("000");
+    QTest::newRow("client certificate missing")
+        << true << "https" << ca + QStringList{"-u", "prom:s3cret"} << QByteArray("000");
+    QTest::newRow("client certificate given")
+        << true << "https" << ca + mine + QStringList{"-u", "prom:s3cret"} << QByteArray("200");
+}
+
+void TestMetrics::tlsAndBasicAuth()
+{
+    QFETCH(bool, clientCert);
+    QFETCH(QString, scheme);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, status);
+    QTemporaryDir dir;
+    QVERIFY(makeTlsFiles(QDir(dir.path())));
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n" +
+               QByteArray(clientCert
+                              ? "  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n"
+                              : "") +
+               "basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+             qPrintable(exporter.errorString()));
+    for (QString& strArg : args)
+        if (strArg.endsWith(QLatin1String(".crt")) || strArg.endsWith(QLatin1String(".key")))
+            strArg = dir.filePath(strArg);
+    QCOMPARE(curlStatus(QStringLiteral("%1://127.0.0.1:%2/metrics").arg(scheme).arg(uiPort), args), status);
 }
 
 void TestMetrics::idleClientsDoNotHoldScrapes()

@@ -1,5 +1,5 @@
-#include "settings/Settings.h"
 #include "service/MetricsExporter.h"
+#include "settings/Settings.h"
 #include "ui/system/MetricsConfigWidget.h"
 
 #include <QCheckBox>
