@@ -692,20 +692,28 @@
         <translation>监控指标已关闭。</translation>
     </message>
     <message>
-        <source>Serving http://%1/metrics</source>
-        <translation>正在提供 http://%1/metrics</translation>
-    </message>
-    <message>
-        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
-        <translation>无法在 %1 上监听：%2。控制台将继续运行，但不提供监控指标。</translation>
-    </message>
-    <message>
         <source>warning</source>
         <translation>警告</translation>
     </message>
     <message>
         <source>Please input a correct listen address.</source>
         <translation>请输入正确的监听地址。</translation>
+    </message>
+    <message>
+        <source>TLS and password file</source>
+        <translation>TLS 与密码文件</translation>
+    </message>
+    <message>
+        <source>none: plain HTTP, no password</source>
+        <translation>不填：普通 HTTP，无密码</translation>
+    </message>
+    <message>
+        <source>Serving %1</source>
+        <translation>正在提供 %1</translation>
+    </message>
+    <message>
+        <source>Cannot serve on %1: %2. The console runs on without metrics.</source>
+        <translation>无法在 %1 上提供服务：%2。控制台将继续运行，但不提供监控指标。</translation>
     </message>
 </context>
 <context>

@@ -692,20 +692,28 @@
         <translation>監控指標已關閉。</translation>
     </message>
     <message>
-        <source>Serving http://%1/metrics</source>
-        <translation>正在提供 http://%1/metrics</translation>
-    </message>
-    <message>
-        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
-        <translation>無法在 %1 上監聽：%2。主控台將繼續執行，但不提供監控指標。</translation>
-    </message>
-    <message>
         <source>warning</source>
         <translation>警告</translation>
     </message>
     <message>
         <source>Please input a correct listen address.</source>
         <translation>請輸入正確的監聽位址。</translation>
+    </message>
+    <message>
+        <source>TLS and password file</source>
+        <translation>TLS 與密碼檔案</translation>
+    </message>
+    <message>
+        <source>none: plain HTTP, no password</source>
+        <translation>不填：一般 HTTP，無密碼</translation>
+    </message>
+    <message>
+        <source>Serving %1</source>
+        <translation>正在提供 %1</translation>
+    </message>
+    <message>
+        <source>Cannot serve on %1: %2. The console runs on without metrics.</source>
+        <translation>無法在 %1 上提供服務：%2。主控台將繼續執行，但不提供監控指標。</translation>
     </message>
 </context>
 <context>
