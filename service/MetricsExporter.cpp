@@ -91,8 +91,11 @@ QByteArray CMetricsExporter::refresh()
     QVector<int> vecFamilies;
     renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText, &vecFamilies,
                   &m_labels);
+    // The page of the room costs as much as the metrics; nobody may be looking at it.
     m_server.publish(baText, vecFamilies,
-                     renderRoomPage(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>()));
+                     m_server.roomPageWanted()
+                         ? renderRoomPage(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>())
+                         : QByteArray());
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;
     return baText;

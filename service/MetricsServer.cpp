@@ -199,6 +199,13 @@ private:
     const std::atomic<bool>& m_bStopping;
 };
 
+qint64 steadyMsec()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void closeAfter(httplib::Response& res, int iStatus)
 {
     t_bCloseAfter = true;
@@ -229,6 +236,8 @@ struct CMetricsServer::Private
     std::thread thread;
     std::atomic<bool> bStopping{false};
     std::atomic<bool> bListenEnded{false};
+    std::atomic<qint64> iRoomPageAskedMsec{0}; // steady clock
+
     std::mutex mutex;
     std::shared_ptr<Snapshot> pSnapshot = std::make_shared<Snapshot>();
     // Compressing a room's page anew for every scrape, or even every page whole, would cost more than
@@ -304,6 +313,7 @@ void CMetricsServer::Private::route(httplib::Server& server)
         serveFrom(res, pSnap, pData, uiSize, "text/plain; version=0.0.4; charset=utf-8");
     });
     server.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+        iRoomPageAskedMsec = steadyMsec();
         const std::shared_ptr<Snapshot> pSnap = snapshot();
         const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
         const_cast<httplib::Request&>(req).ranges.clear();
@@ -311,6 +321,14 @@ void CMetricsServer::Private::route(httplib::Server& server)
         res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
         res.set_header("X-Content-Type-Options", "nosniff");
         res.set_header("Cache-Control", "no-store");
+        if (pSnap->baRoomPage.isEmpty()) {
+            // Made from the next second on, now that someone looks.
+            res.set_content(
+                "<!DOCTYPE html><meta http-equiv=\"refresh\" content=\"1\"><title>Rackmind</title>"
+                "<p>Loading&hellip;</p>\n",
+                "text/html; charset=utf-8");
+            return;
+        }
         serveFrom(res, pSnap, pSnap->baRoomPage.constData(), size_t(pSnap->baRoomPage.size()),
                   "text/html; charset=utf-8");
     });
@@ -394,4 +412,10 @@ void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecPa
     pSnapshot->baRoomPage = baRoomPage;
     std::lock_guard<std::mutex> lock(d->mutex);
     d->pSnapshot = std::move(pSnapshot);
+}
+
+bool CMetricsServer::roomPageWanted() const
+{
+    const qint64 iAsked = d->iRoomPageAskedMsec;
+    return iAsked && steadyMsec() - iAsked < 60000;
 }

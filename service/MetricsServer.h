@@ -44,6 +44,8 @@ public:
     // it was need not be compressed again. baRoomPage: the HTML served at /.
     void publish(const QByteArray& baText, const QVector<int>& vecParts = {},
                  const QByteArray& baRoomPage = QByteArray());
+    // Whether someone looked at / within the last minute: the page of the room is made only then.
+    bool roomPageWanted() const;
 
 private:
     struct Private;
