@@ -75,6 +75,8 @@ void createLongLivedWindows()
 
     // Before the main dialog, whose Metrics page follows it; it serves once the login has made devices.
     g_pMetricsExporter = new CMetricsExporter;
+    QObject::connect(g_pMetricsExporter, &CMetricsExporter::signalNotice,
+                     [](const QString& strText) { qWarning("%s", qPrintable(strText)); });
     g_pMainDialog = new CMainDialog;
     g_pMainDialog->setObjectName(QStringLiteral("MainDialog"));
     g_pMainDialog->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
