@@ -46,6 +46,8 @@ private slots:
     void deadAcceptLoopRestarted();
     void tlsAndBasicAuth_data();
     void tlsAndBasicAuth();
+    void brokenWebConfigServesNothing_data();
+    void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes();
     void portTaken();
     void stopRightAfterStart();
@@ -247,6 +249,13 @@ void TestMetrics::http_data()
     QTest::newRow("huge body, a request after")
         << "GET /metrics HTTP/1.1\r\nContent-Length: 5000\r\n\r\n" + inner + QByteArray(5000, 'a')
         << QByteArray("HTTP/1.1 413");
+    QTest::newRow("two lengths, a request as body")
+        << "GET /metrics HTTP/1.1\r\nContent-Length: 0\r\nContent-Length: " + length + "\r\n\r\n" + inner
+        << QByteArray("HTTP/1.1 400");
+    // Short lines each, but a head no scraper sends: refused, not buffered without end.
+    QTest::newRow("endless headers") << "GET /metrics HTTP/1.1\r\n" +
+                                            QByteArray("X-A: aaaaaaaaaa\r\n").repeated(20000) + "\r\n"
+                                     << QByteArray("HTTP/1.1 4");
 }
 
 void TestMetrics::http()
@@ -510,6 +519,44 @@ void TestMetrics::tlsAndBasicAuth()
         if (strArg.endsWith(QLatin1String(".crt")) || strArg.endsWith(QLatin1String(".key")))
             strArg = dir.filePath(strArg);
     QCOMPARE(curlStatus(QStringLiteral("%1://127.0.0.1:%2/metrics").arg(scheme).arg(uiPort), args), status);
+}
+
+void TestMetrics::brokenWebConfigServesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: the file is gone
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("emptied") << QByteArray("");
+    QTest::newRow("comments only") << QByteArray("# basic_auth_users:\n");
+    QTest::newRow("not yaml") << QByteArray("basic_auth_users: [\n");
+    QTest::newRow("misspelt key") << QByteArray("basic_auth_user:\n  prom: x\n");
+    QTest::newRow("not a bcrypt hash") << QByteArray("basic_auth_users:\n  prom: s3cret\n");
+    QTest::newRow("key file missing") << QByteArray("tls_server_config:\n  cert_file: server.crt\n");
+}
+
+// A protected endpoint whose file goes bad (as on a SIGHUP after a botched edit) stops serving; it never
+// goes on without the protection, and the error names the file.
+void TestMetrics::brokenWebConfigServesNothing()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+             qPrintable(exporter.errorString()));
+    QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 401"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    if (content.isNull())
+        file.remove();
+    QVERIFY(!exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    QVERIFY(!exporter.isServing());
+    QVERIFY2(exporter.errorString().contains(file.fileName()), qPrintable(exporter.errorString()));
+    QCOMPARE(httpGet(uiPort, "/metrics"), QByteArray());
 }
 
 void TestMetrics::idleClientsDoNotHoldScrapes()
