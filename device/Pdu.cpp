@@ -135,6 +135,7 @@ void CPdu::slotRcvData(QByteArray data)
         break;
     case kCmdThresholds:
         decodeThresholdsPayload(payload, stInfo);
+        bThresholdsKnown = true;
         break;
     case kCmdOutletDelays:
         decodeOutletDelaysPayload(payload, stInfo);

@@ -66,6 +66,9 @@ public:
     // Set once a condition has counted and its mail has gone out (or waits to be combined); cleared on
     // the first tick its reading is clear of the limit by the configured margin.
     bool bAlarm[AlarmCount];
+    // Set by the first thresholds reply: until then stInfo holds factory limits the device never
+    // reported, which nothing may present as the device's own.
+    bool bThresholdsKnown = false;
     // Time of the last datagram from the device, valid or not.
     QDateTime dtLastRcv;
     QTimer timerEmail;

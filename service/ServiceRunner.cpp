@@ -1,12 +1,12 @@
 #include "service/ServiceRunner.h"
 
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "mail/MailQueue.h"
 #include "service/MetricsExporter.h"
+#include "settings/Settings.h"
 
 #include <QThread>
 #include <QTimer>
@@ -94,6 +94,7 @@ bool CServiceRunner::start()
     logMailSetup();
 
     m_pExporter->setSources(m_pRegistry, m_pDriver);
+    connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
     auto* pWatch = new QTimer(this);
     connect(pWatch, &QTimer::timeout, this, &CServiceRunner::slotWatch);
@@ -141,14 +142,18 @@ void CServiceRunner::applyMetrics()
     const QString strAddress =
         m_options.strMetricsAddress.isEmpty() ? g_settings.metricsAddress : m_options.strMetricsAddress;
     const int iPort = m_options.iMetricsPort > 0 ? m_options.iMetricsPort : g_settings.metricsPort;
+    const QString strWebConfig =
+        m_options.strWebConfigFile.isEmpty() ? g_settings.metricsWebConfigFile : m_options.strWebConfigFile;
     const bool bWasServing = m_pExporter->isServing();
-    if (!m_pExporter->apply(bEnabled, strAddress, iPort))
+    if (!m_pExporter->apply(bEnabled, strAddress, iPort, strWebConfig))
         logEvent(QStringLiteral("metrics: cannot listen on %1:%2: %3; running on without metrics")
                      .arg(strAddress)
                      .arg(iPort)
                      .arg(m_pExporter->errorString()));
     else if (bEnabled)
-        logEvent(QStringLiteral("metrics: serving http://%1:%2/metrics").arg(strAddress).arg(iPort));
+        logEvent(QStringLiteral("metrics: serving %1://%2:%3/metrics")
+                     .arg(m_pExporter->scheme(), strAddress)
+                     .arg(iPort));
     else if (bWasServing)
         logEvent(QStringLiteral("metrics: off"));
 }

@@ -17,6 +17,7 @@ struct ServiceOptions
     int iMetricsEnabled = -1; // -1 as stored, 0 off, 1 on
     QString strMetricsAddress;
     int iMetricsPort = 0;
+    QString strWebConfigFile; // empty: as stored
 };
 
 // The console's device machinery without a window or a login: the transport on "UdpThread", the

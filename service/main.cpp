@@ -1,8 +1,5 @@
-#include "settings/Catalogues.h"
-#include "settings/Settings.h"
-#include "settings/SingleInstance.h"
-#include "device/MetaTypes.h"
 #include "device/AlarmTracker.h"
+#include "device/MetaTypes.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "history/HistoryRecorder.h"
@@ -10,6 +7,9 @@
 #include "mail/MailQueue.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
+#include "settings/Catalogues.h"
+#include "settings/Settings.h"
+#include "settings/SingleInstance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,13 +40,19 @@ int main(int argc, char* argv[])
                                         QStringLiteral("address"));
     const QCommandLineOption optPort(QStringLiteral("metrics-port"), QStringLiteral("Port for /metrics."),
                                      QStringLiteral("port"));
-    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort});
+    const QCommandLineOption optWebConfig(
+        QStringLiteral("web.config.file"),
+        QStringLiteral("Web configuration file with TLS and basic authentication for /metrics; read again "
+                       "on SIGHUP."),
+        QStringLiteral("file"));
+    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort, optWebConfig});
     parser.process(app);
 
     ServiceOptions options;
     if (parser.isSet(optMetrics) || parser.isSet(optNoMetrics))
         options.iMetricsEnabled = parser.isSet(optMetrics) ? 1 : 0;
     options.strMetricsAddress = parser.value(optAddress);
+    options.strWebConfigFile = parser.value(optWebConfig);
     if (parser.isSet(optPort)) {
         bool bOk = false;
         options.iMetricsPort = parser.value(optPort).toInt(&bOk);

@@ -63,6 +63,7 @@ const SettingsKey s_optionalKeys[] = {
     {"Smtp/Sender", &AppSettings::smtpSender},
     {"Outlets/AskBeforeOff", &AppSettings::askBeforeOutletOff},
     {"Outlets/Protected", &AppSettings::protectedOutlets},
+    {"Metrics/WebConfigFile", &AppSettings::metricsWebConfigFile},
 };
 
 void assign(int& iField, const QVariant& value)

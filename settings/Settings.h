@@ -38,6 +38,8 @@ struct AppSettings
     bool metricsEnabled = false;
     QString metricsAddress = QStringLiteral("127.0.0.1");
     int metricsPort = 9150;
+    // TLS and basic authentication of the endpoint; empty: plain HTTP, no authentication.
+    QString metricsWebConfigFile;
     // History kept by the store: every poll, one-minute and one-hour summaries, and the event log.
     int historyRawHours = 24;
     int historyMinuteDays = 30;

@@ -707,6 +707,22 @@
         <source>Please input a correct listen address.</source>
         <translation>请输入正确的监听地址。</translation>
     </message>
+    <message>
+        <source>TLS and password file</source>
+        <translation>TLS 与密码文件</translation>
+    </message>
+    <message>
+        <source>none: plain HTTP, no password</source>
+        <translation>不填：普通 HTTP，无密码</translation>
+    </message>
+    <message>
+        <source>Serving %1</source>
+        <translation>正在提供 %1</translation>
+    </message>
+    <message>
+        <source>Cannot serve on %1: %2. The console runs on without metrics.</source>
+        <translation>无法在 %1 上提供服务：%2。控制台将继续运行，但不提供监控指标。</translation>
+    </message>
 </context>
 <context>
     <name>CModifyAccountDialog</name>
@@ -958,7 +974,7 @@
         <translation>发件人地址无效。</translation>
     </message>
     <message>
-        <source>A sender address holds an &quot;@&quot; and no spaces or line breaks; leave it empty to send from the account.</source>
+        <source>A sender address holds an "@" and no spaces or line breaks; leave it empty to send from the account.</source>
         <translation>发件人地址须含有“@”，且不含空格或换行符；留空则以账号发送。</translation>
     </message>
 </context>
@@ -1248,6 +1264,26 @@
         <source>The file could not be written: %1</source>
         <translation>无法写入文件：%1</translation>
     </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>账号、收件人或主题中有换行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>无法连接邮件服务器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>邮件服务器拒绝登录</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>邮件服务器未接收邮件</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程序结束前时间不足</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -1276,7 +1312,7 @@
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>端口 %1 上没有 PDU 应答。
@@ -1284,11 +1320,11 @@
   无法访问；请停止它们后尝试 --source-port 51230。</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
         <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
     </message>
     <message>
-        <source>no PDU &quot;%1&quot; answered</source>
+        <source>no PDU "%1" answered</source>
         <translation>PDU“%1”没有应答</translation>
     </message>
     <message>
@@ -1339,7 +1375,7 @@ PDU 为地址、MAC 地址或名称。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options.
+`rackmind-ctl COMMAND --help` tells a command's options.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -1358,7 +1394,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未给出命令</translation>
     </message>
     <message>
-        <source>unknown command &quot;%1&quot;</source>
+        <source>unknown command "%1"</source>
         <translation>未知命令“%1”</translation>
     </message>
     <message>
@@ -1422,7 +1458,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>--wait 的值为秒数</translation>
     </message>
     <message>
-        <source>bad port &quot;%1&quot;</source>
+        <source>bad port "%1"</source>
         <translation>无效端口“%1”</translation>
     </message>
     <message>
@@ -1505,7 +1541,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>等待 %1 的回应时邮件服务器关闭了连接</translation>
     </message>
     <message>
-        <source>the mail server&apos;s reply to %1 is unusable</source>
+        <source>the mail server's reply to %1 is unusable</source>
         <translation>邮件服务器对 %1 的回应无法使用</translation>
     </message>
     <message>

@@ -707,6 +707,22 @@
         <source>Please input a correct listen address.</source>
         <translation>請輸入正確的監聽位址。</translation>
     </message>
+    <message>
+        <source>TLS and password file</source>
+        <translation>TLS 與密碼檔案</translation>
+    </message>
+    <message>
+        <source>none: plain HTTP, no password</source>
+        <translation>不填：一般 HTTP，無密碼</translation>
+    </message>
+    <message>
+        <source>Serving %1</source>
+        <translation>正在提供 %1</translation>
+    </message>
+    <message>
+        <source>Cannot serve on %1: %2. The console runs on without metrics.</source>
+        <translation>無法在 %1 上提供服務：%2。主控台將繼續執行，但不提供監控指標。</translation>
+    </message>
 </context>
 <context>
     <name>CModifyAccountDialog</name>
@@ -958,7 +974,7 @@
         <translation>寄件人位址無效。</translation>
     </message>
     <message>
-        <source>A sender address holds an &quot;@&quot; and no spaces or line breaks; leave it empty to send from the account.</source>
+        <source>A sender address holds an "@" and no spaces or line breaks; leave it empty to send from the account.</source>
         <translation>寄件人位址須含有「@」，且不含空白或換行符；留空則以帳號傳送。</translation>
     </message>
 </context>
@@ -1248,6 +1264,26 @@
         <source>The file could not be written: %1</source>
         <translation>無法寫入檔案：%1</translation>
     </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>帳號、收件人或主旨中有換行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>無法連線郵件伺服器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>郵件伺服器拒絕登入</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>郵件伺服器未接收郵件</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程式結束前時間不足</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -1276,7 +1312,7 @@
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>連接埠 %1 上沒有 PDU 回應。
@@ -1284,11 +1320,11 @@
   無法存取；請停止它們後嘗試 --source-port 51230。</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
         <translation>「%1」對應 %2 台 PDU；請給出位址或 MAC 位址：</translation>
     </message>
     <message>
-        <source>no PDU &quot;%1&quot; answered</source>
+        <source>no PDU "%1" answered</source>
         <translation>PDU「%1」沒有回應</translation>
     </message>
     <message>
@@ -1339,7 +1375,7 @@ PDU 為位址、MAC 位址或名稱。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options.
+`rackmind-ctl COMMAND --help` tells a command's options.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -1358,7 +1394,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未給出命令</translation>
     </message>
     <message>
-        <source>unknown command &quot;%1&quot;</source>
+        <source>unknown command "%1"</source>
         <translation>未知命令「%1」</translation>
     </message>
     <message>
@@ -1422,7 +1458,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>--wait 的值為秒數</translation>
     </message>
     <message>
-        <source>bad port &quot;%1&quot;</source>
+        <source>bad port "%1"</source>
         <translation>無效連接埠「%1」</translation>
     </message>
     <message>
@@ -1505,7 +1541,7 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>等待 %1 的回應時郵件伺服器關閉了連線</translation>
     </message>
     <message>
-        <source>the mail server&apos;s reply to %1 is unusable</source>
+        <source>the mail server's reply to %1 is unusable</source>
         <translation>郵件伺服器對 %1 的回應無法使用</translation>
     </message>
     <message>

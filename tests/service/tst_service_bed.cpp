@@ -1,7 +1,8 @@
-#include "settings/Settings.h"
 #include "mail/MailQueue.h"
+#include "settings/Settings.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QJsonArray>
@@ -23,6 +24,7 @@ class TestServiceBed : public QObject
 private slots:
     void initTestCase();
     void prometheusSeesTheRoom();
+    void webConfigChangedOnSighup();
     void secondInstanceRefused();
     void reloadOntoTakenPort();
     void sigtermWhileMailIsSent();
@@ -31,6 +33,8 @@ private slots:
 private:
     bool waitLog(const QString& strText, int iMsec = 30000);
     QString query(const QString& strExpression);
+    void writeWebConfig(const QByteArray& baPassword);
+    QByteArray scrapeStatus(const QByteArray& baPassword);
     void startProcess(QProcess& process, const QString& strProgram, const QStringList& listArgs);
 
     QTemporaryDir m_dir;
@@ -88,6 +92,22 @@ QString TestServiceBed::query(const QString& strExpression)
                               : QString();
 }
 
+// TLS with basic authentication for the given password of the user "prom".
+void TestServiceBed::writeWebConfig(const QByteArray& baPassword)
+{
+    QFile file(m_dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\nbasic_auth_users:\n  prom: " +
+        bcryptHash(baPassword) + "\n");
+}
+
+QByteArray TestServiceBed::scrapeStatus(const QByteArray& baPassword)
+{
+    return curlStatus(QStringLiteral("https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort),
+                      {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", QString::fromUtf8("prom:" + baPassword)});
+}
+
 void TestServiceBed::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -117,9 +137,13 @@ void TestServiceBed::initTestCase()
     g_settings.smtpReceiver = QStringLiteral("ops@example.org");
     g_settings.metricsPort = m_uiMetricsPort;
     saveSettings();
-    // Metrics off in the store, on by the command line.
-    startProcess(m_service, QStringLiteral(RACKMINDD), {QStringLiteral("--metrics")});
-    QVERIFY2(waitLog(QStringLiteral("metrics: serving http://127.0.0.1:%1/metrics").arg(m_uiMetricsPort)),
+    QVERIFY(makeTlsFiles(QDir(m_dir.path())));
+    writeWebConfig("s3cret");
+    // Metrics off in the store, on by the command line, over TLS with a password.
+    startProcess(m_service, QStringLiteral(RACKMINDD),
+                 {QStringLiteral("--metrics"), QStringLiteral("--web.config.file"),
+                  m_dir.filePath(QStringLiteral("web.yml"))});
+    QVERIFY2(waitLog(QStringLiteral("metrics: serving https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort)),
              qPrintable(m_strLog));
     QVERIFY2(waitLog(QStringLiteral("new PDU 10.200.1.3")), qPrintable(m_strLog));
 
@@ -127,7 +151,10 @@ void TestServiceBed::initTestCase()
     QFile fileConfig(m_dir.filePath(QStringLiteral("prometheus.yml")));
     QVERIFY(fileConfig.open(QIODevice::WriteOnly));
     fileConfig.write(
-        "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    static_configs:\n"
+        "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    scheme: https\n"
+        "    tls_config:\n      ca_file: " +
+        m_dir.filePath(QStringLiteral("ca.crt")).toUtf8() +
+        "\n    basic_auth:\n      username: prom\n      password: s3cret\n    static_configs:\n"
         "      - targets: ['127.0.0.1:" +
         QByteArray::number(m_uiMetricsPort) + "']\n");
     fileConfig.close();
@@ -140,15 +167,37 @@ void TestServiceBed::initTestCase()
 
 void TestServiceBed::prometheusSeesTheRoom()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_voltage_volts{address=\"10.200.1.1\"}")),
+    // Series carry the MAC; the address comes from the info series, joined as an operator would.
+    const QString strJoin =
+        QStringLiteral(" * on(mac) group_left(address) rackmind_pdu_info{address=\"%1\"}");
+    QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_voltage_volts") + strJoin.arg("10.200.1.1")),
                               QStringLiteral("231"), 60000);
     QTRY_COMPARE_WITH_TIMEOUT(
-        query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"3\"}")),
+        query(QStringLiteral("rackmind_pdu_outlet_on{outlet=\"3\"}") + strJoin.arg("10.200.1.2")),
         QStringLiteral("1"), 30000);
-    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"2\"}")),
+    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{outlet=\"2\"}") + strJoin.arg("10.200.1.2")),
              QStringLiteral("0"));
     QCOMPARE(query(QStringLiteral("up{job=\"room\"}")), QStringLiteral("1"));
-    QCOMPARE(promtoolCheckMetrics(httpGet(m_uiMetricsPort, "/metrics")), QString());
+    QCOMPARE(promtoolCheckMetrics(
+                 curlBody(QStringLiteral("https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort),
+                          {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", "prom:s3cret"})),
+             QString());
+}
+
+// A changed password is taken at the next SIGHUP; the one before stops working.
+void TestServiceBed::webConfigChangedOnSighup()
+{
+    writeWebConfig("n3w-secret");
+    const int iServing = m_strLog.count(QStringLiteral("metrics: serving https://"));
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT((waitLog(QStringLiteral("settings reloaded"), 200),
+                              m_strLog.count(QStringLiteral("metrics: serving https://")) > iServing),
+                             30000);
+    QCOMPARE(scrapeStatus("s3cret"), QByteArray("401"));
+    QCOMPARE(scrapeStatus("n3w-secret"), QByteArray("200"));
+    writeWebConfig("s3cret");
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QTRY_COMPARE_WITH_TIMEOUT(scrapeStatus("s3cret"), QByteArray("200"), 30000);
 }
 
 void TestServiceBed::secondInstanceRefused()
@@ -183,7 +232,7 @@ void TestServiceBed::reloadOntoTakenPort()
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
-    QTRY_VERIFY_WITH_TIMEOUT(httpGet(m_uiMetricsPort, "/metrics").startsWith("HTTP/1.1 200"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(scrapeStatus("s3cret"), QByteArray("200"), 30000);
 }
 
 void TestServiceBed::sigtermWhileMailIsSent()

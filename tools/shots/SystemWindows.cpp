@@ -1,13 +1,15 @@
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"
 #include "ui/frame/SubTab.h"
 #include "ui/system/GroupConfigWidget.h"
 #include "ui/system/GroupNames.h"
 #include "ui/system/SystemConfigWidget.h"
+
+#include <QLineEdit>
 
 bool shootSystem(CShot& shot)
 {
@@ -47,5 +49,10 @@ bool shootSystem(CShot& shot)
     system.show();
     bOk = shot.save(system, QStringLiteral("smtp-page")) && bOk;
     click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[1]);
-    return shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    bOk = shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    // Metrics over TLS with passwords, from the example file of the service notes.
+    system.findChild<QLineEdit*>(QStringLiteral("LineEditMetricsWebConfig"))
+        ->setText(QStringLiteral("/etc/rackmind/web.yml"));
+    click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[2]);
+    return shot.save(system, QStringLiteral("metrics-page")) && bOk;
 }
