@@ -96,7 +96,7 @@ int main(int argc, char* argv[])
     });
     if (!runner.start()) {
         delete g_pHistoryStore;
-        return 1;
+        return runner.failureExitCode();
     }
     const int iExitCode = QCoreApplication::exec();
     runner.stop();

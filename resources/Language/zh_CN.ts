@@ -618,6 +618,18 @@
         <source>Fail to open udp port</source>
         <translation>无法打开UDP端口</translation>
     </message>
+    <message>
+        <source>This console can poll from a free port beside it: PDUs that answer the port a query came from are shown and switched as usual; PDUs that answer only port %1 are not seen until it is closed.
+
+Poll from a free port?</source>
+        <translation>本控制台可以在其旁边使用一个空闲端口轮询：按查询来源端口应答的 PDU 照常显示和开关；只应答端口 %1 的 PDU 在其关闭之前无法看到。
+
+是否使用空闲端口轮询？</translation>
+    </message>
+    <message>
+        <source>Device port in use</source>
+        <translation>设备端口已被占用</translation>
+    </message>
 </context>
 <context>
     <name>CMainDialog</name>
@@ -1243,6 +1255,33 @@
     <message>
         <source>The file could not be written: %1</source>
         <translation>无法写入文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>PortHolder</name>
+    <message>
+        <source>process %1 &quot;%2&quot;, user %3</source>
+        <translation>进程 %1 “%2”，用户 %3</translation>
+    </message>
+    <message>
+        <source>user %1</source>
+        <translation>用户 %1</translation>
+    </message>
+    <message>
+        <source>The Rackmind service is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>Rackmind 服务正在本机轮询（%1），占用着设备端口 %2。</translation>
+    </message>
+    <message>
+        <source>A Rackmind console is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>一个 Rackmind 控制台正在本机轮询（%1），占用着设备端口 %2。</translation>
+    </message>
+    <message>
+        <source>Another program on this machine (%1) holds the device port %2.</source>
+        <translation>本机上的另一个程序（%1）占用着设备端口 %2。</translation>
+    </message>
+    <message>
+        <source>The device port %1 cannot be opened.</source>
+        <translation>无法打开设备端口 %1。</translation>
     </message>
 </context>
 <context>

@@ -618,6 +618,18 @@
         <source>Fail to open udp port</source>
         <translation>無法開啟UDP連接埠</translation>
     </message>
+    <message>
+        <source>This console can poll from a free port beside it: PDUs that answer the port a query came from are shown and switched as usual; PDUs that answer only port %1 are not seen until it is closed.
+
+Poll from a free port?</source>
+        <translation>本控制台可以在其旁邊使用一個空閒埠輪詢：按查詢來源埠應答的 PDU 照常顯示和開關；只應答埠 %1 的 PDU 在其關閉之前無法看到。
+
+是否使用空閒埠輪詢？</translation>
+    </message>
+    <message>
+        <source>Device port in use</source>
+        <translation>設備埠已被佔用</translation>
+    </message>
 </context>
 <context>
     <name>CMainDialog</name>
@@ -1243,6 +1255,33 @@
     <message>
         <source>The file could not be written: %1</source>
         <translation>無法寫入檔案：%1</translation>
+    </message>
+</context>
+<context>
+    <name>PortHolder</name>
+    <message>
+        <source>process %1 &quot;%2&quot;, user %3</source>
+        <translation>行程 %1「%2」，使用者 %3</translation>
+    </message>
+    <message>
+        <source>user %1</source>
+        <translation>使用者 %1</translation>
+    </message>
+    <message>
+        <source>The Rackmind service is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>Rackmind 服務正在本機輪詢（%1），佔用著設備埠 %2。</translation>
+    </message>
+    <message>
+        <source>A Rackmind console is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>一個 Rackmind 控制台正在本機輪詢（%1），佔用著設備埠 %2。</translation>
+    </message>
+    <message>
+        <source>Another program on this machine (%1) holds the device port %2.</source>
+        <translation>本機上的另一個程式（%1）佔用著設備埠 %2。</translation>
+    </message>
+    <message>
+        <source>The device port %1 cannot be opened.</source>
+        <translation>無法開啟設備埠 %1。</translation>
     </message>
 </context>
 <context>
