@@ -10,6 +10,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 
 namespace {
@@ -38,11 +41,13 @@ qint64 parseTime(const QString& strText, bool* pbOk)
 }
 } // namespace
 
-int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
+int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err)
 {
-    bool bFrom = false, bTo = false;
-    const qint64 iFrom = parseTime(strFrom, &bFrom), iTo = parseTime(strTo, &bTo);
+    constexpr qint64 kDayMsecs = 24 * 3600 * 1000;
+    bool bFrom = true, bTo = true;
+    const qint64 iTo = strTo.isEmpty() ? QDateTime::currentMSecsSinceEpoch() : parseTime(strTo, &bTo);
+    const qint64 iFrom = strFrom.isEmpty() ? iTo - kDayMsecs : parseTime(strFrom, &bFrom);
     if (!bFrom || !bTo || iTo < iFrom) {
         err << "rackmind-ctl: " << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second")
             << '\n';
@@ -80,8 +85,24 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
                                     QStringLiteral("amperes"),  QStringLiteral("celsius"),
                                     QStringLiteral("humidity"), QStringLiteral("outlets"),
                                     QStringLiteral("online")};
+    QJsonArray arrayRows;
     const auto print = [&](const QStringList& listFields) {
-        out << (bCsv ? HistoryCsv::line(listFields) : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+        if (format == HistoryFormat::Json) {
+            if (&listFields == &listHeader)
+                return;
+            QJsonObject row;
+            for (int i = 0; i < listHeader.size(); ++i) {
+                bool bNumber = false;
+                const double d = listFields.at(i).toDouble(&bNumber);
+                // The outlet states stay a string of ones and noughts.
+                row.insert(listHeader.at(i),
+                           bNumber && i != 5 ? QJsonValue(d) : QJsonValue(listFields.at(i)));
+            }
+            arrayRows.append(row);
+            return;
+        }
+        out << (format == HistoryFormat::Csv ? HistoryCsv::line(listFields)
+                                             : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
     };
     print(listHeader);
     for (const HistoryAggregate& a : series) {
@@ -96,6 +117,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
         print(listRow);
     }
+    if (format == HistoryFormat::Json)
+        out << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
     return kExitOk;
 }
 

@@ -1355,10 +1355,6 @@ Poll from a free port?</source>
         <translation>切换插座（N：1,3-5 或 all），并等待 PDU 显示新状态。</translation>
     </message>
     <message>
-        <source>Print the stored history of one PDU.</source>
-        <translation>打印一台 PDU 的历史记录。</translation>
-    </message>
-    <message>
         <source>Usage: rackmind-ctl COMMAND [options]
 
 PDU is an address, a MAC address or a name.
@@ -1370,18 +1366,6 @@ Commands:
 PDU 为地址、MAC 地址或名称。
 
 命令：
-</translation>
-    </message>
-    <message>
-        <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options.
-Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
-the PDU, 5 refused: protected outlet, 6 no history store.
-</source>
-        <translation>
-`rackmind-ctl 命令 --help` 显示该命令的选项。
-退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
-5 拒绝：受保护插座，6 无历史数据存储。
 </translation>
     </message>
     <message>
@@ -1413,10 +1397,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>等待 PDU 应答的秒数（默认 2）。</translation>
     </message>
     <message>
-        <source>Print JSON.</source>
-        <translation>输出 JSON。</translation>
-    </message>
-    <message>
         <source>Seconds between off and on in a cycle (default 5).</source>
         <translation>循环中关闭与打开之间的秒数（默认 5）。</translation>
     </message>
@@ -1429,14 +1409,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>受保护的插座也关闭。</translation>
     </message>
     <message>
-        <source>Start time (ISO 8601).</source>
-        <translation>开始时间（ISO 8601）。</translation>
-    </message>
-    <message>
-        <source>End time (ISO 8601).</source>
-        <translation>结束时间（ISO 8601）。</translation>
-    </message>
-    <message>
         <source>Print comma-separated values.</source>
         <translation>输出逗号分隔值（CSV）。</translation>
     </message>
@@ -1447,10 +1419,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 takes: %2</source>
         <translation>%1 的参数：%2</translation>
-    </message>
-    <message>
-        <source>history needs --from and --to</source>
-        <translation>history 需要 --from 和 --to</translation>
     </message>
     <message>
         <source>--wait takes seconds</source>
@@ -1503,6 +1471,38 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 对应多台 PDU：</translation>
+    </message>
+    <message>
+        <source>Print the stored history of one PDU, the last 24 hours unless --from or --to say otherwise.</source>
+        <translation>打印一台 PDU 的历史记录，默认最近 24 小时，除非 --from 或 --to 另行指定。</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command&apos;s options; --version the version.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 显示该命令的选项；--version 显示版本。
+退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
+5 拒绝：受保护插座，6 无历史数据存储。
+</translation>
+    </message>
+    <message>
+        <source>Print JSON instead of text.</source>
+        <translation>以 JSON 代替文本输出。</translation>
+    </message>
+    <message>
+        <source>Start time: ISO 8601 local time or seconds since 1970 (default: 24 hours before --to).</source>
+        <translation>开始时间：ISO 8601 本地时间或自 1970 年起的秒数（默认：--to 之前 24 小时）。</translation>
+    </message>
+    <message>
+        <source>End time, as --from (default: now).</source>
+        <translation>结束时间，格式同 --from（默认：现在）。</translation>
+    </message>
+    <message>
+        <source>--csv and --json exclude each other</source>
+        <translation>--csv 与 --json 不能同时使用</translation>
     </message>
 </context>
 </TS>

@@ -1355,10 +1355,6 @@ Poll from a free port?</source>
         <translation>切換插座（N：1,3-5 或 all），並等待 PDU 顯示新狀態。</translation>
     </message>
     <message>
-        <source>Print the stored history of one PDU.</source>
-        <translation>列印一台 PDU 的歷史記錄。</translation>
-    </message>
-    <message>
         <source>Usage: rackmind-ctl COMMAND [options]
 
 PDU is an address, a MAC address or a name.
@@ -1370,18 +1366,6 @@ Commands:
 PDU 為位址、MAC 位址或名稱。
 
 命令：
-</translation>
-    </message>
-    <message>
-        <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options.
-Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
-the PDU, 5 refused: protected outlet, 6 no history store.
-</source>
-        <translation>
-`rackmind-ctl 命令 --help` 顯示該命令的選項。
-結束狀態：0 完成，1 失敗，2 用法錯誤，3 找不到 PDU，4 PDU 未確認，
-5 拒絕：受保護插座，6 無歷史資料儲存。
 </translation>
     </message>
     <message>
@@ -1413,10 +1397,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>等待 PDU 回應的秒數（預設 2）。</translation>
     </message>
     <message>
-        <source>Print JSON.</source>
-        <translation>輸出 JSON。</translation>
-    </message>
-    <message>
         <source>Seconds between off and on in a cycle (default 5).</source>
         <translation>循環中關閉與開啟之間的秒數（預設 5）。</translation>
     </message>
@@ -1429,14 +1409,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>受保護的插座也關閉。</translation>
     </message>
     <message>
-        <source>Start time (ISO 8601).</source>
-        <translation>開始時間（ISO 8601）。</translation>
-    </message>
-    <message>
-        <source>End time (ISO 8601).</source>
-        <translation>結束時間（ISO 8601）。</translation>
-    </message>
-    <message>
         <source>Print comma-separated values.</source>
         <translation>輸出逗號分隔值（CSV）。</translation>
     </message>
@@ -1447,10 +1419,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 takes: %2</source>
         <translation>%1 的參數：%2</translation>
-    </message>
-    <message>
-        <source>history needs --from and --to</source>
-        <translation>history 需要 --from 和 --to</translation>
     </message>
     <message>
         <source>--wait takes seconds</source>
@@ -1503,6 +1471,38 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 對應多台 PDU：</translation>
+    </message>
+    <message>
+        <source>Print the stored history of one PDU, the last 24 hours unless --from or --to say otherwise.</source>
+        <translation>列印一台 PDU 的歷史記錄，預設最近 24 小時，除非 --from 或 --to 另行指定。</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command&apos;s options; --version the version.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 顯示該命令的選項；--version 顯示版本。
+結束狀態：0 完成，1 失敗，2 用法錯誤，3 未找到 PDU，4 PDU 未確認，
+5 拒絕：受保護插座，6 無歷史資料儲存。
+</translation>
+    </message>
+    <message>
+        <source>Print JSON instead of text.</source>
+        <translation>以 JSON 代替文字輸出。</translation>
+    </message>
+    <message>
+        <source>Start time: ISO 8601 local time or seconds since 1970 (default: 24 hours before --to).</source>
+        <translation>開始時間：ISO 8601 本地時間或自 1970 年起的秒數（預設：--to 之前 24 小時）。</translation>
+    </message>
+    <message>
+        <source>End time, as --from (default: now).</source>
+        <translation>結束時間，格式同 --from（預設：現在）。</translation>
+    </message>
+    <message>
+        <source>--csv and --json exclude each other</source>
+        <translation>--csv 與 --json 不能同時使用</translation>
     </message>
 </context>
 </TS>

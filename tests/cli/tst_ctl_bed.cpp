@@ -136,6 +136,9 @@ private slots:
             for (int i = 0; i < 5; ++i)
                 store.addSample(QStringLiteral("00:04:A3:00:00:07"),
                                 {iStart + i * 1000, quint16(230 + i), 150, 25, 40, 0x05, true});
+            // A poll a minute later closes the minutes a longer span reads.
+            store.addSample(QStringLiteral("00:04:A3:00:00:07"),
+                            {iStart + 70000, 232, 150, 25, 40, 0x05, true});
             store.flush();
         }
         qputenv("RACKMIND_HISTORY", strPath.toUtf8());
@@ -147,6 +150,16 @@ private slots:
         const QList<QStringList> rows = HistoryCsv::parse(QString::fromUtf8(run.baOut));
         QCOMPARE(rows.size(), 6);
         QCOMPARE(rows.at(3).mid(1), (QStringList{"232", "1.50", "25", "40", "10100000", "1.00"}));
+        // Without a span, the last 24 hours; as JSON the readings stay numbers.
+        run = ctl({QStringLiteral("history"), QStringLiteral("10.200.1.7"), QStringLiteral("--json")});
+        QCOMPARE(run.iExit, int(kExitOk));
+        const QJsonArray arrayRows = QJsonDocument::fromJson(run.baOut).array();
+        QVERIFY2(!arrayRows.isEmpty(), run.baOut.constData());
+        for (const QJsonValue& row : arrayRows)
+            QVERIFY2(row[QLatin1String("volts")].isDouble() &&
+                         row[QLatin1String("volts")].toDouble() >= 230 &&
+                         row[QLatin1String("volts")].toDouble() <= 234,
+                     run.baOut.constData());
         run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("10.200.9.9")} + listSpan);
         QCOMPARE(run.iExit, int(kExitNotFound));
         qunsetenv("RACKMIND_HISTORY");
