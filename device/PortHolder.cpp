@@ -46,39 +46,54 @@ PortHolder PortHolder::find(quint16 uiPort)
 {
     PortHolder holder;
     holder.uiPort = uiPort;
-    QFile fileTable(QStringLiteral("/proc/net/udp"));
-    if (!fileTable.open(QIODevice::ReadOnly))
-        return holder;
-    fileTable.readLine(); // the header
-    // "sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode ..."; the address is the
-    // network-order word printed as a number, the port in host order.
-    while (!fileTable.atEnd()) {
-        const QList<QByteArray> listField = fileTable.readLine().simplified().split(' ');
-        if (listField.size() < 10)
+    // An IPv6 socket on any address takes the IPv4 port too, so both tables count.
+    for (const char* pszTable : {"/proc/net/udp", "/proc/net/udp6"}) {
+        QFile fileTable(QString::fromLatin1(pszTable));
+        if (!fileTable.open(QIODevice::ReadOnly))
             continue;
-        const QList<QByteArray> listLocal = listField.at(1).split(':');
-        bool bOk = false;
-        if (listLocal.size() != 2 || listLocal.at(1).toUInt(&bOk, 16) != uiPort || !bOk)
-            continue;
-        const quint32 uiRaw = listLocal.at(0).toUInt(nullptr, 16);
-        holder.addr = QHostAddress(qFromBigEndian(uiRaw));
-        holder.uiUid = listField.at(7).toUInt();
-        holder.strUser = userName(holder.uiUid);
-        holder.iPid = ownerOf(listField.at(9), &holder.strProgram);
-        if (holder.strProgram == QLatin1String("rackmindd"))
-            holder.kind = Service;
-        else if (holder.strProgram == QLatin1String("rackmind"))
-            holder.kind = Console;
-        else
-            holder.kind = Other;
-        return holder;
+        fileTable.readLine(); // the header
+        // "sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode ..."; the address is
+        // the network-order words printed as numbers, the port in host order.
+        while (!fileTable.atEnd()) {
+            const QList<QByteArray> listField = fileTable.readLine().simplified().split(' ');
+            if (listField.size() < 10)
+                continue;
+            const QList<QByteArray> listLocal = listField.at(1).split(':');
+            bool bOk = false;
+            if (listLocal.size() != 2 || listLocal.at(1).toUInt(&bOk, 16) != uiPort || !bOk)
+                continue;
+            const QByteArray& baAddr = listLocal.at(0);
+            if (baAddr.size() == 8) {
+                holder.addr = QHostAddress(qFromBigEndian(baAddr.toUInt(nullptr, 16)));
+            } else if (baAddr.size() == 32) {
+                Q_IPV6ADDR ip6;
+                for (int i = 0; i < 4; ++i)
+                    qToBigEndian(qFromBigEndian(baAddr.mid(i * 8, 8).toUInt(nullptr, 16)), ip6.c + i * 4);
+                holder.addr = QHostAddress(ip6);
+            }
+            // A loopback socket shares no address with the interfaces polled from.
+            if (holder.addr.isLoopback())
+                continue;
+            holder.uiUid = listField.at(7).toUInt();
+            holder.strUser = userName(holder.uiUid);
+            holder.iPid = ownerOf(listField.at(9), &holder.strProgram);
+            if (holder.strProgram == QLatin1String("rackmindd"))
+                holder.kind = Service;
+            else if (holder.strProgram == QLatin1String("rackmind"))
+                holder.kind = Console;
+            else
+                holder.kind = Other;
+            return holder;
+        }
     }
     return holder;
 }
 
 QString PortHolder::describe() const
 {
-    const QString strWhere = QStringLiteral("%1:%2").arg(addr.toString()).arg(uiPort);
+    const QString strWhere = addr.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? QStringLiteral("[%1]:%2").arg(addr.toString()).arg(uiPort)
+                                 : QStringLiteral("%1:%2").arg(addr.toString()).arg(uiPort);
     const QString strProcess = iPid ? QCoreApplication::translate("PortHolder", "process %1 \"%2\", user %3")
                                           .arg(iPid)
                                           .arg(strProgram, strUser)

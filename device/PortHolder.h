@@ -23,7 +23,7 @@ struct PortHolder
     qint64 iPid = 0;    // 0 when the process cannot be seen
     QString strProgram; // its command name, when seen
 
-    // The first socket bound to uiPort on an IPv4 address (any address included).
+    // The first socket bound to uiPort, on an IPv4 or IPv6 address (the any addresses included).
     static PortHolder find(quint16 uiPort);
     // One or two sentences an operator can act on, in the running language.
     QString describe() const;
