@@ -15,6 +15,17 @@ constexpr uint kDefaultDevicePort = 51230;
 constexpr int kPortFileSlots = 1024;
 constexpr uint kMaxPort = 65535;
 const char* const kPortFileName = "port.prt";
+
+// A value as a warning shows it: one short line, whatever the file holds.
+QString shownValue(const QString& strValue)
+{
+    constexpr int kShownChars = 40;
+    QString str = strValue.left(kShownChars);
+    for (QChar& ch : str)
+        if (!ch.isPrint())
+            ch = QLatin1Char('?');
+    return strValue.size() > kShownChars ? str + QStringLiteral("...") : str;
+}
 } // namespace
 
 CRackmind::CRackmind(QObject* parent) : QObject(parent)
@@ -43,7 +54,7 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
                 listRead.append(uint(uiValue));
             else
                 qWarning("%s: [%d] port=%s is not a port (1-65535); skipped", kPortFileName, i,
-                         qPrintable(strValue));
+                         qPrintable(shownValue(strValue)));
         }
     });
     if (!bRead) {
