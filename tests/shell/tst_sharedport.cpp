@@ -18,11 +18,11 @@ class TestSharedPort : public QObject
 {
     Q_OBJECT
 
-    // The service as its unit runs it: user nobody, a /tmp of its own, a state folder it owns.
-    void startService(QProcess& process, const QString& strHome)
+    // The service as its unit runs it: a user of its own, a /tmp of its own, a state folder it owns.
+    void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody")
     {
-        const passwd* pNobody = getpwnam("nobody");
-        QVERIFY(pNobody && QDir().mkpath(strHome) && chown(qPrintable(strHome), pNobody->pw_uid, 0) == 0);
+        const passwd* pUser = getpwnam(pszUser);
+        QVERIFY(pUser && QDir().mkpath(strHome) && chown(qPrintable(strHome), pUser->pw_uid, 0) == 0);
         QProcessEnvironment env;
         for (const char* pszName : {"PATH", "LANG", "LC_ALL"})
             env.insert(QLatin1String(pszName), qEnvironmentVariable(pszName));
@@ -34,9 +34,9 @@ class TestSharedPort : public QObject
         process.start(QStringLiteral("unshare"),
                       {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
                        QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-                       QStringLiteral("mount -t tmpfs tmpfs /tmp && exec setpriv --reuid=nobody "
+                       QStringLiteral("mount -t tmpfs tmpfs /tmp && exec setpriv --reuid=\"$1\" "
                                       "--regid=nogroup --clear-groups \"$0\""),
-                       QStringLiteral(RACKMINDD)});
+                       QStringLiteral(RACKMINDD), QLatin1String(pszUser)});
         QVERIFY(process.waitForStarted());
     }
 
@@ -106,12 +106,13 @@ private slots:
         QCOMPARE(m_service.state(), QProcess::Running);
     }
 
-    // A second service on the same machine fails once, naming the one that polls, and asks for no restart.
+    // A second service on the same machine fails once, naming the one that polls, and asks for no restart;
+    // under another user, who may not look at the first one's descriptors.
     void secondServiceFailsClearly()
     {
         QProcess second;
         QString strLog;
-        startService(second, m_dir.filePath(QStringLiteral("second")));
+        startService(second, m_dir.filePath(QStringLiteral("second")), "daemon");
         QVERIFY(second.waitForFinished(30000));
         strLog += QString::fromLocal8Bit(second.readAllStandardError());
         QCOMPARE(second.exitCode(), 75);
