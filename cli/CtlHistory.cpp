@@ -39,6 +39,13 @@ qint64 parseTime(const QString& strText, bool* pbOk)
     *pbOk = dt.isValid();
     return dt.toMSecsSinceEpoch();
 }
+// Local time with its offset from UTC: the same instant wherever it is read, and the hour a clock set
+// back shows twice stays two hours.
+QString isoWithOffset(qint64 iMsecs)
+{
+    const QDateTime dt = QDateTime::fromMSecsSinceEpoch(iMsecs);
+    return dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODate);
+}
 } // namespace
 
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
@@ -49,8 +56,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     const qint64 iTo = strTo.isEmpty() ? QDateTime::currentMSecsSinceEpoch() : parseTime(strTo, &bTo);
     const qint64 iFrom = strFrom.isEmpty() ? iTo - kDayMsecs : parseTime(strFrom, &bFrom);
     if (!bFrom || !bTo || iTo < iFrom) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second")
-            << '\n';
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second") << '\n';
         return kExitUsage;
     }
     const QString strPath = storePath();
@@ -62,7 +69,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     // The same ways to name a PDU as on the network: MAC address, address or name.
     QVector<CHistoryReader::Device> listMatch;
     for (const CHistoryReader::Device& device : reader.devices()) {
-        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu || device.strName == strPdu)
+        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu ||
+            device.strName == strPdu)
             listMatch << device;
     }
     if (!reader.error().isEmpty()) {
@@ -108,7 +116,7 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     for (const HistoryAggregate& a : series) {
         // The averages; a span's minimum and maximum are in the history window.
         const QStringList listRow = {
-            QDateTime::fromMSecsSinceEpoch(a.iMsecs).toString(Qt::ISODate),
+            isoWithOffset(a.iMsecs),
             QString::number(a.aVoltage[1]),
             QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
             QString::number(a.aTemperature[1]),
