@@ -6,6 +6,7 @@
 #include "device/AlarmTracker.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
+#include "device/PortHolder.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
@@ -14,6 +15,7 @@
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/TitleBar.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/device/OutletActions.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -274,7 +276,7 @@ void CLoginDialog::on_BtnLogin_clicked()
         setLoginState(WrongCredentials);
         return;
     }
-    if (startDeviceMachinery()) {
+    if (startDeviceMachinery(kUdpLocalPort) || startBesideHolder()) {
         setLoginState(Scanning);
         QTimer::singleShot(kScanningMs, this, &CLoginDialog::slotLogin);
     } else {
@@ -282,7 +284,24 @@ void CLoginDialog::on_BtnLogin_clicked()
     }
 }
 
-bool CLoginDialog::startDeviceMachinery()
+bool CLoginDialog::startBesideHolder()
+{
+    const PortHolder holder = PortHolder::find(quint16(kUdpLocalPort));
+    if (holder.kind == PortHolder::None)
+        return false;
+    const QString strText =
+        holder.describe() + QStringLiteral("\n\n") +
+        tr("This console can poll from a free port beside it: PDUs that answer the port a query came from "
+           "are shown and switched as usual; PDUs that answer only port %1 are not seen until it is "
+           "closed.\n\n"
+           "Poll from a free port?")
+            .arg(kUdpLocalPort);
+    if (!COutletActions::prompt(this, true, tr("Device port in use"), strText))
+        return false;
+    return startDeviceMachinery(0);
+}
+
+bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
 {
     g_pUdpThread = new QThread;
     g_pUdpThread->setObjectName(QStringLiteral("UdpThread"));
@@ -326,7 +345,7 @@ bool CLoginDialog::startDeviceMachinery()
     emit g_pRackmind->signalUpdateDevicePort(g_pRackmind->listDevicePort);
 
     bool bResult = false;
-    emit signalStartBroadcast(bResult, kUdpLocalPort, kUpdateRateMs);
+    emit signalStartBroadcast(bResult, uiLocalPort, kUpdateRateMs);
     if (bResult)
         return true;
 

@@ -74,7 +74,9 @@ protected:
 
 private:
     CDeviceOverviewWidget* overviewPage() const;
-    bool startDeviceMachinery();
+    bool startDeviceMachinery(uint uiLocalPort);
+    // Polling failed at the device port: says who holds it and offers a free port instead.
+    bool startBesideHolder();
 
     QLabel* m_pLabelMessage;
     QMovie* m_pMovie;

@@ -10,6 +10,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 
 namespace {
@@ -36,16 +39,25 @@ qint64 parseTime(const QString& strText, bool* pbOk)
     *pbOk = dt.isValid();
     return dt.toMSecsSinceEpoch();
 }
+// Local time with its offset from UTC: the same instant wherever it is read, and the hour a clock set
+// back shows twice stays two hours.
+QString isoWithOffset(qint64 iMsecs)
+{
+    const QDateTime dt = QDateTime::fromMSecsSinceEpoch(iMsecs);
+    return dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODate);
+}
 } // namespace
 
-int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
+int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err)
 {
-    bool bFrom = false, bTo = false;
-    const qint64 iFrom = parseTime(strFrom, &bFrom), iTo = parseTime(strTo, &bTo);
+    constexpr qint64 kDayMsecs = 24 * 3600 * 1000;
+    bool bFrom = true, bTo = true;
+    const qint64 iTo = strTo.isEmpty() ? QDateTime::currentMSecsSinceEpoch() : parseTime(strTo, &bTo);
+    const qint64 iFrom = strFrom.isEmpty() ? iTo - kDayMsecs : parseTime(strFrom, &bFrom);
     if (!bFrom || !bTo || iTo < iFrom) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second")
-            << '\n';
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second") << '\n';
         return kExitUsage;
     }
     const QString strPath = storePath();
@@ -57,7 +69,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     // The same ways to name a PDU as on the network: MAC address, address or name.
     QVector<CHistoryReader::Device> listMatch;
     for (const CHistoryReader::Device& device : reader.devices()) {
-        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu || device.strName == strPdu)
+        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu ||
+            device.strName == strPdu)
             listMatch << device;
     }
     if (!reader.error().isEmpty()) {
@@ -80,14 +93,30 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
                                     QStringLiteral("amperes"),  QStringLiteral("celsius"),
                                     QStringLiteral("humidity"), QStringLiteral("outlets"),
                                     QStringLiteral("online")};
+    QJsonArray arrayRows;
     const auto print = [&](const QStringList& listFields) {
-        out << (bCsv ? HistoryCsv::line(listFields) : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+        if (format == HistoryFormat::Json) {
+            if (&listFields == &listHeader)
+                return;
+            QJsonObject row;
+            for (int i = 0; i < listHeader.size(); ++i) {
+                bool bNumber = false;
+                const double d = listFields.at(i).toDouble(&bNumber);
+                // The outlet states stay a string of ones and noughts.
+                row.insert(listHeader.at(i),
+                           bNumber && i != 5 ? QJsonValue(d) : QJsonValue(listFields.at(i)));
+            }
+            arrayRows.append(row);
+            return;
+        }
+        out << (format == HistoryFormat::Csv ? HistoryCsv::line(listFields)
+                                             : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
     };
     print(listHeader);
     for (const HistoryAggregate& a : series) {
         // The averages; a span's minimum and maximum are in the history window.
         const QStringList listRow = {
-            QDateTime::fromMSecsSinceEpoch(a.iMsecs).toString(Qt::ISODate),
+            isoWithOffset(a.iMsecs),
             QString::number(a.aVoltage[1]),
             QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
             QString::number(a.aTemperature[1]),
@@ -96,6 +125,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
         print(listRow);
     }
+    if (format == HistoryFormat::Json)
+        out << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
     return kExitOk;
 }
 

@@ -5,9 +5,16 @@
 
 struct CtlPdu;
 
-// `history`: the stored readings of one PDU between two times. This is where the history store plugs
-// in; a build without it says so and returns kExitUnavailable.
-int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, bool bCsv,
+enum class HistoryFormat
+{
+    Text, // tab-separated, a header line first
+    Csv,
+    Json // an array of objects, numbers as numbers
+};
+
+// `history`: the stored readings of one PDU between two times; an empty strTo is now, an empty strFrom
+// 24 hours before strTo.
+int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err);
 
 // An override of protected outlets, written to the console's event log when there is one.

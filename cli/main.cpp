@@ -30,7 +30,9 @@ const Subcommand s_subcommands[] = {
     {"outlet", "PDU N on|off|cycle",
      QT_TRANSLATE_NOOP("RackmindCtl", "Switch outlets (N: 1,3-5 or all) and wait "
                                       "until the PDU shows them so.")},
-    {"history", "PDU", QT_TRANSLATE_NOOP("RackmindCtl", "Print the stored history of one PDU.")},
+    {"history", "PDU",
+     QT_TRANSLATE_NOOP("RackmindCtl", "Print the stored history of one PDU, the last 24 hours unless "
+                                      "--from or --to say otherwise.")},
 };
 
 QString overview()
@@ -44,7 +46,7 @@ QString overview()
                             .trimmed(),
                         RackmindCtl::tr(sub.pszWhat));
     str +=
-        RackmindCtl::tr("\n`rackmind-ctl COMMAND --help` tells a command's options.\n"
+        RackmindCtl::tr("\n`rackmind-ctl COMMAND --help` tells a command's options; --version the version.\n"
                         "Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from\n"
                         "the PDU, 5 refused: protected outlet, 6 no history store.\n");
     return str;
@@ -88,6 +90,10 @@ int main(int argc, char* argv[])
         out << overview();
         return kExitOk;
     }
+    if (strCommand == QLatin1String("--version") || strCommand == QLatin1String("-v")) {
+        out << "rackmind-ctl " << PROJECT_VERSION_TEXT << '\n';
+        return kExitOk;
+    }
     if (sub == std::end(s_subcommands))
         return usage(err, strCommand.isEmpty() ? RackmindCtl::tr("no command given")
                                                : RackmindCtl::tr("unknown command \"%1\"").arg(strCommand));
@@ -105,7 +111,7 @@ int main(int argc, char* argv[])
               RackmindCtl::tr("Seconds to wait for PDUs to answer (default 2)."), QStringLiteral("SECONDS"));
     const QString strName = QLatin1String(sub->pszName);
     if (strName != QLatin1String("outlet"))
-        addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON."));
+        addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON instead of text."));
     if (strName == QLatin1String("outlet")) {
         addOption(parser, QStringLiteral("delay"),
                   RackmindCtl::tr("Seconds between off and on in a cycle (default 5)."),
@@ -117,9 +123,12 @@ int main(int argc, char* argv[])
         addOption(parser, QStringLiteral("force"), RackmindCtl::tr("Switch protected outlets off too."));
     }
     if (strName == QLatin1String("history")) {
-        addOption(parser, QStringLiteral("from"), RackmindCtl::tr("Start time (ISO 8601)."),
+        addOption(parser, QStringLiteral("from"),
+                  RackmindCtl::tr("Start time: ISO 8601 local time or seconds since 1970 "
+                                  "(default: 24 hours before --to)."),
                   QStringLiteral("T"));
-        addOption(parser, QStringLiteral("to"), RackmindCtl::tr("End time (ISO 8601)."), QStringLiteral("T"));
+        addOption(parser, QStringLiteral("to"), RackmindCtl::tr("End time, as --from (default: now)."),
+                  QStringLiteral("T"));
         addOption(parser, QStringLiteral("csv"), RackmindCtl::tr("Print comma-separated values."));
     }
     QStringList listParsed = listArgs;
@@ -141,11 +150,13 @@ int main(int argc, char* argv[])
         return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));
 
     if (strName == QLatin1String("history")) {
-        if (!parser.isSet(QStringLiteral("from")) || !parser.isSet(QStringLiteral("to")))
-            return usage(err, RackmindCtl::tr("history needs --from and --to"));
+        if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json")))
+            return usage(err, RackmindCtl::tr("--csv and --json exclude each other"));
+        const HistoryFormat format = parser.isSet(QStringLiteral("csv"))    ? HistoryFormat::Csv
+                                     : parser.isSet(QStringLiteral("json")) ? HistoryFormat::Json
+                                                                            : HistoryFormat::Text;
         return printHistory(listPos.at(0), parser.value(QStringLiteral("from")),
-                            parser.value(QStringLiteral("to")), parser.isSet(QStringLiteral("csv")), out,
-                            err);
+                            parser.value(QStringLiteral("to")), format, out, err);
     }
 
     CtlContext ctx;

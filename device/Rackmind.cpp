@@ -15,6 +15,17 @@ constexpr uint kDefaultDevicePort = 51230;
 constexpr int kPortFileSlots = 1024;
 constexpr uint kMaxPort = 65535;
 const char* const kPortFileName = "port.prt";
+
+// A value as a warning shows it: one short line, whatever the file holds.
+QString shownValue(const QString& strValue)
+{
+    constexpr int kShownChars = 40;
+    QString str = strValue.left(kShownChars);
+    for (QChar& ch : str)
+        if (!ch.isPrint())
+            ch = QLatin1Char('?');
+    return strValue.size() > kShownChars ? str + QStringLiteral("...") : str;
+}
 } // namespace
 
 CRackmind::CRackmind(QObject* parent) : QObject(parent)
@@ -34,11 +45,16 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
             if (!portFile.contains(key)) {
                 continue;
             }
-            // Anything that is not a number reads as port 0, and so does a number no port can have
-            // (read whole: a conversion to 32 bits would wrap 4294973296 round to 6000).
+            // Read whole: a conversion to 32 bits would wrap 4294973296 round to 6000. What is not a
+            // port is said and left out; polling port 0 would only hide the mistake.
             bool bOk = false;
-            const qulonglong uiValue = portFile.value(key).toString().toULongLong(&bOk);
-            listRead.append(bOk && uiValue <= kMaxPort ? uint(uiValue) : 0);
+            const QString strValue = portFile.value(key).toString();
+            const qulonglong uiValue = strValue.toULongLong(&bOk);
+            if (bOk && uiValue >= 1 && uiValue <= kMaxPort)
+                listRead.append(uint(uiValue));
+            else
+                qWarning("%s: [%d] port=%s is not a port (1-65535); skipped", kPortFileName, i,
+                         qPrintable(shownValue(strValue)));
         }
     });
     if (!bRead) {

@@ -1,6 +1,7 @@
 #include "service/ServiceRunner.h"
 
 #include "device/Pdu.h"
+#include "device/PortHolder.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
@@ -82,7 +83,17 @@ bool CServiceRunner::start()
         m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, kUdpLocalPort, kUpdateRateMs); },
         Qt::BlockingQueuedConnection);
     if (!bResult) {
-        logEvent(QStringLiteral("cannot open UDP port %1").arg(kUdpLocalPort));
+        const PortHolder holder = PortHolder::find(quint16(kUdpLocalPort));
+        if (holder.kind == PortHolder::None) {
+            logEvent(QStringLiteral("cannot open UDP port %1").arg(kUdpLocalPort));
+            return false;
+        }
+        // Restarting at once would only fail again while the holder runs; the unit does not restart on
+        // this status, so the operator sees one clear failure instead of a loop.
+        logEvent(QStringLiteral("%1 Not polling: close it, then start this service again (exit status %2).")
+                     .arg(holder.describe())
+                     .arg(kExitPortHeld));
+        m_iFailureExitCode = kExitPortHeld;
         return false;
     }
     QStringList listPorts;

@@ -32,6 +32,10 @@ public:
 
     // Opens the device port and starts polling; false when the port cannot be opened.
     bool start();
+    // The exit status after a failed start: kExitPortHeld when another program polls from the device
+    // port (a restart cannot help until it is closed), otherwise 1.
+    static constexpr int kExitPortHeld = 75;
+    int failureExitCode() const { return m_iFailureExitCode; }
     // Reads the settings store again and applies what changed (mail settings at the next mail, the
     // metrics endpoint at once).
     void reload();
@@ -50,6 +54,7 @@ private:
     void slotWatch();
 
     ServiceOptions m_options;
+    int m_iFailureExitCode = 1;
     QThread* m_pThread = nullptr;
     CUdpDriver* m_pDriver = nullptr;
     CRackmind* m_pRegistry = nullptr;

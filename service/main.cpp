@@ -13,8 +13,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
 
 #include <csignal>
+#include <cstdio>
 
 // The service draws nothing: its devices have no outlet painter.
 void attachOutletPainter(CPdu*) {}
@@ -35,31 +37,52 @@ int main(int argc, char* argv[])
     const QCommandLineOption optMetrics(QStringLiteral("metrics"), QStringLiteral("Serve /metrics."));
     const QCommandLineOption optNoMetrics(QStringLiteral("no-metrics"),
                                           QStringLiteral("Do not serve /metrics."));
-    const QCommandLineOption optAddress(QStringLiteral("metrics-address"),
-                                        QStringLiteral("Listen address for /metrics."),
-                                        QStringLiteral("address"));
-    const QCommandLineOption optPort(QStringLiteral("metrics-port"), QStringLiteral("Port for /metrics."),
-                                     QStringLiteral("port"));
+    const QCommandLineOption optAddress(
+        QStringLiteral("metrics-address"),
+        QStringLiteral("Listen address for /metrics (default: the setting, 127.0.0.1 unless changed)."),
+        QStringLiteral("address"));
+    const QCommandLineOption optPort(
+        QStringLiteral("metrics-port"),
+        QStringLiteral("Port for /metrics (default: the setting, 9150 unless changed)."),
+        QStringLiteral("port"));
     const QCommandLineOption optWebConfig(
         QStringLiteral("web.config.file"),
         QStringLiteral("Web configuration file with TLS and basic authentication for /metrics; read again "
                        "on SIGHUP."),
         QStringLiteral("file"));
     parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort, optWebConfig});
-    parser.process(app);
+    // Usage errors as every command line says them: the program's name, the reason, status 2.
+    const auto usageError = [](const QString& strWhy) {
+        std::fprintf(stderr, "rackmindd: %s\nTry rackmindd --help.\n", qPrintable(strWhy));
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("takes no arguments: %1")
+                              .arg(parser.positionalArguments().join(QLatin1Char(' '))));
+    if (parser.isSet(optMetrics) && parser.isSet(optNoMetrics))
+        return usageError(QStringLiteral("--metrics and --no-metrics exclude each other"));
 
     ServiceOptions options;
     if (parser.isSet(optMetrics) || parser.isSet(optNoMetrics))
         options.iMetricsEnabled = parser.isSet(optMetrics) ? 1 : 0;
     options.strMetricsAddress = parser.value(optAddress);
     options.strWebConfigFile = parser.value(optWebConfig);
+    if (parser.isSet(optAddress) && QHostAddress(options.strMetricsAddress).isNull())
+        return usageError(QStringLiteral("--metrics-address: not a valid address: \"%1\" (give an IP address "
+                                         "such as 127.0.0.1 or 0.0.0.0)")
+                              .arg(options.strMetricsAddress));
     if (parser.isSet(optPort)) {
         bool bOk = false;
         options.iMetricsPort = parser.value(optPort).toInt(&bOk);
-        if (!bOk || options.iMetricsPort < 1 || options.iMetricsPort > 65535) {
-            logEvent(QStringLiteral("--metrics-port: not a port: %1").arg(parser.value(optPort)));
-            return 2;
-        }
+        if (!bOk || options.iMetricsPort < 1 || options.iMetricsPort > 65535)
+            return usageError(
+                QStringLiteral("--metrics-port: not a port (1-65535): \"%1\"").arg(parser.value(optPort)));
     }
 
     loadSettings();
@@ -102,7 +125,7 @@ int main(int argc, char* argv[])
     });
     if (!runner.start()) {
         delete g_pHistoryStore;
-        return 1;
+        return runner.failureExitCode();
     }
     const int iExitCode = QCoreApplication::exec();
     runner.stop();

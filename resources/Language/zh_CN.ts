@@ -618,6 +618,18 @@
         <source>Fail to open udp port</source>
         <translation>无法打开UDP端口</translation>
     </message>
+    <message>
+        <source>This console can poll from a free port beside it: PDUs that answer the port a query came from are shown and switched as usual; PDUs that answer only port %1 are not seen until it is closed.
+
+Poll from a free port?</source>
+        <translation>本控制台可以在其旁边使用一个空闲端口轮询：按查询来源端口应答的 PDU 照常显示和开关；只应答端口 %1 的 PDU 在其关闭之前无法看到。
+
+是否使用空闲端口轮询？</translation>
+    </message>
+    <message>
+        <source>Device port in use</source>
+        <translation>设备端口已被占用</translation>
+    </message>
 </context>
 <context>
     <name>CMainDialog</name>
@@ -1286,6 +1298,33 @@
     </message>
 </context>
 <context>
+    <name>PortHolder</name>
+    <message>
+        <source>process %1 "%2", user %3</source>
+        <translation>进程 %1 “%2”，用户 %3</translation>
+    </message>
+    <message>
+        <source>user %1</source>
+        <translation>用户 %1</translation>
+    </message>
+    <message>
+        <source>The Rackmind service is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>Rackmind 服务正在本机轮询（%1），占用着设备端口 %2。</translation>
+    </message>
+    <message>
+        <source>A Rackmind console is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>一个 Rackmind 控制台正在本机轮询（%1），占用着设备端口 %2。</translation>
+    </message>
+    <message>
+        <source>Another program on this machine (%1) holds the device port %2.</source>
+        <translation>本机上的另一个程序（%1）占用着设备端口 %2。</translation>
+    </message>
+    <message>
+        <source>The device port %1 cannot be opened.</source>
+        <translation>无法打开设备端口 %1。</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>Critical</source>
@@ -1504,6 +1543,38 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 对应多台 PDU：</translation>
+    </message>
+    <message>
+        <source>Print the stored history of one PDU, the last 24 hours unless --from or --to say otherwise.</source>
+        <translation>打印一台 PDU 的历史记录，默认最近 24 小时，除非 --from 或 --to 另行指定。</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 显示该命令的选项；--version 显示版本。
+退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
+5 拒绝：受保护插座，6 无历史数据存储。
+</translation>
+    </message>
+    <message>
+        <source>Print JSON instead of text.</source>
+        <translation>以 JSON 代替文本输出。</translation>
+    </message>
+    <message>
+        <source>Start time: ISO 8601 local time or seconds since 1970 (default: 24 hours before --to).</source>
+        <translation>开始时间：ISO 8601 本地时间或自 1970 年起的秒数（默认：--to 之前 24 小时）。</translation>
+    </message>
+    <message>
+        <source>End time, as --from (default: now).</source>
+        <translation>结束时间，格式同 --from（默认：现在）。</translation>
+    </message>
+    <message>
+        <source>--csv and --json exclude each other</source>
+        <translation>--csv 与 --json 不能同时使用</translation>
     </message>
 </context>
 <context>

@@ -618,6 +618,18 @@
         <source>Fail to open udp port</source>
         <translation>無法開啟UDP連接埠</translation>
     </message>
+    <message>
+        <source>This console can poll from a free port beside it: PDUs that answer the port a query came from are shown and switched as usual; PDUs that answer only port %1 are not seen until it is closed.
+
+Poll from a free port?</source>
+        <translation>本控制台可以在其旁邊使用一個空閒埠輪詢：按查詢來源埠應答的 PDU 照常顯示和開關；只應答埠 %1 的 PDU 在其關閉之前無法看到。
+
+是否使用空閒埠輪詢？</translation>
+    </message>
+    <message>
+        <source>Device port in use</source>
+        <translation>設備埠已被佔用</translation>
+    </message>
 </context>
 <context>
     <name>CMainDialog</name>
@@ -1286,6 +1298,33 @@
     </message>
 </context>
 <context>
+    <name>PortHolder</name>
+    <message>
+        <source>process %1 "%2", user %3</source>
+        <translation>行程 %1「%2」，使用者 %3</translation>
+    </message>
+    <message>
+        <source>user %1</source>
+        <translation>使用者 %1</translation>
+    </message>
+    <message>
+        <source>The Rackmind service is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>Rackmind 服務正在本機輪詢（%1），佔用著設備埠 %2。</translation>
+    </message>
+    <message>
+        <source>A Rackmind console is polling on this machine (%1) and holds the device port %2.</source>
+        <translation>一個 Rackmind 控制台正在本機輪詢（%1），佔用著設備埠 %2。</translation>
+    </message>
+    <message>
+        <source>Another program on this machine (%1) holds the device port %2.</source>
+        <translation>本機上的另一個程式（%1）佔用著設備埠 %2。</translation>
+    </message>
+    <message>
+        <source>The device port %1 cannot be opened.</source>
+        <translation>無法開啟設備埠 %1。</translation>
+    </message>
+</context>
+<context>
     <name>QObject</name>
     <message>
         <source>Critical</source>
@@ -1504,6 +1543,38 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 對應多台 PDU：</translation>
+    </message>
+    <message>
+        <source>Print the stored history of one PDU, the last 24 hours unless --from or --to say otherwise.</source>
+        <translation>列印一台 PDU 的歷史記錄，預設最近 24 小時，除非 --from 或 --to 另行指定。</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 顯示該命令的選項；--version 顯示版本。
+結束狀態：0 完成，1 失敗，2 用法錯誤，3 未找到 PDU，4 PDU 未確認，
+5 拒絕：受保護插座，6 無歷史資料儲存。
+</translation>
+    </message>
+    <message>
+        <source>Print JSON instead of text.</source>
+        <translation>以 JSON 代替文字輸出。</translation>
+    </message>
+    <message>
+        <source>Start time: ISO 8601 local time or seconds since 1970 (default: 24 hours before --to).</source>
+        <translation>開始時間：ISO 8601 本地時間或自 1970 年起的秒數（預設：--to 之前 24 小時）。</translation>
+    </message>
+    <message>
+        <source>End time, as --from (default: now).</source>
+        <translation>結束時間，格式同 --from（預設：現在）。</translation>
+    </message>
+    <message>
+        <source>--csv and --json exclude each other</source>
+        <translation>--csv 與 --json 不能同時使用</translation>
     </message>
 </context>
 <context>

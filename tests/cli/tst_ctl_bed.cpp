@@ -1,9 +1,9 @@
-#include "settings/Settings.h"
 #include "cli/CtlTarget.h"
 #include "device/Protocol.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "settings/Settings.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
@@ -136,17 +136,39 @@ private slots:
             for (int i = 0; i < 5; ++i)
                 store.addSample(QStringLiteral("00:04:A3:00:00:07"),
                                 {iStart + i * 1000, quint16(230 + i), 150, 25, 40, 0x05, true});
+            // A poll a minute later closes the minutes a longer span reads.
+            store.addSample(QStringLiteral("00:04:A3:00:00:07"),
+                            {iStart + 70000, 232, 150, 25, 40, 0x05, true});
             store.flush();
         }
         qputenv("RACKMIND_HISTORY", strPath.toUtf8());
         const QStringList listSpan = {QStringLiteral("--from"), QString::number(iStart / 1000 - 1),
                                       QStringLiteral("--to"), QString::number(iStart / 1000 + 10)};
-        Run run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("rack, \"b\""), QStringLiteral("--csv")} +
-                      listSpan);
+        Run run = ctl(
+            QStringList{QStringLiteral("history"), QStringLiteral("rack, \"b\""), QStringLiteral("--csv")} +
+            listSpan);
         QCOMPARE(run.iExit, int(kExitOk));
         const QList<QStringList> rows = HistoryCsv::parse(QString::fromUtf8(run.baOut));
         QCOMPARE(rows.size(), 6);
         QCOMPARE(rows.at(3).mid(1), (QStringList{"232", "1.50", "25", "40", "10100000", "1.00"}));
+        // Without a span, the last 24 hours; as JSON the readings stay numbers, and a time names its
+        // offset, so that it reads back as the same instant wherever it is read (and in the hour a
+        // clock set back shows twice).
+        const QByteArray baZone = qgetenv("TZ");
+        qputenv("TZ", "Asia/Kolkata");
+        run = ctl({QStringLiteral("history"), QStringLiteral("10.200.1.7"), QStringLiteral("--json")});
+        baZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", baZone);
+        QCOMPARE(run.iExit, int(kExitOk));
+        const QJsonArray arrayRows = QJsonDocument::fromJson(run.baOut).array();
+        QVERIFY2(!arrayRows.isEmpty(), run.baOut.constData());
+        for (const QJsonValue& row : arrayRows) {
+            const QDateTime time = QDateTime::fromString(row[QLatin1String("time")].toString(), Qt::ISODate);
+            QVERIFY2(
+                row[QLatin1String("volts")].isDouble() && row[QLatin1String("volts")].toDouble() >= 230 &&
+                    row[QLatin1String("volts")].toDouble() <= 234 && time.timeSpec() != Qt::LocalTime &&
+                    time.toMSecsSinceEpoch() >= iStart - 60000 && time.toMSecsSinceEpoch() <= iStart + 70000,
+                run.baOut.constData());
+        }
         run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("10.200.9.9")} + listSpan);
         QCOMPARE(run.iExit, int(kExitNotFound));
         qunsetenv("RACKMIND_HISTORY");

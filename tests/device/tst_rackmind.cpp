@@ -274,31 +274,55 @@ private slots:
     {
         QTest::addColumn<PortEntries>("entries");
         QTest::addColumn<QList<uint>>("expected");
-        QTest::newRow("no file") << PortEntries{} << QList<uint>{51230};
+        QTest::addColumn<QStringList>("warned");
+        QTest::newRow("no file") << PortEntries{} << QList<uint>{51230} << QStringList{};
         QTest::newRow("groups 0, 2 and 7") << PortEntries{{0, QStringLiteral("51230")},
                                                           {2, QStringLiteral("6000")},
                                                           {7, QStringLiteral("6000")}}
-                                           << QList<uint>{51230, 6000};
+                                           << QList<uint>{51230, 6000} << QStringList{};
         QTest::newRow("index 1023 read, 1024 not")
             << PortEntries{{1023, QStringLiteral("7000")}, {1024, QStringLiteral("8000")}}
-            << QList<uint>{51230, 7000};
+            << QList<uint>{51230, 7000} << QStringList{};
         QTest::newRow("file order is index order")
-            << PortEntries{{9, QStringLiteral("9")}, {3, QStringLiteral("3")}} << QList<uint>{51230, 3, 9};
-        QTest::newRow("not a number reads as 0 once")
-            << PortEntries{{1, QStringLiteral("abc")}, {4, QStringLiteral("-5")}} << QList<uint>{51230, 0};
+            << PortEntries{{9, QStringLiteral("9")}, {3, QStringLiteral("3")}} << QList<uint>{51230, 3, 9}
+            << QStringList{};
+        QTest::newRow("not a port: each named and skipped")
+            << PortEntries{{1, QStringLiteral("abc")},
+                           {2, QStringLiteral("6000")},
+                           {4, QStringLiteral("-5")},
+                           {5, QStringLiteral("0")},
+                           {6, QStringLiteral("65536")}}
+            << QList<uint>{51230, 6000}
+            << QStringList{QStringLiteral("abc"), QStringLiteral("-5"), QStringLiteral("0"),
+                           QStringLiteral("65536")};
     }
 
     void portList()
     {
         QFETCH(PortEntries, entries);
         QFETCH(QList<uint>, expected);
+        QFETCH(QStringList, warned);
         {
             QSettings portFile(QStringLiteral("port.prt"), QSettings::IniFormat);
             for (const auto& entry : entries)
                 portFile.setValue(QStringLiteral("%1/port").arg(entry.first), entry.second);
         }
+        static QStringList s_listWarnings;
+        s_listWarnings.clear();
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& strText) {
+                if (type == QtWarningMsg)
+                    s_listWarnings << strText;
+            });
         CRackmind registry;
+        qInstallMessageHandler(previous);
         QCOMPARE(registry.listDevicePort, expected);
+        // One warning per entry, naming the file and what it holds there.
+        QCOMPARE(s_listWarnings.size(), warned.size());
+        for (int i = 0; i < warned.size(); ++i)
+            QVERIFY2(s_listWarnings.at(i).contains(QStringLiteral("port.prt")) &&
+                         s_listWarnings.at(i).contains(QStringLiteral("=") + warned.at(i) + QLatin1Char(' ')),
+                     qPrintable(s_listWarnings.at(i)));
     }
 
     // A new sender becomes one device: the polled ports are announced (with the port of every device

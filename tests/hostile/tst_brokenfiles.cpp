@@ -114,12 +114,12 @@ private slots:
             << QByteArray(
                    "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
                    "[4]\nport=65535\n[5]\nport=1e9\n")
-            << PortList{51230, 0, 6000, 65535} << PortList{51230, 7000, 0, 6000, 65535};
+            << PortList{51230, 6000, 65535} << PortList{51230, 7000, 6000, 65535};
         QTest::newRow("very long lines")
             << PortFile::Text
             << QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
                           QByteArray(200 * 1024, '2') + "]\nport=1\n[2]\nport=6001\n")
-            << PortList{51230, 6000, 0, 6001} << PortList{51230, 7000, 6001};
+            << PortList{51230, 6000, 6001} << PortList{51230, 7000, 6001};
         QTest::newRow("binary") << PortFile::Text << randomBytes(64 * 1024, 13) << def << PortList{};
         QTest::newRow("value that explodes")
             << PortFile::Text << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n") << def

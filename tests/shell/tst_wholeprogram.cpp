@@ -13,6 +13,7 @@
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/MainStatusWidget.h"
+#include "ui/device/OutletActions.h"
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/frame/MainTab.h"
@@ -154,13 +155,23 @@ private slots:
             QUdpSocket blocker;
             QVERIFY(blocker.bind(QHostAddress(netbed::consoleAddrs().value(0)), 51230,
                                  QUdpSocket::DontShareAddress));
+            // Each attempt tells the operator who holds the port; the free port offered is declined.
+            QStringList listTold;
+            COutletActions::setPromptHandler([&](QWidget*, bool, const QString&, const QString& strText) {
+                listTold << strText;
+                return false;
+            });
             g_pLoginDialog->show();
             QCOMPARE(CLoginDialog::loginState(), int(CLoginDialog::PortFailed));
+            QCOMPARE(listTold.size(), 1);
+            QVERIFY2(listTold.first().contains(QString::number(QCoreApplication::applicationPid())),
+                     qPrintable(listTold.first()));
             QVERIFY(!g_pUdpThread && !g_pUdpDriver && !g_pRackmind);
             g_pLoginDialog->hide();
             g_pSystemTrayIcon->contextMenu()->actions().first()->trigger();
             QVERIFY(g_pLoginDialog->isVisible() && !g_pMainDialog->isVisible());
             g_pLoginDialog->hide();
+            COutletActions::setPromptHandler({});
         }
         // Scanning lasts four seconds (a coarse timer may fire up to 5 % early), then the login is accepted.
         QElapsedTimer timer;

@@ -22,6 +22,7 @@ public:
     using PromptHandler =
         std::function<bool(QWidget*, bool bQuestion, const QString& strTitle, const QString& strText)>;
     static void setPromptHandler(PromptHandler handler);
+    static bool prompt(QWidget* pParent, bool bQuestion, const QString& strTitle, const QString& strText);
 
     // "Outlet3 (web01)": the switch caption and the outlet's name as the device reports it.
     static QString outletLabel(const CPdu* pPdu, int iOutlet);
@@ -34,7 +35,6 @@ public:
     static void fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu);
 
 private:
-    static bool prompt(QWidget* pParent, bool bQuestion, const QString& strTitle, const QString& strText);
     static bool mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle);
 };
 

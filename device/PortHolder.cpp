@@ -1,0 +1,120 @@
+#include "device/PortHolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <pwd.h>
+
+namespace {
+
+QString userName(uint uiUid)
+{
+    const passwd* pEntry = getpwuid(uiUid);
+    return pEntry ? QString::fromLocal8Bit(pEntry->pw_name) : QString::number(uiUid);
+}
+
+// The process with a descriptor on the socket; only processes this user may inspect are seen.
+qint64 ownerOf(const QByteArray& baInode, QString* pProgram)
+{
+    const QByteArray baLink = "socket:[" + baInode + ']';
+    const QStringList listPids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& strPid : listPids) {
+        bool bNumber = false;
+        const qint64 iPid = strPid.toLongLong(&bNumber);
+        if (!bNumber)
+            continue;
+        const QDir dirFd(QStringLiteral("/proc/%1/fd").arg(strPid));
+        const QStringList listFd = dirFd.entryList(QDir::System | QDir::NoDotAndDotDot);
+        for (const QString& strFd : listFd) {
+            if (QFile::symLinkTarget(dirFd.filePath(strFd)).toUtf8().endsWith(baLink)) {
+                QFile fileComm(QStringLiteral("/proc/%1/comm").arg(strPid));
+                if (fileComm.open(QIODevice::ReadOnly))
+                    *pProgram = QString::fromUtf8(fileComm.readAll().trimmed());
+                return iPid;
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+PortHolder PortHolder::find(quint16 uiPort)
+{
+    PortHolder holder;
+    holder.uiPort = uiPort;
+    // An IPv6 socket on any address takes the IPv4 port too, so both tables count.
+    for (const char* pszTable : {"/proc/net/udp", "/proc/net/udp6"}) {
+        QFile fileTable(QString::fromLatin1(pszTable));
+        if (!fileTable.open(QIODevice::ReadOnly))
+            continue;
+        fileTable.readLine(); // the header
+        // "sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode ..."; the address is
+        // the network-order words printed as numbers, the port in host order.
+        while (!fileTable.atEnd()) {
+            const QList<QByteArray> listField = fileTable.readLine().simplified().split(' ');
+            if (listField.size() < 10)
+                continue;
+            const QList<QByteArray> listLocal = listField.at(1).split(':');
+            bool bOk = false;
+            if (listLocal.size() != 2 || listLocal.at(1).toUInt(&bOk, 16) != uiPort || !bOk)
+                continue;
+            const QByteArray& baAddr = listLocal.at(0);
+            if (baAddr.size() == 8) {
+                holder.addr = QHostAddress(qFromBigEndian(baAddr.toUInt(nullptr, 16)));
+            } else if (baAddr.size() == 32) {
+                Q_IPV6ADDR ip6;
+                for (int i = 0; i < 4; ++i)
+                    qToBigEndian(qFromBigEndian(baAddr.mid(i * 8, 8).toUInt(nullptr, 16)), ip6.c + i * 4);
+                holder.addr = QHostAddress(ip6);
+            }
+            // A loopback socket shares no address with the interfaces polled from.
+            if (holder.addr.isLoopback())
+                continue;
+            holder.uiUid = listField.at(7).toUInt();
+            holder.strUser = userName(holder.uiUid);
+            holder.iPid = ownerOf(listField.at(9), &holder.strProgram);
+            if (holder.strProgram == QLatin1String("rackmindd"))
+                holder.kind = Service;
+            else if (holder.strProgram == QLatin1String("rackmind"))
+                holder.kind = Console;
+            else
+                holder.kind = Other;
+            return holder;
+        }
+    }
+    return holder;
+}
+
+QString PortHolder::describe() const
+{
+    const QString strWhere = addr.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? QStringLiteral("[%1]:%2").arg(addr.toString()).arg(uiPort)
+                                 : QStringLiteral("%1:%2").arg(addr.toString()).arg(uiPort);
+    const QString strProcess = iPid ? QCoreApplication::translate("PortHolder", "process %1 \"%2\", user %3")
+                                          .arg(iPid)
+                                          .arg(strProgram, strUser)
+                                    : QCoreApplication::translate("PortHolder", "user %1").arg(strUser);
+    switch (kind) {
+    case Service:
+        return QCoreApplication::translate("PortHolder",
+                                           "The Rackmind service is polling on this machine (%1) and holds "
+                                           "the device port %2.")
+            .arg(strProcess, strWhere);
+    case Console:
+        return QCoreApplication::translate("PortHolder",
+                                           "A Rackmind console is polling on this machine (%1) and holds the "
+                                           "device port %2.")
+            .arg(strProcess, strWhere);
+    case Other:
+        return QCoreApplication::translate("PortHolder",
+                                           "Another program on this machine (%1) holds the device port %2.")
+            .arg(strProcess, strWhere);
+    case None:
+        break;
+    }
+    return QCoreApplication::translate("PortHolder", "The device port %1 cannot be opened.").arg(uiPort);
+}

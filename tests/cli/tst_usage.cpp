@@ -1,0 +1,84 @@
+#include <QProcess>
+#include <QtTest>
+
+// The three programs' command lines as an operator mistypes them: a usage error is status 2 with the
+// program's name in front of the reason; --help and --version answer at once, without a display.
+class TestUsage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // in the output that matters: stdout for 0, stderr otherwise
+
+        const QString ctl = QStringLiteral(RACKMIND_CTL), svc = QStringLiteral(RACKMINDD),
+                      gui = QStringLiteral(RACKMIND);
+        const auto row = [](const char* pszName, const QString& strProgram, const QStringList& args,
+                            int iStatus, const QString& strSaid) {
+            QTest::newRow(pszName) << strProgram << args << iStatus << strSaid;
+        };
+        row("ctl: no command", ctl, {}, 2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: unknown command", ctl, {QStringLiteral("frob")}, 2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: unknown option", ctl, {QStringLiteral("list"), QStringLiteral("--frob")}, 2,
+            QStringLiteral("rackmind-ctl: "));
+        row("ctl: PDU missing", ctl, {QStringLiteral("show")}, 2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: not a port", ctl, {QStringLiteral("list"), QStringLiteral("--port"), QStringLiteral("abc")},
+            2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: not a time", ctl,
+            {QStringLiteral("history"), QStringLiteral("x"), QStringLiteral("--from"),
+             QStringLiteral("soon")},
+            2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: two formats", ctl,
+            {QStringLiteral("history"), QStringLiteral("x"), QStringLiteral("--csv"),
+             QStringLiteral("--json")},
+            2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: --version", ctl, {QStringLiteral("--version")}, 0,
+            QStringLiteral("rackmind-ctl " PROJECT_VERSION_TEXT));
+        row("svc: unknown option", svc, {QStringLiteral("--frob")}, 2, QStringLiteral("rackmindd: "));
+        row("svc: an argument", svc, {QStringLiteral("now")}, 2, QStringLiteral("rackmindd: "));
+        row("svc: address not valid", svc, {QStringLiteral("--metrics-address"), QStringLiteral("foo")}, 2,
+            QStringLiteral("not a valid address"));
+        row("svc: not a port", svc, {QStringLiteral("--metrics-port"), QStringLiteral("0")}, 2,
+            QStringLiteral("rackmindd: "));
+        row("svc: --version", svc, {QStringLiteral("--version")}, 0,
+            QStringLiteral("rackmindd " PROJECT_VERSION_TEXT));
+        row("gui: unknown option", gui, {QStringLiteral("--frob")}, 2, QStringLiteral("rackmind: "));
+        row("gui: --version", gui, {QStringLiteral("--version")}, 0,
+            QStringLiteral("rackmind " PROJECT_VERSION_TEXT));
+        row("gui: --help", gui, {QStringLiteral("--help")}, 0, QStringLiteral("--version"));
+    }
+
+    void commandLine()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // No display at all: answers must not need one, and the console's usage error comes after the
+        // toolkit took its own options, on the display-less platform.
+        for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QLatin1String(pszName));
+        if (status == 0)
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(env);
+        process.start(program, args);
+        QVERIFY(process.waitForFinished(30000));
+        const QString strOut = QString::fromLocal8Bit(status == 0 ? process.readAllStandardOutput()
+                                                                  : process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        QVERIFY2(status == 0
+                     ? strOut.contains(said)
+                     : strOut.startsWith(QFileInfo(program).fileName() + ": ") && strOut.contains(said),
+                 qPrintable(strOut));
+    }
+};
+
+QTEST_MAIN(TestUsage)
+#include "tst_usage.moc"

@@ -1,0 +1,132 @@
+#include "app/AppShell.h"
+#include "app/LoginDialog.h"
+#include "device/MetaTypes.h"
+#include "device/Rackmind.h"
+#include "tests/common/NetBed.h"
+#include "tools/pdusim/SimThread.h"
+#include "ui/device/OutletActions.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <pwd.h>
+#include <unistd.h>
+
+// One machine, the console beside the service as it is installed: another user and a private /tmp, so
+// that no lock of theirs can see the other's; only the device port tells.
+class TestSharedPort : public QObject
+{
+    Q_OBJECT
+
+    // The service as its unit runs it: a user of its own, a /tmp of its own, a state folder it owns.
+    void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody")
+    {
+        const passwd* pUser = getpwnam(pszUser);
+        QVERIFY(pUser && QDir().mkpath(strHome) && chown(qPrintable(strHome), pUser->pw_uid, 0) == 0);
+        QProcessEnvironment env;
+        for (const char* pszName : {"PATH", "LANG", "LC_ALL"})
+            env.insert(QLatin1String(pszName), qEnvironmentVariable(pszName));
+        env.insert(QStringLiteral("HOME"), strHome);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), strHome);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), strHome);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(strHome);
+        process.start(QStringLiteral("unshare"),
+                      {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                       QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
+                       QStringLiteral("mount -t tmpfs tmpfs /tmp && exec setpriv --reuid=\"$1\" "
+                                      "--regid=nogroup --clear-groups \"$0\""),
+                       QStringLiteral(RACKMINDD), QLatin1String(pszUser)});
+        QVERIFY(process.waitForStarted());
+    }
+
+    static bool waitLog(QProcess& process, QString& strLog, const QString& strText)
+    {
+        QDeadlineTimer deadline(30000);
+        while (!strLog.contains(strText) && !deadline.hasExpired() &&
+               (process.state() == QProcess::Running || process.bytesAvailable())) {
+            process.waitForReadyRead(200);
+            strLog += QString::fromLocal8Bit(process.readAllStandardError());
+        }
+        return strLog.contains(strText);
+    }
+
+    // Not below /tmp, which the service does not share.
+    QTemporaryDir m_dir{QDir::current().filePath(QStringLiteral("sharedport-XXXXXX"))};
+    CSimThread m_sim;
+    QProcess m_service;
+    QString m_strLog;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(netbed::active(), "run this test through scripts/netbed");
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner | QFileDevice::ExeOther));
+        CSimConfig config;
+        config.bNoise = false;
+        QString strError;
+        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        startService(m_service, m_dir.filePath(QStringLiteral("service")));
+        QVERIFY2(waitLog(m_service, m_strLog, QStringLiteral("new PDU 10.200.1.3")), qPrintable(m_strLog));
+    }
+
+    // The console is told that the service polls here and polls from a free port beside it.
+    void consoleBesideService()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           m_dir.filePath(QStringLiteral("console")));
+        {
+            QSettings store(QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
+            store.setValue(QStringLiteral("Language"), 1);
+            store.setValue(QStringLiteral("Login/AutoLogin"), true);
+            store.setValue(QStringLiteral("Login/RememberPassword"), true);
+            store.setValue(QStringLiteral("Login/Account"), QStringLiteral("pavok"));
+            store.setValue(QStringLiteral("Login/Password"), QStringLiteral("pavok"));
+        }
+        createSharedResources();
+        QVERIFY(prepareLanguage());
+        registerDeviceMetaTypes();
+        createLongLivedWindows();
+        QStringList listTold;
+        COutletActions::setPromptHandler(
+            [&](QWidget*, bool bQuestion, const QString&, const QString& strText) {
+                listTold << strText;
+                return bQuestion;
+            });
+        QVERIFY(runLogin());
+        COutletActions::setPromptHandler({});
+        QCOMPARE(listTold.size(), 1);
+        for (const QString& strNamed : {QStringLiteral("service"), QString::number(m_service.processId()),
+                                        QStringLiteral("nobody"), QStringLiteral("51230")})
+            QVERIFY2(listTold.first().contains(strNamed), qPrintable(listTold.first()));
+        QTRY_COMPARE_WITH_TIMEOUT(g_pRackmind->listPdu.size(),
+                                  qEnvironmentVariableIntValue("RACKMIND_BED_DEVICE_COUNT"), 15000);
+        QCOMPARE(m_service.state(), QProcess::Running);
+    }
+
+    // A second service on the same machine fails once, naming the one that polls, and asks for no restart;
+    // under another user, who may not look at the first one's descriptors.
+    void secondServiceFailsClearly()
+    {
+        QProcess second;
+        QString strLog;
+        startService(second, m_dir.filePath(QStringLiteral("second")), "daemon");
+        QVERIFY(second.waitForFinished(30000));
+        strLog += QString::fromLocal8Bit(second.readAllStandardError());
+        QCOMPARE(second.exitCode(), 75);
+        QVERIFY2(strLog.contains(QString::number(m_service.processId())), qPrintable(strLog));
+    }
+
+    void cleanupTestCase()
+    {
+        runExitSequence();
+        m_service.terminate();
+        QVERIFY(m_service.waitForFinished(30000));
+        QCOMPARE(m_service.exitCode(), 0);
+    }
+};
+
+QTEST_MAIN(TestSharedPort)
+#include "tst_sharedport.moc"
