@@ -17,6 +17,8 @@ struct ServiceOptions
     int iMetricsEnabled = -1; // -1 as stored, 0 off, 1 on
     QString strMetricsAddress;
     int iMetricsPort = 0;
+    // The configuration file read instead of the user's settings store; empty: the store.
+    QString strConfigFile;
 };
 
 // The console's device machinery without a window or a login: the transport on "UdpThread", the
@@ -29,10 +31,13 @@ public:
     explicit CServiceRunner(const ServiceOptions& options, QObject* parent = nullptr);
     ~CServiceRunner() override;
 
+    // Reads the settings (alarm settings included) afresh: a key no longer there takes its default.
+    // False, with a line logged, when the configuration file cannot be read; nothing changes then.
+    bool loadAll(bool bFromDefaults);
     // Opens the device port and starts polling; false when the port cannot be opened.
     bool start();
-    // Reads the settings store again and applies what changed (mail settings at the next mail, the
-    // metrics endpoint at once).
+    // Reads the settings again and applies what changed (mail and alarm settings at the next check,
+    // the metrics endpoint at once), telling the service manager while it does.
     void reload();
     // Stops polling and gives queued alarm mail its bounded time, as the console does at exit.
     void stop();
@@ -45,6 +50,7 @@ public:
 private:
     void applyMetrics();
     void slotWatch();
+    void slotPolled(bool bSent, int iInterfaces);
 
     ServiceOptions m_options;
     QThread* m_pThread = nullptr;
@@ -53,6 +59,8 @@ private:
     CMetricsExporter* m_pExporter;
     // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.
     QVector<uint> m_vecLogged;
+    bool m_bReadyTold = false;
+    int m_iInterfacesLogged = -1;
 };
 
 // One line on standard error, written at once.
