@@ -166,6 +166,14 @@ void CUdpDriver::slotRescan()
     if (!pTimer->isActive())
         return;
     const QList<QPair<QString, QHostAddress>> listNow = usableAddresses(fnInterfaces());
+    // An address that went away is news again when it comes back.
+    for (int i = m_listRefused.size() - 1; i >= 0; --i) {
+        bool bPresent = false;
+        for (const auto& [strIface, addr] : listNow)
+            bPresent = bPresent || m_listRefused.at(i) == strIface + QLatin1Char(' ') + addr.toString();
+        if (!bPresent)
+            m_listRefused.removeAt(i);
+    }
     bool bChanged = false;
     for (int i = listLocalAddr.size() - 1; i >= 0; --i) {
         const QPair<QString, QHostAddress> entry{m_listAddrIface.at(i), listLocalAddr.at(i)};
@@ -191,12 +199,16 @@ void CUdpDriver::slotRescan()
         m_listAddrIface.append(strIface);
         QString strError;
         if (!bindSocket(listLocalAddr.size() - 1, &strError)) {
-            // Tried again at the next look, when whatever holds the port may have let go.
+            // Tried again at the next look, when whatever holds the port may have let go; said once.
             listLocalAddr.removeLast();
             m_listAddrIface.removeLast();
-            emit signalInterfaceChanged(strWhat, true, strError);
+            if (!m_listRefused.contains(strWhat)) {
+                m_listRefused.append(strWhat);
+                emit signalInterfaceChanged(strWhat, true, strError);
+            }
             continue;
         }
+        m_listRefused.removeAll(strWhat);
         listLocalIPv4.append(addr.toIPv4Address());
         bChanged = true;
         emit signalInterfaceChanged(strWhat, true, QString());

@@ -117,5 +117,7 @@ private:
     uint m_uiLocalPort = 51230;
     // The interface of each entry of listLocalAddr; listUdpSocket keeps the same order while polling.
     QStringList m_listAddrIface;
+    // Addresses found but refusing a socket ("eth1 10.0.0.5"), reported once.
+    QStringList m_listRefused;
     void returnHomeWhenThreadEnds();
 };
