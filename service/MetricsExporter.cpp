@@ -81,6 +81,7 @@ QByteArray CMetricsExporter::refresh()
     if (m_pDriver) {
         totals.iRepliesDropped = m_pDriver->droppedDatagrams();
         totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
+        totals.iPolledInterfaces = m_pDriver->polledInterfaces();
     }
     // Two pages take turns: the one before last is written over once no scrape sends it any more, since
     // a fresh page of megabytes every second would be paid for in page faults.

@@ -160,8 +160,12 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     appendFamily(ba, "rackmind_replies_dropped_total", "counter",
                  "Datagrams from PDUs dropped because the console could not take them in time.");
     appendSample(ba, "rackmind_replies_dropped_total", {}, QByteArray::number(totals.iRepliesDropped));
-    appendFamily(ba, "rackmind_last_poll_timestamp_seconds", "gauge", "Time of the last poll broadcast.");
+    appendFamily(ba, "rackmind_last_poll_timestamp_seconds", "gauge",
+                 "Time of the last poll broadcast that went out.");
     appendSample(ba, "rackmind_last_poll_timestamp_seconds", {}, number(totals.iLastPollMsecs / 1000.0));
+    appendFamily(ba, "rackmind_polled_interfaces", "gauge",
+                 "Network interfaces polled on; 0 means no PDU can be heard.");
+    appendSample(ba, "rackmind_polled_interfaces", {}, QByteArray::number(totals.iPolledInterfaces));
 
     const QByteArray baOne("1"), baZero("0");
     CMetricsLabels labelsHere;

@@ -13,6 +13,7 @@ struct MetricsTotals
     qint64 iRepliesReceived = 0;
     qint64 iRepliesDropped = 0;
     qint64 iLastPollMsecs = 0; // ms since the epoch, 0 before the first poll
+    int iPolledInterfaces = 0;
 };
 
 // The devices' readings, outlets, alarm conditions and limits and the console's totals in the

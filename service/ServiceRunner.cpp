@@ -7,7 +7,11 @@
 #include "device/UdpDriver.h"
 #include "mail/MailQueue.h"
 #include "service/MetricsExporter.h"
+#include "service/SystemdNotify.h"
+#include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
+
+#include <QFileInfo>
 
 #include <QThread>
 #include <QTimer>
@@ -17,6 +21,8 @@
 namespace {
 constexpr uint kUdpLocalPort = 51230;
 constexpr uint kUpdateRateMs = 1000;
+// How often the interfaces are looked at again: a network that comes up later is polled within this.
+constexpr int kRescanMs = 2000;
 const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage overload", "current warn",
                                                    "current overload", "temperature",      "humidity"};
 
@@ -43,13 +49,39 @@ CServiceRunner::~CServiceRunner()
     stop();
 }
 
+bool CServiceRunner::loadAll(bool bFromDefaults)
+{
+    const QString& strFile = m_options.strConfigFile;
+    // A missing or unreadable file would read as an empty one, and every setting would quietly fall
+    // back to its default.
+    if (!strFile.isEmpty() && !(QFileInfo(strFile).isFile() && QFileInfo(strFile).isReadable())) {
+        logEvent(QStringLiteral("cannot read the configuration file %1").arg(strFile));
+        return false;
+    }
+    setSettingsStoreFile(strFile);
+    loadSettings(bFromDefaults);
+    loadAlarmSettings(bFromDefaults);
+    return true;
+}
+
 bool CServiceRunner::start()
 {
     m_pThread = new QThread;
     m_pThread->setObjectName(QStringLiteral("UdpThread"));
     m_pDriver = new CUdpDriver;
     m_pDriver->setObjectName(QStringLiteral("UdpDriver"));
+    m_pDriver->setInterfaceRescan(kRescanMs);
     m_pDriver->moveToThread(m_pThread);
+    connect(m_pDriver, &CUdpDriver::signalPolled, this, &CServiceRunner::slotPolled);
+    connect(m_pDriver, &CUdpDriver::signalInterfaceChanged, this,
+            [](const QString& strWhat, bool bAdded, const QString& strError) {
+                if (!strError.isEmpty())
+                    logEvent(QStringLiteral("interface %1: cannot poll on it: %2").arg(strWhat, strError));
+                else
+                    logEvent(QStringLiteral("interface %1 %2")
+                                 .arg(strWhat, bAdded ? QStringLiteral("up: polling on it")
+                                                      : QStringLiteral("gone: no longer polled")));
+            });
 
     m_pRegistry = new CRackmind;
     g_pRackmind = m_pRegistry;
@@ -103,6 +135,8 @@ bool CServiceRunner::start()
                  .arg(listPorts.join(QLatin1Char(',')))
                  .arg(m_pDriver->listLocalAddr.size()));
     logMailSetup();
+    // The first poll goes out now rather than a tick later: the service is ready once it has.
+    QMetaObject::invokeMethod(m_pDriver, &CUdpDriver::slotBroadcastTimeout, Qt::QueuedConnection);
 
     m_pExporter->setSources(m_pRegistry, m_pDriver);
     connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
@@ -115,10 +149,37 @@ bool CServiceRunner::start()
 
 void CServiceRunner::reload()
 {
-    loadSettings();
-    logEvent(QStringLiteral("settings reloaded"));
+    // A reload while starting is told nothing: readiness is announced by the first poll alone.
+    if (m_bReadyTold)
+        notifyServiceManager(QStringLiteral("RELOADING=1"));
+    if (loadAll(true))
+        logEvent(QStringLiteral("settings reloaded"));
     logMailSetup();
     applyMetrics();
+    if (m_bReadyTold)
+        notifyServiceManager(QStringLiteral("READY=1"));
+}
+
+void CServiceRunner::slotPolled(bool bSent, int iInterfaces)
+{
+    if (iInterfaces != m_iInterfacesLogged) {
+        if (iInterfaces == 0)
+            logEvent(QStringLiteral("no network interface to poll on: no PDU can be heard; "
+                                    "looking again every %1 s")
+                         .arg(kRescanMs / 1000));
+        else if (m_iInterfacesLogged <= 0)
+            logEvent(QStringLiteral("polling on %1 network interfaces").arg(iInterfaces));
+        m_iInterfacesLogged = iInterfaces;
+        notifyServiceManager(
+            iInterfaces == 0 ? QStringLiteral("STATUS=No network interface to poll on")
+                             : QStringLiteral("STATUS=Polling on %1 network interfaces").arg(iInterfaces));
+    }
+    // Ready once a poll has gone out, or once it is clear that none can: a service that waits for a
+    // network would fail its start, and its blindness is shown in its status and its metrics.
+    if (!m_bReadyTold && (bSent || iInterfaces == 0)) {
+        m_bReadyTold = true;
+        notifyServiceManager(QStringLiteral("READY=1"));
+    }
 }
 
 void CServiceRunner::logMailSetup()
@@ -200,6 +261,7 @@ void CServiceRunner::stop()
 {
     if (!m_pThread)
         return;
+    notifyServiceManager(QStringLiteral("STOPPING=1"));
     m_pExporter->apply(false, QString(), 0);
     m_pExporter->setSources(nullptr, nullptr);
     // The console's exit order: the registry, the worker thread, then the transport, pulled back here.

@@ -14,6 +14,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -24,6 +25,15 @@ void attachOutletPainter(CPdu*) {}
 // The headless service: a core application only, so it needs no display and makes no widget.
 int main(int argc, char* argv[])
 {
+    // A reload or stop sent while the service is still starting waits until it can be handled, instead
+    // of ending the process with the default action (which a service manager takes for a clean exit).
+    // Every thread started from here on inherits the mask; CUnixSignals lifts it once it handles them.
+    sigset_t setHandled;
+    sigemptyset(&setHandled);
+    for (int iSignal : {SIGHUP, SIGTERM, SIGINT})
+        sigaddset(&setHandled, iSignal);
+    pthread_sigmask(SIG_BLOCK, &setHandled, nullptr);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rackmindd"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION_TEXT));
@@ -31,7 +41,8 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Polls the PDUs on the local networks, mails their alarms and serves Prometheus metrics, "
-        "without a window. Settings come from the console's settings store; SIGHUP reloads them."));
+        "without a window. Settings come from the configuration file given with --config, else from the "
+        "console's settings store of the user it runs as; SIGHUP reloads them."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption optMetrics(QStringLiteral("metrics"), QStringLiteral("Serve /metrics."));
@@ -50,7 +61,12 @@ int main(int argc, char* argv[])
         QStringLiteral("Web configuration file with TLS and basic authentication for /metrics; read again "
                        "on SIGHUP."),
         QStringLiteral("file"));
-    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort, optWebConfig});
+    const QCommandLineOption optConfig(
+        QStringLiteral("config"),
+        QStringLiteral("Read the settings from this file (the keys of the console's settings store) instead "
+                       "of the user's settings store."),
+        QStringLiteral("file"));
+    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort, optWebConfig, optConfig});
     // Usage errors as every command line says them: the program's name, the reason, status 2.
     const auto usageError = [](const QString& strWhy) {
         std::fprintf(stderr, "rackmindd: %s\nTry rackmindd --help.\n", qPrintable(strWhy));
@@ -85,7 +101,16 @@ int main(int argc, char* argv[])
                 QStringLiteral("--metrics-port: not a port (1-65535): \"%1\"").arg(parser.value(optPort)));
     }
 
-    loadSettings();
+    if (parser.isSet(optConfig))
+        options.strConfigFile = QFileInfo(parser.value(optConfig)).absoluteFilePath();
+
+    logEvent(QStringLiteral("rackmindd %1 starting; settings from %2")
+                 .arg(QCoreApplication::applicationVersion(),
+                      options.strConfigFile.isEmpty() ? QStringLiteral("the settings store of its user")
+                                                      : options.strConfigFile));
+    CServiceRunner runner(options);
+    if (!runner.loadAll(false))
+        return 1;
     installCatalogues(g_settings.language);
     // The same token as the console: the two would fight over the device port.
     CSingleInstance instance;
@@ -107,7 +132,6 @@ int main(int argc, char* argv[])
     g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
                                    g_settings.historyHourDays, g_settings.historyEventDays});
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
-    CServiceRunner runner(options);
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
         auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, pRegistry, pRegistry);
         QObject::connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,

@@ -99,6 +99,37 @@ quint8 CSimDevice::humidity() const
     return clampByte(m_optHumidity.value_or(m_dHumidity));
 }
 
+bool CSimDevice::isReading(const QString& strName)
+{
+    static const QStringList listReadings = {QStringLiteral("voltage"), QStringLiteral("current"),
+                                             QStringLiteral("temperature"), QStringLiteral("humidity")};
+    return listReadings.contains(strName);
+}
+
+bool CSimDevice::setReading(const QString& strReading, std::optional<double> value)
+{
+    if (strReading == QLatin1String("voltage"))
+        setVoltage(value);
+    else if (strReading == QLatin1String("current"))
+        setCurrent(value);
+    else if (strReading == QLatin1String("temperature"))
+        setTemperature(value);
+    else if (strReading == QLatin1String("humidity"))
+        setHumidity(value);
+    else
+        return false;
+    return true;
+}
+
+void CSimDevice::countStatusQuery()
+{
+    if (alternation) {
+        const bool bSecond = (m_uiStatusQueries / quint64(alternation->iPolls)) % 2 == 1;
+        setReading(alternation->strReading, bSecond ? alternation->dSecond : alternation->dFirst);
+    }
+    ++m_uiStatusQueries;
+}
+
 void CSimDevice::tick(bool bNoise)
 {
     if (!bNoise) {

@@ -96,6 +96,23 @@ public:
     void setTemperature(std::optional<double> value) { m_optTemperature = value; }
     void setHumidity(std::optional<double> value) { m_optHumidity = value; }
 
+    // A reading that alternates between two values, each held for a number of status queries: a value
+    // hovering about a limit. Setting or clearing the reading ends it.
+    struct Alternation
+    {
+        QString strReading; // voltage, current, temperature or humidity
+        double dFirst = 0.0;
+        double dSecond = 0.0;
+        int iPolls = 1;
+    };
+    std::optional<Alternation> alternation;
+    static bool isReading(const QString& strName);
+    // Pins the named reading; false for a name that is no reading.
+    bool setReading(const QString& strReading, std::optional<double> value);
+    // Counts a status query and moves an alternating reading on, before the reply is made.
+    void countStatusQuery();
+    quint64 statusQueries() const { return m_uiStatusQueries; }
+
     // Advances the simulated readings by one second.
     void tick(bool bNoise);
 
@@ -155,6 +172,7 @@ private:
     std::array<QTimer*, 8> m_arrSwitchTimers{};
     std::array<bool, 8> m_arrSwitchTarget{};
 
+    quint64 m_uiStatusQueries = 0;
     QVector<SimFrameRecord> m_vecRecord;
     int m_iRecordHead = 0; // index of the oldest entry once the ring is full
     int m_iRecordLimit = 512;
