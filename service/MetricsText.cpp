@@ -212,6 +212,8 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     for (int i = 0; i < listPdu.size(); ++i)
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
             appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)],
-                         CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero,
+                         listPdu[i]->limitsKnown() && CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm)
+                             ? baOne
+                             : baZero,
                          abaCondition[iAlarm]);
 }

@@ -1,15 +1,13 @@
-#include "settings/Catalogues.h"
-#include "settings/Settings.h"
-#include "settings/SingleInstance.h"
 #include "device/MetaTypes.h"
-#include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
+#include "settings/Catalogues.h"
+#include "settings/Settings.h"
+#include "settings/SingleInstance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -80,11 +78,7 @@ int main(int argc, char* argv[])
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     CServiceRunner runner(options);
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
-        auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, pRegistry, pRegistry);
-        QObject::connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
-                         &CHistoryRecorder::slotMailResult);
-        QObject::connect(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
-                         &CHistoryRecorder::slotAlarmAcknowledged);
+        CHistoryRecorder::attach(g_pHistoryStore, pRegistry);
     };
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {

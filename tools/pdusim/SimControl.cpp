@@ -115,6 +115,7 @@ QString CSimControl::helpText()
         "                                tempLow tempHigh humidityWarn | openDelay N V | closeDelay N V\n"
         "                                outletName N TEXT | reportip IP|off (reported, not answered from)\n"
         "  clear DEV voltage|current|temperature|humidity   the reading follows the simulation again\n"
+        "  hover DEV VOLTS VOLTS...      the voltage steps through the values, one per status reply\n"
         "  silent DEV [SECONDS]          stop answering (for SECONDS, else until resume)\n"
         "  resume DEV                    answer again\n"
         "  late DEV MS                   answer MS milliseconds late (0: at once)\n"
@@ -262,10 +263,10 @@ QStringList CSimControl::run(const QStringList& listArgs)
     }
 
     static const QStringList listPerDevice = {
-        QStringLiteral("show"),   QStringLiteral("set"),      QStringLiteral("clear"),
-        QStringLiteral("silent"), QStringLiteral("resume"),   QStringLiteral("late"),
-        QStringLiteral("drop"),   QStringLiteral("malform"),  QStringLiteral("burst"),
-        QStringLiteral("record"), QStringLiteral("readdress")};
+        QStringLiteral("show"),   QStringLiteral("set"),    QStringLiteral("clear"),
+        QStringLiteral("silent"), QStringLiteral("resume"), QStringLiteral("late"),
+        QStringLiteral("hover"),  QStringLiteral("drop"),   QStringLiteral("malform"),
+        QStringLiteral("burst"),  QStringLiteral("record"), QStringLiteral("readdress")};
     if (!listPerDevice.contains(strCmd))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(strCmd));
     if (argc < 2)
@@ -320,6 +321,18 @@ QStringList CSimControl::run(const QStringList& listArgs)
             else
                 return failure(QStringLiteral("usage: clear DEV voltage|current|temperature|humidity"));
         }
+    } else if (strCmd == QLatin1String("hover")) {
+        QVector<double> vecSteps;
+        for (int iPos = 2; iPos < argc; ++iPos) {
+            double d = 0;
+            if (!parseDouble(listArgs[iPos], &d) || d < 0)
+                return failure(QStringLiteral("usage: hover DEV VOLTS VOLTS..."));
+            vecSteps << d;
+        }
+        if (vecSteps.size() < 2)
+            return failure(QStringLiteral("usage: hover DEV VOLTS VOLTS..."));
+        for (CSimDevice* pDevice : vecDevices)
+            pDevice->setVoltageSteps(vecSteps);
     } else if (strCmd == QLatin1String("silent")) {
         double dSeconds = -1;
         if (argc > 3 || (argc == 3 && (!parseDouble(listArgs[2], &dSeconds) || dSeconds < 0)))
