@@ -48,29 +48,39 @@ quint16 TestMetrics::freePort()
 void TestMetrics::render_data()
 {
     QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("limitsReported"); // the device's thresholds reply arrived
     const QByteArray labels = "{mac=\"00:04:A3:0B:0C:FF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
                               "address=\"10.0.0.7\",group=\"Default\"";
-    QTest::newRow("device count") << QByteArray("rackmind_pdus 1\n");
-    QTest::newRow("counters") << QByteArray("# TYPE rackmind_replies_received_total counter\n");
-    QTest::newRow("voltage, label quoting") << "rackmind_pdu_voltage_volts" + labels + "} 251\n";
-    QTest::newRow("current") << "rackmind_pdu_current_amperes" + labels + "} 5.25\n";
-    QTest::newRow("threshold") << "rackmind_pdu_voltage_warn_volts" + labels + "} 250\n";
-    QTest::newRow("outlet 1 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"1\"} 1\n";
-    QTest::newRow("outlet 2 off") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"2\"} 0\n";
-    QTest::newRow("outlet 8 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"8\"} 1\n";
+    QTest::newRow("device count") << QByteArray("rackmind_pdus 1\n") << false;
+    QTest::newRow("counters") << QByteArray("# TYPE rackmind_replies_received_total counter\n") << false;
+    QTest::newRow("voltage, label quoting") << "rackmind_pdu_voltage_volts" + labels + "} 251\n" << false;
+    QTest::newRow("current") << "rackmind_pdu_current_amperes" + labels + "} 5.25\n" << false;
+    QTest::newRow("threshold") << "rackmind_pdu_voltage_warn_volts" + labels + "} 250\n" << false;
+    QTest::newRow("outlet 1 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"1\"} 1\n" << false;
+    QTest::newRow("outlet 2 off") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"2\"} 0\n" << false;
+    QTest::newRow("outlet 8 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"8\"} 1\n" << false;
     QTest::newRow("at the warn limit")
-        << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 1\n";
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 1\n"
+        << true;
+    QTest::newRow("at the warn limit, limits not reported yet")
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 0\n"
+        << false;
     QTest::newRow("below overload") << "rackmind_pdu_alarm_active" + labels +
-                                           ",condition=\"voltage_overload\"} 0\n";
+                                           ",condition=\"voltage_overload\"} 0\n"
+                                    << false;
     QTest::newRow("at the lower limit")
-        << "rackmind_pdu_alarm_active" + labels + ",condition=\"temperature\"} 1\n";
-    QTest::newRow("never heard") << "rackmind_pdu_online" + labels + "} 0\n";
+        << "rackmind_pdu_alarm_active" + labels + ",condition=\"temperature\"} 1\n"
+        << true;
+    QTest::newRow("never heard") << "rackmind_pdu_online" + labels + "} 0\n" << false;
 }
 
 void TestMetrics::render()
 {
     QFETCH(QByteArray, line);
+    QFETCH(bool, limitsReported);
     CPdu pdu;
+    if (limitsReported)
+        pdu.slotRcvData(buildFrame(kFrameReply, kCmdThresholds, payloadFor(kCmdThresholds, pdu.stInfo)));
     pdu.uiSourceIP = QHostAddress(QStringLiteral("10.0.0.7")).toIPv4Address();
     const quint8 mac[6] = {0x00, 0x04, 0xA3, 0x0B, 0x0C, 0xFF};
     std::copy(std::begin(mac), std::end(mac), pdu.stInfo.mac);

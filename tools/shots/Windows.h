@@ -17,9 +17,11 @@ bool shootConfig(CShot& shot);
 bool shootSystem(CShot& shot);
 // Every styled widget in its states on one sheet: "contact-sheet".
 bool shootContactSheet(CShot& shot);
-// The overview page on the demo rack with one device past a voltage limit and one silent:
+// The overview page on the demo rack with one device past a voltage limit and two silent:
 // "overview". Runs inside the test bed.
 bool shootOverview(CShot& shot);
 // The main window's four pages on the demo rack: "main-overview", "main-config", "main-groups",
 // "main-system". Runs inside the test bed.
 bool shootMain(CShot& shot);
+// One PDU's day with a stretch not recorded and an hour offline: "history-window". Opens no socket.
+bool shootHistory(CShot& shot);
