@@ -13,7 +13,9 @@
 #include "settings/Settings.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/frame/SystemTrayIcon.h"
+#include "ui/system/AlarmConfigWidget.h"
 
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -317,7 +319,6 @@ void TestAlarmTracker::standingAcrossRestart_data()
 void TestAlarmTracker::standingAcrossRestart()
 {
     QFETCH(bool, mailAgain);
-    g_alarmSettings.mailStandingAfterRestart = mailAgain;
     QTemporaryDir dir;
     const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
     CAlarmTracker* pTracker = CAlarmTracker::instance();
@@ -346,6 +347,14 @@ void TestAlarmTracker::standingAcrossRestart()
         before = pTracker->activeAlarms().value(0);
     });
     QCOMPARE(takeMails(10, 1000).size(), 1);
+    // The operator's choice on the Alarms page, read by the next start.
+    {
+        CAlarmConfigWidget page;
+        page.findChild<QCheckBox*>(QStringLiteral("CheckMailAfterRestart"))->setChecked(mailAgain);
+        QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
+    }
+    g_alarmSettings = AlarmSettings();
+    loadAlarmSettings();
     m_dtNow = m_dtNow.addSecs(600);
     run([&](CPdu& pdu) {
         const ActiveAlarm after = pTracker->activeAlarms().value(0);
