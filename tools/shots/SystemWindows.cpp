@@ -1,7 +1,7 @@
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"
 #include "ui/frame/SubTab.h"
@@ -46,5 +46,7 @@ bool shootSystem(CShot& shot)
     system.show();
     bOk = shot.save(system, QStringLiteral("smtp-page")) && bOk;
     click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[1]);
-    return shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    bOk = shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[3]);
+    return shot.save(system, QStringLiteral("alarms-page")) && bOk;
 }

@@ -12,8 +12,8 @@ bool shootLogin(CShot& shot);
 // The device configuration page with one edit pending on each sub page: "config-network",
 // "config-threshold", "config-delay", "config-outletname". Opens no socket.
 bool shootConfig(CShot& shot);
-// The group page with devices in two groups, the SMTP and SNMP pages: "groups-page", "smtp-page",
-// "snmp-page". Opens no socket.
+// The group page with devices in two groups, the SMTP, SNMP and Alarms pages: "groups-page",
+// "smtp-page", "snmp-page", "alarms-page". Opens no socket.
 bool shootSystem(CShot& shot);
 // Every styled widget in its states on one sheet: "contact-sheet".
 bool shootContactSheet(CShot& shot);
