@@ -121,10 +121,13 @@ private slots:
         QCOMPARE(page.texts(0).join(QLatin1Char('|')),
                  QStringLiteral("|Offline|Rack 1|Hall|10.200.1.1||PX8|2.1|4294967295|65535.90|200|255"));
         const qint64 iOfflineIcon = page.row(0)->icon(W::ColumnOnline).cacheKey();
+        // The readings of a device that is not answering are its last ones and look it.
+        const QBrush brushStale = page.row(0)->foreground(W::ColumnVoltage);
         markOnline(pPdu);
         page.refresh();
         QCOMPARE(page.text(0, W::ColumnOnline), QStringLiteral("Online"));
         QVERIFY(page.row(0)->icon(W::ColumnOnline).cacheKey() != iOfflineIcon);
+        QVERIFY(page.row(0)->foreground(W::ColumnVoltage) != brushStale);
     }
 
     void summaryCountsTheDevices()
