@@ -42,6 +42,8 @@ private slots:
     void limitsAndFreshReplies();
     void standingAcrossRestart_data();
     void standingAcrossRestart();
+    void restoredAlarmFindsItsDevice_data();
+    void restoredAlarmFindsItsDevice();
 
 private:
     // A device that has reported who it is and its limits (the factory ones), as every real one does
@@ -380,6 +382,67 @@ void TestAlarmTracker::standingAcrossRestart()
     for (int i : {0, 1})
         QVERIFY2(vecEvents.at(i).strDetail.contains(strSince), qPrintable(vecEvents.at(i).strDetail));
     QVERIFY(reader.standingAlarms().isEmpty());
+}
+
+void TestAlarmTracker::restoredAlarmFindsItsDevice_data()
+{
+    // An acknowledged voltage alarm stood on 10.200.1.1 (MAC ..:42) when the program stopped. The room at
+    // the next start: "address MAC volts" per device, judged in this order.
+    QTest::addColumn<QStringList>("room");
+    QTest::addColumn<int>("acknowledgedAt"); // last byte of the address still acknowledged; 0: none
+    QTest::addColumn<int>("ended");          // "ended" entries in the log
+    QTest::addColumn<int>("mails");
+    QTest::newRow("still standing") << QStringList{"1 42 260"} << 1 << 0 << 1;
+    QTest::newRow("cleared while stopped") << QStringList{"1 42 220"} << 0 << 1 << 0;
+    QTest::newRow("a twin with the same MAC first, in alarm")
+        << QStringList{"2 42 260", "1 42 260"} << 1 << 0 << 2;
+    QTest::newRow("a twin with the same MAC first, clear")
+        << QStringList{"2 42 220", "1 42 260"} << 1 << 0 << 1;
+    QTest::newRow("the address now reports another MAC") << QStringList{"1 43 260"} << 0 << 0 << 1;
+}
+
+void TestAlarmTracker::restoredAlarmFindsItsDevice()
+{
+    QFETCH(QStringList, room);
+    QFETCH(int, acknowledgedAt);
+    QFETCH(int, ended);
+    QFETCH(int, mails);
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    // One run of the program; returns the last byte of the address whose alarm is acknowledged.
+    const auto run = [&](const QStringList& listRoom, bool bAcknowledge) {
+        CHistoryStore store(strPath);
+        CRackmind registry;
+        CHistoryRecorder::attach(&store, &registry);
+        for (const QString& strDevice : listRoom) {
+            const QStringList listWords = strDevice.split(QLatin1Char(' '));
+            CPdu* pPdu = registry.addPdu(0x0AC80100 + listWords.at(0).toUInt());
+            pPdu->timerEmail.stop();
+            PduInfo info = pPdu->stInfo;
+            info.mac[5] = quint8(listWords.at(1).toUInt(nullptr, 16));
+            reply(*pPdu, kCmdNetwork, info);
+            reply(*pPdu, kCmdThresholds, info);
+            setVoltage(*pPdu, listWords.at(2).toUInt());
+            tick(*pPdu);
+        }
+        if (bAcknowledge)
+            pTracker->acknowledgeAll();
+        QList<int> listAcknowledged;
+        for (const ActiveAlarm& alarm : pTracker->activeAlarms())
+            if (alarm.bAcknowledged)
+                listAcknowledged << int(alarm.pPdu->sendIPv4() & 0xFF);
+        store.flush();
+        return listAcknowledged;
+    };
+    QCOMPARE(run({"1 42 260"}, true), QList<int>{1});
+    QCOMPARE(takeMails(10, 1000).size(), 1);
+    m_dtNow = m_dtNow.addSecs(600);
+    QCOMPARE(run(room, false), acknowledgedAt ? QList<int>{acknowledgedAt} : QList<int>());
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::AlarmEnded};
+    QCOMPARE(CHistoryReader(strPath).events(filter).size(), ended);
+    QCOMPARE(takeMails(10, 1000).size(), mails);
 }
 
 QTEST_MAIN(TestAlarmTracker)
