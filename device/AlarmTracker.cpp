@@ -134,6 +134,7 @@ void CAlarmTracker::restore(const QList<ActiveAlarm>& listStanding)
         m_listRestored.erase(std::remove_if(m_listRestored.begin(), m_listRestored.end(),
                                             [&](const ActiveAlarm& a) {
                                                 return a.strMac == restored.strMac &&
+                                                       a.strAddress == restored.strAddress &&
                                                        a.iCondition == restored.iCondition;
                                             }),
                              m_listRestored.end());
@@ -145,10 +146,15 @@ int CAlarmTracker::indexOfRestored(const CPdu* pPdu, int iCondition) const
 {
     if (!pPdu || m_listRestored.isEmpty())
         return -1;
+    // The MAC and the address together: a twin reporting the same MAC elsewhere must not take over
+    // another unit's alarm and its acknowledgement.
     const QString strMac = macToString(pPdu->stInfo.mac);
-    for (int i = 0; i < m_listRestored.size(); ++i)
-        if (m_listRestored.at(i).iCondition == iCondition && m_listRestored.at(i).strMac == strMac)
+    const QString strAddress = pPdu->sendAddress().toString();
+    for (int i = 0; i < m_listRestored.size(); ++i) {
+        const ActiveAlarm& alarm = m_listRestored.at(i);
+        if (alarm.iCondition == iCondition && alarm.strMac == strMac && alarm.strAddress == strAddress)
             return i;
+    }
     return -1;
 }
 
@@ -169,6 +175,7 @@ void CAlarmTracker::alarmBegan(CPdu* pPdu, int iCondition, const QString& strTex
     alarm.uiId = ++m_uiLastId;
     alarm.pPdu = pPdu;
     alarm.strMac = macToString(pPdu->stInfo.mac);
+    alarm.strAddress = pPdu->sendAddress().toString();
     alarm.iCondition = iCondition;
     m_listAlarms << alarm;
     if (!alarm.bResumed || g_alarmSettings.mailStandingAfterRestart)

@@ -15,7 +15,10 @@ struct ActiveAlarm
 {
     quint64 uiId = 0; // unique for the run of the program
     QPointer<CPdu> pPdu;
-    QString strMac;     // the device's, as it was when the alarm began
+    // The device as it was when the alarm began: its MAC and the address it answered from (a MAC alone
+    // may be shared, by factory-default units for one).
+    QString strMac;
+    QString strAddress;
     int iCondition = 0; // CPdu::Alarm
     QDateTime dtSince;
     // It began before the program was last started and stood all along: not a new alarm.

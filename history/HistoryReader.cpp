@@ -173,8 +173,8 @@ QVector<StoredAlarm> CHistoryReader::standingAlarms()
         return vec;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(
-            QStringLiteral("SELECT mac, condition, since, acknowledged, acknowledged_by FROM alarm_state"))) {
+    if (!query.exec(QStringLiteral(
+            "SELECT mac, condition, since, acknowledged, acknowledged_by, address FROM alarm_state"))) {
         m_strError = query.lastError().text();
         return vec;
     }
@@ -185,6 +185,7 @@ QVector<StoredAlarm> CHistoryReader::standingAlarms()
         alarm.iSince = query.value(2).toLongLong();
         alarm.iAcknowledged = query.value(3).toLongLong();
         alarm.strAcknowledgedBy = query.value(4).toString();
+        alarm.strAddress = query.value(5).toString();
         vec << alarm;
     }
     return vec;

@@ -66,6 +66,7 @@ CHistoryRecorder* CHistoryRecorder::attach(CHistoryStore* pStore, CRackmind* pRe
         for (const StoredAlarm& stored : CHistoryReader(pStore->path()).standingAlarms()) {
             ActiveAlarm alarm;
             alarm.strMac = stored.strMac;
+            alarm.strAddress = stored.strAddress;
             alarm.iCondition = stored.iCondition;
             alarm.dtSince = QDateTime::fromMSecsSinceEpoch(stored.iSince, Qt::UTC);
             alarm.bAcknowledged = stored.iAcknowledged != 0;
@@ -279,6 +280,7 @@ void CHistoryRecorder::keepAlarm(const ActiveAlarm& alarm, bool bEnded)
 {
     StoredAlarm stored;
     stored.strMac = alarm.strMac;
+    stored.strAddress = alarm.strAddress;
     stored.iCondition = alarm.iCondition;
     stored.iSince = alarm.dtSince.toMSecsSinceEpoch();
     stored.iAcknowledged = alarm.bAcknowledged ? alarm.dtAcknowledged.toMSecsSinceEpoch() : 0;

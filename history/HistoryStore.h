@@ -14,6 +14,7 @@ class CHistoryWriter;
 struct StoredAlarm
 {
     QString strMac;
+    QString strAddress;
     int iCondition = 0;
     qint64 iSince = 0;        // msecs since the epoch
     qint64 iAcknowledged = 0; // 0 while not acknowledged

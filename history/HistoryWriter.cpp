@@ -44,9 +44,10 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS event (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, kind INTEGER NOT NULL, "
     "mac TEXT, pdu TEXT, subject TEXT, old TEXT, new TEXT, lim TEXT, detail TEXT)",
     "CREATE INDEX IF NOT EXISTS event_t ON event (t)",
-    "CREATE TABLE IF NOT EXISTS alarm_state (mac TEXT NOT NULL, condition INTEGER NOT NULL, "
-    "since INTEGER NOT NULL, acknowledged INTEGER NOT NULL, acknowledged_by TEXT, "
-    "PRIMARY KEY (mac, condition)) WITHOUT ROWID",
+    "CREATE TABLE IF NOT EXISTS alarm_state (mac TEXT NOT NULL, address TEXT NOT NULL, "
+    "condition INTEGER NOT NULL, since INTEGER NOT NULL, acknowledged INTEGER NOT NULL, acknowledged_by "
+    "TEXT, "
+    "PRIMARY KEY (mac, address, condition)) WITHOUT ROWID",
 };
 } // namespace
 
@@ -430,12 +431,15 @@ bool CHistoryWriter::writeAlarms(const QVector<StoredAlarm>& vecAlarms)
     QSqlQuery query(m_db);
     for (const StoredAlarm& alarm : vecAlarms) {
         if (alarm.bEnded) {
-            query.prepare(QStringLiteral("DELETE FROM alarm_state WHERE mac = ? AND condition = ?"));
+            query.prepare(
+                QStringLiteral("DELETE FROM alarm_state WHERE mac = ? AND address = ? AND condition = ?"));
         } else {
-            query.prepare(QStringLiteral("INSERT OR REPLACE INTO alarm_state (mac, condition, since, "
-                                         "acknowledged, acknowledged_by) VALUES (?, ?, ?, ?, ?)"));
+            query.prepare(
+                QStringLiteral("INSERT OR REPLACE INTO alarm_state (mac, address, condition, since, "
+                               "acknowledged, acknowledged_by) VALUES (?, ?, ?, ?, ?, ?)"));
         }
         query.addBindValue(alarm.strMac);
+        query.addBindValue(alarm.strAddress);
         query.addBindValue(alarm.iCondition);
         if (!alarm.bEnded) {
             query.addBindValue(alarm.iSince);
