@@ -177,7 +177,7 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     vecShown.reserve(size_t(listPdu.size()));
     for (const CPdu* pPdu : listPdu) {
         vecLabels.push_back(&labels.of(pPdu));
-        vecShown.push_back(pPdu->isOnline() ? (pPdu->bThresholdsKnown ? 2 : 1) : 0);
+        vecShown.push_back(pPdu->isOnline() ? (pPdu->limitsKnown() ? 2 : 1) : 0);
     }
 
     appendFamily(ba, "rackmind_pdu_info", "gauge",

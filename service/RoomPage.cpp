@@ -78,7 +78,7 @@ QByteArray renderRoomPage(const QList<CPdu*>& listPdu)
         const PduInfo& info = pPdu->stInfo;
         const bool bOnline = pPdu->isOnline();
         QByteArray baAlarms;
-        for (int iAlarm = 0; iAlarm < CPdu::AlarmCount && bOnline && pPdu->bThresholdsKnown; ++iAlarm)
+        for (int iAlarm = 0; iAlarm < CPdu::AlarmCount && bOnline && pPdu->limitsKnown(); ++iAlarm)
             if (CPdu::conditionHolds(info, iAlarm))
                 baAlarms += (baAlarms.isEmpty() ? "" : ", ") + QByteArray(kConditionTexts[iAlarm]);
         iOnline += bOnline;

@@ -1,10 +1,8 @@
-#include "device/AlarmTracker.h"
 #include "device/MetaTypes.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
 #include "settings/Catalogues.h"
@@ -133,11 +131,7 @@ int main(int argc, char* argv[])
                                    g_settings.historyHourDays, g_settings.historyEventDays});
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
-        auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, pRegistry, pRegistry);
-        QObject::connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
-                         &CHistoryRecorder::slotMailResult);
-        QObject::connect(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
-                         &CHistoryRecorder::slotAlarmAcknowledged);
+        CHistoryRecorder::attach(g_pHistoryStore, pRegistry);
     };
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {

@@ -32,6 +32,7 @@ const BoolKey s_boolKeys[] = {
     {"Alarms/MailOnClear", &AlarmSettings::mailOnClear},
     {"Alarms/CombineMails", &AlarmSettings::combineMails},
     {"Alarms/TrayBalloon", &AlarmSettings::trayBalloon},
+    {"Alarms/MailStandingAfterRestart", &AlarmSettings::mailStandingAfterRestart},
 };
 } // namespace
 

@@ -16,6 +16,9 @@ struct AlarmSettings
     bool combineMails = false; // alarms beginning within one window go out as one mail
     int combineWindowSecs = 60;
     bool trayBalloon = true; // a desktop notification for each new alarm
+    // An alarm that stood before a restart and still stands is mailed again; its start and its
+    // acknowledgement are kept either way.
+    bool mailStandingAfterRestart = true;
 };
 
 extern AlarmSettings g_alarmSettings;

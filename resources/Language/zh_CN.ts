@@ -31,6 +31,10 @@
         <source>OK</source>
         <translation>确定</translation>
     </message>
+    <message>
+        <source>Mail standing alarms again after a restart</source>
+        <translation>重启后再次邮件通知仍在持续的告警</translation>
+    </message>
 </context>
 <context>
     <name>CAlarmPanel</name>
@@ -905,6 +909,13 @@ Poll from a free port?</source>
     <message>
         <source>Ask before switching an outlet off</source>
         <translation>断开插座前询问</translation>
+    </message>
+</context>
+<context>
+    <name>COutletTimeline</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
     </message>
 </context>
 <context>

@@ -31,6 +31,10 @@
         <source>OK</source>
         <translation>確定</translation>
     </message>
+    <message>
+        <source>Mail standing alarms again after a restart</source>
+        <translation>重新啟動後再次郵件通知仍在持續的告警</translation>
+    </message>
 </context>
 <context>
     <name>CAlarmPanel</name>
@@ -905,6 +909,13 @@ Poll from a free port?</source>
     <message>
         <source>Ask before switching an outlet off</source>
         <translation>斷開插座前詢問</translation>
+    </message>
+</context>
+<context>
+    <name>COutletTimeline</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
     </message>
 </context>
 <context>

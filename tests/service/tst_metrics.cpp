@@ -142,9 +142,8 @@ void TestMetrics::render()
     pdu.stInfo.outletStatus = 0x81;
     // Heard from once, with every reply; "not heard for a while" is a minute later.
     pdu.dtLastRcv = Clock::now().addSecs(state ? 0 : -60);
-    pdu.bThresholdsKnown = true;
-    if (state == 1)
-        pdu.bThresholdsKnown = false;
+    if (state != 1)
+        pdu.markReported(kCmdThresholds);
     const QByteArray text = renderMetrics({&pdu}, {});
     QVERIFY2(text.contains(line) == present, text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());

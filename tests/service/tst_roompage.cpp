@@ -52,7 +52,7 @@ void TestRoomPage::hostileNamesStayText()
         CPdu* pPdu = vecPdu.back().get();
         pPdu->uiSourceIP = 0x0A000001 + quint32(i);
         pPdu->dtLastRcv = i % 2 ? QDateTime() : Clock::now();
-        pPdu->bThresholdsKnown = true;
+        pPdu->markReported(kCmdThresholds);
         pPdu->stInfo.humidity = 95;
         pPdu->stInfo.outletStatus = 0x0F;
         textFromString(listNames.at(i), pPdu->stInfo.name, int(sizeof pPdu->stInfo.name));

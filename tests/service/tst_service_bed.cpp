@@ -1,3 +1,5 @@
+#include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
 #include "settings/Settings.h"
 #include "tests/mail/MailTestServers.h"
@@ -5,6 +7,7 @@
 #include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,6 +31,7 @@ private slots:
     void secondInstanceRefused();
     void reloadOntoTakenPort();
     void sigtermWhileMailIsSent();
+    void acknowledgedAcrossRestart();
     void cleanupTestCase();
 
 private:
@@ -262,6 +266,43 @@ void TestServiceBed::sigtermWhileMailIsSent()
     // The mail was let finish: the client waited for the answer and said goodbye.
     QVERIFY2(m_pSmtp->waitDone(10000), m_pSmtp->received().constData());
     QVERIFY(m_pSmtp->received().endsWith("QUIT\r\n"));
+}
+
+void TestServiceBed::acknowledgedAcrossRestart()
+{
+    // The humidity alarm stood when the service stopped; acknowledged meanwhile in the service's file,
+    // it stands on through the restart, acknowledged, with its start and without a second "began".
+    QString strPath;
+    QDirIterator it(qEnvironmentVariable("XDG_DATA_HOME"), {QStringLiteral("history.sqlite")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (strPath.isEmpty() && it.hasNext())
+        strPath = it.next().contains(QLatin1String("rackmindd")) ? it.filePath() : QString();
+    QVERIFY(!strPath.isEmpty());
+    QVector<StoredAlarm> vecStanding = CHistoryReader(strPath).standingAlarms();
+    // The file lives on in the test's home folder from one run to the next: count what this run adds.
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::AlarmBegan};
+    const int iBegan = CHistoryReader(strPath).events(filter).size();
+    QCOMPARE(vecStanding.size(), 1);
+    StoredAlarm acknowledged = vecStanding.first();
+    acknowledged.iAcknowledged = acknowledged.iSince + 5000;
+    acknowledged.strAcknowledgedBy = QStringLiteral("ops@desk");
+    {
+        CHistoryStore store(strPath);
+        store.keepAlarm(acknowledged);
+    }
+    m_strLog.clear();
+    startProcess(m_service, QStringLiteral(RACKMINDD), {QStringLiteral("--no-metrics")});
+    QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3")), qPrintable(m_strLog));
+    ::kill(pid_t(m_service.processId()), SIGTERM);
+    QVERIFY(m_service.waitForFinished(CMailQueue::kExitBudgetMsec + 10000));
+    CHistoryReader reader(strPath);
+    vecStanding = reader.standingAlarms();
+    QCOMPARE(vecStanding.size(), 1);
+    QCOMPARE(vecStanding.first().iSince, acknowledged.iSince);
+    QCOMPARE(vecStanding.first().iAcknowledged, acknowledged.iAcknowledged);
+    QCOMPARE(vecStanding.first().strAcknowledgedBy, acknowledged.strAcknowledgedBy);
+    QCOMPARE(reader.events(filter).size(), iBegan);
 }
 
 void TestServiceBed::cleanupTestCase()

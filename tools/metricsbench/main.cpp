@@ -83,7 +83,7 @@ int main(int argc, char* argv[])
             pPdu->stInfo.outletStatus = quint8(i * 37);
             pPdu->dtLastRcv = Clock::now();
             // As in a room that has run a while: every PDU has reported its limits.
-            pPdu->bThresholdsKnown = true;
+            pPdu->markReported(kCmdThresholds);
         }
         const std::vector<double> vecTick = timeRounds([&] {
             for (CPdu* pPdu : qAsConst(registry.listPdu))

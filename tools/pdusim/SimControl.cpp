@@ -116,6 +116,7 @@ QString CSimControl::helpText()
         "                                outletName N TEXT | reportip IP|off (reported, not answered from)\n"
         "  clear DEV voltage|current|temperature|humidity   the reading follows the simulation again\n"
         "  alternate DEV READING A B N   the reading is A for N status queries, then B for N, and so on\n"
+        "  hover DEV VOLTS VOLTS...      the voltage steps through the values, one per status reply\n"
         "  silent DEV [SECONDS]          stop answering (for SECONDS, else until resume)\n"
         "  resume DEV                    answer again\n"
         "  late DEV MS                   answer MS milliseconds late (0: at once)\n"
@@ -265,8 +266,9 @@ QStringList CSimControl::run(const QStringList& listArgs)
     static const QStringList listPerDevice = {
         QStringLiteral("show"),   QStringLiteral("set"),       QStringLiteral("clear"),
         QStringLiteral("silent"), QStringLiteral("resume"),    QStringLiteral("late"),
-        QStringLiteral("drop"),   QStringLiteral("malform"),   QStringLiteral("burst"),
-        QStringLiteral("record"), QStringLiteral("readdress"), QStringLiteral("alternate")};
+        QStringLiteral("hover"),  QStringLiteral("drop"),      QStringLiteral("malform"),
+        QStringLiteral("burst"),  QStringLiteral("record"),    QStringLiteral("readdress"),
+        QStringLiteral("alternate")};
     if (!listPerDevice.contains(strCmd))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(strCmd));
     if (argc < 2)
@@ -324,6 +326,18 @@ QStringList CSimControl::run(const QStringList& listArgs)
         alt.iPolls = int(uiPolls);
         for (CSimDevice* pDevice : vecDevices)
             pDevice->alternation = alt;
+    } else if (strCmd == QLatin1String("hover")) {
+        QVector<double> vecSteps;
+        for (int iPos = 2; iPos < argc; ++iPos) {
+            double d = 0;
+            if (!parseDouble(listArgs[iPos], &d) || d < 0)
+                return failure(QStringLiteral("usage: hover DEV VOLTS VOLTS..."));
+            vecSteps << d;
+        }
+        if (vecSteps.size() < 2)
+            return failure(QStringLiteral("usage: hover DEV VOLTS VOLTS..."));
+        for (CSimDevice* pDevice : vecDevices)
+            pDevice->setVoltageSteps(vecSteps);
     } else if (strCmd == QLatin1String("silent")) {
         double dSeconds = -1;
         if (argc > 3 || (argc == 3 && (!parseDouble(listArgs[2], &dSeconds) || dSeconds < 0)))

@@ -75,7 +75,10 @@ double CSimDevice::random()
 
 quint16 CSimDevice::voltage() const
 {
-    return quint16(qBound(0.0, std::round(m_optVoltage.value_or(m_dVoltage)), 65535.0));
+    const double dVoltage = m_vecVoltageSteps.isEmpty()
+                                ? m_optVoltage.value_or(m_dVoltage)
+                                : m_vecVoltageSteps.at(m_iVoltageStep % m_vecVoltageSteps.size());
+    return quint16(qBound(0.0, std::round(dVoltage), 65535.0));
 }
 
 double CSimDevice::current() const
@@ -166,6 +169,7 @@ QByteArray CSimDevice::replyFrame(quint8 cmd) const
     case SimFrame::CmdStatus: {
         const SimAmps amps = currentAmps();
         SimFrame::putU16(ba, voltage());
+        ++m_iVoltageStep;
         SimFrame::putU16(ba, amps.whole);
         ba.append(char(amps.tenths));
         ba.append(char(temperature()));

@@ -91,7 +91,18 @@ public:
     SimAmps currentAmps() const { return SimAmps::fromValue(current()); }
 
     // Pin a reading to a value, or (nullopt) let it follow the simulation again.
-    void setVoltage(std::optional<double> value) { m_optVoltage = value; }
+    void setVoltage(std::optional<double> value)
+    {
+        m_optVoltage = value;
+        m_vecVoltageSteps.clear();
+    }
+    // The voltage steps through these values, one per status reply sent (a reading that hovers
+    // around a limit); empty: as before.
+    void setVoltageSteps(const QVector<double>& vecSteps)
+    {
+        m_vecVoltageSteps = vecSteps;
+        m_iVoltageStep = 0;
+    }
     void setCurrent(std::optional<double> value) { m_optCurrent = value; }
     void setTemperature(std::optional<double> value) { m_optTemperature = value; }
     void setHumidity(std::optional<double> value) { m_optHumidity = value; }
@@ -166,6 +177,8 @@ private:
     double m_dHumidity;
     double m_dLoadFactor = 1.0;
     std::optional<double> m_optVoltage;
+    QVector<double> m_vecVoltageSteps;
+    mutable int m_iVoltageStep = 0;
     std::optional<double> m_optCurrent;
     std::optional<double> m_optTemperature;
     std::optional<double> m_optHumidity;

@@ -54,5 +54,7 @@ bool shootSystem(CShot& shot)
     system.findChild<QLineEdit*>(QStringLiteral("LineEditMetricsWebConfig"))
         ->setText(QStringLiteral("/etc/rackmind/web.yml"));
     click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[2]);
-    return shot.save(system, QStringLiteral("metrics-page")) && bOk;
+    bOk = shot.save(system, QStringLiteral("metrics-page")) && bOk;
+    click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[3]);
+    return shot.save(system, QStringLiteral("alarms-page")) && bOk;
 }

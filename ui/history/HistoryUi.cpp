@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <algorithm>
 
 qint64 HistoryUi::spanMsecs(int iSpan)
 {
@@ -165,4 +166,18 @@ void HistoryUi::exportWithDialog(QWidget* pParent,
     if (!fnWrite(strPath, &strError))
         QMessageBox::warning(pParent, tr("Export CSV"),
                              tr("The file could not be written: %1").arg(strError));
+}
+
+qint64 HistoryUi::gapMsecs(const QVector<HistoryAggregate>& vecPoints)
+{
+    // The usual spacing is the median step: polls, minutes, hours or thinned runs of them alike.
+    QVector<qint64> vecSteps;
+    vecSteps.reserve(vecPoints.size());
+    for (int i = 1; i < vecPoints.size(); ++i)
+        if (vecPoints.at(i).iMsecs > vecPoints.at(i - 1).iMsecs)
+            vecSteps << vecPoints.at(i).iMsecs - vecPoints.at(i - 1).iMsecs;
+    if (vecSteps.isEmpty())
+        return 3000;
+    std::nth_element(vecSteps.begin(), vecSteps.begin() + vecSteps.size() / 2, vecSteps.end());
+    return qMax<qint64>(3000, 3 * vecSteps.at(vecSteps.size() / 2));
 }
