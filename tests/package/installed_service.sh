@@ -23,11 +23,15 @@ fail() {
     exit 1
 }
 key() { sed -n "s/^$1=//p" "$unit" | head -n 1; }
-# Retries a check for up to $1 seconds.
+# Retries a check for up to $1 seconds; a service that has ended fails at once.
 within() {
     local limit=$1
     shift
-    for _ in $(seq $((limit * 2))); do "$@" && return 0; sleep 0.5; done
+    for _ in $(seq $((limit * 2))); do
+        "$@" && return 0
+        [ -z "$service_pid" ] || kill -0 "$service_pid" 2>/dev/null || fail "rackmindd ended"
+        sleep 0.5
+    done
     return 1
 }
 
