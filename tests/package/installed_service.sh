@@ -70,16 +70,18 @@ open(path, "w").write("\n".join(lines))
 EOF
 
 # What systemd makes for the unit: the state folder owned by the unit's user, HOME and the working
-# directory from the unit, STATE_DIRECTORY, a private /tmp, the ambient capability.
+# directory from the unit, STATE_DIRECTORY, a private /tmp, the one capability, and everything but the
+# state folder read-only (ProtectSystem=strict).
 user=$(key User) group=$(key Group)
 state=/var/lib/$(key StateDirectory)
 mkdir -p "$state"
 chown "$user:$group" "$state"
 chmod 0755 "$state"
 read -ra unit_env <<<"$(key Environment)"
-unshare --mount --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp && exec "$@"' _ \
+unshare --mount --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
+    mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$state" \
     setpriv --reuid "$user" --regid "$group" --init-groups --no-new-privs \
-    --inh-caps +net_admin --ambient-caps +net_admin \
+    --inh-caps +net_admin --ambient-caps +net_admin --bounding-set -all,+net_admin \
     env -i --chdir="$(key WorkingDirectory)" PATH=/usr/bin:/bin LANG=C.UTF-8 "${unit_env[@]}" \
     STATE_DIRECTORY="$state" "${exec_start[@]}" >"$work/service.log" 2>&1 &
 service_pid=$!
