@@ -15,15 +15,32 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
+#include <cerrno>
+
+#include <unistd.h>
+
 namespace {
-// The console keeps its history in its own data folder; RACKMIND_HISTORY names another file.
+// The store of this machine's service: its unit's state folder, which systemd keeps in /var/lib.
+const QString s_strServiceStore = QStringLiteral("/var/lib/rackmind/history.sqlite");
+
+QString ownStore()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("rackmind/history.sqlite"));
+}
+
+// The history read and written: RACKMIND_HISTORY when set; else the invoking user's own console store;
+// else the store of the service on this machine. Empty when neither exists.
 QString storePath()
 {
     const QString strEnv = qEnvironmentVariable("RACKMIND_HISTORY");
     if (!strEnv.isEmpty())
         return strEnv;
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(QStringLiteral("rackmind/history.sqlite"));
+    for (const QString& strPath : {ownStore(), s_strServiceStore}) {
+        if (QFileInfo(strPath).isFile())
+            return strPath;
+    }
+    return QString();
 }
 
 // ISO 8601 in local time, or seconds since the epoch.
@@ -62,7 +79,10 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     }
     const QString strPath = storePath();
     if (!QFileInfo(strPath).isFile()) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("no history store at %1").arg(strPath) << '\n';
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("no history store at %1")
+                   .arg(strPath.isEmpty() ? ownStore() + QStringLiteral(", ") + s_strServiceStore : strPath)
+            << '\n';
         return kExitUnavailable;
     }
     CHistoryReader reader(strPath);
@@ -136,8 +156,20 @@ void logForcedSwitch(const QString& strMac, const QString& strPdu, const QString
     const QString strPath = storePath();
     if (!QFileInfo(strPath).isFile())
         return;
-    CHistoryStore store(strPath);
-    store.record(HistoryEvent::OutletSwitched, strMac, strPdu, strOutlets, QString(), strAction, QString(),
-                 QStringLiteral("protection overridden: rackmind-ctl --force"));
-    store.flush();
+    {
+        CHistoryStore store(strPath);
+        store.record(HistoryEvent::OutletSwitched, strMac, strPdu, strOutlets, QString(), strAction,
+                     QString(), QStringLiteral("protection overridden: rackmind-ctl --force"));
+        store.flush();
+    }
+    // Run by root on the service's store: the files SQLite may have made beside it stay the service's,
+    // or the service could no longer write its own history.
+    const QFileInfo store(strPath);
+    if (::geteuid() != 0 || store.ownerId() == 0)
+        return;
+    for (const char* pszSuffix : {"-wal", "-shm", "-journal"}) {
+        const QByteArray baPath = QFile::encodeName(strPath + QLatin1String(pszSuffix));
+        if (::chown(baPath.constData(), store.ownerId(), store.groupId()) != 0 && errno != ENOENT)
+            return;
+    }
 }

@@ -17,6 +17,7 @@ enum class HistoryFormat
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err);
 
-// An override of protected outlets, written to the console's event log when there is one.
+// An override of protected outlets, written to the event log of the history store `history` reads: the
+// invoking user's console, else this machine's service.
 void logForcedSwitch(const QString& strMac, const QString& strPdu, const QString& strOutlets,
                      const QString& strAction);

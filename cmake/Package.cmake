@@ -1,42 +1,98 @@
-# The Debian package: `cpack -G DEB` in the build folder (scripts/package). Everything installed by the
-# install() rules goes in, under /usr; dependencies are computed from the binaries by dpkg-shlibdeps.
+# The Debian packages: `cpack -G DEB` in the build folder (scripts/package). Shaped like Debian's own
+# daemons with a desktop front end, so that the service and the command line install on a server
+# without X:
+#   rackmind      the console (Qt Widgets, Charts)
+#   rackmindd     the service, its systemd unit, its configuration file and its system user
+#   rackmind-ctl  the command line
+# They share no file, so there is no common package. Library dependencies are computed from each
+# binary by dpkg-shlibdeps; what Qt loads as a plugin is named by hand.
 set(CPACK_PACKAGE_NAME rackmind)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Orvane)
 set(CPACK_PACKAGE_CONTACT "Rackmind maintainers <maintainers@rackmind.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console and command line for networked rack PDUs")
-# The summary is the synopsis line; this is the extended description under it.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Rackmind finds the power distribution units on the local networks over their
-UDP protocol, shows their readings and outlet states, switches outlets,
-writes their settings and mails alarms. rackmind-ctl does the same from
-shell scripts: list, show, switch and cycle outlets.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL console service ctl)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://rackmind.example/")
+# The history store is SQLite through Qt's driver plugin, which no shared-library scan sees.
+set(rackmind_sqlite libqt5sql5-sqlite)
+# Before 0.2 one package named rackmind held all three programs.
+set(rackmind_split "rackmind (<< 0.2~)")
 
-# Debian wants a copyright file and a changelog compressed without a time stamp in the package's doc folder.
-set(RACKMIND_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/rackmind)
+set(CPACK_DEBIAN_CONSOLE_PACKAGE_NAME rackmind)
+set(CPACK_DEBIAN_CONSOLE_PACKAGE_DEPENDS ${rackmind_sqlite})
+set(CPACK_DEBIAN_CONSOLE_PACKAGE_RECOMMENDS rackmind-ctl)
+set(CPACK_DEBIAN_CONSOLE_PACKAGE_SUGGESTS rackmindd)
+set(CPACK_DEBIAN_CONSOLE_DESCRIPTION "console for networked rack PDUs
+Rackmind finds the power distribution units on the local networks over their
+UDP protocol, shows their readings and outlet states, switches outlets,
+writes their settings, keeps their history and mails alarms.
+.
+This package holds the windowed console. The service that watches the PDUs
+without a display is in rackmindd, the command line in rackmind-ctl.")
+
+set(CPACK_DEBIAN_SERVICE_PACKAGE_NAME rackmindd)
+set(CPACK_DEBIAN_SERVICE_PACKAGE_SECTION admin)
+set(CPACK_DEBIAN_SERVICE_PACKAGE_DEPENDS "adduser, ${rackmind_sqlite}")
+set(CPACK_DEBIAN_SERVICE_PACKAGE_RECOMMENDS rackmind-ctl)
+set(CPACK_DEBIAN_SERVICE_PACKAGE_BREAKS ${rackmind_split})
+set(CPACK_DEBIAN_SERVICE_PACKAGE_REPLACES ${rackmind_split})
+set(CPACK_DEBIAN_SERVICE_DESCRIPTION "service watching networked rack PDUs without a display
+rackmindd polls the power distribution units on the local networks as the
+Rackmind console does, keeps their history, mails their alarms and serves
+their readings as Prometheus metrics. It runs as a systemd service under a
+system user of its own and reads /etc/rackmind/rackmindd.conf.
+.
+The service is not enabled on installation: it broadcasts on every network
+interface, so it is switched on once configured.")
+
+set(CPACK_DEBIAN_CTL_PACKAGE_NAME rackmind-ctl)
+set(CPACK_DEBIAN_CTL_PACKAGE_DEPENDS ${rackmind_sqlite})
+set(CPACK_DEBIAN_CTL_PACKAGE_SUGGESTS rackmindd)
+set(CPACK_DEBIAN_CTL_PACKAGE_BREAKS ${rackmind_split})
+set(CPACK_DEBIAN_CTL_PACKAGE_REPLACES ${rackmind_split})
+set(CPACK_DEBIAN_CTL_DESCRIPTION "command line for networked rack PDUs
+rackmind-ctl lists the power distribution units on the local networks, shows
+one in full, switches and cycles outlets and prints the stored history, from
+shell scripts and without a display.")
+
+# The service's maintainer scripts and its configuration file as a conffile. Maintainer scripts must be
+# executable in the build tree for dpkg-deb.
+set(rackmind_control ${CMAKE_BINARY_DIR}/debian/rackmindd)
+foreach(script postinst prerm postrm)
+    file(COPY ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.${script} DESTINATION ${rackmind_control}
+        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    file(RENAME ${rackmind_control}/rackmindd.${script} ${rackmind_control}/${script})
+    list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/${script})
+endforeach()
+file(WRITE ${rackmind_control}/conffiles "/etc/rackmind/rackmindd.conf\n")
+list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/conffiles)
+
+# Debian wants a copyright file and a changelog compressed without a time stamp in every package's doc
+# folder; manual pages are compressed the same way.
 configure_file(${CMAKE_SOURCE_DIR}/resources/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
     COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/debian/changelog
     DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog)
-add_custom_target(debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz)
-install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
-    DESTINATION ${RACKMIND_DOC_DIR})
-
-# Manual pages, compressed the same way.
-foreach(page rackmind.1 rackmind-ctl.1 rackmindd.1)
-    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/${page}.gz
-        COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/resources/debian/${page} > ${CMAKE_BINARY_DIR}/debian/${page}.gz
-        DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/${page})
-    list(APPEND RACKMIND_MAN_PAGES ${CMAKE_BINARY_DIR}/debian/${page}.gz)
+foreach(package console:rackmind service:rackmindd ctl:rackmind-ctl)
+    string(REPLACE ":" ";" package ${package})
+    list(GET package 0 component)
+    list(GET package 1 program)
+    install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${program} COMPONENT ${component})
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/${program}.1.gz
+        COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/resources/debian/${program}.1 > ${CMAKE_BINARY_DIR}/debian/${program}.1.gz
+        DEPENDS ${CMAKE_SOURCE_DIR}/resources/debian/${program}.1)
+    list(APPEND rackmind_man_pages ${CMAKE_BINARY_DIR}/debian/${program}.1.gz)
+    install(FILES ${CMAKE_BINARY_DIR}/debian/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT ${component})
 endforeach()
-add_custom_target(debian_man ALL DEPENDS ${RACKMIND_MAN_PAGES})
-install(FILES ${RACKMIND_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(debian_files ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz ${rackmind_man_pages})
 
 include(CPack)

@@ -11,8 +11,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QHostAddress>
+#include <QDir>
 #include <QFileInfo>
+#include <QHostAddress>
 
 #include <csignal>
 #include <cstdio>
@@ -125,8 +126,12 @@ int main(int argc, char* argv[])
 
     registerDeviceMetaTypes();
     CUnixSignals signalsUnix;
-    // Every poll is kept as at the console, in the service user's own data folder.
-    g_pHistoryStore = new CHistoryStore;
+    // Every poll is kept as at the console. Under systemd the unit's state folder (/var/lib/rackmind)
+    // holds the store, where rackmind-ctl finds the machine's service; run by hand, the user's data folder.
+    const QString strStateDir = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    g_pHistoryStore = new CHistoryStore(strStateDir.isEmpty()
+                                            ? CHistoryStore::defaultPath()
+                                            : QDir(strStateDir).filePath(QStringLiteral("history.sqlite")));
     g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
                                    g_settings.historyHourDays, g_settings.historyEventDays});
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());

@@ -255,6 +255,9 @@ private slots:
         // Accepted, with the form left empty for the next time it shows.
         QVERIFY(m_pDialog->result() == QDialog::Accepted && form() == QLatin1String("/") &&
                 !keep()->isChecked());
+        // Without "keep password" the typed password never reaches the store.
+        QCOMPARE(stored("Login/Account") + stored("Login/Password"),
+                 bKeep ? QStringLiteral("pavokpavok") : QString());
 
         g_settings = AppSettings();
         loadSettings();

@@ -1,43 +1,129 @@
 #!/usr/bin/env bash
-# The Debian package as an operator meets it: built by CPack, free of lintian errors, installed with
-# apt-get, rackmind-ctl answering --help from /usr/bin, the desktop entry valid, removed cleanly.
-# Nothing here starts the console or talks to a network.
-#   package_test.sh BUILD_DIR
+# The Debian packages as an administrator meets them: built by CPack, lintian-clean, each depending on
+# what its programs load (the SQLite driver plugin too), the service and the command line free of the
+# display stack, installed with apt-get, the maintainer scripts doing what Debian's do with systemd
+# (through recording stand-ins for systemd's tools), the installed service run the way its unit runs it
+# inside the network test bed, and everything gone after the purge.
+#   package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
-build=$1
+build=$1 src=$2
+packages=(rackmind rackmindd rackmind-ctl)
 
 # dpkg is one per machine: package tests of several build trees take turns.
 exec 9>/run/lock/rackmind-package-test
 flock -w 600 9
 
 # A Rackmind the machine's owner installed is not ours to replace or remove.
-if dpkg-query -W -f='${Status}' rackmind 2>/dev/null | grep -q 'install ok installed'; then
-    echo "rackmind is installed on this machine already; not touching it"
-    exit 77
-fi
-
-cd "$build"
-rm -f rackmind_*.deb
-cpack -G DEB >/dev/null
-deb=$(ls "$PWD"/rackmind_*.deb)
-lintian --fail-on error "$deb"
-
-trap 'dpkg -r rackmind >/dev/null 2>&1 || true' EXIT
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    -o DPkg::Lock::Timeout=300 "$deb" >/dev/null
-[ "$(command -v rackmind-ctl)" = /usr/bin/rackmind-ctl ]
-/usr/bin/rackmind-ctl --help | grep -q '^  outlet PDU N on|off|cycle$'
-/usr/bin/rackmind-ctl outlet --help | grep -q -- '--force'
-desktop-file-validate /usr/share/applications/rackmind.desktop
-for f in /usr/bin/rackmind /usr/share/icons/hicolor/256x256/apps/rackmind.png \
-    /usr/share/bash-completion/completions/rackmind-ctl; do
-    [ -f "$f" ] || { echo "missing after install: $f"; exit 1; }
+for p in "${packages[@]}"; do
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        echo "$p is installed on this machine already; not touching it"
+        exit 77
+    fi
 done
 
-dpkg -r rackmind >/dev/null
-trap - EXIT
-if [ -e /usr/bin/rackmind-ctl ] || dpkg-query -W -f='${Status}' rackmind 2>/dev/null | grep -q 'ok installed'; then
-    echo "rackmind left behind after dpkg -r"
-    exit 1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+work=$(mktemp -d)
+cleanup() {
+    dpkg -P "${packages[@]}" >/dev/null 2>&1 || true
+    getent passwd rackmind >/dev/null && deluser --system --quiet rackmind >/dev/null 2>&1
+    getent group rackmind >/dev/null && delgroup --system --quiet rackmind >/dev/null 2>&1
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+cd "$build"
+rm -f ./*.deb
+cpack -G DEB >/dev/null
+debs=()
+for p in "${packages[@]}"; do debs+=("$(ls "$PWD/${p}"_[0-9]*.deb)"); done
+lintian --fail-on error,warning "${debs[@]}"
+
+# Runs a command with systemd's tools replaced by recorders (one line per call in $work/calls) and
+# /run/systemd/system present, as on a machine booted with systemd; only in a mount namespace of its own.
+with_recorded_systemd() {
+    : >"$work/calls"
+    unshare --mount --propagation private -- bash -c '
+        mount -t tmpfs tmpfs /run/systemd && mkdir /run/systemd/system
+        for tool in systemctl deb-systemd-helper deb-systemd-invoke; do
+            printf "#!/bin/sh\necho \"%s \$*\" >>%s\n" "$tool" "$0" >"/run/systemd/$tool"
+            chmod +x "/run/systemd/$tool"
+            mount --bind "/run/systemd/$tool" "/usr/bin/$tool"
+        done
+        exec "$@"' "$work/calls" "$@" >/dev/null
+}
+expect_calls() {
+    local want
+    want=$(printf '%s\n' "${@:2}")
+    [ "$(cat "$work/calls")" = "$want" ] ||
+        fail "$1: systemd was asked for"$'\n'"$(cat "$work/calls")"$'\n'"instead of"$'\n'"$want"
+}
+unit=rackmindd.service
+
+with_recorded_systemd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=300 "${debs[@]}"
+# Known to systemd, not enabled, not started: it broadcasts on every interface once running.
+expect_calls "install" "deb-systemd-helper unmask $unit" "deb-systemd-helper update-state $unit" \
+    "systemctl --system daemon-reload"
+
+# package | program | its run-time needs in Depends | what it must not load (headless)
+checks=(
+    "rackmind /usr/bin/rackmind libqt5sql5-sqlite -"
+    "rackmindd /usr/bin/rackmindd libqt5sql5-sqlite,adduser libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
+    "rackmind-ctl /usr/bin/rackmind-ctl libqt5sql5-sqlite libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
+)
+for row in "${checks[@]}"; do
+    read -r p program needs banned <<<"$row"
+    [ -x "$program" ] || fail "$p: $program not installed"
+    depends=$(dpkg-query -W -f='${Depends}' "$p")
+    for need in ${needs//,/ }; do
+        grep -Eq "(^|, )$need( |,|$)" <<<"$depends" || fail "$p does not depend on $need: $depends"
+    done
+    [ "$banned" = - ] && continue
+    ! ldd "$program" | grep -E "$banned" || fail "$p: $program loads the display stack"
+    # Nothing it pulls in, however deep, is the display stack: it installs on a server without X.
+    ! apt-cache depends --recurse --installed --no-recommends --no-suggests --no-conflicts --no-breaks \
+        --no-replaces --no-enhances "$p" | grep -E '^(libqt5gui5|libqt5widgets5|libx11-6)$' ||
+        fail "$p pulls in the display stack"
+done
+desktop-file-validate /usr/share/applications/rackmind.desktop
+[ -f /usr/share/bash-completion/completions/rackmind-ctl ] || fail "rackmind-ctl: no bash completion"
+# The mail password lives in the configuration file: root and the service only.
+getent passwd rackmind | grep -q ':/usr/sbin/nologin$' || fail "no system user rackmind without a shell"
+[ "$(stat -c '%U:%G %a' /etc/rackmind/rackmindd.conf)" = "root:rackmind 640" ] ||
+    fail "/etc/rackmind/rackmindd.conf is $(stat -c '%U:%G %a' /etc/rackmind/rackmindd.conf)"
+grep -qx '/etc/rackmind/rackmindd.conf' /var/lib/dpkg/info/rackmindd.conffiles ||
+    fail "the configuration file is not a conffile"
+if command -v systemd-analyze >/dev/null; then
+    ! systemd-analyze verify "/lib/systemd/system/$unit" 2>&1 | grep "$unit:" || fail "systemd finds fault with the unit"
 fi
-echo "package $(basename "$deb") built, lint-free, installed, checked and removed"
+
+# The installed service as its unit runs it; every program runs inside the bed only.
+"$src/scripts/netbed" --devices 2 \
+    --device-cmd "printf 'at 5 set 1 humidity 90\n' >$work/humid.scn; exec $build/tools/pdusim/pdusim --no-noise --scenario $work/humid.scn </dev/null" \
+    -- "$src/tests/package/installed_service.sh" "$src"
+
+# An upgrade restarts a running service (a stopped one stays stopped); the administrator's file stays.
+echo "; kept" >>/etc/rackmind/rackmindd.conf
+with_recorded_systemd dpkg -i "${debs[1]}"
+expect_calls "upgrade" "systemctl --system daemon-reload" "deb-systemd-helper unmask $unit" \
+    "deb-systemd-helper update-state $unit" "systemctl --system daemon-reload" \
+    "deb-systemd-invoke try-restart $unit"
+tail -n 1 /etc/rackmind/rackmindd.conf | grep -q '^; kept$' || fail "the upgrade replaced the edited configuration"
+[ "$(stat -c '%U:%G %a' /etc/rackmind/rackmindd.conf)" = "root:rackmind 640" ] || fail "upgrade: rights lost"
+
+with_recorded_systemd dpkg -r rackmindd
+expect_calls "removal" "deb-systemd-invoke stop $unit" "systemctl --system daemon-reload" \
+    "deb-systemd-helper mask $unit"
+[ ! -e /usr/bin/rackmindd ] && [ -e /etc/rackmind/rackmindd.conf ] || fail "removal: program left or configuration lost"
+
+with_recorded_systemd dpkg -P rackmindd
+expect_calls "purge" "systemctl --system daemon-reload" "deb-systemd-helper purge $unit" \
+    "deb-systemd-helper unmask $unit"
+for gone in /etc/rackmind /var/lib/rackmind; do [ ! -e "$gone" ] || fail "purge left $gone"; done
+! dpkg-statoverride --list | grep -q rackmind || fail "purge left the rights override"
+
+dpkg -P rackmind rackmind-ctl >/dev/null
+for p in "${packages[@]}"; do
+    ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || fail "$p left installed"
+done
+echo "packages $(basename -a "${debs[@]}" | tr '\n' ' ')built, lint-free, installed, run, upgraded, purged"

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Inside the test bed, as root: the installed rackmindd run the way its unit runs it (the unit's user,
+# state folder as HOME and working directory, a private /tmp, its capability), with the settings an
+# administrator wrote into the shipped configuration file. It must poll the simulated PDUs, serve
+# metrics, mail an alarm to the mail server on loopback and keep its history where rackmind-ctl, run by
+# an ordinary user with no setting, finds it.
+#   installed_service.sh SOURCE_DIR     (PDU 1 of the bed's simulator turns humid after a few seconds)
+set -euo pipefail
+src=$1
+unit=/lib/systemd/system/rackmindd.service
+work=$(mktemp -d)
+service_pid="" smtp_pid=""
+cleanup() {
+    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
+    [ -n "$smtp_pid" ] && kill "$smtp_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$work/service.log" ] && sed 's/^/  rackmindd: /' "$work/service.log" >&2
+    exit 1
+}
+key() { sed -n "s/^$1=//p" "$unit" | head -n 1; }
+# Retries a check for up to $1 seconds; a service that has ended fails at once.
+within() {
+    local limit=$1
+    shift
+    for _ in $(seq $((limit * 2))); do
+        "$@" && return 0
+        [ -z "$service_pid" ] || kill -0 "$service_pid" 2>/dev/null || fail "rackmindd ended"
+        sleep 0.5
+    done
+    return 1
+}
+
+# The unit as installed, no line rewritten: its program is there and runs.
+read -ra exec_start <<<"$(key ExecStart)"
+[ -x "${exec_start[0]}" ] || fail "the unit's ExecStart names ${exec_start[0]}, which is not installed"
+"${exec_start[0]}" --version | grep -q '^rackmindd [0-9]' || fail "${exec_start[0]} --version"
+conf=""
+for ((i = 1; i < ${#exec_start[@]}; i++)); do
+    [ "${exec_start[i]}" = --config ] && conf=${exec_start[i + 1]}
+done
+[ -f "$conf" ] || fail "the unit reads no configuration file that the package installed (${conf:-none})"
+
+# An administrator's edit: keys uncommented and set in their sections, the rest left as shipped.
+/usr/bin/python3 "$src/tests/mail/smtp_server.py" real --user room@example.org --password s3cret \
+    >"$work/smtp.log" &
+smtp_pid=$!
+within 20 grep -q '^PORT ' "$work/smtp.log" || fail "the mail server did not start"
+smtp_port=$(sed -n 's/^PORT //p' "$work/smtp.log")
+/usr/bin/python3 - "$conf" Smtp/Host=127.0.0.1 "Smtp/Port=$smtp_port" Smtp/Account=room@example.org \
+    Smtp/Password=s3cret Smtp/Receiver=ops@example.org Metrics/Enabled=true <<'EOF'
+import re, sys
+path, pairs = sys.argv[1], sys.argv[2:]
+lines = open(path).read().split("\n")
+for pair in pairs:
+    name, value = pair.split("=", 1)
+    section, key = name.split("/")
+    start = lines.index("[%s]" % section)
+    end = next((i for i in range(start + 1, len(lines)) if lines[i].startswith("[")), len(lines))
+    hit = [i for i in range(start + 1, end) if re.fullmatch(";?%s=.*" % re.escape(key), lines[i])]
+    if hit:
+        lines[hit[0]] = "%s=%s" % (key, value)
+    else:
+        lines.insert(start + 1, "%s=%s" % (key, value))
+open(path, "w").write("\n".join(lines))
+EOF
+
+# What systemd makes for the unit: the state folder owned by the unit's user, HOME and the working
+# directory from the unit, STATE_DIRECTORY, a private /tmp, the one capability, and everything but the
+# state folder read-only (ProtectSystem=strict).
+user=$(key User) group=$(key Group)
+state=/var/lib/$(key StateDirectory)
+mkdir -p "$state"
+chown "$user:$group" "$state"
+chmod 0755 "$state"
+read -ra unit_env <<<"$(key Environment)"
+unshare --mount --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
+    mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$state" \
+    setpriv --reuid "$user" --regid "$group" --init-groups --no-new-privs \
+    --inh-caps +net_admin --ambient-caps +net_admin --bounding-set -all,+net_admin \
+    env -i --chdir="$(key WorkingDirectory)" PATH=/usr/bin:/bin LANG=C.UTF-8 "${unit_env[@]}" \
+    STATE_DIRECTORY="$state" "${exec_start[@]}" >"$work/service.log" 2>&1 &
+service_pid=$!
+
+devices=$RACKMIND_BED_DEVICE_COUNT
+online() {
+    [ "$(curl -sf http://127.0.0.1:9150/metrics | grep -c '^rackmind_pdu_online{.*} 1$')" = "$devices" ]
+}
+within 60 online || fail "the metrics do not show the $devices simulated PDUs online"
+alarm_mailed() {
+    /usr/bin/python3 -c '
+import base64, json, sys
+mails = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{")]
+sys.exit(not any(m["event"] == "mail" and m["user"] == "room@example.org" and
+                 b"Humidity" in base64.b64decode(m["data"]) for m in mails))' "$work/smtp.log"
+}
+within 60 alarm_mailed || fail "no alarm mail reached the mail server"
+[ "$(stat -c %U "$state/history.sqlite")" = "$user" ] || fail "no history store in $state"
+
+# An ordinary user, no environment override: rackmind-ctl reads the service's history.
+history_rows() {
+    setpriv --reuid nobody --regid nogroup --clear-groups env -i HOME=/nonexistent PATH=/usr/bin:/bin \
+        rackmind-ctl history "$(head -n 1 "$RACKMIND_BED_DEVICE_ADDRS_FILE")" \
+        --from "$(date -d '-1 hour' -Iseconds)" --to "$(date -d '+1 hour' -Iseconds)" >"$work/history.txt" \
+        2>"$work/history.err" && [ "$(grep -c '[0-9]' "$work/history.txt")" -gt 0 ]
+}
+within 60 history_rows || fail "rackmind-ctl history as nobody: $(cat "$work/history.err")"
+
+kill -TERM "$service_pid"
+wait "$service_pid" || fail "rackmindd did not end cleanly on SIGTERM"
+service_pid=""
+echo "installed rackmindd polled $devices PDUs, served metrics, mailed the alarm; rackmind-ctl read its history"
