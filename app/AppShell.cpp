@@ -1,16 +1,17 @@
 #include "app/AppShell.h"
+#include "service/UnixSignals.h"
 
-#include "settings/AlarmSettings.h"
-#include "settings/Catalogues.h"
 #include "app/LanguageSelectDialog.h"
 #include "app/LoginDialog.h"
 #include "app/MenuIconStyle.h"
-#include "settings/Settings.h"
 #include "app/SharedFonts.h"
+#include "device/Rackmind.h"
 #include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
-#include "device/Rackmind.h"
 #include "service/MetricsExporter.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Catalogues.h"
+#include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
@@ -135,4 +136,10 @@ void showStartUpFailure(const char* pszText)
 {
     QMessageBox box(QMessageBox::Critical, QObject::tr("Critical"), QObject::tr(pszText), QMessageBox::Ok);
     box.exec();
+}
+
+void quitOnUnixSignals()
+{
+    auto* pSignals = new CUnixSignals(qApp);
+    QObject::connect(pSignals, &CUnixSignals::signalReceived, qApp, [] { QApplication::quit(); });
 }

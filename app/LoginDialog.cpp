@@ -1,7 +1,5 @@
 #include "app/LoginDialog.h"
 
-#include "settings/Credentials.h"
-#include "settings/Settings.h"
 #include "app/SharedFonts.h"
 #include "device/AlarmTracker.h"
 #include "device/OutletControl.h"
@@ -11,9 +9,11 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
+#include "settings/Credentials.h"
+#include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
-#include "ui/frame/TitleBar.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/frame/TitleBar.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,6 +29,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstring>
+
 QThread* g_pUdpThread = nullptr;
 CUdpDriver* g_pUdpDriver = nullptr;
 
@@ -39,7 +41,8 @@ void releaseDeviceMachinery()
     delete g_pOutletControl;
     g_pOutletControl = nullptr;
     if (g_pUdpDriver && g_pUdpThread && g_pUdpThread->isRunning())
-        QMetaObject::invokeMethod(g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
     delete g_pRackmind;
     g_pRackmind = nullptr;
     if (g_pUdpThread) {
@@ -92,7 +95,8 @@ CLoginDialog::CLoginDialog(QWidget* parent, Qt::WindowFlags f)
       m_pLayoutCenter(new QHBoxLayout), m_fontWordmark(QStringLiteral("Microsoft YaHei"), 18, 50),
       m_fontWordmarkBold(QStringLiteral("Microsoft YaHei"), 24, 75)
 {
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowStaysOnTopHint);
     m_pTitleBar->setMenuButtonVisible(false);
     m_pTitleBar->setMinButtonVisible(false);
     m_pTitleBar->setMaxButtonVisible(false);
@@ -211,8 +215,8 @@ void CLoginDialog::setLoginState(int state)
         s_iLoginState = state;
 
     const bool bInputs = s_iLoginState != Scanning;
-    for (QWidget* pInput : std::initializer_list<QWidget*>{m_pComboAccount, m_pEditPassword, m_pCheckKeepPassword,
-                                                           m_pCheckAutoLogin, m_pBtnLogin})
+    for (QWidget* pInput : std::initializer_list<QWidget*>{
+             m_pComboAccount, m_pEditPassword, m_pCheckKeepPassword, m_pCheckAutoLogin, m_pBtnLogin})
         pInput->setVisible(bInputs);
     m_pLabelLoading->setVisible(!bInputs);
 
@@ -302,7 +306,7 @@ bool CLoginDialog::startDeviceMachinery()
         connect(g_pRackmind, &CRackmind::signalChangeIP, pPage, &CDeviceOverviewWidget::slotChangeIP);
     }
     g_pRackmind->connectTransport(g_pUdpDriver);
-    g_pOutletControl = new COutletControl;
+    g_pOutletControl = new COutletControl(nullptr, COutletControl::defaultJournalPath());
     if (g_pHistoryStore) {
         auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, g_pRackmind, g_pRackmind);
         connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
@@ -312,10 +316,23 @@ bool CLoginDialog::startDeviceMachinery()
         connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
                 &CHistoryRecorder::slotOutletOperation);
     }
-    g_pOutletControl->setProtectedText(g_settings.protectedOutlets);
-    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
-        g_settings.protectedOutlets = g_pOutletControl->protectedText();
+    // Protection kept by an older console in this user's settings joins the machine's list once.
+    if (!g_settings.protectedOutlets.isEmpty()) {
+        g_pOutletControl->adoptProtected(g_settings.protectedOutlets);
+        g_settings.protectedOutlets.clear();
         saveSettings();
+    }
+    connect(g_pRackmind, &CRackmind::signalNewDevice, g_pOutletControl, [](CPdu* pPdu) {
+        // Protection follows a MAC written from this console.
+        QObject::connect(
+            pPdu, &CPdu::signalDownload, g_pOutletControl, [](const PduInfo& before, const PduInfo& after) {
+                if (g_pOutletControl && std::memcmp(before.mac, after.mac, 6) != 0)
+                    g_pOutletControl->followMac(
+                        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(before.mac), 6).toHex()),
+                        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(after.mac), 6).toHex()));
+            });
+    });
+    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
         // The painter repaints by itself only when the outlets change; its lock marks changed instead.
         if (pPdu && pPdu->pOutletStatusWidget)
             pPdu->pOutletStatusWidget->update();
@@ -406,5 +423,6 @@ void CLoginDialog::paintEvent(QPaintEvent* event)
     painter.drawText(QRect(iTextX, iCentreY - iHalfLogo, W, iHalfLogo + 8), Qt::AlignLeft | Qt::AlignBottom,
                      QStringLiteral("Rack"));
     painter.setFont(m_fontWordmark);
-    painter.drawText(QRect(iTextX, iCentreY, W, iHalfLogo), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("mind"));
+    painter.drawText(QRect(iTextX, iCentreY, W, iHalfLogo), Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("mind"));
 }

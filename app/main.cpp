@@ -1,6 +1,6 @@
 #include "app/AppShell.h"
-#include "settings/SingleInstance.h"
 #include "device/MetaTypes.h"
+#include "settings/SingleInstance.h"
 
 #include <QApplication>
 #include <QObject>
@@ -8,6 +8,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    quitOnUnixSignals();
     createSharedResources();
     if (!prepareLanguage())
         return 0;

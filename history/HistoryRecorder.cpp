@@ -14,8 +14,9 @@
 
 namespace {
 // The alarm conditions as the event log names them, in the device's order.
-const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload", "Current Warn",
-                                                        "Current Overload", "Temperature Warn", "Humidity Warn"};
+const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload",
+                                                       "Current Warn",     "Current Overload",
+                                                       "Temperature Warn", "Humidity Warn"};
 
 template <int N> QString text(const char (&field)[N])
 {
@@ -136,7 +137,8 @@ void CHistoryRecorder::deriveAlarms(Tracked& t)
             strLimit = QString::number(i.humidityWarn);
         }
         m_pStore->record(t.aAlarm[k] ? HistoryEvent::AlarmBegan : HistoryEvent::AlarmEnded, t.strMac,
-                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue, strLimit);
+                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue,
+                         strLimit);
     }
 }
 
@@ -225,11 +227,10 @@ void CHistoryRecorder::slotAlarmAcknowledged(const ActiveAlarm& alarm)
 
 void CHistoryRecorder::slotOutletOperation(const OutletOperation& op)
 {
-    // A plain switch that went out is logged by the device itself; everything else is logged here.
-    if (op.strWhat.startsWith(QLatin1String("switch")) && op.strResult == QLatin1String("sent"))
+    // A plain switch that went out is logged by the device itself (kind 0); everything else here.
+    if (!op.iKind)
         return;
-    const int iKind = op.strWhat.startsWith(QLatin1String("cycle")) ? HistoryEvent::OutletCycled
-                                                                      : HistoryEvent::OutletSwitched;
-    m_pStore->record(iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : QString(),
-                     QString(), op.strWhat, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
+    const QString strNew = op.iKind == HistoryEvent::OutletRefused ? op.strWhat : op.strNew;
+    m_pStore->record(op.iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : op.strWhat,
+                     op.strOld, strNew, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
 }

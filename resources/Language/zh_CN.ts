@@ -207,6 +207,14 @@
         <source>busy</source>
         <translation>进行中</translation>
     </message>
+    <message>
+        <source>waiting for off</source>
+        <translation>等待断电</translation>
+    </message>
+    <message>
+        <source>did not switch off</source>
+        <translation>未能断电</translation>
+    </message>
 </context>
 <context>
     <name>CDeviceOverviewWidget</name>
@@ -837,10 +845,6 @@
         <translation>%1 正在断电重启。</translation>
     </message>
     <message>
-        <source>Cancel power cycle</source>
-        <translation>取消断电重启</translation>
-    </message>
-    <message>
         <source>Power cycle outlet</source>
         <translation>断电重启插座</translation>
     </message>
@@ -859,6 +863,25 @@
     <message>
         <source>Back on after</source>
         <translation>重新接通前等待</translation>
+    </message>
+    <message>
+        <source>%1 of %2 cannot be switched off yet: the device has not told its MAC address, so whether it is protected is not known.</source>
+        <translation>%2 的 %1 暂时不能关闭：设备尚未报告其 MAC 地址，无法确定它是否受保护。</translation>
+    </message>
+    <message>
+        <source>Cancel power cycle (switch back on)</source>
+        <translation>取消断电重启（重新通电）</translation>
+    </message>
+</context>
+<context>
+    <name>COutletControl</name>
+    <message>
+        <source>The device has not told its MAC address yet.</source>
+        <translation>设备尚未报告其 MAC 地址。</translation>
+    </message>
+    <message>
+        <source>The protection list cannot be written: %1</source>
+        <translation>无法写入保护列表：%1</translation>
     </message>
 </context>
 <context>
@@ -1244,6 +1267,38 @@
         <source>The file could not be written: %1</source>
         <translation>无法写入文件：%1</translation>
     </message>
+    <message>
+        <source>Outlet switch refused</source>
+        <translation>插座开关被拒绝</translation>
+    </message>
+    <message>
+        <source>Outlet protected</source>
+        <translation>插座已保护</translation>
+    </message>
+    <message>
+        <source>Outlet unprotected</source>
+        <translation>插座已取消保护</translation>
+    </message>
+    <message>
+        <source>Power cycle started</source>
+        <translation>断电重启开始</translation>
+    </message>
+    <message>
+        <source>Power cycle completed</source>
+        <translation>断电重启完成</translation>
+    </message>
+    <message>
+        <source>Power cycle failed</source>
+        <translation>断电重启失败</translation>
+    </message>
+    <message>
+        <source>Power cycle cancelled</source>
+        <translation>断电重启已取消</translation>
+    </message>
+    <message>
+        <source>Group write</source>
+        <translation>分组写入</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>
@@ -1278,10 +1333,6 @@
         <translation>端口 %1 上没有 PDU 应答。
   只应答 51230 端口（而非查询源端口）的 PDU，在控制台或服务占用该端口时
   无法访问；请停止它们后尝试 --source-port 51230。</translation>
-    </message>
-    <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
-        <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
     </message>
     <message>
         <source>no PDU &quot;%1&quot; answered</source>
@@ -1434,10 +1485,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>插座操作为 on、off 或 cycle</translation>
     </message>
     <message>
-        <source>--%1 takes seconds</source>
-        <translation>--%1 的值为秒数</translation>
-    </message>
-    <message>
         <source>cannot open %1</source>
         <translation>无法打开 %1</translation>
     </message>
@@ -1464,6 +1511,42 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 names several PDUs:</source>
         <translation>%1 对应多台 PDU：</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; matches %2 PDUs; give the address one answers from:</source>
+        <translation>“%1”匹配 %2 台 PDU；请给出其应答所用的地址：</translation>
+    </message>
+    <message>
+        <source>interrupted: switching the outlets back on</source>
+        <translation>已中断：正在重新接通插座</translation>
+    </message>
+    <message>
+        <source>outlet %1: waiting for off</source>
+        <translation>插座 %1：等待断电</translation>
+    </message>
+    <message>
+        <source>outlet %1: off seen, on in %2 s</source>
+        <translation>插座 %1：已断电，%2 秒后通电</translation>
+    </message>
+    <message>
+        <source>%1 did not switch off outlet(s) %2; no &quot;on&quot; was sent</source>
+        <translation>%1 未关闭插座 %2；未发送“通电”</translation>
+    </message>
+    <message>
+        <source>cannot read the protection list (%1); nothing was switched (--force overrides)</source>
+        <translation>无法读取保护列表（%1）；未切换任何插座（--force 可强制）</translation>
+    </message>
+    <message>
+        <source>--delay goes with cycle only</source>
+        <translation>--delay 只能与 cycle 一起使用</translation>
+    </message>
+    <message>
+        <source>--delay takes whole seconds from 1 to 600</source>
+        <translation>--delay 取 1 到 600 的整数秒</translation>
+    </message>
+    <message>
+        <source>--timeout takes seconds above 0</source>
+        <translation>--timeout 取大于 0 的秒数</translation>
     </message>
 </context>
 </TS>
