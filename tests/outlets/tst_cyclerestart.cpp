@@ -1,5 +1,6 @@
 #include "app/AppShell.h"
 #include "device/MetaTypes.h"
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -33,6 +34,8 @@ int runConsole(int argc, char* argv[])
         return 3;
     const QStringList listArgs = QCoreApplication::arguments().mid(2);
     QTimer timerStart;
+    // The operator says yes to "Power cycle ...?".
+    COutletActions::setPromptHandler([](QWidget*, bool, const QString&, const QString&) { return true; });
     if (listArgs.size() == 3) {
         QObject::connect(&timerStart, &QTimer::timeout, [&] {
             for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
@@ -80,7 +83,10 @@ class TestCycleRestart : public QObject
     QProcess* cycling(int iOutlet)
     {
         QProcess* pConsole = console({address(), QString::number(iOutlet), QStringLiteral("10")});
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(pConsole->readAllStandardOutput().contains("started"), 20000); }();
+        QByteArray baOut; // read as it comes: every check reads again
+        [&] {
+            QTRY_VERIFY_WITH_TIMEOUT((baOut += pConsole->readAllStandardOutput()).contains("started"), 20000);
+        }();
         [&] { QTRY_VERIFY_WITH_TIMEOUT(!simOn(iOutlet), 3000); }();
         return pConsole;
     }
@@ -131,6 +137,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(simOn(2), 25000);
         qInfo("on %lld ms after the restart", sinceRestart.elapsed());
         QVERIFY(sinceRestart.elapsed() <= 10000 + 6000);
+        // Done once the console has seen it on: the journal is empty then.
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(COutletControl::defaultJournalPath()), 10000);
         ::kill(pid_t(pSecond->processId()), SIGTERM);
         QVERIFY(pSecond->waitForFinished(15000));
         const auto listEvents = CHistoryReader(CHistoryStore::defaultPath()).events({});
