@@ -317,8 +317,9 @@ bool CLoginDialog::startDeviceMachinery()
                 &CHistoryRecorder::slotOutletOperation);
     }
     // Protection kept by an older console in this user's settings joins the machine's list once.
-    if (!g_settings.protectedOutlets.isEmpty()) {
-        g_pOutletControl->adoptProtected(g_settings.protectedOutlets);
+    // Kept there until the machine's list has them.
+    if (!g_settings.protectedOutlets.isEmpty() &&
+        g_pOutletControl->adoptProtected(g_settings.protectedOutlets)) {
         g_settings.protectedOutlets.clear();
         saveSettings();
     }

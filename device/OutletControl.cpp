@@ -99,16 +99,14 @@ bool COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QStr
     return true;
 }
 
-void COutletControl::adoptProtected(const QString& strEntries)
+bool COutletControl::adoptProtected(const QString& strEntries)
 {
     const QStringList list = strEntries.toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (list.isEmpty())
-        return;
-    m_protection.change([&](QSet<QString>& set) {
+    m_iProtectionReadMs = Clock::elapsedMs();
+    return list.isEmpty() || m_protection.change([&](QSet<QString>& set) {
         for (const QString& str : list)
             set.insert(str);
     });
-    m_iProtectionReadMs = Clock::elapsedMs();
 }
 
 void COutletControl::followMac(const QString& strOldMac, const QString& strNewMac)

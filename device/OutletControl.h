@@ -79,8 +79,8 @@ public:
     bool isMacKnown(const CPdu* pPdu) const;
     // False with the reason when the MAC is unknown or the machine's list cannot be written.
     bool setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QString* pError = nullptr);
-    // Entries of an older console's own settings join the machine's list.
-    void adoptProtected(const QString& strEntries);
+    // Entries of an older console's own settings join the machine's list; false when it cannot be written.
+    bool adoptProtected(const QString& strEntries);
     // A MAC written to the device from this console: its protection follows it.
     void followMac(const QString& strOldMac, const QString& strNewMac);
     QString protectionPath() const { return m_protection.path(); }
