@@ -85,9 +85,12 @@ private slots:
             << int(HistoryEvent::CycleCompleted);
         QTest::newRow("a reply with the on does not confirm it")
             << QList<int>{500, 5000, 0} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"} << 0;
-        QTest::newRow("cancelled before the device switched off: on now, ends seen on")
-            << QList<int>{200, 800, 500} << QList<int>{2, 3, 2} << QStringList{"off3", "on3"}
+        QTest::newRow("cancelled before the device switched off: on now, ends seen on past its off delay")
+            << QList<int>{200, 800, 500, 3000} << QList<int>{2, 3, 2, 2} << QStringList{"off3", "on3"}
             << int(HistoryEvent::CycleCancelled);
+        QTest::newRow("cancelled, its on lost: the device's off still comes, on again")
+            << QList<int>{200, 800, 500, 2000, 2500, 500} << QList<int>{2, 3, 2, 1, 1, 2}
+            << QStringList{"off3", "on3", "on3"} << int(HistoryEvent::CycleCancelled);
         QTest::newRow("cancelled after it went off: on again while it shows off")
             << QList<int>{500, 500, 5500, 500} << QList<int>{1, 3, 1, 2} << QStringList{"off3", "on3", "on3"}
             << int(HistoryEvent::CycleCancelled);
