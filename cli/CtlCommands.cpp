@@ -168,7 +168,8 @@ int runCycle(CtlContext& ctx, const CtlPdu& pdu, const CtlOutletRequest& req)
         return c.phase() == COutletCycle::WaitingOff
                    ? qint64(c.closeDelay() * 1000 + COutletCycle::kMarginMs) * COutletCycle::kOffTries +
                          kConfirmMarginMsecs
-                   : qint64(c.openDelay()) * 1000 + kConfirmMarginMsecs;
+                   : qMax<qint64>(c.openDelay() * 1000, c.closeDelay() * 1000 + COutletCycle::kMarginMs) +
+                         kConfirmMarginMsecs;
     };
     std::vector<qint64> listSince(cycles.size(), iNow);
     std::vector<COutletCycle::Phase> listPhase(cycles.size(), COutletCycle::WaitingOff);

@@ -12,7 +12,7 @@ COutletCycle::Action COutletCycle::start(qint64 iNowMs)
 {
     m_phase = WaitingOff;
     m_iOffTries = 1;
-    m_iLastSentMs = iNowMs;
+    m_iLastSentMs = m_iLastOffMs = iNowMs;
     return SendOff;
 }
 
@@ -22,7 +22,7 @@ void COutletCycle::resume(qint64 iNowMs, qint64 iOnDueMs)
     m_bResumed = true;
     // The earlier program sent its "off"; sending another would only restart the device's delay.
     m_iOffTries = kOffTries;
-    m_iLastSentMs = iNowMs;
+    m_iLastSentMs = m_iLastOffMs = iNowMs;
     m_iOnDueMs = iOnDueMs;
     m_bKeepDue = true;
 }
@@ -48,6 +48,7 @@ COutletCycle::Action COutletCycle::observe(bool bOn, qint64 iNowMs)
             return None;
         }
         m_phase = CountingOn;
+        m_bOffSeen = true;
         if (!m_bKeepDue)
             m_iOnDueMs = iNowMs + qint64(m_iDelay) * 1000;
         m_bKeepDue = false;
@@ -56,11 +57,14 @@ COutletCycle::Action COutletCycle::observe(bool bOn, qint64 iNowMs)
         // A late "off": carry on, or the outlet would stay dark with nothing to bring it back.
         if (!bOn && !isWatchOver(iNowMs)) {
             m_phase = CountingOn;
+            m_bOffSeen = true;
             m_iOnDueMs = iNowMs + qint64(m_iDelay) * 1000;
         }
         return None;
     case WaitingOn:
-        if (bOn && iNowMs > m_iLastSentMs) {
+        // Cancelled before the off showed, a reply within the device's off delay may show the outlet
+        // on only because the "off" has not been carried out yet: were the "on" lost, it still will be.
+        if (bOn && iNowMs > m_iLastSentMs && (m_bOffSeen || iNowMs - m_iLastOffMs >= offGateMs())) {
             m_phase = m_bCancelling ? Cancelled : Completed;
             return None;
         }
@@ -83,7 +87,7 @@ COutletCycle::Action COutletCycle::tick(qint64 iNowMs)
         m_bOnSinceGate = false;
         if (m_iOffTries < kOffTries) {
             ++m_iOffTries;
-            m_iLastSentMs = iNowMs;
+            m_iLastSentMs = m_iLastOffMs = iNowMs;
             return SendOff;
         }
         // A resumed cycle that finds the outlet on has nothing left to do: the outlet has power.

@@ -89,6 +89,8 @@ private:
     int m_iOffTries = 0;
     int m_iOnTries = 0;
     qint64 m_iLastSentMs = 0;
+    qint64 m_iLastOffMs = 0;
+    bool m_bOffSeen = false;
     qint64 m_iHeardMs = -1;
     // A reply showing the outlet still on after the last "off" went out and its gate passed.
     bool m_bOnSinceGate = false;
