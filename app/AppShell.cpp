@@ -1,4 +1,5 @@
 #include "app/AppShell.h"
+#include "service/UnixSignals.h"
 
 #include "app/LanguageSelectDialog.h"
 #include "app/LoginDialog.h"
@@ -137,4 +138,10 @@ void showStartUpFailure(const char* pszText)
 {
     QMessageBox box(QMessageBox::Critical, QObject::tr("Critical"), QObject::tr(pszText), QMessageBox::Ok);
     box.exec();
+}
+
+void quitOnUnixSignals()
+{
+    auto* pSignals = new CUnixSignals(qApp);
+    QObject::connect(pSignals, &CUnixSignals::signalReceived, qApp, [] { QApplication::quit(); });
 }

@@ -7,6 +7,9 @@ class CLoginDialog;
 // The application style, the four catalogues, the 18 shared fonts and the style sheet. Needs the
 // application object.
 void createSharedResources();
+// SIGTERM (logout, shutdown, kill), SIGINT and SIGHUP end the program as "Quit" does, so that running
+// power cycles send their "on" and the stores close. Call once the application object exists.
+void quitOnUnixSignals();
 // On the very first start asks for the language (false: the operator closed the dialog, the program
 // ends); otherwise installs the stored language's catalogues.
 bool prepareLanguage();

@@ -8,6 +8,7 @@
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
@@ -28,6 +29,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cstring>
 
 QThread* g_pUdpThread = nullptr;
 CUdpDriver* g_pUdpDriver = nullptr;
@@ -321,16 +324,30 @@ bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
         connect(g_pRackmind, &CRackmind::signalChangeIP, pPage, &CDeviceOverviewWidget::slotChangeIP);
     }
     g_pRackmind->connectTransport(g_pUdpDriver);
-    g_pOutletControl = new COutletControl;
+    g_pOutletControl = new COutletControl(nullptr, COutletControl::defaultJournalPath());
     if (g_pHistoryStore) {
         CHistoryRecorder* pRecorder = CHistoryRecorder::attach(g_pHistoryStore, g_pRackmind);
         connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
                 &CHistoryRecorder::slotOutletOperation);
     }
-    g_pOutletControl->setProtectedText(g_settings.protectedOutlets);
-    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
-        g_settings.protectedOutlets = g_pOutletControl->protectedText();
+    // Protection kept by an older console in this user's settings joins the machine's list once.
+    // Kept there until the machine's list has them.
+    if (!g_settings.protectedOutlets.isEmpty() &&
+        g_pOutletControl->adoptProtected(g_settings.protectedOutlets)) {
+        g_settings.protectedOutlets.clear();
         saveSettings();
+    }
+    connect(g_pRackmind, &CRackmind::signalNewDevice, g_pOutletControl, [](CPdu* pPdu) {
+        // Protection follows a MAC written from this console.
+        QObject::connect(
+            pPdu, &CPdu::signalDownload, g_pOutletControl, [](const PduInfo& before, const PduInfo& after) {
+                if (g_pOutletControl && std::memcmp(before.mac, after.mac, 6) != 0)
+                    g_pOutletControl->followMac(
+                        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(before.mac), 6).toHex()),
+                        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(after.mac), 6).toHex()));
+            });
+    });
+    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
         // The painter repaints by itself only when the outlets change; its lock marks changed instead.
         if (pPdu && pPdu->pOutletStatusWidget)
             pPdu->pOutletStatusWidget->update();

@@ -1,6 +1,6 @@
 #include "app/AppShell.h"
-#include "settings/SingleInstance.h"
 #include "device/MetaTypes.h"
+#include "settings/SingleInstance.h"
 
 #include <QApplication>
 #include <QObject>
@@ -46,6 +46,7 @@ int main(int argc, char* argv[])
                      qPrintable(QApplication::arguments().at(1)));
         return 2;
     }
+    quitOnUnixSignals();
     createSharedResources();
     if (!prepareLanguage())
         return 0;

@@ -5,17 +5,25 @@
 #include "cli/CtlProtection.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
+#include "device/Clock.h"
+#include "device/OutletCycle.h"
 #include "device/Protocol.h"
+#include "service/UnixSignals.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include <limits>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
 constexpr int kBroadcastMsecs = 1000;
 constexpr int kStatusPollMsecs = 250;
 constexpr int kConfirmMarginMsecs = 5000;
+constexpr int kLookupMsecs = 2 * kBroadcastMsecs;
 
 // Broadcasts every second until fnEnough holds or the wait is over.
 void discover(CtlContext& ctx, const std::function<bool()>& fnEnough)
@@ -46,17 +54,21 @@ int findPdu(CtlContext& ctx, const QString& strPdu, quint32 uiNeeded, const CtlP
     QElapsedTimer clock;
     clock.start();
     QStringList listMatches;
-    // A name may belong to several PDUs: give every PDU one round to answer before taking one.
+    // A name, MAC or reported address may belong to several PDUs, one of them slow: the query goes out
+    // twice and every PDU gets a whole round to answer each before one is taken.
+    const int iWait = ctx.iWaitMsecs;
+    ctx.iWaitMsecs = qMax(iWait, kLookupMsecs);
     discover(ctx, [&]() {
         const CtlPdu* pPdu = resolvePdu(ctx.pLink->found(), strPdu, &listMatches);
-        return clock.elapsed() >= kBroadcastMsecs && pPdu && (pPdu->uiSeen & uiNeeded) == uiNeeded;
+        return clock.elapsed() >= kLookupMsecs && pPdu && (pPdu->uiSeen & uiNeeded) == uiNeeded;
     });
+    ctx.iWaitMsecs = iWait;
     *ppPdu = resolvePdu(ctx.pLink->found(), strPdu, &listMatches);
     if (*ppPdu)
         return kExitOk;
     if (!listMatches.isEmpty()) {
         *ctx.pErr << "rackmind-ctl: "
-                  << RackmindCtl::tr("\"%1\" names %2 PDUs; give an address or a MAC address:")
+                  << RackmindCtl::tr("\"%1\" matches %2 PDUs; give the address one answers from:")
                          .arg(strPdu)
                          .arg(listMatches.size())
                   << '\n';
@@ -121,6 +133,117 @@ bool switchAndConfirm(CtlContext& ctx, const CtlPdu& pdu, const QList<int>& list
                                 });
 }
 
+// What a cycle waits for, on a terminal only: scripts read stderr for errors, not for progress.
+void progress(CtlContext& ctx, const QString& strText)
+{
+    static const bool s_bTty = ::isatty(STDERR_FILENO);
+    if (s_bTty)
+        *ctx.pErr << '\r' << strText << "\x1b[K" << Qt::flush;
+}
+
+// A power cycle by the same rules as the console's: the "on" only after a reply showed the outlet off,
+// a lost "off" sent again, a device deaf to "off" left on and reported. SIGINT, SIGTERM and SIGHUP
+// bring the power back before the command ends.
+int runCycle(CtlContext& ctx, const CtlPdu& pdu, const CtlOutletRequest& req)
+{
+    CUnixSignals unixSignals;
+    bool bInterrupted = false;
+    QObject::connect(&unixSignals, &CUnixSignals::signalReceived, [&](int) { bInterrupted = true; });
+    std::vector<COutletCycle> cycles;
+    for (int i : req.listOutlets)
+        cycles.emplace_back(req.iDelayMsecs / 1000, pdu.info.outletCloseDelay[i - 1],
+                            pdu.info.outletOpenDelay[i - 1]);
+    const auto send = [&](size_t i, COutletCycle::Action action) {
+        if (action != COutletCycle::None)
+            ctx.pLink->sendTo(
+                pdu, buildOutletSwitchFrame(req.listOutlets.at(int(i)), action == COutletCycle::SendOn));
+    };
+    qint64 iNow = Clock::elapsedMs();
+    for (size_t i = 0; i < cycles.size(); ++i)
+        send(i, cycles[i].start(iNow));
+    // How long each phase may take before the device counts as not showing the state.
+    const auto bound = [&](const COutletCycle& c) -> qint64 {
+        if (req.iTimeoutMsecs >= 0 && c.phase() != COutletCycle::WaitingOff)
+            return req.iTimeoutMsecs;
+        return c.phase() == COutletCycle::WaitingOff
+                   ? qint64(c.closeDelay() * 1000 + COutletCycle::kMarginMs) * COutletCycle::kOffTries +
+                         kConfirmMarginMsecs
+                   : qMax<qint64>(c.openDelay() * 1000, c.closeDelay() * 1000 + COutletCycle::kMarginMs) +
+                         kConfirmMarginMsecs;
+    };
+    std::vector<qint64> listSince(cycles.size(), iNow);
+    std::vector<COutletCycle::Phase> listPhase(cycles.size(), COutletCycle::WaitingOff);
+    std::vector<bool> listTimedOut(cycles.size(), false);
+    qint64 iStamp = pdu.iStatusStamp;
+    bool bCancelSent = false;
+    const auto allOver = [&]() {
+        for (size_t i = 0; i < cycles.size(); ++i)
+            if (!cycles[i].isOver() && !listTimedOut[i])
+                return false;
+        return true;
+    };
+    const auto step = [&]() {
+        iNow = Clock::elapsedMs();
+        if (bInterrupted && !bCancelSent) {
+            bCancelSent = true;
+            progress(ctx, QString());
+            *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("interrupted: switching the outlets back on")
+                      << '\n';
+            for (size_t i = 0; i < cycles.size(); ++i)
+                send(i, cycles[i].cancel(iNow));
+        }
+        const bool bFresh = pdu.iStatusStamp != iStamp;
+        iStamp = pdu.iStatusStamp;
+        QString strProgress;
+        for (size_t i = 0; i < cycles.size(); ++i) {
+            COutletCycle& c = cycles[i];
+            const int iOutlet = req.listOutlets.at(int(i));
+            if (bFresh)
+                send(i, c.observe(pdu.info.outletStatus & (1u << (iOutlet - 1)), iNow));
+            send(i, c.tick(iNow));
+            if (c.phase() != listPhase[i]) {
+                listPhase[i] = c.phase();
+                listSince[i] = iNow;
+            }
+            // No bound while counting down: the outlet is off and its "on" is on the way.
+            if (!c.isOver() && c.phase() != COutletCycle::CountingOn && iNow - listSince[i] >= bound(c))
+                listTimedOut[i] = true;
+            if (c.phase() == COutletCycle::WaitingOff)
+                strProgress = RackmindCtl::tr("outlet %1: waiting for off").arg(iOutlet);
+            else if (c.phase() == COutletCycle::CountingOn && strProgress.isEmpty())
+                strProgress =
+                    RackmindCtl::tr("outlet %1: off seen, on in %2 s").arg(iOutlet).arg(c.secondsLeft(iNow));
+        }
+        progress(ctx, strProgress);
+        return allOver();
+    };
+    ctx.pLink->waitUntil(step, std::numeric_limits<int>::max(), kStatusPollMsecs, [&]() {
+        step();
+        ctx.pLink->query(pdu, kCmdStatus);
+    });
+    progress(ctx, QString());
+    QStringList listNotOff, listNotOn;
+    for (size_t i = 0; i < cycles.size(); ++i) {
+        const QString strOutlet = QString::number(req.listOutlets.at(int(i)));
+        if (cycles[i].phase() == COutletCycle::Failed ||
+            (listTimedOut[i] && cycles[i].phase() == COutletCycle::WaitingOff))
+            listNotOff << strOutlet;
+        else if (listTimedOut[i])
+            listNotOn << strOutlet;
+    }
+    if (!listNotOff.isEmpty())
+        *ctx.pErr << "rackmind-ctl: "
+                  << RackmindCtl::tr("%1 did not switch off outlet(s) %2; no \"on\" was sent")
+                         .arg(addressText(pdu), listNotOff.join(QLatin1Char(',')))
+                  << '\n';
+    if (!listNotOn.isEmpty())
+        *ctx.pErr << "rackmind-ctl: "
+                  << RackmindCtl::tr("%1 did not show the outlets on in time").arg(addressText(pdu)) << '\n';
+    if (bInterrupted)
+        return kExitFailure;
+    return listNotOff.isEmpty() && listNotOn.isEmpty() ? kExitOk : kExitNoConfirm;
+}
+
 } // namespace
 
 int runList(CtlContext& ctx, bool bJson)
@@ -166,6 +289,14 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
     const bool bGoesOff = req.strAction != QLatin1String("on");
     if (bGoesOff) {
         const CCtlProtection protection;
+        if (!protection.isReadable() && !req.bForce) {
+            *ctx.pErr << "rackmind-ctl: "
+                      << RackmindCtl::tr("cannot read the protection list (%1); nothing was switched "
+                                         "(--force overrides)")
+                             .arg(protection.error())
+                      << '\n';
+            return kExitProtected;
+        }
         QStringList listProtected;
         for (int i : req.listOutlets)
             if (protection.isProtected(*pPdu, i))
@@ -195,11 +326,8 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
                   << '\n';
         return kExitNoConfirm;
     };
-    if (req.strAction == QLatin1String("cycle")) {
-        if (!switchAndConfirm(ctx, *pPdu, req.listOutlets, false, req.iTimeoutMsecs))
-            return fail(false);
-        ctx.pLink->waitUntil([]() { return false; }, req.iDelayMsecs);
-    }
+    if (req.strAction == QLatin1String("cycle"))
+        return runCycle(ctx, *pPdu, req);
     const bool bOn = req.strAction != QLatin1String("off");
     if (!switchAndConfirm(ctx, *pPdu, req.listOutlets, bOn, req.iTimeoutMsecs))
         return fail(bOn);

@@ -1,20 +1,24 @@
 #pragma once
 
-#include <QSet>
+#include "device/ProtectionList.h"
+
 #include <QString>
 
 struct CtlPdu;
 
-// Protected outlets as the console keeps them in its settings store: the key "Outlets/Protected",
-// entries "MAC/outlet" (MAC as 12 upper-case hex digits) separated by spaces. The one place the
-// command line reads them, so that the format is aligned with the console's in one spot.
+// Protected outlets as the machine's one protection list holds them, whoever runs the command.
 class CCtlProtection
 {
 public:
-    // Reads the current user's settings store.
     CCtlProtection();
+    // False when the list exists but cannot be read: then nothing may go off without --force.
+    bool isReadable() const { return m_bReadable; }
+    const QString& error() const { return m_strError; }
+    QString path() const { return m_list.path(); }
     bool isProtected(const CtlPdu& pdu, int iOutlet) const;
 
 private:
-    QSet<QString> m_setEntries;
+    CProtectionList m_list;
+    bool m_bReadable = false;
+    QString m_strError;
 };

@@ -55,34 +55,50 @@ QString nameText(const CtlPdu& pdu)
     return textToString(pdu.info.name, int(sizeof pdu.info.name));
 }
 
+namespace {
+// One PDU, or none with the matches listed: a name, MAC or reported address two PDUs share is no answer.
+const CtlPdu* single(const QList<const CtlPdu*>& listFound, QStringList* pMatches)
+{
+    if (listFound.size() == 1)
+        return listFound.first();
+    for (const CtlPdu* pPdu : listFound)
+        pMatches->append(addressText(*pPdu) + QLatin1Char(' ') + macText(*pPdu) + QLatin1Char(' ') +
+                         nameText(*pPdu));
+    return nullptr;
+}
+} // namespace
+
 const CtlPdu* resolvePdu(const QList<const CtlPdu*>& listPdus, const QString& strText, QStringList* pMatches)
 {
     pMatches->clear();
+    QList<const CtlPdu*> listFound;
+    // Twelve hex digits first: all-digit MACs would otherwise read as a 32-bit address.
+    const QString strMac = bareMac(strText);
+    const bool bMac = QRegularExpression(QStringLiteral("^[0-9A-F]{12}$")).match(strMac).hasMatch() &&
+                      QRegularExpression(QStringLiteral("^[0-9A-Fa-f]{2}([:-]?[0-9A-Fa-f]{2}){5}$"))
+                          .match(strText)
+                          .hasMatch();
+    if (bMac) {
+        for (const CtlPdu* pPdu : listPdus)
+            if (bareMac(macText(*pPdu)) == strMac)
+                listFound.append(pPdu);
+        if (!listFound.isEmpty())
+            return single(listFound, pMatches);
+        // Twelve hex digits may still be somebody's name.
+    }
     QHostAddress addr;
-    if (addr.setAddress(strText) && addr.protocol() == QAbstractSocket::IPv4Protocol) {
-        // The address it answers from first: several PDUs may still report the same factory address.
+    if (!bMac && addr.setAddress(strText) && addr.protocol() == QAbstractSocket::IPv4Protocol) {
+        // The address a PDU answers from is its own; a reported one may be stale or copied.
         for (const CtlPdu* pPdu : listPdus)
             if (pPdu->uiSender == addr.toIPv4Address())
                 return pPdu;
         for (const CtlPdu* pPdu : listPdus)
             if (ipv4ToUint(pPdu->info.ip) == addr.toIPv4Address())
-                return pPdu;
-        return nullptr;
+                listFound.append(pPdu);
+        return single(listFound, pMatches);
     }
-    const QString strMac = bareMac(strText);
-    if (QRegularExpression(QStringLiteral("^[0-9A-F]{12}$")).match(strMac).hasMatch()) {
-        for (const CtlPdu* pPdu : listPdus)
-            if (bareMac(macText(*pPdu)) == strMac)
-                return pPdu;
-        // Twelve hex digits may still be somebody's name.
-    }
-    QList<const CtlPdu*> listNamed;
     for (const CtlPdu* pPdu : listPdus)
         if (nameText(*pPdu) == strText)
-            listNamed.append(pPdu);
-    if (listNamed.size() == 1)
-        return listNamed.first();
-    for (const CtlPdu* pPdu : listNamed)
-        pMatches->append(addressText(*pPdu) + QLatin1Char(' ') + macText(*pPdu));
-    return nullptr;
+            listFound.append(pPdu);
+    return single(listFound, pMatches);
 }

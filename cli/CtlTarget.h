@@ -21,8 +21,9 @@ enum CtlExit
 // "1,3-5" or "all" into outlet numbers 1..8, ascending and each once; false on anything else.
 bool parseOutletList(const QString& strText, QList<int>* pList);
 
-// The PDU an operator means: an address, a MAC address (any of : - or no separator, any case) or a
-// name. Several PDUs with the same name are no answer: pMatches then lists them and nullptr returns.
+// The PDU an operator means: an address (the one it answers from wins over the one it reports), a MAC
+// address (any of : - or no separator, any case) or a name. Several PDUs with the same name, MAC or
+// reported address are no answer: pMatches then lists them and nullptr returns.
 const CtlPdu* resolvePdu(const QList<const CtlPdu*>& listPdus, const QString& strText, QStringList* pMatches);
 
 // The MAC as shown: AA:BB:CC:DD:EE:FF.

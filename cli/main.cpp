@@ -195,14 +195,21 @@ int main(int argc, char* argv[])
         if (!QStringList{QStringLiteral("on"), QStringLiteral("off"), QStringLiteral("cycle")}.contains(
                 req.strAction))
             return usage(err, RackmindCtl::tr("outlet action is on, off or cycle"));
-        for (const char* pszOpt : {"delay", "timeout"}) {
-            const QString strOpt = QLatin1String(pszOpt);
-            if (!parser.isSet(strOpt))
-                continue;
-            const int iMsecs = msecsOf(parser.value(strOpt));
-            if (iMsecs < 0)
-                return usage(err, RackmindCtl::tr("--%1 takes seconds").arg(strOpt));
-            (strOpt == QLatin1String("delay") ? req.iDelayMsecs : req.iTimeoutMsecs) = iMsecs;
+        // The console's bounds: a cycle's delay is 1 to 600 whole seconds, and a wait of nothing would
+        // fail every command.
+        if (parser.isSet(QStringLiteral("delay"))) {
+            if (req.strAction != QLatin1String("cycle"))
+                return usage(err, RackmindCtl::tr("--delay goes with cycle only"));
+            bool bOk = false;
+            const int iDelay = parser.value(QStringLiteral("delay")).toInt(&bOk);
+            if (!bOk || iDelay < 1 || iDelay > 600)
+                return usage(err, RackmindCtl::tr("--delay takes whole seconds from 1 to 600"));
+            req.iDelayMsecs = iDelay * 1000;
+        }
+        if (parser.isSet(QStringLiteral("timeout"))) {
+            req.iTimeoutMsecs = msecsOf(parser.value(QStringLiteral("timeout")));
+            if (req.iTimeoutMsecs <= 0)
+                return usage(err, RackmindCtl::tr("--timeout takes seconds above 0"));
         }
     }
 

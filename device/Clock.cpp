@@ -1,9 +1,17 @@
 #include "device/Clock.h"
 
+#include <QElapsedTimer>
+
 namespace {
 std::function<QDateTime()>& source()
 {
     static std::function<QDateTime()> s_source;
+    return s_source;
+}
+
+std::function<qint64()>& elapsedSource()
+{
+    static std::function<qint64()> s_source;
     return s_source;
 }
 } // namespace
@@ -18,4 +26,22 @@ QDateTime Clock::now()
 void Clock::setSource(std::function<QDateTime()> newSource)
 {
     source() = std::move(newSource);
+}
+
+qint64 Clock::elapsedMs()
+{
+    if (elapsedSource())
+        return elapsedSource()();
+    // Monotonic on every platform Qt runs on; started once, so every reader shares one origin.
+    static QElapsedTimer s_timer = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    return s_timer.elapsed();
+}
+
+void Clock::setElapsedSource(std::function<qint64()> newSource)
+{
+    elapsedSource() = std::move(newSource);
 }

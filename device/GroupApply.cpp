@@ -3,6 +3,9 @@
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "history/HistoryEvent.h"
+
+#include <QStringList>
 
 CGroupApply::CGroupApply(QObject* parent) : QObject(parent)
 {
@@ -15,10 +18,11 @@ void CGroupApply::start(const QList<CPdu*>& listPdu, const PduInfo& values, bool
     m_values = values;
     m_bThresholds = bThresholds;
     m_bDelays = bDelays;
-    m_dtSent = Clock::now();
+    m_iSentMs = Clock::elapsedMs();
     for (CPdu* pPdu : listPdu) {
         Entry entry;
         entry.pPdu = pPdu;
+        entry.strOld = valuesText(pPdu->stInfo);
         if (!pPdu->isOnline() || (!bThresholds && !bDelays)) {
             entry.outcome = bThresholds || bDelays ? Offline : Confirmed;
             m_listEntries.append(entry);
@@ -46,6 +50,30 @@ void CGroupApply::start(const QList<CPdu*>& listPdu, const PduInfo& values, bool
     slotCheck();
 }
 
+QString CGroupApply::valuesText(const PduInfo& info) const
+{
+    QStringList list;
+    if (m_bThresholds)
+        list << QStringLiteral("V warn %1 overload %2; A warn %3 overload %4; °C %5..%6; %RH %7")
+                    .arg(info.voltageWarn)
+                    .arg(info.voltageOverload)
+                    .arg(info.currentWarn, 0, 'f', 1)
+                    .arg(info.currentOverload, 0, 'f', 1)
+                    .arg(info.temperatureLowLimit)
+                    .arg(info.temperatureHighLimit)
+                    .arg(info.humidityWarn);
+    if (m_bDelays) {
+        QStringList listOpen, listClose;
+        for (int i = 0; i < 8; ++i) {
+            listOpen << QString::number(info.outletOpenDelay[i]);
+            listClose << QString::number(info.outletCloseDelay[i]);
+        }
+        list << QStringLiteral("on delays %1; off delays %2")
+                    .arg(listOpen.join(QLatin1Char(',')), listClose.join(QLatin1Char(',')));
+    }
+    return list.join(QStringLiteral("; "));
+}
+
 bool CGroupApply::matches(const CPdu* pPdu) const
 {
     // Compared as they travel: a current limit comes back in whole amperes and tenths.
@@ -62,8 +90,11 @@ void CGroupApply::report(const Entry& entry)
     const QString strWhat = m_bThresholds && m_bDelays ? QStringLiteral("group write: thresholds, delays")
                             : m_bThresholds            ? QStringLiteral("group write: thresholds")
                                                        : QStringLiteral("group write: delays");
-    emit signalOperation(
-        describeOperation(entry.pPdu, 0, strWhat, QLatin1String(apszOutcome[entry.outcome])));
+    OutletOperation op = describeOperation(entry.pPdu, 0, strWhat, QLatin1String(apszOutcome[entry.outcome]));
+    op.iKind = HistoryEvent::GroupWritten;
+    op.strOld = entry.strOld;
+    op.strNew = valuesText(m_values);
+    emit signalOperation(op);
 }
 
 bool CGroupApply::isFinished() const
@@ -76,14 +107,13 @@ bool CGroupApply::isFinished() const
 
 void CGroupApply::slotCheck()
 {
-    const QDateTime dtNow = Clock::now();
-    const bool bLate = m_dtSent.msecsTo(dtNow) >= kConfirmMs;
+    const bool bLate = Clock::elapsedMs() - m_iSentMs >= kConfirmMs;
     for (int i = 0; i < m_listEntries.size(); ++i) {
         Entry& entry = m_listEntries[i];
         if (entry.outcome != Waiting)
             continue;
         // Only a reply that came after the write tells what the device made of it.
-        if (entry.pPdu && entry.pPdu->dtLastRcv > m_dtSent && matches(entry.pPdu))
+        if (entry.pPdu && entry.pPdu->iLastRcvMs > m_iSentMs && matches(entry.pPdu))
             entry.outcome = Confirmed;
         else if (bLate || !entry.pPdu)
             entry.outcome = entry.pPdu && entry.pPdu->isOnline() ? NotConfirmed : Offline;

@@ -28,6 +28,7 @@ public:
     {
         QPointer<CPdu> pPdu;
         Outcome outcome = Waiting;
+        QString strOld; // the device's values before the write, as the event log shows them
     };
     // A device that has not reported the written values this long after the write did not take them.
     static constexpr int kConfirmMs = 5000;
@@ -51,12 +52,13 @@ public slots:
 
 private:
     bool matches(const CPdu* pPdu) const;
+    QString valuesText(const PduInfo& info) const;
     void report(const Entry& entry);
 
     QList<Entry> m_listEntries;
     PduInfo m_values;
     bool m_bThresholds = false;
     bool m_bDelays = false;
-    QDateTime m_dtSent;
+    qint64 m_iSentMs = 0; // monotonic
     QTimer m_timer;
 };

@@ -3,15 +3,32 @@
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "history/HistoryEvent.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 
 COutletControl* g_pOutletControl = nullptr;
 
-COutletControl::COutletControl(QObject* parent) : QObject(parent)
+namespace {
+// How often the machine's protection list is read again, for changes made by other programs.
+constexpr qint64 kProtectionRereadMs = 1000;
+} // namespace
+
+COutletControl::COutletControl(QObject* parent, const QString& strJournal, const QString& strProtection)
+    : QObject(parent), m_protection(strProtection), m_strJournal(strJournal)
 {
     qRegisterMetaType<OutletOperation>();
     connect(&m_timer, &QTimer::timeout, this, &COutletControl::slotTick);
+    adoptJournal();
 }
 
 COutletControl::~COutletControl()
@@ -21,42 +38,89 @@ COutletControl::~COutletControl()
         g_pOutletControl = nullptr;
 }
 
-QString COutletControl::key(const CPdu* pPdu, int iOutlet)
+QString COutletControl::defaultJournalPath()
 {
-    const QByteArray baMac(reinterpret_cast<const char*>(pPdu->stInfo.mac), 6);
-    return QString::fromLatin1(baMac.toHex().toUpper()) + QLatin1Char('/') + QString::number(iOutlet);
+    const QString strDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(strDir);
+    return QDir(strDir).filePath(QStringLiteral("cycles.json"));
+}
+
+QString COutletControl::macOf(const CPdu* pPdu)
+{
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(pPdu->stInfo.mac), 6).toHex().toUpper());
+}
+
+void COutletControl::refreshProtection() const
+{
+    const qint64 iNow = Clock::elapsedMs();
+    if (m_iProtectionReadMs >= 0 && iNow - m_iProtectionReadMs < kProtectionRereadMs)
+        return;
+    m_iProtectionReadMs = iNow;
+    m_protection.load();
+}
+
+bool COutletControl::isMacKnown(const CPdu* pPdu) const
+{
+    return pPdu && pPdu->bMacKnown;
 }
 
 bool COutletControl::isProtected(const CPdu* pPdu, int iOutlet) const
 {
-    return pPdu && m_setProtected.contains(key(pPdu, iOutlet));
+    if (!isMacKnown(pPdu))
+        return false;
+    refreshProtection();
+    return m_protection.contains(macOf(pPdu), iOutlet);
 }
 
-void COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected)
+bool COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QString* pError)
 {
-    if (!pPdu || iOutlet < 1 || iOutlet > 8 || isProtected(pPdu, iOutlet) == bProtected)
-        return;
-    if (bProtected)
-        m_setProtected.insert(key(pPdu, iOutlet));
-    else
-        m_setProtected.remove(key(pPdu, iOutlet));
-    report(pPdu, iOutlet, bProtected ? QStringLiteral("protect") : QStringLiteral("unprotect"),
-           QStringLiteral("done"));
+    if (!pPdu || iOutlet < 1 || iOutlet > 8)
+        return false;
+    if (!isMacKnown(pPdu)) {
+        // Until then every device shows the factory MAC: protecting it would protect them all.
+        if (pError)
+            *pError = tr("The device has not told its MAC address yet.");
+        return false;
+    }
+    const QString strEntry = CProtectionList::entry(macOf(pPdu), iOutlet);
+    QString strWhy;
+    if (!m_protection.change(
+            [&](QSet<QString>& set) { bProtected ? (void)set.insert(strEntry) : (void)set.remove(strEntry); },
+            &strWhy)) {
+        if (pError)
+            *pError = tr("The protection list cannot be written: %1").arg(strWhy);
+        return false;
+    }
+    m_iProtectionReadMs = Clock::elapsedMs();
+    report(pPdu, iOutlet, bProtected ? HistoryEvent::OutletProtected : HistoryEvent::OutletUnprotected,
+           bProtected ? QStringLiteral("protect") : QStringLiteral("unprotect"), QStringLiteral("done"));
     emit signalProtectionChanged(pPdu, iOutlet);
+    return true;
 }
 
-QString COutletControl::protectedText() const
+bool COutletControl::adoptProtected(const QString& strEntries)
 {
-    QStringList list = m_setProtected.values();
-    list.sort();
-    return list.join(QLatin1Char(' '));
+    const QStringList list = strEntries.toUpper().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_iProtectionReadMs = Clock::elapsedMs();
+    return list.isEmpty() || m_protection.change([&](QSet<QString>& set) {
+        for (const QString& str : list)
+            set.insert(str);
+    });
 }
 
-void COutletControl::setProtectedText(const QString& strText)
+void COutletControl::followMac(const QString& strOldMac, const QString& strNewMac)
 {
-    m_setProtected.clear();
-    for (const QString& strEntry : strText.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        m_setProtected.insert(strEntry.toUpper());
+    const QString strOld = strOldMac.toUpper(), strNew = strNewMac.toUpper();
+    if (strOld == strNew)
+        return;
+    // Both stay protected until the next read: the device may not take the new MAC.
+    m_protection.change([&](QSet<QString>& set) {
+        for (int i = 1; i <= 8; ++i)
+            if (set.contains(CProtectionList::entry(strOld, i)))
+                set.insert(CProtectionList::entry(strNew, i));
+    });
+    m_iProtectionReadMs = Clock::elapsedMs();
 }
 
 void COutletControl::sendSwitch(CPdu* pPdu, int iOutlet, bool bOn)
@@ -81,9 +145,12 @@ OutletOperation describeOperation(const CPdu* pPdu, int iOutlet, const QString& 
     return op;
 }
 
-void COutletControl::report(CPdu* pPdu, int iOutlet, const QString& strWhat, const QString& strResult)
+void COutletControl::report(CPdu* pPdu, int iOutlet, int iKind, const QString& strWhat,
+                            const QString& strResult)
 {
-    emit signalOperation(describeOperation(pPdu, iOutlet, strWhat, strResult));
+    OutletOperation op = describeOperation(pPdu, iOutlet, strWhat, strResult);
+    op.iKind = iKind;
+    emit signalOperation(op);
 }
 
 int COutletControl::indexOf(const CPdu* pPdu, int iOutlet) const
@@ -102,9 +169,14 @@ const COutletControl::Cycle* COutletControl::cycle(const CPdu* pPdu, int iOutlet
 
 int COutletControl::secondsLeft(const Cycle& c) const
 {
-    if (c.bOnSent)
-        return 0;
-    return int(std::max<qint64>(0, (Clock::now().msecsTo(c.dtOnDue) + 999) / 1000));
+    return c.rules.secondsLeft(Clock::elapsedMs());
+}
+
+void COutletControl::watch(CPdu* pPdu)
+{
+    connect(pPdu, &CPdu::signalReplyDecoded, this, &COutletControl::slotReplyDecoded, Qt::UniqueConnection);
+    if (!m_timer.isActive())
+        m_timer.start(kTickMs);
 }
 
 COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bool bOn)
@@ -112,17 +184,25 @@ COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bo
     if (!pPdu)
         return RefusedNoDevice;
     const QString strWhat = bOn ? QStringLiteral("switch on") : QStringLiteral("switch off");
+    if (!bOn && !isMacKnown(pPdu)) {
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
+               QStringLiteral("refused: MAC not known yet"));
+        return RefusedMacUnknown;
+    }
     if (!bOn && isProtected(pPdu, iOutlet)) {
-        report(pPdu, iOutlet, strWhat, QStringLiteral("refused: protected"));
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: protected"));
         return RefusedProtected;
     }
     // A cycle owns its outlet until it ends; a click in between would be undone by its "on".
-    if (indexOf(pPdu, iOutlet) >= 0) {
-        report(pPdu, iOutlet, strWhat, QStringLiteral("refused: cycle running"));
+    const Cycle* pCycle = cycle(pPdu, iOutlet);
+    if (pCycle && pCycle->rules.phase() != COutletCycle::Failed) {
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: cycle running"));
         return RefusedBusy;
     }
+    if (pCycle) // a failed cycle watched for a late "off" gives way to the operator
+        m_listCycles.removeAt(indexOf(pPdu, iOutlet));
     sendSwitch(pPdu, iOutlet, bOn);
-    report(pPdu, iOutlet, strWhat, QStringLiteral("sent"));
+    report(pPdu, iOutlet, 0, strWhat, QStringLiteral("sent"));
     return Accepted;
 }
 
@@ -130,25 +210,40 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
 {
     if (!pPdu || iOutlet < 1 || iOutlet > 8)
         return RefusedNoDevice;
+    const QString strWhat = QStringLiteral("cycle");
+    if (!isMacKnown(pPdu)) {
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
+               QStringLiteral("refused: MAC not known yet"));
+        return RefusedMacUnknown;
+    }
     if (isProtected(pPdu, iOutlet)) {
-        report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("refused: protected"));
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: protected"));
         return RefusedProtected;
     }
-    if (indexOf(pPdu, iOutlet) >= 0) {
-        report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("refused: cycle running"));
+    const int iIndex = indexOf(pPdu, iOutlet);
+    if (iIndex >= 0 && m_listCycles.at(iIndex).rules.phase() != COutletCycle::Failed) {
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: cycle running"));
         return RefusedBusy;
     }
+    if (iIndex >= 0)
+        m_listCycles.removeAt(iIndex);
     Cycle c;
     c.pPdu = pPdu;
+    c.strMac = macOf(pPdu);
     c.iOutlet = iOutlet;
-    c.iDelay = qBound(kMinDelay, iDelay, kMaxDelay);
-    c.dtStart = Clock::now();
-    c.dtOnDue = c.dtStart.addSecs(c.iDelay + pPdu->stInfo.outletCloseDelay[iOutlet - 1]);
+    c.rules = COutletCycle(iDelay, pPdu->stInfo.outletCloseDelay[iOutlet - 1],
+                           pPdu->stInfo.outletOpenDelay[iOutlet - 1]);
+    c.iFedMs = pPdu->iLastRcvMs;
+    c.rules.start(Clock::elapsedMs());
+    c.iOnDueEpochMs = Clock::now().toMSecsSinceEpoch() +
+                      qint64(c.rules.delay() + pPdu->stInfo.outletCloseDelay[iOutlet - 1]) * 1000;
     m_listCycles.append(c);
+    // In the journal before the "off" leaves: a program that dies right after must know of it.
+    writeJournal();
     sendSwitch(pPdu, iOutlet, false);
-    report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("off sent, on in %1 s").arg(c.iDelay));
-    if (!m_timer.isActive())
-        m_timer.start(kTickMs);
+    report(pPdu, iOutlet, HistoryEvent::CycleStarted, strWhat,
+           QStringLiteral("off sent, on %1 s after it shows off").arg(c.rules.delay()));
+    watch(pPdu);
     emit signalCycleChanged(pPdu, iOutlet);
     return Accepted;
 }
@@ -158,80 +253,197 @@ void COutletControl::cancelCycle(CPdu* pPdu, int iOutlet)
     const int i = indexOf(pPdu, iOutlet);
     if (i < 0)
         return;
-    m_listCycles.removeAt(i);
-    report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("cancelled"));
+    Cycle& c = m_listCycles[i];
+    const COutletCycle::Phase before = c.rules.phase();
+    const COutletCycle::Action action = c.rules.cancel(Clock::elapsedMs());
+    if (action == COutletCycle::SendOn) {
+        sendSwitch(pPdu, iOutlet, true);
+        report(pPdu, iOutlet, HistoryEvent::OutletCycled, QStringLiteral("cycle"),
+               QStringLiteral("cancelled: on sent"));
+    }
+    act(c, COutletCycle::None, before);
+    slotTick();
+}
+
+void COutletControl::act(Cycle& c, COutletCycle::Action action, COutletCycle::Phase before)
+{
+    CPdu* pPdu = c.pPdu;
+    if (!pPdu || m_bEnding)
+        return;
+    const int iOutlet = c.iOutlet;
+    const QString strWhat = QStringLiteral("cycle");
+    if (action == COutletCycle::SendOff) {
+        sendSwitch(pPdu, iOutlet, false);
+        report(pPdu, iOutlet, HistoryEvent::OutletCycled, strWhat,
+               QStringLiteral("still on: off sent again (try %1)").arg(c.rules.offTries()));
+    } else if (action == COutletCycle::SendOn) {
+        sendSwitch(pPdu, iOutlet, true);
+        report(pPdu, iOutlet, HistoryEvent::OutletCycled, strWhat,
+               c.rules.onTries() > 1 ? QStringLiteral("still off: on sent again")
+                                     : QStringLiteral("on sent"));
+    }
+    const COutletCycle::Phase now = c.rules.phase();
+    if (now != before) {
+        const QString strAfterRestart = c.rules.isResumed() ? QStringLiteral(" after restart") : QString();
+        switch (now) {
+        case COutletCycle::CountingOn:
+            c.iOnDueEpochMs =
+                Clock::now().toMSecsSinceEpoch() + c.rules.secondsLeft(Clock::elapsedMs()) * 1000LL;
+            report(pPdu, iOutlet, HistoryEvent::OutletCycled, strWhat,
+                   before == COutletCycle::Failed ? QStringLiteral("late off seen: carrying on")
+                                                  : QStringLiteral("off seen"));
+            break;
+        case COutletCycle::Completed:
+            report(pPdu, iOutlet, HistoryEvent::CycleCompleted, strWhat,
+                   c.rules.isResumed() ? QStringLiteral("completed after restart")
+                                       : QStringLiteral("completed: off seen, then on confirmed"));
+            break;
+        case COutletCycle::Failed:
+            report(pPdu, iOutlet, HistoryEvent::CycleFailed, strWhat,
+                   QStringLiteral("did not switch off: no on sent, outlet left on (%1 tries)")
+                       .arg(c.rules.offTries()));
+            break;
+        case COutletCycle::Cancelled:
+            report(pPdu, iOutlet, HistoryEvent::CycleCancelled, strWhat,
+                   QStringLiteral("cancelled: outlet on") + strAfterRestart);
+            break;
+        default:
+            break;
+        }
+        writeJournal();
+    }
     emit signalCycleChanged(pPdu, iOutlet);
 }
 
-void COutletControl::sendOn(Cycle& c, const QString& strResult)
+void COutletControl::slotReplyDecoded(int iCommand)
 {
-    c.bOnSent = true;
-    c.bNoAnswer = false;
-    c.dtLastOn = Clock::now();
-    ++c.iOnCount;
-    sendSwitch(c.pPdu, c.iOutlet, true);
-    report(c.pPdu, c.iOutlet, QStringLiteral("cycle on"), strResult);
+    auto* pPdu = qobject_cast<CPdu*>(sender());
+    if (iCommand != kCmdStatus || !pPdu)
+        return;
+    for (Cycle& c : m_listCycles) {
+        if (c.pPdu != pPdu || pPdu->iLastRcvMs <= c.iFedMs)
+            continue;
+        c.iFedMs = pPdu->iLastRcvMs;
+        const COutletCycle::Phase before = c.rules.phase();
+        const bool bOn = (pPdu->stInfo.outletStatus >> (c.iOutlet - 1)) & 0x01;
+        act(c, c.rules.observe(bOn, pPdu->iLastRcvMs), before);
+    }
 }
 
 void COutletControl::slotTick()
 {
-    const QDateTime dtNow = Clock::now();
-    for (int i = 0; i < m_listCycles.size();) {
-        Cycle& c = m_listCycles[i];
-        CPdu* pPdu = c.pPdu;
-        if (!pPdu) {
-            m_listCycles.removeAt(i);
-            continue;
-        }
-        const int iOutlet = c.iOutlet;
-        const bool bOn = (pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01;
-        if (!c.bOnSent) {
-            if (!c.bOffSeen && !bOn && pPdu->dtLastRcv.isValid() && pPdu->dtLastRcv > c.dtStart) {
-                c.bOffSeen = true;
-                c.dtOnDue = pPdu->dtLastRcv.addSecs(c.iDelay);
-            }
-            if (dtNow >= c.dtOnDue)
-                sendOn(c, pPdu->isOnline() ? QStringLiteral("sent") : QStringLiteral("sent: no answer"));
-            // Once a tick is enough for a countdown in whole seconds.
-            emit signalCycleChanged(pPdu, iOutlet);
+    const qint64 iNow = Clock::elapsedMs();
+    // Cycles of an earlier run join once their device has answered with its MAC; a MAC two devices
+    // share waits, since either might be the one.
+    for (int i = 0; g_pRackmind && i < m_listOrphans.size();) {
+        Cycle& o = m_listOrphans[i];
+        QList<CPdu*> listMatch;
+        for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
+            if (isMacKnown(pPdu) && macOf(pPdu) == o.strMac && pPdu->iLastRcvMs >= 0)
+                listMatch << pPdu;
+        if (listMatch.size() != 1 || indexOf(listMatch.first(), o.iOutlet) >= 0) {
             ++i;
             continue;
         }
-        const bool bHeard = pPdu->dtLastRcv.isValid() && pPdu->dtLastRcv > c.dtLastOn;
-        const qint64 iSinceOn = c.dtLastOn.msecsTo(dtNow);
-        if (bHeard && bOn) {
-            report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("confirmed on"));
-            m_listCycles.removeAt(i);
-            emit signalCycleChanged(pPdu, iOutlet);
-            continue;
-        }
-        if (!bHeard && !c.bNoAnswer && iSinceOn >= kAnswerWaitMs) {
-            c.bNoAnswer = true;
-            report(pPdu, iOutlet, QStringLiteral("cycle on"), QStringLiteral("no answer: retrying"));
-            emit signalCycleChanged(pPdu, iOutlet);
-        } else if (bHeard && !bOn &&
-                   iSinceOn >= qint64(pPdu->stInfo.outletOpenDelay[iOutlet - 1]) * 1000 + kAnswerWaitMs) {
-            // Answering, past its own switch-on delay, and still off: the "on" was lost on the way, or the
-            // device was silent when it came. Sooner would restart the device's own delay.
-            sendOn(c, c.bNoAnswer ? QStringLiteral("sent again: answering again")
-                                  : QStringLiteral("sent again: still off"));
-            emit signalCycleChanged(pPdu, iOutlet);
-        }
-        ++i;
+        Cycle c = m_listOrphans.takeAt(i);
+        c.pPdu = listMatch.first();
+        c.iFedMs = -1;
+        m_listCycles.append(c);
+        watch(c.pPdu);
+        report(c.pPdu, c.iOutlet, HistoryEvent::OutletCycled, QStringLiteral("cycle"),
+               QStringLiteral("found unfinished at start: resumed"));
     }
-    if (m_listCycles.isEmpty())
+    for (int i = 0; i < m_listCycles.size(); ++i) {
+        Cycle& c = m_listCycles[i];
+        if (!c.pPdu)
+            continue;
+        c.rules.heard(c.pPdu->iLastRcvMs);
+        const COutletCycle::Phase before = c.rules.phase();
+        act(c, c.rules.tick(iNow), before);
+    }
+    const auto itEnd = std::remove_if(m_listCycles.begin(), m_listCycles.end(), [&](const Cycle& c) {
+        return !c.pPdu || (c.rules.isOver() && c.rules.isWatchOver(iNow));
+    });
+    if (itEnd != m_listCycles.end()) {
+        m_listCycles.erase(itEnd, m_listCycles.end());
+        writeJournal();
+    }
+    if (m_listCycles.isEmpty() && m_listOrphans.isEmpty())
         m_timer.stop();
 }
 
 void COutletControl::finishAll()
 {
-    const QList<Cycle> listCycles = m_listCycles;
-    m_listCycles.clear();
+    if (m_bEnding)
+        return;
     m_timer.stop();
-    for (const Cycle& c : listCycles) {
-        if (!c.pPdu)
+    for (Cycle& c : m_listCycles) {
+        if (!c.pPdu || c.rules.isOver())
             continue;
         sendSwitch(c.pPdu, c.iOutlet, true);
-        report(c.pPdu, c.iOutlet, QStringLiteral("cycle on"), QStringLiteral("sent at exit"));
+        report(c.pPdu, c.iOutlet, HistoryEvent::OutletCycled, QStringLiteral("cycle"),
+               QStringLiteral("on sent at exit"));
+    }
+    m_bEnding = true;
+    // What is still running stays in the journal: the next start checks that it came on.
+    m_listCycles.erase(std::remove_if(m_listCycles.begin(), m_listCycles.end(),
+                                      [](const Cycle& c) { return c.rules.isOver(); }),
+                       m_listCycles.end());
+    writeJournal();
+    m_listCycles.clear();
+}
+
+void COutletControl::adoptJournal()
+{
+    QFile file(m_strJournal);
+    if (m_strJournal.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return;
+    const qint64 iNowEpoch = Clock::now().toMSecsSinceEpoch();
+    const qint64 iNow = Clock::elapsedMs();
+    for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).array()) {
+        const QJsonObject o = value.toObject();
+        Cycle c;
+        c.strMac = o.value(QLatin1String("mac")).toString().toUpper();
+        c.iOutlet = o.value(QLatin1String("outlet")).toInt();
+        if (c.strMac.size() != 12 || c.iOutlet < 1 || c.iOutlet > 8)
+            continue;
+        c.rules = COutletCycle(o.value(QLatin1String("delay")).toInt(),
+                               o.value(QLatin1String("closeDelay")).toInt(),
+                               o.value(QLatin1String("openDelay")).toInt());
+        c.iOnDueEpochMs = qint64(o.value(QLatin1String("onDue")).toDouble());
+        // A wall clock stepped since then must not stretch the wait beyond the cycle's delay.
+        const qint64 iLeft = qBound<qint64>(0, c.iOnDueEpochMs - iNowEpoch, c.rules.delay() * 1000LL);
+        c.rules.resume(iNow, iNow + iLeft);
+        m_listOrphans.append(c);
+    }
+    if (!m_listOrphans.isEmpty())
+        m_timer.start(kTickMs);
+}
+
+void COutletControl::writeJournal()
+{
+    if (m_strJournal.isEmpty())
+        return;
+    QJsonArray array;
+    for (const QList<Cycle>* pList : {&m_listCycles, &m_listOrphans})
+        for (const Cycle& c : *pList) {
+            if (c.rules.isOver())
+                continue;
+            array.append(QJsonObject{{QStringLiteral("mac"), c.strMac},
+                                     {QStringLiteral("outlet"), c.iOutlet},
+                                     {QStringLiteral("delay"), c.rules.delay()},
+                                     {QStringLiteral("closeDelay"), c.rules.closeDelay()},
+                                     {QStringLiteral("openDelay"), c.rules.openDelay()},
+                                     {QStringLiteral("onDue"), double(c.iOnDueEpochMs)}});
+        }
+    if (array.isEmpty()) {
+        QFile::remove(m_strJournal);
+        return;
+    }
+    // Written whole and synced before it replaces the old one: a power loss leaves one or the other.
+    QSaveFile file(m_strJournal);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
+        file.commit();
     }
 }

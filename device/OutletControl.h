@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QDateTime>
+#include "device/OutletCycle.h"
+#include "device/ProtectionList.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -13,12 +14,15 @@ class CPdu;
 // One outlet operation of this console, as the event log records it.
 struct OutletOperation
 {
-    QString strWhat;    // "switch on", "switch off", "cycle", "cycle on", "protect", "unprotect", ...
+    int iKind = 0;      // the event log's kind (HistoryEvent::Kind); 0: nothing to log
+    QString strWhat;    // "switch on", "switch off", "cycle", "protect", "unprotect", "group write", ...
     QString strPdu;     // the device's name
     QString strAddress; // where its datagrams come from
     QString strMac;
     int iOutlet = 0;   // 1..8; 0 for an operation on the whole device (a group write)
-    QString strResult; // "sent", "confirmed on", "refused: protected", "no answer: retrying", ...
+    QString strOld;    // a group write: the value before
+    QString strNew;    // the value wanted
+    QString strResult; // "sent", "confirmed on", "refused: protected", "did not switch off", ...
     QString strWho = QStringLiteral("this console");
 };
 Q_DECLARE_METATYPE(OutletOperation)
@@ -27,70 +31,72 @@ Q_DECLARE_METATYPE(OutletOperation)
 OutletOperation describeOperation(const CPdu* pPdu, int iOutlet, const QString& strWhat,
                                   const QString& strResult);
 
-// The outlet operations of this console: single switching, power cycles (off now, on after a delay)
-// and protected outlets. Every switch frame of the screens leaves through here, so that a protected
-// outlet is never switched off and no cycle leaves an outlet dark: the "on" of a cycle is repeated
-// until the device reports the outlet on, and sent at once when the console ends.
+// The outlet operations of this console: single switching, power cycles (off, then on after a delay,
+// by the rules of COutletCycle) and protected outlets. Every switch frame of the screens leaves through
+// here, so that a protected outlet is never switched off and no cycle leaves an outlet dark: running
+// cycles are kept in a journal file from start to end, so that a console that ended in the middle
+// (killed, crashed, power lost) finishes them when it starts again.
 class COutletControl : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kDefaultDelay = 5;
-    static constexpr int kMinDelay = 1;
-    static constexpr int kMaxDelay = 600;
-    // How often cycles look at the clock and at the devices' replies.
+    static constexpr int kMinDelay = COutletCycle::kMinDelay;
+    static constexpr int kMaxDelay = COutletCycle::kMaxDelay;
+    // How often cycles look at the clock.
     static constexpr int kTickMs = 200;
-    // Without a datagram this long after an "on", the device is taken as not answering.
-    static constexpr int kAnswerWaitMs = 3000;
 
     enum Refusal
     {
         Accepted,
         RefusedProtected,
         RefusedBusy,
-        RefusedNoDevice
+        RefusedNoDevice,
+        RefusedMacUnknown, // the device's MAC has not arrived: its protection cannot be told yet
     };
 
     struct Cycle
     {
         QPointer<CPdu> pPdu;
+        QString strMac; // as the journal knows it
         int iOutlet = 0;
-        int iDelay = kDefaultDelay;
-        QDateTime dtStart;
-        // The delay counts from the first reply that shows the outlet off: a device switches off only
-        // after its own switch-off delay, and an "on" before that would cancel the "off". Until then the
-        // "on" is due after the device's switch-off delay and the cycle's delay.
-        QDateTime dtOnDue;
-        bool bOffSeen = false;
-        bool bOnSent = false;
-        QDateTime dtLastOn;
-        // The device has not answered since the last "on": it is sent again once it does.
-        bool bNoAnswer = false;
-        int iOnCount = 0;
+        COutletCycle rules{kDefaultDelay, 0, 0};
+        qint64 iOnDueEpochMs = 0; // wall clock, only for the journal: a restart cannot read monotonic time
+        qint64 iFedMs = -1;       // the newest reply handed to the rules
     };
 
-    explicit COutletControl(QObject* parent = nullptr);
+    // strJournal: the file that keeps running cycles; empty keeps none (tests of the rules alone).
+    explicit COutletControl(QObject* parent = nullptr, const QString& strJournal = QString(),
+                            const QString& strProtection = CProtectionList::defaultPath());
     // Sends the "on" of every cycle still running.
     ~COutletControl() override;
+    // cycles.json in the program's data folder.
+    static QString defaultJournalPath();
 
-    // Protected outlets, keyed by the device's MAC address and the outlet number.
+    // Protected outlets, by the device's MAC and the outlet number, from the machine's list. A device
+    // whose MAC has not arrived counts as protected: it may be.
     bool isProtected(const CPdu* pPdu, int iOutlet) const;
-    void setProtected(CPdu* pPdu, int iOutlet, bool bProtected);
-    // "MAC/outlet" entries separated by spaces, as the settings store keeps them.
-    QString protectedText() const;
-    void setProtectedText(const QString& strText);
+    bool isMacKnown(const CPdu* pPdu) const;
+    // False with the reason when the MAC is unknown or the machine's list cannot be written.
+    bool setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QString* pError = nullptr);
+    // Entries of an older console's own settings join the machine's list; false when it cannot be written.
+    bool adoptProtected(const QString& strEntries);
+    // A MAC written to the device from this console: its protection follows it.
+    void followMac(const QString& strOldMac, const QString& strNewMac);
+    QString protectionPath() const { return m_protection.path(); }
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
     Refusal switchOutlet(CPdu* pPdu, int iOutlet, bool bOn);
-    // Off now, on after iDelay seconds (kMinDelay..kMaxDelay).
+    // Off now, on after iDelay seconds (kMinDelay..kMaxDelay) once the device showed it off.
     Refusal startCycle(CPdu* pPdu, int iOutlet, int iDelay = kDefaultDelay);
-    // Stops retrying or waiting; the outlet is left as it is.
+    // Brings the power back: an "on" now, repeated until the device shows it.
     void cancelCycle(CPdu* pPdu, int iOutlet);
-    // The running cycle of an outlet, or null.
+    // The cycle of an outlet (running, or failed and still watched for a late "off"), or null.
     const Cycle* cycle(const CPdu* pPdu, int iOutlet) const;
     // Seconds until the "on" is due (0 once it went out).
     int secondsLeft(const Cycle& c) const;
-    // Sends the "on" of every running cycle now and forgets them: the console is ending.
+    // Sends the "on" of every running cycle now: the console is ending. The journal keeps them, so
+    // that the next start makes sure they came on.
     void finishAll();
 
 public slots:
@@ -103,14 +109,25 @@ signals:
     void signalOperation(const OutletOperation& op);
 
 private:
-    static QString key(const CPdu* pPdu, int iOutlet);
+    static QString macOf(const CPdu* pPdu);
+    void slotReplyDecoded(int iCommand);
     void sendSwitch(CPdu* pPdu, int iOutlet, bool bOn);
-    void sendOn(Cycle& c, const QString& strResult);
-    void report(CPdu* pPdu, int iOutlet, const QString& strWhat, const QString& strResult);
+    void report(CPdu* pPdu, int iOutlet, int iKind, const QString& strWhat, const QString& strResult);
     int indexOf(const CPdu* pPdu, int iOutlet) const;
+    void watch(CPdu* pPdu);
+    // Sends what the rules asked for and logs each step and the end.
+    void act(Cycle& c, COutletCycle::Action action, COutletCycle::Phase before);
+    void refreshProtection() const;
+    void adoptJournal();
+    void writeJournal();
 
-    QSet<QString> m_setProtected;
+    mutable CProtectionList m_protection;
+    mutable qint64 m_iProtectionReadMs = -1;
+    QString m_strJournal;
     QList<Cycle> m_listCycles;
+    // Cycles found in the journal at start, waiting for their device to answer.
+    QList<Cycle> m_listOrphans;
+    bool m_bEnding = false;
     QTimer m_timer;
 };
 

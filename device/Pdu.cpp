@@ -131,6 +131,7 @@ void CPdu::slotRcvData(QByteArray data)
 {
     // Any datagram from the device's address is a sign of life, whether it decodes or not.
     dtLastRcv = Clock::now();
+    iLastRcvMs = Clock::elapsedMs();
     if (!isAcceptedReply(data)) {
         return;
     }
@@ -143,6 +144,7 @@ void CPdu::slotRcvData(QByteArray data)
             emit signalChangeIP(ipv4ToUint(stInfo.ip), ipv4ToUint(newIp));
         }
         decodeNetworkPayload(payload, stInfo);
+        bMacKnown = true;
         break;
     }
     case kCmdDeviceInfo:

@@ -75,6 +75,12 @@ public:
     bool bAlarm[AlarmCount];
     // Time of the last datagram from the device, valid or not.
     QDateTime dtLastRcv;
+    // The same moment on the monotonic clock (Clock::elapsedMs), for waits that must not move when the
+    // wall clock is stepped; -1 before the first datagram.
+    qint64 iLastRcvMs = -1;
+    // Set once the device's network reply has told its real MAC: before that stInfo holds the factory
+    // default, which every new device shares.
+    bool bMacKnown = false;
     QTimer timerEmail;
     // The address the device's datagrams come from, set by the registry. It is what identifies the
     // device: a PDU may report a stale configured address, or one translated on the way.

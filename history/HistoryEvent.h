@@ -8,7 +8,11 @@
 //   AlarmBegan, AlarmEnded          subject: the condition; newValue: the reading; limit: its limit
 //   AlarmAcknowledged               subject: the condition; detail: who or how
 //   OutletSwitched                  subject: the outlet's number; newValue: "on" or "off"
-//   OutletCycled                    subject: the outlet's number; detail: the steps
+//   OutletCycled                    subject: the outlet's number; detail: one step of a cycle
+//   OutletRefused                   subject: the outlet's number; newValue: what was asked; detail: why
+//   OutletProtected, OutletUnprotected, CycleStarted, CycleCompleted, CycleFailed, CycleCancelled
+//                                   subject: the outlet's number; detail: how
+//   GroupWritten                    subject: the field; oldValue, newValue; detail: the device's answer
 //   Download                        subject: the field; oldValue, newValue
 //   MailSent, MailFailed            subject: the mail's subject; detail: receiver, or why it failed
 //   ConsoleStarted, ConsoleStopped  nothing beyond the time
@@ -30,9 +34,17 @@ struct HistoryEvent
         MailFailed = 11,
         ConsoleStarted = 12,
         ConsoleStopped = 13,
+        OutletRefused = 14,
+        OutletProtected = 15,
+        OutletUnprotected = 16,
+        CycleStarted = 17,
+        CycleCompleted = 18,
+        CycleFailed = 19,
+        CycleCancelled = 20,
+        GroupWritten = 21,
     };
     static constexpr int kFirstKind = Appeared;
-    static constexpr int kLastKind = ConsoleStopped;
+    static constexpr int kLastKind = GroupWritten;
 
     qint64 iMsecs = 0; // since the epoch; the store stamps it when left 0
     int iKind = 0;

@@ -313,11 +313,10 @@ void CHistoryRecorder::slotAlarmAcknowledged(const ActiveAlarm& alarm)
 
 void CHistoryRecorder::slotOutletOperation(const OutletOperation& op)
 {
-    // A plain switch that went out is logged by the device itself; everything else is logged here.
-    if (op.strWhat.startsWith(QLatin1String("switch")) && op.strResult == QLatin1String("sent"))
+    // A plain switch that went out is logged by the device itself (kind 0); everything else here.
+    if (!op.iKind)
         return;
-    const int iKind = op.strWhat.startsWith(QLatin1String("cycle")) ? HistoryEvent::OutletCycled
-                                                                    : HistoryEvent::OutletSwitched;
-    m_pStore->record(iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : QString(),
-                     QString(), op.strWhat, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
+    const QString strNew = op.iKind == HistoryEvent::OutletRefused ? op.strWhat : op.strNew;
+    m_pStore->record(op.iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : op.strWhat,
+                     op.strOld, strNew, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
 }

@@ -211,6 +211,14 @@
         <source>busy</source>
         <translation>进行中</translation>
     </message>
+    <message>
+        <source>waiting for off</source>
+        <translation>等待断电</translation>
+    </message>
+    <message>
+        <source>did not switch off</source>
+        <translation>未能断电</translation>
+    </message>
 </context>
 <context>
     <name>CDeviceOverviewWidget</name>
@@ -892,6 +900,25 @@ Poll from a free port?</source>
         <source>Back on after</source>
         <translation>重新接通前等待</translation>
     </message>
+    <message>
+        <source>%1 of %2 cannot be switched off yet: the device has not told its MAC address, so whether it is protected is not known.</source>
+        <translation>%2 的 %1 暂时不能关闭：设备尚未报告其 MAC 地址，无法确定它是否受保护。</translation>
+    </message>
+    <message>
+        <source>Cancel power cycle (switch back on)</source>
+        <translation>取消断电重启（重新通电）</translation>
+    </message>
+</context>
+<context>
+    <name>COutletControl</name>
+    <message>
+        <source>The device has not told its MAC address yet.</source>
+        <translation>设备尚未报告其 MAC 地址。</translation>
+    </message>
+    <message>
+        <source>The protection list cannot be written: %1</source>
+        <translation>无法写入保护列表：%1</translation>
+    </message>
 </context>
 <context>
     <name>COutletNameConfigWidget</name>
@@ -1307,6 +1334,38 @@ Poll from a free port?</source>
         <source>no time left before the program ended</source>
         <translation>程序结束前时间不足</translation>
     </message>
+    <message>
+        <source>Outlet switch refused</source>
+        <translation>插座开关被拒绝</translation>
+    </message>
+    <message>
+        <source>Outlet protected</source>
+        <translation>插座已保护</translation>
+    </message>
+    <message>
+        <source>Outlet unprotected</source>
+        <translation>插座已取消保护</translation>
+    </message>
+    <message>
+        <source>Power cycle started</source>
+        <translation>断电重启开始</translation>
+    </message>
+    <message>
+        <source>Power cycle completed</source>
+        <translation>断电重启完成</translation>
+    </message>
+    <message>
+        <source>Power cycle failed</source>
+        <translation>断电重启失败</translation>
+    </message>
+    <message>
+        <source>Power cycle cancelled</source>
+        <translation>断电重启已取消</translation>
+    </message>
+    <message>
+        <source>Group write</source>
+        <translation>分组写入</translation>
+    </message>
 </context>
 <context>
     <name>PortHolder</name>
@@ -1586,6 +1645,42 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>--csv and --json exclude each other</source>
         <translation>--csv 与 --json 不能同时使用</translation>
+    </message>
+    <message>
+        <source>"%1" matches %2 PDUs; give the address one answers from:</source>
+        <translation>“%1”匹配 %2 台 PDU；请给出其应答所用的地址：</translation>
+    </message>
+    <message>
+        <source>interrupted: switching the outlets back on</source>
+        <translation>已中断：正在重新接通插座</translation>
+    </message>
+    <message>
+        <source>outlet %1: waiting for off</source>
+        <translation>插座 %1：等待断电</translation>
+    </message>
+    <message>
+        <source>outlet %1: off seen, on in %2 s</source>
+        <translation>插座 %1：已断电，%2 秒后通电</translation>
+    </message>
+    <message>
+        <source>%1 did not switch off outlet(s) %2; no "on" was sent</source>
+        <translation>%1 未关闭插座 %2；未发送“通电”</translation>
+    </message>
+    <message>
+        <source>cannot read the protection list (%1); nothing was switched (--force overrides)</source>
+        <translation>无法读取保护列表（%1）；未切换任何插座（--force 可强制）</translation>
+    </message>
+    <message>
+        <source>--delay goes with cycle only</source>
+        <translation>--delay 只能与 cycle 一起使用</translation>
+    </message>
+    <message>
+        <source>--delay takes whole seconds from 1 to 600</source>
+        <translation>--delay 取 1 到 600 的整数秒</translation>
+    </message>
+    <message>
+        <source>--timeout takes seconds above 0</source>
+        <translation>--timeout 取大于 0 的秒数</translation>
     </message>
 </context>
 <context>

@@ -211,6 +211,14 @@
         <source>busy</source>
         <translation>進行中</translation>
     </message>
+    <message>
+        <source>waiting for off</source>
+        <translation>等待斷電</translation>
+    </message>
+    <message>
+        <source>did not switch off</source>
+        <translation>未能斷電</translation>
+    </message>
 </context>
 <context>
     <name>CDeviceOverviewWidget</name>
@@ -892,6 +900,25 @@ Poll from a free port?</source>
         <source>Back on after</source>
         <translation>重新接通前等待</translation>
     </message>
+    <message>
+        <source>%1 of %2 cannot be switched off yet: the device has not told its MAC address, so whether it is protected is not known.</source>
+        <translation>%2 的 %1 暫時不能關閉：設備尚未報告其 MAC 位址，無法確定它是否受保護。</translation>
+    </message>
+    <message>
+        <source>Cancel power cycle (switch back on)</source>
+        <translation>取消斷電重啟（重新通電）</translation>
+    </message>
+</context>
+<context>
+    <name>COutletControl</name>
+    <message>
+        <source>The device has not told its MAC address yet.</source>
+        <translation>設備尚未報告其 MAC 位址。</translation>
+    </message>
+    <message>
+        <source>The protection list cannot be written: %1</source>
+        <translation>無法寫入保護清單：%1</translation>
+    </message>
 </context>
 <context>
     <name>COutletNameConfigWidget</name>
@@ -1307,6 +1334,38 @@ Poll from a free port?</source>
         <source>no time left before the program ended</source>
         <translation>程式結束前時間不足</translation>
     </message>
+    <message>
+        <source>Outlet switch refused</source>
+        <translation>插座開關被拒絕</translation>
+    </message>
+    <message>
+        <source>Outlet protected</source>
+        <translation>插座已保護</translation>
+    </message>
+    <message>
+        <source>Outlet unprotected</source>
+        <translation>插座已取消保護</translation>
+    </message>
+    <message>
+        <source>Power cycle started</source>
+        <translation>斷電重啟開始</translation>
+    </message>
+    <message>
+        <source>Power cycle completed</source>
+        <translation>斷電重啟完成</translation>
+    </message>
+    <message>
+        <source>Power cycle failed</source>
+        <translation>斷電重啟失敗</translation>
+    </message>
+    <message>
+        <source>Power cycle cancelled</source>
+        <translation>斷電重啟已取消</translation>
+    </message>
+    <message>
+        <source>Group write</source>
+        <translation>分組寫入</translation>
+    </message>
 </context>
 <context>
     <name>PortHolder</name>
@@ -1586,6 +1645,42 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>--csv and --json exclude each other</source>
         <translation>--csv 與 --json 不能同時使用</translation>
+    </message>
+    <message>
+        <source>"%1" matches %2 PDUs; give the address one answers from:</source>
+        <translation>「%1」符合 %2 台 PDU；請給出其應答所用的位址：</translation>
+    </message>
+    <message>
+        <source>interrupted: switching the outlets back on</source>
+        <translation>已中斷：正在重新接通插座</translation>
+    </message>
+    <message>
+        <source>outlet %1: waiting for off</source>
+        <translation>插座 %1：等待斷電</translation>
+    </message>
+    <message>
+        <source>outlet %1: off seen, on in %2 s</source>
+        <translation>插座 %1：已斷電，%2 秒後通電</translation>
+    </message>
+    <message>
+        <source>%1 did not switch off outlet(s) %2; no "on" was sent</source>
+        <translation>%1 未關閉插座 %2；未發送「通電」</translation>
+    </message>
+    <message>
+        <source>cannot read the protection list (%1); nothing was switched (--force overrides)</source>
+        <translation>無法讀取保護清單（%1）；未切換任何插座（--force 可強制）</translation>
+    </message>
+    <message>
+        <source>--delay goes with cycle only</source>
+        <translation>--delay 只能與 cycle 一起使用</translation>
+    </message>
+    <message>
+        <source>--delay takes whole seconds from 1 to 600</source>
+        <translation>--delay 取 1 到 600 的整數秒</translation>
+    </message>
+    <message>
+        <source>--timeout takes seconds above 0</source>
+        <translation>--timeout 取大於 0 的秒數</translation>
     </message>
 </context>
 <context>

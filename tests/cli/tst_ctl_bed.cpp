@@ -1,4 +1,5 @@
 #include "cli/CtlTarget.h"
+#include "device/ProtectionList.h"
 #include "device/Protocol.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
@@ -13,6 +14,9 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
 
 // rackmind-ctl against simulated PDUs in the bed, with a console polling from port 51230 beside it.
 class TestCtlBed : public QObject
@@ -174,17 +178,107 @@ private slots:
         qunsetenv("RACKMIND_HISTORY");
     }
 
+    // Refused before anything is sent: the console's bounds.
+    void optionsOutOfBounds_data()
+    {
+        QTest::addColumn<QStringList>("listOptions");
+        QTest::newRow("no delay") << QStringList{"cycle", "--delay", "0"};
+        QTest::newRow("delay past ten minutes") << QStringList{"cycle", "--delay", "601"};
+        QTest::newRow("delay without a cycle") << QStringList{"on", "--delay", "5"};
+        QTest::newRow("no time to confirm") << QStringList{"off", "--timeout", "0"};
+    }
+    void optionsOutOfBounds()
+    {
+        QFETCH(QStringList, listOptions);
+        const Run run = ctl(QStringList{QStringLiteral("outlet"), ip(1), QStringLiteral("1")} + listOptions);
+        QCOMPARE(run.iExit, int(kExitUsage));
+    }
+
+    // A PDU that reports another's address or shares its MAC is never taken for it: refused, listed.
+    void sharedAddressOrMacIsRefused_data()
+    {
+        QTest::addColumn<QString>("strSet");
+        QTest::addColumn<QString>("strTarget");
+        QTest::addColumn<QString>("strUndo");
+        QTest::newRow("reported address") << "reportip 10.200.9.9"
+                                          << "10.200.9.9"
+                                          << "reportip off";
+        QTest::newRow("MAC") << "mac 02:00:00:00:00:99"
+                             << "020000000099"
+                             << "";
+    }
+    void sharedAddressOrMacIsRefused()
+    {
+        QFETCH(QString, strSet);
+        QFETCH(QString, strTarget);
+        QFETCH(QString, strUndo);
+        const QByteArray baMac1 = m_sim.call([](CSimFleet& f) { return f.device(1)->st.mac; });
+        const QByteArray baMac2 = m_sim.call([](CSimFleet& f) { return f.device(2)->st.mac; });
+        sim(QStringLiteral("set 1,2 ") + strSet);
+        sim(QStringLiteral("set 1 outlets 255"));
+        sim(QStringLiteral("set 2 outlets 255"));
+        const Run run =
+            ctl({QStringLiteral("outlet"), strTarget, QStringLiteral("1"), QStringLiteral("off")});
+        if (strUndo.isEmpty()) {
+            sim(QStringLiteral("set 1 mac ") + QString::fromLatin1(baMac1.toHex(':')));
+            sim(QStringLiteral("set 2 mac ") + QString::fromLatin1(baMac2.toHex(':')));
+        } else {
+            sim(QStringLiteral("set 1,2 ") + strUndo);
+        }
+        QCOMPARE(run.iExit, int(kExitUsage));
+        QVERIFY2(run.strErr.contains(ip(1)) && run.strErr.contains(ip(2)), qPrintable(run.strErr));
+        QCOMPARE(outlets(1) & outlets(2) & 0x01, 0x01);
+    }
+
+    // Ctrl-C in the middle of a cycle: the command brings the outlet back on before it ends.
+    void interruptedCycleEndsOn()
+    {
+        sim(QStringLiteral("set 2 outlets 255"));
+        QProcess process;
+        process.start(qEnvironmentVariable("RACKMIND_BINARY_DIR") + QStringLiteral("/cli/rackmind-ctl"),
+                      {QStringLiteral("outlet"), ip(2), QStringLiteral("5"), QStringLiteral("cycle"),
+                       QStringLiteral("--delay"), QStringLiteral("30")});
+        QTRY_VERIFY_WITH_TIMEOUT(!(outlets(2) & 0x10), 10000);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(15000));
+        QCOMPARE(outlets(2) & 0x10, 0x10);
+        QCOMPARE(process.exitCode(), int(kExitFailure));
+    }
+
+    // Protected in the machine's list: refused for whoever runs the command, unless --force.
     void protectedOutletNeedsForce()
     {
+        QTemporaryDir dirList;
+        QFile::setPermissions(dirList.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                  QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                                  QFile::ExeGroup);
+        const QString strList = dirList.filePath(QStringLiteral("protected-outlets"));
         const QByteArray baMac = m_sim.call([](CSimFleet& fleet) { return fleet.device(3)->st.mac; });
-        openSettingsStore()->setValue(
-            QStringLiteral("Outlets/Protected"),
-            QString(QString::fromLatin1(baMac.toHex().toUpper()) + QStringLiteral("/3")));
+        QVERIFY(CProtectionList(strList).change([&](QSet<QString>& set) {
+            set.insert(QString::fromLatin1(baMac.toHex()) + QStringLiteral("/3"));
+        }));
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(strList));
+        sim(QStringLiteral("set 3 outlets 255"));
         const QStringList listArgs{QStringLiteral("outlet"),  ip(3),
                                    QStringLiteral("3-4"),     QStringLiteral("cycle"),
-                                   QStringLiteral("--delay"), QStringLiteral("0")};
-        const Run refused = ctl(listArgs);
-        QCOMPARE(refused.iExit, int(kExitProtected));
+                                   QStringLiteral("--delay"), QStringLiteral("1")};
+        QCOMPARE(ctl(listArgs).iExit, int(kExitProtected));
+        // Another user with a home of its own reads the same list.
+        if (::geteuid() == 0) {
+            QTemporaryDir dirHome;
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("HOME"), dirHome.path());
+            process.setProcessEnvironment(env);
+            process.start(QStringLiteral("setpriv"),
+                          QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                      QStringLiteral("--clear-groups"),
+                                      qEnvironmentVariable("RACKMIND_BINARY_DIR") +
+                                          QStringLiteral("/cli/rackmind-ctl")} +
+                              listArgs);
+            QVERIFY(process.waitForFinished(30000));
+            QVERIFY2(process.exitCode() == kExitProtected, process.readAllStandardError().constData());
+        }
         QCOMPARE(outlets(3), quint8(0xFF));
         // The override lands in the console's event log.
         QTemporaryDir dir;
@@ -193,6 +287,7 @@ private slots:
         qputenv("RACKMIND_HISTORY", strPath.toUtf8());
         const Run forced = ctl(listArgs + QStringList{QStringLiteral("--force")});
         qunsetenv("RACKMIND_HISTORY");
+        qunsetenv("RACKMIND_PROTECTION_LIST");
         QVERIFY2(forced.iExit == kExitOk, qPrintable(forced.strErr));
         QCOMPARE(outlets(3), quint8(0xFF));
         const auto events = CHistoryReader(strPath).events({});

@@ -58,6 +58,9 @@ private slots:
         QTest::newRow("twelve hex digits that name a PDU") << "BEEFBEEFBEEF" << 3 << 0;
         QTest::newRow("shared name") << "rack-a" << -1 << 2;
         QTest::newRow("nobody") << "10.9.9.9" << -1 << 0;
+        QTest::newRow("reported address two PDUs share") << "192.168.0.200" << -1 << 2;
+        QTest::newRow("MAC two PDUs share") << "aabbcc000005" << -1 << 2;
+        QTest::newRow("MAC of digits only, as the protection list writes it") << "001122334455" << 6 << 0;
     }
     void pduMeant()
     {
@@ -69,7 +72,10 @@ private slots:
         const CtlPdu rack[] = {pdu("10.0.0.2", "10.0.0.1", "AABBCC000001", "top"),
                                pdu("10.0.0.1", "192.168.0.100", "AABBCC000002", "rack-a"),
                                pdu("10.0.0.3", "10.0.0.3", "AABBCC000003", "rack-a"),
-                               pdu("10.0.0.4", "10.0.0.4", "AABBCC000004", "BEEFBEEFBEEF")};
+                               pdu("10.0.0.4", "10.0.0.4", "AABBCC000004", "BEEFBEEFBEEF"),
+                               pdu("10.0.0.5", "192.168.0.200", "AABBCC000005", "x"),
+                               pdu("10.0.0.6", "192.168.0.200", "AABBCC000005", "y"),
+                               pdu("10.0.0.7", "10.0.0.7", "001122334455", "z")};
         QList<const CtlPdu*> list;
         for (const CtlPdu& p : rack)
             list.append(&p);

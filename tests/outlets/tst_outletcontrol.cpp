@@ -2,6 +2,9 @@
 #include "device/GroupApply.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
+#include "device/ProtectionList.h"
+#include "device/Rackmind.h"
+#include "history/HistoryEvent.h"
 #include "tests/common/TestFrames.h"
 
 #include <QtTest>
@@ -11,10 +14,12 @@ class TestOutletControl : public QObject
 {
     Q_OBJECT
 
-    QDateTime m_dtNow = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    QTemporaryDir m_dir;
+
+    qint64 m_iNow = 100000; // the monotonic clock the cycles read
     void advance(int iMsec, CPdu* pAnswering = nullptr, quint8 outlets = 0)
     {
-        m_dtNow = m_dtNow.addMSecs(iMsec);
+        m_iNow += iMsec;
         if (pAnswering) {
             PduInfo info = pAnswering->stInfo;
             info.outletStatus = outlets;
@@ -32,106 +37,172 @@ class TestOutletControl : public QObject
                             .arg(qCountTrailingZeroBits(quint8(f.baData.at(5))) + 1);
         return list;
     }
+    // A device that has told its MAC, as every device does within a poll.
+    static void known(CPdu& pdu, const char* pszMac = "\x00\x04\xA3\x12\x34\x05")
+    {
+        PduInfo info = pdu.stInfo;
+        std::memcpy(info.mac, pszMac, 6);
+        pdu.slotRcvData(replyFrame(kCmdNetwork, info));
+    }
 
 private slots:
     void init()
     {
-        Clock::setSource([this] { return m_dtNow; });
+        Clock::setElapsedSource([this] { return m_iNow; });
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(m_dir.filePath(QStringLiteral("protected"))));
+        QFile::remove(m_dir.filePath(QStringLiteral("protected")));
     }
-    void cleanup() { Clock::setSource({}); }
+    void cleanup() { Clock::setElapsedSource({}); }
 
-    // Each step: milliseconds later, whether the device answered then and with outlet 3 on; the switch
-    // frames sent by then and whether the cycle still runs.
-    void cycleSendsItsOnUntilTheDeviceShowsIt_data()
+    // Each step: milliseconds later, then the device answers (0 silent, 1 outlet 3 off, 2 on) or the
+    // operator cancels (3). Outlet 3 switches off after 1 s and on after 2 s; the cycle's delay is 5 s.
+    // Nothing counts without a reply that shows it: no "on" before the outlet was seen off, no end
+    // before it was seen on again.
+    void cycleFollowsWhatTheDeviceShows_data()
     {
         QTest::addColumn<QList<int>>("listMsec");
-        QTest::addColumn<QList<int>>("listAnswer"); // 0 silent, 1 answers off, 2 answers on
+        QTest::addColumn<QList<int>>("listAnswer");
         QTest::addColumn<QStringList>("listSent");
-        QTest::addColumn<bool>("bRunning");
+        QTest::addColumn<int>("iEnd"); // the last kind logged: 0 still running
         QTest::newRow("on the delay after the PDU shows it off, confirmed")
-            << QList<int>{500, 5000, 500} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"} << false;
+            << QList<int>{500, 5000, 500} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"}
+            << int(HistoryEvent::CycleCompleted);
         QTest::newRow("nothing before the delay")
-            << QList<int>{500, 4900} << QList<int>{1, 1} << QStringList{"off3"} << true;
-        QTest::newRow("still on: due after its switch-off delay and the delay")
-            << QList<int>{500, 5400, 100} << QList<int>{2, 2, 0} << QStringList{"off3", "on3"} << true;
-        QTest::newRow("silent when due: again once it answers")
-            << QList<int>{6000, 3200, 5000, 500, 400} << QList<int>{0, 0, 0, 1, 2}
-            << QStringList{"off3", "on3", "on3"} << false;
-        QTest::newRow("answers, still off past its own delay: again")
-            << QList<int>{500, 5000, 2000, 4000, 800} << QList<int>{1, 1, 1, 1, 1}
-            << QStringList{"off3", "on3", "on3"} << true;
-        QTest::newRow("a reply from before the on does not confirm it")
-            << QList<int>{500, 5000, 0} << QList<int>{1, 2, 0} << QStringList{"off3", "on3"} << true;
+            << QList<int>{500, 4900} << QList<int>{1, 1} << QStringList{"off3"} << 0;
+        QTest::newRow("deaf to off: sent three times, then failed, no on")
+            << QList<int>{4000, 4000, 4000, 60000} << QList<int>{2, 2, 2, 2}
+            << QStringList{"off3", "off3", "off3"} << int(HistoryEvent::CycleFailed);
+        QTest::newRow("not again before its own delay and a margin")
+            << QList<int>{1000, 2900} << QList<int>{2, 2} << QStringList{"off3"} << 0;
+        QTest::newRow("one off lost: sent again, then on after the delay")
+            << QList<int>{4000, 500, 5000, 500} << QList<int>{2, 1, 1, 2}
+            << QStringList{"off3", "off3", "on3"} << int(HistoryEvent::CycleCompleted);
+        QTest::newRow("a late off after the failure: carries on")
+            << QList<int>{4000, 4000, 4000, 2000, 5000, 500} << QList<int>{2, 2, 2, 1, 1, 2}
+            << QStringList{"off3", "off3", "off3", "on3"} << int(HistoryEvent::CycleCompleted);
+        QTest::newRow("silent when due: on again once it answers still off")
+            << QList<int>{500, 5000, 5000, 500} << QList<int>{1, 0, 1, 2} << QStringList{"off3", "on3", "on3"}
+            << int(HistoryEvent::CycleCompleted);
+        QTest::newRow("a reply with the on does not confirm it")
+            << QList<int>{500, 5000, 0} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"} << 0;
+        QTest::newRow("cancelled before the device switched off: on now, ends seen on past its off delay")
+            << QList<int>{200, 800, 500, 3000} << QList<int>{2, 3, 2, 2} << QStringList{"off3", "on3"}
+            << int(HistoryEvent::CycleCancelled);
+        QTest::newRow("cancelled, its on lost: the device's off still comes, on again")
+            << QList<int>{200, 800, 500, 2000, 2500, 500} << QList<int>{2, 3, 2, 1, 1, 2}
+            << QStringList{"off3", "on3", "on3"} << int(HistoryEvent::CycleCancelled);
+        QTest::newRow("cancelled after it went off: on again while it shows off")
+            << QList<int>{500, 500, 5500, 500} << QList<int>{1, 3, 1, 2} << QStringList{"off3", "on3", "on3"}
+            << int(HistoryEvent::CycleCancelled);
     }
-    void cycleSendsItsOnUntilTheDeviceShowsIt()
+    void cycleFollowsWhatTheDeviceShows()
     {
         QFETCH(QList<int>, listMsec);
         QFETCH(QList<int>, listAnswer);
         QFETCH(QStringList, listSent);
-        QFETCH(bool, bRunning);
+        QFETCH(int, iEnd);
         CPdu pdu;
+        known(pdu);
         pdu.stInfo.outletOpenDelay[2] = 2;
         pdu.stInfo.outletCloseDelay[2] = 1;
+        QList<int> listKinds; // outlives the control, which reports on its way out
         COutletControl control;
         SentFrames sent(&pdu);
+        connect(&control, &COutletControl::signalOperation, this,
+                [&](const OutletOperation& op) { listKinds << op.iKind; });
         QCOMPARE(control.startCycle(&pdu, 3), COutletControl::Accepted);
         QCOMPARE(control.startCycle(&pdu, 3), COutletControl::RefusedBusy);
         QCOMPARE(control.switchOutlet(&pdu, 3, true), COutletControl::RefusedBusy);
         for (int i = 0; i < listMsec.size(); ++i) {
-            advance(listMsec[i], listAnswer[i] ? &pdu : nullptr, listAnswer[i] == 2 ? 0x04 : 0);
+            advance(listMsec[i], listAnswer[i] == 1 || listAnswer[i] == 2 ? &pdu : nullptr,
+                    listAnswer[i] == 2 ? 0x04 : 0);
+            if (listAnswer[i] == 3)
+                control.cancelCycle(&pdu, 3);
             control.slotTick();
         }
         QCOMPARE(switches(sent), listSent);
-        QCOMPARE(control.cycle(&pdu, 3) != nullptr, bRunning);
+        const QList<int> listEnds{HistoryEvent::CycleCompleted, HistoryEvent::CycleFailed,
+                                  HistoryEvent::CycleCancelled};
+        int iLastEnd = 0;
+        for (int iKind : qAsConst(listKinds))
+            if (listEnds.contains(iKind))
+                iLastEnd = iKind;
+        QCOMPARE(iLastEnd, iEnd);
     }
 
-    // Cycles of several outlets run side by side; cancelling one stops it, the end sends the others' on.
-    void severalCyclesCancelAndExit()
+    // Killed mid-cycle: the next start finds the cycle in the journal and brings the outlet on once the
+    // device answers; a quit sends the "on" at once. The wall clock stepped back an hour in between does
+    // not stretch the wait.
+    void journalOutlivesTheProgram()
     {
-        CPdu pduA, pduB;
-        std::fill(std::begin(pduA.stInfo.outletCloseDelay), std::end(pduA.stInfo.outletCloseDelay), 0);
-        SentFrames sentA(&pduA), sentB(&pduB);
-        auto* pControl = new COutletControl;
-        QCOMPARE(pControl->startCycle(&pduA, 1, 0), COutletControl::Accepted);   // clamped to 1 s
-        QCOMPARE(pControl->startCycle(&pduA, 2, 900), COutletControl::Accepted); // clamped to 600 s
-        QCOMPARE(pControl->startCycle(&pduB, 8, 30), COutletControl::Accepted);
-        QCOMPARE(pControl->secondsLeft(*pControl->cycle(&pduA, 2)), 600);
-        advance(1000);
-        pControl->slotTick();
-        pControl->cancelCycle(&pduB, 8);
-        QCOMPARE(switches(sentA), (QStringList{"off1", "off2", "on1"}));
-        delete pControl; // the console ends
-        QCOMPARE(switches(sentA), (QStringList{"off1", "off2", "on1", "on1", "on2"}));
-        QCOMPARE(switches(sentB), QStringList{"off8"});
+        CRackmind rackmind;
+        g_pRackmind = &rackmind;
+        CPdu* pPdu = new CPdu(&rackmind);
+        rackmind.listPdu << pPdu;
+        known(*pPdu);
+        const QString strJournal = m_dir.filePath(QStringLiteral("cycles.json"));
+        SentFrames sent(pPdu);
+        {
+            COutletControl first(nullptr, strJournal);
+            QCOMPARE(first.startCycle(pPdu, 2, 10), COutletControl::Accepted);
+            QVERIFY(QFile::copy(strJournal, strJournal + QStringLiteral(".killed")));
+        }
+        QCOMPARE(switches(sent), (QStringList{"off2", "on2"})); // the quit's "on"
+        QVERIFY(QFile::remove(strJournal) &&
+                QFile::rename(strJournal + QStringLiteral(".killed"), strJournal));
+        Clock::setSource([] { return QDateTime::currentDateTimeUtc().addSecs(-3600); });
+        QList<OutletOperation> listOps;
+        COutletControl second(nullptr, strJournal);
+        connect(&second, &COutletControl::signalOperation, this,
+                [&](const OutletOperation& op) { listOps << op; });
+        advance(1000, pPdu, 0x00);
+        second.slotTick();
+        advance(1000, pPdu, 0x00);
+        second.slotTick();
+        advance(9000, pPdu, 0x00);
+        second.slotTick();
+        QCOMPARE(switches(sent), (QStringList{"off2", "on2", "on2"}));
+        advance(500, pPdu, 0x02);
+        second.slotTick();
+        Clock::setSource({});
+        QVERIFY(!listOps.isEmpty());
+        QCOMPARE(listOps.last().strResult, QStringLiteral("completed after restart"));
+        QVERIFY(!QFile::exists(strJournal));
+        g_pRackmind = nullptr;
     }
 
-    // A protected outlet goes on but never off, by switch or cycle, and is known by MAC and number.
+    // A protected outlet goes on but never off, by switch or cycle; it is known by MAC and number in
+    // the machine's list, follows a MAC written from here, and nothing is decided before the MAC is known.
     void protectedOutletsByMac()
     {
-        CPdu pdu, other;
-        std::memcpy(pdu.stInfo.mac, "\x00\x04\xA3\x12\x34\x05", 6);
+        CPdu pdu, other, unknown;
+        known(pdu);
+        known(other, "\x00\x04\xA3\x12\x34\x06");
+        QList<OutletOperation> listOps;
         COutletControl control;
         SentFrames sent(&pdu);
-        QSignalSpy spyOps(&control, &COutletControl::signalOperation);
-        control.setProtected(&pdu, 3, true);
-        QCOMPARE(control.protectedText(), QStringLiteral("0004A3123405/3"));
+        connect(&control, &COutletControl::signalOperation, this,
+                [&](const OutletOperation& op) { listOps << op; });
+        QVERIFY(!control.setProtected(&unknown, 3, true));
+        QVERIFY(control.setProtected(&pdu, 3, true));
+        QCOMPARE(control.startCycle(&unknown, 3), COutletControl::RefusedMacUnknown);
         QVERIFY(!control.isProtected(&other, 3) && !control.isProtected(&pdu, 4));
         QCOMPARE(control.switchOutlet(&pdu, 3, false), COutletControl::RefusedProtected);
         QCOMPARE(control.startCycle(&pdu, 3), COutletControl::RefusedProtected);
         QCOMPARE(control.switchOutlet(&pdu, 3, true), COutletControl::Accepted);
         QCOMPARE(switches(sent), QStringList{"on3"});
-        const auto op = spyOps.at(1).at(0).value<OutletOperation>();
-        QCOMPARE(op.strResult, QStringLiteral("refused: protected"));
-        QCOMPARE(op.strMac, QStringLiteral("00:04:A3:12:34:05"));
-        QCOMPARE(op.strWho, QStringLiteral("this console"));
-        COutletControl restarted;
-        restarted.setProtectedText(control.protectedText().toLower());
-        QVERIFY(restarted.isProtected(&pdu, 3));
-        restarted.setProtected(&pdu, 3, false);
-        QCOMPARE(restarted.switchOutlet(&pdu, 3, false), COutletControl::Accepted);
+        QCOMPARE(listOps.at(0).iKind, int(HistoryEvent::OutletProtected));
+        QCOMPARE(listOps.at(2).iKind, int(HistoryEvent::OutletRefused));
+        QCOMPARE(listOps.at(2).strMac, QStringLiteral("00:04:A3:12:34:05"));
+        // Another program (rackmind-ctl, a second console) reads the same list.
+        CProtectionList list;
+        QVERIFY(list.load() && list.contains(QStringLiteral("0004a3123405"), 3));
+        control.followMac(QStringLiteral("0004A3123405"), QStringLiteral("0004A3123406"));
+        QVERIFY(control.isProtected(&other, 3));
     }
 
-    // Group writes are confirmed only by a reply after the write that carries the written values.
+    // Group writes are confirmed only by a reply after the write that carries the written values, and
+    // logged per device with the values before and after.
     void groupWriteConfirmation()
     {
         CPdu online, stale, offline;
@@ -160,6 +231,10 @@ private slots:
         for (const QList<QVariant>& args : spyOps)
             listResults << args.at(0).value<OutletOperation>().strResult;
         QCOMPARE(listResults, (QStringList{"offline, not written", "confirmed", "not confirmed"}));
+        const auto op = spyOps.at(1).at(0).value<OutletOperation>();
+        QCOMPARE(op.iKind, int(HistoryEvent::GroupWritten));
+        QVERIFY2(op.strOld != op.strNew && op.strNew.contains(QString::number(values.voltageWarn)),
+                 qPrintable(op.strOld + QLatin1String(" -> ") + op.strNew));
     }
 };
 

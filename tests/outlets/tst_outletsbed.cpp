@@ -1,10 +1,13 @@
 #include "app/AppShell.h"
-#include "settings/Settings.h"
+#include "cli/CtlTarget.h"
+#include "device/Clock.h"
 #include "device/MetaTypes.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "history/HistoryEvent.h"
+#include "settings/Settings.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -31,6 +34,24 @@ class TestOutletsBed : public QObject
     CSimThread m_sim;
     QStringList m_listPrompts;
     bool m_bAnswer = true;
+    QList<OutletOperation> m_listOps;
+
+    // The event log's entries for one outlet of device i, as "kind: result".
+    QStringList logged(int i, int iOutlet)
+    {
+        QStringList list;
+        const QString strMac = QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char*>(pdu(i)->stInfo.mac), 6).toHex(':').toUpper());
+        for (const OutletOperation& op : qAsConst(m_listOps))
+            if (op.strMac == strMac && op.iOutlet == iOutlet && op.iKind)
+                list << QStringLiteral("%1: %2").arg(op.iKind).arg(op.strResult);
+        return list;
+    }
+    int phase(int i, int iOutlet)
+    {
+        const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pdu(i), iOutlet);
+        return pCycle ? pCycle->rules.phase() : -1;
+    }
 
     QString address(int i)
     {
@@ -63,6 +84,19 @@ class TestOutletsBed : public QObject
             if (rec.baFrame == baFrame)
                 list << rec.msecsSinceEpoch;
         return list;
+    }
+    // rackmind-ctl as another user would run it: a home of its own, the machine's list.
+    static int ctl(const QStringList& listArgs)
+    {
+        QTemporaryDir dirHome;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dirHome.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dirHome.path());
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("RACKMIND_BINARY_DIR") + QStringLiteral("/cli/rackmind-ctl"),
+                      listArgs);
+        return process.waitForFinished(30000) ? process.exitCode() : -1;
     }
     void sim(const QString& strCommand) { QCOMPARE(m_sim.command(strCommand).last(), QStringLiteral("ok")); }
     // Runs fn every 20 ms until it returns true; a new timer can run within a dialog another one opened.
@@ -110,6 +144,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(netbed::active(), "run this test through scripts/netbed");
+        // Nothing of an earlier run; the machine's protection list stays untouched: this session keeps its
+        // own.
+        QFile::remove(COutletControl::defaultJournalPath());
+        qputenv("RACKMIND_PROTECTION_LIST",
+                QFile::encodeName(m_dirSettings.filePath(QStringLiteral("protected"))));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dirSettings.path());
         QVERIFY(QDir().mkpath(m_dirSettings.filePath(QStringLiteral("Orvane"))));
         QFile fileStore(m_dirSettings.filePath(QStringLiteral("Orvane/Rackmind.conf")));
@@ -133,6 +172,8 @@ private slots:
             sim(QStringLiteral("set %1 outlet 3 on").arg(i));
             QTRY_VERIFY_WITH_TIMEOUT(row(i) && pdu(i) && shownOn(i, 3), 5000);
         }
+        connect(g_pOutletControl, &COutletControl::signalOperation, this,
+                [this](const OutletOperation& op) { m_listOps << op; });
         COutletActions::setPromptHandler([this](QWidget*, bool, const QString&, const QString& strText) {
             m_listPrompts << strText;
             return m_bAnswer;
@@ -168,14 +209,89 @@ private slots:
     void silentWhenTheOnIsDue()
     {
         QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(2), 3, 2));
+        QTRY_COMPARE_WITH_TIMEOUT(phase(2, 3), int(COutletCycle::CountingOn), 3000);
         sim(QStringLiteral("silent 2"));
         QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 1, 5000);
         sim(QStringLiteral("set 2 outlet 3 off"));
-        QTRY_VERIFY_WITH_TIMEOUT(g_pOutletControl->cycle(pdu(2), 3)->bNoAnswer, 6000);
+        QTRY_VERIFY_WITH_TIMEOUT(g_pOutletControl->cycle(pdu(2), 3)->rules.isSilent(Clock::elapsedMs()),
+                                 6000);
         QCOMPARE(switchTimes(2, 3, true).size(), 1);
         sim(QStringLiteral("resume 2"));
-        QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 2, 8000);
         QTRY_VERIFY_WITH_TIMEOUT(simOn(2, 3) && !g_pOutletControl->cycle(pdu(2), 3), 5000);
+    }
+
+    // No "on" without an observed "off": a device deaf to every "off" ends the cycle as failed, on, with
+    // no "on" sent and nothing confirmed; one that loses a single "off" gets it again and completes; one
+    // slower than it says is given up on, and carries on when its late "off" shows.
+    void offNeverSeenOrLostOnce_data()
+    {
+        QTest::addColumn<QStringList>("listSim");
+        QTest::addColumn<int>("iOffs");
+        QTest::addColumn<int>("iEnd");
+        QTest::newRow("deaf to every off")
+            << QStringList{"deafoff 5 all"} << COutletCycle::kOffTries << int(HistoryEvent::CycleFailed);
+        QTest::newRow("one off lost") << QStringList{"deafoff 5 1"} << 2 << int(HistoryEvent::CycleCompleted);
+        QTest::newRow("an off later than the device says")
+            << QStringList{"delayunit 1", "slowoff 5 5"} << COutletCycle::kOffTries
+            << int(HistoryEvent::CycleCompleted);
+    }
+    void offNeverSeenOrLostOnce()
+    {
+        QFETCH(QStringList, listSim);
+        QFETCH(int, iOffs);
+        QFETCH(int, iEnd);
+        sim(QStringLiteral("record 5 clear"));
+        for (const QString& strCommand : qAsConst(listSim))
+            sim(strCommand);
+        m_listOps.clear();
+        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(5), 3, 2));
+        const auto ended = [&] {
+            const QStringList list = logged(5, 3);
+            return !list.isEmpty() && list.last().startsWith(QString::number(iEnd));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(ended(), 30000);
+        for (const char* pszUndo : {"deafoff 5 0", "slowoff 5 0", "delayunit 0"})
+            sim(QLatin1String(pszUndo));
+        QCOMPARE(switchTimes(5, 3, false).size(), iOffs);
+        const QList<qint64> listOn = switchTimes(5, 3, true);
+        QCOMPARE(listOn.size(), iEnd == HistoryEvent::CycleFailed ? 0 : 1);
+        QVERIFY(simOn(5, 3));
+        if (iEnd == HistoryEvent::CycleFailed) {
+            QVERIFY2(!logged(5, 3).join(QLatin1Char('\n')).contains(QLatin1String("confirmed")),
+                     qPrintable(logged(5, 3).join(QLatin1Char('\n'))));
+            g_pMainDialog->deviceOverviewWidget()->treeWidget()->setCurrentItem(row(5));
+            QTRY_VERIFY(outletSwitch(3)->text().contains(QLatin1String("did not switch off")));
+        } else {
+            QVERIFY(listOn.first() - switchTimes(5, 3, false).last() >= 2000);
+        }
+    }
+
+    // Cancelled a second in, before the PDU carried out its "off": the outlet ends on and stays on.
+    void cancelBeforeTheDeviceSwitchedOff()
+    {
+        sim(QStringLiteral("delayunit 1"));
+        sim(QStringLiteral("set 6 closeDelay 3 3"));
+        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(6), 3, 5));
+        QTest::qWait(1000); // the operator's second
+        g_pOutletControl->cancelCycle(pdu(6), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!g_pOutletControl->cycle(pdu(6), 3), 8000);
+        QTest::qWait(3000); // past the PDU's own switch-off delay
+        sim(QStringLiteral("delayunit 0"));
+        QVERIFY(simOn(6, 3));
+        QVERIFY(logged(6, 3).last().startsWith(QString::number(HistoryEvent::CycleCancelled)));
+    }
+
+    // The wall clock stepped back an hour mid-cycle does not move the "on".
+    void wallClockSteppedBack()
+    {
+        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(1), 3, 3));
+        QTRY_COMPARE_WITH_TIMEOUT(phase(1, 3), int(COutletCycle::CountingOn), 3000);
+        Clock::setSource([] { return QDateTime::currentDateTimeUtc().addSecs(-3600); });
+        QTRY_VERIFY_WITH_TIMEOUT(!g_pOutletControl->cycle(pdu(1), 3), 10000);
+        Clock::setSource({});
+        const qint64 iDelay = switchTimes(1, 3, true).last() - switchTimes(1, 3, false).last();
+        QVERIFY2(iDelay >= 2990 && iDelay <= 3000 + 2500, qPrintable(QString::number(iDelay)));
     }
 
     // Protected from the switch's menu: clicking it off sends nothing and says why; the question before
@@ -203,12 +319,20 @@ private slots:
                      m_listPrompts[1].contains(strName.left(strName.indexOf(QLatin1Char('\0')))),
                  qPrintable(m_listPrompts[1]));
 
-        // As after a restart: what the store holds protects the same outlet.
-        g_settings = AppSettings();
-        loadSettings();
-        COutletControl restarted;
-        restarted.setProtectedText(g_settings.protectedOutlets);
-        QVERIFY(restarted.isProtected(pdu(3), 3) && !restarted.isProtected(pdu(3), 4));
+        // Every program reads the machine's list: rackmind-ctl run with another home is refused.
+        QCOMPARE(ctl({QStringLiteral("outlet"), address(3), QStringLiteral("3"), QStringLiteral("off")}),
+                 int(kExitProtected));
+        // A MAC written from the Network page takes the protection along.
+        auto* pMac =
+            g_pMainDialog->deviceConfigWidget()->findChild<QLineEdit*>(QStringLiteral("LineEditMac"));
+        pMac->setText(QStringLiteral("02:00:00:00:03:33"));
+        QCOMPARE(pdu(3)->stSetInfo.mac[5], quint8(0x33));
+        pdu(3)->download();
+        QTRY_COMPARE_WITH_TIMEOUT(pdu(3)->stInfo.mac[5], quint8(0x33), 5000);
+        QVERIFY(g_pOutletControl->isProtected(pdu(3), 3));
+        QCOMPARE(ctl({QStringLiteral("outlet"), QStringLiteral("020000000333"), QStringLiteral("3"),
+                      QStringLiteral("off")}),
+                 int(kExitProtected));
 
         g_pMainDialog->deviceConfigWidget()
             ->findChildren<QCheckBox*>(QStringLiteral("CheckProtected"))[2]

@@ -120,6 +120,8 @@ QString CSimControl::helpText()
         "  silent DEV [SECONDS]          stop answering (for SECONDS, else until resume)\n"
         "  resume DEV                    answer again\n"
         "  late DEV MS                   answer MS milliseconds late (0: at once)\n"
+        "  deafoff DEV N|all             ignore the next N switch-off frames (all: every one; 0: none)\n"
+        "  slowoff DEV SECONDS           carry out an off SECONDS later than the delay it reports\n"
         "  drop DEV SHARE                leave a share (0..1) of queries unanswered\n"
         "  malform DEV KIND [CMD]        spoil replies (to CMD only): off check length unknown type\n"
         "                                truncated oversize\n"
@@ -268,7 +270,7 @@ QStringList CSimControl::run(const QStringList& listArgs)
         QStringLiteral("silent"), QStringLiteral("resume"),    QStringLiteral("late"),
         QStringLiteral("hover"),  QStringLiteral("drop"),      QStringLiteral("malform"),
         QStringLiteral("burst"),  QStringLiteral("record"),    QStringLiteral("readdress"),
-        QStringLiteral("alternate")};
+        QStringLiteral("alternate"), QStringLiteral("deafoff"), QStringLiteral("slowoff")};
     if (!listPerDevice.contains(strCmd))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(strCmd));
     if (argc < 2)
@@ -361,6 +363,15 @@ QStringList CSimControl::run(const QStringList& listArgs)
             else
                 pDevice->burst = qBound(1, int(v), 1000);
         }
+    } else if (strCmd == QLatin1String("deafoff") || strCmd == QLatin1String("slowoff")) {
+        const bool bAll =
+            strCmd == QLatin1String("deafoff") && argc == 3 && listArgs[2] == QLatin1String("all");
+        uint v = 0;
+        if (argc != 3 || (!bAll && !parseUInt(listArgs[2], 3600, &v)))
+            return failure(QStringLiteral("usage: deafoff DEV N|all, slowoff DEV SECONDS"));
+        for (CSimDevice* pDevice : vecDevices)
+            (strCmd == QLatin1String("deafoff") ? pDevice->deafOff : pDevice->slowOffSecs) =
+                bAll ? -1 : int(v);
     } else if (strCmd == QLatin1String("drop")) {
         double d = 0;
         if (argc != 3 || !parseDouble(listArgs[2], &d) || d < 0 || d > 1)

@@ -299,11 +299,17 @@ bool CSimDevice::applySet(quint8 cmd, const QByteArray& baPayload, double dDelay
 
 void CSimDevice::switchOutlets(bool bOn, quint8 mask, double dDelayUnit)
 {
+    if (!bOn && deafOff != 0) {
+        if (deafOff > 0)
+            --deafOff;
+        return;
+    }
     for (int i = 0; i < 8; ++i) {
         if (!(mask & (1u << i)))
             continue;
-        const int iDelayMs =
-            int(std::lround((bOn ? st.outletOpenDelay[i] : st.outletCloseDelay[i]) * dDelayUnit * 1000.0));
+        const int iDelayMs = int(
+            std::lround(((bOn ? st.outletOpenDelay[i] : st.outletCloseDelay[i]) + (bOn ? 0 : slowOffSecs)) *
+                        dDelayUnit * 1000.0));
         // A newer command for the same outlet replaces one still waiting.
         if (m_arrSwitchTimers[i])
             m_arrSwitchTimers[i]->stop();

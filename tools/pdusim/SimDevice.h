@@ -145,6 +145,10 @@ public:
     std::optional<quint32> optReportedIp;
     qint64 silentUntil = 0; // msecs since epoch; a device is silent while now < silentUntil
     int lateMs = 0;
+    // Switch-off frames still to be ignored (a lost "off", a stuck relay); -1 ignores every one.
+    int deafOff = 0;
+    // Seconds an "off" takes beyond the delay the device reports (a device slower than it says).
+    int slowOffSecs = 0;
     double dropShare = 0.0;
     int burst = 1;
     SimMalform malform = SimMalform::None;

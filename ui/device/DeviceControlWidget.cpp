@@ -1,5 +1,6 @@
 #include "ui/device/DeviceControlWidget.h"
 
+#include "device/Clock.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -87,10 +88,9 @@ void CDeviceControlWidget::refreshOutlet(int iOutlet)
     if (pCycle) {
         // Off while it counts down; a click or a second cycle is refused until the cycle ends. The state
         // goes on a second line: the panel is too narrow for a longer caption.
-        const int iLeft = g_pOutletControl->secondsLeft(*pCycle);
-        strCaption += QLatin1Char('\n') +
-                      (iLeft > 0 ? tr("%1 s").arg(iLeft) : (pCycle->bNoAnswer ? tr("retrying") : tr("busy")));
-        pCheck->setChecked(false);
+        strCaption += QLatin1Char('\n') + cycleText(*pCycle);
+        pCheck->setChecked(pCycle->rules.phase() == COutletCycle::Failed &&
+                           (m_pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01);
     } else if (m_bCycling[iOutlet - 1]) {
         pCheck->setChecked(m_pPdu && (m_pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01);
     }
@@ -108,6 +108,21 @@ void CDeviceControlWidget::refreshOutlet(int iOutlet)
     pCheck->setIcon(bProtected ? lockMarkIcon() : QIcon());
     if (pCheck->text() != strCaption)
         pCheck->setText(strCaption);
+}
+
+QString CDeviceControlWidget::cycleText(const COutletControl::Cycle& c) const
+{
+    const qint64 iNow = Clock::elapsedMs();
+    switch (c.rules.phase()) {
+    case COutletCycle::WaitingOff:
+        return c.rules.isSilent(iNow) ? tr("retrying") : tr("waiting for off");
+    case COutletCycle::CountingOn:
+        return tr("%1 s").arg(c.rules.secondsLeft(iNow));
+    case COutletCycle::Failed:
+        return tr("did not switch off");
+    default:
+        return c.rules.isSilent(iNow) ? tr("retrying") : tr("busy");
+    }
 }
 
 void CDeviceControlWidget::showOutletMenu(int iOutlet, const QPoint& pos)

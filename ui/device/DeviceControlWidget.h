@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/OutletControl.h"
+
 #include <QWidget>
 
 class CPdu;
@@ -37,6 +39,8 @@ private:
     void followOutletControl();
     void showOutletMenu(int iOutlet, const QPoint& pos);
     void refreshOutlet(int iOutlet);
+    // The state of a cycle under its switch: countdown, waiting, failed.
+    QString cycleText(const COutletControl::Cycle& c) const;
     void slotOutletChanged(CPdu* pPdu, int iOutlet);
 
     QCheckBox* m_pCheckOutlet[OutletCount] = {};

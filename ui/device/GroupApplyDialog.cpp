@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values)
-    : QDialog(parent), m_values(values), m_pApply(new CGroupApply(this))
+    : QDialog(parent), m_values(values)
 {
     setObjectName(QStringLiteral("GroupApplyDialog"));
     setWindowTitle(tr("Apply to group"));
@@ -64,11 +64,6 @@ CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values)
     pLayout->addWidget(pClose);
     resize(520, 420);
 
-    connect(m_pApply, &CGroupApply::signalEntryChanged, this, &CGroupApplyDialog::slotEntryChanged);
-    connect(m_pApply, &CGroupApply::signalFinished, this, &CGroupApplyDialog::slotFinished);
-    // One place for every outlet and group operation of this console to be heard from.
-    if (g_pOutletControl)
-        connect(m_pApply, &CGroupApply::signalOperation, g_pOutletControl, &COutletControl::signalOperation);
     QMetaObject::connectSlotsByName(this);
 }
 
@@ -87,6 +82,14 @@ void CGroupApplyDialog::on_BtnApply_clicked()
         m_pTableResult->setItem(i, ColumnResult, new QTableWidgetItem);
     }
     m_pLabelSummary->setText(tr("Waiting for the devices to confirm..."));
+    // Each write is its own: it outlives the dialog under the outlet operations and goes when done.
+    m_pApply = new CGroupApply(g_pOutletControl ? static_cast<QObject*>(g_pOutletControl) : this);
+    connect(m_pApply, &CGroupApply::signalEntryChanged, this, &CGroupApplyDialog::slotEntryChanged);
+    connect(m_pApply, &CGroupApply::signalFinished, this, &CGroupApplyDialog::slotFinished);
+    connect(m_pApply, &CGroupApply::signalFinished, m_pApply, &QObject::deleteLater);
+    // One place for every outlet and group operation of this console to be heard from.
+    if (g_pOutletControl)
+        connect(m_pApply, &CGroupApply::signalOperation, g_pOutletControl, &COutletControl::signalOperation);
     m_pBtnApply->setEnabled(false);
     m_pApply->start(listPdu, m_values, m_pCheckThresholds->isChecked(), m_pCheckDelays->isChecked());
     for (int i = 0; i < listPdu.size(); ++i)
@@ -95,7 +98,7 @@ void CGroupApplyDialog::on_BtnApply_clicked()
 
 void CGroupApplyDialog::slotEntryChanged(int iIndex)
 {
-    if (iIndex >= m_pTableResult->rowCount() || iIndex >= m_pApply->entries().size())
+    if (!m_pApply || iIndex >= m_pTableResult->rowCount() || iIndex >= m_pApply->entries().size())
         return;
     QString strResult;
     switch (m_pApply->entries().at(iIndex).outcome) {
@@ -117,7 +120,7 @@ void CGroupApplyDialog::slotEntryChanged(int iIndex)
 
 void CGroupApplyDialog::slotFinished()
 {
-    if (m_pApply->entries().size() != m_pTableResult->rowCount())
+    if (!m_pApply || m_pApply->entries().size() != m_pTableResult->rowCount())
         return;
     QStringList listOffline;
     QStringList listUnconfirmed;

@@ -3,6 +3,7 @@
 #include "device/PduInfo.h"
 
 #include <QDialog>
+#include <QPointer>
 
 class CGroupApply;
 class QCheckBox;
@@ -33,7 +34,8 @@ private slots:
 
 private:
     PduInfo m_values;
-    CGroupApply* m_pApply = nullptr;
+    // Owned by the outlet operations, so that closing the dialog does not stop a write being logged.
+    QPointer<CGroupApply> m_pApply;
     QComboBox* m_pComboGroup = nullptr;
     QCheckBox* m_pCheckThresholds = nullptr;
     QCheckBox* m_pCheckDelays = nullptr;

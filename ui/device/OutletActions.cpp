@@ -1,8 +1,8 @@
 #include "ui/device/OutletActions.h"
 
-#include "settings/Settings.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
+#include "settings/Settings.h"
 #include "ui/device/PduLookup.h"
 
 #include <QComboBox>
@@ -70,35 +70,51 @@ bool COutletActions::switchOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, boo
         return false;
     if (!bOn && !mayGoOff(pParent, pPdu, iOutlet, false))
         return false;
-    switch (g_pOutletControl->switchOutlet(pPdu, iOutlet, bOn)) {
+    return explainRefusal(pParent, pPdu, iOutlet, g_pOutletControl->switchOutlet(pPdu, iOutlet, bOn));
+}
+
+bool COutletActions::explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, int iRefusal)
+{
+    switch (iRefusal) {
     case COutletControl::Accepted:
         return true;
     case COutletControl::RefusedBusy:
         prompt(pParent, false, tr("info"), tr("%1 is being power cycled.").arg(outletLabel(pPdu, iOutlet)));
+        return false;
+    case COutletControl::RefusedMacUnknown:
+        prompt(pParent, false, tr("info"),
+               tr("%1 of %2 cannot be switched off yet: the device has not told its MAC address, so whether "
+                  "it is protected is not known.")
+                   .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
         return false;
     default:
         return false;
     }
 }
 
+void COutletActions::toggleProtected(QWidget* pParent, CPdu* pPdu, int iOutlet)
+{
+    QString strError;
+    if (g_pOutletControl && !g_pOutletControl->setProtected(
+                                pPdu, iOutlet, !g_pOutletControl->isProtected(pPdu, iOutlet), &strError))
+        prompt(pParent, false, tr("info"), strError);
+}
+
 bool COutletActions::cycleOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, int iDelay)
 {
     if (!pPdu || !g_pOutletControl || !mayGoOff(pParent, pPdu, iOutlet, true))
         return false;
-    if (g_pOutletControl->startCycle(pPdu, iOutlet, iDelay) == COutletControl::RefusedBusy) {
-        prompt(pParent, false, tr("info"), tr("%1 is being power cycled.").arg(outletLabel(pPdu, iOutlet)));
-        return false;
-    }
-    return true;
+    return explainRefusal(pParent, pPdu, iOutlet, g_pOutletControl->startCycle(pPdu, iOutlet, iDelay));
 }
 
 void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, int iOutlet)
 {
     if (!pPdu || !g_pOutletControl)
         return;
-    if (g_pOutletControl->cycle(pPdu, iOutlet)) {
+    const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, iOutlet);
+    if (pCycle && !pCycle->rules.isOver()) {
         pMenu
-            ->addAction(tr("Cancel power cycle"), pParent,
+            ->addAction(tr("Cancel power cycle (switch back on)"), pParent,
                         [pPdu, iOutlet] { g_pOutletControl->cancelCycle(pPdu, iOutlet); })
             ->setObjectName(QStringLiteral("ActionCancelCycle"));
     } else {
@@ -112,9 +128,9 @@ void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, 
             ->setObjectName(QStringLiteral("ActionCycle"));
     }
     const bool bProtected = g_pOutletControl->isProtected(pPdu, iOutlet);
-    QAction* pProtect = pMenu->addAction(tr("Protected"), pParent, [pPdu, iOutlet, bProtected] {
-        g_pOutletControl->setProtected(pPdu, iOutlet, !bProtected);
-    });
+    QAction* pProtect = pMenu->addAction(
+        tr("Protected"), pParent, [pParent, pPdu, iOutlet] { toggleProtected(pParent, pPdu, iOutlet); });
+    pProtect->setEnabled(g_pOutletControl->isMacKnown(pPdu));
     pProtect->setObjectName(QStringLiteral("ActionProtect"));
     pProtect->setCheckable(true);
     pProtect->setChecked(bProtected);
@@ -136,14 +152,15 @@ void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu)
     pProtect->setObjectName(QStringLiteral("MenuProtect"));
     QMenu* pCancel = nullptr;
     for (int i = 1; i <= 8; ++i) {
-        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pPdu, i] {
-            g_pOutletControl->setProtected(pPdu, i, !g_pOutletControl->isProtected(pPdu, i));
-        });
+        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree,
+                                               [pTree, pPdu, i] { toggleProtected(pTree, pPdu, i); });
+        pAction->setEnabled(g_pOutletControl->isMacKnown(pPdu));
         pAction->setCheckable(true);
         pAction->setChecked(g_pOutletControl->isProtected(pPdu, i));
-        if (g_pOutletControl->cycle(pPdu, i)) {
+        const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, i);
+        if (pCycle && !pCycle->rules.isOver()) {
             if (!pCancel) {
-                pCancel = menu.addMenu(tr("Cancel power cycle"));
+                pCancel = menu.addMenu(tr("Cancel power cycle (switch back on)"));
                 pCancel->setObjectName(QStringLiteral("MenuCancelCycle"));
             }
             pCancel->addAction(outletLabel(pPdu, i), pTree,

@@ -36,6 +36,9 @@ public:
 
 private:
     static bool mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle);
+    // True for COutletControl::Accepted; otherwise tells the operator why.
+    static bool explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, int iRefusal);
+    static void toggleProtected(QWidget* pParent, CPdu* pPdu, int iOutlet);
 };
 
 // Chooses the outlet and the delay of a power cycle.

@@ -12,8 +12,7 @@
 #include <QRegExpValidator>
 #include <QSignalBlocker>
 
-COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent)
-    : CConfigSubPage(parent)
+COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPage(parent)
 {
     static_assert(sizeof(PduInfo::outletName) == kOutletCount * kNameWidth, "eight 10-byte names");
     m_pValidator = new QRegExpValidator(
@@ -35,8 +34,9 @@ COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent)
         m_pChecksProtected[i]->setObjectName(QStringLiteral("CheckProtected"));
         pLayout->addWidget(m_pChecksProtected[i], i + 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
         connect(m_pChecksProtected[i], &QCheckBox::toggled, this, [this, i](bool bChecked) {
-            if (m_pPdu && g_pOutletControl)
-                g_pOutletControl->setProtected(m_pPdu, i + 1, bChecked);
+            // Not written (MAC unknown, list not writable): the box shows what holds.
+            if (m_pPdu && g_pOutletControl && !g_pOutletControl->setProtected(m_pPdu, i + 1, bChecked))
+                showProtection();
         });
     }
     retranslate();
@@ -58,7 +58,7 @@ void COutletNameConfigWidget::showProtection()
 {
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker block(m_pChecksProtected[i]);
-        m_pChecksProtected[i]->setEnabled(m_pPdu && g_pOutletControl);
+        m_pChecksProtected[i]->setEnabled(m_pPdu && g_pOutletControl && g_pOutletControl->isMacKnown(m_pPdu));
         m_pChecksProtected[i]->setChecked(g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, i + 1));
     }
 }

@@ -70,6 +70,22 @@ QString HistoryUi::kindName(int iKind)
         return tr("Console started");
     case HistoryEvent::ConsoleStopped:
         return tr("Console stopped");
+    case HistoryEvent::OutletRefused:
+        return tr("Outlet switch refused");
+    case HistoryEvent::OutletProtected:
+        return tr("Outlet protected");
+    case HistoryEvent::OutletUnprotected:
+        return tr("Outlet unprotected");
+    case HistoryEvent::CycleStarted:
+        return tr("Power cycle started");
+    case HistoryEvent::CycleCompleted:
+        return tr("Power cycle completed");
+    case HistoryEvent::CycleFailed:
+        return tr("Power cycle failed");
+    case HistoryEvent::CycleCancelled:
+        return tr("Power cycle cancelled");
+    case HistoryEvent::GroupWritten:
+        return tr("Group write");
     default:
         return QString::number(iKind);
     }
