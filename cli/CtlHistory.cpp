@@ -44,8 +44,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     bool bFrom = false, bTo = false;
     const qint64 iFrom = parseTime(strFrom, &bFrom), iTo = parseTime(strTo, &bTo);
     if (!bFrom || !bTo || iTo < iFrom) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second")
-            << '\n';
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second") << '\n';
         return kExitUsage;
     }
     const QString strPath = storePath();
@@ -57,7 +57,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     // The same ways to name a PDU as on the network: MAC address, address or name.
     QVector<CHistoryReader::Device> listMatch;
     for (const CHistoryReader::Device& device : reader.devices()) {
-        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu || device.strName == strPdu)
+        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu ||
+            device.strName == strPdu)
             listMatch << device;
     }
     if (!reader.error().isEmpty()) {
@@ -74,8 +75,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             err << "  " << device.strMac << ' ' << device.strAddress << ' ' << device.strName << '\n';
         return kExitUsage;
     }
-    const auto series =
-        reader.series(listMatch.first().strMac, iFrom, iTo, CHistoryReader::resolutionFor(iTo - iFrom));
+    const QString strMac = listMatch.first().strMac;
+    const auto series = reader.series(strMac, iFrom, iTo, reader.resolutionHolding(strMac, iFrom, iTo));
     const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
                                     QStringLiteral("amperes"),  QStringLiteral("celsius"),
                                     QStringLiteral("humidity"), QStringLiteral("outlets"),
@@ -87,7 +88,7 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     for (const HistoryAggregate& a : series) {
         // The averages; a span's minimum and maximum are in the history window.
         const QStringList listRow = {
-            QDateTime::fromMSecsSinceEpoch(a.iMsecs).toString(Qt::ISODate),
+            HistoryCsv::time(a.iMsecs),
             QString::number(a.aVoltage[1]),
             QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
             QString::number(a.aTemperature[1]),

@@ -1,9 +1,17 @@
 #include "device/Clock.h"
 
+#include <QElapsedTimer>
+
 namespace {
 std::function<QDateTime()>& source()
 {
     static std::function<QDateTime()> s_source;
+    return s_source;
+}
+
+std::function<qint64()>& monotonicSource()
+{
+    static std::function<qint64()> s_source;
     return s_source;
 }
 } // namespace
@@ -18,4 +26,24 @@ QDateTime Clock::now()
 void Clock::setSource(std::function<QDateTime()> newSource)
 {
     source() = std::move(newSource);
+}
+
+qint64 Clock::monotonicMsecs()
+{
+    if (monotonicSource())
+        return monotonicSource()();
+    if (source())
+        return source()().toMSecsSinceEpoch();
+    static const QElapsedTimer s_timer = [] {
+        QElapsedTimer timer;
+        timer.start();
+        return timer;
+    }();
+    // Offset so that no reading is ever 0 or negative: callers keep "never" as a value below any.
+    return s_timer.elapsed() + 1000000;
+}
+
+void Clock::setMonotonicSource(std::function<qint64()> newSource)
+{
+    monotonicSource() = std::move(newSource);
 }

@@ -15,7 +15,7 @@ void CGroupApply::start(const QList<CPdu*>& listPdu, const PduInfo& values, bool
     m_values = values;
     m_bThresholds = bThresholds;
     m_bDelays = bDelays;
-    m_dtSent = Clock::now();
+    m_iSentMsecs = Clock::monotonicMsecs();
     for (CPdu* pPdu : listPdu) {
         Entry entry;
         entry.pPdu = pPdu;
@@ -76,14 +76,13 @@ bool CGroupApply::isFinished() const
 
 void CGroupApply::slotCheck()
 {
-    const QDateTime dtNow = Clock::now();
-    const bool bLate = m_dtSent.msecsTo(dtNow) >= kConfirmMs;
+    const bool bLate = Clock::monotonicMsecs() - m_iSentMsecs >= kConfirmMs;
     for (int i = 0; i < m_listEntries.size(); ++i) {
         Entry& entry = m_listEntries[i];
         if (entry.outcome != Waiting)
             continue;
         // Only a reply that came after the write tells what the device made of it.
-        if (entry.pPdu && entry.pPdu->dtLastRcv > m_dtSent && matches(entry.pPdu))
+        if (entry.pPdu && entry.pPdu->iLastRcvMsecs > m_iSentMsecs && matches(entry.pPdu))
             entry.outcome = Confirmed;
         else if (bLate || !entry.pPdu)
             entry.outcome = entry.pPdu && entry.pPdu->isOnline() ? NotConfirmed : Offline;

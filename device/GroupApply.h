@@ -57,6 +57,6 @@ private:
     PduInfo m_values;
     bool m_bThresholds = false;
     bool m_bDelays = false;
-    QDateTime m_dtSent;
+    qint64 m_iSentMsecs = 0; // on the monotonic clock
     QTimer m_timer;
 };

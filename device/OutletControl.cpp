@@ -104,7 +104,7 @@ int COutletControl::secondsLeft(const Cycle& c) const
 {
     if (c.bOnSent)
         return 0;
-    return int(std::max<qint64>(0, (Clock::now().msecsTo(c.dtOnDue) + 999) / 1000));
+    return int(std::max<qint64>(0, (c.iOnDueMsecs - Clock::monotonicMsecs() + 999) / 1000));
 }
 
 COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bool bOn)
@@ -142,8 +142,8 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.pPdu = pPdu;
     c.iOutlet = iOutlet;
     c.iDelay = qBound(kMinDelay, iDelay, kMaxDelay);
-    c.dtStart = Clock::now();
-    c.dtOnDue = c.dtStart.addSecs(c.iDelay + pPdu->stInfo.outletCloseDelay[iOutlet - 1]);
+    c.iStartMsecs = Clock::monotonicMsecs();
+    c.iOnDueMsecs = c.iStartMsecs + 1000 * qint64(c.iDelay + pPdu->stInfo.outletCloseDelay[iOutlet - 1]);
     m_listCycles.append(c);
     sendSwitch(pPdu, iOutlet, false);
     report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("off sent, on in %1 s").arg(c.iDelay));
@@ -167,7 +167,7 @@ void COutletControl::sendOn(Cycle& c, const QString& strResult)
 {
     c.bOnSent = true;
     c.bNoAnswer = false;
-    c.dtLastOn = Clock::now();
+    c.iLastOnMsecs = Clock::monotonicMsecs();
     ++c.iOnCount;
     sendSwitch(c.pPdu, c.iOutlet, true);
     report(c.pPdu, c.iOutlet, QStringLiteral("cycle on"), strResult);
@@ -175,7 +175,7 @@ void COutletControl::sendOn(Cycle& c, const QString& strResult)
 
 void COutletControl::slotTick()
 {
-    const QDateTime dtNow = Clock::now();
+    const qint64 iNow = Clock::monotonicMsecs();
     for (int i = 0; i < m_listCycles.size();) {
         Cycle& c = m_listCycles[i];
         CPdu* pPdu = c.pPdu;
@@ -186,19 +186,19 @@ void COutletControl::slotTick()
         const int iOutlet = c.iOutlet;
         const bool bOn = (pPdu->stInfo.outletStatus >> (iOutlet - 1)) & 0x01;
         if (!c.bOnSent) {
-            if (!c.bOffSeen && !bOn && pPdu->dtLastRcv.isValid() && pPdu->dtLastRcv > c.dtStart) {
+            if (!c.bOffSeen && !bOn && pPdu->iLastRcvMsecs > c.iStartMsecs) {
                 c.bOffSeen = true;
-                c.dtOnDue = pPdu->dtLastRcv.addSecs(c.iDelay);
+                c.iOnDueMsecs = pPdu->iLastRcvMsecs + 1000 * qint64(c.iDelay);
             }
-            if (dtNow >= c.dtOnDue)
+            if (iNow >= c.iOnDueMsecs)
                 sendOn(c, pPdu->isOnline() ? QStringLiteral("sent") : QStringLiteral("sent: no answer"));
             // Once a tick is enough for a countdown in whole seconds.
             emit signalCycleChanged(pPdu, iOutlet);
             ++i;
             continue;
         }
-        const bool bHeard = pPdu->dtLastRcv.isValid() && pPdu->dtLastRcv > c.dtLastOn;
-        const qint64 iSinceOn = c.dtLastOn.msecsTo(dtNow);
+        const bool bHeard = pPdu->iLastRcvMsecs > c.iLastOnMsecs;
+        const qint64 iSinceOn = iNow - c.iLastOnMsecs;
         if (bHeard && bOn) {
             report(pPdu, iOutlet, QStringLiteral("cycle"), QStringLiteral("confirmed on"));
             m_listCycles.removeAt(i);

@@ -56,14 +56,16 @@ public:
         QPointer<CPdu> pPdu;
         int iOutlet = 0;
         int iDelay = kDefaultDelay;
-        QDateTime dtStart;
+        // On the monotonic clock, as every time of a cycle: a wall clock step neither cuts a cycle short
+        // nor leaves an outlet dark.
+        qint64 iStartMsecs = 0;
         // The delay counts from the first reply that shows the outlet off: a device switches off only
         // after its own switch-off delay, and an "on" before that would cancel the "off". Until then the
         // "on" is due after the device's switch-off delay and the cycle's delay.
-        QDateTime dtOnDue;
+        qint64 iOnDueMsecs = 0;
         bool bOffSeen = false;
         bool bOnSent = false;
-        QDateTime dtLastOn;
+        qint64 iLastOnMsecs = 0;
         // The device has not answered since the last "on": it is sent again once it does.
         bool bNoAnswer = false;
         int iOnCount = 0;

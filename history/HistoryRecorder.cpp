@@ -14,8 +14,9 @@
 
 namespace {
 // The alarm conditions as the event log names them, in the device's order.
-const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload", "Current Warn",
-                                                        "Current Overload", "Temperature Warn", "Humidity Warn"};
+const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload",
+                                                       "Current Warn",     "Current Overload",
+                                                       "Temperature Warn", "Humidity Warn"};
 
 template <int N> QString text(const char (&field)[N])
 {
@@ -136,7 +137,8 @@ void CHistoryRecorder::deriveAlarms(Tracked& t)
             strLimit = QString::number(i.humidityWarn);
         }
         m_pStore->record(t.aAlarm[k] ? HistoryEvent::AlarmBegan : HistoryEvent::AlarmEnded, t.strMac,
-                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue, strLimit);
+                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue,
+                         strLimit);
     }
 }
 
@@ -174,8 +176,29 @@ void CHistoryRecorder::recordDownload(const Tracked& t, const PduInfo& b, const 
                          change.at(2));
 }
 
+void CHistoryRecorder::checkClock()
+{
+    const qint64 iWall = Clock::now().toMSecsSinceEpoch();
+    const qint64 iOffset = iWall - Clock::monotonicMsecs();
+    const qint64 iStep = iOffset - m_iClockOffset;
+    const bool bStep = m_bClockOffset && qAbs(iStep) > kClockStepMsecs;
+    m_iClockOffset = iOffset;
+    m_bClockOffset = true;
+    if (!bStep)
+        return;
+    const auto stamp = [](qint64 iMsecs) {
+        const QDateTime dt = QDateTime::fromMSecsSinceEpoch(iMsecs);
+        return dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODate);
+    };
+    m_pStore->record(HistoryEvent::ClockChanged, QString(), QString(),
+                     iStep < 0 ? QStringLiteral("set back") : QStringLiteral("set forward"),
+                     stamp(iWall - iStep), stamp(iWall), QString(),
+                     QStringLiteral("%1 s").arg(qAbs(iStep) / 1000));
+}
+
 void CHistoryRecorder::slotTick()
 {
+    checkClock();
     const qint64 iNow = Clock::now().toMSecsSinceEpoch();
     for (Tracked& t : m_hashTracked) {
         if (!t.pPdu || t.strMac.isEmpty())
@@ -229,7 +252,7 @@ void CHistoryRecorder::slotOutletOperation(const OutletOperation& op)
     if (op.strWhat.startsWith(QLatin1String("switch")) && op.strResult == QLatin1String("sent"))
         return;
     const int iKind = op.strWhat.startsWith(QLatin1String("cycle")) ? HistoryEvent::OutletCycled
-                                                                      : HistoryEvent::OutletSwitched;
+                                                                    : HistoryEvent::OutletSwitched;
     m_pStore->record(iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : QString(),
                      QString(), op.strWhat, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
 }

@@ -41,7 +41,7 @@ private:
     struct Tracked
     {
         QPointer<CPdu> pPdu;
-        QString strMac; // empty until the device's network reply arrived
+        QString strMac;       // empty until the device's network reply arrived
         bool bLimits = false; // its thresholds reply arrived: until then stInfo holds factory limits
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
@@ -53,9 +53,15 @@ private:
     void onReply(Tracked& t, int iCommand);
     void deriveAlarms(Tracked& t);
     void recordDownload(const Tracked& t, const PduInfo& before, const PduInfo& after);
+    // Logs a step of the wall clock against the monotonic one (samples keep their wall-clock stamps).
+    void checkClock();
 
     CHistoryStore* m_pStore;
     QTimer* m_pTimer;
     QHash<CPdu*, Tracked> m_hashTracked;
     bool m_bDeriveAlarms = true;
+    // Wall clock minus monotonic clock at the last tick; a change beyond kClockStepMsecs is a step.
+    qint64 m_iClockOffset = 0;
+    bool m_bClockOffset = false;
+    static constexpr qint64 kClockStepMsecs = 2000;
 };

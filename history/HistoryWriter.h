@@ -30,6 +30,14 @@ public:
     void enqueueLabel(const QString& strMac, const QStringList& listLabel);
     void enqueueEvent(const HistoryEvent& event);
     void setRetention(const HistoryRetention& retention);
+    // Samples turned away because the queue was full, since the start.
+    qint64 droppedSamples()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_iDroppedSamples;
+    }
+    // The statement that thins a table: rows aged out, or (bFuture) rows stamped after now.
+    static QString thinStatement(const char* pszTable, bool bFuture);
 
     // Bounds on what waits while the file cannot be written: the newest events are kept longest.
     static constexpr int kMaxPendingSamples = 200000;
@@ -84,4 +92,5 @@ private:
     QVector<QPair<QString, QStringList>> m_vecLabels;
     QVector<HistoryEvent> m_vecEvents;
     HistoryRetention m_retention;
+    qint64 m_iDroppedSamples = 0;
 };

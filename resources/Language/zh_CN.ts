@@ -1244,6 +1244,22 @@
         <source>The file could not be written: %1</source>
         <translation>无法写入文件：%1</translation>
     </message>
+    <message>
+        <source>Clock changed</source>
+        <translation>时钟已调整</translation>
+    </message>
+    <message>
+        <source>set back</source>
+        <translation>回拨</translation>
+    </message>
+    <message>
+        <source>set forward</source>
+        <translation>前拨</translation>
+    </message>
+    <message>
+        <source>the history could not be read</source>
+        <translation>无法读取历史记录</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

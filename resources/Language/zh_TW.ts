@@ -1244,6 +1244,22 @@
         <source>The file could not be written: %1</source>
         <translation>無法寫入檔案：%1</translation>
     </message>
+    <message>
+        <source>Clock changed</source>
+        <translation>時鐘已調整</translation>
+    </message>
+    <message>
+        <source>set back</source>
+        <translation>回撥</translation>
+    </message>
+    <message>
+        <source>set forward</source>
+        <translation>前撥</translation>
+    </message>
+    <message>
+        <source>the history could not be read</source>
+        <translation>無法讀取歷史記錄</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

@@ -82,6 +82,7 @@ int main(int argc, char* argv[])
             pPdu->stInfo.current = 1.1 + i % 7 * 0.37;
             pPdu->stInfo.outletStatus = quint8(i * 37);
             pPdu->dtLastRcv = Clock::now();
+            pPdu->iLastRcvMsecs = Clock::monotonicMsecs();
         }
         const std::vector<double> vecTick = timeRounds([&] {
             for (CPdu* pPdu : qAsConst(registry.listPdu))

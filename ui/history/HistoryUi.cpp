@@ -68,6 +68,8 @@ QString HistoryUi::kindName(int iKind)
         return tr("Console started");
     case HistoryEvent::ConsoleStopped:
         return tr("Console stopped");
+    case HistoryEvent::ClockChanged:
+        return tr("Clock changed");
     default:
         return QString::number(iKind);
     }
@@ -92,6 +94,8 @@ QString HistoryUi::termName(const QString& strTerm)
         QT_TR_NOOP("Temperature High"),
         QT_TR_NOOP("on"),
         QT_TR_NOOP("off"),
+        QT_TR_NOOP("set back"),
+        QT_TR_NOOP("set forward"),
         QT_TR_NOOP("a line break in the account, receiver or subject"),
         QT_TR_NOOP("no connection to the mail server"),
         QT_TR_NOOP("the mail server refused the login"),
@@ -117,15 +121,33 @@ QString HistoryUi::unavailableNotice()
 
 bool HistoryUi::writeCsv(const QString& strPath, const QList<QStringList>& listRows, QString* pError)
 {
+    return writeCsv(
+        strPath,
+        [&listRows](const RowSink& fnAdd) {
+            for (const QStringList& row : listRows)
+                fnAdd(row);
+            return true;
+        },
+        pError);
+}
+
+bool HistoryUi::writeCsv(const QString& strPath, const std::function<bool(const RowSink&)>& fnRows,
+                         QString* pError)
+{
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly)) {
         *pError = file.errorString();
         return false;
     }
-    QByteArray baText("\xEF\xBB\xBF");
-    for (const QStringList& row : listRows)
-        baText += HistoryCsv::line(row).toUtf8();
-    file.write(baText);
+    file.write("\xEF\xBB\xBF");
+    // Row by row: an export of every event of two years is not held in memory twice.
+    const bool bRead =
+        fnRows([&file](const QStringList& row) { file.write(HistoryCsv::line(row).toUtf8()); });
+    if (!bRead) {
+        file.cancelWriting();
+        *pError = tr("the history could not be read");
+        return false;
+    }
     if (!file.commit()) {
         *pError = file.errorString();
         return false;
