@@ -164,7 +164,11 @@ bool CHistoryWriter::open()
         return false;
     }
     bool bOk =
-        exec(QStringLiteral("PRAGMA journal_mode=WAL")) && exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+        exec(QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+        exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(kCheckpointPages)) &&
+        exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(qint64(kCheckpointPages) * 4096 * 2)) &&
+        exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKib));
     if (bOk && iVersion < CHistoryStore::kSchemaVersion) {
         bOk = m_db.transaction();
         for (const char* pszSql : kSchema)

@@ -43,6 +43,10 @@ public:
     static constexpr int kMaxPendingSamples = 200000;
     static constexpr int kMaxPendingEvents = 20000;
     static constexpr int kRetryMsec = 5000;
+    // A large room rewrites one page per device every second (its minute in progress): checkpoints
+    // copy each page once per many batches rather than after every one, and the pages stay cached.
+    static constexpr int kCheckpointPages = 10000;
+    static constexpr int kCacheKib = 64 * 1024;
 
 public slots:
     void slotStart();

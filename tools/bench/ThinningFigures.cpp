@@ -1,5 +1,7 @@
 #include "tools/bench/ThinningFigures.h"
 
+#include "tools/bench/HistoryFigures.h"
+
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
 
@@ -29,16 +31,8 @@ const struct
     qint64 iSpan;
     int iRows;
     int iBytes;
-} kTables[] = {{"raw", kMinute, 24 * 60, 292}, {"agg_minute", kHour, 30 * 24, 496}, {"agg_hour", kDay, 730, 300}};
-
-QString macOf(int i)
-{
-    return QStringLiteral("00:04:A3:%1:%2:%3")
-        .arg((i >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((i >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg(i & 0xFF, 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
+} kTables[] = {
+    {"raw", kMinute, 24 * 60, 292}, {"agg_minute", kHour, 30 * 24, 496}, {"agg_hour", kDay, 730, 300}};
 
 bool exec(QSqlDatabase& db, const QString& strSql, const QVariantList& listBind = {})
 {
@@ -55,7 +49,9 @@ bool exec(QSqlDatabase& db, const QString& strSql, const QVariantList& listBind 
 // The file as the store leaves it after two years of iPdus PDUs, its newest rows ending now.
 bool fill(const QString& strPath, int iPdus, qint64 iNow)
 {
-    { CHistoryStore schema(strPath); }
+    {
+        CHistoryStore schema(strPath);
+    }
     bool bOk = true;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
@@ -66,17 +62,18 @@ bool fill(const QString& strPath, int iPdus, qint64 iNow)
         pdu.prepare(QStringLiteral("INSERT INTO pdu (id, mac) VALUES (?, ?)"));
         for (int i = 1; bOk && i <= iPdus; ++i) {
             pdu.addBindValue(i);
-            pdu.addBindValue(macOf(i));
+            pdu.addBindValue(benchMac(i));
             bOk = pdu.exec();
         }
         for (const auto& t : kTables) {
             const qint64 iNewest = iNow - iNow % t.iSpan;
-            bOk = bOk && exec(db,
-                              QStringLiteral("INSERT INTO %1 (pdu, t, data) SELECT p.id, ? - c.i * ?, randomblob(?) "
-                                             "FROM pdu p, (WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
-                                             "FROM c WHERE i < ?) SELECT i FROM c) c ORDER BY p.id, c.i DESC")
-                                  .arg(QLatin1String(t.pszTable)),
-                              {iNewest, t.iSpan, t.iBytes, t.iRows});
+            bOk = bOk &&
+                  exec(db,
+                       QStringLiteral("INSERT INTO %1 (pdu, t, data) SELECT p.id, ? - c.i * ?, randomblob(?) "
+                                      "FROM pdu p, (WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
+                                      "FROM c WHERE i < ?) SELECT i FROM c) c ORDER BY p.id, c.i DESC")
+                           .arg(QLatin1String(t.pszTable)),
+                       {iNewest, t.iSpan, t.iBytes, t.iRows});
         }
         bOk = bOk && db.commit();
         db.close();
@@ -102,8 +99,10 @@ double thinMsecs(const QString& strPath, qint64 iNow, bool bAlongTheKey, int* pi
             for (int k = 0; k < 3; ++k) {
                 const char* pszTable = kTables[k].pszTable;
                 QSqlQuery query(db);
-                query.prepare(bAlongTheKey ? CHistoryWriter::thinStatement(pszTable, false)
-                                           : QStringLiteral("DELETE FROM %1 WHERE t <= ?").arg(QLatin1String(pszTable)));
+                query.prepare(
+                    bAlongTheKey
+                        ? CHistoryWriter::thinStatement(pszTable, false)
+                        : QStringLiteral("DELETE FROM %1 WHERE t <= ?").arg(QLatin1String(pszTable)));
                 query.addBindValue(iNow + kMinute - aiKeep[k] - kTables[k].iSpan);
                 query.exec();
                 *piDeleted += query.numRowsAffected();
@@ -129,7 +128,7 @@ void live(const QString& strPath, int iPdus, int iSeconds, qint64* piDropped, do
     CHistoryStore store(strPath);
     QVector<QString> vecMacs;
     for (int i = 1; i <= iPdus; ++i)
-        vecMacs << macOf(i);
+        vecMacs << benchMac(i);
     QElapsedTimer clock;
     clock.start();
     for (int iSecond = 0; iSecond < iSeconds; ++iSecond) {
