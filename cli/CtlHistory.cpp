@@ -56,13 +56,6 @@ qint64 parseTime(const QString& strText, bool* pbOk)
     *pbOk = dt.isValid();
     return dt.toMSecsSinceEpoch();
 }
-// Local time with its offset from UTC: the same instant wherever it is read, and the hour a clock set
-// back shows twice stays two hours.
-QString isoWithOffset(qint64 iMsecs)
-{
-    const QDateTime dt = QDateTime::fromMSecsSinceEpoch(iMsecs);
-    return dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODate);
-}
 } // namespace
 
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
@@ -107,8 +100,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             err << "  " << device.strMac << ' ' << device.strAddress << ' ' << device.strName << '\n';
         return kExitUsage;
     }
-    const auto series =
-        reader.series(listMatch.first().strMac, iFrom, iTo, CHistoryReader::resolutionFor(iTo - iFrom));
+    const QString strMac = listMatch.first().strMac;
+    const auto series = reader.series(strMac, iFrom, iTo, reader.resolutionHolding(strMac, iFrom, iTo));
     const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
                                     QStringLiteral("amperes"),  QStringLiteral("celsius"),
                                     QStringLiteral("humidity"), QStringLiteral("outlets"),
@@ -136,7 +129,7 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     for (const HistoryAggregate& a : series) {
         // The averages; a span's minimum and maximum are in the history window.
         const QStringList listRow = {
-            isoWithOffset(a.iMsecs),
+            HistoryCsv::time(a.iMsecs),
             QString::number(a.aVoltage[1]),
             QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
             QString::number(a.aTemperature[1]),

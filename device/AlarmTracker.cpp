@@ -209,7 +209,7 @@ void CAlarmTracker::notify(const QString& strSubject, const QString& strText)
         return;
     }
     if (m_listWaiting.isEmpty())
-        m_dtWindowEnd = Clock::now().addSecs(g_alarmSettings.combineWindowSecs);
+        m_iWindowEndMsecs = Clock::elapsedMs() + qint64(g_alarmSettings.combineWindowSecs) * 1000;
     m_listWaiting << Notice{strSubject, strText};
     if (!g_alarmSettings.combineMails)
         flush();
@@ -217,7 +217,8 @@ void CAlarmTracker::notify(const QString& strSubject, const QString& strText)
 
 void CAlarmTracker::flushDue()
 {
-    if (!m_listWaiting.isEmpty() && (!g_alarmSettings.combineMails || Clock::now() >= m_dtWindowEnd))
+    if (!m_listWaiting.isEmpty() &&
+        (!g_alarmSettings.combineMails || Clock::elapsedMs() >= m_iWindowEndMsecs))
         flush();
 }
 

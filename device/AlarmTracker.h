@@ -93,6 +93,6 @@ private:
     QList<ActiveAlarm> m_listRestored;
     quint64 m_uiLastId = 0;
     QList<Notice> m_listWaiting;
-    QDateTime m_dtWindowEnd;
+    qint64 m_iWindowEndMsecs = 0; // on the monotonic clock
     QTimer m_timerFlush;
 };

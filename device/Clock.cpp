@@ -32,13 +32,15 @@ qint64 Clock::elapsedMs()
 {
     if (elapsedSource())
         return elapsedSource()();
-    // Monotonic on every platform Qt runs on; started once, so every reader shares one origin.
-    static QElapsedTimer s_timer = [] {
+    if (source())
+        return source()().toMSecsSinceEpoch();
+    static const QElapsedTimer s_timer = [] {
         QElapsedTimer timer;
         timer.start();
         return timer;
     }();
-    return s_timer.elapsed();
+    // Offset so that no reading is ever 0 or negative: callers keep "never" as a value below any.
+    return s_timer.elapsed() + 1000000;
 }
 
 void Clock::setElapsedSource(std::function<qint64()> newSource)

@@ -113,7 +113,7 @@ void CGroupApply::slotCheck()
         if (entry.outcome != Waiting)
             continue;
         // Only a reply that came after the write tells what the device made of it.
-        if (entry.pPdu && entry.pPdu->iLastRcvMs > m_iSentMs && matches(entry.pPdu))
+        if (entry.pPdu && entry.pPdu->iLastRcvMsecs > m_iSentMs && matches(entry.pPdu))
             entry.outcome = Confirmed;
         else if (bLate || !entry.pPdu)
             entry.outcome = entry.pPdu && entry.pPdu->isOnline() ? NotConfirmed : Offline;

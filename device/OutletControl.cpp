@@ -233,7 +233,7 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.iOutlet = iOutlet;
     c.rules = COutletCycle(iDelay, pPdu->stInfo.outletCloseDelay[iOutlet - 1],
                            pPdu->stInfo.outletOpenDelay[iOutlet - 1]);
-    c.iFedMs = pPdu->iLastRcvMs;
+    c.iFedMs = pPdu->iLastRcvMsecs;
     c.rules.start(Clock::elapsedMs());
     c.iOnDueEpochMs = Clock::now().toMSecsSinceEpoch() +
                       qint64(c.rules.delay() + pPdu->stInfo.outletCloseDelay[iOutlet - 1]) * 1000;
@@ -321,12 +321,12 @@ void COutletControl::slotReplyDecoded(int iCommand)
     if (iCommand != kCmdStatus || !pPdu)
         return;
     for (Cycle& c : m_listCycles) {
-        if (c.pPdu != pPdu || pPdu->iLastRcvMs <= c.iFedMs)
+        if (c.pPdu != pPdu || pPdu->iLastRcvMsecs <= c.iFedMs)
             continue;
-        c.iFedMs = pPdu->iLastRcvMs;
+        c.iFedMs = pPdu->iLastRcvMsecs;
         const COutletCycle::Phase before = c.rules.phase();
         const bool bOn = (pPdu->stInfo.outletStatus >> (c.iOutlet - 1)) & 0x01;
-        act(c, c.rules.observe(bOn, pPdu->iLastRcvMs), before);
+        act(c, c.rules.observe(bOn, pPdu->iLastRcvMsecs), before);
     }
 }
 
@@ -339,7 +339,7 @@ void COutletControl::slotTick()
         Cycle& o = m_listOrphans[i];
         QList<CPdu*> listMatch;
         for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
-            if (isMacKnown(pPdu) && macOf(pPdu) == o.strMac && pPdu->iLastRcvMs >= 0)
+            if (isMacKnown(pPdu) && macOf(pPdu) == o.strMac && pPdu->iLastRcvMsecs >= 0)
                 listMatch << pPdu;
         if (listMatch.size() != 1 || indexOf(listMatch.first(), o.iOutlet) >= 0) {
             ++i;
@@ -357,7 +357,7 @@ void COutletControl::slotTick()
         Cycle& c = m_listCycles[i];
         if (!c.pPdu)
             continue;
-        c.rules.heard(c.pPdu->iLastRcvMs);
+        c.rules.heard(c.pPdu->iLastRcvMsecs);
         const COutletCycle::Phase before = c.rules.phase();
         act(c, c.rules.tick(iNow), before);
     }

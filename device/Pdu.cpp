@@ -35,7 +35,7 @@ CPdu::CPdu(QObject* parent) : QObject(parent)
 
 bool CPdu::isOnline() const
 {
-    return dtLastRcv.isValid() && qAbs(dtLastRcv.secsTo(Clock::now())) <= 3;
+    return Clock::elapsedMs() - iLastRcvMsecs < kOnlineMsecs;
 }
 
 bool CPdu::hasReported(int iCommand) const
@@ -107,6 +107,7 @@ void CPdu::download()
         const QByteArray frame = buildSetFrame(quint8(cmd), payloadFor(quint8(cmd), stSetInfo));
         if (cmd == kCmdNetwork && ipv4ToUint(stSetInfo.ip) != ipv4ToUint(stInfo.ip)) {
             uiPendingIP = ipv4ToUint(stSetInfo.ip);
+            iPendingUntilMsecs = Clock::elapsedMs() + kPendingMoveMsecs;
         }
         emit signalSndData(bResult, frame, addrDest, uiDestPort);
         // A new device port must be polled from now on, or the device would vanish once it moves.
@@ -115,6 +116,11 @@ void CPdu::download()
             emit g_pRackmind->signalUpdateDevicePort(g_pRackmind->listDevicePort);
         }
     }
+}
+
+bool CPdu::hasKnownMac() const
+{
+    return std::memcmp(stInfo.mac, PduInfo().mac, sizeof stInfo.mac) != 0;
 }
 
 QHostAddress CPdu::sendAddress() const
@@ -131,7 +137,7 @@ void CPdu::slotRcvData(QByteArray data)
 {
     // Any datagram from the device's address is a sign of life, whether it decodes or not.
     dtLastRcv = Clock::now();
-    iLastRcvMs = Clock::elapsedMs();
+    iLastRcvMsecs = Clock::elapsedMs();
     if (!isAcceptedReply(data)) {
         return;
     }

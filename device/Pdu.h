@@ -75,9 +75,13 @@ public:
     bool bAlarm[AlarmCount];
     // Time of the last datagram from the device, valid or not.
     QDateTime dtLastRcv;
-    // The same moment on the monotonic clock (Clock::elapsedMs), for waits that must not move when the
-    // wall clock is stepped; -1 before the first datagram.
-    qint64 iLastRcvMs = -1;
+    // The same moment on the monotonic clock (Clock::elapsedMs), which the online window is
+    // measured on: a wall clock stepped back or forward neither keeps a silent device online nor
+    // takes a live one offline. Below any reading until the first datagram.
+    qint64 iLastRcvMsecs = kNever;
+    static constexpr qint64 kNever = -(qint64(1) << 62);
+    // The online window: offline from the fourth second without a datagram.
+    static constexpr qint64 kOnlineMsecs = 4000;
     // Set once the device's network reply has told its real MAC: before that stInfo holds the factory
     // default, which every new device shares.
     bool bMacKnown = false;
@@ -88,6 +92,12 @@ public:
     // The address a downloaded network setting moves the device to, until it answers from there;
     // 0 when no move is under way. Lets the registry keep the device when it answers from there.
     uint uiPendingIP = 0;
+    // Until when (monotonic clock) the move may complete: a download the device rejected or reverted
+    // must not let a later stranger at that address take the device over.
+    qint64 iPendingUntilMsecs = 0;
+    static constexpr qint64 kPendingMoveMsecs = 30000;
+    // The device's MAC address is known from its own network reply (not the factory default record).
+    bool hasKnownMac() const;
 
 signals:
     void signalSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);

@@ -1,12 +1,16 @@
 #include "device/Rackmind.h"
 
+#include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "settings/SettingsFile.h"
 #include "device/UdpDriver.h"
+#include "settings/SettingsFile.h"
 
 #include <QFileInfo>
 #include <QSettings>
+
+#include <algorithm>
+#include <cstring>
 
 CRackmind* g_pRackmind = nullptr;
 
@@ -147,26 +151,90 @@ void CRackmind::route(quint32 sender, const QByteArray& data)
     // A device is the host its datagrams come from, whatever address its replies report: a stale
     // configured address or one translated on the way must not make a new device of every reply.
     CPdu* pPdu = findBySource(sender);
-    // A device that was just moved by a download answers from its new address: it is still the same
-    // device, and it is found there from now on.
-    for (int i = 0; !pPdu && i < listPdu.size(); ++i) {
-        if (listPdu.at(i)->uiPendingIP == sender) {
-            pPdu = listPdu.at(i);
-            pPdu->uiSourceIP = sender;
-            pPdu->uiPendingIP = 0;
-            m_bIndexStale = true;
-        }
+    if (pPdu) {
+        deliver(pPdu, data);
+        return;
     }
-    if (!pPdu) {
-        // Only a genuine reply makes a new device: a stray packet or another console's query must
-        // not show up as an online PDU. Past the limit the known devices go on as before.
-        if (!isAcceptedReply(data) || listPdu.size() >= m_iDeviceLimit) {
+    // Only a genuine reply reaches further: a stray packet or another console's query must neither
+    // complete a move nor show up as an online PDU.
+    if (!isAcceptedReply(data)) {
+        return;
+    }
+    // A device just moved by a download answers from its new address: it is still the same device, and
+    // it is found there from now on. The move is open only for a while.
+    const qint64 iNow = Clock::elapsedMs();
+    for (int i = 0; !pPdu && i < listPdu.size(); ++i) {
+        CPdu* pCandidate = listPdu.at(i);
+        if (pCandidate->uiPendingIP != 0 && iNow >= pCandidate->iPendingUntilMsecs)
+            pCandidate->uiPendingIP = 0;
+        if (pCandidate->uiPendingIP == sender)
+            pPdu = pCandidate;
+    }
+    // Moved outside this console (front panel, DHCP, another console): known by the MAC its network reply
+    // carries. Until that reply has come, and while the device of that MAC still answers where it was,
+    // the new sender's replies wait a while; past that it is a device of its own.
+    if (!pPdu && !holdWhileUnknown(sender, data, iNow, &pPdu))
+        return;
+    const QList<QByteArray> listHeld = m_hashHeld.take(sender).listData;
+    if (pPdu) {
+        pPdu->uiSourceIP = sender;
+        pPdu->uiPendingIP = 0;
+        m_bIndexStale = true;
+    } else {
+        // Past the limit the known devices go on as before.
+        if (listPdu.size() >= m_iDeviceLimit) {
             return;
         }
         pPdu = addPdu(sender);
     }
+    for (const QByteArray& baHeld : listHeld)
+        deliver(pPdu, baHeld);
+    deliver(pPdu, data);
+}
+
+void CRackmind::deliver(CPdu* pPdu, const QByteArray& data)
+{
     pPdu->slotRcvData(data);
     emit signalDeviceAnswered(pPdu);
+}
+
+bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 iNow, CPdu** ppMoved)
+{
+    bool bWait = false;
+    if (frameCommand(data) == kCmdNetwork) {
+        CPdu* pSameMac = deviceWithMac(data);
+        if (pSameMac && !pSameMac->isOnline())
+            *ppMoved = pSameMac;
+        bWait = pSameMac && pSameMac->isOnline();
+    } else {
+        bWait = std::any_of(listPdu.cbegin(), listPdu.cend(), [](const CPdu* p) { return p->hasKnownMac(); });
+    }
+    if (!bWait)
+        return true;
+    auto it = m_hashHeld.find(sender);
+    if (it == m_hashHeld.end()) {
+        if (m_hashHeld.size() >= kHeldSenders)
+            return true;
+        it = m_hashHeld.insert(sender, Held{iNow, {}});
+    }
+    if (iNow - it->iSinceMsecs >= kHoldMsecs)
+        return true;
+    if (it->listData.size() < kHeldPerSender)
+        it->listData.append(data);
+    return false;
+}
+
+CPdu* CRackmind::deviceWithMac(const QByteArray& baNetworkReply) const
+{
+    PduInfo reported;
+    decodeNetworkPayload(framePayload(baNetworkReply), reported);
+    // The factory default MAC is shared by every unconfigured device: it tells nothing.
+    if (std::memcmp(reported.mac, PduInfo().mac, sizeof reported.mac) == 0)
+        return nullptr;
+    for (CPdu* pPdu : listPdu)
+        if (pPdu->hasKnownMac() && std::memcmp(pPdu->stInfo.mac, reported.mac, sizeof reported.mac) == 0)
+            return pPdu;
+    return nullptr;
 }
 
 CPdu* CRackmind::findBySource(quint32 uiAddress)

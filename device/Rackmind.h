@@ -37,6 +37,12 @@ public:
     // leaves the event loop room for painting and timers in between.
     static constexpr int kDatagramsPerTurn = 2048;
 
+    // Replies a new sender may hold back while its network reply (which tells its MAC) is awaited.
+    static constexpr int kHeldPerSender = 12;
+    static constexpr int kHeldSenders = 256;
+    // How long they wait at most: past the online window of the address a moved device left.
+    static constexpr qint64 kHoldMsecs = 10000;
+
     CPdu* addPdu(uint ip);
     // Adds every device's port not yet polled and announces the whole list, changed or not.
     void updateDevicePort();
@@ -66,6 +72,20 @@ public slots:
 
 private:
     void route(quint32 uiSender, const QByteArray& baData);
+    void deliver(CPdu* pPdu, const QByteArray& baData);
+    // Whether a new sender's reply must wait (false), or may go on (true) to a new device or, with
+    // *ppMoved set, to the known device it is: one whose MAC its network reply carries and that has gone
+    // silent past the online window where it was. A host claiming the MAC of a device still answering
+    // waits, and after kHoldMsecs is a device of its own.
+    bool holdWhileUnknown(quint32 uiSender, const QByteArray& baData, qint64 iNow, CPdu** ppMoved);
+    CPdu* deviceWithMac(const QByteArray& baNetworkReply) const;
+    struct Held
+    {
+        qint64 iSinceMsecs = 0;
+        QList<QByteArray> listData;
+    };
+    // Replies of new senders while a silent device with a known MAC may reappear at one of them.
+    QHash<quint32, Held> m_hashHeld;
     int m_iDeviceLimit = kDeviceLimit;
     // The first device in listPdu that answers from this address, or null.
     CPdu* findBySource(quint32 uiAddress);

@@ -1,13 +1,16 @@
 #include "history/HistoryCsv.h"
 
+#include <QDateTime>
+#include <QRegularExpression>
+
 namespace HistoryCsv {
 
 QString field(const QString& strValue)
 {
-    // A leading sign would make a spreadsheet run the field as a formula.
-    const bool bFormula =
-        !strValue.isEmpty() && QStringLiteral("=+-@").contains(strValue.at(0)) &&
-        !(strValue.at(0) == QLatin1Char('-') && strValue.size() > 1 && strValue.at(1).isDigit());
+    static const QRegularExpression s_reNumber(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    const bool bFormula = !strValue.isEmpty() && QStringLiteral("=+-@\t\r\n").contains(strValue.at(0)) &&
+                          !s_reNumber.match(strValue).hasMatch();
     const QString strText = bFormula ? QLatin1Char('\'') + strValue : strValue;
     if (!strText.contains(QLatin1Char(',')) && !strText.contains(QLatin1Char('"')) &&
         !strText.contains(QLatin1Char('\n')) && !strText.contains(QLatin1Char('\r')))
@@ -15,6 +18,13 @@ QString field(const QString& strValue)
     QString strQuoted = strText;
     strQuoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + strQuoted + QLatin1Char('"');
+}
+
+QString time(qint64 iMsecsSinceEpoch, bool bMsecs)
+{
+    const QDateTime dtLocal = QDateTime::fromMSecsSinceEpoch(iMsecsSinceEpoch);
+    return dtLocal.toOffsetFromUtc(dtLocal.offsetFromUtc())
+        .toString(bMsecs ? Qt::ISODateWithMs : Qt::ISODate);
 }
 
 QString line(const QStringList& listFields)

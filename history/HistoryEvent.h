@@ -16,6 +16,8 @@
 //   Download                        subject: the field; oldValue, newValue
 //   MailSent, MailFailed            subject: the mail's subject; detail: receiver, or why it failed
 //   ConsoleStarted, ConsoleStopped  nothing beyond the time
+//   ClockChanged                    subject: "set back" or "set forward"; oldValue: the time the clock
+//                                   would have shown, newValue: the time it showed; detail: the step
 // The stored kind numbers never change meaning; new kinds take new numbers.
 struct HistoryEvent
 {
@@ -42,9 +44,10 @@ struct HistoryEvent
         CycleFailed = 19,
         CycleCancelled = 20,
         GroupWritten = 21,
+        ClockChanged = 22,
     };
     static constexpr int kFirstKind = Appeared;
-    static constexpr int kLastKind = GroupWritten;
+    static constexpr int kLastKind = ClockChanged;
 
     qint64 iMsecs = 0; // since the epoch; the store stamps it when left 0
     int iKind = 0;

@@ -38,6 +38,42 @@ CHistoryReader::Resolution CHistoryReader::resolutionFor(qint64 iSpanMsecs)
     return iSpanMsecs <= 8 * kDay ? Minutes : Hours;
 }
 
+CHistoryReader::Resolution CHistoryReader::resolutionHolding(const QString& strMac, qint64 iFrom, qint64 iTo)
+{
+    static const char* const kTables[] = {"raw", "agg_minute", "agg_hour"};
+    // How late the first point may start and still count as the span's start.
+    static const qint64 kSlack[] = {kMinute, kMinute, kHour};
+    const Resolution finest = resolutionFor(iTo - iFrom);
+    if (!ready())
+        return finest;
+    int iHolding = -1;
+    for (int r = finest; r <= Hours; ++r) {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        query.prepare(QStringLiteral("SELECT t, data FROM %1 WHERE pdu = (SELECT id FROM pdu WHERE mac = ?) "
+                                     "ORDER BY t LIMIT 1")
+                          .arg(QLatin1String(kTables[r])));
+        query.addBindValue(strMac);
+        if (!query.exec() || !query.next())
+            continue;
+        const qint64 iRow = query.value(0).toLongLong();
+        const QByteArray baData = query.value(1).toByteArray();
+        qint64 iFirst = iRow;
+        if (r == EveryPoll) {
+            const QVector<HistorySample> vec = HistoryCodec::unpackSamples(baData, iRow);
+            iFirst = vec.isEmpty() ? iRow : vec.first().iMsecs;
+        } else {
+            const QVector<HistoryAggregate> vec = HistoryCodec::unpackAggregates(baData, iRow);
+            iFirst = vec.isEmpty() ? iRow : vec.first().iMsecs;
+        }
+        if (iFirst <= iFrom + kSlack[r])
+            return Resolution(r);
+        if (iHolding < 0 && iFirst <= iTo)
+            iHolding = r;
+    }
+    return iHolding < 0 ? finest : Resolution(iHolding);
+}
+
 bool CHistoryReader::ready()
 {
     if (m_db.isOpen())
@@ -57,6 +93,7 @@ QVector<HistoryAggregate> CHistoryReader::series(const QString& strMac, qint64 i
         return vec;
     static const char* const kTables[] = {"raw", "agg_minute", "agg_hour"};
     static const qint64 kRowSpan[] = {kMinute, kHour, kDay};
+    static const qint64 kPointSpan[] = {0, kMinute, kHour};
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT r.t, r.data FROM %1 r JOIN pdu p ON p.id = r.pdu "
@@ -83,7 +120,8 @@ QVector<HistoryAggregate> CHistoryReader::series(const QString& strMac, qint64 i
             }
         } else {
             for (const HistoryAggregate& agg : HistoryCodec::unpackAggregates(baData, iRow))
-                if (agg.iMsecs >= iFrom - kRowSpan[resolution] / 60 && agg.iMsecs <= iTo)
+                // A point covers a minute or an hour: the one the span starts in belongs to it.
+                if (agg.iMsecs > iFrom - kPointSpan[resolution] && agg.iMsecs <= iTo)
                     vec.append(agg);
         }
     }
@@ -93,8 +131,15 @@ QVector<HistoryAggregate> CHistoryReader::series(const QString& strMac, qint64 i
 QVector<HistoryEvent> CHistoryReader::events(const EventFilter& filter)
 {
     QVector<HistoryEvent> vec;
+    forEachEvent(filter, [&vec](const HistoryEvent& e) { vec.append(e); });
+    return vec;
+}
+
+bool CHistoryReader::forEachEvent(const EventFilter& filter,
+                                  const std::function<void(const HistoryEvent&)>& fnEach)
+{
     if (!ready())
-        return vec;
+        return false;
     QString strSql =
         QStringLiteral("SELECT t, kind, mac, pdu, subject, old, new, lim, detail FROM event WHERE t >= ?");
     QVariantList listBind{filter.iFrom};
@@ -120,7 +165,9 @@ QVector<HistoryEvent> CHistoryReader::events(const EventFilter& filter)
             "|| coalesce(lim,'') || ' ' || coalesce(detail,'')), lower(?)) > 0");
         listBind << filter.strText;
     }
-    strSql += QStringLiteral(" ORDER BY t DESC, id DESC LIMIT %1").arg(filter.iLimit);
+    strSql += QStringLiteral(" ORDER BY t DESC, id DESC");
+    if (filter.iLimit > 0)
+        strSql += QStringLiteral(" LIMIT %1").arg(filter.iLimit);
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(strSql);
@@ -128,7 +175,7 @@ QVector<HistoryEvent> CHistoryReader::events(const EventFilter& filter)
         query.addBindValue(value);
     if (!query.exec()) {
         m_strError = query.lastError().text();
-        return vec;
+        return false;
     }
     while (query.next()) {
         HistoryEvent e;
@@ -141,9 +188,13 @@ QVector<HistoryEvent> CHistoryReader::events(const EventFilter& filter)
         e.strNew = query.value(6).toString();
         e.strLimit = query.value(7).toString();
         e.strDetail = query.value(8).toString();
-        vec.append(e);
+        fnEach(e);
     }
-    return vec;
+    if (query.lastError().isValid()) {
+        m_strError = query.lastError().text();
+        return false;
+    }
+    return true;
 }
 
 QVector<CHistoryReader::Device> CHistoryReader::devices()

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 // Reads the history file on the calling thread through a read-only connection of its own; the writer
 // keeps writing meanwhile (the file's journal lets readers and the writer pass each other).
 class CHistoryReader
@@ -28,6 +30,10 @@ public:
     };
     // The finest resolution kept for a span this long: every poll up to 3 hours, minutes up to 8 days.
     static Resolution resolutionFor(qint64 iSpanMsecs);
+    // What to read a device's span at: the finest resolution the span's length allows whose rows reach
+    // back to the span's start (polls are thinned after a day, minutes after a month); failing that, the
+    // finest one holding anything of the span.
+    Resolution resolutionHolding(const QString& strMac, qint64 iFrom, qint64 iTo);
 
     // Readings of one device between two times, each point a summary (a poll is its own minimum,
     // average and maximum). Empty on failure, with the reason in error().
@@ -40,10 +46,12 @@ public:
         QString strMac;       // empty: every device
         QList<int> listKinds; // empty: every kind
         QString strText;      // found in any text field, case-insensitively
-        int iLimit = 5000;
+        int iLimit = 5000;    // 0: every event
     };
     // Newest first.
     QVector<HistoryEvent> events(const EventFilter& filter);
+    // The same, one event at a time, without holding them all (an export of two years of events).
+    bool forEachEvent(const EventFilter& filter, const std::function<void(const HistoryEvent&)>& fnEach);
 
     struct Device
     {

@@ -208,8 +208,29 @@ void CHistoryRecorder::recordDownload(const Tracked& t, const PduInfo& b, const 
                          change.at(2));
 }
 
+void CHistoryRecorder::checkClock()
+{
+    const qint64 iWall = Clock::now().toMSecsSinceEpoch();
+    const qint64 iOffset = iWall - Clock::elapsedMs();
+    const qint64 iStep = iOffset - m_iClockOffset;
+    const bool bStep = m_bClockOffset && qAbs(iStep) > kClockStepMsecs;
+    m_iClockOffset = iOffset;
+    m_bClockOffset = true;
+    if (!bStep)
+        return;
+    const auto stamp = [](qint64 iMsecs) {
+        const QDateTime dt = QDateTime::fromMSecsSinceEpoch(iMsecs);
+        return dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODate);
+    };
+    m_pStore->record(HistoryEvent::ClockChanged, QString(), QString(),
+                     iStep < 0 ? QStringLiteral("set back") : QStringLiteral("set forward"),
+                     stamp(iWall - iStep), stamp(iWall), QString(),
+                     QStringLiteral("%1 s").arg(qAbs(iStep) / 1000));
+}
+
 void CHistoryRecorder::slotTick()
 {
+    checkClock();
     const qint64 iNow = Clock::now().toMSecsSinceEpoch();
     for (Tracked& t : m_hashTracked) {
         if (!t.pPdu || t.strMac.isEmpty())

@@ -63,9 +63,15 @@ private:
     void recordDownload(const Tracked& t, const PduInfo& before, const PduInfo& after);
     void recordAlarm(int iKind, const ActiveAlarm& alarm, const QString& strDetail, qint64 iMsecs = 0);
     void keepAlarm(const ActiveAlarm& alarm, bool bEnded);
+    // Logs a step of the wall clock against the monotonic one (samples keep their wall-clock stamps).
+    void checkClock();
 
     CHistoryStore* m_pStore;
     QTimer* m_pTimer;
     QHash<CPdu*, Tracked> m_hashTracked;
     bool m_bDeriveAlarms = true;
+    // Wall clock minus monotonic clock at the last tick; a change beyond kClockStepMsecs is a step.
+    qint64 m_iClockOffset = 0;
+    bool m_bClockOffset = false;
+    static constexpr qint64 kClockStepMsecs = 2000;
 };

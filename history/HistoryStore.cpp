@@ -81,6 +81,11 @@ void CHistoryStore::flush()
     QMetaObject::invokeMethod(m_pWriter, &CHistoryWriter::slotFlush, Qt::BlockingQueuedConnection);
 }
 
+qint64 CHistoryStore::droppedSamples() const
+{
+    return m_pWriter->droppedSamples();
+}
+
 bool CHistoryStore::isAvailable() const
 {
     QMutexLocker lock(&m_mutexState);

@@ -67,6 +67,9 @@ public:
     // Blocking: stores what is pending now, then thins by the clock (tests, benchmarks, shutdown).
     void flush();
 
+    // Samples the writer's queue had no room for since the start (it holds kMaxPendingSamples).
+    qint64 droppedSamples() const;
+
     bool isAvailable() const;
     // Why the store cannot be used, in the user's language; empty while it can.
     QString unavailableReason() const;

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 constexpr qint64 kMinute = 60 * 1000;
 constexpr qint64 kHour = 60 * kMinute;
@@ -64,6 +66,8 @@ void CHistoryWriter::enqueueSample(const QString& strMac, const HistorySample& s
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_vecSamples.size() < kMaxPendingSamples)
         m_vecSamples.append({strMac, sample});
+    else
+        ++m_iDroppedSamples;
 }
 
 void CHistoryWriter::enqueueLabel(const QString& strMac, const QStringList& listLabel)
@@ -171,7 +175,11 @@ bool CHistoryWriter::open()
         return false;
     }
     bool bOk =
-        exec(QStringLiteral("PRAGMA journal_mode=WAL")) && exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+        exec(QStringLiteral("PRAGMA synchronous=NORMAL")) &&
+        exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(kCheckpointPages)) &&
+        exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(qint64(kCheckpointPages) * 4096 * 2)) &&
+        exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kCacheKib));
     if (bOk && iVersion < CHistoryStore::kSchemaVersion) {
         bOk = m_db.transaction();
         for (const char* pszSql : kSchema)
@@ -266,18 +274,20 @@ CHistoryWriter::PduState* CHistoryWriter::state(const QString& strMac)
 bool CHistoryWriter::addSample(PduState& st, const HistorySample& sample)
 {
     const qint64 iMinute = floorTo(sample.iMsecs, kMinute);
-    if (st.iMinute >= 0 && iMinute != st.iMinute) {
-        // A clock set back: the earlier span is already summarised.
-        if (iMinute < st.iMinute)
-            return true;
-        if (!finishMinute(st))
-            return false;
-    }
+    if (st.iMinute >= 0 && iMinute != st.iMinute && !finishMinute(st))
+        return false;
     if (st.iMinute != iMinute) {
+        // A minute the file holds already (a wall clock set back into it) goes on from what it holds:
+        // finishing it again then summarises both parts, and no sample is dropped for its stamp.
         st.iMinute = iMinute;
-        st.vecMinute.clear();
+        st.vecMinute = HistoryCodec::unpackSamples(getRow("raw", st.iId, iMinute), iMinute);
     }
-    st.vecMinute.append(sample);
+    if (st.vecMinute.isEmpty() || st.vecMinute.last().iMsecs <= sample.iMsecs)
+        st.vecMinute.append(sample);
+    else
+        st.vecMinute.insert(std::upper_bound(st.vecMinute.begin(), st.vecMinute.end(), sample.iMsecs,
+                                             [](qint64 t, const HistorySample& s) { return t < s.iMsecs; }),
+                            sample);
     st.bDirty = true;
     return true;
 }
@@ -417,7 +427,9 @@ bool CHistoryWriter::writeBatch()
     m_db.rollback();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_vecSamples = vecSamples.mid(qMax(0, vecSamples.size() - kMaxPendingSamples / 2)) + m_vecSamples;
+        const int iKept = qMin(vecSamples.size(), kMaxPendingSamples / 2);
+        m_iDroppedSamples += vecSamples.size() - iKept;
+        m_vecSamples = vecSamples.mid(vecSamples.size() - iKept) + m_vecSamples;
         m_vecLabels = vecLabels + m_vecLabels;
         m_vecEvents = vecEvents.mid(qMax(0, vecEvents.size() - kMaxPendingEvents / 2)) + m_vecEvents;
         m_vecAlarms = vecAlarms + m_vecAlarms;
@@ -452,6 +464,16 @@ bool CHistoryWriter::writeAlarms(const QVector<StoredAlarm>& vecAlarms)
     return true;
 }
 
+QString CHistoryWriter::thinStatement(const char* pszTable, bool bFuture)
+{
+    // Device by device along the key (device, time): a plain "t <= ?" would read the whole table in the
+    // write transaction every minute. The event log has an index on its time.
+    if (qstrcmp(pszTable, "event") == 0)
+        return QStringLiteral("DELETE FROM event WHERE t <= ?");
+    return QStringLiteral("DELETE FROM %1 WHERE pdu IN (SELECT id FROM pdu) AND t %2 ?")
+        .arg(QLatin1String(pszTable), bFuture ? QLatin1String(">") : QLatin1String("<="));
+}
+
 bool CHistoryWriter::thin(qint64 iNow)
 {
     HistoryRetention retention;
@@ -474,9 +496,16 @@ bool CHistoryWriter::thin(qint64 iNow)
     bool bOk = m_db.transaction();
     QSqlQuery query(m_db);
     for (const auto& t : aThin) {
-        bOk = bOk &&
-              query.prepare(QStringLiteral("DELETE FROM %1 WHERE t <= ?").arg(QLatin1String(t.pszTable)));
+        bOk = bOk && query.prepare(thinStatement(t.pszTable, false));
         query.addBindValue(iNow - t.iKeep - t.iSpan);
+        bOk = bOk && query.exec();
+        // Rows stamped after now were written while the wall clock ran ahead: their stamps are wrong,
+        // and age would not thin them before the clock had caught up. The event log keeps its entries:
+        // they are what happened, and the clock's step is logged beside them.
+        if (qstrcmp(t.pszTable, "event") == 0)
+            continue;
+        bOk = bOk && query.prepare(thinStatement(t.pszTable, true));
+        query.addBindValue(iNow);
         bOk = bOk && query.exec();
     }
     bOk = bOk && m_db.commit();

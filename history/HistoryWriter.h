@@ -31,11 +31,23 @@ public:
     void enqueueEvent(const HistoryEvent& event);
     void enqueueAlarm(const StoredAlarm& alarm);
     void setRetention(const HistoryRetention& retention);
+    // Samples turned away because the queue was full, since the start.
+    qint64 droppedSamples()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_iDroppedSamples;
+    }
+    // The statement that thins a table: rows aged out, or (bFuture) rows stamped after now.
+    static QString thinStatement(const char* pszTable, bool bFuture);
 
     // Bounds on what waits while the file cannot be written: the newest events are kept longest.
     static constexpr int kMaxPendingSamples = 200000;
     static constexpr int kMaxPendingEvents = 20000;
     static constexpr int kRetryMsec = 5000;
+    // A large room rewrites one page per device every second (its minute in progress): checkpoints
+    // copy each page once per many batches rather than after every one, and the pages stay cached.
+    static constexpr int kCheckpointPages = 10000;
+    static constexpr int kCacheKib = 64 * 1024;
 
 public slots:
     void slotStart();
@@ -87,4 +99,5 @@ private:
     QVector<HistoryEvent> m_vecEvents;
     QVector<StoredAlarm> m_vecAlarms;
     HistoryRetention m_retention;
+    qint64 m_iDroppedSamples = 0;
 };

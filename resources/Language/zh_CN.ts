@@ -1366,6 +1366,22 @@ Poll from a free port?</source>
         <source>Group write</source>
         <translation>分组写入</translation>
     </message>
+    <message>
+        <source>Clock changed</source>
+        <translation>时钟已调整</translation>
+    </message>
+    <message>
+        <source>set back</source>
+        <translation>回拨</translation>
+    </message>
+    <message>
+        <source>set forward</source>
+        <translation>前拨</translation>
+    </message>
+    <message>
+        <source>the history could not be read</source>
+        <translation>无法读取历史记录</translation>
+    </message>
 </context>
 <context>
     <name>PortHolder</name>

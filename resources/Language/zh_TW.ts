@@ -1366,6 +1366,22 @@ Poll from a free port?</source>
         <source>Group write</source>
         <translation>分組寫入</translation>
     </message>
+    <message>
+        <source>Clock changed</source>
+        <translation>時鐘已調整</translation>
+    </message>
+    <message>
+        <source>set back</source>
+        <translation>回撥</translation>
+    </message>
+    <message>
+        <source>set forward</source>
+        <translation>前撥</translation>
+    </message>
+    <message>
+        <source>the history could not be read</source>
+        <translation>無法讀取歷史記錄</translation>
+    </message>
 </context>
 <context>
     <name>PortHolder</name>

@@ -1,7 +1,10 @@
 #include "../mail/MailTestServers.h"
 
-#include "settings/Settings.h"
 #include "device/Protocol.h"
+#include "history/HistoryReader.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "settings/Settings.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
@@ -134,10 +137,52 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(pPdu->needDownload().isEmpty(), 5000);
         QCOMPARE(m_sim.call([](CSimFleet& fleet) {
             const SimPduState& st = fleet.device(1)->st;
-            return QStringLiteral("%1 %2 %3 %4").arg(st.udpPort).arg(st.voltageWarn).arg(st.outletOpenDelay[0])
+            return QStringLiteral("%1 %2 %3 %4")
+                .arg(st.udpPort)
+                .arg(st.voltageWarn)
+                .arg(st.outletOpenDelay[0])
                 .arg(QString::fromLatin1(st.outletName[0].left(3)));
-        }), QStringLiteral("6000 255 7 fan"));
+        }),
+                 QStringLiteral("6000 255 7 fan"));
         QCOMPARE(rig.registry()->listPdu.size(), 1);
+    }
+
+    // A PDU given a new address outside this console (the simulator moves it, as its front panel would):
+    // one device, one row, one history, its alarm still standing.
+    void pduMovedOutsideThisConsoleStaysOneDevice()
+    {
+        const auto readdress = [this](quint32 uiIp) {
+            return m_sim.command(QStringLiteral("readdress 1 %1 51230").arg(ipv4ToString(uiIp))).last();
+        };
+        QCOMPARE(readdress(spare(0)), QStringLiteral("ok"));
+        m_sim.command(QStringLiteral("set 1 reportip off voltage 260"));
+        ConsoleRig rig;
+        const QString strPath = m_dir.filePath(QStringLiteral("moved.sqlite"));
+        CHistoryStore store(strPath);
+        CHistoryRecorder recorder(&store, rig.registry());
+        startFast(rig);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.registry()->listPdu.size(), 1, 5000);
+        CPdu* pPdu = rig.registry()->listPdu.first();
+        QTRY_VERIFY_WITH_TIMEOUT(pPdu->bAlarm[CPdu::AlarmVoltageWarn], 10000);
+
+        const quint32 uiNew = spare(0);
+        QCOMPARE(readdress(uiNew), QStringLiteral("ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(pPdu->uiSourceIP, uiNew, 20000);
+        QTRY_COMPARE(ipv4ToUint(pPdu->stInfo.ip), uiNew);
+        QTRY_VERIFY(pPdu->isOnline());
+        QCOMPARE(rig.registry()->listPdu.size(), 1);
+        QCOMPARE(rows(rig), 1);
+        QVERIFY(rig.rowOf(ipv4ToString(uiNew)));
+        QVERIFY(pPdu->bAlarm[CPdu::AlarmVoltageWarn]);
+        recorder.slotTick();
+        store.flush();
+        CHistoryReader reader(strPath);
+        const auto vecDevices = reader.devices();
+        QCOMPARE(vecDevices.size(), 1);
+        QCOMPARE(vecDevices.first().strAddress, ipv4ToString(uiNew));
+        CHistoryReader::EventFilter filter;
+        filter.listKinds = {HistoryEvent::Appeared};
+        QCOMPARE(reader.events(filter).size(), 1);
     }
 
     // Valid network replies from one host, each reporting a new address and port.
@@ -157,7 +202,8 @@ private slots:
             PduInfo info;
             ipv4FromUint(0x0A640000u + uint(i), info.ip);
             info.udpPort = 10000u + uint(i);
-            pHost->writeDatagram(buildFrame(kFrameReply, kCmdNetwork, networkPayload(info)), addrConsole, 51230);
+            pHost->writeDatagram(buildFrame(kFrameReply, kCmdNetwork, networkPayload(info)), addrConsole,
+                                 51230);
             if (i % 500 == 499)
                 QTRY_COMPARE(iAnswered, i + 1);
         }

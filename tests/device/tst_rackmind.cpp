@@ -34,6 +34,18 @@ QByteArray network(quint32 ip, uint port = 51230)
     return replyFrame(kCmdNetwork, info);
 }
 using PortEntries = QList<QPair<int, QString>>;
+
+// A device at 10.201.0.2 told by a download to move to 10.201.0.99.
+CPdu* movedByDownload(CRackmind& registry)
+{
+    g_pRackmind = &registry;
+    receive(registry, "10.201.0.2", network(0x0AC90002));
+    CPdu* pPdu = registry.listPdu.first();
+    pPdu->stSetInfo = pPdu->stInfo;
+    ipv4FromUint(0x0AC90063, pPdu->stSetInfo.ip);
+    pPdu->download();
+    return pPdu;
+}
 } // namespace
 
 // The device registry and the devices it holds, with the outlet painter each device owns.
@@ -58,26 +70,34 @@ private slots:
         g_pRackmind = nullptr;
     }
 
+    // The window is measured on the monotonic clock: a wall clock stepped either way changes nothing.
     void onlineWindow_data()
     {
         QTest::addColumn<int>("msecsLater");
+        QTest::addColumn<int>("wallStep");
         QTest::addColumn<bool>("online");
-        QTest::newRow("at once") << 0 << true;
-        QTest::newRow("3 s") << 3000 << true;
-        QTest::newRow("3.9 s is still 3 whole seconds") << 3900 << true;
-        QTest::newRow("4 s") << 4000 << false;
-        QTest::newRow("clock set back 3 s") << -3000 << true;
-        QTest::newRow("clock set back 4 s") << -4000 << false;
+        QTest::newRow("at once") << 0 << 0 << true;
+        QTest::newRow("3 s") << 3000 << 0 << true;
+        QTest::newRow("3.9 s is still 3 whole seconds") << 3900 << 0 << true;
+        QTest::newRow("4 s") << 4000 << 0 << false;
+        QTest::newRow("wall clock set back 8 h") << 1000 << -8 * 3600000 << true;
+        QTest::newRow("wall clock set forward 8 h") << 1000 << 8 * 3600000 << true;
+        QTest::newRow("silent, wall clock set back") << 4000 << -4000 << false;
     }
 
     void onlineWindow()
     {
         QFETCH(int, msecsLater);
+        QFETCH(int, wallStep);
         QFETCH(bool, online);
+        qint64 iMono = 5000;
+        Clock::setElapsedSource([&] { return iMono; });
+        auto restore = qScopeGuard([] { Clock::setElapsedSource(nullptr); });
         CPdu pdu;
         QVERIFY(!pdu.isOnline());
         pdu.slotRcvData(replyFrame(kCmdStatus, PduInfo()));
-        m_dtNow = m_dtNow.addMSecs(msecsLater);
+        m_dtNow = m_dtNow.addMSecs(wallStep);
+        iMono += msecsLater;
         QCOMPARE(pdu.isOnline(), online);
     }
 
@@ -431,12 +451,7 @@ private slots:
     void deviceMovedByDownloadKeepsItsObject()
     {
         CRackmind registry;
-        g_pRackmind = &registry;
-        receive(registry, "10.201.0.2", network(0x0AC90002));
-        CPdu* pPdu = registry.listPdu.first();
-        pPdu->stSetInfo = pPdu->stInfo;
-        ipv4FromUint(0x0AC90063, pPdu->stSetInfo.ip);
-        pPdu->download();
+        CPdu* pPdu = movedByDownload(registry);
         QCOMPARE(pPdu->uiPendingIP, 0x0AC90063u);
 
         QSignalSpy changeSpy(&registry, &CRackmind::signalChangeIP);
@@ -458,6 +473,74 @@ private slots:
         receive(registry, "10.201.0.100", status(230));
         QCOMPARE(pPdu->stInfo.voltage, 230u);
         QCOMPARE(registry.listPdu.size(), 1);
+    }
+
+    // A PDU readdressed outside this console answers from a new address with its own MAC: it stays the
+    // one device once its old address has gone silent past the online window, with its replies held
+    // until its MAC is known. A host claiming the MAC of a device still answering is another device.
+    void moveOutsideThisConsole_data()
+    {
+        QTest::addColumn<int>("iSilentMsecs");
+        QTest::addColumn<bool>("bFactoryMac");
+        QTest::addColumn<int>("iDevices");
+        QTest::newRow("moved after going silent") << 5000 << false << 1;
+        QTest::newRow("claimed while answering") << 2000 << false << 2;
+        QTest::newRow("factory default MAC") << 5000 << true << 2;
+    }
+    void moveOutsideThisConsole()
+    {
+        QFETCH(int, iSilentMsecs);
+        QFETCH(bool, bFactoryMac);
+        QFETCH(int, iDevices);
+        CRackmind registry;
+        PduInfo info = filledInfo();
+        if (bFactoryMac)
+            std::memcpy(info.mac, PduInfo().mac, sizeof info.mac);
+        ipv4FromUint(0x0AC90002, info.ip);
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        CPdu* pPdu = registry.listPdu.first();
+        m_dtNow = m_dtNow.addMSecs(iSilentMsecs);
+        info.voltage = 241;
+        ipv4FromUint(0x0AC90032, info.ip);
+        receive(registry, "10.201.0.50", replyFrame(kCmdStatus, info));
+        // The first address goes on answering unless the device has moved.
+        for (int i = 0; i < 6; ++i) {
+            receive(registry, "10.201.0.50", replyFrame(kCmdNetwork, info));
+            m_dtNow = m_dtNow.addMSecs(2000);
+            if (iSilentMsecs < CPdu::kOnlineMsecs)
+                receive(registry, "10.201.0.2", status(230));
+        }
+        QCOMPARE(registry.listPdu.size(), iDevices);
+        CPdu* pAt50 = registry.listPdu.last();
+        QCOMPARE(pAt50->uiSourceIP, 0x0AC90032u);
+        QCOMPARE(pAt50->stInfo.voltage, 241u); // the reply held back is not lost
+        QCOMPARE(pPdu == pAt50, iDevices == 1);
+    }
+
+    // A move set by a download completes only on a genuine reply from the new address, and only for a
+    // while: afterwards whoever answers there is a new device.
+    void pendingMoveExpires_data()
+    {
+        QTest::addColumn<int>("iAfterMsecs");
+        QTest::addColumn<bool>("bValid");
+        QTest::addColumn<int>("iDevices");
+        QTest::addColumn<bool>("bMoved");
+        QTest::newRow("valid reply in time") << 10000 << true << 1 << true;
+        QTest::newRow("stray datagram in time") << 10000 << false << 1 << false;
+        QTest::newRow("valid reply after the move expired") << 31000 << true << 2 << false;
+    }
+    void pendingMoveExpires()
+    {
+        QFETCH(int, iAfterMsecs);
+        QFETCH(bool, bValid);
+        QFETCH(int, iDevices);
+        QFETCH(bool, bMoved);
+        CRackmind registry;
+        CPdu* pPdu = movedByDownload(registry);
+        m_dtNow = m_dtNow.addMSecs(iAfterMsecs);
+        receive(registry, "10.201.0.99", bValid ? status(229) : QByteArray("hello"));
+        QCOMPARE(registry.listPdu.size(), iDevices);
+        QCOMPARE(pPdu->uiSourceIP == 0x0AC90063u, bMoved);
     }
 
     void forgetsItselfAsTheGlobalRegistry()

@@ -1,15 +1,19 @@
 #include "device/Clock.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
+#include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 
 #include <QProcess>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
 #include <atomic>
 #include <csignal>
+#include <ctime>
 #include <grp.h>
 #include <unistd.h>
 
@@ -259,6 +263,164 @@ private slots:
         QVERIFY(vec.size() > 50);
         QVERIFY2(iKilledAt - vec.last().iMsecs < 3000,
                  qPrintable(QString::number(iKilledAt - vec.last().iMsecs)));
+    }
+
+    // A wall clock eight hours ahead, then corrected: polls go on being recorded after the correction,
+    // the rows stamped ahead are thinned, and the log says what happened to the clock both times.
+    void clockSteppedForwardThenBack()
+    {
+        qint64 iMono = 1000000;
+        Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
+        Clock::setElapsedSource([&] { return iMono; });
+        auto restore = qScopeGuard([] {
+            Clock::setSource(nullptr);
+            Clock::setElapsedSource(nullptr);
+        });
+        const QString strPath = m_dir.filePath(QStringLiteral("step.sqlite"));
+        const qint64 iStart = 1790000000000 - 1790000000000 % kHour;
+        CHistoryStore store(strPath);
+        CHistoryRecorder recorder(&store, nullptr);
+        for (int i = 0; i < 3 * 360; ++i) { // an hour each: before, ahead, corrected
+            iMono += 10000;
+            s_iNow = iStart + qint64(i) * 10000 + (i >= 360 && i < 720 ? 8 * kHour : 0);
+            store.addSample(kMac, sampleAt(s_iNow, 230));
+            recorder.slotTick();
+            if (i % 60 == 59)
+                store.flush();
+        }
+        store.flush();
+        CHistoryReader reader(strPath);
+        // The hours before and after, the later one recorded after the clock went back.
+        QCOMPARE(reader.series(kMac, iStart, iStart + 3 * kHour, CHistoryReader::EveryPoll).size(), 2 * 360);
+        QCOMPARE(
+            reader.series(kMac, iStart + 8 * kHour, iStart + 11 * kHour, CHistoryReader::EveryPoll).size(),
+            0);
+        CHistoryReader::EventFilter filter;
+        filter.listKinds = {HistoryEvent::ClockChanged};
+        QStringList listSteps;
+        for (const HistoryEvent& e : reader.events(filter))
+            listSteps << e.strSubject + QLatin1Char(' ') + e.strDetail;
+        listSteps.sort();
+        QCOMPARE(listSteps,
+                 (QStringList{QStringLiteral("set back 28800 s"), QStringLiteral("set forward 28800 s")}));
+    }
+
+    // Reads find what the file holds: a past span whose polls are thinned shows its minutes, and an
+    // hourly read starting within an hour includes that hour.
+    void readsWhatIsThere_data()
+    {
+        QTest::addColumn<qint64>("iFromOffset"); // from the first sample
+        QTest::addColumn<qint64>("iSpan");
+        QTest::addColumn<int>("iResolution"); // -1: the one the reader picks
+        QTest::addColumn<int>("iPicked");
+        QTest::addColumn<qint64>("iFirstOffset");
+        QTest::newRow("2 hours, 3 days ago")
+            << qint64(0) << 2 * kHour << -1 << int(CHistoryReader::Minutes) << qint64(0);
+        QTest::newRow("hours from 10:30") << 30 * kMinute << 2 * kHour << int(CHistoryReader::Hours)
+                                          << int(CHistoryReader::Hours) << qint64(0);
+        QTest::newRow("minutes from 10:30:30")
+            << 30 * kMinute + 30000 << kHour << int(CHistoryReader::Minutes) << int(CHistoryReader::Minutes)
+            << 30 * kMinute;
+    }
+    void readsWhatIsThere()
+    {
+        QFETCH(qint64, iFromOffset);
+        QFETCH(qint64, iSpan);
+        QFETCH(int, iResolution);
+        QFETCH(int, iPicked);
+        QFETCH(qint64, iFirstOffset);
+        const QString strPath = m_dir.filePath(QStringLiteral("past.sqlite"));
+        const qint64 iStart = 1790000000000 - 1790000000000 % (24 * kHour) + 10 * kHour; // 10:00 UTC
+        if (!QFileInfo::exists(strPath)) {
+            Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
+            auto pStore = std::make_unique<CHistoryStore>(strPath);
+            for (qint64 t = iStart; t < iStart + 3 * kHour; t += 10000) {
+                s_iNow = t;
+                pStore->addSample(kMac, sampleAt(t, 230));
+            }
+            s_iNow = iStart + 3 * 24 * kHour; // three days on: the polls are thinned
+            pStore.reset();
+            Clock::setSource(nullptr);
+        }
+        CHistoryReader reader(strPath);
+        const qint64 iFrom = iStart + iFromOffset;
+        const auto resolution = iResolution < 0 ? reader.resolutionHolding(kMac, iFrom, iFrom + iSpan)
+                                                : CHistoryReader::Resolution(iResolution);
+        QCOMPARE(int(resolution), iPicked);
+        const auto vec = reader.series(kMac, iFrom, iFrom + iSpan, resolution);
+        QVERIFY(!vec.isEmpty());
+        QCOMPARE(vec.first().iMsecs - iStart, iFirstOffset);
+    }
+
+    // Thinning walks the key device by device (or an index): never a scan of a whole table.
+    void thinningUsesTheKey()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("plan.sqlite"));
+        delete new CHistoryStore(strPath);
+        QStringList listPlans;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plan"));
+            db.setDatabaseName(strPath);
+            QVERIFY(db.open());
+            for (const char* pszTable : {"raw", "agg_minute", "agg_hour", "event"})
+                for (bool bFuture : {false, true}) {
+                    QSqlQuery query(db);
+                    QVERIFY(query.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") +
+                                          CHistoryWriter::thinStatement(pszTable, bFuture)));
+                    query.addBindValue(0);
+                    QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+                    while (query.next())
+                        listPlans << QLatin1String(pszTable) + QLatin1String(": ") +
+                                         query.value(3).toString();
+                }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("plan"));
+        for (const QString& strPlan : qAsConst(listPlans))
+            QVERIFY2(!strPlan.contains(QLatin1String("SCAN")), qPrintable(listPlans.join(QLatin1Char('\n'))));
+    }
+
+    // Whatever a spreadsheet would evaluate stays text; plain numbers stay numbers.
+    void csvFormulaGuard_data()
+    {
+        QTest::addColumn<QString>("strValue");
+        QTest::addColumn<QString>("strRead");
+        QTest::newRow("formula") << QStringLiteral("=1+1") << QStringLiteral("'=1+1");
+        QTest::newRow("sum after minus") << QStringLiteral("-1+1") << QStringLiteral("'-1+1");
+        QTest::newRow("plus call") << QStringLiteral("+SUM(A1)") << QStringLiteral("'+SUM(A1)");
+        QTest::newRow("at") << QStringLiteral("@cmd") << QStringLiteral("'@cmd");
+        QTest::newRow("leading tab") << QStringLiteral("\t=1") << QStringLiteral("'\t=1");
+        QTest::newRow("leading CR") << QStringLiteral("\r=1") << QStringLiteral("'\r=1");
+        QTest::newRow("negative") << QStringLiteral("-12") << QStringLiteral("-12");
+        QTest::newRow("negative decimal") << QStringLiteral("-0.25") << QStringLiteral("-0.25");
+        QTest::newRow("exponent") << QStringLiteral("-1e3") << QStringLiteral("-1e3");
+        QTest::newRow("plain") << QStringLiteral("230") << QStringLiteral("230");
+    }
+    void csvFormulaGuard()
+    {
+        QFETCH(QString, strValue);
+        QFETCH(QString, strRead);
+        QCOMPARE(HistoryCsv::parse(HistoryCsv::line({strValue, QStringLiteral("x")})).first(),
+                 (QStringList{strRead, QStringLiteral("x")}));
+    }
+
+    // Local times with their offset: the hour the clocks go back in reads differently the second time.
+    void csvTimesAcrossTheAutumnChange()
+    {
+        const QByteArray baTz = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        QStringList listTimes;
+        const qint64 iFrom = QDateTime(QDate(2026, 10, 24), QTime(23, 0), Qt::UTC).toMSecsSinceEpoch();
+        for (qint64 t = iFrom; t < iFrom + 4 * kHour; t += 15 * kMinute) {
+            listTimes << HistoryCsv::time(t);
+            QCOMPARE(QDateTime::fromString(listTimes.last(), Qt::ISODate).toMSecsSinceEpoch(), t);
+        }
+        baTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", baTz);
+        tzset();
+        QCOMPARE(QSet<QString>(listTimes.begin(), listTimes.end()).size(), listTimes.size());
+        QVERIFY2(listTimes.contains(QStringLiteral("2026-10-25T02:30:00+02:00")) &&
+                     listTimes.contains(QStringLiteral("2026-10-25T02:30:00+01:00")),
+                 qPrintable(listTimes.join(QLatin1Char(' '))));
     }
 
     void csvRoundTrips_data()

@@ -83,6 +83,36 @@ private slots:
         QCOMPARE(listRows.at(1).at(2), m_strName);
     }
 
+    // The export holds every event the window's filter finds, not only the rows the table shows, each
+    // stamped to the millisecond with its offset from UTC.
+    void eventsExportIsWhole()
+    {
+        const qint64 iNow = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < 6000; ++i) {
+            HistoryEvent event;
+            event.iMsecs = iNow - 6000 + i;
+            event.iKind = HistoryEvent::Download;
+            event.strMac = m_strMac;
+            event.strSubject = QStringLiteral("Name");
+            event.strNew = QString::number(i);
+            g_pHistoryStore->record(event);
+        }
+        g_pHistoryStore->flush();
+        CEventsWindow window;
+        const QString strPath = m_dir.filePath(QStringLiteral("all-events.csv"));
+        QString strError;
+        QVERIFY2(window.exportCsv(strPath, &strError), qPrintable(strError));
+        QSet<QString> setValues;
+        for (const QStringList& row : readCsv(strPath)) {
+            if (row.value(4) != QLatin1String("Name"))
+                continue; // the header, and what the cases before left in the store
+            setValues.insert(row.at(6));
+            if (row.at(6) == QLatin1String("5999"))
+                QCOMPARE(QDateTime::fromString(row.at(0), Qt::ISODateWithMs).toMSecsSinceEpoch(), iNow - 1);
+        }
+        QCOMPARE(setValues.size(), 6000);
+    }
+
     void historyShowsAndExportsTheSpan()
     {
         const qint64 iNow = QDateTime::currentMSecsSinceEpoch();

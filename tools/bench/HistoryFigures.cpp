@@ -25,15 +25,6 @@ constexpr qint64 kHour = 60 * kMinute;
 constexpr qint64 kDay = 24 * kHour;
 std::atomic<qint64> s_iNow{0};
 
-QString macOf(int i)
-{
-    return QStringLiteral("00:04:A3:%1:%2:%3")
-        .arg((i >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((i >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg(i & 0xFF, 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
-
 // Mains with a little noise, a load drifting slowly, a room's climate: what a rack reports.
 struct Room
 {
@@ -61,8 +52,9 @@ qint64 tableBytes(const QString& strPath, const char* pszTable)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("figures"));
         db.setDatabaseName(strPath);
         QSqlQuery query(db);
-        if (db.open() && query.exec(QStringLiteral("SELECT sum(length(data)) + 16 * count(*) FROM %1")
-                                        .arg(QLatin1String(pszTable))) &&
+        if (db.open() &&
+            query.exec(QStringLiteral("SELECT sum(length(data)) + 16 * count(*) FROM %1")
+                           .arg(QLatin1String(pszTable))) &&
             query.next())
             iBytes = query.value(0).toLongLong();
     }
@@ -86,7 +78,7 @@ void bytesPerDay()
         for (qint64 t = iStart; t < iStart + kDay + 2 * kHour; t += 1000) {
             s_iNow = t;
             for (int i = 0; i < iPdus; ++i)
-                store.addSample(macOf(i), room.next(t, i));
+                store.addSample(benchMac(i), room.next(t, i));
             if (t % kMinute == 0)
                 store.flush();
         }
@@ -94,7 +86,7 @@ void bytesPerDay()
     }
     const double dSeconds = clock.elapsed() / 1000.0;
     Clock::setSource(nullptr);
-    const double dRaw = double(tableBytes(strPath, "raw")) / iPdus;            // the last 24 hours
+    const double dRaw = double(tableBytes(strPath, "raw")) / iPdus;                     // the last 24 hours
     const double dMinute = double(tableBytes(strPath, "agg_minute")) / iPdus / 26 * 24; // per day
     const double dHour = double(tableBytes(strPath, "agg_hour")) / iPdus / 26 * 24;
     // Page overhead: what the file holds beyond the rows' bytes.
@@ -120,7 +112,9 @@ void chartOpenTime()
     const QString strPath = dir.filePath(QStringLiteral("week.sqlite"));
     const qint64 iEnd = 1767225600000;
     const qint64 iStart = iEnd - 7 * kDay;
-    { CHistoryStore schema(strPath); }
+    {
+        CHistoryStore schema(strPath);
+    }
     Room room;
     QVector<QByteArray> vecHours, vecDays;
     for (qint64 h = iStart; h < iEnd; h += kHour) {
@@ -146,7 +140,7 @@ void chartOpenTime()
         row.prepare(QStringLiteral("INSERT INTO agg_minute (pdu, t, data) VALUES (?, ?, ?)"));
         for (int i = 1; i <= iPdus; ++i) {
             pdu.addBindValue(i);
-            pdu.addBindValue(macOf(i));
+            pdu.addBindValue(benchMac(i));
             pdu.exec();
             for (int h = 0; h < vecHours.size(); ++h) {
                 row.addBindValue(i);
@@ -169,7 +163,7 @@ void chartOpenTime()
     for (int iRun = 0; iRun < 5; ++iRun) {
         QElapsedTimer clock;
         clock.start();
-        auto* pWindow = new CHistoryWindow(macOf(1 + iRun * 397), nullptr);
+        auto* pWindow = new CHistoryWindow(benchMac(1 + iRun * 397), nullptr);
         pWindow->findChild<QComboBox*>(QStringLiteral("ComboSpan"))->setCurrentIndex(2);
         pWindow->show();
         QApplication::processEvents();
@@ -181,10 +175,19 @@ void chartOpenTime()
     g_pHistoryStore = nullptr;
     Clock::setSource(nullptr);
     std::sort(vecOpen.begin(), vecOpen.end());
-    std::printf("| 7-day chart of one PDU, opened and drawn (%d points) | median %.0f ms, max %.0f ms |\n", iPoints,
-                vecOpen.at(vecOpen.size() / 2), vecOpen.last());
+    std::printf("| 7-day chart of one PDU, opened and drawn (%d points) | median %.0f ms, max %.0f ms |\n",
+                iPoints, vecOpen.at(vecOpen.size() / 2), vecOpen.last());
 }
 } // namespace
+
+QString benchMac(int i)
+{
+    return QStringLiteral("00:04:A3:%1:%2:%3")
+        .arg((i >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((i >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg(i & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
 
 int runHistoryFigures()
 {

@@ -8,6 +8,7 @@
 #include "tools/bench/BenchProbe.h"
 #include "tools/bench/BenchRun.h"
 #include "tools/bench/HistoryFigures.h"
+#include "tools/bench/ThinningFigures.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -209,15 +210,25 @@ int main(int argc, char** argv)
     const QCommandLineOption optHistoryFigures(
         QStringLiteral("history-figures"),
         QStringLiteral("Only the history store's figures: bytes per PDU per day, 7-day chart open time."));
+    const QCommandLineOption optThinning(
+        QStringLiteral("thinning-figures"),
+        QStringLiteral("Only thinning on files pre-filled to the default retention, for these room sizes."),
+        QStringLiteral("N,N"));
     const QCommandLineOption optMetrics(
         QStringLiteral("metrics"),
         QStringLiteral(
             "Serve the metrics endpoint meanwhile and scrape it once a second (gzip, as Prometheus)."));
-    parser.addOptions(
-        {optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics, optHistoryFigures});
+    parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics,
+                       optHistoryFigures, optThinning});
     parser.process(app);
     if (parser.isSet(optHistoryFigures))
         return runHistoryFigures();
+    if (parser.isSet(optThinning)) {
+        QList<int> listSizes;
+        for (const QString& strSize : parser.value(optThinning).split(QLatin1Char(',')))
+            listSizes << strSize.toInt();
+        return runThinningFigures(listSizes, parser.value(optSeconds).toInt());
+    }
 
     if (!qEnvironmentVariableIsSet("RACKMIND_BED")) {
         std::fprintf(stderr, "bench: run it inside scripts/netbed (scripts/bench does)\n");

@@ -82,6 +82,7 @@ int main(int argc, char* argv[])
             pPdu->stInfo.current = 1.1 + i % 7 * 0.37;
             pPdu->stInfo.outletStatus = quint8(i * 37);
             pPdu->dtLastRcv = Clock::now();
+            pPdu->iLastRcvMsecs = Clock::elapsedMs();
             // As in a room that has run a while: every PDU has reported its limits.
             pPdu->markReported(kCmdThresholds);
         }

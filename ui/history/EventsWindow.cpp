@@ -1,5 +1,7 @@
 #include "ui/history/EventsWindow.h"
 
+#include "history/HistoryCsv.h"
+
 #include "device/Clock.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
@@ -156,7 +158,8 @@ void CEventsWindow::reload()
 {
     m_vecEvents.clear();
     if (g_pHistoryStore) {
-        CHistoryReader::EventFilter filter;
+        CHistoryReader::EventFilter& filter = m_filterShown;
+        filter = CHistoryReader::EventFilter();
         const qint64 iSpan = HistoryUi::spanMsecs(m_pComboSpan->currentIndex());
         filter.iFrom = iSpan ? Clock::now().toMSecsSinceEpoch() - iSpan : 0;
         filter.strMac = m_pComboPdu->currentData().toString();
@@ -186,14 +189,25 @@ void CEventsWindow::reload()
 
 bool CEventsWindow::exportCsv(const QString& strPath, QString* pError) const
 {
-    QList<QStringList> listRows{{tr("Time"), tr("Event"), tr("PDU"), tr("MAC"), tr("What"), tr("Old value"),
-                                 tr("New value"), tr("Limit"), tr("Detail")}};
-    for (const HistoryEvent& e : m_vecEvents) {
-        QStringList row = rowOf(e);
-        row[ColumnTime] = QDateTime::fromMSecsSinceEpoch(e.iMsecs).toString(Qt::ISODateWithMs);
-        listRows << row;
-    }
-    return HistoryUi::writeCsv(strPath, listRows, pError);
+    const QStringList listHeader{tr("Time"),      tr("Event"),     tr("PDU"),   tr("MAC"),   tr("What"),
+                                 tr("Old value"), tr("New value"), tr("Limit"), tr("Detail")};
+    if (!g_pHistoryStore)
+        return HistoryUi::writeCsv(strPath, QList<QStringList>{listHeader}, pError);
+    // Every event the filter shown finds, not only the rows the table holds.
+    CHistoryReader::EventFilter filter = m_filterShown;
+    filter.iLimit = 0;
+    CHistoryReader reader(g_pHistoryStore->path());
+    return HistoryUi::writeCsv(
+        strPath,
+        [&](const HistoryUi::RowSink& fnAdd) {
+            fnAdd(listHeader);
+            return reader.forEachEvent(filter, [&](const HistoryEvent& e) {
+                QStringList row = rowOf(e);
+                row[ColumnTime] = HistoryCsv::time(e.iMsecs, true);
+                fnAdd(row);
+            });
+        },
+        pError);
 }
 
 void CEventsWindow::on_BtnExport_clicked()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryEvent.h"
+#include "history/HistoryReader.h"
 #include "ui/frame/BaseDialog.h"
 
 #include <QVector>
@@ -45,4 +46,6 @@ private:
     QTableWidget* m_pTable;
     QTimer* m_pTimerReload;
     QVector<HistoryEvent> m_vecEvents;
+    // The filter the table was read with; the export reads everything it finds.
+    CHistoryReader::EventFilter m_filterShown;
 };

@@ -86,6 +86,8 @@ QString HistoryUi::kindName(int iKind)
         return tr("Power cycle cancelled");
     case HistoryEvent::GroupWritten:
         return tr("Group write");
+    case HistoryEvent::ClockChanged:
+        return tr("Clock changed");
     default:
         return QString::number(iKind);
     }
@@ -110,6 +112,8 @@ QString HistoryUi::termName(const QString& strTerm)
         QT_TR_NOOP("Temperature High"),
         QT_TR_NOOP("on"),
         QT_TR_NOOP("off"),
+        QT_TR_NOOP("set back"),
+        QT_TR_NOOP("set forward"),
     };
     for (const char* pszTerm : kTerms)
         if (strTerm == QLatin1String(pszTerm))
@@ -131,15 +135,33 @@ QString HistoryUi::unavailableNotice()
 
 bool HistoryUi::writeCsv(const QString& strPath, const QList<QStringList>& listRows, QString* pError)
 {
+    return writeCsv(
+        strPath,
+        [&listRows](const RowSink& fnAdd) {
+            for (const QStringList& row : listRows)
+                fnAdd(row);
+            return true;
+        },
+        pError);
+}
+
+bool HistoryUi::writeCsv(const QString& strPath, const std::function<bool(const RowSink&)>& fnRows,
+                         QString* pError)
+{
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly)) {
         *pError = file.errorString();
         return false;
     }
-    QByteArray baText("\xEF\xBB\xBF");
-    for (const QStringList& row : listRows)
-        baText += HistoryCsv::line(row).toUtf8();
-    file.write(baText);
+    file.write("\xEF\xBB\xBF");
+    // Row by row: an export of every event of two years is not held in memory twice.
+    const bool bRead =
+        fnRows([&file](const QStringList& row) { file.write(HistoryCsv::line(row).toUtf8()); });
+    if (!bRead) {
+        file.cancelWriting();
+        *pError = tr("the history could not be read");
+        return false;
+    }
     if (!file.commit()) {
         *pError = file.errorString();
         return false;

@@ -50,4 +50,8 @@ public:
                                  const std::function<bool(const QString&, QString*)>& fnWrite);
     // Writes the rows as CSV (UTF-8 with a byte order mark, which spreadsheets need to see it).
     static bool writeCsv(const QString& strPath, const QList<QStringList>& listRows, QString* pError);
+    // Rows handed over one at a time by fnRows, which returns false when it could not read them all.
+    using RowSink = std::function<void(const QStringList&)>;
+    static bool writeCsv(const QString& strPath, const std::function<bool(const RowSink&)>& fnRows,
+                         QString* pError);
 };

@@ -1,5 +1,7 @@
 #include "ui/history/HistoryWindow.h"
 
+#include "history/HistoryCsv.h"
+
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "history/HistoryReader.h"
@@ -228,7 +230,8 @@ void CHistoryWindow::reload()
     m_vecPoints.clear();
     if (g_pHistoryStore) {
         CHistoryReader reader(g_pHistoryStore->path());
-        m_vecPoints = reader.series(m_strMac, m_iFrom, m_iTo, CHistoryReader::resolutionFor(m_iTo - m_iFrom));
+        m_vecPoints =
+            reader.series(m_strMac, m_iFrom, m_iTo, reader.resolutionHolding(m_strMac, m_iFrom, m_iTo));
     }
     const QVector<HistoryAggregate> vecDrawn = thinned(m_vecPoints);
     for (int i = 0; i < QuantityCount; ++i)
@@ -334,7 +337,7 @@ bool CHistoryWindow::exportCsv(const QString& strPath, QString* pError) const
     for (const HistoryAggregate& a : m_vecPoints) {
         if (a.iMsecs < iFrom || a.iMsecs > iTo)
             continue;
-        QStringList row{QDateTime::fromMSecsSinceEpoch(a.iMsecs).toString(Qt::ISODate), strName, m_strMac};
+        QStringList row{HistoryCsv::time(a.iMsecs), strName, m_strMac};
         for (int q = 0; q < QuantityCount; ++q)
             for (int k = 0; k < 3; ++k)
                 row << (a.uiOnline ? QString::number(valueOf(a, q, k)) : QString());
