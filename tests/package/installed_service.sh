@@ -52,7 +52,7 @@ smtp_pid=$!
 within 20 grep -q '^PORT ' "$work/smtp.log" || fail "the mail server did not start"
 smtp_port=$(sed -n 's/^PORT //p' "$work/smtp.log")
 /usr/bin/python3 - "$conf" Smtp/Host=127.0.0.1 "Smtp/Port=$smtp_port" Smtp/Account=room@example.org \
-    Smtp/Password=s3cret Smtp/Receiver=ops@example.org Metrics/Enabled=true <<'EOF'
+    Smtp/Password=s3cret Smtp/AllowUnencryptedPassword=true Smtp/Receiver=ops@example.org Metrics/Enabled=true <<'EOF'
 import re, sys
 path, pairs = sys.argv[1], sys.argv[2:]
 lines = open(path).read().split("\n")
