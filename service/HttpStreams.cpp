@@ -80,6 +80,19 @@ ssize_t CDeadlineStream::receive(char* ptr, size_t size)
 
 ssize_t CDeadlineStream::read(char* ptr, size_t size)
 {
+    // As at the end of the stream: the library then answers what it has (414, 400) and the
+    // connection closes.
+    if (m_uiBudget == 0)
+        return 0;
+    size = std::min(size, m_uiBudget);
+    const ssize_t iRead = take(ptr, size);
+    if (iRead > 0)
+        m_uiBudget -= size_t(iRead);
+    return iRead;
+}
+
+ssize_t CDeadlineStream::take(char* ptr, size_t size)
+{
     if (m_uiTaken == m_uiBuffered) {
         if (size >= sizeof m_acBuffer)
             return receive(ptr, size);

@@ -17,6 +17,9 @@ public:
     CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping);
 
     void setDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    // Bytes the library may take from here on; past them the stream ends. A request
+    // head made of many short lines has no limit in the library otherwise.
+    void setReadBudget(size_t uiBytes) { m_uiBudget = uiBytes; }
     // Waits for the socket; false at the deadline, on a stop or an error.
     bool waitFor(short iEvents) const;
 
@@ -31,6 +34,7 @@ public:
 protected:
     // The library asks for requests a byte at a time; a buffer saves a system call per byte.
     virtual ssize_t receive(char* ptr, size_t size);
+    ssize_t take(char* ptr, size_t size);
 
     int m_iSocket;
     const std::atomic<bool>& m_bStopping;
@@ -38,6 +42,7 @@ protected:
     char m_acBuffer[4096];
     size_t m_uiBuffered = 0;
     size_t m_uiTaken = 0;
+    size_t m_uiBudget = SIZE_MAX;
 };
 
 // The same over TLS: the handshake and every record within the deadline.

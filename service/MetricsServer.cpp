@@ -183,6 +183,7 @@ private:
             if (!stream.is_readable())
                 return true;
             stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kExchangeSec));
+            stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
             t_bCloseAfter = false;
             bool bClosed = false;
             // Ranges are never served: the page is a snapshot of a second, and nothing may be read
@@ -275,6 +276,11 @@ void CMetricsServer::Private::route(httplib::Server& server)
     // Read-only: nothing but GET (and HEAD, which httplib answers from it) is served anywhere.
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         // Checked before anything else is read: a body is neither needed nor read, whatever the method.
+        // Two lengths leave open where this request ends and the next begins.
+        if (req.get_header_value_count("Content-Length") > 1) {
+            closeAfter(res, 400);
+            return httplib::Server::HandlerResponse::Handled;
+        }
         const uint64_t uiLength = req.get_header_value<uint64_t>("Content-Length");
         if (uiLength > 0 || req.has_header("Transfer-Encoding"))
             t_bCloseAfter = true;

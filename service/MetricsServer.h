@@ -29,6 +29,8 @@ public:
     static constexpr int kExchangeSec = 10;
     // Requests carry no body; one that announces a bigger one is refused.
     static constexpr int kMaxBodyBytes = 1024;
+    // A request's head and body together; a scraper's or a browser's head is a kilobyte or two.
+    static constexpr int kMaxRequestBytes = 32 * 1024;
 
     CMetricsServer();
     ~CMetricsServer();

@@ -79,8 +79,10 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
     try {
         const YAML::Node root = YAML::LoadFile(strPath.toStdString());
         const QDir dirBase = QFileInfo(strPath).absoluteDir();
+        // A file given but emptied or commented out (a botched edit, a full disk) is an error, not a
+        // request for an open endpoint: whoever wants none gives no file.
         if (root.IsNull())
-            return true;
+            throw std::runtime_error("configures neither tls_server_config nor basic_auth_users");
         if (!onlyKeys(root, {"tls_server_config", "basic_auth_users"}, "web configuration", &strError))
             throw std::runtime_error(strError.toStdString());
         if (const YAML::Node tls = root["tls_server_config"]) {
@@ -133,6 +135,8 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
                 pConfig->mapUsers.insert(strUser, baHash);
             }
         }
+        if (!pConfig->tls() && pConfig->mapUsers.isEmpty())
+            throw std::runtime_error("configures neither tls_server_config nor basic_auth_users");
     } catch (const std::exception& e) {
         *pConfig = WebConfig();
         if (pError)
