@@ -90,9 +90,9 @@ void TestMetrics::render_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("present");
-    const QByteArray mac = "{mac=\"00:04:A3:0B:0C:FF\"";
+    const QByteArray mac = "{mac=\"0004A30B0CFF\"";
     const QByteArray info =
-        "rackmind_pdu_info{mac=\"00:04:A3:0B:0C:FF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
+        "rackmind_pdu_info{mac=\"0004A30B0CFF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
         "address=\"10.0.0.7\",group=\"Default\"} 1\n";
     QTest::newRow("device count") << 1 << QByteArray("rackmind_pdus 1\n") << true;
     QTest::newRow("counters") << 1 << QByteArray("# TYPE rackmind_replies_received_total counter\n") << true;
@@ -104,25 +104,13 @@ void TestMetrics::render_data()
     QTest::newRow("outlet 8 on") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"8\"} 1\n" << true;
     QTest::newRow("online") << 1 << "rackmind_pdu_online" + mac + "} 1\n" << true;
     QTest::newRow("factory limits not shown") << 1 << QByteArray("rackmind_pdu_voltage_warn_volts{") << false;
-    QTest::newRow("no alarm on unknown limits") << 1 << QByteArray("rackmind_pdu_alarm_active{") << false;
     QTest::newRow("reported limit") << 2 << "rackmind_pdu_voltage_warn_volts" + mac + "} 250\n" << true;
-    QTest::newRow("at the warn limit")
-        << 2 << "rackmind_pdu_alarm_active" + mac + ",condition=\"voltage_warn\"} 1\n"
-        << true;
-    QTest::newRow("below overload") << 2
-                                    << "rackmind_pdu_alarm_active" + mac +
-                                           ",condition=\"voltage_overload\"} 0\n"
-                                    << true;
-    QTest::newRow("at the lower limit")
-        << 2 << "rackmind_pdu_alarm_active" + mac + ",condition=\"temperature\"} 1\n"
-        << true;
     QTest::newRow("offline: online 0") << 0 << "rackmind_pdu_online" + mac + "} 0\n" << true;
     QTest::newRow("offline: info stays") << 0 << info << true;
     QTest::newRow("offline: no stale reading") << 0 << QByteArray("rackmind_pdu_voltage_volts{") << false;
     QTest::newRow("offline: no stale outlet") << 0 << QByteArray("rackmind_pdu_outlet_on{") << false;
     QTest::newRow("offline: no stale limit")
         << 0 << QByteArray("rackmind_pdu_current_warn_amperes{") << false;
-    QTest::newRow("offline: no stale alarm") << 0 << QByteArray("rackmind_pdu_alarm_active{") << false;
 }
 
 void TestMetrics::render()
@@ -154,7 +142,7 @@ void TestMetrics::labelsFollowChanges_data()
 {
     QTest::addColumn<int>("field");
     QTest::addColumn<QByteArray>("label");
-    QTest::newRow("mac") << 0 << QByteArray("mac=\"00:04:A3:00:00:07\"");
+    QTest::newRow("mac") << 0 << QByteArray("mac=\"0004A3000007\"");
     QTest::newRow("name") << 1 << QByteArray("name=\"B-2\"");
     QTest::newRow("position") << 2 << QByteArray("position=\"Row 9\"");
     QTest::newRow("address") << 3 << QByteArray("address=\"10.0.0.9\"");
