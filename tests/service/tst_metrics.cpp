@@ -358,6 +358,12 @@ void TestMetrics::rangesNeverPastThePage()
         QCOMPARE(baBody, path == "/" ? QByteArray("<p>room</p>") : baText);
         QVERIFY(baHead.contains("content-length: " +
                                 QByteArray::number(baResponse.size() - baResponse.indexOf("\r\n\r\n") - 4)));
+        // Nor does a HEAD offer ranges that a GET would not honour.
+        const QByteArray baHeadOnly =
+            httpExchange(uiPort, "HEAD " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
+                .toLower();
+        QVERIFY2(baHeadOnly.startsWith("http/1.1 200") && !baHeadOnly.contains("accept-ranges"),
+                 baHeadOnly.constData());
     }
 }
 
