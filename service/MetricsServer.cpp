@@ -273,6 +273,9 @@ void CMetricsServer::Private::route(httplib::Server& server)
         int iYes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &iYes, sizeof iYes);
     });
+    // The library offers ranges on a HEAD whatever a GET would do; ranges are never served here.
+    server.set_post_routing_handler(
+        [](const httplib::Request&, httplib::Response& res) { res.headers.erase("Accept-Ranges"); });
     // Read-only: nothing but GET (and HEAD, which httplib answers from it) is served anywhere.
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         // Checked before anything else is read: a body is neither needed nor read, whatever the method.
