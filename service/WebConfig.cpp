@@ -201,19 +201,21 @@ bool CBasicAuth::check(const std::string& strHeader)
     const QString strUser = QString::fromUtf8(baPair.left(iColon));
     const QByteArray baPassword = baPair.mid(iColon + 1);
     const auto it = m_mapUsers.constFind(strUser);
-    if (it == m_mapUsers.constEnd() || baPassword.contains('\0'))
+    if (m_mapUsers.isEmpty() || baPassword.contains('\0'))
         return false;
-    const QByteArray baDigest =
-        QCryptographicHash::hash(baPair + '\0' + it.value(), QCryptographicHash::Sha256);
-    {
+    // An unknown name costs a bcrypt run as a known one does: a quick refusal would tell which names
+    // exist.
+    const bool bKnown = it != m_mapUsers.constEnd();
+    const QByteArray& baHash = bKnown ? it.value() : m_mapUsers.first();
+    const QByteArray baDigest = QCryptographicHash::hash(baPair + '\0' + baHash, QCryptographicHash::Sha256);
+    if (bKnown) {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_setPassed.count(baDigest))
             return true;
     }
     auto pData = std::make_unique<crypt_data>();
-    const char* pszResult = crypt_r(baPassword.constData(), it.value().constData(), pData.get());
-    const QByteArray& baHash = it.value();
-    if (!pszResult || std::strlen(pszResult) != size_t(baHash.size()) ||
+    const char* pszResult = crypt_r(baPassword.constData(), baHash.constData(), pData.get());
+    if (!bKnown || !pszResult || std::strlen(pszResult) != size_t(baHash.size()) ||
         CRYPTO_memcmp(pszResult, baHash.constData(), size_t(baHash.size())) != 0)
         return false;
     std::lock_guard<std::mutex> lock(m_mutex);
