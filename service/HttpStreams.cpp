@@ -36,7 +36,7 @@ void addressOf(int iSocket, bool bPeer, std::string& strIp, int& iPort)
 } // namespace
 
 CDeadlineStream::CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping)
-    : m_iSocket(iSocket), m_bStopping(bStopping), m_deadline(Clock::now())
+    : m_iSocket(iSocket), m_bStopping(bStopping), m_deadline(Clock::now()), m_readDeadline(m_deadline)
 {
 }
 
@@ -45,7 +45,8 @@ bool CDeadlineStream::waitFor(short iEvents) const
     for (;;) {
         if (m_bStopping)
             return false;
-        const auto msLeft = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
+        const auto deadline = iEvents == POLLIN ? m_readDeadline : m_deadline;
+        const auto msLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (msLeft.count() <= 0)
             return false;
         pollfd fd{m_iSocket, iEvents, 0};

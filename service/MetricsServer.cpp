@@ -182,7 +182,11 @@ private:
             stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
             if (!stream.is_readable())
                 return true;
-            stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kExchangeSec));
+            const Clock::time_point start = Clock::now();
+            stream.setDeadline(start + std::chrono::seconds(CMetricsServer::kExchangeSec));
+            // A request comes in one piece from any scraper or browser; one that trickles in would
+            // hold a worker for the whole exchange.
+            stream.setReadDeadline(start + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
             stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
             t_bCloseAfter = false;
             bool bClosed = false;
