@@ -36,7 +36,7 @@ void addressOf(int iSocket, bool bPeer, std::string& strIp, int& iPort)
 } // namespace
 
 CDeadlineStream::CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping)
-    : m_iSocket(iSocket), m_bStopping(bStopping), m_deadline(Clock::now())
+    : m_iSocket(iSocket), m_bStopping(bStopping), m_deadline(Clock::now()), m_readDeadline(m_deadline)
 {
 }
 
@@ -45,7 +45,8 @@ bool CDeadlineStream::waitFor(short iEvents) const
     for (;;) {
         if (m_bStopping)
             return false;
-        const auto msLeft = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
+        const auto deadline = iEvents == POLLIN ? m_readDeadline : m_deadline;
+        const auto msLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (msLeft.count() <= 0)
             return false;
         pollfd fd{m_iSocket, iEvents, 0};
@@ -79,6 +80,19 @@ ssize_t CDeadlineStream::receive(char* ptr, size_t size)
 }
 
 ssize_t CDeadlineStream::read(char* ptr, size_t size)
+{
+    // As at the end of the stream: the library then answers what it has (414, 400) and the
+    // connection closes.
+    if (m_uiBudget == 0)
+        return 0;
+    size = std::min(size, m_uiBudget);
+    const ssize_t iRead = take(ptr, size);
+    if (iRead > 0)
+        m_uiBudget -= size_t(iRead);
+    return iRead;
+}
+
+ssize_t CDeadlineStream::take(char* ptr, size_t size)
 {
     if (m_uiTaken == m_uiBuffered) {
         if (size >= sizeof m_acBuffer)

@@ -16,7 +16,12 @@ public:
 
     CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping);
 
-    void setDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    void setDeadline(Clock::time_point deadline) { m_deadline = m_readDeadline = deadline; }
+    // An earlier end for waiting on the peer's bytes alone.
+    void setReadDeadline(Clock::time_point deadline) { m_readDeadline = deadline; }
+    // Bytes the library may take from here on; past them the stream ends. A request
+    // head made of many short lines has no limit in the library otherwise.
+    void setReadBudget(size_t uiBytes) { m_uiBudget = uiBytes; }
     // Waits for the socket; false at the deadline, on a stop or an error.
     bool waitFor(short iEvents) const;
 
@@ -31,13 +36,16 @@ public:
 protected:
     // The library asks for requests a byte at a time; a buffer saves a system call per byte.
     virtual ssize_t receive(char* ptr, size_t size);
+    ssize_t take(char* ptr, size_t size);
 
     int m_iSocket;
     const std::atomic<bool>& m_bStopping;
     Clock::time_point m_deadline;
+    Clock::time_point m_readDeadline;
     char m_acBuffer[4096];
     size_t m_uiBuffered = 0;
     size_t m_uiTaken = 0;
+    size_t m_uiBudget = SIZE_MAX;
 };
 
 // The same over TLS: the handshake and every record within the deadline.

@@ -182,7 +182,12 @@ private:
             stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
             if (!stream.is_readable())
                 return true;
-            stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kExchangeSec));
+            const Clock::time_point start = Clock::now();
+            stream.setDeadline(start + std::chrono::seconds(CMetricsServer::kExchangeSec));
+            // A request comes in one piece from any scraper or browser; one that trickles in would
+            // hold a worker for the whole exchange.
+            stream.setReadDeadline(start + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
+            stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
             t_bCloseAfter = false;
             bool bClosed = false;
             // Ranges are never served: the page is a snapshot of a second, and nothing may be read
@@ -272,9 +277,17 @@ void CMetricsServer::Private::route(httplib::Server& server)
         int iYes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &iYes, sizeof iYes);
     });
+    // The library offers ranges on a HEAD whatever a GET would do; ranges are never served here.
+    server.set_post_routing_handler(
+        [](const httplib::Request&, httplib::Response& res) { res.headers.erase("Accept-Ranges"); });
     // Read-only: nothing but GET (and HEAD, which httplib answers from it) is served anywhere.
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         // Checked before anything else is read: a body is neither needed nor read, whatever the method.
+        // Two lengths leave open where this request ends and the next begins.
+        if (req.get_header_value_count("Content-Length") > 1) {
+            closeAfter(res, 400);
+            return httplib::Server::HandlerResponse::Handled;
+        }
         const uint64_t uiLength = req.get_header_value<uint64_t>("Content-Length");
         if (uiLength > 0 || req.has_header("Transfer-Encoding"))
             t_bCloseAfter = true;

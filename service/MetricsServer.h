@@ -22,13 +22,15 @@ public:
     // which bounds the connections (and descriptors) the process holds.
     static constexpr int kMaxWaiting = 64;
     // A connection that begins no request (or TLS handshake) within this time is closed; so is a
-    // keep-alive connection idle for as long.
+    // keep-alive connection idle for as long, and one whose request has not arrived whole by then.
     static constexpr int kReadTimeoutSec = 2;
     // A whole request, from its first byte to the last byte of the answer, however slowly the client
     // sends or reads; Prometheus gives up on a scrape after 10 s by default.
     static constexpr int kExchangeSec = 10;
     // Requests carry no body; one that announces a bigger one is refused.
     static constexpr int kMaxBodyBytes = 1024;
+    // A request's head and body together; a scraper's or a browser's head is a kilobyte or two.
+    static constexpr int kMaxRequestBytes = 32 * 1024;
 
     CMetricsServer();
     ~CMetricsServer();

@@ -25,12 +25,11 @@ void appendEscaped(QByteArray& baOut, const QString& strValue)
     }
 }
 
+// Twelve hex digits without separators: the label is on every series of the PDU, and the colons
+// alone would be a tenth of the page.
 QByteArray macLabel(const PduInfo& info)
 {
-    QByteArray baMac;
-    for (int i = 0; i < 6; ++i)
-        baMac += (i ? ":" : "") + QByteArray::number(info.mac[i], 16).rightJustified(2, '0').toUpper();
-    return "mac=\"" + baMac + '"';
+    return "mac=\"" + QByteArray(reinterpret_cast<const char*>(info.mac), 6).toHex().toUpper() + '"';
 }
 
 QByteArray infoLabels(const CPdu* pPdu)
@@ -97,10 +96,6 @@ void appendSample(QByteArray& baOut, const char* pszName, const QByteArray& baLa
     baOut.append('\n');
 }
 
-// The conditions' names, in the order of CPdu::Alarm.
-const char* const kConditions[CPdu::AlarmCount] = {"voltage_warn",     "voltage_overload", "current_warn",
-                                                   "current_overload", "temperature",      "humidity"};
-
 struct Gauge
 {
     const char* pszName;
@@ -150,7 +145,7 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
             pvecFamilies->append(baOut.size());
         ::appendFamily(baOut, pszName, pszType, pszHelp);
     };
-    ba.reserve(4096 + listPdu.size() * 2048);
+    ba.reserve(4096 + listPdu.size() * 1536);
     ba.resize(0); // a reserved array keeps its memory
     appendFamily(ba, "rackmind_pdus", "gauge", "PDUs the console has heard from.");
     appendSample(ba, "rackmind_pdus", {}, QByteArray::number(listPdu.size()));
@@ -229,16 +224,4 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
             appendSample(ba, "rackmind_pdu_outlet_on", vecLabels[size_t(i)]->baMac,
                          (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? baOne : baZero,
                          abaOutlet[iOutlet]);
-
-    // Made of readings and limits: shown where both are.
-    appendFamily(ba, "rackmind_pdu_alarm_active", "gauge",
-                 "1 while the alarm condition holds on the latest readings.");
-    QByteArray abaCondition[CPdu::AlarmCount];
-    for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
-        abaCondition[iAlarm] = QByteArray(",condition=\"") + kConditions[iAlarm] + '"';
-    for (int i = 0; i < listPdu.size(); ++i)
-        for (int iAlarm = 0; iAlarm < CPdu::AlarmCount && vecShown[size_t(i)] >= 2; ++iAlarm)
-            appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)]->baMac,
-                         CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero,
-                         abaCondition[iAlarm]);
 }

@@ -16,11 +16,12 @@ struct MetricsTotals
     int iPolledInterfaces = 0;
 };
 
-// The devices' readings, outlets, alarm conditions and limits and the console's totals in the
+// The devices' readings, outlets and limits and the console's totals in the
 // Prometheus text exposition format (version 0.0.4), one family after another. Each PDU has one info
-// series with its descriptive labels; every other series carries only its MAC (plus outlet or
-// condition), so that renaming or regrouping a PDU starts no new series. An offline PDU keeps only its
-// info and online 0; limits (and the alarm conditions made of them) appear once the PDU reported them.
+// series with its descriptive labels; every other series carries only its MAC (plus the
+// outlet), so that renaming or regrouping a PDU starts no new series. An offline PDU keeps only its
+// info and online 0; limits appear once the PDU reported them. Alarm conditions are not
+// series of their own: they are readings compared with limits, which a rule does from these.
 QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals);
 // Every device's label sets kept from one page to the next, and made again only when what they are
 // made of (MAC, name, position, address, group) changed: most of the cost of a page otherwise.

@@ -79,8 +79,10 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
     try {
         const YAML::Node root = YAML::LoadFile(strPath.toStdString());
         const QDir dirBase = QFileInfo(strPath).absoluteDir();
+        // A file given but emptied or commented out (a botched edit, a full disk) is an error, not a
+        // request for an open endpoint: whoever wants none gives no file.
         if (root.IsNull())
-            return true;
+            throw std::runtime_error("configures neither tls_server_config nor basic_auth_users");
         if (!onlyKeys(root, {"tls_server_config", "basic_auth_users"}, "web configuration", &strError))
             throw std::runtime_error(strError.toStdString());
         if (const YAML::Node tls = root["tls_server_config"]) {
@@ -133,6 +135,8 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
                 pConfig->mapUsers.insert(strUser, baHash);
             }
         }
+        if (!pConfig->tls() && pConfig->mapUsers.isEmpty())
+            throw std::runtime_error("configures neither tls_server_config nor basic_auth_users");
     } catch (const std::exception& e) {
         *pConfig = WebConfig();
         if (pError)
@@ -197,19 +201,21 @@ bool CBasicAuth::check(const std::string& strHeader)
     const QString strUser = QString::fromUtf8(baPair.left(iColon));
     const QByteArray baPassword = baPair.mid(iColon + 1);
     const auto it = m_mapUsers.constFind(strUser);
-    if (it == m_mapUsers.constEnd() || baPassword.contains('\0'))
+    if (m_mapUsers.isEmpty() || baPassword.contains('\0'))
         return false;
-    const QByteArray baDigest =
-        QCryptographicHash::hash(baPair + '\0' + it.value(), QCryptographicHash::Sha256);
-    {
+    // An unknown name costs a bcrypt run as a known one does: a quick refusal would tell which names
+    // exist.
+    const bool bKnown = it != m_mapUsers.constEnd();
+    const QByteArray& baHash = bKnown ? it.value() : m_mapUsers.first();
+    const QByteArray baDigest = QCryptographicHash::hash(baPair + '\0' + baHash, QCryptographicHash::Sha256);
+    if (bKnown) {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_setPassed.count(baDigest))
             return true;
     }
     auto pData = std::make_unique<crypt_data>();
-    const char* pszResult = crypt_r(baPassword.constData(), it.value().constData(), pData.get());
-    const QByteArray& baHash = it.value();
-    if (!pszResult || std::strlen(pszResult) != size_t(baHash.size()) ||
+    const char* pszResult = crypt_r(baPassword.constData(), baHash.constData(), pData.get());
+    if (!bKnown || !pszResult || std::strlen(pszResult) != size_t(baHash.size()) ||
         CRYPTO_memcmp(pszResult, baHash.constData(), size_t(baHash.size())) != 0)
         return false;
     std::lock_guard<std::mutex> lock(m_mutex);
