@@ -55,7 +55,11 @@ void TestMetrics::render_data()
     QTest::newRow("counters") << QByteArray("# TYPE rackmind_replies_received_total counter\n") << false;
     QTest::newRow("voltage, label quoting") << "rackmind_pdu_voltage_volts" + labels + "} 251\n" << false;
     QTest::newRow("current") << "rackmind_pdu_current_amperes" + labels + "} 5.25\n" << false;
-    QTest::newRow("threshold") << "rackmind_pdu_voltage_warn_volts" + labels + "} 250\n" << false;
+    QTest::newRow("threshold") << "rackmind_pdu_voltage_warn_volts" + labels + "} 250\n" << true;
+    // "!": the line must not be there. Factory limits are not the device's: an alert rule comparing a
+    // reading with them would fire for a device whose own limits are higher.
+    QTest::newRow("no threshold before the device reported its own")
+        << QByteArray("!rackmind_pdu_voltage_warn_volts{") << false;
     QTest::newRow("outlet 1 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"1\"} 1\n" << false;
     QTest::newRow("outlet 2 off") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"2\"} 0\n" << false;
     QTest::newRow("outlet 8 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"8\"} 1\n" << false;
@@ -91,7 +95,7 @@ void TestMetrics::render()
     pdu.stInfo.temperature = pdu.stInfo.temperatureLowLimit;
     pdu.stInfo.outletStatus = 0x81;
     const QByteArray text = renderMetrics({&pdu}, {});
-    QVERIFY2(text.contains(line), text.constData());
+    QVERIFY2(text.contains(line.mid(line.startsWith('!') ? 1 : 0)) != line.startsWith('!'), text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());
 }
 
