@@ -101,6 +101,9 @@ struct Gauge
     const char* pszName;
     const char* pszHelp;
     std::function<double(const PduInfo&)> value;
+    // Until the device's thresholds reply arrives its record holds factory limits, not its own: an
+    // alert rule comparing a reading with them would fire falsely, so the sample is left out.
+    bool bLimit = true;
 };
 
 } // namespace
@@ -169,10 +172,12 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
                      listPdu[i]->isOnline() ? baOne : baZero);
 
     const Gauge gauges[] = {
-        {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }},
-        {"rackmind_pdu_current_amperes", "Current drawn.", [](const PduInfo& i) { return i.current; }},
-        {"rackmind_pdu_temperature_celsius", "Temperature.", [](const PduInfo& i) { return i.temperature; }},
-        {"rackmind_pdu_humidity_percent", "Relative humidity.", [](const PduInfo& i) { return i.humidity; }},
+        {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }, false},
+        {"rackmind_pdu_current_amperes", "Current drawn.", [](const PduInfo& i) { return i.current; }, false},
+        {"rackmind_pdu_temperature_celsius", "Temperature.", [](const PduInfo& i) { return i.temperature; },
+         false},
+        {"rackmind_pdu_humidity_percent", "Relative humidity.", [](const PduInfo& i) { return i.humidity; },
+         false},
         {"rackmind_pdu_voltage_warn_volts", "Voltage warning limit.",
          [](const PduInfo& i) { return i.voltageWarn; }},
         {"rackmind_pdu_voltage_overload_volts", "Voltage overload limit.",
@@ -191,7 +196,9 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     for (const Gauge& gauge : gauges) {
         appendFamily(ba, gauge.pszName, "gauge", gauge.pszHelp);
         for (int i = 0; i < listPdu.size(); ++i)
-            appendSample(ba, gauge.pszName, vecLabels[size_t(i)], number(gauge.value(listPdu[i]->stInfo)));
+            if (!gauge.bLimit || listPdu[i]->limitsKnown())
+                appendSample(ba, gauge.pszName, vecLabels[size_t(i)],
+                             number(gauge.value(listPdu[i]->stInfo)));
     }
 
     appendFamily(ba, "rackmind_pdu_outlet_on", "gauge", "1 while the outlet is switched on.");
