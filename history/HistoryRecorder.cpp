@@ -272,7 +272,9 @@ namespace {
 // How the later entries of an alarm name it: by its start, as the "began" entry is stamped.
 QString sinceText(const QDateTime& dtSince)
 {
-    return QStringLiteral("since ") + dtSince.toLocalTime().toString(Qt::ISODate);
+    // With its offset: in the hour the autumn clock change repeats, two starts would read alike.
+    const QDateTime dtLocal = dtSince.toLocalTime();
+    return QStringLiteral("since ") + dtLocal.toOffsetFromUtc(dtLocal.offsetFromUtc()).toString(Qt::ISODate);
 }
 } // namespace
 

@@ -46,10 +46,10 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS event (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, kind INTEGER NOT NULL, "
     "mac TEXT, pdu TEXT, subject TEXT, old TEXT, new TEXT, lim TEXT, detail TEXT)",
     "CREATE INDEX IF NOT EXISTS event_t ON event (t)",
+    // Since version 2; every statement here may run again on an earlier file.
     "CREATE TABLE IF NOT EXISTS alarm_state (mac TEXT NOT NULL, address TEXT NOT NULL, "
-    "condition INTEGER NOT NULL, since INTEGER NOT NULL, acknowledged INTEGER NOT NULL, acknowledged_by "
-    "TEXT, "
-    "PRIMARY KEY (mac, address, condition)) WITHOUT ROWID",
+    "condition INTEGER NOT NULL, since INTEGER NOT NULL, acknowledged INTEGER NOT NULL, "
+    "acknowledged_by TEXT, PRIMARY KEY (mac, address, condition)) WITHOUT ROWID",
 };
 } // namespace
 

@@ -44,6 +44,8 @@ private slots:
     void standingAcrossRestart();
     void restoredAlarmFindsItsDevice_data();
     void restoredAlarmFindsItsDevice();
+    void alarmsInARowPaired_data();
+    void alarmsInARowPaired();
 
 private:
     // A device that has reported who it is and its limits (the factory ones), as every real one does
@@ -379,9 +381,10 @@ void TestAlarmTracker::standingAcrossRestart()
     QCOMPARE(vecEvents.size(), 3);
     QCOMPARE(vecEvents.at(2).iKind, int(HistoryEvent::AlarmBegan));
     QCOMPARE(vecEvents.at(2).iMsecs, before.dtSince.toMSecsSinceEpoch());
-    const QString strSince = QStringLiteral("since ") + before.dtSince.toLocalTime().toString(Qt::ISODate);
     for (int i : {0, 1})
-        QVERIFY2(vecEvents.at(i).strDetail.contains(strSince), qPrintable(vecEvents.at(i).strDetail));
+        QCOMPARE(QDateTime::fromString(vecEvents.at(i).strDetail.section(QStringLiteral("since "), 1),
+                                       Qt::ISODate),
+                 before.dtSince);
     QVERIFY(reader.standingAlarms().isEmpty());
 }
 
@@ -444,6 +447,55 @@ void TestAlarmTracker::restoredAlarmFindsItsDevice()
     filter.listKinds = {HistoryEvent::AlarmEnded};
     QCOMPARE(CHistoryReader(strPath).events(filter).size(), ended);
     QCOMPARE(takeMails(10, 1000).size(), mails);
+}
+
+void TestAlarmTracker::alarmsInARowPaired_data()
+{
+    // Two voltage alarms on one device, an hour apart, in Berlin's time.
+    QTest::addColumn<QDateTime>("first");
+    QTest::newRow("winter") << QDateTime(QDate(2026, 12, 7), QTime(3, 0), Qt::UTC);
+    QTest::newRow("the hour the autumn clock change repeats")
+        << QDateTime(QDate(2026, 10, 25), QTime(0, 30), Qt::UTC);
+}
+
+void TestAlarmTracker::alarmsInARowPaired()
+{
+    QFETCH(QDateTime, first);
+    const QByteArray baZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+    {
+        CHistoryStore store(strPath);
+        CRackmind registry;
+        CHistoryRecorder::attach(&store, &registry);
+        CPdu* pPdu = registry.addPdu(0x0AC80101);
+        pPdu->timerEmail.stop();
+        reply(*pPdu, kCmdNetwork, pPdu->stInfo);
+        reply(*pPdu, kCmdThresholds, pPdu->stInfo);
+        for (int iHour : {0, 1}) {
+            m_dtNow = first.addSecs(3600 * iHour);
+            for (uint uiVolts : {260u, 220u}) {
+                setVoltage(*pPdu, uiVolts);
+                tick(*pPdu);
+                m_dtNow = m_dtNow.addSecs(60);
+            }
+        }
+        store.flush();
+    }
+    baZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", baZone);
+    takeMails(10, 1000);
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::AlarmBegan, HistoryEvent::AlarmEnded};
+    QVector<HistoryEvent> vecEvents = CHistoryReader(strPath).events(filter);
+    std::reverse(vecEvents.begin(), vecEvents.end());
+    QCOMPARE(vecEvents.size(), 4);
+    // Each "ended" names the start of its own alarm, unmistakably.
+    for (int i : {1, 3}) {
+        const QString strSince = vecEvents.at(i).strDetail.section(QStringLiteral("since "), 1);
+        QCOMPARE(QDateTime::fromString(strSince, Qt::ISODate).toMSecsSinceEpoch(),
+                 vecEvents.at(i - 1).iMsecs);
+    }
 }
 
 QTEST_MAIN(TestAlarmTracker)

@@ -181,6 +181,31 @@ private slots:
         QCOMPARE(CHistoryReader(strPath).events({}).size(), 1); // what waited went in
     }
 
+    // A file written before standing alarms were kept: it gains their table and records on.
+    void earlierFile()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("earlier.sqlite"));
+        delete new CHistoryStore(strPath);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("earlier"));
+            db.setDatabaseName(strPath);
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TABLE alarm_state")));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=1")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+        CHistoryStore store(strPath);
+        StoredAlarm alarm;
+        alarm.strMac = kMac;
+        alarm.strAddress = QStringLiteral("10.0.0.7");
+        alarm.iSince = 1000;
+        store.keepAlarm(alarm);
+        store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 231));
+        store.flush();
+        QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
+        QCOMPARE(CHistoryReader(strPath).standingAlarms().size(), 1);
+    }
+
     // An unreadable file: reported, left as it is, the program runs on.
     void unreadableFile()
     {
