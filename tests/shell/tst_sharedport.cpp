@@ -1,6 +1,8 @@
 #include "app/AppShell.h"
 #include "app/LoginDialog.h"
 #include "device/MetaTypes.h"
+#include "device/OutletControl.h"
+#include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
@@ -103,6 +105,16 @@ private slots:
             QVERIFY2(listTold.first().contains(strNamed), qPrintable(listTold.first()));
         QTRY_COMPARE_WITH_TIMEOUT(g_pRackmind->listPdu.size(),
                                   qEnvironmentVariableIntValue("RACKMIND_BED_DEVICE_COUNT"), 15000);
+        // Switching from the free port reaches the PDU and its new state comes back.
+        CPdu* pPdu = g_pRackmind->listPdu.first();
+        const quint32 uiIp = pPdu->sendAddress().toIPv4Address();
+        const auto simOutlets = [&] {
+            return m_sim.call([&](CSimFleet& fleet) { return fleet.deviceByAddress(uiIp)->st.outletStatus; });
+        };
+        const bool bOn = !(pPdu->stInfo.outletStatus & 0x04);
+        QCOMPARE(g_pOutletControl->switchOutlet(pPdu, 3, bOn), COutletControl::Accepted);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(simOutlets() & 0x04), bOn, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(pPdu->stInfo.outletStatus & 0x04), bOn, 5000);
         QCOMPARE(m_service.state(), QProcess::Running);
     }
 
