@@ -1,16 +1,16 @@
 #include "app/AppShell.h"
 
-#include "settings/AlarmSettings.h"
-#include "settings/Catalogues.h"
 #include "app/LanguageSelectDialog.h"
 #include "app/LoginDialog.h"
 #include "app/MenuIconStyle.h"
-#include "settings/Settings.h"
 #include "app/SharedFonts.h"
+#include "device/Rackmind.h"
 #include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
-#include "device/Rackmind.h"
 #include "service/MetricsExporter.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Catalogues.h"
+#include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
 #include "ui/frame/MainDialog.h"
@@ -75,6 +75,8 @@ void createLongLivedWindows()
 
     // Before the main dialog, whose Metrics page follows it; it serves once the login has made devices.
     g_pMetricsExporter = new CMetricsExporter;
+    QObject::connect(g_pMetricsExporter, &CMetricsExporter::signalNotice,
+                     [](const QString& strText) { qWarning("%s", qPrintable(strText)); });
     g_pMainDialog = new CMainDialog;
     g_pMainDialog->setObjectName(QStringLiteral("MainDialog"));
     g_pMainDialog->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
@@ -95,7 +97,7 @@ void showMainWindow()
     retranslateApplication();
     g_pMetricsExporter->setSources(g_pRackmind, g_pUdpDriver);
     if (!g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
-                                   g_settings.metricsPort))
+                                   g_settings.metricsPort, g_settings.metricsWebConfigFile))
         qWarning("metrics: cannot listen on %s:%d: %s; running on without metrics",
                  qPrintable(g_settings.metricsAddress), g_settings.metricsPort,
                  qPrintable(g_pMetricsExporter->errorString()));

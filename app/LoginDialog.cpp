@@ -1,9 +1,6 @@
 #include "app/LoginDialog.h"
 
-#include "settings/Credentials.h"
-#include "settings/Settings.h"
 #include "app/SharedFonts.h"
-#include "device/AlarmTracker.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/PortHolder.h"
@@ -11,11 +8,12 @@
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
+#include "settings/Credentials.h"
+#include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
-#include "ui/frame/TitleBar.h"
 #include "ui/device/OutletStatusWidget.h"
 #include "ui/device/OutletActions.h"
+#include "ui/frame/TitleBar.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,7 +39,8 @@ void releaseDeviceMachinery()
     delete g_pOutletControl;
     g_pOutletControl = nullptr;
     if (g_pUdpDriver && g_pUdpThread && g_pUdpThread->isRunning())
-        QMetaObject::invokeMethod(g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
     delete g_pRackmind;
     g_pRackmind = nullptr;
     if (g_pUdpThread) {
@@ -94,7 +93,8 @@ CLoginDialog::CLoginDialog(QWidget* parent, Qt::WindowFlags f)
       m_pLayoutCenter(new QHBoxLayout), m_fontWordmark(QStringLiteral("Microsoft YaHei"), 18, 50),
       m_fontWordmarkBold(QStringLiteral("Microsoft YaHei"), 24, 75)
 {
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint | Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowStaysOnTopHint);
     m_pTitleBar->setMenuButtonVisible(false);
     m_pTitleBar->setMinButtonVisible(false);
     m_pTitleBar->setMaxButtonVisible(false);
@@ -213,8 +213,8 @@ void CLoginDialog::setLoginState(int state)
         s_iLoginState = state;
 
     const bool bInputs = s_iLoginState != Scanning;
-    for (QWidget* pInput : std::initializer_list<QWidget*>{m_pComboAccount, m_pEditPassword, m_pCheckKeepPassword,
-                                                           m_pCheckAutoLogin, m_pBtnLogin})
+    for (QWidget* pInput : std::initializer_list<QWidget*>{
+             m_pComboAccount, m_pEditPassword, m_pCheckKeepPassword, m_pCheckAutoLogin, m_pBtnLogin})
         pInput->setVisible(bInputs);
     m_pLabelLoading->setVisible(!bInputs);
 
@@ -323,11 +323,7 @@ bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
     g_pRackmind->connectTransport(g_pUdpDriver);
     g_pOutletControl = new COutletControl;
     if (g_pHistoryStore) {
-        auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, g_pRackmind, g_pRackmind);
-        connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
-                &CHistoryRecorder::slotMailResult);
-        connect(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
-                &CHistoryRecorder::slotAlarmAcknowledged);
+        CHistoryRecorder* pRecorder = CHistoryRecorder::attach(g_pHistoryStore, g_pRackmind);
         connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
                 &CHistoryRecorder::slotOutletOperation);
     }
@@ -425,5 +421,6 @@ void CLoginDialog::paintEvent(QPaintEvent* event)
     painter.drawText(QRect(iTextX, iCentreY - iHalfLogo, W, iHalfLogo + 8), Qt::AlignLeft | Qt::AlignBottom,
                      QStringLiteral("Rack"));
     painter.setFont(m_fontWordmark);
-    painter.drawText(QRect(iTextX, iCentreY, W, iHalfLogo), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("mind"));
+    painter.drawText(QRect(iTextX, iCentreY, W, iHalfLogo), Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("mind"));
 }

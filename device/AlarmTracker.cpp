@@ -1,10 +1,11 @@
 #include "device/AlarmTracker.h"
 
-#include "settings/AlarmSettings.h"
-#include "settings/Settings.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
+#include "device/Protocol.h"
 #include "mail/MailQueue.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
@@ -28,13 +29,7 @@ void queueMail(const QString& strSubject, const QString& strText)
 {
     // The settings are taken now; the mail worker delivers in the background, so a slow or silent
     // server never holds up the interface.
-    MailJob job;
-    job.host = g_settings.smtpHost;
-    job.port = g_settings.smtpPort;
-    job.ssl = g_settings.smtpSsl;
-    job.account = g_settings.smtpAccount;
-    job.password = g_settings.smtpPassword;
-    job.receiver = g_settings.smtpReceiver;
+    MailJob job = mailJobFromSettings();
     job.subject = strSubject;
     job.body = strText;
     CMailQueue::instance()->enqueue(job);
@@ -121,22 +116,78 @@ QString CAlarmTracker::acknowledger()
     return g_settings.loginAccount + QLatin1Char('@') + QSysInfo::machineHostName();
 }
 
+void CAlarmTracker::restore(const QList<ActiveAlarm>& listStanding)
+{
+    for (const ActiveAlarm& alarm : listStanding) {
+        if (alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount || !alarm.dtSince.isValid())
+            continue;
+        ActiveAlarm restored = alarm;
+        restored.pPdu = nullptr;
+        restored.bResumed = true;
+        // One entry per device and condition, the latest handed in.
+        m_listRestored.erase(std::remove_if(m_listRestored.begin(), m_listRestored.end(),
+                                            [&](const ActiveAlarm& a) {
+                                                return a.strMac == restored.strMac &&
+                                                       a.strAddress == restored.strAddress &&
+                                                       a.iCondition == restored.iCondition;
+                                            }),
+                             m_listRestored.end());
+        m_listRestored << restored;
+    }
+}
+
+int CAlarmTracker::indexOfRestored(const CPdu* pPdu, int iCondition) const
+{
+    if (!pPdu || m_listRestored.isEmpty())
+        return -1;
+    // The MAC and the address together: a twin reporting the same MAC elsewhere must not take over
+    // another unit's alarm and its acknowledgement.
+    const QString strMac = macToString(pPdu->stInfo.mac);
+    const QString strAddress = pPdu->sendAddress().toString();
+    for (int i = 0; i < m_listRestored.size(); ++i) {
+        const ActiveAlarm& alarm = m_listRestored.at(i);
+        if (alarm.iCondition == iCondition && alarm.strMac == strMac && alarm.strAddress == strAddress)
+            return i;
+    }
+    return -1;
+}
+
+bool CAlarmTracker::wasStanding(const CPdu* pPdu, int iCondition) const
+{
+    return indexOfRestored(pPdu, iCondition) >= 0;
+}
+
 void CAlarmTracker::alarmBegan(CPdu* pPdu, int iCondition, const QString& strText)
 {
     connect(pPdu, &QObject::destroyed, this, &CAlarmTracker::slotDeviceGone, Qt::UniqueConnection);
     ActiveAlarm alarm;
+    const int iRestored = indexOfRestored(pPdu, iCondition);
+    if (iRestored >= 0)
+        alarm = m_listRestored.takeAt(iRestored);
+    else
+        alarm.dtSince = Clock::now();
     alarm.uiId = ++m_uiLastId;
     alarm.pPdu = pPdu;
+    alarm.strMac = macToString(pPdu->stInfo.mac);
+    alarm.strAddress = pPdu->sendAddress().toString();
     alarm.iCondition = iCondition;
-    alarm.dtSince = Clock::now();
     m_listAlarms << alarm;
-    notify(kAlarmSubject, strText);
+    if (!alarm.bResumed || g_alarmSettings.mailStandingAfterRestart)
+        notify(kAlarmSubject, strText);
     emit signalAlarmBegan(alarm);
     emit signalAlarmsChanged();
 }
 
 void CAlarmTracker::alarmEnded(CPdu* pPdu, int iCondition, const QString& strText)
 {
+    // One that stood before the restart and is over by the device's first check ends as any other.
+    const int iRestored = indexOfRestored(pPdu, iCondition);
+    if (iRestored >= 0) {
+        ActiveAlarm alarm = m_listRestored.takeAt(iRestored);
+        alarm.uiId = ++m_uiLastId;
+        alarm.pPdu = pPdu;
+        m_listAlarms << alarm;
+    }
     for (int i = 0; i < m_listAlarms.size(); ++i) {
         const ActiveAlarm alarm = m_listAlarms.at(i);
         if (alarm.pPdu != pPdu || alarm.iCondition != iCondition)

@@ -15,8 +15,14 @@ struct ActiveAlarm
 {
     quint64 uiId = 0; // unique for the run of the program
     QPointer<CPdu> pPdu;
+    // The device as it was when the alarm began: its MAC and the address it answered from (a MAC alone
+    // may be shared, by factory-default units for one).
+    QString strMac;
+    QString strAddress;
     int iCondition = 0; // CPdu::Alarm
     QDateTime dtSince;
+    // It began before the program was last started and stood all along: not a new alarm.
+    bool bResumed = false;
     bool bAcknowledged = false;
     QDateTime dtAcknowledged;
     QString strAcknowledgedBy;
@@ -50,6 +56,12 @@ public:
     void alarmBegan(CPdu* pPdu, int iCondition, const QString& strText);
     void alarmEnded(CPdu* pPdu, int iCondition, const QString& strText);
 
+    // The alarms that stood when the program last stopped (pPdu null), each taken up again by its
+    // device's first check: resumed with its start and acknowledgement while the reading is not yet
+    // clear, ended otherwise.
+    void restore(const QList<ActiveAlarm>& listStanding);
+    bool wasStanding(const CPdu* pPdu, int iCondition) const;
+
     // Sends the combined mail once its window has passed, or at once when combining is off now.
     void flushDue();
     // Sends whatever waits to be combined, now.
@@ -75,7 +87,10 @@ private:
         QString strSubject;
         QString strText;
     };
+    int indexOfRestored(const CPdu* pPdu, int iCondition) const;
+
     QList<ActiveAlarm> m_listAlarms;
+    QList<ActiveAlarm> m_listRestored;
     quint64 m_uiLastId = 0;
     QList<Notice> m_listWaiting;
     QDateTime m_dtWindowEnd;

@@ -38,8 +38,26 @@ bool CPdu::isOnline() const
     return dtLastRcv.isValid() && qAbs(dtLastRcv.secsTo(Clock::now())) <= 3;
 }
 
+bool CPdu::hasReported(int iCommand) const
+{
+    return iCommand >= 0 && iCommand < 32 && (m_uiReported >> iCommand) & 1u;
+}
+
+void CPdu::markReported(int iCommand)
+{
+    if (iCommand >= 0 && iCommand < 32)
+        m_uiReported |= 1u << iCommand;
+}
+
+bool CPdu::limitsKnown() const
+{
+    return hasReported(kCmdThresholds);
+}
+
 bool CPdu::isAbnormal() const
 {
+    if (!limitsKnown())
+        return false;
     const PduInfo& i = stInfo;
     return i.voltage >= i.voltageWarn || i.voltage >= i.voltageOverload || i.current >= i.currentWarn ||
            i.current >= i.currentOverload || i.temperature >= i.temperatureHighLimit ||
@@ -145,5 +163,7 @@ void CPdu::slotRcvData(QByteArray data)
     default:
         return;
     }
+    m_uiReported |= 1u << frameCommand(data);
+    m_bFreshStatus = m_bFreshStatus || frameCommand(data) == kCmdStatus;
     emit signalReplyDecoded(frameCommand(data));
 }

@@ -39,7 +39,14 @@ public:
     explicit CPdu(QObject* parent = nullptr);
 
     bool isOnline() const;
+    // False until the device has reported its limits: the factory limits are not the device's.
     bool isAbnormal() const;
+    // Whether a reply of this command has been decoded since the device was first heard.
+    bool hasReported(int iCommand) const;
+    // The device's own limits are known (its thresholds reply arrived), so its readings can be judged.
+    bool limitsKnown() const;
+    // Counts a command as reported without a reply, for devices built from values (tools, tests).
+    void markReported(int iCommand);
     // The set commands (0x01, 0x08, 0x0E, 0x10, in that order) whose fields differ between
     // stSetInfo and stInfo.
     QList<int> needDownload() const;
@@ -93,6 +100,12 @@ public slots:
 private:
     QString alarmText(int iCondition) const;
 
-    // Consecutive ticks on which a condition not yet counted has held.
+    // Consecutive fresh status replies on which a condition not yet counted has held.
     int m_aiHoldTicks[AlarmCount] = {};
+    // Bit n: a reply of command n has been decoded.
+    quint32 m_uiReported = 0;
+    // A status reply arrived since the last tick judged the readings.
+    bool m_bFreshStatus = false;
+    // The first judgement took up the alarms that stood before the program was started.
+    bool m_bStandingChecked = false;
 };

@@ -1,8 +1,8 @@
 #include "device/Pdu.h"
 
-#include "settings/AlarmSettings.h"
 #include "device/AlarmTracker.h"
 #include "device/Protocol.h"
+#include "settings/AlarmSettings.h"
 
 #include <QStringList>
 
@@ -93,8 +93,8 @@ QString CPdu::alarmLimit(int iCondition) const
 }
 
 // The alarm tick: compares the reported readings with the reported limits once a second. A condition
-// counts once it has held for the configured number of ticks, and ends once the reading is back clear of
-// the limit by the configured margin; the tracker mails both.
+// counts once it has held on the configured number of fresh status replies, and ends once the reading is
+// back clear of the limit by the configured margin; the tracker mails both.
 bool CPdu::conditionHolds(const PduInfo& i, int iCondition)
 {
     switch (iCondition) {
@@ -115,6 +115,14 @@ bool CPdu::conditionHolds(const PduInfo& i, int iCondition)
 
 void CPdu::slotEmailTimer()
 {
+    // Nothing is judged before the device's own limits and its identity (the mail names it) are known,
+    // and a reading already judged is not counted again while no newer one arrives.
+    if (!limitsKnown() || !hasReported(kCmdNetwork) || !m_bFreshStatus)
+        return;
+    m_bFreshStatus = false;
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    const bool bFirst = !m_bStandingChecked;
+    m_bStandingChecked = true;
     const PduInfo& i = stInfo;
     bool aHolds[AlarmCount];
     for (int k = 0; k < AlarmCount; ++k)
@@ -133,10 +141,18 @@ void CPdu::slotEmailTimer()
         !(i.humidity >= i.humidityWarn * dLower),
     };
     for (int iCond = 0; iCond < AlarmCount; ++iCond) {
-        if (bAlarm[iCond]) {
+        if (bFirst && pTracker->wasStanding(this, iCond)) {
+            // It stood before the restart: it stands on while the reading is not clear, without
+            // waiting to be confirmed again.
+            bAlarm[iCond] = !aClear[iCond];
+            if (bAlarm[iCond])
+                pTracker->alarmBegan(this, iCond, alarmText(iCond));
+            else
+                pTracker->alarmEnded(this, iCond, alarmText(iCond));
+        } else if (bAlarm[iCond]) {
             if (aClear[iCond]) {
                 bAlarm[iCond] = false;
-                CAlarmTracker::instance()->alarmEnded(this, iCond, alarmText(iCond));
+                pTracker->alarmEnded(this, iCond, alarmText(iCond));
             }
         } else if (!aHolds[iCond]) {
             m_aiHoldTicks[iCond] = 0;
@@ -144,7 +160,7 @@ void CPdu::slotEmailTimer()
             m_aiHoldTicks[iCond] = 0;
             // Set whether or not the mail goes out: a condition is mailed once while it lasts.
             bAlarm[iCond] = true;
-            CAlarmTracker::instance()->alarmBegan(this, iCond, alarmText(iCond));
+            pTracker->alarmBegan(this, iCond, alarmText(iCond));
         }
     }
 }

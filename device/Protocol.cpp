@@ -222,3 +222,8 @@ void textFromString(const QString& str, char* text, int n)
     std::memset(text, 0, size_t(n));
     std::memcpy(text, bytes.constData(), size_t(bytes.size()));
 }
+
+QString macToString(const quint8* mac)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(mac), 6).toHex(':').toUpper());
+}

@@ -39,6 +39,24 @@ void enlargeReceiveBuffer(QUdpSocket* pSocket)
 #endif
 }
 
+// The IPv4 addresses polled from, each with its interface's name.
+QList<QPair<QString, QHostAddress>> usableAddresses(const QList<NetInterfaceInfo>& listInterface)
+{
+    QList<QPair<QString, QHostAddress>> list;
+    // IsUp is deliberately not tested: a running interface is what carries traffic.
+    for (const NetInterfaceInfo& iface : listInterface) {
+        if (!(iface.flags & QNetworkInterface::IsRunning) || (iface.flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QHostAddress& addr : iface.addresses) {
+            if (addr.protocol() != QAbstractSocket::IPv4Protocol ||
+                addr == QHostAddress(QHostAddress::LocalHost))
+                continue;
+            list.append({iface.name, addr});
+        }
+    }
+    return list;
+}
+
 } // namespace
 
 CUdpDriver::CUdpDriver(QObject* parent) : CUdpDriver(systemInterfaces(), parent) {}
@@ -50,17 +68,10 @@ CUdpDriver::CUdpDriver(const QList<NetInterfaceInfo>& listInterface, QObject* pa
     connect(pTimer, &QTimer::timeout, this, &CUdpDriver::slotBroadcastTimeout);
     listDevicePort.append(51230);
 
-    // IsUp is deliberately not tested: a running interface is what carries traffic.
-    for (const NetInterfaceInfo& iface : listInterface) {
-        if (!(iface.flags & QNetworkInterface::IsRunning) || (iface.flags & QNetworkInterface::IsLoopBack))
-            continue;
-        for (const QHostAddress& addr : iface.addresses) {
-            if (addr.protocol() != QAbstractSocket::IPv4Protocol ||
-                addr == QHostAddress(QHostAddress::LocalHost))
-                continue;
-            listLocalAddr.append(addr);
-            listLocalIPv4.append(addr.toIPv4Address());
-        }
+    for (const auto& [strIface, addr] : usableAddresses(listInterface)) {
+        listLocalAddr.append(addr);
+        listLocalIPv4.append(addr.toIPv4Address());
+        m_listAddrIface.append(strIface);
     }
 }
 
@@ -102,6 +113,8 @@ void CUdpDriver::returnHomeWhenThreadEnds()
         pWorker, &QThread::finished, this,
         [this, pWorker] {
             pTimer->stop();
+            if (m_pRescanTimer)
+                m_pRescanTimer->stop();
             moveToThread(pWorker->thread());
         },
         Qt::DirectConnection);
@@ -112,26 +125,110 @@ void CUdpDriver::slotStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiU
     // A second start rebinds from scratch instead of tripping over its own sockets.
     pTimer->stop();
     releaseSockets();
+    m_uiLocalPort = uiUdpLocalPort;
 
-    for (const QHostAddress& addr : qAsConst(listLocalAddr)) {
-        auto* pSocket = new QUdpSocket(this);
-        connect(pSocket, &QUdpSocket::readyRead, this, &CUdpDriver::slotUdpRead);
-        if (!pSocket->bind(addr, quint16(uiUdpLocalPort))) {
-            delete pSocket;
+    for (int i = 0; i < listLocalAddr.size(); ++i) {
+        if (!bindSocket(i, nullptr)) {
             releaseSockets();
             bResult = false;
             return;
         }
-        enlargeReceiveBuffer(pSocket);
-        listUdpSocket.append(pSocket);
     }
+    countInterfaces();
     pTimer->start(int(uiUpdateRate));
+    if (m_iRescanMsec > 0) {
+        if (!m_pRescanTimer) {
+            m_pRescanTimer = new QTimer(this);
+            connect(m_pRescanTimer, &QTimer::timeout, this, &CUdpDriver::slotRescan);
+        }
+        m_pRescanTimer->start(m_iRescanMsec);
+    }
     bResult = true;
+}
+
+bool CUdpDriver::bindSocket(int i, QString* pError)
+{
+    auto* pSocket = new QUdpSocket(this);
+    connect(pSocket, &QUdpSocket::readyRead, this, &CUdpDriver::slotUdpRead);
+    if (!pSocket->bind(listLocalAddr.at(i), quint16(m_uiLocalPort))) {
+        if (pError)
+            *pError = pSocket->errorString();
+        delete pSocket;
+        return false;
+    }
+    enlargeReceiveBuffer(pSocket);
+    listUdpSocket.insert(i, pSocket);
+    return true;
+}
+
+void CUdpDriver::slotRescan()
+{
+    if (!pTimer->isActive())
+        return;
+    const QList<QPair<QString, QHostAddress>> listNow = usableAddresses(fnInterfaces());
+    // An address that went away is news again when it comes back.
+    for (int i = m_listRefused.size() - 1; i >= 0; --i) {
+        bool bPresent = false;
+        for (const auto& [strIface, addr] : listNow)
+            bPresent = bPresent || m_listRefused.at(i) == strIface + QLatin1Char(' ') + addr.toString();
+        if (!bPresent)
+            m_listRefused.removeAt(i);
+    }
+    bool bChanged = false;
+    for (int i = listLocalAddr.size() - 1; i >= 0; --i) {
+        const QPair<QString, QHostAddress> entry{m_listAddrIface.at(i), listLocalAddr.at(i)};
+        if (listNow.contains(entry))
+            continue;
+        if (i < listUdpSocket.size())
+            delete listUdpSocket.takeAt(i);
+        listLocalAddr.removeAt(i);
+        listLocalIPv4.removeAt(i);
+        m_listAddrIface.removeAt(i);
+        bChanged = true;
+        emit signalInterfaceChanged(entry.first + QLatin1Char(' ') + entry.second.toString(), false,
+                                    QString());
+    }
+    for (const auto& [strIface, addr] : listNow) {
+        bool bKnown = false;
+        for (int i = 0; !bKnown && i < listLocalAddr.size(); ++i)
+            bKnown = listLocalAddr.at(i) == addr && m_listAddrIface.at(i) == strIface;
+        if (bKnown)
+            continue;
+        const QString strWhat = strIface + QLatin1Char(' ') + addr.toString();
+        listLocalAddr.append(addr);
+        m_listAddrIface.append(strIface);
+        QString strError;
+        if (!bindSocket(listLocalAddr.size() - 1, &strError)) {
+            // Tried again at the next look, when whatever holds the port may have let go; said once.
+            listLocalAddr.removeLast();
+            m_listAddrIface.removeLast();
+            if (!m_listRefused.contains(strWhat)) {
+                m_listRefused.append(strWhat);
+                emit signalInterfaceChanged(strWhat, true, strError);
+            }
+            continue;
+        }
+        m_listRefused.removeAll(strWhat);
+        listLocalIPv4.append(addr.toIPv4Address());
+        bChanged = true;
+        emit signalInterfaceChanged(strWhat, true, QString());
+    }
+    if (bChanged)
+        countInterfaces();
+}
+
+void CUdpDriver::countInterfaces()
+{
+    QStringList listNames = m_listAddrIface.mid(0, listUdpSocket.size());
+    listNames.removeDuplicates();
+    m_iPolledInterfaces = listNames.size();
 }
 
 void CUdpDriver::slotStopBroadcast()
 {
     pTimer->stop();
+    if (m_pRescanTimer)
+        m_pRescanTimer->stop();
     releaseSockets();
     if (m_bPortFileDirty)
         writePortFile();
@@ -144,6 +241,7 @@ void CUdpDriver::releaseSockets()
         delete pSocket;
     }
     listUdpSocket.clear();
+    m_iPolledInterfaces = 0;
 }
 
 void CUdpDriver::slotUpdateDevicePort(QList<uint> listDevicePort)
@@ -331,10 +429,17 @@ template <typename Deliver> bool CUdpDriver::readPending(QUdpSocket* pSocket, bo
 
 void CUdpDriver::slotBroadcastTimeout()
 {
-    m_iLastPollMs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 iNow = QDateTime::currentMSecsSinceEpoch();
     const QList<QByteArray>& frames = queryFrames();
+    bool bSent = false;
     for (QUdpSocket* pSocket : qAsConst(listUdpSocket))
         for (uint uiPort : qAsConst(listDevicePort))
             for (const QByteArray& baFrame : frames)
-                pSocket->writeDatagram(baFrame, QHostAddress(QHostAddress::Broadcast), quint16(uiPort));
+                bSent = pSocket->writeDatagram(baFrame, QHostAddress(QHostAddress::Broadcast),
+                                               quint16(uiPort)) >= 0 ||
+                        bSent;
+    // A tick with nothing to send on is no poll: the time stands still and says so.
+    if (bSent)
+        m_iLastPollMs = iNow;
+    emit signalPolled(bSent, m_iPolledInterfaces.load());
 }

@@ -8,8 +8,10 @@
 #include <QNetworkInterface>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -49,8 +51,17 @@ public:
     static constexpr int kCoalesceMsec = 2;
     qint64 queuedBytes() const { return m_pQueuedBytes->load() + m_pReplyQueue->bytes(); }
     qint64 droppedDatagrams() const { return m_iDropped.load(); }
-    // Wall-clock time of the last poll tick in ms since the epoch, 0 before the first; any thread.
+    // Wall-clock time of the last poll tick that sent a query, in ms since the epoch, 0 before the
+    // first; any thread.
     qint64 lastPollMsecs() const { return m_iLastPollMs.load(); }
+    // Interfaces with a socket polling on them now; any thread.
+    int polledInterfaces() const { return m_iPolledInterfaces.load(); }
+
+    // Looks at the machine's interfaces again every iMsec while polling (0: never, as at the console):
+    // sockets are opened on addresses that appeared and closed on those that went. Call before start.
+    void setInterfaceRescan(int iMsec) { m_iRescanMsec = iMsec; }
+    // The interfaces looked at by a rescan; the machine's own unless a test hands in another source.
+    std::function<QList<NetInterfaceInfo>()> fnInterfaces = &CUdpDriver::systemInterfaces;
 
     QList<uint> listDevicePort;
     QTimer* pTimer = nullptr;
@@ -67,6 +78,10 @@ signals:
     // The batch path: datagrams wait in pQueue, and this tells that some have come while none were
     // waiting. Several datagrams are read with each system call. Only while something is connected.
     void signalRcvBatch(std::shared_ptr<CReplyQueue> pQueue);
+    // After each poll tick: whether any query went out, and on how many interfaces.
+    void signalPolled(bool bSent, int iInterfaces);
+    // A rescan found an address appear ("eth1 10.0.0.5"), go, or refuse a socket (strError set).
+    void signalInterfaceChanged(const QString& strWhat, bool bAdded, const QString& strError);
 
 public slots:
     void slotStartBroadcast(bool& bResult, uint uiUdpLocalPort = 51230, uint uiUpdateRate = 1000);
@@ -84,6 +99,10 @@ private:
     void drain(QUdpSocket* pSocket, bool bRearm);
     template <typename Deliver> bool readPending(QUdpSocket* pSocket, bool bRearm, Deliver fnDeliver);
     void releaseSockets();
+    // Opens the polling socket on listLocalAddr[i]; false with the reason when the address refuses it.
+    bool bindSocket(int i, QString* pError);
+    void slotRescan();
+    void countInterfaces();
     void writePortFile();
     bool m_bPortFileBurst = false;
     bool m_bPortFileDirty = false;
@@ -92,5 +111,13 @@ private:
     std::vector<char> m_vecReadBuffer;
     std::atomic<qint64> m_iDropped{0};
     std::atomic<qint64> m_iLastPollMs{0};
+    std::atomic<int> m_iPolledInterfaces{0};
+    int m_iRescanMsec = 0;
+    QTimer* m_pRescanTimer = nullptr;
+    uint m_uiLocalPort = 51230;
+    // The interface of each entry of listLocalAddr; listUdpSocket keeps the same order while polling.
+    QStringList m_listAddrIface;
+    // Addresses found but refusing a socket ("eth1 10.0.0.5"), reported once.
+    QStringList m_listRefused;
     void returnHomeWhenThreadEnds();
 };

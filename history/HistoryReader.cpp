@@ -165,3 +165,28 @@ QVector<CHistoryReader::Device> CHistoryReader::devices()
                     query.value(3).toString()});
     return vec;
 }
+
+QVector<StoredAlarm> CHistoryReader::standingAlarms()
+{
+    QVector<StoredAlarm> vec;
+    if (!ready())
+        return vec;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral(
+            "SELECT mac, condition, since, acknowledged, acknowledged_by, address FROM alarm_state"))) {
+        m_strError = query.lastError().text();
+        return vec;
+    }
+    while (query.next()) {
+        StoredAlarm alarm;
+        alarm.strMac = query.value(0).toString();
+        alarm.iCondition = query.value(1).toInt();
+        alarm.iSince = query.value(2).toLongLong();
+        alarm.iAcknowledged = query.value(3).toLongLong();
+        alarm.strAcknowledgedBy = query.value(4).toString();
+        alarm.strAddress = query.value(5).toString();
+        vec << alarm;
+    }
+    return vec;
+}

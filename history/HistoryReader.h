@@ -2,6 +2,7 @@
 
 #include "history/HistoryCodec.h"
 #include "history/HistoryEvent.h"
+#include "history/HistoryStore.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>
@@ -53,6 +54,9 @@ public:
     };
     // Every device the file knows, with its latest name, position and address.
     QVector<Device> devices();
+
+    // The alarms that stood when the program last stopped.
+    QVector<StoredAlarm> standingAlarms();
 
     QString error() const { return m_strError; }
 

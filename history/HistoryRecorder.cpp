@@ -5,7 +5,9 @@
 #include "device/OutletControl.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
 
 #include <QTimer>
 
@@ -14,8 +16,9 @@
 
 namespace {
 // The alarm conditions as the event log names them, in the device's order.
-const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload", "Current Warn",
-                                                        "Current Overload", "Temperature Warn", "Humidity Warn"};
+const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload",
+                                                       "Current Warn",     "Current Overload",
+                                                       "Temperature Warn", "Humidity Warn"};
 
 template <int N> QString text(const char (&field)[N])
 {
@@ -55,9 +58,39 @@ CHistoryRecorder::CHistoryRecorder(CHistoryStore* pStore, CRackmind* pRegistry, 
     m_pTimer->start(1000);
 }
 
+CHistoryRecorder* CHistoryRecorder::attach(CHistoryStore* pStore, CRackmind* pRegistry)
+{
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    if (pStore->isAvailable()) {
+        QList<ActiveAlarm> listStanding;
+        for (const StoredAlarm& stored : CHistoryReader(pStore->path()).standingAlarms()) {
+            ActiveAlarm alarm;
+            alarm.strMac = stored.strMac;
+            alarm.strAddress = stored.strAddress;
+            alarm.iCondition = stored.iCondition;
+            alarm.dtSince = QDateTime::fromMSecsSinceEpoch(stored.iSince, Qt::UTC);
+            alarm.bAcknowledged = stored.iAcknowledged != 0;
+            if (alarm.bAcknowledged)
+                alarm.dtAcknowledged = QDateTime::fromMSecsSinceEpoch(stored.iAcknowledged, Qt::UTC);
+            alarm.strAcknowledgedBy = stored.strAcknowledgedBy;
+            listStanding << alarm;
+        }
+        pTracker->restore(listStanding);
+    }
+    auto* pRecorder = new CHistoryRecorder(pStore, pRegistry, pRegistry);
+    pRecorder->setDeriveAlarms(false);
+    connect(pTracker, &CAlarmTracker::signalAlarmBegan, pRecorder, &CHistoryRecorder::slotAlarmBegan);
+    connect(pTracker, &CAlarmTracker::signalAlarmEnded, pRecorder, &CHistoryRecorder::slotAlarmEnded);
+    connect(pTracker, &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
+            &CHistoryRecorder::slotAlarmAcknowledged);
+    connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
+            &CHistoryRecorder::slotMailResult);
+    return pRecorder;
+}
+
 QString CHistoryRecorder::macText(const PduInfo& info)
 {
-    return QByteArray(reinterpret_cast<const char*>(info.mac), 6).toHex(':').toUpper();
+    return macToString(info.mac);
 }
 
 void CHistoryRecorder::slotNewDevice(CPdu* pPdu)
@@ -136,7 +169,8 @@ void CHistoryRecorder::deriveAlarms(Tracked& t)
             strLimit = QString::number(i.humidityWarn);
         }
         m_pStore->record(t.aAlarm[k] ? HistoryEvent::AlarmBegan : HistoryEvent::AlarmEnded, t.strMac,
-                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue, strLimit);
+                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue,
+                         strLimit);
     }
 }
 
@@ -213,14 +247,68 @@ void CHistoryRecorder::slotMailResult(QString strSubject, QString strReceiver, b
                      strSubject, QString(), QString(), QString(), bDelivered ? strReceiver : strWhy);
 }
 
+namespace {
+// How the later entries of an alarm name it: by its start, as the "began" entry is stamped.
+QString sinceText(const QDateTime& dtSince)
+{
+    return QStringLiteral("since ") + dtSince.toLocalTime().toString(Qt::ISODate);
+}
+} // namespace
+
+void CHistoryRecorder::recordAlarm(int iKind, const ActiveAlarm& alarm, const QString& strDetail,
+                                   qint64 iMsecs)
+{
+    if (alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount)
+        return;
+    HistoryEvent event;
+    event.iMsecs = iMsecs;
+    event.iKind = iKind;
+    event.strMac = alarm.strMac;
+    event.strSubject = QString::fromLatin1(kConditionNames[alarm.iCondition]);
+    event.strDetail = strDetail;
+    if (alarm.pPdu) {
+        event.strPdu = text(alarm.pPdu->stInfo.name);
+        if (iKind != HistoryEvent::AlarmAcknowledged) {
+            event.strNew = alarm.pPdu->alarmValue(alarm.iCondition);
+            event.strLimit = alarm.pPdu->alarmLimit(alarm.iCondition);
+        }
+    }
+    m_pStore->record(event);
+}
+
+void CHistoryRecorder::keepAlarm(const ActiveAlarm& alarm, bool bEnded)
+{
+    StoredAlarm stored;
+    stored.strMac = alarm.strMac;
+    stored.strAddress = alarm.strAddress;
+    stored.iCondition = alarm.iCondition;
+    stored.iSince = alarm.dtSince.toMSecsSinceEpoch();
+    stored.iAcknowledged = alarm.bAcknowledged ? alarm.dtAcknowledged.toMSecsSinceEpoch() : 0;
+    stored.strAcknowledgedBy = alarm.strAcknowledgedBy;
+    stored.bEnded = bEnded;
+    m_pStore->keepAlarm(stored);
+}
+
+void CHistoryRecorder::slotAlarmBegan(const ActiveAlarm& alarm)
+{
+    // One that stood across a restart has its "began" entry already.
+    if (!alarm.bResumed)
+        recordAlarm(HistoryEvent::AlarmBegan, alarm, QString(), alarm.dtSince.toMSecsSinceEpoch());
+    keepAlarm(alarm, false);
+}
+
+void CHistoryRecorder::slotAlarmEnded(const ActiveAlarm& alarm, const QDateTime& dtEnded)
+{
+    recordAlarm(HistoryEvent::AlarmEnded, alarm, sinceText(alarm.dtSince), dtEnded.toMSecsSinceEpoch());
+    keepAlarm(alarm, true);
+}
+
 void CHistoryRecorder::slotAlarmAcknowledged(const ActiveAlarm& alarm)
 {
-    if (!alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount)
-        return;
-    const PduInfo& i = alarm.pPdu->stInfo;
-    m_pStore->record(HistoryEvent::AlarmAcknowledged, macText(i), text(i.name),
-                     QString::fromLatin1(kConditionNames[alarm.iCondition]), QString(), QString(), QString(),
-                     alarm.strAcknowledgedBy + QLatin1Char(' ') + alarm.dtAcknowledged.toString(Qt::ISODate));
+    recordAlarm(HistoryEvent::AlarmAcknowledged, alarm,
+                alarm.strAcknowledgedBy + QStringLiteral(", ") + sinceText(alarm.dtSince),
+                alarm.dtAcknowledged.toMSecsSinceEpoch());
+    keepAlarm(alarm, false);
 }
 
 void CHistoryRecorder::slotOutletOperation(const OutletOperation& op)
@@ -229,7 +317,7 @@ void CHistoryRecorder::slotOutletOperation(const OutletOperation& op)
     if (op.strWhat.startsWith(QLatin1String("switch")) && op.strResult == QLatin1String("sent"))
         return;
     const int iKind = op.strWhat.startsWith(QLatin1String("cycle")) ? HistoryEvent::OutletCycled
-                                                                      : HistoryEvent::OutletSwitched;
+                                                                    : HistoryEvent::OutletSwitched;
     m_pStore->record(iKind, op.strMac, op.strPdu, op.iOutlet ? QString::number(op.iOutlet) : QString(),
                      QString(), op.strWhat, QString(), op.strResult + QLatin1String(" (") + op.strWho + u')');
 }

@@ -22,6 +22,11 @@ class CHistoryRecorder : public QObject
 public:
     CHistoryRecorder(CHistoryStore* pStore, CRackmind* pRegistry, QObject* parent = nullptr);
 
+    // The recorder as the console and the service run it, a child of the registry: the alarms in the
+    // log are the tracker's (with the mails' outcome), and the alarms that stood when the program last
+    // stopped are handed back to the tracker.
+    static CHistoryRecorder* attach(CHistoryStore* pStore, CRackmind* pRegistry);
+
     // Alarm conditions are derived from each reply until an alarm tracker records them itself.
     void setDeriveAlarms(bool bDerive) { m_bDeriveAlarms = bDerive; }
     // The text a device is known by: its MAC address, upper case, colon separated.
@@ -32,7 +37,10 @@ public slots:
     // Once a second: online changes, offline samples and changed labels.
     void slotTick();
     void slotMailResult(QString strSubject, QString strReceiver, bool bDelivered, QString strWhy);
-    // Who acknowledged an alarm, and when.
+    // The tracker's alarms: each begins, is acknowledged and ends once, the later entries naming the
+    // start of theirs; the store keeps every standing one for the next start.
+    void slotAlarmBegan(const ActiveAlarm& alarm);
+    void slotAlarmEnded(const ActiveAlarm& alarm, const QDateTime& dtEnded);
     void slotAlarmAcknowledged(const ActiveAlarm& alarm);
     // Power cycles, refused switches, protection and group writes (plain switches come from the device).
     void slotOutletOperation(const OutletOperation& op);
@@ -41,7 +49,7 @@ private:
     struct Tracked
     {
         QPointer<CPdu> pPdu;
-        QString strMac; // empty until the device's network reply arrived
+        QString strMac;       // empty until the device's network reply arrived
         bool bLimits = false; // its thresholds reply arrived: until then stInfo holds factory limits
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
@@ -53,6 +61,8 @@ private:
     void onReply(Tracked& t, int iCommand);
     void deriveAlarms(Tracked& t);
     void recordDownload(const Tracked& t, const PduInfo& before, const PduInfo& after);
+    void recordAlarm(int iKind, const ActiveAlarm& alarm, const QString& strDetail, qint64 iMsecs = 0);
+    void keepAlarm(const ActiveAlarm& alarm, bool bEnded);
 
     CHistoryStore* m_pStore;
     QTimer* m_pTimer;

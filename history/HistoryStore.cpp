@@ -71,6 +71,11 @@ void CHistoryStore::record(int iKind, const QString& strMac, const QString& strP
     record(event);
 }
 
+void CHistoryStore::keepAlarm(const StoredAlarm& alarm)
+{
+    m_pWriter->enqueueAlarm(alarm);
+}
+
 void CHistoryStore::flush()
 {
     QMetaObject::invokeMethod(m_pWriter, &CHistoryWriter::slotFlush, Qt::BlockingQueuedConnection);

@@ -10,6 +10,18 @@
 
 class CHistoryWriter;
 
+// An alarm that stands, as the store keeps it across a restart of the program.
+struct StoredAlarm
+{
+    QString strMac;
+    QString strAddress;
+    int iCondition = 0;
+    qint64 iSince = 0;        // msecs since the epoch
+    qint64 iAcknowledged = 0; // 0 while not acknowledged
+    QString strAcknowledgedBy;
+    bool bEnded = false; // as handed to the store: the alarm is over and its entry goes
+};
+
 // How long the store keeps each resolution; older rows are thinned away by the store itself.
 struct HistoryRetention
 {
@@ -48,6 +60,9 @@ public:
     void record(int iKind, const QString& strMac, const QString& strPdu, const QString& strSubject,
                 const QString& strOld = QString(), const QString& strNew = QString(),
                 const QString& strLimit = QString(), const QString& strDetail = QString());
+
+    // Keeps (or, once ended, drops) a standing alarm with its acknowledgement.
+    void keepAlarm(const StoredAlarm& alarm);
 
     // Blocking: stores what is pending now, then thins by the clock (tests, benchmarks, shutdown).
     void flush();

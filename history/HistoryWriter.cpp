@@ -44,6 +44,10 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS event (id INTEGER PRIMARY KEY, t INTEGER NOT NULL, kind INTEGER NOT NULL, "
     "mac TEXT, pdu TEXT, subject TEXT, old TEXT, new TEXT, lim TEXT, detail TEXT)",
     "CREATE INDEX IF NOT EXISTS event_t ON event (t)",
+    "CREATE TABLE IF NOT EXISTS alarm_state (mac TEXT NOT NULL, address TEXT NOT NULL, "
+    "condition INTEGER NOT NULL, since INTEGER NOT NULL, acknowledged INTEGER NOT NULL, acknowledged_by "
+    "TEXT, "
+    "PRIMARY KEY (mac, address, condition)) WITHOUT ROWID",
 };
 } // namespace
 
@@ -74,6 +78,13 @@ void CHistoryWriter::enqueueEvent(const HistoryEvent& event)
     if (m_vecEvents.size() >= kMaxPendingEvents)
         m_vecEvents.removeFirst();
     m_vecEvents.append(event);
+}
+
+void CHistoryWriter::enqueueAlarm(const StoredAlarm& alarm)
+{
+    // Few and small (one per change of an alarm): never dropped.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_vecAlarms.append(alarm);
 }
 
 void CHistoryWriter::setRetention(const HistoryRetention& retention)
@@ -333,16 +344,18 @@ bool CHistoryWriter::writeBatch()
     QVector<QPair<QString, HistorySample>> vecSamples;
     QVector<QPair<QString, QStringList>> vecLabels;
     QVector<HistoryEvent> vecEvents;
+    QVector<StoredAlarm> vecAlarms;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         vecSamples.swap(m_vecSamples);
         vecLabels.swap(m_vecLabels);
         vecEvents.swap(m_vecEvents);
+        vecAlarms.swap(m_vecAlarms);
         // A second's samples of a large room: room for as many again spares the callers' thread the
         // growing and copying of the queue.
         m_vecSamples.reserve(vecSamples.size());
     }
-    if (vecSamples.isEmpty() && vecLabels.isEmpty() && vecEvents.isEmpty())
+    if (vecSamples.isEmpty() && vecLabels.isEmpty() && vecEvents.isEmpty() && vecAlarms.isEmpty())
         return true;
 
     bool bOk = m_db.transaction();
@@ -391,6 +404,7 @@ bool CHistoryWriter::writeBatch()
         bOk = query.exec();
     }
     query.finish();
+    bOk = bOk && writeAlarms(vecAlarms);
     bOk = bOk && m_db.commit();
     if (bOk) {
         if (!vecEvents.isEmpty())
@@ -406,9 +420,36 @@ bool CHistoryWriter::writeBatch()
         m_vecSamples = vecSamples.mid(qMax(0, vecSamples.size() - kMaxPendingSamples / 2)) + m_vecSamples;
         m_vecLabels = vecLabels + m_vecLabels;
         m_vecEvents = vecEvents.mid(qMax(0, vecEvents.size() - kMaxPendingEvents / 2)) + m_vecEvents;
+        m_vecAlarms = vecAlarms + m_vecAlarms;
     }
     close(strReason);
     return false;
+}
+
+bool CHistoryWriter::writeAlarms(const QVector<StoredAlarm>& vecAlarms)
+{
+    QSqlQuery query(m_db);
+    for (const StoredAlarm& alarm : vecAlarms) {
+        if (alarm.bEnded) {
+            query.prepare(
+                QStringLiteral("DELETE FROM alarm_state WHERE mac = ? AND address = ? AND condition = ?"));
+        } else {
+            query.prepare(
+                QStringLiteral("INSERT OR REPLACE INTO alarm_state (mac, address, condition, since, "
+                               "acknowledged, acknowledged_by) VALUES (?, ?, ?, ?, ?, ?)"));
+        }
+        query.addBindValue(alarm.strMac);
+        query.addBindValue(alarm.strAddress);
+        query.addBindValue(alarm.iCondition);
+        if (!alarm.bEnded) {
+            query.addBindValue(alarm.iSince);
+            query.addBindValue(alarm.iAcknowledged);
+            query.addBindValue(alarm.strAcknowledgedBy);
+        }
+        if (!query.exec())
+            return false;
+    }
+    return true;
 }
 
 bool CHistoryWriter::thin(qint64 iNow)

@@ -29,6 +29,7 @@ public:
     void enqueueSample(const QString& strMac, const HistorySample& sample);
     void enqueueLabel(const QString& strMac, const QStringList& listLabel);
     void enqueueEvent(const HistoryEvent& event);
+    void enqueueAlarm(const StoredAlarm& alarm);
     void setRetention(const HistoryRetention& retention);
 
     // Bounds on what waits while the file cannot be written: the newest events are kept longest.
@@ -58,6 +59,7 @@ private:
     void close(const QString& strReason);
     bool exec(const QString& strSql);
     bool writeBatch();
+    bool writeAlarms(const QVector<StoredAlarm>& vecAlarms);
     bool thin(qint64 iNow);
     PduState* state(const QString& strMac);
     bool addSample(PduState& state, const HistorySample& sample);
@@ -83,5 +85,6 @@ private:
     QVector<QPair<QString, HistorySample>> m_vecSamples;
     QVector<QPair<QString, QStringList>> m_vecLabels;
     QVector<HistoryEvent> m_vecEvents;
+    QVector<StoredAlarm> m_vecAlarms;
     HistoryRetention m_retention;
 };

@@ -4,39 +4,72 @@
 #include "mail/MimeMessage.h"
 #include "mail/MimeText.h"
 #include "mail/SmtpClient.h"
+#include "settings/Settings.h"
 
-bool deliverMail(const MailJob& job, const std::atomic<qint64>* pAbortAtMs, QString* pWhy)
+namespace {
+SmtpClient::ConnectionType connectionType(const MailJob& job)
 {
-    auto fail = [pWhy](const char* pszWhy) {
-        if (pWhy)
-            *pWhy = QString::fromLatin1(pszWhy);
+    return job.ssl        ? SmtpClient::SslConnection
+           : job.startTls ? SmtpClient::StartTlsConnection
+                          : SmtpClient::TcpConnection;
+}
+} // namespace
+
+MailJob mailJobFromSettings()
+{
+    MailJob job;
+    job.host = g_settings.smtpHost;
+    job.port = g_settings.smtpPort;
+    job.ssl = g_settings.smtpSsl;
+    job.startTls = g_settings.smtpStartTls;
+    job.allowUnencryptedPassword = g_settings.smtpAllowUnencryptedPassword;
+    job.account = g_settings.smtpAccount;
+    job.password = g_settings.smtpPassword;
+    job.sender = g_settings.smtpSender;
+    job.receiver = g_settings.smtpReceiver;
+    return job;
+}
+
+SmtpFailure mailSetupFailure(const MailJob& job)
+{
+    if (job.host.isEmpty())
+        return SmtpFailure::make(SmtpFailure::Connect, SmtpPhrase::kNoServer);
+    if (!job.account.isEmpty() && connectionType(job) == SmtpClient::TcpConnection &&
+        !job.allowUnencryptedPassword)
+        return SmtpFailure::make(SmtpFailure::Login, SmtpPhrase::kUnencryptedPassword);
+    return SmtpFailure();
+}
+
+bool deliverMail(const MailJob& job, const std::atomic<qint64>* pAbortAtMs, SmtpFailure* pFailure)
+{
+    SmtpFailure failure;
+    const auto fail = [&](const SmtpFailure& why) {
+        if (pFailure)
+            *pFailure = why;
         return false;
     };
     // A line break in a value that goes into a command would inject commands of its own: refuse the
     // mail before a connection is even opened.
-    for (const QString& strValue : {job.account, job.receiver, job.subject})
+    for (const QString& strValue : {job.senderAddress(), job.receiver, job.subject})
         if (strValue.contains(QLatin1Char('\r')) || strValue.contains(QLatin1Char('\n')))
-            return fail("a line break in the account, receiver or subject");
+            return fail(SmtpFailure::make(SmtpFailure::Send, SmtpPhrase::kLineBreak));
 
-    SmtpClient client(job.host, job.port, job.ssl ? SmtpClient::SslConnection : SmtpClient::TcpConnection);
+    SmtpClient client(job.host, job.port, connectionType(job));
     client.setAbortTime(pAbortAtMs);
     client.setUser(job.account);
     client.setPassword(job.password);
+    client.setAllowUnencryptedPassword(job.allowUnencryptedPassword);
 
     MimeMessage message(true);
-    message.setSender(new EmailAddress(job.account, QString()));
+    message.setSender(new EmailAddress(job.senderAddress(), QString()));
     message.addRecipient(new EmailAddress(job.receiver, QString()), MimeMessage::To);
     message.setSubject(job.subject);
     MimeText text;
     text.setText(job.body);
     message.addPart(&text);
 
-    if (!client.connectToHost())
-        return fail("no connection to the mail server");
-    if (!client.login())
-        return fail("the mail server refused the login");
-    if (!client.sendMail(message))
-        return fail("the mail server did not take the mail");
+    if (!client.connectToHost() || !client.login() || !client.sendMail(message))
+        return fail(client.lastFailure());
     client.quit();
     return true;
 }

@@ -45,6 +45,8 @@ bool CMailQueue::enqueue(const MailJob& job)
         m_pThread->setObjectName(QStringLiteral("MailThread"));
         m_pThread->start();
     }
+    // Told before the worker can take the job, so that its result is never heard of first.
+    emit signalMailQueued(job.subject, job.receiver);
     m_dequeJobs.push_back(job);
     ++m_iPending;
     m_cvJobs.notify_one();
@@ -65,8 +67,9 @@ void CMailQueue::work()
         }
         const qint64 iAbortAt = m_iAbortAtMs.load();
         const bool bInTime = iAbortAt == 0 || SmtpClient::monotonicMsecs() < iAbortAt;
-        QString strWhy = bInTime ? QString() : QStringLiteral("no time left before the program ended");
-        const bool bDelivered = bInTime && deliverMail(job, &m_iAbortAtMs, &strWhy);
+        SmtpFailure failure = SmtpFailure::make(SmtpFailure::Connect, SmtpPhrase::kNoTimeLeft);
+        const bool bDelivered = bInTime && deliverMail(job, &m_iAbortAtMs, &failure);
+        const QString strWhy = bDelivered ? QString() : failure.text();
         --m_iPending;
         emit signalMailFinished(bDelivered);
         emit signalMailResult(job.subject, job.receiver, bDelivered, strWhy);

@@ -38,6 +38,9 @@ public:
     bool shutdown(int iTotalMsec = kExitBudgetMsec);
 
 signals:
+    // Emitted by enqueue, on the caller's thread, for each job taken, before the worker can see it (a
+    // slot connected directly must not enqueue).
+    void signalMailQueued(QString strSubject, QString strReceiver);
     // Emitted on the worker thread after each job: delivered or not (dropped jobs count as not).
     void signalMailFinished(bool bDelivered);
     // The same moment, with what the mail was and, when it did not go out, why (in English).

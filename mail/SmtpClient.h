@@ -5,6 +5,9 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+#include "mail/SmtpFailure.h"
 
 #include <atomic>
 
@@ -12,7 +15,8 @@ class MimeMessage;
 class QTcpSocket;
 
 // A blocking SMTP client for one delivery: connect, log in, send, quit. Each operation waits for the
-// server's replies inside the call, bounded by the time-outs, and reports failure only by returning false.
+// server's replies inside the call, bounded by the time-outs, and reports failure by returning false;
+// lastFailure() then tells why.
 class SmtpClient : public QObject
 {
     Q_OBJECT
@@ -20,7 +24,8 @@ public:
     enum ConnectionType
     {
         TcpConnection = 0,
-        SslConnection = 1
+        SslConnection = 1,     // TLS from the first byte
+        StartTlsConnection = 2 // plain TCP, then STARTTLS before anything else; never goes on in clear
     };
     Q_ENUM(ConnectionType)
 
@@ -49,6 +54,8 @@ public:
     QString getUser() const { return user; }
     void setUser(const QString& strUser) { user = strUser; }
     void setPassword(const QString& strPassword) { password = strPassword; }
+    // Whether the password may go over a connection that is not encrypted; off unless the operator chose it.
+    void setAllowUnencryptedPassword(bool bAllow) { m_bAllowUnencryptedPassword = bAllow; }
     int getConnectionTimeout() const { return connectionTimeout; }
     void setConnectionTimeout(int iMsec) { connectionTimeout = iMsec; }
     int getResponseTimeout() const { return responseTimeout; }
@@ -56,6 +63,10 @@ public:
     QString getResponseText() const { return responseText; }
     int getResponseCode() const { return responseCode; }
     QTcpSocket* getSocket() const { return socket; }
+    // Why the last operation returned false; empty after one that succeeded.
+    SmtpFailure lastFailure() const { return m_failure; }
+    // The server's EHLO keywords with their parameters, upper case, one per line of its reply.
+    QStringList capabilities() const { return m_listCapabilities; }
 
     // A shared point in time (milliseconds of a monotonic clock, 0 for none) after which every wait gives
     // up at once: lets the owner of a background delivery bound it from another thread.
@@ -96,6 +107,15 @@ protected:
     void waitForResponse();
     bool waitForData(const QDeadlineTimer& deadline);
     bool waitForConnection();
+    bool waitForEncryption(const QDeadlineTimer& deadline);
+    bool ehlo();
+    bool startTls();
+    bool exchange(const QString& strCommand, const QString& strAwaiting, int iCode, const char* pszRefused,
+                  const QStringList& listArgs = {});
+    bool fail(const char* pszPhrase, const QStringList& listArgs = {});
+    bool startsInClear() const;
+    QString hostAndPort() const;
+    QString replyText() const;
     int remainingMsecs(const QDeadlineTimer& deadline) const;
     static bool hasLineBreak(const QString& strText);
 
@@ -111,5 +131,11 @@ private:
     int responseTimeout;
     QString responseText;
     int responseCode = 0;
+    bool m_bAllowUnencryptedPassword = false;
+    SmtpFailure::Step m_step = SmtpFailure::Connect;
+    SmtpFailure m_failure;
+    QString m_strAwaiting;          // what the reply being read answers, for a failure's text
+    QStringList m_listReplyLines;   // the lines of the reply being read, codes included
+    QStringList m_listCapabilities; // from the last EHLO reply
     const std::atomic<qint64>* m_pAbortAtMs = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "service/MetricsText.h"
+#include "service/RoomPage.h"
 
 CMetricsExporter* g_pMetricsExporter = nullptr;
 
@@ -22,25 +23,36 @@ void CMetricsExporter::setSources(CRackmind* pRegistry, const CUdpDriver* pDrive
         connect(pRegistry, &CRackmind::signalDeviceAnswered, this, [this] { ++m_iRepliesReceived; });
 }
 
-bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort)
+bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort,
+                             const QString& strWebConfigFile)
 {
+    WebConfig config;
+    QString strConfigError;
+    const bool bConfigOk = !bEnabled || loadWebConfig(strWebConfigFile, &config, &strConfigError);
     const QString strEndpoint = bEnabled ? QStringLiteral("%1:%2").arg(strAddress).arg(iPort) : QString();
-    if (strEndpoint == m_strEndpoint && (m_server.isRunning() || !bEnabled))
+    if (bConfigOk && strEndpoint == m_strEndpoint && config == m_config &&
+        (m_server.isRunning() || !bEnabled))
         return true;
     m_server.stop();
     m_timerRefresh.stop();
     m_strEndpoint.clear();
     m_strError.clear();
+    m_config = WebConfig();
     bool bServing = false;
-    if (bEnabled && (iPort < 1 || iPort > 65535)) {
+    if (!bConfigOk) {
+        m_strError = strConfigError;
+    } else if (bEnabled && (iPort < 1 || iPort > 65535)) {
         m_strError = QStringLiteral("no such port");
     } else if (bEnabled) {
         // The first scrape must find the devices already, not an empty page.
         refresh();
-        bServing = m_server.start(strAddress, quint16(iPort), &m_strError);
+        bServing = m_server.start(strAddress, quint16(iPort), &m_strError, config);
     }
     if (bServing) {
         m_strEndpoint = strEndpoint;
+        m_strAddress = strAddress;
+        m_iPort = iPort;
+        m_config = config;
         m_timerRefresh.start(kRefreshMsec);
     }
     emit signalServingChanged();
@@ -49,11 +61,27 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
 
 QByteArray CMetricsExporter::refresh()
 {
+    // A loop that ended by itself (the listening socket failed) is not left for dead in silence.
+    if (!m_strEndpoint.isEmpty() && !m_server.isRunning()) {
+        m_server.stop();
+        if (m_server.start(m_strAddress, quint16(m_iPort), &m_strError, m_config)) {
+            emit signalNotice(
+                QStringLiteral("metrics: the endpoint stopped accepting connections; restarted"));
+        } else {
+            m_strEndpoint.clear();
+            m_timerRefresh.stop();
+            m_strError =
+                QStringLiteral("stopped accepting connections and cannot restart: %1").arg(m_strError);
+            emit signalNotice(QStringLiteral("metrics: the endpoint %1").arg(m_strError));
+        }
+        emit signalServingChanged();
+    }
     MetricsTotals totals;
     totals.iRepliesReceived = m_iRepliesReceived;
     if (m_pDriver) {
         totals.iRepliesDropped = m_pDriver->droppedDatagrams();
         totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
+        totals.iPolledInterfaces = m_pDriver->polledInterfaces();
     }
     // Two pages take turns: the one before last is written over once no scrape sends it any more, since
     // a fresh page of megabytes every second would be paid for in page faults.
@@ -64,7 +92,11 @@ QByteArray CMetricsExporter::refresh()
     QVector<int> vecFamilies;
     renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText, &vecFamilies,
                   &m_labels);
-    m_server.publish(baText, vecFamilies);
+    // The page of the room costs as much as the metrics; nobody may be looking at it.
+    m_server.publish(baText, vecFamilies,
+                     m_server.roomPageWanted()
+                         ? renderRoomPage(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>())
+                         : QByteArray());
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;
     return baText;

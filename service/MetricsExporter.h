@@ -22,16 +22,24 @@ public:
 
     // The registry and transport whose figures are published; either may be null.
     void setSources(CRackmind* pRegistry, const CUdpDriver* pDriver);
-    // Serves on the address and port when bEnabled, stops serving otherwise. False when it should serve
-    // and cannot (the reason is in errorString()); the program runs on without metrics.
-    bool apply(bool bEnabled, const QString& strAddress, int iPort);
+    // Serves on the address and port when bEnabled, stops serving otherwise; strWebConfigFile, when
+    // given, holds TLS and basic authentication and is read again on every call (a changed file moves
+    // the endpoint). False when it should serve and cannot (the reason is in errorString()); the program
+    // runs on without metrics. A configuration that cannot be read serves nothing rather than serve
+    // without the protection it asks for.
+    bool apply(bool bEnabled, const QString& strAddress, int iPort,
+               const QString& strWebConfigFile = QString());
     bool isServing() const { return m_server.isRunning(); }
     QString errorString() const { return m_strError; }
+    // "http" or "https", as the endpoint serves now.
+    QString scheme() const { return m_config.tls() ? QStringLiteral("https") : QStringLiteral("http"); }
     // Renders and publishes now; returns the text.
     QByteArray refresh();
 
 signals:
     void signalServingChanged();
+    // Something an operator should read in the log: the accept loop ended and what was done about it.
+    void signalNotice(const QString& strText);
 
 private:
     CMetricsServer m_server;
@@ -44,6 +52,9 @@ private:
     QByteArray m_baCurrent; // the published page
     QByteArray m_baSpare;   // the one before, to be written over
     QString m_strEndpoint;
+    WebConfig m_config;
+    QString m_strAddress;
+    int m_iPort = 0;
 };
 
 // The console's exporter, created after the login and freed at exit; null before.

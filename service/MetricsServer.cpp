@@ -1,6 +1,7 @@
 #include "service/MetricsServer.h"
 
 #include "service/GzipCache.h"
+#include "service/HttpStreams.h"
 
 #include <QByteArray>
 
@@ -12,9 +13,13 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <mutex>
+#include <openssl/ssl.h>
 #include <string>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #ifdef __GLIBC__
@@ -88,6 +93,7 @@ struct Snapshot
 {
     QByteArray baText; // shared with the exporter's copy, never copied here
     QVector<int> vecParts;
+    QByteArray baRoomPage;
     std::once_flag onceGzip;
     std::string strGzip;
 
@@ -120,13 +126,118 @@ bool acceptsGzip(const std::string& strHeader)
     return false;
 }
 
+// Set by the checks before routing when the connection must end after this answer: a body that was
+// announced is not read, and would otherwise be taken for the next request.
+thread_local bool t_bCloseAfter = false;
+
+// Requests on one connection before the server closes it.
+constexpr int kMaxRequestsPerConnection = 100;
+constexpr size_t kChunkBytes = 64 * 1024;
+
+// The library's server with connections served by our own loop: a deadline on every exchange, a stop
+// noticed within a fraction of a second, and a close after any answer that left a body unread.
+template <class Base> class CEndpoint : public Base
+{
+public:
+    template <class... Args>
+    explicit CEndpoint(const std::atomic<bool>& bStopping, Args&&... args)
+        : Base(std::forward<Args>(args)...), m_bStopping(bStopping)
+    {
+    }
+
+private:
+    bool process_and_close_socket(socket_t sock) override
+    {
+        bool bResult = false;
+        // Connections still waiting when the server stops are closed unserved.
+        if (!m_bStopping) {
+            ::fcntl(sock, F_SETFL, ::fcntl(sock, F_GETFL) | O_NONBLOCK);
+            bResult = serve(sock);
+        }
+        ::shutdown(sock, SHUT_RDWR);
+        ::close(sock);
+        return bResult;
+    }
+
+    bool serve(socket_t sock)
+    {
+        if constexpr (std::is_same<Base, httplib::SSLServer>::value) {
+            SSL* pSsl = SSL_new(this->ssl_context());
+            if (!pSsl)
+                return false;
+            CTlsDeadlineStream stream(sock, m_bStopping, pSsl);
+            stream.setDeadline(CDeadlineStream::Clock::now() +
+                               std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
+            return stream.handshake() && exchange(stream);
+        } else {
+            CDeadlineStream stream(sock, m_bStopping);
+            return exchange(stream);
+        }
+    }
+
+    bool exchange(CDeadlineStream& stream)
+    {
+        using Clock = CDeadlineStream::Clock;
+        for (int i = 0; i < kMaxRequestsPerConnection && !m_bStopping; ++i) {
+            stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
+            if (!stream.is_readable())
+                return true;
+            stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kExchangeSec));
+            t_bCloseAfter = false;
+            bool bClosed = false;
+            // Ranges are never served: the page is a snapshot of a second, and nothing may be read
+            // past its end.
+            if (!this->process_request(stream, i + 1 == kMaxRequestsPerConnection, bClosed,
+                                       [](httplib::Request& req) { req.ranges.clear(); }))
+                return false;
+            if (bClosed || t_bCloseAfter)
+                return true;
+        }
+        return true;
+    }
+
+    const std::atomic<bool>& m_bStopping;
+};
+
+qint64 steadyMsec()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void closeAfter(httplib::Response& res, int iStatus)
+{
+    t_bCloseAfter = true;
+    res.status = iStatus;
+    res.set_header("Connection", "close");
+}
+
+// Written straight from the snapshot, which the provider keeps alive (a copy per scrape would be
+// megabytes for a large room), a bounded piece at a time and never past the end.
+void serveFrom(httplib::Response& res, const std::shared_ptr<Snapshot>& pSnapshot, const char* pData,
+               size_t uiSize, const char* pszType)
+{
+    res.set_content_provider(
+        uiSize, pszType,
+        [pSnapshot, pData, uiSize](size_t uiOffset, size_t uiLength, httplib::DataSink& sink) {
+            if (uiOffset >= uiSize)
+                return false;
+            return sink.write(pData + uiOffset, std::min({uiLength, uiSize - uiOffset, kChunkBytes}));
+        });
+}
+
 } // namespace
 
 struct CMetricsServer::Private
 {
-    httplib::Server server;
+    std::unique_ptr<httplib::Server> pServer;
+    std::unique_ptr<CBasicAuth> pAuth;
     std::thread thread;
+    std::atomic<bool> bStopping{false};
     std::atomic<bool> bListenEnded{false};
+    std::atomic<qint64> iRoomPageAskedMsec{0}; // steady clock
+
     std::mutex mutex;
     std::shared_ptr<Snapshot> pSnapshot = std::make_shared<Snapshot>();
     // Compressing a room's page anew for every scrape, or even every page whole, would cost more than
@@ -138,61 +249,100 @@ struct CMetricsServer::Private
         std::lock_guard<std::mutex> lock(mutex);
         return pSnapshot;
     }
+    void route(httplib::Server& server);
 };
 
-CMetricsServer::CMetricsServer() : d(std::make_unique<Private>())
+void CMetricsServer::Private::route(httplib::Server& server)
 {
-    httplib::Server& server = d->server;
     server.new_task_queue = [] { return new NewestFirstPool(kWorkers); };
-    server.set_read_timeout(kReadTimeoutSec);
-    server.set_keep_alive_timeout(kReadTimeoutSec);
-    server.set_write_timeout(kWriteTimeoutSec);
     server.set_payload_max_length(kMaxBodyBytes);
+    // Only what the Keep-Alive header tells clients; the connection loop above keeps to the same.
+    server.set_keep_alive_timeout(kReadTimeoutSec);
+    server.set_keep_alive_max_count(kMaxRequestsPerConnection);
+    // After a request that could not be read whole (bad line, headers too long), what follows it on the
+    // connection is not a request either.
+    server.set_error_handler(
+        httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+            if (res.status != 401 && res.status != 404)
+                closeAfter(res, res.status);
+            return httplib::Server::HandlerResponse::Unhandled;
+        }));
+    // Reusing an address in TIME_WAIT is fine; sharing a port another process listens on is not.
+    server.set_socket_options([](socket_t sock) {
+        int iYes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &iYes, sizeof iYes);
+    });
     // Read-only: nothing but GET (and HEAD, which httplib answers from it) is served anywhere.
-    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         // Checked before anything else is read: a body is neither needed nor read, whatever the method.
-        if (req.get_header_value<uint64_t>("Content-Length") > uint64_t(kMaxBodyBytes) ||
-            req.has_header("Transfer-Encoding")) {
-            res.status = 413;
-            res.set_header("Connection", "close");
+        const uint64_t uiLength = req.get_header_value<uint64_t>("Content-Length");
+        if (uiLength > 0 || req.has_header("Transfer-Encoding"))
+            t_bCloseAfter = true;
+        if (uiLength > uint64_t(kMaxBodyBytes) || req.has_header("Transfer-Encoding")) {
+            closeAfter(res, 413);
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (req.method == "GET" || req.method == "HEAD")
-            return httplib::Server::HandlerResponse::Unhandled;
-        res.status = 405;
-        res.set_header("Allow", "GET, HEAD");
-        return httplib::Server::HandlerResponse::Handled;
+        if (req.method != "GET" && req.method != "HEAD") {
+            closeAfter(res, 405);
+            res.set_header("Allow", "GET, HEAD");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (pAuth && pAuth->enabled() && !pAuth->check(req.get_header_value("Authorization"))) {
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"rackmind\", charset=\"UTF-8\"");
+            res.set_content("Unauthorized\n", "text/plain; charset=utf-8");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
     server.Get("/metrics", [this](const httplib::Request& req, httplib::Response& res) {
-        const std::shared_ptr<Snapshot> pSnapshot = d->snapshot();
-        const char* const pszType = "text/plain; version=0.0.4; charset=utf-8";
+        const std::shared_ptr<Snapshot> pSnap = snapshot();
         const bool bGzip = acceptsGzip(req.get_header_value("Accept-Encoding"));
         // httplib would compress the page again after this handler, for every scrape and at a slow
         // level; without the header it leaves the answer as it is given.
         const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+        const_cast<httplib::Request&>(req).ranges.clear();
         res.set_header("Vary", "Accept-Encoding");
-        const char* pData = pSnapshot->baText.constData();
-        size_t iSize = size_t(pSnapshot->baText.size());
-        if (bGzip && !pSnapshot->gzip(d->gzipCache).empty()) {
+        const char* pData = pSnap->baText.constData();
+        size_t uiSize = size_t(pSnap->baText.size());
+        if (bGzip && !pSnap->gzip(gzipCache).empty()) {
             res.set_header("Content-Encoding", "gzip");
-            pData = pSnapshot->strGzip.data();
-            iSize = pSnapshot->strGzip.size();
+            pData = pSnap->strGzip.data();
+            uiSize = pSnap->strGzip.size();
         }
-        // Written straight from the snapshot, which the provider keeps alive: a copy per scrape would
-        // be megabytes for a large room.
-        res.set_content_provider(iSize, pszType,
-                                 [pSnapshot, pData](size_t iOffset, size_t iLength, httplib::DataSink& sink) {
-                                     return sink.write(pData + iOffset, iLength);
-                                 });
+        serveFrom(res, pSnap, pData, uiSize, "text/plain; version=0.0.4; charset=utf-8");
+    });
+    server.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
+        iRoomPageAskedMsec = steadyMsec();
+        const std::shared_ptr<Snapshot> pSnap = snapshot();
+        const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
+        const_cast<httplib::Request&>(req).ranges.clear();
+        // Device texts are escaped on the page; the policy keeps any script from running all the same.
+        res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
+        res.set_header("X-Content-Type-Options", "nosniff");
+        res.set_header("Cache-Control", "no-store");
+        if (pSnap->baRoomPage.isEmpty()) {
+            // Made from the next second on, now that someone looks.
+            res.set_content(
+                "<!DOCTYPE html><meta http-equiv=\"refresh\" content=\"1\"><title>Rackmind</title>"
+                "<p>Loading&hellip;</p>\n",
+                "text/html; charset=utf-8");
+            return;
+        }
+        serveFrom(res, pSnap, pSnap->baRoomPage.constData(), size_t(pSnap->baRoomPage.size()),
+                  "text/html; charset=utf-8");
     });
 }
+
+CMetricsServer::CMetricsServer() : d(std::make_unique<Private>()) {}
 
 CMetricsServer::~CMetricsServer()
 {
     stop();
 }
 
-bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* pError)
+bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* pError,
+                           const WebConfig& config)
 {
     stop();
 #ifdef __GLIBC__
@@ -202,20 +352,38 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     // more at 4000 PDUs. A fixed threshold hands each page back to the system when it is let go.
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
+    d->bStopping = false;
+    if (config.tls()) {
+        std::string strTlsError;
+        auto pServer = std::make_unique<CEndpoint<httplib::SSLServer>>(
+            d->bStopping, [&](SSL_CTX& ctx) { return configureTls(ctx, config, &strTlsError); });
+        if (!pServer->is_valid()) {
+            if (pError)
+                *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
+            return false;
+        }
+        d->pServer = std::move(pServer);
+    } else {
+        d->pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
+    }
+    d->pAuth = std::make_unique<CBasicAuth>(config.mapUsers);
+    d->route(*d->pServer);
     errno = 0;
-    if (!d->server.bind_to_port(strAddress.toStdString(), uiPort)) {
+    if (!d->pServer->bind_to_port(strAddress.toStdString(), uiPort)) {
         if (pError)
             *pError = errno ? QString::fromLocal8Bit(std::strerror(errno)) : QStringLiteral("cannot bind");
+        d->pServer.reset();
         return false;
     }
     d->bListenEnded = false;
-    d->thread = std::thread([this] {
-        d->server.listen_after_bind();
+    httplib::Server* pServer = d->pServer.get();
+    d->thread = std::thread([this, pServer] {
+        pServer->listen_after_bind();
         d->bListenEnded = true;
     });
     // httplib's stop() does nothing until its loop has started; a stop() before that would leave the
     // loop running and the join in stop() waiting for good.
-    while (!d->server.is_running() && !d->bListenEnded)
+    while (!pServer->is_running() && !d->bListenEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
@@ -224,20 +392,30 @@ void CMetricsServer::stop()
 {
     if (!d->thread.joinable())
         return;
-    d->server.stop();
+    d->bStopping = true;
+    d->pServer->stop();
     d->thread.join();
+    d->pServer.reset();
 }
 
 bool CMetricsServer::isRunning() const
 {
-    return d->thread.joinable();
+    return d->thread.joinable() && !d->bListenEnded && d->pServer->is_running();
 }
 
-void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecParts)
+void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecParts,
+                             const QByteArray& baRoomPage)
 {
     auto pSnapshot = std::make_shared<Snapshot>();
     pSnapshot->baText = baText;
     pSnapshot->vecParts = vecParts;
+    pSnapshot->baRoomPage = baRoomPage;
     std::lock_guard<std::mutex> lock(d->mutex);
     d->pSnapshot = std::move(pSnapshot);
+}
+
+bool CMetricsServer::roomPageWanted() const
+{
+    const qint64 iAsked = d->iRoomPageAskedMsec;
+    return iAsked && steadyMsec() - iAsked < 60000;
 }

@@ -25,13 +25,18 @@ void appendEscaped(QByteArray& baOut, const QString& strValue)
     }
 }
 
-QByteArray labelsOf(const CPdu* pPdu)
+QByteArray macLabel(const PduInfo& info)
 {
-    const PduInfo& info = pPdu->stInfo;
     QByteArray baMac;
     for (int i = 0; i < 6; ++i)
         baMac += (i ? ":" : "") + QByteArray::number(info.mac[i], 16).rightJustified(2, '0').toUpper();
-    QByteArray ba = "mac=\"" + baMac + "\",name=\"";
+    return "mac=\"" + baMac + '"';
+}
+
+QByteArray infoLabels(const CPdu* pPdu)
+{
+    const PduInfo& info = pPdu->stInfo;
+    QByteArray ba = macLabel(info) + ",name=\"";
     appendEscaped(ba, textToString(info.name, int(sizeof info.name)));
     ba += "\",position=\"";
     appendEscaped(ba, textToString(info.position, int(sizeof info.position)));
@@ -101,6 +106,7 @@ struct Gauge
     const char* pszName;
     const char* pszHelp;
     std::function<double(const PduInfo&)> value;
+    bool bLimit;
 };
 
 } // namespace
@@ -112,7 +118,7 @@ QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& total
     return ba;
 }
 
-const QByteArray& CMetricsLabels::of(const CPdu* pPdu)
+const CMetricsLabels::Entry& CMetricsLabels::of(const CPdu* pPdu)
 {
     const PduInfo& info = pPdu->stInfo;
     const quint32 uiAddress = pPdu->sendIPv4();
@@ -125,11 +131,12 @@ const QByteArray& CMetricsLabels::of(const CPdu* pPdu)
     baKey.append(reinterpret_cast<const char*>(&uiAddress), int(sizeof uiAddress));
     baKey.append(reinterpret_cast<const char*>(pPdu->strGroup.constData()), pPdu->strGroup.size() * 2);
     Entry& entry = m_hashEntry[pPdu];
-    if (entry.baKey != baKey || entry.baLabels.isEmpty()) {
+    if (entry.baKey != baKey || entry.baInfo.isEmpty()) {
         entry.baKey = baKey;
-        entry.baLabels = labelsOf(pPdu);
+        entry.baInfo = infoLabels(pPdu);
+        entry.baMac = macLabel(pPdu->stInfo);
     }
-    return entry.baLabels;
+    return entry;
 }
 
 void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& ba,
@@ -143,7 +150,7 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
             pvecFamilies->append(baOut.size());
         ::appendFamily(baOut, pszName, pszType, pszHelp);
     };
-    ba.reserve(256 + listPdu.size() * 4096);
+    ba.reserve(4096 + listPdu.size() * 2048);
     ba.resize(0); // a reserved array keeps its memory
     appendFamily(ba, "rackmind_pdus", "gauge", "PDUs the console has heard from.");
     appendSample(ba, "rackmind_pdus", {}, QByteArray::number(listPdu.size()));
@@ -153,45 +160,64 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     appendFamily(ba, "rackmind_replies_dropped_total", "counter",
                  "Datagrams from PDUs dropped because the console could not take them in time.");
     appendSample(ba, "rackmind_replies_dropped_total", {}, QByteArray::number(totals.iRepliesDropped));
-    appendFamily(ba, "rackmind_last_poll_timestamp_seconds", "gauge", "Time of the last poll broadcast.");
+    appendFamily(ba, "rackmind_last_poll_timestamp_seconds", "gauge",
+                 "Time of the last poll broadcast that went out.");
     appendSample(ba, "rackmind_last_poll_timestamp_seconds", {}, number(totals.iLastPollMsecs / 1000.0));
+    appendFamily(ba, "rackmind_polled_interfaces", "gauge",
+                 "Network interfaces polled on; 0 means no PDU can be heard.");
+    appendSample(ba, "rackmind_polled_interfaces", {}, QByteArray::number(totals.iPolledInterfaces));
 
     const QByteArray baOne("1"), baZero("0");
-    std::vector<QByteArray> vecLabels;
+    CMetricsLabels labelsHere;
+    CMetricsLabels& labels = pLabels ? *pLabels : labelsHere;
+    std::vector<const CMetricsLabels::Entry*> vecLabels;
+    // What each PDU may show: 1 online, 2 online with its limits reported.
+    std::vector<int> vecShown;
     vecLabels.reserve(size_t(listPdu.size()));
-    for (const CPdu* pPdu : listPdu)
-        vecLabels.push_back(pLabels ? pLabels->of(pPdu) : labelsOf(pPdu));
+    vecShown.reserve(size_t(listPdu.size()));
+    for (const CPdu* pPdu : listPdu) {
+        vecLabels.push_back(&labels.of(pPdu));
+        vecShown.push_back(pPdu->isOnline() ? (pPdu->limitsKnown() ? 2 : 1) : 0);
+    }
 
+    appendFamily(ba, "rackmind_pdu_info", "gauge",
+                 "Always 1; the PDU's name, position, address and group, to join on mac.");
+    for (const CMetricsLabels::Entry* pEntry : vecLabels)
+        appendSample(ba, "rackmind_pdu_info", pEntry->baInfo, baOne);
     appendFamily(ba, "rackmind_pdu_online", "gauge",
                  "1 while the PDU has answered within the last 3 seconds.");
-    for (int i = 0; i < listPdu.size(); ++i)
-        appendSample(ba, "rackmind_pdu_online", vecLabels[size_t(i)],
-                     listPdu[i]->isOnline() ? baOne : baZero);
+    for (size_t i = 0; i < vecLabels.size(); ++i)
+        appendSample(ba, "rackmind_pdu_online", vecLabels[i]->baMac, vecShown[i] ? baOne : baZero);
 
     const Gauge gauges[] = {
-        {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }},
-        {"rackmind_pdu_current_amperes", "Current drawn.", [](const PduInfo& i) { return i.current; }},
-        {"rackmind_pdu_temperature_celsius", "Temperature.", [](const PduInfo& i) { return i.temperature; }},
-        {"rackmind_pdu_humidity_percent", "Relative humidity.", [](const PduInfo& i) { return i.humidity; }},
+        {"rackmind_pdu_voltage_volts", "Mains voltage.", [](const PduInfo& i) { return i.voltage; }, false},
+        {"rackmind_pdu_current_amperes", "Current drawn.", [](const PduInfo& i) { return i.current; }, false},
+        {"rackmind_pdu_temperature_celsius", "Temperature.", [](const PduInfo& i) { return i.temperature; },
+         false},
+        {"rackmind_pdu_humidity_percent", "Relative humidity.", [](const PduInfo& i) { return i.humidity; },
+         false},
         {"rackmind_pdu_voltage_warn_volts", "Voltage warning limit.",
-         [](const PduInfo& i) { return i.voltageWarn; }},
+         [](const PduInfo& i) { return i.voltageWarn; }, true},
         {"rackmind_pdu_voltage_overload_volts", "Voltage overload limit.",
-         [](const PduInfo& i) { return i.voltageOverload; }},
+         [](const PduInfo& i) { return i.voltageOverload; }, true},
         {"rackmind_pdu_current_warn_amperes", "Current warning limit.",
-         [](const PduInfo& i) { return i.currentWarn; }},
+         [](const PduInfo& i) { return i.currentWarn; }, true},
         {"rackmind_pdu_current_overload_amperes", "Current overload limit.",
-         [](const PduInfo& i) { return i.currentOverload; }},
+         [](const PduInfo& i) { return i.currentOverload; }, true},
         {"rackmind_pdu_temperature_high_celsius", "Upper temperature limit.",
-         [](const PduInfo& i) { return i.temperatureHighLimit; }},
+         [](const PduInfo& i) { return i.temperatureHighLimit; }, true},
         {"rackmind_pdu_temperature_low_celsius", "Lower temperature limit.",
-         [](const PduInfo& i) { return i.temperatureLowLimit; }},
+         [](const PduInfo& i) { return i.temperatureLowLimit; }, true},
         {"rackmind_pdu_humidity_warn_percent", "Humidity warning limit.",
-         [](const PduInfo& i) { return i.humidityWarn; }},
+         [](const PduInfo& i) { return i.humidityWarn; }, true},
     };
     for (const Gauge& gauge : gauges) {
         appendFamily(ba, gauge.pszName, "gauge", gauge.pszHelp);
+        const int iNeeded = gauge.bLimit ? 2 : 1;
         for (int i = 0; i < listPdu.size(); ++i)
-            appendSample(ba, gauge.pszName, vecLabels[size_t(i)], number(gauge.value(listPdu[i]->stInfo)));
+            if (vecShown[size_t(i)] >= iNeeded)
+                appendSample(ba, gauge.pszName, vecLabels[size_t(i)]->baMac,
+                             number(gauge.value(listPdu[i]->stInfo)));
     }
 
     appendFamily(ba, "rackmind_pdu_outlet_on", "gauge", "1 while the outlet is switched on.");
@@ -199,19 +225,20 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     for (int iOutlet = 0; iOutlet < 8; ++iOutlet)
         abaOutlet[iOutlet] = ",outlet=\"" + QByteArray::number(iOutlet + 1) + '"';
     for (int i = 0; i < listPdu.size(); ++i)
-        for (int iOutlet = 0; iOutlet < 8; ++iOutlet)
-            appendSample(ba, "rackmind_pdu_outlet_on", vecLabels[size_t(i)],
+        for (int iOutlet = 0; iOutlet < 8 && vecShown[size_t(i)] >= 1; ++iOutlet)
+            appendSample(ba, "rackmind_pdu_outlet_on", vecLabels[size_t(i)]->baMac,
                          (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? baOne : baZero,
                          abaOutlet[iOutlet]);
 
+    // Made of readings and limits: shown where both are.
     appendFamily(ba, "rackmind_pdu_alarm_active", "gauge",
                  "1 while the alarm condition holds on the latest readings.");
     QByteArray abaCondition[CPdu::AlarmCount];
     for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
         abaCondition[iAlarm] = QByteArray(",condition=\"") + kConditions[iAlarm] + '"';
     for (int i = 0; i < listPdu.size(); ++i)
-        for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm)
-            appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)],
+        for (int iAlarm = 0; iAlarm < CPdu::AlarmCount && vecShown[size_t(i)] >= 2; ++iAlarm)
+            appendSample(ba, "rackmind_pdu_alarm_active", vecLabels[size_t(i)]->baMac,
                          CPdu::conditionHolds(listPdu[i]->stInfo, iAlarm) ? baOne : baZero,
                          abaCondition[iAlarm]);
 }

@@ -13,24 +13,29 @@ struct MetricsTotals
     qint64 iRepliesReceived = 0;
     qint64 iRepliesDropped = 0;
     qint64 iLastPollMsecs = 0; // ms since the epoch, 0 before the first poll
+    int iPolledInterfaces = 0;
 };
 
 // The devices' readings, outlets, alarm conditions and limits and the console's totals in the
-// Prometheus text exposition format (version 0.0.4), one family after another.
+// Prometheus text exposition format (version 0.0.4), one family after another. Each PDU has one info
+// series with its descriptive labels; every other series carries only its MAC (plus outlet or
+// condition), so that renaming or regrouping a PDU starts no new series. An offline PDU keeps only its
+// info and online 0; limits (and the alarm conditions made of them) appear once the PDU reported them.
 QByteArray renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals);
-// Every device's label set kept from one page to the next, and made again only when what it is made of
-// (MAC, name, position, address, group) changed: most of the cost of a page otherwise.
+// Every device's label sets kept from one page to the next, and made again only when what they are
+// made of (MAC, name, position, address, group) changed: most of the cost of a page otherwise.
 class CMetricsLabels
 {
 public:
-    const QByteArray& of(const CPdu* pPdu);
-
-private:
     struct Entry
     {
         QByteArray baKey;
-        QByteArray baLabels;
+        QByteArray baInfo; // mac, name, position, address, group
+        QByteArray baMac;  // mac only
     };
+    const Entry& of(const CPdu* pPdu);
+
+private:
     QHash<const CPdu*, Entry> m_hashEntry;
 };
 

@@ -1,6 +1,5 @@
 #include "service/ServiceRunner.h"
 
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/PortHolder.h"
 #include "device/Protocol.h"
@@ -8,6 +7,11 @@
 #include "device/UdpDriver.h"
 #include "mail/MailQueue.h"
 #include "service/MetricsExporter.h"
+#include "service/SystemdNotify.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
+
+#include <QFileInfo>
 
 #include <QThread>
 #include <QTimer>
@@ -17,6 +21,8 @@
 namespace {
 constexpr uint kUdpLocalPort = 51230;
 constexpr uint kUpdateRateMs = 1000;
+// How often the interfaces are looked at again: a network that comes up later is polled within this.
+constexpr int kRescanMs = 2000;
 const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage overload", "current warn",
                                                    "current overload", "temperature",      "humidity"};
 
@@ -43,23 +49,62 @@ CServiceRunner::~CServiceRunner()
     stop();
 }
 
+bool CServiceRunner::loadAll(bool bFromDefaults)
+{
+    const QString& strFile = m_options.strConfigFile;
+    // A missing or unreadable file would read as an empty one, and every setting would quietly fall
+    // back to its default.
+    if (!strFile.isEmpty() && !(QFileInfo(strFile).isFile() && QFileInfo(strFile).isReadable())) {
+        logEvent(QStringLiteral("cannot read the configuration file %1").arg(strFile));
+        return false;
+    }
+    setSettingsStoreFile(strFile);
+    loadSettings(bFromDefaults);
+    loadAlarmSettings(bFromDefaults);
+    return true;
+}
+
 bool CServiceRunner::start()
 {
     m_pThread = new QThread;
     m_pThread->setObjectName(QStringLiteral("UdpThread"));
     m_pDriver = new CUdpDriver;
     m_pDriver->setObjectName(QStringLiteral("UdpDriver"));
+    m_pDriver->setInterfaceRescan(kRescanMs);
     m_pDriver->moveToThread(m_pThread);
+    connect(m_pDriver, &CUdpDriver::signalPolled, this, &CServiceRunner::slotPolled);
+    connect(m_pDriver, &CUdpDriver::signalInterfaceChanged, this,
+            [](const QString& strWhat, bool bAdded, const QString& strError) {
+                if (!strError.isEmpty())
+                    logEvent(QStringLiteral("interface %1: cannot poll on it: %2").arg(strWhat, strError));
+                else
+                    logEvent(QStringLiteral("interface %1 %2")
+                                 .arg(strWhat, bAdded ? QStringLiteral("up: polling on it")
+                                                      : QStringLiteral("gone: no longer polled")));
+            });
 
     m_pRegistry = new CRackmind;
     g_pRackmind = m_pRegistry;
     m_pRegistry->connectTransport(m_pDriver);
     connect(m_pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
-    connect(CMailQueue::instance(), &CMailQueue::signalMailFinished, this, [](bool bDelivered) {
-        logEvent(bDelivered ? QStringLiteral("alarm mail delivered")
-                            : QStringLiteral("alarm mail not delivered"));
-    });
+    // The alarm that made a mail is logged before the mail, and the mail's fate after it: the watch runs
+    // at once when a mail is queued, and the worker writes its result itself, also while stopping.
+    connect(CMailQueue::instance(), &CMailQueue::signalMailQueued, this,
+            [this](const QString& strSubject, const QString& strReceiver) {
+                if (m_pRegistry)
+                    slotWatch();
+                logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
+            });
+    connect(
+        CMailQueue::instance(), &CMailQueue::signalMailResult, this,
+        [](const QString& strSubject, const QString& strReceiver, bool bDelivered, const QString& strWhy) {
+            logEvent(bDelivered
+                         ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
+                         : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
+                               .arg(strSubject, strReceiver, strWhy));
+        },
+        Qt::DirectConnection);
     if (onRegistryCreated)
         onRegistryCreated(m_pRegistry);
 
@@ -89,8 +134,12 @@ bool CServiceRunner::start()
     logEvent(QStringLiteral("polling ports %1 from %2 local addresses")
                  .arg(listPorts.join(QLatin1Char(',')))
                  .arg(m_pDriver->listLocalAddr.size()));
+    logMailSetup();
+    // The first poll goes out now rather than a tick later: the service is ready once it has.
+    QMetaObject::invokeMethod(m_pDriver, &CUdpDriver::slotBroadcastTimeout, Qt::QueuedConnection);
 
     m_pExporter->setSources(m_pRegistry, m_pDriver);
+    connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
     auto* pWatch = new QTimer(this);
     connect(pWatch, &QTimer::timeout, this, &CServiceRunner::slotWatch);
@@ -100,9 +149,62 @@ bool CServiceRunner::start()
 
 void CServiceRunner::reload()
 {
-    loadSettings();
-    logEvent(QStringLiteral("settings reloaded"));
+    // A reload while starting is told nothing: readiness is announced by the first poll alone.
+    if (m_bReadyTold)
+        notifyServiceManager(QStringLiteral("RELOADING=1"));
+    if (loadAll(true))
+        logEvent(QStringLiteral("settings reloaded"));
+    logMailSetup();
     applyMetrics();
+    if (m_bReadyTold)
+        notifyServiceManager(QStringLiteral("READY=1"));
+}
+
+void CServiceRunner::slotPolled(bool bSent, int iInterfaces)
+{
+    if (iInterfaces != m_iInterfacesLogged) {
+        if (iInterfaces == 0)
+            logEvent(QStringLiteral("no network interface to poll on: no PDU can be heard; "
+                                    "looking again every %1 s")
+                         .arg(kRescanMs / 1000));
+        else if (m_iInterfacesLogged <= 0)
+            logEvent(QStringLiteral("polling on %1 network interfaces").arg(iInterfaces));
+        m_iInterfacesLogged = iInterfaces;
+        notifyServiceManager(
+            iInterfaces == 0 ? QStringLiteral("STATUS=No network interface to poll on")
+                             : QStringLiteral("STATUS=Polling on %1 network interfaces").arg(iInterfaces));
+    }
+    // Ready once a poll has gone out, or once it is clear that none can: a service that waits for a
+    // network would fail its start, and its blindness is shown in its status and its metrics.
+    if (!m_bReadyTold && (bSent || iInterfaces == 0)) {
+        m_bReadyTold = true;
+        notifyServiceManager(QStringLiteral("READY=1"));
+    }
+}
+
+void CServiceRunner::logMailSetup()
+{
+    const MailJob job = mailJobFromSettings();
+    const SmtpFailure failure = mailSetupFailure(job);
+    if (job.host.isEmpty() && job.receiver.isEmpty())
+        logEvent(QStringLiteral(
+            "alarm mail: off, no SMTP server (Smtp/Host) and no receiver (Smtp/Receiver) set"));
+    else if (job.host.isEmpty())
+        logEvent(
+            QStringLiteral("alarm mail: no SMTP server set (Smtp/Host); mails to %1 will not be delivered")
+                .arg(job.receiver));
+    else if (failure.isFailure())
+        logEvent(QStringLiteral("alarm mail: will not be delivered: %1").arg(failure.text()));
+    else if (job.receiver.isEmpty())
+        logEvent(QStringLiteral("alarm mail: no receiver set (Smtp/Receiver)"));
+    else
+        logEvent(QStringLiteral("alarm mail: to %1 through %2:%3, %4, from %5")
+                     .arg(job.receiver, job.host)
+                     .arg(job.port)
+                     .arg(job.ssl        ? QStringLiteral("TLS")
+                          : job.startTls ? QStringLiteral("STARTTLS")
+                                         : QStringLiteral("unencrypted"),
+                          job.senderAddress().isEmpty() ? QStringLiteral("<>") : job.senderAddress()));
 }
 
 void CServiceRunner::applyMetrics()
@@ -112,14 +214,18 @@ void CServiceRunner::applyMetrics()
     const QString strAddress =
         m_options.strMetricsAddress.isEmpty() ? g_settings.metricsAddress : m_options.strMetricsAddress;
     const int iPort = m_options.iMetricsPort > 0 ? m_options.iMetricsPort : g_settings.metricsPort;
+    const QString strWebConfig =
+        m_options.strWebConfigFile.isEmpty() ? g_settings.metricsWebConfigFile : m_options.strWebConfigFile;
     const bool bWasServing = m_pExporter->isServing();
-    if (!m_pExporter->apply(bEnabled, strAddress, iPort))
+    if (!m_pExporter->apply(bEnabled, strAddress, iPort, strWebConfig))
         logEvent(QStringLiteral("metrics: cannot listen on %1:%2: %3; running on without metrics")
                      .arg(strAddress)
                      .arg(iPort)
                      .arg(m_pExporter->errorString()));
     else if (bEnabled)
-        logEvent(QStringLiteral("metrics: serving http://%1:%2/metrics").arg(strAddress).arg(iPort));
+        logEvent(QStringLiteral("metrics: serving %1://%2:%3/metrics")
+                     .arg(m_pExporter->scheme(), strAddress)
+                     .arg(iPort));
     else if (bWasServing)
         logEvent(QStringLiteral("metrics: off"));
 }
@@ -141,7 +247,7 @@ void CServiceRunner::slotWatch()
         for (int iAlarm = 0; iAlarm < CPdu::AlarmCount; ++iAlarm) {
             const uint uiBit = 2u << iAlarm;
             if ((uiNow & uiBit) && !(uiWas & uiBit))
-                logEvent(QStringLiteral("alarm %1 on PDU %2, mail queued")
+                logEvent(QStringLiteral("alarm %1 on PDU %2")
                              .arg(QLatin1String(kAlarmNames[iAlarm]), describe(pPdu)));
             else if (!(uiNow & uiBit) && (uiWas & uiBit))
                 logEvent(QStringLiteral("alarm %1 on PDU %2 over")
@@ -155,6 +261,7 @@ void CServiceRunner::stop()
 {
     if (!m_pThread)
         return;
+    notifyServiceManager(QStringLiteral("STOPPING=1"));
     m_pExporter->apply(false, QString(), 0);
     m_pExporter->setSources(nullptr, nullptr);
     // The console's exit order: the registry, the worker thread, then the transport, pulled back here.

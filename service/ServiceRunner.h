@@ -17,6 +17,9 @@ struct ServiceOptions
     int iMetricsEnabled = -1; // -1 as stored, 0 off, 1 on
     QString strMetricsAddress;
     int iMetricsPort = 0;
+    QString strWebConfigFile; // empty: as stored
+    // The configuration file read instead of the user's settings store; empty: the store.
+    QString strConfigFile;
 };
 
 // The console's device machinery without a window or a login: the transport on "UdpThread", the
@@ -29,14 +32,17 @@ public:
     explicit CServiceRunner(const ServiceOptions& options, QObject* parent = nullptr);
     ~CServiceRunner() override;
 
+    // Reads the settings (alarm settings included) afresh: a key no longer there takes its default.
+    // False, with a line logged, when the configuration file cannot be read; nothing changes then.
+    bool loadAll(bool bFromDefaults);
     // Opens the device port and starts polling; false when the port cannot be opened.
     bool start();
     // The exit status after a failed start: kExitPortHeld when another program polls from the device
     // port (a restart cannot help until it is closed), otherwise 1.
     static constexpr int kExitPortHeld = 75;
     int failureExitCode() const { return m_iFailureExitCode; }
-    // Reads the settings store again and applies what changed (mail settings at the next mail, the
-    // metrics endpoint at once).
+    // Reads the settings again and applies what changed (mail and alarm settings at the next check,
+    // the metrics endpoint at once), telling the service manager while it does.
     void reload();
     // Stops polling and gives queued alarm mail its bounded time, as the console does at exit.
     void stop();
@@ -48,7 +54,10 @@ public:
 
 private:
     void applyMetrics();
+    // One line on how alarm mail will go out, or what keeps it from going out.
+    void logMailSetup();
     void slotWatch();
+    void slotPolled(bool bSent, int iInterfaces);
 
     ServiceOptions m_options;
     int m_iFailureExitCode = 1;
@@ -58,6 +67,8 @@ private:
     CMetricsExporter* m_pExporter;
     // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.
     QVector<uint> m_vecLogged;
+    bool m_bReadyTold = false;
+    int m_iInterfacesLogged = -1;
 };
 
 // One line on standard error, written at once.

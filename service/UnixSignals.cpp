@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -31,8 +32,15 @@ CUnixSignals::CUnixSignals(QObject* parent) : QObject(parent)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int iSignal : kSignals)
+    sigset_t setHandled;
+    sigemptyset(&setHandled);
+    for (int iSignal : kSignals) {
         sigaction(iSignal, &action, nullptr);
+        sigaddset(&setHandled, iSignal);
+    }
+    // Signals held back while the program started are handled from here on; one that came meanwhile
+    // is delivered now.
+    pthread_sigmask(SIG_UNBLOCK, &setHandled, nullptr);
 }
 
 CUnixSignals::~CUnixSignals()

@@ -1,19 +1,18 @@
-#include "settings/Catalogues.h"
-#include "settings/Settings.h"
-#include "settings/SingleInstance.h"
 #include "device/MetaTypes.h"
-#include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
+#include "settings/Catalogues.h"
+#include "settings/Settings.h"
+#include "settings/SingleInstance.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
@@ -24,6 +23,15 @@ void attachOutletPainter(CPdu*) {}
 // The headless service: a core application only, so it needs no display and makes no widget.
 int main(int argc, char* argv[])
 {
+    // A reload or stop sent while the service is still starting waits until it can be handled, instead
+    // of ending the process with the default action (which a service manager takes for a clean exit).
+    // Every thread started from here on inherits the mask; CUnixSignals lifts it once it handles them.
+    sigset_t setHandled;
+    sigemptyset(&setHandled);
+    for (int iSignal : {SIGHUP, SIGTERM, SIGINT})
+        sigaddset(&setHandled, iSignal);
+    pthread_sigmask(SIG_BLOCK, &setHandled, nullptr);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rackmindd"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION_TEXT));
@@ -31,7 +39,8 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Polls the PDUs on the local networks, mails their alarms and serves Prometheus metrics, "
-        "without a window. Settings come from the console's settings store; SIGHUP reloads them."));
+        "without a window. Settings come from the configuration file given with --config, else from the "
+        "console's settings store of the user it runs as; SIGHUP reloads them."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption optMetrics(QStringLiteral("metrics"), QStringLiteral("Serve /metrics."));
@@ -45,7 +54,17 @@ int main(int argc, char* argv[])
         QStringLiteral("metrics-port"),
         QStringLiteral("Port for /metrics (default: the setting, 9150 unless changed)."),
         QStringLiteral("port"));
-    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort});
+    const QCommandLineOption optWebConfig(
+        QStringLiteral("web.config.file"),
+        QStringLiteral("Web configuration file with TLS and basic authentication for /metrics; read again "
+                       "on SIGHUP."),
+        QStringLiteral("file"));
+    const QCommandLineOption optConfig(
+        QStringLiteral("config"),
+        QStringLiteral("Read the settings from this file (the keys of the console's settings store) instead "
+                       "of the user's settings store."),
+        QStringLiteral("file"));
+    parser.addOptions({optMetrics, optNoMetrics, optAddress, optPort, optWebConfig, optConfig});
     // Usage errors as every command line says them: the program's name, the reason, status 2.
     const auto usageError = [](const QString& strWhy) {
         std::fprintf(stderr, "rackmindd: %s\nTry rackmindd --help.\n", qPrintable(strWhy));
@@ -67,6 +86,7 @@ int main(int argc, char* argv[])
     if (parser.isSet(optMetrics) || parser.isSet(optNoMetrics))
         options.iMetricsEnabled = parser.isSet(optMetrics) ? 1 : 0;
     options.strMetricsAddress = parser.value(optAddress);
+    options.strWebConfigFile = parser.value(optWebConfig);
     if (parser.isSet(optAddress) && QHostAddress(options.strMetricsAddress).isNull())
         return usageError(QStringLiteral("--metrics-address: not a valid address: \"%1\" (give an IP address "
                                          "such as 127.0.0.1 or 0.0.0.0)")
@@ -79,7 +99,16 @@ int main(int argc, char* argv[])
                 QStringLiteral("--metrics-port: not a port (1-65535): \"%1\"").arg(parser.value(optPort)));
     }
 
-    loadSettings();
+    if (parser.isSet(optConfig))
+        options.strConfigFile = QFileInfo(parser.value(optConfig)).absoluteFilePath();
+
+    logEvent(QStringLiteral("rackmindd %1 starting; settings from %2")
+                 .arg(QCoreApplication::applicationVersion(),
+                      options.strConfigFile.isEmpty() ? QStringLiteral("the settings store of its user")
+                                                      : options.strConfigFile));
+    CServiceRunner runner(options);
+    if (!runner.loadAll(false))
+        return 1;
     installCatalogues(g_settings.language);
     // The same token as the console: the two would fight over the device port.
     CSingleInstance instance;
@@ -101,13 +130,8 @@ int main(int argc, char* argv[])
     g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
                                    g_settings.historyHourDays, g_settings.historyEventDays});
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
-    CServiceRunner runner(options);
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
-        auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, pRegistry, pRegistry);
-        QObject::connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
-                         &CHistoryRecorder::slotMailResult);
-        QObject::connect(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
-                         &CHistoryRecorder::slotAlarmAcknowledged);
+        CHistoryRecorder::attach(g_pHistoryStore, pRegistry);
     };
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {

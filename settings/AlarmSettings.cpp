@@ -32,13 +32,14 @@ const BoolKey s_boolKeys[] = {
     {"Alarms/MailOnClear", &AlarmSettings::mailOnClear},
     {"Alarms/CombineMails", &AlarmSettings::combineMails},
     {"Alarms/TrayBalloon", &AlarmSettings::trayBalloon},
+    {"Alarms/MailStandingAfterRestart", &AlarmSettings::mailStandingAfterRestart},
 };
 } // namespace
 
-void loadAlarmSettings()
+void loadAlarmSettings(bool bFromDefaults)
 {
     const std::unique_ptr<QSettings> pStore = openSettingsStore();
-    AlarmSettings loaded = g_alarmSettings;
+    AlarmSettings loaded = bFromDefaults ? AlarmSettings() : g_alarmSettings;
     const bool bRead = readSettingsGuarded([&] {
         for (const IntKey& key : s_intKeys) {
             bool bOk = false;
@@ -68,4 +69,15 @@ void saveAlarmSettings()
         for (const BoolKey& key : s_boolKeys)
             store.setValue(QLatin1String(key.pszKey), g_alarmSettings.*key.pField);
     });
+}
+
+QList<QPair<QString, QVariant>> alarmSettingsDefaults()
+{
+    const AlarmSettings defaults;
+    QList<QPair<QString, QVariant>> list;
+    for (const IntKey& key : s_intKeys)
+        list.append({QLatin1String(key.pszKey), defaults.*key.pField});
+    for (const BoolKey& key : s_boolKeys)
+        list.append({QLatin1String(key.pszKey), defaults.*key.pField});
+    return list;
 }

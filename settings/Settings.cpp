@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 
+#include "settings/AlarmSettings.h"
 #include "settings/SettingsFile.h"
 
 #include <QSettings>
@@ -11,6 +12,8 @@
 AppSettings g_settings;
 
 namespace {
+
+QString s_strStoreFile;
 
 using FieldRef = std::variant<int AppSettings::*, bool AppSettings::*, QString AppSettings::*>;
 
@@ -58,8 +61,12 @@ const SettingsKey s_readKeys[] = {
 // Keys beyond the original nineteen: stored only while they differ from their defaults, so that a
 // console that never uses them leaves the store exactly as it always was.
 const SettingsKey s_optionalKeys[] = {
+    {"Smtp/StartTLS", &AppSettings::smtpStartTls},
+    {"Smtp/AllowUnencryptedPassword", &AppSettings::smtpAllowUnencryptedPassword},
+    {"Smtp/Sender", &AppSettings::smtpSender},
     {"Outlets/AskBeforeOff", &AppSettings::askBeforeOutletOff},
     {"Outlets/Protected", &AppSettings::protectedOutlets},
+    {"Metrics/WebConfigFile", &AppSettings::metricsWebConfigFile},
 };
 
 void assign(int& iField, const QVariant& value)
@@ -90,12 +97,12 @@ void assign(QString& strField, const QVariant& value)
 
 } // namespace
 
-void loadSettings()
+void loadSettings(bool bFromDefaults)
 {
     const std::unique_ptr<QSettings> pSettings = openSettingsStore();
     // The record is filled only once the whole store has been read: a store that cannot be parsed is
     // unreadable and leaves every field as it was.
-    AppSettings loaded = g_settings;
+    AppSettings loaded = bFromDefaults ? AppSettings() : g_settings;
     const bool bRead = readSettingsGuarded([&] {
         const auto loadKeys = [&](const auto& keys) {
             for (const SettingsKey& key : keys) {
@@ -139,6 +146,32 @@ void saveSettings()
 
 std::unique_ptr<QSettings> openSettingsStore()
 {
+    if (!s_strStoreFile.isEmpty())
+        return std::make_unique<QSettings>(s_strStoreFile, QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                        QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
+}
+
+void setSettingsStoreFile(const QString& strPath)
+{
+    s_strStoreFile = strPath;
+}
+
+QList<QPair<QString, QVariant>> settingsStoreDefaults()
+{
+    const AppSettings defaults;
+    QList<QPair<QString, QVariant>> list;
+    const auto addKeys = [&](const auto& keys) {
+        for (const SettingsKey& key : keys)
+            std::visit(
+                [&](auto pField) {
+                    list.append({QString::fromLatin1(key.pszKey), defaults.*pField});
+                },
+                key.field);
+    };
+    addKeys(s_keys);
+    addKeys(s_readKeys);
+    addKeys(s_optionalKeys);
+    list += alarmSettingsDefaults();
+    return list;
 }

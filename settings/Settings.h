@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -21,6 +24,11 @@ struct AppSettings
     bool smtpSsl = false;
     int smtpPort = 25;
     QString smtpReceiver;
+    // STARTTLS on a plain connection ("Smtp/SSL" wins when both are set), a password allowed over a
+    // connection that is not encrypted, and the sender address (empty: the account).
+    bool smtpStartTls = false;
+    bool smtpAllowUnencryptedPassword = false;
+    QString smtpSender;
     QString snmpAgentAccount = QStringLiteral("quorbishadlen");
     int snmpAgentPort = 161;
     int snmpAgentTimeout = 500;
@@ -33,6 +41,8 @@ struct AppSettings
     bool metricsEnabled = false;
     QString metricsAddress = QStringLiteral("127.0.0.1");
     int metricsPort = 9150;
+    // TLS and basic authentication of the endpoint; empty: plain HTTP, no authentication.
+    QString metricsWebConfigFile;
     // History kept by the store: every poll, one-minute and one-hour summaries, and the event log.
     int historyRawHours = 24;
     int historyMinuteDays = 30;
@@ -46,9 +56,17 @@ struct AppSettings
 
 extern AppSettings g_settings;
 
-// Fills g_settings from the store; absent keys keep the field's current value.
-void loadSettings();
+// Fills g_settings from the store; absent keys keep the field's current value, or take their defaults
+// with bFromDefaults (a reload after an administrator deleted a key). An unreadable store leaves the
+// record as it was either way.
+void loadSettings(bool bFromDefaults = false);
 // Writes every field of g_settings to the store.
 void saveSettings();
-// The user's settings store, for the records kept beside the main one.
+// The user's settings store, for the records kept beside the main one; the file given to
+// setSettingsStoreFile instead once one is.
 std::unique_ptr<QSettings> openSettingsStore();
+// Makes an INI file with the store's keys the store (the service's configuration file); empty goes back
+// to the user's store.
+void setSettingsStoreFile(const QString& strPath);
+// Every key the store knows, with its default value, in the store's order (the alarm keys included).
+QList<QPair<QString, QVariant>> settingsStoreDefaults();

@@ -31,6 +31,10 @@
         <source>OK</source>
         <translation>确定</translation>
     </message>
+    <message>
+        <source>Mail standing alarms again after a restart</source>
+        <translation>重启后再次邮件通知仍在持续的告警</translation>
+    </message>
 </context>
 <context>
     <name>CAlarmPanel</name>
@@ -719,6 +723,22 @@ Poll from a free port?</source>
         <source>Please input a correct listen address.</source>
         <translation>请输入正确的监听地址。</translation>
     </message>
+    <message>
+        <source>TLS and password file</source>
+        <translation>TLS 与密码文件</translation>
+    </message>
+    <message>
+        <source>none: plain HTTP, no password</source>
+        <translation>不填：普通 HTTP，无密码</translation>
+    </message>
+    <message>
+        <source>Serving %1</source>
+        <translation>正在提供 %1</translation>
+    </message>
+    <message>
+        <source>Cannot serve on %1: %2. The console runs on without metrics.</source>
+        <translation>无法在 %1 上提供服务：%2。控制台将继续运行，但不提供监控指标。</translation>
+    </message>
 </context>
 <context>
     <name>CModifyAccountDialog</name>
@@ -892,6 +912,13 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>COutletTimeline</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+</context>
+<context>
     <name>CSmtpConfigWidget</name>
     <message>
         <source>Account</source>
@@ -948,6 +975,30 @@ Poll from a free port?</source>
     <message>
         <source>Send email ok.</source>
         <translation>发送邮件成功。</translation>
+    </message>
+    <message>
+        <source>STARTTLS</source>
+        <translation>STARTTLS</translation>
+    </message>
+    <message>
+        <source>Sender</source>
+        <translation>发件人</translation>
+    </message>
+    <message>
+        <source>the account</source>
+        <translation>同账号</translation>
+    </message>
+    <message>
+        <source>Allow the password without encryption</source>
+        <translation>允许不加密发送密码</translation>
+    </message>
+    <message>
+        <source>Sender address invalid.</source>
+        <translation>发件人地址无效。</translation>
+    </message>
+    <message>
+        <source>A sender address holds an "@" and no spaces or line breaks; leave it empty to send from the account.</source>
+        <translation>发件人地址须含有“@”，且不含空格或换行符；留空则以账号发送。</translation>
     </message>
 </context>
 <context>
@@ -1225,6 +1276,18 @@ Poll from a free port?</source>
         <translation>历史记录不可用：%1。控制台照常运行，文件可写入后将恢复记录。</translation>
     </message>
     <message>
+        <source>Export CSV</source>
+        <translation>导出 CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The file could not be written: %1</source>
+        <translation>无法写入文件：%1</translation>
+    </message>
+    <message>
         <source>a line break in the account, receiver or subject</source>
         <translation>账号、收件人或主题中有换行符</translation>
     </message>
@@ -1244,23 +1307,11 @@ Poll from a free port?</source>
         <source>no time left before the program ended</source>
         <translation>程序结束前时间不足</translation>
     </message>
-    <message>
-        <source>Export CSV</source>
-        <translation>导出 CSV</translation>
-    </message>
-    <message>
-        <source>CSV files (*.csv)</source>
-        <translation>CSV 文件 (*.csv)</translation>
-    </message>
-    <message>
-        <source>The file could not be written: %1</source>
-        <translation>无法写入文件：%1</translation>
-    </message>
 </context>
 <context>
     <name>PortHolder</name>
     <message>
-        <source>process %1 &quot;%2&quot;, user %3</source>
+        <source>process %1 "%2", user %3</source>
         <translation>进程 %1 “%2”，用户 %3</translation>
     </message>
     <message>
@@ -1311,7 +1362,7 @@ Poll from a free port?</source>
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>端口 %1 上没有 PDU 应答。
@@ -1319,11 +1370,11 @@ Poll from a free port?</source>
   无法访问；请停止它们后尝试 --source-port 51230。</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
         <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
     </message>
     <message>
-        <source>no PDU &quot;%1&quot; answered</source>
+        <source>no PDU "%1" answered</source>
         <translation>PDU“%1”没有应答</translation>
     </message>
     <message>
@@ -1355,6 +1406,10 @@ Poll from a free port?</source>
         <translation>切换插座（N：1,3-5 或 all），并等待 PDU 显示新状态。</translation>
     </message>
     <message>
+        <source>Print the stored history of one PDU.</source>
+        <translation>打印一台 PDU 的历史记录。</translation>
+    </message>
+    <message>
         <source>Usage: rackmind-ctl COMMAND [options]
 
 PDU is an address, a MAC address or a name.
@@ -1369,6 +1424,18 @@ PDU 为地址、MAC 地址或名称。
 </translation>
     </message>
     <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command's options.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 显示该命令的选项。
+退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
+5 拒绝：受保护插座，6 无历史数据存储。
+</translation>
+    </message>
+    <message>
         <source>Try rackmind-ctl --help.</source>
         <translation>请尝试 rackmind-ctl --help。</translation>
     </message>
@@ -1377,7 +1444,7 @@ PDU 为地址、MAC 地址或名称。
         <translation>未给出命令</translation>
     </message>
     <message>
-        <source>unknown command &quot;%1&quot;</source>
+        <source>unknown command "%1"</source>
         <translation>未知命令“%1”</translation>
     </message>
     <message>
@@ -1397,6 +1464,10 @@ PDU 为地址、MAC 地址或名称。
         <translation>等待 PDU 应答的秒数（默认 2）。</translation>
     </message>
     <message>
+        <source>Print JSON.</source>
+        <translation>输出 JSON。</translation>
+    </message>
+    <message>
         <source>Seconds between off and on in a cycle (default 5).</source>
         <translation>循环中关闭与打开之间的秒数（默认 5）。</translation>
     </message>
@@ -1407,6 +1478,14 @@ PDU 为地址、MAC 地址或名称。
     <message>
         <source>Switch protected outlets off too.</source>
         <translation>受保护的插座也关闭。</translation>
+    </message>
+    <message>
+        <source>Start time (ISO 8601).</source>
+        <translation>开始时间（ISO 8601）。</translation>
+    </message>
+    <message>
+        <source>End time (ISO 8601).</source>
+        <translation>结束时间（ISO 8601）。</translation>
     </message>
     <message>
         <source>Print comma-separated values.</source>
@@ -1421,11 +1500,15 @@ PDU 为地址、MAC 地址或名称。
         <translation>%1 的参数：%2</translation>
     </message>
     <message>
+        <source>history needs --from and --to</source>
+        <translation>history 需要 --from 和 --to</translation>
+    </message>
+    <message>
         <source>--wait takes seconds</source>
         <translation>--wait 的值为秒数</translation>
     </message>
     <message>
-        <source>bad port &quot;%1&quot;</source>
+        <source>bad port "%1"</source>
         <translation>无效端口“%1”</translation>
     </message>
     <message>
@@ -1478,7 +1561,7 @@ PDU 为地址、MAC 地址或名称。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options; --version the version.
+`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -1503,6 +1586,101 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>--csv and --json exclude each other</source>
         <translation>--csv 与 --json 不能同时使用</translation>
+    </message>
+</context>
+<context>
+    <name>SmtpFailure</name>
+    <message>
+        <source>no mail server set</source>
+        <translation>未设置邮件服务器</translation>
+    </message>
+    <message>
+        <source>a line break in the sender, receiver or subject</source>
+        <translation>发件人、收件人或主题中有换行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1: %2</source>
+        <translation>无法连接邮件服务器 %1：%2</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1 within %2 s</source>
+        <translation>%2 秒内无法连接邮件服务器 %1</translation>
+    </message>
+    <message>
+        <source>the TLS handshake with %1 failed: %2</source>
+        <translation>与 %1 的 TLS 握手失败：%2</translation>
+    </message>
+    <message>
+        <source>the mail server %1 does not offer STARTTLS; nothing was sent unencrypted</source>
+        <translation>邮件服务器 %1 不支持 STARTTLS；未以明文发送任何内容</translation>
+    </message>
+    <message>
+        <source>no reply from the mail server to %1 within %2 s</source>
+        <translation>邮件服务器在 %2 秒内未回应 %1</translation>
+    </message>
+    <message>
+        <source>the mail server closed the connection while the reply to %1 was awaited</source>
+        <translation>等待 %1 的回应时邮件服务器关闭了连接</translation>
+    </message>
+    <message>
+        <source>the mail server's reply to %1 is unusable</source>
+        <translation>邮件服务器对 %1 的回应无法使用</translation>
+    </message>
+    <message>
+        <source>the mail server refused the connection: %1</source>
+        <translation>邮件服务器拒绝连接：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused EHLO: %1</source>
+        <translation>邮件服务器拒绝 EHLO：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused STARTTLS: %1</source>
+        <translation>邮件服务器拒绝 STARTTLS：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login: %1</source>
+        <translation>邮件服务器拒绝登录：%1</translation>
+    </message>
+    <message>
+        <source>the mail server offers no login method this program knows: %1</source>
+        <translation>邮件服务器未提供本程序支持的登录方式：%1</translation>
+    </message>
+    <message>
+        <source>the password would go unencrypted: choose SSL or STARTTLS, or allow an unencrypted password</source>
+        <translation>密码将以未加密方式发送：请选择 SSL 或 STARTTLS，或允许未加密的密码</translation>
+    </message>
+    <message>
+        <source>the mail server refused the sender %1: %2</source>
+        <translation>邮件服务器拒绝发件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server refused the receiver %1: %2</source>
+        <translation>邮件服务器拒绝收件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail: %1</source>
+        <translation>邮件服务器未接收邮件：%1</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程序结束前时间不足</translation>
+    </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>账号、收件人或主题中有换行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>无法连接邮件服务器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>邮件服务器拒绝登录</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>邮件服务器未接收邮件</translation>
     </message>
 </context>
 </TS>

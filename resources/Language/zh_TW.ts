@@ -31,6 +31,10 @@
         <source>OK</source>
         <translation>確定</translation>
     </message>
+    <message>
+        <source>Mail standing alarms again after a restart</source>
+        <translation>重新啟動後再次郵件通知仍在持續的告警</translation>
+    </message>
 </context>
 <context>
     <name>CAlarmPanel</name>
@@ -719,6 +723,22 @@ Poll from a free port?</source>
         <source>Please input a correct listen address.</source>
         <translation>請輸入正確的監聽位址。</translation>
     </message>
+    <message>
+        <source>TLS and password file</source>
+        <translation>TLS 與密碼檔案</translation>
+    </message>
+    <message>
+        <source>none: plain HTTP, no password</source>
+        <translation>不填：一般 HTTP，無密碼</translation>
+    </message>
+    <message>
+        <source>Serving %1</source>
+        <translation>正在提供 %1</translation>
+    </message>
+    <message>
+        <source>Cannot serve on %1: %2. The console runs on without metrics.</source>
+        <translation>無法在 %1 上提供服務：%2。主控台將繼續執行，但不提供監控指標。</translation>
+    </message>
 </context>
 <context>
     <name>CModifyAccountDialog</name>
@@ -892,6 +912,13 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>COutletTimeline</name>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+</context>
+<context>
     <name>CSmtpConfigWidget</name>
     <message>
         <source>Account</source>
@@ -948,6 +975,30 @@ Poll from a free port?</source>
     <message>
         <source>Send email ok.</source>
         <translation>傳送郵件成功。</translation>
+    </message>
+    <message>
+        <source>STARTTLS</source>
+        <translation>STARTTLS</translation>
+    </message>
+    <message>
+        <source>Sender</source>
+        <translation>寄件人</translation>
+    </message>
+    <message>
+        <source>the account</source>
+        <translation>同帳號</translation>
+    </message>
+    <message>
+        <source>Allow the password without encryption</source>
+        <translation>允許不加密傳送密碼</translation>
+    </message>
+    <message>
+        <source>Sender address invalid.</source>
+        <translation>寄件人位址無效。</translation>
+    </message>
+    <message>
+        <source>A sender address holds an "@" and no spaces or line breaks; leave it empty to send from the account.</source>
+        <translation>寄件人位址須含有「@」，且不含空白或換行符；留空則以帳號傳送。</translation>
     </message>
 </context>
 <context>
@@ -1225,6 +1276,18 @@ Poll from a free port?</source>
         <translation>歷史記錄不可用：%1。控制台照常執行，檔案可寫入後將恢復記錄。</translation>
     </message>
     <message>
+        <source>Export CSV</source>
+        <translation>匯出 CSV</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 檔案 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The file could not be written: %1</source>
+        <translation>無法寫入檔案：%1</translation>
+    </message>
+    <message>
         <source>a line break in the account, receiver or subject</source>
         <translation>帳號、收件人或主旨中有換行符</translation>
     </message>
@@ -1244,23 +1307,11 @@ Poll from a free port?</source>
         <source>no time left before the program ended</source>
         <translation>程式結束前時間不足</translation>
     </message>
-    <message>
-        <source>Export CSV</source>
-        <translation>匯出 CSV</translation>
-    </message>
-    <message>
-        <source>CSV files (*.csv)</source>
-        <translation>CSV 檔案 (*.csv)</translation>
-    </message>
-    <message>
-        <source>The file could not be written: %1</source>
-        <translation>無法寫入檔案：%1</translation>
-    </message>
 </context>
 <context>
     <name>PortHolder</name>
     <message>
-        <source>process %1 &quot;%2&quot;, user %3</source>
+        <source>process %1 "%2", user %3</source>
         <translation>行程 %1「%2」，使用者 %3</translation>
     </message>
     <message>
@@ -1311,7 +1362,7 @@ Poll from a free port?</source>
     <name>RackmindCtl</name>
     <message>
         <source>no PDU answered on port(s) %1.
-  PDUs that answer only port 51230 instead of the query&apos;s source port cannot be
+  PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try
   --source-port 51230.</source>
         <translation>連接埠 %1 上沒有 PDU 回應。
@@ -1319,11 +1370,11 @@ Poll from a free port?</source>
   無法存取；請停止它們後嘗試 --source-port 51230。</translation>
     </message>
     <message>
-        <source>&quot;%1&quot; names %2 PDUs; give an address or a MAC address:</source>
+        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
         <translation>「%1」對應 %2 台 PDU；請給出位址或 MAC 位址：</translation>
     </message>
     <message>
-        <source>no PDU &quot;%1&quot; answered</source>
+        <source>no PDU "%1" answered</source>
         <translation>PDU「%1」沒有回應</translation>
     </message>
     <message>
@@ -1355,6 +1406,10 @@ Poll from a free port?</source>
         <translation>切換插座（N：1,3-5 或 all），並等待 PDU 顯示新狀態。</translation>
     </message>
     <message>
+        <source>Print the stored history of one PDU.</source>
+        <translation>列印一台 PDU 的歷史記錄。</translation>
+    </message>
+    <message>
         <source>Usage: rackmind-ctl COMMAND [options]
 
 PDU is an address, a MAC address or a name.
@@ -1369,6 +1424,18 @@ PDU 為位址、MAC 位址或名稱。
 </translation>
     </message>
     <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command's options.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store.
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 顯示該命令的選項。
+結束狀態：0 完成，1 失敗，2 用法錯誤，3 找不到 PDU，4 PDU 未確認，
+5 拒絕：受保護插座，6 無歷史資料儲存。
+</translation>
+    </message>
+    <message>
         <source>Try rackmind-ctl --help.</source>
         <translation>請嘗試 rackmind-ctl --help。</translation>
     </message>
@@ -1377,7 +1444,7 @@ PDU 為位址、MAC 位址或名稱。
         <translation>未給出命令</translation>
     </message>
     <message>
-        <source>unknown command &quot;%1&quot;</source>
+        <source>unknown command "%1"</source>
         <translation>未知命令「%1」</translation>
     </message>
     <message>
@@ -1397,6 +1464,10 @@ PDU 為位址、MAC 位址或名稱。
         <translation>等待 PDU 回應的秒數（預設 2）。</translation>
     </message>
     <message>
+        <source>Print JSON.</source>
+        <translation>輸出 JSON。</translation>
+    </message>
+    <message>
         <source>Seconds between off and on in a cycle (default 5).</source>
         <translation>循環中關閉與開啟之間的秒數（預設 5）。</translation>
     </message>
@@ -1407,6 +1478,14 @@ PDU 為位址、MAC 位址或名稱。
     <message>
         <source>Switch protected outlets off too.</source>
         <translation>受保護的插座也關閉。</translation>
+    </message>
+    <message>
+        <source>Start time (ISO 8601).</source>
+        <translation>開始時間（ISO 8601）。</translation>
+    </message>
+    <message>
+        <source>End time (ISO 8601).</source>
+        <translation>結束時間（ISO 8601）。</translation>
     </message>
     <message>
         <source>Print comma-separated values.</source>
@@ -1421,11 +1500,15 @@ PDU 為位址、MAC 位址或名稱。
         <translation>%1 的參數：%2</translation>
     </message>
     <message>
+        <source>history needs --from and --to</source>
+        <translation>history 需要 --from 和 --to</translation>
+    </message>
+    <message>
         <source>--wait takes seconds</source>
         <translation>--wait 的值為秒數</translation>
     </message>
     <message>
-        <source>bad port &quot;%1&quot;</source>
+        <source>bad port "%1"</source>
         <translation>無效連接埠「%1」</translation>
     </message>
     <message>
@@ -1478,7 +1561,7 @@ PDU 為位址、MAC 位址或名稱。
     </message>
     <message>
         <source>
-`rackmind-ctl COMMAND --help` tells a command&apos;s options; --version the version.
+`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store.
 </source>
@@ -1503,6 +1586,101 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>--csv and --json exclude each other</source>
         <translation>--csv 與 --json 不能同時使用</translation>
+    </message>
+</context>
+<context>
+    <name>SmtpFailure</name>
+    <message>
+        <source>no mail server set</source>
+        <translation>未設定郵件伺服器</translation>
+    </message>
+    <message>
+        <source>a line break in the sender, receiver or subject</source>
+        <translation>寄件人、收件人或主旨中有換行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1: %2</source>
+        <translation>無法連線郵件伺服器 %1：%2</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server %1 within %2 s</source>
+        <translation>%2 秒內無法連線郵件伺服器 %1</translation>
+    </message>
+    <message>
+        <source>the TLS handshake with %1 failed: %2</source>
+        <translation>與 %1 的 TLS 交握失敗：%2</translation>
+    </message>
+    <message>
+        <source>the mail server %1 does not offer STARTTLS; nothing was sent unencrypted</source>
+        <translation>郵件伺服器 %1 不支援 STARTTLS；未以明文傳送任何內容</translation>
+    </message>
+    <message>
+        <source>no reply from the mail server to %1 within %2 s</source>
+        <translation>郵件伺服器在 %2 秒內未回應 %1</translation>
+    </message>
+    <message>
+        <source>the mail server closed the connection while the reply to %1 was awaited</source>
+        <translation>等待 %1 的回應時郵件伺服器關閉了連線</translation>
+    </message>
+    <message>
+        <source>the mail server's reply to %1 is unusable</source>
+        <translation>郵件伺服器對 %1 的回應無法使用</translation>
+    </message>
+    <message>
+        <source>the mail server refused the connection: %1</source>
+        <translation>郵件伺服器拒絕連線：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused EHLO: %1</source>
+        <translation>郵件伺服器拒絕 EHLO：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused STARTTLS: %1</source>
+        <translation>郵件伺服器拒絕 STARTTLS：%1</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login: %1</source>
+        <translation>郵件伺服器拒絕登入：%1</translation>
+    </message>
+    <message>
+        <source>the mail server offers no login method this program knows: %1</source>
+        <translation>郵件伺服器未提供本程式支援的登入方式：%1</translation>
+    </message>
+    <message>
+        <source>the password would go unencrypted: choose SSL or STARTTLS, or allow an unencrypted password</source>
+        <translation>密碼將以未加密方式傳送：請選擇 SSL 或 STARTTLS，或允許未加密的密碼</translation>
+    </message>
+    <message>
+        <source>the mail server refused the sender %1: %2</source>
+        <translation>郵件伺服器拒絕寄件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server refused the receiver %1: %2</source>
+        <translation>郵件伺服器拒絕收件人 %1：%2</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail: %1</source>
+        <translation>郵件伺服器未接收郵件：%1</translation>
+    </message>
+    <message>
+        <source>no time left before the program ended</source>
+        <translation>程式結束前時間不足</translation>
+    </message>
+    <message>
+        <source>a line break in the account, receiver or subject</source>
+        <translation>帳號、收件人或主旨中有換行符</translation>
+    </message>
+    <message>
+        <source>no connection to the mail server</source>
+        <translation>無法連線郵件伺服器</translation>
+    </message>
+    <message>
+        <source>the mail server refused the login</source>
+        <translation>郵件伺服器拒絕登入</translation>
+    </message>
+    <message>
+        <source>the mail server did not take the mail</source>
+        <translation>郵件伺服器未接收郵件</translation>
     </message>
 </context>
 </TS>

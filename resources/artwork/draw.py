@@ -311,8 +311,11 @@ for state, (fill, edge, ticked) in BOX_STATES.items():
             box + '<line x1="4.5" y1="8" x2="11.5" y2="8" stroke="#fff" stroke-width="2" stroke-linecap="round"/>')
 
 
-def switch(name, on):
-    track = (f'<defs>{gradient("t", "#44C482", GREEN_DARK) if on else gradient("t", "#D3DAE2", "#B5C0CB")}'
+def switch(name, on, stale=False):
+    # Stale: an offline device's last reported state, washed out.
+    colours = ({True: ("#C4D6CB", "#A9BFB1"), False: ("#E4E8EC", "#D3D9DF")} if stale else
+               {True: ("#44C482", GREEN_DARK), False: ("#D3DAE2", "#B5C0CB")})[on]
+    track = (f'<defs>{gradient("t", *colours)}'
              f'{gradient("k", WHITE, "#E9EEF3")}'
              f'<filter id="s" x="-30%" y="-30%" width="160%" height="160%"><feGaussianBlur in="SourceAlpha" '
              f'stdDeviation="0.8"/><feOffset dy="0.8"/><feComponentTransfer><feFuncA type="linear" slope="0.4"/>'
@@ -327,6 +330,8 @@ def switch(name, on):
 
 switch("Switch_On.png", True)
 switch("Switch_Off.png", False)
+switch("Switch_On_Stale.png", True, True)
+switch("Switch_Off_Stale.png", False, True)
 
 
 # ---------------------------------------------------------------- combo boxes and the login fields

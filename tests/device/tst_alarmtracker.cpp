@@ -1,21 +1,31 @@
 #include "../mail/MailTestServers.h"
 
-#include "settings/AlarmSettings.h"
-#include "settings/Settings.h"
 #include "device/AlarmTracker.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "history/HistoryReader.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/frame/SystemTrayIcon.h"
+#include "ui/system/AlarmConfigWidget.h"
 
+#include <QCheckBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <cstring>
+#include <functional>
+
 // Alarm lifecycle from the device's tick to the mail server: debounce, hysteresis, acknowledgement,
-// notices of the end and combined mails.
+// notices of the end, combined mails, and alarms that stand across a restart.
 class TestAlarmTracker : public QObject
 {
     Q_OBJECT
@@ -28,9 +38,18 @@ private slots:
     void debounceAndHysteresis();
     void storm_data();
     void storm();
+    void limitsAndFreshReplies_data();
+    void limitsAndFreshReplies();
+    void standingAcrossRestart_data();
+    void standingAcrossRestart();
+    void restoredAlarmFindsItsDevice_data();
+    void restoredAlarmFindsItsDevice();
 
 private:
-    CPdu* newDevice(quint32 uiIp = 0x0AC80101);
+    // A device that has reported who it is and its limits (the factory ones), as every real one does
+    // before its readings are judged; bare: nothing reported yet.
+    CPdu* newDevice(quint32 uiIp = 0x0AC80101, bool bBare = false);
+    void reply(CPdu& pdu, quint8 cmd, const PduInfo& info);
     void setVoltage(CPdu& pdu, quint32 uiVolts);
     void tick(CPdu& pdu);
     QStringList takeMails(int iMax, int iMsec = 15000);
@@ -48,6 +67,7 @@ void TestAlarmTracker::initTestCase()
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     g_settings.smtpPort = m_server.port();
     g_settings.smtpAccount = QStringLiteral("a@rack.test");
+    g_settings.smtpAllowUnencryptedPassword = true;
     g_settings.smtpPassword = QStringLiteral("pw");
     g_settings.smtpReceiver = QStringLiteral("ops@site.test");
 }
@@ -61,20 +81,31 @@ void TestAlarmTracker::init()
     QVERIFY(takeMails(100, 300).isEmpty());
 }
 
-CPdu* TestAlarmTracker::newDevice(quint32 uiIp)
+CPdu* TestAlarmTracker::newDevice(quint32 uiIp, bool bBare)
 {
     auto* pPdu = new CPdu;
     pPdu->timerEmail.stop();
     ipv4FromUint(uiIp, pPdu->stInfo.ip);
     m_listDevices << pPdu;
+    if (!bBare) {
+        PduInfo info = pPdu->stInfo;
+        std::memcpy(info.mac + 2, &uiIp, 4);
+        reply(*pPdu, kCmdNetwork, info);
+        reply(*pPdu, kCmdThresholds, info);
+    }
     return pPdu;
+}
+
+void TestAlarmTracker::reply(CPdu& pdu, quint8 cmd, const PduInfo& info)
+{
+    pdu.slotRcvData(buildFrame(kFrameReply, cmd, payloadFor(cmd, info)));
 }
 
 void TestAlarmTracker::setVoltage(CPdu& pdu, quint32 uiVolts)
 {
     PduInfo info = pdu.stInfo;
     info.voltage = uiVolts;
-    pdu.slotRcvData(buildFrame(kFrameReply, kCmdStatus, payloadFor(kCmdStatus, info)));
+    reply(pdu, kCmdStatus, info);
 }
 
 void TestAlarmTracker::tick(CPdu& pdu)
@@ -233,6 +264,186 @@ void TestAlarmTracker::storm()
                 setDevices << QString::number(i);
     }
     QCOMPARE(setDevices.size(), 50);
+}
+
+void TestAlarmTracker::limitsAndFreshReplies_data()
+{
+    // Steps: "network", "limits V" (its voltage warning limit), "status V", "tick", "=N" (N alarms stand).
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("status before the limits")
+        << 1 << QStringList{"network",    "status 251", "tick",       "=0",   "tick", "=0",
+                            "limits 260", "tick",       "status 251", "tick", "=0"};
+    QTest::newRow("status before the identity")
+        << 1 << QStringList{"limits 250", "status 251", "tick", "=0", "network", "tick", "=1"};
+    QTest::newRow("one reading counts once, debounce 3")
+        << 3 << QStringList{"network", "limits 250", "status 251", "tick",       "tick", "tick", "tick",
+                            "=0",      "status 251", "tick",       "status 251", "tick", "=1"};
+    QTest::newRow("a burst of replies counts once, debounce 3")
+        << 3 << QStringList{"network", "limits 250", "status 251", "status 251", "status 251", "tick", "=0"};
+}
+
+void TestAlarmTracker::limitsAndFreshReplies()
+{
+    QFETCH(int, debounce);
+    QFETCH(QStringList, steps);
+    g_alarmSettings.debouncePolls = debounce;
+    CPdu& pdu = *newDevice(0x0AC80101, true);
+    PduInfo info = pdu.stInfo;
+    for (const QString& strStep : qAsConst(steps)) {
+        const QStringList listWords = strStep.split(QLatin1Char(' '));
+        const uint uiValue = listWords.value(1).toUInt();
+        if (strStep == QLatin1String("tick")) {
+            tick(pdu);
+            m_dtNow = m_dtNow.addSecs(1);
+        } else if (strStep.startsWith(QLatin1Char('='))) {
+            QCOMPARE(CAlarmTracker::instance()->activeAlarms().size(), strStep.mid(1).toInt());
+            // The status panel counts what the alarms would: nothing before the limits are known.
+            QCOMPARE(pdu.isAbnormal(), pdu.limitsKnown() && info.voltage >= info.voltageWarn);
+        } else {
+            const quint8 cmd = listWords.first() == QLatin1String("network")  ? kCmdNetwork
+                               : listWords.first() == QLatin1String("limits") ? kCmdThresholds
+                                                                              : kCmdStatus;
+            (cmd == kCmdThresholds ? info.voltageWarn : info.voltage) = uiValue ? uiValue : info.voltage;
+            reply(pdu, cmd, info);
+        }
+    }
+    const int iStanding = CAlarmTracker::instance()->activeAlarms().size();
+    QCOMPARE(takeMails(10, 1000).size(), iStanding);
+}
+
+void TestAlarmTracker::standingAcrossRestart_data()
+{
+    QTest::addColumn<bool>("mailAgain");
+    QTest::newRow("mailed again (default)") << true;
+    QTest::newRow("not mailed again") << false;
+}
+
+void TestAlarmTracker::standingAcrossRestart()
+{
+    QFETCH(bool, mailAgain);
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    // One run of the program: the store, the registry with the recorder as the login wires them, and
+    // the device answering with 260 V.
+    const auto run = [&](const std::function<void(CPdu&)>& fnDuring) {
+        CHistoryStore store(strPath);
+        QVERIFY(store.isAvailable());
+        CRackmind registry;
+        CHistoryRecorder::attach(&store, &registry);
+        CPdu* pPdu = registry.addPdu(0x0AC80101);
+        pPdu->timerEmail.stop();
+        PduInfo info = pPdu->stInfo;
+        info.mac[5] = 0x42;
+        reply(*pPdu, kCmdNetwork, info);
+        reply(*pPdu, kCmdThresholds, info);
+        setVoltage(*pPdu, 260);
+        tick(*pPdu);
+        fnDuring(*pPdu);
+        store.flush();
+    };
+    ActiveAlarm before;
+    run([&](CPdu&) {
+        QCOMPARE(pTracker->activeAlarms().size(), 1);
+        pTracker->acknowledgeAll();
+        before = pTracker->activeAlarms().value(0);
+    });
+    QCOMPARE(takeMails(10, 1000).size(), 1);
+    // The operator's choice on the Alarms page, read by the next start.
+    {
+        CAlarmConfigWidget page;
+        page.findChild<QCheckBox*>(QStringLiteral("CheckMailAfterRestart"))->setChecked(mailAgain);
+        QTest::mouseClick(page.findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
+    }
+    g_alarmSettings = AlarmSettings();
+    loadAlarmSettings();
+    m_dtNow = m_dtNow.addSecs(600);
+    run([&](CPdu& pdu) {
+        const ActiveAlarm after = pTracker->activeAlarms().value(0);
+        QCOMPARE(pTracker->activeAlarms().size(), 1);
+        QVERIFY(after.bAcknowledged);
+        QCOMPARE(after.dtSince, before.dtSince);
+        QCOMPARE(after.dtAcknowledged, before.dtAcknowledged);
+        QCOMPARE(after.strAcknowledgedBy, before.strAcknowledgedBy);
+        QCOMPARE(pTracker->unacknowledgedCount(), 0);
+        setVoltage(pdu, 220);
+        tick(pdu);
+    });
+    QCOMPARE(takeMails(10, 1000).size(), mailAgain ? 1 : 0);
+    // The log holds the one alarm: began once, acknowledged once, ended once, each naming its start.
+    CHistoryReader reader(strPath);
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::AlarmBegan, HistoryEvent::AlarmAcknowledged, HistoryEvent::AlarmEnded};
+    const QVector<HistoryEvent> vecEvents = reader.events(filter);
+    QCOMPARE(vecEvents.size(), 3);
+    QCOMPARE(vecEvents.at(2).iKind, int(HistoryEvent::AlarmBegan));
+    QCOMPARE(vecEvents.at(2).iMsecs, before.dtSince.toMSecsSinceEpoch());
+    const QString strSince = QStringLiteral("since ") + before.dtSince.toLocalTime().toString(Qt::ISODate);
+    for (int i : {0, 1})
+        QVERIFY2(vecEvents.at(i).strDetail.contains(strSince), qPrintable(vecEvents.at(i).strDetail));
+    QVERIFY(reader.standingAlarms().isEmpty());
+}
+
+void TestAlarmTracker::restoredAlarmFindsItsDevice_data()
+{
+    // An acknowledged voltage alarm stood on 10.200.1.1 (MAC ..:42) when the program stopped. The room at
+    // the next start: "address MAC volts" per device, judged in this order.
+    QTest::addColumn<QStringList>("room");
+    QTest::addColumn<int>("acknowledgedAt"); // last byte of the address still acknowledged; 0: none
+    QTest::addColumn<int>("ended");          // "ended" entries in the log
+    QTest::addColumn<int>("mails");
+    QTest::newRow("still standing") << QStringList{"1 42 260"} << 1 << 0 << 1;
+    QTest::newRow("cleared while stopped") << QStringList{"1 42 220"} << 0 << 1 << 0;
+    QTest::newRow("a twin with the same MAC first, in alarm")
+        << QStringList{"2 42 260", "1 42 260"} << 1 << 0 << 2;
+    QTest::newRow("a twin with the same MAC first, clear")
+        << QStringList{"2 42 220", "1 42 260"} << 1 << 0 << 1;
+    QTest::newRow("the address now reports another MAC") << QStringList{"1 43 260"} << 0 << 0 << 1;
+}
+
+void TestAlarmTracker::restoredAlarmFindsItsDevice()
+{
+    QFETCH(QStringList, room);
+    QFETCH(int, acknowledgedAt);
+    QFETCH(int, ended);
+    QFETCH(int, mails);
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    // One run of the program; returns the last byte of the address whose alarm is acknowledged.
+    const auto run = [&](const QStringList& listRoom, bool bAcknowledge) {
+        CHistoryStore store(strPath);
+        CRackmind registry;
+        CHistoryRecorder::attach(&store, &registry);
+        for (const QString& strDevice : listRoom) {
+            const QStringList listWords = strDevice.split(QLatin1Char(' '));
+            CPdu* pPdu = registry.addPdu(0x0AC80100 + listWords.at(0).toUInt());
+            pPdu->timerEmail.stop();
+            PduInfo info = pPdu->stInfo;
+            info.mac[5] = quint8(listWords.at(1).toUInt(nullptr, 16));
+            reply(*pPdu, kCmdNetwork, info);
+            reply(*pPdu, kCmdThresholds, info);
+            setVoltage(*pPdu, listWords.at(2).toUInt());
+            tick(*pPdu);
+        }
+        if (bAcknowledge)
+            pTracker->acknowledgeAll();
+        QList<int> listAcknowledged;
+        for (const ActiveAlarm& alarm : pTracker->activeAlarms())
+            if (alarm.bAcknowledged)
+                listAcknowledged << int(alarm.pPdu->sendIPv4() & 0xFF);
+        store.flush();
+        return listAcknowledged;
+    };
+    QCOMPARE(run({"1 42 260"}, true), QList<int>{1});
+    QCOMPARE(takeMails(10, 1000).size(), 1);
+    m_dtNow = m_dtNow.addSecs(600);
+    QCOMPARE(run(room, false), acknowledgedAt ? QList<int>{acknowledgedAt} : QList<int>());
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::AlarmEnded};
+    QCOMPARE(CHistoryReader(strPath).events(filter).size(), ended);
+    QCOMPARE(takeMails(10, 1000).size(), mails);
 }
 
 QTEST_MAIN(TestAlarmTracker)

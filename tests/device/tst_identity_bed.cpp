@@ -58,6 +58,7 @@ private slots:
         g_settings.smtpHost = QStringLiteral("127.0.0.1");
         g_settings.smtpPort = m_server.port();
         g_settings.smtpAccount = QStringLiteral("alarm@rack.test");
+        g_settings.smtpAllowUnencryptedPassword = true;
         g_settings.smtpPassword = QStringLiteral("pw");
         g_settings.smtpReceiver = QStringLiteral("ops@rack.test");
         CSimConfig config;

@@ -79,6 +79,7 @@ private slots:
         g_settings.smtpPort = m_server.port();
         g_settings.smtpSsl = false;
         g_settings.smtpAccount = kUser;
+        g_settings.smtpAllowUnencryptedPassword = true;
         g_settings.smtpPassword = kPassword;
         g_settings.smtpReceiver = kReceiver;
         QTRY_COMPARE_WITH_TIMEOUT(CMailQueue::instance()->pending(), 0, 15000);
@@ -170,6 +171,7 @@ static int queueAndExit(int argc, char** argv, quint16 uiPort)
         job.host = QStringLiteral("127.0.0.1");
         job.port = uiPort;
         job.account = kUser;
+        job.allowUnencryptedPassword = true;
         job.password = kPassword;
         job.receiver = kReceiver;
         job.subject = QStringLiteral("PDU Warning");

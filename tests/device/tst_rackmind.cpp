@@ -1,7 +1,7 @@
-#include "settings/Settings.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "tests/common/TestFrames.h"
 #include "tests/device/PduInfoCompare.h"
 #include "ui/device/OutletStatusWidget.h"
@@ -209,7 +209,11 @@ private slots:
         g_settings.smtpHost.clear(); // the mails fail at once; tst_pdualarm follows them to a server
         CPdu pdu;
         pdu.timerEmail.stop();
-        edit(pdu.stInfo);
+        // As a device reports them: who it is, its limits, its readings.
+        PduInfo info;
+        edit(info);
+        for (quint8 cmd : {kCmdNetwork, kCmdThresholds, kCmdStatus})
+            pdu.slotRcvData(buildFrame(kFrameReply, cmd, payloadFor(cmd, info)));
         QCOMPARE(pdu.isAbnormal(), !alarms.isEmpty());
         pdu.slotEmailTimer();
         QByteArray raised;

@@ -109,6 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         });
         client.setUser(QStringLiteral("console@example.test"));
         client.setPassword(QStringLiteral("secret"));
+        client.setAllowUnencryptedPassword(true);
         FUZZ_CHECK(client.getSocket()->setSocketDescriptor(fds[0]));
         runDialogue(client);
     }

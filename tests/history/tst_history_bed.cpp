@@ -1,7 +1,13 @@
+#include "../mail/MailTestServers.h"
+
+#include "device/AlarmTracker.h"
 #include "device/Protocol.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
+#include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
@@ -65,12 +71,15 @@ private slots:
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
 
+    void hoveringVoltage_data();
+    void hoveringVoltage();
+
     void recordsSamplesAndEvents()
     {
         CHistoryStore store(m_dir.filePath(QStringLiteral("history.sqlite")));
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
         ConsoleRig rig;
-        CHistoryRecorder recorder(&store, rig.registry());
+        CHistoryRecorder::attach(&store, rig.registry());
         QVERIFY(rig.start(200));
         const QString strMac1 = macOf(1), strMac2 = macOf(2);
         QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::Appeared, QString()).size(), 3, 10000);
@@ -148,6 +157,54 @@ private slots:
                               QString::number(pPdu->stInfo.voltageWarn - 5)}));
     }
 };
+
+void TestHistoryBed::hoveringVoltage_data()
+{
+    QTest::addColumn<int>("debounce");
+    QTest::newRow("debounce 3: never three in a row") << 3;
+    QTest::newRow("debounce 1: every crossing") << 1;
+}
+
+// A voltage hovering at its warning limit: the log, the tracker and the mails tell one story.
+void TestHistoryBed::hoveringVoltage()
+{
+    QFETCH(int, debounce);
+    AiosmtpdServer server;
+    QVERIFY2(server.start(QStringLiteral("a@rack.test"), QStringLiteral("pw")),
+             qPrintable(server.errorString()));
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
+    g_settings.smtpPort = server.port();
+    g_settings.smtpAccount = QStringLiteral("a@rack.test");
+    g_settings.smtpPassword = QStringLiteral("pw");
+    g_settings.smtpReceiver = QStringLiteral("ops@site.test");
+    g_alarmSettings = AlarmSettings();
+    g_alarmSettings.debouncePolls = debounce;
+    CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));
+    ConsoleRig rig;
+    CHistoryRecorder::attach(&store, rig.registry());
+    QSignalSpy spyBegan(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmBegan);
+    const QString strMac = macOf(3);
+    const quint16 uiWarn = m_sim.call([](CSimFleet& f) { return f.device(3)->st.voltageWarn; });
+    // Over the limit on one status reply in three.
+    QCOMPARE(m_sim.command(QStringLiteral("hover 3 %1 %2 %2").arg(uiWarn + 1).arg(uiWarn - 1)).last(),
+             QStringLiteral("ok"));
+    m_sim.command(QStringLiteral("record 3 clear"));
+    QVERIFY(rig.start(1000));
+    QTRY_VERIFY_WITH_TIMEOUT(networkQueries(3) >= 15, 30000);
+    // Counted or not, a crossing is judged only on the reading a tick finds: wait for some.
+    if (debounce == 1)
+        QTRY_VERIFY_WITH_TIMEOUT(spyBegan.size() >= 2, 30000);
+    QCOMPARE(m_sim.command(QStringLiteral("clear 3 voltage")).last(), QStringLiteral("ok"));
+    (void)QTest::qWaitFor([] { return CMailQueue::instance()->pending() == 0; }, 30000);
+    const int iLogged = events(store, HistoryEvent::AlarmBegan, strMac).size();
+    int iMails = 0;
+    while (!server.takeEvent(QStringLiteral("mail"), 1000).isEmpty())
+        ++iMails;
+    QCOMPARE(iLogged, spyBegan.size());
+    QCOMPARE(iMails, spyBegan.size());
+    if (debounce == 3)
+        QCOMPARE(iLogged, 0);
+}
 
 QTEST_MAIN(TestHistoryBed)
 #include "tst_history_bed.moc"

@@ -65,13 +65,19 @@ QList<QJsonObject> SmtpTestServer::events()
     return m_listEvents;
 }
 
-bool AiosmtpdServer::start(const QString& strUser, const QString& strPassword, const QString& strCert,
-                           const QString& strKey)
+bool AiosmtpdServer::start(const QString& strUser, const QString& strPassword, const QStringList& listOptions)
 {
     QStringList listArgs{QStringLiteral("real"), QStringLiteral("--user"), strUser,
                          QStringLiteral("--password"), strPassword};
-    if (!strCert.isEmpty())
-        listArgs << QStringLiteral("--cert") << strCert << QStringLiteral("--key") << strKey;
+    for (const QString& strOption : listOptions) {
+        if (!strOption.startsWith(QLatin1String("cert:"))) {
+            listArgs << strOption;
+            continue;
+        }
+        const QString strName = strOption.mid(5);
+        listArgs << QStringLiteral("--cert") << testCertFile(strName + QStringLiteral(".crt"))
+                 << QStringLiteral("--key") << testCertFile(strName + QStringLiteral(".key"));
+    }
     return run(listArgs);
 }
 

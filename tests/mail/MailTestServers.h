@@ -32,12 +32,12 @@ private:
     QList<int> m_listTaken;
 };
 
-// The real server (aiosmtpd) with AUTH PLAIN; implicit TLS when strCert is given.
+// The real server (aiosmtpd) with AUTH PLAIN and LOGIN; listOptions as smtp_server.py takes them, where
+// "cert:NAME" stands for the test certificate NAME with its key.
 class AiosmtpdServer : public SmtpTestServer
 {
 public:
-    bool start(const QString& strUser, const QString& strPassword, const QString& strCert = QString(),
-               const QString& strKey = QString());
+    bool start(const QString& strUser, const QString& strPassword, const QStringList& listOptions = {});
 };
 
 // Test certificates in tests/mail/certs: "ca.crt", and the servers "localhost", "other" (another host

@@ -1,6 +1,10 @@
 #!/usr/bin/python3
 # The mail tests' SMTP peers on 127.0.0.1 at a free port.
-#   smtp_server.py real --user U --password P [--cert FILE --key FILE]   aiosmtpd, AUTH PLAIN, implicit TLS
+#   smtp_server.py real --user U --password P [--cert FILE --key FILE [--starttls]] [--relay]
+#                  [--login-only] [--strict-sender]
+#       aiosmtpd with AUTH PLAIN and LOGIN; with a certificate implicit TLS, or STARTTLS required before
+#       anything else; a relay that takes mail without AUTH, offers none and answers one with 502; AUTH
+#       LOGIN only; a sender without "@" refused.
 #   smtp_server.py script STEPS_JSON   one connection served step by step, for what a real server won't do
 # The servers print "PORT <n>" once they listen, then one JSON line per event on stdout: "auth" (mechanism,
 # user, password, ok), "mail" (user, mail_from, rcpt_tos, data in base64); "accepted", "recv" (data in
@@ -27,6 +31,16 @@ def real(args):
     user, password = args[args.index("--user") + 1], args[args.index("--password") + 1]
 
     class Handler:
+        async def handle_EHLO(self, server, session, envelope, hostname, responses):
+            session.host_name = hostname
+            return [r for r in responses if not ("--relay" in args and r.startswith("250-AUTH"))]
+
+        async def handle_MAIL(self, server, session, envelope, address, mail_options):
+            if "--strict-sender" in args and "@" not in address:
+                return "553 5.1.7 The sender address <%s> is not a valid address" % address
+            envelope.mail_from = address
+            return "250 OK"
+
         async def handle_DATA(self, server, session, envelope):
             emit({"event": "mail", "user": session.auth_data.login.decode() if session.auth_data else None,
                   "mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
@@ -40,15 +54,23 @@ def real(args):
               "password": auth.password.decode("utf-8", "replace"), "ok": ok})
         return AuthResult(success=ok, handled=False, auth_data=auth)
 
+    class Relay(SMTP):
+        async def smtp_AUTH(self, arg):
+            await self.push("502 5.5.1 AUTH not supported here")
+
     tls = None
     if "--cert" in args:
         tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         tls.load_cert_chain(args[args.index("--cert") + 1], args[args.index("--key") + 1])
-    # Implicit TLS is invisible to the server's STARTTLS bookkeeping, so encryption is not demanded
-    # of AUTH on either kind of listener; authentication itself is.
-    factory = lambda: SMTP(Handler(), authenticator=authenticator, auth_required=True,
-                           auth_require_tls=False, hostname="smtp.test")
-    return factory, tls
+    starttls = tls if "--starttls" in args else None
+    # Implicit TLS is invisible to the server's STARTTLS bookkeeping, so there encryption is not demanded
+    # of AUTH; authentication itself is, except at the relay.
+    relay = "--relay" in args
+    factory = lambda: (Relay if relay else SMTP)(
+        Handler(), authenticator=authenticator, auth_required=not relay, auth_require_tls=bool(starttls),
+        tls_context=starttls, require_starttls=bool(starttls), hostname="smtp.test",
+        auth_exclude_mechanism=["PLAIN"] if "--login-only" in args else None)
+    return factory, None if starttls else tls
 
 
 async def scripted(steps, reader, writer):

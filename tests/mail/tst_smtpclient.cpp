@@ -5,6 +5,7 @@
 #include "mail/MailQueue.h"
 #include "mail/MimeMessage.h"
 #include "mail/SmtpClient.h"
+#include "settings/Catalogues.h"
 
 #include <QRegularExpression>
 #include <QSslConfiguration>
@@ -14,10 +15,11 @@
 
 using Steps = QList<ScriptedServer::Step>;
 Q_DECLARE_METATYPE(Steps)
+Q_DECLARE_METATYPE(MailJob)
 
-// The SMTP dialogue against a real server (aiosmtpd, plain and implicit TLS) and against a scripted one
-// for the replies a real server will not give; every delivery ends within the client's time-outs (5 s
-// to connect, 5 s for each reply).
+// The SMTP dialogue against a real server (aiosmtpd in the kinds sites relay through) and against a
+// scripted one for the replies a real server will not give; every delivery ends within the client's
+// time-outs (5 s to connect, 5 s for each reply), and one that fails says why.
 class TestSmtpClient : public QObject
 {
     Q_OBJECT
@@ -32,6 +34,8 @@ private slots:
     void lineBreakInjection_data();
     void lineBreakInjection();
     void connectionRefused();
+    void storedReasonsReadTranslated_data();
+    void storedReasonsReadTranslated();
     void abortTimeCutsWaits();
     void waitingMailsAreBounded();
 };
@@ -40,12 +44,22 @@ namespace {
 const QString kUser = QStringLiteral("alarm@rack.test");
 const QString kPassword = QStringLiteral("s3cr\u20ac t");
 
-MailJob jobFor(quint16 uiPort, bool bSsl = false)
+enum Mode
+{
+    Plain,
+    Tls,
+    StartTls
+};
+
+// Over a plain connection the password may go unencrypted unless told otherwise.
+MailJob jobFor(quint16 uiPort, int iMode = Plain, bool bAllowUnencrypted = true)
 {
     MailJob job;
-    job.host = bSsl ? QStringLiteral("localhost") : QStringLiteral("127.0.0.1");
+    job.host = iMode == Plain ? QStringLiteral("127.0.0.1") : QStringLiteral("localhost");
     job.port = uiPort;
-    job.ssl = bSsl;
+    job.ssl = iMode == Tls;
+    job.startTls = iMode == StartTls;
+    job.allowUnencryptedPassword = bAllowUnencrypted;
     job.account = kUser;
     job.password = kPassword;
     job.receiver = QStringLiteral("ops@site.test");
@@ -111,47 +125,92 @@ void TestSmtpClient::dataToWire()
 
 void TestSmtpClient::realServer_data()
 {
-    QTest::addColumn<QString>("cert"); // empty: plain
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("delivered");
-    QTest::newRow("plain") << "" << kPassword << true;
-    QTest::newRow("implicit TLS") << "localhost" << kPassword << true;
-    QTest::newRow("wrong password") << ""
-                                    << "guess" << false;
-    QTest::newRow("TLS, another host name") << "other" << kPassword << false;
-    QTest::newRow("TLS, unknown CA") << "stranger" << kPassword << false;
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<MailJob>("job");
+    QTest::addColumn<QString>("mechanism"); // what the server saw, empty for no AUTH
+    QTest::addColumn<QString>("why");       // in the failure's text; empty when delivered
+    const auto job = [](int iMode, bool bAllowUnencrypted = true, const QString& strAccount = kUser,
+                        const QString& strSender = QString()) {
+        MailJob job = jobFor(0, iMode, bAllowUnencrypted);
+        job.account = strAccount;
+        job.sender = strSender;
+        return job;
+    };
+    MailJob wrong = job(Plain);
+    wrong.password = QStringLiteral("guess");
+    const QStringList starttls{QStringLiteral("cert:localhost"), QStringLiteral("--starttls")};
+    QTest::newRow("plain") << QStringList() << job(Plain) << "PLAIN"
+                           << "";
+    QTest::newRow("plain: no password in clear unless allowed") << QStringList() << job(Plain, false) << ""
+                                                                << "password would go unencrypted";
+    QTest::newRow("wrong password") << QStringList() << wrong << "PLAIN"
+                                    << "refused the login: 535 5.7.8";
+    QTest::newRow("implicit TLS") << QStringList{"cert:localhost"} << job(Tls, false) << "PLAIN"
+                                  << "";
+    QTest::newRow("TLS, another host name")
+        << QStringList{"cert:other"} << job(Tls) << ""
+        << "TLS handshake with localhost:%1 failed: The host name did not match";
+    QTest::newRow("TLS, unknown CA") << QStringList{"cert:stranger"} << job(Tls) << ""
+                                     << "TLS handshake with localhost:%1 failed: The issuer certificate";
+    QTest::newRow("STARTTLS") << starttls << job(StartTls, false) << "PLAIN"
+                              << "";
+    QTest::newRow("STARTTLS, unknown CA") << QStringList{"cert:stranger", "--starttls"} << job(StartTls) << ""
+                                          << "TLS handshake with localhost:%1 failed: The issuer certificate";
+    QTest::newRow("STARTTLS required, client in clear")
+        << starttls << job(Plain) << ""
+        << "refused the login: 530 Must issue a STARTTLS command first";
+    QTest::newRow("relay, no account") << QStringList{"--relay"} << job(Plain, false, QString(), kUser) << ""
+                                       << "";
+    QTest::newRow("relay, account given") << QStringList{"--relay"} << job(Plain) << ""
+                                          << "refused the login: 502 5.5.1";
+    QTest::newRow("AUTH LOGIN only") << QStringList{"--login-only"} << job(Plain) << "LOGIN"
+                                     << "";
+    QTest::newRow("sender without @ refused")
+        << QStringList{"--strict-sender"} << job(Plain, true, QStringLiteral("alarm")) << "PLAIN"
+        << "refused the sender <alarm>: 553 5.1.7";
+    QTest::newRow("sender set") << QStringList{"--strict-sender"}
+                                << job(Plain, true, QStringLiteral("alarm"), QStringLiteral("pdu@rack.test"))
+                                << "PLAIN"
+                                << "";
 }
 
 void TestSmtpClient::realServer()
 {
-    QFETCH(QString, cert);
-    QFETCH(QString, password);
-    QFETCH(bool, delivered);
+    QFETCH(QStringList, options);
+    QFETCH(MailJob, job);
+    QFETCH(QString, mechanism);
+    QFETCH(QString, why);
     AiosmtpdServer server;
-    QVERIFY2(cert.isEmpty() ? server.start(kUser, kPassword)
-                            : server.start(kUser, kPassword, testCertFile(cert + QStringLiteral(".crt")),
-                                           testCertFile(cert + QStringLiteral(".key"))),
-             qPrintable(server.errorString()));
-    MailJob job = jobFor(server.port(), !cert.isEmpty());
-    job.password = password;
-    QCOMPARE(deliverMail(job), delivered);
-    if (!delivered) {
-        // An untrusted server gets no credential at all; a wrong password no mail.
-        QCOMPARE(server.events().size(), cert.isEmpty() ? 1 : 0);
+    QVERIFY2(server.start(job.account, kPassword, options), qPrintable(server.errorString()));
+    job.port = server.port();
+    SmtpFailure failure;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(deliverMail(job, nullptr, &failure), why.isEmpty());
+    QVERIFY(timer.elapsed() < 3000);
+    QVERIFY2(
+        failure.text().contains(QString(why).replace(QStringLiteral("%1"), QString::number(server.port()))),
+        qPrintable(failure.text()));
+    // No password reaches a server that is not trusted, or one in clear that the operator did not allow.
+    const QJsonObject auth = server.takeEvent(QStringLiteral("auth"), mechanism.isEmpty() ? 300 : 10000);
+    QCOMPARE(auth.value(QStringLiteral("mechanism")).toString(), mechanism);
+    if (!mechanism.isEmpty()) {
+        QCOMPARE(auth.value(QStringLiteral("user")).toString(), job.account);
+        QCOMPARE(auth.value(QStringLiteral("password")).toString(), job.password);
+    }
+    if (!why.isEmpty()) {
+        QVERIFY(server.takeEvent(QStringLiteral("mail"), 300).isEmpty());
         return;
     }
-    const QJsonObject auth = server.takeEvent(QStringLiteral("auth"));
-    QCOMPARE(auth.value(QStringLiteral("mechanism")).toString(), QStringLiteral("PLAIN"));
-    QCOMPARE(auth.value(QStringLiteral("user")).toString(), kUser);
-    QCOMPARE(auth.value(QStringLiteral("password")).toString(), kPassword);
     const QJsonObject mail = server.takeEvent(QStringLiteral("mail"));
-    QCOMPARE(mail.value(QStringLiteral("mail_from")).toString(), kUser);
+    QCOMPARE(mail.value(QStringLiteral("mail_from")).toString(), job.senderAddress());
     QCOMPARE(mail.value(QStringLiteral("rcpt_tos")).toArray(), QJsonArray{QStringLiteral("ops@site.test")});
 
     // The message as rendered, the dots of its body unstuffed again by the server.
     const QByteArray baData =
         QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1());
-    QVERIFY2(baData.startsWith("From: <alarm@rack.test>\r\nTo: <ops@site.test>\r\nSubject: PDU Warning\r\n"),
+    QVERIFY2(baData.startsWith("From: <" + job.senderAddress().toUtf8() +
+                               ">\r\nTo: <ops@site.test>\r\nSubject: PDU Warning\r\n"),
              baData.constData());
     QVERIFY(baData.contains(
         "\r\n\r\nVoltage Warn\r\n\r\nValue:251\r\n.\r\nLocation:机房 A\r\n..two\r\nend\r\n--"));
@@ -160,14 +219,14 @@ void TestSmtpClient::realServer()
 void TestSmtpClient::scriptedServer_data()
 {
     QTest::addColumn<Steps>("steps");
-    QTest::addColumn<bool>("ssl");
-    QTest::addColumn<bool>("delivered");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("why"); // in the failure's text; empty when delivered
     // Whether the 5 s time-out, and nothing sooner or later, ends the delivery; otherwise it ends at once.
     QTest::addColumn<bool>("timesOut");
     using S = ScriptedServer;
-    const auto row = [](const char* name, const Steps& steps, bool bDelivered, bool bSsl = false,
+    const auto row = [](const char* name, const Steps& steps, const char* pszWhy, int iMode = Plain,
                         bool bTimesOut = false) {
-        QTest::newRow(name) << steps << bSsl << bDelivered << bTimesOut;
+        QTest::newRow(name) << steps << iMode << QString::fromUtf8(pszWhy) << bTimesOut;
     };
     QByteArray baHundred;
     for (int i = 0; i < 99; ++i)
@@ -175,56 +234,79 @@ void TestSmtpClient::scriptedServer_data()
     const QByteArray baLong = "220 " + QByteArray(4092, 'w') + "\r\n";
     const QByteArray baOk = "250 ok\r\n";
     const Steps envelope = envelopeAndData();
-    row("code-only lines", login("220\r\n", "250\r\n") + envelope, true);
+    row("code-only lines", login("220\r\n", "250\r\n") + envelope, "");
     row("multi-line replies",
-        login("220-a\r\n220 b\r\n", "250-a\r\n250-AUTH PLAIN\r\n250 8BITMIME\r\n") + envelope, true);
-    row("bare LF line ends", login("220 hi\n", "250-a\n250 ok\n") + envelope, true);
-    row("4 KiB line", login(baLong, baOk) + envelope, true);
-    row("100 lines", login("220 hi\r\n", baHundred + "250 last\r\n") + envelope, true);
-    row("line over 4 KiB", login("220 w" + baLong.mid(4), baOk), false);
-    row("101 lines", login("220 hi\r\n", baHundred + "250-one more\r\n250 last\r\n"), false);
-    row("greeting refused", {S::send("554 go away\r\n")}, false);
-    row("EHLO refused", login("220 hi\r\n", "421 busy\r\n"), false);
-    row("code not a number", {S::send("2x0 hi\r\n"), S::silence(3000)}, false);
+        login("220-a\r\n220 b\r\n", "250-a\r\n250-AUTH PLAIN\r\n250 8BITMIME\r\n") + envelope, "");
+    row("bare LF line ends", login("220 hi\n", "250-a\n250 ok\n") + envelope, "");
+    row("4 KiB line", login(baLong, baOk) + envelope, "");
+    row("100 lines", login("220 hi\r\n", baHundred + "250 last\r\n") + envelope, "");
+    row("line over 4 KiB", login("220 w" + baLong.mid(4), baOk), "reply to the greeting is unusable");
+    row("101 lines", login("220 hi\r\n", baHundred + "250-one more\r\n250 last\r\n"),
+        "reply to EHLO is unusable");
+    row("greeting refused", {S::send("554 go away\r\n")}, "refused the connection: 554 go away");
+    row("EHLO refused", login("220 hi\r\n", "421 busy\r\n"), "refused EHLO: 421 busy");
+    row("code not a number", {S::send("2x0 hi\r\n"), S::silence(3000)}, "refused the connection: 2x0 hi");
     row("535 to AUTH",
         {S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send("535 no\r\n"), S::silence(3000)},
-        false);
-    row("250 to AUTH", Steps{S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send(baOk)} + envelope,
-        false);
+        "refused the login: 535 no");
+    row("250 to AUTH",
+        Steps{S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send(baOk)} + envelope,
+        "refused the login: 250 ok");
     row("550 to RCPT",
         login("220 hi\r\n", baOk) << S::line() << S::send(baOk) << S::line() << S::send("550 no\r\n")
                                   << S::silence(3000),
-        false);
-    row("disconnect in mid-dialogue", {S::send("220 hi\r\n"), S::line(), S::close()}, false);
-    row("endless line", {S::send("220 "), S::flood()}, false);
-    row("TLS: plain text instead of a handshake", {S::send("220 hi\r\n"), S::silence(3000)}, false, true);
-    row("no greeting", {S::silence(8000)}, false, false, true);
+        "refused the receiver <ops@site.test>: 550 no");
+    row("disconnect in mid-dialogue", {S::send("220 hi\r\n"), S::line(), S::close()},
+        "closed the connection while the reply to EHLO");
+    row("endless line", {S::send("220 "), S::flood()}, "reply to the greeting is unusable");
+    row("TLS: plain text instead of a handshake", {S::send("220 hi\r\n"), S::silence(3000)},
+        "TLS handshake with", Tls);
+    row("no greeting", {S::silence(8000)}, "no reply from the mail server to the greeting within 5 s", Plain,
+        true);
     // A byte every 200 ms: the 5 s bound the reply, not each byte.
-    row("reply trickles forever", {S::send("220-"), S::trickle({}, 200)}, false, false, true);
+    row("reply trickles forever", {S::send("220-"), S::trickle({}, 200)}, "within 5 s", Plain, true);
     row("TLS: handshake trickles forever",
-        {S::trickle(QByteArray("\x16\x03\x03\x40\x00", 5), 200), S::trickle({}, 200)}, false, true, true);
+        {S::trickle(QByteArray("\x16\x03\x03\x40\x00", 5), 200), S::trickle({}, 200)},
+        "no handshake within 5 s", Tls, true);
+    // STARTTLS asked for: nothing but EHLO goes out in clear, and a handshake that fails ends in time.
+    const Steps starttlsOffered{S::send("220 hi\r\n"), S::line(), S::send("250-hi\r\n250 STARTTLS\r\n"),
+                                S::line()};
+    row("STARTTLS not offered",
+        {S::send("220 hi\r\n"), S::line(), S::send("250-hi\r\n250 AUTH PLAIN\r\n"), S::silence(1000)},
+        "does not offer STARTTLS", StartTls);
+    row("STARTTLS refused",
+        starttlsOffered + Steps{S::send("454 4.7.0 TLS not available\r\n"), S::silence(1000)},
+        "refused STARTTLS: 454 4.7.0 TLS not available", StartTls);
+    row("STARTTLS, then plain text",
+        starttlsOffered + Steps{S::send("220 go\r\n"), S::send("250 hi\r\n", 100), S::silence(1000)},
+        "TLS handshake with", StartTls);
+    row("STARTTLS, then silence", starttlsOffered + Steps{S::send("220 go\r\n"), S::silence(8000)},
+        "no handshake within 5 s", StartTls, true);
 }
 
 void TestSmtpClient::scriptedServer()
 {
     QFETCH(Steps, steps);
-    QFETCH(bool, ssl);
-    QFETCH(bool, delivered);
+    QFETCH(int, mode);
+    QFETCH(QString, why);
     QFETCH(bool, timesOut);
     ScriptedServer server(steps);
     QVERIFY2(server.port() != 0, qPrintable(server.errorString()));
-    MailJob job = jobFor(server.port(), ssl);
+    MailJob job = jobFor(server.port(), mode);
     job.host = QStringLiteral("127.0.0.1");
+    SmtpFailure failure;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(deliverMail(job), delivered);
+    QCOMPARE(deliverMail(job, nullptr, &failure), why.isEmpty());
     const qint64 iMs = timer.elapsed();
     QVERIFY2(timesOut ? iMs >= 4800 && iMs <= 6500 : iMs < 2000,
              qPrintable(QStringLiteral("%1 ms").arg(iMs)));
     QVERIFY(server.waitDone(3000));
+    QVERIFY2(failure.text().contains(why), qPrintable(failure.text()));
     const QByteArray baReceived = server.received();
-    if (!delivered) {
+    if (!why.isEmpty()) {
         QVERIFY(!baReceived.contains("DATA"));
+        QVERIFY(mode == Plain || !baReceived.contains("AUTH"));
         return;
     }
     // Nothing was sent ahead of a reply still coming in; the body went dot-stuffed, in CRLF lines.
@@ -259,11 +341,13 @@ void TestSmtpClient::lineBreakInjection()
     QFETCH(QString, value);
     ScriptedServer server(ScriptedServer::greetAndLogin() << ScriptedServer::silence(300));
     MailJob job = jobFor(server.port());
-    (field == QLatin1String("sender")      ? job.account
+    (field == QLatin1String("sender")      ? job.sender
      : field == QLatin1String("recipient") ? job.receiver
                                            : job.subject) = value;
     // The whole delivery refuses such a mail before it connects, as the client refuses such a name ...
-    QVERIFY(!deliverMail(job));
+    SmtpFailure failure;
+    QVERIFY(!deliverMail(job, nullptr, &failure));
+    QCOMPARE(failure.text(), QStringLiteral("a line break in the sender, receiver or subject"));
     SmtpClient named(QStringLiteral("127.0.0.1"), server.port());
     named.setName(QStringLiteral("localhost\r\nMAIL FROM: <x@y>"));
     QVERIFY(!named.connectToHost());
@@ -271,8 +355,10 @@ void TestSmtpClient::lineBreakInjection()
     QVERIFY(!server.accepted());
     // ... and the client does not send it either.
     SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
+    client.setUser(kUser);
+    client.setAllowUnencryptedPassword(true);
     MimeMessage message;
-    message.setSender(new EmailAddress(job.account));
+    message.setSender(new EmailAddress(job.senderAddress()));
     message.addRecipient(new EmailAddress(job.receiver));
     message.setSubject(job.subject);
     QVERIFY(client.connectToHost());
@@ -294,8 +380,42 @@ void TestSmtpClient::connectionRefused()
         timer.start();
         QVERIFY(!client.connectToHost());
         QVERIFY(timer.elapsed() < 2000);
+        QCOMPARE(
+            client.lastFailure().text(),
+            QStringLiteral("no connection to the mail server 127.0.0.1:%1: Connection refused").arg(uiPort));
     }
-    QVERIFY(!SmtpClient(QString(), 25).connectToHost());
+    SmtpClient nowhere(QString(), 25);
+    QVERIFY(!nowhere.connectToHost());
+    QCOMPARE(nowhere.lastFailure().text(), QStringLiteral("no mail server set"));
+}
+
+// The event log keeps the English reason; shown in Chinese, the phrase is translated and what the server
+// said stays as it was.
+void TestSmtpClient::storedReasonsReadTranslated_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("translated");
+    QTest::addColumn<QString>("kept"); // parts that stay as they were, "|" between them
+    QTest::newRow("server reply") << "the mail server refused the sender <alarm>: 553 5.1.7 no %2 here"
+                                  << true << "<alarm>|553 5.1.7 no %2 here";
+    QTest::newRow("TLS problem") << "the TLS handshake with mail.site:587 failed: The host name did not match"
+                                 << true << "mail.site:587|The host name did not match";
+    QTest::newRow("earlier wording") << "no connection to the mail server" << true << "";
+    QTest::newRow("no mail reason") << "Voltage Warn" << false << "";
+}
+
+void TestSmtpClient::storedReasonsReadTranslated()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, translated);
+    QFETCH(QString, kept);
+    createCatalogues();
+    installCatalogues(2);
+    const QString strShown = SmtpFailure::translate(text);
+    installCatalogues(1);
+    QCOMPARE(strShown != text, translated);
+    for (const QString& strPart : kept.split(QLatin1Char('|'), Qt::SkipEmptyParts))
+        QVERIFY2(strShown.contains(strPart), qPrintable(strShown));
 }
 
 void TestSmtpClient::abortTimeCutsWaits()

@@ -29,8 +29,12 @@ inline QString promtoolCheckMetrics(const QByteArray& baResponse)
 {
     QProcess process;
     process.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    // A promtool that did not run has checked nothing.
+    if (!process.waitForStarted(30000))
+        return QStringLiteral("promtool did not start: ") + process.errorString();
     process.write(baResponse.mid(baResponse.indexOf("\r\n\r\n") + 4));
     process.closeWriteChannel();
-    process.waitForFinished(30000);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("promtool did not finish");
     return process.exitCode() == 0 ? QString() : QString::fromUtf8(process.readAll());
 }

@@ -1,16 +1,25 @@
+#include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "service/MetricsExporter.h"
 #include "service/MetricsServer.h"
 #include "service/MetricsText.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/TlsFixture.h"
 
 #include <QTcpServer>
 #include <QtTest>
 
 #include <zlib.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 // The text the endpoint serves and the endpoint's conduct towards bad and idle clients, on 127.0.0.1.
@@ -30,6 +39,15 @@ private slots:
     void http();
     void compressedOncePerSnapshot_data();
     void compressedOncePerSnapshot();
+    void rangesNeverPastThePage_data();
+    void rangesNeverPastThePage();
+    void slowReadersAreBounded_data();
+    void slowReadersAreBounded();
+    void deadAcceptLoopRestarted();
+    void tlsAndBasicAuth_data();
+    void tlsAndBasicAuth();
+    void brokenWebConfigServesNothing_data();
+    void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes();
     void portTaken();
     void stopRightAfterStart();
@@ -45,31 +63,73 @@ quint16 TestMetrics::freePort()
     return probe.serverPort();
 }
 
+// The body of a whole response, inflated when it came gzip-encoded; a null array when it would not inflate.
+static QByteArray bodyOf(const QByteArray& baResponse, bool* pbGzip)
+{
+    const int iEnd = baResponse.indexOf("\r\n\r\n");
+    *pbGzip = baResponse.left(iEnd).toLower().contains("content-encoding: gzip");
+    const QByteArray baBody = baResponse.mid(iEnd + 4);
+    if (!*pbGzip)
+        return baBody;
+    QByteArray baOut(64 * 1024 * 1024, Qt::Uninitialized);
+    z_stream zs{};
+    inflateInit2(&zs, 15 + 16);
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(baBody.constData()));
+    zs.avail_in = uInt(baBody.size());
+    zs.next_out = reinterpret_cast<Bytef*>(baOut.data());
+    zs.avail_out = uInt(baOut.size());
+    const bool bDone = inflate(&zs, Z_FINISH) == Z_STREAM_END;
+    baOut.resize(bDone ? int(zs.total_out) : 0);
+    inflateEnd(&zs);
+    return bDone ? baOut : QByteArray();
+}
+
 void TestMetrics::render_data()
 {
+    // state: 0 not heard for a while, 1 online, 2 online with its limits reported
+    QTest::addColumn<int>("state");
     QTest::addColumn<QByteArray>("line");
-    const QByteArray labels = "{mac=\"00:04:A3:0B:0C:FF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
-                              "address=\"10.0.0.7\",group=\"Default\"";
-    QTest::newRow("device count") << QByteArray("rackmind_pdus 1\n");
-    QTest::newRow("counters") << QByteArray("# TYPE rackmind_replies_received_total counter\n");
-    QTest::newRow("voltage, label quoting") << "rackmind_pdu_voltage_volts" + labels + "} 251\n";
-    QTest::newRow("current") << "rackmind_pdu_current_amperes" + labels + "} 5.25\n";
-    QTest::newRow("threshold") << "rackmind_pdu_voltage_warn_volts" + labels + "} 250\n";
-    QTest::newRow("outlet 1 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"1\"} 1\n";
-    QTest::newRow("outlet 2 off") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"2\"} 0\n";
-    QTest::newRow("outlet 8 on") << "rackmind_pdu_outlet_on" + labels + ",outlet=\"8\"} 1\n";
+    QTest::addColumn<bool>("present");
+    const QByteArray mac = "{mac=\"00:04:A3:0B:0C:FF\"";
+    const QByteArray info =
+        "rackmind_pdu_info{mac=\"00:04:A3:0B:0C:FF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
+        "address=\"10.0.0.7\",group=\"Default\"} 1\n";
+    QTest::newRow("device count") << 1 << QByteArray("rackmind_pdus 1\n") << true;
+    QTest::newRow("counters") << 1 << QByteArray("# TYPE rackmind_replies_received_total counter\n") << true;
+    QTest::newRow("info, label quoting") << 1 << info << true;
+    QTest::newRow("voltage by mac only") << 1 << "rackmind_pdu_voltage_volts" + mac + "} 251\n" << true;
+    QTest::newRow("current") << 1 << "rackmind_pdu_current_amperes" + mac + "} 5.25\n" << true;
+    QTest::newRow("outlet 1 on") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"1\"} 1\n" << true;
+    QTest::newRow("outlet 2 off") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"2\"} 0\n" << true;
+    QTest::newRow("outlet 8 on") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"8\"} 1\n" << true;
+    QTest::newRow("online") << 1 << "rackmind_pdu_online" + mac + "} 1\n" << true;
+    QTest::newRow("factory limits not shown") << 1 << QByteArray("rackmind_pdu_voltage_warn_volts{") << false;
+    QTest::newRow("no alarm on unknown limits") << 1 << QByteArray("rackmind_pdu_alarm_active{") << false;
+    QTest::newRow("reported limit") << 2 << "rackmind_pdu_voltage_warn_volts" + mac + "} 250\n" << true;
     QTest::newRow("at the warn limit")
-        << "rackmind_pdu_alarm_active" + labels + ",condition=\"voltage_warn\"} 1\n";
-    QTest::newRow("below overload") << "rackmind_pdu_alarm_active" + labels +
-                                           ",condition=\"voltage_overload\"} 0\n";
+        << 2 << "rackmind_pdu_alarm_active" + mac + ",condition=\"voltage_warn\"} 1\n"
+        << true;
+    QTest::newRow("below overload") << 2
+                                    << "rackmind_pdu_alarm_active" + mac +
+                                           ",condition=\"voltage_overload\"} 0\n"
+                                    << true;
     QTest::newRow("at the lower limit")
-        << "rackmind_pdu_alarm_active" + labels + ",condition=\"temperature\"} 1\n";
-    QTest::newRow("never heard") << "rackmind_pdu_online" + labels + "} 0\n";
+        << 2 << "rackmind_pdu_alarm_active" + mac + ",condition=\"temperature\"} 1\n"
+        << true;
+    QTest::newRow("offline: online 0") << 0 << "rackmind_pdu_online" + mac + "} 0\n" << true;
+    QTest::newRow("offline: info stays") << 0 << info << true;
+    QTest::newRow("offline: no stale reading") << 0 << QByteArray("rackmind_pdu_voltage_volts{") << false;
+    QTest::newRow("offline: no stale outlet") << 0 << QByteArray("rackmind_pdu_outlet_on{") << false;
+    QTest::newRow("offline: no stale limit")
+        << 0 << QByteArray("rackmind_pdu_current_warn_amperes{") << false;
+    QTest::newRow("offline: no stale alarm") << 0 << QByteArray("rackmind_pdu_alarm_active{") << false;
 }
 
 void TestMetrics::render()
 {
+    QFETCH(int, state);
     QFETCH(QByteArray, line);
+    QFETCH(bool, present);
     CPdu pdu;
     pdu.uiSourceIP = QHostAddress(QStringLiteral("10.0.0.7")).toIPv4Address();
     const quint8 mac[6] = {0x00, 0x04, 0xA3, 0x0B, 0x0C, 0xFF};
@@ -80,8 +140,12 @@ void TestMetrics::render()
     pdu.stInfo.current = 5.25;
     pdu.stInfo.temperature = pdu.stInfo.temperatureLowLimit;
     pdu.stInfo.outletStatus = 0x81;
+    // Heard from once, with every reply; "not heard for a while" is a minute later.
+    pdu.dtLastRcv = Clock::now().addSecs(state ? 0 : -60);
+    if (state != 1)
+        pdu.markReported(kCmdThresholds);
     const QByteArray text = renderMetrics({&pdu}, {});
-    QVERIFY2(text.contains(line), text.constData());
+    QVERIFY2(text.contains(line) == present, text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());
 }
 
@@ -103,6 +167,7 @@ void TestMetrics::labelsFollowChanges()
     QFETCH(QByteArray, label);
     CPdu pdu;
     pdu.uiSourceIP = 0x0A000007;
+    pdu.dtLastRcv = Clock::now();
     CMetricsLabels labels;
     QByteArray baPage;
     renderMetrics({&pdu}, {}, baPage, nullptr, &labels);
@@ -140,6 +205,7 @@ void TestMetrics::numbersAsWritten()
 {
     QFETCH(double, value);
     CPdu pdu;
+    pdu.dtLastRcv = Clock::now();
     pdu.stInfo.current = value;
     const QByteArray baText = renderMetrics({&pdu}, {});
     const int iAt = baText.indexOf("\nrackmind_pdu_current_amperes{");
@@ -170,6 +236,25 @@ void TestMetrics::http_data()
                                       QByteArray(100000, 'a')
                                << QByteArray("HTTP/1.1 413");
     QTest::newRow("not http") << QByteArray("\x16\x03\x01\x02\x00\r\n\r\n") << QByteArray();
+    // A body the server does not read must not be taken for the next request.
+    const QByteArray inner("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n");
+    const QByteArray length = QByteArray::number(inner.size());
+    QTest::newRow("post, a request as body")
+        << "POST /metrics HTTP/1.1\r\nContent-Length: " + length + "\r\n\r\n" + inner
+        << QByteArray("HTTP/1.1 405");
+    QTest::newRow("get, a request as body")
+        << "GET /metrics HTTP/1.1\r\nContent-Length: " + length + "\r\n\r\n" + inner
+        << QByteArray("HTTP/1.1 200");
+    QTest::newRow("huge body, a request after")
+        << "GET /metrics HTTP/1.1\r\nContent-Length: 5000\r\n\r\n" + inner + QByteArray(5000, 'a')
+        << QByteArray("HTTP/1.1 413");
+    QTest::newRow("two lengths, a request as body")
+        << "GET /metrics HTTP/1.1\r\nContent-Length: 0\r\nContent-Length: " + length + "\r\n\r\n" + inner
+        << QByteArray("HTTP/1.1 400");
+    // Short lines each, but a head no scraper sends: refused, not buffered without end.
+    QTest::newRow("endless headers") << "GET /metrics HTTP/1.1\r\n" +
+                                            QByteArray("X-A: aaaaaaaaaa\r\n").repeated(20000) + "\r\n"
+                                     << QByteArray("HTTP/1.1 4");
 }
 
 void TestMetrics::http()
@@ -183,27 +268,7 @@ void TestMetrics::http()
     const QByteArray response = httpExchange(uiPort, request);
     QVERIFY2(status.isEmpty() ? response.isEmpty() : response.startsWith(status),
              response.left(200).constData());
-}
-
-// The body of a whole response, inflated when it came gzip-encoded; a null array when it would not inflate.
-static QByteArray bodyOf(const QByteArray& baResponse, bool* pbGzip)
-{
-    const int iEnd = baResponse.indexOf("\r\n\r\n");
-    *pbGzip = baResponse.left(iEnd).toLower().contains("content-encoding: gzip");
-    const QByteArray baBody = baResponse.mid(iEnd + 4);
-    if (!*pbGzip)
-        return baBody;
-    QByteArray baOut(64 * 1024 * 1024, Qt::Uninitialized);
-    z_stream zs{};
-    inflateInit2(&zs, 15 + 16);
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(baBody.constData()));
-    zs.avail_in = uInt(baBody.size());
-    zs.next_out = reinterpret_cast<Bytef*>(baOut.data());
-    zs.avail_out = uInt(baOut.size());
-    const bool bDone = inflate(&zs, Z_FINISH) == Z_STREAM_END;
-    baOut.resize(bDone ? int(zs.total_out) : 0);
-    inflateEnd(&zs);
-    return bDone ? baOut : QByteArray();
+    QVERIFY2(response.count("HTTP/1.1 ") <= 1, response.left(400).constData());
 }
 
 void TestMetrics::compressedOncePerSnapshot_data()
@@ -258,6 +323,241 @@ void TestMetrics::compressedOncePerSnapshot()
     }
 }
 
+void TestMetrics::rangesNeverPastThePage_data()
+{
+    QTest::addColumn<QByteArray>("range");
+    QTest::addColumn<bool>("gzip");
+    for (const bool bGzip : {false, true}) {
+        const char* pszForm = bGzip ? ", gzip" : ", plain";
+        QTest::newRow(QByteArray(QByteArray("past the end") + pszForm).constData())
+            << QByteArray("bytes=0-400000") << bGzip;
+        QTest::newRow(QByteArray(QByteArray("starting beyond") + pszForm).constData())
+            << QByteArray("bytes=999999-") << bGzip;
+        QTest::newRow(QByteArray(QByteArray("suffix longer than the page") + pszForm).constData())
+            << QByteArray("bytes=-999999") << bGzip;
+        QTest::newRow(QByteArray(QByteArray("suffix") + pszForm).constData())
+            << QByteArray("bytes=-10") << bGzip;
+        QTest::newRow(QByteArray(QByteArray("several") + pszForm).constData())
+            << QByteArray("bytes=0-9,20-29,999999-") << bGzip;
+        QTest::newRow(QByteArray(QByteArray("within") + pszForm).constData())
+            << QByteArray("bytes=5-9") << bGzip;
+    }
+}
+
+// Ranges are not served: whatever is asked, the answer is the whole page and not a byte beyond it.
+void TestMetrics::rangesNeverPastThePage()
+{
+    QFETCH(QByteArray, range);
+    QFETCH(bool, gzip);
+    CMetricsServer server;
+    const quint16 uiPort = freePort();
+    QVERIFY(server.start(QStringLiteral("127.0.0.1"), uiPort, nullptr));
+    QByteArray baText;
+    for (int i = 0; i < 2000; ++i)
+        baText += "rackmind_test_line{n=\"" + QByteArray::number(i) + "\"} 1\n";
+    server.publish(baText, {}, "<p>room</p>");
+    for (const QByteArray& path : {QByteArray("/metrics"), QByteArray("/")}) {
+        const QByteArray baResponse = httpExchange(
+            uiPort, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nRange: " + range +
+                        (gzip ? "\r\nAccept-Encoding: gzip" : "") + "\r\n\r\n");
+        const QByteArray baHead = baResponse.left(baResponse.indexOf("\r\n\r\n")).toLower();
+        QVERIFY2(baResponse.startsWith("HTTP/1.1 200"), baHead.constData());
+        QVERIFY2(!baHead.contains("accept-ranges: bytes") && !baHead.contains("content-range"),
+                 baHead.constData());
+        bool bGzip = false;
+        const QByteArray baBody = bodyOf(baResponse, &bGzip);
+        QCOMPARE(baBody, path == "/" ? QByteArray("<p>room</p>") : baText);
+        QVERIFY(baHead.contains("content-length: " +
+                                QByteArray::number(baResponse.size() - baResponse.indexOf("\r\n\r\n") - 4)));
+    }
+}
+
+void TestMetrics::slowReadersAreBounded_data()
+{
+    QTest::addColumn<bool>("move");
+    QTest::newRow("stop") << false;
+    QTest::newRow("move to another port") << true;
+}
+
+// Clients that read a byte now and then through a small receive buffer hold no worker past the
+// exchange's deadline, and stopping or moving the endpoint under them takes well under two seconds.
+void TestMetrics::slowReadersAreBounded()
+{
+    QFETCH(bool, move);
+    CMetricsServer server;
+    const quint16 uiPort = freePort();
+    QVERIFY(server.start(QStringLiteral("127.0.0.1"), uiPort, nullptr));
+    // Far more than the kernel buffers on both sides hold.
+    server.publish(QByteArray(16 * 1024 * 1024, 'x'));
+
+    std::vector<int> vecSockets;
+    const auto addSlowReaders = [&] {
+        for (int i = 0; i < 2 * CMetricsServer::kWorkers; ++i) {
+            const int iSocket = ::socket(AF_INET, SOCK_STREAM, 0);
+            const int iBuffer = 2048;
+            ::setsockopt(iSocket, SOL_SOCKET, SO_RCVBUF, &iBuffer, sizeof iBuffer);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(uiPort);
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            QVERIFY(::connect(iSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
+            const char acRequest[] = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
+            QVERIFY(::send(iSocket, acRequest, sizeof acRequest - 1, 0) > 0);
+            vecSockets.push_back(iSocket);
+        }
+    };
+    std::atomic<bool> bDone{false};
+    std::atomic<int> iBytes{0};
+    addSlowReaders();
+    std::thread reader([&] {
+        while (!bDone) {
+            for (int iSocket : vecSockets) {
+                char c;
+                if (::recv(iSocket, &c, 1, MSG_DONTWAIT) == 1)
+                    ++iBytes;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    });
+    QElapsedTimer timer;
+    timer.start();
+    const QByteArray baScrape = httpExchange(uiPort,
+                                             "GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
+                                             "Accept-Encoding: gzip\r\n\r\n",
+                                             30000);
+    qInfo("scrape behind %d slow readers: %lld ms", int(vecSockets.size()), timer.elapsed());
+    QVERIFY2(baScrape.startsWith("HTTP/1.1 200"), baScrape.left(100).constData());
+    QTRY_VERIFY_WITH_TIMEOUT(iBytes > 0, 20000);
+
+    timer.restart();
+    server.stop();
+    if (move)
+        QVERIFY(server.start(QStringLiteral("127.0.0.1"), freePort(), nullptr));
+    const qint64 iMsec = timer.elapsed();
+    bDone = true;
+    reader.join();
+    for (int iSocket : vecSockets)
+        ::close(iSocket);
+    QVERIFY2(iMsec < 2000, qPrintable(QString::number(iMsec)));
+}
+
+// An accept loop that ends by itself is noticed, told, and started again.
+void TestMetrics::deadAcceptLoopRestarted()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+    QSignalSpy spyNotice(&exporter, &CMetricsExporter::signalNotice);
+    // The listening socket fails under the loop, as it would on a kernel error.
+    const QDir dirFds(QStringLiteral("/proc/self/fd"));
+    int iListening = -1;
+    for (const QString& strFd : dirFds.entryList(QDir::Files | QDir::System)) {
+        sockaddr_in addr{};
+        socklen_t uiLength = sizeof addr;
+        int iAccepting = 0;
+        socklen_t uiSize = sizeof iAccepting;
+        const int iFd = strFd.toInt();
+        if (::getsockname(iFd, reinterpret_cast<sockaddr*>(&addr), &uiLength) == 0 &&
+            addr.sin_family == AF_INET && ntohs(addr.sin_port) == uiPort &&
+            ::getsockopt(iFd, SOL_SOCKET, SO_ACCEPTCONN, &iAccepting, &uiSize) == 0 && iAccepting)
+            iListening = iFd;
+    }
+    QVERIFY(iListening >= 0);
+    ::shutdown(iListening, SHUT_RDWR);
+    QTRY_COMPARE_WITH_TIMEOUT(spyNotice.count(), 1, 10000);
+    QVERIFY2(spyNotice.at(0).at(0).toString().contains(QStringLiteral("restarted")),
+             qPrintable(spyNotice.at(0).at(0).toString()));
+    QVERIFY(exporter.isServing());
+    QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 200"));
+}
+
+void TestMetrics::tlsAndBasicAuth_data()
+{
+    QTest::addColumn<bool>("clientCert");
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("status");
+    const QStringList ca{"--cacert", "ca.crt"};
+    const QStringList mine{"--cert", "client.crt", "--key", "client.key"};
+    QTest::newRow("right password") << false << "https" << ca + QStringList{"-u", "prom:s3cret"}
+                                    << QByteArray("200");
+    QTest::newRow("wrong password") << false << "https" << ca + QStringList{"-u", "prom:guess"}
+                                    << QByteArray("401");
+    QTest::newRow("unknown user") << false << "https" << ca + QStringList{"-u", "root:s3cret"}
+                                  << QByteArray("401");
+    QTest::newRow("no password") << false << "https" << ca << QByteArray("401");
+    QTest::newRow("plain http to the tls port")
+        << false << "http" << QStringList{"-u", "prom:s3cret"} << QByteArray("000");
+    QTest::newRow("client certificate missing")
+        << true << "https" << ca + QStringList{"-u", "prom:s3cret"} << QByteArray("000");
+    QTest::newRow("client certificate given")
+        << true << "https" << ca + mine + QStringList{"-u", "prom:s3cret"} << QByteArray("200");
+}
+
+void TestMetrics::tlsAndBasicAuth()
+{
+    QFETCH(bool, clientCert);
+    QFETCH(QString, scheme);
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, status);
+    QTemporaryDir dir;
+    QVERIFY(makeTlsFiles(QDir(dir.path())));
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n" +
+               QByteArray(clientCert
+                              ? "  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n"
+                              : "") +
+               "basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+             qPrintable(exporter.errorString()));
+    for (QString& strArg : args)
+        if (strArg.endsWith(QLatin1String(".crt")) || strArg.endsWith(QLatin1String(".key")))
+            strArg = dir.filePath(strArg);
+    QCOMPARE(curlStatus(QStringLiteral("%1://127.0.0.1:%2/metrics").arg(scheme).arg(uiPort), args), status);
+}
+
+void TestMetrics::brokenWebConfigServesNothing_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: the file is gone
+    QTest::newRow("missing") << QByteArray();
+    QTest::newRow("emptied") << QByteArray("");
+    QTest::newRow("comments only") << QByteArray("# basic_auth_users:\n");
+    QTest::newRow("not yaml") << QByteArray("basic_auth_users: [\n");
+    QTest::newRow("misspelt key") << QByteArray("basic_auth_user:\n  prom: x\n");
+    QTest::newRow("not a bcrypt hash") << QByteArray("basic_auth_users:\n  prom: s3cret\n");
+    QTest::newRow("key file missing") << QByteArray("tls_server_config:\n  cert_file: server.crt\n");
+}
+
+// A protected endpoint whose file goes bad (as on a SIGHUP after a botched edit) stops serving; it never
+// goes on without the protection, and the error names the file.
+void TestMetrics::brokenWebConfigServesNothing()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+             qPrintable(exporter.errorString()));
+    QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 401"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+    file.close();
+    if (content.isNull())
+        file.remove();
+    QVERIFY(!exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    QVERIFY(!exporter.isServing());
+    QVERIFY2(exporter.errorString().contains(file.fileName()), qPrintable(exporter.errorString()));
+    QCOMPARE(httpGet(uiPort, "/metrics"), QByteArray());
+}
+
 void TestMetrics::idleClientsDoNotHoldScrapes()
 {
     CMetricsExporter exporter;
@@ -279,12 +579,24 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::UnconnectedState, 60000);
 }
 
+// A port another process listens on is refused at once, even when that process allows sharing it.
 void TestMetrics::portTaken()
 {
-    QTcpServer holder;
-    QVERIFY(holder.listen(QHostAddress::LocalHost));
+    const int iHolder = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int iYes = 1;
+    ::setsockopt(iHolder, SOL_SOCKET, SO_REUSEPORT, &iYes, sizeof iYes);
+    ::setsockopt(iHolder, SOL_SOCKET, SO_REUSEADDR, &iYes, sizeof iYes);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t uiLength = sizeof addr;
+    QVERIFY(::bind(iHolder, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+            ::listen(iHolder, 8) == 0);
+    ::getsockname(iHolder, reinterpret_cast<sockaddr*>(&addr), &uiLength);
     CMetricsExporter exporter;
-    QVERIFY(!exporter.apply(true, QStringLiteral("127.0.0.1"), holder.serverPort()));
+    const bool bApplied = exporter.apply(true, QStringLiteral("127.0.0.1"), ntohs(addr.sin_port));
+    ::close(iHolder);
+    QVERIFY(!bApplied);
     QVERIFY2(exporter.errorString().contains(QStringLiteral("in use")), qPrintable(exporter.errorString()));
     QVERIFY(!exporter.isServing());
     // A free port afterwards serves again.

@@ -1,9 +1,10 @@
-#include "settings/Settings.h"
 #include "service/MetricsExporter.h"
+#include "settings/Settings.h"
 #include "ui/system/MetricsConfigWidget.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -44,6 +45,19 @@ private slots:
         pOk->click();
         QVERIFY(exporter.isServing());
         QVERIFY(pStatus->text().contains(QString::number(uiPort)));
+
+        // A password file that cannot be read serves nothing, says why, and is stored as given.
+        auto* pWebConfig = page.findChild<QLineEdit*>(QStringLiteral("LineEditMetricsWebConfig"));
+        pWebConfig->setText(QStringLiteral("/nonexistent/web.yml"));
+        pOk->click();
+        QVERIFY(!exporter.isServing());
+        QVERIFY2(pStatus->text().contains(QStringLiteral("/nonexistent/web.yml")),
+                 qPrintable(pStatus->text()));
+        QCOMPARE(store.value(QStringLiteral("Metrics/WebConfigFile")).toString(),
+                 QStringLiteral("/nonexistent/web.yml"));
+        pWebConfig->clear();
+        pOk->click();
+        QVERIFY(exporter.isServing());
 
         pCheck->setChecked(false);
         pOk->click();

@@ -1,9 +1,13 @@
-#include "settings/Settings.h"
+#include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
+#include "settings/Settings.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -23,14 +27,18 @@ class TestServiceBed : public QObject
 private slots:
     void initTestCase();
     void prometheusSeesTheRoom();
+    void webConfigChangedOnSighup();
     void secondInstanceRefused();
     void reloadOntoTakenPort();
     void sigtermWhileMailIsSent();
+    void acknowledgedAcrossRestart();
     void cleanupTestCase();
 
 private:
     bool waitLog(const QString& strText, int iMsec = 30000);
     QString query(const QString& strExpression);
+    void writeWebConfig(const QByteArray& baPassword);
+    QByteArray scrapeStatus(const QByteArray& baPassword);
     void startProcess(QProcess& process, const QString& strProgram, const QStringList& listArgs);
 
     QTemporaryDir m_dir;
@@ -88,6 +96,22 @@ QString TestServiceBed::query(const QString& strExpression)
                               : QString();
 }
 
+// TLS with basic authentication for the given password of the user "prom".
+void TestServiceBed::writeWebConfig(const QByteArray& baPassword)
+{
+    QFile file(m_dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(
+        "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\nbasic_auth_users:\n  prom: " +
+        bcryptHash(baPassword) + "\n");
+}
+
+QByteArray TestServiceBed::scrapeStatus(const QByteArray& baPassword)
+{
+    return curlStatus(QStringLiteral("https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort),
+                      {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", QString::fromUtf8("prom:" + baPassword)});
+}
+
 void TestServiceBed::initTestCase()
 {
     QVERIFY(m_dir.isValid());
@@ -112,13 +136,18 @@ void TestServiceBed::initTestCase()
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     g_settings.smtpPort = m_pSmtp->port();
     g_settings.smtpAccount = QStringLiteral("room@example.org");
+    g_settings.smtpAllowUnencryptedPassword = true;
     g_settings.smtpPassword = QStringLiteral("pw");
     g_settings.smtpReceiver = QStringLiteral("ops@example.org");
     g_settings.metricsPort = m_uiMetricsPort;
     saveSettings();
-    // Metrics off in the store, on by the command line.
-    startProcess(m_service, QStringLiteral(RACKMINDD), {QStringLiteral("--metrics")});
-    QVERIFY2(waitLog(QStringLiteral("metrics: serving http://127.0.0.1:%1/metrics").arg(m_uiMetricsPort)),
+    QVERIFY(makeTlsFiles(QDir(m_dir.path())));
+    writeWebConfig("s3cret");
+    // Metrics off in the store, on by the command line, over TLS with a password.
+    startProcess(m_service, QStringLiteral(RACKMINDD),
+                 {QStringLiteral("--metrics"), QStringLiteral("--web.config.file"),
+                  m_dir.filePath(QStringLiteral("web.yml"))});
+    QVERIFY2(waitLog(QStringLiteral("metrics: serving https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort)),
              qPrintable(m_strLog));
     QVERIFY2(waitLog(QStringLiteral("new PDU 10.200.1.3")), qPrintable(m_strLog));
 
@@ -126,7 +155,10 @@ void TestServiceBed::initTestCase()
     QFile fileConfig(m_dir.filePath(QStringLiteral("prometheus.yml")));
     QVERIFY(fileConfig.open(QIODevice::WriteOnly));
     fileConfig.write(
-        "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    static_configs:\n"
+        "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: room\n    scheme: https\n"
+        "    tls_config:\n      ca_file: " +
+        m_dir.filePath(QStringLiteral("ca.crt")).toUtf8() +
+        "\n    basic_auth:\n      username: prom\n      password: s3cret\n    static_configs:\n"
         "      - targets: ['127.0.0.1:" +
         QByteArray::number(m_uiMetricsPort) + "']\n");
     fileConfig.close();
@@ -139,15 +171,37 @@ void TestServiceBed::initTestCase()
 
 void TestServiceBed::prometheusSeesTheRoom()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_voltage_volts{address=\"10.200.1.1\"}")),
+    // Series carry the MAC; the address comes from the info series, joined as an operator would.
+    const QString strJoin =
+        QStringLiteral(" * on(mac) group_left(address) rackmind_pdu_info{address=\"%1\"}");
+    QTRY_COMPARE_WITH_TIMEOUT(query(QStringLiteral("rackmind_pdu_voltage_volts") + strJoin.arg("10.200.1.1")),
                               QStringLiteral("231"), 60000);
     QTRY_COMPARE_WITH_TIMEOUT(
-        query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"3\"}")),
+        query(QStringLiteral("rackmind_pdu_outlet_on{outlet=\"3\"}") + strJoin.arg("10.200.1.2")),
         QStringLiteral("1"), 30000);
-    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{address=\"10.200.1.2\",outlet=\"2\"}")),
+    QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{outlet=\"2\"}") + strJoin.arg("10.200.1.2")),
              QStringLiteral("0"));
     QCOMPARE(query(QStringLiteral("up{job=\"room\"}")), QStringLiteral("1"));
-    QCOMPARE(promtoolCheckMetrics(httpGet(m_uiMetricsPort, "/metrics")), QString());
+    QCOMPARE(promtoolCheckMetrics(
+                 curlBody(QStringLiteral("https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort),
+                          {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", "prom:s3cret"})),
+             QString());
+}
+
+// A changed password is taken at the next SIGHUP; the one before stops working.
+void TestServiceBed::webConfigChangedOnSighup()
+{
+    writeWebConfig("n3w-secret");
+    const int iServing = m_strLog.count(QStringLiteral("metrics: serving https://"));
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT((waitLog(QStringLiteral("settings reloaded"), 200),
+                              m_strLog.count(QStringLiteral("metrics: serving https://")) > iServing),
+                             30000);
+    QCOMPARE(scrapeStatus("s3cret"), QByteArray("401"));
+    QCOMPARE(scrapeStatus("n3w-secret"), QByteArray("200"));
+    writeWebConfig("s3cret");
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QTRY_COMPARE_WITH_TIMEOUT(scrapeStatus("s3cret"), QByteArray("200"), 30000);
 }
 
 void TestServiceBed::secondInstanceRefused()
@@ -164,21 +218,25 @@ void TestServiceBed::reloadOntoTakenPort()
 {
     QTcpServer holder;
     QVERIFY(holder.listen(QHostAddress::LocalHost));
-    // The command line's --metrics still holds; the port comes from the store again.
+    // The command line's --metrics still holds; the port comes from the store again. Without a mail
+    // server the log says so at once, not at the first alarm.
     g_settings.metricsPort = holder.serverPort();
+    g_settings.smtpHost.clear();
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
     QVERIFY2(waitLog(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(holder.serverPort())),
              qPrintable(m_strLog));
     QVERIFY(httpGet(m_uiMetricsPort, "/metrics").isEmpty());
+    QVERIFY2(m_strLog.contains(QStringLiteral("alarm mail: no SMTP server set")), qPrintable(m_strLog));
     // Still watching the room without metrics.
     QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
     QVERIFY2(waitLog(QStringLiteral("PDU 10.200.1.2 \"PDU-002\" offline")), qPrintable(m_strLog));
     QCOMPARE(m_sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
     g_settings.metricsPort = m_uiMetricsPort;
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
-    QTRY_VERIFY_WITH_TIMEOUT(httpGet(m_uiMetricsPort, "/metrics").startsWith("HTTP/1.1 200"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(scrapeStatus("s3cret"), QByteArray("200"), 30000);
 }
 
 void TestServiceBed::sigtermWhileMailIsSent()
@@ -186,6 +244,8 @@ void TestServiceBed::sigtermWhileMailIsSent()
     QCOMPARE(m_sim.command(QStringLiteral("set 3 humidity 90")).last(), QStringLiteral("ok"));
     QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3")), qPrintable(m_strLog));
     // The mail is under way; the server holds back its answer to the message.
+    QVERIFY2(waitLog(QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org queued")),
+             qPrintable(m_strLog));
     QTRY_VERIFY_WITH_TIMEOUT(m_pSmtp->received().contains("\r\n.\r\n"), 30000);
     QVERIFY(m_pSmtp->received().contains("Humidity Warn"));
     ::kill(pid_t(m_service.processId()), SIGTERM);
@@ -196,9 +256,53 @@ void TestServiceBed::sigtermWhileMailIsSent()
     QVERIFY2(m_strLog.contains(QStringLiteral("alarm mails still going out")) &&
                  m_strLog.endsWith(QStringLiteral("stopped\n")),
              qPrintable(m_strLog));
+    // The alarm, its mail queued and the mail delivered, in the order they happened.
+    const QString strMail = QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org ");
+    const int iAlarm = m_strLog.indexOf(QStringLiteral("alarm humidity on PDU 10.200.1.3"));
+    const int iQueued = m_strLog.indexOf(strMail + QStringLiteral("queued"));
+    QVERIFY2(0 <= iAlarm && iAlarm < iQueued &&
+                 iQueued < m_strLog.indexOf(strMail + QStringLiteral("delivered")),
+             qPrintable(m_strLog));
     // The mail was let finish: the client waited for the answer and said goodbye.
     QVERIFY2(m_pSmtp->waitDone(10000), m_pSmtp->received().constData());
     QVERIFY(m_pSmtp->received().endsWith("QUIT\r\n"));
+}
+
+void TestServiceBed::acknowledgedAcrossRestart()
+{
+    // The humidity alarm stood when the service stopped; acknowledged meanwhile in the service's file,
+    // it stands on through the restart, acknowledged, with its start and without a second "began".
+    QString strPath;
+    QDirIterator it(qEnvironmentVariable("XDG_DATA_HOME"), {QStringLiteral("history.sqlite")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (strPath.isEmpty() && it.hasNext())
+        strPath = it.next().contains(QLatin1String("rackmindd")) ? it.filePath() : QString();
+    QVERIFY(!strPath.isEmpty());
+    QVector<StoredAlarm> vecStanding = CHistoryReader(strPath).standingAlarms();
+    // The file lives on in the test's home folder from one run to the next: count what this run adds.
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::AlarmBegan};
+    const int iBegan = CHistoryReader(strPath).events(filter).size();
+    QCOMPARE(vecStanding.size(), 1);
+    StoredAlarm acknowledged = vecStanding.first();
+    acknowledged.iAcknowledged = acknowledged.iSince + 5000;
+    acknowledged.strAcknowledgedBy = QStringLiteral("ops@desk");
+    {
+        CHistoryStore store(strPath);
+        store.keepAlarm(acknowledged);
+    }
+    m_strLog.clear();
+    startProcess(m_service, QStringLiteral(RACKMINDD), {QStringLiteral("--no-metrics")});
+    QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3")), qPrintable(m_strLog));
+    ::kill(pid_t(m_service.processId()), SIGTERM);
+    QVERIFY(m_service.waitForFinished(CMailQueue::kExitBudgetMsec + 10000));
+    CHistoryReader reader(strPath);
+    vecStanding = reader.standingAlarms();
+    QCOMPARE(vecStanding.size(), 1);
+    QCOMPARE(vecStanding.first().iSince, acknowledged.iSince);
+    QCOMPARE(vecStanding.first().iAcknowledged, acknowledged.iAcknowledged);
+    QCOMPARE(vecStanding.first().strAcknowledgedBy, acknowledged.strAcknowledgedBy);
+    QCOMPARE(reader.events(filter).size(), iBegan);
 }
 
 void TestServiceBed::cleanupTestCase()

@@ -138,7 +138,8 @@ private slots:
         fileStore.write(
             "Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n[Smtp]\nHost=127.0.0.1\nPort=" +
             QByteArray::number(m_server.port()) +
-            "\nAccount=alarm@rack.test\nPassword=pw\nReceiver=ops@site.test\n");
+            "\nAccount=alarm@rack.test\nPassword=pw\nAllowUnencryptedPassword=true\nReceiver=ops@site."
+            "test\n");
         fileStore.close();
         createSharedResources();
         QVERIFY(prepareLanguage());

@@ -160,30 +160,63 @@ private slots:
         QVERIFY(g_settings.smtpHost.isEmpty());
     }
 
+    // Each failure names its step and says why, as the server or the network put it.
     void smtpFailuresNameTheStep()
     {
         CSmtpConfigWidget page;
         fill(page, QString(), QStringLiteral("s3cret"));
-        QCOMPARE(pressTest(page), QStringLiteral("critical|Connect to host fail."));
+        QCOMPARE(pressTest(page), QStringLiteral("critical|Connect to host fail.|no mail server set"));
         fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("wrong"));
-        QCOMPARE(pressTest(page), QStringLiteral("critical|Login fail."));
+        QCOMPARE(pressTest(page).section(QLatin1Char(' '), 0, 7),
+                 QStringLiteral("critical|Login fail.|the mail server refused the login: 535"));
+        page.findChild<QCheckBox*>(QStringLiteral("CheckUnencryptedPassword"))->setChecked(false);
+        QVERIFY(pressTest(page).startsWith(
+            QStringLiteral("critical|Login fail.|the password would go unencrypted")));
         // The login succeeds; a receiver that would smuggle a command line fails the send itself.
         fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("s3cret"));
         page.findChild<QLineEdit*>(QStringLiteral("LineEditReciever"))
             ->setText(QStringLiteral("desk@example.test>\r\nRCPT TO: <more@example.test"));
-        QCOMPARE(pressTest(page), QStringLiteral("critical|Send email fail."));
+        QCOMPARE(pressTest(page),
+                 QStringLiteral("critical|Send email fail.|a line break in the sender, receiver or subject"));
     }
 
-    void smtpOkStoresAllSixFields()
+    void smtpSenderRefusedBeforeSending_data()
+    {
+        QTest::addColumn<QString>("sender");
+        QTest::newRow("no @") << "alarm";
+        QTest::newRow("line break") << "a@b\r\nRCPT TO: <spy@evil.test>";
+        QTest::newRow("@ alone at the end") << "alarm@";
+    }
+
+    void smtpSenderRefusedBeforeSending()
+    {
+        QFETCH(QString, sender);
+        CSmtpConfigWidget page;
+        fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("s3cret"));
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditSender"))->setText(sender);
+        const int iEvents = m_server.events().size();
+        QVERIFY(pressTest(page).startsWith(QStringLiteral("critical|Sender address invalid.")));
+        QVERIFY(pressButton(page, "BtnOK").startsWith(QStringLiteral("critical|Sender address invalid.")));
+        QTest::qWait(300);
+        QCOMPARE(m_server.events().size(), iEvents);
+        QVERIFY(QSettings(QStringLiteral("Orvane"), QStringLiteral("Rackmind")).allKeys().isEmpty());
+    }
+
+    void smtpOkStoresTheFields()
     {
         CSmtpConfigWidget page;
         fill(page, QStringLiteral("mail.example.test"), QStringLiteral("pa ss"));
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditSender"))
+            ->setText(QStringLiteral("pdu@example.test"));
+        // One kind of encryption at a time: STARTTLS replaces SSL.
         page.findChild<QCheckBox*>(QStringLiteral("CheckSSL"))->setChecked(true);
+        page.findChild<QCheckBox*>(QStringLiteral("CheckStartTLS"))->setChecked(true);
         page.findChild<QPushButton*>(QStringLiteral("BtnOK"))->click();
-        QCOMPARE(
-            stored({"Smtp/Account", "Smtp/Password", "Smtp/Host", "Smtp/SSL", "Smtp/Port", "Smtp/Receiver"}),
-            (QStringList{"ops@example.test", "pa ss", "mail.example.test", "true",
-                         QString::number(m_server.port()), "desk@example.test"}));
+        QCOMPARE(stored({"Smtp/Account", "Smtp/Password", "Smtp/Host", "Smtp/SSL", "Smtp/Port",
+                         "Smtp/Receiver", "Smtp/StartTLS", "Smtp/Sender", "Smtp/AllowUnencryptedPassword"}),
+                 (QStringList{"ops@example.test", "pa ss", "mail.example.test", "false",
+                              QString::number(m_server.port()), "desk@example.test", "true",
+                              "pdu@example.test", "true"}));
     }
 
     void smtpFieldsLoadOnceFromSettings()
@@ -254,25 +287,32 @@ private:
         page.findChild<QLineEdit*>(QStringLiteral("LineEditHost"))->setText(strHost);
         page.findChild<QSpinBox*>(QStringLiteral("SpinPort"))->setValue(m_server.port());
         page.findChild<QCheckBox*>(QStringLiteral("CheckSSL"))->setChecked(false);
+        page.findChild<QCheckBox*>(QStringLiteral("CheckStartTLS"))->setChecked(false);
+        page.findChild<QCheckBox*>(QStringLiteral("CheckUnencryptedPassword"))->setChecked(true);
+        page.findChild<QLineEdit*>(QStringLiteral("LineEditSender"))->clear();
         page.findChild<QLineEdit*>(QStringLiteral("LineEditReciever"))
             ->setText(QStringLiteral("desk@example.test"));
     }
 
-    // Presses "Test" and gives back the title and text of the message box it shows, which it closes.
-    QString pressTest(CSmtpConfigWidget& page)
+    // Presses the button and gives back the title, text and further text (when there is one) of the
+    // message box it shows, which it closes.
+    QString pressButton(CSmtpConfigWidget& page, const char* pszButton)
     {
         QString strBox;
         QTimer timer;
         connect(&timer, &QTimer::timeout, this, [&] {
             if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 strBox = pBox->windowTitle() + QLatin1Char('|') + pBox->text();
+                if (!pBox->informativeText().isEmpty())
+                    strBox += QLatin1Char('|') + pBox->informativeText();
                 pBox->button(QMessageBox::Ok)->click();
             }
         });
         timer.start(20);
-        page.findChild<QPushButton*>(QStringLiteral("BtnTest"))->click();
+        page.findChild<QPushButton*>(QLatin1String(pszButton))->click();
         return strBox;
     }
+    QString pressTest(CSmtpConfigWidget& page) { return pressButton(page, "BtnTest"); }
 
     QTemporaryDir m_dir;
     AiosmtpdServer m_server;

@@ -115,6 +115,8 @@ QString CSimControl::helpText()
         "                                tempLow tempHigh humidityWarn | openDelay N V | closeDelay N V\n"
         "                                outletName N TEXT | reportip IP|off (reported, not answered from)\n"
         "  clear DEV voltage|current|temperature|humidity   the reading follows the simulation again\n"
+        "  alternate DEV READING A B N   the reading is A for N status queries, then B for N, and so on\n"
+        "  hover DEV VOLTS VOLTS...      the voltage steps through the values, one per status reply\n"
         "  silent DEV [SECONDS]          stop answering (for SECONDS, else until resume)\n"
         "  resume DEV                    answer again\n"
         "  late DEV MS                   answer MS milliseconds late (0: at once)\n"
@@ -262,10 +264,11 @@ QStringList CSimControl::run(const QStringList& listArgs)
     }
 
     static const QStringList listPerDevice = {
-        QStringLiteral("show"),   QStringLiteral("set"),      QStringLiteral("clear"),
-        QStringLiteral("silent"), QStringLiteral("resume"),   QStringLiteral("late"),
-        QStringLiteral("drop"),   QStringLiteral("malform"),  QStringLiteral("burst"),
-        QStringLiteral("record"), QStringLiteral("readdress")};
+        QStringLiteral("show"),   QStringLiteral("set"),       QStringLiteral("clear"),
+        QStringLiteral("silent"), QStringLiteral("resume"),    QStringLiteral("late"),
+        QStringLiteral("hover"),  QStringLiteral("drop"),      QStringLiteral("malform"),
+        QStringLiteral("burst"),  QStringLiteral("record"),    QStringLiteral("readdress"),
+        QStringLiteral("alternate")};
     if (!listPerDevice.contains(strCmd))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(strCmd));
     if (argc < 2)
@@ -307,19 +310,34 @@ QStringList CSimControl::run(const QStringList& listArgs)
             }
         }
     } else if (strCmd == QLatin1String("clear")) {
-        const QString strWhat = listArgs.value(2);
         for (CSimDevice* pDevice : vecDevices) {
-            if (strWhat == QLatin1String("voltage"))
-                pDevice->setVoltage(std::nullopt);
-            else if (strWhat == QLatin1String("current"))
-                pDevice->setCurrent(std::nullopt);
-            else if (strWhat == QLatin1String("temperature"))
-                pDevice->setTemperature(std::nullopt);
-            else if (strWhat == QLatin1String("humidity"))
-                pDevice->setHumidity(std::nullopt);
-            else
+            if (!pDevice->setReading(listArgs.value(2), std::nullopt))
                 return failure(QStringLiteral("usage: clear DEV voltage|current|temperature|humidity"));
+            pDevice->alternation.reset();
         }
+    } else if (strCmd == QLatin1String("alternate")) {
+        CSimDevice::Alternation alt;
+        alt.strReading = listArgs.value(2);
+        uint uiPolls = 0;
+        if (argc != 6 || !CSimDevice::isReading(alt.strReading) || !parseDouble(listArgs[3], &alt.dFirst) ||
+            !parseDouble(listArgs[4], &alt.dSecond) || alt.dFirst < 0 || alt.dSecond < 0 ||
+            !parseUInt(listArgs[5], 3600, &uiPolls) || uiPolls == 0)
+            return failure(QStringLiteral("usage: alternate DEV voltage|current|temperature|humidity A B N"));
+        alt.iPolls = int(uiPolls);
+        for (CSimDevice* pDevice : vecDevices)
+            pDevice->alternation = alt;
+    } else if (strCmd == QLatin1String("hover")) {
+        QVector<double> vecSteps;
+        for (int iPos = 2; iPos < argc; ++iPos) {
+            double d = 0;
+            if (!parseDouble(listArgs[iPos], &d) || d < 0)
+                return failure(QStringLiteral("usage: hover DEV VOLTS VOLTS..."));
+            vecSteps << d;
+        }
+        if (vecSteps.size() < 2)
+            return failure(QStringLiteral("usage: hover DEV VOLTS VOLTS..."));
+        for (CSimDevice* pDevice : vecDevices)
+            pDevice->setVoltageSteps(vecSteps);
     } else if (strCmd == QLatin1String("silent")) {
         double dSeconds = -1;
         if (argc > 3 || (argc == 3 && (!parseDouble(listArgs[2], &dSeconds) || dSeconds < 0)))
@@ -457,14 +475,8 @@ QString CSimControl::setField(CSimDevice* pDevice, const QStringList& listAll, i
                strKey == QLatin1String("temperature") || strKey == QLatin1String("humidity")) {
         if (!parseDouble(strValue, &d) || d < 0)
             return strUsage;
-        if (strKey == QLatin1String("voltage"))
-            pDevice->setVoltage(d);
-        else if (strKey == QLatin1String("current"))
-            pDevice->setCurrent(d);
-        else if (strKey == QLatin1String("temperature"))
-            pDevice->setTemperature(d);
-        else
-            pDevice->setHumidity(d);
+        pDevice->setReading(strKey, d);
+        pDevice->alternation.reset();
     } else if (strKey == QLatin1String("currentWarn") || strKey == QLatin1String("currentOverload")) {
         if (!parseDouble(strValue, &d) || d < 0 || d > 65535)
             return strUsage;

@@ -75,7 +75,10 @@ double CSimDevice::random()
 
 quint16 CSimDevice::voltage() const
 {
-    return quint16(qBound(0.0, std::round(m_optVoltage.value_or(m_dVoltage)), 65535.0));
+    const double dVoltage = m_vecVoltageSteps.isEmpty()
+                                ? m_optVoltage.value_or(m_dVoltage)
+                                : m_vecVoltageSteps.at(m_iVoltageStep % m_vecVoltageSteps.size());
+    return quint16(qBound(0.0, std::round(dVoltage), 65535.0));
 }
 
 double CSimDevice::current() const
@@ -97,6 +100,37 @@ quint8 CSimDevice::temperature() const
 quint8 CSimDevice::humidity() const
 {
     return clampByte(m_optHumidity.value_or(m_dHumidity));
+}
+
+bool CSimDevice::isReading(const QString& strName)
+{
+    static const QStringList listReadings = {QStringLiteral("voltage"), QStringLiteral("current"),
+                                             QStringLiteral("temperature"), QStringLiteral("humidity")};
+    return listReadings.contains(strName);
+}
+
+bool CSimDevice::setReading(const QString& strReading, std::optional<double> value)
+{
+    if (strReading == QLatin1String("voltage"))
+        setVoltage(value);
+    else if (strReading == QLatin1String("current"))
+        setCurrent(value);
+    else if (strReading == QLatin1String("temperature"))
+        setTemperature(value);
+    else if (strReading == QLatin1String("humidity"))
+        setHumidity(value);
+    else
+        return false;
+    return true;
+}
+
+void CSimDevice::countStatusQuery()
+{
+    if (alternation) {
+        const bool bSecond = (m_uiStatusQueries / quint64(alternation->iPolls)) % 2 == 1;
+        setReading(alternation->strReading, bSecond ? alternation->dSecond : alternation->dFirst);
+    }
+    ++m_uiStatusQueries;
 }
 
 void CSimDevice::tick(bool bNoise)
@@ -135,6 +169,7 @@ QByteArray CSimDevice::replyFrame(quint8 cmd) const
     case SimFrame::CmdStatus: {
         const SimAmps amps = currentAmps();
         SimFrame::putU16(ba, voltage());
+        ++m_iVoltageStep;
         SimFrame::putU16(ba, amps.whole);
         ba.append(char(amps.tenths));
         ba.append(char(temperature()));

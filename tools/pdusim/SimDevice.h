@@ -91,10 +91,38 @@ public:
     SimAmps currentAmps() const { return SimAmps::fromValue(current()); }
 
     // Pin a reading to a value, or (nullopt) let it follow the simulation again.
-    void setVoltage(std::optional<double> value) { m_optVoltage = value; }
+    void setVoltage(std::optional<double> value)
+    {
+        m_optVoltage = value;
+        m_vecVoltageSteps.clear();
+    }
+    // The voltage steps through these values, one per status reply sent (a reading that hovers
+    // around a limit); empty: as before.
+    void setVoltageSteps(const QVector<double>& vecSteps)
+    {
+        m_vecVoltageSteps = vecSteps;
+        m_iVoltageStep = 0;
+    }
     void setCurrent(std::optional<double> value) { m_optCurrent = value; }
     void setTemperature(std::optional<double> value) { m_optTemperature = value; }
     void setHumidity(std::optional<double> value) { m_optHumidity = value; }
+
+    // A reading that alternates between two values, each held for a number of status queries: a value
+    // hovering about a limit. Setting or clearing the reading ends it.
+    struct Alternation
+    {
+        QString strReading; // voltage, current, temperature or humidity
+        double dFirst = 0.0;
+        double dSecond = 0.0;
+        int iPolls = 1;
+    };
+    std::optional<Alternation> alternation;
+    static bool isReading(const QString& strName);
+    // Pins the named reading; false for a name that is no reading.
+    bool setReading(const QString& strReading, std::optional<double> value);
+    // Counts a status query and moves an alternating reading on, before the reply is made.
+    void countStatusQuery();
+    quint64 statusQueries() const { return m_uiStatusQueries; }
 
     // Advances the simulated readings by one second.
     void tick(bool bNoise);
@@ -149,12 +177,15 @@ private:
     double m_dHumidity;
     double m_dLoadFactor = 1.0;
     std::optional<double> m_optVoltage;
+    QVector<double> m_vecVoltageSteps;
+    mutable int m_iVoltageStep = 0;
     std::optional<double> m_optCurrent;
     std::optional<double> m_optTemperature;
     std::optional<double> m_optHumidity;
     std::array<QTimer*, 8> m_arrSwitchTimers{};
     std::array<bool, 8> m_arrSwitchTarget{};
 
+    quint64 m_uiStatusQueries = 0;
     QVector<SimFrameRecord> m_vecRecord;
     int m_iRecordHead = 0; // index of the oldest entry once the ring is full
     int m_iRecordLimit = 512;

@@ -305,6 +305,8 @@ void CSimFleet::answer(CSimPort*, CSimDevice* pDevice, quint8 cmd, quint32 uiDst
         return;
     if (pDevice->dropShare > 0.0 && random() < pDevice->dropShare)
         return;
+    if (cmd == SimFrame::CmdStatus)
+        pDevice->countStatusQuery();
     const QByteArray baFrame = pDevice->outgoingFrame(cmd);
     const int iCopies = qMax(1, pDevice->burst);
     if (pDevice->lateMs > 0) {

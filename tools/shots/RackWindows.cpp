@@ -1,7 +1,7 @@
 #include "app/AppShell.h"
-#include "settings/Settings.h"
 #include "device/MetaTypes.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "tools/pdusim/SimControl.h"
 #include "tools/pdusim/SimThread.h"
 #include "tools/shots/Shot.h"
@@ -82,9 +82,9 @@ bool shootOverview(CShot& shot)
     CDeviceOverviewWidget* pPage = g_pMainDialog->deviceOverviewWidget();
     g_pMainDialog->resize(g_pMainDialog->size() - pPage->size() + QSize(1500, 600));
 
-    // One device falls silent and goes offline.
-    sim.command(QStringLiteral("silent 10"));
-    if (!waitFor([] { return g_pRackmind->onlineCount() == CSimControl::kDemoRackSize - 1; }, 8000))
+    // Two devices fall silent and go offline.
+    sim.command(QStringLiteral("silent 9,10"));
+    if (!waitFor([] { return g_pRackmind->onlineCount() == CSimControl::kDemoRackSize - 2; }, 8000))
         return fail(QStringLiteral("the silent device stayed online"));
     QTreeWidgetItem* pSilent = rowOf(addressOf(sim, 10));
     const QString strOffline = QCoreApplication::translate("CDeviceOverviewWidget", "Offline");
@@ -92,7 +92,8 @@ bool shootOverview(CShot& shot)
         !waitFor([&] { return pSilent->text(CDeviceOverviewWidget::ColumnOnline) == strOffline; }, 2000))
         return fail(QStringLiteral("the silent device's row stayed online"));
 
-    pPage->treeWidget()->setCurrentItem(rowOf(addressOf(sim, 1)));
+    // The silent device selected: its last outlet states in the status panel, greyed.
+    pPage->treeWidget()->setCurrentItem(pSilent);
     settle(400);
     return shot.save(*pPage, QStringLiteral("overview"));
 }

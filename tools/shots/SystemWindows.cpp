@@ -1,7 +1,7 @@
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"
 #include "ui/frame/SubTab.h"
@@ -9,12 +9,15 @@
 #include "ui/system/GroupNames.h"
 #include "ui/system/SystemConfigWidget.h"
 
+#include <QLineEdit>
+
 bool shootSystem(CShot& shot)
 {
     g_settings.smtpAccount = QStringLiteral("alarms@rack-room.example");
     g_settings.smtpHost = QStringLiteral("mail.rack-room.example");
-    g_settings.smtpPort = 465;
-    g_settings.smtpSsl = true;
+    g_settings.smtpPort = 587;
+    g_settings.smtpStartTls = true;
+    g_settings.smtpSender = QStringLiteral("pdu-alarms@rack-room.example");
     g_settings.smtpReceiver = QStringLiteral("operators@rack-room.example");
     g_settings.smtpPassword = QStringLiteral("password");
 
@@ -46,5 +49,12 @@ bool shootSystem(CShot& shot)
     system.show();
     bOk = shot.save(system, QStringLiteral("smtp-page")) && bOk;
     click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[1]);
-    return shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    bOk = shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    // Metrics over TLS with passwords, from the example file of the service notes.
+    system.findChild<QLineEdit*>(QStringLiteral("LineEditMetricsWebConfig"))
+        ->setText(QStringLiteral("/etc/rackmind/web.yml"));
+    click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[2]);
+    bOk = shot.save(system, QStringLiteral("metrics-page")) && bOk;
+    click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[3]);
+    return shot.save(system, QStringLiteral("alarms-page")) && bOk;
 }

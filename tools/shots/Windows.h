@@ -12,14 +12,16 @@ bool shootLogin(CShot& shot);
 // The device configuration page with one edit pending on each sub page: "config-network",
 // "config-threshold", "config-delay", "config-outletname". Opens no socket.
 bool shootConfig(CShot& shot);
-// The group page with devices in two groups, the SMTP and SNMP pages: "groups-page", "smtp-page",
-// "snmp-page". Opens no socket.
+// The group page with devices in two groups, the SMTP, SNMP and Alarms pages: "groups-page",
+// "smtp-page", "snmp-page", "alarms-page". Opens no socket.
 bool shootSystem(CShot& shot);
 // Every styled widget in its states on one sheet: "contact-sheet".
 bool shootContactSheet(CShot& shot);
-// The overview page on the demo rack with one device past a voltage limit and one silent:
+// The overview page on the demo rack with one device past a voltage limit and two silent:
 // "overview". Runs inside the test bed.
 bool shootOverview(CShot& shot);
 // The main window's four pages on the demo rack: "main-overview", "main-config", "main-groups",
 // "main-system". Runs inside the test bed.
 bool shootMain(CShot& shot);
+// One PDU's day with a stretch not recorded and an hour offline: "history-window". Opens no socket.
+bool shootHistory(CShot& shot);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -18,10 +19,10 @@ const struct
     const char* pszName;
     bool (*shoot)(CShot&);
     bool bBed;
-} kWindows[] = {
-    {"frame", shootFrame, false},   {"login", shootLogin, false},        {"config", shootConfig, false},
-    {"system", shootSystem, false}, {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
-    {"main", shootMain, true}};
+} kWindows[] = {{"frame", shootFrame, false},        {"login", shootLogin, false},
+                {"config", shootConfig, false},      {"system", shootSystem, false},
+                {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
+                {"main", shootMain, true},           {"history", shootHistory, false}};
 
 } // namespace
 
@@ -65,6 +66,9 @@ int main(int argc, char* argv[])
     QTemporaryDir dirWork;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dirWork.path());
     QDir::setCurrent(dirWork.path());
+    // Nor the operator's data folder: the history file there would carry alarms from one picture to
+    // the next.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dirWork.filePath(QStringLiteral("data"))));
 
     createSharedResources();
     installCatalogues(shot.language());

@@ -11,6 +11,8 @@
 #include <QHostAddress>
 #include <QMenu>
 #include <QSpacerItem>
+#include <QStyle>
+#include <QVariant>
 
 CDeviceControlWidget::CDeviceControlWidget(QWidget* parent) : QWidget(parent)
 {
@@ -95,6 +97,13 @@ void CDeviceControlWidget::refreshOutlet(int iOutlet)
     m_bCycling[iOutlet - 1] = pCycle != nullptr;
     // Still enabled, for the menu that cancels the cycle; a click on it is refused.
     pCheck->setEnabled(m_pPdu != nullptr);
+    // An offline device's outlets are shown as last reported, greyed: they may have changed since.
+    const bool bStale = m_pPdu && !m_pPdu->isOnline();
+    if (pCheck->property("stale").toBool() != bStale) {
+        pCheck->setProperty("stale", bStale);
+        pCheck->style()->unpolish(pCheck);
+        pCheck->style()->polish(pCheck);
+    }
     const bool bProtected = g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, iOutlet);
     pCheck->setIcon(bProtected ? lockMarkIcon() : QIcon());
     if (pCheck->text() != strCaption)

@@ -14,8 +14,8 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
-#include <QSplitter>
 #include <QMenu>
+#include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
@@ -239,8 +239,9 @@ void CDeviceOverviewWidget::retranslate()
     m_pHeaderItem->setText(ColumnTemperature, strTemperature);
     // The sign must show, and the whole text within the column, in every language.
     if (g_fontNormal10)
-        m_pHeaderItem->setFont(ColumnTemperature, fontForText(*g_fontNormal10, strTemperature,
-                                                              ColumnWidths[ColumnTemperature] - kHeaderPadding));
+        m_pHeaderItem->setFont(
+            ColumnTemperature,
+            fontForText(*g_fontNormal10, strTemperature, ColumnWidths[ColumnTemperature] - kHeaderPadding));
     m_pHeaderItem->setText(ColumnHumidity, tr("Humidity(RH%)"));
     // The group row is ours as well; it follows the language like the header.
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
@@ -379,9 +380,15 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
                                       const QString& strOnline)
 {
     const PduInfo& info = pPdu->stInfo;
-    if (pItem->text(ColumnOnline) != strOnline) {
+    const bool bOnlineChanged = pItem->text(ColumnOnline) != strOnline;
+    if (bOnlineChanged) {
         pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
         pItem->setText(ColumnOnline, strOnline);
+        // An offline device's readings are its last ones: greyed, so that nobody takes them for now.
+        const QBrush brush = bOnline ? QBrush() : QBrush(QColor(160, 160, 160));
+        for (int iColumn :
+             {int(ColumnVoltage), int(ColumnCurrent), int(ColumnTemperature), int(ColumnHumidity)})
+            pItem->setForeground(iColumn, brush);
     }
     // Thousands of rows, most of them unchanged from one tick to the next: a cell's text is made only
     // when the field it shows differs from what the row was last written from.
@@ -418,7 +425,7 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
     if (auto* pOutlets =
             qobject_cast<COutletStatusWidget*>(m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus))) {
         const int iOutlets = pOutlets->pdu() ? pOutlets->pdu()->stInfo.outletStatus : -1;
-        if (state.iOutletsShown != iOutlets) {
+        if (state.iOutletsShown != iOutlets || bOnlineChanged) {
             state.iOutletsShown = iOutlets;
             pOutlets->update();
         }

@@ -26,9 +26,12 @@ void COutletStatusWidget::paintEvent(QPaintEvent* event)
         }
         painter.setRenderHint(QPainter::Antialiasing);
 
-        const QPen textPen(Qt::black, 1.0, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);
-        const QBrush onBrush(QColor(80, 255, 80), Qt::SolidPattern);
-        const QBrush offBrush(QColor(255, 80, 80), Qt::SolidPattern);
+        // An offline device's outlets are its last reported states, greyed: they may have changed since.
+        const bool bStale = !m_pPdu->isOnline();
+        const QPen textPen(bStale ? QColor(130, 130, 130) : QColor(Qt::black), 1.0, Qt::SolidLine,
+                           Qt::FlatCap, Qt::BevelJoin);
+        const QBrush onBrush(bStale ? QColor(190, 215, 190) : QColor(80, 255, 80), Qt::SolidPattern);
+        const QBrush offBrush(bStale ? QColor(220, 195, 195) : QColor(255, 80, 80), Qt::SolidPattern);
 
         const double m = s * 0.15 * 0.5;
         const int d = int(s - s * 0.15);

@@ -1,9 +1,9 @@
 #include "ui/frame/SystemTrayIcon.h"
 
-#include "settings/AlarmSettings.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "settings/AlarmSettings.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/device/PduLookup.h"
 #include "ui/frame/AppWindows.h"
@@ -132,8 +132,8 @@ void CSystemTrayIcon::slotUpdateBadge()
 
 void CSystemTrayIcon::slotAlarmBegan(const ActiveAlarm& alarm)
 {
-    // The balloon only informs; mails do not depend on it.
-    if (!g_alarmSettings.trayBalloon || !alarm.pPdu)
+    // The balloon only informs; mails do not depend on it. One acknowledged before a restart is not news.
+    if (!g_alarmSettings.trayBalloon || !alarm.pPdu || alarm.bAcknowledged)
         return;
     const CPdu* pPdu = alarm.pPdu;
     m_listNewAlarms << QStringLiteral("%1 (%2, %3): %4 %5")

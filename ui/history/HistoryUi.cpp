@@ -3,6 +3,7 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryEvent.h"
 #include "history/HistoryStore.h"
+#include "mail/SmtpFailure.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <algorithm>
 
 qint64 HistoryUi::spanMsecs(int iSpan)
 {
@@ -92,16 +94,12 @@ QString HistoryUi::termName(const QString& strTerm)
         QT_TR_NOOP("Temperature High"),
         QT_TR_NOOP("on"),
         QT_TR_NOOP("off"),
-        QT_TR_NOOP("a line break in the account, receiver or subject"),
-        QT_TR_NOOP("no connection to the mail server"),
-        QT_TR_NOOP("the mail server refused the login"),
-        QT_TR_NOOP("the mail server did not take the mail"),
-        QT_TR_NOOP("no time left before the program ended"),
     };
     for (const char* pszTerm : kTerms)
         if (strTerm == QLatin1String(pszTerm))
             return tr(pszTerm);
-    return strTerm;
+    // Why a mail failed, with what the server said.
+    return SmtpFailure::translate(strTerm);
 }
 
 QString HistoryUi::unavailableNotice()
@@ -168,4 +166,18 @@ void HistoryUi::exportWithDialog(QWidget* pParent,
     if (!fnWrite(strPath, &strError))
         QMessageBox::warning(pParent, tr("Export CSV"),
                              tr("The file could not be written: %1").arg(strError));
+}
+
+qint64 HistoryUi::gapMsecs(const QVector<HistoryAggregate>& vecPoints)
+{
+    // The usual spacing is the median step: polls, minutes, hours or thinned runs of them alike.
+    QVector<qint64> vecSteps;
+    vecSteps.reserve(vecPoints.size());
+    for (int i = 1; i < vecPoints.size(); ++i)
+        if (vecPoints.at(i).iMsecs > vecPoints.at(i - 1).iMsecs)
+            vecSteps << vecPoints.at(i).iMsecs - vecPoints.at(i - 1).iMsecs;
+    if (vecSteps.isEmpty())
+        return 3000;
+    std::nth_element(vecSteps.begin(), vecSteps.begin() + vecSteps.size() / 2, vecSteps.end());
+    return qMax<qint64>(3000, 3 * vecSteps.at(vecSteps.size() / 2));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "history/HistoryCodec.h"
+
 #include <QCoreApplication>
 #include <QList>
 #include <QString>
@@ -28,6 +30,8 @@ public:
         SpanCustom
     };
     static qint64 spanMsecs(int iSpan);
+    // Points further apart than this (or offline) have a gap between them: no data, not a line.
+    static qint64 gapMsecs(const QVector<HistoryAggregate>& vecPoints);
     // Fills a span box in the user's language, keeping its choice; bCustom adds the custom span,
     // otherwise "All" takes its place.
     static void fillSpans(QComboBox* pCombo, bool bCustom);

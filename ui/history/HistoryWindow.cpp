@@ -134,18 +134,14 @@ void CHistoryWindow::buildChart(Chart& c)
     c.pAxisX->setTickCount(5);
     c.pChart->addAxis(c.pAxisX, Qt::AlignBottom);
     c.pChart->addAxis(c.pAxisY, Qt::AlignLeft);
-    const QColor aColours[3] = {QColor(50, 169, 253, 110), QColor(20, 100, 200), QColor(50, 169, 253, 110)};
-    for (int k = 0; k < 3; ++k) {
-        c.aSeries[k] = new QLineSeries;
-        c.aSeries[k]->setPen(QPen(aColours[k], k == 1 ? 1.6 : 1.0));
-        c.aSeries[k]->setUseOpenGL(false);
-    }
     const QColor aLimitColours[2] = {QColor(245, 160, 0), QColor(220, 40, 40)};
     for (int k = 0; k < 2; ++k) {
         c.aLimits[k] = new QLineSeries;
         c.aLimits[k]->setPen(QPen(aLimitColours[k], 1.2, Qt::DashLine));
     }
-    for (QLineSeries* pSeries : {c.aSeries[0], c.aSeries[2], c.aSeries[1], c.aLimits[0], c.aLimits[1]}) {
+    for (int k : {0, 2, 1})
+        runSeries(c, k, 0);
+    for (QLineSeries* pSeries : {c.aLimits[0], c.aLimits[1]}) {
         c.pChart->addSeries(pSeries);
         pSeries->attachAxis(c.pAxisX);
         pSeries->attachAxis(c.pAxisY);
@@ -153,6 +149,22 @@ void CHistoryWindow::buildChart(Chart& c)
     c.pView = new CHistoryChartView;
     c.pView->setChart(c.pChart);
     c.pView->setMinimumSize(300, 180);
+}
+
+QLineSeries* CHistoryWindow::runSeries(Chart& c, int k, int iRun)
+{
+    while (c.aSeries[k].size() <= iRun) {
+        const QColor aColours[3] = {QColor(50, 169, 253, 110), QColor(20, 100, 200),
+                                    QColor(50, 169, 253, 110)};
+        auto* pSeries = new QLineSeries;
+        pSeries->setPen(QPen(aColours[k], k == 1 ? 1.6 : 1.0));
+        pSeries->setUseOpenGL(false);
+        c.pChart->addSeries(pSeries);
+        pSeries->attachAxis(c.pAxisX);
+        pSeries->attachAxis(c.pAxisY);
+        c.aSeries[k] << pSeries;
+    }
+    return c.aSeries[k].at(iRun);
 }
 
 void CHistoryWindow::retranslate()
@@ -169,8 +181,7 @@ void CHistoryWindow::retranslate()
     m_pBtnShow->setText(tr("Show"));
     m_pBtnExport->setText(tr("Export CSV"));
     const char* const kTitles[QuantityCount] = {QT_TR_NOOP("Voltage (V)"), QT_TR_NOOP("Current (A)"),
-                                                QT_TR_NOOP("Temperature (°C)"),
-                                                QT_TR_NOOP("Humidity (%RH)")};
+                                                QT_TR_NOOP("Temperature (°C)"), QT_TR_NOOP("Humidity (%RH)")};
     for (int i = 0; i < QuantityCount; ++i)
         m_aCharts[i].pChart->setTitle(tr(kTitles[i]));
     const bool bCustom = m_pComboSpan->currentIndex() == HistoryUi::SpanCustom;
@@ -231,22 +242,35 @@ void CHistoryWindow::reload()
 void CHistoryWindow::fillChart(int iQuantity, const QVector<HistoryAggregate>& vecDrawn)
 {
     Chart& c = m_aCharts[iQuantity];
-    QVector<QPointF> aPoints[3];
+    // Runs of online points; a gap (offline, or longer than the points' spacing) ends a run.
+    QVector<QVector<QPointF>> aRuns[3];
     double dLow = 0, dHigh = 1;
     bool bAny = false;
-    for (QVector<QPointF>& vec : aPoints)
-        vec.reserve(vecDrawn.size());
+    const qint64 iGap = HistoryUi::gapMsecs(vecDrawn);
+    qint64 iLast = 0;
+    bool bBroken = true;
     for (const HistoryAggregate& a : vecDrawn) {
-        if (a.uiOnline == 0)
+        if (a.uiOnline == 0) {
+            bBroken = true;
             continue;
+        }
+        if (bBroken || a.iMsecs - iLast > iGap)
+            for (QVector<QVector<QPointF>>& runs : aRuns)
+                runs.append(QVector<QPointF>());
+        bBroken = false;
+        iLast = a.iMsecs;
         for (int k = 0; k < 3; ++k)
-            aPoints[k].append(QPointF(a.iMsecs, valueOf(a, iQuantity, k)));
+            aRuns[k].last().append(QPointF(a.iMsecs, valueOf(a, iQuantity, k)));
         dLow = bAny ? qMin(dLow, valueOf(a, iQuantity, 0)) : valueOf(a, iQuantity, 0);
         dHigh = bAny ? qMax(dHigh, valueOf(a, iQuantity, 2)) : valueOf(a, iQuantity, 2);
         bAny = true;
     }
-    for (int k = 0; k < 3; ++k)
-        c.aSeries[k]->replace(aPoints[k]);
+    for (int k = 0; k < 3; ++k) {
+        for (int iRun = 0; iRun < aRuns[k].size(); ++iRun)
+            runSeries(c, k, iRun)->replace(aRuns[k].at(iRun));
+        for (int iRun = aRuns[k].size(); iRun < c.aSeries[k].size(); ++iRun)
+            c.aSeries[k].at(iRun)->clear();
+    }
     double aLimit[2] = {qQNaN(), qQNaN()};
     if (m_pPdu) {
         const PduInfo& i = m_pPdu->stInfo;

@@ -62,11 +62,14 @@ private:
         QtCharts::QChart* pChart = nullptr;
         QtCharts::QDateTimeAxis* pAxisX = nullptr;
         QtCharts::QValueAxis* pAxisY = nullptr;
-        QtCharts::QLineSeries* aSeries[3] = {}; // min, avg, max
+        // min, avg, max: one line per run of data, broken where the device was offline or nothing
+        // was recorded; the first of each is made with the chart, more as gaps need them.
+        QVector<QtCharts::QLineSeries*> aSeries[3];
         QtCharts::QLineSeries* aLimits[2] = {}; // warning, overload (or lower, upper)
     };
     void buildChart(Chart& chart);
     void fillChart(int iQuantity, const QVector<HistoryAggregate>& vecDrawn);
+    QtCharts::QLineSeries* runSeries(Chart& chart, int k, int iRun);
     void syncSpan(qint64 iFrom, qint64 iTo);
     void onUserMoved(int iQuantity);
     void updateNotice();

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 // The eight outlets as rows of bars over time: filled while on, empty while off, grey while the
-// device was offline.
+// device was offline, hatched and marked "unknown" where nothing was recorded.
 class COutletTimeline : public QWidget
 {
     Q_OBJECT
@@ -22,6 +22,7 @@ protected:
 
 private:
     QVector<HistoryAggregate> m_vecPoints;
+    qint64 m_iGap = 3000; // points further apart have no data between them
     qint64 m_iFrom = 0;
     qint64 m_iTo = 1;
     int m_iLeft = 40;

@@ -42,6 +42,8 @@ CAlarmConfigWidget::CAlarmConfigWidget(QWidget* parent)
       m_pLabelCombineWindow(named(new QLabel(this), "LabelCombineWindow")),
       m_pSpinCombineWindow(makeSpin(this, "SpinCombineWindow", 1, 3600, g_alarmSettings.combineWindowSecs)),
       m_pCheckTrayBalloon(makeCheck(this, "CheckTrayBalloon", g_alarmSettings.trayBalloon)),
+      m_pCheckMailAfterRestart(
+          makeCheck(this, "CheckMailAfterRestart", g_alarmSettings.mailStandingAfterRestart)),
       m_pBtnOK(named(new QPushButton(this), "BtnOK")),
       m_pLayoutBase(named(new QGridLayout(this), "LayoutBase"))
 {
@@ -55,7 +57,8 @@ CAlarmConfigWidget::CAlarmConfigWidget(QWidget* parent)
                                                {nullptr, m_pCheckMailOnClear},
                                                {nullptr, m_pCheckCombine},
                                                {m_pLabelCombineWindow, m_pSpinCombineWindow},
-                                               {nullptr, m_pCheckTrayBalloon}};
+                                               {nullptr, m_pCheckTrayBalloon},
+                                               {nullptr, m_pCheckMailAfterRestart}};
     int iRow = 1;
     for (const auto& row : rows) {
         if (row.first)
@@ -83,6 +86,7 @@ void CAlarmConfigWidget::retranslate()
     m_pCheckCombine->setText(tr("Combine alarms into one mail"));
     m_pLabelCombineWindow->setText(tr("Combining window (seconds)"));
     m_pCheckTrayBalloon->setText(tr("Show a notification for a new alarm"));
+    m_pCheckMailAfterRestart->setText(tr("Mail standing alarms again after a restart"));
     m_pBtnOK->setText(tr("OK"));
 }
 
@@ -94,5 +98,6 @@ void CAlarmConfigWidget::on_BtnOK_clicked()
     g_alarmSettings.combineMails = m_pCheckCombine->isChecked();
     g_alarmSettings.combineWindowSecs = m_pSpinCombineWindow->value();
     g_alarmSettings.trayBalloon = m_pCheckTrayBalloon->isChecked();
+    g_alarmSettings.mailStandingAfterRestart = m_pCheckMailAfterRestart->isChecked();
     saveAlarmSettings();
 }

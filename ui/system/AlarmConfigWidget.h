@@ -30,6 +30,7 @@ private:
     QLabel* m_pLabelCombineWindow;
     QSpinBox* m_pSpinCombineWindow;
     QCheckBox* m_pCheckTrayBalloon;
+    QCheckBox* m_pCheckMailAfterRestart;
     QPushButton* m_pBtnOK;
     QGridLayout* m_pLayoutBase;
 };

@@ -1,7 +1,7 @@
 #include "ui/system/MetricsConfigWidget.h"
 
-#include "settings/Settings.h"
 #include "service/MetricsExporter.h"
+#include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -15,20 +15,24 @@
 CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     : QWidget(parent), m_pCheckEnable(new QCheckBox(this)), m_pLabelAddress(new QLabel(this)),
       m_pLineEditAddress(new QLineEdit(g_settings.metricsAddress, this)), m_pLabelPort(new QLabel(this)),
-      m_pSpinPort(new QSpinBox(this)), m_pBtnOK(new QPushButton(this)), m_pLabelStatus(new QLabel(this)),
-      m_pLayoutBase(new QGridLayout(this))
+      m_pSpinPort(new QSpinBox(this)), m_pLabelWebConfig(new QLabel(this)),
+      m_pLineEditWebConfig(new QLineEdit(g_settings.metricsWebConfigFile, this)),
+      m_pBtnOK(new QPushButton(this)), m_pLabelStatus(new QLabel(this)), m_pLayoutBase(new QGridLayout(this))
 {
     m_pCheckEnable->setObjectName(QStringLiteral("CheckMetricsEnabled"));
     m_pLabelAddress->setObjectName(QStringLiteral("LabelMetricsAddress"));
     m_pLineEditAddress->setObjectName(QStringLiteral("LineEditMetricsAddress"));
     m_pLabelPort->setObjectName(QStringLiteral("LabelMetricsPort"));
     m_pSpinPort->setObjectName(QStringLiteral("SpinMetricsPort"));
+    m_pLabelWebConfig->setObjectName(QStringLiteral("LabelMetricsWebConfig"));
+    m_pLineEditWebConfig->setObjectName(QStringLiteral("LineEditMetricsWebConfig"));
     m_pBtnOK->setObjectName(QStringLiteral("BtnMetricsOK"));
     m_pLabelStatus->setObjectName(QStringLiteral("LabelMetricsStatus"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
 
     m_pCheckEnable->setChecked(g_settings.metricsEnabled);
     m_pLineEditAddress->setMinimumWidth(200);
+    m_pLineEditWebConfig->setMinimumWidth(320);
     m_pSpinPort->setRange(1, 65535);
     m_pSpinPort->setValue(g_settings.metricsPort);
     // Room for the longest status, the reason a port cannot be opened.
@@ -45,9 +49,11 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLayoutBase->addWidget(m_pLineEditAddress, 2, 1, editAlign);
     m_pLayoutBase->addWidget(m_pLabelPort, 3, 0, labelAlign);
     m_pLayoutBase->addWidget(m_pSpinPort, 3, 1, editAlign);
-    m_pLayoutBase->addWidget(m_pBtnOK, 4, 0, labelAlign);
-    m_pLayoutBase->addWidget(m_pLabelStatus, 5, 1, Qt::AlignLeft | Qt::AlignVCenter);
-    m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 6, 0, 1, 2);
+    m_pLayoutBase->addWidget(m_pLabelWebConfig, 4, 0, labelAlign);
+    m_pLayoutBase->addWidget(m_pLineEditWebConfig, 4, 1, editAlign);
+    m_pLayoutBase->addWidget(m_pBtnOK, 5, 0, labelAlign);
+    m_pLayoutBase->addWidget(m_pLabelStatus, 6, 1, Qt::AlignLeft | Qt::AlignVCenter);
+    m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 7, 0, 1, 2);
 
     if (g_pMetricsExporter)
         connect(g_pMetricsExporter, &CMetricsExporter::signalServingChanged, this,
@@ -61,6 +67,8 @@ void CMetricsConfigWidget::retranslate()
     m_pCheckEnable->setText(tr("Serve metrics for Prometheus"));
     m_pLabelAddress->setText(tr("Listen address"));
     m_pLabelPort->setText(tr("Port"));
+    m_pLabelWebConfig->setText(tr("TLS and password file"));
+    m_pLineEditWebConfig->setPlaceholderText(tr("none: plain HTTP, no password"));
     m_pBtnOK->setText(tr("OK"));
     showStatus();
 }
@@ -72,9 +80,11 @@ void CMetricsConfigWidget::showStatus()
     if (!g_settings.metricsEnabled)
         m_pLabelStatus->setText(tr("Metrics are off."));
     else if (g_pMetricsExporter && g_pMetricsExporter->isServing())
-        m_pLabelStatus->setText(tr("Serving http://%1/metrics").arg(strEndpoint));
+        m_pLabelStatus->setText(
+            tr("Serving %1")
+                .arg(QStringLiteral("%1://%2/metrics").arg(g_pMetricsExporter->scheme(), strEndpoint)));
     else if (g_pMetricsExporter && !g_pMetricsExporter->errorString().isEmpty())
-        m_pLabelStatus->setText(tr("Cannot listen on %1: %2. The console runs on without metrics.")
+        m_pLabelStatus->setText(tr("Cannot serve on %1: %2. The console runs on without metrics.")
                                     .arg(strEndpoint, g_pMetricsExporter->errorString()));
     else // enabled, and the login has not started it yet
         m_pLabelStatus->clear();
@@ -90,9 +100,10 @@ void CMetricsConfigWidget::on_BtnMetricsOK_clicked()
     g_settings.metricsEnabled = m_pCheckEnable->isChecked();
     g_settings.metricsAddress = strAddress;
     g_settings.metricsPort = m_pSpinPort->value();
+    g_settings.metricsWebConfigFile = m_pLineEditWebConfig->text().trimmed();
     saveSettings();
     if (g_pMetricsExporter)
         g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
-                                  g_settings.metricsPort);
+                                  g_settings.metricsPort, g_settings.metricsWebConfigFile);
     showStatus();
 }

@@ -29,6 +29,8 @@ private:
     QLineEdit* m_pLineEditAddress;
     QLabel* m_pLabelPort;
     QSpinBox* m_pSpinPort;
+    QLabel* m_pLabelWebConfig;
+    QLineEdit* m_pLineEditWebConfig;
     QPushButton* m_pBtnOK;
     QLabel* m_pLabelStatus;
     QGridLayout* m_pLayoutBase;

@@ -1,10 +1,7 @@
 #include "ui/system/SmtpConfigWidget.h"
 
+#include "mail/MailDelivery.h"
 #include "settings/Settings.h"
-#include "mail/EmailAddress.h"
-#include "mail/MimeMessage.h"
-#include "mail/MimeText.h"
-#include "mail/SmtpClient.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -34,23 +31,24 @@ QLineEdit* makeLineEdit(QWidget* parent, const QString& strName, const QString& 
 } // namespace
 
 CSmtpConfigWidget::CSmtpConfigWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pLabelAccount(makeLabel(this, QStringLiteral("LabelAccount")))
-    , m_pLineEditAccount(makeLineEdit(this, QStringLiteral("LineEditAccount"), g_settings.smtpAccount))
-    , m_pLabelPassword(makeLabel(this, QStringLiteral("LabelPassword")))
-    , m_pLineEditPassword(makeLineEdit(this, QStringLiteral("LineEditPassword"), g_settings.smtpPassword))
-    , m_pLabelHost(makeLabel(this, QStringLiteral("LabelHost")))
-    , m_pLineEditHost(makeLineEdit(this, QStringLiteral("LineEditHost"), g_settings.smtpHost))
-    , m_pCheckSSL(new QCheckBox(this))
-    , m_pLabelPort(makeLabel(this, QStringLiteral("LabelPort")))
-    , m_pSpinPort(new QSpinBox(this))
-    , m_pLabelReciever(makeLabel(this, QStringLiteral("LabelReciever")))
-    , m_pLineEditReciever(makeLineEdit(this, QStringLiteral("LineEditReciever"), g_settings.smtpReceiver))
-    , m_pBtnOK(new QPushButton(this))
-    , m_pBtnTest(new QPushButton(this))
-    , m_pLayoutBase(new QGridLayout(this))
+    : QWidget(parent), m_pLabelAccount(makeLabel(this, QStringLiteral("LabelAccount"))),
+      m_pLineEditAccount(makeLineEdit(this, QStringLiteral("LineEditAccount"), g_settings.smtpAccount)),
+      m_pLabelPassword(makeLabel(this, QStringLiteral("LabelPassword"))),
+      m_pLineEditPassword(makeLineEdit(this, QStringLiteral("LineEditPassword"), g_settings.smtpPassword)),
+      m_pLabelHost(makeLabel(this, QStringLiteral("LabelHost"))),
+      m_pLineEditHost(makeLineEdit(this, QStringLiteral("LineEditHost"), g_settings.smtpHost)),
+      m_pCheckSSL(new QCheckBox(this)), m_pCheckStartTLS(new QCheckBox(this)),
+      m_pLabelPort(makeLabel(this, QStringLiteral("LabelPort"))), m_pSpinPort(new QSpinBox(this)),
+      m_pLabelReciever(makeLabel(this, QStringLiteral("LabelReciever"))),
+      m_pLineEditReciever(makeLineEdit(this, QStringLiteral("LineEditReciever"), g_settings.smtpReceiver)),
+      m_pLabelSender(makeLabel(this, QStringLiteral("LabelSender"))),
+      m_pLineEditSender(makeLineEdit(this, QStringLiteral("LineEditSender"), g_settings.smtpSender)),
+      m_pCheckUnencryptedPassword(new QCheckBox(this)), m_pBtnOK(new QPushButton(this)),
+      m_pBtnTest(new QPushButton(this)), m_pLayoutBase(new QGridLayout(this))
 {
     m_pCheckSSL->setObjectName(QStringLiteral("CheckSSL"));
+    m_pCheckStartTLS->setObjectName(QStringLiteral("CheckStartTLS"));
+    m_pCheckUnencryptedPassword->setObjectName(QStringLiteral("CheckUnencryptedPassword"));
     m_pSpinPort->setObjectName(QStringLiteral("SpinPort"));
     m_pBtnOK->setObjectName(QStringLiteral("BtnOK"));
     m_pBtnTest->setObjectName(QStringLiteral("BtnTest"));
@@ -58,6 +56,17 @@ CSmtpConfigWidget::CSmtpConfigWidget(QWidget* parent)
 
     m_pLineEditPassword->setEchoMode(QLineEdit::Password);
     m_pCheckSSL->setChecked(g_settings.smtpSsl);
+    m_pCheckStartTLS->setChecked(g_settings.smtpStartTls && !g_settings.smtpSsl);
+    m_pCheckUnencryptedPassword->setChecked(g_settings.smtpAllowUnencryptedPassword);
+    // One way of encrypting at a time.
+    connect(m_pCheckSSL, &QCheckBox::toggled, m_pCheckStartTLS, [this](bool bOn) {
+        if (bOn)
+            m_pCheckStartTLS->setChecked(false);
+    });
+    connect(m_pCheckStartTLS, &QCheckBox::toggled, m_pCheckSSL, [this](bool bOn) {
+        if (bOn)
+            m_pCheckSSL->setChecked(false);
+    });
     m_pSpinPort->setRange(0, 65535);
     m_pSpinPort->setValue(g_settings.smtpPort);
 
@@ -66,23 +75,29 @@ CSmtpConfigWidget::CSmtpConfigWidget(QWidget* parent)
     m_pLayoutBase->setContentsMargins(2, 2, 2, 2);
     m_pLayoutBase->setSpacing(4);
     m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 0, 0, 1, 3);
+    // The two kinds of encryption one above the other, as the one choice they are.
     const QList<QPair<QLabel*, QWidget*>> rows{{m_pLabelAccount, m_pLineEditAccount},
                                                {m_pLabelPassword, m_pLineEditPassword},
                                                {m_pLabelHost, m_pLineEditHost},
                                                {nullptr, m_pCheckSSL},
+                                               {nullptr, m_pCheckStartTLS},
                                                {m_pLabelPort, m_pSpinPort},
-                                               {m_pLabelReciever, m_pLineEditReciever}};
+                                               {m_pLabelReciever, m_pLineEditReciever},
+                                               {m_pLabelSender, m_pLineEditSender},
+                                               {nullptr, m_pCheckUnencryptedPassword}};
     int iRow = 1;
     for (const auto& row : rows) {
         if (row.first)
             m_pLayoutBase->addWidget(row.first, iRow, 0, labelAlign);
-        m_pLayoutBase->addWidget(row.second, iRow, 1, 1, row.first ? 2 : 1, editAlign);
+        const bool bOneColumn = row.second == m_pCheckSSL || row.second == m_pCheckStartTLS;
+        m_pLayoutBase->addWidget(row.second, iRow, 1, 1, bOneColumn ? 1 : 2, editAlign);
         ++iRow;
     }
     m_pLayoutBase->addWidget(m_pBtnOK, iRow, 0, labelAlign);
     m_pLayoutBase->addItem(new QSpacerItem(8, 1, QSizePolicy::Fixed, QSizePolicy::Fixed), iRow, 1);
     m_pLayoutBase->addWidget(m_pBtnTest, iRow, 2, editAlign);
-    m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), iRow + 1, 0, 1, 3);
+    m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), iRow + 1, 0,
+                           1, 3);
 
     retranslate();
     QMetaObject::connectSlotsByName(this);
@@ -96,49 +111,80 @@ void CSmtpConfigWidget::retranslate()
     m_pLabelPort->setText(tr("Port"));
     m_pLabelReciever->setText(tr("Receiver"));
     m_pCheckSSL->setText(tr("SSL"));
+    m_pCheckStartTLS->setText(tr("STARTTLS"));
+    m_pLabelSender->setText(tr("Sender"));
+    m_pLineEditSender->setPlaceholderText(tr("the account"));
+    m_pCheckUnencryptedPassword->setText(tr("Allow the password without encryption"));
     m_pBtnOK->setText(tr("OK"));
     m_pBtnTest->setText(tr("Test"));
 }
 
+bool CSmtpConfigWidget::checkSender()
+{
+    // Empty means the account. Anything else must be a mail address: servers refuse other senders, and a
+    // line break would end the command it goes into.
+    const QString strSender = m_pLineEditSender->text();
+    const int iAt = strSender.indexOf(QLatin1Char('@'));
+    bool bUsable = strSender.isEmpty() || (iAt > 0 && iAt < strSender.size() - 1);
+    for (const QChar c : strSender)
+        bUsable = bUsable && !c.isSpace() && c.category() != QChar::Other_Control && c != QLatin1Char('<') &&
+                  c != QLatin1Char('>');
+    if (!bUsable)
+        showResult(true, tr("critical"), tr("Sender address invalid."),
+                   tr("A sender address holds an \"@\" and no spaces or line breaks; leave it empty to send "
+                      "from the account."));
+    return bUsable;
+}
+
+void CSmtpConfigWidget::showResult(bool bCritical, const QString& strTitle, const QString& strText,
+                                   const QString& strDetail)
+{
+    QMessageBox box(bCritical ? QMessageBox::Critical : QMessageBox::Information, strTitle, strText,
+                    QMessageBox::Ok, this);
+    box.setInformativeText(strDetail);
+    box.exec();
+}
+
 void CSmtpConfigWidget::on_BtnOK_clicked()
 {
+    if (!checkSender())
+        return;
     g_settings.smtpAccount = m_pLineEditAccount->text();
     g_settings.smtpPassword = m_pLineEditPassword->text();
     g_settings.smtpHost = m_pLineEditHost->text();
     g_settings.smtpSsl = m_pCheckSSL->isChecked();
     g_settings.smtpPort = m_pSpinPort->value();
     g_settings.smtpReceiver = m_pLineEditReciever->text();
+    g_settings.smtpStartTls = m_pCheckStartTLS->isChecked();
+    g_settings.smtpSender = m_pLineEditSender->text();
+    g_settings.smtpAllowUnencryptedPassword = m_pCheckUnencryptedPassword->isChecked();
     saveSettings();
 }
 
 void CSmtpConfigWidget::on_BtnTest_clicked()
 {
-    const QString strAccount = m_pLineEditAccount->text();
-    SmtpClient client(m_pLineEditHost->text(), m_pSpinPort->value(),
-                      m_pCheckSSL->isChecked() ? SmtpClient::SslConnection : SmtpClient::TcpConnection);
-    client.setUser(strAccount);
-    client.setPassword(m_pLineEditPassword->text());
+    if (!checkSender())
+        return;
+    MailJob job;
+    job.host = m_pLineEditHost->text();
+    job.port = m_pSpinPort->value();
+    job.ssl = m_pCheckSSL->isChecked();
+    job.startTls = m_pCheckStartTLS->isChecked();
+    job.allowUnencryptedPassword = m_pCheckUnencryptedPassword->isChecked();
+    job.account = m_pLineEditAccount->text();
+    job.password = m_pLineEditPassword->text();
+    job.sender = m_pLineEditSender->text();
+    job.receiver = m_pLineEditReciever->text();
+    job.subject = QStringLiteral("smtp test");
+    job.body = QStringLiteral("test");
 
-    MimeMessage message(true);
-    message.setSender(new EmailAddress(strAccount, QString()));
-    message.addRecipient(new EmailAddress(m_pLineEditReciever->text(), QString()), MimeMessage::To);
-    message.setSubject(QStringLiteral("smtp test"));
-    MimeText text{QString()};
-    text.setText(QStringLiteral("test"));
-    message.addPart(&text);
-
-    if (!client.connectToHost()) {
-        QMessageBox::critical(this, tr("critical"), tr("Connect to host fail."));
+    SmtpFailure failure;
+    if (deliverMail(job, nullptr, &failure)) {
+        showResult(false, tr("information"), tr("Send email ok."), QString());
         return;
     }
-    if (!client.login()) {
-        QMessageBox::critical(this, tr("critical"), tr("Login fail."));
-        return;
-    }
-    if (!client.sendMail(message)) {
-        QMessageBox::critical(this, tr("critical"), tr("Send email fail."));
-        return;
-    }
-    QMessageBox::information(this, tr("information"), tr("Send email ok."));
-    client.quit();
+    const QString strStep = failure.step == SmtpFailure::Connect ? tr("Connect to host fail.")
+                            : failure.step == SmtpFailure::Login ? tr("Login fail.")
+                                                                 : tr("Send email fail.");
+    showResult(true, tr("critical"), strStep, failure.translatedText());
 }

@@ -23,6 +23,11 @@ private slots:
     void on_BtnTest_clicked();
 
 private:
+    // The sender address as typed; false, after telling the operator, when it cannot be used.
+    bool checkSender();
+    void showResult(bool bCritical, const QString& strTitle, const QString& strText,
+                    const QString& strDetail);
+
     QLabel* m_pLabelAccount;
     QLineEdit* m_pLineEditAccount;
     QLabel* m_pLabelPassword;
@@ -30,10 +35,14 @@ private:
     QLabel* m_pLabelHost;
     QLineEdit* m_pLineEditHost;
     QCheckBox* m_pCheckSSL;
+    QCheckBox* m_pCheckStartTLS;
     QLabel* m_pLabelPort;
     QSpinBox* m_pSpinPort;
     QLabel* m_pLabelReciever;
     QLineEdit* m_pLineEditReciever;
+    QLabel* m_pLabelSender;
+    QLineEdit* m_pLineEditSender;
+    QCheckBox* m_pCheckUnencryptedPassword;
     QPushButton* m_pBtnOK;
     QPushButton* m_pBtnTest;
     QGridLayout* m_pLayoutBase;

@@ -1,0 +1,189 @@
+#include "service/HttpStreams.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr int kSliceMsec = 100;
+
+void addressOf(int iSocket, bool bPeer, std::string& strIp, int& iPort)
+{
+    sockaddr_storage addr{};
+    socklen_t uiLength = sizeof addr;
+    const int iResult = bPeer ? getpeername(iSocket, reinterpret_cast<sockaddr*>(&addr), &uiLength)
+                              : getsockname(iSocket, reinterpret_cast<sockaddr*>(&addr), &uiLength);
+    char acText[INET6_ADDRSTRLEN] = {};
+    iPort = -1;
+    if (iResult == 0 && addr.ss_family == AF_INET) {
+        const auto* pAddr = reinterpret_cast<const sockaddr_in*>(&addr);
+        inet_ntop(AF_INET, &pAddr->sin_addr, acText, sizeof acText);
+        iPort = ntohs(pAddr->sin_port);
+    } else if (iResult == 0 && addr.ss_family == AF_INET6) {
+        const auto* pAddr = reinterpret_cast<const sockaddr_in6*>(&addr);
+        inet_ntop(AF_INET6, &pAddr->sin6_addr, acText, sizeof acText);
+        iPort = ntohs(pAddr->sin6_port);
+    }
+    strIp = acText;
+}
+} // namespace
+
+CDeadlineStream::CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping)
+    : m_iSocket(iSocket), m_bStopping(bStopping), m_deadline(Clock::now())
+{
+}
+
+bool CDeadlineStream::waitFor(short iEvents) const
+{
+    for (;;) {
+        if (m_bStopping)
+            return false;
+        const auto msLeft = std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - Clock::now());
+        if (msLeft.count() <= 0)
+            return false;
+        pollfd fd{m_iSocket, iEvents, 0};
+        const int iResult = ::poll(&fd, 1, int(std::min<long long>(msLeft.count(), kSliceMsec)));
+        if (iResult > 0)
+            return (fd.revents & (iEvents | POLLHUP | POLLERR)) != 0;
+        if (iResult < 0 && errno != EINTR)
+            return false;
+    }
+}
+
+bool CDeadlineStream::is_readable() const
+{
+    return m_uiTaken < m_uiBuffered || waitFor(POLLIN);
+}
+
+bool CDeadlineStream::is_writable() const
+{
+    return waitFor(POLLOUT);
+}
+
+ssize_t CDeadlineStream::receive(char* ptr, size_t size)
+{
+    for (;;) {
+        if (!waitFor(POLLIN))
+            return -1;
+        const ssize_t iRead = ::recv(m_iSocket, ptr, size, MSG_DONTWAIT);
+        if (iRead >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            return iRead;
+    }
+}
+
+ssize_t CDeadlineStream::read(char* ptr, size_t size)
+{
+    if (m_uiTaken == m_uiBuffered) {
+        if (size >= sizeof m_acBuffer)
+            return receive(ptr, size);
+        const ssize_t iRead = receive(m_acBuffer, sizeof m_acBuffer);
+        if (iRead <= 0)
+            return iRead;
+        m_uiBuffered = size_t(iRead);
+        m_uiTaken = 0;
+    }
+    const size_t uiCount = std::min(size, m_uiBuffered - m_uiTaken);
+    std::memcpy(ptr, m_acBuffer + m_uiTaken, uiCount);
+    m_uiTaken += uiCount;
+    return ssize_t(uiCount);
+}
+
+ssize_t CDeadlineStream::write(const char* ptr, size_t size)
+{
+    for (;;) {
+        if (!waitFor(POLLOUT))
+            return -1;
+        const ssize_t iSent = ::send(m_iSocket, ptr, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (iSent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            return iSent;
+    }
+}
+
+void CDeadlineStream::get_remote_ip_and_port(std::string& ip, int& port) const
+{
+    addressOf(m_iSocket, true, ip, port);
+}
+
+void CDeadlineStream::get_local_ip_and_port(std::string& ip, int& port) const
+{
+    addressOf(m_iSocket, false, ip, port);
+}
+
+CTlsDeadlineStream::CTlsDeadlineStream(int iSocket, const std::atomic<bool>& bStopping, SSL* pSsl)
+    : CDeadlineStream(iSocket, bStopping), m_pSsl(pSsl)
+{
+    SSL_set_fd(m_pSsl, iSocket);
+    SSL_set_mode(m_pSsl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+}
+
+CTlsDeadlineStream::~CTlsDeadlineStream()
+{
+    // One try at a clean close; a peer that does not take it is not waited for.
+    if (m_bHandshaken)
+        SSL_shutdown(m_pSsl);
+    SSL_free(m_pSsl);
+    ERR_clear_error();
+}
+
+bool CTlsDeadlineStream::waitForSsl(int iResult) const
+{
+    switch (SSL_get_error(m_pSsl, iResult)) {
+    case SSL_ERROR_WANT_READ:
+        return waitFor(POLLIN);
+    case SSL_ERROR_WANT_WRITE:
+        return waitFor(POLLOUT);
+    default:
+        return false;
+    }
+}
+
+bool CTlsDeadlineStream::handshake()
+{
+    for (;;) {
+        const int iResult = SSL_accept(m_pSsl);
+        if (iResult == 1)
+            return m_bHandshaken = true;
+        if (!waitForSsl(iResult))
+            return false;
+    }
+}
+
+bool CTlsDeadlineStream::is_readable() const
+{
+    return m_uiTaken < m_uiBuffered || SSL_pending(m_pSsl) > 0 || waitFor(POLLIN);
+}
+
+ssize_t CTlsDeadlineStream::receive(char* ptr, size_t size)
+{
+    for (;;) {
+        if (m_bStopping)
+            return -1;
+        const int iRead = SSL_read(m_pSsl, ptr, int(std::min<size_t>(size, INT_MAX)));
+        if (iRead > 0)
+            return iRead;
+        if (SSL_get_error(m_pSsl, iRead) == SSL_ERROR_ZERO_RETURN)
+            return 0;
+        if (!waitForSsl(iRead))
+            return -1;
+    }
+}
+
+ssize_t CTlsDeadlineStream::write(const char* ptr, size_t size)
+{
+    for (;;) {
+        if (m_bStopping)
+            return -1;
+        const int iSent = SSL_write(m_pSsl, ptr, int(std::min<size_t>(size, INT_MAX)));
+        if (iSent > 0)
+            return iSent;
+        if (!waitForSsl(iSent))
+            return -1;
+    }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+
+// A connection's byte stream for the HTTP library with a deadline of our own: every wait for the
+// peer ends at the deadline or within a tenth of a second of a stop, whatever the peer does. The
+// library's own streams bound each send or receive, so a peer that reads a byte a second kept a
+// worker for as long as it liked.
+class CDeadlineStream : public httplib::Stream
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping);
+
+    void setDeadline(Clock::time_point deadline) { m_deadline = deadline; }
+    // Waits for the socket; false at the deadline, on a stop or an error.
+    bool waitFor(short iEvents) const;
+
+    bool is_readable() const override;
+    bool is_writable() const override;
+    ssize_t read(char* ptr, size_t size) override;
+    ssize_t write(const char* ptr, size_t size) override;
+    void get_remote_ip_and_port(std::string& ip, int& port) const override;
+    void get_local_ip_and_port(std::string& ip, int& port) const override;
+    socket_t socket() const override { return m_iSocket; }
+
+protected:
+    // The library asks for requests a byte at a time; a buffer saves a system call per byte.
+    virtual ssize_t receive(char* ptr, size_t size);
+
+    int m_iSocket;
+    const std::atomic<bool>& m_bStopping;
+    Clock::time_point m_deadline;
+    char m_acBuffer[4096];
+    size_t m_uiBuffered = 0;
+    size_t m_uiTaken = 0;
+};
+
+// The same over TLS: the handshake and every record within the deadline.
+class CTlsDeadlineStream : public CDeadlineStream
+{
+public:
+    CTlsDeadlineStream(int iSocket, const std::atomic<bool>& bStopping, SSL* pSsl);
+    ~CTlsDeadlineStream() override;
+
+    bool handshake();
+    bool is_readable() const override;
+    ssize_t write(const char* ptr, size_t size) override;
+
+protected:
+    ssize_t receive(char* ptr, size_t size) override;
+
+private:
+    // Waits for what OpenSSL asked for after iResult; false when that was an end or an error.
+    bool waitForSsl(int iResult) const;
+
+    SSL* m_pSsl;
+    bool m_bHandshaken = false;
+};

@@ -1,0 +1,220 @@
+#include "service/WebConfig.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <crypt.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <yaml-cpp/yaml.h>
+
+#include <cstring>
+#include <openssl/crypto.h>
+#include <strings.h>
+
+namespace {
+
+// A security setting misspelt must not leave the endpoint open: every key is one this reader knows.
+bool onlyKeys(const YAML::Node& node, std::initializer_list<const char*> listKeys, const char* pszWhere,
+              QString* pError)
+{
+    if (!node.IsMap()) {
+        *pError = QStringLiteral("%1: not a mapping").arg(QLatin1String(pszWhere));
+        return false;
+    }
+    for (const auto& item : node) {
+        const std::string strKey = item.first.as<std::string>();
+        bool bKnown = false;
+        for (const char* pszKey : listKeys)
+            bKnown = bKnown || strKey == pszKey;
+        if (!bKnown) {
+            *pError = QStringLiteral("%1: unknown or unsupported key \"%2\"")
+                          .arg(QLatin1String(pszWhere), QString::fromStdString(strKey));
+            return false;
+        }
+    }
+    return true;
+}
+
+QString text(const YAML::Node& node, const char* pszKey, const QDir& dirBase, bool bPath)
+{
+    if (!node[pszKey])
+        return QString();
+    const QString strValue = QString::fromStdString(node[pszKey].as<std::string>());
+    return bPath && !strValue.isEmpty() ? QDir::cleanPath(dirBase.absoluteFilePath(strValue)) : strValue;
+}
+
+bool isBcrypt(const QByteArray& baHash)
+{
+    return baHash.size() == 60 &&
+           (baHash.startsWith("$2a$") || baHash.startsWith("$2b$") || baHash.startsWith("$2y$"));
+}
+
+QByteArray fromBase64Strict(const std::string& strText, bool* pbOk)
+{
+    const auto result = QByteArray::fromBase64Encoding(QByteArray::fromStdString(strText),
+                                                       QByteArray::AbortOnBase64DecodingErrors);
+    *pbOk = bool(result);
+    return result.decoded;
+}
+
+} // namespace
+
+bool WebConfig::operator==(const WebConfig& other) const
+{
+    return strCertFile == other.strCertFile && strKeyFile == other.strKeyFile &&
+           strClientAuthType == other.strClientAuthType && strClientCaFile == other.strClientCaFile &&
+           strMinVersion == other.strMinVersion && mapUsers == other.mapUsers &&
+           baFilesDigest == other.baFilesDigest;
+}
+
+bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
+{
+    *pConfig = WebConfig();
+    if (strPath.isEmpty())
+        return true;
+    QString strError;
+    try {
+        const YAML::Node root = YAML::LoadFile(strPath.toStdString());
+        const QDir dirBase = QFileInfo(strPath).absoluteDir();
+        if (root.IsNull())
+            return true;
+        if (!onlyKeys(root, {"tls_server_config", "basic_auth_users"}, "web configuration", &strError))
+            throw std::runtime_error(strError.toStdString());
+        if (const YAML::Node tls = root["tls_server_config"]) {
+            if (!onlyKeys(tls, {"cert_file", "key_file", "client_auth_type", "client_ca_file", "min_version"},
+                          "tls_server_config", &strError))
+                throw std::runtime_error(strError.toStdString());
+            pConfig->strCertFile = text(tls, "cert_file", dirBase, true);
+            pConfig->strKeyFile = text(tls, "key_file", dirBase, true);
+            pConfig->strClientAuthType = text(tls, "client_auth_type", dirBase, false);
+            pConfig->strClientCaFile = text(tls, "client_ca_file", dirBase, true);
+            pConfig->strMinVersion = text(tls, "min_version", dirBase, false);
+            if (pConfig->strCertFile.isEmpty() || pConfig->strKeyFile.isEmpty())
+                throw std::runtime_error("tls_server_config: cert_file and key_file are both needed");
+            const QStringList listAuth{QString(),
+                                       QStringLiteral("NoClientCert"),
+                                       QStringLiteral("RequestClientCert"),
+                                       QStringLiteral("RequireAnyClientCert"),
+                                       QStringLiteral("VerifyClientCertIfGiven"),
+                                       QStringLiteral("RequireAndVerifyClientCert")};
+            const int iAuth = listAuth.indexOf(pConfig->strClientAuthType);
+            if (iAuth < 0)
+                throw std::runtime_error("tls_server_config: no such client_auth_type");
+            if (iAuth >= 4 && pConfig->strClientCaFile.isEmpty())
+                throw std::runtime_error("tls_server_config: client_auth_type " +
+                                         pConfig->strClientAuthType.toStdString() + " needs client_ca_file");
+            if (iAuth <= 1 && !pConfig->strClientCaFile.isEmpty())
+                throw std::runtime_error(
+                    "tls_server_config: client_ca_file given without a client_auth_type");
+            QCryptographicHash digest(QCryptographicHash::Sha256);
+            for (const QString& strFile :
+                 {pConfig->strCertFile, pConfig->strKeyFile, pConfig->strClientCaFile}) {
+                QFile file(strFile);
+                if (!strFile.isEmpty() && file.open(QIODevice::ReadOnly))
+                    digest.addData(&file);
+            }
+            pConfig->baFilesDigest = digest.result();
+            if (!QStringList({QString(), QStringLiteral("TLS12"), QStringLiteral("TLS13")})
+                     .contains(pConfig->strMinVersion))
+                throw std::runtime_error("tls_server_config: min_version is TLS12 or TLS13");
+        }
+        if (const YAML::Node users = root["basic_auth_users"]) {
+            if (!users.IsMap())
+                throw std::runtime_error("basic_auth_users: not a mapping");
+            for (const auto& item : users) {
+                const QString strUser = QString::fromStdString(item.first.as<std::string>());
+                const QByteArray baHash = QByteArray::fromStdString(item.second.as<std::string>());
+                if (strUser.isEmpty() || strUser.contains(QLatin1Char(':')) || !isBcrypt(baHash))
+                    throw std::runtime_error("basic_auth_users: \"" + strUser.toStdString() +
+                                             "\" needs a bcrypt hash and a name without a colon");
+                pConfig->mapUsers.insert(strUser, baHash);
+            }
+        }
+    } catch (const std::exception& e) {
+        *pConfig = WebConfig();
+        if (pError)
+            *pError = QStringLiteral("%1: %2").arg(strPath, QString::fromStdString(e.what()));
+        return false;
+    }
+    return true;
+}
+
+bool configureTls(SSL_CTX& ctx, const WebConfig& config, std::string* pError)
+{
+    ERR_clear_error();
+    const auto fail = [&](const char* pszWhat) {
+        char acReason[256] = {};
+        ERR_error_string_n(ERR_get_error(), acReason, sizeof acReason);
+        *pError = std::string(pszWhat) + ": " + acReason;
+        ERR_clear_error();
+        return false;
+    };
+    SSL_CTX_set_min_proto_version(&ctx, config.strMinVersion == QLatin1String("TLS13") ? TLS1_3_VERSION
+                                                                                       : TLS1_2_VERSION);
+    SSL_CTX_set_options(&ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION);
+    if (SSL_CTX_use_certificate_chain_file(&ctx, config.strCertFile.toLocal8Bit().constData()) != 1)
+        return fail("cert_file");
+    if (SSL_CTX_use_PrivateKey_file(&ctx, config.strKeyFile.toLocal8Bit().constData(), SSL_FILETYPE_PEM) != 1)
+        return fail("key_file");
+    if (SSL_CTX_check_private_key(&ctx) != 1)
+        return fail("key_file does not belong to cert_file");
+    const QString& strAuth = config.strClientAuthType;
+    if (!config.strClientCaFile.isEmpty()) {
+        if (SSL_CTX_load_verify_locations(&ctx, config.strClientCaFile.toLocal8Bit().constData(), nullptr) !=
+            1)
+            return fail("client_ca_file");
+        SSL_CTX_set_client_CA_list(&ctx,
+                                   SSL_load_client_CA_file(config.strClientCaFile.toLocal8Bit().constData()));
+    }
+    const bool bVerify = strAuth == QLatin1String("VerifyClientCertIfGiven") ||
+                         strAuth == QLatin1String("RequireAndVerifyClientCert");
+    const bool bRequire = strAuth == QLatin1String("RequireAnyClientCert") ||
+                          strAuth == QLatin1String("RequireAndVerifyClientCert");
+    const bool bAsk = bVerify || bRequire || strAuth == QLatin1String("RequestClientCert");
+    // Asked for but not verified: any certificate is taken, as the format defines those two types.
+    const SSL_verify_cb acceptAny = [](int, X509_STORE_CTX*) { return 1; };
+    SSL_CTX_set_verify(
+        &ctx, bAsk ? SSL_VERIFY_PEER | (bRequire ? SSL_VERIFY_FAIL_IF_NO_PEER_CERT : 0) : SSL_VERIFY_NONE,
+        bVerify ? nullptr : acceptAny);
+    return true;
+}
+
+CBasicAuth::CBasicAuth(const QMap<QString, QByteArray>& mapUsers) : m_mapUsers(mapUsers) {}
+
+bool CBasicAuth::check(const std::string& strHeader)
+{
+    static const std::string strScheme = "Basic ";
+    if (strHeader.size() <= strScheme.size() || strncasecmp(strHeader.c_str(), "basic ", 6) != 0)
+        return false;
+    bool bOk = false;
+    const QByteArray baPair = fromBase64Strict(strHeader.substr(strScheme.size()), &bOk);
+    const int iColon = baPair.indexOf(':');
+    if (!bOk || iColon < 0)
+        return false;
+    const QString strUser = QString::fromUtf8(baPair.left(iColon));
+    const QByteArray baPassword = baPair.mid(iColon + 1);
+    const auto it = m_mapUsers.constFind(strUser);
+    if (it == m_mapUsers.constEnd() || baPassword.contains('\0'))
+        return false;
+    const QByteArray baDigest =
+        QCryptographicHash::hash(baPair + '\0' + it.value(), QCryptographicHash::Sha256);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_setPassed.count(baDigest))
+            return true;
+    }
+    auto pData = std::make_unique<crypt_data>();
+    const char* pszResult = crypt_r(baPassword.constData(), it.value().constData(), pData.get());
+    const QByteArray& baHash = it.value();
+    if (!pszResult || std::strlen(pszResult) != size_t(baHash.size()) ||
+        CRYPTO_memcmp(pszResult, baHash.constData(), size_t(baHash.size())) != 0)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_setPassed.size() >= 64)
+        m_setPassed.clear();
+    m_setPassed.insert(baDigest);
+    return true;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+typedef struct ssl_ctx_st SSL_CTX;
+
+// The endpoint's TLS and basic authentication, from a web configuration file in the format every
+// Prometheus exporter reads:
+//
+//   tls_server_config:
+//     cert_file: server.crt
+//     key_file: server.key
+//     client_auth_type: RequireAndVerifyClientCert   # optional
+//     client_ca_file: clients.crt                    # optional
+//   basic_auth_users:
+//     prometheus: $2y$10$...                         # bcrypt
+//
+// Relative paths are taken from the file's own folder.
+struct WebConfig
+{
+    QString strCertFile;
+    QString strKeyFile;
+    QString strClientAuthType; // empty: NoClientCert
+    QString strClientCaFile;
+    QString strMinVersion; // empty: TLS12
+    QMap<QString, QByteArray> mapUsers;
+    // Of the certificate, key and CA files as read: a renewed certificate under the same name is a
+    // change too.
+    QByteArray baFilesDigest;
+
+    bool tls() const { return !strCertFile.isEmpty(); }
+    bool operator==(const WebConfig& other) const;
+    bool operator!=(const WebConfig& other) const { return !(*this == other); }
+};
+
+// Reads and checks the file; false with the reason in pError. An empty path is the plain endpoint.
+bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError);
+
+// Sets a server context up from the configuration: certificate chain, key, client verification and the
+// lowest protocol version. False with OpenSSL's reason in pError.
+bool configureTls(SSL_CTX& ctx, const WebConfig& config, std::string* pError);
+
+// Checks basic authentication against the configured bcrypt hashes through the system's crypt library.
+// A bcrypt check costs tens of milliseconds by design; one that passed is remembered (as a digest of
+// user, password and hash) so that a scrape every few seconds does not pay it again.
+class CBasicAuth
+{
+public:
+    explicit CBasicAuth(const QMap<QString, QByteArray>& mapUsers);
+
+    bool enabled() const { return !m_mapUsers.isEmpty(); }
+    // The value of an Authorization header.
+    bool check(const std::string& strHeader);
+
+private:
+    QMap<QString, QByteArray> m_mapUsers;
+    std::mutex m_mutex;
+    std::set<QByteArray> m_setPassed;
+};

@@ -1,0 +1,351 @@
+#include "tests/mail/MailTestServers.h"
+#include "tests/service/HttpProbe.h"
+#include "tools/pdusim/SimThread.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
+
+// The service as systemd runs it, from its configuration file: signals from the first instant, readiness
+// told only once polling has begun, a network that comes up after the service, and alarm settings
+// honoured and reloaded.
+class TestServiceRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void signalAtStart_data();
+    void signalAtStart();
+    void readyOnlyAfterTheFirstQuery();
+    void blindUntilTheInterfaceComesUp();
+    void hoveringReadingDebouncedAndDeletedKeyReverts();
+
+private:
+    void startService(const QStringList& listArgs = {});
+    bool waitLog(const QString& strText, int iMsec = 30000);
+    // Waits for a notification line from the service; its kernel time (ns) in *piStamp.
+    bool waitNotify(const QByteArray& baLine, int iMsec = 30000, qint64* piStamp = nullptr);
+    void writeConfig(const QByteArray& baText);
+    bool setLink(bool bUp);
+
+    QTemporaryDir m_dir;
+    QString m_strConfig;
+    QByteArray m_baShipped;
+    QProcess m_service;
+    QString m_strLog;
+    int m_fdNotify = -1;
+    int m_fdProbe = -1;
+    int m_fdLog = -1; // the service's standard error when it is a pipe of the test's own
+};
+
+namespace {
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+void enableTimestamps(int fd)
+{
+    const int iOn = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &iOn, sizeof iOn);
+}
+
+// The next datagram within iMsec, with the kernel's time of its arrival in ns; -1 when none came.
+qint64 receiveStamped(int fd, int iMsec, QByteArray* pData)
+{
+    pollfd pfd{fd, POLLIN, 0};
+    if (::poll(&pfd, 1, iMsec) != 1)
+        return -1;
+    char acData[4096];
+    char acControl[256];
+    iovec iov{acData, sizeof acData};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = acControl;
+    msg.msg_controllen = sizeof acControl;
+    const ssize_t iSize = ::recvmsg(fd, &msg, 0);
+    if (iSize < 0)
+        return -1;
+    if (pData)
+        *pData = QByteArray(acData, int(iSize));
+    for (cmsghdr* pCmsg = CMSG_FIRSTHDR(&msg); pCmsg; pCmsg = CMSG_NXTHDR(&msg, pCmsg)) {
+        if (pCmsg->cmsg_level == SOL_SOCKET && pCmsg->cmsg_type == SCM_TIMESTAMPNS) {
+            timespec ts;
+            memcpy(&ts, CMSG_DATA(pCmsg), sizeof ts);
+            return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+        }
+    }
+    return -1;
+}
+
+// A socket on the PDUs' side of the wire that hears the service's queries.
+int openQueryProbe()
+{
+    int fd = -1;
+    std::thread thread([&fd] {
+        if (!CSimThread::enterNamespace(qEnvironmentVariable("RACKMIND_BED_DEVICE_NS"), nullptr))
+            return;
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(51230);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+            ::close(fd);
+            fd = -1;
+        }
+    });
+    thread.join();
+    if (fd >= 0)
+        enableTimestamps(fd);
+    return fd;
+}
+} // namespace
+
+void TestServiceRun::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QFile file(QStringLiteral(RACKMIND_SOURCE "/service/rackmindd.conf"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    m_baShipped = file.readAll();
+    m_strConfig = m_dir.filePath(QStringLiteral("rackmindd.conf"));
+}
+
+void TestServiceRun::init()
+{
+    writeConfig(m_baShipped);
+    m_strLog.clear();
+    // A fresh stand-in for the service manager's notification socket in each case.
+    const QString strPath = m_dir.filePath(QStringLiteral("notify"));
+    QFile::remove(strPath);
+    m_fdNotify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    qstrncpy(addr.sun_path, QFile::encodeName(strPath).constData(), sizeof addr.sun_path);
+    QVERIFY(::bind(m_fdNotify, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
+    enableTimestamps(m_fdNotify);
+}
+
+void TestServiceRun::cleanup()
+{
+    if (m_service.state() != QProcess::NotRunning) {
+        ::kill(pid_t(m_service.processId()), SIGTERM);
+        if (!m_service.waitForFinished(30000))
+            m_service.kill();
+        m_service.waitForFinished();
+    }
+    m_service.setStandardErrorFile(QString());
+    for (int* pFd : {&m_fdNotify, &m_fdProbe, &m_fdLog}) {
+        if (*pFd >= 0)
+            ::close(*pFd);
+        *pFd = -1;
+    }
+    QVERIFY(setLink(true));
+}
+
+void TestServiceRun::writeConfig(const QByteArray& baText)
+{
+    QFile file(m_strConfig);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(baText), qint64(baText.size()));
+}
+
+bool TestServiceRun::setLink(bool bUp)
+{
+    const QString strIface = qEnvironmentVariable("RACKMIND_BED_CONSOLE_IFS").section(QLatin1Char(' '), 0, 0);
+    return QProcess::execute(QStringLiteral("ip"),
+                             {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("dev"), strIface,
+                              bUp ? QStringLiteral("up") : QStringLiteral("down")}) == 0;
+}
+
+void TestServiceRun::startService(const QStringList& listArgs)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(pszName));
+    env.insert(QStringLiteral("TMPDIR"), m_dir.path());
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), m_dir.filePath(QStringLiteral("notify")));
+    m_service.setProcessEnvironment(env);
+    m_service.setWorkingDirectory(m_dir.path());
+    m_service.start(QStringLiteral(RACKMINDD),
+                    QStringList{QStringLiteral("--config"), m_strConfig} + listArgs);
+    QVERIFY(m_service.waitForStarted());
+}
+
+bool TestServiceRun::waitLog(const QString& strText, int iMsec)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // Whatever the service has said so far is read once even without waiting.
+    for (int iWait = 0;; iWait = 200) {
+        if (m_fdLog >= 0) {
+            pollfd pfd{m_fdLog, POLLIN, 0};
+            ::poll(&pfd, 1, iWait);
+            char acBuffer[4096];
+            ssize_t iRead = 0;
+            while ((iRead = ::read(m_fdLog, acBuffer, sizeof acBuffer)) > 0)
+                m_strLog += QString::fromLocal8Bit(acBuffer, int(iRead)).remove(QChar(0));
+        } else {
+            m_service.waitForReadyRead(iWait);
+            m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
+        }
+        if (m_strLog.contains(strText) || timer.elapsed() >= iMsec)
+            return m_strLog.contains(strText);
+    }
+}
+
+bool TestServiceRun::waitNotify(const QByteArray& baLine, int iMsec, qint64* piStamp)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < iMsec) {
+        QByteArray baMessage;
+        const qint64 iStamp = receiveStamped(m_fdNotify, 200, &baMessage);
+        if (baMessage.split('\n').contains(baLine)) {
+            if (piStamp)
+                *piStamp = iStamp;
+            return true;
+        }
+    }
+    return false;
+}
+
+void TestServiceRun::signalAtStart_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("reload") << SIGHUP;
+    QTest::newRow("stop") << SIGTERM;
+    QTest::newRow("interrupt") << SIGINT;
+}
+
+// systemctl reload or stop while the service is still starting: the signal waits until it can be
+// handled. The service is held at its first log line (its standard error a full pipe) when it comes.
+void TestServiceRun::signalAtStart()
+{
+    QFETCH(int, signal);
+    const QByteArray baFifo = QFile::encodeName(m_dir.filePath(QStringLiteral("stderr")));
+    QFile::remove(QString::fromLocal8Bit(baFifo));
+    QVERIFY(::mkfifo(baFifo.constData(), 0600) == 0);
+    m_fdLog = ::open(baFifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(m_fdLog >= 0);
+    static const char acFill[4096] = {};
+    while (::write(m_fdLog, acFill, sizeof acFill) > 0) {
+    }
+    m_service.setStandardErrorFile(QString::fromLocal8Bit(baFifo));
+    startService();
+    const QString strWait = QStringLiteral("/proc/%1/wchan").arg(m_service.processId());
+    const auto blockedInWrite = [&] {
+        QFile file(strWait);
+        return file.open(QIODevice::ReadOnly) && file.readAll().endsWith("pipe_write");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(blockedInWrite(), 30000);
+    ::kill(pid_t(m_service.processId()), signal);
+    // Let it go on, and read what it says from here on.
+    QVERIFY(waitLog(QStringLiteral("starting")));
+    if (signal == SIGHUP) {
+        QVERIFY(waitNotify("READY=1"));
+        QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+        QCOMPARE(m_service.state(), QProcess::Running);
+        return;
+    }
+    QVERIFY(m_service.waitForFinished(30000));
+    QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_service.exitCode(), 0);
+}
+
+void TestServiceRun::readyOnlyAfterTheFirstQuery()
+{
+    m_fdProbe = openQueryProbe();
+    QVERIFY(m_fdProbe >= 0);
+    startService();
+    qint64 iReady = 0;
+    QVERIFY(waitNotify("READY=1", 30000, &iReady));
+    const qint64 iQuery = receiveStamped(m_fdProbe, 10000, nullptr);
+    QVERIFY(iQuery > 0);
+    QVERIFY2(iQuery <= iReady,
+             qPrintable(QStringLiteral("ready %1 ns before the first query").arg(iQuery - iReady)));
+}
+
+void TestServiceRun::blindUntilTheInterfaceComesUp()
+{
+    QVERIFY(setLink(false));
+    const quint16 uiPort = freePort();
+    startService({QStringLiteral("--metrics"), QStringLiteral("--metrics-port"), QString::number(uiPort)});
+    // Ready, and saying that it cannot hear anything.
+    QVERIFY(waitNotify("READY=1"));
+    QVERIFY2(waitLog(QStringLiteral("no network interface to poll on")), qPrintable(m_strLog));
+    QTRY_VERIFY_WITH_TIMEOUT(httpGet(uiPort, "/metrics").contains("\nrackmind_polled_interfaces 0\n"), 30000);
+    QVERIFY(httpGet(uiPort, "/metrics").contains("\nrackmind_last_poll_timestamp_seconds 0\n"));
+
+    m_fdProbe = openQueryProbe();
+    QVERIFY(m_fdProbe >= 0);
+    QVERIFY(setLink(true));
+    QVERIFY2(waitLog(QStringLiteral("up: polling on it"), 15000), qPrintable(m_strLog));
+    QVERIFY(receiveStamped(m_fdProbe, 5000, nullptr) > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(httpGet(uiPort, "/metrics").contains("\nrackmind_polled_interfaces 1\n"), 30000);
+    QVERIFY(!httpGet(uiPort, "/metrics").contains("\nrackmind_last_poll_timestamp_seconds 0\n"));
+
+    QVERIFY(setLink(false));
+    QVERIFY2(waitLog(QStringLiteral("gone: no longer polled"), 15000), qPrintable(m_strLog));
+    QTRY_VERIFY_WITH_TIMEOUT(httpGet(uiPort, "/metrics").contains("\nrackmind_polled_interfaces 0\n"), 30000);
+}
+
+// A voltage hovering at its warn limit, with debounce 3 and a 2 % clear margin set in the file: no
+// alarm and no mail. With the debounce line deleted and a reload, the default of one check holds again.
+void TestServiceRun::hoveringReadingDebouncedAndDeletedKeyReverts()
+{
+    CSimThread sim;
+    CSimConfig simConfig;
+    simConfig.bNoise = false;
+    QString strError;
+    QVERIFY2(sim.startFleet(simConfig, &strError), qPrintable(strError));
+    QCOMPARE(sim.command(QStringLiteral("set 1 voltageWarn 240 voltageOverload 260")).last(),
+             QStringLiteral("ok"));
+    QCOMPARE(sim.command(QStringLiteral("alternate 1 voltage 241 239 1")).last(), QStringLiteral("ok"));
+    AiosmtpdServer smtp;
+    QVERIFY2(smtp.start(QStringLiteral("room@example.org"), QStringLiteral("pw")),
+             qPrintable(smtp.errorString()));
+
+    QByteArray baConfig = m_baShipped;
+    baConfig.replace(";Host=\n", "Host=127.0.0.1\n")
+        .replace(";Port=25\n", "Port=" + QByteArray::number(smtp.port()) + '\n')
+        .replace(";Account=\n", "Account=room@example.org\n")
+        .replace(";Password=\n", "Password=pw\n")
+        .replace(";Receiver=\n", "Receiver=ops@example.org\n")
+        .replace(";DebouncePolls=1\n", "DebouncePolls=3\n")
+        .replace(";HysteresisPercent=0\n", "HysteresisPercent=2\n");
+    writeConfig(baConfig);
+    startService();
+    QVERIFY2(waitLog(QStringLiteral("new PDU 10.200.1.1")), qPrintable(m_strLog));
+    const auto statusQueries = [&sim] {
+        return sim.call([](CSimFleet& f) { return f.device(1)->statusQueries(); });
+    };
+    const quint64 uiStart = statusQueries();
+    QTRY_VERIFY_WITH_TIMEOUT(statusQueries() >= uiStart + 12, 60000);
+    QVERIFY2(!waitLog(QStringLiteral("alarm voltage warn"), 0), qPrintable(m_strLog));
+    QVERIFY(smtp.takeEvent(QStringLiteral("mail"), 1000).isEmpty());
+
+    writeConfig(baConfig.replace("DebouncePolls=3\n", ""));
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+    QVERIFY2(waitLog(QStringLiteral("alarm voltage warn")), qPrintable(m_strLog));
+    QVERIFY(!smtp.takeEvent(QStringLiteral("mail"), 30000).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestServiceRun)
+#include "tst_service_run.moc"
