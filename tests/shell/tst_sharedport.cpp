@@ -4,6 +4,7 @@
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "settings/SingleInstance.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
@@ -21,7 +22,8 @@ class TestSharedPort : public QObject
     Q_OBJECT
 
     // The service as its unit runs it: a user of its own, a /tmp of its own, a state folder it owns.
-    void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody")
+    void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody",
+                      bool bPrivateTmp = true)
     {
         const passwd* pUser = getpwnam(pszUser);
         QVERIFY(pUser && QDir().mkpath(strHome) && chown(qPrintable(strHome), pUser->pw_uid, 0) == 0);
@@ -33,12 +35,14 @@ class TestSharedPort : public QObject
         env.insert(QStringLiteral("XDG_DATA_HOME"), strHome);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(strHome);
-        process.start(QStringLiteral("unshare"),
-                      {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                       QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-                       QStringLiteral("mount -t tmpfs tmpfs /tmp && exec setpriv --reuid=\"$1\" "
-                                      "--regid=nogroup --clear-groups \"$0\""),
-                       QStringLiteral(RACKMINDD), QLatin1String(pszUser)});
+        process.start(
+            QStringLiteral("unshare"),
+            {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+             QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
+             QStringLiteral("if [ \"$2\" = private ]; then mount -t tmpfs tmpfs /tmp || exit 9; fi; "
+                            "exec setpriv --reuid=\"$1\" --regid=nogroup --clear-groups \"$0\""),
+             QStringLiteral(RACKMINDD), QLatin1String(pszUser),
+             bPrivateTmp ? QStringLiteral("private") : QStringLiteral("shared")});
         QVERIFY(process.waitForStarted());
     }
 
@@ -118,13 +122,26 @@ private slots:
         QCOMPARE(m_service.state(), QProcess::Running);
     }
 
-    // A second service on the same machine fails once, naming the one that polls, and asks for no restart;
-    // under another user, who may not look at the first one's descriptors.
+    // A second service on the same machine fails once, naming the one that polls, and asks for no restart:
+    // under another user, who may not look at the first one's descriptors, or under the console's user
+    // beside a console, whose single-instance token it must not take for the port's holder.
+    void secondServiceFailsClearly_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("privateTmp");
+        QTest::newRow("another user") << QStringLiteral("daemon") << true;
+        QTest::newRow("the console's user") << QStringLiteral("root") << false;
+    }
+
     void secondServiceFailsClearly()
     {
+        QFETCH(QString, user);
+        QFETCH(bool, privateTmp);
+        CSingleInstance console; // as the console holds it; another program may hold it already
+        console.acquire();
         QProcess second;
         QString strLog;
-        startService(second, m_dir.filePath(QStringLiteral("second")), "daemon");
+        startService(second, m_dir.filePath(user), qPrintable(user), privateTmp);
         QVERIFY(second.waitForFinished(30000));
         strLog += QString::fromLocal8Bit(second.readAllStandardError());
         QCOMPARE(second.exitCode(), 75);
