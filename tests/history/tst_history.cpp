@@ -177,6 +177,26 @@ private slots:
         QCOMPARE(CHistoryReader(strPath).events({}).size(), 1); // what waited went in
     }
 
+    // A file an earlier release wrote, before standing alarms were kept: they are kept from now on.
+    void earlierFileKeepsAlarms()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("earlier.sqlite"));
+        delete new CHistoryStore(strPath);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("earlier"));
+            db.setDatabaseName(strPath);
+            QVERIFY(db.open() && QSqlQuery(db).exec(QStringLiteral("DROP TABLE alarm_state")) &&
+                    QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=1")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+        {
+            CHistoryStore store(strPath);
+            store.keepAlarm({kMac, QStringLiteral("10.0.0.1"), 1, 1000, 0, QString(), false});
+            store.flush();
+        }
+        QCOMPARE(CHistoryReader(strPath).standingAlarms().size(), 1);
+    }
+
     // An unreadable file: reported, left as it is, the program runs on.
     void unreadableFile()
     {
