@@ -45,7 +45,9 @@ public:
 
     // "history.sqlite" in the application's data folder.
     static QString defaultPath();
-    static constexpr int kSchemaVersion = 1;
+    // 2: standing alarms kept (alarm_state). Every statement of the schema is "if not exists", so a file
+    // of an earlier version gains what it lacks when opened.
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kBatchMsec = 1000;
 
     QString path() const { return m_strPath; }
