@@ -23,7 +23,7 @@ class TestSharedPort : public QObject
 
     // The service as its unit runs it: a user of its own, a /tmp of its own, a state folder it owns.
     void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody",
-                      bool bPrivateTmp = true)
+                      bool bPrivateTmp = true, bool bOwnNetwork = false)
     {
         const passwd* pUser = getpwnam(pszUser);
         QVERIFY(pUser && QDir().mkpath(strHome) && chown(qPrintable(strHome), pUser->pw_uid, 0) == 0);
@@ -37,8 +37,9 @@ class TestSharedPort : public QObject
         process.setWorkingDirectory(strHome);
         process.start(
             QStringLiteral("unshare"),
-            {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-             QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
+            {bOwnNetwork ? QStringLiteral("--net") : QStringLiteral("--mount"), QStringLiteral("--mount"),
+             QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("--"),
+             QStringLiteral("sh"), QStringLiteral("-c"),
              QStringLiteral("if [ \"$2\" = private ]; then mount -t tmpfs tmpfs /tmp || exit 9; fi; "
                             "exec setpriv --reuid=\"$1\" --regid=nogroup --clear-groups \"$0\""),
              QStringLiteral(RACKMINDD), QLatin1String(pszUser),
@@ -139,6 +140,11 @@ private slots:
         QFETCH(bool, privateTmp);
         CSingleInstance console; // as the console holds it; another program may hold it already
         console.acquire();
+        // A service of the first one's user in a network of its own (a container) holds nothing here.
+        QProcess decoy;
+        QString strDecoyLog;
+        startService(decoy, m_dir.filePath(QStringLiteral("decoy")), "nobody", true, true);
+        QVERIFY2(waitLog(decoy, strDecoyLog, QStringLiteral("starting")), qPrintable(strDecoyLog));
         QProcess second;
         QString strLog;
         startService(second, m_dir.filePath(user), qPrintable(user), privateTmp);
@@ -146,6 +152,8 @@ private slots:
         strLog += QString::fromLocal8Bit(second.readAllStandardError());
         QCOMPARE(second.exitCode(), 75);
         QVERIFY2(strLog.contains(QString::number(m_service.processId())), qPrintable(strLog));
+        decoy.terminate();
+        QVERIFY(decoy.waitForFinished(30000));
     }
 
     void cleanupTestCase()
