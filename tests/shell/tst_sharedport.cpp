@@ -37,7 +37,9 @@ class TestSharedPort : public QObject
         process.setWorkingDirectory(strHome);
         process.start(
             QStringLiteral("unshare"),
-            {bOwnNetwork ? QStringLiteral("--net") : QStringLiteral("--mount"), QStringLiteral("--mount"),
+            // In a network of its own, as in a container, with the container's own shared memory.
+            {bOwnNetwork ? QStringLiteral("--net") : QStringLiteral("--mount"),
+             bOwnNetwork ? QStringLiteral("--ipc") : QStringLiteral("--mount"), QStringLiteral("--mount"),
              QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("--"),
              QStringLiteral("sh"), QStringLiteral("-c"),
              QStringLiteral("if [ \"$2\" = private ]; then mount -t tmpfs tmpfs /tmp || exit 9; fi; "
