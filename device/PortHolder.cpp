@@ -43,9 +43,22 @@ bool hasUser(const QString& strPid, uint uiUid)
     return false;
 }
 
+// Whether the socket is in the process's network namespace: its socket tables are readable by everyone.
+bool seesSocket(const QString& strPid, const QByteArray& baInode)
+{
+    const QByteArray baField = ' ' + baInode + ' ';
+    for (const char* pszTable : {"udp", "udp6"}) {
+        QFile fileTable(QStringLiteral("/proc/%1/net/%2").arg(strPid, QLatin1String(pszTable)));
+        if (fileTable.open(QIODevice::ReadOnly) && fileTable.readAll().contains(baField))
+            return true;
+    }
+    return false;
+}
+
 // The process with a descriptor on the socket. The descriptors of another user's processes cannot be
 // read without root (the service runs under its own user): then a Rackmind program of the socket's user
-// whose descriptors were hidden is the holder, when it is the only one.
+// whose descriptors were hidden and that sees the socket (other machines' programs run in namespaces of
+// their own) is the holder, when it is the only one.
 qint64 ownerOf(const QByteArray& baInode, uint uiUid, QString* pProgram)
 {
     const QByteArray baLink = "socket:[" + baInode + ']';
@@ -59,7 +72,8 @@ qint64 ownerOf(const QByteArray& baInode, uint uiUid, QString* pProgram)
             continue;
         const QDir dirFd(QStringLiteral("/proc/%1/fd").arg(strPid));
         if (!dirFd.isReadable()) {
-            if (isRackmindProgram(commandOf(strPid)) && hasUser(strPid, uiUid)) {
+            if (isRackmindProgram(commandOf(strPid)) && hasUser(strPid, uiUid) &&
+                seesSocket(strPid, baInode)) {
                 iHidden = iPid;
                 ++iHiddenCount;
             }
