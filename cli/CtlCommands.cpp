@@ -259,9 +259,11 @@ int runList(CtlContext& ctx, bool bJson)
         for (const CtlPdu* pPdu : listPdus)
             *ctx.pOut << pduLine(*pPdu) << '\n';
     }
-    if (listPdus.isEmpty())
-        sayNothingAnswered(ctx);
-    return kExitOk;
+    // An empty room is reported as such, never as a list that succeeded.
+    if (!listPdus.isEmpty())
+        return kExitOk;
+    sayNothingAnswered(ctx);
+    return kExitNotFound;
 }
 
 int runShow(CtlContext& ctx, const QString& strPdu, bool bJson)

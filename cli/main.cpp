@@ -104,15 +104,19 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(RackmindCtl::tr(sub->pszWhat));
     addOption(parser, QStringLiteral("help"), RackmindCtl::tr("Show this help."));
-    addOption(parser, QStringLiteral("port"),
-              RackmindCtl::tr("Device port to poll (repeatable); default 51230 and "
-                              "those in ./port.prt."),
-              QStringLiteral("PORT"));
-    addOption(parser, QStringLiteral("source-port"),
-              RackmindCtl::tr("Local port to send from; default a free one."), QStringLiteral("PORT"));
-    addOption(parser, QStringLiteral("wait"),
-              RackmindCtl::tr("Seconds to wait for PDUs to answer (default 2)."), QStringLiteral("SECONDS"));
     const QString strName = QLatin1String(sub->pszName);
+    // history reads the store and polls nothing: the polling options would be silently ignored there.
+    if (strName != QLatin1String("history")) {
+        addOption(parser, QStringLiteral("port"),
+                  RackmindCtl::tr("Device port to poll (repeatable); default 51230 and "
+                                  "those in ./port.prt."),
+                  QStringLiteral("PORT"));
+        addOption(parser, QStringLiteral("source-port"),
+                  RackmindCtl::tr("Local port to send from; default a free one."), QStringLiteral("PORT"));
+        addOption(parser, QStringLiteral("wait"),
+                  RackmindCtl::tr("Seconds to wait for PDUs to answer (default 2)."),
+                  QStringLiteral("SECONDS"));
+    }
     if (strName != QLatin1String("outlet"))
         addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON instead of text."));
     if (strName == QLatin1String("outlet")) {

@@ -16,10 +16,54 @@ QString userName(uint uiUid)
     return pEntry ? QString::fromLocal8Bit(pEntry->pw_name) : QString::number(uiUid);
 }
 
-// The process with a descriptor on the socket; only processes this user may inspect are seen.
-qint64 ownerOf(const QByteArray& baInode, QString* pProgram)
+QString commandOf(const QString& strPid)
+{
+    QFile fileComm(QStringLiteral("/proc/%1/comm").arg(strPid));
+    return fileComm.open(QIODevice::ReadOnly) ? QString::fromUtf8(fileComm.readAll().trimmed()) : QString();
+}
+
+bool isRackmindProgram(const QString& strCommand)
+{
+    return strCommand == QLatin1String("rackmindd") || strCommand == QLatin1String("rackmind");
+}
+
+// The effective user of a process, from its status that everyone may read.
+bool hasUser(const QString& strPid, uint uiUid)
+{
+    QFile fileStatus(QStringLiteral("/proc/%1/status").arg(strPid));
+    if (!fileStatus.open(QIODevice::ReadOnly))
+        return false;
+    // Read whole: a file of /proc has no size, so it looks at its end before the first read.
+    const QList<QByteArray> listLine = fileStatus.readAll().split('\n');
+    for (const QByteArray& baLine : listLine) {
+        const QList<QByteArray> listField = baLine.simplified().split(' ');
+        if (listField.value(0) == "Uid:")
+            return listField.value(2).toUInt() == uiUid;
+    }
+    return false;
+}
+
+// Whether the socket is in the process's network namespace: its socket tables are readable by everyone.
+bool seesSocket(const QString& strPid, const QByteArray& baInode)
+{
+    const QByteArray baField = ' ' + baInode + ' ';
+    for (const char* pszTable : {"udp", "udp6"}) {
+        QFile fileTable(QStringLiteral("/proc/%1/net/%2").arg(strPid, QLatin1String(pszTable)));
+        if (fileTable.open(QIODevice::ReadOnly) && fileTable.readAll().contains(baField))
+            return true;
+    }
+    return false;
+}
+
+// The process with a descriptor on the socket. The descriptors of another user's processes cannot be
+// read without root (the service runs under its own user): then a Rackmind program of the socket's user
+// whose descriptors were hidden and that sees the socket (other machines' programs run in namespaces of
+// their own) is the holder, when it is the only one.
+qint64 ownerOf(const QByteArray& baInode, uint uiUid, QString* pProgram)
 {
     const QByteArray baLink = "socket:[" + baInode + ']';
+    qint64 iHidden = 0;
+    int iHiddenCount = 0;
     const QStringList listPids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& strPid : listPids) {
         bool bNumber = false;
@@ -27,17 +71,26 @@ qint64 ownerOf(const QByteArray& baInode, QString* pProgram)
         if (!bNumber)
             continue;
         const QDir dirFd(QStringLiteral("/proc/%1/fd").arg(strPid));
+        if (!dirFd.isReadable()) {
+            if (isRackmindProgram(commandOf(strPid)) && hasUser(strPid, uiUid) &&
+                seesSocket(strPid, baInode)) {
+                iHidden = iPid;
+                ++iHiddenCount;
+            }
+            continue;
+        }
         const QStringList listFd = dirFd.entryList(QDir::System | QDir::NoDotAndDotDot);
         for (const QString& strFd : listFd) {
             if (QFile::symLinkTarget(dirFd.filePath(strFd)).toUtf8().endsWith(baLink)) {
-                QFile fileComm(QStringLiteral("/proc/%1/comm").arg(strPid));
-                if (fileComm.open(QIODevice::ReadOnly))
-                    *pProgram = QString::fromUtf8(fileComm.readAll().trimmed());
+                *pProgram = commandOf(strPid);
                 return iPid;
             }
         }
     }
-    return 0;
+    if (iHiddenCount != 1)
+        return 0;
+    *pProgram = commandOf(QString::number(iHidden));
+    return iHidden;
 }
 
 } // namespace
@@ -76,7 +129,7 @@ PortHolder PortHolder::find(quint16 uiPort)
                 continue;
             holder.uiUid = listField.at(7).toUInt();
             holder.strUser = userName(holder.uiUid);
-            holder.iPid = ownerOf(listField.at(9), &holder.strProgram);
+            holder.iPid = ownerOf(listField.at(9), holder.uiUid, &holder.strProgram);
             if (holder.strProgram == QLatin1String("rackmindd"))
                 holder.kind = Service;
             else if (holder.strProgram == QLatin1String("rackmind"))

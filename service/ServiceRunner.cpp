@@ -64,6 +64,19 @@ bool CServiceRunner::loadAll(bool bFromDefaults)
     return true;
 }
 
+bool CServiceRunner::reportPortHeld()
+{
+    const PortHolder holder = PortHolder::find(quint16(kUdpLocalPort));
+    if (holder.kind == PortHolder::None)
+        return false;
+    // Restarting at once would only fail again while the holder runs; the unit does not restart on
+    // this status, so the operator sees one clear failure instead of a loop.
+    logEvent(QStringLiteral("%1 Not polling: close it, then start this service again (exit status %2).")
+                 .arg(holder.describe())
+                 .arg(kExitPortHeld));
+    return true;
+}
+
 bool CServiceRunner::start()
 {
     m_pThread = new QThread;
@@ -115,17 +128,10 @@ bool CServiceRunner::start()
         m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, kUdpLocalPort, kUpdateRateMs); },
         Qt::BlockingQueuedConnection);
     if (!bResult) {
-        const PortHolder holder = PortHolder::find(quint16(kUdpLocalPort));
-        if (holder.kind == PortHolder::None) {
+        if (!reportPortHeld())
             logEvent(QStringLiteral("cannot open UDP port %1").arg(kUdpLocalPort));
-            return false;
-        }
-        // Restarting at once would only fail again while the holder runs; the unit does not restart on
-        // this status, so the operator sees one clear failure instead of a loop.
-        logEvent(QStringLiteral("%1 Not polling: close it, then start this service again (exit status %2).")
-                     .arg(holder.describe())
-                     .arg(kExitPortHeld));
-        m_iFailureExitCode = kExitPortHeld;
+        else
+            m_iFailureExitCode = kExitPortHeld;
         return false;
     }
     QStringList listPorts;

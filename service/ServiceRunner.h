@@ -41,6 +41,8 @@ public:
     // port (a restart cannot help until it is closed), otherwise 1.
     static constexpr int kExitPortHeld = 75;
     int failureExitCode() const { return m_iFailureExitCode; }
+    // When another program holds the device port: says who, and true (then exit with kExitPortHeld).
+    static bool reportPortHeld();
     // Reads the settings again and applies what changed (mail and alarm settings at the next check,
     // the metrics endpoint at once), telling the service manager while it does.
     void reload();

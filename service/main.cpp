@@ -115,6 +115,10 @@ int main(int argc, char* argv[])
     CSingleInstance instance;
     switch (instance.acquire()) {
     case CSingleInstance::AlreadyRunning:
+        // The token is seen only by the same user in the same /tmp; whoever polls from the device port
+        // is what the operator has to act on, and then no restart can help.
+        if (CServiceRunner::reportPortHeld())
+            return CServiceRunner::kExitPortHeld;
         logEvent(QObject::tr("An instance has been run already."));
         return 1;
     case CSingleInstance::CreateFailed:

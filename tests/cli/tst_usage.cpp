@@ -36,6 +36,13 @@ private slots:
             {QStringLiteral("history"), QStringLiteral("x"), QStringLiteral("--csv"),
              QStringLiteral("--json")},
             2, QStringLiteral("rackmind-ctl: "));
+        row("ctl: nothing answers", ctl,
+            {QStringLiteral("list"), QStringLiteral("--wait"), QStringLiteral("0.3")}, 3,
+            QStringLiteral("rackmind-ctl: "));
+        row("ctl: history takes no port", ctl,
+            {QStringLiteral("history"), QStringLiteral("x"), QStringLiteral("--port"),
+             QStringLiteral("6000")},
+            2, QStringLiteral("rackmind-ctl: "));
         row("ctl: --version", ctl, {QStringLiteral("--version")}, 0,
             QStringLiteral("rackmind-ctl " PROJECT_VERSION_TEXT));
         row("svc: unknown option", svc, {QStringLiteral("--frob")}, 2, QStringLiteral("rackmindd: "));
@@ -50,6 +57,61 @@ private slots:
         row("gui: --version", gui, {QStringLiteral("--version")}, 0,
             QStringLiteral("rackmind " PROJECT_VERSION_TEXT));
         row("gui: --help", gui, {QStringLiteral("--help")}, 0, QStringLiteral("--version"));
+    }
+
+    // Every option a command's help offers is explained in its manual page and completed after "--".
+    void optionsDocumented_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("words"); // the command line being completed, its last word "--"
+        QTest::addColumn<QString>("page");
+        const QString ctl = QStringLiteral(RACKMIND_CTL);
+        for (const char* pszWords : {"list", "show x", "outlet x 1 on", "history x"})
+            QTest::newRow(pszWords) << ctl << QString::fromLatin1(pszWords).split(QLatin1Char(' '))
+                                    << QStringLiteral("rackmind-ctl");
+        QTest::newRow("rackmindd") << QStringLiteral(RACKMINDD) << QStringList()
+                                   << QStringLiteral("rackmindd");
+        QTest::newRow("rackmind") << QStringLiteral(RACKMIND) << QStringList() << QStringLiteral("rackmind");
+    }
+
+    void optionsDocumented()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, words);
+        QFETCH(QString, page);
+        QProcess help;
+        help.start(program, words.mid(0, 1) << QStringLiteral("--help"));
+        QVERIFY(help.waitForFinished(30000) && help.exitCode() == 0);
+        QSet<QString> setOffered;
+        auto it =
+            QRegularExpression(QStringLiteral("--[a-z][a-z.-]*")).globalMatch(help.readAllStandardOutput());
+        while (it.hasNext())
+            setOffered << it.next().captured();
+        QVERIFY(!setOffered.isEmpty());
+
+        const QString strSource = qEnvironmentVariable("RACKMIND_SOURCE_DIR");
+        QFile filePage(strSource + QStringLiteral("/resources/debian/%1.1").arg(page));
+        QVERIFY(filePage.open(QIODevice::ReadOnly));
+        const QString strPage = QString::fromUtf8(filePage.readAll());
+        QProcess complete;
+        const QString strName = QFileInfo(program).fileName();
+        complete.start(
+            QStringLiteral("bash"),
+            QStringList{QStringLiteral("-c"),
+                        QStringLiteral("source \"$0\"; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); "
+                                       "f=$(complete -p \"$1\"); f=${f#*-F }; ${f%% *}; "
+                                       "printf '%s\\n' \"${COMPREPLY[@]}\""),
+                        strSource + QStringLiteral("/cli/rackmind-ctl.bash-completion"), strName} +
+                words + QStringList(QStringLiteral("--")));
+        QVERIFY(complete.waitForFinished(30000));
+        const QStringList listCompleted =
+            QString::fromUtf8(complete.readAllStandardOutput()).split(QLatin1Char('\n'));
+        for (const QString& strOption : qAsConst(setOffered)) {
+            QVERIFY2(strPage.contains(QString(strOption).replace(QLatin1Char('-'), QLatin1String("\\-"))),
+                     qPrintable(strOption));
+            QVERIFY2(listCompleted.contains(strOption),
+                     qPrintable(strOption + QLatin1Char(' ') + listCompleted.join(' ')));
+        }
     }
 
     void commandLine()

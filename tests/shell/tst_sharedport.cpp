@@ -1,7 +1,10 @@
 #include "app/AppShell.h"
 #include "app/LoginDialog.h"
 #include "device/MetaTypes.h"
+#include "device/OutletControl.h"
+#include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "settings/SingleInstance.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
@@ -19,7 +22,8 @@ class TestSharedPort : public QObject
     Q_OBJECT
 
     // The service as its unit runs it: a user of its own, a /tmp of its own, a state folder it owns.
-    void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody")
+    void startService(QProcess& process, const QString& strHome, const char* pszUser = "nobody",
+                      bool bPrivateTmp = true, bool bOwnNetwork = false)
     {
         const passwd* pUser = getpwnam(pszUser);
         QVERIFY(pUser && QDir().mkpath(strHome) && chown(qPrintable(strHome), pUser->pw_uid, 0) == 0);
@@ -31,12 +35,17 @@ class TestSharedPort : public QObject
         env.insert(QStringLiteral("XDG_DATA_HOME"), strHome);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(strHome);
-        process.start(QStringLiteral("unshare"),
-                      {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                       QStringLiteral("--"), QStringLiteral("sh"), QStringLiteral("-c"),
-                       QStringLiteral("mount -t tmpfs tmpfs /tmp && exec setpriv --reuid=\"$1\" "
-                                      "--regid=nogroup --clear-groups \"$0\""),
-                       QStringLiteral(RACKMINDD), QLatin1String(pszUser)});
+        process.start(
+            QStringLiteral("unshare"),
+            // In a network of its own, as in a container, with the container's own shared memory.
+            {bOwnNetwork ? QStringLiteral("--net") : QStringLiteral("--mount"),
+             bOwnNetwork ? QStringLiteral("--ipc") : QStringLiteral("--mount"), QStringLiteral("--mount"),
+             QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("--"),
+             QStringLiteral("sh"), QStringLiteral("-c"),
+             QStringLiteral("if [ \"$2\" = private ]; then mount -t tmpfs tmpfs /tmp || exit 9; fi; "
+                            "exec setpriv --reuid=\"$1\" --regid=nogroup --clear-groups \"$0\""),
+             QStringLiteral(RACKMINDD), QLatin1String(pszUser),
+             bPrivateTmp ? QStringLiteral("private") : QStringLiteral("shared")});
         QVERIFY(process.waitForStarted());
     }
 
@@ -103,20 +112,50 @@ private slots:
             QVERIFY2(listTold.first().contains(strNamed), qPrintable(listTold.first()));
         QTRY_COMPARE_WITH_TIMEOUT(g_pRackmind->listPdu.size(),
                                   qEnvironmentVariableIntValue("RACKMIND_BED_DEVICE_COUNT"), 15000);
+        // Switching from the free port reaches the PDU and its new state comes back.
+        CPdu* pPdu = g_pRackmind->listPdu.first();
+        const quint32 uiIp = pPdu->sendAddress().toIPv4Address();
+        const auto simOutlets = [&] {
+            return m_sim.call([&](CSimFleet& fleet) { return fleet.deviceByAddress(uiIp)->st.outletStatus; });
+        };
+        const bool bOn = !(pPdu->stInfo.outletStatus & 0x04);
+        QCOMPARE(g_pOutletControl->switchOutlet(pPdu, 3, bOn), COutletControl::Accepted);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(simOutlets() & 0x04), bOn, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(pPdu->stInfo.outletStatus & 0x04), bOn, 5000);
         QCOMPARE(m_service.state(), QProcess::Running);
     }
 
-    // A second service on the same machine fails once, naming the one that polls, and asks for no restart;
-    // under another user, who may not look at the first one's descriptors.
+    // A second service on the same machine fails once, naming the one that polls, and asks for no restart:
+    // under another user, who may not look at the first one's descriptors, or under the console's user
+    // beside a console, whose single-instance token it must not take for the port's holder.
+    void secondServiceFailsClearly_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("privateTmp");
+        QTest::newRow("another user") << QStringLiteral("daemon") << true;
+        QTest::newRow("the console's user") << QStringLiteral("root") << false;
+    }
+
     void secondServiceFailsClearly()
     {
+        QFETCH(QString, user);
+        QFETCH(bool, privateTmp);
+        CSingleInstance console; // as the console holds it; another program may hold it already
+        console.acquire();
+        // A service of the first one's user in a network of its own (a container) holds nothing here.
+        QProcess decoy;
+        QString strDecoyLog;
+        startService(decoy, m_dir.filePath(QStringLiteral("decoy")), "nobody", true, true);
+        QVERIFY2(waitLog(decoy, strDecoyLog, QStringLiteral("starting")), qPrintable(strDecoyLog));
         QProcess second;
         QString strLog;
-        startService(second, m_dir.filePath(QStringLiteral("second")), "daemon");
+        startService(second, m_dir.filePath(user), qPrintable(user), privateTmp);
         QVERIFY(second.waitForFinished(30000));
         strLog += QString::fromLocal8Bit(second.readAllStandardError());
         QCOMPARE(second.exitCode(), 75);
         QVERIFY2(strLog.contains(QString::number(m_service.processId())), qPrintable(strLog));
+        decoy.terminate();
+        QVERIFY(decoy.waitForFinished(30000));
     }
 
     void cleanupTestCase()
