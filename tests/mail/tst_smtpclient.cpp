@@ -156,6 +156,14 @@ void TestSmtpClient::realServer_data()
                               << "";
     QTest::newRow("STARTTLS, unknown CA") << QStringList{"cert:stranger", "--starttls"} << job(StartTls) << ""
                                           << "TLS handshake with localhost:%1 failed: The issuer certificate";
+    QTest::newRow("STARTTLS, another host name")
+        << QStringList{"cert:other", "--starttls"} << job(StartTls) << ""
+        << "failed: The host name did not match";
+    QTest::newRow("STARTTLS, self-signed")
+        << QStringList{"cert:selfsigned", "--starttls"} << job(StartTls) << ""
+        << "failed: The certificate is self-signed";
+    QTest::newRow("STARTTLS, expired") << QStringList{"cert:expired", "--starttls"} << job(StartTls) << ""
+                                       << "failed: The certificate has expired";
     QTest::newRow("STARTTLS required, client in clear")
         << starttls << job(Plain) << ""
         << "refused the login: 530 Must issue a STARTTLS command first";
