@@ -254,6 +254,15 @@ void TestSmtpClient::scriptedServer_data()
     row("greeting refused", {S::send("554 go away\r\n")}, "refused the connection: 554 go away");
     row("EHLO refused", login("220 hi\r\n", "421 busy\r\n"), "refused EHLO: 421 busy");
     row("code not a number", {S::send("2x0 hi\r\n"), S::silence(3000)}, "refused the connection: 2x0 hi");
+    // A reply's text reaches logs and the page as one line without controls, whatever the server put in.
+    row("reply with a line separator and controls",
+        {S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(),
+         S::send("535 a\xe2\x80\xa8"
+                 "b\xe2\x80\xae"
+                 "c\x1b"
+                 "[2J\r\n"),
+         S::silence(3000)},
+        "refused the login: 535 a b c [2J");
     row("535 to AUTH",
         {S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send("535 no\r\n"), S::silence(3000)},
         "refused the login: 535 no");
@@ -341,6 +350,13 @@ void TestSmtpClient::lineBreakInjection_data()
                                 << "PDU\rBcc: spy@evil.test";
     QTest::newRow("subject LF") << "subject"
                                 << "PDU\n\r\n.\r\nQUIT";
+    QTest::newRow("sender NUL") << "sender"
+                                << QStringLiteral("a@b") + QChar(0) + QStringLiteral("spy@evil.test");
+    QTest::newRow("recipient NUL") << "recipient"
+                                   << QStringLiteral("ops@site.test") + QChar(0) +
+                                          QStringLiteral(">,<spy@evil");
+    QTest::newRow("subject escape") << "subject"
+                                    << "PDU\x1b[2J";
 }
 
 void TestSmtpClient::lineBreakInjection()
@@ -355,7 +371,8 @@ void TestSmtpClient::lineBreakInjection()
     // The whole delivery refuses such a mail before it connects, as the client refuses such a name ...
     SmtpFailure failure;
     QVERIFY(!deliverMail(job, nullptr, &failure));
-    QCOMPARE(failure.text(), QStringLiteral("a line break in the sender, receiver or subject"));
+    QCOMPARE(failure.text(),
+             QStringLiteral("a line break or control character in the sender, receiver or subject"));
     SmtpClient named(QStringLiteral("127.0.0.1"), server.port());
     named.setName(QStringLiteral("localhost\r\nMAIL FROM: <x@y>"));
     QVERIFY(!named.connectToHost());
