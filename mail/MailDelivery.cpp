@@ -48,10 +48,10 @@ bool deliverMail(const MailJob& job, const std::atomic<qint64>* pAbortAtMs, Smtp
             *pFailure = why;
         return false;
     };
-    // A line break in a value that goes into a command would inject commands of its own: refuse the
-    // mail before a connection is even opened.
+    // A line break in a value that goes into a command would inject commands of its own, a NUL cuts it
+    // short at some servers: refuse the mail before a connection is even opened.
     for (const QString& strValue : {job.senderAddress(), job.receiver, job.subject})
-        if (strValue.contains(QLatin1Char('\r')) || strValue.contains(QLatin1Char('\n')))
+        if (SmtpClient::hasControlCharacter(strValue))
             return fail(SmtpFailure::make(SmtpFailure::Send, SmtpPhrase::kLineBreak));
 
     SmtpClient client(job.host, job.port, connectionType(job));

@@ -1477,8 +1477,8 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未设置邮件服务器</translation>
     </message>
     <message>
-        <source>a line break in the sender, receiver or subject</source>
-        <translation>发件人、收件人或主题中有换行符</translation>
+        <source>a line break or control character in the sender, receiver or subject</source>
+        <translation>发件人、收件人或主题中有换行符或控制字符</translation>
     </message>
     <message>
         <source>no connection to the mail server %1: %2</source>

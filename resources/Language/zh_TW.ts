@@ -1477,8 +1477,8 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未設定郵件伺服器</translation>
     </message>
     <message>
-        <source>a line break in the sender, receiver or subject</source>
-        <translation>寄件人、收件人或主旨中有換行符</translation>
+        <source>a line break or control character in the sender, receiver or subject</source>
+        <translation>寄件人、收件人或主旨中有換行符或控制字元</translation>
     </message>
     <message>
         <source>no connection to the mail server %1: %2</source>
