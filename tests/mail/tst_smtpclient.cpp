@@ -169,6 +169,9 @@ void TestSmtpClient::realServer_data()
         << "refused the login: 530 Must issue a STARTTLS command first";
     QTest::newRow("relay, no account") << QStringList{"--relay"} << job(Plain, false, QString(), kUser) << ""
                                        << "";
+    QTest::newRow("relay, neither account nor sender")
+        << QStringList{"--relay"} << job(Plain, false, QString()) << ""
+        << "no sender address: set a sender or an account";
     QTest::newRow("relay, account given") << QStringList{"--relay"} << job(Plain) << ""
                                           << "refused the login: 502 5.5.1";
     QTest::newRow("AUTH LOGIN only") << QStringList{"--login-only"} << job(Plain) << "LOGIN"
