@@ -131,7 +131,7 @@ void CServiceRunner::logMailSetup()
                      .arg(job.ssl        ? QStringLiteral("TLS")
                           : job.startTls ? QStringLiteral("STARTTLS")
                                          : QStringLiteral("unencrypted"),
-                          job.senderAddress().isEmpty() ? QStringLiteral("<>") : job.senderAddress()));
+                          job.senderAddress()));
 }
 
 void CServiceRunner::applyMetrics()

@@ -1564,5 +1564,9 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>the mail server did not take the mail</source>
         <translation>邮件服务器未接收邮件</translation>
     </message>
+    <message>
+        <source>no sender address: set a sender or an account</source>
+        <translation>没有发件人地址：请设置发件人或账号</translation>
+    </message>
 </context>
 </TS>

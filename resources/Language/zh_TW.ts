@@ -1564,5 +1564,9 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>the mail server did not take the mail</source>
         <translation>郵件伺服器未接收郵件</translation>
     </message>
+    <message>
+        <source>no sender address: set a sender or an account</source>
+        <translation>沒有寄件人地址：請設定寄件人或帳號</translation>
+    </message>
 </context>
 </TS>
