@@ -60,6 +60,7 @@ public:
     static Step data() { return {"data", {}, 0}; } // read through "\r\n.\r\n"
     static Step silence(int iMsec) { return {"silence", {}, iMsec}; }
     static Step close() { return {"close", {}, 0}; }
+    static Step tls(const QString& strCertFile) { return {"tls", strCertFile.toUtf8(), 0}; } // STARTTLS
     static Step flood() { return {"flood", {}, 0}; } // 16 MiB without a line end
     // The bytes one at a time, iMsec apart; without bytes, "x" after "x" until the client leaves.
     static Step trickle(const QByteArray& baBytes, int iMsec) { return {"trickle", baBytes, iMsec}; }
