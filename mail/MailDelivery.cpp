@@ -34,6 +34,9 @@ SmtpFailure mailSetupFailure(const MailJob& job)
 {
     if (job.host.isEmpty())
         return SmtpFailure::make(SmtpFailure::Connect, SmtpPhrase::kNoServer);
+    // Mail from the null sender (meant for bounces) is dropped or refused by many receiving servers.
+    if (job.senderAddress().isEmpty())
+        return SmtpFailure::make(SmtpFailure::Send, SmtpPhrase::kNoSender);
     if (!job.account.isEmpty() && connectionType(job) == SmtpClient::TcpConnection &&
         !job.allowUnencryptedPassword)
         return SmtpFailure::make(SmtpFailure::Login, SmtpPhrase::kUnencryptedPassword);
@@ -48,11 +51,13 @@ bool deliverMail(const MailJob& job, const std::atomic<qint64>* pAbortAtMs, Smtp
             *pFailure = why;
         return false;
     };
-    // A line break in a value that goes into a command would inject commands of its own: refuse the
-    // mail before a connection is even opened.
+    // A line break in a value that goes into a command would inject commands of its own, a NUL cuts it
+    // short at some servers: refuse the mail before a connection is even opened.
     for (const QString& strValue : {job.senderAddress(), job.receiver, job.subject})
-        if (strValue.contains(QLatin1Char('\r')) || strValue.contains(QLatin1Char('\n')))
+        if (SmtpClient::hasControlCharacter(strValue))
             return fail(SmtpFailure::make(SmtpFailure::Send, SmtpPhrase::kLineBreak));
+    if (job.senderAddress().isEmpty())
+        return fail(SmtpFailure::make(SmtpFailure::Send, SmtpPhrase::kNoSender));
 
     SmtpClient client(job.host, job.port, connectionType(job));
     client.setAbortTime(pAbortAtMs);

@@ -67,9 +67,10 @@ int SmtpClient::remainingMsecs(const QDeadlineTimer& deadline) const
     return static_cast<int>(qMax<qint64>(0, iRemaining));
 }
 
-bool SmtpClient::hasLineBreak(const QString& strText)
+bool SmtpClient::hasControlCharacter(const QString& strText)
 {
-    return strText.contains(QLatin1Char('\r')) || strText.contains(QLatin1Char('\n'));
+    return std::any_of(strText.cbegin(), strText.cend(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 bool SmtpClient::startsInClear() const
@@ -246,7 +247,7 @@ bool SmtpClient::connectToHost()
     m_step = SmtpFailure::Connect;
     m_failure = SmtpFailure();
     // The name goes out with EHLO; a line break in it would smuggle in a command of its own.
-    if (hasLineBreak(name))
+    if (hasControlCharacter(name))
         return fail(kLineBreak);
     if (host.isEmpty()) {
         emit smtpError(ConnectionTimeoutError);
@@ -317,13 +318,13 @@ bool SmtpClient::sendMail(MimeMessage& message)
     m_step = SmtpFailure::Send;
     m_failure = SmtpFailure();
     const EmailAddress* pSender = message.getSender();
-    if (!pSender || hasLineBreak(pSender->getAddress()) || hasLineBreak(message.getSubject()))
+    if (!pSender || hasControlCharacter(pSender->getAddress()) || hasControlCharacter(message.getSubject()))
         return fail(kLineBreak);
     QList<EmailAddress*> listRecipients = message.getRecipients(MimeMessage::To);
     listRecipients += message.getRecipients(MimeMessage::Cc);
     listRecipients += message.getRecipients(MimeMessage::Bcc);
     for (const EmailAddress* pAddress : qAsConst(listRecipients))
-        if (hasLineBreak(pAddress->getAddress()))
+        if (hasControlCharacter(pAddress->getAddress()))
             return fail(kLineBreak);
 
     try {

@@ -81,6 +81,9 @@ public:
     // The DATA bytes for a rendered message: every line end becomes CRLF and a leading "." is doubled,
     // so that no line of the text can end the data early.
     static QByteArray dataToWire(const QString& strText);
+    // Whether a value for a command line holds a line break, NUL or another control character: any of
+    // them could end or cut the command it goes into.
+    static bool hasControlCharacter(const QString& strText);
 
 signals:
     void smtpError(SmtpClient::SmtpError e);
@@ -117,7 +120,6 @@ protected:
     QString hostAndPort() const;
     QString replyText() const;
     int remainingMsecs(const QDeadlineTimer& deadline) const;
-    static bool hasLineBreak(const QString& strText);
 
 private:
     QTcpSocket* socket = nullptr;

@@ -8,7 +8,9 @@
 namespace SmtpPhrase {
 const char* const kNoServer = QT_TRANSLATE_NOOP("SmtpFailure", "no mail server set");
 const char* const kLineBreak =
-    QT_TRANSLATE_NOOP("SmtpFailure", "a line break in the sender, receiver or subject");
+    QT_TRANSLATE_NOOP("SmtpFailure", "a line break or control character in the sender, receiver or subject");
+const char* const kNoSender =
+    QT_TRANSLATE_NOOP("SmtpFailure", "no sender address: set a sender or an account");
 const char* const kNoConnection = QT_TRANSLATE_NOOP("SmtpFailure", "no connection to the mail server %1: %2");
 const char* const kConnectTimeout =
     QT_TRANSLATE_NOOP("SmtpFailure", "no connection to the mail server %1 within %2 s");
@@ -74,7 +76,7 @@ const std::vector<Pattern>& patterns()
              {kNoServer, kLineBreak, kNoConnection, kConnectTimeout, kTlsFailed, kNoStartTls, kNoReply,
               kClosed, kUnusableReply, kRefusedConnection, kRefusedEhlo, kRefusedStartTls, kRefusedLogin,
               kNoLoginMethod, kUnencryptedPassword, kRefusedSender, kRefusedReceiver, kRefusedMail,
-              kNoTimeLeft})
+              kNoTimeLeft, kNoSender})
             add(psz);
         for (const char* psz : kOldPhrases)
             add(psz);
@@ -141,8 +143,10 @@ QString SmtpFailure::cleanDetail(const QString& strText)
 {
     constexpr int kMaxDetail = 300;
     QString strClean = strText.trimmed();
+    // Line and paragraph separators break lines in the console's views, direction marks reorder them.
     for (QChar& c : strClean)
-        if (c.category() == QChar::Other_Control)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+            c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph)
             c = QLatin1Char(' ');
     if (strClean.size() > kMaxDetail)
         strClean = strClean.left(kMaxDetail) + QStringLiteral("...");

@@ -35,6 +35,7 @@ struct SmtpFailure
 namespace SmtpPhrase {
 extern const char* const kNoServer;
 extern const char* const kLineBreak;
+extern const char* const kNoSender;
 extern const char* const kNoConnection;
 extern const char* const kConnectTimeout;
 extern const char* const kTlsFailed;

@@ -210,7 +210,7 @@ void CServiceRunner::logMailSetup()
                      .arg(job.ssl        ? QStringLiteral("TLS")
                           : job.startTls ? QStringLiteral("STARTTLS")
                                          : QStringLiteral("unencrypted"),
-                          job.senderAddress().isEmpty() ? QStringLiteral("<>") : job.senderAddress()));
+                          job.senderAddress()));
 }
 
 void CServiceRunner::applyMetrics()

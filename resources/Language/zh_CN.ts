@@ -1793,5 +1793,13 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>the mail server did not take the mail</source>
         <translation>邮件服务器未接收邮件</translation>
     </message>
+    <message>
+        <source>a line break or control character in the sender, receiver or subject</source>
+        <translation>发件人、收件人或主题中有换行符或控制字符</translation>
+    </message>
+    <message>
+        <source>no sender address: set a sender or an account</source>
+        <translation>没有发件人地址：请设置发件人或账号</translation>
+    </message>
 </context>
 </TS>

@@ -1793,5 +1793,13 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>the mail server did not take the mail</source>
         <translation>郵件伺服器未接收郵件</translation>
     </message>
+    <message>
+        <source>a line break or control character in the sender, receiver or subject</source>
+        <translation>寄件人、收件人或主旨中有換行符或控制字元</translation>
+    </message>
+    <message>
+        <source>no sender address: set a sender or an account</source>
+        <translation>沒有寄件人地址：請設定寄件人或帳號</translation>
+    </message>
 </context>
 </TS>

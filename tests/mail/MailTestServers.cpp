@@ -3,11 +3,18 @@
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 namespace {
+QString sourceFile(const char* pszName)
+{
+    return qEnvironmentVariable("RACKMIND_SOURCE_DIR") + QStringLiteral("/tests/mail/") +
+           QLatin1String(pszName);
+}
+
 QString script()
 {
-    return qEnvironmentVariable("RACKMIND_SOURCE_DIR") + QStringLiteral("/tests/mail/smtp_server.py");
+    return sourceFile("smtp_server.py");
 }
 } // namespace
 
@@ -76,14 +83,22 @@ bool AiosmtpdServer::start(const QString& strUser, const QString& strPassword, c
         }
         const QString strName = strOption.mid(5);
         listArgs << QStringLiteral("--cert") << testCertFile(strName + QStringLiteral(".crt"))
-                 << QStringLiteral("--key") << testCertFile(strName + QStringLiteral(".key"));
+                 << QStringLiteral("--key") << testCertFile(QStringLiteral("server.key"));
     }
     return run(listArgs);
 }
 
 QString testCertFile(const QString& strFile)
 {
-    return qEnvironmentVariable("RACKMIND_SOURCE_DIR") + QStringLiteral("/tests/mail/certs/") + strFile;
+    // Made once per test run, so that no key is ever kept in the tree and none outlives its day.
+    static QTemporaryDir s_dir;
+    static const bool s_bMade = [] {
+        QProcess process;
+        process.start(QStringLiteral("/bin/sh"), {sourceFile("make_certs.sh"), s_dir.path()});
+        return s_dir.isValid() && process.waitForFinished(30000) &&
+               process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }();
+    return s_bMade ? s_dir.filePath(strFile) : QString();
 }
 
 QList<ScriptedServer::Step> ScriptedServer::greetAndLogin()

@@ -33,15 +33,16 @@ private:
 };
 
 // The real server (aiosmtpd) with AUTH PLAIN and LOGIN; listOptions as smtp_server.py takes them, where
-// "cert:NAME" stands for the test certificate NAME with its key.
+// "cert:NAME" stands for the test certificate NAME (see testCertFile) with its key.
 class AiosmtpdServer : public SmtpTestServer
 {
 public:
     bool start(const QString& strUser, const QString& strPassword, const QStringList& listOptions = {});
 };
 
-// Test certificates in tests/mail/certs: "ca.crt", and the servers "localhost", "other" (another host
-// name) and "stranger" (from an unknown CA), each a ".crt" with its ".key".
+// A file of the certificates made for this test run by tests/mail/make_certs.sh: "ca.crt", the servers'
+// "localhost", "other", "stranger", "selfsigned" and "expired" ".crt", and their key "server.key".
+// Empty when they could not be made.
 QString testCertFile(const QString& strFile);
 
 // A scripted peer for what a real server will not do: one connection, step by step.
@@ -59,6 +60,7 @@ public:
     static Step data() { return {"data", {}, 0}; } // read through "\r\n.\r\n"
     static Step silence(int iMsec) { return {"silence", {}, iMsec}; }
     static Step close() { return {"close", {}, 0}; }
+    static Step tls(const QString& strCertFile) { return {"tls", strCertFile.toUtf8(), 0}; } // STARTTLS
     static Step flood() { return {"flood", {}, 0}; } // 16 MiB without a line end
     // The bytes one at a time, iMsec apart; without bytes, "x" after "x" until the client leaves.
     static Step trickle(const QByteArray& baBytes, int iMsec) { return {"trickle", baBytes, iMsec}; }

@@ -6,6 +6,7 @@
 #       anything else; a relay that takes mail without AUTH, offers none and answers one with 502; AUTH
 #       LOGIN only; a sender without "@" refused.
 #   smtp_server.py script STEPS_JSON   one connection served step by step, for what a real server won't do
+#       (a "tls" step takes the certificate file; its key is server.key beside it)
 # The servers print "PORT <n>" once they listen, then one JSON line per event on stdout: "auth" (mechanism,
 # user, password, ok), "mail" (user, mail_from, rcpt_tos, data in base64); "accepted", "recv" (data in
 # base64) and "done" from the scripted one.
@@ -107,6 +108,10 @@ async def scripted(steps, reader, writer):
             await listen(ms / 1000)
         elif kind == "close":
             return
+        elif kind == "tls":  # the server's side of STARTTLS, with the certificate file given
+            tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            tls.load_cert_chain(text, text.rsplit("/", 1)[0] + "/server.key")
+            await writer.start_tls(tls)
         elif kind == "flood":
             for _ in range(4096):
                 await send(b"x" * 4096)

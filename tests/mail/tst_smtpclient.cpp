@@ -156,11 +156,22 @@ void TestSmtpClient::realServer_data()
                               << "";
     QTest::newRow("STARTTLS, unknown CA") << QStringList{"cert:stranger", "--starttls"} << job(StartTls) << ""
                                           << "TLS handshake with localhost:%1 failed: The issuer certificate";
+    QTest::newRow("STARTTLS, another host name")
+        << QStringList{"cert:other", "--starttls"} << job(StartTls) << ""
+        << "failed: The host name did not match";
+    QTest::newRow("STARTTLS, self-signed")
+        << QStringList{"cert:selfsigned", "--starttls"} << job(StartTls) << ""
+        << "failed: The certificate is self-signed";
+    QTest::newRow("STARTTLS, expired") << QStringList{"cert:expired", "--starttls"} << job(StartTls) << ""
+                                       << "failed: The certificate has expired";
     QTest::newRow("STARTTLS required, client in clear")
         << starttls << job(Plain) << ""
         << "refused the login: 530 Must issue a STARTTLS command first";
     QTest::newRow("relay, no account") << QStringList{"--relay"} << job(Plain, false, QString(), kUser) << ""
                                        << "";
+    QTest::newRow("relay, neither account nor sender")
+        << QStringList{"--relay"} << job(Plain, false, QString()) << ""
+        << "no sender address: set a sender or an account";
     QTest::newRow("relay, account given") << QStringList{"--relay"} << job(Plain) << ""
                                           << "refused the login: 502 5.5.1";
     QTest::newRow("AUTH LOGIN only") << QStringList{"--login-only"} << job(Plain) << "LOGIN"
@@ -246,6 +257,15 @@ void TestSmtpClient::scriptedServer_data()
     row("greeting refused", {S::send("554 go away\r\n")}, "refused the connection: 554 go away");
     row("EHLO refused", login("220 hi\r\n", "421 busy\r\n"), "refused EHLO: 421 busy");
     row("code not a number", {S::send("2x0 hi\r\n"), S::silence(3000)}, "refused the connection: 2x0 hi");
+    // A reply's text reaches logs and the page as one line without controls, whatever the server put in.
+    row("reply with a line separator and controls",
+        {S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(),
+         S::send("535 a\xe2\x80\xa8"
+                 "b\xe2\x80\xae"
+                 "c\x1b"
+                 "[2J\r\n"),
+         S::silence(3000)},
+        "refused the login: 535 a b c [2J");
     row("535 to AUTH",
         {S::send("220 hi\r\n"), S::line(), S::send(baOk), S::line(), S::send("535 no\r\n"), S::silence(3000)},
         "refused the login: 535 no");
@@ -280,6 +300,14 @@ void TestSmtpClient::scriptedServer_data()
     row("STARTTLS, then plain text",
         starttlsOffered + Steps{S::send("220 go\r\n"), S::send("250 hi\r\n", 100), S::silence(1000)},
         "TLS handshake with", StartTls);
+    // Replies slipped in before the handshake are no replies to what is sent over TLS.
+    row("STARTTLS, replies injected in clear",
+        starttlsOffered +
+            Steps{S::send("220 go\r\n250-injected\r\n250 AUTH LOGIN\r\n"),
+                  S::tls(testCertFile(QStringLiteral("localhost.crt"))), S::line(),
+                  S::send("250-hi\r\n250 AUTH PLAIN\r\n"), S::line(), S::send("235 ok\r\n")} +
+            envelope,
+        "", StartTls);
     row("STARTTLS, then silence", starttlsOffered + Steps{S::send("220 go\r\n"), S::silence(8000)},
         "no handshake within 5 s", StartTls, true);
 }
@@ -293,7 +321,6 @@ void TestSmtpClient::scriptedServer()
     ScriptedServer server(steps);
     QVERIFY2(server.port() != 0, qPrintable(server.errorString()));
     MailJob job = jobFor(server.port(), mode);
-    job.host = QStringLiteral("127.0.0.1");
     SmtpFailure failure;
     QElapsedTimer timer;
     timer.start();
@@ -303,13 +330,15 @@ void TestSmtpClient::scriptedServer()
              qPrintable(QStringLiteral("%1 ms").arg(iMs)));
     QVERIFY(server.waitDone(3000));
     QVERIFY2(failure.text().contains(why), qPrintable(failure.text()));
-    const QByteArray baReceived = server.received();
+    QByteArray baReceived = server.received();
     if (!why.isEmpty()) {
         QVERIFY(!baReceived.contains("DATA"));
         QVERIFY(mode == Plain || !baReceived.contains("AUTH"));
         return;
     }
     // Nothing was sent ahead of a reply still coming in; the body went dot-stuffed, in CRLF lines.
+    if (mode == StartTls)
+        baReceived.remove(0, baReceived.indexOf("STARTTLS\r\n") + 10);
     QVERIFY2(baReceived.startsWith("EHLO localhost\r\nAUTH PLAIN AGFsYXJtQHJhY2sudGVzdABzM2Ny4oKsIHQ=\r\n"
                                    "MAIL FROM: <alarm@rack.test>\r\nRCPT TO: <ops@site.test>\r\nDATA\r\n"),
              baReceived.constData());
@@ -333,6 +362,13 @@ void TestSmtpClient::lineBreakInjection_data()
                                 << "PDU\rBcc: spy@evil.test";
     QTest::newRow("subject LF") << "subject"
                                 << "PDU\n\r\n.\r\nQUIT";
+    QTest::newRow("sender NUL") << "sender"
+                                << QStringLiteral("a@b") + QChar(0) + QStringLiteral("spy@evil.test");
+    QTest::newRow("recipient NUL") << "recipient"
+                                   << QStringLiteral("ops@site.test") + QChar(0) +
+                                          QStringLiteral(">,<spy@evil");
+    QTest::newRow("subject escape") << "subject"
+                                    << "PDU\x1b[2J";
 }
 
 void TestSmtpClient::lineBreakInjection()
@@ -347,7 +383,8 @@ void TestSmtpClient::lineBreakInjection()
     // The whole delivery refuses such a mail before it connects, as the client refuses such a name ...
     SmtpFailure failure;
     QVERIFY(!deliverMail(job, nullptr, &failure));
-    QCOMPARE(failure.text(), QStringLiteral("a line break in the sender, receiver or subject"));
+    QCOMPARE(failure.text(),
+             QStringLiteral("a line break or control character in the sender, receiver or subject"));
     SmtpClient named(QStringLiteral("127.0.0.1"), server.port());
     named.setName(QStringLiteral("localhost\r\nMAIL FROM: <x@y>"));
     QVERIFY(!named.connectToHost());

@@ -1,6 +1,6 @@
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "tests/mail/MailTestServers.h"
 #include "ui/system/DivideGroupWidget.h"
 #include "ui/system/GroupConfigWidget.h"
@@ -177,7 +177,17 @@ private slots:
         page.findChild<QLineEdit*>(QStringLiteral("LineEditReciever"))
             ->setText(QStringLiteral("desk@example.test>\r\nRCPT TO: <more@example.test"));
         QCOMPARE(pressTest(page),
-                 QStringLiteral("critical|Send email fail.|a line break in the sender, receiver or subject"));
+                 QStringLiteral("critical|Send email fail.|a line break or control character "
+                                "in the sender, receiver or subject"));
+        // What a server says is shown as it said it: markup in it makes no link to click.
+        ScriptedServer hostile({ScriptedServer::send("220 hi\r\n"), ScriptedServer::line(),
+                                ScriptedServer::send("250 hi\r\n"), ScriptedServer::line(),
+                                ScriptedServer::send("535 <a href=\"http://evil.test/\">sign in</a>\r\n")});
+        fill(page, QStringLiteral("127.0.0.1"), QStringLiteral("s3cret"));
+        page.findChild<QSpinBox*>(QStringLiteral("SpinPort"))->setValue(hostile.port());
+        QCOMPARE(pressTest(page),
+                 QStringLiteral("critical|Login fail.|the mail server refused the login: 535 "
+                                "<a href=\"http://evil.test/\">sign in</a>"));
     }
 
     void smtpSenderRefusedBeforeSending_data()
@@ -302,9 +312,14 @@ private:
         QTimer timer;
         connect(&timer, &QTimer::timeout, this, [&] {
             if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                strBox = pBox->windowTitle() + QLatin1Char('|') + pBox->text();
-                if (!pBox->informativeText().isEmpty())
-                    strBox += QLatin1Char('|') + pBox->informativeText();
+                // The texts as the box shows them (and a screen reader reads them), markup rendered.
+                strBox = pBox->windowTitle();
+                QAccessibleInterface* pAccess = QAccessible::queryAccessibleInterface(pBox);
+                for (int i = 0; i < pAccess->childCount(); ++i) {
+                    const QString strShown = pAccess->child(i)->text(QAccessible::Name);
+                    if (pAccess->child(i)->role() == QAccessible::StaticText && !strShown.isEmpty())
+                        strBox += QLatin1Char('|') + strShown;
+                }
                 pBox->button(QMessageBox::Ok)->click();
             }
         });

@@ -142,6 +142,9 @@ void CSmtpConfigWidget::showResult(bool bCritical, const QString& strTitle, cons
     QMessageBox box(bCritical ? QMessageBox::Critical : QMessageBox::Information, strTitle, strText,
                     QMessageBox::Ok, this);
     box.setInformativeText(strDetail);
+    // The detail holds what a mail server said: shown as text, never as markup with links to follow.
+    for (QLabel* pLabel : box.findChildren<QLabel*>())
+        pLabel->setTextFormat(Qt::PlainText);
     box.exec();
 }
 
