@@ -300,8 +300,10 @@ void COutletControl::act(Cycle& c, COutletCycle::Action action, COutletCycle::Ph
             break;
         case COutletCycle::Failed:
             report(pPdu, iOutlet, HistoryEvent::CycleFailed, strWhat,
-                   QStringLiteral("did not switch off: no on sent, outlet left on (%1 tries)")
-                       .arg(c.rules.offTries()));
+                   c.rules.isResumed()
+                       ? QStringLiteral("found on after restart, never seen off: not cycled")
+                       : QStringLiteral("did not switch off: no on sent, outlet left on (%1 tries)")
+                             .arg(c.rules.offTries()));
             break;
         case COutletCycle::Cancelled:
             report(pPdu, iOutlet, HistoryEvent::CycleCancelled, strWhat,
@@ -334,8 +336,9 @@ void COutletControl::slotTick()
 {
     const qint64 iNow = Clock::elapsedMs();
     // Cycles of an earlier run join once their device has answered with its MAC; a MAC two devices
-    // share waits, since either might be the one.
-    for (int i = 0; g_pRackmind && i < m_listOrphans.size();) {
+    // share waits, since either might be the one. Every device gets a few poll rounds to answer first:
+    // the one heard first may be the other.
+    for (int i = 0; g_pRackmind && iNow >= m_iAdoptFromMs && i < m_listOrphans.size();) {
         Cycle& o = m_listOrphans[i];
         QList<CPdu*> listMatch;
         for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
@@ -400,6 +403,7 @@ void COutletControl::adoptJournal()
         return;
     const qint64 iNowEpoch = Clock::now().toMSecsSinceEpoch();
     const qint64 iNow = Clock::elapsedMs();
+    m_iAdoptFromMs = iNow + kAdoptAfterMs;
     for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).array()) {
         const QJsonObject o = value.toObject();
         Cycle c;
@@ -413,7 +417,7 @@ void COutletControl::adoptJournal()
         c.iOnDueEpochMs = qint64(o.value(QLatin1String("onDue")).toDouble());
         // A wall clock stepped since then must not stretch the wait beyond the cycle's delay.
         const qint64 iLeft = qBound<qint64>(0, c.iOnDueEpochMs - iNowEpoch, c.rules.delay() * 1000LL);
-        c.rules.resume(iNow, iNow + iLeft);
+        c.rules.resume(iNow, iNow + iLeft, o.value(QLatin1String("offSeen")).toBool());
         m_listOrphans.append(c);
     }
     if (!m_listOrphans.isEmpty())
@@ -434,7 +438,8 @@ void COutletControl::writeJournal()
                                      {QStringLiteral("delay"), c.rules.delay()},
                                      {QStringLiteral("closeDelay"), c.rules.closeDelay()},
                                      {QStringLiteral("openDelay"), c.rules.openDelay()},
-                                     {QStringLiteral("onDue"), double(c.iOnDueEpochMs)}});
+                                     {QStringLiteral("onDue"), double(c.iOnDueEpochMs)},
+                                     {QStringLiteral("offSeen"), c.rules.isOffSeen()}});
         }
     if (array.isEmpty()) {
         QFile::remove(m_strJournal);

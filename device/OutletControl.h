@@ -45,6 +45,8 @@ public:
     static constexpr int kMaxDelay = COutletCycle::kMaxDelay;
     // How often cycles look at the clock.
     static constexpr int kTickMs = 200;
+    // How long after start cycles of an earlier run wait for every device to answer (three poll rounds).
+    static constexpr int kAdoptAfterMs = 3000;
 
     enum Refusal
     {
@@ -127,6 +129,7 @@ private:
     QList<Cycle> m_listCycles;
     // Cycles found in the journal at start, waiting for their device to answer.
     QList<Cycle> m_listOrphans;
+    qint64 m_iAdoptFromMs = 0;
     bool m_bEnding = false;
     QTimer m_timer;
 };

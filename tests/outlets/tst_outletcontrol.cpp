@@ -161,6 +161,8 @@ private slots:
         second.slotTick();
         advance(9000, pPdu, 0x00);
         second.slotTick();
+        advance(500, pPdu, 0x00); // the first reply after it waited for every device to answer
+        second.slotTick();
         QCOMPARE(switches(sent), (QStringList{"off2", "on2", "on2"}));
         advance(500, pPdu, 0x02);
         second.slotTick();
