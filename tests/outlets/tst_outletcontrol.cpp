@@ -278,6 +278,11 @@ private slots:
         QVERIFY(list.load() && list.contains(QStringLiteral("0004a3123405"), 3));
         control.followMac(QStringLiteral("0004A3123405"), QStringLiteral("0004A3123406"));
         QVERIFY(control.isProtected(&other, 3));
+        // A list that cannot be read protects everything rather than nothing.
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(m_dir.path()));
+        COutletControl blind;
+        QCOMPARE(blind.switchOutlet(&other, 4, false), COutletControl::RefusedProtected);
+        QCOMPARE(blind.startCycle(&other, 4), COutletControl::RefusedProtected);
     }
 
     // Group writes are confirmed only by a reply after the write that carries the written values, and
