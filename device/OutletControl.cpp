@@ -57,7 +57,13 @@ void COutletControl::refreshProtection() const
     if (m_iProtectionReadMs >= 0 && iNow - m_iProtectionReadMs < kProtectionRereadMs)
         return;
     m_iProtectionReadMs = iNow;
-    m_protection.load();
+    m_bProtectionReadable = m_protection.load();
+}
+
+QString COutletControl::protectedResult() const
+{
+    return m_bProtectionReadable ? QStringLiteral("refused: protected")
+                                 : QStringLiteral("refused: protection list unreadable");
 }
 
 bool COutletControl::isMacKnown(const CPdu* pPdu) const
@@ -70,7 +76,8 @@ bool COutletControl::isProtected(const CPdu* pPdu, int iOutlet) const
     if (!isMacKnown(pPdu))
         return false;
     refreshProtection();
-    return m_protection.contains(macOf(pPdu), iOutlet);
+    // Unreadable: what is protected cannot be told, so everything is.
+    return !m_bProtectionReadable || m_protection.contains(macOf(pPdu), iOutlet);
 }
 
 bool COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QString* pError)
@@ -93,6 +100,7 @@ bool COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QStr
         return false;
     }
     m_iProtectionReadMs = Clock::elapsedMs();
+    m_bProtectionReadable = true;
     report(pPdu, iOutlet, bProtected ? HistoryEvent::OutletProtected : HistoryEvent::OutletUnprotected,
            bProtected ? QStringLiteral("protect") : QStringLiteral("unprotect"), QStringLiteral("done"));
     emit signalProtectionChanged(pPdu, iOutlet);
@@ -190,7 +198,7 @@ COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bo
         return RefusedMacUnknown;
     }
     if (!bOn && isProtected(pPdu, iOutlet)) {
-        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: protected"));
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, protectedResult());
         return RefusedProtected;
     }
     // A cycle owns its outlet until it ends; a click in between would be undone by its "on".
@@ -217,7 +225,7 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
         return RefusedMacUnknown;
     }
     if (isProtected(pPdu, iOutlet)) {
-        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: protected"));
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, protectedResult());
         return RefusedProtected;
     }
     const int iIndex = indexOf(pPdu, iOutlet);

@@ -120,11 +120,13 @@ private:
     // Sends what the rules asked for and logs each step and the end.
     void act(Cycle& c, COutletCycle::Action action, COutletCycle::Phase before);
     void refreshProtection() const;
+    QString protectedResult() const;
     void adoptJournal();
     void writeJournal();
 
     mutable CProtectionList m_protection;
     mutable qint64 m_iProtectionReadMs = -1;
+    mutable bool m_bProtectionReadable = true;
     QString m_strJournal;
     QList<Cycle> m_listCycles;
     // Cycles found in the journal at start, waiting for their device to answer.
