@@ -170,6 +170,10 @@ private slots:
         QVERIFY(!listOps.isEmpty());
         QCOMPARE(listOps.last().strResult, QStringLiteral("completed after restart"));
         QVERIFY(!QFile::exists(strJournal));
+        // A journal that cannot be written: no cycle starts that an ending program would leave dark.
+        COutletControl unrecorded(nullptr, m_dir.path());
+        QVERIFY(unrecorded.startCycle(pPdu, 3) != COutletControl::Accepted);
+        QCOMPARE(switches(sent).size(), 4);
         g_pRackmind = nullptr;
     }
 
