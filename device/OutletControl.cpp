@@ -246,8 +246,14 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.iOnDueEpochMs = Clock::now().toMSecsSinceEpoch() +
                       qint64(c.rules.delay() + pPdu->stInfo.outletCloseDelay[iOutlet - 1]) * 1000;
     m_listCycles.append(c);
-    // In the journal before the "off" leaves: a program that dies right after must know of it.
-    writeJournal();
+    // In the journal before the "off" leaves: a program that dies right after must know of it. Not
+    // recorded, an ending program would leave the outlet dark: then no cycle.
+    if (!writeJournal()) {
+        m_listCycles.removeLast();
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
+               QStringLiteral("refused: cycle journal cannot be written: %1").arg(m_strJournal));
+        return RefusedNoJournal;
+    }
     sendSwitch(pPdu, iOutlet, false);
     report(pPdu, iOutlet, HistoryEvent::CycleStarted, strWhat,
            QStringLiteral("off sent, on %1 s after it shows off").arg(c.rules.delay()));
@@ -432,10 +438,10 @@ void COutletControl::adoptJournal()
         m_timer.start(kTickMs);
 }
 
-void COutletControl::writeJournal()
+bool COutletControl::writeJournal()
 {
     if (m_strJournal.isEmpty())
-        return;
+        return true;
     QJsonArray array;
     for (const QList<Cycle>* pList : {&m_listCycles, &m_listOrphans})
         for (const Cycle& c : *pList) {
@@ -449,14 +455,10 @@ void COutletControl::writeJournal()
                                      {QStringLiteral("onDue"), double(c.iOnDueEpochMs)},
                                      {QStringLiteral("offSeen"), c.rules.isOffSeen()}});
         }
-    if (array.isEmpty()) {
-        QFile::remove(m_strJournal);
-        return;
-    }
+    if (array.isEmpty())
+        return QFile::remove(m_strJournal) || !QFile::exists(m_strJournal);
     // Written whole and synced before it replaces the old one: a power loss leaves one or the other.
     QSaveFile file(m_strJournal);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
-        file.commit();
-    }
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(QJsonDocument(array).toJson(QJsonDocument::Compact)) >= 0 && file.commit();
 }

@@ -55,6 +55,7 @@ public:
         RefusedBusy,
         RefusedNoDevice,
         RefusedMacUnknown, // the device's MAC has not arrived: its protection cannot be told yet
+        RefusedNoJournal,  // a cycle that cannot be recorded would be lost with the program
     };
 
     struct Cycle
@@ -86,6 +87,7 @@ public:
     // A MAC written to the device from this console: its protection follows it.
     void followMac(const QString& strOldMac, const QString& strNewMac);
     QString protectionPath() const { return m_protection.path(); }
+    QString journalPath() const { return m_strJournal; }
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
     Refusal switchOutlet(CPdu* pPdu, int iOutlet, bool bOn);
@@ -122,7 +124,8 @@ private:
     void refreshProtection() const;
     QString protectedResult() const;
     void adoptJournal();
-    void writeJournal();
+    // False when the journal cannot be written.
+    bool writeJournal();
 
     mutable CProtectionList m_protection;
     mutable qint64 m_iProtectionReadMs = -1;
