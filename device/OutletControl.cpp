@@ -57,7 +57,13 @@ void COutletControl::refreshProtection() const
     if (m_iProtectionReadMs >= 0 && iNow - m_iProtectionReadMs < kProtectionRereadMs)
         return;
     m_iProtectionReadMs = iNow;
-    m_protection.load();
+    m_bProtectionReadable = m_protection.load();
+}
+
+QString COutletControl::protectedResult() const
+{
+    return m_bProtectionReadable ? QStringLiteral("refused: protected")
+                                 : QStringLiteral("refused: protection list unreadable");
 }
 
 bool COutletControl::isMacKnown(const CPdu* pPdu) const
@@ -70,7 +76,8 @@ bool COutletControl::isProtected(const CPdu* pPdu, int iOutlet) const
     if (!isMacKnown(pPdu))
         return false;
     refreshProtection();
-    return m_protection.contains(macOf(pPdu), iOutlet);
+    // Unreadable: what is protected cannot be told, so everything is.
+    return !m_bProtectionReadable || m_protection.contains(macOf(pPdu), iOutlet);
 }
 
 bool COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QString* pError)
@@ -93,6 +100,7 @@ bool COutletControl::setProtected(CPdu* pPdu, int iOutlet, bool bProtected, QStr
         return false;
     }
     m_iProtectionReadMs = Clock::elapsedMs();
+    m_bProtectionReadable = true;
     report(pPdu, iOutlet, bProtected ? HistoryEvent::OutletProtected : HistoryEvent::OutletUnprotected,
            bProtected ? QStringLiteral("protect") : QStringLiteral("unprotect"), QStringLiteral("done"));
     emit signalProtectionChanged(pPdu, iOutlet);
@@ -190,7 +198,7 @@ COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bo
         return RefusedMacUnknown;
     }
     if (!bOn && isProtected(pPdu, iOutlet)) {
-        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: protected"));
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, protectedResult());
         return RefusedProtected;
     }
     // A cycle owns its outlet until it ends; a click in between would be undone by its "on".
@@ -217,7 +225,7 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
         return RefusedMacUnknown;
     }
     if (isProtected(pPdu, iOutlet)) {
-        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: protected"));
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, protectedResult());
         return RefusedProtected;
     }
     const int iIndex = indexOf(pPdu, iOutlet);
@@ -238,8 +246,14 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.iOnDueEpochMs = Clock::now().toMSecsSinceEpoch() +
                       qint64(c.rules.delay() + pPdu->stInfo.outletCloseDelay[iOutlet - 1]) * 1000;
     m_listCycles.append(c);
-    // In the journal before the "off" leaves: a program that dies right after must know of it.
-    writeJournal();
+    // In the journal before the "off" leaves: a program that dies right after must know of it. Not
+    // recorded, an ending program would leave the outlet dark: then no cycle.
+    if (!writeJournal()) {
+        m_listCycles.removeLast();
+        report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
+               QStringLiteral("refused: cycle journal cannot be written: %1").arg(m_strJournal));
+        return RefusedNoJournal;
+    }
     sendSwitch(pPdu, iOutlet, false);
     report(pPdu, iOutlet, HistoryEvent::CycleStarted, strWhat,
            QStringLiteral("off sent, on %1 s after it shows off").arg(c.rules.delay()));
@@ -300,8 +314,10 @@ void COutletControl::act(Cycle& c, COutletCycle::Action action, COutletCycle::Ph
             break;
         case COutletCycle::Failed:
             report(pPdu, iOutlet, HistoryEvent::CycleFailed, strWhat,
-                   QStringLiteral("did not switch off: no on sent, outlet left on (%1 tries)")
-                       .arg(c.rules.offTries()));
+                   c.rules.isResumed()
+                       ? QStringLiteral("found on after restart, never seen off: not cycled")
+                       : QStringLiteral("did not switch off: no on sent, outlet left on (%1 tries)")
+                             .arg(c.rules.offTries()));
             break;
         case COutletCycle::Cancelled:
             report(pPdu, iOutlet, HistoryEvent::CycleCancelled, strWhat,
@@ -334,8 +350,9 @@ void COutletControl::slotTick()
 {
     const qint64 iNow = Clock::elapsedMs();
     // Cycles of an earlier run join once their device has answered with its MAC; a MAC two devices
-    // share waits, since either might be the one.
-    for (int i = 0; g_pRackmind && i < m_listOrphans.size();) {
+    // share waits, since either might be the one. Every device gets a few poll rounds to answer first:
+    // the one heard first may be the other.
+    for (int i = 0; g_pRackmind && iNow >= m_iAdoptFromMs && i < m_listOrphans.size();) {
         Cycle& o = m_listOrphans[i];
         QList<CPdu*> listMatch;
         for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
@@ -400,6 +417,7 @@ void COutletControl::adoptJournal()
         return;
     const qint64 iNowEpoch = Clock::now().toMSecsSinceEpoch();
     const qint64 iNow = Clock::elapsedMs();
+    m_iAdoptFromMs = iNow + kAdoptAfterMs;
     for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).array()) {
         const QJsonObject o = value.toObject();
         Cycle c;
@@ -413,17 +431,17 @@ void COutletControl::adoptJournal()
         c.iOnDueEpochMs = qint64(o.value(QLatin1String("onDue")).toDouble());
         // A wall clock stepped since then must not stretch the wait beyond the cycle's delay.
         const qint64 iLeft = qBound<qint64>(0, c.iOnDueEpochMs - iNowEpoch, c.rules.delay() * 1000LL);
-        c.rules.resume(iNow, iNow + iLeft);
+        c.rules.resume(iNow, iNow + iLeft, o.value(QLatin1String("offSeen")).toBool());
         m_listOrphans.append(c);
     }
     if (!m_listOrphans.isEmpty())
         m_timer.start(kTickMs);
 }
 
-void COutletControl::writeJournal()
+bool COutletControl::writeJournal()
 {
     if (m_strJournal.isEmpty())
-        return;
+        return true;
     QJsonArray array;
     for (const QList<Cycle>* pList : {&m_listCycles, &m_listOrphans})
         for (const Cycle& c : *pList) {
@@ -434,16 +452,13 @@ void COutletControl::writeJournal()
                                      {QStringLiteral("delay"), c.rules.delay()},
                                      {QStringLiteral("closeDelay"), c.rules.closeDelay()},
                                      {QStringLiteral("openDelay"), c.rules.openDelay()},
-                                     {QStringLiteral("onDue"), double(c.iOnDueEpochMs)}});
+                                     {QStringLiteral("onDue"), double(c.iOnDueEpochMs)},
+                                     {QStringLiteral("offSeen"), c.rules.isOffSeen()}});
         }
-    if (array.isEmpty()) {
-        QFile::remove(m_strJournal);
-        return;
-    }
+    if (array.isEmpty())
+        return QFile::remove(m_strJournal) || !QFile::exists(m_strJournal);
     // Written whole and synced before it replaces the old one: a power loss leaves one or the other.
     QSaveFile file(m_strJournal);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(QJsonDocument(array).toJson(QJsonDocument::Compact));
-        file.commit();
-    }
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(QJsonDocument(array).toJson(QJsonDocument::Compact)) >= 0 && file.commit();
 }

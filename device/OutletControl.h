@@ -45,6 +45,8 @@ public:
     static constexpr int kMaxDelay = COutletCycle::kMaxDelay;
     // How often cycles look at the clock.
     static constexpr int kTickMs = 200;
+    // How long after start cycles of an earlier run wait for every device to answer (three poll rounds).
+    static constexpr int kAdoptAfterMs = 3000;
 
     enum Refusal
     {
@@ -53,6 +55,7 @@ public:
         RefusedBusy,
         RefusedNoDevice,
         RefusedMacUnknown, // the device's MAC has not arrived: its protection cannot be told yet
+        RefusedNoJournal,  // a cycle that cannot be recorded would be lost with the program
     };
 
     struct Cycle
@@ -84,6 +87,7 @@ public:
     // A MAC written to the device from this console: its protection follows it.
     void followMac(const QString& strOldMac, const QString& strNewMac);
     QString protectionPath() const { return m_protection.path(); }
+    QString journalPath() const { return m_strJournal; }
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
     Refusal switchOutlet(CPdu* pPdu, int iOutlet, bool bOn);
@@ -118,15 +122,19 @@ private:
     // Sends what the rules asked for and logs each step and the end.
     void act(Cycle& c, COutletCycle::Action action, COutletCycle::Phase before);
     void refreshProtection() const;
+    QString protectedResult() const;
     void adoptJournal();
-    void writeJournal();
+    // False when the journal cannot be written.
+    bool writeJournal();
 
     mutable CProtectionList m_protection;
     mutable qint64 m_iProtectionReadMs = -1;
+    mutable bool m_bProtectionReadable = true;
     QString m_strJournal;
     QList<Cycle> m_listCycles;
     // Cycles found in the journal at start, waiting for their device to answer.
     QList<Cycle> m_listOrphans;
+    qint64 m_iAdoptFromMs = 0;
     bool m_bEnding = false;
     QTimer m_timer;
 };

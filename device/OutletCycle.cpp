@@ -16,10 +16,11 @@ COutletCycle::Action COutletCycle::start(qint64 iNowMs)
     return SendOff;
 }
 
-void COutletCycle::resume(qint64 iNowMs, qint64 iOnDueMs)
+void COutletCycle::resume(qint64 iNowMs, qint64 iOnDueMs, bool bOffSeen)
 {
     m_phase = WaitingOff;
     m_bResumed = true;
+    m_bOffSeen = bOffSeen;
     // The earlier program sent its "off"; sending another would only restart the device's delay.
     m_iOffTries = kOffTries;
     m_iLastSentMs = m_iLastOffMs = iNowMs;
@@ -90,8 +91,9 @@ COutletCycle::Action COutletCycle::tick(qint64 iNowMs)
             m_iLastSentMs = m_iLastOffMs = iNowMs;
             return SendOff;
         }
-        // A resumed cycle that finds the outlet on has nothing left to do: the outlet has power.
-        m_phase = m_bResumed ? Completed : Failed;
+        // A resumed cycle that finds the outlet on has nothing left to do: the outlet has power. It was
+        // cycled only if the outlet was seen off before.
+        m_phase = m_bResumed && m_bOffSeen ? Completed : Failed;
         m_iFailedMs = iNowMs;
         return None;
     case CountingOn:

@@ -44,8 +44,9 @@ public:
     // The first "off" goes out now.
     Action start(qint64 iNowMs);
     // Resumes a cycle whose first part ran in a program that ended: no "off" is sent again; the "on" is
-    // due no sooner than iOnDueMs once a reply shows the outlet off.
-    void resume(qint64 iNowMs, qint64 iOnDueMs);
+    // due no sooner than iOnDueMs once a reply shows the outlet off. bOffSeen: that program saw the
+    // outlet off; without it, an outlet found on was never cycled, and the cycle ends as failed.
+    void resume(qint64 iNowMs, qint64 iOnDueMs, bool bOffSeen);
     // A status reply heard at iNowMs shows the outlet on (bOn) or off.
     Action observe(bool bOn, qint64 iNowMs);
     // Called often (a few times a second); sends what is due.
@@ -60,6 +61,7 @@ public:
     bool isOver() const { return m_phase == Completed || m_phase == Failed || m_phase == Cancelled; }
     bool isCancelling() const { return m_bCancelling; }
     bool isResumed() const { return m_bResumed; }
+    bool isOffSeen() const { return m_bOffSeen; }
     // Whether the device has been silent since the last command for longer than kAnswerWaitMs.
     bool isSilent(qint64 iNowMs) const;
     int delay() const { return m_iDelay; }

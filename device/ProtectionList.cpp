@@ -97,8 +97,10 @@ bool CProtectionList::change(const std::function<void(QSet<QString>&)>& fnChange
         QByteArray baOut("# Protected outlets (MAC/outlet), one a line; written by Rackmind.\n");
         for (const QString& str : qAsConst(list))
             baOut += str.toLatin1() + '\n';
-        bOk = ::ftruncate(fd, 0) == 0 &&
-              ::pwrite(fd, baOut.constData(), size_t(baOut.size()), 0) == baOut.size() && ::fsync(fd) == 0;
+        // Written over the old text before the rest is cut: a program ending between the two leaves old
+        // lines after the new ones (more protected, never less), where cutting first left an empty list.
+        bOk = ::pwrite(fd, baOut.constData(), size_t(baOut.size()), 0) == baOut.size() &&
+              ::ftruncate(fd, baOut.size()) == 0 && ::fsync(fd) == 0;
         if (bOk)
             m_set = set;
     }

@@ -908,6 +908,10 @@ Poll from a free port?</source>
         <source>Cancel power cycle (switch back on)</source>
         <translation>取消断电重启（重新通电）</translation>
     </message>
+    <message>
+        <source>%1 was not power cycled: the console cannot record the cycle in %2, and would leave the outlet off if it ended before the cycle did.</source>
+        <translation>%1 未执行断电重启：控制台无法在 %2 中记录此次重启，若控制台在重启完成前退出，插座将保持断电。</translation>
+    </message>
 </context>
 <context>
     <name>COutletControl</name>

@@ -908,6 +908,10 @@ Poll from a free port?</source>
         <source>Cancel power cycle (switch back on)</source>
         <translation>取消斷電重啟（重新通電）</translation>
     </message>
+    <message>
+        <source>%1 was not power cycled: the console cannot record the cycle in %2, and would leave the outlet off if it ended before the cycle did.</source>
+        <translation>%1 未執行斷電重啟：控制台無法在 %2 中記錄此次重啟，若控制台在重啟完成前結束，插座將保持斷電。</translation>
+    </message>
 </context>
 <context>
     <name>COutletControl</name>

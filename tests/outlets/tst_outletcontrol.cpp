@@ -161,6 +161,8 @@ private slots:
         second.slotTick();
         advance(9000, pPdu, 0x00);
         second.slotTick();
+        advance(500, pPdu, 0x00); // the first reply after it waited for every device to answer
+        second.slotTick();
         QCOMPARE(switches(sent), (QStringList{"off2", "on2", "on2"}));
         advance(500, pPdu, 0x02);
         second.slotTick();
@@ -168,7 +170,88 @@ private slots:
         QVERIFY(!listOps.isEmpty());
         QCOMPARE(listOps.last().strResult, QStringLiteral("completed after restart"));
         QVERIFY(!QFile::exists(strJournal));
+        // A journal that cannot be written: no cycle starts that an ending program would leave dark.
+        COutletControl unrecorded(nullptr, m_dir.path());
+        QVERIFY(unrecorded.startCycle(pPdu, 3) != COutletControl::Accepted);
+        QCOMPARE(switches(sent).size(), 3);
         g_pRackmind = nullptr;
+    }
+
+    // The journal a console leaves when killed after iOffReplies replies showing outlet 2 off (the
+    // second one past the delay, so that the "on" went out).
+    QString killedJournal(CPdu* pPdu, int iOffReplies)
+    {
+        const QString strJournal = m_dir.filePath(QStringLiteral("cycles.json"));
+        {
+            COutletControl first(nullptr, strJournal);
+            first.startCycle(pPdu, 2, 5);
+            for (int i = 0; i < iOffReplies; ++i) {
+                advance(i == 0 ? 500 : 5000, pPdu, 0x00);
+                first.slotTick();
+            }
+            QFile::remove(strJournal + QStringLiteral(".killed"));
+            QFile::copy(strJournal, strJournal + QStringLiteral(".killed"));
+        }
+        QFile::remove(strJournal);
+        QFile::rename(strJournal + QStringLiteral(".killed"), strJournal);
+        return strJournal;
+    }
+
+    // Killed at a step of the cycle, started again and the outlet found on: "completed" only where an
+    // off was seen, in either run; a device that never showed off was not cycled.
+    void restartTellsWhatHappened_data()
+    {
+        QTest::addColumn<int>("iOffReplies");
+        QTest::addColumn<int>("iEnd");
+        QTest::newRow("killed before the off showed") << 0 << int(HistoryEvent::CycleFailed);
+        QTest::newRow("killed after the on went out") << 2 << int(HistoryEvent::CycleCompleted);
+    }
+    void restartTellsWhatHappened()
+    {
+        QFETCH(int, iOffReplies);
+        QFETCH(int, iEnd);
+        CRackmind rackmind;
+        g_pRackmind = &rackmind;
+        CPdu* pPdu = new CPdu(&rackmind);
+        rackmind.listPdu << pPdu;
+        known(*pPdu);
+        COutletControl second(nullptr, killedJournal(pPdu, iOffReplies));
+        QList<int> listKinds;
+        connect(&second, &COutletControl::signalOperation, this,
+                [&](const OutletOperation& op) { listKinds << op.iKind; });
+        for (int i = 0; i < 10; ++i) {
+            advance(1000, pPdu, 0x02);
+            second.slotTick();
+        }
+        g_pRackmind = nullptr;
+        QVERIFY(!listKinds.isEmpty());
+        QCOMPARE(listKinds.last(), iEnd);
+    }
+
+    // Two devices with the journal's MAC: the one that answers first after a restart may not be the
+    // one that was cycled, so neither is switched.
+    void restartWaitsForEveryDeviceWithTheMac()
+    {
+        CRackmind rackmind;
+        g_pRackmind = &rackmind;
+        CPdu* pCycled = new CPdu(&rackmind);
+        CPdu* pTwin = new CPdu(&rackmind);
+        known(*pCycled);
+        known(*pTwin);
+        rackmind.listPdu << pTwin;
+        COutletControl second(nullptr, killedJournal(pCycled, 1));
+        SentFrames sent(pTwin);
+        advance(200, pTwin, 0x00);
+        second.slotTick();
+        advance(800);
+        rackmind.listPdu << pCycled;
+        for (int i = 0; i < 10; ++i) {
+            advance(1000, pTwin, 0x00);
+            advance(0, pCycled, 0x00);
+            second.slotTick();
+        }
+        g_pRackmind = nullptr;
+        QCOMPARE(switches(sent), QStringList());
     }
 
     // A protected outlet goes on but never off, by switch or cycle; it is known by MAC and number in
@@ -199,6 +282,11 @@ private slots:
         QVERIFY(list.load() && list.contains(QStringLiteral("0004a3123405"), 3));
         control.followMac(QStringLiteral("0004A3123405"), QStringLiteral("0004A3123406"));
         QVERIFY(control.isProtected(&other, 3));
+        // A list that cannot be read protects everything rather than nothing.
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(m_dir.path()));
+        COutletControl blind;
+        QCOMPARE(blind.switchOutlet(&other, 4, false), COutletControl::RefusedProtected);
+        QCOMPARE(blind.startCycle(&other, 4), COutletControl::RefusedProtected);
     }
 
     // Group writes are confirmed only by a reply after the write that carries the written values, and

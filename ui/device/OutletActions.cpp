@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFormLayout>
 #include <QMenu>
 #include <QMessageBox>
@@ -86,6 +87,13 @@ bool COutletActions::explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, i
                tr("%1 of %2 cannot be switched off yet: the device has not told its MAC address, so whether "
                   "it is protected is not known.")
                    .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
+        return false;
+    case COutletControl::RefusedNoJournal:
+        prompt(
+            pParent, false, tr("info"),
+            tr("%1 was not power cycled: the console cannot record the cycle in %2, and would leave the "
+               "outlet off if it ended before the cycle did.")
+                .arg(outletLabel(pPdu, iOutlet), QDir::toNativeSeparators(g_pOutletControl->journalPath())));
         return false;
     default:
         return false;
