@@ -455,15 +455,18 @@ private slots:
         QTest::addColumn<int>("iSilentMsecs");
         QTest::addColumn<bool>("bFactoryMac");
         QTest::addColumn<int>("iDevices");
-        QTest::newRow("moved after going silent") << 5000 << false << 1;
-        QTest::newRow("claimed while answering") << 2000 << false << 2;
-        QTest::newRow("factory default MAC") << 5000 << true << 2;
+        QTest::addColumn<int>("iPassingSenders"); // each heard once, long before the move
+        QTest::newRow("moved after going silent") << 5000 << false << 1 << 0;
+        QTest::newRow("claimed while answering") << 2000 << false << 2 << 0;
+        QTest::newRow("factory default MAC") << 5000 << true << 2 << 0;
+        QTest::newRow("moved after many passing senders") << 5000 << false << 1 << CRackmind::kHeldSenders;
     }
     void moveOutsideThisConsole()
     {
         QFETCH(int, iSilentMsecs);
         QFETCH(bool, bFactoryMac);
         QFETCH(int, iDevices);
+        QFETCH(int, iPassingSenders);
         CRackmind registry;
         PduInfo info = filledInfo();
         if (bFactoryMac)
@@ -471,6 +474,12 @@ private slots:
         ipv4FromUint(0x0AC90002, info.ip);
         receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
         CPdu* pPdu = registry.listPdu.first();
+        for (int i = 0; i < iPassingSenders; ++i)
+            receive(registry, qPrintable(QStringLiteral("10.202.%1.%2").arg(i / 200).arg(i % 200 + 1)),
+                    status(230));
+        m_dtNow = m_dtNow.addMSecs(iPassingSenders ? CRackmind::kHoldMsecs : 0);
+        if (iPassingSenders)
+            receive(registry, "10.201.0.2", status(230));
         m_dtNow = m_dtNow.addMSecs(iSilentMsecs);
         info.voltage = 241;
         ipv4FromUint(0x0AC90032, info.ip);
