@@ -197,6 +197,10 @@ bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 
         return true;
     auto it = m_hashHeld.find(sender);
     if (it == m_hashHeld.end()) {
+        // A sender heard once and never again must not keep its place: a full table lets every new
+        // sender through at once, a moved device's first replies too.
+        for (auto itOld = m_hashHeld.begin(); m_hashHeld.size() >= kHeldSenders && itOld != m_hashHeld.end();)
+            itOld = iNow - itOld->iSinceMsecs >= kHoldMsecs ? m_hashHeld.erase(itOld) : std::next(itOld);
         if (m_hashHeld.size() >= kHeldSenders)
             return true;
         it = m_hashHeld.insert(sender, Held{iNow, {}});
