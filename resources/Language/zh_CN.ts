@@ -137,6 +137,10 @@
         <translation>请输入正确的IP地址。</translation>
     </message>
     <message>
+        <source>Another PDU answers from this ip address.</source>
+        <translation>已有另一台PDU使用此IP地址应答。</translation>
+    </message>
+    <message>
         <source>Please input a correct sub network mask.</source>
         <translation>请输入正确的子网掩码。</translation>
     </message>

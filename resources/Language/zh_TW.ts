@@ -137,6 +137,10 @@
         <translation>請輸入正確的IP位址。</translation>
     </message>
     <message>
+        <source>Another PDU answers from this ip address.</source>
+        <translation>已有另一台PDU使用此IP位址回應。</translation>
+    </message>
+    <message>
         <source>Please input a correct sub network mask.</source>
         <translation>請輸入正確的子網路遮罩。</translation>
     </message>
