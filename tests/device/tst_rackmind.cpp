@@ -498,6 +498,34 @@ private slots:
         QCOMPARE(pPdu == pAt50, iDevices == 1);
     }
 
+    // Two PDUs swap addresses (a DHCP server handing out leases anew): each stays its own device, found
+    // at its new address, with its own readings.
+    void swappedAddressesKeepEachDevice()
+    {
+        CRackmind registry;
+        PduInfo a = filledInfo();
+        PduInfo b = a;
+        b.mac[5] ^= 0x55;
+        const auto answer = [&registry](const char* pszSender, PduInfo& info, quint32 uiVoltage) {
+            ipv4FromUint(QHostAddress(QLatin1String(pszSender)).toIPv4Address(), info.ip);
+            info.voltage = uiVoltage;
+            receive(registry, pszSender, replyFrame(kCmdNetwork, info));
+            receive(registry, pszSender, replyFrame(kCmdStatus, info));
+        };
+        answer("10.201.0.2", a, 230);
+        answer("10.201.0.3", b, 231);
+        CPdu* pA = registry.listPdu.at(0);
+        CPdu* pB = registry.listPdu.at(1);
+        answer("10.201.0.2", b, 242);
+        answer("10.201.0.3", a, 241);
+        QCOMPARE(registry.listPdu.size(), 2);
+        QCOMPARE(QStringList({ipv4ToString(pA->uiSourceIP), ipv4ToString(pB->uiSourceIP)}),
+                 QStringList({QStringLiteral("10.201.0.3"), QStringLiteral("10.201.0.2")}));
+        QCOMPARE(pA->stInfo.voltage, 241u);
+        QCOMPARE(pB->stInfo.voltage, 242u);
+        QVERIFY(pA->isOnline() && pB->isOnline());
+    }
+
     // A move set by a download completes only on a genuine reply from the new address, and only for a
     // while: afterwards whoever answers there is a new device.
     void pendingMoveExpires_data()
