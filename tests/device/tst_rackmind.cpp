@@ -485,7 +485,7 @@ private slots:
         ipv4FromUint(0x0AC90032, info.ip);
         receive(registry, "10.201.0.50", replyFrame(kCmdStatus, info));
         // The first address goes on answering unless the device has moved.
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             receive(registry, "10.201.0.50", replyFrame(kCmdNetwork, info));
             m_dtNow = m_dtNow.addMSecs(2000);
             if (iSilentMsecs < CPdu::kOnlineMsecs)
@@ -496,6 +496,7 @@ private slots:
         QCOMPARE(pAt50->uiSourceIP, 0x0AC90032u);
         QCOMPARE(pAt50->stInfo.voltage, 241u); // the reply held back is not lost
         QCOMPARE(pPdu == pAt50, iDevices == 1);
+        QCOMPARE(pPdu->uiSourceIP, iDevices == 1 ? 0x0AC90032u : 0x0AC90002u); // not handed back and forth
     }
 
     // Two PDUs swap addresses (a DHCP server handing out leases anew): each stays its own device, found
