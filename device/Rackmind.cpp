@@ -152,7 +152,7 @@ void CRackmind::route(quint32 sender, const QByteArray& data)
     // configured address or one translated on the way must not make a new device of every reply.
     CPdu* pPdu = findBySource(sender);
     if (pPdu) {
-        deliver(pPdu, data);
+        deliver(takenOver(pPdu, sender, data), data);
         return;
     }
     // Only a genuine reply reaches further: a stray packet or another console's query must neither
@@ -213,6 +213,10 @@ bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 
         return true;
     auto it = m_hashHeld.find(sender);
     if (it == m_hashHeld.end()) {
+        // A sender heard once and never again must not keep its place: a full table lets every new
+        // sender through at once, a moved device's first replies too.
+        for (auto itOld = m_hashHeld.begin(); m_hashHeld.size() >= kHeldSenders && itOld != m_hashHeld.end();)
+            itOld = iNow - itOld->iSinceMsecs >= kHoldMsecs ? m_hashHeld.erase(itOld) : std::next(itOld);
         if (m_hashHeld.size() >= kHeldSenders)
             return true;
         it = m_hashHeld.insert(sender, Held{iNow, {}});
@@ -222,6 +226,27 @@ bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 
     if (it->listData.size() < kHeldPerSender)
         it->listData.append(data);
     return false;
+}
+
+CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
+{
+    if (frameCommand(data) != kCmdNetwork || !pPdu->hasKnownMac() || !isAcceptedReply(data))
+        return pPdu;
+    // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
+    PduInfo reported;
+    decodeNetworkPayload(framePayload(data), reported);
+    CPdu* pOwner = deviceWithMac(data);
+    if (!pOwner || std::memcmp(reported.mac, pPdu->stInfo.mac, sizeof reported.mac) == 0)
+        return pPdu;
+    // Another known device answers from here now (two devices swapped addresses): it takes this
+    // address. The one that was here no longer answers from it: offline, it is found again where its
+    // own MAC shows up.
+    pPdu->uiSourceIP = 0;
+    pPdu->iLastRcvMsecs = CPdu::kNever;
+    pOwner->uiSourceIP = sender;
+    pOwner->uiPendingIP = 0;
+    m_bIndexStale = true;
+    return pOwner;
 }
 
 CPdu* CRackmind::deviceWithMac(const QByteArray& baNetworkReply) const

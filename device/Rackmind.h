@@ -79,6 +79,9 @@ private:
     // waits, and after kHoldMsecs is a device of its own.
     bool holdWhileUnknown(quint32 uiSender, const QByteArray& baData, qint64 iNow, CPdu** ppMoved);
     CPdu* deviceWithMac(const QByteArray& baNetworkReply) const;
+    // The device a network reply from a known sender's address is for: another known device whose MAC
+    // it carries takes the address over.
+    CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
     struct Held
     {
         qint64 iSinceMsecs = 0;

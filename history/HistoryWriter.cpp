@@ -474,8 +474,28 @@ QString CHistoryWriter::thinStatement(const char* pszTable, bool bFuture)
         .arg(QLatin1String(pszTable), bFuture ? QLatin1String(">") : QLatin1String("<="));
 }
 
+qint64 CHistoryWriter::agingNow(qint64 iNow)
+{
+    // A wall clock set far ahead (a year, by a bad time source) would age out every poll and minute of
+    // the present at once. Rows age by the time that passed until the step has stood for a day: a step
+    // corrected within that loses nothing, one that stands was a correction and thins as it should.
+    const qint64 iMono = Clock::monotonicMsecs();
+    const qint64 iPassed = m_iAgedWall + (iMono - m_iAgedMono);
+    if (m_iAgedWall >= 0 && iNow > iPassed + kMinute) {
+        if (m_iAheadSinceMono < 0)
+            m_iAheadSinceMono = iMono;
+        if (iMono - m_iAheadSinceMono < kTrustAheadMsecs)
+            return iPassed;
+    }
+    m_iAheadSinceMono = -1;
+    m_iAgedWall = iNow;
+    m_iAgedMono = iMono;
+    return iNow;
+}
+
 bool CHistoryWriter::thin(qint64 iNow)
 {
+    const qint64 iAged = agingNow(iNow);
     HistoryRetention retention;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -497,7 +517,7 @@ bool CHistoryWriter::thin(qint64 iNow)
     QSqlQuery query(m_db);
     for (const auto& t : aThin) {
         bOk = bOk && query.prepare(thinStatement(t.pszTable, false));
-        query.addBindValue(iNow - t.iKeep - t.iSpan);
+        query.addBindValue(iAged - t.iKeep - t.iSpan);
         bOk = bOk && query.exec();
         // Rows stamped after now were written while the wall clock ran ahead: their stamps are wrong,
         // and age would not thin them before the clock had caught up. The event log keeps its entries:

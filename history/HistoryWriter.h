@@ -73,6 +73,8 @@ private:
     bool writeBatch();
     bool writeAlarms(const QVector<StoredAlarm>& vecAlarms);
     bool thin(qint64 iNow);
+    // The time rows age by: the wall clock, except just after it jumped ahead of the time that passed.
+    qint64 agingNow(qint64 iNow);
     PduState* state(const QString& strMac);
     bool addSample(PduState& state, const HistorySample& sample);
     bool finishMinute(PduState& state);
@@ -92,6 +94,13 @@ private:
     // Prepared row writes by table name (names are literals, compared by address).
     QHash<const char*, QSqlQuery> m_hashPut;
     qint64 m_iLastThinMinute = -1;
+    // The last wall time rows were aged by, with the monotonic clock then; when the wall clock began
+    // running ahead of the time that passed (-1: it does not). A step ahead is trusted after
+    // kTrustAheadMsecs.
+    qint64 m_iAgedWall = -1;
+    qint64 m_iAgedMono = 0;
+    qint64 m_iAheadSinceMono = -1;
+    static constexpr qint64 kTrustAheadMsecs = 24 * 60 * 60 * 1000;
 
     std::mutex m_mutex;
     QVector<QPair<QString, HistorySample>> m_vecSamples;

@@ -192,6 +192,10 @@
         <source>Apply to group…</source>
         <translation>套用到分組…</translation>
     </message>
+    <message>
+        <source>Another PDU answers from this ip address.</source>
+        <translation>已有另一台PDU使用此IP位址回應。</translation>
+    </message>
 </context>
 <context>
     <name>CDeviceControlWidget</name>

@@ -483,15 +483,18 @@ private slots:
         QTest::addColumn<int>("iSilentMsecs");
         QTest::addColumn<bool>("bFactoryMac");
         QTest::addColumn<int>("iDevices");
-        QTest::newRow("moved after going silent") << 5000 << false << 1;
-        QTest::newRow("claimed while answering") << 2000 << false << 2;
-        QTest::newRow("factory default MAC") << 5000 << true << 2;
+        QTest::addColumn<int>("iPassingSenders"); // each heard once, long before the move
+        QTest::newRow("moved after going silent") << 5000 << false << 1 << 0;
+        QTest::newRow("claimed while answering") << 2000 << false << 2 << 0;
+        QTest::newRow("factory default MAC") << 5000 << true << 2 << 0;
+        QTest::newRow("moved after many passing senders") << 5000 << false << 1 << CRackmind::kHeldSenders;
     }
     void moveOutsideThisConsole()
     {
         QFETCH(int, iSilentMsecs);
         QFETCH(bool, bFactoryMac);
         QFETCH(int, iDevices);
+        QFETCH(int, iPassingSenders);
         CRackmind registry;
         PduInfo info = filledInfo();
         if (bFactoryMac)
@@ -499,12 +502,18 @@ private slots:
         ipv4FromUint(0x0AC90002, info.ip);
         receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
         CPdu* pPdu = registry.listPdu.first();
+        for (int i = 0; i < iPassingSenders; ++i)
+            receive(registry, qPrintable(QStringLiteral("10.202.%1.%2").arg(i / 200).arg(i % 200 + 1)),
+                    status(230));
+        m_dtNow = m_dtNow.addMSecs(iPassingSenders ? CRackmind::kHoldMsecs : 0);
+        if (iPassingSenders)
+            receive(registry, "10.201.0.2", status(230));
         m_dtNow = m_dtNow.addMSecs(iSilentMsecs);
         info.voltage = 241;
         ipv4FromUint(0x0AC90032, info.ip);
         receive(registry, "10.201.0.50", replyFrame(kCmdStatus, info));
         // The first address goes on answering unless the device has moved.
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             receive(registry, "10.201.0.50", replyFrame(kCmdNetwork, info));
             m_dtNow = m_dtNow.addMSecs(2000);
             if (iSilentMsecs < CPdu::kOnlineMsecs)
@@ -515,6 +524,35 @@ private slots:
         QCOMPARE(pAt50->uiSourceIP, 0x0AC90032u);
         QCOMPARE(pAt50->stInfo.voltage, 241u); // the reply held back is not lost
         QCOMPARE(pPdu == pAt50, iDevices == 1);
+        QCOMPARE(pPdu->uiSourceIP, iDevices == 1 ? 0x0AC90032u : 0x0AC90002u); // not handed back and forth
+    }
+
+    // Two PDUs swap addresses (a DHCP server handing out leases anew): each stays its own device, found
+    // at its new address, with its own readings.
+    void swappedAddressesKeepEachDevice()
+    {
+        CRackmind registry;
+        PduInfo a = filledInfo();
+        PduInfo b = a;
+        b.mac[5] ^= 0x55;
+        const auto answer = [&registry](const char* pszSender, PduInfo& info, quint32 uiVoltage) {
+            ipv4FromUint(QHostAddress(QLatin1String(pszSender)).toIPv4Address(), info.ip);
+            info.voltage = uiVoltage;
+            receive(registry, pszSender, replyFrame(kCmdNetwork, info));
+            receive(registry, pszSender, replyFrame(kCmdStatus, info));
+        };
+        answer("10.201.0.2", a, 230);
+        answer("10.201.0.3", b, 231);
+        CPdu* pA = registry.listPdu.at(0);
+        CPdu* pB = registry.listPdu.at(1);
+        answer("10.201.0.2", b, 242);
+        answer("10.201.0.3", a, 241);
+        QCOMPARE(registry.listPdu.size(), 2);
+        QCOMPARE(QStringList({ipv4ToString(pA->uiSourceIP), ipv4ToString(pB->uiSourceIP)}),
+                 QStringList({QStringLiteral("10.201.0.3"), QStringLiteral("10.201.0.2")}));
+        QCOMPARE(pA->stInfo.voltage, 241u);
+        QCOMPARE(pB->stInfo.voltage, 242u);
+        QVERIFY(pA->isOnline() && pB->isOnline());
     }
 
     // A move set by a download completes only on a genuine reply from the new address, and only for a

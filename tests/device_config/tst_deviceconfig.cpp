@@ -291,6 +291,7 @@ private slots:
         row("LineEditIP", "192.168.1", "Please input a correct ip address.");
         row("LineEditIP", "10.200.1.1 ", "Please input a correct ip address.");
         row("LineEditIP", "256.1.2.3", "Please input a correct ip address.");
+        row("LineEditIP", "10.200.1.2", "Another PDU answers from this ip address.");
         row("LineEditSubNetMask", "255.255", "Please input a correct sub network mask.");
         row("LineEditGateway", "", "Please input a correct gateway address.");
         row("LineEditMac", "00:1A:2B:3C:4D", "Please input a correct mac address.");

@@ -290,10 +290,18 @@ private slots:
                  qPrintable(QString::number(iKilledAt - vec.last().iMsecs)));
     }
 
-    // A wall clock eight hours ahead, then corrected: polls go on being recorded after the correction,
-    // the rows stamped ahead are thinned, and the log says what happened to the clock both times.
+    // A wall clock ahead for an hour, then corrected: polls go on being recorded after the correction,
+    // those recorded before the step are all kept, the rows stamped ahead are thinned, and the log says
+    // what happened to the clock both times.
+    void clockSteppedForwardThenBack_data()
+    {
+        QTest::addColumn<qint64>("iStep");
+        QTest::newRow("8 hours") << 8 * kHour;
+        QTest::newRow("a year") << 365 * 24 * kHour;
+    }
     void clockSteppedForwardThenBack()
     {
+        QFETCH(qint64, iStep);
         qint64 iMono = 1000000;
         Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
         Clock::setElapsedSource([&] { return iMono; });
@@ -301,13 +309,14 @@ private slots:
             Clock::setSource(nullptr);
             Clock::setElapsedSource(nullptr);
         });
-        const QString strPath = m_dir.filePath(QStringLiteral("step.sqlite"));
+        const QString strPath =
+            m_dir.filePath(QLatin1String(QTest::currentDataTag()) + QLatin1String(".sqlite"));
         const qint64 iStart = 1790000000000 - 1790000000000 % kHour;
         CHistoryStore store(strPath);
         CHistoryRecorder recorder(&store, nullptr);
         for (int i = 0; i < 3 * 360; ++i) { // an hour each: before, ahead, corrected
             iMono += 10000;
-            s_iNow = iStart + qint64(i) * 10000 + (i >= 360 && i < 720 ? 8 * kHour : 0);
+            s_iNow = iStart + qint64(i) * 10000 + (i >= 360 && i < 720 ? iStep : 0);
             store.addSample(kMac, sampleAt(s_iNow, 230));
             recorder.slotTick();
             if (i % 60 == 59)
@@ -318,7 +327,7 @@ private slots:
         // The hours before and after, the later one recorded after the clock went back.
         QCOMPARE(reader.series(kMac, iStart, iStart + 3 * kHour, CHistoryReader::EveryPoll).size(), 2 * 360);
         QCOMPARE(
-            reader.series(kMac, iStart + 8 * kHour, iStart + 11 * kHour, CHistoryReader::EveryPoll).size(),
+            reader.series(kMac, iStart + iStep, iStart + iStep + 3 * kHour, CHistoryReader::EveryPoll).size(),
             0);
         CHistoryReader::EventFilter filter;
         filter.listKinds = {HistoryEvent::ClockChanged};
@@ -326,8 +335,9 @@ private slots:
         for (const HistoryEvent& e : reader.events(filter))
             listSteps << e.strSubject + QLatin1Char(' ') + e.strDetail;
         listSteps.sort();
-        QCOMPARE(listSteps,
-                 (QStringList{QStringLiteral("set back 28800 s"), QStringLiteral("set forward 28800 s")}));
+        const QString strStep = QStringLiteral(" %1 s").arg(iStep / 1000);
+        QCOMPARE(listSteps, (QStringList{QStringLiteral("set back") + strStep,
+                                         QStringLiteral("set forward") + strStep}));
     }
 
     // Reads find what the file holds: a past span whose polls are thinned shows its minutes, and an

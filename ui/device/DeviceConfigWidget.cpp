@@ -13,6 +13,7 @@
 #include "ui/frame/SubTab.h"
 
 #include <QHBoxLayout>
+#include <QHostAddress>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -35,8 +36,7 @@ CDeviceConfigWidget::WarningHandler& warningHandler()
     return handler;
 }
 
-template <typename T>
-void copyField(T& to, const T& from)
+template <typename T> void copyField(T& to, const T& from)
 {
     std::memcpy(&to, &from, sizeof(T));
 }
@@ -70,8 +70,7 @@ void CDeviceConfigWidget::setWarningHandler(WarningHandler handler)
     warningHandler() = std::move(handler);
 }
 
-CDeviceConfigWidget::CDeviceConfigWidget(QWidget* parent)
-    : QWidget(parent)
+CDeviceConfigWidget::CDeviceConfigWidget(QWidget* parent) : QWidget(parent)
 {
     m_pSubTab = new CSubTab();
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
@@ -204,6 +203,12 @@ QString CDeviceConfigWidget::networkEntryError() const
     };
     if (!configAddressPattern().exactMatch(text("LineEditIP")))
         return tr("Please input a correct ip address.");
+    // Two devices answering from one address cannot be told apart: the replies of both would be taken
+    // for one device's, mixing their readings and their histories.
+    const quint32 uiIp = QHostAddress(text("LineEditIP")).toIPv4Address();
+    for (const CPdu* pOther : g_pRackmind ? g_pRackmind->listPdu : QList<CPdu*>())
+        if (pOther != m_pPdu && pOther->isOnline() && pOther->sendIPv4() == uiIp)
+            return tr("Another PDU answers from this ip address.");
     if (!configAddressPattern().exactMatch(text("LineEditSubNetMask")))
         return tr("Please input a correct sub network mask.");
     if (!configAddressPattern().exactMatch(text("LineEditGateway")))
