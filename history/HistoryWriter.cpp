@@ -479,7 +479,7 @@ qint64 CHistoryWriter::agingNow(qint64 iNow)
     // A wall clock set far ahead (a year, by a bad time source) would age out every poll and minute of
     // the present at once. Rows age by the time that passed until the step has stood for a day: a step
     // corrected within that loses nothing, one that stands was a correction and thins as it should.
-    const qint64 iMono = Clock::monotonicMsecs();
+    const qint64 iMono = Clock::elapsedMs();
     const qint64 iPassed = m_iAgedWall + (iMono - m_iAgedMono);
     if (m_iAgedWall >= 0 && iNow > iPassed + kMinute) {
         if (m_iAheadSinceMono < 0)
