@@ -29,6 +29,7 @@ private slots:
     void cleanup();
     void signalAtStart_data();
     void signalAtStart();
+    void signalStormWhileHeld();
     void readyOnlyAfterTheFirstQuery();
     void blindUntilTheInterfaceComesUp();
     void hoveringReadingDebouncedAndDeletedKeyReverts();
@@ -39,6 +40,9 @@ private:
     // Waits for a notification line from the service; its kernel time (ns) in *piStamp.
     bool waitNotify(const QByteArray& baLine, int iMsec = 30000, qint64* piStamp = nullptr);
     void writeConfig(const QByteArray& baText);
+    // Makes the service's standard error a pipe of the test's own, full at once when bFull.
+    void pipeLog(bool bFull);
+    void fillLog();
     bool setLink(bool bUp);
 
     QTemporaryDir m_dir;
@@ -225,6 +229,25 @@ bool TestServiceRun::waitNotify(const QByteArray& baLine, int iMsec, qint64* piS
     return false;
 }
 
+void TestServiceRun::pipeLog(bool bFull)
+{
+    const QByteArray baFifo = QFile::encodeName(m_dir.filePath(QStringLiteral("stderr")));
+    QFile::remove(QString::fromLocal8Bit(baFifo));
+    QVERIFY(::mkfifo(baFifo.constData(), 0600) == 0);
+    m_fdLog = ::open(baFifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(m_fdLog >= 0);
+    if (bFull)
+        fillLog();
+    m_service.setStandardErrorFile(QString::fromLocal8Bit(baFifo));
+}
+
+void TestServiceRun::fillLog()
+{
+    static const char acFill[4096] = {};
+    while (::write(m_fdLog, acFill, sizeof acFill) > 0) {
+    }
+}
+
 void TestServiceRun::signalAtStart_data()
 {
     QTest::addColumn<int>("signal");
@@ -238,15 +261,7 @@ void TestServiceRun::signalAtStart_data()
 void TestServiceRun::signalAtStart()
 {
     QFETCH(int, signal);
-    const QByteArray baFifo = QFile::encodeName(m_dir.filePath(QStringLiteral("stderr")));
-    QFile::remove(QString::fromLocal8Bit(baFifo));
-    QVERIFY(::mkfifo(baFifo.constData(), 0600) == 0);
-    m_fdLog = ::open(baFifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    QVERIFY(m_fdLog >= 0);
-    static const char acFill[4096] = {};
-    while (::write(m_fdLog, acFill, sizeof acFill) > 0) {
-    }
-    m_service.setStandardErrorFile(QString::fromLocal8Bit(baFifo));
+    pipeLog(true);
     startService();
     const QString strWait = QStringLiteral("/proc/%1/wchan").arg(m_service.processId());
     const auto blockedInWrite = [&] {
@@ -265,6 +280,40 @@ void TestServiceRun::signalAtStart()
     }
     QVERIFY(m_service.waitForFinished(30000));
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_service.exitCode(), 0);
+}
+
+// A burst of reloads while the service is held in a write of its own (a journal that falls behind):
+// each is taken in, and once the log flows again the service still reloads and stops when told.
+void TestServiceRun::signalStormWhileHeld()
+{
+    pipeLog(false);
+    startService();
+    QVERIFY(waitNotify("READY=1"));
+    fillLog();
+    const pid_t pid = pid_t(m_service.processId());
+    const auto hupPending = [pid] {
+        QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& baLine : file.readAll().split('\n'))
+            if (baLine.startsWith("SigPnd:") || baLine.startsWith("ShdPnd:"))
+                if (baLine.mid(7).trimmed().toULongLong(nullptr, 16) & (1u << (SIGHUP - 1)))
+                    return true;
+        return false;
+    };
+    // One at a time, each taken before the next, so that none merges with the one before.
+    for (int i = 0; i < 1000; ++i) {
+        ::kill(pid, SIGHUP);
+        QElapsedTimer timer;
+        timer.start();
+        while (hupPending() && timer.elapsed() < 10000)
+            ::usleep(100);
+        QVERIFY2(!hupPending(), qPrintable(QStringLiteral("SIGHUP %1 never taken").arg(i + 1)));
+    }
+    QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+    ::kill(pid, SIGTERM);
+    QVERIFY(m_service.waitForFinished(30000));
     QCOMPARE(m_service.exitCode(), 0);
 }
 
