@@ -1,3 +1,5 @@
+#include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
 #include "tools/pdusim/SimThread.h"
@@ -33,6 +35,7 @@ private slots:
     void readyOnlyAfterTheFirstQuery();
     void blindUntilTheInterfaceComesUp();
     void hoveringReadingDebouncedAndDeletedKeyReverts();
+    void historyRetentionReloaded();
 
 private:
     void startService(const QStringList& listArgs = {});
@@ -394,6 +397,38 @@ void TestServiceRun::hoveringReadingDebouncedAndDeletedKeyReverts()
     QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
     QVERIFY2(waitLog(QStringLiteral("alarm voltage warn")), qPrintable(m_strLog));
     QVERIFY(!smtp.takeEvent(QStringLiteral("mail"), 30000).isEmpty());
+}
+
+// An administrator shortens how long every poll is kept and reloads: older polls go at the next thinning,
+// without a restart.
+void TestServiceRun::historyRetentionReloaded()
+{
+    const QString strStore =
+        qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/rackmindd/history.sqlite");
+    QVERIFY(QDir().mkpath(QFileInfo(strStore).path()));
+    const QString strMac = QStringLiteral("00:04:A3:00:00:99");
+    const qint64 iOld = QDateTime::currentMSecsSinceEpoch() - 3 * 3600 * 1000;
+    {
+        CHistoryStore store(strStore);
+        HistorySample sample;
+        sample.iMsecs = iOld;
+        sample.bOnline = true;
+        sample.uiVoltage = 230;
+        store.addSample(strMac, sample);
+        store.flush();
+    }
+    const auto oldPolls = [&] {
+        return CHistoryReader(strStore)
+            .series(strMac, iOld - 1000, iOld + 1000, CHistoryReader::EveryPoll)
+            .size();
+    };
+    QCOMPARE(oldPolls(), 1);
+    startService();
+    QVERIFY(waitNotify("READY=1"));
+    writeConfig(QByteArray(m_baShipped).replace(";RawHours=24\n", "RawHours=1\n"));
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+    QTRY_COMPARE_WITH_TIMEOUT(oldPolls(), 0, 90000);
 }
 
 QTEST_GUILESS_MAIN(TestServiceRun)
