@@ -100,8 +100,11 @@ int main(int argc, char* argv[])
     CUnixSignals signalsUnix;
     // Every poll is kept as at the console, in the service user's own data folder.
     g_pHistoryStore = new CHistoryStore;
-    g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
-                                   g_settings.historyHourDays, g_settings.historyEventDays});
+    const auto applyRetention = [] {
+        g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
+                                       g_settings.historyHourDays, g_settings.historyEventDays});
+    };
+    applyRetention();
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
         auto* pRecorder = new CHistoryRecorder(g_pHistoryStore, pRegistry, pRegistry);
@@ -113,6 +116,8 @@ int main(int argc, char* argv[])
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {
             runner.reload();
+            // How long history is kept is the administrator's to change too, at the next thinning.
+            applyRetention();
         } else {
             logEvent(QStringLiteral("stopping on signal %1").arg(iSignal));
             QCoreApplication::quit();
