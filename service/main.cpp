@@ -136,8 +136,11 @@ int main(int argc, char* argv[])
     g_pHistoryStore = new CHistoryStore(strStateDir.isEmpty()
                                             ? CHistoryStore::defaultPath()
                                             : QDir(strStateDir).filePath(QStringLiteral("history.sqlite")));
-    g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
-                                   g_settings.historyHourDays, g_settings.historyEventDays});
+    const auto applyRetention = [] {
+        g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
+                                       g_settings.historyHourDays, g_settings.historyEventDays});
+    };
+    applyRetention();
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
         CHistoryRecorder::attach(g_pHistoryStore, pRegistry);
@@ -145,6 +148,8 @@ int main(int argc, char* argv[])
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {
             runner.reload();
+            // How long history is kept is the administrator's to change too, at the next thinning.
+            applyRetention();
         } else {
             logEvent(QStringLiteral("stopping on signal %1").arg(iSignal));
             QCoreApplication::quit();

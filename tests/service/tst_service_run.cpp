@@ -1,3 +1,5 @@
+#include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
 #include "tools/pdusim/SimThread.h"
@@ -29,9 +31,11 @@ private slots:
     void cleanup();
     void signalAtStart_data();
     void signalAtStart();
+    void signalStormWhileHeld();
     void readyOnlyAfterTheFirstQuery();
     void blindUntilTheInterfaceComesUp();
     void hoveringReadingDebouncedAndDeletedKeyReverts();
+    void historyRetentionReloaded();
 
 private:
     void startService(const QStringList& listArgs = {});
@@ -39,6 +43,9 @@ private:
     // Waits for a notification line from the service; its kernel time (ns) in *piStamp.
     bool waitNotify(const QByteArray& baLine, int iMsec = 30000, qint64* piStamp = nullptr);
     void writeConfig(const QByteArray& baText);
+    // Makes the service's standard error a pipe of the test's own, full at once when bFull.
+    void pipeLog(bool bFull);
+    void fillLog();
     bool setLink(bool bUp);
 
     QTemporaryDir m_dir;
@@ -225,6 +232,25 @@ bool TestServiceRun::waitNotify(const QByteArray& baLine, int iMsec, qint64* piS
     return false;
 }
 
+void TestServiceRun::pipeLog(bool bFull)
+{
+    const QByteArray baFifo = QFile::encodeName(m_dir.filePath(QStringLiteral("stderr")));
+    QFile::remove(QString::fromLocal8Bit(baFifo));
+    QVERIFY(::mkfifo(baFifo.constData(), 0600) == 0);
+    m_fdLog = ::open(baFifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(m_fdLog >= 0);
+    if (bFull)
+        fillLog();
+    m_service.setStandardErrorFile(QString::fromLocal8Bit(baFifo));
+}
+
+void TestServiceRun::fillLog()
+{
+    static const char acFill[4096] = {};
+    while (::write(m_fdLog, acFill, sizeof acFill) > 0) {
+    }
+}
+
 void TestServiceRun::signalAtStart_data()
 {
     QTest::addColumn<int>("signal");
@@ -238,15 +264,7 @@ void TestServiceRun::signalAtStart_data()
 void TestServiceRun::signalAtStart()
 {
     QFETCH(int, signal);
-    const QByteArray baFifo = QFile::encodeName(m_dir.filePath(QStringLiteral("stderr")));
-    QFile::remove(QString::fromLocal8Bit(baFifo));
-    QVERIFY(::mkfifo(baFifo.constData(), 0600) == 0);
-    m_fdLog = ::open(baFifo.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    QVERIFY(m_fdLog >= 0);
-    static const char acFill[4096] = {};
-    while (::write(m_fdLog, acFill, sizeof acFill) > 0) {
-    }
-    m_service.setStandardErrorFile(QString::fromLocal8Bit(baFifo));
+    pipeLog(true);
     startService();
     const QString strWait = QStringLiteral("/proc/%1/wchan").arg(m_service.processId());
     const auto blockedInWrite = [&] {
@@ -265,6 +283,40 @@ void TestServiceRun::signalAtStart()
     }
     QVERIFY(m_service.waitForFinished(30000));
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_service.exitCode(), 0);
+}
+
+// A burst of reloads while the service is held in a write of its own (a journal that falls behind):
+// each is taken in, and once the log flows again the service still reloads and stops when told.
+void TestServiceRun::signalStormWhileHeld()
+{
+    pipeLog(false);
+    startService();
+    QVERIFY(waitNotify("READY=1"));
+    fillLog();
+    const pid_t pid = pid_t(m_service.processId());
+    const auto hupPending = [pid] {
+        QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& baLine : file.readAll().split('\n'))
+            if (baLine.startsWith("SigPnd:") || baLine.startsWith("ShdPnd:"))
+                if (baLine.mid(7).trimmed().toULongLong(nullptr, 16) & (1u << (SIGHUP - 1)))
+                    return true;
+        return false;
+    };
+    // One at a time, each taken before the next, so that none merges with the one before.
+    for (int i = 0; i < 1000; ++i) {
+        ::kill(pid, SIGHUP);
+        QElapsedTimer timer;
+        timer.start();
+        while (hupPending() && timer.elapsed() < 10000)
+            ::usleep(100);
+        QVERIFY2(!hupPending(), qPrintable(QStringLiteral("SIGHUP %1 never taken").arg(i + 1)));
+    }
+    QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+    ::kill(pid, SIGTERM);
+    QVERIFY(m_service.waitForFinished(30000));
     QCOMPARE(m_service.exitCode(), 0);
 }
 
@@ -346,6 +398,38 @@ void TestServiceRun::hoveringReadingDebouncedAndDeletedKeyReverts()
     QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
     QVERIFY2(waitLog(QStringLiteral("alarm voltage warn")), qPrintable(m_strLog));
     QVERIFY(!smtp.takeEvent(QStringLiteral("mail"), 30000).isEmpty());
+}
+
+// An administrator shortens how long every poll is kept and reloads: older polls go at the next thinning,
+// without a restart.
+void TestServiceRun::historyRetentionReloaded()
+{
+    const QString strStore =
+        qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/rackmindd/history.sqlite");
+    QVERIFY(QDir().mkpath(QFileInfo(strStore).path()));
+    const QString strMac = QStringLiteral("00:04:A3:00:00:99");
+    const qint64 iOld = QDateTime::currentMSecsSinceEpoch() - 3 * 3600 * 1000;
+    {
+        CHistoryStore store(strStore);
+        HistorySample sample;
+        sample.iMsecs = iOld;
+        sample.bOnline = true;
+        sample.uiVoltage = 230;
+        store.addSample(strMac, sample);
+        store.flush();
+    }
+    const auto oldPolls = [&] {
+        return CHistoryReader(strStore)
+            .series(strMac, iOld - 1000, iOld + 1000, CHistoryReader::EveryPoll)
+            .size();
+    };
+    QCOMPARE(oldPolls(), 1);
+    startService();
+    QVERIFY(waitNotify("READY=1"));
+    writeConfig(QByteArray(m_baShipped).replace(";RawHours=24\n", "RawHours=1\n"));
+    ::kill(pid_t(m_service.processId()), SIGHUP);
+    QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+    QTRY_COMPARE_WITH_TIMEOUT(oldPolls(), 0, 90000);
 }
 
 QTEST_GUILESS_MAIN(TestServiceRun)
