@@ -52,7 +52,7 @@ smtp_pid=$!
 within 20 grep -q '^PORT ' "$work/smtp.log" || fail "the mail server did not start"
 smtp_port=$(sed -n 's/^PORT //p' "$work/smtp.log")
 /usr/bin/python3 - "$conf" Smtp/Host=127.0.0.1 "Smtp/Port=$smtp_port" Smtp/Account=room@example.org \
-    Smtp/Password=s3cret Smtp/Receiver=ops@example.org Metrics/Enabled=true <<'EOF'
+    Smtp/Password=s3cret Smtp/AllowUnencryptedPassword=true Smtp/Receiver=ops@example.org Metrics/Enabled=true <<'EOF'
 import re, sys
 path, pairs = sys.argv[1], sys.argv[2:]
 lines = open(path).read().split("\n")
@@ -80,7 +80,9 @@ mkdir -p "$state"
 chmod 0755 "$state"
 [ "$(stat -c %U:%G "$state")" = "$user:$group" ] || chown -R "$user:$group" "$state"
 read -ra unit_env <<<"$(key Environment)"
-unshare --mount --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
+# Its single-instance token is keyed by a file in that /tmp, so it meets no other program's token; a fresh
+# tmpfs reuses the numbers of other runs' leftovers, hence the IPC namespace of its own.
+unshare --mount --ipc --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
     mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$state" \
     setpriv --reuid "$user" --regid "$group" --init-groups --no-new-privs \
     --inh-caps +net_admin --ambient-caps +net_admin --bounding-set -all,+net_admin \
