@@ -326,6 +326,7 @@ void TestServiceRun::hoveringReadingDebouncedAndDeletedKeyReverts()
         .replace(";Port=25\n", "Port=" + QByteArray::number(smtp.port()) + '\n')
         .replace(";Account=\n", "Account=room@example.org\n")
         .replace(";Password=\n", "Password=pw\n")
+        .replace(";AllowUnencryptedPassword=false\n", "AllowUnencryptedPassword=true\n")
         .replace(";Receiver=\n", "Receiver=ops@example.org\n")
         .replace(";DebouncePolls=1\n", "DebouncePolls=3\n")
         .replace(";HysteresisPercent=0\n", "HysteresisPercent=2\n");
