@@ -176,6 +176,7 @@ void TestHistoryBed::hoveringVoltage()
     g_settings.smtpPort = server.port();
     g_settings.smtpAccount = QStringLiteral("a@rack.test");
     g_settings.smtpPassword = QStringLiteral("pw");
+    g_settings.smtpAllowUnencryptedPassword = true; // the test server on loopback has no TLS
     g_settings.smtpReceiver = QStringLiteral("ops@site.test");
     g_alarmSettings = AlarmSettings();
     g_alarmSettings.debouncePolls = debounce;
