@@ -63,9 +63,12 @@ one in full, switches and cycles outlets and prints the stored history, from
 shell scripts and without a display.")
 
 # The service's maintainer scripts and its configuration file as a conffile. Maintainer scripts must be
-# executable in the build tree for dpkg-deb.
+# executable in the build tree for dpkg-deb; they are copied when the tree is configured, so an edit
+# configures it again (else the packages keep the scripts of before).
 set(rackmind_control ${CMAKE_BINARY_DIR}/debian/rackmindd)
 foreach(script postinst prerm postrm)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+        ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.${script})
     file(COPY ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.${script} DESTINATION ${rackmind_control}
         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
     file(RENAME ${rackmind_control}/rackmindd.${script} ${rackmind_control}/${script})

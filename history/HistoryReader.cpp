@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
 
 #include <atomic>
@@ -78,7 +79,17 @@ bool CHistoryReader::ready()
 {
     if (m_db.isOpen())
         return true;
-    if (!QFileInfo(m_strPath).isFile() || !m_db.open()) {
+    const QFileInfo info(m_strPath);
+    if (info.isFile() && !QFileInfo::exists(m_strPath + QLatin1String("-shm")) &&
+        !QFileInfo(info.absolutePath()).isWritable()) {
+        // No writer has the store open, and this user cannot make the files beside it that reading a
+        // WAL store takes (another user's store, such as the service's): the file is read as it stands.
+        m_db.setDatabaseName(QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+                             QLatin1String("?immutable=1"));
+        m_db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=2000"));
+    }
+    if (!info.isFile() || !m_db.open()) {
         m_strError = CHistoryStore::tr("the history file %1 cannot be opened").arg(m_strPath);
         return false;
     }

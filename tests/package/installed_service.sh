@@ -74,11 +74,15 @@ EOF
 # state folder read-only (ProtectSystem=strict).
 user=$(key User) group=$(key Group)
 state=/var/lib/$(key StateDirectory)
+# The state folder as systemd makes it: mode 0755, and handed with all it holds to the unit's user unless
+# it is that user's already.
 mkdir -p "$state"
-chown "$user:$group" "$state"
 chmod 0755 "$state"
+[ "$(stat -c %U:%G "$state")" = "$user:$group" ] || chown -R "$user:$group" "$state"
 read -ra unit_env <<<"$(key Environment)"
-unshare --mount --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
+# Its single-instance token is keyed by a file in that /tmp, so it meets no other program's token; a fresh
+# tmpfs reuses the numbers of other runs' leftovers, hence the IPC namespace of its own.
+unshare --mount --ipc --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
     mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$state" \
     setpriv --reuid "$user" --regid "$group" --init-groups --no-new-privs \
     --inh-caps +net_admin --ambient-caps +net_admin --bounding-set -all,+net_admin \
@@ -113,4 +117,6 @@ within 60 history_rows || fail "rackmind-ctl history as nobody: $(cat "$work/his
 kill -TERM "$service_pid"
 wait "$service_pid" || fail "rackmindd did not end cleanly on SIGTERM"
 service_pid=""
+# A stopped service leaves no files beside its store, and an ordinary user cannot make them there.
+history_rows || fail "rackmind-ctl history as nobody, the service stopped: $(cat "$work/history.err")"
 echo "installed rackmindd polled $devices PDUs, served metrics, mailed the alarm; rackmind-ctl read its history"

@@ -89,8 +89,20 @@ desktop-file-validate /usr/share/applications/rackmind.desktop
 [ -f /usr/share/bash-completion/completions/rackmind-ctl ] || fail "rackmind-ctl: no bash completion"
 # The mail password lives in the configuration file: root and the service only.
 getent passwd rackmind | grep -q ':/usr/sbin/nologin$' || fail "no system user rackmind without a shell"
-[ "$(stat -c '%U:%G %a' /etc/rackmind/rackmindd.conf)" = "root:rackmind 640" ] ||
-    fail "/etc/rackmind/rackmindd.conf is $(stat -c '%U:%G %a' /etc/rackmind/rackmindd.conf)"
+# Rights an administrator relies on: the mail password for root and the service only; the machine's
+# protected outlets readable by everyone, changed by root and the group rackmind.
+rights() {
+    # The state folder is its user's, as systemd makes it: else systemd hands it over with all it holds.
+    local want=("/etc/rackmind/rackmindd.conf root:rackmind 640" "/var/lib/rackmind rackmind:rackmind 755"
+        "/var/lib/rackmind/protected-outlets root:rackmind 664")
+    for row in "${want[@]}"; do
+        read -r path owner mode <<<"$row"
+        [ "$(stat -c '%U:%G %a' "$path" 2>&1)" = "$owner $mode" ] ||
+            fail "$1: $path is $(stat -c '%U:%G %a' "$path" 2>&1), not $owner $mode"
+    done
+}
+rights install
+echo "aa:bb:cc:00:00:01/3" >/var/lib/rackmind/protected-outlets
 grep -qx '/etc/rackmind/rackmindd.conf' /var/lib/dpkg/info/rackmindd.conffiles ||
     fail "the configuration file is not a conffile"
 if command -v systemd-analyze >/dev/null; then
@@ -101,15 +113,21 @@ fi
 "$src/scripts/netbed" --devices 2 \
     --device-cmd "printf 'at 5 set 1 humidity 90\n' >$work/humid.scn; exec $build/tools/pdusim/pdusim --no-noise --scenario $work/humid.scn </dev/null" \
     -- "$src/tests/package/installed_service.sh" "$src"
+rights "after the service ran"
 
-# An upgrade restarts a running service (a stopped one stays stopped); the administrator's file stays.
+# An upgrade restarts a running service (a stopped one stays stopped); the administrator's files stay.
 echo "; kept" >>/etc/rackmind/rackmindd.conf
-with_recorded_systemd dpkg -i "${debs[1]}"
+dpkg-deb -R "${debs[1]}" "$work/next"
+sed -i 's/^Version: .*/&+1/' "$work/next/DEBIAN/control"
+dpkg-deb -b --root-owner-group "$work/next" "$work/rackmindd_next.deb" >/dev/null
+with_recorded_systemd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 \
+    "$work/rackmindd_next.deb"
 expect_calls "upgrade" "systemctl --system daemon-reload" "deb-systemd-helper unmask $unit" \
     "deb-systemd-helper update-state $unit" "systemctl --system daemon-reload" \
     "deb-systemd-invoke try-restart $unit"
 tail -n 1 /etc/rackmind/rackmindd.conf | grep -q '^; kept$' || fail "the upgrade replaced the edited configuration"
-[ "$(stat -c '%U:%G %a' /etc/rackmind/rackmindd.conf)" = "root:rackmind 640" ] || fail "upgrade: rights lost"
+rights upgrade
+grep -qx "aa:bb:cc:00:00:01/3" /var/lib/rackmind/protected-outlets || fail "the upgrade lost the protected outlets"
 
 with_recorded_systemd dpkg -r rackmindd
 expect_calls "removal" "deb-systemd-invoke stop $unit" "systemctl --system daemon-reload" \
@@ -126,4 +144,23 @@ dpkg -P rackmind rackmind-ctl >/dev/null
 for p in "${packages[@]}"; do
     ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || fail "$p left installed"
 done
+
+# Installed again over the single package of 0.1 (every program and the unit, no maintainer script, no
+# configuration file), the system user left from before.
+mkdir "$work/old"
+for deb in "${debs[@]}"; do dpkg-deb -x "$deb" "$work/old"; done
+rm -r "$work/old/etc"
+mkdir "$work/old/DEBIAN"
+printf 'Package: rackmind\nVersion: 0.1\nArchitecture: %s\nMaintainer: x <x@example.org>\nDescription: x\n' \
+    "$(dpkg --print-architecture)" >"$work/old/DEBIAN/control"
+dpkg-deb -b --root-owner-group "$work/old" "$work/rackmind_0.1.deb" >/dev/null
+dpkg -i "$work/rackmind_0.1.deb" >/dev/null
+with_recorded_systemd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    -o DPkg::Lock::Timeout=300 "${debs[@]}"
+for i in "${!packages[@]}"; do
+    [ "$(dpkg-query -W -f='${Status} ${Version}' "${packages[i]}")" = \
+        "install ok installed $(dpkg-deb -f "${debs[i]}" Version)" ] || fail "${packages[i]} not installed over 0.1"
+done
+/usr/bin/rackmindd --version >/dev/null && [ -f /lib/systemd/system/$unit ] || fail "over 0.1: the service is gone"
+rights "over 0.1"
 echo "packages $(basename -a "${debs[@]}" | tr '\n' ' ')built, lint-free, installed, run, upgraded, purged"
