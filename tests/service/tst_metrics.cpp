@@ -131,6 +131,7 @@ void TestMetrics::render()
     pdu.stInfo.outletStatus = 0x81;
     // Heard from once, with every reply; "not heard for a while" is a minute later.
     pdu.dtLastRcv = Clock::now().addSecs(state ? 0 : -60);
+    pdu.iLastRcvMsecs = Clock::elapsedMs() - (state ? 0 : 60000);
     if (state != 1)
         pdu.markReported(kCmdThresholds);
     const QByteArray text = renderMetrics({&pdu}, {});
@@ -157,6 +158,7 @@ void TestMetrics::labelsFollowChanges()
     CPdu pdu;
     pdu.uiSourceIP = 0x0A000007;
     pdu.dtLastRcv = Clock::now();
+    pdu.iLastRcvMsecs = Clock::elapsedMs();
     CMetricsLabels labels;
     QByteArray baPage;
     renderMetrics({&pdu}, {}, baPage, nullptr, &labels);
@@ -195,6 +197,7 @@ void TestMetrics::numbersAsWritten()
     QFETCH(double, value);
     CPdu pdu;
     pdu.dtLastRcv = Clock::now();
+    pdu.iLastRcvMsecs = Clock::elapsedMs();
     pdu.stInfo.current = value;
     const QByteArray baText = renderMetrics({&pdu}, {});
     const int iAt = baText.indexOf("\nrackmind_pdu_current_amperes{");

@@ -52,6 +52,8 @@ void TestRoomPage::hostileNamesStayText()
         CPdu* pPdu = vecPdu.back().get();
         pPdu->uiSourceIP = 0x0A000001 + quint32(i);
         pPdu->dtLastRcv = i % 2 ? QDateTime() : Clock::now();
+        if (i % 2 == 0)
+            pPdu->iLastRcvMsecs = Clock::elapsedMs();
         pPdu->markReported(kCmdThresholds);
         pPdu->stInfo.humidity = 95;
         pPdu->stInfo.outletStatus = 0x0F;
