@@ -18,6 +18,8 @@
 //   ConsoleStarted, ConsoleStopped  nothing beyond the time
 //   ClockChanged                    subject: "set back" or "set forward"; oldValue: the time the clock
 //                                   would have shown, newValue: the time it showed; detail: the step
+//   SamplesDropped                  subject: how many polls went unrecorded since the last such entry
+//                                   (the writer's queue was full; at most one entry a minute)
 // The stored kind numbers never change meaning; new kinds take new numbers.
 struct HistoryEvent
 {
@@ -45,9 +47,10 @@ struct HistoryEvent
         CycleCancelled = 20,
         GroupWritten = 21,
         ClockChanged = 22,
+        SamplesDropped = 23,
     };
     static constexpr int kFirstKind = Appeared;
-    static constexpr int kLastKind = ClockChanged;
+    static constexpr int kLastKind = SamplesDropped;
 
     qint64 iMsecs = 0; // since the epoch; the store stamps it when left 0
     int iKind = 0;

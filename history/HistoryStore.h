@@ -78,6 +78,9 @@ signals:
     void signalAvailabilityChanged(bool bAvailable, QString strReason);
     // After a batch with events went in, so that an open events window can follow.
     void signalEventsWritten();
+    // On the writer's thread, at most once a minute while samples are being turned away: how many were
+    // since the last time (the event log has the same entry).
+    void signalSamplesDropped(qint64 iCount);
 
 private:
     friend class CHistoryWriter;

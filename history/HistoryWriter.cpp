@@ -330,8 +330,28 @@ bool CHistoryWriter::finishHour(PduState& st)
     return putRow("agg_hour", st.iId, iDay, HistoryCodec::packAggregates(vecDay, iDay, true));
 }
 
+void CHistoryWriter::reportDrops()
+{
+    const qint64 iDropped = droppedSamples();
+    const qint64 iMono = Clock::elapsedMs();
+    if (iDropped == m_iReportedDrops || (m_bDropsReported && iMono - m_iDropReportMono < kDropReportMsec))
+        return;
+    const qint64 iCount = iDropped - m_iReportedDrops;
+    m_iReportedDrops = iDropped;
+    m_iDropReportMono = iMono;
+    m_bDropsReported = true;
+    HistoryEvent event;
+    event.iMsecs = Clock::now().toMSecsSinceEpoch();
+    event.iKind = HistoryEvent::SamplesDropped;
+    event.strSubject = QString::number(iCount);
+    enqueueEvent(event);
+    emit m_pStore->signalSamplesDropped(iCount);
+}
+
 void CHistoryWriter::slotBatch()
 {
+    // Also while the file cannot be written: the log line goes out, the entry waits with the rest.
+    reportDrops();
     if (!m_bOpen && (m_timerRetry.elapsed() < kRetryMsec || !open()))
         return;
     if (!writeBatch())
@@ -345,6 +365,7 @@ void CHistoryWriter::slotBatch()
 
 void CHistoryWriter::slotFlush()
 {
+    reportDrops();
     if ((m_bOpen || open()) && writeBatch())
         thin(Clock::now().toMSecsSinceEpoch());
 }

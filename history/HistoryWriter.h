@@ -44,6 +44,9 @@ public:
     static constexpr int kMaxPendingSamples = 200000;
     static constexpr int kMaxPendingEvents = 20000;
     static constexpr int kRetryMsec = 5000;
+    // Samples turned away are told at most this often, so that a room the file cannot keep up with does
+    // not fill the log it is told in.
+    static constexpr qint64 kDropReportMsec = 60000;
     // A large room rewrites one page per device every second (its minute in progress): checkpoints
     // copy each page once per many batches rather than after every one, and the pages stay cached.
     static constexpr int kCheckpointPages = 10000;
@@ -82,6 +85,8 @@ private:
     bool putRow(const char* pszTable, qint64 iPdu, qint64 iTime, const QByteArray& baData);
     QByteArray getRow(const char* pszTable, qint64 iPdu, qint64 iTime, bool* pFound = nullptr);
     QString failure(const QString& strWhat) const;
+    // Tells of samples turned away since the last time, once kDropReportMsec have passed since then.
+    void reportDrops();
 
     CHistoryStore* m_pStore;
     QString m_strPath;
@@ -101,6 +106,9 @@ private:
     qint64 m_iAgedMono = 0;
     qint64 m_iAheadSinceMono = -1;
     static constexpr qint64 kTrustAheadMsecs = 24 * 60 * 60 * 1000;
+    qint64 m_iReportedDrops = 0;
+    qint64 m_iDropReportMono = 0;
+    bool m_bDropsReported = false;
 
     std::mutex m_mutex;
     QVector<QPair<QString, HistorySample>> m_vecSamples;

@@ -3,6 +3,7 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "history/HistoryStore.h"
 #include "service/MetricsText.h"
 #include "service/RoomPage.h"
 
@@ -83,6 +84,8 @@ QByteArray CMetricsExporter::refresh()
         totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
         totals.iPolledInterfaces = m_pDriver->polledInterfaces();
     }
+    if (g_pHistoryStore)
+        totals.iHistorySamplesDropped = g_pHistoryStore->droppedSamples();
     // Two pages take turns: the one before last is written over once no scrape sends it any more, since
     // a fresh page of megabytes every second would be paid for in page faults.
     QByteArray baText;

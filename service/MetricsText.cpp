@@ -161,6 +161,10 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
     appendFamily(ba, "rackmind_polled_interfaces", "gauge",
                  "Network interfaces polled on; 0 means no PDU can be heard.");
     appendSample(ba, "rackmind_polled_interfaces", {}, QByteArray::number(totals.iPolledInterfaces));
+    appendFamily(ba, "rackmind_history_samples_dropped_total", "counter",
+                 "Polls not recorded in the history file because its writer could not keep up.");
+    appendSample(ba, "rackmind_history_samples_dropped_total", {},
+                 QByteArray::number(totals.iHistorySamplesDropped));
 
     const QByteArray baOne("1"), baZero("0");
     CMetricsLabels labelsHere;

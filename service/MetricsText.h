@@ -14,6 +14,7 @@ struct MetricsTotals
     qint64 iRepliesDropped = 0;
     qint64 iLastPollMsecs = 0; // ms since the epoch, 0 before the first poll
     int iPolledInterfaces = 0;
+    qint64 iHistorySamplesDropped = 0;
 };
 
 // The devices' readings, outlets and limits and the console's totals in the

@@ -5,6 +5,7 @@
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
 #include "service/MetricsExporter.h"
 #include "service/SystemdNotify.h"
@@ -120,6 +121,12 @@ bool CServiceRunner::start()
         Qt::DirectConnection);
     if (onRegistryCreated)
         onRegistryCreated(m_pRegistry);
+    // The writer tells at most once a minute; the count is of those since it last told.
+    if (g_pHistoryStore)
+        connect(g_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
+            logEvent(QStringLiteral("history: %1 polls not recorded: the history file cannot keep up")
+                         .arg(iCount));
+        });
 
     m_pThread->start(QThread::InheritPriority);
     emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);

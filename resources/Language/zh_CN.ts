@@ -1379,6 +1379,10 @@ Poll from a free port?</source>
         <translation>时钟已调整</translation>
     </message>
     <message>
+        <source>History samples dropped</source>
+        <translation>历史采样已丢弃</translation>
+    </message>
+    <message>
         <source>set back</source>
         <translation>回拨</translation>
     </message>

@@ -1379,6 +1379,10 @@ Poll from a free port?</source>
         <translation>時鐘已調整</translation>
     </message>
     <message>
+        <source>History samples dropped</source>
+        <translation>歷史取樣已丟棄</translation>
+    </message>
+    <message>
         <source>set back</source>
         <translation>回撥</translation>
     </message>

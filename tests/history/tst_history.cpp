@@ -4,8 +4,10 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
+#include "service/MetricsExporter.h"
 
 #include <QProcess>
+#include <QSemaphore>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -385,6 +387,70 @@ private slots:
         const auto vec = reader.series(kMac, iFrom, iFrom + iSpan, resolution);
         QVERIFY(!vec.isEmpty());
         QCOMPARE(vec.first().iMsecs - iStart, iFirstOffset);
+    }
+
+    // A writer that falls behind (held while a flood of polls arrives): what it turns away is told in
+    // the event log with the count since the last time, at most once a minute, and counted on the
+    // metrics page.
+    void droppedSamplesAreTold_data()
+    {
+        QTest::addColumn<QList<int>>("floods"); // polls beyond the queue's room, one flood each
+        QTest::addColumn<qint64>("iBetween");   // time passed between floods
+        QTest::addColumn<QStringList>("told");  // counts in the log, newest first
+        QTest::newRow("one flood") << QList<int>{5} << qint64(0) << QStringList{"5"};
+        QTest::newRow("again within the minute: waits")
+            << QList<int>{5, 3} << 30 * 1000LL << QStringList{"5"};
+        QTest::newRow("again a minute on: what came since")
+            << QList<int>{5, 3} << kMinute << QStringList{"3", "5"};
+    }
+
+    void droppedSamplesAreTold()
+    {
+        QFETCH(QList<int>, floods);
+        QFETCH(qint64, iBetween);
+        QFETCH(QStringList, told);
+        std::atomic<qint64> iMono{kHour};
+        Clock::setElapsedSource([&] { return iMono.load(); });
+        auto restore = qScopeGuard([] { Clock::setElapsedSource(nullptr); });
+        const QString strPath =
+            m_dir.filePath(QStringLiteral("drops-%1.sqlite").arg(QTest::currentDataTag()));
+        CHistoryStore store(strPath);
+        // The writer is held where it has just written a batch of events, until the flood is in.
+        std::atomic<bool> bHold{false};
+        QSemaphore semHeld, semGo;
+        connect(
+            &store, &CHistoryStore::signalEventsWritten, &store,
+            [&] {
+                if (bHold.exchange(false)) {
+                    semHeld.release();
+                    semGo.acquire();
+                }
+            },
+            Qt::DirectConnection);
+        const qint64 t = QDateTime::currentMSecsSinceEpoch();
+        qint64 iTotal = 0;
+        for (const int iOver : floods) {
+            bHold = true;
+            store.record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+            QVERIFY(semHeld.tryAcquire(1, 60000));
+            for (int i = 0; i < CHistoryWriter::kMaxPendingSamples + iOver; ++i)
+                store.addSample(kMac, sampleAt(t, 230));
+            semGo.release();
+            store.flush();
+            iTotal += iOver;
+            iMono += iBetween;
+        }
+        CHistoryReader::EventFilter filter;
+        filter.listKinds = {HistoryEvent::SamplesDropped};
+        QStringList listTold;
+        for (const HistoryEvent& event : CHistoryReader(strPath).events(filter))
+            listTold << event.strSubject;
+        QCOMPARE(listTold, told);
+        QCOMPARE(store.droppedSamples(), iTotal);
+        g_pHistoryStore = &store;
+        auto forget = qScopeGuard([] { g_pHistoryStore = nullptr; });
+        QVERIFY(CMetricsExporter().refresh().contains("\nrackmind_history_samples_dropped_total " +
+                                                      QByteArray::number(iTotal) + '\n'));
     }
 
     // Thinning walks the key device by device (or an index): never a scan of a whole table.

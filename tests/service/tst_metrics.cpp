@@ -97,6 +97,7 @@ void TestMetrics::render_data()
         "address=\"10.0.0.7\",group=\"Default\"} 1\n";
     QTest::newRow("device count") << 1 << QByteArray("rackmind_pdus 1\n") << true;
     QTest::newRow("counters") << 1 << QByteArray("# TYPE rackmind_replies_received_total counter\n") << true;
+    QTest::newRow("history drops") << 1 << QByteArray("rackmind_history_samples_dropped_total 3\n") << true;
     QTest::newRow("info, label quoting") << 1 << info << true;
     QTest::newRow("voltage by mac only") << 1 << "rackmind_pdu_voltage_volts" + mac + "} 251\n" << true;
     QTest::newRow("current") << 1 << "rackmind_pdu_current_amperes" + mac + "} 5.25\n" << true;
@@ -130,11 +131,12 @@ void TestMetrics::render()
     pdu.stInfo.temperature = pdu.stInfo.temperatureLowLimit;
     pdu.stInfo.outletStatus = 0x81;
     // Heard from once, with every reply; "not heard for a while" is a minute later.
-    pdu.dtLastRcv = Clock::now().addSecs(state ? 0 : -60);
     pdu.iLastRcvMsecs = Clock::elapsedMs() - (state ? 0 : 60000);
     if (state != 1)
         pdu.markReported(kCmdThresholds);
-    const QByteArray text = renderMetrics({&pdu}, {});
+    MetricsTotals totals;
+    totals.iHistorySamplesDropped = 3;
+    const QByteArray text = renderMetrics({&pdu}, totals);
     QVERIFY2(text.contains(line) == present, text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());
 }
@@ -157,7 +159,6 @@ void TestMetrics::labelsFollowChanges()
     QFETCH(QByteArray, label);
     CPdu pdu;
     pdu.uiSourceIP = 0x0A000007;
-    pdu.dtLastRcv = Clock::now();
     pdu.iLastRcvMsecs = Clock::elapsedMs();
     CMetricsLabels labels;
     QByteArray baPage;
@@ -196,7 +197,6 @@ void TestMetrics::numbersAsWritten()
 {
     QFETCH(double, value);
     CPdu pdu;
-    pdu.dtLastRcv = Clock::now();
     pdu.iLastRcvMsecs = Clock::elapsedMs();
     pdu.stInfo.current = value;
     const QByteArray baText = renderMetrics({&pdu}, {});

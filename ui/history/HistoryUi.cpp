@@ -88,6 +88,8 @@ QString HistoryUi::kindName(int iKind)
         return tr("Group write");
     case HistoryEvent::ClockChanged:
         return tr("Clock changed");
+    case HistoryEvent::SamplesDropped:
+        return tr("History samples dropped");
     default:
         return QString::number(iKind);
     }
