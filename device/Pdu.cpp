@@ -158,6 +158,10 @@ void CPdu::slotRcvData(QByteArray data)
         break;
     case kCmdStatus:
         decodeStatusPayload(payload, stInfo);
+        if (limitsKnown())
+            for (int iCond = 0; iCond < AlarmCount; ++iCond)
+                m_aiHoldReplies[iCond] =
+                    conditionHolds(stInfo, iCond) ? qMin(m_aiHoldReplies[iCond] + 1, 1 << 20) : 0;
         break;
     case kCmdThresholds:
         decodeThresholdsPayload(payload, stInfo);

@@ -116,8 +116,10 @@ public slots:
 private:
     QString alarmText(int iCondition) const;
 
-    // Consecutive fresh status replies on which a condition not yet counted has held.
-    int m_aiHoldTicks[AlarmCount] = {};
+    // Consecutive status replies, judged against the device's own limits, on which a condition has
+    // held: debounce counts replies as they come, so a reading that alternates faster than the alarm
+    // tick is never seen holding by sampling it.
+    int m_aiHoldReplies[AlarmCount] = {};
     // Bit n: a reply of command n has been decoded.
     quint32 m_uiReported = 0;
     // A status reply arrived since the last tick judged the readings.

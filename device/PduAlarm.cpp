@@ -154,10 +154,8 @@ void CPdu::slotEmailTimer()
                 bAlarm[iCond] = false;
                 pTracker->alarmEnded(this, iCond, alarmText(iCond));
             }
-        } else if (!aHolds[iCond]) {
-            m_aiHoldTicks[iCond] = 0;
-        } else if (++m_aiHoldTicks[iCond] >= g_alarmSettings.debouncePolls) {
-            m_aiHoldTicks[iCond] = 0;
+        } else if (aHolds[iCond] && m_aiHoldReplies[iCond] >= g_alarmSettings.debouncePolls) {
+            m_aiHoldReplies[iCond] = 0;
             // Set whether or not the mail goes out: a condition is mailed once while it lasts.
             bAlarm[iCond] = true;
             pTracker->alarmBegan(this, iCond, alarmText(iCond));
