@@ -24,7 +24,8 @@ CLanguageSelectDialog::CLanguageSelectDialog(QWidget* parent, Qt::WindowFlags f)
     m_pLabelLanguage->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     m_pComboLanguage->setObjectName(QStringLiteral("ComboLanguage"));
-    m_pComboLanguage->addItems({QStringLiteral("English"), QStringLiteral("简体中文"), QStringLiteral("繁體中文")});
+    m_pComboLanguage->addItems(
+        {QStringLiteral("English"), QStringLiteral("简体中文"), QStringLiteral("繁體中文")});
 
     m_pLayoutCenter->setObjectName(QStringLiteral("LayoutCenter"));
     m_pLayoutCenter->setContentsMargins(2, 2, 2, 2);

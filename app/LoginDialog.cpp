@@ -12,8 +12,8 @@
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
-#include "ui/device/OutletStatusWidget.h"
 #include "ui/device/OutletActions.h"
+#include "ui/device/OutletStatusWidget.h"
 #include "ui/frame/TitleBar.h"
 
 #include <QApplication>

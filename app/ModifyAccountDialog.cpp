@@ -33,10 +33,11 @@ CModifyAccountDialog::CModifyAccountDialog(QWidget* parent, Qt::WindowFlags f)
     m_pLayoutBase->setSpacing(4);
     m_pLayoutBase->addItem(spacer(), 0, 0, 1, 4);
     m_pLayoutBase->addItem(spacer(), 1, 0, 8, 1);
-    const QList<QPair<QLabel*, QLineEdit*>> rows = {
-        {m_pLabelOriAccount, m_pLineEditOriAccount},       {m_pLableOriPassword, m_pLineEditOriPassword},
-        {m_pLabelCurAccount, m_pLineEditCurAccount},       {m_pLabelCurPassword, m_pLineEditCurPassword},
-        {m_pLabelCurPasswordAck, m_pLineEditCurPasswordAck}};
+    const QList<QPair<QLabel*, QLineEdit*>> rows = {{m_pLabelOriAccount, m_pLineEditOriAccount},
+                                                    {m_pLableOriPassword, m_pLineEditOriPassword},
+                                                    {m_pLabelCurAccount, m_pLineEditCurAccount},
+                                                    {m_pLabelCurPassword, m_pLineEditCurPassword},
+                                                    {m_pLabelCurPasswordAck, m_pLineEditCurPasswordAck}};
     for (int i = 0; i < rows.size(); ++i) {
         m_pLayoutBase->addWidget(rows.at(i).first, i + 1, 1);
         m_pLayoutBase->addWidget(rows.at(i).second, i + 1, 2);

@@ -32,8 +32,9 @@ namespace {
 const char s_szFamily[] = "Microsoft YaHei";
 
 // Index i holds point size 8 + i.
-QFont** const s_ppNormal[] = {&g_fontNormal8,  &g_fontNormal9,  &g_fontNormal10, &g_fontNormal11, &g_fontNormal12,
-                              &g_fontNormal13, &g_fontNormal14, &g_fontNormal15, &g_fontNormal16};
+QFont** const s_ppNormal[] = {&g_fontNormal8,  &g_fontNormal9,  &g_fontNormal10,
+                              &g_fontNormal11, &g_fontNormal12, &g_fontNormal13,
+                              &g_fontNormal14, &g_fontNormal15, &g_fontNormal16};
 QFont** const s_ppBold[] = {&g_fontBold8,  &g_fontBold9,  &g_fontBold10, &g_fontBold11, &g_fontBold12,
                             &g_fontBold13, &g_fontBold14, &g_fontBold15, &g_fontBold16};
 
@@ -41,8 +42,9 @@ QFont** const s_ppBold[] = {&g_fontBold8,  &g_fontBold9,  &g_fontBold10, &g_font
 // the requested one.
 QString chineseFallbackFamily(const QFontDatabase& db)
 {
-    static const char* const s_preferred[] = {"WenQuanYi Micro Hei", "Noto Sans CJK SC", "Source Han Sans SC",
-                                              "Noto Sans SC",        "WenQuanYi Zen Hei", "Droid Sans Fallback"};
+    static const char* const s_preferred[] = {"WenQuanYi Micro Hei", "Noto Sans CJK SC",
+                                              "Source Han Sans SC",  "Noto Sans SC",
+                                              "WenQuanYi Zen Hei",   "Droid Sans Fallback"};
     for (const char* pszFamily : s_preferred) {
         if (db.hasFamily(QString::fromLatin1(pszFamily)))
             return QString::fromLatin1(pszFamily);

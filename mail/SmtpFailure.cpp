@@ -73,10 +73,10 @@ const std::vector<Pattern>& patterns()
                                                QRegularExpression::DotMatchesEverythingOption)});
         };
         for (const char* psz :
-             {kNoServer, kLineBreak, kNoConnection, kConnectTimeout, kTlsFailed, kNoStartTls, kNoReply,
-              kClosed, kUnusableReply, kRefusedConnection, kRefusedEhlo, kRefusedStartTls, kRefusedLogin,
-              kNoLoginMethod, kUnencryptedPassword, kRefusedSender, kRefusedReceiver, kRefusedMail,
-              kNoTimeLeft, kNoSender})
+             {kNoServer,      kLineBreak,       kNoConnection, kConnectTimeout, kTlsFailed,
+              kNoStartTls,    kNoReply,         kClosed,       kUnusableReply,  kRefusedConnection,
+              kRefusedEhlo,   kRefusedStartTls, kRefusedLogin, kNoLoginMethod,  kUnencryptedPassword,
+              kRefusedSender, kRefusedReceiver, kRefusedMail,  kNoTimeLeft,     kNoSender})
             add(psz);
         for (const char* psz : kOldPhrases)
             add(psz);

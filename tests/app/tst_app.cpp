@@ -1,8 +1,8 @@
 #include "app/AppShell.h"
-#include "settings/Catalogues.h"
-#include "settings/Credentials.h"
 #include "app/LoginDialog.h"
 #include "app/ModifyAccountDialog.h"
+#include "settings/Catalogues.h"
+#include "settings/Credentials.h"
 #include "settings/Settings.h"
 
 #include <QCheckBox>
@@ -92,13 +92,14 @@ private slots:
         loadSettings();
         QVERIFY(!QFile::exists(storeFile()));
         saveSettings();
-        QCOMPARE(storeText(),
-                 QByteArray("[General]\nLanguage=0\n\n[Login]\nAccount=pavok\nAutoLogin=false\n"
-                            "Password=pavok\nRememberPassword=false\n\n"
-                            "[Metrics]\nAddress=127.0.0.1\nEnabled=false\nPort=9150\n\n[Smtp]\nAccount=\nHost=\n"
-                            "Password=\nPort=25\nReceiver=\nSSL=false\n\n[Snmp]\n"
-                            "AgentAccount=quorbishadlen\nAgentPort=161\nAgentProVer=0\nAgentRetry=3\n"
-                            "AgentTimeout=500\nTrapAccount=quorbishadlen\nTrapPort=162\nTrapProVer=0\n"));
+        QCOMPARE(
+            storeText(),
+            QByteArray("[General]\nLanguage=0\n\n[Login]\nAccount=pavok\nAutoLogin=false\n"
+                       "Password=pavok\nRememberPassword=false\n\n"
+                       "[Metrics]\nAddress=127.0.0.1\nEnabled=false\nPort=9150\n\n[Smtp]\nAccount=\nHost=\n"
+                       "Password=\nPort=25\nReceiver=\nSSL=false\n\n[Snmp]\n"
+                       "AgentAccount=quorbishadlen\nAgentPort=161\nAgentProVer=0\nAgentRetry=3\n"
+                       "AgentTimeout=500\nTrapAccount=quorbishadlen\nTrapPort=162\nTrapProVer=0\n"));
     }
 
     void storedValueConverts_data()

@@ -1,7 +1,7 @@
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/Settings.h"
 #include "ui/device/DeviceConfigWidget.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/OutletStatusWidget.h"

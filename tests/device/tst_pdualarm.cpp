@@ -1,9 +1,9 @@
 #include "../mail/MailTestServers.h"
 
-#include "settings/Settings.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "mail/MailQueue.h"
+#include "settings/Settings.h"
 #include "tests/common/TestFrames.h"
 
 #include <QtTest>

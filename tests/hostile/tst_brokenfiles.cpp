@@ -1,6 +1,6 @@
-#include "settings/Settings.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "settings/Settings.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
 

@@ -1,12 +1,12 @@
 #include "tools/bench/BenchRun.h"
 
-#include "settings/Settings.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "service/MetricsExporter.h"
+#include "settings/Settings.h"
 #include "tests/common/ConsoleRig.h"
 #include "tools/bench/BenchProbe.h"
 #include "ui/device/DeviceOverviewWidget.h"

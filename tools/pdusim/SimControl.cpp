@@ -266,10 +266,10 @@ QStringList CSimControl::run(const QStringList& listArgs)
     }
 
     static const QStringList listPerDevice = {
-        QStringLiteral("show"),   QStringLiteral("set"),       QStringLiteral("clear"),
-        QStringLiteral("silent"), QStringLiteral("resume"),    QStringLiteral("late"),
-        QStringLiteral("hover"),  QStringLiteral("drop"),      QStringLiteral("malform"),
-        QStringLiteral("burst"),  QStringLiteral("record"),    QStringLiteral("readdress"),
+        QStringLiteral("show"),      QStringLiteral("set"),     QStringLiteral("clear"),
+        QStringLiteral("silent"),    QStringLiteral("resume"),  QStringLiteral("late"),
+        QStringLiteral("hover"),     QStringLiteral("drop"),    QStringLiteral("malform"),
+        QStringLiteral("burst"),     QStringLiteral("record"),  QStringLiteral("readdress"),
         QStringLiteral("alternate"), QStringLiteral("deafoff"), QStringLiteral("slowoff")};
     if (!listPerDevice.contains(strCmd))
         return failure(QStringLiteral("unknown command \"%1\" (try help)").arg(strCmd));

@@ -86,7 +86,9 @@ void CSimThread::runOnFleetThread(const std::function<void()>& fn)
     QMetaObject::invokeMethod(
         m_pFleet,
         [&]() {
-            { std::lock_guard<std::mutex> posted(mutex); }
+            {
+                std::lock_guard<std::mutex> posted(mutex);
+            }
             fn();
             std::lock_guard<std::mutex> lock(mutex);
             bDone = true;

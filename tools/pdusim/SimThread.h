@@ -36,8 +36,7 @@ public:
     QStringList command(const QString& strLine);
 
     // Runs f(fleet) on the fleet's thread and returns its result.
-    template <typename F>
-    auto call(F f) -> decltype(f(std::declval<CSimFleet&>()))
+    template <typename F> auto call(F f) -> decltype(f(std::declval<CSimFleet&>()))
     {
         using R = decltype(f(std::declval<CSimFleet&>()));
         if constexpr (std::is_void_v<R>) {

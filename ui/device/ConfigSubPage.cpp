@@ -6,10 +6,7 @@
 #include <QLabel>
 #include <QSpacerItem>
 
-CConfigSubPage::CConfigSubPage(QWidget* parent)
-    : QWidget(parent)
-{
-}
+CConfigSubPage::CConfigSubPage(QWidget* parent) : QWidget(parent) {}
 
 void CConfigSubPage::setPdu(CPdu* pdu)
 {
@@ -38,11 +35,13 @@ QGridLayout* CConfigSubPage::createFormLayout(int iMargin, int iRows)
     pLayout->setContentsMargins(iMargin, iMargin, iMargin, iMargin);
     pLayout->setSpacing(4);
     pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), 0, 0, 1, 2);
-    pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), iRows + 1, 0, 1, 2);
+    pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), iRows + 1, 0, 1,
+                     2);
     return pLayout;
 }
 
-QLabel* CConfigSubPage::addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName, QWidget* pEditor)
+QLabel* CConfigSubPage::addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName,
+                                   QWidget* pEditor)
 {
     auto* pLabel = new QLabel(this);
     pLabel->setObjectName(strLabelName);

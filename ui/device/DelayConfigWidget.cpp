@@ -9,8 +9,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-CDelayConfigWidget::CDelayConfigWidget(QWidget* parent)
-    : CConfigSubPage(parent)
+CDelayConfigWidget::CDelayConfigWidget(QWidget* parent) : CConfigSubPage(parent)
 {
     m_pGroupOpenDelay = makeGroup("GroupOpenDelay", "LayoutOpenDelay", "LabelOutletOpenDelay",
                                   "SpinOutletOpenDelay", m_pLabelOpen, m_pSpinOpen);
@@ -37,8 +36,8 @@ CDelayConfigWidget::CDelayConfigWidget(QWidget* parent)
 }
 
 QGroupBox* CDelayConfigWidget::makeGroup(const char* pszGroupName, const char* pszLayoutName,
-                                         const char* pszLabelName, const char* pszSpinName,
-                                         QLabel** ppLabels, QSpinBox** ppSpins)
+                                         const char* pszLabelName, const char* pszSpinName, QLabel** ppLabels,
+                                         QSpinBox** ppSpins)
 {
     auto* pGroup = new QGroupBox(this);
     pGroup->setObjectName(QLatin1String(pszGroupName));

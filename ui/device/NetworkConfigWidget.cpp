@@ -16,12 +16,12 @@ namespace {
 constexpr int kEditorWidth = 150;
 }
 
-CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent)
-    : CConfigSubPage(parent)
+CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(parent)
 {
     // Stricter than the pattern the change slots and OK accept: no leading zeros can be typed.
     m_pAddressValidator = new QRegExpValidator(
-        QRegExp(QStringLiteral("((25[0-5]|2[0-4]\\d|1\\d{2}|[1-9]?\\d)\\.){3}(25[0-5]|2[0-4]\\d|1\\d{2}|[1-9]?\\d)"),
+        QRegExp(QStringLiteral(
+                    "((25[0-5]|2[0-4]\\d|1\\d{2}|[1-9]?\\d)\\.){3}(25[0-5]|2[0-4]\\d|1\\d{2}|[1-9]?\\d)"),
                 Qt::CaseSensitive, QRegExp::RegExp),
         this);
     m_pMacValidator = new QRegExpValidator(configMacPattern(), this);
@@ -40,10 +40,10 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent)
     m_pLineEditPosition = makeLineEdit("LineEditPosition", 16, nullptr);
 
     QGridLayout* pLayout = createFormLayout(8, 7);
-    const char* const apszLabels[7] = {"LabelIP", "LabelSubNetMask", "LabelGateway", "LabelMac",
-                                       "LabelUdpPort", "LabelName", "LabelPosition"};
-    QWidget* const apEditors[7] = {m_pLineEditIP, m_pLineEditSubNetMask, m_pLineEditGateway, m_pLineEditMac,
-                                   m_pSpinUdpPort, m_pLineEditName, m_pLineEditPosition};
+    const char* const apszLabels[7] = {"LabelIP",      "LabelSubNetMask", "LabelGateway", "LabelMac",
+                                       "LabelUdpPort", "LabelName",       "LabelPosition"};
+    QWidget* const apEditors[7] = {m_pLineEditIP,  m_pLineEditSubNetMask, m_pLineEditGateway, m_pLineEditMac,
+                                   m_pSpinUdpPort, m_pLineEditName,       m_pLineEditPosition};
     for (int i = 0; i < 7; ++i)
         m_pLabels[i] = addFormRow(pLayout, i + 1, QLatin1String(apszLabels[i]), apEditors[i]);
 
@@ -51,7 +51,8 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent)
     QMetaObject::connectSlotsByName(this);
 }
 
-QLineEdit* CNetworkConfigWidget::makeLineEdit(const char* pszName, int iMaxLength, QRegExpValidator* pValidator)
+QLineEdit* CNetworkConfigWidget::makeLineEdit(const char* pszName, int iMaxLength,
+                                              QRegExpValidator* pValidator)
 {
     auto* pEdit = new QLineEdit(this);
     pEdit->setObjectName(QLatin1String(pszName));

@@ -12,8 +12,7 @@ namespace {
 constexpr int kEditorWidth = 150;
 }
 
-CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent)
-    : CConfigSubPage(parent)
+CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent) : CConfigSubPage(parent)
 {
     m_pDSpinCurrentWarn = makeDoubleSpin("DSpinCurrentWarn");
     m_pDSpinCurrentOverload = makeDoubleSpin("DSpinCurrentOverload");
@@ -24,13 +23,12 @@ CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent)
     m_pSpinHumidityWarn = makeSpin("SpinHumidityWarn", 255);
 
     QGridLayout* pLayout = createFormLayout(8, 7);
-    const char* const apszLabels[7] = {"LabelCurrentWarn",         "LabelCurrentOverload",
-                                       "LabelVoltageWarn",         "LabelVoltageOverload",
-                                       "LabelTemperatureLowLimit", "LabelTemperatureHighLimit",
-                                       "LabelHumidityWarn"};
-    QWidget* const apEditors[7] = {m_pDSpinCurrentWarn,       m_pDSpinCurrentOverload,     m_pSpinVoltageWarn,
-                                   m_pSpinVoltageOverload,    m_pSpinTemperatureLowLimit,  m_pSpinTemperatureHighLimit,
-                                   m_pSpinHumidityWarn};
+    const char* const apszLabels[7] = {
+        "LabelCurrentWarn",         "LabelCurrentOverload",      "LabelVoltageWarn", "LabelVoltageOverload",
+        "LabelTemperatureLowLimit", "LabelTemperatureHighLimit", "LabelHumidityWarn"};
+    QWidget* const apEditors[7] = {
+        m_pDSpinCurrentWarn,        m_pDSpinCurrentOverload,     m_pSpinVoltageWarn, m_pSpinVoltageOverload,
+        m_pSpinTemperatureLowLimit, m_pSpinTemperatureHighLimit, m_pSpinHumidityWarn};
     for (int i = 0; i < 7; ++i)
         m_pLabels[i] = addFormRow(pLayout, i + 1, QLatin1String(apszLabels[i]), apEditors[i]);
 
@@ -98,8 +96,7 @@ void CThresholdConfigWidget::retranslate()
     m_pLabels[6]->setText(tr("HumidityWarnValue"));
 }
 
-template <typename T, typename V>
-void CThresholdConfigWidget::store(T PduInfo::*pField, V value)
+template <typename T, typename V> void CThresholdConfigWidget::store(T PduInfo::*pField, V value)
 {
     if (!m_pPdu)
         return;

@@ -31,8 +31,7 @@ private:
     QSpinBox* makeSpin(const char* pszName, int iMax);
     QDoubleSpinBox* makeDoubleSpin(const char* pszName);
     // Stores through the given member of the edit record and announces it; nothing without a device.
-    template <typename T, typename V>
-    void store(T PduInfo::*pField, V value);
+    template <typename T, typename V> void store(T PduInfo::*pField, V value);
 
     QDoubleSpinBox* m_pDSpinCurrentWarn = nullptr;
     QDoubleSpinBox* m_pDSpinCurrentOverload = nullptr;

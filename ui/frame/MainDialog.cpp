@@ -25,8 +25,9 @@ CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(paren
 {
     m_pMainTab = new CMainTab;
     m_pMainTab->setObjectName(QStringLiteral("MainTab"));
-    static const char* const kIcons[] = {":/MainTab/MainTab/DeviceOverview.png", ":/MainTab/MainTab/DeviceConfig.png",
-                                         ":/MainTab/MainTab/GroupConfig.png", ":/MainTab/MainTab/SystemConfig.png"};
+    static const char* const kIcons[] = {
+        ":/MainTab/MainTab/DeviceOverview.png", ":/MainTab/MainTab/DeviceConfig.png",
+        ":/MainTab/MainTab/GroupConfig.png", ":/MainTab/MainTab/SystemConfig.png"};
     for (int i = 0; i < 4; ++i)
         m_pMainTab->buttons[i]->setIcon(QIcon(QString::fromLatin1(kIcons[i])));
     // Nothing to configure until a device row is current on the overview page.
@@ -69,8 +70,10 @@ CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(paren
 
     connect(m_pMainTab, &CMainTab::signalTabSelChanged, m_pStack, &QStackedWidget::setCurrentIndex);
     m_pBaseLayout->addWidget(m_pStack);
-    connect(m_pActionSelectLanguage, &QAction::triggered, this, &CMainDialog::on_ActionSelectLanguage_triggered);
-    connect(m_pActionModifyAccount, &QAction::triggered, this, &CMainDialog::on_ActionModifyAccount_triggered);
+    connect(m_pActionSelectLanguage, &QAction::triggered, this,
+            &CMainDialog::on_ActionSelectLanguage_triggered);
+    connect(m_pActionModifyAccount, &QAction::triggered, this,
+            &CMainDialog::on_ActionModifyAccount_triggered);
 }
 
 void CMainDialog::retranslate()

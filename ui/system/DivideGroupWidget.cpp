@@ -54,19 +54,13 @@ void fillTable(QTableWidget* pTable, const QString& strGroup)
 } // namespace
 
 CDivideGroupWidget::CDivideGroupWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pLabelWaitDivide(new QLabel(this))
-    , m_pTableWaitDivide(makeTable(this, QStringLiteral("TableWaitDivide")))
-    , m_pLayoutWaitDivide(new QVBoxLayout)
-    , m_pLabelGroup(new QLabel(this))
-    , m_pComboGroupName(new QComboBox(this))
-    , m_pBtnAddGroup(new QPushButton(this))
-    , m_pTableDivided(makeTable(this, QStringLiteral("TableDivided")))
-    , m_pLayoutRight(new QGridLayout)
-    , m_pBtnPutToGroup(new QPushButton(this))
-    , m_pBtnTakeFromGroup(new QPushButton(this))
-    , m_pLayoutCenter(new QVBoxLayout)
-    , m_pLayoutBase(new QHBoxLayout(this))
+    : QWidget(parent), m_pLabelWaitDivide(new QLabel(this)),
+      m_pTableWaitDivide(makeTable(this, QStringLiteral("TableWaitDivide"))),
+      m_pLayoutWaitDivide(new QVBoxLayout), m_pLabelGroup(new QLabel(this)),
+      m_pComboGroupName(new QComboBox(this)), m_pBtnAddGroup(new QPushButton(this)),
+      m_pTableDivided(makeTable(this, QStringLiteral("TableDivided"))), m_pLayoutRight(new QGridLayout),
+      m_pBtnPutToGroup(new QPushButton(this)), m_pBtnTakeFromGroup(new QPushButton(this)),
+      m_pLayoutCenter(new QVBoxLayout), m_pLayoutBase(new QHBoxLayout(this))
 {
     m_pLabelWaitDivide->setObjectName(QStringLiteral("LabelWaitDivide"));
     m_pLayoutWaitDivide->setObjectName(QStringLiteral("LayoutWaitDivide"));
@@ -153,8 +147,8 @@ void CDivideGroupWidget::on_ComboGroupName_currentIndexChanged(int iIndex)
 
 void CDivideGroupWidget::on_BtnAddGroup_clicked()
 {
-    const QString strName = QInputDialog::getText(this, tr("Input a group name"), tr("GroupName"),
-                                                  QLineEdit::Normal, QString());
+    const QString strName =
+        QInputDialog::getText(this, tr("Input a group name"), tr("GroupName"), QLineEdit::Normal, QString());
     if (strName.isEmpty())
         return;
     rememberGroupName(strName);

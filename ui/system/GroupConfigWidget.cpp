@@ -8,11 +8,8 @@
 #include <QStackedWidget>
 
 CGroupConfigWidget::CGroupConfigWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pSubTab(new CSubTab)
-    , m_pLayoutBase(new QHBoxLayout(this))
-    , m_pStackMain(new QStackedWidget(this))
-    , m_pDivideGroupWidget(new CDivideGroupWidget(m_pStackMain))
+    : QWidget(parent), m_pSubTab(new CSubTab), m_pLayoutBase(new QHBoxLayout(this)),
+      m_pStackMain(new QStackedWidget(this)), m_pDivideGroupWidget(new CDivideGroupWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));

@@ -47,31 +47,30 @@ void layOutPairs(QGridLayout* pLayout, const QList<QPair<QLabel*, QWidget*>>& pa
 } // namespace
 
 CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pGroupAgent(named(new QGroupBox(this), "GroupAgent"))
-    , m_pLayoutAgent(named(new QGridLayout(m_pGroupAgent), "LayoutAgent"))
-    , m_pAgentUserName(named(new QLabel(m_pGroupAgent), "AgentUserName"))
-    , m_pLineEditAgentUserName(named(new QLineEdit(m_pGroupAgent), "LineEditAgentUserName"))
-    , m_pLabelAgentPort(named(new QLabel(m_pGroupAgent), "LabelAgentPort"))
-    , m_pSpinAgentPort(makeSpin(m_pGroupAgent, "SpinAgentPort", 0, 65535))
-    , m_pAgentTimeout(named(new QLabel(m_pGroupAgent), "AgentTimeout"))
-    , m_pSpinAgentTimeout(makeSpin(m_pGroupAgent, "SpinAgentTimeout", 100, 99999))
-    , m_pLabelAgentRetry(named(new QLabel(m_pGroupAgent), "LabelAgentRetry"))
-    , m_pSpinAgentRetry(makeSpin(m_pGroupAgent, "SpinAgentRetry", 0, 9))
-    , m_pLabelAgentProVer(named(new QLabel(m_pGroupAgent), "LabelAgentProVer"))
-    , m_pComboAgentProVer(makeCombo(m_pGroupAgent, "ComboAgentProVer",
-                                    {QStringLiteral("V1"), QStringLiteral("V2C"), QStringLiteral("V3")}))
-    , m_pGroupTrap(named(new QGroupBox(this), "GroupTrap"))
-    , m_pLayoutTrap(named(new QGridLayout(m_pGroupTrap), "LayoutTrap"))
-    , m_pLabelTrapUserName(named(new QLabel(m_pGroupTrap), "LabelTrapUserName"))
-    , m_pLineEditTrapUserName(named(new QLineEdit(m_pGroupTrap), "LineEditTrapUserName"))
-    , m_pLabelTrapPort(named(new QLabel(m_pGroupTrap), "LabelTrapPort"))
-    , m_pSpinTrapPort(makeSpin(m_pGroupTrap, "SpinTrapPort", 0, 65535))
-    , m_pLabelTrapProVer(named(new QLabel(m_pGroupTrap), "LabelTrapProVer"))
-    , m_pComboTrapProVer(
-          makeCombo(m_pGroupTrap, "ComboTrapProVer", {QStringLiteral("v1/v2c"), QStringLiteral("v3")}))
-    , m_pBtnOK(named(new QPushButton(this), "BtnOK"))
-    , m_pLayoutBase(named(new QVBoxLayout(this), "LayoutBase"))
+    : QWidget(parent), m_pGroupAgent(named(new QGroupBox(this), "GroupAgent")),
+      m_pLayoutAgent(named(new QGridLayout(m_pGroupAgent), "LayoutAgent")),
+      m_pAgentUserName(named(new QLabel(m_pGroupAgent), "AgentUserName")),
+      m_pLineEditAgentUserName(named(new QLineEdit(m_pGroupAgent), "LineEditAgentUserName")),
+      m_pLabelAgentPort(named(new QLabel(m_pGroupAgent), "LabelAgentPort")),
+      m_pSpinAgentPort(makeSpin(m_pGroupAgent, "SpinAgentPort", 0, 65535)),
+      m_pAgentTimeout(named(new QLabel(m_pGroupAgent), "AgentTimeout")),
+      m_pSpinAgentTimeout(makeSpin(m_pGroupAgent, "SpinAgentTimeout", 100, 99999)),
+      m_pLabelAgentRetry(named(new QLabel(m_pGroupAgent), "LabelAgentRetry")),
+      m_pSpinAgentRetry(makeSpin(m_pGroupAgent, "SpinAgentRetry", 0, 9)),
+      m_pLabelAgentProVer(named(new QLabel(m_pGroupAgent), "LabelAgentProVer")),
+      m_pComboAgentProVer(makeCombo(m_pGroupAgent, "ComboAgentProVer",
+                                    {QStringLiteral("V1"), QStringLiteral("V2C"), QStringLiteral("V3")})),
+      m_pGroupTrap(named(new QGroupBox(this), "GroupTrap")),
+      m_pLayoutTrap(named(new QGridLayout(m_pGroupTrap), "LayoutTrap")),
+      m_pLabelTrapUserName(named(new QLabel(m_pGroupTrap), "LabelTrapUserName")),
+      m_pLineEditTrapUserName(named(new QLineEdit(m_pGroupTrap), "LineEditTrapUserName")),
+      m_pLabelTrapPort(named(new QLabel(m_pGroupTrap), "LabelTrapPort")),
+      m_pSpinTrapPort(makeSpin(m_pGroupTrap, "SpinTrapPort", 0, 65535)),
+      m_pLabelTrapProVer(named(new QLabel(m_pGroupTrap), "LabelTrapProVer")),
+      m_pComboTrapProVer(
+          makeCombo(m_pGroupTrap, "ComboTrapProVer", {QStringLiteral("v1/v2c"), QStringLiteral("v3")})),
+      m_pBtnOK(named(new QPushButton(this), "BtnOK")),
+      m_pLayoutBase(named(new QVBoxLayout(this), "LayoutBase"))
 {
     layOutPairs(m_pLayoutAgent, {{m_pAgentUserName, m_pLineEditAgentUserName},
                                  {m_pLabelAgentPort, m_pSpinAgentPort},

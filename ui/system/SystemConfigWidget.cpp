@@ -12,15 +12,12 @@
 #include <QStackedWidget>
 
 CSystemConfigWidget::CSystemConfigWidget(QWidget* parent)
-    : QWidget(parent)
-    , m_pSubTab(new CSubTab)
-    , m_pLayoutBase(new QHBoxLayout(this))
-    , m_pStackMain(new QStackedWidget(this))
-    , m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain))
-    , m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain))
-    , m_pMetricsConfigWidget(new CMetricsConfigWidget(m_pStackMain))
-    , m_pAlarmConfigWidget(new CAlarmConfigWidget(m_pStackMain))
-    , m_pOutletSettingsWidget(new COutletSettingsWidget(m_pStackMain))
+    : QWidget(parent), m_pSubTab(new CSubTab), m_pLayoutBase(new QHBoxLayout(this)),
+      m_pStackMain(new QStackedWidget(this)), m_pSmtpConfigWidget(new CSmtpConfigWidget(m_pStackMain)),
+      m_pSnmpConfigWidget(new CSnmpConfigWidget(m_pStackMain)),
+      m_pMetricsConfigWidget(new CMetricsConfigWidget(m_pStackMain)),
+      m_pAlarmConfigWidget(new CAlarmConfigWidget(m_pStackMain)),
+      m_pOutletSettingsWidget(new COutletSettingsWidget(m_pStackMain))
 {
     m_pSubTab->setObjectName(QStringLiteral("SubTab"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutBase"));
