@@ -123,6 +123,13 @@ bool CPdu::hasKnownMac() const
     return std::memcmp(stInfo.mac, PduInfo().mac, sizeof stInfo.mac) != 0;
 }
 
+void CPdu::countHolds()
+{
+    for (int iCond = 0; iCond < AlarmCount; ++iCond)
+        m_aiHoldReplies[iCond] =
+            conditionHolds(stInfo, iCond) ? qMin(m_aiHoldReplies[iCond] + 1, 1 << 20) : 0;
+}
+
 QHostAddress CPdu::sendAddress() const
 {
     return QHostAddress(sendIPv4());
@@ -159,12 +166,13 @@ void CPdu::slotRcvData(QByteArray data)
     case kCmdStatus:
         decodeStatusPayload(payload, stInfo);
         if (limitsKnown())
-            for (int iCond = 0; iCond < AlarmCount; ++iCond)
-                m_aiHoldReplies[iCond] =
-                    conditionHolds(stInfo, iCond) ? qMin(m_aiHoldReplies[iCond] + 1, 1 << 20) : 0;
+            countHolds();
         break;
     case kCmdThresholds:
         decodeThresholdsPayload(payload, stInfo);
+        // A status reply that came before the limits is judged once, when they arrive.
+        if (!limitsKnown() && hasReported(kCmdStatus))
+            countHolds();
         break;
     case kCmdOutletDelays:
         decodeOutletDelaysPayload(payload, stInfo);

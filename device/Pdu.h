@@ -115,6 +115,8 @@ public slots:
 
 private:
     QString alarmText(int iCondition) const;
+    // Counts one more reply on which each condition holds, or starts again where it does not.
+    void countHolds();
 
     // Consecutive status replies, judged against the device's own limits, on which a condition has
     // held: debounce counts replies as they come, so a reading that alternates faster than the alarm
