@@ -223,8 +223,9 @@ bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 
     }
     if (iNow - it->iSinceMsecs >= kHoldMsecs)
         return true;
+    // A copy: a datagram of a batch only borrows the batch's memory, which is gone when it is delivered.
     if (it->listData.size() < kHeldPerSender)
-        it->listData.append(data);
+        it->listData.append(QByteArray(data.constData(), data.size()));
     return false;
 }
 
