@@ -1,5 +1,7 @@
 #include "history/HistoryRecorder.h"
 
+#include "history/HistoryCsv.h"
+
 #include "device/AlarmTracker.h"
 #include "device/Clock.h"
 #include "device/OutletControl.h"
@@ -218,13 +220,9 @@ void CHistoryRecorder::checkClock()
     m_bClockOffset = true;
     if (!bStep)
         return;
-    const auto stamp = [](qint64 iMsecs) {
-        const QDateTime dt = QDateTime::fromMSecsSinceEpoch(iMsecs);
-        return dt.toOffsetFromUtc(dt.offsetFromUtc()).toString(Qt::ISODate);
-    };
     m_pStore->record(HistoryEvent::ClockChanged, QString(), QString(),
                      iStep < 0 ? QStringLiteral("set back") : QStringLiteral("set forward"),
-                     stamp(iWall - iStep), stamp(iWall), QString(),
+                     HistoryCsv::time(iWall - iStep), HistoryCsv::time(iWall), QString(),
                      QStringLiteral("%1 s").arg(qAbs(iStep) / 1000));
 }
 
@@ -273,8 +271,7 @@ namespace {
 QString sinceText(const QDateTime& dtSince)
 {
     // With its offset: in the hour the autumn clock change repeats, two starts would read alike.
-    const QDateTime dtLocal = dtSince.toLocalTime();
-    return QStringLiteral("since ") + dtLocal.toOffsetFromUtc(dtLocal.offsetFromUtc()).toString(Qt::ISODate);
+    return QStringLiteral("since ") + HistoryCsv::time(dtSince.toMSecsSinceEpoch());
 }
 } // namespace
 
