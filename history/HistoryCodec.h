@@ -15,6 +15,9 @@ struct HistorySample
     quint8 uiHumidity = 0;
     quint8 uiOutlets = 0;
     bool bOnline = false;
+    // The readings cannot be right (no voltage, a current far past the device's limit): the sample is
+    // kept as read but counts no energy.
+    bool bNoEnergy = false;
 };
 
 // Minimum, average and maximum of the online samples of one span (a minute or an hour), the outlet
@@ -29,6 +32,10 @@ struct HistoryAggregate
     quint8 uiOutlets = 0;
     quint16 uiOnline = 0;
     quint16 uiSamples = 0;
+    // Energy of the span in Energy units (see power/Energy.h): the intervals between answered polls
+    // that end in the span. Rows written before energy was kept have none (bEnergy false).
+    qint64 iEnergy = 0;
+    bool bEnergy = false;
     // Running sums behind the averages while folding (not stored), so that rounding does not build up.
     qint64 aSum[4] = {0, 0, 0, 0};
 

@@ -252,3 +252,20 @@ QVector<StoredAlarm> CHistoryReader::standingAlarms()
     }
     return vec;
 }
+
+QVector<CHistoryReader::Label> CHistoryReader::labels(const QString&)
+{
+    return {};
+}
+
+QVector<CHistoryReader::Budget> CHistoryReader::budgets()
+{
+    return {};
+}
+
+qint64 CHistoryReader::energy(const QString&, qint64, qint64, bool* pbComplete)
+{
+    if (pbComplete)
+        *pbComplete = false;
+    return 0;
+}

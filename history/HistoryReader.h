@@ -59,9 +59,38 @@ public:
         QString strName;
         QString strPosition;
         QString strAddress;
+        QString strGroup;
     };
-    // Every device the file knows, with its latest name, position and address.
+    // Every device the file knows, with its latest name, position, address and group.
     QVector<Device> devices();
+
+    // A device's names, positions, addresses and groups over time, oldest first: each holds from its
+    // time until the next one's.
+    struct Label
+    {
+        qint64 iMsecs = 0;
+        QString strName;
+        QString strPosition;
+        QString strAddress;
+        QString strGroup; // empty in entries written before groups were kept
+    };
+    QVector<Label> labels(const QString& strMac);
+
+    // Group budgets over time, oldest first; each holds for its group from its time until the group's
+    // next one. A breaker of 0 means the group had none from then on.
+    struct Budget
+    {
+        qint64 iMsecs = 0;
+        QString strGroup;
+        double dBreakerAmps = 0;
+        double dDerating = 0.8;
+    };
+    QVector<Budget> budgets();
+
+    // Energy (Energy units) of a device's intervals that end in (iFrom, iTo]: exact from the polls where
+    // the file still holds them, from the minute and hour sums beyond. *pbComplete (when given) turns
+    // false when part of the span lies in rows written before energy was kept.
+    qint64 energy(const QString& strMac, qint64 iFrom, qint64 iTo, bool* pbComplete = nullptr);
 
     // The alarms that stood when the program last stopped.
     QVector<StoredAlarm> standingAlarms();

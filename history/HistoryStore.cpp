@@ -43,9 +43,18 @@ void CHistoryStore::addSample(const QString& strMac, const HistorySample& sample
 }
 
 void CHistoryStore::setLabel(const QString& strMac, const QString& strName, const QString& strPosition,
-                             const QString& strAddress)
+                             const QString& strAddress, const QString& strGroup)
 {
-    m_pWriter->enqueueLabel(strMac, {strName, strPosition, strAddress});
+    m_pWriter->enqueueLabel(strMac, {strName, strPosition, strAddress, strGroup});
+}
+
+void CHistoryStore::setBudget(const QString&, double, double)
+{
+}
+
+QHash<QString, qint64> CHistoryStore::energyTotals() const
+{
+    return {};
 }
 
 void CHistoryStore::record(HistoryEvent event)

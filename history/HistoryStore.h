@@ -3,6 +3,7 @@
 #include "history/HistoryCodec.h"
 #include "history/HistoryEvent.h"
 
+#include <QHash>
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -52,9 +53,14 @@ public:
     void setRetention(const HistoryRetention& retention);
 
     void addSample(const QString& strMac, const HistorySample& sample);
-    // Name, position and address of a device, kept with the time they were first seen.
+    // Name, position, address and group of a device, kept with the time they were first seen.
     void setLabel(const QString& strMac, const QString& strName, const QString& strPosition,
-                  const QString& strAddress);
+                  const QString& strAddress, const QString& strGroup = QString());
+    // A group's budget (breaker 0: none), kept with the time it was set when it differs from the last.
+    void setBudget(const QString& strGroup, double dBreakerAmps, double dDerating);
+    // Every device's energy since the file first recorded it (Energy units), by MAC: never smaller than
+    // an earlier answer, across restarts too (the file keeps the totals).
+    QHash<QString, qint64> energyTotals() const;
     // The event log's one entry point, for every part of the program.
     void record(HistoryEvent event);
     void record(int iKind, const QString& strMac, const QString& strPdu, const QString& strSubject,

@@ -401,13 +401,13 @@ bool CHistoryWriter::writeBatch()
         if (!bOk)
             break;
         if (query.next() && QStringList{query.value(0).toString(), query.value(1).toString(),
-                                        query.value(2).toString()} == item.second)
+                                        query.value(2).toString()} == item.second.mid(0, 3))
             continue;
         query.prepare(QStringLiteral("INSERT OR REPLACE INTO pdu_label (pdu, t, name, position, address) "
                                      "VALUES (?, ?, ?, ?, ?)"));
         query.addBindValue(pState->iId);
         query.addBindValue(Clock::now().toMSecsSinceEpoch());
-        for (const QString& strPart : item.second)
+        for (const QString& strPart : item.second.mid(0, 3))
             query.addBindValue(strPart);
         bOk = query.exec();
     }

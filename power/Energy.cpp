@@ -1,0 +1,30 @@
+#include "power/Energy.h"
+
+namespace {
+qint64 voltCentiAmps(const HistorySample& s)
+{
+    return qint64(s.uiVoltage) * s.uiCentiAmps;
+}
+
+bool counts(const HistorySample& s)
+{
+    return s.bOnline && !s.bNoEnergy;
+}
+} // namespace
+
+namespace Energy {
+
+qint64 between(const HistorySample& before, const HistorySample& after)
+{
+    const qint64 iSpan = after.iMsecs - before.iMsecs;
+    if (!counts(before) || !counts(after) || iSpan <= 0 || iSpan > kGapMsecs)
+        return 0;
+    return (voltCentiAmps(before) + voltCentiAmps(after)) * iSpan;
+}
+
+double apparentPower(const HistorySample& sample)
+{
+    return counts(sample) ? double(voltCentiAmps(sample)) / 100.0 : 0.0;
+}
+
+} // namespace Energy
