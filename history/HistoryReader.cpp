@@ -224,7 +224,7 @@ QVector<CHistoryReader::Device> CHistoryReader::devices()
     }
     while (query.next())
         vec.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                    query.value(3).toString()});
+                    query.value(3).toString(), QString()});
     return vec;
 }
 
