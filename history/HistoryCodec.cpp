@@ -54,6 +54,8 @@ void HistoryAggregate::add(const HistorySample& sample)
 {
     HistoryAggregate one;
     one.uiSamples = 1;
+    // Known (the caller adds the energy of the interval the poll ends).
+    one.bEnergy = true;
     one.uiOutlets = sample.uiOutlets;
     if (sample.bOnline) {
         one.uiOnline = 1;
@@ -67,6 +69,9 @@ void HistoryAggregate::add(const HistorySample& sample)
 
 void HistoryAggregate::add(const HistoryAggregate& finer)
 {
+    // A span's energy is known only when that of every part is.
+    bEnergy = uiSamples == 0 ? finer.bEnergy : bEnergy && finer.bEnergy;
+    iEnergy += finer.iEnergy;
     uiSamples = quint16(uiSamples + finer.uiSamples);
     if (finer.uiOnline == 0)
         return;
@@ -97,7 +102,8 @@ QByteArray packSamples(const QVector<HistorySample>& vec, qint64 iRowStart, bool
     out.reserve(2 + vec.size() * 9);
     put(out, quint16(vec.size()));
     column(out, vec, [&](const HistorySample& s) { return quint16(s.iMsecs - iRowStart); });
-    column(out, vec, [](const HistorySample& s) { return quint8(s.bOnline); });
+    // Bit 0: answered; bit 1: counts no energy (rows written before had only bit 0).
+    column(out, vec, [](const HistorySample& s) { return quint8(s.bOnline | (s.bNoEnergy << 1)); });
     column(out, vec, [](const HistorySample& s) { return s.uiVoltage; });
     column(out, vec, [](const HistorySample& s) { return s.uiCentiAmps; });
     column(out, vec, [](const HistorySample& s) { return s.uiTemperature; });
@@ -121,7 +127,8 @@ QVector<HistorySample> unpackSamples(const QByteArray& baRow, qint64 iRowStart)
     for (HistorySample& s : vec) {
         quint8 uiOnline = 0;
         in >> uiOnline;
-        s.bOnline = uiOnline != 0;
+        s.bOnline = uiOnline & 1;
+        s.bNoEnergy = uiOnline & 2;
     }
     for (HistorySample& s : vec)
         in >> s.uiVoltage;
@@ -141,7 +148,7 @@ QVector<HistorySample> unpackSamples(const QByteArray& baRow, qint64 iRowStart)
 QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart, bool bCompress)
 {
     QByteArray out;
-    out.reserve(2 + vec.size() * 25);
+    out.reserve(2 + vec.size() * 34);
     put(out, quint16(vec.size()));
     // Offsets in seconds: an hour row spans a day, which milliseconds would overflow.
     column(out, vec, [&](const HistoryAggregate& a) { return quint32((a.iMsecs - iRowStart) / 1000); });
@@ -154,6 +161,9 @@ QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart
     column(out, vec, [](const HistoryAggregate& a) { return a.uiOutlets; });
     column(out, vec, [](const HistoryAggregate& a) { return a.uiOnline; });
     column(out, vec, [](const HistoryAggregate& a) { return a.uiSamples; });
+    // Appended columns: rows written before energy was kept end above.
+    column(out, vec, [](const HistoryAggregate& a) { return quint8(a.bEnergy); });
+    column(out, vec, [](const HistoryAggregate& a) { return a.iEnergy; });
     return wrap(out, bCompress);
 }
 
@@ -185,6 +195,15 @@ QVector<HistoryAggregate> unpackAggregates(const QByteArray& baRow, qint64 iRowS
         in >> a.uiOnline;
     for (HistoryAggregate& a : vec)
         in >> a.uiSamples;
+    if (!in.atEnd()) {
+        for (HistoryAggregate& a : vec) {
+            quint8 uiEnergy = 0;
+            in >> uiEnergy;
+            a.bEnergy = uiEnergy != 0;
+        }
+        for (HistoryAggregate& a : vec)
+            in >> a.iEnergy;
+    }
     if (in.status() != QDataStream::Ok)
         return {};
     return vec;

@@ -20,6 +20,9 @@
 //                                   would have shown, newValue: the time it showed; detail: the step
 //   SamplesDropped                  subject: how many polls went unrecorded since the last such entry
 //                                   (the writer's queue was full; at most one entry a minute)
+//   ImplausibleReading              subject: "voltage" or "current"; newValue: the reading; limit: what
+//                                   it cannot be; the samples count no energy until readings are
+//                                   plausible again (one entry per such episode)
 // The stored kind numbers never change meaning; new kinds take new numbers.
 struct HistoryEvent
 {
@@ -48,9 +51,10 @@ struct HistoryEvent
         GroupWritten = 21,
         ClockChanged = 22,
         SamplesDropped = 23,
+        ImplausibleReading = 24,
     };
     static constexpr int kFirstKind = Appeared;
-    static constexpr int kLastKind = SamplesDropped;
+    static constexpr int kLastKind = ImplausibleReading;
 
     qint64 iMsecs = 0; // since the epoch; the store stamps it when left 0
     int iKind = 0;

@@ -1,6 +1,7 @@
 #include "history/HistoryReader.h"
 
 #include "history/HistoryStore.h"
+#include "power/Energy.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -15,6 +16,12 @@ constexpr qint64 kMinute = 60 * 1000;
 constexpr qint64 kHour = 60 * kMinute;
 constexpr qint64 kDay = 24 * kHour;
 std::atomic<int> s_iConnections{0};
+// Every poll: the finished minutes and each device's minute in progress, which wins where a wall clock
+// set back made it a minute the finished ones hold too.
+// Files before version 3 kept it among the others.
+const char kRawRows[] = "(SELECT pdu, t, data FROM raw_open UNION ALL SELECT pdu, t, data FROM raw o "
+                        "WHERE NOT EXISTS (SELECT 1 FROM raw_open n WHERE n.pdu = o.pdu AND n.t = o.t))";
+constexpr int kEnergyVersion = 3;
 } // namespace
 
 CHistoryReader::CHistoryReader(const QString& strPath)
@@ -51,9 +58,10 @@ CHistoryReader::Resolution CHistoryReader::resolutionHolding(const QString& strM
     for (int r = finest; r <= Hours; ++r) {
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT t, data FROM %1 WHERE pdu = (SELECT id FROM pdu WHERE mac = ?) "
-                                     "ORDER BY t LIMIT 1")
-                          .arg(QLatin1String(kTables[r])));
+        query.prepare(
+            QStringLiteral("SELECT t, data FROM %1 WHERE pdu = (SELECT id FROM pdu WHERE mac = ?) "
+                           "ORDER BY t LIMIT 1")
+                .arg(QLatin1String(r == EveryPoll && m_iVersion >= kEnergyVersion ? kRawRows : kTables[r])));
         query.addBindValue(strMac);
         if (!query.exec() || !query.next())
             continue;
@@ -75,6 +83,11 @@ CHistoryReader::Resolution CHistoryReader::resolutionHolding(const QString& strM
     return iHolding < 0 ? finest : Resolution(iHolding);
 }
 
+QString CHistoryReader::groupColumn() const
+{
+    return m_iVersion >= kEnergyVersion ? QStringLiteral("l.grp") : QStringLiteral("NULL");
+}
+
 bool CHistoryReader::ready()
 {
     if (m_db.isOpen())
@@ -93,6 +106,10 @@ bool CHistoryReader::ready()
         m_strError = CHistoryStore::tr("the history file %1 cannot be opened").arg(m_strPath);
         return false;
     }
+    // A file of an earlier version that no writer has opened since is read as it stands.
+    QSqlQuery query(m_db);
+    if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
+        m_iVersion = query.value(0).toInt();
     return true;
 }
 
@@ -100,43 +117,60 @@ QVector<HistoryAggregate> CHistoryReader::series(const QString& strMac, qint64 i
                                                  Resolution resolution)
 {
     QVector<HistoryAggregate> vec;
-    if (!ready())
+    if (resolution == EveryPoll) {
+        for (const HistorySample& sample : polls(strMac, iFrom, iTo)) {
+            HistoryAggregate agg;
+            agg.iMsecs = sample.iMsecs;
+            agg.add(sample);
+            vec.append(agg);
+        }
         return vec;
+    }
+    forEachRow(resolution, strMac, iFrom, iTo, [&](qint64 iRow, const QByteArray& baData) {
+        static const qint64 kPointSpan[] = {0, kMinute, kHour};
+        for (const HistoryAggregate& agg : HistoryCodec::unpackAggregates(baData, iRow))
+            // A point covers a minute or an hour: the one the span starts in belongs to it.
+            if (agg.iMsecs > iFrom - kPointSpan[resolution] && agg.iMsecs <= iTo)
+                vec.append(agg);
+    });
+    return vec;
+}
+
+QVector<HistorySample> CHistoryReader::polls(const QString& strMac, qint64 iFrom, qint64 iTo)
+{
+    QVector<HistorySample> vec;
+    forEachRow(EveryPoll, strMac, iFrom, iTo, [&](qint64 iRow, const QByteArray& baData) {
+        for (const HistorySample& sample : HistoryCodec::unpackSamples(baData, iRow))
+            if (sample.iMsecs >= iFrom && sample.iMsecs <= iTo)
+                vec.append(sample);
+    });
+    return vec;
+}
+
+bool CHistoryReader::forEachRow(int iResolution, const QString& strMac, qint64 iFrom, qint64 iTo,
+                                const std::function<void(qint64, const QByteArray&)>& fnRow)
+{
+    if (!ready())
+        return false;
     static const char* const kTables[] = {"raw", "agg_minute", "agg_hour"};
     static const qint64 kRowSpan[] = {kMinute, kHour, kDay};
-    static const qint64 kPointSpan[] = {0, kMinute, kHour};
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT r.t, r.data FROM %1 r JOIN pdu p ON p.id = r.pdu "
                                  "WHERE p.mac = ? AND r.t > ? AND r.t <= ? ORDER BY r.t")
-                      .arg(QLatin1String(kTables[resolution])));
+                      .arg(QLatin1String(iResolution == EveryPoll && m_iVersion >= kEnergyVersion
+                                             ? kRawRows
+                                             : kTables[iResolution])));
     query.addBindValue(strMac);
-    query.addBindValue(iFrom - kRowSpan[resolution]);
+    query.addBindValue(iFrom - kRowSpan[iResolution]);
     query.addBindValue(iTo);
     if (!query.exec()) {
         m_strError = query.lastError().text();
-        return vec;
+        return false;
     }
-    while (query.next()) {
-        const qint64 iRow = query.value(0).toLongLong();
-        const QByteArray baData = query.value(1).toByteArray();
-        if (resolution == EveryPoll) {
-            for (const HistorySample& sample : HistoryCodec::unpackSamples(baData, iRow)) {
-                if (sample.iMsecs < iFrom || sample.iMsecs > iTo)
-                    continue;
-                HistoryAggregate agg;
-                agg.iMsecs = sample.iMsecs;
-                agg.add(sample);
-                vec.append(agg);
-            }
-        } else {
-            for (const HistoryAggregate& agg : HistoryCodec::unpackAggregates(baData, iRow))
-                // A point covers a minute or an hour: the one the span starts in belongs to it.
-                if (agg.iMsecs > iFrom - kPointSpan[resolution] && agg.iMsecs <= iTo)
-                    vec.append(agg);
-        }
-    }
-    return vec;
+    while (query.next())
+        fnRow(query.value(0).toLongLong(), query.value(1).toByteArray());
+    return true;
 }
 
 QVector<HistoryEvent> CHistoryReader::events(const EventFilter& filter)
@@ -215,16 +249,17 @@ QVector<CHistoryReader::Device> CHistoryReader::devices()
         return vec;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(
-            QStringLiteral("SELECT p.mac, l.name, l.position, l.address FROM pdu p LEFT JOIN pdu_label l ON "
-                           "l.pdu = p.id AND "
-                           "l.t = (SELECT max(t) FROM pdu_label WHERE pdu = p.id) ORDER BY l.name, p.mac"))) {
+    if (!query.exec(QStringLiteral(
+                        "SELECT p.mac, l.name, l.position, l.address, %1 FROM pdu p LEFT JOIN pdu_label l ON "
+                        "l.pdu = p.id AND "
+                        "l.t = (SELECT max(t) FROM pdu_label WHERE pdu = p.id) ORDER BY l.name, p.mac")
+                        .arg(groupColumn()))) {
         m_strError = query.lastError().text();
         return vec;
     }
     while (query.next())
         vec.append({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                    query.value(3).toString(), QString()});
+                    query.value(3).toString(), query.value(4).toString()});
     return vec;
 }
 
@@ -253,19 +288,130 @@ QVector<StoredAlarm> CHistoryReader::standingAlarms()
     return vec;
 }
 
-QVector<CHistoryReader::Label> CHistoryReader::labels(const QString&)
+QVector<CHistoryReader::Label> CHistoryReader::labels(const QString& strMac)
 {
-    return {};
+    QVector<Label> vec;
+    if (!ready())
+        return vec;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT l.t, l.name, l.position, l.address, %1 FROM pdu_label l JOIN pdu p "
+                                 "ON p.id = l.pdu WHERE p.mac = ? ORDER BY l.t")
+                      .arg(groupColumn()));
+    query.addBindValue(strMac);
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
+        return vec;
+    }
+    while (query.next())
+        vec.append({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toString(),
+                    query.value(3).toString(), query.value(4).toString()});
+    return vec;
 }
 
 QVector<CHistoryReader::Budget> CHistoryReader::budgets()
 {
-    return {};
+    QVector<Budget> vec;
+    if (!ready())
+        return vec;
+    if (m_iVersion < kEnergyVersion)
+        return vec;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT t, grp, breaker, derating FROM budget ORDER BY t, grp"))) {
+        m_strError = query.lastError().text();
+        return vec;
+    }
+    while (query.next())
+        vec.append({query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toDouble(),
+                    query.value(3).toDouble()});
+    return vec;
 }
 
-qint64 CHistoryReader::energy(const QString&, qint64, qint64, bool* pbComplete)
+namespace {
+// Calls fnStretch for each stretch of [iFrom, iTo) that no span of setCovered (spans iSpan long, aligned)
+// covers.
+void forEachUncovered(qint64 iFrom, qint64 iTo, qint64 iSpan, const QSet<qint64>& setCovered,
+                      const std::function<void(qint64, qint64)>& fnStretch)
 {
-    if (pbComplete)
+    qint64 iSpanStart = iFrom - ((iFrom % iSpan) + iSpan) % iSpan;
+    while (iSpanStart < iTo) {
+        if (setCovered.contains(iSpanStart)) {
+            iSpanStart += iSpan;
+            continue;
+        }
+        const qint64 iStretchFrom = qMax(iFrom, iSpanStart);
+        while (iSpanStart < iTo && !setCovered.contains(iSpanStart))
+            iSpanStart += iSpan;
+        fnStretch(iStretchFrom, qMin(iTo, iSpanStart));
+    }
+}
+} // namespace
+
+qint64 CHistoryReader::summedEnergy(qint64 iPdu, int iResolution, qint64 iFrom, qint64 iTo,
+                                    QSet<qint64>& setUsed, bool* pbComplete)
+{
+    // Hour summaries sit a day to a row, minute summaries an hour to a row.
+    const bool bHours = iResolution == Hours;
+    const qint64 iSpan = bHours ? kHour : kMinute;
+    const qint64 iRowSpan = bHours ? kDay : kHour;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT t, data FROM %1 WHERE pdu = ? AND t > ? AND t < ?")
+                      .arg(bHours ? QLatin1String("agg_hour") : QLatin1String("agg_minute")));
+    query.addBindValue(iPdu);
+    query.addBindValue(iFrom - iRowSpan);
+    query.addBindValue(iTo);
+    qint64 iEnergy = 0;
+    if (!query.exec()) {
+        m_strError = query.lastError().text();
         *pbComplete = false;
-    return 0;
+        return 0;
+    }
+    while (query.next()) {
+        const qint64 iRow = query.value(0).toLongLong();
+        for (const HistoryAggregate& agg :
+             HistoryCodec::unpackAggregates(query.value(1).toByteArray(), iRow)) {
+            if (agg.iMsecs < iFrom || agg.iMsecs + iSpan > iTo)
+                continue;
+            iEnergy += agg.iEnergy;
+            *pbComplete = *pbComplete && agg.bEnergy;
+            setUsed.insert(agg.iMsecs);
+        }
+    }
+    return iEnergy;
+}
+
+qint64 CHistoryReader::energy(const QString& strMac, qint64 iFrom, qint64 iTo, bool* pbComplete)
+{
+    bool bComplete = ready() && m_iVersion >= kEnergyVersion;
+    qint64 iEnergy = 0;
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT id FROM pdu WHERE mac = ?"));
+    query.addBindValue(strMac);
+    if (bComplete && query.exec() && query.next() && iFrom < iTo) {
+        const qint64 iPdu = query.value(0).toLongLong();
+        query.finish();
+        // Whole hours from their summaries; what they leave (the edges, the hour in progress) from
+        // minute summaries, and what those leave (the minute in progress) from the polls themselves.
+        QSet<qint64> setHours;
+        iEnergy += summedEnergy(iPdu, Hours, iFrom, iTo, setHours, &bComplete);
+        forEachUncovered(iFrom, iTo, kHour, setHours, [&](qint64 iHourFrom, qint64 iHourTo) {
+            QSet<qint64> setMinutes;
+            iEnergy += summedEnergy(iPdu, Minutes, iHourFrom, iHourTo, setMinutes, &bComplete);
+            forEachUncovered(iHourFrom, iHourTo, kMinute, setMinutes, [&](qint64 iPollFrom, qint64 iPollTo) {
+                // The poll before the stretch's first one ends an interval inside it.
+                HistorySample before;
+                for (const HistorySample& sample :
+                     polls(strMac, iPollFrom - Energy::kGapMsecs, iPollTo - 1)) {
+                    if (sample.iMsecs >= iPollFrom)
+                        iEnergy += Energy::between(before, sample);
+                    before = sample;
+                }
+            });
+        });
+    }
+    if (pbComplete)
+        *pbComplete = bComplete;
+    return iEnergy;
 }

@@ -5,6 +5,7 @@
 #include "history/HistoryStore.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -38,6 +39,8 @@ public:
     // Readings of one device between two times, each point a summary (a poll is its own minimum,
     // average and maximum). Empty on failure, with the reason in error().
     QVector<HistoryAggregate> series(const QString& strMac, qint64 iFrom, qint64 iTo, Resolution resolution);
+    // The polls themselves between two times (where the file still keeps them), in time order.
+    QVector<HistorySample> polls(const QString& strMac, qint64 iFrom, qint64 iTo);
 
     struct EventFilter
     {
@@ -87,7 +90,7 @@ public:
     };
     QVector<Budget> budgets();
 
-    // Energy (Energy units) of a device's intervals that end in (iFrom, iTo]: exact from the polls where
+    // Energy (Energy units) of a device's intervals that end in [iFrom, iTo): exact from the polls where
     // the file still holds them, from the minute and hour sums beyond. *pbComplete (when given) turns
     // false when part of the span lies in rows written before energy was kept.
     qint64 energy(const QString& strMac, qint64 iFrom, qint64 iTo, bool* pbComplete = nullptr);
@@ -99,6 +102,14 @@ public:
 
 private:
     bool ready();
+    QString groupColumn() const;
+    bool forEachRow(int iResolution, const QString& strMac, qint64 iFrom, qint64 iTo,
+                    const std::function<void(qint64, const QByteArray&)>& fnRow);
+    // Energy of whole spans from one summary table (hours or minutes) that lie in [iFrom, iTo),
+    // marking each span used.
+    qint64 summedEnergy(qint64 iPdu, int iResolution, qint64 iFrom, qint64 iTo, QSet<qint64>& setUsed,
+                        bool* pbComplete);
+    int m_iVersion = 0;
     QString m_strPath;
     QString m_strConnection;
     QSqlDatabase m_db;

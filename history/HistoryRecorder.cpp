@@ -117,6 +117,30 @@ void CHistoryRecorder::slotNewDevice(CPdu* pPdu)
     connect(pPdu, &QObject::destroyed, this, [this, pPdu] { m_hashTracked.remove(pPdu); });
 }
 
+HistorySample CHistoryRecorder::sample(Tracked& t)
+{
+    const PduInfo& info = t.pPdu->stInfo;
+    HistorySample s = sampleOf(info);
+    // No voltage while the device answers, or a current ten times its own overload limit (known once
+    // its thresholds arrived), is a meter fault, not energy.
+    QString strReading, strValue, strLimit;
+    if (info.voltage == 0) {
+        strReading = QStringLiteral("voltage");
+        strValue = QStringLiteral("0");
+        strLimit = QStringLiteral("> 0");
+    } else if (t.bLimits && info.currentOverload > 0 && info.current > info.currentOverload * 10) {
+        strReading = QStringLiteral("current");
+        strValue = amps(info.current);
+        strLimit = QStringLiteral("<= ") + amps(info.currentOverload * 10);
+    }
+    s.bNoEnergy = !strReading.isEmpty();
+    if (s.bNoEnergy && !t.bImplausible)
+        m_pStore->record(HistoryEvent::ImplausibleReading, t.strMac, text(info.name), strReading, QString(),
+                         strValue, strLimit);
+    t.bImplausible = s.bNoEnergy;
+    return s;
+}
+
 void CHistoryRecorder::onReply(Tracked& t, int iCommand)
 {
     const PduInfo& info = t.pPdu->stInfo;
@@ -135,7 +159,7 @@ void CHistoryRecorder::onReply(Tracked& t, int iCommand)
         t.bLimits = true;
     if (iCommand != kCmdStatus || t.strMac.isEmpty())
         return;
-    m_pStore->addSample(t.strMac, sampleOf(info));
+    m_pStore->addSample(t.strMac, sample(t));
     if (m_bDeriveAlarms && t.bLimits)
         deriveAlarms(t);
 }
@@ -249,13 +273,16 @@ void CHistoryRecorder::slotTick()
         // The label texts are made only when what they are made of has changed.
         if (t.bLabelled && t.uiLabelAddress == t.pPdu->sendIPv4() &&
             std::memcmp(t.acLabelName, info.name, sizeof info.name) == 0 &&
-            std::memcmp(t.acLabelPosition, info.position, sizeof info.position) == 0)
+            std::memcmp(t.acLabelPosition, info.position, sizeof info.position) == 0 &&
+            t.strGroup == t.pPdu->strGroup)
             continue;
         t.uiLabelAddress = t.pPdu->sendIPv4();
+        t.strGroup = t.pPdu->strGroup;
         std::memcpy(t.acLabelName, info.name, sizeof info.name);
         std::memcpy(t.acLabelPosition, info.position, sizeof info.position);
         t.bLabelled = true;
-        m_pStore->setLabel(t.strMac, text(info.name), text(info.position), t.pPdu->sendAddress().toString());
+        m_pStore->setLabel(t.strMac, text(info.name), text(info.position), t.pPdu->sendAddress().toString(),
+                           t.strGroup);
     }
 }
 

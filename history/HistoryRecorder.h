@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/Pdu.h"
+#include "history/HistoryCodec.h"
 
 #include <QHash>
 #include <QObject>
@@ -49,8 +50,10 @@ private:
     struct Tracked
     {
         QPointer<CPdu> pPdu;
-        QString strMac;       // empty until the device's network reply arrived
-        bool bLimits = false; // its thresholds reply arrived: until then stInfo holds factory limits
+        QString strMac;            // empty until the device's network reply arrived
+        bool bLimits = false;      // its thresholds reply arrived: until then stInfo holds factory limits
+        bool bImplausible = false; // its readings cannot be right (and were logged so)
+        QString strGroup;          // the group in its last label
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
         bool bLabelled = false; // a label was handed to the store, made from the fields below
@@ -59,6 +62,8 @@ private:
         quint32 uiLabelAddress = 0;
     };
     void onReply(Tracked& t, int iCommand);
+    // The sample of a status reply, marked to count no energy while its readings cannot be right.
+    HistorySample sample(Tracked& t);
     void deriveAlarms(Tracked& t);
     void recordDownload(const Tracked& t, const PduInfo& before, const PduInfo& after);
     void recordAlarm(int iKind, const ActiveAlarm& alarm, const QString& strDetail, qint64 iMsecs = 0);

@@ -48,13 +48,14 @@ void CHistoryStore::setLabel(const QString& strMac, const QString& strName, cons
     m_pWriter->enqueueLabel(strMac, {strName, strPosition, strAddress, strGroup});
 }
 
-void CHistoryStore::setBudget(const QString&, double, double)
+void CHistoryStore::setBudget(const QString& strGroup, double dBreakerAmps, double dDerating)
 {
+    m_pWriter->enqueueBudget(strGroup, dBreakerAmps, dDerating);
 }
 
 QHash<QString, qint64> CHistoryStore::energyTotals() const
 {
-    return {};
+    return m_pWriter->energyTotals();
 }
 
 void CHistoryStore::record(HistoryEvent event)

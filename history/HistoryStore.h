@@ -46,7 +46,7 @@ public:
 
     // "history.sqlite" in the application's data folder.
     static QString defaultPath();
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int kBatchMsec = 1000;
 
     QString path() const { return m_strPath; }

@@ -1,6 +1,7 @@
 #include "history/HistoryWriter.h"
 
 #include "device/Clock.h"
+#include "power/Energy.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -36,7 +37,7 @@ void upsert(QVector<HistoryAggregate>& vec, const HistoryAggregate& agg)
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS pdu (id INTEGER PRIMARY KEY, mac TEXT UNIQUE NOT NULL)",
     "CREATE TABLE IF NOT EXISTS pdu_label (pdu INTEGER NOT NULL, t INTEGER NOT NULL, name TEXT, "
-    "position TEXT, address TEXT, PRIMARY KEY (pdu, t)) WITHOUT ROWID",
+    "position TEXT, address TEXT, grp TEXT, PRIMARY KEY (pdu, t)) WITHOUT ROWID",
     "CREATE TABLE IF NOT EXISTS raw (pdu INTEGER NOT NULL, t INTEGER NOT NULL, data BLOB NOT NULL, "
     "PRIMARY KEY (pdu, t)) WITHOUT ROWID",
     "CREATE TABLE IF NOT EXISTS agg_minute (pdu INTEGER NOT NULL, t INTEGER NOT NULL, data BLOB NOT NULL, "
@@ -50,6 +51,15 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS alarm_state (mac TEXT NOT NULL, address TEXT NOT NULL, "
     "condition INTEGER NOT NULL, since INTEGER NOT NULL, acknowledged INTEGER NOT NULL, "
     "acknowledged_by TEXT, PRIMARY KEY (mac, address, condition)) WITHOUT ROWID",
+    // Since version 3. Each device's minute in progress, rewritten every second: a few pages that stay
+    // cached, where rewriting the minute's row among years of rows touched a page per device anywhere
+    // in the file. A minute moves to raw once it is finished.
+    "CREATE TABLE IF NOT EXISTS raw_open (pdu INTEGER PRIMARY KEY, t INTEGER NOT NULL, data BLOB NOT NULL)",
+    // Each device's energy since the file first saw it (the metrics' counter, which never goes back).
+    "CREATE TABLE IF NOT EXISTS energy_total (pdu INTEGER PRIMARY KEY, total INTEGER NOT NULL)",
+    // Group budgets as they were set: a report of a past month judges it by the budget of its time.
+    "CREATE TABLE IF NOT EXISTS budget (grp TEXT NOT NULL, t INTEGER NOT NULL, breaker REAL NOT NULL, "
+    "derating REAL NOT NULL, PRIMARY KEY (grp, t)) WITHOUT ROWID",
 };
 } // namespace
 
@@ -89,6 +99,12 @@ void CHistoryWriter::enqueueAlarm(const StoredAlarm& alarm)
     // Few and small (one per change of an alarm): never dropped.
     std::lock_guard<std::mutex> lock(m_mutex);
     m_vecAlarms.append(alarm);
+}
+
+void CHistoryWriter::enqueueBudget(const QString& strGroup, double dBreakerAmps, double dDerating)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_vecBudgets.append({strGroup, {dBreakerAmps, dDerating}});
 }
 
 void CHistoryWriter::setRetention(const HistoryRetention& retention)
@@ -184,6 +200,7 @@ bool CHistoryWriter::open()
         bOk = m_db.transaction();
         for (const char* pszSql : kSchema)
             bOk = bOk && exec(QString::fromLatin1(pszSql));
+        bOk = bOk && upgrade(iVersion);
         bOk = bOk && exec(QStringLiteral("PRAGMA user_version=%1").arg(CHistoryStore::kSchemaVersion)) &&
               m_db.commit();
         if (!bOk)
@@ -193,9 +210,37 @@ bool CHistoryWriter::open()
         close(failure(CHistoryStore::tr("the history file %1 cannot be written").arg(m_strPath)));
         return false;
     }
+    QHash<QString, qint64> hashTotals;
+    query.setForwardOnly(true);
+    bOk = query.exec(QStringLiteral("SELECT p.mac, e.total FROM energy_total e JOIN pdu p ON p.id = e.pdu"));
+    while (bOk && query.next())
+        hashTotals.insert(query.value(0).toString(), query.value(1).toLongLong());
+    query.finish();
+    if (!bOk) {
+        close(failure(CHistoryStore::tr("the history file %1 cannot be read").arg(m_strPath)));
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = hashTotals.cbegin(); it != hashTotals.cend(); ++it)
+            m_hashTotals[it.key()] = qMax(m_hashTotals.value(it.key()), it.value());
+    }
     m_bOpen = true;
     m_pStore->setAvailability(true, QString());
     return true;
+}
+
+bool CHistoryWriter::upgrade(int iVersion)
+{
+    // Labels gained the device's group in version 3 (a new file has the column already).
+    QSqlQuery query(m_db);
+    if (iVersion >= 3 || !query.exec(QStringLiteral("PRAGMA table_info(pdu_label)")))
+        return iVersion >= 3;
+    while (query.next())
+        if (query.value(1).toString() == QLatin1String("grp"))
+            return true;
+    query.finish();
+    return exec(QStringLiteral("ALTER TABLE pdu_label ADD COLUMN grp TEXT"));
 }
 
 QByteArray CHistoryWriter::getRow(const char* pszTable, qint64 iPdu, qint64 iTime, bool* pFound)
@@ -229,6 +274,37 @@ bool CHistoryWriter::putRow(const char* pszTable, qint64 iPdu, qint64 iTime, con
     return query.exec();
 }
 
+bool CHistoryWriter::putOpen(const char* pszTable, qint64 iPdu, qint64 iValue, const QByteArray& baData)
+{
+    // The small tables keyed by device alone: its minute in progress, its energy total.
+    auto it = m_hashPut.find(pszTable);
+    if (it == m_hashPut.end()) {
+        it = m_hashPut.insert(pszTable, QSqlQuery(m_db));
+        const QString strSql =
+            qstrcmp(pszTable, "raw_open") == 0
+                ? QStringLiteral("INSERT OR REPLACE INTO raw_open (pdu, t, data) VALUES (?, ?, ?)")
+                : QStringLiteral("INSERT OR REPLACE INTO energy_total (pdu, total) VALUES (?, ?)");
+        if (!it->prepare(strSql)) {
+            m_hashPut.erase(it);
+            return false;
+        }
+    }
+    QSqlQuery& query = *it;
+    query.bindValue(0, iPdu);
+    query.bindValue(1, iValue);
+    if (qstrcmp(pszTable, "raw_open") == 0)
+        query.bindValue(2, baData);
+    return query.exec();
+}
+
+HistorySample CHistoryWriter::lastBefore(qint64 iPdu, qint64 iMinute)
+{
+    // Only the minute just before can hold a poll close enough to count energy with the first of this.
+    const QVector<HistorySample> vec =
+        HistoryCodec::unpackSamples(getRow("raw", iPdu, iMinute - kMinute), iMinute - kMinute);
+    return vec.isEmpty() ? HistorySample() : vec.last();
+}
+
 CHistoryWriter::PduState* CHistoryWriter::state(const QString& strMac)
 {
     auto it = m_hashPdu.find(strMac);
@@ -249,30 +325,52 @@ CHistoryWriter::PduState* CHistoryWriter::state(const QString& strMac)
             return nullptr;
         st.iId = query.lastInsertId().toLongLong();
     }
-    // Carry on with the newest minute and hour the file holds, finished or not: finishing them again
-    // replaces their summaries.
-    for (const char* pszTable : {"raw", "agg_minute"}) {
-        query.prepare(QStringLiteral("SELECT t, data FROM %1 WHERE pdu = ? ORDER BY t DESC LIMIT 1")
-                          .arg(QLatin1String(pszTable)));
+    // Carry on with the minute in progress and the newest hour the file holds, finished or not:
+    // finishing them again replaces their summaries. Files of an earlier version kept the minute in
+    // progress among the finished ones.
+    auto newest = [&](const char* pszSql, qint64* piTime, QByteArray* pbaData) {
+        query.prepare(QString::fromLatin1(pszSql));
         query.addBindValue(st.iId);
         if (!query.exec())
-            return nullptr;
-        if (!query.next())
-            continue;
-        const qint64 iTime = query.value(0).toLongLong();
-        if (qstrcmp(pszTable, "raw") == 0) {
-            st.iMinute = iTime;
-            st.vecMinute = HistoryCodec::unpackSamples(query.value(1).toByteArray(), iTime);
-        } else {
-            st.iHour = iTime;
-            st.vecHour = HistoryCodec::unpackAggregates(query.value(1).toByteArray(), iTime);
+            return false;
+        if (query.next()) {
+            *piTime = query.value(0).toLongLong();
+            if (pbaData)
+                *pbaData = query.value(1).toByteArray();
         }
+        return true;
+    };
+    QByteArray baMinute, baHour;
+    if (!newest("SELECT t, data FROM raw_open WHERE pdu = ?", &st.iMinute, &baMinute) ||
+        (st.iMinute < 0 &&
+         !newest("SELECT t, data FROM raw WHERE pdu = ? ORDER BY t DESC LIMIT 1", &st.iMinute, &baMinute)) ||
+        !newest("SELECT t, data FROM agg_minute WHERE pdu = ? ORDER BY t DESC LIMIT 1", &st.iHour, &baHour) ||
+        !newest("SELECT total FROM energy_total WHERE pdu = ?", &st.iTotal, nullptr))
+        return nullptr;
+    if (st.iMinute >= 0)
+        st.vecMinute = HistoryCodec::unpackSamples(baMinute, st.iMinute);
+    if (st.iHour >= 0)
+        st.vecHour = HistoryCodec::unpackAggregates(baHour, st.iHour);
+    if (st.iMinute >= 0) {
+        st.before = lastBefore(st.iId, st.iMinute);
+        if (!st.vecMinute.isEmpty())
+            st.last = st.vecMinute.last();
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        st.iTotal = qMax(st.iTotal, m_hashTotals.value(strMac));
     }
     return &m_hashPdu.insert(strMac, st).value();
 }
 
 bool CHistoryWriter::addSample(PduState& st, const HistorySample& sample)
 {
+    const qint64 iEnergy = Energy::between(st.last, sample);
+    if (iEnergy > 0) {
+        st.iTotal += iEnergy;
+        st.bTotalDirty = true;
+    }
+    st.last = sample;
     const qint64 iMinute = floorTo(sample.iMsecs, kMinute);
     if (st.iMinute >= 0 && iMinute != st.iMinute && !finishMinute(st))
         return false;
@@ -281,6 +379,8 @@ bool CHistoryWriter::addSample(PduState& st, const HistorySample& sample)
         // finishing it again then summarises both parts, and no sample is dropped for its stamp.
         st.iMinute = iMinute;
         st.vecMinute = HistoryCodec::unpackSamples(getRow("raw", st.iId, iMinute), iMinute);
+        if (!st.vecMinute.isEmpty())
+            st.before = lastBefore(st.iId, iMinute);
     }
     if (st.vecMinute.isEmpty() || st.vecMinute.last().iMsecs <= sample.iMsecs)
         st.vecMinute.append(sample);
@@ -298,8 +398,13 @@ bool CHistoryWriter::finishMinute(PduState& st)
         return false;
     HistoryAggregate agg;
     agg.iMsecs = st.iMinute;
-    for (const HistorySample& sample : qAsConst(st.vecMinute))
+    HistorySample before = st.before;
+    for (const HistorySample& sample : qAsConst(st.vecMinute)) {
         agg.add(sample);
+        agg.iEnergy += Energy::between(before, sample);
+        before = sample;
+    }
+    st.before = before;
     const qint64 iHour = floorTo(st.iMinute, kHour);
     if (st.iHour >= 0 && iHour != st.iHour && !finishHour(st))
         return false;
@@ -376,8 +481,10 @@ bool CHistoryWriter::writeBatch()
     QVector<QPair<QString, QStringList>> vecLabels;
     QVector<HistoryEvent> vecEvents;
     QVector<StoredAlarm> vecAlarms;
+    QVector<QPair<QString, QPair<double, double>>> vecBudgets;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        vecBudgets.swap(m_vecBudgets);
         vecSamples.swap(m_vecSamples);
         vecLabels.swap(m_vecLabels);
         vecEvents.swap(m_vecEvents);
@@ -386,28 +493,31 @@ bool CHistoryWriter::writeBatch()
         // growing and copying of the queue.
         m_vecSamples.reserve(vecSamples.size());
     }
-    if (vecSamples.isEmpty() && vecLabels.isEmpty() && vecEvents.isEmpty() && vecAlarms.isEmpty())
+    if (vecSamples.isEmpty() && vecLabels.isEmpty() && vecEvents.isEmpty() && vecAlarms.isEmpty() &&
+        vecBudgets.isEmpty())
         return true;
 
     bool bOk = m_db.transaction();
     QSqlQuery query(m_db);
     for (const auto& item : qAsConst(vecLabels)) {
         PduState* pState = bOk ? state(item.first) : nullptr;
-        bOk = pState &&
-              query.prepare(QStringLiteral(
-                  "SELECT name, position, address FROM pdu_label WHERE pdu = ? ORDER BY t DESC LIMIT 1"));
+        bOk =
+            pState &&
+            query.prepare(QStringLiteral(
+                "SELECT name, position, address, grp FROM pdu_label WHERE pdu = ? ORDER BY t DESC LIMIT 1"));
         query.addBindValue(pState ? pState->iId : 0);
         bOk = bOk && query.exec();
         if (!bOk)
             break;
         if (query.next() && QStringList{query.value(0).toString(), query.value(1).toString(),
-                                        query.value(2).toString()} == item.second.mid(0, 3))
+                                        query.value(2).toString(), query.value(3).toString()} == item.second)
             continue;
-        query.prepare(QStringLiteral("INSERT OR REPLACE INTO pdu_label (pdu, t, name, position, address) "
-                                     "VALUES (?, ?, ?, ?, ?)"));
+        query.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO pdu_label (pdu, t, name, position, address, grp) "
+                           "VALUES (?, ?, ?, ?, ?, ?)"));
         query.addBindValue(pState->iId);
         query.addBindValue(Clock::now().toMSecsSinceEpoch());
-        for (const QString& strPart : item.second.mid(0, 3))
+        for (const QString& strPart : item.second)
             query.addBindValue(strPart);
         bOk = query.exec();
     }
@@ -415,13 +525,19 @@ bool CHistoryWriter::writeBatch()
         PduState* pState = state(vecSamples.at(i).first);
         bOk = pState && addSample(*pState, vecSamples.at(i).second);
     }
+    QHash<QString, qint64> hashTotals;
     for (auto it = m_hashPdu.begin(); bOk && it != m_hashPdu.end(); ++it) {
-        if (!it->bDirty)
-            continue;
-        bOk =
-            putRow("raw", it->iId, it->iMinute, HistoryCodec::packSamples(it->vecMinute, it->iMinute, false));
+        if (it->bDirty)
+            bOk = putOpen("raw_open", it->iId, it->iMinute,
+                          HistoryCodec::packSamples(it->vecMinute, it->iMinute, false));
+        if (bOk && it->bTotalDirty) {
+            bOk = putOpen("energy_total", it->iId, it->iTotal, QByteArray());
+            hashTotals.insert(it.key(), it->iTotal);
+        }
         it->bDirty = false;
+        it->bTotalDirty = false;
     }
+    bOk = bOk && writeBudgets(vecBudgets);
     if (bOk && !vecEvents.isEmpty())
         bOk = query.prepare(
             QStringLiteral("INSERT INTO event (t, kind, mac, pdu, subject, old, new, lim, detail) "
@@ -437,6 +553,11 @@ bool CHistoryWriter::writeBatch()
     query.finish();
     bOk = bOk && writeAlarms(vecAlarms);
     bOk = bOk && m_db.commit();
+    if (bOk) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto it = hashTotals.cbegin(); it != hashTotals.cend(); ++it)
+            m_hashTotals.insert(it.key(), it.value());
+    }
     if (bOk) {
         if (!vecEvents.isEmpty())
             emit m_pStore->signalEventsWritten();
@@ -454,9 +575,37 @@ bool CHistoryWriter::writeBatch()
         m_vecLabels = vecLabels + m_vecLabels;
         m_vecEvents = vecEvents.mid(qMax(0, vecEvents.size() - kMaxPendingEvents / 2)) + m_vecEvents;
         m_vecAlarms = vecAlarms + m_vecAlarms;
+        m_vecBudgets = vecBudgets + m_vecBudgets;
     }
     close(strReason);
     return false;
+}
+
+bool CHistoryWriter::writeBudgets(const QVector<QPair<QString, QPair<double, double>>>& vecBudgets)
+{
+    QSqlQuery query(m_db);
+    for (const auto& budget : vecBudgets) {
+        // Kept only when it differs from the group's last one: a start-up that tells every budget again
+        // adds nothing.
+        query.prepare(
+            QStringLiteral("SELECT breaker, derating FROM budget WHERE grp = ? ORDER BY t DESC LIMIT 1"));
+        query.addBindValue(budget.first);
+        if (!query.exec())
+            return false;
+        if (query.next() ? qFuzzyCompare(1 + query.value(0).toDouble(), 1 + budget.second.first) &&
+                               qFuzzyCompare(query.value(1).toDouble(), budget.second.second)
+                         : budget.second.first <= 0)
+            continue;
+        query.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO budget (grp, t, breaker, derating) VALUES (?, ?, ?, ?)"));
+        query.addBindValue(budget.first);
+        query.addBindValue(Clock::now().toMSecsSinceEpoch());
+        query.addBindValue(qMax(0.0, budget.second.first));
+        query.addBindValue(budget.second.second);
+        if (!query.exec())
+            return false;
+    }
+    return true;
 }
 
 bool CHistoryWriter::writeAlarms(const QVector<StoredAlarm>& vecAlarms)
@@ -530,6 +679,7 @@ bool CHistoryWriter::thin(qint64 iNow)
         qint64 iSpan;
     } aThin[] = {
         {"raw", retention.iRawHours * kHour, kMinute},
+        {"raw_open", retention.iRawHours * kHour, kMinute},
         {"agg_minute", retention.iMinuteDays * kDay, kHour},
         {"agg_hour", retention.iHourDays * kDay, kDay},
         {"event", retention.iEventDays * kDay, 1},

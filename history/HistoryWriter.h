@@ -30,6 +30,12 @@ public:
     void enqueueLabel(const QString& strMac, const QStringList& listLabel);
     void enqueueEvent(const HistoryEvent& event);
     void enqueueAlarm(const StoredAlarm& alarm);
+    void enqueueBudget(const QString& strGroup, double dBreakerAmps, double dDerating);
+    QHash<QString, qint64> energyTotals()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_hashTotals;
+    }
     void setRetention(const HistoryRetention& retention);
     // Samples turned away because the queue was full, since the start.
     qint64 droppedSamples()
@@ -47,8 +53,9 @@ public:
     // Samples turned away are told at most this often, so that a room the file cannot keep up with does
     // not fill the log it is told in.
     static constexpr qint64 kDropReportMsec = 60000;
-    // A large room rewrites one page per device every second (its minute in progress): checkpoints
-    // copy each page once per many batches rather than after every one, and the pages stay cached.
+    // A large room rewrites one row per device every second (its minute in progress, in a small table
+    // of its own): checkpoints copy each page once per many batches rather than after every one, and
+    // the pages stay cached.
     static constexpr int kCheckpointPages = 10000;
     static constexpr int kCacheKib = 64 * 1024;
 
@@ -68,6 +75,13 @@ private:
         qint64 iHour = -1; // start of the hour whose minutes are being filled
         QVector<HistoryAggregate> vecHour;
         bool bDirty = false;
+        // The last poll before the minute being filled: the first interval of the minute ends it.
+        HistorySample before;
+        // The poll that came last, in the order polls came, and the energy since the file first saw the
+        // device: a clock set back adds nothing, never takes away.
+        HistorySample last;
+        qint64 iTotal = 0;
+        bool bTotalDirty = false;
     };
 
     bool open();
@@ -75,6 +89,8 @@ private:
     bool exec(const QString& strSql);
     bool writeBatch();
     bool writeAlarms(const QVector<StoredAlarm>& vecAlarms);
+    bool writeBudgets(const QVector<QPair<QString, QPair<double, double>>>& vecBudgets);
+    bool upgrade(int iVersion);
     bool thin(qint64 iNow);
     // The time rows age by: the wall clock, except just after it jumped ahead of the time that passed.
     qint64 agingNow(qint64 iNow);
@@ -83,6 +99,8 @@ private:
     bool finishMinute(PduState& state);
     bool finishHour(PduState& state);
     bool putRow(const char* pszTable, qint64 iPdu, qint64 iTime, const QByteArray& baData);
+    bool putOpen(const char* pszTable, qint64 iPdu, qint64 iValue, const QByteArray& baData);
+    HistorySample lastBefore(qint64 iPdu, qint64 iMinute);
     QByteArray getRow(const char* pszTable, qint64 iPdu, qint64 iTime, bool* pFound = nullptr);
     QString failure(const QString& strWhat) const;
     // Tells of samples turned away since the last time, once kDropReportMsec have passed since then.
@@ -115,6 +133,8 @@ private:
     QVector<QPair<QString, QStringList>> m_vecLabels;
     QVector<HistoryEvent> m_vecEvents;
     QVector<StoredAlarm> m_vecAlarms;
+    QVector<QPair<QString, QPair<double, double>>> m_vecBudgets;
+    QHash<QString, qint64> m_hashTotals;
     HistoryRetention m_retention;
     qint64 m_iDroppedSamples = 0;
 };

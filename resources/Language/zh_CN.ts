@@ -1383,12 +1383,24 @@ Poll from a free port?</source>
         <translation>历史采样已丢弃</translation>
     </message>
     <message>
+        <source>Implausible reading</source>
+        <translation>读数不可信</translation>
+    </message>
+    <message>
         <source>set back</source>
         <translation>回拨</translation>
     </message>
     <message>
         <source>set forward</source>
         <translation>前拨</translation>
+    </message>
+    <message>
+        <source>voltage</source>
+        <translation>电压</translation>
+    </message>
+    <message>
+        <source>current</source>
+        <translation>电流</translation>
     </message>
     <message>
         <source>the history could not be read</source>

@@ -1383,12 +1383,24 @@ Poll from a free port?</source>
         <translation>歷史取樣已丟棄</translation>
     </message>
     <message>
+        <source>Implausible reading</source>
+        <translation>讀數不可信</translation>
+    </message>
+    <message>
         <source>set back</source>
         <translation>回撥</translation>
     </message>
     <message>
         <source>set forward</source>
         <translation>前撥</translation>
+    </message>
+    <message>
+        <source>voltage</source>
+        <translation>電壓</translation>
+    </message>
+    <message>
+        <source>current</source>
+        <translation>電流</translation>
     </message>
     <message>
         <source>the history could not be read</source>

@@ -4,6 +4,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
+#include "power/Energy.h"
 #include "service/MetricsExporter.h"
 
 #include <QProcess>
@@ -129,6 +130,68 @@ private slots:
         Clock::setSource(nullptr);
     }
 
+    // Energy of a series with a step in load, a gap, an offline poll, a restart and a meter fault, across a
+    // minute and an hour: the same from the polls, the minute sums and the hour sums, and the counter
+    // never goes back.
+    void energyOfAKnownSeries()
+    {
+        Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
+        const QString strPath = m_dir.filePath(QStringLiteral("energy.sqlite"));
+        const qint64 iHour = 1700000000000 - 1700000000000 % kHour;
+        const qint64 iStart = iHour - 30000;
+        auto store = std::make_unique<CHistoryStore>(strPath);
+        store->setRetention({1, 1, 730, 730});
+        auto poll = [&](int iSecond, quint16 uiVolts, quint16 uiCentiAmps, bool bOnline = true) {
+            HistorySample s = sampleAt(iStart + iSecond * 1000, uiVolts);
+            s.uiCentiAmps = uiCentiAmps;
+            s.bOnline = bOnline;
+            s.bNoEnergy = bOnline && uiVolts == 0; // as the recorder marks it
+            s_iNow = s.iMsecs;
+            store->addSample(kMac, s);
+        };
+        for (int i = 0; i <= 19; ++i)
+            poll(i, 230, 500); // 19 s at 1150 VA: 21850 VAs
+        poll(21, 230, 1000);   // 2 s from 1150 to 2300 VA: 3450 VAs
+        for (int i = 40; i <= 49; ++i)
+            poll(i, 230, 1000); // after a 19 s gap (nothing), 9 s at 2300 VA: 20700 VAs
+        poll(50, 0, 0, false);  // offline: nothing on either side
+        for (int i = 51; i <= 64; ++i) {
+            if (i == 56) {
+                store.reset(); // a restart inside the hour, 1 s between the polls around it
+                store = std::make_unique<CHistoryStore>(strPath);
+                store->setRetention({1, 1, 730, 730});
+            }
+            poll(i, i == 61 ? 0 : 230, 500); // 9 s, then 2 s, at 1150 VA (61 s reads 0 V): 12650 VAs
+        }
+        store->flush();
+        const qint64 iUnitsPerVas = Energy::kUnitsPerVah / 3600;
+        const qint64 iWhole = 58650 * iUnitsPerVas;
+        QCOMPARE(store->energyTotals().value(kMac), iWhole);
+        CHistoryReader reader(strPath);
+        bool bComplete = false;
+        QCOMPARE(reader.energy(kMac, iStart - kMinute, iStart + 2 * kMinute, &bComplete), iWhole);
+        QVERIFY(bComplete);
+        QCOMPARE(reader.energy(kMac, iStart, iHour), 25300 * iUnitsPerVas);
+        // Hours on, the polls are thinned away and the minute sums give the same; days on, the hour sums.
+        for (qint64 iLater : {3 * kHour, 3 * 24 * kHour}) {
+            s_iNow = iStart + iLater;
+            store->addSample(kMac, sampleAt(s_iNow, 0));
+            store->flush();
+            QVERIFY(reader.polls(kMac, iStart, iStart + kMinute).isEmpty());
+            QCOMPARE(reader.energy(kMac, iHour - kHour, iHour + kHour, &bComplete), iWhole);
+            QVERIFY(bComplete);
+        }
+        // The counter comes back from the file, and a clock set back adds nothing and takes nothing.
+        store.reset();
+        store = std::make_unique<CHistoryStore>(strPath);
+        QCOMPARE(store->energyTotals().value(kMac), iWhole);
+        poll(0, 230, 500);
+        poll(1, 230, 500);
+        store->flush();
+        QCOMPARE(store->energyTotals().value(kMac), iWhole + 1150 * iUnitsPerVas);
+        Clock::setSource(nullptr);
+    }
+
     // Files the store cannot use: the console runs on, says why, and records once the file is fixed.
     void unusableFile_data()
     {
@@ -192,11 +255,16 @@ private slots:
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("earlier"));
             db.setDatabaseName(strPath);
             QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TABLE alarm_state")));
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("PRAGMA user_version=1")));
+            for (const char* pszSql :
+                 {"DROP TABLE alarm_state", "DROP TABLE raw_open", "DROP TABLE energy_total",
+                  "DROP TABLE budget", "ALTER TABLE pdu_label DROP COLUMN grp", "PRAGMA user_version=1"})
+                QVERIFY(QSqlQuery(db).exec(QString::fromLatin1(pszSql)));
         }
         QSqlDatabase::removeDatabase(QStringLiteral("earlier"));
+        QVERIFY(CHistoryReader(strPath).labels(kMac).isEmpty()); // read as it stands before an upgrade
         CHistoryStore store(strPath);
+        store.setLabel(kMac, QStringLiteral("pdu"), QString(), QStringLiteral("10.0.0.7"),
+                       QStringLiteral("Rack A"));
         StoredAlarm alarm;
         alarm.strMac = kMac;
         alarm.strAddress = QStringLiteral("10.0.0.7");
@@ -206,6 +274,7 @@ private slots:
         store.flush();
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
         QCOMPARE(CHistoryReader(strPath).standingAlarms().size(), 1);
+        QCOMPARE(CHistoryReader(strPath).devices().value(0).strGroup, QStringLiteral("Rack A"));
     }
 
     // An unreadable file: reported, left as it is, the program runs on.
@@ -463,7 +532,7 @@ private slots:
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plan"));
             db.setDatabaseName(strPath);
             QVERIFY(db.open());
-            for (const char* pszTable : {"raw", "agg_minute", "agg_hour", "event"})
+            for (const char* pszTable : {"raw", "raw_open", "agg_minute", "agg_hour", "event"})
                 for (bool bFuture : {false, true}) {
                     QSqlQuery query(db);
                     QVERIFY(query.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") +

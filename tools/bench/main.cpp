@@ -7,6 +7,7 @@
 #include "app/AppShell.h"
 #include "tools/bench/BenchProbe.h"
 #include "tools/bench/BenchRun.h"
+#include "tools/bench/EnergyFigures.h"
 #include "tools/bench/HistoryFigures.h"
 #include "tools/bench/ThinningFigures.h"
 
@@ -218,9 +219,16 @@ int main(int argc, char** argv)
         QStringLiteral("metrics"),
         QStringLiteral(
             "Serve the metrics endpoint meanwhile and scrape it once a second (gzip, as Prometheus)."));
+    const QCommandLineOption optEnergy(
+        QStringLiteral("energy-figures"),
+        QStringLiteral("Only what keeping energy costs the writer, and reading every device's energy of a "
+                       "month-long file, for N PDUs (--seconds batches)."),
+        QStringLiteral("N"));
     parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics,
-                       optHistoryFigures, optThinning});
+                       optHistoryFigures, optThinning, optEnergy});
     parser.process(app);
+    if (parser.isSet(optEnergy))
+        return runEnergyFigures(parser.value(optEnergy).toInt(), parser.value(optSeconds).toInt());
     if (parser.isSet(optHistoryFigures))
         return runHistoryFigures();
     if (parser.isSet(optThinning)) {

@@ -90,6 +90,8 @@ QString HistoryUi::kindName(int iKind)
         return tr("Clock changed");
     case HistoryEvent::SamplesDropped:
         return tr("History samples dropped");
+    case HistoryEvent::ImplausibleReading:
+        return tr("Implausible reading");
     default:
         return QString::number(iKind);
     }
@@ -116,6 +118,8 @@ QString HistoryUi::termName(const QString& strTerm)
         QT_TR_NOOP("off"),
         QT_TR_NOOP("set back"),
         QT_TR_NOOP("set forward"),
+        QT_TR_NOOP("voltage"),
+        QT_TR_NOOP("current"),
     };
     for (const char* pszTerm : kTerms)
         if (strTerm == QLatin1String(pszTerm))
