@@ -340,13 +340,16 @@ CHistoryWriter::PduState* CHistoryWriter::state(const QString& strMac)
         }
         return true;
     };
-    QByteArray baMinute, baHour;
+    QByteArray baMinute, baHour, baRaw;
     if (!newest("SELECT t, data FROM raw_open WHERE pdu = ?", &st.iMinute, &baMinute) ||
-        (st.iMinute < 0 &&
-         !newest("SELECT t, data FROM raw WHERE pdu = ? ORDER BY t DESC LIMIT 1", &st.iMinute, &baMinute)) ||
+        !newest("SELECT t, data FROM raw WHERE pdu = ? ORDER BY t DESC LIMIT 1", &st.iNewestMinute, &baRaw) ||
         !newest("SELECT t, data FROM agg_minute WHERE pdu = ? ORDER BY t DESC LIMIT 1", &st.iHour, &baHour) ||
         !newest("SELECT total FROM energy_total WHERE pdu = ?", &st.iTotal, nullptr))
         return nullptr;
+    if (st.iMinute < 0) {
+        st.iMinute = st.iNewestMinute;
+        baMinute = baRaw;
+    }
     if (st.iMinute >= 0)
         st.vecMinute = HistoryCodec::unpackSamples(baMinute, st.iMinute);
     if (st.iHour >= 0)
@@ -377,8 +380,12 @@ bool CHistoryWriter::addSample(PduState& st, const HistorySample& sample)
     if (st.iMinute != iMinute) {
         // A minute the file holds already (a wall clock set back into it) goes on from what it holds:
         // finishing it again then summarises both parts, and no sample is dropped for its stamp.
+        // Only a minute no later than the newest finished one can be in the file: the next minute of a
+        // room's every device costs no look-up among years of rows.
         st.iMinute = iMinute;
-        st.vecMinute = HistoryCodec::unpackSamples(getRow("raw", st.iId, iMinute), iMinute);
+        st.vecMinute.clear();
+        if (iMinute <= st.iNewestMinute)
+            st.vecMinute = HistoryCodec::unpackSamples(getRow("raw", st.iId, iMinute), iMinute);
         if (!st.vecMinute.isEmpty())
             st.before = lastBefore(st.iId, iMinute);
     }
@@ -396,6 +403,7 @@ bool CHistoryWriter::finishMinute(PduState& st)
 {
     if (!putRow("raw", st.iId, st.iMinute, HistoryCodec::packSamples(st.vecMinute, st.iMinute, true)))
         return false;
+    st.iNewestMinute = qMax(st.iNewestMinute, st.iMinute);
     HistoryAggregate agg;
     agg.iMsecs = st.iMinute;
     HistorySample before = st.before;

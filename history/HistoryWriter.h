@@ -70,7 +70,8 @@ private:
     struct PduState
     {
         qint64 iId = 0;
-        qint64 iMinute = -1; // start of the minute being filled
+        qint64 iMinute = -1;       // start of the minute being filled
+        qint64 iNewestMinute = -1; // the newest minute the file holds among the finished ones
         QVector<HistorySample> vecMinute;
         qint64 iHour = -1; // start of the hour whose minutes are being filled
         QVector<HistoryAggregate> vecHour;

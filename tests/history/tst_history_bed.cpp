@@ -123,6 +123,22 @@ private slots:
         QVERIFY(std::any_of(vecPolls.begin(), vecPolls.end(),
                             [](const HistoryAggregate& a) { return a.uiOnline == 0; }));
 
+        // A meter reading 0 V while the device answers: one entry per episode, no energy meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT((store.flush(), store.energyTotals().value(strMac2) > 0), 10000);
+        for (int iEpisode = 1; iEpisode <= 2; ++iEpisode) {
+            QCOMPARE(m_sim.command(QStringLiteral("set 2 voltage 0")).last(), QStringLiteral("ok"));
+            QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::ImplausibleReading, strMac2).size(),
+                                      iEpisode, 10000);
+            const qint64 iTotal = store.energyTotals().value(strMac2);
+            m_sim.command(QStringLiteral("record 2 clear"));
+            QTRY_VERIFY_WITH_TIMEOUT(networkQueries(2) >= 3, 10000);
+            store.flush();
+            QCOMPARE(store.energyTotals().value(strMac2), iTotal);
+            QCOMPARE(m_sim.command(QStringLiteral("set 2 voltage 230")).last(), QStringLiteral("ok"));
+            QTRY_VERIFY_WITH_TIMEOUT((store.flush(), store.energyTotals().value(strMac2) > iTotal), 10000);
+        }
+        QCOMPARE(events(store, HistoryEvent::ImplausibleReading, strMac2).size(), 2);
+
         // An outlet switched from this console, as the operator does it.
         CPdu* pPdu = rig.registry()->listPdu.value(0);
         QVERIFY(pPdu);

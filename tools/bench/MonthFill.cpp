@@ -135,11 +135,13 @@ bool fillMonth(const QString& strPath, int iPdus, int iGroups, qint64 iFromMsecs
             if (bOk && !vecHours.isEmpty() && vecHours.last().iMsecs == floorTo(iOpenMinute, kHour))
                 vecHours.removeLast();
             if (bOk && !vecHours.isEmpty())
-                bOk = put(hour, i, floorTo(vecHours.first().iMsecs, kDay),
-                          HistoryCodec::packAggregates(vecHours, floorTo(vecHours.first().iMsecs, kDay), false));
+                bOk = put(
+                    hour, i, floorTo(vecHours.first().iMsecs, kDay),
+                    HistoryCodec::packAggregates(vecHours, floorTo(vecHours.first().iMsecs, kDay), false));
             if (bOk && !vecMinutes.isEmpty())
                 bOk = put(minute, i, floorTo(vecMinutes.first().iMsecs, kHour),
-                          HistoryCodec::packAggregates(vecMinutes, floorTo(vecMinutes.first().iMsecs, kHour), false));
+                          HistoryCodec::packAggregates(vecMinutes, floorTo(vecMinutes.first().iMsecs, kHour),
+                                                       false));
             if (bOk && iToMsecs > iOpenMinute) {
                 QVector<HistorySample> vecPolls;
                 for (qint64 t = iOpenMinute; t < iToMsecs; t += 1000) {
@@ -155,7 +157,8 @@ bool fillMonth(const QString& strPath, int iPdus, int iGroups, qint64 iFromMsecs
         }
         bOk = bOk && db.commit();
         if (!bOk)
-            std::fprintf(stderr, "bench: the month cannot be filled: %s\n", qPrintable(db.lastError().text()));
+            std::fprintf(stderr, "bench: the month cannot be filled: %s\n",
+                         qPrintable(db.lastError().text()));
         db.close();
     }
     QSqlDatabase::removeDatabase(strConnection);
