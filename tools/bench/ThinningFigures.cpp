@@ -2,6 +2,7 @@
 
 #include "tools/bench/HistoryFigures.h"
 
+#include "history/HistoryCodec.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
 
@@ -23,16 +24,48 @@ constexpr qint64 kMinute = 60000;
 constexpr qint64 kHour = 60 * kMinute;
 constexpr qint64 kDay = 24 * kHour;
 
-// Row sizes as the store writes them for steady readings (docs/performance.md): a minute of polls, an
-// hour of minutes, a day of hours; random bytes, so that nothing compresses below them.
+// The tables as the store fills them: a minute of polls, an hour of minutes, a day of hours.
 const struct
 {
     const char* pszTable;
     qint64 iSpan;
     int iRows;
-    int iBytes;
-} kTables[] = {
-    {"raw", kMinute, 24 * 60, 292}, {"agg_minute", kHour, 30 * 24, 496}, {"agg_hour", kDay, 730, 300}};
+    int iRecords; // per row
+} kTables[] = {{"raw", kMinute, 24 * 60, 60}, {"agg_minute", kHour, 30 * 24, 60}, {"agg_hour", kDay, 730, 24}};
+
+// A row the store could have written: readings with a little noise (mains 229-231 V, about 3 A), packed
+// and compressed as the writer does, so that the file holds rows of the real size that read back.
+QByteArray realRow(const char* pszTable, int iRecords)
+{
+    quint32 uiSeed = 12345;
+    auto noise = [&uiSeed](int iRange) {
+        uiSeed = uiSeed * 1103515245u + 12345u;
+        return int((uiSeed >> 16) % quint32(iRange));
+    };
+    QVector<HistorySample> vecSamples;
+    QVector<HistoryAggregate> vecAggs;
+    const qint64 iStep = qstrcmp(pszTable, "agg_hour") == 0 ? kHour : (qstrcmp(pszTable, "raw") == 0 ? 1000 : kMinute);
+    for (int i = 0; i < iRecords; ++i) {
+        HistorySample s;
+        s.iMsecs = i * iStep;
+        s.bOnline = true;
+        s.uiVoltage = quint16(229 + noise(3));
+        s.uiCentiAmps = quint16(290 + noise(25));
+        s.uiTemperature = quint8(25 + noise(2));
+        s.uiHumidity = quint8(44 + noise(3));
+        s.uiOutlets = 0xF7;
+        vecSamples << s;
+        HistoryAggregate agg;
+        agg.iMsecs = s.iMsecs;
+        agg.add(s);
+        s.uiCentiAmps = quint16(s.uiCentiAmps + noise(10));
+        agg.add(s);
+        agg.iEnergy = 2LL * s.uiVoltage * s.uiCentiAmps * iStep;
+        vecAggs << agg;
+    }
+    return qstrcmp(pszTable, "raw") == 0 ? HistoryCodec::packSamples(vecSamples, 0, true)
+                                         : HistoryCodec::packAggregates(vecAggs, 0, true);
+}
 
 bool exec(QSqlDatabase& db, const QString& strSql, const QVariantList& listBind = {})
 {
@@ -69,11 +102,11 @@ bool fill(const QString& strPath, int iPdus, qint64 iNow)
             const qint64 iNewest = iNow - iNow % t.iSpan;
             bOk = bOk &&
                   exec(db,
-                       QStringLiteral("INSERT INTO %1 (pdu, t, data) SELECT p.id, ? - c.i * ?, randomblob(?) "
+                       QStringLiteral("INSERT INTO %1 (pdu, t, data) SELECT p.id, ? - c.i * ?, ? "
                                       "FROM pdu p, (WITH RECURSIVE c(i) AS (SELECT 0 UNION ALL SELECT i + 1 "
                                       "FROM c WHERE i < ?) SELECT i FROM c) c ORDER BY p.id, c.i DESC")
                            .arg(QLatin1String(t.pszTable)),
-                       {iNewest, t.iSpan, t.iBytes, t.iRows});
+                       {iNewest, t.iSpan, realRow(t.pszTable, t.iRecords), t.iRows});
         }
         bOk = bOk && db.commit();
         db.close();
