@@ -659,6 +659,8 @@ qint64 CHistoryWriter::agingNow(qint64 iNow)
     // corrected within that loses nothing, one that stands was a correction and thins as it should.
     const qint64 iMono = Clock::elapsedMs();
     const qint64 iPassed = m_iAgedWall + (iMono - m_iAgedMono);
+    if (m_iBehindSinceMono < 0 || (m_iAgedWall >= 0 && iNow < iPassed - kMinute))
+        m_iBehindSinceMono = iMono;
     if (m_iAgedWall >= 0 && iNow > iPassed + kMinute) {
         if (m_iAheadSinceMono < 0)
             m_iAheadSinceMono = iMono;
@@ -698,10 +700,13 @@ bool CHistoryWriter::thin(qint64 iNow)
         bOk = bOk && query.prepare(thinStatement(t.pszTable, false));
         query.addBindValue(iAged - t.iKeep - t.iSpan);
         bOk = bOk && query.exec();
-        // Rows stamped after now were written while the wall clock ran ahead: their stamps are wrong,
-        // and age would not thin them before the clock had caught up. The event log keeps its entries:
-        // they are what happened, and the clock's step is logged beside them.
-        if (qstrcmp(t.pszTable, "event") == 0)
+        // Rows stamped after now were written while the wall clock ran ahead, and age would not thin
+        // them before the clock had caught up; or the clock is behind now (a machine started with a
+        // dead clock battery, before its time source answered), and they are the history. They go only
+        // once the clock has stood a day since the program started or last saw it set back. The
+        // event log keeps its entries: they are what happened, and the clock's step is logged beside
+        // them.
+        if (qstrcmp(t.pszTable, "event") == 0 || Clock::elapsedMs() - m_iBehindSinceMono < kTrustAheadMsecs)
             continue;
         bOk = bOk && query.prepare(thinStatement(t.pszTable, true));
         query.addBindValue(iNow);

@@ -124,6 +124,8 @@ private:
     qint64 m_iAgedWall = -1;
     qint64 m_iAgedMono = 0;
     qint64 m_iAheadSinceMono = -1;
+    // When the writer started or last saw the wall clock set back (-1: before its first thinning).
+    qint64 m_iBehindSinceMono = -1;
     static constexpr qint64 kTrustAheadMsecs = 24 * 60 * 60 * 1000;
     qint64 m_iReportedDrops = 0;
     qint64 m_iDropReportMono = 0;

@@ -31,7 +31,8 @@ const struct
     qint64 iSpan;
     int iRows;
     int iRecords; // per row
-} kTables[] = {{"raw", kMinute, 24 * 60, 60}, {"agg_minute", kHour, 30 * 24, 60}, {"agg_hour", kDay, 730, 24}};
+} kTables[] = {
+    {"raw", kMinute, 24 * 60, 60}, {"agg_minute", kHour, 30 * 24, 60}, {"agg_hour", kDay, 730, 24}};
 
 // A row the store could have written: readings with a little noise (mains 229-231 V, about 3 A), packed
 // and compressed as the writer does, so that the file holds rows of the real size that read back.
@@ -44,7 +45,8 @@ QByteArray realRow(const char* pszTable, int iRecords)
     };
     QVector<HistorySample> vecSamples;
     QVector<HistoryAggregate> vecAggs;
-    const qint64 iStep = qstrcmp(pszTable, "agg_hour") == 0 ? kHour : (qstrcmp(pszTable, "raw") == 0 ? 1000 : kMinute);
+    const qint64 iStep =
+        qstrcmp(pszTable, "agg_hour") == 0 ? kHour : (qstrcmp(pszTable, "raw") == 0 ? 1000 : kMinute);
     for (int i = 0; i < iRecords; ++i) {
         HistorySample s;
         s.iMsecs = i * iStep;
