@@ -1,0 +1,317 @@
+#include "power/MonthlyReport.h"
+
+#include "history/HistoryCsv.h"
+#include "history/HistoryReader.h"
+#include "power/Energy.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMap>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 kHour = 3600 * 1000;
+// What a PDU never put in a group belongs to (labels written before groups were kept have none).
+const QString s_strDefaultGroup = QStringLiteral("Default");
+
+QString groupOf(const CHistoryReader::Label& label)
+{
+    return label.strGroup.isEmpty() ? s_strDefaultGroup : label.strGroup;
+}
+
+// The label holding at t: the last one from t or before; before the first, the first (a device is
+// labelled when first seen, a moment after its first readings).
+const CHistoryReader::Label& labelAt(const QVector<CHistoryReader::Label>& vecLabels, qint64 t)
+{
+    auto it = std::upper_bound(vecLabels.begin(), vecLabels.end(), t,
+                               [](qint64 iT, const CHistoryReader::Label& l) { return iT < l.iMsecs; });
+    return it == vecLabels.begin() ? vecLabels.first() : *(it - 1);
+}
+
+// Nearest rank: the smallest value with at least 95 % of the values at or below it.
+double percentile95(QVector<double> vec)
+{
+    if (vec.isEmpty())
+        return 0;
+    std::sort(vec.begin(), vec.end());
+    const int iRank = int(std::ceil(0.95 * vec.size()));
+    return vec.at(qMax(1, iRank) - 1);
+}
+
+// A PDU's part of one group in the month.
+struct Share
+{
+    QString strName;
+    QVector<qint64> vecHours;
+    QVector<double> vecAverages;
+    double dPeak = 0;
+    qint64 iEnergy = 0;
+    bool bComplete = true;
+};
+
+bool rowLess(const MonthlyReportRow& a, const MonthlyReportRow& b)
+{
+    if (a.strGroup != b.strGroup)
+        return a.strGroup < b.strGroup;
+    if (a.bGroup != b.bGroup)
+        return a.bGroup;
+    if (a.strPdu != b.strPdu)
+        return a.strPdu < b.strPdu;
+    return a.strMac < b.strMac;
+}
+
+} // namespace
+
+bool CMonthlyReport::monthSpan(const QString& strMonth, qint64* piFrom, qint64* piTo)
+{
+    static const QRegularExpression s_re(QStringLiteral("^(\\d{4})-(\\d{2})$"));
+    const QRegularExpressionMatch match = s_re.match(strMonth);
+    const QDate date =
+        match.hasMatch() ? QDate(match.captured(1).toInt(), match.captured(2).toInt(), 1) : QDate();
+    if (!date.isValid())
+        return false;
+    *piFrom = date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch();
+    *piTo = date.addMonths(1).startOfDay(Qt::LocalTime).toMSecsSinceEpoch();
+    return true;
+}
+
+QString CMonthlyReport::previousMonth(qint64 iMsecs)
+{
+    const QDate date = QDateTime::fromMSecsSinceEpoch(iMsecs).date();
+    return QDate(date.year(), date.month(), 1).addMonths(-1).toString(QStringLiteral("yyyy-MM"));
+}
+
+CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QString& strMonth,
+                                              const QString& strGroup)
+{
+    m_vecRows.clear();
+    m_strError.clear();
+    m_strMonth = strMonth;
+    m_strGroup = strGroup;
+    qint64 iFrom = 0, iTo = 0;
+    if (!monthSpan(strMonth, &iFrom, &iTo)) {
+        m_strError = tr("a month is YYYY-MM, as 2026-11");
+        return BadMonth;
+    }
+    const QVector<CHistoryReader::Device> vecDevices = reader.devices();
+    const QVector<CHistoryReader::Budget> vecBudgets = reader.budgets();
+    if (!reader.error().isEmpty()) {
+        m_strError = reader.error();
+        return Unreadable;
+    }
+    QSet<QString> setKnown;
+    QHash<QString, QVector<CHistoryReader::Budget>> hashBudgets;
+    for (const CHistoryReader::Budget& budget : vecBudgets) {
+        setKnown << budget.strGroup;
+        hashBudgets[budget.strGroup] << budget;
+    }
+
+    // Hours are the store's own hour rows: those starting within the month.
+    const qint64 iFirstHour = iFrom + (kHour - iFrom % kHour) % kHour;
+    QMap<QPair<QString, QString>, Share> mapShares; // (group, MAC)
+    QHash<QString, QMap<qint64, qint64>> hashLoads; // group: hour -> sum of average centiamperes
+    for (const CHistoryReader::Device& device : vecDevices) {
+        QVector<CHistoryReader::Label> vecLabels = reader.labels(device.strMac);
+        if (vecLabels.isEmpty())
+            vecLabels << CHistoryReader::Label{0, device.strName, device.strPosition, device.strAddress,
+                                               device.strGroup};
+        for (const CHistoryReader::Label& label : qAsConst(vecLabels))
+            setKnown << groupOf(label);
+        // The month cut where the device's group changes, at the first hour the new label holds for.
+        struct Span
+        {
+            qint64 iFrom, iTo;
+            QString strGroup, strName;
+        };
+        QVector<Span> vecSpans;
+        for (qint64 h = iFirstHour; h < iTo; h += kHour) {
+            const CHistoryReader::Label& label = labelAt(vecLabels, h);
+            const QString strHourGroup = groupOf(label);
+            if (vecSpans.isEmpty() || vecSpans.last().strGroup != strHourGroup) {
+                if (!vecSpans.isEmpty())
+                    vecSpans.last().iTo = h;
+                vecSpans.append({vecSpans.isEmpty() ? iFrom : h, iTo, strHourGroup, QString()});
+            }
+            vecSpans.last().strName = label.strName.isEmpty() ? device.strMac : label.strName;
+        }
+        if (!strGroup.isEmpty() && std::none_of(vecSpans.begin(), vecSpans.end(),
+                                                [&](const Span& s) { return s.strGroup == strGroup; }))
+            continue;
+        for (const Span& span : qAsConst(vecSpans)) {
+            if (!strGroup.isEmpty() && span.strGroup != strGroup)
+                continue;
+            bool bComplete = true;
+            const qint64 iEnergy = reader.energy(device.strMac, span.iFrom, span.iTo, &bComplete);
+            Share& share = mapShares[{span.strGroup, device.strMac}];
+            share.strName = span.strName;
+            share.iEnergy += iEnergy;
+            share.bComplete = share.bComplete && bComplete;
+        }
+        for (const HistoryAggregate& agg :
+             reader.series(device.strMac, iFrom, iTo - 1, CHistoryReader::Hours)) {
+            if (agg.iMsecs < iFrom || agg.iMsecs >= iTo || agg.uiOnline == 0)
+                continue;
+            const QString strHourGroup = groupOf(labelAt(vecLabels, agg.iMsecs));
+            if (!strGroup.isEmpty() && strHourGroup != strGroup)
+                continue;
+            Share& share = mapShares[{strHourGroup, device.strMac}];
+            share.vecHours << agg.iMsecs;
+            share.vecAverages << agg.aCentiAmps[1] / 100.0;
+            share.dPeak = qMax(share.dPeak, agg.aCentiAmps[2] / 100.0);
+            hashLoads[strHourGroup][agg.iMsecs] += agg.aCentiAmps[1];
+        }
+    }
+    if (!reader.error().isEmpty()) {
+        m_strError = reader.error();
+        return Unreadable;
+    }
+    if (!strGroup.isEmpty() && !setKnown.contains(strGroup)) {
+        m_strError = tr("no group \"%1\" in the history").arg(strGroup);
+        return UnknownGroup;
+    }
+
+    // Hours over the budget that held at each hour's start (a budget changed within an hour counts from
+    // the next one).
+    QHash<QString, QSet<qint64>> hashOver;
+    QSet<QString> setBudgeted;
+    for (auto it = hashLoads.cbegin(); it != hashLoads.cend(); ++it) {
+        const QVector<CHistoryReader::Budget> vecGroupBudgets = hashBudgets.value(it.key());
+        for (auto hour = it->cbegin(); hour != it->cend(); ++hour) {
+            auto budget =
+                std::upper_bound(vecGroupBudgets.begin(), vecGroupBudgets.end(), hour.key(),
+                                 [](qint64 t, const CHistoryReader::Budget& b) { return t < b.iMsecs; });
+            if (budget == vecGroupBudgets.begin() || (budget - 1)->dBreakerAmps <= 0)
+                continue;
+            setBudgeted << it.key();
+            if (hour.value() > (budget - 1)->dBreakerAmps * (budget - 1)->dDerating * 100.0)
+                hashOver[it.key()] << hour.key();
+        }
+    }
+
+    QMap<QString, MonthlyReportRow> mapGroups;
+    for (auto it = mapShares.cbegin(); it != mapShares.cend(); ++it) {
+        if (it->vecHours.isEmpty() && it->iEnergy == 0)
+            continue;
+        const QString& strShareGroup = it.key().first;
+        const QSet<qint64> setOver = hashOver.value(strShareGroup);
+        MonthlyReportRow row;
+        row.strGroup = strShareGroup;
+        row.strPdu = it->strName;
+        row.strMac = it.key().second;
+        row.iEnergy = it->iEnergy;
+        row.bComplete = it->bComplete;
+        row.dPeakAmps = it->dPeak;
+        row.dP95Amps = percentile95(it->vecAverages);
+        row.iHours = it->vecHours.size();
+        row.bBudget = setBudgeted.contains(strShareGroup);
+        row.iHoursOver = int(std::count_if(it->vecHours.begin(), it->vecHours.end(),
+                                           [&](qint64 h) { return setOver.contains(h); }));
+        m_vecRows << row;
+
+        MonthlyReportRow& group = mapGroups[strShareGroup];
+        group.bGroup = true;
+        group.strGroup = strShareGroup;
+        group.iEnergy += row.iEnergy;
+        group.bComplete = group.bComplete && row.bComplete;
+    }
+    for (auto it = mapGroups.begin(); it != mapGroups.end(); ++it) {
+        QVector<double> vecLoads;
+        for (const qint64 iCentiAmps : hashLoads.value(it.key()))
+            vecLoads << iCentiAmps / 100.0;
+        it->dPeakAmps = vecLoads.isEmpty() ? 0 : *std::max_element(vecLoads.begin(), vecLoads.end());
+        it->dP95Amps = percentile95(vecLoads);
+        it->iHours = vecLoads.size();
+        it->bBudget = setBudgeted.contains(it.key());
+        it->iHoursOver = hashOver.value(it.key()).size();
+        m_vecRows << *it;
+    }
+    std::sort(m_vecRows.begin(), m_vecRows.end(), rowLess);
+    return Done;
+}
+
+QStringList CMonthlyReport::cells(const MonthlyReportRow& row)
+{
+    return {row.strGroup,
+            row.bGroup ? QString() : row.strPdu,
+            QString::number(Energy::toKvah(row.iEnergy), 'f', 3) +
+                (row.bComplete ? QString() : QStringLiteral("*")),
+            QString::number(row.dPeakAmps, 'f', 2),
+            QString::number(row.dP95Amps, 'f', 2),
+            row.bBudget ? QString::number(row.iHoursOver) : QString(),
+            QString::number(row.iHours)};
+}
+
+QStringList CMonthlyReport::titles()
+{
+    return {tr("Group"),     tr("PDU"),           tr("Energy (kVAh)"),
+            tr("Peak (A)"),  tr("95th pct. (A)"), tr("Hours over budget"),
+            tr("Hours read")};
+}
+
+QString CMonthlyReport::unitNote()
+{
+    return tr("Apparent power and energy (VA, kVAh): these PDUs measure volts and amperes, not watts. "
+              "Peak and 95th percentile are of hourly figures; a group's load is the sum of its PDUs' "
+              "hourly averages. A PDU's hours over budget are its group's, while it was in the group. "
+              "* part of the month was recorded before energy was kept: the figure is incomplete.");
+}
+
+QByteArray CMonthlyReport::csv() const
+{
+    QString str = HistoryCsv::line(
+        {QStringLiteral("kind"), QStringLiteral("group"), QStringLiteral("pdu"), QStringLiteral("mac"),
+         QStringLiteral("energy_kvah"), QStringLiteral("energy_complete"), QStringLiteral("peak_a"),
+         QStringLiteral("p95_a"), QStringLiteral("hours_over_budget"), QStringLiteral("hours")});
+    for (const MonthlyReportRow& row : m_vecRows) {
+        const QStringList listCells = cells(row);
+        str += HistoryCsv::line({row.bGroup ? QStringLiteral("group") : QStringLiteral("pdu"), row.strGroup,
+                                 listCells.at(1), row.bGroup ? QString() : row.strMac,
+                                 QString::number(Energy::toKvah(row.iEnergy), 'f', 3),
+                                 row.bComplete ? QStringLiteral("true") : QStringLiteral("false"),
+                                 listCells.at(3), listCells.at(4), listCells.at(5), listCells.at(6)});
+    }
+    return str.toUtf8();
+}
+
+bool CMonthlyReport::writeCsv(const QString& strPath, QString* pstrError) const
+{
+    QSaveFile file(strPath);
+    const QByteArray baData = QByteArrayLiteral("\xEF\xBB\xBF") + csv();
+    if (file.open(QIODevice::WriteOnly) && file.write(baData) == baData.size() && file.commit())
+        return true;
+    *pstrError = file.errorString();
+    return false;
+}
+
+QString CMonthlyReport::text() const
+{
+    QVector<QStringList> vecLines{titles()};
+    for (const MonthlyReportRow& row : m_vecRows) {
+        QStringList listCells = cells(row);
+        if (!row.bGroup)
+            listCells[0] = QStringLiteral("  ");
+        vecLines << listCells;
+    }
+    QVector<int> vecWidths(vecLines.first().size(), 0);
+    for (const QStringList& listLine : qAsConst(vecLines))
+        for (int i = 0; i < listLine.size(); ++i)
+            vecWidths[i] = qMax(vecWidths[i], listLine.at(i).size());
+    QString str = tr("Monthly report %1").arg(m_strMonth) + QLatin1Char('\n');
+    for (const QStringList& listLine : qAsConst(vecLines)) {
+        QStringList listOut;
+        for (int i = 0; i < listLine.size(); ++i)
+            listOut << (i < 2 ? listLine.at(i).leftJustified(vecWidths.at(i))
+                              : listLine.at(i).rightJustified(vecWidths.at(i)));
+        QString strLine = listOut.join(QLatin1String("  "));
+        while (strLine.endsWith(QLatin1Char(' ')))
+            strLine.chop(1);
+        str += strLine + QLatin1Char('\n');
+    }
+    return str + unitNote() + QLatin1Char('\n');
+}
