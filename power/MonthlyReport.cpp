@@ -17,12 +17,9 @@
 namespace {
 
 constexpr qint64 kHour = 3600 * 1000;
-// What a PDU never put in a group belongs to (labels written before groups were kept have none).
-const QString s_strDefaultGroup = QStringLiteral("Default");
-
 QString groupOf(const CHistoryReader::Label& label)
 {
-    return label.strGroup.isEmpty() ? s_strDefaultGroup : label.strGroup;
+    return CMonthlyReport::groupName(label.strGroup);
 }
 
 // The label holding at t: the last one from t or before; before the first, the first (a device is
@@ -68,6 +65,26 @@ bool rowLess(const MonthlyReportRow& a, const MonthlyReportRow& b)
 
 } // namespace
 
+QString CMonthlyReport::groupName(const QString& strLabelGroup)
+{
+    return strLabelGroup.isEmpty() ? QStringLiteral("Default") : strLabelGroup;
+}
+
+QStringList CMonthlyReport::knownGroups(CHistoryReader& reader)
+{
+    QSet<QString> setGroups;
+    for (const CHistoryReader::Device& device : reader.devices()) {
+        setGroups << groupName(device.strGroup);
+        for (const CHistoryReader::Label& label : reader.labels(device.strMac))
+            setGroups << groupOf(label);
+    }
+    for (const CHistoryReader::Budget& budget : reader.budgets())
+        setGroups << budget.strGroup;
+    QStringList listGroups = setGroups.values();
+    listGroups.sort();
+    return listGroups;
+}
+
 bool CMonthlyReport::monthSpan(const QString& strMonth, qint64* piFrom, qint64* piTo)
 {
     static const QRegularExpression s_re(QStringLiteral("^(\\d{4})-(\\d{2})$"));
@@ -79,12 +96,6 @@ bool CMonthlyReport::monthSpan(const QString& strMonth, qint64* piFrom, qint64* 
     *piFrom = date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch();
     *piTo = date.addMonths(1).startOfDay(Qt::LocalTime).toMSecsSinceEpoch();
     return true;
-}
-
-QString CMonthlyReport::previousMonth(qint64 iMsecs)
-{
-    const QDate date = QDateTime::fromMSecsSinceEpoch(iMsecs).date();
-    return QDate(date.year(), date.month(), 1).addMonths(-1).toString(QStringLiteral("yyyy-MM"));
 }
 
 CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QString& strMonth,

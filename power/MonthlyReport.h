@@ -35,8 +35,12 @@ public:
     // "YYYY-MM" into the month's span [*piFrom, *piTo): local midnight of the 1st to that of the next
     // month (a month with a clock change is an hour shorter or longer).
     static bool monthSpan(const QString& strMonth, qint64* piFrom, qint64* piTo);
-    // The month before the one holding iMsecs, as "YYYY-MM".
-    static QString previousMonth(qint64 iMsecs);
+
+    // The group a label's group stands for: "Default" for none (labels kept before groups were).
+    static QString groupName(const QString& strLabelGroup);
+
+    // Every group the file knows (from any label or budget), sorted: a group renamed or emptied too.
+    static QStringList knownGroups(CHistoryReader& reader);
 
     enum Outcome
     {

@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSet>
 
 namespace {
 enum Format
@@ -47,18 +46,9 @@ CReportExportDialog::CReportExportDialog(const QString& strStorePath, QWidget* p
     m_pComboGroup = new QComboBox;
     m_pComboGroup->setObjectName(QStringLiteral("ComboGroup"));
     m_pComboGroup->addItem(tr("All groups"), QString());
-    {
-        CHistoryReader reader(m_strStorePath);
-        QSet<QString> setGroups;
-        for (const CHistoryReader::Device& device : reader.devices())
-            setGroups << (device.strGroup.isEmpty() ? QStringLiteral("Default") : device.strGroup);
-        for (const CHistoryReader::Budget& budget : reader.budgets())
-            setGroups << budget.strGroup;
-        QStringList listGroups = setGroups.values();
-        listGroups.sort();
-        for (const QString& strGroup : qAsConst(listGroups))
-            m_pComboGroup->addItem(strGroup, strGroup);
-    }
+    CHistoryReader reader(m_strStorePath);
+    for (const QString& strGroup : CMonthlyReport::knownGroups(reader))
+        m_pComboGroup->addItem(strGroup, strGroup);
 
     auto* pRadioCsv = new QRadioButton(tr("CSV"));
     pRadioCsv->setObjectName(QStringLiteral("RadioCsv"));
