@@ -307,6 +307,11 @@ QString CMonthlyReport::text() const
         QStringList listCells = cells(row);
         if (!row.bGroup)
             listCells[0] = QStringLiteral("  ");
+        // A name's line breaks and escape sequences would break the table or drive the terminal.
+        for (QString& strCell : listCells)
+            for (QChar& ch : strCell)
+                if (ch.category() == QChar::Other_Control)
+                    ch = QChar::ReplacementCharacter;
         vecLines << listCells;
     }
     QVector<int> vecWidths(vecLines.first().size(), 0);
