@@ -126,7 +126,9 @@ CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QStr
     // Hours are the store's own hour rows: those starting within the month.
     const qint64 iFirstHour = iFrom + (kHour - iFrom % kHour) % kHour;
     QMap<QPair<QString, QString>, Share> mapShares; // (group, MAC)
-    QHash<QString, QMap<qint64, qint64>> hashLoads; // group: hour -> sum of average centiamperes
+    // Per group and hour of the month, the sum of its PDUs' average centiamperes; -1 while none read.
+    const int iHours = int((iTo - iFirstHour + kHour - 1) / kHour);
+    QHash<QString, QVector<qint64>> hashLoads;
     for (const CHistoryReader::Device& device : vecDevices) {
         QVector<CHistoryReader::Label> vecLabels = reader.labels(device.strMac);
         if (vecLabels.isEmpty())
@@ -154,28 +156,44 @@ CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QStr
         if (!strGroup.isEmpty() && std::none_of(vecSpans.begin(), vecSpans.end(),
                                                 [&](const Span& s) { return s.strGroup == strGroup; }))
             continue;
+        // Energy from the hour summaries the figures come from; what they leave (an hour in progress, hours
+        // without a summary) from the reader, which looks at minutes and polls there.
+        const QVector<HistoryAggregate> vecRows =
+            reader.series(device.strMac, iFrom, iTo - 1, CHistoryReader::Hours);
+        int iRow = 0;
         for (const Span& span : qAsConst(vecSpans)) {
+            while (iRow < vecRows.size() && vecRows.at(iRow).iMsecs < span.iFrom)
+                ++iRow;
             if (!strGroup.isEmpty() && span.strGroup != strGroup)
                 continue;
-            bool bComplete = true;
-            const qint64 iEnergy = reader.energy(device.strMac, span.iFrom, span.iTo, &bComplete);
             Share& share = mapShares[{span.strGroup, device.strMac}];
             share.strName = span.strName;
-            share.iEnergy += iEnergy;
-            share.bComplete = share.bComplete && bComplete;
-        }
-        for (const HistoryAggregate& agg :
-             reader.series(device.strMac, iFrom, iTo - 1, CHistoryReader::Hours)) {
-            if (agg.iMsecs < iFrom || agg.iMsecs >= iTo || agg.uiOnline == 0)
-                continue;
-            const QString strHourGroup = groupOf(labelAt(vecLabels, agg.iMsecs));
-            if (!strGroup.isEmpty() && strHourGroup != strGroup)
-                continue;
-            Share& share = mapShares[{strHourGroup, device.strMac}];
-            share.vecHours << agg.iMsecs;
-            share.vecAverages << agg.aCentiAmps[1] / 100.0;
-            share.dPeak = qMax(share.dPeak, agg.aCentiAmps[2] / 100.0);
-            hashLoads[strHourGroup][agg.iMsecs] += agg.aCentiAmps[1];
+            QVector<qint64>& vecLoad = hashLoads[span.strGroup];
+            if (vecLoad.isEmpty())
+                vecLoad.fill(-1, iHours);
+            // Intervals ending in [iCovered, t): the reader's (from, to] shifted by a millisecond.
+            qint64 iCovered = span.iFrom;
+            const auto addUncovered = [&](qint64 t) {
+                bool bComplete = true;
+                if (t > iCovered)
+                    share.iEnergy += reader.energy(device.strMac, iCovered - 1, t - 1, &bComplete);
+                share.bComplete = share.bComplete && bComplete;
+            };
+            for (; iRow < vecRows.size() && vecRows.at(iRow).iMsecs < span.iTo; ++iRow) {
+                const HistoryAggregate& agg = vecRows.at(iRow);
+                addUncovered(agg.iMsecs);
+                share.iEnergy += agg.iEnergy;
+                share.bComplete = share.bComplete && agg.bEnergy;
+                iCovered = agg.iMsecs + kHour;
+                if (agg.uiOnline == 0)
+                    continue;
+                share.vecHours << agg.iMsecs;
+                share.vecAverages << agg.aCentiAmps[1] / 100.0;
+                share.dPeak = qMax(share.dPeak, agg.aCentiAmps[2] / 100.0);
+                qint64& iLoad = vecLoad[int((agg.iMsecs - iFirstHour) / kHour)];
+                iLoad = qMax<qint64>(iLoad, 0) + agg.aCentiAmps[1];
+            }
+            addUncovered(span.iTo);
         }
     }
     if (!reader.error().isEmpty()) {
@@ -193,15 +211,16 @@ CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QStr
     QSet<QString> setBudgeted;
     for (auto it = hashLoads.cbegin(); it != hashLoads.cend(); ++it) {
         const QVector<CHistoryReader::Budget> vecGroupBudgets = hashBudgets.value(it.key());
-        for (auto hour = it->cbegin(); hour != it->cend(); ++hour) {
+        for (int i = 0; i < it->size(); ++i) {
+            const qint64 iHour = iFirstHour + i * kHour;
             auto budget =
-                std::upper_bound(vecGroupBudgets.begin(), vecGroupBudgets.end(), hour.key(),
+                std::upper_bound(vecGroupBudgets.begin(), vecGroupBudgets.end(), iHour,
                                  [](qint64 t, const CHistoryReader::Budget& b) { return t < b.iMsecs; });
-            if (budget == vecGroupBudgets.begin() || (budget - 1)->dBreakerAmps <= 0)
+            if (it->at(i) < 0 || budget == vecGroupBudgets.begin() || (budget - 1)->dBreakerAmps <= 0)
                 continue;
             setBudgeted << it.key();
-            if (hour.value() > (budget - 1)->dBreakerAmps * (budget - 1)->dDerating * 100.0)
-                hashOver[it.key()] << hour.key();
+            if (it->at(i) > (budget - 1)->dBreakerAmps * (budget - 1)->dDerating * 100.0)
+                hashOver[it.key()] << iHour;
         }
     }
 
@@ -234,7 +253,8 @@ CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QStr
     for (auto it = mapGroups.begin(); it != mapGroups.end(); ++it) {
         QVector<double> vecLoads;
         for (const qint64 iCentiAmps : hashLoads.value(it.key()))
-            vecLoads << iCentiAmps / 100.0;
+            if (iCentiAmps >= 0)
+                vecLoads << iCentiAmps / 100.0;
         it->dPeakAmps = vecLoads.isEmpty() ? 0 : *std::max_element(vecLoads.begin(), vecLoads.end());
         it->dP95Amps = percentile95(vecLoads);
         it->iHours = vecLoads.size();

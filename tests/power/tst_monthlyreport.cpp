@@ -104,12 +104,13 @@ private slots:
         at(local("2026-10-20T12:00:00"));
         poll(*pStore, kMacA, local("2026-10-20T10:00:00"), local("2026-10-20T11:00:00"), 1000);
         poll(*pStore, kMacB, local("2026-10-20T10:00:00"), local("2026-10-20T11:00:00"), 800);
-        // November's polls close October's last hour.
-        at(local("2026-11-02T12:00:00"));
-        for (const char* pszTime : {"2026-11-02T10:00:00", "2026-11-02T10:01:30", "2026-11-02T11:00:00"}) {
+        // November's polls close October's last hour; its 11 o'clock is still in progress.
+        at(local("2026-11-02T11:01:00"));
+        for (const char* pszTime : {"2026-11-02T10:00:00", "2026-11-02T10:01:30"}) {
             poll(*pStore, kMacA, local(pszTime), local(pszTime) + 1, 500);
             poll(*pStore, kMacB, local(pszTime), local(pszTime) + 1, 400);
         }
+        poll(*pStore, kMacA, local("2026-11-02T11:00:00"), local("2026-11-02T11:01:00"), 500);
         pStore->flush();
     }
 
@@ -183,6 +184,16 @@ private slots:
         QCOMPARE(listGot, expected);
         QCOMPARE(report.build(reader, QStringLiteral("2026-10"), QStringLiteral("web")),
                  CMonthlyReport::UnknownGroup);
+    }
+
+    // The month in progress counts the hour in progress too.
+    void monthInProgress()
+    {
+        CHistoryReader reader(m_strStore);
+        CMonthlyReport report;
+        QCOMPARE(report.build(reader, QStringLiteral("2026-11")), CMonthlyReport::Done);
+        QCOMPARE(report.rows().last().strPdu, QStringLiteral("rack-a"));
+        QCOMPARE(report.rows().last().iEnergy, units(29, 500));
     }
 
     // The CSV keeps names as text, and the PDF shows every figure and name the CSV has.
