@@ -52,14 +52,56 @@ struct Share
     bool bComplete = true;
 };
 
+bool isDigit(QChar ch)
+{
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
+
+// The digits of str[iFrom, iTo) without leading zeros (one kept for 0 itself).
+QStringRef digits(const QString& str, int iFrom, int iTo)
+{
+    while (iFrom < iTo - 1 && str.at(iFrom) == QLatin1Char('0'))
+        ++iFrom;
+    return str.midRef(iFrom, iTo - iFrom);
+}
+
+// Names as a person orders them: "PDU 2" before "PDU 10". Runs of digits compare by value, the rest by
+// code point, the same in every program and language.
+int naturalCompare(const QString& a, const QString& b)
+{
+    int i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (!isDigit(a.at(i)) || !isDigit(b.at(j))) {
+            if (a.at(i) != b.at(j))
+                return a.at(i) < b.at(j) ? -1 : 1;
+            ++i;
+            ++j;
+            continue;
+        }
+        const int iStartA = i, iStartB = j;
+        while (i < a.size() && isDigit(a.at(i)))
+            ++i;
+        while (j < b.size() && isDigit(b.at(j)))
+            ++j;
+        const QStringRef refA = digits(a, iStartA, i), refB = digits(b, iStartB, j);
+        if (refA.size() != refB.size())
+            return refA.size() < refB.size() ? -1 : 1;
+        if (const int iCmp = refA.compare(refB))
+            return iCmp;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    return a.compare(b); // "PDU 07" and "PDU 7" in one order all the same
+}
+
 bool rowLess(const MonthlyReportRow& a, const MonthlyReportRow& b)
 {
-    if (a.strGroup != b.strGroup)
-        return a.strGroup < b.strGroup;
+    if (const int iCmp = naturalCompare(a.strGroup, b.strGroup))
+        return iCmp < 0;
     if (a.bGroup != b.bGroup)
         return a.bGroup;
-    if (a.strPdu != b.strPdu)
-        return a.strPdu < b.strPdu;
+    if (const int iCmp = naturalCompare(a.strPdu, b.strPdu))
+        return iCmp < 0;
     return a.strMac < b.strMac;
 }
 
