@@ -34,6 +34,7 @@ CReportExportDialog::CReportExportDialog(const QString& strStorePath, QWidget* p
 {
     setObjectName(QStringLiteral("ReportExportDialog"));
     setWindowTitle(tr("Export monthly report"));
+    setMinimumWidth(480);
 
     m_pComboMonth = new QComboBox;
     m_pComboMonth->setObjectName(QStringLiteral("ComboMonth"));
