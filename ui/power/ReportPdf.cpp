@@ -67,8 +67,10 @@ public:
             paintHeader(iPage == 1);
             paintTitles(y);
             y += m_dRow * 2;
+            const int iPageFirst = iRow;
             for (const int iEnd = qMin(iRows, iRow + (iPage == 1 ? iFirst : iOther)); iRow < iEnd; ++iRow) {
-                paintRow(m_report.rows().at(iRow), y);
+                // A page that goes on with a group's PDUs names the group in its first line.
+                paintRow(m_report.rows().at(iRow), y, iRow == iPageFirst);
                 y += m_dRow;
             }
             if (iRows == 0) {
@@ -117,13 +119,13 @@ private:
         paintCells(CMonthlyReport::titles(), QRectF(0, y, 0, m_dRow * 2), Qt::TextWordWrap);
     }
 
-    void paintRow(const MonthlyReportRow& row, double y)
+    void paintRow(const MonthlyReportRow& row, double y, bool bNameGroup)
     {
         if (row.bGroup)
             m_painter.fillRect(QRectF(0, y, m_rectPage.width(), m_dRow), QColor(0xf0, 0xf3, 0xf6));
         m_painter.setFont(row.bGroup ? m_fontBold : m_fontBody);
         QStringList listCells = CMonthlyReport::cells(row);
-        if (!row.bGroup)
+        if (!row.bGroup && !bNameGroup)
             listCells[0].clear();
         paintCells(listCells, QRectF(0, y, 0, m_dRow), Qt::TextSingleLine);
         m_painter.setPen(QColor(0xc8, 0xcc, 0xd0));
