@@ -58,6 +58,18 @@ qint64 parseTime(const QString& strText, bool* pbOk)
 }
 } // namespace
 
+int findStore(const QString& strGiven, QString* pstrPath, QTextStream& err)
+{
+    *pstrPath = strGiven.isEmpty() ? storePath() : strGiven;
+    if (QFileInfo(*pstrPath).isFile())
+        return kExitOk;
+    err << "rackmind-ctl: "
+        << RackmindCtl::tr("no history store at %1")
+               .arg(pstrPath->isEmpty() ? ownStore() + QStringLiteral(", ") + s_strServiceStore : *pstrPath)
+        << '\n';
+    return kExitUnavailable;
+}
+
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err)
 {
@@ -70,14 +82,10 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second") << '\n';
         return kExitUsage;
     }
-    const QString strPath = storePath();
-    if (!QFileInfo(strPath).isFile()) {
-        err << "rackmind-ctl: "
-            << RackmindCtl::tr("no history store at %1")
-                   .arg(strPath.isEmpty() ? ownStore() + QStringLiteral(", ") + s_strServiceStore : strPath)
-            << '\n';
-        return kExitUnavailable;
-    }
+    QString strPath;
+    const int iExit = findStore(QString(), &strPath, err);
+    if (iExit != kExitOk)
+        return iExit;
     CHistoryReader reader(strPath);
     // The same ways to name a PDU as on the network: MAC address, address or name.
     QVector<CHistoryReader::Device> listMatch;

@@ -2,9 +2,11 @@
 // so no console or service has to run, and it runs beside them; it needs no display.
 #include "cli/CtlCommands.h"
 #include "cli/CtlHistory.h"
+#include "cli/CtlReport.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "device/Rackmind.h"
+#include "power/MonthlyReport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,6 +38,9 @@ const Subcommand s_subcommands[] = {
     {"history", "PDU",
      QT_TRANSLATE_NOOP("RackmindCtl", "Print the stored history of one PDU, the last 24 hours unless "
                                       "--from or --to say otherwise.")},
+    {"report", "",
+     QT_TRANSLATE_NOOP("RackmindCtl", "Print the monthly report from the history store: energy, peak, 95th "
+                                      "percentile and hours over budget per group and PDU.")},
 };
 
 QString overview()
@@ -105,8 +110,9 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(RackmindCtl::tr(sub->pszWhat));
     addOption(parser, QStringLiteral("help"), RackmindCtl::tr("Show this help."));
     const QString strName = QLatin1String(sub->pszName);
-    // history reads the store and polls nothing: the polling options would be silently ignored there.
-    if (strName != QLatin1String("history")) {
+    // history and report read the store and poll nothing: the polling options would be silently ignored.
+    const bool bStore = strName == QLatin1String("history") || strName == QLatin1String("report");
+    if (!bStore) {
         addOption(parser, QStringLiteral("port"),
                   RackmindCtl::tr("Device port to poll (repeatable); default 51230 and "
                                   "those in ./port.prt."),
@@ -117,8 +123,22 @@ int main(int argc, char* argv[])
                   RackmindCtl::tr("Seconds to wait for PDUs to answer (default 2)."),
                   QStringLiteral("SECONDS"));
     }
-    if (strName != QLatin1String("outlet"))
+    if (strName != QLatin1String("outlet") && strName != QLatin1String("report"))
         addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON instead of text."));
+    if (strName == QLatin1String("report")) {
+        addOption(parser, QStringLiteral("month"),
+                  RackmindCtl::tr("The calendar month in local time, as 2026-11 (required)."),
+                  QStringLiteral("YYYY-MM"));
+        addOption(parser, QStringLiteral("group"), RackmindCtl::tr("Only this group and its PDUs."),
+                  QStringLiteral("NAME"));
+        addOption(parser, QStringLiteral("csv"),
+                  RackmindCtl::tr("Comma-separated values, to standard output or to the FILE that follows."));
+        addOption(parser, QStringLiteral("pdf"),
+                  RackmindCtl::tr("A PDF document written to the FILE that follows."));
+        addOption(parser, QStringLiteral("store"),
+                  RackmindCtl::tr("The history store to read (default: as history finds it)."),
+                  QStringLiteral("PATH"));
+    }
     if (strName == QLatin1String("outlet")) {
         addOption(parser, QStringLiteral("delay"),
                   RackmindCtl::tr("Seconds between off and on in a cycle (default 5)."),
@@ -152,6 +172,29 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     const QStringList listPos = parser.positionalArguments();
+    if (strName == QLatin1String("report")) {
+        CtlReportRequest req;
+        req.strMonth = parser.value(QStringLiteral("month"));
+        req.strGroup = parser.value(QStringLiteral("group"));
+        const bool bCsv = parser.isSet(QStringLiteral("csv")), bPdf = parser.isSet(QStringLiteral("pdf"));
+        if (bCsv && bPdf)
+            return usage(err, RackmindCtl::tr("--csv and --pdf exclude each other"));
+        req.format = bPdf ? CtlReportRequest::Pdf : bCsv ? CtlReportRequest::Csv : CtlReportRequest::Text;
+        qint64 iFrom = 0, iTo = 0;
+        if (req.strMonth.isEmpty())
+            return usage(err, RackmindCtl::tr("report needs --month YYYY-MM"));
+        if (!CMonthlyReport::monthSpan(req.strMonth, &iFrom, &iTo))
+            return usage(err, RackmindCtl::tr("--month takes a month as YYYY-MM, as 2026-11"));
+        if (listPos.size() > ((bCsv || bPdf) ? 1 : 0))
+            return usage(err, RackmindCtl::tr("report takes a FILE only after --csv or --pdf"));
+        req.strFile = listPos.value(0);
+        if (bPdf && req.strFile.isEmpty())
+            return usage(err, RackmindCtl::tr("--pdf needs a FILE to write"));
+        const int iExit = findStore(parser.value(QStringLiteral("store")), &req.strStore, err);
+        if (iExit != kExitOk)
+            return iExit;
+        return bPdf ? runReportPdfHelper(req, err) : runReport(req, out, err);
+    }
     const int iWanted = QString::fromLatin1(sub->pszArgs).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
     if (listPos.size() != iWanted)
         return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));

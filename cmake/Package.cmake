@@ -4,6 +4,8 @@
 #   rackmind      the console (Qt Widgets, Charts)
 #   rackmindd     the service, its systemd unit, its configuration file and its system user
 #   rackmind-ctl  the command line
+#   rackmind-report-pdf  the PDF drawing of `rackmind-ctl report`, apart so that the command line keeps
+#                 off the GUI library (offscreen, no display needed either)
 # They share no file, so there is no common package. Library dependencies are computed from each
 # binary by dpkg-shlibdeps; what Qt loads as a plugin is named by hand.
 set(CPACK_PACKAGE_NAME rackmind)
@@ -13,7 +15,7 @@ set(CPACK_PACKAGE_CONTACT "Rackmind maintainers <maintainers@rackmind.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL console service ctl)
+set(CPACK_COMPONENTS_ALL console service ctl pdf)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -54,13 +56,24 @@ interface, so it is switched on once configured.")
 
 set(CPACK_DEBIAN_CTL_PACKAGE_NAME rackmind-ctl)
 set(CPACK_DEBIAN_CTL_PACKAGE_DEPENDS ${rackmind_sqlite})
-set(CPACK_DEBIAN_CTL_PACKAGE_SUGGESTS rackmindd)
+set(CPACK_DEBIAN_CTL_PACKAGE_SUGGESTS "rackmindd, rackmind-report-pdf")
 set(CPACK_DEBIAN_CTL_PACKAGE_BREAKS ${rackmind_split})
 set(CPACK_DEBIAN_CTL_PACKAGE_REPLACES ${rackmind_split})
 set(CPACK_DEBIAN_CTL_DESCRIPTION "command line for networked rack PDUs
 rackmind-ctl lists the power distribution units on the local networks, shows
 one in full, switches and cycles outlets and prints the stored history, from
 shell scripts and without a display.")
+
+set(CPACK_DEBIAN_PDF_PACKAGE_NAME rackmind-report-pdf)
+set(CPACK_DEBIAN_PDF_PACKAGE_DEPENDS "rackmind-ctl (= ${PROJECT_VERSION}), ${rackmind_sqlite}")
+# Names of PDUs and groups in Chinese need a face that has them.
+set(CPACK_DEBIAN_PDF_PACKAGE_BREAKS ${rackmind_split})
+set(CPACK_DEBIAN_PDF_PACKAGE_REPLACES ${rackmind_split})
+set(CPACK_DEBIAN_PDF_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PDF_DESCRIPTION "PDF output of the rackmind-ctl monthly report
+rackmind-ctl report --pdf writes the monthly energy and capacity report of
+the networked rack PDUs as a PDF document with this helper. It draws with
+the Qt GUI library on its offscreen platform and needs no display.")
 
 # The service's maintainer scripts and its configuration file as a conffile. Maintainer scripts must be
 # executable in the build tree for dpkg-deb; they are copied when the tree is configured, so an edit
@@ -83,6 +96,8 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/debian/changelog.in ${CMAKE_BINARY_
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
     COMMAND gzip -9nf -k ${CMAKE_BINARY_DIR}/debian/changelog
     DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/rackmind-report-pdf COMPONENT pdf)
 foreach(package console:rackmind service:rackmindd ctl:rackmind-ctl)
     string(REPLACE ":" ";" package ${package})
     list(GET package 0 component)

@@ -820,6 +820,65 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>CMonthlyReport</name>
+    <message>
+        <source>Monthly report %1</source>
+        <translation>月度报表 %1</translation>
+    </message>
+    <message>
+        <source>No readings in this month.</source>
+        <translation>本月无读数。</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>第 %1 页，共 %2 页</translation>
+    </message>
+    <message>
+        <source>cannot draw the document</source>
+        <translation>无法绘制文档</translation>
+    </message>
+    <message>
+        <source>a month is YYYY-MM, as 2026-11</source>
+        <translation>月份格式为 YYYY-MM，例如 2026-11</translation>
+    </message>
+    <message>
+        <source>no group "%1" in the history</source>
+        <translation>历史记录中没有组“%1”</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>组</translation>
+    </message>
+    <message>
+        <source>PDU</source>
+        <translation>PDU</translation>
+    </message>
+    <message>
+        <source>Energy (kVAh)</source>
+        <translation>电能 (kVAh)</translation>
+    </message>
+    <message>
+        <source>Peak (A)</source>
+        <translation>峰值 (A)</translation>
+    </message>
+    <message>
+        <source>95th pct. (A)</source>
+        <translation>95 百分位 (A)</translation>
+    </message>
+    <message>
+        <source>Hours over budget</source>
+        <translation>超预算小时数</translation>
+    </message>
+    <message>
+        <source>Hours read</source>
+        <translation>有读数小时数</translation>
+    </message>
+    <message>
+        <source>Apparent power and energy (VA, kVAh): these PDUs measure volts and amperes, not watts. Peak and 95th percentile are of hourly figures; a group's load is the sum of its PDUs' hourly averages. A PDU's hours over budget are its group's, while it was in the group. * part of the month was recorded before energy was kept: the figure is incomplete.</source>
+        <translation>视在功率与视在电能（VA、kVAh）：这些 PDU 测量的是伏特和安培，而非瓦特。峰值和 95 百分位按小时数值计算；组负载为组内各 PDU 小时平均电流之和。PDU 的超预算小时数是其所在组在其属于该组期间的超预算小时数。* 本月部分数据记录于开始保存电能之前：该数值不完整。</translation>
+    </message>
+</context>
+<context>
     <name>CNetworkConfigWidget</name>
     <message>
         <source>IP</source>
@@ -951,6 +1010,69 @@ Poll from a free port?</source>
     <message>
         <source>unknown</source>
         <translation>未知</translation>
+    </message>
+</context>
+<context>
+    <name>CReportExportDialog</name>
+    <message>
+        <source>Export monthly report</source>
+        <translation>导出月度报表</translation>
+    </message>
+    <message>
+        <source>All groups</source>
+        <translation>所有组</translation>
+    </message>
+    <message>
+        <source>CSV</source>
+        <translation>CSV</translation>
+    </message>
+    <message>
+        <source>PDF</source>
+        <translation>PDF</translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translation>选择...</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Month</source>
+        <translation>月份</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>组</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Figures are apparent power and energy (VA, kVAh).</source>
+        <translation>数值为视在功率与视在电能（VA、kVAh）。</translation>
+    </message>
+    <message>
+        <source>PDF documents (*.pdf)</source>
+        <translation>PDF 文档 (*.pdf)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Choose a file to write.</source>
+        <translation>请选择要写入的文件。</translation>
+    </message>
+    <message>
+        <source>The file could not be written: %1</source>
+        <translation>无法写入文件：%1</translation>
     </message>
 </context>
 <context>
@@ -1721,6 +1843,62 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>--timeout takes seconds above 0</source>
         <translation>--timeout 取大于 0 的秒数</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Print the monthly report from the history store: energy, peak, 95th percentile and hours over budget per group and PDU.</source>
+        <translation>根据历史数据存储输出月度报表：按组和 PDU 列出电能、峰值、95 百分位和超预算小时数。</translation>
+    </message>
+    <message>
+        <source>The calendar month in local time, as 2026-11 (required).</source>
+        <translation>本地时间的日历月，例如 2026-11（必填）。</translation>
+    </message>
+    <message>
+        <source>Only this group and its PDUs.</source>
+        <translation>仅此组及其 PDU。</translation>
+    </message>
+    <message>
+        <source>Comma-separated values, to standard output or to the FILE that follows.</source>
+        <translation>逗号分隔值，输出到标准输出或其后的 FILE。</translation>
+    </message>
+    <message>
+        <source>A PDF document written to the FILE that follows.</source>
+        <translation>将 PDF 文档写入其后的 FILE。</translation>
+    </message>
+    <message>
+        <source>The history store to read (default: as history finds it).</source>
+        <translation>要读取的历史数据存储（默认：与 history 命令查找方式相同）。</translation>
+    </message>
+    <message>
+        <source>--csv and --pdf exclude each other</source>
+        <translation>--csv 和 --pdf 不能同时使用</translation>
+    </message>
+    <message>
+        <source>report needs --month YYYY-MM</source>
+        <translation>report 需要 --month YYYY-MM</translation>
+    </message>
+    <message>
+        <source>--month takes a month as YYYY-MM, as 2026-11</source>
+        <translation>--month 的值为 YYYY-MM 格式的月份，例如 2026-11</translation>
+    </message>
+    <message>
+        <source>report takes a FILE only after --csv or --pdf</source>
+        <translation>report 仅在 --csv 或 --pdf 之后接受 FILE</translation>
+    </message>
+    <message>
+        <source>--pdf needs a FILE to write</source>
+        <translation>--pdf 需要要写入的 FILE</translation>
+    </message>
+    <message>
+        <source>PDF output needs the package rackmind-report-pdf</source>
+        <translation>输出 PDF 需要安装 rackmind-report-pdf 软件包</translation>
+    </message>
+    <message>
+        <source>run by rackmind-ctl report --pdf</source>
+        <translation>由 rackmind-ctl report --pdf 调用</translation>
     </message>
 </context>
 <context>

@@ -820,6 +820,65 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>CMonthlyReport</name>
+    <message>
+        <source>Monthly report %1</source>
+        <translation>月度報表 %1</translation>
+    </message>
+    <message>
+        <source>No readings in this month.</source>
+        <translation>本月無讀數。</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>第 %1 頁，共 %2 頁</translation>
+    </message>
+    <message>
+        <source>cannot draw the document</source>
+        <translation>無法繪製文件</translation>
+    </message>
+    <message>
+        <source>a month is YYYY-MM, as 2026-11</source>
+        <translation>月份格式為 YYYY-MM，例如 2026-11</translation>
+    </message>
+    <message>
+        <source>no group "%1" in the history</source>
+        <translation>歷史記錄中沒有群組「%1」</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>群組</translation>
+    </message>
+    <message>
+        <source>PDU</source>
+        <translation>PDU</translation>
+    </message>
+    <message>
+        <source>Energy (kVAh)</source>
+        <translation>電能 (kVAh)</translation>
+    </message>
+    <message>
+        <source>Peak (A)</source>
+        <translation>峰值 (A)</translation>
+    </message>
+    <message>
+        <source>95th pct. (A)</source>
+        <translation>95 百分位 (A)</translation>
+    </message>
+    <message>
+        <source>Hours over budget</source>
+        <translation>超預算小時數</translation>
+    </message>
+    <message>
+        <source>Hours read</source>
+        <translation>有讀數小時數</translation>
+    </message>
+    <message>
+        <source>Apparent power and energy (VA, kVAh): these PDUs measure volts and amperes, not watts. Peak and 95th percentile are of hourly figures; a group's load is the sum of its PDUs' hourly averages. A PDU's hours over budget are its group's, while it was in the group. * part of the month was recorded before energy was kept: the figure is incomplete.</source>
+        <translation>視在功率與視在電能（VA、kVAh）：這些 PDU 量測的是伏特與安培，而非瓦特。峰值與 95 百分位按小時數值計算；群組負載為群組內各 PDU 小時平均電流之和。PDU 的超預算小時數是其所屬群組在其屬於該群組期間的超預算小時數。* 本月部分資料記錄於開始保存電能之前：該數值不完整。</translation>
+    </message>
+</context>
+<context>
     <name>CNetworkConfigWidget</name>
     <message>
         <source>IP</source>
@@ -951,6 +1010,69 @@ Poll from a free port?</source>
     <message>
         <source>unknown</source>
         <translation>未知</translation>
+    </message>
+</context>
+<context>
+    <name>CReportExportDialog</name>
+    <message>
+        <source>Export monthly report</source>
+        <translation>匯出月度報表</translation>
+    </message>
+    <message>
+        <source>All groups</source>
+        <translation>所有群組</translation>
+    </message>
+    <message>
+        <source>CSV</source>
+        <translation>CSV</translation>
+    </message>
+    <message>
+        <source>PDF</source>
+        <translation>PDF</translation>
+    </message>
+    <message>
+        <source>Choose...</source>
+        <translation>選擇...</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>匯出</translation>
+    </message>
+    <message>
+        <source>Month</source>
+        <translation>月份</translation>
+    </message>
+    <message>
+        <source>Group</source>
+        <translation>群組</translation>
+    </message>
+    <message>
+        <source>Format</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>檔案</translation>
+    </message>
+    <message>
+        <source>Figures are apparent power and energy (VA, kVAh).</source>
+        <translation>數值為視在功率與視在電能（VA、kVAh）。</translation>
+    </message>
+    <message>
+        <source>PDF documents (*.pdf)</source>
+        <translation>PDF 文件 (*.pdf)</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 檔案 (*.csv)</translation>
+    </message>
+    <message>
+        <source>Choose a file to write.</source>
+        <translation>請選擇要寫入的檔案。</translation>
+    </message>
+    <message>
+        <source>The file could not be written: %1</source>
+        <translation>無法寫入檔案：%1</translation>
     </message>
 </context>
 <context>
@@ -1721,6 +1843,62 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>--timeout takes seconds above 0</source>
         <translation>--timeout 取大於 0 的秒數</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>無法寫入 %1：%2</translation>
+    </message>
+    <message>
+        <source>Print the monthly report from the history store: energy, peak, 95th percentile and hours over budget per group and PDU.</source>
+        <translation>根據歷史資料儲存輸出月度報表：按群組與 PDU 列出電能、峰值、95 百分位與超預算小時數。</translation>
+    </message>
+    <message>
+        <source>The calendar month in local time, as 2026-11 (required).</source>
+        <translation>本地時間的日曆月，例如 2026-11（必填）。</translation>
+    </message>
+    <message>
+        <source>Only this group and its PDUs.</source>
+        <translation>僅此群組及其 PDU。</translation>
+    </message>
+    <message>
+        <source>Comma-separated values, to standard output or to the FILE that follows.</source>
+        <translation>逗號分隔值，輸出到標準輸出或其後的 FILE。</translation>
+    </message>
+    <message>
+        <source>A PDF document written to the FILE that follows.</source>
+        <translation>將 PDF 文件寫入其後的 FILE。</translation>
+    </message>
+    <message>
+        <source>The history store to read (default: as history finds it).</source>
+        <translation>要讀取的歷史資料儲存（預設：與 history 指令尋找方式相同）。</translation>
+    </message>
+    <message>
+        <source>--csv and --pdf exclude each other</source>
+        <translation>--csv 與 --pdf 不能同時使用</translation>
+    </message>
+    <message>
+        <source>report needs --month YYYY-MM</source>
+        <translation>report 需要 --month YYYY-MM</translation>
+    </message>
+    <message>
+        <source>--month takes a month as YYYY-MM, as 2026-11</source>
+        <translation>--month 的值為 YYYY-MM 格式的月份，例如 2026-11</translation>
+    </message>
+    <message>
+        <source>report takes a FILE only after --csv or --pdf</source>
+        <translation>report 僅在 --csv 或 --pdf 之後接受 FILE</translation>
+    </message>
+    <message>
+        <source>--pdf needs a FILE to write</source>
+        <translation>--pdf 需要要寫入的 FILE</translation>
+    </message>
+    <message>
+        <source>PDF output needs the package rackmind-report-pdf</source>
+        <translation>輸出 PDF 需要安裝 rackmind-report-pdf 套件</translation>
+    </message>
+    <message>
+        <source>run by rackmind-ctl report --pdf</source>
+        <translation>由 rackmind-ctl report --pdf 呼叫</translation>
     </message>
 </context>
 <context>

@@ -43,6 +43,24 @@ private slots:
             {QStringLiteral("history"), QStringLiteral("x"), QStringLiteral("--port"),
              QStringLiteral("6000")},
             2, QStringLiteral("rackmind-ctl: "));
+        const auto report = [](std::initializer_list<const char*> args) {
+            QStringList list{QStringLiteral("report")};
+            for (const char* psz : args)
+                list << QLatin1String(psz);
+            return list;
+        };
+        row("ctl: report month 13", ctl, report({"--month", "2026-13"}), 2, QStringLiteral("YYYY-MM"));
+        row("ctl: report no month", ctl, report({"--csv"}), 2, QStringLiteral("--month"));
+        row("ctl: report pdf no file", ctl, report({"--month", "2026-11", "--pdf"}), 2,
+            QStringLiteral("FILE"));
+        row("ctl: report two formats", ctl, report({"--month", "2026-11", "--pdf", "a", "--csv"}), 2,
+            QStringLiteral("--csv"));
+        row("ctl: report file without format", ctl, report({"--month", "2026-11", "a.csv"}), 2,
+            QStringLiteral("FILE"));
+        row("ctl: report polls nothing", ctl, report({"--month", "2026-11", "--port", "6000"}), 2,
+            QStringLiteral("rackmind-ctl: "));
+        row("ctl: report without a store", ctl, report({"--month", "2026-11", "--store", "none.sqlite"}), 6,
+            QStringLiteral("none.sqlite"));
         row("ctl: --version", ctl, {QStringLiteral("--version")}, 0,
             QStringLiteral("rackmind-ctl " PROJECT_VERSION_TEXT));
         row("svc: unknown option", svc, {QStringLiteral("--frob")}, 2, QStringLiteral("rackmindd: "));
@@ -66,7 +84,7 @@ private slots:
         QTest::addColumn<QStringList>("words"); // the command line being completed, its last word "--"
         QTest::addColumn<QString>("page");
         const QString ctl = QStringLiteral(RACKMIND_CTL);
-        for (const char* pszWords : {"list", "show x", "outlet x 1 on", "history x"})
+        for (const char* pszWords : {"list", "show x", "outlet x 1 on", "history x", "report"})
             QTest::newRow(pszWords) << ctl << QString::fromLatin1(pszWords).split(QLatin1Char(' '))
                                     << QStringLiteral("rackmind-ctl");
         QTest::newRow("rackmindd") << QStringLiteral(RACKMINDD) << QStringList()

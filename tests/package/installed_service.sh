@@ -119,4 +119,13 @@ wait "$service_pid" || fail "rackmindd did not end cleanly on SIGTERM"
 service_pid=""
 # A stopped service leaves no files beside its store, and an ordinary user cannot make them there.
 history_rows || fail "rackmind-ctl history as nobody, the service stopped: $(cat "$work/history.err")"
-echo "installed rackmindd polled $devices PDUs, served metrics, mailed the alarm; rackmind-ctl read its history"
+# The month's report as a PDF from the service's store: an ordinary user, no display, nothing set.
+reports=$(mktemp -d)
+chmod 1777 "$reports"
+month=$(date +%Y-%m)
+setpriv --reuid nobody --regid nogroup --clear-groups env -i HOME=/nonexistent PATH=/usr/bin:/bin \
+    rackmind-ctl report --month "$month" --pdf "$reports/report.pdf" 2>"$work/report.err" ||
+    fail "rackmind-ctl report --pdf as nobody: $(cat "$work/report.err")"
+pdftotext "$reports/report.pdf" - | grep -q "$month" || fail "the report PDF does not name its month"
+rm -r "$reports"
+echo "installed rackmindd polled $devices PDUs, served metrics, mailed the alarm; rackmind-ctl read its history and made its report"

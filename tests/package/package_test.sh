@@ -7,7 +7,7 @@
 #   package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 src=$2
-packages=(rackmind rackmindd rackmind-ctl)
+packages=(rackmind rackmindd rackmind-ctl rackmind-report-pdf)
 
 # dpkg is one per machine: package tests of several build trees take turns.
 exec 9>/run/lock/rackmind-package-test
@@ -70,6 +70,7 @@ checks=(
     "rackmind /usr/bin/rackmind libqt5sql5-sqlite -"
     "rackmindd /usr/bin/rackmindd libqt5sql5-sqlite,adduser libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
     "rackmind-ctl /usr/bin/rackmind-ctl libqt5sql5-sqlite libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
+    "rackmind-report-pdf /usr/libexec/rackmind/rackmind-report-pdf libqt5gui5,rackmind-ctl -"
 )
 for row in "${checks[@]}"; do
     read -r p program needs banned <<<"$row"
@@ -140,7 +141,7 @@ expect_calls "purge" "systemctl --system daemon-reload" "deb-systemd-helper purg
 for gone in /etc/rackmind /var/lib/rackmind; do [ ! -e "$gone" ] || fail "purge left $gone"; done
 ! dpkg-statoverride --list | grep -q rackmind || fail "purge left the rights override"
 
-dpkg -P rackmind rackmind-ctl >/dev/null
+dpkg -P rackmind rackmind-report-pdf rackmind-ctl >/dev/null
 for p in "${packages[@]}"; do
     ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || fail "$p left installed"
 done

@@ -9,6 +9,7 @@
 #include "tools/bench/BenchRun.h"
 #include "tools/bench/EnergyFigures.h"
 #include "tools/bench/HistoryFigures.h"
+#include "tools/bench/ReportFigures.h"
 #include "tools/bench/ThinningFigures.h"
 
 #include <QApplication>
@@ -224,11 +225,23 @@ int main(int argc, char** argv)
         QStringLiteral("Only what keeping energy costs the writer, and reading every device's energy of a "
                        "month-long file, for N PDUs (--seconds batches)."),
         QStringLiteral("N"));
+    const QCommandLineOption optReport(
+        QStringLiteral("report-figures"),
+        QStringLiteral("Only the monthly report over a month's pre-filled store of N PDUs in G groups."),
+        QStringLiteral("N,G"));
+    const QCommandLineOption optKeepStore(
+        QStringLiteral("keep-store"), QStringLiteral("With --report-figures: keep the filled store here."),
+        QStringLiteral("PATH"));
     parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics,
-                       optHistoryFigures, optThinning, optEnergy});
+                       optHistoryFigures, optThinning, optEnergy, optReport, optKeepStore});
     parser.process(app);
     if (parser.isSet(optEnergy))
         return runEnergyFigures(parser.value(optEnergy).toInt(), parser.value(optSeconds).toInt());
+    if (parser.isSet(optReport)) {
+        const QStringList listSize = parser.value(optReport).split(QLatin1Char(','));
+        return runReportFigures(listSize.value(0).toInt(), qMax(1, listSize.value(1).toInt()),
+                                parser.value(optKeepStore));
+    }
     if (parser.isSet(optHistoryFigures))
         return runHistoryFigures();
     if (parser.isSet(optThinning)) {
