@@ -1,6 +1,6 @@
 #include "history/HistoryCodec.h"
 
-#include <QDataStream>
+#include <QtEndian>
 
 #include <algorithm>
 #include <type_traits>
@@ -43,6 +43,35 @@ template <typename T, typename Fn> void column(QByteArray& out, const QVector<T>
     for (const T& item : vec)
         put(out, fn(item));
 }
+
+// Reads the big-endian fields of a row straight from its bytes (the figures of a month of a large room
+// read hundreds of thousands of rows); past the end every read gives 0 and the row counts as broken.
+class RowReader
+{
+public:
+    explicit RowReader(const QByteArray& ba)
+        : m_p(reinterpret_cast<const uchar*>(ba.constData())), m_pEnd(m_p + ba.size())
+    {
+    }
+    template <typename V> V get()
+    {
+        if (m_pEnd - m_p < qptrdiff(sizeof(V))) {
+            m_bOk = false;
+            m_p = m_pEnd;
+            return 0;
+        }
+        const V value = qFromBigEndian<V>(m_p);
+        m_p += sizeof(V);
+        return value;
+    }
+    bool ok() const { return m_bOk; }
+    bool atEnd() const { return m_p == m_pEnd; }
+
+private:
+    const uchar* m_p;
+    const uchar* m_pEnd;
+    bool m_bOk = true;
+};
 
 quint16 average(qint64 iSum, int iCount)
 {
@@ -115,34 +144,26 @@ QByteArray packSamples(const QVector<HistorySample>& vec, qint64 iRowStart, bool
 QVector<HistorySample> unpackSamples(const QByteArray& baRow, qint64 iRowStart)
 {
     const QByteArray baBody = unwrap(baRow);
-    QDataStream in(baBody);
-    quint16 uiCount = 0;
-    in >> uiCount;
-    QVector<HistorySample> vec(uiCount);
+    RowReader in(baBody);
+    QVector<HistorySample> vec(in.get<quint16>());
+    for (HistorySample& s : vec)
+        s.iMsecs = iRowStart + in.get<quint16>();
     for (HistorySample& s : vec) {
-        quint16 uiOffset = 0;
-        in >> uiOffset;
-        s.iMsecs = iRowStart + uiOffset;
-    }
-    for (HistorySample& s : vec) {
-        quint8 uiOnline = 0;
-        in >> uiOnline;
+        const quint8 uiOnline = in.get<quint8>();
         s.bOnline = uiOnline & 1;
         s.bNoEnergy = uiOnline & 2;
     }
     for (HistorySample& s : vec)
-        in >> s.uiVoltage;
+        s.uiVoltage = in.get<quint16>();
     for (HistorySample& s : vec)
-        in >> s.uiCentiAmps;
+        s.uiCentiAmps = in.get<quint16>();
     for (HistorySample& s : vec)
-        in >> s.uiTemperature;
+        s.uiTemperature = in.get<quint8>();
     for (HistorySample& s : vec)
-        in >> s.uiHumidity;
+        s.uiHumidity = in.get<quint8>();
     for (HistorySample& s : vec)
-        in >> s.uiOutlets;
-    if (in.status() != QDataStream::Ok)
-        return {};
-    return vec;
+        s.uiOutlets = in.get<quint8>();
+    return in.ok() ? vec : QVector<HistorySample>();
 }
 
 QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart, bool bCompress)
@@ -170,43 +191,33 @@ QByteArray packAggregates(const QVector<HistoryAggregate>& vec, qint64 iRowStart
 QVector<HistoryAggregate> unpackAggregates(const QByteArray& baRow, qint64 iRowStart)
 {
     const QByteArray baBody = unwrap(baRow);
-    QDataStream in(baBody);
-    quint16 uiCount = 0;
-    in >> uiCount;
-    QVector<HistoryAggregate> vec(uiCount);
-    for (HistoryAggregate& a : vec) {
-        quint32 uiOffset = 0;
-        in >> uiOffset;
-        a.iMsecs = iRowStart + qint64(uiOffset) * 1000;
-    }
+    RowReader in(baBody);
+    QVector<HistoryAggregate> vec(in.get<quint16>());
+    for (HistoryAggregate& a : vec)
+        a.iMsecs = iRowStart + qint64(in.get<quint32>()) * 1000;
     for (int k = 0; k < 3; ++k) {
         for (HistoryAggregate& a : vec)
-            in >> a.aVoltage[k];
+            a.aVoltage[k] = in.get<quint16>();
         for (HistoryAggregate& a : vec)
-            in >> a.aCentiAmps[k];
+            a.aCentiAmps[k] = in.get<quint16>();
         for (HistoryAggregate& a : vec)
-            in >> a.aTemperature[k];
+            a.aTemperature[k] = in.get<quint8>();
         for (HistoryAggregate& a : vec)
-            in >> a.aHumidity[k];
+            a.aHumidity[k] = in.get<quint8>();
     }
     for (HistoryAggregate& a : vec)
-        in >> a.uiOutlets;
+        a.uiOutlets = in.get<quint8>();
     for (HistoryAggregate& a : vec)
-        in >> a.uiOnline;
+        a.uiOnline = in.get<quint16>();
     for (HistoryAggregate& a : vec)
-        in >> a.uiSamples;
-    if (!in.atEnd()) {
-        for (HistoryAggregate& a : vec) {
-            quint8 uiEnergy = 0;
-            in >> uiEnergy;
-            a.bEnergy = uiEnergy != 0;
-        }
+        a.uiSamples = in.get<quint16>();
+    if (in.ok() && !in.atEnd()) {
         for (HistoryAggregate& a : vec)
-            in >> a.iEnergy;
+            a.bEnergy = in.get<quint8>() != 0;
+        for (HistoryAggregate& a : vec)
+            a.iEnergy = in.get<qint64>();
     }
-    if (in.status() != QDataStream::Ok)
-        return {};
-    return vec;
+    return in.ok() ? vec : QVector<HistoryAggregate>();
 }
 
 } // namespace HistoryCodec
