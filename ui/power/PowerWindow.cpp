@@ -102,6 +102,7 @@ CPowerWindow::~CPowerWindow()
     if (m_pThread) {
         m_bCancel = true;
         m_pThread->wait();
+        delete m_pThread;
     }
 }
 
@@ -190,6 +191,11 @@ void CPowerWindow::slotRefresh()
         double dVa = 0;
     };
     QHash<QString, Load> hashLoads;
+    // Rows put in one by one into a sorted tree would each be sorted in: new devices go in unsorted and
+    // the tree is sorted once after.
+    const bool bNewRows = m_hashPdus.size() != g_pRackmind->listPdu.size();
+    if (bNewRows)
+        m_pTree->setSortingEnabled(false);
     for (const CPdu* pPdu : qAsConst(g_pRackmind->listPdu)) {
         CPowerItem* pGroup = groupRow(pPdu->strGroup);
         CPowerItem*& pRow = m_hashPdus[pPdu];
@@ -246,6 +252,8 @@ void CPowerWindow::slotRefresh()
         }
         ++it;
     }
+    if (bNewRows)
+        m_pTree->setSortingEnabled(true);
     // A device that came or moved to another group changes its groups' figures.
     if (m_bFiguresShown && members() != m_vecMembersRead)
         slotReadFigures();
