@@ -168,7 +168,7 @@ private slots:
         for (int l = CLoadBarDelegate::WithinBudget; l <= CLoadBarDelegate::AtBreaker; ++l)
             QCOMPARE(aRight[l] >= 0, l == iLevel);
         if (iLevel >= 0) {
-            const QRect rectTrack = rectCell.adjusted(3, 4, -3, -4);
+            const QRect rectTrack = CLoadBarDelegate::trackRect(rectCell, pTree->fontMetrics());
             QVERIFY2(qAbs(aRight[iLevel] + 1 - rectTrack.left() - dFraction * rectTrack.width()) <= 2,
                      qPrintable(QString::number(aRight[iLevel])));
         }

@@ -26,6 +26,12 @@ QColor CLoadBarDelegate::colour(Level level)
     }
 }
 
+QRect CLoadBarDelegate::trackRect(const QRect& rectCell, const QFontMetrics& metrics)
+{
+    const int iText = metrics.horizontalAdvance(QStringLiteral("1000 %")) + 6;
+    return rectCell.adjusted(3, 4, -iText, -4);
+}
+
 void CLoadBarDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const
 {
@@ -42,7 +48,7 @@ void CLoadBarDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& opt
     if (!index.data(LoadRole).isValid() || dBudget <= 0 || dBreaker <= 0)
         return;
     const Level lvl = index.data(ShareRole).toBool() ? Share : level(dLoad, dBudget, dBreaker);
-    const QRect rectTrack = option.rect.adjusted(3, 4, -3, -4);
+    const QRect rectTrack = trackRect(option.rect, option.fontMetrics);
     if (rectTrack.width() < 4 || rectTrack.height() < 3)
         return;
     pPainter->save();
@@ -55,7 +61,9 @@ void CLoadBarDelegate::paint(QPainter* pPainter, const QStyleOptionViewItem& opt
     pPainter->setPen(QPen(QColor(60, 60, 60), 1));
     pPainter->drawLine(iTick, option.rect.top() + 1, iTick, option.rect.bottom() - 1);
     pPainter->setPen(option.palette.color(QPalette::Text));
-    pPainter->drawText(rectTrack.adjusted(2, 0, -2, 0), Qt::AlignRight | Qt::AlignVCenter,
+    const QRect rectText(rectTrack.right() + 1, option.rect.top(), option.rect.right() - rectTrack.right(),
+                         option.rect.height());
+    pPainter->drawText(rectText.adjusted(0, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter,
                        QString::number(qRound(100.0 * dLoad / dBudget)) + QLatin1String(" %"));
     pPainter->restore();
 }

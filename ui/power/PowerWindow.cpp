@@ -38,6 +38,13 @@ QString amps(double dAmps)
     return QString::number(dAmps, 'f', 2);
 }
 
+// Figures line up on their last digit.
+void alignFigures(QTreeWidgetItem* pItem)
+{
+    for (int i = CPowerWindow::ColumnAmps; i < CPowerWindow::ColumnCount; ++i)
+        pItem->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
+}
+
 const CapacityFigures::Figures* figuresOf(const QHash<QString, CapacityFigures::Figures>& hash,
                                           const QString& strKey)
 {
@@ -64,12 +71,11 @@ CPowerWindow::CPowerWindow(QWidget* parent)
     m_pTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_pTree->setExpandsOnDoubleClick(true);
     m_pTree->header()->setSectionsMovable(false);
+    m_pTree->header()->setStretchLastSection(false);
     m_pTree->header()->setDefaultAlignment(Qt::AlignCenter);
-    m_pTree->setColumnWidth(ColumnName, 200);
-    m_pTree->setColumnWidth(ColumnAddress, 110);
-    m_pTree->setColumnWidth(ColumnLoad, 130);
-    for (int i = ColumnAmps; i < ColumnCount; ++i)
-        m_pTree->setColumnWidth(i, 86);
+    m_pTree->setColumnWidth(ColumnName, 180);
+    m_pTree->setColumnWidth(ColumnAddress, 100);
+    m_pTree->setColumnWidth(ColumnLoad, 150);
     m_pTree->setSortingEnabled(true);
     m_pTree->sortByColumn(ColumnName, Qt::AscendingOrder);
 
@@ -118,27 +124,30 @@ void CPowerWindow::retranslate()
         {QT_TR_NOOP("Address"), nullptr},
         {QT_TR_NOOP("Load"), QT_TR_NOOP("Load against the group's budget; the tick marks the budget, the "
                                         "full width the breaker rating")},
-        {QT_TR_NOOP("Now (A)"), nullptr},
-        {QT_TR_NOOP("Now (VA)"), QT_TR_NOOP("Apparent power, volts times amperes")},
-        {QT_TR_NOOP("Budget (A)"), QT_TR_NOOP("The breaker rating derated for continuous load")},
-        {QT_TR_NOOP("Headroom (A)"), QT_TR_NOOP("Budget minus the load now")},
-        {QT_TR_NOOP("Peak 24 h (A)"),
+        {QT_TR_NOOP("Now\n(A)"), nullptr},
+        {QT_TR_NOOP("Now\n(VA)"), QT_TR_NOOP("Apparent power, volts times amperes")},
+        {QT_TR_NOOP("Budget\n(A)"), QT_TR_NOOP("The breaker rating derated for continuous load")},
+        {QT_TR_NOOP("Headroom\n(A)"), QT_TR_NOOP("Budget minus the load now")},
+        {QT_TR_NOOP("Peak\n24 h (A)"),
          QT_TR_NOOP("Highest current in the last 24 hours; for a group, the highest sum of its PDUs' "
                     "minute averages")},
-        {QT_TR_NOOP("95th pct 24 h (A)"), QT_TR_NOOP("95th percentile of the minute averages")},
-        {QT_TR_NOOP("Peak 30 d (A)"),
+        {QT_TR_NOOP("95th pct\n24 h (A)"), QT_TR_NOOP("95th percentile of the minute averages")},
+        {QT_TR_NOOP("Peak\n30 d (A)"),
          QT_TR_NOOP("Highest current in the last 30 days; for a group, the highest sum of its PDUs' hour "
                     "averages")},
-        {QT_TR_NOOP("95th pct 30 d (A)"), QT_TR_NOOP("95th percentile of the hour averages")},
-        {QT_TR_NOOP("Today (kVAh)"), QT_TR_NOOP("Apparent energy since midnight")},
-        {QT_TR_NOOP("This month (kVAh)"), QT_TR_NOOP("Apparent energy since the first of the month")},
-        {QT_TR_NOOP("Last month (kVAh)"), QT_TR_NOOP("Apparent energy of the whole last month")},
+        {QT_TR_NOOP("95th pct\n30 d (A)"), QT_TR_NOOP("95th percentile of the hour averages")},
+        {QT_TR_NOOP("Today\n(kVAh)"), QT_TR_NOOP("Apparent energy since midnight")},
+        {QT_TR_NOOP("This month\n(kVAh)"), QT_TR_NOOP("Apparent energy since the first of the month")},
+        {QT_TR_NOOP("Last month\n(kVAh)"), QT_TR_NOOP("Apparent energy of the whole last month")},
     };
     QTreeWidgetItem* pHeader = m_pTree->headerItem();
     for (int i = 0; i < ColumnCount; ++i) {
         pHeader->setText(i, tr(kHeaders[i][0]));
         pHeader->setToolTip(i, kHeaders[i][1] ? tr(kHeaders[i][1]) : QString());
     }
+    // The figures' columns as wide as their headers in this language, and no narrower than a figure.
+    for (int i = ColumnAmps; i < ColumnCount; ++i)
+        m_pTree->setColumnWidth(i, qMax(72, m_pTree->header()->sectionSizeHint(i) + 8));
     // Energy shown with a mark where part of its span was recorded before energy was kept.
     if (m_pResult && m_bFiguresShown)
         onFiguresRead();
@@ -170,6 +179,7 @@ CPowerItem* CPowerWindow::groupRow(const QString& strGroup)
     CPowerItem*& pItem = m_hashGroups[strGroup];
     if (!pItem) {
         pItem = new CPowerItem(m_pTree);
+        alignFigures(pItem);
         pItem->setText(ColumnName, strGroup);
         QFont font = pItem->font(ColumnName);
         font.setBold(true);
@@ -201,6 +211,7 @@ void CPowerWindow::slotRefresh()
         CPowerItem*& pRow = m_hashPdus[pPdu];
         if (!pRow) {
             pRow = new CPowerItem(pGroup);
+            alignFigures(pRow);
         } else if (pRow->parent() != pGroup) {
             pRow->parent()->removeChild(pRow);
             pGroup->addChild(pRow);
