@@ -122,13 +122,22 @@ void readPart(Part& part, const QString& strPath, const QVector<CapacityFigures:
                 if (a.uiOnline > 0)
                     group.aSums[k].add(a.iMsecs, a.aCentiAmps[1]);
         }
+        // This month is today and the days before it: today is read once.
+        const qint64 aBounds[][2] = {{CapacityFigures::spanStart(CapacityFigures::Today, iNow), iNow},
+                                     {CapacityFigures::spanStart(CapacityFigures::ThisMonth, iNow),
+                                      CapacityFigures::spanStart(CapacityFigures::Today, iNow)},
+                                     {CapacityFigures::spanStart(CapacityFigures::LastMonth, iNow),
+                                      CapacityFigures::spanStart(CapacityFigures::ThisMonth, iNow)}};
         for (int s = 0; s < CapacityFigures::EnergySpanCount; ++s) {
-            const auto span = CapacityFigures::EnergySpan(s);
             bool bComplete = true;
-            f.aEnergy[s] = reader.energy(member.strMac, CapacityFigures::spanStart(span, iNow),
-                                         CapacityFigures::spanEnd(span, iNow), &bComplete);
+            f.aEnergy[s] = aBounds[s][0] < aBounds[s][1]
+                               ? reader.energy(member.strMac, aBounds[s][0], aBounds[s][1], &bComplete)
+                               : 0;
             f.aEnergyComplete[s] = bComplete;
         }
+        f.aEnergy[CapacityFigures::ThisMonth] += f.aEnergy[CapacityFigures::Today];
+        f.aEnergyComplete[CapacityFigures::ThisMonth] =
+            f.aEnergyComplete[CapacityFigures::ThisMonth] && f.aEnergyComplete[CapacityFigures::Today];
         if (!reader.error().isEmpty()) {
             part.strError = reader.error();
             return;
