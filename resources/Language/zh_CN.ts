@@ -595,6 +595,14 @@
         <source>Temperature (°C)</source>
         <translation>温度 (°C)</translation>
     </message>
+    <message>
+        <source>Apparent power (VA); where energy was not kept yet, average volts times average amperes</source>
+        <translation>视在功率 (VA)；未记录电能的时段为平均电压乘以平均电流</translation>
+    </message>
+    <message>
+        <source>Apparent power (VA)</source>
+        <translation>视在功率 (VA)</translation>
+    </message>
 </context>
 <context>
     <name>CLoginDialog</name>
@@ -1010,6 +1018,162 @@ Poll from a free port?</source>
     <message>
         <source>unknown</source>
         <translation>未知</translation>
+    </message>
+</context>
+<context>
+    <name>CPowerEntries</name>
+    <message>
+        <source>Power and capacity</source>
+        <translation>功率与容量</translation>
+    </message>
+</context>
+<context>
+    <name>CPowerWindow</name>
+    <message>
+        <source>Power and capacity</source>
+        <translation>功率与容量</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Group / PDU</source>
+        <translation>分组 / PDU</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>负载</translation>
+    </message>
+    <message>
+        <source>Load against the group's budget; the tick marks the budget, the full width the breaker rating</source>
+        <translation>负载相对于分组预算；刻度线为预算，整个宽度为断路器额定值</translation>
+    </message>
+    <message>
+        <source>Apparent power, volts times amperes</source>
+        <translation>视在功率，电压乘以电流</translation>
+    </message>
+    <message>
+        <source>The breaker rating derated for continuous load</source>
+        <translation>按持续负载降额后的断路器额定值</translation>
+    </message>
+    <message>
+        <source>Budget minus the load now</source>
+        <translation>预算减去当前负载</translation>
+    </message>
+    <message>
+        <source>Highest current in the last 24 hours; for a group, the highest sum of its PDUs' minute averages</source>
+        <translation>最近 24 小时的最大电流；分组为其各 PDU 每分钟平均值之和的最大值</translation>
+    </message>
+    <message>
+        <source>95th percentile of the minute averages</source>
+        <translation>每分钟平均值的第 95 百分位数</translation>
+    </message>
+    <message>
+        <source>Highest current in the last 30 days; for a group, the highest sum of its PDUs' hour averages</source>
+        <translation>最近 30 天的最大电流；分组为其各 PDU 每小时平均值之和的最大值</translation>
+    </message>
+    <message>
+        <source>95th percentile of the hour averages</source>
+        <translation>每小时平均值的第 95 百分位数</translation>
+    </message>
+    <message>
+        <source>Apparent energy since midnight</source>
+        <translation>自零点起的视在电能</translation>
+    </message>
+    <message>
+        <source>Apparent energy since the first of the month</source>
+        <translation>自本月 1 日起的视在电能</translation>
+    </message>
+    <message>
+        <source>Apparent energy of the whole last month</source>
+        <translation>上月全月的视在电能</translation>
+    </message>
+    <message>
+        <source>Part of this span was recorded before energy was kept</source>
+        <translation>此时段有部分记录早于开始记录电能</translation>
+    </message>
+    <message>
+        <source>Reading peaks and energy from the history...</source>
+        <translation>正在从历史记录读取峰值和电能……</translation>
+    </message>
+    <message>
+        <source>The history could not be read: %1</source>
+        <translation>无法读取历史记录：%1</translation>
+    </message>
+    <message>
+        <source>Peaks and energy as of %1; the load follows the devices each second.</source>
+        <translation>峰值和电能截至 %1；负载每秒随设备更新。</translation>
+    </message>
+    <message>
+        <source>Now
+(A)</source>
+        <translation>当前
+(A)</translation>
+    </message>
+    <message>
+        <source>Now
+(VA)</source>
+        <translation>当前
+(VA)</translation>
+    </message>
+    <message>
+        <source>Budget
+(A)</source>
+        <translation>预算
+(A)</translation>
+    </message>
+    <message>
+        <source>Headroom
+(A)</source>
+        <translation>余量
+(A)</translation>
+    </message>
+    <message>
+        <source>Today
+(kVAh)</source>
+        <translation>今日
+(kVAh)</translation>
+    </message>
+    <message>
+        <source>This month
+(kVAh)</source>
+        <translation>本月
+(kVAh)</translation>
+    </message>
+    <message>
+        <source>Last month
+(kVAh)</source>
+        <translation>上月
+(kVAh)</translation>
+    </message>
+    <message>
+        <source>Peak
+24 h (A)</source>
+        <translation>峰值
+24 小时 (A)</translation>
+    </message>
+    <message>
+        <source>95th pct
+24 h (A)</source>
+        <translation>P95
+24 小时 (A)</translation>
+    </message>
+    <message>
+        <source>Peak
+30 d (A)</source>
+        <translation>峰值
+30 天 (A)</translation>
+    </message>
+    <message>
+        <source>95th pct
+30 d (A)</source>
+        <translation>P95
+30 天 (A)</translation>
     </message>
 </context>
 <context>

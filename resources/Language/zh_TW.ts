@@ -595,6 +595,14 @@
         <source>Temperature (°C)</source>
         <translation>溫度 (°C)</translation>
     </message>
+    <message>
+        <source>Apparent power (VA); where energy was not kept yet, average volts times average amperes</source>
+        <translation>視在功率 (VA)；未記錄電能的時段為平均電壓乘以平均電流</translation>
+    </message>
+    <message>
+        <source>Apparent power (VA)</source>
+        <translation>視在功率 (VA)</translation>
+    </message>
 </context>
 <context>
     <name>CLoginDialog</name>
@@ -1010,6 +1018,162 @@ Poll from a free port?</source>
     <message>
         <source>unknown</source>
         <translation>未知</translation>
+    </message>
+</context>
+<context>
+    <name>CPowerEntries</name>
+    <message>
+        <source>Power and capacity</source>
+        <translation>功率與容量</translation>
+    </message>
+</context>
+<context>
+    <name>CPowerWindow</name>
+    <message>
+        <source>Power and capacity</source>
+        <translation>功率與容量</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>匯出</translation>
+    </message>
+    <message>
+        <source>Group / PDU</source>
+        <translation>分組 / PDU</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>位址</translation>
+    </message>
+    <message>
+        <source>Load</source>
+        <translation>負載</translation>
+    </message>
+    <message>
+        <source>Load against the group's budget; the tick marks the budget, the full width the breaker rating</source>
+        <translation>負載相對於分組預算；刻度線為預算，整個寬度為斷路器額定值</translation>
+    </message>
+    <message>
+        <source>Apparent power, volts times amperes</source>
+        <translation>視在功率，電壓乘以電流</translation>
+    </message>
+    <message>
+        <source>The breaker rating derated for continuous load</source>
+        <translation>按持續負載降額後的斷路器額定值</translation>
+    </message>
+    <message>
+        <source>Budget minus the load now</source>
+        <translation>預算減去目前負載</translation>
+    </message>
+    <message>
+        <source>Highest current in the last 24 hours; for a group, the highest sum of its PDUs' minute averages</source>
+        <translation>最近 24 小時的最大電流；分組為其各 PDU 每分鐘平均值之和的最大值</translation>
+    </message>
+    <message>
+        <source>95th percentile of the minute averages</source>
+        <translation>每分鐘平均值的第 95 百分位數</translation>
+    </message>
+    <message>
+        <source>Highest current in the last 30 days; for a group, the highest sum of its PDUs' hour averages</source>
+        <translation>最近 30 天的最大電流；分組為其各 PDU 每小時平均值之和的最大值</translation>
+    </message>
+    <message>
+        <source>95th percentile of the hour averages</source>
+        <translation>每小時平均值的第 95 百分位數</translation>
+    </message>
+    <message>
+        <source>Apparent energy since midnight</source>
+        <translation>自零點起的視在電能</translation>
+    </message>
+    <message>
+        <source>Apparent energy since the first of the month</source>
+        <translation>自本月 1 日起的視在電能</translation>
+    </message>
+    <message>
+        <source>Apparent energy of the whole last month</source>
+        <translation>上月全月的視在電能</translation>
+    </message>
+    <message>
+        <source>Part of this span was recorded before energy was kept</source>
+        <translation>此時段有部分記錄早於開始記錄電能</translation>
+    </message>
+    <message>
+        <source>Reading peaks and energy from the history...</source>
+        <translation>正在從歷史記錄讀取峰值和電能……</translation>
+    </message>
+    <message>
+        <source>The history could not be read: %1</source>
+        <translation>無法讀取歷史記錄：%1</translation>
+    </message>
+    <message>
+        <source>Peaks and energy as of %1; the load follows the devices each second.</source>
+        <translation>峰值和電能截至 %1；負載每秒隨設備更新。</translation>
+    </message>
+    <message>
+        <source>Now
+(A)</source>
+        <translation>目前
+(A)</translation>
+    </message>
+    <message>
+        <source>Now
+(VA)</source>
+        <translation>目前
+(VA)</translation>
+    </message>
+    <message>
+        <source>Budget
+(A)</source>
+        <translation>預算
+(A)</translation>
+    </message>
+    <message>
+        <source>Headroom
+(A)</source>
+        <translation>餘量
+(A)</translation>
+    </message>
+    <message>
+        <source>Today
+(kVAh)</source>
+        <translation>今日
+(kVAh)</translation>
+    </message>
+    <message>
+        <source>This month
+(kVAh)</source>
+        <translation>本月
+(kVAh)</translation>
+    </message>
+    <message>
+        <source>Last month
+(kVAh)</source>
+        <translation>上月
+(kVAh)</translation>
+    </message>
+    <message>
+        <source>Peak
+24 h (A)</source>
+        <translation>峰值
+24 小時 (A)</translation>
+    </message>
+    <message>
+        <source>95th pct
+24 h (A)</source>
+        <translation>P95
+24 小時 (A)</translation>
+    </message>
+    <message>
+        <source>Peak
+30 d (A)</source>
+        <translation>峰值
+30 天 (A)</translation>
+    </message>
+    <message>
+        <source>95th pct
+30 d (A)</source>
+        <translation>P95
+30 天 (A)</translation>
     </message>
 </context>
 <context>

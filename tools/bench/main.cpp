@@ -7,6 +7,7 @@
 #include "app/AppShell.h"
 #include "tools/bench/BenchProbe.h"
 #include "tools/bench/BenchRun.h"
+#include "tools/bench/CapacityBench.h"
 #include "tools/bench/EnergyFigures.h"
 #include "tools/bench/HistoryFigures.h"
 #include "tools/bench/ReportFigures.h"
@@ -216,6 +217,10 @@ int main(int argc, char** argv)
         QStringLiteral("thinning-figures"),
         QStringLiteral("Only thinning on files pre-filled to the default retention, for these room sizes."),
         QStringLiteral("N,N"));
+    const QCommandLineOption optCapacity(
+        QStringLiteral("capacity-figures"),
+        QStringLiteral("Only the capacity window's open time over a month's file of PDUs,GROUPS (1000,30)."),
+        QStringLiteral("N,G"));
     const QCommandLineOption optMetrics(
         QStringLiteral("metrics"),
         QStringLiteral(
@@ -233,7 +238,7 @@ int main(int argc, char** argv)
         QStringLiteral("keep-store"), QStringLiteral("With --report-figures: keep the filled store here."),
         QStringLiteral("PATH"));
     parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics,
-                       optHistoryFigures, optThinning, optEnergy, optReport, optKeepStore});
+                       optHistoryFigures, optThinning, optEnergy, optReport, optKeepStore, optCapacity});
     parser.process(app);
     if (parser.isSet(optEnergy))
         return runEnergyFigures(parser.value(optEnergy).toInt(), parser.value(optSeconds).toInt());
@@ -244,6 +249,10 @@ int main(int argc, char** argv)
     }
     if (parser.isSet(optHistoryFigures))
         return runHistoryFigures();
+    if (parser.isSet(optCapacity)) {
+        const QStringList listSize = parser.value(optCapacity).split(QLatin1Char(','));
+        return runCapacityBench(listSize.value(0).toInt(), qMax(1, listSize.value(1).toInt()));
+    }
     if (parser.isSet(optThinning)) {
         QList<int> listSizes;
         for (const QString& strSize : parser.value(optThinning).split(QLatin1Char(',')))

@@ -11,8 +11,9 @@
 
 bool shootHistory(CShot& shot)
 {
-    // A day of one PDU, every 10 seconds: the console was not running for two hours (nothing recorded)
-    // and the PDU was offline for one (recorded as such).
+    // A day of one PDU, polled every second as the console does (energy counts only between polls a few
+    // seconds apart): the console was not running for two hours (nothing recorded) and the PDU was
+    // offline for one (recorded as such).
     CHistoryStore store(QDir::current().filePath(QStringLiteral("history.sqlite")));
     if (!store.isAvailable())
         return fail(store.unavailableReason());
@@ -20,7 +21,7 @@ bool shootHistory(CShot& shot)
     const QString strMac = QStringLiteral("00:04:A3:0B:0C:0D");
     const qint64 iNow = Clock::now().toMSecsSinceEpoch();
     const qint64 iHour = 3600 * 1000;
-    for (qint64 t = iNow - 24 * iHour; t <= iNow; t += 10000) {
+    for (qint64 t = iNow - 24 * iHour; t <= iNow; t += 1000) {
         const qint64 iAgo = iNow - t;
         if (iAgo > 14 * iHour && iAgo < 16 * iHour)
             continue;

@@ -25,3 +25,6 @@ bool shootOverview(CShot& shot);
 bool shootMain(CShot& shot);
 // One PDU's day with a stretch not recorded and an hour offline: "history-window". Opens no socket.
 bool shootHistory(CShot& shot);
+// The capacity window over nine PDUs with a month behind them in three circuits, one over its budget and
+// one at its breaker: "power-window". Opens no socket.
+bool shootPower(CShot& shot);

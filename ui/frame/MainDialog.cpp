@@ -9,6 +9,7 @@
 #include "ui/frame/MainTab.h"
 #include "ui/frame/TitleBar.h"
 #include "ui/history/HistoryEntries.h"
+#include "ui/power/PowerEntries.h"
 #include "ui/system/DivideGroupWidget.h"
 #include "ui/system/GroupConfigWidget.h"
 #include "ui/system/SystemConfigWidget.h"
@@ -67,6 +68,7 @@ CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(paren
     m_pMenu->addAction(m_pActionModifyAccount);
     m_pTitleBar->menuButton()->setMenu(m_pMenu);
     m_pHistoryEntries = new CHistoryEntries(this);
+    m_pPowerEntries = new CPowerEntries(this);
 
     connect(m_pMainTab, &CMainTab::signalTabSelChanged, m_pStack, &QStackedWidget::setCurrentIndex);
     m_pBaseLayout->addWidget(m_pStack);
@@ -86,6 +88,7 @@ void CMainDialog::retranslate()
     m_pActionSelectLanguage->setText(tr("ChangeLanguage"));
     m_pActionModifyAccount->setText(tr("ModifyAccount"));
     m_pHistoryEntries->retranslate();
+    m_pPowerEntries->retranslate();
     m_pMainTab->buttons[0]->setText(tr("DeviceOverview"));
     m_pMainTab->buttons[1]->setText(tr("DeviceConfig"));
     m_pMainTab->buttons[2]->setText(tr("GroupConfig"));

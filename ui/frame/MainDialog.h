@@ -6,6 +6,7 @@ class CDeviceConfigWidget;
 class CDeviceOverviewWidget;
 class CGroupConfigWidget;
 class CHistoryEntries;
+class CPowerEntries;
 class CMainTab;
 class CSystemConfigWidget;
 class QAction;
@@ -53,4 +54,5 @@ private:
     QAction* m_pActionModifyAccount;
     QMenu* m_pMenu;
     CHistoryEntries* m_pHistoryEntries;
+    CPowerEntries* m_pPowerEntries;
 };

@@ -6,6 +6,7 @@
 #include "device/Pdu.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "power/Energy.h"
 #include "ui/device/PduLookup.h"
 #include "ui/frame/TitleBar.h"
 #include "ui/history/HistoryChartView.h"
@@ -32,6 +33,17 @@ namespace {
 constexpr int kLiveMsec = 2000;
 // A chart draws no more points than it has pixels across; more only cost time.
 constexpr int kMaxDrawn = 1200;
+// The console and the service poll every device once a second: a summary's online polls tell how long
+// its energy was gathered over.
+constexpr double kPollSeconds = 1.0;
+// The quantities in the CSV export, as they were before apparent power was charted.
+constexpr int kCsvQuantities = 4;
+
+// How many neighbours fold into one drawn point.
+int runLength(int iPoints)
+{
+    return (iPoints + kMaxDrawn - 1) / kMaxDrawn;
+}
 
 // Folds runs of neighbours into one point each (minimum of the minima, maximum of the maxima), so
 // that a peak survives however far the span is shrunk.
@@ -39,7 +51,7 @@ QVector<HistoryAggregate> thinned(const QVector<HistoryAggregate>& vec)
 {
     if (vec.size() <= kMaxDrawn)
         return vec;
-    const int iRun = (vec.size() + kMaxDrawn - 1) / kMaxDrawn;
+    const int iRun = runLength(vec.size());
     QVector<HistoryAggregate> vecOut;
     vecOut.reserve(kMaxDrawn);
     for (int i = 0; i < vec.size(); i += iRun) {
@@ -73,7 +85,7 @@ CHistoryWindow::CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* paren
       m_pBtnExport(new QPushButton), m_pLabelSpan(new QLabel), m_pLabelNotice(HistoryUi::createNotice()),
       m_pTimeline(new COutletTimeline), m_pTimerLive(new QTimer(this))
 {
-    HistoryUi::prepareWindow(this, "HistoryWindow", 1100, 760);
+    HistoryUi::prepareWindow(this, "HistoryWindow", 1100, 880);
     m_pComboSpan->setObjectName(QStringLiteral("ComboSpan"));
     m_pBtnExport->setObjectName(QStringLiteral("BtnExport"));
     m_pBtnShow->setObjectName(QStringLiteral("BtnShow"));
@@ -93,7 +105,10 @@ CHistoryWindow::CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* paren
     auto* pGrid = new QGridLayout;
     for (int i = 0; i < QuantityCount; ++i) {
         buildChart(m_aCharts[i]);
-        pGrid->addWidget(m_aCharts[i].pView, i / 2, i % 2);
+        if (i == ApparentPower)
+            pGrid->addWidget(m_aCharts[i].pView, i / 2, 0, 1, 2);
+        else
+            pGrid->addWidget(m_aCharts[i].pView, i / 2, i % 2);
         connect(m_aCharts[i].pView, &CHistoryChartView::signalUserMoved, this, [this, i] { onUserMoved(i); });
         connect(m_aCharts[i].pView, &CHistoryChartView::signalResetRequested, this, [this] {
             m_bUserMoved = false;
@@ -182,10 +197,11 @@ void CHistoryWindow::retranslate()
     HistoryUi::fillSpans(m_pComboSpan, true);
     m_pBtnShow->setText(tr("Show"));
     m_pBtnExport->setText(tr("Export CSV"));
-    const char* const kTitles[QuantityCount] = {QT_TR_NOOP("Voltage (V)"), QT_TR_NOOP("Current (A)"),
+    const char* const kTitles[ApparentPower] = {QT_TR_NOOP("Voltage (V)"), QT_TR_NOOP("Current (A)"),
                                                 QT_TR_NOOP("Temperature (°C)"), QT_TR_NOOP("Humidity (%RH)")};
-    for (int i = 0; i < QuantityCount; ++i)
+    for (int i = 0; i < ApparentPower; ++i)
         m_aCharts[i].pChart->setTitle(tr(kTitles[i]));
+    m_aCharts[ApparentPower].pChart->setTitle(apparentPowerTitle());
     const bool bCustom = m_pComboSpan->currentIndex() == HistoryUi::SpanCustom;
     m_pEditFrom->setVisible(bCustom);
     m_pEditTo->setVisible(bCustom);
@@ -230,12 +246,13 @@ void CHistoryWindow::reload()
     m_vecPoints.clear();
     if (g_pHistoryStore) {
         CHistoryReader reader(g_pHistoryStore->path());
-        m_vecPoints =
-            reader.series(m_strMac, m_iFrom, m_iTo, reader.resolutionHolding(m_strMac, m_iFrom, m_iTo));
+        m_iResolution = reader.resolutionHolding(m_strMac, m_iFrom, m_iTo);
+        m_vecPoints = reader.series(m_strMac, m_iFrom, m_iTo, CHistoryReader::Resolution(m_iResolution));
     }
     const QVector<HistoryAggregate> vecDrawn = thinned(m_vecPoints);
-    for (int i = 0; i < QuantityCount; ++i)
+    for (int i = 0; i < ApparentPower; ++i)
         fillChart(i, vecDrawn);
+    fillApparentPower(HistoryUi::gapMsecs(vecDrawn));
     m_pTimeline->setPoints(vecDrawn);
     syncSpan(m_iFrom, m_iTo);
     updateNotice();
@@ -244,28 +261,110 @@ void CHistoryWindow::reload()
 
 void CHistoryWindow::fillChart(int iQuantity, const QVector<HistoryAggregate>& vecDrawn)
 {
-    Chart& c = m_aCharts[iQuantity];
+    QVector<Point> vecPoints;
+    vecPoints.reserve(vecDrawn.size());
+    for (const HistoryAggregate& a : vecDrawn) {
+        Point p;
+        p.iMsecs = a.iMsecs;
+        p.bOnline = a.uiOnline > 0;
+        for (int k = 0; k < 3; ++k)
+            p.a[k] = valueOf(a, iQuantity, k);
+        vecPoints << p;
+    }
+    double aLimit[2] = {qQNaN(), qQNaN()};
+    if (m_pPdu) {
+        const PduInfo& i = m_pPdu->stInfo;
+        const double aLimits[ApparentPower][2] = {
+            {double(i.voltageWarn), double(i.voltageOverload)},
+            {i.currentWarn, i.currentOverload},
+            {double(i.temperatureLowLimit), double(i.temperatureHighLimit)},
+            {double(i.humidityWarn), qQNaN()}};
+        aLimit[0] = aLimits[iQuantity][0];
+        aLimit[1] = aLimits[iQuantity][1];
+    }
+    drawRuns(m_aCharts[iQuantity], vecPoints, HistoryUi::gapMsecs(vecDrawn), aLimit);
+}
+
+void CHistoryWindow::fillApparentPower(qint64 iGap)
+{
+    // Each point's apparent power first, then folded like the other charts: the product of folded
+    // volts and amperes would be no reading at all. A poll is its volts times its amperes; a summary has
+    // the mean of its span, its energy over the time it was online.
+    const bool bPolls = m_iResolution == CHistoryReader::EveryPoll;
+    m_bApproximate = false;
+    QVector<Point> vecEach;
+    QVector<int> vecWeight;
+    vecEach.reserve(m_vecPoints.size());
+    for (const HistoryAggregate& a : qAsConst(m_vecPoints)) {
+        Point p;
+        p.iMsecs = a.iMsecs;
+        p.bOnline = a.uiOnline > 0;
+        double dVa = a.aVoltage[1] * a.aCentiAmps[1] / 100.0;
+        if (p.bOnline && !bPolls) {
+            if (a.bEnergy)
+                dVa = Energy::toVah(a.iEnergy) * 3600.0 / (a.uiOnline * kPollSeconds);
+            else
+                m_bApproximate = true;
+        }
+        std::fill(std::begin(p.a), std::end(p.a), p.bOnline ? dVa : 0.0);
+        vecEach << p;
+        vecWeight << a.uiOnline;
+    }
+    QVector<Point> vecDrawn;
+    const int iRun = runLength(vecEach.size());
+    for (int i = 0; i < vecEach.size(); i += iRun) {
+        Point run;
+        run.iMsecs = vecEach.at(i).iMsecs;
+        double dSum = 0;
+        qint64 iWeight = 0;
+        for (int j = i; j < qMin(vecEach.size(), i + iRun); ++j) {
+            const Point& p = vecEach.at(j);
+            if (!p.bOnline)
+                continue;
+            run.a[0] = run.bOnline ? qMin(run.a[0], p.a[0]) : p.a[0];
+            run.a[2] = run.bOnline ? qMax(run.a[2], p.a[2]) : p.a[2];
+            run.bOnline = true;
+            dSum += p.a[1] * vecWeight.at(j);
+            iWeight += vecWeight.at(j);
+        }
+        run.a[1] = iWeight > 0 ? dSum / iWeight : 0.0;
+        vecDrawn << run;
+    }
+    const double aNoLimit[2] = {qQNaN(), qQNaN()};
+    drawRuns(m_aCharts[ApparentPower], vecDrawn, iGap, aNoLimit);
+    if (m_aCharts[ApparentPower].pChart->title() != apparentPowerTitle())
+        m_aCharts[ApparentPower].pChart->setTitle(apparentPowerTitle());
+}
+
+QString CHistoryWindow::apparentPowerTitle() const
+{
+    return m_bApproximate
+               ? tr("Apparent power (VA); where energy was not kept yet, average volts times average amperes")
+               : tr("Apparent power (VA)");
+}
+
+void CHistoryWindow::drawRuns(Chart& c, const QVector<Point>& vecPoints, qint64 iGap, const double aLimit[2])
+{
     // Runs of online points; a gap (offline, or longer than the points' spacing) ends a run.
     QVector<QVector<QPointF>> aRuns[3];
     double dLow = 0, dHigh = 1;
     bool bAny = false;
-    const qint64 iGap = HistoryUi::gapMsecs(vecDrawn);
     qint64 iLast = 0;
     bool bBroken = true;
-    for (const HistoryAggregate& a : vecDrawn) {
-        if (a.uiOnline == 0) {
+    for (const Point& p : vecPoints) {
+        if (!p.bOnline) {
             bBroken = true;
             continue;
         }
-        if (bBroken || a.iMsecs - iLast > iGap)
+        if (bBroken || p.iMsecs - iLast > iGap)
             for (QVector<QVector<QPointF>>& runs : aRuns)
                 runs.append(QVector<QPointF>());
         bBroken = false;
-        iLast = a.iMsecs;
+        iLast = p.iMsecs;
         for (int k = 0; k < 3; ++k)
-            aRuns[k].last().append(QPointF(a.iMsecs, valueOf(a, iQuantity, k)));
-        dLow = bAny ? qMin(dLow, valueOf(a, iQuantity, 0)) : valueOf(a, iQuantity, 0);
-        dHigh = bAny ? qMax(dHigh, valueOf(a, iQuantity, 2)) : valueOf(a, iQuantity, 2);
+            aRuns[k].last().append(QPointF(p.iMsecs, p.a[k]));
+        dLow = bAny ? qMin(dLow, p.a[0]) : p.a[0];
+        dHigh = bAny ? qMax(dHigh, p.a[2]) : p.a[2];
         bAny = true;
     }
     for (int k = 0; k < 3; ++k) {
@@ -273,17 +372,6 @@ void CHistoryWindow::fillChart(int iQuantity, const QVector<HistoryAggregate>& v
             runSeries(c, k, iRun)->replace(aRuns[k].at(iRun));
         for (int iRun = aRuns[k].size(); iRun < c.aSeries[k].size(); ++iRun)
             c.aSeries[k].at(iRun)->clear();
-    }
-    double aLimit[2] = {qQNaN(), qQNaN()};
-    if (m_pPdu) {
-        const PduInfo& i = m_pPdu->stInfo;
-        const double aLimits[QuantityCount][2] = {
-            {double(i.voltageWarn), double(i.voltageOverload)},
-            {i.currentWarn, i.currentOverload},
-            {double(i.temperatureLowLimit), double(i.temperatureHighLimit)},
-            {double(i.humidityWarn), qQNaN()}};
-        aLimit[0] = aLimits[iQuantity][0];
-        aLimit[1] = aLimits[iQuantity][1];
     }
     for (int k = 0; k < 2; ++k) {
         if (qIsNaN(aLimit[k])) {
@@ -338,7 +426,7 @@ bool CHistoryWindow::exportCsv(const QString& strPath, QString* pError) const
         if (a.iMsecs < iFrom || a.iMsecs > iTo)
             continue;
         QStringList row{HistoryCsv::time(a.iMsecs), strName, m_strMac};
-        for (int q = 0; q < QuantityCount; ++q)
+        for (int q = 0; q < kCsvQuantities; ++q)
             for (int k = 0; k < 3; ++k)
                 row << (a.uiOnline ? QString::number(valueOf(a, q, k)) : QString());
         row << QString::number(a.uiOutlets, 2).rightJustified(8, QLatin1Char('0'))

@@ -21,8 +21,8 @@ class QLineSeries;
 class QValueAxis;
 } // namespace QtCharts
 
-// One PDU's history: voltage, current, temperature and humidity with their limits, and the outlets
-// as a timeline, over a chosen span. While the span ends at the present and the operator has not
+// One PDU's history: voltage, current, temperature and humidity with their limits, apparent power, and
+// the outlets as a timeline, over a chosen span. While the span ends at the present and the operator has not
 // zoomed or panned, the charts follow the live data.
 class CHistoryWindow : public CBaseDialog
 {
@@ -54,7 +54,15 @@ private:
         Current,
         Temperature,
         Humidity,
+        ApparentPower,
         QuantityCount
+    };
+    // A drawn point of one chart: online or not, and its minimum, average and maximum.
+    struct Point
+    {
+        qint64 iMsecs = 0;
+        bool bOnline = false;
+        double a[3] = {0, 0, 0};
     };
     struct Chart
     {
@@ -69,6 +77,9 @@ private:
     };
     void buildChart(Chart& chart);
     void fillChart(int iQuantity, const QVector<HistoryAggregate>& vecDrawn);
+    void fillApparentPower(qint64 iGap);
+    QString apparentPowerTitle() const;
+    void drawRuns(Chart& chart, const QVector<Point>& vecPoints, qint64 iGap, const double aLimit[2]);
     QtCharts::QLineSeries* runSeries(Chart& chart, int k, int iRun);
     void syncSpan(qint64 iFrom, qint64 iTo);
     void onUserMoved(int iQuantity);
@@ -87,6 +98,11 @@ private:
     COutletTimeline* m_pTimeline;
     QTimer* m_pTimerLive;
     QVector<HistoryAggregate> m_vecPoints;
+    // What m_vecPoints were read at: polls give exact apparent power, summaries its mean.
+    int m_iResolution = 0;
+    // Some apparent power shown comes from average volts times average amperes (rows from before energy
+    // was kept), not from energy.
+    bool m_bApproximate = false;
     qint64 m_iFrom = 0;
     qint64 m_iTo = 0;
     bool m_bUserMoved = false;
