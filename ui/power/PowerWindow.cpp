@@ -1,5 +1,7 @@
 #include "ui/power/PowerWindow.h"
 
+#include "ui/power/ReportExportDialog.h"
+
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -62,7 +64,12 @@ CPowerWindow::CPowerWindow(QWidget* parent)
     m_pTree->setObjectName(QStringLiteral("TreePower"));
     m_pLabelStatus->setObjectName(QStringLiteral("LabelStatus"));
     m_pBtnExport->setObjectName(QStringLiteral("BtnExport"));
-    m_pBtnExport->hide();
+    // The monthly report, from the store's file as rackmind-ctl reads it; nothing to export without one.
+    m_pBtnExport->setEnabled(g_pHistoryStore != nullptr);
+    connect(m_pBtnExport, &QPushButton::clicked, this, [this] {
+        if (g_pHistoryStore)
+            CReportExportDialog(g_pHistoryStore->path(), this).exec();
+    });
     m_pTree->setColumnCount(ColumnCount);
     m_pTree->setItemDelegateForColumn(ColumnLoad, new CLoadBarDelegate(m_pTree));
     m_pTree->setUniformRowHeights(true);
