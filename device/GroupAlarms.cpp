@@ -21,7 +21,8 @@ QString mailText(int iCondition, const QString& strGroup, double dLoad, double d
 }
 } // namespace
 
-CGroupAlarms::CGroupAlarms(CRackmind* pRegistry, QObject* parent) : QObject(parent), m_pRegistry(pRegistry)
+CGroupAlarms::CGroupAlarms(CRackmind* pRegistry, QObject* parent)
+    : QObject(parent), m_pRegistry(pRegistry), m_pTracker(CAlarmTracker::instance())
 {
     connect(pRegistry, &CRackmind::signalDeviceMacKnown, this, &CGroupAlarms::slotMacKnown);
     connect(&m_timer, &QTimer::timeout, this, &CGroupAlarms::check);
@@ -32,7 +33,8 @@ CGroupAlarms::CGroupAlarms(CRackmind* pRegistry, QObject* parent) : QObject(pare
 
 CGroupAlarms::~CGroupAlarms()
 {
-    CAlarmTracker::instance()->groupsGone();
+    if (m_pTracker)
+        m_pTracker->groupsGone();
 }
 
 QString CGroupAlarms::ampsText(double dAmps)

@@ -2,9 +2,11 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
+class CAlarmTracker;
 class CPdu;
 class CRackmind;
 
@@ -42,6 +44,8 @@ private:
         bool abActive[2] = {};
     };
     CRackmind* m_pRegistry;
+    // Gone at the program's end before the registry may be.
+    QPointer<CAlarmTracker> m_pTracker;
     QHash<QString, GroupState> m_hashState;
     bool m_bStandingChecked = false;
     QTimer m_timer;
