@@ -10,14 +10,15 @@
 namespace {
 const int kConditions[2] = {ActiveAlarm::kGroupOverBudget, ActiveAlarm::kGroupAtBreaker};
 
-QString mailText(int iCondition, const QString& strGroup, double dLoad, double dLimit)
+// strLimit: the limit as shown; "none" once the group's budget is taken away.
+QString mailText(int iCondition, const QString& strGroup, double dLoad, const QString& strLimit)
 {
     const bool bBreaker = iCondition == ActiveAlarm::kGroupAtBreaker;
     return QStringLiteral("%1\n\nValue:%2\n%3:%4\n\nGroup:%5")
         .arg(bBreaker ? QStringLiteral("Group Load At Breaker Rating")
                       : QStringLiteral("Group Load Over Budget"),
              CGroupAlarms::ampsText(dLoad), bBreaker ? QStringLiteral("Breaker") : QStringLiteral("Budget"),
-             CGroupAlarms::ampsText(dLimit), strGroup);
+             strLimit, strGroup);
 }
 } // namespace
 
@@ -76,6 +77,11 @@ void CGroupAlarms::check()
 {
     CAlarmTracker* pTracker = CAlarmTracker::instance();
     const QHash<QString, GroupBudget> hashBudgets = groupBudgets();
+    // Without budgets there is nothing to judge: a room without circuits pays nothing.
+    if (hashBudgets.isEmpty() && m_hashState.isEmpty() && m_bStandingChecked)
+        return;
+    const QHash<QString, double> hashLoad = groupLoads(m_pRegistry->listPdu);
+    const QString strNone = QStringLiteral("none");
     // A group whose budget was taken away is no longer judged: what stood ends.
     for (auto it = m_hashState.begin(); it != m_hashState.end();) {
         if (hashBudgets.contains(it.key())) {
@@ -84,7 +90,9 @@ void CGroupAlarms::check()
         }
         for (int k = 0; k < 2; ++k)
             if (it->abActive[k])
-                pTracker->groupAlarmEnded(it.key(), kConditions[k], mailText(kConditions[k], it.key(), 0, 0));
+                pTracker->groupAlarmEnded(
+                    it.key(), kConditions[k],
+                    mailText(kConditions[k], it.key(), hashLoad.value(it.key()), strNone));
         it = m_hashState.erase(it);
     }
     const bool bFirst = !m_bStandingChecked;
@@ -94,18 +102,20 @@ void CGroupAlarms::check()
             if (!hashBudgets.contains(strGroup))
                 for (int iCondition : kConditions)
                     if (pTracker->groupWasStanding(strGroup, iCondition))
-                        pTracker->groupAlarmEnded(strGroup, iCondition, mailText(iCondition, strGroup, 0, 0));
+                        pTracker->groupAlarmEnded(
+                            strGroup, iCondition,
+                            mailText(iCondition, strGroup, hashLoad.value(strGroup), strNone));
 
     const double dLower = 1.0 - g_alarmSettings.hysteresisPercent / 100.0;
-    const QHash<QString, double> hashLoad = groupLoads(m_pRegistry->listPdu);
     for (auto it = hashBudgets.cbegin(); it != hashBudgets.cend(); ++it) {
         const double dLoad = hashLoad.value(it.key());
         const double dBudget = it->budgetAmps();
         const double dBreaker = it->dBreakerAmps;
+        // First, so that an alarm ending now is logged with the load that ended it.
+        pTracker->setGroupReading(it.key(), ampsText(dLoad));
         // Without a margin an alarm ends exactly when its condition stops holding.
         judge(it.key(), 0, dLoad > dBudget, !(dLoad > dBudget * dLower), dLoad, dBudget);
         judge(it.key(), 1, dLoad >= dBreaker, !(dLoad >= dBreaker * dLower), dLoad, dBreaker);
-        pTracker->setGroupReading(it.key(), ampsText(dLoad));
     }
 }
 
@@ -118,7 +128,7 @@ void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool 
     int& iHolds = state.aiHolds[iIndex];
     bool& bActive = state.abActive[iIndex];
     iHolds = bHolds ? iHolds + 1 : 0;
-    const QString strText = mailText(iCondition, strGroup, dLoad, dLimit);
+    const QString strText = mailText(iCondition, strGroup, dLoad, ampsText(dLimit));
     if (pTracker->groupWasStanding(strGroup, iCondition)) {
         // It stood before the restart: it stands on while the load is not clear, without waiting to be
         // confirmed again.
