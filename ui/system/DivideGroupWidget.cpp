@@ -137,6 +137,11 @@ void CDivideGroupWidget::showEvent(QShowEvent* event)
         for (const CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
             if (pPdu->strGroup != kDefaultGroup)
                 rememberGroupName(pPdu->strGroup);
+    // And those given a budget, whose devices may not have answered yet.
+    QStringList listBudgeted = groupBudgets().keys();
+    listBudgeted.sort();
+    for (const QString& strGroup : qAsConst(listBudgeted))
+        rememberGroupName(strGroup);
 
     m_pComboGroupName->clear();
     m_pComboGroupName->addItems(groupNames());
