@@ -31,6 +31,21 @@ GroupStore& groups()
 
 // Both arrays at once, after the records beside them: a store that cannot be merged with is written
 // afresh, and must not be left with the groups alone.
+// A MAC as the devices' records write it ("00:04:A3:12:34:56"), whether it was typed with colons, dashes
+// or none (as the metrics labels show it), in either case; anything else is kept as typed.
+QString macKey(const QString& strMac)
+{
+    QString strHex = strMac.trimmed().toUpper();
+    strHex.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
+    bool bHex = false;
+    strHex.toULongLong(&bHex, 16);
+    if (strHex.size() != 12 || !bHex)
+        return strMac.trimmed().toUpper();
+    for (int i = 10; i > 0; i -= 2)
+        strHex.insert(i, QLatin1Char(':'));
+    return strHex;
+}
+
 void saveGroups()
 {
     saveAlarmSettings();
@@ -102,12 +117,12 @@ QString groupBudgetError(double dBreakerAmps, double dDerating)
 
 QString savedGroup(const QString& strMac)
 {
-    return groups().hashMembers.value(strMac.toUpper());
+    return groups().hashMembers.value(macKey(strMac));
 }
 
 void setSavedGroup(const QString& strMac, const QString& strGroup)
 {
-    const QString strKey = strMac.toUpper();
+    const QString strKey = macKey(strMac);
     const bool bForget = strGroup.isEmpty() || strGroup == kDefaultGroup;
     if (bForget ? !groups().hashMembers.contains(strKey) : groups().hashMembers.value(strKey) == strGroup)
         return;
@@ -145,7 +160,7 @@ void loadGroupSettings()
         const int iMembers = pStore->beginReadArray(kMembersArray);
         for (int i = 0; i < iMembers; ++i) {
             pStore->setArrayIndex(i);
-            const QString strMac = pStore->value(QStringLiteral("Mac")).toString().toUpper();
+            const QString strMac = macKey(pStore->value(QStringLiteral("Mac")).toString());
             const QString strGroup = pStore->value(QStringLiteral("Group")).toString();
             if (!strMac.isEmpty() && !strGroup.isEmpty() && strGroup != kDefaultGroup)
                 loaded.hashMembers.insert(strMac, strGroup);

@@ -141,6 +141,7 @@ void TestGroupAlarms::keptAcrossReload()
     loadGroupSettings();
     QCOMPARE(groupBudget(QStringLiteral("rack \"A\"/1")).budgetAmps(), 16.0);
     QCOMPARE(savedGroup(QStringLiteral("00:04:A3:00:00:07")), QStringLiteral("rack \"A\"/1"));
+    QCOMPARE(savedGroup(QStringLiteral("0004a3000007")), QStringLiteral("rack \"A\"/1"));
     QCOMPARE(savedGroup(QStringLiteral("00:04:A3:00:00:08")), QString());
 
     // A device is put in its group once it tells its MAC; the others stay where they are.
