@@ -1,7 +1,9 @@
 #include "tests/mail/MailTestServers.h"
+#include "tests/service/HttpProbe.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -59,19 +61,24 @@ void TestGroupBed::overBudgetMailsOnce()
                 QStringLiteral("ok"));
     setCurrents(4); // 12 A of 12.8
 
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 uiMetricsPort = probe.serverPort();
+    probe.close();
     QFile file(m_dir.filePath(QStringLiteral("rackmindd.conf")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Smtp]\nHost=127.0.0.1\nPort=" + QByteArray::number(m_smtp.port()) +
                "\nAccount=room@example.org\nPassword=pw\nAllowUnencryptedPassword=true\n"
-               "Receiver=ops@example.org\n"
+               "Receiver=ops@example.org\n[Metrics]\nEnabled=true\nPort=" +
+               QByteArray::number(uiMetricsPort) +
+               "\n"
                "[GroupBudgets]\nsize=1\n1\\Group=rack 1\n1\\BreakerAmps=16\n"
                "[GroupMembers]\nsize=3\n1\\Mac=02:50:44:00:00:01\n1\\Group=rack 1\n"
                "2\\Mac=02:50:44:00:00:02\n2\\Group=rack 1\n3\\Mac=02:50:44:00:00:03\n3\\Group=rack 1\n");
     file.close();
     m_service.setWorkingDirectory(m_dir.path());
     m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_service.start(QStringLiteral(RACKMINDD),
-                    {QStringLiteral("--no-metrics"), QStringLiteral("--config"), file.fileName()});
+    m_service.start(QStringLiteral(RACKMINDD), {QStringLiteral("--config"), file.fileName()});
     QVERIFY(m_service.waitForStarted());
     QVERIFY(mailsWithin(8000).isEmpty());
 
@@ -84,6 +91,17 @@ void TestGroupBed::overBudgetMailsOnce()
              qPrintable(listMails.first()));
     // It stands on: no second mail while the load stays up.
     QVERIFY(mailsWithin(5000).isEmpty());
+    // The metrics tell the same: the group's load against its budget and breaker.
+    const QByteArray baPage = httpGet(uiMetricsPort, "/metrics");
+    for (const QByteArray& baLine : {QByteArray("rackmind_group_current_amperes{group=\"rack 1\"} 15\n"),
+                                     QByteArray("rackmind_group_budget_amperes{group=\"rack 1\"} 12.8\n"),
+                                     QByteArray("rackmind_group_breaker_amperes{group=\"rack 1\"} 16\n")})
+        QVERIFY2(baPage.contains(baLine), baPage.constData());
+    // And each PDU's energy since the service's history file first recorded it.
+    const QByteArray baEnergy = "rackmind_pdu_energy_voltampere_hours_total{mac=\"025044000001\"} ";
+    const int iAt = baPage.indexOf(baEnergy);
+    QVERIFY2(iAt >= 0, baPage.constData());
+    QVERIFY(baPage.mid(iAt + baEnergy.size()).split('\n').first().toDouble() > 0);
 }
 
 void TestGroupBed::cleanupTestCase()
