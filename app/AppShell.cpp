@@ -8,9 +8,11 @@
 #include "device/Rackmind.h"
 #include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
+#include "service/BudgetHistory.h"
 #include "service/MetricsExporter.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Catalogues.h"
+#include "settings/GroupSettings.h"
 #include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
@@ -47,6 +49,7 @@ bool prepareLanguage()
 {
     loadSettings();
     loadAlarmSettings();
+    loadGroupSettings();
     if (g_settings.language == 0)
         return runLanguageSelection();
     installCatalogues(g_settings.language);
@@ -60,6 +63,7 @@ void createLongLivedWindows()
     g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
                                    g_settings.historyHourDays, g_settings.historyEventDays});
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+    keepBudgetHistory(g_pHistoryStore);
 
     g_pSystemTrayIcon = new CSystemTrayIcon;
     g_pSystemTrayIcon->setObjectName(QStringLiteral("SystemTrayIcon"));

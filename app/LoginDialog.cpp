@@ -1,6 +1,7 @@
 #include "app/LoginDialog.h"
 
 #include "app/SharedFonts.h"
+#include "device/GroupAlarms.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/PortHolder.h"
@@ -330,6 +331,11 @@ bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
         connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
                 &CHistoryRecorder::slotOutletOperation);
     }
+    // After the recorder has handed the tracker the alarms that stood, so that a group's is taken up.
+    auto* pGroupAlarms = new CGroupAlarms(g_pRackmind, g_pRackmind);
+    if (CDeviceOverviewWidget* pPage = overviewPage())
+        connect(pGroupAlarms, &CGroupAlarms::signalDeviceGroupChanged, pPage,
+                &CDeviceOverviewWidget::slotDeviceGroupChanged);
     // Protection kept by an older console in this user's settings joins the machine's list once.
     // Kept there until the machine's list has them.
     if (!g_settings.protectedOutlets.isEmpty() &&

@@ -48,8 +48,12 @@ QString clearedText(QString strText, qint64 iSecs)
 }
 } // namespace
 
+static_assert(ActiveAlarm::kGroupOverBudget >= CPdu::AlarmCount, "a group's condition is no device's");
+
 int ActiveAlarm::severity() const
 {
+    if (isGroupAlarm())
+        return iCondition == kGroupAtBreaker ? 2 : 1;
     return iCondition == CPdu::AlarmVoltageOverload || iCondition == CPdu::AlarmCurrentOverload ? 2 : 1;
 }
 
@@ -119,10 +123,17 @@ QString CAlarmTracker::acknowledger()
 void CAlarmTracker::restore(const QList<ActiveAlarm>& listStanding)
 {
     for (const ActiveAlarm& alarm : listStanding) {
-        if (alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount || !alarm.dtSince.isValid())
+        const bool bGroup = alarm.strMac == QLatin1String(ActiveAlarm::kGroupMac) &&
+                            !alarm.strAddress.isEmpty() &&
+                            (alarm.iCondition == ActiveAlarm::kGroupOverBudget ||
+                             alarm.iCondition == ActiveAlarm::kGroupAtBreaker);
+        if (!bGroup && (alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount))
+            continue;
+        if (!alarm.dtSince.isValid())
             continue;
         ActiveAlarm restored = alarm;
         restored.pPdu = nullptr;
+        restored.strGroup = bGroup ? alarm.strAddress : QString();
         restored.bResumed = true;
         // One entry per device and condition, the latest handed in.
         m_listRestored.erase(std::remove_if(m_listRestored.begin(), m_listRestored.end(),
@@ -146,10 +157,35 @@ int CAlarmTracker::indexOfRestored(const CPdu* pPdu, int iCondition) const
     const QString strAddress = pPdu->sendAddress().toString();
     for (int i = 0; i < m_listRestored.size(); ++i) {
         const ActiveAlarm& alarm = m_listRestored.at(i);
-        if (alarm.iCondition == iCondition && alarm.strMac == strMac && alarm.strAddress == strAddress)
+        if (alarm.iCondition == iCondition && alarm.strMac == strMac && alarm.strAddress == strAddress &&
+            !alarm.isGroupAlarm())
             return i;
     }
     return -1;
+}
+
+int CAlarmTracker::indexOfRestoredGroup(const QString& strGroup, int iCondition) const
+{
+    for (int i = 0; i < m_listRestored.size(); ++i) {
+        const ActiveAlarm& alarm = m_listRestored.at(i);
+        if (alarm.iCondition == iCondition && alarm.strGroup == strGroup)
+            return i;
+    }
+    return -1;
+}
+
+bool CAlarmTracker::groupWasStanding(const QString& strGroup, int iCondition) const
+{
+    return indexOfRestoredGroup(strGroup, iCondition) >= 0;
+}
+
+QStringList CAlarmTracker::standingGroups() const
+{
+    QStringList list;
+    for (const ActiveAlarm& alarm : m_listRestored)
+        if (alarm.isGroupAlarm() && !list.contains(alarm.strGroup))
+            list << alarm.strGroup;
+    return list;
 }
 
 bool CAlarmTracker::wasStanding(const CPdu* pPdu, int iCondition) const
@@ -161,16 +197,39 @@ void CAlarmTracker::alarmBegan(CPdu* pPdu, int iCondition, const QString& strTex
 {
     connect(pPdu, &QObject::destroyed, this, &CAlarmTracker::slotDeviceGone, Qt::UniqueConnection);
     ActiveAlarm alarm;
-    const int iRestored = indexOfRestored(pPdu, iCondition);
-    if (iRestored >= 0)
-        alarm = m_listRestored.takeAt(iRestored);
-    else
-        alarm.dtSince = Clock::now();
-    alarm.uiId = ++m_uiLastId;
     alarm.pPdu = pPdu;
     alarm.strMac = macToString(pPdu->stInfo.mac);
     alarm.strAddress = pPdu->sendAddress().toString();
     alarm.iCondition = iCondition;
+    begin(alarm, indexOfRestored(pPdu, iCondition), strText);
+}
+
+void CAlarmTracker::groupAlarmBegan(const QString& strGroup, int iCondition, const QString& strValue,
+                                    const QString& strLimit, const QString& strText)
+{
+    ActiveAlarm alarm;
+    alarm.strMac = QLatin1String(ActiveAlarm::kGroupMac);
+    alarm.strAddress = strGroup;
+    alarm.strGroup = strGroup;
+    alarm.strValue = strValue;
+    alarm.strLimit = strLimit;
+    alarm.iCondition = iCondition;
+    begin(alarm, indexOfRestoredGroup(strGroup, iCondition), strText);
+}
+
+void CAlarmTracker::begin(ActiveAlarm alarm, int iRestored, const QString& strText)
+{
+    if (iRestored >= 0) {
+        const ActiveAlarm restored = m_listRestored.takeAt(iRestored);
+        alarm.dtSince = restored.dtSince;
+        alarm.bResumed = true;
+        alarm.bAcknowledged = restored.bAcknowledged;
+        alarm.dtAcknowledged = restored.dtAcknowledged;
+        alarm.strAcknowledgedBy = restored.strAcknowledgedBy;
+    } else {
+        alarm.dtSince = Clock::now();
+    }
+    alarm.uiId = ++m_uiLastId;
     m_listAlarms << alarm;
     if (!alarm.bResumed || g_alarmSettings.mailStandingAfterRestart)
         notify(kAlarmSubject, strText);
@@ -180,17 +239,37 @@ void CAlarmTracker::alarmBegan(CPdu* pPdu, int iCondition, const QString& strTex
 
 void CAlarmTracker::alarmEnded(CPdu* pPdu, int iCondition, const QString& strText)
 {
-    // One that stood before the restart and is over by the device's first check ends as any other.
-    const int iRestored = indexOfRestored(pPdu, iCondition);
-    if (iRestored >= 0) {
-        ActiveAlarm alarm = m_listRestored.takeAt(iRestored);
-        alarm.uiId = ++m_uiLastId;
-        alarm.pPdu = pPdu;
-        m_listAlarms << alarm;
-    }
+    takeUpRestored(indexOfRestored(pPdu, iCondition), pPdu);
+    end([&](const ActiveAlarm& alarm) { return alarm.pPdu == pPdu && alarm.iCondition == iCondition; },
+        strText);
+}
+
+void CAlarmTracker::groupAlarmEnded(const QString& strGroup, int iCondition, const QString& strText)
+{
+    takeUpRestored(indexOfRestoredGroup(strGroup, iCondition), nullptr);
+    end(
+        [&](const ActiveAlarm& alarm) {
+            return alarm.strGroup == strGroup && alarm.iCondition == iCondition;
+        },
+        strText);
+}
+
+void CAlarmTracker::takeUpRestored(int iRestored, CPdu* pPdu)
+{
+    // One that stood before the restart and is over by the first check ends as any other.
+    if (iRestored < 0)
+        return;
+    ActiveAlarm alarm = m_listRestored.takeAt(iRestored);
+    alarm.uiId = ++m_uiLastId;
+    alarm.pPdu = pPdu;
+    m_listAlarms << alarm;
+}
+
+void CAlarmTracker::end(const std::function<bool(const ActiveAlarm&)>& fnMatch, const QString& strText)
+{
     for (int i = 0; i < m_listAlarms.size(); ++i) {
         const ActiveAlarm alarm = m_listAlarms.at(i);
-        if (alarm.pPdu != pPdu || alarm.iCondition != iCondition)
+        if (!fnMatch(alarm))
             continue;
         m_listAlarms.removeAt(i);
         const QDateTime dtEnded = Clock::now();
@@ -200,6 +279,13 @@ void CAlarmTracker::alarmEnded(CPdu* pPdu, int iCondition, const QString& strTex
         emit signalAlarmsChanged();
         return;
     }
+}
+
+void CAlarmTracker::setGroupReading(const QString& strGroup, const QString& strValue)
+{
+    for (ActiveAlarm& alarm : m_listAlarms)
+        if (alarm.strGroup == strGroup)
+            alarm.strValue = strValue;
 }
 
 void CAlarmTracker::notify(const QString& strSubject, const QString& strText)
@@ -244,11 +330,22 @@ void CAlarmTracker::flush()
               strHead + listTexts.join(QStringLiteral("\n\n--------\n\n")));
 }
 
+void CAlarmTracker::groupsGone()
+{
+    const auto itEnd = std::remove_if(m_listAlarms.begin(), m_listAlarms.end(),
+                                      [](const ActiveAlarm& alarm) { return alarm.isGroupAlarm(); });
+    if (itEnd == m_listAlarms.end())
+        return;
+    m_listAlarms.erase(itEnd, m_listAlarms.end());
+    emit signalAlarmsChanged();
+}
+
 void CAlarmTracker::slotDeviceGone()
 {
     // The device's pointers are already cleared while it is destroyed.
-    const auto itEnd = std::remove_if(m_listAlarms.begin(), m_listAlarms.end(),
-                                      [](const ActiveAlarm& alarm) { return alarm.pPdu.isNull(); });
+    const auto itEnd = std::remove_if(m_listAlarms.begin(), m_listAlarms.end(), [](const ActiveAlarm& alarm) {
+        return alarm.pPdu.isNull() && !alarm.isGroupAlarm();
+    });
     if (itEnd == m_listAlarms.end())
         return;
     m_listAlarms.erase(itEnd, m_listAlarms.end());

@@ -6,7 +6,10 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
+
+#include <functional>
 
 class CPdu;
 
@@ -19,7 +22,16 @@ struct ActiveAlarm
     // may be shared, by factory-default units for one).
     QString strMac;
     QString strAddress;
-    int iCondition = 0; // CPdu::Alarm
+    int iCondition = 0; // CPdu::Alarm, or a group's condition below
+    // A group's alarm (no device): the group, and its load and limit as the panel shows them. Kept as a
+    // device's is, with kGroupMac for the MAC (no MAC reads so) and the group in place of the address.
+    QString strGroup;
+    QString strValue;
+    QString strLimit;
+    static constexpr int kGroupOverBudget = 6; // after CPdu's conditions
+    static constexpr int kGroupAtBreaker = 7;
+    static constexpr const char* kGroupMac = "group";
+    bool isGroupAlarm() const { return !strGroup.isEmpty(); }
     QDateTime dtSince;
     // It began before the program was last started and stood all along: not a new alarm.
     bool bResumed = false;
@@ -56,6 +68,19 @@ public:
     void alarmBegan(CPdu* pPdu, int iCondition, const QString& strText);
     void alarmEnded(CPdu* pPdu, int iCondition, const QString& strText);
 
+    // The same for a group's condition: strValue and strLimit are its load and the limit it passed.
+    void groupAlarmBegan(const QString& strGroup, int iCondition, const QString& strValue,
+                         const QString& strLimit, const QString& strText);
+    void groupAlarmEnded(const QString& strGroup, int iCondition, const QString& strText);
+    // The load a standing group alarm shows, kept up to date by the group's check.
+    void setGroupReading(const QString& strGroup, const QString& strValue);
+    bool groupWasStanding(const QString& strGroup, int iCondition) const;
+    // The groups are no longer judged (their checker is gone, as a device's alarms go with the device):
+    // their alarms leave the list without ending, so that the store keeps them standing.
+    void groupsGone();
+    // Groups with an alarm restored and not yet taken up.
+    QStringList standingGroups() const;
+
     // The alarms that stood when the program last stopped (pPdu null), each taken up again by its
     // device's first check: resumed with its start and acknowledgement while the reading is not yet
     // clear, ended otherwise.
@@ -88,6 +113,13 @@ private:
         QString strText;
     };
     int indexOfRestored(const CPdu* pPdu, int iCondition) const;
+    int indexOfRestoredGroup(const QString& strGroup, int iCondition) const;
+    // Takes up an alarm, resumed (iRestored) or new, and tells of it.
+    void begin(ActiveAlarm alarm, int iRestored, const QString& strText);
+    // Makes a restored alarm active again so that it can end.
+    void takeUpRestored(int iRestored, CPdu* pPdu);
+    // Ends the first active alarm that fnMatch picks.
+    void end(const std::function<bool(const ActiveAlarm&)>& fnMatch, const QString& strText);
 
     QList<ActiveAlarm> m_listAlarms;
     QList<ActiveAlarm> m_listRestored;

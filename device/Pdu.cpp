@@ -156,8 +156,13 @@ void CPdu::slotRcvData(QByteArray data)
         if (ipv4ToUint(newIp) != ipv4ToUint(stInfo.ip)) {
             emit signalChangeIP(ipv4ToUint(stInfo.ip), ipv4ToUint(newIp));
         }
+        quint8 aOldMac[6];
+        std::memcpy(aOldMac, stInfo.mac, sizeof aOldMac);
         decodeNetworkPayload(payload, stInfo);
+        const bool bNewMac = !bMacKnown || std::memcmp(aOldMac, stInfo.mac, sizeof aOldMac) != 0;
         bMacKnown = true;
+        if (bNewMac)
+            emit signalMacKnown();
         break;
     }
     case kCmdDeviceInfo:

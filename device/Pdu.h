@@ -106,6 +106,8 @@ signals:
     void signalReplyDecoded(int iCommand);
     // At the start of download(), with what the device reported and what is being sent.
     void signalDownload(const PduInfo& infoBefore, const PduInfo& infoAfter);
+    // The device's network reply told a MAC for the first time, or a different one.
+    void signalMacKnown();
     // An operator switched an outlet (1-8) from this console.
     void signalOutletSwitch(int iOutlet, bool bOn);
 

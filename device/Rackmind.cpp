@@ -86,6 +86,7 @@ CPdu* CRackmind::addPdu(uint ip)
     pPdu->uiSourceIP = ip;
     connect(pPdu, &CPdu::signalSndData, this, &CRackmind::signalSndData);
     connect(pPdu, &CPdu::signalChangeIP, this, &CRackmind::signalChangeIP);
+    connect(pPdu, &CPdu::signalMacKnown, this, [this, pPdu] { emit signalDeviceMacKnown(pPdu); });
     listPdu.append(pPdu);
     if (!m_bIndexStale && !m_hashBySource.contains(ip))
         m_hashBySource.insert(ip, pPdu);

@@ -63,6 +63,8 @@ signals:
     // Emitted after a datagram has been handed to pPdu, so that a page showing that device can
     // re-check its pending changes against the newest reply.
     void signalDeviceAnswered(CPdu* pPdu);
+    // A device's MAC became known (or changed): what is kept by MAC can now be applied to it.
+    void signalDeviceMacKnown(CPdu* pPdu);
 
 public slots:
     void slotRcvData(QNetworkDatagram ndDatagram);

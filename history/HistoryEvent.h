@@ -23,6 +23,9 @@
 //   ImplausibleReading              subject: "voltage" or "current"; newValue: the reading; limit: what
 //                                   it cannot be; the samples count no energy until readings are
 //                                   plausible again (one entry per such episode)
+//   GroupAlarmBegan, GroupAlarmEnded, GroupAlarmAcknowledged
+//                                   pdu: the group; subject: the condition; newValue: the group's
+//                                   load; limit: its budget or breaker rating; detail as for a device's
 // The stored kind numbers never change meaning; new kinds take new numbers.
 struct HistoryEvent
 {
@@ -52,9 +55,12 @@ struct HistoryEvent
         ClockChanged = 22,
         SamplesDropped = 23,
         ImplausibleReading = 24,
+        GroupAlarmBegan = 25,
+        GroupAlarmEnded = 26,
+        GroupAlarmAcknowledged = 27,
     };
     static constexpr int kFirstKind = Appeared;
-    static constexpr int kLastKind = ImplausibleReading;
+    static constexpr int kLastKind = GroupAlarmAcknowledged;
 
     qint64 iMsecs = 0; // since the epoch; the store stamps it when left 0
     int iKind = 0;

@@ -305,6 +305,17 @@ QString sinceText(const QDateTime& dtSince)
 void CHistoryRecorder::recordAlarm(int iKind, const ActiveAlarm& alarm, const QString& strDetail,
                                    qint64 iMsecs)
 {
+    if (alarm.isGroupAlarm()) {
+        // A group's kinds follow the device's, in the same order.
+        const int iGroupKind = HistoryEvent::GroupAlarmBegan + iKind - HistoryEvent::AlarmBegan;
+        const QString strSubject = alarm.iCondition == ActiveAlarm::kGroupAtBreaker
+                                       ? QStringLiteral("Group Load At Breaker Rating")
+                                       : QStringLiteral("Group Load Over Budget");
+        const bool bAck = iKind == HistoryEvent::AlarmAcknowledged;
+        m_pStore->record({iMsecs, iGroupKind, QString(), alarm.strGroup, strSubject, QString(),
+                          bAck ? QString() : alarm.strValue, bAck ? QString() : alarm.strLimit, strDetail});
+        return;
+    }
     if (alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount)
         return;
     HistoryEvent event;

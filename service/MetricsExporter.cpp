@@ -84,8 +84,10 @@ QByteArray CMetricsExporter::refresh()
         totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
         totals.iPolledInterfaces = m_pDriver->polledInterfaces();
     }
-    if (g_pHistoryStore)
+    if (g_pHistoryStore) {
         totals.iHistorySamplesDropped = g_pHistoryStore->droppedSamples();
+        totals.hashEnergyUnits = g_pHistoryStore->energyTotals();
+    }
     // Two pages take turns: the one before last is written over once no scrape sends it any more, since
     // a fresh page of megabytes every second would be paid for in page faults.
     QByteArray baText;

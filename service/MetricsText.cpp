@@ -1,7 +1,12 @@
 #include "service/MetricsText.h"
 
+#include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "power/Energy.h"
+#include "settings/GroupSettings.h"
+
+#include <QMap>
 
 #include <cmath>
 #include <functional>
@@ -103,6 +108,46 @@ struct Gauge
     std::function<double(const PduInfo&)> value;
     bool bLimit;
 };
+
+// Each group's load, and the budget and breaker rating of those that have them, in name order.
+template <typename FamilyFn>
+void appendGroups(QByteArray& ba, const QList<CPdu*>& listPdu, const FamilyFn& appendFamily)
+{
+    QMap<QString, double> mapLoad;
+    const QHash<QString, GroupBudget> hashBudgets = groupBudgets();
+    for (auto it = hashBudgets.cbegin(); it != hashBudgets.cend(); ++it)
+        mapLoad.insert(it.key(), 0);
+    const QHash<QString, double> hashLoad = CGroupAlarms::groupLoads(listPdu);
+    for (auto it = hashLoad.cbegin(); it != hashLoad.cend(); ++it)
+        mapLoad.insert(it.key(), it.value());
+    QMap<QString, QByteArray> mapLabels;
+    for (auto it = mapLoad.cbegin(); it != mapLoad.cend(); ++it) {
+        QByteArray& baLabel = mapLabels[it.key()];
+        baLabel = "group=\"";
+        appendEscaped(baLabel, it.key());
+        baLabel += '"';
+    }
+    appendFamily(ba, "rackmind_group_current_amperes", "gauge",
+                 "Load of the group: the sum of its online PDUs' currents.");
+    for (auto it = mapLoad.cbegin(); it != mapLoad.cend(); ++it)
+        appendSample(ba, "rackmind_group_current_amperes", mapLabels.value(it.key()),
+                     QByteArray::number(it.value(), 'g', 10));
+    const auto appendBudgets = [&](const char* pszName, const char* pszHelp, bool bDerated) {
+        appendFamily(ba, pszName, "gauge", pszHelp);
+        for (auto it = mapLoad.cbegin(); it != mapLoad.cend(); ++it) {
+            const GroupBudget budget = hashBudgets.value(it.key());
+            if (budget.isSet())
+                appendSample(
+                    ba, pszName, mapLabels.value(it.key()),
+                    QByteArray::number(bDerated ? budget.budgetAmps() : budget.dBreakerAmps, 'g', 10));
+        }
+    };
+    appendBudgets("rackmind_group_budget_amperes",
+                  "The group's budget: its breaker rating times its derating, the most continuous load "
+                  "may draw.",
+                  true);
+    appendBudgets("rackmind_group_breaker_amperes", "Rating of the breaker that feeds the group.", false);
+}
 
 } // namespace
 
@@ -218,6 +263,25 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
                 appendSample(ba, gauge.pszName, vecLabels[size_t(i)]->baMac,
                              number(gauge.value(listPdu[i]->stInfo)));
     }
+
+    appendFamily(ba, "rackmind_pdu_apparent_power_voltamperes", "gauge",
+                 "Apparent power, voltage times current (these PDUs measure no watts).");
+    for (int i = 0; i < listPdu.size(); ++i)
+        if (vecShown[size_t(i)] >= 1)
+            appendSample(ba, "rackmind_pdu_apparent_power_voltamperes", vecLabels[size_t(i)]->baMac,
+                         number(listPdu[i]->stInfo.voltage * listPdu[i]->stInfo.current));
+    if (!totals.hashEnergyUnits.isEmpty()) {
+        appendFamily(ba, "rackmind_pdu_energy_voltampere_hours_total", "counter",
+                     "Apparent energy since the history file first recorded the PDU; no energy is "
+                     "counted across a gap in its polls.");
+        for (int i = 0; i < listPdu.size(); ++i) {
+            const auto it = totals.hashEnergyUnits.constFind(macToString(listPdu[i]->stInfo.mac));
+            if (it != totals.hashEnergyUnits.cend())
+                appendSample(ba, "rackmind_pdu_energy_voltampere_hours_total", vecLabels[size_t(i)]->baMac,
+                             QByteArray::number(Energy::toVah(*it), 'g', 12));
+        }
+    }
+    appendGroups(ba, listPdu, appendFamily);
 
     appendFamily(ba, "rackmind_pdu_outlet_on", "gauge", "1 while the outlet is switched on.");
     QByteArray abaOutlet[8];

@@ -1,5 +1,7 @@
 #include "service/ServiceRunner.h"
 
+#include "device/AlarmTracker.h"
+#include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/PortHolder.h"
 #include "device/Protocol.h"
@@ -10,6 +12,7 @@
 #include "service/MetricsExporter.h"
 #include "service/SystemdNotify.h"
 #include "settings/AlarmSettings.h"
+#include "settings/GroupSettings.h"
 #include "settings/Settings.h"
 
 #include <QFileInfo>
@@ -62,6 +65,7 @@ bool CServiceRunner::loadAll(bool bFromDefaults)
     setSettingsStoreFile(strFile);
     loadSettings(bFromDefaults);
     loadAlarmSettings(bFromDefaults);
+    loadGroupSettings();
     return true;
 }
 
@@ -121,6 +125,8 @@ bool CServiceRunner::start()
         Qt::DirectConnection);
     if (onRegistryCreated)
         onRegistryCreated(m_pRegistry);
+    // After the recorder has handed the tracker the alarms that stood, so that a group's is taken up.
+    m_pGroupAlarms = new CGroupAlarms(m_pRegistry, m_pRegistry);
     // The writer tells at most once a minute; the count is of those since it last told.
     if (g_pHistoryStore)
         connect(g_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
@@ -167,6 +173,8 @@ void CServiceRunner::reload()
         notifyServiceManager(QStringLiteral("RELOADING=1"));
     if (loadAll(true))
         logEvent(QStringLiteral("settings reloaded"));
+    if (m_pGroupAlarms)
+        m_pGroupAlarms->applySavedGroups();
     logMailSetup();
     applyMetrics();
     if (m_bReadyTold)
@@ -268,6 +276,20 @@ void CServiceRunner::slotWatch()
         }
         m_vecLogged[i] = uiNow;
     }
+    // The groups' alarms, as the tracker holds them.
+    QSet<QString> setGroups;
+    for (const ActiveAlarm& alarm : CAlarmTracker::instance()->activeAlarms())
+        if (alarm.isGroupAlarm())
+            setGroups << QStringLiteral("alarm %1 on group %2")
+                             .arg(alarm.iCondition == ActiveAlarm::kGroupAtBreaker
+                                      ? QStringLiteral("load at the breaker rating")
+                                      : QStringLiteral("load over budget"),
+                                  alarm.strGroup);
+    for (const QString& strAlarm : setGroups - m_setGroupAlarmsLogged)
+        logEvent(strAlarm);
+    for (const QString& strAlarm : m_setGroupAlarmsLogged - setGroups)
+        logEvent(strAlarm + QStringLiteral(" over"));
+    m_setGroupAlarmsLogged = setGroups;
 }
 
 void CServiceRunner::stop()

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
 #include <functional>
 
+class CGroupAlarms;
 class CMetricsExporter;
 class CRackmind;
 class CUdpDriver;
@@ -66,9 +69,11 @@ private:
     QThread* m_pThread = nullptr;
     CUdpDriver* m_pDriver = nullptr;
     CRackmind* m_pRegistry = nullptr;
+    QPointer<CGroupAlarms> m_pGroupAlarms; // a child of the registry
     CMetricsExporter* m_pExporter;
     // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.
     QVector<uint> m_vecLogged;
+    QSet<QString> m_setGroupAlarmsLogged;
     bool m_bReadyTold = false;
     int m_iInterfacesLogged = -1;
 };

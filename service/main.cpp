@@ -3,6 +3,7 @@
 #include "device/Rackmind.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "service/BudgetHistory.h"
 #include "service/ServiceRunner.h"
 #include "service/UnixSignals.h"
 #include "settings/Catalogues.h"
@@ -142,12 +143,14 @@ int main(int argc, char* argv[])
     };
     applyRetention();
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+    keepBudgetHistory(g_pHistoryStore);
     runner.onRegistryCreated = [](CRackmind* pRegistry) {
         CHistoryRecorder::attach(g_pHistoryStore, pRegistry);
     };
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {
             runner.reload();
+            keepBudgetHistory(g_pHistoryStore);
             // How long history is kept is the administrator's to change too, at the next thinning.
             applyRetention();
         } else {

@@ -16,8 +16,18 @@ struct GroupBudget
 
 // The budget of a group; none for "Default" or a group never given one.
 GroupBudget groupBudget(const QString& strGroup);
+// Sets (or, with a budget that is not set, clears) a group's budget and saves it. A budget that
+// groupBudgetError refuses, or one for "Default", changes nothing.
 void setGroupBudget(const QString& strGroup, const GroupBudget& budget);
 // Every group that has a budget.
 QHash<QString, GroupBudget> groupBudgets();
 // Why a breaker rating or derating cannot be used, in the user's language; empty when it can.
 QString groupBudgetError(double dBreakerAmps, double dDerating);
+
+// The group a device was put in, kept by its MAC ("00:04:A3:..."); empty when it has none of its own.
+QString savedGroup(const QString& strMac);
+// Keeps the group of a MAC and saves it; "Default" or empty forgets it.
+void setSavedGroup(const QString& strMac, const QString& strGroup);
+// Reads budgets and memberships from the settings store, replacing what was read before. Absent keys
+// leave every device in "Default" and no group with a budget.
+void loadGroupSettings();

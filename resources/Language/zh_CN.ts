@@ -118,6 +118,18 @@
         <source>Active alarms: %1, unacknowledged: %2</source>
         <translation>当前告警：%1，未确认：%2</translation>
     </message>
+    <message>
+        <source>Group load over budget</source>
+        <translation>组负载超出预算</translation>
+    </message>
+    <message>
+        <source>Group load at the breaker rating</source>
+        <translation>组负载达到断路器额定值</translation>
+    </message>
+    <message>
+        <source>Group %1</source>
+        <translation>组 %1</translation>
+    </message>
 </context>
 <context>
     <name>CDelayConfigWidget</name>
@@ -446,6 +458,37 @@
     <message>
         <source>Not confirmed: %1</source>
         <translation>未确认：%1</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupBudgetWidget</name>
+    <message>
+        <source>Breaker (A)</source>
+        <translation>断路器 (A)</translation>
+    </message>
+    <message>
+        <source>Derating (%)</source>
+        <translation>降额 (%)</translation>
+    </message>
+    <message>
+        <source>Apply budget</source>
+        <translation>应用预算</translation>
+    </message>
+    <message>
+        <source>Clear budget</source>
+        <translation>清除预算</translation>
+    </message>
+    <message>
+        <source>The Default group has no budget.</source>
+        <translation>Default 组没有预算。</translation>
+    </message>
+    <message>
+        <source>Budget: %1 A (%2 % of a %3 A breaker)</source>
+        <translation>预算：%1 A（%3 A 断路器的 %2 %）</translation>
+    </message>
+    <message>
+        <source>No budget: the group's load raises no alarm.</source>
+        <translation>无预算：该组的负载不会引发告警。</translation>
     </message>
 </context>
 <context>
@@ -1443,6 +1486,21 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>GroupBudget</name>
+    <message>
+        <source>The breaker rating must be more than 0 A.</source>
+        <translation>断路器额定值必须大于 0 A。</translation>
+    </message>
+    <message>
+        <source>A breaker rating over %1 A is not a rack circuit's: enter the rating of the breaker that feeds the group, in amperes.</source>
+        <translation>超过 %1 A 的断路器额定值不属于机柜回路：请输入为该组供电的断路器的额定值（安培）。</translation>
+    </message>
+    <message>
+        <source>The derating must be more than 0 % and at most 100 %.</source>
+        <translation>降额必须大于 0 % 且不超过 100 %。</translation>
+    </message>
+</context>
+<context>
     <name>HistoryUi</name>
     <message>
         <source>1 hour</source>
@@ -1691,6 +1749,26 @@ Poll from a free port?</source>
     <message>
         <source>the history could not be read</source>
         <translation>无法读取历史记录</translation>
+    </message>
+    <message>
+        <source>Group alarm began</source>
+        <translation>组告警开始</translation>
+    </message>
+    <message>
+        <source>Group alarm ended</source>
+        <translation>组告警结束</translation>
+    </message>
+    <message>
+        <source>Group alarm acknowledged</source>
+        <translation>组告警已确认</translation>
+    </message>
+    <message>
+        <source>Group Load Over Budget</source>
+        <translation>组负载超出预算</translation>
+    </message>
+    <message>
+        <source>Group Load At Breaker Rating</source>
+        <translation>组负载达到断路器额定值</translation>
     </message>
 </context>
 <context>

@@ -118,6 +118,18 @@
         <source>Active alarms: %1, unacknowledged: %2</source>
         <translation>目前告警：%1，未確認：%2</translation>
     </message>
+    <message>
+        <source>Group load over budget</source>
+        <translation>群組負載超出預算</translation>
+    </message>
+    <message>
+        <source>Group load at the breaker rating</source>
+        <translation>群組負載達到斷路器額定值</translation>
+    </message>
+    <message>
+        <source>Group %1</source>
+        <translation>群組 %1</translation>
+    </message>
 </context>
 <context>
     <name>CDelayConfigWidget</name>
@@ -446,6 +458,37 @@
     <message>
         <source>Not confirmed: %1</source>
         <translation>未確認：%1</translation>
+    </message>
+</context>
+<context>
+    <name>CGroupBudgetWidget</name>
+    <message>
+        <source>Breaker (A)</source>
+        <translation>斷路器 (A)</translation>
+    </message>
+    <message>
+        <source>Derating (%)</source>
+        <translation>降額 (%)</translation>
+    </message>
+    <message>
+        <source>Apply budget</source>
+        <translation>套用預算</translation>
+    </message>
+    <message>
+        <source>Clear budget</source>
+        <translation>清除預算</translation>
+    </message>
+    <message>
+        <source>The Default group has no budget.</source>
+        <translation>Default 群組沒有預算。</translation>
+    </message>
+    <message>
+        <source>Budget: %1 A (%2 % of a %3 A breaker)</source>
+        <translation>預算：%1 A（%3 A 斷路器的 %2 %）</translation>
+    </message>
+    <message>
+        <source>No budget: the group's load raises no alarm.</source>
+        <translation>無預算：此群組的負載不會引發警報。</translation>
     </message>
 </context>
 <context>
@@ -1443,6 +1486,21 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>GroupBudget</name>
+    <message>
+        <source>The breaker rating must be more than 0 A.</source>
+        <translation>斷路器額定值必須大於 0 A。</translation>
+    </message>
+    <message>
+        <source>A breaker rating over %1 A is not a rack circuit's: enter the rating of the breaker that feeds the group, in amperes.</source>
+        <translation>超過 %1 A 的斷路器額定值不屬於機櫃迴路：請輸入為此群組供電的斷路器額定值（安培）。</translation>
+    </message>
+    <message>
+        <source>The derating must be more than 0 % and at most 100 %.</source>
+        <translation>降額必須大於 0 % 且不超過 100 %。</translation>
+    </message>
+</context>
+<context>
     <name>HistoryUi</name>
     <message>
         <source>1 hour</source>
@@ -1691,6 +1749,26 @@ Poll from a free port?</source>
     <message>
         <source>the history could not be read</source>
         <translation>無法讀取歷史記錄</translation>
+    </message>
+    <message>
+        <source>Group alarm began</source>
+        <translation>群組警報開始</translation>
+    </message>
+    <message>
+        <source>Group alarm ended</source>
+        <translation>群組警報結束</translation>
+    </message>
+    <message>
+        <source>Group alarm acknowledged</source>
+        <translation>群組警報已確認</translation>
+    </message>
+    <message>
+        <source>Group Load Over Budget</source>
+        <translation>群組負載超出預算</translation>
+    </message>
+    <message>
+        <source>Group Load At Breaker Rating</source>
+        <translation>群組負載達到斷路器額定值</translation>
     </message>
 </context>
 <context>

@@ -1,9 +1,11 @@
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "power/Energy.h"
 #include "service/MetricsExporter.h"
 #include "service/MetricsServer.h"
 #include "service/MetricsText.h"
+#include "settings/GroupSettings.h"
 #include "tests/service/HttpProbe.h"
 #include "tests/service/TlsFixture.h"
 
@@ -113,6 +115,28 @@ void TestMetrics::render_data()
     QTest::newRow("offline: no stale outlet") << 0 << QByteArray("rackmind_pdu_outlet_on{") << false;
     QTest::newRow("offline: no stale limit")
         << 0 << QByteArray("rackmind_pdu_current_warn_amperes{") << false;
+    QTest::newRow("apparent power") << 1 << "rackmind_pdu_apparent_power_voltamperes" + mac + "} 1317.75\n"
+                                    << true;
+    QTest::newRow("offline: no apparent power")
+        << 0 << QByteArray("rackmind_pdu_apparent_power_voltamperes{") << false;
+    QTest::newRow("offline: energy stays")
+        << 0 << "rackmind_pdu_energy_voltampere_hours_total" + mac + "} 1234.5\n"
+        << true;
+    QTest::newRow("group load") << 1 << QByteArray("rackmind_group_current_amperes{group=\"Default\"} 5.25\n")
+                                << true;
+    QTest::newRow("offline: no load")
+        << 0 << QByteArray("rackmind_group_current_amperes{group=\"Default\"} 0\n") << true;
+    QTest::newRow("empty group with a budget")
+        << 1 << QByteArray("rackmind_group_current_amperes{group=\"rack \\\"9\\\"\"} 0\n") << true;
+    QTest::newRow("derated budget") << 1
+                                    << QByteArray(
+                                           "rackmind_group_budget_amperes{group=\"rack \\\"9\\\"\"} 12.8\n")
+                                    << true;
+    QTest::newRow("breaker") << 1
+                             << QByteArray("rackmind_group_breaker_amperes{group=\"rack \\\"9\\\"\"} 16\n")
+                             << true;
+    QTest::newRow("no budget for Default")
+        << 1 << QByteArray("rackmind_group_budget_amperes{group=\"Default\"") << false;
 }
 
 void TestMetrics::render()
@@ -134,8 +158,11 @@ void TestMetrics::render()
     pdu.iLastRcvMsecs = Clock::elapsedMs() - (state ? 0 : 60000);
     if (state != 1)
         pdu.markReported(kCmdThresholds);
+    pdu.markReported(kCmdStatus);
+    setGroupBudget(QStringLiteral("rack \"9\""), {16, 0.8});
     MetricsTotals totals;
     totals.iHistorySamplesDropped = 3;
+    totals.hashEnergyUnits.insert(QStringLiteral("00:04:A3:0B:0C:FF"), 12345 * Energy::kUnitsPerVah / 10);
     const QByteArray text = renderMetrics({&pdu}, totals);
     QVERIFY2(text.contains(line) == present, text.constData());
     QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + text), QString());

@@ -1,5 +1,6 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "settings/GroupSettings.h"
 #include "settings/Settings.h"
 #include "tests/mail/MailTestServers.h"
 #include "ui/system/DivideGroupWidget.h"
@@ -113,6 +114,33 @@ private slots:
         QCOMPARE(g.pdu(0)->strGroup, QStringLiteral("Default"));
         QCOMPARE(column(g.pLeft), (QStringList{"10.200.1.3", "10.200.1.1"}));
         QCOMPARE(column(g.pRight), QStringList{"10.200.1.2"});
+    }
+
+    // A refused budget leaves the group without one and says why; an accepted one is kept, in amperes
+    // and percent as typed, until cleared.
+    void groupBudgetEditor()
+    {
+        GroupPage g;
+        answerInputDialog(QStringLiteral("Rack B"));
+        g.click("BtnAddGroup");
+        auto* pBreaker = g.page.findChild<QLineEdit*>(QStringLiteral("EditBreakerAmps"));
+        auto* pDerating = g.page.findChild<QLineEdit*>(QStringLiteral("EditDeratingPercent"));
+        auto* pMessage = g.page.findChild<QLabel*>(QStringLiteral("LabelBudgetMessage"));
+        for (const auto& [strBreaker, strDerating] :
+             {std::pair{"0", "80"}, {"1200", "80"}, {"32", "150"}, {"x", "80"}}) {
+            pBreaker->setText(QLatin1String(strBreaker));
+            pDerating->setText(QLatin1String(strDerating));
+            g.click("BtnApplyBudget");
+            QVERIFY(!groupBudget(QStringLiteral("Rack B")).isSet());
+            QCOMPARE(pMessage->text(),
+                     groupBudgetError(pBreaker->text().toDouble(), pDerating->text().toDouble() / 100));
+        }
+        pBreaker->setText(QStringLiteral("32"));
+        pDerating->setText(QStringLiteral("50"));
+        g.click("BtnApplyBudget");
+        QCOMPARE(groupBudget(QStringLiteral("Rack B")).budgetAmps(), 16.0);
+        g.click("BtnClearBudget");
+        QVERIFY(!groupBudget(QStringLiteral("Rack B")).isSet());
     }
 
     void groupTablesFollowTheDevicesOnTheNextShow()

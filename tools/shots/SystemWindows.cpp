@@ -1,6 +1,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/GroupSettings.h"
 #include "settings/Settings.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"
@@ -38,6 +39,8 @@ bool shootSystem(CShot& shot)
     }
     rememberGroupName(QStringLiteral("Row A"));
     rememberGroupName(QStringLiteral("Row B"));
+    // Row A's circuit: a 32 A breaker held to 80 %.
+    setGroupBudget(QStringLiteral("Row A"), {32, 0.8});
 
     CGroupConfigWidget groups;
     groups.resize(1100, 560);

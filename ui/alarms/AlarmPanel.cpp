@@ -98,6 +98,10 @@ QString CAlarmPanel::conditionName(int iCondition)
         return tr("Current overload");
     case CPdu::AlarmTemperature:
         return tr("Temperature out of range");
+    case ActiveAlarm::kGroupOverBudget:
+        return tr("Group load over budget");
+    case ActiveAlarm::kGroupAtBreaker:
+        return tr("Group load at the breaker rating");
     default:
         return tr("Humidity warning");
     }
@@ -137,16 +141,17 @@ void CAlarmPanel::slotRefresh()
         if (!pItem)
             pItem = new QTreeWidgetItem(m_pTreeAlarms);
         const CPdu* pPdu = alarm.pPdu;
-        if (!pPdu)
+        if (!pPdu && !alarm.isGroupAlarm())
             continue;
         iUnacknowledged += alarm.bAcknowledged ? 0 : 1;
+        // A group's alarm names the group where a device's names the device.
         const QStringList listTexts{
-            fieldText(pPdu->stInfo.name),
-            fieldText(pPdu->stInfo.position),
-            ipv4ToString(pPdu->stInfo.ip),
+            pPdu ? fieldText(pPdu->stInfo.name) : tr("Group %1").arg(alarm.strGroup),
+            pPdu ? fieldText(pPdu->stInfo.position) : QString(),
+            pPdu ? ipv4ToString(pPdu->stInfo.ip) : QString(),
             conditionName(alarm.iCondition),
-            pPdu->alarmValue(alarm.iCondition),
-            pPdu->alarmLimit(alarm.iCondition),
+            pPdu ? pPdu->alarmValue(alarm.iCondition) : alarm.strValue,
+            pPdu ? pPdu->alarmLimit(alarm.iCondition) : alarm.strLimit,
             alarm.dtSince.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
             alarm.bAcknowledged ? tr("Yes") : tr("No")};
         for (int iColumn = 0; iColumn < ColumnCount; ++iColumn)

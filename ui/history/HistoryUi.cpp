@@ -92,6 +92,12 @@ QString HistoryUi::kindName(int iKind)
         return tr("History samples dropped");
     case HistoryEvent::ImplausibleReading:
         return tr("Implausible reading");
+    case HistoryEvent::GroupAlarmBegan:
+        return tr("Group alarm began");
+    case HistoryEvent::GroupAlarmEnded:
+        return tr("Group alarm ended");
+    case HistoryEvent::GroupAlarmAcknowledged:
+        return tr("Group alarm acknowledged");
     default:
         return QString::number(iKind);
     }
@@ -106,6 +112,8 @@ QString HistoryUi::termName(const QString& strTerm)
         QT_TR_NOOP("Current Overload"),
         QT_TR_NOOP("Temperature Warn"),
         QT_TR_NOOP("Humidity Warn"),
+        QT_TR_NOOP("Group Load Over Budget"),
+        QT_TR_NOOP("Group Load At Breaker Rating"),
         QT_TR_NOOP("Name"),
         QT_TR_NOOP("Position"),
         QT_TR_NOOP("IP"),

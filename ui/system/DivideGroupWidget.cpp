@@ -3,7 +3,9 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/GroupSettings.h"
 #include "ui/device/PduLookup.h"
+#include "ui/system/GroupBudgetWidget.h"
 #include "ui/system/GroupNames.h"
 
 #include <QComboBox>
@@ -60,8 +62,10 @@ CDivideGroupWidget::CDivideGroupWidget(QWidget* parent)
       m_pComboGroupName(new QComboBox(this)), m_pBtnAddGroup(new QPushButton(this)),
       m_pTableDivided(makeTable(this, QStringLiteral("TableDivided"))), m_pLayoutRight(new QGridLayout),
       m_pBtnPutToGroup(new QPushButton(this)), m_pBtnTakeFromGroup(new QPushButton(this)),
-      m_pLayoutCenter(new QVBoxLayout), m_pLayoutBase(new QHBoxLayout(this))
+      m_pLayoutCenter(new QVBoxLayout), m_pLayoutBase(new QHBoxLayout(this)),
+      m_pBudgetWidget(new CGroupBudgetWidget(this))
 {
+    m_pBudgetWidget->setObjectName(QStringLiteral("GroupBudgetWidget"));
     m_pLabelWaitDivide->setObjectName(QStringLiteral("LabelWaitDivide"));
     m_pLayoutWaitDivide->setObjectName(QStringLiteral("LayoutWaitDivide"));
     m_pLabelGroup->setObjectName(QStringLiteral("LabelGroup"));
@@ -91,7 +95,8 @@ CDivideGroupWidget::CDivideGroupWidget(QWidget* parent)
     m_pLayoutRight->addWidget(m_pComboGroupName, 1, 1);
     m_pLayoutRight->addWidget(m_pBtnAddGroup, 1, 2);
     m_pLayoutRight->addWidget(m_pTableDivided, 2, 0, 1, 3);
-    m_pLayoutRight->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 3, 0, 1, 3);
+    m_pLayoutRight->addWidget(m_pBudgetWidget, 3, 0, 1, 3);
+    m_pLayoutRight->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 4, 0, 1, 3);
 
     m_pLayoutCenter->setContentsMargins(2, 2, 2, 2);
     m_pLayoutCenter->setSpacing(10);
@@ -122,6 +127,7 @@ void CDivideGroupWidget::retranslate()
     m_pBtnTakeFromGroup->setText(tr("<<"));
     m_pLabelGroup->setText(tr("Group"));
     m_pBtnAddGroup->setText(tr("+"));
+    m_pBudgetWidget->retranslate();
 }
 
 void CDivideGroupWidget::showEvent(QShowEvent* event)
@@ -131,6 +137,11 @@ void CDivideGroupWidget::showEvent(QShowEvent* event)
         for (const CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
             if (pPdu->strGroup != kDefaultGroup)
                 rememberGroupName(pPdu->strGroup);
+    // And those given a budget, whose devices may not have answered yet.
+    QStringList listBudgeted = groupBudgets().keys();
+    listBudgeted.sort();
+    for (const QString& strGroup : qAsConst(listBudgeted))
+        rememberGroupName(strGroup);
 
     m_pComboGroupName->clear();
     m_pComboGroupName->addItems(groupNames());
@@ -143,6 +154,7 @@ void CDivideGroupWidget::on_ComboGroupName_currentIndexChanged(int iIndex)
 {
     const QString strGroup = iIndex < 0 ? QString() : m_pComboGroupName->itemText(iIndex);
     fillTable(m_pTableDivided, strGroup);
+    m_pBudgetWidget->setGroup(strGroup);
 }
 
 void CDivideGroupWidget::on_BtnAddGroup_clicked()
@@ -178,6 +190,10 @@ void CDivideGroupWidget::moveRow(QTableWidget* pFrom, QTableWidget* pTo, const Q
     pPdu->strGroup = strGroup;
     if (strGroup != kDefaultGroup)
         rememberGroupName(strGroup);
+    // Kept by MAC, so that the device is in its group again after a restart and in the service; the
+    // factory default MAC is every new unit's and keeps nothing.
+    if (pPdu->bMacKnown && pPdu->hasKnownMac())
+        setSavedGroup(macToString(pPdu->stInfo.mac), strGroup);
     emit signalDeviceGroupChanged(pPdu);
 
     const int iNewRow = pTo->rowCount();

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class CGroupBudgetWidget;
 class CPdu;
 class QComboBox;
 class QGridLayout;
@@ -48,4 +49,5 @@ private:
     QPushButton* m_pBtnTakeFromGroup;
     QVBoxLayout* m_pLayoutCenter;
     QHBoxLayout* m_pLayoutBase;
+    CGroupBudgetWidget* m_pBudgetWidget;
 };

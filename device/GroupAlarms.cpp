@@ -1,0 +1,150 @@
+#include "device/GroupAlarms.h"
+
+#include "device/AlarmTracker.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "settings/AlarmSettings.h"
+#include "settings/GroupSettings.h"
+
+namespace {
+const int kConditions[2] = {ActiveAlarm::kGroupOverBudget, ActiveAlarm::kGroupAtBreaker};
+
+// strLimit: the limit as shown; "none" once the group's budget is taken away.
+QString mailText(int iCondition, const QString& strGroup, double dLoad, const QString& strLimit)
+{
+    const bool bBreaker = iCondition == ActiveAlarm::kGroupAtBreaker;
+    return QStringLiteral("%1\n\nValue:%2\n%3:%4\n\nGroup:%5")
+        .arg(bBreaker ? QStringLiteral("Group Load At Breaker Rating")
+                      : QStringLiteral("Group Load Over Budget"),
+             CGroupAlarms::ampsText(dLoad), bBreaker ? QStringLiteral("Breaker") : QStringLiteral("Budget"),
+             strLimit, strGroup);
+}
+} // namespace
+
+CGroupAlarms::CGroupAlarms(CRackmind* pRegistry, QObject* parent)
+    : QObject(parent), m_pRegistry(pRegistry), m_pTracker(CAlarmTracker::instance())
+{
+    connect(pRegistry, &CRackmind::signalDeviceMacKnown, this, &CGroupAlarms::slotMacKnown);
+    connect(&m_timer, &QTimer::timeout, this, &CGroupAlarms::check);
+    m_timer.setTimerType(Qt::VeryCoarseTimer);
+    m_timer.start(1000);
+    applySavedGroups();
+}
+
+CGroupAlarms::~CGroupAlarms()
+{
+    if (m_pTracker)
+        m_pTracker->groupsGone();
+}
+
+QString CGroupAlarms::ampsText(double dAmps)
+{
+    return QString::number(dAmps, 'g', 6) + QStringLiteral(" A");
+}
+
+QHash<QString, double> CGroupAlarms::groupLoads(const QList<CPdu*>& listPdu)
+{
+    QHash<QString, double> hashLoad;
+    for (const CPdu* pPdu : listPdu) {
+        double& dLoad = hashLoad[pPdu->strGroup];
+        if (pPdu->isOnline() && pPdu->hasReported(kCmdStatus))
+            dLoad += pPdu->stInfo.current;
+    }
+    return hashLoad;
+}
+
+void CGroupAlarms::applySavedGroups()
+{
+    for (CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
+        if (pPdu->bMacKnown)
+            slotMacKnown(pPdu);
+}
+
+void CGroupAlarms::slotMacKnown(CPdu* pPdu)
+{
+    // The factory default MAC is every new unit's: no group is kept for it.
+    if (!pPdu->hasKnownMac())
+        return;
+    const QString strGroup = savedGroup(macToString(pPdu->stInfo.mac));
+    if (strGroup.isEmpty() || strGroup == pPdu->strGroup)
+        return;
+    pPdu->strGroup = strGroup;
+    emit signalDeviceGroupChanged(pPdu);
+}
+
+void CGroupAlarms::check()
+{
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    const QHash<QString, GroupBudget> hashBudgets = groupBudgets();
+    // Without budgets there is nothing to judge: a room without circuits pays nothing.
+    if (hashBudgets.isEmpty() && m_hashState.isEmpty() && m_bStandingChecked)
+        return;
+    const QHash<QString, double> hashLoad = groupLoads(m_pRegistry->listPdu);
+    const QString strNone = QStringLiteral("none");
+    // A group whose budget was taken away is no longer judged: what stood ends.
+    for (auto it = m_hashState.begin(); it != m_hashState.end();) {
+        if (hashBudgets.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        for (int k = 0; k < 2; ++k)
+            if (it->abActive[k])
+                pTracker->groupAlarmEnded(
+                    it.key(), kConditions[k],
+                    mailText(kConditions[k], it.key(), hashLoad.value(it.key()), strNone));
+        it = m_hashState.erase(it);
+    }
+    const bool bFirst = !m_bStandingChecked;
+    m_bStandingChecked = true;
+    if (bFirst)
+        for (const QString& strGroup : pTracker->standingGroups())
+            if (!hashBudgets.contains(strGroup))
+                for (int iCondition : kConditions)
+                    if (pTracker->groupWasStanding(strGroup, iCondition))
+                        pTracker->groupAlarmEnded(
+                            strGroup, iCondition,
+                            mailText(iCondition, strGroup, hashLoad.value(strGroup), strNone));
+
+    const double dLower = 1.0 - g_alarmSettings.hysteresisPercent / 100.0;
+    for (auto it = hashBudgets.cbegin(); it != hashBudgets.cend(); ++it) {
+        const double dLoad = hashLoad.value(it.key());
+        const double dBudget = it->budgetAmps();
+        const double dBreaker = it->dBreakerAmps;
+        // First, so that an alarm ending now is logged with the load that ended it.
+        pTracker->setGroupReading(it.key(), ampsText(dLoad));
+        // Without a margin an alarm ends exactly when its condition stops holding.
+        judge(it.key(), 0, dLoad > dBudget, !(dLoad > dBudget * dLower), dLoad, dBudget);
+        judge(it.key(), 1, dLoad >= dBreaker, !(dLoad >= dBreaker * dLower), dLoad, dBreaker);
+    }
+}
+
+void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, double dLoad,
+                         double dLimit)
+{
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    GroupState& state = m_hashState[strGroup];
+    const int iCondition = kConditions[iIndex];
+    int& iHolds = state.aiHolds[iIndex];
+    bool& bActive = state.abActive[iIndex];
+    iHolds = bHolds ? iHolds + 1 : 0;
+    const QString strText = mailText(iCondition, strGroup, dLoad, ampsText(dLimit));
+    if (pTracker->groupWasStanding(strGroup, iCondition)) {
+        // It stood before the restart: it stands on while the load is not clear, without waiting to be
+        // confirmed again.
+        bActive = !bClear;
+        if (bActive)
+            pTracker->groupAlarmBegan(strGroup, iCondition, ampsText(dLoad), ampsText(dLimit), strText);
+        else
+            pTracker->groupAlarmEnded(strGroup, iCondition, strText);
+    } else if (bActive) {
+        if (bClear) {
+            bActive = false;
+            pTracker->groupAlarmEnded(strGroup, iCondition, strText);
+        }
+    } else if (bHolds && iHolds >= g_alarmSettings.debouncePolls) {
+        iHolds = 0;
+        bActive = true;
+        pTracker->groupAlarmBegan(strGroup, iCondition, ampsText(dLoad), ampsText(dLimit), strText);
+    }
+}

@@ -1,0 +1,285 @@
+#include "../mail/MailTestServers.h"
+
+#include "device/AlarmTracker.h"
+#include "device/Clock.h"
+#include "device/GroupAlarms.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+#include "history/HistoryReader.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
+#include "settings/AlarmSettings.h"
+#include "settings/GroupSettings.h"
+#include "settings/Settings.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+#include <functional>
+
+// Groups as circuits: budgets the operator may set, groups kept by MAC, and the two group alarms from
+// the group's summed load to the mail server, the event log and across a restart.
+class TestGroupAlarms : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void budgetValidation_data();
+    void budgetValidation();
+    void keptAcrossReload();
+    void debounceAndMargin_data();
+    void debounceAndMargin();
+    void standingAcrossRestart();
+
+private:
+    // A device of the registry that has told its MAC (ending in uiLast) and its limits, put in strGroup
+    // unless that is empty.
+    CPdu* addDevice(CRackmind& registry, quint8 uiLast, const QString& strGroup);
+    void setCurrent(CPdu& pdu, double dAmps);
+    QStringList takeMails(int iMsec);
+
+    AiosmtpdServer m_server;
+    QDateTime m_dtNow = QDateTime(QDate(2026, 12, 7), QTime(3, 0, 0), Qt::UTC);
+};
+
+void TestGroupAlarms::initTestCase()
+{
+    qRegisterMetaType<CPdu*>();
+    QVERIFY2(m_server.start(QStringLiteral("a@rack.test"), QStringLiteral("pw")),
+             qPrintable(m_server.errorString()));
+    Clock::setSource([this] { return m_dtNow; });
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
+    g_settings.smtpPort = m_server.port();
+    g_settings.smtpAccount = QStringLiteral("a@rack.test");
+    g_settings.smtpAllowUnencryptedPassword = true;
+    g_settings.smtpPassword = QStringLiteral("pw");
+    g_settings.smtpReceiver = QStringLiteral("ops@site.test");
+}
+
+void TestGroupAlarms::init()
+{
+    g_alarmSettings = AlarmSettings();
+    for (const QString& strGroup : groupBudgets().keys())
+        setGroupBudget(strGroup, GroupBudget());
+    QVERIFY(CAlarmTracker::instance()->activeAlarms().isEmpty());
+    QVERIFY(takeMails(300).isEmpty());
+}
+
+CPdu* TestGroupAlarms::addDevice(CRackmind& registry, quint8 uiLast, const QString& strGroup)
+{
+    CPdu* pPdu = registry.addPdu(0x0AC80100u + uiLast);
+    pPdu->timerEmail.stop();
+    PduInfo info = pPdu->stInfo;
+    info.mac[5] = uiLast;
+    for (quint8 cmd : {kCmdNetwork, kCmdThresholds})
+        pPdu->slotRcvData(buildFrame(kFrameReply, cmd, payloadFor(cmd, info)));
+    if (!strGroup.isEmpty())
+        pPdu->strGroup = strGroup;
+    return pPdu;
+}
+
+void TestGroupAlarms::setCurrent(CPdu& pdu, double dAmps)
+{
+    PduInfo info = pdu.stInfo;
+    info.current = dAmps;
+    pdu.slotRcvData(buildFrame(kFrameReply, kCmdStatus, payloadFor(kCmdStatus, info)));
+}
+
+QStringList TestGroupAlarms::takeMails(int iMsec)
+{
+    QStringList listMails;
+    (void)QTest::qWaitFor([] { return CMailQueue::instance()->pending() == 0; }, 30000);
+    for (;;) {
+        const QJsonObject mail =
+            m_server.takeEvent(QStringLiteral("mail"), listMails.isEmpty() ? iMsec : 500);
+        if (mail.isEmpty())
+            return listMails;
+        listMails << QString::fromUtf8(
+            QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1()));
+    }
+}
+
+void TestGroupAlarms::budgetValidation_data()
+{
+    QTest::addColumn<double>("breaker");
+    QTest::addColumn<double>("derating");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("no breaker") << 0.0 << 0.8 << false;
+    QTest::newRow("negative breaker") << -1.0 << 0.8 << false;
+    QTest::newRow("beyond any rack circuit") << 1000.1 << 0.8 << false;
+    QTest::newRow("largest breaker") << 1000.0 << 0.8 << true;
+    QTest::newRow("16 A, no derating left") << 16.0 << 0.0 << false;
+    QTest::newRow("16 A, derating over 100 %") << 16.0 << 1.5 << false;
+    QTest::newRow("16 A at 80 %") << 16.0 << 0.8 << true;
+    QTest::newRow("16 A at 100 %") << 16.0 << 1.0 << true;
+}
+
+void TestGroupAlarms::budgetValidation()
+{
+    QFETCH(double, breaker);
+    QFETCH(double, derating);
+    QFETCH(bool, accepted);
+    QCOMPARE(groupBudgetError(breaker, derating).isEmpty(), accepted);
+    // A refused budget is never kept, and "Default" has none whatever is asked.
+    setGroupBudget(QStringLiteral("rack 1"), {breaker, derating});
+    setGroupBudget(QStringLiteral("Default"), {breaker, derating});
+    QCOMPARE(groupBudget(QStringLiteral("rack 1")).isSet(), accepted);
+    QVERIFY(!groupBudget(QStringLiteral("Default")).isSet());
+}
+
+void TestGroupAlarms::keptAcrossReload()
+{
+    setGroupBudget(QStringLiteral("rack \"A\"/1"), {32, 0.5});
+    setSavedGroup(QStringLiteral("00:04:a3:00:00:07"), QStringLiteral("rack \"A\"/1"));
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:08"), QStringLiteral("rack 2"));
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:08"), QStringLiteral("Default"));
+    // What another start reads: the store replaces this run's memory.
+    loadGroupSettings();
+    QCOMPARE(groupBudget(QStringLiteral("rack \"A\"/1")).budgetAmps(), 16.0);
+    QCOMPARE(savedGroup(QStringLiteral("00:04:A3:00:00:07")), QStringLiteral("rack \"A\"/1"));
+    QCOMPARE(savedGroup(QStringLiteral("0004a3000007")), QStringLiteral("rack \"A\"/1"));
+    QCOMPARE(savedGroup(QStringLiteral("00:04:A3:00:00:08")), QString());
+
+    // A device is put in its group once it tells its MAC; the others stay where they are.
+    CRackmind registry;
+    CGroupAlarms groups(&registry);
+    QSignalSpy spyMoved(&groups, &CGroupAlarms::signalDeviceGroupChanged);
+    CPdu* pKept = addDevice(registry, 7, QString());
+    CPdu* pOther = addDevice(registry, 8, QString());
+    QCOMPARE(spyMoved.size(), 1);
+    QCOMPARE(spyMoved.first().first().value<CPdu*>(), pKept);
+    QCOMPARE(pKept->strGroup, QStringLiteral("rack \"A\"/1"));
+    QCOMPARE(pOther->strGroup, QStringLiteral("Default"));
+}
+
+void TestGroupAlarms::debounceAndMargin_data()
+{
+    // Group "rack 1": three PDUs on a 16 A breaker derated to 80 % (12.8 A). Loads per check (A, in
+    // equal thirds); mails expected of each condition.
+    QTest::addColumn<int>("debounce");
+    QTest::addColumn<int>("margin");
+    QTest::addColumn<QList<double>>("loads");
+    QTest::addColumn<int>("overMails");
+    QTest::addColumn<int>("breakerMails");
+    QTest::newRow("at the budget is within it") << 1 << 0 << QList<double>{12.6, 12.6, 12.6} << 0 << 0;
+    QTest::newRow("over, defaults") << 1 << 0 << QList<double>{13.5, 9, 9} << 1 << 0;
+    QTest::newRow("one-check spike, debounce 3") << 3 << 0 << QList<double>{13.5, 9, 13.5, 13.5, 9} << 0 << 0;
+    QTest::newRow("three checks, debounce 3") << 3 << 0 << QList<double>{13.5, 13.5, 13.5, 13.5} << 1 << 0;
+    QTest::newRow("hovering, no margin") << 1 << 0 << QList<double>{13.5, 12.6, 13.5, 12.6, 13.5} << 3 << 0;
+    QTest::newRow("hovering, 5 % margin") << 1 << 5 << QList<double>{13.5, 12.6, 13.5, 12.3, 13.5} << 1 << 0;
+    QTest::newRow("clear of the 5 % margin") << 1 << 5 << QList<double>{13.5, 12.0, 13.5} << 2 << 0;
+    QTest::newRow("to the breaker") << 1 << 0 << QList<double>{16.5, 16.5, 3} << 1 << 1;
+}
+
+void TestGroupAlarms::debounceAndMargin()
+{
+    QFETCH(int, debounce);
+    QFETCH(int, margin);
+    QFETCH(QList<double>, loads);
+    QFETCH(int, overMails);
+    QFETCH(int, breakerMails);
+    g_alarmSettings.debouncePolls = debounce;
+    g_alarmSettings.hysteresisPercent = margin;
+    setGroupBudget(QStringLiteral("rack 1"), {16, 0.8});
+    CRackmind registry;
+    CGroupAlarms groups(&registry);
+    const QList<CPdu*> listRack{addDevice(registry, 1, QStringLiteral("rack 1")),
+                                addDevice(registry, 2, QStringLiteral("rack 1")),
+                                addDevice(registry, 3, QStringLiteral("rack 1"))};
+    // Beside it: a device with no group of its own, drawing far more, and one that stopped answering.
+    setCurrent(*addDevice(registry, 4, QStringLiteral("Default")), 40);
+    CPdu* pSilent = addDevice(registry, 5, QStringLiteral("rack 1"));
+    setCurrent(*pSilent, 20);
+    m_dtNow = m_dtNow.addSecs(10);
+    for (double dLoad : loads) {
+        for (CPdu* pPdu : listRack)
+            setCurrent(*pPdu, dLoad / 3);
+        groups.check();
+        m_dtNow = m_dtNow.addSecs(1);
+    }
+    const QStringList listMails = takeMails(1000);
+    QCOMPARE(listMails.filter(QStringLiteral("Group Load Over Budget\r\n")).size(), overMails);
+    QCOMPARE(listMails.filter(QStringLiteral("Group Load At Breaker Rating\r\n")).size(), breakerMails);
+    QCOMPARE(listMails.size(), overMails + breakerMails);
+    for (const QString& strMail : listMails)
+        QVERIFY2(strMail.contains(QStringLiteral("Group:rack 1")), qPrintable(strMail));
+    setGroupBudget(QStringLiteral("rack 1"), GroupBudget());
+    groups.check();
+    QVERIFY(CAlarmTracker::instance()->activeAlarms().isEmpty());
+}
+
+void TestGroupAlarms::standingAcrossRestart()
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    g_alarmSettings.mailStandingAfterRestart = false;
+    setGroupBudget(QStringLiteral("rack 1"), {16, 0.8});
+    const auto groupAlarm = [pTracker] {
+        for (const ActiveAlarm& alarm : pTracker->activeAlarms())
+            if (alarm.isGroupAlarm())
+                return alarm;
+        return ActiveAlarm();
+    };
+    // One run: the store, the registry and recorder as the login wires them, and a group of one device
+    // that draws 14 A at 260 V, so that the device's voltage alarm stands beside the group's.
+    const auto run = [&](const std::function<void(CGroupAlarms&, CPdu&)>& fnDuring) {
+        CHistoryStore store(strPath);
+        QVERIFY(store.isAvailable());
+        CRackmind registry;
+        CHistoryRecorder::attach(&store, &registry);
+        CGroupAlarms groups(&registry);
+        CPdu* pPdu = addDevice(registry, 1, QStringLiteral("rack 1"));
+        PduInfo info = pPdu->stInfo;
+        info.voltageWarn = 250;
+        info.voltageOverload = 270;
+        info.currentWarn = 30;
+        info.currentOverload = 32;
+        info.voltage = 260;
+        info.current = 14;
+        for (quint8 cmd : {kCmdThresholds, kCmdStatus})
+            pPdu->slotRcvData(buildFrame(kFrameReply, cmd, payloadFor(cmd, info)));
+        pPdu->slotEmailTimer();
+        groups.check();
+        QCOMPARE(pTracker->activeAlarms().size(), 2);
+        fnDuring(groups, *pPdu);
+        store.flush();
+    };
+    ActiveAlarm before;
+    run([&](CGroupAlarms&, CPdu&) {
+        QVERIFY(pTracker->acknowledge(groupAlarm().uiId));
+        before = groupAlarm();
+    });
+    QCOMPARE(takeMails(1000).size(), 2);
+    m_dtNow = m_dtNow.addSecs(600);
+    run([&](CGroupAlarms& groups, CPdu& pdu) {
+        const ActiveAlarm after = groupAlarm();
+        QCOMPARE(after.dtSince, before.dtSince);
+        QVERIFY(after.bAcknowledged);
+        setCurrent(pdu, 5);
+        groups.check();
+        QCOMPARE(pTracker->activeAlarms().size(), 1);
+        QVERIFY(!groupAlarm().isGroupAlarm());
+    });
+    QVERIFY(takeMails(1000).isEmpty());
+    // The log names the group: began once, acknowledged, ended; the device's voltage alarm stands on.
+    CHistoryReader reader(strPath);
+    CHistoryReader::EventFilter filter;
+    filter.listKinds = {HistoryEvent::GroupAlarmBegan, HistoryEvent::GroupAlarmAcknowledged,
+                        HistoryEvent::GroupAlarmEnded};
+    const QVector<HistoryEvent> vecEvents = reader.events(filter);
+    QCOMPARE(vecEvents.size(), 3);
+    for (const HistoryEvent& event : vecEvents)
+        QCOMPARE(event.strPdu, QStringLiteral("rack 1"));
+    QCOMPARE(vecEvents.at(2).iKind, int(HistoryEvent::GroupAlarmBegan));
+    QCOMPARE(vecEvents.at(2).strNew, QStringLiteral("14 A"));
+    QCOMPARE(reader.standingAlarms().size(), 1);
+    QCOMPARE(reader.standingAlarms().first().strMac, QStringLiteral("00:04:A3:00:00:01"));
+}
+
+QTEST_MAIN(TestGroupAlarms)
+#include "tst_groupalarms.moc"

@@ -1,0 +1,114 @@
+#include "tests/mail/MailTestServers.h"
+#include "tests/service/HttpProbe.h"
+#include "tools/pdusim/SimThread.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// A circuit as the installed service watches it: three simulated PDUs kept in one group by their MACs
+// in the service's file, a 16 A breaker derated to 80 %, and a real mail server. Their load is raised
+// over the budget: exactly one mail, none while it stays under.
+class TestGroupBed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void overBudgetMailsOnce();
+    void cleanupTestCase();
+
+private:
+    void setCurrents(double dAmps);
+    QStringList mailsWithin(int iMsec);
+
+    QTemporaryDir m_dir;
+    CSimThread m_sim;
+    QProcess m_service;
+    AiosmtpdServer m_smtp;
+};
+
+void TestGroupBed::setCurrents(double dAmps)
+{
+    for (int iDevice = 1; iDevice <= 3; ++iDevice)
+        QCOMPARE(m_sim.command(QStringLiteral("set %1 current %2").arg(iDevice).arg(dAmps)).last(),
+                 QStringLiteral("ok"));
+}
+
+QStringList TestGroupBed::mailsWithin(int iMsec)
+{
+    QStringList listMails;
+    for (QJsonObject mail = m_smtp.takeEvent(QStringLiteral("mail"), iMsec); !mail.isEmpty();
+         mail = m_smtp.takeEvent(QStringLiteral("mail"), 3000))
+        listMails << QString::fromUtf8(
+            QByteArray::fromBase64(mail.value(QStringLiteral("data")).toString().toLatin1()));
+    return listMails;
+}
+
+void TestGroupBed::overBudgetMailsOnce()
+{
+    QVERIFY2(m_smtp.start(QStringLiteral("room@example.org"), QStringLiteral("pw")),
+             qPrintable(m_smtp.errorString()));
+    CSimConfig config;
+    config.bNoise = false;
+    QString strError;
+    QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+    // The devices' own limits stay far away: only the group's budget is in question.
+    for (int iDevice = 1; iDevice <= 3; ++iDevice)
+        for (const char* pszLimit : {"currentWarn 30", "currentOverload 32"})
+            QCOMPARE(
+                m_sim.command(QStringLiteral("set %1 %2").arg(iDevice).arg(QLatin1String(pszLimit))).last(),
+                QStringLiteral("ok"));
+    setCurrents(4); // 12 A of 12.8
+
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 uiMetricsPort = probe.serverPort();
+    probe.close();
+    QFile file(m_dir.filePath(QStringLiteral("rackmindd.conf")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Smtp]\nHost=127.0.0.1\nPort=" + QByteArray::number(m_smtp.port()) +
+               "\nAccount=room@example.org\nPassword=pw\nAllowUnencryptedPassword=true\n"
+               "Receiver=ops@example.org\n[Metrics]\nEnabled=true\nPort=" +
+               QByteArray::number(uiMetricsPort) +
+               "\n"
+               "[GroupBudgets]\nsize=1\n1\\Group=rack 1\n1\\BreakerAmps=16\n"
+               "[GroupMembers]\nsize=3\n1\\Mac=02:50:44:00:00:01\n1\\Group=rack 1\n"
+               "2\\Mac=02:50:44:00:00:02\n2\\Group=rack 1\n3\\Mac=02:50:44:00:00:03\n3\\Group=rack 1\n");
+    file.close();
+    m_service.setWorkingDirectory(m_dir.path());
+    m_service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_service.start(QStringLiteral(RACKMINDD), {QStringLiteral("--config"), file.fileName()});
+    QVERIFY(m_service.waitForStarted());
+    QVERIFY(mailsWithin(8000).isEmpty());
+
+    setCurrents(5); // 15 A: over the budget, under the breaker
+    const QStringList listMails = mailsWithin(30000);
+    QCOMPARE(listMails.size(), 1);
+    QVERIFY2(listMails.first().contains(
+                 QStringLiteral("Group Load Over Budget\r\n\r\nValue:15 A\r\nBudget:12.8 A")) &&
+                 listMails.first().contains(QStringLiteral("Group:rack 1")),
+             qPrintable(listMails.first()));
+    // It stands on: no second mail while the load stays up.
+    QVERIFY(mailsWithin(5000).isEmpty());
+    // The metrics tell the same: the group's load against its budget and breaker.
+    const QByteArray baPage = httpGet(uiMetricsPort, "/metrics");
+    for (const QByteArray& baLine : {QByteArray("rackmind_group_current_amperes{group=\"rack 1\"} 15\n"),
+                                     QByteArray("rackmind_group_budget_amperes{group=\"rack 1\"} 12.8\n"),
+                                     QByteArray("rackmind_group_breaker_amperes{group=\"rack 1\"} 16\n")})
+        QVERIFY2(baPage.contains(baLine), baPage.constData());
+    // And each PDU's energy since the service's history file first recorded it.
+    const QByteArray baEnergy = "rackmind_pdu_energy_voltampere_hours_total{mac=\"025044000001\"} ";
+    const int iAt = baPage.indexOf(baEnergy);
+    QVERIFY2(iAt >= 0, baPage.constData());
+    QVERIFY(baPage.mid(iAt + baEnergy.size()).split('\n').first().toDouble() > 0);
+}
+
+void TestGroupBed::cleanupTestCase()
+{
+    m_service.terminate();
+    m_service.waitForFinished(15000);
+}
+
+QTEST_GUILESS_MAIN(TestGroupBed)
+#include "tst_group_bed.moc"
