@@ -165,8 +165,10 @@ CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QStr
         hashBudgets[budget.strGroup] << budget;
     }
 
-    // Hours are the store's own hour rows: those starting within the month.
+    // Hours are the store's own hour rows: those starting within the month. Where the offset is not
+    // whole hours, the month's energy follows them too, so that two months meeting inside a row add up.
     const qint64 iFirstHour = iFrom + (kHour - iFrom % kHour) % kHour;
+    const qint64 iEndHour = iTo + (kHour - iTo % kHour) % kHour;
     QMap<QPair<QString, QString>, Share> mapShares; // (group, MAC)
     // Per group and hour of the month, the sum of its PDUs' average centiamperes; -1 while none read.
     const int iHours = int((iTo - iFirstHour + kHour - 1) / kHour);
@@ -191,7 +193,7 @@ CMonthlyReport::Outcome CMonthlyReport::build(CHistoryReader& reader, const QStr
             if (vecSpans.isEmpty() || vecSpans.last().strGroup != strHourGroup) {
                 if (!vecSpans.isEmpty())
                     vecSpans.last().iTo = h;
-                vecSpans.append({vecSpans.isEmpty() ? iFrom : h, iTo, strHourGroup, QString()});
+                vecSpans.append({vecSpans.isEmpty() ? iFirstHour : h, iEndHour, strHourGroup, QString()});
             }
             vecSpans.last().strName = label.strName.isEmpty() ? device.strMac : label.strName;
         }

@@ -196,6 +196,33 @@ private slots:
         QCOMPARE(report.rows().last().iEnergy, units(29, 500));
     }
 
+    // Where the offset is not whole hours, two months that meet inside an hour row still add up to the
+    // energy of both: the half hour around midnight of the 1st is in one of them, not in both.
+    void halfHourZone()
+    {
+        qputenv("TZ", "Asia/Kolkata");
+        tzset();
+        const auto restore = qScopeGuard([] {
+            qputenv("TZ", "Europe/Berlin");
+            tzset();
+        });
+        const QString strPath = m_dir.filePath(QStringLiteral("kolkata.sqlite"));
+        at(local("2026-11-01T03:00:00"));
+        {
+            CHistoryStore store(strPath);
+            poll(store, kMacA, local("2026-10-31T23:00:00"), local("2026-11-01T01:00:00"), 500);
+            poll(store, kMacA, local("2026-11-01T02:00:00"), local("2026-11-01T02:00:01"), 500);
+        }
+        CHistoryReader reader(strPath);
+        qint64 iSum = 0;
+        for (const char* pszMonth : {"2026-10", "2026-11"}) {
+            CMonthlyReport report;
+            QCOMPARE(report.build(reader, QLatin1String(pszMonth)), CMonthlyReport::Done);
+            iSum += report.rows().last().iEnergy;
+        }
+        QCOMPARE(iSum, units(3599, 500));
+    }
+
     // The CSV keeps names as text, and the PDF shows every figure and name the CSV has.
     void csvAndPdf()
     {
