@@ -185,7 +185,7 @@ qint64 spanStart(EnergySpan span, qint64 iNow)
     if (span != Today)
         date = QDate(dateNow.year(), dateNow.month(), 1).addMonths(span == LastMonth ? -1 : 0);
     // Local midnight; where a clock change skips it, the day starts when the clock resumes.
-    return QDateTime(date, QTime(0, 0)).toMSecsSinceEpoch();
+    return date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch();
 }
 
 qint64 spanEnd(EnergySpan span, qint64 iNow)

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <ctime>
+
 // Peaks, percentiles and energy of PDUs and of their groups, on series small enough to work out by hand.
 class TestCapacityFigures : public QObject
 {
@@ -81,6 +83,19 @@ private slots:
                 }
             }
         }
+    }
+
+    // A day whose midnight the clocks skip starts when they resume (01:00), as the monthly report's days
+    // do: not an hour before, in the day before.
+    void dayWithoutMidnight()
+    {
+        qputenv("TZ", "America/Santiago");
+        tzset();
+        const qint64 iNoon = QDateTime(QDate(2026, 9, 6), QTime(12, 0)).toMSecsSinceEpoch();
+        const qint64 iStart = CapacityFigures::spanStart(CapacityFigures::Today, iNoon);
+        qunsetenv("TZ");
+        tzset();
+        QCOMPARE(iNoon - iStart, 11 * SeededStore::kHour);
     }
 
     // Energy lands in the local-time day and months its polls belong to; a group's is its PDUs' sum.
