@@ -137,7 +137,8 @@ HistorySample CHistoryRecorder::sample(Tracked& t)
     if (s.bNoEnergy && !t.bImplausible)
         m_pStore->record(HistoryEvent::ImplausibleReading, t.strMac, text(info.name), strReading, QString(),
                          strValue, strLimit);
-    t.bImplausible = s.bNoEnergy;
+    t.iPlausible = s.bNoEnergy ? 0 : t.iPlausible + 1;
+    t.bImplausible = s.bNoEnergy || (t.bImplausible && t.iPlausible < kPlausibleToEnd);
     return s;
 }
 

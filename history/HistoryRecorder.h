@@ -53,6 +53,7 @@ private:
         QString strMac;            // empty until the device's network reply arrived
         bool bLimits = false;      // its thresholds reply arrived: until then stInfo holds factory limits
         bool bImplausible = false; // its readings cannot be right (and were logged so)
+        int iPlausible = 0;        // plausible status replies in a row since the last implausible one
         QString strGroup;          // the group in its last label
         bool bOnline = true;
         bool aAlarm[CPdu::AlarmCount] = {};
@@ -79,4 +80,7 @@ private:
     qint64 m_iClockOffset = 0;
     bool m_bClockOffset = false;
     static constexpr qint64 kClockStepMsecs = 2000;
+    // An implausible episode ends after this many plausible status replies in a row: a meter that
+    // flickers is one episode, not an entry per flicker.
+    static constexpr int kPlausibleToEnd = 10;
 };

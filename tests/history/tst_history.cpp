@@ -1,4 +1,6 @@
 #include "device/Clock.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryRecorder.h"
@@ -359,6 +361,28 @@ private slots:
         QVERIFY(vec.size() > 50);
         QVERIFY2(iKilledAt - vec.last().iMsecs < 3000,
                  qPrintable(QString::number(iKilledAt - vec.last().iMsecs)));
+    }
+
+    // A meter that flickers between 0 V and its reading, poll after poll: one entry for the episode,
+    // not one for every flicker (a day of them would be tens of thousands of entries, kept for years).
+    void flickeringMeterLoggedOnce()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("flicker.sqlite"));
+        CHistoryStore store(strPath);
+        CHistoryRecorder recorder(&store, nullptr);
+        CPdu pdu;
+        const quint8 aMac[6] = {0x00, 0x04, 0xA3, 0x00, 0x00, 0x7F};
+        std::copy(std::begin(aMac), std::end(aMac), pdu.stInfo.mac);
+        recorder.slotNewDevice(&pdu);
+        emit pdu.signalReplyDecoded(kCmdNetwork);
+        for (int i = 0; i < 40; ++i) {
+            pdu.stInfo.voltage = i % 2 ? 230 : 0;
+            emit pdu.signalReplyDecoded(kCmdStatus);
+        }
+        store.flush();
+        CHistoryReader::EventFilter filter;
+        filter.listKinds = {HistoryEvent::ImplausibleReading};
+        QCOMPARE(CHistoryReader(strPath).events(filter).size(), 1);
     }
 
     // A wall clock ahead for an hour, then corrected: polls go on being recorded after the correction,

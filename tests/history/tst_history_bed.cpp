@@ -134,8 +134,17 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(networkQueries(2) >= 3, 10000);
             store.flush();
             QCOMPARE(store.energyTotals().value(strMac2), iTotal);
+            const qint64 iRestored = QDateTime::currentMSecsSinceEpoch();
             QCOMPARE(m_sim.command(QStringLiteral("set 2 voltage 230")).last(), QStringLiteral("ok"));
             QTRY_VERIFY_WITH_TIMEOUT((store.flush(), store.energyTotals().value(strMac2) > iTotal), 10000);
+            // The episode ends after ten plausible readings in a row.
+            const auto plausible = [&] {
+                const auto vec = CHistoryReader(store.path())
+                                     .polls(strMac2, iRestored, QDateTime::currentMSecsSinceEpoch());
+                return std::count_if(vec.begin(), vec.end(),
+                                     [](const HistorySample& s) { return s.uiVoltage > 0; });
+            };
+            QTRY_VERIFY_WITH_TIMEOUT((store.flush(), plausible() > 10), 30000);
         }
         QCOMPARE(events(store, HistoryEvent::ImplausibleReading, strMac2).size(), 2);
 
