@@ -371,10 +371,14 @@ QString CMonthlyReport::text() const
         QStringList listCells = cells(row);
         if (!row.bGroup)
             listCells[0] = QStringLiteral("  ");
-        // A name's line breaks and escape sequences would break the table or drive the terminal.
+        // A name's line breaks and escape sequences would break the table or drive the terminal, and a
+        // direction override would show the figures after it reversed.
         for (QString& strCell : listCells)
             for (QChar& ch : strCell)
-                if (ch.category() == QChar::Other_Control)
+                if (ch.category() == QChar::Other_Control || ch.category() == QChar::Separator_Line ||
+                    ch.category() == QChar::Separator_Paragraph ||
+                    (ch >= QChar(0x202a) && ch <= QChar(0x202e)) ||
+                    (ch >= QChar(0x2066) && ch <= QChar(0x2069)))
                     ch = QChar::ReplacementCharacter;
         vecLines << listCells;
     }

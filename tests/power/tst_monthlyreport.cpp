@@ -223,6 +223,26 @@ private slots:
         QCOMPARE(iSum, units(3599, 500));
     }
 
+    // A name cannot drive the terminal: no escape sequence, and no direction override that would show
+    // the figures after it reversed.
+    void terminalTable()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("names.sqlite"));
+        at(local("2026-10-05T12:00:00"));
+        {
+            CHistoryStore store(strPath);
+            store.setLabel(kMacA, QStringLiteral("\x1b[2Jrack\u202e\u2066\n"), QString(), QString());
+            poll(store, kMacA, local("2026-10-05T10:00:00"), local("2026-10-05T10:00:05"), 500);
+        }
+        CHistoryReader reader(strPath);
+        CMonthlyReport report;
+        QCOMPARE(report.build(reader, QStringLiteral("2026-10")), CMonthlyReport::Done);
+        const QString strText = report.text();
+        for (const QChar ch : {QChar(0x1b), QChar(0x202e), QChar(0x2066)})
+            QVERIFY(!strText.contains(ch));
+        QVERIFY(strText.contains(QStringLiteral("rack")));
+    }
+
     // The CSV keeps names as text, and the PDF shows every figure and name the CSV has.
     void csvAndPdf()
     {
