@@ -368,6 +368,7 @@ CHistoryWriter::PduState* CHistoryWriter::state(const QString& strMac)
 
 bool CHistoryWriter::addSample(PduState& st, const HistorySample& sample)
 {
+    m_iNewestWritten = qMax(m_iNewestWritten, sample.iMsecs);
     const qint64 iEnergy = Energy::between(st.last, sample);
     if (iEnergy > 0) {
         st.iTotal += iEnergy;
@@ -648,8 +649,8 @@ QString CHistoryWriter::thinStatement(const char* pszTable, bool bFuture)
     // write transaction every minute. The event log has an index on its time.
     if (qstrcmp(pszTable, "event") == 0)
         return QStringLiteral("DELETE FROM event WHERE t <= ?");
-    return QStringLiteral("DELETE FROM %1 WHERE pdu IN (SELECT id FROM pdu) AND t %2 ?")
-        .arg(QLatin1String(pszTable), bFuture ? QLatin1String(">") : QLatin1String("<="));
+    return QStringLiteral("DELETE FROM %1 WHERE pdu IN (SELECT id FROM pdu) AND %2")
+        .arg(QLatin1String(pszTable), bFuture ? QLatin1String("t > ? AND t <= ?") : QLatin1String("t <= ?"));
 }
 
 qint64 CHistoryWriter::agingNow(qint64 iNow)
@@ -703,13 +704,16 @@ bool CHistoryWriter::thin(qint64 iNow)
         // Rows stamped after now were written while the wall clock ran ahead, and age would not thin
         // them before the clock had caught up; or the clock is behind now (a machine started with a
         // dead clock battery, before its time source answered), and they are the history. They go only
-        // once the clock has stood a day since the program started or last saw it set back. The
+        // once the clock has stood a day since the program started or last saw it set back, and only
+        // up to the newest stamp this run wrote. The
         // event log keeps its entries: they are what happened, and the clock's step is logged beside
         // them.
         if (qstrcmp(t.pszTable, "event") == 0 || Clock::elapsedMs() - m_iBehindSinceMono < kTrustAheadMsecs)
             continue;
+        // Only rows this run wrote: rows found ahead of the clock at the start are another time's.
         bOk = bOk && query.prepare(thinStatement(t.pszTable, true));
         query.addBindValue(iNow);
+        query.addBindValue(m_iNewestWritten);
         bOk = bOk && query.exec();
     }
     bOk = bOk && m_db.commit();

@@ -43,7 +43,8 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_iDroppedSamples;
     }
-    // The statement that thins a table: rows aged out, or (bFuture) rows stamped after now.
+    // The statement that thins a table: rows aged out (one bound value), or (bFuture) rows stamped after
+    // now up to a newest stamp (two).
     static QString thinStatement(const char* pszTable, bool bFuture);
 
     // Bounds on what waits while the file cannot be written: the newest events are kept longest.
@@ -126,6 +127,8 @@ private:
     qint64 m_iAheadSinceMono = -1;
     // When the writer started or last saw the wall clock set back (-1: before its first thinning).
     qint64 m_iBehindSinceMono = -1;
+    // The newest sample stamp this run wrote (-1: none yet).
+    qint64 m_iNewestWritten = -1;
     static constexpr qint64 kTrustAheadMsecs = 24 * 60 * 60 * 1000;
     qint64 m_iReportedDrops = 0;
     qint64 m_iDropReportMono = 0;

@@ -144,6 +144,7 @@ double thinMsecs(const QString& strPath, qint64 iNow, bool bAlongTheKey, int* pi
                 if (bAlongTheKey) {
                     query.prepare(CHistoryWriter::thinStatement(pszTable, true));
                     query.addBindValue(iNow + kMinute);
+                    query.addBindValue(iNow + kMinute);
                     query.exec();
                 }
             }
