@@ -86,7 +86,8 @@ void HistoryAggregate::add(const HistorySample& sample)
     // Known (the caller adds the energy of the interval the poll ends).
     one.bEnergy = true;
     one.uiOutlets = sample.uiOutlets;
-    if (sample.bOnline) {
+    // A reading that cannot be right (kept as read in the polls) makes no minimum, average or peak.
+    if (sample.bOnline && !sample.bNoEnergy) {
         one.uiOnline = 1;
         std::fill(std::begin(one.aVoltage), std::end(one.aVoltage), sample.uiVoltage);
         std::fill(std::begin(one.aCentiAmps), std::end(one.aCentiAmps), sample.uiCentiAmps);

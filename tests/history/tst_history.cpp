@@ -174,12 +174,17 @@ private slots:
         QCOMPARE(reader.energy(kMac, iStart - kMinute, iStart + 2 * kMinute, &bComplete), iWhole);
         QVERIFY(bComplete);
         QCOMPARE(reader.energy(kMac, iStart, iHour), 25300 * iUnitsPerVas);
+        // The 0 V poll is kept as read, but makes no minimum of its minute (nor a peak of a glitch).
+        QCOMPARE(reader.polls(kMac, iStart + 61000, iStart + 61000).value(0).uiVoltage, quint16(0));
         // Hours on, the polls are thinned away and the minute sums give the same; days on, the hour sums.
         for (qint64 iLater : {3 * kHour, 3 * 24 * kHour}) {
             s_iNow = iStart + iLater;
             store->addSample(kMac, sampleAt(s_iNow, 0));
             store->flush();
             QVERIFY(reader.polls(kMac, iStart, iStart + kMinute).isEmpty());
+            if (iLater == 3 * kHour)
+                QCOMPARE(reader.series(kMac, iHour, iHour, CHistoryReader::Minutes).value(0).aVoltage[0],
+                         quint16(230));
             QCOMPARE(reader.energy(kMac, iHour - kHour, iHour + kHour, &bComplete), iWhole);
             QVERIFY(bComplete);
         }
