@@ -103,8 +103,8 @@ private:
     {
         const double dTitle = QFontMetricsF(m_fontTitle, m_painter.device()).height() * 1.6;
         m_painter.setFont(m_fontTitle);
-        m_painter.drawText(QRectF(0, 0, m_rectPage.width(), dTitle), Qt::AlignLeft | Qt::AlignTop,
-                           m_strTitle);
+        m_painter.drawText(QRectF(0, 0, m_rectPage.width(), dTitle),
+                           Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, m_strTitle);
         if (!bFirst)
             return;
         m_painter.setFont(m_fontBody);
