@@ -1,4 +1,5 @@
 #include "history/HistoryReader.h"
+#include "history/TimeSpans.h"
 
 #include "history/HistoryStore.h"
 #include "power/Energy.h"
@@ -12,9 +13,7 @@
 #include <atomic>
 
 namespace {
-constexpr qint64 kMinute = 60 * 1000;
-constexpr qint64 kHour = 60 * kMinute;
-constexpr qint64 kDay = 24 * kHour;
+using namespace TimeSpans;
 std::atomic<int> s_iConnections{0};
 // Every poll: the finished minutes and each device's minute in progress, which wins where a wall clock
 // set back made it a minute the finished ones hold too.

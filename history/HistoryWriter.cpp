@@ -1,4 +1,5 @@
 #include "history/HistoryWriter.h"
+#include "history/TimeSpans.h"
 
 #include "device/Clock.h"
 #include "power/Energy.h"
@@ -13,14 +14,7 @@
 #include <algorithm>
 
 namespace {
-constexpr qint64 kMinute = 60 * 1000;
-constexpr qint64 kHour = 60 * kMinute;
-constexpr qint64 kDay = 24 * kHour;
-
-qint64 floorTo(qint64 iMsecs, qint64 iSpan)
-{
-    return iMsecs - ((iMsecs % iSpan) + iSpan) % iSpan;
-}
+using namespace TimeSpans;
 
 // Replaces the entry of the same start or inserts it in order: finishing a span twice (after a restart
 // within it) gives the same summary, never a second one.

@@ -1,4 +1,5 @@
 #include "power/CapacityFigures.h"
+#include "history/TimeSpans.h"
 
 #include "history/HistoryReader.h"
 
@@ -9,14 +10,7 @@
 #include <cmath>
 
 namespace {
-constexpr qint64 kMinute = 60 * 1000;
-constexpr qint64 kHour = 60 * kMinute;
-constexpr qint64 kDay = 24 * kHour;
-
-qint64 floorTo(qint64 iMsecs, qint64 iSpan)
-{
-    return iMsecs - ((iMsecs % iSpan) + iSpan) % iSpan;
-}
+using namespace TimeSpans;
 
 // The two spans read, each at the resolution the file keeps for its whole length.
 const struct

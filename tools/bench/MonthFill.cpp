@@ -1,4 +1,5 @@
 #include "tools/bench/MonthFill.h"
+#include "history/TimeSpans.h"
 
 #include "tools/bench/HistoryFigures.h"
 
@@ -15,15 +16,8 @@
 #include <cstdio>
 
 namespace {
-constexpr qint64 kMinute = 60000;
-constexpr qint64 kHour = 60 * kMinute;
-constexpr qint64 kDay = 24 * kHour;
+using namespace TimeSpans;
 constexpr quint16 kVolts = 230;
-
-qint64 floorTo(qint64 iMsecs, qint64 iSpan)
-{
-    return iMsecs - ((iMsecs % iSpan) + iSpan) % iSpan;
-}
 
 HistoryAggregate minuteOf(int iPdu, qint64 iMinute)
 {
