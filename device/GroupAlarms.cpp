@@ -7,6 +7,10 @@
 #include "settings/AlarmSettings.h"
 #include "settings/GroupSettings.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 namespace {
 const int kConditions[2] = {ActiveAlarm::kGroupOverBudget, ActiveAlarm::kGroupAtBreaker};
 
@@ -81,6 +85,10 @@ void CGroupAlarms::check()
     if (hashBudgets.isEmpty() && m_hashState.isEmpty() && m_bStandingChecked)
         return;
     const QHash<QString, double> hashLoad = groupLoads(m_pRegistry->listPdu);
+    QSet<QString> setUnheard;
+    for (const CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
+        if (!pPdu->isOnline() || !pPdu->hasReported(kCmdStatus))
+            setUnheard.insert(pPdu->strGroup);
     const QString strNone = QStringLiteral("none");
     // A group whose budget was taken away is no longer judged: what stood ends.
     for (auto it = m_hashState.begin(); it != m_hashState.end();) {
@@ -114,13 +122,27 @@ void CGroupAlarms::check()
         // First, so that an alarm ending now is logged with the load that ended it.
         pTracker->setGroupReading(it.key(), ampsText(dLoad));
         // Without a margin an alarm ends exactly when its condition stops holding.
-        judge(it.key(), 0, dLoad > dBudget, !(dLoad > dBudget * dLower), dLoad, dBudget);
-        judge(it.key(), 1, dLoad >= dBreaker, !(dLoad >= dBreaker * dLower), dLoad, dBreaker);
+        const bool bWhole = !setUnheard.contains(it.key());
+        judge(it.key(), 0, dLoad > dBudget, !(dLoad > dBudget * dLower), bWhole, dLoad, dBudget);
+        judge(it.key(), 1, dLoad >= dBreaker, !(dLoad >= dBreaker * dLower), bWhole, dLoad, dBreaker);
     }
 }
 
-void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, double dLoad,
-                         double dLimit)
+bool CGroupAlarms::keptMembersPresent(const QString& strGroup) const
+{
+    const QStringList listMacs = savedMacs(strGroup);
+    if (listMacs.isEmpty())
+        return true;
+    QSet<QString> setPresent;
+    for (const CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
+        if (pPdu->bMacKnown && pPdu->strGroup == strGroup)
+            setPresent.insert(macToString(pPdu->stInfo.mac));
+    return std::all_of(listMacs.cbegin(), listMacs.cend(),
+                       [&](const QString& strMac) { return setPresent.contains(strMac); });
+}
+
+void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, bool bWhole,
+                         double dLoad, double dLimit)
 {
     CAlarmTracker* pTracker = CAlarmTracker::instance();
     GroupState& state = m_hashState[strGroup];
@@ -131,14 +153,17 @@ void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool 
     const QString strText = mailText(iCondition, strGroup, dLoad, ampsText(dLimit));
     if (pTracker->groupWasStanding(strGroup, iCondition)) {
         // It stood before the restart: it stands on while the load is not clear, without waiting to be
-        // confirmed again.
-        bActive = !bClear;
-        if (bActive)
+        // confirmed again. A load of devices not yet heard from is not clear: the registry fills as they
+        // answer after the start.
+        if (!bClear) {
+            bActive = true;
             pTracker->groupAlarmBegan(strGroup, iCondition, ampsText(dLoad), ampsText(dLimit), strText);
-        else
+        } else if (bWhole && keptMembersPresent(strGroup)) {
             pTracker->groupAlarmEnded(strGroup, iCondition, strText);
+        }
     } else if (bActive) {
-        if (bClear) {
+        // What a silent PDU drew is not known to be gone.
+        if (bClear && bWhole) {
             bActive = false;
             pTracker->groupAlarmEnded(strGroup, iCondition, strText);
         }

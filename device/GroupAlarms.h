@@ -14,6 +14,8 @@ class CRackmind;
 // second judges each group that has a budget. A group's load is the sum of the currents of its online
 // PDUs; "over budget" holds above the derated budget, "at the breaker rating" at or above the breaker's.
 // Both count, end and are mailed through the alarm tracker with the Alarms page's debounce and margin.
+// An alarm ends only on a load heard whole: not while a PDU of the group does not answer, and after a
+// restart not before every PDU kept in the group has answered.
 class CGroupAlarms : public QObject
 {
     Q_OBJECT
@@ -36,7 +38,11 @@ signals:
 
 private:
     void slotMacKnown(CPdu* pPdu);
-    void judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, double dLoad, double dLimit);
+    // Every MAC kept in the group belongs to a device of the registry in it.
+    bool keptMembersPresent(const QString& strGroup) const;
+    // bWhole: every PDU of the group answers, so that the load is known and not only a part of it.
+    void judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, bool bWhole, double dLoad,
+               double dLimit);
 
     struct GroupState
     {
