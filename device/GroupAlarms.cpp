@@ -62,15 +62,22 @@ void CGroupAlarms::applySavedGroups()
 {
     for (CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
         if (pPdu->bMacKnown)
-            slotMacKnown(pPdu);
+            putInKeptGroup(pPdu, true);
 }
 
 void CGroupAlarms::slotMacKnown(CPdu* pPdu)
 {
+    putInKeptGroup(pPdu, false);
+}
+
+void CGroupAlarms::putInKeptGroup(CPdu* pPdu, bool bForgotten)
+{
     // The factory default MAC is every new unit's: no group is kept for it.
     if (!pPdu->hasKnownMac())
         return;
-    const QString strGroup = savedGroup(macToString(pPdu->stInfo.mac));
+    QString strGroup = savedGroup(macToString(pPdu->stInfo.mac));
+    if (strGroup.isEmpty() && bForgotten)
+        strGroup = QStringLiteral("Default");
     if (strGroup.isEmpty() || strGroup == pPdu->strGroup)
         return;
     pPdu->strGroup = strGroup;

@@ -23,7 +23,8 @@ public:
     explicit CGroupAlarms(CRackmind* pRegistry, QObject* parent = nullptr);
     ~CGroupAlarms() override;
 
-    // Puts every device whose MAC has a kept group into it (after the settings were read again).
+    // Puts every device whose MAC has a kept group into it, and one whose group is no longer kept back
+    // into "Default" (after the settings were read again).
     void applySavedGroups();
     // One judgement of every group; the timer runs it each second.
     void check();
@@ -38,6 +39,8 @@ signals:
 
 private:
     void slotMacKnown(CPdu* pPdu);
+    // bForgotten: a device with no kept group goes back into "Default".
+    void putInKeptGroup(CPdu* pPdu, bool bForgotten);
     // Every MAC kept in the group belongs to a device of the registry in it.
     bool keptMembersPresent(const QString& strGroup) const;
     // bWhole: every PDU of the group answers, so that the load is known and not only a part of it.

@@ -155,6 +155,11 @@ void TestGroupAlarms::keptAcrossReload()
     QCOMPARE(spyMoved.first().first().value<CPdu*>(), pKept);
     QCOMPARE(pKept->strGroup, QStringLiteral("rack \"A\"/1"));
     QCOMPARE(pOther->strGroup, QStringLiteral("Default"));
+    // The service's file read again without the device's group: it leaves the group's load.
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:07"), QString());
+    groups.applySavedGroups();
+    QCOMPARE(pKept->strGroup, QStringLiteral("Default"));
+    QCOMPARE(spyMoved.size(), 2);
 }
 
 void TestGroupAlarms::debounceAndMargin_data()
