@@ -67,15 +67,19 @@ void CGroupAlarms::applySavedGroups()
 
 void CGroupAlarms::slotMacKnown(CPdu* pPdu)
 {
-    putInKeptGroup(pPdu, false);
+    // A device that told another MAC before is another unit now answering from its address: the group
+    // of the one before is not its group.
+    const QString strMac = macToString(pPdu->stInfo.mac);
+    QString& strSeen = m_hashMacSeen[pPdu];
+    const bool bOtherUnit = !strSeen.isEmpty() && strSeen != strMac;
+    strSeen = strMac;
+    putInKeptGroup(pPdu, bOtherUnit);
 }
 
 void CGroupAlarms::putInKeptGroup(CPdu* pPdu, bool bForgotten)
 {
     // The factory default MAC is every new unit's: no group is kept for it.
-    if (!pPdu->hasKnownMac())
-        return;
-    QString strGroup = savedGroup(macToString(pPdu->stInfo.mac));
+    QString strGroup = pPdu->hasKnownMac() ? savedGroup(macToString(pPdu->stInfo.mac)) : QString();
     if (strGroup.isEmpty() && bForgotten)
         strGroup = QStringLiteral("Default");
     if (strGroup.isEmpty() || strGroup == pPdu->strGroup)

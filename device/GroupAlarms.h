@@ -39,7 +39,7 @@ signals:
 
 private:
     void slotMacKnown(CPdu* pPdu);
-    // bForgotten: a device with no kept group goes back into "Default".
+    // bForgotten: a device with no kept group goes back into "Default", else it stays where it is.
     void putInKeptGroup(CPdu* pPdu, bool bForgotten);
     // Every MAC kept in the group belongs to a device of the registry in it.
     bool keptMembersPresent(const QString& strGroup) const;
@@ -56,6 +56,8 @@ private:
     // Gone at the program's end before the registry may be.
     QPointer<CAlarmTracker> m_pTracker;
     QHash<QString, GroupState> m_hashState;
+    // The MAC each device last told (only compared, never followed).
+    QHash<const CPdu*, QString> m_hashMacSeen;
     bool m_bStandingChecked = false;
     QTimer m_timer;
 };

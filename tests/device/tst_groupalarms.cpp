@@ -155,11 +155,19 @@ void TestGroupAlarms::keptAcrossReload()
     QCOMPARE(spyMoved.first().first().value<CPdu*>(), pKept);
     QCOMPARE(pKept->strGroup, QStringLiteral("rack \"A\"/1"));
     QCOMPARE(pOther->strGroup, QStringLiteral("Default"));
+    // Another unit answers from the kept one's address: it is not in the kept one's group, until that
+    // one answers there again.
+    PduInfo info = pKept->stInfo;
+    for (quint8 uiLast : {9, 7}) {
+        info.mac[5] = uiLast;
+        pKept->slotRcvData(buildFrame(kFrameReply, kCmdNetwork, payloadFor(kCmdNetwork, info)));
+        QCOMPARE(pKept->strGroup, uiLast == 9 ? QStringLiteral("Default") : QStringLiteral("rack \"A\"/1"));
+    }
     // The service's file read again without the device's group: it leaves the group's load.
     setSavedGroup(QStringLiteral("00:04:A3:00:00:07"), QString());
     groups.applySavedGroups();
     QCOMPARE(pKept->strGroup, QStringLiteral("Default"));
-    QCOMPARE(spyMoved.size(), 2);
+    QCOMPARE(spyMoved.size(), 4);
 }
 
 void TestGroupAlarms::debounceAndMargin_data()
