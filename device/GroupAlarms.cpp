@@ -92,8 +92,10 @@ void CGroupAlarms::check()
 {
     CAlarmTracker* pTracker = CAlarmTracker::instance();
     const QHash<QString, GroupBudget> hashBudgets = groupBudgets();
+    // Restored alarms wait for their group to be heard whole: few, and gone once taken up.
+    const QStringList listStanding = pTracker->standingGroups();
     // Without budgets there is nothing to judge: a room without circuits pays nothing.
-    if (hashBudgets.isEmpty() && m_hashState.isEmpty() && m_bStandingChecked)
+    if (hashBudgets.isEmpty() && m_hashState.isEmpty() && listStanding.isEmpty())
         return;
     const QHash<QString, double> hashLoad = groupLoads(m_pRegistry->listPdu);
     QSet<QString> setUnheard;
@@ -114,16 +116,13 @@ void CGroupAlarms::check()
                     mailText(kConditions[k], it.key(), hashLoad.value(it.key()), strNone));
         it = m_hashState.erase(it);
     }
-    const bool bFirst = !m_bStandingChecked;
-    m_bStandingChecked = true;
-    if (bFirst)
-        for (const QString& strGroup : pTracker->standingGroups())
-            if (!hashBudgets.contains(strGroup))
-                for (int iCondition : kConditions)
-                    if (pTracker->groupWasStanding(strGroup, iCondition))
-                        pTracker->groupAlarmEnded(
-                            strGroup, iCondition,
-                            mailText(iCondition, strGroup, hashLoad.value(strGroup), strNone));
+    for (const QString& strGroup : listStanding)
+        if (!hashBudgets.contains(strGroup))
+            for (int iCondition : kConditions)
+                if (pTracker->groupWasStanding(strGroup, iCondition))
+                    pTracker->groupAlarmEnded(
+                        strGroup, iCondition,
+                        mailText(iCondition, strGroup, hashLoad.value(strGroup), strNone));
 
     const double dLower = 1.0 - g_alarmSettings.hysteresisPercent / 100.0;
     for (auto it = hashBudgets.cbegin(); it != hashBudgets.cend(); ++it) {

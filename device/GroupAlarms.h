@@ -58,6 +58,5 @@ private:
     QHash<QString, GroupState> m_hashState;
     // The MAC each device last told (only compared, never followed).
     QHash<const CPdu*, QString> m_hashMacSeen;
-    bool m_bStandingChecked = false;
     QTimer m_timer;
 };

@@ -34,6 +34,7 @@ private slots:
     void debounceAndMargin_data();
     void debounceAndMargin();
     void silentMember();
+    void standingBudgetTakenAway();
     void standingAcrossRestart();
 
 private:
@@ -247,6 +248,28 @@ void TestGroupAlarms::silentMember()
     const QStringList listMails = takeMails(1000);
     QCOMPARE(listMails.size(), 2);
     QCOMPARE(listMails.filter(QStringLiteral("Value:5 A")).size(), 1);
+}
+
+void TestGroupAlarms::standingBudgetTakenAway()
+{
+    // Restored, and waiting for the group's PDU to answer, when the budget is taken away: it ends.
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    ActiveAlarm stood;
+    stood.strMac = QLatin1String(ActiveAlarm::kGroupMac);
+    stood.strAddress = QStringLiteral("rack 9");
+    stood.iCondition = ActiveAlarm::kGroupOverBudget;
+    stood.dtSince = m_dtNow;
+    setGroupBudget(QStringLiteral("rack 9"), {16, 0.8});
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:09"), QStringLiteral("rack 9"));
+    pTracker->restore({stood});
+    CRackmind registry;
+    CGroupAlarms groups(&registry);
+    groups.check();
+    QVERIFY(pTracker->groupWasStanding(QStringLiteral("rack 9"), ActiveAlarm::kGroupOverBudget));
+    setGroupBudget(QStringLiteral("rack 9"), GroupBudget());
+    groups.check();
+    QVERIFY(!pTracker->groupWasStanding(QStringLiteral("rack 9"), ActiveAlarm::kGroupOverBudget));
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:09"), QString());
 }
 
 void TestGroupAlarms::standingAcrossRestart()
