@@ -7,6 +7,10 @@
 #include "settings/AlarmSettings.h"
 #include "settings/GroupSettings.h"
 
+#include <QSet>
+
+#include <algorithm>
+
 namespace {
 const int kConditions[2] = {ActiveAlarm::kGroupOverBudget, ActiveAlarm::kGroupAtBreaker};
 
@@ -58,15 +62,26 @@ void CGroupAlarms::applySavedGroups()
 {
     for (CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
         if (pPdu->bMacKnown)
-            slotMacKnown(pPdu);
+            putInKeptGroup(pPdu, true);
 }
 
 void CGroupAlarms::slotMacKnown(CPdu* pPdu)
 {
+    // A device that told another MAC before is another unit now answering from its address: the group
+    // of the one before is not its group.
+    const QString strMac = macToString(pPdu->stInfo.mac);
+    QString& strSeen = m_hashMacSeen[pPdu];
+    const bool bOtherUnit = !strSeen.isEmpty() && strSeen != strMac;
+    strSeen = strMac;
+    putInKeptGroup(pPdu, bOtherUnit);
+}
+
+void CGroupAlarms::putInKeptGroup(CPdu* pPdu, bool bForgotten)
+{
     // The factory default MAC is every new unit's: no group is kept for it.
-    if (!pPdu->hasKnownMac())
-        return;
-    const QString strGroup = savedGroup(macToString(pPdu->stInfo.mac));
+    QString strGroup = pPdu->hasKnownMac() ? savedGroup(macToString(pPdu->stInfo.mac)) : QString();
+    if (strGroup.isEmpty() && bForgotten)
+        strGroup = QStringLiteral("Default");
     if (strGroup.isEmpty() || strGroup == pPdu->strGroup)
         return;
     pPdu->strGroup = strGroup;
@@ -77,10 +92,16 @@ void CGroupAlarms::check()
 {
     CAlarmTracker* pTracker = CAlarmTracker::instance();
     const QHash<QString, GroupBudget> hashBudgets = groupBudgets();
+    // Restored alarms wait for their group to be heard whole: few, and gone once taken up.
+    const QStringList listStanding = pTracker->standingGroups();
     // Without budgets there is nothing to judge: a room without circuits pays nothing.
-    if (hashBudgets.isEmpty() && m_hashState.isEmpty() && m_bStandingChecked)
+    if (hashBudgets.isEmpty() && m_hashState.isEmpty() && listStanding.isEmpty())
         return;
     const QHash<QString, double> hashLoad = groupLoads(m_pRegistry->listPdu);
+    QSet<QString> setUnheard;
+    for (const CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
+        if (!pPdu->isOnline() || !pPdu->hasReported(kCmdStatus))
+            setUnheard.insert(pPdu->strGroup);
     const QString strNone = QStringLiteral("none");
     // A group whose budget was taken away is no longer judged: what stood ends.
     for (auto it = m_hashState.begin(); it != m_hashState.end();) {
@@ -95,16 +116,13 @@ void CGroupAlarms::check()
                     mailText(kConditions[k], it.key(), hashLoad.value(it.key()), strNone));
         it = m_hashState.erase(it);
     }
-    const bool bFirst = !m_bStandingChecked;
-    m_bStandingChecked = true;
-    if (bFirst)
-        for (const QString& strGroup : pTracker->standingGroups())
-            if (!hashBudgets.contains(strGroup))
-                for (int iCondition : kConditions)
-                    if (pTracker->groupWasStanding(strGroup, iCondition))
-                        pTracker->groupAlarmEnded(
-                            strGroup, iCondition,
-                            mailText(iCondition, strGroup, hashLoad.value(strGroup), strNone));
+    for (const QString& strGroup : listStanding)
+        if (!hashBudgets.contains(strGroup))
+            for (int iCondition : kConditions)
+                if (pTracker->groupWasStanding(strGroup, iCondition))
+                    pTracker->groupAlarmEnded(
+                        strGroup, iCondition,
+                        mailText(iCondition, strGroup, hashLoad.value(strGroup), strNone));
 
     const double dLower = 1.0 - g_alarmSettings.hysteresisPercent / 100.0;
     for (auto it = hashBudgets.cbegin(); it != hashBudgets.cend(); ++it) {
@@ -114,13 +132,27 @@ void CGroupAlarms::check()
         // First, so that an alarm ending now is logged with the load that ended it.
         pTracker->setGroupReading(it.key(), ampsText(dLoad));
         // Without a margin an alarm ends exactly when its condition stops holding.
-        judge(it.key(), 0, dLoad > dBudget, !(dLoad > dBudget * dLower), dLoad, dBudget);
-        judge(it.key(), 1, dLoad >= dBreaker, !(dLoad >= dBreaker * dLower), dLoad, dBreaker);
+        const bool bWhole = !setUnheard.contains(it.key());
+        judge(it.key(), 0, dLoad > dBudget, !(dLoad > dBudget * dLower), bWhole, dLoad, dBudget);
+        judge(it.key(), 1, dLoad >= dBreaker, !(dLoad >= dBreaker * dLower), bWhole, dLoad, dBreaker);
     }
 }
 
-void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, double dLoad,
-                         double dLimit)
+bool CGroupAlarms::keptMembersPresent(const QString& strGroup) const
+{
+    const QStringList listMacs = savedMacs(strGroup);
+    if (listMacs.isEmpty())
+        return true;
+    QSet<QString> setPresent;
+    for (const CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
+        if (pPdu->bMacKnown && pPdu->strGroup == strGroup)
+            setPresent.insert(macToString(pPdu->stInfo.mac));
+    return std::all_of(listMacs.cbegin(), listMacs.cend(),
+                       [&](const QString& strMac) { return setPresent.contains(strMac); });
+}
+
+void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, bool bWhole,
+                         double dLoad, double dLimit)
 {
     CAlarmTracker* pTracker = CAlarmTracker::instance();
     GroupState& state = m_hashState[strGroup];
@@ -131,14 +163,17 @@ void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool 
     const QString strText = mailText(iCondition, strGroup, dLoad, ampsText(dLimit));
     if (pTracker->groupWasStanding(strGroup, iCondition)) {
         // It stood before the restart: it stands on while the load is not clear, without waiting to be
-        // confirmed again.
-        bActive = !bClear;
-        if (bActive)
+        // confirmed again. A load of devices not yet heard from is not clear: the registry fills as they
+        // answer after the start.
+        if (!bClear) {
+            bActive = true;
             pTracker->groupAlarmBegan(strGroup, iCondition, ampsText(dLoad), ampsText(dLimit), strText);
-        else
+        } else if (bWhole && keptMembersPresent(strGroup)) {
             pTracker->groupAlarmEnded(strGroup, iCondition, strText);
+        }
     } else if (bActive) {
-        if (bClear) {
+        // What a silent PDU drew is not known to be gone.
+        if (bClear && bWhole) {
             bActive = false;
             pTracker->groupAlarmEnded(strGroup, iCondition, strText);
         }

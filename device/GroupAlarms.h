@@ -14,6 +14,8 @@ class CRackmind;
 // second judges each group that has a budget. A group's load is the sum of the currents of its online
 // PDUs; "over budget" holds above the derated budget, "at the breaker rating" at or above the breaker's.
 // Both count, end and are mailed through the alarm tracker with the Alarms page's debounce and margin.
+// An alarm ends only on a load heard whole: not while a PDU of the group does not answer, and after a
+// restart not before every PDU kept in the group has answered.
 class CGroupAlarms : public QObject
 {
     Q_OBJECT
@@ -21,7 +23,8 @@ public:
     explicit CGroupAlarms(CRackmind* pRegistry, QObject* parent = nullptr);
     ~CGroupAlarms() override;
 
-    // Puts every device whose MAC has a kept group into it (after the settings were read again).
+    // Puts every device whose MAC has a kept group into it, and one whose group is no longer kept back
+    // into "Default" (after the settings were read again).
     void applySavedGroups();
     // One judgement of every group; the timer runs it each second.
     void check();
@@ -36,7 +39,13 @@ signals:
 
 private:
     void slotMacKnown(CPdu* pPdu);
-    void judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, double dLoad, double dLimit);
+    // bForgotten: a device with no kept group goes back into "Default", else it stays where it is.
+    void putInKeptGroup(CPdu* pPdu, bool bForgotten);
+    // Every MAC kept in the group belongs to a device of the registry in it.
+    bool keptMembersPresent(const QString& strGroup) const;
+    // bWhole: every PDU of the group answers, so that the load is known and not only a part of it.
+    void judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, bool bWhole, double dLoad,
+               double dLimit);
 
     struct GroupState
     {
@@ -47,6 +56,7 @@ private:
     // Gone at the program's end before the registry may be.
     QPointer<CAlarmTracker> m_pTracker;
     QHash<QString, GroupState> m_hashState;
-    bool m_bStandingChecked = false;
+    // The MAC each device last told (only compared, never followed).
+    QHash<const CPdu*, QString> m_hashMacSeen;
     QTimer m_timer;
 };

@@ -120,6 +120,11 @@ QString savedGroup(const QString& strMac)
     return groups().hashMembers.value(macKey(strMac));
 }
 
+QStringList savedMacs(const QString& strGroup)
+{
+    return groups().hashMembers.keys(strGroup);
+}
+
 void setSavedGroup(const QString& strMac, const QString& strGroup)
 {
     const QString strKey = macKey(strMac);

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // A group as an electrical circuit: the rating of the breaker that feeds it and the fraction of it that
 // continuous load may use (80 % by custom). The group's load is the sum of its PDUs' currents.
@@ -26,6 +27,8 @@ QString groupBudgetError(double dBreakerAmps, double dDerating);
 
 // The group a device was put in, kept by its MAC ("00:04:A3:..."); empty when it has none of its own.
 QString savedGroup(const QString& strMac);
+// The MACs kept in a group.
+QStringList savedMacs(const QString& strGroup);
 // Keeps the group of a MAC and saves it; "Default" or empty forgets it.
 void setSavedGroup(const QString& strMac, const QString& strGroup);
 // Reads budgets and memberships from the settings store, replacing what was read before. Absent keys

@@ -33,6 +33,8 @@ private slots:
     void keptAcrossReload();
     void debounceAndMargin_data();
     void debounceAndMargin();
+    void silentMember();
+    void standingBudgetTakenAway();
     void standingAcrossRestart();
 
 private:
@@ -154,6 +156,19 @@ void TestGroupAlarms::keptAcrossReload()
     QCOMPARE(spyMoved.first().first().value<CPdu*>(), pKept);
     QCOMPARE(pKept->strGroup, QStringLiteral("rack \"A\"/1"));
     QCOMPARE(pOther->strGroup, QStringLiteral("Default"));
+    // Another unit answers from the kept one's address: it is not in the kept one's group, until that
+    // one answers there again.
+    PduInfo info = pKept->stInfo;
+    for (quint8 uiLast : {9, 7}) {
+        info.mac[5] = uiLast;
+        pKept->slotRcvData(buildFrame(kFrameReply, kCmdNetwork, payloadFor(kCmdNetwork, info)));
+        QCOMPARE(pKept->strGroup, uiLast == 9 ? QStringLiteral("Default") : QStringLiteral("rack \"A\"/1"));
+    }
+    // The service's file read again without the device's group: it leaves the group's load.
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:07"), QString());
+    groups.applySavedGroups();
+    QCOMPARE(pKept->strGroup, QStringLiteral("Default"));
+    QCOMPARE(spyMoved.size(), 4);
 }
 
 void TestGroupAlarms::debounceAndMargin_data()
@@ -190,10 +205,8 @@ void TestGroupAlarms::debounceAndMargin()
     const QList<CPdu*> listRack{addDevice(registry, 1, QStringLiteral("rack 1")),
                                 addDevice(registry, 2, QStringLiteral("rack 1")),
                                 addDevice(registry, 3, QStringLiteral("rack 1"))};
-    // Beside it: a device with no group of its own, drawing far more, and one that stopped answering.
+    // Beside it: a device with no group of its own, drawing far more.
     setCurrent(*addDevice(registry, 4, QStringLiteral("Default")), 40);
-    CPdu* pSilent = addDevice(registry, 5, QStringLiteral("rack 1"));
-    setCurrent(*pSilent, 20);
     m_dtNow = m_dtNow.addSecs(10);
     for (double dLoad : loads) {
         for (CPdu* pPdu : listRack)
@@ -212,6 +225,53 @@ void TestGroupAlarms::debounceAndMargin()
     QVERIFY(CAlarmTracker::instance()->activeAlarms().isEmpty());
 }
 
+void TestGroupAlarms::silentMember()
+{
+    // A PDU of an over-budget group stops answering: what it drew is not known to be gone, so the alarm
+    // stands, with no all-clear, until the group is heard whole again.
+    g_alarmSettings.mailOnClear = true;
+    setGroupBudget(QStringLiteral("rack 1"), {16, 0.8});
+    CRackmind registry;
+    CGroupAlarms groups(&registry);
+    CPdu* pStays = addDevice(registry, 1, QStringLiteral("rack 1"));
+    CPdu* pGoes = addDevice(registry, 2, QStringLiteral("rack 1"));
+    setCurrent(*pStays, 3);
+    setCurrent(*pGoes, 11);
+    groups.check();
+    m_dtNow = m_dtNow.addSecs(10);
+    setCurrent(*pStays, 3);
+    groups.check();
+    QCOMPARE(CAlarmTracker::instance()->activeAlarms().size(), 1);
+    setCurrent(*pGoes, 2);
+    groups.check();
+    QVERIFY(CAlarmTracker::instance()->activeAlarms().isEmpty());
+    const QStringList listMails = takeMails(1000);
+    QCOMPARE(listMails.size(), 2);
+    QCOMPARE(listMails.filter(QStringLiteral("Value:5 A")).size(), 1);
+}
+
+void TestGroupAlarms::standingBudgetTakenAway()
+{
+    // Restored, and waiting for the group's PDU to answer, when the budget is taken away: it ends.
+    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    ActiveAlarm stood;
+    stood.strMac = QLatin1String(ActiveAlarm::kGroupMac);
+    stood.strAddress = QStringLiteral("rack 9");
+    stood.iCondition = ActiveAlarm::kGroupOverBudget;
+    stood.dtSince = m_dtNow;
+    setGroupBudget(QStringLiteral("rack 9"), {16, 0.8});
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:09"), QStringLiteral("rack 9"));
+    pTracker->restore({stood});
+    CRackmind registry;
+    CGroupAlarms groups(&registry);
+    groups.check();
+    QVERIFY(pTracker->groupWasStanding(QStringLiteral("rack 9"), ActiveAlarm::kGroupOverBudget));
+    setGroupBudget(QStringLiteral("rack 9"), GroupBudget());
+    groups.check();
+    QVERIFY(!pTracker->groupWasStanding(QStringLiteral("rack 9"), ActiveAlarm::kGroupOverBudget));
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:09"), QString());
+}
+
 void TestGroupAlarms::standingAcrossRestart()
 {
     QTemporaryDir dir;
@@ -219,6 +279,7 @@ void TestGroupAlarms::standingAcrossRestart()
     CAlarmTracker* pTracker = CAlarmTracker::instance();
     g_alarmSettings.mailStandingAfterRestart = false;
     setGroupBudget(QStringLiteral("rack 1"), {16, 0.8});
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:01"), QStringLiteral("rack 1"));
     const auto groupAlarm = [pTracker] {
         for (const ActiveAlarm& alarm : pTracker->activeAlarms())
             if (alarm.isGroupAlarm())
@@ -233,7 +294,9 @@ void TestGroupAlarms::standingAcrossRestart()
         CRackmind registry;
         CHistoryRecorder::attach(&store, &registry);
         CGroupAlarms groups(&registry);
-        CPdu* pPdu = addDevice(registry, 1, QStringLiteral("rack 1"));
+        // The timer's first check comes before any device has answered: nothing is known of the load.
+        groups.check();
+        CPdu* pPdu = addDevice(registry, 1, QString());
         PduInfo info = pPdu->stInfo;
         info.voltageWarn = 250;
         info.voltageOverload = 270;
@@ -279,6 +342,7 @@ void TestGroupAlarms::standingAcrossRestart()
     QCOMPARE(vecEvents.at(2).strNew, QStringLiteral("14 A"));
     QCOMPARE(reader.standingAlarms().size(), 1);
     QCOMPARE(reader.standingAlarms().first().strMac, QStringLiteral("00:04:A3:00:00:01"));
+    setSavedGroup(QStringLiteral("00:04:A3:00:00:01"), QString());
 }
 
 QTEST_MAIN(TestGroupAlarms)

@@ -3,9 +3,12 @@
 #include "tools/pdusim/SimThread.h"
 
 #include <QProcess>
+#include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 // A circuit as the installed service watches it: three simulated PDUs kept in one group by their MACs
 // in the service's file, a 16 A breaker derated to 80 %, and a real mail server. Their load is raised
@@ -71,7 +74,7 @@ void TestGroupBed::overBudgetMailsOnce()
                "\nAccount=room@example.org\nPassword=pw\nAllowUnencryptedPassword=true\n"
                "Receiver=ops@example.org\n[Metrics]\nEnabled=true\nPort=" +
                QByteArray::number(uiMetricsPort) +
-               "\n"
+               "\n[Alarms]\nMailStandingAfterRestart=false\n"
                "[GroupBudgets]\nsize=1\n1\\Group=rack 1\n1\\BreakerAmps=16\n"
                "[GroupMembers]\nsize=3\n1\\Mac=02:50:44:00:00:01\n1\\Group=rack 1\n"
                "2\\Mac=02:50:44:00:00:02\n2\\Group=rack 1\n3\\Mac=02:50:44:00:00:03\n3\\Group=rack 1\n");
@@ -102,6 +105,24 @@ void TestGroupBed::overBudgetMailsOnce()
     const int iAt = baPage.indexOf(baEnergy);
     QVERIFY2(iAt >= 0, baPage.constData());
     QVERIFY(baPage.mid(iAt + baEnergy.size()).split('\n').first().toDouble() > 0);
+
+    // Killed and started again while the alarm stands: it stands on, and is not mailed again.
+    m_service.kill();
+    QVERIFY(m_service.waitForFinished(15000));
+    m_service.start(QStringLiteral(RACKMINDD), {QStringLiteral("--config"), file.fileName()});
+    QVERIFY(m_service.waitForStarted());
+    QVERIFY(mailsWithin(8000).isEmpty());
+    // The file read again without the budget: the alarm ends, told with no budget left.
+    QSettings conf(file.fileName(), QSettings::IniFormat);
+    conf.setValue(QStringLiteral("Alarms/MailOnClear"), true);
+    conf.remove(QStringLiteral("GroupBudgets"));
+    conf.sync();
+    QCOMPARE(::kill(pid_t(m_service.processId()), SIGHUP), 0);
+    const QStringList listCleared = mailsWithin(15000);
+    QCOMPARE(listCleared.size(), 1);
+    QVERIFY2(listCleared.first().contains(QStringLiteral("Group Load Over Budget Cleared")) &&
+                 listCleared.first().contains(QStringLiteral("Budget:none")),
+             qPrintable(listCleared.first()));
 }
 
 void TestGroupBed::cleanupTestCase()
