@@ -154,9 +154,12 @@ void loadGroupSettings()
             // A hand-edited entry that the page would refuse is left out, and said.
             const QString strError = groupBudgetError(budget.dBreakerAmps, budget.dDerating);
             if (strGroup.isEmpty() || strGroup == kDefaultGroup || !strError.isEmpty()) {
+                // The page asks for percent, the file holds a fraction: say so to whoever wrote 80.
+                const bool bFraction = !(budget.dDerating > 0 && budget.dDerating <= 1);
                 qWarning(
-                    "settings: budget of group \"%s\" ignored: %s", qPrintable(strGroup),
-                    qPrintable(strError.isEmpty() ? QStringLiteral("this group has no budget") : strError));
+                    "settings: budget of group \"%s\" ignored: %s%s", qPrintable(strGroup),
+                    qPrintable(strError.isEmpty() ? QStringLiteral("this group has no budget") : strError),
+                    bFraction ? " (Derating is a fraction here: 0.8 for 80 %)" : "");
                 continue;
             }
             loaded.hashBudgets.insert(strGroup, budget);
