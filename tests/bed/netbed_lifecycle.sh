@@ -51,4 +51,17 @@ for sig in INT TERM KILL; do
     [ "$sig" != KILL ] || "$netbed" -- true
     check_gone "SIG$sig"
 done
+
+# Killed outright, its namespaces then removed by hand: the next bed still starts.
+"$netbed" --device-cmd "exec sleep $marker" -- bash -c "$record exec sleep $marker" &
+pid=$!
+wait_for_ns
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+for ns in $(cat "$tmp/ns"); do
+    ip netns pids "$ns" | xargs -r kill -KILL
+    ip netns del "$ns"
+done
+"$netbed" -- true || fail "a bed whose namespaces were already removed stops the next one"
+check_gone "namespaces removed by hand"
 echo "netbed lifecycle: ok"
