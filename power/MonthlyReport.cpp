@@ -2,6 +2,7 @@
 
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
+#include "history/TimeSpans.h"
 #include "power/Energy.h"
 
 #include <QDateTime>
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr qint64 kHour = 3600 * 1000;
+using TimeSpans::kHour;
 QString groupOf(const CHistoryReader::Label& label)
 {
     return CMonthlyReport::groupName(label.strGroup);

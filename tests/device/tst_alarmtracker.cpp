@@ -66,12 +66,7 @@ void TestAlarmTracker::initTestCase()
     QVERIFY2(m_server.start(QStringLiteral("a@rack.test"), QStringLiteral("pw")),
              qPrintable(m_server.errorString()));
     Clock::setSource([this] { return m_dtNow; });
-    g_settings.smtpHost = QStringLiteral("127.0.0.1");
-    g_settings.smtpPort = m_server.port();
-    g_settings.smtpAccount = QStringLiteral("a@rack.test");
-    g_settings.smtpAllowUnencryptedPassword = true;
-    g_settings.smtpPassword = QStringLiteral("pw");
-    g_settings.smtpReceiver = QStringLiteral("ops@site.test");
+    m_server.useForAlarms(QStringLiteral("ops@site.test"));
 }
 
 void TestAlarmTracker::init()

@@ -197,12 +197,7 @@ void TestHistoryBed::hoveringVoltage()
     AiosmtpdServer server;
     QVERIFY2(server.start(QStringLiteral("a@rack.test"), QStringLiteral("pw")),
              qPrintable(server.errorString()));
-    g_settings.smtpHost = QStringLiteral("127.0.0.1");
-    g_settings.smtpPort = server.port();
-    g_settings.smtpAccount = QStringLiteral("a@rack.test");
-    g_settings.smtpPassword = QStringLiteral("pw");
-    g_settings.smtpAllowUnencryptedPassword = true;
-    g_settings.smtpReceiver = QStringLiteral("ops@site.test");
+    server.useForAlarms(QStringLiteral("ops@site.test"));
     g_alarmSettings = AlarmSettings();
     g_alarmSettings.debouncePolls = debounce;
     CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));

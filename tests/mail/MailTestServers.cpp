@@ -1,5 +1,7 @@
 #include "MailTestServers.h"
 
+#include "settings/Settings.h"
+
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -74,6 +76,8 @@ QList<QJsonObject> SmtpTestServer::events()
 
 bool AiosmtpdServer::start(const QString& strUser, const QString& strPassword, const QStringList& listOptions)
 {
+    m_strUser = strUser;
+    m_strPassword = strPassword;
     QStringList listArgs{QStringLiteral("real"), QStringLiteral("--user"), strUser,
                          QStringLiteral("--password"), strPassword};
     for (const QString& strOption : listOptions) {
@@ -131,4 +135,15 @@ bool ScriptedServer::accepted()
         if (event.value(QStringLiteral("event")) == QLatin1String("accepted"))
             return true;
     return false;
+}
+
+void AiosmtpdServer::useForAlarms(const QString& strReceiver)
+{
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
+    g_settings.smtpPort = port();
+    g_settings.smtpSsl = false;
+    g_settings.smtpAccount = m_strUser;
+    g_settings.smtpAllowUnencryptedPassword = true;
+    g_settings.smtpPassword = m_strPassword;
+    g_settings.smtpReceiver = strReceiver;
 }

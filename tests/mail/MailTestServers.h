@@ -38,6 +38,12 @@ class AiosmtpdServer : public SmtpTestServer
 {
 public:
     bool start(const QString& strUser, const QString& strPassword, const QStringList& listOptions = {});
+    // Points the program's mail settings at this server (plain, with the account it was started with).
+    void useForAlarms(const QString& strReceiver);
+
+private:
+    QString m_strUser;
+    QString m_strPassword;
 };
 
 // A file of the certificates made for this test run by tests/mail/make_certs.sh: "ca.crt", the servers'
