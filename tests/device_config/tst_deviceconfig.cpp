@@ -2,12 +2,14 @@
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "ui/device/DeviceConfigWidget.h"
+#include "ui/device/PduLookup.h"
 #include "ui/frame/SubTab.h"
 
 #include <QNetworkDatagram>
 #include <QtTest>
 #include <QtWidgets>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -96,7 +98,8 @@ private slots:
             for (quint8 cmd :
                  {kCmdNetwork, kCmdDeviceInfo, kCmdStatus, kCmdThresholds, kCmdOutletDelays, kCmdOutletNames})
                 feed(info, cmd);
-            new QTreeWidgetItem(pGroup, {{}, {}, {}, {}, ipv4ToString(info.ip)});
+            setItemPdu(new QTreeWidgetItem(pGroup, {{}, {}, {}, {}, ipv4ToString(info.ip)}),
+                       m_pRegistry->listPdu.last());
         }
         QCOMPARE(m_pRegistry->listPdu.size(), 2);
         m_pPage = std::make_unique<CDeviceConfigWidget>(nullptr);
@@ -362,6 +365,31 @@ private slots:
         QVERIFY(!buttonsShown());
         invoke("on_BtnOk_clicked");
         QVERIFY(m_listSent.isEmpty());
+    }
+
+    // Another device reporting the row's address (a second unit fresh from the factory) changes nothing:
+    // the page edits and writes the row's own device, and one deleted under it is written to by nobody.
+    void pageKeepsTheRowsDevice()
+    {
+        std::memcpy(device(0)->stInfo.ip, device(1)->stInfo.ip, sizeof device(1)->stInfo.ip);
+        select(1);
+        QCOMPARE(m_pPage->pdu(), device(1));
+        QCOMPARE(lineEdit("LineEditPosition")->text(), QStringLiteral("RowB"));
+        spin("SpinHumidityWarn")->setValue(71);
+        clickOk();
+        QCOMPARE(m_listSent.size(), 1);
+        QCOMPARE(m_listSent.at(0).destinationAddress(), device(1)->sendAddress());
+        QCOMPARE(device(1)->stSetInfo.humidityWarn, quint8(71));
+
+        CPdu* pGone = device(1);
+        m_pRegistry->listPdu.removeOne(pGone);
+        delete pGone;
+        QVERIFY(!m_pPage->pdu());
+        invoke("on_BtnCancel_clicked");
+        invoke("on_BtnOk_clicked");
+        select(1);
+        QVERIFY(!m_pPage->pdu());
+        QCOMPARE(m_listSent.size(), 1);
     }
 };
 

@@ -241,40 +241,57 @@ private slots:
         QCOMPARE(pPdu->stInfo.outletStatus, quint8(outletStatus));
     }
 
-    void rowsFollowAddresses()
+    // Two units fresh from the factory both report its address while answering from their own: each
+    // row shows, switches and names its own unit, whatever the address column says.
+    void rowsKeepTheirDevice()
     {
-        Page page;
+        Page page(true);
         CPdu* pA = page.add("10.200.1.1");
-        setText(pA->stInfo.name, "A");
         CPdu* pB = page.add("10.200.1.2");
+        setText(pA->stInfo.name, "A");
         setText(pB->stInfo.name, "B");
-        // A second row with A's address (the device announced twice).
-        page.overview.slotNewDevice(pA);
-        page.refresh();
-        // B reports another address, but the rows are not told: B's row keeps what it showed.
-        ipv4FromUint(0x0AC80132u, pB->stInfo.ip);
-        setText(pB->stInfo.name, "B2");
-        page.refresh();
-        QCOMPARE(page.text(1, W::ColumnName), QStringLiteral("B"));
-        QCOMPARE(page.text(1, W::ColumnIPAddress), QStringLiteral("10.200.1.2"));
-        // Once told, it finds its device again. A change rewrites every row of the old address, only those.
-        page.overview.slotChangeIP(0x0AC80102u, 0x0AC80132u);
-        page.overview.slotChangeIP(0x0AC80101u, 0x0AC80109u);
-        page.refresh();
-        QCOMPARE(page.text(1, W::ColumnName), QStringLiteral("B2"));
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(page.text(i, W::ColumnIPAddress),
-                     i == 1 ? QStringLiteral("10.200.1.50") : QStringLiteral("10.200.1.9"));
-        // B now reports A's address: the first device of an address is the one shown, in the tree and
-        // in the status panel.
-        ipv4FromUint(0x0AC80101u, pB->stInfo.ip);
         pA->stInfo.outletStatus = 0x02;
-        page.overview.slotChangeIP(0x0AC80132u, 0x0AC80101u);
+        ipv4FromUint(0xC0A80064u, pA->stInfo.ip);
+        ipv4FromUint(0xC0A80064u, pB->stInfo.ip);
         page.refresh();
-        QCOMPARE(page.text(1, W::ColumnName), QStringLiteral("A"));
+        QCOMPARE(page.text(0, W::ColumnName), QStringLiteral("A"));
+        QCOMPARE(page.text(1, W::ColumnName), QStringLiteral("B"));
+        QCOMPARE(page.text(1, W::ColumnIPAddress), QStringLiteral("192.168.0.100"));
+        for (int iRow : {1, 0}) {
+            CPdu* pOwn = iRow ? pB : pA;
+            page.tree()->setCurrentItem(page.row(iRow));
+            QCOMPARE(page.control()->pdu(), pOwn);
+            QCOMPARE(page.check(2)->isChecked(), iRow == 0);
+            page.listSent.clear();
+            page.check(5)->click();
+            QCOMPARE(page.listSent.size(), 1);
+            QCOMPARE(page.listSent.at(0).destinationAddress(), pOwn->sendAddress());
+        }
+        QCOMPARE(page.overview.rowOf(pB), page.row(1));
+
+        // B is told its address as the registry relays it: before B has taken it, and without saying
+        // which device moved. Only B's row follows; A's keeps the address A reports.
+        page.overview.slotChangeIP(0xC0A80064u, 0x0AC80132u);
+        ipv4FromUint(0x0AC80132u, pB->stInfo.ip);
+        QCoreApplication::processEvents();
+        QCOMPARE(page.text(0, W::ColumnIPAddress), QStringLiteral("192.168.0.100"));
+        QCOMPARE(page.text(1, W::ColumnIPAddress), QStringLiteral("10.200.1.50"));
+
+        // A row whose device is gone stays, offline, and acts on nothing.
         page.tree()->setCurrentItem(page.row(1));
-        QCOMPARE(page.control()->pdu(), pA);
-        QVERIFY(page.check(2)->isChecked());
+        page.registry.listPdu.removeOne(pB);
+        delete pB;
+        page.refresh();
+        QCOMPARE(page.text(1, W::ColumnOnline), QStringLiteral("Offline"));
+        QCOMPARE(page.text(1, W::ColumnName), QStringLiteral("B"));
+        QVERIFY(!page.overview.rowOf(pB));
+        QVERIFY(!page.control()->pdu());
+        QVERIFY(!page.check(5)->isEnabled());
+        page.listSent.clear();
+        page.tree()->setCurrentItem(page.row(0));
+        page.tree()->setCurrentItem(page.row(1));
+        QVERIFY(!page.control()->pdu());
+        QVERIFY(page.listSent.isEmpty());
     }
 
     void groupChangeMovesTheRow()

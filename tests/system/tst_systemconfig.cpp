@@ -13,6 +13,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <cstring>
+
 namespace {
 
 QStringList column(const QTableWidget* pTable)
@@ -114,6 +116,28 @@ private slots:
         QCOMPARE(g.pdu(0)->strGroup, QStringLiteral("Default"));
         QCOMPARE(column(g.pLeft), (QStringList{"10.200.1.3", "10.200.1.1"}));
         QCOMPARE(column(g.pRight), QStringList{"10.200.1.2"});
+    }
+
+    // Two devices reporting one address: each row moves its own device.
+    void groupRowsMoveTheirOwnDevice()
+    {
+        GroupPage g;
+        std::memcpy(g.pdu(2)->stInfo.ip, g.pdu(0)->stInfo.ip, sizeof g.pdu(0)->stInfo.ip);
+        answerInputDialog(QStringLiteral("Rack C"));
+        g.click("BtnAddGroup");
+        g.reshow();
+        g.pCombo->setCurrentText(QStringLiteral("Rack C"));
+        QSignalSpy spy(g.page.findChild<CDivideGroupWidget*>(),
+                       &CDivideGroupWidget::signalDeviceGroupChanged);
+        g.pLeft->setCurrentCell(2, 0);
+        g.click("BtnPutToGroup");
+        QCOMPARE(g.pdu(2)->strGroup, QStringLiteral("Rack C"));
+        QCOMPARE(g.pdu(0)->strGroup, QStringLiteral("Default"));
+        QCOMPARE(spy.at(0).at(0).value<CPdu*>(), g.pdu(2));
+        g.pRight->setCurrentCell(0, 0);
+        g.click("BtnTakeFromGroup");
+        QCOMPARE(g.pdu(2)->strGroup, QStringLiteral("Default"));
+        QCOMPARE(spy.at(1).at(0).value<CPdu*>(), g.pdu(2));
     }
 
     // A refused budget leaves the group without one and says why; an accepted one is kept, in amperes

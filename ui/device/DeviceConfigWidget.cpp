@@ -159,7 +159,7 @@ CPdu* CDeviceConfigWidget::pdu() const
 
 void CDeviceConfigWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* /*previous*/)
 {
-    m_pPdu = current ? findPduByText(current->text(4)) : nullptr;
+    m_pPdu = itemPdu(current);
     followRegistry();
     m_pNetworkConfigWidget->setPdu(m_pPdu);
     m_pThresholdConfigWidget->setPdu(m_pPdu);

@@ -62,6 +62,11 @@ void CDeviceControlWidget::setPdu(CPdu* pdu)
     followOutletControl();
 }
 
+CPdu* CDeviceControlWidget::pdu() const
+{
+    return m_pPdu;
+}
+
 void CDeviceControlWidget::followOutletControl()
 {
     // The outlet operations exist only after login, long after this panel; they are joined on first use.

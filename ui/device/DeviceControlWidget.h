@@ -2,6 +2,7 @@
 
 #include "device/OutletControl.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class CPdu;
@@ -20,7 +21,7 @@ public:
 
     // Shows the device's outlet states (or none, disabled); never sends anything.
     void setPdu(CPdu* pdu);
-    CPdu* pdu() const { return m_pPdu; }
+    CPdu* pdu() const;
     void retranslate();
 
 private slots:
@@ -45,6 +46,7 @@ private:
 
     QCheckBox* m_pCheckOutlet[OutletCount] = {};
     QGridLayout* m_pLayoutBase = nullptr;
-    CPdu* m_pPdu = nullptr;
+    // The current row's device; the switches go dark if it is deleted.
+    QPointer<CPdu> m_pPdu;
     bool m_bCycling[OutletCount] = {};
 };

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 constexpr int RowHeight = 30;
@@ -204,7 +205,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pTreeWidgetMain->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pTreeWidgetMain, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         QTreeWidgetItem* pItem = m_pTreeWidgetMain->itemAt(pos);
-        CPdu* pPdu = pItem ? findPduByText(pItem->text(ColumnIPAddress)) : nullptr;
+        CPdu* pPdu = itemPdu(pItem);
         if (!pPdu)
             return;
         QMenu menu(m_pTreeWidgetMain);
@@ -260,12 +261,20 @@ QList<QTreeWidgetItem*> CDeviceOverviewWidget::deviceRows() const
 
 void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
 {
-    if (!pPdu)
+    // A device announced again keeps its one row.
+    if (!pPdu || m_hashRowOfPdu.contains(pPdu))
         return;
     QTreeWidgetItem* pItem = new QTreeWidgetItem;
     pItem->setText(ColumnIPAddress, ipv4ToString(pPdu->stInfo.ip));
     for (int i = 0; i < ColumnCount; ++i)
         pItem->setTextAlignment(i, Qt::AlignCenter);
+    // The row is its device's, whatever address the device reports now or later.
+    setItemPdu(pItem, pPdu);
+    RowState& state = m_hashRows[pItem];
+    state.pPdu = pPdu;
+    state.bTied = true;
+    m_hashRowOfPdu.insert(pPdu, pItem);
+    connect(pPdu, &QObject::destroyed, this, [this, pPdu] { m_hashRowOfPdu.remove(pPdu); });
     m_pDefaultItem->addChild(pItem);
     // The tree takes the painter over from the device.
     m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, pPdu->pOutletStatusWidget);
@@ -273,15 +282,9 @@ void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
 
 void CDeviceOverviewWidget::slotSelectPdu(CPdu* pPdu)
 {
-    if (!pPdu)
-        return;
-    const uint uiAddress = ipv4ToUint(pPdu->stInfo.ip);
-    for (QTreeWidgetItem* pItem : deviceRows()) {
-        if (parseAddress(pItem->text(ColumnIPAddress)) == uiAddress) {
-            m_pTreeWidgetMain->setCurrentItem(pItem);
-            m_pTreeWidgetMain->scrollToItem(pItem);
-            return;
-        }
+    if (QTreeWidgetItem* pItem = rowOf(pPdu)) {
+        m_pTreeWidgetMain->setCurrentItem(pItem);
+        m_pTreeWidgetMain->scrollToItem(pItem);
     }
 }
 
@@ -294,12 +297,7 @@ void CDeviceOverviewWidget::slotDeviceGroupChanged(CPdu* pdu)
         if (m_pTreeWidgetMain->topLevelItem(i)->text(ColumnGroup) == pdu->strGroup)
             pGroup = m_pTreeWidgetMain->topLevelItem(i);
 
-    const uint uiAddress = ipv4ToUint(pdu->stInfo.ip);
-    QTreeWidgetItem* pRow = nullptr;
-    for (QTreeWidgetItem* pItem : deviceRows())
-        if (parseAddress(pItem->text(ColumnIPAddress)) == uiAddress)
-            pRow = pItem;
-
+    QTreeWidgetItem* pRow = rowOf(pdu);
     if (!pGroup || !pRow || pRow->parent() == pGroup)
         return;
     // Taking a row out of the tree schedules its cell widgets for deletion; the painter belongs to
@@ -326,10 +324,25 @@ void CDeviceOverviewWidget::slotDeviceGroupChanged(CPdu* pdu)
 
 void CDeviceOverviewWidget::slotChangeIP(uint oriIP, uint curIP)
 {
-    const QString strNew = ipv4ToString(quint32(curIP));
-    for (QTreeWidgetItem* pItem : deviceRows())
-        if (parseAddress(pItem->text(ColumnIPAddress)) == oriIP)
-            pItem->setText(ColumnIPAddress, strNew);
+    // Which device moved is not told, and it takes its new address only after this signal; every row
+    // then shows its own device's address, so a row of another device reporting the old one keeps it.
+    Q_UNUSED(oriIP)
+    Q_UNUSED(curIP)
+    if (std::exchange(m_bAddressesPending, true))
+        return;
+    QMetaObject::invokeMethod(this, &CDeviceOverviewWidget::slotRefreshAddresses, Qt::QueuedConnection);
+}
+
+void CDeviceOverviewWidget::slotRefreshAddresses()
+{
+    m_bAddressesPending = false;
+    for (auto it = m_hashRows.begin(); it != m_hashRows.end(); ++it) {
+        if (!it->pPdu)
+            continue;
+        const PduInfo& info = it->pPdu->stInfo;
+        std::memcpy(it->shown.ip, info.ip, sizeof info.ip);
+        setCellText(const_cast<QTreeWidgetItem*>(it.key()), ColumnIPAddress, ipv4ToString(info.ip));
+    }
 }
 
 void CDeviceOverviewWidget::slotUpdateList()
@@ -337,59 +350,38 @@ void CDeviceOverviewWidget::slotUpdateList()
     if (!g_pRackmind)
         return;
     m_pMainStatusWidget->retranslate();
-    // One pass over the registry per tick instead of one per row; the first device of an address
-    // wins, as in a search of the list.
-    // The index is made again only when a device came or reported another address: thousands of
-    // allocations on every tick otherwise.
-    const QList<CPdu*>& listPdu = g_pRackmind->listPdu;
-    bool bSame = m_vecIndexed.size() == listPdu.size();
-    for (int i = 0; bSame && i < listPdu.size(); ++i)
-        bSame = m_vecIndexed.at(i).first == listPdu.at(i) &&
-                m_vecIndexed.at(i).second == ipv4ToUint(listPdu.at(i)->stInfo.ip);
-    if (!bSame) {
-        m_vecIndexed.clear();
-        m_hashPdu.clear();
-        m_hashPdu.reserve(listPdu.size());
-        for (CPdu* pPdu : listPdu) {
-            const uint uiAddress = ipv4ToUint(pPdu->stInfo.ip);
-            m_vecIndexed.append({pPdu, uiAddress});
-            if (!m_hashPdu.contains(uiAddress))
-                m_hashPdu.insert(uiAddress, pPdu);
-        }
-    }
-    const QHash<uint, CPdu*>& hashPdu = m_hashPdu;
     const QString strOnline = tr("Online");
     const QString strOffline = tr("Offline");
     for (QTreeWidgetItem* pItem : deviceRows()) {
-        // The address text rarely changes; it is parsed again only when it has.
         RowState& state = m_hashRows[pItem];
-        const QString strAddress = pItem->text(ColumnIPAddress);
-        if (!state.bParsed || strAddress != state.strAddressText) {
-            state.strAddressText = strAddress;
-            state.uiAddress = parseAddress(strAddress);
-            state.bParsed = true;
-        }
-        if (CPdu* pPdu = hashPdu.value(state.uiAddress)) {
+        if (CPdu* pPdu = state.pPdu) {
             const bool bOnline = pPdu->isOnline();
             updateRow(pItem, pPdu, state, bOnline, bOnline ? strOnline : strOffline);
+        } else if (state.bTied) {
+            // Its device is gone: the last values stay, and say that they are not current.
+            showOnline(pItem, false, strOffline);
         }
     }
+}
+
+bool CDeviceOverviewWidget::showOnline(QTreeWidgetItem* pItem, bool bOnline, const QString& strOnline)
+{
+    if (pItem->text(ColumnOnline) == strOnline)
+        return false;
+    pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
+    pItem->setText(ColumnOnline, strOnline);
+    // An offline device's readings are its last ones: greyed, so that nobody takes them for now.
+    const QBrush brush = bOnline ? QBrush() : QBrush(QColor(160, 160, 160));
+    for (int iColumn : {int(ColumnVoltage), int(ColumnCurrent), int(ColumnTemperature), int(ColumnHumidity)})
+        pItem->setForeground(iColumn, brush);
+    return true;
 }
 
 void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
                                       const QString& strOnline)
 {
     const PduInfo& info = pPdu->stInfo;
-    const bool bOnlineChanged = pItem->text(ColumnOnline) != strOnline;
-    if (bOnlineChanged) {
-        pItem->setIcon(ColumnOnline, bOnline ? m_iconOnline : m_iconOffline);
-        pItem->setText(ColumnOnline, strOnline);
-        // An offline device's readings are its last ones: greyed, so that nobody takes them for now.
-        const QBrush brush = bOnline ? QBrush() : QBrush(QColor(160, 160, 160));
-        for (int iColumn :
-             {int(ColumnVoltage), int(ColumnCurrent), int(ColumnTemperature), int(ColumnHumidity)})
-            pItem->setForeground(iColumn, brush);
-    }
+    const bool bOnlineChanged = showOnline(pItem, bOnline, strOnline);
     // Thousands of rows, most of them unchanged from one tick to the next: a cell's text is made only
     // when the field it shows differs from what the row was last written from.
     const bool bAll = !state.bShown;
@@ -420,8 +412,7 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
     if (changed(shown.humidity, info.humidity))
         setCellText(pItem, ColumnHumidity, QString::number(uint(quint8(info.humidity))));
     // The painter draws nothing but the outlet states; repainting a thousand of them on every tick
-    // when none changed costs more than the rest of the refresh. It draws its own device, which is not
-    // the one looked up when another device reports the same address.
+    // when none changed costs more than the rest of the refresh.
     if (auto* pOutlets =
             qobject_cast<COutletStatusWidget*>(m_pTreeWidgetMain->itemWidget(pItem, ColumnOutletStatus))) {
         const int iOutlets = pOutlets->pdu() ? pOutlets->pdu()->stInfo.outletStatus : -1;

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QIcon>
 #include <QPointer>
-#include <QVector>
 #include <QWidget>
 
 class CAlarmPanel;
@@ -48,6 +47,8 @@ public:
     // The device tree; the configuration page follows its current row.
     QTreeWidget* treeWidget() const { return m_pTreeWidgetMain; }
     CMainStatusWidget* mainStatusWidget() const { return m_pMainStatusWidget; }
+    // The device's row, or null when it has none.
+    QTreeWidgetItem* rowOf(const CPdu* pPdu) const { return m_hashRowOfPdu.value(pPdu); }
     CAlarmPanel* alarmPanel() const { return m_pAlarmPanel; }
 
 signals:
@@ -68,15 +69,12 @@ private slots:
     void slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);
 
 private:
-    // The registry's devices by reported address (the first one wins), and what it was made from.
-    QHash<uint, CPdu*> m_hashPdu;
-    QVector<QPair<CPdu*, uint>> m_vecIndexed;
     // What the refresh remembers of a row between ticks (rows live as long as the tree).
     struct RowState
     {
-        QString strAddressText; // the address column's text as last parsed
-        uint uiAddress = 0;
-        bool bParsed = false;
+        // The row's own device (also kept on the item for the other screens); null once deleted.
+        QPointer<CPdu> pPdu;
+        bool bTied = false;     // the row was made for a device
         int iOutletsShown = -1; // the outlet states the painter was last asked to show
         // The fields the row's cells were last written from: a refresh formats only what changed.
         bool bShown = false;
@@ -84,6 +82,10 @@ private:
     };
     void updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
                    const QString& strOnline);
+    // Sets the online cell; true when it changed.
+    bool showOnline(QTreeWidgetItem* pItem, bool bOnline, const QString& strOnline);
+    // Every row's address cell from its own device, once the devices have taken their new addresses.
+    void slotRefreshAddresses();
     QList<QTreeWidgetItem*> deviceRows() const;
     void placeMarker(QTreeWidgetItem* pItem);
     void removeMarker(QTreeWidgetItem* pItem);
@@ -99,4 +101,7 @@ private:
     QIcon m_iconOnline;
     QIcon m_iconOffline;
     QHash<const QTreeWidgetItem*, RowState> m_hashRows;
+    // Each device's row, for what names a device (alarms, group changes).
+    QHash<const CPdu*, QTreeWidgetItem*> m_hashRowOfPdu;
+    bool m_bAddressesPending = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/device/MainStatusWidget.h"
 
 #include "app/SharedFonts.h"
+#include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/PduLookup.h"
@@ -12,8 +13,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int AddressColumn = 4;
-
 QPushButton* makeHeader(QWidget* parent, const QString& strIcon)
 {
     QPushButton* pBtn = new QPushButton(parent);
@@ -79,8 +78,7 @@ CMainStatusWidget::CMainStatusWidget(QWidget* parent) : QWidget(parent)
 void CMainStatusWidget::slotCurrentPduChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous)
 {
     Q_UNUSED(previous)
-    CPdu* pPdu = current ? findPduByText(current->text(AddressColumn)) : nullptr;
-    m_pDeviceControl->setPdu(pPdu);
+    m_pDeviceControl->setPdu(itemPdu(current));
 }
 
 void CMainStatusWidget::retranslate()

@@ -11,6 +11,7 @@
 #include <QFormLayout>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSpinBox>
 #include <QTreeWidget>
 
@@ -119,25 +120,32 @@ void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, 
 {
     if (!pPdu || !g_pOutletControl)
         return;
+    // The actions run after the menu has closed: by then the device may be gone.
+    const QPointer<CPdu> pDevice(pPdu);
     const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, iOutlet);
     if (pCycle && !pCycle->rules.isOver()) {
         pMenu
             ->addAction(tr("Cancel power cycle (switch back on)"), pParent,
-                        [pPdu, iOutlet] { g_pOutletControl->cancelCycle(pPdu, iOutlet); })
+                        [pDevice, iOutlet] {
+                            if (pDevice)
+                                g_pOutletControl->cancelCycle(pDevice, iOutlet);
+                        })
             ->setObjectName(QStringLiteral("ActionCancelCycle"));
     } else {
         pMenu
             ->addAction(tr("Power cycle outlet"), pParent,
-                        [pParent, pPdu, iOutlet] {
-                            COutletCycleDialog dialog(pParent, pPdu, iOutlet);
+                        [pParent, pDevice, iOutlet] {
+                            COutletCycleDialog dialog(pParent, pDevice, iOutlet);
                             if (dialog.exec() == QDialog::Accepted)
-                                cycleOutlet(pParent, pPdu, iOutlet, dialog.delay());
+                                cycleOutlet(pParent, pDevice, iOutlet, dialog.delay());
                         })
             ->setObjectName(QStringLiteral("ActionCycle"));
     }
     const bool bProtected = g_pOutletControl->isProtected(pPdu, iOutlet);
-    QAction* pProtect = pMenu->addAction(
-        tr("Protected"), pParent, [pParent, pPdu, iOutlet] { toggleProtected(pParent, pPdu, iOutlet); });
+    QAction* pProtect = pMenu->addAction(tr("Protected"), pParent, [pParent, pDevice, iOutlet] {
+        if (pDevice)
+            toggleProtected(pParent, pDevice, iOutlet);
+    });
     pProtect->setEnabled(g_pOutletControl->isMacKnown(pPdu));
     pProtect->setObjectName(QStringLiteral("ActionProtect"));
     pProtect->setCheckable(true);
@@ -148,20 +156,23 @@ void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu)
 {
     if (!g_pOutletControl)
         return;
+    const QPointer<CPdu> pDevice(pPdu);
     QMenu& menu = *pMenu;
     menu.addAction(tr("Power cycle outlet"), pTree,
-                   [pTree, pPdu] {
-                       COutletCycleDialog dialog(pTree, pPdu, 0);
+                   [pTree, pDevice] {
+                       COutletCycleDialog dialog(pTree, pDevice, 0);
                        if (dialog.exec() == QDialog::Accepted)
-                           cycleOutlet(pTree, pPdu, dialog.outlet(), dialog.delay());
+                           cycleOutlet(pTree, pDevice, dialog.outlet(), dialog.delay());
                    })
         ->setObjectName(QStringLiteral("ActionCycle"));
     QMenu* pProtect = menu.addMenu(tr("Protected outlets"));
     pProtect->setObjectName(QStringLiteral("MenuProtect"));
     QMenu* pCancel = nullptr;
     for (int i = 1; i <= 8; ++i) {
-        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree,
-                                               [pTree, pPdu, i] { toggleProtected(pTree, pPdu, i); });
+        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pTree, pDevice, i] {
+            if (pDevice)
+                toggleProtected(pTree, pDevice, i);
+        });
         pAction->setEnabled(g_pOutletControl->isMacKnown(pPdu));
         pAction->setCheckable(true);
         pAction->setChecked(g_pOutletControl->isProtected(pPdu, i));
@@ -171,8 +182,10 @@ void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu)
                 pCancel = menu.addMenu(tr("Cancel power cycle (switch back on)"));
                 pCancel->setObjectName(QStringLiteral("MenuCancelCycle"));
             }
-            pCancel->addAction(outletLabel(pPdu, i), pTree,
-                               [pPdu, i] { g_pOutletControl->cancelCycle(pPdu, i); });
+            pCancel->addAction(outletLabel(pPdu, i), pTree, [pDevice, i] {
+                if (pDevice)
+                    g_pOutletControl->cancelCycle(pDevice, i);
+            });
         }
     }
 }

@@ -1,33 +1,46 @@
 #include "ui/device/PduLookup.h"
 
 #include "device/Pdu.h"
-#include "device/Protocol.h"
-#include "device/Rackmind.h"
 
-#include <QHostAddress>
+#include <QPointer>
+#include <QTableWidgetItem>
+#include <QTreeWidgetItem>
 
-uint parseAddress(const QString& strText)
+namespace {
+// Kept on column 0 of a tree row, on the item itself in a table.
+constexpr int kPduRole = Qt::UserRole + 0x50;
+
+QVariant pduValue(CPdu* pPdu)
 {
-    bool bOk = false;
-    const uint uiAddress = QHostAddress(strText).toIPv4Address(&bOk);
-    return bOk ? uiAddress : 0;
+    return QVariant::fromValue(QPointer<CPdu>(pPdu));
 }
 
-CPdu* findPdu(uint uiAddress)
+CPdu* pduOf(const QVariant& value)
 {
-    if (!g_pRackmind)
-        return nullptr;
-    for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
-        if (ipv4ToUint(pPdu->stInfo.ip) == uiAddress)
-            return pPdu;
-    return nullptr;
+    return value.value<QPointer<CPdu>>().data();
+}
+} // namespace
+
+void setItemPdu(QTreeWidgetItem* pItem, CPdu* pPdu)
+{
+    if (pItem)
+        pItem->setData(0, kPduRole, pduValue(pPdu));
 }
 
-CPdu* findPduByText(const QString& strAddressText)
+void setItemPdu(QTableWidgetItem* pItem, CPdu* pPdu)
 {
-    bool bOk = false;
-    const uint uiAddress = QHostAddress(strAddressText).toIPv4Address(&bOk);
-    return bOk ? findPdu(uiAddress) : nullptr;
+    if (pItem)
+        pItem->setData(kPduRole, pduValue(pPdu));
+}
+
+CPdu* itemPdu(const QTreeWidgetItem* pItem)
+{
+    return pItem ? pduOf(pItem->data(0, kPduRole)) : nullptr;
+}
+
+CPdu* itemPdu(const QTableWidgetItem* pItem)
+{
+    return pItem ? pduOf(pItem->data(kPduRole)) : nullptr;
 }
 
 QString fieldText(const char* pField, int iWidth)

@@ -3,16 +3,20 @@
 #include <QString>
 
 class CPdu;
+class QTableWidgetItem;
+class QTreeWidgetItem;
 
-// How the device screens tie a row or a selection to a device: by the dotted address text alone.
+// How the device screens tie a row or a table cell to its device: the item carries the device itself,
+// never its address text. Two PDUs may report one address (two units fresh from the factory both report
+// the factory default), so an address names no device.
 
-// The address a text names, first octet in the top byte, or 0 when it names none.
-uint parseAddress(const QString& strText);
-// The first registered device reporting this address; null without a registry or such a device.
-CPdu* findPdu(uint uiAddress);
-// The device a row or table cell names by its address text; null when the text names no address (the
-// group rows), even though such a text parses to 0 like a device reporting 0.0.0.0.
-CPdu* findPduByText(const QString& strAddressText);
+// Ties the item to the device; the tie notices the device's deletion.
+void setItemPdu(QTreeWidgetItem* pItem, CPdu* pPdu);
+void setItemPdu(QTableWidgetItem* pItem, CPdu* pPdu);
+// The device the item stands for; null for a group row, an item tied to none, or a deleted device.
+CPdu* itemPdu(const QTreeWidgetItem* pItem);
+CPdu* itemPdu(const QTableWidgetItem* pItem);
+
 // A NUL-padded text field up to its first NUL, at most iWidth bytes, decoded as UTF-8.
 QString fieldText(const char* pField, int iWidth);
 

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QTreeWidget>
 
 CHistoryEntries::CHistoryEntries(CMainDialog* pMain)
@@ -40,7 +41,7 @@ void CHistoryEntries::slotOpenEvents()
 
 void CHistoryEntries::slotOpenHistory(QTreeWidgetItem* pItem)
 {
-    openHistory(pItem ? findPduByText(pItem->text(CDeviceOverviewWidget::ColumnIPAddress)) : nullptr);
+    openHistory(itemPdu(pItem));
 }
 
 void CHistoryEntries::openHistory(CPdu* pPdu)
@@ -57,7 +58,8 @@ void CHistoryEntries::addToRowMenu(QMenu* pMenu, CPdu* pPdu)
 {
     auto* pHistory = new QAction(tr("History"), pMenu);
     pHistory->setObjectName(QStringLiteral("ActionHistory"));
-    connect(pHistory, &QAction::triggered, this, [this, pPdu] { openHistory(pPdu); });
+    connect(pHistory, &QAction::triggered, this,
+            [this, pDevice = QPointer<CPdu>(pPdu)] { openHistory(pDevice); });
     const QList<QAction*> listActions = pMenu->actions();
     QAction* pFirst = listActions.isEmpty() ? nullptr : listActions.first();
     pMenu->insertAction(pFirst, pHistory);

@@ -48,7 +48,10 @@ void fillTable(QTableWidget* pTable, const QString& strGroup)
             continue;
         const int iRow = pTable->rowCount();
         pTable->insertRow(iRow);
-        pTable->setItem(iRow, 0, new QTableWidgetItem(ipv4ToString(pPdu->stInfo.ip)));
+        auto* pAddress = new QTableWidgetItem(ipv4ToString(pPdu->stInfo.ip));
+        // The row moves its own device: another may report the same address.
+        setItemPdu(pAddress, pPdu);
+        pTable->setItem(iRow, 0, pAddress);
         pTable->setItem(iRow, 1, new QTableWidgetItem(fieldText(pPdu->stInfo.name)));
     }
 }
@@ -184,7 +187,7 @@ void CDivideGroupWidget::moveRow(QTableWidget* pFrom, QTableWidget* pTo, const Q
     // Without a chosen group there is nothing to put the device into.
     if (iRow < 0 || !pFrom->item(iRow, 0) || strGroup.isEmpty())
         return;
-    CPdu* pPdu = findPduByText(pFrom->item(iRow, 0)->text());
+    CPdu* pPdu = itemPdu(pFrom->item(iRow, 0));
     if (!pPdu)
         return;
     pPdu->strGroup = strGroup;
