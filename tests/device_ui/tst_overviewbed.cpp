@@ -1,6 +1,10 @@
+#include "device/Protocol.h"
 #include "tests/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
+#include "ui/device/DeviceControlWidget.h"
+#include "ui/device/MainStatusWidget.h"
+#include "ui/device/PduLookup.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -9,16 +13,24 @@
 class TestOverviewBed : public QObject
 {
     Q_OBJECT
-private slots:
-    void rowsFollowTheDevicesAndTheirSilence()
+    // Simulated units that switch at once and hold their readings still.
+    static void startFleet(CSimThread& sim, int iDevices)
     {
-        CSimThread sim;
         CSimConfig config;
-        config.iDevices = 3;
+        config.iDevices = iDevices;
         config.dDelayUnit = 0;
         config.bNoise = false;
         QString strError;
         QVERIFY2(sim.startFleet(config, &strError), qPrintable(strError));
+    }
+
+private slots:
+    void rowsFollowTheDevicesAndTheirSilence()
+    {
+        CSimThread sim;
+        startFleet(sim, 3);
+        if (QTest::currentTestFailed())
+            return;
         ConsoleRig rig;
         rig.overview.show();
         QVERIFY(rig.start());
@@ -53,6 +65,88 @@ private slots:
         QCOMPARE(sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
         QTRY_COMPARE_WITH_TIMEOUT(text(2, CDeviceOverviewWidget::ColumnOnline), QStringLiteral("Online"),
                                   3000);
+    }
+
+    // Two units fresh from the factory report its address while answering from their own. Each row
+    // shows its own unit, and a switch clicked with a row current reaches that row's unit only.
+    void sameAddressRowsSwitchTheirOwnUnit()
+    {
+        CSimThread sim;
+        startFleet(sim, 2);
+        if (QTest::currentTestFailed())
+            return;
+        const auto command = [&sim](const QString& strLine) {
+            QCOMPARE(sim.command(strLine).last(), QStringLiteral("ok"));
+        };
+        for (int i = 1; i <= 2; ++i)
+            command(QStringLiteral("set %1 reportip 192.168.0.100 name Unit%1 outlets 0").arg(i));
+        ConsoleRig rig;
+        rig.overview.resize(1500, 400);
+        rig.overview.show();
+        QVERIFY(rig.start());
+        const auto unit = [&sim](int i) { return sim.call([i](CSimFleet& f) { return f.device(i)->st; }); };
+        // The simulated unit a row's device answers from.
+        const auto unitOf = [&](QTreeWidgetItem* pRow) {
+            CPdu* pPdu = itemPdu(pRow);
+            for (int i = 1; pPdu && i <= 2; ++i)
+                if (unit(i).ip == pPdu->sendIPv4())
+                    return i;
+            return 0;
+        };
+        QTreeWidgetItem* pGroup = rig.overview.treeWidget()->topLevelItem(0);
+        QTRY_COMPARE_WITH_TIMEOUT(pGroup->childCount(), 2, 5000);
+        for (int iRow = 0; iRow < 2; ++iRow) {
+            QTreeWidgetItem* pRow = pGroup->child(iRow);
+            QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnIPAddress),
+                                      QStringLiteral("192.168.0.100"), 5000);
+            QVERIFY(unitOf(pRow));
+            QTRY_COMPARE_WITH_TIMEOUT(pRow->text(CDeviceOverviewWidget::ColumnName),
+                                      QString::fromUtf8(unit(unitOf(pRow)).name.constData()), 3000);
+        }
+        QCOMPARE(unitOf(pGroup->child(0)) + unitOf(pGroup->child(1)), 3);
+
+        // The switch frames each unit received, by outlet and action.
+        const auto switchFrames = [&sim](int i) {
+            QStringList list;
+            for (const SimFrameRecord& rec : sim.call([i](CSimFleet& f) { return f.device(i)->received(); }))
+                if (rec.baFrame.startsWith(QByteArray::fromHex("A7410C02")))
+                    list << QString::fromLatin1(rec.baFrame.toHex(' ').toUpper());
+            return list;
+        };
+        const QString strOn5 = QString::fromLatin1(buildOutletSwitchFrame(5, true).toHex(' ').toUpper());
+        CDeviceControlWidget* pControl = rig.overview.mainStatusWidget()->deviceControl();
+        for (int iRow = 0; iRow < 2; ++iRow) {
+            QTreeWidgetItem* pRow = pGroup->child(iRow);
+            const int iOwn = unitOf(pRow);
+            const int iOther = 3 - iOwn;
+            command(QStringLiteral("record all clear"));
+            rig.overview.treeWidget()->setCurrentItem(pRow);
+            auto* pSwitch = pControl->findChild<QCheckBox*>(QStringLiteral("CheckOutlet5"));
+            QVERIFY(!pSwitch->isChecked());
+            pSwitch->click();
+            QTRY_VERIFY_WITH_TIMEOUT(unit(iOwn).outletStatus & 0x10, 3000);
+            qInfo("row %d (%s, shown %s): Unit%d received [%s], Unit%d received [%s]", iRow,
+                  qPrintable(pRow->text(CDeviceOverviewWidget::ColumnName)),
+                  qPrintable(pRow->text(CDeviceOverviewWidget::ColumnIPAddress)), iOwn,
+                  qPrintable(switchFrames(iOwn).join(QStringLiteral(", "))), iOther,
+                  qPrintable(switchFrames(iOther).join(QStringLiteral(", "))));
+            QCOMPARE(switchFrames(iOwn), QStringList{strOn5});
+            QCOMPARE(switchFrames(iOther), QStringList());
+            // The other unit's outlet is on only where the first row switched it.
+            QCOMPARE(bool(unit(iOther).outletStatus & 0x10), iRow == 1);
+        }
+        QVERIFY(unit(1).outletStatus & 0x10);
+        QVERIFY(unit(2).outletStatus & 0x10);
+        // And each row's circles follow its own unit's report.
+        for (int iRow = 0; iRow < 2; ++iRow)
+            QTRY_VERIFY_WITH_TIMEOUT(itemPdu(pGroup->child(iRow))->stInfo.outletStatus & 0x10, 3000);
+        // A picture of the two rows for whoever looks into this case.
+        if (!qEnvironmentVariableIsEmpty("RACKMIND_SHOT_DIR")) {
+            QMetaObject::invokeMethod(&rig.overview, "slotUpdateList");
+            QCoreApplication::processEvents();
+            rig.overview.grab().save(qEnvironmentVariable("RACKMIND_SHOT_DIR") +
+                                     QStringLiteral("/sameaddress.png"));
+        }
     }
 };
 
