@@ -268,6 +268,13 @@ private slots:
             QCOMPARE(page.listSent.at(0).destinationAddress(), pOwn->sendAddress());
         }
         QCOMPARE(page.overview.rowOf(pB), page.row(1));
+        // The row's menu (cycles, protection, history) is built for the row's own device.
+        QList<CPdu*> listMenus;
+        QObject::connect(&page.overview, &W::signalRowMenu, [&](QMenu*, CPdu* pPdu) { listMenus << pPdu; });
+        for (int iRow : {1, 0})
+            emit page.tree()->customContextMenuRequested(
+                page.tree()->visualItemRect(page.row(iRow)).center());
+        QCOMPARE(listMenus, (QList<CPdu*>{pB, pA}));
 
         // B is told its address as the registry relays it: before B has taken it, and without saying
         // which device moved. Only B's row follows; A's keeps the address A reports.

@@ -1,3 +1,4 @@
+#include "device/OutletControl.h"
 #include "device/Protocol.h"
 #include "tests/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
@@ -81,6 +82,12 @@ private slots:
         for (int i = 1; i <= 2; ++i)
             command(QStringLiteral("set %1 reportip 192.168.0.100 name Unit%1 outlets 0").arg(i));
         ConsoleRig rig;
+        // The program's outlet operations, as after login: a click goes the operator's whole way.
+        QTemporaryDir dirOutlets;
+        COutletControl control(nullptr, dirOutlets.filePath(QStringLiteral("cycles.json")),
+                               dirOutlets.filePath(QStringLiteral("protected")));
+        g_pOutletControl = &control;
+        QSignalSpy spyOperations(&control, &COutletControl::signalOperation);
         rig.overview.resize(1500, 400);
         rig.overview.show();
         QVERIFY(rig.start());
@@ -137,6 +144,7 @@ private slots:
         }
         QVERIFY(unit(1).outletStatus & 0x10);
         QVERIFY(unit(2).outletStatus & 0x10);
+        QCOMPARE(spyOperations.size(), 2);
         // And each row's circles follow its own unit's report.
         for (int iRow = 0; iRow < 2; ++iRow)
             QTRY_VERIFY_WITH_TIMEOUT(itemPdu(pGroup->child(iRow))->stInfo.outletStatus & 0x10, 3000);

@@ -1,6 +1,11 @@
 #include "device/Clock.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
+#include "ui/device/DeviceOverviewWidget.h"
+#include "ui/frame/MainDialog.h"
 #include "ui/history/EventsWindow.h"
 #include "ui/history/HistoryWindow.h"
 
@@ -8,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
 #include <QtTest>
@@ -35,6 +41,32 @@ private slots:
     {
         delete g_pHistoryStore;
         g_pHistoryStore = nullptr;
+    }
+
+    // Two devices reporting one address: a double-click opens the history of the row's own device.
+    void historyOpensForTheRowsDevice()
+    {
+        CRackmind registry;
+        CMainDialog main;
+        connect(&registry, &CRackmind::signalNewDevice, main.deviceOverviewWidget(),
+                &CDeviceOverviewWidget::slotNewDevice);
+        for (const char* pszName : {"Unit A", "Unit B"}) {
+            CPdu* pPdu = registry.addPdu(0x0AC80101u + quint32(registry.listPdu.size()));
+            qstrncpy(pPdu->stInfo.name, pszName, sizeof pPdu->stInfo.name);
+            ipv4FromUint(0xC0A80064u, pPdu->stInfo.ip);
+        }
+        QTreeWidget* pTree = main.deviceOverviewWidget()->treeWidget();
+        for (int iRow : {1, 0}) {
+            emit pTree->itemDoubleClicked(pTree->topLevelItem(0)->child(iRow), 0);
+            QList<CHistoryWindow*> listWindows;
+            for (QWidget* pWidget : QApplication::topLevelWidgets())
+                if (auto* pWindow = qobject_cast<CHistoryWindow*>(pWidget))
+                    listWindows << pWindow;
+            QCOMPARE(listWindows.size(), 1);
+            QVERIFY2(listWindows.first()->windowTitle().contains(iRow ? "Unit B (" : "Unit A ("),
+                     qPrintable(listWindows.first()->windowTitle()));
+            delete listWindows.first();
+        }
     }
 
     void eventsNewestFirstFilteredAndExported()
