@@ -29,8 +29,3 @@ CPdu* findPduByText(const QString& strAddressText)
     const uint uiAddress = QHostAddress(strAddressText).toIPv4Address(&bOk);
     return bOk ? findPdu(uiAddress) : nullptr;
 }
-
-QString fieldText(const char* pField, int iWidth)
-{
-    return QString::fromUtf8(pField, int(qstrnlen(pField, uint(iWidth))));
-}

@@ -13,10 +13,3 @@ CPdu* findPdu(uint uiAddress);
 // The device a row or table cell names by its address text; null when the text names no address (the
 // group rows), even though such a text parses to 0 like a device reporting 0.0.0.0.
 CPdu* findPduByText(const QString& strAddressText);
-// A NUL-padded text field up to its first NUL, at most iWidth bytes, decoded as UTF-8.
-QString fieldText(const char* pField, int iWidth);
-
-template <int N> QString fieldText(const char (&field)[N])
-{
-    return fieldText(field, N);
-}
