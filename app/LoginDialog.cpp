@@ -1,6 +1,7 @@
 #include "app/LoginDialog.h"
 
 #include "app/SharedFonts.h"
+#include "common/MacText.h"
 #include "device/GroupAlarms.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
@@ -345,13 +346,11 @@ bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
     }
     connect(g_pRackmind, &CRackmind::signalNewDevice, g_pOutletControl, [](CPdu* pPdu) {
         // Protection follows a MAC written from this console.
-        QObject::connect(
-            pPdu, &CPdu::signalDownload, g_pOutletControl, [](const PduInfo& before, const PduInfo& after) {
-                if (g_pOutletControl && std::memcmp(before.mac, after.mac, 6) != 0)
-                    g_pOutletControl->followMac(
-                        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(before.mac), 6).toHex()),
-                        QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(after.mac), 6).toHex()));
-            });
+        QObject::connect(pPdu, &CPdu::signalDownload, g_pOutletControl,
+                         [](const PduInfo& before, const PduInfo& after) {
+                             if (g_pOutletControl && std::memcmp(before.mac, after.mac, 6) != 0)
+                                 g_pOutletControl->followMac(macDigits(before.mac), macDigits(after.mac));
+                         });
     });
     connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
         // The painter repaints by itself only when the outlets change; its lock marks changed instead.

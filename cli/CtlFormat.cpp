@@ -2,6 +2,8 @@
 
 #include "cli/CtlLink.h"
 #include "cli/CtlTarget.h"
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "device/Protocol.h"
 
 #include <QJsonArray>
@@ -19,7 +21,7 @@ namespace {
 
 QString text(const char* field, int n)
 {
-    return textToString(field, n);
+    return deviceText(field, n);
 }
 
 } // namespace
@@ -28,9 +30,10 @@ QString pduLine(const CtlPdu& pdu)
 {
     const PduInfo& st = pdu.info;
     return QStringLiteral("%1\t%2\t%3\t%4\tonline\t%5 V\t%6 A\t%7 °C\t%8 %RH\t%9")
-        .arg(addressText(pdu), macText(pdu), nameText(pdu), text(st.position, sizeof st.position))
+        .arg(addressText(pdu), macText(pdu), terminalText(nameText(pdu)),
+             terminalText(text(st.position, sizeof st.position)))
         .arg(st.voltage)
-        .arg(st.current, 0, 'f', 1)
+        .arg(currentReading(st.current))
         .arg(st.temperature)
         .arg(st.humidity)
         .arg(outletBits(st.outletStatus));
@@ -95,7 +98,7 @@ QString pduText(const CtlPdu& pdu)
                                              : QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
         else
             strValue = value.toVariant().toString();
-        str += it.key() + QStringLiteral(": ") + strValue + QLatin1Char('\n');
+        str += it.key() + QStringLiteral(": ") + terminalText(strValue) + QLatin1Char('\n');
     }
     return str;
 }

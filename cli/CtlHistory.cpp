@@ -3,6 +3,7 @@
 #include "cli/CtlFormat.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
+#include "common/CurrentText.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
@@ -139,7 +140,7 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
         const QStringList listRow = {
             HistoryCsv::time(a.iMsecs),
             QString::number(a.aVoltage[1]),
-            QString::number(a.aCentiAmps[1] / 100.0, 'f', 2),
+            currentInCsv(a.aCentiAmps[1] / 100.0),
             QString::number(a.aTemperature[1]),
             QString::number(a.aHumidity[1]),
             outletBits(a.uiOutlets),

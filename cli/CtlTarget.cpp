@@ -1,6 +1,8 @@
 #include "cli/CtlTarget.h"
 
 #include "cli/CtlLink.h"
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/Protocol.h"
 
 #include <QHostAddress>
@@ -41,8 +43,7 @@ QString bareMac(const QString& strText)
 
 QString macText(const CtlPdu& pdu)
 {
-    return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char*>(pdu.info.mac), 6).toHex(':').toUpper());
+    return macDisplay(pdu.info.mac);
 }
 
 QString addressText(const CtlPdu& pdu)
@@ -52,7 +53,7 @@ QString addressText(const CtlPdu& pdu)
 
 QString nameText(const CtlPdu& pdu)
 {
-    return textToString(pdu.info.name, int(sizeof pdu.info.name));
+    return deviceText(pdu.info.name);
 }
 
 namespace {
@@ -63,7 +64,7 @@ const CtlPdu* single(const QList<const CtlPdu*>& listFound, QStringList* pMatche
         return listFound.first();
     for (const CtlPdu* pPdu : listFound)
         pMatches->append(addressText(*pPdu) + QLatin1Char(' ') + macText(*pPdu) + QLatin1Char(' ') +
-                         nameText(*pPdu));
+                         terminalText(nameText(*pPdu)));
     return nullptr;
 }
 } // namespace

@@ -1,5 +1,6 @@
 #include "device/AlarmTracker.h"
 
+#include "common/MacText.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -153,7 +154,7 @@ int CAlarmTracker::indexOfRestored(const CPdu* pPdu, int iCondition) const
         return -1;
     // The MAC and the address together: a twin reporting the same MAC elsewhere must not take over
     // another unit's alarm and its acknowledgement.
-    const QString strMac = macToString(pPdu->stInfo.mac);
+    const QString strMac = macDisplay(pPdu->stInfo.mac);
     const QString strAddress = pPdu->sendAddress().toString();
     for (int i = 0; i < m_listRestored.size(); ++i) {
         const ActiveAlarm& alarm = m_listRestored.at(i);
@@ -198,7 +199,7 @@ void CAlarmTracker::alarmBegan(CPdu* pPdu, int iCondition, const QString& strTex
     connect(pPdu, &QObject::destroyed, this, &CAlarmTracker::slotDeviceGone, Qt::UniqueConnection);
     ActiveAlarm alarm;
     alarm.pPdu = pPdu;
-    alarm.strMac = macToString(pPdu->stInfo.mac);
+    alarm.strMac = macDisplay(pPdu->stInfo.mac);
     alarm.strAddress = pPdu->sendAddress().toString();
     alarm.iCondition = iCondition;
     begin(alarm, indexOfRestored(pPdu, iCondition), strText);

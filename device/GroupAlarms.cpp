@@ -1,5 +1,7 @@
 #include "device/GroupAlarms.h"
 
+#include "common/CurrentText.h"
+#include "common/MacText.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -44,7 +46,7 @@ CGroupAlarms::~CGroupAlarms()
 
 QString CGroupAlarms::ampsText(double dAmps)
 {
-    return QString::number(dAmps, 'g', 6) + QStringLiteral(" A");
+    return currentInMail(dAmps) + QStringLiteral(" A");
 }
 
 QHash<QString, double> CGroupAlarms::groupLoads(const QList<CPdu*>& listPdu)
@@ -69,7 +71,7 @@ void CGroupAlarms::slotMacKnown(CPdu* pPdu)
 {
     // A device that told another MAC before is another unit now answering from its address: the group
     // of the one before is not its group.
-    const QString strMac = macToString(pPdu->stInfo.mac);
+    const QString strMac = macDisplay(pPdu->stInfo.mac);
     QString& strSeen = m_hashMacSeen[pPdu];
     const bool bOtherUnit = !strSeen.isEmpty() && strSeen != strMac;
     strSeen = strMac;
@@ -79,7 +81,7 @@ void CGroupAlarms::slotMacKnown(CPdu* pPdu)
 void CGroupAlarms::putInKeptGroup(CPdu* pPdu, bool bForgotten)
 {
     // The factory default MAC is every new unit's: no group is kept for it.
-    QString strGroup = pPdu->hasKnownMac() ? savedGroup(macToString(pPdu->stInfo.mac)) : QString();
+    QString strGroup = pPdu->hasKnownMac() ? savedGroup(macDisplay(pPdu->stInfo.mac)) : QString();
     if (strGroup.isEmpty() && bForgotten)
         strGroup = QStringLiteral("Default");
     if (strGroup.isEmpty() || strGroup == pPdu->strGroup)
@@ -146,7 +148,7 @@ bool CGroupAlarms::keptMembersPresent(const QString& strGroup) const
     QSet<QString> setPresent;
     for (const CPdu* pPdu : qAsConst(m_pRegistry->listPdu))
         if (pPdu->bMacKnown && pPdu->strGroup == strGroup)
-            setPresent.insert(macToString(pPdu->stInfo.mac));
+            setPresent.insert(macDisplay(pPdu->stInfo.mac));
     return std::all_of(listMacs.cbegin(), listMacs.cend(),
                        [&](const QString& strMac) { return setPresent.contains(strMac); });
 }

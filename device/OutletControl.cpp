@@ -1,5 +1,7 @@
 #include "device/OutletControl.h"
 
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -47,8 +49,7 @@ QString COutletControl::defaultJournalPath()
 
 QString COutletControl::macOf(const CPdu* pPdu)
 {
-    return QString::fromLatin1(
-        QByteArray(reinterpret_cast<const char*>(pPdu->stInfo.mac), 6).toHex().toUpper());
+    return macDigits(pPdu->stInfo.mac);
 }
 
 void COutletControl::refreshProtection() const
@@ -143,11 +144,9 @@ OutletOperation describeOperation(const CPdu* pPdu, int iOutlet, const QString& 
 {
     OutletOperation op;
     op.strWhat = strWhat;
-    op.strPdu =
-        QString::fromUtf8(pPdu->stInfo.name, int(qstrnlen(pPdu->stInfo.name, sizeof pPdu->stInfo.name)));
+    op.strPdu = deviceText(pPdu->stInfo.name);
     op.strAddress = pPdu->sendAddress().toString();
-    const QByteArray baMac(reinterpret_cast<const char*>(pPdu->stInfo.mac), 6);
-    op.strMac = QString::fromLatin1(baMac.toHex(':').toUpper());
+    op.strMac = macDisplay(pPdu->stInfo.mac);
     op.iOutlet = iOutlet;
     op.strResult = strResult;
     return op;

@@ -1,5 +1,7 @@
 #include "device/Pdu.h"
 
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "device/AlarmTracker.h"
 #include "device/Protocol.h"
 #include "settings/AlarmSettings.h"
@@ -9,19 +11,6 @@
 #include <cstring>
 
 namespace {
-// A NUL-padded text field: its bytes up to the first NUL, at most the field's width, as UTF-8.
-template <int N> QString fieldText(const char (&field)[N])
-{
-    const void* pNul = std::memchr(field, 0, N);
-    const int iLength = pNul ? static_cast<int>(static_cast<const char*>(pNul) - field) : N;
-    return QString::fromUtf8(field, iLength);
-}
-
-QString amperes(double dValue)
-{
-    return QString::number(dValue, 'g', 6);
-}
-
 // Fills %1..%9 in one pass, so a '%' in a device's name or position is printed as it stands instead of
 // being taken for a placeholder.
 QString fillTemplate(const char* pTemplate, const QStringList& listValues)
@@ -49,7 +38,7 @@ struct Condition
 Condition condition(const PduInfo& info, int iCondition)
 {
     const QString strVoltage = QString::number(info.voltage);
-    const QString strCurrent = amperes(info.current);
+    const QString strCurrent = currentInMail(info.current);
     switch (iCondition) {
     case CPdu::AlarmVoltageWarn:
         return {"Voltage Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
@@ -59,10 +48,10 @@ Condition condition(const PduInfo& info, int iCondition)
                 {strVoltage, QString::number(info.voltageOverload)}};
     case CPdu::AlarmCurrentWarn:
         return {"Current Warn\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-                {strCurrent, amperes(info.currentWarn)}};
+                {strCurrent, currentInMail(info.currentWarn)}};
     case CPdu::AlarmCurrentOverload:
         return {"Current Overload\n\nValue:%1\nWarn Limit:%2\n\nIP:%3\nName:%4\nLocation:%5",
-                {strCurrent, amperes(info.currentOverload)}};
+                {strCurrent, currentInMail(info.currentOverload)}};
     case CPdu::AlarmTemperature:
         return {"Temprature Warn\n\nValue:%1\nUpper Limit:%2\nLower Limit:%3\n\nIP:%4\nName:%5\nLocation:%6",
                 {QString::number(info.temperature), QString::number(info.temperatureHighLimit),
@@ -78,8 +67,8 @@ QString CPdu::alarmText(int iCondition) const
 {
     const Condition cond = condition(stInfo, iCondition);
     return fillTemplate(cond.pTemplate,
-                        cond.listValues + QStringList{ipv4ToString(stInfo.ip), fieldText(stInfo.name),
-                                                      fieldText(stInfo.position)});
+                        cond.listValues + QStringList{ipv4ToString(stInfo.ip), deviceText(stInfo.name),
+                                                      deviceText(stInfo.position)});
 }
 
 QString CPdu::alarmValue(int iCondition) const

@@ -210,20 +210,3 @@ void decodeText(const QByteArray& baIn, int iOffset, char* text, int n)
 {
     std::memcpy(text, baIn.constData() + iOffset, size_t(n));
 }
-
-QString textToString(const char* text, int n)
-{
-    return QString::fromLatin1(text, int(qstrnlen(text, uint(n))));
-}
-
-void textFromString(const QString& str, char* text, int n)
-{
-    const QByteArray bytes = str.toLatin1().left(n);
-    std::memset(text, 0, size_t(n));
-    std::memcpy(text, bytes.constData(), size_t(bytes.size()));
-}
-
-QString macToString(const quint8* mac)
-{
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(mac), 6).toHex(':').toUpper());
-}

@@ -82,13 +82,7 @@ QString ipv4ToString(quint32 uiIp);
 
 void encodeMac(QByteArray& baOut, const quint8* mac);
 void decodeMac(const QByteArray& baIn, int iOffset, quint8* mac);
-// "00:04:A3:0B:0C:0D": upper case, colon separated; what a device is known by across its addresses.
-QString macToString(const quint8* mac);
 
 // text[n]: the whole n bytes travel, whatever follows the first NUL.
 void encodeText(QByteArray& baOut, const char* text, int n);
 void decodeText(const QByteArray& baIn, int iOffset, char* text, int n);
-// The bytes up to the first NUL, at most n.
-QString textToString(const char* text, int n);
-// NUL-padded to n bytes; longer strings are cut at n bytes.
-void textFromString(const QString& str, char* text, int n);

@@ -1,5 +1,8 @@
 #include "history/HistoryRecorder.h"
 
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "history/HistoryCsv.h"
 
 #include "device/AlarmTracker.h"
@@ -21,17 +24,6 @@ namespace {
 const char* const kConditionNames[CPdu::AlarmCount] = {"Voltage Warn",     "Voltage Overload",
                                                        "Current Warn",     "Current Overload",
                                                        "Temperature Warn", "Humidity Warn"};
-
-template <int N> QString text(const char (&field)[N])
-{
-    const void* pNul = std::memchr(field, 0, N);
-    return QString::fromUtf8(field, pNul ? int(static_cast<const char*>(pNul) - field) : N);
-}
-
-QString amps(double d)
-{
-    return QString::number(d, 'g', 6);
-}
 
 HistorySample sampleOf(const PduInfo& info)
 {
@@ -92,7 +84,7 @@ CHistoryRecorder* CHistoryRecorder::attach(CHistoryStore* pStore, CRackmind* pRe
 
 QString CHistoryRecorder::macText(const PduInfo& info)
 {
-    return macToString(info.mac);
+    return macDisplay(info.mac);
 }
 
 void CHistoryRecorder::slotNewDevice(CPdu* pPdu)
@@ -110,7 +102,7 @@ void CHistoryRecorder::slotNewDevice(CPdu* pPdu)
     });
     connect(pPdu, &CPdu::signalOutletSwitch, this, [this, pPdu](int iOutlet, bool bOn) {
         const Tracked t = m_hashTracked.value(pPdu);
-        m_pStore->record(HistoryEvent::OutletSwitched, t.strMac, text(pPdu->stInfo.name),
+        m_pStore->record(HistoryEvent::OutletSwitched, t.strMac, deviceText(pPdu->stInfo.name),
                          QString::number(iOutlet), QString(),
                          bOn ? QStringLiteral("on") : QStringLiteral("off"));
     });
@@ -130,13 +122,13 @@ HistorySample CHistoryRecorder::sample(Tracked& t)
         strLimit = QStringLiteral("> 0");
     } else if (t.bLimits && info.currentOverload > 0 && info.current > info.currentOverload * 10) {
         strReading = QStringLiteral("current");
-        strValue = amps(info.current);
-        strLimit = QStringLiteral("<= ") + amps(info.currentOverload * 10);
+        strValue = currentInMail(info.current);
+        strLimit = QStringLiteral("<= ") + currentInMail(info.currentOverload * 10);
     }
     s.bNoEnergy = !strReading.isEmpty();
     if (s.bNoEnergy && !t.bImplausible)
-        m_pStore->record(HistoryEvent::ImplausibleReading, t.strMac, text(info.name), strReading, QString(),
-                         strValue, strLimit);
+        m_pStore->record(HistoryEvent::ImplausibleReading, t.strMac, deviceText(info.name), strReading,
+                         QString(), strValue, strLimit);
     t.iPlausible = s.bNoEnergy ? 0 : t.iPlausible + 1;
     t.bImplausible = s.bNoEnergy || (t.bImplausible && t.iPlausible < kPlausibleToEnd);
     return s;
@@ -151,7 +143,7 @@ void CHistoryRecorder::onReply(Tracked& t, int iCommand)
             t.strMac = strMac;
             t.bOnline = true;
             t.bLabelled = false;
-            m_pStore->record(HistoryEvent::Appeared, strMac, text(info.name),
+            m_pStore->record(HistoryEvent::Appeared, strMac, deviceText(info.name),
                              t.pPdu->sendAddress().toString());
         }
         return;
@@ -183,8 +175,8 @@ void CHistoryRecorder::deriveAlarms(Tracked& t)
             break;
         case CPdu::AlarmCurrentWarn:
         case CPdu::AlarmCurrentOverload:
-            strValue = amps(i.current);
-            strLimit = amps(k == CPdu::AlarmCurrentWarn ? i.currentWarn : i.currentOverload);
+            strValue = currentInMail(i.current);
+            strLimit = currentInMail(k == CPdu::AlarmCurrentWarn ? i.currentWarn : i.currentOverload);
             break;
         case CPdu::AlarmTemperature:
             strValue = QString::number(i.temperature);
@@ -196,7 +188,7 @@ void CHistoryRecorder::deriveAlarms(Tracked& t)
             strLimit = QString::number(i.humidityWarn);
         }
         m_pStore->record(t.aAlarm[k] ? HistoryEvent::AlarmBegan : HistoryEvent::AlarmEnded, t.strMac,
-                         text(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue,
+                         deviceText(i.name), QString::fromLatin1(kConditionNames[k]), QString(), strValue,
                          strLimit);
     }
 }
@@ -213,10 +205,10 @@ void CHistoryRecorder::recordDownload(const Tracked& t, const PduInfo& b, const 
     check("Gateway", ipv4ToString(b.gateway), ipv4ToString(a.gateway));
     check("MAC", macText(b), macText(a));
     check("Port", QString::number(b.udpPort), QString::number(a.udpPort));
-    check("Name", text(b.name), text(a.name));
-    check("Position", text(b.position), text(a.position));
-    check("Current Warn", amps(b.currentWarn), amps(a.currentWarn));
-    check("Current Overload", amps(b.currentOverload), amps(a.currentOverload));
+    check("Name", deviceText(b.name), deviceText(a.name));
+    check("Position", deviceText(b.position), deviceText(a.position));
+    check("Current Warn", currentInMail(b.currentWarn), currentInMail(a.currentWarn));
+    check("Current Overload", currentInMail(b.currentOverload), currentInMail(a.currentOverload));
     check("Voltage Warn", QString::number(b.voltageWarn), QString::number(a.voltageWarn));
     check("Voltage Overload", QString::number(b.voltageOverload), QString::number(a.voltageOverload));
     check("Temperature Low", QString::number(b.temperatureLowLimit), QString::number(a.temperatureLowLimit));
@@ -228,10 +220,11 @@ void CHistoryRecorder::recordDownload(const Tracked& t, const PduInfo& b, const 
               QString::number(a.outletOpenDelay[k]));
         check(QStringLiteral("Outlet %1 Close Delay").arg(k + 1), QString::number(b.outletCloseDelay[k]),
               QString::number(a.outletCloseDelay[k]));
-        check(QStringLiteral("Outlet %1 Name").arg(k + 1), text(b.outletName[k]), text(a.outletName[k]));
+        check(QStringLiteral("Outlet %1 Name").arg(k + 1), deviceText(b.outletName[k]),
+              deviceText(a.outletName[k]));
     }
     for (const QStringList& change : qAsConst(listChanges))
-        m_pStore->record(HistoryEvent::Download, t.strMac, text(b.name), change.at(0), change.at(1),
+        m_pStore->record(HistoryEvent::Download, t.strMac, deviceText(b.name), change.at(0), change.at(1),
                          change.at(2));
 }
 
@@ -263,7 +256,7 @@ void CHistoryRecorder::slotTick()
         if (bOnline != t.bOnline) {
             t.bOnline = bOnline;
             m_pStore->record(bOnline ? HistoryEvent::BackOnline : HistoryEvent::Offline, t.strMac,
-                             text(info.name), t.pPdu->sendAddress().toString());
+                             deviceText(info.name), t.pPdu->sendAddress().toString());
         }
         if (!bOnline) {
             HistorySample sample;
@@ -282,8 +275,8 @@ void CHistoryRecorder::slotTick()
         std::memcpy(t.acLabelName, info.name, sizeof info.name);
         std::memcpy(t.acLabelPosition, info.position, sizeof info.position);
         t.bLabelled = true;
-        m_pStore->setLabel(t.strMac, text(info.name), text(info.position), t.pPdu->sendAddress().toString(),
-                           t.strGroup);
+        m_pStore->setLabel(t.strMac, deviceText(info.name), deviceText(info.position),
+                           t.pPdu->sendAddress().toString(), t.strGroup);
     }
 }
 
@@ -326,7 +319,7 @@ void CHistoryRecorder::recordAlarm(int iKind, const ActiveAlarm& alarm, const QS
     event.strSubject = QString::fromLatin1(kConditionNames[alarm.iCondition]);
     event.strDetail = strDetail;
     if (alarm.pPdu) {
-        event.strPdu = text(alarm.pPdu->stInfo.name);
+        event.strPdu = deviceText(alarm.pPdu->stInfo.name);
         if (iKind != HistoryEvent::AlarmAcknowledged) {
             event.strNew = alarm.pPdu->alarmValue(alarm.iCondition);
             event.strLimit = alarm.pPdu->alarmLimit(alarm.iCondition);

@@ -22,9 +22,19 @@ qint64 between(const HistorySample& before, const HistorySample& after)
     return (voltCentiAmps(before) + voltCentiAmps(after)) * iSpan;
 }
 
+double apparentPower(double dVolts, double dAmps)
+{
+    return dVolts * dAmps;
+}
+
+double apparentPowerCenti(qint64 iVolts, qint64 iCentiAmps)
+{
+    return double(iVolts * iCentiAmps) / 100.0;
+}
+
 double apparentPower(const HistorySample& sample)
 {
-    return counts(sample) ? double(voltCentiAmps(sample)) / 100.0 : 0.0;
+    return counts(sample) ? apparentPowerCenti(sample.uiVoltage, sample.uiCentiAmps) : 0.0;
 }
 
 } // namespace Energy

@@ -25,6 +25,10 @@ inline double toKvah(qint64 iUnits)
 {
     return toVah(iUnits) / 1000.0;
 }
+// Apparent power in VA of a reading: volts times amperes.
+double apparentPower(double dVolts, double dAmps);
+// The same from the integers the history keeps (centiamperes), exact to the last bit of the result.
+double apparentPowerCenti(qint64 iVolts, qint64 iCentiAmps);
 // VA of a sample (0 when it counts no energy or the device did not answer).
 double apparentPower(const HistorySample& sample);
 } // namespace Energy

@@ -1,5 +1,7 @@
 #include "power/MonthlyReport.h"
 
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/TimeSpans.h"
@@ -317,8 +319,8 @@ QStringList CMonthlyReport::cells(const MonthlyReportRow& row)
             row.bGroup ? QString() : row.strPdu,
             QString::number(Energy::toKvah(row.iEnergy), 'f', 3) +
                 (row.bComplete ? QString() : QStringLiteral("*")),
-            QString::number(row.dPeakAmps, 'f', 2),
-            QString::number(row.dP95Amps, 'f', 2),
+            currentInCsv(row.dPeakAmps),
+            currentInCsv(row.dP95Amps),
             row.bBudget ? QString::number(row.iHoursOver) : QString(),
             QString::number(row.iHours)};
 }
@@ -372,15 +374,8 @@ QString CMonthlyReport::text() const
         QStringList listCells = cells(row);
         if (!row.bGroup)
             listCells[0] = QStringLiteral("  ");
-        // A name's line breaks and escape sequences would break the table or drive the terminal, and a
-        // direction override would show the figures after it reversed.
         for (QString& strCell : listCells)
-            for (QChar& ch : strCell)
-                if (ch.category() == QChar::Other_Control || ch.category() == QChar::Separator_Line ||
-                    ch.category() == QChar::Separator_Paragraph ||
-                    (ch >= QChar(0x202a) && ch <= QChar(0x202e)) ||
-                    (ch >= QChar(0x2066) && ch <= QChar(0x2069)))
-                    ch = QChar::ReplacementCharacter;
+            strCell = terminalText(strCell);
         vecLines << listCells;
     }
     QVector<int> vecWidths(vecLines.first().size(), 0);

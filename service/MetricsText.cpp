@@ -1,5 +1,7 @@
 #include "service/MetricsText.h"
 
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -34,16 +36,16 @@ void appendEscaped(QByteArray& baOut, const QString& strValue)
 // alone would be a tenth of the page.
 QByteArray macLabel(const PduInfo& info)
 {
-    return "mac=\"" + QByteArray(reinterpret_cast<const char*>(info.mac), 6).toHex().toUpper() + '"';
+    return "mac=\"" + macDigits(info.mac).toLatin1() + '"';
 }
 
 QByteArray infoLabels(const CPdu* pPdu)
 {
     const PduInfo& info = pPdu->stInfo;
     QByteArray ba = macLabel(info) + ",name=\"";
-    appendEscaped(ba, textToString(info.name, int(sizeof info.name)));
+    appendEscaped(ba, deviceText(info.name));
     ba += "\",position=\"";
-    appendEscaped(ba, textToString(info.position, int(sizeof info.position)));
+    appendEscaped(ba, deviceText(info.position));
     ba += "\",address=\"" + pPdu->sendAddress().toString().toLatin1() + "\",group=\"";
     appendEscaped(ba, pPdu->strGroup);
     ba += '"';
@@ -268,14 +270,15 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
                  "Apparent power, voltage times current (these PDUs measure no watts).");
     for (int i = 0; i < listPdu.size(); ++i)
         if (vecShown[size_t(i)] >= 1)
-            appendSample(ba, "rackmind_pdu_apparent_power_voltamperes", vecLabels[size_t(i)]->baMac,
-                         number(listPdu[i]->stInfo.voltage * listPdu[i]->stInfo.current));
+            appendSample(
+                ba, "rackmind_pdu_apparent_power_voltamperes", vecLabels[size_t(i)]->baMac,
+                number(Energy::apparentPower(listPdu[i]->stInfo.voltage, listPdu[i]->stInfo.current)));
     if (!totals.hashEnergyUnits.isEmpty()) {
         appendFamily(ba, "rackmind_pdu_energy_voltampere_hours_total", "counter",
                      "Apparent energy since the history file first recorded the PDU; no energy is "
                      "counted across a gap in its polls.");
         for (int i = 0; i < listPdu.size(); ++i) {
-            const auto it = totals.hashEnergyUnits.constFind(macToString(listPdu[i]->stInfo.mac));
+            const auto it = totals.hashEnergyUnits.constFind(macDisplay(listPdu[i]->stInfo.mac));
             if (it != totals.hashEnergyUnits.cend())
                 appendSample(ba, "rackmind_pdu_energy_voltampere_hours_total", vecLabels[size_t(i)]->baMac,
                              QByteArray::number(Energy::toVah(*it), 'g', 12));

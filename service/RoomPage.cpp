@@ -1,5 +1,7 @@
 #include "service/RoomPage.h"
 
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 
@@ -34,9 +36,14 @@ a{color:#1f5fa8}
 </style></head><body>
 )";
 
+void appendReading(QByteArray& baOut, const QString& strValue, const char* pszUnit)
+{
+    baOut += "<span>" + strValue.toLatin1() + ' ' + pszUnit + "</span>";
+}
+
 void appendReading(QByteArray& baOut, double dValue, const char* pszUnit)
 {
-    baOut += "<span>" + QByteArray::number(dValue, 'f', 1) + ' ' + pszUnit + "</span>";
+    appendReading(baOut, QString::number(dValue, 'f', 1), pszUnit);
 }
 
 } // namespace
@@ -87,9 +94,8 @@ QByteArray renderRoomPage(const QList<CPdu*>& listPdu)
                    (!bOnline             ? " off"
                     : baAlarms.isEmpty() ? ""
                                          : " alarm") +
-                   "\"><div class=\"name\">" + htmlEscaped(textToString(info.name, int(sizeof info.name))) +
-                   "</div><div class=\"where\">" +
-                   htmlEscaped(textToString(info.position, int(sizeof info.position))) + " &middot; " +
+                   "\"><div class=\"name\">" + htmlEscaped(deviceText(info.name)) +
+                   "</div><div class=\"where\">" + htmlEscaped(deviceText(info.position)) + " &middot; " +
                    htmlEscaped(pPdu->sendAddress().toString()) + " &middot; " + htmlEscaped(pPdu->strGroup) +
                    "</div>";
         if (!bOnline) {
@@ -98,7 +104,7 @@ QByteArray renderRoomPage(const QList<CPdu*>& listPdu)
         }
         baCards += "<div class=\"read\">";
         appendReading(baCards, info.voltage, "V");
-        appendReading(baCards, info.current, "A");
+        appendReading(baCards, currentReading(info.current), "A");
         appendReading(baCards, info.temperature, "&deg;C");
         appendReading(baCards, info.humidity, "%RH");
         baCards += "</div><div class=\"outs\">";

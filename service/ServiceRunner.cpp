@@ -1,5 +1,6 @@
 #include "service/ServiceRunner.h"
 
+#include "common/DeviceText.h"
 #include "device/AlarmTracker.h"
 #include "device/GroupAlarms.h"
 #include "device/Pdu.h"
@@ -33,7 +34,7 @@ const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage 
 QString describe(const CPdu* pPdu)
 {
     return QStringLiteral("%1 \"%2\"")
-        .arg(pPdu->sendAddress().toString(), textToString(pPdu->stInfo.name, int(sizeof pPdu->stInfo.name)));
+        .arg(pPdu->sendAddress().toString(), terminalText(deviceText(pPdu->stInfo.name)));
 }
 } // namespace
 

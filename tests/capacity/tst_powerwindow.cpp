@@ -1,4 +1,7 @@
 #include "device/Clock.h"
+
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -30,7 +33,7 @@ class TestPowerWindow : public QObject
     CPdu* addDevice(const QString& strName, const QString& strGroup, double dAmps)
     {
         CPdu* pPdu = g_pRackmind->addPdu(0x0A000001 + uint(g_pRackmind->listPdu.size()));
-        textFromString(strName, pPdu->stInfo.name, sizeof(pPdu->stInfo.name));
+        storeDeviceText(strName, pPdu->stInfo.name, sizeof(pPdu->stInfo.name));
         pPdu->stInfo.mac[5] = quint8(g_pRackmind->listPdu.size());
         pPdu->strGroup = strGroup;
         pPdu->stInfo.voltage = 230;
@@ -39,7 +42,7 @@ class TestPowerWindow : public QObject
         m_listGroups << strGroup;
         return pPdu;
     }
-    static QString macOf(const CPdu* pPdu) { return macToString(pPdu->stInfo.mac); }
+    static QString macOf(const CPdu* pPdu) { return macDisplay(pPdu->stInfo.mac); }
 
     // Top-level rows in order, each as "group:child,child".
     static QStringList order(const QTreeWidget* pTree)

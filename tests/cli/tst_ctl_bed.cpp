@@ -13,6 +13,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <csignal>
@@ -125,6 +126,22 @@ private slots:
         QCOMPARE(run.iExit, int(kExitUsage));
         QVERIFY2(run.strErr.contains(ip(1)) && run.strErr.contains(ip(3)) && !run.strErr.contains(ip(2)),
                  qPrintable(run.strErr));
+    }
+
+    // A name a unit holds as UTF-8, filling its field: listed, shown and found by that name.
+    void nonAsciiNameReadsAsWritten()
+    {
+        const QString strName = QStringLiteral("Caf\u00e9-\u6771\u4eac1234");
+        sim(QStringLiteral("set 2 name ") + strName);
+        const Run run = ctl({QStringLiteral("show"), strName, QStringLiteral("--json")});
+        QVERIFY2(run.iExit == kExitOk, qPrintable(run.strErr));
+        QCOMPARE(QJsonDocument::fromJson(run.baOut).object().value(QStringLiteral("name")).toString(),
+                 strName);
+        const QString strList = QString::fromUtf8(ctl({QStringLiteral("list")}).baOut);
+        QVERIFY2(strList.contains(QRegularExpression(
+                     QStringLiteral("^%1\t[^\t]*\t%2\t").arg(QRegularExpression::escape(ip(2)), strName),
+                     QRegularExpression::MultilineOption)),
+                 qPrintable(strList));
     }
 
     // The stored readings of one PDU come back as CSV, averages per span; an unknown PDU is not found.

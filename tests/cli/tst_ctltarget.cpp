@@ -1,5 +1,7 @@
 #include "cli/CtlLink.h"
+
 #include "cli/CtlTarget.h"
+#include "common/DeviceText.h"
 #include "device/Protocol.h"
 
 #include <QtTest>
@@ -17,7 +19,7 @@ class TestCtlTarget : public QObject
         p.uiSender = QHostAddress(QLatin1String(pszSender)).toIPv4Address();
         ipv4FromUint(QHostAddress(QLatin1String(pszReported)).toIPv4Address(), p.info.ip);
         memcpy(p.info.mac, QByteArray::fromHex(pszMac).constData(), 6);
-        textFromString(QLatin1String(pszName), p.info.name, sizeof p.info.name);
+        storeDeviceText(QLatin1String(pszName), p.info.name, sizeof p.info.name);
         return p;
     }
 

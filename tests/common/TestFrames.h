@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DeviceText.h"
 #include "device/PduInfo.h"
 #include "device/Protocol.h"
 
@@ -67,8 +68,8 @@ inline PduInfo filledInfo(quint8 lastOctet = 5)
     info.udpPort = 6000;
     std::memcpy(info.name, "Rack-0123456789", 15);
     info.name[15] = char('A' + lastOctet % 26);
-    textFromString(QStringLiteral("Row B"), info.position, 16);
-    textFromString(QStringLiteral("PDU-8"), info.productType, 16);
+    storeDeviceText(QStringLiteral("Row B"), info.position, 16);
+    storeDeviceText(QStringLiteral("PDU-8"), info.productType, 16);
     std::memcpy(info.firmwareVer, "2.10.777", 8);
     info.voltage = 231;
     info.current = 12.5;
@@ -85,7 +86,7 @@ inline PduInfo filledInfo(quint8 lastOctet = 5)
     for (int n = 0; n < 8; ++n) {
         info.outletOpenDelay[n] = quint8(100 + n);
         info.outletCloseDelay[n] = quint8(200 + n);
-        textFromString(QStringLiteral("Srv%1").arg(n + 1), info.outletName[n], 10);
+        storeDeviceText(QStringLiteral("Srv%1").arg(n + 1), info.outletName[n], 10);
     }
     info.outletName[7][9] = 'z';
     return info;

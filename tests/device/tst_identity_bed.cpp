@@ -1,5 +1,6 @@
 #include "../mail/MailTestServers.h"
 
+#include "common/DeviceText.h"
 #include "device/Protocol.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryRecorder.h"
@@ -131,7 +132,7 @@ private slots:
         pPdu->stSetInfo.udpPort = 6000;
         pPdu->stSetInfo.voltageWarn = 255;
         pPdu->stSetInfo.outletOpenDelay[0] = 7;
-        textFromString(QStringLiteral("fan"), pPdu->stSetInfo.outletName[0], 10);
+        storeDeviceText(QStringLiteral("fan"), pPdu->stSetInfo.outletName[0], 10);
         QCOMPARE(pPdu->needDownload(), (QList<int>{0x01, 0x08, 0x0E, 0x10}));
         pPdu->download();
         QTRY_VERIFY_WITH_TIMEOUT(pPdu->needDownload().isEmpty(), 5000);

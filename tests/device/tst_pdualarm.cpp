@@ -1,5 +1,6 @@
 #include "../mail/MailTestServers.h"
 
+#include "common/DeviceText.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "mail/MailQueue.h"
@@ -93,7 +94,7 @@ private slots:
     {
         PduInfo info = filledInfo(); // 10.200.1.5
         std::memcpy(info.name, QStringLiteral("机柜%1 A7%2xyz").toUtf8().constData(), 16);
-        textFromString(QStringLiteral("A\n.\nB"), info.position, 16);
+        storeDeviceText(QStringLiteral("A\n.\nB"), info.position, 16);
         info.voltage = 260;
         info.current = 16.0;
         info.temperature = 45;

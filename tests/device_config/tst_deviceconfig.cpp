@@ -236,10 +236,11 @@ private slots:
         QTest::newRow("ten-character outlet name")
             << int(kCmdOutletNames) << 0 << QByteArray("ABCDEFGHIJ") << "LineEditOutletName"
             << "ABCDEFGHI" << padded("ABCDEFGHI", 10);
-        // é is Latin-1 and kept, € is not and becomes a zero byte.
-        QTest::newRow("name beyond Latin-1")
-            << int(kCmdNetwork) << 20 << padded("Rack\xC3\xA9\xE2\x82\xAC", 16) << "LineEditName"
-            << QStringLiteral("Rack\u00E9\u20AC") << padded("Rack\xE9", 16);
+        // A name another writer cut in the middle of its last character: shown and stored without it.
+        QTest::newRow("name cut mid-character")
+            << int(kCmdNetwork) << 20 << QByteArray("Rack\xC3\xA9\xE2\x82\xAC-1234\xE2\x82", 16)
+            << "LineEditName" << QStringLiteral("Rack\u00E9\u20AC-1234")
+            << padded("Rack\xC3\xA9\xE2\x82\xAC-1234", 16);
     }
 
     void valueTheEditorCannotShowIsAVisibleChange()

@@ -5,6 +5,8 @@
 // a new datagram from the sender that byte selects. A plain reply frame is thus a one-datagram input.
 
 #include "device/Clock.h"
+
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/PduInfo.h"
 #include "device/Protocol.h"
@@ -169,8 +171,8 @@ void feed(CRackmind& registry, const Datagram& datagram)
             checkDecoded(frameCommand(datagram.baData), framePayload(datagram.baData), pAnswered->stInfo);
         }
         // What the screens make of the decoded fields.
-        FUZZ_CHECK(textToString(pAnswered->stInfo.name, 16).size() <= 16);
-        FUZZ_CHECK(textToString(pAnswered->stInfo.firmwareVer, 8).size() <= 8);
+        FUZZ_CHECK(deviceText(pAnswered->stInfo.name, 16).size() <= 16);
+        FUZZ_CHECK(deviceText(pAnswered->stInfo.firmwareVer, 8).size() <= 8);
         FUZZ_CHECK(!ipv4ToString(pAnswered->stInfo.ip).isEmpty());
         (void)pAnswered->isAbnormal();
         (void)registry.onlineCount();

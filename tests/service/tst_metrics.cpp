@@ -1,4 +1,6 @@
 #include "device/Clock.h"
+
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "power/Energy.h"
@@ -148,8 +150,8 @@ void TestMetrics::render()
     pdu.uiSourceIP = QHostAddress(QStringLiteral("10.0.0.7")).toIPv4Address();
     const quint8 mac[6] = {0x00, 0x04, 0xA3, 0x0B, 0x0C, 0xFF};
     std::copy(std::begin(mac), std::end(mac), pdu.stInfo.mac);
-    textFromString(QStringLiteral("a\"b\\c\nd"), pdu.stInfo.name, 16);
-    textFromString(QStringLiteral("row 1"), pdu.stInfo.position, 16);
+    storeDeviceText(QStringLiteral("a\"b\\c\nd"), pdu.stInfo.name, 16);
+    storeDeviceText(QStringLiteral("row 1"), pdu.stInfo.position, 16);
     pdu.stInfo.voltage = 251;
     pdu.stInfo.current = 5.25;
     pdu.stInfo.temperature = pdu.stInfo.temperatureLowLimit;
@@ -196,10 +198,10 @@ void TestMetrics::labelsFollowChanges()
         pdu.stInfo.mac[5] = 7;
         break;
     case 1:
-        textFromString(QStringLiteral("B-2"), pdu.stInfo.name, 16);
+        storeDeviceText(QStringLiteral("B-2"), pdu.stInfo.name, 16);
         break;
     case 2:
-        textFromString(QStringLiteral("Row 9"), pdu.stInfo.position, 16);
+        storeDeviceText(QStringLiteral("Row 9"), pdu.stInfo.position, 16);
         break;
     case 3:
         pdu.uiSourceIP = 0x0A000009;

@@ -1,4 +1,6 @@
 #include "device/Clock.h"
+
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "service/MetricsServer.h"
@@ -57,9 +59,9 @@ void TestRoomPage::hostileNamesStayText()
         pPdu->markReported(kCmdThresholds);
         pPdu->stInfo.humidity = 95;
         pPdu->stInfo.outletStatus = 0x0F;
-        textFromString(listNames.at(i), pPdu->stInfo.name, int(sizeof pPdu->stInfo.name));
-        textFromString(QStringLiteral("<i>row</i>"), pPdu->stInfo.position,
-                       int(sizeof pPdu->stInfo.position));
+        storeDeviceText(listNames.at(i), pPdu->stInfo.name, int(sizeof pPdu->stInfo.name));
+        storeDeviceText(QStringLiteral("<i>row</i>"), pPdu->stInfo.position,
+                        int(sizeof pPdu->stInfo.position));
         pPdu->strGroup = QStringLiteral("</div><script>alert(3)</script>");
         listPdu << pPdu;
     }

@@ -20,6 +20,11 @@
 
 // The headless service as an operator runs it: its own process with no display, simulated PDUs, a real
 // Prometheus scraping it once a second, a mail server, and the signals a service manager sends.
+namespace {
+// PDU 3's name: "é", two CJK characters and its 16-byte field filled to the last byte.
+const QString kName3 = QStringLiteral("Caf\u00e9-\u6771\u4eac1234");
+} // namespace
+
 class TestServiceBed : public QObject
 {
     Q_OBJECT
@@ -122,6 +127,7 @@ void TestServiceBed::initTestCase()
     QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
     QCOMPARE(m_sim.command(QStringLiteral("set 1 voltage 231")).last(), QStringLiteral("ok"));
     QCOMPARE(m_sim.command(QStringLiteral("set 2 outlets 5")).last(), QStringLiteral("ok"));
+    QCOMPARE(m_sim.command(QStringLiteral("set 3 name ") + kName3).last(), QStringLiteral("ok"));
 
     // The mail server answers the end of the mail only after a pause, long enough for a SIGTERM.
     using S = ScriptedServer;
@@ -183,6 +189,8 @@ void TestServiceBed::prometheusSeesTheRoom()
     QCOMPARE(query(QStringLiteral("rackmind_pdu_outlet_on{outlet=\"2\"}") + strJoin.arg("10.200.1.2")),
              QStringLiteral("0"));
     QCOMPARE(query(QStringLiteral("up{job=\"room\"}")), QStringLiteral("1"));
+    QCOMPARE(query(QStringLiteral("rackmind_pdu_info{address=\"10.200.1.3\",name=\"%1\"}").arg(kName3)),
+             QStringLiteral("1"));
     QCOMPARE(promtoolCheckMetrics(
                  curlBody(QStringLiteral("https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort),
                           {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", "prom:s3cret"})),
@@ -244,12 +252,14 @@ void TestServiceBed::reloadOntoTakenPort()
 void TestServiceBed::sigtermWhileMailIsSent()
 {
     QCOMPARE(m_sim.command(QStringLiteral("set 3 humidity 90")).last(), QStringLiteral("ok"));
-    QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3")), qPrintable(m_strLog));
+    QVERIFY2(waitLog(QStringLiteral("alarm humidity on PDU 10.200.1.3 \"%1\"").arg(kName3)),
+             qPrintable(m_strLog));
     // The mail is under way; the server holds back its answer to the message.
     QVERIFY2(waitLog(QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org queued")),
              qPrintable(m_strLog));
     QTRY_VERIFY_WITH_TIMEOUT(m_pSmtp->received().contains("\r\n.\r\n"), 30000);
     QVERIFY(m_pSmtp->received().contains("Humidity Warn"));
+    QVERIFY(m_pSmtp->received().contains(QStringLiteral("Name:%1\r\n").arg(kName3).toUtf8()));
     ::kill(pid_t(m_service.processId()), SIGTERM);
     QVERIFY(m_service.waitForFinished(CMailQueue::kExitBudgetMsec + 10000));
     QCOMPARE(m_service.exitStatus(), QProcess::NormalExit);

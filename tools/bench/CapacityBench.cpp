@@ -1,5 +1,6 @@
 #include "tools/bench/CapacityBench.h"
 
+#include "common/MacText.h"
 #include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -85,7 +86,7 @@ int runCapacityBench(int iPdus, int iGroups)
     for (CPdu* pPdu : addStoredDevices(strPath, 0x0A000001)) {
         pPdu->stInfo.current = 2.0 + (vecMembers.size() % 7) * 0.75;
         setGroupBudget(pPdu->strGroup, {63, 0.8});
-        vecMembers.append({macToString(pPdu->stInfo.mac), pPdu->strGroup});
+        vecMembers.append({macDisplay(pPdu->stInfo.mac), pPdu->strGroup});
     }
     if (vecMembers.size() != iPdus) {
         std::fprintf(stderr, "bench: the filled store names %d devices, not %d\n", int(vecMembers.size()),

@@ -3,6 +3,8 @@
 // 127.0.0.1, and beside them the devices' own once-a-second alarm tick, which runs with or without
 // metrics. Opens one listening socket on 127.0.0.1 and no other.
 #include "device/Clock.h"
+
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -77,8 +79,8 @@ int main(int argc, char* argv[])
         CRackmind registry;
         for (int i = 0; i < iSize; ++i) {
             CPdu* pPdu = registry.addPdu(0x0AC80101u + uint(i));
-            textFromString(QStringLiteral("Rack %1 PDU").arg(i), pPdu->stInfo.name, 16);
-            textFromString(QStringLiteral("Row %1").arg(i / 40), pPdu->stInfo.position, 16);
+            storeDeviceText(QStringLiteral("Rack %1 PDU").arg(i), pPdu->stInfo.name, 16);
+            storeDeviceText(QStringLiteral("Row %1").arg(i / 40), pPdu->stInfo.position, 16);
             pPdu->stInfo.current = 1.1 + i % 7 * 0.37;
             pPdu->stInfo.outletStatus = quint8(i * 37);
             pPdu->dtLastRcv = Clock::now();

@@ -57,14 +57,14 @@ bool parseUInt(const QString& str, uint uiMax, uint* pValue)
 QByteArray textField(const QString& str, int n)
 {
     QByteArray ba;
-    SimFrame::putText(ba, str.toLatin1(), n);
+    SimFrame::putText(ba, str.toUtf8(), n);
     return ba;
 }
 
 QString fieldText(const QByteArray& ba)
 {
     const int iNul = ba.indexOf('\0');
-    return QString::fromLatin1(iNul < 0 ? ba : ba.left(iNul));
+    return QString::fromUtf8(iNul < 0 ? ba : ba.left(iNul));
 }
 
 QString ampsText(const SimAmps& amps)

@@ -1,4 +1,6 @@
 #include "device/Clock.h"
+
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -45,8 +47,8 @@ bool shootPower(CShot& shot)
     const QList<CPdu*> listDevices = addStoredDevices(strPath, 0x0AC80101);
     for (int i = 0; i < 9 && i < listDevices.size(); ++i) {
         CPdu* pPdu = listDevices.at(i);
-        textFromString(QString::fromLatin1(aDevices[i].pszName), pPdu->stInfo.name,
-                       sizeof(pPdu->stInfo.name));
+        storeDeviceText(QString::fromLatin1(aDevices[i].pszName), pPdu->stInfo.name,
+                        sizeof(pPdu->stInfo.name));
         pPdu->strGroup = QString::fromLatin1(aDevices[i].pszGroup);
         pPdu->stInfo.voltage = 229 + i % 3;
         pPdu->stInfo.current = qMax(0.0, aDevices[i].dAmps);

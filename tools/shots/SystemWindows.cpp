@@ -1,4 +1,6 @@
 #include "device/Pdu.h"
+
+#include "common/DeviceText.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "settings/GroupSettings.h"
@@ -34,7 +36,7 @@ bool shootSystem(CShot& shot)
     uint uiIp = 0x0AC80101; // 10.200.1.1
     for (const auto& device : devices) {
         CPdu* pPdu = g_pRackmind->addPdu(uiIp++);
-        textFromString(QString::fromLatin1(device.szName), pPdu->stInfo.name, sizeof(pPdu->stInfo.name));
+        storeDeviceText(QString::fromLatin1(device.szName), pPdu->stInfo.name, sizeof(pPdu->stInfo.name));
         pPdu->strGroup = QString::fromLatin1(device.szGroup);
     }
     rememberGroupName(QStringLiteral("Row A"));

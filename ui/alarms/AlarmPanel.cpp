@@ -1,6 +1,7 @@
 #include "ui/alarms/AlarmPanel.h"
 
 #include "app/SharedFonts.h"
+#include "common/DeviceText.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -146,8 +147,8 @@ void CAlarmPanel::slotRefresh()
         iUnacknowledged += alarm.bAcknowledged ? 0 : 1;
         // A group's alarm names the group where a device's names the device.
         const QStringList listTexts{
-            pPdu ? fieldText(pPdu->stInfo.name) : tr("Group %1").arg(alarm.strGroup),
-            pPdu ? fieldText(pPdu->stInfo.position) : QString(),
+            pPdu ? deviceText(pPdu->stInfo.name) : tr("Group %1").arg(alarm.strGroup),
+            pPdu ? deviceText(pPdu->stInfo.position) : QString(),
             pPdu ? ipv4ToString(pPdu->stInfo.ip) : QString(),
             conditionName(alarm.iCondition),
             pPdu ? pPdu->alarmValue(alarm.iCondition) : alarm.strValue,

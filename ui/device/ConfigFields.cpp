@@ -44,23 +44,3 @@ bool storeMacText(const QString& strText, quint8* pField)
         pField[i] = quint8(baMac.at(i));
     return true;
 }
-
-void storeLatin1Text(const QString& strText, char* pField, int iWidth)
-{
-    for (int j = 0; j < iWidth; ++j) {
-        const ushort code = j < strText.size() ? strText.at(j).unicode() : 0;
-        pField[j] = char(code <= 0xFF ? code : 0);
-    }
-}
-
-QString macText(const quint8* pMac)
-{
-    return QStringLiteral("%1:%2:%3:%4:%5:%6")
-        .arg(uint(pMac[0]), 2, 16, QLatin1Char('0'))
-        .arg(uint(pMac[1]), 2, 16, QLatin1Char('0'))
-        .arg(uint(pMac[2]), 2, 16, QLatin1Char('0'))
-        .arg(uint(pMac[3]), 2, 16, QLatin1Char('0'))
-        .arg(uint(pMac[4]), 2, 16, QLatin1Char('0'))
-        .arg(uint(pMac[5]), 2, 16, QLatin1Char('0'))
-        .toUpper();
-}

@@ -17,7 +17,3 @@ QRegExp configMacPattern();
 bool storeAddressText(const QString& strText, quint8* pField);
 // Stores a complete MAC text, spaces removed; false (field untouched) for any other text.
 bool storeMacText(const QString& strText, quint8* pField);
-// Fills all iWidth bytes: the Latin-1 code of each character (0 outside Latin-1), then zero bytes.
-void storeLatin1Text(const QString& strText, char* pField, int iWidth);
-// "AA:BB:CC:DD:EE:FF", upper case.
-QString macText(const quint8* pMac);

@@ -1,6 +1,8 @@
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include "app/SharedFonts.h"
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -394,19 +396,19 @@ void CDeviceOverviewWidget::updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowSta
         return true;
     };
     if (changed(shown.name, info.name))
-        setCellText(pItem, ColumnName, fieldText(info.name));
+        setCellText(pItem, ColumnName, deviceText(info.name));
     if (changed(shown.position, info.position))
-        setCellText(pItem, ColumnPosition, fieldText(info.position));
+        setCellText(pItem, ColumnPosition, deviceText(info.position));
     if (changed(shown.ip, info.ip))
         setCellText(pItem, ColumnIPAddress, ipv4ToString(info.ip));
     if (changed(shown.productType, info.productType))
-        setCellText(pItem, ColumnProductType, fieldText(info.productType));
+        setCellText(pItem, ColumnProductType, deviceText(info.productType));
     if (changed(shown.firmwareVer, info.firmwareVer))
-        setCellText(pItem, ColumnFirmwareVer, fieldText(info.firmwareVer));
+        setCellText(pItem, ColumnFirmwareVer, deviceText(info.firmwareVer));
     if (changed(shown.voltage, info.voltage))
         setCellText(pItem, ColumnVoltage, QString::number(uint(info.voltage)));
     if (changed(shown.current, info.current))
-        setCellText(pItem, ColumnCurrent, QString::number(double(info.current), 'f', 2));
+        setCellText(pItem, ColumnCurrent, currentOnScreen(info.current));
     if (changed(shown.temperature, info.temperature))
         setCellText(pItem, ColumnTemperature, QString::number(uint(quint8(info.temperature))));
     if (changed(shown.humidity, info.humidity))

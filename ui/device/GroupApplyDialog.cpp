@@ -1,5 +1,6 @@
 #include "ui/device/GroupApplyDialog.h"
 
+#include "common/DeviceText.h"
 #include "device/GroupApply.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
@@ -77,7 +78,7 @@ void CGroupApplyDialog::on_BtnApply_clicked()
             listPdu << pPdu;
     m_pTableResult->setRowCount(listPdu.size());
     for (int i = 0; i < listPdu.size(); ++i) {
-        m_pTableResult->setItem(i, ColumnName, new QTableWidgetItem(fieldText(listPdu[i]->stInfo.name)));
+        m_pTableResult->setItem(i, ColumnName, new QTableWidgetItem(deviceText(listPdu[i]->stInfo.name)));
         m_pTableResult->setItem(i, ColumnAddress, new QTableWidgetItem(listPdu[i]->sendAddress().toString()));
         m_pTableResult->setItem(i, ColumnResult, new QTableWidgetItem);
     }

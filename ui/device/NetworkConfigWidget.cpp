@@ -1,5 +1,7 @@
 #include "ui/device/NetworkConfigWidget.h"
 
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "ui/device/ConfigFields.h"
@@ -74,10 +76,10 @@ void CNetworkConfigWidget::showValues(const PduInfo& info)
     m_pLineEditIP->setText(ipv4ToString(info.ip));
     m_pLineEditSubNetMask->setText(ipv4ToString(info.subNetMask));
     m_pLineEditGateway->setText(ipv4ToString(info.gateway));
-    m_pLineEditMac->setText(macText(info.mac));
+    m_pLineEditMac->setText(macDisplay(info.mac));
     m_pSpinUdpPort->setValue(int(info.udpPort));
-    m_pLineEditName->setText(fieldText(info.name));
-    m_pLineEditPosition->setText(fieldText(info.position));
+    m_pLineEditName->setText(deviceText(info.name));
+    m_pLineEditPosition->setText(deviceText(info.position));
 }
 
 void CNetworkConfigWidget::storeShownValues(PduInfo& set)
@@ -87,8 +89,8 @@ void CNetworkConfigWidget::storeShownValues(PduInfo& set)
     storeAddressText(m_pLineEditGateway->text(), set.gateway);
     storeMacText(m_pLineEditMac->text(), set.mac);
     set.udpPort = quint32(m_pSpinUdpPort->value());
-    storeLatin1Text(m_pLineEditName->text(), set.name, int(sizeof set.name));
-    storeLatin1Text(m_pLineEditPosition->text(), set.position, int(sizeof set.position));
+    storeDeviceText(m_pLineEditName->text(), set.name);
+    storeDeviceText(m_pLineEditPosition->text(), set.position);
 }
 
 void CNetworkConfigWidget::retranslate()
@@ -138,7 +140,7 @@ void CNetworkConfigWidget::on_LineEditName_textChanged(const QString& text)
 {
     if (!m_pPdu)
         return;
-    storeLatin1Text(text, m_pPdu->stSetInfo.name, int(sizeof m_pPdu->stSetInfo.name));
+    storeDeviceText(text, m_pPdu->stSetInfo.name);
     emit signalCheckNeedDownload();
 }
 
@@ -146,6 +148,6 @@ void CNetworkConfigWidget::on_LineEditPosition_textChanged(const QString& text)
 {
     if (!m_pPdu)
         return;
-    storeLatin1Text(text, m_pPdu->stSetInfo.position, int(sizeof m_pPdu->stSetInfo.position));
+    storeDeviceText(text, m_pPdu->stSetInfo.position);
     emit signalCheckNeedDownload();
 }

@@ -1,5 +1,6 @@
 #include "ui/device/OutletActions.h"
 
+#include "common/DeviceText.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "settings/Settings.h"
@@ -24,7 +25,7 @@ COutletActions::PromptHandler& promptHandler()
 
 QString pduLabel(const CPdu* pPdu)
 {
-    return QStringLiteral("%1 (%2)").arg(fieldText(pPdu->stInfo.name), pPdu->sendAddress().toString());
+    return QStringLiteral("%1 (%2)").arg(deviceText(pPdu->stInfo.name), pPdu->sendAddress().toString());
 }
 } // namespace
 
@@ -47,7 +48,7 @@ bool COutletActions::prompt(QWidget* pParent, bool bQuestion, const QString& str
 QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)
 {
     const QString strCaption = tr("Outlet") + QString::number(iOutlet);
-    const QString strName = pPdu ? fieldText(pPdu->stInfo.outletName[iOutlet - 1]) : QString();
+    const QString strName = pPdu ? deviceText(pPdu->stInfo.outletName[iOutlet - 1]) : QString();
     return strName.isEmpty() ? strCaption : QStringLiteral("%1 (%2)").arg(strCaption, strName);
 }
 

@@ -1,5 +1,6 @@
 #include "ui/device/OutletNameConfigWidget.h"
 
+#include "common/DeviceText.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "ui/device/ConfigFields.h"
@@ -46,7 +47,7 @@ void COutletNameConfigWidget::showValues(const PduInfo& info)
 {
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker block(m_pEdits[i]);
-        m_pEdits[i]->setText(fieldText(info.outletName[i]));
+        m_pEdits[i]->setText(deviceText(info.outletName[i]));
     }
     showProtection();
     if (g_pOutletControl)
@@ -66,7 +67,7 @@ void COutletNameConfigWidget::showProtection()
 void COutletNameConfigWidget::storeShownValues(PduInfo& set)
 {
     for (int i = 0; i < kOutletCount; ++i)
-        storeLatin1Text(m_pEdits[i]->text(), set.outletName[i], kNameWidth);
+        storeDeviceText(m_pEdits[i]->text(), set.outletName[i], kNameWidth);
 }
 
 void COutletNameConfigWidget::retranslate()
@@ -83,7 +84,7 @@ void COutletNameConfigWidget::on_LineEditOutletName_textChanged(const QString& t
         return;
     for (int i = 0; i < kOutletCount; ++i) {
         if (m_pEdits[i] == sender()) {
-            storeLatin1Text(text, m_pPdu->stSetInfo.outletName[i], kNameWidth);
+            storeDeviceText(text, m_pPdu->stSetInfo.outletName[i], kNameWidth);
             emit signalCheckNeedDownload();
             return;
         }

@@ -42,8 +42,3 @@ CPdu* itemPdu(const QTableWidgetItem* pItem)
 {
     return pItem ? pduOf(pItem->data(kPduRole)) : nullptr;
 }
-
-QString fieldText(const char* pField, int iWidth)
-{
-    return QString::fromUtf8(pField, int(qstrnlen(pField, uint(iWidth))));
-}

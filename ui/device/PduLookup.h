@@ -17,10 +17,3 @@ void setItemPdu(QTableWidgetItem* pItem, CPdu* pPdu);
 CPdu* itemPdu(const QTreeWidgetItem* pItem);
 CPdu* itemPdu(const QTableWidgetItem* pItem);
 
-// A NUL-padded text field up to its first NUL, at most iWidth bytes, decoded as UTF-8.
-QString fieldText(const char* pField, int iWidth);
-
-template <int N> QString fieldText(const char (&field)[N])
-{
-    return fieldText(field, N);
-}

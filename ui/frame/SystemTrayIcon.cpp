@@ -1,5 +1,6 @@
 #include "ui/frame/SystemTrayIcon.h"
 
+#include "common/DeviceText.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
@@ -138,7 +139,7 @@ void CSystemTrayIcon::slotAlarmBegan(const ActiveAlarm& alarm)
     const CPdu* pPdu = alarm.pPdu;
     if (pPdu)
         m_listNewAlarms << QStringLiteral("%1 (%2, %3): %4 %5")
-                               .arg(fieldText(pPdu->stInfo.name), fieldText(pPdu->stInfo.position),
+                               .arg(deviceText(pPdu->stInfo.name), deviceText(pPdu->stInfo.position),
                                     ipv4ToString(pPdu->stInfo.ip),
                                     CAlarmPanel::conditionName(alarm.iCondition),
                                     pPdu->alarmValue(alarm.iCondition));

@@ -1,5 +1,6 @@
 #include "ui/history/HistoryWindow.h"
 
+#include "common/DeviceText.h"
 #include "history/HistoryCsv.h"
 
 #include "device/Clock.h"
@@ -189,7 +190,7 @@ void CHistoryWindow::retranslate()
     CBaseDialog::retranslate();
     QString strName = m_strMac;
     if (m_pPdu)
-        strName = fieldText(m_pPdu->stInfo.name) + QStringLiteral(" (") + m_strMac + QLatin1Char(')');
+        strName = deviceText(m_pPdu->stInfo.name) + QStringLiteral(" (") + m_strMac + QLatin1Char(')');
     m_pTitleBar->setTitle(tr("History of %1").arg(strName));
     setWindowTitle(tr("History of %1").arg(strName));
     m_pLabelSpan->setText(tr("Span"));
@@ -299,7 +300,7 @@ void CHistoryWindow::fillApparentPower(qint64 iGap)
         Point p;
         p.iMsecs = a.iMsecs;
         p.bOnline = a.uiOnline > 0;
-        double dVa = a.aVoltage[1] * a.aCentiAmps[1] / 100.0;
+        double dVa = Energy::apparentPowerCenti(a.aVoltage[1], a.aCentiAmps[1]);
         if (p.bOnline && !bPolls) {
             if (a.bEnergy)
                 dVa = Energy::toVah(a.iEnergy) * 3600.0 / (a.uiOnline * kPollSeconds);
@@ -413,7 +414,7 @@ void CHistoryWindow::onUserMoved(int iQuantity)
 
 bool CHistoryWindow::exportCsv(const QString& strPath, QString* pError) const
 {
-    const QString strName = m_pPdu ? fieldText(m_pPdu->stInfo.name) : QString();
+    const QString strName = m_pPdu ? deviceText(m_pPdu->stInfo.name) : QString();
     QList<QStringList> listRows{{tr("Time"), tr("PDU"), tr("MAC"), tr("Voltage min"), tr("Voltage avg"),
                                  tr("Voltage max"), tr("Current min"), tr("Current avg"), tr("Current max"),
                                  tr("Temperature min"), tr("Temperature avg"), tr("Temperature max"),

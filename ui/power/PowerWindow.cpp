@@ -1,5 +1,7 @@
 #include "ui/power/PowerWindow.h"
 
+#include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "ui/power/ReportExportDialog.h"
 
 #include "device/Clock.h"
@@ -37,7 +39,7 @@ constexpr int kFiguresMsec = 5 * 60 * 1000;
 
 QString amps(double dAmps)
 {
-    return QString::number(dAmps, 'f', 2);
+    return currentOnScreen(dAmps);
 }
 
 // Figures line up on their last digit.
@@ -226,14 +228,15 @@ void CPowerWindow::slotRefresh()
         const QString strMac = CHistoryRecorder::macText(pPdu->stInfo);
         if (pRow->data(0, CPowerItem::MacRole).toString() != strMac)
             pRow->setData(0, CPowerItem::MacRole, strMac);
-        const QString strName = fieldText(pPdu->stInfo.name);
+        const QString strName = deviceText(pPdu->stInfo.name);
         if (pRow->text(ColumnName) != strName)
             pRow->setText(ColumnName, strName);
         pRow->setFigure(ColumnAddress, pPdu->sendIPv4(), pPdu->sendAddress().toString());
         // An offline device draws nothing that anyone knows of: its load is blank, not its last reading.
         const bool bOnline = pPdu->isOnline();
         const double dAmps = bOnline ? pPdu->stInfo.current : qQNaN();
-        const double dVa = bOnline ? pPdu->stInfo.voltage * pPdu->stInfo.current : qQNaN();
+        const double dVa =
+            bOnline ? Energy::apparentPower(pPdu->stInfo.voltage, pPdu->stInfo.current) : qQNaN();
         pRow->setFigure(ColumnAmps, dAmps, amps(dAmps));
         pRow->setFigure(ColumnVa, dVa, QString::number(dVa, 'f', 0));
         Load& load = hashLoads[pPdu->strGroup];

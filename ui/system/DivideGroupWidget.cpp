@@ -1,5 +1,7 @@
 #include "ui/system/DivideGroupWidget.h"
 
+#include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -52,7 +54,7 @@ void fillTable(QTableWidget* pTable, const QString& strGroup)
         // The row moves its own device: another may report the same address.
         setItemPdu(pAddress, pPdu);
         pTable->setItem(iRow, 0, pAddress);
-        pTable->setItem(iRow, 1, new QTableWidgetItem(fieldText(pPdu->stInfo.name)));
+        pTable->setItem(iRow, 1, new QTableWidgetItem(deviceText(pPdu->stInfo.name)));
     }
 }
 
@@ -196,7 +198,7 @@ void CDivideGroupWidget::moveRow(QTableWidget* pFrom, QTableWidget* pTo, const Q
     // Kept by MAC, so that the device is in its group again after a restart and in the service; the
     // factory default MAC is every new unit's and keeps nothing.
     if (pPdu->bMacKnown && pPdu->hasKnownMac())
-        setSavedGroup(macToString(pPdu->stInfo.mac), strGroup);
+        setSavedGroup(macDisplay(pPdu->stInfo.mac), strGroup);
     emit signalDeviceGroupChanged(pPdu);
 
     const int iNewRow = pTo->rowCount();
