@@ -108,6 +108,8 @@ signals:
     void signalDownload(const PduInfo& infoBefore, const PduInfo& infoAfter);
     // The device's network reply told a MAC for the first time, or a different one.
     void signalMacKnown();
+    // A download set uiPendingIP: the device may answer from there next.
+    void signalMovePending();
     // An operator switched an outlet (1-8) from this console.
     void signalOutletSwitch(int iOutlet, bool bOn);
 
