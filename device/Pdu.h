@@ -86,8 +86,9 @@ public:
     // default, which every new device shares.
     bool bMacKnown = false;
     QTimer timerEmail;
-    // The address the device's datagrams come from, set by the registry. It is what identifies the
-    // device: a PDU may report a stale configured address, or one translated on the way.
+    // The address the device's datagrams come from, set by the registry only (it finds devices by it).
+    // It is what identifies the device: a PDU may report a stale configured address, or one translated
+    // on the way.
     uint uiSourceIP = 0;
     // The address a downloaded network setting moves the device to, until it answers from there;
     // 0 when no move is under way. Lets the registry keep the device when it answers from there.
