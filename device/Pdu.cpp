@@ -108,6 +108,7 @@ void CPdu::download()
         if (cmd == kCmdNetwork && ipv4ToUint(stSetInfo.ip) != ipv4ToUint(stInfo.ip)) {
             uiPendingIP = ipv4ToUint(stSetInfo.ip);
             iPendingUntilMsecs = Clock::elapsedMs() + kPendingMoveMsecs;
+            emit signalMovePending();
         }
         emit signalSndData(bResult, frame, addrDest, uiDestPort);
         // A new device port must be polled from now on, or the device would vanish once it moves.
@@ -120,7 +121,7 @@ void CPdu::download()
 
 bool CPdu::hasKnownMac() const
 {
-    return std::memcmp(stInfo.mac, PduInfo().mac, sizeof stInfo.mac) != 0;
+    return !isFactoryMac(stInfo.mac);
 }
 
 void CPdu::countHolds()

@@ -86,8 +86,9 @@ public:
     // default, which every new device shares.
     bool bMacKnown = false;
     QTimer timerEmail;
-    // The address the device's datagrams come from, set by the registry. It is what identifies the
-    // device: a PDU may report a stale configured address, or one translated on the way.
+    // The address the device's datagrams come from, set by the registry only (it finds devices by it).
+    // It is what identifies the device: a PDU may report a stale configured address, or one translated
+    // on the way.
     uint uiSourceIP = 0;
     // The address a downloaded network setting moves the device to, until it answers from there;
     // 0 when no move is under way. Lets the registry keep the device when it answers from there.
@@ -108,6 +109,8 @@ signals:
     void signalDownload(const PduInfo& infoBefore, const PduInfo& infoAfter);
     // The device's network reply told a MAC for the first time, or a different one.
     void signalMacKnown();
+    // A download set uiPendingIP: the device may answer from there next.
+    void signalMovePending();
     // An operator switched an outlet (1-8) from this console.
     void signalOutletSwitch(int iOutlet, bool bOn);
 

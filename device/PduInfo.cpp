@@ -19,12 +19,19 @@ template <size_t N> void setBytes(quint8 (&field)[N], std::initializer_list<quin
 }
 } // namespace
 
+const quint8 kFactoryMac[6] = {0x00, 0x04, 0xA3, 0x00, 0x00, 0x00};
+
+bool isFactoryMac(const quint8 (&mac)[6])
+{
+    return std::memcmp(mac, kFactoryMac, sizeof kFactoryMac) == 0;
+}
+
 PduInfo::PduInfo()
 {
     setBytes(ip, {192, 168, 0, 100});
     setBytes(subNetMask, {255, 255, 255, 0});
     setBytes(gateway, {192, 168, 0, 1});
-    setBytes(mac, {0x00, 0x04, 0xA3, 0x00, 0x00, 0x00});
+    std::memcpy(mac, kFactoryMac, sizeof mac);
     udpPort = 51230;
     setText(name, "IP PDU");
     setText(position, "office");
@@ -136,10 +143,15 @@ void decodeNetworkPayload(const QByteArray& baPayload, PduInfo& info)
     decodeIPv4(baPayload, 0, info.ip);
     decodeIPv4(baPayload, 4, info.subNetMask);
     decodeIPv4(baPayload, 8, info.gateway);
-    decodeMac(baPayload, 12, info.mac);
+    decodeNetworkMac(baPayload, info.mac);
     info.udpPort = decodeU16(baPayload, 18);
     decodeText(baPayload, 20, info.name, sizeof info.name);
     decodeText(baPayload, 36, info.position, sizeof info.position);
+}
+
+void decodeNetworkMac(const QByteArray& baPayload, quint8 (&mac)[6])
+{
+    decodeMac(baPayload, 12, mac);
 }
 
 void decodeDeviceInfoPayload(const QByteArray& baPayload, PduInfo& info)

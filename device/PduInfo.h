@@ -36,6 +36,10 @@ struct PduInfo
     PduInfo();
 };
 
+// The MAC every unit leaves the factory with, shared by all unconfigured units: it identifies none.
+extern const quint8 kFactoryMac[6];
+bool isFactoryMac(const quint8 (&mac)[6]);
+
 // Payloads of the set and reply frames, built from and decoded into a record. The decoders expect a
 // payload of exactly the command's size (the reply checks make sure of it).
 QByteArray networkPayload(const PduInfo& info);
@@ -48,6 +52,8 @@ QByteArray outletNamesPayload(const PduInfo& info);
 QByteArray payloadFor(quint8 cmd, const PduInfo& info);
 
 void decodeNetworkPayload(const QByteArray& baPayload, PduInfo& info);
+// Only the MAC a network payload carries, for asking whose reply it is without decoding the rest.
+void decodeNetworkMac(const QByteArray& baPayload, quint8 (&mac)[6]);
 void decodeDeviceInfoPayload(const QByteArray& baPayload, PduInfo& info);
 void decodeStatusPayload(const QByteArray& baPayload, PduInfo& info);
 void decodeThresholdsPayload(const QByteArray& baPayload, PduInfo& info);

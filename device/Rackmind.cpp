@@ -86,10 +86,17 @@ CPdu* CRackmind::addPdu(uint ip)
     pPdu->uiSourceIP = ip;
     connect(pPdu, &CPdu::signalSndData, this, &CRackmind::signalSndData);
     connect(pPdu, &CPdu::signalChangeIP, this, &CRackmind::signalChangeIP);
-    connect(pPdu, &CPdu::signalMacKnown, this, [this, pPdu] { emit signalDeviceMacKnown(pPdu); });
+    connect(pPdu, &CPdu::signalMacKnown, this, [this, pPdu] {
+        onMacKnown(pPdu);
+        emit signalDeviceMacKnown(pPdu);
+    });
+    connect(pPdu, &CPdu::signalMovePending, this, [this, pPdu] { onMovePending(pPdu); });
+    const bool bIndexed = m_iIndexedCount == listPdu.size();
     listPdu.append(pPdu);
-    if (!m_bIndexStale && !m_hashBySource.contains(ip))
-        m_hashBySource.insert(ip, pPdu);
+    if (bIndexed) {
+        indexDevice(pPdu, listPdu.size() - 1);
+        m_iIndexedCount = listPdu.size();
+    }
     updateDevicePort();
     emit signalNewDevice(pPdu);
     return pPdu;
@@ -164,13 +171,7 @@ void CRackmind::route(quint32 sender, const QByteArray& data)
     // A device just moved by a download answers from its new address: it is still the same device, and
     // it is found there from now on. The move is open only for a while.
     const qint64 iNow = Clock::elapsedMs();
-    for (int i = 0; !pPdu && i < listPdu.size(); ++i) {
-        CPdu* pCandidate = listPdu.at(i);
-        if (pCandidate->uiPendingIP != 0 && iNow >= pCandidate->iPendingUntilMsecs)
-            pCandidate->uiPendingIP = 0;
-        if (pCandidate->uiPendingIP == sender)
-            pPdu = pCandidate;
-    }
+    pPdu = movingTo(sender, iNow);
     // Moved outside this console (front panel, DHCP, another console): known by the MAC its network reply
     // carries. Until that reply has come, and while the device of that MAC still answers where it was,
     // the new sender's replies wait a while; past that it is a device of its own.
@@ -178,9 +179,8 @@ void CRackmind::route(quint32 sender, const QByteArray& data)
         return;
     const QList<QByteArray> listHeld = m_hashHeld.take(sender).listData;
     if (pPdu) {
-        pPdu->uiSourceIP = sender;
-        pPdu->uiPendingIP = 0;
-        m_bIndexStale = true;
+        setSource(pPdu, sender);
+        endMove(pPdu);
     } else {
         // Past the limit the known devices go on as before.
         if (listPdu.size() >= m_iDeviceLimit) {
@@ -203,12 +203,15 @@ bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 
 {
     bool bWait = false;
     if (frameCommand(data) == kCmdNetwork) {
-        CPdu* pSameMac = deviceWithMac(data);
+        quint8 aMac[6];
+        decodeNetworkMac(framePayload(data), aMac);
+        CPdu* pSameMac = deviceWithMac(aMac);
         if (pSameMac && !pSameMac->isOnline())
             *ppMoved = pSameMac;
         bWait = pSameMac && pSameMac->isOnline();
     } else {
-        bWait = std::any_of(listPdu.cbegin(), listPdu.cend(), [](const CPdu* p) { return p->hasKnownMac(); });
+        ensureIndex();
+        bWait = !m_hashByMac.isEmpty(); // some device has told a MAC of its own
     }
     if (!bWait)
         return true;
@@ -235,59 +238,161 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
     if (frameCommand(data) != kCmdNetwork || !pPdu->hasKnownMac() || !isAcceptedReply(data))
         return pPdu;
     // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
-    PduInfo reported;
-    decodeNetworkPayload(framePayload(data), reported);
-    CPdu* pOwner = deviceWithMac(data);
-    if (!pOwner || std::memcmp(reported.mac, pPdu->stInfo.mac, sizeof reported.mac) == 0)
+    quint8 aReported[6];
+    decodeNetworkMac(framePayload(data), aReported);
+    if (std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0)
+        return pPdu;
+    CPdu* pOwner = deviceWithMac(aReported);
+    if (!pOwner)
         return pPdu;
     // Another known device answers from here now (two devices swapped addresses): it takes this
     // address. The one that was here no longer answers from it: offline, it is found again where its
     // own MAC shows up.
-    pPdu->uiSourceIP = 0;
+    setSource(pPdu, 0);
     pPdu->iLastRcvMsecs = CPdu::kNever;
-    pOwner->uiSourceIP = sender;
-    pOwner->uiPendingIP = 0;
-    m_bIndexStale = true;
+    setSource(pOwner, sender);
+    endMove(pOwner);
     return pOwner;
 }
 
-CPdu* CRackmind::deviceWithMac(const QByteArray& baNetworkReply) const
+namespace {
+quint64 macKey(const quint8 (&mac)[6])
 {
-    PduInfo reported;
-    decodeNetworkPayload(framePayload(baNetworkReply), reported);
-    // The factory default MAC is shared by every unconfigured device: it tells nothing.
-    if (std::memcmp(reported.mac, PduInfo().mac, sizeof reported.mac) == 0)
+    if (isFactoryMac(mac))
+        return 0;
+    quint64 uiKey = 1;
+    for (quint8 b : mac)
+        uiKey = uiKey << 8 | b;
+    return uiKey;
+}
+} // namespace
+
+CPdu* CRackmind::deviceWithMac(const quint8 (&mac)[6])
+{
+    const quint64 uiKey = macKey(mac);
+    if (!uiKey)
         return nullptr;
-    for (CPdu* pPdu : listPdu)
-        if (pPdu->hasKnownMac() && std::memcmp(pPdu->stInfo.mac, reported.mac, sizeof reported.mac) == 0)
-            return pPdu;
-    return nullptr;
+    ensureIndex();
+    CPdu* pPdu = m_hashByMac.value(uiKey);
+    if (pPdu && macKey(pPdu->stInfo.mac) != uiKey) {
+        rebuildIndex();
+        pPdu = m_hashByMac.value(uiKey);
+    }
+    return pPdu;
+}
+
+CPdu* CRackmind::movingTo(quint32 uiAddress, qint64 iNow)
+{
+    ensureIndex();
+    CPdu* pFound = nullptr;
+    for (auto it = m_hashMoving.find(uiAddress); it != m_hashMoving.end() && it.key() == uiAddress;) {
+        CPdu* pCandidate = it.value();
+        if (pCandidate->uiPendingIP == uiAddress && iNow >= pCandidate->iPendingUntilMsecs)
+            pCandidate->uiPendingIP = 0;
+        if (pCandidate->uiPendingIP != uiAddress) {
+            it = m_hashMoving.erase(it);
+            continue;
+        }
+        if (!pFound || isEarlier(pCandidate, pFound))
+            pFound = pCandidate;
+        ++it;
+    }
+    return pFound;
 }
 
 CPdu* CRackmind::findBySource(quint32 uiAddress)
 {
-    if (m_bIndexStale)
-        rebuildIndex();
+    ensureIndex();
     CPdu* pPdu = m_hashBySource.value(uiAddress);
-    if (pPdu && pPdu->uiSourceIP == uiAddress)
+    if (!pPdu || pPdu->uiSourceIP == uiAddress)
         return pPdu;
-    // Not indexed, or the device was changed behind the index's back: the list has the last word.
-    for (CPdu* pCandidate : qAsConst(listPdu)) {
-        if (pCandidate->uiSourceIP == uiAddress) {
-            rebuildIndex();
-            return pCandidate;
-        }
-    }
-    return nullptr;
+    // The device was changed behind the index's back: the list has the last word.
+    rebuildIndex();
+    return m_hashBySource.value(uiAddress);
+}
+
+bool CRackmind::isEarlier(const CPdu* pFirst, const CPdu* pSecond) const
+{
+    return m_hashIndexed.value(pFirst).iOrder < m_hashIndexed.value(pSecond).iOrder;
+}
+
+void CRackmind::ensureIndex()
+{
+    if (m_iIndexedCount != listPdu.size())
+        rebuildIndex();
 }
 
 void CRackmind::rebuildIndex()
 {
     m_hashBySource.clear();
+    m_hashByMac.clear();
+    m_hashMoving.clear();
+    m_hashIndexed.clear();
     m_hashBySource.reserve(listPdu.size());
-    for (CPdu* pPdu : qAsConst(listPdu)) {
-        if (!m_hashBySource.contains(pPdu->uiSourceIP))
-            m_hashBySource.insert(pPdu->uiSourceIP, pPdu);
+    m_hashIndexed.reserve(listPdu.size());
+    for (int i = 0; i < listPdu.size(); ++i)
+        indexDevice(listPdu.at(i), i);
+    m_iIndexedCount = listPdu.size();
+}
+
+void CRackmind::indexDevice(CPdu* pPdu, int iOrder)
+{
+    const quint64 uiMac = macKey(pPdu->stInfo.mac);
+    m_hashIndexed.insert(pPdu, Indexed{iOrder, uiMac});
+    if (pPdu->uiSourceIP && !m_hashBySource.contains(pPdu->uiSourceIP))
+        m_hashBySource.insert(pPdu->uiSourceIP, pPdu);
+    if (uiMac && !m_hashByMac.contains(uiMac))
+        m_hashByMac.insert(uiMac, pPdu);
+    if (pPdu->uiPendingIP)
+        m_hashMoving.insert(pPdu->uiPendingIP, pPdu);
+}
+
+void CRackmind::setSource(CPdu* pPdu, quint32 uiAddress)
+{
+    const quint32 uiOld = pPdu->uiSourceIP;
+    pPdu->uiSourceIP = uiAddress;
+    if (uiOld == uiAddress || m_iIndexedCount != listPdu.size())
+        return;
+    // An address is the registry's for one device at a time; a second one there came from outside.
+    if ((uiAddress && m_hashBySource.contains(uiAddress)) || (uiOld && m_hashBySource.value(uiOld) != pPdu)) {
+        m_iIndexedCount = -1;
+        return;
     }
-    m_bIndexStale = false;
+    if (uiOld)
+        m_hashBySource.remove(uiOld);
+    if (uiAddress)
+        m_hashBySource.insert(uiAddress, pPdu);
+}
+
+void CRackmind::endMove(CPdu* pPdu)
+{
+    m_hashMoving.remove(pPdu->uiPendingIP, pPdu);
+    pPdu->uiPendingIP = 0;
+}
+
+void CRackmind::onMovePending(CPdu* pPdu)
+{
+    if (pPdu->uiPendingIP && !m_hashMoving.contains(pPdu->uiPendingIP, pPdu))
+        m_hashMoving.insert(pPdu->uiPendingIP, pPdu);
+}
+
+void CRackmind::onMacKnown(CPdu* pPdu)
+{
+    const auto it = m_hashIndexed.find(pPdu);
+    if (m_iIndexedCount != listPdu.size() || it == m_hashIndexed.end())
+        return;
+    const quint64 uiNew = macKey(pPdu->stInfo.mac);
+    if (it->uiMac == uiNew)
+        return;
+    // The first holder of a MAC told another: a later device of the old MAC may be first now.
+    if (it->uiMac && m_hashByMac.value(it->uiMac) == pPdu) {
+        m_iIndexedCount = -1;
+        return;
+    }
+    it->uiMac = uiNew;
+    if (!uiNew)
+        return;
+    CPdu*& pFirst = m_hashByMac[uiNew];
+    if (!pFirst || it->iOrder < m_hashIndexed.value(pFirst).iOrder)
+        pFirst = pPdu;
 }

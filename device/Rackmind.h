@@ -80,10 +80,13 @@ private:
     // silent past the online window where it was. A host claiming the MAC of a device still answering
     // waits, and after kHoldMsecs is a device of its own.
     bool holdWhileUnknown(quint32 uiSender, const QByteArray& baData, qint64 iNow, CPdu** ppMoved);
-    CPdu* deviceWithMac(const QByteArray& baNetworkReply) const;
+    // The first device in listPdu that reported this MAC; null for the factory default.
+    CPdu* deviceWithMac(const quint8 (&mac)[6]);
     // The device a network reply from a known sender's address is for: another known device whose MAC
     // it carries takes the address over.
     CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
+    // The first device told by a download to move to this address, while that move is open.
+    CPdu* movingTo(quint32 uiAddress, qint64 iNow);
     struct Held
     {
         qint64 iSinceMsecs = 0;
@@ -94,12 +97,35 @@ private:
     int m_iDeviceLimit = kDeviceLimit;
     // The first device in listPdu that answers from this address, or null.
     CPdu* findBySource(quint32 uiAddress);
-    void rebuildIndex();
 
-    // Source address -> first device answering from it. Every datagram is routed through it; it is
-    // rebuilt after a device has moved, and a hit is checked against the device's own record.
+    // Every reply is routed through these indexes, so that its cost does not grow with the room. They
+    // follow every change the registry makes (new devices, moves, MACs told, downloads that move a
+    // device); a device appended to listPdu or changed behind the registry's back is noticed where a hit
+    // disagrees with the device's own record, or by the list's length, and everything is indexed anew.
+    void ensureIndex();
+    void rebuildIndex();
+    void indexDevice(CPdu* pPdu, int iOrder);
+    void setSource(CPdu* pPdu, quint32 uiAddress);
+    void endMove(CPdu* pPdu);
+    void onMacKnown(CPdu* pPdu);
+    void onMovePending(CPdu* pPdu);
+    bool isEarlier(const CPdu* pFirst, const CPdu* pSecond) const;
+
+    // Source address -> first device answering from it.
     QHash<quint32, CPdu*> m_hashBySource;
-    bool m_bIndexStale = true;
+    // MAC (with a bit above its 48 set, so that no MAC is 0) -> first device that reported it. Empty while
+    // no device has told a MAC of its own.
+    QHash<quint64, CPdu*> m_hashByMac;
+    // Address a download moves a device to -> the devices told so (those since moved on are dropped when
+    // looked at).
+    QMultiHash<quint32, CPdu*> m_hashMoving;
+    struct Indexed
+    {
+        int iOrder = 0;    // place in listPdu
+        quint64 uiMac = 0; // key in m_hashByMac, 0 for none
+    };
+    QHash<const CPdu*, Indexed> m_hashIndexed;
+    int m_iIndexedCount = -1; // listPdu's length when indexed; -1 to index anew
 };
 
 // The process-wide registry; set by whoever creates it (the login), null before.

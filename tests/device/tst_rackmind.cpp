@@ -555,6 +555,26 @@ private slots:
         QVERIFY(pA->isOnline() && pB->isOnline());
     }
 
+    // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
+    // the MAC is the first device's, as heard, and a move to a new address is that device's.
+    void sharedMacBelongsToTheFirstDevice()
+    {
+        CRackmind registry;
+        const PduInfo cloned = filledInfo(7);
+        receive(registry, "10.201.0.2", network(0x0AC90002));
+        receive(registry, "10.201.0.3", replyFrame(kCmdNetwork, cloned));
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, cloned));
+        CPdu* pFirst = registry.listPdu.at(0);
+        m_dtNow = m_dtNow.addSecs(5);
+        receive(registry, "10.201.0.3", status(230));
+        QVERIFY(!pFirst->isOnline());
+
+        receive(registry, "10.201.0.9", replyFrame(kCmdNetwork, cloned));
+        QCOMPARE(registry.listPdu.size(), 2);
+        QCOMPARE(pFirst->uiSourceIP, 0x0AC90009u);
+        QVERIFY(pFirst->isOnline());
+    }
+
     // A move set by a download completes only on a genuine reply from the new address, and only for a
     // while: afterwards whoever answers there is a new device.
     void pendingMoveExpires_data()

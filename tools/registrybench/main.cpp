@@ -10,8 +10,9 @@
 
 #include <cstdio>
 
-// Feeds whole poll ticks (six replies per device) through CRackmind::slotRcvData and reports the cost
-// per datagram. Run with QT_QPA_PLATFORM=offscreen where there is no display.
+// Feeds whole poll ticks (six replies per device, each device with a MAC of its own, as real units have)
+// through CRackmind::slotRcvData and reports the cost per datagram, which should not grow with the room.
+// Run with QT_QPA_PLATFORM=offscreen where there is no display.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -21,13 +22,15 @@ int main(int argc, char** argv)
     const QList<quint8> listCmd = {kCmdNetwork,    kCmdDeviceInfo,   kCmdStatus,
                                    kCmdThresholds, kCmdOutletDelays, kCmdOutletNames};
     std::printf("%8s %8s %12s %14s %14s\n", "devices", "ticks", "datagrams", "us/datagram", "ms/tick");
-    for (int iDevices : {10, 100, 500, 1000}) {
+    for (int iDevices : {10, 100, 500, 1000, 2000, 4000}) {
         CRackmind registry;
         QList<QNetworkDatagram> listTick;
         for (int i = 0; i < iDevices; ++i) {
             PduInfo info;
             const quint32 uiIp = 0x0AC80101 + quint32(i);
             ipv4FromUint(uiIp, info.ip);
+            info.mac[4] = quint8((i + 1) >> 8);
+            info.mac[5] = quint8(i + 1);
             for (quint8 cmd : listCmd) {
                 QNetworkDatagram nd(buildFrame(kFrameReply, cmd, payloadFor(cmd, info)));
                 nd.setSender(QHostAddress(uiIp), 51230);
