@@ -1,10 +1,10 @@
 #include "device/OutletControl.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/HistoryEvent.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
-#include "history/HistoryEvent.h"
 
 #include <QDir>
 #include <QFile>

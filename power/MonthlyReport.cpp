@@ -1,9 +1,9 @@
 #include "power/MonthlyReport.h"
 
+#include "common/Energy.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/TimeSpans.h"
-#include "power/Energy.h"
 
 #include <QDateTime>
 #include <QHash>

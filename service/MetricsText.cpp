@@ -1,9 +1,9 @@
 #include "service/MetricsText.h"
 
+#include "common/Energy.h"
 #include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "power/Energy.h"
 #include "settings/GroupSettings.h"
 
 #include <QMap>

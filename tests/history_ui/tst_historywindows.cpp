@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
 #include "ui/history/EventsWindow.h"

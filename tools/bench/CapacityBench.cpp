@@ -1,6 +1,6 @@
 #include "tools/bench/CapacityBench.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"

@@ -268,7 +268,7 @@ void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
         pItem->setTextAlignment(i, Qt::AlignCenter);
     m_pDefaultItem->addChild(pItem);
     // The tree takes the painter over from the device.
-    m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, pPdu->pOutletStatusWidget);
+    m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, COutletStatusWidget::attach(pPdu));
 }
 
 void CDeviceOverviewWidget::slotSelectPdu(CPdu* pPdu)

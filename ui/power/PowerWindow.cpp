@@ -2,13 +2,13 @@
 
 #include "ui/power/ReportExportDialog.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/Energy.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "power/Energy.h"
 #include "settings/GroupSettings.h"
 #include "ui/device/PduLookup.h"
 #include "ui/frame/TitleBar.h"
