@@ -1,6 +1,5 @@
 #include "app/LoginDialog.h"
 
-#include "app/SharedFonts.h"
 #include "device/GroupAlarms.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
@@ -15,6 +14,7 @@
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/frame/SharedFonts.h"
 #include "ui/frame/TitleBar.h"
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "common/Clock.h"
+#include "common/UnixSignals.h"
 #include "device/OutletCycle.h"
 #include "device/Protocol.h"
-#include "service/UnixSignals.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

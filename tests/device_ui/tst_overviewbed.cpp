@@ -1,4 +1,4 @@
-#include "tests/common/ConsoleRig.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 

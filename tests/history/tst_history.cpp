@@ -7,7 +7,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 
 #include <QProcess>
 #include <QSemaphore>

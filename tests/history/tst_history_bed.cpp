@@ -7,8 +7,8 @@
 #include "history/HistoryStore.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
-#include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceControlWidget.h"
 

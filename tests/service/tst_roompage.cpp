@@ -1,8 +1,8 @@
 #include "common/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "service/MetricsServer.h"
-#include "service/RoomPage.h"
+#include "metrics/MetricsServer.h"
+#include "metrics/RoomPage.h"
 
 #include <QProcess>
 #include <QTcpServer>

@@ -6,7 +6,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "ui/alarms/AlarmPanel.h"
 
-#include "app/SharedFonts.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "ui/device/PduLookup.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

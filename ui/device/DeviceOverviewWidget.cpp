@@ -1,6 +1,5 @@
 #include "ui/device/DeviceOverviewWidget.h"
 
-#include "app/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -9,6 +8,7 @@
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
 #include "ui/device/PduLookup.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -1,9 +1,9 @@
 #include "ui/device/OutletStatusWidget.h"
 
-#include "app/SharedFonts.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "ui/device/LockMark.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "service/MetricsText.h"
+#include "metrics/MetricsText.h"
 
 #include "common/Energy.h"
 #include "device/GroupAlarms.h"

@@ -1,4 +1,4 @@
-#include "service/RoomPage.h"
+#include "metrics/RoomPage.h"
 
 #include "device/Pdu.h"
 #include "device/Protocol.h"
