@@ -54,11 +54,6 @@ void CAlarmTracker::addNotifier(CAlarmNotifier* pNotifier)
         m_listNotifiers << pNotifier;
 }
 
-void CAlarmTracker::removeNotifier(CAlarmNotifier* pNotifier)
-{
-    m_listNotifiers.removeAll(pNotifier);
-}
-
 void CAlarmTracker::send(const QString& strSubject, const QString& strText)
 {
     const AlarmNotice notice{strSubject, strText};

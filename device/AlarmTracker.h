@@ -13,7 +13,6 @@
 
 #include <functional>
 
-class CAlarmNotifier;
 class CPdu;
 
 // One alarm condition that holds now on one device.
@@ -59,7 +58,6 @@ public:
 
     // Every notice goes to each notifier added, in order; the tracker does not own them.
     void addNotifier(CAlarmNotifier* pNotifier);
-    void removeNotifier(CAlarmNotifier* pNotifier);
 
     // The most severe first, the newest first among equals.
     QList<ActiveAlarm> activeAlarms() const;

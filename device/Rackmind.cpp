@@ -86,11 +86,6 @@ void CRackmind::setAlarmTracker(CAlarmTracker* pTracker)
         pPdu->pAlarmTracker = pTracker;
 }
 
-CAlarmTracker* CRackmind::alarmTracker() const
-{
-    return m_pAlarmTracker;
-}
-
 CPdu* CRackmind::addPdu(uint ip)
 {
     auto* pPdu = new CPdu(this);

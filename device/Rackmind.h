@@ -47,7 +47,6 @@ public:
 
     // The tracker every device reports its alarm conditions to, those already known included.
     void setAlarmTracker(CAlarmTracker* pTracker);
-    CAlarmTracker* alarmTracker() const;
 
     CPdu* addPdu(uint ip);
     // Adds every device's port not yet polled and announces the whole list, changed or not.
