@@ -92,7 +92,7 @@ web='libcpp-httplib|libssl|libyaml-cpp|libcrypt1|libsystemd'
 for row in "rackmind-ctl /usr/bin/rackmind-ctl" "rackmind-report-pdf /usr/libexec/rackmind/rackmind-report-pdf"; do
     read -r p program <<<"$row"
     depends=$(dpkg-deb -f "$(ls "$build/${p}"_[0-9]*.deb)" Depends)
-    ! grep -Eo "$web[^,]*" <<<"$depends" || fail "$p depends on the web stack: $depends"
+    ! grep -Eo "($web)[^,]*" <<<"$depends" || fail "$p depends on the web stack: $depends"
     ! ldd "$program" | grep -E 'libcpp-httplib|libssl\.so|libcrypto\.so|libyaml-cpp|libcrypt\.so|libsystemd' ||
         fail "$p: $program loads the web stack"
 done
