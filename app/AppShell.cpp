@@ -1,22 +1,23 @@
 #include "app/AppShell.h"
-#include "service/UnixSignals.h"
+#include "common/UnixSignals.h"
 
-#include "app/LanguageSelectDialog.h"
 #include "app/LoginDialog.h"
 #include "app/MenuIconStyle.h"
-#include "app/SharedFonts.h"
 #include "device/Rackmind.h"
+#include "history/BudgetHistory.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
-#include "service/BudgetHistory.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
+#include "room/RoomAlarms.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Catalogues.h"
 #include "settings/GroupSettings.h"
 #include "settings/Settings.h"
+#include "ui/alarms/AlarmPanel.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
+#include "ui/frame/LanguageSelectDialog.h"
 #include "ui/frame/MainDialog.h"
+#include "ui/frame/SharedFonts.h"
 #include "ui/frame/SystemTrayIcon.h"
 #include "ui/frame/TitleBar.h"
 
@@ -25,12 +26,23 @@
 #include <QMessageBox>
 #include <QStyleFactory>
 
+#include <memory>
+
 namespace {
 CLoginDialog* loginDialog()
 {
     return static_cast<CLoginDialog*>(g_pLoginDialog);
 }
+
+// The console's alarm tracker and alarm mail: made here once, handed to the login (which gives them to
+// the devices and the event log) and to the windows that show alarms.
+std::unique_ptr<CRoomAlarms> s_pAlarms;
 } // namespace
+
+CRoomAlarms* consoleAlarms()
+{
+    return s_pAlarms.get();
+}
 
 void createSharedResources()
 {
@@ -65,8 +77,10 @@ void createLongLivedWindows()
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     keepBudgetHistory(g_pHistoryStore);
 
+    s_pAlarms = std::make_unique<CRoomAlarms>();
     g_pSystemTrayIcon = new CSystemTrayIcon;
     g_pSystemTrayIcon->setObjectName(QStringLiteral("SystemTrayIcon"));
+    g_pSystemTrayIcon->setAlarmTracker(&s_pAlarms->tracker);
     g_pSystemTrayIcon->setIcon(
         QIcon(QStringLiteral(":/Application/Application/ApplicationIcon_Grayscale.png")));
     g_pSystemTrayIcon->retranslate();
@@ -88,6 +102,9 @@ void createLongLivedWindows()
     g_pMainDialog->setMinimumSize(1000, 700);
     g_pMainDialog->setSizeGripEnabled(true);
     loginDialog()->setOverviewPage(g_pMainDialog->deviceOverviewWidget());
+    loginDialog()->setRoomAlarms(s_pAlarms.get());
+    if (CAlarmPanel* pPanel = g_pMainDialog->deviceOverviewWidget()->alarmPanel())
+        pPanel->setAlarmTracker(&s_pAlarms->tracker);
 }
 
 bool runLogin()
@@ -135,7 +152,10 @@ void runExitSequence()
         g_pHistoryStore = nullptr;
     }
     // Alarm mail already queued gets its bounded time to go out; the mail thread ends here.
-    CMailQueue::instance()->shutdown();
+    if (s_pAlarms && s_pAlarms->finish())
+        s_pAlarms.reset();
+    else
+        (void)s_pAlarms.release(); // a worker that will not stop is left to the process exit
 }
 
 void showStartUpFailure(const char* pszText)

@@ -1,6 +1,7 @@
 #pragma once
 
 class CLoginDialog;
+class CRoomAlarms;
 
 // The program's start-up and exit, step by step, shared by main() and the whole-program tests.
 
@@ -25,5 +26,7 @@ int runMainWindow();
 // the registry, the worker thread and the transport, and lets queued alarm mail finish within its
 // bound. Safe to call when only part of it exists.
 void runExitSequence();
+// The console's alarm tracker and alarm mail, made with the long-lived windows (null before).
+CRoomAlarms* consoleAlarms();
 // Shows the critical box of a refused start ("Critical" with the given text).
 void showStartUpFailure(const char* pszText);

@@ -1,7 +1,7 @@
 #include "app/LoginDialog.h"
 
-#include "app/SharedFonts.h"
 #include "common/MacText.h"
+#include "ui/frame/SharedFonts.h"
 #include "device/GroupAlarms.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
@@ -10,12 +10,13 @@
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
+#include "room/RoomAlarms.h"
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/frame/SharedFonts.h"
 #include "ui/frame/TitleBar.h"
 
 #include <QApplication>
@@ -327,13 +328,18 @@ bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
     }
     g_pRackmind->connectTransport(g_pUdpDriver);
     g_pOutletControl = new COutletControl(nullptr, COutletControl::defaultJournalPath());
+    CAlarmTracker* pTracker = m_pAlarms ? &m_pAlarms->tracker : nullptr;
+    g_pRackmind->setAlarmTracker(pTracker);
     if (g_pHistoryStore) {
-        CHistoryRecorder* pRecorder = CHistoryRecorder::attach(g_pHistoryStore, g_pRackmind);
+        CHistoryRecorder* pRecorder = CHistoryRecorder::attach(g_pHistoryStore, g_pRackmind, pTracker);
         connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
                 &CHistoryRecorder::slotOutletOperation);
+        if (m_pAlarms)
+            connect(&m_pAlarms->mailQueue, &CMailQueue::signalMailResult, pRecorder,
+                    &CHistoryRecorder::slotMailResult);
     }
     // After the recorder has handed the tracker the alarms that stood, so that a group's is taken up.
-    auto* pGroupAlarms = new CGroupAlarms(g_pRackmind, g_pRackmind);
+    auto* pGroupAlarms = new CGroupAlarms(g_pRackmind, pTracker, g_pRackmind);
     if (CDeviceOverviewWidget* pPage = overviewPage())
         connect(pGroupAlarms, &CGroupAlarms::signalDeviceGroupChanged, pPage,
                 &CDeviceOverviewWidget::slotDeviceGroupChanged);

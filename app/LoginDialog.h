@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class CDeviceOverviewWidget;
+class CRoomAlarms;
 class CUdpDriver;
 class QCheckBox;
 class QComboBox;
@@ -55,6 +56,8 @@ public:
     // The page that gets the registry's new devices. When none is set, the login looks for the
     // "DeviceOverviewWidget" of the top-level "MainDialog" at the moment it wires the registry.
     void setOverviewPage(CDeviceOverviewWidget* pPage);
+    // The alarm tracker and mail the registry's devices report to (none: alarms are not tracked).
+    void setRoomAlarms(CRoomAlarms* pAlarms) { m_pAlarms = pAlarms; }
 
 signals:
     void signalStartBroadcast(bool& bResult, uint uiUdpLocalPort = 51230, uint uiUpdateRate = 1000);
@@ -93,4 +96,5 @@ private:
     QFont m_fontWordmark;
     QFont m_fontWordmarkBold;
     QPointer<CDeviceOverviewWidget> m_pOverviewPage;
+    CRoomAlarms* m_pAlarms = nullptr;
 };

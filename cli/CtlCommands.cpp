@@ -5,10 +5,10 @@
 #include "cli/CtlProtection.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/UnixSignals.h"
 #include "device/OutletCycle.h"
 #include "device/Protocol.h"
-#include "service/UnixSignals.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>

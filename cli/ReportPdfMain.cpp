@@ -4,13 +4,9 @@
 #include "cli/CtlReport.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
-#include "device/Pdu.h"
 #include "ui/power/ReportPdf.h"
 
 #include <QGuiApplication>
-
-// Nothing here draws devices; the base library's devices want the hook all the same.
-void attachOutletPainter(CPdu*) {}
 
 int main(int argc, char* argv[])
 {

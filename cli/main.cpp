@@ -13,9 +13,6 @@
 
 #include <cstdio>
 
-// The command line draws nothing: the devices it discovers have no outlet painter.
-void attachOutletPainter(CPdu*) {}
-
 namespace {
 
 struct Subcommand

@@ -1,7 +1,7 @@
 # Refreshes the catalogues from the source folders that exist (run by the `lupdate` target).
 file(GLOB CATALOGUES ${CATALOGUE_DIR}/*.ts)
 set(folders)
-foreach(dir app settings device history power mail ui cli service)
+foreach(dir common settings device mail history power room metrics service cli ui app)
     if(IS_DIRECTORY ${SOURCE_DIR}/${dir})
         list(APPEND folders ${SOURCE_DIR}/${dir})
     endif()

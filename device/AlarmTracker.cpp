@@ -1,10 +1,9 @@
 #include "device/AlarmTracker.h"
 
+#include "common/Clock.h"
 #include "common/MacText.h"
-#include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "mail/MailQueue.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
 
@@ -17,24 +16,6 @@
 namespace {
 const QString kAlarmSubject = QStringLiteral("PDU Warning");
 const QString kClearedSubject = QStringLiteral("PDU Warning Cleared");
-
-CAlarmTracker* g_pAlarmTracker = nullptr;
-
-void deleteAlarmTracker()
-{
-    delete g_pAlarmTracker;
-    g_pAlarmTracker = nullptr;
-}
-
-void queueMail(const QString& strSubject, const QString& strText)
-{
-    // The settings are taken now; the mail worker delivers in the background, so a slow or silent
-    // server never holds up the interface.
-    MailJob job = mailJobFromSettings();
-    job.subject = strSubject;
-    job.body = strText;
-    CMailQueue::instance()->enqueue(job);
-}
 
 // The alarm mail's text turned into its notice of the end: "<condition> Cleared" on the first line, and
 // how long it lasted after the limits, before the device's address.
@@ -58,15 +39,6 @@ int ActiveAlarm::severity() const
     return iCondition == CPdu::AlarmVoltageOverload || iCondition == CPdu::AlarmCurrentOverload ? 2 : 1;
 }
 
-CAlarmTracker* CAlarmTracker::instance()
-{
-    if (!g_pAlarmTracker) {
-        g_pAlarmTracker = new CAlarmTracker;
-        qAddPostRoutine(deleteAlarmTracker);
-    }
-    return g_pAlarmTracker;
-}
-
 CAlarmTracker::CAlarmTracker(QObject* parent) : QObject(parent)
 {
     qRegisterMetaType<ActiveAlarm>();
@@ -75,6 +47,19 @@ CAlarmTracker::CAlarmTracker(QObject* parent) : QObject(parent)
     // What waits to be combined goes to the mail worker, which delivers it on the way out.
     if (QCoreApplication::instance())
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &CAlarmTracker::flush);
+}
+
+void CAlarmTracker::addNotifier(CAlarmNotifier* pNotifier)
+{
+    if (pNotifier && !m_listNotifiers.contains(pNotifier))
+        m_listNotifiers << pNotifier;
+}
+
+void CAlarmTracker::send(const QString& strSubject, const QString& strText)
+{
+    const AlarmNotice notice{strSubject, strText};
+    for (CAlarmNotifier* pNotifier : qAsConst(m_listNotifiers))
+        pNotifier->notify(notice);
 }
 
 QList<ActiveAlarm> CAlarmTracker::activeAlarms() const
@@ -292,12 +277,12 @@ void CAlarmTracker::setGroupReading(const QString& strGroup, const QString& strV
 void CAlarmTracker::notify(const QString& strSubject, const QString& strText)
 {
     if (!g_alarmSettings.combineMails && m_listWaiting.isEmpty()) {
-        queueMail(strSubject, strText);
+        send(strSubject, strText);
         return;
     }
     if (m_listWaiting.isEmpty())
         m_iWindowEndMsecs = Clock::elapsedMs() + qint64(g_alarmSettings.combineWindowSecs) * 1000;
-    m_listWaiting << Notice{strSubject, strText};
+    m_listWaiting << AlarmNotice{strSubject, strText};
     if (!g_alarmSettings.combineMails)
         flush();
 }
@@ -313,22 +298,22 @@ void CAlarmTracker::flush()
 {
     if (m_listWaiting.isEmpty())
         return;
-    const QList<Notice> listNotices = std::exchange(m_listWaiting, {});
+    const QList<AlarmNotice> listNotices = std::exchange(m_listWaiting, {});
     // One notice alone goes out as it would have without combining.
     if (listNotices.size() == 1) {
-        queueMail(listNotices.first().strSubject, listNotices.first().strText);
+        send(listNotices.first().strSubject, listNotices.first().strText);
         return;
     }
     int iCleared = 0;
     QStringList listTexts;
-    for (const Notice& notice : listNotices) {
+    for (const AlarmNotice& notice : listNotices) {
         iCleared += notice.strSubject == kClearedSubject ? 1 : 0;
         listTexts << notice.strText;
     }
     const QString strHead =
         QStringLiteral("Alarms:%1\nCleared:%2\n\n").arg(listNotices.size() - iCleared).arg(iCleared);
-    queueMail(iCleared == listNotices.size() ? kClearedSubject : kAlarmSubject,
-              strHead + listTexts.join(QStringLiteral("\n\n--------\n\n")));
+    send(iCleared == listNotices.size() ? kClearedSubject : kAlarmSubject,
+         strHead + listTexts.join(QStringLiteral("\n\n--------\n\n")));
 }
 
 void CAlarmTracker::groupsGone()

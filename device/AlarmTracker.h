@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/AlarmNotifier.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QMetaType>
@@ -46,13 +48,16 @@ Q_DECLARE_METATYPE(ActiveAlarm)
 
 // Every alarm condition that holds now, across all devices: what the devices' ticks report as begun and
 // ended, who acknowledged what, and the mails that go with them (one each, or combined per window; a
-// notice when an alarm clears). Windows and a future event log follow it through its signals.
+// notice when an alarm clears), handed to its notifiers. Windows and the event log follow it through its
+// signals. One per room, made by whoever assembles the room and handed to those who use it.
 class CAlarmTracker : public QObject
 {
     Q_OBJECT
 public:
-    // The process-wide tracker, created on first use.
-    static CAlarmTracker* instance();
+    explicit CAlarmTracker(QObject* parent = nullptr);
+
+    // Every notice goes to each notifier added, in order; the tracker does not own them.
+    void addNotifier(CAlarmNotifier* pNotifier);
 
     // The most severe first, the newest first among equals.
     QList<ActiveAlarm> activeAlarms() const;
@@ -103,15 +108,9 @@ signals:
     void signalAlarmsChanged();
 
 private:
-    explicit CAlarmTracker(QObject* parent = nullptr);
     void slotDeviceGone();
     void notify(const QString& strSubject, const QString& strText);
-
-    struct Notice
-    {
-        QString strSubject;
-        QString strText;
-    };
+    void send(const QString& strSubject, const QString& strText);
     int indexOfRestored(const CPdu* pPdu, int iCondition) const;
     int indexOfRestoredGroup(const QString& strGroup, int iCondition) const;
     // Takes up an alarm, resumed (iRestored) or new, and tells of it.
@@ -124,7 +123,8 @@ private:
     QList<ActiveAlarm> m_listAlarms;
     QList<ActiveAlarm> m_listRestored;
     quint64 m_uiLastId = 0;
-    QList<Notice> m_listWaiting;
+    QList<AlarmNotice> m_listWaiting;
+    QList<CAlarmNotifier*> m_listNotifiers;
     qint64 m_iWindowEndMsecs = 0; // on the monotonic clock
     QTimer m_timerFlush;
 };

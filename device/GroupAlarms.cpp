@@ -28,8 +28,8 @@ QString mailText(int iCondition, const QString& strGroup, double dLoad, const QS
 }
 } // namespace
 
-CGroupAlarms::CGroupAlarms(CRackmind* pRegistry, QObject* parent)
-    : QObject(parent), m_pRegistry(pRegistry), m_pTracker(CAlarmTracker::instance())
+CGroupAlarms::CGroupAlarms(CRackmind* pRegistry, CAlarmTracker* pTracker, QObject* parent)
+    : QObject(parent), m_pRegistry(pRegistry), m_pTracker(pTracker)
 {
     connect(pRegistry, &CRackmind::signalDeviceMacKnown, this, &CGroupAlarms::slotMacKnown);
     connect(&m_timer, &QTimer::timeout, this, &CGroupAlarms::check);
@@ -92,7 +92,9 @@ void CGroupAlarms::putInKeptGroup(CPdu* pPdu, bool bForgotten)
 
 void CGroupAlarms::check()
 {
-    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    CAlarmTracker* pTracker = m_pTracker.data();
+    if (!pTracker)
+        return;
     const QHash<QString, GroupBudget> hashBudgets = groupBudgets();
     // Restored alarms wait for their group to be heard whole: few, and gone once taken up.
     const QStringList listStanding = pTracker->standingGroups();
@@ -156,7 +158,7 @@ bool CGroupAlarms::keptMembersPresent(const QString& strGroup) const
 void CGroupAlarms::judge(const QString& strGroup, int iIndex, bool bHolds, bool bClear, bool bWhole,
                          double dLoad, double dLimit)
 {
-    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    CAlarmTracker* pTracker = m_pTracker.data();
     GroupState& state = m_hashState[strGroup];
     const int iCondition = kConditions[iIndex];
     int& iHolds = state.aiHolds[iIndex];

@@ -20,7 +20,8 @@ class CGroupAlarms : public QObject
 {
     Q_OBJECT
 public:
-    explicit CGroupAlarms(CRackmind* pRegistry, QObject* parent = nullptr);
+    // Reports to pTracker, which may go first (at the end of the program).
+    CGroupAlarms(CRackmind* pRegistry, CAlarmTracker* pTracker, QObject* parent = nullptr);
     ~CGroupAlarms() override;
 
     // Puts every device whose MAC has a kept group into it, and one whose group is no longer kept back

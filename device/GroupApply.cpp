@@ -1,9 +1,9 @@
 #include "device/GroupApply.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/HistoryEvent.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "history/HistoryEvent.h"
 
 #include <QStringList>
 

@@ -1,12 +1,12 @@
 #include "device/OutletControl.h"
 
+#include "common/Clock.h"
 #include "common/DeviceText.h"
+#include "common/HistoryEvent.h"
 #include "common/MacText.h"
-#include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
-#include "history/HistoryEvent.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "device/Pdu.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 
@@ -24,7 +24,6 @@ CPdu::CPdu(QObject* parent) : QObject(parent)
     setObjectName(QStringLiteral("Pdu"));
     strGroup = QStringLiteral("Default");
     std::fill(std::begin(bAlarm), std::end(bAlarm), false);
-    attachOutletPainter(this);
     connect(&timerEmail, &QTimer::timeout, this, &CPdu::slotEmailTimer);
     // Whole seconds: a room's thousands of ticks then fall due together, in one wake-up, and each goes
     // back to the end of the event loop's ordered timer list at once. Coarse timers, each rounded a

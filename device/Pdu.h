@@ -11,12 +11,8 @@
 #include <QString>
 #include <QTimer>
 
+class CAlarmTracker;
 class COutletStatusWidget;
-class CPdu;
-
-// Gives a new device its outlet painter. Defined by the program: the windowed one makes the painter
-// widget while a widget application runs, the headless service makes none.
-void attachOutletPainter(CPdu* pPdu);
 
 // One power strip as the console knows it: what it last reported (stInfo), what the configuration
 // pages have edited and not yet sent (stSetInfo), its group, its liveness and its alarm state.
@@ -66,10 +62,12 @@ public:
 
     PduInfo stInfo;
     PduInfo stSetInfo;
-    // Created with the device (see attachOutletPainter); the overview tree adopts it as an item widget,
-    // and one not adopted goes with the device.
+    // Made by the windows when they first show the device (COutletStatusWidget::attach); the overview
+    // tree adopts it as an item widget, and one not adopted goes with the device. None without windows.
     QPointer<COutletStatusWidget> pOutletStatusWidget;
     QString strGroup;
+    // Where the device's alarm conditions are reported (its registry's); none: they are judged unseen.
+    QPointer<CAlarmTracker> pAlarmTracker;
     // Set once a condition has counted and its mail has gone out (or waits to be combined); cleared on
     // the first tick its reading is clear of the limit by the configured margin.
     bool bAlarm[AlarmCount];

@@ -109,7 +109,16 @@ void CPdu::slotEmailTimer()
     if (!limitsKnown() || !hasReported(kCmdNetwork) || !m_bFreshStatus)
         return;
     m_bFreshStatus = false;
-    CAlarmTracker* pTracker = CAlarmTracker::instance();
+    // The state below is kept with or without a tracker to tell; a device without one tells no one.
+    CAlarmTracker* pTracker = pAlarmTracker.data();
+    const auto began = [&](int iCond) {
+        if (pTracker)
+            pTracker->alarmBegan(this, iCond, alarmText(iCond));
+    };
+    const auto ended = [&](int iCond) {
+        if (pTracker)
+            pTracker->alarmEnded(this, iCond, alarmText(iCond));
+    };
     const bool bFirst = !m_bStandingChecked;
     m_bStandingChecked = true;
     const PduInfo& i = stInfo;
@@ -130,24 +139,24 @@ void CPdu::slotEmailTimer()
         !(i.humidity >= i.humidityWarn * dLower),
     };
     for (int iCond = 0; iCond < AlarmCount; ++iCond) {
-        if (bFirst && pTracker->wasStanding(this, iCond)) {
+        if (bFirst && pTracker && pTracker->wasStanding(this, iCond)) {
             // It stood before the restart: it stands on while the reading is not clear, without
             // waiting to be confirmed again.
             bAlarm[iCond] = !aClear[iCond];
             if (bAlarm[iCond])
-                pTracker->alarmBegan(this, iCond, alarmText(iCond));
+                began(iCond);
             else
-                pTracker->alarmEnded(this, iCond, alarmText(iCond));
+                ended(iCond);
         } else if (bAlarm[iCond]) {
             if (aClear[iCond]) {
                 bAlarm[iCond] = false;
-                pTracker->alarmEnded(this, iCond, alarmText(iCond));
+                ended(iCond);
             }
         } else if (aHolds[iCond] && m_aiHoldReplies[iCond] >= g_alarmSettings.debouncePolls) {
             m_aiHoldReplies[iCond] = 0;
             // Set whether or not the mail goes out: a condition is mailed once while it lasts.
             bAlarm[iCond] = true;
-            pTracker->alarmBegan(this, iCond, alarmText(iCond));
+            began(iCond);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "device/Rackmind.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/UdpDriver.h"
@@ -78,9 +79,17 @@ CRackmind::~CRackmind()
     }
 }
 
+void CRackmind::setAlarmTracker(CAlarmTracker* pTracker)
+{
+    m_pAlarmTracker = pTracker;
+    for (CPdu* pPdu : qAsConst(listPdu))
+        pPdu->pAlarmTracker = pTracker;
+}
+
 CPdu* CRackmind::addPdu(uint ip)
 {
     auto* pPdu = new CPdu(this);
+    pPdu->pAlarmTracker = m_pAlarmTracker;
     pPdu->setObjectName(QStringLiteral("Pdu"));
     ipv4FromUint(ip, pPdu->stInfo.ip);
     pPdu->uiSourceIP = ip;

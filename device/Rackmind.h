@@ -8,7 +8,9 @@
 #include <QList>
 #include <QNetworkDatagram>
 #include <QObject>
+#include <QPointer>
 
+class CAlarmTracker;
 class CPdu;
 class CUdpDriver;
 
@@ -43,6 +45,9 @@ public:
     // How long they wait at most: past the online window of the address a moved device left.
     static constexpr qint64 kHoldMsecs = 10000;
 
+    // The tracker every device reports its alarm conditions to, those already known included.
+    void setAlarmTracker(CAlarmTracker* pTracker);
+
     CPdu* addPdu(uint ip);
     // Adds every device's port not yet polled and announces the whole list, changed or not.
     void updateDevicePort();
@@ -73,6 +78,7 @@ public slots:
     void slotRcvBatch(std::shared_ptr<CReplyQueue> pQueue);
 
 private:
+    QPointer<CAlarmTracker> m_pAlarmTracker;
     void route(quint32 uiSender, const QByteArray& baData);
     void deliver(CPdu* pPdu, const QByteArray& baData);
     // Whether a new sender's reply must wait (false), or may go on (true) to a new device or, with

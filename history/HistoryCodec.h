@@ -1,24 +1,10 @@
 #pragma once
 
+#include "common/HistorySample.h"
+
 #include <QByteArray>
 #include <QVector>
 #include <QtGlobal>
-
-// One poll of one PDU as the store keeps it: whole volts, centiamperes, degrees, percent, the outlet
-// bits and whether the device answered. Offline polls carry no readings.
-struct HistorySample
-{
-    qint64 iMsecs = 0; // since the epoch
-    quint16 uiVoltage = 0;
-    quint16 uiCentiAmps = 0;
-    quint8 uiTemperature = 0;
-    quint8 uiHumidity = 0;
-    quint8 uiOutlets = 0;
-    bool bOnline = false;
-    // The readings cannot be right (no voltage, a current far past the device's limit): the sample is
-    // kept as read but counts no energy.
-    bool bNoEnergy = false;
-};
 
 // Minimum, average and maximum of the online samples of one span (a minute or an hour), the outlet
 // bits last seen and how many samples went in (offline ones included in iSamples, not in iOnline).
@@ -32,7 +18,7 @@ struct HistoryAggregate
     quint8 uiOutlets = 0;
     quint16 uiOnline = 0;
     quint16 uiSamples = 0;
-    // Energy of the span in Energy units (see power/Energy.h): the intervals between answered polls
+    // Energy of the span in Energy units (see common/Energy.h): the intervals between answered polls
     // that end in the span. Rows written before energy was kept have none (bEnergy false).
     qint64 iEnergy = 0;
     bool bEnergy = false;

@@ -1,8 +1,8 @@
 #include "history/HistoryReader.h"
 #include "history/TimeSpans.h"
 
+#include "common/Energy.h"
 #include "history/HistoryStore.h"
-#include "power/Energy.h"
 
 #include <QFileInfo>
 #include <QSqlError>

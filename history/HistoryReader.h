@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/HistoryEvent.h"
 #include "history/HistoryCodec.h"
-#include "history/HistoryEvent.h"
 #include "history/HistoryStore.h"
 
 #include <QDateTime>

@@ -5,14 +5,13 @@
 #include "common/MacText.h"
 #include "history/HistoryCsv.h"
 
+#include "common/Clock.h"
 #include "device/AlarmTracker.h"
-#include "device/Clock.h"
 #include "device/OutletControl.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
 
 #include <QTimer>
 
@@ -52,10 +51,10 @@ CHistoryRecorder::CHistoryRecorder(CHistoryStore* pStore, CRackmind* pRegistry, 
     m_pTimer->start(1000);
 }
 
-CHistoryRecorder* CHistoryRecorder::attach(CHistoryStore* pStore, CRackmind* pRegistry)
+CHistoryRecorder* CHistoryRecorder::attach(CHistoryStore* pStore, CRackmind* pRegistry,
+                                           CAlarmTracker* pTracker)
 {
-    CAlarmTracker* pTracker = CAlarmTracker::instance();
-    if (pStore->isAvailable()) {
+    if (pTracker && pStore->isAvailable()) {
         QList<ActiveAlarm> listStanding;
         for (const StoredAlarm& stored : CHistoryReader(pStore->path()).standingAlarms()) {
             ActiveAlarm alarm;
@@ -72,13 +71,13 @@ CHistoryRecorder* CHistoryRecorder::attach(CHistoryStore* pStore, CRackmind* pRe
         pTracker->restore(listStanding);
     }
     auto* pRecorder = new CHistoryRecorder(pStore, pRegistry, pRegistry);
+    if (!pTracker)
+        return pRecorder;
     pRecorder->setDeriveAlarms(false);
     connect(pTracker, &CAlarmTracker::signalAlarmBegan, pRecorder, &CHistoryRecorder::slotAlarmBegan);
     connect(pTracker, &CAlarmTracker::signalAlarmEnded, pRecorder, &CHistoryRecorder::slotAlarmEnded);
     connect(pTracker, &CAlarmTracker::signalAlarmAcknowledged, pRecorder,
             &CHistoryRecorder::slotAlarmAcknowledged);
-    connect(CMailQueue::instance(), &CMailQueue::signalMailResult, pRecorder,
-            &CHistoryRecorder::slotMailResult);
     return pRecorder;
 }
 

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 struct ActiveAlarm;
+class CAlarmTracker;
 struct OutletOperation;
 class CHistoryStore;
 class CRackmind;
@@ -24,9 +25,10 @@ public:
     CHistoryRecorder(CHistoryStore* pStore, CRackmind* pRegistry, QObject* parent = nullptr);
 
     // The recorder as the console and the service run it, a child of the registry: the alarms in the
-    // log are the tracker's (with the mails' outcome), and the alarms that stood when the program last
-    // stopped are handed back to the tracker.
-    static CHistoryRecorder* attach(CHistoryStore* pStore, CRackmind* pRegistry);
+    // log are pTracker's, and the alarms that stood when the program last stopped are handed back to
+    // it (none: the recorder derives alarm conditions from the replies). The mails' outcome comes in
+    // through slotMailResult, connected by whoever owns the mail.
+    static CHistoryRecorder* attach(CHistoryStore* pStore, CRackmind* pRegistry, CAlarmTracker* pTracker);
 
     // Alarm conditions are derived from each reply until an alarm tracker records them itself.
     void setDeriveAlarms(bool bDerive) { m_bDeriveAlarms = bDerive; }

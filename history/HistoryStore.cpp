@@ -1,6 +1,6 @@
 #include "history/HistoryStore.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "history/HistoryWriter.h"
 
 #include <QDir>

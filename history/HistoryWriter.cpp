@@ -1,8 +1,8 @@
 #include "history/HistoryWriter.h"
 #include "history/TimeSpans.h"
 
-#include "device/Clock.h"
-#include "power/Energy.h"
+#include "common/Clock.h"
+#include "common/Energy.h"
 
 #include <QDir>
 #include <QFileInfo>

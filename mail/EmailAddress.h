@@ -10,7 +10,6 @@ class EmailAddress : public QObject
 public:
     explicit EmailAddress(const QString& address = QString(), const QString& name = QString());
 
-    QString getName() const { return name; }
     QString getAddress() const { return address; }
 
 private:

@@ -4,7 +4,6 @@
 #include "mail/MimeMessage.h"
 #include "mail/MimeText.h"
 #include "mail/SmtpClient.h"
-#include "settings/Settings.h"
 
 namespace {
 SmtpClient::ConnectionType connectionType(const MailJob& job)
@@ -14,21 +13,6 @@ SmtpClient::ConnectionType connectionType(const MailJob& job)
                           : SmtpClient::TcpConnection;
 }
 } // namespace
-
-MailJob mailJobFromSettings()
-{
-    MailJob job;
-    job.host = g_settings.smtpHost;
-    job.port = g_settings.smtpPort;
-    job.ssl = g_settings.smtpSsl;
-    job.startTls = g_settings.smtpStartTls;
-    job.allowUnencryptedPassword = g_settings.smtpAllowUnencryptedPassword;
-    job.account = g_settings.smtpAccount;
-    job.password = g_settings.smtpPassword;
-    job.sender = g_settings.smtpSender;
-    job.receiver = g_settings.smtpReceiver;
-    return job;
-}
 
 SmtpFailure mailSetupFailure(const MailJob& job)
 {

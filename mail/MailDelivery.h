@@ -6,7 +6,7 @@
 
 #include <atomic>
 
-// Everything one mail needs, taken from the settings when the mail is made.
+// Everything one mail needs, its server settings taken by the caller when the mail is made.
 struct MailJob
 {
     QString host;
@@ -23,9 +23,6 @@ struct MailJob
 
     QString senderAddress() const { return sender.isEmpty() ? account : sender; }
 };
-
-// A job with the mail settings in force (g_settings), without subject and body.
-MailJob mailJobFromSettings();
 
 // Delivers one mail with the fixed sequence: connect, log in, send, quit, each step only after the one
 // before succeeded. Blocks the calling thread up to the client's time-outs. True when the server took

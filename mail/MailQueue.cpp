@@ -2,33 +2,11 @@
 
 #include "mail/SmtpClient.h"
 
-#include <QCoreApplication>
-
-namespace {
-CMailQueue* g_pMailQueue = nullptr;
-
-void shutdownMailQueue()
-{
-    if (!g_pMailQueue)
-        return;
-    // A worker that will not stop must not be destroyed under its own feet: leave it to the process exit.
-    if (g_pMailQueue->shutdown(CMailQueue::kExitBudgetMsec))
-        delete g_pMailQueue;
-    g_pMailQueue = nullptr;
-}
-} // namespace
-
-CMailQueue* CMailQueue::instance()
-{
-    if (!g_pMailQueue) {
-        g_pMailQueue = new CMailQueue;
-        qAddPostRoutine(shutdownMailQueue);
-    }
-    return g_pMailQueue;
-}
+CMailQueue::CMailQueue(QObject* parent) : QObject(parent) {}
 
 CMailQueue::~CMailQueue()
 {
+    // A worker that will not stop must not be destroyed under its own feet: leave it to the process exit.
     if (!shutdown(0))
         (void)m_pThread.release();
 }

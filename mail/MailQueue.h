@@ -11,15 +11,15 @@
 #include <memory>
 #include <mutex>
 
-// The one mail worker of the process: delivers queued mails one at a time, in the order queued, on a
-// thread of its own ("MailThread"), so that a slow or silent mail server never holds up the interface.
+// A room's mail worker: delivers queued mails one at a time, in the order queued, on a thread of its own
+// ("MailThread"), so that a slow or silent mail server never holds up the interface. Its owner calls
+// shutdown() on the way out so that queued mail gets its bounded time; destroying it drops what waits.
 class CMailQueue : public QObject
 {
     Q_OBJECT
 public:
-    // The process-wide queue, created on first use. When the application object goes away, the mail in
-    // progress and those waiting get kExitBudgetMsec in all to go out; the rest is dropped.
-    static CMailQueue* instance();
+    explicit CMailQueue(QObject* parent = nullptr);
+    // What shutdown() gives the mail in progress and those waiting, in all, by default.
     static constexpr int kExitBudgetMsec = 20000;
     // Mails waiting beyond this many are dropped as they come: room for one mail for each of the six
     // conditions of 4096 devices, and a bound on memory when a host keeps inventing alarms faster than
@@ -47,7 +47,6 @@ signals:
     void signalMailResult(QString strSubject, QString strReceiver, bool bDelivered, QString strWhy);
 
 private:
-    CMailQueue() = default;
     void work();
 
     std::unique_ptr<QThread> m_pThread;

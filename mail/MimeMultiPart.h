@@ -24,8 +24,6 @@ public:
     explicit MimeMultiPart(MultiPartType type = Related);
 
     void addPart(MimePart* part) { parts.append(part); }
-    const QList<MimePart*>& getParts() const { return parts; }
-    MultiPartType getType() const { return type; }
 
     void prepare() override;
 

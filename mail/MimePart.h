@@ -25,10 +25,7 @@ public:
 
     void setContent(const QByteArray& baContent) { content = baContent; }
     QByteArray getContent() const { return content; }
-    QString getContentType() const { return contentType; }
-    QString getCharset() const { return charset; }
     QString getBoundary() const { return boundary; }
-    Encoding getEncoding() const { return encoding; }
 
     // The word the "Content-Transfer-Encoding:" header carries for an encoding.
     static QString encodingName(Encoding encoding);

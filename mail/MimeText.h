@@ -10,7 +10,6 @@ public:
     explicit MimeText(const QString& text = QString());
 
     void setText(const QString& strText) { text = strText; }
-    QString getText() const { return text; }
 
     void prepare() override;
 

@@ -46,27 +46,18 @@ public:
     explicit SmtpClient(const QString& host = QStringLiteral("localhost"), int port = 25,
                         ConnectionType connectionType = TcpConnection);
 
-    QString getHost() const { return host; }
-    int getPort() const { return port; }
-    ConnectionType getConnectionType() const { return connectionType; }
-    QString getName() const { return name; }
     void setName(const QString& strName) { name = strName; }
-    QString getUser() const { return user; }
     void setUser(const QString& strUser) { user = strUser; }
     void setPassword(const QString& strPassword) { password = strPassword; }
     // Whether the password may go over a connection that is not encrypted; off unless the operator chose it.
     void setAllowUnencryptedPassword(bool bAllow) { m_bAllowUnencryptedPassword = bAllow; }
-    int getConnectionTimeout() const { return connectionTimeout; }
     void setConnectionTimeout(int iMsec) { connectionTimeout = iMsec; }
-    int getResponseTimeout() const { return responseTimeout; }
     void setResponseTimeout(int iMsec) { responseTimeout = iMsec; }
     QString getResponseText() const { return responseText; }
     int getResponseCode() const { return responseCode; }
     QTcpSocket* getSocket() const { return socket; }
     // Why the last operation returned false; empty after one that succeeded.
     SmtpFailure lastFailure() const { return m_failure; }
-    // The server's EHLO keywords with their parameters, upper case, one per line of its reply.
-    QStringList capabilities() const { return m_listCapabilities; }
 
     // A shared point in time (milliseconds of a monotonic clock, 0 for none) after which every wait gives
     // up at once: lets the owner of a background delivery bound it from another thread.

@@ -38,7 +38,7 @@ struct Figures
 {
     Current day;   // the last 24 hours
     Current month; // the last 30 days
-    // Energy units (power/Energy.h); incomplete where part of the span lies in rows written before
+    // Energy units (common/Energy.h); incomplete where part of the span lies in rows written before
     // energy was kept.
     qint64 aEnergy[EnergySpanCount] = {0, 0, 0};
     bool aEnergyComplete[EnergySpanCount] = {true, true, true};

@@ -2,10 +2,10 @@
 
 #include "common/CurrentText.h"
 #include "common/DeviceText.h"
+#include "common/Energy.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/TimeSpans.h"
-#include "power/Energy.h"
 
 #include <QDateTime>
 #include <QHash>

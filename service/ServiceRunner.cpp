@@ -9,8 +9,8 @@
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
+#include "room/RoomAlarms.h"
 #include "service/SystemdNotify.h"
 #include "settings/AlarmSettings.h"
 #include "settings/GroupSettings.h"
@@ -45,7 +45,8 @@ void logEvent(const QString& strLine)
 }
 
 CServiceRunner::CServiceRunner(const ServiceOptions& options, QObject* parent)
-    : QObject(parent), m_options(options), m_pExporter(new CMetricsExporter(this))
+    : QObject(parent), m_options(options), m_pAlarms(std::make_unique<CRoomAlarms>()),
+      m_pExporter(new CMetricsExporter(this))
 {
 }
 
@@ -105,18 +106,19 @@ bool CServiceRunner::start()
     m_pRegistry = new CRackmind;
     g_pRackmind = m_pRegistry;
     m_pRegistry->connectTransport(m_pDriver);
+    m_pRegistry->setAlarmTracker(&m_pAlarms->tracker);
     connect(m_pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
     // The alarm that made a mail is logged before the mail, and the mail's fate after it: the watch runs
     // at once when a mail is queued, and the worker writes its result itself, also while stopping.
-    connect(CMailQueue::instance(), &CMailQueue::signalMailQueued, this,
+    connect(&m_pAlarms->mailQueue, &CMailQueue::signalMailQueued, this,
             [this](const QString& strSubject, const QString& strReceiver) {
                 if (m_pRegistry)
                     slotWatch();
                 logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
             });
     connect(
-        CMailQueue::instance(), &CMailQueue::signalMailResult, this,
+        &m_pAlarms->mailQueue, &CMailQueue::signalMailResult, this,
         [](const QString& strSubject, const QString& strReceiver, bool bDelivered, const QString& strWhy) {
             logEvent(bDelivered
                          ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
@@ -127,7 +129,7 @@ bool CServiceRunner::start()
     if (onRegistryCreated)
         onRegistryCreated(m_pRegistry);
     // After the recorder has handed the tracker the alarms that stood, so that a group's is taken up.
-    m_pGroupAlarms = new CGroupAlarms(m_pRegistry, m_pRegistry);
+    m_pGroupAlarms = new CGroupAlarms(m_pRegistry, &m_pAlarms->tracker, m_pRegistry);
     // The writer tells at most once a minute; the count is of those since it last told.
     if (g_pHistoryStore)
         connect(g_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
@@ -206,7 +208,7 @@ void CServiceRunner::slotPolled(bool bSent, int iInterfaces)
 
 void CServiceRunner::logMailSetup()
 {
-    const MailJob job = mailJobFromSettings();
+    const MailJob job = mailJobFromSettings(g_settings);
     const SmtpFailure failure = mailSetupFailure(job);
     if (job.host.isEmpty() && job.receiver.isEmpty())
         logEvent(QStringLiteral(
@@ -279,7 +281,7 @@ void CServiceRunner::slotWatch()
     }
     // The groups' alarms, as the tracker holds them.
     QSet<QString> setGroups;
-    for (const ActiveAlarm& alarm : CAlarmTracker::instance()->activeAlarms())
+    for (const ActiveAlarm& alarm : m_pAlarms->tracker.activeAlarms())
         if (alarm.isGroupAlarm())
             setGroups << QStringLiteral("alarm %1 on group %2")
                              .arg(alarm.iCondition == ActiveAlarm::kGroupAtBreaker
@@ -311,9 +313,10 @@ void CServiceRunner::stop()
     m_pDriver->slotStopBroadcast();
     delete m_pDriver;
     m_pDriver = nullptr;
-    const int iPending = CMailQueue::instance()->pending();
+    m_pAlarms->tracker.flush();
+    const int iPending = m_pAlarms->mailQueue.pending();
     if (iPending > 0)
         logEvent(QStringLiteral("stopping: %1 alarm mails still going out").arg(iPending));
-    CMailQueue::instance()->shutdown();
+    m_pAlarms->finish();
     logEvent(QStringLiteral("stopped"));
 }

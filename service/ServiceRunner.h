@@ -7,10 +7,12 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class CGroupAlarms;
 class CMetricsExporter;
 class CRackmind;
+class CRoomAlarms;
 class CUdpDriver;
 class QThread;
 
@@ -53,6 +55,8 @@ public:
     void stop();
 
     CRackmind* registry() const { return m_pRegistry; }
+    // The room's alarm tracker and alarm mail, for the event log.
+    CRoomAlarms* alarms() const { return m_pAlarms.get(); }
     // Called with the registry once it exists, before polling starts: where a recorder of the
     // devices' history attaches.
     std::function<void(CRackmind*)> onRegistryCreated;
@@ -69,6 +73,7 @@ private:
     QThread* m_pThread = nullptr;
     CUdpDriver* m_pDriver = nullptr;
     CRackmind* m_pRegistry = nullptr;
+    std::unique_ptr<CRoomAlarms> m_pAlarms;
     QPointer<CGroupAlarms> m_pGroupAlarms; // a child of the registry
     CMetricsExporter* m_pExporter;
     // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.

@@ -1,11 +1,12 @@
+#include "common/UnixSignals.h"
 #include "device/MetaTypes.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "history/BudgetHistory.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "service/BudgetHistory.h"
+#include "room/RoomAlarms.h"
 #include "service/ServiceRunner.h"
-#include "service/UnixSignals.h"
 #include "settings/Catalogues.h"
 #include "settings/Settings.h"
 #include "settings/SingleInstance.h"
@@ -18,9 +19,6 @@
 
 #include <csignal>
 #include <cstdio>
-
-// The service draws nothing: its devices have no outlet painter.
-void attachOutletPainter(CPdu*) {}
 
 // The headless service: a core application only, so it needs no display and makes no widget.
 int main(int argc, char* argv[])
@@ -144,8 +142,11 @@ int main(int argc, char* argv[])
     applyRetention();
     g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
     keepBudgetHistory(g_pHistoryStore);
-    runner.onRegistryCreated = [](CRackmind* pRegistry) {
-        CHistoryRecorder::attach(g_pHistoryStore, pRegistry);
+    runner.onRegistryCreated = [&runner](CRackmind* pRegistry) {
+        CHistoryRecorder* pRecorder =
+            CHistoryRecorder::attach(g_pHistoryStore, pRegistry, &runner.alarms()->tracker);
+        QObject::connect(&runner.alarms()->mailQueue, &CMailQueue::signalMailResult, pRecorder,
+                         &CHistoryRecorder::slotMailResult);
     };
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {

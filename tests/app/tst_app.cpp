@@ -1,9 +1,9 @@
 #include "app/AppShell.h"
 #include "app/LoginDialog.h"
-#include "app/ModifyAccountDialog.h"
 #include "settings/Catalogues.h"
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
+#include "ui/frame/ModifyAccountDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,5 +1,4 @@
-#include "device/Clock.h"
-
+#include "common/Clock.h"
 #include "common/DeviceText.h"
 #include "common/MacText.h"
 #include "device/Pdu.h"

@@ -5,8 +5,8 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "settings/Settings.h"
-#include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QJsonArray>

@@ -5,9 +5,10 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "room/RoomAlarms.h"
 #include "settings/Settings.h"
-#include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QCheckBox>
@@ -80,6 +81,8 @@ private slots:
                  QStringLiteral("ok"));
         m_sim.command(QStringLiteral("record 1 clear"));
         ConsoleRig rig;
+        CRoomAlarms alarms; // the alarm mail, as the programs hand it to their registry
+        rig.registry()->setAlarmTracker(&alarms.tracker);
         QElapsedTimer clock;
         clock.start();
         startFast(rig);

@@ -1,9 +1,9 @@
 #include "../mail/MailTestServers.h"
 
+#include "common/Clock.h"
 #include "common/DeviceText.h"
-#include "device/Clock.h"
 #include "device/Pdu.h"
-#include "mail/MailQueue.h"
+#include "room/RoomAlarms.h"
 #include "settings/Settings.h"
 #include "tests/common/TestFrames.h"
 
@@ -27,11 +27,13 @@ QString bodyOf(const QJsonObject& mail)
 }
 } // namespace
 
-// Alarm mails from the one-second tick, delivered to a real SMTP server in the background.
+// Alarm mails from the one-second tick through the room's tracker and alarm mail, delivered to a real SMTP
+// server in the background.
 class TestPduAlarm : public QObject
 {
     Q_OBJECT
     AiosmtpdServer m_server;
+    CRoomAlarms m_alarms;
     QDateTime m_dtNow = QDateTime(QDate(2026, 12, 6), QTime(21, 0, 0));
 
     // A device that has reported info; the test drives its ticks.
@@ -39,6 +41,7 @@ class TestPduAlarm : public QObject
     {
         auto pPdu = std::make_unique<CPdu>();
         pPdu->timerEmail.stop();
+        pPdu->pAlarmTracker = &m_alarms.tracker;
         for (quint8 cmd : kReplyCommands)
             pPdu->slotRcvData(replyFrame(cmd, info));
         return pPdu;
@@ -63,7 +66,7 @@ class TestPduAlarm : public QObject
     }
     bool noFurtherMail()
     {
-        return QTest::qWaitFor([] { return CMailQueue::instance()->pending() == 0; }, 15000) &&
+        return QTest::qWaitFor([this] { return m_alarms.mailQueue.pending() == 0; }, 15000) &&
                m_server.takeEvent(QStringLiteral("mail"), 300).isEmpty();
     }
 
@@ -83,7 +86,7 @@ private slots:
         g_settings.smtpAllowUnencryptedPassword = true;
         g_settings.smtpPassword = kPassword;
         g_settings.smtpReceiver = kReceiver;
-        QTRY_COMPARE_WITH_TIMEOUT(CMailQueue::instance()->pending(), 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_alarms.mailQueue.pending(), 0, 15000);
     }
 
     // Every condition mails once as it starts, in the order checked, with the settings of when it was
@@ -130,7 +133,7 @@ private slots:
         // A mail that fails is not tried again while its condition lasts.
         QList<bool> listDelivered;
         QObject context;
-        connect(CMailQueue::instance(), &CMailQueue::signalMailFinished, &context,
+        connect(&m_alarms.mailQueue, &CMailQueue::signalMailFinished, &context,
                 [&](bool bDelivered) { listDelivered << bDelivered; });
         g_settings.smtpHost.clear();
         pPdu->slotRcvData(replyFrame(kCmdStatus, calm));
@@ -148,7 +151,8 @@ private slots:
 
     void queuedMailGoesOutAtExit()
     {
-        // A child process queues three mails and leaves its event loop at once; its exit waits for them.
+        // A child process queues three alarm mails and leaves its event loop at once; its exit waits for
+        // them.
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("MAIL_EXIT_CHILD_PORT"), QString::number(m_server.port()));
@@ -167,20 +171,19 @@ private slots:
 static int queueAndExit(int argc, char** argv, quint16 uiPort)
 {
     QCoreApplication app(argc, argv);
-    for (int i = 0; i < 3; ++i) {
-        MailJob job;
-        job.host = QStringLiteral("127.0.0.1");
-        job.port = uiPort;
-        job.account = kUser;
-        job.allowUnencryptedPassword = true;
-        job.password = kPassword;
-        job.receiver = kReceiver;
-        job.subject = QStringLiteral("PDU Warning");
-        job.body = QStringLiteral("exit %1").arg(i);
-        CMailQueue::instance()->enqueue(job);
-    }
+    g_settings.smtpHost = QStringLiteral("127.0.0.1");
+    g_settings.smtpPort = uiPort;
+    g_settings.smtpAccount = kUser;
+    g_settings.smtpAllowUnencryptedPassword = true;
+    g_settings.smtpPassword = kPassword;
+    g_settings.smtpReceiver = kReceiver;
+    CRoomAlarms alarms;
+    for (int i = 0; i < 3; ++i)
+        alarms.mail.notify({QStringLiteral("PDU Warning"), QStringLiteral("exit %1").arg(i)});
     QTimer::singleShot(0, &app, &QCoreApplication::quit);
-    return app.exec();
+    const int iResult = app.exec();
+    // The owner's way out: what is queued gets its bounded time.
+    return alarms.finish() ? iResult : 1;
 }
 
 int main(int argc, char** argv)

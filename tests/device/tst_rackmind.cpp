@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "settings/Settings.h"
@@ -260,8 +260,9 @@ private slots:
         const auto paint = [&](int iStatus) {
             CPdu pdu;
             pdu.stInfo.outletStatus = quint8(iStatus);
-            pdu.pOutletStatusWidget->resize(size);
-            return pdu.pOutletStatusWidget->grab().toImage();
+            COutletStatusWidget* pPainter = COutletStatusWidget::attach(&pdu);
+            pPainter->resize(size);
+            return pPainter->grab().toImage();
         };
         const QImage image = paint(status), allOn = paint(0xFF), allOff = paint(0x00);
         const int s = qMin(size.width() / 8, size.height());
@@ -286,9 +287,9 @@ private slots:
         QPointer<COutletStatusWidget> adopted, orphan;
         {
             CPdu a, b;
-            a.pOutletStatusWidget->setParent(&tree);
-            adopted = a.pOutletStatusWidget.data();
-            orphan = b.pOutletStatusWidget.data();
+            adopted = COutletStatusWidget::attach(&a);
+            adopted->setParent(&tree);
+            orphan = COutletStatusWidget::attach(&b);
         }
         QVERIFY(adopted && !orphan);
         adopted->resize(180, 30);

@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "tests/common/TestFrames.h"

@@ -1,8 +1,8 @@
 #include "device/UdpDriver.h"
-#include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/TestFrames.h"
 #include "tests/device/PduInfoCompare.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QtTest>

@@ -1,6 +1,6 @@
 #include "device/OutletControl.h"
 #include "device/Protocol.h"
-#include "tests/common/ConsoleRig.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceControlWidget.h"

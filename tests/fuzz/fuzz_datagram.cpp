@@ -4,8 +4,7 @@
 // Input: one or more datagrams. The first comes from sender 0; every "#>" followed by one byte starts
 // a new datagram from the sender that byte selects. A plain reply frame is thus a one-datagram input.
 
-#include "device/Clock.h"
-
+#include "common/Clock.h"
 #include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/PduInfo.h"

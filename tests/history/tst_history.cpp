@@ -1,4 +1,5 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/Energy.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "history/HistoryCsv.h"
@@ -6,8 +7,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
-#include "power/Energy.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 
 #include <QProcess>
 #include <QSemaphore>

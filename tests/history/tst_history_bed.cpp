@@ -1,15 +1,14 @@
-#include "../mail/MailTestServers.h"
+#include "../common/RecordingNotifier.h"
 
 #include "device/AlarmTracker.h"
 #include "device/Protocol.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "mail/MailQueue.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
-#include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceControlWidget.h"
 
@@ -79,7 +78,9 @@ private slots:
         CHistoryStore store(m_dir.filePath(QStringLiteral("history.sqlite")));
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
         ConsoleRig rig;
-        CHistoryRecorder::attach(&store, rig.registry());
+        CAlarmTracker tracker;
+        rig.registry()->setAlarmTracker(&tracker);
+        CHistoryRecorder::attach(&store, rig.registry(), &tracker);
         QVERIFY(rig.start(200));
         const QString strMac1 = macOf(1), strMac2 = macOf(2);
         QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::Appeared, QString()).size(), 3, 10000);
@@ -190,20 +191,20 @@ void TestHistoryBed::hoveringVoltage_data()
     QTest::newRow("debounce 1: every crossing") << 1;
 }
 
-// A voltage hovering at its warning limit: the log, the tracker and the mails tell one story.
+// A voltage hovering at its warning limit: the log, the tracker and its notices tell one story.
 void TestHistoryBed::hoveringVoltage()
 {
     QFETCH(int, debounce);
-    AiosmtpdServer server;
-    QVERIFY2(server.start(QStringLiteral("a@rack.test"), QStringLiteral("pw")),
-             qPrintable(server.errorString()));
-    server.useForAlarms(QStringLiteral("ops@site.test"));
     g_alarmSettings = AlarmSettings();
     g_alarmSettings.debouncePolls = debounce;
     CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));
     ConsoleRig rig;
-    CHistoryRecorder::attach(&store, rig.registry());
-    QSignalSpy spyBegan(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmBegan);
+    CAlarmTracker tracker;
+    RecordingNotifier notices;
+    tracker.addNotifier(&notices);
+    rig.registry()->setAlarmTracker(&tracker);
+    CHistoryRecorder::attach(&store, rig.registry(), &tracker);
+    QSignalSpy spyBegan(&tracker, &CAlarmTracker::signalAlarmBegan);
     const QString strMac = macOf(3);
     const quint16 uiWarn = m_sim.call([](CSimFleet& f) { return f.device(3)->st.voltageWarn; });
     // Over the limit on one status reply in three.
@@ -216,11 +217,8 @@ void TestHistoryBed::hoveringVoltage()
     if (debounce == 1)
         QTRY_VERIFY_WITH_TIMEOUT(spyBegan.size() >= 2, 30000);
     QCOMPARE(m_sim.command(QStringLiteral("clear 3 voltage")).last(), QStringLiteral("ok"));
-    (void)QTest::qWaitFor([] { return CMailQueue::instance()->pending() == 0; }, 30000);
     const int iLogged = events(store, HistoryEvent::AlarmBegan, strMac).size();
-    int iMails = 0;
-    while (!server.takeEvent(QStringLiteral("mail"), 1000).isEmpty())
-        ++iMails;
+    const int iMails = notices.take().size();
     QCOMPARE(iLogged, spyBegan.size());
     QCOMPARE(iMails, spyBegan.size());
     if (debounce == 3)

@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"

@@ -1,7 +1,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QElapsedTimer>

@@ -472,7 +472,8 @@ void TestSmtpClient::abortTimeCutsWaits()
 void TestSmtpClient::waitingMailsAreBounded()
 {
     ScriptedServer server({ScriptedServer::silence(8000)});
-    CMailQueue* pQueue = CMailQueue::instance();
+    CMailQueue queue;
+    CMailQueue* pQueue = &queue;
     const MailJob job = jobFor(server.port());
     QElapsedTimer timer;
     timer.start();

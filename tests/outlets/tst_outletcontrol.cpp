@@ -1,10 +1,10 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/HistoryEvent.h"
 #include "device/GroupApply.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/ProtectionList.h"
 #include "device/Rackmind.h"
-#include "history/HistoryEvent.h"
 #include "tests/common/TestFrames.h"
 
 #include <QtTest>

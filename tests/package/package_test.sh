@@ -86,6 +86,16 @@ for row in "${checks[@]}"; do
         --no-replaces --no-enhances "$p" | grep -E '^(libqt5gui5|libqt5widgets5|libx11-6)$' ||
         fail "$p pulls in the display stack"
 done
+# The command line and its PDF helper serve no web page: neither depends on nor loads the metrics
+# endpoint's libraries (HTTP server, TLS, YAML, crypt) or systemd's, which only the service talks to.
+web='libcpp-httplib|libssl|libyaml-cpp|libcrypt1|libsystemd'
+for row in "rackmind-ctl /usr/bin/rackmind-ctl" "rackmind-report-pdf /usr/libexec/rackmind/rackmind-report-pdf"; do
+    read -r p program <<<"$row"
+    depends=$(dpkg-deb -f "$(ls "$build/${p}"_[0-9]*.deb)" Depends)
+    ! grep -Eo "($web)[^,]*" <<<"$depends" || fail "$p depends on the web stack: $depends"
+    ! ldd "$program" | grep -E 'libcpp-httplib|libssl\.so|libcrypto\.so|libyaml-cpp|libcrypt\.so|libsystemd' ||
+        fail "$p: $program loads the web stack"
+done
 desktop-file-validate /usr/share/applications/rackmind.desktop
 [ -f /usr/share/bash-completion/completions/rackmind-ctl ] || fail "rackmind-ctl: no bash completion"
 # The mail password lives in the configuration file: root and the service only.

@@ -1,4 +1,4 @@
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 #include "settings/Settings.h"
 #include "ui/system/MetricsConfigWidget.h"
 

@@ -1,10 +1,9 @@
-#include "device/Clock.h"
-
+#include "common/Clock.h"
 #include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "service/MetricsServer.h"
-#include "service/RoomPage.h"
+#include "metrics/MetricsServer.h"
+#include "metrics/RoomPage.h"
 
 #include <QProcess>
 #include <QTcpServer>

@@ -2,7 +2,7 @@
 #include "app/LoginDialog.h"
 #include "device/MetaTypes.h"
 #include "device/Rackmind.h"
-#include "mail/MailQueue.h"
+#include "room/RoomAlarms.h"
 #include "settings/Catalogues.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
@@ -227,7 +227,7 @@ private slots:
     void overVoltageMailsOnce()
     {
         // Whatever the demo rack mailed so far is not this case's business.
-        QTRY_COMPARE_WITH_TIMEOUT(CMailQueue::instance()->pending(), 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(consoleAlarms()->mailQueue.pending(), 0, 15000);
         while (!nextMail(1500).isEmpty())
             ;
         QCOMPARE(m_sim.command(QStringLiteral("set 3 voltage 262")).last(), QStringLiteral("ok"));

@@ -5,10 +5,10 @@
 #include "device/UdpDriver.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 #include "settings/Settings.h"
-#include "tests/common/ConsoleRig.h"
 #include "tools/bench/BenchProbe.h"
+#include "tools/common/ConsoleRig.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "tools/bench/CapacityBench.h"
 
+#include "common/Clock.h"
 #include "common/MacText.h"
-#include "device/Clock.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"

@@ -3,9 +3,9 @@
 #include "tools/bench/HistoryFigures.h"
 #include "tools/bench/MonthFill.h"
 
+#include "common/Energy.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
-#include "power/Energy.h"
 
 #include <QDate>
 #include <QDateTime>

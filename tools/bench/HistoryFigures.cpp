@@ -1,6 +1,6 @@
 #include "tools/bench/HistoryFigures.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "ui/history/HistoryWindow.h"

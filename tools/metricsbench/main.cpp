@@ -2,13 +2,12 @@
 // of rendering the metrics snapshot on the console's thread, the time and size of a scrape over
 // 127.0.0.1, and beside them the devices' own once-a-second alarm tick, which runs with or without
 // metrics. Opens one listening socket on 127.0.0.1 and no other.
-#include "device/Clock.h"
-
+#include "common/Clock.h"
 #include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Every styled widget of the console in its states (title-bar buttons, tabs, check boxes, outlet
 // switches, the login fields, buttons, tree, scroll bars, menu, icons) in one window with the
 // application style sheet, to judge the artwork as a set (see docs/contact-sheet.md).
-#include "app/SharedFonts.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"
 #include "ui/frame/BaseDialog.h"
 #include "ui/frame/MainTab.h"
+#include "ui/frame/SharedFonts.h"
 #include "ui/frame/SubTab.h"
 #include "ui/frame/TitleBar.h"
 

@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "history/HistoryStore.h"
 #include "tools/shots/Shot.h"
 #include "tools/shots/Windows.h"

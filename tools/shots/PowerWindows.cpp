@@ -1,5 +1,4 @@
-#include "device/Clock.h"
-
+#include "common/Clock.h"
 #include "common/DeviceText.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"

@@ -1,11 +1,12 @@
 #include "ui/alarms/AlarmPanel.h"
 
-#include "app/SharedFonts.h"
 #include "common/DeviceText.h"
+#include "ui/frame/SharedFonts.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "ui/device/PduLookup.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -64,26 +65,35 @@ CAlarmPanel::CAlarmPanel(QWidget* parent)
     pLayoutBase->addWidget(m_pBtnHeader);
     pLayoutBase->addWidget(m_pBody);
 
-    CAlarmTracker* pTracker = CAlarmTracker::instance();
     m_pTimerSoon->setSingleShot(true);
     m_pTimerSoon->setInterval(kChangeDelayMsec);
-    connect(pTracker, &CAlarmTracker::signalAlarmsChanged, this, [this] {
-        if (!m_pTimerSoon->isActive())
-            m_pTimerSoon->start();
-    });
     connect(m_pTimerSoon, &QTimer::timeout, this, &CAlarmPanel::slotRefresh);
     connect(m_pTimer, &QTimer::timeout, this, &CAlarmPanel::slotRefresh);
     connect(m_pTreeAlarms, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* pItem) {
         const quint64 uiId = pItem->data(ColumnName, kIdRole).toULongLong();
-        for (const ActiveAlarm& alarm : CAlarmTracker::instance()->activeAlarms())
-            if (alarm.uiId == uiId && alarm.pPdu)
-                emit signalPduActivated(alarm.pPdu);
+        if (m_pTracker)
+            for (const ActiveAlarm& alarm : m_pTracker->activeAlarms())
+                if (alarm.uiId == uiId && alarm.pPdu)
+                    emit signalPduActivated(alarm.pPdu);
     });
     connect(m_pTreeAlarms, &QTreeWidget::itemSelectionChanged, this,
             [this] { m_pBtnAcknowledge->setEnabled(!m_pTreeAlarms->selectedItems().isEmpty()); });
     m_pTimer->start(kRefreshMsec);
     retranslate();
     QMetaObject::connectSlotsByName(this);
+}
+
+void CAlarmPanel::setAlarmTracker(CAlarmTracker* pTracker)
+{
+    if (m_pTracker)
+        disconnect(m_pTracker, nullptr, this, nullptr);
+    m_pTracker = pTracker;
+    if (pTracker)
+        connect(pTracker, &CAlarmTracker::signalAlarmsChanged, this, [this] {
+            if (!m_pTimerSoon->isActive())
+                m_pTimerSoon->start();
+        });
+    slotRefresh();
 }
 
 QString CAlarmPanel::conditionName(int iCondition)
@@ -128,7 +138,7 @@ void CAlarmPanel::slotRefresh()
     // Out of sight the list waits; showing it brings it up to date.
     if (!isVisible())
         return;
-    const QList<ActiveAlarm> listAlarms = CAlarmTracker::instance()->activeAlarms();
+    const QList<ActiveAlarm> listAlarms = m_pTracker ? m_pTracker->activeAlarms() : QList<ActiveAlarm>();
     QSet<quint64> setSelected;
     for (QTreeWidgetItem* pItem : m_pTreeAlarms->selectedItems())
         setSelected << pItem->data(ColumnName, kIdRole).toULongLong();
@@ -185,11 +195,14 @@ void CAlarmPanel::on_BtnHeader_clicked()
 
 void CAlarmPanel::on_BtnAcknowledge_clicked()
 {
+    if (!m_pTracker)
+        return;
     for (QTreeWidgetItem* pItem : m_pTreeAlarms->selectedItems())
-        CAlarmTracker::instance()->acknowledge(pItem->data(ColumnName, kIdRole).toULongLong());
+        m_pTracker->acknowledge(pItem->data(ColumnName, kIdRole).toULongLong());
 }
 
 void CAlarmPanel::on_BtnAcknowledgeAll_clicked()
 {
-    CAlarmTracker::instance()->acknowledgeAll();
+    if (m_pTracker)
+        m_pTracker->acknowledgeAll();
 }

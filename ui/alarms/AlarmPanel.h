@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QIcon>
+#include <QPointer>
 #include <QWidget>
 
+class CAlarmTracker;
 class CPdu;
 class QPushButton;
 class QTimer;
@@ -29,6 +31,8 @@ public:
 
     explicit CAlarmPanel(QWidget* parent = nullptr);
 
+    // The alarms shown are pTracker's (none until one is set).
+    void setAlarmTracker(CAlarmTracker* pTracker);
     void retranslate();
     QTreeWidget* treeWidget() const { return m_pTreeAlarms; }
     // The name of an alarm condition (CPdu::Alarm) in the current language.
@@ -48,6 +52,7 @@ private slots:
     void on_BtnAcknowledgeAll_clicked();
 
 private:
+    QPointer<CAlarmTracker> m_pTracker;
     QPushButton* m_pBtnHeader;
     QWidget* m_pBody;
     QTreeWidget* m_pTreeAlarms;

@@ -1,6 +1,5 @@
 #include "ui/device/DeviceConfigWidget.h"
 
-#include "app/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "ui/device/ConfigFields.h"
@@ -10,6 +9,7 @@
 #include "ui/device/OutletNameConfigWidget.h"
 #include "ui/device/PduLookup.h"
 #include "ui/device/ThresholdConfigWidget.h"
+#include "ui/frame/SharedFonts.h"
 #include "ui/frame/SubTab.h"
 
 #include <QHBoxLayout>

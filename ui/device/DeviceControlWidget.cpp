@@ -1,6 +1,6 @@
 #include "ui/device/DeviceControlWidget.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"

@@ -1,8 +1,8 @@
 #include "ui/device/DeviceOverviewWidget.h"
 
-#include "app/SharedFonts.h"
 #include "common/CurrentText.h"
 #include "common/DeviceText.h"
+#include "ui/frame/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -11,6 +11,7 @@
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
 #include "ui/device/PduLookup.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -279,7 +280,7 @@ void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
     connect(pPdu, &QObject::destroyed, this, [this, pPdu] { m_hashRowOfPdu.remove(pPdu); });
     m_pDefaultItem->addChild(pItem);
     // The tree takes the painter over from the device.
-    m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, pPdu->pOutletStatusWidget);
+    m_pTreeWidgetMain->setItemWidget(pItem, ColumnOutletStatus, COutletStatusWidget::attach(pPdu));
 }
 
 void CDeviceOverviewWidget::slotSelectPdu(CPdu* pPdu)

@@ -1,10 +1,11 @@
 #include "ui/device/MainStatusWidget.h"
 
-#include "app/SharedFonts.h"
 #include "device/Pdu.h"
+#include "ui/frame/SharedFonts.h"
 #include "device/Rackmind.h"
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/PduLookup.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,13 +1,28 @@
 #include "ui/device/OutletStatusWidget.h"
 
-#include "app/SharedFonts.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "ui/device/LockMark.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QPainter>
 
 COutletStatusWidget::COutletStatusWidget(CPdu* pdu) : QWidget(nullptr), m_pPdu(pdu) {}
+
+COutletStatusWidget* COutletStatusWidget::attach(CPdu* pPdu)
+{
+    if (!pPdu || pPdu->pOutletStatusWidget)
+        return pPdu ? pPdu->pOutletStatusWidget.data() : nullptr;
+    auto* pPainter = new COutletStatusWidget(pPdu);
+    pPainter->setObjectName(QStringLiteral("OutletStatusWidget"));
+    pPdu->pOutletStatusWidget = pPainter;
+    // Once the overview tree has adopted the painter, the tree owns it; otherwise it goes with the device.
+    QObject::connect(pPdu, &QObject::destroyed, pPainter, [pPainter] {
+        if (!pPainter->parent())
+            delete pPainter;
+    });
+    return pPainter;
+}
 
 void COutletStatusWidget::paintEvent(QPaintEvent* event)
 {

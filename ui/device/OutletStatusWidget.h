@@ -12,6 +12,9 @@ class COutletStatusWidget : public QWidget
 public:
     // No parent: the overview tree adopts the painter as an item widget.
     explicit COutletStatusWidget(CPdu* pdu);
+    // The device's painter (pPdu->pOutletStatusWidget), made on first use; one no tree adopts goes with
+    // the device.
+    static COutletStatusWidget* attach(CPdu* pPdu);
     // The device whose outlets it draws.
     CPdu* pdu() const { return m_pPdu; }
 

@@ -30,8 +30,6 @@ public:
     QMenu* menu() const { return m_pMenu; }
     CDeviceOverviewWidget* deviceOverviewWidget() const { return m_pDeviceOverviewWidget; }
     CDeviceConfigWidget* deviceConfigWidget() const { return m_pDeviceConfigWidget; }
-    CGroupConfigWidget* groupConfigWidget() const { return m_pGroupConfigWidget; }
-    CSystemConfigWidget* systemConfigWidget() const { return m_pSystemConfigWidget; }
 
 public slots:
     void on_ActionSelectLanguage_triggered();

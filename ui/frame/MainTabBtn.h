@@ -12,7 +12,6 @@ public:
     explicit CMainTabBtn(QWidget* parent = nullptr);
 
     bool isActive() const { return m_bActive; }
-    bool isHovered() const { return m_bHover; }
 
 signals:
     void signalActive();

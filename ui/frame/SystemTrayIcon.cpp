@@ -40,16 +40,29 @@ CSystemTrayIcon::CSystemTrayIcon(QObject* parent) : QSystemTrayIcon(parent)
     connect(this, &QSystemTrayIcon::activated, this, &CSystemTrayIcon::slotActivated);
     connect(this, &QSystemTrayIcon::messageClicked, this,
             &CSystemTrayIcon::on_ActionShowMainDialog_triggered);
-    CAlarmTracker* pTracker = CAlarmTracker::instance();
     m_pTimerBadge = new QTimer(this);
     m_pTimerBadge->setSingleShot(true);
     m_pTimerBadge->setInterval(200);
     connect(m_pTimerBadge, &QTimer::timeout, this, &CSystemTrayIcon::slotUpdateBadge);
+}
+
+void CSystemTrayIcon::setAlarmTracker(CAlarmTracker* pTracker)
+{
+    if (m_pTracker)
+        disconnect(m_pTracker, nullptr, this, nullptr);
+    m_pTracker = pTracker;
+    if (!pTracker)
+        return;
     connect(pTracker, &CAlarmTracker::signalAlarmsChanged, this, [this] {
         if (!m_pTimerBadge->isActive())
             m_pTimerBadge->start();
     });
     connect(pTracker, &CAlarmTracker::signalAlarmBegan, this, &CSystemTrayIcon::slotAlarmBegan);
+}
+
+int CSystemTrayIcon::unacknowledgedCount() const
+{
+    return m_pTracker ? m_pTracker->unacknowledgedCount() : 0;
 }
 
 CSystemTrayIcon::~CSystemTrayIcon()
@@ -97,7 +110,7 @@ void CSystemTrayIcon::on_ActionQuit_triggered()
 
 QString CSystemTrayIcon::toolTipText() const
 {
-    const int iCount = CAlarmTracker::instance()->unacknowledgedCount();
+    const int iCount = unacknowledgedCount();
     return iCount == 0 ? tr("Rackmind")
                        : tr("Rackmind") + QLatin1Char('\n') + tr("Unacknowledged alarms: %1").arg(iCount);
 }
@@ -108,7 +121,7 @@ void CSystemTrayIcon::slotUpdateBadge()
     // Start-up may have set another icon since the last badge: that one is the plain icon now.
     if (m_iconPlain.isNull() || icon().cacheKey() != m_iBadgedKey)
         m_iconPlain = icon();
-    const int iCount = CAlarmTracker::instance()->unacknowledgedCount();
+    const int iCount = unacknowledgedCount();
     if (iCount == 0 || m_iconPlain.isNull()) {
         setIcon(m_iconPlain);
     } else {

@@ -3,9 +3,11 @@
 #include <QSystemTrayIcon>
 
 #include <QIcon>
+#include <QPointer>
 #include <QStringList>
 
 struct ActiveAlarm;
+class CAlarmTracker;
 class QAction;
 class QMenu;
 class QTimer;
@@ -22,6 +24,8 @@ public:
     ~CSystemTrayIcon() override;
 
     virtual void retranslate();
+    // The alarms counted and announced are pTracker's (none until one is set).
+    void setAlarmTracker(CAlarmTracker* pTracker);
 
     QMenu* menu() const { return m_pMenu; }
 
@@ -39,6 +43,8 @@ private slots:
 
 private:
     QString toolTipText() const;
+    int unacknowledgedCount() const;
+    QPointer<CAlarmTracker> m_pTracker;
     // Alarms that began since the last balloon; shown together once the current burst is over.
     QStringList m_listNewAlarms;
     // The icon as start-up set it, and the last one this class made from it.

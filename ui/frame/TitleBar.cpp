@@ -60,7 +60,6 @@ void CTitleBar::setTitle(const QString& strTitle)
 
 void CTitleBar::setIcon(const QString& strPath)
 {
-    m_strIconPath = strPath;
     m_pLabelIcon->setPixmap(QPixmap(strPath));
 }
 

@@ -19,7 +19,6 @@ public:
     void setTitle(const QString& strTitle);
     QString title() const { return m_strTitle; }
     void setIcon(const QString& strPath);
-    QString iconPath() const { return m_strIconPath; }
 
     void setTitleHeight(int iHeight);
     int titleHeight() const { return m_iHeight; }
@@ -31,7 +30,6 @@ public:
     // Switches the maximise button between its maximise and restore pictures.
     void setMaximizedState(bool bMaximized);
 
-    QLabel* iconLabel() const { return m_pLabelIcon; }
     QLabel* captionLabel() const { return m_pLabelCaption; }
     QPushButton* menuButton() const { return m_pBtnMenu; }
     QPushButton* minButton() const { return m_pBtnMin; }
@@ -57,6 +55,5 @@ private:
     QPushButton* m_pBtnClose;
     int m_iHeight = 0;
     QFont m_fontTitle;
-    QString m_strIconPath;
     QString m_strTitle;
 };

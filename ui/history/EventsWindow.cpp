@@ -2,7 +2,7 @@
 
 #include "history/HistoryCsv.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
 #include "ui/frame/TitleBar.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/HistoryEvent.h"
+#include "common/HistoryEvent.h"
 #include "history/HistoryReader.h"
 #include "ui/frame/BaseDialog.h"
 

@@ -1,7 +1,7 @@
 #include "ui/history/HistoryUi.h"
 
+#include "common/HistoryEvent.h"
 #include "history/HistoryCsv.h"
-#include "history/HistoryEvent.h"
 #include "history/HistoryStore.h"
 #include "mail/SmtpFailure.h"
 

@@ -3,11 +3,11 @@
 #include "common/DeviceText.h"
 #include "history/HistoryCsv.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
+#include "common/Energy.h"
 #include "device/Pdu.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
-#include "power/Energy.h"
 #include "ui/device/PduLookup.h"
 #include "ui/frame/TitleBar.h"
 #include "ui/history/HistoryChartView.h"

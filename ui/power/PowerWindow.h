@@ -51,8 +51,6 @@ public:
 
     void retranslate() override;
     QTreeWidget* tree() const { return m_pTree; }
-    // The monthly report's export; hidden until it has something to open.
-    QPushButton* exportButton() const { return m_pBtnExport; }
     // Whether the figures of the latest reading are shown, and how long that reading took.
     bool figuresShown() const { return m_bFiguresShown; }
     qint64 figuresMsecs() const { return m_iFiguresMsecs; }

@@ -1,6 +1,6 @@
 #include "ui/power/ReportExportDialog.h"
 
-#include "device/Clock.h"
+#include "common/Clock.h"
 #include "history/HistoryReader.h"
 #include "power/MonthlyReport.h"
 #include "ui/power/ReportPdf.h"

@@ -1,6 +1,6 @@
 #include "ui/system/MetricsConfigWidget.h"
 
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 #include "settings/Settings.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "service/UnixSignals.h"
+#include "common/UnixSignals.h"
 
 #include <QSocketNotifier>
 

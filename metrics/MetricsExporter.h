@@ -1,7 +1,7 @@
 #pragma once
 
-#include "service/MetricsServer.h"
-#include "service/MetricsText.h"
+#include "metrics/MetricsServer.h"
+#include "metrics/MetricsText.h"
 
 #include <QObject>
 #include <QPointer>

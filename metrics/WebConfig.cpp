@@ -1,4 +1,4 @@
-#include "service/WebConfig.h"
+#include "metrics/WebConfig.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "device/Clock.h"
+#include "common/Clock.h"
 
 #include <QElapsedTimer>
 

@@ -1,11 +1,11 @@
-#include "service/MetricsText.h"
+#include "metrics/MetricsText.h"
 
 #include "common/DeviceText.h"
+#include "common/Energy.h"
 #include "common/MacText.h"
 #include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
-#include "power/Energy.h"
 #include "settings/GroupSettings.h"
 
 #include <QMap>

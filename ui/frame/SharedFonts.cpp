@@ -1,4 +1,4 @@
-#include "app/SharedFonts.h"
+#include "ui/frame/SharedFonts.h"
 
 #include <QApplication>
 #include <QFont>

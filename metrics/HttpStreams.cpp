@@ -1,4 +1,4 @@
-#include "service/HttpStreams.h"
+#include "metrics/HttpStreams.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "service/GzipCache.h"
+#include "metrics/GzipCache.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "app/ModifyAccountDialog.h"
+#include "ui/frame/ModifyAccountDialog.h"
 
 #include "settings/Credentials.h"
 #include "settings/Settings.h"

@@ -1,4 +1,4 @@
-#include "service/BudgetHistory.h"
+#include "history/BudgetHistory.h"
 
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"

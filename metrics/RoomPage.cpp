@@ -1,4 +1,4 @@
-#include "service/RoomPage.h"
+#include "metrics/RoomPage.h"
 
 #include "common/CurrentText.h"
 #include "common/DeviceText.h"

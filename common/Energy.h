@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/HistoryCodec.h"
+#include "common/HistorySample.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "power/Energy.h"
+#include "common/Energy.h"
 
 namespace {
 qint64 voltCentiAmps(const HistorySample& s)

@@ -1,11 +1,11 @@
-#include "service/MetricsExporter.h"
+#include "metrics/MetricsExporter.h"
 
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryStore.h"
-#include "service/MetricsText.h"
-#include "service/RoomPage.h"
+#include "metrics/MetricsText.h"
+#include "metrics/RoomPage.h"
 
 CMetricsExporter* g_pMetricsExporter = nullptr;
 

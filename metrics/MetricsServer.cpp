@@ -1,7 +1,7 @@
-#include "service/MetricsServer.h"
+#include "metrics/MetricsServer.h"
 
-#include "service/GzipCache.h"
-#include "service/HttpStreams.h"
+#include "metrics/GzipCache.h"
+#include "metrics/HttpStreams.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/WebConfig.h"
+#include "metrics/WebConfig.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/LanguageSelectDialog.h"
+#include "ui/frame/LanguageSelectDialog.h"
 
 #include "settings/Catalogues.h"
 #include "settings/Settings.h"
