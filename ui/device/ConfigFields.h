@@ -17,3 +17,8 @@ QRegExp configMacPattern();
 bool storeAddressText(const QString& strText, quint8* pField);
 // Stores a complete MAC text, spaces removed; false (field untouched) for any other text.
 bool storeMacText(const QString& strText, quint8* pField);
+
+// Stores an editor's text in a device text field of the edit record. A text that reads as the device's
+// own field (pCurrent) keeps the device's bytes: what follows its end, bytes that are not UTF-8 and a
+// character cut at its end are not shown, and showing a device's values must leave nothing to send.
+void storeEditedText(const QString& strText, char* pField, const char* pCurrent, int iWidth);

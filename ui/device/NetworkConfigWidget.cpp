@@ -89,8 +89,11 @@ void CNetworkConfigWidget::storeShownValues(PduInfo& set)
     storeAddressText(m_pLineEditGateway->text(), set.gateway);
     storeMacText(m_pLineEditMac->text(), set.mac);
     set.udpPort = quint32(m_pSpinUdpPort->value());
-    storeDeviceText(m_pLineEditName->text(), set.name);
-    storeDeviceText(m_pLineEditPosition->text(), set.position);
+    const PduInfo* pCurrent = m_pPdu ? &m_pPdu->stInfo : nullptr;
+    storeEditedText(m_pLineEditName->text(), set.name, pCurrent ? pCurrent->name : nullptr,
+                    int(sizeof set.name));
+    storeEditedText(m_pLineEditPosition->text(), set.position, pCurrent ? pCurrent->position : nullptr,
+                    int(sizeof set.position));
 }
 
 void CNetworkConfigWidget::retranslate()
@@ -140,7 +143,7 @@ void CNetworkConfigWidget::on_LineEditName_textChanged(const QString& text)
 {
     if (!m_pPdu)
         return;
-    storeDeviceText(text, m_pPdu->stSetInfo.name);
+    storeEditedText(text, m_pPdu->stSetInfo.name, m_pPdu->stInfo.name, int(sizeof m_pPdu->stInfo.name));
     emit signalCheckNeedDownload();
 }
 
@@ -148,6 +151,7 @@ void CNetworkConfigWidget::on_LineEditPosition_textChanged(const QString& text)
 {
     if (!m_pPdu)
         return;
-    storeDeviceText(text, m_pPdu->stSetInfo.position);
+    storeEditedText(text, m_pPdu->stSetInfo.position, m_pPdu->stInfo.position,
+                    int(sizeof m_pPdu->stInfo.position));
     emit signalCheckNeedDownload();
 }

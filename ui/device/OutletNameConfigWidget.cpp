@@ -67,7 +67,8 @@ void COutletNameConfigWidget::showProtection()
 void COutletNameConfigWidget::storeShownValues(PduInfo& set)
 {
     for (int i = 0; i < kOutletCount; ++i)
-        storeDeviceText(m_pEdits[i]->text(), set.outletName[i], kNameWidth);
+        storeEditedText(m_pEdits[i]->text(), set.outletName[i],
+                        m_pPdu ? m_pPdu->stInfo.outletName[i] : nullptr, kNameWidth);
 }
 
 void COutletNameConfigWidget::retranslate()
@@ -84,7 +85,7 @@ void COutletNameConfigWidget::on_LineEditOutletName_textChanged(const QString& t
         return;
     for (int i = 0; i < kOutletCount; ++i) {
         if (m_pEdits[i] == sender()) {
-            storeDeviceText(text, m_pPdu->stSetInfo.outletName[i], kNameWidth);
+            storeEditedText(text, m_pPdu->stSetInfo.outletName[i], m_pPdu->stInfo.outletName[i], kNameWidth);
             emit signalCheckNeedDownload();
             return;
         }
