@@ -309,6 +309,35 @@ private slots:
                  baReported.toHex(' '));
     }
 
+    // What the editor shows is what is written: a character whose bytes no longer fit cannot be typed.
+    void typedTextFitsItsField_data()
+    {
+        QTest::addColumn<QString>("strTyped");
+        QTest::addColumn<QString>("strShown");
+        QTest::addColumn<QByteArray>("baStored");
+        QTest::newRow("sixteen characters, eighteen bytes")
+            << QStringLiteral("Salle \u00C9nergie 3\u00E9") << QStringLiteral("Salle \u00C9nergie 3")
+            << QByteArray("Salle \xC3\x89nergie 3");
+        QTest::newRow("three bytes a character")
+            << QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C\u4E09\u6392")
+            << QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C")
+            << padded("\xE6\x9C\xBA\xE6\x88\xBF\xE4\xB8\x9C\xE4\xBE\xA7\xE7\xAC\xAC", 16);
+    }
+
+    void typedTextFitsItsField()
+    {
+        QFETCH(QString, strTyped);
+        QFETCH(QString, strShown);
+        QFETCH(QByteArray, baStored);
+        select(0);
+        QLineEdit* pEdit = lineEdit("LineEditPosition");
+        pEdit->clear();
+        for (QChar ch : strTyped)
+            QTest::sendKeyEvent(QTest::Click, pEdit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QCOMPARE(pEdit->text(), strShown);
+        QCOMPARE(QByteArray(device(0)->stSetInfo.position, 16).toHex(' '), baStored.toHex(' '));
+    }
+
     void addressTypedDigitByDigit()
     {
         select(0);
