@@ -56,3 +56,8 @@ void storeEditedText(const QString& strText, char* pField, const char* pCurrent,
     else
         storeDeviceText(strText, pField, iWidth);
 }
+
+QValidator::State CFieldWidthValidator::validate(QString& strInput, int& /*iPos*/) const
+{
+    return strInput.toUtf8().size() <= m_iWidth ? Acceptable : Invalid;
+}

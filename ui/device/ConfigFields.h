@@ -2,6 +2,7 @@
 
 #include <QRegExp>
 #include <QString>
+#include <QValidator>
 #include <QtGlobal>
 
 // Conversions between the configuration editors and the fixed-size fields of a device's edit record.
@@ -22,3 +23,15 @@ bool storeMacText(const QString& strText, quint8* pField);
 // own field (pCurrent) keeps the device's bytes: what follows its end, bytes that are not UTF-8 and a
 // character cut at its end are not shown, and showing a device's values must leave nothing to send.
 void storeEditedText(const QString& strText, char* pField, const char* pCurrent, int iWidth);
+
+// Refuses an entry whose UTF-8 does not fit a device text field of iWidth bytes: the editor never shows
+// more than the device is sent.
+class CFieldWidthValidator : public QValidator
+{
+public:
+    CFieldWidthValidator(int iWidth, QObject* parent) : QValidator(parent), m_iWidth(iWidth) {}
+    State validate(QString& strInput, int& iPos) const override;
+
+private:
+    int m_iWidth;
+};

@@ -39,7 +39,8 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
     m_pSpinUdpPort->setRange(0, 65535);
     m_pSpinUdpPort->setFixedWidth(kEditorWidth);
     m_pLineEditName = makeLineEdit("LineEditName", 16, m_pNameValidator);
-    m_pLineEditPosition = makeLineEdit("LineEditPosition", 16, nullptr);
+    m_pLineEditPosition =
+        makeLineEdit("LineEditPosition", 16, new CFieldWidthValidator(int(sizeof(PduInfo::position)), this));
 
     QGridLayout* pLayout = createFormLayout(8, 7);
     const char* const apszLabels[7] = {"LabelIP",      "LabelSubNetMask", "LabelGateway", "LabelMac",
@@ -53,8 +54,7 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
     QMetaObject::connectSlotsByName(this);
 }
 
-QLineEdit* CNetworkConfigWidget::makeLineEdit(const char* pszName, int iMaxLength,
-                                              QRegExpValidator* pValidator)
+QLineEdit* CNetworkConfigWidget::makeLineEdit(const char* pszName, int iMaxLength, QValidator* pValidator)
 {
     auto* pEdit = new QLineEdit(this);
     pEdit->setObjectName(QLatin1String(pszName));
