@@ -338,6 +338,21 @@ private slots:
         QCOMPARE(QByteArray(device(0)->stSetInfo.position, 16).toHex(' '), baStored.toHex(' '));
     }
 
+    // The unit takes another address while its page is open (front panel, DHCP, another console): the
+    // page shows it and has nothing to send back, while an edit in progress on another sub page stays.
+    void deviceChangedUnderItsPage()
+    {
+        select(0);
+        spin("SpinHumidityWarn")->setValue(71);
+        PduInfo moved = device(0)->stInfo;
+        ipv4FromUint(0x0AC80163u, moved.ip);
+        reply(device(0)->stInfo, kCmdNetwork, payloadFor(kCmdNetwork, moved));
+        feed(device(0)->stInfo, kCmdStatus);
+        QCOMPARE(lineEdit("LineEditIP")->text(), QStringLiteral("10.200.1.99"));
+        QCOMPARE(device(0)->needDownload(), QList<int>{kCmdThresholds});
+        QCOMPARE(spin("SpinHumidityWarn")->value(), 71);
+    }
+
     void addressTypedDigitByDigit()
     {
         select(0);
