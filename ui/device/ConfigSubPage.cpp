@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QSpacerItem>
 
-CConfigSubPage::CConfigSubPage(QWidget* parent) : QWidget(parent) {}
+CConfigSubPage::CConfigSubPage(QWidget* parent, quint8 cmdSection) : QWidget(parent), m_cmdSection(cmdSection)
+{
+}
 
 void CConfigSubPage::setPdu(CPdu* pdu)
 {
@@ -25,7 +27,16 @@ void CConfigSubPage::loadFromPdu()
         return;
     showValues(m_pPdu->stInfo);
     storeShownValues(m_pPdu->stSetInfo);
+    m_baLoaded = payloadFor(m_cmdSection, m_pPdu->stInfo);
+    m_baStored = payloadFor(m_cmdSection, m_pPdu->stSetInfo);
     emit signalCheckNeedDownload();
+}
+
+void CConfigSubPage::followDevice()
+{
+    if (m_pPdu && payloadFor(m_cmdSection, m_pPdu->stInfo) != m_baLoaded &&
+        payloadFor(m_cmdSection, m_pPdu->stSetInfo) == m_baStored)
+        loadFromPdu();
 }
 
 QGridLayout* CConfigSubPage::createFormLayout(int iMargin, int iRows)

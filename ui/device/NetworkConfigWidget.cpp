@@ -18,7 +18,7 @@ namespace {
 constexpr int kEditorWidth = 150;
 }
 
-CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(parent)
+CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdNetwork)
 {
     // Stricter than the pattern the change slots and OK accept: no leading zeros can be typed.
     m_pAddressValidator = new QRegExpValidator(

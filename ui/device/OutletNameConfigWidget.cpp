@@ -3,6 +3,7 @@
 #include "common/DeviceText.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
+#include "device/Protocol.h"
 #include "ui/device/ConfigFields.h"
 #include "ui/device/PduLookup.h"
 
@@ -13,7 +14,7 @@
 #include <QRegExpValidator>
 #include <QSignalBlocker>
 
-COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPage(parent)
+COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdOutletNames)
 {
     static_assert(sizeof(PduInfo::outletName) == kOutletCount * kNameWidth, "eight 10-byte names");
     m_pValidator = new QRegExpValidator(
