@@ -351,6 +351,15 @@ private slots:
         QCOMPARE(lineEdit("LineEditIP")->text(), QStringLiteral("10.200.1.99"));
         QCOMPARE(device(0)->needDownload(), QList<int>{kCmdThresholds});
         QCOMPARE(spin("SpinHumidityWarn")->value(), 71);
+        // Once the unit holds the edit, a later change by another console is followed as well.
+        clickOk();
+        PduInfo changed = device(0)->stSetInfo;
+        reply(reportedDevice(1), kCmdThresholds, payloadFor(kCmdThresholds, changed));
+        QVERIFY(device(0)->needDownload().isEmpty());
+        changed.humidityWarn = 60;
+        reply(reportedDevice(1), kCmdThresholds, payloadFor(kCmdThresholds, changed));
+        QCOMPARE(spin("SpinHumidityWarn")->value(), 60);
+        QVERIFY(device(0)->needDownload().isEmpty());
     }
 
     void addressTypedDigitByDigit()
