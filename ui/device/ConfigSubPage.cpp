@@ -34,9 +34,17 @@ void CConfigSubPage::loadFromPdu()
 
 void CConfigSubPage::followDevice()
 {
-    if (m_pPdu && payloadFor(m_cmdSection, m_pPdu->stInfo) != m_baLoaded &&
-        payloadFor(m_cmdSection, m_pPdu->stSetInfo) == m_baStored)
+    if (!m_pPdu)
+        return;
+    const QByteArray baDevice = payloadFor(m_cmdSection, m_pPdu->stInfo);
+    const QByteArray baSet = payloadFor(m_cmdSection, m_pPdu->stSetInfo);
+    if (baSet == baDevice) {
+        // The unit holds what the page shows (an edit it has applied): nothing of the page's is pending.
+        m_baLoaded = baDevice;
+        m_baStored = baSet;
+    } else if (baDevice != m_baLoaded && baSet == m_baStored) {
         loadFromPdu();
+    }
 }
 
 QGridLayout* CConfigSubPage::createFormLayout(int iMargin, int iRows)

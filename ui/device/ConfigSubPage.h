@@ -26,9 +26,9 @@ public:
     // field of the page in the edit record holds what the editors show, changed on screen or not:
     // a value kept from an earlier edit or from the record's defaults would otherwise be sent unseen.
     void loadFromPdu();
-    // After a reply: a device whose fields of this page changed since loading (another console, the
-    // front panel, DHCP) is loaded again, unless the page holds edits of its own; the edit record would
-    // otherwise send the old values back.
+    // After a reply: a device whose fields of this page changed since loading or since it took the
+    // page's edit (another console, the front panel, DHCP) is loaded again, unless the page holds edits
+    // of its own; the edit record would otherwise send the old values back.
     void followDevice();
     virtual void retranslate() = 0;
 
