@@ -4,6 +4,7 @@
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
@@ -106,7 +107,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     if (listMatch.size() > 1) {
         err << "rackmind-ctl: " << RackmindCtl::tr("%1 names several PDUs:").arg(strPdu) << '\n';
         for (const CHistoryReader::Device& device : qAsConst(listMatch))
-            err << "  " << device.strMac << ' ' << device.strAddress << ' ' << device.strName << '\n';
+            err << "  " << device.strMac << ' ' << device.strAddress << ' ' << terminalText(device.strName)
+                << '\n';
         return kExitUsage;
     }
     const QString strMac = listMatch.first().strMac;

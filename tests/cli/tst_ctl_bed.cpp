@@ -192,6 +192,20 @@ private slots:
         }
         run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("10.200.9.9")} + listSpan);
         QCOMPARE(run.iExit, int(kExitNotFound));
+        // A second unit once reported the same address under a name that would drive the terminal: the
+        // list of matches keeps one line per unit and passes no escape, break or direction override.
+        {
+            CHistoryStore store(strPath);
+            store.setLabel(QStringLiteral("00:04:A3:00:00:08"),
+                           QStringLiteral("x\x1b]0;owned\x07\nfake 00:04:A3:00:00:09\u202e"), QString(),
+                           QStringLiteral("10.200.1.7"));
+            store.flush();
+        }
+        run = ctl({QStringLiteral("history"), QStringLiteral("10.200.1.7")});
+        QCOMPARE(run.iExit, int(kExitUsage));
+        QCOMPARE(run.strErr.count(QLatin1Char('\n')), 3);
+        for (QChar ch : {QChar(0x1b), QChar(0x07), QChar(0x202e)})
+            QVERIFY2(!run.strErr.contains(ch), qPrintable(run.strErr));
         qunsetenv("RACKMIND_HISTORY");
     }
 

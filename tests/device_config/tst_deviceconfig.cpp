@@ -236,11 +236,6 @@ private slots:
         QTest::newRow("ten-character outlet name")
             << int(kCmdOutletNames) << 0 << QByteArray("ABCDEFGHIJ") << "LineEditOutletName"
             << "ABCDEFGHI" << padded("ABCDEFGHI", 10);
-        // A name another writer cut in the middle of its last character: shown and stored without it.
-        QTest::newRow("name cut mid-character")
-            << int(kCmdNetwork) << 20 << QByteArray("Rack\xC3\xA9\xE2\x82\xAC-1234\xE2\x82", 16)
-            << "LineEditName" << QStringLiteral("Rack\u00E9\u20AC-1234")
-            << padded("Rack\xC3\xA9\xE2\x82\xAC-1234", 16);
     }
 
     void valueTheEditorCannotShowIsAVisibleChange()
@@ -261,6 +256,110 @@ private slots:
         QVERIFY(buttonsShown());
         QCOMPARE(editor(strEditor)->property("text").toString(), strShown);
         QCOMPARE(payloadFor(quint8(iCmd), device(0)->stSetInfo).mid(iOffset, baStored.size()), baStored);
+    }
+
+    void fieldShownAsItReadsIsKept_data()
+    {
+        QTest::addColumn<int>("iCmd");
+        QTest::addColumn<int>("iOffset");
+        QTest::addColumn<QByteArray>("baReported");
+        QTest::addColumn<QString>("strEditor");
+        QTest::addColumn<QString>("strShown");
+        const auto bytes = [](const char* pszBytes, int iWidth) { return QByteArray(pszBytes, iWidth); };
+        // Another writer cut the name in the middle of its last character.
+        QTest::newRow("name cut mid-character")
+            << int(kCmdNetwork) << 20 << bytes("Rack\xC3\xA9\xE2\x82\xAC-1234\xE2\x82", 16) << "LineEditName"
+            << QStringLiteral("Rack\u00E9\u20AC-1234");
+        QTest::newRow("name with bytes after its end")
+            << int(kCmdNetwork) << 20 << bytes("Rack\0\xFF\x01old-name\0\0\0", 16) << "LineEditName"
+            << "Rack";
+        // An earlier console wrote positions as Latin-1.
+        QTest::newRow("position not UTF-8") << int(kCmdNetwork) << 36 << padded("B\xFCro 2", 16)
+                                            << "LineEditPosition" << QStringLiteral("B\uFFFDro 2");
+        QTest::newRow("outlet name with bytes after its end")
+            << int(kCmdOutletNames) << 0 << bytes("Srv1\0\0web\0", 10) << "LineEditOutletName"
+            << "Srv1";
+    }
+
+    // Selecting a device whose field reads as the editor shows it leaves nothing to send, and a write of
+    // another field of that section sends the device's own bytes back, not a re-encoding of them.
+    void fieldShownAsItReadsIsKept()
+    {
+        QFETCH(int, iCmd);
+        QFETCH(int, iOffset);
+        QFETCH(QByteArray, baReported);
+        QFETCH(QString, strEditor);
+        QFETCH(QString, strShown);
+        const PduInfo& info = device(0)->stInfo;
+        const QByteArray baPayload =
+            payloadFor(quint8(iCmd), info).replace(iOffset, baReported.size(), baReported);
+        reply(info, quint8(iCmd), baPayload);
+        select(0);
+        feed(info, kCmdStatus);
+        QCOMPARE(editor(strEditor)->property("text").toString(), strShown);
+        QVERIFY(device(0)->needDownload().isEmpty());
+        QVERIFY(!buttonsShown());
+        // Another field of the same section changes.
+        QLineEdit* pOther =
+            iCmd == kCmdNetwork ? lineEdit("LineEditGateway") : editor<QLineEdit>(strEditor, 7);
+        pOther->setText(iCmd == kCmdNetwork ? QStringLiteral("10.200.0.2") : QStringLiteral("Spare"));
+        clickOk();
+        QCOMPARE(m_listSent.size(), 1);
+        QCOMPARE(framePayload(m_listSent.at(0).data()).mid(iOffset, baReported.size()).toHex(' '),
+                 baReported.toHex(' '));
+    }
+
+    // What the editor shows is what is written: a character whose bytes no longer fit cannot be typed.
+    void typedTextFitsItsField_data()
+    {
+        QTest::addColumn<QString>("strTyped");
+        QTest::addColumn<QString>("strShown");
+        QTest::addColumn<QByteArray>("baStored");
+        QTest::newRow("sixteen characters, eighteen bytes")
+            << QStringLiteral("Salle \u00C9nergie 3\u00E9") << QStringLiteral("Salle \u00C9nergie 3")
+            << QByteArray("Salle \xC3\x89nergie 3");
+        QTest::newRow("three bytes a character")
+            << QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C\u4E09\u6392")
+            << QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C")
+            << padded("\xE6\x9C\xBA\xE6\x88\xBF\xE4\xB8\x9C\xE4\xBE\xA7\xE7\xAC\xAC", 16);
+    }
+
+    void typedTextFitsItsField()
+    {
+        QFETCH(QString, strTyped);
+        QFETCH(QString, strShown);
+        QFETCH(QByteArray, baStored);
+        select(0);
+        QLineEdit* pEdit = lineEdit("LineEditPosition");
+        pEdit->clear();
+        for (QChar ch : strTyped)
+            QTest::sendKeyEvent(QTest::Click, pEdit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QCOMPARE(pEdit->text(), strShown);
+        QCOMPARE(QByteArray(device(0)->stSetInfo.position, 16).toHex(' '), baStored.toHex(' '));
+    }
+
+    // The unit takes another address while its page is open (front panel, DHCP, another console): the
+    // page shows it and has nothing to send back, while an edit in progress on another sub page stays.
+    void deviceChangedUnderItsPage()
+    {
+        select(0);
+        spin("SpinHumidityWarn")->setValue(71);
+        PduInfo moved = device(0)->stInfo;
+        ipv4FromUint(0x0AC80163u, moved.ip);
+        reply(device(0)->stInfo, kCmdNetwork, payloadFor(kCmdNetwork, moved));
+        feed(device(0)->stInfo, kCmdStatus);
+        QCOMPARE(lineEdit("LineEditIP")->text(), QStringLiteral("10.200.1.99"));
+        QCOMPARE(device(0)->needDownload(), QList<int>{kCmdThresholds});
+        QCOMPARE(spin("SpinHumidityWarn")->value(), 71);
+        // Once the unit holds the edit, a later change by another console is followed as well.
+        clickOk();
+        PduInfo changed = device(0)->stSetInfo;
+        reply(reportedDevice(1), kCmdThresholds, payloadFor(kCmdThresholds, changed));
+        QVERIFY(device(0)->needDownload().isEmpty());
+        changed.humidityWarn = 60;
+        reply(reportedDevice(1), kCmdThresholds, payloadFor(kCmdThresholds, changed));
+        QCOMPARE(spin("SpinHumidityWarn")->value(), 60);
+        QVERIFY(device(0)->needDownload().isEmpty());
     }
 
     void addressTypedDigitByDigit()

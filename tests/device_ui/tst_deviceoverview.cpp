@@ -4,6 +4,7 @@
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/MainStatusWidget.h"
+#include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
 
 #include <QNetworkDatagram>
@@ -299,6 +300,33 @@ private slots:
         page.tree()->setCurrentItem(page.row(1));
         QVERIFY(!page.control()->pdu());
         QVERIFY(page.listSent.isEmpty());
+    }
+
+    // A question before an outlet goes off names the outlet and its unit as they hold them: markup in a
+    // name neither formats the question nor hides which unit it is about.
+    void promptShowsNamesAsWritten()
+    {
+        Page page;
+        CPdu* pPdu = page.add("10.200.1.7");
+        setText(pPdu->stInfo.outletName[2], "<s>x<!--");
+        const QString strText =
+            QStringLiteral("Switch %1 of Rack (10.200.1.7) off?").arg(COutletActions::outletLabel(pPdu, 3));
+        QString strShown;
+        QTimer::singleShot(0, [&strShown] {
+            auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!pBox)
+                return;
+            const auto* pLabel = pBox->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QTextDocument document;
+            if (pLabel && pLabel->textFormat() != Qt::PlainText && Qt::mightBeRichText(pLabel->text()))
+                document.setHtml(pLabel->text());
+            else if (pLabel)
+                document.setPlainText(pLabel->text());
+            strShown = document.toPlainText();
+            pBox->reject();
+        });
+        COutletActions::prompt(nullptr, true, QStringLiteral("question"), strText);
+        QCOMPARE(strShown, strText);
     }
 
     void groupChangeMovesTheRow()

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
@@ -43,14 +44,26 @@ private slots:
         g_pHistoryStore = nullptr;
     }
 
-    // Two devices reporting one address: a double-click opens the history of the row's own device.
+    // What a label shows to the eye: markup is taken as such unless the label shows plain text.
+    static QString shownText(const QLabel* pLabel)
+    {
+        if (pLabel->textFormat() == Qt::PlainText ||
+            (pLabel->textFormat() == Qt::AutoText && !Qt::mightBeRichText(pLabel->text())))
+            return pLabel->text();
+        QTextDocument document;
+        document.setHtml(pLabel->text());
+        return document.toPlainText();
+    }
+
+    // Two devices reporting one address: a double-click opens the history of the row's own device, and
+    // its title shows the name as the unit holds it, markup included.
     void historyOpensForTheRowsDevice()
     {
         CRackmind registry;
         CMainDialog main;
         connect(&registry, &CRackmind::signalNewDevice, main.deviceOverviewWidget(),
                 &CDeviceOverviewWidget::slotNewDevice);
-        for (const char* pszName : {"Unit A", "Unit B"}) {
+        for (const char* pszName : {"Unit A", "<b>B<!--"}) {
             CPdu* pPdu = registry.addPdu(0x0AC80101u + quint32(registry.listPdu.size()));
             qstrncpy(pPdu->stInfo.name, pszName, sizeof pPdu->stInfo.name);
             ipv4FromUint(0xC0A80064u, pPdu->stInfo.ip);
@@ -63,8 +76,11 @@ private slots:
                 if (auto* pWindow = qobject_cast<CHistoryWindow*>(pWidget))
                     listWindows << pWindow;
             QCOMPARE(listWindows.size(), 1);
-            QVERIFY2(listWindows.first()->windowTitle().contains(iRow ? "Unit B (" : "Unit A ("),
+            const QString strName = QLatin1String(iRow ? "<b>B<!-- (" : "Unit A (");
+            QVERIFY2(listWindows.first()->windowTitle().contains(strName),
                      qPrintable(listWindows.first()->windowTitle()));
+            const QString strCaption = shownText(listWindows.first()->findChild<QLabel*>("LabelCaption"));
+            QVERIFY2(strCaption.contains(strName), qPrintable(strCaption));
             delete listWindows.first();
         }
     }

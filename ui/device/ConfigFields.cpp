@@ -1,7 +1,11 @@
 #include "ui/device/ConfigFields.h"
 
+#include "common/DeviceText.h"
+
 #include <QByteArray>
 #include <QStringList>
+
+#include <cstring>
 
 QRegExp configAddressPattern()
 {
@@ -43,4 +47,17 @@ bool storeMacText(const QString& strText, quint8* pField)
     for (int i = 0; i < 6; ++i)
         pField[i] = quint8(baMac.at(i));
     return true;
+}
+
+void storeEditedText(const QString& strText, char* pField, const char* pCurrent, int iWidth)
+{
+    if (pCurrent && strText == deviceText(pCurrent, iWidth))
+        std::memcpy(pField, pCurrent, size_t(iWidth));
+    else
+        storeDeviceText(strText, pField, iWidth);
+}
+
+QValidator::State CFieldWidthValidator::validate(QString& strInput, int& /*iPos*/) const
+{
+    return strInput.toUtf8().size() <= m_iWidth ? Acceptable : Invalid;
 }

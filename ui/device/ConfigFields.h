@@ -2,6 +2,7 @@
 
 #include <QRegExp>
 #include <QString>
+#include <QValidator>
 #include <QtGlobal>
 
 // Conversions between the configuration editors and the fixed-size fields of a device's edit record.
@@ -17,3 +18,20 @@ QRegExp configMacPattern();
 bool storeAddressText(const QString& strText, quint8* pField);
 // Stores a complete MAC text, spaces removed; false (field untouched) for any other text.
 bool storeMacText(const QString& strText, quint8* pField);
+
+// Stores an editor's text in a device text field of the edit record. A text that reads as the device's
+// own field (pCurrent) keeps the device's bytes: what follows its end, bytes that are not UTF-8 and a
+// character cut at its end are not shown, and showing a device's values must leave nothing to send.
+void storeEditedText(const QString& strText, char* pField, const char* pCurrent, int iWidth);
+
+// Refuses an entry whose UTF-8 does not fit a device text field of iWidth bytes: the editor never shows
+// more than the device is sent.
+class CFieldWidthValidator : public QValidator
+{
+public:
+    CFieldWidthValidator(int iWidth, QObject* parent) : QValidator(parent), m_iWidth(iWidth) {}
+    State validate(QString& strInput, int& iPos) const override;
+
+private:
+    int m_iWidth;
+};

@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QSpacerItem>
 
-CConfigSubPage::CConfigSubPage(QWidget* parent) : QWidget(parent) {}
+CConfigSubPage::CConfigSubPage(QWidget* parent, quint8 cmdSection) : QWidget(parent), m_cmdSection(cmdSection)
+{
+}
 
 void CConfigSubPage::setPdu(CPdu* pdu)
 {
@@ -25,7 +27,24 @@ void CConfigSubPage::loadFromPdu()
         return;
     showValues(m_pPdu->stInfo);
     storeShownValues(m_pPdu->stSetInfo);
+    m_baLoaded = payloadFor(m_cmdSection, m_pPdu->stInfo);
+    m_baStored = payloadFor(m_cmdSection, m_pPdu->stSetInfo);
     emit signalCheckNeedDownload();
+}
+
+void CConfigSubPage::followDevice()
+{
+    if (!m_pPdu)
+        return;
+    const QByteArray baDevice = payloadFor(m_cmdSection, m_pPdu->stInfo);
+    const QByteArray baSet = payloadFor(m_cmdSection, m_pPdu->stSetInfo);
+    if (baSet == baDevice) {
+        // The unit holds what the page shows (an edit it has applied): nothing of the page's is pending.
+        m_baLoaded = baDevice;
+        m_baStored = baSet;
+    } else if (baDevice != m_baLoaded && baSet == m_baStored) {
+        loadFromPdu();
+    }
 }
 
 QGridLayout* CConfigSubPage::createFormLayout(int iMargin, int iRows)

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "device/PduInfo.h"
+
 #include <QPointer>
 #include <QWidget>
 
 class CPdu;
 class QGridLayout;
 class QLabel;
-struct PduInfo;
 
 // What the four sub pages of the configuration page share: the device they edit, loading it into
 // their editors and announcing every stored edit.
@@ -15,7 +16,8 @@ class CConfigSubPage : public QWidget
     Q_OBJECT
 
 public:
-    explicit CConfigSubPage(QWidget* parent);
+    // cmdSection: the command whose payload holds the page's fields.
+    CConfigSubPage(QWidget* parent, quint8 cmdSection);
 
     // Adopts the device (null for none) and fills the editors from what it reports.
     void setPdu(CPdu* pdu);
@@ -24,6 +26,10 @@ public:
     // field of the page in the edit record holds what the editors show, changed on screen or not:
     // a value kept from an earlier edit or from the record's defaults would otherwise be sent unseen.
     void loadFromPdu();
+    // After a reply: a device whose fields of this page changed since loading or since it took the
+    // page's edit (another console, the front panel, DHCP) is loaded again, unless the page holds edits
+    // of its own; the edit record would otherwise send the old values back.
+    void followDevice();
     virtual void retranslate() = 0;
 
 signals:
@@ -41,4 +47,10 @@ protected:
     QLabel* addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName, QWidget* pEditor);
 
     QPointer<CPdu> m_pPdu;
+
+private:
+    const quint8 m_cmdSection;
+    // The page's section as the device reported it and as the edit record held it when last loaded.
+    QByteArray m_baLoaded;
+    QByteArray m_baStored;
 };

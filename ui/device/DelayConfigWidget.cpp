@@ -1,6 +1,7 @@
 #include "ui/device/DelayConfigWidget.h"
 
 #include "device/Pdu.h"
+#include "device/Protocol.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -9,7 +10,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-CDelayConfigWidget::CDelayConfigWidget(QWidget* parent) : CConfigSubPage(parent)
+CDelayConfigWidget::CDelayConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdOutletDelays)
 {
     m_pGroupOpenDelay = makeGroup("GroupOpenDelay", "LayoutOpenDelay", "LabelOutletOpenDelay",
                                   "SpinOutletOpenDelay", m_pLabelOpen, m_pSpinOpen);

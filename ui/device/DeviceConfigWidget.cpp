@@ -178,8 +178,14 @@ void CDeviceConfigWidget::followRegistry()
 
 void CDeviceConfigWidget::slotDeviceAnswered(CPdu* pPdu)
 {
-    if (pPdu && pPdu == m_pPdu)
-        slotCheckNeedDownload();
+    if (!pPdu || pPdu != m_pPdu)
+        return;
+    for (CConfigSubPage* pPage : {static_cast<CConfigSubPage*>(m_pNetworkConfigWidget),
+                                  static_cast<CConfigSubPage*>(m_pThresholdConfigWidget),
+                                  static_cast<CConfigSubPage*>(m_pDelayConfigWidget),
+                                  static_cast<CConfigSubPage*>(m_pOutletNameConfigWidget)})
+        pPage->followDevice();
+    slotCheckNeedDownload();
 }
 
 void CDeviceConfigWidget::slotCheckNeedDownload()

@@ -18,7 +18,7 @@ namespace {
 constexpr int kEditorWidth = 150;
 }
 
-CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(parent)
+CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdNetwork)
 {
     // Stricter than the pattern the change slots and OK accept: no leading zeros can be typed.
     m_pAddressValidator = new QRegExpValidator(
@@ -39,7 +39,8 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
     m_pSpinUdpPort->setRange(0, 65535);
     m_pSpinUdpPort->setFixedWidth(kEditorWidth);
     m_pLineEditName = makeLineEdit("LineEditName", 16, m_pNameValidator);
-    m_pLineEditPosition = makeLineEdit("LineEditPosition", 16, nullptr);
+    m_pLineEditPosition =
+        makeLineEdit("LineEditPosition", 16, new CFieldWidthValidator(int(sizeof(PduInfo::position)), this));
 
     QGridLayout* pLayout = createFormLayout(8, 7);
     const char* const apszLabels[7] = {"LabelIP",      "LabelSubNetMask", "LabelGateway", "LabelMac",
@@ -53,8 +54,7 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
     QMetaObject::connectSlotsByName(this);
 }
 
-QLineEdit* CNetworkConfigWidget::makeLineEdit(const char* pszName, int iMaxLength,
-                                              QRegExpValidator* pValidator)
+QLineEdit* CNetworkConfigWidget::makeLineEdit(const char* pszName, int iMaxLength, QValidator* pValidator)
 {
     auto* pEdit = new QLineEdit(this);
     pEdit->setObjectName(QLatin1String(pszName));
@@ -89,8 +89,11 @@ void CNetworkConfigWidget::storeShownValues(PduInfo& set)
     storeAddressText(m_pLineEditGateway->text(), set.gateway);
     storeMacText(m_pLineEditMac->text(), set.mac);
     set.udpPort = quint32(m_pSpinUdpPort->value());
-    storeDeviceText(m_pLineEditName->text(), set.name);
-    storeDeviceText(m_pLineEditPosition->text(), set.position);
+    const PduInfo* pCurrent = m_pPdu ? &m_pPdu->stInfo : nullptr;
+    storeEditedText(m_pLineEditName->text(), set.name, pCurrent ? pCurrent->name : nullptr,
+                    int(sizeof set.name));
+    storeEditedText(m_pLineEditPosition->text(), set.position, pCurrent ? pCurrent->position : nullptr,
+                    int(sizeof set.position));
 }
 
 void CNetworkConfigWidget::retranslate()
@@ -140,7 +143,7 @@ void CNetworkConfigWidget::on_LineEditName_textChanged(const QString& text)
 {
     if (!m_pPdu)
         return;
-    storeDeviceText(text, m_pPdu->stSetInfo.name);
+    storeEditedText(text, m_pPdu->stSetInfo.name, m_pPdu->stInfo.name, int(sizeof m_pPdu->stInfo.name));
     emit signalCheckNeedDownload();
 }
 
@@ -148,6 +151,7 @@ void CNetworkConfigWidget::on_LineEditPosition_textChanged(const QString& text)
 {
     if (!m_pPdu)
         return;
-    storeDeviceText(text, m_pPdu->stSetInfo.position);
+    storeEditedText(text, m_pPdu->stSetInfo.position, m_pPdu->stInfo.position,
+                    int(sizeof m_pPdu->stInfo.position));
     emit signalCheckNeedDownload();
 }

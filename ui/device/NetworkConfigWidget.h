@@ -6,6 +6,7 @@ class QLabel;
 class QLineEdit;
 class QRegExpValidator;
 class QSpinBox;
+class QValidator;
 
 // The "Network" sub page: address, mask, gateway, MAC, port, name and location of the device.
 // Every valid edit goes straight into the device's edit record; only the configuration page sends.
@@ -30,7 +31,7 @@ private slots:
 private:
     void showValues(const PduInfo& info) override;
     void storeShownValues(PduInfo& set) override;
-    QLineEdit* makeLineEdit(const char* pszName, int iMaxLength, QRegExpValidator* pValidator);
+    QLineEdit* makeLineEdit(const char* pszName, int iMaxLength, QValidator* pValidator);
 
     QRegExpValidator* m_pAddressValidator = nullptr;
     QRegExpValidator* m_pMacValidator = nullptr;

@@ -38,11 +38,15 @@ bool COutletActions::prompt(QWidget* pParent, bool bQuestion, const QString& str
 {
     if (promptHandler())
         return promptHandler()(pParent, bQuestion, strTitle, strText);
+    // The text names devices and outlets as they hold them: plain text, or markup in a name would hide
+    // which unit the question is about.
+    QMessageBox box(bQuestion ? QMessageBox::Question : QMessageBox::Information, strTitle, strText,
+                    bQuestion ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, pParent);
+    box.setTextFormat(Qt::PlainText);
     if (bQuestion)
-        return QMessageBox::question(pParent, strTitle, strText, QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::No) == QMessageBox::Yes;
-    QMessageBox::information(pParent, strTitle, strText, QMessageBox::Ok);
-    return true;
+        box.setDefaultButton(QMessageBox::No);
+    const int iAnswer = box.exec();
+    return !bQuestion || iAnswer == QMessageBox::Yes;
 }
 
 QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)

@@ -3,6 +3,7 @@
 #include "common/DeviceText.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
+#include "device/Protocol.h"
 #include "ui/device/ConfigFields.h"
 #include "ui/device/PduLookup.h"
 
@@ -13,7 +14,7 @@
 #include <QRegExpValidator>
 #include <QSignalBlocker>
 
-COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPage(parent)
+COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdOutletNames)
 {
     static_assert(sizeof(PduInfo::outletName) == kOutletCount * kNameWidth, "eight 10-byte names");
     m_pValidator = new QRegExpValidator(
@@ -67,7 +68,8 @@ void COutletNameConfigWidget::showProtection()
 void COutletNameConfigWidget::storeShownValues(PduInfo& set)
 {
     for (int i = 0; i < kOutletCount; ++i)
-        storeDeviceText(m_pEdits[i]->text(), set.outletName[i], kNameWidth);
+        storeEditedText(m_pEdits[i]->text(), set.outletName[i],
+                        m_pPdu ? m_pPdu->stInfo.outletName[i] : nullptr, kNameWidth);
 }
 
 void COutletNameConfigWidget::retranslate()
@@ -84,7 +86,7 @@ void COutletNameConfigWidget::on_LineEditOutletName_textChanged(const QString& t
         return;
     for (int i = 0; i < kOutletCount; ++i) {
         if (m_pEdits[i] == sender()) {
-            storeDeviceText(text, m_pPdu->stSetInfo.outletName[i], kNameWidth);
+            storeEditedText(text, m_pPdu->stSetInfo.outletName[i], m_pPdu->stInfo.outletName[i], kNameWidth);
             emit signalCheckNeedDownload();
             return;
         }

@@ -1,6 +1,7 @@
 #include "ui/device/ThresholdConfigWidget.h"
 
 #include "device/Pdu.h"
+#include "device/Protocol.h"
 
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -12,7 +13,7 @@ namespace {
 constexpr int kEditorWidth = 150;
 }
 
-CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent) : CConfigSubPage(parent)
+CThresholdConfigWidget::CThresholdConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdThresholds)
 {
     m_pDSpinCurrentWarn = makeDoubleSpin("DSpinCurrentWarn");
     m_pDSpinCurrentOverload = makeDoubleSpin("DSpinCurrentOverload");

@@ -17,6 +17,8 @@ CTitleBar::CTitleBar(QWidget* parent)
     m_pLabelIcon->setScaledContents(true);
 
     m_pLabelCaption->setObjectName(QStringLiteral("LabelCaption"));
+    // Titles carry device names, which may hold anything: never taken for markup.
+    m_pLabelCaption->setTextFormat(Qt::PlainText);
     m_pLabelCaption->setFont(m_fontTitle);
     m_pLabelCaption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QPalette palette = m_pLabelCaption->palette();
