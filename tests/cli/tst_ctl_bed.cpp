@@ -6,6 +6,7 @@
 #include "history/HistoryStore.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/ProgramCopy.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -296,16 +297,19 @@ private slots:
         QCOMPARE(ctl(listArgs).iExit, int(kExitProtected));
         // Another user with a home of its own reads the same list.
         if (::geteuid() == 0) {
+            ProgramCopy copy; // the checkout may be closed to that user
+            const QString strCtl =
+                qEnvironmentVariable("RACKMIND_BINARY_DIR") + QStringLiteral("/cli/rackmind-ctl");
+            QVERIFY2(copy.copy(strCtl), qPrintable(copy.errorString()));
             QTemporaryDir dirHome;
             QProcess process;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("HOME"), dirHome.path());
+            env.insert(QStringLiteral("LD_LIBRARY_PATH"), copy.folder());
             process.setProcessEnvironment(env);
             process.start(QStringLiteral("setpriv"),
                           QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                      QStringLiteral("--clear-groups"),
-                                      qEnvironmentVariable("RACKMIND_BINARY_DIR") +
-                                          QStringLiteral("/cli/rackmind-ctl")} +
+                                      QStringLiteral("--clear-groups"), copy.path(strCtl)} +
                               listArgs);
             QVERIFY(process.waitForFinished(30000));
             QVERIFY2(process.exitCode() == kExitProtected, process.readAllStandardError().constData());

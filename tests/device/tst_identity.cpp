@@ -129,7 +129,7 @@ private slots:
         } counter(iPaints);
         pSecond->pOutletStatusWidget->installEventFilter(&counter);
         pSecond->stInfo.outletStatus = 0x5A;
-        QTRY_VERIFY_WITH_TIMEOUT(iPaints > 0, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(iPaints > 0, 20000);
     }
 
     void putWithoutGroupRecordsNothing()

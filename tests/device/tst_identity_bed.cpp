@@ -111,7 +111,7 @@ private slots:
         ipv4FromUint(uiNew, pPdu->stSetInfo.ip);
         pPdu->download();
         QTRY_COMPARE(simIp(), uiNew);
-        QTRY_COMPARE_WITH_TIMEOUT(ipv4ToUint(pPdu->stInfo.ip), uiNew, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(ipv4ToUint(pPdu->stInfo.ip), uiNew, 20000);
         const QDateTime dtMoved = pPdu->dtLastRcv;
         QTRY_VERIFY(pPdu->dtLastRcv > dtMoved);
         QCOMPARE(pPdu->uiSourceIP, uiNew);
@@ -127,7 +127,7 @@ private slots:
         m_sim.command(QStringLiteral("set 1 reportip off"));
         ConsoleRig rig;
         startFast(rig);
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.registry()->listPdu.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.registry()->listPdu.isEmpty(), 20000);
         CPdu* pPdu = rig.registry()->listPdu.first();
         QTRY_COMPARE(ipv4ToUint(pPdu->stInfo.ip), simIp());
         pPdu->stSetInfo = pPdu->stInfo;
@@ -138,7 +138,7 @@ private slots:
         storeDeviceText(QStringLiteral("fan"), pPdu->stSetInfo.outletName[0], 10);
         QCOMPARE(pPdu->needDownload(), (QList<int>{0x01, 0x08, 0x0E, 0x10}));
         pPdu->download();
-        QTRY_VERIFY_WITH_TIMEOUT(pPdu->needDownload().isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(pPdu->needDownload().isEmpty(), 20000);
         QCOMPARE(m_sim.call([](CSimFleet& fleet) {
             const SimPduState& st = fleet.device(1)->st;
             return QStringLiteral("%1 %2 %3 %4")
@@ -165,7 +165,7 @@ private slots:
         CHistoryStore store(strPath);
         CHistoryRecorder recorder(&store, rig.registry());
         startFast(rig);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.registry()->listPdu.size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.registry()->listPdu.size(), 1, 20000);
         CPdu* pPdu = rig.registry()->listPdu.first();
         QTRY_VERIFY_WITH_TIMEOUT(pPdu->bAlarm[CPdu::AlarmVoltageWarn], 10000);
 

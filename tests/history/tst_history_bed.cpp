@@ -158,7 +158,7 @@ private slots:
         QCheckBox* pCheck = control.findChild<QCheckBox*>(QStringLiteral("CheckOutlet3"));
         QVERIFY(pCheck);
         pCheck->click();
-        QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::OutletSwitched, strMacFirst).size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::OutletSwitched, strMacFirst).size(), 1, 20000);
         const HistoryEvent outlet = events(store, HistoryEvent::OutletSwitched, strMacFirst).first();
         QCOMPARE(outlet.strSubject, QStringLiteral("3"));
         QCOMPARE(outlet.strNew, pCheck->isChecked() ? QStringLiteral("on") : QStringLiteral("off"));

@@ -121,7 +121,7 @@ private slots:
         // Live: an event recorded while the window is open shows up.
         window.findChild<QLineEdit*>(QStringLiteral("EditSearch"))->clear();
         g_pHistoryStore->record(HistoryEvent::Offline, m_strMac, m_strName, QStringLiteral("10.0.0.3"));
-        QTRY_COMPARE_WITH_TIMEOUT(pTable->rowCount(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(pTable->rowCount(), 2, 20000);
 
         const QString strPath = m_dir.filePath(QStringLiteral("events.csv"));
         QString strError;

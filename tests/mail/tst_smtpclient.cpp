@@ -43,6 +43,9 @@ private slots:
 namespace {
 const QString kUser = QStringLiteral("alarm@rack.test");
 const QString kPassword = QStringLiteral("s3cr\u20ac t");
+// The client's waits for a connection and for each reply. Waits that must be cut short are told from
+// such a wait by being clearly shorter than it, however busy the machine; no test bounds the speed.
+constexpr qint64 kClientWaitMs = 5000;
 
 enum Mode
 {
@@ -195,10 +198,7 @@ void TestSmtpClient::realServer()
     QVERIFY2(server.start(job.account, kPassword, options), qPrintable(server.errorString()));
     job.port = server.port();
     SmtpFailure failure;
-    QElapsedTimer timer;
-    timer.start();
     QCOMPARE(deliverMail(job, nullptr, &failure), why.isEmpty());
-    QVERIFY(timer.elapsed() < 3000);
     QVERIFY2(
         failure.text().contains(QString(why).replace(QStringLiteral("%1"), QString::number(server.port()))),
         qPrintable(failure.text()));
@@ -326,8 +326,13 @@ void TestSmtpClient::scriptedServer()
     timer.start();
     QCOMPARE(deliverMail(job, nullptr, &failure), why.isEmpty());
     const qint64 iMs = timer.elapsed();
-    QVERIFY2(timesOut ? iMs >= 4800 && iMs <= 6500 : iMs < 2000,
-             qPrintable(QStringLiteral("%1 ms").arg(iMs)));
+    // A silent or trickling server gets the whole wait and no more: a wait that started again with
+    // every byte would never end. Any other failure is the server's answer, not a wait run out.
+    if (timesOut)
+        QVERIFY2(iMs >= kClientWaitMs - 200 && iMs < 2 * kClientWaitMs,
+                 qPrintable(QStringLiteral("%1 ms").arg(iMs)));
+    else
+        QVERIFY2(!failure.text().contains(QLatin1String(" within ")), qPrintable(failure.text()));
     QVERIFY(server.waitDone(3000));
     QVERIFY2(failure.text().contains(why), qPrintable(failure.text()));
     QByteArray baReceived = server.received();
@@ -413,10 +418,7 @@ void TestSmtpClient::connectionRefused()
     probe.close();
     for (const auto type : {SmtpClient::TcpConnection, SmtpClient::SslConnection}) {
         SmtpClient client(QStringLiteral("127.0.0.1"), uiPort, type);
-        QElapsedTimer timer;
-        timer.start();
         QVERIFY(!client.connectToHost());
-        QVERIFY(timer.elapsed() < 2000);
         QCOMPARE(
             client.lastFailure().text(),
             QStringLiteral("no connection to the mail server 127.0.0.1:%1: Connection refused").arg(uiPort));
@@ -459,12 +461,15 @@ void TestSmtpClient::abortTimeCutsWaits()
 {
     ScriptedServer server({ScriptedServer::silence(8000)});
     SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
+    // Waits far longer than the server's silence: only the abort time can end this one early.
+    client.setConnectionTimeout(600000);
+    client.setResponseTimeout(600000);
     std::atomic<qint64> iAbortAt{SmtpClient::monotonicMsecs() + 300};
     client.setAbortTime(&iAbortAt);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(!client.connectToHost());
-    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < 8000, qPrintable(QString::number(timer.elapsed())));
 }
 
 // Alarms invented faster than a hanging server takes them: enqueueing never waits, the queue holds a
@@ -478,18 +483,18 @@ void TestSmtpClient::waitingMailsAreBounded()
     QElapsedTimer timer;
     timer.start();
     QVERIFY(pQueue->enqueue(job));
-    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < kClientWaitMs, qPrintable(QString::number(timer.elapsed())));
     QTRY_VERIFY_WITH_TIMEOUT(server.accepted(), 5000);
     timer.restart();
     int iRefused = 0;
     for (int i = 0; i < CMailQueue::kMaxWaiting + 100; ++i)
         iRefused += pQueue->enqueue(job) ? 0 : 1;
-    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < kClientWaitMs, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(iRefused, 100);
     QCOMPARE(pQueue->pending(), CMailQueue::kMaxWaiting + 1);
     timer.restart();
     QVERIFY(pQueue->shutdown(1000));
-    QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(timer.elapsed() < kClientWaitMs, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(pQueue->pending(), 0);
 }
 

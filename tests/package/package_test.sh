@@ -121,8 +121,10 @@ if command -v systemd-analyze >/dev/null; then
 fi
 
 # The installed service as its unit runs it; every program runs inside the bed only.
+# The bed runs its device command through a shell: the paths go quoted, wherever the tree lies.
+scenario=$(printf %q "$work/humid.scn") pdusim=$(printf %q "$build/tools/pdusim/pdusim")
 "$src/scripts/netbed" --devices 2 \
-    --device-cmd "printf 'at 5 set 1 humidity 90\n' >$work/humid.scn; exec $build/tools/pdusim/pdusim --no-noise --scenario $work/humid.scn </dev/null" \
+    --device-cmd "printf 'at 5 set 1 humidity 90\n' >$scenario; exec $pdusim --no-noise --scenario $scenario </dev/null" \
     -- "$src/tests/package/installed_service.sh" "$src"
 rights "after the service ran"
 

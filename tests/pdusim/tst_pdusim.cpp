@@ -196,8 +196,9 @@ private slots:
                  qPrintable(socket.errorString()));
         for (const QByteArray& ba : queryFrames())
             socket.writeDatagram(ba, QHostAddress::Broadcast, 51230);
+        // All six taken in and let be, and nothing came back.
+        QTRY_COMPARE_WITH_TIMEOUT(m_sim->call([](CSimFleet& f) { return f.stats().ignored; }), 6ull, 10000);
         QVERIFY(!socket.waitForReadyRead(300));
-        QCOMPARE(m_sim->call([](CSimFleet& f) { return f.stats().ignored; }), 6ull);
         m_console->send(hex("A7 40 02 00 E9"), QStringLiteral("10.200.1.3"));
         QCOMPARE(m_console->sources(1), first(1, 3));
         // Another port than the device's, or a spare address: nobody answers.
@@ -258,12 +259,14 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         m_console->send(hex("A7 40 02 00 E9"));
-        QCOMPARE(
-            BareConsole::sourcesOf(m_console->collect(4, 5000, 0)),
-            QStringList({"10.200.1.2:51230", "10.200.1.4:51230", "10.200.1.4:51230", "10.200.1.4:51230"}));
-        QVERIFY(clock.elapsed() < 390);
-        QCOMPARE(m_console->sources(1), first(1, 3));
-        QVERIFY2(clock.elapsed() >= 395, qPrintable(QString::number(clock.elapsed())));
+        // The late one comes after the others, however slow the machine, and not before its time (a
+        // coarse timer may fire 5 % early).
+        QList<QNetworkDatagram> list = m_console->collect(5, 10000, 0);
+        QVERIFY2(clock.elapsed() >= 380, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(list.size(), 5);
+        QCOMPARE(BareConsole::sourcesOf({list.takeLast()}), first(1, 3));
+        QCOMPARE(BareConsole::sourcesOf(list), QStringList({"10.200.1.2:51230", "10.200.1.4:51230",
+                                                            "10.200.1.4:51230", "10.200.1.4:51230"}));
     }
 
     void demoRackProgram()
@@ -305,14 +308,19 @@ private slots:
         file.close();
         QProcess process;
         QVERIFY(startProgram(process, {"--devices", "3", "--scenario", strScenario}));
+        // Device 2 falls silent while its neighbour answers; however late the program came up, it is
+        // seen silent then, and its value from the scenario's first line is there when it resumes.
+        QTRY_VERIFY_WITH_TIMEOUT(!query(0x06, QStringLiteral("10.200.1.1"), 1000).isEmpty() &&
+                                     query(0x06, QStringLiteral("10.200.1.2"), 1000).isEmpty(),
+                                 20000);
+        process.write("resume 2\n");
         QByteArray baStatus;
-        QTRY_VERIFY_WITH_TIMEOUT(!(baStatus = query(0x06, QStringLiteral("10.200.1.2"), 100)).isEmpty(),
+        QTRY_VERIFY_WITH_TIMEOUT(!(baStatus = query(0x06, QStringLiteral("10.200.1.2"), 1000)).isEmpty(),
                                  10000);
         QCOMPARE(quint8(baStatus[4]) + 256 * quint8(baStatus[5]), 251);
-        QTRY_VERIFY_WITH_TIMEOUT(query(0x06, QStringLiteral("10.200.1.2"), 100).isEmpty(), 5000);
-        process.write("resume 2\nset 2 voltage 219\n");
-        QTRY_COMPARE_WITH_TIMEOUT(query(0x06, QStringLiteral("10.200.1.2"), 100).append(5, '\0').at(4),
-                                  char(219), 5000);
+        process.write("set 2 voltage 219\n");
+        QTRY_COMPARE_WITH_TIMEOUT(query(0x06, QStringLiteral("10.200.1.2"), 1000).append(5, '\0').at(4),
+                                  char(219), 10000);
         process.write("show 9\nquit\n");
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 0);
@@ -435,7 +443,7 @@ private slots:
         clock.start();
         QVERIFY(device.applySet(0x0C, QByteArray(1, char(on ? 1 : 2)) + QByteArray(1, char(bit)), 0.1));
         QCOMPARE(bool(device.st.outletStatus & bit), !on);
-        QTRY_COMPARE_WITH_TIMEOUT(bool(device.st.outletStatus & bit), on, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(device.st.outletStatus & bit), on, 20000);
         QVERIFY2(clock.elapsed() >= 290, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.first().at(1).toInt(), outlet);

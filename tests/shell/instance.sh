@@ -24,23 +24,32 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+# A busy machine starts the server slowly too.
+for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
 
 # The mapped top-level windows: "title WIDTHxHEIGHT" a line.
 windows() { xwininfo -root -tree | sed -n 's/^ *0x[0-9a-f]* "\([^"]*\)": ([^)]*)  \([0-9]*x[0-9]*\)+.*/\1 \2/p'; }
-# Waits up to 15 s for a window matching the pattern.
+# Waits for a window matching the pattern: up to 90 s, as a program starts slowly on a busy machine.
 wait_window() {
-    for _ in $(seq 150); do windows | grep -q -- "$1" && return 0; sleep 0.1; done
+    for _ in $(seq 900); do windows | grep -q -- "$1" && return 0; sleep 0.1; done
     echo "no window matching '$1'; windows:"; windows; return 1
 }
 start() { "$bin" >>"$work/log" 2>&1 & pids+=($!); }
+# Kills the programs given (all that run) with SIGKILL and waits until they and their windows are gone,
+# so that no window of theirs is taken for one of the next start's.
+kill_all() {
+    for p in "$@"; do kill -9 "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+    for _ in $(seq 900); do [ -z "$(windows)" ] && return 0; sleep 0.1; done
+    echo "windows left by killed programs:"; windows; return 1
+}
 
 echo "empty store: the language dialog comes first"
 start; first=${pids[-1]}
 wait_window ' 350x200$'
 windows | grep -q ' 442x342$' && { echo "login shown with the language dialog"; exit 1; }
-kill -9 "$first"
+kill_all "$first"
 
 mkdir -p "$XDG_CONFIG_HOME/Orvane"
 printf '[General]\nLanguage=1\n' >"$XDG_CONFIG_HOME/Orvane/Rackmind.conf"
@@ -50,14 +59,13 @@ wait_window ' 442x342$'
 start; second=${pids[-1]}
 wait_window '^Critical '
 kill -0 "$first"
-kill -9 "$second"
 
 echo "a start after kill -9 of the first is not refused"
-kill -9 "$first"
-wait "$first" 2>/dev/null || true
+kill_all "$second" "$first"
 start; third=${pids[-1]}
-wait_window ' 442x342$'
-sleep 1
+# The login window comes only after the single-instance check let the program on; a refused start shows
+# its box instead.
+wait_window ' 442x342$\|^Critical '
 if windows | grep -q '^Critical '; then echo "refused after a crash"; exit 1; fi
 kill -0 "$third"
 echo ok

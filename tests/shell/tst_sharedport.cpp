@@ -6,10 +6,10 @@
 #include "device/Rackmind.h"
 #include "settings/SingleInstance.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/ProgramCopy.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <pwd.h>
@@ -30,6 +30,7 @@ class TestSharedPort : public QObject
         QProcessEnvironment env;
         for (const char* pszName : {"PATH", "LANG", "LC_ALL"})
             env.insert(QLatin1String(pszName), qEnvironmentVariable(pszName));
+        env.insert(QStringLiteral("LD_LIBRARY_PATH"), m_stage.folder());
         env.insert(QStringLiteral("HOME"), strHome);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), strHome);
         env.insert(QStringLiteral("XDG_DATA_HOME"), strHome);
@@ -44,7 +45,7 @@ class TestSharedPort : public QObject
              QStringLiteral("sh"), QStringLiteral("-c"),
              QStringLiteral("if [ \"$2\" = private ]; then mount -t tmpfs tmpfs /tmp || exit 9; fi; "
                             "exec setpriv --reuid=\"$1\" --regid=nogroup --clear-groups \"$0\""),
-             QStringLiteral(RACKMINDD), QLatin1String(pszUser),
+             m_stage.path(QStringLiteral(RACKMINDD)), QLatin1String(pszUser),
              bPrivateTmp ? QStringLiteral("private") : QStringLiteral("shared")});
         QVERIFY(process.waitForStarted());
     }
@@ -60,8 +61,9 @@ class TestSharedPort : public QObject
         return strLog.contains(strText);
     }
 
-    // Not below /tmp, which the service does not share.
-    QTemporaryDir m_dir{QDir::current().filePath(QStringLiteral("sharedport-XXXXXX"))};
+    // The service's program and state folders, where its users reach them: not below /tmp, which the
+    // service does not share, nor in the checkout, which may be closed to them.
+    ProgramCopy m_stage;
     CSimThread m_sim;
     QProcess m_service;
     QString m_strLog;
@@ -70,14 +72,12 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(netbed::active(), "run this test through scripts/netbed");
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                        QFileDevice::ExeOwner | QFileDevice::ExeOther));
+        QVERIFY2(m_stage.copy(QStringLiteral(RACKMINDD)), qPrintable(m_stage.errorString()));
         CSimConfig config;
         config.bNoise = false;
         QString strError;
         QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
-        startService(m_service, m_dir.filePath(QStringLiteral("service")));
+        startService(m_service, m_stage.path(QStringLiteral("service")));
         QVERIFY2(waitLog(m_service, m_strLog, QStringLiteral("new PDU 10.200.1.3")), qPrintable(m_strLog));
     }
 
@@ -85,7 +85,7 @@ private slots:
     void consoleBesideService()
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_dir.filePath(QStringLiteral("console")));
+                           m_stage.path(QStringLiteral("console")));
         {
             QSettings store(QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
             store.setValue(QStringLiteral("Language"), 1);
@@ -120,8 +120,8 @@ private slots:
         };
         const bool bOn = !(pPdu->stInfo.outletStatus & 0x04);
         QCOMPARE(g_pOutletControl->switchOutlet(pPdu, 3, bOn), COutletControl::Accepted);
-        QTRY_COMPARE_WITH_TIMEOUT(bool(simOutlets() & 0x04), bOn, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(bool(pPdu->stInfo.outletStatus & 0x04), bOn, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(simOutlets() & 0x04), bOn, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(bool(pPdu->stInfo.outletStatus & 0x04), bOn, 20000);
         QCOMPARE(m_service.state(), QProcess::Running);
     }
 
@@ -145,11 +145,11 @@ private slots:
         // A service of the first one's user in a network of its own (a container) holds nothing here.
         QProcess decoy;
         QString strDecoyLog;
-        startService(decoy, m_dir.filePath(QStringLiteral("decoy")), "nobody", true, true);
+        startService(decoy, m_stage.path(QStringLiteral("decoy")), "nobody", true, true);
         QVERIFY2(waitLog(decoy, strDecoyLog, QStringLiteral("starting")), qPrintable(strDecoyLog));
         QProcess second;
         QString strLog;
-        startService(second, m_dir.filePath(user), qPrintable(user), privateTmp);
+        startService(second, m_stage.path(user), qPrintable(user), privateTmp);
         QVERIFY(second.waitForFinished(30000));
         strLog += QString::fromLocal8Bit(second.readAllStandardError());
         QCOMPARE(second.exitCode(), 75);

@@ -208,8 +208,8 @@ private slots:
         QTRY_COMPARE(shownOn(), bool(uiBefore & 0x80));
         QVERIFY(g_pMainDialog->mainTab()->buttons[1]->isEnabled());
         QTest::mouseClick(pCheck8, Qt::LeftButton, {}, pCheck8->rect().center());
-        QTRY_COMPARE_WITH_TIMEOUT(outletsOf(), quint8(uiBefore ^ 0x80), 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(shownOn(), !(uiBefore & 0x80), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(outletsOf(), quint8(uiBefore ^ 0x80), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(shownOn(), !(uiBefore & 0x80), 20000);
     }
 
     // The configuration page follows the overview's current row (the download itself: tst_deviceconfigbed).
