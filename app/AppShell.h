@@ -1,6 +1,7 @@
 #pragma once
 
 class CLoginDialog;
+class CRoom;
 
 // The program's start-up and exit, step by step, shared by main() and the whole-program tests.
 
@@ -15,8 +16,11 @@ void quitOnUnixSignals();
 bool prepareLanguage();
 // The tray icon (grey until the login), the login dialog and the main dialog.
 void createLongLivedWindows();
-// Runs the login modally; true once it was accepted.
+// Runs the login modally; true once it was accepted. Hands the windows what the room then holds.
 bool runLogin();
+// The console's room, made with the long-lived windows and started by the login; null before and
+// after the exit sequence.
+CRoom* consoleRoom();
 // After the login: the colour tray icon and the main window with its texts.
 void showMainWindow();
 // showMainWindow(), then the event loop; returns its result.

@@ -1,3 +1,4 @@
+#include "device/MetaTypes.h"
 #include "device/UdpDriver.h"
 #include "tests/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"

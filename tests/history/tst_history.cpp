@@ -570,10 +570,10 @@ private slots:
             listTold << event.strSubject;
         QCOMPARE(listTold, told);
         QCOMPARE(store.droppedSamples(), iTotal);
-        g_pHistoryStore = &store;
-        auto forget = qScopeGuard([] { g_pHistoryStore = nullptr; });
-        QVERIFY(CMetricsExporter().refresh().contains("\nrackmind_history_samples_dropped_total " +
-                                                      QByteArray::number(iTotal) + '\n'));
+        CMetricsExporter exporter;
+        exporter.setHistoryStore(&store);
+        QVERIFY(exporter.refresh().contains("\nrackmind_history_samples_dropped_total " +
+                                            QByteArray::number(iTotal) + '\n'));
     }
 
     // Thinning walks the key device by device (or an index): never a scan of a whole table.

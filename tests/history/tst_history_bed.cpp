@@ -78,8 +78,7 @@ private slots:
     {
         CHistoryStore store(m_dir.filePath(QStringLiteral("history.sqlite")));
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
-        ConsoleRig rig;
-        CHistoryRecorder::attach(&store, rig.registry());
+        ConsoleRig rig(nullptr, &store);
         QVERIFY(rig.start(200));
         const QString strMac1 = macOf(1), strMac2 = macOf(2);
         QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::Appeared, QString()).size(), 3, 10000);
@@ -201,8 +200,7 @@ void TestHistoryBed::hoveringVoltage()
     g_alarmSettings = AlarmSettings();
     g_alarmSettings.debouncePolls = debounce;
     CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));
-    ConsoleRig rig;
-    CHistoryRecorder::attach(&store, rig.registry());
+    ConsoleRig rig(nullptr, &store);
     QSignalSpy spyBegan(CAlarmTracker::instance(), &CAlarmTracker::signalAlarmBegan);
     const QString strMac = macOf(3);
     const quint16 uiWarn = m_sim.call([](CSimFleet& f) { return f.device(3)->st.voltageWarn; });

@@ -28,7 +28,6 @@ bool shootPower(CShot& shot)
     CHistoryStore store(strPath);
     if (!store.isAvailable())
         return fail(store.unavailableReason());
-    g_pHistoryStore = &store;
     g_pRackmind = new CRackmind;
     const struct
     {
@@ -53,7 +52,7 @@ bool shootPower(CShot& shot)
         if (aDevices[i].dAmps < 0)
             pPdu->iLastRcvMsecs = CPdu::kNever;
     }
-    auto* pWindow = new CPowerWindow;
+    auto* pWindow = new CPowerWindow(&store);
     pWindow->resize(1560, 520);
     pWindow->show();
     if (!waitFor([pWindow] { return pWindow->figuresShown(); }, 30000))
@@ -65,6 +64,5 @@ bool shootPower(CShot& shot)
     delete pWindow;
     delete g_pRackmind;
     g_pRackmind = nullptr;
-    g_pHistoryStore = nullptr;
     return bOk;
 }

@@ -2,6 +2,7 @@
 
 #include "device/OutletControl.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class CPdu;
@@ -21,6 +22,8 @@ public:
     // Shows the device's outlet states (or none, disabled); never sends anything.
     void setPdu(CPdu* pdu);
     CPdu* pdu() const { return m_pPdu; }
+    // The room's outlet control, through which the switches act; without one they send directly.
+    void setOutletControl(COutletControl* pControl);
     void retranslate();
 
 private slots:
@@ -46,5 +49,6 @@ private:
     QCheckBox* m_pCheckOutlet[OutletCount] = {};
     QGridLayout* m_pLayoutBase = nullptr;
     CPdu* m_pPdu = nullptr;
+    QPointer<COutletControl> m_pOutletControl;
     bool m_bCycling[OutletCount] = {};
 };

@@ -1,10 +1,12 @@
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include "app/SharedFonts.h"
+#include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "ui/alarms/AlarmPanel.h"
+#include "ui/device/DeviceControlWidget.h"
 #include "ui/device/MainStatusWidget.h"
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
@@ -209,7 +211,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
             return;
         QMenu menu(m_pTreeWidgetMain);
         menu.setObjectName(QStringLiteral("MenuOutlets"));
-        COutletActions::fillRowMenu(&menu, m_pTreeWidgetMain, pPdu);
+        COutletActions::fillRowMenu(&menu, m_pTreeWidgetMain, m_pOutletControl, pPdu);
         emit signalRowMenu(&menu, pPdu);
         if (!menu.isEmpty())
             menu.exec(m_pTreeWidgetMain->viewport()->mapToGlobal(pos));
@@ -219,6 +221,12 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pTimer->start(RefreshMs);
 
     retranslate();
+}
+
+void CDeviceOverviewWidget::setOutletControl(COutletControl* pControl)
+{
+    m_pOutletControl = pControl;
+    m_pMainStatusWidget->deviceControl()->setOutletControl(pControl);
 }
 
 void CDeviceOverviewWidget::retranslate()

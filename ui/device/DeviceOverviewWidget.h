@@ -10,6 +10,7 @@
 
 class CAlarmPanel;
 class CMainStatusWidget;
+class COutletControl;
 class CPdu;
 class QLabel;
 class QMenu;
@@ -49,6 +50,8 @@ public:
     QTreeWidget* treeWidget() const { return m_pTreeWidgetMain; }
     CMainStatusWidget* mainStatusWidget() const { return m_pMainStatusWidget; }
     CAlarmPanel* alarmPanel() const { return m_pAlarmPanel; }
+    // The room's outlet control, for the rows' menus and the switch panel.
+    void setOutletControl(COutletControl* pControl);
 
 signals:
     // The context menu of a device row is being built: add entries to it before it opens.
@@ -95,6 +98,7 @@ private:
     QSplitter* m_pSplitter = nullptr;
     CAlarmPanel* m_pAlarmPanel = nullptr;
     QPointer<QLabel> m_pLabelCurrentPdu;
+    QPointer<COutletControl> m_pOutletControl;
     QTimer* m_pTimer = nullptr;
     QIcon m_iconOnline;
     QIcon m_iconOffline;

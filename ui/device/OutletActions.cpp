@@ -50,9 +50,10 @@ QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)
     return strName.isEmpty() ? strCaption : QStringLiteral("%1 (%2)").arg(strCaption, strName);
 }
 
-bool COutletActions::mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle)
+bool COutletActions::mayGoOff(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                              bool bCycle)
 {
-    if (g_pOutletControl && g_pOutletControl->isProtected(pPdu, iOutlet)) {
+    if (pControl && pControl->isProtected(pPdu, iOutlet)) {
         prompt(pParent, false, tr("info"),
                tr("%1 of %2 is protected: it cannot be switched off or power cycled from this console until "
                   "it is unprotected.")
@@ -65,16 +66,18 @@ bool COutletActions::mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bC
     return prompt(pParent, true, tr("question"), strText.arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
 }
 
-bool COutletActions::switchOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bOn)
+bool COutletActions::switchOutlet(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                                  bool bOn)
 {
-    if (!pPdu || !g_pOutletControl)
+    if (!pPdu || !pControl)
         return false;
-    if (!bOn && !mayGoOff(pParent, pPdu, iOutlet, false))
+    if (!bOn && !mayGoOff(pParent, pControl, pPdu, iOutlet, false))
         return false;
-    return explainRefusal(pParent, pPdu, iOutlet, g_pOutletControl->switchOutlet(pPdu, iOutlet, bOn));
+    return explainRefusal(pParent, pControl, pPdu, iOutlet, pControl->switchOutlet(pPdu, iOutlet, bOn));
 }
 
-bool COutletActions::explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, int iRefusal)
+bool COutletActions::explainRefusal(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                                    int iRefusal)
 {
     switch (iRefusal) {
     case COutletControl::Accepted:
@@ -89,90 +92,92 @@ bool COutletActions::explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, i
                    .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
         return false;
     case COutletControl::RefusedNoJournal:
-        prompt(
-            pParent, false, tr("info"),
-            tr("%1 was not power cycled: the console cannot record the cycle in %2, and would leave the "
-               "outlet off if it ended before the cycle did.")
-                .arg(outletLabel(pPdu, iOutlet), QDir::toNativeSeparators(g_pOutletControl->journalPath())));
+        prompt(pParent, false, tr("info"),
+               tr("%1 was not power cycled: the console cannot record the cycle in %2, and would leave the "
+                  "outlet off if it ended before the cycle did.")
+                   .arg(outletLabel(pPdu, iOutlet), QDir::toNativeSeparators(pControl->journalPath())));
         return false;
     default:
         return false;
     }
 }
 
-void COutletActions::toggleProtected(QWidget* pParent, CPdu* pPdu, int iOutlet)
+void COutletActions::toggleProtected(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet)
 {
     QString strError;
-    if (g_pOutletControl && !g_pOutletControl->setProtected(
-                                pPdu, iOutlet, !g_pOutletControl->isProtected(pPdu, iOutlet), &strError))
+    if (pControl && !pControl->setProtected(pPdu, iOutlet, !pControl->isProtected(pPdu, iOutlet), &strError))
         prompt(pParent, false, tr("info"), strError);
 }
 
-bool COutletActions::cycleOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, int iDelay)
+bool COutletActions::cycleOutlet(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                                 int iDelay)
 {
-    if (!pPdu || !g_pOutletControl || !mayGoOff(pParent, pPdu, iOutlet, true))
+    if (!pPdu || !pControl || !mayGoOff(pParent, pControl, pPdu, iOutlet, true))
         return false;
-    return explainRefusal(pParent, pPdu, iOutlet, g_pOutletControl->startCycle(pPdu, iOutlet, iDelay));
+    return explainRefusal(pParent, pControl, pPdu, iOutlet, pControl->startCycle(pPdu, iOutlet, iDelay));
 }
 
-void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, int iOutlet)
+void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, COutletControl* pControl, CPdu* pPdu,
+                                    int iOutlet)
 {
-    if (!pPdu || !g_pOutletControl)
+    if (!pPdu || !pControl)
         return;
-    const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, iOutlet);
+    const COutletControl::Cycle* pCycle = pControl->cycle(pPdu, iOutlet);
     if (pCycle && !pCycle->rules.isOver()) {
         pMenu
             ->addAction(tr("Cancel power cycle (switch back on)"), pParent,
-                        [pPdu, iOutlet] { g_pOutletControl->cancelCycle(pPdu, iOutlet); })
+                        [pControl, pPdu, iOutlet] { pControl->cancelCycle(pPdu, iOutlet); })
             ->setObjectName(QStringLiteral("ActionCancelCycle"));
     } else {
         pMenu
             ->addAction(tr("Power cycle outlet"), pParent,
-                        [pParent, pPdu, iOutlet] {
+                        [pParent, pControl, pPdu, iOutlet] {
                             COutletCycleDialog dialog(pParent, pPdu, iOutlet);
                             if (dialog.exec() == QDialog::Accepted)
-                                cycleOutlet(pParent, pPdu, iOutlet, dialog.delay());
+                                cycleOutlet(pParent, pControl, pPdu, iOutlet, dialog.delay());
                         })
             ->setObjectName(QStringLiteral("ActionCycle"));
     }
-    const bool bProtected = g_pOutletControl->isProtected(pPdu, iOutlet);
-    QAction* pProtect = pMenu->addAction(
-        tr("Protected"), pParent, [pParent, pPdu, iOutlet] { toggleProtected(pParent, pPdu, iOutlet); });
-    pProtect->setEnabled(g_pOutletControl->isMacKnown(pPdu));
+    const bool bProtected = pControl->isProtected(pPdu, iOutlet);
+    QAction* pProtect = pMenu->addAction(tr("Protected"), pParent, [pParent, pControl, pPdu, iOutlet] {
+        toggleProtected(pParent, pControl, pPdu, iOutlet);
+    });
+    pProtect->setEnabled(pControl->isMacKnown(pPdu));
     pProtect->setObjectName(QStringLiteral("ActionProtect"));
     pProtect->setCheckable(true);
     pProtect->setChecked(bProtected);
 }
 
-void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu)
+void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, COutletControl* pControl, CPdu* pPdu)
 {
-    if (!g_pOutletControl)
+    if (!pControl)
         return;
     QMenu& menu = *pMenu;
     menu.addAction(tr("Power cycle outlet"), pTree,
-                   [pTree, pPdu] {
+                   [pTree, pControl, pPdu] {
                        COutletCycleDialog dialog(pTree, pPdu, 0);
                        if (dialog.exec() == QDialog::Accepted)
-                           cycleOutlet(pTree, pPdu, dialog.outlet(), dialog.delay());
+                           cycleOutlet(pTree, pControl, pPdu, dialog.outlet(), dialog.delay());
                    })
         ->setObjectName(QStringLiteral("ActionCycle"));
     QMenu* pProtect = menu.addMenu(tr("Protected outlets"));
     pProtect->setObjectName(QStringLiteral("MenuProtect"));
     QMenu* pCancel = nullptr;
     for (int i = 1; i <= 8; ++i) {
-        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree,
-                                               [pTree, pPdu, i] { toggleProtected(pTree, pPdu, i); });
-        pAction->setEnabled(g_pOutletControl->isMacKnown(pPdu));
+        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pTree, pControl, pPdu, i] {
+            toggleProtected(pTree, pControl, pPdu, i);
+        });
+        pAction->setEnabled(pControl->isMacKnown(pPdu));
         pAction->setCheckable(true);
-        pAction->setChecked(g_pOutletControl->isProtected(pPdu, i));
-        const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, i);
+        pAction->setChecked(pControl->isProtected(pPdu, i));
+        const COutletControl::Cycle* pCycle = pControl->cycle(pPdu, i);
         if (pCycle && !pCycle->rules.isOver()) {
             if (!pCancel) {
                 pCancel = menu.addMenu(tr("Cancel power cycle (switch back on)"));
                 pCancel->setObjectName(QStringLiteral("MenuCancelCycle"));
             }
             pCancel->addAction(outletLabel(pPdu, i), pTree,
-                               [pPdu, i] { g_pOutletControl->cancelCycle(pPdu, i); });
+                               [pControl, pPdu, i] { pControl->cancelCycle(pPdu, i); });
         }
     }
 }
