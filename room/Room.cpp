@@ -12,6 +12,7 @@
 #include "mail/MailQueue.h"
 #include "service/BudgetHistory.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <cstring>
@@ -121,7 +122,8 @@ bool CRoom::start(const std::function<void(bool&, uint, uint)>& fnStartBroadcast
     }
     m_bRunning = true;
     if (CHistoryStore* pStore = m_options.pHistoryStore) {
-        pStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+        pStore->record(HistoryEvent::MonitoringStarted, QString(), QString(), QString(), QString(), QString(),
+                       QString(), QCoreApplication::applicationName());
         keepBudgetHistory(pStore);
     }
     return true;
@@ -142,7 +144,8 @@ void CRoom::stop()
     if (!bWasRunning)
         return;
     if (m_options.pHistoryStore)
-        m_options.pHistoryStore->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+        m_options.pHistoryStore->record(HistoryEvent::MonitoringStopped, QString(), QString(), QString(),
+                                        QString(), QString(), QString(), QCoreApplication::applicationName());
     finishMail();
 }
 

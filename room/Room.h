@@ -30,7 +30,8 @@ struct RoomOptions
     // Every poll, event and alarm is kept there when given (not owned); also the start and stop events
     // and the groups' budgets.
     CHistoryStore* pHistoryStore = nullptr;
-    // Alarm mail goes out through the mail queue, which gets its bounded time at stop.
+    // The program mails its alarms: what is queued gets its bounded time to go out at stop. Off for
+    // rooms that are not a program's (the test rig), which leave the mail queue to whoever owns it.
     bool bMail = true;
     // Where running power cycles are kept; empty keeps none. The machine's protected outlets.
     QString strCycleJournal;
@@ -54,7 +55,8 @@ public:
     void setOptions(const RoomOptions& options) { m_options = options; }
 
     // Makes the parts and wires them, without polling yet, so that a caller can connect to the registry
-    // first. Called by start() when not done; a no-op while they exist.
+    // first. Called by start() when not done; a no-op while they exist. The options are read here,
+    // except the port and poll rate, which start() reads.
     void build();
     // Starts the worker, tells the transport its ports and opens the local port through
     // fnStartBroadcast (blocking on the worker's answer), or directly when none is given. On failure

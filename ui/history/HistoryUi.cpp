@@ -66,10 +66,10 @@ QString HistoryUi::kindName(int iKind)
         return tr("Mail sent");
     case HistoryEvent::MailFailed:
         return tr("Mail failed");
-    case HistoryEvent::ConsoleStarted:
-        return tr("Console started");
-    case HistoryEvent::ConsoleStopped:
-        return tr("Console stopped");
+    case HistoryEvent::MonitoringStarted:
+        return tr("Monitoring started");
+    case HistoryEvent::MonitoringStopped:
+        return tr("Monitoring stopped");
     case HistoryEvent::OutletRefused:
         return tr("Outlet switch refused");
     case HistoryEvent::OutletProtected:
