@@ -74,7 +74,6 @@ void CRoom::build()
                 });
     });
     wireAlarms();
-    emit signalBuilt(m_pRegistry);
 }
 
 void CRoom::wireAlarms()

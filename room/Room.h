@@ -80,10 +80,6 @@ public:
     CHistoryRecorder* recorder() const { return m_pRecorder; }
     CHistoryStore* historyStore() const { return m_options.pHistoryStore; }
 
-signals:
-    // After build(), with the new registry: where a program connects its own views and logs.
-    void signalBuilt(CRackmind* pRegistry);
-
 private:
     // Where the alarms of this room go: the tracker takes up the alarms the store kept, records to the
     // history and mails; the groups' alarms join it after. The one place that knows the tracker and mail.
