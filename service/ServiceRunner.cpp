@@ -1,7 +1,6 @@
 #include "service/ServiceRunner.h"
 
 #include "device/AlarmTracker.h"
-#include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/PortHolder.h"
 #include "device/Protocol.h"
