@@ -7,6 +7,7 @@
 #include "history/BudgetHistory.h"
 #include "history/HistoryStore.h"
 #include "metrics/MetricsExporter.h"
+#include "room/Room.h"
 #include "room/RoomAlarms.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Catalogues.h"
@@ -20,6 +21,8 @@
 #include "ui/frame/SharedFonts.h"
 #include "ui/frame/SystemTrayIcon.h"
 #include "ui/frame/TitleBar.h"
+#include "ui/system/MetricsConfigWidget.h"
+#include "ui/system/SystemConfigWidget.h"
 
 #include <QApplication>
 #include <QFile>
@@ -34,15 +37,13 @@ CLoginDialog* loginDialog()
     return static_cast<CLoginDialog*>(g_pLoginDialog);
 }
 
-// The console's alarm tracker and alarm mail: made here once, handed to the login (which gives them to
-// the devices and the event log) and to the windows that show alarms.
-std::unique_ptr<CRoomAlarms> s_pAlarms;
+// The console's room, started by the login; it records into the history store. What the room and the
+// shell own is handed to the windows that use it.
+CHistoryStore* s_pHistoryStore = nullptr;
+CRoom* s_pRoom = nullptr;
+CMetricsExporter* s_pMetricsExporter = nullptr;
 } // namespace
 
-CRoomAlarms* consoleAlarms()
-{
-    return s_pAlarms.get();
-}
 
 void createSharedResources()
 {
@@ -70,17 +71,16 @@ bool prepareLanguage()
 
 void createLongLivedWindows()
 {
-    // The history store first, so that the console's start is its first event.
-    g_pHistoryStore = new CHistoryStore;
-    g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
+    s_pHistoryStore = new CHistoryStore;
+    s_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
                                    g_settings.historyHourDays, g_settings.historyEventDays});
-    g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
-    keepBudgetHistory(g_pHistoryStore);
+    RoomOptions options = RoomOptions::programDefaults();
+    options.pHistoryStore = s_pHistoryStore;
+    s_pRoom = new CRoom(options);
 
-    s_pAlarms = std::make_unique<CRoomAlarms>();
     g_pSystemTrayIcon = new CSystemTrayIcon;
     g_pSystemTrayIcon->setObjectName(QStringLiteral("SystemTrayIcon"));
-    g_pSystemTrayIcon->setAlarmTracker(&s_pAlarms->tracker);
+    g_pSystemTrayIcon->setAlarmTracker(s_pRoom->alarmTracker());
     g_pSystemTrayIcon->setIcon(
         QIcon(QStringLiteral(":/Application/Application/ApplicationIcon_Grayscale.png")));
     g_pSystemTrayIcon->retranslate();
@@ -93,8 +93,9 @@ void createLongLivedWindows()
     g_pLoginDialog = pLogin;
 
     // Before the main dialog, whose Metrics page follows it; it serves once the login has made devices.
-    g_pMetricsExporter = new CMetricsExporter;
-    QObject::connect(g_pMetricsExporter, &CMetricsExporter::signalNotice,
+    s_pMetricsExporter = new CMetricsExporter;
+    s_pMetricsExporter->setHistoryStore(s_pHistoryStore);
+    QObject::connect(s_pMetricsExporter, &CMetricsExporter::signalNotice,
                      [](const QString& strText) { qWarning("%s", qPrintable(strText)); });
     g_pMainDialog = new CMainDialog;
     g_pMainDialog->setObjectName(QStringLiteral("MainDialog"));
@@ -102,14 +103,24 @@ void createLongLivedWindows()
     g_pMainDialog->setMinimumSize(1000, 700);
     g_pMainDialog->setSizeGripEnabled(true);
     loginDialog()->setOverviewPage(g_pMainDialog->deviceOverviewWidget());
-    loginDialog()->setRoomAlarms(s_pAlarms.get());
+    loginDialog()->setRoom(s_pRoom);
     if (CAlarmPanel* pPanel = g_pMainDialog->deviceOverviewWidget()->alarmPanel())
-        pPanel->setAlarmTracker(&s_pAlarms->tracker);
+        pPanel->setAlarmTracker(s_pRoom->alarmTracker());
+    g_pMainDialog->systemConfigWidget()->metricsConfigWidget()->setExporter(s_pMetricsExporter);
+    g_pMainDialog->setHistoryStore(s_pHistoryStore);
 }
 
 bool runLogin()
 {
-    return g_pLoginDialog && g_pLoginDialog->exec() == QDialog::Accepted;
+    if (!g_pLoginDialog || g_pLoginDialog->exec() != QDialog::Accepted)
+        return false;
+    g_pMainDialog->setOutletControl(s_pRoom->outletControl());
+    return true;
+}
+
+CRoom* consoleRoom()
+{
+    return s_pRoom;
 }
 
 void showMainWindow()
@@ -117,12 +128,12 @@ void showMainWindow()
     g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")));
     g_pMainDialog->show();
     retranslateApplication();
-    g_pMetricsExporter->setSources(g_pRackmind, g_pUdpDriver);
-    if (!g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
+    s_pMetricsExporter->setSources(s_pRoom->registry(), s_pRoom->driver());
+    if (!s_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
                                    g_settings.metricsPort, g_settings.metricsWebConfigFile))
         qWarning("metrics: cannot listen on %s:%d: %s; running on without metrics",
                  qPrintable(g_settings.metricsAddress), g_settings.metricsPort,
-                 qPrintable(g_pMetricsExporter->errorString()));
+                 qPrintable(s_pMetricsExporter->errorString()));
 }
 
 int runMainWindow()
@@ -141,21 +152,13 @@ void runExitSequence()
     g_pLoginDialog = nullptr;
     delete g_pMainDialog;
     g_pMainDialog = nullptr;
-    delete g_pMetricsExporter;
-    g_pMetricsExporter = nullptr;
-    // The registry first (no device can queue anything into a stopped thread), then the worker thread,
-    // then the transport, pulled back here and stopped.
-    releaseDeviceMachinery();
-    if (g_pHistoryStore) {
-        g_pHistoryStore->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
-        delete g_pHistoryStore;
-        g_pHistoryStore = nullptr;
-    }
-    // Alarm mail already queued gets its bounded time to go out; the mail thread ends here.
-    if (s_pAlarms && s_pAlarms->finish())
-        s_pAlarms.reset();
-    else
-        (void)s_pAlarms.release(); // a worker that will not stop is left to the process exit
+    delete s_pMetricsExporter;
+    s_pMetricsExporter = nullptr;
+    // Its stop event and queued alarm mail last, after the windows.
+    delete s_pRoom;
+    s_pRoom = nullptr;
+    delete s_pHistoryStore;
+    s_pHistoryStore = nullptr;
 }
 
 void showStartUpFailure(const char* pszText)

@@ -1,7 +1,7 @@
 #pragma once
 
 class CLoginDialog;
-class CRoomAlarms;
+class CRoom;
 
 // The program's start-up and exit, step by step, shared by main() and the whole-program tests.
 
@@ -16,8 +16,11 @@ void quitOnUnixSignals();
 bool prepareLanguage();
 // The tray icon (grey until the login), the login dialog and the main dialog.
 void createLongLivedWindows();
-// Runs the login modally; true once it was accepted.
+// Runs the login modally; true once it was accepted. Hands the windows what the room then holds.
 bool runLogin();
+// The console's room, made with the long-lived windows and started by the login; null before and
+// after the exit sequence.
+CRoom* consoleRoom();
 // After the login: the colour tray icon and the main window with its texts.
 void showMainWindow();
 // showMainWindow(), then the event loop; returns its result.
@@ -26,7 +29,5 @@ int runMainWindow();
 // the registry, the worker thread and the transport, and lets queued alarm mail finish within its
 // bound. Safe to call when only part of it exists.
 void runExitSequence();
-// The console's alarm tracker and alarm mail, made with the long-lived windows (null before).
-CRoomAlarms* consoleAlarms();
 // Shows the critical box of a refused start ("Critical" with the given text).
 void showStartUpFailure(const char* pszText);

@@ -29,41 +29,8 @@
 #include <QMovie>
 #include <QPainter>
 #include <QPushButton>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <cstring>
-
-QThread* g_pUdpThread = nullptr;
-CUdpDriver* g_pUdpDriver = nullptr;
-
-void releaseDeviceMachinery()
-{
-    // A power cycle still running sends its "on" now, while the devices and the transport still exist;
-    // the call queued behind it returns only once the transport has sent it.
-    delete g_pOutletControl;
-    g_pOutletControl = nullptr;
-    if (g_pUdpDriver && g_pUdpThread && g_pUdpThread->isRunning())
-        QMetaObject::invokeMethod(
-            g_pUdpDriver, [] {}, Qt::BlockingQueuedConnection);
-    delete g_pRackmind;
-    g_pRackmind = nullptr;
-    if (g_pUdpThread) {
-        if (g_pUdpThread->isRunning()) {
-            g_pUdpThread->exit(0);
-            g_pUdpThread->wait();
-        }
-        delete g_pUdpThread;
-        g_pUdpThread = nullptr;
-    }
-    if (g_pUdpDriver) {
-        g_pUdpDriver->moveToThread(QThread::currentThread());
-        g_pUdpDriver->slotStopBroadcast();
-        delete g_pUdpDriver;
-        g_pUdpDriver = nullptr;
-    }
-}
 
 namespace {
 
@@ -74,7 +41,6 @@ constexpr int kFrameMargin = 6;
 constexpr int kHeaderHeight = 182;
 constexpr int kScanningMs = 4000;
 constexpr uint kUdpLocalPort = 51230;
-constexpr uint kUpdateRateMs = 1000;
 
 void setTextColor(QWidget* pWidget, const QColor& color)
 {
@@ -268,8 +234,8 @@ CDeviceOverviewWidget* CLoginDialog::overviewPage() const
 
 void CLoginDialog::on_BtnLogin_clicked()
 {
-    // The machinery exists once per process; a second attempt while it runs would orphan it.
-    if (g_pUdpThread)
+    // The room runs once per process.
+    if (room()->isRunning())
         return;
 
     const QString strAccount = m_pComboAccount->currentText();
@@ -292,7 +258,7 @@ void CLoginDialog::on_BtnLogin_clicked()
 
 bool CLoginDialog::startBesideHolder()
 {
-    const PortHolder holder = PortHolder::find(quint16(kUdpLocalPort));
+    const PortHolder holder = room()->portHolder();
     if (holder.kind == PortHolder::None)
         return false;
     const QString strText =
@@ -307,75 +273,68 @@ bool CLoginDialog::startBesideHolder()
     return startDeviceMachinery(0);
 }
 
+void CLoginDialog::setRoom(CRoom* pRoom)
+{
+    m_pRoom = pRoom;
+}
+
+CRoom* CLoginDialog::room()
+{
+    if (!m_pRoom)
+        m_pRoom = new CRoom(RoomOptions::programDefaults(), this);
+    return m_pRoom;
+}
+
+void CLoginDialog::feedOverview(CRoom* pRoom, CDeviceOverviewWidget* pPage)
+{
+    CRackmind* pRegistry = pRoom->registry();
+    connect(pRegistry, &CRackmind::signalNewDevice, pPage, &CDeviceOverviewWidget::slotNewDevice);
+    connect(pRegistry, &CRackmind::signalChangeIP, pPage, &CDeviceOverviewWidget::slotChangeIP);
+    connect(pRoom->groupAlarms(), &CGroupAlarms::signalDeviceGroupChanged, pPage,
+            &CDeviceOverviewWidget::slotDeviceGroupChanged);
+    COutletControl* pOutletControl = pRoom->outletControl();
+    pPage->setOutletControl(pOutletControl);
+    // Each device's painter draws the locks of its protected outlets.
+    connect(pRegistry, &CRackmind::signalNewDevice, pOutletControl, [pOutletControl](CPdu* pPdu) {
+        if (pPdu->pOutletStatusWidget)
+            pPdu->pOutletStatusWidget->setOutletControl(pOutletControl);
+    });
+}
+
 bool CLoginDialog::startDeviceMachinery(uint uiLocalPort)
 {
-    g_pUdpThread = new QThread;
-    g_pUdpThread->setObjectName(QStringLiteral("UdpThread"));
-    g_pUdpDriver = new CUdpDriver;
-    g_pUdpDriver->setObjectName(QStringLiteral("UdpDriver"));
-    g_pUdpDriver->moveToThread(g_pUdpThread);
+    CRoom* pRoom = room();
+    RoomOptions options = pRoom->options();
+    options.uiLocalPort = uiLocalPort;
+    pRoom->setOptions(options);
+    pRoom->build();
+    CUdpDriver* pDriver = pRoom->driver();
+    COutletControl* pOutletControl = pRoom->outletControl();
 
     // Blocking: the login has to know whether the port opened before it goes on.
-    connect(this, &CLoginDialog::signalStartBroadcast, g_pUdpDriver, &CUdpDriver::slotStartBroadcast,
+    connect(this, &CLoginDialog::signalStartBroadcast, pDriver, &CUdpDriver::slotStartBroadcast,
             Qt::BlockingQueuedConnection);
-    connect(this, &CLoginDialog::signalStopBroadcast, g_pUdpDriver, &CUdpDriver::slotStopBroadcast,
+    connect(this, &CLoginDialog::signalStopBroadcast, pDriver, &CUdpDriver::slotStopBroadcast,
             Qt::BlockingQueuedConnection);
 
-    g_pRackmind = new CRackmind;
-    if (CDeviceOverviewWidget* pPage = overviewPage()) {
-        connect(g_pRackmind, &CRackmind::signalNewDevice, pPage, &CDeviceOverviewWidget::slotNewDevice);
-        connect(g_pRackmind, &CRackmind::signalChangeIP, pPage, &CDeviceOverviewWidget::slotChangeIP);
-    }
-    g_pRackmind->connectTransport(g_pUdpDriver);
-    g_pOutletControl = new COutletControl(nullptr, COutletControl::defaultJournalPath());
-    CAlarmTracker* pTracker = m_pAlarms ? &m_pAlarms->tracker : nullptr;
-    g_pRackmind->setAlarmTracker(pTracker);
-    if (g_pHistoryStore) {
-        CHistoryRecorder* pRecorder = CHistoryRecorder::attach(g_pHistoryStore, g_pRackmind, pTracker);
-        connect(g_pOutletControl, &COutletControl::signalOperation, pRecorder,
-                &CHistoryRecorder::slotOutletOperation);
-        if (m_pAlarms)
-            connect(&m_pAlarms->mailQueue, &CMailQueue::signalMailResult, pRecorder,
-                    &CHistoryRecorder::slotMailResult);
-    }
-    // After the recorder has handed the tracker the alarms that stood, so that a group's is taken up.
-    auto* pGroupAlarms = new CGroupAlarms(g_pRackmind, pTracker, g_pRackmind);
     if (CDeviceOverviewWidget* pPage = overviewPage())
-        connect(pGroupAlarms, &CGroupAlarms::signalDeviceGroupChanged, pPage,
-                &CDeviceOverviewWidget::slotDeviceGroupChanged);
+        feedOverview(pRoom, pPage);
     // Protection kept by an older console in this user's settings joins the machine's list once.
     // Kept there until the machine's list has them.
     if (!g_settings.protectedOutlets.isEmpty() &&
-        g_pOutletControl->adoptProtected(g_settings.protectedOutlets)) {
+        pOutletControl->adoptProtected(g_settings.protectedOutlets)) {
         g_settings.protectedOutlets.clear();
         saveSettings();
     }
-    connect(g_pRackmind, &CRackmind::signalNewDevice, g_pOutletControl, [](CPdu* pPdu) {
-        // Protection follows a MAC written from this console.
-        QObject::connect(pPdu, &CPdu::signalDownload, g_pOutletControl,
-                         [](const PduInfo& before, const PduInfo& after) {
-                             if (g_pOutletControl && std::memcmp(before.mac, after.mac, 6) != 0)
-                                 g_pOutletControl->followMac(macDigits(before.mac), macDigits(after.mac));
-                         });
-    });
-    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, g_pOutletControl, [](CPdu* pPdu) {
+    connect(pOutletControl, &COutletControl::signalProtectionChanged, pOutletControl, [](CPdu* pPdu) {
         // The painter repaints by itself only when the outlets change; its lock marks changed instead.
         if (pPdu && pPdu->pOutletStatusWidget)
             pPdu->pOutletStatusWidget->update();
     });
 
-    // The worker must run before the blocking emission below, or the emission would never return.
-    g_pUdpThread->start(QThread::InheritPriority);
-    emit g_pRackmind->signalUpdateDevicePort(g_pRackmind->listDevicePort);
-
-    bool bResult = false;
-    emit signalStartBroadcast(bResult, uiLocalPort, kUpdateRateMs);
-    if (bResult)
-        return true;
-
-    // Leave nothing behind, so that the next attempt starts from scratch.
-    releaseDeviceMachinery();
-    return false;
+    return pRoom->start([this](bool& bResult, uint uiPort, uint uiRate) {
+        emit signalStartBroadcast(bResult, uiPort, uiRate);
+    });
 }
 
 void CLoginDialog::on_ComboAccount_editTextChanged(QString arg1)

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "room/Room.h"
 #include "ui/frame/BaseDialog.h"
 
 #include <QFont>
 #include <QPointer>
 
 class CDeviceOverviewWidget;
-class CRoomAlarms;
-class CUdpDriver;
 class QCheckBox;
 class QComboBox;
 class QHBoxLayout;
@@ -15,20 +14,9 @@ class QLabel;
 class QLineEdit;
 class QMovie;
 class QPushButton;
-class QThread;
 class QVBoxLayout;
 
-// The worker thread and the transport a successful login creates; null before and after a failed
-// attempt. The exit sequence stops and deletes them.
-extern QThread* g_pUdpThread;
-extern CUdpDriver* g_pUdpDriver;
-
-// Stops and deletes what a successful login created, in the exit order: the registry (so nothing is
-// queued into a dead thread), the worker thread, then the transport, pulled back to this thread and
-// stopped first. Does nothing for objects that do not exist.
-void releaseDeviceMachinery();
-
-// The first window: checks the local account, then brings up the device machinery (transport on
+// The first window: checks the local account, then starts the console's room (transport on
 // "UdpThread", registry on this thread, both wired to the overview page), shows the scanning strip
 // for a few seconds and closes with Accepted.
 class CLoginDialog : public CBaseDialog
@@ -56,8 +44,10 @@ public:
     // The page that gets the registry's new devices. When none is set, the login looks for the
     // "DeviceOverviewWidget" of the top-level "MainDialog" at the moment it wires the registry.
     void setOverviewPage(CDeviceOverviewWidget* pPage);
-    // The alarm tracker and mail the registry's devices report to (none: alarms are not tracked).
-    void setRoomAlarms(CRoomAlarms* pAlarms) { m_pAlarms = pAlarms; }
+    // The room a successful login starts (not owned). Without one the dialog makes its own.
+    void setRoom(CRoom* pRoom);
+    // What the overview page gets from a built room: its new devices, moves and group changes.
+    static void feedOverview(CRoom* pRoom, CDeviceOverviewWidget* pPage);
 
 signals:
     void signalStartBroadcast(bool& bResult, uint uiUdpLocalPort = 51230, uint uiUpdateRate = 1000);
@@ -77,6 +67,7 @@ protected:
 
 private:
     CDeviceOverviewWidget* overviewPage() const;
+    CRoom* room();
     bool startDeviceMachinery(uint uiLocalPort);
     // Polling failed at the device port: says who holds it and offers a free port instead.
     bool startBesideHolder();
@@ -96,5 +87,5 @@ private:
     QFont m_fontWordmark;
     QFont m_fontWordmarkBold;
     QPointer<CDeviceOverviewWidget> m_pOverviewPage;
-    CRoomAlarms* m_pAlarms = nullptr;
+    QPointer<CRoom> m_pRoom;
 };

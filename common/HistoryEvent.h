@@ -15,7 +15,8 @@
 //   GroupWritten                    subject: the field; oldValue, newValue; detail: the device's answer
 //   Download                        subject: the field; oldValue, newValue
 //   MailSent, MailFailed            subject: the mail's subject; detail: receiver, or why it failed
-//   ConsoleStarted, ConsoleStopped  nothing beyond the time
+//   MonitoringStarted, MonitoringStopped
+//                                   a program began or ended polling the room; detail: which program
 //   ClockChanged                    subject: "set back" or "set forward"; oldValue: the time the clock
 //                                   would have shown, newValue: the time it showed; detail: the step
 //   SamplesDropped                  subject: how many polls went unrecorded since the last such entry
@@ -42,8 +43,8 @@ struct HistoryEvent
         Download = 9,
         MailSent = 10,
         MailFailed = 11,
-        ConsoleStarted = 12,
-        ConsoleStopped = 13,
+        MonitoringStarted = 12,
+        MonitoringStopped = 13,
         OutletRefused = 14,
         OutletProtected = 15,
         OutletUnprotected = 16,

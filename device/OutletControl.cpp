@@ -18,8 +18,6 @@
 
 #include <algorithm>
 
-COutletControl* g_pOutletControl = nullptr;
-
 namespace {
 // How often the machine's protection list is read again, for changes made by other programs.
 constexpr qint64 kProtectionRereadMs = 1000;
@@ -36,8 +34,6 @@ COutletControl::COutletControl(QObject* parent, const QString& strJournal, const
 COutletControl::~COutletControl()
 {
     finishAll();
-    if (g_pOutletControl == this)
-        g_pOutletControl = nullptr;
 }
 
 QString COutletControl::defaultJournalPath()

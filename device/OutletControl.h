@@ -138,6 +138,3 @@ private:
     bool m_bEnding = false;
     QTimer m_timer;
 };
-
-// The console's outlet operations; set by whoever creates them (the login), null before.
-extern COutletControl* g_pOutletControl;

@@ -6,8 +6,6 @@
 #include <QDir>
 #include <QStandardPaths>
 
-CHistoryStore* g_pHistoryStore = nullptr;
-
 CHistoryStore::CHistoryStore(const QString& strPath, QObject* parent) : QObject(parent), m_strPath(strPath)
 {
     m_thread.setObjectName(QStringLiteral("HistoryThread"));

@@ -99,6 +99,3 @@ private:
     bool m_bAvailable = false;
     QString m_strReason;
 };
-
-// The program's store, set by whoever creates it (the application start), null before and without one.
-extern CHistoryStore* g_pHistoryStore;

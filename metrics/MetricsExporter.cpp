@@ -7,7 +7,10 @@
 #include "metrics/MetricsText.h"
 #include "metrics/RoomPage.h"
 
-CMetricsExporter* g_pMetricsExporter = nullptr;
+void CMetricsExporter::setHistoryStore(CHistoryStore* pStore)
+{
+    m_pHistoryStore = pStore;
+}
 
 CMetricsExporter::CMetricsExporter(QObject* parent) : QObject(parent)
 {
@@ -84,9 +87,9 @@ QByteArray CMetricsExporter::refresh()
         totals.iLastPollMsecs = m_pDriver->lastPollMsecs();
         totals.iPolledInterfaces = m_pDriver->polledInterfaces();
     }
-    if (g_pHistoryStore) {
-        totals.iHistorySamplesDropped = g_pHistoryStore->droppedSamples();
-        totals.hashEnergyUnits = g_pHistoryStore->energyTotals();
+    if (m_pHistoryStore) {
+        totals.iHistorySamplesDropped = m_pHistoryStore->droppedSamples();
+        totals.hashEnergyUnits = m_pHistoryStore->energyTotals();
     }
     // Two pages take turns: the one before last is written over once no scrape sends it any more, since
     // a fresh page of megabytes every second would be paid for in page faults.

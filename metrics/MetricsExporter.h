@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+class CHistoryStore;
 class CRackmind;
 class CUdpDriver;
 
@@ -22,6 +23,8 @@ public:
 
     // The registry and transport whose figures are published; either may be null.
     void setSources(CRackmind* pRegistry, const CUdpDriver* pDriver);
+    // The history store whose dropped samples and energy totals are shown; none shows neither.
+    void setHistoryStore(CHistoryStore* pStore);
     // Serves on the address and port when bEnabled, stops serving otherwise; strWebConfigFile, when
     // given, holds TLS and basic authentication and is read again on every call (a changed file moves
     // the endpoint). False when it should serve and cannot (the reason is in errorString()); the program
@@ -46,6 +49,7 @@ private:
     QTimer m_timerRefresh;
     QPointer<CRackmind> m_pRegistry;
     const CUdpDriver* m_pDriver = nullptr;
+    QPointer<CHistoryStore> m_pHistoryStore;
     qint64 m_iRepliesReceived = 0;
     QString m_strError;
     CMetricsLabels m_labels;
@@ -56,6 +60,3 @@ private:
     QString m_strAddress;
     int m_iPort = 0;
 };
-
-// The console's exporter, created after the login and freed at exit; null before.
-extern CMetricsExporter* g_pMetricsExporter;

@@ -10,7 +10,12 @@
 class CRoomAlarms
 {
 public:
-    CRoomAlarms() { tracker.addNotifier(&mail); }
+    // Without mail the tracker still tracks, records and shows alarms; nothing is mailed.
+    explicit CRoomAlarms(bool bMail = true)
+    {
+        if (bMail)
+            tracker.addNotifier(&mail);
+    }
     CRoomAlarms(const CRoomAlarms&) = delete;
     CRoomAlarms& operator=(const CRoomAlarms&) = delete;
 

@@ -2,14 +2,15 @@
 
 #include "common/DeviceText.h"
 #include "device/AlarmTracker.h"
-#include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/PortHolder.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryStore.h"
+#include "mail/MailQueue.h"
 #include "metrics/MetricsExporter.h"
+#include "room/Room.h"
 #include "room/RoomAlarms.h"
 #include "service/SystemdNotify.h"
 #include "settings/AlarmSettings.h"
@@ -17,17 +18,12 @@
 #include "settings/Settings.h"
 
 #include <QFileInfo>
-
-#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
 constexpr uint kUdpLocalPort = 51230;
-constexpr uint kUpdateRateMs = 1000;
-// How often the interfaces are looked at again: a network that comes up later is polled within this.
-constexpr int kRescanMs = 2000;
 const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage overload", "current warn",
                                                    "current overload", "temperature",      "humidity"};
 
@@ -45,9 +41,23 @@ void logEvent(const QString& strLine)
 }
 
 CServiceRunner::CServiceRunner(const ServiceOptions& options, QObject* parent)
-    : QObject(parent), m_options(options), m_pAlarms(std::make_unique<CRoomAlarms>()),
+    : QObject(parent), m_options(options), m_pRoom(new CRoom(RoomOptions::programDefaults(), this)),
       m_pExporter(new CMetricsExporter(this))
 {
+}
+
+void CServiceRunner::setHistoryStore(CHistoryStore* pStore)
+{
+    m_pHistoryStore = pStore;
+    RoomOptions options = m_pRoom->options();
+    options.pHistoryStore = pStore;
+    m_pRoom->setOptions(options);
+    m_pExporter->setHistoryStore(pStore);
+}
+
+CRackmind* CServiceRunner::registry() const
+{
+    return m_pRoom->registry();
 }
 
 CServiceRunner::~CServiceRunner()
@@ -73,7 +83,11 @@ bool CServiceRunner::loadAll(bool bFromDefaults)
 
 bool CServiceRunner::reportPortHeld()
 {
-    const PortHolder holder = PortHolder::find(quint16(kUdpLocalPort));
+    return reportPortHeld(PortHolder::find(quint16(kUdpLocalPort)));
+}
+
+bool CServiceRunner::reportPortHeld(const PortHolder& holder)
+{
     if (holder.kind == PortHolder::None)
         return false;
     // Restarting at once would only fail again while the holder runs; the unit does not restart on
@@ -86,14 +100,11 @@ bool CServiceRunner::reportPortHeld()
 
 bool CServiceRunner::start()
 {
-    m_pThread = new QThread;
-    m_pThread->setObjectName(QStringLiteral("UdpThread"));
-    m_pDriver = new CUdpDriver;
-    m_pDriver->setObjectName(QStringLiteral("UdpDriver"));
-    m_pDriver->setInterfaceRescan(kRescanMs);
-    m_pDriver->moveToThread(m_pThread);
-    connect(m_pDriver, &CUdpDriver::signalPolled, this, &CServiceRunner::slotPolled);
-    connect(m_pDriver, &CUdpDriver::signalInterfaceChanged, this,
+    m_pRoom->build();
+    CUdpDriver* pDriver = m_pRoom->driver();
+    CRackmind* pRegistry = m_pRoom->registry();
+    connect(pDriver, &CUdpDriver::signalPolled, this, &CServiceRunner::slotPolled);
+    connect(pDriver, &CUdpDriver::signalInterfaceChanged, this,
             [](const QString& strWhat, bool bAdded, const QString& strError) {
                 if (!strError.isEmpty())
                     logEvent(QStringLiteral("interface %1: cannot poll on it: %2").arg(strWhat, strError));
@@ -102,70 +113,63 @@ bool CServiceRunner::start()
                                  .arg(strWhat, bAdded ? QStringLiteral("up: polling on it")
                                                       : QStringLiteral("gone: no longer polled")));
             });
-
-    m_pRegistry = new CRackmind;
-    g_pRackmind = m_pRegistry;
-    m_pRegistry->connectTransport(m_pDriver);
-    m_pRegistry->setAlarmTracker(&m_pAlarms->tracker);
-    connect(m_pRegistry, &CRackmind::signalNewDevice, this,
+    connect(pRegistry, &CRackmind::signalNewDevice, this,
             [](CPdu* pPdu) { logEvent(QStringLiteral("new PDU %1").arg(pPdu->sendAddress().toString())); });
     // The alarm that made a mail is logged before the mail, and the mail's fate after it: the watch runs
     // at once when a mail is queued, and the worker writes its result itself, also while stopping.
-    connect(&m_pAlarms->mailQueue, &CMailQueue::signalMailQueued, this,
-            [this](const QString& strSubject, const QString& strReceiver) {
-                if (m_pRegistry)
-                    slotWatch();
-                logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
+    if (!m_bMailLogged) {
+        connect(&m_pRoom->alarms().mailQueue, &CMailQueue::signalMailQueued, this,
+                [this](const QString& strSubject, const QString& strReceiver) {
+                    if (registry())
+                        slotWatch();
+                    logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
+                });
+        connect(
+            &m_pRoom->alarms().mailQueue, &CMailQueue::signalMailResult, this,
+            [](const QString& strSubject, const QString& strReceiver, bool bDelivered,
+               const QString& strWhy) {
+                logEvent(
+                    bDelivered
+                        ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
+                        : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
+                              .arg(strSubject, strReceiver, strWhy));
+            },
+            Qt::DirectConnection);
+        // The writer tells at most once a minute; the count is of those since it last told.
+        if (m_pHistoryStore)
+            connect(m_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
+                logEvent(QStringLiteral("history: %1 polls not recorded: the history file cannot keep up")
+                             .arg(iCount));
             });
-    connect(
-        &m_pAlarms->mailQueue, &CMailQueue::signalMailResult, this,
-        [](const QString& strSubject, const QString& strReceiver, bool bDelivered, const QString& strWhy) {
-            logEvent(bDelivered
-                         ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
-                         : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
-                               .arg(strSubject, strReceiver, strWhy));
-        },
-        Qt::DirectConnection);
-    if (onRegistryCreated)
-        onRegistryCreated(m_pRegistry);
-    // After the recorder has handed the tracker the alarms that stood, so that a group's is taken up.
-    m_pGroupAlarms = new CGroupAlarms(m_pRegistry, &m_pAlarms->tracker, m_pRegistry);
-    // The writer tells at most once a minute; the count is of those since it last told.
-    if (g_pHistoryStore)
-        connect(g_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
-            logEvent(QStringLiteral("history: %1 polls not recorded: the history file cannot keep up")
-                         .arg(iCount));
-        });
+    }
+    m_bMailLogged = true;
 
-    m_pThread->start(QThread::InheritPriority);
-    emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
-    bool bResult = false;
-    QMetaObject::invokeMethod(
-        m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, kUdpLocalPort, kUpdateRateMs); },
-        Qt::BlockingQueuedConnection);
-    if (!bResult) {
-        if (!reportPortHeld())
+    if (!m_pRoom->start()) {
+        if (!reportPortHeld(m_pRoom->portHolder()))
             logEvent(QStringLiteral("cannot open UDP port %1").arg(kUdpLocalPort));
         else
             m_iFailureExitCode = kExitPortHeld;
         return false;
     }
+    // The room has gone on with the same transport and registry.
+    pDriver = m_pRoom->driver();
+    pRegistry = m_pRoom->registry();
     QStringList listPorts;
-    for (uint uiPort : qAsConst(m_pRegistry->listDevicePort))
+    for (uint uiPort : qAsConst(pRegistry->listDevicePort))
         listPorts << QString::number(uiPort);
     logEvent(QStringLiteral("polling ports %1 from %2 local addresses")
                  .arg(listPorts.join(QLatin1Char(',')))
-                 .arg(m_pDriver->listLocalAddr.size()));
+                 .arg(pDriver->listLocalAddr.size()));
     logMailSetup();
     // The first poll goes out now rather than a tick later: the service is ready once it has.
-    QMetaObject::invokeMethod(m_pDriver, &CUdpDriver::slotBroadcastTimeout, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(pDriver, &CUdpDriver::slotBroadcastTimeout, Qt::QueuedConnection);
 
-    m_pExporter->setSources(m_pRegistry, m_pDriver);
+    m_pExporter->setSources(pRegistry, pDriver);
     connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
     auto* pWatch = new QTimer(this);
     connect(pWatch, &QTimer::timeout, this, &CServiceRunner::slotWatch);
-    pWatch->start(kUpdateRateMs);
+    pWatch->start(int(m_pRoom->options().uiUpdateRate));
     return true;
 }
 
@@ -176,8 +180,7 @@ void CServiceRunner::reload()
         notifyServiceManager(QStringLiteral("RELOADING=1"));
     if (loadAll(true))
         logEvent(QStringLiteral("settings reloaded"));
-    if (m_pGroupAlarms)
-        m_pGroupAlarms->applySavedGroups();
+    m_pRoom->applySettings();
     logMailSetup();
     applyMetrics();
     if (m_bReadyTold)
@@ -190,7 +193,7 @@ void CServiceRunner::slotPolled(bool bSent, int iInterfaces)
         if (iInterfaces == 0)
             logEvent(QStringLiteral("no network interface to poll on: no PDU can be heard; "
                                     "looking again every %1 s")
-                         .arg(kRescanMs / 1000));
+                         .arg(m_pRoom->options().iInterfaceRescanMs / 1000));
         else if (m_iInterfacesLogged <= 0)
             logEvent(QStringLiteral("polling on %1 network interfaces").arg(iInterfaces));
         m_iInterfacesLogged = iInterfaces;
@@ -256,7 +259,9 @@ void CServiceRunner::applyMetrics()
 
 void CServiceRunner::slotWatch()
 {
-    const QList<CPdu*>& listPdu = m_pRegistry->listPdu;
+    if (!registry())
+        return;
+    const QList<CPdu*>& listPdu = registry()->listPdu;
     m_vecLogged.resize(listPdu.size());
     for (int i = 0; i < listPdu.size(); ++i) {
         const CPdu* pPdu = listPdu.at(i);
@@ -281,7 +286,7 @@ void CServiceRunner::slotWatch()
     }
     // The groups' alarms, as the tracker holds them.
     QSet<QString> setGroups;
-    for (const ActiveAlarm& alarm : m_pAlarms->tracker.activeAlarms())
+    for (const ActiveAlarm& alarm : m_pRoom->alarms().tracker.activeAlarms())
         if (alarm.isGroupAlarm())
             setGroups << QStringLiteral("alarm %1 on group %2")
                              .arg(alarm.iCondition == ActiveAlarm::kGroupAtBreaker
@@ -297,26 +302,14 @@ void CServiceRunner::slotWatch()
 
 void CServiceRunner::stop()
 {
-    if (!m_pThread)
+    if (!m_pRoom->isRunning())
         return;
     notifyServiceManager(QStringLiteral("STOPPING=1"));
     m_pExporter->apply(false, QString(), 0);
     m_pExporter->setSources(nullptr, nullptr);
-    // The console's exit order: the registry, the worker thread, then the transport, pulled back here.
-    delete m_pRegistry;
-    m_pRegistry = nullptr;
-    m_pThread->exit(0);
-    m_pThread->wait();
-    delete m_pThread;
-    m_pThread = nullptr;
-    m_pDriver->moveToThread(QThread::currentThread());
-    m_pDriver->slotStopBroadcast();
-    delete m_pDriver;
-    m_pDriver = nullptr;
-    m_pAlarms->tracker.flush();
-    const int iPending = m_pAlarms->mailQueue.pending();
+    const int iPending = m_pRoom->alarms().mailQueue.pending();
     if (iPending > 0)
         logEvent(QStringLiteral("stopping: %1 alarm mails still going out").arg(iPending));
-    m_pAlarms->finish();
+    m_pRoom->stop();
     logEvent(QStringLiteral("stopped"));
 }

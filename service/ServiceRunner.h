@@ -1,20 +1,15 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QVector>
 
-#include <functional>
-#include <memory>
-
-class CGroupAlarms;
+class CHistoryStore;
 class CMetricsExporter;
 class CRackmind;
-class CRoomAlarms;
-class CUdpDriver;
-class QThread;
+class CRoom;
+struct PortHolder;
 
 // What the command line says about the metrics endpoint; unset entries leave the stored settings.
 struct ServiceOptions
@@ -27,9 +22,8 @@ struct ServiceOptions
     QString strConfigFile;
 };
 
-// The console's device machinery without a window or a login: the transport on "UdpThread", the
-// registry with its devices and their alarm mails, and the metrics endpoint. Writes one line per
-// event to standard error.
+// The service's layer around its room: one line per event on standard error, the service manager told
+// of readiness, reloads and stopping, and the metrics endpoint.
 class CServiceRunner : public QObject
 {
     Q_OBJECT
@@ -40,6 +34,8 @@ public:
     // Reads the settings (alarm settings included) afresh: a key no longer there takes its default.
     // False, with a line logged, when the configuration file cannot be read; nothing changes then.
     bool loadAll(bool bFromDefaults);
+    // Where the room keeps its history (not owned); set before start(). None keeps none.
+    void setHistoryStore(CHistoryStore* pStore);
     // Opens the device port and starts polling; false when the port cannot be opened.
     bool start();
     // The exit status after a failed start: kExitPortHeld when another program polls from the device
@@ -48,18 +44,14 @@ public:
     int failureExitCode() const { return m_iFailureExitCode; }
     // When another program holds the device port: says who, and true (then exit with kExitPortHeld).
     static bool reportPortHeld();
+    static bool reportPortHeld(const PortHolder& holder);
     // Reads the settings again and applies what changed (mail and alarm settings at the next check,
     // the metrics endpoint at once), telling the service manager while it does.
     void reload();
     // Stops polling and gives queued alarm mail its bounded time, as the console does at exit.
     void stop();
 
-    CRackmind* registry() const { return m_pRegistry; }
-    // The room's alarm tracker and alarm mail, for the event log.
-    CRoomAlarms* alarms() const { return m_pAlarms.get(); }
-    // Called with the registry once it exists, before polling starts: where a recorder of the
-    // devices' history attaches.
-    std::function<void(CRackmind*)> onRegistryCreated;
+    CRackmind* registry() const;
 
 private:
     void applyMetrics();
@@ -70,12 +62,10 @@ private:
 
     ServiceOptions m_options;
     int m_iFailureExitCode = 1;
-    QThread* m_pThread = nullptr;
-    CUdpDriver* m_pDriver = nullptr;
-    CRackmind* m_pRegistry = nullptr;
-    std::unique_ptr<CRoomAlarms> m_pAlarms;
-    QPointer<CGroupAlarms> m_pGroupAlarms; // a child of the registry
+    CRoom* m_pRoom;
     CMetricsExporter* m_pExporter;
+    CHistoryStore* m_pHistoryStore = nullptr;
+    bool m_bMailLogged = false; // the mail queue's lines are connected once
     // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.
     QVector<uint> m_vecLogged;
     QSet<QString> m_setGroupAlarmsLogged;

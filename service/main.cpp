@@ -132,26 +132,17 @@ int main(int argc, char* argv[])
     // Every poll is kept as at the console. Under systemd the unit's state folder (/var/lib/rackmind)
     // holds the store, where rackmind-ctl finds the machine's service; run by hand, the user's data folder.
     const QString strStateDir = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
-    g_pHistoryStore = new CHistoryStore(strStateDir.isEmpty()
-                                            ? CHistoryStore::defaultPath()
-                                            : QDir(strStateDir).filePath(QStringLiteral("history.sqlite")));
-    const auto applyRetention = [] {
-        g_pHistoryStore->setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
-                                       g_settings.historyHourDays, g_settings.historyEventDays});
+    CHistoryStore store(strStateDir.isEmpty() ? CHistoryStore::defaultPath()
+                                              : QDir(strStateDir).filePath(QStringLiteral("history.sqlite")));
+    const auto applyRetention = [&store] {
+        store.setRetention({g_settings.historyRawHours, g_settings.historyMinuteDays,
+                            g_settings.historyHourDays, g_settings.historyEventDays});
     };
     applyRetention();
-    g_pHistoryStore->record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
-    keepBudgetHistory(g_pHistoryStore);
-    runner.onRegistryCreated = [&runner](CRackmind* pRegistry) {
-        CHistoryRecorder* pRecorder =
-            CHistoryRecorder::attach(g_pHistoryStore, pRegistry, &runner.alarms()->tracker);
-        QObject::connect(&runner.alarms()->mailQueue, &CMailQueue::signalMailResult, pRecorder,
-                         &CHistoryRecorder::slotMailResult);
-    };
+    runner.setHistoryStore(&store);
     QObject::connect(&signalsUnix, &CUnixSignals::signalReceived, &app, [&](int iSignal) {
         if (iSignal == SIGHUP) {
             runner.reload();
-            keepBudgetHistory(g_pHistoryStore);
             // How long history is kept is the administrator's to change too, at the next thinning.
             applyRetention();
         } else {
@@ -159,15 +150,10 @@ int main(int argc, char* argv[])
             QCoreApplication::quit();
         }
     });
-    if (!runner.start()) {
-        delete g_pHistoryStore;
+    if (!runner.start())
         return runner.failureExitCode();
-    }
     const int iExitCode = QCoreApplication::exec();
     runner.stop();
-    g_pHistoryStore->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
-    delete g_pHistoryStore;
-    g_pHistoryStore = nullptr;
     deleteCatalogues();
     return iExitCode;
 }

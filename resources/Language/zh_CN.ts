@@ -1575,12 +1575,12 @@ Poll from a free port?</source>
         <translation>邮件发送失败</translation>
     </message>
     <message>
-        <source>Console started</source>
-        <translation>控制台启动</translation>
+        <source>Monitoring started</source>
+        <translation>开始监控</translation>
     </message>
     <message>
-        <source>Console stopped</source>
-        <translation>控制台停止</translation>
+        <source>Monitoring stopped</source>
+        <translation>停止监控</translation>
     </message>
     <message>
         <source>Voltage Warn</source>

@@ -1575,12 +1575,12 @@ Poll from a free port?</source>
         <translation>郵件傳送失敗</translation>
     </message>
     <message>
-        <source>Console started</source>
-        <translation>控制台啟動</translation>
+        <source>Monitoring started</source>
+        <translation>開始監控</translation>
     </message>
     <message>
-        <source>Console stopped</source>
-        <translation>控制台停止</translation>
+        <source>Monitoring stopped</source>
+        <translation>停止監控</translation>
     </message>
     <message>
         <source>Voltage Warn</source>

@@ -26,6 +26,7 @@ class TestPowerWindow : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    CHistoryStore* m_pStore = nullptr;
     QStringList m_listGroups;
 
     // A device heard from for as long as the test runs, drawing dAmps at 230 V (offline when negative).
@@ -59,7 +60,7 @@ class TestPowerWindow : public QObject
 private slots:
     void init()
     {
-        g_pHistoryStore =
+        m_pStore =
             new CHistoryStore(m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + ".sqlite"));
         g_pRackmind = new CRackmind;
     }
@@ -75,8 +76,8 @@ private slots:
             setGroupBudget(strGroup, GroupBudget());
         delete g_pRackmind;
         g_pRackmind = nullptr;
-        delete g_pHistoryStore;
-        g_pHistoryStore = nullptr;
+        delete m_pStore;
+        m_pStore = nullptr;
     }
 
     void sortsByNumber_data()
@@ -121,10 +122,10 @@ private slots:
         for (const auto& d : aDevices) {
             CPdu* pPdu = addDevice(QLatin1String(d.pszName), QLatin1String(d.pszGroup), d.dAmps);
             if (d.iAverage >= 0)
-                QVERIFY(SeededStore::write(g_pHistoryStore->path(), macOf(pPdu), false,
+                QVERIFY(SeededStore::write(m_pStore->path(), macOf(pPdu), false,
                                            iNow - 3 * SeededStore::kMinute, QVector<int>(3, d.iAverage), 50));
         }
-        CPowerWindow window;
+        CPowerWindow window(m_pStore);
         QTRY_VERIFY(window.figuresShown());
         window.tree()->sortByColumn(iColumn, Qt::SortOrder(iOrder));
         QCOMPARE(order(window.tree()), listExpected);
@@ -151,7 +152,7 @@ private slots:
         // Two devices share the load: the group's bar is of their sum.
         addDevice(QStringLiteral("left"), QStringLiteral("Room"), dLoad / 2);
         addDevice(QStringLiteral("right"), QStringLiteral("Room"), dLoad / 2);
-        CPowerWindow window;
+        CPowerWindow window(m_pStore);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTreeWidget* pTree = window.tree();
@@ -187,10 +188,10 @@ private slots:
             sample.bOnline = true;
             sample.uiVoltage = quint16(229 + i);
             sample.uiCentiAmps = aCentiAmps[i];
-            g_pHistoryStore->addSample(macOf(pPdu), sample);
+            m_pStore->addSample(macOf(pPdu), sample);
         }
-        g_pHistoryStore->flush();
-        CPowerWindow window;
+        m_pStore->flush();
+        CPowerWindow window(m_pStore);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTreeWidgetItem* pRow = window.tree()->topLevelItem(0)->child(0);

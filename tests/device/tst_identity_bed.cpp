@@ -160,10 +160,9 @@ private slots:
         };
         QCOMPARE(readdress(spare(0)), QStringLiteral("ok"));
         m_sim.command(QStringLiteral("set 1 reportip off voltage 260"));
-        ConsoleRig rig;
         const QString strPath = m_dir.filePath(QStringLiteral("moved.sqlite"));
         CHistoryStore store(strPath);
-        CHistoryRecorder recorder(&store, rig.registry());
+        ConsoleRig rig(nullptr, &store);
         startFast(rig);
         QTRY_COMPARE_WITH_TIMEOUT(rig.registry()->listPdu.size(), 1, 20000);
         CPdu* pPdu = rig.registry()->listPdu.first();
@@ -178,7 +177,7 @@ private slots:
         QCOMPARE(rows(rig), 1);
         QVERIFY(rig.rowOf(ipv4ToString(uiNew)));
         QVERIFY(pPdu->bAlarm[CPdu::AlarmVoltageWarn]);
-        recorder.slotTick();
+        rig.room().recorder()->slotTick();
         store.flush();
         CHistoryReader reader(strPath);
         const auto vecDevices = reader.devices();

@@ -1,3 +1,4 @@
+#include "device/MetaTypes.h"
 #include "device/UdpDriver.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/TestFrames.h"

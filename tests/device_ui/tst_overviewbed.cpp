@@ -83,13 +83,9 @@ private slots:
         };
         for (int i = 1; i <= 2; ++i)
             command(QStringLiteral("set %1 reportip 192.168.0.100 name Unit%1 outlets 0").arg(i));
+        // The program's room, outlet operations included: a click goes the operator's whole way.
         ConsoleRig rig;
-        // The program's outlet operations, as after login: a click goes the operator's whole way.
-        QTemporaryDir dirOutlets;
-        COutletControl control(nullptr, dirOutlets.filePath(QStringLiteral("cycles.json")),
-                               dirOutlets.filePath(QStringLiteral("protected")));
-        g_pOutletControl = &control;
-        QSignalSpy spyOperations(&control, &COutletControl::signalOperation);
+        QSignalSpy spyOperations(rig.room().outletControl(), &COutletControl::signalOperation);
         rig.overview.resize(1500, 400);
         rig.overview.show();
         QVERIFY(rig.start());

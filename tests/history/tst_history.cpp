@@ -125,7 +125,7 @@ private slots:
         }
         // Two days on, the minutes are gone and the hours stay.
         s_iNow = iEnd + 2 * 24 * kHour;
-        store->record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+        store->record(HistoryEvent::MonitoringStopped, QString(), QString(), QString());
         store->flush();
         QCOMPARE(reader.series(kMac, iStart, iEnd, CHistoryReader::Minutes).size(), 0);
         QCOMPARE(reader.series(kMac, iStart, iEnd, CHistoryReader::Hours).size(), 2);
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(!store.isAvailable());
         QVERIFY2(store.unavailableReason().contains(strReason), qPrintable(store.unavailableReason()));
         store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 231));
-        store.record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+        store.record(HistoryEvent::MonitoringStarted, QString(), QString(), QString());
         store.flush();
         QFile after(strPath);
         QCOMPARE(after.open(QIODevice::ReadOnly) ? after.readAll() : QByteArray(), baBefore);
@@ -336,11 +336,11 @@ private slots:
             QProcess::execute(QStringLiteral("mount"),
                               {QStringLiteral("-o"), QStringLiteral("remount,size=64m"), dirMount.path()}),
             0);
-        store.record(HistoryEvent::ConsoleStopped, QString(), QString(), QString());
+        store.record(HistoryEvent::MonitoringStopped, QString(), QString(), QString());
         store.flush();
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
         CHistoryReader::EventFilter filter;
-        filter.listKinds = {HistoryEvent::ConsoleStopped};
+        filter.listKinds = {HistoryEvent::MonitoringStopped};
         QCOMPARE(CHistoryReader(strPath).events(filter).size(), 1);
         QCOMPARE(integrity(strPath), QStringLiteral("ok"));
     }
@@ -557,7 +557,7 @@ private slots:
         qint64 iTotal = 0;
         for (const int iOver : floods) {
             bHold = true;
-            store.record(HistoryEvent::ConsoleStarted, QString(), QString(), QString());
+            store.record(HistoryEvent::MonitoringStarted, QString(), QString(), QString());
             QVERIFY(semHeld.tryAcquire(1, 60000));
             for (int i = 0; i < CHistoryWriter::kMaxPendingSamples + iOver; ++i)
                 store.addSample(kMac, sampleAt(t, 230));
@@ -573,10 +573,10 @@ private slots:
             listTold << event.strSubject;
         QCOMPARE(listTold, told);
         QCOMPARE(store.droppedSamples(), iTotal);
-        g_pHistoryStore = &store;
-        auto forget = qScopeGuard([] { g_pHistoryStore = nullptr; });
-        QVERIFY(CMetricsExporter().refresh().contains("\nrackmind_history_samples_dropped_total " +
-                                                      QByteArray::number(iTotal) + '\n'));
+        CMetricsExporter exporter;
+        exporter.setHistoryStore(&store);
+        QVERIFY(exporter.refresh().contains("\nrackmind_history_samples_dropped_total " +
+                                            QByteArray::number(iTotal) + '\n'));
     }
 
     // Thinning walks the key device by device (or an index): never a scan of a whole table.

@@ -5,6 +5,7 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
+#include "room/RoomAlarms.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
@@ -77,10 +78,7 @@ private slots:
     {
         CHistoryStore store(m_dir.filePath(QStringLiteral("history.sqlite")));
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
-        ConsoleRig rig;
-        CAlarmTracker tracker;
-        rig.registry()->setAlarmTracker(&tracker);
-        CHistoryRecorder::attach(&store, rig.registry(), &tracker);
+        ConsoleRig rig(nullptr, &store);
         QVERIFY(rig.start(200));
         const QString strMac1 = macOf(1), strMac2 = macOf(2);
         QTRY_COMPARE_WITH_TIMEOUT(events(store, HistoryEvent::Appeared, QString()).size(), 3, 10000);
@@ -198,13 +196,10 @@ void TestHistoryBed::hoveringVoltage()
     g_alarmSettings = AlarmSettings();
     g_alarmSettings.debouncePolls = debounce;
     CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));
-    ConsoleRig rig;
-    CAlarmTracker tracker;
+    ConsoleRig rig(nullptr, &store);
     RecordingNotifier notices;
-    tracker.addNotifier(&notices);
-    rig.registry()->setAlarmTracker(&tracker);
-    CHistoryRecorder::attach(&store, rig.registry(), &tracker);
-    QSignalSpy spyBegan(&tracker, &CAlarmTracker::signalAlarmBegan);
+    rig.room().alarms().tracker.addNotifier(&notices);
+    QSignalSpy spyBegan(rig.room().alarmTracker(), &CAlarmTracker::signalAlarmBegan);
     const QString strMac = macOf(3);
     const quint16 uiWarn = m_sim.call([](CSimFleet& f) { return f.device(3)->st.voltageWarn; });
     // Over the limit on one status reply in three.

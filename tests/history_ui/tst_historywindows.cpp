@@ -25,6 +25,7 @@ class TestHistoryWindows : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
+    CHistoryStore* m_pStore = nullptr;
     const QString m_strMac = QStringLiteral("00:04:A3:00:00:2A");
     const QString m_strName = QStringLiteral("Rack 12, \"left\"\nrow B");
 
@@ -37,11 +38,11 @@ class TestHistoryWindows : public QObject
     }
 
 private slots:
-    void init() { g_pHistoryStore = new CHistoryStore(m_dir.filePath(QStringLiteral("w.sqlite"))); }
+    void init() { m_pStore = new CHistoryStore(m_dir.filePath(QStringLiteral("w.sqlite"))); }
     void cleanup()
     {
-        delete g_pHistoryStore;
-        g_pHistoryStore = nullptr;
+        delete m_pStore;
+        m_pStore = nullptr;
     }
 
     // What a label shows to the eye: markup is taken as such unless the label shows plain text.
@@ -104,10 +105,10 @@ private slots:
             event.strMac = m_strMac;
             event.strPdu = m_strName;
             event.strSubject = QString::fromLatin1(e.pszSubject);
-            g_pHistoryStore->record(event);
+            m_pStore->record(event);
         }
-        g_pHistoryStore->flush();
-        CEventsWindow window;
+        m_pStore->flush();
+        CEventsWindow window(m_pStore);
         QTableWidget* pTable = window.findChild<QTableWidget*>(QStringLiteral("TableEvents"));
         QCOMPARE(pTable->rowCount(), 3); // the default span is 24 hours
         QCOMPARE(window.events().first().iKind, int(HistoryEvent::BackOnline));
@@ -120,7 +121,7 @@ private slots:
 
         // Live: an event recorded while the window is open shows up.
         window.findChild<QLineEdit*>(QStringLiteral("EditSearch"))->clear();
-        g_pHistoryStore->record(HistoryEvent::Offline, m_strMac, m_strName, QStringLiteral("10.0.0.3"));
+        m_pStore->record(HistoryEvent::Offline, m_strMac, m_strName, QStringLiteral("10.0.0.3"));
         QTRY_COMPARE_WITH_TIMEOUT(pTable->rowCount(), 2, 20000);
 
         const QString strPath = m_dir.filePath(QStringLiteral("events.csv"));
@@ -143,10 +144,10 @@ private slots:
             event.strMac = m_strMac;
             event.strSubject = QStringLiteral("Name");
             event.strNew = QString::number(i);
-            g_pHistoryStore->record(event);
+            m_pStore->record(event);
         }
-        g_pHistoryStore->flush();
-        CEventsWindow window;
+        m_pStore->flush();
+        CEventsWindow window(m_pStore);
         const QString strPath = m_dir.filePath(QStringLiteral("all-events.csv"));
         QString strError;
         QVERIFY2(window.exportCsv(strPath, &strError), qPrintable(strError));
@@ -172,10 +173,10 @@ private slots:
             s.bOnline = i % 30 != 0;
             s.uiVoltage = quint16(220 + i % 5);
             s.uiOutlets = 0x03;
-            g_pHistoryStore->addSample(m_strMac, s);
+            m_pStore->addSample(m_strMac, s);
         }
-        g_pHistoryStore->flush();
-        CHistoryWindow window(m_strMac, nullptr);
+        m_pStore->flush();
+        CHistoryWindow window(m_strMac, nullptr, m_pStore);
         window.findChild<QComboBox*>(QStringLiteral("ComboSpan"))->setCurrentIndex(0); // 1 hour
         QCOMPARE(window.points().size(), 114);
         // No line across the four offline polls and the unrecorded stretch: five runs of min, avg, max.
@@ -196,19 +197,19 @@ private slots:
 
     void unavailableStoreIsSaidPlainly()
     {
-        delete g_pHistoryStore;
+        delete m_pStore;
         const QString strPath = m_dir.filePath(QStringLiteral("folder.sqlite"));
         QVERIFY(QDir().mkpath(strPath));
-        g_pHistoryStore = new CHistoryStore(strPath);
-        CEventsWindow events;
-        CHistoryWindow history(m_strMac, nullptr);
+        m_pStore = new CHistoryStore(strPath);
+        CEventsWindow events(m_pStore);
+        CHistoryWindow history(m_strMac, nullptr, m_pStore);
         for (QWidget* pWindow : std::initializer_list<QWidget*>{&events, &history}) {
             const QLabel* pNotice = pWindow->findChild<QLabel*>(QStringLiteral("LabelNotice"));
             QVERIFY(!pNotice->isHidden());
             QVERIFY2(pNotice->text().contains(strPath), qPrintable(pNotice->text()));
         }
         QVERIFY(QDir(strPath).removeRecursively());
-        g_pHistoryStore->flush();
+        m_pStore->flush();
         QTRY_VERIFY(events.findChild<QLabel*>(QStringLiteral("LabelNotice"))->isHidden());
     }
 };

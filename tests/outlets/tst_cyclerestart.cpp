@@ -6,6 +6,7 @@
 #include "device/Rackmind.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "room/Room.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -40,7 +41,8 @@ int runConsole(int argc, char* argv[])
         QObject::connect(&timerStart, &QTimer::timeout, [&] {
             for (CPdu* pPdu : qAsConst(g_pRackmind->listPdu))
                 if (pPdu->sendAddress().toString() == listArgs[0] && pPdu->bMacKnown &&
-                    COutletActions::cycleOutlet(nullptr, pPdu, listArgs[1].toInt(), listArgs[2].toInt())) {
+                    COutletActions::cycleOutlet(nullptr, consoleRoom()->outletControl(), pPdu,
+                                                listArgs[1].toInt(), listArgs[2].toInt())) {
                     timerStart.stop();
                     std::printf("started\n");
                     std::fflush(stdout);

@@ -7,6 +7,8 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "common/HistoryEvent.h"
+#include "room/Room.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimDevice.h"
@@ -49,7 +51,7 @@ class TestOutletsBed : public QObject
     }
     int phase(int i, int iOutlet)
     {
-        const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pdu(i), iOutlet);
+        const COutletControl::Cycle* pCycle = consoleRoom()->outletControl()->cycle(pdu(i), iOutlet);
         return pCycle ? pCycle->rules.phase() : -1;
     }
 
@@ -167,12 +169,12 @@ private slots:
         createLongLivedWindows();
         QVERIFY(runLogin());
         showMainWindow();
-        QVERIFY(g_pOutletControl);
+        QVERIFY(consoleRoom()->outletControl());
         for (int i = 1; i <= 6; ++i) {
             sim(QStringLiteral("set %1 outlet 3 on").arg(i));
             QTRY_VERIFY_WITH_TIMEOUT(row(i) && pdu(i) && shownOn(i, 3), 20000);
         }
-        connect(g_pOutletControl, &COutletControl::signalOperation, this,
+        connect(consoleRoom()->outletControl(), &COutletControl::signalOperation, this,
                 [this](const OutletOperation& op) { m_listOps << op; });
         COutletActions::setPromptHandler([this](QWidget*, bool, const QString&, const QString& strText) {
             m_listPrompts << strText;
@@ -192,9 +194,9 @@ private slots:
         });
         emit pTree->customContextMenuRequested(pTree->visualItemRect(row(1)).center());
         QTRY_VERIFY_WITH_TIMEOUT(!shownOn(1, 3), 20000);
-        QVERIFY(g_pOutletControl->cycle(pdu(1), 3));
+        QVERIFY(consoleRoom()->outletControl()->cycle(pdu(1), 3));
         QTRY_VERIFY_WITH_TIMEOUT(shownOn(1, 3), 20000);
-        QTRY_VERIFY(!g_pOutletControl->cycle(pdu(1), 3));
+        QTRY_VERIFY(!consoleRoom()->outletControl()->cycle(pdu(1), 3));
         const QList<qint64> listOff = switchTimes(1, 3, false);
         const QList<qint64> listOn = switchTimes(1, 3, true);
         QCOMPARE(listOff.size(), 1);
@@ -208,17 +210,17 @@ private slots:
     // Silent when its "on" is due, and the "on" lost: sent again once the PDU answers; the outlet ends on.
     void silentWhenTheOnIsDue()
     {
-        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(2), 3, 2));
+        QVERIFY(COutletActions::cycleOutlet(nullptr, consoleRoom()->outletControl(), pdu(2), 3, 2));
         QTRY_COMPARE_WITH_TIMEOUT(phase(2, 3), int(COutletCycle::CountingOn), 20000);
         sim(QStringLiteral("silent 2"));
         QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 1, 20000);
         sim(QStringLiteral("set 2 outlet 3 off"));
-        QTRY_VERIFY_WITH_TIMEOUT(g_pOutletControl->cycle(pdu(2), 3)->rules.isSilent(Clock::elapsedMs()),
+        QTRY_VERIFY_WITH_TIMEOUT(consoleRoom()->outletControl()->cycle(pdu(2), 3)->rules.isSilent(Clock::elapsedMs()),
                                  20000);
         QCOMPARE(switchTimes(2, 3, true).size(), 1);
         sim(QStringLiteral("resume 2"));
         QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 2, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(simOn(2, 3) && !g_pOutletControl->cycle(pdu(2), 3), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(simOn(2, 3) && !consoleRoom()->outletControl()->cycle(pdu(2), 3), 20000);
     }
 
     // No "on" without an observed "off": a device deaf to every "off" ends the cycle as failed, on, with
@@ -246,11 +248,11 @@ private slots:
             sim(strCommand);
         m_listOps.clear();
         // The row before may still hold the outlet for a tick after it logged its end.
-        QTRY_VERIFY_WITH_TIMEOUT(!g_pOutletControl->cycle(pdu(5), 3) ||
-                                     g_pOutletControl->cycle(pdu(5), 3)->rules.phase() ==
+        QTRY_VERIFY_WITH_TIMEOUT(!consoleRoom()->outletControl()->cycle(pdu(5), 3) ||
+                                     consoleRoom()->outletControl()->cycle(pdu(5), 3)->rules.phase() ==
                                          COutletCycle::Failed,
                                  30000);
-        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(5), 3, 2));
+        QVERIFY(COutletActions::cycleOutlet(nullptr, consoleRoom()->outletControl(), pdu(5), 3, 2));
         const auto ended = [&] {
             const QStringList list = logged(5, 3);
             return !list.isEmpty() && list.last().startsWith(QString::number(iEnd));
@@ -277,10 +279,10 @@ private slots:
     {
         sim(QStringLiteral("delayunit 1"));
         sim(QStringLiteral("set 6 closeDelay 3 3"));
-        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(6), 3, 5));
+        QVERIFY(COutletActions::cycleOutlet(nullptr, consoleRoom()->outletControl(), pdu(6), 3, 5));
         QTest::qWait(1000); // the operator's second
-        g_pOutletControl->cancelCycle(pdu(6), 3);
-        QTRY_VERIFY_WITH_TIMEOUT(!g_pOutletControl->cycle(pdu(6), 3), 20000);
+        consoleRoom()->outletControl()->cancelCycle(pdu(6), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!consoleRoom()->outletControl()->cycle(pdu(6), 3), 20000);
         QTest::qWait(3000); // past the PDU's own switch-off delay
         sim(QStringLiteral("delayunit 0"));
         QVERIFY(simOn(6, 3));
@@ -290,7 +292,7 @@ private slots:
     // The wall clock stepped back an hour mid-cycle does not move the "on".
     void wallClockSteppedBack()
     {
-        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(1), 3, 3));
+        QVERIFY(COutletActions::cycleOutlet(nullptr, consoleRoom()->outletControl(), pdu(1), 3, 3));
         QTRY_COMPARE_WITH_TIMEOUT(phase(1, 3), int(COutletCycle::CountingOn), 20000);
         // A wall source alone would carry the test seam's monotonic clock with it: keep that one steady.
         QElapsedTimer steady;
@@ -298,7 +300,7 @@ private slots:
         const qint64 iSteadyBase = Clock::elapsedMs();
         Clock::setElapsedSource([steady, iSteadyBase] { return iSteadyBase + steady.elapsed(); });
         Clock::setSource([] { return QDateTime::currentDateTimeUtc().addSecs(-3600); });
-        QTRY_VERIFY_WITH_TIMEOUT(!g_pOutletControl->cycle(pdu(1), 3), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!consoleRoom()->outletControl()->cycle(pdu(1), 3), 60000);
         Clock::setSource({});
         Clock::setElapsedSource({});
         // Not before its delay, and not an hour later: how much later is the machine's, not the console's.
@@ -313,7 +315,7 @@ private slots:
         g_pMainDialog->deviceOverviewWidget()->treeWidget()->setCurrentItem(row(3));
         answerMenu(QStringLiteral("ActionProtect"));
         emit outletSwitch(3)->customContextMenuRequested(QPoint(5, 5));
-        QTRY_VERIFY(g_pOutletControl->isProtected(pdu(3), 3));
+        QTRY_VERIFY(consoleRoom()->outletControl()->isProtected(pdu(3), 3));
         sim(QStringLiteral("record 3 clear"));
         QTest::mouseClick(outletSwitch(3), Qt::LeftButton, {}, outletSwitch(3)->rect().center());
         g_settings.askBeforeOutletOff = true;
@@ -341,7 +343,7 @@ private slots:
         QCOMPARE(pdu(3)->stSetInfo.mac[5], quint8(0x33));
         pdu(3)->download();
         QTRY_COMPARE_WITH_TIMEOUT(pdu(3)->stInfo.mac[5], quint8(0x33), 20000);
-        QVERIFY(g_pOutletControl->isProtected(pdu(3), 3));
+        QVERIFY(consoleRoom()->outletControl()->isProtected(pdu(3), 3));
         QCOMPARE(ctl({QStringLiteral("outlet"), QStringLiteral("020000000333"), QStringLiteral("3"),
                       QStringLiteral("off")}),
                  int(kExitProtected));
@@ -349,7 +351,7 @@ private slots:
         g_pMainDialog->deviceConfigWidget()
             ->findChildren<QCheckBox*>(QStringLiteral("CheckProtected"))[2]
             ->click();
-        QVERIFY(!g_pOutletControl->isProtected(pdu(3), 3));
+        QVERIFY(!consoleRoom()->outletControl()->isProtected(pdu(3), 3));
         QTest::mouseClick(outletSwitch(3), Qt::LeftButton, {}, outletSwitch(3)->rect().center());
         QTRY_VERIFY_WITH_TIMEOUT(!simOn(3, 3), 20000);
         QCOMPARE(m_listPrompts.size(), 2);
@@ -366,7 +368,7 @@ private slots:
         values.currentWarn = 7.5;
         values.voltageWarn = 245;
         std::fill(std::begin(values.outletOpenDelay), std::end(values.outletOpenDelay), 4);
-        CGroupApplyDialog dialog(g_pMainDialog, values);
+        CGroupApplyDialog dialog(g_pMainDialog, values, consoleRoom()->outletControl());
         dialog.show();
         dialog.findChild<QComboBox*>(QStringLiteral("ComboGroup"))->setCurrentText(QStringLiteral("Rack B"));
         dialog.findChild<QCheckBox*>(QStringLiteral("CheckDelays"))->setChecked(true);
@@ -392,7 +394,7 @@ private slots:
     // Quit from the title bar while a 600 s cycle runs: the "on" reaches the PDU before the program ends.
     void quitDuringACycle()
     {
-        QVERIFY(COutletActions::cycleOutlet(nullptr, pdu(4), 5, 600));
+        QVERIFY(COutletActions::cycleOutlet(nullptr, consoleRoom()->outletControl(), pdu(4), 5, 600));
         QTRY_COMPARE_WITH_TIMEOUT(switchTimes(4, 5, false).size(), 1, 20000);
         QTimer::singleShot(
             0, [] { QTest::mouseClick(g_pMainDialog->titleBar()->closeButton(), Qt::LeftButton); });

@@ -21,8 +21,8 @@ private slots:
     void okAppliesAndStores()
     {
         CMetricsExporter exporter;
-        g_pMetricsExporter = &exporter;
         CMetricsConfigWidget page;
+        page.setExporter(&exporter);
         auto* pCheck = page.findChild<QCheckBox*>(QStringLiteral("CheckMetricsEnabled"));
         auto* pSpin = page.findChild<QSpinBox*>(QStringLiteral("SpinMetricsPort"));
         auto* pStatus = page.findChild<QLabel*>(QStringLiteral("LabelMetricsStatus"));
@@ -63,7 +63,6 @@ private slots:
         pOk->click();
         QVERIFY(!exporter.isServing());
         QCOMPARE(store.value(QStringLiteral("Metrics/Enabled")).toString(), QStringLiteral("false"));
-        g_pMetricsExporter = nullptr;
     }
 };
 

@@ -4,6 +4,7 @@
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
+#include "room/Room.h"
 #include "settings/SingleInstance.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/ProgramCopy.h"
@@ -119,7 +120,7 @@ private slots:
             return m_sim.call([&](CSimFleet& fleet) { return fleet.deviceByAddress(uiIp)->st.outletStatus; });
         };
         const bool bOn = !(pPdu->stInfo.outletStatus & 0x04);
-        QCOMPARE(g_pOutletControl->switchOutlet(pPdu, 3, bOn), COutletControl::Accepted);
+        QCOMPARE(consoleRoom()->outletControl()->switchOutlet(pPdu, 3, bOn), COutletControl::Accepted);
         QTRY_COMPARE_WITH_TIMEOUT(bool(simOutlets() & 0x04), bOn, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(bool(pPdu->stInfo.outletStatus & 0x04), bOn, 20000);
         QCOMPARE(m_service.state(), QProcess::Running);

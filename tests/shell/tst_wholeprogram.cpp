@@ -2,6 +2,7 @@
 #include "app/LoginDialog.h"
 #include "device/MetaTypes.h"
 #include "device/Rackmind.h"
+#include "room/Room.h"
 #include "room/RoomAlarms.h"
 #include "settings/Catalogues.h"
 #include "settings/Settings.h"
@@ -227,7 +228,7 @@ private slots:
     void overVoltageMailsOnce()
     {
         // Whatever the demo rack mailed so far is not this case's business.
-        QTRY_COMPARE_WITH_TIMEOUT(consoleAlarms()->mailQueue.pending(), 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(consoleRoom()->alarms().mailQueue.pending(), 0, 15000);
         while (!nextMail(1500).isEmpty())
             ;
         QCOMPARE(m_sim.command(QStringLiteral("set 3 voltage 262")).last(), QStringLiteral("ok"));

@@ -1,14 +1,14 @@
 #include "tools/bench/BenchRun.h"
 
+#include "app/LoginDialog.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
-#include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "metrics/MetricsExporter.h"
+#include "room/Room.h"
 #include "settings/Settings.h"
 #include "tools/bench/BenchProbe.h"
-#include "tools/common/ConsoleRig.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include <QElapsedTimer>
@@ -46,12 +46,12 @@ void waitMs(int iMs)
     loop.exec();
 }
 
-// What the bench needs of the console beyond the test rig: the poll timer paused and resumed, the
+// What the bench needs of the console beyond its room: the poll timer paused and resumed, the
 // transport thread's CPU clock, the receive buffer the kernel granted, and the polls counted.
 class CConsoleControl
 {
 public:
-    explicit CConsoleControl(ConsoleRig* pRig) : m_pDriver(pRig->driver())
+    explicit CConsoleControl(CUdpDriver* pDriver) : m_pDriver(pDriver)
     {
         m_connPolls = QObject::connect(
             m_pDriver->pTimer, &QTimer::timeout, m_pDriver, [this] { ++m_iPolls; }, Qt::DirectConnection);
@@ -169,27 +169,33 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
             (processCpuSeconds() - dCpuAlone0) * 1000.0 / kProbeCalibrationMs;
     }
 
-    ConsoleRig rig;
-    CConsoleControl console(&rig);
-    QTemporaryDir dirHistory;
+    // The console's own room, as its login builds it, with its files in a folder of the bench's.
+    CDeviceOverviewWidget overview;
+    QTemporaryDir dirRoom;
     std::unique_ptr<CHistoryStore> pHistory;
-    std::unique_ptr<CHistoryRecorder> pRecorder;
-    if (options.bHistory) {
-        pHistory = std::make_unique<CHistoryStore>(dirHistory.filePath(QStringLiteral("history.sqlite")));
-        pRecorder = std::make_unique<CHistoryRecorder>(pHistory.get(), rig.registry());
-    }
+    if (options.bHistory)
+        pHistory = std::make_unique<CHistoryStore>(dirRoom.filePath(QStringLiteral("history.sqlite")));
+    RoomOptions roomOptions = RoomOptions::programDefaults();
+    roomOptions.uiUpdateRate = kPollMs;
+    roomOptions.pHistoryStore = pHistory.get();
+    roomOptions.strCycleJournal = dirRoom.filePath(QStringLiteral("cycles.json"));
+    roomOptions.strProtectionList = dirRoom.filePath(QStringLiteral("protected-outlets"));
+    CRoom room(roomOptions);
+    room.build();
+    CLoginDialog::feedOverview(&room, &overview);
+    CConsoleControl console(room.driver());
     CMetricsExporter exporter;
+    exporter.setHistoryStore(pHistory.get());
     CScraper scraper;
     if (options.bMetrics) {
         constexpr quint16 kMetricsPort = 19100; // the bed's own namespace: nothing else listens there
-        exporter.setSources(rig.registry(), rig.driver());
+        exporter.setSources(room.registry(), room.driver());
         if (!exporter.apply(true, QStringLiteral("127.0.0.1"), kMetricsPort)) {
             *pError = QStringLiteral("metrics: %1").arg(exporter.errorString());
             return {};
         }
         scraper.start(kMetricsPort);
     }
-    CDeviceOverviewWidget& overview = rig.overview;
     overview.resize(1280, 800);
     if (!options.bHidden)
         overview.show();
@@ -249,9 +255,9 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
 
     const qint64 iRssEmpty = residentBytes();
     qint64 iDecoded = 0;
-    QObject::connect(rig.registry(), &CRackmind::signalDeviceAnswered, [&iDecoded] { ++iDecoded; });
+    QObject::connect(room.registry(), &CRackmind::signalDeviceAnswered, [&iDecoded] { ++iDecoded; });
     iPollStart = clockRun.nsecsElapsed();
-    if (!rig.start()) {
+    if (!room.start()) {
         *pError = QStringLiteral("the console cannot bind its port");
         return {};
     }
@@ -331,14 +337,14 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
 
     // Every reply decoded into the record: each device reports the simulator's own name.
     int iNamed = 0;
-    for (const CPdu* pPdu : qAsConst(rig.registry()->listPdu))
+    for (const CPdu* pPdu : qAsConst(room.registry()->listPdu))
         if (qstrncmp(pPdu->stInfo.name, "PDU-", 4) == 0)
             ++iNamed;
     fig[QStringLiteral("devices_named")] = iNamed;
-    fig[QStringLiteral("devices")] = rig.registry()->listPdu.size();
+    fig[QStringLiteral("devices")] = room.registry()->listPdu.size();
     probe.stop();
     scraper.stop();
-    rig.overview.hide();
+    overview.hide();
     sim.stop();
     return fig;
 }

@@ -29,11 +29,11 @@ constexpr qint64 kDay = 24 * 3600 * 1000LL;
 
 // Opens the window as the menu does, returns the milliseconds until it was shown and until its
 // figures were.
-bool openWindow(double* pdShown, double* pdFilled)
+bool openWindow(CHistoryStore* pStore, double* pdShown, double* pdFilled)
 {
     QElapsedTimer clock;
     clock.start();
-    CPowerWindow window;
+    CPowerWindow window(pStore);
     window.show();
     QCoreApplication::processEvents();
     *pdShown = clock.nsecsElapsed() / 1e6;
@@ -80,7 +80,6 @@ int runCapacityBench(int iPdus, int iGroups)
     const double dFill = clockFill.elapsed() / 1000.0;
 
     CHistoryStore store(strPath);
-    g_pHistoryStore = &store;
     g_pRackmind = new CRackmind;
     QVector<CapacityFigures::Member> vecMembers;
     for (CPdu* pPdu : addStoredDevices(strPath, 0x0A000001)) {
@@ -97,7 +96,7 @@ int runCapacityBench(int iPdus, int iGroups)
     double aShown[2] = {0, 0}, aFilled[2] = {0, 0};
     bool bOk = true;
     for (int r = 0; r < 2; ++r)
-        bOk = openWindow(&aShown[r], &aFilled[r]) && bOk;
+        bOk = openWindow(&store, &aShown[r], &aFilled[r]) && bOk;
     double aCompute[2] = {0, 0};
     const int aThreads[2] = {1, 0};
     for (int t = 0; t < 2; ++t) {
@@ -117,6 +116,5 @@ int runCapacityBench(int iPdus, int iGroups)
     std::fflush(stdout);
     delete g_pRackmind;
     g_pRackmind = nullptr;
-    g_pHistoryStore = nullptr;
     return bOk ? 0 : 1;
 }

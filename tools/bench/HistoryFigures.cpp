@@ -157,13 +157,13 @@ void chartOpenTime()
 
     s_iNow = iEnd;
     Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
-    g_pHistoryStore = new CHistoryStore(strPath);
+    CHistoryStore store(strPath);
     QVector<double> vecOpen;
     int iPoints = 0;
     for (int iRun = 0; iRun < 5; ++iRun) {
         QElapsedTimer clock;
         clock.start();
-        auto* pWindow = new CHistoryWindow(benchMac(1 + iRun * 397), nullptr);
+        auto* pWindow = new CHistoryWindow(benchMac(1 + iRun * 397), nullptr, &store);
         pWindow->findChild<QComboBox*>(QStringLiteral("ComboSpan"))->setCurrentIndex(2);
         pWindow->show();
         QApplication::processEvents();
@@ -171,8 +171,6 @@ void chartOpenTime()
         iPoints = pWindow->points().size();
         delete pWindow;
     }
-    delete g_pHistoryStore;
-    g_pHistoryStore = nullptr;
     Clock::setSource(nullptr);
     std::sort(vecOpen.begin(), vecOpen.end());
     std::printf("| 7-day chart of one PDU, opened and drawn (%d points) | median %.0f ms, max %.0f ms |\n",

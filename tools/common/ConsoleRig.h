@@ -1,59 +1,42 @@
 #pragma once
 
-#include "device/MetaTypes.h"
+#include "app/LoginDialog.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "room/Room.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
-#include <QThread>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 
-// The console side as the login wires it: the transport on "UdpThread", the registry on this thread
-// and the overview page fed by the registry. Lives in the bed's console namespace.
+// The console's room as the login builds it (outlet control, group alarms, the history recorder when
+// given a store), with its journal and protection list in a folder of its own, and the overview page
+// fed by the registry. Lives in the bed's console namespace.
 class ConsoleRig : public QObject
 {
 public:
-    explicit ConsoleRig(QObject* parent = nullptr) : QObject(parent)
+    explicit ConsoleRig(QObject* parent = nullptr, CHistoryStore* pHistoryStore = nullptr)
+        : QObject(parent), m_room(options(m_dir, pHistoryStore))
     {
-        registerDeviceMetaTypes();
-        m_thread.setObjectName(QStringLiteral("UdpThread"));
-        m_pDriver = new CUdpDriver;
-        m_pDriver->moveToThread(&m_thread);
-        m_pRegistry = new CRackmind(nullptr);
-        g_pRackmind = m_pRegistry;
-        m_pRegistry->connectTransport(m_pDriver);
-        connect(m_pRegistry, &CRackmind::signalNewDevice, &overview, &CDeviceOverviewWidget::slotNewDevice);
-        connect(m_pRegistry, &CRackmind::signalChangeIP, &overview, &CDeviceOverviewWidget::slotChangeIP);
-        m_thread.start();
-        emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
-    }
-
-    // As the program ends: the thread finishes first, then the driver is taken back and stopped here.
-    ~ConsoleRig() override
-    {
-        delete m_pRegistry;
-        g_pRackmind = nullptr;
-        m_thread.quit();
-        m_thread.wait();
-        m_pDriver->moveToThread(QThread::currentThread());
-        m_pDriver->slotStopBroadcast();
-        delete m_pDriver;
+        m_room.build();
+        CLoginDialog::feedOverview(&m_room, &overview);
     }
 
     // Starts polling as the login does (or faster), waiting for the transport's answer.
     bool start(uint uiRate = 1000)
     {
-        bool bResult = false;
-        QMetaObject::invokeMethod(
-            m_pDriver, [&] { m_pDriver->slotStartBroadcast(bResult, 51230, uiRate); },
-            Qt::BlockingQueuedConnection);
-        return bResult;
+        RoomOptions opts = m_room.options();
+        opts.uiUpdateRate = uiRate;
+        m_room.setOptions(opts);
+        return m_room.start();
     }
 
-    CRackmind* registry() const { return m_pRegistry; }
+    CRoom& room() { return m_room; }
+    CRackmind* registry() const { return m_room.registry(); }
     // Lives in "UdpThread": touch it only through calls queued to that thread (or direct connections).
-    CUdpDriver* driver() const { return m_pDriver; }
+    CUdpDriver* driver() const { return m_room.driver(); }
 
     CDeviceOverviewWidget overview;
 
@@ -68,7 +51,16 @@ public:
     }
 
 private:
-    QThread m_thread;
-    CUdpDriver* m_pDriver = nullptr;
-    CRackmind* m_pRegistry = nullptr;
+    static RoomOptions options(const QTemporaryDir& dir, CHistoryStore* pHistoryStore)
+    {
+        RoomOptions opts;
+        opts.pHistoryStore = pHistoryStore;
+        opts.bMail = false;
+        opts.strCycleJournal = QDir(dir.path()).filePath(QStringLiteral("cycles.json"));
+        opts.strProtectionList = QDir(dir.path()).filePath(QStringLiteral("protected-outlets"));
+        return opts;
+    }
+
+    QTemporaryDir m_dir;
+    CRoom m_room; // after the folder it keeps its files in, so that it stops first
 };

@@ -17,7 +17,6 @@ bool shootHistory(CShot& shot)
     CHistoryStore store(QDir::current().filePath(QStringLiteral("history.sqlite")));
     if (!store.isAvailable())
         return fail(store.unavailableReason());
-    g_pHistoryStore = &store;
     const QString strMac = QStringLiteral("00:04:A3:0B:0C:0D");
     const qint64 iNow = Clock::now().toMSecsSinceEpoch();
     const qint64 iHour = 3600 * 1000;
@@ -42,11 +41,10 @@ bool shootHistory(CShot& shot)
         store.addSample(strMac, sample);
     }
     store.flush();
-    auto* pWindow = new CHistoryWindow(strMac, nullptr);
+    auto* pWindow = new CHistoryWindow(strMac, nullptr, &store);
     pWindow->findChild<QComboBox*>(QStringLiteral("ComboSpan"))->setCurrentIndex(1);
     pWindow->show();
     const bool bOk = shot.save(*pWindow, QStringLiteral("history-window"));
     delete pWindow;
-    g_pHistoryStore = nullptr;
     return bOk;
 }

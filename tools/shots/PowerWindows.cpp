@@ -29,7 +29,6 @@ bool shootPower(CShot& shot)
     CHistoryStore store(strPath);
     if (!store.isAvailable())
         return fail(store.unavailableReason());
-    g_pHistoryStore = &store;
     g_pRackmind = new CRackmind;
     const struct
     {
@@ -54,7 +53,7 @@ bool shootPower(CShot& shot)
         if (aDevices[i].dAmps < 0)
             pPdu->iLastRcvMsecs = CPdu::kNever;
     }
-    auto* pWindow = new CPowerWindow;
+    auto* pWindow = new CPowerWindow(&store);
     pWindow->resize(1560, 520);
     pWindow->show();
     if (!waitFor([pWindow] { return pWindow->figuresShown(); }, 30000))
@@ -66,6 +65,5 @@ bool shootPower(CShot& shot)
     delete pWindow;
     delete g_pRackmind;
     g_pRackmind = nullptr;
-    g_pHistoryStore = nullptr;
     return bOk;
 }

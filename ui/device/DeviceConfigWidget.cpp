@@ -1,5 +1,7 @@
 #include "ui/device/DeviceConfigWidget.h"
 
+#include "device/OutletControl.h"
+#include "ui/frame/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "ui/device/ConfigFields.h"
@@ -262,11 +264,17 @@ void CDeviceConfigWidget::on_BtnCancel_clicked()
     showButtons(false);
 }
 
+void CDeviceConfigWidget::setOutletControl(COutletControl* pControl)
+{
+    m_pOutletControl = pControl;
+    m_pOutletNameConfigWidget->setOutletControl(pControl);
+}
+
 void CDeviceConfigWidget::on_BtnApplyGroup_clicked()
 {
     if (!m_pPdu)
         return;
-    CGroupApplyDialog dialog(this, m_pPdu->stSetInfo);
+    CGroupApplyDialog dialog(this, m_pPdu->stSetInfo, m_pOutletControl);
     dialog.exec();
 }
 

@@ -7,6 +7,7 @@
 
 class CDelayConfigWidget;
 class CNetworkConfigWidget;
+class COutletControl;
 class COutletNameConfigWidget;
 class CPdu;
 class CSubTab;
@@ -34,6 +35,8 @@ public:
 
     // The device being edited; null when none.
     CPdu* pdu() const;
+    // The room's outlet control: the protection boxes and group writes go through it.
+    void setOutletControl(COutletControl* pControl);
     void retranslate();
 
 public slots:
@@ -66,6 +69,7 @@ private:
     CThresholdConfigWidget* m_pThresholdConfigWidget = nullptr;
     CDelayConfigWidget* m_pDelayConfigWidget = nullptr;
     COutletNameConfigWidget* m_pOutletNameConfigWidget = nullptr;
+    QPointer<COutletControl> m_pOutletControl;
     QPushButton* m_pBtnOk = nullptr;
     QPushButton* m_pBtnCancel = nullptr;
     QPushButton* m_pBtnApplyGroup = nullptr;

@@ -67,14 +67,24 @@ CPdu* CDeviceControlWidget::pdu() const
     return m_pPdu;
 }
 
+void CDeviceControlWidget::setOutletControl(COutletControl* pControl)
+{
+    if (m_pOutletControl)
+        disconnect(m_pOutletControl.data(), nullptr, this, nullptr);
+    m_pOutletControl = pControl;
+    followOutletControl();
+    for (int i = 0; i < OutletCount; ++i)
+        refreshOutlet(i + 1);
+}
+
 void CDeviceControlWidget::followOutletControl()
 {
-    // The outlet operations exist only after login, long after this panel; they are joined on first use.
-    if (!g_pOutletControl)
+    // The outlet operations exist only after login, long after this panel.
+    if (!m_pOutletControl)
         return;
-    connect(g_pOutletControl, &COutletControl::signalCycleChanged, this,
+    connect(m_pOutletControl, &COutletControl::signalCycleChanged, this,
             &CDeviceControlWidget::slotOutletChanged, Qt::UniqueConnection);
-    connect(g_pOutletControl, &COutletControl::signalProtectionChanged, this,
+    connect(m_pOutletControl, &COutletControl::signalProtectionChanged, this,
             &CDeviceControlWidget::slotOutletChanged, Qt::UniqueConnection);
 }
 
@@ -89,7 +99,7 @@ void CDeviceControlWidget::refreshOutlet(int iOutlet)
     QCheckBox* pCheck = m_pCheckOutlet[iOutlet - 1];
     QString strCaption = tr("Outlet") + QString::number(iOutlet);
     const COutletControl::Cycle* pCycle =
-        m_pPdu && g_pOutletControl ? g_pOutletControl->cycle(m_pPdu, iOutlet) : nullptr;
+        m_pPdu && m_pOutletControl ? m_pOutletControl->cycle(m_pPdu, iOutlet) : nullptr;
     if (pCycle) {
         // Off while it counts down; a click or a second cycle is refused until the cycle ends. The state
         // goes on a second line: the panel is too narrow for a longer caption.
@@ -109,7 +119,7 @@ void CDeviceControlWidget::refreshOutlet(int iOutlet)
         pCheck->style()->unpolish(pCheck);
         pCheck->style()->polish(pCheck);
     }
-    const bool bProtected = g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, iOutlet);
+    const bool bProtected = m_pOutletControl && m_pOutletControl->isProtected(m_pPdu, iOutlet);
     pCheck->setIcon(bProtected ? lockMarkIcon() : QIcon());
     if (pCheck->text() != strCaption)
         pCheck->setText(strCaption);
@@ -132,11 +142,11 @@ QString CDeviceControlWidget::cycleText(const COutletControl::Cycle& c) const
 
 void CDeviceControlWidget::showOutletMenu(int iOutlet, const QPoint& pos)
 {
-    if (!m_pPdu || !g_pOutletControl)
+    if (!m_pPdu || !m_pOutletControl)
         return;
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("MenuOutlet"));
-    COutletActions::fillOutletMenu(&menu, this, m_pPdu, iOutlet);
+    COutletActions::fillOutletMenu(&menu, this, m_pOutletControl, m_pPdu, iOutlet);
     menu.exec(m_pCheckOutlet[iOutlet - 1]->mapToGlobal(pos));
 }
 
@@ -151,7 +161,7 @@ void CDeviceControlWidget::switchOutlet(int iOutlet, bool bOn)
 {
     if (!m_pPdu)
         return;
-    if (!g_pOutletControl) {
+    if (!m_pOutletControl) {
         emit m_pPdu->signalOutletSwitch(iOutlet, bOn);
         bool bResult = true;
         emit m_pPdu->signalSndData(bResult, buildOutletSwitchFrame(iOutlet, bOn), m_pPdu->sendAddress(),
@@ -159,7 +169,7 @@ void CDeviceControlWidget::switchOutlet(int iOutlet, bool bOn)
         return;
     }
     // Refused (protected, or the operator said no): the switch goes back to what it showed.
-    if (COutletActions::switchOutlet(this, m_pPdu, iOutlet, bOn))
+    if (COutletActions::switchOutlet(this, m_pOutletControl, m_pPdu, iOutlet, bOn))
         emit m_pPdu->signalOutletSwitch(iOutlet, bOn);
     else
         m_pCheckOutlet[iOutlet - 1]->setChecked(!bOn);

@@ -22,6 +22,8 @@ public:
     // Shows the device's outlet states (or none, disabled); never sends anything.
     void setPdu(CPdu* pdu);
     CPdu* pdu() const;
+    // The room's outlet control, through which the switches act; without one they send directly.
+    void setOutletControl(COutletControl* pControl);
     void retranslate();
 
 private slots:
@@ -48,5 +50,6 @@ private:
     QGridLayout* m_pLayoutBase = nullptr;
     // The current row's device; the switches go dark if it is deleted.
     QPointer<CPdu> m_pPdu;
+    QPointer<COutletControl> m_pOutletControl;
     bool m_bCycling[OutletCount] = {};
 };

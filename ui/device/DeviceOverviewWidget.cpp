@@ -2,11 +2,13 @@
 
 #include "common/CurrentText.h"
 #include "common/DeviceText.h"
+#include "device/OutletControl.h"
 #include "ui/frame/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
 #include "ui/alarms/AlarmPanel.h"
+#include "ui/device/DeviceControlWidget.h"
 #include "ui/device/MainStatusWidget.h"
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
@@ -213,7 +215,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
             return;
         QMenu menu(m_pTreeWidgetMain);
         menu.setObjectName(QStringLiteral("MenuOutlets"));
-        COutletActions::fillRowMenu(&menu, m_pTreeWidgetMain, pPdu);
+        COutletActions::fillRowMenu(&menu, m_pTreeWidgetMain, m_pOutletControl, pPdu);
         emit signalRowMenu(&menu, pPdu);
         if (!menu.isEmpty())
             menu.exec(m_pTreeWidgetMain->viewport()->mapToGlobal(pos));
@@ -223,6 +225,12 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pTimer->start(RefreshMs);
 
     retranslate();
+}
+
+void CDeviceOverviewWidget::setOutletControl(COutletControl* pControl)
+{
+    m_pOutletControl = pControl;
+    m_pMainStatusWidget->deviceControl()->setOutletControl(pControl);
 }
 
 void CDeviceOverviewWidget::retranslate()

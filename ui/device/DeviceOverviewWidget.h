@@ -9,6 +9,7 @@
 
 class CAlarmPanel;
 class CMainStatusWidget;
+class COutletControl;
 class CPdu;
 class QLabel;
 class QMenu;
@@ -50,6 +51,8 @@ public:
     // The device's row, or null when it has none.
     QTreeWidgetItem* rowOf(const CPdu* pPdu) const { return m_hashRowOfPdu.value(pPdu); }
     CAlarmPanel* alarmPanel() const { return m_pAlarmPanel; }
+    // The room's outlet control, for the rows' menus and the switch panel.
+    void setOutletControl(COutletControl* pControl);
 
 signals:
     // The context menu of a device row is being built: add entries to it before it opens.
@@ -97,6 +100,7 @@ private:
     QSplitter* m_pSplitter = nullptr;
     CAlarmPanel* m_pAlarmPanel = nullptr;
     QPointer<QLabel> m_pLabelCurrentPdu;
+    QPointer<COutletControl> m_pOutletControl;
     QTimer* m_pTimer = nullptr;
     QIcon m_iconOnline;
     QIcon m_iconOffline;

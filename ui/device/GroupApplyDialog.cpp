@@ -17,8 +17,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values)
-    : QDialog(parent), m_values(values)
+CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values, COutletControl* pControl)
+    : QDialog(parent), m_values(values), m_pOutletControl(pControl)
 {
     setObjectName(QStringLiteral("GroupApplyDialog"));
     setWindowTitle(tr("Apply to group"));
@@ -84,13 +84,13 @@ void CGroupApplyDialog::on_BtnApply_clicked()
     }
     m_pLabelSummary->setText(tr("Waiting for the devices to confirm..."));
     // Each write is its own: it outlives the dialog under the outlet operations and goes when done.
-    m_pApply = new CGroupApply(g_pOutletControl ? static_cast<QObject*>(g_pOutletControl) : this);
+    m_pApply = new CGroupApply(m_pOutletControl ? static_cast<QObject*>(m_pOutletControl.data()) : this);
     connect(m_pApply, &CGroupApply::signalEntryChanged, this, &CGroupApplyDialog::slotEntryChanged);
     connect(m_pApply, &CGroupApply::signalFinished, this, &CGroupApplyDialog::slotFinished);
     connect(m_pApply, &CGroupApply::signalFinished, m_pApply, &QObject::deleteLater);
     // One place for every outlet and group operation of this console to be heard from.
-    if (g_pOutletControl)
-        connect(m_pApply, &CGroupApply::signalOperation, g_pOutletControl, &COutletControl::signalOperation);
+    if (m_pOutletControl)
+        connect(m_pApply, &CGroupApply::signalOperation, m_pOutletControl, &COutletControl::signalOperation);
     m_pBtnApply->setEnabled(false);
     m_pApply->start(listPdu, m_values, m_pCheckThresholds->isChecked(), m_pCheckDelays->isChecked());
     for (int i = 0; i < listPdu.size(); ++i)

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 class CGroupApply;
+class COutletControl;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -25,7 +26,8 @@ public:
         ColumnResult,
         ColumnCount
     };
-    CGroupApplyDialog(QWidget* parent, const PduInfo& values);
+    // pControl: where the write is logged and lives on after the dialog closes; none keeps it here.
+    CGroupApplyDialog(QWidget* parent, const PduInfo& values, COutletControl* pControl = nullptr);
 
 private slots:
     void on_BtnApply_clicked();
@@ -34,6 +36,7 @@ private slots:
 
 private:
     PduInfo m_values;
+    QPointer<COutletControl> m_pOutletControl;
     // Owned by the outlet operations, so that closing the dialog does not stop a write being logged.
     QPointer<CGroupApply> m_pApply;
     QComboBox* m_pComboGroup = nullptr;

@@ -56,9 +56,10 @@ QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)
     return strName.isEmpty() ? strCaption : QStringLiteral("%1 (%2)").arg(strCaption, strName);
 }
 
-bool COutletActions::mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle)
+bool COutletActions::mayGoOff(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                              bool bCycle)
 {
-    if (g_pOutletControl && g_pOutletControl->isProtected(pPdu, iOutlet)) {
+    if (pControl && pControl->isProtected(pPdu, iOutlet)) {
         prompt(pParent, false, tr("info"),
                tr("%1 of %2 is protected: it cannot be switched off or power cycled from this console until "
                   "it is unprotected.")
@@ -71,16 +72,18 @@ bool COutletActions::mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bC
     return prompt(pParent, true, tr("question"), strText.arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
 }
 
-bool COutletActions::switchOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bOn)
+bool COutletActions::switchOutlet(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                                  bool bOn)
 {
-    if (!pPdu || !g_pOutletControl)
+    if (!pPdu || !pControl)
         return false;
-    if (!bOn && !mayGoOff(pParent, pPdu, iOutlet, false))
+    if (!bOn && !mayGoOff(pParent, pControl, pPdu, iOutlet, false))
         return false;
-    return explainRefusal(pParent, pPdu, iOutlet, g_pOutletControl->switchOutlet(pPdu, iOutlet, bOn));
+    return explainRefusal(pParent, pControl, pPdu, iOutlet, pControl->switchOutlet(pPdu, iOutlet, bOn));
 }
 
-bool COutletActions::explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, int iRefusal)
+bool COutletActions::explainRefusal(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                                    int iRefusal)
 {
     switch (iRefusal) {
     case COutletControl::Accepted:
@@ -95,101 +98,101 @@ bool COutletActions::explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, i
                    .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
         return false;
     case COutletControl::RefusedNoJournal:
-        prompt(
-            pParent, false, tr("info"),
-            tr("%1 was not power cycled: the console cannot record the cycle in %2, and would leave the "
-               "outlet off if it ended before the cycle did.")
-                .arg(outletLabel(pPdu, iOutlet), QDir::toNativeSeparators(g_pOutletControl->journalPath())));
+        prompt(pParent, false, tr("info"),
+               tr("%1 was not power cycled: the console cannot record the cycle in %2, and would leave the "
+                  "outlet off if it ended before the cycle did.")
+                   .arg(outletLabel(pPdu, iOutlet), QDir::toNativeSeparators(pControl->journalPath())));
         return false;
     default:
         return false;
     }
 }
 
-void COutletActions::toggleProtected(QWidget* pParent, CPdu* pPdu, int iOutlet)
+void COutletActions::toggleProtected(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet)
 {
     QString strError;
-    if (g_pOutletControl && !g_pOutletControl->setProtected(
-                                pPdu, iOutlet, !g_pOutletControl->isProtected(pPdu, iOutlet), &strError))
+    if (pControl && !pControl->setProtected(pPdu, iOutlet, !pControl->isProtected(pPdu, iOutlet), &strError))
         prompt(pParent, false, tr("info"), strError);
 }
 
-bool COutletActions::cycleOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, int iDelay)
+bool COutletActions::cycleOutlet(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                                 int iDelay)
 {
-    if (!pPdu || !g_pOutletControl || !mayGoOff(pParent, pPdu, iOutlet, true))
+    if (!pPdu || !pControl || !mayGoOff(pParent, pControl, pPdu, iOutlet, true))
         return false;
-    return explainRefusal(pParent, pPdu, iOutlet, g_pOutletControl->startCycle(pPdu, iOutlet, iDelay));
+    return explainRefusal(pParent, pControl, pPdu, iOutlet, pControl->startCycle(pPdu, iOutlet, iDelay));
 }
 
-void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, int iOutlet)
+void COutletActions::fillOutletMenu(QMenu* pMenu, QWidget* pParent, COutletControl* pControl, CPdu* pPdu,
+                                    int iOutlet)
 {
-    if (!pPdu || !g_pOutletControl)
+    if (!pPdu || !pControl)
         return;
     // The actions run after the menu has closed: by then the device may be gone.
     const QPointer<CPdu> pDevice(pPdu);
-    const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, iOutlet);
+    const COutletControl::Cycle* pCycle = pControl->cycle(pPdu, iOutlet);
     if (pCycle && !pCycle->rules.isOver()) {
         pMenu
             ->addAction(tr("Cancel power cycle (switch back on)"), pParent,
-                        [pDevice, iOutlet] {
+                        [pControl, pDevice, iOutlet] {
                             if (pDevice)
-                                g_pOutletControl->cancelCycle(pDevice, iOutlet);
+                                pControl->cancelCycle(pDevice, iOutlet);
                         })
             ->setObjectName(QStringLiteral("ActionCancelCycle"));
     } else {
         pMenu
             ->addAction(tr("Power cycle outlet"), pParent,
-                        [pParent, pDevice, iOutlet] {
+                        [pParent, pControl, pDevice, iOutlet] {
                             COutletCycleDialog dialog(pParent, pDevice, iOutlet);
                             if (dialog.exec() == QDialog::Accepted)
-                                cycleOutlet(pParent, pDevice, iOutlet, dialog.delay());
+                                cycleOutlet(pParent, pControl, pDevice, iOutlet, dialog.delay());
                         })
             ->setObjectName(QStringLiteral("ActionCycle"));
     }
-    const bool bProtected = g_pOutletControl->isProtected(pPdu, iOutlet);
-    QAction* pProtect = pMenu->addAction(tr("Protected"), pParent, [pParent, pDevice, iOutlet] {
+    const bool bProtected = pControl->isProtected(pPdu, iOutlet);
+    QAction* pProtect = pMenu->addAction(tr("Protected"), pParent, [pParent, pControl, pDevice, iOutlet] {
         if (pDevice)
-            toggleProtected(pParent, pDevice, iOutlet);
+            toggleProtected(pParent, pControl, pDevice, iOutlet);
     });
-    pProtect->setEnabled(g_pOutletControl->isMacKnown(pPdu));
+    pProtect->setEnabled(pControl->isMacKnown(pPdu));
     pProtect->setObjectName(QStringLiteral("ActionProtect"));
     pProtect->setCheckable(true);
     pProtect->setChecked(bProtected);
 }
 
-void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu)
+void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, COutletControl* pControl, CPdu* pPdu)
 {
-    if (!g_pOutletControl)
+    if (!pControl)
         return;
     const QPointer<CPdu> pDevice(pPdu);
     QMenu& menu = *pMenu;
     menu.addAction(tr("Power cycle outlet"), pTree,
-                   [pTree, pDevice] {
+                   [pTree, pControl, pDevice] {
                        COutletCycleDialog dialog(pTree, pDevice, 0);
                        if (dialog.exec() == QDialog::Accepted)
-                           cycleOutlet(pTree, pDevice, dialog.outlet(), dialog.delay());
+                           cycleOutlet(pTree, pControl, pDevice, dialog.outlet(), dialog.delay());
                    })
         ->setObjectName(QStringLiteral("ActionCycle"));
     QMenu* pProtect = menu.addMenu(tr("Protected outlets"));
     pProtect->setObjectName(QStringLiteral("MenuProtect"));
     QMenu* pCancel = nullptr;
     for (int i = 1; i <= 8; ++i) {
-        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pTree, pDevice, i] {
+        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pTree, pControl, pDevice, i] {
             if (pDevice)
-                toggleProtected(pTree, pDevice, i);
+                toggleProtected(pTree, pControl, pDevice, i);
         });
-        pAction->setEnabled(g_pOutletControl->isMacKnown(pPdu));
+        pAction->setEnabled(pControl->isMacKnown(pPdu));
         pAction->setCheckable(true);
-        pAction->setChecked(g_pOutletControl->isProtected(pPdu, i));
-        const COutletControl::Cycle* pCycle = g_pOutletControl->cycle(pPdu, i);
+        pAction->setChecked(pControl->isProtected(pPdu, i));
+        const COutletControl::Cycle* pCycle = pControl->cycle(pPdu, i);
         if (pCycle && !pCycle->rules.isOver()) {
             if (!pCancel) {
                 pCancel = menu.addMenu(tr("Cancel power cycle (switch back on)"));
                 pCancel->setObjectName(QStringLiteral("MenuCancelCycle"));
             }
-            pCancel->addAction(outletLabel(pPdu, i), pTree, [pDevice, i] {
+            pCancel->addAction(outletLabel(pPdu, i), pTree, [pControl, pDevice, i] {
                 if (pDevice)
-                    g_pOutletControl->cancelCycle(pDevice, i);
+                    pControl->cancelCycle(pDevice, i);
             });
         }
     }

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class COutletControl;
 class CPdu;
 class QComboBox;
 class QMenu;
@@ -26,19 +27,22 @@ public:
 
     // "Outlet3 (web01)": the switch caption and the outlet's name as the device reports it.
     static QString outletLabel(const CPdu* pPdu, int iOutlet);
+    // Every operation goes through pControl, the room's outlet control; without one nothing is done.
     // True when the frame went out; otherwise the operator was told why, or said no.
-    static bool switchOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bOn);
-    static bool cycleOutlet(QWidget* pParent, CPdu* pPdu, int iOutlet, int iDelay);
+    static bool switchOutlet(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet, bool bOn);
+    static bool cycleOutlet(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet, int iDelay);
     // The items for one outlet: power cycle (or cancel the running one), protect or unprotect.
-    static void fillOutletMenu(QMenu* pMenu, QWidget* pParent, CPdu* pPdu, int iOutlet);
+    static void fillOutletMenu(QMenu* pMenu, QWidget* pParent, COutletControl* pControl, CPdu* pPdu,
+                               int iOutlet);
     // The context menu of an overview row: power cycle with the outlet chosen, protection per outlet.
-    static void fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, CPdu* pPdu);
+    static void fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, COutletControl* pControl, CPdu* pPdu);
 
 private:
-    static bool mayGoOff(QWidget* pParent, CPdu* pPdu, int iOutlet, bool bCycle);
+    static bool mayGoOff(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet, bool bCycle);
     // True for COutletControl::Accepted; otherwise tells the operator why.
-    static bool explainRefusal(QWidget* pParent, CPdu* pPdu, int iOutlet, int iRefusal);
-    static void toggleProtected(QWidget* pParent, CPdu* pPdu, int iOutlet);
+    static bool explainRefusal(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet,
+                               int iRefusal);
+    static void toggleProtected(QWidget* pParent, COutletControl* pControl, CPdu* pPdu, int iOutlet);
 };
 
 // Chooses the outlet and the delay of a power cycle.

@@ -37,7 +37,7 @@ COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPa
         pLayout->addWidget(m_pChecksProtected[i], i + 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
         connect(m_pChecksProtected[i], &QCheckBox::toggled, this, [this, i](bool bChecked) {
             // Not written (MAC unknown, list not writable): the box shows what holds.
-            if (m_pPdu && g_pOutletControl && !g_pOutletControl->setProtected(m_pPdu, i + 1, bChecked))
+            if (m_pPdu && m_pOutletControl && !m_pOutletControl->setProtected(m_pPdu, i + 1, bChecked))
                 showProtection();
         });
     }
@@ -51,17 +51,25 @@ void COutletNameConfigWidget::showValues(const PduInfo& info)
         m_pEdits[i]->setText(deviceText(info.outletName[i]));
     }
     showProtection();
-    if (g_pOutletControl)
-        connect(g_pOutletControl, &COutletControl::signalProtectionChanged, this,
-                &COutletNameConfigWidget::showProtection, Qt::UniqueConnection);
+}
+
+void COutletNameConfigWidget::setOutletControl(COutletControl* pControl)
+{
+    if (m_pOutletControl)
+        disconnect(m_pOutletControl.data(), nullptr, this, nullptr);
+    m_pOutletControl = pControl;
+    if (m_pOutletControl)
+        connect(m_pOutletControl, &COutletControl::signalProtectionChanged, this,
+                &COutletNameConfigWidget::showProtection);
+    showProtection();
 }
 
 void COutletNameConfigWidget::showProtection()
 {
     for (int i = 0; i < kOutletCount; ++i) {
         const QSignalBlocker block(m_pChecksProtected[i]);
-        m_pChecksProtected[i]->setEnabled(m_pPdu && g_pOutletControl && g_pOutletControl->isMacKnown(m_pPdu));
-        m_pChecksProtected[i]->setChecked(g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, i + 1));
+        m_pChecksProtected[i]->setEnabled(m_pPdu && m_pOutletControl && m_pOutletControl->isMacKnown(m_pPdu));
+        m_pChecksProtected[i]->setChecked(m_pOutletControl && m_pOutletControl->isProtected(m_pPdu, i + 1));
     }
 }
 

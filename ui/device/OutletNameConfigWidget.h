@@ -2,6 +2,9 @@
 
 #include "ui/device/ConfigSubPage.h"
 
+#include <QPointer>
+
+class COutletControl;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -19,6 +22,8 @@ public:
     explicit COutletNameConfigWidget(QWidget* parent);
 
     void retranslate() override;
+    // Where the protection boxes read and write; without one they stay disabled.
+    void setOutletControl(COutletControl* pControl);
 
 private slots:
     void on_LineEditOutletName_textChanged(const QString& text);
@@ -33,4 +38,5 @@ private:
     QLabel* m_pLabels[kOutletCount] = {};
     QLineEdit* m_pEdits[kOutletCount] = {};
     QCheckBox* m_pChecksProtected[kOutletCount] = {};
+    QPointer<COutletControl> m_pOutletControl;
 };

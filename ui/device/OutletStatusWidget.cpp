@@ -24,6 +24,12 @@ COutletStatusWidget* COutletStatusWidget::attach(CPdu* pPdu)
     return pPainter;
 }
 
+void COutletStatusWidget::setOutletControl(COutletControl* pControl)
+{
+    m_pOutletControl = pControl;
+    update();
+}
+
 void COutletStatusWidget::paintEvent(QPaintEvent* event)
 {
     if (m_pPdu) {
@@ -59,7 +65,7 @@ void COutletStatusWidget::paintEvent(QPaintEvent* event)
             painter.drawEllipse(square);
             painter.setPen(textPen);
             painter.drawText(square, Qt::AlignCenter, QString::number(i + 1));
-            if (g_pOutletControl && g_pOutletControl->isProtected(m_pPdu, i + 1))
+            if (m_pOutletControl && m_pOutletControl->isProtected(m_pPdu, i + 1))
                 // Top right, clear of the centred number.
                 paintLockMark(painter,
                               QRectF(square.right() - d * 0.25, square.top() - d * 0.1, d * 0.42, d * 0.5));

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class COutletControl;
+
 // Draws one device's eight outlets as numbered circles, green when on and red when off.
 class COutletStatusWidget : public QWidget
 {
@@ -17,10 +19,13 @@ public:
     static COutletStatusWidget* attach(CPdu* pPdu);
     // The device whose outlets it draws.
     CPdu* pdu() const { return m_pPdu; }
+    // Where the outlets' protection is read, to draw the lock; none draws no lock.
+    void setOutletControl(COutletControl* pControl);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QPointer<CPdu> m_pPdu;
+    QPointer<COutletControl> m_pOutletControl;
 };

@@ -11,6 +11,7 @@
 #include "ui/history/HistoryEntries.h"
 #include "ui/power/PowerEntries.h"
 #include "ui/system/DivideGroupWidget.h"
+#include "ui/system/GroupBudgetWidget.h"
 #include "ui/system/GroupConfigWidget.h"
 #include "ui/system/SystemConfigWidget.h"
 
@@ -76,6 +77,19 @@ CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(paren
             &CMainDialog::on_ActionSelectLanguage_triggered);
     connect(m_pActionModifyAccount, &QAction::triggered, this,
             &CMainDialog::on_ActionModifyAccount_triggered);
+}
+
+void CMainDialog::setHistoryStore(CHistoryStore* pStore)
+{
+    m_pHistoryEntries->setHistoryStore(pStore);
+    m_pPowerEntries->setHistoryStore(pStore);
+    m_pGroupConfigWidget->divideGroupWidget()->budgetWidget()->setHistoryStore(pStore);
+}
+
+void CMainDialog::setOutletControl(COutletControl* pControl)
+{
+    m_pDeviceOverviewWidget->setOutletControl(pControl);
+    m_pDeviceConfigWidget->setOutletControl(pControl);
 }
 
 void CMainDialog::retranslate()

@@ -6,8 +6,10 @@ class CDeviceConfigWidget;
 class CDeviceOverviewWidget;
 class CGroupConfigWidget;
 class CHistoryEntries;
+class CHistoryStore;
 class CPowerEntries;
 class CMainTab;
+class COutletControl;
 class CSystemConfigWidget;
 class QAction;
 class QMenu;
@@ -30,6 +32,12 @@ public:
     QMenu* menu() const { return m_pMenu; }
     CDeviceOverviewWidget* deviceOverviewWidget() const { return m_pDeviceOverviewWidget; }
     CDeviceConfigWidget* deviceConfigWidget() const { return m_pDeviceConfigWidget; }
+    CGroupConfigWidget* groupConfigWidget() const { return m_pGroupConfigWidget; }
+    CSystemConfigWidget* systemConfigWidget() const { return m_pSystemConfigWidget; }
+    // The store the history, events and capacity windows read and the groups' budgets are kept in.
+    void setHistoryStore(CHistoryStore* pStore);
+    // The room's outlet control, for the overview's and the configuration page's outlet operations.
+    void setOutletControl(COutletControl* pControl);
 
 public slots:
     void on_ActionSelectLanguage_triggered();

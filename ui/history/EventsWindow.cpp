@@ -35,8 +35,8 @@ enum Column
 };
 } // namespace
 
-CEventsWindow::CEventsWindow(QWidget* parent)
-    : CBaseDialog(parent), m_pComboPdu(new QComboBox), m_pComboKind(new QComboBox),
+CEventsWindow::CEventsWindow(CHistoryStore* pStore, QWidget* parent)
+    : CBaseDialog(parent), m_pStore(pStore), m_pComboPdu(new QComboBox), m_pComboKind(new QComboBox),
       m_pComboSpan(new QComboBox), m_pEditSearch(new QLineEdit), m_pBtnExport(new QPushButton),
       m_pLabelNotice(HistoryUi::createNotice()), m_pTable(new QTableWidget(0, ColumnCount)),
       m_pTimerReload(new QTimer(this))
@@ -77,11 +77,10 @@ CEventsWindow::CEventsWindow(QWidget* parent)
         connect(pCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), m_pTimerReload,
                 QOverload<>::of(&QTimer::start));
     connect(m_pEditSearch, &QLineEdit::textChanged, m_pTimerReload, QOverload<>::of(&QTimer::start));
-    if (g_pHistoryStore) {
-        connect(g_pHistoryStore, &CHistoryStore::signalEventsWritten, m_pTimerReload,
+    if (m_pStore) {
+        connect(m_pStore, &CHistoryStore::signalEventsWritten, m_pTimerReload,
                 QOverload<>::of(&QTimer::start));
-        connect(g_pHistoryStore, &CHistoryStore::signalAvailabilityChanged, this,
-                &CEventsWindow::updateNotice);
+        connect(m_pStore, &CHistoryStore::signalAvailabilityChanged, this, &CEventsWindow::updateNotice);
     }
     retranslate(); // reads the log
     QMetaObject::connectSlotsByName(this);
@@ -125,9 +124,9 @@ void CEventsWindow::fillDevices()
     const QString strCurrent = m_pComboPdu->currentData().toString();
     m_pComboPdu->clear();
     m_pComboPdu->addItem(tr("Every PDU"), QString());
-    if (!g_pHistoryStore)
+    if (!m_pStore)
         return;
-    CHistoryReader reader(g_pHistoryStore->path());
+    CHistoryReader reader(m_pStore->path());
     for (const CHistoryReader::Device& device : reader.devices())
         m_pComboPdu->addItem(device.strName.isEmpty()
                                  ? device.strMac
@@ -138,7 +137,7 @@ void CEventsWindow::fillDevices()
 
 void CEventsWindow::updateNotice()
 {
-    HistoryUi::updateNotice(m_pLabelNotice);
+    HistoryUi::updateNotice(m_pLabelNotice, m_pStore);
 }
 
 QStringList CEventsWindow::rowOf(const HistoryEvent& e) const
@@ -157,7 +156,7 @@ QStringList CEventsWindow::rowOf(const HistoryEvent& e) const
 void CEventsWindow::reload()
 {
     m_vecEvents.clear();
-    if (g_pHistoryStore) {
+    if (m_pStore) {
         CHistoryReader::EventFilter& filter = m_filterShown;
         filter = CHistoryReader::EventFilter();
         const qint64 iSpan = HistoryUi::spanMsecs(m_pComboSpan->currentIndex());
@@ -166,7 +165,7 @@ void CEventsWindow::reload()
         if (m_pComboKind->currentData().toInt() > 0)
             filter.listKinds = {m_pComboKind->currentData().toInt()};
         filter.strText = m_pEditSearch->text().trimmed();
-        CHistoryReader reader(g_pHistoryStore->path());
+        CHistoryReader reader(m_pStore->path());
         m_vecEvents = reader.events(filter);
         if (m_pComboPdu->count() <= 1)
             fillDevices();
@@ -191,12 +190,12 @@ bool CEventsWindow::exportCsv(const QString& strPath, QString* pError) const
 {
     const QStringList listHeader{tr("Time"),      tr("Event"),     tr("PDU"),   tr("MAC"),   tr("What"),
                                  tr("Old value"), tr("New value"), tr("Limit"), tr("Detail")};
-    if (!g_pHistoryStore)
+    if (!m_pStore)
         return HistoryUi::writeCsv(strPath, QList<QStringList>{listHeader}, pError);
     // Every event the filter shown finds, not only the rows the table holds.
     CHistoryReader::EventFilter filter = m_filterShown;
     filter.iLimit = 0;
-    CHistoryReader reader(g_pHistoryStore->path());
+    CHistoryReader reader(m_pStore->path());
     return HistoryUi::writeCsv(
         strPath,
         [&](const HistoryUi::RowSink& fnAdd) {

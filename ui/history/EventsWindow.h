@@ -2,8 +2,10 @@
 
 #include "common/HistoryEvent.h"
 #include "history/HistoryReader.h"
+#include "history/HistoryStore.h"
 #include "ui/frame/BaseDialog.h"
 
+#include <QPointer>
 #include <QVector>
 
 class QComboBox;
@@ -19,7 +21,8 @@ class CEventsWindow : public CBaseDialog
 {
     Q_OBJECT
 public:
-    explicit CEventsWindow(QWidget* parent = nullptr);
+    // pStore: the log shown; none shows that history is unavailable.
+    explicit CEventsWindow(CHistoryStore* pStore, QWidget* parent = nullptr);
 
     void retranslate() override;
     void reload();
@@ -37,6 +40,7 @@ private:
     void updateNotice();
     QStringList rowOf(const HistoryEvent& e) const;
 
+    QPointer<CHistoryStore> m_pStore;
     QComboBox* m_pComboPdu;
     QComboBox* m_pComboKind;
     QComboBox* m_pComboSpan;

@@ -2,6 +2,7 @@
 
 #include "device/Pdu.h"
 #include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/PduLookup.h"
 #include "ui/frame/MainDialog.h"
@@ -27,6 +28,11 @@ CHistoryEntries::CHistoryEntries(CMainDialog* pMain)
     retranslate();
 }
 
+void CHistoryEntries::setHistoryStore(CHistoryStore* pStore)
+{
+    m_pStore = pStore;
+}
+
 void CHistoryEntries::retranslate()
 {
     m_pActionEvents->setText(tr("Events"));
@@ -34,7 +40,7 @@ void CHistoryEntries::retranslate()
 
 void CHistoryEntries::slotOpenEvents()
 {
-    auto* pWindow = new CEventsWindow;
+    auto* pWindow = new CEventsWindow(m_pStore);
     pWindow->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
     pWindow->show();
 }
@@ -48,7 +54,7 @@ void CHistoryEntries::openHistory(CPdu* pPdu)
 {
     if (!pPdu)
         return;
-    auto* pWindow = new CHistoryWindow(CHistoryRecorder::macText(pPdu->stInfo), pPdu);
+    auto* pWindow = new CHistoryWindow(CHistoryRecorder::macText(pPdu->stInfo), pPdu, m_pStore);
     pWindow->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
     pWindow->show();
 }

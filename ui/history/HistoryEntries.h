@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
+class CHistoryStore;
 class CMainDialog;
 class CPdu;
 class QAction;
@@ -16,6 +18,8 @@ class CHistoryEntries : public QObject
 public:
     explicit CHistoryEntries(CMainDialog* pMain);
     void retranslate();
+    // The store the windows read; until set they show that history is unavailable.
+    void setHistoryStore(CHistoryStore* pStore);
 
 public slots:
     void slotOpenEvents();
@@ -27,4 +31,5 @@ private:
 
     CMainDialog* m_pMain;
     QAction* m_pActionEvents;
+    QPointer<CHistoryStore> m_pStore;
 };

@@ -66,10 +66,10 @@ QString HistoryUi::kindName(int iKind)
         return tr("Mail sent");
     case HistoryEvent::MailFailed:
         return tr("Mail failed");
-    case HistoryEvent::ConsoleStarted:
-        return tr("Console started");
-    case HistoryEvent::ConsoleStopped:
-        return tr("Console stopped");
+    case HistoryEvent::MonitoringStarted:
+        return tr("Monitoring started");
+    case HistoryEvent::MonitoringStopped:
+        return tr("Monitoring stopped");
     case HistoryEvent::OutletRefused:
         return tr("Outlet switch refused");
     case HistoryEvent::OutletProtected:
@@ -136,15 +136,15 @@ QString HistoryUi::termName(const QString& strTerm)
     return SmtpFailure::translate(strTerm);
 }
 
-QString HistoryUi::unavailableNotice()
+QString HistoryUi::unavailableNotice(const CHistoryStore* pStore)
 {
-    if (!g_pHistoryStore)
+    if (!pStore)
         return tr("History is unavailable: no history store is running.");
-    if (g_pHistoryStore->isAvailable())
+    if (pStore->isAvailable())
         return QString();
     return tr("History is unavailable: %1. The console goes on without it and records again once the file "
               "can be written.")
-        .arg(g_pHistoryStore->unavailableReason());
+        .arg(pStore->unavailableReason());
 }
 
 bool HistoryUi::writeCsv(const QString& strPath, const QList<QStringList>& listRows, QString* pError)
@@ -200,9 +200,9 @@ QLabel* HistoryUi::createNotice()
     return pNotice;
 }
 
-void HistoryUi::updateNotice(QLabel* pNotice)
+void HistoryUi::updateNotice(QLabel* pNotice, const CHistoryStore* pStore)
 {
-    const QString strNotice = unavailableNotice();
+    const QString strNotice = unavailableNotice(pStore);
     pNotice->setText(strNotice);
     pNotice->setVisible(!strNotice.isEmpty());
 }

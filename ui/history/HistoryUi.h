@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QDialog;
+class CHistoryStore;
 class QLabel;
 class QWidget;
 
@@ -39,12 +40,12 @@ public:
     // A stored English condition or field name in the user's language; others as they are.
     static QString termName(const QString& strTerm);
     // Empty while the store can be used.
-    static QString unavailableNotice();
+    static QString unavailableNotice(const CHistoryStore* pStore);
     // A history window's common make-up: its name, closing deletes it, resizable from this size.
     static void prepareWindow(QDialog* pWindow, const char* pszObjectName, int iWidth, int iHeight);
     // The red line that says why history is unavailable, hidden while it is.
     static QLabel* createNotice();
-    static void updateNotice(QLabel* pNotice);
+    static void updateNotice(QLabel* pNotice, const CHistoryStore* pStore);
     // Asks where to, then writes with fnWrite; a failure is shown in a message box.
     static void exportWithDialog(QWidget* pParent,
                                  const std::function<bool(const QString&, QString*)>& fnWrite);

@@ -80,8 +80,8 @@ double valueOf(const HistoryAggregate& a, int iQuantity, int k)
 }
 } // namespace
 
-CHistoryWindow::CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* parent)
-    : CBaseDialog(parent), m_strMac(strMac), m_pPdu(pPdu), m_pComboSpan(new QComboBox),
+CHistoryWindow::CHistoryWindow(const QString& strMac, CPdu* pPdu, CHistoryStore* pStore, QWidget* parent)
+    : CBaseDialog(parent), m_strMac(strMac), m_pPdu(pPdu), m_pStore(pStore), m_pComboSpan(new QComboBox),
       m_pEditFrom(new QDateTimeEdit), m_pEditTo(new QDateTimeEdit), m_pBtnShow(new QPushButton),
       m_pBtnExport(new QPushButton), m_pLabelSpan(new QLabel), m_pLabelNotice(HistoryUi::createNotice()),
       m_pTimeline(new COutletTimeline), m_pTimerLive(new QTimer(this))
@@ -130,9 +130,8 @@ CHistoryWindow::CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* paren
             reload();
     });
     m_pTimerLive->start(kLiveMsec);
-    if (g_pHistoryStore)
-        connect(g_pHistoryStore, &CHistoryStore::signalAvailabilityChanged, this,
-                &CHistoryWindow::updateNotice);
+    if (m_pStore)
+        connect(m_pStore, &CHistoryStore::signalAvailabilityChanged, this, &CHistoryWindow::updateNotice);
     const QDateTime dtNow = Clock::now();
     m_pEditFrom->setDateTime(dtNow.addDays(-1));
     m_pEditTo->setDateTime(dtNow);
@@ -229,7 +228,7 @@ void CHistoryWindow::on_ComboSpan_currentIndexChanged(int iIndex)
 
 void CHistoryWindow::updateNotice()
 {
-    HistoryUi::updateNotice(m_pLabelNotice);
+    HistoryUi::updateNotice(m_pLabelNotice, m_pStore);
 }
 
 void CHistoryWindow::reload()
@@ -245,8 +244,8 @@ void CHistoryWindow::reload()
         m_iFrom = m_iTo - HistoryUi::spanMsecs(iSpan);
     }
     m_vecPoints.clear();
-    if (g_pHistoryStore) {
-        CHistoryReader reader(g_pHistoryStore->path());
+    if (m_pStore) {
+        CHistoryReader reader(m_pStore->path());
         m_iResolution = reader.resolutionHolding(m_strMac, m_iFrom, m_iTo);
         m_vecPoints = reader.series(m_strMac, m_iFrom, m_iTo, CHistoryReader::Resolution(m_iResolution));
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "history/HistoryCodec.h"
+#include "history/HistoryStore.h"
 #include "ui/frame/BaseDialog.h"
 
 #include <QPointer>
@@ -29,7 +30,8 @@ class CHistoryWindow : public CBaseDialog
     Q_OBJECT
 public:
     // strMac names the device; pPdu (may be null) gives its name and its present limits.
-    CHistoryWindow(const QString& strMac, CPdu* pPdu, QWidget* parent = nullptr);
+    // pStore: where the readings are read from; none shows that history is unavailable.
+    CHistoryWindow(const QString& strMac, CPdu* pPdu, CHistoryStore* pStore, QWidget* parent = nullptr);
 
     void retranslate() override;
     // Shows the span ending now (or the custom one) and reloads from the store.
@@ -87,6 +89,7 @@ private:
 
     QString m_strMac;
     QPointer<CPdu> m_pPdu;
+    QPointer<CHistoryStore> m_pStore;
     QComboBox* m_pComboSpan;
     QDateTimeEdit* m_pEditFrom;
     QDateTimeEdit* m_pEditTo;

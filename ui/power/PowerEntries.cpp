@@ -1,5 +1,6 @@
 #include "ui/power/PowerEntries.h"
 
+#include "history/HistoryStore.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/frame/TitleBar.h"
 #include "ui/power/PowerWindow.h"
@@ -15,6 +16,11 @@ CPowerEntries::CPowerEntries(CMainDialog* pMain) : QObject(pMain), m_pActionPowe
     retranslate();
 }
 
+void CPowerEntries::setHistoryStore(CHistoryStore* pStore)
+{
+    m_pStore = pStore;
+}
+
 void CPowerEntries::retranslate()
 {
     m_pActionPower->setText(tr("Power and capacity"));
@@ -23,7 +29,7 @@ void CPowerEntries::retranslate()
 void CPowerEntries::slotOpenPower()
 {
     if (!m_pWindow) {
-        m_pWindow = new CPowerWindow;
+        m_pWindow = new CPowerWindow(m_pStore);
         m_pWindow->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
     }
     m_pWindow->show();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 
+class CHistoryStore;
 class CMainDialog;
 class CPowerWindow;
 class QAction;
@@ -15,6 +16,8 @@ class CPowerEntries : public QObject
 public:
     explicit CPowerEntries(CMainDialog* pMain);
     void retranslate();
+    // The store the window reads; until set it shows that history is unavailable.
+    void setHistoryStore(CHistoryStore* pStore);
 
 public slots:
     void slotOpenPower();
@@ -22,4 +25,5 @@ public slots:
 private:
     QAction* m_pActionPower;
     QPointer<CPowerWindow> m_pWindow;
+    QPointer<CHistoryStore> m_pStore;
 };

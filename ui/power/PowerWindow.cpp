@@ -57,8 +57,8 @@ const CapacityFigures::Figures* figuresOf(const QHash<QString, CapacityFigures::
 }
 } // namespace
 
-CPowerWindow::CPowerWindow(QWidget* parent)
-    : CBaseDialog(parent), m_pTree(new QTreeWidget), m_pLabelStatus(new QLabel),
+CPowerWindow::CPowerWindow(CHistoryStore* pStore, QWidget* parent)
+    : CBaseDialog(parent), m_pStore(pStore), m_pTree(new QTreeWidget), m_pLabelStatus(new QLabel),
       m_pLabelNotice(HistoryUi::createNotice()), m_pBtnExport(new QPushButton),
       m_pTimerRefresh(new QTimer(this)), m_pTimerFigures(new QTimer(this))
 {
@@ -67,10 +67,10 @@ CPowerWindow::CPowerWindow(QWidget* parent)
     m_pLabelStatus->setObjectName(QStringLiteral("LabelStatus"));
     m_pBtnExport->setObjectName(QStringLiteral("BtnExport"));
     // The monthly report, from the store's file as rackmind-ctl reads it; nothing to export without one.
-    m_pBtnExport->setEnabled(g_pHistoryStore != nullptr);
+    m_pBtnExport->setEnabled(!m_pStore.isNull());
     connect(m_pBtnExport, &QPushButton::clicked, this, [this] {
-        if (g_pHistoryStore)
-            CReportExportDialog(g_pHistoryStore->path(), this).exec();
+        if (m_pStore)
+            CReportExportDialog(m_pStore->path(), this).exec();
     });
     m_pTree->setColumnCount(ColumnCount);
     m_pTree->setItemDelegateForColumn(ColumnLoad, new CLoadBarDelegate(m_pTree));
@@ -101,9 +101,8 @@ CPowerWindow::CPowerWindow(QWidget* parent)
     connect(m_pTree, &QTreeWidget::itemDoubleClicked, this, &CPowerWindow::onDoubleClicked);
     connect(m_pTimerRefresh, &QTimer::timeout, this, &CPowerWindow::slotRefresh);
     connect(m_pTimerFigures, &QTimer::timeout, this, &CPowerWindow::slotReadFigures);
-    if (g_pHistoryStore)
-        connect(g_pHistoryStore, &CHistoryStore::signalAvailabilityChanged, this,
-                &CPowerWindow::updateStatus);
+    if (m_pStore)
+        connect(m_pStore, &CHistoryStore::signalAvailabilityChanged, this, &CPowerWindow::updateStatus);
     m_pTimerRefresh->start(kRefreshMsec);
     m_pTimerFigures->start(kFiguresMsec);
     retranslate();
@@ -287,14 +286,14 @@ void CPowerWindow::slotReadFigures()
         return;
     }
     m_bReadAgain = false;
-    if (!g_pHistoryStore) {
+    if (!m_pStore) {
         updateStatus();
         return;
     }
     m_vecMembersRead = members();
     m_bCancel = false;
     auto pResult = std::make_shared<CapacityFigures::Result>();
-    const QString strPath = g_pHistoryStore->path();
+    const QString strPath = m_pStore->path();
     const QVector<CapacityFigures::Member> vecMembers = m_vecMembersRead;
     const qint64 iNow = Clock::now().toMSecsSinceEpoch();
     m_iFiguresStarted = Clock::elapsedMs();
@@ -348,7 +347,7 @@ void CPowerWindow::showFigures(CPowerItem* pItem, const CapacityFigures::Figures
 
 void CPowerWindow::updateStatus()
 {
-    HistoryUi::updateNotice(m_pLabelNotice);
+    HistoryUi::updateNotice(m_pLabelNotice, m_pStore);
     QString strStatus;
     if (m_pThread && !m_bFiguresShown)
         strStatus = tr("Reading peaks and energy from the history...");
@@ -371,7 +370,7 @@ void CPowerWindow::onDoubleClicked(QTreeWidgetItem* pItem)
     for (CPdu* p : qAsConst(g_pRackmind->listPdu))
         if (m_hashPdus.value(p) == pRow)
             pPdu = p;
-    auto* pWindow = new CHistoryWindow(strMac, pPdu);
+    auto* pWindow = new CHistoryWindow(strMac, pPdu, m_pStore);
     pWindow->titleBar()->setIcon(QStringLiteral(":/Application/Application/ApplicationPng.png"));
     pWindow->show();
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "history/HistoryStore.h"
 #include "power/CapacityFigures.h"
 #include "ui/frame/BaseDialog.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QVector>
 
 #include <atomic>
@@ -46,7 +48,8 @@ public:
         ColumnCount
     };
 
-    explicit CPowerWindow(QWidget* parent = nullptr);
+    // pStore: where the figures and the report are read from; none shows that history is unavailable.
+    explicit CPowerWindow(CHistoryStore* pStore, QWidget* parent = nullptr);
     ~CPowerWindow() override;
 
     void retranslate() override;
@@ -75,6 +78,7 @@ private:
     void updateStatus();
     QVector<CapacityFigures::Member> members() const;
 
+    QPointer<CHistoryStore> m_pStore;
     QTreeWidget* m_pTree;
     QLabel* m_pLabelStatus;
     QLabel* m_pLabelNotice;

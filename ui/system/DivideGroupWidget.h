@@ -19,6 +19,7 @@ class CDivideGroupWidget : public QWidget
     Q_OBJECT
 public:
     explicit CDivideGroupWidget(QWidget* parent = nullptr);
+    CGroupBudgetWidget* budgetWidget() const { return m_pBudgetWidget; }
 
     void retranslate();
 

@@ -68,6 +68,11 @@ void CGroupBudgetWidget::retranslate()
     showKept();
 }
 
+void CGroupBudgetWidget::setHistoryStore(CHistoryStore* pStore)
+{
+    m_pStore = pStore;
+}
+
 void CGroupBudgetWidget::setGroup(const QString& strGroup)
 {
     m_strGroup = strGroup;
@@ -124,7 +129,7 @@ void CGroupBudgetWidget::keep(double dBreakerAmps, double dDerating)
     budget.dDerating = dDerating;
     setGroupBudget(m_strGroup, budget);
     // The monthly report judges each month by the budgets that held then.
-    if (g_pHistoryStore)
-        g_pHistoryStore->setBudget(m_strGroup, dBreakerAmps, dDerating);
+    if (m_pStore)
+        m_pStore->setBudget(m_strGroup, dBreakerAmps, dDerating);
     showKept();
 }

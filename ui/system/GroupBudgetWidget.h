@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
+class CHistoryStore;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,6 +17,8 @@ public:
     explicit CGroupBudgetWidget(QWidget* parent = nullptr);
 
     void setGroup(const QString& strGroup);
+    // Where a budget set here is also kept for the monthly report; none keeps it in the settings only.
+    void setHistoryStore(CHistoryStore* pStore);
     void retranslate();
 
 private slots:
@@ -27,6 +31,7 @@ private:
     void keep(double dBreakerAmps, double dDerating);
 
     QString m_strGroup;
+    QPointer<CHistoryStore> m_pStore;
     QLabel* m_pLabelBreaker;
     QLineEdit* m_pEditBreakerAmps;
     QLabel* m_pLabelDerating;

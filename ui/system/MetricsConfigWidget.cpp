@@ -55,11 +55,19 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLayoutBase->addWidget(m_pLabelStatus, 6, 1, Qt::AlignLeft | Qt::AlignVCenter);
     m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 7, 0, 1, 2);
 
-    if (g_pMetricsExporter)
-        connect(g_pMetricsExporter, &CMetricsExporter::signalServingChanged, this,
-                &CMetricsConfigWidget::showStatus);
     retranslate();
     QMetaObject::connectSlotsByName(this);
+}
+
+void CMetricsConfigWidget::setExporter(CMetricsExporter* pExporter)
+{
+    if (m_pExporter)
+        disconnect(m_pExporter.data(), nullptr, this, nullptr);
+    m_pExporter = pExporter;
+    if (m_pExporter)
+        connect(m_pExporter, &CMetricsExporter::signalServingChanged, this,
+                &CMetricsConfigWidget::showStatus);
+    showStatus();
 }
 
 void CMetricsConfigWidget::retranslate()
@@ -79,13 +87,12 @@ void CMetricsConfigWidget::showStatus()
         QStringLiteral("%1:%2").arg(g_settings.metricsAddress).arg(g_settings.metricsPort);
     if (!g_settings.metricsEnabled)
         m_pLabelStatus->setText(tr("Metrics are off."));
-    else if (g_pMetricsExporter && g_pMetricsExporter->isServing())
+    else if (m_pExporter && m_pExporter->isServing())
         m_pLabelStatus->setText(
-            tr("Serving %1")
-                .arg(QStringLiteral("%1://%2/metrics").arg(g_pMetricsExporter->scheme(), strEndpoint)));
-    else if (g_pMetricsExporter && !g_pMetricsExporter->errorString().isEmpty())
+            tr("Serving %1").arg(QStringLiteral("%1://%2/metrics").arg(m_pExporter->scheme(), strEndpoint)));
+    else if (m_pExporter && !m_pExporter->errorString().isEmpty())
         m_pLabelStatus->setText(tr("Cannot serve on %1: %2. The console runs on without metrics.")
-                                    .arg(strEndpoint, g_pMetricsExporter->errorString()));
+                                    .arg(strEndpoint, m_pExporter->errorString()));
     else // enabled, and the login has not started it yet
         m_pLabelStatus->clear();
 }
@@ -102,8 +109,8 @@ void CMetricsConfigWidget::on_BtnMetricsOK_clicked()
     g_settings.metricsPort = m_pSpinPort->value();
     g_settings.metricsWebConfigFile = m_pLineEditWebConfig->text().trimmed();
     saveSettings();
-    if (g_pMetricsExporter)
-        g_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
-                                  g_settings.metricsPort, g_settings.metricsWebConfigFile);
+    if (m_pExporter)
+        m_pExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress, g_settings.metricsPort,
+                           g_settings.metricsWebConfigFile);
     showStatus();
 }

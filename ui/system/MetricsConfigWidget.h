@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
+class CMetricsExporter;
 class QCheckBox;
 class QGridLayout;
 class QLabel;
@@ -15,6 +17,8 @@ class CMetricsConfigWidget : public QWidget
     Q_OBJECT
 public:
     explicit CMetricsConfigWidget(QWidget* parent = nullptr);
+    // The console's endpoint, which OK applies to and whose state is shown; none: settings only.
+    void setExporter(CMetricsExporter* pExporter);
 
     void retranslate();
 
@@ -24,6 +28,7 @@ private slots:
 private:
     void showStatus();
 
+    QPointer<CMetricsExporter> m_pExporter;
     QCheckBox* m_pCheckEnable;
     QLabel* m_pLabelAddress;
     QLineEdit* m_pLineEditAddress;

@@ -20,6 +20,7 @@ public:
     explicit CSystemConfigWidget(QWidget* parent = nullptr);
 
     void retranslate();
+    CMetricsConfigWidget* metricsConfigWidget() const { return m_pMetricsConfigWidget; }
 
 protected:
     void showEvent(QShowEvent* event) override;
