@@ -335,6 +335,7 @@ void CRackmind::rebuildIndex()
 {
     m_hashBySource.clear();
     m_hashByMac.clear();
+    m_hashMacHolders.clear();
     m_hashMoving.clear();
     m_hashIndexed.clear();
     m_hashBySource.reserve(listPdu.size());
@@ -350,8 +351,11 @@ void CRackmind::indexDevice(CPdu* pPdu, int iOrder)
     m_hashIndexed.insert(pPdu, Indexed{iOrder, uiMac});
     if (pPdu->uiSourceIP && !m_hashBySource.contains(pPdu->uiSourceIP))
         m_hashBySource.insert(pPdu->uiSourceIP, pPdu);
-    if (uiMac && !m_hashByMac.contains(uiMac))
-        m_hashByMac.insert(uiMac, pPdu);
+    if (uiMac) {
+        ++m_hashMacHolders[uiMac];
+        if (!m_hashByMac.contains(uiMac))
+            m_hashByMac.insert(uiMac, pPdu);
+    }
     if (pPdu->uiPendingIP)
         m_hashMoving.insert(pPdu->uiPendingIP, pPdu);
 }
@@ -393,14 +397,24 @@ void CRackmind::onMacKnown(CPdu* pPdu)
     const quint64 uiNew = macKey(pPdu->stInfo.mac);
     if (it->uiMac == uiNew)
         return;
-    // The first holder of a MAC told another: a later device of the old MAC may be first now.
-    if (it->uiMac && m_hashByMac.value(it->uiMac) == pPdu) {
-        m_iIndexedCount = -1;
-        return;
+    if (it->uiMac) {
+        const auto itHolders = m_hashMacHolders.find(it->uiMac);
+        const int iLeft = itHolders == m_hashMacHolders.end() ? 0 : --*itHolders;
+        if (iLeft <= 0)
+            m_hashMacHolders.remove(it->uiMac);
+        if (m_hashByMac.value(it->uiMac) == pPdu) {
+            // The first holder of a MAC told another: a later device of the old MAC may be first now.
+            if (iLeft > 0) {
+                m_iIndexedCount = -1;
+                return;
+            }
+            m_hashByMac.remove(it->uiMac);
+        }
     }
     it->uiMac = uiNew;
     if (!uiNew)
         return;
+    ++m_hashMacHolders[uiNew];
     CPdu*& pFirst = m_hashByMac[uiNew];
     if (!pFirst || it->iOrder < m_hashIndexed.value(pFirst).iOrder)
         pFirst = pPdu;

@@ -122,6 +122,9 @@ private:
     // MAC (with a bit above its 48 set, so that no MAC is 0) -> first device that reported it. Empty while
     // no device has told a MAC of its own.
     QHash<quint64, CPdu*> m_hashByMac;
+    // MAC key -> how many devices hold it, so that the first one telling another MAC (two units answering
+    // from one address do at every reply) hands its entry on without looking at every device.
+    QHash<quint64, int> m_hashMacHolders;
     // Address a download moves a device to -> the devices told so (those since moved on are dropped when
     // looked at).
     QMultiHash<quint32, CPdu*> m_hashMoving;

@@ -50,6 +50,15 @@ struct Room
         registry.setDeviceLimit(iDevices);
         for (int i = 0; i < kStrangers; ++i)
             listStrangers << datagram(0x0ACA0001 + quint32(i), replyFrame(kCmdStatus, PduInfo()));
+        // Two units answering from the first device's address (an address given twice), each telling its
+        // own MAC, one of them not yet in the room.
+        PduInfo first, other;
+        ipv4FromUint(0x0AC90001, first.ip);
+        ipv4FromUint(0x0AC90001, other.ip);
+        first.mac[5] = 1;
+        other.mac[2] = 0xEE;
+        listShared << datagram(0x0AC90001, replyFrame(kCmdNetwork, other))
+                   << datagram(0x0AC90001, replyFrame(kCmdNetwork, first));
     }
 
     // Thread CPU per reply routed, in ns.
@@ -67,6 +76,7 @@ struct Room
     QList<QNetworkDatagram> listTick;
     // Status replies from hosts the full registry admits no more.
     QList<QNetworkDatagram> listStrangers;
+    QList<QNetworkDatagram> listShared;
 };
 } // namespace
 
@@ -75,6 +85,12 @@ struct Room
 class TestRegistryCost : public QObject
 {
     Q_OBJECT
+    enum Replies
+    {
+        Tick,
+        Strangers,
+        Shared
+    };
 
 private slots:
     void initTestCase()
@@ -86,13 +102,19 @@ private slots:
 
     void costPerReplyDoesNotGrowWithTheRoom_data()
     {
-        QTest::addColumn<bool>("bStrangers");
-        QTest::newRow("known devices, every reply") << false;
-        QTest::newRow("hosts past the device limit") << true;
+        QTest::addColumn<int>("iReplies");
+        QTest::newRow("known devices, every reply") << int(Tick);
+        QTest::newRow("hosts past the device limit") << int(Strangers);
+        QTest::newRow("two units answering from one address") << int(Shared);
     }
     void costPerReplyDoesNotGrowWithTheRoom()
     {
-        QFETCH(bool, bStrangers);
+        QFETCH(int, iReplies);
+        const auto replies = [iReplies](Room& room) -> const QList<QNetworkDatagram>& {
+            return iReplies == Strangers ? room.listStrangers
+                   : iReplies == Shared  ? room.listShared
+                                         : room.listTick;
+        };
         Room small(kSmallRoom);
         Room large(kLargeRoom);
         QCOMPARE(large.registry.listPdu.size(), kLargeRoom);
@@ -100,8 +122,8 @@ private slots:
         double dLarge = 1e18;
         // Taken in turns, so that a busy spell of the machine falls on both.
         for (int i = 0; i < kMeasurements; ++i) {
-            dSmall = qMin(dSmall, small.cost(bStrangers ? small.listStrangers : small.listTick));
-            dLarge = qMin(dLarge, large.cost(bStrangers ? large.listStrangers : large.listTick));
+            dSmall = qMin(dSmall, small.cost(replies(small)));
+            dLarge = qMin(dLarge, large.cost(replies(large)));
         }
         QCOMPARE(large.registry.listPdu.size(), kLargeRoom);
         const double dRatio = dLarge / dSmall;
