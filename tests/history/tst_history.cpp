@@ -515,6 +515,29 @@ private slots:
         QCOMPARE(vec.first().iMsecs - iStart, iFirstOffset);
     }
 
+    // A device heard only since a minute before the hour: its hour and minute summaries are stamped at
+    // their starts, earlier than its first poll, yet hold nothing older than the polls show. The last
+    // hour is read poll by poll, not as one hourly point.
+    void recentPollsAcrossTheHourAreReadAsPolls()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("across-hour.sqlite"));
+        const qint64 iHour = 1790000000000 - 1790000000000 % kHour;
+        Clock::setSource([] { return QDateTime::fromMSecsSinceEpoch(s_iNow.load(), Qt::UTC); });
+        {
+            CHistoryStore store(strPath);
+            for (qint64 t = iHour - kMinute; t <= iHour + kMinute; t += 1000) {
+                s_iNow = t;
+                store.addSample(kMac, sampleAt(t, 230));
+            }
+            store.flush();
+        }
+        Clock::setSource(nullptr);
+        CHistoryReader reader(strPath);
+        const qint64 iTo = iHour + kMinute;
+        QCOMPARE(int(reader.resolutionHolding(kMac, iTo - kHour, iTo)), int(CHistoryReader::EveryPoll));
+        QCOMPARE(reader.series(kMac, iTo - kHour, iTo, CHistoryReader::EveryPoll).size(), 121);
+    }
+
     // A writer that falls behind (held while a flood of polls arrives): what it turns away is told in
     // the event log with the count since the last time, at most once a minute, and counted on the
     // metrics page.
