@@ -11,6 +11,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <limits>
 
 namespace {
 using namespace TimeSpans;
@@ -21,6 +22,8 @@ std::atomic<int> s_iConnections{0};
 const char kRawRows[] = "(SELECT pdu, t, data FROM raw_open UNION ALL SELECT pdu, t, data FROM raw o "
                         "WHERE NOT EXISTS (SELECT 1 FROM raw_open n WHERE n.pdu = o.pdu AND n.t = o.t))";
 constexpr int kEnergyVersion = 3;
+// How long a point of each resolution stands for: a poll is an instant, a summary its minute or hour.
+constexpr qint64 kPointSpan[] = {0, kMinute, kHour};
 } // namespace
 
 CHistoryReader::CHistoryReader(const QString& strPath)
@@ -54,6 +57,10 @@ CHistoryReader::Resolution CHistoryReader::resolutionHolding(const QString& strM
     if (!ready())
         return finest;
     int iHolding = -1;
+    // The first point of the finer resolutions read so far. A summary is stamped at the start of its
+    // minute or hour, earlier than the polls in it: one that begins within its own span of that point
+    // holds nothing older than the finer rows show.
+    qint64 iFinerFirst = std::numeric_limits<qint64>::max();
     for (int r = finest; r <= Hours; ++r) {
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
@@ -74,10 +81,13 @@ CHistoryReader::Resolution CHistoryReader::resolutionHolding(const QString& strM
             const QVector<HistoryAggregate> vec = HistoryCodec::unpackAggregates(baData, iRow);
             iFirst = vec.isEmpty() ? iRow : vec.first().iMsecs;
         }
+        if (iFinerFirst != std::numeric_limits<qint64>::max() && iFirst + kPointSpan[r] > iFinerFirst)
+            continue;
         if (iFirst <= iFrom + kSlack[r])
             return Resolution(r);
         if (iHolding < 0 && iFirst <= iTo)
             iHolding = r;
+        iFinerFirst = qMin(iFinerFirst, iFirst);
     }
     return iHolding < 0 ? finest : Resolution(iHolding);
 }
@@ -126,7 +136,6 @@ QVector<HistoryAggregate> CHistoryReader::series(const QString& strMac, qint64 i
         return vec;
     }
     forEachRow(resolution, strMac, iFrom, iTo, [&](qint64 iRow, const QByteArray& baData) {
-        static const qint64 kPointSpan[] = {0, kMinute, kHour};
         for (const HistoryAggregate& agg : HistoryCodec::unpackAggregates(baData, iRow))
             // A point covers a minute or an hour: the one the span starts in belongs to it.
             if (agg.iMsecs > iFrom - kPointSpan[resolution] && agg.iMsecs <= iTo)
