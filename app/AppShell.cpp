@@ -44,7 +44,6 @@ CRoom* s_pRoom = nullptr;
 CMetricsExporter* s_pMetricsExporter = nullptr;
 } // namespace
 
-
 void createSharedResources()
 {
     // The application takes the style over and frees it with itself, after every window is gone.

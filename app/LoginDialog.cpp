@@ -1,7 +1,6 @@
 #include "app/LoginDialog.h"
 
 #include "common/MacText.h"
-#include "ui/frame/SharedFonts.h"
 #include "device/GroupAlarms.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"

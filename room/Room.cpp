@@ -7,11 +7,11 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
+#include "history/BudgetHistory.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
 #include "room/RoomAlarms.h"
-#include "history/BudgetHistory.h"
 
 #include <QCoreApplication>
 #include <QThread>

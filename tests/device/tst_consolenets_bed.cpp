@@ -1,5 +1,5 @@
-#include "tools/common/ConsoleRig.h"
 #include "tests/common/NetBed.h"
+#include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QElapsedTimer>

@@ -7,7 +7,6 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
-#include "common/HistoryEvent.h"
 #include "room/Room.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
@@ -215,8 +214,8 @@ private slots:
         sim(QStringLiteral("silent 2"));
         QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 1, 20000);
         sim(QStringLiteral("set 2 outlet 3 off"));
-        QTRY_VERIFY_WITH_TIMEOUT(consoleRoom()->outletControl()->cycle(pdu(2), 3)->rules.isSilent(Clock::elapsedMs()),
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            consoleRoom()->outletControl()->cycle(pdu(2), 3)->rules.isSilent(Clock::elapsedMs()), 20000);
         QCOMPARE(switchTimes(2, 3, true).size(), 1);
         sim(QStringLiteral("resume 2"));
         QTRY_COMPARE_WITH_TIMEOUT(switchTimes(2, 3, true).size(), 2, 20000);

@@ -1,7 +1,6 @@
 #include "ui/alarms/AlarmPanel.h"
 
 #include "common/DeviceText.h"
-#include "ui/frame/SharedFonts.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"

@@ -1,7 +1,6 @@
 #include "ui/device/DeviceConfigWidget.h"
 
 #include "device/OutletControl.h"
-#include "ui/frame/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "ui/device/ConfigFields.h"

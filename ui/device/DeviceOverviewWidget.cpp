@@ -3,7 +3,6 @@
 #include "common/CurrentText.h"
 #include "common/DeviceText.h"
 #include "device/OutletControl.h"
-#include "ui/frame/SharedFonts.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"

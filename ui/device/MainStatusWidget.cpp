@@ -1,7 +1,6 @@
 #include "ui/device/MainStatusWidget.h"
 
 #include "device/Pdu.h"
-#include "ui/frame/SharedFonts.h"
 #include "device/Rackmind.h"
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/PduLookup.h"

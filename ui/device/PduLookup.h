@@ -16,4 +16,3 @@ void setItemPdu(QTableWidgetItem* pItem, CPdu* pPdu);
 // The device the item stands for; null for a group row, an item tied to none, or a deleted device.
 CPdu* itemPdu(const QTreeWidgetItem* pItem);
 CPdu* itemPdu(const QTableWidgetItem* pItem);
-
