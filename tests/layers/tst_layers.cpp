@@ -49,11 +49,21 @@ QHash<QString, QStringList> allowedUses()
 // it names a file of the same folder or a header from outside the project.
 QString includedFile(const QDir& dirSource, const QString& strFile, QChar cOpen, const QString& strTarget)
 {
-    Q_UNUSED(dirSource)
-    Q_UNUSED(strFile)
-    if (cOpen != QLatin1Char('"') || !strTarget.contains(QLatin1Char('/')))
-        return QString();
-    return strTarget;
+    const bool bQuoted = cOpen == QLatin1Char('"');
+    const QString strBeside = QFileInfo(strFile).path() + QLatin1Char('/') + strTarget;
+    QString strPath;
+    // The compiler looks beside the file first for "...", then in the source root, the project's
+    // include path, for "..." and <...> alike.
+    if (bQuoted &&
+        (strTarget.startsWith(QLatin1Char('.')) || QFileInfo::exists(dirSource.filePath(strBeside))))
+        strPath = strBeside;
+    else if (bQuoted || QFileInfo::exists(dirSource.filePath(strTarget)))
+        strPath = strTarget;
+    else
+        return QString(); // a system or third-party header
+    strPath = QDir::cleanPath(strPath);
+    // A bare name reaches a file of the same folder, or one the build makes.
+    return strPath.contains(QLatin1Char('/')) ? strPath : QString();
 }
 } // namespace
 
