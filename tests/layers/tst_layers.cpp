@@ -125,7 +125,23 @@ private slots:
         }
     }
 
-    // Every quoted include of every source file of a room names its own room or one it may use.
+    // Every folder with sources is a room of the map, or the tests: a new folder is not left unread.
+    void everyFolderIsARoom()
+    {
+        const QDir dirSource(qEnvironmentVariable("RACKMIND_SOURCE_DIR"));
+        const QHash<QString, QStringList> hashUses = allowedUses();
+        for (const QString& strFolder : dirSource.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (hashUses.contains(strFolder) || strFolder == QLatin1String("tests") ||
+                QFile::exists(dirSource.filePath(strFolder + QStringLiteral("/CMakeCache.txt"))))
+                continue;
+            QDirIterator it(dirSource.filePath(strFolder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
+                            QDir::Files, QDirIterator::Subdirectories);
+            QVERIFY2(!it.hasNext(),
+                     qPrintable(strFolder + QStringLiteral(" holds sources but is no room of the map")));
+        }
+    }
+
+    // Every include of every source file of a room names its own room or one it may use.
     void includesFollowTheMap()
     {
         const QDir dirSource(qEnvironmentVariable("RACKMIND_SOURCE_DIR"));
