@@ -13,9 +13,15 @@ CMailQueue::~CMailQueue()
 
 bool CMailQueue::enqueue(const MailJob& job)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_dequeJobs.size() >= size_t(kMaxWaiting))
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_dequeJobs.size() >= size_t(kMaxWaiting)) {
+        lock.unlock();
+        // Told as any mail that did not go out, so that the log and the event log show the loss.
+        emit signalMailFinished(false);
+        emit signalMailResult(job.subject, job.receiver, false,
+                              SmtpFailure::make(SmtpFailure::Send, SmtpPhrase::kQueueFull).text());
         return false;
+    }
     if (!m_pThread) {
         m_bStopping = false;
         m_iAbortAtMs = 0;

@@ -29,7 +29,7 @@ public:
     ~CMailQueue() override;
 
     // Returns at once; the job is delivered later on the worker thread. False when kMaxWaiting mails are
-    // already waiting: the job is dropped.
+    // already waiting: the job is dropped, told at once by the result signals on the caller's thread.
     bool enqueue(const MailJob& job);
     // Mails queued or in progress.
     int pending() const { return m_iPending.load(); }
@@ -41,7 +41,8 @@ signals:
     // Emitted by enqueue, on the caller's thread, for each job taken, before the worker can see it (a
     // slot connected directly must not enqueue).
     void signalMailQueued(QString strSubject, QString strReceiver);
-    // Emitted on the worker thread after each job: delivered or not (dropped jobs count as not).
+    // Emitted on the worker thread after each job: delivered or not (dropped jobs count as not; those
+    // dropped by enqueue are told on its caller's thread).
     void signalMailFinished(bool bDelivered);
     // The same moment, with what the mail was and, when it did not go out, why (in English).
     void signalMailResult(QString strSubject, QString strReceiver, bool bDelivered, QString strWhy);

@@ -40,6 +40,8 @@ const char* const kRefusedReceiver =
 const char* const kRefusedMail =
     QT_TRANSLATE_NOOP("SmtpFailure", "the mail server did not take the mail: %1");
 const char* const kNoTimeLeft = QT_TRANSLATE_NOOP("SmtpFailure", "no time left before the program ended");
+const char* const kQueueFull =
+    QT_TRANSLATE_NOOP("SmtpFailure", "dropped: too many mails waiting for the server");
 } // namespace SmtpPhrase
 
 namespace {
@@ -76,7 +78,8 @@ const std::vector<Pattern>& patterns()
              {kNoServer,      kLineBreak,       kNoConnection, kConnectTimeout, kTlsFailed,
               kNoStartTls,    kNoReply,         kClosed,       kUnusableReply,  kRefusedConnection,
               kRefusedEhlo,   kRefusedStartTls, kRefusedLogin, kNoLoginMethod,  kUnencryptedPassword,
-              kRefusedSender, kRefusedReceiver, kRefusedMail,  kNoTimeLeft,     kNoSender})
+              kRefusedSender, kRefusedReceiver, kRefusedMail,  kNoTimeLeft,     kNoSender,
+              kQueueFull})
             add(psz);
         for (const char* psz : kOldPhrases)
             add(psz);

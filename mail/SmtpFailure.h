@@ -53,4 +53,5 @@ extern const char* const kRefusedSender;
 extern const char* const kRefusedReceiver;
 extern const char* const kRefusedMail;
 extern const char* const kNoTimeLeft;
+extern const char* const kQueueFull;
 } // namespace SmtpPhrase

@@ -2222,6 +2222,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>程序结束前时间不足</translation>
     </message>
     <message>
+        <source>dropped: too many mails waiting for the server</source>
+        <translation>已丢弃：等待发送到服务器的邮件过多</translation>
+    </message>
+    <message>
         <source>a line break in the account, receiver or subject</source>
         <translation>账号、收件人或主题中有换行符</translation>
     </message>

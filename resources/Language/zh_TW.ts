@@ -2222,6 +2222,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>程式結束前時間不足</translation>
     </message>
     <message>
+        <source>dropped: too many mails waiting for the server</source>
+        <translation>已丟棄：等待送往伺服器的郵件過多</translation>
+    </message>
+    <message>
         <source>a line break in the account, receiver or subject</source>
         <translation>帳號、收件人或主旨中有換行符</translation>
     </message>

@@ -44,12 +44,74 @@ QHash<QString, QStringList> allowedUses()
         hash.insert(QLatin1String(room.pszName), room.listUses);
     return hash;
 }
+
+// The project file an include line of strFile (both relative to the source root) names, or nothing when
+// it names a file of the same folder or a header from outside the project.
+QString includedFile(const QDir& dirSource, const QString& strFile, QChar cOpen, const QString& strTarget)
+{
+    const bool bQuoted = cOpen == QLatin1Char('"');
+    const QString strBeside = QFileInfo(strFile).path() + QLatin1Char('/') + strTarget;
+    QString strPath;
+    // The compiler looks beside the file first for "...", then in the source root, the project's
+    // include path, for "..." and <...> alike.
+    if (bQuoted &&
+        (strTarget.startsWith(QLatin1Char('.')) || QFileInfo::exists(dirSource.filePath(strBeside))))
+        strPath = strBeside;
+    else if (bQuoted || QFileInfo::exists(dirSource.filePath(strTarget)))
+        strPath = strTarget;
+    else
+        return QString(); // a system or third-party header
+    strPath = QDir::cleanPath(strPath);
+    // A bare name reaches a file of the same folder, or one the build makes.
+    return strPath.contains(QLatin1Char('/')) ? strPath : QString();
+}
 } // namespace
 
 class TestLayers : public QObject
 {
     Q_OBJECT
 private slots:
+    // However an include line spells its path, the file it reaches is judged by the room it lies in.
+    void includeNamesItsFile_data()
+    {
+        QTest::addColumn<QString>("strFile");
+        QTest::addColumn<QString>("strLine");
+        QTest::addColumn<QString>("strReached");
+        QTest::newRow("bracketed project header") << "settings/Settings.cpp"
+                                                  << "<device/Pdu.h>"
+                                                  << "device/Pdu.h";
+        QTest::newRow("up a folder") << "device/Pdu.cpp"
+                                     << "\"../history/HistoryStore.h\""
+                                     << "history/HistoryStore.h";
+        QTest::newRow("up two folders") << "ui/system/SmtpConfigWidget.cpp"
+                                        << "\"../../app/AppShell.h\""
+                                        << "app/AppShell.h";
+        QTest::newRow("through an allowed room") << "power/MonthlyReport.cpp"
+                                                 << "\"history/../room/Room.h\""
+                                                 << "room/Room.h";
+        QTest::newRow("own room's file") << "device/Pdu.cpp"
+                                         << "\"device/Pdu.h\""
+                                         << "device/Pdu.h";
+        QTest::newRow("outside the tree") << "device/Pdu.cpp"
+                                          << "\"../../x/y.h\""
+                                          << "../x/y.h";
+        QTest::newRow("system header") << "device/Pdu.cpp"
+                                       << "<sys/socket.h>"
+                                       << "";
+        QTest::newRow("Qt header") << "device/Pdu.cpp"
+                                   << "<QString>"
+                                   << "";
+    }
+    void includeNamesItsFile()
+    {
+        QFETCH(QString, strFile);
+        QFETCH(QString, strLine);
+        QFETCH(QString, strReached);
+        const QDir dirSource(qEnvironmentVariable("RACKMIND_SOURCE_DIR"));
+        QCOMPARE(includedFile(dirSource, strFile, strLine.at(0), strLine.mid(1, strLine.size() - 2)),
+                 strReached);
+    }
+
     // Every room in the table uses only rooms listed before it: the map itself has no cycle.
     void mapPointsDown()
     {
@@ -63,13 +125,29 @@ private slots:
         }
     }
 
-    // Every quoted include of every source file of a room names its own room or one it may use.
+    // Every folder with sources is a room of the map, or the tests: a new folder is not left unread.
+    void everyFolderIsARoom()
+    {
+        const QDir dirSource(qEnvironmentVariable("RACKMIND_SOURCE_DIR"));
+        const QHash<QString, QStringList> hashUses = allowedUses();
+        for (const QString& strFolder : dirSource.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (hashUses.contains(strFolder) || strFolder == QLatin1String("tests") ||
+                QFile::exists(dirSource.filePath(strFolder + QStringLiteral("/CMakeCache.txt"))))
+                continue;
+            QDirIterator it(dirSource.filePath(strFolder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
+                            QDir::Files, QDirIterator::Subdirectories);
+            QVERIFY2(!it.hasNext(),
+                     qPrintable(strFolder + QStringLiteral(" holds sources but is no room of the map")));
+        }
+    }
+
+    // Every include of every source file of a room names its own room or one it may use.
     void includesFollowTheMap()
     {
         const QDir dirSource(qEnvironmentVariable("RACKMIND_SOURCE_DIR"));
         QVERIFY(dirSource.exists(QStringLiteral("common")));
         const QHash<QString, QStringList> hashUses = allowedUses();
-        const QRegularExpression reInclude(QStringLiteral("^\\s*#\\s*include\\s*\"([^\"]+)\""),
+        const QRegularExpression reInclude(QStringLiteral("^\\s*#\\s*include\\s*([<\"])([^>\"]+)[>\"]"),
                                            QRegularExpression::MultilineOption);
         QStringList listWrong;
         int iFiles = 0;
@@ -83,10 +161,11 @@ private slots:
                 const QString strText = QString::fromUtf8(file.readAll());
                 for (auto match = reInclude.globalMatch(strText); match.hasNext();) {
                     const QRegularExpressionMatch m = match.next();
-                    const QString strTarget = m.captured(1);
+                    const QString strTarget =
+                        includedFile(dirSource, dirSource.relativeFilePath(file.fileName()),
+                                     m.captured(1).at(0), m.captured(2));
                     const QString strRoom = strTarget.section(QLatin1Char('/'), 0, 0);
-                    // Files of the same folder and system-style headers are no arrow between rooms.
-                    if (!strTarget.contains(QLatin1Char('/')) || strRoom == it.key())
+                    if (strTarget.isEmpty() || strRoom == it.key())
                         continue;
                     if (it.value().contains(strRoom) || kDoors.value(it.key()).contains(strTarget))
                         continue;

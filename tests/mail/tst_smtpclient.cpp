@@ -485,12 +485,22 @@ void TestSmtpClient::waitingMailsAreBounded()
     QVERIFY(pQueue->enqueue(job));
     QVERIFY2(timer.elapsed() < kClientWaitMs, qPrintable(QString::number(timer.elapsed())));
     QTRY_VERIFY_WITH_TIMEOUT(server.accepted(), 5000);
+    // A mail dropped is told as not delivered, with its reason, as one that failed is.
+    auto pToldDropped = std::make_shared<std::atomic<int>>(0);
+    connect(
+        pQueue, &CMailQueue::signalMailResult, this,
+        [pToldDropped, job](const QString& strSubject, const QString&, bool bDelivered,
+                            const QString& strWhy) {
+            *pToldDropped += strSubject == job.subject && !bDelivered && !strWhy.isEmpty() ? 1 : 0;
+        },
+        Qt::DirectConnection);
     timer.restart();
     int iRefused = 0;
     for (int i = 0; i < CMailQueue::kMaxWaiting + 100; ++i)
         iRefused += pQueue->enqueue(job) ? 0 : 1;
     QVERIFY2(timer.elapsed() < kClientWaitMs, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(iRefused, 100);
+    QVERIFY2(pToldDropped->load() >= 100, qPrintable(QString::number(pToldDropped->load())));
     QCOMPARE(pQueue->pending(), CMailQueue::kMaxWaiting + 1);
     timer.restart();
     QVERIFY(pQueue->shutdown(1000));
