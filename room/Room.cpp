@@ -44,6 +44,8 @@ CRoom::CRoom(const RoomOptions& options, QObject* parent)
 CRoom::~CRoom()
 {
     stop();
+    if (m_bMailWorkerLeft)
+        (void)m_pAlarms.release(); // left to the process exit
 }
 
 CAlarmTracker* CRoom::alarmTracker() const
@@ -103,8 +105,9 @@ void CRoom::wireAlarms()
 void CRoom::finishMail()
 {
     // Alarm mail already queued gets its bounded time to go out; the mail thread ends here.
-    if (m_options.bMail)
-        m_pAlarms->finish();
+    // A worker that did not stop in time still uses the queue: it is kept, not freed, at the end.
+    if (m_options.bMail && !m_pAlarms->finish())
+        m_bMailWorkerLeft = true;
 }
 
 bool CRoom::start(const std::function<void(bool&, uint, uint)>& fnStartBroadcast)

@@ -104,4 +104,5 @@ private:
     CHistoryRecorder* m_pRecorder = nullptr; // a child of the registry
     PortHolder m_holder;
     bool m_bRunning = false;
+    bool m_bMailWorkerLeft = false;
 };
