@@ -51,10 +51,20 @@ def run(build, devices, seconds):
         if known >= devices:
             all_known = time.monotonic() - started
     rss_known = rss_kib(service.pid)
-    time.sleep(seconds)
+    # The service goes on logging (every PDU's online line, at 2000 PDUs more than a pipe holds): a pipe
+    # nobody reads would block its writes and then its stop.
+    drain_until = time.monotonic() + seconds
+    while time.monotonic() < drain_until:
+        select.select([service.stderr], [], [], 0.5)
+        service.stderr.read()
     rss_later = rss_kib(service.pid)
     service.terminate()
-    service.wait(60)
+    while service.poll() is None:
+        select.select([service.stderr], [], [], 0.5)
+        service.stderr.read()
+        if time.monotonic() - drain_until > 60:
+            break
+    service.wait(1)
     sim.terminate()
     sim.wait(10)
     return ready, all_known, known, rss_known, rss_later
