@@ -126,7 +126,11 @@ month=$(date +%Y-%m)
 # A sanitizer build's leak checker goes along with its suppressions (the toolkit's offscreen screen is
 # never freed), copied where the user nobody can read them.
 sanitizer_env=()
-supp=$(sed -n 's/.*suppressions=\([^:]*\).*/\1/p' <<<"${LSAN_OPTIONS:-}")
+supp=""
+IFS=: read -ra lsan_options <<<"${LSAN_OPTIONS:-}"
+for option in "${lsan_options[@]}"; do
+    if [[ $option == suppressions=* ]]; then supp=${option#suppressions=}; fi
+done
 if [ -n "$supp" ] && [ -r "$supp" ]; then
     install -m 644 "$supp" "$reports/lsan.supp"
     sanitizer_env+=("LSAN_OPTIONS=suppressions=$reports/lsan.supp:print_suppressions=0")
