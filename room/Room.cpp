@@ -1,5 +1,6 @@
 #include "room/Room.h"
 
+#include "common/MacText.h"
 #include "device/AlarmTracker.h"
 #include "device/GroupAlarms.h"
 #include "device/MetaTypes.h"
@@ -20,13 +21,6 @@
 
 QThread* g_pUdpThread = nullptr;
 CUdpDriver* g_pUdpDriver = nullptr;
-
-namespace {
-QString macHex(const quint8* mac)
-{
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(mac), 6).toHex());
-}
-} // namespace
 
 RoomOptions RoomOptions::programDefaults()
 {
@@ -81,7 +75,7 @@ void CRoom::build()
         connect(pPdu, &CPdu::signalDownload, m_pOutletControl,
                 [this](const PduInfo& before, const PduInfo& after) {
                     if (std::memcmp(before.mac, after.mac, 6) != 0)
-                        m_pOutletControl->followMac(macHex(before.mac), macHex(after.mac));
+                        m_pOutletControl->followMac(macDigits(before.mac), macDigits(after.mac));
                 });
     });
     wireAlarms();
