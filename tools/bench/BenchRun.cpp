@@ -30,7 +30,6 @@ namespace {
 
 constexpr int kPollMs = 1000;
 constexpr int kProbeMs = 10;
-constexpr int kProbeCalibrationMs = 3000;
 
 // After discovery (every row filled, the first alarm ticks done) and before reading the counters
 // (a whole burst read and routed): a second, more for large rooms.
@@ -149,26 +148,6 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     g_settings.smtpHost = QStringLiteral("127.0.0.1");
     g_settings.smtpPort = 1;
 
-    // The probe's own cost: its timer alone, ticking as it will beside the console, in this process
-    // before the console exists. The console's figures are given with and without it.
-    {
-        QElapsedTimer clockAlone;
-        clockAlone.start();
-        QVector<qint64> vecTicks;
-        QVector<double> vecCpu;
-        QTimer probeAlone;
-        probeAlone.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&probeAlone, &QTimer::timeout, [&] {
-            vecTicks << clockAlone.nsecsElapsed();
-            vecCpu << cpuSeconds(CLOCK_THREAD_CPUTIME_ID) * 1e3;
-        });
-        const double dCpuAlone0 = processCpuSeconds();
-        probeAlone.start(kProbeMs);
-        waitMs(kProbeCalibrationMs);
-        fig[QStringLiteral("probe_share")] =
-            (processCpuSeconds() - dCpuAlone0) * 1000.0 / kProbeCalibrationMs;
-    }
-
     // The console's own room, as its login builds it, with its files in a folder of the bench's.
     CDeviceOverviewWidget overview;
     QTemporaryDir dirRoom;
@@ -270,9 +249,24 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("rows")] = deviceRowCount(overview.treeWidget());
     waitMs(quietMs(iDevices));
 
-    // The window: whole bursts only. Polling pauses until the queues are empty, the counters are read,
-    // polling resumes; after iSeconds polls it pauses again and the last burst gets its time. CPU is
-    // counted per poll, so the quiet ends of the window do not dilute it.
+    // Two windows of whole bursts each. Polling pauses until the queues are empty, the counters are
+    // read, polling resumes; after iSeconds polls it pauses again and the last burst gets its time. CPU
+    // is counted per poll, so the quiet ends of a window do not dilute it. The first window counts the
+    // cost with the probe stopped (its hundred wake-ups a second are the bench's, not the console's);
+    // the second runs the probe for the stalls.
+    probe.stop();
+    const auto runWindow = [&] {
+        console.setPolling(false);
+        waitMs(quietMs(iDevices));
+        const int iPolls0 = console.polls();
+        bCollect = true;
+        console.setPolling(true);
+        waitMs(options.iSeconds * kPollMs + kPollMs / 2);
+        console.setPolling(false);
+        waitMs(kPollMs / 2);
+        bCollect = false;
+        return console.polls() - iPolls0;
+    };
     console.setPolling(false);
     waitMs(quietMs(iDevices));
     const qint64 iSent0 = sim.replies();
@@ -285,14 +279,7 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     const double dSim0 = sim.cpuSeconds();
     const double dScraper0 = scraper.cpuSeconds();
     scraper.takeLatencies();
-    const int iPolls0 = console.polls();
-    bCollect = true;
-    console.setPolling(true);
-    waitMs(options.iSeconds * kPollMs + kPollMs / 2);
-    console.setPolling(false);
-    waitMs(kPollMs / 2);
-    bCollect = false;
-    const int iPolls = console.polls() - iPolls0;
+    const int iPolls = runWindow();
     const double dPollSeconds = double(iPolls) * kPollMs / 1000.0;
     const double dScraper = scraper.cpuSeconds() - dScraper0;
     const double dCpu = processCpuSeconds() - dCpu0 - dScraper;
@@ -318,22 +305,23 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("kernel_drops")] = double(receiveBufferErrors() - iDrops0);
     fig[QStringLiteral("cpu_share")] = dCpu / dPollSeconds;
     fig[QStringLiteral("us_per_reply")] = iGot ? dCpu * 1e6 / double(iGot) : 0;
-    const double dCpuNet = qMax(0.0, dCpu - fig.value(QStringLiteral("probe_share")) * dPollSeconds);
-    fig[QStringLiteral("net_cpu_share")] = dCpuNet / dPollSeconds;
-    fig[QStringLiteral("net_us_per_reply")] = iGot ? dCpuNet * 1e6 / double(iGot) : 0;
     fig[QStringLiteral("gui_share")] = dGui / dPollSeconds;
     fig[QStringLiteral("driver_share")] = dDriver / dPollSeconds;
     fig[QStringLiteral("sim_share")] = dSim / dPollSeconds;
+    fig[QStringLiteral("refresh_cpu_max_ms")] = percentile(vecRefreshCpuMs, 1.0);
+    fig[QStringLiteral("refresh_median_ms")] = percentile(vecRefreshMs, 0.5);
+    fig[QStringLiteral("refresh_max_ms")] = percentile(vecRefreshMs, 1.0);
+    fig[QStringLiteral("refresh_ticks")] = vecRefreshMs.size();
+
+    probe.start(kProbeMs);
+    runWindow();
+    probe.stop();
     const QVector<double> vecGaps = tickGaps(vecProbe);
     const QVector<double> vecBusy = tickGaps(vecProbeCpu);
     fig[QStringLiteral("busy_max_ms")] = percentile(vecBusy, 1.0);
     fig[QStringLiteral("busy_p99_ms")] = percentile(vecBusy, 0.99);
-    fig[QStringLiteral("refresh_cpu_max_ms")] = percentile(vecRefreshCpuMs, 1.0);
     fig[QStringLiteral("stall_max_ms")] = percentile(vecGaps, 1.0);
     fig[QStringLiteral("stall_p99_ms")] = percentile(vecGaps, 0.99);
-    fig[QStringLiteral("refresh_median_ms")] = percentile(vecRefreshMs, 0.5);
-    fig[QStringLiteral("refresh_max_ms")] = percentile(vecRefreshMs, 1.0);
-    fig[QStringLiteral("refresh_ticks")] = vecRefreshMs.size();
 
     // Every reply decoded into the record: each device reports the simulator's own name.
     int iNamed = 0;
@@ -342,7 +330,6 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
             ++iNamed;
     fig[QStringLiteral("devices_named")] = iNamed;
     fig[QStringLiteral("devices")] = room.registry()->listPdu.size();
-    probe.stop();
     scraper.stop();
     overview.hide();
     sim.stop();

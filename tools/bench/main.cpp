@@ -126,10 +126,9 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
             bComplete = false;
     }
 
-    QList<QStringList> listMain{{"PDUs",          "replies sent", "decoded",   "lost",      "console CPU",
-                                 "per reply",     "baseline CPU", "per reply", "ratio",     "probe",
-                                 "net per reply", "net ratio",    "stall max", "stall p99", "refresh median",
-                                 "refresh max",   "RSS",          "per PDU",   "discovery", "load"}};
+    QList<QStringList> listMain{{"PDUs", "replies sent", "decoded", "lost", "console CPU", "per reply",
+                                 "baseline CPU", "per reply", "ratio", "stall max", "stall p99",
+                                 "refresh median", "refresh max", "RSS", "per PDU", "discovery", "load"}};
     QList<QStringList> listDetail{{"PDUs", "UdpThread CPU", "GUI thread CPU", "simulator CPU", "kernel drops",
                                    "receive buffer", "baseline got/sent", "busy max", "busy p99",
                                    "refresh CPU max", "discovery stall", "named", "scrape median",
@@ -137,8 +136,6 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
     for (const QMap<QString, double>& f : qAsConst(listFig)) {
         const auto v = [&f](const char* key) { return f.value(QString::fromLatin1(key)); };
         const double dRatio = v("base_us_per_reply") > 0 ? v("us_per_reply") / v("base_us_per_reply") : 0;
-        const double dNetRatio =
-            v("base_us_per_reply") > 0 ? v("net_us_per_reply") / v("base_us_per_reply") : 0;
         listMain << QStringList{num(v("pdus"), 0),
                                 num(v("sent"), 0),
                                 num(v("decoded"), 0),
@@ -148,9 +145,6 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
                                 num(100 * v("base_cpu_share"), 1) + QStringLiteral(" %"),
                                 num(v("base_us_per_reply"), 1) + QStringLiteral(" us"),
                                 num(dRatio, 1),
-                                num(100 * v("probe_share"), 2) + QStringLiteral(" %"),
-                                num(v("net_us_per_reply"), 1) + QStringLiteral(" us"),
-                                num(dNetRatio, 1),
                                 num(v("stall_max_ms"), 1) + QStringLiteral(" ms"),
                                 num(v("stall_p99_ms"), 1) + QStringLiteral(" ms"),
                                 num(v("refresh_median_ms"), 2) + QStringLiteral(" ms"),
