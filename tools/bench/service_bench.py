@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The service as systemd starts it, against simulated rooms, inside the network test bed (scripts/bench
 --service runs it there): time from exec to the first poll (the service's READY=1, told only once a query
-has gone out), time until every PDU is known, and resident memory once they are and after a while more.
+has gone out), time until every PDU is known, resident memory once they are and after a while more, and
+the share of a core it took in that while.
 
 usage: service_bench.py BUILD_DIR SIZES SECONDS
 """
@@ -20,6 +21,12 @@ def rss_kib(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1])
     return 0
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def run(build, devices, seconds):
@@ -51,6 +58,7 @@ def run(build, devices, seconds):
         if known >= devices:
             all_known = time.monotonic() - started
     rss_known = rss_kib(service.pid)
+    cpu_known = cpu_seconds(service.pid)
     # The service goes on logging (every PDU's online line, at 2000 PDUs more than a pipe holds): a pipe
     # nobody reads would block its writes and then its stop.
     drain_until = time.monotonic() + seconds
@@ -58,6 +66,7 @@ def run(build, devices, seconds):
         select.select([service.stderr], [], [], 0.5)
         service.stderr.read()
     rss_later = rss_kib(service.pid)
+    cpu_share = (cpu_seconds(service.pid) - cpu_known) / seconds
     service.terminate()
     while service.poll() is None:
         select.select([service.stderr], [], [], 0.5)
@@ -67,22 +76,22 @@ def run(build, devices, seconds):
     service.wait(1)
     sim.terminate()
     sim.wait(10)
-    return ready, all_known, known, rss_known, rss_later
+    return ready, all_known, known, rss_known, rss_later, cpu_share
 
 
 def main():
     build, sizes, seconds = sys.argv[1], [int(s) for s in sys.argv[2].split(",")], int(sys.argv[3])
     print(f"service bench: {os.cpu_count()} cores, load average {os.getloadavg()[0]:.2f}")
-    print("| PDUs | exec to first poll | all PDUs known | known | RSS then | RSS after %d s | per PDU |" % seconds)
-    print("|-----:|-----:|-----:|-----:|-----:|-----:|-----:|")
+    print("| PDUs | exec to first poll | all PDUs known | known | RSS then | RSS after %d s | per PDU | CPU in those s |" % seconds)
+    print("|-----:|-----:|-----:|-----:|-----:|-----:|-----:|-----:|")
     base = None
     for devices in sizes:
-        ready, all_known, known, rss_known, rss_later = run(build, devices, seconds)
+        ready, all_known, known, rss_known, rss_later, cpu_share = run(build, devices, seconds)
         base = rss_later if base is None else base
         per_pdu = (rss_later - base) / devices if devices > sizes[0] else 0
         fmt = lambda t: "—" if t is None else f"{t * 1000:.0f} ms"
         print(f"| {devices} | {fmt(ready)} | {fmt(all_known)} | {known} | {rss_known / 1024:.1f} MiB "
-              f"| {rss_later / 1024:.1f} MiB | {per_pdu:.1f} KiB |")
+              f"| {rss_later / 1024:.1f} MiB | {per_pdu:.1f} KiB | {cpu_share * 100:.1f} % |")
         if ready is None or all_known is None:
             return 1
     return 0
