@@ -160,10 +160,12 @@ QString CSystemTrayIcon::alarmLine(const ActiveAlarm& alarm)
     const CPdu* pPdu = alarm.pPdu;
     if (!pPdu)
         return QStringLiteral("%1: %2 %3")
-            .arg(alarm.strGroup, CAlarmPanel::conditionName(alarm.iCondition), alarm.strValue);
+            .arg(terminalText(alarm.strGroup), CAlarmPanel::conditionName(alarm.iCondition), alarm.strValue);
+    // One line per alarm: a line break in a unit's name would make up alarms of its own.
     return QStringLiteral("%1 (%2, %3): %4 %5")
-        .arg(deviceText(pPdu->stInfo.name), deviceText(pPdu->stInfo.position), ipv4ToString(pPdu->stInfo.ip),
-             CAlarmPanel::conditionName(alarm.iCondition), pPdu->alarmValue(alarm.iCondition));
+        .arg(terminalText(deviceText(pPdu->stInfo.name)), terminalText(deviceText(pPdu->stInfo.position)),
+             ipv4ToString(pPdu->stInfo.ip), CAlarmPanel::conditionName(alarm.iCondition),
+             pPdu->alarmValue(alarm.iCondition));
 }
 
 void CSystemTrayIcon::slotShowBalloon()
