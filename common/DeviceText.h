@@ -24,6 +24,7 @@ template <int N> void storeDeviceText(const QString& strText, char (&field)[N])
     storeDeviceText(strText, field, N);
 }
 
-// For text read on a terminal or in a log line: line breaks, escape sequences and direction overrides
-// become U+FFFD, so that a name cannot break a line, drive the terminal or show what follows reversed.
+// For text read on a terminal, in a log line, a mail's line or any one-line label: line breaks, escape
+// sequences and direction overrides become U+FFFD, so that a name cannot break a line, drive the
+// terminal or show what follows reversed.
 QString terminalText(QString strText);

@@ -66,9 +66,12 @@ Condition condition(const PduInfo& info, int iCondition)
 QString CPdu::alarmText(int iCondition) const
 {
     const Condition cond = condition(stInfo, iCondition);
+    // Whoever can write a unit's settings writes its name: a line break there would add lines (a reading,
+    // a limit) the unit never reported.
     return fillTemplate(cond.pTemplate,
-                        cond.listValues + QStringList{ipv4ToString(stInfo.ip), deviceText(stInfo.name),
-                                                      deviceText(stInfo.position)});
+                        cond.listValues + QStringList{ipv4ToString(stInfo.ip),
+                                                      terminalText(deviceText(stInfo.name)),
+                                                      terminalText(deviceText(stInfo.position))});
 }
 
 QString CPdu::alarmValue(int iCondition) const

@@ -132,6 +132,13 @@
     </message>
 </context>
 <context>
+    <name>CConfigSubPage</name>
+    <message>
+        <source>The text is too long: the unit keeps at most %1 bytes here, and each character outside ASCII takes 2 to 4 of them.</source>
+        <translation>文本过长：设备在此最多保存 %1 个字节，每个非 ASCII 字符占 2 至 4 个字节。</translation>
+    </message>
+</context>
+<context>
     <name>CDelayConfigWidget</name>
     <message>
         <source>OpenDelay</source>

@@ -132,6 +132,13 @@
     </message>
 </context>
 <context>
+    <name>CConfigSubPage</name>
+    <message>
+        <source>The text is too long: the unit keeps at most %1 bytes here, and each character outside ASCII takes 2 to 4 of them.</source>
+        <translation>文字過長：裝置在此最多儲存 %1 個位元組，每個非 ASCII 字元佔 2 至 4 個位元組。</translation>
+    </message>
+</context>
+<context>
     <name>CDelayConfigWidget</name>
     <message>
         <source>OpenDelay</source>

@@ -146,7 +146,7 @@ private slots:
         const auto row = [](const char* pszEditor, int iIndex, const char* pszInput, quint8 cmd, int iOffset,
                             const QByteArray& baBytes) {
             QTest::addRow("%s %d: %s", pszEditor, iIndex, pszInput)
-                << QString::fromLatin1(pszEditor) << iIndex << QString::fromLatin1(pszInput) << int(cmd)
+                << QString::fromLatin1(pszEditor) << iIndex << QString::fromUtf8(pszInput) << int(cmd)
                 << iOffset << baBytes;
         };
         const auto hex = [](const char* pszHex) { return QByteArray::fromHex(pszHex); };
@@ -162,9 +162,9 @@ private slots:
         row("LineEditMac", 0, "00-1A-2B-3C-4D-5E", kCmdNetwork, 12, hex("001A2B3C4D5E"));
         row("LineEditMac", 0, "00:1A-2B:3C-4D:5E", kCmdNetwork, 12, hex("001A2B3C4D5E"));
         row("SpinUdpPort", 0, "6000", kCmdNetwork, 18, hex("7017"));
-        // A 17th character and a space cannot be typed; the name fills all 16 bytes.
+        // A 17th character cannot be typed; the name fills all 16 bytes.
         row("LineEditName", 0, "ABCDEFGHIJKLMNOPQ", kCmdNetwork, 20, "ABCDEFGHIJKLMNOP");
-        row("LineEditName", 0, "Rk 7", kCmdNetwork, 20, padded("Rk7", 16));
+        row("LineEditName", 0, "Rk 7 & <b>", kCmdNetwork, 20, padded("Rk 7 & <b>", 16));
         row("LineEditPosition", 0, "Hall B", kCmdNetwork, 36, padded("Hall B", 16));
         // Amperes travel as whole and tenths; an overload below the warning limit is taken as entered.
         row("DSpinCurrentWarn", 0, "5.5", kCmdThresholds, 0, hex("050005"));
@@ -179,7 +179,7 @@ private slots:
         // An outlet name keeps 9 characters and a zero byte.
         row("LineEditOutletName", 0, "Storage01X", kCmdOutletNames, 0, padded("Storage01", 10));
         row("LineEditOutletName", 7, "", kCmdOutletNames, 70, padded("", 10));
-        row("LineEditOutletName", 1, "Rack 1", kCmdOutletNames, 10, padded("Rack1", 10));
+        row("LineEditOutletName", 1, "Rack 1&2", kCmdOutletNames, 10, padded("Rack 1&2", 10));
     }
 
     void everyEditorWritesOnlyItsOwnField()
@@ -309,33 +309,71 @@ private slots:
                  baReported.toHex(' '));
     }
 
-    // What the editor shows is what is written: a character whose bytes no longer fit cannot be typed.
+    // What the editor shows is what is written: any text whose UTF-8 fits the unit's field (an outlet name
+    // keeps its closing zero byte); a character whose bytes no longer fit cannot be typed, and the page
+    // says why. A pasted line break is left out.
     void typedTextFitsItsField_data()
     {
+        QTest::addColumn<QString>("strEditor");
+        QTest::addColumn<int>("iOffset");
+        QTest::addColumn<int>("iWidth");
         QTest::addColumn<QString>("strTyped");
+        QTest::addColumn<bool>("bPasted");
         QTest::addColumn<QString>("strShown");
         QTest::addColumn<QByteArray>("baStored");
-        QTest::newRow("sixteen characters, eighteen bytes")
-            << QStringLiteral("Salle \u00C9nergie 3\u00E9") << QStringLiteral("Salle \u00C9nergie 3")
-            << QByteArray("Salle \xC3\x89nergie 3");
-        QTest::newRow("three bytes a character")
-            << QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C\u4E09\u6392")
-            << QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C")
-            << padded("\xE6\x9C\xBA\xE6\x88\xBF\xE4\xB8\x9C\xE4\xBE\xA7\xE7\xAC\xAC", 16);
+        const auto row = [](const char* pszName, const char* pszEditor, const QString& strTyped, bool bPasted,
+                            const QString& strShown, const QByteArray& baStored) {
+            const bool bOutlet = QByteArray(pszEditor) == "LineEditOutletName";
+            QTest::newRow(pszName) << QString::fromLatin1(pszEditor)
+                                   << (bOutlet               ? 0
+                                       : pszEditor[8] == 'N' ? 20
+                                                             : 36)
+                                   << (bOutlet ? 10 : 16) << strTyped << bPasted << strShown << baStored;
+        };
+        row("sixteen characters, eighteen bytes", "LineEditPosition",
+            QStringLiteral("Salle \u00C9nergie 3\u00E9"), false, QStringLiteral("Salle \u00C9nergie 3"),
+            QByteArray("Salle \xC3\x89nergie 3"));
+        row("three bytes a character", "LineEditName",
+            QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C\u4E09\u6392"), false,
+            QStringLiteral("\u673A\u623F\u4E1C\u4FA7\u7B2C"),
+            padded("\xE6\x9C\xBA\xE6\x88\xBF\xE4\xB8\x9C\xE4\xBE\xA7\xE7\xAC\xAC", 16));
+        row("outlet name of nine bytes", "LineEditOutletName", QStringLiteral("\u00E9\u6771\u4EAC9x"), false,
+            QStringLiteral("\u00E9\u6771\u4EAC9"),
+            padded("\xC3\xA9\xE6\x9D\xB1\xE4\xBA\xAC"
+                   "9",
+                   10));
+        row("pasted lines", "LineEditName", QStringLiteral("Rack\r\nB\u2028"), true, QStringLiteral("RackB"),
+            padded("RackB", 16));
     }
 
     void typedTextFitsItsField()
     {
+        QFETCH(QString, strEditor);
+        QFETCH(int, iOffset);
+        QFETCH(int, iWidth);
         QFETCH(QString, strTyped);
+        QFETCH(bool, bPasted);
         QFETCH(QString, strShown);
         QFETCH(QByteArray, baStored);
         select(0);
-        QLineEdit* pEdit = lineEdit("LineEditPosition");
+        const int iCmd = strEditor == QLatin1String("LineEditOutletName") ? kCmdOutletNames : kCmdNetwork;
+        QTest::mouseClick(editor<CSubTab>(QStringLiteral("SubTab"))->buttons[iCmd == kCmdNetwork ? 0 : 3],
+                          Qt::LeftButton);
+        QLineEdit* pEdit = editor<QLineEdit>(strEditor);
         pEdit->clear();
-        for (QChar ch : strTyped)
-            QTest::sendKeyEvent(QTest::Click, pEdit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        if (bPasted)
+            pEdit->insert(strTyped);
+        else
+            for (QChar ch : strTyped)
+                QTest::sendKeyEvent(QTest::Click, pEdit, Qt::Key_unknown, QString(ch), Qt::NoModifier);
         QCOMPARE(pEdit->text(), strShown);
-        QCOMPARE(QByteArray(device(0)->stSetInfo.position, 16).toHex(' '), baStored.toHex(' '));
+        QCOMPARE(payloadFor(quint8(iCmd), device(0)->stSetInfo).mid(iOffset, iWidth).toHex(' '),
+                 baStored.toHex(' '));
+        // A refused character is told, on the editor's own page.
+        const auto* pHint =
+            qobject_cast<QWidget*>(pEdit->parent())->findChild<QLabel*>(QStringLiteral("LabelTextHint"));
+        QVERIFY(pHint);
+        QCOMPARE(pHint->isVisible(), !bPasted && strShown != strTyped);
     }
 
     // The unit takes another address while its page is open (front panel, DHCP, another console): the

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -167,11 +168,13 @@ void CAlarmPanel::slotRefresh()
         for (int iColumn = 0; iColumn < ColumnCount; ++iColumn)
             pItem->setText(iColumn, listTexts.at(iColumn));
         pItem->setData(ColumnName, kIdRole, alarm.uiId);
+        // A tool tip takes text that looks like markup for markup; who acknowledged is shown as written.
         pItem->setToolTip(ColumnAcknowledged,
                           alarm.bAcknowledged
-                              ? tr("%1 at %2")
-                                    .arg(alarm.strAcknowledgedBy, alarm.dtAcknowledged.toLocalTime().toString(
-                                                                      QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+                              ? Qt::convertFromPlainText(tr("%1 at %2")
+                                                             .arg(alarm.strAcknowledgedBy,
+                                                                  alarm.dtAcknowledged.toLocalTime().toString(
+                                                                      QStringLiteral("yyyy-MM-dd hh:mm:ss"))))
                               : QString());
         // The style sheet owns the rows' colours: weight and a sign set them apart.
         QFont font = pItem->font(ColumnName);

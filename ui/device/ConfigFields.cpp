@@ -57,7 +57,20 @@ void storeEditedText(const QString& strText, char* pField, const char* pCurrent,
         storeDeviceText(strText, pField, iWidth);
 }
 
-QValidator::State CFieldWidthValidator::validate(QString& strInput, int& /*iPos*/) const
+QValidator::State CFieldWidthValidator::validate(QString& strInput, int& iPos) const
 {
+    // The one-line form marks exactly the characters that do not belong in a name.
+    const QString strMarked = terminalText(strInput);
+    if (strMarked != strInput) {
+        QString strKept;
+        const int iCursor = iPos;
+        for (int i = 0; i < strInput.size(); ++i) {
+            if (strMarked.at(i) == strInput.at(i))
+                strKept += strInput.at(i);
+            else if (i < iCursor)
+                --iPos;
+        }
+        strInput = strKept;
+    }
     return strInput.toUtf8().size() <= m_iWidth ? Acceptable : Invalid;
 }

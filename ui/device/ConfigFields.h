@@ -24,8 +24,9 @@ bool storeMacText(const QString& strText, quint8* pField);
 // character cut at its end are not shown, and showing a device's values must leave nothing to send.
 void storeEditedText(const QString& strText, char* pField, const char* pCurrent, int iWidth);
 
-// Refuses an entry whose UTF-8 does not fit a device text field of iWidth bytes: the editor never shows
-// more than the device is sent.
+// Takes any text whose UTF-8 fits iWidth bytes of a device text field: a character whose bytes would not
+// all fit is refused whole, so the editor never shows more than the device is sent. Line breaks and other
+// control characters (from a paste, or a name another writer left) are dropped.
 class CFieldWidthValidator : public QValidator
 {
 public:

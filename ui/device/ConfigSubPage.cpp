@@ -1,9 +1,11 @@
 #include "ui/device/ConfigSubPage.h"
 
 #include "device/Pdu.h"
+#include "ui/device/ConfigFields.h"
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpacerItem>
 
 CConfigSubPage::CConfigSubPage(QWidget* parent, quint8 cmdSection) : QWidget(parent), m_cmdSection(cmdSection)
@@ -54,9 +56,34 @@ QGridLayout* CConfigSubPage::createFormLayout(int iMargin, int iRows)
     pLayout->setContentsMargins(iMargin, iMargin, iMargin, iMargin);
     pLayout->setSpacing(4);
     pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), 0, 0, 1, 2);
-    pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), iRows + 1, 0, 1,
+    // Row iRows + 1 is left for the line that says why a text was refused.
+    pLayout->addItem(new QSpacerItem(1, 1, QSizePolicy::Expanding, QSizePolicy::Expanding), iRows + 2, 0, 1,
                      2);
+    m_pFormLayout = pLayout;
+    m_iFormRows = iRows;
     return pLayout;
+}
+
+void CConfigSubPage::setTextField(QLineEdit* pEdit, int iBytes)
+{
+    pEdit->setValidator(new CFieldWidthValidator(iBytes, pEdit));
+    // Never fewer bytes than characters: the byte count is the bound.
+    pEdit->setMaxLength(iBytes);
+    if (!m_pLabelTextHint) {
+        m_pLabelTextHint = new QLabel(this);
+        m_pLabelTextHint->setObjectName(QStringLiteral("LabelTextHint"));
+        m_pLabelTextHint->setTextFormat(Qt::PlainText);
+        m_pLabelTextHint->setWordWrap(true);
+        m_pLabelTextHint->hide();
+        m_pFormLayout->addWidget(m_pLabelTextHint, m_iFormRows + 1, 0, 1, -1);
+    }
+    connect(pEdit, &QLineEdit::inputRejected, this, [this, iBytes] {
+        m_pLabelTextHint->setText(tr("The text is too long: the unit keeps at most %1 bytes here, and each "
+                                     "character outside ASCII takes 2 to 4 of them.")
+                                      .arg(iBytes));
+        m_pLabelTextHint->show();
+    });
+    connect(pEdit, &QLineEdit::textEdited, m_pLabelTextHint, &QWidget::hide);
 }
 
 QLabel* CConfigSubPage::addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName,

@@ -8,6 +8,7 @@
 class CPdu;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 
 // What the four sub pages of the configuration page share: the device they edit, loading it into
 // their editors and announcing every stored edit.
@@ -45,11 +46,17 @@ protected:
     QGridLayout* createFormLayout(int iMargin, int iRows);
     // A right-aligned caption in column 0 and the editor, aligned left, in column 1.
     QLabel* addFormRow(QGridLayout* pLayout, int iRow, const QString& strLabelName, QWidget* pEditor);
+    // Makes pEdit an editor of a device text of iBytes bytes (see CFieldWidthValidator); what does not
+    // fit is refused and the line under the form says why.
+    void setTextField(QLineEdit* pEdit, int iBytes);
 
     QPointer<CPdu> m_pPdu;
 
 private:
     const quint8 m_cmdSection;
+    QGridLayout* m_pFormLayout = nullptr;
+    int m_iFormRows = 0;
+    QLabel* m_pLabelTextHint = nullptr;
     // The page's section as the device reported it and as the edit record held it when last loaded.
     QByteArray m_baLoaded;
     QByteArray m_baStored;

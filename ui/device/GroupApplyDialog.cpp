@@ -1,6 +1,7 @@
 #include "ui/device/GroupApplyDialog.h"
 
 #include "common/DeviceText.h"
+#include "common/MacText.h"
 #include "device/GroupApply.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +51,7 @@ CGroupApplyDialog::CGroupApplyDialog(QWidget* parent, const PduInfo& values, COu
     m_pLabelSummary = new QLabel(this);
     m_pLabelSummary->setObjectName(QStringLiteral("LabelSummary"));
     m_pLabelSummary->setWordWrap(true);
+    m_pLabelSummary->setTextFormat(Qt::PlainText);
     auto* pClose = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(pClose, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -123,29 +126,49 @@ void CGroupApplyDialog::slotFinished()
 {
     if (!m_pApply || m_pApply->entries().size() != m_pTableResult->rowCount())
         return;
+    // Two units may report one address (fresh from the factory, both on its default) or carry one name:
+    // each is named by what tells it apart, so that the operator knows which one to look at.
+    const QList<CGroupApply::Entry>& listEntries = m_pApply->entries();
+    QHash<QString, int> hashNames;
+    for (const CGroupApply::Entry& entry : listEntries)
+        if (entry.pPdu)
+            ++hashNames[deviceText(entry.pPdu->stInfo.name)];
+    const auto deviceLabel = [&](int i) {
+        const CPdu* pPdu = listEntries.at(i).pPdu;
+        if (!pPdu)
+            return m_pTableResult->item(i, ColumnAddress)->text();
+        const QString strName = deviceText(pPdu->stInfo.name);
+        const QString strAddress = pPdu->sendAddress().toString();
+        if (strName.isEmpty())
+            return QStringLiteral("%1 (%2)").arg(strAddress, macDisplay(pPdu->stInfo.mac));
+        if (hashNames.value(strName) > 1)
+            return QStringLiteral("%1 (%2, %3)")
+                .arg(terminalText(strName), strAddress, macDisplay(pPdu->stInfo.mac));
+        return QStringLiteral("%1 (%2)").arg(terminalText(strName), strAddress);
+    };
     QStringList listOffline;
     QStringList listUnconfirmed;
     int iConfirmed = 0;
-    for (int i = 0; i < m_pApply->entries().size(); ++i) {
-        const QString strAddress = m_pTableResult->item(i, ColumnAddress)->text();
-        switch (m_pApply->entries().at(i).outcome) {
+    for (int i = 0; i < listEntries.size(); ++i) {
+        const QString strDevice = deviceLabel(i);
+        switch (listEntries.at(i).outcome) {
         case CGroupApply::Confirmed:
             ++iConfirmed;
             break;
         case CGroupApply::Offline:
-            listOffline << strAddress;
+            listOffline << strDevice;
             break;
         default:
-            listUnconfirmed << strAddress;
+            listUnconfirmed << strDevice;
             break;
         }
     }
     QString strSummary = tr("%1 of %2 confirmed.").arg(iConfirmed).arg(m_pApply->entries().size());
     if (!listOffline.isEmpty())
-        strSummary += QLatin1Char('\n') + tr("Offline: %1").arg(listOffline.join(QStringLiteral(", ")));
+        strSummary += QLatin1Char('\n') + tr("Offline: %1").arg(listOffline.join(QStringLiteral("; ")));
     if (!listUnconfirmed.isEmpty())
         strSummary +=
-            QLatin1Char('\n') + tr("Not confirmed: %1").arg(listUnconfirmed.join(QStringLiteral(", ")));
+            QLatin1Char('\n') + tr("Not confirmed: %1").arg(listUnconfirmed.join(QStringLiteral("; ")));
     m_pLabelSummary->setText(strSummary);
     m_pBtnApply->setEnabled(true);
 }

@@ -27,8 +27,6 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
                 Qt::CaseSensitive, QRegExp::RegExp),
         this);
     m_pMacValidator = new QRegExpValidator(configMacPattern(), this);
-    m_pNameValidator = new QRegExpValidator(
-        QRegExp(QStringLiteral("[a-zA-Z0-9]+$"), Qt::CaseSensitive, QRegExp::RegExp), this);
 
     m_pLineEditIP = makeLineEdit("LineEditIP", 15, m_pAddressValidator);
     m_pLineEditSubNetMask = makeLineEdit("LineEditSubNetMask", 15, m_pAddressValidator);
@@ -38,9 +36,8 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
     m_pSpinUdpPort->setObjectName(QStringLiteral("SpinUdpPort"));
     m_pSpinUdpPort->setRange(0, 65535);
     m_pSpinUdpPort->setFixedWidth(kEditorWidth);
-    m_pLineEditName = makeLineEdit("LineEditName", 16, m_pNameValidator);
-    m_pLineEditPosition =
-        makeLineEdit("LineEditPosition", 16, new CFieldWidthValidator(int(sizeof(PduInfo::position)), this));
+    m_pLineEditName = makeLineEdit("LineEditName", 16, nullptr);
+    m_pLineEditPosition = makeLineEdit("LineEditPosition", 16, nullptr);
 
     QGridLayout* pLayout = createFormLayout(8, 7);
     const char* const apszLabels[7] = {"LabelIP",      "LabelSubNetMask", "LabelGateway", "LabelMac",
@@ -49,6 +46,9 @@ CNetworkConfigWidget::CNetworkConfigWidget(QWidget* parent) : CConfigSubPage(par
                                    m_pSpinUdpPort, m_pLineEditName,       m_pLineEditPosition};
     for (int i = 0; i < 7; ++i)
         m_pLabels[i] = addFormRow(pLayout, i + 1, QLatin1String(apszLabels[i]), apEditors[i]);
+    // Any text the unit's field holds whole; a name fills all of its bytes.
+    setTextField(m_pLineEditName, int(sizeof(PduInfo::name)));
+    setTextField(m_pLineEditPosition, int(sizeof(PduInfo::position)));
 
     retranslate();
     QMetaObject::connectSlotsByName(this);

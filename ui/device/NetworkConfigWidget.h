@@ -35,7 +35,6 @@ private:
 
     QRegExpValidator* m_pAddressValidator = nullptr;
     QRegExpValidator* m_pMacValidator = nullptr;
-    QRegExpValidator* m_pNameValidator = nullptr;
     QLineEdit* m_pLineEditIP = nullptr;
     QLineEdit* m_pLineEditSubNetMask = nullptr;
     QLineEdit* m_pLineEditGateway = nullptr;

@@ -25,7 +25,14 @@ COutletActions::PromptHandler& promptHandler()
 
 QString pduLabel(const CPdu* pPdu)
 {
-    return QStringLiteral("%1 (%2)").arg(deviceText(pPdu->stInfo.name), pPdu->sendAddress().toString());
+    return QStringLiteral("%1 (%2)").arg(terminalText(deviceText(pPdu->stInfo.name)),
+                                         pPdu->sendAddress().toString());
+}
+
+// A menu takes '&' for the mark of a shortcut: a name's own '&' is doubled so that it reads as it is.
+QString menuText(QString strText)
+{
+    return strText.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 } // namespace
 
@@ -52,7 +59,7 @@ bool COutletActions::prompt(QWidget* pParent, bool bQuestion, const QString& str
 QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)
 {
     const QString strCaption = tr("Outlet") + QString::number(iOutlet);
-    const QString strName = pPdu ? deviceText(pPdu->stInfo.outletName[iOutlet - 1]) : QString();
+    const QString strName = pPdu ? terminalText(deviceText(pPdu->stInfo.outletName[iOutlet - 1])) : QString();
     return strName.isEmpty() ? strCaption : QStringLiteral("%1 (%2)").arg(strCaption, strName);
 }
 
@@ -177,10 +184,11 @@ void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, COutletContro
     pProtect->setObjectName(QStringLiteral("MenuProtect"));
     QMenu* pCancel = nullptr;
     for (int i = 1; i <= 8; ++i) {
-        QAction* pAction = pProtect->addAction(outletLabel(pPdu, i), pTree, [pTree, pControl, pDevice, i] {
-            if (pDevice)
-                toggleProtected(pTree, pControl, pDevice, i);
-        });
+        QAction* pAction =
+            pProtect->addAction(menuText(outletLabel(pPdu, i)), pTree, [pTree, pControl, pDevice, i] {
+                if (pDevice)
+                    toggleProtected(pTree, pControl, pDevice, i);
+            });
         pAction->setEnabled(pControl->isMacKnown(pPdu));
         pAction->setCheckable(true);
         pAction->setChecked(pControl->isProtected(pPdu, i));
@@ -190,7 +198,7 @@ void COutletActions::fillRowMenu(QMenu* pMenu, QTreeWidget* pTree, COutletContro
                 pCancel = menu.addMenu(tr("Cancel power cycle (switch back on)"));
                 pCancel->setObjectName(QStringLiteral("MenuCancelCycle"));
             }
-            pCancel->addAction(outletLabel(pPdu, i), pTree, [pControl, pDevice, i] {
+            pCancel->addAction(menuText(outletLabel(pPdu, i)), pTree, [pControl, pDevice, i] {
                 if (pDevice)
                     pControl->cancelCycle(pDevice, i);
             });

@@ -25,7 +25,7 @@ public:
     static void setPromptHandler(PromptHandler handler);
     static bool prompt(QWidget* pParent, bool bQuestion, const QString& strTitle, const QString& strText);
 
-    // "Outlet3 (web01)": the switch caption and the outlet's name as the device reports it.
+    // "Outlet3 (web01)": the switch caption and the outlet's name as the device reports it, on one line.
     static QString outletLabel(const CPdu* pPdu, int iOutlet);
     // Every operation goes through pControl, the room's outlet control; without one nothing is done.
     // True when the frame went out; otherwise the operator was told why, or said no.

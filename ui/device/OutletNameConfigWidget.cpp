@@ -11,24 +11,20 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegExpValidator>
 #include <QSignalBlocker>
 
 COutletNameConfigWidget::COutletNameConfigWidget(QWidget* parent) : CConfigSubPage(parent, kCmdOutletNames)
 {
     static_assert(sizeof(PduInfo::outletName) == kOutletCount * kNameWidth, "eight 10-byte names");
-    m_pValidator = new QRegExpValidator(
-        QRegExp(QStringLiteral("[a-zA-Z0-9]+$"), Qt::CaseSensitive, QRegExp::RegExp), this);
 
     QGridLayout* pLayout = createFormLayout(2, kOutletCount);
     for (int i = 0; i < kOutletCount; ++i) {
         m_pEdits[i] = new QLineEdit(this);
         m_pEdits[i]->setObjectName(QStringLiteral("LineEditOutletName"));
         m_pEdits[i]->setMinimumWidth(100);
-        // Nine characters always leave the field's closing zero byte.
-        m_pEdits[i]->setMaxLength(kNameWidth - 1);
-        m_pEdits[i]->setValidator(m_pValidator);
         m_pLabels[i] = addFormRow(pLayout, i + 1, QStringLiteral("LabelOutletName"), m_pEdits[i]);
+        // Nine bytes always leave the field's closing zero byte.
+        setTextField(m_pEdits[i], kNameWidth - 1);
         // All eight editors share one object name, so each is wired to the slot by hand.
         connect(m_pEdits[i], &QLineEdit::textChanged, this,
                 &COutletNameConfigWidget::on_LineEditOutletName_textChanged);

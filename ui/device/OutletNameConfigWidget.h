@@ -8,7 +8,6 @@ class COutletControl;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QRegExpValidator;
 
 // The "OutletName" sub page: the eight outlet names, 10-byte fields of which at most 9 are typed.
 class COutletNameConfigWidget : public CConfigSubPage
@@ -34,7 +33,6 @@ private:
     // Protection is not part of the device's record: it applies at once, without OK.
     void showProtection();
 
-    QRegExpValidator* m_pValidator = nullptr;
     QLabel* m_pLabels[kOutletCount] = {};
     QLineEdit* m_pEdits[kOutletCount] = {};
     QCheckBox* m_pChecksProtected[kOutletCount] = {};

@@ -149,20 +149,23 @@ void CSystemTrayIcon::slotAlarmBegan(const ActiveAlarm& alarm)
     // The balloon only informs; mails do not depend on it. One acknowledged before a restart is not news.
     if (!g_alarmSettings.trayBalloon || (!alarm.pPdu && !alarm.isGroupAlarm()) || alarm.bAcknowledged)
         return;
-    const CPdu* pPdu = alarm.pPdu;
-    if (pPdu)
-        m_listNewAlarms << QStringLiteral("%1 (%2, %3): %4 %5")
-                               .arg(deviceText(pPdu->stInfo.name), deviceText(pPdu->stInfo.position),
-                                    ipv4ToString(pPdu->stInfo.ip),
-                                    CAlarmPanel::conditionName(alarm.iCondition),
-                                    pPdu->alarmValue(alarm.iCondition));
-    else
-        m_listNewAlarms << QStringLiteral("%1: %2 %3")
-                               .arg(alarm.strGroup, CAlarmPanel::conditionName(alarm.iCondition),
-                                    alarm.strValue);
+    m_listNewAlarms << alarmLine(alarm);
     // A burst of alarms (a whole row losing its feed) makes one balloon, not one each.
     if (m_listNewAlarms.size() == 1)
         QTimer::singleShot(0, this, &CSystemTrayIcon::slotShowBalloon);
+}
+
+QString CSystemTrayIcon::alarmLine(const ActiveAlarm& alarm)
+{
+    const CPdu* pPdu = alarm.pPdu;
+    if (!pPdu)
+        return QStringLiteral("%1: %2 %3")
+            .arg(terminalText(alarm.strGroup), CAlarmPanel::conditionName(alarm.iCondition), alarm.strValue);
+    // One line per alarm: a line break in a unit's name would make up alarms of its own.
+    return QStringLiteral("%1 (%2, %3): %4 %5")
+        .arg(terminalText(deviceText(pPdu->stInfo.name)), terminalText(deviceText(pPdu->stInfo.position)),
+             ipv4ToString(pPdu->stInfo.ip), CAlarmPanel::conditionName(alarm.iCondition),
+             pPdu->alarmValue(alarm.iCondition));
 }
 
 void CSystemTrayIcon::slotShowBalloon()

@@ -30,6 +30,8 @@ public:
     QMenu* menu() const { return m_pMenu; }
 
     static constexpr int kSingleClickDelayMsec = 500;
+    // An alarm as the balloon lists it, on one line; the balloon shows plain text.
+    static QString alarmLine(const ActiveAlarm& alarm);
 
 public slots:
     void slotActivated(QSystemTrayIcon::ActivationReason reason);
