@@ -88,8 +88,9 @@ private:
     bool holdWhileUnknown(quint32 uiSender, const QByteArray& baData, qint64 iNow, CPdu** ppMoved);
     // The first device in listPdu that reported this MAC; null for the factory default.
     CPdu* deviceWithMac(const quint8 (&mac)[6]);
-    // The device a network reply from a known sender's address is for: another known device whose MAC
-    // it carries takes the address over.
+    // The device a reply from a known sender's address is for: another known device whose MAC a network
+    // reply carries takes the address over; a unit never heard beside one still answering there is a
+    // device of its own at the same address.
     CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
     // The first device told by a download to move to this address, while that move is open.
     CPdu* movingTo(quint32 uiAddress, qint64 iNow);
@@ -98,6 +99,17 @@ private:
         qint64 iSinceMsecs = 0;
         QList<QByteArray> listData;
     };
+    // An address two or more units answer from. Only their network replies tell their MACs; the other
+    // replies are told apart by their order within a poll.
+    struct SharedSource
+    {
+        QList<QPointer<CPdu>> listRound; // the units in the order they told their MACs this poll
+        int aiReplies[32] = {};          // replies of each command since
+        bool bOthersSince = false;       // replies other than network ones since the last network reply
+        void told(CPdu* pPdu);
+        CPdu* replyOf(CPdu* pFirst, quint32 uiSender, int iCommand);
+    };
+    QHash<quint32, SharedSource> m_hashShared;
     // Replies of new senders while a silent device with a known MAC may reappear at one of them.
     QHash<quint32, Held> m_hashHeld;
     int m_iDeviceLimit = kDeviceLimit;
