@@ -1,4 +1,5 @@
 #include "app/AppShell.h"
+#include "common/UnixSignals.h"
 #include "device/MetaTypes.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
@@ -9,11 +10,16 @@
 #include "tests/common/NetBed.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
+#include "ui/frame/AppWindows.h"
+#include "ui/frame/BaseDialog.h"
+#include "ui/frame/MainDialog.h"
 
 #include <QtTest>
 
+#include <csignal>
+
 // The console's login in the bed, as the program runs it: beside another program that holds the device
-// port.
+// port, and ended by SIGTERM as it is accepted.
 class TestLoginBed : public QObject
 {
     Q_OBJECT
@@ -77,6 +83,42 @@ private slots:
         QVERIFY(!g_pUdpThread);
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(30000));
+    }
+
+    // SIGTERM (a logout, a shutdown) while the login is being accepted: the quit wins, the room stops in
+    // its safe order and the main window never runs. Last: the application stays asked to quit.
+    void quitAsTheLoginIsAcceptedWins()
+    {
+        quitOnUnixSignals();
+        auto* pSignals = qApp->findChild<CUnixSignals*>();
+        QVERIFY(pSignals);
+        QSignalSpy spyTerm(pSignals, &CUnixSignals::signalReceived);
+        createLongLivedWindows();
+        // The signal is taken in the same turn of the login's event loop that accepts it.
+        bool bPolling = false;
+        connect(g_pLoginDialog, &QDialog::accepted, this, [&] {
+            bPolling = consoleRoom()->isRunning();
+            ::raise(SIGTERM);
+            QDeadlineTimer deadline(30000);
+            while (spyTerm.isEmpty() && !deadline.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        });
+        QVERIFY(!runLogin());
+        QVERIFY(bPolling);
+        QCOMPARE(spyTerm.size(), 1);
+        QCOMPARE(runMainWindow(), 0);
+        QVERIFY(!g_pMainDialog->isVisible());
+        runExitSequence();
+        QVERIFY(!g_pUdpThread);
+        QVERIFY(!g_pUdpDriver);
+        QVERIFY(!g_pRackmind);
+
+        // Asked before the login was shown: no polling starts for a program on its way out.
+        createLongLivedWindows();
+        QVERIFY(!runLogin());
+        QVERIFY(!consoleRoom()->isRunning());
+        QVERIFY(!g_pUdpThread);
+        runExitSequence();
     }
 
     void cleanupTestCase() { m_sim.stopFleet(); }
