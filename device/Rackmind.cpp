@@ -275,10 +275,12 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
         // for this one. Once this one has gone silent, the unit here is another one.
         const bool bBeside =
             macKey(aReported) && Clock::elapsedMs() - pPdu->iLastMacMsecs < CPdu::kOnlineMsecs;
-        if (!bBeside || listPdu.size() >= m_iDeviceLimit)
+        SharedSource& shared = m_hashShared[sender];
+        if (!bBeside || listPdu.size() >= m_iDeviceLimit || shared.iUnits >= kUnitsPerAddress)
             return pPdu;
+        ++shared.iUnits;
         CPdu* pSecond = addPdu(sender);
-        m_hashShared[sender].told(pSecond);
+        shared.told(pSecond);
         return pSecond;
     }
     // Another known device answers from here now (two devices swapped addresses): it takes this

@@ -39,6 +39,10 @@ public:
     // leaves the event loop room for painting and timers in between.
     static constexpr int kDatagramsPerTurn = 2048;
 
+    // Units told apart at one address at most: a few fresh from the factory share its address; a host
+    // inventing MACs there must not fill the room.
+    static constexpr int kUnitsPerAddress = 16;
+
     // Replies a new sender may hold back while its network reply (which tells its MAC) is awaited.
     static constexpr int kHeldPerSender = 12;
     static constexpr int kHeldSenders = 256;
@@ -106,6 +110,7 @@ private:
         QList<QPointer<CPdu>> listRound; // the units in the order they told their MACs this poll
         int aiReplies[32] = {};          // replies of each command since
         bool bOthersSince = false;       // replies other than network ones since the last network reply
+        int iUnits = 1;                  // devices answering from the address
         void told(CPdu* pPdu);
         CPdu* replyOf(CPdu* pFirst, quint32 uiSender, int iCommand);
     };

@@ -622,6 +622,18 @@ private slots:
         }
     }
 
+    // A host at a PDU's address inventing a MAC in every network reply makes a few devices, not a room.
+    void oneAddressCannotFillTheRoom()
+    {
+        CRackmind registry;
+        PduInfo info = filledInfo();
+        for (int i = 0; i < 4 * CRackmind::kUnitsPerAddress; ++i) {
+            info.mac[4] = quint8(i);
+            receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        }
+        QCOMPARE(registry.listPdu.size(), CRackmind::kUnitsPerAddress);
+    }
+
     // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
     // the MAC is the first device's, as heard, and a move to a new address is that device's.
     void sharedMacBelongsToTheFirstDevice()
