@@ -24,6 +24,7 @@
 #include "ui/system/MetricsConfigWidget.h"
 #include "ui/system/SystemConfigWidget.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
@@ -42,6 +43,15 @@ CLoginDialog* loginDialog()
 CHistoryStore* s_pHistoryStore = nullptr;
 CRoom* s_pRoom = nullptr;
 CMetricsExporter* s_pMetricsExporter = nullptr;
+// A quit asked outside the main event loop (during the login, its scanning or as it is accepted) ends
+// the dialog's loop only: QApplication::exec() would start afresh and forget it.
+bool s_bQuitAsked = false;
+
+void askQuit()
+{
+    s_bQuitAsked = true;
+    QApplication::quit();
+}
 } // namespace
 
 void createSharedResources()
@@ -84,6 +94,8 @@ void createLongLivedWindows()
         QIcon(QStringLiteral(":/Application/Application/ApplicationIcon_Grayscale.png")));
     g_pSystemTrayIcon->retranslate();
     g_pSystemTrayIcon->setVisible(true);
+    if (auto* pQuit = g_pSystemTrayIcon->findChild<QAction*>(QStringLiteral("ActionQuit")))
+        QObject::connect(pQuit, &QAction::triggered, [] { s_bQuitAsked = true; });
 
     auto* pLogin = new CLoginDialog;
     pLogin->setObjectName(QStringLiteral("LoginDialog"));
@@ -111,7 +123,8 @@ void createLongLivedWindows()
 
 bool runLogin()
 {
-    if (!g_pLoginDialog || g_pLoginDialog->exec() != QDialog::Accepted)
+    // Asked before the login: no polling is started for a program on its way out.
+    if (s_bQuitAsked || !g_pLoginDialog || g_pLoginDialog->exec() != QDialog::Accepted || s_bQuitAsked)
         return false;
     g_pMainDialog->setOutletControl(s_pRoom->outletControl());
     return true;
@@ -137,6 +150,8 @@ void showMainWindow()
 
 int runMainWindow()
 {
+    if (s_bQuitAsked)
+        return 0;
     showMainWindow();
     return QApplication::exec();
 }
@@ -169,5 +184,5 @@ void showStartUpFailure(const char* pszText)
 void quitOnUnixSignals()
 {
     auto* pSignals = new CUnixSignals(qApp);
-    QObject::connect(pSignals, &CUnixSignals::signalReceived, qApp, [] { QApplication::quit(); });
+    QObject::connect(pSignals, &CUnixSignals::signalReceived, qApp, [] { askQuit(); });
 }

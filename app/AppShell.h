@@ -16,14 +16,15 @@ void quitOnUnixSignals();
 bool prepareLanguage();
 // The tray icon (grey until the login), the login dialog and the main dialog.
 void createLongLivedWindows();
-// Runs the login modally; true once it was accepted. Hands the windows what the room then holds.
+// Runs the login modally; true once it was accepted and no quit was asked meanwhile (nor before: then
+// the login is not shown). Hands the windows what the room then holds.
 bool runLogin();
 // The console's room, made with the long-lived windows and started by the login; null before and
 // after the exit sequence.
 CRoom* consoleRoom();
 // After the login: the colour tray icon and the main window with its texts.
 void showMainWindow();
-// showMainWindow(), then the event loop; returns its result.
+// showMainWindow(), then the event loop; returns its result (0 at once when a quit was asked).
 int runMainWindow();
 // Frees everything start-up and the login created, in order: translators, fonts, the three windows,
 // the registry, the worker thread and the transport, and lets queued alarm mail finish within its

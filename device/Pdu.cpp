@@ -161,6 +161,7 @@ void CPdu::slotRcvData(QByteArray data)
         decodeNetworkPayload(payload, stInfo);
         const bool bNewMac = !bMacKnown || std::memcmp(aOldMac, stInfo.mac, sizeof aOldMac) != 0;
         bMacKnown = true;
+        iLastMacMsecs = iLastRcvMsecs;
         if (bNewMac)
             emit signalMacKnown();
         break;

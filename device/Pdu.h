@@ -83,6 +83,9 @@ public:
     // Set once the device's network reply has told its real MAC: before that stInfo holds the factory
     // default, which every new device shares.
     bool bMacKnown = false;
+    // When (monotonic clock) a network reply last told the device's MAC: a second unit answering from the
+    // same address is told apart from one that replaced it.
+    qint64 iLastMacMsecs = kNever;
     QTimer timerEmail;
     // The address the device's datagrams come from, set by the registry only (it finds devices by it).
     // It is what identifies the device: a PDU may report a stale configured address, or one translated

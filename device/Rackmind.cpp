@@ -242,28 +242,6 @@ bool CRackmind::holdWhileUnknown(quint32 sender, const QByteArray& data, qint64 
     return false;
 }
 
-CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
-{
-    if (frameCommand(data) != kCmdNetwork || !pPdu->hasKnownMac() || !isAcceptedReply(data))
-        return pPdu;
-    // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
-    quint8 aReported[6];
-    decodeNetworkMac(framePayload(data), aReported);
-    if (std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0)
-        return pPdu;
-    CPdu* pOwner = deviceWithMac(aReported);
-    if (!pOwner)
-        return pPdu;
-    // Another known device answers from here now (two devices swapped addresses): it takes this
-    // address. The one that was here no longer answers from it: offline, it is found again where its
-    // own MAC shows up.
-    setSource(pPdu, 0);
-    pPdu->iLastRcvMsecs = CPdu::kNever;
-    setSource(pOwner, sender);
-    endMove(pOwner);
-    return pOwner;
-}
-
 namespace {
 quint64 macKey(const quint8 (&mac)[6])
 {
@@ -275,6 +253,45 @@ quint64 macKey(const quint8 (&mac)[6])
     return uiKey;
 }
 } // namespace
+
+CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
+{
+    const auto itShared = m_hashShared.find(sender);
+    if (frameCommand(data) != kCmdNetwork || !pPdu->hasKnownMac() || !isAcceptedReply(data))
+        return itShared == m_hashShared.end() ? pPdu : itShared->replyOf(pPdu, sender, frameCommand(data));
+    // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
+    quint8 aReported[6];
+    decodeNetworkMac(framePayload(data), aReported);
+    CPdu* pOwner =
+        std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0 ? pPdu : deviceWithMac(aReported);
+    if (pOwner && pOwner->uiSourceIP == sender) {
+        if (itShared != m_hashShared.end())
+            itShared->told(pOwner);
+        return pOwner;
+    }
+    if (!pOwner) {
+        // A unit never heard while the one here still tells its own MAC is a second unit at this address
+        // (two fresh from the factory fall back to its address): a device of its own, not a new identity
+        // for this one. Once this one has gone silent, the unit here is another one.
+        const bool bBeside =
+            macKey(aReported) && Clock::elapsedMs() - pPdu->iLastMacMsecs < CPdu::kOnlineMsecs;
+        SharedSource& shared = m_hashShared[sender];
+        if (!bBeside || listPdu.size() >= m_iDeviceLimit || shared.iUnits >= kUnitsPerAddress)
+            return pPdu;
+        ++shared.iUnits;
+        CPdu* pSecond = addPdu(sender);
+        shared.told(pSecond);
+        return pSecond;
+    }
+    // Another known device answers from here now (two devices swapped addresses): it takes this
+    // address. The one that was here no longer answers from it: offline, it is found again where its
+    // own MAC shows up.
+    setSource(pPdu, 0);
+    pPdu->iLastRcvMsecs = CPdu::kNever;
+    setSource(pOwner, sender);
+    endMove(pOwner);
+    return pOwner;
+}
 
 CPdu* CRackmind::deviceWithMac(const quint8 (&mac)[6])
 {
@@ -318,6 +335,29 @@ CPdu* CRackmind::findBySource(quint32 uiAddress)
     // The device was changed behind the index's back: the list has the last word.
     rebuildIndex();
     return m_hashBySource.value(uiAddress);
+}
+
+void CRackmind::SharedSource::told(CPdu* pPdu)
+{
+    // A poll's network replies come before its other replies, whether the units answer query by query or
+    // each in one burst: a network reply after other replies, or from a unit heard already, starts anew.
+    if (bOthersSince || listRound.contains(pPdu)) {
+        listRound.clear();
+        std::fill(std::begin(aiReplies), std::end(aiReplies), 0);
+    }
+    listRound.append(pPdu);
+    bOthersSince = false;
+}
+
+CPdu* CRackmind::SharedSource::replyOf(CPdu* pFirst, quint32 uiSender, int iCommand)
+{
+    // Each unit answers every query of the round, in the order they told their MACs: the n-th reply of a
+    // command is the n-th unit's.
+    bOthersSince = true;
+    if (listRound.isEmpty() || iCommand < 0 || iCommand >= int(std::size(aiReplies)))
+        return pFirst;
+    CPdu* pPdu = listRound.at(aiReplies[iCommand]++ % listRound.size());
+    return pPdu && pPdu->uiSourceIP == uiSender ? pPdu : pFirst;
 }
 
 bool CRackmind::isEarlier(const CPdu* pFirst, const CPdu* pSecond) const
@@ -366,8 +406,10 @@ void CRackmind::setSource(CPdu* pPdu, quint32 uiAddress)
     pPdu->uiSourceIP = uiAddress;
     if (uiOld == uiAddress || m_iIndexedCount != listPdu.size())
         return;
-    // An address is the registry's for one device at a time; a second one there came from outside.
-    if ((uiAddress && m_hashBySource.contains(uiAddress)) || (uiOld && m_hashBySource.value(uiOld) != pPdu)) {
+    // An address is the registry's for one device at a time; a second one there came from outside. Where
+    // units share the old address, the next one there is found anew.
+    if ((uiAddress && m_hashBySource.contains(uiAddress)) || (uiOld && m_hashBySource.value(uiOld) != pPdu) ||
+        (uiOld && m_hashShared.contains(uiOld))) {
         m_iIndexedCount = -1;
         return;
     }

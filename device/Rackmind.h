@@ -39,6 +39,10 @@ public:
     // leaves the event loop room for painting and timers in between.
     static constexpr int kDatagramsPerTurn = 2048;
 
+    // Units told apart at one address at most: a few fresh from the factory share its address; a host
+    // inventing MACs there must not fill the room.
+    static constexpr int kUnitsPerAddress = 16;
+
     // Replies a new sender may hold back while its network reply (which tells its MAC) is awaited.
     static constexpr int kHeldPerSender = 12;
     static constexpr int kHeldSenders = 256;
@@ -88,8 +92,9 @@ private:
     bool holdWhileUnknown(quint32 uiSender, const QByteArray& baData, qint64 iNow, CPdu** ppMoved);
     // The first device in listPdu that reported this MAC; null for the factory default.
     CPdu* deviceWithMac(const quint8 (&mac)[6]);
-    // The device a network reply from a known sender's address is for: another known device whose MAC
-    // it carries takes the address over.
+    // The device a reply from a known sender's address is for: another known device whose MAC a network
+    // reply carries takes the address over; a unit never heard beside one still answering there is a
+    // device of its own at the same address.
     CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
     // The first device told by a download to move to this address, while that move is open.
     CPdu* movingTo(quint32 uiAddress, qint64 iNow);
@@ -98,6 +103,18 @@ private:
         qint64 iSinceMsecs = 0;
         QList<QByteArray> listData;
     };
+    // An address two or more units answer from. Only their network replies tell their MACs; the other
+    // replies are told apart by their order within a poll.
+    struct SharedSource
+    {
+        QList<QPointer<CPdu>> listRound; // the units in the order they told their MACs this poll
+        int aiReplies[32] = {};          // replies of each command since
+        bool bOthersSince = false;       // replies other than network ones since the last network reply
+        int iUnits = 1;                  // devices answering from the address
+        void told(CPdu* pPdu);
+        CPdu* replyOf(CPdu* pFirst, quint32 uiSender, int iCommand);
+    };
+    QHash<quint32, SharedSource> m_hashShared;
     // Replies of new senders while a silent device with a known MAC may reappear at one of them.
     QHash<quint32, Held> m_hashHeld;
     int m_iDeviceLimit = kDeviceLimit;

@@ -556,6 +556,84 @@ private slots:
         QVERIFY(pA->isOnline() && pB->isOnline());
     }
 
+    // Two units answering from one address (both fell back to the factory address) stay two devices,
+    // each with its own MAC and readings, whether they answer each poll query by query or each in one
+    // burst; a unit found there after the first went silent replaced it.
+    void unitsSharingAnAddress_data()
+    {
+        QTest::addColumn<int>("iGapMsecs"); // the first unit's silence before the second answers
+        QTest::addColumn<bool>("bQueryByQuery");
+        QTest::addColumn<int>("iDevices");
+        QTest::newRow("both answering, each in one burst") << 500 << false << 2;
+        QTest::newRow("both answering, query by query") << 500 << true << 2;
+        QTest::newRow("replaced after silence") << int(CPdu::kOnlineMsecs) + 1000 << false << 1;
+    }
+    void unitsSharingAnAddress()
+    {
+        QFETCH(int, iGapMsecs);
+        QFETCH(bool, bQueryByQuery);
+        QFETCH(int, iDevices);
+        CRackmind registry;
+        QSignalSpy spyMac(&registry, &CRackmind::signalDeviceMacKnown);
+        QHash<CPdu*, QSet<quint32>> hashVoltages;
+        connect(&registry, &CRackmind::signalDeviceAnswered, this, [&hashVoltages](CPdu* pPdu) {
+            if (pPdu->hasReported(kCmdStatus))
+                hashVoltages[pPdu] << pPdu->stInfo.voltage;
+        });
+        PduInfo a = filledInfo();
+        PduInfo b = a;
+        b.mac[5] ^= 0x55;
+        a.voltage = 230;
+        b.voltage = 241;
+        ipv4FromUint(0xC0A80064, a.ip);
+        ipv4FromUint(0xC0A80064, b.ip);
+        const auto reply = [&registry](int iCommand, const PduInfo& info) {
+            receive(registry, "10.201.0.2", replyFrame(quint8(iCommand), info));
+        };
+        reply(kCmdNetwork, a);
+        reply(kCmdStatus, a);
+        m_dtNow = m_dtNow.addMSecs(iGapMsecs);
+        QList<const PduInfo*> listUnits{&b};
+        if (iDevices == 2)
+            listUnits << &a;
+        for (int i = 0; i < 5; ++i) {
+            for (int iCommand : {kCmdNetwork, kCmdStatus})
+                for (const PduInfo* pUnit : listUnits)
+                    if (bQueryByQuery)
+                        reply(iCommand, *pUnit);
+            for (const PduInfo* pUnit : listUnits)
+                for (int iCommand : {kCmdNetwork, kCmdStatus})
+                    if (!bQueryByQuery)
+                        reply(iCommand, *pUnit);
+            m_dtNow = m_dtNow.addMSecs(1000);
+        }
+        QCOMPARE(registry.listPdu.size(), iDevices);
+        QCOMPARE(spyMac.size(), 2); // each MAC told once
+        CPdu* pB = registry.listPdu.last();
+        QCOMPARE(pB->stInfo.mac[5], b.mac[5]);
+        QVERIFY(pB->isOnline());
+        CPdu* pA = registry.listPdu.first();
+        if (iDevices == 2) {
+            QCOMPARE(pA->stInfo.mac[5], a.mac[5]);
+            QVERIFY(pA->isOnline());
+            QCOMPARE(pA->uiSourceIP, pB->uiSourceIP);
+            QCOMPARE(hashVoltages.value(pA), QSet<quint32>{230});
+            QCOMPARE(hashVoltages.value(pB), QSet<quint32>{241});
+        }
+    }
+
+    // A host at a PDU's address inventing a MAC in every network reply makes a few devices, not a room.
+    void oneAddressCannotFillTheRoom()
+    {
+        CRackmind registry;
+        PduInfo info = filledInfo();
+        for (int i = 0; i < 4 * CRackmind::kUnitsPerAddress; ++i) {
+            info.mac[4] = quint8(i);
+            receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        }
+        QCOMPARE(registry.listPdu.size(), CRackmind::kUnitsPerAddress);
+    }
+
     // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
     // the MAC is the first device's, as heard, and a move to a new address is that device's.
     void sharedMacBelongsToTheFirstDevice()

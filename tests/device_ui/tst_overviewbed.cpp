@@ -1,7 +1,12 @@
 #include "common/Clock.h"
+#include "device/GroupAlarms.h"
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "history/HistoryReader.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "settings/GroupSettings.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -153,6 +158,54 @@ private slots:
             rig.overview.grab().save(qEnvironmentVariable("RACKMIND_SHOT_DIR") +
                                      QStringLiteral("/sameaddress.png"));
         }
+    }
+
+    // Two units fresh from the factory fell back to its address and both answer from it: each keeps its
+    // own identity while both answer for many polls, with one appearance each in the history and the
+    // group kept for its MAC.
+    void unitsAnsweringFromOneAddressKeepTheirIdentity()
+    {
+        CSimThread sim;
+        startFleet(sim, 2);
+        if (QTest::currentTestFailed())
+            return;
+        const quint32 uiShared = sim.call([](CSimFleet& f) { return f.device(1)->st.ip; });
+        QCOMPARE(
+            sim.command(QStringLiteral("readdress 2 %1 51230").arg(QHostAddress(uiShared).toString())).last(),
+            QStringLiteral("ok"));
+        QStringList listMacs;
+        for (int i = 1; i <= 2; ++i) {
+            QCOMPARE(sim.command(QStringLiteral("set %1 reportip 192.168.0.100").arg(i)).last(),
+                     QStringLiteral("ok"));
+            const QByteArray baMac = sim.call([i](CSimFleet& f) { return f.device(i)->st.mac; });
+            listMacs << QString::fromLatin1(baMac.toHex(':').toUpper());
+            setSavedGroup(listMacs.last(), QStringLiteral("Row%1").arg(i));
+        }
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("same.sqlite"));
+        CHistoryStore store(strPath);
+        ConsoleRig rig(nullptr, &store);
+        QSignalSpy spyGroups(rig.room().groupAlarms(), &CGroupAlarms::signalDeviceGroupChanged);
+        int iNetworkReplies = 0;
+        connect(rig.registry(), &CRackmind::signalDeviceAnswered, this,
+                [&](CPdu* pPdu) { iNetworkReplies += pPdu->hasReported(kCmdNetwork); });
+        QVERIFY(rig.start(50));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.registry()->listPdu.size(), 2, 20000);
+        // Many polls of both, each reply of one unit coming between replies of the other.
+        QTRY_VERIFY_WITH_TIMEOUT(iNetworkReplies > 100, 60000);
+        QCOMPARE(rig.registry()->listPdu.size(), 2);
+        for (CPdu* pPdu : rig.registry()->listPdu) {
+            const int iOwn = listMacs.indexOf(CHistoryRecorder::macText(pPdu->stInfo)) + 1;
+            QVERIFY(iOwn > 0);
+            QCOMPARE(pPdu->strGroup, QStringLiteral("Row%1").arg(iOwn));
+        }
+        QCOMPARE(spyGroups.size(), 2);
+        store.flush();
+        CHistoryReader::EventFilter filter;
+        filter.listKinds = {HistoryEvent::Appeared};
+        QCOMPARE(CHistoryReader(strPath).events(filter).size(), 2);
+        for (const QString& strMac : listMacs)
+            setSavedGroup(strMac, QString());
     }
 };
 

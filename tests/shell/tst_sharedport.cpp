@@ -6,6 +6,7 @@
 #include "device/Rackmind.h"
 #include "room/Room.h"
 #include "settings/SingleInstance.h"
+#include "tests/common/ConsoleLogin.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/ProgramCopy.h"
 #include "tools/pdusim/SimThread.h"
@@ -87,26 +88,13 @@ private slots:
     {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            m_stage.path(QStringLiteral("console")));
-        {
-            QSettings store(QStringLiteral("Orvane"), QStringLiteral("Rackmind"));
-            store.setValue(QStringLiteral("Language"), 1);
-            store.setValue(QStringLiteral("Login/AutoLogin"), true);
-            store.setValue(QStringLiteral("Login/RememberPassword"), true);
-            store.setValue(QStringLiteral("Login/Account"), QStringLiteral("pavok"));
-            store.setValue(QStringLiteral("Login/Password"), QStringLiteral("pavok"));
-        }
+        consolelogin::storeAutoLogin();
         createSharedResources();
         QVERIFY(prepareLanguage());
         registerDeviceMetaTypes();
         createLongLivedWindows();
         QStringList listTold;
-        COutletActions::setPromptHandler(
-            [&](QWidget*, bool bQuestion, const QString&, const QString& strText) {
-                listTold << strText;
-                return bQuestion;
-            });
-        QVERIFY(runLogin());
-        COutletActions::setPromptHandler({});
+        QVERIFY(consolelogin::loginAnsweringYes(&listTold));
         QCOMPARE(listTold.size(), 1);
         for (const QString& strNamed : {QStringLiteral("service"), QString::number(m_service.processId()),
                                         QStringLiteral("nobody"), QStringLiteral("51230")})
@@ -114,15 +102,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(g_pRackmind->listPdu.size(),
                                   qEnvironmentVariableIntValue("RACKMIND_BED_DEVICE_COUNT"), 15000);
         // Switching from the free port reaches the PDU and its new state comes back.
-        CPdu* pPdu = g_pRackmind->listPdu.first();
-        const quint32 uiIp = pPdu->sendAddress().toIPv4Address();
-        const auto simOutlets = [&] {
-            return m_sim.call([&](CSimFleet& fleet) { return fleet.deviceByAddress(uiIp)->st.outletStatus; });
-        };
-        const bool bOn = !(pPdu->stInfo.outletStatus & 0x04);
-        QCOMPARE(consoleRoom()->outletControl()->switchOutlet(pPdu, 3, bOn), COutletControl::Accepted);
-        QTRY_COMPARE_WITH_TIMEOUT(bool(simOutlets() & 0x04), bOn, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(bool(pPdu->stInfo.outletStatus & 0x04), bOn, 20000);
+        consolelogin::switchReachesUnit(m_sim, g_pRackmind->listPdu.first(), 3);
         QCOMPARE(m_service.state(), QProcess::Running);
     }
 
