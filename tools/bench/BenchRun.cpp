@@ -20,6 +20,7 @@
 #include <QUdpSocket>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include <pthread.h>
@@ -61,7 +62,9 @@ public:
     void setPolling(bool bOn)
     {
         onDriverThread([this, bOn] { bOn ? m_pDriver->pTimer->start(kPollMs) : m_pDriver->pTimer->stop(); });
+        m_bPolling = bOn;
     }
+    bool polling() const { return m_bPolling; }
     clockid_t driverClock()
     {
         pthread_t thread{};
@@ -83,6 +86,7 @@ public:
     int polls() const { return m_iPolls.load(); }
 
 private:
+    bool m_bPolling = true;
     template <typename F> void onDriverThread(F fn)
     {
         QMetaObject::invokeMethod(m_pDriver, fn, Qt::BlockingQueuedConnection);
@@ -255,9 +259,14 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     // cost with the probe stopped (its hundred wake-ups a second are the bench's, not the console's);
     // the second runs the probe for the stalls.
     probe.stop();
-    const auto runWindow = [&] {
-        console.setPolling(false);
-        waitMs(quietMs(iDevices));
+    // A pause stays well under the devices' online window, so that none goes offline meanwhile: the
+    // second window follows the first's last burst at once.
+    const auto runWindow = [&](const std::function<void()>& fnQuiet) {
+        if (console.polling()) {
+            console.setPolling(false);
+            waitMs(quietMs(iDevices));
+        }
+        fnQuiet();
         const int iPolls0 = console.polls();
         bCollect = true;
         console.setPolling(true);
@@ -267,19 +276,20 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         bCollect = false;
         return console.polls() - iPolls0;
     };
-    console.setPolling(false);
-    waitMs(quietMs(iDevices));
-    const qint64 iSent0 = sim.replies();
-    const qint64 iDecoded0 = iDecoded;
-    const qint64 iDrops0 = receiveBufferErrors();
+    qint64 iSent0 = 0, iDecoded0 = 0, iDrops0 = 0;
+    double dCpu0 = 0, dGui0 = 0, dDriver0 = 0, dSim0 = 0, dScraper0 = 0;
     const clockid_t clockDriver = console.driverClock();
-    const double dCpu0 = processCpuSeconds();
-    const double dGui0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
-    const double dDriver0 = cpuSeconds(clockDriver);
-    const double dSim0 = sim.cpuSeconds();
-    const double dScraper0 = scraper.cpuSeconds();
-    scraper.takeLatencies();
-    const int iPolls = runWindow();
+    const int iPolls = runWindow([&] {
+        iSent0 = sim.replies();
+        iDecoded0 = iDecoded;
+        iDrops0 = receiveBufferErrors();
+        dCpu0 = processCpuSeconds();
+        dGui0 = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        dDriver0 = cpuSeconds(clockDriver);
+        dSim0 = sim.cpuSeconds();
+        dScraper0 = scraper.cpuSeconds();
+        scraper.takeLatencies();
+    });
     const double dPollSeconds = double(iPolls) * kPollMs / 1000.0;
     const double dScraper = scraper.cpuSeconds() - dScraper0;
     const double dCpu = processCpuSeconds() - dCpu0 - dScraper;
@@ -314,7 +324,7 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("refresh_ticks")] = vecRefreshMs.size();
 
     probe.start(kProbeMs);
-    runWindow();
+    runWindow([] {});
     probe.stop();
     const QVector<double> vecGaps = tickGaps(vecProbe);
     const QVector<double> vecBusy = tickGaps(vecProbeCpu);
