@@ -1,4 +1,5 @@
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -44,11 +45,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(netbed::active());
-        CSimConfig config;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
     void cleanup()

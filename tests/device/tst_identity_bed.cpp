@@ -8,6 +8,7 @@
 #include "room/RoomAlarms.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -66,11 +67,7 @@ private slots:
         g_settings.smtpAllowUnencryptedPassword = true;
         g_settings.smtpPassword = QStringLiteral("pw");
         g_settings.smtpReceiver = QStringLiteral("ops@rack.test");
-        CSimConfig config;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
 

@@ -2,6 +2,7 @@
 #include "device/OutletControl.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -16,24 +17,13 @@
 class TestOverviewBed : public QObject
 {
     Q_OBJECT
-    // Simulated units that switch at once and hold their readings still.
-    static void startFleet(CSimThread& sim, int iDevices)
-    {
-        CSimConfig config;
-        config.iDevices = iDevices;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(sim.startFleet(config, &strError), qPrintable(strError));
-    }
-
 private slots:
     void rowsFollowTheDevicesAndTheirSilence()
     {
         CSimThread sim;
-        startFleet(sim, 3);
-        if (QTest::currentTestFailed())
-            return;
+        CSimConfig config;
+        config.iDevices = 3;
+        QVERIFY(startQuietFleet(sim, Switching::AtOnce, config));
         ConsoleRig rig;
         rig.overview.show();
         QVERIFY(rig.start());
@@ -75,9 +65,9 @@ private slots:
     void sameAddressRowsSwitchTheirOwnUnit()
     {
         CSimThread sim;
-        startFleet(sim, 2);
-        if (QTest::currentTestFailed())
-            return;
+        CSimConfig config;
+        config.iDevices = 2;
+        QVERIFY(startQuietFleet(sim, Switching::AtOnce, config));
         const auto command = [&sim](const QString& strLine) {
             QCOMPARE(sim.command(strLine).last(), QStringLiteral("ok"));
         };

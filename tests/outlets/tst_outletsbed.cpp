@@ -10,6 +10,7 @@
 #include "room/Room.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceConfigWidget.h"
@@ -157,11 +158,8 @@ private slots:
                 fileStore.write("Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n") > 0);
         fileStore.close();
         CSimConfig config;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
         config.iRecordLimit = 8192;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce, config));
         createSharedResources();
         QVERIFY(prepareLanguage());
         registerDeviceMetaTypes();

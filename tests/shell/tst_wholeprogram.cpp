@@ -7,6 +7,7 @@
 #include "settings/Catalogues.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tools/pdusim/SimControl.h"
 #include "tools/pdusim/SimDevice.h"
@@ -119,11 +120,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dirSettings.path());
         QVERIFY2(m_server.start(QStringLiteral("alarm@rack.test"), QStringLiteral("pw")),
                  qPrintable(m_server.errorString()));
-        CSimConfig config;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
         for (const QString& strLine : CSimControl::demoRackText().split(QLatin1Char('\n')))
             if (!strLine.trimmed().isEmpty() && !strLine.startsWith(QLatin1Char('#')))
                 QCOMPARE(m_sim.command(strLine).last(), QStringLiteral("ok"));
