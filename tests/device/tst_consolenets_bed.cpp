@@ -69,8 +69,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             !rig.registry()->listPdu.isEmpty() && rig.registry()->listPdu.first()->isOnline(), 30000);
         qInfo("a network that came up after start: its PDU online after %lld ms", clock.elapsed());
-        QVERIFY(
-            rig.rowOf(QHostAddress(m_sim.call([](CSimFleet& f) { return f.device(1)->st.ip; })).toString()));
+        QVERIFY(rig.rowOf(m_sim, 1));
 
         // Gone: the polls go out on no interface, the PDU hears no more of them and goes offline.
         CPdu* pPdu = rig.registry()->listPdu.first();

@@ -94,7 +94,8 @@ private slots:
 
         // The switches reach the PDU where it answers from, not where it says it is.
         QTreeWidgetItem* pRow = nullptr;
-        QTRY_VERIFY((pRow = rig.rowOf(QStringLiteral("192.168.0.100"))));
+        QTRY_VERIFY((pRow = rig.overview.rowOf(pPdu)));
+        QCOMPARE(pRow->text(CDeviceOverviewWidget::ColumnIPAddress), QStringLiteral("192.168.0.100"));
         rig.overview.treeWidget()->setCurrentItem(pRow);
         auto* pSwitch = rig.overview.findChild<QCheckBox*>(QStringLiteral("CheckOutlet3"));
         const bool bOn = !pSwitch->isChecked();
@@ -172,7 +173,9 @@ private slots:
         QTRY_VERIFY(pPdu->isOnline());
         QCOMPARE(rig.registry()->listPdu.size(), 1);
         QCOMPARE(rows(rig), 1);
-        QVERIFY(rig.rowOf(ipv4ToString(uiNew)));
+        QTreeWidgetItem* pRow = rig.overview.rowOf(pPdu);
+        QVERIFY(pRow);
+        QCOMPARE(pRow->text(CDeviceOverviewWidget::ColumnIPAddress), ipv4ToString(uiNew));
         QVERIFY(pPdu->bAlarm[CPdu::AlarmVoltageWarn]);
         rig.room().recorder()->slotTick();
         store.flush();

@@ -31,7 +31,7 @@ private slots:
             return sim.call([i](CSimFleet& fleet) { return fleet.device(i)->st; });
         };
         const auto text = [&](int i, int iColumn) {
-            QTreeWidgetItem* pRow = rig.rowOf(QHostAddress(state(i).ip).toString());
+            QTreeWidgetItem* pRow = rig.rowOf(sim, i);
             return pRow ? pRow->text(iColumn) : QString();
         };
         const auto summary = [&rig] {

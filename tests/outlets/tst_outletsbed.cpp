@@ -59,6 +59,7 @@ class TestOutletsBed : public QObject
     {
         return QHostAddress(m_sim.call([i](CSimFleet& f) { return f.device(i)->st.ip; })).toString();
     }
+    // By the address unit i answers from: its MAC changes in a case below.
     CPdu* pdu(int i)
     {
         for (CPdu* p : qAsConst(g_pRackmind->listPdu))
@@ -66,12 +67,7 @@ class TestOutletsBed : public QObject
                 return p;
         return nullptr;
     }
-    QTreeWidgetItem* row(int i)
-    {
-        const auto list = g_pMainDialog->deviceOverviewWidget()->treeWidget()->findItems(
-            address(i), Qt::MatchExactly | Qt::MatchRecursive, CDeviceOverviewWidget::ColumnIPAddress);
-        return list.value(0);
-    }
+    QTreeWidgetItem* row(int i) { return g_pMainDialog->deviceOverviewWidget()->rowOf(pdu(i)); }
     bool simOn(int i, int iOutlet)
     {
         return m_sim.call([=](CSimFleet& f) { return (f.device(i)->st.outletStatus >> (iOutlet - 1)) & 1; });

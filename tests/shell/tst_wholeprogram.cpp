@@ -9,6 +9,7 @@
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
+#include "tools/common/SimUnit.h"
 #include "tools/pdusim/SimControl.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -91,10 +92,7 @@ class TestWholeProgram : public QObject
     }
     QTreeWidgetItem* rowOf(int iDevice)
     {
-        const QList<QTreeWidgetItem*> list = g_pMainDialog->deviceOverviewWidget()->treeWidget()->findItems(
-            simAddress(iDevice), Qt::MatchExactly | Qt::MatchRecursive,
-            CDeviceOverviewWidget::ColumnIPAddress);
-        return list.size() == 1 ? list.first() : nullptr;
+        return g_pMainDialog->deviceOverviewWidget()->rowOf(pduOfUnit(*g_pRackmind, m_sim, iDevice));
     }
     // The next mail within iMsec, keeping the event loop (and with it the alarm ticks) running.
     QJsonObject nextMail(int iMsec)
