@@ -6,7 +6,7 @@ foreach(dir common settings device mail history power room metrics service cli u
         list(APPEND folders ${SOURCE_DIR}/${dir})
     endif()
 endforeach()
-execute_process(COMMAND ${LUPDATE} -no-obsolete -locations none -silent ${folders} -ts ${CATALOGUES}
+execute_process(COMMAND ${LUPDATE} -no-obsolete -locations none -silent -I ${SOURCE_DIR} ${folders} -ts ${CATALOGUES}
     WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "lupdate failed")

@@ -1,5 +1,7 @@
 #include "metrics/HttpStreams.h"
 
+#include "common/Clock.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -34,6 +36,11 @@ void addressOf(int iSocket, bool bPeer, std::string& strIp, int& iPort)
     strIp = acText;
 }
 } // namespace
+
+CDeadlineStream::Clock::time_point CDeadlineStream::Clock::now()
+{
+    return time_point(duration(::Clock::elapsedMs()));
+}
 
 CDeadlineStream::CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping)
     : m_iSocket(iSocket), m_bStopping(bStopping), m_deadline(Clock::now()), m_readDeadline(m_deadline)

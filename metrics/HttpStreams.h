@@ -12,7 +12,16 @@
 class CDeadlineStream : public httplib::Stream
 {
 public:
-    using Clock = std::chrono::steady_clock;
+    // Deadlines run on the program's monotonic clock, which a test may hold still or step.
+    struct Clock
+    {
+        using duration = std::chrono::milliseconds;
+        using rep = duration::rep;
+        using period = duration::period;
+        using time_point = std::chrono::time_point<Clock, duration>;
+        static constexpr bool is_steady = true;
+        static time_point now();
+    };
 
     CDeadlineStream(int iSocket, const std::atomic<bool>& bStopping);
 

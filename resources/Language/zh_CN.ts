@@ -778,14 +778,6 @@ Poll from a free port?</source>
         <translation>监控指标已关闭。</translation>
     </message>
     <message>
-        <source>Serving http://%1/metrics</source>
-        <translation>正在提供 http://%1/metrics</translation>
-    </message>
-    <message>
-        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
-        <translation>无法在 %1 上监听：%2。控制台将继续运行，但不提供监控指标。</translation>
-    </message>
-    <message>
         <source>warning</source>
         <translation>警告</translation>
     </message>
@@ -996,10 +988,6 @@ Poll from a free port?</source>
     <message>
         <source>%1 is being power cycled.</source>
         <translation>%1 正在断电重启。</translation>
-    </message>
-    <message>
-        <source>Cancel power cycle</source>
-        <translation>取消断电重启</translation>
     </message>
     <message>
         <source>Power cycle outlet</source>
@@ -1674,26 +1662,6 @@ Poll from a free port?</source>
         <translation>无法写入文件：%1</translation>
     </message>
     <message>
-        <source>a line break in the account, receiver or subject</source>
-        <translation>账号、收件人或主题中有换行符</translation>
-    </message>
-    <message>
-        <source>no connection to the mail server</source>
-        <translation>无法连接邮件服务器</translation>
-    </message>
-    <message>
-        <source>the mail server refused the login</source>
-        <translation>邮件服务器拒绝登录</translation>
-    </message>
-    <message>
-        <source>the mail server did not take the mail</source>
-        <translation>邮件服务器未接收邮件</translation>
-    </message>
-    <message>
-        <source>no time left before the program ended</source>
-        <translation>程序结束前时间不足</translation>
-    </message>
-    <message>
         <source>Outlet switch refused</source>
         <translation>插座开关被拒绝</translation>
     </message>
@@ -1840,10 +1808,6 @@ Poll from a free port?</source>
   无法访问；请停止它们后尝试 --source-port 51230。</translation>
     </message>
     <message>
-        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
-        <translation>“%1”对应 %2 台 PDU；请给出地址或 MAC 地址：</translation>
-    </message>
-    <message>
         <source>no PDU "%1" answered</source>
         <translation>PDU“%1”没有应答</translation>
     </message>
@@ -1876,10 +1840,6 @@ Poll from a free port?</source>
         <translation>切换插座（N：1,3-5 或 all），并等待 PDU 显示新状态。</translation>
     </message>
     <message>
-        <source>Print the stored history of one PDU.</source>
-        <translation>打印一台 PDU 的历史记录。</translation>
-    </message>
-    <message>
         <source>Usage: rackmind-ctl COMMAND [options]
 
 PDU is an address, a MAC address or a name.
@@ -1891,18 +1851,6 @@ Commands:
 PDU 为地址、MAC 地址或名称。
 
 命令：
-</translation>
-    </message>
-    <message>
-        <source>
-`rackmind-ctl COMMAND --help` tells a command's options.
-Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
-the PDU, 5 refused: protected outlet, 6 no history store.
-</source>
-        <translation>
-`rackmind-ctl 命令 --help` 显示该命令的选项。
-退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
-5 拒绝：受保护插座，6 无历史数据存储。
 </translation>
     </message>
     <message>
@@ -1934,10 +1882,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>等待 PDU 应答的秒数（默认 2）。</translation>
     </message>
     <message>
-        <source>Print JSON.</source>
-        <translation>输出 JSON。</translation>
-    </message>
-    <message>
         <source>Seconds between off and on in a cycle (default 5).</source>
         <translation>循环中关闭与打开之间的秒数（默认 5）。</translation>
     </message>
@@ -1950,14 +1894,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>受保护的插座也关闭。</translation>
     </message>
     <message>
-        <source>Start time (ISO 8601).</source>
-        <translation>开始时间（ISO 8601）。</translation>
-    </message>
-    <message>
-        <source>End time (ISO 8601).</source>
-        <translation>结束时间（ISO 8601）。</translation>
-    </message>
-    <message>
         <source>Print comma-separated values.</source>
         <translation>输出逗号分隔值（CSV）。</translation>
     </message>
@@ -1968,10 +1904,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 takes: %2</source>
         <translation>%1 的参数：%2</translation>
-    </message>
-    <message>
-        <source>history needs --from and --to</source>
-        <translation>history 需要 --from 和 --to</translation>
     </message>
     <message>
         <source>--wait takes seconds</source>
@@ -1992,10 +1924,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>outlet action is on, off or cycle</source>
         <translation>插座操作为 on、off 或 cycle</translation>
-    </message>
-    <message>
-        <source>--%1 takes seconds</source>
-        <translation>--%1 的值为秒数</translation>
     </message>
     <message>
         <source>cannot open %1</source>
@@ -2155,10 +2083,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>no mail server set</source>
         <translation>未设置邮件服务器</translation>
-    </message>
-    <message>
-        <source>a line break in the sender, receiver or subject</source>
-        <translation>发件人、收件人或主题中有换行符</translation>
     </message>
     <message>
         <source>no connection to the mail server %1: %2</source>

@@ -778,14 +778,6 @@ Poll from a free port?</source>
         <translation>監控指標已關閉。</translation>
     </message>
     <message>
-        <source>Serving http://%1/metrics</source>
-        <translation>正在提供 http://%1/metrics</translation>
-    </message>
-    <message>
-        <source>Cannot listen on %1: %2. The console runs on without metrics.</source>
-        <translation>無法在 %1 上監聽：%2。主控台將繼續執行，但不提供監控指標。</translation>
-    </message>
-    <message>
         <source>warning</source>
         <translation>警告</translation>
     </message>
@@ -996,10 +988,6 @@ Poll from a free port?</source>
     <message>
         <source>%1 is being power cycled.</source>
         <translation>%1 正在斷電重啟。</translation>
-    </message>
-    <message>
-        <source>Cancel power cycle</source>
-        <translation>取消斷電重啟</translation>
     </message>
     <message>
         <source>Power cycle outlet</source>
@@ -1674,26 +1662,6 @@ Poll from a free port?</source>
         <translation>無法寫入檔案：%1</translation>
     </message>
     <message>
-        <source>a line break in the account, receiver or subject</source>
-        <translation>帳號、收件人或主旨中有換行符</translation>
-    </message>
-    <message>
-        <source>no connection to the mail server</source>
-        <translation>無法連線郵件伺服器</translation>
-    </message>
-    <message>
-        <source>the mail server refused the login</source>
-        <translation>郵件伺服器拒絕登入</translation>
-    </message>
-    <message>
-        <source>the mail server did not take the mail</source>
-        <translation>郵件伺服器未接收郵件</translation>
-    </message>
-    <message>
-        <source>no time left before the program ended</source>
-        <translation>程式結束前時間不足</translation>
-    </message>
-    <message>
         <source>Outlet switch refused</source>
         <translation>插座開關被拒絕</translation>
     </message>
@@ -1840,10 +1808,6 @@ Poll from a free port?</source>
   無法存取；請停止它們後嘗試 --source-port 51230。</translation>
     </message>
     <message>
-        <source>"%1" names %2 PDUs; give an address or a MAC address:</source>
-        <translation>「%1」對應 %2 台 PDU；請給出位址或 MAC 位址：</translation>
-    </message>
-    <message>
         <source>no PDU "%1" answered</source>
         <translation>PDU「%1」沒有回應</translation>
     </message>
@@ -1876,10 +1840,6 @@ Poll from a free port?</source>
         <translation>切換插座（N：1,3-5 或 all），並等待 PDU 顯示新狀態。</translation>
     </message>
     <message>
-        <source>Print the stored history of one PDU.</source>
-        <translation>列印一台 PDU 的歷史記錄。</translation>
-    </message>
-    <message>
         <source>Usage: rackmind-ctl COMMAND [options]
 
 PDU is an address, a MAC address or a name.
@@ -1891,18 +1851,6 @@ Commands:
 PDU 為位址、MAC 位址或名稱。
 
 命令：
-</translation>
-    </message>
-    <message>
-        <source>
-`rackmind-ctl COMMAND --help` tells a command's options.
-Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
-the PDU, 5 refused: protected outlet, 6 no history store.
-</source>
-        <translation>
-`rackmind-ctl 命令 --help` 顯示該命令的選項。
-結束狀態：0 完成，1 失敗，2 用法錯誤，3 找不到 PDU，4 PDU 未確認，
-5 拒絕：受保護插座，6 無歷史資料儲存。
 </translation>
     </message>
     <message>
@@ -1934,10 +1882,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>等待 PDU 回應的秒數（預設 2）。</translation>
     </message>
     <message>
-        <source>Print JSON.</source>
-        <translation>輸出 JSON。</translation>
-    </message>
-    <message>
         <source>Seconds between off and on in a cycle (default 5).</source>
         <translation>循環中關閉與開啟之間的秒數（預設 5）。</translation>
     </message>
@@ -1950,14 +1894,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>受保護的插座也關閉。</translation>
     </message>
     <message>
-        <source>Start time (ISO 8601).</source>
-        <translation>開始時間（ISO 8601）。</translation>
-    </message>
-    <message>
-        <source>End time (ISO 8601).</source>
-        <translation>結束時間（ISO 8601）。</translation>
-    </message>
-    <message>
         <source>Print comma-separated values.</source>
         <translation>輸出逗號分隔值（CSV）。</translation>
     </message>
@@ -1968,10 +1904,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>%1 takes: %2</source>
         <translation>%1 的參數：%2</translation>
-    </message>
-    <message>
-        <source>history needs --from and --to</source>
-        <translation>history 需要 --from 和 --to</translation>
     </message>
     <message>
         <source>--wait takes seconds</source>
@@ -1992,10 +1924,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>outlet action is on, off or cycle</source>
         <translation>插座操作為 on、off 或 cycle</translation>
-    </message>
-    <message>
-        <source>--%1 takes seconds</source>
-        <translation>--%1 的值為秒數</translation>
     </message>
     <message>
         <source>cannot open %1</source>
@@ -2155,10 +2083,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>no mail server set</source>
         <translation>未設定郵件伺服器</translation>
-    </message>
-    <message>
-        <source>a line break in the sender, receiver or subject</source>
-        <translation>寄件人、收件人或主旨中有換行符</translation>
     </message>
     <message>
         <source>no connection to the mail server %1: %2</source>

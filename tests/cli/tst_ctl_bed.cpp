@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/ProgramCopy.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -60,11 +61,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(netbed::active());
-        CSimConfig config;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
         sim(QStringLiteral("set all outlets 255"));
         // The console holds port 51230 on every address all along: the command line must not need it.
         m_pRig = new ConsoleRig(this);

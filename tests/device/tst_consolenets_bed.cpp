@@ -1,4 +1,5 @@
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -44,11 +45,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(netbed::active());
-        CSimConfig config;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
     void cleanup()
@@ -72,8 +69,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             !rig.registry()->listPdu.isEmpty() && rig.registry()->listPdu.first()->isOnline(), 30000);
         qInfo("a network that came up after start: its PDU online after %lld ms", clock.elapsed());
-        QVERIFY(
-            rig.rowOf(QHostAddress(m_sim.call([](CSimFleet& f) { return f.device(1)->st.ip; })).toString()));
+        QVERIFY(rig.rowOf(m_sim, 1));
 
         // Gone: the polls go out on no interface, the PDU hears no more of them and goes offline.
         CPdu* pPdu = rig.registry()->listPdu.first();

@@ -8,6 +8,7 @@
 #include "room/RoomAlarms.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -66,11 +67,7 @@ private slots:
         g_settings.smtpAllowUnencryptedPassword = true;
         g_settings.smtpPassword = QStringLiteral("pw");
         g_settings.smtpReceiver = QStringLiteral("ops@rack.test");
-        CSimConfig config;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
 
@@ -97,7 +94,8 @@ private slots:
 
         // The switches reach the PDU where it answers from, not where it says it is.
         QTreeWidgetItem* pRow = nullptr;
-        QTRY_VERIFY((pRow = rig.rowOf(QStringLiteral("192.168.0.100"))));
+        QTRY_VERIFY((pRow = rig.overview.rowOf(pPdu)));
+        QCOMPARE(pRow->text(CDeviceOverviewWidget::ColumnIPAddress), QStringLiteral("192.168.0.100"));
         rig.overview.treeWidget()->setCurrentItem(pRow);
         auto* pSwitch = rig.overview.findChild<QCheckBox*>(QStringLiteral("CheckOutlet3"));
         const bool bOn = !pSwitch->isChecked();
@@ -175,7 +173,9 @@ private slots:
         QTRY_VERIFY(pPdu->isOnline());
         QCOMPARE(rig.registry()->listPdu.size(), 1);
         QCOMPARE(rows(rig), 1);
-        QVERIFY(rig.rowOf(ipv4ToString(uiNew)));
+        QTreeWidgetItem* pRow = rig.overview.rowOf(pPdu);
+        QVERIFY(pRow);
+        QCOMPARE(pRow->text(CDeviceOverviewWidget::ColumnIPAddress), ipv4ToString(uiNew));
         QVERIFY(pPdu->bAlarm[CPdu::AlarmVoltageWarn]);
         rig.room().recorder()->slotTick();
         store.flush();

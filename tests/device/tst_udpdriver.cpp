@@ -1,6 +1,7 @@
 #include "device/MetaTypes.h"
 #include "device/UdpDriver.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tests/common/TestFrames.h"
 #include "tests/device/PduInfoCompare.h"
 #include "tools/common/ConsoleRig.h"
@@ -353,10 +354,7 @@ private slots:
     void rackDiscoveredWhole()
     {
         CSimThread sim;
-        CSimConfig config;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(sim));
         auto stop = qScopeGuard([&] { sim.stopFleet(); });
         const QList<QByteArray> listReplies = sim.call([](CSimFleet& fleet) {
             QList<QByteArray> list;

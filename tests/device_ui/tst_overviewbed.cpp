@@ -7,6 +7,7 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "settings/GroupSettings.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -21,24 +22,13 @@
 class TestOverviewBed : public QObject
 {
     Q_OBJECT
-    // Simulated units that switch at once and hold their readings still.
-    static void startFleet(CSimThread& sim, int iDevices)
-    {
-        CSimConfig config;
-        config.iDevices = iDevices;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(sim.startFleet(config, &strError), qPrintable(strError));
-    }
-
 private slots:
     void rowsFollowTheDevicesAndTheirSilence()
     {
         CSimThread sim;
-        startFleet(sim, 3);
-        if (QTest::currentTestFailed())
-            return;
+        CSimConfig config;
+        config.iDevices = 3;
+        QVERIFY(startQuietFleet(sim, Switching::AtOnce, config));
         ConsoleRig rig;
         rig.overview.show();
         QVERIFY(rig.start());
@@ -46,7 +36,7 @@ private slots:
             return sim.call([i](CSimFleet& fleet) { return fleet.device(i)->st; });
         };
         const auto text = [&](int i, int iColumn) {
-            QTreeWidgetItem* pRow = rig.rowOf(QHostAddress(state(i).ip).toString());
+            QTreeWidgetItem* pRow = rig.rowOf(sim, i);
             return pRow ? pRow->text(iColumn) : QString();
         };
         const auto summary = [&rig] {
@@ -80,9 +70,9 @@ private slots:
     void sameAddressRowsSwitchTheirOwnUnit()
     {
         CSimThread sim;
-        startFleet(sim, 2);
-        if (QTest::currentTestFailed())
-            return;
+        CSimConfig config;
+        config.iDevices = 2;
+        QVERIFY(startQuietFleet(sim, Switching::AtOnce, config));
         const auto command = [&sim](const QString& strLine) {
             QCOMPARE(sim.command(strLine).last(), QStringLiteral("ok"));
         };
@@ -166,9 +156,9 @@ private slots:
     void unitsAnsweringFromOneAddressKeepTheirIdentity()
     {
         CSimThread sim;
-        startFleet(sim, 2);
-        if (QTest::currentTestFailed())
-            return;
+        CSimConfig config;
+        config.iDevices = 2;
+        QVERIFY(startQuietFleet(sim, Switching::AtOnce, config));
         const quint32 uiShared = sim.call([](CSimFleet& f) { return f.device(1)->st.ip; });
         QCOMPARE(
             sim.command(QStringLiteral("readdress 2 %1 51230").arg(QHostAddress(uiShared).toString())).last(),

@@ -1,4 +1,5 @@
 #include "../common/RecordingNotifier.h"
+#include "tests/common/QuietFleet.h"
 
 #include "device/AlarmTracker.h"
 #include "device/Protocol.h"
@@ -61,11 +62,7 @@ private slots:
     {
         QVERIFY(netbed::active());
         QVERIFY(QDir::setCurrent(m_dir.path()));
-        CSimConfig config;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
         // Above the factory current warning (5 A), under the device's own (13 A).
         QCOMPARE(m_sim.command(QStringLiteral("set 2 current 8")).last(), QStringLiteral("ok"));
     }

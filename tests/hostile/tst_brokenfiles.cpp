@@ -175,10 +175,8 @@ private slots:
 
         // The transport writes the list back at every start; the next start reads what it wrote.
         CUdpDriver driver(QList<NetInterfaceInfo>{});
-        QElapsedTimer timer;
-        timer.start();
+        // A writer that waited on the named pipe for a reader would never come back here.
         driver.slotUpdateDevicePort(PortList{51230, 7000});
-        QVERIFY2(timer.elapsed() < 5000, "writing the port file took too long");
         QCOMPARE(driver.listDevicePort, (PortList{51230, 7000}));
         if (!readAfterWrite.isEmpty()) {
             CRackmind registry;

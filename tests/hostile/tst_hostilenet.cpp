@@ -1,6 +1,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -224,10 +225,7 @@ private slots:
     {
         QVERIFY(netbed::active());
         qRegisterMetaType<CPdu*>();
-        CSimConfig config;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim));
         m_listReal = m_sim.call([](CSimFleet& fleet) {
             QList<quint32> list;
             for (const CSimDevice* pDevice : fleet.devices())

@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 #include "room/Room.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
@@ -106,11 +107,7 @@ private slots:
                 fileStore.write("Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n") > 0);
         fileStore.close();
         qputenv("RACKMIND_PROTECTION_LIST", qgetenv("XDG_CONFIG_HOME") + "/protected-outlets");
-        CSimConfig config;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
         QCOMPARE(m_sim.command(QStringLiteral("set 1 outlets 255")).last(), QStringLiteral("ok"));
     }
     void cleanup()

@@ -10,6 +10,7 @@
 #include "room/Room.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceConfigWidget.h"
@@ -58,6 +59,7 @@ class TestOutletsBed : public QObject
     {
         return QHostAddress(m_sim.call([i](CSimFleet& f) { return f.device(i)->st.ip; })).toString();
     }
+    // By the address unit i answers from: its MAC changes in a case below.
     CPdu* pdu(int i)
     {
         for (CPdu* p : qAsConst(g_pRackmind->listPdu))
@@ -65,12 +67,7 @@ class TestOutletsBed : public QObject
                 return p;
         return nullptr;
     }
-    QTreeWidgetItem* row(int i)
-    {
-        const auto list = g_pMainDialog->deviceOverviewWidget()->treeWidget()->findItems(
-            address(i), Qt::MatchExactly | Qt::MatchRecursive, CDeviceOverviewWidget::ColumnIPAddress);
-        return list.value(0);
-    }
+    QTreeWidgetItem* row(int i) { return g_pMainDialog->deviceOverviewWidget()->rowOf(pdu(i)); }
     bool simOn(int i, int iOutlet)
     {
         return m_sim.call([=](CSimFleet& f) { return (f.device(i)->st.outletStatus >> (iOutlet - 1)) & 1; });
@@ -157,11 +154,8 @@ private slots:
                 fileStore.write("Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n") > 0);
         fileStore.close();
         CSimConfig config;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
         config.iRecordLimit = 8192;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce, config));
         createSharedResources();
         QVERIFY(prepareLanguage());
         registerDeviceMetaTypes();

@@ -1,4 +1,5 @@
 #include "device/Protocol.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimFrame.h"
 #include "tools/pdusim/SimThread.h"
@@ -143,11 +144,8 @@ class TestPdusim : public QObject
     {
         CSimConfig config;
         config.iDevices = 4;
-        config.bNoise = false;
-        config.dDelayUnit = 0;
         m_sim = std::make_unique<CSimThread>();
-        QString strError;
-        QVERIFY2(m_sim->startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(*m_sim, Switching::AtOnce, config));
     }
     void command(const QString& strLine)
     {

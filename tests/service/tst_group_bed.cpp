@@ -1,3 +1,4 @@
+#include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
 #include "tools/pdusim/SimThread.h"
@@ -52,10 +53,7 @@ void TestGroupBed::overBudgetMailsOnce()
 {
     QVERIFY2(m_smtp.start(QStringLiteral("room@example.org"), QStringLiteral("pw")),
              qPrintable(m_smtp.errorString()));
-    CSimConfig config;
-    config.bNoise = false;
-    QString strError;
-    QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+    QVERIFY(startQuietFleet(m_sim));
     // The devices' own limits stay far away: only the group's budget is in question.
     for (int iDevice = 1; iDevice <= 3; ++iDevice)
         for (const char* pszLimit : {"currentWarn 30", "currentOverload 32"})

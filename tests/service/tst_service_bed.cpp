@@ -2,6 +2,7 @@
 #include "history/HistoryStore.h"
 #include "mail/MailQueue.h"
 #include "settings/Settings.h"
+#include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
 #include "tests/service/TlsFixture.h"
@@ -121,10 +122,7 @@ QByteArray TestServiceBed::scrapeStatus(const QByteArray& baPassword)
 void TestServiceBed::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    CSimConfig config;
-    config.bNoise = false;
-    QString strError;
-    QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+    QVERIFY(startQuietFleet(m_sim));
     QCOMPARE(m_sim.command(QStringLiteral("set 1 voltage 231")).last(), QStringLiteral("ok"));
     QCOMPARE(m_sim.command(QStringLiteral("set 2 outlets 5")).last(), QStringLiteral("ok"));
     QCOMPARE(m_sim.command(QStringLiteral("set 3 name ") + kName3).last(), QStringLiteral("ok"));

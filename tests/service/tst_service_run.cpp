@@ -1,5 +1,6 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
 #include "tools/pdusim/SimThread.h"
@@ -364,10 +365,7 @@ void TestServiceRun::blindUntilTheInterfaceComesUp()
 void TestServiceRun::hoveringReadingDebouncedAndDeletedKeyReverts()
 {
     CSimThread sim;
-    CSimConfig simConfig;
-    simConfig.bNoise = false;
-    QString strError;
-    QVERIFY2(sim.startFleet(simConfig, &strError), qPrintable(strError));
+    QVERIFY(startQuietFleet(sim));
     QCOMPARE(sim.command(QStringLiteral("set 1 voltageWarn 240 voltageOverload 260")).last(),
              QStringLiteral("ok"));
     QCOMPARE(sim.command(QStringLiteral("alternate 1 voltage 241 239 1")).last(), QStringLiteral("ok"));

@@ -9,6 +9,7 @@
 #include "tests/common/ConsoleLogin.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/ProgramCopy.h"
+#include "tests/common/QuietFleet.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
 
@@ -75,10 +76,7 @@ private slots:
     {
         QVERIFY2(netbed::active(), "run this test through scripts/netbed");
         QVERIFY2(m_stage.copy(QStringLiteral(RACKMINDD)), qPrintable(m_stage.errorString()));
-        CSimConfig config;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim));
         startService(m_service, m_stage.path(QStringLiteral("service")));
         QVERIFY2(waitLog(m_service, m_strLog, QStringLiteral("new PDU 10.200.1.3")), qPrintable(m_strLog));
     }

@@ -7,7 +7,9 @@
 #include "settings/Catalogues.h"
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
+#include "tools/common/SimUnit.h"
 #include "tools/pdusim/SimControl.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
@@ -90,10 +92,7 @@ class TestWholeProgram : public QObject
     }
     QTreeWidgetItem* rowOf(int iDevice)
     {
-        const QList<QTreeWidgetItem*> list = g_pMainDialog->deviceOverviewWidget()->treeWidget()->findItems(
-            simAddress(iDevice), Qt::MatchExactly | Qt::MatchRecursive,
-            CDeviceOverviewWidget::ColumnIPAddress);
-        return list.size() == 1 ? list.first() : nullptr;
+        return g_pMainDialog->deviceOverviewWidget()->rowOf(pduOfUnit(*g_pRackmind, m_sim, iDevice));
     }
     // The next mail within iMsec, keeping the event loop (and with it the alarm ticks) running.
     QJsonObject nextMail(int iMsec)
@@ -119,11 +118,7 @@ private slots:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dirSettings.path());
         QVERIFY2(m_server.start(QStringLiteral("alarm@rack.test"), QStringLiteral("pw")),
                  qPrintable(m_server.errorString()));
-        CSimConfig config;
-        config.dDelayUnit = 0;
-        config.bNoise = false;
-        QString strError;
-        QVERIFY2(m_sim.startFleet(config, &strError), qPrintable(strError));
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
         for (const QString& strLine : CSimControl::demoRackText().split(QLatin1Char('\n')))
             if (!strLine.trimmed().isEmpty() && !strLine.startsWith(QLatin1Char('#')))
                 QCOMPARE(m_sim.command(strLine).last(), QStringLiteral("ok"));

@@ -5,6 +5,7 @@
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "room/Room.h"
+#include "tools/common/SimUnit.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include <QDir>
@@ -40,14 +41,10 @@ public:
 
     CDeviceOverviewWidget overview;
 
-    // The overview row in the default group showing this address, or null.
-    QTreeWidgetItem* rowOf(const QString& strAddress) const
+    // The overview row of simulated unit iUnit's device, or null.
+    QTreeWidgetItem* rowOf(CSimThread& sim, int iUnit) const
     {
-        QTreeWidgetItem* pGroup = overview.treeWidget()->topLevelItem(0);
-        for (int i = 0; i < pGroup->childCount(); ++i)
-            if (pGroup->child(i)->text(CDeviceOverviewWidget::ColumnIPAddress) == strAddress)
-                return pGroup->child(i);
-        return nullptr;
+        return overview.rowOf(pduOfUnit(*registry(), sim, iUnit));
     }
 
 private:

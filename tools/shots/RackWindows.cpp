@@ -2,6 +2,7 @@
 #include "device/MetaTypes.h"
 #include "device/Rackmind.h"
 #include "settings/Settings.h"
+#include "tools/common/SimUnit.h"
 #include "tools/pdusim/SimControl.h"
 #include "tools/pdusim/SimThread.h"
 #include "tools/shots/Shot.h"
@@ -13,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QHostAddress>
 #include <QTreeWidget>
 
 namespace {
@@ -55,19 +55,9 @@ bool startRack(CSimThread& sim, const CShot& shot, const QString& strExtra)
     return true;
 }
 
-QString addressOf(CSimThread& sim, int iDevice)
+QTreeWidgetItem* rowOf(CSimThread& sim, int iDevice)
 {
-    return QHostAddress(sim.call([iDevice](CSimFleet& fleet) { return fleet.device(iDevice)->st.ip; }))
-        .toString();
-}
-
-QTreeWidgetItem* rowOf(const QString& strAddress)
-{
-    QTreeWidgetItem* pGroup = g_pMainDialog->deviceOverviewWidget()->treeWidget()->topLevelItem(0);
-    for (int i = 0; pGroup && i < pGroup->childCount(); ++i)
-        if (pGroup->child(i)->text(CDeviceOverviewWidget::ColumnIPAddress) == strAddress)
-            return pGroup->child(i);
-    return nullptr;
+    return g_pMainDialog->deviceOverviewWidget()->rowOf(pduOfUnit(*g_pRackmind, sim, iDevice));
 }
 
 } // namespace
@@ -86,7 +76,7 @@ bool shootOverview(CShot& shot)
     sim.command(QStringLiteral("silent 9,10"));
     if (!waitFor([] { return g_pRackmind->onlineCount() == CSimControl::kDemoRackSize - 2; }, 8000))
         return fail(QStringLiteral("the silent device stayed online"));
-    QTreeWidgetItem* pSilent = rowOf(addressOf(sim, 10));
+    QTreeWidgetItem* pSilent = rowOf(sim, 10);
     const QString strOffline = QCoreApplication::translate("CDeviceOverviewWidget", "Offline");
     if (!pSilent ||
         !waitFor([&] { return pSilent->text(CDeviceOverviewWidget::ColumnOnline) == strOffline; }, 2000))
