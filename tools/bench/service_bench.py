@@ -29,6 +29,15 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
+def drain(service):
+    """What the service has written to its log so far, without waiting (a text stream's read may fail on
+    a pipe left empty)."""
+    try:
+        return os.read(service.stderr.fileno(), 1 << 20).decode(errors="replace")
+    except BlockingIOError:
+        return ""
+
+
 def run(build, devices, seconds):
     work = tempfile.mkdtemp(prefix="service-bench.")
     sim = subprocess.Popen([f"{build}/tools/pdusim/pdusim", "--netns", os.environ["RACKMIND_BED_DEVICE_NS"],
@@ -43,7 +52,7 @@ def run(build, devices, seconds):
     time.sleep(1)  # the simulator's sockets open
     started = time.monotonic()
     service = subprocess.Popen([f"{build}/rackmindd", "--config", config], cwd=work, env=env,
-                               stderr=subprocess.PIPE, text=True)
+                               stderr=subprocess.PIPE)
     ready = None
     while ready is None and time.monotonic() - started < 60:
         if select.select([notify], [], [], 1)[0] and b"READY=1" in notify.recv(4096).split(b"\n"):
@@ -52,7 +61,7 @@ def run(build, devices, seconds):
     os.set_blocking(service.stderr.fileno(), False)
     while all_known is None and time.monotonic() - started < 120:
         select.select([service.stderr], [], [], 1)
-        chunk = service.stderr.read() or ""
+        chunk = drain(service)
         log += chunk
         known += chunk.count("new PDU ")
         if known >= devices:
@@ -64,13 +73,13 @@ def run(build, devices, seconds):
     drain_until = time.monotonic() + seconds
     while time.monotonic() < drain_until:
         select.select([service.stderr], [], [], 0.5)
-        service.stderr.read()
+        drain(service)
     rss_later = rss_kib(service.pid)
     cpu_share = (cpu_seconds(service.pid) - cpu_known) / seconds
     service.terminate()
     while service.poll() is None:
         select.select([service.stderr], [], [], 0.5)
-        service.stderr.read()
+        drain(service)
         if time.monotonic() - drain_until > 60:
             break
     service.wait(1)
