@@ -634,6 +634,30 @@ private slots:
         QCOMPARE(registry.listPdu.size(), CRackmind::kUnitsPerAddress);
     }
 
+    // Fresh units come to the address they all fall back to two at a time and each leaves for an address
+    // of its own: the units gone from there leave room for the next pair, however many went before.
+    void unitsLeavingASharedAddressMakeRoom()
+    {
+        CRackmind registry;
+        PduInfo info = filledInfo();
+        for (int iPair = 0; iPair < 2 * CRackmind::kUnitsPerAddress; ++iPair) {
+            info.mac[4] = quint8(iPair);
+            for (quint8 uiUnit : {0, 1}) {
+                info.mac[5] = uiUnit;
+                receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+            }
+            QCOMPARE(registry.listPdu.size(), 2 * (iPair + 1));
+            m_dtNow = m_dtNow.addMSecs(CPdu::kOnlineMsecs + 1000);
+            for (quint8 uiUnit : {0, 1}) {
+                info.mac[5] = uiUnit;
+                const QByteArray baAddress =
+                    QStringLiteral("10.201.1.%1").arg(2 * iPair + uiUnit + 1).toLatin1();
+                receive(registry, baAddress.constData(), replyFrame(kCmdNetwork, info));
+            }
+            QCOMPARE(registry.listPdu.size(), 2 * (iPair + 1));
+        }
+    }
+
     // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
     // the MAC is the first device's, as heard, and a move to a new address is that device's.
     void sharedMacBelongsToTheFirstDevice()
