@@ -275,11 +275,12 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
         // for this one. Once this one has gone silent, the unit here is another one.
         const bool bBeside =
             macKey(aReported) && Clock::elapsedMs() - pPdu->iLastMacMsecs < CPdu::kOnlineMsecs;
-        SharedSource& shared = m_hashShared[sender];
-        if (!bBeside || listPdu.size() >= m_iDeviceLimit || shared.iUnits >= kUnitsPerAddress)
+        if (!bBeside || listPdu.size() >= m_iDeviceLimit ||
+            (itShared != m_hashShared.end() && itShared->iUnits >= kUnitsPerAddress))
             return pPdu;
-        ++shared.iUnits;
         CPdu* pSecond = addPdu(sender);
+        SharedSource& shared = m_hashShared[sender];
+        ++shared.iUnits;
         shared.told(pSecond);
         return pSecond;
     }
@@ -404,12 +405,22 @@ void CRackmind::setSource(CPdu* pPdu, quint32 uiAddress)
 {
     const quint32 uiOld = pPdu->uiSourceIP;
     pPdu->uiSourceIP = uiAddress;
-    if (uiOld == uiAddress || m_iIndexedCount != listPdu.size())
+    if (uiOld == uiAddress)
+        return;
+    // A unit gone from a shared address leaves room there; one left alone needs no order told.
+    const auto itLeft = uiOld ? m_hashShared.find(uiOld) : m_hashShared.end();
+    const bool bLeftShared = itLeft != m_hashShared.end();
+    if (bLeftShared && --itLeft->iUnits <= 1)
+        m_hashShared.erase(itLeft);
+    const auto itJoined = uiAddress ? m_hashShared.find(uiAddress) : m_hashShared.end();
+    if (itJoined != m_hashShared.end())
+        ++itJoined->iUnits;
+    if (m_iIndexedCount != listPdu.size())
         return;
     // An address is the registry's for one device at a time; a second one there came from outside. Where
     // units share the old address, the next one there is found anew.
     if ((uiAddress && m_hashBySource.contains(uiAddress)) || (uiOld && m_hashBySource.value(uiOld) != pPdu) ||
-        (uiOld && m_hashShared.contains(uiOld))) {
+        bLeftShared) {
         m_iIndexedCount = -1;
         return;
     }
