@@ -357,7 +357,10 @@ CPdu* CRackmind::SharedSource::replyOf(CPdu* pFirst, quint32 uiSender, int iComm
     bOthersSince = true;
     if (listRound.isEmpty() || iCommand < 0 || iCommand >= int(std::size(aiReplies)))
         return pFirst;
-    CPdu* pPdu = listRound.at(aiReplies[iCommand]++ % listRound.size());
+    // Kept below the round's size: a host sending only other replies must not run the count past its range.
+    int& iNext = aiReplies[iCommand];
+    CPdu* pPdu = listRound.at(iNext % listRound.size());
+    iNext = (iNext + 1) % listRound.size();
     return pPdu && pPdu->uiSourceIP == uiSender ? pPdu : pFirst;
 }
 
