@@ -173,10 +173,15 @@ void CSystemTrayIcon::slotShowBalloon()
     const QStringList listAlarms = std::exchange(m_listNewAlarms, {});
     if (listAlarms.isEmpty())
         return;
+    showMessage(listAlarms.size() == 1 ? tr("New alarm") : tr("New alarms: %1").arg(listAlarms.size()),
+                balloonText(listAlarms), QSystemTrayIcon::Warning);
+}
+
+QString CSystemTrayIcon::balloonText(const QStringList& listAlarms)
+{
     constexpr int kShown = 5;
     QString strText = listAlarms.mid(0, kShown).join(QLatin1Char('\n'));
     if (listAlarms.size() > kShown)
         strText += QLatin1Char('\n') + tr("and %1 more").arg(listAlarms.size() - kShown);
-    showMessage(listAlarms.size() == 1 ? tr("New alarm") : tr("New alarms: %1").arg(listAlarms.size()),
-                strText, QSystemTrayIcon::Warning);
+    return strText;
 }
