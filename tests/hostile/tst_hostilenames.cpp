@@ -36,6 +36,14 @@ class TestHostileNames : public QObject
         return pPdu;
     }
 
+    static QString voltageAlarmLine(CPdu& pdu)
+    {
+        ActiveAlarm alarm;
+        alarm.pPdu = &pdu;
+        alarm.iCondition = CPdu::AlarmVoltageWarn;
+        return CSystemTrayIcon::alarmLine(alarm);
+    }
+
 private slots:
     void hostile_data()
     {
@@ -61,11 +69,7 @@ private slots:
     {
         QFETCH(QString, strName);
         QFETCH(QString, strRead);
-        const std::unique_ptr<CPdu> pPdu = device(strName, 5, 5);
-        ActiveAlarm alarm;
-        alarm.pPdu = pPdu.get();
-        alarm.iCondition = CPdu::AlarmVoltageWarn;
-        const QString strLine = CSystemTrayIcon::alarmLine(alarm);
+        const QString strLine = voltageAlarmLine(*device(strName, 5, 5));
         QVERIFY2(strLine.startsWith(strRead + QStringLiteral(" (Row <i>2</i>, 10.200.1.5)")),
                  qPrintable(strLine));
         QVERIFY(!strLine.contains(QLatin1Char('\n')) && !strLine.contains(QLatin1Char('\r')));
@@ -78,11 +82,7 @@ private slots:
     void balloonShowsNoMarkup()
     {
         QFETCH(QString, strName);
-        const std::unique_ptr<CPdu> pPdu = device(strName, 5, 5);
-        ActiveAlarm alarm;
-        alarm.pPdu = pPdu.get();
-        alarm.iCondition = CPdu::AlarmVoltageWarn;
-        const QString strLine = CSystemTrayIcon::alarmLine(alarm);
+        const QString strLine = voltageAlarmLine(*device(strName, 5, 5));
         const QString strText = CSystemTrayIcon::balloonText({strLine, strLine});
         QVERIFY2(!Qt::mightBeRichText(strText), qPrintable(strText));
         QXmlStreamReader reader(QStringLiteral("<body>") + strText + QStringLiteral("</body>"));
