@@ -410,10 +410,10 @@ void CRackmind::setSource(CPdu* pPdu, quint32 uiAddress)
     pPdu->uiSourceIP = uiAddress;
     if (uiOld == uiAddress)
         return;
-    // A unit gone from a shared address leaves room there; one left alone needs no order told.
+    // A unit gone from a shared address leaves room there; an address all have left is forgotten.
     const auto itLeft = uiOld ? m_hashShared.find(uiOld) : m_hashShared.end();
     const bool bLeftShared = itLeft != m_hashShared.end();
-    if (bLeftShared && --itLeft->iUnits <= 1)
+    if (bLeftShared && --itLeft->iUnits <= 0)
         m_hashShared.erase(itLeft);
     const auto itJoined = uiAddress ? m_hashShared.find(uiAddress) : m_hashShared.end();
     if (itJoined != m_hashShared.end())

@@ -658,6 +658,39 @@ private slots:
         }
     }
 
+    // One of two units sharing an address swaps addresses with a unit known elsewhere: the two now sharing
+    // it keep their own readings, and so does the one that left.
+    void swapWithAUnitOfASharedAddress()
+    {
+        CRackmind registry;
+        QHash<CPdu*, QSet<quint32>> hashVoltages;
+        connect(&registry, &CRackmind::signalDeviceAnswered, this, [&hashVoltages](CPdu* pPdu) {
+            if (pPdu->hasReported(kCmdStatus))
+                hashVoltages[pPdu] << pPdu->stInfo.voltage;
+        });
+        QVector<PduInfo> vecUnits(3, filledInfo());
+        for (int i = 0; i < vecUnits.size(); ++i) {
+            vecUnits[i].mac[5] = quint8(0x10 + i);
+            vecUnits[i].voltage = quint32(230 + i);
+        }
+        const auto round = [&registry, &vecUnits](const QVector<QPair<const char*, int>>& vecAnswers) {
+            for (int iCommand : {kCmdNetwork, kCmdStatus})
+                for (const auto& answer : vecAnswers)
+                    receive(registry, answer.first, replyFrame(quint8(iCommand), vecUnits.at(answer.second)));
+        };
+        round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.3", 2}});
+        QCOMPARE(registry.listPdu.size(), 3);
+        for (int i = 0; i < 4; ++i) {
+            if (i == 2)
+                hashVoltages.clear(); // the round of the swap itself may not tell them apart yet
+            m_dtNow = m_dtNow.addMSecs(1000);
+            round({{"10.201.0.2", 1}, {"10.201.0.2", 2}, {"10.201.0.3", 0}});
+        }
+        QCOMPARE(registry.listPdu.size(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(hashVoltages.value(registry.listPdu.at(i)), QSet<quint32>{quint32(230 + i)});
+    }
+
     // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
     // the MAC is the first device's, as heard, and a move to a new address is that device's.
     void sharedMacBelongsToTheFirstDevice()
