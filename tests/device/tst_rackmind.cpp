@@ -658,10 +658,17 @@ private slots:
         }
     }
 
-    // One of two units sharing an address swaps addresses with a unit known elsewhere: the two now sharing
-    // it keep their own readings, and so does the one that left.
-    void swapWithAUnitOfASharedAddress()
+    // Two units share an address; a unit known elsewhere comes to it, alone or swapping with one of the
+    // two: each keeps its own readings, and none is taken offline while it answers.
+    void unitComingToASharedAddress_data()
     {
+        QTest::addColumn<bool>("bSwap");
+        QTest::newRow("swapping with one there") << true;
+        QTest::newRow("joining the two") << false;
+    }
+    void unitComingToASharedAddress()
+    {
+        QFETCH(bool, bSwap);
         CRackmind registry;
         QHash<CPdu*, QSet<quint32>> hashVoltages;
         connect(&registry, &CRackmind::signalDeviceAnswered, this, [&hashVoltages](CPdu* pPdu) {
@@ -680,15 +687,22 @@ private slots:
         };
         round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.3", 2}});
         QCOMPARE(registry.listPdu.size(), 3);
-        for (int i = 0; i < 4; ++i) {
-            if (i == 2)
-                hashVoltages.clear(); // the round of the swap itself may not tell them apart yet
+        // Long enough for a unit that left to be found where it went.
+        const int iRounds = int(CRackmind::kHoldMsecs / 1000) + 4;
+        for (int i = 0; i < iRounds; ++i) {
+            if (i == iRounds - 3)
+                hashVoltages.clear();
             m_dtNow = m_dtNow.addMSecs(1000);
-            round({{"10.201.0.2", 1}, {"10.201.0.2", 2}, {"10.201.0.3", 0}});
+            if (bSwap)
+                round({{"10.201.0.2", 1}, {"10.201.0.2", 2}, {"10.201.0.3", 0}});
+            else
+                round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.2", 2}});
         }
         QCOMPARE(registry.listPdu.size(), 3);
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(registry.listPdu.at(i)->isOnline());
             QCOMPARE(hashVoltages.value(registry.listPdu.at(i)), QSet<quint32>{quint32(230 + i)});
+        }
     }
 
     // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
