@@ -284,6 +284,14 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
         shared.told(pSecond);
         return pSecond;
     }
+    // Units share this address: another known one joins them, and none of those here is sent away (one
+    // that left is found where it went once it is silent here).
+    if (itShared != m_hashShared.end() && itShared->iUnits < kUnitsPerAddress) {
+        setSource(pOwner, sender);
+        endMove(pOwner);
+        m_hashShared[sender].told(pOwner);
+        return pOwner;
+    }
     // Another known device answers from here now (two devices swapped addresses): it takes this
     // address. The one that was here no longer answers from it: offline, it is found again where its
     // own MAC shows up.
