@@ -290,6 +290,10 @@ private slots:
                                                                            16)
                                                                  << "LineEditPosition"
                                                                  << "[2JHall B";
+        // Read as UTF-8 it no longer fits the field: the editor shows it whole, as it reads.
+        QTest::newRow("Latin-1 position with a line break")
+            << int(kCmdNetwork) << 36 << padded("\xC4\xC4\xC4\xC4\xC4\xC4\n\xC4", 16) << "LineEditPosition"
+            << QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\n\uFFFD");
         QTest::newRow("outlet name with a tab")
             << int(kCmdOutletNames) << 0 << padded("Srv\t1", 10) << "LineEditOutletName"
             << "Srv1";
