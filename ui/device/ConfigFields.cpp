@@ -73,7 +73,9 @@ void storeEditedText(const QString& strText, char* pField, const char* pCurrent,
 {
     // The editor leaves out what another writer put in the field beyond a name (line breaks, escapes): a
     // text left as shown keeps the unit's own bytes, and nothing the operator did not type is written.
-    if (pCurrent && strText == keptInEditor(deviceText(pCurrent, iWidth), nullptr))
+    // A text too long to edit is shown whole.
+    const QString strCurrent = pCurrent ? deviceText(pCurrent, iWidth) : QString();
+    if (pCurrent && (strText == strCurrent || strText == keptInEditor(strCurrent, nullptr)))
         std::memcpy(pField, pCurrent, size_t(iWidth));
     else
         storeDeviceText(strText, pField, iWidth);
