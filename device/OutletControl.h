@@ -54,8 +54,9 @@ public:
         RefusedProtected,
         RefusedBusy,
         RefusedNoDevice,
-        RefusedMacUnknown, // the device's MAC has not arrived: its protection cannot be told yet
-        RefusedNoJournal,  // a cycle that cannot be recorded would be lost with the program
+        RefusedMacUnknown,    // the device's MAC has not arrived: its protection cannot be told yet
+        RefusedNoJournal,     // a cycle that cannot be recorded would be lost with the program
+        RefusedSharedAddress, // another device answers from its address: the command could reach that one
     };
 
     struct Cycle
