@@ -118,6 +118,8 @@ private:
     void slotReplyDecoded(int iCommand);
     void sendSwitch(CPdu* pPdu, int iOutlet, bool bOn);
     void report(CPdu* pPdu, int iOutlet, int iKind, const QString& strWhat, const QString& strResult);
+    // True, and the refusal reported, when another device answers from pPdu's address.
+    bool refusedAtSharedAddress(CPdu* pPdu, int iOutlet, const QString& strWhat);
     int indexOf(const CPdu* pPdu, int iOutlet) const;
     void watch(CPdu* pPdu);
     // Sends what the rules asked for and logs each step and the end.
