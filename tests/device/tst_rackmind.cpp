@@ -658,6 +658,28 @@ private slots:
         }
     }
 
+    // A MAC written from here: the unit's next network reply tells it from the same address, and it is the
+    // same device with its new MAC, not a second unit beside it.
+    void macWrittenFromHereIsTheSameDevice()
+    {
+        CRackmind registry;
+        g_pRackmind = &registry;
+        PduInfo info = filledInfo();
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        CPdu* pPdu = registry.listPdu.value(0);
+        QVERIFY(pPdu);
+        pPdu->stSetInfo = pPdu->stInfo;
+        pPdu->stSetInfo.mac[5] ^= 0x33;
+        pPdu->download();
+        info.mac[5] ^= 0x33;
+        m_dtNow = m_dtNow.addMSecs(500);
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        g_pRackmind = nullptr;
+        QCOMPARE(registry.listPdu.size(), 1);
+        QCOMPARE(pPdu->stInfo.mac[5], info.mac[5]);
+        QVERIFY(pPdu->needDownload().isEmpty());
+    }
+
     // Two units share an address; a unit known elsewhere comes to it, alone or swapping with one of the
     // two: each keeps its own readings, and none is taken offline while it answers.
     void unitComingToASharedAddress_data()
