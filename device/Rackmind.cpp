@@ -262,8 +262,10 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
     // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
     quint8 aReported[6];
     decodeNetworkMac(framePayload(data), aReported);
-    CPdu* pOwner =
-        std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0 ? pPdu : deviceWithMac(aReported);
+    // A MAC this console wrote to the device is its own too: the unit here took it, no second one came.
+    const bool bOwn = std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0 ||
+                      std::memcmp(aReported, pPdu->stSetInfo.mac, sizeof aReported) == 0;
+    CPdu* pOwner = bOwn ? pPdu : deviceWithMac(aReported);
     if (pOwner && pOwner->uiSourceIP == sender) {
         if (itShared != m_hashShared.end())
             itShared->told(pOwner);
