@@ -123,7 +123,10 @@ void createLongLivedWindows()
 
 bool runLogin()
 {
-    // Asked before the login: no polling is started for a program on its way out.
+    // A signal that came before any event loop ran is taken first: the login that logs in by itself would
+    // start polling as it is shown. Asked before the login: no polling is started for a program on its way
+    // out.
+    QCoreApplication::processEvents();
     if (s_bQuitAsked || !g_pLoginDialog || g_pLoginDialog->exec() != QDialog::Accepted || s_bQuitAsked)
         return false;
     g_pMainDialog->setOutletControl(s_pRoom->outletControl());

@@ -21,6 +21,17 @@
 namespace {
 // How often the machine's protection list is read again, for changes made by other programs.
 constexpr qint64 kProtectionRereadMs = 1000;
+
+// Another device answers from this one's address: a frame sent there may reach either unit.
+bool sharesAddress(const CPdu* pPdu)
+{
+    if (!g_pRackmind)
+        return false;
+    for (const CPdu* pOther : qAsConst(g_pRackmind->listPdu))
+        if (pOther != pPdu && pOther->isOnline() && pOther->sendIPv4() == pPdu->sendIPv4())
+            return true;
+    return false;
+}
 } // namespace
 
 COutletControl::COutletControl(QObject* parent, const QString& strJournal, const QString& strProtection)
@@ -182,11 +193,22 @@ void COutletControl::watch(CPdu* pPdu)
         m_timer.start(kTickMs);
 }
 
+bool COutletControl::refusedAtSharedAddress(CPdu* pPdu, int iOutlet, const QString& strWhat)
+{
+    if (!sharesAddress(pPdu))
+        return false;
+    report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
+           QStringLiteral("refused: another PDU answers from its address"));
+    return true;
+}
+
 COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bool bOn)
 {
     if (!pPdu)
         return RefusedNoDevice;
     const QString strWhat = bOn ? QStringLiteral("switch on") : QStringLiteral("switch off");
+    if (refusedAtSharedAddress(pPdu, iOutlet, strWhat))
+        return RefusedSharedAddress;
     if (!bOn && !isMacKnown(pPdu)) {
         report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
                QStringLiteral("refused: MAC not known yet"));
@@ -214,6 +236,8 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     if (!pPdu || iOutlet < 1 || iOutlet > 8)
         return RefusedNoDevice;
     const QString strWhat = QStringLiteral("cycle");
+    if (refusedAtSharedAddress(pPdu, iOutlet, strWhat))
+        return RefusedSharedAddress;
     if (!isMacKnown(pPdu)) {
         report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat,
                QStringLiteral("refused: MAC not known yet"));

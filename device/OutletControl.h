@@ -54,8 +54,9 @@ public:
         RefusedProtected,
         RefusedBusy,
         RefusedNoDevice,
-        RefusedMacUnknown, // the device's MAC has not arrived: its protection cannot be told yet
-        RefusedNoJournal,  // a cycle that cannot be recorded would be lost with the program
+        RefusedMacUnknown,    // the device's MAC has not arrived: its protection cannot be told yet
+        RefusedNoJournal,     // a cycle that cannot be recorded would be lost with the program
+        RefusedSharedAddress, // another device answers from its address: the command could reach that one
     };
 
     struct Cycle
@@ -117,6 +118,8 @@ private:
     void slotReplyDecoded(int iCommand);
     void sendSwitch(CPdu* pPdu, int iOutlet, bool bOn);
     void report(CPdu* pPdu, int iOutlet, int iKind, const QString& strWhat, const QString& strResult);
+    // True, and the refusal reported, when another device answers from pPdu's address.
+    bool refusedAtSharedAddress(CPdu* pPdu, int iOutlet, const QString& strWhat);
     int indexOf(const CPdu* pPdu, int iOutlet) const;
     void watch(CPdu* pPdu);
     // Sends what the rules asked for and logs each step and the end.

@@ -262,8 +262,10 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
     // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
     quint8 aReported[6];
     decodeNetworkMac(framePayload(data), aReported);
-    CPdu* pOwner =
-        std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0 ? pPdu : deviceWithMac(aReported);
+    // A MAC this console wrote to the device is its own too: the unit here took it, no second one came.
+    const bool bOwn = std::memcmp(aReported, pPdu->stInfo.mac, sizeof aReported) == 0 ||
+                      std::memcmp(aReported, pPdu->stSetInfo.mac, sizeof aReported) == 0;
+    CPdu* pOwner = bOwn ? pPdu : deviceWithMac(aReported);
     if (pOwner && pOwner->uiSourceIP == sender) {
         if (itShared != m_hashShared.end())
             itShared->told(pOwner);
@@ -275,13 +277,22 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
         // for this one. Once this one has gone silent, the unit here is another one.
         const bool bBeside =
             macKey(aReported) && Clock::elapsedMs() - pPdu->iLastMacMsecs < CPdu::kOnlineMsecs;
-        SharedSource& shared = m_hashShared[sender];
-        if (!bBeside || listPdu.size() >= m_iDeviceLimit || shared.iUnits >= kUnitsPerAddress)
+        if (!bBeside || listPdu.size() >= m_iDeviceLimit ||
+            (itShared != m_hashShared.end() && itShared->iUnits >= kUnitsPerAddress))
             return pPdu;
-        ++shared.iUnits;
         CPdu* pSecond = addPdu(sender);
+        SharedSource& shared = m_hashShared[sender];
+        ++shared.iUnits;
         shared.told(pSecond);
         return pSecond;
+    }
+    // Units share this address: another known one joins them, and none of those here is sent away (one
+    // that left is found where it went once it is silent here).
+    if (itShared != m_hashShared.end() && itShared->iUnits < kUnitsPerAddress) {
+        setSource(pOwner, sender);
+        endMove(pOwner);
+        m_hashShared[sender].told(pOwner);
+        return pOwner;
     }
     // Another known device answers from here now (two devices swapped addresses): it takes this
     // address. The one that was here no longer answers from it: offline, it is found again where its
@@ -356,7 +367,10 @@ CPdu* CRackmind::SharedSource::replyOf(CPdu* pFirst, quint32 uiSender, int iComm
     bOthersSince = true;
     if (listRound.isEmpty() || iCommand < 0 || iCommand >= int(std::size(aiReplies)))
         return pFirst;
-    CPdu* pPdu = listRound.at(aiReplies[iCommand]++ % listRound.size());
+    // Kept below the round's size: a host sending only other replies must not run the count past its range.
+    int& iNext = aiReplies[iCommand];
+    CPdu* pPdu = listRound.at(iNext % listRound.size());
+    iNext = (iNext + 1) % listRound.size();
     return pPdu && pPdu->uiSourceIP == uiSender ? pPdu : pFirst;
 }
 
@@ -404,12 +418,22 @@ void CRackmind::setSource(CPdu* pPdu, quint32 uiAddress)
 {
     const quint32 uiOld = pPdu->uiSourceIP;
     pPdu->uiSourceIP = uiAddress;
-    if (uiOld == uiAddress || m_iIndexedCount != listPdu.size())
+    if (uiOld == uiAddress)
+        return;
+    // A unit gone from a shared address leaves room there; an address all have left is forgotten.
+    const auto itLeft = uiOld ? m_hashShared.find(uiOld) : m_hashShared.end();
+    const bool bLeftShared = itLeft != m_hashShared.end();
+    if (bLeftShared && --itLeft->iUnits <= 0)
+        m_hashShared.erase(itLeft);
+    const auto itJoined = uiAddress ? m_hashShared.find(uiAddress) : m_hashShared.end();
+    if (itJoined != m_hashShared.end())
+        ++itJoined->iUnits;
+    if (m_iIndexedCount != listPdu.size())
         return;
     // An address is the registry's for one device at a time; a second one there came from outside. Where
     // units share the old address, the next one there is found anew.
     if ((uiAddress && m_hashBySource.contains(uiAddress)) || (uiOld && m_hashBySource.value(uiOld) != pPdu) ||
-        (uiOld && m_hashShared.contains(uiOld))) {
+        bLeftShared) {
         m_iIndexedCount = -1;
         return;
     }

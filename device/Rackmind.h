@@ -108,7 +108,7 @@ private:
     struct SharedSource
     {
         QList<QPointer<CPdu>> listRound; // the units in the order they told their MACs this poll
-        int aiReplies[32] = {};          // replies of each command since
+        int aiReplies[32] = {};          // the unit in listRound the next reply of each command is from
         bool bOthersSince = false;       // replies other than network ones since the last network reply
         int iUnits = 1;                  // devices answering from the address
         void told(CPdu* pPdu);

@@ -1021,6 +1021,10 @@ Poll from a free port?</source>
         <source>%1 was not power cycled: the console cannot record the cycle in %2, and would leave the outlet off if it ended before the cycle did.</source>
         <translation>%1 未执行断电重启：控制台无法在 %2 中记录此次重启，若控制台在重启完成前退出，插座将保持断电。</translation>
     </message>
+    <message>
+        <source>%1 of %2 was not switched: another PDU answers from the same address, and the command could reach that one instead. Give one of them an address of its own first.</source>
+        <translation>%2 的%1未切换：另一台 PDU 从同一地址应答，命令可能会送达那一台。请先为其中一台设置独立的地址。</translation>
+    </message>
 </context>
 <context>
     <name>COutletControl</name>

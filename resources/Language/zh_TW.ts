@@ -1021,6 +1021,10 @@ Poll from a free port?</source>
         <source>%1 was not power cycled: the console cannot record the cycle in %2, and would leave the outlet off if it ended before the cycle did.</source>
         <translation>%1 未執行斷電重啟：控制台無法在 %2 中記錄此次重啟，若控制台在重啟完成前結束，插座將保持斷電。</translation>
     </message>
+    <message>
+        <source>%1 of %2 was not switched: another PDU answers from the same address, and the command could reach that one instead. Give one of them an address of its own first.</source>
+        <translation>%2 的%1未切換：另一台 PDU 從同一位址回應，命令可能會送達那一台。請先為其中一台設定獨立的位址。</translation>
+    </message>
 </context>
 <context>
     <name>COutletControl</name>

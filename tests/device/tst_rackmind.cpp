@@ -634,6 +634,99 @@ private slots:
         QCOMPARE(registry.listPdu.size(), CRackmind::kUnitsPerAddress);
     }
 
+    // Fresh units come to the address they all fall back to two at a time and each leaves for an address
+    // of its own: the units gone from there leave room for the next pair, however many went before.
+    void unitsLeavingASharedAddressMakeRoom()
+    {
+        CRackmind registry;
+        PduInfo info = filledInfo();
+        for (int iPair = 0; iPair < 2 * CRackmind::kUnitsPerAddress; ++iPair) {
+            info.mac[4] = quint8(iPair);
+            for (quint8 uiUnit : {0, 1}) {
+                info.mac[5] = uiUnit;
+                receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+            }
+            QCOMPARE(registry.listPdu.size(), 2 * (iPair + 1));
+            m_dtNow = m_dtNow.addMSecs(CPdu::kOnlineMsecs + 1000);
+            for (quint8 uiUnit : {0, 1}) {
+                info.mac[5] = uiUnit;
+                const QByteArray baAddress =
+                    QStringLiteral("10.201.1.%1").arg(2 * iPair + uiUnit + 1).toLatin1();
+                receive(registry, baAddress.constData(), replyFrame(kCmdNetwork, info));
+            }
+            QCOMPARE(registry.listPdu.size(), 2 * (iPair + 1));
+        }
+    }
+
+    // A MAC written from here: the unit's next network reply tells it from the same address, and it is the
+    // same device with its new MAC, not a second unit beside it.
+    void macWrittenFromHereIsTheSameDevice()
+    {
+        CRackmind registry;
+        g_pRackmind = &registry;
+        PduInfo info = filledInfo();
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        CPdu* pPdu = registry.listPdu.value(0);
+        QVERIFY(pPdu);
+        pPdu->stSetInfo = pPdu->stInfo;
+        pPdu->stSetInfo.mac[5] ^= 0x33;
+        pPdu->download();
+        info.mac[5] ^= 0x33;
+        m_dtNow = m_dtNow.addMSecs(500);
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        g_pRackmind = nullptr;
+        QCOMPARE(registry.listPdu.size(), 1);
+        QCOMPARE(pPdu->stInfo.mac[5], info.mac[5]);
+        QVERIFY(pPdu->needDownload().isEmpty());
+    }
+
+    // Two units share an address; a unit known elsewhere comes to it, alone or swapping with one of the
+    // two: each keeps its own readings, and none is taken offline while it answers.
+    void unitComingToASharedAddress_data()
+    {
+        QTest::addColumn<bool>("bSwap");
+        QTest::newRow("swapping with one there") << true;
+        QTest::newRow("joining the two") << false;
+    }
+    void unitComingToASharedAddress()
+    {
+        QFETCH(bool, bSwap);
+        CRackmind registry;
+        QHash<CPdu*, QSet<quint32>> hashVoltages;
+        connect(&registry, &CRackmind::signalDeviceAnswered, this, [&hashVoltages](CPdu* pPdu) {
+            if (pPdu->hasReported(kCmdStatus))
+                hashVoltages[pPdu] << pPdu->stInfo.voltage;
+        });
+        QVector<PduInfo> vecUnits(3, filledInfo());
+        for (int i = 0; i < vecUnits.size(); ++i) {
+            vecUnits[i].mac[5] = quint8(0x10 + i);
+            vecUnits[i].voltage = quint32(230 + i);
+        }
+        const auto round = [&registry, &vecUnits](const QVector<QPair<const char*, int>>& vecAnswers) {
+            for (int iCommand : {kCmdNetwork, kCmdStatus})
+                for (const auto& answer : vecAnswers)
+                    receive(registry, answer.first, replyFrame(quint8(iCommand), vecUnits.at(answer.second)));
+        };
+        round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.3", 2}});
+        QCOMPARE(registry.listPdu.size(), 3);
+        // Long enough for a unit that left to be found where it went.
+        const int iRounds = int(CRackmind::kHoldMsecs / 1000) + 4;
+        for (int i = 0; i < iRounds; ++i) {
+            if (i == iRounds - 3)
+                hashVoltages.clear();
+            m_dtNow = m_dtNow.addMSecs(1000);
+            if (bSwap)
+                round({{"10.201.0.2", 1}, {"10.201.0.2", 2}, {"10.201.0.3", 0}});
+            else
+                round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.2", 2}});
+        }
+        QCOMPARE(registry.listPdu.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(registry.listPdu.at(i)->isOnline());
+            QCOMPARE(hashVoltages.value(registry.listPdu.at(i)), QSet<quint32>{quint32(230 + i)});
+        }
+    }
+
     // A unit that leaves the factory with a MAC another PDU already reports (a cloned configuration):
     // the MAC is the first device's, as heard, and a move to a new address is that device's.
     void sharedMacBelongsToTheFirstDevice()

@@ -279,6 +279,24 @@ private slots:
         QTest::newRow("outlet name with bytes after its end")
             << int(kCmdOutletNames) << 0 << bytes("Srv1\0\0web\0", 10) << "LineEditOutletName"
             << "Srv1";
+        // Anyone on the network can write a line break, an escape or a direction override into a name: the
+        // editor leaves them out, and the unit keeps them until the operator types a text of his own.
+        QTest::newRow("name with a line break")
+            << int(kCmdNetwork) << 20 << padded("Rack\r\nB", 16) << "LineEditName"
+            << "RackB";
+        QTest::newRow("position with an escape and an override") << int(kCmdNetwork) << 36
+                                                                 << padded("\x1B[2JHall \xE2\x80\xAE"
+                                                                           "B",
+                                                                           16)
+                                                                 << "LineEditPosition"
+                                                                 << "[2JHall B";
+        // Read as UTF-8 it no longer fits the field: the editor shows it whole, as it reads.
+        QTest::newRow("Latin-1 position with a line break")
+            << int(kCmdNetwork) << 36 << padded("\xC4\xC4\xC4\xC4\xC4\xC4\n\xC4", 16) << "LineEditPosition"
+            << QStringLiteral("\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\n\uFFFD");
+        QTest::newRow("outlet name with a tab")
+            << int(kCmdOutletNames) << 0 << padded("Srv\t1", 10) << "LineEditOutletName"
+            << "Srv1";
     }
 
     // Selecting a device whose field reads as the editor shows it leaves nothing to send, and a write of

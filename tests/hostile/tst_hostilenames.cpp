@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTreeWidget>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <memory>
@@ -32,6 +34,14 @@ class TestHostileNames : public QObject
         const quint8 mac[6] = {0x00, 0x04, 0xA3, 0x00, 0x00, macOctet};
         std::copy(mac, mac + 6, pPdu->stInfo.mac);
         return pPdu;
+    }
+
+    static QString voltageAlarmLine(CPdu& pdu)
+    {
+        ActiveAlarm alarm;
+        alarm.pPdu = &pdu;
+        alarm.iCondition = CPdu::AlarmVoltageWarn;
+        return CSystemTrayIcon::alarmLine(alarm);
     }
 
 private slots:
@@ -59,14 +69,34 @@ private slots:
     {
         QFETCH(QString, strName);
         QFETCH(QString, strRead);
-        const std::unique_ptr<CPdu> pPdu = device(strName, 5, 5);
-        ActiveAlarm alarm;
-        alarm.pPdu = pPdu.get();
-        alarm.iCondition = CPdu::AlarmVoltageWarn;
-        const QString strLine = CSystemTrayIcon::alarmLine(alarm);
+        const QString strLine = voltageAlarmLine(*device(strName, 5, 5));
         QVERIFY2(strLine.startsWith(strRead + QStringLiteral(" (Row <i>2</i>, 10.200.1.5)")),
                  qPrintable(strLine));
         QVERIFY(!strLine.contains(QLatin1Char('\n')) && !strLine.contains(QLatin1Char('\r')));
+    }
+
+    // The balloon's text goes to a notification service or a label, either of which takes text that looks
+    // like markup for markup: no device text may start a tag or an entity there, and the lines read as
+    // written.
+    void balloonShowsNoMarkup_data() { hostile_data(); }
+    void balloonShowsNoMarkup()
+    {
+        QFETCH(QString, strName);
+        const QString strLine = voltageAlarmLine(*device(strName, 5, 5));
+        const QString strText = CSystemTrayIcon::balloonText({strLine, strLine});
+        QVERIFY2(!Qt::mightBeRichText(strText), qPrintable(strText));
+        QXmlStreamReader reader(QStringLiteral("<body>") + strText + QStringLiteral("</body>"));
+        QString strRead;
+        int iElements = 0;
+        while (!reader.atEnd() && !reader.hasError()) {
+            reader.readNext();
+            iElements += reader.isStartElement() ? 1 : 0;
+            if (reader.isCharacters())
+                strRead += reader.text();
+        }
+        QVERIFY2(reader.hasError() || (iElements == 1 && strRead == strText), qPrintable(strText));
+        // Seen: the lines as they are, an invisible joiner aside.
+        QCOMPARE(QString(strText).remove(QChar(0x2060)), strLine + QLatin1Char('\n') + strLine);
     }
 
     // An outlet's name in a menu reads as the device holds it: no letter becomes a shortcut, no '&' vanishes.

@@ -228,6 +228,30 @@ private slots:
         QCOMPARE(listKinds.last(), iEnd);
     }
 
+    // Two units answer from one address: a command meant for one may reach the other (whose outlet may be
+    // protected, or feed another load), so while both answer neither is switched or cycled from here; once
+    // the other has gone silent, the one left is switched as before.
+    void unitsSharingAnAddressAreNotSwitched()
+    {
+        CRackmind rackmind;
+        g_pRackmind = &rackmind;
+        CPdu* pPdu = new CPdu(&rackmind);
+        CPdu* pBeside = new CPdu(&rackmind);
+        rackmind.listPdu << pPdu << pBeside;
+        known(*pPdu);
+        known(*pBeside, "\x00\x04\xA3\x12\x34\x06");
+        pPdu->uiSourceIP = pBeside->uiSourceIP = 0x0AC90002;
+        COutletControl control;
+        SentFrames sent(pPdu);
+        QCOMPARE(control.switchOutlet(pPdu, 3, true), COutletControl::RefusedSharedAddress);
+        QCOMPARE(control.switchOutlet(pPdu, 3, false), COutletControl::RefusedSharedAddress);
+        QCOMPARE(control.startCycle(pPdu, 3), COutletControl::RefusedSharedAddress);
+        advance(int(CPdu::kOnlineMsecs) + 1000, pPdu, 0x04);
+        QCOMPARE(control.switchOutlet(pPdu, 3, false), COutletControl::Accepted);
+        g_pRackmind = nullptr;
+        QCOMPARE(switches(sent), QStringList{"off3"});
+    }
+
     // Two devices with the journal's MAC: the one that answers first after a restart may not be the
     // one that was cycled, so neither is switched.
     void restartWaitsForEveryDeviceWithTheMac()

@@ -49,9 +49,33 @@ bool storeMacText(const QString& strText, quint8* pField)
     return true;
 }
 
+namespace {
+// What an editor keeps of a text: the one-line form marks exactly the characters that do not belong in a
+// name. *piPos moves back over each one left out before it.
+QString keptInEditor(const QString& strText, int* piPos)
+{
+    const QString strMarked = terminalText(strText);
+    if (strMarked == strText)
+        return strText;
+    QString strKept;
+    const int iCursor = piPos ? *piPos : 0;
+    for (int i = 0; i < strText.size(); ++i) {
+        if (strMarked.at(i) == strText.at(i))
+            strKept += strText.at(i);
+        else if (piPos && i < iCursor)
+            --*piPos;
+    }
+    return strKept;
+}
+} // namespace
+
 void storeEditedText(const QString& strText, char* pField, const char* pCurrent, int iWidth)
 {
-    if (pCurrent && strText == deviceText(pCurrent, iWidth))
+    // The editor leaves out what another writer put in the field beyond a name (line breaks, escapes): a
+    // text left as shown keeps the unit's own bytes, and nothing the operator did not type is written.
+    // A text too long to edit is shown whole.
+    const QString strCurrent = pCurrent ? deviceText(pCurrent, iWidth) : QString();
+    if (pCurrent && (strText == strCurrent || strText == keptInEditor(strCurrent, nullptr)))
         std::memcpy(pField, pCurrent, size_t(iWidth));
     else
         storeDeviceText(strText, pField, iWidth);
@@ -59,18 +83,6 @@ void storeEditedText(const QString& strText, char* pField, const char* pCurrent,
 
 QValidator::State CFieldWidthValidator::validate(QString& strInput, int& iPos) const
 {
-    // The one-line form marks exactly the characters that do not belong in a name.
-    const QString strMarked = terminalText(strInput);
-    if (strMarked != strInput) {
-        QString strKept;
-        const int iCursor = iPos;
-        for (int i = 0; i < strInput.size(); ++i) {
-            if (strMarked.at(i) == strInput.at(i))
-                strKept += strInput.at(i);
-            else if (i < iCursor)
-                --iPos;
-        }
-        strInput = strKept;
-    }
+    strInput = keptInEditor(strInput, &iPos);
     return strInput.toUtf8().size() <= m_iWidth ? Acceptable : Invalid;
 }

@@ -104,6 +104,12 @@ bool COutletActions::explainRefusal(QWidget* pParent, COutletControl* pControl, 
                   "it is protected is not known.")
                    .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
         return false;
+    case COutletControl::RefusedSharedAddress:
+        prompt(pParent, false, tr("info"),
+               tr("%1 of %2 was not switched: another PDU answers from the same address, and the command "
+                  "could reach that one instead. Give one of them an address of its own first.")
+                   .arg(outletLabel(pPdu, iOutlet), pduLabel(pPdu)));
+        return false;
     case COutletControl::RefusedNoJournal:
         prompt(pParent, false, tr("info"),
                tr("%1 was not power cycled: the console cannot record the cycle in %2, and would leave the "

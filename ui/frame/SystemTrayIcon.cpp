@@ -173,10 +173,20 @@ void CSystemTrayIcon::slotShowBalloon()
     const QStringList listAlarms = std::exchange(m_listNewAlarms, {});
     if (listAlarms.isEmpty())
         return;
+    showMessage(listAlarms.size() == 1 ? tr("New alarm") : tr("New alarms: %1").arg(listAlarms.size()),
+                balloonText(listAlarms), QSystemTrayIcon::Warning);
+}
+
+QString CSystemTrayIcon::balloonText(const QStringList& listAlarms)
+{
     constexpr int kShown = 5;
     QString strText = listAlarms.mid(0, kShown).join(QLatin1Char('\n'));
     if (listAlarms.size() > kShown)
         strText += QLatin1Char('\n') + tr("and %1 more").arg(listAlarms.size() - kShown);
-    showMessage(listAlarms.size() == 1 ? tr("New alarm") : tr("New alarms: %1").arg(listAlarms.size()),
-                strText, QSystemTrayIcon::Warning);
+    // A notification service, or the label showing the balloon, reads text that looks like markup as
+    // markup: a unit's name could hide the other alarms or show what it never held. An invisible joiner
+    // after each '<' and '&' leaves no tag or entity to read, in plain text and in markup alike.
+    strText.replace(QLatin1Char('<'), QStringLiteral("<\u2060"));
+    strText.replace(QLatin1Char('&'), QStringLiteral("&\u2060"));
+    return strText;
 }

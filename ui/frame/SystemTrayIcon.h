@@ -32,6 +32,8 @@ public:
     static constexpr int kSingleClickDelayMsec = 500;
     // An alarm as the balloon lists it, on one line; the balloon shows plain text.
     static QString alarmLine(const ActiveAlarm& alarm);
+    // The balloon's text for these new alarms' lines: the first few, and how many more.
+    static QString balloonText(const QStringList& listAlarms);
 
 public slots:
     void slotActivated(QSystemTrayIcon::ActivationReason reason);
