@@ -169,7 +169,8 @@ void CRackmind::route(quint32 sender, const QByteArray& data)
     // configured address or one translated on the way must not make a new device of every reply.
     CPdu* pPdu = findBySource(sender);
     if (pPdu) {
-        deliver(takenOver(pPdu, sender, data), data);
+        if (CPdu* pFor = takenOver(pPdu, sender, data))
+            deliver(pFor, data);
         return;
     }
     // Only a genuine reply reaches further: a stray packet or another console's query must neither
@@ -257,8 +258,14 @@ quint64 macKey(const quint8 (&mac)[6])
 CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
 {
     const auto itShared = m_hashShared.find(sender);
-    if (frameCommand(data) != kCmdNetwork || !pPdu->hasKnownMac() || !isAcceptedReply(data))
-        return itShared == m_hashShared.end() ? pPdu : itShared->replyOf(pPdu, sender, frameCommand(data));
+    const auto itNewcomer = m_hashNewcomer.find(sender);
+    const bool bUndecided = itNewcomer != m_hashNewcomer.end() &&
+                            Clock::elapsedMs() - itNewcomer->iSinceMsecs < CPdu::kOnlineMsecs;
+    if (frameCommand(data) != kCmdNetwork || !pPdu->hasKnownMac() || !isAcceptedReply(data)) {
+        if (itShared != m_hashShared.end())
+            return itShared->replyOf(pPdu, sender, frameCommand(data));
+        return bUndecided ? nullptr : pPdu;
+    }
     // A reply carrying this device's own MAC is its own, even where a second device of that MAC exists.
     quint8 aReported[6];
     decodeNetworkMac(framePayload(data), aReported);
@@ -269,16 +276,33 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
     if (pOwner && pOwner->uiSourceIP == sender) {
         if (itShared != m_hashShared.end())
             itShared->told(pOwner);
+        if (pOwner == pPdu && itNewcomer != m_hashNewcomer.end()) {
+            if (bUndecided)
+                itNewcomer->bFirstToldSince = true;
+            else
+                m_hashNewcomer.erase(itNewcomer);
+        }
         return pOwner;
     }
     if (!pOwner) {
-        // A unit never heard while the one here still tells its own MAC is a second unit at this address
-        // (two fresh from the factory fall back to its address): a device of its own, not a new identity
-        // for this one. Once this one has gone silent, the unit here is another one.
-        const bool bBeside =
-            macKey(aReported) && Clock::elapsedMs() - pPdu->iLastMacMsecs < CPdu::kOnlineMsecs;
+        // A unit never heard while the one here still tells its own MAC: a second unit at this address
+        // (two fresh from the factory fall back to its address) if the one here tells its own MAC again
+        // meanwhile, else this one's new MAC. Once this one has gone silent, the unit here is another one.
+        const quint64 uiMac = macKey(aReported);
+        const bool bBeside = uiMac && Clock::elapsedMs() - pPdu->iLastMacMsecs < CPdu::kOnlineMsecs;
         if (!bBeside || listPdu.size() >= m_iDeviceLimit ||
-            (itShared != m_hashShared.end() && itShared->iUnits >= kUnitsPerAddress))
+            (itShared != m_hashShared.end() && itShared->iUnits >= kUnitsPerAddress)) {
+            if (itNewcomer != m_hashNewcomer.end())
+                m_hashNewcomer.erase(itNewcomer);
+            return pPdu;
+        }
+        if (!bUndecided || itNewcomer->uiMac != uiMac) {
+            m_hashNewcomer[sender] = Newcomer{uiMac, Clock::elapsedMs(), false};
+            return nullptr;
+        }
+        const bool bSecond = itNewcomer->bFirstToldSince;
+        m_hashNewcomer.erase(itNewcomer);
+        if (!bSecond)
             return pPdu;
         CPdu* pSecond = addPdu(sender);
         SharedSource& shared = m_hashShared[sender];

@@ -94,7 +94,7 @@ private:
     CPdu* deviceWithMac(const quint8 (&mac)[6]);
     // The device a reply from a known sender's address is for: another known device whose MAC a network
     // reply carries takes the address over; a unit never heard beside one still answering there is a
-    // device of its own at the same address.
+    // device of its own at the same address. Null for a reply that waits while that is undecided.
     CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
     // The first device told by a download to move to this address, while that move is open.
     CPdu* movingTo(quint32 uiAddress, qint64 iNow);
@@ -115,6 +115,16 @@ private:
         CPdu* replyOf(CPdu* pFirst, quint32 uiSender, int iCommand);
     };
     QHash<quint32, SharedSource> m_hashShared;
+    // A MAC never heard, told from a device's address while that device still tells its own: a second
+    // unit there once the device's own MAC comes again, the device's new MAC (written by another program)
+    // if the newcomer's comes again first. Until then that address's readings wait a poll.
+    struct Newcomer
+    {
+        quint64 uiMac = 0;
+        qint64 iSinceMsecs = 0;
+        bool bFirstToldSince = false;
+    };
+    QHash<quint32, Newcomer> m_hashNewcomer;
     // Replies of new senders while a silent device with a known MAC may reappear at one of them.
     QHash<quint32, Held> m_hashHeld;
     int m_iDeviceLimit = kDeviceLimit;

@@ -622,16 +622,32 @@ private slots:
         }
     }
 
-    // A host at a PDU's address inventing a MAC in every network reply makes a few devices, not a room.
+    // A host at a PDU's address inventing MACs makes a few devices, not a room: one that tells each new MAC
+    // once is never a second unit, one that tells each twice around the PDU's own gets no more than the
+    // units an address holds.
+    void oneAddressCannotFillTheRoom_data()
+    {
+        QTest::addColumn<bool>("bTwice");
+        QTest::addColumn<int>("iDevices");
+        QTest::newRow("each MAC once") << false << 1;
+        QTest::newRow("each MAC twice around the PDU's own") << true << int(CRackmind::kUnitsPerAddress);
+    }
     void oneAddressCannotFillTheRoom()
     {
+        QFETCH(bool, bTwice);
+        QFETCH(int, iDevices);
         CRackmind registry;
-        PduInfo info = filledInfo();
-        for (int i = 0; i < 4 * CRackmind::kUnitsPerAddress; ++i) {
+        const PduInfo own = filledInfo();
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, own));
+        PduInfo info = own;
+        for (int i = 1; i < 4 * CRackmind::kUnitsPerAddress; ++i) {
             info.mac[4] = quint8(i);
             receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+            receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, own));
+            if (bTwice)
+                receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
         }
-        QCOMPARE(registry.listPdu.size(), CRackmind::kUnitsPerAddress);
+        QCOMPARE(registry.listPdu.size(), iDevices);
     }
 
     // Fresh units come to the address they all fall back to two at a time and each leaves for an address
@@ -642,7 +658,7 @@ private slots:
         PduInfo info = filledInfo();
         for (int iPair = 0; iPair < 2 * CRackmind::kUnitsPerAddress; ++iPair) {
             info.mac[4] = quint8(iPair);
-            for (quint8 uiUnit : {0, 1}) {
+            for (quint8 uiUnit : {0, 1, 0, 1}) {
                 info.mac[5] = uiUnit;
                 receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
             }
@@ -658,26 +674,42 @@ private slots:
         }
     }
 
-    // A MAC written from here: the unit's next network reply tells it from the same address, and it is the
-    // same device with its new MAC, not a second unit beside it.
-    void macWrittenFromHereIsTheSameDevice()
+    // A MAC written from here, or by another program: the unit's next network replies tell it from the same
+    // address, and it is the same device with its new MAC and its readings, not a second unit beside it.
+    void macWrittenIsTheSameDevice_data()
     {
+        QTest::addColumn<bool>("bHere");
+        QTest::newRow("from here") << true;
+        QTest::newRow("by another program") << false;
+    }
+    void macWrittenIsTheSameDevice()
+    {
+        QFETCH(bool, bHere);
         CRackmind registry;
         g_pRackmind = &registry;
         PduInfo info = filledInfo();
         receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
         CPdu* pPdu = registry.listPdu.value(0);
         QVERIFY(pPdu);
-        pPdu->stSetInfo = pPdu->stInfo;
-        pPdu->stSetInfo.mac[5] ^= 0x33;
-        pPdu->download();
+        if (bHere) {
+            pPdu->stSetInfo = pPdu->stInfo;
+            pPdu->stSetInfo.mac[5] ^= 0x33;
+            pPdu->download();
+        }
         info.mac[5] ^= 0x33;
-        m_dtNow = m_dtNow.addMSecs(500);
-        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+        for (int i = 0; i < 3; ++i) {
+            m_dtNow = m_dtNow.addMSecs(500);
+            info.voltage = quint32(220 + i);
+            receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, info));
+            receive(registry, "10.201.0.2", replyFrame(kCmdStatus, info));
+        }
         g_pRackmind = nullptr;
         QCOMPARE(registry.listPdu.size(), 1);
         QCOMPARE(pPdu->stInfo.mac[5], info.mac[5]);
-        QVERIFY(pPdu->needDownload().isEmpty());
+        QCOMPARE(pPdu->stInfo.voltage, info.voltage);
+        QVERIFY(pPdu->isOnline());
+        if (bHere)
+            QVERIFY(pPdu->needDownload().isEmpty());
     }
 
     // Two units share an address; a unit known elsewhere comes to it, alone or swapping with one of the
@@ -707,7 +739,8 @@ private slots:
                 for (const auto& answer : vecAnswers)
                     receive(registry, answer.first, replyFrame(quint8(iCommand), vecUnits.at(answer.second)));
         };
-        round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.3", 2}});
+        for (int i = 0; i < 2; ++i) // the second unit at .2 is one once both told their MACs twice
+            round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.3", 2}});
         QCOMPARE(registry.listPdu.size(), 3);
         // Long enough for a unit that left to be found where it went.
         const int iRounds = int(CRackmind::kHoldMsecs / 1000) + 4;
@@ -721,9 +754,9 @@ private slots:
                 round({{"10.201.0.2", 0}, {"10.201.0.2", 1}, {"10.201.0.2", 2}});
         }
         QCOMPARE(registry.listPdu.size(), 3);
-        for (int i = 0; i < 3; ++i) {
-            QVERIFY(registry.listPdu.at(i)->isOnline());
-            QCOMPARE(hashVoltages.value(registry.listPdu.at(i)), QSet<quint32>{quint32(230 + i)});
+        for (CPdu* pPdu : qAsConst(registry.listPdu)) {
+            QVERIFY(pPdu->isOnline());
+            QCOMPARE(hashVoltages.value(pPdu), QSet<quint32>{quint32(230 + pPdu->stInfo.mac[5] - 0x10)});
         }
     }
 
