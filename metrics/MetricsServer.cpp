@@ -133,6 +133,9 @@ thread_local bool t_bCloseAfter = false;
 // Requests on one connection before the server closes it.
 constexpr int kMaxRequestsPerConnection = 100;
 constexpr size_t kChunkBytes = 64 * 1024;
+// How long the first look at the room's page waits for the page to be made (the exporter refreshes once
+// a second and makes the page only while someone looks).
+constexpr int kRoomPageWaitMsec = 3000;
 
 // The library's server with connections served by our own loop: a deadline on every exchange, a stop
 // noticed within a fraction of a second, and a close after any answer that left a body unread.
@@ -244,6 +247,7 @@ struct CMetricsServer::Private
     std::atomic<qint64> iRoomPageAskedMsec{0}; // steady clock
 
     std::mutex mutex;
+    std::condition_variable cvPublished;
     std::shared_ptr<Snapshot> pSnapshot = std::make_shared<Snapshot>();
     // Compressing a room's page anew for every scrape, or even every page whole, would cost more than
     // everything else the console does for metrics.
@@ -252,6 +256,15 @@ struct CMetricsServer::Private
     std::shared_ptr<Snapshot> snapshot()
     {
         std::lock_guard<std::mutex> lock(mutex);
+        return pSnapshot;
+    }
+    // The next snapshot that holds the room's page, made within a few refreshes once someone asks for it;
+    // the last snapshot if none comes in time or the server stops meanwhile.
+    std::shared_ptr<Snapshot> snapshotWithRoomPage()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        cvPublished.wait_for(lock, std::chrono::milliseconds(kRoomPageWaitMsec),
+                             [this] { return !pSnapshot->baRoomPage.isEmpty() || bStopping; });
         return pSnapshot;
     }
     void route(httplib::Server& server);
@@ -327,7 +340,7 @@ void CMetricsServer::Private::route(httplib::Server& server)
     });
     server.Get("/", [this](const httplib::Request& req, httplib::Response& res) {
         iRoomPageAskedMsec = steadyMsec();
-        const std::shared_ptr<Snapshot> pSnap = snapshot();
+        const std::shared_ptr<Snapshot> pSnap = snapshotWithRoomPage();
         const_cast<httplib::Request&>(req).headers.erase("Accept-Encoding");
         const_cast<httplib::Request&>(req).ranges.clear();
         // Device texts are escaped on the page; the policy keeps any script from running all the same.
@@ -335,7 +348,7 @@ void CMetricsServer::Private::route(httplib::Server& server)
         res.set_header("X-Content-Type-Options", "nosniff");
         res.set_header("Cache-Control", "no-store");
         if (pSnap->baRoomPage.isEmpty()) {
-            // Made from the next second on, now that someone looks.
+            // The console was too busy to make it in time: the browser asks again.
             res.set_content(
                 "<!DOCTYPE html><meta http-equiv=\"refresh\" content=\"1\"><title>Rackmind</title>"
                 "<p>Loading&hellip;</p>\n",
@@ -405,7 +418,11 @@ void CMetricsServer::stop()
 {
     if (!d->thread.joinable())
         return;
-    d->bStopping = true;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->bStopping = true;
+    }
+    d->cvPublished.notify_all();
     d->pServer->stop();
     d->thread.join();
     d->pServer.reset();
@@ -423,8 +440,11 @@ void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecPa
     pSnapshot->baText = baText;
     pSnapshot->vecParts = vecParts;
     pSnapshot->baRoomPage = baRoomPage;
-    std::lock_guard<std::mutex> lock(d->mutex);
-    d->pSnapshot = std::move(pSnapshot);
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->pSnapshot = std::move(pSnapshot);
+    }
+    d->cvPublished.notify_all();
 }
 
 bool CMetricsServer::roomPageWanted() const

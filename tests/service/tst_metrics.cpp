@@ -46,6 +46,7 @@ private slots:
     void compressedOncePerSnapshot();
     void rangesNeverPastThePage_data();
     void rangesNeverPastThePage();
+    void firstLookGetsTheRoom();
     void slowReadersAreBounded_data();
     void slowReadersAreBounded();
     void deadAcceptLoopRestarted();
@@ -462,6 +463,24 @@ void TestMetrics::rangesNeverPastThePage()
         QVERIFY2(baHeadOnly.startsWith("http/1.1 200") && !baHeadOnly.contains("accept-ranges"),
                  baHeadOnly.constData());
     }
+}
+
+// The room's page is made only while someone looks: the first look waits for it instead of getting a
+// placeholder that only a reload replaces.
+void TestMetrics::firstLookGetsTheRoom()
+{
+    CMetricsServer server;
+    const quint16 uiPort = freePort();
+    QVERIFY(server.start(QStringLiteral("127.0.0.1"), uiPort, nullptr));
+    server.publish("rackmind_up 1\n", {}, QByteArray());
+    QByteArray baResponse;
+    std::thread client(
+        [&] { baResponse = httpExchange(uiPort, "GET / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n"); });
+    QTRY_VERIFY_WITH_TIMEOUT(server.roomPageWanted(), 10000);
+    server.publish("rackmind_up 1\n", {}, "<p>room</p>");
+    client.join();
+    bool bGzip = false;
+    QCOMPARE(bodyOf(baResponse, &bGzip), QByteArray("<p>room</p>"));
 }
 
 void TestMetrics::slowReadersAreBounded_data()
