@@ -193,6 +193,11 @@ void TestServiceBed::prometheusSeesTheRoom()
                  curlBody(QStringLiteral("https://127.0.0.1:%1/metrics").arg(m_uiMetricsPort),
                           {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", "prom:s3cret"})),
              QString());
+    // The first look at the page of the room shows the room, not a page that asks for a reload.
+    const QByteArray baPage =
+        curlBody(QStringLiteral("https://127.0.0.1:%1/").arg(m_uiMetricsPort),
+                 {"--cacert", m_dir.filePath(QStringLiteral("ca.crt")), "-u", "prom:s3cret"});
+    QVERIFY2(baPage.contains(kName3.toUtf8()), baPage.left(400).constData());
 }
 
 // A changed password is taken at the next SIGHUP; the one before stops working.
