@@ -674,6 +674,30 @@ private slots:
         }
     }
 
+    // Three fresh units answer one address each poll: the two never heard are units of their own within a
+    // few polls, and the readings of all three reach them, not waiting for ever on each other's MACs.
+    void threeUnitsAtOneAddressAllGetTheirReadings()
+    {
+        CRackmind registry;
+        QVector<PduInfo> vecUnits(3, filledInfo());
+        for (int i = 0; i < 3; ++i) {
+            vecUnits[i].mac[5] = quint8(0x10 + i);
+        }
+        for (int iPoll = 0; iPoll < 4; ++iPoll) {
+            m_dtNow = m_dtNow.addMSecs(1000);
+            for (PduInfo& unit : vecUnits) {
+                unit.voltage = quint32(200 + 10 * iPoll + unit.mac[5] - 0x10);
+                receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, unit));
+                receive(registry, "10.201.0.2", replyFrame(kCmdStatus, unit));
+            }
+        }
+        QCOMPARE(registry.listPdu.size(), 3);
+        for (CPdu* pPdu : qAsConst(registry.listPdu)) {
+            QVERIFY(pPdu->isOnline());
+            QCOMPARE(pPdu->stInfo.voltage, quint32(230 + pPdu->stInfo.mac[5] - 0x10));
+        }
+    }
+
     // A MAC written from here, or by another program: the unit's next network replies tell it from the same
     // address, and it is the same device with its new MAC and its readings, not a second unit beside it.
     void macWrittenIsTheSameDevice_data()
