@@ -296,10 +296,14 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
                 m_hashNewcomer.erase(itNewcomer);
             return pPdu;
         }
-        if (!bUndecided || itNewcomer->uiMac != uiMac) {
+        if (!bUndecided) {
             m_hashNewcomer[sender] = Newcomer{uiMac, Clock::elapsedMs(), false};
             return nullptr;
         }
+        // Another unit never heard waits its turn: replacing the one being decided would let two of them
+        // keep each other, and the readings here, waiting for ever.
+        if (itNewcomer->uiMac != uiMac)
+            return nullptr;
         const bool bSecond = itNewcomer->bFirstToldSince;
         m_hashNewcomer.erase(itNewcomer);
         if (!bSecond)
