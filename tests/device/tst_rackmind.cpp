@@ -698,6 +698,27 @@ private slots:
         }
     }
 
+    // A second unit comes to a PDU's address and one network reply of the PDU is lost meanwhile: the PDU
+    // keeps its own MAC and the newcomer is a device of its own.
+    void lostReplyKeepsTheDeviceItsMac()
+    {
+        CRackmind registry;
+        PduInfo own = filledInfo();
+        PduInfo other = own;
+        other.mac[5] ^= 0x5a;
+        receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, own));
+        CPdu* pPdu = registry.listPdu.value(0);
+        QVERIFY(pPdu);
+        for (int iPoll = 0; iPoll < 4; ++iPoll) {
+            m_dtNow = m_dtNow.addMSecs(1000);
+            if (iPoll != 1)
+                receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, own));
+            receive(registry, "10.201.0.2", replyFrame(kCmdNetwork, other));
+        }
+        QCOMPARE(registry.listPdu.size(), 2);
+        QCOMPARE(pPdu->stInfo.mac[5], own.mac[5]);
+    }
+
     // A MAC written from here, or by another program: the unit's next network replies tell it from the same
     // address, and it is the same device with its new MAC and its readings, not a second unit beside it.
     void macWrittenIsTheSameDevice_data()
