@@ -304,6 +304,10 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
         // keep each other, and the readings here, waiting for ever.
         if (itNewcomer->uiMac != uiMac)
             return nullptr;
+        // One lost reply of the unit here must not give it the newcomer's MAC: that takes the newcomer's
+        // MAC told again and again.
+        if (!itNewcomer->bFirstToldSince && ++itNewcomer->iTold < kNewcomerTellings)
+            return nullptr;
         const bool bSecond = itNewcomer->bFirstToldSince;
         m_hashNewcomer.erase(itNewcomer);
         if (!bSecond)

@@ -123,7 +123,10 @@ private:
         quint64 uiMac = 0;
         qint64 iSinceMsecs = 0;
         bool bFirstToldSince = false;
+        int iTold = 1;
     };
+    // Tellings of a newcomer's MAC, with none of the device's own between, that make it the device's new MAC.
+    static constexpr int kNewcomerTellings = 3;
     QHash<quint32, Newcomer> m_hashNewcomer;
     // Replies of new senders while a silent device with a known MAC may reappear at one of them.
     QHash<quint32, Held> m_hashHeld;
