@@ -94,8 +94,15 @@ ssize_t CDeadlineStream::read(char* ptr, size_t size)
         return 0;
     size = std::min(size, m_uiBudget);
     const ssize_t iRead = take(ptr, size);
-    if (iRead > 0)
+    if (iRead > 0) {
         m_uiBudget -= size_t(iRead);
+        if (m_bHeadOpen) {
+            m_strHead.append(ptr, size_t(iRead));
+            m_bHeadOpen = m_strHead.find("\r\n\r\n", m_strHead.size() > size_t(iRead) + 3
+                                                         ? m_strHead.size() - size_t(iRead) - 3
+                                                         : 0) == std::string::npos;
+        }
+    }
     return iRead;
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 
 // A connection's byte stream for the HTTP library with a deadline of our own: every wait for the
 // peer ends at the deadline or within a tenth of a second of a stop, whatever the peer does. The
@@ -31,6 +32,14 @@ public:
     // Bytes the library may take from here on; past them the stream ends. A request
     // head made of many short lines has no limit in the library otherwise.
     void setReadBudget(size_t uiBytes) { m_uiBudget = uiBytes; }
+    // Keeps the bytes of the next request head as they arrive, for the checks the library does not
+    // make.
+    void startHead()
+    {
+        m_strHead.clear();
+        m_bHeadOpen = true;
+    }
+    const std::string& head() const { return m_strHead; }
     // Waits for the socket; false at the deadline, on a stop or an error.
     bool waitFor(short iEvents) const;
 
@@ -55,6 +64,8 @@ protected:
     size_t m_uiBuffered = 0;
     size_t m_uiTaken = 0;
     size_t m_uiBudget = SIZE_MAX;
+    std::string m_strHead;
+    bool m_bHeadOpen = false;
 };
 
 // The same over TLS: the handshake and every record within the deadline.

@@ -1,6 +1,7 @@
 #include "metrics/MetricsServer.h"
 
 #include "metrics/GzipCache.h"
+#include "metrics/HttpHead.h"
 #include "metrics/HttpStreams.h"
 
 #include <QByteArray>
@@ -129,6 +130,8 @@ bool acceptsGzip(const std::string& strHeader)
 // Set by the checks before routing when the connection must end after this answer: a body that was
 // announced is not read, and would otherwise be taken for the next request.
 thread_local bool t_bCloseAfter = false;
+// The stream of the request being routed on this thread, for the checks of its head.
+thread_local const CDeadlineStream* t_pStream = nullptr;
 
 // Requests on one connection before the server closes it.
 constexpr int kMaxRequestsPerConnection = 100;
@@ -192,6 +195,8 @@ private:
             stream.setReadDeadline(start + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
             stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
             t_bCloseAfter = false;
+            t_pStream = &stream;
+            stream.startHead();
             bool bClosed = false;
             // Ranges are never served: the page is a snapshot of a second, and nothing may be read
             // past its end.
@@ -296,8 +301,10 @@ void CMetricsServer::Private::route(httplib::Server& server)
     // Read-only: nothing but GET (and HEAD, which httplib answers from it) is served anywhere.
     server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
         // Checked before anything else is read: a body is neither needed nor read, whatever the method.
-        // Two lengths leave open where this request ends and the next begins.
-        if (req.get_header_value_count("Content-Length") > 1) {
+        // Two lengths leave open where this request ends and the next begins; so does a head that
+        // readers may take apart in different ways.
+        if (req.get_header_value_count("Content-Length") > 1 || !t_pStream ||
+            !isStrictRequestHead(t_pStream->head())) {
             closeAfter(res, 400);
             return httplib::Server::HandlerResponse::Handled;
         }
