@@ -601,29 +601,53 @@ void TestMetrics::deadAcceptLoopRestarted()
 void TestMetrics::tlsAndBasicAuth_data()
 {
     QTest::addColumn<bool>("clientCert");
+    QTest::addColumn<QByteArray>("settings"); // more of tls_server_config
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<QStringList>("args");
-    QTest::addColumn<QByteArray>("status");
-    const QStringList ca{"--cacert", "ca.crt"};
+    QTest::addColumn<QByteArray>("status"); // empty: the configuration is refused
+    const QStringList ca{"--cacert", "ca.crt", "-u", "prom:s3cret"};
     const QStringList mine{"--cert", "client.crt", "--key", "client.key"};
-    QTest::newRow("right password") << false << "https" << ca + QStringList{"-u", "prom:s3cret"}
-                                    << QByteArray("200");
-    QTest::newRow("wrong password") << false << "https" << ca + QStringList{"-u", "prom:guess"}
+    const QStringList tls12{"--tls-max", "1.2", "--ciphers"};
+    QTest::newRow("right password") << false << QByteArray() << "https" << ca << QByteArray("200");
+    QTest::newRow("wrong password") << false << QByteArray() << "https"
+                                    << QStringList{"--cacert", "ca.crt", "-u", "prom:guess"}
                                     << QByteArray("401");
-    QTest::newRow("unknown user") << false << "https" << ca + QStringList{"-u", "root:s3cret"}
+    QTest::newRow("unknown user") << false << QByteArray() << "https"
+                                  << QStringList{"--cacert", "ca.crt", "-u", "root:s3cret"}
                                   << QByteArray("401");
-    QTest::newRow("no password") << false << "https" << ca << QByteArray("401");
+    QTest::newRow("no password") << false << QByteArray() << "https" << QStringList{"--cacert", "ca.crt"}
+                                 << QByteArray("401");
     QTest::newRow("plain http to the tls port")
-        << false << "http" << QStringList{"-u", "prom:s3cret"} << QByteArray("000");
-    QTest::newRow("client certificate missing")
-        << true << "https" << ca + QStringList{"-u", "prom:s3cret"} << QByteArray("000");
+        << false << QByteArray() << "http" << QStringList{"-u", "prom:s3cret"} << QByteArray("000");
+    QTest::newRow("client certificate missing") << true << QByteArray() << "https" << ca << QByteArray("000");
     QTest::newRow("client certificate given")
-        << true << "https" << ca + mine + QStringList{"-u", "prom:s3cret"} << QByteArray("200");
+        << true << QByteArray() << "https" << ca + mine << QByteArray("200");
+    // TLS 1.2 keeps to forward secrecy and authenticated encryption unless the file names other suites.
+    QTest::newRow("aead by default") << false << QByteArray() << "https"
+                                     << ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-GCM-SHA256"}
+                                     << QByteArray("200");
+    QTest::newRow("cbc-sha1 refused by default")
+        << false << QByteArray() << "https" << ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-SHA"}
+        << QByteArray("000");
+    QTest::newRow("cbc-sha1 named") << false
+                                    << QByteArray("  cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA]\n")
+                                    << "https" << ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-SHA"}
+                                    << QByteArray("200");
+    QTest::newRow("curve not preferred")
+        << false << QByteArray("  curve_preferences: [CurveP384]\n") << "https"
+        << ca + QStringList{"--curves", "P-256"} << QByteArray("000");
+    QTest::newRow("curve preferred") << false << QByteArray("  curve_preferences: [CurveP384]\n") << "https"
+                                     << ca + QStringList{"--curves", "P-384"} << QByteArray("200");
+    QTest::newRow("unknown suite") << false << QByteArray("  cipher_suites: [TLS_RSA_WITH_RC4_128_SHA]\n")
+                                   << "https" << ca << QByteArray();
+    QTest::newRow("unknown curve") << false << QByteArray("  curve_preferences: [P-256]\n") << "https" << ca
+                                   << QByteArray();
 }
 
 void TestMetrics::tlsAndBasicAuth()
 {
     QFETCH(bool, clientCert);
+    QFETCH(QByteArray, settings);
     QFETCH(QString, scheme);
     QFETCH(QStringList, args);
     QFETCH(QByteArray, status);
@@ -635,12 +659,14 @@ void TestMetrics::tlsAndBasicAuth()
                QByteArray(clientCert
                               ? "  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n"
                               : "") +
-               "basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
+               settings + "basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
     file.close();
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
-    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
-             qPrintable(exporter.errorString()));
+    const bool bServing = exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName());
+    QCOMPARE(bServing, !status.isEmpty());
+    if (!bServing)
+        return;
     for (QString& strArg : args)
         if (strArg.endsWith(QLatin1String(".crt")) || strArg.endsWith(QLatin1String(".key")))
             strArg = dir.filePath(strArg);
