@@ -52,6 +52,56 @@ bool isBcrypt(const QByteArray& baHash)
            (baHash.startsWith("$2a$") || baHash.startsWith("$2b$") || baHash.startsWith("$2y$"));
 }
 
+// The names the format takes (those of Go's crypto/tls) and OpenSSL's for the same suites. The TLS 1.3
+// suites are accepted and have no effect there either: that protocol's suites are all sound.
+const char* const s_aSuites[][2] = {
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256", "ECDHE-ECDSA-AES128-GCM-SHA256"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_GCM_SHA384", "ECDHE-ECDSA-AES256-GCM-SHA384"},
+    {"TLS_ECDHE_ECDSA_WITH_CHACHA20_POLY1305_SHA256", "ECDHE-ECDSA-CHACHA20-POLY1305"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_GCM_SHA256", "ECDHE-RSA-AES128-GCM-SHA256"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_GCM_SHA384", "ECDHE-RSA-AES256-GCM-SHA384"},
+    {"TLS_ECDHE_RSA_WITH_CHACHA20_POLY1305_SHA256", "ECDHE-RSA-CHACHA20-POLY1305"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA", "ECDHE-ECDSA-AES128-SHA"},
+    {"TLS_ECDHE_ECDSA_WITH_AES_256_CBC_SHA", "ECDHE-ECDSA-AES256-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_128_CBC_SHA", "ECDHE-RSA-AES128-SHA"},
+    {"TLS_ECDHE_RSA_WITH_AES_256_CBC_SHA", "ECDHE-RSA-AES256-SHA"},
+    {"TLS_RSA_WITH_AES_128_GCM_SHA256", "AES128-GCM-SHA256"},
+    {"TLS_RSA_WITH_AES_256_GCM_SHA384", "AES256-GCM-SHA384"},
+    {"TLS_RSA_WITH_AES_128_CBC_SHA", "AES128-SHA"},
+    {"TLS_RSA_WITH_AES_256_CBC_SHA", "AES256-SHA"},
+    {"TLS_AES_128_GCM_SHA256", ""},
+    {"TLS_AES_256_GCM_SHA384", ""},
+    {"TLS_CHACHA20_POLY1305_SHA256", ""},
+};
+const char* const s_aCurves[][2] = {
+    {"X25519", "X25519"}, {"CurveP256", "P-256"}, {"CurveP384", "P-384"}, {"CurveP521", "P-521"}};
+// The first six suites above: forward secrecy and authenticated encryption only.
+constexpr size_t kSoundSuites = 6;
+
+// A list of the format's names as OpenSSL's colon-separated list; an unknown name is an error.
+template <size_t N>
+std::string nameList(const YAML::Node& tls, const char* pszKey, const char* const (&aNames)[N][2])
+{
+    const YAML::Node node = tls[pszKey];
+    if (!node)
+        return std::string();
+    if (!node.IsSequence())
+        throw std::runtime_error(std::string("tls_server_config: ") + pszKey + " is a list");
+    std::string strList;
+    for (const auto& item : node) {
+        const std::string strName = item.as<std::string>();
+        const char* pszOurs = nullptr;
+        for (const auto& names : aNames)
+            pszOurs = strName == names[0] ? names[1] : pszOurs;
+        if (!pszOurs)
+            throw std::runtime_error(std::string("tls_server_config: ") + pszKey + ": no such name \"" +
+                                     strName + "\"");
+        if (*pszOurs)
+            strList += (strList.empty() ? "" : ":") + std::string(pszOurs);
+    }
+    return strList;
+}
+
 QByteArray fromBase64Strict(const std::string& strText, bool* pbOk)
 {
     const auto result = QByteArray::fromBase64Encoding(QByteArray::fromStdString(strText),
@@ -66,8 +116,9 @@ bool WebConfig::operator==(const WebConfig& other) const
 {
     return strCertFile == other.strCertFile && strKeyFile == other.strKeyFile &&
            strClientAuthType == other.strClientAuthType && strClientCaFile == other.strClientCaFile &&
-           strMinVersion == other.strMinVersion && mapUsers == other.mapUsers &&
-           baFilesDigest == other.baFilesDigest;
+           strMinVersion == other.strMinVersion && strCipherList == other.strCipherList &&
+           strGroupList == other.strGroupList && bPreferServerCiphers == other.bPreferServerCiphers &&
+           mapUsers == other.mapUsers && baFilesDigest == other.baFilesDigest;
 }
 
 bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
@@ -86,7 +137,9 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
         if (!onlyKeys(root, {"tls_server_config", "basic_auth_users"}, "web configuration", &strError))
             throw std::runtime_error(strError.toStdString());
         if (const YAML::Node tls = root["tls_server_config"]) {
-            if (!onlyKeys(tls, {"cert_file", "key_file", "client_auth_type", "client_ca_file", "min_version"},
+            if (!onlyKeys(tls,
+                          {"cert_file", "key_file", "client_auth_type", "client_ca_file", "min_version",
+                           "cipher_suites", "curve_preferences", "prefer_server_cipher_suites"},
                           "tls_server_config", &strError))
                 throw std::runtime_error(strError.toStdString());
             pConfig->strCertFile = text(tls, "cert_file", dirBase, true);
@@ -94,6 +147,10 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
             pConfig->strClientAuthType = text(tls, "client_auth_type", dirBase, false);
             pConfig->strClientCaFile = text(tls, "client_ca_file", dirBase, true);
             pConfig->strMinVersion = text(tls, "min_version", dirBase, false);
+            pConfig->strCipherList = nameList(tls, "cipher_suites", s_aSuites);
+            pConfig->strGroupList = nameList(tls, "curve_preferences", s_aCurves);
+            if (tls["prefer_server_cipher_suites"])
+                pConfig->bPreferServerCiphers = tls["prefer_server_cipher_suites"].as<bool>();
             if (pConfig->strCertFile.isEmpty() || pConfig->strKeyFile.isEmpty())
                 throw std::runtime_error("tls_server_config: cert_file and key_file are both needed");
             const QStringList listAuth{QString(),
@@ -158,7 +215,17 @@ bool configureTls(SSL_CTX& ctx, const WebConfig& config, std::string* pError)
     };
     SSL_CTX_set_min_proto_version(&ctx, config.strMinVersion == QLatin1String("TLS13") ? TLS1_3_VERSION
                                                                                        : TLS1_2_VERSION);
-    SSL_CTX_set_options(&ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION);
+    SSL_CTX_set_options(&ctx, SSL_OP_NO_COMPRESSION | SSL_OP_NO_RENEGOTIATION |
+                                  (config.bPreferServerCiphers ? SSL_OP_CIPHER_SERVER_PREFERENCE : 0));
+    // OpenSSL's own default list still takes static RSA key exchange and CBC with SHA-1 in TLS 1.2.
+    std::string strSound;
+    for (size_t i = 0; i < kSoundSuites; ++i)
+        strSound += (i ? ":" : "") + std::string(s_aSuites[i][1]);
+    if (SSL_CTX_set_cipher_list(
+            &ctx, (config.strCipherList.empty() ? strSound : config.strCipherList).c_str()) != 1)
+        return fail("cipher_suites");
+    if (!config.strGroupList.empty() && SSL_CTX_set1_groups_list(&ctx, config.strGroupList.c_str()) != 1)
+        return fail("curve_preferences");
     if (SSL_CTX_use_certificate_chain_file(&ctx, config.strCertFile.toLocal8Bit().constData()) != 1)
         return fail("cert_file");
     if (SSL_CTX_use_PrivateKey_file(&ctx, config.strKeyFile.toLocal8Bit().constData(), SSL_FILETYPE_PEM) != 1)

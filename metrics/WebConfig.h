@@ -19,6 +19,9 @@ typedef struct ssl_ctx_st SSL_CTX;
 //     key_file: server.key
 //     client_auth_type: RequireAndVerifyClientCert   # optional
 //     client_ca_file: clients.crt                    # optional
+//     cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_GCM_SHA256, ...]   # optional, TLS 1.2
+//     curve_preferences: [X25519, CurveP256]         # optional
+//     prefer_server_cipher_suites: true              # optional
 //   basic_auth_users:
 //     prometheus: $2y$10$...                         # bcrypt
 //
@@ -30,6 +33,11 @@ struct WebConfig
     QString strClientAuthType; // empty: NoClientCert
     QString strClientCaFile;
     QString strMinVersion; // empty: TLS12
+    // OpenSSL's spelling of the TLS 1.2 suites and the key exchange groups; empty: our defaults,
+    // which keep to suites with forward secrecy and authenticated encryption.
+    std::string strCipherList;
+    std::string strGroupList;
+    bool bPreferServerCiphers = true;
     QMap<QString, QByteArray> mapUsers;
     // Of the certificate, key and CA files as read: a renewed certificate under the same name is a
     // change too.
