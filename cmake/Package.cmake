@@ -6,8 +6,9 @@
 #   rackmind-ctl  the command line
 #   rackmind-report-pdf  the PDF drawing of `rackmind-ctl report`, apart so that the command line keeps
 #                 off the GUI library (offscreen, no display needed either)
-# They share no file, so there is no common package. Library dependencies are computed from each
-# binary by dpkg-shlibdeps; what Qt loads as a plugin is named by hand.
+# They share no packaged file (each one's scripts make the protected outlets), so there is no common
+# package. Library dependencies are computed from each binary by dpkg-shlibdeps; what Qt loads as a
+# plugin is named by hand.
 set(CPACK_PACKAGE_NAME rackmind)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Orvane)
@@ -28,7 +29,11 @@ set(rackmind_sqlite libqt5sql5-sqlite)
 set(rackmind_split "rackmind (<< 0.2~)")
 
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_NAME rackmind)
-set(CPACK_DEBIAN_CONSOLE_PACKAGE_DEPENDS ${rackmind_sqlite})
+# Two of the console's three languages are Chinese: without a face that has them, even the language list
+# is boxes. Depends, not Recommends: dpkg -i and machines set not to install recommends would miss it.
+set(rackmind_cjk "fonts-wqy-microhei | fonts-noto-cjk")
+# The maintainer scripts make the group that may change the protected outlets.
+set(CPACK_DEBIAN_CONSOLE_PACKAGE_DEPENDS "adduser, ${rackmind_cjk}, ${rackmind_sqlite}")
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_RECOMMENDS rackmind-ctl)
 set(CPACK_DEBIAN_CONSOLE_PACKAGE_SUGGESTS rackmindd)
 set(CPACK_DEBIAN_CONSOLE_DESCRIPTION "console for networked rack PDUs
@@ -55,7 +60,7 @@ The service is not enabled on installation: it broadcasts on every network
 interface, so it is switched on once configured.")
 
 set(CPACK_DEBIAN_CTL_PACKAGE_NAME rackmind-ctl)
-set(CPACK_DEBIAN_CTL_PACKAGE_DEPENDS ${rackmind_sqlite})
+set(CPACK_DEBIAN_CTL_PACKAGE_DEPENDS "adduser, ${rackmind_sqlite}")
 set(CPACK_DEBIAN_CTL_PACKAGE_SUGGESTS "rackmindd, rackmind-report-pdf")
 set(CPACK_DEBIAN_CTL_PACKAGE_BREAKS ${rackmind_split})
 set(CPACK_DEBIAN_CTL_PACKAGE_REPLACES ${rackmind_split})
@@ -69,24 +74,39 @@ set(CPACK_DEBIAN_PDF_PACKAGE_DEPENDS "rackmind-ctl (= ${PROJECT_VERSION}), ${rac
 # Names of PDUs and groups in Chinese need a face that has them.
 set(CPACK_DEBIAN_PDF_PACKAGE_BREAKS ${rackmind_split})
 set(CPACK_DEBIAN_PDF_PACKAGE_REPLACES ${rackmind_split})
-set(CPACK_DEBIAN_PDF_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PDF_PACKAGE_RECOMMENDS ${rackmind_cjk})
 set(CPACK_DEBIAN_PDF_DESCRIPTION "PDF output of the rackmind-ctl monthly report
 rackmind-ctl report --pdf writes the monthly energy and capacity report of
 the networked rack PDUs as a PDF document with this helper. It draws with
 the Qt GUI library on its offscreen platform and needs no display.")
 
-# The service's maintainer scripts and its configuration file as a conffile. Maintainer scripts must be
-# executable in the build tree for dpkg-deb; they are copied when the tree is configured, so an edit
-# configures it again (else the packages keep the scripts of before).
-set(rackmind_control ${CMAKE_BINARY_DIR}/debian/rackmindd)
-foreach(script postinst prerm postrm)
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-        ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.${script})
-    file(COPY ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.${script} DESTINATION ${rackmind_control}
-        FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-    file(RENAME ${rackmind_control}/rackmindd.${script} ${rackmind_control}/${script})
-    list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/${script})
+# Maintainer scripts: every package that switches outlets keeps the machine's protected outlets and their
+# group (one text, resources/debian/protection.sh, in each); the service adds its user, state folder and
+# unit. They are made when the tree is configured, so an edit configures it again (else the packages keep
+# the scripts of before); dpkg-deb wants them executable.
+file(READ ${CMAKE_SOURCE_DIR}/resources/debian/protection.sh rackmind_protection)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/resources/debian/protection.sh ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.postinst
+    ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.postrm)
+foreach(package CONSOLE:rackmind CTL:rackmind-ctl SERVICE:rackmindd)
+    string(REPLACE ":" ";" package ${package})
+    list(GET package 0 component)
+    list(GET package 1 rackmind_package)
+    foreach(script postinst postrm)
+        set(rackmind_${script} "")
+        if(component STREQUAL SERVICE)
+            file(READ ${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.${script} rackmind_${script})
+        endif()
+        configure_file(${CMAKE_SOURCE_DIR}/resources/debian/${script}.in
+            ${CMAKE_BINARY_DIR}/debian/${rackmind_package}/${script} @ONLY
+            FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+        list(APPEND CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/${rackmind_package}/${script})
+    endforeach()
 endforeach()
+set(rackmind_control ${CMAKE_BINARY_DIR}/debian/rackmindd)
+configure_file(${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.prerm ${rackmind_control}/prerm COPYONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/prerm)
 file(WRITE ${rackmind_control}/conffiles "/etc/rackmind/rackmindd.conf\n")
 list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/conffiles)
 

@@ -3,7 +3,9 @@
 # what its programs load (the SQLite driver plugin too), the service and the command line free of the
 # display stack, installed with apt-get, the maintainer scripts doing what Debian's do with systemd
 # (through recording stand-ins for systemd's tools), the installed service run the way its unit runs it
-# inside the network test bed, and everything gone after the purge.
+# inside the network test bed, the console's Chinese face, the protected outlets with every package that
+# switches outlets installed, removed and purged in every order (protection_orders.sh), and everything
+# gone after the last purge.
 #   package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 src=$2
@@ -67,9 +69,9 @@ expect_calls "install" "deb-systemd-helper unmask $unit" "deb-systemd-helper upd
 
 # package | program | its run-time needs in Depends | what it must not load (headless)
 checks=(
-    "rackmind /usr/bin/rackmind libqt5sql5-sqlite -"
+    "rackmind /usr/bin/rackmind libqt5sql5-sqlite,adduser -"
     "rackmindd /usr/bin/rackmindd libqt5sql5-sqlite,adduser libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
-    "rackmind-ctl /usr/bin/rackmind-ctl libqt5sql5-sqlite libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
+    "rackmind-ctl /usr/bin/rackmind-ctl libqt5sql5-sqlite,adduser libQt5Gui|libQt5Widgets|libQt5Charts|libX11"
     "rackmind-report-pdf /usr/libexec/rackmind/rackmind-report-pdf libqt5gui5,rackmind-ctl -"
 )
 for row in "${checks[@]}"; do
@@ -97,6 +99,22 @@ for row in "rackmind-ctl /usr/bin/rackmind-ctl" "rackmind-report-pdf /usr/libexe
         fail "$p: $program loads the web stack"
 done
 desktop-file-validate /usr/share/applications/rackmind.desktop
+# The console's Chinese: the face it depends on for it, alone beside the desk's DejaVu in a font
+# configuration of the test's own, is what fontconfig gives for Simplified and Traditional Chinese.
+cjk=$(dpkg-query -W -f='${Depends}' rackmind | tr ',' '\n' | grep -E '^ ?fonts-' | tr -d ' ') ||
+    fail "rackmind depends on no font: $(dpkg-query -W -f='${Depends}' rackmind)"
+faces=$(dpkg -L ${cjk//|/ } fonts-dejavu-core 2>/dev/null | grep -E '\.(ttf|ttc|otf)$') || true
+{
+    echo '<?xml version="1.0"?><!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd"><fontconfig>'
+    for dir in $(dirname $faces | sort -u); do echo "<dir>$dir</dir>"; done
+    echo "<cachedir>$work/fontcache</cachedir></fontconfig>"
+} >"$work/fonts.conf"
+for lang in zh-cn zh-tw; do
+    face=$(FONTCONFIG_FILE=$work/fonts.conf fc-match -f '%{file}' ":lang=$lang")
+    dpkg -S "$face" 2>/dev/null | grep -Eq "^(${cjk})[,:]" && FONTCONFIG_FILE=$work/fonts.conf \
+        fc-list -f '%{file}\n' ":lang=$lang" | grep -qxF "$face" ||
+        fail "fontconfig gives $face for $lang, not a face of $cjk"
+done
 [ -f /usr/share/bash-completion/completions/rackmind-ctl ] || fail "rackmind-ctl: no bash completion"
 # The mail password lives in the configuration file: root and the service only.
 getent passwd rackmind | grep -q ':/usr/sbin/nologin$' || fail "no system user rackmind without a shell"
@@ -150,10 +168,20 @@ expect_calls "removal" "deb-systemd-invoke stop $unit" "systemctl --system daemo
 with_recorded_systemd dpkg -P rackmindd
 expect_calls "purge" "systemctl --system daemon-reload" "deb-systemd-helper purge $unit" \
     "deb-systemd-helper unmask $unit"
-for gone in /etc/rackmind /var/lib/rackmind; do [ ! -e "$gone" ] || fail "purge left $gone"; done
+[ ! -e /etc/rackmind ] || fail "purge left /etc/rackmind"
 ! dpkg-statoverride --list | grep -q rackmind || fail "purge left the rights override"
+# The console and the command line keep the protected outlets, alone in a folder of root's.
+[ "$(ls -A /var/lib/rackmind)" = protected-outlets ] && [ "$(stat -c %U /var/lib/rackmind)" = root ] &&
+    grep -qx "aa:bb:cc:00:00:01/3" /var/lib/rackmind/protected-outlets ||
+    fail "the service's purge took the desk's protected outlets or left its own files"
 
 dpkg -P rackmind rackmind-report-pdf rackmind-ctl >/dev/null
+[ ! -e /var/lib/rackmind ] || fail "the last purge left /var/lib/rackmind"
+
+# Every package that switches outlets, alone and in every order; man-db's index is not rebuilt at each
+# step (the next real installation brings it up to date).
+unshare --mount --propagation private -- bash -c 'mount --bind /bin/true /usr/bin/mandb && exec "$@"' - \
+    "$src/tests/package/protection_orders.sh" "${debs[0]}" "${debs[2]}" "${debs[1]}" "${debs[3]}"
 for p in "${packages[@]}"; do
     ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || fail "$p left installed"
 done

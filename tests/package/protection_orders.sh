@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The machine's protected outlets and the group rackmind that may change them, with every package that
+# switches outlets installed alone and in every order, removed and purged in the orders that matter: they
+# are there, root's and unchanged while any of those packages is on the machine (removed but not purged
+# included), the state folder is the service user's exactly while the service is, and they go with the
+# last purge. Each order starts from a machine without them. Run as root with dpkg free, the packages'
+# dependencies installed; dpkg -i/-r/-P rather than apt, so that the orders take seconds.
+#   protection_orders.sh RACKMIND_DEB RACKMIND_CTL_DEB RACKMINDD_DEB RACKMIND_REPORT_PDF_DEB
+set -euo pipefail
+declare -A deb=([rackmind]=$1 [rackmind-ctl]=$2 [rackmindd]=$3 [rackmind-report-pdf]=$4)
+state=/var/lib/rackmind list=/var/lib/rackmind/protected-outlets entry=AA:BB:CC:00:00:02/1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+declare -A now # package -> installed | configured-off (removed, not purged); absent when purged
+order="" written=""
+
+fail() {
+    echo "FAIL: after $order: $*" >&2
+    exit 1
+}
+# Without the service's user, which the service's purge leaves as Debian does, and the group.
+fresh() {
+    now=()
+    order="" written=""
+    ! getent passwd rackmind >/dev/null || deluser --system --quiet rackmind >/dev/null 2>&1
+    ! getent group rackmind >/dev/null || delgroup --system --quiet rackmind >/dev/null
+    [ ! -e $state ] || fail "a state folder left from before"
+}
+owns() { [ "$(stat -c '%U:%G %a' "$1" 2>&1)" = "$2" ] || fail "$1 is $(stat -c '%U:%G %a' "$1" 2>&1), not $2"; }
+
+# What an operator relies on after each step.
+check() {
+    local service=${now[rackmindd]:-}
+    if [ -n "${now[rackmind]:-}${now[rackmind-ctl]:-}$service" ]; then
+        getent group rackmind >/dev/null || fail "no group rackmind"
+        [ -f $list ] && [ ! -L $list ] || fail "$list is not a file"
+        owns $list "root:rackmind 664"
+        if [ -n "$written" ]; then
+            grep -qx "$entry" $list || fail "the protected outlet was lost"
+        else
+            echo "$entry" >$list
+            written=yes
+        fi
+        if [ -n "$service" ]; then
+            owns $state "rackmind:rackmind 755"
+        else
+            owns $state "root:root 755"
+            [ "$(ls -A $state)" = protected-outlets ] || fail "$state holds $(ls -A $state | tr '\n' ' ')"
+        fi
+    else
+        [ ! -e $state ] || fail "$state is left"
+        # The service's user stays, as Debian leaves system users, and keeps its group.
+        if getent passwd rackmind >/dev/null; then
+            getent group rackmind >/dev/null || fail "the service's user lost its group"
+        else
+            ! getent group rackmind >/dev/null || fail "the group rackmind is left"
+        fi
+    fi
+}
+# i, r, P: install, remove, purge one package, then check.
+step() {
+    local op=$1 p=$2
+    order+=" $op:$p"
+    case $op in
+        i) dpkg -i "${deb[$p]}" >/dev/null && now[$p]=installed ;;
+        r) dpkg -r "$p" >/dev/null && now[$p]=configured-off ;;
+        P) dpkg -P "$p" >/dev/null && unset "now[$p]" ;;
+    esac
+    [ "$op" != i ] || [ "$p" != rackmindd ] || service_writes
+    check
+}
+# What the running service keeps beside the list, as its own user.
+service_writes() {
+    setpriv --reuid rackmind --regid rackmind --clear-groups touch $state/history.sqlite $state/port.prt
+}
+run() {
+    fresh
+    for s in "$@"; do step "${s%%:*}" "${s#*:}"; done
+    echo "order:$order"
+}
+
+for p in rackmind rackmind-ctl rackmindd; do
+    run "i:$p" "r:$p" "i:$p" "P:$p"
+done
+for a in rackmind rackmind-ctl rackmindd; do
+    for b in rackmind rackmind-ctl rackmindd; do
+        [ "$b" != "$a" ] || continue
+        for c in rackmind rackmind-ctl rackmindd; do
+            [ "$c" != "$a" ] && [ "$c" != "$b" ] || continue
+            # The first installed is removed, the others purged over its kept configuration, then it.
+            run "i:$a" "i:$b" "i:$c" "r:$a" "P:$b" "P:$c" "P:$a"
+        done
+    done
+done
+run i:rackmind-ctl i:rackmind-report-pdf P:rackmind-report-pdf P:rackmind-ctl
+
+# The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
+# and an installation of it, leave a list of root's there and the file untouched.
+target=$work/root-only
+echo secret >"$target"
+chmod 0600 "$target"
+plant() {
+    setpriv --reuid rackmind --regid rackmind --clear-groups ln -sfT "$target" $list
+    order+=" (link planted)" written=""
+}
+fresh
+step i rackmind
+step i rackmindd
+plant
+step P rackmindd
+step i rackmindd
+plant
+step i rackmindd
+step P rackmind
+step P rackmindd
+[ "$(stat -c '%U %a' "$target")" = "root 600" ] && [ "$(cat "$target")" = secret ] || fail "the linked file changed"
+echo "order:$order"
