@@ -3,11 +3,16 @@
 #include "settings/Catalogues.h"
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
+#include "settings/WindowSettings.h"
+#include "ui/device/DeviceOverviewWidget.h"
+#include "ui/frame/MainDialog.h"
+#include "ui/frame/MainTab.h"
 #include "ui/frame/ModifyAccountDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +20,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -323,6 +329,74 @@ private slots:
         QCOMPARE(stored("Language"), bSuccess ? QStringLiteral("3") : QString());
         for (int i = 0; i < 5 && !bSuccess; ++i) // a warning leaves every field as typed
             QCOMPARE(dialog.findChild<QLineEdit*>(QLatin1String(names[i]))->text(), fields.at(i));
+    }
+
+    // The operator's window and columns come back after a restart; a place on a screen that is gone
+    // (the test's only screen is 800x600) gives way to the first-start one, as the first start had it.
+    void windowLayoutSurvivesRestart()
+    {
+        const auto columns = [](const WindowSettings& s) {
+            QString str;
+            for (const QVector<int>& vec : {s.vecColumnWidths, s.vecColumnOrder, s.vecHiddenColumns})
+                for (int i : vec)
+                    str += QString::number(i) + QLatin1Char(' ');
+            return QString(str + QString::number(s.iSortColumn) + QString::number(s.bSortDescending));
+        };
+        const auto restart = [](const std::function<void(CMainDialog&)>& fnChange) {
+            CMainDialog main;
+            // The pages are taller than the test's screen.
+            main.layout()->setSizeConstraint(QLayout::SetNoConstraint);
+            main.showPlaced(loadWindowSettings(CDeviceOverviewWidget::ColumnCount));
+            fnChange(main);
+            saveWindowSettings(main.placement());
+            return main.placement();
+        };
+        const WindowSettings first = restart([](CMainDialog& main) {
+            QVERIFY(main.isMaximized()); // no room for every column
+            main.showNormal();
+            main.setGeometry(40, 30, 700, 500);
+            QHeaderView* pHeader = main.deviceOverviewWidget()->treeWidget()->header();
+            pHeader->resizeSection(CDeviceOverviewWidget::ColumnName, 171);
+            pHeader->moveSection(pHeader->visualIndex(CDeviceOverviewWidget::ColumnCurrent), 2);
+            pHeader->setSectionHidden(CDeviceOverviewWidget::ColumnFirmwareVer, true);
+            pHeader->setSortIndicator(CDeviceOverviewWidget::ColumnCurrent, Qt::DescendingOrder);
+        });
+        const WindowSettings again = restart([](CMainDialog& main) {
+            QTRY_COMPARE(main.geometry(), QRect(40, 30, 700, 500));
+            main.setGeometry(3000, 30, 700, 500);
+        });
+        QCOMPARE(columns(again), columns(first));
+        restart([](CMainDialog& main) { QTRY_VERIFY(main.isMaximized()); });
+    }
+
+    // Tab labels and column headers fit whole, in one font, in every language.
+    void textsFitTheirPlaces_data()
+    {
+        QTest::addColumn<int>("iLanguage");
+        QTest::newRow("English") << 1;
+        QTest::newRow("Simplified Chinese") << 2;
+        QTest::newRow("Traditional Chinese") << 3;
+    }
+
+    void textsFitTheirPlaces()
+    {
+        QFETCH(int, iLanguage);
+        installCatalogues(iLanguage);
+        CMainDialog main;
+        main.retranslate();
+        for (int i = 0; i < 4; ++i) {
+            const CMainTabBtn* pButton = main.mainTab()->buttons[i];
+            QVERIFY2(pButton->fontMetrics().horizontalAdvance(pButton->text()) < pButton->width() - 8,
+                     qPrintable(pButton->text()));
+        }
+        const QTreeWidgetItem* pHeaderItem = main.deviceOverviewWidget()->treeWidget()->headerItem();
+        const QHeaderView* pHeader = main.deviceOverviewWidget()->treeWidget()->header();
+        for (int i = 0; i < CDeviceOverviewWidget::ColumnCount; ++i) {
+            QCOMPARE(pHeaderItem->font(i), pHeaderItem->font(0));
+            // The style keeps a margin on either side of the text.
+            const int iText = QFontMetrics(pHeaderItem->font(i)).horizontalAdvance(pHeaderItem->text(i));
+            QVERIFY2(iText + 8 <= pHeader->sectionSize(i), qPrintable(pHeaderItem->text(i)));
+        }
     }
 };
 
