@@ -196,7 +196,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTreeWidgetItem* pRow = window.tree()->topLevelItem(0)->child(0);
         // As an operator's double-click: press, release, then the second press.
-        const QPoint ptRow = window.tree()->visualItemRect(pRow).center();
+        const QPoint ptRow(window.tree()->viewport()->width() / 2,
+                           window.tree()->visualItemRect(pRow).center().y());
         QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {}, ptRow);
         QTest::mouseDClick(window.tree()->viewport(), Qt::LeftButton, {}, ptRow);
         CHistoryWindow* pHistory = nullptr;

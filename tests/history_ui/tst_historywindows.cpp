@@ -8,10 +8,12 @@
 #include "ui/frame/MainDialog.h"
 #include "ui/history/EventsWindow.h"
 #include "ui/history/HistoryWindow.h"
+#include "ui/power/PowerWindow.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -83,6 +85,20 @@ private slots:
             const QString strCaption = shownText(listWindows.first()->findChild<QLabel*>("LabelCaption"));
             QVERIFY2(strCaption.contains(strName), qPrintable(strCaption));
             delete listWindows.first();
+        }
+    }
+
+    // Each window opens within the screen, whatever size it would like (the test's screen is 800x600).
+    void windowsOpenWithinTheScreen()
+    {
+        const QList<CBaseDialog*> listWindows{new CHistoryWindow(m_strMac, nullptr, m_pStore),
+                                              new CEventsWindow(m_pStore), new CPowerWindow(m_pStore)};
+        for (CBaseDialog* pWindow : listWindows) {
+            pWindow->show();
+            QVERIFY(QTest::qWaitForWindowExposed(pWindow));
+            QVERIFY2(pWindow->screen()->availableGeometry().contains(pWindow->geometry()),
+                     pWindow->metaObject()->className());
+            delete pWindow;
         }
     }
 
