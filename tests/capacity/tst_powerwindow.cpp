@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -155,6 +156,7 @@ private slots:
         CPowerWindow window(m_pStore);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.screen()->availableGeometry().contains(window.geometry()));
         QTreeWidget* pTree = window.tree();
         const QImage image = pTree->viewport()->grab().toImage();
         const int iLeft = pTree->header()->sectionViewportPosition(CPowerWindow::ColumnLoad);

@@ -374,9 +374,8 @@ private slots:
         const QPoint ptVoltage(pHeader->sectionViewportPosition(W::ColumnVoltage) + 5, 5);
         for (const char* pszOrder : {"9 20 100", "100 20 9"}) {
             QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, Qt::NoModifier, ptVoltage);
-            QStringList list;
-            for (int i = 0; i < 3; ++i)
-                list << page.text(i, W::ColumnVoltage);
+            const QStringList list{page.text(0, W::ColumnVoltage), page.text(1, W::ColumnVoltage),
+                                   page.text(2, W::ColumnVoltage)};
             QCOMPARE(list.join(QLatin1Char(' ')), QLatin1String(pszOrder));
         }
     }
