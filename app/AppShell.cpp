@@ -13,6 +13,7 @@
 #include "settings/Catalogues.h"
 #include "settings/GroupSettings.h"
 #include "settings/Settings.h"
+#include "settings/WindowSettings.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
@@ -31,6 +32,7 @@
 #include <QStyleFactory>
 
 #include <memory>
+#include <utility>
 
 namespace {
 CLoginDialog* loginDialog()
@@ -46,6 +48,8 @@ CMetricsExporter* s_pMetricsExporter = nullptr;
 // A quit asked outside the main event loop (during the login, its scanning or as it is accepted) ends
 // the dialog's loop only: QApplication::exec() would start afresh and forget it.
 bool s_bQuitAsked = false;
+// Only a window the operator has seen has a place and columns worth remembering.
+bool s_bMainShown = false;
 
 void askQuit()
 {
@@ -141,7 +145,8 @@ CRoom* consoleRoom()
 void showMainWindow()
 {
     g_pSystemTrayIcon->setIcon(QIcon(QStringLiteral(":/Application/Application/ApplicationPng.png")));
-    g_pMainDialog->show();
+    g_pMainDialog->showPlaced(loadWindowSettings(CDeviceOverviewWidget::ColumnCount));
+    s_bMainShown = true;
     retranslateApplication();
     s_pMetricsExporter->setSources(s_pRoom->registry(), s_pRoom->driver());
     if (!s_pMetricsExporter->apply(g_settings.metricsEnabled, g_settings.metricsAddress,
@@ -161,6 +166,8 @@ int runMainWindow()
 
 void runExitSequence()
 {
+    if (g_pMainDialog && std::exchange(s_bMainShown, false))
+        saveWindowSettings(g_pMainDialog->placement());
     deleteCatalogues();
     deleteSharedFonts();
     delete g_pSystemTrayIcon;

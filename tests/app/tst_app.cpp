@@ -3,11 +3,16 @@
 #include "settings/Catalogues.h"
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
+#include "settings/WindowSettings.h"
+#include "ui/device/DeviceOverviewWidget.h"
+#include "ui/frame/MainDialog.h"
+#include "ui/frame/MainTab.h"
 #include "ui/frame/ModifyAccountDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +20,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -323,6 +329,70 @@ private slots:
         QCOMPARE(stored("Language"), bSuccess ? QStringLiteral("3") : QString());
         for (int i = 0; i < 5 && !bSuccess; ++i) // a warning leaves every field as typed
             QCOMPARE(dialog.findChild<QLineEdit*>(QLatin1String(names[i]))->text(), fields.at(i));
+    }
+
+    // The operator's window and columns come back after a restart; a place on a screen that is gone
+    // (the test's only screen is 800x600) gives way to the first-start one, as the first start had it.
+    void windowLayoutSurvivesRestart()
+    {
+        // The columns as the store keeps them.
+        const auto columns = [this] {
+            const QByteArray baStore = storeText();
+            return baStore.mid(baStore.indexOf("[Overview]"),
+                               baStore.indexOf("[Window]") - baStore.indexOf("[Overview]"));
+        };
+        const auto restart = [](const std::function<void(CMainDialog&)>& fnChange) {
+            CMainDialog main;
+            // The pages are taller than the test's screen.
+            main.layout()->setSizeConstraint(QLayout::SetNoConstraint);
+            main.showPlaced(loadWindowSettings(CDeviceOverviewWidget::ColumnCount));
+            fnChange(main);
+            saveWindowSettings(main.placement());
+        };
+        restart([](CMainDialog& main) {
+            QVERIFY(main.isMaximized()); // no room for every column
+            main.showNormal();
+            main.setGeometry(40, 30, 700, 500);
+            QHeaderView* pHeader = main.deviceOverviewWidget()->treeWidget()->header();
+            pHeader->resizeSection(CDeviceOverviewWidget::ColumnName, 171);
+            pHeader->moveSection(pHeader->visualIndex(CDeviceOverviewWidget::ColumnCurrent), 2);
+            pHeader->setSectionHidden(CDeviceOverviewWidget::ColumnFirmwareVer, true);
+            pHeader->setSortIndicator(CDeviceOverviewWidget::ColumnCurrent, Qt::DescendingOrder);
+        });
+        const QByteArray baFirst = columns();
+        restart([](CMainDialog& main) {
+            QTRY_COMPARE(main.geometry(), QRect(40, 30, 700, 500));
+            main.setGeometry(3000, 30, 700, 500);
+        });
+        QVERIFY(baFirst.contains("SortColumn=9"));
+        QCOMPARE(columns(), baFirst);
+        restart([](CMainDialog& main) { QTRY_VERIFY(main.isMaximized()); });
+    }
+
+    // Tab labels and column headers fit whole, in one font, in every language.
+    void textsFitTheirPlaces()
+    {
+        for (int iLanguage : {1, 2, 3}) {
+            installCatalogues(iLanguage);
+            CMainDialog main;
+            main.retranslate();
+            // The style keeps a margin on either side of a text.
+            const auto fits = [](const QFont& font, const QString& strText, int iWidth) {
+                return QFontMetrics(font).horizontalAdvance(strText) + 8 <= iWidth;
+            };
+            for (int i = 0; i < 4; ++i) {
+                const CMainTabBtn* pButton = main.mainTab()->buttons[i];
+                QVERIFY2(fits(pButton->font(), pButton->text(), pButton->width()),
+                         qPrintable(pButton->text()));
+            }
+            const QTreeWidgetItem* pHeaderItem = main.deviceOverviewWidget()->treeWidget()->headerItem();
+            for (int i = 0; i < CDeviceOverviewWidget::ColumnCount; ++i) {
+                QCOMPARE(pHeaderItem->font(i), pHeaderItem->font(0));
+                QVERIFY2(fits(pHeaderItem->font(i), pHeaderItem->text(i),
+                              main.deviceOverviewWidget()->treeWidget()->header()->sectionSize(i)),
+                         qPrintable(pHeaderItem->text(i)));
+            }
+        }
     }
 };
 

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QtCharts/QChart>
 #include <QtCharts/QChartView>
@@ -155,6 +156,7 @@ private slots:
         CPowerWindow window(m_pStore);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.screen()->availableGeometry().contains(window.geometry()));
         QTreeWidget* pTree = window.tree();
         const QImage image = pTree->viewport()->grab().toImage();
         const int iLeft = pTree->header()->sectionViewportPosition(CPowerWindow::ColumnLoad);
@@ -196,7 +198,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTreeWidgetItem* pRow = window.tree()->topLevelItem(0)->child(0);
         // As an operator's double-click: press, release, then the second press.
-        const QPoint ptRow = window.tree()->visualItemRect(pRow).center();
+        const QPoint ptRow(window.tree()->viewport()->width() / 2,
+                           window.tree()->visualItemRect(pRow).center().y());
         QTest::mouseClick(window.tree()->viewport(), Qt::LeftButton, {}, ptRow);
         QTest::mouseDClick(window.tree()->viewport(), Qt::LeftButton, {}, ptRow);
         CHistoryWindow* pHistory = nullptr;

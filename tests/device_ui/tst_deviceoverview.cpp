@@ -361,6 +361,25 @@ private slots:
         QCOMPARE(page.cell(pMoved, W::ColumnGroup), page.markers().at(0));
     }
 
+    // A click on a header sorts by it, numbers as numbers; a second click turns the order round.
+    void headerClickSortsByNumber()
+    {
+        Page page(true);
+        const int iVoltages[] = {9, 100, 20};
+        for (int i = 0; i < 3; ++i)
+            page.add(qPrintable(QStringLiteral("10.200.1.%1").arg(i + 1)))->stInfo.voltage =
+                quint32(iVoltages[i]);
+        page.refresh();
+        QHeaderView* pHeader = page.tree()->header();
+        const QPoint ptVoltage(pHeader->sectionViewportPosition(W::ColumnVoltage) + 5, 5);
+        for (const char* pszOrder : {"9 20 100", "100 20 9"}) {
+            QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, Qt::NoModifier, ptVoltage);
+            const QStringList list{page.text(0, W::ColumnVoltage), page.text(1, W::ColumnVoltage),
+                                   page.text(2, W::ColumnVoltage)};
+            QCOMPARE(list.join(QLatin1Char(' ')), QLatin1String(pszOrder));
+        }
+    }
+
     void chineseTexts()
     {
         QTranslator translator;

@@ -3,6 +3,7 @@
 #include "ui/frame/MainTab.h"
 #include "ui/frame/SubTab.h"
 #include "ui/frame/TitleBar.h"
+#include "ui/frame/WindowPlacement.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -206,6 +207,47 @@ private slots:
         sendMouse(&dialog, QEvent::MouseMove, ptClick + QPoint(3, 2), Qt::NoButton);
         QCoreApplication::processEvents();
         QVERIFY(!bMaxVisible || dialog.geometry() == rectAfter);
+    }
+
+    // A first window shows every column where the screen has room for them, and is maximised where not.
+    void firstPlacement_data()
+    {
+        QTest::addColumn<QRect>("rectScreen");
+        QTest::addColumn<QRect>("rectExpected");
+        QTest::addColumn<bool>("bMaximized");
+        const QRect rectLaptop(0, 0, 1366, 768);
+        QTest::newRow("1366x768") << rectLaptop << QRect(33, 34, 1300, 700) << false;
+        QTest::newRow("1920x1080, panel on top")
+            << QRect(0, 32, 1920, 1048) << QRect(310, 111, 1300, 890) << false;
+        QTest::newRow("1024x768") << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 768) << true;
+    }
+
+    void firstPlacement()
+    {
+        QFETCH(QRect, rectScreen);
+        const WindowPlacement::Placement placement =
+            WindowPlacement::firstPlacement(rectScreen, QSize(1300, 700));
+        QTEST(placement.rect, "rectExpected");
+        QTEST(placement.bMaximized, "bMaximized");
+    }
+
+    // A remembered place is taken up only on a screen there is now, and made to fit it.
+    void restoredRect_data()
+    {
+        QTest::addColumn<QRect>("rectSaved");
+        QTest::addColumn<QRect>("rectExpected");
+        QTest::newRow("off every screen") << QRect(3500, 100, 1000, 700) << QRect();
+        QTest::newRow("mostly off") << QRect(-700, 500, 1000, 600) << QRect();
+        QTest::newRow("on the second screen") << QRect(1500, 100, 800, 500) << QRect(1500, 100, 800, 500);
+        QTest::newRow("partly off") << QRect(-200, 50, 700, 500) << QRect(0, 50, 700, 500);
+        QTest::newRow("larger than the screen") << QRect(0, 0, 1600, 1000) << QRect(0, 0, 1366, 768);
+    }
+
+    void restoredRect()
+    {
+        QFETCH(QRect, rectSaved);
+        const QVector<QRect> vecScreens{QRect(0, 0, 1366, 768), QRect(1366, 0, 1920, 1080)};
+        QTEST(WindowPlacement::restoredRect(rectSaved, vecScreens), "rectExpected");
     }
 
     void tabBar_data()

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -207,6 +208,9 @@ private slots:
             const QLabel* pNotice = pWindow->findChild<QLabel*>(QStringLiteral("LabelNotice"));
             QVERIFY(!pNotice->isHidden());
             QVERIFY2(pNotice->text().contains(strPath), qPrintable(pNotice->text()));
+            // Shown, it lies within the screen (800x600 here), however large it would like to be.
+            pWindow->show();
+            QVERIFY(pWindow->screen()->availableGeometry().contains(pWindow->geometry()));
         }
         QVERIFY(QDir(strPath).removeRecursively());
         m_pStore->flush();

@@ -108,3 +108,13 @@ bool shootMain(CShot& shot)
     }
     return bOk;
 }
+
+bool shootFirst(CShot& shot)
+{
+    CSimThread sim;
+    if (!startRack(sim, shot, QString()))
+        return false;
+    // The main window as a first start opens it on this screen, nothing remembered.
+    settle(1500);
+    return shot.save(*g_pMainDialog, QStringLiteral("first"));
+}

@@ -23,6 +23,9 @@ bool shootOverview(CShot& shot);
 // The main window's four pages on the demo rack: "main-overview", "main-config", "main-groups",
 // "main-system". Runs inside the test bed.
 bool shootMain(CShot& shot);
+// The main window at the size and state of a first start on the screen it runs on: "first". Runs
+// inside the test bed.
+bool shootFirst(CShot& shot);
 // One PDU's day with a stretch not recorded and an hour offline: "history-window". Opens no socket.
 bool shootHistory(CShot& shot);
 // The capacity window over nine PDUs with a month behind them in three circuits, one over its budget and

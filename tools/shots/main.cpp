@@ -19,10 +19,11 @@ const struct
     const char* pszName;
     bool (*shoot)(CShot&);
     bool bBed;
-} kWindows[] = {
-    {"frame", shootFrame, false},   {"login", shootLogin, false},        {"config", shootConfig, false},
-    {"system", shootSystem, false}, {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
-    {"main", shootMain, true},      {"history", shootHistory, false},    {"power", shootPower, false}};
+} kWindows[] = {{"frame", shootFrame, false},        {"login", shootLogin, false},
+                {"config", shootConfig, false},      {"system", shootSystem, false},
+                {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
+                {"main", shootMain, true},           {"history", shootHistory, false},
+                {"power", shootPower, false},        {"first", shootFirst, true}};
 
 } // namespace
 

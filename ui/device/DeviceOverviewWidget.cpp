@@ -6,6 +6,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/WindowSettings.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/MainStatusWidget.h"
@@ -19,22 +20,31 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace {
 constexpr int RowHeight = 30;
 constexpr int RefreshMs = 500;
-// What a header section keeps free of text: its margins and the lines between sections.
-constexpr int kHeaderPadding = 8;
-constexpr int ColumnWidths[CDeviceOverviewWidget::ColumnCount] = {80,  80,  110, 110, 100, 180,
-                                                                  120, 100, 100, 100, 100, 100};
+// What a cell keeps free of text beside the style's margins: the lines between cells and a little air.
+constexpr int kCellPadding = 4;
+// The outlet painter's circles: eight of them, each room for its number.
+constexpr int kOutletCircle = 16;
+// Typical values, for the width of their columns; none for the columns sized otherwise. Names and
+// positions are sized for a usual label, not the longest a device holds: the column can be widened.
+const char* const kSampleValues[CDeviceOverviewWidget::ColumnCount] = {
+    nullptr, nullptr,       "Rack-A-PDU-1", "Row A Rack 01", "255.255.255.255",
+    nullptr, "RPDU-8M-32A", "V10.2.15",     "888",           "88.88",
+    "888",   "888"};
 
 // Only device rows are selectable; the group rows are not.
 bool isDeviceRow(const QTreeWidgetItem* pItem)
@@ -121,6 +131,49 @@ private:
     bool m_bInserting = false;
 };
 
+// Runs of digits compare by their value ("9" before "10", addresses octet by octet), the rest
+// without regard to case.
+bool naturalLess(const QString& strA, const QString& strB)
+{
+    int i = 0;
+    int j = 0;
+    while (i < strA.size() && j < strB.size()) {
+        if (strA.at(i).isDigit() && strB.at(j).isDigit()) {
+            const auto run = [](const QString& str, int& k) {
+                while (k < str.size() && str.at(k) == QLatin1Char('0'))
+                    ++k;
+                const int iStart = k;
+                while (k < str.size() && str.at(k).isDigit())
+                    ++k;
+                return QStringView(str).mid(iStart, k - iStart);
+            };
+            const QStringView a = run(strA, i);
+            const QStringView b = run(strB, j);
+            if (a.size() != b.size())
+                return a.size() < b.size();
+            if (const int iOrder = a.compare(b); iOrder != 0)
+                return iOrder < 0;
+            continue;
+        }
+        const QChar a = strA.at(i++).toCaseFolded();
+        const QChar b = strB.at(j++).toCaseFolded();
+        if (a != b)
+            return a < b;
+    }
+    return strA.size() - i < strB.size() - j;
+}
+
+// A device row; sorts by its cells' numbers as numbers.
+class CDeviceRowItem : public QTreeWidgetItem
+{
+public:
+    bool operator<(const QTreeWidgetItem& other) const override
+    {
+        const int iColumn = treeWidget() ? treeWidget()->sortColumn() : 0;
+        return naturalLess(text(iColumn), other.text(iColumn));
+    }
+};
+
 // Cells are rewritten only when their text changes, so an idle tree does not repaint.
 void setCellText(QTreeWidgetItem* pItem, int iColumn, const QString& strText)
 {
@@ -153,11 +206,42 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
             m_pHeaderItem->setFont(i, *g_fontNormal10);
         m_pHeaderItem->setTextAlignment(i, Qt::AlignCenter);
         m_pHeaderItem->setSizeHint(i, QSize(1, RowHeight));
+        // The first click on a header sorts upwards.
+        m_pHeaderItem->setData(i, Qt::InitialSortOrderRole, Qt::AscendingOrder);
     }
     m_pHeaderItem->setIcon(ColumnGroup, QIcon(QStringLiteral(":/OverviewWidget/OverviewWidget/Group.png")));
     m_pTreeWidgetMain->setHeaderItem(m_pHeaderItem);
-    for (int i = 0; i < ColumnCount; ++i)
-        m_pTreeWidgetMain->setColumnWidth(i, ColumnWidths[i]);
+    // Columns keep the widths they are given (their content's, or the operator's): the last one does
+    // not take the rest of the row. The operator moves, hides and sorts them from the header.
+    QHeaderView* pHeader = header();
+    pHeader->setStretchLastSection(false);
+    pHeader->setSectionsMovable(true);
+    pHeader->setSectionsClickable(true);
+    pHeader->setSortIndicatorShown(true);
+    pHeader->setSortIndicator(-1, Qt::AscendingOrder);
+    pHeader->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(pHeader, &QWidget::customContextMenuRequested, this, [this, pHeader](const QPoint& pos) {
+        QMenu menu(pHeader);
+        fillColumnMenu(&menu);
+        menu.exec(pHeader->mapToGlobal(pos));
+    });
+    connect(pHeader, &QHeaderView::sortIndicatorChanged, this, [this, pHeader](int iColumn) {
+        // The style narrows the sorted header's text by the arrow's room: the text stays whole.
+        if (iColumn >= 0 && iColumn < ColumnCount) {
+            const int iMargin = style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, pHeader);
+            const int iNeed =
+                QFontMetrics(m_pHeaderItem->font(iColumn)).horizontalAdvance(m_pHeaderItem->text(iColumn)) +
+                4 * iMargin + pHeader->height() / 2 + 2 * iMargin;
+            if (pHeader->sectionSize(iColumn) < iNeed && !pHeader->isSectionHidden(iColumn))
+                pHeader->resizeSection(iColumn, iNeed);
+        }
+        sortRows();
+    });
+    // Rows come and values change all the time; sorting them as each cell changes would lay out the
+    // whole tree many times a tick. Once a second, and only when a row is out of place, is enough.
+    m_pSortTimer = new QTimer(this);
+    connect(m_pSortTimer, &QTimer::timeout, this, &CDeviceOverviewWidget::sortRows);
+    m_pSortTimer->start(1000);
     m_pTreeWidgetMain->setItemDelegateForColumn(ColumnOutletStatus,
                                                 new COutletCellDelegate(m_pTreeWidgetMain));
 
@@ -246,16 +330,152 @@ void CDeviceOverviewWidget::retranslate()
     m_pHeaderItem->setText(ColumnFirmwareVer, tr("FirmwareVer"));
     m_pHeaderItem->setText(ColumnVoltage, tr("Voltage(V)"));
     m_pHeaderItem->setText(ColumnCurrent, tr("Current(A)"));
-    const QString strTemperature = tr("Temperature") + QStringLiteral("(\u2103)");
-    m_pHeaderItem->setText(ColumnTemperature, strTemperature);
-    // The sign must show, and the whole text within the column, in every language.
-    if (g_fontNormal10)
-        m_pHeaderItem->setFont(
-            ColumnTemperature,
-            fontForText(*g_fontNormal10, strTemperature, ColumnWidths[ColumnTemperature] - kHeaderPadding));
+    m_pHeaderItem->setText(ColumnTemperature, tr("Temperature") + QStringLiteral("(\u2103)"));
     m_pHeaderItem->setText(ColumnHumidity, tr("Humidity(RH%)"));
     // The group row is ours as well; it follows the language like the header.
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
+    sizeColumnsToContent();
+}
+
+QHeaderView* CDeviceOverviewWidget::header() const
+{
+    return m_pTreeWidgetMain->header();
+}
+
+void CDeviceOverviewWidget::sizeColumnsToContent()
+{
+    QStringList listTexts;
+    for (int i = 0; i < ColumnCount; ++i)
+        listTexts << m_pHeaderItem->text(i);
+    const QString strTexts = listTexts.join(QLatin1Char(' '));
+    if (strTexts == m_strSizedFor)
+        return;
+    m_strSizedFor = strTexts;
+
+    // One font for every header cell; a family that draws the degree sign where the usual one shows it
+    // blank (a cell of its own in another size or face looks like a fault).
+    const QFont fontHeader = fontForText(g_fontNormal10 ? *g_fontNormal10 : m_pTreeWidgetMain->font(),
+                                         strTexts, std::numeric_limits<int>::max());
+    for (int i = 0; i < ColumnCount; ++i)
+        m_pHeaderItem->setFont(i, fontHeader);
+
+    // From font metrics alone: measuring the rows' cells costs a pass over thousands of rows.
+    const QFontMetrics fmHeader(fontHeader);
+    const QFontMetrics fmCell(m_pTreeWidgetMain->font());
+    const QStyle* pStyle = m_pTreeWidgetMain->style();
+    const int iMargin = pStyle->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
+    const int iIcon = pStyle->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_pTreeWidgetMain);
+    // The style draws the sort arrow above the text, not beside it.
+    const int iHeaderExtra = 2 * iMargin + kCellPadding;
+    const int iCellMargin =
+        2 * (pStyle->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_pTreeWidgetMain) + 1);
+    for (int i = 0; i < ColumnCount; ++i) {
+        int iHeader = fmHeader.horizontalAdvance(m_pHeaderItem->text(i)) + iHeaderExtra;
+        int iCell = kSampleValues[i] ? fmCell.horizontalAdvance(QLatin1String(kSampleValues[i])) : 0;
+        switch (i) {
+        case ColumnGroup:
+            iHeader += iIcon + iMargin;
+            iCell = m_pTreeWidgetMain->indentation() +
+                    std::max(33, fmCell.horizontalAdvance(m_pDefaultItem->text(ColumnGroup)));
+            break;
+        case ColumnOnline:
+            iCell = iIcon + iMargin +
+                    std::max(fmCell.horizontalAdvance(tr("Online")), fmCell.horizontalAdvance(tr("Offline")));
+            break;
+        case ColumnOutletStatus:
+            iCell = 8 * kOutletCircle;
+            break;
+        default:
+            break;
+        }
+        header()->resizeSection(i, std::max(iHeader, iCell + iCellMargin + kCellPadding));
+    }
+}
+
+int CDeviceOverviewWidget::neededWidth() const
+{
+    const QScrollBar* pScroll = m_pTreeWidgetMain->verticalScrollBar();
+    return header()->length() + 2 * m_pTreeWidgetMain->frameWidth() + pScroll->sizeHint().width() +
+           m_pSplitter->handleWidth() + m_pMainStatusWidget->minimumWidth();
+}
+
+void CDeviceOverviewWidget::fitTreeToColumns()
+{
+    const int iTree = neededWidth() - m_pMainStatusWidget->minimumWidth() - m_pSplitter->handleWidth();
+    m_pSplitter->setSizes(
+        {iTree, std::max(m_pMainStatusWidget->minimumWidth(), m_pSplitter->width() - iTree)});
+}
+
+void CDeviceOverviewWidget::restoreColumns(const WindowSettings& settings)
+{
+    QHeaderView* pHeader = header();
+    for (int i = 0; i < settings.vecColumnWidths.size() && i < ColumnCount; ++i)
+        if (settings.vecColumnWidths.at(i) > 0)
+            pHeader->resizeSection(i, settings.vecColumnWidths.at(i));
+    for (int iVisual = 0; iVisual < settings.vecColumnOrder.size(); ++iVisual)
+        pHeader->moveSection(pHeader->visualIndex(settings.vecColumnOrder.at(iVisual)), iVisual);
+    for (int i = 0; i < ColumnCount; ++i)
+        pHeader->setSectionHidden(i, settings.vecHiddenColumns.contains(i));
+    pHeader->setSortIndicator(settings.iSortColumn,
+                              settings.bSortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void CDeviceOverviewWidget::storeColumns(WindowSettings& settings) const
+{
+    const QHeaderView* pHeader = header();
+    settings.vecColumnWidths.clear();
+    settings.vecColumnOrder.clear();
+    settings.vecHiddenColumns.clear();
+    for (int i = 0; i < ColumnCount; ++i) {
+        // A hidden column's width is the header's own secret: it comes back at its content's width.
+        settings.vecColumnWidths << pHeader->sectionSize(i);
+        settings.vecColumnOrder << pHeader->logicalIndex(i);
+        if (pHeader->isSectionHidden(i))
+            settings.vecHiddenColumns << i;
+    }
+    settings.iSortColumn =
+        pHeader->sortIndicatorSection() < ColumnCount ? pHeader->sortIndicatorSection() : -1;
+    settings.bSortDescending = pHeader->sortIndicatorOrder() == Qt::DescendingOrder;
+}
+
+void CDeviceOverviewWidget::fillColumnMenu(QMenu* pMenu)
+{
+    QHeaderView* pHeader = header();
+    pMenu->setObjectName(QStringLiteral("MenuColumns"));
+    const int iShown = ColumnCount - pHeader->hiddenSectionCount();
+    for (int iVisual = 0; iVisual < ColumnCount; ++iVisual) {
+        const int iColumn = pHeader->logicalIndex(iVisual);
+        QAction* pAction = pMenu->addAction(m_pHeaderItem->text(iColumn));
+        pAction->setCheckable(true);
+        const bool bShown = !pHeader->isSectionHidden(iColumn);
+        pAction->setChecked(bShown);
+        pAction->setEnabled(!bShown || iShown > 1);
+        connect(pAction, &QAction::toggled, pHeader,
+                [pHeader, iColumn](bool bChecked) { pHeader->setSectionHidden(iColumn, !bChecked); });
+    }
+}
+
+void CDeviceOverviewWidget::sortRows()
+{
+    const QHeaderView* pHeader = header();
+    const int iColumn = pHeader->sortIndicatorSection();
+    if (iColumn < 0 || iColumn >= ColumnCount)
+        return;
+    const Qt::SortOrder order = pHeader->sortIndicatorOrder();
+    const auto inOrder = [order](const QTreeWidgetItem* pA, const QTreeWidgetItem* pB) {
+        return order == Qt::AscendingOrder ? !(*pB < *pA) : !(*pA < *pB);
+    };
+    bool bSorted = true;
+    for (int i = 0; i < m_pTreeWidgetMain->topLevelItemCount() && bSorted; ++i) {
+        const QTreeWidgetItem* pGroup = m_pTreeWidgetMain->topLevelItem(i);
+        if (i > 0 && !inOrder(m_pTreeWidgetMain->topLevelItem(i - 1), pGroup))
+            bSorted = false;
+        for (int j = 1; j < pGroup->childCount() && bSorted; ++j)
+            bSorted = inOrder(pGroup->child(j - 1), pGroup->child(j));
+    }
+    // Sorting lays the whole tree out again, even when nothing moves.
+    if (!bSorted)
+        m_pTreeWidgetMain->model()->sort(iColumn, order);
 }
 
 QList<QTreeWidgetItem*> CDeviceOverviewWidget::deviceRows() const
@@ -274,7 +494,7 @@ void CDeviceOverviewWidget::slotNewDevice(CPdu* pPdu)
     // A device announced again keeps its one row.
     if (!pPdu || m_hashRowOfPdu.contains(pPdu))
         return;
-    QTreeWidgetItem* pItem = new QTreeWidgetItem;
+    QTreeWidgetItem* pItem = new CDeviceRowItem;
     pItem->setText(ColumnIPAddress, ipv4ToString(pPdu->stInfo.ip));
     for (int i = 0; i < ColumnCount; ++i)
         pItem->setTextAlignment(i, Qt::AlignCenter);

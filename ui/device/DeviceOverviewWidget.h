@@ -7,11 +7,13 @@
 #include <QPointer>
 #include <QWidget>
 
+struct WindowSettings;
 class CAlarmPanel;
 class CMainStatusWidget;
 class COutletControl;
 class CPdu;
 class QLabel;
+class QHeaderView;
 class QMenu;
 class QSplitter;
 class QTimer;
@@ -54,6 +56,16 @@ public:
     // The room's outlet control, for the rows' menus and the switch panel.
     void setOutletControl(COutletControl* pControl);
 
+    // The width that shows every column in view beside the status panel.
+    int neededWidth() const;
+    // Gives the tree the room its columns take, the status panel the rest.
+    void fitTreeToColumns();
+    // The operator's column widths, order, hidden columns and sort, as remembered and for remembering.
+    void restoreColumns(const WindowSettings& settings);
+    void storeColumns(WindowSettings& settings) const;
+    // The header's menu: a checkable entry per column, the last one shown cannot be hidden.
+    void fillColumnMenu(QMenu* pMenu);
+
 signals:
     // The context menu of a device row is being built: add entries to it before it opens.
     void signalRowMenu(QMenu* pMenu, CPdu* pPdu);
@@ -92,6 +104,12 @@ private:
     QList<QTreeWidgetItem*> deviceRows() const;
     void placeMarker(QTreeWidgetItem* pItem);
     void removeMarker(QTreeWidgetItem* pItem);
+    QHeaderView* header() const;
+    // Every column as wide as its header and a typical value in the fonts in use; one font for the
+    // whole header.
+    void sizeColumnsToContent();
+    // Puts the rows in the order of the sort column, when one is chosen and a row is out of place.
+    void sortRows();
 
     QTreeWidget* m_pTreeWidgetMain = nullptr;
     QTreeWidgetItem* m_pHeaderItem = nullptr;
@@ -108,4 +126,7 @@ private:
     // Each device's row, for what names a device (alarms, group changes).
     QHash<const CPdu*, QTreeWidgetItem*> m_hashRowOfPdu;
     bool m_bAddressesPending = false;
+    // The header texts the columns were last sized for: a language change sizes them again.
+    QString m_strSizedFor;
+    QTimer* m_pSortTimer = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/frame/MainDialog.h"
 
 #include "device/Pdu.h"
+#include "settings/WindowSettings.h"
 #include "ui/device/DeviceConfigWidget.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
@@ -8,6 +9,7 @@
 #include "ui/frame/MainTab.h"
 #include "ui/frame/ModifyAccountDialog.h"
 #include "ui/frame/TitleBar.h"
+#include "ui/frame/WindowPlacement.h"
 #include "ui/history/HistoryEntries.h"
 #include "ui/power/PowerEntries.h"
 #include "ui/system/DivideGroupWidget.h"
@@ -22,6 +24,8 @@
 #include <QStackedWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 CMainDialog::CMainDialog(QWidget* parent, Qt::WindowFlags f) : CBaseDialog(parent, f)
 {
@@ -92,6 +96,45 @@ void CMainDialog::setOutletControl(COutletControl* pControl)
     m_pDeviceConfigWidget->setOutletControl(pControl);
 }
 
+QSize CMainDialog::neededSize() const
+{
+    const QMargins margins = m_pBaseLayout->contentsMargins();
+    return QSize(
+        std::max(minimumWidth(), m_pDeviceOverviewWidget->neededWidth() + margins.left() + margins.right()),
+        minimumHeight());
+}
+
+void CMainDialog::showPlaced(const WindowSettings& settings)
+{
+    m_pDeviceOverviewWidget->restoreColumns(settings);
+    QRect rect = WindowPlacement::restoredRect(settings.rectMain, WindowPlacement::availableAreas());
+    bool bMaximized = settings.bMainMaximized;
+    if (!rect.isValid()) {
+        const WindowPlacement::Placement first =
+            WindowPlacement::firstPlacement(WindowPlacement::availableAreaOf(nullptr), neededSize());
+        // Maximised, the window first takes the whole area itself: a desk without a window manager
+        // would leave it at its normal size.
+        rect = first.rect;
+        bMaximized = first.bMaximized;
+    }
+    setGeometry(rect);
+    layout()->activate();
+    m_pDeviceOverviewWidget->fitTreeToColumns();
+    if (bMaximized)
+        showMaximized();
+    else
+        show();
+}
+
+WindowSettings CMainDialog::placement() const
+{
+    WindowSettings settings;
+    settings.bMainMaximized = isMaximized();
+    settings.rectMain = settings.bMainMaximized && normalGeometry().isValid() ? normalGeometry() : geometry();
+    m_pDeviceOverviewWidget->storeColumns(settings);
+    return settings;
+}
+
 void CMainDialog::retranslate()
 {
     CBaseDialog::retranslate();
@@ -107,6 +150,7 @@ void CMainDialog::retranslate()
     m_pMainTab->buttons[1]->setText(tr("DeviceConfig"));
     m_pMainTab->buttons[2]->setText(tr("GroupConfig"));
     m_pMainTab->buttons[3]->setText(tr("SystemConfig"));
+    m_pMainTab->fitButtonsToTexts();
 }
 
 void CMainDialog::on_ActionSelectLanguage_triggered()

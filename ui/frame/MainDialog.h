@@ -2,6 +2,7 @@
 
 #include "ui/frame/BaseDialog.h"
 
+struct WindowSettings;
 class CDeviceConfigWidget;
 class CDeviceOverviewWidget;
 class CGroupConfigWidget;
@@ -38,6 +39,15 @@ public:
     void setHistoryStore(CHistoryStore* pStore);
     // The room's outlet control, for the overview's and the configuration page's outlet operations.
     void setOutletControl(COutletControl* pControl);
+
+    // Shows the window where it was left when that is on a screen there is now, otherwise at a size that
+    // shows every overview column (maximised on a screen too small for them), with the remembered
+    // columns.
+    void showPlaced(const WindowSettings& settings);
+    // The window's place and state and the overview's columns, to be remembered.
+    WindowSettings placement() const;
+    // The size that shows every column of the overview.
+    QSize neededSize() const;
 
 public slots:
     void on_ActionSelectLanguage_triggered();

@@ -20,6 +20,8 @@ public:
     void setTabCount(int n);
     int tabCount() const { return m_iTabCount; }
     int tabHeight() const { return m_iBtnHeight; }
+    // Widens the buttons whose text would not fit them; call after setting the texts.
+    void fitButtonsToTexts();
 
     // Owners set the texts and icons of the shown buttons.
     std::array<CMainTabBtn*, kButtonCount> buttons;

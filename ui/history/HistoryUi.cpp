@@ -4,6 +4,7 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
 #include "mail/SmtpFailure.h"
+#include "ui/frame/WindowPlacement.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -188,7 +189,7 @@ void HistoryUi::prepareWindow(QDialog* pWindow, const char* pszObjectName, int i
     pWindow->setObjectName(QLatin1String(pszObjectName));
     pWindow->setAttribute(Qt::WA_DeleteOnClose);
     pWindow->setSizeGripEnabled(true);
-    pWindow->resize(iWidth, iHeight);
+    WindowPlacement::placeSecondary(pWindow, QSize(iWidth, iHeight));
 }
 
 QLabel* HistoryUi::createNotice()

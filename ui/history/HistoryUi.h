@@ -41,7 +41,8 @@ public:
     static QString termName(const QString& strTerm);
     // Empty while the store can be used.
     static QString unavailableNotice(const CHistoryStore* pStore);
-    // A history window's common make-up: its name, closing deletes it, resizable from this size.
+    // A history window's common make-up: its name, closing deletes it, resizable from this size (or
+    // the screen's available area where that is smaller), centred on the main window's screen.
     static void prepareWindow(QDialog* pWindow, const char* pszObjectName, int iWidth, int iHeight);
     // The red line that says why history is unavailable, hidden while it is.
     static QLabel* createNotice();

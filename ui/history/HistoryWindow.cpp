@@ -165,7 +165,8 @@ void CHistoryWindow::buildChart(Chart& c)
     }
     c.pView = new CHistoryChartView;
     c.pView->setChart(c.pChart);
-    c.pView->setMinimumSize(300, 180);
+    // Three rows of charts and the outlet timeline within a 768-pixel screen, and smaller ones.
+    c.pView->setMinimumSize(300, 120);
 }
 
 QLineSeries* CHistoryWindow::runSeries(Chart& c, int k, int iRun)
