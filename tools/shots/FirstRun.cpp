@@ -80,15 +80,15 @@ void placeAsManagerWould(QWidget* pWindow)
 // tooltip shown as a hover shows it.
 bool shootAlarm(CShot& shot, CSimThread& sim)
 {
-    sim.command(QStringLiteral("set 4 voltage 252"));
-    sim.command(QStringLiteral("set 11 temperature 55"));
+    // One after the other, so that the panel's order (newest first) is the same in every picture.
     CAlarmTracker* pTracker = consoleRoom()->alarmTracker();
-    if (!waitFor([&] { return pTracker->activeAlarms().size() >= 2; }, 30000))
-        return fail(QStringLiteral("the two PDUs did not come into alarm"));
-    CPdu* pAcknowledged = pduOfUnit(*g_pRackmind, sim, 11);
-    for (const ActiveAlarm& alarm : pTracker->activeAlarms())
-        if (alarm.pPdu == pAcknowledged)
-            pTracker->acknowledge(alarm.uiId);
+    sim.command(QStringLiteral("set 11 temperature 55"));
+    if (!waitFor([&] { return pTracker->activeAlarms().size() == 1; }, 30000))
+        return fail(QStringLiteral("the first PDU did not come into alarm"));
+    pTracker->acknowledge(pTracker->activeAlarms().constFirst().uiId);
+    sim.command(QStringLiteral("set 4 voltage 252"));
+    if (!waitFor([&] { return pTracker->activeAlarms().size() == 2; }, 30000))
+        return fail(QStringLiteral("the second PDU did not come into alarm"));
 
     CDeviceOverviewWidget* pPage = g_pMainDialog->deviceOverviewWidget();
     QTreeWidgetItem* pRow = pPage->rowOf(pduOfUnit(*g_pRackmind, sim, 4));
