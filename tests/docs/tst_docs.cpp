@@ -65,6 +65,18 @@ private slots:
                  qPrintable(package));
     }
 
+    // The layout table names every top folder of the tree (build folders aside).
+    void folderInLayout()
+    {
+        const QString strReadme = source(QStringLiteral("README.md"));
+        const QStringList listFolders =
+            QDir(qEnvironmentVariable("RACKMIND_SOURCE_DIR")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY(listFolders.size() > 10);
+        for (const QString& strFolder : listFolders)
+            if (!strFolder.startsWith(QLatin1String("build")))
+                QVERIFY2(strReadme.contains(QStringLiteral("| `%1/`").arg(strFolder)), qPrintable(strFolder));
+    }
+
     void familyOnServicePage()
     {
         const QStringList listServed = servedFamilies();
