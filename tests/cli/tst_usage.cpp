@@ -77,7 +77,8 @@ private slots:
         row("gui: --help", gui, {QStringLiteral("--help")}, 0, QStringLiteral("--version"));
     }
 
-    // Every option a command's help offers is explained in its manual page and completed after "--".
+    // Every option a command's help offers is explained in its manual page and completed after "--"; every
+    // command of the command line is shown in the README.
     void optionsDocumented_data()
     {
         QTest::addColumn<QString>("program");
@@ -111,6 +112,13 @@ private slots:
         QFile filePage(strSource + QStringLiteral("/resources/debian/%1.1").arg(page));
         QVERIFY(filePage.open(QIODevice::ReadOnly));
         const QString strPage = QString::fromUtf8(filePage.readAll());
+        if (!words.isEmpty()) {
+            QFile fileReadme(strSource + QStringLiteral("/README.md"));
+            QVERIFY(fileReadme.open(QIODevice::ReadOnly));
+            QVERIFY2(
+                QString::fromUtf8(fileReadme.readAll()).contains(page + QLatin1Char(' ') + words.first()),
+                qPrintable(words.first()));
+        }
         QProcess complete;
         const QString strName = QFileInfo(program).fileName();
         complete.start(

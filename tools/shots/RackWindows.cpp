@@ -18,27 +18,12 @@
 
 namespace {
 
-// Starts the demo rack (in the bed's device namespace), with strExtra run after its own commands,
-// then the console as the program starts it, logged in and showing the main window with every
-// device of the rack online.
+// The demo rack, then the console as the program starts it, logged in and showing the main window with
+// every device of the rack online.
 bool startRack(CSimThread& sim, const CShot& shot, const QString& strExtra)
 {
-    CSimConfig config;
-    config.iDevices = CSimControl::kDemoRackSize;
-    config.bNoise = false;
-    QString strError;
-    if (!sim.startFleet(config, &strError))
-        return fail(strError);
-    const QString strCommands = CSimControl::demoRackText() + strExtra;
-    for (const QString& strLine : strCommands.split(QLatin1Char('\n')))
-        if (!strLine.trimmed().isEmpty() && !strLine.startsWith(QLatin1Char('#')))
-            sim.command(strLine);
-
-    // The working folder is a private one: the console also polls the rack's second port.
-    QFile filePorts(QStringLiteral("port.prt"));
-    if (!filePorts.open(QIODevice::WriteOnly) || filePorts.write("[0]\nport=51230\n\n[1]\nport=6000\n") < 0)
-        return fail(QStringLiteral("cannot write the port file"));
-    filePorts.close();
+    if (!startDemoRack(sim, strExtra))
+        return false;
     g_settings.language = shot.language();
     g_settings.rememberPassword = true;
     g_settings.autoLogin = true;
@@ -61,6 +46,27 @@ QTreeWidgetItem* rowOf(CSimThread& sim, int iDevice)
 }
 
 } // namespace
+
+bool startDemoRack(CSimThread& sim, const QString& strExtra)
+{
+    CSimConfig config;
+    config.iDevices = CSimControl::kDemoRackSize;
+    config.bNoise = false;
+    QString strError;
+    if (!sim.startFleet(config, &strError))
+        return fail(strError);
+    const QString strCommands = CSimControl::demoRackText() + strExtra;
+    for (const QString& strLine : strCommands.split(QLatin1Char('\n')))
+        if (!strLine.trimmed().isEmpty() && !strLine.startsWith(QLatin1Char('#')))
+            sim.command(strLine);
+
+    // The working folder is a private one: the console also polls the rack's second port.
+    QFile filePorts(QStringLiteral("port.prt"));
+    if (!filePorts.open(QIODevice::WriteOnly) || filePorts.write("[0]\nport=51230\n\n[1]\nport=6000\n") < 0)
+        return fail(QStringLiteral("cannot write the port file"));
+    filePorts.close();
+    return true;
+}
 
 bool shootOverview(CShot& shot)
 {

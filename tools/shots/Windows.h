@@ -1,6 +1,8 @@
 #pragma once
 
 class CShot;
+class CSimThread;
+class QString;
 
 // One function per window: shows it in the states worth a picture and saves each through the shot.
 // False, with a message printed, when the window could not be shown as meant.
@@ -31,3 +33,12 @@ bool shootHistory(CShot& shot);
 // The capacity window over nine PDUs with a month behind them in three circuits, one over its budget and
 // one at its breaker: "power-window". Opens no socket.
 bool shootPower(CShot& shot);
+// The console's first start on the demo rack as a new operator meets it, each picture the whole screen:
+// "first-language", "first-login", "first-main" (the window as it opens), "first-maximised" and
+// "first-alarm" (two PDUs in alarm, one acknowledged), each followed by the screen's size. Runs
+// inside the test bed.
+bool shootFirstRun(CShot& shot);
+
+// Starts the demo rack (in the bed's device namespace), with strExtra run after its own commands, and
+// writes the port file of its two ports into the working folder.
+bool startDemoRack(CSimThread& sim, const QString& strExtra);

@@ -19,11 +19,11 @@ const struct
     const char* pszName;
     bool (*shoot)(CShot&);
     bool bBed;
-} kWindows[] = {{"frame", shootFrame, false},        {"login", shootLogin, false},
-                {"config", shootConfig, false},      {"system", shootSystem, false},
-                {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
-                {"main", shootMain, true},           {"history", shootHistory, false},
-                {"power", shootPower, false},        {"first", shootFirst, true}};
+} kWindows[] = {
+    {"frame", shootFrame, false},   {"login", shootLogin, false},        {"config", shootConfig, false},
+    {"system", shootSystem, false}, {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
+    {"main", shootMain, true},      {"history", shootHistory, false},    {"power", shootPower, false},
+    {"first", shootFirst, true},    {"firstrun", shootFirstRun, true}};
 
 } // namespace
 
@@ -72,7 +72,9 @@ int main(int argc, char* argv[])
     qputenv("XDG_DATA_HOME", QFile::encodeName(dirWork.filePath(QStringLiteral("data"))));
 
     createSharedResources();
-    installCatalogues(shot.language());
+    // A first start chooses its language in the program's own dialog.
+    if (listWindows.at(iWindow) != QLatin1String("firstrun"))
+        installCatalogues(shot.language());
     const bool bOk = kWindows[iWindow].shoot(shot) && shot.finish();
     runExitSequence();
     return bOk ? 0 : 1;
