@@ -320,7 +320,19 @@ void CMetricsServer::Private::route(httplib::Server& server)
             res.set_header("Allow", "GET, HEAD");
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (pAuth && pAuth->enabled() && !pAuth->check(req.get_header_value("Authorization"))) {
+        const CBasicAuth::Result auth =
+            pAuth && pAuth->enabled() ? pAuth->check(req.get_header_value("Authorization"), req.remote_addr)
+                                      : CBasicAuth::Result::Passed;
+        if (auth == CBasicAuth::Result::Throttled) {
+            closeAfter(res, 429);
+            res.set_header("Retry-After", "1");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (auth == CBasicAuth::Result::Refused) {
+            // Credentials that failed end the connection: a client does not get to try a pipeline of them
+            // for the price of one connection. A first request without any gets its challenge as usual.
+            if (req.has_header("Authorization"))
+                closeAfter(res, 401);
             res.status = 401;
             res.set_header("WWW-Authenticate", "Basic realm=\"rackmind\", charset=\"UTF-8\"");
             res.set_content("Unauthorized\n", "text/plain; charset=utf-8");

@@ -1,5 +1,7 @@
 #include "metrics/WebConfig.h"
 
+#include "common/Clock.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -10,7 +12,10 @@
 #include <openssl/ssl.h>
 #include <yaml-cpp/yaml.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <iterator>
 #include <openssl/crypto.h>
 #include <strings.h>
 
@@ -253,41 +258,96 @@ bool configureTls(SSL_CTX& ctx, const WebConfig& config, std::string* pError)
     return true;
 }
 
-CBasicAuth::CBasicAuth(const QMap<QString, QByteArray>& mapUsers) : m_mapUsers(mapUsers) {}
+CBasicAuth::CBasicAuth(const QMap<QString, QByteArray>& mapUsers) : m_mapUsers(mapUsers)
+{
+    // An unknown name costs what the costliest known one does: a cheaper refusal would tell names apart.
+    for (const QByteArray& baHash : mapUsers) {
+        if (m_baCostliest.isEmpty() || cost(baHash) > cost(m_baCostliest))
+            m_baCostliest = baHash;
+    }
+}
 
-bool CBasicAuth::check(const std::string& strHeader)
+int CBasicAuth::cost(const QByteArray& baHash)
+{
+    return baHash.size() > 6 && baHash.at(6) == '$' ? baHash.mid(4, 2).toInt() : 0;
+}
+
+// Whether the peer is still waiting out its last failures; a failure (bFailed) lengthens its wait once
+// it has had its free ones.
+bool CBasicAuth::takePenalty(const std::string& strPeer, bool bFailed)
+{
+    const qint64 iNow = ::Clock::elapsedMs();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!bFailed) {
+        const auto it = m_mapPenalties.find(strPeer);
+        return it != m_mapPenalties.end() && iNow < it->second.iNotBeforeMsec;
+    }
+    // Bounded however many addresses fail: the ones long quiet are forgotten first.
+    if (m_mapPenalties.size() >= 4096) {
+        for (auto it = m_mapPenalties.begin(); it != m_mapPenalties.end();)
+            it = iNow - it->second.iLastFailureMsec >= kForgetMsec ? m_mapPenalties.erase(it) : std::next(it);
+        if (m_mapPenalties.size() >= 4096)
+            m_mapPenalties.clear();
+    }
+    Penalty& penalty = m_mapPenalties[strPeer];
+    if (iNow - penalty.iLastFailureMsec >= kForgetMsec)
+        penalty = Penalty();
+    penalty.iLastFailureMsec = iNow;
+    penalty.iFailures = std::min(penalty.iFailures + 1, 64);
+    const int iOver = penalty.iFailures - kFreeFailures;
+    if (iOver > 0)
+        penalty.iNotBeforeMsec =
+            iNow + std::min<qint64>(qint64(kFirstPenaltyMsec) << std::min(iOver - 1, 10), kMaxPenaltyMsec);
+    return true;
+}
+
+CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::string& strPeer)
 {
     static const std::string strScheme = "Basic ";
-    if (strHeader.size() <= strScheme.size() || strncasecmp(strHeader.c_str(), "basic ", 6) != 0)
-        return false;
+    if (m_mapUsers.isEmpty() || strHeader.size() <= strScheme.size() ||
+        strncasecmp(strHeader.c_str(), "basic ", 6) != 0)
+        return Result::Refused;
     bool bOk = false;
     const QByteArray baPair = fromBase64Strict(strHeader.substr(strScheme.size()), &bOk);
     const int iColon = baPair.indexOf(':');
-    if (!bOk || iColon < 0)
-        return false;
+    if (!bOk || iColon < 0 || baPair.indexOf('\0', iColon) >= 0)
+        return Result::Refused;
     const QString strUser = QString::fromUtf8(baPair.left(iColon));
     const QByteArray baPassword = baPair.mid(iColon + 1);
     const auto it = m_mapUsers.constFind(strUser);
-    if (m_mapUsers.isEmpty() || baPassword.contains('\0'))
-        return false;
-    // An unknown name costs a bcrypt run as a known one does: a quick refusal would tell which names
-    // exist.
     const bool bKnown = it != m_mapUsers.constEnd();
-    const QByteArray& baHash = bKnown ? it.value() : m_mapUsers.first();
+    const QByteArray& baHash = bKnown ? it.value() : m_baCostliest;
     const QByteArray baDigest = QCryptographicHash::hash(baPair + '\0' + baHash, QCryptographicHash::Sha256);
-    if (bKnown) {
+    {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_setPassed.count(baDigest))
-            return true;
+        if (bKnown && m_setPassed.count(baDigest))
+            return Result::Passed;
+    }
+    if (takePenalty(strPeer, false))
+        return Result::Throttled;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_cvCheck.wait_for(lock, std::chrono::milliseconds(kMaxWaitForCheckMsec),
+                                [this] { return !m_bChecking; }))
+            return Result::Throttled;
+        m_bChecking = true;
     }
     auto pData = std::make_unique<crypt_data>();
     const char* pszResult = crypt_r(baPassword.constData(), baHash.constData(), pData.get());
-    if (!bKnown || !pszResult || std::strlen(pszResult) != size_t(baHash.size()) ||
-        CRYPTO_memcmp(pszResult, baHash.constData(), size_t(baHash.size())) != 0)
-        return false;
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_setPassed.size() >= 64)
-        m_setPassed.clear();
-    m_setPassed.insert(baDigest);
-    return true;
+    const bool bPassed = bKnown && pszResult && std::strlen(pszResult) == size_t(baHash.size()) &&
+                         CRYPTO_memcmp(pszResult, baHash.constData(), size_t(baHash.size())) == 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bChecking = false;
+        if (bPassed) {
+            if (m_setPassed.size() >= 64)
+                m_setPassed.clear();
+            m_setPassed.insert(baDigest);
+            m_mapPenalties.erase(strPeer);
+        }
+    }
+    m_cvCheck.notify_one();
+    if (!bPassed)
+        takePenalty(strPeer, true);
+    return bPassed ? Result::Passed : Result::Refused;
 }

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QString>
 
+#include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -57,18 +59,48 @@ bool configureTls(SSL_CTX& ctx, const WebConfig& config, std::string* pError);
 
 // Checks basic authentication against the configured bcrypt hashes through the system's crypt library.
 // A bcrypt check costs tens of milliseconds by design; one that passed is remembered (as a digest of
-// user, password and hash) so that a scrape every few seconds does not pay it again.
+// user, password and hash) so that a scrape every few seconds does not pay it again. What an attacker
+// can make it spend is bounded: one check at a time, and a peer that keeps giving wrong passwords waits
+// longer before each next check. The first few failures are free: an operator who has just changed the
+// password, beside a scraper that still has the old one, is not the one to wait.
 class CBasicAuth
 {
 public:
+    enum class Result
+    {
+        Passed,
+        Refused,
+        Throttled, // not checked: the peer failed a moment ago, or checks are busy
+    };
+    static constexpr int kMaxWaitForCheckMsec = 1000;
+    static constexpr int kFreeFailures = 5;
+    static constexpr int kFirstPenaltyMsec = 100;
+    static constexpr int kMaxPenaltyMsec = 5000;
+    // A peer that gave no wrong password for this long starts afresh.
+    static constexpr int kForgetMsec = 60000;
+
     explicit CBasicAuth(const QMap<QString, QByteArray>& mapUsers);
 
     bool enabled() const { return !m_mapUsers.isEmpty(); }
-    // The value of an Authorization header.
-    bool check(const std::string& strHeader);
+    // The value of an Authorization header, from the peer's address.
+    Result check(const std::string& strHeader, const std::string& strPeer);
+    // The cost factor of a bcrypt hash, 0 if it has none.
+    static int cost(const QByteArray& baHash);
 
 private:
+    bool takePenalty(const std::string& strPeer, bool bFailed);
+
     QMap<QString, QByteArray> m_mapUsers;
+    QByteArray m_baCostliest; // what an unknown name is checked against
     std::mutex m_mutex;
+    std::condition_variable m_cvCheck;
+    bool m_bChecking = false;
     std::set<QByteArray> m_setPassed;
+    struct Penalty
+    {
+        int iFailures = 0;
+        qint64 iNotBeforeMsec = 0; // steady clock
+        qint64 iLastFailureMsec = 0;
+    };
+    std::map<std::string, Penalty> m_mapPenalties;
 };

@@ -52,6 +52,7 @@ private slots:
     void deadAcceptLoopRestarted();
     void tlsAndBasicAuth_data();
     void tlsAndBasicAuth();
+    void passwordGuessesSlowDown();
     void brokenWebConfigServesNothing_data();
     void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes_data();
@@ -671,6 +672,65 @@ void TestMetrics::tlsAndBasicAuth()
         if (strArg.endsWith(QLatin1String(".crt")) || strArg.endsWith(QLatin1String(".key")))
             strArg = dir.filePath(strArg);
     QCOMPARE(curlStatus(QStringLiteral("%1://127.0.0.1:%2/metrics").arg(scheme).arg(uiPort), args), status);
+}
+
+// Guessing costs the guesser: past a few, each wrong password makes its peer wait longer before the
+// next check, a wrong password ends the connection it came on, and nobody else waits for it.
+void TestMetrics::passwordGuessesSlowDown()
+{
+    const QByteArray baHash = bcryptHash("s3cret");
+    const auto basic = [](const char* pszPair) {
+        return "Basic " + QByteArray(pszPair).toBase64().toStdString();
+    };
+    using R = CBasicAuth::Result;
+    struct Step
+    {
+        int iStepMs;
+        const char* pszPair;
+        const char* pszPeer;
+        R expected;
+    };
+    const Step aSteps[] = {
+        {0, "prom:guess", "10.0.0.1", R::Refused}, // a few failures are free
+        {0, "prom:guess", "10.0.0.1", R::Refused},
+        {0, "prom:guess", "10.0.0.1", R::Refused},
+        {0, "prom:guess", "10.0.0.1", R::Refused},
+        {0, "prom:guess", "10.0.0.1", R::Refused},
+        {0, "prom:guess", "10.0.0.1", R::Refused},
+        {0, "prom:s3cret", "10.0.0.1", R::Throttled}, // the right one too, until the wait is over
+        {99, "prom:guess", "10.0.0.1", R::Throttled},
+        {1, "prom:guess", "10.0.0.1", R::Refused}, // a second failure: twice the wait
+        {150, "nobody:guess", "10.0.0.1", R::Throttled},
+        {50, "nobody:guess", "10.0.0.1", R::Refused},
+        {0, "prom:s3cret", "10.0.0.2", R::Passed}, // another peer never waits for the guesser
+        {0, "prom:guess", "10.0.0.2", R::Refused},
+        {400, "prom:s3cret", "10.0.0.1", R::Passed}, // known now: no check, no wait
+    };
+    holdClock();
+    CBasicAuth auth({{QStringLiteral("prom"), baHash}});
+    int iStep = 0;
+    for (const Step& step : aSteps) {
+        s_iHeldMs += step.iStepMs;
+        QVERIFY2(auth.check(basic(step.pszPair), step.pszPeer) == step.expected,
+                 qPrintable(QString::number(iStep)));
+        ++iStep;
+    }
+    releaseClock();
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("basic_auth_users:\n  prom: " + baHash + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+             qPrintable(exporter.errorString()));
+    const QByteArray baGuess = "GET /metrics HTTP/1.1\r\nHost: x\r\nAuthorization: " +
+                               QByteArray::fromStdString(basic("prom:guess")) + "\r\n\r\n";
+    const QByteArray baResponse = httpExchange(uiPort, baGuess + baGuess + baGuess);
+    QVERIFY2(baResponse.startsWith("HTTP/1.1 401") && baResponse.count("HTTP/1.1 ") == 1,
+             baResponse.constData());
 }
 
 void TestMetrics::brokenWebConfigServesNothing_data()
