@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QSplitter>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -256,6 +257,9 @@ void CDeviceOverviewWidget::retranslate()
     m_pHeaderItem->setText(ColumnHumidity, tr("Humidity(RH%)"));
     // The group row is ours as well; it follows the language like the header.
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
+    // The alarm tool tips are written again in the new language on the next refresh.
+    for (RowState& state : m_hashRows)
+        state.bAlarmShown = false;
 }
 
 QList<QTreeWidgetItem*> CDeviceOverviewWidget::deviceRows() const
@@ -367,11 +371,43 @@ void CDeviceOverviewWidget::slotUpdateList()
         if (CPdu* pPdu = state.pPdu) {
             const bool bOnline = pPdu->isOnline();
             updateRow(pItem, pPdu, state, bOnline, bOnline ? strOnline : strOffline);
+            showAlarm(pItem, state, m_pAlarmPanel->marks()->markOf(pPdu), bOnline);
         } else if (state.bTied) {
             // Its device is gone: the last values stay, and say that they are not current.
             showOnline(pItem, false, strOffline);
+            showAlarm(pItem, state, AlarmMark(), false);
         }
     }
+}
+
+void CDeviceOverviewWidget::showAlarm(QTreeWidgetItem* pItem, RowState& state, const AlarmMark& mark,
+                                      bool bOnline)
+{
+    const bool bAlarm = mark.state != AlarmMark::None;
+    if (state.bAlarmShown && mark == state.alarm && (!bAlarm || bOnline == state.bAlarmOnline))
+        return;
+    state.bAlarmShown = true;
+    state.alarm = mark;
+    state.bAlarmOnline = bOnline;
+    // An alarm stands until its device's readings end it, online or not: an offline device keeps its
+    // mark, its readings greyed as any offline device's, and the tip says they are the last received.
+    const bool bUnacknowledged = mark.state == AlarmMark::Unacknowledged;
+    QString strTip;
+    if (bAlarm) {
+        QStringList listLines{bUnacknowledged ? tr("Alarm, not acknowledged:") : tr("Alarm, acknowledged:")};
+        for (int iCondition : mark.listConditions)
+            listLines << CAlarmPanel::conditionName(iCondition);
+        if (!bOnline)
+            listLines << tr("Offline: the readings are the last received.");
+        strTip = Qt::convertFromPlainText(listLines.join(QLatin1Char('\n')), Qt::WhiteSpaceNormal);
+    }
+    const QBrush brush =
+        !bAlarm ? QBrush() : QBrush(bUnacknowledged ? QColor(255, 205, 205) : QColor(255, 232, 184));
+    for (int iColumn = 0; iColumn < ColumnCount; ++iColumn) {
+        pItem->setBackground(iColumn, brush);
+        pItem->setToolTip(iColumn, strTip);
+    }
+    pItem->setIcon(ColumnName, !bAlarm ? QIcon() : bUnacknowledged ? m_iconAlarm : m_iconAlarmAcknowledged);
 }
 
 bool CDeviceOverviewWidget::showOnline(QTreeWidgetItem* pItem, bool bOnline, const QString& strOnline)
