@@ -383,8 +383,10 @@ void CDeviceOverviewWidget::slotUpdateList()
 void CDeviceOverviewWidget::showAlarm(QTreeWidgetItem* pItem, RowState& state, const AlarmMark& mark,
                                       bool bOnline)
 {
+    // A row that never had an alarm is never written to: every role a cell holds makes each later look
+    // at that cell slower, and the refresh looks at thousands of them.
     const bool bAlarm = mark.state != AlarmMark::None;
-    if (state.bAlarmShown && mark == state.alarm && (!bAlarm || bOnline == state.bAlarmOnline))
+    if (mark == state.alarm && (!bAlarm || (state.bAlarmShown && bOnline == state.bAlarmOnline)))
         return;
     state.bAlarmShown = true;
     state.alarm = mark;

@@ -83,7 +83,8 @@ private:
         // The fields the row's cells were last written from: a refresh formats only what changed.
         bool bShown = false;
         PduInfo shown;
-        // The alarms the row was last marked with, and whether their device was online then.
+        // The alarms the row was last marked with (none at first), whether their device was online
+        // then, and whether the tip is in the current language.
         bool bAlarmShown = false;
         AlarmMark alarm;
         bool bAlarmOnline = true;
