@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QTextDocument>
@@ -43,14 +44,31 @@ bool isDeviceRow(const QTreeWidgetItem* pItem)
     return pItem && (pItem->flags() & Qt::ItemIsSelectable);
 }
 
+// The style sheet's item rule leaves a cell's own background unpainted: a row's alarm colour is laid
+// under the cell here, and hover and selection still paint over it.
+class CRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (background.canConvert<QBrush>() && background.value<QBrush>().style() != Qt::NoBrush)
+            pPainter->fillRect(option.rect, background.value<QBrush>());
+        QStyledItemDelegate::paint(pPainter, option, index);
+    }
+};
+
 // Places the outlet painters exactly where the standard delegate would, but works out the painter's
 // rectangle within its cell once per kind of cell instead of once per painter and layout: the tree
 // places every painter again whenever a row is added, which made a room of a thousand PDUs freeze
 // the window for seconds while it came up.
-class COutletCellDelegate : public QStyledItemDelegate
+class COutletCellDelegate : public CRowDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using CRowDelegate::CRowDelegate;
 
     void updateEditorGeometry(QWidget* pEditor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override
@@ -159,6 +177,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pTreeWidgetMain->setHeaderItem(m_pHeaderItem);
     for (int i = 0; i < ColumnCount; ++i)
         m_pTreeWidgetMain->setColumnWidth(i, ColumnWidths[i]);
+    m_pTreeWidgetMain->setItemDelegate(new CRowDelegate(m_pTreeWidgetMain));
     m_pTreeWidgetMain->setItemDelegateForColumn(ColumnOutletStatus,
                                                 new COutletCellDelegate(m_pTreeWidgetMain));
 
