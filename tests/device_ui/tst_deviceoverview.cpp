@@ -169,10 +169,11 @@ private slots:
         CPdu* pPdu = page.add("10.200.1.2");
         const int iCondition = CPdu::AlarmCurrentOverload;
         tracker.alarmBegan(pReference, iCondition, QString());
-        markOnline(pReference);
-        markOnline(pPdu);
-        page.refresh();
-        for (const QChar step : strSteps) {
+        for (const QChar step : QString(QLatin1Char('-') + strSteps)) {
+            iNow += step == QLatin1Char('o') ? CPdu::kOnlineMsecs : 0;
+            markOnline(pReference);
+            if (step == QLatin1Char('-'))
+                markOnline(pPdu);
             if (step == QLatin1Char('b'))
                 tracker.alarmBegan(pPdu, iCondition, QString());
             for (const ActiveAlarm& alarm : tracker.activeAlarms())
@@ -180,10 +181,6 @@ private slots:
                     tracker.acknowledge(alarm.uiId);
             if (step == QLatin1Char('e'))
                 tracker.alarmEnded(pPdu, iCondition, QString());
-            if (step == QLatin1Char('o')) {
-                iNow += CPdu::kOnlineMsecs;
-                markOnline(pReference);
-            }
             page.refresh();
         }
         QTreeWidgetItem* pRow = page.overview.rowOf(pPdu);
@@ -191,9 +188,7 @@ private slots:
         QCOMPARE(itemPdu(pRow), pPdu);
         const bool bMarked = iMark != AlarmMark::None;
         const bool bAsReference = iMark == AlarmMark::Unacknowledged;
-        for (QTreeWidgetItem* pItem : {pRow, pRowReference})
-            QVERIFY(pItem->toolTip(W::ColumnCurrent).contains(CAlarmPanel::conditionName(iCondition)) ==
-                    (pItem == pRowReference || bMarked));
+        QCOMPARE(pRow->toolTip(W::ColumnCurrent).contains(CAlarmPanel::conditionName(iCondition)), bMarked);
         QCOMPARE(pRow->icon(W::ColumnName).isNull(), !bMarked);
         QCOMPARE(pRow->background(W::ColumnCurrent).style() == Qt::NoBrush, !bMarked);
         QCOMPARE(pRow->icon(W::ColumnName).cacheKey() == pRowReference->icon(W::ColumnName).cacheKey(),
