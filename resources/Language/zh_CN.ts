@@ -246,6 +246,18 @@
 <context>
     <name>CDeviceOverviewWidget</name>
     <message>
+        <source>Alarm, not acknowledged:</source>
+        <translation>告警，未确认：</translation>
+    </message>
+    <message>
+        <source>Alarm, acknowledged:</source>
+        <translation>告警，已确认：</translation>
+    </message>
+    <message>
+        <source>Offline: the readings are the last received.</source>
+        <translation>离线：读数为最后收到的数值。</translation>
+    </message>
+    <message>
         <source>Default</source>
         <translation>默认</translation>
     </message>

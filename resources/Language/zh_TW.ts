@@ -246,6 +246,18 @@
 <context>
     <name>CDeviceOverviewWidget</name>
     <message>
+        <source>Alarm, not acknowledged:</source>
+        <translation>告警，未確認：</translation>
+    </message>
+    <message>
+        <source>Alarm, acknowledged:</source>
+        <translation>告警，已確認：</translation>
+    </message>
+    <message>
+        <source>Offline: the readings are the last received.</source>
+        <translation>離線：讀數為最後收到的數值。</translation>
+    </message>
+    <message>
         <source>Default</source>
         <translation>預設</translation>
     </message>

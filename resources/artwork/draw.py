@@ -241,6 +241,22 @@ small_icon("Warning.png",
            f'<line x1="32" y1="22" x2="32" y2="39" stroke="#fff" stroke-width="6" stroke-linecap="round"/>'
            f'<circle cx="32" cy="48" r="3.6" fill="#fff"/>')
 
+def bell(name, top, bottom, edge, ringing):
+    """A device row's alarm: a bell, ringing while nobody has acknowledged the alarm."""
+    waves = (f'<path d="M 9 20 Q 4 28 9 36 M 55 20 Q 60 28 55 36" fill="none" stroke="{edge}" '
+             f'stroke-width="4.5" stroke-linecap="round"/>' if ringing else "")
+    small_icon(name,
+               f'<defs>{gradient("f", top, bottom)}</defs>{waves}'
+               f'<circle cx="32" cy="9" r="4.5" fill="{edge}"/>'
+               f'<path d="M 13 47 Q 18 41 18 29 Q 18 12 32 12 Q 46 12 46 29 Q 46 41 51 47 Z" fill="url(#f)" '
+               f'stroke="{edge}" stroke-width="3.5" stroke-linejoin="round"/>'
+               f'<rect x="9" y="45" width="46" height="7" rx="3.5" fill="{edge}"/>'
+               f'<circle cx="32" cy="57" r="5.5" fill="{edge}"/>')
+
+
+bell("Alarm.png", "#FF8A8E", RED, RED_DARK, True)
+bell("AlarmAcknowledged.png", "#FFD88A", AMBER, "#B7791F", False)
+
 small_icon("Timer.png",
            f'<circle cx="32" cy="36" r="23" fill="#EAF5FF" {B_LINE}/>'
            f'<line x1="32" y1="4" x2="32" y2="12" {B_LINE}/><line x1="24" y1="4" x2="40" y2="4" {B_LINE}/>'

@@ -1,12 +1,15 @@
 #include "common/Clock.h"
+#include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "ui/alarms/AlarmPanel.h"
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/device/MainStatusWidget.h"
 #include "ui/device/OutletActions.h"
 #include "ui/device/OutletStatusWidget.h"
+#include "ui/device/PduLookup.h"
 
 #include <QNetworkDatagram>
 #include <QtTest>
@@ -138,6 +141,65 @@ private slots:
         ++iNow;
         page.refresh();
         QCOMPARE(page.text(0, W::ColumnOnline), QStringLiteral("Offline"));
+    }
+
+    // A row marks its own device's alarms, and tells those still to acknowledge from the others; the
+    // first device's standing unacknowledged alarm is what the second's row is held against.
+    void rowMarksItsDevicesAlarm_data()
+    {
+        QTest::addColumn<QString>("strSteps"); // b begins, a acknowledged, e ends, o the device goes silent
+        QTest::addColumn<int>("iMark");
+        QTest::newRow("none") << QString() << int(AlarmMark::None);
+        QTest::newRow("unacknowledged") << QStringLiteral("b") << int(AlarmMark::Unacknowledged);
+        QTest::newRow("acknowledged") << QStringLiteral("ba") << int(AlarmMark::Acknowledged);
+        QTest::newRow("cleared") << QStringLiteral("bae") << int(AlarmMark::None);
+        QTest::newRow("offline") << QStringLiteral("bo") << int(AlarmMark::Unacknowledged);
+    }
+    void rowMarksItsDevicesAlarm()
+    {
+        QFETCH(QString, strSteps);
+        QFETCH(int, iMark);
+        Page page;
+        CAlarmTracker tracker;
+        page.overview.alarmPanel()->setAlarmTracker(&tracker);
+        qint64 iNow = 5000000;
+        Clock::setElapsedSource([&iNow] { return iNow; });
+        const auto restore = qScopeGuard([] { Clock::setElapsedSource({}); });
+        CPdu* pReference = page.add("10.200.1.1");
+        CPdu* pPdu = page.add("10.200.1.2");
+        const int iCondition = CPdu::AlarmCurrentOverload;
+        tracker.alarmBegan(pReference, iCondition, QString());
+        for (const QChar step : QString(QLatin1Char('-') + strSteps)) {
+            iNow += step == QLatin1Char('o') ? CPdu::kOnlineMsecs : 0;
+            markOnline(pReference);
+            if (step == QLatin1Char('-'))
+                markOnline(pPdu);
+            if (step == QLatin1Char('b'))
+                tracker.alarmBegan(pPdu, iCondition, QString());
+            for (const ActiveAlarm& alarm : tracker.activeAlarms())
+                if (step == QLatin1Char('a') && alarm.pPdu == pPdu)
+                    tracker.acknowledge(alarm.uiId);
+            if (step == QLatin1Char('e'))
+                tracker.alarmEnded(pPdu, iCondition, QString());
+            page.refresh();
+        }
+        QTreeWidgetItem* pRow = page.overview.rowOf(pPdu);
+        QTreeWidgetItem* pRowReference = page.overview.rowOf(pReference);
+        QCOMPARE(itemPdu(pRow), pPdu);
+        const bool bMarked = iMark != AlarmMark::None;
+        const bool bAsReference = iMark == AlarmMark::Unacknowledged;
+        QCOMPARE(pRow->toolTip(W::ColumnCurrent).contains(CAlarmPanel::conditionName(iCondition)), bMarked);
+        QCOMPARE(pRow->icon(W::ColumnName).isNull(), !bMarked);
+        QCOMPARE(pRow->background(W::ColumnCurrent).style() == Qt::NoBrush, !bMarked);
+        QCOMPARE(pRow->icon(W::ColumnName).cacheKey() == pRowReference->icon(W::ColumnName).cacheKey(),
+                 bAsReference);
+        QCOMPARE(pRow->background(W::ColumnCurrent) == pRowReference->background(W::ColumnCurrent),
+                 bAsReference);
+        // Offline, the mark stays; the tip tells that the readings, greyed, are the last received.
+        const bool bOffline = strSteps.contains(QLatin1Char('o'));
+        QCOMPARE(pRow->toolTip(W::ColumnCurrent) != pRowReference->toolTip(W::ColumnCurrent),
+                 !bAsReference || bOffline);
+        QCOMPARE(pRow->foreground(W::ColumnCurrent) != pRowReference->foreground(W::ColumnCurrent), bOffline);
     }
 
     void summaryCountsTheDevices()

@@ -1,5 +1,7 @@
 #include "tools/shots/Shot.h"
 
+#include "tools/common/TextFit.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -28,6 +30,9 @@ int CShot::language() const
 bool CShot::save(QWidget& widget, const QString& strName)
 {
     settle(300);
+    // A picture with a cut text shows what an operator cannot read: said beside its path.
+    for (const QString& strCut : cutTexts(widget.window()))
+        std::fprintf(stderr, "%s: cut text: %s\n", qPrintable(strName), qPrintable(strCut));
     return save(widget.grab(), strName);
 }
 

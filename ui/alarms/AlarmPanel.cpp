@@ -4,6 +4,7 @@
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "ui/alarms/AlarmMarks.h"
 #include "ui/device/PduLookup.h"
 #include "ui/frame/SharedFonts.h"
 
@@ -29,7 +30,8 @@ template <typename T> T* named(T* pObject, const char* pszName)
 } // namespace
 
 CAlarmPanel::CAlarmPanel(QWidget* parent)
-    : QWidget(parent), m_pBtnHeader(named(new QPushButton(this), "BtnHeader")),
+    : QWidget(parent), m_pMarks(new CAlarmMarks(this)),
+      m_pBtnHeader(named(new QPushButton(this), "BtnHeader")),
       m_pBody(named(new QWidget(this), "WidgetAlarms")),
       m_pTreeAlarms(named(new QTreeWidget(m_pBody), "TreeAlarms")),
       m_pBtnAcknowledge(named(new QPushButton(m_pBody), "BtnAcknowledge")),
@@ -88,6 +90,7 @@ void CAlarmPanel::setAlarmTracker(CAlarmTracker* pTracker)
     if (m_pTracker)
         disconnect(m_pTracker, nullptr, this, nullptr);
     m_pTracker = pTracker;
+    m_pMarks->setAlarmTracker(pTracker);
     if (pTracker)
         connect(pTracker, &CAlarmTracker::signalAlarmsChanged, this, [this] {
             if (!m_pTimerSoon->isActive())

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class CAlarmMarks;
 class CAlarmTracker;
 class CPdu;
 class QPushButton;
@@ -35,6 +36,8 @@ public:
     void setAlarmTracker(CAlarmTracker* pTracker);
     void retranslate();
     QTreeWidget* treeWidget() const { return m_pTreeAlarms; }
+    // The same alarms by device, for the device rows beside the panel.
+    CAlarmMarks* marks() const { return m_pMarks; }
     // The name of an alarm condition (CPdu::Alarm) in the current language.
     static QString conditionName(int iCondition);
 
@@ -53,6 +56,7 @@ private slots:
 
 private:
     QPointer<CAlarmTracker> m_pTracker;
+    CAlarmMarks* m_pMarks;
     QPushButton* m_pBtnHeader;
     QWidget* m_pBody;
     QTreeWidget* m_pTreeAlarms;

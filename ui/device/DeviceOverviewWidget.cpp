@@ -20,9 +20,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -52,14 +54,31 @@ bool isDeviceRow(const QTreeWidgetItem* pItem)
     return pItem && (pItem->flags() & Qt::ItemIsSelectable);
 }
 
+// The style sheet's item rule leaves a cell's own background unpainted: a row's alarm colour is laid
+// under the cell here, and hover and selection still paint over it.
+class CRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* pPainter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        const QVariant background = index.data(Qt::BackgroundRole);
+        if (background.canConvert<QBrush>() && background.value<QBrush>().style() != Qt::NoBrush)
+            pPainter->fillRect(option.rect, background.value<QBrush>());
+        QStyledItemDelegate::paint(pPainter, option, index);
+    }
+};
+
 // Places the outlet painters exactly where the standard delegate would, but works out the painter's
 // rectangle within its cell once per kind of cell instead of once per painter and layout: the tree
 // places every painter again whenever a row is added, which made a room of a thousand PDUs freeze
 // the window for seconds while it came up.
-class COutletCellDelegate : public QStyledItemDelegate
+class COutletCellDelegate : public CRowDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using CRowDelegate::CRowDelegate;
 
     void updateEditorGeometry(QWidget* pEditor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override
@@ -242,6 +261,7 @@ CDeviceOverviewWidget::CDeviceOverviewWidget(QWidget* parent)
     m_pSortTimer = new QTimer(this);
     connect(m_pSortTimer, &QTimer::timeout, this, &CDeviceOverviewWidget::sortRows);
     m_pSortTimer->start(1000);
+    m_pTreeWidgetMain->setItemDelegate(new CRowDelegate(m_pTreeWidgetMain));
     m_pTreeWidgetMain->setItemDelegateForColumn(ColumnOutletStatus,
                                                 new COutletCellDelegate(m_pTreeWidgetMain));
 
@@ -335,6 +355,9 @@ void CDeviceOverviewWidget::retranslate()
     // The group row is ours as well; it follows the language like the header.
     m_pDefaultItem->setText(ColumnGroup, tr("Default"));
     sizeColumnsToContent();
+    // The alarm tool tips are written again in the new language on the next refresh.
+    for (RowState& state : m_hashRows)
+        state.bAlarmShown = false;
 }
 
 QHeaderView* CDeviceOverviewWidget::header() const
@@ -587,11 +610,45 @@ void CDeviceOverviewWidget::slotUpdateList()
         if (CPdu* pPdu = state.pPdu) {
             const bool bOnline = pPdu->isOnline();
             updateRow(pItem, pPdu, state, bOnline, bOnline ? strOnline : strOffline);
+            showAlarm(pItem, state, m_pAlarmPanel->marks()->markOf(pPdu), bOnline);
         } else if (state.bTied) {
             // Its device is gone: the last values stay, and say that they are not current.
             showOnline(pItem, false, strOffline);
+            showAlarm(pItem, state, AlarmMark(), false);
         }
     }
+}
+
+void CDeviceOverviewWidget::showAlarm(QTreeWidgetItem* pItem, RowState& state, const AlarmMark& mark,
+                                      bool bOnline)
+{
+    // A row that never had an alarm is never written to: every role a cell holds makes each later look
+    // at that cell slower, and the refresh looks at thousands of them.
+    const bool bAlarm = mark.state != AlarmMark::None;
+    if (mark == state.alarm && (!bAlarm || (state.bAlarmShown && bOnline == state.bAlarmOnline)))
+        return;
+    state.bAlarmShown = true;
+    state.alarm = mark;
+    state.bAlarmOnline = bOnline;
+    // An alarm stands until its device's readings end it, online or not: an offline device keeps its
+    // mark, its readings greyed as any offline device's, and the tip says they are the last received.
+    const bool bUnacknowledged = mark.state == AlarmMark::Unacknowledged;
+    QString strTip;
+    if (bAlarm) {
+        QStringList listLines{bUnacknowledged ? tr("Alarm, not acknowledged:") : tr("Alarm, acknowledged:")};
+        for (int iCondition : mark.listConditions)
+            listLines << CAlarmPanel::conditionName(iCondition);
+        if (!bOnline)
+            listLines << tr("Offline: the readings are the last received.");
+        strTip = Qt::convertFromPlainText(listLines.join(QLatin1Char('\n')), Qt::WhiteSpaceNormal);
+    }
+    const QBrush brush =
+        !bAlarm ? QBrush() : QBrush(bUnacknowledged ? QColor(255, 205, 205) : QColor(255, 232, 184));
+    for (int iColumn = 0; iColumn < ColumnCount; ++iColumn) {
+        pItem->setBackground(iColumn, brush);
+        pItem->setToolTip(iColumn, strTip);
+    }
+    pItem->setIcon(ColumnName, !bAlarm ? QIcon() : bUnacknowledged ? m_iconAlarm : m_iconAlarmAcknowledged);
 }
 
 bool CDeviceOverviewWidget::showOnline(QTreeWidgetItem* pItem, bool bOnline, const QString& strOnline)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/PduInfo.h"
+#include "ui/alarms/AlarmMarks.h"
 
 #include <QHash>
 #include <QIcon>
@@ -94,9 +95,15 @@ private:
         // The fields the row's cells were last written from: a refresh formats only what changed.
         bool bShown = false;
         PduInfo shown;
+        // The alarms the row was last marked with (none at first), whether their device was online
+        // then, and whether the tip is in the current language.
+        bool bAlarmShown = false;
+        AlarmMark alarm;
+        bool bAlarmOnline = true;
     };
     void updateRow(QTreeWidgetItem* pItem, CPdu* pPdu, RowState& state, bool bOnline,
                    const QString& strOnline);
+    void showAlarm(QTreeWidgetItem* pItem, RowState& state, const AlarmMark& mark, bool bOnline);
     // Sets the online cell; true when it changed.
     bool showOnline(QTreeWidgetItem* pItem, bool bOnline, const QString& strOnline);
     // Every row's address cell from its own device, once the devices have taken their new addresses.
@@ -122,6 +129,8 @@ private:
     QTimer* m_pTimer = nullptr;
     QIcon m_iconOnline;
     QIcon m_iconOffline;
+    QIcon m_iconAlarm{QStringLiteral(":/OverviewWidget/OverviewWidget/Alarm.png")};
+    QIcon m_iconAlarmAcknowledged{QStringLiteral(":/OverviewWidget/OverviewWidget/AlarmAcknowledged.png")};
     QHash<const QTreeWidgetItem*, RowState> m_hashRows;
     // Each device's row, for what names a device (alarms, group changes).
     QHash<const CPdu*, QTreeWidgetItem*> m_hashRowOfPdu;
