@@ -405,6 +405,10 @@ void CDeviceOverviewWidget::sizeColumnsToContent()
             iCell = iIcon + iMargin +
                     std::max(fmCell.horizontalAdvance(tr("Online")), fmCell.horizontalAdvance(tr("Offline")));
             break;
+        case ColumnName:
+            // Room for the bell of a PDU in alarm before its name.
+            iCell += iIcon + iMargin;
+            break;
         case ColumnOutletStatus:
             iCell = 8 * kOutletCircle;
             break;
