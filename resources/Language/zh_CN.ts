@@ -1828,7 +1828,7 @@ Poll from a free port?</source>
         <translation>%2 的受保护插座 %1 已通过 --force 切换；已记录于%3</translation>
     </message>
     <message>
-        <source>%1 is root&apos;s, in a folder others can write</source>
+        <source>%1 is root's, in a folder others can write</source>
         <translation>%1 属于 root，但所在文件夹可被其他用户写入</translation>
     </message>
     <message>
@@ -1906,8 +1906,8 @@ PDU 为地址、MAC 地址或名称。
         <translation>显示此帮助。</translation>
     </message>
     <message>
-        <source>Device port to poll (repeatable); default 51230 and those in ./port.prt.</source>
-        <translation>要轮询的设备端口（可重复）；默认为 51230 及 ./port.prt 中的端口。</translation>
+        <source>Device port to poll (repeatable); default 51230, those in ./port.prt and those of this machine's service.</source>
+        <translation>要轮询的设备端口（可重复）；默认为 51230、./port.prt 中的端口及本机服务轮询的端口。</translation>
     </message>
     <message>
         <source>Local port to send from; default a free one.</source>

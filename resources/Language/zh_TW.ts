@@ -1828,7 +1828,7 @@ Poll from a free port?</source>
         <translation>%2 的受保護插座 %1 已透過 --force 切換；已記錄於%3</translation>
     </message>
     <message>
-        <source>%1 is root&apos;s, in a folder others can write</source>
+        <source>%1 is root's, in a folder others can write</source>
         <translation>%1 屬於 root，但所在資料夾可被其他使用者寫入</translation>
     </message>
     <message>
@@ -1906,8 +1906,8 @@ PDU 為位址、MAC 位址或名稱。
         <translation>顯示此說明。</translation>
     </message>
     <message>
-        <source>Device port to poll (repeatable); default 51230 and those in ./port.prt.</source>
-        <translation>要輪詢的裝置連接埠（可重複）；預設為 51230 及 ./port.prt 中的連接埠。</translation>
+        <source>Device port to poll (repeatable); default 51230, those in ./port.prt and those of this machine's service.</source>
+        <translation>要輪詢的裝置連接埠（可重複）；預設為 51230、./port.prt 中的連接埠及本機服務輪詢的連接埠。</translation>
     </message>
     <message>
         <source>Local port to send from; default a free one.</source>

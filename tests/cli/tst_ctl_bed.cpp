@@ -96,6 +96,22 @@ private slots:
         QCOMPARE(array.at(0).toObject().value(QStringLiteral("outlets")).toArray().size(), 8);
     }
 
+    // A PDU on a port only this machine's service polls is listed too.
+    void listReadsTheServicePorts()
+    {
+        QTemporaryDir dirState;
+        QFile file(dirState.filePath(QStringLiteral("port.prt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[0]\nport=51230\n[1]\nport=6000\n") > 0);
+        file.close();
+        sim(QStringLiteral("set 2 port 6000"));
+        qputenv("RACKMIND_SERVICE_STATE", QFile::encodeName(dirState.path()));
+        const QString strList = QString::fromUtf8(ctl({QStringLiteral("list")}).baOut);
+        qunsetenv("RACKMIND_SERVICE_STATE");
+        sim(QStringLiteral("set 2 port 51230"));
+        QVERIFY2(strList.contains(ip(1) + QLatin1Char('\t')) && strList.contains(ip(2) + QLatin1Char('\t')),
+                 qPrintable(strList));
+    }
+
     void consolePortIsNotShared()
     {
         const Run run =
