@@ -168,9 +168,14 @@ bool writeJournal(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
 
 bool recordOverride(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
 {
-    QString strStoreWhy, strJournalWhy;
-    if (writeStore(ov, pstrWhere, &strStoreWhy) || writeJournal(ov, pstrWhere, &strJournalWhy))
-        return true;
+    // The journal too, when there is one: where an administrator of the machine looks, whichever store
+    // (a desk user's own, the service's) took the event.
+    QString strStore, strJournal, strStoreWhy, strJournalWhy;
+    const bool bStore = writeStore(ov, &strStore, &strStoreWhy);
+    const bool bJournal = writeJournal(ov, &strJournal, &strJournalWhy);
+    *pstrWhere = bStore && bJournal ? RackmindCtl::tr("%1 and %2").arg(strStore, strJournal)
+                 : bStore           ? strStore
+                                    : strJournal;
     *pstrWhy = strStoreWhy + QStringLiteral("; ") + strJournalWhy;
-    return false;
+    return bStore || bJournal;
 }

@@ -14,6 +14,6 @@ struct CtlOverride
 
 // Puts the override on record before anything is switched: in the event log of the history store that
 // `history` reads when the invoking user can write it (root writes it as the store's owner, never as
-// root), else in the system journal. False, with the reasons on pstrWhy, when neither took it; pstrWhere
+// root), and in the system journal. False, with the reasons on pstrWhy, when neither took it; pstrWhere
 // tells where it went.
 bool recordOverride(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy);

@@ -1820,6 +1820,10 @@ Poll from a free port?</source>
         <translation>%2 的插座 %1 受保护；未切换任何插座（--force 可强制执行）</translation>
     </message>
     <message>
+        <source>%1 and %2</source>
+        <translation>%1及%2</translation>
+    </message>
+    <message>
         <source>the override cannot be put on record (%1); nothing was switched</source>
         <translation>无法记录此次强制操作（%1）；未切换任何插座</translation>
     </message>

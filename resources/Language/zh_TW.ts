@@ -1820,6 +1820,10 @@ Poll from a free port?</source>
         <translation>%2 的插座 %1 受保護；未切換任何插座（--force 可強制執行）</translation>
     </message>
     <message>
+        <source>%1 and %2</source>
+        <translation>%1及%2</translation>
+    </message>
+    <message>
         <source>the override cannot be put on record (%1); nothing was switched</source>
         <translation>無法記錄此次強制操作（%1）；未切換任何插座</translation>
     </message>

@@ -335,25 +335,27 @@ private slots:
     }
 
     // A forced override is on record before anything is switched: in the store when its owner can write
-    // it, else in the journal, else refused. Root writes as the store's owner: links planted beside the
-    // store reach nothing of root's.
+    // it and in the journal when there is one; refused when neither takes it. Root writes as the store's
+    // owner: links planted beside the store reach nothing of root's.
     void overrideGoesOnRecord_data()
     {
         QTest::addColumn<int>("iStoreMode"); // 0: root's store; else nobody's, with this mode
         QTest::addColumn<bool>("bJournal");
         QTest::addColumn<bool>("bLinks");
-        QTest::addColumn<QString>("strRecord");
-        QTest::newRow("store") << 0 << true << false << "store";
-        QTest::newRow("read-only store: journal") << 0444 << true << false << "journal";
-        QTest::newRow("neither: refused") << 0444 << false << false << "";
-        QTest::newRow("links beside the store") << 0644 << true << true << "journal";
+        QTest::addColumn<bool>("bInStore");
+        QTest::newRow("store and journal") << 0 << true << false << true;
+        QTest::newRow("store alone") << 0 << false << false << true;
+        QTest::newRow("read-only store: journal") << 0444 << true << false << false;
+        QTest::newRow("neither: refused") << 0444 << false << false << false;
+        QTest::newRow("links beside the store") << 0644 << true << true << false;
     }
     void overrideGoesOnRecord()
     {
         QFETCH(int, iStoreMode);
         QFETCH(bool, bJournal);
         QFETCH(bool, bLinks);
-        QFETCH(QString, strRecord);
+        QFETCH(bool, bInStore);
+        const bool bRefused = !bInStore && !bJournal;
         if (::geteuid() != 0)
             QSKIP("hands the store to another user");
         QTemporaryDir dir, dirOutside;
@@ -381,13 +383,13 @@ private slots:
         const Run run = ctl({QStringLiteral("outlet"), ip(3), QStringLiteral("3-4"), QStringLiteral("off"),
                              QStringLiteral("--force")});
         qunsetenv("RACKMIND_HISTORY");
-        QCOMPARE(run.iExit, int(strRecord.isEmpty() ? kExitProtected : kExitOk));
-        QCOMPARE(outlets(3), quint8(strRecord.isEmpty() ? 0xFF : 0xF3));
+        qunsetenv("RACKMIND_JOURNAL_SOCKET");
+        QCOMPARE(run.iExit, int(bRefused ? kExitProtected : kExitOk));
+        QCOMPARE(outlets(3), quint8(bRefused ? 0xFF : 0xF3));
         char ach[4096];
         const ssize_t iRead = ::recv(fd, ach, sizeof ach, MSG_DONTWAIT);
         ::close(fd);
-        QCOMPARE(iRead > 0 && QByteArray(ach, int(iRead)).contains("\nRACKMIND_OUTLETS=3\n"),
-                 strRecord == QLatin1String("journal"));
+        QCOMPARE(iRead > 0 && QByteArray(ach, int(iRead)).contains("\nRACKMIND_OUTLETS=3\n"), bJournal);
         for (const QFileInfo& info : QDir(dirOutside.path()).entryInfoList(QDir::Files))
             QVERIFY2(info.ownerId() == 0 && info.size() == 6, qPrintable(info.fileName()));
         if (bLinks)
@@ -399,7 +401,7 @@ private slots:
                                           e.strSubject == QLatin1String("3") &&
                                           e.strDetail.contains(QLatin1String("--force"));
                                }),
-                 strRecord == QLatin1String("store") ? 1 : 0);
+                 bInStore ? 1 : 0);
     }
 };
 
