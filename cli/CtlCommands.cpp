@@ -1,7 +1,7 @@
 #include "cli/CtlCommands.h"
 
 #include "cli/CtlFormat.h"
-#include "cli/CtlHistory.h"
+#include "cli/CtlOverride.h"
 #include "cli/CtlProtection.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
@@ -312,12 +312,22 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
             return kExitProtected;
         }
         if (!listProtected.isEmpty()) {
+            // On record before anything is sent: an override nobody can find later is not made at all.
+            const CtlOverride ov{macText(*pPdu), nameText(*pPdu), addressText(*pPdu),
+                                 listProtected.join(QLatin1Char(',')), req.strAction};
+            QString strWhere, strWhy;
+            if (!recordOverride(ov, &strWhere, &strWhy)) {
+                *ctx.pErr << "rackmind-ctl: "
+                          << RackmindCtl::tr(
+                                 "the override cannot be put on record (%1); nothing was switched")
+                                 .arg(strWhy)
+                          << '\n';
+                return kExitProtected;
+            }
             *ctx.pErr << "rackmind-ctl: "
-                      << RackmindCtl::tr("protected outlet(s) %1 of %2 switched by --force")
-                             .arg(listProtected.join(QLatin1Char(',')), addressText(*pPdu))
+                      << RackmindCtl::tr("protected outlet(s) %1 of %2 switched by --force; on record in %3")
+                             .arg(ov.strOutlets, ov.strAddress, strWhere)
                       << '\n';
-            logForcedSwitch(macText(*pPdu), nameText(*pPdu), listProtected.join(QLatin1Char(',')),
-                            req.strAction);
         }
     }
     const auto fail = [&](bool bOn) {

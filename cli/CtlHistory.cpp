@@ -17,34 +17,38 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
-#include <cerrno>
-
-#include <unistd.h>
+QString serviceStateDir()
+{
+    const QString strEnv = qEnvironmentVariable("RACKMIND_SERVICE_STATE");
+    return strEnv.isEmpty() ? QStringLiteral("/var/lib/rackmind") : strEnv;
+}
 
 namespace {
-// The store of this machine's service: its unit's state folder, which systemd keeps in /var/lib.
-const QString s_strServiceStore = QStringLiteral("/var/lib/rackmind/history.sqlite");
+QString serviceStore()
+{
+    return QDir(serviceStateDir()).filePath(QStringLiteral("history.sqlite"));
+}
 
 QString ownStore()
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
         .filePath(QStringLiteral("rackmind/history.sqlite"));
 }
+} // namespace
 
-// The history read and written: RACKMIND_HISTORY when set; else the invoking user's own console store;
-// else the store of the service on this machine. Empty when neither exists.
-QString storePath()
+QString historyStorePath()
 {
     const QString strEnv = qEnvironmentVariable("RACKMIND_HISTORY");
     if (!strEnv.isEmpty())
         return strEnv;
-    for (const QString& strPath : {ownStore(), s_strServiceStore}) {
+    for (const QString& strPath : {ownStore(), serviceStore()}) {
         if (QFileInfo(strPath).isFile())
             return strPath;
     }
     return QString();
 }
 
+namespace {
 // ISO 8601 in local time, or seconds since the epoch.
 qint64 parseTime(const QString& strText, bool* pbOk)
 {
@@ -62,12 +66,12 @@ qint64 parseTime(const QString& strText, bool* pbOk)
 
 int findStore(const QString& strGiven, QString* pstrPath, QTextStream& err)
 {
-    *pstrPath = strGiven.isEmpty() ? storePath() : strGiven;
+    *pstrPath = strGiven.isEmpty() ? historyStorePath() : strGiven;
     if (QFileInfo(*pstrPath).isFile())
         return kExitOk;
     err << "rackmind-ctl: "
         << RackmindCtl::tr("no history store at %1")
-               .arg(pstrPath->isEmpty() ? ownStore() + QStringLiteral(", ") + s_strServiceStore : *pstrPath)
+               .arg(pstrPath->isEmpty() ? ownStore() + QStringLiteral(", ") + serviceStore() : *pstrPath)
         << '\n';
     return kExitUnavailable;
 }
@@ -152,28 +156,4 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     if (format == HistoryFormat::Json)
         out << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
     return kExitOk;
-}
-
-void logForcedSwitch(const QString& strMac, const QString& strPdu, const QString& strOutlets,
-                     const QString& strAction)
-{
-    const QString strPath = storePath();
-    if (!QFileInfo(strPath).isFile())
-        return;
-    {
-        CHistoryStore store(strPath);
-        store.record(HistoryEvent::OutletSwitched, strMac, strPdu, strOutlets, QString(), strAction,
-                     QString(), QStringLiteral("protection overridden: rackmind-ctl --force"));
-        store.flush();
-    }
-    // Run by root on the service's store: the files SQLite may have made beside it stay the service's,
-    // or the service could no longer write its own history.
-    const QFileInfo store(strPath);
-    if (::geteuid() != 0 || store.ownerId() == 0)
-        return;
-    for (const char* pszSuffix : {"-wal", "-shm", "-journal"}) {
-        const QByteArray baPath = QFile::encodeName(strPath + QLatin1String(pszSuffix));
-        if (::chown(baPath.constData(), store.ownerId(), store.groupId()) != 0 && errno != ENOENT)
-            return;
-    }
 }

@@ -3,14 +3,20 @@
 #include <QString>
 #include <QTextStream>
 
-struct CtlPdu;
-
 enum class HistoryFormat
 {
     Text, // tab-separated, a header line first
     Csv,
     Json // an array of objects, numbers as numbers
 };
+
+// Where this machine's service keeps its state (history, port list): its unit's state folder, which
+// systemd keeps in /var/lib; $RACKMIND_SERVICE_STATE when set.
+QString serviceStateDir();
+
+// The history store `history` reads: RACKMIND_HISTORY when set, else the invoking user's console store,
+// else this machine's service's; empty when none exists.
+QString historyStorePath();
 
 // The history store read: strGiven when not empty, else RACKMIND_HISTORY, else the invoking user's console
 // store, else this machine's service's. kExitOk, or the exit code with the reason told on err.
@@ -20,8 +26,3 @@ int findStore(const QString& strGiven, QString* pstrPath, QTextStream& err);
 // 24 hours before strTo.
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err);
-
-// An override of protected outlets, written to the event log of the history store `history` reads: the
-// invoking user's console, else this machine's service.
-void logForcedSwitch(const QString& strMac, const QString& strPdu, const QString& strOutlets,
-                     const QString& strAction);

@@ -10,6 +10,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -111,8 +113,8 @@ int main(int argc, char* argv[])
     const bool bStore = strName == QLatin1String("history") || strName == QLatin1String("report");
     if (!bStore) {
         addOption(parser, QStringLiteral("port"),
-                  RackmindCtl::tr("Device port to poll (repeatable); default 51230 and "
-                                  "those in ./port.prt."),
+                  RackmindCtl::tr("Device port to poll (repeatable); default 51230, "
+                                  "those in ./port.prt and those of this machine's service."),
                   QStringLiteral("PORT"));
         addOption(parser, QStringLiteral("source-port"),
                   RackmindCtl::tr("Local port to send from; default a free one."), QStringLiteral("PORT"));
@@ -220,8 +222,20 @@ int main(int argc, char* argv[])
             return usage(err, RackmindCtl::tr("bad port \"%1\"").arg(strPort));
         ctx.listPorts.append(uiPort);
     }
-    if (ctx.listPorts.isEmpty())
-        ctx.listPorts = CRackmind(nullptr).listDevicePort; // the console's ports, from ./port.prt
+    if (ctx.listPorts.isEmpty()) {
+        // The ports in ./port.prt, and those this machine's service polls: a PDU it found on a port of
+        // its own is found here too.
+        ctx.listPorts = CRackmind(nullptr).listDevicePort;
+        QList<uint> listService;
+        QString strWhy;
+        // Read by whoever runs the command, root too: a link the service's user planted is not followed.
+        const QString strServiceFile = QDir(serviceStateDir()).filePath(QStringLiteral("port.prt"));
+        if (!QFileInfo(strServiceFile).isSymLink())
+            CRackmind::readPortFile(strServiceFile, &listService, &strWhy);
+        for (uint uiPort : qAsConst(listService))
+            if (!ctx.listPorts.contains(uiPort))
+                ctx.listPorts.append(uiPort);
+    }
     uint uiSourcePort = 0;
     if (parser.isSet(QStringLiteral("source-port"))) {
         uiSourcePort = parser.value(QStringLiteral("source-port")).toUInt();

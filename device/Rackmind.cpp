@@ -36,14 +36,30 @@ QString shownValue(const QString& strValue)
 CRackmind::CRackmind(QObject* parent) : QObject(parent)
 {
     listDevicePort.append(kDefaultDevicePort);
-    const QString fileName = QString::fromLatin1(kPortFileName);
+    QList<uint> listRead;
+    QString strWhy;
+    readPortFile(QString::fromLatin1(kPortFileName), &listRead, &strWhy);
+    for (uint port : qAsConst(listRead)) {
+        if (!listDevicePort.contains(port)) {
+            listDevicePort.append(port);
+        }
+    }
+}
+
+bool CRackmind::readPortFile(const QString& strFile, QList<uint>* pList, QString* pstrWhy)
+{
     // 1024 short entries take a few kilobytes; anything far larger is not a port file, and reading it
     // whole would hold up the login.
-    if (!QFileInfo(fileName).isFile() || isOversizedFile(fileName, kPortFileMaxBytes)) {
-        return;
+    if (!QFileInfo(strFile).isFile()) {
+        *pstrWhy = QStringLiteral("%1 is not there").arg(strFile);
+        return false;
     }
-    QSettings portFile(fileName, QSettings::IniFormat);
-    QList<uint> listRead;
+    if (isOversizedFile(strFile, kPortFileMaxBytes)) {
+        *pstrWhy = QStringLiteral("%1 is too large").arg(strFile);
+        return false;
+    }
+    QSettings portFile(strFile, QSettings::IniFormat);
+    QStringList listBad;
     const bool bRead = readSettingsGuarded([&] {
         for (int i = 0; i < kPortFileSlots; ++i) {
             const QString key = QStringLiteral("%1/port").arg(i);
@@ -55,21 +71,51 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
             bool bOk = false;
             const QString strValue = portFile.value(key).toString();
             const qulonglong uiValue = strValue.toULongLong(&bOk);
-            if (bOk && uiValue >= 1 && uiValue <= kMaxPort)
-                listRead.append(uint(uiValue));
-            else
-                qWarning("%s: [%d] port=%s is not a port (1-65535); skipped", kPortFileName, i,
+            if (bOk && uiValue >= 1 && uiValue <= kMaxPort) {
+                pList->append(uint(uiValue));
+            } else {
+                qWarning("%s: [%d] port=%s is not a port (1-65535); skipped", qPrintable(strFile), i,
                          qPrintable(shownValue(strValue)));
+                listBad.append(QStringLiteral("[%1] port=%2").arg(i).arg(shownValue(strValue)));
+            }
         }
     });
-    if (!bRead) {
-        return;
+    if (!bRead)
+        pList->clear();
+    if (!bRead || portFile.status() != QSettings::NoError) {
+        *pstrWhy = QStringLiteral("%1 cannot be read").arg(strFile);
+        return false;
     }
-    for (uint port : qAsConst(listRead)) {
-        if (!listDevicePort.contains(port)) {
-            listDevicePort.append(port);
-        }
-    }
+    if (!listBad.isEmpty())
+        *pstrWhy = QStringLiteral("%1 holds what is not a port: %2")
+                       .arg(strFile, listBad.join(QStringLiteral(", ")));
+    return listBad.isEmpty();
+}
+
+bool CRackmind::reloadDevicePort(QList<uint>* pAdded, QList<uint>* pRemoved, QString* pstrWhy)
+{
+    QList<uint> listRead;
+    // A file half written or mistyped keeps what is polled: dropping ports would take their PDUs offline.
+    if (!readPortFile(QString::fromLatin1(kPortFileName), &listRead, pstrWhy))
+        return false;
+    QList<uint> listNew{kDefaultDevicePort};
+    for (uint port : qAsConst(listRead))
+        if (!listNew.contains(port))
+            listNew.append(port);
+    for (uint port : qAsConst(listNew))
+        if (!listDevicePort.contains(port))
+            pAdded->append(port);
+    for (uint port : qAsConst(listDevicePort))
+        if (!listNew.contains(port))
+            pRemoved->append(port);
+    // What the operator took out stays out, though a known device still reports that port.
+    m_listPortsDropped += *pRemoved;
+    m_listPortsDropped.erase(std::remove_if(m_listPortsDropped.begin(), m_listPortsDropped.end(),
+                                            [&](uint port) { return listNew.contains(port); }),
+                             m_listPortsDropped.end());
+    listDevicePort = listNew;
+    emit signalUpdateDevicePort(listDevicePort);
+    return true;
 }
 
 CRackmind::~CRackmind()
@@ -121,7 +167,8 @@ void CRackmind::connectTransport(CUdpDriver* pDriver)
 void CRackmind::updateDevicePort()
 {
     for (const CPdu* pPdu : qAsConst(listPdu)) {
-        if (!listDevicePort.contains(pPdu->stInfo.udpPort)) {
+        if (!listDevicePort.contains(pPdu->stInfo.udpPort) &&
+            !m_listPortsDropped.contains(pPdu->stInfo.udpPort)) {
             listDevicePort.append(pPdu->stInfo.udpPort);
         }
     }

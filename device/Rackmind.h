@@ -25,6 +25,13 @@ public:
     explicit CRackmind(QObject* parent = nullptr);
     ~CRackmind() override;
 
+    // The ports a port file lists, in its order, entries that are not ports left out and warned of.
+    // False, with the reason, when the file is not there, cannot be read or holds such an entry.
+    static bool readPortFile(const QString& strFile, QList<uint>* pList, QString* pstrWhy);
+    // Reads "port.prt" again: the polled ports become 51230 and the file's, pAdded and pRemoved telling
+    // what changed. False, with the reason, and nothing changed when readPortFile fails.
+    bool reloadDevicePort(QList<uint>* pAdded, QList<uint>* pRemoved, QString* pstrWhy);
+
     // Devices beyond this many are not admitted. A room holds a few thousand PDUs at most; anything
     // beyond is a host on the network inventing senders, and each device costs memory and a timer.
     static constexpr int kDeviceLimit = 4096;
@@ -60,7 +67,7 @@ public:
 
     // Devices in the order they were first heard; each is a child of the registry.
     QList<CPdu*> listPdu;
-    // Polled device ports: 51230 first; never shrinks.
+    // Polled device ports: 51230 first; shrinks only when port.prt is read again.
     QList<uint> listDevicePort;
 
 signals:
@@ -82,6 +89,7 @@ public slots:
     void slotRcvBatch(std::shared_ptr<CReplyQueue> pQueue);
 
 private:
+    QList<uint> m_listPortsDropped; // taken out by a reload of port.prt
     QPointer<CAlarmTracker> m_pAlarmTracker;
     void route(quint32 uiSender, const QByteArray& baData);
     void deliver(CPdu* pPdu, const QByteArray& baData);

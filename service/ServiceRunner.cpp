@@ -24,6 +24,14 @@
 
 namespace {
 constexpr uint kUdpLocalPort = 51230;
+
+QString portsText(const QList<uint>& listPorts)
+{
+    QStringList list;
+    for (uint uiPort : listPorts)
+        list << QString::number(uiPort);
+    return list.isEmpty() ? QStringLiteral("none") : list.join(QLatin1Char(','));
+}
 const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage overload", "current warn",
                                                    "current overload", "temperature",      "humidity"};
 
@@ -154,11 +162,8 @@ bool CServiceRunner::start()
     // The room has gone on with the same transport and registry.
     pDriver = m_pRoom->driver();
     pRegistry = m_pRoom->registry();
-    QStringList listPorts;
-    for (uint uiPort : qAsConst(pRegistry->listDevicePort))
-        listPorts << QString::number(uiPort);
     logEvent(QStringLiteral("polling ports %1 from %2 local addresses")
-                 .arg(listPorts.join(QLatin1Char(',')))
+                 .arg(portsText(pRegistry->listDevicePort))
                  .arg(pDriver->listLocalAddr.size()));
     logMailSetup();
     // The first poll goes out now rather than a tick later: the service is ready once it has.
@@ -180,11 +185,28 @@ void CServiceRunner::reload()
         notifyServiceManager(QStringLiteral("RELOADING=1"));
     if (loadAll(true))
         logEvent(QStringLiteral("settings reloaded"));
+    reloadPorts();
     m_pRoom->applySettings();
     logMailSetup();
     applyMetrics();
     if (m_bReadyTold)
         notifyServiceManager(QStringLiteral("READY=1"));
+}
+
+void CServiceRunner::reloadPorts()
+{
+    CRackmind* pRegistry = registry();
+    if (!pRegistry)
+        return;
+    QList<uint> listAdded, listRemoved;
+    QString strWhy;
+    if (!pRegistry->reloadDevicePort(&listAdded, &listRemoved, &strWhy))
+        logEvent(QStringLiteral("port list not reloaded: %1; still polling ports %2")
+                     .arg(strWhy, portsText(pRegistry->listDevicePort)));
+    else if (!listAdded.isEmpty() || !listRemoved.isEmpty())
+        logEvent(
+            QStringLiteral("port list reloaded: polling ports %1 (added %2, removed %3)")
+                .arg(portsText(pRegistry->listDevicePort), portsText(listAdded), portsText(listRemoved)));
 }
 
 void CServiceRunner::slotPolled(bool bSent, int iInterfaces)

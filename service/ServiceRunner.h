@@ -55,6 +55,8 @@ public:
 
 private:
     void applyMetrics();
+    // Polls the ports port.prt lists now, saying which were added or removed; a broken file keeps them.
+    void reloadPorts();
     // One line on how alarm mail will go out, or what keeps it from going out.
     void logMailSetup();
     void slotWatch();

@@ -1832,8 +1832,44 @@ Poll from a free port?</source>
         <translation>%2 的插座 %1 受保护；未切换任何插座（--force 可强制执行）</translation>
     </message>
     <message>
-        <source>protected outlet(s) %1 of %2 switched by --force</source>
-        <translation>%2 的受保护插座 %1 已通过 --force 切换</translation>
+        <source>%1 and %2</source>
+        <translation>%1及%2</translation>
+    </message>
+    <message>
+        <source>the override cannot be put on record (%1); nothing was switched</source>
+        <translation>无法记录此次强制操作（%1）；未切换任何插座</translation>
+    </message>
+    <message>
+        <source>protected outlet(s) %1 of %2 switched by --force; on record in %3</source>
+        <translation>%2 的受保护插座 %1 已通过 --force 切换；已记录于%3</translation>
+    </message>
+    <message>
+        <source>%1 is root's, in a folder others can write</source>
+        <translation>%1 属于 root，但所在文件夹可被其他用户写入</translation>
+    </message>
+    <message>
+        <source>its owner (uid %1) cannot write it</source>
+        <translation>其所有者（uid %1）无法写入</translation>
+    </message>
+    <message>
+        <source>no history store</source>
+        <translation>没有历史记录库</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 不是普通文件</translation>
+    </message>
+    <message>
+        <source>the event log of %1</source>
+        <translation>%1 的事件日志</translation>
+    </message>
+    <message>
+        <source>the system journal (journalctl -t rackmind-ctl)</source>
+        <translation>系统日志（journalctl -t rackmind-ctl）</translation>
+    </message>
+    <message>
+        <source>no journal at %1: %2</source>
+        <translation>%1 处没有系统日志：%2</translation>
     </message>
     <message>
         <source>%1 did not show the outlets on in time</source>
@@ -1886,8 +1922,8 @@ PDU 为地址、MAC 地址或名称。
         <translation>显示此帮助。</translation>
     </message>
     <message>
-        <source>Device port to poll (repeatable); default 51230 and those in ./port.prt.</source>
-        <translation>要轮询的设备端口（可重复）；默认为 51230 及 ./port.prt 中的端口。</translation>
+        <source>Device port to poll (repeatable); default 51230, those in ./port.prt and those of this machine's service.</source>
+        <translation>要轮询的设备端口（可重复）；默认为 51230、./port.prt 中的端口及本机服务轮询的端口。</translation>
     </message>
     <message>
         <source>Local port to send from; default a free one.</source>

@@ -1832,8 +1832,44 @@ Poll from a free port?</source>
         <translation>%2 的插座 %1 受保護；未切換任何插座（--force 可強制執行）</translation>
     </message>
     <message>
-        <source>protected outlet(s) %1 of %2 switched by --force</source>
-        <translation>%2 的受保護插座 %1 已透過 --force 切換</translation>
+        <source>%1 and %2</source>
+        <translation>%1及%2</translation>
+    </message>
+    <message>
+        <source>the override cannot be put on record (%1); nothing was switched</source>
+        <translation>無法記錄此次強制操作（%1）；未切換任何插座</translation>
+    </message>
+    <message>
+        <source>protected outlet(s) %1 of %2 switched by --force; on record in %3</source>
+        <translation>%2 的受保護插座 %1 已透過 --force 切換；已記錄於%3</translation>
+    </message>
+    <message>
+        <source>%1 is root's, in a folder others can write</source>
+        <translation>%1 屬於 root，但所在資料夾可被其他使用者寫入</translation>
+    </message>
+    <message>
+        <source>its owner (uid %1) cannot write it</source>
+        <translation>其擁有者（uid %1）無法寫入</translation>
+    </message>
+    <message>
+        <source>no history store</source>
+        <translation>沒有歷史記錄庫</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 不是一般檔案</translation>
+    </message>
+    <message>
+        <source>the event log of %1</source>
+        <translation>%1 的事件日誌</translation>
+    </message>
+    <message>
+        <source>the system journal (journalctl -t rackmind-ctl)</source>
+        <translation>系統日誌（journalctl -t rackmind-ctl）</translation>
+    </message>
+    <message>
+        <source>no journal at %1: %2</source>
+        <translation>%1 處沒有系統日誌：%2</translation>
     </message>
     <message>
         <source>%1 did not show the outlets on in time</source>
@@ -1886,8 +1922,8 @@ PDU 為位址、MAC 位址或名稱。
         <translation>顯示此說明。</translation>
     </message>
     <message>
-        <source>Device port to poll (repeatable); default 51230 and those in ./port.prt.</source>
-        <translation>要輪詢的裝置連接埠（可重複）；預設為 51230 及 ./port.prt 中的連接埠。</translation>
+        <source>Device port to poll (repeatable); default 51230, those in ./port.prt and those of this machine's service.</source>
+        <translation>要輪詢的裝置連接埠（可重複）；預設為 51230、./port.prt 中的連接埠及本機服務輪詢的連接埠。</translation>
     </message>
     <message>
         <source>Local port to send from; default a free one.</source>

@@ -19,6 +19,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 // rackmind-ctl against simulated PDUs in the bed, with a console polling from port 51230 beside it.
@@ -27,6 +31,7 @@ class TestCtlBed : public QObject
     Q_OBJECT
     CSimThread m_sim;
     ConsoleRig* m_pRig = nullptr;
+    QTemporaryDir m_dirList;
 
     struct Run
     {
@@ -89,6 +94,22 @@ private slots:
         listWanted.sort();
         QCOMPARE(listGot, listWanted);
         QCOMPARE(array.at(0).toObject().value(QStringLiteral("outlets")).toArray().size(), 8);
+    }
+
+    // A PDU on a port only this machine's service polls is listed too.
+    void listReadsTheServicePorts()
+    {
+        QTemporaryDir dirState;
+        QFile file(dirState.filePath(QStringLiteral("port.prt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[0]\nport=51230\n[1]\nport=6000\n") > 0);
+        file.close();
+        sim(QStringLiteral("set 2 port 6000"));
+        qputenv("RACKMIND_SERVICE_STATE", QFile::encodeName(dirState.path()));
+        const QString strList = QString::fromUtf8(ctl({QStringLiteral("list")}).baOut);
+        qunsetenv("RACKMIND_SERVICE_STATE");
+        sim(QStringLiteral("set 2 port 51230"));
+        QVERIFY2(strList.contains(ip(1) + QLatin1Char('\t')) && strList.contains(ip(2) + QLatin1Char('\t')),
+                 qPrintable(strList));
     }
 
     void consolePortIsNotShared()
@@ -277,16 +298,15 @@ private slots:
     // Protected in the machine's list: refused for whoever runs the command, unless --force.
     void protectedOutletNeedsForce()
     {
-        QTemporaryDir dirList;
-        QFile::setPermissions(dirList.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                  QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
-                                                  QFile::ExeGroup);
-        const QString strList = dirList.filePath(QStringLiteral("protected-outlets"));
+        QFile::setPermissions(m_dirList.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                    QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                                    QFile::ExeGroup);
+        const QString strList = m_dirList.filePath(QStringLiteral("protected-outlets"));
         const QByteArray baMac = m_sim.call([](CSimFleet& fleet) { return fleet.device(3)->st.mac; });
         QVERIFY(CProtectionList(strList).change([&](QSet<QString>& set) {
             set.insert(QString::fromLatin1(baMac.toHex()) + QStringLiteral("/3"));
         }));
-        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(strList));
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(strList)); // for the overrides too
         sim(QStringLiteral("set 3 outlets 255"));
         const QStringList listArgs{QStringLiteral("outlet"),  ip(3),
                                    QStringLiteral("3-4"),     QStringLiteral("cycle"),
@@ -312,21 +332,76 @@ private slots:
             QVERIFY2(process.exitCode() == kExitProtected, process.readAllStandardError().constData());
         }
         QCOMPARE(outlets(3), quint8(0xFF));
-        // The override lands in the console's event log.
-        QTemporaryDir dir;
-        const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
-        delete new CHistoryStore(strPath);
-        qputenv("RACKMIND_HISTORY", strPath.toUtf8());
-        const Run forced = ctl(listArgs + QStringList{QStringLiteral("--force")});
+    }
+
+    // A forced override is on record before anything is switched: in the store when its owner can write
+    // it and in the journal when there is one; refused when neither takes it. Root writes as the store's
+    // owner: links planted beside the store reach nothing of root's.
+    void overrideGoesOnRecord_data()
+    {
+        QTest::addColumn<int>("iStoreMode"); // 0: root's store; else nobody's, with this mode
+        QTest::addColumn<bool>("bJournal");
+        QTest::addColumn<bool>("bLinks");
+        QTest::addColumn<bool>("bInStore");
+        QTest::newRow("store and journal") << 0 << true << false << true;
+        QTest::newRow("store alone") << 0 << false << false << true;
+        QTest::newRow("read-only store: journal") << 0444 << true << false << false;
+        QTest::newRow("neither: refused") << 0444 << false << false << false;
+        QTest::newRow("links beside the store") << 0644 << true << true << false;
+    }
+    void overrideGoesOnRecord()
+    {
+        QFETCH(int, iStoreMode);
+        QFETCH(bool, bJournal);
+        QFETCH(bool, bLinks);
+        QFETCH(bool, bInStore);
+        const bool bRefused = !bInStore && !bJournal;
+        if (::geteuid() != 0)
+            QSKIP("hands the store to another user");
+        QTemporaryDir dir, dirOutside;
+        const QString strStore = dir.filePath(QStringLiteral("history.sqlite"));
+        const QByteArray baSocket = QFile::encodeName(dir.filePath(QStringLiteral("journal")));
+        delete new CHistoryStore(strStore);
+        QVERIFY(!iStoreMode || (::chown(QFile::encodeName(dir.path()), 65534, 65534) == 0 &&
+                                ::chown(QFile::encodeName(strStore), 65534, 65534) == 0 &&
+                                ::chmod(QFile::encodeName(strStore), mode_t(iStoreMode)) == 0));
+        for (const char* pszSuffix : {"-journal", "-wal", "-shm"}) {
+            QFile::remove(strStore + QLatin1String(pszSuffix));
+            QFile file(dirOutside.filePath(QLatin1String(pszSuffix)));
+            QVERIFY(!bLinks || (file.open(QIODevice::WriteOnly) && file.write("root's") == 6 &&
+                                file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) &&
+                                QFile::link(file.fileName(), strStore + QLatin1String(pszSuffix))));
+        }
+        const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, baSocket.constData(), sizeof addr.sun_path - 1);
+        QVERIFY(!bJournal || ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0);
+        sim(QStringLiteral("set 3 outlets 255"));
+        qputenv("RACKMIND_HISTORY", QFile::encodeName(strStore));
+        qputenv("RACKMIND_JOURNAL_SOCKET", baSocket);
+        const Run run = ctl({QStringLiteral("outlet"), ip(3), QStringLiteral("3-4"), QStringLiteral("off"),
+                             QStringLiteral("--force")});
         qunsetenv("RACKMIND_HISTORY");
-        qunsetenv("RACKMIND_PROTECTION_LIST");
-        QVERIFY2(forced.iExit == kExitOk, qPrintable(forced.strErr));
-        QCOMPARE(outlets(3), quint8(0xFF));
-        const auto events = CHistoryReader(strPath).events({});
-        QVERIFY(std::any_of(events.begin(), events.end(), [](const HistoryEvent& e) {
-            return e.iKind == HistoryEvent::OutletSwitched && e.strSubject == QLatin1String("3") &&
-                   e.strDetail.contains(QLatin1String("--force"));
-        }));
+        qunsetenv("RACKMIND_JOURNAL_SOCKET");
+        QCOMPARE(run.iExit, int(bRefused ? kExitProtected : kExitOk));
+        QCOMPARE(outlets(3), quint8(bRefused ? 0xFF : 0xF3));
+        char ach[4096];
+        const ssize_t iRead = ::recv(fd, ach, sizeof ach, MSG_DONTWAIT);
+        ::close(fd);
+        QCOMPARE(iRead > 0 && QByteArray(ach, int(iRead)).contains("\nRACKMIND_OUTLETS=3\n"), bJournal);
+        for (const QFileInfo& info : QDir(dirOutside.path()).entryInfoList(QDir::Files))
+            QVERIFY2(info.ownerId() == 0 && info.size() == 6, qPrintable(info.fileName()));
+        if (bLinks)
+            return; // reading the store as root would open the links
+        const auto events = CHistoryReader(strStore).events({});
+        QCOMPARE(std::count_if(events.begin(), events.end(),
+                               [](const HistoryEvent& e) {
+                                   return e.iKind == HistoryEvent::OutletSwitched &&
+                                          e.strSubject == QLatin1String("3") &&
+                                          e.strDetail.contains(QLatin1String("--force"));
+                               }),
+                 bInStore ? 1 : 0);
     }
 };
 

@@ -36,6 +36,7 @@ private slots:
     void webConfigChangedOnSighup();
     void secondInstanceRefused();
     void reloadOntoTakenPort();
+    void reloadChangesPolledPorts();
     void sigtermWhileMailIsSent();
     void acknowledgedAcrossRestart();
     void cleanupTestCase();
@@ -250,6 +251,29 @@ void TestServiceBed::reloadOntoTakenPort()
     saveSettings();
     ::kill(pid_t(m_service.processId()), SIGHUP);
     QTRY_COMPARE_WITH_TIMEOUT(scrapeStatus("s3cret"), QByteArray("200"), 30000);
+}
+
+// A reload polls the ports port.prt lists now, and a PDU on an added port is heard, one on a removed
+// port lost; a broken file keeps the ports polled.
+void TestServiceBed::reloadChangesPolledPorts()
+{
+    const QString strPdu = QStringLiteral("PDU 10.200.1.1 \"PDU-001\" ");
+    QCOMPARE(m_sim.command(QStringLiteral("set 1 port 6000")).last(), QStringLiteral("ok"));
+    QVERIFY2(waitLog(strPdu + QStringLiteral("offline")), qPrintable(m_strLog));
+    const QStringList steps[] = {
+        {"[0]\nport=51230\n[1]\nport=6000\n", "polling ports 51230,6000 (added 6000, removed none)",
+         "online"},
+        {"[0]\nport=51230\n[1]\nport=60000x\n", "port list not reloaded", ""},
+        {"[0]\nport=51230\n", "polling ports 51230 (added none, removed 6000)", "offline"}};
+    for (const QStringList& step : steps) {
+        QFile file(m_dir.filePath(QStringLiteral("port.prt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(step[0].toUtf8()) > 0);
+        file.close();
+        m_strLog.clear();
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        QVERIFY2(waitLog(step[1]) && (step[2].isEmpty() || waitLog(strPdu + step[2])), qPrintable(m_strLog));
+    }
+    QCOMPARE(m_sim.command(QStringLiteral("set 1 port 51230")).last(), QStringLiteral("ok"));
 }
 
 void TestServiceBed::sigtermWhileMailIsSent()

@@ -1,0 +1,181 @@
+#include "cli/CtlOverride.h"
+
+#include "cli/CtlHistory.h"
+#include "cli/CtlText.h"
+#include "history/HistoryStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QString userText()
+{
+    const uid_t uid = ::getuid();
+    const passwd* pPw = ::getpwuid(uid);
+    return QStringLiteral("%1 (uid %2)")
+        .arg(pPw ? QString::fromLocal8Bit(pPw->pw_name) : QStringLiteral("?"))
+        .arg(uid);
+}
+
+QString errnoText(int iErrno)
+{
+    return QString::fromLocal8Bit(std::strerror(iErrno));
+}
+
+bool writeEvent(const QString& strPath, const CtlOverride& ov, QString* pstrWhy)
+{
+    CHistoryStore store(strPath);
+    store.record(HistoryEvent::OutletSwitched, ov.strMac, ov.strPdu, ov.strOutlets, QString(), ov.strAction,
+                 QString(),
+                 QStringLiteral("protection overridden: rackmind-ctl --force by %1").arg(userText()));
+    store.flush();
+    *pstrWhy = store.unavailableReason();
+    return store.isAvailable();
+}
+
+// Root writes a store as its owner, in a child that has given up root first: SQLite makes and opens
+// files beside the store, where the owner may have planted links; as the owner they reach nothing the
+// owner could not write anyway. A store that root owns is written only in a folder nobody else can write.
+bool writeEventAsOwner(const QString& strPath, const struct stat& st, const CtlOverride& ov, QString* pstrWhy)
+{
+    if (st.st_uid == 0) {
+        struct stat stDir;
+        const QByteArray baDir = QFile::encodeName(QFileInfo(strPath).absolutePath());
+        if (::lstat(baDir.constData(), &stDir) != 0 || !S_ISDIR(stDir.st_mode) || stDir.st_uid != 0 ||
+            (stDir.st_mode & (S_IWGRP | S_IWOTH))) {
+            *pstrWhy = RackmindCtl::tr("%1 is root's, in a folder others can write").arg(strPath);
+            return false;
+        }
+        return writeEvent(strPath, ov, pstrWhy);
+    }
+    int aiPipe[2];
+    if (::pipe2(aiPipe, O_CLOEXEC) != 0) {
+        *pstrWhy = errnoText(errno);
+        return false;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(aiPipe[0]);
+        QString strWhy;
+        const bool bOk = ::setgroups(0, nullptr) == 0 && ::setresgid(st.st_gid, st.st_gid, st.st_gid) == 0 &&
+                         ::setresuid(st.st_uid, st.st_uid, st.st_uid) == 0 && ::geteuid() == st.st_uid &&
+                         writeEvent(strPath, ov, &strWhy);
+        const QByteArray baWhy = strWhy.toUtf8();
+        if (!bOk && ::write(aiPipe[1], baWhy.constData(), size_t(baWhy.size())) < 0)
+            ::_exit(1);
+        ::_exit(bOk ? 0 : 1);
+    }
+    ::close(aiPipe[1]);
+    QByteArray baWhy;
+    char ach[512];
+    for (ssize_t n; pid > 0 && (n = ::read(aiPipe[0], ach, sizeof ach)) != 0;)
+        if (n > 0)
+            baWhy.append(ach, int(n));
+        else if (errno != EINTR)
+            break;
+    ::close(aiPipe[0]);
+    int iStatus = 0;
+    while (pid > 0 && ::waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
+    }
+    const bool bOk = pid > 0 && WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0;
+    if (!bOk)
+        *pstrWhy = baWhy.isEmpty() ? RackmindCtl::tr("its owner (uid %1) cannot write it").arg(st.st_uid)
+                                   : QString::fromUtf8(baWhy);
+    return bOk;
+}
+
+bool writeStore(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
+{
+    const QString strPath = historyStorePath();
+    if (strPath.isEmpty()) {
+        *pstrWhy = RackmindCtl::tr("no history store");
+        return false;
+    }
+    struct stat st;
+    const QByteArray baPath = QFile::encodeName(strPath);
+    if (::lstat(baPath.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        *pstrWhy = RackmindCtl::tr("%1 is not a regular file").arg(strPath);
+        return false;
+    }
+    *pstrWhere = RackmindCtl::tr("the event log of %1").arg(strPath);
+    return ::geteuid() == 0 ? writeEventAsOwner(strPath, st, ov, pstrWhy) : writeEvent(strPath, ov, pstrWhy);
+}
+
+// One field of the journal's native protocol; a value with a line break goes with its length.
+void addField(QByteArray& ba, const char* pszName, const QString& strValue)
+{
+    const QByteArray baValue = strValue.toUtf8();
+    ba += pszName;
+    if (!baValue.contains('\n')) {
+        ba += '=' + baValue + '\n';
+        return;
+    }
+    ba += '\n';
+    quint64 uiSize = quint64(baValue.size());
+    for (int i = 0; i < 8; ++i, uiSize >>= 8)
+        ba += char(uiSize & 0xff);
+    ba += baValue + '\n';
+}
+
+bool writeJournal(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
+{
+    QByteArray baSocket = qgetenv("RACKMIND_JOURNAL_SOCKET");
+    if (baSocket.isEmpty())
+        baSocket = "/run/systemd/journal/socket";
+    *pstrWhere = RackmindCtl::tr("the system journal (journalctl -t rackmind-ctl)");
+    QByteArray ba;
+    addField(ba, "MESSAGE",
+             QStringLiteral("protected outlet(s) %1 of %2 (%3, %4) switched %5 by --force; user %6")
+                 .arg(ov.strOutlets, ov.strPdu, ov.strMac, ov.strAddress, ov.strAction, userText()));
+    addField(ba, "PRIORITY", QStringLiteral("5"));
+    addField(ba, "SYSLOG_IDENTIFIER", QStringLiteral("rackmind-ctl"));
+    addField(ba, "RACKMIND_MAC", ov.strMac);
+    addField(ba, "RACKMIND_PDU", ov.strPdu);
+    addField(ba, "RACKMIND_ADDRESS", ov.strAddress);
+    addField(ba, "RACKMIND_OUTLETS", ov.strOutlets);
+    addField(ba, "RACKMIND_ACTION", ov.strAction);
+    addField(ba, "RACKMIND_USER", userText());
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const bool bFits = size_t(baSocket.size()) < sizeof addr.sun_path;
+    std::memcpy(addr.sun_path, baSocket.constData(), bFits ? size_t(baSocket.size()) : 0);
+    const int fd = bFits ? ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0) : -1;
+    const bool bOk = fd >= 0 && ::sendto(fd, ba.constData(), size_t(ba.size()), 0,
+                                         reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == ba.size();
+    if (!bOk)
+        *pstrWhy = RackmindCtl::tr("no journal at %1: %2")
+                       .arg(QString::fromLocal8Bit(baSocket), errnoText(bFits ? errno : ENAMETOOLONG));
+    if (fd >= 0)
+        ::close(fd);
+    return bOk;
+}
+
+} // namespace
+
+bool recordOverride(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
+{
+    // The journal too, when there is one: where an administrator of the machine looks, whichever store
+    // (a desk user's own, the service's) took the event.
+    QString strStore, strJournal, strStoreWhy, strJournalWhy;
+    const bool bStore = writeStore(ov, &strStore, &strStoreWhy);
+    const bool bJournal = writeJournal(ov, &strJournal, &strJournalWhy);
+    *pstrWhere = bStore && bJournal ? RackmindCtl::tr("%1 and %2").arg(strStore, strJournal)
+                 : bStore           ? strStore
+                                    : strJournal;
+    *pstrWhy = strStoreWhy + QStringLiteral("; ") + strJournalWhy;
+    return bStore || bJournal;
+}
