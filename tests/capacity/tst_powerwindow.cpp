@@ -86,20 +86,20 @@ private slots:
         QTest::addColumn<int>("iColumn");
         QTest::addColumn<int>("iOrder");
         QTest::addColumn<QStringList>("listExpected");
+        const auto row = [](const char* pszName, int iColumn, Qt::SortOrder order, const QStringList& list) {
+            QTest::newRow(pszName) << iColumn << int(order) << list;
+        };
+        const int iAmps = CPowerWindow::ColumnAmps, iHeadroom = CPowerWindow::ColumnHeadroom;
         // "10.25" before "9.50" as text; blanks (an offline device, a group without budget) last.
-        QTest::newRow("load up") << int(CPowerWindow::ColumnAmps) << int(Qt::AscendingOrder)
-                                 << QStringList{"Row C:c2,c1", "Row A:a1,a2", "Row B:b1"};
-        QTest::newRow("load down") << int(CPowerWindow::ColumnAmps) << int(Qt::DescendingOrder)
-                                   << QStringList{"Row B:b1", "Row A:a2,a1", "Row C:c2,c1"};
-        QTest::newRow("headroom up") << int(CPowerWindow::ColumnHeadroom) << int(Qt::AscendingOrder)
-                                     << QStringList{"Row B:b1", "Row A:a1,a2", "Row C:c1,c2"};
-        QTest::newRow("headroom down") << int(CPowerWindow::ColumnHeadroom) << int(Qt::DescendingOrder)
-                                       << QStringList{"Row A:a2,a1", "Row B:b1", "Row C:c2,c1"};
+        row("load up", iAmps, Qt::AscendingOrder, {"Row C:c2,c1", "Row A:a1,a2", "Row B:b1"});
+        row("load down", iAmps, Qt::DescendingOrder, {"Row B:b1", "Row A:a2,a1", "Row C:c2,c1"});
+        row("headroom up", iHeadroom, Qt::AscendingOrder, {"Row B:b1", "Row A:a1,a2", "Row C:c1,c2"});
+        row("headroom down", iHeadroom, Qt::DescendingOrder, {"Row A:a2,a1", "Row B:b1", "Row C:c2,c1"});
         // From the store: a group's peak is of its summed averages (Row A 20 A, below a2's own 12 + a1's 9).
-        QTest::newRow("peak up") << int(CPowerWindow::ColumnPeakDay) << int(Qt::AscendingOrder)
-                                 << QStringList{"Row C:c1,c2", "Row A:a1,a2", "Row B:b1"};
-        QTest::newRow("peak down") << int(CPowerWindow::ColumnPeakDay) << int(Qt::DescendingOrder)
-                                   << QStringList{"Row B:b1", "Row A:a2,a1", "Row C:c1,c2"};
+        row("peak up", CPowerWindow::ColumnPeakDay, Qt::AscendingOrder,
+            {"Row C:c1,c2", "Row A:a1,a2", "Row B:b1"});
+        row("peak down", CPowerWindow::ColumnPeakDay, Qt::DescendingOrder,
+            {"Row B:b1", "Row A:a2,a1", "Row C:c1,c2"});
     }
     void sortsByNumber()
     {

@@ -40,6 +40,13 @@ QByteArray field(const char* pszBytes, int iSize, int iWidth)
     return ba;
 }
 
+CtlPdu ctlOf(const CPdu* pPdu)
+{
+    CtlPdu ctl;
+    ctl.info = pPdu->stInfo;
+    return ctl;
+}
+
 // What a user of each output reads where the device's name stands.
 using Output = std::function<QString(CPdu*)>;
 } // namespace
@@ -147,20 +154,13 @@ private slots:
                 .section(QStringLiteral("class=\"name\">"), 1)
                 .section(QLatin1Char('<'), 0, 0);
         });
-        QTest::newRow("rackmind-ctl list") << Output([](CPdu* pPdu) {
-            CtlPdu ctl;
-            ctl.info = pPdu->stInfo;
-            return pduLine(ctl).section(QLatin1Char('\t'), 2, 2);
-        });
+        QTest::newRow("rackmind-ctl list")
+            << Output([](CPdu* pPdu) { return pduLine(ctlOf(pPdu)).section(QLatin1Char('\t'), 2, 2); });
         QTest::newRow("rackmind-ctl show") << Output([](CPdu* pPdu) {
-            CtlPdu ctl;
-            ctl.info = pPdu->stInfo;
-            return pduText(ctl).section(QStringLiteral("name: "), 1).section(QLatin1Char('\n'), 0, 0);
+            return pduText(ctlOf(pPdu)).section(QStringLiteral("name: "), 1).section(QLatin1Char('\n'), 0, 0);
         });
         QTest::newRow("rackmind-ctl --json") << Output([](CPdu* pPdu) {
-            CtlPdu ctl;
-            ctl.info = pPdu->stInfo;
-            const QByteArray baJson = QJsonDocument(pduJson(ctl, true)).toJson();
+            const QByteArray baJson = QJsonDocument(pduJson(ctlOf(pPdu), true)).toJson();
             return QJsonDocument::fromJson(baJson).object().value(QStringLiteral("name")).toString();
         });
     }

@@ -64,30 +64,6 @@ private slots:
         QCOMPARE(pPdu->stInfo.outletStatus, PduInfo().outletStatus);
     }
 
-    void portFileValues_data()
-    {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<uint>("port");
-        QTest::newRow("port") << QByteArray("6000") << 6000u;
-        QTest::newRow("highest port") << QByteArray("65535") << 65535u;
-        QTest::newRow("beyond 32 bits") << QByteArray("4294973296") << 0u;
-        QTest::newRow("beyond 64 bits") << QByteArray("18446744073709557616") << 0u;
-        QTest::newRow("above ports") << QByteArray("65536") << 0u;
-        QTest::newRow("negative") << QByteArray("-1") << 0u;
-        QTest::newRow("text") << QByteArray("six") << 0u;
-    }
-    void portFileValues()
-    {
-        QFETCH(QByteArray, value);
-        QFETCH(uint, port);
-        QFile file(QStringLiteral("port.prt"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[0]\nport=" + value + "\n");
-        file.close();
-        // What is not a port is left out (0: none read).
-        QCOMPARE(CRackmind().listDevicePort, (port ? QList<uint>{51230, port} : QList<uint>{51230}));
-    }
-
     // The group row's empty address must not stand for a device reporting 0.0.0.0.
     void defaultRowIsNoDevice()
     {

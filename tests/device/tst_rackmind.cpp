@@ -123,25 +123,23 @@ private slots:
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QList<int>>("expected");
         const QList<int> net{0x01}, thr{0x08}, del{0x0E}, names{0x10};
-        QTest::newRow("byte after the NUL in the name") << Edit([](PduInfo& s) { s.name[10] = 'x'; }) << net;
-        QTest::newRow("last byte of the position") << Edit([](PduInfo& s) { s.position[15] = 'x'; }) << net;
-        QTest::newRow("gateway") << Edit([](PduInfo& s) { s.gateway[3] = 254; }) << net;
-        QTest::newRow("mac") << Edit([](PduInfo& s) { s.mac[5] = 1; }) << net;
-        QTest::newRow("port") << Edit([](PduInfo& s) { s.udpPort = 6000; }) << net;
-        QTest::newRow("current warn") << Edit([](PduInfo& s) { s.currentWarn = 5.1; }) << thr;
-        QTest::newRow("lower temperature limit")
-            << Edit([](PduInfo& s) { s.temperatureLowLimit = 4; }) << thr;
-        QTest::newRow("humidity warn") << Edit([](PduInfo& s) { s.humidityWarn = 81; }) << thr;
-        QTest::newRow("last close delay") << Edit([](PduInfo& s) { s.outletCloseDelay[7] = 0; }) << del;
-        QTest::newRow("byte after the NUL in an outlet name")
-            << Edit([](PduInfo& s) { s.outletName[3][9] = 'x'; }) << names;
-        QTest::newRow("everything") << Edit([](PduInfo& s) { s = filledInfo(); })
-                                    << QList<int>{0x01, 0x08, 0x0E, 0x10};
-        QTest::newRow("readings only")
-            << Edit([](PduInfo& s) { decodeStatusPayload(payloadFor(kCmdStatus, filledInfo()), s); })
-            << QList<int>{};
-        QTest::newRow("current overload NaN on both sides")
-            << Edit([](PduInfo& s) { s.currentOverload = qQNaN(); }) << thr;
+        const auto row = [](const char* pszName, const QList<int>& listExpected, const Edit& edit) {
+            QTest::newRow(pszName) << edit << listExpected;
+        };
+        row("byte after the NUL in the name", net, [](PduInfo& s) { s.name[10] = 'x'; });
+        row("last byte of the position", net, [](PduInfo& s) { s.position[15] = 'x'; });
+        row("gateway", net, [](PduInfo& s) { s.gateway[3] = 254; });
+        row("mac", net, [](PduInfo& s) { s.mac[5] = 1; });
+        row("port", net, [](PduInfo& s) { s.udpPort = 6000; });
+        row("current warn", thr, [](PduInfo& s) { s.currentWarn = 5.1; });
+        row("lower temperature limit", thr, [](PduInfo& s) { s.temperatureLowLimit = 4; });
+        row("humidity warn", thr, [](PduInfo& s) { s.humidityWarn = 81; });
+        row("last close delay", del, [](PduInfo& s) { s.outletCloseDelay[7] = 0; });
+        row("byte after the NUL in an outlet name", names, [](PduInfo& s) { s.outletName[3][9] = 'x'; });
+        row("everything", {0x01, 0x08, 0x0E, 0x10}, [](PduInfo& s) { s = filledInfo(); });
+        row("readings only", {},
+            [](PduInfo& s) { decodeStatusPayload(payloadFor(kCmdStatus, filledInfo()), s); });
+        row("current overload NaN on both sides", thr, [](PduInfo& s) { s.currentOverload = qQNaN(); });
     }
 
     void needDownloadByField()
@@ -202,24 +200,22 @@ private slots:
     {
         QTest::addColumn<Edit>("edit");
         QTest::addColumn<QByteArray>("alarms");
-        QTest::newRow("voltage 249") << Edit([](PduInfo& i) { i.voltage = 249; }) << QByteArray("");
-        QTest::newRow("voltage at warn 250") << Edit([](PduInfo& i) { i.voltage = 250; }) << QByteArray("v");
-        QTest::newRow("voltage at overload 300")
-            << Edit([](PduInfo& i) { i.voltage = 300; }) << QByteArray("vV");
-        QTest::newRow("voltage overload, warn above")
-            << Edit([](PduInfo& i) { i.voltage = 300, i.voltageWarn = 400; }) << QByteArray("V");
-        QTest::newRow("current 4.9") << Edit([](PduInfo& i) { i.current = 4.9; }) << QByteArray("");
-        QTest::newRow("current at warn 5.0") << Edit([](PduInfo& i) { i.current = 5.0; }) << QByteArray("c");
-        QTest::newRow("current overload, warn above")
-            << Edit([](PduInfo& i) { i.current = 6.0, i.currentWarn = 9.0; }) << QByteArray("C");
-        QTest::newRow("temperature 6") << Edit([](PduInfo& i) { i.temperature = 6; }) << QByteArray("");
-        QTest::newRow("temperature at low limit 5")
-            << Edit([](PduInfo& i) { i.temperature = 5; }) << QByteArray("t");
-        QTest::newRow("temperature 49") << Edit([](PduInfo& i) { i.temperature = 49; }) << QByteArray("");
-        QTest::newRow("temperature at high limit 50")
-            << Edit([](PduInfo& i) { i.temperature = 50; }) << QByteArray("t");
-        QTest::newRow("humidity 79") << Edit([](PduInfo& i) { i.humidity = 79; }) << QByteArray("");
-        QTest::newRow("humidity at warn 80") << Edit([](PduInfo& i) { i.humidity = 80; }) << QByteArray("h");
+        const auto row = [](const char* pszName, const char* pszAlarms, const Edit& edit) {
+            QTest::newRow(pszName) << edit << QByteArray(pszAlarms);
+        };
+        row("voltage 249", "", [](PduInfo& i) { i.voltage = 249; });
+        row("voltage at warn 250", "v", [](PduInfo& i) { i.voltage = 250; });
+        row("voltage at overload 300", "vV", [](PduInfo& i) { i.voltage = 300; });
+        row("voltage overload, warn above", "V", [](PduInfo& i) { i.voltage = 300, i.voltageWarn = 400; });
+        row("current 4.9", "", [](PduInfo& i) { i.current = 4.9; });
+        row("current at warn 5.0", "c", [](PduInfo& i) { i.current = 5.0; });
+        row("current overload, warn above", "C", [](PduInfo& i) { i.current = 6.0, i.currentWarn = 9.0; });
+        row("temperature 6", "", [](PduInfo& i) { i.temperature = 6; });
+        row("temperature at low limit 5", "t", [](PduInfo& i) { i.temperature = 5; });
+        row("temperature 49", "", [](PduInfo& i) { i.temperature = 49; });
+        row("temperature at high limit 50", "t", [](PduInfo& i) { i.temperature = 50; });
+        row("humidity 79", "", [](PduInfo& i) { i.humidity = 79; });
+        row("humidity at warn 80", "h", [](PduInfo& i) { i.humidity = 80; });
     }
 
     void alarmLimits()

@@ -68,8 +68,42 @@ private slots:
     }
     void cleanupTestCase() { m_sim.stopFleet(); }
 
-    void hoveringVoltage_data();
-    void hoveringVoltage();
+    void hoveringVoltage_data()
+    {
+        QTest::addColumn<int>("debounce");
+        QTest::newRow("debounce 3: never three in a row") << 3;
+        QTest::newRow("debounce 1: every crossing") << 1;
+    }
+    // A voltage hovering at its warning limit: the log, the tracker and its notices tell one story.
+    void hoveringVoltage()
+    {
+        QFETCH(int, debounce);
+        g_alarmSettings = AlarmSettings();
+        g_alarmSettings.debouncePolls = debounce;
+        CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));
+        ConsoleRig rig(nullptr, &store);
+        RecordingNotifier notices;
+        rig.room().alarms().tracker.addNotifier(&notices);
+        QSignalSpy spyBegan(rig.room().alarmTracker(), &CAlarmTracker::signalAlarmBegan);
+        const QString strMac = macOf(3);
+        const quint16 uiWarn = m_sim.call([](CSimFleet& f) { return f.device(3)->st.voltageWarn; });
+        // Over the limit on one status reply in three.
+        QCOMPARE(m_sim.command(QStringLiteral("hover 3 %1 %2 %2").arg(uiWarn + 1).arg(uiWarn - 1)).last(),
+                 QStringLiteral("ok"));
+        m_sim.command(QStringLiteral("record 3 clear"));
+        QVERIFY(rig.start(1000));
+        QTRY_VERIFY_WITH_TIMEOUT(networkQueries(3) >= 15, 30000);
+        // Counted or not, a crossing is judged only on the reading a tick finds: wait for some.
+        if (debounce == 1)
+            QTRY_VERIFY_WITH_TIMEOUT(spyBegan.size() >= 2, 30000);
+        QCOMPARE(m_sim.command(QStringLiteral("clear 3 voltage")).last(), QStringLiteral("ok"));
+        const int iLogged = events(store, HistoryEvent::AlarmBegan, strMac).size();
+        const int iMails = notices.take().size();
+        QCOMPARE(iLogged, spyBegan.size());
+        QCOMPARE(iMails, spyBegan.size());
+        if (debounce == 3)
+            QCOMPARE(iLogged, 0);
+    }
 
     void recordsSamplesAndEvents()
     {
@@ -178,44 +212,6 @@ private slots:
                               QString::number(pPdu->stInfo.voltageWarn - 5)}));
     }
 };
-
-void TestHistoryBed::hoveringVoltage_data()
-{
-    QTest::addColumn<int>("debounce");
-    QTest::newRow("debounce 3: never three in a row") << 3;
-    QTest::newRow("debounce 1: every crossing") << 1;
-}
-
-// A voltage hovering at its warning limit: the log, the tracker and its notices tell one story.
-void TestHistoryBed::hoveringVoltage()
-{
-    QFETCH(int, debounce);
-    g_alarmSettings = AlarmSettings();
-    g_alarmSettings.debouncePolls = debounce;
-    CHistoryStore store(m_dir.filePath(QStringLiteral("hover-%1.sqlite").arg(debounce)));
-    ConsoleRig rig(nullptr, &store);
-    RecordingNotifier notices;
-    rig.room().alarms().tracker.addNotifier(&notices);
-    QSignalSpy spyBegan(rig.room().alarmTracker(), &CAlarmTracker::signalAlarmBegan);
-    const QString strMac = macOf(3);
-    const quint16 uiWarn = m_sim.call([](CSimFleet& f) { return f.device(3)->st.voltageWarn; });
-    // Over the limit on one status reply in three.
-    QCOMPARE(m_sim.command(QStringLiteral("hover 3 %1 %2 %2").arg(uiWarn + 1).arg(uiWarn - 1)).last(),
-             QStringLiteral("ok"));
-    m_sim.command(QStringLiteral("record 3 clear"));
-    QVERIFY(rig.start(1000));
-    QTRY_VERIFY_WITH_TIMEOUT(networkQueries(3) >= 15, 30000);
-    // Counted or not, a crossing is judged only on the reading a tick finds: wait for some.
-    if (debounce == 1)
-        QTRY_VERIFY_WITH_TIMEOUT(spyBegan.size() >= 2, 30000);
-    QCOMPARE(m_sim.command(QStringLiteral("clear 3 voltage")).last(), QStringLiteral("ok"));
-    const int iLogged = events(store, HistoryEvent::AlarmBegan, strMac).size();
-    const int iMails = notices.take().size();
-    QCOMPARE(iLogged, spyBegan.size());
-    QCOMPARE(iMails, spyBegan.size());
-    if (debounce == 3)
-        QCOMPARE(iLogged, 0);
-}
 
 QTEST_MAIN(TestHistoryBed)
 #include "tst_history_bed.moc"

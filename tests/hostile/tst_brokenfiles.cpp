@@ -109,11 +109,12 @@ private slots:
         const PortList written{51230, 7000};
         QTest::newRow("garbage") << PortFile::Text << QByteArray("lorem ipsum\n[[[\n=\n]]\nport\n;;\n=6000\n")
                                  << def << written;
+        // 2^32 + 6001 and 2^64 + 6001 must not wrap round to port 6001.
         QTest::newRow("huge numbers")
             << PortFile::Text
             << QByteArray(
                    "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
-                   "[4]\nport=65535\n[5]\nport=1e9\n")
+                   "[4]\nport=65535\n[5]\nport=1e9\n[6]\nport=4294973297\n[7]\nport=18446744073709557617\n")
             << PortList{51230, 6000, 65535} << PortList{51230, 7000, 6000, 65535};
         QTest::newRow("very long lines")
             << PortFile::Text

@@ -1,5 +1,6 @@
 #include "device/Protocol.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFrames.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimFrame.h"
 #include "tools/pdusim/SimThread.h"
@@ -14,11 +15,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
 
 // The console's end of the wire, kept bare: one socket on the bed's console address.
 class BareConsole
