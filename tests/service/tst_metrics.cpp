@@ -57,6 +57,7 @@ private slots:
     void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes_data();
     void idleClientsDoNotHoldScrapes();
+    void burstWaitsInTheBacklog();
     void portTaken();
     void stopRightAfterStart();
 
@@ -816,6 +817,24 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
     releaseClock();
     for (auto& pSocket : vecIdle)
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::UnconnectedState, 60000);
+}
+
+// A burst far beyond what the workers and their queue hold still completes its handshakes: the
+// clients wait in the kernel's backlog instead of retrying dropped connects.
+void TestMetrics::burstWaitsInTheBacklog()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+    holdClock();
+    auto release = qScopeGuard(releaseClock);
+    std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
+    for (int i = 0; i < 2 * (CMetricsServer::kWorkers + CMetricsServer::kMaxWaiting); ++i) {
+        vecIdle.push_back(std::make_unique<QTcpSocket>());
+        vecIdle.back()->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+    }
+    for (auto& pSocket : vecIdle)
+        QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::ConnectedState, 20000);
 }
 
 // A port another process listens on is refused at once, even when that process allows sharing it.
