@@ -41,6 +41,7 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
     m_timerRefresh.stop();
     m_strEndpoint.clear();
     m_strError.clear();
+    m_listWarnings.clear();
     m_config = WebConfig();
     bool bServing = false;
     if (!bConfigOk) {

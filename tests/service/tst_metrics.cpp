@@ -58,6 +58,8 @@ private slots:
     void idleClientsDoNotHoldScrapes_data();
     void idleClientsDoNotHoldScrapes();
     void burstWaitsInTheBacklog();
+    void costlyHashesWarned_data();
+    void costlyHashesWarned();
     void portTaken();
     void stopRightAfterStart();
 
@@ -835,6 +837,28 @@ void TestMetrics::burstWaitsInTheBacklog()
     }
     for (auto& pSocket : vecIdle)
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::ConnectedState, 20000);
+}
+
+void TestMetrics::costlyHashesWarned_data()
+{
+    QTest::addColumn<int>("cost");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("cheap") << 5 << false;
+    QTest::newRow("a second a check") << 14 << true;
+}
+
+// A hash that makes one check outlast a scrape's time-out is named when the configuration is loaded.
+void TestMetrics::costlyHashesWarned()
+{
+    QFETCH(int, cost);
+    QFETCH(bool, warned);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    file.write("basic_auth_users:\n  prom: " + bcryptHash("s3cret", cost) + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), freePort(), file.fileName()));
+    QCOMPARE(exporter.warnings().join(QString()).contains(QStringLiteral("prom")), warned);
 }
 
 // A port another process listens on is refused at once, even when that process allows sharing it.
