@@ -41,6 +41,7 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
     m_timerRefresh.stop();
     m_strEndpoint.clear();
     m_strError.clear();
+    m_listWarnings.clear();
     m_config = WebConfig();
     bool bServing = false;
     if (!bConfigOk) {
@@ -58,6 +59,16 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
         m_iPort = iPort;
         m_config = config;
         m_timerRefresh.start(kRefreshMsec);
+        // Checks run one at a time: a slow one holds every other client that sends a password.
+        for (auto it = config.mapUsers.cbegin(); it != config.mapUsers.cend(); ++it) {
+            const double dSeconds = CBasicAuth::checkSeconds(CBasicAuth::cost(it.value()));
+            if (dSeconds > 0.25)
+                m_listWarnings << QStringLiteral("the password hash of \"%1\" (cost %2) takes about %3 s a "
+                                                 "check; a cost that keeps it under 0.25 s is advised")
+                                      .arg(it.key())
+                                      .arg(CBasicAuth::cost(it.value()))
+                                      .arg(dSeconds, 0, 'f', 2);
+        }
     }
     emit signalServingChanged();
     return bServing || !bEnabled;

@@ -34,6 +34,8 @@ public:
                const QString& strWebConfigFile = QString());
     bool isServing() const { return m_server.isRunning(); }
     QString errorString() const { return m_strError; }
+    // What the serving configuration does that an operator should hear of (costly password hashes).
+    QStringList warnings() const { return m_listWarnings; }
     // "http" or "https", as the endpoint serves now.
     QString scheme() const { return m_config.tls() ? QStringLiteral("https") : QStringLiteral("http"); }
     // Renders and publishes now; returns the text.
@@ -52,6 +54,7 @@ private:
     QPointer<CHistoryStore> m_pHistoryStore;
     qint64 m_iRepliesReceived = 0;
     QString m_strError;
+    QStringList m_listWarnings;
     CMetricsLabels m_labels;
     QByteArray m_baCurrent; // the published page
     QByteArray m_baSpare;   // the one before, to be written over

@@ -139,6 +139,7 @@ constexpr size_t kChunkBytes = 64 * 1024;
 // How long the first look at the room's page waits for the page to be made (the exporter refreshes once
 // a second and makes the page only while someone looks).
 constexpr int kRoomPageWaitMsec = 3000;
+constexpr int kListenBacklog = 1024;
 
 // The library's server with connections served by our own loop: a deadline on every exchange, a stop
 // noticed within a fraction of a second, and a close after any answer that left a body unread.
@@ -250,6 +251,7 @@ struct CMetricsServer::Private
     std::atomic<bool> bStopping{false};
     std::atomic<bool> bListenEnded{false};
     std::atomic<qint64> iRoomPageAskedMsec{0}; // steady clock
+    int iListenSocket = -1; // the last socket the library made for listening: the one it bound
 
     std::mutex mutex;
     std::condition_variable cvPublished;
@@ -291,9 +293,10 @@ void CMetricsServer::Private::route(httplib::Server& server)
             return httplib::Server::HandlerResponse::Unhandled;
         }));
     // Reusing an address in TIME_WAIT is fine; sharing a port another process listens on is not.
-    server.set_socket_options([](socket_t sock) {
+    server.set_socket_options([this](socket_t sock) {
         int iYes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &iYes, sizeof iYes);
+        iListenSocket = sock;
     });
     // The library offers ranges on a HEAD whatever a GET would do; ranges are never served here.
     server.set_post_routing_handler(
@@ -420,6 +423,9 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
         d->pServer.reset();
         return false;
     }
+    // The library listens with a backlog of 5: a burst of clients would have its connects dropped and
+    // retried a second or more later, scrapes among them. Listening again only lengthens the queue.
+    ::listen(d->iListenSocket, kListenBacklog);
     d->bListenEnded = false;
     httplib::Server* pServer = d->pServer.get();
     d->thread = std::thread([this, pServer] {

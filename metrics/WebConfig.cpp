@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cmath>
 #include <crypt.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
@@ -270,6 +271,22 @@ CBasicAuth::CBasicAuth(const QMap<QString, QByteArray>& mapUsers) : m_mapUsers(m
 int CBasicAuth::cost(const QByteArray& baHash)
 {
     return baHash.size() > 6 && baHash.at(6) == '$' ? baHash.mid(4, 2).toInt() : 0;
+}
+
+double CBasicAuth::checkSeconds(int iCost)
+{
+    // Timed once at a low cost; each step of the cost doubles the work.
+    constexpr int kTimedCost = 6;
+    static const double s_dTimed = [] {
+        char acSalt[CRYPT_GENSALT_OUTPUT_SIZE];
+        auto pData = std::make_unique<crypt_data>();
+        if (!crypt_gensalt_rn("$2b$", kTimedCost, nullptr, 0, acSalt, sizeof acSalt))
+            return 0.0;
+        const auto start = std::chrono::steady_clock::now();
+        crypt_r("password", acSalt, pData.get());
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }();
+    return s_dTimed * std::ldexp(1.0, iCost - kTimedCost);
 }
 
 // Whether the peer is still waiting out its last failures; a failure (bFailed) lengthens its wait once

@@ -86,6 +86,8 @@ public:
     Result check(const std::string& strHeader, const std::string& strPeer);
     // The cost factor of a bcrypt hash, 0 if it has none.
     static int cost(const QByteArray& baHash);
+    // About how long one check against a hash of that cost takes on this machine, in seconds.
+    static double checkSeconds(int iCost);
 
 private:
     bool takePenalty(const std::string& strPeer, bool bFailed);

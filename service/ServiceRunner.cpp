@@ -277,6 +277,8 @@ void CServiceRunner::applyMetrics()
                      .arg(iPort));
     else if (bWasServing)
         logEvent(QStringLiteral("metrics: off"));
+    for (const QString& strWarning : m_pExporter->warnings())
+        logEvent(QStringLiteral("metrics: %1").arg(strWarning));
 }
 
 void CServiceRunner::slotWatch()

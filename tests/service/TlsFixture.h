@@ -42,11 +42,11 @@ inline bool makeTlsFiles(const QDir& dir)
 }
 
 // A bcrypt hash of the password, made by the system's crypt library.
-inline QByteArray bcryptHash(const QByteArray& baPassword)
+inline QByteArray bcryptHash(const QByteArray& baPassword, int iCost = 5)
 {
     char acSalt[CRYPT_GENSALT_OUTPUT_SIZE];
     auto pData = std::make_unique<crypt_data>();
-    if (!crypt_gensalt_rn("$2b$", 5, nullptr, 0, acSalt, sizeof acSalt))
+    if (!crypt_gensalt_rn("$2b$", iCost, nullptr, 0, acSalt, sizeof acSalt))
         return {};
     return QByteArray(crypt_r(baPassword.constData(), acSalt, pData.get()));
 }

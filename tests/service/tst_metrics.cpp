@@ -57,6 +57,9 @@ private slots:
     void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes_data();
     void idleClientsDoNotHoldScrapes();
+    void burstWaitsInTheBacklog();
+    void costlyHashesWarned_data();
+    void costlyHashesWarned();
     void portTaken();
     void stopRightAfterStart();
 
@@ -816,6 +819,46 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
     releaseClock();
     for (auto& pSocket : vecIdle)
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::UnconnectedState, 60000);
+}
+
+// A burst far beyond what the workers and their queue hold still completes its handshakes: the
+// clients wait in the kernel's backlog instead of retrying dropped connects.
+void TestMetrics::burstWaitsInTheBacklog()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+    holdClock();
+    auto release = qScopeGuard(releaseClock);
+    std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
+    for (int i = 0; i < 2 * (CMetricsServer::kWorkers + CMetricsServer::kMaxWaiting); ++i) {
+        vecIdle.push_back(std::make_unique<QTcpSocket>());
+        vecIdle.back()->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+    }
+    for (auto& pSocket : vecIdle)
+        QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::ConnectedState, 20000);
+}
+
+void TestMetrics::costlyHashesWarned_data()
+{
+    QTest::addColumn<int>("cost");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("cheap") << 5 << false;
+    QTest::newRow("a second a check") << 14 << true;
+}
+
+// A hash that makes one check outlast a scrape's time-out is named when the configuration is loaded.
+void TestMetrics::costlyHashesWarned()
+{
+    QFETCH(int, cost);
+    QFETCH(bool, warned);
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    file.write("basic_auth_users:\n  prom: " + bcryptHash("s3cret", cost) + "\n");
+    file.close();
+    CMetricsExporter exporter;
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), freePort(), file.fileName()));
+    QCOMPARE(exporter.warnings().join(QString()).contains(QStringLiteral("prom")), warned);
 }
 
 // A port another process listens on is refused at once, even when that process allows sharing it.
