@@ -107,8 +107,10 @@ bool writeStore(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
     }
     struct stat st;
     const QByteArray baPath = QFile::encodeName(strPath);
-    if (::lstat(baPath.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        *pstrWhy = RackmindCtl::tr("%1 is not a regular file").arg(strPath);
+    const bool bFound = ::lstat(baPath.constData(), &st) == 0;
+    if (!bFound || !S_ISREG(st.st_mode)) {
+        *pstrWhy = !bFound && errno == ENOENT ? RackmindCtl::tr("no history store at %1").arg(strPath)
+                                              : RackmindCtl::tr("%1 is not a regular file").arg(strPath);
         return false;
     }
     *pstrWhere = RackmindCtl::tr("the event log of %1").arg(strPath);
