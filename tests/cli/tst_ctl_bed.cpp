@@ -403,6 +403,26 @@ private slots:
                                }),
                  bInStore ? 1 : 0);
     }
+
+    // --force past a protection list that cannot be read overrides whatever the list holds: it goes on
+    // record like any other override, and where nothing can take the record nothing is switched.
+    void forcePastUnreadableListGoesOnRecord()
+    {
+        QTemporaryDir dir;
+        const QString strList = dir.filePath(QStringLiteral("protected-outlets"));
+        QVERIFY(QDir().mkdir(strList)); // exists, cannot be read as a list
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(strList));
+        qputenv("RACKMIND_HISTORY", QFile::encodeName(dir.filePath(QStringLiteral("none.sqlite"))));
+        qputenv("RACKMIND_JOURNAL_SOCKET", QFile::encodeName(dir.filePath(QStringLiteral("journal"))));
+        sim(QStringLiteral("set 3 outlets 255"));
+        const Run run = ctl({QStringLiteral("outlet"), ip(3), QStringLiteral("3"), QStringLiteral("off"),
+                             QStringLiteral("--force")});
+        qunsetenv("RACKMIND_HISTORY");
+        qunsetenv("RACKMIND_JOURNAL_SOCKET");
+        qunsetenv("RACKMIND_PROTECTION_LIST");
+        QVERIFY2(run.iExit == kExitProtected, qPrintable(run.strErr));
+        QCOMPARE(outlets(3), quint8(0xFF));
+    }
 };
 
 QTEST_MAIN(TestCtlBed)

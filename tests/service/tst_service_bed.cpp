@@ -264,10 +264,14 @@ void TestServiceBed::reloadChangesPolledPorts()
         {"[0]\nport=51230\n[1]\nport=6000\n", "polling ports 51230,6000 (added 6000, removed none)",
          "online"},
         {"[0]\nport=51230\n[1]\nport=60000x\n", "port list not reloaded", ""},
-        {"[0]\nport=51230\n", "polling ports 51230 (added none, removed 6000)", "offline"}};
+        {"[0]\nport=51230\n", "polling ports 51230 (added none, removed 6000)", "offline"},
+        // No file, as at a first start: the default port alone.
+        {"[0]\nport=6000\n", "polling ports 51230,6000 (added 6000, removed none)", "online"},
+        {"", "polling ports 51230 (added none, removed 6000)", "offline"}};
     for (const QStringList& step : steps) {
         QFile file(m_dir.filePath(QStringLiteral("port.prt")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(step[0].toUtf8()) > 0);
+        QVERIFY(step[0].isEmpty() ? file.remove()
+                                  : file.open(QIODevice::WriteOnly) && file.write(step[0].toUtf8()) > 0);
         file.close();
         m_strLog.clear();
         ::kill(pid_t(m_service.processId()), SIGHUP);
