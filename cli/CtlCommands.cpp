@@ -299,10 +299,17 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
                       << '\n';
             return kExitProtected;
         }
+        // A list that cannot be read may protect any of them: --force then overrides them all, on record.
         QStringList listProtected;
         for (int i : req.listOutlets)
-            if (protection.isProtected(*pPdu, i))
+            if (!protection.isReadable() || protection.isProtected(*pPdu, i))
                 listProtected.append(QString::number(i));
+        if (!protection.isReadable())
+            *ctx.pErr << "rackmind-ctl: "
+                      << RackmindCtl::tr("cannot read the protection list (%1); every outlet switched off is "
+                                         "taken as protected")
+                             .arg(protection.error())
+                      << '\n';
         if (!listProtected.isEmpty() && !req.bForce) {
             *ctx.pErr << "rackmind-ctl: "
                       << RackmindCtl::tr(

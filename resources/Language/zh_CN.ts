@@ -1836,6 +1836,10 @@ Poll from a free port?</source>
         <translation>%1及%2</translation>
     </message>
     <message>
+        <source>cannot read the protection list (%1); every outlet switched off is taken as protected</source>
+        <translation>无法读取保护列表（%1）；所有要关闭的插座均按受保护处理</translation>
+    </message>
+    <message>
         <source>the override cannot be put on record (%1); nothing was switched</source>
         <translation>无法记录此次强制操作（%1）；未切换任何插座</translation>
     </message>

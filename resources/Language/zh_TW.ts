@@ -1836,6 +1836,10 @@ Poll from a free port?</source>
         <translation>%1及%2</translation>
     </message>
     <message>
+        <source>cannot read the protection list (%1); every outlet switched off is taken as protected</source>
+        <translation>無法讀取保護清單（%1）；所有要關閉的插座均視為受保護</translation>
+    </message>
+    <message>
         <source>the override cannot be put on record (%1); nothing was switched</source>
         <translation>無法記錄此次強制操作（%1）；未切換任何插座</translation>
     </message>
