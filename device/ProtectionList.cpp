@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -18,6 +19,22 @@ QString why(const QString& strPath)
     return QStringLiteral("%1: %2").arg(strPath, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+// The MAC as rackmind-ctl and the console print it (02:50:44:00:00:01, or with dashes) names the same
+// outlet as the twelve bare digits; a line that is no entry at all is kept as it stands.
+QString normalised(const QString& strLine)
+{
+    const int iSlash = strLine.indexOf(QLatin1Char('/'));
+    QString strMac = strLine.left(iSlash).trimmed();
+    strMac.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
+    const bool bMac = std::all_of(strMac.begin(), strMac.end(), [](QChar c) {
+        return c.isDigit() || (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+    });
+    bool bOutlet = false;
+    const int iOutlet = strLine.mid(iSlash + 1).trimmed().toInt(&bOutlet);
+    return iSlash > 0 && bMac && strMac.size() == 12 && bOutlet ? CProtectionList::entry(strMac, iOutlet)
+                                                                : strLine;
+}
+
 QSet<QString> parse(const QByteArray& baText)
 {
     QSet<QString> set;
@@ -26,7 +43,7 @@ QSet<QString> parse(const QByteArray& baText)
         const QString strLine =
             QString::fromLatin1(iComment < 0 ? baLine : baLine.left(iComment)).trimmed().toUpper();
         if (!strLine.isEmpty())
-            set.insert(strLine);
+            set.insert(normalised(strLine));
     }
     return set;
 }

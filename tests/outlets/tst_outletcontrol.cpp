@@ -313,6 +313,30 @@ private slots:
         QCOMPARE(blind.startCycle(&other, 4), COutletControl::RefusedProtected);
     }
 
+    // An administrator writes the MAC as the programs print it; each form protects that outlet alone.
+    void listEntriesAsWritten_data()
+    {
+        QTest::addColumn<QByteArray>("baLine");
+        QTest::addColumn<bool>("bProtects3");
+        QTest::newRow("bare digits") << QByteArray("025044000001/3") << true;
+        QTest::newRow("colons, lower case") << QByteArray("02:50:44:00:00:01/3 # rack A") << true;
+        QTest::newRow("dashes, spaces, leading zero") << QByteArray(" 02-50-44-00-00-01 / 03") << true;
+        QTest::newRow("another outlet") << QByteArray("02:50:44:00:00:01/4") << false;
+        QTest::newRow("another unit") << QByteArray("02:50:44:00:00:02/3") << false;
+        QTest::newRow("not a MAC") << QByteArray("02:50:44:00:00:0G/3") << false;
+    }
+    void listEntriesAsWritten()
+    {
+        QFETCH(QByteArray, baLine);
+        QFETCH(bool, bProtects3);
+        QFile file(CProtectionList::defaultPath());
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(baLine + '\n') > 0);
+        file.close();
+        CProtectionList list;
+        QVERIFY(list.load());
+        QCOMPARE(list.contains(QStringLiteral("025044000001"), 3), bProtects3);
+    }
+
     // Group writes are confirmed only by a reply after the write that carries the written values, and
     // logged per device with the values before and after.
     void groupWriteConfirmation()
