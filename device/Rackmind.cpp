@@ -50,8 +50,12 @@ bool CRackmind::readPortFile(const QString& strFile, QList<uint>* pList, QString
 {
     // 1024 short entries take a few kilobytes; anything far larger is not a port file, and reading it
     // whole would hold up the login.
-    if (!QFileInfo(strFile).isFile()) {
-        *pstrWhy = QStringLiteral("%1 is not there").arg(strFile);
+    // No file lists no ports, as at a first start; something else in its place is a mistake to keep out.
+    const QFileInfo info(strFile);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    if (!info.isFile()) {
+        *pstrWhy = QStringLiteral("%1 is not a file").arg(strFile);
         return false;
     }
     if (isOversizedFile(strFile, kPortFileMaxBytes)) {

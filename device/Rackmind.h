@@ -26,7 +26,8 @@ public:
     ~CRackmind() override;
 
     // The ports a port file lists, in its order, entries that are not ports left out and warned of.
-    // False, with the reason, when the file is not there, cannot be read or holds such an entry.
+    // A missing file lists none. False, with the reason, when something else than a file is in its place,
+    // it cannot be read or it holds such an entry.
     static bool readPortFile(const QString& strFile, QList<uint>* pList, QString* pstrWhy);
     // Reads "port.prt" again: the polled ports become 51230 and the file's, pAdded and pRemoved telling
     // what changed. False, with the reason, and nothing changed when readPortFile fails.
