@@ -1,8 +1,10 @@
+#include "app/AppShell.h"
 #include "common/Clock.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "tools/common/TextFit.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/device/DeviceControlWidget.h"
 #include "ui/device/DeviceOverviewWidget.h"
@@ -103,6 +105,9 @@ class TestDeviceOverview : public QObject
 {
     Q_OBJECT
 private slots:
+    // The console's own style and style sheet, which decide how much room a cell's icon and text take.
+    void initTestCase() { createSharedResources(); }
+
     void newDeviceRowFillsOnTheNextRefresh()
     {
         Page page;
@@ -141,6 +146,22 @@ private slots:
         ++iNow;
         page.refresh();
         QCOMPARE(page.text(0, W::ColumnOnline), QStringLiteral("Offline"));
+        // The state and the name are drawn whole, icon and all, in the columns as first sized.
+        QAbstractItemModel* pModel = page.tree()->model();
+        for (int iColumn : {int(W::ColumnOnline), int(W::ColumnName)}) {
+            const QModelIndex index = pModel->index(0, iColumn, pModel->index(0, 0));
+            // As the view fills it for its cells.
+            QStyleOptionViewItem option;
+            option.initFrom(page.tree());
+            option.widget = page.tree();
+            option.font = page.tree()->font();
+            const int iIcon =
+                page.tree()->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, page.tree());
+            option.decorationSize =
+                page.tree()->iconSize().isValid() ? page.tree()->iconSize() : QSize(iIcon, iIcon);
+            const int iNeeded = page.tree()->itemDelegate(index)->sizeHint(option, index).width();
+            QVERIFY2(iNeeded <= page.tree()->columnWidth(iColumn), qPrintable(page.text(0, iColumn)));
+        }
     }
 
     // A row marks its own device's alarms, and tells those still to acknowledge from the others; the
@@ -503,5 +524,14 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDeviceOverview)
+// With the fonts a desk has, which decide whether a cell's text fits its column.
+int main(int argc, char** argv)
+{
+    QTemporaryDir dir;
+    if (!useDeskFontsOnly(dir.path()))
+        return 1;
+    QApplication app(argc, argv);
+    TestDeviceOverview test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_deviceoverview.moc"

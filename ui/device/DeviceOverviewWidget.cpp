@@ -383,11 +383,14 @@ void CDeviceOverviewWidget::sizeColumnsToContent()
         m_pHeaderItem->setFont(i, fontHeader);
 
     // From font metrics alone: measuring the rows' cells costs a pass over thousands of rows.
-    const QFontMetrics fmHeader(fontHeader);
-    const QFontMetrics fmCell(m_pTreeWidgetMain->font());
+    // Measured for the widgets' own screen: a font's advances differ with the resolution it is drawn at.
+    const QFontMetrics fmHeader(fontHeader, header());
+    const QFontMetrics fmCell(m_pTreeWidgetMain->font(), m_pTreeWidgetMain);
     const QStyle* pStyle = m_pTreeWidgetMain->style();
     const int iMargin = pStyle->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header());
-    const int iIcon = pStyle->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_pTreeWidgetMain);
+    const int iIcon = m_pTreeWidgetMain->iconSize().isValid()
+                          ? m_pTreeWidgetMain->iconSize().width()
+                          : pStyle->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_pTreeWidgetMain);
     // The style draws the sort arrow above the text, not beside it.
     const int iHeaderExtra = 2 * iMargin + kCellPadding;
     const int iCellMargin =
@@ -404,6 +407,9 @@ void CDeviceOverviewWidget::sizeColumnsToContent()
         case ColumnOnline:
             iCell = iIcon + iMargin +
                     std::max(fmCell.horizontalAdvance(tr("Online")), fmCell.horizontalAdvance(tr("Offline")));
+            // As the style lays an icon and a text out, which may take a pixel or two more than the sum.
+            iCell = std::max({iCell, cellWidth(tr("Online"), m_iconOnline) - iCellMargin - kCellPadding,
+                              cellWidth(tr("Offline"), m_iconOffline) - iCellMargin - kCellPadding});
             break;
         case ColumnName:
             // Room for the bell of a PDU in alarm before its name.
@@ -417,6 +423,24 @@ void CDeviceOverviewWidget::sizeColumnsToContent()
         }
         header()->resizeSection(i, std::max(iHeader, iCell + iCellMargin + kCellPadding));
     }
+}
+
+int CDeviceOverviewWidget::cellWidth(const QString& strText, const QIcon& icon) const
+{
+    QStyleOptionViewItem option;
+    option.initFrom(m_pTreeWidgetMain);
+    option.widget = m_pTreeWidgetMain;
+    option.font = m_pTreeWidgetMain->font();
+    option.fontMetrics = QFontMetrics(option.font, m_pTreeWidgetMain);
+    const int iIcon =
+        m_pTreeWidgetMain->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_pTreeWidgetMain);
+    option.decorationSize = icon.actualSize(QSize(iIcon, iIcon));
+    option.features = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
+    option.text = strText;
+    option.icon = icon;
+    return m_pTreeWidgetMain->style()
+        ->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), m_pTreeWidgetMain)
+        .width();
 }
 
 int CDeviceOverviewWidget::neededWidth() const

@@ -114,6 +114,8 @@ private:
     QHeaderView* header() const;
     // Every column as wide as its header and a typical value in the fonts in use; one font for the
     // whole header.
+    // The width the style gives a cell holding strText after icon.
+    int cellWidth(const QString& strText, const QIcon& icon) const;
     void sizeColumnsToContent();
     // Puts the rows in the order of the sort column, when one is chosen and a row is out of place.
     void sortRows();
