@@ -1,11 +1,13 @@
 #include "common/DeviceText.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 
 #include <cstring>
 
 namespace {
-// How many bytes the UTF-8 sequence started by this lead byte has; 0 for a byte that starts none.
+// How many bytes the UTF-8 sequence started by this lead byte has; 0 for a byte
+// that starts none.
 int sequenceLength(uchar c)
 {
     if (c < 0x80)
@@ -54,12 +56,70 @@ void storeDeviceText(const QString& strText, char* pField, int iWidth)
     std::memcpy(pField, baText.constData(), size_t(iLength));
 }
 
-QString terminalText(QString strText)
+namespace {
+// What may end a line, drive a terminal or reorder what follows: C0, DEL, C1
+// (NEL among them), the line and paragraph separators, and the direction marks,
+// embeddings, overrides and isolates.
+bool isHidden(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e || c == 0x200f ||
+           c == 0x061c || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+QString escaped(const QString& strText, bool)
+{
+    QString str = strText;
+    for (QChar& ch : str)
+        if (isHidden(ch.unicode()))
+            ch = QChar::ReplacementCharacter;
+    return str;
+}
+} // namespace
+
+QString logText(const QString& strText)
+{
+    return escaped(strText, true);
+}
+
+QString terminalText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString mailHeaderText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString mailLineText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString csvField(const QString& strValue)
+{
+    static const QRegularExpression s_reNumber(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    const bool bFormula = !strValue.isEmpty() && QStringLiteral("=+-@\t\r\n").contains(strValue.at(0)) &&
+                          !s_reNumber.match(strValue).hasMatch();
+    const QString strText = bFormula ? QLatin1Char('\'') + strValue : strValue;
+    if (!strText.contains(QLatin1Char(',')) && !strText.contains(QLatin1Char('"')) &&
+        !strText.contains(QLatin1Char('\n')) && !strText.contains(QLatin1Char('\r')))
+        return strText;
+    QString strQuoted = strText;
+    strQuoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + strQuoted + QLatin1Char('"');
+}
+
+QString pdfText(const QString& strText)
+{
+    return strText;
+}
+
+QString labelText(QString strText)
 {
     for (QChar& ch : strText)
-        if (ch.category() == QChar::Other_Control || ch.category() == QChar::Separator_Line ||
-            ch.category() == QChar::Separator_Paragraph || (ch >= QChar(0x202a) && ch <= QChar(0x202e)) ||
-            (ch >= QChar(0x2066) && ch <= QChar(0x2069)))
+        if (isHidden(ch.unicode()))
             ch = QChar::ReplacementCharacter;
     return strText;
 }

@@ -38,7 +38,7 @@ const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage 
 QString describe(const CPdu* pPdu)
 {
     return QStringLiteral("%1 \"%2\"")
-        .arg(pPdu->sendAddress().toString(), terminalText(deviceText(pPdu->stInfo.name)));
+        .arg(pPdu->sendAddress().toString(), logText(deviceText(pPdu->stInfo.name)));
 }
 } // namespace
 
@@ -126,21 +126,22 @@ bool CServiceRunner::start()
     // The alarm that made a mail is logged before the mail, and the mail's fate after it: the watch runs
     // at once when a mail is queued, and the worker writes its result itself, also while stopping.
     if (!m_bMailLogged) {
-        connect(&m_pRoom->alarms().mailQueue, &CMailQueue::signalMailQueued, this,
-                [this](const QString& strSubject, const QString& strReceiver) {
-                    if (registry())
-                        slotWatch();
-                    logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
-                });
+        connect(
+            &m_pRoom->alarms().mailQueue, &CMailQueue::signalMailQueued, this,
+            [this](const QString& strSubject, const QString& strReceiver) {
+                if (registry())
+                    slotWatch();
+                logEvent(
+                    QStringLiteral("alarm mail \"%1\" to %2 queued").arg(logText(strSubject), strReceiver));
+            });
         connect(
             &m_pRoom->alarms().mailQueue, &CMailQueue::signalMailResult, this,
             [](const QString& strSubject, const QString& strReceiver, bool bDelivered,
                const QString& strWhy) {
-                logEvent(
-                    bDelivered
-                        ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
-                        : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
-                              .arg(strSubject, strReceiver, strWhy));
+                logEvent(bDelivered ? QStringLiteral("alarm mail \"%1\" to %2 delivered")
+                                          .arg(logText(strSubject), strReceiver)
+                                    : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
+                                          .arg(logText(strSubject), strReceiver, logText(strWhy)));
             },
             Qt::DirectConnection);
         // The writer tells at most once a minute; the count is of those since it last told.
@@ -316,7 +317,7 @@ void CServiceRunner::slotWatch()
                              .arg(alarm.iCondition == ActiveAlarm::kGroupAtBreaker
                                       ? QStringLiteral("load at the breaker rating")
                                       : QStringLiteral("load over budget"),
-                                  alarm.strGroup);
+                                  logText(alarm.strGroup));
     for (const QString& strAlarm : setGroups - m_setGroupAlarmsLogged)
         logEvent(strAlarm);
     for (const QString& strAlarm : m_setGroupAlarmsLogged - setGroups)
