@@ -6,8 +6,7 @@
 #include <cstring>
 
 namespace {
-// How many bytes the UTF-8 sequence started by this lead byte has; 0 for a byte
-// that starts none.
+// How many bytes the UTF-8 sequence started by this lead byte has; 0 for a byte that starts none.
 int sequenceLength(uchar c)
 {
     if (c < 0x80)
@@ -57,21 +56,35 @@ void storeDeviceText(const QString& strText, char* pField, int iWidth)
 }
 
 namespace {
-// What may end a line, drive a terminal or reorder what follows: C0, DEL, C1
-// (NEL among them), the line and paragraph separators, and the direction marks,
-// embeddings, overrides and isolates.
+// What may end a line, drive a terminal or reorder what follows: C0, DEL, C1 (NEL among them), the line
+// and paragraph separators, and the direction marks, embeddings, overrides and isolates.
 bool isHidden(char16_t c)
 {
     return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e || c == 0x200f ||
            c == 0x061c || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
 }
 
-QString escaped(const QString& strText, bool)
+QString escaped(const QString& strText, bool bQuote)
 {
-    QString str = strText;
-    for (QChar& ch : str)
-        if (isHidden(ch.unicode()))
-            ch = QChar::ReplacementCharacter;
+    QString str;
+    str.reserve(strText.size());
+    for (const QChar ch : strText) {
+        const char16_t c = ch.unicode();
+        if (c == u'\\' || (bQuote && c == u'"'))
+            str += QLatin1Char('\\') + ch;
+        else if (!isHidden(c))
+            str += ch;
+        else if (c == u'\n')
+            str += QLatin1String("\\n");
+        else if (c == u'\r')
+            str += QLatin1String("\\r");
+        else if (c == u'\t')
+            str += QLatin1String("\\t");
+        else if (c < 0x100)
+            str += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
+        else
+            str += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+    }
     return str;
 }
 } // namespace
@@ -96,24 +109,22 @@ QString mailLineText(const QString& strText)
     return escaped(strText, false);
 }
 
-QString csvField(const QString& strValue)
+QString csvField(const QString& strText)
 {
     static const QRegularExpression s_reNumber(
         QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    const bool bFormula = !strValue.isEmpty() && QStringLiteral("=+-@\t\r\n").contains(strValue.at(0)) &&
-                          !s_reNumber.match(strValue).hasMatch();
-    const QString strText = bFormula ? QLatin1Char('\'') + strValue : strValue;
-    if (!strText.contains(QLatin1Char(',')) && !strText.contains(QLatin1Char('"')) &&
-        !strText.contains(QLatin1Char('\n')) && !strText.contains(QLatin1Char('\r')))
-        return strText;
-    QString strQuoted = strText;
-    strQuoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + strQuoted + QLatin1Char('"');
+    QString str = escaped(strText, false);
+    if (!str.isEmpty() && QStringLiteral("=+-@").contains(str.at(0)) && !s_reNumber.match(str).hasMatch())
+        str.prepend(QLatin1Char('\''));
+    if (!str.contains(QLatin1Char(',')) && !str.contains(QLatin1Char('"')))
+        return str;
+    str.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + str + QLatin1Char('"');
 }
 
 QString pdfText(const QString& strText)
 {
-    return strText;
+    return escaped(strText, false);
 }
 
 QString labelText(QString strText)
