@@ -167,6 +167,16 @@ private slots:
         QCOMPARE(sanitise(strIn), strOut);
     }
 
+    // rackmind-ctl show prints the outlet names as JSON: JSON's escapes stand, nothing is doubled, and
+    // what JSON leaves raw gets its \u escape.
+    void showKeepsJsonEscapes()
+    {
+        CPdu pdu;
+        storeDeviceText(QStringLiteral("a\n\u202e\"\\"), pdu.stInfo.outletName[0], 10);
+        QVERIFY2(pduText(ctlOf(&pdu)).contains(QStringLiteral("\noutletNames: [\"a\\n\\u202e\\\"\\\\\",")),
+                 qPrintable(pduText(ctlOf(&pdu))));
+    }
+
     // A label in a window keeps the text's length: each hidden character becomes one U+FFFD.
     void label()
     {
