@@ -126,22 +126,21 @@ bool CServiceRunner::start()
     // The alarm that made a mail is logged before the mail, and the mail's fate after it: the watch runs
     // at once when a mail is queued, and the worker writes its result itself, also while stopping.
     if (!m_bMailLogged) {
-        connect(
-            &m_pRoom->alarms().mailQueue, &CMailQueue::signalMailQueued, this,
-            [this](const QString& strSubject, const QString& strReceiver) {
-                if (registry())
-                    slotWatch();
-                logEvent(
-                    QStringLiteral("alarm mail \"%1\" to %2 queued").arg(logText(strSubject), strReceiver));
-            });
+        connect(&m_pRoom->alarms().mailQueue, &CMailQueue::signalMailQueued, this,
+                [this](const QString& strSubject, const QString& strReceiver) {
+                    if (registry())
+                        slotWatch();
+                    logEvent(QStringLiteral("alarm mail \"%1\" to %2 queued").arg(strSubject, strReceiver));
+                });
         connect(
             &m_pRoom->alarms().mailQueue, &CMailQueue::signalMailResult, this,
             [](const QString& strSubject, const QString& strReceiver, bool bDelivered,
                const QString& strWhy) {
-                logEvent(bDelivered ? QStringLiteral("alarm mail \"%1\" to %2 delivered")
-                                          .arg(logText(strSubject), strReceiver)
-                                    : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
-                                          .arg(logText(strSubject), strReceiver, logText(strWhy)));
+                logEvent(
+                    bDelivered
+                        ? QStringLiteral("alarm mail \"%1\" to %2 delivered").arg(strSubject, strReceiver)
+                        : QStringLiteral("alarm mail \"%1\" to %2 not delivered: %3")
+                              .arg(strSubject, strReceiver, strWhy));
             },
             Qt::DirectConnection);
         // The writer tells at most once a minute; the count is of those since it last told.
