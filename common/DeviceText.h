@@ -38,9 +38,9 @@ QString terminalText(const QString& strText);
 QString mailHeaderText(const QString& strText);
 // A field within one line of a mail's body.
 QString mailLineText(const QString& strText);
-// One CSV field as written (RFC 4180): escaped, a text a spreadsheet would take for a formula (leading =,
-// +, -, @, a tab or a line break, unless a plain number) behind an apostrophe, and quoted where a comma,
-// quote or line break needs it.
+// One CSV field as written (RFC 4180): escaped (so a leading tab or line break starts with a backslash),
+// a text a spreadsheet would take for a formula (leading =, +, -, @, unless a plain number) behind an
+// apostrophe, and quoted where a comma or a quote needs it.
 QString csvField(const QString& strText);
 // A text a PDF draws on one line.
 QString pdfText(const QString& strText);
