@@ -24,6 +24,19 @@ QString text(const char* field, int n)
     return deviceText(field, n);
 }
 
+// A value shown as JSON (the outlet names, the limits) keeps JSON's own escapes; what JSON leaves raw
+// (DEL, C1, the separators, the direction marks) gets its \u escape, so it still reads as JSON.
+QString jsonOnTerminal(const QString& strJson)
+{
+    const QString strMarked = labelText(strJson);
+    QString str;
+    for (int i = 0; i < strJson.size(); ++i)
+        str += strMarked.at(i) == strJson.at(i)
+                   ? QString(strJson.at(i))
+                   : QStringLiteral("\\u%1").arg(uint(strJson.at(i).unicode()), 4, 16, QLatin1Char('0'));
+    return str;
+}
+
 } // namespace
 
 QString pduLine(const CtlPdu& pdu)
@@ -93,12 +106,12 @@ QString pduText(const CtlPdu& pdu)
         const QJsonValue value = it.value();
         QString strValue;
         if (value.isObject() || value.isArray())
-            strValue = QString::fromUtf8(value.isObject()
-                                             ? QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)
-                                             : QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+            strValue = jsonOnTerminal(QString::fromUtf8(
+                value.isObject() ? QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact)
+                                 : QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)));
         else
-            strValue = value.toVariant().toString();
-        str += it.key() + QStringLiteral(": ") + terminalText(strValue) + QLatin1Char('\n');
+            strValue = terminalText(value.toVariant().toString());
+        str += it.key() + QStringLiteral(": ") + strValue + QLatin1Char('\n');
     }
     return str;
 }

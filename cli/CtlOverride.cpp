@@ -2,6 +2,7 @@
 
 #include "cli/CtlHistory.h"
 #include "cli/CtlText.h"
+#include "common/DeviceText.h"
 #include "history/HistoryStore.h"
 
 #include <QDir>
@@ -142,7 +143,7 @@ bool writeJournal(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
     QByteArray ba;
     addField(ba, "MESSAGE",
              QStringLiteral("protected outlet(s) %1 of %2 (%3, %4) switched %5 by --force; user %6")
-                 .arg(ov.strOutlets, ov.strPdu, ov.strMac, ov.strAddress, ov.strAction, userText()));
+                 .arg(ov.strOutlets, logText(ov.strPdu), ov.strMac, ov.strAddress, ov.strAction, userText()));
     addField(ba, "PRIORITY", QStringLiteral("5"));
     addField(ba, "SYSLOG_IDENTIFIER", QStringLiteral("rackmind-ctl"));
     addField(ba, "RACKMIND_MAC", ov.strMac);

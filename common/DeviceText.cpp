@@ -1,6 +1,7 @@
 #include "common/DeviceText.h"
 
 #include <QByteArray>
+#include <QRegularExpression>
 
 #include <cstring>
 
@@ -54,12 +55,82 @@ void storeDeviceText(const QString& strText, char* pField, int iWidth)
     std::memcpy(pField, baText.constData(), size_t(iLength));
 }
 
-QString terminalText(QString strText)
+namespace {
+// What may end a line, drive a terminal or reorder what follows: C0, DEL, C1 (NEL among them), the line
+// and paragraph separators, and the direction marks, embeddings, overrides and isolates.
+bool isHidden(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x2028 || c == 0x2029 || c == 0x200e || c == 0x200f ||
+           c == 0x061c || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+QString escaped(const QString& strText, bool bQuote)
+{
+    QString str;
+    str.reserve(strText.size());
+    for (const QChar ch : strText) {
+        const char16_t c = ch.unicode();
+        if (c == u'\\' || (bQuote && c == u'"'))
+            str += QLatin1Char('\\') + ch;
+        else if (!isHidden(c))
+            str += ch;
+        else if (c == u'\n')
+            str += QLatin1String("\\n");
+        else if (c == u'\r')
+            str += QLatin1String("\\r");
+        else if (c == u'\t')
+            str += QLatin1String("\\t");
+        else if (c < 0x100)
+            str += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
+        else
+            str += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
+    }
+    return str;
+}
+} // namespace
+
+QString logText(const QString& strText)
+{
+    return escaped(strText, true);
+}
+
+QString terminalText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString mailHeaderText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString mailLineText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString csvField(const QString& strText)
+{
+    static const QRegularExpression s_reNumber(
+        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    QString str = escaped(strText, false);
+    if (!str.isEmpty() && QStringLiteral("=+-@").contains(str.at(0)) && !s_reNumber.match(str).hasMatch())
+        str.prepend(QLatin1Char('\''));
+    if (!str.contains(QLatin1Char(',')) && !str.contains(QLatin1Char('"')))
+        return str;
+    str.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + str + QLatin1Char('"');
+}
+
+QString pdfText(const QString& strText)
+{
+    return escaped(strText, false);
+}
+
+QString labelText(QString strText)
 {
     for (QChar& ch : strText)
-        if (ch.category() == QChar::Other_Control || ch.category() == QChar::Separator_Line ||
-            ch.category() == QChar::Separator_Paragraph || (ch >= QChar(0x202a) && ch <= QChar(0x202e)) ||
-            (ch >= QChar(0x2066) && ch <= QChar(0x2069)))
+        if (isHidden(ch.unicode()))
             ch = QChar::ReplacementCharacter;
     return strText;
 }

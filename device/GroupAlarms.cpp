@@ -1,6 +1,7 @@
 #include "device/GroupAlarms.h"
 
 #include "common/CurrentText.h"
+#include "common/DeviceText.h"
 #include "common/MacText.h"
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
@@ -24,7 +25,7 @@ QString mailText(int iCondition, const QString& strGroup, double dLoad, const QS
         .arg(bBreaker ? QStringLiteral("Group Load At Breaker Rating")
                       : QStringLiteral("Group Load Over Budget"),
              CGroupAlarms::ampsText(dLoad), bBreaker ? QStringLiteral("Breaker") : QStringLiteral("Budget"),
-             strLimit, strGroup);
+             strLimit, mailLineText(strGroup));
 }
 } // namespace
 

@@ -70,8 +70,8 @@ QString CPdu::alarmText(int iCondition) const
     // a limit) the unit never reported.
     return fillTemplate(cond.pTemplate,
                         cond.listValues + QStringList{ipv4ToString(stInfo.ip),
-                                                      terminalText(deviceText(stInfo.name)),
-                                                      terminalText(deviceText(stInfo.position))});
+                                                      mailLineText(deviceText(stInfo.name)),
+                                                      mailLineText(deviceText(stInfo.position))});
 }
 
 QString CPdu::alarmValue(int iCondition) const

@@ -1,23 +1,14 @@
 #include "history/HistoryCsv.h"
 
+#include "common/DeviceText.h"
+
 #include <QDateTime>
-#include <QRegularExpression>
 
 namespace HistoryCsv {
 
 QString field(const QString& strValue)
 {
-    static const QRegularExpression s_reNumber(
-        QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    const bool bFormula = !strValue.isEmpty() && QStringLiteral("=+-@\t\r\n").contains(strValue.at(0)) &&
-                          !s_reNumber.match(strValue).hasMatch();
-    const QString strText = bFormula ? QLatin1Char('\'') + strValue : strValue;
-    if (!strText.contains(QLatin1Char(',')) && !strText.contains(QLatin1Char('"')) &&
-        !strText.contains(QLatin1Char('\n')) && !strText.contains(QLatin1Char('\r')))
-        return strText;
-    QString strQuoted = strText;
-    strQuoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + strQuoted + QLatin1Char('"');
+    return csvField(strValue);
 }
 
 QString time(qint64 iMsecsSinceEpoch, bool bMsecs)

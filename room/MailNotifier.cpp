@@ -1,5 +1,6 @@
 #include "room/MailNotifier.h"
 
+#include "common/DeviceText.h"
 #include "mail/MailQueue.h"
 #include "settings/Settings.h"
 
@@ -25,7 +26,7 @@ void CMailNotifier::notify(const AlarmNotice& notice)
     if (!m_pQueue)
         return;
     MailJob job = mailJobFromSettings(g_settings);
-    job.subject = notice.strSubject;
+    job.subject = mailHeaderText(notice.strSubject);
     job.body = notice.strText;
     m_pQueue->enqueue(job);
 }

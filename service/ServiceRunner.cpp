@@ -38,7 +38,7 @@ const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage 
 QString describe(const CPdu* pPdu)
 {
     return QStringLiteral("%1 \"%2\"")
-        .arg(pPdu->sendAddress().toString(), terminalText(deviceText(pPdu->stInfo.name)));
+        .arg(pPdu->sendAddress().toString(), logText(deviceText(pPdu->stInfo.name)));
 }
 } // namespace
 
@@ -316,7 +316,7 @@ void CServiceRunner::slotWatch()
                              .arg(alarm.iCondition == ActiveAlarm::kGroupAtBreaker
                                       ? QStringLiteral("load at the breaker rating")
                                       : QStringLiteral("load over budget"),
-                                  alarm.strGroup);
+                                  logText(alarm.strGroup));
     for (const QString& strAlarm : setGroups - m_setGroupAlarmsLogged)
         logEvent(strAlarm);
     for (const QString& strAlarm : m_setGroupAlarmsLogged - setGroups)

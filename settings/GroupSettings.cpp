@@ -1,5 +1,6 @@
 #include "settings/GroupSettings.h"
 
+#include "common/DeviceText.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -157,7 +158,7 @@ void loadGroupSettings()
                 // The page asks for percent, the file holds a fraction: say so to whoever wrote 80.
                 const bool bFraction = !(budget.dDerating > 0 && budget.dDerating <= 1);
                 qWarning(
-                    "settings: budget of group \"%s\" ignored: %s%s", qPrintable(strGroup),
+                    "settings: budget of group \"%s\" ignored: %s%s", qPrintable(logText(strGroup)),
                     qPrintable(strError.isEmpty() ? QStringLiteral("this group has no budget") : strError),
                     bFraction ? " (Derating is a fraction here: 0.8 for 80 %)" : "");
                 continue;

@@ -163,6 +163,34 @@ private slots:
                  qPrintable(strList));
     }
 
+    // A name that would end its line, drive the terminal or reverse what follows: one line per unit in
+    // the list, the name's own field of show, each such character shown as an escape.
+    void hostileNameKeepsToItsLine()
+    {
+        const QByteArray baName("x\n10.9.9.9\t\x1b\xe2\x80\xae", 15);
+        const QByteArray baWas = m_sim.call([&](CSimFleet& fleet) {
+            return std::exchange(fleet.device(2)->st.name, baName + QByteArray(16 - baName.size(), '\0'));
+        });
+        const QString strShown = QStringLiteral("x\\n10.9.9.9\\t\\x1b\\u202e");
+        Run list, show;
+        QTRY_VERIFY_WITH_TIMEOUT((list = ctl({QStringLiteral("list")})).baOut.contains("\\x1b"), 30000);
+        show = ctl({QStringLiteral("show"), ip(2)});
+        m_sim.call([&](CSimFleet& fleet) { fleet.device(2)->st.name = baWas; });
+        const QString strList = QString::fromUtf8(list.baOut);
+        QCOMPARE(strList.count(QLatin1Char('\n')),
+                 m_sim.call([](CSimFleet& fleet) { return fleet.deviceCount(); }));
+        QVERIFY2(strList.contains(QRegularExpression(
+                     QStringLiteral("^%1\t[^\t]*\t%2\t")
+                         .arg(QRegularExpression::escape(ip(2)), QRegularExpression::escape(strShown)),
+                     QRegularExpression::MultilineOption)),
+                 qPrintable(strList));
+        QVERIFY2(
+            QString::fromUtf8(show.baOut).contains(QStringLiteral("\nname: ") + strShown + QLatin1Char('\n')),
+            show.baOut.constData());
+        for (const QByteArray& baOut : {list.baOut, show.baOut})
+            QVERIFY2(!baOut.contains('\x1b') && !baOut.contains("\xe2\x80\xae"), baOut.constData());
+    }
+
     // The stored readings of one PDU come back as CSV, averages per span; an unknown PDU is not found.
     void historyPrintsTheStoredSpan()
     {

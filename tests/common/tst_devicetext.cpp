@@ -49,8 +49,10 @@ CtlPdu ctlOf(const CPdu* pPdu)
 
 // What a user of each output reads where the device's name stands.
 using Output = std::function<QString(CPdu*)>;
+using Sanitiser = QString (*)(const QString&);
 } // namespace
 Q_DECLARE_METATYPE(Output)
+Q_DECLARE_METATYPE(Sanitiser)
 
 class TestDeviceText : public QObject
 {
@@ -110,9 +112,75 @@ private slots:
         QVERIFY(!deviceText(baOut.constData(), iWidth).contains(QChar::ReplacementCharacter));
     }
 
-    void terminal()
+    // Each output's sanitiser: what a unit can put in a name shows as an escape, on the line it belongs to.
+    void sanitisers_data()
     {
-        QCOMPARE(terminalText(QStringLiteral("a\tb\n\x1b[2J\u202e") + kName),
+        QTest::addColumn<Sanitiser>("sanitise");
+        QTest::addColumn<QString>("strIn");
+        QTest::addColumn<QString>("strOut");
+        const QString kNul = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+        struct Case
+        {
+            const char* pszName;
+            QString strIn, strOut;
+        };
+        const QList<Case> listCommon = {
+            {"newline", QStringLiteral("a\nstopped"), QStringLiteral("a\\nstopped")},
+            {"CR LF tab", QStringLiteral("a\r\nb\tc"), QStringLiteral("a\\r\\nb\\tc")},
+            {"escape sequence", QStringLiteral("\x1b[2Jx\x07"), QStringLiteral("\\x1b[2Jx\\x07")},
+            {"line separator", QStringLiteral("a\u2028b\u2029"), QStringLiteral("a\\u2028b\\u2029")},
+            {"direction override", QStringLiteral("\u202egnp.exe\u2066\u200f\u061c"),
+             QStringLiteral("\\u202egnp.exe\\u2066\\u200f\\u061c")},
+            {"NUL", kNul, QStringLiteral("a\\x00b")},
+            {"DEL", QStringLiteral("a\x7f"), QStringLiteral("a\\x7f")},
+            {"C1", QStringLiteral("a\u009b2J\u0085"), QStringLiteral("a\\x9b2J\\x85")},
+            {"backslash", QStringLiteral("a\\nb\\"), QStringLiteral("a\\\\nb\\\\")},
+            {"CJK", kName, kName},
+        };
+        const QList<QPair<const char*, Sanitiser>> listOutputs = {{"log", &logText},
+                                                                  {"terminal", &terminalText},
+                                                                  {"mail header", &mailHeaderText},
+                                                                  {"mail line", &mailLineText},
+                                                                  {"csv", &csvField},
+                                                                  {"pdf", &pdfText}};
+        const auto row = [](const QByteArray& baName, Sanitiser fn, const QString& strIn,
+                            const QString& strOut) {
+            QTest::newRow(baName.constData()) << fn << strIn << strOut;
+        };
+        for (const auto& output : listOutputs)
+            for (const Case& c : listCommon)
+                row(QByteArray(output.first) + ' ' + c.pszName, output.second, c.strIn, c.strOut);
+        // Names stand in quotes in the log; elsewhere a quote is plain text or the CSV's own quoting.
+        row("log quote", &logText, QStringLiteral("say \"hi\""), QStringLiteral("say \\\"hi\\\""));
+        row("terminal quote", &terminalText, QStringLiteral("say \"hi\""), QStringLiteral("say \"hi\""));
+        row("csv quote", &csvField, QStringLiteral("say \"hi\""), QStringLiteral("\"say \"\"hi\"\"\""));
+        row("csv formula", &csvField, QStringLiteral("=1+2"), QStringLiteral("'=1+2"));
+        row("csv number", &csvField, QStringLiteral("-12.5"), QStringLiteral("-12.5"));
+        row("csv formula, comma, break", &csvField, QStringLiteral("@x,\ny"), QStringLiteral("\"'@x,\\ny\""));
+        row("csv leading break", &csvField, QStringLiteral("\n=cmd"), QStringLiteral("\\n=cmd"));
+    }
+    void sanitisers()
+    {
+        QFETCH(Sanitiser, sanitise);
+        QFETCH(QString, strIn);
+        QFETCH(QString, strOut);
+        QCOMPARE(sanitise(strIn), strOut);
+    }
+
+    // rackmind-ctl show prints the outlet names as JSON: JSON's escapes stand, nothing is doubled, and
+    // what JSON leaves raw gets its \u escape.
+    void showKeepsJsonEscapes()
+    {
+        CPdu pdu;
+        storeDeviceText(QStringLiteral("a\n\u202e\"\\"), pdu.stInfo.outletName[0], 10);
+        QVERIFY2(pduText(ctlOf(&pdu)).contains(QStringLiteral("\noutletNames: [\"a\\n\\u202e\\\"\\\\\",")),
+                 qPrintable(pduText(ctlOf(&pdu))));
+    }
+
+    // A label in a window keeps the text's length: each hidden character becomes one U+FFFD.
+    void label()
+    {
+        QCOMPARE(labelText(QStringLiteral("a\tb\n\x1b[2J\u202e") + kName),
                  QStringLiteral("a\ufffdb\ufffd\ufffd[2J\ufffd") + kName);
     }
 
@@ -182,16 +250,25 @@ private slots:
     }
 
     // The recorder keeps the name as text; the report built from that file shows it in its table,
-    // its CSV and its PDF.
+    // its CSV and its PDF, a name's line break or direction override as an escape.
+    void historyAndReport_data()
+    {
+        QTest::addColumn<QString>("strName");
+        QTest::addColumn<QString>("strShown");
+        QTest::newRow("CJK") << kName << kName;
+        QTest::newRow("hostile") << QStringLiteral("x\n\u202e=1\x1b") << QStringLiteral("x\\n\\u202e=1\\x1b");
+    }
     void historyAndReport()
     {
+        QFETCH(QString, strName);
+        QFETCH(QString, strShown);
         const qint64 iStart = QDateTime(QDate(2026, 10, 5), QTime(12, 0)).toMSecsSinceEpoch();
         Clock::setSource([iStart] { return QDateTime::fromMSecsSinceEpoch(iStart); });
         auto restore = qScopeGuard([] { Clock::setSource(nullptr); });
         QTemporaryDir dir;
         const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
         CPdu pdu;
-        storeDeviceText(kName, pdu.stInfo.name);
+        storeDeviceText(strName, pdu.stInfo.name);
         const QString strMac = CHistoryRecorder::macText(pdu.stInfo);
         {
             CHistoryStore store(strPath);
@@ -210,18 +287,19 @@ private slots:
             store.flush();
         }
         CHistoryReader reader(strPath);
-        QCOMPARE(reader.labels(strMac).value(0).strName, kName);
+        QCOMPARE(reader.labels(strMac).value(0).strName, strName);
         CMonthlyReport report;
         QCOMPARE(report.build(reader, QStringLiteral("2026-10")), CMonthlyReport::Done);
-        QVERIFY2(report.text().contains(kName), qPrintable(report.text()));
-        QCOMPARE(HistoryCsv::parse(QString::fromUtf8(report.csv())).value(2).value(2), kName);
+        QVERIFY2(report.text().contains(strShown), qPrintable(report.text()));
+        QCOMPARE(HistoryCsv::parse(QString::fromUtf8(report.csv())).value(2).value(2), strShown);
         const QString strPdf = dir.filePath(QStringLiteral("report.pdf"));
         QString strError;
         QVERIFY2(ReportPdf::write(report, strPdf, &strError), qPrintable(strError));
         QProcess text;
         text.start(QStringLiteral("pdftotext"), {strPdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(30000) && text.exitCode() == 0);
-        QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains(kName));
+        const QString strText = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(strText.contains(strShown), qPrintable(strText));
     }
 };
 

@@ -92,12 +92,13 @@ private slots:
     // Every condition mails once as it starts, in the order checked, with the settings of when it was
     // queued; it mails again only after it has cleared, a failed mail is not retried, and a device fallen
     // silent keeps its last readings without mailing more. A name of 16 bytes with a '%' and UTF-8 arrives
-    // whole; line breaks in a location stay on its line (or a unit's settings could fake readings).
+    // whole; line breaks in a location show as escapes on its line (or a unit's settings could fake
+    // readings).
     void mailsOncePerCondition()
     {
         PduInfo info = filledInfo(); // 10.200.1.5
         std::memcpy(info.name, QStringLiteral("机柜%1 A7%2xyz").toUtf8().constData(), 16);
-        storeDeviceText(QStringLiteral("A\r\n.\nB\u2028C"), info.position, 16);
+        storeDeviceText(QStringLiteral("A\r\n.\nB\u2028C\x1b["), info.position, 16);
         info.voltage = 260;
         info.current = 16.0;
         info.temperature = 45;
@@ -108,7 +109,7 @@ private slots:
         g_settings.smtpPort = 1;
         g_settings.smtpReceiver = QStringLiteral("changed@site.test");
         const QString strWhere =
-            QStringLiteral("\n\nIP:10.200.1.5\nName:机柜%1 A7%2xyz\nLocation:A\uFFFD\uFFFD.\uFFFDB\uFFFDC");
+            QStringLiteral("\n\nIP:10.200.1.5\nName:机柜%1 A7%2xyz\nLocation:A\\r\\n.\\nB\\u2028C\\x1b[");
         const QStringList listExpected{
             QStringLiteral("Voltage Warn\n\nValue:260\nWarn Limit:240") + strWhere,
             QStringLiteral("Voltage Overload\n\nValue:260\nOverload Limit:260") + strWhere,

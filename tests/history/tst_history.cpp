@@ -650,8 +650,8 @@ private slots:
                  qPrintable(listTimes.join(QLatin1Char(' '))));
     }
 
-    // Fields come back as written, line breaks, quotes and commas included; whatever a spreadsheet would
-    // evaluate stays text, plain numbers stay numbers.
+    // Fields come back as written, quotes and commas included, line breaks and other controls as escapes
+    // (one record per line); whatever a spreadsheet would evaluate stays text, plain numbers stay numbers.
     void csvRoundTrips_data()
     {
         QTest::addColumn<QStringList>("listFields");
@@ -663,14 +663,15 @@ private slots:
         row("plain", QStringLiteral("PDU 1"), QStringLiteral("230"));
         row("comma", QStringLiteral("Rack 12, left"), QString());
         row("quote", QStringLiteral("the \"big\" one"), QStringLiteral("\""));
-        row("line breaks", QStringLiteral("two\nlines"), QStringLiteral("crlf\r\nend"));
+        row("line break", QStringLiteral("two\nlines"), QStringLiteral("x"), QStringLiteral("two\\nlines"));
+        row("CR LF", QStringLiteral("crlf\r\nend"), QString(), QStringLiteral("crlf\\r\\nend"));
         row("chinese", QStringLiteral("机柜，一"), QStringLiteral("-12"));
         row("formula", QStringLiteral("=1+1"), QString(), QStringLiteral("'=1+1"));
         row("sum after minus", QStringLiteral("-1+1"), QString(), QStringLiteral("'-1+1"));
         row("plus call", QStringLiteral("+SUM(A1)"), QString(), QStringLiteral("'+SUM(A1)"));
         row("at", QStringLiteral("@cmd"), QString(), QStringLiteral("'@cmd"));
-        row("leading tab", QStringLiteral("\t=1"), QString(), QStringLiteral("'\t=1"));
-        row("leading CR", QStringLiteral("\r=1"), QString(), QStringLiteral("'\r=1"));
+        row("leading tab", QStringLiteral("\t=1"), QString(), QStringLiteral("\\t=1"));
+        row("leading CR", QStringLiteral("\r=1"), QString(), QStringLiteral("\\r=1"));
         row("negative decimal", QStringLiteral("-0.25"), QString());
         row("exponent", QStringLiteral("-1e3"), QString());
     }

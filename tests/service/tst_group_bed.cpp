@@ -61,6 +61,10 @@ void TestGroupBed::overBudgetMailsOnce()
                 m_sim.command(QStringLiteral("set %1 %2").arg(iDevice).arg(QLatin1String(pszLimit))).last(),
                 QStringLiteral("ok"));
     setCurrents(4); // 12 A of 12.8
+    // PDU 1's name would add a reading line of its own to its alarm mail.
+    m_sim.call([](CSimFleet& fleet) {
+        fleet.device(1)->st.name = QByteArray("x\nValue:999\x1b\xe2\x80\xae\0", 16);
+    });
 
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);
@@ -92,6 +96,13 @@ void TestGroupBed::overBudgetMailsOnce()
              qPrintable(listMails.first()));
     // It stands on: no second mail while the load stays up.
     QVERIFY(mailsWithin(5000).isEmpty());
+    // A unit's own alarm names it on one line, its line break, escape and override shown as escapes.
+    QCOMPARE(m_sim.command(QStringLiteral("set 1 humidity 95")).last(), QStringLiteral("ok"));
+    const QStringList listHumid = mailsWithin(30000);
+    QCOMPARE(listHumid.size(), 1);
+    QVERIFY2(listHumid.first().contains(QStringLiteral("\r\nName:x\\nValue:999\\x1b\\u202e\r\nLocation:")) &&
+                 listHumid.first().count(QStringLiteral("Value:")) == 2,
+             qPrintable(listHumid.first()));
     // The metrics tell the same: the group's load against its budget and breaker.
     const QByteArray baPage = httpGet(uiMetricsPort, "/metrics");
     for (const QByteArray& baLine : {QByteArray("rackmind_group_current_amperes{group=\"rack 1\"} 15\n"),

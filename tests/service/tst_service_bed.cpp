@@ -24,6 +24,9 @@
 namespace {
 // PDU 3's name: "é", two CJK characters and its 16-byte field filled to the last byte.
 const QString kName3 = QStringLiteral("Caf\u00e9-\u6771\u4eac1234");
+// PDU 1's name, all 16 bytes: a line break before a line of the log's own, an escape sequence, an override.
+const QByteArray kName1("x\nstopped\x1b[2J\xe2\x80\xae", 16);
+const QString kLogged1 = QStringLiteral("PDU 10.200.1.1 \"x\\nstopped\\x1b[2J\\u202e\" ");
 } // namespace
 
 class TestServiceBed : public QObject
@@ -32,6 +35,7 @@ class TestServiceBed : public QObject
 
 private slots:
     void initTestCase();
+    void hostileNameKeepsToItsLine();
     void prometheusSeesTheRoom();
     void webConfigChangedOnSighup();
     void secondInstanceRefused();
@@ -127,6 +131,7 @@ void TestServiceBed::initTestCase()
     QCOMPARE(m_sim.command(QStringLiteral("set 1 voltage 231")).last(), QStringLiteral("ok"));
     QCOMPARE(m_sim.command(QStringLiteral("set 2 outlets 5")).last(), QStringLiteral("ok"));
     QCOMPARE(m_sim.command(QStringLiteral("set 3 name ") + kName3).last(), QStringLiteral("ok"));
+    m_sim.call([](CSimFleet& fleet) { fleet.device(1)->st.name = kName1; });
 
     // The mail server answers the end of the mail only after a pause, long enough for a SIGTERM.
     using S = ScriptedServer;
@@ -173,6 +178,16 @@ void TestServiceBed::initTestCase()
                   QStringLiteral("--storage.tsdb.path=") + m_dir.filePath(QStringLiteral("tsdb")),
                   QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(m_uiPrometheusPort)});
     QVERIFY(m_prometheus.waitForStarted());
+}
+
+// One line per event, whatever a unit's name holds: its line break, escape and override show as escapes.
+void TestServiceBed::hostileNameKeepsToItsLine()
+{
+    QVERIFY2(waitLog(kLogged1 + QStringLiteral("online\n")), qPrintable(m_strLog));
+    for (const QString& strLine : m_strLog.split(QLatin1Char('\n')))
+        QVERIFY2(!strLine.startsWith(QLatin1String("stopped")) && !strLine.contains(QChar(0x1b)) &&
+                     !strLine.contains(QChar(0x202e)),
+                 qPrintable(m_strLog));
 }
 
 void TestServiceBed::prometheusSeesTheRoom()
@@ -257,9 +272,8 @@ void TestServiceBed::reloadOntoTakenPort()
 // port lost; a broken file keeps the ports polled.
 void TestServiceBed::reloadChangesPolledPorts()
 {
-    const QString strPdu = QStringLiteral("PDU 10.200.1.1 \"PDU-001\" ");
     QCOMPARE(m_sim.command(QStringLiteral("set 1 port 6000")).last(), QStringLiteral("ok"));
-    QVERIFY2(waitLog(strPdu + QStringLiteral("offline")), qPrintable(m_strLog));
+    QVERIFY2(waitLog(kLogged1 + QStringLiteral("offline")), qPrintable(m_strLog));
     const QStringList steps[] = {
         {"[0]\nport=51230\n[1]\nport=6000\n", "polling ports 51230,6000 (added 6000, removed none)",
          "online"},
@@ -275,7 +289,8 @@ void TestServiceBed::reloadChangesPolledPorts()
         file.close();
         m_strLog.clear();
         ::kill(pid_t(m_service.processId()), SIGHUP);
-        QVERIFY2(waitLog(step[1]) && (step[2].isEmpty() || waitLog(strPdu + step[2])), qPrintable(m_strLog));
+        QVERIFY2(waitLog(step[1]) && (step[2].isEmpty() || waitLog(kLogged1 + step[2])),
+                 qPrintable(m_strLog));
     }
     QCOMPARE(m_sim.command(QStringLiteral("set 1 port 51230")).last(), QStringLiteral("ok"));
 }

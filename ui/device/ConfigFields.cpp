@@ -54,7 +54,7 @@ namespace {
 // name. *piPos moves back over each one left out before it.
 QString keptInEditor(const QString& strText, int* piPos)
 {
-    const QString strMarked = terminalText(strText);
+    const QString strMarked = labelText(strText);
     if (strMarked == strText)
         return strText;
     QString strKept;

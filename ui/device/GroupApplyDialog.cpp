@@ -143,8 +143,8 @@ void CGroupApplyDialog::slotFinished()
             return QStringLiteral("%1 (%2)").arg(strAddress, macDisplay(pPdu->stInfo.mac));
         if (hashNames.value(strName) > 1)
             return QStringLiteral("%1 (%2, %3)")
-                .arg(terminalText(strName), strAddress, macDisplay(pPdu->stInfo.mac));
-        return QStringLiteral("%1 (%2)").arg(terminalText(strName), strAddress);
+                .arg(labelText(strName), strAddress, macDisplay(pPdu->stInfo.mac));
+        return QStringLiteral("%1 (%2)").arg(labelText(strName), strAddress);
     };
     QStringList listOffline;
     QStringList listUnconfirmed;

@@ -25,7 +25,7 @@ COutletActions::PromptHandler& promptHandler()
 
 QString pduLabel(const CPdu* pPdu)
 {
-    return QStringLiteral("%1 (%2)").arg(terminalText(deviceText(pPdu->stInfo.name)),
+    return QStringLiteral("%1 (%2)").arg(labelText(deviceText(pPdu->stInfo.name)),
                                          pPdu->sendAddress().toString());
 }
 
@@ -59,7 +59,7 @@ bool COutletActions::prompt(QWidget* pParent, bool bQuestion, const QString& str
 QString COutletActions::outletLabel(const CPdu* pPdu, int iOutlet)
 {
     const QString strCaption = tr("Outlet") + QString::number(iOutlet);
-    const QString strName = pPdu ? terminalText(deviceText(pPdu->stInfo.outletName[iOutlet - 1])) : QString();
+    const QString strName = pPdu ? labelText(deviceText(pPdu->stInfo.outletName[iOutlet - 1])) : QString();
     return strName.isEmpty() ? strCaption : QStringLiteral("%1 (%2)").arg(strCaption, strName);
 }
 

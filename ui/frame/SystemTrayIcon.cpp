@@ -160,10 +160,10 @@ QString CSystemTrayIcon::alarmLine(const ActiveAlarm& alarm)
     const CPdu* pPdu = alarm.pPdu;
     if (!pPdu)
         return QStringLiteral("%1: %2 %3")
-            .arg(terminalText(alarm.strGroup), CAlarmPanel::conditionName(alarm.iCondition), alarm.strValue);
+            .arg(labelText(alarm.strGroup), CAlarmPanel::conditionName(alarm.iCondition), alarm.strValue);
     // One line per alarm: a line break in a unit's name would make up alarms of its own.
     return QStringLiteral("%1 (%2, %3): %4 %5")
-        .arg(terminalText(deviceText(pPdu->stInfo.name)), terminalText(deviceText(pPdu->stInfo.position)),
+        .arg(labelText(deviceText(pPdu->stInfo.name)), labelText(deviceText(pPdu->stInfo.position)),
              ipv4ToString(pPdu->stInfo.ip), CAlarmPanel::conditionName(alarm.iCondition),
              pPdu->alarmValue(alarm.iCondition));
 }

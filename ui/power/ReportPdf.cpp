@@ -1,5 +1,6 @@
 #include "ui/power/ReportPdf.h"
 
+#include "common/DeviceText.h"
 #include "power/MonthlyReport.h"
 
 #include <QCoreApplication>
@@ -127,6 +128,10 @@ private:
         QStringList listCells = CMonthlyReport::cells(row);
         if (!row.bGroup && !bNameGroup)
             listCells[0].clear();
+        // The group and the unit's name: a line break or a direction override drawn as it is would hide
+        // what the unit holds.
+        for (int i : {0, 1})
+            listCells[i] = pdfText(listCells.at(i));
         paintCells(listCells, QRectF(0, y, 0, m_dRow), Qt::TextSingleLine);
         m_painter.setPen(QColor(0xc8, 0xcc, 0xd0));
         m_painter.drawLine(QPointF(0, y + m_dRow), QPointF(m_rectPage.width(), y + m_dRow));
