@@ -174,6 +174,7 @@ private slots:
             break;
         }
         }
+        qInfo().noquote() << (bRefused ? "refused:" : "used:") << strWhy;
         QVERIFY2(bDone != bRefused, qPrintable(strWhy));
         // The operator is told which file was refused.
         QVERIFY2(!bRefused || strWhy.contains(strName), qPrintable(strWhy));
