@@ -5,6 +5,8 @@
 #include "cli/CtlText.h"
 #include "common/CurrentText.h"
 #include "common/DeviceText.h"
+#include "common/SafeOpen.h"
+#include "device/Rackmind.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
@@ -17,10 +19,28 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 QString serviceStateDir()
 {
     const QString strEnv = qEnvironmentVariable("RACKMIND_SERVICE_STATE");
     return strEnv.isEmpty() ? QStringLiteral("/var/lib/rackmind") : strEnv;
+}
+
+QList<uint> servicePorts()
+{
+    // Read by whoever runs the command, root too: through a descriptor of the file found in the folder,
+    // so that nothing the service's user plants there is followed.
+    QList<uint> list;
+    QString strWhy;
+    const int fd = SafeOpen::open(QDir(serviceStateDir()).filePath(QStringLiteral("port.prt")), O_RDONLY, 0,
+                                  {true, false}, &strWhy);
+    if (fd >= 0) {
+        CRackmind::readPortFile(QStringLiteral("/proc/self/fd/%1").arg(fd), &list, &strWhy);
+        ::close(fd);
+    }
+    return list;
 }
 
 namespace {

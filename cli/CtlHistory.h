@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QTextStream>
 
@@ -13,6 +14,9 @@ enum class HistoryFormat
 // Where this machine's service keeps its state (history, port list): its unit's state folder, which
 // systemd keeps in /var/lib; $RACKMIND_SERVICE_STATE when set.
 QString serviceStateDir();
+
+// The ports this machine's service polls (port.prt in its state folder); none when it cannot be read.
+QList<uint> servicePorts();
 
 // The history store `history` reads: RACKMIND_HISTORY when set, else the invoking user's console store,
 // else this machine's service's; empty when none exists.

@@ -226,13 +226,8 @@ int main(int argc, char* argv[])
         // The ports in ./port.prt, and those this machine's service polls: a PDU it found on a port of
         // its own is found here too.
         ctx.listPorts = CRackmind(nullptr).listDevicePort;
-        QList<uint> listService;
-        QString strWhy;
-        // Read by whoever runs the command, root too: a link the service's user planted is not followed.
-        const QString strServiceFile = QDir(serviceStateDir()).filePath(QStringLiteral("port.prt"));
-        if (!QFileInfo(strServiceFile).isSymLink())
-            CRackmind::readPortFile(strServiceFile, &listService, &strWhy);
-        for (uint uiPort : qAsConst(listService))
+        const QList<uint> listService = servicePorts();
+        for (uint uiPort : listService)
             if (!ctx.listPorts.contains(uiPort))
                 ctx.listPorts.append(uiPort);
     }

@@ -1,18 +1,25 @@
 #include "device/ProtectionList.h"
 
+#include "common/SafeOpen.h"
+
 #include <QByteArray>
-#include <QFile>
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// The list may sit in the service's state folder: shared by the group that may protect, and only root's
+// or the caller's (a list the folder's owner put there would let that account decide what is protected).
+const SafeOpen::Rules kRules{false, true};
 
 QString why(const QString& strPath)
 {
@@ -75,14 +82,21 @@ CProtectionList::CProtectionList(const QString& strPath) : m_strPath(strPath) {}
 
 bool CProtectionList::load(QString* pError)
 {
-    const int fd = ::open(QFile::encodeName(m_strPath).constData(), O_RDONLY | O_CLOEXEC);
+    QString strWhy;
+    struct stat stDir;
+    const int fd = SafeOpen::open(m_strPath, O_RDONLY, 0, kRules, &strWhy, &stDir);
     if (fd < 0) {
-        if (errno == ENOENT) {
+        // Missing is an empty list, but not where another account could have removed it.
+        if (errno == ENOENT && (stDir.st_mode == 0 || SafeOpen::isOwnFolder(stDir))) {
             m_set.clear();
             return true;
         }
+        if (errno == ENOENT)
+            strWhy = QCoreApplication::translate("SafeOpen",
+                                                 "%1 is missing from a folder another account can write")
+                         .arg(m_strPath);
         if (pError)
-            *pError = why(m_strPath);
+            *pError = strWhy;
         return false;
     }
     QByteArray baText;
@@ -98,10 +112,20 @@ bool CProtectionList::load(QString* pError)
 bool CProtectionList::change(const std::function<void(QSet<QString>&)>& fnChange, QString* pError)
 {
     // Readable by everyone, writable by the owner and its group (the operators allowed to protect).
-    const int fd = ::open(QFile::encodeName(m_strPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
+    QString strWhy;
+    bool bMade = false;
+    const int fd = SafeOpen::open(m_strPath, O_RDWR | O_CREAT, 0664, kRules, &strWhy, nullptr, &bMade);
     if (fd < 0) {
         if (pError)
+            *pError = strWhy;
+        return false;
+    }
+    // Made by root: the group that may protect keeps writing it, as the package makes it.
+    const group* pGroup = bMade && ::geteuid() == 0 ? ::getgrnam("rackmind") : nullptr;
+    if (pGroup && (::fchown(fd, 0, pGroup->gr_gid) != 0 || ::fchmod(fd, 0664) != 0)) {
+        if (pError)
             *pError = why(m_strPath);
+        ::close(fd);
         return false;
     }
     QByteArray baText;

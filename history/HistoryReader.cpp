@@ -101,6 +101,8 @@ bool CHistoryReader::ready()
 {
     if (m_db.isOpen())
         return true;
+    if (!CHistoryStore::checkFiles(m_strPath, &m_strError))
+        return false;
     const QFileInfo info(m_strPath);
     if (info.isFile() && !QFileInfo::exists(m_strPath + QLatin1String("-shm")) &&
         !QFileInfo(info.absolutePath()).isWritable()) {

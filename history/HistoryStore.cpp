@@ -1,6 +1,7 @@
 #include "history/HistoryStore.h"
 
 #include "common/Clock.h"
+#include "common/SafeOpen.h"
 #include "history/HistoryWriter.h"
 
 #include <QDir>
@@ -22,6 +23,18 @@ CHistoryStore::~CHistoryStore()
     m_thread.quit();
     m_thread.wait();
     delete m_pWriter;
+}
+
+bool CHistoryStore::checkFiles(const QString& strPath, QString* pstrWhy)
+{
+    QString strWhy;
+    // The store's owner may be the folder's: the service's store, read by root.
+    const bool bOk = SafeOpen::check(
+        strPath, {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")},
+        {true, false}, &strWhy);
+    if (!bOk)
+        *pstrWhy = tr("the history file %1 cannot be opened").arg(strPath) + QStringLiteral(": ") + strWhy;
+    return bOk;
 }
 
 QString CHistoryStore::defaultPath()

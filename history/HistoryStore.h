@@ -46,6 +46,10 @@ public:
 
     // "history.sqlite" in the application's data folder.
     static QString defaultPath();
+    // Before SQLite opens strPath by name: neither the store nor the files it keeps beside it is a link,
+    // a second name or a file of a stranger, so that root reading or writing a store in the service's
+    // folder reaches nothing else. False, with "the history file ... cannot be opened" and why, when not.
+    static bool checkFiles(const QString& strPath, QString* pstrWhy);
     static constexpr int kSchemaVersion = 3;
     static constexpr int kBatchMsec = 1000;
 

@@ -161,6 +161,11 @@ bool CHistoryWriter::open()
         return false;
     }
     QDir().mkpath(info.absolutePath());
+    QString strWhy;
+    if (!CHistoryStore::checkFiles(m_strPath, &strWhy)) {
+        close(strWhy);
+        return false;
+    }
     m_db.setDatabaseName(m_strPath);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!m_db.open()) {

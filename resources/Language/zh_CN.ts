@@ -2135,6 +2135,37 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     </message>
 </context>
 <context>
+    <name>SafeOpen</name>
+    <message>
+        <source>%1 is a symbolic link</source>
+        <translation>%1 是符号链接</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 不是普通文件</translation>
+    </message>
+    <message>
+        <source>%1 has more than one name (a hard link)</source>
+        <translation>%1 有不止一个名称（硬链接）</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another account (uid %2)</source>
+        <translation>%1 属于另一个账号（uid %2）</translation>
+    </message>
+    <message>
+        <source>%1 can be written by any account</source>
+        <translation>任何账号都可写入 %1</translation>
+    </message>
+    <message>
+        <source>%1 can be written by the group %2</source>
+        <translation>组 %2 可写入 %1</translation>
+    </message>
+    <message>
+        <source>%1 is missing from a folder another account can write</source>
+        <translation>其他账号可写入的文件夹中缺少 %1</translation>
+    </message>
+</context>
+<context>
     <name>SmtpFailure</name>
     <message>
         <source>no mail server set</source>

@@ -2135,6 +2135,37 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     </message>
 </context>
 <context>
+    <name>SafeOpen</name>
+    <message>
+        <source>%1 is a symbolic link</source>
+        <translation>%1 是符號連結</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 不是一般檔案</translation>
+    </message>
+    <message>
+        <source>%1 has more than one name (a hard link)</source>
+        <translation>%1 有不止一個名稱（硬連結）</translation>
+    </message>
+    <message>
+        <source>%1 belongs to another account (uid %2)</source>
+        <translation>%1 屬於另一個帳號（uid %2）</translation>
+    </message>
+    <message>
+        <source>%1 can be written by any account</source>
+        <translation>任何帳號都可寫入 %1</translation>
+    </message>
+    <message>
+        <source>%1 can be written by the group %2</source>
+        <translation>群組 %2 可寫入 %1</translation>
+    </message>
+    <message>
+        <source>%1 is missing from a folder another account can write</source>
+        <translation>其他帳號可寫入的資料夾中缺少 %1</translation>
+    </message>
+</context>
+<context>
     <name>SmtpFailure</name>
     <message>
         <source>no mail server set</source>

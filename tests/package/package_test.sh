@@ -160,6 +160,18 @@ tail -n 1 /etc/rackmind/rackmindd.conf | grep -q '^; kept$' || fail "the upgrade
 rights upgrade
 grep -qx "aa:bb:cc:00:00:01/3" /var/lib/rackmind/protected-outlets || fail "the upgrade lost the protected outlets"
 
+# The service's user owns the state folder: a link it puts in place of the list is replaced by the next
+# configuration, never followed, and root's file it points at stays as it was.
+printf 'root only\n' >"$work/roots" && chmod 600 "$work/roots"
+setpriv --reuid=rackmind --regid=rackmind --clear-groups -- \
+    ln -sfT "$work/roots" /var/lib/rackmind/protected-outlets
+DPKG_MAINTSCRIPT_PACKAGE=rackmind /var/lib/dpkg/info/rackmind.postinst configure
+[ "$(stat -c '%U:%G %a' "$work/roots")" = "root:root 600" ] && [ "$(cat "$work/roots")" = "root only" ] ||
+    fail "a link at the list reached $(stat -c '%U:%G %a' "$work/roots"): $(cat "$work/roots")"
+rights "a link at the list"
+[ "$(stat -c %h /var/lib/rackmind/protected-outlets)" = 1 ] || fail "the list has more than one name"
+echo "aa:bb:cc:00:00:01/3" >/var/lib/rackmind/protected-outlets
+
 with_recorded_systemd dpkg -r rackmindd
 expect_calls "removal" "deb-systemd-invoke stop $unit" "systemctl --system daemon-reload" \
     "deb-systemd-helper mask $unit"
