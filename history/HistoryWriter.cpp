@@ -74,6 +74,10 @@ void CHistoryWriter::enqueueSample(const QString& strMac, const HistorySample& s
         ++m_iDroppedSamples;
 }
 
+void CHistoryWriter::RoomRate::offer(qint64)
+{
+}
+
 void CHistoryWriter::enqueueLabel(const QString& strMac, const QStringList& listLabel)
 {
     std::lock_guard<std::mutex> lock(m_mutex);

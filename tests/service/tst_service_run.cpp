@@ -37,6 +37,7 @@ private slots:
     void blindUntilTheInterfaceComesUp();
     void hoveringReadingDebouncedAndDeletedKeyReverts();
     void historyRetentionReloaded();
+    void historyUnusableTold();
 
 private:
     void startService(const QStringList& listArgs = {});
@@ -430,6 +431,53 @@ void TestServiceRun::historyRetentionReloaded()
     ::kill(pid_t(m_service.processId()), SIGHUP);
     QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
     QTRY_COMPARE_WITH_TIMEOUT(oldPolls(), 0, 90000);
+}
+
+// The history file a link to a file that is no database: the service says so once, shows it on the
+// page, counts the polls it cannot keep beyond its half minute, and records again once the file is fixed.
+void TestServiceRun::historyUnusableTold()
+{
+    const QString strStore =
+        qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/rackmindd/history.sqlite");
+    QVERIFY(QDir().mkpath(QFileInfo(strStore).path()));
+    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(strStore + QLatin1String(pszSuffix));
+    const QString strNotes = m_dir.filePath(QStringLiteral("notes.txt"));
+    const QByteArray baNotes = QByteArray("rack B2: breaker 16 A\n").repeated(300);
+    {
+        QFile file(strNotes);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(baNotes) == baNotes.size());
+    }
+    QVERIFY(QFile::link(strNotes, strStore));
+    CSimThread sim;
+    QVERIFY(startQuietFleet(sim));
+    const quint16 uiPort = freePort();
+    startService({QStringLiteral("--metrics"), QStringLiteral("--metrics-port"), QString::number(uiPort)});
+    const QString strUnusable = QStringLiteral("history: not recording: ");
+    QVERIFY2(waitLog(strUnusable), qPrintable(m_strLog));
+    QVERIFY2(m_strLog.contains(strStore), qPrintable(m_strLog));
+    QVERIFY(httpGet(uiPort, "/metrics").contains("\nrackmind_history_available 0\n"));
+    const auto figure = [&](const char* pszName) {
+        const QByteArray baPage = httpGet(uiPort, "/metrics");
+        const QByteArray baKey = '\n' + QByteArray(pszName) + ' ';
+        const int iAt = baPage.indexOf(baKey);
+        return iAt < 0 ? -1 : baPage.mid(iAt + baKey.size(), 20).split('\n').value(0).toLongLong();
+    };
+    // One PDU: half a minute of polls wait, the next are counted and told.
+    QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_samples_dropped_total") > 0, 120000);
+    QVERIFY2(waitLog(QStringLiteral("polls not recorded: more than 30 s of them waited")),
+             qPrintable(m_strLog));
+    const qint64 iPending = figure("rackmind_history_samples_pending");
+    QVERIFY2(iPending >= 25 && iPending <= 35, qPrintable(QString::number(iPending)));
+    QCOMPARE(m_strLog.count(strUnusable), 1);
+
+    QVERIFY(QFile::remove(strStore));
+    QVERIFY2(waitLog(QStringLiteral("history: recording again in ") + strStore), qPrintable(m_strLog));
+    QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_available") == 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_samples_pending") < iPending, 30000);
+    QFile notes(strNotes);
+    QVERIFY(notes.open(QIODevice::ReadOnly));
+    QCOMPARE(notes.readAll(), baNotes);
 }
 
 QTEST_GUILESS_MAIN(TestServiceRun)
