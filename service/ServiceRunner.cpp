@@ -8,6 +8,7 @@
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 #include "mail/MailQueue.h"
 #include "metrics/MetricsExporter.h"
 #include "room/Room.h"
@@ -56,11 +57,44 @@ CServiceRunner::CServiceRunner(const ServiceOptions& options, QObject* parent)
 
 void CServiceRunner::setHistoryStore(CHistoryStore* pStore)
 {
+    if (m_pHistoryStore)
+        disconnect(m_pHistoryStore, &CHistoryStore::signalAvailabilityChanged, this, nullptr);
     m_pHistoryStore = pStore;
     RoomOptions options = m_pRoom->options();
     options.pHistoryStore = pStore;
     m_pRoom->setOptions(options);
     m_pExporter->setHistoryStore(pStore);
+    if (!pStore)
+        return;
+    // Told from the writer's thread; the state is read when the line is written, so that a change
+    // already undone is not logged.
+    connect(pStore, &CHistoryStore::signalAvailabilityChanged, this, [this] {
+        logHistoryState(m_pHistoryStore->isAvailable(), m_pHistoryStore->unavailableReason());
+    });
+    logHistoryState(pStore->isAvailable(), pStore->unavailableReason());
+}
+
+void CServiceRunner::logHistoryState(bool bAvailable, const QString& strReason)
+{
+    if (bAvailable) {
+        if (m_iHistoryLogged != 1)
+            logEvent(QStringLiteral("history: recording %1in %2")
+                         .arg(m_iHistoryLogged == 0 ? QStringLiteral("again ") : QString(),
+                              m_pHistoryStore->path()));
+        m_iHistoryLogged = 1;
+        m_setHistoryReasons.clear();
+        return;
+    }
+    // A file that fails the same way at every retry is told once.
+    if (m_iHistoryLogged == 0 && m_setHistoryReasons.contains(strReason))
+        return;
+    m_iHistoryLogged = 0;
+    m_setHistoryReasons << strReason;
+    logEvent(QStringLiteral("history: not recording: %1; polls wait up to %2 s for it, and it is tried "
+                            "again every %3 s")
+                 .arg(strReason)
+                 .arg(CHistoryWriter::kPendingSeconds)
+                 .arg(CHistoryWriter::kRetryMsec / 1000));
 }
 
 CRackmind* CServiceRunner::registry() const
@@ -145,9 +179,13 @@ bool CServiceRunner::start()
             Qt::DirectConnection);
         // The writer tells at most once a minute; the count is of those since it last told.
         if (m_pHistoryStore)
-            connect(m_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
-                logEvent(QStringLiteral("history: %1 polls not recorded: the history file cannot keep up")
-                             .arg(iCount));
+            connect(m_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [this](qint64 iCount) {
+                logEvent(QStringLiteral("history: %1 polls not recorded: %2")
+                             .arg(iCount)
+                             .arg(m_pHistoryStore->isAvailable()
+                                      ? QStringLiteral("the history file cannot keep up")
+                                      : QStringLiteral("more than %1 s of them waited for the history file")
+                                            .arg(CHistoryWriter::kPendingSeconds)));
             });
     }
     m_bMailLogged = true;

@@ -54,6 +54,9 @@ public:
     CRackmind* registry() const;
 
 private:
+    // One line when the history file becomes unusable (for each reason it gives) and one when it takes
+    // what is recorded again.
+    void logHistoryState(bool bAvailable, const QString& strReason);
     void applyMetrics();
     // Polls the ports port.prt lists now, saying which were added or removed; a broken file keeps them.
     void reloadPorts();
@@ -73,6 +76,8 @@ private:
     QSet<QString> m_setGroupAlarmsLogged;
     bool m_bReadyTold = false;
     int m_iInterfacesLogged = -1;
+    int m_iHistoryLogged = -1;         // the availability last logged, -1 none yet
+    QSet<QString> m_setHistoryReasons; // logged since the file was last available
 };
 
 // One line on standard error, written at once.
