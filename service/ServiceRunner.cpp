@@ -97,6 +97,15 @@ void CServiceRunner::logHistoryState(bool bAvailable, const QString& strReason)
                  .arg(CHistoryWriter::kRetryMsec / 1000));
 }
 
+QString CServiceRunner::exposureWarning(const QString&, const QString&, uint, uint)
+{
+    return QString();
+}
+
+void CServiceRunner::warnExposedFiles()
+{
+}
+
 CRackmind* CServiceRunner::registry() const
 {
     return m_pRoom->registry();

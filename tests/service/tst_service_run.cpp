@@ -38,6 +38,7 @@ private slots:
     void hoveringReadingDebouncedAndDeletedKeyReverts();
     void historyRetentionReloaded();
     void historyUnusableTold();
+    void exposedFilesWarned();
 
 private:
     void startService(const QStringList& listArgs = {});
@@ -478,6 +479,29 @@ void TestServiceRun::historyUnusableTold()
     QFile notes(strNotes);
     QVERIFY(notes.open(QIODevice::ReadOnly));
     QCOMPARE(notes.readAll(), baNotes);
+}
+
+// The files with secrets checked at start and on each reload: a line each time while others can read one.
+void TestServiceRun::exposedFilesWarned()
+{
+    QVERIFY(::chmod(QFile::encodeName(m_strConfig).constData(), 0644) == 0);
+    const QString strWarning =
+        QStringLiteral("warning: %1 is readable by others (mode 0644); it holds the mail password")
+            .arg(m_strConfig);
+    const auto reloaded = [&] {
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        // Ready again once its lines are written: read what it said.
+        return waitNotify("RELOADING=1") && waitNotify("READY=1") && waitLog(QString(), 0);
+    };
+    startService();
+    QVERIFY(waitNotify("READY=1"));
+    QVERIFY2(waitLog(strWarning), qPrintable(m_strLog));
+    QVERIFY(reloaded());
+    QCOMPARE(m_strLog.count(strWarning), 2);
+    QVERIFY(::chmod(QFile::encodeName(m_strConfig).constData(), 0640) == 0);
+    QVERIFY(reloaded());
+    QCOMPARE(m_strLog.count(QStringLiteral("settings reloaded")), 2);
+    QCOMPARE(m_strLog.count(QStringLiteral("warning: ")), 2);
 }
 
 QTEST_GUILESS_MAIN(TestServiceRun)
