@@ -22,6 +22,10 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr uint kUdpLocalPort = 51230;
@@ -97,13 +101,54 @@ void CServiceRunner::logHistoryState(bool bAvailable, const QString& strReason)
                  .arg(CHistoryWriter::kRetryMsec / 1000));
 }
 
-QString CServiceRunner::exposureWarning(const QString&, const QString&, uint, uint)
+QString CServiceRunner::exposureWarning(const QString& strFile, const QString& strHolds, uint uiUid,
+                                        uint uiGid)
 {
-    return QString();
+    struct stat st;
+    if (::stat(QFile::encodeName(strFile).constData(), &st) != 0)
+        return QString();
+    const auto access = [](bool bRead, bool bWrite) {
+        return bRead && bWrite ? QStringLiteral("readable and writable")
+               : bRead         ? QStringLiteral("readable")
+                               : QStringLiteral("writable");
+    };
+    const mode_t mode = st.st_mode & 07777;
+    QStringList listWho;
+    if (mode & (S_IROTH | S_IWOTH))
+        listWho << access(mode & S_IROTH, mode & S_IWOTH) + QStringLiteral(" by others");
+    if ((mode & (S_IRGRP | S_IWGRP)) && st.st_gid != 0 && st.st_gid != uiGid) {
+        const group* pGroup = ::getgrgid(st.st_gid);
+        listWho << access(mode & S_IRGRP, mode & S_IWGRP) + QStringLiteral(" by group ") +
+                       (pGroup ? QString::fromLocal8Bit(pGroup->gr_name) : QString::number(st.st_gid));
+    }
+    if (st.st_uid != 0 && st.st_uid != uiUid) {
+        const passwd* pUser = ::getpwuid(st.st_uid);
+        listWho << QStringLiteral("owned by ") +
+                       (pUser ? QString::fromLocal8Bit(pUser->pw_name) : QString::number(st.st_uid));
+    }
+    if (listWho.isEmpty())
+        return QString();
+    return QStringLiteral("warning: %1 is %2 (mode %3); it holds %4")
+        .arg(strFile, listWho.join(QStringLiteral(" and ")),
+             QStringLiteral("%1").arg(uint(mode), 4, 8, QLatin1Char('0')), strHolds);
 }
 
 void CServiceRunner::warnExposedFiles()
 {
+    const QString strWebConfig =
+        m_options.strWebConfigFile.isEmpty() ? g_settings.metricsWebConfigFile : m_options.strWebConfigFile;
+    const QPair<QString, QString> aFiles[] = {
+        {m_options.strConfigFile, QStringLiteral("the mail password")},
+        {strWebConfig, QStringLiteral("the metrics endpoint's users and password hashes")},
+        {m_pExporter->webConfig().strKeyFile, QStringLiteral("the metrics endpoint's TLS private key")},
+    };
+    for (const auto& file : aFiles) {
+        const QString strWarning = file.first.isEmpty()
+                                       ? QString()
+                                       : exposureWarning(file.first, file.second, ::geteuid(), ::getegid());
+        if (!strWarning.isEmpty())
+            logEvent(strWarning);
+    }
 }
 
 CRackmind* CServiceRunner::registry() const
@@ -219,6 +264,7 @@ bool CServiceRunner::start()
     m_pExporter->setSources(pRegistry, pDriver);
     connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
+    warnExposedFiles();
     auto* pWatch = new QTimer(this);
     connect(pWatch, &QTimer::timeout, this, &CServiceRunner::slotWatch);
     pWatch->start(int(m_pRoom->options().uiUpdateRate));
@@ -236,6 +282,7 @@ void CServiceRunner::reload()
     m_pRoom->applySettings();
     logMailSetup();
     applyMetrics();
+    warnExposedFiles();
     if (m_bReadyTold)
         notifyServiceManager(QStringLiteral("READY=1"));
 }
