@@ -39,6 +39,7 @@ private slots:
     void historyRetentionReloaded();
     void historyUnusableTold();
     void exposedFilesWarned();
+    void undeliverableMailTold();
 
 private:
     void startService(const QStringList& listArgs = {});
@@ -502,6 +503,29 @@ void TestServiceRun::exposedFilesWarned()
     QVERIFY(reloaded());
     QCOMPARE(m_strLog.count(QStringLiteral("settings reloaded")), 2);
     QCOMPARE(m_strLog.count(QStringLiteral("warning: ")), 2);
+}
+
+// An alarm mail the server refuses is told with its reason, after the alarm and its queueing.
+void TestServiceRun::undeliverableMailTold()
+{
+    CSimThread sim;
+    QVERIFY(startQuietFleet(sim));
+    QByteArray baConfig = m_baShipped;
+    baConfig.replace(";Host=\n", "Host=127.0.0.1\n")
+        .replace(";Port=25\n", "Port=" + QByteArray::number(freePort()) + '\n')
+        .replace(";Receiver=\n", "Receiver=ops@example.org\n");
+    writeConfig(baConfig);
+    startService();
+    QVERIFY2(waitLog(QStringLiteral("PDU 10.200.1.1 \"PDU-001\" online")), qPrintable(m_strLog));
+    QCOMPARE(sim.command(QStringLiteral("set 1 voltageWarn 240 voltageOverload 260 voltage 250")).last(),
+             QStringLiteral("ok"));
+    const QString strMail = QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org ");
+    QVERIFY2(waitLog(strMail + QStringLiteral("not delivered: ")), qPrintable(m_strLog));
+    QVERIFY2(m_strLog.indexOf(QStringLiteral("alarm voltage warn on PDU 10.200.1.1")) <
+                     m_strLog.indexOf(strMail + QStringLiteral("queued")) &&
+                 m_strLog.indexOf(strMail + QStringLiteral("queued")) <
+                     m_strLog.indexOf(strMail + QStringLiteral("not delivered")),
+             qPrintable(m_strLog));
 }
 
 QTEST_GUILESS_MAIN(TestServiceRun)
