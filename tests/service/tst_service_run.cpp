@@ -1,5 +1,6 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 #include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
@@ -38,6 +39,7 @@ private slots:
     void hoveringReadingDebouncedAndDeletedKeyReverts();
     void historyRetentionReloaded();
     void historyUnusableTold();
+    void fullStateFolderTold();
     void exposedFilesWarned();
     void undeliverableMailTold();
 
@@ -53,6 +55,8 @@ private:
     bool setLink(bool bUp);
 
     QTemporaryDir m_dir;
+    // What the service is started through, when anything (its arguments follow the program's).
+    QStringList m_listWrapper;
     QString m_strConfig;
     QByteArray m_baShipped;
     QProcess m_service;
@@ -161,6 +165,7 @@ void TestServiceRun::cleanup()
         m_service.waitForFinished();
     }
     m_service.setStandardErrorFile(QString());
+    m_listWrapper.clear();
     for (int* pFd : {&m_fdNotify, &m_fdProbe, &m_fdLog}) {
         if (*pFd >= 0)
             ::close(*pFd);
@@ -193,8 +198,10 @@ void TestServiceRun::startService(const QStringList& listArgs)
     env.insert(QStringLiteral("NOTIFY_SOCKET"), m_dir.filePath(QStringLiteral("notify")));
     m_service.setProcessEnvironment(env);
     m_service.setWorkingDirectory(m_dir.path());
-    m_service.start(QStringLiteral(RACKMINDD),
-                    QStringList{QStringLiteral("--config"), m_strConfig} + listArgs);
+    const QStringList listCommand =
+        m_listWrapper + QStringList{QStringLiteral(RACKMINDD), QStringLiteral("--config"), m_strConfig} +
+        listArgs;
+    m_service.start(listCommand.first(), listCommand.mid(1));
     QVERIFY(m_service.waitForStarted());
 }
 
@@ -480,6 +487,44 @@ void TestServiceRun::historyUnusableTold()
     QFile notes(strNotes);
     QVERIFY(notes.open(QIODevice::ReadOnly));
     QCOMPARE(notes.readAll(), baNotes);
+}
+
+// The state folder full (a small file system in a mount namespace of the service's own): told once,
+// though every retry opens the file well and fails its write, and told again once there is room.
+void TestServiceRun::fullStateFolderTold()
+{
+    const QString strState = m_dir.filePath(QStringLiteral("state"));
+    QVERIFY(QDir().mkpath(strState));
+    m_listWrapper = QStringList{QStringLiteral("unshare"),
+                                QStringLiteral("--mount"),
+                                QStringLiteral("--propagation"),
+                                QStringLiteral("private"),
+                                QStringLiteral("sh"),
+                                QStringLiteral("-c"),
+                                QStringLiteral("mount -t tmpfs -o size=2m tmpfs \"$0\" && exec \"$@\""),
+                                strState};
+    qputenv("STATE_DIRECTORY", strState.toLocal8Bit());
+    startService();
+    qunsetenv("STATE_DIRECTORY");
+    QVERIFY2(waitLog(QStringLiteral("history: recording in %1/history.sqlite").arg(strState)),
+             qPrintable(m_strLog));
+    // Filled from outside, through the service's own view of its folder.
+    const QByteArray baFiller =
+        QFile::encodeName(QStringLiteral("/proc/%1/root%2/filler").arg(m_service.processId()).arg(strState));
+    const int fd = ::open(baFiller.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(fd >= 0);
+    static const char acBlock[65536] = {};
+    while (::write(fd, acBlock, sizeof acBlock) > 0) {
+    }
+    ::close(fd);
+    const QString strFull = QStringLiteral("history: not recording: ");
+    QVERIFY2(waitLog(strFull), qPrintable(m_strLog));
+    // Three retries pass.
+    QVERIFY(!waitLog(QStringLiteral("history: recording again"), 3 * CHistoryWriter::kRetryMsec));
+    QCOMPARE(m_strLog.count(QStringLiteral("history: ")), 2);
+    QVERIFY(::unlink(baFiller.constData()) == 0);
+    QVERIFY2(waitLog(QStringLiteral("history: recording again")), qPrintable(m_strLog));
+    QCOMPARE(m_strLog.count(strFull), 1);
 }
 
 // The files with secrets checked at start and on each reload: a line each time while others can read one.
