@@ -4,6 +4,7 @@
 #include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QTcpServer>
@@ -527,27 +528,49 @@ void TestServiceRun::fullStateFolderTold()
     QCOMPARE(m_strLog.count(strFull), 1);
 }
 
-// The files with secrets checked at start and on each reload: a line each time while others can read one.
+// The files with secrets checked at start and on each reload: a line for each that others can reach.
 void TestServiceRun::exposedFilesWarned()
 {
-    QVERIFY(::chmod(QFile::encodeName(m_strConfig).constData(), 0644) == 0);
-    const QString strWarning =
+    QVERIFY(makeTlsFiles(QDir(m_dir.path())));
+    const QString strWeb = m_dir.filePath(QStringLiteral("web.yml"));
+    const QString strKey = m_dir.filePath(QStringLiteral("server.key"));
+    {
+        QFile file(strWeb);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n") > 0);
+    }
+    const auto setMode = [](const QString& strFile, uint uiMode, uint uiGroup) {
+        const QByteArray baFile = QFile::encodeName(strFile);
+        return ::chown(baFile.constData(), 0, uiGroup) == 0 && ::chmod(baFile.constData(), uiMode) == 0;
+    };
+    QVERIFY(setMode(m_strConfig, 0644, 0) && setMode(strWeb, 0604, 0) && setMode(strKey, 0640, 4242));
+    const QStringList listWarnings = {
         QStringLiteral("warning: %1 is readable by others (mode 0644); it holds the mail password")
-            .arg(m_strConfig);
+            .arg(m_strConfig),
+        QStringLiteral(
+            "warning: %1 is readable by others (mode 0604); it holds the metrics endpoint's users and "
+            "password hashes")
+            .arg(strWeb),
+        QStringLiteral(
+            "warning: %1 is readable by group 4242 (mode 0640); it holds the metrics endpoint's TLS "
+            "private key")
+            .arg(strKey)};
     const auto reloaded = [&] {
         ::kill(pid_t(m_service.processId()), SIGHUP);
         // Ready again once its lines are written: read what it said.
         return waitNotify("RELOADING=1") && waitNotify("READY=1") && waitLog(QString(), 0);
     };
-    startService();
+    startService({QStringLiteral("--metrics"), QStringLiteral("--metrics-port"), QString::number(freePort()),
+                  QStringLiteral("--web.config.file"), strWeb});
     QVERIFY(waitNotify("READY=1"));
-    QVERIFY2(waitLog(strWarning), qPrintable(m_strLog));
+    QVERIFY2(waitLog(QStringLiteral("metrics: serving https://")), qPrintable(m_strLog));
     QVERIFY(reloaded());
-    QCOMPARE(m_strLog.count(strWarning), 2);
-    QVERIFY(::chmod(QFile::encodeName(m_strConfig).constData(), 0640) == 0);
+    for (const QString& strWarning : listWarnings)
+        QVERIFY2(m_strLog.count(strWarning) == 2, qPrintable(m_strLog));
+    QVERIFY(setMode(m_strConfig, 0640, 0) && setMode(strWeb, 0600, 0) && setMode(strKey, 0600, 4242));
     QVERIFY(reloaded());
     QCOMPARE(m_strLog.count(QStringLiteral("settings reloaded")), 2);
-    QCOMPARE(m_strLog.count(QStringLiteral("warning: ")), 2);
+    QCOMPARE(m_strLog.count(QStringLiteral("warning: ")), 6);
 }
 
 // An alarm mail the server refuses is told with its reason, after the alarm and its queueing.
