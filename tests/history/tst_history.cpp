@@ -641,27 +641,6 @@ private slots:
         QCOMPARE(iOffered - iPending, iDropped);
     }
 
-    // The page shows a file that cannot be used and what waits for it, and its return.
-    void unusableFileOnThePage()
-    {
-        const QString strPath = m_dir.filePath(QStringLiteral("held.sqlite"));
-        QVERIFY(QDir().mkpath(strPath));
-        CHistoryStore store(strPath);
-        CMetricsExporter exporter;
-        exporter.setHistoryStore(&store);
-        for (int i = 0; i < 7; ++i)
-            store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch() + i, 230));
-        QByteArray baPage = exporter.refresh();
-        QVERIFY(baPage.contains("\nrackmind_history_available 0\n"));
-        QVERIFY(baPage.contains("\nrackmind_history_samples_pending 7\n"));
-        QVERIFY(QDir(strPath).removeRecursively());
-        store.flush();
-        QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
-        baPage = exporter.refresh();
-        QVERIFY(baPage.contains("\nrackmind_history_available 1\n"));
-        QVERIFY(baPage.contains("\nrackmind_history_samples_pending 0\n"));
-    }
-
     // Thinning walks the key device by device (or an index): never a scan of a whole table.
     void thinningUsesTheKey()
     {

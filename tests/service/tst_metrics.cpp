@@ -172,8 +172,6 @@ void TestMetrics::render_data()
     QTest::newRow("device count") << 1 << QByteArray("rackmind_pdus 1\n") << true;
     QTest::newRow("counters") << 1 << QByteArray("# TYPE rackmind_replies_received_total counter\n") << true;
     QTest::newRow("history drops") << 1 << QByteArray("rackmind_history_samples_dropped_total 3\n") << true;
-    QTest::newRow("history unavailable") << 1 << QByteArray("\nrackmind_history_available 0\n") << true;
-    QTest::newRow("history pending") << 1 << QByteArray("\nrackmind_history_samples_pending 42\n") << true;
     QTest::newRow("info, label quoting") << 1 << info << true;
     QTest::newRow("voltage by mac only") << 1 << "rackmind_pdu_voltage_volts" + mac + "} 251\n" << true;
     QTest::newRow("current") << 1 << "rackmind_pdu_current_amperes" + mac + "} 5.25\n" << true;
