@@ -107,6 +107,11 @@ qint64 CHistoryStore::droppedSamples() const
     return m_pWriter->droppedSamples();
 }
 
+qint64 CHistoryStore::pendingSamples() const
+{
+    return m_pWriter->pendingSamples();
+}
+
 bool CHistoryStore::isAvailable() const
 {
     QMutexLocker lock(&m_mutexState);

@@ -77,8 +77,10 @@ public:
     // Blocking: stores what is pending now, then thins by the clock (tests, benchmarks, shutdown).
     void flush();
 
-    // Samples the writer's queue had no room for since the start (it holds kMaxPendingSamples).
+    // Samples the writer's queue had no room for since the start (it holds some seconds of the room's
+    // polls), and those waiting in it now.
     qint64 droppedSamples() const;
+    qint64 pendingSamples() const;
 
     bool isAvailable() const;
     // Why the store cannot be used, in the user's language; empty while it can.

@@ -61,6 +61,7 @@ CHistoryWriter::CHistoryWriter(CHistoryStore* pStore, const QString& strPath)
     : m_pStore(pStore), m_strPath(strPath),
       m_strConnection(QStringLiteral("history-writer-%1").arg(quintptr(this), 0, 16))
 {
+    m_timerRate.start();
 }
 
 CHistoryWriter::~CHistoryWriter() = default;
@@ -68,10 +69,38 @@ CHistoryWriter::~CHistoryWriter() = default;
 void CHistoryWriter::enqueueSample(const QString& strMac, const HistorySample& sample)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_vecSamples.size() < kMaxPendingSamples)
+    m_rate.offer(m_timerRate.elapsed());
+    if (m_vecSamples.size() < m_rate.cap())
         m_vecSamples.append({strMac, sample});
     else
         ++m_iDroppedSamples;
+}
+
+void CHistoryWriter::RoomRate::offer(qint64 iMsecs)
+{
+    const qint64 iSecond = iMsecs / 1000;
+    if (iSecond != m_iSecond) {
+        if (m_iSecond < 0 || iSecond < m_iSecond || iSecond - m_iSecond >= kWindow) {
+            // The first sample, or none for a whole window: the room is measured afresh.
+            m_aiOffered.fill(0);
+            m_iSum = 0;
+            m_iFirst = iSecond;
+        } else {
+            // The second that ended joins the sum, the seconds that fall out of the window leave it.
+            m_iSum += m_aiOffered[size_t(m_iSecond % kWindow)];
+            for (qint64 i = m_iSecond + 1; i <= iSecond; ++i) {
+                qint64& iSlot = m_aiOffered[size_t(i % kWindow)];
+                m_iSum -= iSlot;
+                iSlot = 0;
+            }
+        }
+        m_iSecond = iSecond;
+        const qint64 iWhole = qMin<qint64>(iSecond - m_iFirst, kWindow - 1);
+        m_iCap = iWhole < kSettle ? kMaxPendingSamples
+                                  : int(qBound<qint64>(1, (m_iSum * kPendingSeconds + iWhole - 1) / iWhole,
+                                                       kMaxPendingSamples));
+    }
+    ++m_aiOffered[size_t(iSecond % kWindow)];
 }
 
 void CHistoryWriter::enqueueLabel(const QString& strMac, const QStringList& listLabel)
@@ -225,7 +254,8 @@ bool CHistoryWriter::open()
             m_hashTotals[it.key()] = qMax(m_hashTotals.value(it.key()), it.value());
     }
     m_bOpen = true;
-    m_pStore->setAvailability(true, QString());
+    if (!m_bWriteFailed)
+        m_pStore->setAvailability(true, QString());
     return true;
 }
 
@@ -469,6 +499,7 @@ void CHistoryWriter::slotBatch()
         return;
     if (!writeBatch())
         return;
+    writtenAgain();
     const qint64 iNow = Clock::now().toMSecsSinceEpoch();
     if (floorTo(iNow, kMinute) != m_iLastThinMinute) {
         m_iLastThinMinute = floorTo(iNow, kMinute);
@@ -479,8 +510,10 @@ void CHistoryWriter::slotBatch()
 void CHistoryWriter::slotFlush()
 {
     reportDrops();
-    if ((m_bOpen || open()) && writeBatch())
+    if ((m_bOpen || open()) && writeBatch()) {
+        writtenAgain();
         thin(Clock::now().toMSecsSinceEpoch());
+    }
 }
 
 bool CHistoryWriter::writeBatch()
@@ -577,7 +610,8 @@ bool CHistoryWriter::writeBatch()
     m_db.rollback();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        const int iKept = qMin(vecSamples.size(), kMaxPendingSamples / 2);
+        // Within the cap with what came meanwhile; the oldest go first.
+        const int iKept = qBound(0, m_rate.cap() - m_vecSamples.size(), vecSamples.size());
         m_iDroppedSamples += vecSamples.size() - iKept;
         m_vecSamples = vecSamples.mid(vecSamples.size() - iKept) + m_vecSamples;
         m_vecLabels = vecLabels + m_vecLabels;
@@ -585,8 +619,17 @@ bool CHistoryWriter::writeBatch()
         m_vecAlarms = vecAlarms + m_vecAlarms;
         m_vecBudgets = vecBudgets + m_vecBudgets;
     }
+    m_bWriteFailed = true;
     close(strReason);
     return false;
+}
+
+void CHistoryWriter::writtenAgain()
+{
+    if (!m_bWriteFailed)
+        return;
+    m_bWriteFailed = false;
+    m_pStore->setAvailability(true, QString());
 }
 
 bool CHistoryWriter::writeBudgets(const QVector<QPair<QString, QPair<double, double>>>& vecBudgets)
@@ -720,6 +763,7 @@ bool CHistoryWriter::thin(qint64 iNow)
         const QString strReason =
             failure(CHistoryStore::tr("the history file %1 cannot be written").arg(m_strPath));
         m_db.rollback();
+        m_bWriteFailed = true;
         close(strReason);
     }
     return bOk;

@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QVector>
 
+#include <array>
 #include <mutex>
 
 class QTimer;
@@ -43,12 +44,42 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_iDroppedSamples;
     }
+    // Samples waiting for the file now.
+    qint64 pendingSamples()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_vecSamples.size();
+    }
     // The statement that thins a table: rows aged out (one bound value), or (bFuture) rows stamped after
     // now up to a newest stamp (two).
     static QString thinStatement(const char* pszTable, bool bFuture);
 
     // Bounds on what waits while the file cannot be written: the newest events are kept longest.
+    // Samples wait for kPendingSeconds of the room's polls (RoomRate); kMaxPendingSamples bounds the
+    // memory whatever the rate.
+    static constexpr int kPendingSeconds = 30;
     static constexpr int kMaxPendingSamples = 200000;
+    // How many samples may wait: kPendingSeconds of those offered, at the average rate of the whole
+    // seconds in the last kWindow, once kSettle have passed (a room found PDU by PDU at start would look
+    // small). Half a minute lets several retries of the file and another writer's lock time-out pass
+    // without a loss, and shows a file that stays unusable in the dropped count within half a minute,
+    // in a room of one PDU as of thousands.
+    class RoomRate
+    {
+    public:
+        static constexpr int kWindow = 60;
+        static constexpr int kSettle = 5;
+        // A sample offered at iMsecs of a clock that only runs forward.
+        void offer(qint64 iMsecs);
+        int cap() const { return m_iCap; }
+
+    private:
+        std::array<qint64, kWindow> m_aiOffered{}; // by second modulo kWindow
+        qint64 m_iSum = 0;                         // of the whole seconds among them
+        qint64 m_iSecond = -1;                     // the second being counted
+        qint64 m_iFirst = 0;                       // the first second counted
+        int m_iCap = kMaxPendingSamples;
+    };
     static constexpr int kMaxPendingEvents = 20000;
     static constexpr int kRetryMsec = 5000;
     // Samples turned away are told at most this often, so that a room the file cannot keep up with does
@@ -107,12 +138,16 @@ private:
     QString failure(const QString& strWhat) const;
     // Tells of samples turned away since the last time, once kDropReportMsec have passed since then.
     void reportDrops();
+    // After a write that failed the file counts as available again only once a batch went in: a full
+    // disk opens well and fails the next write, which would otherwise flap every retry.
+    void writtenAgain();
 
     CHistoryStore* m_pStore;
     QString m_strPath;
     QString m_strConnection;
     QSqlDatabase m_db;
     bool m_bOpen = false;
+    bool m_bWriteFailed = false; // the last write failed: see writtenAgain()
     QElapsedTimer m_timerRetry;
     QTimer* m_pTimer = nullptr;
     QHash<QString, PduState> m_hashPdu;
@@ -143,4 +178,8 @@ private:
     QHash<QString, qint64> m_hashTotals;
     HistoryRetention m_retention;
     qint64 m_iDroppedSamples = 0;
+    // Measured on the writer's own clock, as its batches run: a test that steps the program's clock
+    // through hours hands them over in a moment, and the writer takes them at its real pace.
+    QElapsedTimer m_timerRate;
+    RoomRate m_rate;
 };

@@ -100,6 +100,8 @@ QByteArray CMetricsExporter::refresh()
     }
     if (m_pHistoryStore) {
         totals.iHistorySamplesDropped = m_pHistoryStore->droppedSamples();
+        totals.iHistoryAvailable = m_pHistoryStore->isAvailable() ? 1 : 0;
+        totals.iHistorySamplesPending = m_pHistoryStore->pendingSamples();
         totals.hashEnergyUnits = m_pHistoryStore->energyTotals();
     }
     // Two pages take turns: the one before last is written over once no scrape sends it any more, since

@@ -36,6 +36,8 @@ public:
     QString errorString() const { return m_strError; }
     // What the serving configuration does that an operator should hear of (costly password hashes).
     QStringList warnings() const { return m_listWarnings; }
+    // The web configuration the endpoint serves with (empty while it serves none).
+    const WebConfig& webConfig() const { return m_config; }
     // "http" or "https", as the endpoint serves now.
     QString scheme() const { return m_config.tls() ? QStringLiteral("https") : QStringLiteral("http"); }
     // Renders and publishes now; returns the text.

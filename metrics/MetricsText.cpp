@@ -209,9 +209,19 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
                  "Network interfaces polled on; 0 means no PDU can be heard.");
     appendSample(ba, "rackmind_polled_interfaces", {}, QByteArray::number(totals.iPolledInterfaces));
     appendFamily(ba, "rackmind_history_samples_dropped_total", "counter",
-                 "Polls not recorded in the history file because its writer could not keep up.");
+                 "Polls not recorded in the history file: its writer fell behind or the file could not be "
+                 "written while its queue filled.");
     appendSample(ba, "rackmind_history_samples_dropped_total", {},
                  QByteArray::number(totals.iHistorySamplesDropped));
+    if (totals.iHistoryAvailable >= 0) {
+        appendFamily(ba, "rackmind_history_available", "gauge",
+                     "1 while the history file can be written; 0 while it cannot (the reason is logged).");
+        appendSample(ba, "rackmind_history_available", {}, QByteArray::number(totals.iHistoryAvailable));
+        appendFamily(ba, "rackmind_history_samples_pending", "gauge",
+                     "Polls waiting in memory for the history file.");
+        appendSample(ba, "rackmind_history_samples_pending", {},
+                     QByteArray::number(totals.iHistorySamplesPending));
+    }
 
     const QByteArray baOne("1"), baZero("0");
     CMetricsLabels labelsHere;

@@ -15,6 +15,10 @@ struct MetricsTotals
     qint64 iLastPollMsecs = 0; // ms since the epoch, 0 before the first poll
     int iPolledInterfaces = 0;
     qint64 iHistorySamplesDropped = 0;
+    // Whether the history file takes what is recorded (1, 0; -1 without a store, then neither it nor the
+    // samples waiting for the file are shown).
+    int iHistoryAvailable = -1;
+    qint64 iHistorySamplesPending = 0;
     // Each PDU's energy since the history file first recorded it (Energy units, by MAC as the store
     // keys it); empty without a store, and then no energy series is shown.
     QHash<QString, qint64> hashEnergyUnits;

@@ -8,6 +8,7 @@
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 #include "mail/MailQueue.h"
 #include "metrics/MetricsExporter.h"
 #include "room/Room.h"
@@ -21,6 +22,10 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr uint kUdpLocalPort = 51230;
@@ -56,11 +61,94 @@ CServiceRunner::CServiceRunner(const ServiceOptions& options, QObject* parent)
 
 void CServiceRunner::setHistoryStore(CHistoryStore* pStore)
 {
+    if (m_pHistoryStore)
+        disconnect(m_pHistoryStore, &CHistoryStore::signalAvailabilityChanged, this, nullptr);
     m_pHistoryStore = pStore;
     RoomOptions options = m_pRoom->options();
     options.pHistoryStore = pStore;
     m_pRoom->setOptions(options);
     m_pExporter->setHistoryStore(pStore);
+    if (!pStore)
+        return;
+    // Told from the writer's thread; the state is read when the line is written, so that a change
+    // already undone is not logged.
+    connect(pStore, &CHistoryStore::signalAvailabilityChanged, this, [this] {
+        logHistoryState(m_pHistoryStore->isAvailable(), m_pHistoryStore->unavailableReason());
+    });
+    logHistoryState(pStore->isAvailable(), pStore->unavailableReason());
+}
+
+void CServiceRunner::logHistoryState(bool bAvailable, const QString& strReason)
+{
+    if (bAvailable) {
+        if (m_iHistoryLogged != 1)
+            logEvent(QStringLiteral("history: recording %1in %2")
+                         .arg(m_iHistoryLogged == 0 ? QStringLiteral("again ") : QString(),
+                              m_pHistoryStore->path()));
+        m_iHistoryLogged = 1;
+        m_setHistoryReasons.clear();
+        return;
+    }
+    // A file that fails the same way at every retry is told once.
+    if (m_iHistoryLogged == 0 && m_setHistoryReasons.contains(strReason))
+        return;
+    m_iHistoryLogged = 0;
+    m_setHistoryReasons << strReason;
+    logEvent(QStringLiteral("history: not recording: %1; polls wait up to %2 s for it, and it is tried "
+                            "again every %3 s")
+                 .arg(strReason)
+                 .arg(CHistoryWriter::kPendingSeconds)
+                 .arg(CHistoryWriter::kRetryMsec / 1000));
+}
+
+QString CServiceRunner::exposureWarning(const QString& strFile, const QString& strHolds, uint uiUid,
+                                        uint uiGid)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(strFile).constData(), &st) != 0)
+        return QString();
+    const auto access = [](bool bRead, bool bWrite) {
+        return bRead && bWrite ? QStringLiteral("readable and writable")
+               : bRead         ? QStringLiteral("readable")
+                               : QStringLiteral("writable");
+    };
+    const mode_t mode = st.st_mode & 07777;
+    QStringList listWho;
+    if (mode & (S_IROTH | S_IWOTH))
+        listWho << access(mode & S_IROTH, mode & S_IWOTH) + QStringLiteral(" by others");
+    if ((mode & (S_IRGRP | S_IWGRP)) && st.st_gid != 0 && st.st_gid != uiGid) {
+        const group* pGroup = ::getgrgid(st.st_gid);
+        listWho << access(mode & S_IRGRP, mode & S_IWGRP) + QStringLiteral(" by group ") +
+                       (pGroup ? QString::fromLocal8Bit(pGroup->gr_name) : QString::number(st.st_gid));
+    }
+    if (st.st_uid != 0 && st.st_uid != uiUid) {
+        const passwd* pUser = ::getpwuid(st.st_uid);
+        listWho << QStringLiteral("owned by ") +
+                       (pUser ? QString::fromLocal8Bit(pUser->pw_name) : QString::number(st.st_uid));
+    }
+    if (listWho.isEmpty())
+        return QString();
+    return QStringLiteral("warning: %1 is %2 (mode %3); it holds %4")
+        .arg(strFile, listWho.join(QStringLiteral(" and ")),
+             QStringLiteral("%1").arg(uint(mode), 4, 8, QLatin1Char('0')), strHolds);
+}
+
+void CServiceRunner::warnExposedFiles()
+{
+    const QString strWebConfig =
+        m_options.strWebConfigFile.isEmpty() ? g_settings.metricsWebConfigFile : m_options.strWebConfigFile;
+    const QPair<QString, QString> aFiles[] = {
+        {m_options.strConfigFile, QStringLiteral("the mail password")},
+        {strWebConfig, QStringLiteral("the metrics endpoint's users and password hashes")},
+        {m_pExporter->webConfig().strKeyFile, QStringLiteral("the metrics endpoint's TLS private key")},
+    };
+    for (const auto& file : aFiles) {
+        const QString strWarning = file.first.isEmpty()
+                                       ? QString()
+                                       : exposureWarning(file.first, file.second, ::geteuid(), ::getegid());
+        if (!strWarning.isEmpty())
+            logEvent(strWarning);
+    }
 }
 
 CRackmind* CServiceRunner::registry() const
@@ -145,9 +233,13 @@ bool CServiceRunner::start()
             Qt::DirectConnection);
         // The writer tells at most once a minute; the count is of those since it last told.
         if (m_pHistoryStore)
-            connect(m_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [](qint64 iCount) {
-                logEvent(QStringLiteral("history: %1 polls not recorded: the history file cannot keep up")
-                             .arg(iCount));
+            connect(m_pHistoryStore, &CHistoryStore::signalSamplesDropped, this, [this](qint64 iCount) {
+                logEvent(QStringLiteral("history: %1 polls not recorded: %2")
+                             .arg(iCount)
+                             .arg(m_pHistoryStore->isAvailable()
+                                      ? QStringLiteral("the history file cannot keep up")
+                                      : QStringLiteral("more than %1 s of them waited for the history file")
+                                            .arg(CHistoryWriter::kPendingSeconds)));
             });
     }
     m_bMailLogged = true;
@@ -172,6 +264,7 @@ bool CServiceRunner::start()
     m_pExporter->setSources(pRegistry, pDriver);
     connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
+    warnExposedFiles();
     auto* pWatch = new QTimer(this);
     connect(pWatch, &QTimer::timeout, this, &CServiceRunner::slotWatch);
     pWatch->start(int(m_pRoom->options().uiUpdateRate));
@@ -189,6 +282,7 @@ void CServiceRunner::reload()
     m_pRoom->applySettings();
     logMailSetup();
     applyMetrics();
+    warnExposedFiles();
     if (m_bReadyTold)
         notifyServiceManager(QStringLiteral("READY=1"));
 }

@@ -53,7 +53,17 @@ public:
 
     CRackmind* registry() const;
 
+    // The warning for a file holding strHolds (a secret) that others than root and the service's own
+    // user and group (uid, gid) can read or change, or whose owner is neither; empty when none can.
+    static QString exposureWarning(const QString& strFile, const QString& strHolds, uint uiUid, uint uiGid);
+
 private:
+    // A line for each file with secrets that others can read or change: the configuration file, the
+    // web configuration and its TLS key.
+    void warnExposedFiles();
+    // One line when the history file becomes unusable (for each reason it gives) and one when it takes
+    // what is recorded again.
+    void logHistoryState(bool bAvailable, const QString& strReason);
     void applyMetrics();
     // Polls the ports port.prt lists now, saying which were added or removed; a broken file keeps them.
     void reloadPorts();
@@ -73,6 +83,8 @@ private:
     QSet<QString> m_setGroupAlarmsLogged;
     bool m_bReadyTold = false;
     int m_iInterfacesLogged = -1;
+    int m_iHistoryLogged = -1;         // the availability last logged, -1 none yet
+    QSet<QString> m_setHistoryReasons; // logged since the file was last available
 };
 
 // One line on standard error, written at once.

@@ -29,10 +29,12 @@ class TestDocs : public QObject
         return list;
     }
 
-    // Every family the page can hold: the energy counter appears only with a history store behind it.
+    // Every family the page can hold: the energy counter and the store's state appear only with a
+    // history store behind it.
     static QStringList servedFamilies()
     {
         MetricsTotals totals;
+        totals.iHistoryAvailable = 1;
         totals.hashEnergyUnits.insert(QStringLiteral("00:04:A3:0B:0C:FF"), 1);
         return captures(QString::fromUtf8(renderMetrics({}, totals)),
                         QStringLiteral("(?m)^# TYPE (rackmind_[a-z_]+) "));

@@ -345,6 +345,11 @@ private slots:
         QVERIFY(!store.isAvailable());
         QVERIFY2(store.unavailableReason().contains(QStringLiteral("full")),
                  qPrintable(store.unavailableReason()));
+        // A retry opens the full file well and fails its write: still unavailable, nothing to tell.
+        QSignalSpy spyFlap(&store, &CHistoryStore::signalAvailabilityChanged);
+        store.addSample(kMac, sampleAt(t += 1000, 230));
+        store.flush();
+        QCOMPARE(spyFlap.size(), 0);
         QCOMPARE(
             QProcess::execute(QStringLiteral("mount"),
                               {QStringLiteral("-o"), QStringLiteral("remount,size=64m"), dirMount.path()}),
@@ -600,6 +605,40 @@ private slots:
         exporter.setHistoryStore(&store);
         QVERIFY(exporter.refresh().contains("\nrackmind_history_samples_dropped_total " +
                                             QByteArray::number(iTotal) + '\n'));
+    }
+
+    // While the file cannot be used, polls wait for it up to half a minute of the room, whatever its
+    // size and poll interval; beyond that they are dropped (the queue as the writer keeps it).
+    void pendingSamplesHoldSecondsOfTheRoom_data()
+    {
+        QTest::addColumn<int>("iPdus");
+        QTest::addColumn<int>("iEvery"); // seconds between polls
+        QTest::addColumn<int>("iPolls");
+        QTest::addColumn<int>("iDropped");
+        QTest::newRow("one PDU, 40 s") << 1 << 1 << 40 << 10;
+        QTest::newRow("2000 PDUs, 29 s") << 2000 << 1 << 29 << 0;
+        QTest::newRow("2000 PDUs, 31 s") << 2000 << 1 << 31 << 2000;
+        QTest::newRow("10 PDUs every 5 s, 50 s") << 10 << 5 << 10 << 40;
+        QTest::newRow("found PDU by PDU") << -100 << 1 << 20 << 0;
+    }
+
+    void pendingSamplesHoldSecondsOfTheRoom()
+    {
+        QFETCH(int, iPdus);
+        QFETCH(int, iEvery);
+        QFETCH(int, iPolls);
+        QFETCH(int, iDropped);
+        CHistoryWriter::RoomRate rate;
+        int iPending = 0, iOffered = 0;
+        for (int iPoll = 0; iPoll < iPolls; ++iPoll) {
+            // Negative: the room grows by that many PDUs a poll, its replies spread over the second.
+            const int iNow = iPdus < 0 ? -iPdus * (iPoll + 1) : iPdus;
+            for (int i = 0; i < iNow; ++i, ++iOffered) {
+                rate.offer(qint64(iPoll) * iEvery * 1000 + i * 900 / iNow);
+                iPending += iPending < rate.cap() ? 1 : 0;
+            }
+        }
+        QCOMPARE(iOffered - iPending, iDropped);
     }
 
     // Thinning walks the key device by device (or an index): never a scan of a whole table.

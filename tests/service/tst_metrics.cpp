@@ -234,6 +234,8 @@ void TestMetrics::render()
     setGroupBudget(QStringLiteral("rack \"9\""), {16, 0.8});
     MetricsTotals totals;
     totals.iHistorySamplesDropped = 3;
+    totals.iHistoryAvailable = 0;
+    totals.iHistorySamplesPending = 42;
     totals.hashEnergyUnits.insert(QStringLiteral("00:04:A3:0B:0C:FF"), 12345 * Energy::kUnitsPerVah / 10);
     const QByteArray text = renderMetrics({&pdu}, totals);
     QVERIFY2(text.contains(line) == present, text.constData());

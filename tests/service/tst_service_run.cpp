@@ -1,8 +1,10 @@
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "history/HistoryWriter.h"
 #include "tests/common/QuietFleet.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
 #include <QTcpServer>
@@ -37,6 +39,10 @@ private slots:
     void blindUntilTheInterfaceComesUp();
     void hoveringReadingDebouncedAndDeletedKeyReverts();
     void historyRetentionReloaded();
+    void historyUnusableTold();
+    void fullStateFolderTold();
+    void exposedFilesWarned();
+    void undeliverableMailTold();
 
 private:
     void startService(const QStringList& listArgs = {});
@@ -50,6 +56,8 @@ private:
     bool setLink(bool bUp);
 
     QTemporaryDir m_dir;
+    // What the service is started through, when anything (its arguments follow the program's).
+    QStringList m_listWrapper;
     QString m_strConfig;
     QByteArray m_baShipped;
     QProcess m_service;
@@ -158,6 +166,7 @@ void TestServiceRun::cleanup()
         m_service.waitForFinished();
     }
     m_service.setStandardErrorFile(QString());
+    m_listWrapper.clear();
     for (int* pFd : {&m_fdNotify, &m_fdProbe, &m_fdLog}) {
         if (*pFd >= 0)
             ::close(*pFd);
@@ -190,8 +199,10 @@ void TestServiceRun::startService(const QStringList& listArgs)
     env.insert(QStringLiteral("NOTIFY_SOCKET"), m_dir.filePath(QStringLiteral("notify")));
     m_service.setProcessEnvironment(env);
     m_service.setWorkingDirectory(m_dir.path());
-    m_service.start(QStringLiteral(RACKMINDD),
-                    QStringList{QStringLiteral("--config"), m_strConfig} + listArgs);
+    const QStringList listCommand =
+        m_listWrapper + QStringList{QStringLiteral(RACKMINDD), QStringLiteral("--config"), m_strConfig} +
+        listArgs;
+    m_service.start(listCommand.first(), listCommand.mid(1));
     QVERIFY(m_service.waitForStarted());
 }
 
@@ -430,6 +441,157 @@ void TestServiceRun::historyRetentionReloaded()
     ::kill(pid_t(m_service.processId()), SIGHUP);
     QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
     QTRY_COMPARE_WITH_TIMEOUT(oldPolls(), 0, 90000);
+}
+
+// The history file a link to a file that is no database: the service says so once, shows it on the
+// page, counts the polls it cannot keep beyond its half minute, and records again once the file is fixed.
+void TestServiceRun::historyUnusableTold()
+{
+    const QString strStore =
+        qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/rackmindd/history.sqlite");
+    QVERIFY(QDir().mkpath(QFileInfo(strStore).path()));
+    for (const char* pszSuffix : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(strStore + QLatin1String(pszSuffix));
+    const QString strNotes = m_dir.filePath(QStringLiteral("notes.txt"));
+    const QByteArray baNotes = QByteArray("rack B2: breaker 16 A\n").repeated(300);
+    {
+        QFile file(strNotes);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(baNotes) == baNotes.size());
+    }
+    QVERIFY(QFile::link(strNotes, strStore));
+    CSimThread sim;
+    QVERIFY(startQuietFleet(sim));
+    const quint16 uiPort = freePort();
+    startService({QStringLiteral("--metrics"), QStringLiteral("--metrics-port"), QString::number(uiPort)});
+    const QString strUnusable = QStringLiteral("history: not recording: ");
+    QVERIFY2(waitLog(strUnusable), qPrintable(m_strLog));
+    QVERIFY2(m_strLog.contains(strStore), qPrintable(m_strLog));
+    QVERIFY(httpGet(uiPort, "/metrics").contains("\nrackmind_history_available 0\n"));
+    const auto figure = [&](const char* pszName) {
+        const QByteArray baPage = httpGet(uiPort, "/metrics");
+        const QByteArray baKey = '\n' + QByteArray(pszName) + ' ';
+        const int iAt = baPage.indexOf(baKey);
+        return iAt < 0 ? -1 : baPage.mid(iAt + baKey.size(), 20).split('\n').value(0).toLongLong();
+    };
+    // One PDU: half a minute of polls wait, the next are counted and told.
+    QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_samples_dropped_total") > 0, 120000);
+    QVERIFY2(waitLog(QStringLiteral("polls not recorded: more than 30 s of them waited")),
+             qPrintable(m_strLog));
+    const qint64 iPending = figure("rackmind_history_samples_pending");
+    QVERIFY2(iPending >= 25 && iPending <= 35, qPrintable(QString::number(iPending)));
+    QCOMPARE(m_strLog.count(strUnusable), 1);
+
+    QVERIFY(QFile::remove(strStore));
+    QVERIFY2(waitLog(QStringLiteral("history: recording again in ") + strStore), qPrintable(m_strLog));
+    QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_available") == 1, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_samples_pending") < iPending, 30000);
+    QFile notes(strNotes);
+    QVERIFY(notes.open(QIODevice::ReadOnly));
+    QCOMPARE(notes.readAll(), baNotes);
+}
+
+// The state folder full (a small file system in a mount namespace of the service's own): told once,
+// though every retry opens the file well and fails its write, and told again once there is room.
+void TestServiceRun::fullStateFolderTold()
+{
+    const QString strState = m_dir.filePath(QStringLiteral("state"));
+    QVERIFY(QDir().mkpath(strState));
+    m_listWrapper = QStringList{QStringLiteral("unshare"),
+                                QStringLiteral("--mount"),
+                                QStringLiteral("--propagation"),
+                                QStringLiteral("private"),
+                                QStringLiteral("sh"),
+                                QStringLiteral("-c"),
+                                QStringLiteral("mount -t tmpfs -o size=2m tmpfs \"$0\" && exec \"$@\""),
+                                strState};
+    qputenv("STATE_DIRECTORY", strState.toLocal8Bit());
+    startService();
+    qunsetenv("STATE_DIRECTORY");
+    QVERIFY2(waitLog(QStringLiteral("history: recording in %1/history.sqlite").arg(strState)),
+             qPrintable(m_strLog));
+    // Filled from outside, through the service's own view of its folder.
+    const QByteArray baFiller =
+        QFile::encodeName(QStringLiteral("/proc/%1/root%2/filler").arg(m_service.processId()).arg(strState));
+    const int fd = ::open(baFiller.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    QVERIFY(fd >= 0);
+    static const char acBlock[65536] = {};
+    while (::write(fd, acBlock, sizeof acBlock) > 0) {
+    }
+    ::close(fd);
+    const QString strFull = QStringLiteral("history: not recording: ");
+    QVERIFY2(waitLog(strFull), qPrintable(m_strLog));
+    // Three retries pass.
+    QVERIFY(!waitLog(QStringLiteral("history: recording again"), 3 * CHistoryWriter::kRetryMsec));
+    QCOMPARE(m_strLog.count(QStringLiteral("history: ")), 2);
+    QVERIFY(::unlink(baFiller.constData()) == 0);
+    QVERIFY2(waitLog(QStringLiteral("history: recording again")), qPrintable(m_strLog));
+    QCOMPARE(m_strLog.count(strFull), 1);
+}
+
+// The files with secrets checked at start and on each reload: a line for each that others can reach.
+void TestServiceRun::exposedFilesWarned()
+{
+    QVERIFY(makeTlsFiles(QDir(m_dir.path())));
+    const QString strWeb = m_dir.filePath(QStringLiteral("web.yml"));
+    const QString strKey = m_dir.filePath(QStringLiteral("server.key"));
+    {
+        QFile file(strWeb);
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n") > 0);
+    }
+    const auto setMode = [](const QString& strFile, uint uiMode, uint uiGroup) {
+        const QByteArray baFile = QFile::encodeName(strFile);
+        return ::chown(baFile.constData(), 0, uiGroup) == 0 && ::chmod(baFile.constData(), uiMode) == 0;
+    };
+    QVERIFY(setMode(m_strConfig, 0644, 0) && setMode(strWeb, 0604, 0) && setMode(strKey, 0640, 4242));
+    const QStringList listWarnings = {
+        QStringLiteral("warning: %1 is readable by others (mode 0644); it holds the mail password")
+            .arg(m_strConfig),
+        QStringLiteral(
+            "warning: %1 is readable by others (mode 0604); it holds the metrics endpoint's users and "
+            "password hashes")
+            .arg(strWeb),
+        QStringLiteral(
+            "warning: %1 is readable by group 4242 (mode 0640); it holds the metrics endpoint's TLS "
+            "private key")
+            .arg(strKey)};
+    const auto reloaded = [&] {
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        // Ready again once its lines are written: read what it said.
+        return waitNotify("RELOADING=1") && waitNotify("READY=1") && waitLog(QString(), 0);
+    };
+    startService({QStringLiteral("--metrics"), QStringLiteral("--metrics-port"), QString::number(freePort()),
+                  QStringLiteral("--web.config.file"), strWeb});
+    QVERIFY(waitNotify("READY=1"));
+    QVERIFY2(waitLog(QStringLiteral("metrics: serving https://")), qPrintable(m_strLog));
+    QVERIFY(reloaded());
+    for (const QString& strWarning : listWarnings)
+        QVERIFY2(m_strLog.count(strWarning) == 2, qPrintable(m_strLog));
+    QVERIFY(setMode(m_strConfig, 0640, 0) && setMode(strWeb, 0600, 0) && setMode(strKey, 0600, 4242));
+    QVERIFY(reloaded());
+    QCOMPARE(m_strLog.count(QStringLiteral("settings reloaded")), 2);
+    QCOMPARE(m_strLog.count(QStringLiteral("warning: ")), 6);
+}
+
+// An alarm mail the server refuses is told with its reason.
+void TestServiceRun::undeliverableMailTold()
+{
+    CSimThread sim;
+    QVERIFY(startQuietFleet(sim));
+    QByteArray baConfig = m_baShipped;
+    baConfig.replace(";Host=\n", "Host=127.0.0.1\n")
+        .replace(";Port=25\n", "Port=" + QByteArray::number(freePort()) + '\n')
+        .replace(";Receiver=\n", "Receiver=ops@example.org\n");
+    writeConfig(baConfig);
+    startService();
+    QVERIFY2(waitLog(QStringLiteral("PDU 10.200.1.1 \"PDU-001\" online")), qPrintable(m_strLog));
+    QCOMPARE(sim.command(QStringLiteral("set 1 voltageWarn 240 voltageOverload 260 voltage 250")).last(),
+             QStringLiteral("ok"));
+    const QString strMail = QStringLiteral("alarm mail \"PDU Warning\" to ops@example.org ");
+    QVERIFY2(waitLog(QStringLiteral("alarm voltage warn on PDU 10.200.1.1")) &&
+                 waitLog(strMail + QStringLiteral("queued")) &&
+                 waitLog(strMail + QStringLiteral("not delivered: ")),
+             qPrintable(m_strLog));
 }
 
 QTEST_GUILESS_MAIN(TestServiceRun)

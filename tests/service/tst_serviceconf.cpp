@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 // The service's configuration file as an administrator edits it: the shipped file names every setting
 // at its default, and a reload reads the file afresh.
 class TestServiceConf : public QObject
@@ -94,6 +97,48 @@ private slots:
             {QStringLiteral("Metrics/Port"), QString::number(g_settings.metricsPort)},
         };
         QCOMPARE(mapNow.value(key), expected);
+    }
+
+    // Who besides root and the service's own user (uid 999) and group (gid 999) can read or change a
+    // file with a secret.
+    void exposureWarning_data()
+    {
+        QTest::addColumn<uint>("uiMode");
+        QTest::addColumn<uint>("uiOwner");
+        QTest::addColumn<uint>("uiGroup");
+        QTest::addColumn<QString>("strWho"); // empty: no warning
+        QTest::newRow("root only") << 0600u << 0u << 0u << QString();
+        QTest::newRow("the service's group reads") << 0640u << 0u << 999u << QString();
+        QTest::newRow("root's group writes") << 0660u << 0u << 0u << QString();
+        QTest::newRow("the service's own file") << 0600u << 999u << 999u << QString();
+        QTest::newRow("others read") << 0644u << 0u << 999u << "readable by others (mode 0644)";
+        QTest::newRow("others write") << 0602u << 0u << 0u << "writable by others (mode 0602)";
+        QTest::newRow("others both") << 0666u << 0u << 0u << "readable and writable by others (mode 0666)";
+        QTest::newRow("another group") << 0640u << 0u << 4242u << "readable by group 4242 (mode 0640)";
+        QTest::newRow("another owner") << 0600u << 4343u << 999u << "owned by 4343 (mode 0600)";
+        QTest::newRow("all of it") << 0666u << 4343u << 4242u
+                                   << "readable and writable by others and readable and writable by group "
+                                      "4242 and owned by 4343 (mode 0666)";
+    }
+
+    void exposureWarning()
+    {
+        QFETCH(uint, uiMode);
+        QFETCH(uint, uiOwner);
+        QFETCH(uint, uiGroup);
+        QFETCH(QString, strWho);
+        QTemporaryDir dir;
+        const QString strFile = dir.filePath(QStringLiteral("rackmindd.conf"));
+        QFile file(strFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QByteArray baFile = QFile::encodeName(strFile);
+        QVERIFY(::chown(baFile.constData(), uiOwner, uiGroup) == 0);
+        QVERIFY(::chmod(baFile.constData(), uiMode) == 0);
+        QCOMPARE(CServiceRunner::exposureWarning(strFile, QStringLiteral("the mail password"), 999, 999),
+                 strWho.isEmpty()
+                     ? QString()
+                     : QStringLiteral("warning: %1 is %2; it holds the mail password").arg(strFile, strWho));
     }
 };
 
