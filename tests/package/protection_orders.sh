@@ -21,10 +21,10 @@ fail() {
 # Without the service's user, which the service's purge leaves as Debian does, and the group.
 fresh() {
     now=()
-    order="" written=""
-    ! getent passwd rackmind >/dev/null || deluser --system --quiet rackmind >/dev/null 2>&1
-    ! getent group rackmind >/dev/null || delgroup --system --quiet rackmind >/dev/null
-    [ ! -e $state ] || fail "a state folder left from before"
+    order="" written="" admins=""
+    ! getent passwd rackmind >/dev/null || userdel rackmind >/dev/null 2>&1
+    ! getent group rackmind >/dev/null || groupdel rackmind
+    [ ! -e $state ] && [ ! -L $state ] || fail "a state folder left from before"
 }
 owns() { [ "$(stat -c '%U:%G %a' "$1" 2>&1)" = "$2" ] || fail "$1 is $(stat -c '%U:%G %a' "$1" 2>&1), not $2"; }
 
@@ -48,10 +48,11 @@ check() {
             [ "$(ls -A $state)" = protected-outlets ] || fail "$state holds $(ls -A $state | tr '\n' ' ')"
         fi
     else
-        [ ! -e $state ] || fail "$state is left"
-        # The service's user stays, as Debian leaves system users, and keeps its group.
-        if getent passwd rackmind >/dev/null; then
-            getent group rackmind >/dev/null || fail "the service's user lost its group"
+        [ ! -e $state ] && [ ! -L $state ] || fail "$state is left"
+        # The service's user stays, as Debian leaves system users, and keeps its group; so does a group
+        # the administrator made.
+        if getent passwd rackmind >/dev/null || [ -n "$admins" ]; then
+            getent group rackmind >/dev/null || fail "the service's user or the administrator lost the group"
         else
             ! getent group rackmind >/dev/null || fail "the group rackmind is left"
         fi
@@ -62,9 +63,9 @@ step() {
     local op=$1 p=$2
     order+=" $op:$p"
     case $op in
-        i) dpkg -i "${deb[$p]}" >/dev/null && now[$p]=installed ;;
-        r) dpkg -r "$p" >/dev/null && now[$p]=configured-off ;;
-        P) dpkg -P "$p" >/dev/null && unset "now[$p]" ;;
+        i) dpkg -i "${deb[$p]}" >/dev/null || fail "dpkg -i failed"; now[$p]=installed ;;
+        r) dpkg -r "$p" >/dev/null || fail "dpkg -r failed"; now[$p]=configured-off ;;
+        P) dpkg -P "$p" >/dev/null || fail "dpkg -P failed"; unset "now[$p]" ;;
     esac
     [ "$op" != i ] || [ "$p" != rackmindd ] || service_writes
     check
@@ -93,6 +94,24 @@ for a in rackmind rackmind-ctl rackmindd; do
     done
 done
 run i:rackmind-ctl i:rackmind-report-pdf P:rackmind-report-pdf P:rackmind-ctl
+
+# A group rackmind the administrator made (not a system group) serves and stays theirs; a link in place of
+# the state folder goes with the last purge, the folder it leads to untouched.
+fresh
+groupadd rackmind
+admins=yes order=" (the administrator's group)"
+step i rackmind-ctl
+step P rackmind-ctl
+written=""
+step i rackmind-ctl
+mkdir "$work/away"
+mv $list "$work/away"
+rmdir $state
+ln -s "$work/away" $state
+order+=" (state folder a link)"
+step P rackmind-ctl
+[ "$(ls -A "$work/away")" = protected-outlets ] || fail "the purge went through the link"
+echo "order:$order"
 
 # The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
 # and an installation of it, leave a list of root's there and the file untouched.
