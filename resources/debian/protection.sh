@@ -28,13 +28,30 @@ protection_needed() {
     return 1
 }
 
-# The group goes with the list, unless an account still has it as its own: the service's user, which
-# stays as Debian leaves system users (a group removed under it would leave its files a bare number).
+# adduser's rule for a system account or group: its id lies from FIRST_SYSTEM_UID (GID) to LAST_SYSTEM_UID
+# (GID) of /etc/adduser.conf, 100 to 999 where it sets none.
+#   system_id UID|GID ID
+system_id() {
+    first=$(adduser_conf FIRST_SYSTEM_$1) last=$(adduser_conf LAST_SYSTEM_$1)
+    [ "$2" -ge "${first:-100}" ] && [ "$2" -le "${last:-999}" ]
+}
+adduser_conf() {
+    sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]\"]*\([0-9]*\).*/\1/p" /etc/adduser.conf 2>/dev/null | tail -n 1
+}
+
+# The group goes with the list, unless an account still has it as its own (the service's user, which
+# stays as Debian leaves system users: a group removed under it would leave its files a bare number) or
+# it is no system group, so the administrator's. A link in place of the state folder goes, not followed.
 protection_remove() {
-    rm -f $list
-    [ ! -d $state ] || rmdir --ignore-fail-on-non-empty $state
+    if [ -L $state ]; then
+        rm -f $state
+    elif [ -d $state ]; then
+        rm -f $list
+        rmdir --ignore-fail-on-non-empty $state
+    fi
     gid=$(getent group rackmind | cut -d: -f3)
-    if [ -n "$gid" ] && ! getent passwd | cut -d: -f4 | grep -qx "$gid" && command -v delgroup >/dev/null; then
+    if [ -n "$gid" ] && system_id GID "$gid" && ! getent passwd | cut -d: -f4 | grep -qx "$gid" &&
+        command -v delgroup >/dev/null; then
         delgroup --system --quiet rackmind
     fi
 }
