@@ -113,6 +113,23 @@ step P rackmind-ctl
 [ "$(ls -A "$work/away")" = protected-outlets ] || fail "the purge went through the link"
 echo "order:$order"
 
+# A list there before, whatever its owner and mode (anyone's, or root's alone as a console run by root
+# makes it), becomes root's and the group's with its entries.
+fresh
+mkdir $state
+echo "$entry" >$list
+chown nobody:nogroup $list
+chmod 0666 $list
+order=" (a list of nobody's, 666)" written=yes
+step i rackmind-ctl
+chown root:root $list
+chmod 0644 $list
+order+=" (root's list, 644)"
+step i rackmind
+step P rackmind
+step P rackmind-ctl
+echo "order:$order"
+
 # The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
 # and an installation of it, leave a list of root's there and the file untouched.
 target=$work/root-only
@@ -122,6 +139,11 @@ plant() {
     setpriv --reuid rackmind --regid rackmind --clear-groups ln -sfT "$target" $list
     order+=" (link planted)" written=""
 }
+# ...or by a list of its own that anyone may write.
+own() {
+    setpriv --reuid rackmind --regid rackmind --clear-groups sh -c "rm $list; echo $entry >$list; chmod 0666 $list"
+    order+=" (its own list, 666)"
+}
 fresh
 step i rackmind
 step i rackmindd
@@ -129,6 +151,11 @@ plant
 step P rackmindd
 step i rackmindd
 plant
+step i rackmindd
+own
+step P rackmindd
+step i rackmindd
+own
 step i rackmindd
 step P rackmind
 step P rackmindd
