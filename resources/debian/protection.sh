@@ -5,13 +5,17 @@ state=/var/lib/rackmind
 list=$state/protected-outlets
 
 # A list is made in a folder of root's and moved into place: the state folder may be the service user's,
-# and a link there is replaced, never followed. An existing list is the administrator's and stays.
+# and a link there is replaced, never followed. A list there already keeps its entries (read without
+# following a link put there meanwhile) and becomes root's and the group's whoever made it.
 protection_make() {
     getent group rackmind >/dev/null || addgroup --system --quiet rackmind
     [ -d $state ] || install -d -m 0755 $state
-    if [ -L $list ] || [ ! -e $list ]; then
+    if [ -L $list ] || [ "$(stat -c %U:%G:%a $list 2>/dev/null)" != root:rackmind:664 ]; then
         made=$(mktemp -d /var/lib/.rackmind-XXXXXX)
         install -o root -g rackmind -m 0664 /dev/null "$made/list"
+        if [ -f $list ] && [ ! -L $list ]; then
+            dd if=$list of="$made/list" iflag=nofollow,nonblock status=none
+        fi
         mv -fT "$made/list" $list
         rmdir "$made"
     fi
