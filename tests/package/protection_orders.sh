@@ -72,7 +72,8 @@ step() {
 }
 # What the running service keeps beside the list, as its own user.
 service_writes() {
-    setpriv --reuid rackmind --regid rackmind --clear-groups touch $state/history.sqlite $state/port.prt
+    setpriv --reuid rackmind --regid rackmind --clear-groups touch $state/history.sqlite $state/port.prt ||
+        fail "the service's user cannot write its files in $state"
 }
 run() {
     fresh
@@ -128,6 +129,23 @@ order+=" (root's list, 644)"
 step i rackmind
 step P rackmind
 step P rackmind-ctl
+echo "order:$order"
+
+# The layout of an older service unit: its state in private/rackmind, a folder only root passes through,
+# behind a link here. An installation makes it a real folder with all it held, the service's history
+# store its own; the service's purge leaves the desk its list.
+fresh
+[ -d /var/lib/private ] || install -d -m 0700 /var/lib/private
+mkdir /var/lib/private/rackmind
+echo "$entry" >/var/lib/private/rackmind/protected-outlets
+install -o 61234 -g 61234 -m 0644 /dev/null /var/lib/private/rackmind/history.sqlite
+ln -s private/rackmind $state
+order=" (the older layout)" written=yes
+step i rackmindd
+[ -f $state/history.sqlite ] && [ ! -e /var/lib/private/rackmind ] || fail "the older layout is left"
+step i rackmind
+step P rackmindd
+step P rackmind
 echo "order:$order"
 
 # The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
