@@ -9,6 +9,7 @@ list=$state/protected-outlets
 # following a link put there meanwhile) and becomes root's and the group's whoever made it.
 protection_make() {
     getent group rackmind >/dev/null || addgroup --system --quiet rackmind
+    protection_layout
     [ -d $state ] || install -d -m 0755 $state
     if [ -L $list ] || [ "$(stat -c %U:%G:%a $list 2>/dev/null)" != root:rackmind:664 ]; then
         made=$(mktemp -d /var/lib/.rackmind-XXXXXX)
@@ -19,6 +20,23 @@ protection_make() {
         mv -fT "$made/list" $list
         rmdir "$made"
     fi
+}
+
+# An older service unit kept the state in private/rackmind behind a link here, in a folder only root can
+# pass through: it becomes a real folder with all it held before anything goes through the link.
+protection_layout() {
+    case $(readlink $state) in
+        private/rackmind | /var/lib/private/rackmind) ;;
+        *) return 0 ;;
+    esac
+    made=$(mktemp -d /var/lib/.rackmind-XXXXXX)
+    chmod 0755 "$made"
+    if [ -d /var/lib/private/rackmind ]; then
+        find /var/lib/private/rackmind -mindepth 1 -maxdepth 1 -exec mv -t "$made" {} +
+        rmdir /var/lib/private/rackmind
+    fi
+    rm $state
+    mv -T "$made" $state
 }
 
 # True while another package that switches outlets is on the machine, removed but not purged included:
