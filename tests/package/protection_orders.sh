@@ -148,6 +148,17 @@ step P rackmindd
 step P rackmind
 echo "order:$order"
 
+# A person's account named rackmind is not taken over: the service does not configure, its configuration
+# with the mail password stays out of that account's reach, and its purge leaves the account.
+fresh
+useradd rackmind
+order=" (a person rackmind) i:rackmindd"
+! dpkg -i "${deb[rackmindd]}" >/dev/null 2>&1 || fail "the service took a person's account"
+[ "$(stat -c %G /etc/rackmind/rackmindd.conf)" != rackmind ] || fail "the person may read the configuration"
+dpkg -P rackmindd >/dev/null || fail "dpkg -P failed"
+getent passwd rackmind >/dev/null || fail "the person's account was removed"
+echo "order:$order P:rackmindd"
+
 # The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
 # and an installation of it, leave a list of root's there and the file untouched.
 target=$work/root-only
