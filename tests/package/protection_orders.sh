@@ -96,11 +96,21 @@ for a in rackmind rackmind-ctl rackmindd; do
 done
 run i:rackmind-ctl i:rackmind-report-pdf P:rackmind-report-pdf P:rackmind-ctl
 
-# A group rackmind the administrator made (not a system group) serves and stays theirs; a link in place of
-# the state folder goes with the last purge, the folder it leads to untouched.
+# A list there before, whatever its owner and mode (anyone's, or root's alone as a console run by root
+# makes it), becomes root's and the group's with its entries. A group rackmind the administrator made
+# (not a system group) serves and stays theirs; a link in place of the state folder goes with the last
+# purge, the folder it leads to untouched.
 fresh
 groupadd rackmind
-admins=yes order=" (the administrator's group)"
+mkdir $state
+echo "$entry" >$list
+chown nobody:nogroup $list
+chmod 0666 $list
+admins=yes written=yes order=" (the administrator's group, a list of nobody's, 666)"
+step i rackmind-ctl
+chown root:root $list
+chmod 0644 $list
+order+=" (root's list, 644)"
 step i rackmind-ctl
 step P rackmind-ctl
 written=""
@@ -112,23 +122,6 @@ ln -s "$work/away" $state
 order+=" (state folder a link)"
 step P rackmind-ctl
 [ "$(ls -A "$work/away")" = protected-outlets ] || fail "the purge went through the link"
-echo "order:$order"
-
-# A list there before, whatever its owner and mode (anyone's, or root's alone as a console run by root
-# makes it), becomes root's and the group's with its entries.
-fresh
-mkdir $state
-echo "$entry" >$list
-chown nobody:nogroup $list
-chmod 0666 $list
-order=" (a list of nobody's, 666)" written=yes
-step i rackmind-ctl
-chown root:root $list
-chmod 0644 $list
-order+=" (root's list, 644)"
-step i rackmind
-step P rackmind
-step P rackmind-ctl
 echo "order:$order"
 
 # The layout of an older service unit: its state in private/rackmind, a folder only root passes through,
@@ -143,9 +136,9 @@ ln -s private/rackmind $state
 order=" (the older layout)" written=yes
 step i rackmindd
 [ -f $state/history.sqlite ] && [ ! -e /var/lib/private/rackmind ] || fail "the older layout is left"
-step i rackmind
+step i rackmind-ctl
 step P rackmindd
-step P rackmind
+step P rackmind-ctl
 echo "order:$order"
 
 # A person's account named rackmind is not taken over: the service does not configure, its configuration
@@ -183,10 +176,6 @@ plant
 step i rackmindd
 own
 step P rackmindd
-step i rackmindd
-own
-step i rackmindd
 step P rackmind
-step P rackmindd
 [ "$(stat -c '%U %a' "$target")" = "root 600" ] && [ "$(cat "$target")" = secret ] || fail "the linked file changed"
 echo "order:$order"
