@@ -5,16 +5,38 @@ state=/var/lib/rackmind
 list=$state/protected-outlets
 
 # A list is made in a folder of root's and moved into place: the state folder may be the service user's,
-# and a link there is replaced, never followed. An existing list is the administrator's and stays.
+# and a link there is replaced, never followed. A list there already keeps its entries (read without
+# following a link put there meanwhile) and becomes root's and the group's whoever made it.
 protection_make() {
     getent group rackmind >/dev/null || addgroup --system --quiet rackmind
+    protection_layout
     [ -d $state ] || install -d -m 0755 $state
-    if [ -L $list ] || [ ! -e $list ]; then
+    if [ -L $list ] || [ "$(stat -c %U:%G:%a $list 2>/dev/null)" != root:rackmind:664 ]; then
         made=$(mktemp -d /var/lib/.rackmind-XXXXXX)
         install -o root -g rackmind -m 0664 /dev/null "$made/list"
+        if [ -f $list ] && [ ! -L $list ]; then
+            dd if=$list of="$made/list" iflag=nofollow,nonblock status=none
+        fi
         mv -fT "$made/list" $list
         rmdir "$made"
     fi
+}
+
+# An older service unit kept the state in private/rackmind behind a link here, in a folder only root can
+# pass through: it becomes a real folder with all it held before anything goes through the link.
+protection_layout() {
+    case $(readlink $state) in
+        private/rackmind | /var/lib/private/rackmind) ;;
+        *) return 0 ;;
+    esac
+    made=$(mktemp -d /var/lib/.rackmind-XXXXXX)
+    chmod 0755 "$made"
+    if [ -d /var/lib/private/rackmind ]; then
+        find /var/lib/private/rackmind -mindepth 1 -maxdepth 1 -exec mv -t "$made" {} +
+        rmdir /var/lib/private/rackmind
+    fi
+    rm $state
+    mv -T "$made" $state
 }
 
 # True while another package that switches outlets is on the machine, removed but not purged included:
@@ -28,13 +50,30 @@ protection_needed() {
     return 1
 }
 
-# The group goes with the list, unless an account still has it as its own: the service's user, which
-# stays as Debian leaves system users (a group removed under it would leave its files a bare number).
+# adduser's rule for a system account or group: its id lies from FIRST_SYSTEM_UID (GID) to LAST_SYSTEM_UID
+# (GID) of /etc/adduser.conf, 100 to 999 where it sets none.
+#   system_id UID|GID ID
+system_id() {
+    first=$(adduser_conf FIRST_SYSTEM_$1) last=$(adduser_conf LAST_SYSTEM_$1)
+    [ "$2" -ge "${first:-100}" ] && [ "$2" -le "${last:-999}" ]
+}
+adduser_conf() {
+    sed -n "s/^[[:space:]]*$1[[:space:]]*=[[:space:]\"]*\([0-9]*\).*/\1/p" /etc/adduser.conf 2>/dev/null | tail -n 1
+}
+
+# The group goes with the list, unless an account still has it as its own (the service's user, which
+# stays as Debian leaves system users: a group removed under it would leave its files a bare number) or
+# it is no system group, so the administrator's. A link in place of the state folder goes, not followed.
 protection_remove() {
-    rm -f $list
-    [ ! -d $state ] || rmdir --ignore-fail-on-non-empty $state
+    if [ -L $state ]; then
+        rm -f $state
+    elif [ -d $state ]; then
+        rm -f $list
+        rmdir --ignore-fail-on-non-empty $state
+    fi
     gid=$(getent group rackmind | cut -d: -f3)
-    if [ -n "$gid" ] && ! getent passwd | cut -d: -f4 | grep -qx "$gid" && command -v delgroup >/dev/null; then
+    if [ -n "$gid" ] && system_id GID "$gid" && ! getent passwd | cut -d: -f4 | grep -qx "$gid" &&
+        command -v delgroup >/dev/null; then
         delgroup --system --quiet rackmind
     fi
 }

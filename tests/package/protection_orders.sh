@@ -21,10 +21,10 @@ fail() {
 # Without the service's user, which the service's purge leaves as Debian does, and the group.
 fresh() {
     now=()
-    order="" written=""
-    ! getent passwd rackmind >/dev/null || deluser --system --quiet rackmind >/dev/null 2>&1
-    ! getent group rackmind >/dev/null || delgroup --system --quiet rackmind >/dev/null
-    [ ! -e $state ] || fail "a state folder left from before"
+    order="" written="" admins=""
+    ! getent passwd rackmind >/dev/null || userdel rackmind >/dev/null 2>&1
+    ! getent group rackmind >/dev/null || groupdel rackmind
+    [ ! -e $state ] && [ ! -L $state ] || fail "a state folder left from before"
 }
 owns() { [ "$(stat -c '%U:%G %a' "$1" 2>&1)" = "$2" ] || fail "$1 is $(stat -c '%U:%G %a' "$1" 2>&1), not $2"; }
 
@@ -48,10 +48,11 @@ check() {
             [ "$(ls -A $state)" = protected-outlets ] || fail "$state holds $(ls -A $state | tr '\n' ' ')"
         fi
     else
-        [ ! -e $state ] || fail "$state is left"
-        # The service's user stays, as Debian leaves system users, and keeps its group.
-        if getent passwd rackmind >/dev/null; then
-            getent group rackmind >/dev/null || fail "the service's user lost its group"
+        [ ! -e $state ] && [ ! -L $state ] || fail "$state is left"
+        # The service's user stays, as Debian leaves system users, and keeps its group; so does a group
+        # the administrator made.
+        if getent passwd rackmind >/dev/null || [ -n "$admins" ]; then
+            getent group rackmind >/dev/null || fail "the service's user or the administrator lost the group"
         else
             ! getent group rackmind >/dev/null || fail "the group rackmind is left"
         fi
@@ -62,16 +63,17 @@ step() {
     local op=$1 p=$2
     order+=" $op:$p"
     case $op in
-        i) dpkg -i "${deb[$p]}" >/dev/null && now[$p]=installed ;;
-        r) dpkg -r "$p" >/dev/null && now[$p]=configured-off ;;
-        P) dpkg -P "$p" >/dev/null && unset "now[$p]" ;;
+        i) dpkg -i "${deb[$p]}" >/dev/null || fail "dpkg -i failed"; now[$p]=installed ;;
+        r) dpkg -r "$p" >/dev/null || fail "dpkg -r failed"; now[$p]=configured-off ;;
+        P) dpkg -P "$p" >/dev/null || fail "dpkg -P failed"; unset "now[$p]" ;;
     esac
     [ "$op" != i ] || [ "$p" != rackmindd ] || service_writes
     check
 }
 # What the running service keeps beside the list, as its own user.
 service_writes() {
-    setpriv --reuid rackmind --regid rackmind --clear-groups touch $state/history.sqlite $state/port.prt
+    setpriv --reuid rackmind --regid rackmind --clear-groups touch $state/history.sqlite $state/port.prt ||
+        fail "the service's user cannot write its files in $state"
 }
 run() {
     fresh
@@ -94,6 +96,62 @@ for a in rackmind rackmind-ctl rackmindd; do
 done
 run i:rackmind-ctl i:rackmind-report-pdf P:rackmind-report-pdf P:rackmind-ctl
 
+# A list there before, whatever its owner and mode (anyone's, or root's alone as a console run by root
+# makes it), becomes root's and the group's with its entries. A group rackmind the administrator made
+# (not a system group) serves and stays theirs; a link in place of the state folder goes with the last
+# purge, the folder it leads to untouched.
+fresh
+groupadd rackmind
+mkdir $state
+echo "$entry" >$list
+chown nobody:nogroup $list
+chmod 0666 $list
+admins=yes written=yes order=" (the administrator's group, a list of nobody's, 666)"
+step i rackmind-ctl
+chown root:root $list
+chmod 0644 $list
+order+=" (root's list, 644)"
+step i rackmind-ctl
+step P rackmind-ctl
+written=""
+step i rackmind-ctl
+mkdir "$work/away"
+mv $list "$work/away"
+rmdir $state
+ln -s "$work/away" $state
+order+=" (state folder a link)"
+step P rackmind-ctl
+[ "$(ls -A "$work/away")" = protected-outlets ] || fail "the purge went through the link"
+echo "order:$order"
+
+# The layout of an older service unit: its state in private/rackmind, a folder only root passes through,
+# behind a link here. An installation makes it a real folder with all it held, the service's history
+# store its own; the service's purge leaves the desk its list.
+fresh
+[ -d /var/lib/private ] || install -d -m 0700 /var/lib/private
+mkdir /var/lib/private/rackmind
+echo "$entry" >/var/lib/private/rackmind/protected-outlets
+install -o 61234 -g 61234 -m 0644 /dev/null /var/lib/private/rackmind/history.sqlite
+ln -s private/rackmind $state
+order=" (the older layout)" written=yes
+step i rackmindd
+[ -f $state/history.sqlite ] && [ ! -e /var/lib/private/rackmind ] || fail "the older layout is left"
+step i rackmind-ctl
+step P rackmindd
+step P rackmind-ctl
+echo "order:$order"
+
+# A person's account named rackmind is not taken over: the service does not configure, its configuration
+# with the mail password stays out of that account's reach, and its purge leaves the account.
+fresh
+useradd rackmind
+order=" (a person rackmind) i:rackmindd"
+! dpkg -i "${deb[rackmindd]}" >/dev/null 2>&1 || fail "the service took a person's account"
+[ "$(stat -c %G /etc/rackmind/rackmindd.conf)" != rackmind ] || fail "the person may read the configuration"
+dpkg -P rackmindd >/dev/null || fail "dpkg -P failed"
+getent passwd rackmind >/dev/null || fail "the person's account was removed"
+echo "order:$order P:rackmindd"
+
 # The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
 # and an installation of it, leave a list of root's there and the file untouched.
 target=$work/root-only
@@ -103,6 +161,11 @@ plant() {
     setpriv --reuid rackmind --regid rackmind --clear-groups ln -sfT "$target" $list
     order+=" (link planted)" written=""
 }
+# ...or by a list of its own that anyone may write.
+own() {
+    setpriv --reuid rackmind --regid rackmind --clear-groups sh -c "rm $list; echo $entry >$list; chmod 0666 $list"
+    order+=" (its own list, 666)"
+}
 fresh
 step i rackmind
 step i rackmindd
@@ -111,7 +174,8 @@ step P rackmindd
 step i rackmindd
 plant
 step i rackmindd
-step P rackmind
+own
 step P rackmindd
+step P rackmind
 [ "$(stat -c '%U %a' "$target")" = "root 600" ] && [ "$(cat "$target")" = secret ] || fail "the linked file changed"
 echo "order:$order"
