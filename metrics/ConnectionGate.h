@@ -27,6 +27,7 @@ struct CConnection
     // Made by the server on the first request; it carries the TLS session from one request to the next.
     std::unique_ptr<CDeadlineStream> pStream;
     int iRequests = 0;
+    int iGeneration = 0;        // of the server's TLS settings its session was made with
     bool bServedBefore = false; // an idle keep-alive connection while in the gate
     CDeadlineStream::Clock::time_point deadline;
     bool bBegun = false; // some bytes of what it waits for have come

@@ -105,6 +105,15 @@ public:
     }
     ~CEndpoint() override { m_gate.stop(); }
 
+    // New connections take their TLS settings from pContext; those made before finish the request they
+    // are on and close.
+    void replaceContext(std::shared_ptr<SSL_CTX> pContext)
+    {
+        std::lock_guard<std::mutex> lock(m_mutexContext);
+        m_pContext = std::move(pContext);
+        ++m_iGeneration;
+    }
+
 private:
     static constexpr bool kTls = std::is_same<Base, httplib::SSLServer>::value;
     using Clock = CDeadlineStream::Clock;
@@ -139,7 +148,12 @@ private:
         bool bWhole = true; // what the gate saw waits on the socket
         if constexpr (kTls) {
             if (!pConnection->pStream) {
-                SSL* pSsl = SSL_new(this->ssl_context());
+                SSL* pSsl = nullptr;
+                {
+                    std::lock_guard<std::mutex> lock(m_mutexContext);
+                    pSsl = SSL_new(m_pContext ? m_pContext.get() : this->ssl_context());
+                    pConnection->iGeneration = m_iGeneration;
+                }
                 if (!pSsl)
                     return nullptr;
                 ::fcntl(pConnection->iSocket, F_SETFL, ::fcntl(pConnection->iSocket, F_GETFL) | O_NONBLOCK);
@@ -182,7 +196,8 @@ private:
             t_pStream = &stream;
             stream.startHead();
             bool bClosed = false;
-            const bool bLast = ++pConnection->iRequests == kMaxRequestsPerConnection;
+            const bool bLast = ++pConnection->iRequests == kMaxRequestsPerConnection ||
+                               pConnection->iGeneration != m_iGeneration;
             // Ranges are never served: the page is a snapshot of a second, and nothing may be read
             // past its end.
             if (!this->process_request(stream, bLast, bClosed,
@@ -194,6 +209,9 @@ private:
     }
 
     const std::atomic<bool>& m_bStopping;
+    std::mutex m_mutexContext;
+    std::shared_ptr<SSL_CTX> m_pContext; // null: the one the server was made with
+    std::atomic<int> m_iGeneration{0};
     CConnectionGate m_gate;
 };
 
@@ -230,7 +248,10 @@ void serveFrom(httplib::Response& res, const std::shared_ptr<Snapshot>& pSnapsho
 struct CMetricsServer::Private
 {
     std::unique_ptr<httplib::Server> pServer;
-    std::unique_ptr<CBasicAuth> pAuth;
+    std::shared_ptr<CBasicAuth> pAuth; // under mutex: a reload replaces it while requests use the one before
+    CEndpoint<httplib::SSLServer>* pTlsEndpoint = nullptr;
+    QString strAddress;
+    quint16 uiPort = 0;
     std::thread thread;
     std::atomic<bool> bStopping{false};
     std::atomic<bool> bListenEnded{false};
@@ -244,6 +265,11 @@ struct CMetricsServer::Private
     // everything else the console does for metrics.
     CGzipCache gzipCache;
 
+    std::shared_ptr<CBasicAuth> auth()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pAuth;
+    }
     std::shared_ptr<Snapshot> snapshot()
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -259,6 +285,14 @@ struct CMetricsServer::Private
         return pSnapshot;
     }
     void route(httplib::Server& server);
+    void replaceAuth(const WebConfig& config)
+    {
+        auto pNew = std::make_shared<CBasicAuth>(config.mapUsers);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (pAuth)
+            pNew->keepPenalties(*pAuth);
+        pAuth = std::move(pNew);
+    }
 };
 
 void CMetricsServer::Private::route(httplib::Server& server)
@@ -307,9 +341,11 @@ void CMetricsServer::Private::route(httplib::Server& server)
             res.set_header("Allow", "GET, HEAD");
             return httplib::Server::HandlerResponse::Handled;
         }
+        const std::shared_ptr<CBasicAuth> pChecker = this->auth();
         const CBasicAuth::Result auth =
-            pAuth && pAuth->enabled() ? pAuth->check(req.get_header_value("Authorization"), req.remote_addr)
-                                      : CBasicAuth::Result::Passed;
+            pChecker && pChecker->enabled()
+                ? pChecker->check(req.get_header_value("Authorization"), req.remote_addr)
+                : CBasicAuth::Result::Passed;
         if (auth == CBasicAuth::Result::Throttled) {
             closeAfter(res, 429);
             res.set_header("Retry-After", "1");
@@ -394,14 +430,13 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
                 *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
             return false;
         }
+        d->pTlsEndpoint = pServer.get();
         d->pServer = std::move(pServer);
     } else {
+        d->pTlsEndpoint = nullptr;
         d->pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
     }
-    auto pAuth = std::make_unique<CBasicAuth>(config.mapUsers);
-    if (d->pAuth)
-        pAuth->keepPenalties(*d->pAuth);
-    d->pAuth = std::move(pAuth);
+    d->replaceAuth(config);
     d->route(*d->pServer);
     errno = 0;
     if (!d->pServer->bind_to_port(strAddress.toStdString(), uiPort)) {
@@ -414,6 +449,8 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     // retried a second or more later, scrapes among them. Listening again only lengthens the queue.
     ::listen(d->iListenSocket, kListenBacklog);
     d->bListenEnded = false;
+    d->strAddress = strAddress;
+    d->uiPort = uiPort;
     httplib::Server* pServer = d->pServer.get();
     d->thread = std::thread([this, pServer] {
         pServer->listen_after_bind();
@@ -423,6 +460,26 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     // loop running and the join in stop() waiting for good.
     while (!pServer->is_running() && !d->bListenEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+bool CMetricsServer::reconfigure(const QString& strAddress, quint16 uiPort, const WebConfig& config,
+                                 QString* pError)
+{
+    if (!isRunning() || strAddress != d->strAddress || uiPort != d->uiPort ||
+        config.tls() != (d->pTlsEndpoint != nullptr))
+        return false;
+    if (config.tls()) {
+        std::shared_ptr<SSL_CTX> pContext(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+        std::string strTlsError;
+        if (!pContext || !configureTls(*pContext, config, &strTlsError)) {
+            if (pError)
+                *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
+            return false;
+        }
+        d->pTlsEndpoint->replaceContext(std::move(pContext));
+    }
+    d->replaceAuth(config);
     return true;
 }
 

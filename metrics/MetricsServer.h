@@ -47,6 +47,11 @@ public:
     // Binds and starts serving, over TLS and with basic authentication as config says; false with the
     // reason in pError when the address cannot be bound or the TLS setup fails.
     bool start(const QString& strAddress, quint16 uiPort, QString* pError, const WebConfig& config = {});
+    // Takes config's TLS settings and passwords without closing the port, when it serves TLS (or not)
+    // as config says at that address and port; new connections take the new TLS settings, and those
+    // open finish their request and close. False, changing nothing, when that cannot be done (the
+    // reason in pError when config's TLS setup fails): then stop() and start() apply it.
+    bool reconfigure(const QString& strAddress, quint16 uiPort, const WebConfig& config, QString* pError);
     // Returns within a fraction of a second of every connection's current wait, whatever clients do.
     void stop();
     // True only while the accept loop runs.

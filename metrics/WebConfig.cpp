@@ -320,7 +320,7 @@ bool CBasicAuth::takePenalty(const std::string& strPeer, bool bFailed)
 
 void CBasicAuth::keepPenalties(const CBasicAuth& previous)
 {
-    // Only while no check can run on either: before the new one serves, after the old one stopped.
+    std::lock_guard<std::mutex> lock(previous.m_mutex);
     m_mapPenalties = previous.m_mapPenalties;
 }
 

@@ -97,7 +97,7 @@ private:
 
     QMap<QString, QByteArray> m_mapUsers;
     QByteArray m_baCostliest; // what an unknown name is checked against
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_cvCheck;
     bool m_bChecking = false;
     std::set<QByteArray> m_setPassed;

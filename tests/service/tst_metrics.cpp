@@ -58,6 +58,7 @@ private slots:
     void idleClientsDoNotHoldScrapes_data();
     void idleClientsDoNotHoldScrapes();
     void connectionsCappedPerPeer();
+    void passwordChangeKeepsThePort();
     void burstWaitsInTheBacklog();
     void costlyHashesWarned_data();
     void costlyHashesWarned();
@@ -829,6 +830,38 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
     releaseClock();
     for (auto& pSocket : vecIdle)
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::UnconnectedState, 60000);
+}
+
+// A reload that changes the passwords keeps the port and the connections open: a scrape that comes
+// meanwhile meets no refused connection, and the next request is checked against the new password.
+void TestMetrics::passwordChangeKeepsThePort()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    const auto writeConfig = [&file](const QByteArray& baPassword) {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("basic_auth_users:\n  prom: " + bcryptHash(baPassword) + "\n");
+        file.close();
+    };
+    writeConfig("old");
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    holdClock();
+    auto release = qScopeGuard(releaseClock);
+    const auto pHeld = connectFrom(QStringLiteral("127.0.0.1"), uiPort);
+    QVERIFY(pHeld->waitForConnected(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(acceptedBy(uiPort, pHeld->localPort()), 20000);
+    writeConfig("new");
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    pHeld->write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\nAuthorization: Basic " +
+                 QByteArray("prom:new").toBase64() + "\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(pHeld->state(), QAbstractSocket::UnconnectedState, 30000);
+    QVERIFY(pHeld->readAll().startsWith("HTTP/1.1 200"));
+    QCOMPARE(httpExchange(uiPort, "GET /metrics HTTP/1.1\r\nHost: x\r\nAuthorization: Basic " +
+                                      QByteArray("prom:old").toBase64() + "\r\n\r\n")
+                 .left(12),
+             QByteArray("HTTP/1.1 401"));
 }
 
 // A client that holds connections from an address loses its oldest when it opens more than its share;
