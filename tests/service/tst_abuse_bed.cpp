@@ -95,7 +95,7 @@ void holdConnections(const std::atomic<bool>& bStop, quint16 uiPort, const char*
 // reconnecting whenever the server closes one.
 struct PasswordCounts
 {
-    std::atomic<int> iSent{0};
+    std::atomic<int> iConnections{0};
     std::atomic<int> i401{0};
     std::atomic<int> i429{0};
 };
@@ -112,7 +112,7 @@ void guessPasswords(const std::atomic<bool>& bStop, quint16 uiPort, PasswordCoun
         SSL* pSsl = iSocket < 0 ? nullptr : SSL_new(pCtx);
         if (pSsl && SSL_set_fd(pSsl, iSocket) == 1 && SSL_connect(pSsl) == 1 &&
             SSL_write(pSsl, baRequests.constData(), baRequests.size()) > 0) {
-            counts.iSent += 100;
+            ++counts.iConnections;
             char acBuffer[16384];
             int iRead = 0;
             while (!bStop && (iRead = SSL_read(pSsl, acBuffer, sizeof acBuffer)) > 0) {
@@ -296,8 +296,8 @@ void TestAbuseBed::scrapedThroughAbuse()
     for (std::thread& thread : vecThreads)
         thread.join();
     if (iKind == 1)
-        figures.strRate += QStringLiteral(" (%1 sent, %2 x 401, %3 x 429)")
-                               .arg(counts.iSent.load())
+        figures.strRate += QStringLiteral(" (%1 connections, %2 x 401, %3 x 429)")
+                               .arg(counts.iConnections.load())
                                .arg(counts.i401.load())
                                .arg(counts.i429.load());
     else
