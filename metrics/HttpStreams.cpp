@@ -172,15 +172,26 @@ bool CTlsDeadlineStream::waitForSsl(int iResult) const
     }
 }
 
-bool CTlsDeadlineStream::handshake()
+CTlsDeadlineStream::Step CTlsDeadlineStream::handshake()
 {
     for (;;) {
         const int iResult = SSL_accept(m_pSsl);
-        if (iResult == 1)
-            return m_bHandshaken = true;
+        if (iResult == 1) {
+            m_bHandshaken = true;
+            return Step::Done;
+        }
+        // Nothing of the peer's next record yet: waited for by whoever holds the idle connections. A
+        // record begun is waited for here, within the deadline.
+        if (SSL_get_error(m_pSsl, iResult) == SSL_ERROR_WANT_READ && !SSL_has_pending(m_pSsl))
+            return Step::WantRead;
         if (!waitForSsl(iResult))
-            return false;
+            return Step::Failed;
     }
+}
+
+bool CTlsDeadlineStream::hasPending() const
+{
+    return CDeadlineStream::hasPending() || SSL_has_pending(m_pSsl);
 }
 
 bool CTlsDeadlineStream::is_readable() const

@@ -42,6 +42,8 @@ public:
     const std::string& head() const { return m_strHead; }
     // Waits for the socket; false at the deadline, on a stop or an error.
     bool waitFor(short iEvents) const;
+    // Bytes of the peer's already taken from the socket and not yet read.
+    virtual bool hasPending() const { return m_uiTaken < m_uiBuffered; }
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -75,7 +77,16 @@ public:
     CTlsDeadlineStream(int iSocket, const std::atomic<bool>& bStopping, SSL* pSsl);
     ~CTlsDeadlineStream() override;
 
-    bool handshake();
+    enum class Step
+    {
+        Done,
+        WantRead, // the peer's next bytes have not come: wait for them elsewhere, then call again
+        Failed,
+    };
+    // The handshake as far as the bytes that have come allow; waits only to send.
+    Step handshake();
+    bool handshaken() const { return m_bHandshaken; }
+    bool hasPending() const override;
     bool is_readable() const override;
     ssize_t write(const char* ptr, size_t size) override;
 

@@ -27,6 +27,22 @@ void CMetricsExporter::setSources(CRackmind* pRegistry, const CUdpDriver* pDrive
         connect(pRegistry, &CRackmind::signalDeviceAnswered, this, [this] { ++m_iRepliesReceived; });
 }
 
+// Checks run one at a time: a slow one holds every other client that sends a password.
+static QStringList costWarnings(const WebConfig& config)
+{
+    QStringList listWarnings;
+    for (auto it = config.mapUsers.cbegin(); it != config.mapUsers.cend(); ++it) {
+        const double dSeconds = CBasicAuth::checkSeconds(CBasicAuth::cost(it.value()));
+        if (dSeconds > 0.25)
+            listWarnings << QStringLiteral("the password hash of \"%1\" (cost %2) takes about %3 s a "
+                                           "check; a cost that keeps it under 0.25 s is advised")
+                                .arg(it.key())
+                                .arg(CBasicAuth::cost(it.value()))
+                                .arg(dSeconds, 0, 'f', 2);
+    }
+    return listWarnings;
+}
+
 bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort,
                              const QString& strWebConfigFile)
 {
@@ -37,6 +53,15 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
     if (bConfigOk && strEndpoint == m_strEndpoint && config == m_config &&
         (m_server.isRunning() || !bEnabled))
         return true;
+    // The same port with other TLS settings or passwords: the port stays open, so no scrape meets a
+    // refused connection during the reload.
+    if (bConfigOk && bEnabled && !strEndpoint.isEmpty() && strEndpoint == m_strEndpoint &&
+        m_server.reconfigure(strAddress, quint16(iPort), config, nullptr)) {
+        m_config = config;
+        m_listWarnings = costWarnings(config);
+        emit signalServingChanged();
+        return true;
+    }
     m_server.stop();
     m_timerRefresh.stop();
     m_strEndpoint.clear();
@@ -59,16 +84,7 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
         m_iPort = iPort;
         m_config = config;
         m_timerRefresh.start(kRefreshMsec);
-        // Checks run one at a time: a slow one holds every other client that sends a password.
-        for (auto it = config.mapUsers.cbegin(); it != config.mapUsers.cend(); ++it) {
-            const double dSeconds = CBasicAuth::checkSeconds(CBasicAuth::cost(it.value()));
-            if (dSeconds > 0.25)
-                m_listWarnings << QStringLiteral("the password hash of \"%1\" (cost %2) takes about %3 s a "
-                                                 "check; a cost that keeps it under 0.25 s is advised")
-                                      .arg(it.key())
-                                      .arg(CBasicAuth::cost(it.value()))
-                                      .arg(dSeconds, 0, 'f', 2);
-        }
+        m_listWarnings = costWarnings(config);
     }
     emit signalServingChanged();
     return bServing || !bEnabled;

@@ -1,5 +1,6 @@
 #include "metrics/MetricsServer.h"
 
+#include "metrics/ConnectionGate.h"
 #include "metrics/GzipCache.h"
 #include "metrics/HttpHead.h"
 #include "metrics/HttpStreams.h"
@@ -29,64 +30,13 @@
 
 namespace {
 
-// httplib's own pool takes connections oldest first: a client that opens connections and sends
-// nothing would hold every scrape behind it for a read time-out each. This one serves the newest.
-class NewestFirstPool : public httplib::TaskQueue
+// The library hands each accepted connection to its queue on the accepting thread; here it goes
+// straight on to the gate, which gives it a worker once its request has come.
+class HandOver : public httplib::TaskQueue
 {
 public:
-    explicit NewestFirstPool(int iWorkers)
-    {
-        for (int i = 0; i < iWorkers; ++i)
-            m_vecThreads.emplace_back([this] { work(); });
-    }
-    void enqueue(std::function<void()> fn) override
-    {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            if (m_dequeJobs.size() >= size_t(CMetricsServer::kMaxWaiting)) {
-                // Full: this connection is served right here, on the accepting thread, which accepts
-                // nothing meanwhile. Further clients wait in the kernel's backlog, not in this process.
-                lock.unlock();
-                fn();
-                return;
-            }
-            m_dequeJobs.push_back(std::move(fn));
-        }
-        m_cv.notify_one();
-    }
-    void shutdown() override
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_bStopping = true;
-        }
-        m_cv.notify_all();
-        for (std::thread& thread : m_vecThreads)
-            thread.join();
-    }
-
-private:
-    void work()
-    {
-        for (;;) {
-            std::function<void()> fn;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_cv.wait(lock, [this] { return m_bStopping || !m_dequeJobs.empty(); });
-                if (m_dequeJobs.empty())
-                    return;
-                fn = std::move(m_dequeJobs.back());
-                m_dequeJobs.pop_back();
-            }
-            fn();
-        }
-    }
-
-    std::vector<std::thread> m_vecThreads;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<std::function<void()>> m_dequeJobs;
-    bool m_bStopping = false;
+    void enqueue(std::function<void()> fn) override { fn(); }
+    void shutdown() override {}
 };
 
 // One published page and, made by the first scrape that asks for it, its gzip form.
@@ -148,69 +98,121 @@ template <class Base> class CEndpoint : public Base
 public:
     template <class... Args>
     explicit CEndpoint(const std::atomic<bool>& bStopping, Args&&... args)
-        : Base(std::forward<Args>(args)...), m_bStopping(bStopping)
+        : Base(std::forward<Args>(args)...), m_bStopping(bStopping),
+          m_gate(limits(), kTls, bStopping,
+                 [this](std::unique_ptr<CConnection> pConnection) { return serve(std::move(pConnection)); })
     {
+    }
+    ~CEndpoint() override { m_gate.stop(); }
+
+    // New connections take their TLS settings from pContext; those made before finish the request they
+    // are on and close.
+    void replaceContext(std::shared_ptr<SSL_CTX> pContext)
+    {
+        std::lock_guard<std::mutex> lock(m_mutexContext);
+        m_pContext = std::move(pContext);
+        ++m_iGeneration;
     }
 
 private:
+    static constexpr bool kTls = std::is_same<Base, httplib::SSLServer>::value;
+    using Clock = CDeadlineStream::Clock;
+
+    static GateLimits limits()
+    {
+        GateLimits limits;
+        limits.iWorkers = CMetricsServer::kWorkers;
+        limits.iMaxPerPeer = CMetricsServer::kMaxPerPeer;
+        limits.iMaxHeld = CMetricsServer::kMaxHeld;
+        limits.iMaxReady = CMetricsServer::kMaxWaiting;
+        limits.iHeadTimeoutSec = CMetricsServer::kReadTimeoutSec;
+        return limits;
+    }
+
     bool process_and_close_socket(socket_t sock) override
     {
-        bool bResult = false;
-        // Connections still waiting when the server stops are closed unserved.
-        if (!m_bStopping) {
-            ::fcntl(sock, F_SETFL, ::fcntl(sock, F_GETFL) | O_NONBLOCK);
-            bResult = serve(sock);
+        if (m_bStopping) {
+            ::close(sock);
+            return false;
         }
-        ::shutdown(sock, SHUT_RDWR);
-        ::close(sock);
-        return bResult;
+        m_gate.admit(sock);
+        return true;
     }
 
-    bool serve(socket_t sock)
+    // On a worker, once the gate has seen the connection's next request (or TLS record) whole. Returns
+    // the connection to wait in the gate for its next one, or nothing to close it.
+    std::unique_ptr<CConnection> serve(std::unique_ptr<CConnection> pConnection)
     {
-        if constexpr (std::is_same<Base, httplib::SSLServer>::value) {
-            SSL* pSsl = SSL_new(this->ssl_context());
-            if (!pSsl)
-                return false;
-            CTlsDeadlineStream stream(sock, m_bStopping, pSsl);
-            stream.setDeadline(CDeadlineStream::Clock::now() +
-                               std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
-            return stream.handshake() && exchange(stream);
-        } else {
-            CDeadlineStream stream(sock, m_bStopping);
-            return exchange(stream);
+        if (m_bStopping)
+            return nullptr;
+        bool bWhole = true; // what the gate saw waits on the socket
+        if constexpr (kTls) {
+            if (!pConnection->pStream) {
+                SSL* pSsl = nullptr;
+                {
+                    std::lock_guard<std::mutex> lock(m_mutexContext);
+                    pSsl = SSL_new(m_pContext ? m_pContext.get() : this->ssl_context());
+                    pConnection->iGeneration = m_iGeneration;
+                }
+                if (!pSsl)
+                    return nullptr;
+                ::fcntl(pConnection->iSocket, F_SETFL, ::fcntl(pConnection->iSocket, F_GETFL) | O_NONBLOCK);
+                pConnection->pStream =
+                    std::make_unique<CTlsDeadlineStream>(pConnection->iSocket, m_bStopping, pSsl);
+            }
+            auto& stream = static_cast<CTlsDeadlineStream&>(*pConnection->pStream);
+            if (!stream.handshaken()) {
+                // The handshake keeps the deadline the connection came with.
+                stream.setDeadline(pConnection->deadline);
+                switch (stream.handshake()) {
+                case CTlsDeadlineStream::Step::Failed:
+                    return nullptr;
+                case CTlsDeadlineStream::Step::WantRead:
+                    return pConnection;
+                case CTlsDeadlineStream::Step::Done:
+                    bWhole = false;
+                    break;
+                }
+            }
+        } else if (!pConnection->pStream) {
+            ::fcntl(pConnection->iSocket, F_SETFL, ::fcntl(pConnection->iSocket, F_GETFL) | O_NONBLOCK);
+            pConnection->pStream = std::make_unique<CDeadlineStream>(pConnection->iSocket, m_bStopping);
         }
-    }
-
-    bool exchange(CDeadlineStream& stream)
-    {
-        using Clock = CDeadlineStream::Clock;
-        for (int i = 0; i < kMaxRequestsPerConnection && !m_bStopping; ++i) {
-            stream.setDeadline(Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
-            if (!stream.is_readable())
-                return true;
+        CDeadlineStream& stream = *pConnection->pStream;
+        while (pConnection->iRequests < kMaxRequestsPerConnection && !m_bStopping) {
+            // Nothing more of the client's has come: it waits in the gate, holding no worker.
+            if (!bWhole && !stream.hasPending()) {
+                pConnection->bServedBefore = true;
+                pConnection->deadline = Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec);
+                return pConnection;
+            }
+            bWhole = false;
             const Clock::time_point start = Clock::now();
             stream.setDeadline(start + std::chrono::seconds(CMetricsServer::kExchangeSec));
-            // A request comes in one piece from any scraper or browser; one that trickles in would
-            // hold a worker for the whole exchange.
+            // The head is there, or has begun and comes in one piece from any scraper or browser.
             stream.setReadDeadline(start + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
             stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
             t_bCloseAfter = false;
             t_pStream = &stream;
             stream.startHead();
             bool bClosed = false;
+            const bool bLast = ++pConnection->iRequests == kMaxRequestsPerConnection ||
+                               pConnection->iGeneration != m_iGeneration;
             // Ranges are never served: the page is a snapshot of a second, and nothing may be read
             // past its end.
-            if (!this->process_request(stream, i + 1 == kMaxRequestsPerConnection, bClosed,
-                                       [](httplib::Request& req) { req.ranges.clear(); }))
-                return false;
-            if (bClosed || t_bCloseAfter)
-                return true;
+            if (!this->process_request(stream, bLast, bClosed,
+                                       [](httplib::Request& req) { req.ranges.clear(); }) ||
+                bClosed || t_bCloseAfter)
+                return nullptr;
         }
-        return true;
+        return nullptr;
     }
 
     const std::atomic<bool>& m_bStopping;
+    std::mutex m_mutexContext;
+    std::shared_ptr<SSL_CTX> m_pContext; // null: the one the server was made with
+    std::atomic<int> m_iGeneration{0};
+    CConnectionGate m_gate;
 };
 
 qint64 steadyMsec()
@@ -246,7 +248,10 @@ void serveFrom(httplib::Response& res, const std::shared_ptr<Snapshot>& pSnapsho
 struct CMetricsServer::Private
 {
     std::unique_ptr<httplib::Server> pServer;
-    std::unique_ptr<CBasicAuth> pAuth;
+    std::shared_ptr<CBasicAuth> pAuth; // under mutex: a reload replaces it while requests use the one before
+    CEndpoint<httplib::SSLServer>* pTlsEndpoint = nullptr;
+    QString strAddress;
+    quint16 uiPort = 0;
     std::thread thread;
     std::atomic<bool> bStopping{false};
     std::atomic<bool> bListenEnded{false};
@@ -260,6 +265,11 @@ struct CMetricsServer::Private
     // everything else the console does for metrics.
     CGzipCache gzipCache;
 
+    std::shared_ptr<CBasicAuth> auth()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pAuth;
+    }
     std::shared_ptr<Snapshot> snapshot()
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -275,11 +285,19 @@ struct CMetricsServer::Private
         return pSnapshot;
     }
     void route(httplib::Server& server);
+    void replaceAuth(const WebConfig& config)
+    {
+        auto pNew = std::make_shared<CBasicAuth>(config.mapUsers);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (pAuth)
+            pNew->keepPenalties(*pAuth);
+        pAuth = std::move(pNew);
+    }
 };
 
 void CMetricsServer::Private::route(httplib::Server& server)
 {
-    server.new_task_queue = [] { return new NewestFirstPool(kWorkers); };
+    server.new_task_queue = [] { return new HandOver(); };
     server.set_payload_max_length(kMaxBodyBytes);
     // Only what the Keep-Alive header tells clients; the connection loop above keeps to the same.
     server.set_keep_alive_timeout(kReadTimeoutSec);
@@ -323,9 +341,11 @@ void CMetricsServer::Private::route(httplib::Server& server)
             res.set_header("Allow", "GET, HEAD");
             return httplib::Server::HandlerResponse::Handled;
         }
+        const std::shared_ptr<CBasicAuth> pChecker = this->auth();
         const CBasicAuth::Result auth =
-            pAuth && pAuth->enabled() ? pAuth->check(req.get_header_value("Authorization"), req.remote_addr)
-                                      : CBasicAuth::Result::Passed;
+            pChecker && pChecker->enabled()
+                ? pChecker->check(req.get_header_value("Authorization"), req.remote_addr)
+                : CBasicAuth::Result::Passed;
         if (auth == CBasicAuth::Result::Throttled) {
             closeAfter(res, 429);
             res.set_header("Retry-After", "1");
@@ -410,11 +430,13 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
                 *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
             return false;
         }
+        d->pTlsEndpoint = pServer.get();
         d->pServer = std::move(pServer);
     } else {
+        d->pTlsEndpoint = nullptr;
         d->pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
     }
-    d->pAuth = std::make_unique<CBasicAuth>(config.mapUsers);
+    d->replaceAuth(config);
     d->route(*d->pServer);
     errno = 0;
     if (!d->pServer->bind_to_port(strAddress.toStdString(), uiPort)) {
@@ -427,6 +449,8 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     // retried a second or more later, scrapes among them. Listening again only lengthens the queue.
     ::listen(d->iListenSocket, kListenBacklog);
     d->bListenEnded = false;
+    d->strAddress = strAddress;
+    d->uiPort = uiPort;
     httplib::Server* pServer = d->pServer.get();
     d->thread = std::thread([this, pServer] {
         pServer->listen_after_bind();
@@ -436,6 +460,26 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     // loop running and the join in stop() waiting for good.
     while (!pServer->is_running() && !d->bListenEnded)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+bool CMetricsServer::reconfigure(const QString& strAddress, quint16 uiPort, const WebConfig& config,
+                                 QString* pError)
+{
+    if (!isRunning() || strAddress != d->strAddress || uiPort != d->uiPort ||
+        config.tls() != (d->pTlsEndpoint != nullptr))
+        return false;
+    if (config.tls()) {
+        std::shared_ptr<SSL_CTX> pContext(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+        std::string strTlsError;
+        if (!pContext || !configureTls(*pContext, config, &strTlsError)) {
+            if (pError)
+                *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
+            return false;
+        }
+        d->pTlsEndpoint->replaceContext(std::move(pContext));
+    }
+    d->replaceAuth(config);
     return true;
 }
 

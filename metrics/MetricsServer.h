@@ -15,14 +15,23 @@
 class CMetricsServer
 {
 public:
-    // Connections served at once; the ones waiting are taken newest first, so that a fresh scrape
-    // overtakes a pile of connections that never send anything.
+    // Connections served at once. A connection is given a worker only once its request head (over TLS,
+    // each record of the handshake, then each request) has come whole; until then it waits on a thread
+    // that watches them all, and so does a keep-alive connection between its requests.
     static constexpr int kWorkers = 4;
-    // Connections accepted and waiting for a worker; past this the server stops accepting for a while,
-    // which bounds the connections (and descriptors) the process holds.
+    // Connections whose request has come whole and wait for a worker, first come first served; past
+    // this the one waiting longest is closed.
     static constexpr int kMaxWaiting = 64;
-    // A connection that begins no request (or TLS handshake) within this time is closed; so is a
-    // keep-alive connection idle for as long, and one whose request has not arrived whole by then.
+    // Connections from one address waiting for their request or for a worker. A new one past this
+    // closes the oldest of them that is idle between requests, else the oldest that is waiting: a
+    // scraper behind the same address (a NAT) as a client that holds connections still gets through.
+    static constexpr int kMaxPerPeer = 8;
+    // Connections waiting for their request over all addresses; past this the oldest are closed the
+    // same way.
+    static constexpr int kMaxHeld = 512;
+    // A connection whose request head (or TLS handshake) has not come whole within this time is closed;
+    // so is a keep-alive connection idle for as long, or whose next request has not come whole within
+    // that time from its first byte.
     static constexpr int kReadTimeoutSec = 2;
     // A whole request, from its first byte to the last byte of the answer, however slowly the client
     // sends or reads; Prometheus gives up on a scrape after 10 s by default.
@@ -38,6 +47,11 @@ public:
     // Binds and starts serving, over TLS and with basic authentication as config says; false with the
     // reason in pError when the address cannot be bound or the TLS setup fails.
     bool start(const QString& strAddress, quint16 uiPort, QString* pError, const WebConfig& config = {});
+    // Takes config's TLS settings and passwords without closing the port, when it serves TLS (or not)
+    // as config says at that address and port; new connections take the new TLS settings, and those
+    // open finish their request and close. False, changing nothing, when that cannot be done (the
+    // reason in pError when config's TLS setup fails): then stop() and start() apply it.
+    bool reconfigure(const QString& strAddress, quint16 uiPort, const WebConfig& config, QString* pError);
     // Returns within a fraction of a second of every connection's current wait, whatever clients do.
     void stop();
     // True only while the accept loop runs.

@@ -318,6 +318,12 @@ bool CBasicAuth::takePenalty(const std::string& strPeer, bool bFailed)
     return true;
 }
 
+void CBasicAuth::keepPenalties(const CBasicAuth& previous)
+{
+    std::lock_guard<std::mutex> lock(previous.m_mutex);
+    m_mapPenalties = previous.m_mapPenalties;
+}
+
 CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::string& strPeer)
 {
     static const std::string strScheme = "Basic ";
@@ -344,9 +350,24 @@ CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::st
         return Result::Throttled;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_cvCheck.wait_for(lock, std::chrono::milliseconds(kMaxWaitForCheckMsec),
-                                [this] { return !m_bChecking; }))
+        // A peer that has failed lately, or has a check under way already, waits behind those that
+        // have not: a scraper is not queued behind a stream of guesses.
+        const auto itFailed = m_mapPenalties.find(strPeer);
+        const bool bSuspect = m_mapInCheck[strPeer]++ > 0 ||
+                              (itFailed != m_mapPenalties.end() &&
+                               ::Clock::elapsedMs() - itFailed->second.iLastFailureMsec < kForgetMsec);
+        m_iCleanWaiting += bSuspect ? 0 : 1;
+        const bool bTurn = m_cvCheck.wait_for(lock, std::chrono::milliseconds(kMaxWaitForCheckMsec), [&] {
+            return !m_bChecking && (!bSuspect || m_iCleanWaiting == 0);
+        });
+        m_iCleanWaiting -= bSuspect ? 0 : 1;
+        if (!bTurn) {
+            if (--m_mapInCheck[strPeer] == 0)
+                m_mapInCheck.erase(strPeer);
+            lock.unlock();
+            m_cvCheck.notify_all();
             return Result::Throttled;
+        }
         m_bChecking = true;
     }
     auto pData = std::make_unique<crypt_data>();
@@ -356,6 +377,8 @@ CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::st
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bChecking = false;
+        if (--m_mapInCheck[strPeer] == 0)
+            m_mapInCheck.erase(strPeer);
         if (bPassed) {
             if (m_setPassed.size() >= 64)
                 m_setPassed.clear();
@@ -363,7 +386,7 @@ CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::st
             m_mapPenalties.erase(strPeer);
         }
     }
-    m_cvCheck.notify_one();
+    m_cvCheck.notify_all();
     if (!bPassed)
         takePenalty(strPeer, true);
     return bPassed ? Result::Passed : Result::Refused;

@@ -84,6 +84,9 @@ public:
     bool enabled() const { return !m_mapUsers.isEmpty(); }
     // The value of an Authorization header, from the peer's address.
     Result check(const std::string& strHeader, const std::string& strPeer);
+    // Takes over the failures counted by the one this replaces: a reload gives no peer its free
+    // failures again.
+    void keepPenalties(const CBasicAuth& previous);
     // The cost factor of a bcrypt hash, 0 if it has none.
     static int cost(const QByteArray& baHash);
     // About how long one check against a hash of that cost takes on this machine, in seconds.
@@ -94,7 +97,7 @@ private:
 
     QMap<QString, QByteArray> m_mapUsers;
     QByteArray m_baCostliest; // what an unknown name is checked against
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_cvCheck;
     bool m_bChecking = false;
     std::set<QByteArray> m_setPassed;
@@ -105,4 +108,6 @@ private:
         qint64 iLastFailureMsec = 0;
     };
     std::map<std::string, Penalty> m_mapPenalties;
+    std::map<std::string, int> m_mapInCheck; // checks waiting or running, per peer
+    int m_iCleanWaiting = 0;                 // checks waiting of peers that have not failed lately
 };

@@ -57,6 +57,8 @@ private slots:
     void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes_data();
     void idleClientsDoNotHoldScrapes();
+    void connectionsCappedPerPeer();
+    void passwordChangeKeepsThePort();
     void burstWaitsInTheBacklog();
     void costlyHashesWarned_data();
     void costlyHashesWarned();
@@ -99,6 +101,15 @@ static void releaseClock()
 
 // Whether the endpoint on uiServer has taken the connection from uiClient off its listening socket:
 // the connection is established on its side and nothing waits in the listening socket's queue.
+// A connection to the endpoint from a loopback address of the test's choice (all of 127/8 is local).
+static std::unique_ptr<QTcpSocket> connectFrom(const QString& strFrom, quint16 uiPort)
+{
+    auto pSocket = std::make_unique<QTcpSocket>();
+    pSocket->bind(QHostAddress(strFrom));
+    pSocket->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+    return pSocket;
+}
+
 static bool acceptedBy(quint16 uiServer, quint16 uiClient)
 {
     QFile file(QStringLiteral("/proc/net/tcp"));
@@ -720,6 +731,12 @@ void TestMetrics::passwordGuessesSlowDown()
                  qPrintable(QString::number(iStep)));
         ++iStep;
     }
+    // A reload gives a guesser no free failures again.
+    for (int i = 0; i <= CBasicAuth::kFreeFailures; ++i)
+        auth.check(basic("prom:guess"), "10.0.0.3");
+    CBasicAuth reloaded({{QStringLiteral("prom"), baHash}});
+    reloaded.keepPenalties(auth);
+    QVERIFY(reloaded.check(basic("prom:guess"), "10.0.0.3") == R::Throttled);
     releaseClock();
 
     QTemporaryDir dir;
@@ -806,14 +823,8 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
     QVERIFY(scrape.waitForConnected(5000));
     scrape.write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
     QVERIFY(scrape.waitForBytesWritten(5000));
-    // One more idle connection after it: once the server has taken that one, the scrape waits in its queue.
-    vecIdle.push_back(std::make_unique<QTcpSocket>());
-    vecIdle.back()->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
-    QVERIFY(vecIdle.back()->waitForConnected(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(acceptedBy(uiPort, vecIdle.back()->localPort()), 20000);
-    // One read time-out frees the workers once; the scrape is answered then, not after the idle
-    // connections that came before it, also behind clients that began a request.
-    s_iHeldMs += (CMetricsServer::kReadTimeoutSec + 1) * 1000;
+    // Answered with the clock held: no connection that sent nothing, or half a request, holds a worker
+    // even until its time-out.
     QTRY_COMPARE_WITH_TIMEOUT(scrape.state(), QAbstractSocket::UnconnectedState, 30000);
     const QByteArray baScrape = scrape.readAll();
     QVERIFY2(baScrape.startsWith("HTTP/1.1 200"), baScrape.left(100).constData());
@@ -823,8 +834,70 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::UnconnectedState, 60000);
 }
 
-// A burst far beyond what the workers and their queue hold still completes its handshakes: the
-// clients wait in the kernel's backlog instead of retrying dropped connects.
+// A reload that changes the passwords keeps the port and the connections open: a scrape that comes
+// meanwhile meets no refused connection, and the next request is checked against the new password.
+void TestMetrics::passwordChangeKeepsThePort()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    const auto writeConfig = [&file](const QByteArray& baPassword) {
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("basic_auth_users:\n  prom: " + bcryptHash(baPassword) + "\n");
+        file.close();
+    };
+    writeConfig("old");
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    holdClock();
+    auto release = qScopeGuard(releaseClock);
+    const auto pHeld = connectFrom(QStringLiteral("127.0.0.1"), uiPort);
+    QVERIFY(pHeld->waitForConnected(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(acceptedBy(uiPort, pHeld->localPort()), 20000);
+    writeConfig("new");
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    pHeld->write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\nAuthorization: Basic " +
+                 QByteArray("prom:new").toBase64() + "\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(pHeld->state(), QAbstractSocket::UnconnectedState, 30000);
+    QVERIFY(pHeld->readAll().startsWith("HTTP/1.1 200"));
+    QCOMPARE(httpExchange(uiPort, "GET /metrics HTTP/1.1\r\nHost: x\r\nAuthorization: Basic " +
+                                      QByteArray("prom:old").toBase64() + "\r\n\r\n")
+                 .left(12),
+             QByteArray("HTTP/1.1 401"));
+}
+
+// A client that holds connections from an address loses its oldest when it opens more than its share;
+// a scrape from the same address (a NAT) gets through, and other addresses keep theirs.
+void TestMetrics::connectionsCappedPerPeer()
+{
+    CMetricsExporter exporter;
+    const quint16 uiPort = freePort();
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort));
+    holdClock();
+    auto release = qScopeGuard(releaseClock);
+    std::vector<std::unique_ptr<QTcpSocket>> vecShared, vecOther;
+    for (int i = 0; i < CMetricsServer::kMaxPerPeer; ++i) {
+        vecShared.push_back(connectFrom(QStringLiteral("127.0.2.1"), uiPort));
+        vecOther.push_back(connectFrom(QStringLiteral("127.0.2.2"), uiPort));
+    }
+    for (const auto* pVec : {&vecShared, &vecOther}) {
+        QVERIFY(pVec->back()->waitForConnected(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(acceptedBy(uiPort, pVec->back()->localPort()), 20000);
+    }
+    const auto pScrape = connectFrom(QStringLiteral("127.0.2.1"), uiPort);
+    QVERIFY(pScrape->waitForConnected(5000));
+    pScrape->write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(pScrape->state(), QAbstractSocket::UnconnectedState, 30000);
+    QVERIFY(pScrape->readAll().startsWith("HTTP/1.1 200"));
+    QTRY_COMPARE_WITH_TIMEOUT(vecShared.front()->state(), QAbstractSocket::UnconnectedState, 30000);
+    for (size_t i = 1; i < vecShared.size(); ++i)
+        QCOMPARE(vecShared[i]->state(), QAbstractSocket::ConnectedState);
+    for (const auto& pSocket : vecOther)
+        QCOMPARE(pSocket->state(), QAbstractSocket::ConnectedState);
+}
+
+// A burst far beyond what the workers and their queue hold, from many clients, still completes its
+// handshakes: the clients wait in the kernel's backlog instead of retrying dropped connects.
 void TestMetrics::burstWaitsInTheBacklog()
 {
     CMetricsExporter exporter;
@@ -834,8 +907,8 @@ void TestMetrics::burstWaitsInTheBacklog()
     auto release = qScopeGuard(releaseClock);
     std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
     for (int i = 0; i < 2 * (CMetricsServer::kWorkers + CMetricsServer::kMaxWaiting); ++i) {
-        vecIdle.push_back(std::make_unique<QTcpSocket>());
-        vecIdle.back()->connectToHost(QStringLiteral("127.0.0.1"), uiPort);
+        vecIdle.push_back(
+            connectFrom(QStringLiteral("127.0.1.%1").arg(1 + i / CMetricsServer::kMaxPerPeer), uiPort));
     }
     for (auto& pSocket : vecIdle)
         QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::ConnectedState, 20000);

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "metrics/HttpStreams.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// One client connection of the endpoint, handed between the gate and the workers; closed when let go.
+struct CConnection
+{
+    explicit CConnection(int iSocket);
+    ~CConnection();
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    const int iSocket;
+    std::string strPeer; // the peer's address without its port
+    // Made by the server on the first request; it carries the TLS session from one request to the next.
+    std::unique_ptr<CDeadlineStream> pStream;
+    int iRequests = 0;
+    int iGeneration = 0;        // of the server's TLS settings its session was made with
+    bool bServedBefore = false; // an idle keep-alive connection while in the gate
+    CDeadlineStream::Clock::time_point deadline;
+    bool bBegun = false; // some bytes of what it waits for have come
+};
+
+struct GateLimits
+{
+    int iWorkers = 4;
+    int iMaxPerPeer = 8; // waiting, per peer address
+    int iMaxHeld = 512;  // waiting for their bytes, over all peers
+    int iMaxReady = 64;  // whole and waiting for a worker
+    int iHeadTimeoutSec = 2;
+};
+
+// Holds accepted connections on one thread until what their worker needs first has arrived whole: a
+// request head, or over TLS the first record (the ClientHello, later a request). A worker is never given
+// a connection only to wait on it, so silent, slow and half-open clients cost a descriptor each,
+// never a worker, and are closed after the head time-out. Each peer address keeps a few connections
+// waiting here or in the queue; a new one past that pushes out its oldest waiting one (idle keep-alives
+// first), so a scraper behind the same address as a silent client still gets through. Past the caps
+// over all peers the oldest waiting go the same way; the queue for workers is first come, first served.
+class CConnectionGate
+{
+public:
+    // serve runs on a worker; it returns the connection to keep it alive (it waits here again for its
+    // next request) or nothing to close it.
+    using Serve = std::function<std::unique_ptr<CConnection>(std::unique_ptr<CConnection>)>;
+
+    CConnectionGate(const GateLimits& limits, bool bTls, const std::atomic<bool>& bStopping, Serve serve);
+    ~CConnectionGate();
+
+    // Any thread: takes the accepted socket over.
+    void admit(int iSocket);
+    // Waits for the threads; connections still held are closed unserved.
+    void stop();
+
+private:
+    using Held = std::list<std::unique_ptr<CConnection>>;
+    enum class Arrived
+    {
+        Whole,
+        Partly,
+        Nothing,
+        Closed,
+    };
+
+    void hold(std::unique_ptr<CConnection> pConnection);
+    void poll();
+    void work();
+    Arrived arrived(const CConnection& connection) const;
+    // Drops held connections while the peer or the whole gate is over its cap.
+    void makeRoom(const std::string& strPeer);
+    void dropHeld(Held::iterator it);
+    void makeReady(Held::iterator it);
+    void leave(const CConnection& connection);
+
+    const GateLimits m_limits;
+    const bool m_bTls;
+    const std::atomic<bool>& m_bStopping;
+    const Serve m_serve;
+    int m_iEpoll = -1;
+    int m_iWake = -1;
+    std::mutex m_mutex;
+    std::condition_variable m_cvReady;
+    Held m_listHeld; // in the order they came to wait, so oldest first
+    std::map<int, Held::iterator> m_mapHeld;
+    std::deque<std::unique_ptr<CConnection>> m_dequeReady;
+    std::map<std::string, int> m_mapWaitingPerPeer; // held and ready
+    bool m_bStopped = false;
+    std::thread m_threadPoll;
+    std::vector<std::thread> m_vecWorkers;
+};
