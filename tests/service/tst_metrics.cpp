@@ -10,7 +10,6 @@
 #include "tests/service/HttpProbe.h"
 #include "tests/service/TlsFixture.h"
 
-#include <QTcpServer>
 #include <QtTest>
 
 #include <zlib.h>
@@ -64,9 +63,6 @@ private slots:
     void costlyHashesWarned();
     void portTaken();
     void stopRightAfterStart();
-
-private:
-    quint16 freePort();
 };
 
 // The program's monotonic clock in this test: it runs with the machine's until held; a held clock moves
@@ -140,13 +136,6 @@ void TestMetrics::initTestCase()
 void TestMetrics::cleanupTestCase()
 {
     Clock::setElapsedSource(nullptr);
-}
-
-quint16 TestMetrics::freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
 }
 
 // dir's web.yml holding baContent (a null content removes it); its path.
