@@ -80,7 +80,7 @@ private slots:
 
     void listJsonHoldsEveryPdu()
     {
-        const Run run = ctl({QStringLiteral("list"), QStringLiteral("--json")});
+        const Run run = ctl({"list", "--json"});
         QCOMPARE(run.iExit, int(kExitOk));
         QJsonParseError error;
         const QJsonArray array = QJsonDocument::fromJson(run.baOut, &error).array();
@@ -105,7 +105,7 @@ private slots:
         file.close();
         sim(QStringLiteral("set 2 port 6000"));
         qputenv("RACKMIND_SERVICE_STATE", QFile::encodeName(dirState.path()));
-        const QString strList = QString::fromUtf8(ctl({QStringLiteral("list")}).baOut);
+        const QString strList = QString::fromUtf8(ctl({"list"}).baOut);
         qunsetenv("RACKMIND_SERVICE_STATE");
         sim(QStringLiteral("set 2 port 51230"));
         QVERIFY2(strList.contains(ip(1) + QLatin1Char('\t')) && strList.contains(ip(2) + QLatin1Char('\t')),
@@ -114,15 +114,14 @@ private slots:
 
     void consolePortIsNotShared()
     {
-        const Run run =
-            ctl({QStringLiteral("list"), QStringLiteral("--source-port"), QStringLiteral("51230")});
+        const Run run = ctl({"list", "--source-port", "51230"});
         QCOMPARE(run.iExit, int(kExitFailure));
         QVERIFY2(run.strErr.contains(QStringLiteral("console or the service")), qPrintable(run.strErr));
     }
 
     void switchesOutletsOffAndConfirms()
     {
-        const Run run = ctl({QStringLiteral("outlet"), ip(1), QStringLiteral("2,4"), QStringLiteral("off")});
+        const Run run = ctl({"outlet", ip(1), "2,4", "off"});
         QVERIFY2(run.iExit == kExitOk, qPrintable(run.strErr));
         QCOMPARE(outlets(1), quint8(0xFF & ~0x0A));
     }
@@ -130,9 +129,7 @@ private slots:
     void silentStatusIsNoConfirmation()
     {
         sim(QStringLiteral("malform 2 check 6")); // found by its other replies, its status never reads
-        const Run run = ctl({QStringLiteral("outlet"), ip(2), QStringLiteral("1"), QStringLiteral("off"),
-                             QStringLiteral("--wait"), QStringLiteral("1.5"), QStringLiteral("--timeout"),
-                             QStringLiteral("2")});
+        const Run run = ctl({"outlet", ip(2), "1", "off", "--wait", "1.5", "--timeout", "2"});
         sim(QStringLiteral("malform 2 off"));
         QCOMPARE(run.iExit, int(kExitNoConfirm));
     }
@@ -141,7 +138,7 @@ private slots:
     {
         sim(QStringLiteral("set 1 name rack-a"));
         sim(QStringLiteral("set 3 name rack-a"));
-        const Run run = ctl({QStringLiteral("show"), QStringLiteral("rack-a")});
+        const Run run = ctl({"show", "rack-a"});
         QCOMPARE(run.iExit, int(kExitUsage));
         QVERIFY2(run.strErr.contains(ip(1)) && run.strErr.contains(ip(3)) && !run.strErr.contains(ip(2)),
                  qPrintable(run.strErr));
@@ -152,11 +149,11 @@ private slots:
     {
         const QString strName = QStringLiteral("Caf\u00e9-\u6771\u4eac1234");
         sim(QStringLiteral("set 2 name ") + strName);
-        const Run run = ctl({QStringLiteral("show"), strName, QStringLiteral("--json")});
+        const Run run = ctl({"show", strName, "--json"});
         QVERIFY2(run.iExit == kExitOk, qPrintable(run.strErr));
         QCOMPARE(QJsonDocument::fromJson(run.baOut).object().value(QStringLiteral("name")).toString(),
                  strName);
-        const QString strList = QString::fromUtf8(ctl({QStringLiteral("list")}).baOut);
+        const QString strList = QString::fromUtf8(ctl({"list"}).baOut);
         QVERIFY2(strList.contains(QRegularExpression(
                      QStringLiteral("^%1\t[^\t]*\t%2\t").arg(QRegularExpression::escape(ip(2)), strName),
                      QRegularExpression::MultilineOption)),
@@ -173,8 +170,8 @@ private slots:
         });
         const QString strShown = QStringLiteral("x\\n10.9.9.9\\t\\x1b\\u202e");
         Run list, show;
-        QTRY_VERIFY_WITH_TIMEOUT((list = ctl({QStringLiteral("list")})).baOut.contains("\\x1b"), 30000);
-        show = ctl({QStringLiteral("show"), ip(2)});
+        QTRY_VERIFY_WITH_TIMEOUT((list = ctl({"list"})).baOut.contains("\\x1b"), 30000);
+        show = ctl({"show", ip(2)});
         m_sim.call([&](CSimFleet& fleet) { fleet.device(2)->st.name = baWas; });
         const QString strList = QString::fromUtf8(list.baOut);
         QCOMPARE(strList.count(QLatin1Char('\n')),
@@ -212,9 +209,7 @@ private slots:
         qputenv("RACKMIND_HISTORY", strPath.toUtf8());
         const QStringList listSpan = {QStringLiteral("--from"), QString::number(iStart / 1000 - 1),
                                       QStringLiteral("--to"), QString::number(iStart / 1000 + 10)};
-        Run run = ctl(
-            QStringList{QStringLiteral("history"), QStringLiteral("rack, \"b\""), QStringLiteral("--csv")} +
-            listSpan);
+        Run run = ctl(QStringList{"history", "rack, \"b\"", "--csv"} + listSpan);
         QCOMPARE(run.iExit, int(kExitOk));
         const QList<QStringList> rows = HistoryCsv::parse(QString::fromUtf8(run.baOut));
         QCOMPARE(rows.size(), 6);
@@ -224,7 +219,7 @@ private slots:
         // clock set back shows twice).
         const QByteArray baZone = qgetenv("TZ");
         qputenv("TZ", "Asia/Kolkata");
-        run = ctl({QStringLiteral("history"), QStringLiteral("10.200.1.7"), QStringLiteral("--json")});
+        run = ctl({"history", "10.200.1.7", "--json"});
         baZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", baZone);
         QCOMPARE(run.iExit, int(kExitOk));
         const QJsonArray arrayRows = QJsonDocument::fromJson(run.baOut).array();
@@ -237,7 +232,7 @@ private slots:
                     time.toMSecsSinceEpoch() >= iStart - 60000 && time.toMSecsSinceEpoch() <= iStart + 70000,
                 run.baOut.constData());
         }
-        run = ctl(QStringList{QStringLiteral("history"), QStringLiteral("10.200.9.9")} + listSpan);
+        run = ctl(QStringList{"history", "10.200.9.9"} + listSpan);
         QCOMPARE(run.iExit, int(kExitNotFound));
         // A second unit once reported the same address under a name that would drive the terminal: the
         // list of matches keeps one line per unit and passes no escape, break or direction override.
@@ -248,7 +243,7 @@ private slots:
                            QStringLiteral("10.200.1.7"));
             store.flush();
         }
-        run = ctl({QStringLiteral("history"), QStringLiteral("10.200.1.7")});
+        run = ctl({"history", "10.200.1.7"});
         QCOMPARE(run.iExit, int(kExitUsage));
         QCOMPARE(run.strErr.count(QLatin1Char('\n')), 3);
         for (QChar ch : {QChar(0x1b), QChar(0x07), QChar(0x202e)})
@@ -268,7 +263,7 @@ private slots:
     void optionsOutOfBounds()
     {
         QFETCH(QStringList, listOptions);
-        const Run run = ctl(QStringList{QStringLiteral("outlet"), ip(1), QStringLiteral("1")} + listOptions);
+        const Run run = ctl(QStringList{"outlet", ip(1), "1"} + listOptions);
         QCOMPARE(run.iExit, int(kExitUsage));
     }
 
@@ -295,8 +290,7 @@ private slots:
         sim(QStringLiteral("set 1,2 ") + strSet);
         sim(QStringLiteral("set 1 outlets 255"));
         sim(QStringLiteral("set 2 outlets 255"));
-        const Run run =
-            ctl({QStringLiteral("outlet"), strTarget, QStringLiteral("1"), QStringLiteral("off")});
+        const Run run = ctl({"outlet", strTarget, "1", "off"});
         if (strUndo.isEmpty()) {
             sim(QStringLiteral("set 1 mac ") + QString::fromLatin1(baMac1.toHex(':')));
             sim(QStringLiteral("set 2 mac ") + QString::fromLatin1(baMac2.toHex(':')));
@@ -353,8 +347,7 @@ private slots:
             env.insert(QStringLiteral("LD_LIBRARY_PATH"), copy.folder());
             process.setProcessEnvironment(env);
             process.start(QStringLiteral("setpriv"),
-                          QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                      QStringLiteral("--clear-groups"), copy.path(strCtl)} +
+                          QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", copy.path(strCtl)} +
                               listArgs);
             QVERIFY(process.waitForFinished(30000));
             QVERIFY2(process.exitCode() == kExitProtected, process.readAllStandardError().constData());
@@ -408,8 +401,7 @@ private slots:
         sim(QStringLiteral("set 3 outlets 255"));
         qputenv("RACKMIND_HISTORY", QFile::encodeName(strStore));
         qputenv("RACKMIND_JOURNAL_SOCKET", baSocket);
-        const Run run = ctl({QStringLiteral("outlet"), ip(3), QStringLiteral("3-4"), QStringLiteral("off"),
-                             QStringLiteral("--force")});
+        const Run run = ctl({"outlet", ip(3), "3-4", "off", "--force"});
         qunsetenv("RACKMIND_HISTORY");
         qunsetenv("RACKMIND_JOURNAL_SOCKET");
         QCOMPARE(run.iExit, int(bRefused ? kExitProtected : kExitOk));
@@ -443,8 +435,7 @@ private slots:
         qputenv("RACKMIND_HISTORY", QFile::encodeName(dir.filePath(QStringLiteral("none.sqlite"))));
         qputenv("RACKMIND_JOURNAL_SOCKET", QFile::encodeName(dir.filePath(QStringLiteral("journal"))));
         sim(QStringLiteral("set 3 outlets 255"));
-        const Run run = ctl({QStringLiteral("outlet"), ip(3), QStringLiteral("3"), QStringLiteral("off"),
-                             QStringLiteral("--force")});
+        const Run run = ctl({"outlet", ip(3), "3", "off", "--force"});
         qunsetenv("RACKMIND_HISTORY");
         qunsetenv("RACKMIND_JOURNAL_SOCKET");
         qunsetenv("RACKMIND_PROTECTION_LIST");

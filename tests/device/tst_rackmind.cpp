@@ -297,25 +297,15 @@ private slots:
         QTest::addColumn<QList<uint>>("expected");
         QTest::addColumn<QStringList>("warned");
         QTest::newRow("no file") << PortEntries{} << QList<uint>{51230} << QStringList{};
-        QTest::newRow("groups 0, 2 and 7") << PortEntries{{0, QStringLiteral("51230")},
-                                                          {2, QStringLiteral("6000")},
-                                                          {7, QStringLiteral("6000")}}
+        QTest::newRow("groups 0, 2 and 7") << PortEntries{{0, "51230"}, {2, "6000"}, {7, "6000"}}
                                            << QList<uint>{51230, 6000} << QStringList{};
         QTest::newRow("index 1023 read, 1024 not")
-            << PortEntries{{1023, QStringLiteral("7000")}, {1024, QStringLiteral("8000")}}
-            << QList<uint>{51230, 7000} << QStringList{};
+            << PortEntries{{1023, "7000"}, {1024, "8000"}} << QList<uint>{51230, 7000} << QStringList{};
         QTest::newRow("file order is index order")
-            << PortEntries{{9, QStringLiteral("9")}, {3, QStringLiteral("3")}} << QList<uint>{51230, 3, 9}
-            << QStringList{};
+            << PortEntries{{9, "9"}, {3, "3"}} << QList<uint>{51230, 3, 9} << QStringList{};
         QTest::newRow("not a port: each named and skipped")
-            << PortEntries{{1, QStringLiteral("abc")},
-                           {2, QStringLiteral("6000")},
-                           {4, QStringLiteral("-5")},
-                           {5, QStringLiteral("0")},
-                           {6, QStringLiteral("65536")}}
-            << QList<uint>{51230, 6000}
-            << QStringList{QStringLiteral("abc"), QStringLiteral("-5"), QStringLiteral("0"),
-                           QStringLiteral("65536")};
+            << PortEntries{{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}}
+            << QList<uint>{51230, 6000} << QStringList{"abc", "-5", "0", "65536"};
     }
 
     void portList()

@@ -327,8 +327,7 @@ private slots:
     {
         QTemporaryDir dirMount;
         if (QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                               QStringLiteral("size=160k"), QStringLiteral("tmpfs"), dirMount.path()}) != 0)
+                              {"-t", "tmpfs", "-o", "size=160k", "tmpfs", dirMount.path()}) != 0)
             QSKIP("no tmpfs can be mounted here");
         auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {dirMount.path()}); });
         const QString strPath = dirMount.filePath(QStringLiteral("history.sqlite"));
@@ -350,10 +349,7 @@ private slots:
         store.addSample(kMac, sampleAt(t += 1000, 230));
         store.flush();
         QCOMPARE(spyFlap.size(), 0);
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("mount"),
-                              {QStringLiteral("-o"), QStringLiteral("remount,size=64m"), dirMount.path()}),
-            0);
+        QCOMPARE(QProcess::execute(QStringLiteral("mount"), {"-o", "remount,size=64m", dirMount.path()}), 0);
         store.record(HistoryEvent::MonitoringStopped, QString(), QString(), QString());
         store.flush();
         QVERIFY2(store.isAvailable(), qPrintable(store.unavailableReason()));
@@ -473,8 +469,7 @@ private slots:
             listSteps << e.strSubject + QLatin1Char(' ') + e.strDetail;
         listSteps.sort();
         const QString strStep = QStringLiteral(" %1 s").arg(iStep / 1000);
-        QCOMPARE(listSteps, (QStringList{QStringLiteral("set back") + strStep,
-                                         QStringLiteral("set forward") + strStep}));
+        QCOMPARE(listSteps, (QStringList{"set back" + strStep, "set forward" + strStep}));
     }
 
     // Reads find what the file holds: a past span whose polls are thinned shows its minutes, and an

@@ -77,30 +77,20 @@ private slots:
         QTest::addColumn<QString>("strFile");
         QTest::addColumn<QString>("strLine");
         QTest::addColumn<QString>("strReached");
-        QTest::newRow("bracketed project header") << "settings/Settings.cpp"
-                                                  << "<device/Pdu.h>"
-                                                  << "device/Pdu.h";
-        QTest::newRow("up a folder") << "device/Pdu.cpp"
-                                     << "\"../history/HistoryStore.h\""
-                                     << "history/HistoryStore.h";
-        QTest::newRow("up two folders") << "ui/system/SmtpConfigWidget.cpp"
-                                        << "\"../../app/AppShell.h\""
-                                        << "app/AppShell.h";
-        QTest::newRow("through an allowed room") << "power/MonthlyReport.cpp"
-                                                 << "\"history/../room/Room.h\""
-                                                 << "room/Room.h";
-        QTest::newRow("own room's file") << "device/Pdu.cpp"
-                                         << "\"device/Pdu.h\""
-                                         << "device/Pdu.h";
-        QTest::newRow("outside the tree") << "device/Pdu.cpp"
-                                          << "\"../../x/y.h\""
-                                          << "../x/y.h";
-        QTest::newRow("system header") << "device/Pdu.cpp"
-                                       << "<sys/socket.h>"
-                                       << "";
-        QTest::newRow("Qt header") << "device/Pdu.cpp"
-                                   << "<QString>"
-                                   << "";
+        const auto row = [](const char* pszName, const char* pszFile, const char* pszLine,
+                            const char* pszReached) {
+            QTest::newRow(pszName) << QString::fromLatin1(pszFile) << QString::fromLatin1(pszLine)
+                                   << QString::fromLatin1(pszReached);
+        };
+        row("bracketed project header", "settings/Settings.cpp", "<device/Pdu.h>", "device/Pdu.h");
+        row("up a folder", "device/Pdu.cpp", "\"../history/HistoryStore.h\"", "history/HistoryStore.h");
+        row("up two folders", "ui/system/SmtpConfigWidget.cpp", "\"../../app/AppShell.h\"", "app/AppShell.h");
+        row("through an allowed room", "power/MonthlyReport.cpp", "\"history/../room/Room.h\"",
+            "room/Room.h");
+        row("own room's file", "device/Pdu.cpp", "\"device/Pdu.h\"", "device/Pdu.h");
+        row("outside the tree", "device/Pdu.cpp", "\"../../x/y.h\"", "../x/y.h");
+        row("system header", "device/Pdu.cpp", "<sys/socket.h>", "");
+        row("Qt header", "device/Pdu.cpp", "<QString>", "");
     }
     void includeNamesItsFile()
     {

@@ -64,36 +64,30 @@ private slots:
         QTest::addColumn<QList<int>>("listAnswer");
         QTest::addColumn<QStringList>("listSent");
         QTest::addColumn<int>("iEnd"); // the last kind logged: 0 still running
-        QTest::newRow("on the delay after the PDU shows it off, confirmed")
-            << QList<int>{500, 5000, 500} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"}
-            << int(HistoryEvent::CycleCompleted);
-        QTest::newRow("nothing before the delay")
-            << QList<int>{500, 4900} << QList<int>{1, 1} << QStringList{"off3"} << 0;
-        QTest::newRow("deaf to off: sent three times, then failed, no on")
-            << QList<int>{4000, 4000, 4000, 60000} << QList<int>{2, 2, 2, 2}
-            << QStringList{"off3", "off3", "off3"} << int(HistoryEvent::CycleFailed);
-        QTest::newRow("not again before its own delay and a margin")
-            << QList<int>{1000, 2900} << QList<int>{2, 2} << QStringList{"off3"} << 0;
-        QTest::newRow("one off lost: sent again, then on after the delay")
-            << QList<int>{4000, 500, 5000, 500} << QList<int>{2, 1, 1, 2}
-            << QStringList{"off3", "off3", "on3"} << int(HistoryEvent::CycleCompleted);
-        QTest::newRow("a late off after the failure: carries on")
-            << QList<int>{4000, 4000, 4000, 2000, 5000, 500} << QList<int>{2, 2, 2, 1, 1, 2}
-            << QStringList{"off3", "off3", "off3", "on3"} << int(HistoryEvent::CycleCompleted);
-        QTest::newRow("silent when due: on again once it answers still off")
-            << QList<int>{500, 5000, 5000, 500} << QList<int>{1, 0, 1, 2} << QStringList{"off3", "on3", "on3"}
-            << int(HistoryEvent::CycleCompleted);
-        QTest::newRow("a reply with the on does not confirm it")
-            << QList<int>{500, 5000, 0} << QList<int>{1, 1, 2} << QStringList{"off3", "on3"} << 0;
-        QTest::newRow("cancelled before the device switched off: on now, ends seen on past its off delay")
-            << QList<int>{200, 800, 500, 3000} << QList<int>{2, 3, 2, 2} << QStringList{"off3", "on3"}
-            << int(HistoryEvent::CycleCancelled);
-        QTest::newRow("cancelled, its on lost: the device's off still comes, on again")
-            << QList<int>{200, 800, 500, 2000, 2500, 500} << QList<int>{2, 3, 2, 1, 1, 2}
-            << QStringList{"off3", "on3", "on3"} << int(HistoryEvent::CycleCancelled);
-        QTest::newRow("cancelled after it went off: on again while it shows off")
-            << QList<int>{500, 500, 5500, 500} << QList<int>{1, 3, 1, 2} << QStringList{"off3", "on3", "on3"}
-            << int(HistoryEvent::CycleCancelled);
+        const auto row = [](const char* pszName, const QList<int>& listMsec, const QList<int>& listAnswer,
+                            const QStringList& listSent, int iEnd) {
+            QTest::newRow(pszName) << listMsec << listAnswer << listSent << iEnd;
+        };
+        row("on the delay after the PDU shows it off, confirmed", {500, 5000, 500}, {1, 1, 2},
+            {"off3", "on3"}, HistoryEvent::CycleCompleted);
+        row("nothing before the delay", {500, 4900}, {1, 1}, {"off3"}, 0);
+        row("deaf to off: sent three times, then failed, no on", {4000, 4000, 4000, 60000}, {2, 2, 2, 2},
+            {"off3", "off3", "off3"}, HistoryEvent::CycleFailed);
+        row("not again before its own delay and a margin", {1000, 2900}, {2, 2}, {"off3"}, 0);
+        row("one off lost: sent again, then on after the delay", {4000, 500, 5000, 500}, {2, 1, 1, 2},
+            {"off3", "off3", "on3"}, HistoryEvent::CycleCompleted);
+        row("a late off after the failure: carries on", {4000, 4000, 4000, 2000, 5000, 500},
+            {2, 2, 2, 1, 1, 2}, {"off3", "off3", "off3", "on3"}, HistoryEvent::CycleCompleted);
+        row("silent when due: on again once it answers still off", {500, 5000, 5000, 500}, {1, 0, 1, 2},
+            {"off3", "on3", "on3"}, HistoryEvent::CycleCompleted);
+        row("a reply with the on does not confirm it", {500, 5000, 0}, {1, 1, 2}, {"off3", "on3"}, 0);
+        row("cancelled before the device switched off: on now, ends seen on past its off delay",
+            {200, 800, 500, 3000}, {2, 3, 2, 2}, {"off3", "on3"}, HistoryEvent::CycleCancelled);
+        row("cancelled, its on lost: the device's off still comes, on again",
+            {200, 800, 500, 2000, 2500, 500}, {2, 3, 2, 1, 1, 2}, {"off3", "on3", "on3"},
+            HistoryEvent::CycleCancelled);
+        row("cancelled after it went off: on again while it shows off", {500, 500, 5500, 500}, {1, 3, 1, 2},
+            {"off3", "on3", "on3"}, HistoryEvent::CycleCancelled);
     }
     void cycleFollowsWhatTheDeviceShows()
     {

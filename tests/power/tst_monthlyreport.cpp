@@ -303,12 +303,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
-        QTest::newRow("csv") << QStringList{QStringLiteral("--csv")} << 0;
-        QTest::newRow("csv file") << QStringList{QStringLiteral("--csv"), QStringLiteral("out.csv")} << 0;
-        QTest::newRow("pdf") << QStringList{QStringLiteral("--pdf"), QStringLiteral("out.pdf")} << 0;
-        QTest::newRow("unknown group") << QStringList{QStringLiteral("--group"), QStringLiteral("Nope")} << 2;
-        QTest::newRow("unwritable") << QStringList{QStringLiteral("--pdf"), QStringLiteral("no/out.pdf")}
-                                    << 1;
+        QTest::newRow("csv") << QStringList{"--csv"} << 0;
+        QTest::newRow("csv file") << QStringList{"--csv", "out.csv"} << 0;
+        QTest::newRow("pdf") << QStringList{"--pdf", "out.pdf"} << 0;
+        QTest::newRow("unknown group") << QStringList{"--group", "Nope"} << 2;
+        QTest::newRow("unwritable") << QStringList{"--pdf", "no/out.pdf"} << 1;
     }
     void commandLine()
     {
@@ -323,13 +322,10 @@ private slots:
             env.insert(QStringLiteral("ASAN_OPTIONS"),
                        env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         ctl.setProcessEnvironment(env);
-        ctl.start(QStringLiteral("strace"),
-                  QStringList{QStringLiteral("-f"), QStringLiteral("-qq"), QStringLiteral("-e"),
-                              QStringLiteral("trace=socket"), QStringLiteral("-o"),
-                              QStringLiteral("sockets.txt"), QStringLiteral(RACKMIND_CTL),
-                              QStringLiteral("report"), QStringLiteral("--month"), QStringLiteral("2026-10"),
-                              QStringLiteral("--store"), m_strStore} +
-                      args);
+        ctl.start(QStringLiteral("strace"), QStringList{"-f", "-qq", "-e", "trace=socket", "-o",
+                                                        "sockets.txt", QStringLiteral(RACKMIND_CTL), "report",
+                                                        "--month", "2026-10", "--store", m_strStore} +
+                                                args);
         QVERIFY(ctl.waitForFinished(60000));
         QVERIFY2(ctl.exitCode() == status, ctl.readAllStandardError().constData());
         QFile fileTrace(m_dir.filePath(QStringLiteral("sockets.txt")));

@@ -2,7 +2,16 @@
 
 #include <QByteArray>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTcpSocket>
+
+// A loopback port nobody listens on just now.
+inline quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
 
 // One raw request to 127.0.0.1:port; the whole response as the server sent it before closing, empty
 // when nothing came within iMsec.

@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
@@ -33,13 +32,6 @@ namespace {
 constexpr int kPhaseMsec = 20000;
 constexpr int kReloadAtMsec = 10000;
 constexpr int kBcryptCost = 10;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
 
 // A TCP socket to 127.0.0.1:uiPort from the loopback address strFrom (the scraper is 127.0.0.1, so a
 // server that tells peers apart can tell it from these); non-blocking unless bBlocking.

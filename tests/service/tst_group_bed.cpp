@@ -5,7 +5,6 @@
 
 #include <QProcess>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -66,10 +65,7 @@ void TestGroupBed::overBudgetMailsOnce()
         fleet.device(1)->st.name = QByteArray("x\nValue:999\x1b\xe2\x80\xae\0", 16);
     });
 
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 uiMetricsPort = probe.serverPort();
-    probe.close();
+    const quint16 uiMetricsPort = freePort();
     QFile file(m_dir.filePath(QStringLiteral("rackmindd.conf")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Smtp]\nHost=127.0.0.1\nPort=" + QByteArray::number(m_smtp.port()) +

@@ -10,7 +10,6 @@
 #include "tests/service/HttpProbe.h"
 #include "tests/service/TlsFixture.h"
 
-#include <QTcpServer>
 #include <QtTest>
 
 #include <zlib.h>
@@ -64,9 +63,6 @@ private slots:
     void costlyHashesWarned();
     void portTaken();
     void stopRightAfterStart();
-
-private:
-    quint16 freePort();
 };
 
 // The program's monotonic clock in this test: it runs with the machine's until held; a held clock moves
@@ -142,11 +138,20 @@ void TestMetrics::cleanupTestCase()
     Clock::setElapsedSource(nullptr);
 }
 
-quint16 TestMetrics::freePort()
+// dir's web.yml holding baContent (a null content removes it); its path.
+static QString writeWebConfig(const QTemporaryDir& dir, const QByteArray& baContent)
 {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
+    QFile file(dir.filePath(QStringLiteral("web.yml")));
+    if (baContent.isNull())
+        file.remove();
+    else if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(baContent);
+    return file.fileName();
+}
+
+static QByteArray usersFile(const QByteArray& baPassword, int iCost = 5)
+{
+    return "basic_auth_users:\n  prom: " + bcryptHash(baPassword, iCost) + "\n";
 }
 
 // The body of a whole response, inflated when it came gzip-encoded; a null array when it would not inflate.
@@ -176,50 +181,39 @@ void TestMetrics::render_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("present");
-    const QByteArray mac = "{mac=\"0004A30B0CFF\"";
+    const QByteArray mac = "{mac=\"0004A30B0CFF\"", rack9 = "{group=\"rack \\\"9\\\"\"}";
     const QByteArray info =
         "rackmind_pdu_info{mac=\"0004A30B0CFF\",name=\"a\\\"b\\\\c\\nd\",position=\"row 1\","
         "address=\"10.0.0.7\",group=\"Default\"} 1\n";
-    QTest::newRow("device count") << 1 << QByteArray("rackmind_pdus 1\n") << true;
-    QTest::newRow("counters") << 1 << QByteArray("# TYPE rackmind_replies_received_total counter\n") << true;
-    QTest::newRow("history drops") << 1 << QByteArray("rackmind_history_samples_dropped_total 3\n") << true;
-    QTest::newRow("info, label quoting") << 1 << info << true;
-    QTest::newRow("voltage by mac only") << 1 << "rackmind_pdu_voltage_volts" + mac + "} 251\n" << true;
-    QTest::newRow("current") << 1 << "rackmind_pdu_current_amperes" + mac + "} 5.25\n" << true;
-    QTest::newRow("outlet 1 on") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"1\"} 1\n" << true;
-    QTest::newRow("outlet 2 off") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"2\"} 0\n" << true;
-    QTest::newRow("outlet 8 on") << 1 << "rackmind_pdu_outlet_on" + mac + ",outlet=\"8\"} 1\n" << true;
-    QTest::newRow("online") << 1 << "rackmind_pdu_online" + mac + "} 1\n" << true;
-    QTest::newRow("factory limits not shown") << 1 << QByteArray("rackmind_pdu_voltage_warn_volts{") << false;
-    QTest::newRow("reported limit") << 2 << "rackmind_pdu_voltage_warn_volts" + mac + "} 250\n" << true;
-    QTest::newRow("offline: online 0") << 0 << "rackmind_pdu_online" + mac + "} 0\n" << true;
-    QTest::newRow("offline: info stays") << 0 << info << true;
-    QTest::newRow("offline: no stale reading") << 0 << QByteArray("rackmind_pdu_voltage_volts{") << false;
-    QTest::newRow("offline: no stale outlet") << 0 << QByteArray("rackmind_pdu_outlet_on{") << false;
-    QTest::newRow("offline: no stale limit")
-        << 0 << QByteArray("rackmind_pdu_current_warn_amperes{") << false;
-    QTest::newRow("apparent power") << 1 << "rackmind_pdu_apparent_power_voltamperes" + mac + "} 1317.75\n"
-                                    << true;
-    QTest::newRow("offline: no apparent power")
-        << 0 << QByteArray("rackmind_pdu_apparent_power_voltamperes{") << false;
-    QTest::newRow("offline: energy stays")
-        << 0 << "rackmind_pdu_energy_voltampere_hours_total" + mac + "} 1234.5\n"
-        << true;
-    QTest::newRow("group load") << 1 << QByteArray("rackmind_group_current_amperes{group=\"Default\"} 5.25\n")
-                                << true;
-    QTest::newRow("offline: no load")
-        << 0 << QByteArray("rackmind_group_current_amperes{group=\"Default\"} 0\n") << true;
-    QTest::newRow("empty group with a budget")
-        << 1 << QByteArray("rackmind_group_current_amperes{group=\"rack \\\"9\\\"\"} 0\n") << true;
-    QTest::newRow("derated budget") << 1
-                                    << QByteArray(
-                                           "rackmind_group_budget_amperes{group=\"rack \\\"9\\\"\"} 12.8\n")
-                                    << true;
-    QTest::newRow("breaker") << 1
-                             << QByteArray("rackmind_group_breaker_amperes{group=\"rack \\\"9\\\"\"} 16\n")
-                             << true;
-    QTest::newRow("no budget for Default")
-        << 1 << QByteArray("rackmind_group_budget_amperes{group=\"Default\"") << false;
+    const auto row = [](const char* pszName, int iState, const QByteArray& baLine, bool bPresent = true) {
+        QTest::newRow(pszName) << iState << baLine << bPresent;
+    };
+    row("device count", 1, "rackmind_pdus 1\n");
+    row("counters", 1, "# TYPE rackmind_replies_received_total counter\n");
+    row("history drops", 1, "rackmind_history_samples_dropped_total 3\n");
+    row("info, label quoting", 1, info);
+    row("voltage by mac only", 1, "rackmind_pdu_voltage_volts" + mac + "} 251\n");
+    row("current", 1, "rackmind_pdu_current_amperes" + mac + "} 5.25\n");
+    row("outlet 1 on", 1, "rackmind_pdu_outlet_on" + mac + ",outlet=\"1\"} 1\n");
+    row("outlet 2 off", 1, "rackmind_pdu_outlet_on" + mac + ",outlet=\"2\"} 0\n");
+    row("outlet 8 on", 1, "rackmind_pdu_outlet_on" + mac + ",outlet=\"8\"} 1\n");
+    row("online", 1, "rackmind_pdu_online" + mac + "} 1\n");
+    row("factory limits not shown", 1, "rackmind_pdu_voltage_warn_volts{", false);
+    row("reported limit", 2, "rackmind_pdu_voltage_warn_volts" + mac + "} 250\n");
+    row("offline: online 0", 0, "rackmind_pdu_online" + mac + "} 0\n");
+    row("offline: info stays", 0, info);
+    row("offline: no stale reading", 0, "rackmind_pdu_voltage_volts{", false);
+    row("offline: no stale outlet", 0, "rackmind_pdu_outlet_on{", false);
+    row("offline: no stale limit", 0, "rackmind_pdu_current_warn_amperes{", false);
+    row("apparent power", 1, "rackmind_pdu_apparent_power_voltamperes" + mac + "} 1317.75\n");
+    row("offline: no apparent power", 0, "rackmind_pdu_apparent_power_voltamperes{", false);
+    row("offline: energy stays", 0, "rackmind_pdu_energy_voltampere_hours_total" + mac + "} 1234.5\n");
+    row("group load", 1, "rackmind_group_current_amperes{group=\"Default\"} 5.25\n");
+    row("offline: no load", 0, "rackmind_group_current_amperes{group=\"Default\"} 0\n");
+    row("empty group with a budget", 1, "rackmind_group_current_amperes" + rack9 + " 0\n");
+    row("derated budget", 1, "rackmind_group_budget_amperes" + rack9 + " 12.8\n");
+    row("breaker", 1, "rackmind_group_breaker_amperes" + rack9 + " 16\n");
+    row("no budget for Default", 1, "rackmind_group_budget_amperes{group=\"Default\"", false);
 }
 
 void TestMetrics::render()
@@ -320,64 +314,46 @@ void TestMetrics::numbersAsWritten()
 void TestMetrics::http_data()
 {
     QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("status");
-    QTest::newRow("scrape") << QByteArray("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
-                            << QByteArray("HTTP/1.1 200");
-    QTest::newRow("head") << QByteArray("HEAD /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
-                          << QByteArray("HTTP/1.1 200");
-    QTest::newRow("other path") << QByteArray(
-                                       "GET /metrics/../etc HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
-                                << QByteArray("HTTP/1.1 404");
-    QTest::newRow("post")
-        << QByteArray("POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\nConnection: close\r\n\r\nab")
-        << QByteArray("HTTP/1.1 405");
-    QTest::newRow("delete") << QByteArray("DELETE / HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n")
-                            << QByteArray("HTTP/1.1 405");
-    QTest::newRow("huge path") << "GET /" + QByteArray(100000, 'a') + " HTTP/1.1\r\n\r\n"
-                               << QByteArray("HTTP/1.1 414");
-    QTest::newRow("huge header") << "GET /metrics HTTP/1.1\r\nX: " + QByteArray(100000, 'a') + "\r\n\r\n"
-                                 << QByteArray("HTTP/1.1 400");
-    QTest::newRow("huge body") << "GET /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 100000\r\n\r\n" +
-                                      QByteArray(100000, 'a')
-                               << QByteArray("HTTP/1.1 413");
-    QTest::newRow("not http") << QByteArray("\x16\x03\x01\x02\x00\r\n\r\n") << QByteArray();
+    QTest::addColumn<QByteArray>("status"); // empty: closed without an answer
+    const auto row = [](const char* pszName, const QByteArray& baRequest, const char* pszStatus) {
+        QTest::newRow(pszName) << baRequest
+                               << (*pszStatus ? "HTTP/1.1 " + QByteArray(pszStatus) : QByteArray());
+    };
+    const QByteArray get("GET /metrics HTTP/1.1\r\nHost: x\r\n"), close("Connection: close\r\n\r\n");
+    const QByteArray big(100000, 'a');
+    row("scrape", get + close, "200");
+    row("head", "HEAD /metrics HTTP/1.1\r\nHost: x\r\n" + close, "200");
+    row("other path", "GET /metrics/../etc HTTP/1.1\r\nHost: x\r\n" + close, "404");
+    row("post", "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 2\r\n" + close + "ab", "405");
+    row("delete", "DELETE / HTTP/1.1\r\nHost: x\r\n" + close, "405");
+    row("huge path", "GET /" + big + " HTTP/1.1\r\n\r\n", "414");
+    row("huge header", "GET /metrics HTTP/1.1\r\nX: " + big + "\r\n\r\n", "400");
+    row("huge body", get + "Content-Length: 100000\r\n\r\n" + big, "413");
+    row("not http", "\x16\x03\x01\x02\x00\r\n\r\n", "");
     // A body the server does not read must not be taken for the next request.
     const QByteArray inner("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n");
-    const QByteArray length = QByteArray::number(inner.size());
-    QTest::newRow("post, a request as body")
-        << "POST /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: " + length + "\r\n\r\n" + inner
-        << QByteArray("HTTP/1.1 405");
-    QTest::newRow("get, a request as body")
-        << "GET /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: " + length + "\r\n\r\n" + inner
-        << QByteArray("HTTP/1.1 200");
-    QTest::newRow("huge body, a request after")
-        << "GET /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 5000\r\n\r\n" + inner + QByteArray(5000, 'a')
-        << QByteArray("HTTP/1.1 413");
-    QTest::newRow("two lengths, a request as body")
-        << "GET /metrics HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nContent-Length: " + length + "\r\n\r\n" +
-               inner
-        << QByteArray("HTTP/1.1 400");
+    const QByteArray length = "Content-Length: " + QByteArray::number(inner.size()) + "\r\n\r\n";
+    row("post, a request as body", "POST /metrics HTTP/1.1\r\nHost: x\r\n" + length + inner, "405");
+    row("get, a request as body", get + length + inner, "200");
+    row("huge body, a request after", get + "Content-Length: 5000\r\n\r\n" + inner + QByteArray(5000, 'a'),
+        "413");
+    row("two lengths, a request as body", get + "Content-Length: 0\r\n" + length + inner, "400");
     // Heads that readers may take apart differently (a proxy in front and this server) are refused
     // before anything is routed.
-    const QByteArray get("GET /metrics HTTP/1.1\r\nHost: x\r\n");
-    const QByteArray bad("HTTP/1.1 400");
-    QTest::newRow("space before a colon") << get + "Transfer-Encoding : chunked\r\n\r\n0\r\n\r\n" << bad;
-    QTest::newRow("folded field") << get + "X-A: a\r\n b\r\n\r\n" << bad;
-    QTest::newRow("length list") << get + "Content-Length: 0, 40\r\n\r\n" << bad;
-    QTest::newRow("length in hex") << get + "Content-Length: 0x10\r\n\r\n" << bad;
-    QTest::newRow("length with a sign") << get + "Content-Length: +5\r\n\r\nabcde" << bad;
-    QTest::newRow("NUL in a value") << get + QByteArray("X-A: a\0b\r\n\r\n", 12) << bad;
-    QTest::newRow("bare CR") << get + "X-A: a\rX-B: b\r\n\r\n" << bad;
-    QTest::newRow("no host") << QByteArray("GET /metrics HTTP/1.1\r\n\r\n") << bad;
-    QTest::newRow("two hosts") << get + "Host: y\r\n\r\n" << bad;
-    QTest::newRow("no host, HTTP/1.0")
-        << QByteArray("GET /metrics HTTP/1.0\r\n\r\n") << QByteArray("HTTP/1.1 200");
-    QTest::newRow("length with spaces around") << get + "Content-Length:  0 \r\n\r\n"
-                                               << QByteArray("HTTP/1.1 200");
+    row("space before a colon", get + "Transfer-Encoding : chunked\r\n\r\n0\r\n\r\n", "400");
+    row("folded field", get + "X-A: a\r\n b\r\n\r\n", "400");
+    row("length list", get + "Content-Length: 0, 40\r\n\r\n", "400");
+    row("length in hex", get + "Content-Length: 0x10\r\n\r\n", "400");
+    row("length with a sign", get + "Content-Length: +5\r\n\r\nabcde", "400");
+    row("NUL in a value", get + QByteArray("X-A: a\0b\r\n\r\n", 12), "400");
+    row("bare CR", get + "X-A: a\rX-B: b\r\n\r\n", "400");
+    row("no host", "GET /metrics HTTP/1.1\r\n\r\n", "400");
+    row("two hosts", get + "Host: y\r\n\r\n", "400");
+    row("no host, HTTP/1.0", "GET /metrics HTTP/1.0\r\n\r\n", "200");
+    row("length with spaces around", get + "Content-Length:  0 \r\n\r\n", "200");
     // Short lines each, but a head no scraper sends: refused, not buffered without end.
-    QTest::newRow("endless headers") << "GET /metrics HTTP/1.1\r\n" +
-                                            QByteArray("X-A: aaaaaaaaaa\r\n").repeated(20000) + "\r\n"
-                                     << QByteArray("HTTP/1.1 4");
+    row("endless headers",
+        "GET /metrics HTTP/1.1\r\n" + QByteArray("X-A: aaaaaaaaaa\r\n").repeated(20000) + "\r\n", "4");
 }
 
 void TestMetrics::http()
@@ -387,7 +363,6 @@ void TestMetrics::http()
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
     QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort), qPrintable(exporter.errorString()));
-    // An empty status: closed without an answer.
     const QByteArray response = httpExchange(uiPort, request);
     QVERIFY2(status.isEmpty() ? response.isEmpty() : response.startsWith(status),
              response.left(200).constData());
@@ -450,21 +425,13 @@ void TestMetrics::rangesNeverPastThePage_data()
 {
     QTest::addColumn<QByteArray>("range");
     QTest::addColumn<bool>("gzip");
-    for (const bool bGzip : {false, true}) {
-        const char* pszForm = bGzip ? ", gzip" : ", plain";
-        QTest::newRow(QByteArray(QByteArray("past the end") + pszForm).constData())
-            << QByteArray("bytes=0-400000") << bGzip;
-        QTest::newRow(QByteArray(QByteArray("starting beyond") + pszForm).constData())
-            << QByteArray("bytes=999999-") << bGzip;
-        QTest::newRow(QByteArray(QByteArray("suffix longer than the page") + pszForm).constData())
-            << QByteArray("bytes=-999999") << bGzip;
-        QTest::newRow(QByteArray(QByteArray("suffix") + pszForm).constData())
-            << QByteArray("bytes=-10") << bGzip;
-        QTest::newRow(QByteArray(QByteArray("several") + pszForm).constData())
-            << QByteArray("bytes=0-9,20-29,999999-") << bGzip;
-        QTest::newRow(QByteArray(QByteArray("within") + pszForm).constData())
-            << QByteArray("bytes=5-9") << bGzip;
-    }
+    const char* apszRanges[][2] = {{"past the end", "0-400000"},     {"starting beyond", "999999-"},
+                                   {"long suffix", "-999999"},       {"suffix", "-10"},
+                                   {"several", "0-9,20-29,999999-"}, {"within", "5-9"}};
+    for (const bool bGzip : {false, true})
+        for (const auto& apszRange : apszRanges)
+            QTest::addRow("%s, %s", apszRange[0], bGzip ? "gzip" : "plain")
+                << "bytes=" + QByteArray(apszRange[1]) << bGzip;
 }
 
 // Ranges are not served: whatever is asked, the answer is the whole page and not a byte beyond it.
@@ -617,7 +584,6 @@ void TestMetrics::deadAcceptLoopRestarted()
 
 void TestMetrics::tlsAndBasicAuth_data()
 {
-    QTest::addColumn<bool>("clientCert");
     QTest::addColumn<QByteArray>("settings"); // more of tls_server_config
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<QStringList>("args");
@@ -625,62 +591,46 @@ void TestMetrics::tlsAndBasicAuth_data()
     const QStringList ca{"--cacert", "ca.crt", "-u", "prom:s3cret"};
     const QStringList mine{"--cert", "client.crt", "--key", "client.key"};
     const QStringList tls12{"--tls-max", "1.2", "--ciphers"};
-    QTest::newRow("right password") << false << QByteArray() << "https" << ca << QByteArray("200");
-    QTest::newRow("wrong password") << false << QByteArray() << "https"
-                                    << QStringList{"--cacert", "ca.crt", "-u", "prom:guess"}
-                                    << QByteArray("401");
-    QTest::newRow("unknown user") << false << QByteArray() << "https"
-                                  << QStringList{"--cacert", "ca.crt", "-u", "root:s3cret"}
-                                  << QByteArray("401");
-    QTest::newRow("no password") << false << QByteArray() << "https" << QStringList{"--cacert", "ca.crt"}
-                                 << QByteArray("401");
-    QTest::newRow("plain http to the tls port")
-        << false << QByteArray() << "http" << QStringList{"-u", "prom:s3cret"} << QByteArray("000");
-    QTest::newRow("client certificate missing") << true << QByteArray() << "https" << ca << QByteArray("000");
-    QTest::newRow("client certificate given")
-        << true << QByteArray() << "https" << ca + mine << QByteArray("200");
+    const QByteArray none,
+        certs("  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n");
+    const QByteArray p384("  curve_preferences: [CurveP384]\n");
+    const auto row = [](const char* pszName, const QByteArray& baSettings, const QStringList& listArgs,
+                        const char* pszStatus, const char* pszScheme = "https") {
+        QTest::newRow(pszName) << baSettings << QString::fromLatin1(pszScheme) << listArgs
+                               << QByteArray(pszStatus);
+    };
+    row("right password", none, ca, "200");
+    row("wrong password", none, {"--cacert", "ca.crt", "-u", "prom:guess"}, "401");
+    row("unknown user", none, {"--cacert", "ca.crt", "-u", "root:s3cret"}, "401");
+    row("no password", none, {"--cacert", "ca.crt"}, "401");
+    row("plain http to the tls port", none, {"-u", "prom:s3cret"}, "000", "http");
+    row("client certificate missing", certs, ca, "000");
+    row("client certificate given", certs, ca + mine, "200");
     // TLS 1.2 keeps to forward secrecy and authenticated encryption unless the file names other suites.
-    QTest::newRow("aead by default") << false << QByteArray() << "https"
-                                     << ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-GCM-SHA256"}
-                                     << QByteArray("200");
-    QTest::newRow("cbc-sha1 refused by default")
-        << false << QByteArray() << "https" << ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-SHA"}
-        << QByteArray("000");
-    QTest::newRow("cbc-sha1 named") << false
-                                    << QByteArray("  cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA]\n")
-                                    << "https" << ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-SHA"}
-                                    << QByteArray("200");
-    QTest::newRow("curve not preferred")
-        << false << QByteArray("  curve_preferences: [CurveP384]\n") << "https"
-        << ca + QStringList{"--curves", "P-256"} << QByteArray("000");
-    QTest::newRow("curve preferred") << false << QByteArray("  curve_preferences: [CurveP384]\n") << "https"
-                                     << ca + QStringList{"--curves", "P-384"} << QByteArray("200");
-    QTest::newRow("unknown suite") << false << QByteArray("  cipher_suites: [TLS_RSA_WITH_RC4_128_SHA]\n")
-                                   << "https" << ca << QByteArray();
-    QTest::newRow("unknown curve") << false << QByteArray("  curve_preferences: [P-256]\n") << "https" << ca
-                                   << QByteArray();
+    row("aead by default", none, ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-GCM-SHA256"}, "200");
+    row("cbc-sha1 refused by default", none, ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-SHA"}, "000");
+    row("cbc-sha1 named", "  cipher_suites: [TLS_ECDHE_ECDSA_WITH_AES_128_CBC_SHA]\n",
+        ca + tls12 + QStringList{"ECDHE-ECDSA-AES128-SHA"}, "200");
+    row("curve not preferred", p384, ca + QStringList{"--curves", "P-256"}, "000");
+    row("curve preferred", p384, ca + QStringList{"--curves", "P-384"}, "200");
+    row("unknown suite", "  cipher_suites: [TLS_RSA_WITH_RC4_128_SHA]\n", ca, nullptr);
+    row("unknown curve", "  curve_preferences: [P-256]\n", ca, nullptr);
 }
 
 void TestMetrics::tlsAndBasicAuth()
 {
-    QFETCH(bool, clientCert);
     QFETCH(QByteArray, settings);
     QFETCH(QString, scheme);
     QFETCH(QStringList, args);
     QFETCH(QByteArray, status);
     QTemporaryDir dir;
     QVERIFY(makeTlsFiles(QDir(dir.path())));
-    QFile file(dir.filePath(QStringLiteral("web.yml")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n" +
-               QByteArray(clientCert
-                              ? "  client_auth_type: RequireAndVerifyClientCert\n  client_ca_file: ca.crt\n"
-                              : "") +
-               settings + "basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
-    file.close();
+    const QString strConfig =
+        writeWebConfig(dir, "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n" +
+                                settings + usersFile("s3cret"));
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
-    const bool bServing = exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName());
+    const bool bServing = exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, strConfig);
     QCOMPARE(bServing, !status.isEmpty());
     if (!bServing)
         return;
@@ -740,13 +690,10 @@ void TestMetrics::passwordGuessesSlowDown()
     releaseClock();
 
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("web.yml")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("basic_auth_users:\n  prom: " + baHash + "\n");
-    file.close();
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
-    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort,
+                            writeWebConfig(dir, "basic_auth_users:\n  prom: " + baHash + "\n")),
              qPrintable(exporter.errorString()));
     const QByteArray baGuess = "GET /metrics HTTP/1.1\r\nHost: x\r\nAuthorization: " +
                                QByteArray::fromStdString(basic("prom:guess")) + "\r\n\r\n";
@@ -773,23 +720,15 @@ void TestMetrics::brokenWebConfigServesNothing()
 {
     QFETCH(QByteArray, content);
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("web.yml")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("basic_auth_users:\n  prom: " + bcryptHash("s3cret") + "\n");
-    file.close();
+    const QString strConfig = writeWebConfig(dir, usersFile("s3cret"));
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
-    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()),
+    QVERIFY2(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, strConfig),
              qPrintable(exporter.errorString()));
     QVERIFY(httpGet(uiPort, "/metrics").startsWith("HTTP/1.1 401"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-    file.close();
-    if (content.isNull())
-        file.remove();
-    QVERIFY(!exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    QVERIFY(!exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, writeWebConfig(dir, content)));
     QVERIFY(!exporter.isServing());
-    QVERIFY2(exporter.errorString().contains(file.fileName()), qPrintable(exporter.errorString()));
+    QVERIFY2(exporter.errorString().contains(strConfig), qPrintable(exporter.errorString()));
     QCOMPARE(httpGet(uiPort, "/metrics"), QByteArray());
 }
 
@@ -839,23 +778,15 @@ void TestMetrics::idleClientsDoNotHoldScrapes()
 void TestMetrics::passwordChangeKeepsThePort()
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("web.yml")));
-    const auto writeConfig = [&file](const QByteArray& baPassword) {
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("basic_auth_users:\n  prom: " + bcryptHash(baPassword) + "\n");
-        file.close();
-    };
-    writeConfig("old");
     CMetricsExporter exporter;
     const quint16 uiPort = freePort();
-    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, writeWebConfig(dir, usersFile("old"))));
     holdClock();
     auto release = qScopeGuard(releaseClock);
     const auto pHeld = connectFrom(QStringLiteral("127.0.0.1"), uiPort);
     QVERIFY(pHeld->waitForConnected(5000));
     QTRY_VERIFY_WITH_TIMEOUT(acceptedBy(uiPort, pHeld->localPort()), 20000);
-    writeConfig("new");
-    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, file.fileName()));
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), uiPort, writeWebConfig(dir, usersFile("new"))));
     pHeld->write("GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\nAuthorization: Basic " +
                  QByteArray("prom:new").toBase64() + "\r\n\r\n");
     QTRY_COMPARE_WITH_TIMEOUT(pHeld->state(), QAbstractSocket::UnconnectedState, 30000);
@@ -927,12 +858,10 @@ void TestMetrics::costlyHashesWarned()
 {
     QFETCH(int, cost);
     QFETCH(bool, warned);
-    QTemporaryFile file;
-    QVERIFY(file.open());
-    file.write("basic_auth_users:\n  prom: " + bcryptHash("s3cret", cost) + "\n");
-    file.close();
+    QTemporaryDir dir;
     CMetricsExporter exporter;
-    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), freePort(), file.fileName()));
+    QVERIFY(exporter.apply(true, QStringLiteral("127.0.0.1"), freePort(),
+                           writeWebConfig(dir, usersFile("s3cret", cost))));
     QCOMPARE(exporter.warnings().join(QString()).contains(QStringLiteral("prom")), warned);
 }
 

@@ -62,15 +62,6 @@ private:
     std::unique_ptr<ScriptedServer> m_pSmtp;
 };
 
-namespace {
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-} // namespace
-
 void TestServiceBed::startProcess(QProcess& process, const QString& strProgram, const QStringList& listArgs)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -7,7 +7,6 @@
 #include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -68,13 +67,6 @@ private:
 };
 
 namespace {
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort();
-}
-
 void enableTimestamps(int fd)
 {
     const int iOn = 1;

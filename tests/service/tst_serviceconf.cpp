@@ -46,26 +46,20 @@ private slots:
         QTest::addColumn<QByteArray>("after"); // "-": the file is gone
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("alarm key deleted")
-            << QByteArray("[Alarms]\nDebouncePolls=3\n") << QByteArray() << "Alarms/DebouncePolls"
-            << "1";
-        QTest::newRow("alarm key commented out")
-            << QByteArray("[Alarms]\nMailOnClear=true\n") << QByteArray("[Alarms]\n;MailOnClear=true\n")
-            << "Alarms/MailOnClear"
-            << "false";
-        QTest::newRow("alarm key out of range")
-            << QByteArray("[Alarms]\nDebouncePolls=3\n") << QByteArray("[Alarms]\nDebouncePolls=61\n")
-            << "Alarms/DebouncePolls"
-            << "1";
-        QTest::newRow("mail host deleted")
-            << QByteArray("[Smtp]\nHost=mail.example.org\n") << QByteArray() << "Smtp/Host"
-            << "";
-        QTest::newRow("value changed")
-            << QByteArray("[Metrics]\nPort=9200\n") << QByteArray("[Metrics]\nPort=10300\n") << "Metrics/Port"
-            << "10300";
-        QTest::newRow("file gone: settings kept")
-            << QByteArray("[Alarms]\nDebouncePolls=3\n") << QByteArray("-") << "Alarms/DebouncePolls"
-            << "3";
+        const auto row = [](const char* pszName, const char* pszBefore, const char* pszAfter,
+                            const char* pszKey, const char* pszExpected) {
+            QTest::newRow(pszName) << QByteArray(pszBefore) << QByteArray(pszAfter)
+                                   << QString::fromLatin1(pszKey) << QString::fromLatin1(pszExpected);
+        };
+        const char* pszDebounce = "[Alarms]\nDebouncePolls=3\n";
+        row("alarm key deleted", pszDebounce, nullptr, "Alarms/DebouncePolls", "1");
+        row("alarm key commented out", "[Alarms]\nMailOnClear=true\n", "[Alarms]\n;MailOnClear=true\n",
+            "Alarms/MailOnClear", "false");
+        row("alarm key out of range", pszDebounce, "[Alarms]\nDebouncePolls=61\n", "Alarms/DebouncePolls",
+            "1");
+        row("mail host deleted", "[Smtp]\nHost=mail.example.org\n", nullptr, "Smtp/Host", "");
+        row("value changed", "[Metrics]\nPort=9200\n", "[Metrics]\nPort=10300\n", "Metrics/Port", "10300");
+        row("file gone: settings kept", pszDebounce, "-", "Alarms/DebouncePolls", "3");
     }
 
     void reloadReadsTheFileAfresh()
