@@ -4,6 +4,7 @@
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
 #include "settings/WindowSettings.h"
+#include "tests/common/TestFiles.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/frame/ModifyAccountDialog.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -123,10 +125,7 @@ private slots:
         QFETCH(QStringList, values);
         g_settings.smtpHost = QStringLiteral("kept.example.org");
         QDir().mkpath(QFileInfo(storeFile()).path());
-        QFile file(storeFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) &&
-                file.write(values[0].replace(QLatin1Char('|'), QLatin1Char('\n')).toUtf8()) > 0);
-        file.close();
+        QVERIFY(writeFile(storeFile(), values[0].replace(QLatin1Char('|'), QLatin1Char('\n')).toUtf8()));
         loadSettings();
         saveSettings();
         QCOMPARE(stored(values[1]), values[2]);

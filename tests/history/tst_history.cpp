@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
 #include "metrics/MetricsExporter.h"
+#include "tests/common/TestFiles.h"
 
 #include <QProcess>
 #include <QSemaphore>
@@ -242,9 +243,7 @@ private slots:
             }
             QSqlDatabase::removeDatabase(QStringLiteral("newer"));
         } else {
-            QFile file(strPath);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(baContent);
+            QVERIFY(writeFile(strPath, baContent));
         }
         QFile before(strPath);
         const QByteArray baBefore = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();

@@ -1,6 +1,7 @@
 #include "device/ProtectionList.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "tests/common/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,11 +50,6 @@ class TestPlantedLinks : public QObject
         if (::lstat(QFile::encodeName(strPath).constData(), &st) != 0 || !file.open(QIODevice::ReadOnly))
             return {};
         return {file.readAll(), st.st_uid, st.st_mode};
-    }
-    static bool writeFile(const QString& strPath, const char* pszText)
-    {
-        QFile file(strPath);
-        return file.open(QIODevice::WriteOnly) && file.write(pszText) > 0;
     }
 
 private slots:
