@@ -64,11 +64,7 @@ class TestApp : public QObject
     }
 
     QString storeFile() const { return m_pDir->filePath(QStringLiteral("Orvane/Rackmind.conf")); }
-    QByteArray storeText() const
-    {
-        QFile file(storeFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray storeText() const { return readFile(storeFile()); }
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<CLoginDialog> m_pDialog;

@@ -245,16 +245,14 @@ private slots:
         } else {
             QVERIFY(writeFile(strPath, baContent));
         }
-        QFile before(strPath);
-        const QByteArray baBefore = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();
+        const QByteArray baBefore = readFile(strPath);
         CHistoryStore store(strPath);
         QVERIFY(!store.isAvailable());
         QVERIFY2(store.unavailableReason().contains(strReason), qPrintable(store.unavailableReason()));
         store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 231));
         store.record(HistoryEvent::MonitoringStarted, QString(), QString(), QString());
         store.flush();
-        QFile after(strPath);
-        QCOMPARE(after.open(QIODevice::ReadOnly) ? after.readAll() : QByteArray(), baBefore);
+        QCOMPARE(readFile(strPath), baBefore);
         if (!bRecovers)
             return;
         QVERIFY(QFileInfo(strPath).isDir() ? QDir(strPath).removeRecursively() : QFile::remove(strPath));
@@ -305,9 +303,8 @@ private slots:
         const QString strPath = dir.filePath(QStringLiteral("locked.sqlite"));
         delete new CHistoryStore(strPath);
         QVERIFY(QFile::setPermissions(strPath, {}));
-        QFile before(strPath);
-        QVERIFY(before.open(QIODevice::ReadOnly));
-        const QByteArray baBefore = before.readAll();
+        const QByteArray baBefore = readFile(strPath);
+        QVERIFY(!baBefore.isEmpty());
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HISTORY_OPEN_AS_NOBODY"), strPath);
@@ -316,9 +313,7 @@ private slots:
         QVERIFY(child.waitForFinished(20000));
         const QString strReason = QString::fromUtf8(child.readAllStandardOutput());
         QVERIFY2(child.exitCode() == 0 && strReason.contains(strPath), qPrintable(strReason));
-        QFile after(strPath);
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(), baBefore);
+        QCOMPARE(readFile(strPath), baBefore);
     }
 
     // A full disk: a small file system of the test's own fills up, then grows.

@@ -43,11 +43,8 @@ namespace {
 QStringList threadNames()
 {
     QStringList list;
-    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot);
-         it.hasNext();) {
-        QFile file(it.next() + QStringLiteral("/comm"));
-        list << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString());
-    }
+    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();)
+        list << QString::fromUtf8(readFile(it.next() + QStringLiteral("/comm"))).trimmed();
     return list;
 }
 
