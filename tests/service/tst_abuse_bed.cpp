@@ -1,5 +1,6 @@
 #include "settings/Settings.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tests/service/HttpProbe.h"
 #include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
@@ -176,11 +177,10 @@ class TestAbuseBed : public QObject
     // The same password under a fresh salt: a changed configuration the server must take up.
     void writeWebConfig()
     {
-        QFile file(m_dir.filePath(QStringLiteral("web.yml")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n"
-                   "basic_auth_users:\n  prom: " +
-                   bcryptHash("s3cret", kBcryptCost) + "\n");
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("web.yml")),
+                          "tls_server_config:\n  cert_file: server.crt\n  key_file: "
+                          "server.key\nbasic_auth_users:\n  prom: " +
+                              bcryptHash("s3cret", kBcryptCost) + "\n"));
     }
 
     // Milliseconds from SIGHUP to the log saying the endpoint serves again; -1 if it did not within 30 s.
@@ -219,19 +219,18 @@ private slots:
                                   qPrintable(m_strLog), 30000);
 
         m_uiPrometheusPort = freePort();
-        QFile fileConfig(m_dir.filePath(QStringLiteral("prometheus.yml")));
-        QVERIFY(fileConfig.open(QIODevice::WriteOnly));
-        fileConfig.write(
+        const QString strConfig = m_dir.filePath(QStringLiteral("prometheus.yml"));
+        QVERIFY(writeFile(
+            strConfig,
             "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\nscrape_configs:\n"
             "  - job_name: room\n    scheme: https\n    tls_config:\n      ca_file: " +
-            m_dir.filePath(QStringLiteral("ca.crt")).toUtf8() +
-            "\n    basic_auth:\n      username: prom\n      password: s3cret\n    static_configs:\n"
-            "      - targets: ['127.0.0.1:" +
-            QByteArray::number(m_uiMetricsPort) + "']\n");
-        fileConfig.close();
+                m_dir.filePath(QStringLiteral("ca.crt")).toUtf8() +
+                "\n    basic_auth:\n      username: prom\n      password: s3cret\n    static_configs:\n"
+                "      - targets: ['127.0.0.1:" +
+                QByteArray::number(m_uiMetricsPort) + "']\n"));
         m_prometheus.setWorkingDirectory(m_dir.path());
         m_prometheus.start(QStringLiteral("prometheus"),
-                           {QStringLiteral("--config.file=") + fileConfig.fileName(),
+                           {QStringLiteral("--config.file=") + strConfig,
                             QStringLiteral("--storage.tsdb.path=") + m_dir.filePath(QStringLiteral("tsdb")),
                             QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(m_uiPrometheusPort)});
         QVERIFY(m_prometheus.waitForStarted());
