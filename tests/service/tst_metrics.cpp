@@ -776,10 +776,9 @@ private slots:
         holdClock();
         auto release = qScopeGuard(releaseClock);
         std::vector<std::unique_ptr<QTcpSocket>> vecIdle;
-        for (int i = 0; i < 2 * (CMetricsServer::kWorkers + CMetricsServer::kMaxWaiting); ++i) {
+        for (int i = 0; i < 2 * (CMetricsServer::kWorkers + CMetricsServer::kMaxWaiting); ++i)
             vecIdle.push_back(
                 connectFrom(QStringLiteral("127.0.1.%1").arg(1 + i / CMetricsServer::kMaxPerPeer), uiPort));
-        }
         for (auto& pSocket : vecIdle)
             QTRY_COMPARE_WITH_TIMEOUT(pSocket->state(), QAbstractSocket::ConnectedState, 20000);
     }

@@ -91,9 +91,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QFile file(QStringLiteral(RACKMIND_SOURCE "/service/rackmindd.conf"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        m_baShipped = file.readAll();
+        m_baShipped = readFile(QStringLiteral(RACKMIND_SOURCE "/service/rackmindd.conf"));
+        QVERIFY(!m_baShipped.isEmpty());
         m_strConfig = m_dir.filePath(QStringLiteral("rackmindd.conf"));
     }
     void init()
@@ -344,9 +343,7 @@ private slots:
         QVERIFY2(waitLog(QStringLiteral("history: recording again in ") + strStore), qPrintable(m_strLog));
         QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_available") == 1, 30000);
         QTRY_VERIFY_WITH_TIMEOUT(figure("rackmind_history_samples_pending") < iPending, 30000);
-        QFile notes(strNotes);
-        QVERIFY(notes.open(QIODevice::ReadOnly));
-        QCOMPARE(notes.readAll(), baNotes);
+        QCOMPARE(readFile(strNotes), baNotes);
     }
     // The state folder full (a small file system in a mount namespace of the service's own): told once,
     // though every retry opens the file well and fails its write, and told again once there is room.
