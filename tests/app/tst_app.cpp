@@ -4,6 +4,7 @@
 #include "settings/Credentials.h"
 #include "settings/Settings.h"
 #include "settings/WindowSettings.h"
+#include "tests/common/TestFiles.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/frame/ModifyAccountDialog.h"
@@ -63,11 +64,7 @@ class TestApp : public QObject
     }
 
     QString storeFile() const { return m_pDir->filePath(QStringLiteral("Orvane/Rackmind.conf")); }
-    QByteArray storeText() const
-    {
-        QFile file(storeFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray storeText() const { return readFile(storeFile()); }
 
     std::unique_ptr<QTemporaryDir> m_pDir;
     std::unique_ptr<CLoginDialog> m_pDialog;
@@ -124,10 +121,7 @@ private slots:
         QFETCH(QStringList, values);
         g_settings.smtpHost = QStringLiteral("kept.example.org");
         QDir().mkpath(QFileInfo(storeFile()).path());
-        QFile file(storeFile());
-        QVERIFY(file.open(QIODevice::WriteOnly) &&
-                file.write(values[0].replace(QLatin1Char('|'), QLatin1Char('\n')).toUtf8()) > 0);
-        file.close();
+        QVERIFY(writeFile(storeFile(), values[0].replace(QLatin1Char('|'), QLatin1Char('\n')).toUtf8()));
         loadSettings();
         saveSettings();
         QCOMPARE(stored(values[1]), values[2]);

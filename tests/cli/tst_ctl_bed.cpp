@@ -8,6 +8,7 @@
 #include "tests/common/NetBed.h"
 #include "tests/common/ProgramCopy.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tools/common/ConsoleRig.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -100,9 +101,8 @@ private slots:
     void listReadsTheServicePorts()
     {
         QTemporaryDir dirState;
-        QFile file(dirState.filePath(QStringLiteral("port.prt")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[0]\nport=51230\n[1]\nport=6000\n") > 0);
-        file.close();
+        QVERIFY(
+            writeFile(dirState.filePath(QStringLiteral("port.prt")), "[0]\nport=51230\n[1]\nport=6000\n"));
         sim(QStringLiteral("set 2 port 6000"));
         qputenv("RACKMIND_SERVICE_STATE", QFile::encodeName(dirState.path()));
         const QString strList = QString::fromUtf8(ctl({"list"}).baOut);

@@ -1,3 +1,5 @@
+#include "tests/common/TestFiles.h"
+
 #include <QProcess>
 #include <QtTest>
 
@@ -83,16 +85,13 @@ private slots:
         QVERIFY(!setOffered.isEmpty());
 
         const QString strSource = qEnvironmentVariable("RACKMIND_SOURCE_DIR");
-        QFile filePage(strSource + QStringLiteral("/resources/debian/%1.1").arg(page));
-        QVERIFY(filePage.open(QIODevice::ReadOnly));
-        const QString strPage = QString::fromUtf8(filePage.readAll());
-        if (!words.isEmpty()) {
-            QFile fileReadme(strSource + QStringLiteral("/README.md"));
-            QVERIFY(fileReadme.open(QIODevice::ReadOnly));
-            QVERIFY2(
-                QString::fromUtf8(fileReadme.readAll()).contains(page + QLatin1Char(' ') + words.first()),
-                qPrintable(words.first()));
-        }
+        const QString strPage =
+            QString::fromUtf8(readFile(strSource + QStringLiteral("/resources/debian/%1.1").arg(page)));
+        QVERIFY(!strPage.isEmpty());
+        if (!words.isEmpty())
+            QVERIFY2(QString::fromUtf8(readFile(strSource + QStringLiteral("/README.md")))
+                         .contains(page + QLatin1Char(' ') + words.first()),
+                     qPrintable(words.first()));
         QProcess complete;
         const QString strName = QFileInfo(program).fileName();
         complete.start(

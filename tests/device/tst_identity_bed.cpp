@@ -61,12 +61,7 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path()));
         QVERIFY2(m_server.start(QStringLiteral("alarm@rack.test"), QStringLiteral("pw")),
                  qPrintable(m_server.errorString()));
-        g_settings.smtpHost = QStringLiteral("127.0.0.1");
-        g_settings.smtpPort = m_server.port();
-        g_settings.smtpAccount = QStringLiteral("alarm@rack.test");
-        g_settings.smtpAllowUnencryptedPassword = true;
-        g_settings.smtpPassword = QStringLiteral("pw");
-        g_settings.smtpReceiver = QStringLiteral("ops@rack.test");
+        m_server.useForAlarms(QStringLiteral("ops@rack.test"));
         QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
     }
     void cleanupTestCase() { m_sim.stopFleet(); }

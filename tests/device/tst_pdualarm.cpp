@@ -79,13 +79,7 @@ private slots:
 
     void init()
     {
-        g_settings.smtpHost = QStringLiteral("127.0.0.1");
-        g_settings.smtpPort = m_server.port();
-        g_settings.smtpSsl = false;
-        g_settings.smtpAccount = kUser;
-        g_settings.smtpAllowUnencryptedPassword = true;
-        g_settings.smtpPassword = kPassword;
-        g_settings.smtpReceiver = kReceiver;
+        m_server.useForAlarms(kReceiver);
         QTRY_COMPARE_WITH_TIMEOUT(m_alarms.mailQueue.pending(), 0, 15000);
     }
 

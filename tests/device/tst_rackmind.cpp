@@ -666,9 +666,8 @@ private slots:
     {
         CRackmind registry;
         QVector<PduInfo> vecUnits(3, filledInfo());
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3; ++i)
             vecUnits[i].mac[5] = quint8(0x10 + i);
-        }
         for (int iPoll = 0; iPoll < 4; ++iPoll) {
             m_dtNow = m_dtNow.addMSecs(1000);
             for (PduInfo& unit : vecUnits) {

@@ -119,9 +119,8 @@ void checkDownload(CRackmind& registry, CPdu* pPdu)
     pPdu->download();
     QObject::disconnect(connection);
     FUZZ_CHECK(listSent.size() == listPending.size());
-    for (const QByteArray& baFrame : qAsConst(listSent)) {
+    for (const QByteArray& baFrame : qAsConst(listSent))
         checkSetFrame(baFrame);
-    }
     pPdu->stSetInfo = pPdu->stInfo;
     FUZZ_CHECK(pPdu->needDownload().isEmpty());
 }
@@ -130,17 +129,15 @@ void checkPortList(const CRackmind& registry)
 {
     const QList<uint>& listPort = registry.listDevicePort;
     FUZZ_CHECK(!listPort.isEmpty() && listPort.first() == 51230);
-    for (int i = 0; i < listPort.size(); ++i) {
+    for (int i = 0; i < listPort.size(); ++i)
         FUZZ_CHECK(listPort.indexOf(listPort.at(i)) == i);
-    }
 }
 
 void feed(CRackmind& registry, const Datagram& datagram)
 {
     QVector<PduInfo> listBefore;
-    for (const CPdu* pPdu : qAsConst(registry.listPdu)) {
+    for (const CPdu* pPdu : qAsConst(registry.listPdu))
         listBefore.append(pPdu->stInfo);
-    }
     CPdu* pAnswered = nullptr;
     const auto connection = QObject::connect(&registry, &CRackmind::signalDeviceAnswered,
                                              [&pAnswered](CPdu* pPdu) { pAnswered = pPdu; });
@@ -160,15 +157,13 @@ void feed(CRackmind& registry, const Datagram& datagram)
     for (int i = 0; i < listBefore.size(); ++i) {
         const CPdu* pPdu = registry.listPdu.at(i);
         // A datagram changes nothing but the one device it reached, and only when it is a genuine reply.
-        if (pPdu != pAnswered || !bAccepted) {
+        if (pPdu != pAnswered || !bAccepted)
             FUZZ_CHECK(sameInfo(pPdu->stInfo, listBefore.at(i)));
-        }
     }
     if (pAnswered) {
         FUZZ_CHECK(pAnswered->dtLastRcv == Clock::now() && pAnswered->isOnline());
-        if (bAccepted) {
+        if (bAccepted)
             checkDecoded(frameCommand(datagram.baData), framePayload(datagram.baData), pAnswered->stInfo);
-        }
         // What the screens make of the decoded fields.
         FUZZ_CHECK(deviceText(pAnswered->stInfo.name, 16).size() <= 16);
         FUZZ_CHECK(deviceText(pAnswered->stInfo.firmwareVer, 8).size() <= 8);
@@ -198,14 +193,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > 256 * 1024) {
+    if (size > 256 * 1024)
         return 0;
-    }
     const QByteArray baInput = QByteArray::fromRawData(reinterpret_cast<const char*>(data), int(size));
     CRackmind registry;
     g_pRackmind = &registry;
-    for (const Datagram& datagram : split(baInput)) {
+    for (const Datagram& datagram : split(baInput))
         feed(registry, datagram);
-    }
     return 0;
 }

@@ -37,15 +37,13 @@ void runDialogue(SmtpClient& client)
     // The socket is already connected, so connectToHost goes straight to the greeting.
     const bool bConnected = client.connectToHost();
     checkLastReply(client);
-    if (!bConnected) {
+    if (!bConnected)
         return;
-    }
     FUZZ_CHECK(client.getResponseCode() == 250);
     const bool bLoggedIn = client.login();
     checkLastReply(client);
-    if (!bLoggedIn) {
+    if (!bLoggedIn)
         return;
-    }
     FUZZ_CHECK(client.getResponseCode() == 235);
 
     MimeMessage message(true);
@@ -88,9 +86,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size > kMaxInput) {
+    if (size > kMaxInput)
         return 0;
-    }
     int fds[2];
     FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0);
     const int iBuffer = 256 * 1024;

@@ -8,6 +8,7 @@
 #include "history/HistoryStore.h"
 #include "history/HistoryWriter.h"
 #include "metrics/MetricsExporter.h"
+#include "tests/common/TestFiles.h"
 
 #include <QProcess>
 #include <QSemaphore>
@@ -242,20 +243,16 @@ private slots:
             }
             QSqlDatabase::removeDatabase(QStringLiteral("newer"));
         } else {
-            QFile file(strPath);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(baContent);
+            QVERIFY(writeFile(strPath, baContent));
         }
-        QFile before(strPath);
-        const QByteArray baBefore = before.open(QIODevice::ReadOnly) ? before.readAll() : QByteArray();
+        const QByteArray baBefore = readFile(strPath);
         CHistoryStore store(strPath);
         QVERIFY(!store.isAvailable());
         QVERIFY2(store.unavailableReason().contains(strReason), qPrintable(store.unavailableReason()));
         store.addSample(kMac, sampleAt(QDateTime::currentMSecsSinceEpoch(), 231));
         store.record(HistoryEvent::MonitoringStarted, QString(), QString(), QString());
         store.flush();
-        QFile after(strPath);
-        QCOMPARE(after.open(QIODevice::ReadOnly) ? after.readAll() : QByteArray(), baBefore);
+        QCOMPARE(readFile(strPath), baBefore);
         if (!bRecovers)
             return;
         QVERIFY(QFileInfo(strPath).isDir() ? QDir(strPath).removeRecursively() : QFile::remove(strPath));
@@ -306,9 +303,8 @@ private slots:
         const QString strPath = dir.filePath(QStringLiteral("locked.sqlite"));
         delete new CHistoryStore(strPath);
         QVERIFY(QFile::setPermissions(strPath, {}));
-        QFile before(strPath);
-        QVERIFY(before.open(QIODevice::ReadOnly));
-        const QByteArray baBefore = before.readAll();
+        const QByteArray baBefore = readFile(strPath);
+        QVERIFY(!baBefore.isEmpty());
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HISTORY_OPEN_AS_NOBODY"), strPath);
@@ -317,9 +313,7 @@ private slots:
         QVERIFY(child.waitForFinished(20000));
         const QString strReason = QString::fromUtf8(child.readAllStandardOutput());
         QVERIFY2(child.exitCode() == 0 && strReason.contains(strPath), qPrintable(strReason));
-        QFile after(strPath);
-        QVERIFY(after.open(QIODevice::ReadOnly));
-        QCOMPARE(after.readAll(), baBefore);
+        QCOMPARE(readFile(strPath), baBefore);
     }
 
     // A full disk: a small file system of the test's own fills up, then grows.

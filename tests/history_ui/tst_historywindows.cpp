@@ -4,6 +4,7 @@
 #include "device/Rackmind.h"
 #include "history/HistoryCsv.h"
 #include "history/HistoryStore.h"
+#include "tests/common/TestFiles.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/MainDialog.h"
 #include "ui/history/EventsWindow.h"
@@ -33,9 +34,7 @@ class TestHistoryWindows : public QObject
     // An export read back, without the byte order mark.
     static QList<QStringList> readCsv(const QString& strPath)
     {
-        QFile file(strPath);
-        return file.open(QIODevice::ReadOnly) ? HistoryCsv::parse(QString::fromUtf8(file.readAll().mid(3)))
-                                              : QList<QStringList>();
+        return HistoryCsv::parse(QString::fromUtf8(readFile(strPath).mid(3)));
     }
 
 private slots:

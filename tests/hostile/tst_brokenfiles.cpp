@@ -1,6 +1,7 @@
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
 #include "settings/Settings.h"
+#include "tests/common/TestFiles.h"
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
 
@@ -220,10 +221,7 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, fields);
         QDir().mkpath(QFileInfo(storeFile()).path());
-        QFile file(storeFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
+        QVERIFY(writeFile(storeFile(), content));
 
         loadSettings();
         if (!fields.isEmpty())
@@ -265,11 +263,8 @@ private slots:
         if (how == QLatin1String("directory")) {
             QVERIFY(QDir().mkdir(storeFile()));
         } else {
-            QFile file(storeFile());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("Language=2\n[Login]\nAccount=hidden\n");
-            file.close();
-            QVERIFY(file.setPermissions({}));
+            QVERIFY(writeFile(storeFile(), "Language=2\n[Login]\nAccount=hidden\n"));
+            QVERIFY(QFile::setPermissions(storeFile(), {}));
         }
         {
             AsNobody nobody;

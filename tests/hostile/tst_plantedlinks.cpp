@@ -1,6 +1,7 @@
 #include "device/ProtectionList.h"
 #include "history/HistoryReader.h"
 #include "history/HistoryStore.h"
+#include "tests/common/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,8 +104,7 @@ private slots:
             store.flush();
             QVERIFY(store.isAvailable());
         } else {
-            QFile file(strTarget);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0A0B0C0D0E0F/1\n") > 0);
+            QVERIFY(writeFile(strTarget, "0A0B0C0D0E0F/1\n"));
         }
         QVERIFY(::chmod(QFile::encodeName(strTarget).constData(), 0600) == 0);
         // The folder's owner keeps a store of its own there when a file beside the store is planted.
@@ -116,25 +116,13 @@ private slots:
         for (const QString& strSuffix : {QStringLiteral("-wal"), QStringLiteral("-shm")})
             QFile::remove(strStorePath + strSuffix);
         const QByteArray baPlanted = QFile::encodeName(strPlanted);
-        switch (Planted(iPlanted)) {
-        case Link:
-            QVERIFY(::symlink(QFile::encodeName(strTarget).constData(), baPlanted.constData()) == 0);
-            break;
-        case HardLink:
-            QVERIFY(::link(QFile::encodeName(strTarget).constData(), baPlanted.constData()) == 0);
-            break;
-        case Fifo:
+        if (iPlanted == Link || iPlanted == HardLink)
+            QVERIFY((iPlanted == Link ? ::symlink : ::link)(QFile::encodeName(strTarget).constData(),
+                                                            baPlanted.constData()) == 0);
+        else if (iPlanted == Fifo)
             QVERIFY(::mkfifo(baPlanted.constData(), 0666) == 0);
-            break;
-        case OthersFile:
-        case RootsFile: {
-            QFile file(strPlanted);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("0A0B0C0D0E0F/2\n") > 0);
-            break;
-        }
-        case Missing:
-            break;
-        }
+        else if (iPlanted != Missing)
+            QVERIFY(writeFile(strPlanted, "0A0B0C0D0E0F/2\n"));
         for (const QFileInfo& info : QDir(dirOthers.path()).entryInfoList(QDir::Files | QDir::System))
             if (info.filePath() != strPlanted || iPlanted == Fifo || iPlanted == OthersFile)
                 QVERIFY(::lchown(QFile::encodeName(info.filePath()).constData(), kOther, kOther) == 0);
@@ -158,11 +146,8 @@ private slots:
             const auto devices = reader.devices();
             strWhy = reader.error();
             bDone = strWhy.isEmpty();
-            QVERIFY2(std::none_of(devices.begin(), devices.end(),
-                                  [](const CHistoryReader::Device& d) {
-                                      return d.strName == QLatin1String("root's PDU");
-                                  }),
-                     "root's store was read");
+            for (const CHistoryReader::Device& device : devices)
+                QVERIFY2(device.strName != QLatin1String("root's PDU"), "root's store was read");
             break;
         }
         case WriteStore: {

@@ -47,9 +47,8 @@ private slots:
             << QStringLiteral("温度 25 °C")
             << QStringLiteral("From: <\"a@b\"@h.example>\r\nTo: <1@x>, <2@y>, <3@z>\r\n"
                               "Subject: 告警 Ünïcödé");
-        QTest::newRow("no recipient, empty body") << "a@b" << QStringList{} << "s"
-                                                  << ""
-                                                  << "From: <a@b>\r\nTo:\r\nSubject: s";
+        QTest::newRow("no recipient, empty body")
+            << "a@b" << QStringList{} << "s" << QString() << "From: <a@b>\r\nTo:\r\nSubject: s";
         QTest::newRow("alarm text keeps bare LF") << "operator" << QStringList{"c@d"} << "PDU Warning"
                                                   << "Voltage Warn\n\nValue:251\nWarn Limit:250"
                                                   << "From: <operator>\r\nTo: <c@d>\r\nSubject: PDU Warning";
@@ -75,12 +74,11 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(strB).hasMatch());
         const QString strHost = sender.contains(QLatin1Char('@')) ? sender.section(QLatin1Char('@'), -1)
                                                                   : QStringLiteral("localhost");
-        QCOMPARE(withoutDateAndId(message.toString(), strHost),
-                 head +
-                     QStringLiteral("\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=") +
-                     strB + QStringLiteral("\r\nContent-Transfer-Encoding: 8bit\r\n\r\n--") + strB +
-                     QStringLiteral("\r\n") + kPart + body + QStringLiteral("\r\n--") + strB +
-                     QStringLiteral("--\r\n\r\n"));
+        QCOMPARE(
+            withoutDateAndId(message.toString(), strHost),
+            head + QStringLiteral("\r\nMIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=%1\r\n"
+                                  "Content-Transfer-Encoding: 8bit\r\n\r\n--%1\r\n%2%3\r\n--%1--\r\n\r\n")
+                       .arg(strB, kPart, body));
     }
     void dateAndMessageId()
     {

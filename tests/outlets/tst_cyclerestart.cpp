@@ -9,6 +9,7 @@
 #include "room/Room.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/OutletActions.h"
@@ -102,10 +103,8 @@ private slots:
         QVERIFY(QDir(qEnvironmentVariable("XDG_DATA_HOME")).removeRecursively());
         const QString strConfig = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Orvane");
         QVERIFY(QDir().mkpath(strConfig));
-        QFile fileStore(strConfig + QStringLiteral("/Rackmind.conf"));
-        QVERIFY(fileStore.open(QIODevice::WriteOnly) &&
-                fileStore.write("Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n") > 0);
-        fileStore.close();
+        QVERIFY(writeFile(strConfig + QStringLiteral("/Rackmind.conf"),
+                          "Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n"));
         qputenv("RACKMIND_PROTECTION_LIST", qgetenv("XDG_CONFIG_HOME") + "/protected-outlets");
         QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
         QCOMPARE(m_sim.command(QStringLiteral("set 1 outlets 255")).last(), QStringLiteral("ok"));

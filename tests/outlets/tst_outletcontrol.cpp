@@ -5,6 +5,7 @@
 #include "device/Pdu.h"
 #include "device/ProtectionList.h"
 #include "device/Rackmind.h"
+#include "tests/common/TestFiles.h"
 #include "tests/common/TestFrames.h"
 
 #include <QtTest>
@@ -323,9 +324,7 @@ private slots:
     {
         QFETCH(QByteArray, baLine);
         QFETCH(bool, bProtects3);
-        QFile file(CProtectionList::defaultPath());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(baLine + '\n') > 0);
-        file.close();
+        QVERIFY(writeFile(CProtectionList::defaultPath(), baLine + '\n'));
         CProtectionList list;
         QVERIFY(list.load());
         QCOMPARE(list.contains(QStringLiteral("025044000001"), 3), bProtects3);

@@ -11,6 +11,7 @@
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimThread.h"
 #include "ui/device/DeviceConfigWidget.h"
@@ -149,10 +150,8 @@ private slots:
                 QFile::encodeName(m_dirSettings.filePath(QStringLiteral("protected"))));
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dirSettings.path());
         QVERIFY(QDir().mkpath(m_dirSettings.filePath(QStringLiteral("Orvane"))));
-        QFile fileStore(m_dirSettings.filePath(QStringLiteral("Orvane/Rackmind.conf")));
-        QVERIFY(fileStore.open(QIODevice::WriteOnly) &&
-                fileStore.write("Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n") > 0);
-        fileStore.close();
+        QVERIFY(writeFile(m_dirSettings.filePath(QStringLiteral("Orvane/Rackmind.conf")),
+                          "Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n"));
         CSimConfig config;
         config.iRecordLimit = 8192;
         QVERIFY(startQuietFleet(m_sim, Switching::AtOnce, config));

@@ -75,9 +75,11 @@ service_writes() {
     setpriv --reuid rackmind --regid rackmind --clear-groups touch $state/history.sqlite $state/port.prt ||
         fail "the service's user cannot write its files in $state"
 }
+# The steps given as op:package, in turn.
+steps() { for s in "$@"; do step "${s%%:*}" "${s#*:}"; done; }
 run() {
     fresh
-    for s in "$@"; do step "${s%%:*}" "${s#*:}"; done
+    steps "$@"
     echo "order:$order"
 }
 
@@ -111,8 +113,7 @@ step i rackmind-ctl
 chown root:root $list
 chmod 0644 $list
 order+=" (root's list, 644)"
-step i rackmind-ctl
-step P rackmind-ctl
+steps i:rackmind-ctl P:rackmind-ctl
 written=""
 step i rackmind-ctl
 mkdir "$work/away"
@@ -136,9 +137,7 @@ ln -s private/rackmind $state
 order=" (the older layout)" written=yes
 step i rackmindd
 [ -f $state/history.sqlite ] && [ ! -e /var/lib/private/rackmind ] || fail "the older layout is left"
-step i rackmind-ctl
-step P rackmindd
-step P rackmind-ctl
+steps i:rackmind-ctl P:rackmindd P:rackmind-ctl
 echo "order:$order"
 
 # A person's account named rackmind is not taken over: the service does not configure, its configuration
@@ -167,15 +166,12 @@ own() {
     order+=" (its own list, 666)"
 }
 fresh
-step i rackmind
-step i rackmindd
+steps i:rackmind i:rackmindd
 plant
-step P rackmindd
-step i rackmindd
+steps P:rackmindd i:rackmindd
 plant
 step i rackmindd
 own
-step P rackmindd
-step P rackmind
+steps P:rackmindd P:rackmind
 [ "$(stat -c '%U %a' "$target")" = "root 600" ] && [ "$(cat "$target")" = secret ] || fail "the linked file changed"
 echo "order:$order"

@@ -1,5 +1,6 @@
 #include "device/Protocol.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tests/common/TestFrames.h"
 #include "tools/pdusim/SimDevice.h"
 #include "tools/pdusim/SimFrame.h"
@@ -296,10 +297,9 @@ private slots:
     void commandsOnStdinAndScenarios()
     {
         const QString strScenario = m_dir.filePath(QStringLiteral("late.scn"));
-        QFile file(strScenario);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("# device 2 falls silent a moment after the start\nset 2 voltage 251\nat 0.5 silent 2\n");
-        file.close();
+        QVERIFY(writeFile(
+            strScenario,
+            "# device 2 falls silent a moment after the start\nset 2 voltage 251\nat 0.5 silent 2\n"));
         QProcess process;
         QVERIFY(startProgram(process, {"--devices", "3", "--scenario", strScenario}));
         // Device 2 falls silent while its neighbour answers; however late the program came up, it is
@@ -322,9 +322,7 @@ private slots:
         QVERIFY2(baOut.startsWith("ok\nok\nerror: no such device: 9 (there are 3)\nok\n"), baOut.constData());
 
         // A scenario with a fault stops the start.
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("set 1 voltage 230\nset 1 wattage 5\n");
-        file.close();
+        QVERIFY(writeFile(strScenario, "set 1 voltage 230\nset 1 wattage 5\n"));
         QVERIFY(startProgram(process, {"--devices", "1", "--scenario", strScenario}));
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 1);

@@ -1,6 +1,7 @@
 #include "service/ServiceRunner.h"
 #include "settings/AlarmSettings.h"
 #include "settings/Settings.h"
+#include "tests/common/TestFiles.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -73,9 +74,7 @@ private slots:
         options.strConfigFile = dir.filePath(QStringLiteral("rackmindd.conf"));
         CServiceRunner runner(options);
         const auto write = [&](const QByteArray& baText) {
-            QFile file(options.strConfigFile);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    file.write(baText) == baText.size());
+            QVERIFY(writeFile(options.strConfigFile, baText));
         };
         write(before);
         QVERIFY(runner.loadAll(false));

@@ -8,6 +8,7 @@
 #include "settings/Settings.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tests/mail/MailTestServers.h"
 #include "tools/common/SimUnit.h"
 #include "tools/pdusim/SimControl.h"
@@ -42,11 +43,8 @@ namespace {
 QStringList threadNames()
 {
     QStringList list;
-    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot);
-         it.hasNext();) {
-        QFile file(it.next() + QStringLiteral("/comm"));
-        list << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString());
-    }
+    for (QDirIterator it(QStringLiteral("/proc/self/task"), QDir::Dirs | QDir::NoDotAndDotDot); it.hasNext();)
+        list << QString::fromUtf8(readFile(it.next() + QStringLiteral("/comm"))).trimmed();
     return list;
 }
 
@@ -123,20 +121,15 @@ private slots:
             if (!strLine.trimmed().isEmpty() && !strLine.startsWith(QLatin1Char('#')))
                 QCOMPARE(m_sim.command(strLine).last(), QStringLiteral("ok"));
         // The rack's second port is listed in the port file of the working folder.
-        QFile filePorts(QStringLiteral("port.prt"));
-        QVERIFY(filePorts.open(QIODevice::WriteOnly) &&
-                filePorts.write("[0]\nport=51230\n\n[1]\nport=6000\n") > 0);
-        filePorts.close();
+        QVERIFY(writeFile(QStringLiteral("port.prt"), "[0]\nport=51230\n\n[1]\nport=6000\n"));
 
         QVERIFY(QDir().mkpath(m_dirSettings.filePath(QStringLiteral("Orvane"))));
-        QFile fileStore(m_dirSettings.filePath(QStringLiteral("Orvane/Rackmind.conf")));
-        QVERIFY(fileStore.open(QIODevice::WriteOnly));
-        fileStore.write(
+        QVERIFY(writeFile(
+            m_dirSettings.filePath(QStringLiteral("Orvane/Rackmind.conf")),
             "Language=1\n[Login]\nAutoLogin=true\nRememberPassword=true\n[Smtp]\nHost=127.0.0.1\nPort=" +
-            QByteArray::number(m_server.port()) +
-            "\nAccount=alarm@rack.test\nPassword=pw\nAllowUnencryptedPassword=true\nReceiver=ops@site."
-            "test\n");
-        fileStore.close();
+                QByteArray::number(m_server.port()) +
+                "\nAccount=alarm@rack.test\nPassword=pw\nAllowUnencryptedPassword=true\nReceiver=ops@site."
+                "test\n"));
         createSharedResources();
         QVERIFY(prepareLanguage());
         registerDeviceMetaTypes();
