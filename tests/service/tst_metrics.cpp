@@ -370,6 +370,8 @@ void TestMetrics::http_data()
     QTest::newRow("bare CR") << get + "X-A: a\rX-B: b\r\n\r\n" << bad;
     QTest::newRow("no host") << QByteArray("GET /metrics HTTP/1.1\r\n\r\n") << bad;
     QTest::newRow("two hosts") << get + "Host: y\r\n\r\n" << bad;
+    QTest::newRow("no host, a space after the version")
+        << QByteArray("GET /metrics HTTP/1.1 \r\n\r\n") << bad;
     QTest::newRow("no host, HTTP/1.0")
         << QByteArray("GET /metrics HTTP/1.0\r\n\r\n") << QByteArray("HTTP/1.1 200");
     QTest::newRow("length with spaces around") << get + "Content-Length:  0 \r\n\r\n"
