@@ -92,15 +92,20 @@ struct PasswordCounts
     std::atomic<int> i429{0};
 };
 
-void guessPasswords(const std::atomic<bool>& bStop, quint16 uiPort, PasswordCounts& counts)
+// Writes baRequests over TLS from pszFrom and reads until the server closes, reconnecting each time.
+void sendOverTls(const std::atomic<bool>& bStop, quint16 uiPort, const char* pszFrom,
+                 const QByteArray& baRequests, PasswordCounts& counts)
 {
     SSL_CTX* pCtx = SSL_CTX_new(TLS_client_method());
-    QByteArray baRequests;
-    for (int i = 0; i < 100; ++i)
-        baRequests += "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Basic " +
-                      QByteArray("prom:guess" + QByteArray::number(i)).toBase64() + "\r\n\r\n";
     while (!bStop) {
-        const int iSocket = connectFrom("127.0.3.1", uiPort, true);
+        // A net ("127.1.") gives each connection an address of its own.
+        static std::atomic<int> s_iNext{0};
+        const int iNext = s_iNext++;
+        const QByteArray baFrom =
+            QByteArray(pszFrom).endsWith(".1")
+                ? QByteArray(pszFrom)
+                : pszFrom + QByteArray::number(iNext / 250 % 250) + '.' + QByteArray::number(1 + iNext % 250);
+        const int iSocket = connectFrom(baFrom.constData(), uiPort, true);
         SSL* pSsl = iSocket < 0 ? nullptr : SSL_new(pCtx);
         if (pSsl && SSL_set_fd(pSsl, iSocket) == 1 && SSL_connect(pSsl) == 1 &&
             SSL_write(pSsl, baRequests.constData(), baRequests.size()) > 0) {
@@ -121,6 +126,23 @@ void guessPasswords(const std::atomic<bool>& bStop, quint16 uiPort, PasswordCoun
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     SSL_CTX_free(pCtx);
+}
+
+void guessPasswords(const std::atomic<bool>& bStop, quint16 uiPort, PasswordCounts& counts,
+                    const char* pszFrom)
+{
+    QByteArray baRequests;
+    for (int i = 0; i < 100; ++i)
+        baRequests += "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Basic " +
+                      QByteArray("prom:guess" + QByteArray::number(i)).toBase64() + "\r\n\r\n";
+    sendOverTls(bStop, uiPort, pszFrom, baRequests, counts);
+}
+
+// A whole request (answered 401, the connection kept) and the first line of the next, which never ends.
+void holdWorkers(const std::atomic<bool>& bStop, quint16 uiPort, PasswordCounts& counts)
+{
+    sendOverTls(bStop, uiPort, "127.0.6.1",
+                "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\nGET /metrics HTTP/1.1\r\n", counts);
 }
 
 struct Figures
@@ -258,6 +280,10 @@ void TestAbuseBed::scrapedThroughAbuse_data()
     QTest::newRow("silent connections") << QStringLiteral("10/s held open") << 0;
     QTest::newRow("wrong passwords") << QStringLiteral("8 connections x 100 pipelined") << 1;
     QTest::newRow("half-open TLS") << QStringLiteral("10/s, no or part of a ClientHello") << 2;
+    QTest::newRow("wrong passwords, an address each")
+        << QStringLiteral("32 connections at once, each from an address of its own") << 4;
+    QTest::newRow("unfinished pipelined heads")
+        << QStringLiteral("4 connections, a whole request then a head that never ends") << 3;
 }
 
 void TestAbuseBed::scrapedThroughAbuse()
@@ -272,7 +298,15 @@ void TestAbuseBed::scrapedThroughAbuse()
     std::vector<std::thread> vecThreads;
     if (iKind == 1) {
         for (int i = 0; i < 8; ++i)
-            vecThreads.emplace_back(guessPasswords, std::cref(bStop), m_uiMetricsPort, std::ref(counts));
+            vecThreads.emplace_back(guessPasswords, std::cref(bStop), m_uiMetricsPort, std::ref(counts),
+                                    "127.0.3.1");
+    } else if (iKind == 4) {
+        for (int i = 0; i < 32; ++i)
+            vecThreads.emplace_back(guessPasswords, std::cref(bStop), m_uiMetricsPort, std::ref(counts),
+                                    "127.1.");
+    } else if (iKind == 3) {
+        for (int i = 0; i < 4; ++i)
+            vecThreads.emplace_back(holdWorkers, std::cref(bStop), m_uiMetricsPort, std::ref(counts));
     } else {
         vecThreads.emplace_back(holdConnections, std::cref(bStop), m_uiMetricsPort,
                                 iKind == 0 ? "127.0.2." : "127.0.4.",
@@ -287,7 +321,7 @@ void TestAbuseBed::scrapedThroughAbuse()
     bStop = true;
     for (std::thread& thread : vecThreads)
         thread.join();
-    if (iKind == 1)
+    if (iKind == 1 || iKind == 3 || iKind == 4)
         figures.strRate += QStringLiteral(" (%1 connections, %2 x 401, %3 x 429)")
                                .arg(counts.iConnections.load())
                                .arg(counts.i401.load())
