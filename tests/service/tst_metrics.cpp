@@ -349,6 +349,8 @@ void TestMetrics::http_data()
     row("bare CR", get + "X-A: a\rX-B: b\r\n\r\n", "400");
     row("no host", "GET /metrics HTTP/1.1\r\n\r\n", "400");
     row("no host, a space after the version", "GET /metrics HTTP/1.1 \r\n\r\n", "400");
+    row("two spaces before the version", "GET /metrics  HTTP/1.1\r\nHost: x\r\n\r\n", "400");
+    row("a tab after the method", "GET\t/metrics HTTP/1.1\r\nHost: x\r\n\r\n", "400");
     row("two hosts", get + "Host: y\r\n\r\n", "400");
     row("no host, HTTP/1.0", "GET /metrics HTTP/1.0\r\n\r\n", "200");
     row("length with spaces around", get + "Content-Length:  0 \r\n\r\n", "200");
