@@ -492,15 +492,19 @@ void TestMetrics::firstLookGetsTheRoom()
 void TestMetrics::slowReadersAreBounded_data()
 {
     QTest::addColumn<bool>("move");
-    QTest::newRow("stop") << false;
-    QTest::newRow("move to another port") << true;
+    QTest::addColumn<QByteArray>("from"); // the slow readers' address; the scraper's is 127.0.0.1
+    QTest::newRow("stop") << false << QByteArray("127.0.0.1");
+    QTest::newRow("move to another port") << true << QByteArray("127.0.0.1");
+    QTest::newRow("another address, no deadline passing") << false << QByteArray("127.0.5.1");
 }
 
 // Clients that read a byte now and then through a small receive buffer hold no worker past the
-// exchange's deadline, and stopping or moving the endpoint under them ends their exchanges at once.
+// exchange's deadline, nor every worker while they hold theirs, and stopping or moving the endpoint
+// under them ends their exchanges at once.
 void TestMetrics::slowReadersAreBounded()
 {
     QFETCH(bool, move);
+    QFETCH(QByteArray, from);
     CMetricsServer server;
     const quint16 uiPort = freePort();
     QVERIFY(server.start(QStringLiteral("127.0.0.1"), uiPort, nullptr));
@@ -515,6 +519,8 @@ void TestMetrics::slowReadersAreBounded()
             ::setsockopt(iSocket, SOL_SOCKET, SO_RCVBUF, &iBuffer, sizeof iBuffer);
             sockaddr_in addr{};
             addr.sin_family = AF_INET;
+            inet_pton(AF_INET, from.constData(), &addr.sin_addr);
+            QVERIFY(::bind(iSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
             addr.sin_port = htons(uiPort);
             addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             QVERIFY(::connect(iSocket, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0);
@@ -536,12 +542,19 @@ void TestMetrics::slowReadersAreBounded()
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
     });
+    // From an address of its own the scrape gets a worker they do not hold, however long they would.
+    const bool bElsewhere = from != "127.0.0.1";
+    if (bElsewhere) {
+        QTRY_VERIFY_WITH_TIMEOUT(iBytes > 0, 20000);
+        holdClock();
+    }
     const QByteArray baScrape = httpExchange(uiPort,
                                              "GET /metrics HTTP/1.1\r\nHost: x\r\nConnection: close\r\n"
                                              "Accept-Encoding: gzip\r\n\r\n",
                                              30000);
     QVERIFY2(baScrape.startsWith("HTTP/1.1 200"), baScrape.left(100).constData());
     QTRY_VERIFY_WITH_TIMEOUT(iBytes > 0, 20000);
+    releaseClock();
 
     // With the clock held no deadline ends the slow exchanges: returning at all, the stop ended them.
     holdClock();
