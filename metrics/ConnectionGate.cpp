@@ -90,6 +90,12 @@ void CConnectionGate::admit(int iSocket)
     hold(std::move(pConnection), true);
 }
 
+void CConnectionGate::setFavoured(std::function<bool(const std::string& strPeer)> favoured)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_favoured = std::move(favoured);
+}
+
 void CConnectionGate::hold(std::unique_ptr<CConnection> pConnection, bool bNew)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -295,7 +301,12 @@ void CConnectionGate::work()
                 const auto eligible = [&](const auto& p) {
                     return served(p->strPeer) < m_limits.iMaxServedPerPeer;
                 };
-                itNext = std::find_if(m_dequeReady.begin(), m_dequeReady.end(), eligible);
+                const auto favoured = [&](const auto& p) {
+                    return m_favoured && eligible(p) && m_favoured(p->strPeer);
+                };
+                itNext = std::find_if(m_dequeReady.begin(), m_dequeReady.end(), favoured);
+                if (itNext == m_dequeReady.end())
+                    itNext = std::find_if(m_dequeReady.begin(), m_dequeReady.end(), eligible);
                 return m_bStopped || itNext != m_dequeReady.end();
             });
             if (m_bStopped)

@@ -66,6 +66,9 @@ public:
 
     // Any thread: takes the accepted socket over.
     void admit(int iSocket);
+    // Whether a peer address goes before the others in the queue for workers (one that has shown it
+    // belongs, while others may be guessing); called with the gate's lock held.
+    void setFavoured(std::function<bool(const std::string& strPeer)> favoured);
     // Waits for the threads; connections still held are closed unserved.
     void stop();
 
@@ -106,6 +109,7 @@ private:
     std::deque<std::unique_ptr<CConnection>> m_dequeReady;
     std::map<std::string, int> m_mapPerPeer;       // held, ready and served
     std::map<std::string, int> m_mapServedPerPeer; // on workers
+    std::function<bool(const std::string&)> m_favoured;
     bool m_bStopped = false;
     std::thread m_threadPoll;
     std::vector<std::thread> m_vecWorkers;

@@ -105,6 +105,11 @@ public:
     }
     ~CEndpoint() override { m_gate.stop(); }
 
+    void setFavoured(std::function<bool(const std::string&)> favoured)
+    {
+        m_gate.setFavoured(std::move(favoured));
+    }
+
     // New connections take their TLS settings from pContext; those made before finish the request they
     // are on and close.
     void replaceContext(std::shared_ptr<SSL_CTX> pContext)
@@ -315,7 +320,7 @@ struct CMetricsServer::Private
         auto pNew = std::make_shared<CBasicAuth>(config.mapUsers);
         std::lock_guard<std::mutex> lock(mutex);
         if (pAuth)
-            pNew->keepPenalties(*pAuth);
+            pNew->takeOver(*pAuth);
         pAuth = std::move(pNew);
     }
 };
@@ -446,6 +451,12 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
     d->bStopping = false;
+    // Whose password passed lately goes before the others to a worker: guesses from ever new addresses
+    // keep every worker waiting for its turn at a check, and the scraper would wait behind them all.
+    const auto favoured = [this](const std::string& strPeer) {
+        const std::shared_ptr<CBasicAuth> pChecker = d->auth();
+        return pChecker && pChecker->enabled() && pChecker->passedLately(strPeer);
+    };
     if (config.tls()) {
         std::string strTlsError;
         auto pServer = std::make_unique<CEndpoint<httplib::SSLServer>>(
@@ -455,11 +466,14 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
                 *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
             return false;
         }
+        pServer->setFavoured(favoured);
         d->pTlsEndpoint = pServer.get();
         d->pServer = std::move(pServer);
     } else {
+        auto pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
+        pServer->setFavoured(favoured);
         d->pTlsEndpoint = nullptr;
-        d->pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
+        d->pServer = std::move(pServer);
     }
     d->replaceAuth(config);
     d->route(*d->pServer);

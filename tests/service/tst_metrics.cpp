@@ -52,6 +52,7 @@ private slots:
     void tlsAndBasicAuth_data();
     void tlsAndBasicAuth();
     void passwordGuessesSlowDown();
+    void guesserKeptWhenAddressesOverflow();
     void brokenWebConfigServesNothing_data();
     void brokenWebConfigServesNothing();
     void idleClientsDoNotHoldScrapes_data();
@@ -701,8 +702,14 @@ void TestMetrics::passwordGuessesSlowDown()
     for (int i = 0; i <= CBasicAuth::kFreeFailures; ++i)
         auth.check(basic("prom:guess"), "10.0.0.3");
     CBasicAuth reloaded({{QStringLiteral("prom"), baHash}});
-    reloaded.keepPenalties(auth);
+    reloaded.takeOver(auth);
     QVERIFY(reloaded.check(basic("prom:guess"), "10.0.0.3") == R::Throttled);
+    // A password that passed still passes at once after a reload that kept its user's hash, not after
+    // one that changed it.
+    QVERIFY(reloaded.check(basic("prom:s3cret"), "10.0.0.3") == R::Passed);
+    CBasicAuth changed({{QStringLiteral("prom"), bcryptHash("s3cret")}});
+    changed.takeOver(auth);
+    QVERIFY(changed.check(basic("prom:s3cret"), "10.0.0.3") == R::Throttled);
     releaseClock();
 
     QTemporaryDir dir;
@@ -716,6 +723,23 @@ void TestMetrics::passwordGuessesSlowDown()
     const QByteArray baResponse = httpExchange(uiPort, baGuess + baGuess + baGuess);
     QVERIFY2(baResponse.startsWith("HTTP/1.1 401") && baResponse.count("HTTP/1.1 ") == 1,
              baResponse.constData());
+}
+
+// Failures from more addresses than are remembered forget those that failed longest ago, not a
+// guesser that has just failed.
+void TestMetrics::guesserKeptWhenAddressesOverflow()
+{
+    const std::string strGuess = "Basic " + QByteArray("prom:guess").toBase64().toStdString();
+    holdClock();
+    CBasicAuth auth({{QStringLiteral("prom"), bcryptHash("s3cret", 4)}});
+    for (size_t i = 0; i + 1 < CBasicAuth::kMaxPeers; ++i)
+        auth.check(strGuess, "10.1." + std::to_string(i / 250) + '.' + std::to_string(i % 250));
+    s_iHeldMs += 1;
+    for (int i = 0; i <= CBasicAuth::kFreeFailures; ++i)
+        QVERIFY(auth.check(strGuess, "10.0.0.1") == CBasicAuth::Result::Refused);
+    QVERIFY(auth.check(strGuess, "10.2.0.1") == CBasicAuth::Result::Refused);
+    QVERIFY(auth.check(strGuess, "10.0.0.1") == CBasicAuth::Result::Throttled);
+    releaseClock();
 }
 
 void TestMetrics::brokenWebConfigServesNothing_data()
