@@ -12,8 +12,6 @@
 #include <cstring>
 
 namespace {
-// A request head longer than this is handed on whole as it is: the server refuses it.
-constexpr int kMaxPeekBytes = 8192;
 // The largest TLS record a client may send, with its header; a bigger length is not TLS, and the
 // handshake refuses it.
 constexpr int kMaxRecordBytes = 5 + 16384 + 2048;
@@ -89,16 +87,30 @@ void CConnectionGate::admit(int iSocket)
 {
     auto pConnection = std::make_unique<CConnection>(iSocket);
     pConnection->deadline = CDeadlineStream::Clock::now() + std::chrono::seconds(m_limits.iHeadTimeoutSec);
-    hold(std::move(pConnection));
+    hold(std::move(pConnection), true);
 }
 
-void CConnectionGate::hold(std::unique_ptr<CConnection> pConnection)
+void CConnectionGate::setFavoured(std::function<bool(const std::string& strPeer)> favoured)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_favoured = std::move(favoured);
+}
+
+void CConnectionGate::hold(std::unique_ptr<CConnection> pConnection, bool bNew)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bStopped)
         return;
-    makeRoom(pConnection->strPeer);
-    ++m_mapWaitingPerPeer[pConnection->strPeer];
+    if (bNew) {
+        // Every one of the address's connections is on a worker: the new one waits for none of them.
+        if (!makeRoom(pConnection->strPeer))
+            return;
+        ++m_mapPerPeer[pConnection->strPeer];
+    }
+    if (pConnection->bHeadWhole) {
+        queue(std::move(pConnection));
+        return;
+    }
     const int iSocket = pConnection->iSocket;
     m_listHeld.push_back(std::move(pConnection));
     m_mapHeld[iSocket] = std::prev(m_listHeld.end());
@@ -110,18 +122,24 @@ void CConnectionGate::hold(std::unique_ptr<CConnection> pConnection)
     epoll_ctl(m_iEpoll, EPOLL_CTL_ADD, iSocket, &event);
 }
 
-void CConnectionGate::leave(const CConnection& connection)
+void CConnectionGate::leave(const std::string& strPeer)
 {
-    const auto it = m_mapWaitingPerPeer.find(connection.strPeer);
-    if (it != m_mapWaitingPerPeer.end() && --it->second <= 0)
-        m_mapWaitingPerPeer.erase(it);
+    const auto it = m_mapPerPeer.find(strPeer);
+    if (it != m_mapPerPeer.end() && --it->second <= 0)
+        m_mapPerPeer.erase(it);
+}
+
+int CConnectionGate::served(const std::string& strPeer) const
+{
+    const auto it = m_mapServedPerPeer.find(strPeer);
+    return it == m_mapServedPerPeer.end() ? 0 : it->second;
 }
 
 void CConnectionGate::dropHeld(Held::iterator it)
 {
     epoll_ctl(m_iEpoll, EPOLL_CTL_DEL, (*it)->iSocket, nullptr);
     m_mapHeld.erase((*it)->iSocket);
-    leave(**it);
+    leave((*it)->strPeer);
     m_listHeld.erase(it);
 }
 
@@ -129,16 +147,23 @@ void CConnectionGate::makeReady(Held::iterator it)
 {
     epoll_ctl(m_iEpoll, EPOLL_CTL_DEL, (*it)->iSocket, nullptr);
     m_mapHeld.erase((*it)->iSocket);
-    m_dequeReady.push_back(std::move(*it));
+    std::unique_ptr<CConnection> pConnection = std::move(*it);
     m_listHeld.erase(it);
-    if (int(m_dequeReady.size()) > m_limits.iMaxReady) {
-        leave(*m_dequeReady.front());
-        m_dequeReady.pop_front();
-    }
-    m_cvReady.notify_one();
+    queue(std::move(pConnection));
 }
 
-void CConnectionGate::makeRoom(const std::string& strPeer)
+void CConnectionGate::queue(std::unique_ptr<CConnection> pConnection)
+{
+    m_dequeReady.push_back(std::move(pConnection));
+    if (int(m_dequeReady.size()) > m_limits.iMaxReady) {
+        leave(m_dequeReady.front()->strPeer);
+        m_dequeReady.pop_front();
+    }
+    // A worker may pass it by for its address's cap: each looks again.
+    m_cvReady.notify_all();
+}
+
+bool CConnectionGate::makeRoom(const std::string& strPeer)
 {
     // The oldest of the idle keep-alives that match, else the oldest that matches.
     const auto oldest = [this](const auto& matches) {
@@ -153,11 +178,12 @@ void CConnectionGate::makeRoom(const std::string& strPeer)
         }
         return found;
     };
-    const auto waiting = [this](const std::string& strPeer) {
-        const auto it = m_mapWaitingPerPeer.find(strPeer);
-        return it == m_mapWaitingPerPeer.end() ? 0 : it->second;
+    const auto count = [this](const std::string& strPeer) {
+        const auto it = m_mapPerPeer.find(strPeer);
+        return it == m_mapPerPeer.end() ? 0 : it->second;
     };
-    while (waiting(strPeer) >= m_limits.iMaxPerPeer) {
+    bool bRoom = true;
+    while (count(strPeer) >= m_limits.iMaxPerPeer) {
         const Held::iterator it = oldest([&](const CConnection& c) { return c.strPeer == strPeer; });
         if (it != m_listHeld.end()) {
             dropHeld(it);
@@ -166,21 +192,39 @@ void CConnectionGate::makeRoom(const std::string& strPeer)
         // All of them have their request whole and wait for a worker: the one waiting longest goes.
         const auto itReady = std::find_if(m_dequeReady.begin(), m_dequeReady.end(),
                                           [&](const auto& p) { return p->strPeer == strPeer; });
-        if (itReady == m_dequeReady.end())
+        if (itReady == m_dequeReady.end()) {
+            bRoom = false;
             break;
-        leave(**itReady);
+        }
+        leave((*itReady)->strPeer);
         m_dequeReady.erase(itReady);
     }
     while (int(m_listHeld.size()) >= m_limits.iMaxHeld)
         dropHeld(oldest([](const CConnection&) { return true; }));
+    return bRoom;
 }
 
-CConnectionGate::Arrived CConnectionGate::arrived(const CConnection& connection) const
+CConnectionGate::Arrived CConnectionGate::arrived(CConnection& connection) const
 {
+    // A plain connection that has been served keeps what came of its next request in its stream:
+    // taken from the socket here, which waits for nothing.
+    if (connection.pStream && !m_bTls) {
+        switch (connection.pStream->gatherHead(size_t(m_limits.iMaxHeadBytes))) {
+        case CDeadlineStream::Head::Whole:
+            return Arrived::Whole;
+        case CDeadlineStream::Head::Partly:
+            return Arrived::Partly;
+        case CDeadlineStream::Head::Nothing:
+            return Arrived::Nothing;
+        case CDeadlineStream::Head::Closed:
+            return Arrived::Closed;
+        }
+    }
     int iAvailable = 0;
     if (::ioctl(connection.iSocket, FIONREAD, &iAvailable) != 0)
         return Arrived::Closed;
-    char acPeek[kMaxPeekBytes];
+    std::vector<char> vecPeek(size_t(m_limits.iMaxHeadBytes));
+    char* acPeek = vecPeek.data();
     if (iAvailable == 0) {
         const ssize_t iRead = ::recv(connection.iSocket, acPeek, 1, MSG_PEEK | MSG_DONTWAIT);
         return iRead < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? Arrived::Nothing
@@ -195,11 +239,12 @@ CConnectionGate::Arrived CConnectionGate::arrived(const CConnection& connection)
         return iAvailable >= iRecord || iRecord > kMaxRecordBytes ? Arrived::Whole : Arrived::Partly;
     }
     const ssize_t iRead =
-        ::recv(connection.iSocket, acPeek, std::min<size_t>(size_t(iAvailable), sizeof acPeek),
+        ::recv(connection.iSocket, acPeek, std::min<size_t>(size_t(iAvailable), vecPeek.size()),
                MSG_PEEK | MSG_DONTWAIT);
     if (iRead <= 0)
         return Arrived::Closed;
-    const bool bWhole = iRead >= kMaxPeekBytes || memmem(acPeek, size_t(iRead), "\r\n\r\n", 4) != nullptr;
+    const bool bWhole =
+        iRead >= m_limits.iMaxHeadBytes || memmem(acPeek, size_t(iRead), "\r\n\r\n", 4) != nullptr;
     return bWhole ? Arrived::Whole : Arrived::Partly;
 }
 
@@ -225,7 +270,7 @@ void CConnectionGate::poll()
                 dropHeld(it->second);
                 break;
             case Arrived::Partly:
-                // A request begun is given the time-out from its first bytes, as a whole one is.
+                // Every request head is given the time-out from its first bytes.
                 if (!connection.bBegun && connection.bServedBefore)
                     connection.deadline = now + std::chrono::seconds(m_limits.iHeadTimeoutSec);
                 connection.bBegun = true;
@@ -248,18 +293,41 @@ void CConnectionGate::work()
 {
     for (;;) {
         std::unique_ptr<CConnection> pConnection;
+        std::string strPeer;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_cvReady.wait(lock, [this] { return m_bStopped || !m_dequeReady.empty(); });
+            auto itNext = m_dequeReady.end();
+            m_cvReady.wait(lock, [&] {
+                const auto eligible = [&](const auto& p) {
+                    return served(p->strPeer) < m_limits.iMaxServedPerPeer;
+                };
+                const auto favoured = [&](const auto& p) {
+                    return m_favoured && eligible(p) && m_favoured(p->strPeer);
+                };
+                itNext = std::find_if(m_dequeReady.begin(), m_dequeReady.end(), favoured);
+                if (itNext == m_dequeReady.end())
+                    itNext = std::find_if(m_dequeReady.begin(), m_dequeReady.end(), eligible);
+                return m_bStopped || itNext != m_dequeReady.end();
+            });
             if (m_bStopped)
                 return;
-            pConnection = std::move(m_dequeReady.front());
-            m_dequeReady.pop_front();
-            leave(*pConnection);
+            pConnection = std::move(*itNext);
+            m_dequeReady.erase(itNext);
+            strPeer = pConnection->strPeer;
+            ++m_mapServedPerPeer[strPeer];
         }
-        pConnection->bBegun = false;
+        pConnection->bHeadWhole = false;
         pConnection = m_serve(std::move(pConnection));
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (--m_mapServedPerPeer[strPeer] <= 0)
+                m_mapServedPerPeer.erase(strPeer);
+            if (!pConnection || m_bStopping)
+                leave(strPeer);
+        }
+        // The address may have another waiting for this worker.
+        m_cvReady.notify_all();
         if (pConnection && !m_bStopping)
-            hold(std::move(pConnection));
+            hold(std::move(pConnection), false);
     }
 }

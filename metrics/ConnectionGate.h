@@ -30,25 +30,30 @@ struct CConnection
     int iGeneration = 0;        // of the server's TLS settings its session was made with
     bool bServedBefore = false; // an idle keep-alive connection while in the gate
     CDeadlineStream::Clock::time_point deadline;
-    bool bBegun = false; // some bytes of what it waits for have come
+    bool bBegun = false;     // some bytes of what it waits for have come
+    bool bHeadWhole = false; // its next request head is in its stream already
 };
 
 struct GateLimits
 {
     int iWorkers = 4;
-    int iMaxPerPeer = 8; // waiting, per peer address
-    int iMaxHeld = 512;  // waiting for their bytes, over all peers
-    int iMaxReady = 64;  // whole and waiting for a worker
-    int iHeadTimeoutSec = 2;
+    int iMaxPerPeer = 8;       // waiting or served, per peer address
+    int iMaxServedPerPeer = 2; // on workers at once, per peer address
+    int iMaxHeld = 512;        // waiting for their bytes, over all peers
+    int iMaxReady = 64;        // whole and waiting for a worker
+    int iHeadTimeoutSec = 2;   // for each request head, from its first byte
+    int iMaxHeadBytes = 8192;  // a head longer than this is handed on as it is: the server refuses it
 };
 
-// Holds accepted connections on one thread until what their worker needs first has arrived whole: a
-// request head, or over TLS the first record (the ClientHello, later a request). A worker is never given
-// a connection only to wait on it, so silent, slow and half-open clients cost a descriptor each,
+// Holds accepted connections on one thread until what their worker needs next has arrived whole: a
+// request head, or over TLS a whole record (the ClientHello, later one holding a request). After each
+// answer the connection comes back here until its next head is whole. A worker is never given a
+// connection only to wait on it, so silent, slow and half-open clients cost a descriptor each,
 // never a worker, and are closed after the head time-out. Each peer address keeps a few connections
-// waiting here or in the queue; a new one past that pushes out its oldest waiting one (idle keep-alives
-// first), so a scraper behind the same address as a silent client still gets through. Past the caps
-// over all peers the oldest waiting go the same way; the queue for workers is first come, first served.
+// here, in the queue or on workers, and only a few of them on workers at once; a new one past that
+// pushes out its oldest waiting one (idle keep-alives first), so a scraper behind the same address as a
+// silent client still gets through. Past the caps over all peers the oldest waiting go the same way;
+// the queue for workers is first come, first served among the addresses under their cap.
 class CConnectionGate
 {
 public:
@@ -61,6 +66,9 @@ public:
 
     // Any thread: takes the accepted socket over.
     void admit(int iSocket);
+    // Whether a peer address goes before the others in the queue for workers (one that has shown it
+    // belongs, while others may be guessing); called with the gate's lock held.
+    void setFavoured(std::function<bool(const std::string& strPeer)> favoured);
     // Waits for the threads; connections still held are closed unserved.
     void stop();
 
@@ -74,15 +82,19 @@ private:
         Closed,
     };
 
-    void hold(std::unique_ptr<CConnection> pConnection);
+    // bNew: just accepted, counted now against its address.
+    void hold(std::unique_ptr<CConnection> pConnection, bool bNew);
     void poll();
     void work();
-    Arrived arrived(const CConnection& connection) const;
-    // Drops held connections while the peer or the whole gate is over its cap.
-    void makeRoom(const std::string& strPeer);
+    Arrived arrived(CConnection& connection) const;
+    // Drops waiting connections while the peer or the whole gate is over its cap; false if the peer's
+    // are all on workers.
+    bool makeRoom(const std::string& strPeer);
     void dropHeld(Held::iterator it);
     void makeReady(Held::iterator it);
-    void leave(const CConnection& connection);
+    void queue(std::unique_ptr<CConnection> pConnection);
+    void leave(const std::string& strPeer);
+    int served(const std::string& strPeer) const;
 
     const GateLimits m_limits;
     const bool m_bTls;
@@ -95,7 +107,9 @@ private:
     Held m_listHeld; // in the order they came to wait, so oldest first
     std::map<int, Held::iterator> m_mapHeld;
     std::deque<std::unique_ptr<CConnection>> m_dequeReady;
-    std::map<std::string, int> m_mapWaitingPerPeer; // held and ready
+    std::map<std::string, int> m_mapPerPeer;       // held, ready and served
+    std::map<std::string, int> m_mapServedPerPeer; // on workers
+    std::function<bool(const std::string&)> m_favoured;
     bool m_bStopped = false;
     std::thread m_threadPoll;
     std::vector<std::thread> m_vecWorkers;

@@ -33,6 +33,28 @@ std::string_view trimmed(std::string_view sv)
     return sv;
 }
 
+// method SP target SP version, and nothing else: readers that split on runs of spaces, or keep a
+// trailing one with the version, each see another request in anything looser.
+bool isRequestLine(std::string_view line)
+{
+    size_t uiMethod = 0;
+    while (uiMethod < line.size() && isTokenChar(line[uiMethod]))
+        ++uiMethod;
+    if (uiMethod == 0 || uiMethod == line.size() || line[uiMethod] != ' ')
+        return false;
+    const size_t uiTarget = line.find(' ', uiMethod + 1);
+    if (uiTarget == std::string_view::npos || uiTarget == uiMethod + 1)
+        return false;
+    for (size_t i = uiMethod + 1; i < uiTarget; ++i) {
+        const auto uc = static_cast<unsigned char>(line[i]);
+        if (uc <= 0x20 || uc >= 0x7f)
+            return false;
+    }
+    const std::string_view version = line.substr(uiTarget + 1);
+    return version.size() == 8 && version.substr(0, 5) == "HTTP/" && std::isdigit(uint8_t(version[5])) &&
+           version[6] == '.' && std::isdigit(uint8_t(version[7]));
+}
+
 } // namespace
 
 bool isStrictRequestHead(const std::string& strHead)
@@ -52,7 +74,9 @@ bool isStrictRequestHead(const std::string& strHead)
             return false;
         if (bFirst) {
             bFirst = false;
-            bNeedsHost = line.size() >= 9 && line.substr(line.size() - 9) == " HTTP/1.1";
+            if (!isRequestLine(line))
+                return false;
+            bNeedsHost = line.substr(line.size() - 9) == " HTTP/1.1";
             continue;
         }
         if (line.empty())

@@ -67,7 +67,7 @@ bool CDeadlineStream::waitFor(short iEvents) const
 
 bool CDeadlineStream::is_readable() const
 {
-    return m_uiTaken < m_uiBuffered || waitFor(POLLIN);
+    return m_uiTaken < m_strBuffer.size() || waitFor(POLLIN);
 }
 
 bool CDeadlineStream::is_writable() const
@@ -84,6 +84,36 @@ ssize_t CDeadlineStream::receive(char* ptr, size_t size)
         if (iRead >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
             return iRead;
     }
+}
+
+ssize_t CDeadlineStream::receiveNow(char* ptr, size_t size)
+{
+    const ssize_t iRead = ::recv(m_iSocket, ptr, size, MSG_DONTWAIT);
+    return iRead < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? kWouldWait : iRead;
+}
+
+CDeadlineStream::Head CDeadlineStream::gatherHead(size_t uiLimit)
+{
+    m_strBuffer.erase(0, m_uiTaken);
+    m_uiTaken = 0;
+    bool bEnded = false;
+    while (m_strBuffer.size() < uiLimit && m_strBuffer.find("\r\n\r\n") == std::string::npos) {
+        const size_t uiHeld = m_strBuffer.size();
+        m_strBuffer.resize(uiLimit);
+        const ssize_t iRead = receiveNow(&m_strBuffer[uiHeld], uiLimit - uiHeld);
+        m_strBuffer.resize(uiHeld + size_t(std::max<ssize_t>(iRead, 0)));
+        if (iRead == kWouldWait)
+            break;
+        if (iRead <= 0) {
+            bEnded = true;
+            break;
+        }
+    }
+    if (m_strBuffer.size() >= uiLimit || m_strBuffer.find("\r\n\r\n") != std::string::npos)
+        return Head::Whole;
+    if (bEnded)
+        return Head::Closed;
+    return m_strBuffer.empty() ? Head::Nothing : Head::Partly;
 }
 
 ssize_t CDeadlineStream::read(char* ptr, size_t size)
@@ -108,17 +138,20 @@ ssize_t CDeadlineStream::read(char* ptr, size_t size)
 
 ssize_t CDeadlineStream::take(char* ptr, size_t size)
 {
-    if (m_uiTaken == m_uiBuffered) {
-        if (size >= sizeof m_acBuffer)
+    constexpr size_t kBufferBytes = 4096;
+    if (m_uiTaken == m_strBuffer.size()) {
+        m_strBuffer.clear();
+        m_uiTaken = 0;
+        if (size >= kBufferBytes)
             return receive(ptr, size);
-        const ssize_t iRead = receive(m_acBuffer, sizeof m_acBuffer);
+        m_strBuffer.resize(kBufferBytes);
+        const ssize_t iRead = receive(&m_strBuffer[0], kBufferBytes);
+        m_strBuffer.resize(size_t(std::max<ssize_t>(iRead, 0)));
         if (iRead <= 0)
             return iRead;
-        m_uiBuffered = size_t(iRead);
-        m_uiTaken = 0;
     }
-    const size_t uiCount = std::min(size, m_uiBuffered - m_uiTaken);
-    std::memcpy(ptr, m_acBuffer + m_uiTaken, uiCount);
+    const size_t uiCount = std::min(size, m_strBuffer.size() - m_uiTaken);
+    std::memcpy(ptr, m_strBuffer.data() + m_uiTaken, uiCount);
     m_uiTaken += uiCount;
     return ssize_t(uiCount);
 }
@@ -189,14 +222,9 @@ CTlsDeadlineStream::Step CTlsDeadlineStream::handshake()
     }
 }
 
-bool CTlsDeadlineStream::hasPending() const
-{
-    return CDeadlineStream::hasPending() || SSL_has_pending(m_pSsl);
-}
-
 bool CTlsDeadlineStream::is_readable() const
 {
-    return m_uiTaken < m_uiBuffered || SSL_pending(m_pSsl) > 0 || waitFor(POLLIN);
+    return m_uiTaken < m_strBuffer.size() || SSL_pending(m_pSsl) > 0 || waitFor(POLLIN);
 }
 
 ssize_t CTlsDeadlineStream::receive(char* ptr, size_t size)
@@ -211,6 +239,22 @@ ssize_t CTlsDeadlineStream::receive(char* ptr, size_t size)
             return 0;
         if (!waitForSsl(iRead))
             return -1;
+    }
+}
+
+ssize_t CTlsDeadlineStream::receiveNow(char* ptr, size_t size)
+{
+    const int iRead = SSL_read(m_pSsl, ptr, int(std::min<size_t>(size, INT_MAX)));
+    if (iRead > 0)
+        return iRead;
+    switch (SSL_get_error(m_pSsl, iRead)) {
+    case SSL_ERROR_ZERO_RETURN:
+        return 0;
+    case SSL_ERROR_WANT_READ:
+    case SSL_ERROR_WANT_WRITE:
+        return kWouldWait;
+    default:
+        return -1;
     }
 }
 

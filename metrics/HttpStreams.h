@@ -42,8 +42,16 @@ public:
     const std::string& head() const { return m_strHead; }
     // Waits for the socket; false at the deadline, on a stop or an error.
     bool waitFor(short iEvents) const;
-    // Bytes of the peer's already taken from the socket and not yet read.
-    virtual bool hasPending() const { return m_uiTaken < m_uiBuffered; }
+    enum class Head
+    {
+        Whole, // a request head to its empty line, or as much as a head may be
+        Partly,
+        Nothing,
+        Closed,
+    };
+    // Takes what the peer has sent so far, without waiting, until uiLimit bytes are held: whether
+    // the next request head is here whole, so that reading it waits for nothing.
+    Head gatherHead(size_t uiLimit);
 
     bool is_readable() const override;
     bool is_writable() const override;
@@ -54,16 +62,18 @@ public:
     socket_t socket() const override { return m_iSocket; }
 
 protected:
+    static constexpr ssize_t kWouldWait = -2;
     // The library asks for requests a byte at a time; a buffer saves a system call per byte.
     virtual ssize_t receive(char* ptr, size_t size);
+    // What has come, without waiting: kWouldWait when nothing has.
+    virtual ssize_t receiveNow(char* ptr, size_t size);
     ssize_t take(char* ptr, size_t size);
 
     int m_iSocket;
     const std::atomic<bool>& m_bStopping;
     Clock::time_point m_deadline;
     Clock::time_point m_readDeadline;
-    char m_acBuffer[4096];
-    size_t m_uiBuffered = 0;
+    std::string m_strBuffer; // taken from the peer; read up to m_uiTaken
     size_t m_uiTaken = 0;
     size_t m_uiBudget = SIZE_MAX;
     std::string m_strHead;
@@ -86,12 +96,12 @@ public:
     // The handshake as far as the bytes that have come allow; waits only to send.
     Step handshake();
     bool handshaken() const { return m_bHandshaken; }
-    bool hasPending() const override;
     bool is_readable() const override;
     ssize_t write(const char* ptr, size_t size) override;
 
 protected:
     ssize_t receive(char* ptr, size_t size) override;
+    ssize_t receiveNow(char* ptr, size_t size) override;
 
 private:
     // Waits for what OpenSSL asked for after iResult; false when that was an end or an error.

@@ -105,6 +105,11 @@ public:
     }
     ~CEndpoint() override { m_gate.stop(); }
 
+    void setFavoured(std::function<bool(const std::string&)> favoured)
+    {
+        m_gate.setFavoured(std::move(favoured));
+    }
+
     // New connections take their TLS settings from pContext; those made before finish the request they
     // are on and close.
     void replaceContext(std::shared_ptr<SSL_CTX> pContext)
@@ -126,6 +131,8 @@ private:
         limits.iMaxHeld = CMetricsServer::kMaxHeld;
         limits.iMaxReady = CMetricsServer::kMaxWaiting;
         limits.iHeadTimeoutSec = CMetricsServer::kReadTimeoutSec;
+        limits.iMaxServedPerPeer = CMetricsServer::kMaxServedPerPeer;
+        limits.iMaxHeadBytes = CMetricsServer::kMaxRequestBytes;
         return limits;
     }
 
@@ -139,13 +146,13 @@ private:
         return true;
     }
 
-    // On a worker, once the gate has seen the connection's next request (or TLS record) whole. Returns
-    // the connection to wait in the gate for its next one, or nothing to close it.
+    // On a worker, once the gate has seen the connection's next request (or TLS record) whole: serves
+    // that one request. Returns the connection to wait in the gate (or its queue) for its next one, or
+    // nothing to close it.
     std::unique_ptr<CConnection> serve(std::unique_ptr<CConnection> pConnection)
     {
         if (m_bStopping)
             return nullptr;
-        bool bWhole = true; // what the gate saw waits on the socket
         if constexpr (kTls) {
             if (!pConnection->pStream) {
                 SSL* pSsl = nullptr;
@@ -170,7 +177,10 @@ private:
                 case CTlsDeadlineStream::Step::WantRead:
                     return pConnection;
                 case CTlsDeadlineStream::Step::Done:
-                    bWhole = false;
+                    // Its first request is waited for as a keep-alive's next one.
+                    pConnection->bServedBefore = true;
+                    pConnection->deadline =
+                        Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec);
                     break;
                 }
             }
@@ -179,33 +189,53 @@ private:
             pConnection->pStream = std::make_unique<CDeadlineStream>(pConnection->iSocket, m_bStopping);
         }
         CDeadlineStream& stream = *pConnection->pStream;
-        while (pConnection->iRequests < kMaxRequestsPerConnection && !m_bStopping) {
-            // Nothing more of the client's has come: it waits in the gate, holding no worker.
-            if (!bWhole && !stream.hasPending()) {
-                pConnection->bServedBefore = true;
-                pConnection->deadline = Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec);
-                return pConnection;
-            }
-            bWhole = false;
-            const Clock::time_point start = Clock::now();
-            stream.setDeadline(start + std::chrono::seconds(CMetricsServer::kExchangeSec));
-            // The head is there, or has begun and comes in one piece from any scraper or browser.
-            stream.setReadDeadline(start + std::chrono::seconds(CMetricsServer::kReadTimeoutSec));
-            stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
-            t_bCloseAfter = false;
-            t_pStream = &stream;
-            stream.startHead();
-            bool bClosed = false;
-            const bool bLast = ++pConnection->iRequests == kMaxRequestsPerConnection ||
-                               pConnection->iGeneration != m_iGeneration;
-            // Ranges are never served: the page is a snapshot of a second, and nothing may be read
-            // past its end.
-            if (!this->process_request(stream, bLast, bClosed,
-                                       [](httplib::Request& req) { req.ranges.clear(); }) ||
-                bClosed || t_bCloseAfter)
-                return nullptr;
+        // Read only once it is here whole: a head begun and never ended waits in the gate, not here.
+        if (!gathered(*pConnection))
+            return pConnection->pStream ? std::move(pConnection) : nullptr;
+        const Clock::time_point start = Clock::now();
+        stream.setDeadline(start + std::chrono::seconds(CMetricsServer::kExchangeSec));
+        // The head is here: nothing of the peer's is waited for on a worker.
+        stream.setReadDeadline(start);
+        stream.setReadBudget(CMetricsServer::kMaxRequestBytes);
+        t_bCloseAfter = false;
+        t_pStream = &stream;
+        stream.startHead();
+        bool bClosed = false;
+        const bool bLast = ++pConnection->iRequests == kMaxRequestsPerConnection ||
+                           pConnection->iGeneration != m_iGeneration;
+        // Ranges are never served: the page is a snapshot of a second, and nothing may be read
+        // past its end.
+        if (!this->process_request(stream, bLast, bClosed,
+                                   [](httplib::Request& req) { req.ranges.clear(); }) ||
+            bClosed || t_bCloseAfter || bLast || m_bStopping)
+            return nullptr;
+        // Its next request is waited for in the gate, from now or from its first byte.
+        pConnection->bServedBefore = true;
+        pConnection->bBegun = false;
+        pConnection->deadline = Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec);
+        pConnection->bHeadWhole = gathered(*pConnection);
+        return pConnection->pStream ? std::move(pConnection) : nullptr;
+    }
+
+    // Takes what has come of the connection's next request head: whether it is whole. A head begun is
+    // given the gate's time-out from then on; a connection that ended loses its stream.
+    static bool gathered(CConnection& connection)
+    {
+        switch (connection.pStream->gatherHead(size_t(CMetricsServer::kMaxRequestBytes))) {
+        case CDeadlineStream::Head::Whole:
+            return true;
+        case CDeadlineStream::Head::Partly:
+            if (!connection.bBegun)
+                connection.deadline = Clock::now() + std::chrono::seconds(CMetricsServer::kReadTimeoutSec);
+            connection.bBegun = true;
+            return false;
+        case CDeadlineStream::Head::Nothing:
+            return false;
+        case CDeadlineStream::Head::Closed:
+            connection.pStream.reset();
+            return false;
         }
-        return nullptr;
+        return false;
     }
 
     const std::atomic<bool>& m_bStopping;
@@ -290,7 +320,7 @@ struct CMetricsServer::Private
         auto pNew = std::make_shared<CBasicAuth>(config.mapUsers);
         std::lock_guard<std::mutex> lock(mutex);
         if (pAuth)
-            pNew->keepPenalties(*pAuth);
+            pNew->takeOver(*pAuth);
         pAuth = std::move(pNew);
     }
 };
@@ -421,6 +451,12 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
     mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
 #endif
     d->bStopping = false;
+    // Whose password passed lately goes before the others to a worker: guesses from ever new addresses
+    // keep every worker waiting for its turn at a check, and the scraper would wait behind them all.
+    const auto favoured = [this](const std::string& strPeer) {
+        const std::shared_ptr<CBasicAuth> pChecker = d->auth();
+        return pChecker && pChecker->enabled() && pChecker->passedLately(strPeer);
+    };
     if (config.tls()) {
         std::string strTlsError;
         auto pServer = std::make_unique<CEndpoint<httplib::SSLServer>>(
@@ -430,11 +466,14 @@ bool CMetricsServer::start(const QString& strAddress, quint16 uiPort, QString* p
                 *pError = QStringLiteral("TLS: %1").arg(QString::fromStdString(strTlsError));
             return false;
         }
+        pServer->setFavoured(favoured);
         d->pTlsEndpoint = pServer.get();
         d->pServer = std::move(pServer);
     } else {
+        auto pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
+        pServer->setFavoured(favoured);
         d->pTlsEndpoint = nullptr;
-        d->pServer = std::make_unique<CEndpoint<httplib::Server>>(d->bStopping);
+        d->pServer = std::move(pServer);
     }
     d->replaceAuth(config);
     d->route(*d->pServer);

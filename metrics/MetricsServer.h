@@ -22,10 +22,13 @@ public:
     // Connections whose request has come whole and wait for a worker, first come first served; past
     // this the one waiting longest is closed.
     static constexpr int kMaxWaiting = 64;
-    // Connections from one address waiting for their request or for a worker. A new one past this
+    // Connections from one address waiting for their request, for a worker or served. A new one past this
     // closes the oldest of them that is idle between requests, else the oldest that is waiting: a
     // scraper behind the same address (a NAT) as a client that holds connections still gets through.
     static constexpr int kMaxPerPeer = 8;
+    // Connections from one address on workers at once: clients behind one address that read their
+    // answers slowly, or never, leave a worker to everyone else.
+    static constexpr int kMaxServedPerPeer = kWorkers - 1;
     // Connections waiting for their request over all addresses; past this the oldest are closed the
     // same way.
     static constexpr int kMaxHeld = 512;

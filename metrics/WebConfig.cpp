@@ -19,6 +19,7 @@
 #include <iterator>
 #include <openssl/crypto.h>
 #include <strings.h>
+#include <vector>
 
 namespace {
 
@@ -299,12 +300,17 @@ bool CBasicAuth::takePenalty(const std::string& strPeer, bool bFailed)
         const auto it = m_mapPenalties.find(strPeer);
         return it != m_mapPenalties.end() && iNow < it->second.iNotBeforeMsec;
     }
-    // Bounded however many addresses fail: the ones long quiet are forgotten first.
-    if (m_mapPenalties.size() >= 4096) {
+    // Bounded however many addresses fail: the ones long quiet are forgotten, then the quarter that
+    // failed longest ago; a guesser that keeps at it stays known.
+    if (m_mapPenalties.size() >= kMaxPeers) {
+        std::vector<qint64> vecLast;
+        for (const auto& entry : m_mapPenalties)
+            vecLast.push_back(entry.second.iLastFailureMsec);
+        const auto itCut = vecLast.begin() + vecLast.size() / 4;
+        std::nth_element(vecLast.begin(), itCut, vecLast.end());
+        const qint64 iCut = std::max(*itCut, iNow - kForgetMsec);
         for (auto it = m_mapPenalties.begin(); it != m_mapPenalties.end();)
-            it = iNow - it->second.iLastFailureMsec >= kForgetMsec ? m_mapPenalties.erase(it) : std::next(it);
-        if (m_mapPenalties.size() >= 4096)
-            m_mapPenalties.clear();
+            it = it->second.iLastFailureMsec <= iCut ? m_mapPenalties.erase(it) : std::next(it);
     }
     Penalty& penalty = m_mapPenalties[strPeer];
     if (iNow - penalty.iLastFailureMsec >= kForgetMsec)
@@ -318,10 +324,20 @@ bool CBasicAuth::takePenalty(const std::string& strPeer, bool bFailed)
     return true;
 }
 
-void CBasicAuth::keepPenalties(const CBasicAuth& previous)
+void CBasicAuth::takeOver(const CBasicAuth& previous)
 {
     std::lock_guard<std::mutex> lock(previous.m_mutex);
     m_mapPenalties = previous.m_mapPenalties;
+    // Each is a digest of user, password and hash: one whose user's hash changed matches nothing.
+    m_setPassed = previous.m_setPassed;
+    m_mapPassedPeers = previous.m_mapPassedPeers;
+}
+
+bool CBasicAuth::passedLately(const std::string& strPeer) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto it = m_mapPassedPeers.find(strPeer);
+    return it != m_mapPassedPeers.end() && ::Clock::elapsedMs() - it->second < kForgetMsec;
 }
 
 CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::string& strPeer)
@@ -351,16 +367,25 @@ CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::st
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         // A peer that has failed lately, or has a check under way already, waits behind those that
-        // have not: a scraper is not queued behind a stream of guesses.
+        // have not, and those behind peers whose password passed lately: a scraper is not queued
+        // behind a stream of guesses, even from ever new addresses.
+        const qint64 iNow = ::Clock::elapsedMs();
         const auto itFailed = m_mapPenalties.find(strPeer);
-        const bool bSuspect = m_mapInCheck[strPeer]++ > 0 ||
-                              (itFailed != m_mapPenalties.end() &&
-                               ::Clock::elapsedMs() - itFailed->second.iLastFailureMsec < kForgetMsec);
-        m_iCleanWaiting += bSuspect ? 0 : 1;
+        const auto itPassed = m_mapPassedPeers.find(strPeer);
+        const bool bBusy = m_mapInCheck[strPeer]++ > 0;
+        const bool bSuspect = bBusy || (itFailed != m_mapPenalties.end() &&
+                                        iNow - itFailed->second.iLastFailureMsec < kForgetMsec);
+        const bool bKnownPeer =
+            !bBusy && itPassed != m_mapPassedPeers.end() && iNow - itPassed->second < kForgetMsec;
+        int& iWaiting = bKnownPeer ? m_iKnownWaiting : m_iCleanWaiting;
+        if (bKnownPeer || !bSuspect)
+            ++iWaiting;
         const bool bTurn = m_cvCheck.wait_for(lock, std::chrono::milliseconds(kMaxWaitForCheckMsec), [&] {
-            return !m_bChecking && (!bSuspect || m_iCleanWaiting == 0);
+            return !m_bChecking &&
+                   (bKnownPeer || (m_iKnownWaiting == 0 && (!bSuspect || m_iCleanWaiting == 0)));
         });
-        m_iCleanWaiting -= bSuspect ? 0 : 1;
+        if (bKnownPeer || !bSuspect)
+            --iWaiting;
         if (!bTurn) {
             if (--m_mapInCheck[strPeer] == 0)
                 m_mapInCheck.erase(strPeer);
@@ -384,6 +409,11 @@ CBasicAuth::Result CBasicAuth::check(const std::string& strHeader, const std::st
                 m_setPassed.clear();
             m_setPassed.insert(baDigest);
             m_mapPenalties.erase(strPeer);
+            if (m_mapPassedPeers.size() >= kMaxPeers)
+                m_mapPassedPeers.erase(
+                    std::min_element(m_mapPassedPeers.begin(), m_mapPassedPeers.end(),
+                                     [](const auto& a, const auto& b) { return a.second < b.second; }));
+            m_mapPassedPeers[strPeer] = ::Clock::elapsedMs();
         }
     }
     m_cvCheck.notify_all();

@@ -78,15 +78,20 @@ public:
     static constexpr int kMaxPenaltyMsec = 5000;
     // A peer that gave no wrong password for this long starts afresh.
     static constexpr int kForgetMsec = 60000;
+    // Peers remembered for their failures, and for passing.
+    static constexpr size_t kMaxPeers = 4096;
 
     explicit CBasicAuth(const QMap<QString, QByteArray>& mapUsers);
 
     bool enabled() const { return !m_mapUsers.isEmpty(); }
     // The value of an Authorization header, from the peer's address.
     Result check(const std::string& strHeader, const std::string& strPeer);
-    // Takes over the failures counted by the one this replaces: a reload gives no peer its free
-    // failures again.
-    void keepPenalties(const CBasicAuth& previous);
+    // Takes over what the one this replaces knows: the failures counted (a reload gives no peer its
+    // free failures again), the passwords that passed (for users whose hash is the same, so a
+    // scraper is not checked again just then) and the peers they passed from.
+    void takeOver(const CBasicAuth& previous);
+    // Whether a password passed from the peer within kForgetMsec (before a reload too).
+    bool passedLately(const std::string& strPeer) const;
     // The cost factor of a bcrypt hash, 0 if it has none.
     static int cost(const QByteArray& baHash);
     // About how long one check against a hash of that cost takes on this machine, in seconds.
@@ -108,6 +113,8 @@ private:
         qint64 iLastFailureMsec = 0;
     };
     std::map<std::string, Penalty> m_mapPenalties;
-    std::map<std::string, int> m_mapInCheck; // checks waiting or running, per peer
-    int m_iCleanWaiting = 0;                 // checks waiting of peers that have not failed lately
+    std::map<std::string, int> m_mapInCheck;        // checks waiting or running, per peer
+    int m_iCleanWaiting = 0;                        // checks waiting of peers that have not failed lately
+    std::map<std::string, qint64> m_mapPassedPeers; // when each passed last (steady clock)
+    int m_iKnownWaiting = 0;                        // checks waiting of peers that passed lately
 };
