@@ -1,6 +1,7 @@
 #include "cli/CtlOverride.h"
 
 #include "cli/CtlHistory.h"
+#include "cli/CtlOwner.h"
 #include "cli/CtlText.h"
 #include "common/DeviceText.h"
 #include "history/HistoryStore.h"
@@ -64,36 +65,17 @@ bool writeEventAsOwner(const QString& strPath, const struct stat& st, const CtlO
         }
         return writeEvent(strPath, ov, strUser, pstrWhy);
     }
-    int aiPipe[2];
-    if (::pipe2(aiPipe, O_CLOEXEC) != 0) {
-        *pstrWhy = errnoText(errno);
-        return false;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(aiPipe[0]);
-        QString strWhy;
-        const bool bOk = ::setgroups(0, nullptr) == 0 && ::setresgid(st.st_gid, st.st_gid, st.st_gid) == 0 &&
-                         ::setresuid(st.st_uid, st.st_uid, st.st_uid) == 0 && ::geteuid() == st.st_uid &&
-                         writeEvent(strPath, ov, strUser, &strWhy);
-        const QByteArray baWhy = strWhy.toUtf8();
-        if (!bOk && ::write(aiPipe[1], baWhy.constData(), size_t(baWhy.size())) < 0)
-            ::_exit(1);
-        ::_exit(bOk ? 0 : 1);
-    }
-    ::close(aiPipe[1]);
     QByteArray baWhy;
-    char ach[512];
-    for (ssize_t n; pid > 0 && (n = ::read(aiPipe[0], ach, sizeof ach)) != 0;)
-        if (n > 0)
-            baWhy.append(ach, int(n));
-        else if (errno != EINTR)
-            break;
-    ::close(aiPipe[0]);
-    int iStatus = 0;
-    while (pid > 0 && ::waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
-    }
-    const bool bOk = pid > 0 && WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0;
+    const bool bOk = CtlOwner::runAsOwner(
+                         st,
+                         [&](int fd) {
+                             QString strWhy;
+                             if (writeEvent(strPath, ov, strUser, &strWhy))
+                                 return 0;
+                             const QByteArray ba = strWhy.toUtf8();
+                             return ::write(fd, ba.constData(), size_t(ba.size())) == ba.size() ? 1 : 2;
+                         },
+                         [&](const QByteArray& ba) { baWhy += ba; }) == 0;
     if (!bOk)
         *pstrWhy = baWhy.isEmpty() ? RackmindCtl::tr("its owner (uid %1) cannot write it").arg(st.st_uid)
                                    : QString::fromUtf8(baWhy);

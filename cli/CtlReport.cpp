@@ -1,5 +1,6 @@
 #include "cli/CtlReport.h"
 
+#include "cli/CtlOwner.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "history/HistoryReader.h"
@@ -9,14 +10,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSaveFile>
 
-int runReport(const CtlReportRequest& req, QTextStream& out, QTextStream& err, const ReportPdfWriter& fnPdf)
+namespace {
+// The report built from the store; kExitOk or the exit code with the reason told on err.
+int buildReport(const CtlReportRequest& req, CMonthlyReport& report, QTextStream& err)
 {
     CHistoryReader reader(req.strStore);
-    CMonthlyReport report;
     switch (report.build(reader, req.strMonth, req.strGroup)) {
     case CMonthlyReport::Done:
-        break;
+        return kExitOk;
     case CMonthlyReport::Unreadable:
         err << "rackmind-ctl: " << report.error() << '\n';
         return kExitUnavailable;
@@ -24,18 +27,40 @@ int runReport(const CtlReportRequest& req, QTextStream& out, QTextStream& err, c
         err << "rackmind-ctl: " << report.error() << '\n';
         return kExitUsage;
     }
+}
+} // namespace
+
+int runReport(const CtlReportRequest& req, QTextStream& out, QTextStream& err, const ReportPdfWriter& fnPdf)
+{
     QString strError;
     if (req.format == CtlReportRequest::Pdf) {
-        if (fnPdf(report, req.strFile, &strError))
+        CMonthlyReport report;
+        const int iExit = buildReport(req, report, err);
+        if (iExit != kExitOk || fnPdf(report, req.strFile, &strError))
+            return iExit;
+    } else {
+        // Root reads another account's store as that account; the file is written here, as whoever
+        // runs the command.
+        QString strCsv;
+        QTextStream csv(&strCsv);
+        const bool bFile = !req.strFile.isEmpty();
+        const int iExit =
+            CtlOwner::readStore(req.strStore, bFile ? csv : out, err, [&](QTextStream& outReport) {
+                CMonthlyReport report;
+                const int iBuilt = buildReport(req, report, err);
+                if (iBuilt == kExitOk)
+                    outReport << (req.format == CtlReportRequest::Csv ? QString::fromUtf8(report.csv())
+                                                                      : report.text());
+                return iBuilt;
+            });
+        if (iExit != kExitOk || !bFile)
+            return iExit;
+        csv.flush();
+        QSaveFile file(req.strFile);
+        const QByteArray baData = QByteArrayLiteral("\xEF\xBB\xBF") + strCsv.toUtf8();
+        if (file.open(QIODevice::WriteOnly) && file.write(baData) == baData.size() && file.commit())
             return kExitOk;
-    } else if (req.strFile.isEmpty()) {
-        if (req.format == CtlReportRequest::Csv)
-            out << QString::fromUtf8(report.csv());
-        else
-            out << report.text();
-        return kExitOk;
-    } else if (report.writeCsv(req.strFile, &strError)) {
-        return kExitOk;
+        strError = file.errorString();
     }
     err << "rackmind-ctl: " << RackmindCtl::tr("cannot write %1: %2").arg(req.strFile, strError) << '\n';
     return kExitFailure;

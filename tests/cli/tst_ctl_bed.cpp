@@ -426,6 +426,88 @@ private slots:
                           : QStringList());
     }
 
+    // Root reads a store of another account's (the service's) as that account: nothing planted beside the
+    // store reaches a file of root's, and what is printed is what root's own copy of the store gives.
+    void rootReadsAnotherAccountsStoreAsIt_data()
+    {
+        QTest::addColumn<int>("iPlanted"); // 0: nothing; 1: second names of root's file at -wal and
+                                           // -shm; 2: a file of root's (one name) at -shm
+        QTest::newRow("the service's store") << 0;
+        QTest::newRow("hard links at -wal and -shm") << 1;
+        QTest::newRow("root's file at -shm") << 2;
+    }
+    void rootReadsAnotherAccountsStoreAsIt()
+    {
+        QFETCH(int, iPlanted);
+        if (::geteuid() != 0)
+            QSKIP("hands the store to another user");
+        QTemporaryDir dirOthers, dirRoot;
+        const QString strStore = dirOthers.filePath(QStringLiteral("history.sqlite"));
+        const QString strCopy = dirRoot.filePath(QStringLiteral("history.sqlite"));
+        const QString strMac = QStringLiteral("00:04:A3:00:00:09");
+        const qint64 iStart = QDateTime::currentMSecsSinceEpoch() - 60000;
+        {
+            CHistoryStore store(strStore);
+            store.setLabel(strMac, QStringLiteral("rack c"), QString(), QStringLiteral("10.200.1.9"));
+            for (int i = 0; i < 3; ++i)
+                store.addSample(strMac, {iStart + i * 1000, quint16(231 + i), 120, 24, 41, 0x03, true});
+            store.flush();
+        }
+        QVERIFY(QFile::copy(strStore, strCopy));
+        QString strRoots = dirRoot.filePath(QStringLiteral("roots"));
+        QFile file(strRoots);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("root's") == 6);
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(strRoots).constData(), iPlanted == 2 ? 0644 : 0600) == 0);
+        for (const char* pszSuffix : {"-wal", "-shm"}) {
+            const QByteArray baBeside = QFile::encodeName(strStore + QLatin1String(pszSuffix));
+            QFile::remove(QFile::decodeName(baBeside));
+            QVERIFY(iPlanted != 1 ||
+                    ::link(QFile::encodeName(strRoots).constData(), baBeside.constData()) == 0);
+        }
+        if (iPlanted == 2) {
+            QVERIFY(QFile::rename(strRoots, strStore + QLatin1String("-shm")));
+            strRoots = strStore + QLatin1String("-shm");
+            file.setFileName(strRoots);
+        }
+        QVERIFY(::chown(QFile::encodeName(strStore).constData(), 65534, 65534) == 0 &&
+                ::chown(QFile::encodeName(dirOthers.path()).constData(), 65534, 65534) == 0 &&
+                ::chmod(QFile::encodeName(dirOthers.path()).constData(), 0755) == 0);
+        const QString strMonth = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM"));
+        const auto runs = [&](const QString& strPath) {
+            qputenv("RACKMIND_HISTORY", QFile::encodeName(strPath));
+            const QString strCsv = strPath + QLatin1String(".csv");
+            const QVector<Run> vec = {
+                ctl({"history", "rack c", "--csv", "--from", QString::number(iStart / 1000 - 1)}),
+                ctl({"report", "--month", strMonth, "--store", strPath}),
+                ctl({"report", "--month", strMonth, "--store", strPath, "--csv", strCsv})};
+            qunsetenv("RACKMIND_HISTORY");
+            QFile csv(strCsv);
+            return qMakePair(vec, csv.open(QIODevice::ReadOnly) ? csv.readAll() : QByteArray());
+        };
+        const auto others = runs(strStore);
+        const auto own = runs(strCopy);
+        struct stat st;
+        QVERIFY(::lstat(QFile::encodeName(strRoots).constData(), &st) == 0);
+        QCOMPARE(st.st_uid, uid_t(0));
+        QCOMPARE(st.st_mode & 07777, mode_t(iPlanted == 2 ? 0644 : 0600));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("root's"));
+        if (iPlanted == 1) {
+            QVERIFY2(others.first.first().iExit == kExitUnavailable, qPrintable(others.first.first().strErr));
+            return;
+        }
+        if (iPlanted != 0)
+            return;
+        for (int i = 0; i < own.first.size(); ++i) {
+            QVERIFY2(own.first.at(i).iExit == kExitOk, qPrintable(own.first.at(i).strErr));
+            QVERIFY2(others.first.at(i).iExit == kExitOk, qPrintable(others.first.at(i).strErr));
+            QCOMPARE(others.first.at(i).baOut, own.first.at(i).baOut);
+        }
+        QVERIFY(own.first.first().baOut.count('\n') == 4 && !own.second.isEmpty());
+        QCOMPARE(others.second, own.second);
+    }
+
     // --force past a protection list that cannot be read overrides whatever the list holds: it goes on
     // record like any other override, and where nothing can take the record nothing is switched.
     void forcePastUnreadableListGoesOnRecord()
