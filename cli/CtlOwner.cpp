@@ -4,6 +4,7 @@
 #include "cli/CtlText.h"
 #include "common/SafeOpen.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTextCodec>
@@ -67,43 +68,72 @@ int CtlOwner::runAsOwner(const struct stat& st, const std::function<int(int)>& f
     return pid > 0 && bOwner && WIFEXITED(iStatus) ? WEXITSTATUS(iStatus) : -1;
 }
 
-int CtlOwner::readStore(const QString& strPath, QTextStream& out, QTextStream& err,
-                        const std::function<int(QTextStream&)>& fnRead)
+namespace {
+constexpr int kHere = -2;
+
+// kHere when this process may read strPath; else fnChild's exit code from a child that has become the
+// store's owner, what it writes reaching fnData, or kExitUnavailable with the reason told on err.
+int readAsOwner(const QString& strPath, QTextStream& err, const std::function<int(QIODevice&)>& fnRead,
+                const std::function<void(const QByteArray&)>& fnData)
 {
     struct stat st;
     QString strWhy;
-    switch (openerOf(strPath, &st, &strWhy)) {
-    case Opener::Self:
-        return fnRead(out);
-    case Opener::None:
+    switch (CtlOwner::openerOf(strPath, &st, &strWhy)) {
+    case CtlOwner::Opener::Self:
+        return kHere;
+    case CtlOwner::Opener::None:
         err << "rackmind-ctl: " << strWhy << '\n';
         return kExitUnavailable;
-    case Opener::Owner:
+    case CtlOwner::Opener::Owner:
         break;
     }
-    out.flush();
-    err.flush();
-    // UTF-8 through the pipe; out encodes as it would have.
-    QTextCodec* pCodec = QTextCodec::codecForName("UTF-8");
-    const std::unique_ptr<QTextDecoder> pDecoder(pCodec->makeDecoder());
-    const int iExit = runAsOwner(
+    err.flush(); // else the child would tell it again
+    const int iExit = CtlOwner::runAsOwner(
         st,
         [&](int fd) {
             QFile file;
             if (!file.open(fd, QIODevice::WriteOnly))
                 return int(kExitFailure);
-            QTextStream stream(&file);
-            stream.setCodec(pCodec);
-            const int iRead = fnRead(stream);
-            stream.flush();
+            const int iRead = fnRead(file);
             file.flush();
             err.flush();
             return iRead;
         },
-        [&](const QByteArray& ba) { out << pDecoder->toUnicode(ba); });
+        fnData);
     if (iExit >= 0)
         return iExit;
     err << "rackmind-ctl: "
         << RackmindCtl::tr("%1 cannot be read as its owner (uid %2)").arg(strPath).arg(st.st_uid) << '\n';
     return kExitUnavailable;
+}
+} // namespace
+
+int CtlOwner::readStore(const QString& strPath, QTextStream& out, QTextStream& err,
+                        const std::function<int(QTextStream&)>& fnRead)
+{
+    // UTF-8 through the pipe; out encodes as it would have.
+    QTextCodec* pCodec = QTextCodec::codecForName("UTF-8");
+    const std::unique_ptr<QTextDecoder> pDecoder(pCodec->makeDecoder());
+    const int iExit = readAsOwner(
+        strPath, err,
+        [&](QIODevice& device) {
+            QTextStream stream(&device);
+            stream.setCodec(pCodec);
+            const int iRead = fnRead(stream);
+            stream.flush();
+            return iRead;
+        },
+        [&](const QByteArray& ba) { out << pDecoder->toUnicode(ba); });
+    return iExit == kHere ? fnRead(out) : iExit;
+}
+
+int CtlOwner::readStoreBytes(const QString& strPath, QByteArray* pba, QTextStream& err,
+                             const std::function<int(QIODevice&)>& fnRead)
+{
+    const int iExit = readAsOwner(strPath, err, fnRead, [&](const QByteArray& ba) { pba->append(ba); });
+    if (iExit != kHere)
+        return iExit;
+    QBuffer buffer(pba);
+    buffer.open(QIODevice::WriteOnly);
+    return fnRead(buffer);
 }

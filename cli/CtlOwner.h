@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QTextStream>
 
@@ -30,5 +31,8 @@ int runAsOwner(const struct stat& st, const std::function<int(int)>& fnChild,
 // fnRead(out) where reading strPath is safe (see openerOf): its text reaches out as if written here.
 int readStore(const QString& strPath, QTextStream& out, QTextStream& err,
               const std::function<int(QTextStream&)>& fnRead);
+// The same for bytes (a file's content): what fnRead writes to the device it is given lands in *pba.
+int readStoreBytes(const QString& strPath, QByteArray* pba, QTextStream& err,
+                   const std::function<int(QIODevice&)>& fnRead);
 
 } // namespace CtlOwner

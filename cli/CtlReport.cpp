@@ -6,6 +6,7 @@
 #include "history/HistoryReader.h"
 #include "power/MonthlyReport.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -32,38 +33,45 @@ int buildReport(const CtlReportRequest& req, CMonthlyReport& report, QTextStream
 
 int runReport(const CtlReportRequest& req, QTextStream& out, QTextStream& err, const ReportPdfWriter& fnPdf)
 {
-    QString strError;
-    if (req.format == CtlReportRequest::Pdf) {
+    // Root reads another account's store as that account; a file is written here, as whoever runs the
+    // command, and replaced only by a finished document.
+    if (req.format != CtlReportRequest::Pdf && req.strFile.isEmpty())
+        return CtlOwner::readStore(req.strStore, out, err, [&](QTextStream& outReport) {
+            CMonthlyReport report;
+            const int iBuilt = buildReport(req, report, err);
+            if (iBuilt == kExitOk)
+                outReport << (req.format == CtlReportRequest::Csv ? QString::fromUtf8(report.csv())
+                                                                  : report.text());
+            return iBuilt;
+        });
+    const auto cannotWrite = [&](const QString& strWhy) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("cannot write %1: %2").arg(req.strFile, strWhy) << '\n';
+        return int(kExitFailure);
+    };
+    QByteArray baFile;
+    const int iExit = CtlOwner::readStoreBytes(req.strStore, &baFile, err, [&](QIODevice& device) {
         CMonthlyReport report;
-        const int iExit = buildReport(req, report, err);
-        if (iExit != kExitOk || fnPdf(report, req.strFile, &strError))
-            return iExit;
-    } else {
-        // Root reads another account's store as that account; the file is written here, as whoever
-        // runs the command.
-        QString strCsv;
-        QTextStream csv(&strCsv);
-        const bool bFile = !req.strFile.isEmpty();
-        const int iExit =
-            CtlOwner::readStore(req.strStore, bFile ? csv : out, err, [&](QTextStream& outReport) {
-                CMonthlyReport report;
-                const int iBuilt = buildReport(req, report, err);
-                if (iBuilt == kExitOk)
-                    outReport << (req.format == CtlReportRequest::Csv ? QString::fromUtf8(report.csv())
-                                                                      : report.text());
-                return iBuilt;
-            });
-        if (iExit != kExitOk || !bFile)
-            return iExit;
-        csv.flush();
-        QSaveFile file(req.strFile);
-        const QByteArray baData = QByteArrayLiteral("\xEF\xBB\xBF") + strCsv.toUtf8();
-        if (file.open(QIODevice::WriteOnly) && file.write(baData) == baData.size() && file.commit())
-            return kExitOk;
-        strError = file.errorString();
-    }
-    err << "rackmind-ctl: " << RackmindCtl::tr("cannot write %1: %2").arg(req.strFile, strError) << '\n';
-    return kExitFailure;
+        const int iBuilt = buildReport(req, report, err);
+        if (iBuilt != kExitOk)
+            return iBuilt;
+        if (req.format == CtlReportRequest::Csv) {
+            device.write(QByteArrayLiteral("\xEF\xBB\xBF") + report.csv());
+            return int(kExitOk);
+        }
+        QString strWhy;
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        if (!fnPdf(report, &buffer, &strWhy))
+            return cannotWrite(strWhy);
+        device.write(buffer.data());
+        return int(kExitOk);
+    });
+    if (iExit != kExitOk)
+        return iExit;
+    QSaveFile file(req.strFile);
+    if (file.open(QIODevice::WriteOnly) && file.write(baFile) == baFile.size() && file.commit())
+        return kExitOk;
+    return cannotWrite(file.errorString());
 }
 
 int runReportPdfHelper(const CtlReportRequest& req, QTextStream& err)

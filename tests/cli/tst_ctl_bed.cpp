@@ -474,38 +474,46 @@ private slots:
                 ::chown(QFile::encodeName(dirOthers.path()).constData(), 65534, 65534) == 0 &&
                 ::chmod(QFile::encodeName(dirOthers.path()).constData(), 0755) == 0);
         const QString strMonth = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM"));
-        const auto runs = [&](const QString& strPath) {
+        // Files are written as root, into root's folder, whoever read the store.
+        const auto runs = [&](const QString& strPath, const QString& strTag) {
             qputenv("RACKMIND_HISTORY", QFile::encodeName(strPath));
-            const QString strCsv = strPath + QLatin1String(".csv");
+            const QString strFile = dirRoot.filePath(strTag);
             const QVector<Run> vec = {
                 ctl({"history", "rack c", "--csv", "--from", QString::number(iStart / 1000 - 1)}),
                 ctl({"report", "--month", strMonth, "--store", strPath}),
-                ctl({"report", "--month", strMonth, "--store", strPath, "--csv", strCsv})};
+                ctl({"report", "--month", strMonth, "--store", strPath, "--csv", strFile + ".csv"}),
+                ctl({"report", "--month", strMonth, "--store", strPath, "--pdf", strFile + ".pdf"})};
             qunsetenv("RACKMIND_HISTORY");
-            QFile csv(strCsv);
-            return qMakePair(vec, csv.open(QIODevice::ReadOnly) ? csv.readAll() : QByteArray());
+            QFile csv(strFile + ".csv"), pdf(strFile + ".pdf");
+            return std::make_tuple(vec, csv.open(QIODevice::ReadOnly) ? csv.readAll() : QByteArray(),
+                                   pdf.open(QIODevice::ReadOnly) ? pdf.readAll() : QByteArray());
         };
-        const auto others = runs(strStore);
-        const auto own = runs(strCopy);
+        const auto others = runs(strStore, QStringLiteral("others"));
+        const auto own = runs(strCopy, QStringLiteral("own"));
         struct stat st;
         QVERIFY(::lstat(QFile::encodeName(strRoots).constData(), &st) == 0);
         QCOMPARE(st.st_uid, uid_t(0));
         QCOMPARE(st.st_mode & 07777, mode_t(iPlanted == 2 ? 0644 : 0600));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("root's"));
+        const QVector<Run>& vecOthers = std::get<0>(others);
         if (iPlanted == 1) {
-            QVERIFY2(others.first.first().iExit == kExitUnavailable, qPrintable(others.first.first().strErr));
+            QVERIFY2(vecOthers.first().iExit == kExitUnavailable, qPrintable(vecOthers.first().strErr));
             return;
         }
         if (iPlanted != 0)
             return;
-        for (int i = 0; i < own.first.size(); ++i) {
-            QVERIFY2(own.first.at(i).iExit == kExitOk, qPrintable(own.first.at(i).strErr));
-            QVERIFY2(others.first.at(i).iExit == kExitOk, qPrintable(others.first.at(i).strErr));
-            QCOMPARE(others.first.at(i).baOut, own.first.at(i).baOut);
+        for (int i = 0; i < vecOthers.size(); ++i) {
+            const Run& runOwn = std::get<0>(own).at(i);
+            QVERIFY2(runOwn.iExit == kExitOk, qPrintable(runOwn.strErr));
+            QVERIFY2(vecOthers.at(i).iExit == kExitOk, qPrintable(vecOthers.at(i).strErr));
+            QCOMPARE(vecOthers.at(i).baOut, runOwn.baOut);
         }
-        QVERIFY(own.first.first().baOut.count('\n') == 4 && !own.second.isEmpty());
-        QCOMPARE(others.second, own.second);
+        QCOMPARE(std::get<0>(own).first().baOut.count('\n'), 4);
+        QVERIFY(!std::get<1>(own).isEmpty());
+        QCOMPARE(std::get<1>(others), std::get<1>(own));
+        QVERIFY(std::get<2>(others).startsWith("%PDF-") && std::get<2>(others).trimmed().endsWith("%%EOF"));
+        QCOMPARE(QFileInfo(dirRoot.filePath(QStringLiteral("others.pdf"))).ownerId(), uint(0));
     }
 
     // --force past a protection list that cannot be read overrides whatever the list holds: it goes on
