@@ -431,10 +431,12 @@ private slots:
     void rootReadsAnotherAccountsStoreAsIt_data()
     {
         QTest::addColumn<int>("iPlanted"); // 0: nothing; 1: second names of root's file at -wal and
-                                           // -shm; 2: a file of root's (one name) at -shm
+                                           // -shm; 2: a file of root's (one name) at -shm;
+                                           // 3: the store itself root's
         QTest::newRow("the service's store") << 0;
         QTest::newRow("hard links at -wal and -shm") << 1;
         QTest::newRow("root's file at -shm") << 2;
+        QTest::newRow("root's store in the other's folder: refused") << 3;
     }
     void rootReadsAnotherAccountsStoreAsIt()
     {
@@ -470,7 +472,7 @@ private slots:
             strRoots = strStore + QLatin1String("-shm");
             file.setFileName(strRoots);
         }
-        QVERIFY(::chown(QFile::encodeName(strStore).constData(), 65534, 65534) == 0 &&
+        QVERIFY((iPlanted == 3 || ::chown(QFile::encodeName(strStore).constData(), 65534, 65534) == 0) &&
                 ::chown(QFile::encodeName(dirOthers.path()).constData(), 65534, 65534) == 0 &&
                 ::chmod(QFile::encodeName(dirOthers.path()).constData(), 0755) == 0);
         const QString strMonth = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM"));
@@ -497,7 +499,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("root's"));
         const QVector<Run>& vecOthers = std::get<0>(others);
-        if (iPlanted == 1) {
+        if (iPlanted == 1 || iPlanted == 3) {
             QVERIFY2(vecOthers.first().iExit == kExitUnavailable, qPrintable(vecOthers.first().strErr));
             return;
         }
