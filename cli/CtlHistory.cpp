@@ -1,6 +1,7 @@
 #include "cli/CtlHistory.h"
 
 #include "cli/CtlFormat.h"
+#include "cli/CtlOwner.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "common/CurrentText.h"
@@ -112,68 +113,73 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
     const int iExit = findStore(QString(), &strPath, err);
     if (iExit != kExitOk)
         return iExit;
-    CHistoryReader reader(strPath);
-    // The same ways to name a PDU as on the network: MAC address, address or name.
-    QVector<CHistoryReader::Device> listMatch;
-    for (const CHistoryReader::Device& device : reader.devices()) {
-        if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu ||
-            device.strName == strPdu)
-            listMatch << device;
-    }
-    if (!reader.error().isEmpty()) {
-        err << "rackmind-ctl: " << reader.error() << '\n';
-        return kExitUnavailable;
-    }
-    if (listMatch.isEmpty()) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("no PDU in the history matches %1").arg(strPdu) << '\n';
-        return kExitNotFound;
-    }
-    if (listMatch.size() > 1) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("%1 names several PDUs:").arg(strPdu) << '\n';
-        for (const CHistoryReader::Device& device : qAsConst(listMatch))
-            err << "  " << device.strMac << ' ' << device.strAddress << ' ' << terminalText(device.strName)
-                << '\n';
-        return kExitUsage;
-    }
-    const QString strMac = listMatch.first().strMac;
-    const auto series = reader.series(strMac, iFrom, iTo, reader.resolutionHolding(strMac, iFrom, iTo));
-    const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
-                                    QStringLiteral("amperes"),  QStringLiteral("celsius"),
-                                    QStringLiteral("humidity"), QStringLiteral("outlets"),
-                                    QStringLiteral("online")};
-    QJsonArray arrayRows;
-    const auto print = [&](const QStringList& listFields) {
-        if (format == HistoryFormat::Json) {
-            if (&listFields == &listHeader)
-                return;
-            QJsonObject row;
-            for (int i = 0; i < listHeader.size(); ++i) {
-                bool bNumber = false;
-                const double d = listFields.at(i).toDouble(&bNumber);
-                // The outlet states stay a string of ones and noughts.
-                row.insert(listHeader.at(i),
-                           bNumber && i != 5 ? QJsonValue(d) : QJsonValue(listFields.at(i)));
-            }
-            arrayRows.append(row);
-            return;
+    // Root reads another account's store as that account.
+    return CtlOwner::readStore(strPath, out, err, [&](QTextStream& outRows) {
+        CHistoryReader reader(strPath);
+        // The same ways to name a PDU as on the network: MAC address, address or name.
+        QVector<CHistoryReader::Device> listMatch;
+        for (const CHistoryReader::Device& device : reader.devices()) {
+            if (bareMac(device.strMac) == bareMac(strPdu) || device.strAddress == strPdu ||
+                device.strName == strPdu)
+                listMatch << device;
         }
-        out << (format == HistoryFormat::Csv ? HistoryCsv::line(listFields)
-                                             : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
-    };
-    print(listHeader);
-    for (const HistoryAggregate& a : series) {
-        // The averages; a span's minimum and maximum are in the history window.
-        const QStringList listRow = {
-            HistoryCsv::time(a.iMsecs),
-            QString::number(a.aVoltage[1]),
-            currentInCsv(a.aCentiAmps[1] / 100.0),
-            QString::number(a.aTemperature[1]),
-            QString::number(a.aHumidity[1]),
-            outletBits(a.uiOutlets),
-            QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
-        print(listRow);
-    }
-    if (format == HistoryFormat::Json)
-        out << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
-    return kExitOk;
+        if (!reader.error().isEmpty()) {
+            err << "rackmind-ctl: " << reader.error() << '\n';
+            return kExitUnavailable;
+        }
+        if (listMatch.isEmpty()) {
+            err << "rackmind-ctl: " << RackmindCtl::tr("no PDU in the history matches %1").arg(strPdu)
+                << '\n';
+            return kExitNotFound;
+        }
+        if (listMatch.size() > 1) {
+            err << "rackmind-ctl: " << RackmindCtl::tr("%1 names several PDUs:").arg(strPdu) << '\n';
+            for (const CHistoryReader::Device& device : qAsConst(listMatch))
+                err << "  " << device.strMac << ' ' << device.strAddress << ' '
+                    << terminalText(device.strName) << '\n';
+            return kExitUsage;
+        }
+        const QString strMac = listMatch.first().strMac;
+        const auto series = reader.series(strMac, iFrom, iTo, reader.resolutionHolding(strMac, iFrom, iTo));
+        const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
+                                        QStringLiteral("amperes"),  QStringLiteral("celsius"),
+                                        QStringLiteral("humidity"), QStringLiteral("outlets"),
+                                        QStringLiteral("online")};
+        QJsonArray arrayRows;
+        const auto print = [&](const QStringList& listFields) {
+            if (format == HistoryFormat::Json) {
+                if (&listFields == &listHeader)
+                    return;
+                QJsonObject row;
+                for (int i = 0; i < listHeader.size(); ++i) {
+                    bool bNumber = false;
+                    const double d = listFields.at(i).toDouble(&bNumber);
+                    // The outlet states stay a string of ones and noughts.
+                    row.insert(listHeader.at(i),
+                               bNumber && i != 5 ? QJsonValue(d) : QJsonValue(listFields.at(i)));
+                }
+                arrayRows.append(row);
+                return;
+            }
+            outRows << (format == HistoryFormat::Csv
+                            ? HistoryCsv::line(listFields)
+                            : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+        };
+        print(listHeader);
+        for (const HistoryAggregate& a : series) {
+            // The averages; a span's minimum and maximum are in the history window.
+            const QStringList listRow = {
+                HistoryCsv::time(a.iMsecs),
+                QString::number(a.aVoltage[1]),
+                currentInCsv(a.aCentiAmps[1] / 100.0),
+                QString::number(a.aTemperature[1]),
+                QString::number(a.aHumidity[1]),
+                outletBits(a.uiOutlets),
+                QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
+            print(listRow);
+        }
+        if (format == HistoryFormat::Json)
+            outRows << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
+        return kExitOk;
+    });
 }

@@ -1,6 +1,7 @@
 #include "cli/CtlOverride.h"
 
 #include "cli/CtlHistory.h"
+#include "cli/CtlOwner.h"
 #include "cli/CtlText.h"
 #include "common/DeviceText.h"
 #include "history/HistoryStore.h"
@@ -37,12 +38,11 @@ QString errnoText(int iErrno)
     return QString::fromLocal8Bit(std::strerror(iErrno));
 }
 
-bool writeEvent(const QString& strPath, const CtlOverride& ov, QString* pstrWhy)
+bool writeEvent(const QString& strPath, const CtlOverride& ov, const QString& strUser, QString* pstrWhy)
 {
     CHistoryStore store(strPath);
     store.record(HistoryEvent::OutletSwitched, ov.strMac, ov.strPdu, ov.strOutlets, QString(), ov.strAction,
-                 QString(),
-                 QStringLiteral("protection overridden: rackmind-ctl --force by %1").arg(userText()));
+                 QString(), QStringLiteral("protection overridden: rackmind-ctl --force by %1").arg(strUser));
     store.flush();
     *pstrWhy = store.unavailableReason();
     return store.isAvailable();
@@ -51,7 +51,9 @@ bool writeEvent(const QString& strPath, const CtlOverride& ov, QString* pstrWhy)
 // Root writes a store as its owner, in a child that has given up root first: SQLite makes and opens
 // files beside the store, where the owner may have planted links; as the owner they reach nothing the
 // owner could not write anyway. A store that root owns is written only in a folder nobody else can write.
-bool writeEventAsOwner(const QString& strPath, const struct stat& st, const CtlOverride& ov, QString* pstrWhy)
+// strUser is taken before: the child is its owner by then.
+bool writeEventAsOwner(const QString& strPath, const struct stat& st, const CtlOverride& ov,
+                       const QString& strUser, QString* pstrWhy)
 {
     if (st.st_uid == 0) {
         struct stat stDir;
@@ -61,45 +63,26 @@ bool writeEventAsOwner(const QString& strPath, const struct stat& st, const CtlO
             *pstrWhy = RackmindCtl::tr("%1 is root's, in a folder others can write").arg(strPath);
             return false;
         }
-        return writeEvent(strPath, ov, pstrWhy);
+        return writeEvent(strPath, ov, strUser, pstrWhy);
     }
-    int aiPipe[2];
-    if (::pipe2(aiPipe, O_CLOEXEC) != 0) {
-        *pstrWhy = errnoText(errno);
-        return false;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(aiPipe[0]);
-        QString strWhy;
-        const bool bOk = ::setgroups(0, nullptr) == 0 && ::setresgid(st.st_gid, st.st_gid, st.st_gid) == 0 &&
-                         ::setresuid(st.st_uid, st.st_uid, st.st_uid) == 0 && ::geteuid() == st.st_uid &&
-                         writeEvent(strPath, ov, &strWhy);
-        const QByteArray baWhy = strWhy.toUtf8();
-        if (!bOk && ::write(aiPipe[1], baWhy.constData(), size_t(baWhy.size())) < 0)
-            ::_exit(1);
-        ::_exit(bOk ? 0 : 1);
-    }
-    ::close(aiPipe[1]);
     QByteArray baWhy;
-    char ach[512];
-    for (ssize_t n; pid > 0 && (n = ::read(aiPipe[0], ach, sizeof ach)) != 0;)
-        if (n > 0)
-            baWhy.append(ach, int(n));
-        else if (errno != EINTR)
-            break;
-    ::close(aiPipe[0]);
-    int iStatus = 0;
-    while (pid > 0 && ::waitpid(pid, &iStatus, 0) < 0 && errno == EINTR) {
-    }
-    const bool bOk = pid > 0 && WIFEXITED(iStatus) && WEXITSTATUS(iStatus) == 0;
+    const bool bOk = CtlOwner::runAsOwner(
+                         st,
+                         [&](int fd) {
+                             QString strWhy;
+                             if (writeEvent(strPath, ov, strUser, &strWhy))
+                                 return 0;
+                             const QByteArray ba = strWhy.toUtf8();
+                             return ::write(fd, ba.constData(), size_t(ba.size())) == ba.size() ? 1 : 2;
+                         },
+                         [&](const QByteArray& ba) { baWhy += ba; }) == 0;
     if (!bOk)
         *pstrWhy = baWhy.isEmpty() ? RackmindCtl::tr("its owner (uid %1) cannot write it").arg(st.st_uid)
                                    : QString::fromUtf8(baWhy);
     return bOk;
 }
 
-bool writeStore(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
+bool writeStore(const CtlOverride& ov, const QString& strUser, QString* pstrWhere, QString* pstrWhy)
 {
     const QString strPath = historyStorePath();
     if (strPath.isEmpty()) {
@@ -115,7 +98,8 @@ bool writeStore(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
         return false;
     }
     *pstrWhere = RackmindCtl::tr("the event log of %1").arg(strPath);
-    return ::geteuid() == 0 ? writeEventAsOwner(strPath, st, ov, pstrWhy) : writeEvent(strPath, ov, pstrWhy);
+    return ::geteuid() == 0 ? writeEventAsOwner(strPath, st, ov, strUser, pstrWhy)
+                            : writeEvent(strPath, ov, strUser, pstrWhy);
 }
 
 // One field of the journal's native protocol; a value with a line break goes with its length.
@@ -134,7 +118,7 @@ void addField(QByteArray& ba, const char* pszName, const QString& strValue)
     ba += baValue + '\n';
 }
 
-bool writeJournal(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
+bool writeJournal(const CtlOverride& ov, const QString& strUser, QString* pstrWhere, QString* pstrWhy)
 {
     QByteArray baSocket = qgetenv("RACKMIND_JOURNAL_SOCKET");
     if (baSocket.isEmpty())
@@ -143,7 +127,7 @@ bool writeJournal(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
     QByteArray ba;
     addField(ba, "MESSAGE",
              QStringLiteral("protected outlet(s) %1 of %2 (%3, %4) switched %5 by --force; user %6")
-                 .arg(ov.strOutlets, logText(ov.strPdu), ov.strMac, ov.strAddress, ov.strAction, userText()));
+                 .arg(ov.strOutlets, logText(ov.strPdu), ov.strMac, ov.strAddress, ov.strAction, strUser));
     addField(ba, "PRIORITY", QStringLiteral("5"));
     addField(ba, "SYSLOG_IDENTIFIER", QStringLiteral("rackmind-ctl"));
     addField(ba, "RACKMIND_MAC", ov.strMac);
@@ -151,7 +135,7 @@ bool writeJournal(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
     addField(ba, "RACKMIND_ADDRESS", ov.strAddress);
     addField(ba, "RACKMIND_OUTLETS", ov.strOutlets);
     addField(ba, "RACKMIND_ACTION", ov.strAction);
-    addField(ba, "RACKMIND_USER", userText());
+    addField(ba, "RACKMIND_USER", strUser);
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     const bool bFits = size_t(baSocket.size()) < sizeof addr.sun_path;
@@ -174,8 +158,9 @@ bool recordOverride(const CtlOverride& ov, QString* pstrWhere, QString* pstrWhy)
     // The journal too, when there is one: where an administrator of the machine looks, whichever store
     // (a desk user's own, the service's) took the event.
     QString strStore, strJournal, strStoreWhy, strJournalWhy;
-    const bool bStore = writeStore(ov, &strStore, &strStoreWhy);
-    const bool bJournal = writeJournal(ov, &strJournal, &strJournalWhy);
+    const QString strUser = userText();
+    const bool bStore = writeStore(ov, strUser, &strStore, &strStoreWhy);
+    const bool bJournal = writeJournal(ov, strUser, &strJournal, &strJournalWhy);
     *pstrWhere = bStore && bJournal ? RackmindCtl::tr("%1 and %2").arg(strStore, strJournal)
                  : bStore           ? strStore
                                     : strJournal;

@@ -6,6 +6,7 @@
 #include <functional>
 
 class CMonthlyReport;
+class QIODevice;
 
 struct CtlReportRequest
 {
@@ -21,7 +22,8 @@ struct CtlReportRequest
     QString strFile; // empty: standard output (not for Pdf)
 };
 
-using ReportPdfWriter = std::function<bool(const CMonthlyReport&, const QString&, QString*)>;
+// The document drawn onto an open device.
+using ReportPdfWriter = std::function<bool(const CMonthlyReport&, QIODevice*, QString*)>;
 
 // `report`: the monthly report from the history store alone, the figures the console exports. Opens no
 // socket. A PDF is drawn by fnPdf (the GUI module's, in a program of its own: see ReportPdfMain.cpp).

@@ -28,5 +28,7 @@ int main(int argc, char* argv[])
     req.strStore = listArgs.at(3);
     req.strFile = listArgs.at(4);
     req.format = CtlReportRequest::Pdf;
-    return runReport(req, out, err, &ReportPdf::write);
+    return runReport(req, out, err, [](const CMonthlyReport& report, QIODevice* pDevice, QString* pstrWhy) {
+        return ReportPdf::write(report, pDevice, pstrWhy);
+    });
 }

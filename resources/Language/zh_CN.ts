@@ -1856,6 +1856,10 @@ Poll from a free port?</source>
         <translation>其所有者（uid %1）无法写入</translation>
     </message>
     <message>
+        <source>%1 cannot be read as its owner (uid %2)</source>
+        <translation>无法以其所有者（uid %2）的身份读取 %1</translation>
+    </message>
+    <message>
         <source>no history store</source>
         <translation>没有历史记录库</translation>
     </message>

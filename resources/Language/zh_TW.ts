@@ -1856,6 +1856,10 @@ Poll from a free port?</source>
         <translation>其擁有者（uid %1）無法寫入</translation>
     </message>
     <message>
+        <source>%1 cannot be read as its owner (uid %2)</source>
+        <translation>無法以其擁有者（uid %2）的身分讀取 %1</translation>
+    </message>
+    <message>
         <source>no history store</source>
         <translation>沒有歷史記錄庫</translation>
     </message>

@@ -426,6 +426,98 @@ private slots:
                           : QStringList());
     }
 
+    // Root reads a store of another account's (the service's) as that account: nothing planted beside the
+    // store reaches a file of root's, and what is printed is what root's own copy of the store gives.
+    void rootReadsAnotherAccountsStoreAsIt_data()
+    {
+        QTest::addColumn<int>("iPlanted"); // 0: nothing; 1: second names of root's file at -wal and
+                                           // -shm; 2: a file of root's (one name) at -shm;
+                                           // 3: the store itself root's
+        QTest::newRow("the service's store") << 0;
+        QTest::newRow("hard links at -wal and -shm") << 1;
+        QTest::newRow("root's file at -shm") << 2;
+        QTest::newRow("root's store in the other's folder: refused") << 3;
+    }
+    void rootReadsAnotherAccountsStoreAsIt()
+    {
+        QFETCH(int, iPlanted);
+        if (::geteuid() != 0)
+            QSKIP("hands the store to another user");
+        QTemporaryDir dirOthers, dirRoot;
+        const QString strStore = dirOthers.filePath(QStringLiteral("history.sqlite"));
+        const QString strCopy = dirRoot.filePath(QStringLiteral("history.sqlite"));
+        const QString strMac = QStringLiteral("00:04:A3:00:00:09");
+        const qint64 iStart = QDateTime::currentMSecsSinceEpoch() - 60000;
+        {
+            CHistoryStore store(strStore);
+            store.setLabel(strMac, QStringLiteral("rack c"), QString(), QStringLiteral("10.200.1.9"));
+            for (int i = 0; i < 3; ++i)
+                store.addSample(strMac, {iStart + i * 1000, quint16(231 + i), 120, 24, 41, 0x03, true});
+            store.flush();
+        }
+        QVERIFY(QFile::copy(strStore, strCopy));
+        QString strRoots = dirRoot.filePath(QStringLiteral("roots"));
+        QFile file(strRoots);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("root's") == 6);
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(strRoots).constData(), iPlanted == 2 ? 0644 : 0600) == 0);
+        for (const char* pszSuffix : {"-wal", "-shm"}) {
+            const QByteArray baBeside = QFile::encodeName(strStore + QLatin1String(pszSuffix));
+            QFile::remove(QFile::decodeName(baBeside));
+            QVERIFY(iPlanted != 1 ||
+                    ::link(QFile::encodeName(strRoots).constData(), baBeside.constData()) == 0);
+        }
+        if (iPlanted == 2) {
+            QVERIFY(QFile::rename(strRoots, strStore + QLatin1String("-shm")));
+            strRoots = strStore + QLatin1String("-shm");
+            file.setFileName(strRoots);
+        }
+        QVERIFY((iPlanted == 3 || ::chown(QFile::encodeName(strStore).constData(), 65534, 65534) == 0) &&
+                ::chown(QFile::encodeName(dirOthers.path()).constData(), 65534, 65534) == 0 &&
+                ::chmod(QFile::encodeName(dirOthers.path()).constData(), 0755) == 0);
+        const QString strMonth = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM"));
+        // Files are written as root, into root's folder, whoever read the store.
+        const auto runs = [&](const QString& strPath, const QString& strTag) {
+            qputenv("RACKMIND_HISTORY", QFile::encodeName(strPath));
+            const QString strFile = dirRoot.filePath(strTag);
+            const QVector<Run> vec = {
+                ctl({"history", "rack c", "--csv", "--from", QString::number(iStart / 1000 - 1)}),
+                ctl({"report", "--month", strMonth, "--store", strPath}),
+                ctl({"report", "--month", strMonth, "--store", strPath, "--csv", strFile + ".csv"}),
+                ctl({"report", "--month", strMonth, "--store", strPath, "--pdf", strFile + ".pdf"})};
+            qunsetenv("RACKMIND_HISTORY");
+            QFile csv(strFile + ".csv"), pdf(strFile + ".pdf");
+            return std::make_tuple(vec, csv.open(QIODevice::ReadOnly) ? csv.readAll() : QByteArray(),
+                                   pdf.open(QIODevice::ReadOnly) ? pdf.readAll() : QByteArray());
+        };
+        const auto others = runs(strStore, QStringLiteral("others"));
+        const auto own = runs(strCopy, QStringLiteral("own"));
+        struct stat st;
+        QVERIFY(::lstat(QFile::encodeName(strRoots).constData(), &st) == 0);
+        QCOMPARE(st.st_uid, uid_t(0));
+        QCOMPARE(st.st_mode & 07777, mode_t(iPlanted == 2 ? 0644 : 0600));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("root's"));
+        const QVector<Run>& vecOthers = std::get<0>(others);
+        if (iPlanted == 1 || iPlanted == 3) {
+            QVERIFY2(vecOthers.first().iExit == kExitUnavailable, qPrintable(vecOthers.first().strErr));
+            return;
+        }
+        if (iPlanted != 0)
+            return;
+        for (int i = 0; i < vecOthers.size(); ++i) {
+            const Run& runOwn = std::get<0>(own).at(i);
+            QVERIFY2(runOwn.iExit == kExitOk, qPrintable(runOwn.strErr));
+            QVERIFY2(vecOthers.at(i).iExit == kExitOk, qPrintable(vecOthers.at(i).strErr));
+            QCOMPARE(vecOthers.at(i).baOut, runOwn.baOut);
+        }
+        QCOMPARE(std::get<0>(own).first().baOut.count('\n'), 4);
+        QVERIFY(!std::get<1>(own).isEmpty());
+        QCOMPARE(std::get<1>(others), std::get<1>(own));
+        QVERIFY(std::get<2>(others).startsWith("%PDF-") && std::get<2>(others).trimmed().endsWith("%%EOF"));
+        QCOMPARE(QFileInfo(dirRoot.filePath(QStringLiteral("others.pdf"))).ownerId(), uint(0));
+    }
+
     // --force past a protection list that cannot be read overrides whatever the list holds: it goes on
     // record like any other override, and where nothing can take the record nothing is switched.
     void forcePastUnreadableListGoesOnRecord()

@@ -168,6 +168,24 @@ private:
 
 namespace ReportPdf {
 
+bool write(const CMonthlyReport& report, QIODevice* pDevice, QString* pstrError)
+{
+    QPdfWriter writer(pDevice);
+    writer.setTitle(CMonthlyReport::tr("Monthly report %1").arg(report.month()));
+    writer.setCreator(QStringLiteral("Rackmind"));
+    writer.setResolution(300);
+    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                     QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        *pstrError = CMonthlyReport::tr("cannot draw the document");
+        return false;
+    }
+    CLayout(painter, report).paint(writer);
+    painter.end();
+    return true;
+}
+
 bool write(const CMonthlyReport& report, const QString& strPath, QString* pstrError)
 {
     QSaveFile file(strPath);
@@ -175,21 +193,9 @@ bool write(const CMonthlyReport& report, const QString& strPath, QString* pstrEr
         *pstrError = file.errorString();
         return false;
     }
-    {
-        QPdfWriter writer(&file);
-        writer.setTitle(CMonthlyReport::tr("Monthly report %1").arg(report.month()));
-        writer.setCreator(QStringLiteral("Rackmind"));
-        writer.setResolution(300);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
-                                         QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            *pstrError = CMonthlyReport::tr("cannot draw the document");
-            file.cancelWriting();
-            return false;
-        }
-        CLayout(painter, report).paint(writer);
-        painter.end();
+    if (!write(report, &file, pstrError)) {
+        file.cancelWriting();
+        return false;
     }
     if (!file.commit()) {
         *pstrError = file.errorString();
