@@ -1,4 +1,5 @@
 #include "../common/RecordingNotifier.h"
+#include "tests/common/DataRows.h"
 
 #include "common/Clock.h"
 #include "device/AlarmTracker.h"
@@ -50,9 +51,7 @@ private slots:
     }
     void standingAlarm_data()
     {
-        QTest::addColumn<bool>("mailOnClear");
-        QTest::newRow("defaults: no notice of the end") << false;
-        QTest::newRow("mail when an alarm clears") << true;
+        addFalseTrueRows("mailOnClear", "defaults: no notice of the end", "mail when an alarm clears");
     }
     void standingAlarm()
     {
@@ -149,12 +148,7 @@ private slots:
         for (const QString& strMail : listMails)
             QVERIFY(strMail.contains(QStringLiteral("Voltage Warn\n")));
     }
-    void storm_data()
-    {
-        QTest::addColumn<bool>("combine");
-        QTest::newRow("one mail each") << false;
-        QTest::newRow("combined") << true;
-    }
+    void storm_data() { addFalseTrueRows("combine", "one mail each", "combined"); }
     void storm()
     {
         QFETCH(bool, combine);
@@ -233,9 +227,7 @@ private slots:
     }
     void standingAcrossRestart_data()
     {
-        QTest::addColumn<bool>("mailAgain");
-        QTest::newRow("mailed again (default)") << true;
-        QTest::newRow("not mailed again") << false;
+        addFalseTrueRows("mailAgain", "not mailed again", "mailed again (default)");
     }
     void standingAcrossRestart()
     {

@@ -2,6 +2,7 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "settings/Settings.h"
+#include "tests/common/DataRows.h"
 #include "tests/common/TestFrames.h"
 #include "tests/device/PduInfoCompare.h"
 #include "ui/device/OutletStatusWidget.h"
@@ -706,12 +707,7 @@ private slots:
 
     // A MAC written from here, or by another program: the unit's next network replies tell it from the same
     // address, and it is the same device with its new MAC and its readings, not a second unit beside it.
-    void macWrittenIsTheSameDevice_data()
-    {
-        QTest::addColumn<bool>("bHere");
-        QTest::newRow("from here") << true;
-        QTest::newRow("by another program") << false;
-    }
+    void macWrittenIsTheSameDevice_data() { addFalseTrueRows("bHere", "by another program", "from here"); }
     void macWrittenIsTheSameDevice()
     {
         QFETCH(bool, bHere);
@@ -746,9 +742,7 @@ private slots:
     // two: each keeps its own readings, and none is taken offline while it answers.
     void unitComingToASharedAddress_data()
     {
-        QTest::addColumn<bool>("bSwap");
-        QTest::newRow("swapping with one there") << true;
-        QTest::newRow("joining the two") << false;
+        addFalseTrueRows("bSwap", "joining the two", "swapping with one there");
     }
     void unitComingToASharedAddress()
     {

@@ -1,5 +1,6 @@
 #include "device/MetaTypes.h"
 #include "device/UdpDriver.h"
+#include "tests/common/DataRows.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
 #include "tests/common/TestFrames.h"
@@ -149,12 +150,7 @@ private slots:
         QVERIFY2(iRounds >= 10 && iRounds <= 30, qPrintable(QString::number(iRounds)));
     }
 
-    void replyForwardedOwnDropped_data()
-    {
-        QTest::addColumn<bool>("batch");
-        QTest::newRow("one by one") << false;
-        QTest::newRow("batch path") << true;
-    }
+    void replyForwardedOwnDropped_data() { addFalseTrueRows("batch", "one by one", "batch path"); }
 
     // Everything from elsewhere is passed on as it came, empty datagrams included (telling frames apart
     // is the devices' business); what this console sent itself is not. Both paths alike.
