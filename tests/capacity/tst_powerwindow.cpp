@@ -21,6 +21,9 @@
 #include <QtCharts/QLineSeries>
 #include <QtTest>
 
+using BarRow = std::tuple<double, double, int, double>;
+Q_DECLARE_METATYPE(BarRow)
+
 // The capacity window over devices and a store of the test's own: how its columns sort, what its bars
 // show, and the history it opens.
 class TestPowerWindow : public QObject
@@ -134,21 +137,18 @@ private slots:
 
     void barsShowLoadAgainstBudget_data()
     {
-        QTest::addColumn<double>("dBreaker");
-        QTest::addColumn<double>("dLoad");
-        QTest::addColumn<int>("iLevel");       // -1: no bar
-        QTest::addColumn<double>("dFraction"); // of the breaker rating
-        QTest::newRow("within budget") << 20.0 << 8.0 << int(CLoadBarDelegate::WithinBudget) << 0.4;
-        QTest::newRow("over budget") << 20.0 << 17.0 << int(CLoadBarDelegate::OverBudget) << 0.85;
-        QTest::newRow("past the breaker") << 20.0 << 23.0 << int(CLoadBarDelegate::AtBreaker) << 1.0;
-        QTest::newRow("no budget") << 0.0 << 5.0 << -1 << 0.0;
+        // iLevel: -1: no bar
+        // dFraction: of the breaker rating
+        QTest::addColumn<BarRow>("row");
+        QTest::newRow("within budget") << BarRow(20.0, 8.0, int(CLoadBarDelegate::WithinBudget), 0.4);
+        QTest::newRow("over budget") << BarRow(20.0, 17.0, int(CLoadBarDelegate::OverBudget), 0.85);
+        QTest::newRow("past the breaker") << BarRow(20.0, 23.0, int(CLoadBarDelegate::AtBreaker), 1.0);
+        QTest::newRow("no budget") << BarRow(0.0, 5.0, -1, 0.0);
     }
     void barsShowLoadAgainstBudget()
     {
-        QFETCH(double, dBreaker);
-        QFETCH(double, dLoad);
-        QFETCH(int, iLevel);
-        QFETCH(double, dFraction);
+        QFETCH(BarRow, row);
+        const auto& [dBreaker, dLoad, iLevel, dFraction] = row;
         setGroupBudget(QStringLiteral("Room"), {dBreaker, 0.8});
         // Two devices share the load: the group's bar is of their sum.
         addDevice(QStringLiteral("left"), QStringLiteral("Room"), dLoad / 2);

@@ -49,6 +49,12 @@ CPdu* movedByDownload(CRackmind& registry)
 }
 } // namespace
 
+using ExpiryRow = std::tuple<int, bool, int, bool>;
+Q_DECLARE_METATYPE(ExpiryRow)
+
+using MoveRow = std::tuple<int, bool, int, int>;
+Q_DECLARE_METATYPE(MoveRow)
+
 // The device registry and the devices it holds, with the outlet painter each device owns.
 class TestRackmind : public QObject
 {
@@ -468,21 +474,17 @@ private slots:
     // until its MAC is known. A host claiming the MAC of a device still answering is another device.
     void moveOutsideThisConsole_data()
     {
-        QTest::addColumn<int>("iSilentMsecs");
-        QTest::addColumn<bool>("bFactoryMac");
-        QTest::addColumn<int>("iDevices");
-        QTest::addColumn<int>("iPassingSenders"); // each heard once, long before the move
-        QTest::newRow("moved after going silent") << 5000 << false << 1 << 0;
-        QTest::newRow("claimed while answering") << 2000 << false << 2 << 0;
-        QTest::newRow("factory default MAC") << 5000 << true << 2 << 0;
-        QTest::newRow("moved after many passing senders") << 5000 << false << 1 << CRackmind::kHeldSenders;
+        // iPassingSenders: each heard once, long before the move
+        QTest::addColumn<MoveRow>("row");
+        QTest::newRow("moved after going silent") << MoveRow(5000, false, 1, 0);
+        QTest::newRow("claimed while answering") << MoveRow(2000, false, 2, 0);
+        QTest::newRow("factory default MAC") << MoveRow(5000, true, 2, 0);
+        QTest::newRow("moved after many passing senders") << MoveRow(5000, false, 1, CRackmind::kHeldSenders);
     }
     void moveOutsideThisConsole()
     {
-        QFETCH(int, iSilentMsecs);
-        QFETCH(bool, bFactoryMac);
-        QFETCH(int, iDevices);
-        QFETCH(int, iPassingSenders);
+        QFETCH(MoveRow, row);
+        const auto& [iSilentMsecs, bFactoryMac, iDevices, iPassingSenders] = row;
         CRackmind registry;
         PduInfo info = filledInfo();
         if (bFactoryMac)
@@ -808,20 +810,15 @@ private slots:
     // while: afterwards whoever answers there is a new device.
     void pendingMoveExpires_data()
     {
-        QTest::addColumn<int>("iAfterMsecs");
-        QTest::addColumn<bool>("bValid");
-        QTest::addColumn<int>("iDevices");
-        QTest::addColumn<bool>("bMoved");
-        QTest::newRow("valid reply in time") << 10000 << true << 1 << true;
-        QTest::newRow("stray datagram in time") << 10000 << false << 1 << false;
-        QTest::newRow("valid reply after the move expired") << 31000 << true << 2 << false;
+        QTest::addColumn<ExpiryRow>("row");
+        QTest::newRow("valid reply in time") << ExpiryRow(10000, true, 1, true);
+        QTest::newRow("stray datagram in time") << ExpiryRow(10000, false, 1, false);
+        QTest::newRow("valid reply after the move expired") << ExpiryRow(31000, true, 2, false);
     }
     void pendingMoveExpires()
     {
-        QFETCH(int, iAfterMsecs);
-        QFETCH(bool, bValid);
-        QFETCH(int, iDevices);
-        QFETCH(bool, bMoved);
+        QFETCH(ExpiryRow, row);
+        const auto& [iAfterMsecs, bValid, iDevices, bMoved] = row;
         CRackmind registry;
         CPdu* pPdu = movedByDownload(registry);
         m_dtNow = m_dtNow.addMSecs(iAfterMsecs);

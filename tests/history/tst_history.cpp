@@ -83,6 +83,12 @@ int recordUntilKilled(const QString& strPath)
 }
 } // namespace
 
+using ReadRow = std::tuple<qint64, qint64, int, int, qint64>;
+Q_DECLARE_METATYPE(ReadRow)
+
+using PendingRow = std::tuple<int, int, int, int>;
+Q_DECLARE_METATYPE(PendingRow)
+
 // The store: summaries by age through the clock seam, files it must not or cannot use, a kill while
 // writing, and the export format.
 class TestHistory : public QObject
@@ -470,26 +476,21 @@ private slots:
     // hourly read starting within an hour includes that hour.
     void readsWhatIsThere_data()
     {
-        QTest::addColumn<qint64>("iFromOffset"); // from the first sample
-        QTest::addColumn<qint64>("iSpan");
-        QTest::addColumn<int>("iResolution"); // -1: the one the reader picks
-        QTest::addColumn<int>("iPicked");
-        QTest::addColumn<qint64>("iFirstOffset");
+        // iFromOffset: from the first sample
+        // iResolution: -1: the one the reader picks
+        QTest::addColumn<ReadRow>("row");
         QTest::newRow("2 hours, 3 days ago")
-            << qint64(0) << 2 * kHour << -1 << int(CHistoryReader::Minutes) << qint64(0);
-        QTest::newRow("hours from 10:30") << 30 * kMinute << 2 * kHour << int(CHistoryReader::Hours)
-                                          << int(CHistoryReader::Hours) << qint64(0);
+            << ReadRow(qint64(0), 2 * kHour, -1, int(CHistoryReader::Minutes), qint64(0));
+        QTest::newRow("hours from 10:30") << ReadRow(30 * kMinute, 2 * kHour, int(CHistoryReader::Hours),
+                                                     int(CHistoryReader::Hours), qint64(0));
         QTest::newRow("minutes from 10:30:30")
-            << 30 * kMinute + 30000 << kHour << int(CHistoryReader::Minutes) << int(CHistoryReader::Minutes)
-            << 30 * kMinute;
+            << ReadRow(30 * kMinute + 30000, kHour, int(CHistoryReader::Minutes),
+                       int(CHistoryReader::Minutes), 30 * kMinute);
     }
     void readsWhatIsThere()
     {
-        QFETCH(qint64, iFromOffset);
-        QFETCH(qint64, iSpan);
-        QFETCH(int, iResolution);
-        QFETCH(int, iPicked);
-        QFETCH(qint64, iFirstOffset);
+        QFETCH(ReadRow, row);
+        const auto& [iFromOffset, iSpan, iResolution, iPicked, iFirstOffset] = row;
         const QString strPath = m_dir.filePath(QStringLiteral("past.sqlite"));
         const qint64 iStart = 1790000000000 - 1790000000000 % (24 * kHour) + 10 * kHour; // 10:00 UTC
         if (!QFileInfo::exists(strPath)) {
@@ -600,23 +601,19 @@ private slots:
     // size and poll interval; beyond that they are dropped (the queue as the writer keeps it).
     void pendingSamplesHoldSecondsOfTheRoom_data()
     {
-        QTest::addColumn<int>("iPdus");
-        QTest::addColumn<int>("iEvery"); // seconds between polls
-        QTest::addColumn<int>("iPolls");
-        QTest::addColumn<int>("iDropped");
-        QTest::newRow("one PDU, 40 s") << 1 << 1 << 40 << 10;
-        QTest::newRow("2000 PDUs, 29 s") << 2000 << 1 << 29 << 0;
-        QTest::newRow("2000 PDUs, 31 s") << 2000 << 1 << 31 << 2000;
-        QTest::newRow("10 PDUs every 5 s, 50 s") << 10 << 5 << 10 << 40;
-        QTest::newRow("found PDU by PDU") << -100 << 1 << 20 << 0;
+        // iEvery: seconds between polls
+        QTest::addColumn<PendingRow>("row");
+        QTest::newRow("one PDU, 40 s") << PendingRow(1, 1, 40, 10);
+        QTest::newRow("2000 PDUs, 29 s") << PendingRow(2000, 1, 29, 0);
+        QTest::newRow("2000 PDUs, 31 s") << PendingRow(2000, 1, 31, 2000);
+        QTest::newRow("10 PDUs every 5 s, 50 s") << PendingRow(10, 5, 10, 40);
+        QTest::newRow("found PDU by PDU") << PendingRow(-100, 1, 20, 0);
     }
 
     void pendingSamplesHoldSecondsOfTheRoom()
     {
-        QFETCH(int, iPdus);
-        QFETCH(int, iEvery);
-        QFETCH(int, iPolls);
-        QFETCH(int, iDropped);
+        QFETCH(PendingRow, row);
+        const auto& [iPdus, iEvery, iPolls, iDropped] = row;
         CHistoryWriter::RoomRate rate;
         int iPending = 0, iOffered = 0;
         for (int iPoll = 0; iPoll < iPolls; ++iPoll) {

@@ -71,6 +71,12 @@ Steps envelopeAndData()
 }
 } // namespace
 
+using ScriptRow = std::tuple<Steps, int, QString, bool>;
+Q_DECLARE_METATYPE(ScriptRow)
+
+using ServerRow = std::tuple<QStringList, MailJob, QString, QString>;
+Q_DECLARE_METATYPE(ServerRow)
+
 // The SMTP dialogue against a real server (aiosmtpd in the kinds sites relay through) and against a
 // scripted one for the replies a real server will not give; every delivery ends within the client's
 // time-outs (5 s to connect, 5 s for each reply), and one that fails says why.
@@ -110,10 +116,9 @@ private slots:
     }
     void realServer_data()
     {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<MailJob>("job");
-        QTest::addColumn<QString>("mechanism"); // what the server saw, empty for no AUTH
-        QTest::addColumn<QString>("why");       // in the failure's text; empty when delivered
+        // mechanism: what the server saw, empty for no AUTH
+        // why: in the failure's text; empty when delivered
+        QTest::addColumn<ServerRow>("row");
         const auto job = [](int iMode, bool bAllowUnencrypted = true, const QString& strAccount = kUser,
                             const QString& strSender = QString()) {
             MailJob job = jobFor(0, iMode, bAllowUnencrypted);
@@ -125,8 +130,8 @@ private slots:
         wrong.password = QStringLiteral("guess");
         const auto row = [](const char* pszName, const QStringList& listOptions, const MailJob& job,
                             const char* pszMechanism, const char* pszWhy) {
-            QTest::newRow(pszName) << listOptions << job << QString::fromLatin1(pszMechanism)
-                                   << QString::fromLatin1(pszWhy);
+            QTest::newRow(pszName) << ServerRow(listOptions, job, QString::fromLatin1(pszMechanism),
+                                                QString::fromLatin1(pszWhy));
         };
         const QStringList starttls{QStringLiteral("cert:localhost"), QStringLiteral("--starttls")};
         const auto withStartTls = [](const char* pszCert) {
@@ -165,10 +170,8 @@ private slots:
 
     void realServer()
     {
-        QFETCH(QStringList, options);
-        QFETCH(MailJob, job);
-        QFETCH(QString, mechanism);
-        QFETCH(QString, why);
+        QFETCH(ServerRow, row);
+        auto& [options, job, mechanism, why] = row;
         AiosmtpdServer server;
         QVERIFY2(server.start(job.account, kPassword, options), qPrintable(server.errorString()));
         job.port = server.port();
@@ -204,16 +207,13 @@ private slots:
     }
     void scriptedServer_data()
     {
-        QTest::addColumn<Steps>("steps");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("why"); // in the failure's text; empty when delivered
-        // Whether the 5 s time-out, and nothing sooner or later, ends the delivery; otherwise it ends at
-        // once.
-        QTest::addColumn<bool>("timesOut");
+        // why: in the failure's text; empty when delivered. timesOut: whether the 5 s time-out, and nothing
+        // sooner or later, ends the delivery; otherwise it ends at once.
+        QTest::addColumn<ScriptRow>("row");
         using S = ScriptedServer;
         const auto row = [](const char* name, const Steps& steps, const char* pszWhy, int iMode = Plain,
                             bool bTimesOut = false) {
-            QTest::newRow(name) << steps << iMode << QString::fromUtf8(pszWhy) << bTimesOut;
+            QTest::newRow(name) << ScriptRow(steps, iMode, QString::fromUtf8(pszWhy), bTimesOut);
         };
         QByteArray baHundred;
         for (int i = 0; i < 99; ++i)
@@ -290,10 +290,8 @@ private slots:
     }
     void scriptedServer()
     {
-        QFETCH(Steps, steps);
-        QFETCH(int, mode);
-        QFETCH(QString, why);
-        QFETCH(bool, timesOut);
+        QFETCH(ScriptRow, row);
+        const auto& [steps, mode, why, timesOut] = row;
         ScriptedServer server(steps);
         QVERIFY2(server.port() != 0, qPrintable(server.errorString()));
         MailJob job = jobFor(server.port(), mode);
