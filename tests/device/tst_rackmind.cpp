@@ -55,6 +55,15 @@ Q_DECLARE_METATYPE(ExpiryRow)
 using MoveRow = std::tuple<int, bool, int, int>;
 Q_DECLARE_METATYPE(MoveRow)
 
+using OnlineRow = std::tuple<int, int, bool>;
+Q_DECLARE_METATYPE(OnlineRow)
+
+using PortListRow = std::tuple<PortEntries, QList<uint>, QStringList>;
+Q_DECLARE_METATYPE(PortListRow)
+
+using SharingRow = std::tuple<int, bool, int>;
+Q_DECLARE_METATYPE(SharingRow)
+
 // The device registry and the devices it holds, with the outlet painter each device owns.
 class TestRackmind : public QObject
 {
@@ -80,23 +89,20 @@ private slots:
     // The window is measured on the monotonic clock: a wall clock stepped either way changes nothing.
     void onlineWindow_data()
     {
-        QTest::addColumn<int>("msecsLater");
-        QTest::addColumn<int>("wallStep");
-        QTest::addColumn<bool>("online");
-        QTest::newRow("at once") << 0 << 0 << true;
-        QTest::newRow("3 s") << 3000 << 0 << true;
-        QTest::newRow("3.9 s is still 3 whole seconds") << 3900 << 0 << true;
-        QTest::newRow("4 s") << 4000 << 0 << false;
-        QTest::newRow("wall clock set back 8 h") << 1000 << -8 * 3600000 << true;
-        QTest::newRow("wall clock set forward 8 h") << 1000 << 8 * 3600000 << true;
-        QTest::newRow("silent, wall clock set back") << 4000 << -4000 << false;
+        QTest::addColumn<OnlineRow>("row");
+        QTest::newRow("at once") << OnlineRow(0, 0, true);
+        QTest::newRow("3 s") << OnlineRow(3000, 0, true);
+        QTest::newRow("3.9 s is still 3 whole seconds") << OnlineRow(3900, 0, true);
+        QTest::newRow("4 s") << OnlineRow(4000, 0, false);
+        QTest::newRow("wall clock set back 8 h") << OnlineRow(1000, -8 * 3600000, true);
+        QTest::newRow("wall clock set forward 8 h") << OnlineRow(1000, 8 * 3600000, true);
+        QTest::newRow("silent, wall clock set back") << OnlineRow(4000, -4000, false);
     }
 
     void onlineWindow()
     {
-        QFETCH(int, msecsLater);
-        QFETCH(int, wallStep);
-        QFETCH(bool, online);
+        QFETCH(OnlineRow, row);
+        const auto& [msecsLater, wallStep, online] = row;
         qint64 iMono = 5000;
         Clock::setElapsedSource([&] { return iMono; });
         auto restore = qScopeGuard([] { Clock::setElapsedSource(nullptr); });
@@ -300,26 +306,23 @@ private slots:
     }
     void portList_data()
     {
-        QTest::addColumn<PortEntries>("entries");
-        QTest::addColumn<QList<uint>>("expected");
-        QTest::addColumn<QStringList>("warned");
-        QTest::newRow("no file") << PortEntries{} << QList<uint>{51230} << QStringList{};
-        QTest::newRow("groups 0, 2 and 7") << PortEntries{{0, "51230"}, {2, "6000"}, {7, "6000"}}
-                                           << QList<uint>{51230, 6000} << QStringList{};
-        QTest::newRow("index 1023 read, 1024 not")
-            << PortEntries{{1023, "7000"}, {1024, "8000"}} << QList<uint>{51230, 7000} << QStringList{};
+        QTest::addColumn<PortListRow>("row");
+        QTest::newRow("no file") << PortListRow(PortEntries{}, QList<uint>{51230}, QStringList{});
+        QTest::newRow("groups 0, 2 and 7") << PortListRow(PortEntries{{0, "51230"}, {2, "6000"}, {7, "6000"}},
+                                                          QList<uint>{51230, 6000}, QStringList{});
+        QTest::newRow("index 1023 read, 1024 not") << PortListRow(PortEntries{{1023, "7000"}, {1024, "8000"}},
+                                                                  QList<uint>{51230, 7000}, QStringList{});
         QTest::newRow("file order is index order")
-            << PortEntries{{9, "9"}, {3, "3"}} << QList<uint>{51230, 3, 9} << QStringList{};
+            << PortListRow(PortEntries{{9, "9"}, {3, "3"}}, QList<uint>{51230, 3, 9}, QStringList{});
         QTest::newRow("not a port: each named and skipped")
-            << PortEntries{{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}}
-            << QList<uint>{51230, 6000} << QStringList{"abc", "-5", "0", "65536"};
+            << PortListRow(PortEntries{{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}},
+                           QList<uint>{51230, 6000}, QStringList{"abc", "-5", "0", "65536"});
     }
 
     void portList()
     {
-        QFETCH(PortEntries, entries);
-        QFETCH(QList<uint>, expected);
-        QFETCH(QStringList, warned);
+        QFETCH(PortListRow, row);
+        const auto& [entries, expected, warned] = row;
         {
             QSettings portFile(QStringLiteral("port.prt"), QSettings::IniFormat);
             for (const auto& entry : entries)
@@ -550,18 +553,16 @@ private slots:
     // burst; a unit found there after the first went silent replaced it.
     void unitsSharingAnAddress_data()
     {
-        QTest::addColumn<int>("iGapMsecs"); // the first unit's silence before the second answers
-        QTest::addColumn<bool>("bQueryByQuery");
-        QTest::addColumn<int>("iDevices");
-        QTest::newRow("both answering, each in one burst") << 500 << false << 2;
-        QTest::newRow("both answering, query by query") << 500 << true << 2;
-        QTest::newRow("replaced after silence") << int(CPdu::kOnlineMsecs) + 1000 << false << 1;
+        // iGapMsecs: the first unit's silence before the second answers
+        QTest::addColumn<SharingRow>("row");
+        QTest::newRow("both answering, each in one burst") << SharingRow(500, false, 2);
+        QTest::newRow("both answering, query by query") << SharingRow(500, true, 2);
+        QTest::newRow("replaced after silence") << SharingRow(int(CPdu::kOnlineMsecs) + 1000, false, 1);
     }
     void unitsSharingAnAddress()
     {
-        QFETCH(int, iGapMsecs);
-        QFETCH(bool, bQueryByQuery);
-        QFETCH(int, iDevices);
+        QFETCH(SharingRow, row);
+        const auto& [iGapMsecs, bQueryByQuery, iDevices] = row;
         CRackmind registry;
         QSignalSpy spyMac(&registry, &CRackmind::signalDeviceMacKnown);
         QHash<CPdu*, QSet<quint32>> hashVoltages;
