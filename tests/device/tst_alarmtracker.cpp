@@ -125,14 +125,12 @@ private slots:
     {
         QTest::addColumn<DebounceRow>("row");
 
-        QTest::newRow("one-poll spike, defaults") << DebounceRow(1, 0, QList<int>{251, 220, 220, 220}, 1);
-        QTest::newRow("one-poll spike, debounce 3")
-            << DebounceRow(3, 0, QList<int>{251, 220, 251, 251, 220}, 0);
-        QTest::newRow("three polls, debounce 3") << DebounceRow(3, 0, QList<int>{251, 251, 251, 251}, 1);
-        QTest::newRow("hovering, no margin") << DebounceRow(1, 0, QList<int>{250, 249, 250, 249, 250}, 3);
-        QTest::newRow("hovering, 2% margin")
-            << DebounceRow(1, 2, QList<int>{250, 249, 250, 246, 250, 245, 250}, 1);
-        QTest::newRow("clear of the 2% margin") << DebounceRow(1, 2, QList<int>{250, 244, 250}, 2);
+        QTest::newRow("one-poll spike, defaults") << DebounceRow(1, 0, {251, 220, 220, 220}, 1);
+        QTest::newRow("one-poll spike, debounce 3") << DebounceRow(3, 0, {251, 220, 251, 251, 220}, 0);
+        QTest::newRow("three polls, debounce 3") << DebounceRow(3, 0, {251, 251, 251, 251}, 1);
+        QTest::newRow("hovering, no margin") << DebounceRow(1, 0, {250, 249, 250, 249, 250}, 3);
+        QTest::newRow("hovering, 2% margin") << DebounceRow(1, 2, {250, 249, 250, 246, 250, 245, 250}, 1);
+        QTest::newRow("clear of the 2% margin") << DebounceRow(1, 2, {250, 244, 250}, 2);
     }
     void debounceAndHysteresis()
     {
@@ -292,13 +290,13 @@ private slots:
         // acknowledgedAt: last byte of the address still acknowledged; 0: none
         // ended: "ended" entries in the log
         QTest::addColumn<RestoredRow>("row");
-        QTest::newRow("still standing") << RestoredRow(QStringList{"1 42 260"}, 1, 0, 1);
-        QTest::newRow("cleared while stopped") << RestoredRow(QStringList{"1 42 220"}, 0, 1, 0);
+        QTest::newRow("still standing") << RestoredRow({"1 42 260"}, 1, 0, 1);
+        QTest::newRow("cleared while stopped") << RestoredRow({"1 42 220"}, 0, 1, 0);
         QTest::newRow("a twin with the same MAC first, in alarm")
-            << RestoredRow(QStringList{"2 42 260", "1 42 260"}, 1, 0, 2);
+            << RestoredRow({"2 42 260", "1 42 260"}, 1, 0, 2);
         QTest::newRow("a twin with the same MAC first, clear")
-            << RestoredRow(QStringList{"2 42 220", "1 42 260"}, 1, 0, 1);
-        QTest::newRow("the address now reports another MAC") << RestoredRow(QStringList{"1 43 260"}, 0, 0, 1);
+            << RestoredRow({"2 42 220", "1 42 260"}, 1, 0, 1);
+        QTest::newRow("the address now reports another MAC") << RestoredRow({"1 43 260"}, 0, 0, 1);
     }
     void restoredAlarmFindsItsDevice()
     {

@@ -114,19 +114,14 @@ private slots:
         // Group "rack 1": three PDUs on a 16 A breaker derated to 80 % (12.8 A). Loads per check (A, in
         // equal thirds); mails expected of each condition.
         QTest::addColumn<DebounceRow>("row");
-        QTest::newRow("at the budget is within it")
-            << DebounceRow(1, 0, QList<double>{12.6, 12.6, 12.6}, 0, 0);
-        QTest::newRow("over, defaults") << DebounceRow(1, 0, QList<double>{13.5, 9, 9}, 1, 0);
-        QTest::newRow("one-check spike, debounce 3")
-            << DebounceRow(3, 0, QList<double>{13.5, 9, 13.5, 13.5, 9}, 0, 0);
-        QTest::newRow("three checks, debounce 3")
-            << DebounceRow(3, 0, QList<double>{13.5, 13.5, 13.5, 13.5}, 1, 0);
-        QTest::newRow("hovering, no margin")
-            << DebounceRow(1, 0, QList<double>{13.5, 12.6, 13.5, 12.6, 13.5}, 3, 0);
-        QTest::newRow("hovering, 5 % margin")
-            << DebounceRow(1, 5, QList<double>{13.5, 12.6, 13.5, 12.3, 13.5}, 1, 0);
-        QTest::newRow("clear of the 5 % margin") << DebounceRow(1, 5, QList<double>{13.5, 12.0, 13.5}, 2, 0);
-        QTest::newRow("to the breaker") << DebounceRow(1, 0, QList<double>{16.5, 16.5, 3}, 1, 1);
+        QTest::newRow("at the budget is within it") << DebounceRow(1, 0, {12.6, 12.6, 12.6}, 0, 0);
+        QTest::newRow("over, defaults") << DebounceRow(1, 0, {13.5, 9, 9}, 1, 0);
+        QTest::newRow("one-check spike, debounce 3") << DebounceRow(3, 0, {13.5, 9, 13.5, 13.5, 9}, 0, 0);
+        QTest::newRow("three checks, debounce 3") << DebounceRow(3, 0, {13.5, 13.5, 13.5, 13.5}, 1, 0);
+        QTest::newRow("hovering, no margin") << DebounceRow(1, 0, {13.5, 12.6, 13.5, 12.6, 13.5}, 3, 0);
+        QTest::newRow("hovering, 5 % margin") << DebounceRow(1, 5, {13.5, 12.6, 13.5, 12.3, 13.5}, 1, 0);
+        QTest::newRow("clear of the 5 % margin") << DebounceRow(1, 5, {13.5, 12.0, 13.5}, 2, 0);
+        QTest::newRow("to the breaker") << DebounceRow(1, 0, {16.5, 16.5, 3}, 1, 1);
     }
     void debounceAndMargin()
     {

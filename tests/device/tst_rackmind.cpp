@@ -307,16 +307,15 @@ private slots:
     void portList_data()
     {
         QTest::addColumn<PortListRow>("row");
-        QTest::newRow("no file") << PortListRow(PortEntries{}, QList<uint>{51230}, QStringList{});
-        QTest::newRow("groups 0, 2 and 7") << PortListRow(PortEntries{{0, "51230"}, {2, "6000"}, {7, "6000"}},
-                                                          QList<uint>{51230, 6000}, QStringList{});
-        QTest::newRow("index 1023 read, 1024 not") << PortListRow(PortEntries{{1023, "7000"}, {1024, "8000"}},
-                                                                  QList<uint>{51230, 7000}, QStringList{});
-        QTest::newRow("file order is index order")
-            << PortListRow(PortEntries{{9, "9"}, {3, "3"}}, QList<uint>{51230, 3, 9}, QStringList{});
+        QTest::newRow("no file") << PortListRow({}, {51230}, {});
+        QTest::newRow("groups 0, 2 and 7")
+            << PortListRow({{0, "51230"}, {2, "6000"}, {7, "6000"}}, {51230, 6000}, {});
+        QTest::newRow("index 1023 read, 1024 not")
+            << PortListRow({{1023, "7000"}, {1024, "8000"}}, {51230, 7000}, {});
+        QTest::newRow("file order is index order") << PortListRow({{9, "9"}, {3, "3"}}, {51230, 3, 9}, {});
         QTest::newRow("not a port: each named and skipped")
-            << PortListRow(PortEntries{{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}},
-                           QList<uint>{51230, 6000}, QStringList{"abc", "-5", "0", "65536"});
+            << PortListRow({{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}}, {51230, 6000},
+                           {"abc", "-5", "0", "65536"});
     }
 
     void portList()

@@ -306,15 +306,14 @@ private slots:
     {
         // expected: "index=port" of every key in the file afterwards
         QTest::addColumn<PortFileRow>("row");
-        QTest::newRow("same list") << PortFileRow(QList<uint>{51230, 6000}, QList<uint>{51230, 6000},
-                                                  QStringList{"0=51230", "1=6000"}, false);
-        QTest::newRow("last entry differs") << PortFileRow(QList<uint>{51230, 6000}, QList<uint>{51230, 7000},
-                                                           QStringList{"0=51230", "1=7000"}, true);
-        QTest::newRow("longer list, same start") << PortFileRow(QList<uint>{51230}, QList<uint>{51230, 6000},
-                                                                QStringList{"0=51230", "1=6000"}, true);
-        QTest::newRow("shorter list leaves higher keys") << PortFileRow(
-            QList<uint>{1, 2, 3}, QList<uint>{7000}, QStringList{"0=7000", "1=2", "2=3"}, true);
-        QTest::newRow("empty list") << PortFileRow(QList<uint>{5}, QList<uint>{}, QStringList{"0=5"}, false);
+        QTest::newRow("same list") << PortFileRow({51230, 6000}, {51230, 6000}, {"0=51230", "1=6000"}, false);
+        QTest::newRow("last entry differs")
+            << PortFileRow({51230, 6000}, {51230, 7000}, {"0=51230", "1=7000"}, true);
+        QTest::newRow("longer list, same start")
+            << PortFileRow({51230}, {51230, 6000}, {"0=51230", "1=6000"}, true);
+        QTest::newRow("shorter list leaves higher keys")
+            << PortFileRow({1, 2, 3}, {7000}, {"0=7000", "1=2", "2=3"}, true);
+        QTest::newRow("empty list") << PortFileRow({5}, {}, {"0=5"}, false);
     }
 
     void portFile()

@@ -117,19 +117,19 @@ private slots:
             QByteArray(
                 "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
                 "[4]\nport=65535\n[5]\nport=1e9\n[6]\nport=4294973297\n[7]\nport=18446744073709557617\n"),
-            PortList{51230, 6000, 65535}, PortList{51230, 7000, 6000, 65535});
+            {51230, 6000, 65535}, {51230, 7000, 6000, 65535});
         QTest::newRow("very long lines")
             << PortFileRow(PortFile::Text,
                            QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
                                       QByteArray(200 * 1024, '2') + "]\nport=1\n[2]\nport=6001\n"),
-                           PortList{51230, 6000, 6001}, PortList{51230, 7000, 6001});
-        QTest::newRow("binary") << PortFileRow(PortFile::Text, randomBytes(64 * 1024, 13), def, PortList{});
+                           {51230, 6000, 6001}, {51230, 7000, 6001});
+        QTest::newRow("binary") << PortFileRow(PortFile::Text, randomBytes(64 * 1024, 13), def, {});
         QTest::newRow("value that explodes") << PortFileRow(
             PortFile::Text, QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n"), def, written);
         QTest::newRow("directory") << PortFileRow(PortFile::Directory, QByteArray(), def, def);
         QTest::newRow("named pipe") << PortFileRow(PortFile::Fifo, QByteArray(), def, def);
         QTest::newRow("unreadable") << PortFileRow(PortFile::Unreadable, QByteArray("[0]\nport=6000\n"), def,
-                                                   PortList{});
+                                                   {});
         QTest::newRow("64 MiB") << PortFileRow(PortFile::Sparse, QByteArray("\n[0]\nport=6000\n"), def,
                                                written);
     }

@@ -43,15 +43,15 @@ private slots:
         QTest::addColumn<MessageRow>("row");
 
         QTest::newRow("three recipients, utf-8")
-            << MessageRow("\"a@b\"@h.example", QStringList{"1@x", "2@y", "3@z"},
-                          QStringLiteral("告警 Ünïcödé"), QStringLiteral("温度 25 °C"),
+            << MessageRow("\"a@b\"@h.example", {"1@x", "2@y", "3@z"}, QStringLiteral("告警 Ünïcödé"),
+                          QStringLiteral("温度 25 °C"),
                           QStringLiteral("From: <\"a@b\"@h.example>\r\nTo: <1@x>, <2@y>, <3@z>\r\n"
                                          "Subject: 告警 Ünïcödé"));
         QTest::newRow("no recipient, empty body")
-            << MessageRow("a@b", QStringList{}, "s", QString(), "From: <a@b>\r\nTo:\r\nSubject: s");
-        QTest::newRow("alarm text keeps bare LF") << MessageRow(
-            "operator", QStringList{"c@d"}, "PDU Warning", "Voltage Warn\n\nValue:251\nWarn Limit:250",
-            "From: <operator>\r\nTo: <c@d>\r\nSubject: PDU Warning");
+            << MessageRow("a@b", {}, "s", QString(), "From: <a@b>\r\nTo:\r\nSubject: s");
+        QTest::newRow("alarm text keeps bare LF")
+            << MessageRow("operator", {"c@d"}, "PDU Warning", "Voltage Warn\n\nValue:251\nWarn Limit:250",
+                          "From: <operator>\r\nTo: <c@d>\r\nSubject: PDU Warning");
     }
     void renderMessage()
     {
