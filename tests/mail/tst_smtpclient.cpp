@@ -14,6 +14,7 @@
 #include <QtTest>
 
 using Steps = QList<ScriptedServer::Step>;
+using S = ScriptedServer;
 Q_DECLARE_METATYPE(Steps)
 Q_DECLARE_METATYPE(MailJob)
 
@@ -53,21 +54,19 @@ MailJob jobFor(quint16 uiPort, int iMode = Plain, bool bAllowUnencrypted = true)
 Steps login(const QByteArray& baGreeting, const QByteArray& baEhlo)
 {
     const int iHalf = baEhlo.size() / 2;
-    return {ScriptedServer::send(baGreeting),
-            ScriptedServer::line(),
-            ScriptedServer::send(baEhlo.left(iHalf)),
-            ScriptedServer::send(baEhlo.mid(iHalf), 150),
-            ScriptedServer::line(),
-            ScriptedServer::send("235 ok\r\n")};
+    return {S::send(baGreeting),
+            S::line(),
+            S::send(baEhlo.left(iHalf)),
+            S::send(baEhlo.mid(iHalf), 150),
+            S::line(),
+            S::send("235 ok\r\n")};
 }
 
 Steps envelopeAndData()
 {
-    return {ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
-            ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
-            ScriptedServer::line(), ScriptedServer::send("354 go\r\n"),
-            ScriptedServer::data(), ScriptedServer::send("250 queued\r\n"),
-            ScriptedServer::line()};
+    return {S::line(), S::send("250 ok\r\n"), S::line(), S::send("250 ok\r\n"),
+            S::line(), S::send("354 go\r\n"), S::data(), S::send("250 queued\r\n"),
+            S::line()};
 }
 } // namespace
 
@@ -210,7 +209,6 @@ private slots:
         // why: in the failure's text; empty when delivered. timesOut: whether the 5 s time-out, and nothing
         // sooner or later, ends the delivery; otherwise it ends at once.
         QTest::addColumn<ScriptRow>("row");
-        using S = ScriptedServer;
         const auto row = [](const char* name, const Steps& steps, const char* pszWhy, int iMode = Plain,
                             bool bTimesOut = false) {
             QTest::newRow(name) << ScriptRow(steps, iMode, QString::fromUtf8(pszWhy), bTimesOut);
@@ -351,7 +349,7 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, value);
-        ScriptedServer server(ScriptedServer::greetAndLogin() << ScriptedServer::silence(300));
+        ScriptedServer server(S::greetAndLogin() << S::silence(300));
         MailJob job = jobFor(server.port());
         (field == QLatin1String("sender")      ? job.sender
          : field == QLatin1String("recipient") ? job.receiver
@@ -424,7 +422,7 @@ private slots:
     }
     void abortTimeCutsWaits()
     {
-        ScriptedServer server({ScriptedServer::silence(8000)});
+        ScriptedServer server({S::silence(8000)});
         SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
         // Waits far longer than the server's silence: only the abort time can end this one early.
         client.setConnectionTimeout(600000);
@@ -440,7 +438,7 @@ private slots:
     // bounded number of mails and refuses the rest, and exit gives them their budget and no more.
     void waitingMailsAreBounded()
     {
-        ScriptedServer server({ScriptedServer::silence(8000)});
+        ScriptedServer server({S::silence(8000)});
         CMailQueue queue;
         CMailQueue* pQueue = &queue;
         const MailJob job = jobFor(server.port());
