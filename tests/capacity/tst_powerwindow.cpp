@@ -24,6 +24,9 @@
 using BarRow = std::tuple<double, double, int, double>;
 Q_DECLARE_METATYPE(BarRow)
 
+using SortRow = std::tuple<int, int, QStringList>;
+Q_DECLARE_METATYPE(SortRow)
+
 // The capacity window over devices and a store of the test's own: how its columns sort, what its bars
 // show, and the history it opens.
 class TestPowerWindow : public QObject
@@ -86,11 +89,9 @@ private slots:
 
     void sortsByNumber_data()
     {
-        QTest::addColumn<int>("iColumn");
-        QTest::addColumn<int>("iOrder");
-        QTest::addColumn<QStringList>("listExpected");
+        QTest::addColumn<SortRow>("row");
         const auto row = [](const char* pszName, int iColumn, Qt::SortOrder order, const QStringList& list) {
-            QTest::newRow(pszName) << iColumn << int(order) << list;
+            QTest::newRow(pszName) << SortRow(iColumn, int(order), list);
         };
         const int iAmps = CPowerWindow::ColumnAmps, iHeadroom = CPowerWindow::ColumnHeadroom;
         // "10.25" before "9.50" as text; blanks (an offline device, a group without budget) last.
@@ -106,9 +107,8 @@ private slots:
     }
     void sortsByNumber()
     {
-        QFETCH(int, iColumn);
-        QFETCH(int, iOrder);
-        QFETCH(QStringList, listExpected);
+        QFETCH(SortRow, row);
+        const auto& [iColumn, iOrder, listExpected] = row;
         setGroupBudget(QStringLiteral("Row A"), {32, 0.8});  // 25.6 A: 5.85 A left
         setGroupBudget(QStringLiteral("Row B"), {125, 0.8}); // 100 A: none left
         const struct

@@ -23,6 +23,9 @@
 using DebounceRow = std::tuple<int, int, QList<double>, int, int>;
 Q_DECLARE_METATYPE(DebounceRow)
 
+using BudgetRow = std::tuple<double, double, bool>;
+Q_DECLARE_METATYPE(BudgetRow)
+
 // Groups as circuits: budgets the operator may set, groups kept by MAC, and the two group alarms from
 // the group's summed load to the tracker's notices, the event log and across a restart.
 class TestGroupAlarms : public QObject
@@ -46,23 +49,20 @@ private slots:
     void cleanup() { m_pTracker.reset(); }
     void budgetValidation_data()
     {
-        QTest::addColumn<double>("breaker");
-        QTest::addColumn<double>("derating");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("no breaker") << 0.0 << 0.8 << false;
-        QTest::newRow("negative breaker") << -1.0 << 0.8 << false;
-        QTest::newRow("beyond any rack circuit") << 1000.1 << 0.8 << false;
-        QTest::newRow("largest breaker") << 1000.0 << 0.8 << true;
-        QTest::newRow("16 A, no derating left") << 16.0 << 0.0 << false;
-        QTest::newRow("16 A, derating over 100 %") << 16.0 << 1.5 << false;
-        QTest::newRow("16 A at 80 %") << 16.0 << 0.8 << true;
-        QTest::newRow("16 A at 100 %") << 16.0 << 1.0 << true;
+        QTest::addColumn<BudgetRow>("row");
+        QTest::newRow("no breaker") << BudgetRow(0.0, 0.8, false);
+        QTest::newRow("negative breaker") << BudgetRow(-1.0, 0.8, false);
+        QTest::newRow("beyond any rack circuit") << BudgetRow(1000.1, 0.8, false);
+        QTest::newRow("largest breaker") << BudgetRow(1000.0, 0.8, true);
+        QTest::newRow("16 A, no derating left") << BudgetRow(16.0, 0.0, false);
+        QTest::newRow("16 A, derating over 100 %") << BudgetRow(16.0, 1.5, false);
+        QTest::newRow("16 A at 80 %") << BudgetRow(16.0, 0.8, true);
+        QTest::newRow("16 A at 100 %") << BudgetRow(16.0, 1.0, true);
     }
     void budgetValidation()
     {
-        QFETCH(double, breaker);
-        QFETCH(double, derating);
-        QFETCH(bool, accepted);
+        QFETCH(BudgetRow, row);
+        const auto& [breaker, derating, accepted] = row;
         QCOMPARE(groupBudgetError(breaker, derating).isEmpty(), accepted);
         // A refused budget is never kept, and "Default" has none whatever is asked.
         setGroupBudget(QStringLiteral("rack 1"), {breaker, derating});

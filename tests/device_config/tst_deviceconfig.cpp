@@ -47,6 +47,9 @@ Q_DECLARE_METATYPE(EditorWrite)
 Q_DECLARE_METATYPE(FieldAsRead)
 Q_DECLARE_METATYPE(TypedText)
 
+using EntryRow = std::tuple<QString, QString, QString>;
+Q_DECLARE_METATYPE(EntryRow)
+
 class TestDeviceConfig : public QObject
 {
     Q_OBJECT
@@ -396,11 +399,9 @@ private slots:
 
     void okRefusesBadNetworkEntries_data()
     {
-        QTest::addColumn<QString>("strEditor");
-        QTest::addColumn<QString>("strText");
-        QTest::addColumn<QString>("strMessage");
+        QTest::addColumn<EntryRow>("row");
         const auto row = [](const char* pszEditor, const char* pszText, const char* pszMessage) {
-            QTest::addRow("%s \"%s\"", pszEditor, pszText) << pszEditor << pszText << pszMessage;
+            QTest::addRow("%s \"%s\"", pszEditor, pszText) << EntryRow(pszEditor, pszText, pszMessage);
         };
         row("LineEditIP", "192.168.1", "Please input a correct ip address.");
         row("LineEditIP", "10.200.1.1 ", "Please input a correct ip address.");
@@ -415,9 +416,8 @@ private slots:
 
     void okRefusesBadNetworkEntries()
     {
-        QFETCH(QString, strEditor);
-        QFETCH(QString, strText);
-        QFETCH(QString, strMessage);
+        QFETCH(EntryRow, row);
+        const auto& [strEditor, strText, strMessage] = row;
         select(0);
         // Only a delay differs: the network entries are checked whatever section is sent. The location,
         // checked last, is empty as well: the first failing check in order speaks.

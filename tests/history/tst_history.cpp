@@ -89,6 +89,12 @@ Q_DECLARE_METATYPE(ReadRow)
 using PendingRow = std::tuple<int, int, int, int>;
 Q_DECLARE_METATYPE(PendingRow)
 
+using UnusableRow = std::tuple<QByteArray, QString, bool>;
+Q_DECLARE_METATYPE(UnusableRow)
+
+using DroppedRow = std::tuple<QList<int>, qint64, QStringList>;
+Q_DECLARE_METATYPE(DroppedRow)
+
 // The store: summaries by age through the clock seam, files it must not or cannot use, a kill while
 // writing, and the export format.
 class TestHistory : public QObject
@@ -222,18 +228,18 @@ private slots:
     // Files the store cannot use: the console runs on, says why, and records once the file is fixed.
     void unusableFile_data()
     {
-        QTest::addColumn<QByteArray>("baContent"); // "dir" for a folder
-        QTest::addColumn<QString>("strReason");
-        QTest::addColumn<bool>("bRecovers"); // by removing what stood in the way
-        QTest::newRow("folder") << QByteArray("dir") << QStringLiteral("folder") << true;
-        QTest::newRow("garbage") << QByteArray(8192, '\x5a') << QStringLiteral("cannot be read") << true;
-        QTest::newRow("newer") << QByteArray("newer") << QStringLiteral("newer version") << false;
+        // baContent: "dir" for a folder
+        // bRecovers: by removing what stood in the way
+        QTest::addColumn<UnusableRow>("row");
+        QTest::newRow("folder") << UnusableRow(QByteArray("dir"), QStringLiteral("folder"), true);
+        QTest::newRow("garbage") << UnusableRow(QByteArray(8192, '\x5a'), QStringLiteral("cannot be read"),
+                                                true);
+        QTest::newRow("newer") << UnusableRow(QByteArray("newer"), QStringLiteral("newer version"), false);
     }
     void unusableFile()
     {
-        QFETCH(QByteArray, baContent);
-        QFETCH(QString, strReason);
-        QFETCH(bool, bRecovers);
+        QFETCH(UnusableRow, row);
+        const auto& [baContent, strReason, bRecovers] = row;
         const QString strPath = m_dir.filePath(QStringLiteral("bad-%1.sqlite").arg(QTest::currentDataTag()));
         if (baContent == "dir") {
             QVERIFY(QDir().mkpath(strPath));
@@ -540,21 +546,19 @@ private slots:
     // metrics page.
     void droppedSamplesAreTold_data()
     {
-        QTest::addColumn<QList<int>>("floods"); // polls beyond the queue's room, one flood each
-        QTest::addColumn<qint64>("iBetween");   // time passed between floods
-        QTest::addColumn<QStringList>("told");  // counts in the log, newest first
-        QTest::newRow("one flood") << QList<int>{5} << qint64(0) << QStringList{"5"};
-        QTest::newRow("again within the minute: waits")
-            << QList<int>{5, 3} << 30 * 1000LL << QStringList{"5"};
-        QTest::newRow("again a minute on: what came since")
-            << QList<int>{5, 3} << kMinute << QStringList{"3", "5"};
+        // floods: polls beyond the queue's room, one flood each
+        // iBetween: time passed between floods
+        // told: counts in the log, newest first
+        QTest::addColumn<DroppedRow>("row");
+        QTest::newRow("one flood") << DroppedRow({5}, qint64(0), {"5"});
+        QTest::newRow("again within the minute: waits") << DroppedRow({5, 3}, 30 * 1000LL, {"5"});
+        QTest::newRow("again a minute on: what came since") << DroppedRow({5, 3}, kMinute, {"3", "5"});
     }
 
     void droppedSamplesAreTold()
     {
-        QFETCH(QList<int>, floods);
-        QFETCH(qint64, iBetween);
-        QFETCH(QStringList, told);
+        QFETCH(DroppedRow, row);
+        const auto& [floods, iBetween, told] = row;
         std::atomic<qint64> iMono{kHour};
         Clock::setElapsedSource([&] { return iMono.load(); });
         auto restore = qScopeGuard([] { Clock::setElapsedSource(nullptr); });
