@@ -270,8 +270,7 @@ private slots:
 
     void accountRules_data()
     {
-        QTest::addColumn<QStringList>(
-            "fields"); // old account, old password, new account, new password, repeated
+        QTest::addColumn<QStringList>("fields"); // old account, password; new account, password; repeated
         QTest::addColumn<QString>("box");
         auto row = [](const char* name, const QStringList& f, const char* box) {
             QTest::newRow(name) << f << QString::fromUtf8(box);

@@ -71,14 +71,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    QTemporaryDir dir;
-    if (!useDeskFontsOnly(dir.path()))
-        return 1;
-    QApplication app(argc, argv);
-    TestTextsFit test;
-    return QTest::qExec(&test, argc, argv);
-}
+DESK_FONTS_TEST_MAIN(TestTextsFit)
 
 #include "tst_textsfit.moc"

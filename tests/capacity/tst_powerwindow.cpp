@@ -21,6 +21,12 @@
 #include <QtCharts/QLineSeries>
 #include <QtTest>
 
+using BarRow = std::tuple<double, double, int, double>;
+Q_DECLARE_METATYPE(BarRow)
+
+using SortRow = std::tuple<int, int, QStringList>;
+Q_DECLARE_METATYPE(SortRow)
+
 // The capacity window over devices and a store of the test's own: how its columns sort, what its bars
 // show, and the history it opens.
 class TestPowerWindow : public QObject
@@ -83,11 +89,9 @@ private slots:
 
     void sortsByNumber_data()
     {
-        QTest::addColumn<int>("iColumn");
-        QTest::addColumn<int>("iOrder");
-        QTest::addColumn<QStringList>("listExpected");
+        QTest::addColumn<SortRow>("row");
         const auto row = [](const char* pszName, int iColumn, Qt::SortOrder order, const QStringList& list) {
-            QTest::newRow(pszName) << iColumn << int(order) << list;
+            QTest::newRow(pszName) << SortRow(iColumn, int(order), list);
         };
         const int iAmps = CPowerWindow::ColumnAmps, iHeadroom = CPowerWindow::ColumnHeadroom;
         // "10.25" before "9.50" as text; blanks (an offline device, a group without budget) last.
@@ -103,9 +107,8 @@ private slots:
     }
     void sortsByNumber()
     {
-        QFETCH(int, iColumn);
-        QFETCH(int, iOrder);
-        QFETCH(QStringList, listExpected);
+        QFETCH(SortRow, row);
+        const auto& [iColumn, iOrder, listExpected] = row;
         setGroupBudget(QStringLiteral("Row A"), {32, 0.8});  // 25.6 A: 5.85 A left
         setGroupBudget(QStringLiteral("Row B"), {125, 0.8}); // 100 A: none left
         const struct
@@ -134,21 +137,18 @@ private slots:
 
     void barsShowLoadAgainstBudget_data()
     {
-        QTest::addColumn<double>("dBreaker");
-        QTest::addColumn<double>("dLoad");
-        QTest::addColumn<int>("iLevel");       // -1: no bar
-        QTest::addColumn<double>("dFraction"); // of the breaker rating
-        QTest::newRow("within budget") << 20.0 << 8.0 << int(CLoadBarDelegate::WithinBudget) << 0.4;
-        QTest::newRow("over budget") << 20.0 << 17.0 << int(CLoadBarDelegate::OverBudget) << 0.85;
-        QTest::newRow("past the breaker") << 20.0 << 23.0 << int(CLoadBarDelegate::AtBreaker) << 1.0;
-        QTest::newRow("no budget") << 0.0 << 5.0 << -1 << 0.0;
+        // iLevel: -1: no bar
+        // dFraction: of the breaker rating
+        QTest::addColumn<BarRow>("row");
+        QTest::newRow("within budget") << BarRow(20.0, 8.0, int(CLoadBarDelegate::WithinBudget), 0.4);
+        QTest::newRow("over budget") << BarRow(20.0, 17.0, int(CLoadBarDelegate::OverBudget), 0.85);
+        QTest::newRow("past the breaker") << BarRow(20.0, 23.0, int(CLoadBarDelegate::AtBreaker), 1.0);
+        QTest::newRow("no budget") << BarRow(0.0, 5.0, -1, 0.0);
     }
     void barsShowLoadAgainstBudget()
     {
-        QFETCH(double, dBreaker);
-        QFETCH(double, dLoad);
-        QFETCH(int, iLevel);
-        QFETCH(double, dFraction);
+        QFETCH(BarRow, row);
+        const auto& [dBreaker, dLoad, iLevel, dFraction] = row;
         setGroupBudget(QStringLiteral("Room"), {dBreaker, 0.8});
         // Two devices share the load: the group's bar is of their sum.
         addDevice(QStringLiteral("left"), QStringLiteral("Room"), dLoad / 2);

@@ -3,6 +3,9 @@
 #include <QProcess>
 #include <QtTest>
 
+using CommandRow = std::tuple<QString, QStringList, int, QString>;
+Q_DECLARE_METATYPE(CommandRow)
+
 // The three programs' command lines as an operator mistypes them: a usage error is status 2 with the
 // program's name in front of the reason; --help and --version answer at once, without a display.
 class TestUsage : public QObject
@@ -12,16 +15,14 @@ class TestUsage : public QObject
 private slots:
     void commandLine_data()
     {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said"); // in the output that matters: stdout for 0, stderr otherwise
+        // said: in the output that matters: stdout for 0, stderr otherwise
+        QTest::addColumn<CommandRow>("row");
 
         const QString ctl = QStringLiteral(RACKMIND_CTL), svc = QStringLiteral(RACKMINDD),
                       gui = QStringLiteral(RACKMIND);
         const auto row = [](const char* pszName, const QString& strProgram, const QStringList& args,
                             int iStatus, const char* pszSaid) {
-            QTest::newRow(pszName) << strProgram << args << iStatus << QString::fromUtf8(pszSaid);
+            QTest::newRow(pszName) << CommandRow(strProgram, args, iStatus, QString::fromUtf8(pszSaid));
         };
         row("ctl: no command", ctl, {}, 2, "rackmind-ctl: ");
         row("ctl: unknown command", ctl, {"frob"}, 2, "rackmind-ctl: ");
@@ -115,10 +116,8 @@ private slots:
 
     void commandLine()
     {
-        QFETCH(QString, program);
-        QFETCH(QStringList, args);
-        QFETCH(int, status);
-        QFETCH(QString, said);
+        QFETCH(CommandRow, row);
+        const auto& [program, args, status, said] = row;
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // No display at all: answers must not need one, and the console's usage error comes after the

@@ -1,4 +1,5 @@
 #include "../common/RecordingNotifier.h"
+#include "tests/common/DataRows.h"
 
 #include "common/Clock.h"
 #include "device/AlarmTracker.h"
@@ -23,6 +24,12 @@
 #include <cstring>
 #include <memory>
 #include <utility>
+
+using RestoredRow = std::tuple<QStringList, int, int, int>;
+Q_DECLARE_METATYPE(RestoredRow)
+
+using DebounceRow = std::tuple<int, int, QList<int>, int>;
+Q_DECLARE_METATYPE(DebounceRow)
 
 // Alarm lifecycle from the device's tick to the tracker's notices (the alarm mail's subject and text):
 // debounce, hysteresis, acknowledgement, notices of the end, combined mails, and alarms that stand across
@@ -50,9 +57,7 @@ private slots:
     }
     void standingAlarm_data()
     {
-        QTest::addColumn<bool>("mailOnClear");
-        QTest::newRow("defaults: no notice of the end") << false;
-        QTest::newRow("mail when an alarm clears") << true;
+        addFalseTrueRows("mailOnClear", "defaults: no notice of the end", "mail when an alarm clears");
     }
     void standingAlarm()
     {
@@ -118,24 +123,19 @@ private slots:
     }
     void debounceAndHysteresis_data()
     {
-        QTest::addColumn<int>("debounce");
-        QTest::addColumn<int>("hysteresis");
-        QTest::addColumn<QList<int>>("volts");
-        QTest::addColumn<int>("mails");
+        QTest::addColumn<DebounceRow>("row");
 
-        QTest::newRow("one-poll spike, defaults") << 1 << 0 << QList<int>{251, 220, 220, 220} << 1;
-        QTest::newRow("one-poll spike, debounce 3") << 3 << 0 << QList<int>{251, 220, 251, 251, 220} << 0;
-        QTest::newRow("three polls, debounce 3") << 3 << 0 << QList<int>{251, 251, 251, 251} << 1;
-        QTest::newRow("hovering, no margin") << 1 << 0 << QList<int>{250, 249, 250, 249, 250} << 3;
-        QTest::newRow("hovering, 2% margin") << 1 << 2 << QList<int>{250, 249, 250, 246, 250, 245, 250} << 1;
-        QTest::newRow("clear of the 2% margin") << 1 << 2 << QList<int>{250, 244, 250} << 2;
+        QTest::newRow("one-poll spike, defaults") << DebounceRow(1, 0, {251, 220, 220, 220}, 1);
+        QTest::newRow("one-poll spike, debounce 3") << DebounceRow(3, 0, {251, 220, 251, 251, 220}, 0);
+        QTest::newRow("three polls, debounce 3") << DebounceRow(3, 0, {251, 251, 251, 251}, 1);
+        QTest::newRow("hovering, no margin") << DebounceRow(1, 0, {250, 249, 250, 249, 250}, 3);
+        QTest::newRow("hovering, 2% margin") << DebounceRow(1, 2, {250, 249, 250, 246, 250, 245, 250}, 1);
+        QTest::newRow("clear of the 2% margin") << DebounceRow(1, 2, {250, 244, 250}, 2);
     }
     void debounceAndHysteresis()
     {
-        QFETCH(int, debounce);
-        QFETCH(int, hysteresis);
-        QFETCH(QList<int>, volts);
-        QFETCH(int, mails);
+        QFETCH(DebounceRow, row);
+        const auto& [debounce, hysteresis, volts, mails] = row;
         g_alarmSettings.debouncePolls = debounce;
         g_alarmSettings.hysteresisPercent = hysteresis;
         CPdu& pdu = *newDevice();
@@ -149,12 +149,7 @@ private slots:
         for (const QString& strMail : listMails)
             QVERIFY(strMail.contains(QStringLiteral("Voltage Warn\n")));
     }
-    void storm_data()
-    {
-        QTest::addColumn<bool>("combine");
-        QTest::newRow("one mail each") << false;
-        QTest::newRow("combined") << true;
-    }
+    void storm_data() { addFalseTrueRows("combine", "one mail each", "combined"); }
     void storm()
     {
         QFETCH(bool, combine);
@@ -233,9 +228,7 @@ private slots:
     }
     void standingAcrossRestart_data()
     {
-        QTest::addColumn<bool>("mailAgain");
-        QTest::newRow("mailed again (default)") << true;
-        QTest::newRow("not mailed again") << false;
+        addFalseTrueRows("mailAgain", "not mailed again", "mailed again (default)");
     }
     void standingAcrossRestart()
     {
@@ -294,24 +287,21 @@ private slots:
     {
         // An acknowledged voltage alarm stood on 10.200.1.1 (MAC ..:42) when the program stopped. The room at
         // the next start: "address MAC volts" per device, judged in this order.
-        QTest::addColumn<QStringList>("room");
-        QTest::addColumn<int>("acknowledgedAt"); // last byte of the address still acknowledged; 0: none
-        QTest::addColumn<int>("ended");          // "ended" entries in the log
-        QTest::addColumn<int>("mails");
-        QTest::newRow("still standing") << QStringList{"1 42 260"} << 1 << 0 << 1;
-        QTest::newRow("cleared while stopped") << QStringList{"1 42 220"} << 0 << 1 << 0;
+        // acknowledgedAt: last byte of the address still acknowledged; 0: none
+        // ended: "ended" entries in the log
+        QTest::addColumn<RestoredRow>("row");
+        QTest::newRow("still standing") << RestoredRow({"1 42 260"}, 1, 0, 1);
+        QTest::newRow("cleared while stopped") << RestoredRow({"1 42 220"}, 0, 1, 0);
         QTest::newRow("a twin with the same MAC first, in alarm")
-            << QStringList{"2 42 260", "1 42 260"} << 1 << 0 << 2;
+            << RestoredRow({"2 42 260", "1 42 260"}, 1, 0, 2);
         QTest::newRow("a twin with the same MAC first, clear")
-            << QStringList{"2 42 220", "1 42 260"} << 1 << 0 << 1;
-        QTest::newRow("the address now reports another MAC") << QStringList{"1 43 260"} << 0 << 0 << 1;
+            << RestoredRow({"2 42 220", "1 42 260"}, 1, 0, 1);
+        QTest::newRow("the address now reports another MAC") << RestoredRow({"1 43 260"}, 0, 0, 1);
     }
     void restoredAlarmFindsItsDevice()
     {
-        QFETCH(QStringList, room);
-        QFETCH(int, acknowledgedAt);
-        QFETCH(int, ended);
-        QFETCH(int, mails);
+        QFETCH(RestoredRow, row);
+        const auto& [room, acknowledgedAt, ended, mails] = row;
         QTemporaryDir dir;
         const QString strPath = dir.filePath(QStringLiteral("history.sqlite"));
         // One run of the program; returns the last byte of the address whose alarm is acknowledged.

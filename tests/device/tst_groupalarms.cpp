@@ -20,6 +20,12 @@
 #include <functional>
 #include <memory>
 
+using DebounceRow = std::tuple<int, int, QList<double>, int, int>;
+Q_DECLARE_METATYPE(DebounceRow)
+
+using BudgetRow = std::tuple<double, double, bool>;
+Q_DECLARE_METATYPE(BudgetRow)
+
 // Groups as circuits: budgets the operator may set, groups kept by MAC, and the two group alarms from
 // the group's summed load to the tracker's notices, the event log and across a restart.
 class TestGroupAlarms : public QObject
@@ -43,23 +49,20 @@ private slots:
     void cleanup() { m_pTracker.reset(); }
     void budgetValidation_data()
     {
-        QTest::addColumn<double>("breaker");
-        QTest::addColumn<double>("derating");
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("no breaker") << 0.0 << 0.8 << false;
-        QTest::newRow("negative breaker") << -1.0 << 0.8 << false;
-        QTest::newRow("beyond any rack circuit") << 1000.1 << 0.8 << false;
-        QTest::newRow("largest breaker") << 1000.0 << 0.8 << true;
-        QTest::newRow("16 A, no derating left") << 16.0 << 0.0 << false;
-        QTest::newRow("16 A, derating over 100 %") << 16.0 << 1.5 << false;
-        QTest::newRow("16 A at 80 %") << 16.0 << 0.8 << true;
-        QTest::newRow("16 A at 100 %") << 16.0 << 1.0 << true;
+        QTest::addColumn<BudgetRow>("row");
+        QTest::newRow("no breaker") << BudgetRow(0.0, 0.8, false);
+        QTest::newRow("negative breaker") << BudgetRow(-1.0, 0.8, false);
+        QTest::newRow("beyond any rack circuit") << BudgetRow(1000.1, 0.8, false);
+        QTest::newRow("largest breaker") << BudgetRow(1000.0, 0.8, true);
+        QTest::newRow("16 A, no derating left") << BudgetRow(16.0, 0.0, false);
+        QTest::newRow("16 A, derating over 100 %") << BudgetRow(16.0, 1.5, false);
+        QTest::newRow("16 A at 80 %") << BudgetRow(16.0, 0.8, true);
+        QTest::newRow("16 A at 100 %") << BudgetRow(16.0, 1.0, true);
     }
     void budgetValidation()
     {
-        QFETCH(double, breaker);
-        QFETCH(double, derating);
-        QFETCH(bool, accepted);
+        QFETCH(BudgetRow, row);
+        const auto& [breaker, derating, accepted] = row;
         QCOMPARE(groupBudgetError(breaker, derating).isEmpty(), accepted);
         // A refused budget is never kept, and "Default" has none whatever is asked.
         setGroupBudget(QStringLiteral("rack 1"), {breaker, derating});
@@ -110,31 +113,20 @@ private slots:
     {
         // Group "rack 1": three PDUs on a 16 A breaker derated to 80 % (12.8 A). Loads per check (A, in
         // equal thirds); mails expected of each condition.
-        QTest::addColumn<int>("debounce");
-        QTest::addColumn<int>("margin");
-        QTest::addColumn<QList<double>>("loads");
-        QTest::addColumn<int>("overMails");
-        QTest::addColumn<int>("breakerMails");
-        QTest::newRow("at the budget is within it") << 1 << 0 << QList<double>{12.6, 12.6, 12.6} << 0 << 0;
-        QTest::newRow("over, defaults") << 1 << 0 << QList<double>{13.5, 9, 9} << 1 << 0;
-        QTest::newRow("one-check spike, debounce 3")
-            << 3 << 0 << QList<double>{13.5, 9, 13.5, 13.5, 9} << 0 << 0;
-        QTest::newRow("three checks, debounce 3")
-            << 3 << 0 << QList<double>{13.5, 13.5, 13.5, 13.5} << 1 << 0;
-        QTest::newRow("hovering, no margin")
-            << 1 << 0 << QList<double>{13.5, 12.6, 13.5, 12.6, 13.5} << 3 << 0;
-        QTest::newRow("hovering, 5 % margin")
-            << 1 << 5 << QList<double>{13.5, 12.6, 13.5, 12.3, 13.5} << 1 << 0;
-        QTest::newRow("clear of the 5 % margin") << 1 << 5 << QList<double>{13.5, 12.0, 13.5} << 2 << 0;
-        QTest::newRow("to the breaker") << 1 << 0 << QList<double>{16.5, 16.5, 3} << 1 << 1;
+        QTest::addColumn<DebounceRow>("row");
+        QTest::newRow("at the budget is within it") << DebounceRow(1, 0, {12.6, 12.6, 12.6}, 0, 0);
+        QTest::newRow("over, defaults") << DebounceRow(1, 0, {13.5, 9, 9}, 1, 0);
+        QTest::newRow("one-check spike, debounce 3") << DebounceRow(3, 0, {13.5, 9, 13.5, 13.5, 9}, 0, 0);
+        QTest::newRow("three checks, debounce 3") << DebounceRow(3, 0, {13.5, 13.5, 13.5, 13.5}, 1, 0);
+        QTest::newRow("hovering, no margin") << DebounceRow(1, 0, {13.5, 12.6, 13.5, 12.6, 13.5}, 3, 0);
+        QTest::newRow("hovering, 5 % margin") << DebounceRow(1, 5, {13.5, 12.6, 13.5, 12.3, 13.5}, 1, 0);
+        QTest::newRow("clear of the 5 % margin") << DebounceRow(1, 5, {13.5, 12.0, 13.5}, 2, 0);
+        QTest::newRow("to the breaker") << DebounceRow(1, 0, {16.5, 16.5, 3}, 1, 1);
     }
     void debounceAndMargin()
     {
-        QFETCH(int, debounce);
-        QFETCH(int, margin);
-        QFETCH(QList<double>, loads);
-        QFETCH(int, overMails);
-        QFETCH(int, breakerMails);
+        QFETCH(DebounceRow, row);
+        const auto& [debounce, margin, loads, overMails, breakerMails] = row;
         g_alarmSettings.debouncePolls = debounce;
         g_alarmSettings.hysteresisPercent = margin;
         setGroupBudget(QStringLiteral("rack 1"), {16, 0.8});

@@ -128,13 +128,10 @@ private slots:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("loaded");
-        QTest::newRow("no") << QStringLiteral("no") << false;
-        QTest::newRow("yes") << QStringLiteral("yes") << false;
-        QTest::newRow("2") << QStringLiteral("2") << false;
-        QTest::newRow("false") << QStringLiteral("false") << false;
-        QTest::newRow("true") << QStringLiteral("true") << true;
-        QTest::newRow("True") << QStringLiteral("True") << true;
-        QTest::newRow("1") << QStringLiteral("1") << true;
+        for (const char* pszStored : {"no", "yes", "2", "false"})
+            QTest::newRow(pszStored) << QString::fromLatin1(pszStored) << false;
+        for (const char* pszStored : {"true", "True", "1"})
+            QTest::newRow(pszStored) << QString::fromLatin1(pszStored) << true;
     }
     void storedBooleans()
     {

@@ -12,6 +12,9 @@ QByteArray closed(const char* text)
 }
 } // namespace
 
+using AmpereRow = std::tuple<double, QByteArray, bool, bool>;
+Q_DECLARE_METATYPE(AmpereRow)
+
 class TestProtocol : public QObject
 {
     Q_OBJECT
@@ -78,30 +81,27 @@ private slots:
     // Whole amperes (u16) and tenths; the tenths are rounded and carried, and read back as signed.
     void amperes_data()
     {
-        QTest::addColumn<double>("value");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("encoded"); // value -> bytes
-        QTest::addColumn<bool>("decoded"); // bytes -> value
-        QTest::newRow("7.0") << 7.0 << hex("07 00 00") << true << true;
-        QTest::newRow("5.3") << 5.3 << hex("05 00 03") << true << true;
-        QTest::newRow("300.5") << 300.5 << hex("2C 01 05") << true << true;
-        QTest::newRow("2.25") << 2.25 << hex("02 00 03") << true << false;
-        QTest::newRow("5.96 carries") << 5.96 << hex("06 00 00") << true << false;
-        QTest::newRow("0.95 carries") << 0.95 << hex("01 00 00") << true << false;
-        QTest::newRow("0.04") << 0.04 << hex("00 00 00") << true << false;
-        QTest::newRow("negative") << -1.5 << hex("00 00 00") << true << false;
-        QTest::newRow("too large") << 70000.0 << hex("FF FF 09") << true << false;
-        QTest::newRow("not a number") << qQNaN() << hex("00 00 00") << true << false;
-        QTest::newRow("2 and 255 signed") << 1.9 << hex("02 00 FF") << false << true;
-        QTest::newRow("whole 5 tenths 10") << 6.0 << hex("05 00 0A") << false << true;
+        // encoded: value -> bytes
+        // decoded: bytes -> value
+        QTest::addColumn<AmpereRow>("row");
+        QTest::newRow("7.0") << AmpereRow(7.0, hex("07 00 00"), true, true);
+        QTest::newRow("5.3") << AmpereRow(5.3, hex("05 00 03"), true, true);
+        QTest::newRow("300.5") << AmpereRow(300.5, hex("2C 01 05"), true, true);
+        QTest::newRow("2.25") << AmpereRow(2.25, hex("02 00 03"), true, false);
+        QTest::newRow("5.96 carries") << AmpereRow(5.96, hex("06 00 00"), true, false);
+        QTest::newRow("0.95 carries") << AmpereRow(0.95, hex("01 00 00"), true, false);
+        QTest::newRow("0.04") << AmpereRow(0.04, hex("00 00 00"), true, false);
+        QTest::newRow("negative") << AmpereRow(-1.5, hex("00 00 00"), true, false);
+        QTest::newRow("too large") << AmpereRow(70000.0, hex("FF FF 09"), true, false);
+        QTest::newRow("not a number") << AmpereRow(qQNaN(), hex("00 00 00"), true, false);
+        QTest::newRow("2 and 255 signed") << AmpereRow(1.9, hex("02 00 FF"), false, true);
+        QTest::newRow("whole 5 tenths 10") << AmpereRow(6.0, hex("05 00 0A"), false, true);
     }
 
     void amperes()
     {
-        QFETCH(double, value);
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, encoded);
-        QFETCH(bool, decoded);
+        QFETCH(AmpereRow, row);
+        const auto& [value, bytes, encoded, decoded] = row;
         QByteArray out;
         encodeAmperes(out, value);
         if (encoded)

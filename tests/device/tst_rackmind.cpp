@@ -2,6 +2,7 @@
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "settings/Settings.h"
+#include "tests/common/DataRows.h"
 #include "tests/common/TestFrames.h"
 #include "tests/device/PduInfoCompare.h"
 #include "ui/device/OutletStatusWidget.h"
@@ -48,6 +49,21 @@ CPdu* movedByDownload(CRackmind& registry)
 }
 } // namespace
 
+using ExpiryRow = std::tuple<int, bool, int, bool>;
+Q_DECLARE_METATYPE(ExpiryRow)
+
+using MoveRow = std::tuple<int, bool, int, int>;
+Q_DECLARE_METATYPE(MoveRow)
+
+using OnlineRow = std::tuple<int, int, bool>;
+Q_DECLARE_METATYPE(OnlineRow)
+
+using PortListRow = std::tuple<PortEntries, QList<uint>, QStringList>;
+Q_DECLARE_METATYPE(PortListRow)
+
+using SharingRow = std::tuple<int, bool, int>;
+Q_DECLARE_METATYPE(SharingRow)
+
 // The device registry and the devices it holds, with the outlet painter each device owns.
 class TestRackmind : public QObject
 {
@@ -73,23 +89,20 @@ private slots:
     // The window is measured on the monotonic clock: a wall clock stepped either way changes nothing.
     void onlineWindow_data()
     {
-        QTest::addColumn<int>("msecsLater");
-        QTest::addColumn<int>("wallStep");
-        QTest::addColumn<bool>("online");
-        QTest::newRow("at once") << 0 << 0 << true;
-        QTest::newRow("3 s") << 3000 << 0 << true;
-        QTest::newRow("3.9 s is still 3 whole seconds") << 3900 << 0 << true;
-        QTest::newRow("4 s") << 4000 << 0 << false;
-        QTest::newRow("wall clock set back 8 h") << 1000 << -8 * 3600000 << true;
-        QTest::newRow("wall clock set forward 8 h") << 1000 << 8 * 3600000 << true;
-        QTest::newRow("silent, wall clock set back") << 4000 << -4000 << false;
+        QTest::addColumn<OnlineRow>("row");
+        QTest::newRow("at once") << OnlineRow(0, 0, true);
+        QTest::newRow("3 s") << OnlineRow(3000, 0, true);
+        QTest::newRow("3.9 s is still 3 whole seconds") << OnlineRow(3900, 0, true);
+        QTest::newRow("4 s") << OnlineRow(4000, 0, false);
+        QTest::newRow("wall clock set back 8 h") << OnlineRow(1000, -8 * 3600000, true);
+        QTest::newRow("wall clock set forward 8 h") << OnlineRow(1000, 8 * 3600000, true);
+        QTest::newRow("silent, wall clock set back") << OnlineRow(4000, -4000, false);
     }
 
     void onlineWindow()
     {
-        QFETCH(int, msecsLater);
-        QFETCH(int, wallStep);
-        QFETCH(bool, online);
+        QFETCH(OnlineRow, row);
+        const auto& [msecsLater, wallStep, online] = row;
         qint64 iMono = 5000;
         Clock::setElapsedSource([&] { return iMono; });
         auto restore = qScopeGuard([] { Clock::setElapsedSource(nullptr); });
@@ -293,26 +306,22 @@ private slots:
     }
     void portList_data()
     {
-        QTest::addColumn<PortEntries>("entries");
-        QTest::addColumn<QList<uint>>("expected");
-        QTest::addColumn<QStringList>("warned");
-        QTest::newRow("no file") << PortEntries{} << QList<uint>{51230} << QStringList{};
-        QTest::newRow("groups 0, 2 and 7") << PortEntries{{0, "51230"}, {2, "6000"}, {7, "6000"}}
-                                           << QList<uint>{51230, 6000} << QStringList{};
+        QTest::addColumn<PortListRow>("row");
+        QTest::newRow("no file") << PortListRow({}, {51230}, {});
+        QTest::newRow("groups 0, 2 and 7")
+            << PortListRow({{0, "51230"}, {2, "6000"}, {7, "6000"}}, {51230, 6000}, {});
         QTest::newRow("index 1023 read, 1024 not")
-            << PortEntries{{1023, "7000"}, {1024, "8000"}} << QList<uint>{51230, 7000} << QStringList{};
-        QTest::newRow("file order is index order")
-            << PortEntries{{9, "9"}, {3, "3"}} << QList<uint>{51230, 3, 9} << QStringList{};
+            << PortListRow({{1023, "7000"}, {1024, "8000"}}, {51230, 7000}, {});
+        QTest::newRow("file order is index order") << PortListRow({{9, "9"}, {3, "3"}}, {51230, 3, 9}, {});
         QTest::newRow("not a port: each named and skipped")
-            << PortEntries{{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}}
-            << QList<uint>{51230, 6000} << QStringList{"abc", "-5", "0", "65536"};
+            << PortListRow({{1, "abc"}, {2, "6000"}, {4, "-5"}, {5, "0"}, {6, "65536"}}, {51230, 6000},
+                           {"abc", "-5", "0", "65536"});
     }
 
     void portList()
     {
-        QFETCH(PortEntries, entries);
-        QFETCH(QList<uint>, expected);
-        QFETCH(QStringList, warned);
+        QFETCH(PortListRow, row);
+        const auto& [entries, expected, warned] = row;
         {
             QSettings portFile(QStringLiteral("port.prt"), QSettings::IniFormat);
             for (const auto& entry : entries)
@@ -467,21 +476,17 @@ private slots:
     // until its MAC is known. A host claiming the MAC of a device still answering is another device.
     void moveOutsideThisConsole_data()
     {
-        QTest::addColumn<int>("iSilentMsecs");
-        QTest::addColumn<bool>("bFactoryMac");
-        QTest::addColumn<int>("iDevices");
-        QTest::addColumn<int>("iPassingSenders"); // each heard once, long before the move
-        QTest::newRow("moved after going silent") << 5000 << false << 1 << 0;
-        QTest::newRow("claimed while answering") << 2000 << false << 2 << 0;
-        QTest::newRow("factory default MAC") << 5000 << true << 2 << 0;
-        QTest::newRow("moved after many passing senders") << 5000 << false << 1 << CRackmind::kHeldSenders;
+        // iPassingSenders: each heard once, long before the move
+        QTest::addColumn<MoveRow>("row");
+        QTest::newRow("moved after going silent") << MoveRow(5000, false, 1, 0);
+        QTest::newRow("claimed while answering") << MoveRow(2000, false, 2, 0);
+        QTest::newRow("factory default MAC") << MoveRow(5000, true, 2, 0);
+        QTest::newRow("moved after many passing senders") << MoveRow(5000, false, 1, CRackmind::kHeldSenders);
     }
     void moveOutsideThisConsole()
     {
-        QFETCH(int, iSilentMsecs);
-        QFETCH(bool, bFactoryMac);
-        QFETCH(int, iDevices);
-        QFETCH(int, iPassingSenders);
+        QFETCH(MoveRow, row);
+        const auto& [iSilentMsecs, bFactoryMac, iDevices, iPassingSenders] = row;
         CRackmind registry;
         PduInfo info = filledInfo();
         if (bFactoryMac)
@@ -547,18 +552,16 @@ private slots:
     // burst; a unit found there after the first went silent replaced it.
     void unitsSharingAnAddress_data()
     {
-        QTest::addColumn<int>("iGapMsecs"); // the first unit's silence before the second answers
-        QTest::addColumn<bool>("bQueryByQuery");
-        QTest::addColumn<int>("iDevices");
-        QTest::newRow("both answering, each in one burst") << 500 << false << 2;
-        QTest::newRow("both answering, query by query") << 500 << true << 2;
-        QTest::newRow("replaced after silence") << int(CPdu::kOnlineMsecs) + 1000 << false << 1;
+        // iGapMsecs: the first unit's silence before the second answers
+        QTest::addColumn<SharingRow>("row");
+        QTest::newRow("both answering, each in one burst") << SharingRow(500, false, 2);
+        QTest::newRow("both answering, query by query") << SharingRow(500, true, 2);
+        QTest::newRow("replaced after silence") << SharingRow(int(CPdu::kOnlineMsecs) + 1000, false, 1);
     }
     void unitsSharingAnAddress()
     {
-        QFETCH(int, iGapMsecs);
-        QFETCH(bool, bQueryByQuery);
-        QFETCH(int, iDevices);
+        QFETCH(SharingRow, row);
+        const auto& [iGapMsecs, bQueryByQuery, iDevices] = row;
         CRackmind registry;
         QSignalSpy spyMac(&registry, &CRackmind::signalDeviceMacKnown);
         QHash<CPdu*, QSet<quint32>> hashVoltages;
@@ -706,12 +709,7 @@ private slots:
 
     // A MAC written from here, or by another program: the unit's next network replies tell it from the same
     // address, and it is the same device with its new MAC and its readings, not a second unit beside it.
-    void macWrittenIsTheSameDevice_data()
-    {
-        QTest::addColumn<bool>("bHere");
-        QTest::newRow("from here") << true;
-        QTest::newRow("by another program") << false;
-    }
+    void macWrittenIsTheSameDevice_data() { addFalseTrueRows("bHere", "by another program", "from here"); }
     void macWrittenIsTheSameDevice()
     {
         QFETCH(bool, bHere);
@@ -746,9 +744,7 @@ private slots:
     // two: each keeps its own readings, and none is taken offline while it answers.
     void unitComingToASharedAddress_data()
     {
-        QTest::addColumn<bool>("bSwap");
-        QTest::newRow("swapping with one there") << true;
-        QTest::newRow("joining the two") << false;
+        addFalseTrueRows("bSwap", "joining the two", "swapping with one there");
     }
     void unitComingToASharedAddress()
     {
@@ -814,20 +810,15 @@ private slots:
     // while: afterwards whoever answers there is a new device.
     void pendingMoveExpires_data()
     {
-        QTest::addColumn<int>("iAfterMsecs");
-        QTest::addColumn<bool>("bValid");
-        QTest::addColumn<int>("iDevices");
-        QTest::addColumn<bool>("bMoved");
-        QTest::newRow("valid reply in time") << 10000 << true << 1 << true;
-        QTest::newRow("stray datagram in time") << 10000 << false << 1 << false;
-        QTest::newRow("valid reply after the move expired") << 31000 << true << 2 << false;
+        QTest::addColumn<ExpiryRow>("row");
+        QTest::newRow("valid reply in time") << ExpiryRow(10000, true, 1, true);
+        QTest::newRow("stray datagram in time") << ExpiryRow(10000, false, 1, false);
+        QTest::newRow("valid reply after the move expired") << ExpiryRow(31000, true, 2, false);
     }
     void pendingMoveExpires()
     {
-        QFETCH(int, iAfterMsecs);
-        QFETCH(bool, bValid);
-        QFETCH(int, iDevices);
-        QFETCH(bool, bMoved);
+        QFETCH(ExpiryRow, row);
+        const auto& [iAfterMsecs, bValid, iDevices, bMoved] = row;
         CRackmind registry;
         CPdu* pPdu = movedByDownload(registry);
         m_dtNow = m_dtNow.addMSecs(iAfterMsecs);

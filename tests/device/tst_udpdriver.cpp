@@ -1,5 +1,6 @@
 #include "device/MetaTypes.h"
 #include "device/UdpDriver.h"
+#include "tests/common/DataRows.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
 #include "tests/common/TestFrames.h"
@@ -22,6 +23,9 @@ NetInterfaceInfo netIf(const char* name, QNetworkInterface::InterfaceFlags flags
     return info;
 }
 } // namespace
+
+using PortFileRow = std::tuple<QList<uint>, QList<uint>, QStringList, bool>;
+Q_DECLARE_METATYPE(PortFileRow)
 
 // The transport on the bed's two links, each with a console address and a device side.
 class TestUdpDriver : public QObject
@@ -149,12 +153,7 @@ private slots:
         QVERIFY2(iRounds >= 10 && iRounds <= 30, qPrintable(QString::number(iRounds)));
     }
 
-    void replyForwardedOwnDropped_data()
-    {
-        QTest::addColumn<bool>("batch");
-        QTest::newRow("one by one") << false;
-        QTest::newRow("batch path") << true;
-    }
+    void replyForwardedOwnDropped_data() { addFalseTrueRows("batch", "one by one", "batch path"); }
 
     // Everything from elsewhere is passed on as it came, empty datagrams included (telling frames apart
     // is the devices' business); what this console sent itself is not. Both paths alike.
@@ -305,27 +304,22 @@ private slots:
     // former list stay.
     void portFile_data()
     {
-        QTest::addColumn<QList<uint>>("before");
-        QTest::addColumn<QList<uint>>("update");
-        QTest::addColumn<QStringList>("expected"); // "index=port" of every key in the file afterwards
-        QTest::addColumn<bool>("rewritten");
-        QTest::newRow("same list") << QList<uint>{51230, 6000} << QList<uint>{51230, 6000}
-                                   << QStringList{"0=51230", "1=6000"} << false;
-        QTest::newRow("last entry differs") << QList<uint>{51230, 6000} << QList<uint>{51230, 7000}
-                                            << QStringList{"0=51230", "1=7000"} << true;
+        // expected: "index=port" of every key in the file afterwards
+        QTest::addColumn<PortFileRow>("row");
+        QTest::newRow("same list") << PortFileRow({51230, 6000}, {51230, 6000}, {"0=51230", "1=6000"}, false);
+        QTest::newRow("last entry differs")
+            << PortFileRow({51230, 6000}, {51230, 7000}, {"0=51230", "1=7000"}, true);
         QTest::newRow("longer list, same start")
-            << QList<uint>{51230} << QList<uint>{51230, 6000} << QStringList{"0=51230", "1=6000"} << true;
+            << PortFileRow({51230}, {51230, 6000}, {"0=51230", "1=6000"}, true);
         QTest::newRow("shorter list leaves higher keys")
-            << QList<uint>{1, 2, 3} << QList<uint>{7000} << QStringList{"0=7000", "1=2", "2=3"} << true;
-        QTest::newRow("empty list") << QList<uint>{5} << QList<uint>{} << QStringList{"0=5"} << false;
+            << PortFileRow({1, 2, 3}, {7000}, {"0=7000", "1=2", "2=3"}, true);
+        QTest::newRow("empty list") << PortFileRow({5}, {}, {"0=5"}, false);
     }
 
     void portFile()
     {
-        QFETCH(QList<uint>, before);
-        QFETCH(QList<uint>, update);
-        QFETCH(QStringList, expected);
-        QFETCH(bool, rewritten);
+        QFETCH(PortFileRow, row);
+        const auto& [before, update, expected, rewritten] = row;
         const auto inode = [] {
             struct stat st = {};
             return ::stat("port.prt", &st) == 0 ? quint64(st.st_ino) : 0;

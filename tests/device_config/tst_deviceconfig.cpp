@@ -38,7 +38,17 @@ PduInfo reportedDevice(char lastOctet)
     return info;
 }
 
+// Rows of the editor tables; each case names the fields where it takes its row apart.
+using EditorWrite = std::tuple<QString, int, QString, int, int, QByteArray>;
+using FieldAsRead = std::tuple<int, int, QByteArray, QString, QString>;
+using TypedText = std::tuple<QString, int, int, QString, bool, QString, QByteArray>;
 } // namespace
+Q_DECLARE_METATYPE(EditorWrite)
+Q_DECLARE_METATYPE(FieldAsRead)
+Q_DECLARE_METATYPE(TypedText)
+
+using EntryRow = std::tuple<QString, QString, QString>;
+Q_DECLARE_METATYPE(EntryRow)
 
 class TestDeviceConfig : public QObject
 {
@@ -137,17 +147,11 @@ private slots:
 
     void everyEditorWritesOnlyItsOwnField_data()
     {
-        QTest::addColumn<QString>("strEditor");
-        QTest::addColumn<int>("iIndex");
-        QTest::addColumn<QString>("strInput");
-        QTest::addColumn<int>("iCmd");
-        QTest::addColumn<int>("iOffset");
-        QTest::addColumn<QByteArray>("baBytes");
+        QTest::addColumn<EditorWrite>("row");
         const auto row = [](const char* pszEditor, int iIndex, const char* pszInput, quint8 cmd, int iOffset,
                             const QByteArray& baBytes) {
-            QTest::addRow("%s %d: %s", pszEditor, iIndex, pszInput)
-                << QString::fromLatin1(pszEditor) << iIndex << QString::fromUtf8(pszInput) << int(cmd)
-                << iOffset << baBytes;
+            QTest::addRow("%s %d: %s", pszEditor, iIndex, pszInput) << EditorWrite(
+                QString::fromLatin1(pszEditor), iIndex, QString::fromUtf8(pszInput), cmd, iOffset, baBytes);
         };
         const auto hex = [](const char* pszHex) { return QByteArray::fromHex(pszHex); };
         row("LineEditIP", 0, "10.200.1.9", kCmdNetwork, 0, hex("0AC80109"));
@@ -184,12 +188,8 @@ private slots:
 
     void everyEditorWritesOnlyItsOwnField()
     {
-        QFETCH(QString, strEditor);
-        QFETCH(int, iIndex);
-        QFETCH(QString, strInput);
-        QFETCH(int, iCmd);
-        QFETCH(int, iOffset);
-        QFETCH(QByteArray, baBytes);
+        QFETCH(EditorWrite, row);
+        const auto& [strEditor, iIndex, strInput, iCmd, iOffset, baBytes] = row;
         select(0);
         CPdu* pPdu = device(0);
         QVERIFY(pPdu->needDownload().isEmpty());
@@ -241,16 +241,12 @@ private slots:
 
     void fieldShownAsItReadsIsKept_data()
     {
-        QTest::addColumn<int>("iCmd");
-        QTest::addColumn<int>("iOffset");
-        QTest::addColumn<QByteArray>("baReported");
-        QTest::addColumn<QString>("strEditor");
-        QTest::addColumn<QString>("strShown");
+        QTest::addColumn<FieldAsRead>("row");
         const auto bytes = [](const char* pszBytes, int iWidth) { return QByteArray(pszBytes, iWidth); };
         const auto row = [](const char* pszName, quint8 cmd, int iOffset, const QByteArray& baReported,
                             const char* pszEditor, const QString& strShown) {
-            QTest::newRow(pszName) << int(cmd) << iOffset << baReported << QString::fromLatin1(pszEditor)
-                                   << strShown;
+            QTest::newRow(pszName) << FieldAsRead(cmd, iOffset, baReported, QString::fromLatin1(pszEditor),
+                                                  strShown);
         };
         // Another writer cut the name in the middle of its last character.
         row("name cut mid-character", kCmdNetwork, 20, bytes("Rack\xC3\xA9\xE2\x82\xAC-1234\xE2\x82", 16),
@@ -281,11 +277,8 @@ private slots:
     // another field of that section sends the device's own bytes back, not a re-encoding of them.
     void fieldShownAsItReadsIsKept()
     {
-        QFETCH(int, iCmd);
-        QFETCH(int, iOffset);
-        QFETCH(QByteArray, baReported);
-        QFETCH(QString, strEditor);
-        QFETCH(QString, strShown);
+        QFETCH(FieldAsRead, row);
+        const auto& [iCmd, iOffset, baReported, strEditor, strShown] = row;
         const PduInfo& info = device(0)->stInfo;
         const QByteArray baPayload =
             payloadFor(quint8(iCmd), info).replace(iOffset, baReported.size(), baReported);
@@ -310,21 +303,13 @@ private slots:
     // says why. A pasted line break is left out.
     void typedTextFitsItsField_data()
     {
-        QTest::addColumn<QString>("strEditor");
-        QTest::addColumn<int>("iOffset");
-        QTest::addColumn<int>("iWidth");
-        QTest::addColumn<QString>("strTyped");
-        QTest::addColumn<bool>("bPasted");
-        QTest::addColumn<QString>("strShown");
-        QTest::addColumn<QByteArray>("baStored");
+        QTest::addColumn<TypedText>("row");
         const auto row = [](const char* pszName, const char* pszEditor, const QString& strTyped, bool bPasted,
                             const QString& strShown, const QByteArray& baStored) {
             const bool bOutlet = QByteArray(pszEditor) == "LineEditOutletName";
-            QTest::newRow(pszName) << QString::fromLatin1(pszEditor)
-                                   << (bOutlet               ? 0
-                                       : pszEditor[8] == 'N' ? 20
-                                                             : 36)
-                                   << (bOutlet ? 10 : 16) << strTyped << bPasted << strShown << baStored;
+            const int iOffset = bOutlet ? 0 : (pszEditor[8] == 'N' ? 20 : 36);
+            QTest::newRow(pszName) << TypedText(QString::fromLatin1(pszEditor), iOffset, bOutlet ? 10 : 16,
+                                                strTyped, bPasted, strShown, baStored);
         };
         row("sixteen characters, eighteen bytes", "LineEditPosition",
             QStringLiteral("Salle \u00C9nergie 3\u00E9"), false, QStringLiteral("Salle \u00C9nergie 3"),
@@ -344,13 +329,8 @@ private slots:
 
     void typedTextFitsItsField()
     {
-        QFETCH(QString, strEditor);
-        QFETCH(int, iOffset);
-        QFETCH(int, iWidth);
-        QFETCH(QString, strTyped);
-        QFETCH(bool, bPasted);
-        QFETCH(QString, strShown);
-        QFETCH(QByteArray, baStored);
+        QFETCH(TypedText, row);
+        const auto& [strEditor, iOffset, iWidth, strTyped, bPasted, strShown, baStored] = row;
         select(0);
         const int iCmd = strEditor == QLatin1String("LineEditOutletName") ? kCmdOutletNames : kCmdNetwork;
         QTest::mouseClick(editor<CSubTab>(QStringLiteral("SubTab"))->buttons[iCmd == kCmdNetwork ? 0 : 3],
@@ -419,11 +399,9 @@ private slots:
 
     void okRefusesBadNetworkEntries_data()
     {
-        QTest::addColumn<QString>("strEditor");
-        QTest::addColumn<QString>("strText");
-        QTest::addColumn<QString>("strMessage");
+        QTest::addColumn<EntryRow>("row");
         const auto row = [](const char* pszEditor, const char* pszText, const char* pszMessage) {
-            QTest::addRow("%s \"%s\"", pszEditor, pszText) << pszEditor << pszText << pszMessage;
+            QTest::addRow("%s \"%s\"", pszEditor, pszText) << EntryRow(pszEditor, pszText, pszMessage);
         };
         row("LineEditIP", "192.168.1", "Please input a correct ip address.");
         row("LineEditIP", "10.200.1.1 ", "Please input a correct ip address.");
@@ -438,9 +416,8 @@ private slots:
 
     void okRefusesBadNetworkEntries()
     {
-        QFETCH(QString, strEditor);
-        QFETCH(QString, strText);
-        QFETCH(QString, strMessage);
+        QFETCH(EntryRow, row);
+        const auto& [strEditor, strText, strMessage] = row;
         select(0);
         // Only a delay differs: the network entries are checked whatever section is sent. The location,
         // checked last, is empty as well: the first failing check in order speaks.

@@ -525,13 +525,5 @@ private slots:
 };
 
 // With the fonts a desk has, which decide whether a cell's text fits its column.
-int main(int argc, char** argv)
-{
-    QTemporaryDir dir;
-    if (!useDeskFontsOnly(dir.path()))
-        return 1;
-    QApplication app(argc, argv);
-    TestDeviceOverview test;
-    return QTest::qExec(&test, argc, argv);
-}
+DESK_FONTS_TEST_MAIN(TestDeviceOverview)
 #include "tst_deviceoverview.moc"

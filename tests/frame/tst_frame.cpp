@@ -1,4 +1,5 @@
 #include "app/AppShell.h"
+#include "tests/common/DataRows.h"
 #include "ui/frame/BaseDialog.h"
 #include "ui/frame/MainTab.h"
 #include "ui/frame/SubTab.h"
@@ -250,12 +251,7 @@ private slots:
         QTEST(WindowPlacement::restoredRect(rectSaved, vecScreens), "rectExpected");
     }
 
-    void tabBar_data()
-    {
-        QTest::addColumn<bool>("bMain");
-        QTest::newRow("main") << true;
-        QTest::newRow("sub") << false;
-    }
+    void tabBar_data() { addFalseTrueRows("bMain", "sub", "main"); }
 
     void tabBar()
     {

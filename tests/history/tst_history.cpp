@@ -83,6 +83,18 @@ int recordUntilKilled(const QString& strPath)
 }
 } // namespace
 
+using ReadRow = std::tuple<qint64, qint64, int, int, qint64>;
+Q_DECLARE_METATYPE(ReadRow)
+
+using PendingRow = std::tuple<int, int, int, int>;
+Q_DECLARE_METATYPE(PendingRow)
+
+using UnusableRow = std::tuple<QByteArray, QString, bool>;
+Q_DECLARE_METATYPE(UnusableRow)
+
+using DroppedRow = std::tuple<QList<int>, qint64, QStringList>;
+Q_DECLARE_METATYPE(DroppedRow)
+
 // The store: summaries by age through the clock seam, files it must not or cannot use, a kill while
 // writing, and the export format.
 class TestHistory : public QObject
@@ -216,18 +228,18 @@ private slots:
     // Files the store cannot use: the console runs on, says why, and records once the file is fixed.
     void unusableFile_data()
     {
-        QTest::addColumn<QByteArray>("baContent"); // "dir" for a folder
-        QTest::addColumn<QString>("strReason");
-        QTest::addColumn<bool>("bRecovers"); // by removing what stood in the way
-        QTest::newRow("folder") << QByteArray("dir") << QStringLiteral("folder") << true;
-        QTest::newRow("garbage") << QByteArray(8192, '\x5a') << QStringLiteral("cannot be read") << true;
-        QTest::newRow("newer") << QByteArray("newer") << QStringLiteral("newer version") << false;
+        // baContent: "dir" for a folder
+        // bRecovers: by removing what stood in the way
+        QTest::addColumn<UnusableRow>("row");
+        QTest::newRow("folder") << UnusableRow(QByteArray("dir"), QStringLiteral("folder"), true);
+        QTest::newRow("garbage") << UnusableRow(QByteArray(8192, '\x5a'), QStringLiteral("cannot be read"),
+                                                true);
+        QTest::newRow("newer") << UnusableRow(QByteArray("newer"), QStringLiteral("newer version"), false);
     }
     void unusableFile()
     {
-        QFETCH(QByteArray, baContent);
-        QFETCH(QString, strReason);
-        QFETCH(bool, bRecovers);
+        QFETCH(UnusableRow, row);
+        const auto& [baContent, strReason, bRecovers] = row;
         const QString strPath = m_dir.filePath(QStringLiteral("bad-%1.sqlite").arg(QTest::currentDataTag()));
         if (baContent == "dir") {
             QVERIFY(QDir().mkpath(strPath));
@@ -470,26 +482,21 @@ private slots:
     // hourly read starting within an hour includes that hour.
     void readsWhatIsThere_data()
     {
-        QTest::addColumn<qint64>("iFromOffset"); // from the first sample
-        QTest::addColumn<qint64>("iSpan");
-        QTest::addColumn<int>("iResolution"); // -1: the one the reader picks
-        QTest::addColumn<int>("iPicked");
-        QTest::addColumn<qint64>("iFirstOffset");
+        // iFromOffset: from the first sample
+        // iResolution: -1: the one the reader picks
+        QTest::addColumn<ReadRow>("row");
         QTest::newRow("2 hours, 3 days ago")
-            << qint64(0) << 2 * kHour << -1 << int(CHistoryReader::Minutes) << qint64(0);
-        QTest::newRow("hours from 10:30") << 30 * kMinute << 2 * kHour << int(CHistoryReader::Hours)
-                                          << int(CHistoryReader::Hours) << qint64(0);
+            << ReadRow(qint64(0), 2 * kHour, -1, int(CHistoryReader::Minutes), qint64(0));
+        QTest::newRow("hours from 10:30") << ReadRow(30 * kMinute, 2 * kHour, int(CHistoryReader::Hours),
+                                                     int(CHistoryReader::Hours), qint64(0));
         QTest::newRow("minutes from 10:30:30")
-            << 30 * kMinute + 30000 << kHour << int(CHistoryReader::Minutes) << int(CHistoryReader::Minutes)
-            << 30 * kMinute;
+            << ReadRow(30 * kMinute + 30000, kHour, int(CHistoryReader::Minutes),
+                       int(CHistoryReader::Minutes), 30 * kMinute);
     }
     void readsWhatIsThere()
     {
-        QFETCH(qint64, iFromOffset);
-        QFETCH(qint64, iSpan);
-        QFETCH(int, iResolution);
-        QFETCH(int, iPicked);
-        QFETCH(qint64, iFirstOffset);
+        QFETCH(ReadRow, row);
+        const auto& [iFromOffset, iSpan, iResolution, iPicked, iFirstOffset] = row;
         const QString strPath = m_dir.filePath(QStringLiteral("past.sqlite"));
         const qint64 iStart = 1790000000000 - 1790000000000 % (24 * kHour) + 10 * kHour; // 10:00 UTC
         if (!QFileInfo::exists(strPath)) {
@@ -539,21 +546,19 @@ private slots:
     // metrics page.
     void droppedSamplesAreTold_data()
     {
-        QTest::addColumn<QList<int>>("floods"); // polls beyond the queue's room, one flood each
-        QTest::addColumn<qint64>("iBetween");   // time passed between floods
-        QTest::addColumn<QStringList>("told");  // counts in the log, newest first
-        QTest::newRow("one flood") << QList<int>{5} << qint64(0) << QStringList{"5"};
-        QTest::newRow("again within the minute: waits")
-            << QList<int>{5, 3} << 30 * 1000LL << QStringList{"5"};
-        QTest::newRow("again a minute on: what came since")
-            << QList<int>{5, 3} << kMinute << QStringList{"3", "5"};
+        // floods: polls beyond the queue's room, one flood each
+        // iBetween: time passed between floods
+        // told: counts in the log, newest first
+        QTest::addColumn<DroppedRow>("row");
+        QTest::newRow("one flood") << DroppedRow({5}, qint64(0), {"5"});
+        QTest::newRow("again within the minute: waits") << DroppedRow({5, 3}, 30 * 1000LL, {"5"});
+        QTest::newRow("again a minute on: what came since") << DroppedRow({5, 3}, kMinute, {"3", "5"});
     }
 
     void droppedSamplesAreTold()
     {
-        QFETCH(QList<int>, floods);
-        QFETCH(qint64, iBetween);
-        QFETCH(QStringList, told);
+        QFETCH(DroppedRow, row);
+        const auto& [floods, iBetween, told] = row;
         std::atomic<qint64> iMono{kHour};
         Clock::setElapsedSource([&] { return iMono.load(); });
         auto restore = qScopeGuard([] { Clock::setElapsedSource(nullptr); });
@@ -600,23 +605,19 @@ private slots:
     // size and poll interval; beyond that they are dropped (the queue as the writer keeps it).
     void pendingSamplesHoldSecondsOfTheRoom_data()
     {
-        QTest::addColumn<int>("iPdus");
-        QTest::addColumn<int>("iEvery"); // seconds between polls
-        QTest::addColumn<int>("iPolls");
-        QTest::addColumn<int>("iDropped");
-        QTest::newRow("one PDU, 40 s") << 1 << 1 << 40 << 10;
-        QTest::newRow("2000 PDUs, 29 s") << 2000 << 1 << 29 << 0;
-        QTest::newRow("2000 PDUs, 31 s") << 2000 << 1 << 31 << 2000;
-        QTest::newRow("10 PDUs every 5 s, 50 s") << 10 << 5 << 10 << 40;
-        QTest::newRow("found PDU by PDU") << -100 << 1 << 20 << 0;
+        // iEvery: seconds between polls
+        QTest::addColumn<PendingRow>("row");
+        QTest::newRow("one PDU, 40 s") << PendingRow(1, 1, 40, 10);
+        QTest::newRow("2000 PDUs, 29 s") << PendingRow(2000, 1, 29, 0);
+        QTest::newRow("2000 PDUs, 31 s") << PendingRow(2000, 1, 31, 2000);
+        QTest::newRow("10 PDUs every 5 s, 50 s") << PendingRow(10, 5, 10, 40);
+        QTest::newRow("found PDU by PDU") << PendingRow(-100, 1, 20, 0);
     }
 
     void pendingSamplesHoldSecondsOfTheRoom()
     {
-        QFETCH(int, iPdus);
-        QFETCH(int, iEvery);
-        QFETCH(int, iPolls);
-        QFETCH(int, iDropped);
+        QFETCH(PendingRow, row);
+        const auto& [iPdus, iEvery, iPolls, iDropped] = row;
         CHistoryWriter::RoomRate rate;
         int iPending = 0, iOffered = 0;
         for (int iPoll = 0; iPoll < iPolls; ++iPoll) {

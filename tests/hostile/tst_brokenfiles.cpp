@@ -69,6 +69,9 @@ QString fieldsOf(const AppSettings& s)
 
 Q_DECLARE_METATYPE(PortFile)
 
+using PortFileRow = std::tuple<PortFile, QByteArray, PortList, PortList>;
+Q_DECLARE_METATYPE(PortFileRow)
+
 // Files a person can edit, broken in every way we could think of, read and written by the program's
 // own functions: the port file by the registry (read) and the transport (write), the settings store by
 // loadSettings and saveSettings and the pages that show it.
@@ -100,45 +103,41 @@ private slots:
 
     void portFile_data()
     {
-        QTest::addColumn<PortFile>("kind");
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<PortList>("read");
-        // What the next start reads after the transport has written {51230, 7000}; empty: not checked.
-        QTest::addColumn<PortList>("readAfterWrite");
+        // readAfterWrite: what the next start reads after the transport has written {51230, 7000}; empty:
+        // not checked.
+        QTest::addColumn<PortFileRow>("row");
 
         const PortList def{51230};
         const PortList written{51230, 7000};
-        QTest::newRow("garbage") << PortFile::Text << QByteArray("lorem ipsum\n[[[\n=\n]]\nport\n;;\n=6000\n")
-                                 << def << written;
+        QTest::newRow("garbage") << PortFileRow(
+            PortFile::Text, QByteArray("lorem ipsum\n[[[\n=\n]]\nport\n;;\n=6000\n"), def, written);
         // 2^32 + 6001 and 2^64 + 6001 must not wrap round to port 6001.
-        QTest::newRow("huge numbers")
-            << PortFile::Text
-            << QByteArray(
-                   "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
-                   "[4]\nport=65535\n[5]\nport=1e9\n[6]\nport=4294973297\n[7]\nport=18446744073709557617\n")
-            << PortList{51230, 6000, 65535} << PortList{51230, 7000, 6000, 65535};
+        QTest::newRow("huge numbers") << PortFileRow(
+            PortFile::Text,
+            QByteArray(
+                "[0]\nport=70000\n[1]\nport=99999999999999999999\n[2]\nport=4294967295\n[3]\nport=6000\n"
+                "[4]\nport=65535\n[5]\nport=1e9\n[6]\nport=4294973297\n[7]\nport=18446744073709557617\n"),
+            {51230, 6000, 65535}, {51230, 7000, 6000, 65535});
         QTest::newRow("very long lines")
-            << PortFile::Text
-            << QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
-                          QByteArray(200 * 1024, '2') + "]\nport=1\n[2]\nport=6001\n")
-            << PortList{51230, 6000, 6001} << PortList{51230, 7000, 6001};
-        QTest::newRow("binary") << PortFile::Text << randomBytes(64 * 1024, 13) << def << PortList{};
-        QTest::newRow("value that explodes")
-            << PortFile::Text << QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n") << def
-            << written;
-        QTest::newRow("directory") << PortFile::Directory << QByteArray() << def << def;
-        QTest::newRow("named pipe") << PortFile::Fifo << QByteArray() << def << def;
-        QTest::newRow("unreadable") << PortFile::Unreadable << QByteArray("[0]\nport=6000\n") << def
-                                    << PortList{};
-        QTest::newRow("64 MiB") << PortFile::Sparse << QByteArray("\n[0]\nport=6000\n") << def << written;
+            << PortFileRow(PortFile::Text,
+                           QByteArray("[0]\nport=6000\n[1]\nport=" + QByteArray(512 * 1024, '7') + "\n[" +
+                                      QByteArray(200 * 1024, '2') + "]\nport=1\n[2]\nport=6001\n"),
+                           {51230, 6000, 6001}, {51230, 7000, 6001});
+        QTest::newRow("binary") << PortFileRow(PortFile::Text, randomBytes(64 * 1024, 13), def, {});
+        QTest::newRow("value that explodes") << PortFileRow(
+            PortFile::Text, QByteArray("[0]\nport=6000\n[1]\nport=" + s_baHugeList + "\n"), def, written);
+        QTest::newRow("directory") << PortFileRow(PortFile::Directory, QByteArray(), def, def);
+        QTest::newRow("named pipe") << PortFileRow(PortFile::Fifo, QByteArray(), def, def);
+        QTest::newRow("unreadable") << PortFileRow(PortFile::Unreadable, QByteArray("[0]\nport=6000\n"), def,
+                                                   {});
+        QTest::newRow("64 MiB") << PortFileRow(PortFile::Sparse, QByteArray("\n[0]\nport=6000\n"), def,
+                                               written);
     }
 
     void portFile()
     {
-        QFETCH(PortFile, kind);
-        QFETCH(QByteArray, content);
-        QFETCH(PortList, read);
-        QFETCH(PortList, readAfterWrite);
+        QFETCH(PortFileRow, row);
+        const auto& [kind, content, read, readAfterWrite] = row;
         const QString strFile = QStringLiteral("port.prt");
         switch (kind) {
         case PortFile::Text:

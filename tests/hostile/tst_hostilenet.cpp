@@ -1,5 +1,6 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "tests/common/DataRows.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
 #include "tools/common/ConsoleRig.h"
@@ -246,13 +247,8 @@ private slots:
 
     // One host sends 100,000 datagrams as fast as it can: random bytes of every length from 0 to 1500,
     // frames that fail one check, and other consoles' queries.
-    void floodFromOneHost_data()
-    {
-        QTest::addColumn<bool>("blockGui");
-        QTest::newRow("GUI free") << false;
-        // A modal wait (the SMTP page's Test button) holds the GUI thread for seconds.
-        QTest::newRow("GUI held") << true;
-    }
+    // A modal wait (the SMTP page's Test button) holds the GUI thread for seconds.
+    void floodFromOneHost_data() { addFalseTrueRows("blockGui", "GUI free", "GUI held"); }
 
     void floodFromOneHost()
     {

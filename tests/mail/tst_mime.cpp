@@ -29,6 +29,9 @@ QString withoutDateAndId(const QString& strMime, const QString& strHost)
 }
 } // namespace
 
+using MessageRow = std::tuple<QString, QStringList, QString, QString, QString>;
+Q_DECLARE_METATYPE(MessageRow)
+
 // The rendering of composed mails, line by line.
 class TestMime : public QObject
 {
@@ -36,30 +39,24 @@ class TestMime : public QObject
 private slots:
     void renderMessage_data()
     {
-        QTest::addColumn<QString>("sender");
-        QTest::addColumn<QStringList>("to");
-        QTest::addColumn<QString>("subject");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QString>("head"); // From, To and Subject lines
+        // head: From, To and Subject lines
+        QTest::addColumn<MessageRow>("row");
 
         QTest::newRow("three recipients, utf-8")
-            << "\"a@b\"@h.example" << QStringList{"1@x", "2@y", "3@z"} << QStringLiteral("告警 Ünïcödé")
-            << QStringLiteral("温度 25 °C")
-            << QStringLiteral("From: <\"a@b\"@h.example>\r\nTo: <1@x>, <2@y>, <3@z>\r\n"
-                              "Subject: 告警 Ünïcödé");
+            << MessageRow("\"a@b\"@h.example", {"1@x", "2@y", "3@z"}, QStringLiteral("告警 Ünïcödé"),
+                          QStringLiteral("温度 25 °C"),
+                          QStringLiteral("From: <\"a@b\"@h.example>\r\nTo: <1@x>, <2@y>, <3@z>\r\n"
+                                         "Subject: 告警 Ünïcödé"));
         QTest::newRow("no recipient, empty body")
-            << "a@b" << QStringList{} << "s" << QString() << "From: <a@b>\r\nTo:\r\nSubject: s";
-        QTest::newRow("alarm text keeps bare LF") << "operator" << QStringList{"c@d"} << "PDU Warning"
-                                                  << "Voltage Warn\n\nValue:251\nWarn Limit:250"
-                                                  << "From: <operator>\r\nTo: <c@d>\r\nSubject: PDU Warning";
+            << MessageRow("a@b", {}, "s", QString(), "From: <a@b>\r\nTo:\r\nSubject: s");
+        QTest::newRow("alarm text keeps bare LF")
+            << MessageRow("operator", {"c@d"}, "PDU Warning", "Voltage Warn\n\nValue:251\nWarn Limit:250",
+                          "From: <operator>\r\nTo: <c@d>\r\nSubject: PDU Warning");
     }
     void renderMessage()
     {
-        QFETCH(QString, sender);
-        QFETCH(QStringList, to);
-        QFETCH(QString, subject);
-        QFETCH(QString, body);
-        QFETCH(QString, head);
+        QFETCH(MessageRow, row);
+        const auto& [sender, to, subject, body, head] = row;
 
         MimeMessage message(true);
         message.setSender(new EmailAddress(sender, QString()));

@@ -14,6 +14,7 @@
 #include <QtTest>
 
 using Steps = QList<ScriptedServer::Step>;
+using S = ScriptedServer;
 Q_DECLARE_METATYPE(Steps)
 Q_DECLARE_METATYPE(MailJob)
 
@@ -53,23 +54,27 @@ MailJob jobFor(quint16 uiPort, int iMode = Plain, bool bAllowUnencrypted = true)
 Steps login(const QByteArray& baGreeting, const QByteArray& baEhlo)
 {
     const int iHalf = baEhlo.size() / 2;
-    return {ScriptedServer::send(baGreeting),
-            ScriptedServer::line(),
-            ScriptedServer::send(baEhlo.left(iHalf)),
-            ScriptedServer::send(baEhlo.mid(iHalf), 150),
-            ScriptedServer::line(),
-            ScriptedServer::send("235 ok\r\n")};
+    return {S::send(baGreeting),
+            S::line(),
+            S::send(baEhlo.left(iHalf)),
+            S::send(baEhlo.mid(iHalf), 150),
+            S::line(),
+            S::send("235 ok\r\n")};
 }
 
 Steps envelopeAndData()
 {
-    return {ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
-            ScriptedServer::line(), ScriptedServer::send("250 ok\r\n"),
-            ScriptedServer::line(), ScriptedServer::send("354 go\r\n"),
-            ScriptedServer::data(), ScriptedServer::send("250 queued\r\n"),
-            ScriptedServer::line()};
+    return {S::line(), S::send("250 ok\r\n"), S::line(), S::send("250 ok\r\n"),
+            S::line(), S::send("354 go\r\n"), S::data(), S::send("250 queued\r\n"),
+            S::line()};
 }
 } // namespace
+
+using ScriptRow = std::tuple<Steps, int, QString, bool>;
+Q_DECLARE_METATYPE(ScriptRow)
+
+using ServerRow = std::tuple<QStringList, MailJob, QString, QString>;
+Q_DECLARE_METATYPE(ServerRow)
 
 // The SMTP dialogue against a real server (aiosmtpd in the kinds sites relay through) and against a
 // scripted one for the replies a real server will not give; every delivery ends within the client's
@@ -110,10 +115,9 @@ private slots:
     }
     void realServer_data()
     {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<MailJob>("job");
-        QTest::addColumn<QString>("mechanism"); // what the server saw, empty for no AUTH
-        QTest::addColumn<QString>("why");       // in the failure's text; empty when delivered
+        // mechanism: what the server saw, empty for no AUTH
+        // why: in the failure's text; empty when delivered
+        QTest::addColumn<ServerRow>("row");
         const auto job = [](int iMode, bool bAllowUnencrypted = true, const QString& strAccount = kUser,
                             const QString& strSender = QString()) {
             MailJob job = jobFor(0, iMode, bAllowUnencrypted);
@@ -125,8 +129,8 @@ private slots:
         wrong.password = QStringLiteral("guess");
         const auto row = [](const char* pszName, const QStringList& listOptions, const MailJob& job,
                             const char* pszMechanism, const char* pszWhy) {
-            QTest::newRow(pszName) << listOptions << job << QString::fromLatin1(pszMechanism)
-                                   << QString::fromLatin1(pszWhy);
+            QTest::newRow(pszName) << ServerRow(listOptions, job, QString::fromLatin1(pszMechanism),
+                                                QString::fromLatin1(pszWhy));
         };
         const QStringList starttls{QStringLiteral("cert:localhost"), QStringLiteral("--starttls")};
         const auto withStartTls = [](const char* pszCert) {
@@ -165,10 +169,8 @@ private slots:
 
     void realServer()
     {
-        QFETCH(QStringList, options);
-        QFETCH(MailJob, job);
-        QFETCH(QString, mechanism);
-        QFETCH(QString, why);
+        QFETCH(ServerRow, row);
+        auto& [options, job, mechanism, why] = row;
         AiosmtpdServer server;
         QVERIFY2(server.start(job.account, kPassword, options), qPrintable(server.errorString()));
         job.port = server.port();
@@ -204,16 +206,12 @@ private slots:
     }
     void scriptedServer_data()
     {
-        QTest::addColumn<Steps>("steps");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("why"); // in the failure's text; empty when delivered
-        // Whether the 5 s time-out, and nothing sooner or later, ends the delivery; otherwise it ends at
-        // once.
-        QTest::addColumn<bool>("timesOut");
-        using S = ScriptedServer;
+        // why: in the failure's text; empty when delivered. timesOut: whether the 5 s time-out, and nothing
+        // sooner or later, ends the delivery; otherwise it ends at once.
+        QTest::addColumn<ScriptRow>("row");
         const auto row = [](const char* name, const Steps& steps, const char* pszWhy, int iMode = Plain,
                             bool bTimesOut = false) {
-            QTest::newRow(name) << steps << iMode << QString::fromUtf8(pszWhy) << bTimesOut;
+            QTest::newRow(name) << ScriptRow(steps, iMode, QString::fromUtf8(pszWhy), bTimesOut);
         };
         QByteArray baHundred;
         for (int i = 0; i < 99; ++i)
@@ -290,10 +288,8 @@ private slots:
     }
     void scriptedServer()
     {
-        QFETCH(Steps, steps);
-        QFETCH(int, mode);
-        QFETCH(QString, why);
-        QFETCH(bool, timesOut);
+        QFETCH(ScriptRow, row);
+        const auto& [steps, mode, why, timesOut] = row;
         ScriptedServer server(steps);
         QVERIFY2(server.port() != 0, qPrintable(server.errorString()));
         MailJob job = jobFor(server.port(), mode);
@@ -353,7 +349,7 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, value);
-        ScriptedServer server(ScriptedServer::greetAndLogin() << ScriptedServer::silence(300));
+        ScriptedServer server(S::greetAndLogin() << S::silence(300));
         MailJob job = jobFor(server.port());
         (field == QLatin1String("sender")      ? job.sender
          : field == QLatin1String("recipient") ? job.receiver
@@ -426,7 +422,7 @@ private slots:
     }
     void abortTimeCutsWaits()
     {
-        ScriptedServer server({ScriptedServer::silence(8000)});
+        ScriptedServer server({S::silence(8000)});
         SmtpClient client(QStringLiteral("127.0.0.1"), server.port());
         // Waits far longer than the server's silence: only the abort time can end this one early.
         client.setConnectionTimeout(600000);
@@ -442,7 +438,7 @@ private slots:
     // bounded number of mails and refuses the rest, and exit gives them their budget and no more.
     void waitingMailsAreBounded()
     {
-        ScriptedServer server({ScriptedServer::silence(8000)});
+        ScriptedServer server({S::silence(8000)});
         CMailQueue queue;
         CMailQueue* pQueue = &queue;
         const MailJob job = jobFor(server.port());

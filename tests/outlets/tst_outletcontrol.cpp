@@ -10,6 +10,9 @@
 
 #include <QtTest>
 
+using CycleRow = std::tuple<QList<int>, QList<int>, QStringList, int>;
+Q_DECLARE_METATYPE(CycleRow)
+
 // Power cycles, protection and group writes on a device fed by hand, on a clock the test moves.
 class TestOutletControl : public QObject
 {
@@ -61,13 +64,11 @@ private slots:
     // before it was seen on again.
     void cycleFollowsWhatTheDeviceShows_data()
     {
-        QTest::addColumn<QList<int>>("listMsec");
-        QTest::addColumn<QList<int>>("listAnswer");
-        QTest::addColumn<QStringList>("listSent");
-        QTest::addColumn<int>("iEnd"); // the last kind logged: 0 still running
+        // iEnd: the last kind logged: 0 still running
+        QTest::addColumn<CycleRow>("row");
         const auto row = [](const char* pszName, const QList<int>& listMsec, const QList<int>& listAnswer,
                             const QStringList& listSent, int iEnd) {
-            QTest::newRow(pszName) << listMsec << listAnswer << listSent << iEnd;
+            QTest::newRow(pszName) << CycleRow(listMsec, listAnswer, listSent, iEnd);
         };
         row("on the delay after the PDU shows it off, confirmed", {500, 5000, 500}, {1, 1, 2},
             {"off3", "on3"}, HistoryEvent::CycleCompleted);
@@ -92,10 +93,8 @@ private slots:
     }
     void cycleFollowsWhatTheDeviceShows()
     {
-        QFETCH(QList<int>, listMsec);
-        QFETCH(QList<int>, listAnswer);
-        QFETCH(QStringList, listSent);
-        QFETCH(int, iEnd);
+        QFETCH(CycleRow, row);
+        const auto& [listMsec, listAnswer, listSent, iEnd] = row;
         CPdu pdu;
         known(pdu);
         pdu.stInfo.outletOpenDelay[2] = 2;

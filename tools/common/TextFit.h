@@ -19,3 +19,15 @@ QStringList cutTextsOnEveryPage(QWidget* pWindow, const QList<QWidget*>& listSki
 bool useDeskFontsOnly(const QString& strFolder);
 // The font families offered beyond the desk's.
 QStringList strangerFamilies();
+
+// A test's main() run with the desk's fonts (the test includes QtTest and QApplication).
+#define DESK_FONTS_TEST_MAIN(TestObject)                                                                     \
+    int main(int argc, char** argv)                                                                          \
+    {                                                                                                        \
+        QTemporaryDir dir;                                                                                   \
+        if (!useDeskFontsOnly(dir.path()))                                                                   \
+            return 1;                                                                                        \
+        QApplication app(argc, argv);                                                                        \
+        TestObject test;                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
