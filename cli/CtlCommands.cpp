@@ -9,6 +9,7 @@
 #include "common/UnixSignals.h"
 #include "device/OutletCycle.h"
 #include "device/Protocol.h"
+#include "device/Rackmind.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -35,16 +36,13 @@ void discover(CtlContext& ctx, const std::function<bool()>& fnEnough)
 
 void sayNothingAnswered(CtlContext& ctx)
 {
-    QStringList listPorts;
-    for (uint uiPort : qAsConst(ctx.listPorts))
-        listPorts.append(QString::number(uiPort));
     *ctx.pErr << "rackmind-ctl: "
               << RackmindCtl::tr(
                      "no PDU answered on port(s) %1.\n"
                      "  PDUs that answer only port 51230 instead of the query's source port cannot be\n"
                      "  reached while the console or service holds that port; stop it and try\n"
                      "  --source-port 51230.")
-                     .arg(listPorts.join(QLatin1Char(',')))
+                     .arg(CRackmind::portsText(ctx.listPorts))
               << '\n';
 }
 

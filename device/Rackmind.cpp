@@ -96,6 +96,14 @@ bool CRackmind::readPortFile(const QString& strFile, QList<uint>* pList, QString
     return listBad.isEmpty();
 }
 
+QString CRackmind::portsText(const QList<uint>& listPorts)
+{
+    QStringList list;
+    for (uint uiPort : listPorts)
+        list << QString::number(uiPort);
+    return list.isEmpty() ? QStringLiteral("none") : list.join(QLatin1Char(','));
+}
+
 bool CRackmind::reloadDevicePort(QList<uint>* pAdded, QList<uint>* pRemoved, QString* pstrWhy)
 {
     QList<uint> listRead;

@@ -29,6 +29,8 @@ public:
     // A missing file lists none. False, with the reason, when something else than a file is in its place,
     // it cannot be read or it holds such an entry.
     static bool readPortFile(const QString& strFile, QList<uint>* pList, QString* pstrWhy);
+    // Ports as the logs and messages name them: "51230,6000", or "none".
+    static QString portsText(const QList<uint>& listPorts);
     // Reads "port.prt" again: the polled ports become 51230 and the file's, pAdded and pRemoved telling
     // what changed. False, with the reason, and nothing changed when readPortFile fails.
     bool reloadDevicePort(QList<uint>* pAdded, QList<uint>* pRemoved, QString* pstrWhy);

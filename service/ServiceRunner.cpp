@@ -30,13 +30,6 @@
 namespace {
 constexpr uint kUdpLocalPort = 51230;
 
-QString portsText(const QList<uint>& listPorts)
-{
-    QStringList list;
-    for (uint uiPort : listPorts)
-        list << QString::number(uiPort);
-    return list.isEmpty() ? QStringLiteral("none") : list.join(QLatin1Char(','));
-}
 const char* const kAlarmNames[CPdu::AlarmCount] = {"voltage warn",     "voltage overload", "current warn",
                                                    "current overload", "temperature",      "humidity"};
 
@@ -255,7 +248,7 @@ bool CServiceRunner::start()
     pDriver = m_pRoom->driver();
     pRegistry = m_pRoom->registry();
     logEvent(QStringLiteral("polling ports %1 from %2 local addresses")
-                 .arg(portsText(pRegistry->listDevicePort))
+                 .arg(CRackmind::portsText(pRegistry->listDevicePort))
                  .arg(pDriver->listLocalAddr.size()));
     logMailSetup();
     // The first poll goes out now rather than a tick later: the service is ready once it has.
@@ -296,11 +289,11 @@ void CServiceRunner::reloadPorts()
     QString strWhy;
     if (!pRegistry->reloadDevicePort(&listAdded, &listRemoved, &strWhy))
         logEvent(QStringLiteral("port list not reloaded: %1; still polling ports %2")
-                     .arg(strWhy, portsText(pRegistry->listDevicePort)));
+                     .arg(strWhy, CRackmind::portsText(pRegistry->listDevicePort)));
     else if (!listAdded.isEmpty() || !listRemoved.isEmpty())
-        logEvent(
-            QStringLiteral("port list reloaded: polling ports %1 (added %2, removed %3)")
-                .arg(portsText(pRegistry->listDevicePort), portsText(listAdded), portsText(listRemoved)));
+        logEvent(QStringLiteral("port list reloaded: polling ports %1 (added %2, removed %3)")
+                     .arg(CRackmind::portsText(pRegistry->listDevicePort), CRackmind::portsText(listAdded),
+                          CRackmind::portsText(listRemoved)));
 }
 
 void CServiceRunner::slotPolled(bool bSent, int iInterfaces)
