@@ -1061,6 +1061,53 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>COutletSets</name>
+    <message>
+        <source>sequence %1 needs 1 to %2 steps</source>
+        <translation>序列 %1 需要 1 到 %2 个步骤</translation>
+    </message>
+    <message>
+        <source>sequence %1, step %2: </source>
+        <translation>序列 %1，第 %2 步：</translation>
+    </message>
+    <message>
+        <source>the wait must be 0 to %1 s</source>
+        <translation>等待时间须为 0 到 %1 秒</translation>
+    </message>
+    <message>
+        <source>sequence %1 uses set %2 in step %3, and there is no such set</source>
+        <translation>序列 %1 的第 %3 步使用插座组 %2，而该插座组不存在</translation>
+    </message>
+    <message>
+        <source>%1 is no outlet</source>
+        <translation>%1 不是插座</translation>
+    </message>
+    <message>
+        <source>set %1 needs 1 to %2 outlets</source>
+        <translation>插座组 %1 需要 1 到 %2 个插座</translation>
+    </message>
+    <message>
+        <source>set %1: %2 is no outlet</source>
+        <translation>插座组 %1：%2 不是插座</translation>
+    </message>
+    <message>
+        <source>set %1 holds %2 twice</source>
+        <translation>插座组 %1 两次包含 %2</translation>
+    </message>
+    <message>
+        <source>%1 is no name for a set</source>
+        <translation>%1 不能用作插座组名称</translation>
+    </message>
+    <message>
+        <source>%1 is no name for a sequence</source>
+        <translation>%1 不能用作序列名称</translation>
+    </message>
+    <message>
+        <source>it is no list of outlet sets</source>
+        <translation>它不是插座组列表</translation>
+    </message>
+</context>
+<context>
     <name>COutletSettingsWidget</name>
     <message>
         <source>Ask before switching an outlet off</source>
