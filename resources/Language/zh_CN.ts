@@ -1106,6 +1106,10 @@ Poll from a free port?</source>
         <source>it is no list of outlet sets</source>
         <translation>它不是插座组列表</translation>
     </message>
+    <message>
+        <source>there is no set %1</source>
+        <translation>没有插座组 %1</translation>
+    </message>
 </context>
 <context>
     <name>COutletSettingsWidget</name>

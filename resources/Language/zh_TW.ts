@@ -1106,6 +1106,10 @@ Poll from a free port?</source>
         <source>it is no list of outlet sets</source>
         <translation>它不是插座組列表</translation>
     </message>
+    <message>
+        <source>there is no set %1</source>
+        <translation>沒有插座組 %1</translation>
+    </message>
 </context>
 <context>
     <name>COutletSettingsWidget</name>
