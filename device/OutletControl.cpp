@@ -4,6 +4,8 @@
 #include "common/DeviceText.h"
 #include "common/HistoryEvent.h"
 #include "common/MacText.h"
+#include "device/OutletSetControl.h"
+#include "device/OutletSets.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -39,6 +41,7 @@ COutletControl::COutletControl(QObject* parent, const QString& strJournal, const
 {
     qRegisterMetaType<OutletOperation>();
     connect(&m_timer, &QTimer::timeout, this, &COutletControl::slotTick);
+    m_pSets = new COutletSetControl(this, COutletSets::defaultPath());
     adoptJournal();
 }
 
@@ -77,6 +80,21 @@ QString COutletControl::protectedResult() const
 bool COutletControl::isMacKnown(const CPdu* pPdu) const
 {
     return pPdu && pPdu->bMacKnown;
+}
+
+bool COutletControl::isProtectionReadable() const
+{
+    refreshProtection();
+    return m_bProtectionReadable;
+}
+
+void COutletControl::recordOverride(CPdu* pPdu, int iOutlet, const QString& strWhat, const QString& strBy)
+{
+    OutletOperation op =
+        describeOperation(pPdu, iOutlet, strWhat, QStringLiteral("protection overridden: %1").arg(strBy));
+    op.iKind = HistoryEvent::OutletSwitched;
+    op.strNew = strWhat;
+    emit signalOperation(op);
 }
 
 bool COutletControl::isProtected(const CPdu* pPdu, int iOutlet) const
@@ -404,7 +422,8 @@ void COutletControl::slotTick()
         m_listCycles.erase(itEnd, m_listCycles.end());
         writeJournal();
     }
-    if (m_listCycles.isEmpty() && m_listOrphans.isEmpty())
+    m_pSets->tick(iNow);
+    if (m_listCycles.isEmpty() && m_listOrphans.isEmpty() && m_pSets->isIdle())
         m_timer.stop();
 }
 
@@ -420,6 +439,7 @@ void COutletControl::finishAll()
         report(c.pPdu, c.iOutlet, HistoryEvent::OutletCycled, QStringLiteral("cycle"),
                QStringLiteral("on sent at exit"));
     }
+    m_pSets->finishAll();
     m_bEnding = true;
     // What is still running stays in the journal: the next start checks that it came on.
     m_listCycles.erase(std::remove_if(m_listCycles.begin(), m_listCycles.end(),
@@ -437,7 +457,9 @@ void COutletControl::adoptJournal()
     const qint64 iNowEpoch = Clock::now().toMSecsSinceEpoch();
     const qint64 iNow = Clock::elapsedMs();
     m_iAdoptFromMs = iNow + kAdoptAfterMs;
-    for (const QJsonValue& value : QJsonDocument::fromJson(file.readAll()).array()) {
+    const QJsonArray array = QJsonDocument::fromJson(file.readAll()).array();
+    m_pSets->adoptJournal(array);
+    for (const QJsonValue& value : array) {
         const QJsonObject o = value.toObject();
         Cycle c;
         c.strMac = o.value(QLatin1String("mac")).toString().toUpper();
@@ -453,7 +475,7 @@ void COutletControl::adoptJournal()
         c.rules.resume(iNow, iNow + iLeft, o.value(QLatin1String("offSeen")).toBool());
         m_listOrphans.append(c);
     }
-    if (!m_listOrphans.isEmpty())
+    if (!m_listOrphans.isEmpty() || !m_pSets->isIdle())
         m_timer.start(kTickMs);
 }
 
@@ -461,7 +483,8 @@ bool COutletControl::writeJournal()
 {
     if (m_strJournal.isEmpty())
         return true;
-    QJsonArray array;
+    // Sets and sequences beside the single cycles: an older program skips entries without a MAC.
+    QJsonArray array = m_pSets->journalEntries();
     for (const QList<Cycle>* pList : {&m_listCycles, &m_listOrphans})
         for (const Cycle& c : *pList) {
             if (c.rules.isOver())

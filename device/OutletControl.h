@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTimer>
 
+class COutletSetControl;
 class CPdu;
 
 // One outlet operation of this console, as the event log records it.
@@ -88,6 +89,12 @@ public:
     // A MAC written to the device from this console: its protection follows it.
     void followMac(const QString& strOldMac, const QString& strNewMac);
     QString protectionPath() const { return m_protection.path(); }
+    // Whether the machine's protection list could be read (re-read at most once a second).
+    bool isProtectionReadable() const;
+    // Puts an override of protected outlets on record before anything goes out.
+    void recordOverride(CPdu* pPdu, int iOutlet, const QString& strWhat, const QString& strBy);
+    // The outlet sets and sequences run from this program; they share this journal.
+    COutletSetControl* outletSets() const { return m_pSets; }
     QString journalPath() const { return m_strJournal; }
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
@@ -114,6 +121,8 @@ signals:
     void signalOperation(const OutletOperation& op);
 
 private:
+    // Sets and sequences switch, report and keep their journal through the same paths as single outlets.
+    friend class COutletSetControl;
     static QString macOf(const CPdu* pPdu);
     void slotReplyDecoded(int iCommand);
     void sendSwitch(CPdu* pPdu, int iOutlet, bool bOn);
@@ -122,6 +131,7 @@ private:
     bool refusedAtSharedAddress(CPdu* pPdu, int iOutlet, const QString& strWhat);
     int indexOf(const CPdu* pPdu, int iOutlet) const;
     void watch(CPdu* pPdu);
+
     // Sends what the rules asked for and logs each step and the end.
     void act(Cycle& c, COutletCycle::Action action, COutletCycle::Phase before);
     void refreshProtection() const;
@@ -140,4 +150,5 @@ private:
     qint64 m_iAdoptFromMs = 0;
     bool m_bEnding = false;
     QTimer m_timer;
+    COutletSetControl* m_pSets = nullptr;
 };

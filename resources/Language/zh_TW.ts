@@ -1061,6 +1061,180 @@ Poll from a free port?</source>
     </message>
 </context>
 <context>
+    <name>COutletSetControl</name>
+    <message>
+        <source>on</source>
+        <translation>通電</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>斷電</translation>
+    </message>
+    <message>
+        <source>set %1 %2</source>
+        <translation>插座組 %1 %2</translation>
+    </message>
+    <message>
+        <source>outlet %1 %2</source>
+        <translation>插座 %1 %2</translation>
+    </message>
+    <message>
+        <source>unfinished, waiting for its PDUs</source>
+        <translation>未完成，等待其 PDU 回應</translation>
+    </message>
+    <message>
+        <source>switching on: %1 of %2 on</source>
+        <translation>正在通電：%2 個中 %1 個已通電</translation>
+    </message>
+    <message>
+        <source>switching off: %1 of %2 off</source>
+        <translation>正在斷電：%2 個中 %1 個已斷電</translation>
+    </message>
+    <message>
+        <source>cycling: %1 of %2 seen off</source>
+        <translation>斷電重啟中：%2 個中 %1 個已見斷電</translation>
+    </message>
+    <message>
+        <source>cycling: on in %1 s</source>
+        <translation>斷電重啟中：%1 秒後通電</translation>
+    </message>
+    <message>
+        <source>bringing the power back</source>
+        <translation>正在恢復供電</translation>
+    </message>
+    <message>
+        <source>cycling: on sent</source>
+        <translation>斷電重啟中：已發送通電</translation>
+    </message>
+    <message>
+        <source>The PDU %1 of outlet %2 is not in the room: nothing was switched.</source>
+        <translation>插座 %2 所在的 PDU %1 不在機房中：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>Two PDUs report the MAC %1: nothing was switched.</source>
+        <translation>兩台 PDU 回報了同一 MAC %1：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>The PDU %1 is offline: nothing was switched.</source>
+        <translation>PDU %1 離線：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>Another PDU answers from the address of %1: nothing was switched.</source>
+        <translation>另一台 PDU 也從 %1 的位址回應：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>Outlet %1 of %2 is being switched or cycled: nothing was switched.</source>
+        <translation>%2 的插座 %1 正在切換或斷電重啟：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>%1 has no outlets.</source>
+        <translation>%1 沒有插座。</translation>
+    </message>
+    <message>
+        <source>The protection list %1 cannot be read, so what is protected cannot be told: nothing was switched off.</source>
+        <translation>無法讀取保護清單 %1，無法判斷哪些插座受保護：未斷開任何插座。</translation>
+    </message>
+    <message>
+        <source>outlet %1 of %2</source>
+        <translation>%2 的插座 %1</translation>
+    </message>
+    <message>
+        <source>Protected in %1: %2.</source>
+        <translation>%1 中受保護的插座：%2。</translation>
+    </message>
+    <message>
+        <source>The cycle journal %1 cannot be written: nothing was switched.</source>
+        <translation>無法寫入斷電重啟日誌 %1：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>The outlet sets cannot be read (%1): nothing was switched.</source>
+        <translation>無法讀取插座組（%1）：未切換任何插座。</translation>
+    </message>
+    <message>
+        <source>There is no outlet set %1.</source>
+        <translation>沒有名為 %1 的插座組。</translation>
+    </message>
+    <message>
+        <source>The sequence %1 is running.</source>
+        <translation>序列 %1 正在執行。</translation>
+    </message>
+    <message>
+        <source>There is no sequence %1.</source>
+        <translation>沒有名為 %1 的序列。</translation>
+    </message>
+    <message>
+        <source>the set %1 is gone</source>
+        <translation>插座組 %1 已不存在</translation>
+    </message>
+    <message>
+        <source>Step %1 (%2) failed: %3</source>
+        <translation>第 %1 步（%2）失敗：%3</translation>
+    </message>
+    <message>
+        <source>not every outlet showed the state</source>
+        <translation>並非所有插座都顯示了該狀態</translation>
+    </message>
+    <message>
+        <source>sequence %1</source>
+        <translation>序列 %1</translation>
+    </message>
+    <message>
+        <source>The outlets it switched off could not be switched back on: %1</source>
+        <translation>它斷開的插座無法重新通電：%1</translation>
+    </message>
+    <message>
+        <source>The program ended during step %1 (%2); the sequence was not continued.</source>
+        <translation>程式在第 %1 步（%2）期間結束；序列未繼續執行。</translation>
+    </message>
+</context>
+<context>
+    <name>COutletSetDialog</name>
+    <message>
+        <source>New outlet set</source>
+        <translation>新增插座組</translation>
+    </message>
+    <message>
+        <source>Outlet set %1</source>
+        <translation>插座組 %1</translation>
+    </message>
+    <message>
+        <source>PDU and outlet</source>
+        <translation>PDU 和插座</translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation>MAC位址</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>PDU not in the room</source>
+        <translation>不在機房中的 PDU</translation>
+    </message>
+    <message>
+        <source>Outlet</source>
+        <translation>插座</translation>
+    </message>
+    <message>
+        <source>A name is made of letters, digits and - _ . + @ : (no spaces, not starting with -), at most %1 characters.</source>
+        <translation>名稱由字母、數字和 - _ . + @ : 組成（不含空格，不以 - 開頭），最多 %1 個字元。</translation>
+    </message>
+    <message>
+        <source>Pick at least one outlet.</source>
+        <translation>請至少選擇一個插座。</translation>
+    </message>
+    <message>
+        <source>The set was not stored.</source>
+        <translation>插座組未儲存。</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
     <name>COutletSets</name>
     <message>
         <source>sequence %1 needs 1 to %2 steps</source>
@@ -1109,6 +1283,117 @@ Poll from a free port?</source>
     <message>
         <source>there is no set %1</source>
         <translation>沒有插座組 %1</translation>
+    </message>
+</context>
+<context>
+    <name>COutletSetsWidget</name>
+    <message>
+        <source>question</source>
+        <translation>詢問</translation>
+    </message>
+    <message>
+        <source>%1
+
+Switch them off anyway? The override is recorded in the event log.</source>
+        <translation>%1
+
+仍要斷開它們嗎？此次強制操作將記錄在事件日誌中。</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Outlet sets</source>
+        <translation>插座組</translation>
+    </message>
+    <message>
+        <source>Sequences</source>
+        <translation>序列</translation>
+    </message>
+    <message>
+        <source>Set and outlets</source>
+        <translation>插座組及插座</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>狀態</translation>
+    </message>
+    <message>
+        <source>Sequence and steps</source>
+        <translation>序列及步驟</translation>
+    </message>
+    <message>
+        <source>New set</source>
+        <translation>新增插座組</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>編輯</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>刪除</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>通電</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>斷電</translation>
+    </message>
+    <message>
+        <source>Power cycle</source>
+        <translation>斷電重啟</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>New sequence</source>
+        <translation>新增序列</translation>
+    </message>
+    <message>
+        <source>Run</source>
+        <translation>執行</translation>
+    </message>
+    <message>
+        <source>The outlet sets cannot be read: %1</source>
+        <translation>無法讀取插座組：%1</translation>
+    </message>
+    <message>
+        <source>%1 (not in the room)</source>
+        <translation>%1（不在機房中）</translation>
+    </message>
+    <message>
+        <source>A set named %1 exists already.</source>
+        <translation>名為 %1 的插座組已存在。</translation>
+    </message>
+    <message>
+        <source>A sequence named %1 exists already.</source>
+        <translation>名為 %1 的序列已存在。</translation>
+    </message>
+    <message>
+        <source>Remove the sequence %1?</source>
+        <translation>刪除序列 %1？</translation>
+    </message>
+    <message>
+        <source>Remove the outlet set %1?</source>
+        <translation>刪除插座組 %1？</translation>
+    </message>
+    <message>
+        <source>Power cycle the outlet set %1?</source>
+        <translation>斷電重啟插座組 %1？</translation>
+    </message>
+    <message>
+        <source>Switch the outlet set %1 off?</source>
+        <translation>斷開插座組 %1？</translation>
+    </message>
+    <message>
+        <source>Run the sequence %1?</source>
+        <translation>執行序列 %1？</translation>
     </message>
 </context>
 <context>
@@ -1342,6 +1627,172 @@ Poll from a free port?</source>
     <message>
         <source>The file could not be written: %1</source>
         <translation>無法寫入檔案：%1</translation>
+    </message>
+</context>
+<context>
+    <name>CSequenceDialog</name>
+    <message>
+        <source>New sequence</source>
+        <translation>新增序列</translation>
+    </message>
+    <message>
+        <source>Sequence %1</source>
+        <translation>序列 %1</translation>
+    </message>
+    <message>
+        <source>set %1</source>
+        <translation>插座組 %1</translation>
+    </message>
+    <message>
+        <source>%1 (not in the room)</source>
+        <translation>%1（不在機房中）</translation>
+    </message>
+    <message>
+        <source>Set or outlet</source>
+        <translation>插座組或插座</translation>
+    </message>
+    <message>
+        <source>Switch</source>
+        <translation>切換</translation>
+    </message>
+    <message>
+        <source>Then wait</source>
+        <translation>之後等待</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名稱</translation>
+    </message>
+    <message>
+        <source>Add step</source>
+        <translation>新增步驟</translation>
+    </message>
+    <message>
+        <source>Remove step</source>
+        <translation>刪除步驟</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>上移</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>下移</translation>
+    </message>
+    <message>
+        <source>on</source>
+        <translation>通電</translation>
+    </message>
+    <message>
+        <source>off</source>
+        <translation>斷電</translation>
+    </message>
+    <message>
+        <source>Add at least one step.</source>
+        <translation>請至少新增一個步驟。</translation>
+    </message>
+    <message>
+        <source>The sequence was not stored.</source>
+        <translation>序列未儲存。</translation>
+    </message>
+    <message>
+        <source>info</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>CSequenceProgressWidget</name>
+    <message>
+        <source>Step</source>
+        <translation>步驟</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>狀態</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>暫停</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>Cancel sequence</source>
+        <translation>取消序列</translation>
+    </message>
+    <message>
+        <source>%1. %2, then %3 s</source>
+        <translation>%1. %2，之後等待 %3 秒</translation>
+    </message>
+    <message>
+        <source>%1. %2</source>
+        <translation>%1. %2</translation>
+    </message>
+    <message>
+        <source>Sequence %1 completed: %2 steps.</source>
+        <translation>序列 %1 已完成：共 %2 步。</translation>
+    </message>
+    <message>
+        <source>Sequence %1 stopped: step %2 of %3 failed.</source>
+        <translation>序列 %1 已停止：第 %2 步（共 %3 步）失敗。</translation>
+    </message>
+    <message>
+        <source>Sequence %1 cancelled at step %2 of %3.</source>
+        <translation>序列 %1 在第 %2 步（共 %3 步）被取消。</translation>
+    </message>
+    <message>
+        <source>Sequence %1 was interrupted at step %2 of %3 and did not go on.</source>
+        <translation>序列 %1 在第 %2 步（共 %3 步）被中斷，未繼續執行。</translation>
+    </message>
+    <message>
+        <source>Sequence %1: step %2 of %3</source>
+        <translation>序列 %1：第 %2 步，共 %3 步</translation>
+    </message>
+    <message>
+        <source>Last step: the sequence ends in %1 s.</source>
+        <translation>最後一步：序列將在 %1 秒後結束。</translation>
+    </message>
+    <message>
+        <source>Next: %1 in %2 s.</source>
+        <translation>下一步：%2 秒後 %1。</translation>
+    </message>
+    <message>
+        <source>Paused: %1 s left before the next step.</source>
+        <translation>已暫停：距下一步還剩 %1 秒。</translation>
+    </message>
+    <message>
+        <source>Last step: waiting for the PDUs to show it.</source>
+        <translation>最後一步：等待 PDU 顯示該狀態。</translation>
+    </message>
+    <message>
+        <source>Waiting for the PDUs to show it; next: %1.</source>
+        <translation>等待 PDU 顯示該狀態；下一步：%1。</translation>
+    </message>
+    <message>
+        <source>done</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>switching</source>
+        <translation>切換中</translation>
+    </message>
+    <message>
+        <source>done, waiting</source>
+        <translation>完成，等待中</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>失敗</translation>
+    </message>
+    <message>
+        <source>cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>已中斷</translation>
     </message>
 </context>
 <context>

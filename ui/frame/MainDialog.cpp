@@ -94,6 +94,7 @@ void CMainDialog::setOutletControl(COutletControl* pControl)
 {
     m_pDeviceOverviewWidget->setOutletControl(pControl);
     m_pDeviceConfigWidget->setOutletControl(pControl);
+    m_pSystemConfigWidget->setOutletControl(pControl);
 }
 
 QSize CMainDialog::neededSize() const

@@ -1,6 +1,8 @@
 #include "ui/system/OutletSettingsWidget.h"
 
+#include "device/OutletControl.h"
 #include "settings/Settings.h"
+#include "ui/system/OutletSetsWidget.h"
 
 #include <QCheckBox>
 #include <QVBoxLayout>
@@ -13,16 +15,23 @@ COutletSettingsWidget::COutletSettingsWidget(QWidget* parent) : QWidget(parent)
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setObjectName(QStringLiteral("LayoutBase"));
     pLayout->setContentsMargins(8, 8, 8, 8);
-    pLayout->addStretch();
-    pLayout->addWidget(m_pCheckAskBeforeOff, 0, Qt::AlignCenter);
-    pLayout->addStretch();
+    m_pSetsWidget = new COutletSetsWidget(this);
+    m_pSetsWidget->setObjectName(QStringLiteral("OutletSetsWidget"));
+    pLayout->addWidget(m_pCheckAskBeforeOff);
+    pLayout->addWidget(m_pSetsWidget, 1);
     QMetaObject::connectSlotsByName(this);
     retranslate();
+}
+
+void COutletSettingsWidget::setOutletControl(COutletControl* pControl)
+{
+    m_pSetsWidget->setControl(pControl ? pControl->outletSets() : nullptr);
 }
 
 void COutletSettingsWidget::retranslate()
 {
     m_pCheckAskBeforeOff->setText(tr("Ask before switching an outlet off"));
+    m_pSetsWidget->retranslate();
 }
 
 // Applies at once, like the protection of an outlet: there is nothing else on the page to confirm.

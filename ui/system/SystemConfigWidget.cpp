@@ -57,6 +57,11 @@ void CSystemConfigWidget::retranslate()
     m_pOutletSettingsWidget->retranslate();
 }
 
+void CSystemConfigWidget::setOutletControl(COutletControl* pControl)
+{
+    m_pOutletSettingsWidget->setOutletControl(pControl);
+}
+
 void CSystemConfigWidget::showEvent(QShowEvent* event)
 {
     m_pSubTab->setTabCount(5);

@@ -7,6 +7,7 @@ class CSubTab;
 class CSmtpConfigWidget;
 class CSnmpConfigWidget;
 class CMetricsConfigWidget;
+class COutletControl;
 class COutletSettingsWidget;
 class QHBoxLayout;
 class QStackedWidget;
@@ -20,6 +21,7 @@ public:
     explicit CSystemConfigWidget(QWidget* parent = nullptr);
 
     void retranslate();
+    void setOutletControl(COutletControl* pControl);
     CMetricsConfigWidget* metricsConfigWidget() const { return m_pMetricsConfigWidget; }
 
 protected:
