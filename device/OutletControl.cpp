@@ -477,6 +477,9 @@ void COutletControl::adoptJournal()
     }
     if (!m_listOrphans.isEmpty() || !m_pSets->isIdle())
         m_timer.start(kTickMs);
+    // A sequence found interrupted is reported once: the journal forgets it now.
+    if (m_pSets->sequence().state == SequenceView::Interrupted)
+        writeJournal();
 }
 
 bool COutletControl::writeJournal()

@@ -12,6 +12,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QTimer>
 
 // One operation on the outlets of a set (or of one outlet, a sequence's step): a cycle by the set's
 // rules, or a switch on or off that is done once every outlet shows it.
@@ -317,8 +318,7 @@ void COutletSetControl::sendAll(Run& run, const COutletSetCycle::Sends& sends)
 
 void COutletSetControl::report(const Run& run, int iKind, const QString& strResult)
 {
-    const QString strWhat = (run.pCycle ? QStringLiteral("set %1 cycle") : QStringLiteral("set %1 %2"))
-                                .arg(run.strName, operationText(run.op));
+    const QString strWhat = QStringLiteral("set %1 %2").arg(run.strName, operationText(run.op));
     const QString strPrefix =
         run.bOfSequence ? QStringLiteral("sequence %1 step %2: ").arg(m_view.strName).arg(m_view.iStep + 1)
                         : QString();
@@ -728,10 +728,14 @@ void COutletSetControl::adoptJournal(const QJsonArray& entries)
             m_view.strReason = tr("The program ended during step %1 (%2); the sequence was not continued.")
                                    .arg(m_view.iStep + 1)
                                    .arg(m_view.listSteps.value(m_view.iStep));
-            reportSequence(HistoryEvent::CycleFailed,
-                           QStringLiteral("found interrupted at start, at step %1 of %2: not continued")
-                               .arg(m_view.iStep + 1)
-                               .arg(m_view.listSteps.size()));
+            // Once the event loop runs: the event log is wired to the control after it was made.
+            QTimer::singleShot(0, this, [this] {
+                reportSequence(HistoryEvent::CycleFailed,
+                               QStringLiteral("found interrupted at start, at step %1 of %2: not continued")
+                                   .arg(m_view.iStep + 1)
+                                   .arg(m_view.listSteps.size()));
+                emit signalSequenceChanged();
+            });
             continue;
         }
         if (!o.contains(kSet))
