@@ -81,12 +81,15 @@ bool COutletSetControl::reload(QString* pError)
     return m_pSets->load(pError);
 }
 
-QString COutletSetControl::stepText(const SequenceStep& step) const
+QString COutletSetControl::stepText(const SequenceStep& step, const QHash<QString, CPdu*>& hashByMac) const
 {
     const QString strState = step.bOn ? tr("on") : tr("off");
     if (!step.strSet.isEmpty())
         return tr("set %1 %2").arg(step.strSet, strState);
-    return tr("outlet %1 %2").arg(step.outlet.text(), strState);
+    const CPdu* pPdu = hashByMac.value(step.outlet.strMac);
+    const QString strTarget = pPdu ? tr("outlet %1 of %2").arg(step.outlet.iOutlet).arg(pduText(pPdu))
+                                   : tr("outlet %1").arg(step.outlet.text());
+    return QStringLiteral("%1 %2").arg(strTarget, strState);
 }
 
 bool COutletSetControl::isSetRunning(const QString& strSet) const
@@ -459,6 +462,9 @@ COutletSetControl::Result COutletSetControl::startSequence(const QString& strNam
     QList<QPointer<CPdu>> listPdu;
     if (!resolve(listAll, &listPdu, pWhy))
         return Refused;
+    QHash<QString, CPdu*> hashByMac;
+    for (int i = 0; i < listAll.size(); ++i)
+        hashByMac.insert(listAll.at(i).strMac, listPdu.at(i));
     if (!listOff.isEmpty() && !m_pControl->isProtectionReadable()) {
         *pWhy = tr("The protection list %1 cannot be read, so what is protected cannot be told: nothing was "
                    "switched off.")
@@ -477,7 +483,7 @@ COutletSetControl::Result COutletSetControl::startSequence(const QString& strNam
     m_view = SequenceView();
     m_view.strName = strName;
     for (int i = 0; i < rules.stepCount(); ++i) {
-        m_view.listSteps << stepText(rules.step(i));
+        m_view.listSteps << stepText(rules.step(i), hashByMac);
         m_view.listWaits << rules.step(i).iWaitSecs;
     }
     reportSequence(HistoryEvent::CycleStarted, QStringLiteral("started: %1 steps").arg(rules.stepCount()));

@@ -3,6 +3,7 @@
 #include "device/OutletSetCycle.h"
 #include "device/OutletSets.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QMultiHash>
 #include <QObject>
@@ -84,8 +85,9 @@ public:
     // step switched.
     void cancelSequence();
     const SequenceView& sequence() const { return m_view; }
-    // "db-07 on", "rack-a-top outlet 3 off".
-    QString stepText(const SequenceStep& step) const;
+    // "set db-07 on", "outlet 3 of rack-a-top (10.0.0.5) off": a single outlet names its PDU when it is
+    // in hashByMac (the room's PDUs by MAC), else its MAC.
+    QString stepText(const SequenceStep& step, const QHash<QString, CPdu*>& hashByMac) const;
 
     // For COutletControl's journal: the running set operations and sequence, and those found at start.
     QJsonArray journalEntries() const;

@@ -1075,8 +1075,8 @@ Poll from a free port?</source>
         <translation>插座组 %1 %2</translation>
     </message>
     <message>
-        <source>outlet %1 %2</source>
-        <translation>插座 %1 %2</translation>
+        <source>outlet %1</source>
+        <translation>插座 %1</translation>
     </message>
     <message>
         <source>unfinished, waiting for its PDUs</source>

@@ -17,6 +17,10 @@ bool shootConfig(CShot& shot);
 // The group page with devices in two groups, the SMTP, SNMP and Alarms pages: "groups-page",
 // "smtp-page", "snmp-page", "alarms-page". Opens no socket.
 bool shootSystem(CShot& shot);
+// The Outlets page with outlet sets and a sequence, the set editor with a member whose PDU left the
+// room, and the page with the sequence running: "outlets-page", "set-editor", "sequence-progress".
+// Opens no socket.
+bool shootSets(CShot& shot);
 // Every styled widget in its states on one sheet: "contact-sheet".
 bool shootContactSheet(CShot& shot);
 // The overview page on the demo rack with one device past a voltage limit and two silent:

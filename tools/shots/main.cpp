@@ -23,7 +23,7 @@ const struct
     {"frame", shootFrame, false},   {"login", shootLogin, false},        {"config", shootConfig, false},
     {"system", shootSystem, false}, {"sheet", shootContactSheet, false}, {"overview", shootOverview, true},
     {"main", shootMain, true},      {"history", shootHistory, false},    {"power", shootPower, false},
-    {"first", shootFirst, true},    {"firstrun", shootFirstRun, true}};
+    {"first", shootFirst, true},    {"firstrun", shootFirstRun, true},   {"sets", shootSets, false}};
 
 } // namespace
 

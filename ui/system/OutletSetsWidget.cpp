@@ -113,13 +113,15 @@ COutletSetsWidget::COutletSetsWidget(QWidget* parent) : QWidget(parent)
     pLayout->addWidget(m_pLabelSequences, 1, 1);
     pLayout->addWidget(m_pTreeSets, 2, 0);
     pLayout->addWidget(m_pTreeSequences, 2, 1);
-    pLayout->addLayout(pSetButtons, 3, 0, Qt::AlignLeft);
-    pLayout->addLayout(pSequenceButtons, 3, 1, Qt::AlignLeft);
+    pLayout->addLayout(pSetButtons, 3, 0, Qt::AlignLeft | Qt::AlignTop);
+    pLayout->addLayout(pSequenceButtons, 3, 1, Qt::AlignLeft | Qt::AlignTop);
     pLayout->addWidget(m_pProgress, 4, 1);
     pLayout->setRowStretch(2, 1);
     pLayout->setColumnStretch(0, 1);
     pLayout->setColumnStretch(1, 1);
 
+    m_timerStates.setInterval(1000);
+    connect(&m_timerStates, &QTimer::timeout, this, &COutletSetsWidget::showSetStates);
     connect(m_pTreeSets, &QTreeWidget::currentItemChanged, this, &COutletSetsWidget::updateButtons);
     connect(m_pTreeSequences, &QTreeWidget::currentItemChanged, this, &COutletSetsWidget::updateButtons);
     QMetaObject::connectSlotsByName(this);
@@ -204,22 +206,28 @@ void COutletSetsWidget::refresh()
     for (const OutletSequence& sequence : data.mapSequences) {
         auto* pItem = new QTreeWidgetItem(m_pTreeSequences, {sequence.strName});
         for (int i = 0; i < sequence.listSteps.size(); ++i)
-            new QTreeWidgetItem(
-                pItem, {CSequenceProgressWidget::stepLine(i, m_pControl->stepText(sequence.listSteps.at(i)),
-                                                          sequence.listSteps.at(i).iWaitSecs)});
+            new QTreeWidgetItem(pItem, {CSequenceProgressWidget::stepLine(
+                                           i, m_pControl->stepText(sequence.listSteps.at(i), hashByMac),
+                                           sequence.listSteps.at(i).iWaitSecs)});
         if (sequence.strName == strSequence)
             m_pTreeSequences->setCurrentItem(pItem);
     }
+    // Every set with its outlets and every sequence with its steps at a glance.
+    m_pTreeSets->expandAll();
+    m_pTreeSequences->expandAll();
     m_pTreeSets->resizeColumnToContents(0);
     showSetStates();
 }
 
 void COutletSetsWidget::showSetStates()
 {
+    bool bRunning = false;
     for (int i = 0; m_pControl && i < m_pTreeSets->topLevelItemCount(); ++i) {
         QTreeWidgetItem* pItem = m_pTreeSets->topLevelItem(i);
         pItem->setText(1, m_pControl->setState(pItem->text(0)));
+        bRunning = bRunning || !pItem->text(1).isEmpty();
     }
+    bRunning ? m_timerStates.start() : m_timerStates.stop();
     updateButtons();
 }
 

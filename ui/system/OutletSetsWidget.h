@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QTimer>
 #include <QWidget>
 
 class COutletSetControl;
@@ -71,4 +72,5 @@ private:
     QPushButton* m_pButtonRemoveSequence = nullptr;
     QPushButton* m_pButtonRunSequence = nullptr;
     CSequenceProgressWidget* m_pProgress = nullptr;
+    QTimer m_timerStates; // counts a running set's seconds down between its changes
 };

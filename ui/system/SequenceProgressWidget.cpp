@@ -22,8 +22,9 @@ CSequenceProgressWidget::CSequenceProgressWidget(QWidget* parent) : QWidget(pare
     m_pTreeSteps->setObjectName(QStringLiteral("TreeSequenceSteps"));
     m_pTreeSteps->setRootIsDecorated(false);
     m_pTreeSteps->setColumnCount(2);
-    m_pTreeSteps->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    m_pTreeSteps->header()->setStretchLastSection(true);
+    m_pTreeSteps->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_pTreeSteps->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_pTreeSteps->header()->setStretchLastSection(false);
     m_pButtonPause = new QPushButton(this);
     m_pButtonPause->setObjectName(QStringLiteral("ButtonPause"));
     m_pButtonResume = new QPushButton(this);
