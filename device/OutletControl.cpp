@@ -238,7 +238,7 @@ COutletControl::Refusal COutletControl::switchOutlet(CPdu* pPdu, int iOutlet, bo
     }
     // A cycle owns its outlet until it ends; a click in between would be undone by its "on".
     const Cycle* pCycle = cycle(pPdu, iOutlet);
-    if (pCycle && pCycle->rules.phase() != COutletCycle::Failed) {
+    if ((pCycle && pCycle->rules.phase() != COutletCycle::Failed) || m_pSets->isOutletBusy(pPdu, iOutlet)) {
         report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: cycle running"));
         return RefusedBusy;
     }
@@ -266,7 +266,8 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
         return RefusedProtected;
     }
     const int iIndex = indexOf(pPdu, iOutlet);
-    if (iIndex >= 0 && m_listCycles.at(iIndex).rules.phase() != COutletCycle::Failed) {
+    if ((iIndex >= 0 && m_listCycles.at(iIndex).rules.phase() != COutletCycle::Failed) ||
+        m_pSets->isOutletBusy(pPdu, iOutlet)) {
         report(pPdu, iOutlet, HistoryEvent::OutletRefused, strWhat, QStringLiteral("refused: cycle running"));
         return RefusedBusy;
     }

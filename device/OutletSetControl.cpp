@@ -92,6 +92,17 @@ QString COutletSetControl::stepText(const SequenceStep& step, const QHash<QStrin
     return QStringLiteral("%1 %2").arg(strTarget, strState);
 }
 
+bool COutletSetControl::isOutletBusy(CPdu* pPdu, int iOutlet) const
+{
+    const qint64 iNow = Clock::elapsedMs();
+    for (auto it = m_hashMembers.constFind(pPdu); it != m_hashMembers.constEnd() && it.key() == pPdu; ++it)
+        for (int i = 0; i < (*it)->listRefs.size(); ++i)
+            if ((*it)->listPdu.at(i) == pPdu && (*it)->listRefs.at(i).iOutlet == iOutlet &&
+                !(*it)->isOver(iNow))
+                return true;
+    return false;
+}
+
 bool COutletSetControl::isSetRunning(const QString& strSet) const
 {
     const qint64 iNow = Clock::elapsedMs();
@@ -607,10 +618,11 @@ void COutletSetControl::sequenceChanged()
         m_view.iSecondsLeft = rules.secondsLeft(iNow);
         switch (rules.phase()) {
         case CSequenceRun::Switching:
-            m_view.state = SequenceView::Switching;
-            break;
         case CSequenceRun::Waiting:
-            m_view.state = rules.isPaused() ? SequenceView::Paused : SequenceView::Waiting;
+            // A step already switching finishes while paused; its wait is what stays frozen.
+            m_view.state = rules.isPaused()                           ? SequenceView::Paused
+                           : rules.phase() == CSequenceRun::Switching ? SequenceView::Switching
+                                                                      : SequenceView::Waiting;
             break;
         case CSequenceRun::Completed:
             m_view.state = SequenceView::Completed;

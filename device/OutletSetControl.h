@@ -75,6 +75,8 @@ public:
     // Brings every outlet of the set's running operation back on.
     void cancelSet(const QString& strSet);
     bool isSetRunning(const QString& strSet) const;
+    // Whether a running set operation or sequence step switches this outlet (by the PDU's own index).
+    bool isOutletBusy(CPdu* pPdu, int iOutlet) const;
     // The running operation of a set as the operator reads it; empty when none runs.
     QString setState(const QString& strSet) const;
 

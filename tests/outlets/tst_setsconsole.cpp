@@ -135,6 +135,22 @@ private slots:
                  2);
     }
 
+    // Killed while both cords are off: the next start finds the cycle in the journal and brings both on.
+    void killedMidSetCycleCompletes()
+    {
+        QProcess* pFirst =
+            m_consoles.start({QStringLiteral("set"), QStringLiteral("db-07"), QStringLiteral("10")});
+        QVERIFY(started(pFirst));
+        QTRY_VERIFY_WITH_TIMEOUT(!simOn(1, 3) && !simOn(2, 3), 10000);
+        pFirst->kill();
+        QVERIFY(pFirst->waitForFinished(5000));
+        QProcess* pSecond = m_consoles.start({});
+        QTRY_VERIFY_WITH_TIMEOUT(simOn(1, 3) && simOn(2, 3), 60000);
+        // Over once the console has seen both on: the journal is empty then.
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(COutletControl::defaultJournalPath()), 10000);
+        terminate(pSecond);
+    }
+
     // Killed while the first step's wait runs: the next start says where the sequence stopped and does
     // not go on; the outlet of the second step is never touched.
     void killedMidSequenceReported()
