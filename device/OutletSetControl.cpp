@@ -263,7 +263,7 @@ COutletSetControl::Result COutletSetControl::start(const QString& strName, const
         if (m_pControl->isProtected(p->listPdu.at(i), listRefs.at(i).iOutlet))
             m_pControl->recordOverride(p->listPdu.at(i), listRefs.at(i).iOutlet,
                                        QStringLiteral("%1 %2").arg(strName, operationText(op)),
-                                       QStringLiteral("by the operator of this console"));
+                                       QStringLiteral("confirmed by the operator"));
     if (p->pCycle) {
         sendAll(*p, p->pCycle->start(iNow));
         report(*p, HistoryEvent::CycleStarted,
@@ -414,9 +414,10 @@ void COutletSetControl::drive(Run& run, qint64 iNowMs)
         if (run.listShown.at(i))
             continue;
         bAll = false;
-        if (iNowMs - run.listSentMs.at(i) < run.listGateMs.at(i) || !run.listPdu.at(i))
+        if (iNowMs - run.listSentMs.at(i) < run.listGateMs.at(i))
             continue;
-        if (run.listTries.at(i) >= COutletCycle::kOffTries) {
+        // A PDU gone from the room will not show it either.
+        if (run.listTries.at(i) >= COutletCycle::kOffTries || !run.listPdu.at(i)) {
             run.bFailed = true;
             continue;
         }
