@@ -146,7 +146,7 @@ private slots:
             QCOMPARE(pTree->topLevelItemCount(), 3);
             QVERIFY(pTree->topLevelItem(0)->text(0).contains(QStringLiteral("rack-a (10.200.1.1)")));
             QTreeWidgetItem* pGone = pTree->topLevelItem(2);
-            QCOMPARE(pGone->text(1), QStringLiteral("0250440000AA"));
+            QCOMPARE(pGone->text(1), QStringLiteral("02:50:44:00:00:AA"));
             pGone->child(0)->setCheckState(0, Qt::Unchecked);
             pTree->topLevelItem(1)->child(6)->setCheckState(0, Qt::Checked);
             pDialog->accept();

@@ -40,7 +40,7 @@ COutletSetDialog::COutletSetDialog(QWidget* parent, const OutletSet& set, SaveHa
     m_pTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_pTree->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_pTree->header()->setStretchLastSection(false);
-    m_pTree->setMinimumSize(520, 360);
+    m_pTree->setMinimumSize(520, 440);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     pButtons->setObjectName(QStringLiteral("ButtonBox"));
     connect(pButtons, &QDialogButtonBox::accepted, this, &COutletSetDialog::accept);
@@ -83,7 +83,10 @@ void COutletSetDialog::fill(const OutletSet& set)
             continue;
         QTreeWidgetItem*& pDevice = mapAbsent[ref.strMac];
         if (!pDevice) {
-            pDevice = new QTreeWidgetItem(m_pTree, {tr("PDU not in the room"), ref.strMac});
+            QString strMac = ref.strMac;
+            for (int i = 10; i > 0; i -= 2)
+                strMac.insert(i, QLatin1Char(':'));
+            pDevice = new QTreeWidgetItem(m_pTree, {tr("PDU not in the room"), strMac});
             pDevice->setData(0, Qt::UserRole, ref.strMac);
             pDevice->setExpanded(true);
         }
