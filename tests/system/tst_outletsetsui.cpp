@@ -159,6 +159,35 @@ private slots:
         QVERIFY(m_listPrompts.isEmpty());
     }
 
+    // A new sequence's steps are stored in the order the editor shows them, a set by name and an outlet by
+    // MAC/outlet.
+    void sequenceEditorStoresSteps()
+    {
+        QTimer::singleShot(0, this, [] {
+            auto* pDialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            QVERIFY(pDialog);
+            pDialog->findChild<QLineEdit*>(QStringLiteral("EditSequenceName"))
+                ->setText(QStringLiteral("night"));
+            auto* pTable = pDialog->findChild<QTableWidget*>(QStringLiteral("TableSteps"));
+            for (const char* pszButton : {"ButtonAddStep", "ButtonAddStep", "ButtonStepUp"})
+                pDialog->findChild<QPushButton*>(QLatin1String(pszButton))->click();
+            auto* pTarget = qobject_cast<QComboBox*>(pTable->cellWidget(0, 0));
+            pTarget->setCurrentIndex(pTarget->findData(QStringLiteral("025044000002/5")));
+            qobject_cast<QComboBox*>(pTable->cellWidget(0, 1))->setCurrentIndex(1);
+            qobject_cast<QSpinBox*>(pTable->cellWidget(0, 2))->setValue(30);
+            pDialog->accept();
+        });
+        click("ButtonNewSequence");
+        QVERIFY2(m_listPrompts.isEmpty(), qPrintable(m_listPrompts.join(u'|')));
+        QVERIFY(m_pControl->outletSets()->reload());
+        const QList<SequenceStep> listSteps =
+            m_pControl->outletSets()->file().data().mapSequences.value(QStringLiteral("night")).listSteps;
+        QCOMPARE(listSteps.size(), 2);
+        QCOMPARE(listSteps.at(0).outlet, (OutletRef{QStringLiteral("025044000002"), 5}));
+        QVERIFY(!listSteps.at(0).bOn && listSteps.at(0).iWaitSecs == 30);
+        QVERIFY(listSteps.at(1).strSet == QLatin1String("db-07") && listSteps.at(1).bOn);
+    }
+
     // Refused before anything is sent, the operator told why; a protected outlet goes off only with the
     // override, which is on record.
     void setRefusals_data()
