@@ -33,6 +33,7 @@ struct COutletSetControl::Run
     bool bFailed = false;
     bool bDone = false;
     bool bOfSequence = false;
+    bool bFailReported = false;
     bool bAdopted = false; // found in the journal, waiting for its PDUs
     COutletCycle::Phase reported = COutletCycle::WaitingOff;
 
@@ -376,6 +377,17 @@ void COutletSetControl::drive(Run& run, qint64 iNowMs)
             if (run.listPdu.at(i))
                 run.pCycle->heard(i, run.listPdu.at(i)->iLastRcvMsecs);
         sendAll(run, run.pCycle->tick(iNowMs));
+        // Said when it fails, not once the power is back: an outlet that never shows on again must not
+        // hide the failure.
+        if (run.pCycle->isFailed() && !run.bFailReported) {
+            run.bFailReported = true;
+            QStringList listNotOff;
+            for (int i : run.pCycle->notOff())
+                listNotOff << run.listRefs.at(i).text();
+            report(run, HistoryEvent::CycleFailed,
+                   QStringLiteral("did not switch off: %1; on sent to every outlet that went off")
+                       .arg(listNotOff.join(QStringLiteral(", "))));
+        }
         const COutletCycle::Phase phase = run.pCycle->phase();
         if (phase == run.reported)
             return;
@@ -388,15 +400,10 @@ void COutletSetControl::drive(Run& run, qint64 iNowMs)
             report(run, HistoryEvent::CycleCompleted,
                    QStringLiteral("completed: every outlet seen off, then on"));
             break;
-        case COutletCycle::Failed: {
-            QStringList listNotOff;
-            for (int i : run.pCycle->notOff())
-                listNotOff << run.listRefs.at(i).text();
-            report(run, HistoryEvent::CycleFailed,
-                   QStringLiteral("did not switch off: %1; every outlet that went off switched back on")
-                       .arg(listNotOff.join(QStringLiteral(", "))));
+        case COutletCycle::Failed:
+            report(run, HistoryEvent::OutletCycled,
+                   QStringLiteral("failed cycle over: every outlet seen on"));
             break;
-        }
         case COutletCycle::Cancelled:
             report(run, HistoryEvent::CycleCancelled, QStringLiteral("cancelled: every outlet on"));
             break;

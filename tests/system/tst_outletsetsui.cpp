@@ -1,4 +1,5 @@
 #include "common/Clock.h"
+#include "common/HistoryEvent.h"
 #include "device/OutletControl.h"
 #include "device/OutletSetControl.h"
 #include "device/Pdu.h"
@@ -228,6 +229,26 @@ private slots:
             return op.iOutlet == 3 && op.strResult.startsWith(QLatin1String("protection overridden"));
         });
         QCOMPARE(bOnRecord, iSent > 0);
+    }
+
+    // One cord deaf to "off": no "on" to either before both were seen off; the cycle fails, the outlet that
+    // went off comes back on, and the event log names the one that did not.
+    void deafCordFailsTheCycle()
+    {
+        select("TreeSets", QStringLiteral("db-07"));
+        click("ButtonSetCycle");
+        QVERIFY(
+            child<QTreeWidget>("TreeSets")->topLevelItem(0)->text(1).startsWith(QLatin1String("cycling")));
+        answer(pdu(0), 0xfb);
+        advance(60000);
+        // Its "on" goes again while it still shows off.
+        QCOMPARE(sent(pdu(0)).mid(0, 2), (QStringList{"off3", "on3"}));
+        QCOMPARE(sent(pdu(0)).count(QStringLiteral("off3")), 1);
+        QVERIFY(!sent(pdu(1)).contains(QLatin1String("on3")));
+        QVERIFY(std::any_of(m_listOps.begin(), m_listOps.end(), [](const OutletOperation& op) {
+            return op.iKind == HistoryEvent::CycleFailed &&
+                   op.strResult.contains(QLatin1String("025044000002/3"));
+        }));
     }
 
     // A sequence as the operator follows it: which step, what is next and when; a pause freezes the
