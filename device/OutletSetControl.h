@@ -2,6 +2,7 @@
 
 #include "device/OutletSetCycle.h"
 #include "device/OutletSets.h"
+#include "device/SequenceRun.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -104,8 +105,42 @@ signals:
     void signalSequenceChanged();
 
 private:
-    struct Run;
-    struct Sequence;
+    // One operation on the outlets of a set (or of one outlet, a sequence's step): a cycle by the set's
+    // rules, or a switch on or off that is done once every outlet shows it.
+    struct Run
+    {
+        QString strName; // the set's, or "MAC/outlet" for a single outlet
+        Operation op = SwitchOn;
+        QList<OutletRef> listRefs;
+        QList<QPointer<CPdu>> listPdu;
+        QList<qint64> listFedMs;
+        std::unique_ptr<COutletSetCycle> pCycle;
+        qint64 iOnDueEpochMs = 0; // wall clock, for the journal only
+        // A switch: per outlet whether it showed the state, when the frame last went out and how often.
+        QList<bool> listShown;
+        QList<qint64> listSentMs;
+        QList<int> listTries;
+        QList<int> listGateMs;
+        bool bFailed = false;
+        bool bDone = false;
+        bool bOfSequence = false;
+        bool bFailReported = false;
+        bool bAdopted = false; // found in the journal, waiting for its PDUs
+        COutletCycle::Phase reported = COutletCycle::WaitingOff;
+
+        bool isOver(qint64 iNowMs) const { return pCycle ? pCycle->isOver(iNowMs) : (bDone || bFailed); }
+        bool bOn() const { return op == SwitchOn; }
+    };
+
+    // The sequence being run: its steps as they were when it started, and the step's own run.
+    struct Sequence
+    {
+        std::unique_ptr<CSequenceRun> pRules;
+        Run* pStep = nullptr; // the current step's switching
+        bool bOverride = false;
+    };
+    static QString operationText(Operation op);
+    static QString pduText(const CPdu* pPdu);
     Result start(const QString& strName, const QList<OutletRef>& listOutlets, Operation op, int iDelay,
                  bool bOverride, QString* pWhy, Run** ppRun, bool bOfSequence = false);
     bool resolve(const QList<OutletRef>& listRefs, QList<QPointer<CPdu>>* pList, QString* pWhy) const;
