@@ -195,6 +195,13 @@ int runSequence(CtlContext& ctx, const COutletSets& sets, const OutletSequence& 
                               .arg(iStep + 1)
                               .arg(run.stepCount())
                               .arg(what(iStep)));
+            // An outlet off before an "off" step was not switched off by this run: not brought back.
+            QList<OutletRef> listAlreadyOff;
+            for (const OutletRef& ref : run.outletsOf(iStep))
+                if (!(mapPdus.value(ref.strMac)->info.outletStatus & (1u << (ref.iOutlet - 1))))
+                    listAlreadyOff << ref;
+            if (!run.step(iStep).bOn)
+                run.noteAlreadyOff(iStep, listAlreadyOff);
             QStringList listNotShown;
             if (switchAndConfirm(
                     ctx, switchesOf(run.outletsOf(iStep), mapPdus), run.step(iStep).bOn, -1,
