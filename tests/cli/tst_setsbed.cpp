@@ -238,6 +238,9 @@ private slots:
         QProcess process;
         process.start(ctlPath(), {"sequence", "run", "evening"});
         QTRY_VERIFY_WITH_TIMEOUT(!(outlets(1) & 0x08) && !(outlets(2) & 0x08), 20000);
+        const Run twice = ctl({"sequence", "run", "evening"});
+        QVERIFY2(twice.iExit == int(kExitFailure) && twice.strErr.contains(QLatin1String("already running")),
+                 "a second run of a running sequence was not refused");
         process.kill();
         QVERIFY(process.waitForFinished());
         const Run list = ctl({"sequence", "list"});
