@@ -4,13 +4,13 @@
 #include "cli/CtlText.h"
 #include "common/Clock.h"
 #include "common/UnixSignals.h"
+#include "device/LockedFile.h"
 #include "device/SequenceRun.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <cerrno>
@@ -30,8 +30,9 @@ QString journalPath()
 
 QJsonObject readJournal()
 {
-    QFile file(journalPath());
-    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    QByteArray baText;
+    return LockedFile::read(journalPath(), &baText, nullptr) ? QJsonDocument::fromJson(baText).object()
+                                                             : QJsonObject();
 }
 
 bool isRunningState(const QString& strState)
@@ -39,13 +40,21 @@ bool isRunningState(const QString& strState)
     return strState == QLatin1String("switching") || strState == QLatin1String("waiting");
 }
 
+// The process of a run that is still going, or 0.
+qint64 runningPid(const QJsonObject& rec)
+{
+    const qint64 iPid = rec.value(QStringLiteral("pid")).toInt();
+    const bool bAlive = iPid > 0 && (::kill(pid_t(iPid), 0) == 0 || errno == EPERM);
+    return bAlive && isRunningState(rec.value(QStringLiteral("state")).toString()) ? iPid : 0;
+}
+
 // The record of a run that did not end by itself, for a person; empty when the last run ended.
 QString stoppedText(const QJsonObject& rec)
 {
     if (!isRunningState(rec.value(QStringLiteral("state")).toString()))
         return QString();
-    const qint64 iPid = rec.value(QStringLiteral("pid")).toInt();
-    const bool bAlive = iPid > 0 && (::kill(pid_t(iPid), 0) == 0 || errno == EPERM);
+    const qint64 iPid = runningPid(rec);
+    const bool bAlive = iPid != 0;
     const QString strWhere = RackmindCtl::tr("step %1 of %2 (%3)")
                                  .arg(rec.value(QStringLiteral("step")).toInt())
                                  .arg(rec.value(QStringLiteral("steps")).toInt())
@@ -63,27 +72,46 @@ public:
     // False when it cannot be written: a run nobody could trace after a kill is not started.
     bool write(int iStep, const QString& strWhat, const QString& strState, const QString& strWhy = QString())
     {
-        QJsonObject all = readJournal();
         const QString strNow = Clock::now().toString(Qt::ISODate);
         if (m_strStarted.isEmpty())
             m_strStarted = strNow;
-        all.insert(m_strName, QJsonObject{{QStringLiteral("step"), iStep + 1},
-                                          {QStringLiteral("steps"), m_iSteps},
-                                          {QStringLiteral("what"), strWhat},
-                                          {QStringLiteral("state"), strState},
-                                          {QStringLiteral("why"), strWhy},
-                                          {QStringLiteral("started"), m_strStarted},
-                                          {QStringLiteral("updated"), strNow},
-                                          {QStringLiteral("pid"), qint64(::getpid())}});
+        const QJsonObject rec{
+            {QStringLiteral("step"), iStep + 1}, {QStringLiteral("steps"), m_iSteps},
+            {QStringLiteral("what"), strWhat},   {QStringLiteral("state"), strState},
+            {QStringLiteral("why"), strWhy},     {QStringLiteral("started"), m_strStarted},
+            {QStringLiteral("updated"), strNow}, {QStringLiteral("pid"), qint64(::getpid())}};
         QDir().mkpath(QFileInfo(journalPath()).absolutePath());
-        QSaveFile file(journalPath());
-        return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(all).toJson()) > 0 &&
-               file.commit();
+        // Under the file's lock: runs of other sequences at the same time keep their records.
+        return LockedFile::change(
+            journalPath(),
+            [&](QByteArray& baText, QString* pWhy) {
+                QJsonObject all = QJsonDocument::fromJson(baText).object();
+                // Claimed under the lock: two runs of one sequence at once would switch against each other.
+                const qint64 iOther = runningPid(all.value(m_strName).toObject());
+                if (m_bFirst && iOther != 0 && iOther != ::getpid()) {
+                    *pWhy =
+                        RackmindCtl::tr("sequence %1 is already running (pid %2)").arg(m_strName).arg(iOther);
+                    m_bTaken = true;
+                    return false;
+                }
+                m_bFirst = false;
+                all.insert(m_strName, rec);
+                baText = QJsonDocument(all).toJson();
+                return true;
+            },
+            &m_strWhy);
     }
+
+    // Why the last write failed; taken: another run of the sequence holds it.
+    const QString& why() const { return m_strWhy; }
+    bool isTaken() const { return m_bTaken; }
 
 private:
     QString m_strName;
     int m_iSteps;
+    bool m_bFirst = true;
+    bool m_bTaken = false;
+    QString m_strWhy;
     QString m_strStarted;
 };
 
@@ -185,7 +213,10 @@ int runSequence(CtlContext& ctx, const COutletSets& sets, const OutletSequence& 
     int iStep = run.start(Clock::elapsedMs());
     if (!journal.write(0, what(0), QStringLiteral("switching"))) {
         *ctx.pErr << "rackmind-ctl: "
-                  << RackmindCtl::tr("cannot write %1; nothing was switched").arg(journalPath()) << '\n';
+                  << (journal.isTaken()
+                          ? RackmindCtl::tr("%1; nothing was switched").arg(journal.why())
+                          : RackmindCtl::tr("cannot write %1; nothing was switched").arg(journal.why()))
+                  << '\n';
         return kExitFailure;
     }
     while (!run.isOver() && !bInterrupted) {
@@ -195,6 +226,13 @@ int runSequence(CtlContext& ctx, const COutletSets& sets, const OutletSequence& 
                               .arg(iStep + 1)
                               .arg(run.stepCount())
                               .arg(what(iStep)));
+            // An outlet off before an "off" step was not switched off by this run: not brought back.
+            QList<OutletRef> listAlreadyOff;
+            for (const OutletRef& ref : run.outletsOf(iStep))
+                if (!(mapPdus.value(ref.strMac)->info.outletStatus & (1u << (ref.iOutlet - 1))))
+                    listAlreadyOff << ref;
+            if (!run.step(iStep).bOn)
+                run.noteAlreadyOff(iStep, listAlreadyOff);
             QStringList listNotShown;
             if (switchAndConfirm(
                     ctx, switchesOf(run.outletsOf(iStep), mapPdus), run.step(iStep).bOn, -1,
@@ -332,6 +370,14 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
         for (int i = 0; i < run.stepCount(); ++i)
             *ctx.pOut << stepLine(run, i) << '\n';
         return kExitOk;
+    }
+    if (const qint64 iPid = runningPid(rec); iPid != 0 && !opt.bDryRun) {
+        *ctx.pErr
+            << "rackmind-ctl: "
+            << RackmindCtl::tr("%1; nothing was switched")
+                   .arg(RackmindCtl::tr("sequence %1 is already running (pid %2)").arg(strName).arg(iPid))
+            << '\n';
+        return kExitFailure;
     }
     const QString strStopped = stoppedText(rec);
     if (!strStopped.isEmpty())

@@ -99,7 +99,7 @@ QList<OutletRef> CSequenceRun::switchedOff() const
     for (int i = 0; i <= m_iStep && i < m_listSteps.size(); ++i)
         for (const OutletRef& ref : m_listOutlets.at(i)) {
             list.removeAll(ref);
-            if (!m_listSteps.at(i).bOn)
+            if (!m_listSteps.at(i).bOn && !m_mapAlreadyOff.value(i).contains(ref))
                 list << ref;
         }
     return list;

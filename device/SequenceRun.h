@@ -3,6 +3,7 @@
 #include "device/OutletSets.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 
 // The rules of running one sequence: one step at a time, each switching its outlets and waiting until
@@ -51,6 +52,12 @@ public:
     qint64 dueMs() const { return m_iDueMs; }
     // Whole seconds of the wait still left (frozen while paused).
     int secondsLeft(qint64 iNowMs) const;
+    // Outlets of an "off" step that already showed off before its frames went out: the sequence did not
+    // take their power, and gives none back.
+    void noteAlreadyOff(int iStep, const QList<OutletRef>& listOutlets)
+    {
+        m_mapAlreadyOff[iStep] += listOutlets;
+    }
     // What the steps begun so far switched off and no later step switched on again: all a cancel or
     // an interrupted run may bring back.
     QList<OutletRef> switchedOff() const;
@@ -61,6 +68,7 @@ private:
     QString m_strName;
     QList<SequenceStep> m_listSteps;
     QList<QList<OutletRef>> m_listOutlets;
+    QMap<int, QList<OutletRef>> m_mapAlreadyOff;
     Phase m_phase = NotStarted;
     int m_iStep = -1;
     qint64 m_iDueMs = 0;

@@ -2660,6 +2660,14 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>然后等待 %1 秒</translation>
     </message>
     <message>
+        <source>sequence %1 is already running (pid %2)</source>
+        <translation>序列 %1 已在运行（进程 %2）</translation>
+    </message>
+    <message>
+        <source>%1; nothing was switched</source>
+        <translation>%1；未切换任何插座</translation>
+    </message>
+    <message>
         <source>cannot write %1; nothing was switched</source>
         <translation>无法写入 %1；未切换任何插座</translation>
     </message>

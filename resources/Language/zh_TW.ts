@@ -2660,6 +2660,14 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>然後等待 %1 秒</translation>
     </message>
     <message>
+        <source>sequence %1 is already running (pid %2)</source>
+        <translation>序列 %1 已在執行（程序 %2）</translation>
+    </message>
+    <message>
+        <source>%1; nothing was switched</source>
+        <translation>%1；未切換任何插座</translation>
+    </message>
+    <message>
         <source>cannot write %1; nothing was switched</source>
         <translation>無法寫入 %1；未切換任何插座</translation>
     </message>

@@ -91,8 +91,8 @@ private slots:
     }
 
     // Steps: set "pair" off then wait 2 s, outlet C on then no wait, set "pair" on then wait 3 s. Events:
-    // "+ms", "s" the step showed its state, "f" it failed, "p"/"r" pause and resume, "c" cancel.
-    // Begun steps are "ms:step".
+    // "+ms", "s" the step showed its state, "o" its outlets were off already, "f" it failed, "p"/"r" pause
+    // and resume, "c" cancel. Begun steps are "ms:step".
     void sequence_data()
     {
         QTest::addColumn<SequenceRow>("row");
@@ -110,6 +110,8 @@ private slots:
             CSequenceRun::Switching, 2);
         row("a failed step stops it there", "+100 s +2000 f +10000", "0:1 2100:2", CSequenceRun::Failed, 2);
         row("cancel stops further steps", "+100 s +1000 c +5000", "0:1", CSequenceRun::Cancelled, 2);
+        row("already off before its step: not brought back", "+100 o s +2000 c", "0:1 2100:2",
+            CSequenceRun::Cancelled, 0);
         row("what a later step switched on is not brought back", "+100 s +2000 s s +100 c",
             "0:1 2100:2 2100:3", CSequenceRun::Cancelled, 0);
     }
@@ -147,6 +149,8 @@ private slots:
                 note(run.stepShown(iNow));
             } else if (str == QLatin1String("f")) {
                 run.stepFailed(QStringLiteral("did not show"));
+            } else if (str == QLatin1String("o")) {
+                run.noteAlreadyOff(run.currentStep(), run.outletsOf(run.currentStep()));
             } else if (str == QLatin1String("p")) {
                 run.pause(iNow);
             } else if (str == QLatin1String("r")) {
