@@ -92,6 +92,13 @@ void COutletSetControl::beginStep(int iStep)
         reportSequence(HistoryEvent::CycleFailed,
                        QStringLiteral("step %1 refused: %2").arg(iStep + 1).arg(strWhy));
     }
+    // What already showed off before this step's "off" was not the sequence's doing: a cancel leaves it off.
+    QList<OutletRef> listAlreadyOff;
+    for (int i = 0; pRun && !step.bOn && i < listRefs.size(); ++i)
+        if (!((pRun->listPdu.at(i)->stInfo.outletStatus >> (listRefs.at(i).iOutlet - 1)) & 0x01))
+            listAlreadyOff << listRefs.at(i);
+    if (!listAlreadyOff.isEmpty())
+        rules.noteAlreadyOff(iStep, listAlreadyOff);
     m_pSequence->pStep = pRun;
     m_pControl->writeJournal();
     sequenceChanged();
