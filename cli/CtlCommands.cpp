@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <limits>
 #include <unistd.h>
 #include <vector>
@@ -46,97 +47,12 @@ void sayNothingAnswered(CtlContext& ctx)
               << '\n';
 }
 
-// Finds the PDU meant by strPdu once it has sent what fnReady needs. An exit code on failure.
-int findPdu(CtlContext& ctx, const QString& strPdu, quint32 uiNeeded, const CtlPdu** ppPdu)
-{
-    QElapsedTimer clock;
-    clock.start();
-    QStringList listMatches;
-    // A name, MAC or reported address may belong to several PDUs, one of them slow: the query goes out
-    // twice and every PDU gets a whole round to answer each before one is taken.
-    const int iWait = ctx.iWaitMsecs;
-    ctx.iWaitMsecs = qMax(iWait, kLookupMsecs);
-    discover(ctx, [&]() {
-        const CtlPdu* pPdu = resolvePdu(ctx.pLink->found(), strPdu, &listMatches);
-        return clock.elapsed() >= kLookupMsecs && pPdu && (pPdu->uiSeen & uiNeeded) == uiNeeded;
-    });
-    ctx.iWaitMsecs = iWait;
-    *ppPdu = resolvePdu(ctx.pLink->found(), strPdu, &listMatches);
-    if (*ppPdu)
-        return kExitOk;
-    if (!listMatches.isEmpty()) {
-        *ctx.pErr << "rackmind-ctl: "
-                  << RackmindCtl::tr("\"%1\" matches %2 PDUs; give the address one answers from:")
-                         .arg(strPdu)
-                         .arg(listMatches.size())
-                  << '\n';
-        for (const QString& str : qAsConst(listMatches))
-            *ctx.pErr << "  " << str << '\n';
-        return kExitUsage;
-    }
-    if (ctx.pLink->found().isEmpty())
-        sayNothingAnswered(ctx);
-    else
-        *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("no PDU \"%1\" answered").arg(strPdu) << '\n';
-    return kExitNotFound;
-}
-
-quint32 bits(std::initializer_list<quint8> cmds)
-{
-    quint32 ui = 0;
-    for (quint8 cmd : cmds)
-        ui |= 1u << cmd;
-    return ui;
-}
-
 quint8 maskOf(const QList<int>& listOutlets)
 {
     quint8 mask = 0;
     for (int i : listOutlets)
         mask |= quint8(1u << (i - 1));
     return mask;
-}
-
-// Switches the outlets and waits until a status reply shows all of them so. The switch is sent again
-// when a reply still disagrees after the outlet's own delay has passed (a lost frame, not a slow one).
-bool switchAndConfirm(CtlContext& ctx, const CtlPdu& pdu, const QList<int>& listOutlets, bool bOn,
-                      int iTimeoutMsecs)
-{
-    const quint8 mask = maskOf(listOutlets);
-    int iDelaySecs = 0;
-    for (int i : listOutlets)
-        iDelaySecs =
-            qMax(iDelaySecs, int(bOn ? pdu.info.outletOpenDelay[i - 1] : pdu.info.outletCloseDelay[i - 1]));
-    const int iTimeout = iTimeoutMsecs >= 0 ? iTimeoutMsecs : iDelaySecs * 1000 + kConfirmMarginMsecs;
-    const auto sendAll = [&]() {
-        for (int i : listOutlets)
-            if (bool(pdu.info.outletStatus & (1u << (i - 1))) != bOn)
-                ctx.pLink->sendTo(pdu, buildOutletSwitchFrame(i, bOn));
-    };
-    const auto shown = [&]() { return (pdu.info.outletStatus & mask) == (bOn ? mask : 0); };
-    for (int i : listOutlets)
-        ctx.pLink->sendTo(pdu, buildOutletSwitchFrame(i, bOn));
-    // Only a status reply that left the PDU after the switch counts.
-    const qint64 iStampAtSend = pdu.iStatusStamp;
-    QElapsedTimer sinceSend;
-    sinceSend.start();
-    return ctx.pLink->waitUntil([&]() { return pdu.iStatusStamp > iStampAtSend && shown(); }, iTimeout,
-                                kStatusPollMsecs,
-                                [&]() {
-                                    if (sinceSend.elapsed() >= iDelaySecs * 1000 + 2000) {
-                                        sendAll();
-                                        sinceSend.restart();
-                                    }
-                                    ctx.pLink->query(pdu, kCmdStatus);
-                                });
-}
-
-// What a cycle waits for, on a terminal only: scripts read stderr for errors, not for progress.
-void progress(CtlContext& ctx, const QString& strText)
-{
-    static const bool s_bTty = ::isatty(STDERR_FILENO);
-    if (s_bTty)
-        *ctx.pErr << '\r' << strText << "\x1b[K" << Qt::flush;
 }
 
 // A power cycle by the same rules as the console's: the "on" only after a reply showed the outlet off,
@@ -182,11 +98,7 @@ int runCycle(CtlContext& ctx, const CtlPdu& pdu, const CtlOutletRequest& req)
     };
     const auto step = [&]() {
         iNow = Clock::elapsedMs();
-        if (bInterrupted && !bCancelSent) {
-            bCancelSent = true;
-            progress(ctx, QString());
-            *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("interrupted: switching the outlets back on")
-                      << '\n';
+        if (firstInterrupt(ctx, bInterrupted, &bCancelSent)) {
             for (size_t i = 0; i < cycles.size(); ++i)
                 send(i, cycles[i].cancel(iNow));
         }
@@ -244,6 +156,209 @@ int runCycle(CtlContext& ctx, const CtlPdu& pdu, const CtlOutletRequest& req)
 
 } // namespace
 
+quint32 bits(std::initializer_list<quint8> cmds)
+{
+    quint32 ui = 0;
+    for (quint8 cmd : cmds)
+        ui |= 1u << cmd;
+    return ui;
+}
+
+int findPdus(CtlContext& ctx, const QStringList& listPdus, quint32 uiNeeded, QList<const CtlPdu*>* pList)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QList<QStringList> listMatches;
+    const auto resolveAll = [&]() {
+        pList->clear();
+        listMatches.clear();
+        for (const QString& strPdu : listPdus) {
+            listMatches.append(QStringList());
+            pList->append(resolvePdu(ctx.pLink->found(), strPdu, &listMatches.last()));
+        }
+    };
+    // A name, MAC or reported address may belong to several PDUs, one of them slow: the query goes out
+    // twice and every PDU gets a whole round to answer each before one is taken.
+    const int iWait = ctx.iWaitMsecs;
+    ctx.iWaitMsecs = qMax(iWait, kLookupMsecs);
+    discover(ctx, [&]() {
+        resolveAll();
+        return clock.elapsed() >= kLookupMsecs &&
+               std::all_of(pList->begin(), pList->end(),
+                           [&](const CtlPdu* p) { return p && (p->uiSeen & uiNeeded) == uiNeeded; });
+    });
+    ctx.iWaitMsecs = iWait;
+    resolveAll();
+    int iExit = kExitOk;
+    for (int i = 0; i < listPdus.size(); ++i) {
+        const QString& strPdu = listPdus.at(i);
+        if (pList->at(i))
+            continue;
+        if (!listMatches.at(i).isEmpty()) {
+            *ctx.pErr << "rackmind-ctl: "
+                      << RackmindCtl::tr("\"%1\" matches %2 PDUs; give the address one answers from:")
+                             .arg(strPdu)
+                             .arg(listMatches.at(i).size())
+                      << '\n';
+            for (const QString& str : listMatches.at(i))
+                *ctx.pErr << "  " << str << '\n';
+            iExit = kExitUsage;
+            continue;
+        }
+        if (ctx.pLink->found().isEmpty())
+            sayNothingAnswered(ctx);
+        else
+            *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("no PDU \"%1\" answered").arg(strPdu) << '\n';
+        if (iExit == kExitOk)
+            iExit = kExitNotFound;
+        if (ctx.pLink->found().isEmpty())
+            break;
+    }
+    return iExit;
+}
+
+int findPdu(CtlContext& ctx, const QString& strPdu, quint32 uiNeeded, const CtlPdu** ppPdu)
+{
+    QList<const CtlPdu*> list;
+    const int iExit = findPdus(ctx, {strPdu}, uiNeeded, &list);
+    *ppPdu = list.value(0);
+    return iExit;
+}
+
+bool switchAndConfirm(CtlContext& ctx, const QList<CtlSwitch>& listSwitches, bool bOn, int iTimeoutMsecs,
+                      const std::function<bool()>& fnStop, QStringList* pNotShown)
+{
+    struct Target
+    {
+        const CtlPdu* pPdu;
+        QList<int> listOutlets;
+        quint8 mask;
+        int iDelaySecs = 0;
+        qint64 iStampAtSend;
+        QElapsedTimer sinceSend;
+        bool shown() const
+        {
+            // Only a status reply that left the PDU after the switch counts.
+            return pPdu->iStatusStamp > iStampAtSend && (pPdu->info.outletStatus & mask) == (bOn ? mask : 0);
+        }
+        bool bOn;
+    };
+    std::vector<Target> targets;
+    int iTimeout = 0;
+    for (const CtlSwitch& sw : listSwitches) {
+        Target t{sw.pPdu, sw.listOutlets, maskOf(sw.listOutlets), 0, sw.pPdu->iStatusStamp, {}, bOn};
+        for (int i : sw.listOutlets)
+            t.iDelaySecs = qMax(t.iDelaySecs, int(bOn ? sw.pPdu->info.outletOpenDelay[i - 1]
+                                                      : sw.pPdu->info.outletCloseDelay[i - 1]));
+        iTimeout =
+            qMax(iTimeout, iTimeoutMsecs >= 0 ? iTimeoutMsecs : t.iDelaySecs * 1000 + kConfirmMarginMsecs);
+        targets.push_back(t);
+    }
+    // Every frame goes out at once: the outlets of a set across PDUs switch together.
+    for (Target& t : targets) {
+        for (int i : t.listOutlets)
+            ctx.pLink->sendTo(*t.pPdu, buildOutletSwitchFrame(i, bOn));
+        t.sinceSend.start();
+    }
+    const auto allShown = [&]() {
+        return std::all_of(targets.begin(), targets.end(), [](const Target& t) { return t.shown(); });
+    };
+    // The switch is sent again when a reply still disagrees after the outlet's own delay has passed
+    // (a lost frame, not a slow one).
+    const bool bShown =
+        ctx.pLink->waitUntil([&]() { return allShown() || (fnStop && fnStop()); }, iTimeout, kStatusPollMsecs,
+                             [&]() {
+                                 for (Target& t : targets) {
+                                     if (!t.shown() && t.sinceSend.elapsed() >= t.iDelaySecs * 1000 + 2000) {
+                                         for (int i : t.listOutlets)
+                                             if (bool(t.pPdu->info.outletStatus & (1u << (i - 1))) != bOn)
+                                                 ctx.pLink->sendTo(*t.pPdu, buildOutletSwitchFrame(i, bOn));
+                                         t.sinceSend.restart();
+                                     }
+                                     ctx.pLink->query(*t.pPdu, kCmdStatus);
+                                 }
+                             }) &&
+        allShown();
+    if (pNotShown)
+        for (const Target& t : targets)
+            if (!t.shown())
+                pNotShown->append(addressText(*t.pPdu));
+    return bShown;
+}
+
+bool firstInterrupt(CtlContext& ctx, bool bInterrupted, bool* pbCancelSent)
+{
+    if (!bInterrupted || *pbCancelSent)
+        return false;
+    *pbCancelSent = true;
+    progress(ctx, QString());
+    *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("interrupted: switching the outlets back on") << '\n';
+    return true;
+}
+
+void progress(CtlContext& ctx, const QString& strText)
+{
+    static const bool s_bTty = ::isatty(STDERR_FILENO);
+    if (s_bTty)
+        *ctx.pErr << '\r' << strText << "\x1b[K" << Qt::flush;
+}
+
+int guardProtected(CtlContext& ctx, const QList<CtlSwitch>& listSwitches, const QString& strAction,
+                   bool bForce)
+{
+    const CCtlProtection protection;
+    if (!protection.isReadable() && !bForce) {
+        *ctx.pErr << "rackmind-ctl: "
+                  << RackmindCtl::tr("cannot read the protection list (%1); nothing was switched "
+                                     "(--force overrides)")
+                         .arg(protection.error())
+                  << '\n';
+        return kExitProtected;
+    }
+    if (!protection.isReadable())
+        *ctx.pErr << "rackmind-ctl: "
+                  << RackmindCtl::tr("cannot read the protection list (%1); every outlet switched off is "
+                                     "taken as protected")
+                         .arg(protection.error())
+                  << '\n';
+    // A list that cannot be read may protect any of them: --force then overrides them all, on record.
+    QList<CtlOverride> listOverrides;
+    for (const CtlSwitch& sw : listSwitches) {
+        QStringList listProtected;
+        for (int i : sw.listOutlets)
+            if (!protection.isReadable() || protection.isProtected(*sw.pPdu, i))
+                listProtected.append(QString::number(i));
+        if (listProtected.isEmpty())
+            continue;
+        if (!bForce) {
+            *ctx.pErr << "rackmind-ctl: "
+                      << RackmindCtl::tr(
+                             "outlet(s) %1 of %2 are protected; nothing was switched (--force overrides)")
+                             .arg(listProtected.join(QLatin1Char(',')), addressText(*sw.pPdu))
+                      << '\n';
+            return kExitProtected;
+        }
+        listOverrides.append(CtlOverride{macText(*sw.pPdu), nameText(*sw.pPdu), addressText(*sw.pPdu),
+                                         listProtected.join(QLatin1Char(',')), strAction});
+    }
+    // On record before anything is sent: an override nobody can find later is not made at all.
+    for (const CtlOverride& ov : qAsConst(listOverrides)) {
+        QString strWhere, strWhy;
+        if (!recordOverride(ov, &strWhere, &strWhy)) {
+            *ctx.pErr << "rackmind-ctl: "
+                      << RackmindCtl::tr("the override cannot be put on record (%1); nothing was switched")
+                             .arg(strWhy)
+                      << '\n';
+            return kExitProtected;
+        }
+        *ctx.pErr << "rackmind-ctl: "
+                  << RackmindCtl::tr("protected outlet(s) %1 of %2 switched by --force; on record in %3")
+                         .arg(ov.strOutlets, ov.strAddress, strWhere)
+                  << '\n';
+    }
+    return kExitOk;
+}
+
 int runList(CtlContext& ctx, bool bJson)
 {
     discover(ctx, []() { return false; });
@@ -286,54 +401,10 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
     const int iExit = findPdu(ctx, req.strPdu, bits({kCmdNetwork, kCmdStatus, kCmdOutletDelays}), &pPdu);
     if (iExit != kExitOk)
         return iExit;
-    const bool bGoesOff = req.strAction != QLatin1String("on");
-    if (bGoesOff) {
-        const CCtlProtection protection;
-        if (!protection.isReadable() && !req.bForce) {
-            *ctx.pErr << "rackmind-ctl: "
-                      << RackmindCtl::tr("cannot read the protection list (%1); nothing was switched "
-                                         "(--force overrides)")
-                             .arg(protection.error())
-                      << '\n';
-            return kExitProtected;
-        }
-        // A list that cannot be read may protect any of them: --force then overrides them all, on record.
-        QStringList listProtected;
-        for (int i : req.listOutlets)
-            if (!protection.isReadable() || protection.isProtected(*pPdu, i))
-                listProtected.append(QString::number(i));
-        if (!protection.isReadable())
-            *ctx.pErr << "rackmind-ctl: "
-                      << RackmindCtl::tr("cannot read the protection list (%1); every outlet switched off is "
-                                         "taken as protected")
-                             .arg(protection.error())
-                      << '\n';
-        if (!listProtected.isEmpty() && !req.bForce) {
-            *ctx.pErr << "rackmind-ctl: "
-                      << RackmindCtl::tr(
-                             "outlet(s) %1 of %2 are protected; nothing was switched (--force overrides)")
-                             .arg(listProtected.join(QLatin1Char(',')), addressText(*pPdu))
-                      << '\n';
-            return kExitProtected;
-        }
-        if (!listProtected.isEmpty()) {
-            // On record before anything is sent: an override nobody can find later is not made at all.
-            const CtlOverride ov{macText(*pPdu), nameText(*pPdu), addressText(*pPdu),
-                                 listProtected.join(QLatin1Char(',')), req.strAction};
-            QString strWhere, strWhy;
-            if (!recordOverride(ov, &strWhere, &strWhy)) {
-                *ctx.pErr << "rackmind-ctl: "
-                          << RackmindCtl::tr(
-                                 "the override cannot be put on record (%1); nothing was switched")
-                                 .arg(strWhy)
-                          << '\n';
-                return kExitProtected;
-            }
-            *ctx.pErr << "rackmind-ctl: "
-                      << RackmindCtl::tr("protected outlet(s) %1 of %2 switched by --force; on record in %3")
-                             .arg(ov.strOutlets, ov.strAddress, strWhere)
-                      << '\n';
-        }
+    if (req.strAction != QLatin1String("on")) {
+        const int iGuard = guardProtected(ctx, {{pPdu, req.listOutlets}}, req.strAction, req.bForce);
+        if (iGuard != kExitOk)
+            return iGuard;
     }
     const auto fail = [&](bool bOn) {
         *ctx.pErr << "rackmind-ctl: "
@@ -346,7 +417,7 @@ int runOutlet(CtlContext& ctx, const CtlOutletRequest& req)
     if (req.strAction == QLatin1String("cycle"))
         return runCycle(ctx, *pPdu, req);
     const bool bOn = req.strAction != QLatin1String("off");
-    if (!switchAndConfirm(ctx, *pPdu, req.listOutlets, bOn, req.iTimeoutMsecs))
+    if (!switchAndConfirm(ctx, {{pPdu, req.listOutlets}}, bOn, req.iTimeoutMsecs))
         return fail(bOn);
     return kExitOk;
 }

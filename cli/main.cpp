@@ -3,6 +3,7 @@
 #include "cli/CtlCommands.h"
 #include "cli/CtlHistory.h"
 #include "cli/CtlReport.h"
+#include "cli/CtlSets.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "device/Rackmind.h"
@@ -34,6 +35,14 @@ const Subcommand s_subcommands[] = {
     {"outlet", "PDU N on|off|cycle",
      QT_TRANSLATE_NOOP("RackmindCtl", "Switch outlets (N: 1,3-5 or all) and wait "
                                       "until the PDU shows them so.")},
+    {"set", "list|show NAME|add NAME OUTLET...|remove NAME|NAME on|off|cycle",
+     QT_TRANSLATE_NOOP("RackmindCtl",
+                       "The machine's outlet sets (OUTLET: MAC/N): list, show, add or remove "
+                       "them, or switch the outlets of one on, off or through a cycle together.")},
+    {"sequence", "list|show NAME|add NAME STEP...|remove NAME|run NAME",
+     QT_TRANSLATE_NOOP("RackmindCtl",
+                       "The machine's sequences (STEP: SET,on|off[,WAIT] or MAC/N,on|off[,WAIT]): "
+                       "list, show, add or remove them, or run one step by step.")},
     {"history", "PDU",
      QT_TRANSLATE_NOOP("RackmindCtl", "Print the stored history of one PDU, the last 24 hours unless "
                                       "--from or --to say otherwise.")},
@@ -138,6 +147,18 @@ int main(int argc, char* argv[])
                   RackmindCtl::tr("The history store to read (default: as history finds it)."),
                   QStringLiteral("PATH"));
     }
+    const bool bSets = strName == QLatin1String("set") || strName == QLatin1String("sequence");
+    if (bSets) {
+        addOption(parser, QStringLiteral("force"), RackmindCtl::tr("Switch protected outlets off too."));
+        if (strName == QLatin1String("set"))
+            addOption(parser, QStringLiteral("delay"),
+                      RackmindCtl::tr("Seconds between the last off seen and on in a cycle (default 5)."),
+                      QStringLiteral("SECONDS"));
+        else
+            addOption(
+                parser, QStringLiteral("dry-run"),
+                RackmindCtl::tr("Find every PDU and check protection, print the steps, switch nothing."));
+    }
     if (strName == QLatin1String("outlet")) {
         addOption(parser, QStringLiteral("delay"),
                   RackmindCtl::tr("Seconds between off and on in a cycle (default 5)."),
@@ -195,7 +216,7 @@ int main(int argc, char* argv[])
         return bPdf ? runReportPdfHelper(req, err) : runReport(req, out, err);
     }
     const int iWanted = QString::fromLatin1(sub->pszArgs).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
-    if (listPos.size() != iWanted)
+    if (listPos.size() != iWanted && !bSets)
         return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));
 
     if (strName == QLatin1String("history")) {
@@ -238,6 +259,12 @@ int main(int argc, char* argv[])
             return usage(err, RackmindCtl::tr("bad source port"));
     }
 
+    // The console's bounds: a cycle's delay is 1 to 600 whole seconds.
+    bool bDelay = false;
+    const bool bDelayOption = strName == QLatin1String("outlet") || strName == QLatin1String("set");
+    int iDelay = bDelayOption ? parser.value(QStringLiteral("delay")).toInt(&bDelay) : 0;
+    if (!bDelay || iDelay < 1 || iDelay > 600)
+        iDelay = -1;
     CtlOutletRequest req;
     if (strName == QLatin1String("outlet")) {
         req.strPdu = listPos.at(0);
@@ -248,14 +275,11 @@ int main(int argc, char* argv[])
         if (!QStringList{QStringLiteral("on"), QStringLiteral("off"), QStringLiteral("cycle")}.contains(
                 req.strAction))
             return usage(err, RackmindCtl::tr("outlet action is on, off or cycle"));
-        // The console's bounds: a cycle's delay is 1 to 600 whole seconds, and a wait of nothing would
-        // fail every command.
+        // A wait of nothing would fail every command.
         if (parser.isSet(QStringLiteral("delay"))) {
             if (req.strAction != QLatin1String("cycle"))
                 return usage(err, RackmindCtl::tr("--delay goes with cycle only"));
-            bool bOk = false;
-            const int iDelay = parser.value(QStringLiteral("delay")).toInt(&bOk);
-            if (!bOk || iDelay < 1 || iDelay > 600)
+            if (iDelay < 0)
                 return usage(err, RackmindCtl::tr("--delay takes whole seconds from 1 to 600"));
             req.iDelayMsecs = iDelay * 1000;
         }
@@ -267,21 +291,40 @@ int main(int argc, char* argv[])
     }
 
     CCtlLink link;
-    QString strError;
-    if (!link.open(quint16(uiSourcePort), &strError)) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("cannot open %1").arg(strError) << '\n';
-        if (uiSourcePort != 0)
-            err << RackmindCtl::tr("  (is the console or the service running? leave out --source-port to use "
-                                   "a free port)")
+    const auto openLink = [&]() -> int {
+        QString strError;
+        if (!link.open(quint16(uiSourcePort), &strError)) {
+            err << "rackmind-ctl: " << RackmindCtl::tr("cannot open %1").arg(strError) << '\n';
+            if (uiSourcePort != 0)
+                err << RackmindCtl::tr(
+                           "  (is the console or the service running? leave out --source-port to use "
+                           "a free port)")
+                    << '\n';
+            return kExitFailure;
+        }
+        if (link.socketCount() == 0) {
+            err << "rackmind-ctl: " << RackmindCtl::tr("no running network interface with an IPv4 address")
                 << '\n';
-        return kExitFailure;
+            return kExitFailure;
+        }
+        ctx.pLink = &link;
+        return int(kExitOk);
+    };
+    if (bSets) {
+        CtlSetOptions opt;
+        opt.bJson = parser.isSet(QStringLiteral("json"));
+        opt.bForce = parser.isSet(QStringLiteral("force"));
+        opt.bDryRun = !bDelayOption && parser.isSet(QStringLiteral("dry-run"));
+        opt.bDelayGiven = bDelayOption && parser.isSet(QStringLiteral("delay"));
+        if (opt.bDelayGiven && iDelay < 0)
+            return usage(err, RackmindCtl::tr("--delay takes whole seconds from 1 to 600"));
+        opt.iDelaySecs = opt.bDelayGiven ? iDelay : 5;
+        return strName == QLatin1String("set") ? runSetCommand(ctx, listPos, opt, openLink)
+                                               : runSequenceCommand(ctx, listPos, opt, openLink);
     }
-    if (link.socketCount() == 0) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("no running network interface with an IPv4 address")
-            << '\n';
-        return kExitFailure;
-    }
-    ctx.pLink = &link;
+    const int iLink = openLink();
+    if (iLink != kExitOk)
+        return iLink;
     if (strName == QLatin1String("list"))
         return runList(ctx, parser.isSet(QStringLiteral("json")));
     if (strName == QLatin1String("show"))

@@ -54,6 +54,9 @@ public:
     // Brings the power back: an "on" now unless the cycle is over or the "off" is known not to have
     // taken (Failed); then repeated like the cycle's own "on".
     Action cancel(qint64 iNowMs);
+    // Moves the "on" of an outlet seen off (CountingOn): a set holds each outlet's "on" until every outlet
+    // of it was seen off, then gives them all one due time.
+    void setOnDue(qint64 iOnDueMs) { m_iOnDueMs = iOnDueMs; }
     // The owner learned that the device answered at iNowMs (any datagram).
     void heard(qint64 iNowMs) { m_iHeardMs = iNowMs; }
 

@@ -1106,6 +1106,10 @@ Poll from a free port?</source>
         <source>it is no list of outlet sets</source>
         <translation>它不是插座组列表</translation>
     </message>
+    <message>
+        <source>there is no set %1</source>
+        <translation>没有插座组 %1</translation>
+    </message>
 </context>
 <context>
     <name>COutletSettingsWidget</name>
@@ -2183,6 +2187,150 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>run by rackmind-ctl report --pdf</source>
         <translation>由 rackmind-ctl report --pdf 调用</translation>
+    </message>
+    <message>
+        <source>step %1 of %2 (%3)</source>
+        <translation>第 %1 步（共 %2 步，%3）</translation>
+    </message>
+    <message>
+        <source>running at %1 (pid %2)</source>
+        <translation>正在运行，位于%1（pid %2）</translation>
+    </message>
+    <message>
+        <source>stopped at %1 on %2: the run ended before it finished and was not continued</source>
+        <translation>于 %2 停在%1：运行在完成前结束，且未继续</translation>
+    </message>
+    <message>
+        <source>Try rackmind-ctl sequence --help.</source>
+        <translation>请尝试 rackmind-ctl sequence --help。</translation>
+    </message>
+    <message>
+        <source>then %1 s</source>
+        <translation>然后等待 %1 秒</translation>
+    </message>
+    <message>
+        <source>cannot write %1; nothing was switched</source>
+        <translation>无法写入 %1；未切换任何插座</translation>
+    </message>
+    <message>
+        <source>step %1 of %2: %3, waiting for the PDUs to show it</source>
+        <translation>第 %1 步（共 %2 步）：%3，等待 PDU 显示该状态</translation>
+    </message>
+    <message>
+        <source>%1 did not show it in time</source>
+        <translation>%1 未及时显示该状态</translation>
+    </message>
+    <message>
+        <source>step %1 of %2 shown; next %3 in %4 s</source>
+        <translation>第 %1 步（共 %2 步）已显示；%4 秒后执行下一步 %3</translation>
+    </message>
+    <message>
+        <source>interrupted at step %1 of %2: switching back on what the sequence switched off (%3)</source>
+        <translation>在第 %1 步（共 %2 步）被中断：重新打开该序列关闭的插座（%3 个）</translation>
+    </message>
+    <message>
+        <source>not every outlet showed on again</source>
+        <translation>并非所有插座都重新显示为开启</translation>
+    </message>
+    <message>
+        <source>sequence %1 stopped at step %2 of %3 (%4): %5</source>
+        <translation>序列 %1 停在第 %2 步（共 %3 步，%4）：%5</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>“%1”不能用作序列名称：最多 48 个字母、数字及 -_.+@:，且不能是命令中的词</translation>
+    </message>
+    <message>
+        <source>"%1" is no step: give SET,on|off[,WAIT] or MAC/N,on|off[,WAIT]</source>
+        <translation>“%1”不是步骤：请给出 SET,on|off[,WAIT] 或 MAC/N,on|off[,WAIT]</translation>
+    </message>
+    <message>
+        <source>there is no sequence %1</source>
+        <translation>没有序列 %1</translation>
+    </message>
+    <message>
+        <source>sequence takes: list | show NAME | add NAME STEP... | remove NAME | run NAME</source>
+        <translation>sequence 的用法：list | show NAME | add NAME STEP... | remove NAME | run NAME</translation>
+    </message>
+    <message>
+        <source>%1 step(s)</source>
+        <translation>%1 个步骤</translation>
+    </message>
+    <message>
+        <source>sequence %1 last run: %2</source>
+        <translation>序列 %1 上次运行：%2</translation>
+    </message>
+    <message>
+        <source>Try rackmind-ctl set --help.</source>
+        <translation>请尝试 rackmind-ctl set --help。</translation>
+    </message>
+    <message>
+        <source>set %1: waiting for every outlet to show off</source>
+        <translation>插座组 %1：等待所有插座显示为关闭</translation>
+    </message>
+    <message>
+        <source>set %1: all off, on in %2 s</source>
+        <translation>插座组 %1：已全部关闭，%2 秒后开启</translation>
+    </message>
+    <message>
+        <source>set %1: watching for a late off</source>
+        <translation>插座组 %1：正在留意迟到的关闭</translation>
+    </message>
+    <message>
+        <source>set %1: %2 did not switch off; no "on" was sent to it, and every outlet of the set that went off was switched back on</source>
+        <translation>插座组 %1：%2 未关闭；未向其发送“开”，且该组中已关闭的插座均已重新打开</translation>
+    </message>
+    <message>
+        <source>set %1: the outlets did not show on in time</source>
+        <translation>插座组 %1：插座未及时显示为开启</translation>
+    </message>
+    <message>
+        <source>cannot read the outlet sets (%1); nothing was switched</source>
+        <translation>无法读取插座组（%1）；未切换任何插座</translation>
+    </message>
+    <message>
+        <source>the outlet sets were not changed: %1</source>
+        <translation>插座组未更改：%1</translation>
+    </message>
+    <message>
+        <source>nothing was switched</source>
+        <translation>未切换任何插座</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>“%1”不能用作插座组名称：最多 48 个字母、数字及 -_.+@:，且不能是命令中的词</translation>
+    </message>
+    <message>
+        <source>"%1" is no outlet: give MAC/N, as 02:50:44:00:00:01/3</source>
+        <translation>“%1”不是插座：请给出 MAC/N，例如 02:50:44:00:00:01/3</translation>
+    </message>
+    <message>
+        <source>sequence %1 uses set %2</source>
+        <translation>序列 %1 使用插座组 %2</translation>
+    </message>
+    <message>
+        <source>there is no set %1</source>
+        <translation>没有插座组 %1</translation>
+    </message>
+    <message>
+        <source>set takes: list | show NAME | add NAME OUTLET... | remove NAME | NAME on|off|cycle</source>
+        <translation>set 的用法：list | show NAME | add NAME OUTLET... | remove NAME | NAME on|off|cycle</translation>
+    </message>
+    <message>
+        <source>The machine's outlet sets (OUTLET: MAC/N): list, show, add or remove them, or switch the outlets of one on, off or through a cycle together.</source>
+        <translation>本机的插座组（OUTLET：MAC/N）：列出、显示、添加或删除插座组，或将一个插座组的插座一起打开、关闭或重启。</translation>
+    </message>
+    <message>
+        <source>The machine's sequences (STEP: SET,on|off[,WAIT] or MAC/N,on|off[,WAIT]): list, show, add or remove them, or run one step by step.</source>
+        <translation>本机的序列（STEP：SET,on|off[,WAIT] 或 MAC/N,on|off[,WAIT]）：列出、显示、添加或删除序列，或逐步运行一个序列。</translation>
+    </message>
+    <message>
+        <source>Seconds between the last off seen and on in a cycle (default 5).</source>
+        <translation>重启时从最后一次看到关闭到开启之间的秒数（默认 5）。</translation>
+    </message>
+    <message>
+        <source>Find every PDU and check protection, print the steps, switch nothing.</source>
+        <translation>查找所有 PDU 并检查保护，打印各步骤，不切换任何插座。</translation>
     </message>
 </context>
 <context>

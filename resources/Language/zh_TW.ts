@@ -1106,6 +1106,10 @@ Poll from a free port?</source>
         <source>it is no list of outlet sets</source>
         <translation>它不是插座組列表</translation>
     </message>
+    <message>
+        <source>there is no set %1</source>
+        <translation>沒有插座組 %1</translation>
+    </message>
 </context>
 <context>
     <name>COutletSettingsWidget</name>
@@ -2183,6 +2187,150 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>run by rackmind-ctl report --pdf</source>
         <translation>由 rackmind-ctl report --pdf 呼叫</translation>
+    </message>
+    <message>
+        <source>step %1 of %2 (%3)</source>
+        <translation>第 %1 步（共 %2 步，%3）</translation>
+    </message>
+    <message>
+        <source>running at %1 (pid %2)</source>
+        <translation>正在執行，位於%1（pid %2）</translation>
+    </message>
+    <message>
+        <source>stopped at %1 on %2: the run ended before it finished and was not continued</source>
+        <translation>於 %2 停在%1：執行在完成前結束，且未繼續</translation>
+    </message>
+    <message>
+        <source>Try rackmind-ctl sequence --help.</source>
+        <translation>請嘗試 rackmind-ctl sequence --help。</translation>
+    </message>
+    <message>
+        <source>then %1 s</source>
+        <translation>然後等待 %1 秒</translation>
+    </message>
+    <message>
+        <source>cannot write %1; nothing was switched</source>
+        <translation>無法寫入 %1；未切換任何插座</translation>
+    </message>
+    <message>
+        <source>step %1 of %2: %3, waiting for the PDUs to show it</source>
+        <translation>第 %1 步（共 %2 步）：%3，等待 PDU 顯示該狀態</translation>
+    </message>
+    <message>
+        <source>%1 did not show it in time</source>
+        <translation>%1 未及時顯示該狀態</translation>
+    </message>
+    <message>
+        <source>step %1 of %2 shown; next %3 in %4 s</source>
+        <translation>第 %1 步（共 %2 步）已顯示；%4 秒後執行下一步 %3</translation>
+    </message>
+    <message>
+        <source>interrupted at step %1 of %2: switching back on what the sequence switched off (%3)</source>
+        <translation>在第 %1 步（共 %2 步）被中斷：重新開啟該序列關閉的插座（%3 個）</translation>
+    </message>
+    <message>
+        <source>not every outlet showed on again</source>
+        <translation>並非所有插座都重新顯示為開啟</translation>
+    </message>
+    <message>
+        <source>sequence %1 stopped at step %2 of %3 (%4): %5</source>
+        <translation>序列 %1 停在第 %2 步（共 %3 步，%4）：%5</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>「%1」不能用作序列名稱：最多 48 個字母、數字及 -_.+@:，且不能是命令中的詞</translation>
+    </message>
+    <message>
+        <source>"%1" is no step: give SET,on|off[,WAIT] or MAC/N,on|off[,WAIT]</source>
+        <translation>「%1」不是步驟：請給出 SET,on|off[,WAIT] 或 MAC/N,on|off[,WAIT]</translation>
+    </message>
+    <message>
+        <source>there is no sequence %1</source>
+        <translation>沒有序列 %1</translation>
+    </message>
+    <message>
+        <source>sequence takes: list | show NAME | add NAME STEP... | remove NAME | run NAME</source>
+        <translation>sequence 的用法：list | show NAME | add NAME STEP... | remove NAME | run NAME</translation>
+    </message>
+    <message>
+        <source>%1 step(s)</source>
+        <translation>%1 個步驟</translation>
+    </message>
+    <message>
+        <source>sequence %1 last run: %2</source>
+        <translation>序列 %1 上次執行：%2</translation>
+    </message>
+    <message>
+        <source>Try rackmind-ctl set --help.</source>
+        <translation>請嘗試 rackmind-ctl set --help。</translation>
+    </message>
+    <message>
+        <source>set %1: waiting for every outlet to show off</source>
+        <translation>插座組 %1：等待所有插座顯示為關閉</translation>
+    </message>
+    <message>
+        <source>set %1: all off, on in %2 s</source>
+        <translation>插座組 %1：已全部關閉，%2 秒後開啟</translation>
+    </message>
+    <message>
+        <source>set %1: watching for a late off</source>
+        <translation>插座組 %1：正在留意遲到的關閉</translation>
+    </message>
+    <message>
+        <source>set %1: %2 did not switch off; no "on" was sent to it, and every outlet of the set that went off was switched back on</source>
+        <translation>插座組 %1：%2 未關閉；未向其傳送「開」，且該組中已關閉的插座均已重新開啟</translation>
+    </message>
+    <message>
+        <source>set %1: the outlets did not show on in time</source>
+        <translation>插座組 %1：插座未及時顯示為開啟</translation>
+    </message>
+    <message>
+        <source>cannot read the outlet sets (%1); nothing was switched</source>
+        <translation>無法讀取插座組（%1）；未切換任何插座</translation>
+    </message>
+    <message>
+        <source>the outlet sets were not changed: %1</source>
+        <translation>插座組未變更：%1</translation>
+    </message>
+    <message>
+        <source>nothing was switched</source>
+        <translation>未切換任何插座</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>「%1」不能用作插座組名稱：最多 48 個字母、數字及 -_.+@:，且不能是命令中的詞</translation>
+    </message>
+    <message>
+        <source>"%1" is no outlet: give MAC/N, as 02:50:44:00:00:01/3</source>
+        <translation>「%1」不是插座：請給出 MAC/N，例如 02:50:44:00:00:01/3</translation>
+    </message>
+    <message>
+        <source>sequence %1 uses set %2</source>
+        <translation>序列 %1 使用插座組 %2</translation>
+    </message>
+    <message>
+        <source>there is no set %1</source>
+        <translation>沒有插座組 %1</translation>
+    </message>
+    <message>
+        <source>set takes: list | show NAME | add NAME OUTLET... | remove NAME | NAME on|off|cycle</source>
+        <translation>set 的用法：list | show NAME | add NAME OUTLET... | remove NAME | NAME on|off|cycle</translation>
+    </message>
+    <message>
+        <source>The machine's outlet sets (OUTLET: MAC/N): list, show, add or remove them, or switch the outlets of one on, off or through a cycle together.</source>
+        <translation>本機的插座組（OUTLET：MAC/N）：列出、顯示、新增或刪除插座組，或將一個插座組的插座一起開啟、關閉或重新啟動。</translation>
+    </message>
+    <message>
+        <source>The machine's sequences (STEP: SET,on|off[,WAIT] or MAC/N,on|off[,WAIT]): list, show, add or remove them, or run one step by step.</source>
+        <translation>本機的序列（STEP：SET,on|off[,WAIT] 或 MAC/N,on|off[,WAIT]）：列出、顯示、新增或刪除序列，或逐步執行一個序列。</translation>
+    </message>
+    <message>
+        <source>Seconds between the last off seen and on in a cycle (default 5).</source>
+        <translation>重新啟動時從最後一次看到關閉到開啟之間的秒數（預設 5）。</translation>
+    </message>
+    <message>
+        <source>Find every PDU and check protection, print the steps, switch nothing.</source>
+        <translation>尋找所有 PDU 並檢查保護，列印各步驟，不切換任何插座。</translation>
     </message>
 </context>
 <context>

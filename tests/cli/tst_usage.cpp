@@ -43,6 +43,12 @@ private slots:
             "rackmind-ctl: ");
         row("ctl: report without a store", ctl, {"report", "--month", "2026-11", "--store", "none.sqlite"}, 6,
             "none.sqlite");
+        row("ctl: set without words", ctl, {"set"}, 2, "set takes");
+        row("ctl: set named as a command word", ctl, {"set", "add", "list", "02:50:44:00:00:01/3"}, 2,
+            "list");
+        row("ctl: set outlet without its PDU", ctl, {"set", "add", "db", "3"}, 2, "MAC/N");
+        row("ctl: step without a state", ctl, {"sequence", "add", "s", "db,5"}, 2, "SET,on|off");
+        row("ctl: --delay with a set's on", ctl, {"set", "db", "on", "--delay", "5"}, 2, "--delay");
         row("ctl: --version", ctl, {"--version"}, 0, "rackmind-ctl " PROJECT_VERSION_TEXT);
         row("svc: unknown option", svc, {"--frob"}, 2, "rackmindd: ");
         row("svc: an argument", svc, {"now"}, 2, "rackmindd: ");
@@ -62,7 +68,8 @@ private slots:
         QTest::addColumn<QStringList>("words"); // the command line being completed, its last word "--"
         QTest::addColumn<QString>("page");
         const QString ctl = QStringLiteral(RACKMIND_CTL);
-        for (const char* pszWords : {"list", "show x", "outlet x 1 on", "history x", "report"})
+        for (const char* pszWords :
+             {"list", "show x", "outlet x 1 on", "set x on", "sequence run x", "history x", "report"})
             QTest::newRow(pszWords) << ctl << QString::fromLatin1(pszWords).split(QLatin1Char(' '))
                                     << QStringLiteral("rackmind-ctl");
         QTest::newRow("rackmindd") << QStringLiteral(RACKMINDD) << QStringList()
