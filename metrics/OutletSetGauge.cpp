@@ -65,9 +65,7 @@ QString COutletSetGauge::update(bool bForce)
         if (m_bFailing)
             return QString();
         m_bFailing = true;
-        return QStringLiteral("outlet sets: %1; the metrics keep the %2 sets read before")
-            .arg(strError)
-            .arg(m_vecSets.size());
+        return QStringLiteral("outlet sets: %1; the metrics show the sets read before").arg(strError);
     }
     const bool bWasFailing = m_bFailing;
     m_bFailing = false;
