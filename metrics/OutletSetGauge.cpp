@@ -7,9 +7,13 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <vector>
 
@@ -49,11 +53,37 @@ COutletSetGauge::Stamp COutletSetGauge::stampOf(const QString& strPath)
 
 COutletSetGauge::COutletSetGauge(const QString& strPath) : m_strPath(strPath) {}
 
+// Opened without following a link and without waiting for a writer of a FIFO put there; reading it
+// refuses both.
+bool COutletSetGauge::lockHeld(const QString& strPath)
+{
+    const int fd =
+        ::open(QFile::encodeName(strPath).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool bHeld = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return bHeld;
+}
+
 QString COutletSetGauge::update(bool bForce)
 {
     const Stamp stamp = stampOf(m_strPath);
-    if (m_bLooked && !bForce && stamp == m_stamp && !m_bRecent)
+    if (m_bLooked && !bForce && !m_bPending && stamp == m_stamp && !m_bRecent)
         return QString();
+    // Whoever may read the file may also hold its lock as long as they like: the page never waits for
+    // them, it looks again with the next one.
+    if (stamp.bExists && lockHeld(m_strPath)) {
+        m_bPending = true;
+        if (++m_iLockedLooks != kLockedLooksTold)
+            return QString();
+        return QStringLiteral("outlet sets: %1 has been locked by another program for %2 looks; the metrics "
+                              "show the sets read before until it is free")
+            .arg(m_strPath)
+            .arg(kLockedLooksTold);
+    }
+    m_bPending = false;
+    m_iLockedLooks = 0;
     m_bLooked = true;
     m_stamp = stamp;
     // A file's times move in clock ticks, not at each write: a rewrite of the same size within the tick of

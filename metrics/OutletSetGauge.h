@@ -14,11 +14,15 @@ class CPdu;
 class COutletSetGauge
 {
 public:
+    // Looks (about seconds, at a page a second) the file may stay locked before the log hears of it.
+    static constexpr int kLockedLooksTold = 10;
+
     explicit COutletSetGauge(const QString& strPath);
 
-    // Reads the file again when it changed since the last look, or whatever it looks like when bForce.
-    // Returns a line for the log when the sets changed or the file became unreadable (once, until it
-    // can be read again); empty otherwise.
+    // Reads the file again when it changed since the last look, or whatever it looks like when bForce;
+    // while another program holds its lock, at a later call. Returns a line for the log when the sets
+    // changed, the file became unreadable (once, until it can be read again) or stayed locked for
+    // kLockedLooksTold calls; empty otherwise.
     QString update(bool bForce = false);
     int setCount() const { return m_vecSets.size(); }
 
@@ -41,12 +45,16 @@ private:
         bool operator==(const Stamp& o) const;
     };
     static Stamp stampOf(const QString& strPath);
+    // Whether another program holds the file's lock so that a read would wait.
+    static bool lockHeld(const QString& strPath);
 
     QString m_strPath;
     QVector<Set> m_vecSets;
     QHash<quint64, int> m_hashSlot; // MAC -> slot
     bool m_bLooked = false;
     Stamp m_stamp;
-    bool m_bRecent = false; // changed so lately that the stamp may not show the next change
+    bool m_bRecent = false;  // changed so lately that the stamp may not show the next change
+    bool m_bPending = false; // a read put off while the file was locked
+    int m_iLockedLooks = 0;
     bool m_bFailing = false;
 };

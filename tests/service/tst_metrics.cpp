@@ -17,7 +17,9 @@
 #include <zlib.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -45,6 +47,7 @@ private slots:
     void outletSets_data();
     void outletSets();
     void outletSetsFollowTheFile();
+    void outletSetsLockNotWaitedFor();
     void http_data();
     void http();
     void compressedOncePerSnapshot_data();
@@ -414,6 +417,39 @@ void TestMetrics::outletSetsFollowTheFile()
     QCOMPARE(spyNotice.size(), 4);
     QVERIFY(QFile::remove(strPath));
     QCOMPARE(shown(), QByteArray());
+}
+
+// Whoever may read the sets file may lock it, for as long as they like: the page is made at once with the
+// sets read before (a reload too), a long lock is said once, and the change shows once the lock is gone.
+void TestMetrics::outletSetsLockNotWaitedFor()
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("outlet-sets"));
+    COutletSetGauge gauge(strPath);
+    const auto write = [&](const char* pszName) {
+        return writeFile(strPath, R"({"sets": [{"name": ")" + QByteArray(pszName) +
+                                      R"(", "outlets": ["0004A3000001/1"]}]})");
+    };
+    const auto shows = [&](const char* pszName) {
+        QByteArray baPage;
+        renderMetrics({}, {}, baPage, nullptr, nullptr, &gauge);
+        return baPage.contains("rackmind_outlet_set_on{set=\"" + QByteArray(pszName) + "\"}");
+    };
+    QVERIFY(write("before"));
+    QVERIFY(!gauge.update().isEmpty());
+    QVERIFY(write("after"));
+    const int fd = ::open(QFile::encodeName(strPath).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
+    QStringList listTold;
+    for (int i = 0; i < 3 * COutletSetGauge::kLockedLooksTold; ++i)
+        listTold << gauge.update(i % 2);
+    listTold.removeAll(QString());
+    const bool bBefore = shows("before");
+    ::close(fd);
+    QCOMPARE(listTold.size(), 1);
+    QVERIFY(bBefore);
+    QVERIFY(!gauge.update().isEmpty());
+    QVERIFY(shows("after"));
 }
 
 void TestMetrics::http_data()
