@@ -1,5 +1,6 @@
 #include "metrics/MetricsExporter.h"
 
+#include "device/OutletSets.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
 #include "device/UdpDriver.h"
@@ -12,7 +13,7 @@ void CMetricsExporter::setHistoryStore(CHistoryStore* pStore)
     m_pHistoryStore = pStore;
 }
 
-CMetricsExporter::CMetricsExporter(QObject* parent) : QObject(parent)
+CMetricsExporter::CMetricsExporter(QObject* parent) : QObject(parent), m_setGauge(COutletSets::defaultPath())
 {
     connect(&m_timerRefresh, &QTimer::timeout, this, &CMetricsExporter::refresh);
 }
@@ -107,6 +108,9 @@ QByteArray CMetricsExporter::refresh()
         }
         emit signalServingChanged();
     }
+    const QString strSetsNotice = m_setGauge.update();
+    if (!strSetsNotice.isEmpty())
+        emit signalNotice(strSetsNotice);
     MetricsTotals totals;
     totals.iRepliesReceived = m_iRepliesReceived;
     if (m_pDriver) {
@@ -128,7 +132,7 @@ QByteArray CMetricsExporter::refresh()
         baText = QByteArray();
     QVector<int> vecFamilies;
     renderMetrics(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), totals, baText, &vecFamilies,
-                  &m_labels);
+                  &m_labels, &m_setGauge);
     // The page of the room costs as much as the metrics; nobody may be looking at it.
     m_server.publish(baText, vecFamilies,
                      m_server.roomPageWanted()
@@ -137,4 +141,13 @@ QByteArray CMetricsExporter::refresh()
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;
     return baText;
+}
+
+void CMetricsExporter::reloadOutletSets()
+{
+    const QString strNotice = m_setGauge.update(true);
+    if (!strNotice.isEmpty())
+        emit signalNotice(strNotice);
+    if (m_server.isRunning())
+        refresh();
 }

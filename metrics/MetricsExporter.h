@@ -2,6 +2,7 @@
 
 #include "metrics/MetricsServer.h"
 #include "metrics/MetricsText.h"
+#include "metrics/OutletSetGauge.h"
 
 #include <QObject>
 #include <QPointer>
@@ -40,12 +41,15 @@ public:
     const WebConfig& webConfig() const { return m_config; }
     // "http" or "https", as the endpoint serves now.
     QString scheme() const { return m_config.tls() ? QStringLiteral("https") : QStringLiteral("http"); }
-    // Renders and publishes now; returns the text.
+    // Renders and publishes now; returns the text. The outlet sets file is read again first if it changed.
     QByteArray refresh();
+    // Reads the outlet sets file again whatever it looks like (a reload), and publishes what it holds.
+    void reloadOutletSets();
 
 signals:
     void signalServingChanged();
-    // Something an operator should read in the log: the accept loop ended and what was done about it.
+    // Something an operator should read in the log: the accept loop ended and what was done about it,
+    // the outlet sets read or not readable.
     void signalNotice(const QString& strText);
 
 private:
@@ -58,6 +62,7 @@ private:
     QString m_strError;
     QStringList m_listWarnings;
     CMetricsLabels m_labels;
+    COutletSetGauge m_setGauge;
     QByteArray m_baCurrent; // the published page
     QByteArray m_baSpare;   // the one before, to be written over
     QString m_strEndpoint;

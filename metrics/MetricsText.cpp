@@ -6,6 +6,7 @@
 #include "device/GroupAlarms.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "metrics/OutletSetGauge.h"
 #include "settings/GroupSettings.h"
 
 #include <QMap>
@@ -14,11 +15,9 @@
 #include <functional>
 #include <vector>
 
-namespace {
-
 // Label values come from the devices themselves: a name may hold quotes, backslashes or line feeds,
 // which would otherwise end the value or the line.
-void appendEscaped(QByteArray& baOut, const QString& strValue)
+void appendLabelValue(QByteArray& baOut, const QString& strValue)
 {
     for (const char c : strValue.toUtf8()) {
         if (c == '\\')
@@ -32,6 +31,8 @@ void appendEscaped(QByteArray& baOut, const QString& strValue)
     }
 }
 
+namespace {
+
 // Twelve hex digits without separators: the label is on every series of the PDU, and the colons
 // alone would be a tenth of the page.
 QByteArray macLabel(const PduInfo& info)
@@ -43,11 +44,11 @@ QByteArray infoLabels(const CPdu* pPdu)
 {
     const PduInfo& info = pPdu->stInfo;
     QByteArray ba = macLabel(info) + ",name=\"";
-    appendEscaped(ba, deviceText(info.name));
+    appendLabelValue(ba, deviceText(info.name));
     ba += "\",position=\"";
-    appendEscaped(ba, deviceText(info.position));
+    appendLabelValue(ba, deviceText(info.position));
     ba += "\",address=\"" + pPdu->sendAddress().toString().toLatin1() + "\",group=\"";
-    appendEscaped(ba, pPdu->strGroup);
+    appendLabelValue(ba, pPdu->strGroup);
     ba += '"';
     return ba;
 }
@@ -126,7 +127,7 @@ void appendGroups(QByteArray& ba, const QList<CPdu*>& listPdu, const FamilyFn& a
     for (auto it = mapLoad.cbegin(); it != mapLoad.cend(); ++it) {
         QByteArray& baLabel = mapLabels[it.key()];
         baLabel = "group=\"";
-        appendEscaped(baLabel, it.key());
+        appendLabelValue(baLabel, it.key());
         baLabel += '"';
     }
     appendFamily(ba, "rackmind_group_current_amperes", "gauge",
@@ -182,7 +183,7 @@ const CMetricsLabels::Entry& CMetricsLabels::of(const CPdu* pPdu)
 }
 
 void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& ba,
-                   QVector<int>* pvecFamilies, CMetricsLabels* pLabels)
+                   QVector<int>* pvecFamilies, CMetricsLabels* pLabels, const COutletSetGauge* pSets)
 {
     if (pvecFamilies)
         pvecFamilies->clear();
@@ -305,4 +306,10 @@ void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QBy
             appendSample(ba, "rackmind_pdu_outlet_on", vecLabels[size_t(i)]->baMac,
                          (listPdu[i]->stInfo.outletStatus >> iOutlet) & 1 ? baOne : baZero,
                          abaOutlet[iOutlet]);
+    appendFamily(
+        ba, "rackmind_outlet_set_on", "gauge",
+        "Share of the outlet set's outlets switched on (0 to 1); an outlet of a PDU that is offline, "
+        "not heard from, or reported by two PDUs with its MAC counts as not on.");
+    if (pSets)
+        pSets->appendSamples(ba, listPdu);
 }

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QVector>
 
+class COutletSetGauge;
 class CPdu;
 
 // The console's own figures that go beside the devices' readings.
@@ -51,6 +52,10 @@ private:
 };
 
 // The same, written into baOut (emptied first), whose memory is reused when it is large enough; where
-// each family begins goes to pvecFamilies; label sets come from pLabels when given.
+// each family begins goes to pvecFamilies; label sets come from pLabels when given; the outlet sets'
+// samples from pSets when given.
 void renderMetrics(const QList<CPdu*>& listPdu, const MetricsTotals& totals, QByteArray& baOut,
-                   QVector<int>* pvecFamilies = nullptr, CMetricsLabels* pLabels = nullptr);
+                   QVector<int>* pvecFamilies = nullptr, CMetricsLabels* pLabels = nullptr,
+                   const COutletSetGauge* pSets = nullptr);
+// strValue as a label value of the exposition format: backslash, double quote and line feed escaped.
+void appendLabelValue(QByteArray& baOut, const QString& strValue);

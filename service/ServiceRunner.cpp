@@ -275,6 +275,7 @@ void CServiceRunner::reload()
     m_pRoom->applySettings();
     logMailSetup();
     applyMetrics();
+    m_pExporter->reloadOutletSets();
     warnExposedFiles();
     if (m_bReadyTold)
         notifyServiceManager(QStringLiteral("READY=1"));

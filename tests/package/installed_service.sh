@@ -2,8 +2,8 @@
 # Inside the test bed, as root: the installed rackmindd run the way its unit runs it (the unit's user,
 # state folder as HOME and working directory, a private /tmp, its capability), with the settings an
 # administrator wrote into the shipped configuration file. It must poll the simulated PDUs, serve
-# metrics, mail an alarm to the mail server on loopback and keep its history where rackmind-ctl, run by
-# an ordinary user with no setting, finds it.
+# metrics (the machine's outlet sets among them), mail an alarm to the mail server on loopback and keep
+# its history where rackmind-ctl, run by an ordinary user with no setting, finds it.
 #   installed_service.sh SOURCE_DIR     (PDU 1 of the bed's simulator turns humid after a few seconds)
 set -euo pipefail
 src=$1
@@ -95,6 +95,17 @@ online() {
     [ "$(curl -sf http://127.0.0.1:9150/metrics | grep -c '^rackmind_pdu_online{.*} 1$')" = "$devices" ]
 }
 within 60 online || fail "the metrics do not show the $devices simulated PDUs online"
+# The machine's outlet sets as root changes them in place: the running service, under its own user, reads
+# the file the package made and shows the set's outlets as the PDU shows them.
+mac=$(curl -sf http://127.0.0.1:9150/metrics | sed -n 's/^rackmind_pdu_online{mac="\([0-9A-F]*\)"} 1$/\1/p' | head -n 1)
+printf '{"sets": [{"name": "feed", "outlets": ["%s/1", "%s/2"]}]}\n' "$mac" "$mac" >/var/lib/rackmind/outlet-sets
+set_shown() {
+    local page on
+    page=$(curl -sf http://127.0.0.1:9150/metrics)
+    on=$(grep -cE "^rackmind_pdu_outlet_on\{mac=\"$mac\",outlet=\"[12]\"\} 1$" <<<"$page") || true
+    grep -qx "rackmind_outlet_set_on{set=\"feed\"} $(awk "BEGIN { print $on / 2 }")" <<<"$page"
+}
+within 20 set_shown || fail "the service does not show the machine's outlet set"
 alarm_mailed() {
     /usr/bin/python3 -c '
 import base64, json, sys
@@ -141,4 +152,4 @@ setpriv --reuid nobody --regid nogroup --clear-groups env -i HOME=/nonexistent P
     fail "rackmind-ctl report --pdf as nobody: $(cat "$work/report.err")"
 pdftotext "$reports/report.pdf" - | grep -q "$month" || fail "the report PDF does not name its month"
 rm -r "$reports"
-echo "installed rackmindd polled $devices PDUs, served metrics, mailed the alarm; rackmind-ctl read its history and made its report"
+echo "installed rackmindd polled $devices PDUs, served metrics with the outlet set, mailed the alarm; rackmind-ctl read its history and made its report"

@@ -3,9 +3,9 @@
 # what its programs load (the SQLite driver plugin too), the service and the command line free of the
 # display stack, installed with apt-get, the maintainer scripts doing what Debian's do with systemd
 # (through recording stand-ins for systemd's tools), the installed service run the way its unit runs it
-# inside the network test bed, the console's Chinese face, the protected outlets with every package that
-# switches outlets installed, removed and purged in every order (protection_orders.sh), and everything
-# gone after the last purge.
+# inside the network test bed, the console's Chinese face, the protected outlets and outlet sets with
+# every package that switches outlets installed, removed and purged in every order (protection_orders.sh),
+# and everything gone after the last purge.
 #   package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 src=$2
@@ -119,11 +119,11 @@ done
 # The mail password lives in the configuration file: root and the service only.
 getent passwd rackmind | grep -q ':/usr/sbin/nologin$' || fail "no system user rackmind without a shell"
 # Rights an administrator relies on: the mail password for root and the service only; the machine's
-# protected outlets readable by everyone, changed by root and the group rackmind.
+# protected outlets and outlet sets readable by everyone, changed by root and the group rackmind.
 rights() {
     # The state folder is its user's, as systemd makes it: else systemd hands it over with all it holds.
     local want=("/etc/rackmind/rackmindd.conf root:rackmind 640" "/var/lib/rackmind rackmind:rackmind 755"
-        "/var/lib/rackmind/protected-outlets root:rackmind 664")
+        "/var/lib/rackmind/protected-outlets root:rackmind 664" "/var/lib/rackmind/outlet-sets root:rackmind 664")
     for row in "${want[@]}"; do
         read -r path owner mode <<<"$row"
         [ "$(stat -c '%U:%G %a' "$path" 2>&1)" = "$owner $mode" ] ||
@@ -145,6 +145,8 @@ scenario=$(printf %q "$work/humid.scn") pdusim=$(printf %q "$build/tools/pdusim/
     --device-cmd "printf 'at 5 set 1 humidity 90\n' >$scenario; exec $pdusim --no-noise --scenario $scenario </dev/null" \
     -- "$src/tests/package/installed_service.sh" "$src"
 rights "after the service ran"
+sets='{"sets":[{"name":"db-07","outlets":["AABBCC000001/3"]}]}'
+echo "$sets" >/var/lib/rackmind/outlet-sets
 
 # An upgrade restarts a running service (a stopped one stays stopped); the administrator's files stay.
 echo "; kept" >>/etc/rackmind/rackmindd.conf
@@ -159,18 +161,23 @@ expect_calls "upgrade" "systemctl --system daemon-reload" "deb-systemd-helper un
 tail -n 1 /etc/rackmind/rackmindd.conf | grep -q '^; kept$' || fail "the upgrade replaced the edited configuration"
 rights upgrade
 grep -qx "aa:bb:cc:00:00:01/3" /var/lib/rackmind/protected-outlets || fail "the upgrade lost the protected outlets"
+grep -qxF "$sets" /var/lib/rackmind/outlet-sets || fail "the upgrade lost the outlet sets"
 
-# The service's user owns the state folder: a link it puts in place of the list is replaced by the next
-# configuration, never followed, and root's file it points at stays as it was.
+# The service's user owns the state folder: a link it puts in place of the list or the sets is replaced
+# by the next configuration, never followed, and root's file it points at stays as it was.
 printf 'root only\n' >"$work/roots" && chmod 600 "$work/roots"
-setpriv --reuid=rackmind --regid=rackmind --clear-groups -- \
-    ln -sfT "$work/roots" /var/lib/rackmind/protected-outlets
+for file in protected-outlets outlet-sets; do
+    setpriv --reuid=rackmind --regid=rackmind --clear-groups -- ln -sfT "$work/roots" "/var/lib/rackmind/$file"
+done
 DPKG_MAINTSCRIPT_PACKAGE=rackmind /var/lib/dpkg/info/rackmind.postinst configure
 [ "$(stat -c '%U:%G %a' "$work/roots")" = "root:root 600" ] && [ "$(cat "$work/roots")" = "root only" ] ||
-    fail "a link at the list reached $(stat -c '%U:%G %a' "$work/roots"): $(cat "$work/roots")"
-rights "a link at the list"
-[ "$(stat -c %h /var/lib/rackmind/protected-outlets)" = 1 ] || fail "the list has more than one name"
+    fail "a link at the list or the sets reached $(stat -c '%U:%G %a' "$work/roots"): $(cat "$work/roots")"
+rights "a link at the list and the sets"
+for file in protected-outlets outlet-sets; do
+    [ "$(stat -c %h "/var/lib/rackmind/$file")" = 1 ] || fail "$file has more than one name"
+done
 echo "aa:bb:cc:00:00:01/3" >/var/lib/rackmind/protected-outlets
+echo "$sets" >/var/lib/rackmind/outlet-sets
 
 with_recorded_systemd dpkg -r rackmindd
 expect_calls "removal" "deb-systemd-invoke stop $unit" "systemctl --system daemon-reload" \
@@ -182,10 +189,12 @@ expect_calls "purge" "systemctl --system daemon-reload" "deb-systemd-helper purg
     "deb-systemd-helper unmask $unit"
 [ ! -e /etc/rackmind ] || fail "purge left /etc/rackmind"
 ! dpkg-statoverride --list | grep -q rackmind || fail "purge left the rights override"
-# The console and the command line keep the protected outlets, alone in a folder of root's.
-[ "$(ls -A /var/lib/rackmind)" = protected-outlets ] && [ "$(stat -c %U /var/lib/rackmind)" = root ] &&
-    grep -qx "aa:bb:cc:00:00:01/3" /var/lib/rackmind/protected-outlets ||
-    fail "the service's purge took the desk's protected outlets or left its own files"
+# The console and the command line keep the protected outlets and the sets, alone in a folder of root's.
+[ "$(ls -A /var/lib/rackmind | tr '\n' ' ')" = "outlet-sets protected-outlets " ] &&
+    [ "$(stat -c %U /var/lib/rackmind)" = root ] &&
+    grep -qx "aa:bb:cc:00:00:01/3" /var/lib/rackmind/protected-outlets &&
+    grep -qxF "$sets" /var/lib/rackmind/outlet-sets ||
+    fail "the service's purge took the desk's protected outlets or sets, or left its own files"
 
 dpkg -P rackmind rackmind-report-pdf rackmind-ctl >/dev/null
 [ ! -e /var/lib/rackmind ] || fail "the last purge left /var/lib/rackmind"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The machine's protected outlets and the group rackmind that may change them, with every package that
-# switches outlets installed alone and in every order, removed and purged in the orders that matter: they
-# are there, root's and unchanged while any of those packages is on the machine (removed but not purged
+# The machine's protected outlets and outlet sets and the group rackmind that may change them, with every
+# package that switches outlets installed alone and in every order, removed and purged in the orders that
+# matter: they are there, root's and unchanged while any of those packages is on the machine (removed but not purged
 # included), the state folder is the service user's exactly while the service is, and they go with the
 # last purge. Each order starts from a machine without them. Run as root with dpkg free, the packages'
 # dependencies installed; dpkg -i/-r/-P rather than apt, so that the orders take seconds.
@@ -9,6 +9,7 @@
 set -euo pipefail
 declare -A deb=([rackmind]=$1 [rackmind-ctl]=$2 [rackmindd]=$3 [rackmind-report-pdf]=$4)
 state=/var/lib/rackmind list=/var/lib/rackmind/protected-outlets entry=AA:BB:CC:00:00:02/1
+sets=/var/lib/rackmind/outlet-sets setsentry='{"sets":[{"name":"db-07","outlets":["AABBCC000002/1"]}]}'
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 declare -A now # package -> installed | configured-off (removed, not purged); absent when purged
@@ -33,19 +34,23 @@ check() {
     local service=${now[rackmindd]:-}
     if [ -n "${now[rackmind]:-}${now[rackmind-ctl]:-}$service" ]; then
         getent group rackmind >/dev/null || fail "no group rackmind"
-        [ -f $list ] && [ ! -L $list ] || fail "$list is not a file"
-        owns $list "root:rackmind 664"
+        for file in $list $sets; do
+            [ -f $file ] && [ ! -L $file ] || fail "$file is not a file"
+            owns $file "root:rackmind 664"
+        done
         if [ -n "$written" ]; then
             grep -qx "$entry" $list || fail "the protected outlet was lost"
+            grep -qxF "$setsentry" $sets || fail "the outlet sets were lost"
         else
             echo "$entry" >$list
+            echo "$setsentry" >$sets
             written=yes
         fi
         if [ -n "$service" ]; then
             owns $state "rackmind:rackmind 755"
         else
             owns $state "root:root 755"
-            [ "$(ls -A $state)" = protected-outlets ] || fail "$state holds $(ls -A $state | tr '\n' ' ')"
+            [ "$(ls -A $state | tr '\n' ' ')" = "outlet-sets protected-outlets " ] || fail "$state holds $(ls -A $state | tr '\n' ' ')"
         fi
     else
         [ ! -e $state ] && [ ! -L $state ] || fail "$state is left"
@@ -98,40 +103,42 @@ for a in rackmind rackmind-ctl rackmindd; do
 done
 run i:rackmind-ctl i:rackmind-report-pdf P:rackmind-report-pdf P:rackmind-ctl
 
-# A list there before, whatever its owner and mode (anyone's, or root's alone as a console run by root
-# makes it), becomes root's and the group's with its entries. A group rackmind the administrator made
+# A list and sets there before, whatever their owner and mode (anyone's, or root's alone as a console run
+# by root makes them), become root's and the group's with their entries. A group rackmind the administrator made
 # (not a system group) serves and stays theirs; a link in place of the state folder goes with the last
 # purge, the folder it leads to untouched.
 fresh
 groupadd rackmind
 mkdir $state
 echo "$entry" >$list
-chown nobody:nogroup $list
-chmod 0666 $list
-admins=yes written=yes order=" (the administrator's group, a list of nobody's, 666)"
+echo "$setsentry" >$sets
+chown nobody:nogroup $list $sets
+chmod 0666 $list $sets
+admins=yes written=yes order=" (the administrator's group, files of nobody's, 666)"
 step i rackmind-ctl
-chown root:root $list
-chmod 0644 $list
-order+=" (root's list, 644)"
+chown root:root $list $sets
+chmod 0644 $list $sets
+order+=" (root's files, 644)"
 steps i:rackmind-ctl P:rackmind-ctl
 written=""
 step i rackmind-ctl
 mkdir "$work/away"
-mv $list "$work/away"
+mv $list $sets "$work/away"
 rmdir $state
 ln -s "$work/away" $state
 order+=" (state folder a link)"
 step P rackmind-ctl
-[ "$(ls -A "$work/away")" = protected-outlets ] || fail "the purge went through the link"
+[ "$(ls -A "$work/away" | tr '\n' ' ')" = "outlet-sets protected-outlets " ] || fail "the purge went through the link"
 echo "order:$order"
 
 # The layout of an older service unit: its state in private/rackmind, a folder only root passes through,
 # behind a link here. An installation makes it a real folder with all it held, the service's history
-# store its own; the service's purge leaves the desk its list.
+# store its own; the service's purge leaves the desk its list and sets.
 fresh
 [ -d /var/lib/private ] || install -d -m 0700 /var/lib/private
 mkdir /var/lib/private/rackmind
 echo "$entry" >/var/lib/private/rackmind/protected-outlets
+echo "$setsentry" >/var/lib/private/rackmind/outlet-sets
 install -o 61234 -g 61234 -m 0644 /dev/null /var/lib/private/rackmind/history.sqlite
 ln -s private/rackmind $state
 order=" (the older layout)" written=yes
@@ -151,19 +158,22 @@ dpkg -P rackmindd >/dev/null || fail "dpkg -P failed"
 getent passwd rackmind >/dev/null || fail "the person's account was removed"
 echo "order:$order P:rackmindd"
 
-# The service's user replaces the list in its folder by a link to a file of root's: the service's purge,
-# and an installation of it, leave a list of root's there and the file untouched.
+# The service's user replaces the list and the sets in its folder by links to a file of root's: the
+# service's purge, and an installation of it, leave files of root's there and the file untouched.
 target=$work/root-only
 echo secret >"$target"
 chmod 0600 "$target"
 plant() {
-    setpriv --reuid rackmind --regid rackmind --clear-groups ln -sfT "$target" $list
+    for file in $list $sets; do
+        setpriv --reuid rackmind --regid rackmind --clear-groups ln -sfT "$target" $file
+    done
     order+=" (link planted)" written=""
 }
-# ...or by a list of its own that anyone may write.
+# ...or by files of its own that anyone may write.
 own() {
-    setpriv --reuid rackmind --regid rackmind --clear-groups sh -c "rm $list; echo $entry >$list; chmod 0666 $list"
-    order+=" (its own list, 666)"
+    setpriv --reuid rackmind --regid rackmind --clear-groups sh -c \
+        "rm $list $sets; echo $entry >$list; echo '$setsentry' >$sets; chmod 0666 $list $sets"
+    order+=" (its own files, 666)"
 }
 fresh
 steps i:rackmind i:rackmindd

@@ -6,7 +6,9 @@
 #include "metrics/MetricsExporter.h"
 #include "metrics/MetricsServer.h"
 #include "metrics/MetricsText.h"
+#include "metrics/OutletSetGauge.h"
 #include "settings/GroupSettings.h"
+#include "tests/common/TestFiles.h"
 #include "tests/service/HttpProbe.h"
 #include "tests/service/TlsFixture.h"
 
@@ -15,13 +17,16 @@
 #include <zlib.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 // The text the endpoint serves and the endpoint's conduct towards bad and idle clients, on 127.0.0.1.
@@ -39,6 +44,10 @@ private slots:
     void labelsFollowChanges();
     void numbersAsWritten_data();
     void numbersAsWritten();
+    void outletSets_data();
+    void outletSets();
+    void outletSetsFollowTheFile();
+    void outletSetsLockNotWaitedFor();
     void http_data();
     void http();
     void compressedOncePerSnapshot_data();
@@ -310,6 +319,137 @@ void TestMetrics::numbersAsWritten()
     const int iAt = baText.indexOf("\nrackmind_pdu_current_amperes{");
     QCOMPARE(baText.mid(baText.indexOf("} ", iAt) + 2).split('\n').first(),
              QByteArray::number(value, 'g', 10));
+}
+
+void TestMetrics::outletSets_data()
+{
+    QTest::addColumn<QByteArray>("outlets");
+    QTest::addColumn<QByteArray>("line");
+    // Online: ...01 shows outlets 1 and 3 on, ...02 outlet 1; ...03 is offline with everything on as last
+    // heard; two online PDUs report ...04.
+    const auto row = [](const char* pszName, const QByteArray& baOutlets, const QByteArray& baLine) {
+        QTest::newRow(pszName) << baOutlets << baLine;
+    };
+    row("both feeds on", R"("0004A3000001/1", "0004A3000002/1")", "rackmind_outlet_set_on{set=\"s\"} 1\n");
+    row("one of two on", R"("0004A3000001/1", "0004A3000001/2")", "rackmind_outlet_set_on{set=\"s\"} 0.5\n");
+    row("one of three on", R"("0004A3000001/3", "0004A3000002/2", "0004A3000002/8")",
+        "rackmind_outlet_set_on{set=\"s\"} 0.3333333333\n");
+    row("offline PDU: not on", R"("0004A3000001/1", "0004A3000003/1")",
+        "rackmind_outlet_set_on{set=\"s\"} 0.5\n");
+    row("PDU never heard: not on", R"("0004A3000009/1")", "rackmind_outlet_set_on{set=\"s\"} 0\n");
+    row("two PDUs with its MAC: not on", R"("0004A3000004/1", "0004A3000001/1")",
+        "rackmind_outlet_set_on{set=\"s\"} 0.5\n");
+}
+
+// What a dashboard shows of a machine fed from several PDUs.
+void TestMetrics::outletSets()
+{
+    QFETCH(QByteArray, outlets);
+    QFETCH(QByteArray, line);
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("outlet-sets"));
+    QVERIFY(writeFile(strPath, R"({"sets": [{"name": "s", "outlets": [)" + outlets + "]}]}"));
+    COutletSetGauge gauge(strPath);
+    QVERIFY(!gauge.update().isEmpty());
+    std::vector<std::unique_ptr<CPdu>> vecPdu;
+    for (const auto& [iMac, uiStatus, bOnline] :
+         {std::tuple{1, 0x05, true}, {2, 0x01, true}, {3, 0xFF, false}, {4, 0xFF, true}, {4, 0xFF, true}}) {
+        vecPdu.push_back(std::make_unique<CPdu>());
+        CPdu& pdu = *vecPdu.back();
+        pdu.stInfo.mac[0] = 0x00, pdu.stInfo.mac[1] = 0x04, pdu.stInfo.mac[2] = 0xA3;
+        pdu.stInfo.mac[5] = quint8(iMac);
+        pdu.stInfo.outletStatus = quint8(uiStatus);
+        pdu.iLastRcvMsecs = Clock::elapsedMs() - (bOnline ? 0 : 60000);
+        pdu.markReported(kCmdStatus);
+    }
+    QList<CPdu*> listPdu;
+    for (const auto& pPdu : vecPdu)
+        listPdu << pPdu.get();
+    QByteArray baPage;
+    renderMetrics(listPdu, {}, baPage, nullptr, nullptr, &gauge);
+    QVERIFY2(baPage.contains(line), baPage.constData());
+    QCOMPARE(promtoolCheckMetrics("\r\n\r\n" + baPage), QString());
+}
+
+// The service follows the sets file as operators edit it: a change shows on the next page, a file that
+// cannot be read is said once and the sets read before stay on the page, a removed file holds no sets.
+void TestMetrics::outletSetsFollowTheFile()
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("outlet-sets"));
+    qputenv("RACKMIND_OUTLET_SETS", QFile::encodeName(strPath));
+    CMetricsExporter exporter;
+    qunsetenv("RACKMIND_OUTLET_SETS");
+    QSignalSpy spyNotice(&exporter, &CMetricsExporter::signalNotice);
+    const auto sets = [](const QByteArray& baNames) -> QByteArray {
+        QByteArray ba = R"({"sets": [)";
+        for (const QByteArray& baName : baNames.split(' '))
+            ba += R"({"name": ")" + baName + R"(", "outlets": ["0004A3000001/1"]},)";
+        ba.chop(1);
+        return ba + "]}";
+    };
+    const auto shown = [&exporter] {
+        QByteArrayList list;
+        for (const QByteArray& baLine : exporter.refresh().split('\n'))
+            if (baLine.startsWith("rackmind_outlet_set_on{"))
+                list << baLine.mid(int(qstrlen("rackmind_outlet_set_on{set=\""))).split('"').value(0);
+        return list.join(' ');
+    };
+    QCOMPARE(shown(), QByteArray());
+    QVERIFY(spyNotice.isEmpty());
+    // Rewritten in place with the same size at once, as rackmind-ctl and the console change it.
+    for (const QByteArray baNames : {"db-07 db-08", "db-07 db-09"}) {
+        QVERIFY(writeFile(strPath, sets(baNames)));
+        QCOMPARE(shown(), baNames);
+    }
+    QCOMPARE(spyNotice.size(), 2);
+    for (const QByteArray& baBroken : {QByteArray("{\"sets\": ["), QByteArray("[1, 2]")}) {
+        QVERIFY(writeFile(strPath, baBroken));
+        QCOMPARE(shown(), QByteArray("db-07 db-09"));
+    }
+    QCOMPARE(spyNotice.size(), 3);
+    QVERIFY2(spyNotice.last().value(0).toString().contains(strPath),
+             qPrintable(spyNotice.last().value(0).toString()));
+    exporter.reloadOutletSets();
+    QCOMPARE(spyNotice.size(), 3);
+    QVERIFY(writeFile(strPath, sets("web")));
+    QCOMPARE(shown(), QByteArray("web"));
+    QCOMPARE(spyNotice.size(), 4);
+    QVERIFY(QFile::remove(strPath));
+    QCOMPARE(shown(), QByteArray());
+}
+
+// Whoever may read the sets file may lock it, for as long as they like: the page is made at once with the
+// sets read before (a reload too), a long lock is said once, and the change shows once the lock is gone.
+void TestMetrics::outletSetsLockNotWaitedFor()
+{
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("outlet-sets"));
+    COutletSetGauge gauge(strPath);
+    const auto write = [&](const char* pszName) {
+        return writeFile(strPath, R"({"sets": [{"name": ")" + QByteArray(pszName) +
+                                      R"(", "outlets": ["0004A3000001/1"]}]})");
+    };
+    const auto shows = [&](const char* pszName) {
+        QByteArray baPage;
+        renderMetrics({}, {}, baPage, nullptr, nullptr, &gauge);
+        return baPage.contains("rackmind_outlet_set_on{set=\"" + QByteArray(pszName) + "\"}");
+    };
+    QVERIFY(write("before"));
+    QVERIFY(!gauge.update().isEmpty());
+    QVERIFY(write("after"));
+    const int fd = ::open(QFile::encodeName(strPath).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
+    QStringList listTold;
+    for (int i = 0; i < 3 * COutletSetGauge::kLockedLooksTold; ++i)
+        listTold << gauge.update(i % 2);
+    listTold.removeAll(QString());
+    const bool bBefore = shows("before");
+    ::close(fd);
+    QCOMPARE(listTold.size(), 1);
+    QVERIFY(bBefore);
+    QVERIFY(!gauge.update().isEmpty());
+    QVERIFY(shows("after"));
 }
 
 void TestMetrics::http_data()

@@ -233,6 +233,57 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(httpGet(uiPort, "/metrics").contains("\nrackmind_polled_interfaces 0\n"),
                                  30000);
     }
+    // An operator's outlet sets on the page of the service as it runs: a set written while it runs shows its
+    // outlets as the PDU does; a broken file is said once, reload or not, and the sets before stay; the
+    // mended file shows without a reload.
+    void outletSetsFollowed()
+    {
+        CSimThread sim;
+        QVERIFY(startQuietFleet(sim));
+        const QString strSets = m_dir.filePath(QStringLiteral("outlet-sets"));
+        QFile::remove(strSets);
+        qputenv("RACKMIND_OUTLET_SETS", QFile::encodeName(strSets));
+        const quint16 uiPort = freePort();
+        startService(
+            {QStringLiteral("--metrics"), QStringLiteral("--metrics-port"), QString::number(uiPort)});
+        qunsetenv("RACKMIND_OUTLET_SETS");
+        const auto page = [uiPort] { return httpGet(uiPort, "/metrics"); };
+        const QRegularExpression reMac(QStringLiteral("rackmind_pdu_online.mac=\"([0-9A-F]{12})\". 1\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(reMac.match(QString::fromLatin1(page())).hasMatch(), 30000);
+        const QString strMac = reMac.match(QString::fromLatin1(page())).captured(1);
+        const auto on = [&](int iOutlet) {
+            return page().contains(QStringLiteral("rackmind_pdu_outlet_on{mac=\"%1\",outlet=\"%2\"} 1\n")
+                                       .arg(strMac)
+                                       .arg(iOutlet)
+                                       .toLatin1());
+        };
+        const auto sets = [&](const QString& strName) {
+            return QStringLiteral(R"({"sets": [{"name": "%1", "outlets": ["%2/1", "%2/2"]}]})")
+                .arg(strName, strMac)
+                .toLatin1();
+        };
+        const QByteArray baShare = QByteArray::number((on(1) + on(2)) / 2.0);
+        QVERIFY(writeFile(strSets, sets(QStringLiteral("db-07"))));
+        QTRY_VERIFY_WITH_TIMEOUT(page().contains("\nrackmind_outlet_set_on{set=\"db-07\"} " + baShare + '\n'),
+                                 10000);
+        QVERIFY2(waitLog(QStringLiteral("outlet sets: 1 read from ") + strSets), qPrintable(m_strLog));
+
+        QVERIFY(writeFile(strSets, "{\"sets\": [{\"name\": \"db-07\""));
+        QVERIFY2(waitLog(QStringLiteral("the metrics show the sets read before")), qPrintable(m_strLog));
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        QVERIFY2(waitLog(QStringLiteral("settings reloaded")), qPrintable(m_strLog));
+        QVERIFY(page().contains("\nrackmind_outlet_set_on{set=\"db-07\"} "));
+
+        QVERIFY(writeFile(strSets, sets(QStringLiteral("db-08"))));
+        QTRY_VERIFY_WITH_TIMEOUT(page().contains("\nrackmind_outlet_set_on{set=\"db-08\"} " + baShare + '\n'),
+                                 10000);
+        QVERIFY(!page().contains("set=\"db-07\""));
+        // Read again after the reload was done (its line is written before the page that shows it): it said
+        // nothing more of the broken file.
+        waitLog(QString(), 0);
+        QCOMPARE(m_strLog.count(QStringLiteral("outlet sets: 1 read from ")), 2);
+        QCOMPARE(m_strLog.count(QStringLiteral("read before")), 1);
+    }
     // A voltage hovering at its warn limit, with debounce 3 and a 2 % clear margin set in the file: no
     // alarm and no mail. With the debounce line deleted and a reload, the default of one check holds again.
     void hoveringReadingDebouncedAndDeletedKeyReverts()

@@ -1,9 +1,12 @@
 // metricsbench [SIZES]: for rooms of 1000 and 2000 PDUs (or the given comma-separated sizes), the cost
 // of rendering the metrics snapshot on the console's thread, the time and size of a scrape over
 // 127.0.0.1, and beside them the devices' own once-a-second alarm tick, which runs with or without
-// metrics. Opens one listening socket on 127.0.0.1 and no other.
+// metrics; then the snapshot again with an outlet set of two outlets for every two PDUs. Opens one
+// listening socket on 127.0.0.1 and no other.
 #include "common/Clock.h"
 #include "common/DeviceText.h"
+#include "common/MacText.h"
+#include "device/OutletSets.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
@@ -12,9 +15,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
@@ -74,6 +79,7 @@ int main(int argc, char* argv[])
                 "scrape median | scrape max | scrape size | per PDU | gzip scrape median | gzip size |\n");
     std::printf("|-----:|------------------------:|----------------:|-------------:|----------------------:|"
                 "--------------:|-----------:|------------:|--------:|-------------------:|----------:|\n");
+    QStringList listSetsRows;
     for (int iSize : qAsConst(listSizes)) {
         CRackmind registry;
         for (int i = 0; i < iSize; ++i) {
@@ -82,6 +88,8 @@ int main(int argc, char* argv[])
             storeDeviceText(QStringLiteral("Row %1").arg(i / 40), pPdu->stInfo.position, 16);
             pPdu->stInfo.current = 1.1 + i % 7 * 0.37;
             pPdu->stInfo.outletStatus = quint8(i * 37);
+            const quint8 auiMac[6] = {0x00, 0x04, 0xA3, quint8(i >> 16), quint8(i >> 8), quint8(i)};
+            std::copy(std::begin(auiMac), std::end(auiMac), pPdu->stInfo.mac);
             pPdu->dtLastRcv = Clock::now();
             pPdu->iLastRcvMsecs = Clock::elapsedMs();
             // As in a room that has run a while: every PDU has reported its limits.
@@ -114,6 +122,38 @@ int main(int argc, char* argv[])
                     median(vecScrape), *std::max_element(vecScrape.begin(), vecScrape.end()), iBytes / 1e6,
                     iBytes / 1e3 / iSize, median(vecGzip), iGzipBytes / 1e6);
         std::fflush(stdout);
+
+        // Every two PDUs feed one machine: its set names an outlet of each.
+        OutletSetsData sets;
+        for (int i = 0; i + 1 < iSize; i += 2) {
+            OutletSet& set = sets.mapSets[QStringLiteral("machine-%1").arg(i / 2)];
+            set.strName = QStringLiteral("machine-%1").arg(i / 2);
+            for (int j : {i, i + 1})
+                set.listOutlets.append({macDigits(registry.listPdu[j]->stInfo.mac), 1 + j % 8});
+        }
+        QFile file(workDir.filePath(QStringLiteral("outlet-sets")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(COutletSets::toJson(sets)) < 0)
+            return 1;
+        file.close();
+        qputenv("RACKMIND_OUTLET_SETS", QFile::encodeName(file.fileName()));
+        CMetricsExporter exporterSets;
+        qunsetenv("RACKMIND_OUTLET_SETS");
+        exporterSets.setSources(&registry, nullptr);
+        // For two seconds after a change the file is read with every page (its times may not show a
+        // second change yet); after that only looked at.
+        const std::vector<double> vecChanged = timeRounds([&] { exporterSets.refresh(); });
+        QThread::sleep(3);
+        const std::vector<double> vecSets = timeRounds([&] { exporterSets.refresh(); });
+        listSetsRows.push_back(QStringLiteral("| %1 | %2 | %3 ms | %4 ms | %5 ms |")
+                                   .arg(iSize)
+                                   .arg(sets.mapSets.size())
+                                   .arg(median(vecSnapshot), 0, 'f', 2)
+                                   .arg(median(vecSets), 0, 'f', 2)
+                                   .arg(median(vecChanged), 0, 'f', 2));
     }
+    std::printf("\n| PDUs | outlet sets of 2 | snapshot median without | with | with, file just changed |\n"
+                "|-----:|---:|---:|---:|---:|\n");
+    for (const QString& strRow : listSetsRows)
+        std::printf("%s\n", qPrintable(strRow));
     return 0;
 }
