@@ -2137,6 +2137,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>run by rackmind-ctl report --pdf</source>
         <translation>由 rackmind-ctl report --pdf 调用</translation>
     </message>
+    <message>
+        <source>Address or subnet to poll by unicast beside the broadcast (repeatable), as 10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in ./target.prt and those of this machine&apos;s service.</source>
+        <translation>除广播外另以单播轮询的地址或子网（可重复），例如10.1.2.3或10.1.2.0/24，用于路由器后的PDU；默认为./target.prt中的以及本机服务的。</translation>
+    </message>
 </context>
 <context>
     <name>SafeOpen</name>
@@ -2270,6 +2274,66 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>no sender address: set a sender or an account</source>
         <translation>没有发件人地址：请设置发件人或账号</translation>
+    </message>
+</context>
+<context>
+    <name>CTargetListWidget</name>
+    <message>
+        <source>PDUs behind routers
+(an address or subnet a line)</source>
+        <translation>路由器后的PDU
+（每行一个地址或子网）</translation>
+    </message>
+    <message>
+        <source>Subnet sweep</source>
+        <translation>子网扫描</translation>
+    </message>
+    <message>
+        <source> datagrams/s</source>
+        <translation> 数据报/秒</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Polling by broadcast only.</source>
+        <translation>仅通过广播轮询。</translation>
+    </message>
+    <message>
+        <source>Also polling by unicast: %1.</source>
+        <translation>同时通过单播轮询：%1。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1.</source>
+        <translation>无法写入%1。</translation>
+    </message>
+</context>
+<context>
+    <name>PollTargets</name>
+    <message>
+        <source>&quot;%1&quot; is not an IPv4 address or subnet (as 10.1.2.3 or 10.1.2.0/24)</source>
+        <translation>“%1”不是IPv4地址或子网（例如10.1.2.3或10.1.2.0/24）</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot;: the prefix length is 0 to 32</source>
+        <translation>“%1”：前缀长度为0至32</translation>
+    </message>
+    <message>
+        <source>%1 is too large to sweep: at most /%2 (%3 addresses)</source>
+        <translation>%1过大，无法扫描：最多/%2（%3个地址）</translation>
+    </message>
+    <message>
+        <source>%1 is not an address a PDU can have</source>
+        <translation>%1不是PDU可用的地址</translation>
+    </message>
+    <message>
+        <source>%1 left out: at most %2 entries and %3 swept addresses in all</source>
+        <translation>已忽略%1：最多%2项，扫描地址共计最多%3个</translation>
+    </message>
+    <message>
+        <source>sweep rate &quot;%1&quot; is not 1 to %2 datagrams a second</source>
+        <translation>扫描速率“%1”不在每秒1至%2个数据报之间</translation>
     </message>
 </context>
 </TS>

@@ -2137,6 +2137,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>run by rackmind-ctl report --pdf</source>
         <translation>由 rackmind-ctl report --pdf 呼叫</translation>
     </message>
+    <message>
+        <source>Address or subnet to poll by unicast beside the broadcast (repeatable), as 10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in ./target.prt and those of this machine&apos;s service.</source>
+        <translation>除廣播外另以單播輪詢的位址或子網路（可重複），例如10.1.2.3或10.1.2.0/24，用於路由器後的PDU；預設為./target.prt中的以及本機服務的。</translation>
+    </message>
 </context>
 <context>
     <name>SafeOpen</name>
@@ -2270,6 +2274,66 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>no sender address: set a sender or an account</source>
         <translation>沒有寄件人地址：請設定寄件人或帳號</translation>
+    </message>
+</context>
+<context>
+    <name>CTargetListWidget</name>
+    <message>
+        <source>PDUs behind routers
+(an address or subnet a line)</source>
+        <translation>路由器後的PDU
+（每行一個位址或子網路）</translation>
+    </message>
+    <message>
+        <source>Subnet sweep</source>
+        <translation>子網路掃描</translation>
+    </message>
+    <message>
+        <source> datagrams/s</source>
+        <translation> 資料包/秒</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Polling by broadcast only.</source>
+        <translation>僅透過廣播輪詢。</translation>
+    </message>
+    <message>
+        <source>Also polling by unicast: %1.</source>
+        <translation>同時透過單播輪詢：%1。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1.</source>
+        <translation>無法寫入%1。</translation>
+    </message>
+</context>
+<context>
+    <name>PollTargets</name>
+    <message>
+        <source>&quot;%1&quot; is not an IPv4 address or subnet (as 10.1.2.3 or 10.1.2.0/24)</source>
+        <translation>「%1」不是IPv4位址或子網路（例如10.1.2.3或10.1.2.0/24）</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot;: the prefix length is 0 to 32</source>
+        <translation>「%1」：前綴長度為0至32</translation>
+    </message>
+    <message>
+        <source>%1 is too large to sweep: at most /%2 (%3 addresses)</source>
+        <translation>%1過大，無法掃描：最多/%2（%3個位址）</translation>
+    </message>
+    <message>
+        <source>%1 is not an address a PDU can have</source>
+        <translation>%1不是PDU可用的位址</translation>
+    </message>
+    <message>
+        <source>%1 left out: at most %2 entries and %3 swept addresses in all</source>
+        <translation>已忽略%1：最多%2項，掃描位址共計最多%3個</translation>
+    </message>
+    <message>
+        <source>sweep rate &quot;%1&quot; is not 1 to %2 datagrams a second</source>
+        <translation>掃描速率「%1」不在每秒1至%2個資料包之間</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,105 @@
+#include "ui/system/TargetListWidget.h"
+
+#include "device/PollTargets.h"
+#include "device/Rackmind.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace {
+// The running registry's list, else the file's as the next login reads it.
+PollTargetList currentTargets()
+{
+    if (g_pRackmind)
+        return g_pRackmind->targets;
+    PollTargetList list;
+    QString strWhy;
+    PollTargets::readFile(QString::fromLatin1(PollTargets::kFileName), &list, &strWhy);
+    return list;
+}
+} // namespace
+
+CTargetListWidget::CTargetListWidget(QWidget* parent)
+    : QWidget(parent), m_pLabelTargets(new QLabel(this)), m_pEditTargets(new QPlainTextEdit(this)),
+      m_pLabelRate(new QLabel(this)), m_pSpinRate(new QSpinBox(this)), m_pBtnOK(new QPushButton(this)),
+      m_pLabelStatus(new QLabel(this)), m_pLayoutBase(new QGridLayout(this))
+{
+    m_pLabelTargets->setObjectName(QStringLiteral("LabelTargets"));
+    m_pEditTargets->setObjectName(QStringLiteral("EditTargets"));
+    m_pLabelRate->setObjectName(QStringLiteral("LabelSweepRate"));
+    m_pSpinRate->setObjectName(QStringLiteral("SpinSweepRate"));
+    m_pBtnOK->setObjectName(QStringLiteral("BtnTargetsOK"));
+    m_pLabelStatus->setObjectName(QStringLiteral("LabelTargetsStatus"));
+    m_pLayoutBase->setObjectName(QStringLiteral("LayoutTargets"));
+
+    const PollTargetList list = currentTargets();
+    QStringList listText;
+    for (const PollTarget& target : list.listTarget)
+        listText << target.text();
+    m_pEditTargets->setPlainText(listText.join(QLatin1Char('\n')));
+    m_pEditTargets->setPlaceholderText(QStringLiteral("10.20.1.5\n10.20.2.0/24"));
+    m_pEditTargets->setFixedHeight(m_pEditTargets->fontMetrics().lineSpacing() * 5 + 12);
+    m_pEditTargets->setMinimumWidth(320);
+    m_pSpinRate->setRange(1, PollTargets::kMaxSweepRate);
+    m_pSpinRate->setValue(list.iSweepRate);
+    m_pLabelStatus->setWordWrap(true);
+    m_pLabelStatus->setMinimumWidth(420);
+
+    const Qt::Alignment labelAlign = Qt::AlignRight | Qt::AlignVCenter;
+    const Qt::Alignment editAlign = Qt::AlignLeft | Qt::AlignVCenter;
+    m_pLayoutBase->setContentsMargins(2, 2, 2, 2);
+    m_pLayoutBase->setSpacing(4);
+    m_pLayoutBase->addWidget(m_pLabelTargets, 0, 0, Qt::AlignRight | Qt::AlignTop);
+    m_pLayoutBase->addWidget(m_pEditTargets, 0, 1, editAlign);
+    m_pLayoutBase->addWidget(m_pLabelRate, 1, 0, labelAlign);
+    m_pLayoutBase->addWidget(m_pSpinRate, 1, 1, editAlign);
+    m_pLayoutBase->addWidget(m_pBtnOK, 2, 0, labelAlign);
+    m_pLayoutBase->addWidget(m_pLabelStatus, 2, 1, editAlign);
+
+    retranslate();
+    QMetaObject::connectSlotsByName(this);
+}
+
+void CTargetListWidget::retranslate()
+{
+    m_pLabelTargets->setText(tr("PDUs behind routers\n(an address or subnet a line)"));
+    m_pLabelRate->setText(tr("Subnet sweep"));
+    m_pSpinRate->setSuffix(tr(" datagrams/s"));
+    m_pBtnOK->setText(tr("OK"));
+    showStatus();
+}
+
+void CTargetListWidget::showStatus()
+{
+    const PollTargetList list = currentTargets();
+    const QString strPolled =
+        list.isEmpty() ? tr("Polling by broadcast only.")
+                       : tr("Also polling by unicast: %1.").arg(PollTargets::text(list.listTarget));
+    m_pLabelStatus->setText(m_strRefused.isEmpty() ? strPolled
+                                                   : m_strRefused + QLatin1Char('\n') + strPolled);
+}
+
+void CTargetListWidget::on_BtnTargetsOK_clicked()
+{
+    PollTargetList list;
+    list.iSweepRate = m_pSpinRate->value();
+    QStringList listLine;
+    for (const QString& strLine : m_pEditTargets->toPlainText().split(QLatin1Char('\n')))
+        if (!strLine.trimmed().isEmpty())
+            listLine << strLine;
+    // Nothing is applied while an entry is refused: a typo must not drop the PDUs of the other lines.
+    m_strRefused.clear();
+    if (!PollTargets::parseList(listLine, &list.listTarget, &m_strRefused)) {
+        showStatus();
+        return;
+    }
+    const bool bWritten = g_pRackmind
+                              ? g_pRackmind->setTargets(list)
+                              : PollTargets::writeFile(QString::fromLatin1(PollTargets::kFileName), list);
+    if (!bWritten)
+        m_strRefused = tr("Cannot write %1.").arg(QString::fromLatin1(PollTargets::kFileName));
+    showStatus();
+}
