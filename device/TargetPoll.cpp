@@ -1,7 +1,5 @@
 #include "device/TargetPoll.h"
 
-#include <algorithm>
-
 void CTargetPoll::setTargets(const PollTargetList& list)
 {
     if (list == m_list)
@@ -31,6 +29,13 @@ void CTargetPoll::setTargets(const PollTargetList& list)
     m_iCreditMs = -1;
 }
 
+void CTargetPoll::setLocalNets(const QVector<PollTarget>& vecNet)
+{
+    m_vecLocal = vecNet;
+    for (auto it = m_hashFound.begin(); it != m_hashFound.end();)
+        it = isLocal(it.key()) ? m_hashFound.erase(it) : std::next(it);
+}
+
 void CTargetPoll::noteReply(quint32 uiSender, qint64 iNowMs)
 {
     const auto it = m_hashFound.find(uiSender);
@@ -43,7 +48,8 @@ void CTargetPoll::noteReply(quint32 uiSender, qint64 iNowMs)
     // A handful of subnets at most: the cost per reply does not grow with the PDUs.
     for (int i : qAsConst(m_vecSubnet))
         if (m_list.listTarget.at(i).contains(uiSender)) {
-            m_hashFound.insert(uiSender, iNowMs);
+            if (!isLocal(uiSender))
+                m_hashFound.insert(uiSender, iNowMs);
             return;
         }
 }
@@ -53,7 +59,7 @@ QVector<quint32> CTargetPoll::pollAddresses(qint64 iNowMs)
     QVector<quint32> vecAddress;
     vecAddress.reserve(m_setListed.size() + m_hashFound.size());
     for (const PollTarget& target : qAsConst(m_list.listTarget))
-        if (!target.isSubnet())
+        if (!target.isSubnet() && !isLocal(target.uiBase))
             vecAddress.append(target.uiBase);
     for (auto it = m_hashFound.begin(); it != m_hashFound.end();) {
         if (iNowMs - it.value() >= kLostMsecs) {
@@ -68,7 +74,7 @@ QVector<quint32> CTargetPoll::pollAddresses(qint64 iNowMs)
 
 bool CTargetPoll::sweepSkips(int iEntry, quint32 uiAddress) const
 {
-    if (isPolled(uiAddress))
+    if (isPolled(uiAddress) || isLocal(uiAddress))
         return true;
     // Subnets that overlap: each address once a round, in the first that holds it.
     for (int i = 0; i < iEntry; ++i)

@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QVector>
 
+#include <algorithm>
+
 // Who is polled by unicast beside the broadcast, and when the sweep of the listed subnets queries which
 // address. Listed addresses get the six queries every poll; an address of a subnet that answers the sweep
 // is polled likewise until it has been silent kLostMsecs, and then waits for the sweep to find it again.
@@ -18,6 +20,8 @@ public:
     static constexpr qint64 kBurstMsecs = 50;
 
     void setTargets(const PollTargetList& list);
+    // Networks the broadcast reaches: nothing there is polled by unicast, swept or found.
+    void setLocalNets(const QVector<PollTarget>& vecNet);
     const PollTargetList& targets() const { return m_list; }
     bool isEmpty() const { return m_list.isEmpty(); }
     bool hasSubnets() const { return !m_vecSubnet.isEmpty(); }
@@ -43,11 +47,17 @@ public:
 
 private:
     bool sweepSkips(int iEntry, quint32 uiAddress) const;
+    bool isLocal(quint32 uiAddress) const
+    {
+        return std::any_of(m_vecLocal.cbegin(), m_vecLocal.cend(),
+                           [&](const PollTarget& net) { return net.contains(uiAddress); });
+    }
 
     PollTargetList m_list;
     QSet<quint32> m_setListed;
     QVector<int> m_vecSubnet; // places of the subnets in m_list.listTarget
     QHash<quint32, qint64> m_hashFound;
+    QVector<PollTarget> m_vecLocal;
     int m_iSweepSubnet = 0;
     quint32 m_uiSweepIndex = 0;
     quint32 m_uiSweptTotal = 0;

@@ -69,6 +69,7 @@ CUdpDriver::CUdpDriver(const QList<NetInterfaceInfo>& listInterface, QObject* pa
     listDevicePort.append(51230);
     m_clockTargets.start();
 
+    setLocalNets(listInterface);
     for (const auto& [strIface, addr] : usableAddresses(listInterface)) {
         listLocalAddr.append(addr);
         listLocalIPv4.append(addr.toIPv4Address());
@@ -81,10 +82,12 @@ QList<NetInterfaceInfo> CUdpDriver::systemInterfaces()
     QList<NetInterfaceInfo> listInterface;
     const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : all) {
-        NetInterfaceInfo info{iface.name(), iface.flags(), {}};
+        NetInterfaceInfo info{iface.name(), iface.flags(), {}, {}};
         const QList<QNetworkAddressEntry> entries = iface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries)
+        for (const QNetworkAddressEntry& entry : entries) {
             info.addresses.append(entry.ip());
+            info.prefixLengths.append(entry.prefixLength());
+        }
         listInterface.append(info);
     }
     return listInterface;
@@ -170,7 +173,9 @@ void CUdpDriver::slotRescan()
 {
     if (!pTimer->isActive())
         return;
-    const QList<QPair<QString, QHostAddress>> listNow = usableAddresses(fnInterfaces());
+    const QList<NetInterfaceInfo> listInterface = fnInterfaces();
+    setLocalNets(listInterface);
+    const QList<QPair<QString, QHostAddress>> listNow = usableAddresses(listInterface);
     // An address that went away is news again when it comes back.
     for (int i = m_listRefused.size() - 1; i >= 0; --i) {
         bool bPresent = false;
@@ -465,6 +470,26 @@ void CUdpDriver::slotBroadcastTimeout()
     if (bSent)
         m_iLastPollMs = iNow;
     emit signalPolled(bSent, m_iPolledInterfaces.load());
+}
+
+void CUdpDriver::setLocalNets(const QList<NetInterfaceInfo>& listInterface)
+{
+    QVector<PollTarget> vecNet;
+    for (const NetInterfaceInfo& iface : listInterface) {
+        if (!(iface.flags & QNetworkInterface::IsRunning) || (iface.flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (int i = 0; i < iface.addresses.size() && i < iface.prefixLengths.size(); ++i) {
+            bool bIPv4 = false;
+            const quint32 uiAddress = iface.addresses.at(i).toIPv4Address(&bIPv4);
+            PollTarget net;
+            net.iPrefix = iface.prefixLengths.at(i);
+            if (!bIPv4 || net.iPrefix < 1 || net.iPrefix > 32)
+                continue;
+            net.uiBase = uiAddress & net.mask();
+            vecNet.append(net);
+        }
+    }
+    m_targetPoll.setLocalNets(vecNet);
 }
 
 void CUdpDriver::slotUpdateTargets(PollTargetList list)

@@ -27,6 +27,7 @@ struct NetInterfaceInfo
     QString name;
     QNetworkInterface::InterfaceFlags flags;
     QList<QHostAddress> addresses;
+    QList<int> prefixLengths; // of each address, where known
 };
 
 // Owns the UDP sockets: polls every device port with the query frames once per tick, sends the frames
@@ -119,6 +120,9 @@ private:
     // The socket whose address the system sends from towards uiAddress, so that the replies come back
     // to it and a frame leaves once; the first socket when no route says otherwise.
     QUdpSocket* routeSocket(quint32 uiAddress);
+    // The networks of the interfaces polled on: the broadcast reaches them, so no target there is also
+    // polled by unicast (each of its replies would come twice a poll).
+    void setLocalNets(const QList<NetInterfaceInfo>& listInterface);
     CTargetPoll m_targetPoll;
     QElapsedTimer m_clockTargets;
     QTimer* m_pSweepTimer = nullptr;

@@ -162,6 +162,12 @@ private slots:
         QCOMPARE(poll.pollAddresses(5000 + CTargetPoll::kLostMsecs), QVector<quint32>{uiListed});
         QVector<quint32> vecSwept = poll.sweepDue(20000, 1) + poll.sweepDue(20100, 1);
         QVERIFY(vecSwept.contains(uiFound));
+        // On a network the broadcast reaches, nothing is polled twice: not listed, found nor swept.
+        poll.setLocalNets({PollTarget{0x0A070100, 24}, PollTarget{0x0A080000, 16}});
+        QVERIFY(poll.pollAddresses(20200).isEmpty());
+        poll.noteReply(uiFound, 20300);
+        QVERIFY(poll.sweepDue(21000, 1).isEmpty());
+        poll.setLocalNets({});
         // A list that drops the subnet drops what was found in it.
         poll.noteReply(uiFound, 21000);
         poll.setTargets(listOf({"10.8.0.1"}, 100));

@@ -2,6 +2,7 @@
 #include "device/Protocol.h"
 #include "tests/common/NetBed.h"
 #include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
 #include "tools/common/ConsoleRig.h"
 
 #include <QJsonArray>
@@ -9,6 +10,8 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <csignal>
 
 // PDUs behind a router (scripts/netbed --routed), where no broadcast of the console's reaches: found by
 // a listed address and by a swept subnet, polled by unicast, lost and found again, and switched by
@@ -71,15 +74,53 @@ private slots:
         m_sim.stopFleet();
     }
 
+    // The service reads target.prt again on SIGHUP; a broken file keeps what it polls.
+    void serviceReloadsItsTargets()
+    {
+        QTemporaryDir dir;
+        QProcess service;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("TMPDIR"), dir.path());
+        service.setProcessEnvironment(env);
+        service.setWorkingDirectory(dir.path());
+        service.start(QStringLiteral(RACKMINDD), {QStringLiteral("--no-metrics")});
+        QString strLog;
+        const auto waitLog = [&](const QString& strText) {
+            QElapsedTimer timer;
+            timer.start();
+            while (!strLog.contains(strText) && timer.elapsed() < 30000) {
+                service.waitForReadyRead(200);
+                strLog += QString::fromLocal8Bit(service.readAllStandardError());
+            }
+            return strLog.contains(strText);
+        };
+        QVERIFY2(waitLog(QStringLiteral("polling ports")), qPrintable(strLog));
+        const std::pair<QByteArray, QString> steps[] = {
+            {"[0]\ntarget=10.210.1.0/24\n", "target list reloaded: polling by unicast: 10.210.1.0/24"},
+            {"[0]\ntarget=10.210.1.0/24\n[1]\ntarget=10.210.1.999\n", "target list not reloaded"},
+        };
+        for (const auto& [baFile, strSaid] : steps) {
+            QVERIFY(writeFile(dir.filePath(QString::fromLatin1(PollTargets::kFileName)), baFile));
+            ::kill(pid_t(service.processId()), SIGHUP);
+            QVERIFY2(waitLog(strSaid), qPrintable(strLog));
+        }
+        QVERIFY2(waitLog(QStringLiteral("new PDU ") + ip(3)), qPrintable(strLog));
+        QVERIFY2(strLog.contains(QStringLiteral("still polling 10.210.1.0/24")), qPrintable(strLog));
+        ::kill(pid_t(service.processId()), SIGTERM);
+        QVERIFY(service.waitForFinished(30000));
+    }
+
     void broadcastReachesNoneBehindTheRouter()
     {
         QVERIFY(PollTargets::writeFile(QString::fromLatin1(PollTargets::kFileName), PollTargetList()));
+        const int iHeard = queries(1, kCmdNetwork).second; // the service's, just before
         ConsoleRig rig;
         QSignalSpy spyPolled(rig.driver(), &CUdpDriver::signalPolled);
         QVERIFY(rig.start(250));
         QTRY_VERIFY_WITH_TIMEOUT(spyPolled.count() >= 8, 30000);
         QVERIFY(rig.registry()->listPdu.isEmpty());
-        QCOMPARE(queries(1, kCmdNetwork).second, 0);
+        QCOMPARE(queries(1, kCmdNetwork).second, iHeard);
     }
 
     void listedAndSweptAreFoundAndPolledByUnicast()
