@@ -2279,10 +2279,8 @@ the PDU, 5 refused: protected outlet, 6 no history store.
 <context>
     <name>CTargetListWidget</name>
     <message>
-        <source>PDUs behind routers
-(an address or subnet a line)</source>
-        <translation>路由器後的PDU
-（每行一個位址或子網路）</translation>
+        <source>PDUs behind routers, an address or subnet a line:</source>
+        <translation>路由器後的PDU，每行一個位址或子網路：</translation>
     </message>
     <message>
         <source>Subnet sweep</source>

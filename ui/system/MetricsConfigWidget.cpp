@@ -56,7 +56,7 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLayoutBase->addWidget(m_pBtnOK, 5, 0, labelAlign);
     m_pLayoutBase->addWidget(m_pLabelStatus, 6, 1, Qt::AlignLeft | Qt::AlignVCenter);
     // The PDUs polled beyond this network: beside the other network settings of the room.
-    m_pLayoutBase->addWidget(m_pTargetList, 7, 0, 1, 2, Qt::AlignLeft | Qt::AlignVCenter);
+    m_pLayoutBase->addWidget(m_pTargetList, 7, 1, Qt::AlignLeft | Qt::AlignTop);
     m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 8, 0, 1, 2);
 
     retranslate();

@@ -48,16 +48,17 @@ CTargetListWidget::CTargetListWidget(QWidget* parent)
     m_pLabelStatus->setWordWrap(true);
     m_pLabelStatus->setMinimumWidth(420);
 
-    const Qt::Alignment labelAlign = Qt::AlignRight | Qt::AlignVCenter;
-    const Qt::Alignment editAlign = Qt::AlignLeft | Qt::AlignVCenter;
-    m_pLayoutBase->setContentsMargins(2, 2, 2, 2);
+    // Under the edit column of the page it sits on: a title above the list, the pace and OK below.
+    const Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter;
+    m_pLayoutBase->setContentsMargins(0, 12, 0, 0);
     m_pLayoutBase->setSpacing(4);
-    m_pLayoutBase->addWidget(m_pLabelTargets, 0, 0, Qt::AlignRight | Qt::AlignTop);
-    m_pLayoutBase->addWidget(m_pEditTargets, 0, 1, editAlign);
-    m_pLayoutBase->addWidget(m_pLabelRate, 1, 0, labelAlign);
-    m_pLayoutBase->addWidget(m_pSpinRate, 1, 1, editAlign);
-    m_pLayoutBase->addWidget(m_pBtnOK, 2, 0, labelAlign);
-    m_pLayoutBase->addWidget(m_pLabelStatus, 2, 1, editAlign);
+    m_pLayoutBase->addWidget(m_pLabelTargets, 0, 0, 1, 3, align);
+    m_pLayoutBase->addWidget(m_pEditTargets, 1, 0, 1, 3, align);
+    m_pLayoutBase->addWidget(m_pLabelRate, 2, 0, align);
+    m_pLayoutBase->addWidget(m_pSpinRate, 2, 1, align);
+    m_pLayoutBase->addWidget(m_pBtnOK, 2, 2, align);
+    m_pLayoutBase->addWidget(m_pLabelStatus, 3, 0, 1, 3, align);
+    m_pLayoutBase->setColumnStretch(2, 1);
 
     retranslate();
     QMetaObject::connectSlotsByName(this);
@@ -65,7 +66,7 @@ CTargetListWidget::CTargetListWidget(QWidget* parent)
 
 void CTargetListWidget::retranslate()
 {
-    m_pLabelTargets->setText(tr("PDUs behind routers\n(an address or subnet a line)"));
+    m_pLabelTargets->setText(tr("PDUs behind routers, an address or subnet a line:"));
     m_pLabelRate->setText(tr("Subnet sweep"));
     m_pSpinRate->setSuffix(tr(" datagrams/s"));
     m_pBtnOK->setText(tr("OK"));
