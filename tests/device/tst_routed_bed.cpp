@@ -144,6 +144,14 @@ private slots:
             const int iStatus = queries(iUnit, kCmdStatus).first;
             QTRY_VERIFY_WITH_TIMEOUT(queries(iUnit, kCmdStatus).first >= iStatus + 3, 15000);
         }
+        // The console's own frames reach it at the address it answers from.
+        CPdu* pPdu = pduOfUnit(*pRegistry, m_sim, 1);
+        bool bResult = false;
+        emit pPdu->signalSndData(bResult, buildOutletSwitchFrame(2, false), pPdu->sendAddress(),
+                                 pPdu->stInfo.udpPort);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            m_sim.call([](CSimFleet& fleet) { return fleet.device(1)->st.outletStatus; }), quint8(0xFD),
+            10000);
     }
 
     void silentPduFallsBackToTheSweepAndReturns()
