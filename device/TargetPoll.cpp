@@ -7,6 +7,7 @@ void CTargetPoll::setTargets(const PollTargetList& list)
     m_list = list;
     m_setListed.clear();
     m_vecSubnet.clear();
+    m_vecOverlaps.clear();
     m_uiSweptTotal = 0;
     for (int i = 0; i < list.listTarget.size(); ++i) {
         const PollTarget& target = list.listTarget.at(i);
@@ -14,7 +15,14 @@ void CTargetPoll::setTargets(const PollTargetList& list)
             m_setListed.insert(target.uiBase);
             continue;
         }
+        QVector<int> vecEarlier;
+        for (int j = 0; j < m_vecSubnet.size(); ++j) {
+            const PollTarget& earlier = list.listTarget.at(m_vecSubnet.at(j));
+            if (earlier.contains(target.uiBase) || target.contains(earlier.uiBase))
+                vecEarlier.append(j);
+        }
         m_vecSubnet.append(i);
+        m_vecOverlaps.append(vecEarlier);
         m_uiSweptTotal += target.sweptCount();
     }
     // What is still in a listed subnet stays found; the sweep starts from the beginning.
@@ -77,10 +85,8 @@ bool CTargetPoll::sweepSkips(int iEntry, quint32 uiAddress) const
     if (isPolled(uiAddress) || isLocal(uiAddress))
         return true;
     // Subnets that overlap: each address once a round, in the first that holds it.
-    for (int i = 0; i < iEntry; ++i)
-        if (m_list.listTarget.at(m_vecSubnet.at(i)).contains(uiAddress))
-            return true;
-    return false;
+    return std::any_of(m_vecOverlaps.at(iEntry).cbegin(), m_vecOverlaps.at(iEntry).cend(),
+                       [&](int i) { return m_list.listTarget.at(m_vecSubnet.at(i)).contains(uiAddress); });
 }
 
 QVector<quint32> CTargetPoll::sweepDue(qint64 iNowMs, int iCost)
@@ -94,8 +100,10 @@ QVector<quint32> CTargetPoll::sweepDue(qint64 iNowMs, int iCost)
     m_dCredit += dRate * double(qMax<qint64>(0, iNowMs - m_iCreditMs)) / 1000.0;
     m_iCreditMs = iNowMs;
     m_dCredit = qMin(m_dCredit, qMax(double(iCost), dRate * double(kBurstMsecs) / 1000.0));
-    // One round at most per turn: with every address found or skipped there is nothing to send.
-    for (quint32 uiLooked = 0; m_dCredit >= iCost && uiLooked < m_uiSweptTotal; ++uiLooked) {
+    // One round at most per turn, and a bounded part of it: with every address found or skipped there is
+    // nothing to send.
+    const quint32 uiLook = qMin(m_uiSweptTotal, kLookedPerTurn);
+    for (quint32 uiLooked = 0; m_dCredit >= iCost && uiLooked < uiLook; ++uiLooked) {
         const PollTarget& subnet = m_list.listTarget.at(m_vecSubnet.at(m_iSweepSubnet));
         const quint32 uiAddress = subnet.sweptAt(m_uiSweepIndex);
         const int iEntry = m_iSweepSubnet;

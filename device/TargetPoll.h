@@ -18,6 +18,8 @@ public:
     static constexpr qint64 kLostMsecs = 10000;
     // Pace saved up while the sweep was not looked at: a short burst at most, whatever the gap.
     static constexpr qint64 kBurstMsecs = 50;
+    // Addresses looked at per turn at most, so that a turn over subnets whose PDUs are all found stays short.
+    static constexpr quint32 kLookedPerTurn = 1024;
 
     void setTargets(const PollTargetList& list);
     // Networks the broadcast reaches: nothing there is polled by unicast, swept or found.
@@ -56,6 +58,8 @@ private:
     PollTargetList m_list;
     QSet<quint32> m_setListed;
     QVector<int> m_vecSubnet; // places of the subnets in m_list.listTarget
+    // For each subnet, the earlier ones that hold it or lie in it (subnets nest or are apart).
+    QVector<QVector<int>> m_vecOverlaps;
     QHash<quint32, qint64> m_hashFound;
     QVector<PollTarget> m_vecLocal;
     int m_iSweepSubnet = 0;
