@@ -354,6 +354,7 @@ private slots:
         QVERIFY(PollTargets::readFile(QString::fromLatin1(PollTargets::kFileName), &list, &strWhy));
         QVERIFY(list == registry.targets && list.iSweepRate == 40);
         QCOMPARE(PollTargets::text(list.listTarget), QStringLiteral("10.210.1.5,10.210.2.0/24"));
+        QCOMPARE(pEdit->toPlainText(), QStringLiteral("10.210.1.5\n10.210.2.0/24"));
     }
 
 private:

@@ -35,16 +35,11 @@ CTargetListWidget::CTargetListWidget(QWidget* parent)
     m_pLabelStatus->setObjectName(QStringLiteral("LabelTargetsStatus"));
     m_pLayoutBase->setObjectName(QStringLiteral("LayoutTargets"));
 
-    const PollTargetList list = currentTargets();
-    QStringList listText;
-    for (const PollTarget& target : list.listTarget)
-        listText << target.text();
-    m_pEditTargets->setPlainText(listText.join(QLatin1Char('\n')));
     m_pEditTargets->setPlaceholderText(QStringLiteral("10.20.1.5\n10.20.2.0/24"));
     m_pEditTargets->setFixedHeight(m_pEditTargets->fontMetrics().lineSpacing() * 5 + 12);
     m_pEditTargets->setMinimumWidth(320);
     m_pSpinRate->setRange(1, PollTargets::kMaxSweepRate);
-    m_pSpinRate->setValue(list.iSweepRate);
+    showList(currentTargets());
     m_pLabelStatus->setWordWrap(true);
     m_pLabelStatus->setMinimumWidth(420);
 
@@ -75,12 +70,28 @@ void CTargetListWidget::retranslate()
 
 void CTargetListWidget::showStatus()
 {
+    // A few entries say enough; a long list would make the page as wide as its text.
+    constexpr int kShown = 6;
     const PollTargetList list = currentTargets();
+    QStringList listShown;
+    for (const PollTarget& target : list.listTarget.mid(0, kShown))
+        listShown << target.text();
+    if (list.listTarget.size() > kShown)
+        listShown << QStringLiteral("...");
     const QString strPolled =
         list.isEmpty() ? tr("Polling by broadcast only.")
-                       : tr("Also polling by unicast: %1.").arg(PollTargets::text(list.listTarget));
+                       : tr("Also polling by unicast: %1.").arg(listShown.join(QStringLiteral(", ")));
     m_pLabelStatus->setText(m_strRefused.isEmpty() ? strPolled
                                                    : m_strRefused + QLatin1Char('\n') + strPolled);
+}
+
+void CTargetListWidget::showList(const PollTargetList& list)
+{
+    QStringList listText;
+    for (const PollTarget& target : list.listTarget)
+        listText << target.text();
+    m_pEditTargets->setPlainText(listText.join(QLatin1Char('\n')));
+    m_pSpinRate->setValue(list.iSweepRate);
 }
 
 void CTargetListWidget::on_BtnTargetsOK_clicked()
@@ -102,5 +113,7 @@ void CTargetListWidget::on_BtnTargetsOK_clicked()
                               : PollTargets::writeFile(QString::fromLatin1(PollTargets::kFileName), list);
     if (!bWritten)
         m_strRefused = tr("Cannot write %1.").arg(QString::fromLatin1(PollTargets::kFileName));
+    else
+        showList(list); // as it is polled: host bits cleared, each entry once
     showStatus();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/PollTargets.h"
+
 #include <QWidget>
 
 class QGridLayout;
@@ -22,6 +24,7 @@ private slots:
 
 private:
     void showStatus();
+    void showList(const PollTargetList& list);
 
     QLabel* m_pLabelTargets;
     QPlainTextEdit* m_pEditTargets;
