@@ -44,6 +44,20 @@ QList<uint> servicePorts()
     return list;
 }
 
+PollTargetList serviceTargets()
+{
+    PollTargetList list;
+    QString strWhy;
+    const int fd =
+        SafeOpen::open(QDir(serviceStateDir()).filePath(QString::fromLatin1(PollTargets::kFileName)),
+                       O_RDONLY, 0, {true, false}, &strWhy);
+    if (fd >= 0) {
+        PollTargets::readFile(QStringLiteral("/proc/self/fd/%1").arg(fd), &list, &strWhy);
+        ::close(fd);
+    }
+    return list;
+}
+
 namespace {
 QString serviceStore()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/PollTargets.h"
+
 #include <QList>
 #include <QString>
 #include <QTextStream>
@@ -17,6 +19,8 @@ QString serviceStateDir();
 
 // The ports this machine's service polls (port.prt in its state folder); none when it cannot be read.
 QList<uint> servicePorts();
+// The addresses and subnets it polls by unicast (target.prt there), with its sweep's pace.
+PollTargetList serviceTargets();
 
 // The history store `history` reads: RACKMIND_HISTORY when set, else the invoking user's console store,
 // else this machine's service's; empty when none exists.

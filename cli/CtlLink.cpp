@@ -1,6 +1,7 @@
 #include "cli/CtlLink.h"
 
 #include "device/Protocol.h"
+#include "device/UdpDriver.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -9,7 +10,10 @@
 #include <QTimer>
 #include <QUdpSocket>
 
-CCtlLink::CCtlLink(QObject* parent) : QObject(parent) {}
+CCtlLink::CCtlLink(QObject* parent) : QObject(parent)
+{
+    m_clockTargets.start();
+}
 
 bool CCtlLink::open(quint16 uiSourcePort, QString* pError)
 {
@@ -45,6 +49,40 @@ void CCtlLink::broadcastQueries(const QList<uint>& listPorts)
         for (uint uiPort : listPorts)
             for (const QByteArray& baQuery : queryFrames())
                 pSocket->writeDatagram(baQuery, QHostAddress::Broadcast, quint16(uiPort));
+    if (m_listSockets.isEmpty())
+        return;
+    for (quint32 uiAddress : m_targetPoll.pollAddresses(m_clockTargets.elapsed()))
+        for (uint uiPort : listPorts)
+            for (const QByteArray& baQuery : queryFrames())
+                socketTo(uiAddress)->writeDatagram(baQuery, QHostAddress(uiAddress), quint16(uiPort));
+}
+
+qint64 CCtlLink::setTargets(const PollTargetList& list, const QList<uint>& listPorts)
+{
+    m_targetPoll.setTargets(list);
+    m_listTargetPorts = listPorts;
+    if (m_targetPoll.hasSubnets() && !m_pSweepTimer) {
+        m_pSweepTimer = new QTimer(this);
+        connect(m_pSweepTimer, &QTimer::timeout, this, &CCtlLink::slotSweep);
+        m_pSweepTimer->start(CUdpDriver::kSweepTickMsec);
+    }
+    return m_targetPoll.roundMsecs(listPorts.size());
+}
+
+void CCtlLink::slotSweep()
+{
+    if (m_listSockets.isEmpty())
+        return;
+    for (quint32 uiAddress : m_targetPoll.sweepDue(m_clockTargets.elapsed(), m_listTargetPorts.size()))
+        for (uint uiPort : qAsConst(m_listTargetPorts))
+            socketTo(uiAddress)->writeDatagram(queryFrames().first(), QHostAddress(uiAddress),
+                                               quint16(uiPort));
+}
+
+QUdpSocket* CCtlLink::socketTo(quint32 uiAddress) const
+{
+    const int iSocket = m_listLocal.indexOf(PollTargets::routeSource(uiAddress));
+    return m_listSockets.at(qMax(0, iSocket));
 }
 
 void CCtlLink::sendTo(const CtlPdu& pdu, const QByteArray& baFrame)
@@ -100,6 +138,7 @@ void CCtlLink::slotRead()
         const QByteArray baFrame = dg.data();
         if (m_listLocal.contains(uiSender) || !isAcceptedReply(baFrame))
             continue;
+        m_targetPoll.noteReply(uiSender, m_clockTargets.elapsed());
         auto it = std::find_if(m_dequePdus.begin(), m_dequePdus.end(),
                                [&](const CtlPdu& pdu) { return pdu.uiSender == uiSender; });
         if (it == m_dequePdus.end()) {

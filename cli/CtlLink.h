@@ -1,7 +1,9 @@
 #pragma once
 
 #include "device/PduInfo.h"
+#include "device/TargetPoll.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -9,6 +11,7 @@
 #include <deque>
 #include <functional>
 
+class QTimer;
 class QUdpSocket;
 
 // What one PDU has told us so far. A PDU counts as found once its network settings have arrived.
@@ -37,8 +40,12 @@ public:
     bool open(quint16 uiSourcePort, QString* pError);
     int socketCount() const { return m_listSockets.size(); }
 
-    // The six polling queries, broadcast on every polled port through every socket.
+    // The six polling queries, broadcast on every polled port through every socket, and sent by unicast
+    // to the listed addresses and to those the sweep found.
     void broadcastQueries(const QList<uint>& listPorts);
+    // Addresses and subnets beyond the broadcast's reach; the subnets are swept on these ports at the
+    // list's pace while the link waits. The time one round of the sweep takes is returned.
+    qint64 setTargets(const PollTargetList& list, const QList<uint>& listPorts);
     // One query or frame straight to a PDU, from the socket that hears it.
     void sendTo(const CtlPdu& pdu, const QByteArray& baFrame);
     void query(const CtlPdu& pdu, quint8 cmd);
@@ -55,6 +62,14 @@ signals:
 
 private:
     void slotRead();
+    void slotSweep();
+    // The socket whose address the routing table sends from towards uiAddress.
+    QUdpSocket* socketTo(quint32 uiAddress) const;
+
+    CTargetPoll m_targetPoll;
+    QElapsedTimer m_clockTargets;
+    QList<uint> m_listTargetPorts;
+    QTimer* m_pSweepTimer = nullptr;
 
     QList<QUdpSocket*> m_listSockets;
     QList<quint32> m_listLocal;

@@ -125,6 +125,12 @@ int main(int argc, char* argv[])
                   RackmindCtl::tr("Device port to poll (repeatable); default 51230, "
                                   "those in ./port.prt and those of this machine's service."),
                   QStringLiteral("PORT"));
+        addOption(
+            parser, QStringLiteral("target"),
+            RackmindCtl::tr("Address or subnet to poll by unicast beside the broadcast (repeatable), as "
+                            "10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in "
+                            "./target.prt and those of this machine's service."),
+            QStringLiteral("ADDR|SUBNET"));
         addOption(parser, QStringLiteral("source-port"),
                   RackmindCtl::tr("Local port to send from; default a free one."), QStringLiteral("PORT"));
         addOption(parser, QStringLiteral("wait"),
@@ -252,6 +258,21 @@ int main(int argc, char* argv[])
             if (!ctx.listPorts.contains(uiPort))
                 ctx.listPorts.append(uiPort);
     }
+    PollTargetList targets;
+    if (parser.isSet(QStringLiteral("target"))) {
+        QString strWhy;
+        if (!PollTargets::parseList(parser.values(QStringLiteral("target")), &targets.listTarget, &strWhy))
+            return usage(err, strWhy);
+    } else {
+        // As for the ports: the local list, then what this machine's service polls.
+        targets = CRackmind(nullptr).targets;
+        const PollTargetList service = serviceTargets();
+        QStringList listText;
+        for (const PollTarget& target : service.listTarget)
+            listText << target.text();
+        QString strWhy;
+        PollTargets::parseList(listText, &targets.listTarget, &strWhy);
+    }
     uint uiSourcePort = 0;
     if (parser.isSet(QStringLiteral("source-port"))) {
         uiSourcePort = parser.value(QStringLiteral("source-port")).toUInt();
@@ -308,6 +329,10 @@ int main(int argc, char* argv[])
             return kExitFailure;
         }
         ctx.pLink = &link;
+        // A PDU found by the sweep needs a whole round of it to be heard; a wait of one's own is kept.
+        const qint64 iRound = link.setTargets(targets, ctx.listPorts);
+        if (iRound > 0 && !parser.isSet(QStringLiteral("wait")))
+            ctx.iWaitMsecs = int(qMax<qint64>(ctx.iWaitMsecs, qMin<qint64>(iRound + 2000, 600000)));
         return int(kExitOk);
     };
     if (bSets) {

@@ -1,5 +1,6 @@
 #include "device/MetaTypes.h"
 
+#include "device/PollTargets.h"
 #include "device/ReplyQueue.h"
 
 #include <QList>
@@ -14,4 +15,5 @@ void registerDeviceMetaTypes()
     qRegisterMetaType<bool>("bool&");
     qRegisterMetaType<QHostAddress>("QHostAddress");
     qRegisterMetaType<std::shared_ptr<CReplyQueue>>();
+    qRegisterMetaType<PollTargetList>();
 }

@@ -44,24 +44,38 @@ CRackmind::CRackmind(QObject* parent) : QObject(parent)
             listDevicePort.append(port);
         }
     }
+    // What can be read of a file with a mistake in it is polled; the mistake is said.
+    if (!PollTargets::readFile(QString::fromLatin1(PollTargets::kFileName), &targets, &strWhy))
+        qWarning("%s", qPrintable(strWhy));
+}
+
+bool CRackmind::reloadTargets(bool* pbChanged, QString* pstrWhy)
+{
+    PollTargetList list;
+    // A file half written or mistyped keeps what is polled, as for the ports.
+    if (!PollTargets::readFile(QString::fromLatin1(PollTargets::kFileName), &list, pstrWhy))
+        return false;
+    *pbChanged = list != targets;
+    targets = list;
+    emit signalUpdateTargets(targets);
+    return true;
+}
+
+bool CRackmind::setTargets(const PollTargetList& list)
+{
+    if (!PollTargets::writeFile(QString::fromLatin1(PollTargets::kFileName), list))
+        return false;
+    targets = list;
+    emit signalUpdateTargets(targets);
+    return true;
 }
 
 bool CRackmind::readPortFile(const QString& strFile, QList<uint>* pList, QString* pstrWhy)
 {
-    // 1024 short entries take a few kilobytes; anything far larger is not a port file, and reading it
-    // whole would hold up the login.
     // No file lists no ports, as at a first start; something else in its place is a mistake to keep out.
-    const QFileInfo info(strFile);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    if (!info.isFile()) {
-        *pstrWhy = QStringLiteral("%1 is not a file").arg(strFile);
-        return false;
-    }
-    if (isOversizedFile(strFile, kPortFileMaxBytes)) {
-        *pstrWhy = QStringLiteral("%1 is too large").arg(strFile);
-        return false;
-    }
+    bool bPresent = false;
+    if (!isReadableListFile(strFile, &bPresent, pstrWhy) || !bPresent)
+        return !bPresent;
     QSettings portFile(strFile, QSettings::IniFormat);
     QStringList listBad;
     const bool bRead = readSettingsGuarded([&] {
@@ -173,6 +187,7 @@ void CRackmind::connectTransport(CUdpDriver* pDriver)
 {
     connect(this, &CRackmind::signalUpdateDevicePort, pDriver, &CUdpDriver::slotUpdateDevicePort);
     connect(this, &CRackmind::signalSndData, pDriver, &CUdpDriver::slotSndData);
+    connect(this, &CRackmind::signalUpdateTargets, pDriver, &CUdpDriver::slotUpdateTargets);
     connect(pDriver, &CUdpDriver::signalRcvBatch, this, &CRackmind::slotRcvBatch);
 }
 

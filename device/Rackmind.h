@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/PollTargets.h"
 #include "device/ReplyQueue.h"
 
 #include <QByteArray>
@@ -34,6 +35,12 @@ public:
     // Reads "port.prt" again: the polled ports become 51230 and the file's, pAdded and pRemoved telling
     // what changed. False, with the reason, and nothing changed when readPortFile fails.
     bool reloadDevicePort(QList<uint>* pAdded, QList<uint>* pRemoved, QString* pstrWhy);
+
+    // Reads "target.prt" again; false, with the reason, and the list kept when it cannot be read or holds
+    // an entry that is refused. *pbChanged tells whether the polled targets changed.
+    bool reloadTargets(bool* pbChanged, QString* pstrWhy);
+    // Polls these from now on and keeps them in "target.prt"; false when the file could not be written.
+    bool setTargets(const PollTargetList& list);
 
     // Devices beyond this many are not admitted. A room holds a few thousand PDUs at most; anything
     // beyond is a host on the network inventing senders, and each device costs memory and a timer.
@@ -72,10 +79,13 @@ public:
     QList<CPdu*> listPdu;
     // Polled device ports: 51230 first; shrinks only when port.prt is read again.
     QList<uint> listDevicePort;
+    // Addresses and subnets polled by unicast beside the broadcast, as "target.prt" lists them.
+    PollTargetList targets;
 
 signals:
     void signalNewDevice(CPdu* pPdu);
     void signalUpdateDevicePort(QList<uint> listDevicePort);
+    void signalUpdateTargets(PollTargetList list);
     void signalSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);
     // Every device's change of address, relayed for the overview's slotChangeIP.
     void signalChangeIP(uint oriIP, uint curIP);

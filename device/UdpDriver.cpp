@@ -67,7 +67,9 @@ CUdpDriver::CUdpDriver(const QList<NetInterfaceInfo>& listInterface, QObject* pa
     pTimer = new QTimer(this);
     connect(pTimer, &QTimer::timeout, this, &CUdpDriver::slotBroadcastTimeout);
     listDevicePort.append(51230);
+    m_clockTargets.start();
 
+    setLocalNets(listInterface);
     for (const auto& [strIface, addr] : usableAddresses(listInterface)) {
         listLocalAddr.append(addr);
         listLocalIPv4.append(addr.toIPv4Address());
@@ -80,10 +82,12 @@ QList<NetInterfaceInfo> CUdpDriver::systemInterfaces()
     QList<NetInterfaceInfo> listInterface;
     const QList<QNetworkInterface> all = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : all) {
-        NetInterfaceInfo info{iface.name(), iface.flags(), {}};
+        NetInterfaceInfo info{iface.name(), iface.flags(), {}, {}};
         const QList<QNetworkAddressEntry> entries = iface.addressEntries();
-        for (const QNetworkAddressEntry& entry : entries)
+        for (const QNetworkAddressEntry& entry : entries) {
             info.addresses.append(entry.ip());
+            info.prefixLengths.append(entry.prefixLength());
+        }
         listInterface.append(info);
     }
     return listInterface;
@@ -115,6 +119,8 @@ void CUdpDriver::returnHomeWhenThreadEnds()
             pTimer->stop();
             if (m_pRescanTimer)
                 m_pRescanTimer->stop();
+            if (m_pSweepTimer)
+                m_pSweepTimer->stop();
             moveToThread(pWorker->thread());
         },
         Qt::DirectConnection);
@@ -135,7 +141,9 @@ void CUdpDriver::slotStartBroadcast(bool& bResult, uint uiUdpLocalPort, uint uiU
         }
     }
     countInterfaces();
+    m_hashRoute.clear();
     pTimer->start(int(uiUpdateRate));
+    startSweep();
     if (m_iRescanMsec > 0) {
         if (!m_pRescanTimer) {
             m_pRescanTimer = new QTimer(this);
@@ -165,7 +173,9 @@ void CUdpDriver::slotRescan()
 {
     if (!pTimer->isActive())
         return;
-    const QList<QPair<QString, QHostAddress>> listNow = usableAddresses(fnInterfaces());
+    const QList<NetInterfaceInfo> listInterface = fnInterfaces();
+    setLocalNets(listInterface);
+    const QList<QPair<QString, QHostAddress>> listNow = usableAddresses(listInterface);
     // An address that went away is news again when it comes back.
     for (int i = m_listRefused.size() - 1; i >= 0; --i) {
         bool bPresent = false;
@@ -213,8 +223,10 @@ void CUdpDriver::slotRescan()
         bChanged = true;
         emit signalInterfaceChanged(strWhat, true, QString());
     }
-    if (bChanged)
+    if (bChanged) {
         countInterfaces();
+        m_hashRoute.clear();
+    }
 }
 
 void CUdpDriver::countInterfaces()
@@ -227,6 +239,8 @@ void CUdpDriver::countInterfaces()
 void CUdpDriver::slotStopBroadcast()
 {
     pTimer->stop();
+    if (m_pSweepTimer)
+        m_pSweepTimer->stop();
     if (m_pRescanTimer)
         m_pRescanTimer->stop();
     releaseSockets();
@@ -305,6 +319,16 @@ void CUdpDriver::writePortFile()
 
 void CUdpDriver::slotSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort)
 {
+    // A PDU polled by unicast hears from the one socket its replies come to, as beyond a router only
+    // that one reaches it anyway.
+    bool bIPv4 = false;
+    const quint32 uiDest = addrDestIP.toIPv4Address(&bIPv4);
+    if (bIPv4 && m_targetPoll.isPolled(uiDest) && !listUdpSocket.isEmpty()) {
+        QUdpSocket* pSocket = routeSocket(uiDest);
+        bResult = pSocket->writeDatagram(baData, addrDestIP, quint16(uiDestPort)) == baData.size() &&
+                  (pSocket->bytesToWrite() == 0 || pSocket->waitForBytesWritten(30000));
+        return;
+    }
     for (QUdpSocket* pSocket : qAsConst(listUdpSocket)) {
         const qint64 iWritten = pSocket->writeDatagram(baData, addrDestIP, quint16(uiDestPort));
         // Datagrams leave unbuffered; waiting only makes sense for bytes still queued.
@@ -333,6 +357,8 @@ void CUdpDriver::drain(QUdpSocket* pSocket, bool bRearm)
         readPending(pSocket, bRearm, [&](quint32 uiSender, quint16 uiPort, const char* pData, int iSize) {
             if (listLocalIPv4.contains(uiSender))
                 return;
+            if (!m_targetPoll.isEmpty() && isAcceptedReply(QByteArray::fromRawData(pData, iSize)))
+                m_targetPoll.noteReply(uiSender, m_clockTargets.elapsed());
             const qint64 iBytes = iSize + kQueuedOverheadBytes;
             if (iWaitingBytes + qMax(iPostedBytes, iBatchBytes) + iBytes > kMaxQueuedBytes) {
                 ++m_iDropped;
@@ -438,8 +464,103 @@ void CUdpDriver::slotBroadcastTimeout()
                 bSent = pSocket->writeDatagram(baFrame, QHostAddress(QHostAddress::Broadcast),
                                                quint16(uiPort)) >= 0 ||
                         bSent;
+    if (!m_targetPoll.isEmpty())
+        bSent = pollTargets() || bSent;
     // A tick with nothing to send on is no poll: the time stands still and says so.
     if (bSent)
         m_iLastPollMs = iNow;
     emit signalPolled(bSent, m_iPolledInterfaces.load());
+}
+
+void CUdpDriver::setLocalNets(const QList<NetInterfaceInfo>& listInterface)
+{
+    QVector<PollTarget> vecNet;
+    for (const NetInterfaceInfo& iface : listInterface) {
+        if (!(iface.flags & QNetworkInterface::IsRunning) || (iface.flags & QNetworkInterface::IsLoopBack))
+            continue;
+        for (int i = 0; i < iface.addresses.size() && i < iface.prefixLengths.size(); ++i) {
+            bool bIPv4 = false;
+            const quint32 uiAddress = iface.addresses.at(i).toIPv4Address(&bIPv4);
+            PollTarget net;
+            net.iPrefix = iface.prefixLengths.at(i);
+            if (!bIPv4 || net.iPrefix < 1 || net.iPrefix > 32)
+                continue;
+            net.uiBase = uiAddress & net.mask();
+            vecNet.append(net);
+        }
+    }
+    m_targetPoll.setLocalNets(vecNet);
+}
+
+void CUdpDriver::slotUpdateTargets(PollTargetList list)
+{
+    m_targetPoll.setTargets(list);
+    m_hashRoute.clear();
+    m_iSweepFound = m_targetPoll.foundCount();
+    if (pTimer->isActive())
+        startSweep();
+}
+
+void CUdpDriver::startSweep()
+{
+    if (!m_targetPoll.hasSubnets()) {
+        if (m_pSweepTimer)
+            m_pSweepTimer->stop();
+        return;
+    }
+    if (!m_pSweepTimer) {
+        m_pSweepTimer = new QTimer(this);
+        connect(m_pSweepTimer, &QTimer::timeout, this, &CUdpDriver::slotSweep);
+    }
+    if (!m_pSweepTimer->isActive())
+        m_pSweepTimer->start(kSweepTickMsec);
+}
+
+bool CUdpDriver::pollTargets()
+{
+    bool bSent = false;
+    const QVector<quint32> vecAddress = m_targetPoll.pollAddresses(m_clockTargets.elapsed());
+    m_iSweepFound = m_targetPoll.foundCount();
+    if (listUdpSocket.isEmpty())
+        return false;
+    const QList<QByteArray>& frames = queryFrames();
+    for (quint32 uiAddress : vecAddress) {
+        QUdpSocket* pSocket = routeSocket(uiAddress);
+        for (uint uiPort : qAsConst(listDevicePort))
+            for (const QByteArray& baFrame : frames)
+                bSent =
+                    pSocket->writeDatagram(baFrame, QHostAddress(uiAddress), quint16(uiPort)) >= 0 || bSent;
+    }
+    return bSent;
+}
+
+void CUdpDriver::slotSweep()
+{
+    if (listUdpSocket.isEmpty())
+        return;
+    // The network query alone: its reply tells the MAC the registry knows a PDU by, and whoever answers
+    // gets all six from the next poll on.
+    const QByteArray& baQuery = queryFrames().first();
+    const QVector<quint32> vecDue = m_targetPoll.sweepDue(m_clockTargets.elapsed(), listDevicePort.size());
+    for (quint32 uiAddress : vecDue) {
+        QUdpSocket* pSocket = routeSocket(uiAddress);
+        for (uint uiPort : qAsConst(listDevicePort))
+            pSocket->writeDatagram(baQuery, QHostAddress(uiAddress), quint16(uiPort));
+    }
+}
+
+QUdpSocket* CUdpDriver::routeSocket(quint32 uiAddress)
+{
+    const auto it = m_hashRoute.constFind(uiAddress);
+    if (it != m_hashRoute.constEnd() && it.value() < listUdpSocket.size())
+        return listUdpSocket.at(it.value());
+    const quint32 uiSource = PollTargets::routeSource(uiAddress);
+    // No route now may be one later: only what the table said is kept.
+    if (!uiSource)
+        return listUdpSocket.first();
+    int iSocket = int(listLocalIPv4.indexOf(uiSource));
+    if (iSocket < 0 || iSocket >= listUdpSocket.size())
+        iSocket = 0;
+    m_hashRoute.insert(uiAddress, iSocket);
+    return listUdpSocket.at(iSocket);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "device/ReplyQueue.h"
+#include "device/TargetPoll.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QNetworkDatagram>
@@ -24,6 +27,7 @@ struct NetInterfaceInfo
     QString name;
     QNetworkInterface::InterfaceFlags flags;
     QList<QHostAddress> addresses;
+    QList<int> prefixLengths; // of each address, where known
 };
 
 // Owns the UDP sockets: polls every device port with the query frames once per tick, sends the frames
@@ -56,6 +60,10 @@ public:
     qint64 lastPollMsecs() const { return m_iLastPollMs.load(); }
     // Interfaces with a socket polling on them now; any thread.
     int polledInterfaces() const { return m_iPolledInterfaces.load(); }
+    // Addresses of the listed subnets that answered the sweep and are polled by unicast; any thread.
+    int sweepFound() const { return m_iSweepFound.load(); }
+    // Turns of the sweep's timer; the sweep looks at its pace this often.
+    static constexpr int kSweepTickMsec = 20;
 
     // Looks at the machine's interfaces again every iMsec while polling (0: never, as at the console):
     // sockets are opened on addresses that appeared and closed on those that went. Call before start.
@@ -90,6 +98,8 @@ public slots:
     void slotSndData(bool& bResult, QByteArray baData, QHostAddress addrDestIP, uint uiDestPort);
     void slotUdpRead();
     void slotBroadcastTimeout();
+    // Addresses and subnets polled by unicast beside the broadcast; an empty list polls by broadcast only.
+    void slotUpdateTargets(PollTargetList list);
 
 protected:
     bool event(QEvent* pEvent) override;
@@ -104,6 +114,20 @@ private:
     void slotRescan();
     void countInterfaces();
     void writePortFile();
+    bool pollTargets();
+    void slotSweep();
+    void startSweep();
+    // The socket whose address the system sends from towards uiAddress, so that the replies come back
+    // to it and a frame leaves once; the first socket when no route says otherwise.
+    QUdpSocket* routeSocket(quint32 uiAddress);
+    // The networks of the interfaces polled on: the broadcast reaches them, so no target there is also
+    // polled by unicast (each of its replies would come twice a poll).
+    void setLocalNets(const QList<NetInterfaceInfo>& listInterface);
+    CTargetPoll m_targetPoll;
+    QElapsedTimer m_clockTargets;
+    QTimer* m_pSweepTimer = nullptr;
+    QHash<quint32, int> m_hashRoute; // address -> place of its socket in listUdpSocket
+    std::atomic<int> m_iSweepFound{0};
     bool m_bPortFileBurst = false;
     bool m_bPortFileDirty = false;
     std::shared_ptr<std::atomic<qint64>> m_pQueuedBytes = std::make_shared<std::atomic<qint64>>(0);

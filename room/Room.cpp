@@ -112,6 +112,7 @@ bool CRoom::start(const std::function<void(bool&, uint, uint)>& fnStartBroadcast
     // The worker must run before the blocking call below, or the call would never return.
     m_pThread->start(QThread::InheritPriority);
     emit m_pRegistry->signalUpdateDevicePort(m_pRegistry->listDevicePort);
+    emit m_pRegistry->signalUpdateTargets(m_pRegistry->targets);
 
     bool bResult = false;
     const uint uiPort = m_options.uiLocalPort;

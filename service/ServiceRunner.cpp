@@ -250,6 +250,8 @@ bool CServiceRunner::start()
     logEvent(QStringLiteral("polling ports %1 from %2 local addresses")
                  .arg(CRackmind::portsText(pRegistry->listDevicePort))
                  .arg(pDriver->listLocalAddr.size()));
+    if (!pRegistry->targets.isEmpty())
+        logTargets(QStringLiteral("polling"));
     logMailSetup();
     // The first poll goes out now rather than a tick later: the service is ready once it has.
     QMetaObject::invokeMethod(pDriver, &CUdpDriver::slotBroadcastTimeout, Qt::QueuedConnection);
@@ -272,6 +274,7 @@ void CServiceRunner::reload()
     if (loadAll(true))
         logEvent(QStringLiteral("settings reloaded"));
     reloadPorts();
+    reloadTargets();
     m_pRoom->applySettings();
     logMailSetup();
     applyMetrics();
@@ -295,6 +298,28 @@ void CServiceRunner::reloadPorts()
         logEvent(QStringLiteral("port list reloaded: polling ports %1 (added %2, removed %3)")
                      .arg(CRackmind::portsText(pRegistry->listDevicePort), CRackmind::portsText(listAdded),
                           CRackmind::portsText(listRemoved)));
+}
+
+void CServiceRunner::reloadTargets()
+{
+    CRackmind* pRegistry = registry();
+    if (!pRegistry)
+        return;
+    bool bChanged = false;
+    QString strWhy;
+    if (!pRegistry->reloadTargets(&bChanged, &strWhy))
+        logEvent(QStringLiteral("target list not reloaded: %1; still polling %2")
+                     .arg(strWhy, PollTargets::text(pRegistry->targets.listTarget)));
+    else if (bChanged)
+        logTargets(QStringLiteral("target list reloaded: polling"));
+}
+
+void CServiceRunner::logTargets(const QString& strWhat)
+{
+    const PollTargetList& list = registry()->targets;
+    logEvent(QStringLiteral("%1 by unicast: %2 (subnets swept at %3 datagrams/s)")
+                 .arg(strWhat, PollTargets::text(list.listTarget))
+                 .arg(list.iSweepRate));
 }
 
 void CServiceRunner::slotPolled(bool bSent, int iInterfaces)

@@ -67,6 +67,9 @@ private:
     void applyMetrics();
     // Polls the ports port.prt lists now, saying which were added or removed; a broken file keeps them.
     void reloadPorts();
+    // The same for the addresses and subnets target.prt lists.
+    void reloadTargets();
+    void logTargets(const QString& strWhat);
     // One line on how alarm mail will go out, or what keeps it from going out.
     void logMailSetup();
     void slotWatch();

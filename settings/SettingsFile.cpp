@@ -45,3 +45,22 @@ bool isOversizedFile(const QString& strPath, qint64 iMaxBytes)
     const QFileInfo info(strPath);
     return info.isFile() && info.size() > iMaxBytes;
 }
+
+bool isReadableListFile(const QString& strPath, bool* pbPresent, QString* pstrWhy)
+{
+    const QFileInfo info(strPath);
+    *pbPresent = info.exists() || info.isSymLink();
+    if (!*pbPresent)
+        return true;
+    if (!info.isFile()) {
+        *pstrWhy = QStringLiteral("%1 is not a file").arg(strPath);
+        return false;
+    }
+    // A list of a thousand short entries takes a few kilobytes; reading anything far larger whole would
+    // hold up whoever reads it.
+    if (isOversizedFile(strPath, kPortFileMaxBytes)) {
+        *pstrWhy = QStringLiteral("%1 is too large").arg(strPath);
+        return false;
+    }
+    return true;
+}

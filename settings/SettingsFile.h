@@ -25,3 +25,8 @@ void writeSettingsGuarded(const std::function<std::unique_ptr<QSettings>()>& fnO
 
 // Whether strPath is a regular file larger than iMaxBytes. QSettings reads a file whole as it opens it.
 bool isOversizedFile(const QString& strPath, qint64 iMaxBytes);
+
+// Whether a list file a person edits (ports, targets) may be read: *pbPresent false when there is none,
+// which lists nothing; false, with the reason, when something else than a file is in its place or it is
+// far larger than any such list.
+bool isReadableListFile(const QString& strPath, bool* pbPresent, QString* pstrWhy);

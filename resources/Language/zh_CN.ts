@@ -1968,6 +1968,37 @@ Switch them off anyway? The override is recorded in the event log.</source>
     </message>
 </context>
 <context>
+    <name>CTargetListWidget</name>
+    <message>
+        <source>PDUs behind routers, an address or subnet a line:</source>
+        <translation>路由器后的PDU，每行一个地址或子网：</translation>
+    </message>
+    <message>
+        <source>Subnet sweep</source>
+        <translation>子网扫描</translation>
+    </message>
+    <message>
+        <source> datagrams/s</source>
+        <translation> 数据报/秒</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Polling by broadcast only.</source>
+        <translation>仅通过广播轮询。</translation>
+    </message>
+    <message>
+        <source>Also polling by unicast: %1.</source>
+        <translation>同时通过单播轮询：%1。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1.</source>
+        <translation>无法写入%1。</translation>
+    </message>
+</context>
+<context>
     <name>CThresholdConfigWidget</name>
     <message>
         <source>CurrentWarnValue</source>
@@ -2262,6 +2293,33 @@ Switch them off anyway? The override is recorded in the event log.</source>
     <message>
         <source>Group Load At Breaker Rating</source>
         <translation>组负载达到断路器额定值</translation>
+    </message>
+</context>
+<context>
+    <name>PollTargets</name>
+    <message>
+        <source>"%1" is not an IPv4 address or subnet (as 10.1.2.3 or 10.1.2.0/24)</source>
+        <translation>“%1”不是IPv4地址或子网（例如10.1.2.3或10.1.2.0/24）</translation>
+    </message>
+    <message>
+        <source>"%1": the prefix length is 0 to 32</source>
+        <translation>“%1”：前缀长度为0至32</translation>
+    </message>
+    <message>
+        <source>%1 is too large to sweep: at most /%2 (%3 addresses)</source>
+        <translation>%1过大，无法扫描：最多/%2（%3个地址）</translation>
+    </message>
+    <message>
+        <source>%1 is not an address a PDU can have</source>
+        <translation>%1不是PDU可用的地址</translation>
+    </message>
+    <message>
+        <source>%1 left out: at most %2 entries and %3 swept addresses in all</source>
+        <translation>已忽略%1：最多%2项，扫描地址共计最多%3个</translation>
+    </message>
+    <message>
+        <source>sweep rate "%1" is not 1 to %2 datagrams a second</source>
+        <translation>扫描速率“%1”不在每秒1至%2个数据报之间</translation>
     </message>
 </context>
 <context>
@@ -2790,6 +2848,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>Find every PDU and check protection, print the steps, switch nothing.</source>
         <translation>查找所有 PDU 并检查保护，打印各步骤，不切换任何插座。</translation>
+    </message>
+    <message>
+        <source>Address or subnet to poll by unicast beside the broadcast (repeatable), as 10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in ./target.prt and those of this machine's service.</source>
+        <translation>除广播外另以单播轮询的地址或子网（可重复），例如10.1.2.3或10.1.2.0/24，用于路由器后的PDU；默认为./target.prt中的以及本机服务的。</translation>
     </message>
 </context>
 <context>

@@ -1968,6 +1968,37 @@ Switch them off anyway? The override is recorded in the event log.</source>
     </message>
 </context>
 <context>
+    <name>CTargetListWidget</name>
+    <message>
+        <source>PDUs behind routers, an address or subnet a line:</source>
+        <translation>路由器後的PDU，每行一個位址或子網路：</translation>
+    </message>
+    <message>
+        <source>Subnet sweep</source>
+        <translation>子網路掃描</translation>
+    </message>
+    <message>
+        <source> datagrams/s</source>
+        <translation> 資料包/秒</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Polling by broadcast only.</source>
+        <translation>僅透過廣播輪詢。</translation>
+    </message>
+    <message>
+        <source>Also polling by unicast: %1.</source>
+        <translation>同時透過單播輪詢：%1。</translation>
+    </message>
+    <message>
+        <source>Cannot write %1.</source>
+        <translation>無法寫入%1。</translation>
+    </message>
+</context>
+<context>
     <name>CThresholdConfigWidget</name>
     <message>
         <source>CurrentWarnValue</source>
@@ -2262,6 +2293,33 @@ Switch them off anyway? The override is recorded in the event log.</source>
     <message>
         <source>Group Load At Breaker Rating</source>
         <translation>群組負載達到斷路器額定值</translation>
+    </message>
+</context>
+<context>
+    <name>PollTargets</name>
+    <message>
+        <source>"%1" is not an IPv4 address or subnet (as 10.1.2.3 or 10.1.2.0/24)</source>
+        <translation>「%1」不是IPv4位址或子網路（例如10.1.2.3或10.1.2.0/24）</translation>
+    </message>
+    <message>
+        <source>"%1": the prefix length is 0 to 32</source>
+        <translation>「%1」：前綴長度為0至32</translation>
+    </message>
+    <message>
+        <source>%1 is too large to sweep: at most /%2 (%3 addresses)</source>
+        <translation>%1過大，無法掃描：最多/%2（%3個位址）</translation>
+    </message>
+    <message>
+        <source>%1 is not an address a PDU can have</source>
+        <translation>%1不是PDU可用的位址</translation>
+    </message>
+    <message>
+        <source>%1 left out: at most %2 entries and %3 swept addresses in all</source>
+        <translation>已忽略%1：最多%2項，掃描位址共計最多%3個</translation>
+    </message>
+    <message>
+        <source>sweep rate "%1" is not 1 to %2 datagrams a second</source>
+        <translation>掃描速率「%1」不在每秒1至%2個資料包之間</translation>
     </message>
 </context>
 <context>
@@ -2790,6 +2848,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>Find every PDU and check protection, print the steps, switch nothing.</source>
         <translation>尋找所有 PDU 並檢查保護，列印各步驟，不切換任何插座。</translation>
+    </message>
+    <message>
+        <source>Address or subnet to poll by unicast beside the broadcast (repeatable), as 10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in ./target.prt and those of this machine's service.</source>
+        <translation>除廣播外另以單播輪詢的位址或子網路（可重複），例如10.1.2.3或10.1.2.0/24，用於路由器後的PDU；預設為./target.prt中的以及本機服務的。</translation>
     </message>
 </context>
 <context>

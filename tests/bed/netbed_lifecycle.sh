@@ -11,16 +11,17 @@ marker="9$$"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 exists() { ip netns list | awk '{print $1}' | grep -qx "$1"; }
 # The bed's command records its namespaces, then runs the rest of its arguments.
-record='echo "$RACKMIND_BED_CONSOLE_NS $RACKMIND_BED_DEVICE_NS" >'"$tmp"'/ns; '
+record='echo "$RACKMIND_BED_CONSOLE_NS $RACKMIND_BED_DEVICE_NS ${RACKMIND_BED_ROUTER_NS:-}" >'"$tmp"'/ns; '
 wait_for_ns() {
     for _ in $(seq 600); do [ -s "$tmp/ns" ] && return 0; sleep 0.05; done
     fail "bed did not start"
 }
 check_gone() {
-    local c d
-    read -r c d <"$tmp/ns"
+    local c d r
+    read -r c d r <"$tmp/ns"
     exists "$c" && fail "$1: console namespace $c left behind"
     exists "$d" && fail "$1: device namespace $d left behind"
+    [ -n "$r" ] && exists "$r" && fail "$1: router namespace $r left behind"
     pgrep -a -x sleep | grep -q " $marker\$" && fail "$1: a process of the bed is still running"
     rm -f "$tmp/ns"
 }
@@ -51,6 +52,17 @@ for sig in INT TERM KILL; do
     [ "$sig" != KILL ] || "$netbed" -- true
     check_gone "SIG$sig"
 done
+
+# The routed layout: its router goes with the rest, at the end and after SIGKILL.
+"$netbed" --routed -- bash -c "$record true"
+check_gone "routed exit"
+"$netbed" --routed -- bash -c "$record exec sleep $marker" &
+pid=$!
+wait_for_ns
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+"$netbed" -- true
+check_gone "routed SIGKILL"
 
 # Killed outright, its namespaces then removed by hand: the next bed still starts.
 "$netbed" --device-cmd "exec sleep $marker" -- bash -c "$record exec sleep $marker" &

@@ -28,6 +28,10 @@ struct netbed
     static QStringList consoleIfs() { return envList("RACKMIND_BED_CONSOLE_IFS"); }
     static QStringList deviceIfs() { return envList("RACKMIND_BED_DEVICE_IFS"); }
     static QString deviceNs() { return qEnvironmentVariable("RACKMIND_BED_DEVICE_NS"); }
+    // The routed layout (scripts/netbed --routed): the namespace forwarding between the console's link and
+    // the devices' network, which no broadcast of the console's crosses; empty in the plain layout.
+    static QString routerNs() { return qEnvironmentVariable("RACKMIND_BED_ROUTER_NS"); }
+    static QString routedNet() { return qEnvironmentVariable("RACKMIND_BED_ROUTED_NET"); }
     // The device namespace's own address on link i (the console side is 10.(200+i).0.1).
     static QHostAddress deviceGateway(int iLink)
     {

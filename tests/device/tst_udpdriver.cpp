@@ -17,7 +17,7 @@ constexpr uint kNoTick = 3600 * 1000; // a period that never elapses within a te
 
 NetInterfaceInfo netIf(const char* name, QNetworkInterface::InterfaceFlags flags, const QStringList& addrs)
 {
-    NetInterfaceInfo info{QString::fromLatin1(name), flags, {}};
+    NetInterfaceInfo info{QString::fromLatin1(name), flags, {}, {}};
     for (const QString& str : addrs)
         info.addresses.append(QHostAddress(str));
     return info;

@@ -9,6 +9,7 @@
 #include "ui/system/SmtpConfigWidget.h"
 #include "ui/system/SnmpConfigWidget.h"
 #include "ui/system/SystemConfigWidget.h"
+#include "ui/system/TargetListWidget.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -329,6 +330,31 @@ private slots:
         QCOMPARE(g_settings.snmpAgentAccount, QStringLiteral("public"));
         QCOMPARE(stored({"Snmp/AgentAccount", "Snmp/TrapPort", "Snmp/AgentProVer", "Snmp/TrapProVer"}),
                  (QStringList{"public", "1162", "2", "1"}));
+    }
+
+    // A list with a refused line applies nothing; a whole one is polled at once and kept in target.prt.
+    void targetListAppliesOnlyAWholeList()
+    {
+        CRackmind registry;
+        g_pRackmind = &registry;
+        QSignalSpy spyApplied(&registry, &CRackmind::signalUpdateTargets);
+        CTargetListWidget page;
+        auto* pEdit = child<QPlainTextEdit>(page, "EditTargets");
+        pEdit->setPlainText(QStringLiteral("10.210.1.5\n10.210.2.0/24\n10.0.0.0/8\n"));
+        click(page, "BtnTargetsOK");
+        QVERIFY(child<QLabel>(page, "LabelTargetsStatus")->text().contains(QLatin1String("10.0.0.0/8")));
+        QCOMPARE(spyApplied.count(), 0);
+        QVERIFY(!QFile::exists(QString::fromLatin1(PollTargets::kFileName)));
+        pEdit->setPlainText(QStringLiteral(" 10.210.1.5\n  \n10.210.2.9/24\n"));
+        child<QSpinBox>(page, "SpinSweepRate")->setValue(40);
+        click(page, "BtnTargetsOK");
+        QCOMPARE(spyApplied.count(), 1);
+        PollTargetList list;
+        QString strWhy;
+        QVERIFY(PollTargets::readFile(QString::fromLatin1(PollTargets::kFileName), &list, &strWhy));
+        QVERIFY(list == registry.targets && list.iSweepRate == 40);
+        QCOMPARE(PollTargets::text(list.listTarget), QStringLiteral("10.210.1.5,10.210.2.0/24"));
+        QCOMPARE(pEdit->toPlainText(), QStringLiteral("10.210.1.5\n10.210.2.0/24"));
     }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "metrics/MetricsExporter.h"
 #include "settings/Settings.h"
+#include "ui/system/TargetListWidget.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -17,7 +18,8 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
       m_pLineEditAddress(new QLineEdit(g_settings.metricsAddress, this)), m_pLabelPort(new QLabel(this)),
       m_pSpinPort(new QSpinBox(this)), m_pLabelWebConfig(new QLabel(this)),
       m_pLineEditWebConfig(new QLineEdit(g_settings.metricsWebConfigFile, this)),
-      m_pBtnOK(new QPushButton(this)), m_pLabelStatus(new QLabel(this)), m_pLayoutBase(new QGridLayout(this))
+      m_pBtnOK(new QPushButton(this)), m_pLabelStatus(new QLabel(this)),
+      m_pTargetList(new CTargetListWidget(this)), m_pLayoutBase(new QGridLayout(this))
 {
     m_pCheckEnable->setObjectName(QStringLiteral("CheckMetricsEnabled"));
     m_pLabelAddress->setObjectName(QStringLiteral("LabelMetricsAddress"));
@@ -53,7 +55,9 @@ CMetricsConfigWidget::CMetricsConfigWidget(QWidget* parent)
     m_pLayoutBase->addWidget(m_pLineEditWebConfig, 4, 1, editAlign);
     m_pLayoutBase->addWidget(m_pBtnOK, 5, 0, labelAlign);
     m_pLayoutBase->addWidget(m_pLabelStatus, 6, 1, Qt::AlignLeft | Qt::AlignVCenter);
-    m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 7, 0, 1, 2);
+    // The PDUs polled beyond this network: beside the other network settings of the room.
+    m_pLayoutBase->addWidget(m_pTargetList, 7, 1, Qt::AlignLeft | Qt::AlignTop);
+    m_pLayoutBase->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 8, 0, 1, 2);
 
     retranslate();
     QMetaObject::connectSlotsByName(this);
@@ -78,6 +82,7 @@ void CMetricsConfigWidget::retranslate()
     m_pLabelWebConfig->setText(tr("TLS and password file"));
     m_pLineEditWebConfig->setPlaceholderText(tr("none: plain HTTP, no password"));
     m_pBtnOK->setText(tr("OK"));
+    m_pTargetList->retranslate();
     showStatus();
 }
 

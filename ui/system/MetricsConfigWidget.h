@@ -4,6 +4,7 @@
 #include <QWidget>
 
 class CMetricsExporter;
+class CTargetListWidget;
 class QCheckBox;
 class QGridLayout;
 class QLabel;
@@ -38,5 +39,6 @@ private:
     QLineEdit* m_pLineEditWebConfig;
     QPushButton* m_pBtnOK;
     QLabel* m_pLabelStatus;
+    CTargetListWidget* m_pTargetList;
     QGridLayout* m_pLayoutBase;
 };
