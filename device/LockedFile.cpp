@@ -32,6 +32,26 @@ bool readAll(int fd, QByteArray* pText)
     return n == 0;
 }
 
+// Another program holds the lock only for a read or a write; anyone who can read the file can take it
+// for good, so nobody waits on it for ever (the service's loop, the console's window).
+bool lockWithin(int fd, int iOperation, int iMsecs, const QString& strPath, QString* pWhy)
+{
+    for (int iWaited = 0;; iWaited += 20) {
+        if (::flock(fd, iOperation | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            *pWhy = why(strPath);
+            return false;
+        }
+        if (iWaited >= iMsecs) {
+            *pWhy =
+                QCoreApplication::translate("LockedFile", "%1 stays locked by another program").arg(strPath);
+            return false;
+        }
+        ::usleep(20000);
+    }
+}
+
 void fail(QString* pError, const QString& strWhy)
 {
     if (pError)
@@ -56,9 +76,13 @@ bool LockedFile::read(const QString& strPath, QByteArray* pText, QString* pError
         fail(pError, strWhy);
         return false;
     }
-    const bool bOk = ::flock(fd, LOCK_SH) == 0 && readAll(fd, pText);
+    bool bOk = lockWithin(fd, LOCK_SH, kReadLockMsecs, strPath, &strWhy);
+    if (bOk && !readAll(fd, pText)) {
+        bOk = false;
+        strWhy = why(strPath);
+    }
     if (!bOk)
-        fail(pError, why(strPath));
+        fail(pError, strWhy);
     ::close(fd);
     return bOk;
 }
@@ -81,8 +105,8 @@ bool LockedFile::change(const QString& strPath, const std::function<bool(QByteAr
         return false;
     }
     QByteArray baText;
-    if (::flock(fd, LOCK_EX) != 0 || !readAll(fd, &baText)) {
-        fail(pError, why(strPath));
+    if (!lockWithin(fd, LOCK_EX, kChangeLockMsecs, strPath, &strWhy) || !readAll(fd, &baText)) {
+        fail(pError, strWhy.isEmpty() ? why(strPath) : strWhy);
         ::close(fd);
         return false;
     }

@@ -11,6 +11,10 @@
 // need not be writable.
 namespace LockedFile {
 
+// How long a reader and a writer wait for a lock another program holds before they give up.
+constexpr int kReadLockMsecs = 1000;
+constexpr int kChangeLockMsecs = 3000;
+
 // The whole text; a missing file is empty text, but not where another account could have removed it.
 // False, with the reason, when the file exists but cannot be read.
 bool read(const QString& strPath, QByteArray* pText, QString* pError);

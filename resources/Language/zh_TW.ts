@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
+    <name>LockedFile</name>
+    <message>
+        <source>%1 stays locked by another program</source>
+        <translation>%1 一直被另一個程式鎖定</translation>
+    </message>
+</context>
+<context>
     <name>CAlarmConfigWidget</name>
     <message>
         <source>Polls before an alarm counts</source>

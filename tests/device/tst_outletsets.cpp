@@ -3,6 +3,8 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -198,6 +200,22 @@ private slots:
         QVERIFY(!addSet(sets, QStringLiteral("b"), {ref("025044000001/1")}, &strWhy));
         QCOMPARE(readFile(m_strPath), text);
         QVERIFY(sets.data().mapSets.isEmpty());
+    }
+
+    // Anyone who can read the file can lock it: readers and writers then give up with a reason, never hang.
+    void heldLockIsReported()
+    {
+        QVERIFY(writeFile(m_strPath, QByteArray("{}")));
+        const int fd = ::open(QFile::encodeName(m_strPath).constData(), O_RDONLY);
+        QVERIFY(fd >= 0 && ::flock(fd, LOCK_EX) == 0);
+        COutletSets sets(m_strPath);
+        QString strRead, strChange;
+        const bool bRead = sets.load(&strRead);
+        const bool bChanged = addSet(sets, QStringLiteral("b"), {ref("025044000001/1")}, &strChange);
+        ::close(fd);
+        QVERIFY(!bRead && strRead.contains(m_strPath));
+        QVERIFY(!bChanged && strChange.contains(m_strPath));
+        QVERIFY(sets.load());
     }
 
     void missingFileIsEmpty()
