@@ -1,0 +1,258 @@
+#include "snmp/SnmpModel.h"
+
+#include "common/Clock.h"
+#include "common/DeviceText.h"
+#include "common/MacText.h"
+#include "device/AlarmTracker.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "device/Rackmind.h"
+
+#include <QDateTime>
+#include <QMutexLocker>
+#include <QSet>
+
+#include <array>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+// Which sensor each of CPdu's alarm conditions is judged on.
+constexpr int kConditionSensor[CPdu::AlarmCount] = {CSnmpModel::PartVoltage,     CSnmpModel::PartVoltage,
+                                                    CSnmpModel::PartCurrent,     CSnmpModel::PartCurrent,
+                                                    CSnmpModel::PartTemperature, CSnmpModel::PartHumidity};
+
+// DateAndTime (RFC 2579) in UTC: year, month, day, hour, minutes, seconds, deci-seconds, '+', 0, 0.
+QByteArray dateAndTime(const QDateTime& dt)
+{
+    const QDateTime utc = dt.toUTC();
+    const QDate d = utc.date();
+    const QTime t = utc.time();
+    QByteArray ba;
+    ba += char(d.year() >> 8);
+    ba += char(d.year() & 0xFF);
+    for (int i : {d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec() / 100})
+        ba += char(i);
+    ba += '+';
+    ba += QByteArray(2, '\0');
+    return ba;
+}
+
+} // namespace
+
+CSnmpModel::CSnmpModel(const QString& strIndexFile, QObject* parent)
+    : QObject(parent), m_indexes(strIndexFile), m_iStartMsecs(Clock::elapsedMs()),
+      m_pSnapshot(std::make_shared<CSnmpSnapshot>())
+{
+    m_timerRefresh.setInterval(kRefreshMsec);
+    connect(&m_timerRefresh, &QTimer::timeout, this, &CSnmpModel::slotRefresh);
+}
+
+bool CSnmpModel::loadIndexes()
+{
+    return m_indexes.load();
+}
+
+void CSnmpModel::setSources(CRackmind* pRegistry, CAlarmTracker* pTracker)
+{
+    m_pRegistry = pRegistry;
+    m_pTracker = pTracker;
+    if (pRegistry && pTracker)
+        m_timerRefresh.start();
+    else
+        m_timerRefresh.stop();
+}
+
+void CSnmpModel::slotRefresh()
+{
+    if (m_pRegistry && m_pTracker)
+        refresh(m_pRegistry->listPdu, m_pTracker->activeAlarms());
+}
+
+std::shared_ptr<const CSnmpSnapshot> CSnmpModel::snapshot() const
+{
+    QMutexLocker locker(&m_mutex);
+    return m_pSnapshot;
+}
+
+quint32 CSnmpModel::ticksAt(qint64 iMsecs) const
+{
+    return quint32(qMax<qint64>(0, iMsecs - m_iStartMsecs) / 10);
+}
+
+std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& listPdu,
+                                                         const QList<ActiveAlarm>& listAlarms)
+{
+    // Alarm bits per device and sensor, from the same tracker the alarm mail follows.
+    QHash<const CPdu*, std::array<quint8, 5>> hashAlarms;
+    for (const ActiveAlarm& alarm : listAlarms) {
+        if (alarm.isGroupAlarm() || !alarm.pPdu || alarm.iCondition < 0 ||
+            alarm.iCondition >= CPdu::AlarmCount)
+            continue;
+        const quint8 uiBit = alarm.severity() > 1 ? SnmpEntity::AlarmCritical : SnmpEntity::AlarmWarning;
+        hashAlarms[alarm.pPdu.data()][kConditionSensor[alarm.iCondition]] |= uiBit;
+    }
+
+    auto pSnap = std::make_shared<CSnmpSnapshot>();
+    QSet<QString> setMacs;
+    for (const CPdu* pPdu : listPdu) {
+        // A unit still telling the factory MAC (or none yet) has nothing that stays its own; of two
+        // units telling one MAC the first heard is published.
+        if (!pPdu->hasKnownMac())
+            continue;
+        const QString strMac = macDigits(pPdu->stInfo.mac);
+        if (setMacs.contains(strMac))
+            continue;
+        setMacs.insert(strMac);
+        const quint32 uiNumber = m_indexes.indexFor(strMac);
+        if (uiNumber == 0)
+            continue;
+        quint8 auiAlarms[5] = {};
+        const auto it = hashAlarms.constFind(pPdu);
+        if (it != hashAlarms.cend())
+            std::copy(it->cbegin(), it->cend(), auiAlarms);
+        addPdu(*pSnap, *pPdu, uiNumber * CEntityIndexes::kBlock, auiAlarms);
+    }
+    pSnap->finish();
+    m_hashSeen.swap(m_hashSeenNext);
+    m_hashSeenNext.clear();
+
+    // entLastChangeTime: when an entity came, went, or changed what the physical table says of it.
+    size_t uiDigest = 0;
+    for (const SnmpEntity& e : pSnap->vecEntities)
+        uiDigest = qHash(QStringList{QString::number(e.uiIndex), e.strName, e.strDescr, e.strFirmware,
+                                     e.strAlias, e.strModel, e.strSerial},
+                         uint(uiDigest));
+    if (!m_bBuilt || uiDigest != m_uiPhysicalDigest)
+        m_uiLastChangeTicks = ticksAt(Clock::elapsedMs());
+    m_uiPhysicalDigest = uiDigest;
+    m_bBuilt = true;
+    pSnap->uiLastChangeTicks = m_uiLastChangeTicks;
+
+    std::shared_ptr<const CSnmpSnapshot> pPublished = pSnap;
+    QMutexLocker locker(&m_mutex);
+    m_pSnapshot = pPublished;
+    return pPublished;
+}
+
+void CSnmpModel::addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, const quint8 (&auiAlarms)[5])
+{
+    const PduInfo& info = pdu.stInfo;
+    const bool bOnline = pdu.isOnline();
+    // Readings are served only while they are fresh: an offline PDU's sensors are unavailable, with no
+    // stale value.
+    const bool bReading = bOnline && pdu.hasReported(kCmdStatus);
+    const bool bJudged = pdu.limitsKnown();
+    const QString strName = deviceText(info.name);
+    const QString strLabel = strName.isEmpty() ? macDisplay(info.mac) : strName;
+    const quint32 uiTicks = ticksAt(pdu.iLastRcvMsecs);
+
+    SnmpEntity chassis;
+    chassis.uiIndex = uiBase + PartChassis;
+    chassis.strDescr = deviceText(info.productType);
+    chassis.strName = strName;
+    chassis.strFirmware = deviceText(info.firmwareVer);
+    chassis.strSerial = macDisplay(info.mac);
+    chassis.strModel = chassis.strDescr;
+    chassis.strAlias = deviceText(info.position);
+    chassis.bFru = true;
+    chassis.bState = true;
+    chassis.iOper = bOnline ? SnmpEntity::OperEnabled : SnmpEntity::OperDisabled;
+    for (quint8 ui : auiAlarms)
+        chassis.uiAlarm |= ui;
+    if (!bJudged)
+        chassis.uiAlarm |= SnmpEntity::AlarmUnknown;
+    stamp(chassis);
+    snap.vecEntities << chassis;
+
+    struct SensorPart
+    {
+        int iPart;
+        const char* pszWhat;
+        int iType;
+        int iPrecision;
+        qint32 iValue;
+        const char* pszUnits;
+    };
+    // Amperes with the tenths the PDU measures.
+    const SensorPart aSensors[] = {
+        {PartVoltage, "voltage", SnmpEntity::SensorVoltsAC, 0, qint32(info.voltage), "V"},
+        {PartCurrent, "current", SnmpEntity::SensorAmperes, 1, qint32(std::lround(info.current * 10)), "A"},
+        {PartTemperature, "temperature", SnmpEntity::SensorCelsius, 0, info.temperature, "C"},
+        {PartHumidity, "humidity", SnmpEntity::SensorPercentRH, 0, info.humidity, "%RH"},
+    };
+    for (const SensorPart& part : aSensors) {
+        SnmpEntity sensor;
+        sensor.uiIndex = uiBase + part.iPart;
+        sensor.iClass = SnmpEntity::ClassSensor;
+        sensor.uiContainedIn = chassis.uiIndex;
+        sensor.iParentRelPos = part.iPart;
+        sensor.strDescr = QLatin1String(part.pszWhat);
+        sensor.strName = strLabel + QLatin1Char(' ') + sensor.strDescr;
+        sensor.bSensor = true;
+        sensor.iSensorType = part.iType;
+        sensor.iPrecision = part.iPrecision;
+        sensor.iValue = bReading ? part.iValue : 0;
+        sensor.iSensorStatus = bReading ? SnmpEntity::SensorOk : SnmpEntity::SensorUnavailable;
+        sensor.strUnits = QLatin1String(part.pszUnits);
+        sensor.uiValueTicks = bReading ? uiTicks : 0;
+        sensor.bState = true;
+        sensor.iOper = bReading ? SnmpEntity::OperEnabled : SnmpEntity::OperDisabled;
+        sensor.uiAlarm =
+            bJudged ? auiAlarms[part.iPart] : quint8(SnmpEntity::AlarmUnknown | auiAlarms[part.iPart]);
+        stamp(sensor);
+        snap.vecEntities << sensor;
+    }
+
+    for (int i = 0; i < 8; ++i) {
+        const bool bOn = (info.outletStatus >> i) & 0x01;
+        const QString strNumber = QStringLiteral("outlet %1").arg(i + 1);
+        const QString strOutletName = deviceText(info.outletName[i]);
+        SnmpEntity outlet;
+        outlet.uiIndex = uiBase + PartOutlet + quint32(i);
+        outlet.iClass = SnmpEntity::ClassEnergyObject;
+        outlet.uiContainedIn = chassis.uiIndex;
+        outlet.iParentRelPos = i + 1;
+        outlet.strDescr = strNumber;
+        outlet.strName = strOutletName.isEmpty() ? strLabel + QLatin1Char(' ') + strNumber : strOutletName;
+        outlet.bState = true;
+        outlet.iOper = !bReading ? SnmpEntity::OperUnknown
+                       : bOn     ? SnmpEntity::OperEnabled
+                                 : SnmpEntity::OperDisabled;
+        stamp(outlet);
+        snap.vecEntities << outlet;
+
+        SnmpEntity sw;
+        sw.uiIndex = uiBase + PartOutletSwitch + quint32(i);
+        sw.iClass = SnmpEntity::ClassSensor;
+        sw.uiContainedIn = outlet.uiIndex;
+        sw.iParentRelPos = 1;
+        sw.strDescr = strNumber + QStringLiteral(" switched on");
+        sw.strName = outlet.strName + QStringLiteral(" on");
+        sw.bSensor = true;
+        sw.iSensorType = SnmpEntity::SensorTruthValue;
+        // TruthValue: true(1), false(2).
+        sw.iValue = !bReading ? 0 : bOn ? 1 : 2;
+        sw.iSensorStatus = bReading ? SnmpEntity::SensorOk : SnmpEntity::SensorUnavailable;
+        sw.uiValueTicks = bReading ? uiTicks : 0;
+        snap.vecEntities << sw;
+    }
+}
+
+void CSnmpModel::stamp(SnmpEntity& entity)
+{
+    // Unknown (zeros) until a change is seen: when a state began before the program started is not known.
+    const auto it = m_hashSeen.constFind(entity.uiIndex);
+    Seen seen;
+    seen.iOper = entity.iOper;
+    seen.uiAlarm = entity.uiAlarm;
+    if (it == m_hashSeen.cend())
+        seen.baLastChanged = QByteArray(8, '\0');
+    else if (it->iOper != entity.iOper || it->uiAlarm != entity.uiAlarm)
+        seen.baLastChanged = dateAndTime(Clock::now());
+    else
+        seen.baLastChanged = it->baLastChanged;
+    entity.baLastChanged = seen.baLastChanged;
+    m_hashSeenNext.insert(entity.uiIndex, seen);
+}
