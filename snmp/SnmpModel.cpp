@@ -46,7 +46,7 @@ CSnmpModel::CSnmpModel(const QString& strIndexFile, QObject* parent)
       m_pSnapshot(std::make_shared<CSnmpSnapshot>())
 {
     m_timerRefresh.setInterval(kRefreshMsec);
-    connect(&m_timerRefresh, &QTimer::timeout, this, &CSnmpModel::slotRefresh);
+    connect(&m_timerRefresh, &QTimer::timeout, this, &CSnmpModel::refreshFromSources);
 }
 
 bool CSnmpModel::loadIndexes()
@@ -64,7 +64,7 @@ void CSnmpModel::setSources(CRackmind* pRegistry, CAlarmTracker* pTracker)
         m_timerRefresh.stop();
 }
 
-void CSnmpModel::slotRefresh()
+void CSnmpModel::refreshFromSources()
 {
     if (m_pRegistry && m_pTracker)
         refresh(m_pRegistry->listPdu, m_pTracker->activeAlarms());

@@ -53,6 +53,8 @@ public:
     // Builds the snapshot of these devices and alarms now and publishes it.
     std::shared_ptr<const CSnmpSnapshot> refresh(const QList<CPdu*>& listPdu,
                                                  const QList<ActiveAlarm>& listAlarms);
+    // The same from the sources set, when both are.
+    void refreshFromSources();
     // The last one published, from any thread; an empty one before the first.
     std::shared_ptr<const CSnmpSnapshot> snapshot() const;
 
@@ -61,7 +63,6 @@ public:
     quint32 ticksAt(qint64 iMsecs) const;
 
 private:
-    void slotRefresh();
     // Fills the chassis, its sensors and outlets of one PDU numbered uiBase.
     void addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, const quint8 (&auiAlarms)[5]);
     // Keeps when each entity's operational state or alarms last changed.

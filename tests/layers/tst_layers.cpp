@@ -24,7 +24,7 @@ const QList<Room> kRooms = {
     {"room", {"power", "history", "mail", "device", "settings", "common"}},
     {"snmp", {"room", "power", "history", "mail", "device", "settings", "common"}},
     {"metrics", {"room", "power", "history", "mail", "device", "settings", "common"}},
-    {"service", {"metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
+    {"service", {"metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
     {"cli", {"power", "history", "device", "settings", "common"}},
     {"ui", {"metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
     {"app", {"ui", "metrics", "room", "power", "history", "mail", "device", "settings", "common"}},

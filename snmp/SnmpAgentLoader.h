@@ -1,0 +1,17 @@
+#pragma once
+
+#include "snmp/SnmpAgent.h"
+
+#include <QString>
+
+#include <memory>
+
+// Loads the agent's module: the file RACKMIND_SNMP_MODULE names, or the one the agent's package installs.
+class CSnmpAgentLoader
+{
+public:
+    static QString modulePath();
+    // The agent, or null with the reason (the agent's package not installed, a module that does not
+    // fit). The module stays loaded for the rest of the process.
+    static std::unique_ptr<CSnmpAgent> load(QString* pstrWhy);
+};
