@@ -4,8 +4,11 @@
 
 #include <QString>
 
+#include <QVector>
+
 #include <functional>
 #include <memory>
+#include <utility>
 
 // Where the agent serves from and how it stands; what a log line or the SNMP page shows of it.
 struct SnmpAgentStatus
@@ -22,6 +25,14 @@ struct SnmpAgentStatus
     {
         return eState == other.eState && strText == other.strText;
     }
+};
+
+// One notification as the agent sends it: its OID (snmpTrapOID.0) and the objects it carries; sysUpTime.0
+// goes first as SNMPv2 wants.
+struct SnmpNotification
+{
+    Oid trapOid;
+    QVector<std::pair<Oid, SnmpValue>> vecObjects;
 };
 
 // The agent that serves the room's snapshot over SNMP. Built in a module of its own, which only the agent's
@@ -41,6 +52,9 @@ public:
     virtual void stop() = 0;
     // From any thread.
     virtual SnmpAgentStatus status() const = 0;
+    // Queues a notification for the master's trap destinations, from any thread. Sent while the master is
+    // there; while it is not, it is dropped (and counted), as the master could not deliver it either.
+    virtual void notify(const SnmpNotification& notification) = 0;
 };
 
 // The module's one entry point, resolved by name.

@@ -7,6 +7,8 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "device/Rackmind.h"
+#include "settings/AlarmSettings.h"
+#include "snmp/SnmpNotifications.h"
 
 #include <QDateTime>
 #include <QMutexLocker>
@@ -22,6 +24,10 @@ namespace {
 constexpr int kConditionSensor[CPdu::AlarmCount] = {CSnmpModel::PartVoltage,     CSnmpModel::PartVoltage,
                                                     CSnmpModel::PartCurrent,     CSnmpModel::PartCurrent,
                                                     CSnmpModel::PartTemperature, CSnmpModel::PartHumidity};
+
+// What each condition is, as a receiver routes it.
+const char* const kConditionTrigger[CPdu::AlarmCount] = {
+    "voltage warning", "voltage overload", "current warning", "current overload", "temperature", "humidity"};
 
 // DateAndTime (RFC 2579) in UTC: year, month, day, hour, minutes, seconds, deci-seconds, '+', 0, 0.
 QByteArray dateAndTime(const QDateTime& dt)
@@ -131,9 +137,63 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
     pSnap->uiLastChangeTicks = m_uiLastChangeTicks;
 
     std::shared_ptr<const CSnmpSnapshot> pPublished = pSnap;
-    QMutexLocker locker(&m_mutex);
-    m_pSnapshot = pPublished;
+    std::shared_ptr<const CSnmpSnapshot> pBefore;
+    {
+        QMutexLocker locker(&m_mutex);
+        pBefore = m_pSnapshot;
+        m_pSnapshot = pPublished;
+    }
+    tellChanges(*pBefore, *pPublished);
     return pPublished;
+}
+
+void CSnmpModel::tellChanges(const CSnmpSnapshot& before, const CSnmpSnapshot& after)
+{
+    bool bConfigChanged = false;
+    for (const CSnmpSnapshot* pSnap : {&before, &after}) {
+        const CSnmpSnapshot* pOther = pSnap == &before ? &after : &before;
+        for (const SnmpEntity& e : pSnap->vecEntities) {
+            if (e.iClass != SnmpEntity::ClassChassis)
+                continue;
+            const SnmpEntity* pThen = pOther->entity(e.uiIndex);
+            if (!pThen) {
+                bConfigChanged = true;
+                continue;
+            }
+            // A PDU seen in both whose state turned between enabled and disabled.
+            if (pSnap == &after && pThen->iOper != e.iOper)
+                emit signalNotification(SnmpNotifications::operChanged(e));
+        }
+    }
+    m_bConfigPending = m_bConfigPending || bConfigChanged;
+    const qint64 iNow = Clock::elapsedMs();
+    if (m_bConfigPending && (!m_bConfigToldEver || iNow - m_iConfigToldMs >= kConfigChangeGapMs)) {
+        m_bConfigPending = false;
+        m_bConfigToldEver = true;
+        m_iConfigToldMs = iNow;
+        emit signalNotification(SnmpNotifications::configChange());
+    }
+}
+
+void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
+{
+    // As the alarm mail: an alarm that stood before the start is told again only when its mail is.
+    if (alarm.isGroupAlarm() || !alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount ||
+        (bBegan && alarm.bResumed && !g_alarmSettings.mailStandingAfterRestart))
+        return;
+    if (!alarm.pPdu->hasKnownMac())
+        return;
+    const quint32 uiNumber = m_indexes.indexFor(macDigits(alarm.pPdu->stInfo.mac));
+    if (uiNumber == 0)
+        return;
+    refreshFromSources();
+    const std::shared_ptr<const CSnmpSnapshot> pSnap = snapshot();
+    const quint32 uiChassis = uiNumber * CEntityIndexes::kBlock;
+    const SnmpEntity* pSensor = pSnap->entity(uiChassis + quint32(kConditionSensor[alarm.iCondition]));
+    const SnmpEntity* pChassis = pSnap->entity(uiChassis);
+    if (pSensor && pChassis)
+        emit signalNotification(SnmpNotifications::alarm(
+            bBegan, QLatin1String(kConditionTrigger[alarm.iCondition]), *pSensor, pChassis->strName));
 }
 
 void CSnmpModel::addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, const quint8 (&auiAlarms)[5])

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "snmp/EntityIndexes.h"
+#include "snmp/SnmpAgent.h"
 #include "snmp/SnmpSnapshot.h"
 
 #include <QHash>
@@ -58,11 +59,23 @@ public:
     // The last one published, from any thread; an empty one before the first.
     std::shared_ptr<const CSnmpSnapshot> snapshot() const;
 
+    // An alarm of the tracker began or ended: its notification, from a snapshot that shows it.
+    void alarmChanged(const ActiveAlarm& alarm, bool bBegan);
+
+    // entConfigChange goes out at most once in this many ms (RFC 6933); a later change waits for the window.
+    static constexpr qint64 kConfigChangeGapMs = 5000;
+
     // The agent's clock: TimeStamp values count hundredths of a second from this moment (Clock::elapsedMs).
     qint64 startMsecs() const { return m_iStartMsecs; }
     quint32 ticksAt(qint64 iMsecs) const;
 
+signals:
+    // A notification to send: PDUs came or went, one went offline or online, an alarm began or ended.
+    void signalNotification(const SnmpNotification& notification);
+
 private:
+    // What changed between the last two snapshots, as notifications.
+    void tellChanges(const CSnmpSnapshot& before, const CSnmpSnapshot& after);
     // Fills the chassis, its sensors and outlets of one PDU numbered uiBase.
     void addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, const quint8 (&auiAlarms)[5]);
     // Keeps when each entity's operational state or alarms last changed.
@@ -87,4 +100,7 @@ private:
     size_t m_uiPhysicalDigest = 0;
     quint32 m_uiLastChangeTicks = 0;
     bool m_bBuilt = false;
+    qint64 m_iConfigToldMs = 0;
+    bool m_bConfigToldEver = false;
+    bool m_bConfigPending = false;
 };

@@ -3,11 +3,17 @@
 #include "snmp/SnmpAgentLoader.h"
 #include "snmp/SnmpModel.h"
 
+#include "device/AlarmTracker.h"
+
 CSnmpPublisher::CSnmpPublisher(const QString& strIndexFile, QObject* parent)
     : QObject(parent), m_pModel(new CSnmpModel(strIndexFile, this))
 {
     m_timerWatch.setInterval(500);
     connect(&m_timerWatch, &QTimer::timeout, this, &CSnmpPublisher::slotWatch);
+    connect(m_pModel, &CSnmpModel::signalNotification, this, [this](const SnmpNotification& notification) {
+        if (m_pAgent && m_bRunning)
+            m_pAgent->notify(notification);
+    });
 }
 
 CSnmpPublisher::~CSnmpPublisher()
@@ -19,6 +25,16 @@ CSnmpPublisher::~CSnmpPublisher()
 void CSnmpPublisher::setSources(CRackmind* pRegistry, CAlarmTracker* pTracker)
 {
     m_pModel->setSources(pRegistry, pTracker);
+    if (m_pTracker)
+        disconnect(m_pTracker, nullptr, this, nullptr);
+    m_pTracker = pTracker;
+    if (!pTracker)
+        return;
+    // The same alarms as the mail: begun and ended by the one tracker.
+    connect(pTracker, &CAlarmTracker::signalAlarmBegan, this,
+            [this](const ActiveAlarm& alarm) { m_pModel->alarmChanged(alarm, true); });
+    connect(pTracker, &CAlarmTracker::signalAlarmEnded, this,
+            [this](const ActiveAlarm& alarm) { m_pModel->alarmChanged(alarm, false); });
 }
 
 void CSnmpPublisher::apply(bool bEnabled, const QString& strSocket)

@@ -3,6 +3,7 @@
 #include "snmp/SnmpAgent.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -39,6 +40,7 @@ private:
 
     CSnmpModel* m_pModel;
     std::unique_ptr<CSnmpAgent> m_pAgent;
+    QPointer<CAlarmTracker> m_pTracker;
     QString m_strSocket;
     bool m_bStarted = false;
     bool m_bRunning = false;

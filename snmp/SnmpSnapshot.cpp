@@ -69,6 +69,13 @@ void CSnmpSnapshot::finish()
     }
 }
 
+const SnmpEntity* CSnmpSnapshot::entity(quint32 uiIndex) const
+{
+    const auto it = std::lower_bound(vecEntities.cbegin(), vecEntities.cend(), uiIndex,
+                                     [](const SnmpEntity& e, quint32 ui) { return e.uiIndex < ui; });
+    return it != vecEntities.cend() && it->uiIndex == uiIndex ? &*it : nullptr;
+}
+
 const QVector<int>& CSnmpSnapshot::rowsOf(const Table& table) const
 {
     return table.eId == SensorTable ? m_vecSensors : table.eId == StateTable ? m_vecStates : m_vecAll;

@@ -82,6 +82,9 @@ public:
     // The first instance after oid in OID order, within the subtrees above; false at their end.
     bool getNext(const Oid& oid, Oid* pNext, SnmpValue* pValue) const;
 
+    // The entity of that index, or null.
+    const SnmpEntity* entity(quint32 uiIndex) const;
+
     // Sorts the entities by index and lists the rows of each table; called once they are all added.
     void finish();
 

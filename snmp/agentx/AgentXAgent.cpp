@@ -52,6 +52,9 @@ Oid toOid(const oid* pOid, size_t uiLength)
     return result;
 }
 
+// snmpTrapOID.0
+const oid kTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+
 void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
 {
     switch (value.eType) {
@@ -161,7 +164,7 @@ void CAgentXAgent::start(const QString& strSocket, SnapshotSource fnSnapshot)
         return;
     m_strSocket = strSocket;
     m_fnSnapshot = std::move(fnSnapshot);
-    if (::pipe2(m_aiWake, O_CLOEXEC) != 0)
+    if (::pipe2(m_aiWake, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     s_pAgent = this;
     setStatus(SnmpAgentStatus::Connecting,
@@ -178,6 +181,7 @@ void CAgentXAgent::stop()
     m_thread.join();
     ::close(m_aiWake[0]);
     ::close(m_aiWake[1]);
+    m_aiWake[0] = m_aiWake[1] = -1;
     s_pAgent = nullptr;
     setStatus(SnmpAgentStatus::Stopped, QStringLiteral("stopped"));
 }
@@ -193,6 +197,50 @@ void CAgentXAgent::setStatus(SnmpAgentStatus::State eState, const QString& strTe
     std::lock_guard<std::mutex> lock(m_mutex);
     m_status.eState = eState;
     m_status.strText = strText;
+}
+
+void CAgentXAgent::notify(const SnmpNotification& notification)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.push_back(notification);
+        if (m_queue.size() > kQueueLimit) {
+            m_queue.pop_front();
+            ++m_uiDropped;
+        }
+    }
+    if (m_aiWake[1] >= 0)
+        (void)::write(m_aiWake[1], "n", 1);
+}
+
+void CAgentXAgent::sendQueued()
+{
+    std::deque<SnmpNotification> queue;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        queue.swap(m_queue);
+    }
+    for (const SnmpNotification& notification : queue) {
+        if (!main_session) {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_uiDropped;
+            continue;
+        }
+        netsnmp_variable_list* pList = nullptr;
+        const std::vector<oid> vecTrap(notification.trapOid.cbegin(), notification.trapOid.cend());
+        snmp_varlist_add_variable(&pList, kTrapOid, OID_LENGTH(kTrapOid), ASN_OBJECT_ID,
+                                  reinterpret_cast<const u_char*>(vecTrap.data()),
+                                  vecTrap.size() * sizeof(oid));
+        for (const auto& [objectOid, value] : notification.vecObjects) {
+            const std::vector<oid> vecOid(objectOid.cbegin(), objectOid.cend());
+            netsnmp_variable_list* pVar =
+                snmp_varlist_add_variable(&pList, vecOid.data(), vecOid.size(), ASN_NULL, nullptr, 0);
+            if (pVar)
+                setValue(pVar, value);
+        }
+        send_v2trap(pList);
+        snmp_free_varbind(pList);
+    }
 }
 
 void CAgentXAgent::libraryMessage(const QString& strMessage)
@@ -275,14 +323,20 @@ void CAgentXAgent::run()
         int iBlock = 0;
         snmp_select_info(&iFds, &fds, &timeout, &iBlock);
         const int iReady = ::select(iFds, &fds, nullptr, nullptr, &timeout);
-        if (iReady > 0 && FD_ISSET(m_aiWake[0], &fds))
-            break;
+        if (iReady > 0 && FD_ISSET(m_aiWake[0], &fds)) {
+            char ac[64];
+            (void)::read(m_aiWake[0], ac, sizeof ac);
+            if (m_bStopping)
+                break;
+            FD_CLR(m_aiWake[0], &fds);
+        }
         if (iReady > 0)
             snmp_read(&fds);
         else if (iReady == 0)
             snmp_timeout();
         run_alarms();
         netsnmp_check_outstanding_agent_requests();
+        sendQueued();
     }
     snmp_shutdown(kAppName);
 }

@@ -3,6 +3,7 @@
 #include "snmp/SnmpAgent.h"
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -18,6 +19,10 @@ public:
     void start(const QString& strSocket, SnapshotSource fnSnapshot) override;
     void stop() override;
     SnmpAgentStatus status() const override;
+    void notify(const SnmpNotification& notification) override;
+
+    // Notifications waiting for the agent's thread; beyond it the oldest are dropped.
+    static constexpr size_t kQueueLimit = 1000;
 
     // Called by the SNMP library on the agent's thread.
     void setStatus(SnmpAgentStatus::State eState, const QString& strText);
@@ -31,12 +36,16 @@ public:
 private:
     void run();
     QString unreachableText() const;
+    // Sends what waits, on the agent's thread.
+    void sendQueued();
 
     QString m_strSocket;
     SnapshotSource m_fnSnapshot;
     std::thread m_thread;
-    int m_aiWake[2] = {-1, -1}; // a pipe that wakes the thread to stop
+    int m_aiWake[2] = {-1, -1}; // a pipe that wakes the thread: to stop, or to send
     std::atomic<bool> m_bStopping{false};
     mutable std::mutex m_mutex;
     SnmpAgentStatus m_status;
+    std::deque<SnmpNotification> m_queue;
+    quint64 m_uiDropped = 0; // not sent: no master, or the queue full
 };

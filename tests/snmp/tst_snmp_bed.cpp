@@ -28,9 +28,6 @@ private slots:
     {
         QVERIFY(netbed::active());
         QVERIFY(m_dir.isValid());
-        QVERIFY(startQuietFleet(m_sim));
-        for (const char* pszSet : {"set 1 name RackA voltage 231", "set 2 name RackB", "set 3 name 机柜三"})
-            QCOMPARE(m_sim.command(QString::fromUtf8(pszSet)).last(), QStringLiteral("ok"));
         // snmpd runs as nobody: its folder is open to it.
         QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7711)));
         // Its state files go apart from its configuration, which they would otherwise replace.
@@ -41,10 +38,22 @@ private slots:
         }
         m_strSocket = m_dir.filePath(QStringLiteral("snmpd/agentx"));
         m_uiPort = freeUdpPort();
+        const quint16 uiTrapPort = freeUdpPort();
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("snmpd/snmpd.conf")),
                           "agentaddress udp:127.0.0.1:" + QByteArray::number(m_uiPort) +
                               "\nmaster agentx\nagentXSocket " + m_strSocket.toUtf8() +
-                              "\nagentXPerms 0660 0771\nrocommunity public 127.0.0.1\n"));
+                              "\nagentXPerms 0660 0771\nrocommunity public 127.0.0.1\ntrap2sink 127.0.0.1:" +
+                              QByteArray::number(uiTrapPort) + " public\n"));
+        QVERIFY(
+            writeFile(m_dir.filePath(QStringLiteral("snmpd/snmptrapd.conf")), "authCommunity log public\n"));
+        m_traps.setProcessEnvironment(snmpEnvironment());
+        m_traps.start(QStringLiteral("setpriv"),
+                      {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                       QStringLiteral("--clear-groups"), QStringLiteral("snmptrapd"), QStringLiteral("-f"),
+                       QStringLiteral("-Lo"), QStringLiteral("-On"), QStringLiteral("-C"),
+                       QStringLiteral("-c"), m_dir.filePath(QStringLiteral("snmpd/snmptrapd.conf")),
+                       QStringLiteral("udp:127.0.0.1:%1").arg(uiTrapPort)});
+        QVERIFY(m_traps.waitForStarted());
 
         g_settings.snmpEnabled = true;
         g_settings.snmpAgentXSocket = m_strSocket;
@@ -62,6 +71,11 @@ private slots:
         startSnmpd();
         QVERIFY2(waitLog(QStringLiteral("snmp: serving through the master agent at ") + m_strSocket),
                  qPrintable(m_strLog));
+        // The PDUs come once the master is there: their coming is a change of the entity table.
+        QVERIFY(startQuietFleet(m_sim));
+        for (const char* pszSet : {"set 1 name RackA voltage 231", "set 2 name RackB", "set 3 name 机柜三"})
+            QCOMPARE(m_sim.command(QString::fromUtf8(pszSet)).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.47.2.0.1")), qPrintable(m_strTraps));
     }
     void cleanupTestCase()
     {
@@ -69,6 +83,8 @@ private slots:
         m_service.waitForFinished(30000);
         m_snmpd.kill();
         m_snmpd.waitForFinished();
+        m_traps.kill();
+        m_traps.waitForFinished();
         m_sim.stopFleet();
     }
 
@@ -97,6 +113,49 @@ private slots:
         }
     }
 
+    // A silent PDU: entStateOperDisabled with its name, its sensors unavailable; back: entStateOperEnabled.
+    void silencedPdu()
+    {
+        const quint32 uiChassis = chassisOf(QStringLiteral("RackB"));
+        QVERIFY(uiChassis > 0);
+        const int iFrom = m_strTraps.size();
+        QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.131.0.2"), iFrom), qPrintable(m_strTraps));
+        QVERIFY2(
+            m_strTraps.indexOf(
+                QStringLiteral("%1.%2 = STRING: \"RackB\"").arg(kPhysical + QLatin1Char('7')).arg(uiChassis),
+                iFrom) >= 0,
+            qPrintable(m_strTraps.mid(iFrom)));
+        const QMap<QString, QString> mapStatus = walk(kSensor + QStringLiteral("5"));
+        for (quint32 ui = uiChassis + 1; ui <= uiChassis + 4; ++ui)
+            QCOMPARE(mapStatus.value(QString::number(ui)), QStringLiteral("2"));
+        QCOMPARE(m_sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.131.0.1"), iFrom), qPrintable(m_strTraps));
+    }
+
+    // A PDU made hot: one notification when its alarm begins, one when it ends, from the tracker that mails.
+    void hotPdu()
+    {
+        const quint32 uiSensor = chassisOf(QStringLiteral("RackA")) + 3;
+        const int iFrom = m_strTraps.size();
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 tempHigh 40 temperature 60")).last(),
+                 QStringLiteral("ok"));
+        const QString strRising = QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.2");
+        const QString strFalling = QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.3");
+        QVERIFY2(waitTrap(strRising, iFrom), qPrintable(m_strTraps.mid(iFrom)));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(strFalling, iFrom), qPrintable(m_strTraps.mid(iFrom)));
+        // Nothing more follows the end.
+        waitTrap(QStringLiteral("no such text"), iFrom, 3000);
+        const QString strSent = m_strTraps.mid(iFrom);
+        QCOMPARE(strSent.count(strRising), 1);
+        QCOMPARE(strSent.count(strFalling), 1);
+        QVERIFY2(strSent.contains(QStringLiteral("OID: ") + kSensor + QStringLiteral("4.") +
+                                  QString::number(uiSensor)),
+                 qPrintable(strSent));
+        QVERIFY2(strSent.contains(QStringLiteral("STRING: \"temperature\"")), qPrintable(strSent));
+    }
+
     // snmpd killed and started again: the subagent finds it and serves the same tables.
     void masterRestarted()
     {
@@ -118,11 +177,36 @@ private:
         QUdpSocket socket;
         return socket.bind(QHostAddress::LocalHost, 0) ? socket.localPort() : 0;
     }
-    void startSnmpd()
+    QProcessEnvironment snmpEnvironment()
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("SNMP_PERSISTENT_DIR"), m_dir.filePath(QStringLiteral("snmpd/state")));
-        m_snmpd.setProcessEnvironment(env);
+        return env;
+    }
+    // The chassis number of the PDU of that name; 0 for none.
+    quint32 chassisOf(const QString& strName)
+    {
+        return walk(kPhysical + QLatin1Char('7')).key(strName).toUInt();
+    }
+    // The text in what the process has written (snmptrapd to its output, the service to its errors), after
+    // iFrom characters.
+    static bool waitFor(QProcess& process, QString& strOut, const QString& strText, int iFrom, int iMsec)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (strOut.indexOf(strText, iFrom) < 0 && timer.elapsed() < iMsec) {
+            process.waitForReadyRead(200);
+            strOut += QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        }
+        return strOut.indexOf(strText, iFrom) >= 0;
+    }
+    bool waitTrap(const QString& strText, int iFrom = 0, int iMsec = 30000)
+    {
+        return waitFor(m_traps, m_strTraps, strText, iFrom, iMsec);
+    }
+    void startSnmpd()
+    {
+        m_snmpd.setProcessEnvironment(snmpEnvironment());
         m_snmpd.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_snmpd.setStandardOutputFile(m_dir.filePath(QStringLiteral("snmpd/log")), QIODevice::Append);
         m_snmpd.start(QStringLiteral("setpriv"),
@@ -157,22 +241,17 @@ private:
         return map;
     }
     int chassisCount() { return walk(kPhysical + QStringLiteral("5")).values().count(QStringLiteral("3")); }
-    // The text in the service's log, after iFrom characters.
     bool waitLog(const QString& strText, int iFrom = 0, int iMsec = 30000)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (m_strLog.indexOf(strText, iFrom) < 0 && timer.elapsed() < iMsec) {
-            m_service.waitForReadyRead(200);
-            m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
-        }
-        return m_strLog.indexOf(strText, iFrom) >= 0;
+        return waitFor(m_service, m_strLog, strText, iFrom, iMsec);
     }
 
     QTemporaryDir m_dir;
     CSimThread m_sim;
     QProcess m_service;
     QProcess m_snmpd;
+    QProcess m_traps;
+    QString m_strTraps;
     QString m_strLog;
     QString m_strSocket;
     quint16 m_uiPort = 0;
