@@ -378,8 +378,12 @@ void CServiceRunner::applySnmp()
         return;
     if (!m_pSnmp) {
         m_pSnmp = new CSnmpPublisher(CEntityIndexes::defaultPath(), this);
-        connect(m_pSnmp, &CSnmpPublisher::signalStatus, this,
-                [](const SnmpAgentStatus& status) { logEvent(QStringLiteral("snmp: ") + status.strText); });
+        connect(m_pSnmp, &CSnmpPublisher::signalStatus, this, [](const SnmpAgentStatus& status) {
+            const bool bFailed =
+                status.eState == SnmpAgentStatus::Stopped && status.strText != QLatin1String("off");
+            logEvent((bFailed ? QStringLiteral("snmp: not serving: ") : QStringLiteral("snmp: ")) +
+                     status.strText);
+        });
         m_pSnmp->setSources(registry(), m_pRoom->alarmTracker());
     }
     const bool bAgentX = g_settings.snmpMode == QLatin1String("agentx");

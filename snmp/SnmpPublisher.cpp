@@ -56,15 +56,14 @@ void CSnmpPublisher::apply(bool bEnabled, const QString& strSocket)
         return;
     }
     if (!m_pModel->loadIndexes()) {
-        setStatus(
-            {SnmpAgentStatus::Stopped, QStringLiteral("not serving: the PDUs' numbers cannot be read: %1")
-                                           .arg(m_pModel->errorString())});
+        setStatus({SnmpAgentStatus::Stopped,
+                   QStringLiteral("the PDUs' numbers cannot be read: %1").arg(m_pModel->errorString())});
         return;
     }
     QString strWhy;
     m_pAgent = CSnmpAgentLoader::load(&strWhy);
     if (!m_pAgent) {
-        setStatus({SnmpAgentStatus::Stopped, QStringLiteral("not serving: %1").arg(strWhy)});
+        setStatus({SnmpAgentStatus::Stopped, strWhy});
         return;
     }
     m_strSocket = strSocket;

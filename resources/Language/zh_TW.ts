@@ -1410,6 +1410,46 @@ Poll from a free port?</source>
         <source>OK</source>
         <translation>確定</translation>
     </message>
+    <message>
+        <source>Publish the room</source>
+        <translation>發佈機房</translation>
+    </message>
+    <message>
+        <source>Publish every PDU, its sensors and outlets over SNMP</source>
+        <translation>透過 SNMP 發佈每台 PDU 及其感測器和插座</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>AgentX subagent of snmpd</source>
+        <translation>snmpd 的 AgentX 子代理</translation>
+    </message>
+    <message>
+        <source>AgentX socket</source>
+        <translation>AgentX 通訊端</translation>
+    </message>
+    <message>
+        <source>Serving: %1</source>
+        <translation>正在提供服務：%1</translation>
+    </message>
+    <message>
+        <source>Not serving yet: %1</source>
+        <translation>尚未提供服務：%1</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Not serving: %1</source>
+        <translation>未提供服務：%1</translation>
+    </message>
+    <message>
+        <source>This program does not publish the room</source>
+        <translation>本程式不發佈機房</translation>
+    </message>
 </context>
 <context>
     <name>CSystemConfigWidget</name>

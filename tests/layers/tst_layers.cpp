@@ -26,8 +26,8 @@ const QList<Room> kRooms = {
     {"metrics", {"room", "power", "history", "mail", "device", "settings", "common"}},
     {"service", {"metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
     {"cli", {"power", "history", "device", "settings", "common"}},
-    {"ui", {"metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
-    {"app", {"ui", "metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
+    {"ui", {"metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
+    {"app", {"ui", "metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
     // Programs and figures for developers: anything of the rooms, nothing of the tests.
     {"tools",
      {"app", "ui", "cli", "service", "metrics", "snmp", "room", "power", "history", "mail", "device",

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 
 namespace {
 const QString kPhysical = QStringLiteral(".1.3.6.1.2.1.47.1.1.1.1.");
@@ -169,6 +170,17 @@ private slots:
         startSnmpd();
         QVERIFY2(waitLog(strServing, iFrom, 60000), qPrintable(m_strLog.mid(iFrom)));
         QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 3, 30000);
+    }
+
+    // Switched off in the settings: taken at SIGHUP, and the tables leave snmpd.
+    void switchedOffOnSighup()
+    {
+        g_settings.snmpEnabled = false;
+        saveSettings();
+        const int iFrom = m_strLog.size();
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        QVERIFY2(waitLog(QStringLiteral("snmp: off"), iFrom), qPrintable(m_strLog.mid(iFrom)));
+        QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 0, 30000);
     }
 
 private:

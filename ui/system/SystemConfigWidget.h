@@ -21,6 +21,7 @@ public:
 
     void retranslate();
     CMetricsConfigWidget* metricsConfigWidget() const { return m_pMetricsConfigWidget; }
+    CSnmpConfigWidget* snmpConfigWidget() const { return m_pSnmpConfigWidget; }
 
 protected:
     void showEvent(QShowEvent* event) override;
