@@ -1,12 +1,18 @@
 #include "snmp/SnmpAgentLoader.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 
 QString CSnmpAgentLoader::modulePath()
 {
     const QString strOverride = qEnvironmentVariable("RACKMIND_SNMP_MODULE");
-    return strOverride.isEmpty() ? QStringLiteral(RACKMIND_SNMP_MODULE_PATH) : strOverride;
+    if (!strOverride.isEmpty())
+        return strOverride;
+    // The package puts it in /usr/lib/rackmind beside the programs' /usr/bin.
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../lib/rackmind/rackmind-snmp-agent.so"));
 }
 
 std::unique_ptr<CSnmpAgent> CSnmpAgentLoader::load(QString* pstrWhy)

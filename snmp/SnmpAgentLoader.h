@@ -6,7 +6,8 @@
 
 #include <memory>
 
-// Loads the agent's module: the file RACKMIND_SNMP_MODULE names, or the one the agent's package installs.
+// Loads the agent's module: the file RACKMIND_SNMP_MODULE names, or the one the agent's package installs
+// (lib/rackmind beside the program's bin folder).
 class CSnmpAgentLoader
 {
 public:
