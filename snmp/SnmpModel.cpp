@@ -29,6 +29,21 @@ constexpr int kConditionSensor[CPdu::AlarmCount] = {CSnmpModel::PartVoltage,    
 const char* const kConditionTrigger[CPdu::AlarmCount] = {
     "voltage warning", "voltage overload", "current warning", "current overload", "temperature", "humidity"};
 
+// A sensor's reading as entPhySensorValue holds it: amperes with the tenths the PDU measures.
+qint32 sensorValue(const PduInfo& info, int iPart)
+{
+    switch (iPart) {
+    case CSnmpModel::PartVoltage:
+        return qint32(info.voltage);
+    case CSnmpModel::PartCurrent:
+        return qint32(std::lround(info.current * 10));
+    case CSnmpModel::PartTemperature:
+        return info.temperature;
+    default:
+        return info.humidity;
+    }
+}
+
 // DateAndTime (RFC 2579) in UTC: year, month, day, hour, minutes, seconds, deci-seconds, '+', 0, 0.
 QByteArray dateAndTime(const QDateTime& dt)
 {
@@ -186,14 +201,21 @@ void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
     const quint32 uiNumber = m_indexes.indexFor(macDigits(alarm.pPdu->stInfo.mac));
     if (uiNumber == 0)
         return;
-    refreshFromSources();
+    // The sensor as the last snapshot shows it, with the reading and the alarm as they are now: building
+    // the room anew for each alarm would cost a whole snapshot per alarm, in a room where many begin at once.
     const std::shared_ptr<const CSnmpSnapshot> pSnap = snapshot();
     const quint32 uiChassis = uiNumber * CEntityIndexes::kBlock;
-    const SnmpEntity* pSensor = pSnap->entity(uiChassis + quint32(kConditionSensor[alarm.iCondition]));
+    const int iPart = kConditionSensor[alarm.iCondition];
+    const SnmpEntity* pSensor = pSnap->entity(uiChassis + quint32(iPart));
     const SnmpEntity* pChassis = pSnap->entity(uiChassis);
-    if (pSensor && pChassis)
-        emit signalNotification(SnmpNotifications::alarm(
-            bBegan, QLatin1String(kConditionTrigger[alarm.iCondition]), *pSensor, pChassis->strName));
+    if (!pSensor || !pChassis)
+        return;
+    SnmpEntity sensor = *pSensor;
+    sensor.iValue = sensorValue(alarm.pPdu->stInfo, iPart);
+    const quint8 uiBit = alarm.severity() > 1 ? SnmpEntity::AlarmCritical : SnmpEntity::AlarmWarning;
+    sensor.uiAlarm = bBegan ? quint8(sensor.uiAlarm | uiBit) : quint8(sensor.uiAlarm & ~uiBit);
+    emit signalNotification(SnmpNotifications::alarm(
+        bBegan, QLatin1String(kConditionTrigger[alarm.iCondition]), sensor, pChassis->strName));
 }
 
 void CSnmpModel::addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, const quint8 (&auiAlarms)[5])
@@ -232,15 +254,13 @@ void CSnmpModel::addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, co
         const char* pszWhat;
         int iType;
         int iPrecision;
-        qint32 iValue;
         const char* pszUnits;
     };
-    // Amperes with the tenths the PDU measures.
     const SensorPart aSensors[] = {
-        {PartVoltage, "voltage", SnmpEntity::SensorVoltsAC, 0, qint32(info.voltage), "V"},
-        {PartCurrent, "current", SnmpEntity::SensorAmperes, 1, qint32(std::lround(info.current * 10)), "A"},
-        {PartTemperature, "temperature", SnmpEntity::SensorCelsius, 0, info.temperature, "C"},
-        {PartHumidity, "humidity", SnmpEntity::SensorPercentRH, 0, info.humidity, "%RH"},
+        {PartVoltage, "voltage", SnmpEntity::SensorVoltsAC, 0, "V"},
+        {PartCurrent, "current", SnmpEntity::SensorAmperes, 1, "A"},
+        {PartTemperature, "temperature", SnmpEntity::SensorCelsius, 0, "C"},
+        {PartHumidity, "humidity", SnmpEntity::SensorPercentRH, 0, "%RH"},
     };
     for (const SensorPart& part : aSensors) {
         SnmpEntity sensor;
@@ -253,7 +273,7 @@ void CSnmpModel::addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, co
         sensor.bSensor = true;
         sensor.iSensorType = part.iType;
         sensor.iPrecision = part.iPrecision;
-        sensor.iValue = bReading ? part.iValue : 0;
+        sensor.iValue = bReading ? sensorValue(info, part.iPart) : 0;
         sensor.iSensorStatus = bReading ? SnmpEntity::SensorOk : SnmpEntity::SensorUnavailable;
         sensor.strUnits = QLatin1String(part.pszUnits);
         sensor.uiValueTicks = bReading ? uiTicks : 0;
