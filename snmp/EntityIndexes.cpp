@@ -64,22 +64,24 @@ bool CEntityIndexes::load()
     return true;
 }
 
-quint32 CEntityIndexes::indexFor(const QString& strMacDigits)
+bool CEntityIndexes::assign(const QStringList& listMacDigits)
 {
     if (!m_bUsable)
-        return 0;
-    const auto it = m_hashIndexes.constFind(strMacDigits);
-    if (it != m_hashIndexes.cend())
-        return it.value();
-    if (m_uiHighest >= kHighestIndex)
-        return 0;
-    m_hashIndexes.insert(strMacDigits, ++m_uiHighest);
-    if (save())
-        return m_uiHighest;
-    // Not kept: handing it out would let the next start give it to another PDU.
-    m_hashIndexes.remove(strMacDigits);
-    --m_uiHighest;
-    return 0;
+        return false;
+    const QHash<QString, quint32> hashBefore = m_hashIndexes;
+    const quint32 uiHighestBefore = m_uiHighest;
+    for (const QString& strMac : listMacDigits) {
+        if (m_hashIndexes.contains(strMac))
+            continue;
+        if (m_uiHighest >= kHighestIndex)
+            break;
+        m_hashIndexes.insert(strMac, ++m_uiHighest);
+    }
+    if (m_uiHighest == uiHighestBefore || save())
+        return true;
+    m_hashIndexes = hashBefore;
+    m_uiHighest = uiHighestBefore;
+    return false;
 }
 
 bool CEntityIndexes::save()

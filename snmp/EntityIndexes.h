@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 // The number each PDU is published under, kept by its MAC in a file of the data folder: a PDU keeps its
 // number across restarts, re-orderings and address changes, and the number of a PDU that went away is
@@ -27,9 +28,12 @@ public:
     bool isUsable() const { return m_bUsable; }
     QString errorString() const { return m_strError; }
 
-    // The number of the PDU with these MAC digits ("0004A3123456"), given a new one (and written at once)
-    // the first time; 0 when none can be given (the file is unusable or cannot be written).
-    quint32 indexFor(const QString& strMacDigits);
+    // The number of the PDU with these MAC digits ("0004A3123456"); 0 for none yet.
+    quint32 numberOf(const QString& strMacDigits) const { return m_hashIndexes.value(strMacDigits); }
+    // Gives each of these MACs without a number the next one, and writes the file once for them all (a
+    // room found at once is one write, not one per PDU). False, with none of them given, when the file is
+    // unusable or cannot be written: a number handed out but not kept could go to another PDU next start.
+    bool assign(const QStringList& listMacDigits);
 
 private:
     bool save();

@@ -115,18 +115,28 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
         hashAlarms[alarm.pPdu.data()][kConditionSensor[alarm.iCondition]] |= uiBit;
     }
 
-    auto pSnap = std::make_shared<CSnmpSnapshot>();
+    // A unit still telling the factory MAC (or none yet) has nothing that stays its own; of two units
+    // telling one MAC the first heard is published.
+    QVector<std::pair<const CPdu*, QString>> vecPublished;
     QSet<QString> setMacs;
+    QStringList listNew;
     for (const CPdu* pPdu : listPdu) {
-        // A unit still telling the factory MAC (or none yet) has nothing that stays its own; of two
-        // units telling one MAC the first heard is published.
         if (!pPdu->hasKnownMac())
             continue;
         const QString strMac = macDigits(pPdu->stInfo.mac);
         if (setMacs.contains(strMac))
             continue;
         setMacs.insert(strMac);
-        const quint32 uiNumber = m_indexes.indexFor(strMac);
+        vecPublished.append({pPdu, strMac});
+        if (m_indexes.numberOf(strMac) == 0)
+            listNew << strMac;
+    }
+    if (!listNew.isEmpty())
+        m_indexes.assign(listNew);
+
+    auto pSnap = std::make_shared<CSnmpSnapshot>();
+    for (const auto& [pPdu, strMac] : vecPublished) {
+        const quint32 uiNumber = m_indexes.numberOf(strMac);
         if (uiNumber == 0)
             continue;
         quint8 auiAlarms[5] = {};
@@ -198,7 +208,7 @@ void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
         return;
     if (!alarm.pPdu->hasKnownMac())
         return;
-    const quint32 uiNumber = m_indexes.indexFor(macDigits(alarm.pPdu->stInfo.mac));
+    const quint32 uiNumber = m_indexes.numberOf(macDigits(alarm.pPdu->stInfo.mac));
     if (uiNumber == 0)
         return;
     // The sensor as the last snapshot shows it, with the reading and the alarm as they are now: building
