@@ -14,6 +14,8 @@
 #include "settings/GroupSettings.h"
 #include "settings/Settings.h"
 #include "settings/WindowSettings.h"
+#include "snmp/EntityIndexes.h"
+#include "snmp/SnmpPublisher.h"
 #include "ui/alarms/AlarmPanel.h"
 #include "ui/device/DeviceOverviewWidget.h"
 #include "ui/frame/AppWindows.h"
@@ -23,6 +25,7 @@
 #include "ui/frame/SystemTrayIcon.h"
 #include "ui/frame/TitleBar.h"
 #include "ui/system/MetricsConfigWidget.h"
+#include "ui/system/SnmpConfigWidget.h"
 #include "ui/system/SystemConfigWidget.h"
 
 #include <QAction>
@@ -45,6 +48,7 @@ CLoginDialog* loginDialog()
 CHistoryStore* s_pHistoryStore = nullptr;
 CRoom* s_pRoom = nullptr;
 CMetricsExporter* s_pMetricsExporter = nullptr;
+CSnmpPublisher* s_pSnmp = nullptr;
 // A quit asked outside the main event loop (during the login, its scanning or as it is accepted) ends
 // the dialog's loop only: QApplication::exec() would start afresh and forget it.
 bool s_bQuitAsked = false;
@@ -122,6 +126,10 @@ void createLongLivedWindows()
     if (CAlarmPanel* pPanel = g_pMainDialog->deviceOverviewWidget()->alarmPanel())
         pPanel->setAlarmTracker(s_pRoom->alarmTracker());
     g_pMainDialog->systemConfigWidget()->metricsConfigWidget()->setExporter(s_pMetricsExporter);
+    s_pSnmp = new CSnmpPublisher(CEntityIndexes::defaultPath());
+    QObject::connect(s_pSnmp, &CSnmpPublisher::signalStatus,
+                     [](const SnmpAgentStatus& status) { qWarning("snmp: %s", qPrintable(status.strText)); });
+    g_pMainDialog->systemConfigWidget()->snmpConfigWidget()->setPublisher(s_pSnmp);
     g_pMainDialog->setHistoryStore(s_pHistoryStore);
 }
 
@@ -154,6 +162,9 @@ void showMainWindow()
         qWarning("metrics: cannot listen on %s:%d: %s; running on without metrics",
                  qPrintable(g_settings.metricsAddress), g_settings.metricsPort,
                  qPrintable(s_pMetricsExporter->errorString()));
+    s_pSnmp->setSources(s_pRoom->registry(), s_pRoom->alarmTracker());
+    s_pSnmp->apply(g_settings.snmpEnabled && g_settings.snmpMode == QLatin1String("agentx"),
+                   g_settings.snmpAgentXSocket);
 }
 
 int runMainWindow()
@@ -178,6 +189,8 @@ void runExitSequence()
     g_pMainDialog = nullptr;
     delete s_pMetricsExporter;
     s_pMetricsExporter = nullptr;
+    delete s_pSnmp;
+    s_pSnmp = nullptr;
     // Its stop event and queued alarm mail last, after the windows.
     delete s_pRoom;
     s_pRoom = nullptr;

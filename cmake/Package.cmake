@@ -6,6 +6,8 @@
 #   rackmind-ctl  the command line
 #   rackmind-report-pdf  the PDF drawing of `rackmind-ctl report`, apart so that the command line keeps
 #                 off the GUI library (offscreen, no display needed either)
+#   rackmind-snmp the SNMP agent's module (the only thing linking net-snmp) and snmpd's drop-in, so that a
+#                 server that does not publish over SNMP installs no SNMP library
 # They share no packaged file (each one's scripts make the protected outlets), so there is no common
 # package. Library dependencies are computed from each binary by dpkg-shlibdeps; what Qt loads as a
 # plugin is named by hand.
@@ -16,7 +18,7 @@ set(CPACK_PACKAGE_CONTACT "Rackmind maintainers <maintainers@rackmind.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL console service ctl pdf)
+set(CPACK_COMPONENTS_ALL console service ctl pdf snmp)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -80,6 +82,20 @@ rackmind-ctl report --pdf writes the monthly energy and capacity report of
 the networked rack PDUs as a PDF document with this helper. It draws with
 the Qt GUI library on its offscreen platform and needs no display.")
 
+set(CPACK_DEBIAN_SNMP_PACKAGE_NAME rackmind-snmp)
+set(CPACK_DEBIAN_SNMP_PACKAGE_SECTION admin)
+# The module is loaded by this very version of the service (and of the console, when it publishes).
+set(CPACK_DEBIAN_SNMP_PACKAGE_DEPENDS "rackmindd (= ${PROJECT_VERSION})")
+set(CPACK_DEBIAN_SNMP_PACKAGE_RECOMMENDS snmpd)
+set(CPACK_DEBIAN_SNMP_DESCRIPTION "SNMP agent for the rackmindd PDU service
+rackmindd publishes every power distribution unit of the room, its voltage,
+current, temperature and humidity sensors and its outlets in the standard
+ENTITY-MIB, ENTITY-SENSOR-MIB and ENTITY-STATE-MIB tables, as an AgentX
+subagent of the machine's snmpd, and sends its alarms as notifications.
+.
+This package holds the agent's module and a drop-in for snmpd that lets the
+service connect; it is switched on by Snmp/Enabled in rackmindd.conf.")
+
 # Maintainer scripts: every package that switches outlets keeps the machine's protected outlets and their
 # group (one text, resources/debian/protection.sh, in each); the service adds its user, state folder and
 # unit. They are made when the tree is configured, so an edit configures it again (else the packages keep
@@ -109,6 +125,13 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/debian/rackmindd.prerm ${rackmind_c
 list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/prerm)
 file(WRITE ${rackmind_control}/conffiles "/etc/rackmind/rackmindd.conf\n")
 list(APPEND CPACK_DEBIAN_SERVICE_PACKAGE_CONTROL_EXTRA ${rackmind_control}/conffiles)
+file(WRITE ${CMAKE_BINARY_DIR}/debian/rackmind-snmp/conffiles "/etc/snmp/snmpd.conf.d/rackmind.conf\n")
+list(APPEND CPACK_DEBIAN_SNMP_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/rackmind-snmp/conffiles)
+foreach(script postinst postrm)
+    configure_file(${CMAKE_SOURCE_DIR}/snmp/agentx/rackmind-snmp.${script} ${CMAKE_BINARY_DIR}/debian/rackmind-snmp/${script}
+        COPYONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    list(APPEND CPACK_DEBIAN_SNMP_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/rackmind-snmp/${script})
+endforeach()
 
 # Debian wants a copyright file and a changelog compressed without a time stamp in every package's doc
 # folder; manual pages are compressed the same way.
@@ -118,6 +141,8 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
     DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog)
 install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/rackmind-report-pdf COMPONENT pdf)
+install(FILES ${CMAKE_SOURCE_DIR}/resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/rackmind-snmp COMPONENT snmp)
 foreach(package console:rackmind service:rackmindd ctl:rackmind-ctl)
     string(REPLACE ":" ";" package ${package})
     list(GET package 0 component)

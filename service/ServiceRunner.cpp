@@ -17,6 +17,8 @@
 #include "settings/AlarmSettings.h"
 #include "settings/GroupSettings.h"
 #include "settings/Settings.h"
+#include "snmp/EntityIndexes.h"
+#include "snmp/SnmpPublisher.h"
 
 #include <QFileInfo>
 #include <QTimer>
@@ -259,6 +261,7 @@ bool CServiceRunner::start()
     m_pExporter->setSources(pRegistry, pDriver);
     connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
+    applySnmp();
     warnExposedFiles();
     auto* pWatch = new QTimer(this);
     connect(pWatch, &QTimer::timeout, this, &CServiceRunner::slotWatch);
@@ -279,6 +282,7 @@ void CServiceRunner::reload()
     logMailSetup();
     applyMetrics();
     m_pExporter->reloadOutletSets();
+    applySnmp();
     warnExposedFiles();
     if (m_bReadyTold)
         notifyServiceManager(QStringLiteral("READY=1"));
@@ -394,6 +398,27 @@ void CServiceRunner::applyMetrics()
         logEvent(QStringLiteral("metrics: %1").arg(strWarning));
 }
 
+void CServiceRunner::applySnmp()
+{
+    if (!g_settings.snmpEnabled && !m_pSnmp)
+        return;
+    if (!m_pSnmp) {
+        m_pSnmp = new CSnmpPublisher(CEntityIndexes::defaultPath(), this);
+        connect(m_pSnmp, &CSnmpPublisher::signalStatus, this, [](const SnmpAgentStatus& status) {
+            const bool bFailed =
+                status.eState == SnmpAgentStatus::Stopped && status.strText != QLatin1String("off");
+            logEvent((bFailed ? QStringLiteral("snmp: not serving: ") : QStringLiteral("snmp: ")) +
+                     status.strText);
+        });
+        m_pSnmp->setSources(registry(), m_pRoom->alarmTracker());
+    }
+    const bool bAgentX = g_settings.snmpMode == QLatin1String("agentx");
+    if (g_settings.snmpEnabled && !bAgentX)
+        logEvent(QStringLiteral("snmp: mode \"%1\" is not one this version serves (Snmp/Mode=agentx)")
+                     .arg(logText(g_settings.snmpMode)));
+    m_pSnmp->apply(g_settings.snmpEnabled && bAgentX, g_settings.snmpAgentXSocket);
+}
+
 void CServiceRunner::slotWatch()
 {
     if (!registry())
@@ -444,6 +469,10 @@ void CServiceRunner::stop()
     notifyServiceManager(QStringLiteral("STOPPING=1"));
     m_pExporter->apply(false, QString(), 0);
     m_pExporter->setSources(nullptr, nullptr);
+    if (m_pSnmp) {
+        m_pSnmp->apply(false, QString());
+        m_pSnmp->setSources(nullptr, nullptr);
+    }
     const int iPending = m_pRoom->alarms().mailQueue.pending();
     if (iPending > 0)
         logEvent(QStringLiteral("stopping: %1 alarm mails still going out").arg(iPending));

@@ -9,6 +9,7 @@ class CHistoryStore;
 class CMetricsExporter;
 class CRackmind;
 class CRoom;
+class CSnmpPublisher;
 struct PortHolder;
 
 // What the command line says about the metrics endpoint; unset entries leave the stored settings.
@@ -65,6 +66,8 @@ private:
     // what is recorded again.
     void logHistoryState(bool bAvailable, const QString& strReason);
     void applyMetrics();
+    // The room over SNMP as the settings say, the agent's module loaded when first switched on.
+    void applySnmp();
     // Polls the ports port.prt lists now, saying which were added or removed; a broken file keeps them.
     void reloadPorts();
     // The same for the addresses and subnets target.prt lists.
@@ -79,6 +82,7 @@ private:
     int m_iFailureExitCode = 1;
     CRoom* m_pRoom;
     CMetricsExporter* m_pExporter;
+    CSnmpPublisher* m_pSnmp = nullptr;
     CHistoryStore* m_pHistoryStore = nullptr;
     bool m_bMailLogged = false; // the mail queue's lines are connected once
     // Per device, in the registry's order: bit 0 online, bits 1.. the alarm flags, as last logged.

@@ -67,6 +67,9 @@ const SettingsKey s_optionalKeys[] = {
     {"Outlets/AskBeforeOff", &AppSettings::askBeforeOutletOff},
     {"Outlets/Protected", &AppSettings::protectedOutlets},
     {"Metrics/WebConfigFile", &AppSettings::metricsWebConfigFile},
+    {"Snmp/Enabled", &AppSettings::snmpEnabled},
+    {"Snmp/Mode", &AppSettings::snmpMode},
+    {"Snmp/AgentXSocket", &AppSettings::snmpAgentXSocket},
 };
 
 void assign(int& iField, const QVariant& value)

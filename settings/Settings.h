@@ -37,6 +37,11 @@ struct AppSettings
     QString snmpTrapAccount = QStringLiteral("quorbishadlen");
     int snmpTrapPort = 162;
     int snmpTrapProVer = 0;
+    // The room published over SNMP, off until switched on: "agentx" serves through the machine's snmpd at
+    // its AgentX socket (empty: the SNMP library's default, /var/agentx/master).
+    bool snmpEnabled = false;
+    QString snmpMode = QStringLiteral("agentx");
+    QString snmpAgentXSocket;
     // The Prometheus endpoint, off until the operator switches it on; loopback unless chosen otherwise.
     bool metricsEnabled = false;
     QString metricsAddress = QStringLiteral("127.0.0.1");

@@ -2,13 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
-    <name>LockedFile</name>
-    <message>
-        <source>%1 stays locked by another program</source>
-        <translation>%1 一直被另一个程序锁定</translation>
-    </message>
-</context>
-<context>
     <name>CAlarmConfigWidget</name>
     <message>
         <source>Polls before an alarm counts</source>
@@ -1919,6 +1912,46 @@ Switch them off anyway? The override is recorded in the event log.</source>
         <source>OK</source>
         <translation>确定</translation>
     </message>
+    <message>
+        <source>Publish the room</source>
+        <translation>发布机房</translation>
+    </message>
+    <message>
+        <source>Publish every PDU, its sensors and outlets over SNMP</source>
+        <translation>通过 SNMP 发布每台 PDU 及其传感器和插座</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>AgentX subagent of snmpd</source>
+        <translation>snmpd 的 AgentX 子代理</translation>
+    </message>
+    <message>
+        <source>AgentX socket</source>
+        <translation>AgentX 套接字</translation>
+    </message>
+    <message>
+        <source>Serving: %1</source>
+        <translation>正在提供服务：%1</translation>
+    </message>
+    <message>
+        <source>Not serving yet: %1</source>
+        <translation>尚未提供服务：%1</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Not serving: %1</source>
+        <translation>未提供服务：%1</translation>
+    </message>
+    <message>
+        <source>This program does not publish the room</source>
+        <translation>本程序不发布机房</translation>
+    </message>
 </context>
 <context>
     <name>CSystemConfigWidget</name>
@@ -2300,6 +2333,13 @@ Switch them off anyway? The override is recorded in the event log.</source>
     <message>
         <source>Group Load At Breaker Rating</source>
         <translation>组负载达到断路器额定值</translation>
+    </message>
+</context>
+<context>
+    <name>LockedFile</name>
+    <message>
+        <source>%1 stays locked by another program</source>
+        <translation>%1 一直被另一个程序锁定</translation>
     </message>
 </context>
 <context>

@@ -2,13 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_TW">
 <context>
-    <name>LockedFile</name>
-    <message>
-        <source>%1 stays locked by another program</source>
-        <translation>%1 一直被另一個程式鎖定</translation>
-    </message>
-</context>
-<context>
     <name>CAlarmConfigWidget</name>
     <message>
         <source>Polls before an alarm counts</source>
@@ -1919,6 +1912,46 @@ Switch them off anyway? The override is recorded in the event log.</source>
         <source>OK</source>
         <translation>確定</translation>
     </message>
+    <message>
+        <source>Publish the room</source>
+        <translation>發佈機房</translation>
+    </message>
+    <message>
+        <source>Publish every PDU, its sensors and outlets over SNMP</source>
+        <translation>透過 SNMP 發佈每台 PDU 及其感測器和插座</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>模式</translation>
+    </message>
+    <message>
+        <source>AgentX subagent of snmpd</source>
+        <translation>snmpd 的 AgentX 子代理</translation>
+    </message>
+    <message>
+        <source>AgentX socket</source>
+        <translation>AgentX 通訊端</translation>
+    </message>
+    <message>
+        <source>Serving: %1</source>
+        <translation>正在提供服務：%1</translation>
+    </message>
+    <message>
+        <source>Not serving yet: %1</source>
+        <translation>尚未提供服務：%1</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>關閉</translation>
+    </message>
+    <message>
+        <source>Not serving: %1</source>
+        <translation>未提供服務：%1</translation>
+    </message>
+    <message>
+        <source>This program does not publish the room</source>
+        <translation>本程式不發佈機房</translation>
+    </message>
 </context>
 <context>
     <name>CSystemConfigWidget</name>
@@ -2300,6 +2333,13 @@ Switch them off anyway? The override is recorded in the event log.</source>
     <message>
         <source>Group Load At Breaker Rating</source>
         <translation>群組負載達到斷路器額定值</translation>
+    </message>
+</context>
+<context>
+    <name>LockedFile</name>
+    <message>
+        <source>%1 stays locked by another program</source>
+        <translation>%1 一直被另一個程式鎖定</translation>
     </message>
 </context>
 <context>

@@ -22,15 +22,16 @@ const QList<Room> kRooms = {
     {"history", {"device", "settings", "common"}},
     {"power", {"history", "device", "settings", "common"}},
     {"room", {"power", "history", "mail", "device", "settings", "common"}},
+    {"snmp", {"room", "power", "history", "mail", "device", "settings", "common"}},
     {"metrics", {"room", "power", "history", "mail", "device", "settings", "common"}},
-    {"service", {"metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
+    {"service", {"metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
     {"cli", {"power", "history", "device", "settings", "common"}},
-    {"ui", {"metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
-    {"app", {"ui", "metrics", "room", "power", "history", "mail", "device", "settings", "common"}},
+    {"ui", {"metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
+    {"app", {"ui", "metrics", "snmp", "room", "power", "history", "mail", "device", "settings", "common"}},
     // Programs and figures for developers: anything of the rooms, nothing of the tests.
     {"tools",
-     {"app", "ui", "cli", "service", "metrics", "room", "power", "history", "mail", "device", "settings",
-      "common"}},
+     {"app", "ui", "cli", "service", "metrics", "snmp", "room", "power", "history", "mail", "device",
+      "settings", "common"}},
 };
 // Single headers a room may take from a room it does not otherwise use: the PDF helper of the command
 // line draws the report with the windows' layout, and links only that (rackmind_report).

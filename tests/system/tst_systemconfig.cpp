@@ -319,17 +319,21 @@ private slots:
         g_settings.snmpAgentAccount.clear();
         CSnmpConfigWidget page;
         click(page, "BtnOK");
+        // Publishing left off stores none of its keys: the store stays as it always was.
         QCOMPARE(stored({"Snmp/AgentProVer", "Snmp/TrapProVer", "Snmp/AgentTimeout", "Snmp/AgentRetry",
-                         "Snmp/AgentAccount", "Snmp/TrapPort"}),
-                 (QStringList{"-1", "-1", "100", "9", "", "2162"}));
+                         "Snmp/AgentAccount", "Snmp/TrapPort", "Snmp/Enabled", "Snmp/AgentXSocket"}),
+                 (QStringList{"-1", "-1", "100", "9", "", "2162", "-", "-"}));
         child<QLineEdit>(page, "LineEditAgentUserName")->setText(QStringLiteral("public"));
         child<QSpinBox>(page, "SpinTrapPort")->setValue(1162);
         child<QComboBox>(page, "ComboAgentProVer")->setCurrentIndex(2);
         child<QComboBox>(page, "ComboTrapProVer")->setCurrentIndex(1);
+        child<QCheckBox>(page, "CheckPublish")->setChecked(true);
+        child<QLineEdit>(page, "LineEditSocket")->setText(QStringLiteral(" /run/agentx "));
         click(page, "BtnOK");
         QCOMPARE(g_settings.snmpAgentAccount, QStringLiteral("public"));
-        QCOMPARE(stored({"Snmp/AgentAccount", "Snmp/TrapPort", "Snmp/AgentProVer", "Snmp/TrapProVer"}),
-                 (QStringList{"public", "1162", "2", "1"}));
+        QCOMPARE(stored({"Snmp/AgentAccount", "Snmp/TrapPort", "Snmp/AgentProVer", "Snmp/TrapProVer",
+                         "Snmp/Enabled", "Snmp/AgentXSocket"}),
+                 (QStringList{"public", "1162", "2", "1", "true", "/run/agentx"}));
     }
 
     // A list with a refused line applies nothing; a whole one is polled at once and kept in target.prt.

@@ -1,7 +1,9 @@
 #include "ui/system/SnmpConfigWidget.h"
 
 #include "settings/Settings.h"
+#include "snmp/SnmpPublisher.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -47,7 +49,15 @@ void layOutPairs(QGridLayout* pLayout, const QList<QPair<QLabel*, QWidget*>>& pa
 } // namespace
 
 CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
-    : QWidget(parent), m_pGroupAgent(named(new QGroupBox(this), "GroupAgent")),
+    : QWidget(parent), m_pGroupPublish(named(new QGroupBox(this), "GroupPublish")),
+      m_pLayoutPublish(named(new QGridLayout(m_pGroupPublish), "LayoutPublish")),
+      m_pCheckPublish(named(new QCheckBox(m_pGroupPublish), "CheckPublish")),
+      m_pLabelMode(named(new QLabel(m_pGroupPublish), "LabelMode")),
+      m_pComboMode(named(new QComboBox(m_pGroupPublish), "ComboMode")),
+      m_pLabelSocket(named(new QLabel(m_pGroupPublish), "LabelSocket")),
+      m_pLineEditSocket(named(new QLineEdit(m_pGroupPublish), "LineEditSocket")),
+      m_pLabelStatus(named(new QLabel(m_pGroupPublish), "LabelStatus")),
+      m_pGroupAgent(named(new QGroupBox(this), "GroupAgent")),
       m_pLayoutAgent(named(new QGridLayout(m_pGroupAgent), "LayoutAgent")),
       m_pAgentUserName(named(new QLabel(m_pGroupAgent), "AgentUserName")),
       m_pLineEditAgentUserName(named(new QLineEdit(m_pGroupAgent), "LineEditAgentUserName")),
@@ -81,8 +91,22 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
                                 {m_pLabelTrapPort, m_pSpinTrapPort},
                                 {m_pLabelTrapProVer, m_pComboTrapProVer}});
 
+    m_pLayoutPublish->setContentsMargins(16, 16, 16, 16);
+    m_pLayoutPublish->setSpacing(8);
+    m_pLayoutPublish->addWidget(m_pCheckPublish, 0, 0, 1, 4);
+    m_pLayoutPublish->addWidget(m_pLabelMode, 1, 0, Qt::AlignRight | Qt::AlignVCenter);
+    m_pLayoutPublish->addWidget(m_pComboMode, 1, 1);
+    m_pLayoutPublish->addWidget(m_pLabelSocket, 1, 2, Qt::AlignRight | Qt::AlignVCenter);
+    m_pLayoutPublish->addWidget(m_pLineEditSocket, 1, 3);
+    m_pLayoutPublish->addWidget(m_pLabelStatus, 2, 0, 1, 4);
+    m_pLabelStatus->setWordWrap(true);
+    m_pLineEditSocket->setPlaceholderText(QStringLiteral("/var/agentx/master"));
+    // The one mode served so far; its item carries the stored name.
+    m_pComboMode->addItem(QString(), QStringLiteral("agentx"));
+
     m_pLayoutBase->setContentsMargins(200, 20, 200, 20);
     m_pLayoutBase->setSpacing(8);
+    m_pLayoutBase->addWidget(m_pGroupPublish);
     m_pLayoutBase->addWidget(m_pGroupAgent);
     m_pLayoutBase->addWidget(m_pGroupTrap);
     m_pLayoutBase->addWidget(m_pBtnOK, 0, Qt::AlignRight | Qt::AlignVCenter);
@@ -97,6 +121,9 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
     m_pLineEditTrapUserName->setText(g_settings.snmpTrapAccount);
     m_pSpinTrapPort->setValue(g_settings.snmpTrapPort);
     m_pComboTrapProVer->setCurrentIndex(g_settings.snmpTrapProVer);
+    m_pCheckPublish->setChecked(g_settings.snmpEnabled);
+    m_pComboMode->setCurrentIndex(qMax(0, m_pComboMode->findData(g_settings.snmpMode)));
+    m_pLineEditSocket->setText(g_settings.snmpAgentXSocket);
 
     retranslate();
     QMetaObject::connectSlotsByName(this);
@@ -115,6 +142,44 @@ void CSnmpConfigWidget::retranslate()
     m_pLabelAgentProVer->setText(tr("ProtocolVer"));
     m_pLabelTrapProVer->setText(tr("ProtocolVer"));
     m_pBtnOK->setText(tr("OK"));
+    m_pGroupPublish->setTitle(tr("Publish the room"));
+    m_pCheckPublish->setText(tr("Publish every PDU, its sensors and outlets over SNMP"));
+    m_pLabelMode->setText(tr("Mode"));
+    m_pComboMode->setItemText(0, tr("AgentX subagent of snmpd"));
+    m_pLabelSocket->setText(tr("AgentX socket"));
+    showStatus();
+}
+
+void CSnmpConfigWidget::setPublisher(CSnmpPublisher* pPublisher)
+{
+    if (m_pPublisher)
+        disconnect(m_pPublisher.data(), nullptr, this, nullptr);
+    m_pPublisher = pPublisher;
+    if (m_pPublisher)
+        connect(m_pPublisher, &CSnmpPublisher::signalStatus, this, &CSnmpConfigWidget::showStatus);
+    showStatus();
+}
+
+QString CSnmpConfigWidget::statusText(const SnmpAgentStatus& status)
+{
+    // The detail names files and sockets as the log does; the sentence around it is the operator's language.
+    switch (status.eState) {
+    case SnmpAgentStatus::Serving:
+        return tr("Serving: %1").arg(status.strText);
+    case SnmpAgentStatus::Connecting:
+        return tr("Not serving yet: %1").arg(status.strText);
+    case SnmpAgentStatus::Stopped:
+        break;
+    }
+    return status.strText.isEmpty() || status.strText == QLatin1String("off")
+               ? tr("Off")
+               : tr("Not serving: %1").arg(status.strText);
+}
+
+void CSnmpConfigWidget::showStatus()
+{
+    m_pLabelStatus->setText(m_pPublisher ? statusText(m_pPublisher->status())
+                                         : tr("This program does not publish the room"));
 }
 
 void CSnmpConfigWidget::on_BtnOK_clicked()
@@ -127,5 +192,10 @@ void CSnmpConfigWidget::on_BtnOK_clicked()
     g_settings.snmpTrapAccount = m_pLineEditTrapUserName->text();
     g_settings.snmpTrapPort = m_pSpinTrapPort->value();
     g_settings.snmpTrapProVer = m_pComboTrapProVer->currentIndex();
+    g_settings.snmpEnabled = m_pCheckPublish->isChecked();
+    g_settings.snmpMode = m_pComboMode->currentData().toString();
+    g_settings.snmpAgentXSocket = m_pLineEditSocket->text().trimmed();
     saveSettings();
+    if (m_pPublisher)
+        m_pPublisher->apply(g_settings.snmpEnabled, g_settings.snmpAgentXSocket);
 }

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "snmp/SnmpAgent.h"
+
+#include <QPointer>
 #include <QWidget>
 
+class CSnmpPublisher;
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -11,7 +16,8 @@ class QPushButton;
 class QSpinBox;
 class QVBoxLayout;
 
-// Edits the SNMP agent and trap parameters kept in the settings store.
+// Edits the SNMP agent and trap parameters kept in the settings store, and whether (and how) this program
+// publishes the room over SNMP, with a line on how its agent stands.
 class CSnmpConfigWidget : public QWidget
 {
     Q_OBJECT
@@ -19,11 +25,26 @@ public:
     explicit CSnmpConfigWidget(QWidget* parent = nullptr);
 
     void retranslate();
+    // The program's publisher, switched as "OK" stores the switch; none shows the switch only.
+    void setPublisher(CSnmpPublisher* pPublisher);
+    // The status line for an agent's standing.
+    static QString statusText(const SnmpAgentStatus& status);
 
 private slots:
     void on_BtnOK_clicked();
 
 private:
+    void showStatus();
+
+    QGroupBox* m_pGroupPublish;
+    QGridLayout* m_pLayoutPublish;
+    QCheckBox* m_pCheckPublish;
+    QLabel* m_pLabelMode;
+    QComboBox* m_pComboMode;
+    QLabel* m_pLabelSocket;
+    QLineEdit* m_pLineEditSocket;
+    QLabel* m_pLabelStatus;
+    QPointer<CSnmpPublisher> m_pPublisher;
     QGroupBox* m_pGroupAgent;
     QGridLayout* m_pLayoutAgent;
     QLabel* m_pAgentUserName;

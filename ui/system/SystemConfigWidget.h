@@ -23,6 +23,7 @@ public:
     void retranslate();
     void setOutletControl(COutletControl* pControl);
     CMetricsConfigWidget* metricsConfigWidget() const { return m_pMetricsConfigWidget; }
+    CSnmpConfigWidget* snmpConfigWidget() const { return m_pSnmpConfigWidget; }
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,0 +1,273 @@
+#include "settings/Settings.h"
+#include "tests/common/NetBed.h"
+#include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+#include <cmath>
+#include <csignal>
+
+namespace {
+const QString kPhysical = QStringLiteral(".1.3.6.1.2.1.47.1.1.1.1.");
+const QString kSensor = QStringLiteral(".1.3.6.1.2.1.99.1.1.1.");
+} // namespace
+
+// What a management system sees of the room through the machine's snmpd: every PDU the command line
+// lists, by name, MAC and readings; and the service serving again once snmpd has been restarted.
+class TestSnmpBed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(netbed::active());
+        QVERIFY(m_dir.isValid());
+        // snmpd runs as nobody: its folder is open to it.
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7711)));
+        // Its state files go apart from its configuration, which they would otherwise replace.
+        for (const char* pszFolder : {"snmpd", "snmpd/state"}) {
+            QVERIFY(QDir(m_dir.path()).mkpath(QLatin1String(pszFolder)));
+            QVERIFY(QFile::setPermissions(m_dir.filePath(QLatin1String(pszFolder)),
+                                          QFileDevice::Permissions(0x7777)));
+        }
+        m_strSocket = m_dir.filePath(QStringLiteral("snmpd/agentx"));
+        m_uiPort = freeUdpPort();
+        const quint16 uiTrapPort = freeUdpPort();
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("snmpd/snmpd.conf")),
+                          "agentaddress udp:127.0.0.1:" + QByteArray::number(m_uiPort) +
+                              "\nmaster agentx\nagentXSocket " + m_strSocket.toUtf8() +
+                              "\nagentXPerms 0660 0771\nrocommunity public 127.0.0.1\ntrap2sink 127.0.0.1:" +
+                              QByteArray::number(uiTrapPort) + " public\n"));
+        QVERIFY(
+            writeFile(m_dir.filePath(QStringLiteral("snmpd/snmptrapd.conf")), "authCommunity log public\n"));
+        m_traps.setProcessEnvironment(snmpEnvironment());
+        m_traps.start(QStringLiteral("setpriv"),
+                      {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                       QStringLiteral("--clear-groups"), QStringLiteral("snmptrapd"), QStringLiteral("-f"),
+                       QStringLiteral("-Lo"), QStringLiteral("-On"), QStringLiteral("-C"),
+                       QStringLiteral("-c"), m_dir.filePath(QStringLiteral("snmpd/snmptrapd.conf")),
+                       QStringLiteral("udp:127.0.0.1:%1").arg(uiTrapPort)});
+        QVERIFY(m_traps.waitForStarted());
+
+        g_settings.snmpEnabled = true;
+        g_settings.snmpAgentXSocket = m_strSocket;
+        saveSettings();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("RACKMIND_SNMP_MODULE"), QStringLiteral(SNMP_MODULE));
+        m_service.setProcessEnvironment(env);
+        m_service.setWorkingDirectory(m_dir.path());
+        m_service.start(QStringLiteral(RACKMINDD), {});
+        // No master yet: the service says so and runs on.
+        QVERIFY2(waitLog(QStringLiteral(
+                             "snmp: the master agent at %1 cannot be reached: no master agent listens there")
+                             .arg(m_strSocket)),
+                 qPrintable(m_strLog));
+        startSnmpd();
+        QVERIFY2(waitLog(QStringLiteral("snmp: serving through the master agent at ") + m_strSocket),
+                 qPrintable(m_strLog));
+        // The PDUs come once the master is there: their coming is a change of the entity table.
+        QVERIFY(startQuietFleet(m_sim));
+        for (const char* pszSet : {"set 1 name RackA voltage 231", "set 2 name RackB", "set 3 name 机柜三"})
+            QCOMPARE(m_sim.command(QString::fromUtf8(pszSet)).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.47.2.0.1")), qPrintable(m_strTraps));
+    }
+    void cleanupTestCase()
+    {
+        m_service.terminate();
+        m_service.waitForFinished(30000);
+        m_snmpd.kill();
+        m_snmpd.waitForFinished();
+        m_traps.kill();
+        m_traps.waitForFinished();
+        m_sim.stopFleet();
+    }
+
+    void walkMatchesTheList()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 3, 30000);
+        QProcess ctl;
+        ctl.start(QStringLiteral(RACKMIND_CTL), {QStringLiteral("list"), QStringLiteral("--json")});
+        QVERIFY(ctl.waitForFinished(60000));
+        const QJsonArray array = QJsonDocument::fromJson(ctl.readAllStandardOutput()).array();
+        QCOMPARE(array.size(), 3);
+        // The chassis by serial number (the MAC), its name, and its voltage and current sensors.
+        const QMap<QString, QString> mapSerials = walk(kPhysical + QStringLiteral("11"));
+        const QMap<QString, QString> mapNames = walk(kPhysical + QStringLiteral("7"));
+        const QMap<QString, QString> mapValues = walk(kSensor + QStringLiteral("4"));
+        for (const QJsonValue& value : array) {
+            const QJsonObject pdu = value.toObject();
+            const QString strIndex = mapSerials.key(pdu.value(QStringLiteral("mac")).toString().toUpper());
+            QVERIFY2(!strIndex.isEmpty(), qPrintable(pdu.value(QStringLiteral("mac")).toString()));
+            const quint32 uiChassis = strIndex.toUInt();
+            QCOMPARE(mapNames.value(strIndex), pdu.value(QStringLiteral("name")).toString());
+            QCOMPARE(mapValues.value(QString::number(uiChassis + 1)).toInt(),
+                     pdu.value(QStringLiteral("voltage")).toInt());
+            QCOMPARE(mapValues.value(QString::number(uiChassis + 2)).toLong(),
+                     std::lround(pdu.value(QStringLiteral("current")).toDouble() * 10));
+        }
+    }
+
+    // A silent PDU: entStateOperDisabled with its name, its sensors unavailable; back: entStateOperEnabled.
+    void silencedPdu()
+    {
+        const quint32 uiChassis = chassisOf(QStringLiteral("RackB"));
+        QVERIFY(uiChassis > 0);
+        const int iFrom = m_strTraps.size();
+        QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.131.0.2"), iFrom), qPrintable(m_strTraps));
+        QVERIFY2(
+            m_strTraps.indexOf(
+                QStringLiteral("%1.%2 = STRING: \"RackB\"").arg(kPhysical + QLatin1Char('7')).arg(uiChassis),
+                iFrom) >= 0,
+            qPrintable(m_strTraps.mid(iFrom)));
+        const QMap<QString, QString> mapStatus = walk(kSensor + QStringLiteral("5"));
+        for (quint32 ui = uiChassis + 1; ui <= uiChassis + 4; ++ui)
+            QCOMPARE(mapStatus.value(QString::number(ui)), QStringLiteral("2"));
+        QCOMPARE(m_sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.131.0.1"), iFrom), qPrintable(m_strTraps));
+    }
+
+    // A PDU made hot: one notification when its alarm begins, one when it ends, from the tracker that mails.
+    void hotPdu()
+    {
+        const quint32 uiSensor = chassisOf(QStringLiteral("RackA")) + 3;
+        const int iFrom = m_strTraps.size();
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 tempHigh 40 temperature 60")).last(),
+                 QStringLiteral("ok"));
+        const QString strRising = QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.2");
+        const QString strFalling = QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.3");
+        QVERIFY2(waitTrap(strRising, iFrom), qPrintable(m_strTraps.mid(iFrom)));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(strFalling, iFrom), qPrintable(m_strTraps.mid(iFrom)));
+        // Nothing more follows the end.
+        waitTrap(QStringLiteral("no such text"), iFrom, 3000);
+        const QString strSent = m_strTraps.mid(iFrom);
+        QCOMPARE(strSent.count(strRising), 1);
+        QCOMPARE(strSent.count(strFalling), 1);
+        QVERIFY2(strSent.contains(QStringLiteral("OID: ") + kSensor + QStringLiteral("4.") +
+                                  QString::number(uiSensor)),
+                 qPrintable(strSent));
+        QVERIFY2(strSent.contains(QStringLiteral("STRING: \"temperature\"")), qPrintable(strSent));
+    }
+
+    // snmpd killed and started again: the subagent finds it and serves the same tables.
+    void masterRestarted()
+    {
+        const QString strServing = QStringLiteral("snmp: serving through the master agent at ") + m_strSocket;
+        const int iFrom = m_strLog.size();
+        m_snmpd.kill();
+        QVERIFY(m_snmpd.waitForFinished());
+        // Said at once, however the master's leaving is noticed.
+        QVERIFY2(waitLog(QStringLiteral("snmp: the master agent at ") + m_strSocket, iFrom),
+                 qPrintable(m_strLog));
+        startSnmpd();
+        QVERIFY2(waitLog(strServing, iFrom, 60000), qPrintable(m_strLog.mid(iFrom)));
+        QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 3, 30000);
+    }
+
+    // Switched off in the settings: taken at SIGHUP, and the tables leave snmpd.
+    void switchedOffOnSighup()
+    {
+        g_settings.snmpEnabled = false;
+        saveSettings();
+        const int iFrom = m_strLog.size();
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        QVERIFY2(waitLog(QStringLiteral("snmp: off"), iFrom), qPrintable(m_strLog.mid(iFrom)));
+        QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 0, 30000);
+    }
+
+private:
+    static quint16 freeUdpPort()
+    {
+        QUdpSocket socket;
+        return socket.bind(QHostAddress::LocalHost, 0) ? socket.localPort() : 0;
+    }
+    QProcessEnvironment snmpEnvironment()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SNMP_PERSISTENT_DIR"), m_dir.filePath(QStringLiteral("snmpd/state")));
+        return env;
+    }
+    // The chassis number of the PDU of that name; 0 for none.
+    quint32 chassisOf(const QString& strName)
+    {
+        return walk(kPhysical + QLatin1Char('7')).key(strName).toUInt();
+    }
+    // The text in what the process has written (snmptrapd to its output, the service to its errors), after
+    // iFrom characters.
+    static bool waitFor(QProcess& process, QString& strOut, const QString& strText, int iFrom, int iMsec)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (strOut.indexOf(strText, iFrom) < 0 && timer.elapsed() < iMsec) {
+            process.waitForReadyRead(200);
+            strOut += QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        }
+        return strOut.indexOf(strText, iFrom) >= 0;
+    }
+    bool waitTrap(const QString& strText, int iFrom = 0, int iMsec = 30000)
+    {
+        return waitFor(m_traps, m_strTraps, strText, iFrom, iMsec);
+    }
+    void startSnmpd()
+    {
+        m_snmpd.setProcessEnvironment(snmpEnvironment());
+        m_snmpd.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_snmpd.setStandardOutputFile(m_dir.filePath(QStringLiteral("snmpd/log")), QIODevice::Append);
+        m_snmpd.start(QStringLiteral("setpriv"),
+                      {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                       QStringLiteral("--clear-groups"), QStringLiteral("snmpd"), QStringLiteral("-f"),
+                       QStringLiteral("-Lo"), QStringLiteral("-C"), QStringLiteral("-c"),
+                       m_dir.filePath(QStringLiteral("snmpd/snmpd.conf"))});
+        QVERIFY(m_snmpd.waitForStarted());
+    }
+    // The instances of a column by index, strings as their UTF-8 (snmpwalk writes them in hex).
+    QMap<QString, QString> walk(const QString& strColumn)
+    {
+        QProcess process;
+        process.start(QStringLiteral("snmpwalk"),
+                      {QStringLiteral("-v2c"), QStringLiteral("-cpublic"), QStringLiteral("-Oqnx"),
+                       QStringLiteral("127.0.0.1:%1").arg(m_uiPort), strColumn});
+        process.waitForFinished(30000);
+        QMap<QString, QString> map;
+        // A long string in hex goes on over further lines.
+        const QString strOut = QString::fromUtf8(process.readAllStandardOutput())
+                                   .replace(QStringLiteral(" \n"), QStringLiteral(" "));
+        for (const QString& strLine : strOut.split(QLatin1Char('\n'))) {
+            if (!strLine.startsWith(strColumn + QLatin1Char('.')))
+                continue;
+            const QString strIndex = strLine.section(QLatin1Char(' '), 0, 0).mid(strColumn.size() + 1);
+            QString strValue = strLine.section(QLatin1Char(' '), 1);
+            if (strValue.startsWith(QLatin1Char('"')))
+                strValue =
+                    QString::fromUtf8(QByteArray::fromHex(strValue.remove(QLatin1Char('"')).toLatin1()));
+            map.insert(strIndex, strValue);
+        }
+        return map;
+    }
+    int chassisCount() { return walk(kPhysical + QStringLiteral("5")).values().count(QStringLiteral("3")); }
+    bool waitLog(const QString& strText, int iFrom = 0, int iMsec = 30000)
+    {
+        return waitFor(m_service, m_strLog, strText, iFrom, iMsec);
+    }
+
+    QTemporaryDir m_dir;
+    CSimThread m_sim;
+    QProcess m_service;
+    QProcess m_snmpd;
+    QProcess m_traps;
+    QString m_strTraps;
+    QString m_strLog;
+    QString m_strSocket;
+    quint16 m_uiPort = 0;
+};
+
+QTEST_GUILESS_MAIN(TestSnmpBed)
+#include "tst_snmp_bed.moc"

@@ -1,0 +1,169 @@
+#include "common/Clock.h"
+#include "common/DeviceText.h"
+#include "device/AlarmTracker.h"
+#include "device/Pdu.h"
+#include "device/Protocol.h"
+#include "snmp/SnmpModel.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The ENTITY tables a management system walks, built from devices as the registry holds them: the
+// values it graphs, the state it alarms on, and the numbers it keeps its history under.
+class TestSnmpModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString strFile = m_dir.filePath(QStringLiteral("snmp-indexes"));
+        // A first run sees A, B and D; D then leaves for good.
+        CPdu* pA = device(1, "Rack A", true, true);
+        CPdu* pB = device(2, "Rack B", false, true);
+        CPdu* pD = device(3, "Rack D", true, true);
+        {
+            CSnmpModel first(strFile);
+            QVERIFY(first.loadIndexes());
+            first.refresh({pA, pB, pD}, {});
+        }
+        // The next run, as after a restart: the registry heard them in another order, A at a new address,
+        // and C is new.
+        CPdu* pC = device(4, "机柜三", true, false);
+        pA->stInfo.ip[3] = 77;
+        QList<ActiveAlarm> listAlarms;
+        for (int iCondition : {int(CPdu::AlarmCurrentWarn), int(CPdu::AlarmVoltageOverload)}) {
+            ActiveAlarm alarm;
+            alarm.pPdu = pA;
+            alarm.iCondition = iCondition;
+            listAlarms << alarm;
+        }
+        m_pModel = std::make_unique<CSnmpModel>(strFile);
+        QVERIFY(m_pModel->loadIndexes());
+        m_pSnap = m_pModel->refresh({pC, pB, pA}, listAlarms);
+    }
+
+    void lookups_data()
+    {
+        QTest::addColumn<bool>("bNext");
+        QTest::addColumn<QString>("strOid");
+        QTest::addColumn<QString>("strFound"); // empty: no instance
+        QTest::addColumn<QString>("strValue"); // empty: not compared
+        const QString e = QStringLiteral("1.3.6.1.2.1.47.1.1.1.1.");
+        const QString s = QStringLiteral("1.3.6.1.2.1.99.1.1.1.");
+        const QString t = QStringLiteral("1.3.6.1.2.1.131.1.1.1.");
+        using R = std::tuple<const char*, bool, QString, QString, QString>;
+        for (const auto& [pszName, bNext, strOid, strFound, strValue] : {
+                 // Numbers by MAC: A and B keep theirs, C gets a new one, D's is not given again.
+                 R{"A keeps its number", false, e + "7.100", e + "7.100", "s:Rack A"},
+                 R{"B keeps its number", false, e + "7.200", e + "7.200", "s:Rack B"},
+                 R{"a gone PDU's number stays free", false, e + "7.300", "", ""},
+                 R{"non-ASCII name in UTF-8", false, e + "7.400", e + "7.400", "s:机柜三"},
+                 R{"serial is the MAC", false, e + "11.100", e + "11.100", "s:00:04:A3:00:00:01"},
+                 R{"alias is the position", false, e + "14.100", e + "14.100", "s:Row 3"},
+                 R{"sensor contained in its chassis", false, e + "4.102", e + "4.102", "i:100"},
+                 R{"switch sensor contained in its outlet", false, e + "4.121", e + "4.121", "i:111"},
+                 R{"outlet named as on the PDU", false, e + "7.111", e + "7.111", "s:web"},
+                 R{"current in tenths", false, s + "4.102", s + "4.102", "i:59"},
+                 R{"current precision", false, s + "3.102", s + "3.102", "i:1"},
+                 R{"volts", false, s + "4.101", s + "4.101", "i:231"},
+                 R{"humidity type", false, s + "1.104", s + "1.104", "i:9"},
+                 R{"current warning", false, t + "5.102", t + "5.102", "x:04"},
+                 R{"voltage critical", false, t + "5.101", t + "5.101", "x:20"},
+                 R{"chassis carries its sensors' alarms", false, t + "5.100", t + "5.100", "x:24"},
+                 R{"temperature clear", false, t + "5.103", t + "5.103", "x:00"},
+                 R{"outlet on enabled", false, t + "3.111", t + "3.111", "i:3"},
+                 R{"outlet off disabled", false, t + "3.112", t + "3.112", "i:2"},
+                 R{"switch sensor true", false, s + "4.121", s + "4.121", "i:1"},
+                 R{"switch sensor false", false, s + "4.122", s + "4.122", "i:2"},
+                 // Offline: unavailable, no stale value, and the chassis disabled.
+                 R{"offline sensor unavailable", false, s + "5.201", s + "5.201", "i:2"},
+                 R{"offline sensor no stale value", false, s + "4.201", s + "4.201", "i:0"},
+                 R{"offline chassis disabled", false, t + "3.200", t + "3.200", "i:2"},
+                 R{"offline outlet unknown", false, t + "3.211", t + "3.211", "i:1"},
+                 // Limits not yet known: readings served, alarms not judged.
+                 R{"unknown limits: chassis alarm unknown", false, t + "5.400", t + "5.400", "x:80"},
+                 R{"unknown limits: sensor alarm unknown", false, t + "5.401", t + "5.401", "x:80"},
+                 R{"unknown limits: sensor reads", false, s + "5.401", s + "5.401", "i:1"},
+                 R{"no such column", false, e + "1.100", "", ""},
+                 R{"scalar without its instance", false, "1.3.6.1.2.1.47.1.4.1", "", ""},
+                 // GETNEXT in OID order, over the gaps between blocks, columns and tables.
+                 R{"next from below the tables", true, "1.3.6.1.2.1.47", e + "2.100", ""},
+                 R{"next over the index column", true, e + "1", e + "2.100", ""},
+                 R{"next inside a block's gap", true, e + "7.105", e + "7.111", ""},
+                 R{"next over the gap between blocks", true, e + "7.129", e + "7.200", ""},
+                 R{"next over a gone block", true, e + "7.228", e + "7.400", ""},
+                 R{"next from below an instance", true, e + "7.100.5", e + "7.101", ""},
+                 R{"next past a column's end", true, e + "7.428", e + "8.100", ""},
+                 R{"next past the table", true, e + "19.428", "1.3.6.1.2.1.47.1.4.1.0", ""},
+                 R{"next past the scalar", true, "1.3.6.1.2.1.47.1.4.1.0", s + "1.101", ""},
+                 R{"next from the largest index", true, s + "8.4294967295", t + "1.100", ""},
+                 R{"next past the last table", true, t + "6.428", "", ""},
+             })
+            QTest::newRow(pszName) << bNext << strOid << strFound << strValue;
+    }
+
+    void lookups()
+    {
+        QFETCH(bool, bNext);
+        QFETCH(QString, strOid);
+        QFETCH(QString, strFound);
+        QFETCH(QString, strValue);
+        Oid found = oidFromText(strOid);
+        SnmpValue value;
+        const bool bFound = bNext ? m_pSnap->getNext(oidFromText(strOid), &found, &value)
+                                  : m_pSnap->get(oidFromText(strOid), &value);
+        QCOMPARE(bFound ? oidText(found) : QString(), strFound);
+        if (!strValue.isEmpty())
+            QCOMPARE(value.toText(), strValue);
+    }
+
+    // A whole walk climbs strictly, every step answers GET alike, and it ends.
+    void walk()
+    {
+        Oid oid = {1, 3};
+        Oid next;
+        SnmpValue value;
+        SnmpValue got;
+        int iSteps = 0;
+        while (m_pSnap->getNext(oid, &next, &value)) {
+            QVERIFY2(oid < next, qPrintable(oidText(next)));
+            QVERIFY(m_pSnap->get(next, &got));
+            QCOMPARE(got, value);
+            oid = next;
+            QVERIFY(++iSteps < 10000);
+        }
+        // Three PDUs of 21 entities (12 sensors, 13 with a state): 18 physical columns, 8 sensor and 6
+        // state columns, and entLastChangeTime.
+        QCOMPARE(iSteps, 3 * (21 * 18 + 12 * 8 + 13 * 6) + 1);
+    }
+
+private:
+    CPdu* device(int iNumber, const char* pszName, bool bOnline, bool bLimits)
+    {
+        auto* pPdu = new CPdu(&m_parent);
+        PduInfo& info = pPdu->stInfo;
+        const quint8 mac[6] = {0x00, 0x04, 0xA3, 0x00, 0x00, quint8(iNumber)};
+        std::copy(std::begin(mac), std::end(mac), info.mac);
+        storeDeviceText(QString::fromUtf8(pszName), info.name);
+        storeDeviceText(QStringLiteral("Row 3"), info.position);
+        storeDeviceText(QStringLiteral("web"), info.outletName[0]);
+        info.voltage = 231;
+        info.current = 5.9;
+        info.outletStatus = 0x05;
+        pPdu->markReported(kCmdStatus);
+        if (bLimits)
+            pPdu->markReported(kCmdThresholds);
+        pPdu->iLastRcvMsecs = bOnline ? Clock::elapsedMs() : CPdu::kNever;
+        return pPdu;
+    }
+
+    QTemporaryDir m_dir;
+    QObject m_parent;
+    std::unique_ptr<CSnmpModel> m_pModel;
+    std::shared_ptr<const CSnmpSnapshot> m_pSnap;
+};
+
+QTEST_GUILESS_MAIN(TestSnmpModel)
+#include "tst_snmpmodel.moc"
