@@ -199,6 +199,19 @@ private slots:
         printTimeline("set db-07 cycle, SIGINT once both were off");
     }
 
+    // Killed outright while both cords are off, nothing brings them back: the next command on the set
+    // must at least say that its cycle stopped half way, or the machine stays dark unnoticed.
+    void killedCycleIsReported()
+    {
+        QProcess process;
+        process.start(ctlPath(), {"set", "db-07", "cycle", "--delay", "60"});
+        QTRY_VERIFY_WITH_TIMEOUT(!(outlets(1) & 0x04) && !(outlets(2) & 0x04), 20000);
+        process.kill();
+        QVERIFY(process.waitForFinished());
+        const Run show = ctl({"set", "show", "db-07"});
+        QVERIFY2(show.strErr.contains(QLatin1String("stopped")), "the killed cycle of db-07 is forgotten");
+    }
+
     // Three steps in order with their waits after each showed; a failing step stops the sequence there;
     // a run killed outright is reported by the next list.
     void sequenceInOrder()
