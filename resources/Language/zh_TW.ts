@@ -7,6 +7,10 @@
         <source>%1 stays locked by another program</source>
         <translation>%1 一直被另一個程式鎖定</translation>
     </message>
+    <message>
+        <source>%1 is larger than %2 MiB</source>
+        <translation>%1 大於 %2 MiB</translation>
+    </message>
 </context>
 <context>
     <name>CAlarmConfigWidget</name>
