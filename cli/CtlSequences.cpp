@@ -138,6 +138,12 @@ private:
     QString m_strStarted;
 };
 
+// The key of a set's cycle among the records: a name holds no space, so it meets no sequence's.
+QString setKey(const QString& strSet)
+{
+    return QStringLiteral("set ") + strSet;
+}
+
 int usage(CtlContext& ctx, const QString& strWhy)
 {
     *ctx.pErr << "rackmind-ctl: " << strWhy << '\n'
@@ -408,4 +414,25 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
                   << '\n';
     iExit = fnOpenLink();
     return iExit != kExitOk ? iExit : runSequence(ctx, sets, seq, opt);
+}
+
+bool beginSetRecord(const QString& strSet, const QString& strWhat, QString* pWhy)
+{
+    CRunJournal journal(setKey(strSet), 1);
+    if (journal.write(0, strWhat, QStringLiteral("switching")))
+        return true;
+    *pWhy = journal.isTaken() ? RackmindCtl::tr("%1; nothing was switched").arg(journal.why())
+                              : RackmindCtl::tr("cannot write %1; nothing was switched").arg(journal.why());
+    return false;
+}
+
+void endSetRecord(const QString& strSet, const QString& strWhat, bool bCompleted)
+{
+    CRunJournal(setKey(strSet), 1)
+        .write(0, strWhat, bCompleted ? QStringLiteral("completed") : QStringLiteral("failed"));
+}
+
+QString setLastRun(const QString& strSet)
+{
+    return stoppedText(readJournal().value(setKey(strSet)).toObject());
 }

@@ -2789,6 +2789,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>序列 %1 上次运行：%2</translation>
     </message>
     <message>
+        <source>set %1 last cycle: %2</source>
+        <translation>插座组 %1 上次循环：%2</translation>
+    </message>
+    <message>
         <source>Try rackmind-ctl set --help.</source>
         <translation>请尝试 rackmind-ctl set --help。</translation>
     </message>

@@ -2789,6 +2789,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>序列 %1 上次執行：%2</translation>
     </message>
     <message>
+        <source>set %1 last cycle: %2</source>
+        <translation>插座組 %1 上次循環：%2</translation>
+    </message>
+    <message>
         <source>Try rackmind-ctl set --help.</source>
         <translation>請嘗試 rackmind-ctl set --help。</translation>
     </message>
