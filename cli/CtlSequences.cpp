@@ -8,6 +8,7 @@
 #include "device/SequenceRun.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,11 +41,29 @@ bool isRunningState(const QString& strState)
     return strState == QLatin1String("switching") || strState == QLatin1String("waiting");
 }
 
+// Which process a pid is: the boot and the process's start, so that a pid the kernel gave again (after
+// a reboot, or once pids wrapped) is not taken for the run that had it. Empty when it cannot be read.
+QString processStamp(qint64 iPid)
+{
+    QFile fileBoot(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    QFile fileStat(QStringLiteral("/proc/%1/stat").arg(iPid));
+    if (!fileBoot.open(QIODevice::ReadOnly) || !fileStat.open(QIODevice::ReadOnly))
+        return QString();
+    // The command name may hold spaces and parentheses: the fields after its last ')' start at the third.
+    const QByteArray baStat = fileStat.readAll();
+    const QList<QByteArray> listFields = baStat.mid(baStat.lastIndexOf(')') + 2).split(' ');
+    if (listFields.size() < 20)
+        return QString();
+    return QString::fromLatin1(fileBoot.readAll().trimmed() + '/' + listFields.at(19));
+}
+
 // The process of a run that is still going, or 0.
 qint64 runningPid(const QJsonObject& rec)
 {
     const qint64 iPid = rec.value(QStringLiteral("pid")).toInt();
-    const bool bAlive = iPid > 0 && (::kill(pid_t(iPid), 0) == 0 || errno == EPERM);
+    const QString strStamp = rec.value(QStringLiteral("process")).toString();
+    const bool bAlive = iPid > 0 && (::kill(pid_t(iPid), 0) == 0 || errno == EPERM) &&
+                        (strStamp.isEmpty() || processStamp(iPid) == strStamp);
     return bAlive && isRunningState(rec.value(QStringLiteral("state")).toString()) ? iPid : 0;
 }
 
@@ -75,11 +94,15 @@ public:
         const QString strNow = Clock::now().toString(Qt::ISODate);
         if (m_strStarted.isEmpty())
             m_strStarted = strNow;
-        const QJsonObject rec{
-            {QStringLiteral("step"), iStep + 1}, {QStringLiteral("steps"), m_iSteps},
-            {QStringLiteral("what"), strWhat},   {QStringLiteral("state"), strState},
-            {QStringLiteral("why"), strWhy},     {QStringLiteral("started"), m_strStarted},
-            {QStringLiteral("updated"), strNow}, {QStringLiteral("pid"), qint64(::getpid())}};
+        const QJsonObject rec{{QStringLiteral("step"), iStep + 1},
+                              {QStringLiteral("steps"), m_iSteps},
+                              {QStringLiteral("what"), strWhat},
+                              {QStringLiteral("state"), strState},
+                              {QStringLiteral("why"), strWhy},
+                              {QStringLiteral("started"), m_strStarted},
+                              {QStringLiteral("updated"), strNow},
+                              {QStringLiteral("pid"), qint64(::getpid())},
+                              {QStringLiteral("process"), processStamp(::getpid())}};
         QDir().mkpath(QFileInfo(journalPath()).absolutePath());
         // Under the file's lock: runs of other sequences at the same time keep their records.
         return LockedFile::change(
@@ -114,6 +137,12 @@ private:
     QString m_strWhy;
     QString m_strStarted;
 };
+
+// The key of a set's cycle among the records: a name holds no space, so it meets no sequence's.
+QString setKey(const QString& strSet)
+{
+    return QStringLiteral("set ") + strSet;
+}
 
 int usage(CtlContext& ctx, const QString& strWhy)
 {
@@ -385,4 +414,25 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
                   << '\n';
     iExit = fnOpenLink();
     return iExit != kExitOk ? iExit : runSequence(ctx, sets, seq, opt);
+}
+
+bool beginSetRecord(const QString& strSet, const QString& strWhat, QString* pWhy)
+{
+    CRunJournal journal(setKey(strSet), 1);
+    if (journal.write(0, strWhat, QStringLiteral("switching")))
+        return true;
+    *pWhy = journal.isTaken() ? RackmindCtl::tr("%1; nothing was switched").arg(journal.why())
+                              : RackmindCtl::tr("cannot write %1; nothing was switched").arg(journal.why());
+    return false;
+}
+
+void endSetRecord(const QString& strSet, const QString& strWhat, bool bCompleted)
+{
+    CRunJournal(setKey(strSet), 1)
+        .write(0, strWhat, bCompleted ? QStringLiteral("completed") : QStringLiteral("failed"));
+}
+
+QString setLastRun(const QString& strSet)
+{
+    return stoppedText(readJournal().value(setKey(strSet)).toObject());
 }

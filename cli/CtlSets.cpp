@@ -65,6 +65,12 @@ int runSetCycle(CtlContext& ctx, const OutletSet& set, const QMap<QString, const
                                                pPdu->info.outletOpenDelay[ref.iOutlet - 1]};
     }
     COutletSetCycle cycle(iDelay, listMembers);
+    const QString strWhat = set.strName + QStringLiteral(" cycle");
+    QString strWhy;
+    if (!beginSetRecord(set.strName, strWhat, &strWhy)) {
+        *ctx.pErr << "rackmind-ctl: " << strWhy << '\n';
+        return kExitFailure;
+    }
     const auto send = [&](const COutletSetCycle::Sends& sends) {
         for (const COutletSetCycle::Send& s : sends)
             ctx.pLink->sendTo(*listPdus.at(s.iIndex),
@@ -120,6 +126,7 @@ int runSetCycle(CtlContext& ctx, const OutletSet& set, const QMap<QString, const
             ctx.pLink->query(*pPdu, kCmdStatus);
     });
     progress(ctx, QString());
+    endSetRecord(set.strName, strWhat, cycle.phase() == COutletCycle::Completed && !bTimedOut);
     if (cycle.isFailed()) {
         QStringList listNotOff;
         for (int i : cycle.notOff())
@@ -298,6 +305,10 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
     const QString strName = bShow ? listWords.at(1) : listWords.at(0);
     if (!sets.data().mapSets.contains(strName))
         return notFound(ctx, RackmindCtl::tr("there is no set %1").arg(strName));
+    const QString strLastRun = setLastRun(strName);
+    if (!strLastRun.isEmpty())
+        *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("set %1 last cycle: %2").arg(strName, strLastRun)
+                  << '\n';
     const OutletSet set = sets.data().mapSets.value(strName);
     if (bShow) {
         if (opt.bJson) {

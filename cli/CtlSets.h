@@ -35,3 +35,10 @@ int findOutlets(CtlContext& ctx, const QList<OutletRef>& listRefs, QMap<QString,
 QList<CtlSwitch> switchesOf(const QList<OutletRef>& listRefs, const QMap<QString, const CtlPdu*>& mapPdus);
 // "02:50:44:00:00:01/3", as an operator reads it.
 QString refText(const OutletRef& ref);
+// The record of a set's cycle while rackmind-ctl runs it, beside the sequences' runs, so that one killed
+// half way is reported by the next command on the set. False, with the reason, when it cannot be kept
+// or another run of this set is going: nothing may be sent then, which the reason says.
+bool beginSetRecord(const QString& strSet, const QString& strWhat, QString* pWhy);
+void endSetRecord(const QString& strSet, const QString& strWhat, bool bCompleted);
+// Where the last cycle of the set stopped when it did not end by itself, or its running process; else empty.
+QString setLastRun(const QString& strSet);

@@ -23,13 +23,20 @@ QString why(const QString& strPath)
     return QStringLiteral("%1: %2").arg(strPath, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool readAll(int fd, QByteArray* pText)
+// False with the reason when it cannot be read, or holds more than kMaxBytes (grown while read too).
+bool readAll(int fd, QByteArray* pText, const QString& strPath, QString* pWhy)
 {
     char buf[4096];
     ssize_t n;
-    while ((n = ::read(fd, buf, sizeof buf)) > 0)
+    while ((n = ::read(fd, buf, sizeof buf)) > 0 && pText->size() <= LockedFile::kMaxBytes)
         pText->append(buf, int(n));
-    return n == 0;
+    if (n < 0)
+        *pWhy = why(strPath);
+    else if (pText->size() > LockedFile::kMaxBytes)
+        *pWhy = QCoreApplication::translate("LockedFile", "%1 is larger than %2 MiB")
+                    .arg(strPath)
+                    .arg(LockedFile::kMaxBytes >> 20);
+    return n >= 0 && pText->size() <= LockedFile::kMaxBytes;
 }
 
 // Another program holds the lock only for a read or a write; anyone who can read the file can take it
@@ -76,13 +83,12 @@ bool LockedFile::read(const QString& strPath, QByteArray* pText, QString* pError
         fail(pError, strWhy);
         return false;
     }
-    bool bOk = lockWithin(fd, LOCK_SH, kReadLockMsecs, strPath, &strWhy);
-    if (bOk && !readAll(fd, pText)) {
-        bOk = false;
-        strWhy = why(strPath);
-    }
-    if (!bOk)
+    const bool bOk =
+        lockWithin(fd, LOCK_SH, kReadLockMsecs, strPath, &strWhy) && readAll(fd, pText, strPath, &strWhy);
+    if (!bOk) {
+        pText->clear();
         fail(pError, strWhy);
+    }
     ::close(fd);
     return bOk;
 }
@@ -105,8 +111,9 @@ bool LockedFile::change(const QString& strPath, const std::function<bool(QByteAr
         return false;
     }
     QByteArray baText;
-    if (!lockWithin(fd, LOCK_EX, kChangeLockMsecs, strPath, &strWhy) || !readAll(fd, &baText)) {
-        fail(pError, strWhy.isEmpty() ? why(strPath) : strWhy);
+    if (!lockWithin(fd, LOCK_EX, kChangeLockMsecs, strPath, &strWhy) ||
+        !readAll(fd, &baText, strPath, &strWhy)) {
+        fail(pError, strWhy);
         ::close(fd);
         return false;
     }

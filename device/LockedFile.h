@@ -14,6 +14,8 @@ namespace LockedFile {
 // How long a reader and a writer wait for a lock another program holds before they give up.
 constexpr int kReadLockMsecs = 1000;
 constexpr int kChangeLockMsecs = 3000;
+// Far more than a room's sets or protected outlets take; a larger file is refused, not read whole.
+constexpr qint64 kMaxBytes = 16 * 1024 * 1024;
 
 // The whole text; a missing file is empty text, but not where another account could have removed it.
 // False, with the reason, when the file exists but cannot be read.

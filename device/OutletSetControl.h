@@ -125,7 +125,8 @@ private:
         bool bDone = false;
         bool bOfSequence = false;
         bool bFailReported = false;
-        bool bAdopted = false; // found in the journal, waiting for its PDUs
+        bool bAdopted = false;       // found in the journal, waiting for its PDUs
+        bool bPartialOnSent = false; // adopted, some PDUs silent: the others' outlets were sent "on"
         COutletCycle::Phase reported = COutletCycle::WaitingOff;
 
         bool isOver(qint64 iNowMs) const { return pCycle ? pCycle->isOver(iNowMs) : (bDone || bFailed); }
@@ -147,6 +148,7 @@ private:
     void sendAll(Run& run, const COutletSetCycle::Sends& sends);
     void beginStep(int iStep);
     void adoptWaiting(qint64 iNowMs);
+    void powerAnswering(Run& run, const QHash<QString, QList<CPdu*>>& hashByMac, qint64 iNowMs);
     void slotReplyDecoded(int iCommand);
     void drive(Run& run, qint64 iNowMs);
     void stepSequence(qint64 iNowMs);

@@ -117,6 +117,31 @@ void COutletSetControl::adoptJournal(const QJsonArray& entries)
     }
 }
 
+// A cycle whose PDUs do not all come back: once its delay (at least half a minute) is over, the outlets
+// whose PDUs answer get their "on", as a running cycle's do when one of its PDUs goes silent, instead of
+// staying dark until the missing one returns. The run stays waiting for it, and completes then.
+void COutletSetControl::powerAnswering(Run& run, const QHash<QString, QList<CPdu*>>& hashByMac, qint64 iNowMs)
+{
+    if (!run.pCycle || run.bPartialOnSent ||
+        iNowMs < m_iAdoptFromMs + qMax<qint64>(30000, qint64(run.pCycle->delay()) * 1000))
+        return;
+    run.bPartialOnSent = true;
+    QStringList listMissing;
+    for (const OutletRef& ref : qAsConst(run.listRefs)) {
+        const QList<CPdu*> listMatch = hashByMac.value(ref.strMac);
+        if (listMatch.size() == 1)
+            m_pControl->sendSwitch(listMatch.first(), ref.iOutlet, true);
+        else
+            listMissing << ref.text();
+    }
+    OutletOperation op;
+    op.iKind = HistoryEvent::OutletCycled;
+    op.strWhat = QStringLiteral("set %1 %2").arg(run.strName, operationText(run.op));
+    op.strResult = QStringLiteral("found unfinished at start; %1 not answering: on sent to the other outlets")
+                       .arg(listMissing.join(QStringLiteral(", ")));
+    emit m_pControl->signalOperation(op);
+}
+
 // Runs of an earlier program join once each of their PDUs has answered with its MAC, after every device
 // had a few poll rounds: the one heard first may be the other of two sharing a MAC.
 void COutletSetControl::adoptWaiting(qint64 iNowMs)
@@ -138,8 +163,10 @@ void COutletSetControl::adoptWaiting(qint64 iNowMs)
         const bool bAll = std::all_of(p->listRefs.begin(), p->listRefs.end(), [&](const OutletRef& ref) {
             return hashByMac.value(ref.strMac).size() == 1;
         });
-        if (!bAll)
+        if (!bAll) {
+            powerAnswering(*p, hashByMac, iNowMs);
             continue;
+        }
         for (int i = 0; i < p->listRefs.size(); ++i) {
             CPdu* pPdu = hashByMac.value(p->listRefs.at(i).strMac).first();
             p->listPdu[i] = pPdu;

@@ -2341,6 +2341,10 @@ Switch them off anyway? The override is recorded in the event log.</source>
         <source>%1 stays locked by another program</source>
         <translation>%1 一直被另一个程序锁定</translation>
     </message>
+    <message>
+        <source>%1 is larger than %2 MiB</source>
+        <translation>%1 大于 %2 MiB</translation>
+    </message>
 </context>
 <context>
     <name>PollTargets</name>
@@ -2899,6 +2903,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>Address or subnet to poll by unicast beside the broadcast (repeatable), as 10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in ./target.prt and those of this machine's service.</source>
         <translation>除广播外另以单播轮询的地址或子网（可重复），例如10.1.2.3或10.1.2.0/24，用于路由器后的PDU；默认为./target.prt中的以及本机服务的。</translation>
+    </message>
+    <message>
+        <source>set %1 last cycle: %2</source>
+        <translation>插座组 %1 上次循环：%2</translation>
     </message>
 </context>
 <context>

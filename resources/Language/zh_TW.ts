@@ -2341,6 +2341,10 @@ Switch them off anyway? The override is recorded in the event log.</source>
         <source>%1 stays locked by another program</source>
         <translation>%1 一直被另一個程式鎖定</translation>
     </message>
+    <message>
+        <source>%1 is larger than %2 MiB</source>
+        <translation>%1 大於 %2 MiB</translation>
+    </message>
 </context>
 <context>
     <name>PollTargets</name>
@@ -2899,6 +2903,10 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>Address or subnet to poll by unicast beside the broadcast (repeatable), as 10.1.2.3 or 10.1.2.0/24 for PDUs behind a router; default those in ./target.prt and those of this machine's service.</source>
         <translation>除廣播外另以單播輪詢的位址或子網路（可重複），例如10.1.2.3或10.1.2.0/24，用於路由器後的PDU；預設為./target.prt中的以及本機服務的。</translation>
+    </message>
+    <message>
+        <source>set %1 last cycle: %2</source>
+        <translation>插座組 %1 上次循環：%2</translation>
     </message>
 </context>
 <context>

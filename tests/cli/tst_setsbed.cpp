@@ -1,4 +1,5 @@
 #include "cli/CtlTarget.h"
+#include "device/LockedFile.h"
 #include "device/OutletSets.h"
 #include "device/ProtectionList.h"
 #include "device/Protocol.h"
@@ -9,6 +10,8 @@
 #include "tests/common/TestFiles.h"
 #include "tools/pdusim/SimThread.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutex>
 #include <QProcess>
 #include <QtTest>
@@ -196,6 +199,19 @@ private slots:
         printTimeline("set db-07 cycle, SIGINT once both were off");
     }
 
+    // Killed outright while both cords are off, nothing brings them back: the next command on the set
+    // must at least say that its cycle stopped half way, or the machine stays dark unnoticed.
+    void killedCycleIsReported()
+    {
+        QProcess process;
+        process.start(ctlPath(), {"set", "db-07", "cycle", "--delay", "60"});
+        QTRY_VERIFY_WITH_TIMEOUT(!(outlets(1) & 0x04) && !(outlets(2) & 0x04), 20000);
+        process.kill();
+        QVERIFY(process.waitForFinished());
+        const Run show = ctl({"set", "show", "db-07"});
+        QVERIFY2(show.strErr.contains(QLatin1String("stopped")), "the killed cycle of db-07 is forgotten");
+    }
+
     // Three steps in order with their waits after each showed; a failing step stops the sequence there;
     // a run killed outright is reported by the next list.
     void sequenceInOrder()
@@ -249,6 +265,31 @@ private slots:
         QVERIFY2(ctl({"sequence", "run", "evening", "--dry-run"})
                      .strErr.contains(QLatin1String("stopped at step")),
                  "run does not report the killed one");
+    }
+
+    // A run killed, then its process id taken by another program (after a reboot, or pids wrapping):
+    // the record still tells a stopped run, and the sequence can be run again.
+    void killedRunWhosePidWasReused()
+    {
+        const QString strJournal = qEnvironmentVariable("XDG_DATA_HOME") + "/rackmind-ctl/sequences.json";
+        QVERIFY2(QFile::exists(strJournal), qPrintable(strJournal));
+        QVERIFY(LockedFile::change(
+            strJournal,
+            [](QByteArray& baText, QString*) {
+                QJsonObject all = QJsonDocument::fromJson(baText).object();
+                QJsonObject rec = all.value(QStringLiteral("evening")).toObject();
+                rec.insert(QStringLiteral("state"), QStringLiteral("waiting"));
+                rec.insert(QStringLiteral("pid"), QCoreApplication::applicationPid());
+                all.insert(QStringLiteral("evening"), rec);
+                baText = QJsonDocument(all).toJson();
+                return true;
+            },
+            nullptr));
+        const Run list = ctl({"sequence", "list"});
+        QVERIFY2(QString::fromUtf8(list.baOut).contains(QLatin1String("stopped at step")),
+                 list.baOut.constData());
+        const Run run = ctl({"sequence", "run", "evening"});
+        QVERIFY2(run.iExit == int(kExitOk), qPrintable(run.strErr));
     }
 
     // A set with a protected outlet: refused without --force, nothing switched; with it, on record.

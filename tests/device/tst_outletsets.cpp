@@ -218,6 +218,21 @@ private slots:
         QVERIFY(sets.load());
     }
 
+    // A file grown huge (a runaway script, a full disk's garbage) is refused with a reason by every
+    // program, the service included, rather than read whole into memory until it aborts.
+    void hugeFileIsRefused()
+    {
+        QFile file(m_strPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(3LL << 30)); // sparse: costs no disk
+        file.close();
+        COutletSets sets(m_strPath);
+        QString strWhy;
+        QVERIFY(!sets.load(&strWhy));
+        QVERIFY2(strWhy.contains(m_strPath), qPrintable(strWhy));
+        QVERIFY(!addSet(sets, QStringLiteral("b"), {ref("025044000001/1")}, &strWhy));
+        QCOMPARE(QFileInfo(m_strPath).size(), 3LL << 30);
+    }
+
     void missingFileIsEmpty()
     {
         COutletSets sets(m_strPath);

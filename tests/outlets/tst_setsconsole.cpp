@@ -84,6 +84,16 @@ class TestSetsConsole : public QObject
         QVERIFY(pConsole->waitForFinished(15000));
     }
     QVector<HistoryEvent> events() { return CHistoryReader(CHistoryStore::defaultPath()).events({}); }
+    // A console cycling db-07, killed once both cords are off.
+    void killWhileSetOff()
+    {
+        QProcess* pFirst =
+            m_consoles.start({QStringLiteral("set"), QStringLiteral("db-07"), QStringLiteral("10")});
+        QVERIFY(started(pFirst));
+        QTRY_VERIFY_WITH_TIMEOUT(!simOn(1, 3) && !simOn(2, 3), 10000);
+        pFirst->kill();
+        QVERIFY(pFirst->waitForFinished(5000));
+    }
 
 private slots:
     void initTestCase()
@@ -103,7 +113,11 @@ private slots:
                 .arg(mac(1), mac(2))
                 .toUtf8()));
     }
-    void cleanup() { m_consoles.killAll(); }
+    void cleanup()
+    {
+        m_consoles.killAll();
+        m_sim.command(QStringLiteral("resume all"));
+    }
     void cleanupTestCase() { m_sim.stopFleet(); }
 
     // Both cords off together for at least the delay, then both on; completed in the event log for each.
@@ -138,12 +152,9 @@ private slots:
     // Killed while both cords are off: the next start finds the cycle in the journal and brings both on.
     void killedMidSetCycleCompletes()
     {
-        QProcess* pFirst =
-            m_consoles.start({QStringLiteral("set"), QStringLiteral("db-07"), QStringLiteral("10")});
-        QVERIFY(started(pFirst));
-        QTRY_VERIFY_WITH_TIMEOUT(!simOn(1, 3) && !simOn(2, 3), 10000);
-        pFirst->kill();
-        QVERIFY(pFirst->waitForFinished(5000));
+        killWhileSetOff();
+        if (QTest::currentTestFailed())
+            return;
         QProcess* pSecond = m_consoles.start({});
         QTRY_VERIFY_WITH_TIMEOUT(simOn(1, 3) && simOn(2, 3), 60000);
         // Over once the console has seen both on: the journal is empty then.
@@ -179,6 +190,24 @@ private slots:
         QVERIFY(simOn(2, 5));
         QVERIFY(!simOn(1, 3) && !simOn(2, 3));
         timeline();
+    }
+
+    // Killed while both cords are off, and one PDU of the set silent when the console starts again: the
+    // cord whose PDU answers must get its power back (as a running cycle does when a PDU goes silent),
+    // not wait dark for the other PDU for ever.
+    void killedMidSetCycleOnePduGone()
+    {
+        QCOMPARE(m_sim.command(QStringLiteral("set all outlets 255")).last(), QStringLiteral("ok"));
+        killWhileSetOff();
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(m_sim.command(QStringLiteral("silent 2")).last(), QStringLiteral("ok"));
+        QProcess* pSecond = m_consoles.start({});
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            simOn(1, 3), "the cord of the answering PDU stayed off while the other was silent", 60000);
+        QCOMPARE(m_sim.command(QStringLiteral("resume 2")).last(), QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(simOn(1, 3) && simOn(2, 3), 60000);
+        terminate(pSecond);
     }
 };
 
