@@ -334,7 +334,7 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
         OutletSequence seq{listWords.at(1), {}};
         if (!COutletSets::isValidName(seq.strName))
             return usage(
-                ctx, RackmindCtl::tr("\"%1\" is no name for a sequence: up to 48 letters, digits and -_.+@:, "
+                ctx, RackmindCtl::tr("\"%1\" is no name for a sequence: up to 48 letters, digits and -_.@, "
                                      "not a word of the command")
                          .arg(seq.strName));
         for (const QString& str : listWords.mid(2)) {

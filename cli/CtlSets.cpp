@@ -244,7 +244,7 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
         if (!COutletSets::isValidName(set.strName))
             return usage(
                 ctx, RackmindCtl::tr(
-                         "\"%1\" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of "
+                         "\"%1\" is no name for a set: up to 48 letters, digits and -_.@, not a word of "
                          "the command")
                          .arg(set.strName));
         for (const QString& str : listWords.mid(2)) {

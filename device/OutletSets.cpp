@@ -142,7 +142,7 @@ bool COutletSets::isValidName(const QString& strName)
         kWords.contains(strName, Qt::CaseInsensitive))
         return false;
     return std::all_of(strName.begin(), strName.end(), [](QChar c) {
-        return (c.unicode() < 128 && c.isLetterOrNumber()) || QStringLiteral("-_.+@:").contains(c);
+        return (c.unicode() < 128 && c.isLetterOrNumber()) || QStringLiteral("-_.@").contains(c);
     });
 }
 

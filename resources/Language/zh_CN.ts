@@ -2805,8 +2805,8 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>序列 %1 停在第 %2 步（共 %3 步，%4）：%5</translation>
     </message>
     <message>
-        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.+@:, not a word of the command</source>
-        <translation>“%1”不能用作序列名称：最多 48 个字母、数字及 -_.+@:，且不能是命令中的词</translation>
+        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.@, not a word of the command</source>
+        <translation>“%1”不能用作序列名称：最多 48 个字母、数字及 -_.@，且不能是命令中的词</translation>
     </message>
     <message>
         <source>"%1" is no step: give SET,on|off[,WAIT] or MAC/N,on|off[,WAIT]</source>
@@ -2865,8 +2865,8 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <translation>未切换任何插座</translation>
     </message>
     <message>
-        <source>"%1" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of the command</source>
-        <translation>“%1”不能用作插座组名称：最多 48 个字母、数字及 -_.+@:，且不能是命令中的词</translation>
+        <source>"%1" is no name for a set: up to 48 letters, digits and -_.@, not a word of the command</source>
+        <translation>“%1”不能用作插座组名称：最多 48 个字母、数字及 -_.@，且不能是命令中的词</translation>
     </message>
     <message>
         <source>"%1" is no outlet: give MAC/N, as 02:50:44:00:00:01/3</source>

@@ -52,13 +52,13 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("valid");
-        for (const char* psz : {"db-07", "row_3.top", "A@b+c:1", "7"})
+        for (const char* psz : {"db-07", "row_3.top", "A@b_c.1", "7"})
             QTest::newRow(psz) << QString::fromLatin1(psz) << true;
         const QString strLong(COutletSets::MaxNameLength + 1, QLatin1Char('a'));
         for (const QString& str :
              {QString(), QStringLiteral("-x"), QStringLiteral("two words"), QStringLiteral("a\tb"),
               QStringLiteral("q\"uote"), QStringLiteral("back\\"), QStringLiteral("list"),
-              QStringLiteral("Remove"), QStringLiteral("caf\u00e9"), QStringLiteral("a\nb"), strLong})
+              QStringLiteral("Remove"), QStringLiteral("db+7"), QStringLiteral("db:7"), QStringLiteral("caf\u00e9"), QStringLiteral("a\nb"), strLong})
             QTest::newRow(qPrintable(QStringLiteral("bad ") + str.left(8))) << str << false;
     }
     void names()
