@@ -242,11 +242,11 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
     if (strFirst == QLatin1String("add") && iWords >= 3) {
         OutletSet set{listWords.at(1), {}};
         if (!COutletSets::isValidName(set.strName))
-            return usage(
-                ctx, RackmindCtl::tr(
-                         "\"%1\" is no name for a set: up to 48 letters, digits and -_.@, not a word of "
-                         "the command")
-                         .arg(set.strName));
+            return usage(ctx,
+                         RackmindCtl::tr(
+                             "\"%1\" is no name for a set: up to 48 letters, digits and -_.@, not a word of "
+                             "the command")
+                             .arg(set.strName));
         for (const QString& str : listWords.mid(2)) {
             OutletRef ref;
             if (!OutletRef::parse(str, &ref))

@@ -270,6 +270,22 @@ void COutletSetControl::cancelSet(const QString& strSet)
         if (p->pCycle) {
             sendAll(*p, p->pCycle->cancel(iNow));
             report(*p, HistoryEvent::OutletCycled, QStringLiteral("cancelled: on sent"));
+        } else if (!p->bOn()) {
+            // Cancel restores power: the "off" becomes an "on" to every outlet, followed as any switch, so
+            // that an "off" a PDU carries out after the cancel does not leave the machine dark.
+            p->op = SwitchOn;
+            for (int i = 0; i < p->listRefs.size(); ++i) {
+                const int iOutlet = p->listRefs.at(i).iOutlet;
+                p->listShown[i] = false;
+                p->listSentMs[i] = iNow;
+                p->listTries[i] = 1;
+                if (!p->listPdu.at(i))
+                    continue;
+                p->listGateMs[i] =
+                    p->listPdu.at(i)->stInfo.outletOpenDelay[iOutlet - 1] * 1000 + COutletCycle::kMarginMs;
+                m_pControl->sendSwitch(p->listPdu.at(i), iOutlet, true);
+            }
+            report(*p, HistoryEvent::OutletSwitched, QStringLiteral("cancelled: on sent to every outlet"));
         } else {
             p->bFailed = true;
             report(*p, HistoryEvent::OutletRefused,

@@ -58,7 +58,8 @@ private slots:
         for (const QString& str :
              {QString(), QStringLiteral("-x"), QStringLiteral("two words"), QStringLiteral("a\tb"),
               QStringLiteral("q\"uote"), QStringLiteral("back\\"), QStringLiteral("list"),
-              QStringLiteral("Remove"), QStringLiteral("db+7"), QStringLiteral("db:7"), QStringLiteral("caf\u00e9"), QStringLiteral("a\nb"), strLong})
+              QStringLiteral("Remove"), QStringLiteral("db+7"), QStringLiteral("db:7"),
+              QStringLiteral("caf\u00e9"), QStringLiteral("a\nb"), strLong})
             QTest::newRow(qPrintable(QStringLiteral("bad ") + str.left(8))) << str << false;
     }
     void names()

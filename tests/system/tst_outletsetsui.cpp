@@ -251,6 +251,23 @@ private slots:
         }));
     }
 
+    // Cancel brings the power back to every outlet of the set, whether it was being cycled or switched off:
+    // an "off" the PDU carries out after the cancel must not leave the machine dark.
+    void cancelledOffBringsPowerBack()
+    {
+        select("TreeSets", QStringLiteral("db-07"));
+        click("ButtonSetOff");
+        answer(pdu(0), 0xfb);
+        click("ButtonSetCancel");
+        answer(pdu(0), 0xff);
+        advance(30000);
+        QCOMPARE(sent(pdu(0)), (QStringList{"off3", "on3"}));
+        QCOMPARE(sent(pdu(1)).value(1), QStringLiteral("on3"));
+        QVERIFY(std::any_of(m_listOps.begin(), m_listOps.end(), [](const OutletOperation& op) {
+            return op.strResult.startsWith(QLatin1String("confirmed on"));
+        }));
+    }
+
     // A sequence as the operator follows it: which step, what is next and when; a pause freezes the
     // wait, a cancel switches nothing the sequence did not touch, a step that fails stops it and says where.
     void sequenceProgress_data()
