@@ -96,6 +96,8 @@ public:
     // The outlet sets and sequences run from this program; they share this journal.
     COutletSetControl* outletSets() const { return m_pSets; }
     QString journalPath() const { return m_strJournal; }
+    // Whom the operations started from now on are recorded for (an API user); empty: this console.
+    void setActor(const QString& strWho) { m_strActor = strWho; }
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
     Refusal switchOutlet(CPdu* pPdu, int iOutlet, bool bOn);
@@ -127,6 +129,7 @@ private:
     void slotReplyDecoded(int iCommand);
     void sendSwitch(CPdu* pPdu, int iOutlet, bool bOn);
     void report(CPdu* pPdu, int iOutlet, int iKind, const QString& strWhat, const QString& strResult);
+    void emitOperation(OutletOperation op);
     // True, and the refusal reported, when another device answers from pPdu's address.
     bool refusedAtSharedAddress(CPdu* pPdu, int iOutlet, const QString& strWhat);
     int indexOf(const CPdu* pPdu, int iOutlet) const;
@@ -144,6 +147,7 @@ private:
     mutable qint64 m_iProtectionReadMs = -1;
     mutable bool m_bProtectionReadable = true;
     QString m_strJournal;
+    QString m_strActor;
     QList<Cycle> m_listCycles;
     // Cycles found in the journal at start, waiting for their device to answer.
     QList<Cycle> m_listOrphans;
