@@ -98,6 +98,8 @@ public:
     QString journalPath() const { return m_strJournal; }
     // Whom the operations started from now on are recorded for (an API user); empty: this console.
     void setActor(const QString& strWho) { m_strActor = strWho; }
+    // Puts an operation on record (signalOperation), in the actor's name when one is set.
+    void emitOperation(OutletOperation op);
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
     Refusal switchOutlet(CPdu* pPdu, int iOutlet, bool bOn);
@@ -129,7 +131,6 @@ private:
     void slotReplyDecoded(int iCommand);
     void sendSwitch(CPdu* pPdu, int iOutlet, bool bOn);
     void report(CPdu* pPdu, int iOutlet, int iKind, const QString& strWhat, const QString& strResult);
-    void emitOperation(OutletOperation op);
     // True, and the refusal reported, when another device answers from pPdu's address.
     bool refusedAtSharedAddress(CPdu* pPdu, int iOutlet, const QString& strWhat);
     int indexOf(const CPdu* pPdu, int iOutlet) const;

@@ -1,5 +1,6 @@
 #include "metrics/ApiOperations.h"
 
+#include "common/HistoryEvent.h"
 #include "common/MacText.h"
 #include "device/AlarmTracker.h"
 #include "device/OutletControl.h"
@@ -116,6 +117,14 @@ ApiAnswer CApiOperations::outlet(const ApiCall& call)
             ? m_pControl->startCycle(pPdu, call.iOutlet,
                                      call.iDelay < 0 ? COutletControl::kDefaultDelay : call.iDelay)
             : m_pControl->switchOutlet(pPdu, call.iOutlet, call.strAction == QLatin1String("on"));
+    if (refusal == COutletControl::Accepted && call.strAction != QLatin1String("cycle")) {
+        // The console's switch is logged by its window; this one by whom it was asked.
+        OutletOperation op = describeOperation(
+            pPdu, call.iOutlet, QStringLiteral("switch %1").arg(call.strAction), QStringLiteral("sent"));
+        op.iKind = HistoryEvent::OutletSwitched;
+        op.strNew = call.strAction;
+        m_pControl->emitOperation(op);
+    }
     switch (refusal) {
     case COutletControl::Accepted:
         return underWay(pduPath(call.strTarget), call.strAction == QLatin1String("cycle")

@@ -1,6 +1,7 @@
 #include "metrics/ApiRoutes.h"
 
 #include "device/OutletControl.h"
+#include "metrics/ApiHistory.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -27,6 +28,8 @@ const Route s_aRoutes[] = {
     {"/api/v1/sets", "GET, HEAD"},
     {"/api/v1/sets/([^/]+)", "POST"},
     {"/api/v1/sequences/([^/]+)", "POST"},
+    {"/api/v1/events", "GET, HEAD"},
+    {"/api/v1/pdus/([^/]+)/history", "GET, HEAD"},
 };
 
 const std::vector<std::regex>& routeExpressions()
@@ -77,6 +80,12 @@ void CApiRoutes::setSubmit(Submit fnSubmit)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_fnSubmit = std::move(fnSubmit);
+}
+
+void CApiRoutes::setHistoryPath(const QString& strPath)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_strHistoryPath = strPath;
 }
 
 bool CApiRoutes::isApiPath(const std::string& strPath)
@@ -216,6 +225,20 @@ void CApiRoutes::route(httplib::Server& server, std::function<QString(const http
         ApiAnswer ok;
         ok.baJson = it.value();
         answer(res, ok);
+    });
+    const auto historyPath = [this] {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_strHistoryPath;
+    };
+    server.Get("/api/v1/events", [historyPath](const httplib::Request& req, httplib::Response& res) {
+        answer(res, ApiHistory::events(historyPath(), req.params));
+    });
+    server.Get("/api/v1/pdus/([^/]+)/history", [historyPath](const httplib::Request& req,
+                                                             httplib::Response& res) {
+        const QString strMac = ApiHistory::macKey(QString::fromStdString(req.matches[1]));
+        if (strMac.isEmpty())
+            return answer(res, apiError(400, "bad_parameter", QStringLiteral("a PDU is named by its MAC")));
+        answer(res, ApiHistory::readings(historyPath(), strMac, req.params));
     });
 
     // The body of an operation: an object of these keys only, each of its type.

@@ -36,6 +36,8 @@ public:
 
     CApiRoutes(Snapshot fnSnapshot, const std::atomic<bool>& bStopping);
     void setSubmit(Submit fnSubmit);
+    // The history file the event and reading routes read; empty: none is kept.
+    void setHistoryPath(const QString& strPath);
 
     static bool isApiPath(const std::string& strPath);
     // Before authentication: an unknown route is 404, a method the route does not take 405 with Allow.
@@ -62,4 +64,5 @@ private:
     const std::atomic<bool>& m_bStopping;
     std::mutex m_mutex;
     Submit m_fnSubmit;
+    QString m_strHistoryPath;
 };

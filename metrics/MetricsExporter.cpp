@@ -13,6 +13,7 @@
 void CMetricsExporter::setHistoryStore(CHistoryStore* pStore)
 {
     m_pHistoryStore = pStore;
+    m_server.setApiHistoryPath(pStore ? pStore->path() : QString());
 }
 
 CMetricsExporter::CMetricsExporter(QObject* parent) : QObject(parent), m_setGauge(COutletSets::defaultPath())

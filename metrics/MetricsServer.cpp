@@ -633,6 +633,11 @@ void CMetricsServer::setApiSubmit(std::function<std::future<ApiAnswer>(const Api
     d->api.setSubmit(std::move(fnSubmit));
 }
 
+void CMetricsServer::setApiHistoryPath(const QString& strPath)
+{
+    d->api.setHistoryPath(strPath);
+}
+
 bool CMetricsServer::roomPageWanted() const
 {
     const qint64 iAsked = d->iRoomPageAskedMsec;

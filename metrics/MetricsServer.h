@@ -74,6 +74,8 @@ public:
     void publishApi(std::shared_ptr<const ApiSnapshot> pSnapshot);
     // How the API's operations reach the room's thread; none answers them as unavailable.
     void setApiSubmit(std::function<std::future<ApiAnswer>(const ApiCall&)> fnSubmit);
+    // The history file the API's event and reading routes read; empty: none is kept.
+    void setApiHistoryPath(const QString& strPath);
 
 private:
     struct Private;
