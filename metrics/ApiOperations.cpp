@@ -46,6 +46,17 @@ private:
     COutletControl* m_pControl;
 };
 
+// The file is read by the run itself: whether the name is in it is known only after.
+ApiAnswer setAnswer(COutletSetControl::Result result, const QString& strWhy, bool bKnown,
+                    const char* pszUnknown)
+{
+    if (result == COutletSetControl::Accepted)
+        return underWay("/api/v1/sets", QStringLiteral("started"));
+    if (result == COutletSetControl::NeedsOverride)
+        return apiError(409, "protected", strWhy);
+    return apiError(bKnown ? 409 : 404, bKnown ? "refused" : pszUnknown, strWhy);
+}
+
 } // namespace
 
 ApiAnswer apiError(int iStatus, const char* pszError, const QString& strMessage)
@@ -154,8 +165,6 @@ ApiAnswer CApiOperations::outlet(const ApiCall& call)
 ApiAnswer CApiOperations::set(const ApiCall& call)
 {
     COutletSetControl* pSets = m_pControl->outletSets();
-    if (!pSets->file().data().mapSets.contains(call.strTarget))
-        return apiError(404, "unknown_set", QStringLiteral("there is no outlet set %1").arg(call.strTarget));
     const COutletSetControl::Operation op =
         call.strAction == QLatin1String("on")    ? COutletSetControl::SwitchOn
         : call.strAction == QLatin1String("off") ? COutletSetControl::SwitchOff
@@ -164,11 +173,7 @@ ApiAnswer CApiOperations::set(const ApiCall& call)
     const COutletSetControl::Result result =
         pSets->runSet(call.strTarget, op, call.iDelay < 0 ? COutletControl::kDefaultDelay : call.iDelay,
                       call.bOverride, &strWhy);
-    if (result == COutletSetControl::NeedsOverride)
-        return apiError(409, "protected", strWhy);
-    if (result == COutletSetControl::Refused)
-        return apiError(409, "refused", strWhy);
-    return underWay("/api/v1/sets", QStringLiteral("started"));
+    return setAnswer(result, strWhy, pSets->file().data().mapSets.contains(call.strTarget), "unknown_set");
 }
 
 ApiAnswer CApiOperations::sequence(const ApiCall& call)
@@ -176,17 +181,11 @@ ApiAnswer CApiOperations::sequence(const ApiCall& call)
     COutletSetControl* pSets = m_pControl->outletSets();
     const SequenceView& view = pSets->sequence();
     if (call.strAction == QLatin1String("start")) {
-        if (!pSets->file().data().mapSequences.contains(call.strTarget))
-            return apiError(404, "unknown_sequence",
-                            QStringLiteral("there is no sequence %1").arg(call.strTarget));
         QString strWhy;
         const COutletSetControl::Result result =
             pSets->startSequence(call.strTarget, call.bOverride, &strWhy);
-        if (result == COutletSetControl::NeedsOverride)
-            return apiError(409, "protected", strWhy);
-        if (result == COutletSetControl::Refused)
-            return apiError(409, "refused", strWhy);
-        return underWay("/api/v1/sets", QStringLiteral("started"));
+        return setAnswer(result, strWhy, pSets->file().data().mapSequences.contains(call.strTarget),
+                         "unknown_sequence");
     }
     // Pause, resume and cancel act on the sequence that runs, which must be the one named.
     if (!view.isRunning() || view.strName != call.strTarget)

@@ -177,9 +177,9 @@ const char* sequenceState(SequenceView::State state)
     return s_apsz[state];
 }
 
-void appendSets(QByteArray& ba, COutletSetControl& sets, const QHash<QString, CPdu*>& hashByMac)
+void appendSets(QByteArray& ba, const OutletSetsData& data, COutletSetControl& sets,
+                const QHash<QString, CPdu*>& hashByMac)
 {
-    const OutletSetsData& data = sets.file().data();
     ba += "{\"sets\":[";
     for (const OutletSet& set : data.mapSets) {
         ba += '{';
@@ -246,7 +246,8 @@ void appendJsonString(QByteArray& baOut, const QString& strText)
 }
 
 std::shared_ptr<const ApiSnapshot> renderApiSnapshot(const QList<CPdu*>& listPdu,
-                                                     const CAlarmTracker* pTracker, COutletSetControl* pSets,
+                                                     const CAlarmTracker* pTracker,
+                                                     const OutletSetsData& sets, COutletSetControl* pControl,
                                                      QHash<QString, CPdu*>* pIndex)
 {
     auto pSnap = std::make_shared<ApiSnapshot>();
@@ -278,8 +279,8 @@ std::shared_ptr<const ApiSnapshot> renderApiSnapshot(const QList<CPdu*>& listPdu
     endList(pSnap->baAlarms, "]}");
     if (pIndex)
         *pIndex = hashByMac;
-    if (pSets)
-        appendSets(pSnap->baSets, *pSets, hashByMac);
+    if (pControl)
+        appendSets(pSnap->baSets, sets, *pControl, hashByMac);
     else
         pSnap->baSets = "{\"sets\":[],\"sequences\":[],\"sequence\":{\"state\":\"idle\"}}";
     return pSnap;

@@ -9,6 +9,7 @@
 
 class CAlarmTracker;
 class COutletSetControl;
+struct OutletSetsData;
 class CPdu;
 
 // What the API's read routes serve, rendered once a refresh on the room's thread and handed to the
@@ -24,7 +25,9 @@ struct ApiSnapshot
 // A JSON string with its quotes; every control character and the line separators escaped.
 void appendJsonString(QByteArray& baOut, const QString& strText);
 
-// pTracker, pSets may be null: no alarms, no sets. pIndex: the PDUs by MAC digits, as the snapshot has them.
+// The sets and sequences as sets holds them, their runs as pControl has them. pTracker, pControl may be
+// null: no alarms, no sets. pIndex: the PDUs by MAC digits, as the snapshot has them.
 std::shared_ptr<const ApiSnapshot> renderApiSnapshot(const QList<CPdu*>& listPdu,
-                                                     const CAlarmTracker* pTracker, COutletSetControl* pSets,
+                                                     const CAlarmTracker* pTracker,
+                                                     const OutletSetsData& sets, COutletSetControl* pControl,
                                                      QHash<QString, CPdu*>* pIndex);

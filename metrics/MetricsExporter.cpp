@@ -162,6 +162,7 @@ QByteArray CMetricsExporter::refresh()
     if (m_config.bApi) {
         QHash<QString, CPdu*> hashByMac;
         m_server.publishApi(renderApiSnapshot(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), m_pTracker,
+                                              m_setGauge.data(),
                                               m_pControl ? m_pControl->outletSets() : nullptr, &hashByMac));
         if (m_pOperations)
             m_pOperations->setIndex(hashByMac);
