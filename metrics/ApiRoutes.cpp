@@ -88,6 +88,18 @@ void CApiRoutes::setHistoryPath(const QString& strPath)
     m_strHistoryPath = strPath;
 }
 
+QStringList CApiRoutes::routes()
+{
+    QStringList list;
+    for (const Route& route : s_aRoutes) {
+        QString strPath = QString::fromLatin1(route.pszPattern);
+        strPath.replace(QStringLiteral("([^/]+)"), QStringLiteral("{}"));
+        list << QStringLiteral("%1 %2").arg(
+            QString::fromLatin1(route.pszAllow).section(QLatin1Char(','), 0, 0), strPath);
+    }
+    return list;
+}
+
 bool CApiRoutes::isApiPath(const std::string& strPath)
 {
     return strPath == "/api" || strPath.rfind("/api/", 0) == 0;

@@ -40,6 +40,8 @@ public:
     void setHistoryPath(const QString& strPath);
 
     static bool isApiPath(const std::string& strPath);
+    // Every route the server has, "METHOD /api/v1/pdus/{}" (HEAD goes with GET), for its description.
+    static QStringList routes();
     // Before authentication: an unknown route is 404, a method the route does not take 405 with Allow.
     // False when answered.
     static bool checkRoute(const httplib::Request& req, httplib::Response& res);
