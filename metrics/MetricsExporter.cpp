@@ -159,7 +159,8 @@ QByteArray CMetricsExporter::refresh()
                          : QByteArray());
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;
-    if (m_config.bApi) {
+    // As the page of the room: a request waits for the next refresh when nobody asked lately.
+    if (m_config.bApi && m_server.apiWanted()) {
         QHash<QString, CPdu*> hashByMac;
         m_server.publishApi(renderApiSnapshot(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), m_pTracker,
                                               m_setGauge.data(),

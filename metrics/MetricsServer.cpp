@@ -91,6 +91,8 @@ constexpr size_t kChunkBytes = 64 * 1024;
 // a second and makes the page only while someone looks).
 constexpr int kRoomPageWaitMsec = 3000;
 constexpr int kListenBacklog = 1024;
+// A snapshot for the API younger than this is served as it is.
+constexpr qint64 kApiFreshMsec = 1500;
 
 // The library's server with connections served by our own loop: a deadline on every exchange, a stop
 // noticed within a fraction of a second, and a close after any answer that left a body unread.
@@ -306,11 +308,9 @@ struct CMetricsServer::Private
     // Compressing a room's page anew for every scrape, or even every page whole, would cost more than
     // everything else the console does for metrics.
     CGzipCache gzipCache;
-    CApiRoutes api{[this] {
-                       std::lock_guard<std::mutex> lock(mutex);
-                       return pApiSnapshot;
-                   },
-                   bStopping};
+    qint64 iApiPublishedMsec = 0;         // steady clock, under mutex
+    std::atomic<qint64> iApiAskedMsec{0}; // steady clock
+    CApiRoutes api{[this] { return apiSnapshot(); }, bStopping};
 
     std::shared_ptr<CBasicAuth> auth()
     {
@@ -335,6 +335,18 @@ struct CMetricsServer::Private
         cvPublished.wait_for(lock, std::chrono::milliseconds(kRoomPageWaitMsec),
                              [this] { return !pSnapshot->baRoomPage.isEmpty() || bStopping; });
         return pSnapshot;
+    }
+    // The room as of a refresh after this request came, when the last one is older than a refresh: the
+    // room is rendered for the API only while someone asks. The last one if none comes in time.
+    std::shared_ptr<const ApiSnapshot> apiSnapshot()
+    {
+        const qint64 iNow = steadyMsec();
+        iApiAskedMsec = iNow;
+        std::unique_lock<std::mutex> lock(mutex);
+        if (iNow - iApiPublishedMsec > kApiFreshMsec)
+            cvPublished.wait_for(lock, std::chrono::milliseconds(kRoomPageWaitMsec),
+                                 [&] { return iApiPublishedMsec >= iNow || bStopping; });
+        return pApiSnapshot;
     }
     void route(httplib::Server& server);
     void replaceAuth(const WebConfig& config)
@@ -624,8 +636,18 @@ void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecPa
 
 void CMetricsServer::publishApi(std::shared_ptr<const ApiSnapshot> pSnapshot)
 {
-    std::lock_guard<std::mutex> lock(d->mutex);
-    d->pApiSnapshot = std::move(pSnapshot);
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->pApiSnapshot = std::move(pSnapshot);
+        d->iApiPublishedMsec = steadyMsec();
+    }
+    d->cvPublished.notify_all();
+}
+
+bool CMetricsServer::apiWanted() const
+{
+    const qint64 iAsked = d->iApiAskedMsec;
+    return iAsked && steadyMsec() - iAsked < 60000;
 }
 
 void CMetricsServer::setApiSubmit(std::function<std::future<ApiAnswer>(const ApiCall&)> fnSubmit)

@@ -72,6 +72,8 @@ public:
     bool roomPageWanted() const;
     // Any thread: what the API's read routes serve from now on.
     void publishApi(std::shared_ptr<const ApiSnapshot> pSnapshot);
+    // Whether the API was asked within the last minute: its snapshot is made only then.
+    bool apiWanted() const;
     // How the API's operations reach the room's thread; none answers them as unavailable.
     void setApiSubmit(std::function<std::future<ApiAnswer>(const ApiCall&)> fnSubmit);
     // The history file the API's event and reading routes read; empty: none is kept.

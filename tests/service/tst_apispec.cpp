@@ -65,7 +65,7 @@ private slots:
             const QByteArray baMethod = strRoute.section(QLatin1Char(' '), 0, 0).toLatin1();
             const QByteArray baPath = strRoute.section(QLatin1Char(' '), 1).toLatin1();
             const QByteArray baBody = baMethod == "POST" ? "{}" : "";
-            const QByteArray baResponse = httpExchange(
+            const QByteArray baResponse = httpExchangeServed(
                 uiPort, baMethod + ' ' + baPath +
                             " HTTP/1.1\r\nHost: x\r\nConnection: close\r\nAuthorization: Basic " +
                             QByteArray("reader:pw").toBase64() +
