@@ -122,7 +122,10 @@ bool CApiRoutes::checkRoute(const httplib::Request& req, httplib::Response& res)
         if (!std::regex_match(req.path, vecRe[i]))
             continue;
         const std::string strAllow = s_aRoutes[i].pszAllow;
-        if (strAllow.find(req.method) != std::string::npos && (req.method != "POST" || strAllow == "POST"))
+        // Whole names only: "OST" is no POST.
+        if (QString::fromStdString(strAllow)
+                .split(QStringLiteral(", "))
+                .contains(QString::fromStdString(req.method)))
             return true;
         answer(res, apiError(405, "method_not_allowed",
                              QStringLiteral("%1 takes %2")
