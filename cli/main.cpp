@@ -3,6 +3,7 @@
 #include "cli/CtlCommands.h"
 #include "cli/CtlHistory.h"
 #include "cli/CtlReport.h"
+#include "cli/CtlService.h"
 #include "cli/CtlSets.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
@@ -139,6 +140,21 @@ int main(int argc, char* argv[])
     }
     if (strName != QLatin1String("outlet") && strName != QLatin1String("report"))
         addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON instead of text."));
+    // Through a service's API: so far list and show.
+    const bool bServiceCapable = strName == QLatin1String("list") || strName == QLatin1String("show");
+    if (bServiceCapable) {
+        addOption(parser, QStringLiteral("service"),
+                  RackmindCtl::tr("Ask the service at this address (https://HOST:PORT) instead of the PDUs; "
+                                  "default $RACKMIND_SERVICE."),
+                  QStringLiteral("URL"));
+        addOption(
+            parser, QStringLiteral("credentials"),
+            RackmindCtl::tr("File holding USER:PASSWORD for the service; default $RACKMIND_CREDENTIALS."),
+            QStringLiteral("FILE"));
+        addOption(parser, QStringLiteral("ca"),
+                  RackmindCtl::tr("CA certificate the service's certificate is checked against."),
+                  QStringLiteral("FILE"));
+    }
     if (strName == QLatin1String("report")) {
         addOption(parser, QStringLiteral("month"),
                   RackmindCtl::tr("The calendar month in local time, as 2026-11 (required)."),
@@ -224,6 +240,24 @@ int main(int argc, char* argv[])
     const int iWanted = QString::fromLatin1(sub->pszArgs).split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
     if (listPos.size() != iWanted && !bSets)
         return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));
+
+    const QString strService = !bServiceCapable ? QString()
+                               : parser.isSet(QStringLiteral("service"))
+                                   ? parser.value(QStringLiteral("service"))
+                                   : qEnvironmentVariable("RACKMIND_SERVICE");
+    if (!strService.isEmpty()) {
+        CtlService service;
+        QString strWhy;
+        if (!serviceFromOptions(strService,
+                                parser.isSet(QStringLiteral("credentials"))
+                                    ? parser.value(QStringLiteral("credentials"))
+                                    : qEnvironmentVariable("RACKMIND_CREDENTIALS"),
+                                parser.value(QStringLiteral("ca")), &service, &strWhy))
+            return usage(err, strWhy);
+        const bool bJson = parser.isSet(QStringLiteral("json"));
+        return strName == QLatin1String("list") ? runServiceList(service, bJson, out, err)
+                                                : runServiceShow(service, listPos.at(0), bJson, out, err);
+    }
 
     if (strName == QLatin1String("history")) {
         if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json")))

@@ -72,4 +72,7 @@ struct HistoryEvent
     QString strNew;
     QString strLimit;
     QString strDetail;
+    // Its row in the store, as a reader read it (0: not read from a store). Last: events are written
+    // field by field in order.
+    qint64 iId = 0;
 };

@@ -81,12 +81,17 @@ int CAlarmTracker::unacknowledgedCount() const
 
 bool CAlarmTracker::acknowledge(quint64 uiId)
 {
+    return acknowledge(uiId, acknowledger());
+}
+
+bool CAlarmTracker::acknowledge(quint64 uiId, const QString& strBy)
+{
     for (ActiveAlarm& alarm : m_listAlarms) {
         if (alarm.uiId != uiId || alarm.bAcknowledged)
             continue;
         alarm.bAcknowledged = true;
         alarm.dtAcknowledged = Clock::now();
-        alarm.strAcknowledgedBy = acknowledger();
+        alarm.strAcknowledgedBy = strBy;
         emit signalAlarmAcknowledged(alarm);
         emit signalAlarmsChanged();
         return true;

@@ -64,6 +64,8 @@ public:
     int unacknowledgedCount() const;
     // False when no such alarm holds or it was acknowledged already.
     bool acknowledge(quint64 uiId);
+    // The same on record for strBy (a user of the API).
+    bool acknowledge(quint64 uiId, const QString& strBy);
     void acknowledgeAll();
     // Who acknowledges at this console.
     static QString acknowledger();

@@ -94,7 +94,7 @@ void COutletControl::recordOverride(CPdu* pPdu, int iOutlet, const QString& strW
         describeOperation(pPdu, iOutlet, strWhat, QStringLiteral("protection overridden: %1").arg(strBy));
     op.iKind = HistoryEvent::OutletSwitched;
     op.strNew = strWhat;
-    emit signalOperation(op);
+    emitOperation(op);
 }
 
 bool COutletControl::isProtected(const CPdu* pPdu, int iOutlet) const
@@ -182,6 +182,13 @@ void COutletControl::report(CPdu* pPdu, int iOutlet, int iKind, const QString& s
 {
     OutletOperation op = describeOperation(pPdu, iOutlet, strWhat, strResult);
     op.iKind = iKind;
+    emitOperation(op);
+}
+
+void COutletControl::emitOperation(OutletOperation op)
+{
+    if (!m_strActor.isEmpty())
+        op.strWho = m_strActor;
     emit signalOperation(op);
 }
 

@@ -96,6 +96,10 @@ public:
     // The outlet sets and sequences run from this program; they share this journal.
     COutletSetControl* outletSets() const { return m_pSets; }
     QString journalPath() const { return m_strJournal; }
+    // Whom the operations started from now on are recorded for (an API user); empty: this console.
+    void setActor(const QString& strWho) { m_strActor = strWho; }
+    // Puts an operation on record (signalOperation), in the actor's name when one is set.
+    void emitOperation(OutletOperation op);
 
     // Sends one switch frame; switching a protected outlet off is refused and sends nothing.
     Refusal switchOutlet(CPdu* pPdu, int iOutlet, bool bOn);
@@ -144,6 +148,7 @@ private:
     mutable qint64 m_iProtectionReadMs = -1;
     mutable bool m_bProtectionReadable = true;
     QString m_strJournal;
+    QString m_strActor;
     QList<Cycle> m_listCycles;
     // Cycles found in the journal at start, waiting for their device to answer.
     QList<Cycle> m_listOrphans;

@@ -317,7 +317,7 @@ void COutletSetControl::report(const Run& run, int iKind, const QString& strResu
             describeOperation(run.listPdu.at(i), run.listRefs.at(i).iOutlet, strPrefix + strWhat, strResult);
         op.iKind = iKind;
         op.strNew = operationText(run.op);
-        emit m_pControl->signalOperation(op);
+        m_pControl->emitOperation(op);
     }
 }
 

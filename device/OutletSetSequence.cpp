@@ -220,5 +220,5 @@ void COutletSetControl::reportSequence(int iKind, const QString& strResult)
     op.iKind = iKind;
     op.strWhat = QStringLiteral("sequence %1").arg(m_view.strName);
     op.strResult = strResult;
-    emit m_pControl->signalOperation(op);
+    m_pControl->emitOperation(op);
 }

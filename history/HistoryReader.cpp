@@ -195,9 +195,13 @@ bool CHistoryReader::forEachEvent(const EventFilter& filter,
 {
     if (!ready())
         return false;
-    QString strSql =
-        QStringLiteral("SELECT t, kind, mac, pdu, subject, old, new, lim, detail FROM event WHERE t >= ?");
+    QString strSql = QStringLiteral(
+        "SELECT t, kind, mac, pdu, subject, old, new, lim, detail, id FROM event WHERE t >= ?");
     QVariantList listBind{filter.iFrom};
+    if (filter.iAfterMsecs >= 0) {
+        strSql += QStringLiteral(" AND (t < ? OR (t = ? AND id < ?))");
+        listBind << filter.iAfterMsecs << filter.iAfterMsecs << filter.iAfterId;
+    }
     if (filter.iTo > 0) {
         strSql += QStringLiteral(" AND t <= ?");
         listBind << filter.iTo;
@@ -243,6 +247,7 @@ bool CHistoryReader::forEachEvent(const EventFilter& filter,
         e.strNew = query.value(6).toString();
         e.strLimit = query.value(7).toString();
         e.strDetail = query.value(8).toString();
+        e.iId = query.value(9).toLongLong();
         fnEach(e);
     }
     if (query.lastError().isValid()) {

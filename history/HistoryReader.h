@@ -50,6 +50,10 @@ public:
         QList<int> listKinds; // empty: every kind
         QString strText;      // found in any text field, case-insensitively
         int iLimit = 5000;    // 0: every event
+        // Only events after this one in the order read (newest first): a page that goes on where the
+        // last one ended, however many events have come since. iAfterMsecs < 0: from the newest.
+        qint64 iAfterMsecs = -1;
+        qint64 iAfterId = 0;
     };
     // Newest first.
     QVector<HistoryEvent> events(const EventFilter& filter);

@@ -11,7 +11,9 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 namespace {
 constexpr int kSliceMsec = 100;
@@ -92,12 +94,41 @@ ssize_t CDeadlineStream::receiveNow(char* ptr, size_t size)
     return iRead < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) ? kWouldWait : iRead;
 }
 
+// Where the request in strBuffer ends: its head and the body its Content-Length announces; npos while its
+// head has not come whole.
+static size_t requestEnd(const std::string& strBuffer)
+{
+    const size_t uiHead = strBuffer.find("\r\n\r\n");
+    if (uiHead == std::string::npos)
+        return uiHead;
+    size_t uiBody = 0;
+    for (size_t uiLine = strBuffer.find("\r\n"); uiLine < uiHead;
+         uiLine = strBuffer.find("\r\n", uiLine + 2)) {
+        static const char acName[] = "content-length:";
+        if (uiLine + 2 + sizeof acName - 1 <= uiHead &&
+            strncasecmp(strBuffer.c_str() + uiLine + 2, acName, sizeof acName - 1) == 0) {
+            // Anything but digits is refused once the head is read; a huge value by its size.
+            uiBody = size_t(std::min(
+                std::strtoull(strBuffer.c_str() + uiLine + 2 + sizeof acName - 1, nullptr, 10), 1ull << 30));
+            break;
+        }
+    }
+    return uiHead + 4 + uiBody;
+}
+
 CDeadlineStream::Head CDeadlineStream::gatherHead(size_t uiLimit)
 {
     m_strBuffer.erase(0, m_uiTaken);
     m_uiTaken = 0;
     bool bEnded = false;
-    while (m_strBuffer.size() < uiLimit && m_strBuffer.find("\r\n\r\n") == std::string::npos) {
+    // The body a request announces comes with it too: a worker waits for nothing of the peer's.
+    // A body too big to be taken is refused as soon as its head is here.
+    const auto whole = [&] {
+        const size_t uiEnd = requestEnd(m_strBuffer);
+        return m_strBuffer.size() >= uiLimit ||
+               (uiEnd != std::string::npos && (m_strBuffer.size() >= uiEnd || uiEnd > uiLimit));
+    };
+    while (!whole()) {
         const size_t uiHeld = m_strBuffer.size();
         m_strBuffer.resize(uiLimit);
         const ssize_t iRead = receiveNow(&m_strBuffer[uiHeld], uiLimit - uiHeld);
@@ -109,7 +140,7 @@ CDeadlineStream::Head CDeadlineStream::gatherHead(size_t uiLimit)
             break;
         }
     }
-    if (m_strBuffer.size() >= uiLimit || m_strBuffer.find("\r\n\r\n") != std::string::npos)
+    if (whole())
         return Head::Whole;
     if (bEnded)
         return Head::Closed;

@@ -1,5 +1,7 @@
 #include "metrics/MetricsExporter.h"
 
+#include "device/AlarmTracker.h"
+#include "device/OutletControl.h"
 #include "device/OutletSets.h"
 #include "device/Pdu.h"
 #include "device/Rackmind.h"
@@ -11,11 +13,25 @@
 void CMetricsExporter::setHistoryStore(CHistoryStore* pStore)
 {
     m_pHistoryStore = pStore;
+    m_server.setApiHistoryPath(pStore ? pStore->path() : QString());
 }
 
 CMetricsExporter::CMetricsExporter(QObject* parent) : QObject(parent), m_setGauge(COutletSets::defaultPath())
 {
     connect(&m_timerRefresh, &QTimer::timeout, this, &CMetricsExporter::refresh);
+}
+
+void CMetricsExporter::setOperations(COutletControl* pControl, CAlarmTracker* pTracker)
+{
+    m_server.setApiSubmit({});
+    m_pOperations.reset();
+    m_pControl = pControl;
+    m_pTracker = pTracker;
+    if (!pControl || !m_pRegistry)
+        return;
+    m_pOperations = std::make_unique<CApiOperations>(m_pRegistry, pControl, pTracker);
+    CApiOperations* pOperations = m_pOperations.get();
+    m_server.setApiSubmit([pOperations](const ApiCall& call) { return pOperations->submit(call); });
 }
 
 void CMetricsExporter::setSources(CRackmind* pRegistry, const CUdpDriver* pDriver)
@@ -60,6 +76,7 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
         m_server.reconfigure(strAddress, quint16(iPort), config, nullptr)) {
         m_config = config;
         m_listWarnings = costWarnings(config);
+        refresh();
         emit signalServingChanged();
         return true;
     }
@@ -75,8 +92,10 @@ bool CMetricsExporter::apply(bool bEnabled, const QString& strAddress, int iPort
     } else if (bEnabled && (iPort < 1 || iPort > 65535)) {
         m_strError = QStringLiteral("no such port");
     } else if (bEnabled) {
-        // The first scrape must find the devices already, not an empty page.
+        // The first scrape must find the devices already, not an empty page; the API its room.
+        m_config = config;
         refresh();
+        m_config = WebConfig();
         bServing = m_server.start(strAddress, quint16(iPort), &m_strError, config);
     }
     if (bServing) {
@@ -140,6 +159,15 @@ QByteArray CMetricsExporter::refresh()
                          : QByteArray());
     m_baSpare = m_baCurrent;
     m_baCurrent = baText;
+    // As the page of the room: a request waits for the next refresh when nobody asked lately.
+    if (m_config.bApi && m_server.apiWanted()) {
+        QHash<QString, CPdu*> hashByMac;
+        m_server.publishApi(renderApiSnapshot(m_pRegistry ? m_pRegistry->listPdu : QList<CPdu*>(), m_pTracker,
+                                              m_setGauge.data(),
+                                              m_pControl ? m_pControl->outletSets() : nullptr, &hashByMac));
+        if (m_pOperations)
+            m_pOperations->setIndex(hashByMac);
+    }
     return baText;
 }
 

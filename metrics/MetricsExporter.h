@@ -1,5 +1,6 @@
 #pragma once
 
+#include "metrics/ApiOperations.h"
 #include "metrics/MetricsServer.h"
 #include "metrics/MetricsText.h"
 #include "metrics/OutletSetGauge.h"
@@ -8,7 +9,9 @@
 #include <QPointer>
 #include <QTimer>
 
+class CAlarmTracker;
 class CHistoryStore;
+class COutletControl;
 class CRackmind;
 class CUdpDriver;
 
@@ -26,6 +29,9 @@ public:
     void setSources(CRackmind* pRegistry, const CUdpDriver* pDriver);
     // The history store whose dropped samples and energy totals are shown; none shows neither.
     void setHistoryStore(CHistoryStore* pStore);
+    // What the API's operations go through and its alarms come from; null answers operations as
+    // unavailable. Set after setSources, while the endpoint is not serving.
+    void setOperations(COutletControl* pControl, CAlarmTracker* pTracker);
     // Serves on the address and port when bEnabled, stops serving otherwise; strWebConfigFile, when
     // given, holds TLS and basic authentication and is read again on every call (a changed file moves
     // the endpoint). False when it should serve and cannot (the reason is in errorString()); the program
@@ -53,7 +59,11 @@ signals:
     void signalNotice(const QString& strText);
 
 private:
+    // Before the server: it outlives every request the server hands it.
+    std::unique_ptr<CApiOperations> m_pOperations;
     CMetricsServer m_server;
+    QPointer<COutletControl> m_pControl;
+    QPointer<CAlarmTracker> m_pTracker;
     QTimer m_timerRefresh;
     QPointer<CRackmind> m_pRegistry;
     const CUdpDriver* m_pDriver = nullptr;

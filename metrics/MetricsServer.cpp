@@ -1,5 +1,6 @@
 #include "metrics/MetricsServer.h"
 
+#include "metrics/ApiRoutes.h"
 #include "metrics/ConnectionGate.h"
 #include "metrics/GzipCache.h"
 #include "metrics/HttpHead.h"
@@ -90,6 +91,8 @@ constexpr size_t kChunkBytes = 64 * 1024;
 // a second and makes the page only while someone looks).
 constexpr int kRoomPageWaitMsec = 3000;
 constexpr int kListenBacklog = 1024;
+// A snapshot for the API younger than this is served as it is.
+constexpr qint64 kApiFreshMsec = 1500;
 
 // The library's server with connections served by our own loop: a deadline on every exchange, a stop
 // noticed within a fraction of a second, and a close after any answer that left a body unread.
@@ -275,9 +278,20 @@ void serveFrom(httplib::Response& res, const std::shared_ptr<Snapshot>& pSnapsho
 
 } // namespace
 
+// The user a passed Authorization header names.
+QString userOf(const std::string& strHeader)
+{
+    const auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(strHeader.substr(6)),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    const int iColon = decoded.decoded.indexOf(':');
+    return decoded && iColon > 0 ? QString::fromUtf8(decoded.decoded.left(iColon)) : QString();
+}
+
 struct CMetricsServer::Private
 {
     std::unique_ptr<httplib::Server> pServer;
+    std::shared_ptr<const ApiAccess> pAccess;        // under mutex, replaced with pAuth
+    std::shared_ptr<const ApiSnapshot> pApiSnapshot; // under mutex
     std::shared_ptr<CBasicAuth> pAuth; // under mutex: a reload replaces it while requests use the one before
     CEndpoint<httplib::SSLServer>* pTlsEndpoint = nullptr;
     QString strAddress;
@@ -294,11 +308,19 @@ struct CMetricsServer::Private
     // Compressing a room's page anew for every scrape, or even every page whole, would cost more than
     // everything else the console does for metrics.
     CGzipCache gzipCache;
+    qint64 iApiPublishedMsec = 0;         // steady clock, under mutex
+    std::atomic<qint64> iApiAskedMsec{0}; // steady clock
+    CApiRoutes api{[this] { return apiSnapshot(); }, bStopping};
 
     std::shared_ptr<CBasicAuth> auth()
     {
         std::lock_guard<std::mutex> lock(mutex);
         return pAuth;
+    }
+    std::shared_ptr<const ApiAccess> access()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return pAccess;
     }
     std::shared_ptr<Snapshot> snapshot()
     {
@@ -314,11 +336,28 @@ struct CMetricsServer::Private
                              [this] { return !pSnapshot->baRoomPage.isEmpty() || bStopping; });
         return pSnapshot;
     }
+    // The room as of a refresh after this request came, when the last one is older than a refresh: the
+    // room is rendered for the API only while someone asks. The last one if none comes in time.
+    std::shared_ptr<const ApiSnapshot> apiSnapshot()
+    {
+        const qint64 iNow = steadyMsec();
+        iApiAskedMsec = iNow;
+        std::unique_lock<std::mutex> lock(mutex);
+        if (iNow - iApiPublishedMsec > kApiFreshMsec)
+            cvPublished.wait_for(lock, std::chrono::milliseconds(kRoomPageWaitMsec),
+                                 [&] { return iApiPublishedMsec >= iNow || bStopping; });
+        return pApiSnapshot;
+    }
     void route(httplib::Server& server);
     void replaceAuth(const WebConfig& config)
     {
         auto pNew = std::make_shared<CBasicAuth>(config.mapUsers);
+        auto pNewAccess = std::make_shared<ApiAccess>();
+        pNewAccess->bEnabled = config.bApi;
+        pNewAccess->bTls = config.tls();
+        pNewAccess->mapRoles = config.mapRoles;
         std::lock_guard<std::mutex> lock(mutex);
+        pAccess = std::move(pNewAccess);
         if (pAuth)
             pNew->takeOver(*pAuth);
         pAuth = std::move(pNew);
@@ -359,14 +398,32 @@ void CMetricsServer::Private::route(httplib::Server& server)
             closeAfter(res, 400);
             return httplib::Server::HandlerResponse::Handled;
         }
+        const std::shared_ptr<const ApiAccess> pAccess = access();
+        const bool bApi = pAccess && pAccess->bEnabled && CApiRoutes::isApiPath(req.path);
         const uint64_t uiLength = req.get_header_value<uint64_t>("Content-Length");
         if (uiLength > 0 || req.has_header("Transfer-Encoding"))
             t_bCloseAfter = true;
         if (uiLength > uint64_t(kMaxBodyBytes) || req.has_header("Transfer-Encoding")) {
+            if (bApi)
+                CApiRoutes::answer(
+                    res,
+                    apiError(
+                        413, "payload_too_large",
+                        QStringLiteral("a body is at most %1 bytes, its length given").arg(kMaxBodyBytes)));
             closeAfter(res, 413);
             return httplib::Server::HandlerResponse::Handled;
         }
-        if (req.method != "GET" && req.method != "HEAD") {
+        if (bApi) {
+            if (!CApiRoutes::checkRoute(req, res)) {
+                closeAfter(res, res.status);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+        } else if (CApiRoutes::isApiPath(req.path)) {
+            // Off: as if it did not exist, before anything else is asked of the client.
+            closeAfter(res, 404);
+            res.set_content("Not Found\n", "text/plain; charset=utf-8");
+            return httplib::Server::HandlerResponse::Handled;
+        } else if (req.method != "GET" && req.method != "HEAD") {
             closeAfter(res, 405);
             res.set_header("Allow", "GET, HEAD");
             return httplib::Server::HandlerResponse::Handled;
@@ -388,11 +445,33 @@ void CMetricsServer::Private::route(httplib::Server& server)
                 closeAfter(res, 401);
             res.status = 401;
             res.set_header("WWW-Authenticate", "Basic realm=\"rackmind\", charset=\"UTF-8\"");
-            res.set_content("Unauthorized\n", "text/plain; charset=utf-8");
+            if (bApi)
+                CApiRoutes::answer(
+                    res, apiError(401, "unauthorized", QStringLiteral("a user and password are needed")));
+            else
+                res.set_content("Unauthorized\n", "text/plain; charset=utf-8");
             return httplib::Server::HandlerResponse::Handled;
+        }
+        if (bApi && CApiRoutes::isOperation(req)) {
+            const QString strUser =
+                pChecker && pChecker->enabled() ? userOf(req.get_header_value("Authorization")) : QString();
+            if (!CApiRoutes::checkOperation(req, res, strUser, *pAccess)) {
+                closeAfter(res, res.status);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            // The library reads the body that came with the head for the route; the next request follows it.
+            t_bCloseAfter = false;
         }
         return httplib::Server::HandlerResponse::Unhandled;
     });
+    api.route(
+        server,
+        [this](const httplib::Request& req) {
+            const std::shared_ptr<CBasicAuth> pChecker = auth();
+            return pChecker && pChecker->enabled() ? userOf(req.get_header_value("Authorization"))
+                                                   : QString();
+        },
+        [this] { return access(); });
     server.Get("/metrics", [this](const httplib::Request& req, httplib::Response& res) {
         const std::shared_ptr<Snapshot> pSnap = snapshot();
         const bool bGzip = acceptsGzip(req.get_header_value("Accept-Encoding"));
@@ -553,6 +632,32 @@ void CMetricsServer::publish(const QByteArray& baText, const QVector<int>& vecPa
         d->pSnapshot = std::move(pSnapshot);
     }
     d->cvPublished.notify_all();
+}
+
+void CMetricsServer::publishApi(std::shared_ptr<const ApiSnapshot> pSnapshot)
+{
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->pApiSnapshot = std::move(pSnapshot);
+        d->iApiPublishedMsec = steadyMsec();
+    }
+    d->cvPublished.notify_all();
+}
+
+bool CMetricsServer::apiWanted() const
+{
+    const qint64 iAsked = d->iApiAskedMsec;
+    return iAsked && steadyMsec() - iAsked < 60000;
+}
+
+void CMetricsServer::setApiSubmit(std::function<std::future<ApiAnswer>(const ApiCall&)> fnSubmit)
+{
+    d->api.setSubmit(std::move(fnSubmit));
+}
+
+void CMetricsServer::setApiHistoryPath(const QString& strPath)
+{
+    d->api.setHistoryPath(strPath);
 }
 
 bool CMetricsServer::roomPageWanted() const

@@ -1,15 +1,20 @@
 #pragma once
 
+#include "metrics/ApiOperations.h"
+#include "metrics/ApiSnapshot.h"
 #include "metrics/WebConfig.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QVector>
 
+#include <functional>
+#include <future>
 #include <memory>
 
-// The read-only HTTP endpoint that serves the latest published text at /metrics and a page of the
-// room at / from threads of its own, plain or over TLS, with basic authentication when configured.
+// The HTTP endpoint that serves the latest published text at /metrics and a page of the
+// room at / from threads of its own, plain or over TLS, with basic authentication when configured;
+// and, when the web configuration asks for it, the JSON API under /api/v1.
 // Publishing swaps a pointer; a scrape never waits for the console, and the console never waits
 // for a scrape.
 class CMetricsServer
@@ -39,7 +44,7 @@ public:
     // A whole request, from its first byte to the last byte of the answer, however slowly the client
     // sends or reads; Prometheus gives up on a scrape after 10 s by default.
     static constexpr int kExchangeSec = 10;
-    // Requests carry no body; one that announces a bigger one is refused.
+    // Only the API's operations carry a body, a small one; one that announces a bigger one is refused.
     static constexpr int kMaxBodyBytes = 1024;
     // A request's head and body together; a scraper's or a browser's head is a kilobyte or two.
     static constexpr int kMaxRequestBytes = 32 * 1024;
@@ -65,6 +70,14 @@ public:
                  const QByteArray& baRoomPage = QByteArray());
     // Whether someone looked at / within the last minute: the page of the room is made only then.
     bool roomPageWanted() const;
+    // Any thread: what the API's read routes serve from now on.
+    void publishApi(std::shared_ptr<const ApiSnapshot> pSnapshot);
+    // Whether the API was asked within the last minute: its snapshot is made only then.
+    bool apiWanted() const;
+    // How the API's operations reach the room's thread; none answers them as unavailable.
+    void setApiSubmit(std::function<std::future<ApiAnswer>(const ApiCall&)> fnSubmit);
+    // The history file the API's event and reading routes read; empty: none is kept.
+    void setApiHistoryPath(const QString& strPath);
 
 private:
     struct Private;

@@ -99,6 +99,7 @@ QString COutletSetGauge::update(bool bForce)
     }
     const bool bWasFailing = m_bFailing;
     m_bFailing = false;
+    m_data = sets.data();
     QVector<Set> vecSets;
     QHash<quint64, int> hashSlot;
     for (const OutletSet& set : sets.data().mapSets) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/OutletSets.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -25,6 +27,8 @@ public:
     // kLockedLooksTold calls; empty otherwise.
     QString update(bool bForce = false);
     int setCount() const { return m_vecSets.size(); }
+    // The sets and sequences as last read.
+    const OutletSetsData& data() const { return m_data; }
 
     // One sample per set in name order: its outlets that an online PDU shows on, over its outlets. Costs
     // the number of PDUs plus the number of outlets in sets: the PDUs are found through an index of the
@@ -57,4 +61,5 @@ private:
     bool m_bPending = false; // a read put off while the file was locked
     int m_iLockedLooks = 0;
     bool m_bFailing = false;
+    OutletSetsData m_data;
 };

@@ -125,7 +125,8 @@ bool WebConfig::operator==(const WebConfig& other) const
            strClientAuthType == other.strClientAuthType && strClientCaFile == other.strClientCaFile &&
            strMinVersion == other.strMinVersion && strCipherList == other.strCipherList &&
            strGroupList == other.strGroupList && bPreferServerCiphers == other.bPreferServerCiphers &&
-           mapUsers == other.mapUsers && baFilesDigest == other.baFilesDigest;
+           mapUsers == other.mapUsers && baFilesDigest == other.baFilesDigest && bApi == other.bApi &&
+           mapRoles == other.mapRoles;
 }
 
 bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
@@ -141,7 +142,8 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
         // request for an open endpoint: whoever wants none gives no file.
         if (root.IsNull())
             throw std::runtime_error("configures neither tls_server_config nor basic_auth_users");
-        if (!onlyKeys(root, {"tls_server_config", "basic_auth_users"}, "web configuration", &strError))
+        if (!onlyKeys(root, {"tls_server_config", "basic_auth_users", "api_enabled", "basic_auth_roles"},
+                      "web configuration", &strError))
             throw std::runtime_error(strError.toStdString());
         if (const YAML::Node tls = root["tls_server_config"]) {
             if (!onlyKeys(tls,
@@ -197,6 +199,35 @@ bool loadWebConfig(const QString& strPath, WebConfig* pConfig, QString* pError)
                     throw std::runtime_error("basic_auth_users: \"" + strUser.toStdString() +
                                              "\" needs a bcrypt hash and a name without a colon");
                 pConfig->mapUsers.insert(strUser, baHash);
+            }
+        }
+        if (root["api_enabled"])
+            pConfig->bApi = root["api_enabled"].as<bool>();
+        if (const YAML::Node roles = root["basic_auth_roles"]) {
+            if (!roles.IsMap())
+                throw std::runtime_error("basic_auth_roles: not a mapping");
+            for (const auto& item : roles) {
+                const QString strUser = QString::fromStdString(item.first.as<std::string>());
+                if (!pConfig->mapUsers.contains(strUser))
+                    throw std::runtime_error("basic_auth_roles: \"" + strUser.toStdString() +
+                                             "\" is not in basic_auth_users");
+                if (!item.second.IsSequence())
+                    throw std::runtime_error("basic_auth_roles: the roles of \"" + strUser.toStdString() +
+                                             "\" are a list");
+                QStringList listRoles;
+                for (const auto& role : item.second) {
+                    const QString strRole = QString::fromStdString(role.as<std::string>());
+                    if (strRole != QLatin1String("operator") && strRole != QLatin1String("override"))
+                        throw std::runtime_error("basic_auth_roles: no such role \"" + strRole.toStdString() +
+                                                 "\" (operator, override)");
+                    listRoles << strRole;
+                }
+                // An override alone would read as a right to switch, which it is not.
+                if (listRoles.contains(QLatin1String("override")) &&
+                    !listRoles.contains(QLatin1String("operator")))
+                    throw std::runtime_error("basic_auth_roles: \"" + strUser.toStdString() +
+                                             "\" has override without operator");
+                pConfig->mapRoles.insert(strUser, listRoles);
             }
         }
         if (!pConfig->tls() && pConfig->mapUsers.isEmpty())

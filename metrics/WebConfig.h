@@ -26,6 +26,9 @@ typedef struct ssl_ctx_st SSL_CTX;
 //     prefer_server_cipher_suites: true              # optional
 //   basic_auth_users:
 //     prometheus: $2y$10$...                         # bcrypt
+//   api_enabled: true                                # optional: the JSON API beside the metrics
+//   basic_auth_roles:                                # optional: what a user may do through it
+//     alice: [operator, override]
 //
 // Relative paths are taken from the file's own folder.
 struct WebConfig
@@ -41,6 +44,10 @@ struct WebConfig
     std::string strGroupList;
     bool bPreferServerCiphers = true;
     QMap<QString, QByteArray> mapUsers;
+    // The JSON API under /api/: off unless asked for. Reading needs what the metrics need; operating
+    // needs the operator role, switching protected outlets off the override role besides.
+    bool bApi = false;
+    QMap<QString, QStringList> mapRoles;
     // Of the certificate, key and CA files as read: a renewed certificate under the same name is a
     // change too.
     QByteArray baFilesDigest;

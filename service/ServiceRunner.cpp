@@ -259,6 +259,7 @@ bool CServiceRunner::start()
     QMetaObject::invokeMethod(pDriver, &CUdpDriver::slotBroadcastTimeout, Qt::QueuedConnection);
 
     m_pExporter->setSources(pRegistry, pDriver);
+    m_pExporter->setOperations(m_pRoom->outletControl(), m_pRoom->alarmTracker());
     connect(m_pExporter, &CMetricsExporter::signalNotice, this, &logEvent);
     applyMetrics();
     applySnmp();
@@ -389,9 +390,11 @@ void CServiceRunner::applyMetrics()
                      .arg(iPort)
                      .arg(m_pExporter->errorString()));
     else if (bEnabled)
-        logEvent(QStringLiteral("metrics: serving %1://%2:%3/metrics")
-                     .arg(m_pExporter->scheme(), strAddress)
-                     .arg(iPort));
+        logEvent(
+            QStringLiteral("metrics: serving %1://%2:%3/metrics%4")
+                .arg(m_pExporter->scheme(), strAddress)
+                .arg(iPort)
+                .arg(m_pExporter->webConfig().bApi ? QStringLiteral(" and the API at /api/v1") : QString()));
     else if (bWasServing)
         logEvent(QStringLiteral("metrics: off"));
     for (const QString& strWarning : m_pExporter->warnings())
@@ -468,6 +471,7 @@ void CServiceRunner::stop()
         return;
     notifyServiceManager(QStringLiteral("STOPPING=1"));
     m_pExporter->apply(false, QString(), 0);
+    m_pExporter->setOperations(nullptr, nullptr);
     m_pExporter->setSources(nullptr, nullptr);
     if (m_pSnmp) {
         m_pSnmp->apply(false, QString());

@@ -2908,6 +2908,58 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>set %1 last cycle: %2</source>
         <translation>插座组 %1 上次循环：%2</translation>
     </message>
+    <message>
+        <source>--service takes the service's address as https://HOST:PORT</source>
+        <translation>--service 取服务的地址，格式为 https://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>cannot read the credentials file %1</source>
+        <translation>无法读取凭据文件 %1</translation>
+    </message>
+    <message>
+        <source>the credentials file holds USER:PASSWORD on its first line</source>
+        <translation>凭据文件的第一行应为 USER:PASSWORD</translation>
+    </message>
+    <message>
+        <source>no certificate in %1</source>
+        <translation>%1 中没有证书</translation>
+    </message>
+    <message>
+        <source>the service %1 did not answer: %2</source>
+        <translation>服务 %1 没有应答：%2</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>超时</translation>
+    </message>
+    <message>
+        <source>the service %1 refused: %2 %3</source>
+        <translation>服务 %1 拒绝了请求：%2 %3</translation>
+    </message>
+    <message>
+        <source>the service %1 knows no PDU that answers</source>
+        <translation>服务 %1 不知道任何有应答的 PDU</translation>
+    </message>
+    <message>
+        <source>Ask the service at this address (https://HOST:PORT) instead of the PDUs; default $RACKMIND_SERVICE.</source>
+        <translation>向此地址（https://HOST:PORT）的服务查询，而不是直接询问 PDU；默认为 $RACKMIND_SERVICE。</translation>
+    </message>
+    <message>
+        <source>File holding USER:PASSWORD for the service; default $RACKMIND_CREDENTIALS.</source>
+        <translation>保存服务所用 USER:PASSWORD 的文件；默认为 $RACKMIND_CREDENTIALS。</translation>
+    </message>
+    <message>
+        <source>CA certificate the service's certificate is checked against.</source>
+        <translation>用于校验服务证书的 CA 证书。</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>“%1”不能用作序列名称：最多 48 个字母、数字及 -_.+@:，且不能是命令中的词</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>“%1”不能用作插座组名称：最多 48 个字母、数字及 -_.+@:，且不能是命令中的词</translation>
+    </message>
 </context>
 <context>
     <name>SafeOpen</name>

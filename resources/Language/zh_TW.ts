@@ -2908,6 +2908,58 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>set %1 last cycle: %2</source>
         <translation>插座組 %1 上次循環：%2</translation>
     </message>
+    <message>
+        <source>--service takes the service's address as https://HOST:PORT</source>
+        <translation>--service 取服務的位址，格式為 https://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>cannot read the credentials file %1</source>
+        <translation>無法讀取憑證檔案 %1</translation>
+    </message>
+    <message>
+        <source>the credentials file holds USER:PASSWORD on its first line</source>
+        <translation>憑證檔案的第一行應為 USER:PASSWORD</translation>
+    </message>
+    <message>
+        <source>no certificate in %1</source>
+        <translation>%1 中沒有憑證</translation>
+    </message>
+    <message>
+        <source>the service %1 did not answer: %2</source>
+        <translation>服務 %1 沒有回應：%2</translation>
+    </message>
+    <message>
+        <source>timed out</source>
+        <translation>逾時</translation>
+    </message>
+    <message>
+        <source>the service %1 refused: %2 %3</source>
+        <translation>服務 %1 拒絕了請求：%2 %3</translation>
+    </message>
+    <message>
+        <source>the service %1 knows no PDU that answers</source>
+        <translation>服務 %1 不知道任何有回應的 PDU</translation>
+    </message>
+    <message>
+        <source>Ask the service at this address (https://HOST:PORT) instead of the PDUs; default $RACKMIND_SERVICE.</source>
+        <translation>向此位址（https://HOST:PORT）的服務查詢，而不是直接詢問 PDU；預設為 $RACKMIND_SERVICE。</translation>
+    </message>
+    <message>
+        <source>File holding USER:PASSWORD for the service; default $RACKMIND_CREDENTIALS.</source>
+        <translation>保存服務所用 USER:PASSWORD 的檔案；預設為 $RACKMIND_CREDENTIALS。</translation>
+    </message>
+    <message>
+        <source>CA certificate the service's certificate is checked against.</source>
+        <translation>用於驗證服務憑證的 CA 憑證。</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>「%1」不能用作序列名稱：最多 48 個字母、數字及 -_.+@:，且不能是命令中的詞</translation>
+    </message>
+    <message>
+        <source>"%1" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of the command</source>
+        <translation>「%1」不能用作插座組名稱：最多 48 個字母、數字及 -_.+@:，且不能是命令中的詞</translation>
+    </message>
 </context>
 <context>
     <name>SafeOpen</name>

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+
+#include <future>
 
 // A loopback port nobody listens on just now.
 inline quint16 freePort()
@@ -26,6 +29,16 @@ inline QByteArray httpExchange(quint16 uiPort, const QByteArray& baRequest, int 
     while (socket.waitForReadyRead(iMsec))
         baResponse += socket.readAll();
     return baResponse + socket.readAll();
+}
+
+// The same from a thread of its own, while this one runs its events: for a server fed by this thread's
+// timers.
+inline QByteArray httpExchangeServed(quint16 uiPort, const QByteArray& baRequest)
+{
+    auto exchange = std::async(std::launch::async, [&] { return httpExchange(uiPort, baRequest); });
+    while (exchange.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return exchange.get();
 }
 
 inline QByteArray httpGet(quint16 uiPort, const QByteArray& baPath)

@@ -892,6 +892,13 @@ void TestMetrics::brokenWebConfigServesNothing_data()
     QTest::newRow("misspelt key") << QByteArray("basic_auth_user:\n  prom: x\n");
     QTest::newRow("not a bcrypt hash") << QByteArray("basic_auth_users:\n  prom: s3cret\n");
     QTest::newRow("key file missing") << QByteArray("tls_server_config:\n  cert_file: server.crt\n");
+    // A role misspelt or given to nobody must not leave an operator without the right asked for, or with
+    // one never asked for.
+    QTest::newRow("role of an unknown user")
+        << usersFile("s3cret") + "basic_auth_roles:\n  bob: [operator]\n";
+    QTest::newRow("no such role") << usersFile("s3cret") + "basic_auth_roles:\n  prom: [operater]\n";
+    QTest::newRow("override alone") << usersFile("s3cret") + "basic_auth_roles:\n  prom: [override]\n";
+    QTest::newRow("api not a boolean") << usersFile("s3cret") + "api_enabled: perhaps\n";
 }
 
 // A protected endpoint whose file goes bad (as on a SIGHUP after a botched edit) stops serving; it never
@@ -917,6 +924,9 @@ void TestMetrics::idleClientsDoNotHoldScrapes_data()
     QTest::addColumn<QByteArray>("opening");
     QTest::newRow("silent") << QByteArray();
     QTest::newRow("half a request") << QByteArray("GET /metrics HTTP/1.1\r\nHost: x\r\n");
+    // An operation's head whole, its body held back: the body is waited for where the heads are.
+    QTest::newRow("body held back") << QByteArray("POST /api/v1/sets/a HTTP/1.1\r\nHost: x\r\nContent-Type: "
+                                                  "application/json\r\nContent-Length: 100\r\n\r\n{\"act");
 }
 
 void TestMetrics::idleClientsDoNotHoldScrapes()

@@ -6,6 +6,7 @@
 #include "tests/common/TestFiles.h"
 #include "tests/mail/MailTestServers.h"
 #include "tests/service/HttpProbe.h"
+#include "tests/service/ServiceLog.h"
 #include "tests/service/TlsFixture.h"
 #include "tools/pdusim/SimThread.h"
 
@@ -277,13 +278,7 @@ private slots:
 private:
     bool waitLog(const QString& strText, int iMsec = 30000)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_strLog.contains(strText) && timer.elapsed() < iMsec) {
-            m_service.waitForReadyRead(200);
-            m_strLog += QString::fromLocal8Bit(m_service.readAllStandardError());
-        }
-        return m_strLog.contains(strText);
+        return waitForLog(m_service, m_strLog, strText, iMsec);
     }
     QString query(const QString& strExpression)
     {

@@ -1,8 +1,8 @@
 // metricsbench [SIZES]: for rooms of 1000 and 2000 PDUs (or the given comma-separated sizes), the cost
 // of rendering the metrics snapshot on the console's thread, the time and size of a scrape over
 // 127.0.0.1, and beside them the devices' own once-a-second alarm tick, which runs with or without
-// metrics; then the snapshot again with an outlet set of two outlets for every two PDUs. Opens one
-// listening socket on 127.0.0.1 and no other.
+// metrics; then the snapshot again with an outlet set of two outlets for every two PDUs; then the JSON
+// API's PDU list, with the machine's load beside it. Opens listening sockets on 127.0.0.1 and no other.
 #include "common/Clock.h"
 #include "common/DeviceText.h"
 #include "common/MacText.h"
@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <vector>
 
 namespace {
@@ -47,12 +48,13 @@ template <typename Fn> std::vector<double> timeRounds(Fn fn)
     return vecMs;
 }
 
-qint64 scrape(quint16 uiPort, bool bGzip)
+qint64 scrape(quint16 uiPort, bool bGzip, const QByteArray& baPath = "/metrics",
+              const QByteArray& baHeaders = {})
 {
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), uiPort);
     socket.waitForConnected(5000);
-    socket.write(QByteArray("GET /metrics HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n") +
+    socket.write("GET " + baPath + " HTTP/1.1\r\nHost: bench\r\nConnection: close\r\n" + baHeaders +
                  (bGzip ? "Accept-Encoding: gzip\r\n\r\n" : "\r\n"));
     qint64 iBytes = 0;
     while (socket.waitForReadyRead(5000))
@@ -80,6 +82,7 @@ int main(int argc, char* argv[])
     std::printf("|-----:|------------------------:|----------------:|-------------:|----------------------:|"
                 "--------------:|-----------:|------------:|--------:|-------------------:|----------:|\n");
     QStringList listSetsRows;
+    QStringList listApiRows;
     for (int iSize : qAsConst(listSizes)) {
         CRackmind registry;
         for (int i = 0; i < iSize; ++i) {
@@ -94,6 +97,7 @@ int main(int argc, char* argv[])
             pPdu->iLastRcvMsecs = Clock::elapsedMs();
             // As in a room that has run a while: every PDU has reported its limits.
             pPdu->markReported(kCmdThresholds);
+            pPdu->bMacKnown = true;
         }
         const std::vector<double> vecTick = timeRounds([&] {
             for (CPdu* pPdu : qAsConst(registry.listPdu))
@@ -150,10 +154,57 @@ int main(int argc, char* argv[])
                                    .arg(median(vecSnapshot), 0, 'f', 2)
                                    .arg(median(vecSets), 0, 'f', 2)
                                    .arg(median(vecChanged), 0, 'f', 2));
+
+        // The API as an operator's script reads it: with a password (checked once, then remembered).
+        const QString strWebConfig = workDir.filePath(QStringLiteral("web.yml"));
+        QFile fileWeb(strWebConfig);
+        if (!fileWeb.open(QIODevice::WriteOnly) ||
+            fileWeb.write(
+                "basic_auth_users:\n  bench: $2b$05$kTJ0DuELmwJ4kJGq1V0ukOxpxoEOHRwPJOQ1Kij9Fpsepuc0mRXZS\n"
+                "api_enabled: true\n") < 0)
+            return 1;
+        fileWeb.close();
+        CMetricsExporter exporterApi;
+        exporterApi.setSources(&registry, nullptr);
+        probe.listen(QHostAddress::LocalHost);
+        const quint16 uiApiPort = probe.serverPort();
+        probe.close();
+        if (!exporterApi.apply(true, QStringLiteral("127.0.0.1"), uiApiPort, strWebConfig)) {
+            std::fprintf(stderr, "cannot listen: %s\n", qPrintable(exporterApi.errorString()));
+            return 1;
+        }
+        // The client on a thread of its own, while this one refreshes once a second as the service does
+        // (the API's part only while someone asks).
+        const QByteArray baAuth = "Authorization: Basic " + QByteArray("bench:pw").toBase64() + "\r\n";
+        qint64 iApiBytes = 0;
+        std::vector<double> vecApi, vecOne;
+        auto client = std::async(std::launch::async, [&] {
+            scrape(uiApiPort, false, "/api/v1/pdus", baAuth);
+            vecApi = timeRounds([&] { iApiBytes = scrape(uiApiPort, false, "/api/v1/pdus", baAuth); });
+            vecOne = timeRounds([&] { scrape(uiApiPort, false, "/api/v1/pdus/0004A3000001", baAuth); });
+        });
+        while (client.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        const std::vector<double> vecApiSnapshot = timeRounds([&] { exporterApi.refresh(); });
+        QFile fileLoad(QStringLiteral("/proc/loadavg"));
+        fileLoad.open(QIODevice::ReadOnly);
+        listApiRows.push_back(QStringLiteral("| %1 | %2 ms | %3 ms | %4 ms | %5 MB | %6 ms | %7 |")
+                                  .arg(iSize)
+                                  .arg(median(vecApiSnapshot), 0, 'f', 2)
+                                  .arg(median(vecApi), 0, 'f', 2)
+                                  .arg(*std::max_element(vecApi.begin(), vecApi.end()), 0, 'f', 2)
+                                  .arg(iApiBytes / 1e6, 0, 'f', 2)
+                                  .arg(median(vecOne), 0, 'f', 2)
+                                  .arg(QString::fromLatin1(fileLoad.readAll().trimmed())));
     }
     std::printf("\n| PDUs | outlet sets of 2 | snapshot median without | with | with, file just changed |\n"
                 "|-----:|---:|---:|---:|---:|\n");
     for (const QString& strRow : listSetsRows)
+        std::printf("%s\n", qPrintable(strRow));
+    std::printf(
+        "\n| PDUs | snapshot median with the API | API PDU list median | max | size | one PDU median | "
+        "load (1, 5, 15 min) |\n|-----:|---:|---:|---:|---:|---:|---|\n");
+    for (const QString& strRow : listApiRows)
         std::printf("%s\n", qPrintable(strRow));
     return 0;
 }
