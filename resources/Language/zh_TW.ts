@@ -2952,14 +2952,6 @@ the PDU, 5 refused: protected outlet, 6 no history store.
         <source>CA certificate the service's certificate is checked against.</source>
         <translation>用於驗證服務憑證的 CA 憑證。</translation>
     </message>
-    <message>
-        <source>"%1" is no name for a sequence: up to 48 letters, digits and -_.+@:, not a word of the command</source>
-        <translation>「%1」不能用作序列名稱：最多 48 個字母、數字及 -_.+@:，且不能是命令中的詞</translation>
-    </message>
-    <message>
-        <source>"%1" is no name for a set: up to 48 letters, digits and -_.+@:, not a word of the command</source>
-        <translation>「%1」不能用作插座組名稱：最多 48 個字母、數字及 -_.+@:，且不能是命令中的詞</translation>
-    </message>
 </context>
 <context>
     <name>SafeOpen</name>
