@@ -139,6 +139,81 @@ private slots:
         QCOMPARE(iSteps, 3 * (21 * 18 + 12 * 8 + 13 * 6) + 1);
     }
 
+    // An alarm mailed for a PDU found hot, before the snapshot of the second it came in: the trap goes too,
+    // naming its sensor; the alarm of a second unit telling an already published MAC is not put on the
+    // first one's sensor.
+    void alarmNotifications_data()
+    {
+        QTest::addColumn<bool>("bTwin");
+        QTest::addColumn<int>("iTraps");
+        QTest::newRow("PDU found hot before its first snapshot") << false << 1;
+        QTest::newRow("twin of a published MAC") << true << 0;
+    }
+    void alarmNotifications()
+    {
+        QFETCH(bool, bTwin);
+        QFETCH(int, iTraps);
+        QTemporaryDir dir;
+        CSnmpModel model(dir.filePath(QStringLiteral("snmp-indexes")));
+        QVERIFY(model.loadIndexes());
+        CPdu* pFirst = device(9, "Rack E", true, true);
+        model.refresh(bTwin ? QList<CPdu*>{pFirst} : QList<CPdu*>{}, {});
+        CPdu* pHot = device(9, "Rack E twin", true, true);
+        pHot->stInfo.ip[3] = 99;
+        QVector<SnmpNotification> vecSent;
+        connect(&model, &CSnmpModel::signalNotification, this,
+                [&](const SnmpNotification& notification) { vecSent << notification; });
+        ActiveAlarm alarm;
+        alarm.pPdu = pHot;
+        alarm.iCondition = CPdu::AlarmTemperature;
+        model.alarmChanged(alarm, true);
+        QCOMPARE(vecSent.size(), iTraps);
+        if (iTraps == 0)
+            return;
+        const SnmpNotification& notification = vecSent.first();
+        QCOMPARE(oidText(notification.trapOid), QStringLiteral("1.3.6.1.2.1.88.2.0.2"));
+        QCOMPARE(notification.vecObjects.at(3).second.toText(),
+                 QStringLiteral("o:1.3.6.1.2.1.99.1.1.1.4.103"));
+    }
+
+    // The numbers' file as a crash, an editor or another account may leave it: a file that could give two
+    // PDUs one number is refused (nothing is published rather than two units under one entity), and a link
+    // put in its place is neither read nor written through.
+    void indexFile_data()
+    {
+        QTest::addColumn<QByteArray>("baFile");
+        QTest::addColumn<bool>("bLoads");
+        QTest::newRow("kept numbers") << QByteArray("0004A3000001 1\n0004A3000002 5\n") << true;
+        QTest::newRow("cut inside a line") << QByteArray("0004A3000001 1\n0004A30") << false;
+        QTest::newRow("two MACs one number") << QByteArray("0004A3000001 1\n0004A3000002 1\n") << false;
+        QTest::newRow("one MAC two numbers") << QByteArray("0004A3000001 1\n0004A3000001 2\n") << false;
+        QTest::newRow("number beyond the last block") << QByteArray("0004A3000001 21474836\n") << false;
+    }
+    void indexFile()
+    {
+        QFETCH(QByteArray, baFile);
+        QFETCH(bool, bLoads);
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("snmp-indexes"));
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(baFile) == baFile.size());
+        file.close();
+        CEntityIndexes indexes(strPath);
+        QCOMPARE(indexes.load(), bLoads);
+        QCOMPARE(indexes.assign({QStringLiteral("0004A3000009")}), bLoads);
+        if (!bLoads)
+            return;
+        QCOMPARE(indexes.numberOf(QStringLiteral("0004A3000009")), 6u);
+        // A link planted after the start: the next number is not written to where it points.
+        const QString strElsewhere = dir.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QFile::rename(strPath, strElsewhere));
+        QVERIFY(QFile::link(strElsewhere, strPath));
+        QVERIFY(!indexes.assign({QStringLiteral("0004A300000A")}));
+        QFile target(strElsewhere);
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QVERIFY(!target.readAll().contains("0004A300000A"));
+    }
+
 private:
     CPdu* device(int iNumber, const char* pszName, bool bOnline, bool bLimits)
     {
