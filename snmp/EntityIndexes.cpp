@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -43,6 +44,7 @@ bool CEntityIndexes::load()
     static const QRegularExpression reLine(QStringLiteral("^([0-9A-F]{12}) ([1-9][0-9]{0,9})$"));
     QTextStream stream(&file);
     int iLine = 0;
+    QSet<quint32> setNumbers;
     while (!stream.atEnd()) {
         const QString strLine = stream.readLine();
         ++iLine;
@@ -50,13 +52,17 @@ bool CEntityIndexes::load()
             continue;
         const QRegularExpressionMatch match = reLine.match(strLine);
         const qulonglong uiIndex = match.hasMatch() ? match.captured(2).toULongLong() : 0;
-        // Each number is a PDU's block of entities: it must leave room for the last entity's number.
-        if (uiIndex == 0 || uiIndex > kHighestIndex) {
-            m_strError = QStringLiteral("%1: line %2 is not a MAC and a number").arg(m_strPath).arg(iLine);
+        // Each number is a PDU's block of entities: it must leave room for the last entity's number, and
+        // be one PDU's only (two units under one entity would mix their rows).
+        if (uiIndex == 0 || uiIndex > kHighestIndex || m_hashIndexes.contains(match.captured(1)) ||
+            setNumbers.contains(quint32(uiIndex))) {
+            m_strError =
+                QStringLiteral("%1: line %2 is not a MAC and a number of its own").arg(m_strPath).arg(iLine);
             m_hashIndexes.clear();
             return false;
         }
         m_hashIndexes.insert(match.captured(1), quint32(uiIndex));
+        setNumbers.insert(quint32(uiIndex));
         m_uiHighest = qMax(m_uiHighest, quint32(uiIndex));
     }
     m_bUsable = true;
@@ -86,6 +92,12 @@ bool CEntityIndexes::assign(const QStringList& listMacDigits)
 
 bool CEntityIndexes::save()
 {
+    // The save would follow a link put in the file's place since it was read.
+    QString strWhy;
+    if (!SafeOpen::check(m_strPath, {QString()}, SafeOpen::Rules(), &strWhy)) {
+        m_strError = strWhy;
+        return false;
+    }
     QSaveFile file(m_strPath);
     if (!file.open(QIODevice::WriteOnly)) {
         m_strError = m_strPath + QStringLiteral(": ") + file.errorString();
