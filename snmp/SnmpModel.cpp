@@ -133,6 +133,9 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
     }
     if (!listNew.isEmpty())
         m_indexes.assign(listNew);
+    m_hashPublished.clear();
+    for (const auto& [pPdu, strMac] : vecPublished)
+        m_hashPublished.insert(strMac, pPdu);
 
     auto pSnap = std::make_shared<CSnmpSnapshot>();
     for (const auto& [pPdu, strMac] : vecPublished) {
@@ -208,14 +211,32 @@ void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
         return;
     if (!alarm.pPdu->hasKnownMac())
         return;
-    const quint32 uiNumber = m_indexes.numberOf(macDigits(alarm.pPdu->stInfo.mac));
+    // Another unit telling the MAC of the one published has no entity of its own.
+    const QString strMac = macDigits(alarm.pPdu->stInfo.mac);
+    const CPdu* pPublished = m_hashPublished.value(strMac);
+    if (pPublished && pPublished != alarm.pPdu)
+        return;
+    if (m_indexes.numberOf(strMac) == 0 && !m_indexes.assign({strMac}))
+        return;
+    const quint32 uiNumber = m_indexes.numberOf(strMac);
     if (uiNumber == 0)
         return;
     // The sensor as the last snapshot shows it, with the reading and the alarm as they are now: building
     // the room anew for each alarm would cost a whole snapshot per alarm, in a room where many begin at once.
-    const std::shared_ptr<const CSnmpSnapshot> pSnap = snapshot();
+    // A PDU that came after it (found hot, its alarm mailed at once) as the next one will show it.
+    std::shared_ptr<const CSnmpSnapshot> pSnap = snapshot();
     const quint32 uiChassis = uiNumber * CEntityIndexes::kBlock;
     const int iPart = kConditionSensor[alarm.iCondition];
+    if (!pSnap->entity(uiChassis + quint32(iPart)) || !pSnap->entity(uiChassis)) {
+        auto pOwn = std::make_shared<CSnmpSnapshot>();
+        const quint8 auiAlarms[5] = {};
+        addPdu(*pOwn, *alarm.pPdu, uiChassis, auiAlarms);
+        pOwn->finish();
+        // Its states are stamped by the next snapshot, not by this one.
+        for (const SnmpEntity& e : pOwn->vecEntities)
+            m_hashSeenNext.remove(e.uiIndex);
+        pSnap = pOwn;
+    }
     const SnmpEntity* pSensor = pSnap->entity(uiChassis + quint32(iPart));
     const SnmpEntity* pChassis = pSnap->entity(uiChassis);
     if (!pSensor || !pChassis)

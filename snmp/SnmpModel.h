@@ -95,6 +95,8 @@ private:
         quint8 uiAlarm = 0;
         QByteArray baLastChanged;
     };
+    // The unit published under each MAC in the last snapshot (of two telling one MAC, the first heard).
+    QHash<QString, const CPdu*> m_hashPublished;
     QHash<quint32, Seen> m_hashSeen;
     QHash<quint32, Seen> m_hashSeenNext;
     size_t m_uiPhysicalDigest = 0;
