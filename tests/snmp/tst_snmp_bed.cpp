@@ -114,6 +114,28 @@ private slots:
         }
     }
 
+    // Another subagent of the machine's snmpd already serves the tables (here a second service, in a
+    // network and IPC namespace of its own so that it polls apart, with its own data folder): the master
+    // refuses the registrations, and it must say so, not that it serves; the first serves on.
+    void secondServiceRefused()
+    {
+        QProcess second;
+        QProcessEnvironment env = m_service.processEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("second")));
+        second.setProcessEnvironment(env);
+        second.setWorkingDirectory(m_dir.path());
+        second.start(QStringLiteral("unshare"),
+                     {QStringLiteral("--net"), QStringLiteral("--ipc"), QStringLiteral(RACKMINDD)});
+        QString strLog;
+        const bool bRefused = waitFor(second, strLog, QStringLiteral("refuse"), 0, 30000);
+        second.terminate();
+        second.waitForFinished(30000);
+        QVERIFY2(bRefused && strLog.indexOf(QStringLiteral("snmp: serving"),
+                                            strLog.indexOf(QStringLiteral("refuse"))) < 0,
+                 qPrintable(strLog));
+        QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 3, 30000);
+    }
+
     // A silent PDU: entStateOperDisabled with its name, its sensors unavailable; back: entStateOperEnabled.
     void silencedPdu()
     {
