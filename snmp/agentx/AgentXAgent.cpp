@@ -114,9 +114,10 @@ int handleRequests(netsnmp_mib_handler*, netsnmp_handler_registration* pReg,
     return SNMP_ERR_NOERROR;
 }
 
-int onLog(int, int, void*, void* pData)
+// The library hands the message as the call's argument; the last one is the registration's, null here.
+int onLog(int, int, void* pServerArg, void*)
 {
-    const auto* pMessage = static_cast<const snmp_log_message*>(pData);
+    const auto* pMessage = static_cast<const snmp_log_message*>(pServerArg);
     if (s_pAgent && pMessage && pMessage->msg)
         s_pAgent->libraryMessage(QString::fromLocal8Bit(pMessage->msg).trimmed());
     return 0;
@@ -245,6 +246,15 @@ void CAgentXAgent::sendQueued()
 
 void CAgentXAgent::libraryMessage(const QString& strMessage)
 {
+    // The master took the session but not the tables (another subagent serves them): nothing of ours is
+    // served until it takes them, at its next start.
+    if (strMessage.startsWith(QLatin1String("registering")) && strMessage.contains(QLatin1String("failed"))) {
+        setStatus(SnmpAgentStatus::Stopped,
+                  QStringLiteral("the master agent at %1 refuses the room's tables (does another subagent "
+                                 "serve them?): %2; asking again when it restarts")
+                      .arg(socketName(), strMessage));
+        return;
+    }
     // The library says when the master cannot be reached, refuses the session or goes away; it tries again
     // every kPingSeconds.
     if (strMessage.contains(QLatin1String("Failed to connect")) ||
