@@ -3,6 +3,7 @@
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "snmp/SnmpAgentLoader.h"
 #include "snmp/SnmpModel.h"
 
 #include <QTemporaryDir>
@@ -212,6 +213,18 @@ private slots:
         QFile target(strElsewhere);
         QVERIFY(target.open(QIODevice::ReadOnly));
         QVERIFY(!target.readAll().contains("0004A300000A"));
+    }
+
+    // The agent's package left at another version than the program (the console's package does not pin
+    // it): its module is refused, naming it, and never called, as its objects would not fit.
+    void moduleOfAnotherBuild()
+    {
+        qputenv("RACKMIND_SNMP_MODULE", OLD_MODULE);
+        QString strWhy;
+        const bool bLoaded = bool(CSnmpAgentLoader::load(&strWhy));
+        qunsetenv("RACKMIND_SNMP_MODULE");
+        QVERIFY(!bLoaded);
+        QVERIFY2(strWhy.contains(QLatin1String(OLD_MODULE)), qPrintable(strWhy));
     }
 
 private:
