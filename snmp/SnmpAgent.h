@@ -57,8 +57,11 @@ public:
     virtual void notify(const SnmpNotification& notification) = 0;
 };
 
-// The module's one entry point, resolved by name.
+// The module's entry points, resolved by name: the build it is of (RACKMIND_SNMP_BUILD, which the loader
+// compares with its own before anything else is called), and the factory.
 extern "C" {
 using RackmindSnmpAgentFactory = CSnmpAgent* (*)();
+using RackmindSnmpAgentBuild = const char* (*)();
 }
 #define RACKMIND_SNMP_AGENT_FACTORY "rackmind_snmp_agent_create"
+#define RACKMIND_SNMP_AGENT_BUILD "rackmind_snmp_agent_build"

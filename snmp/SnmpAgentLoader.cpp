@@ -23,6 +23,14 @@ std::unique_ptr<CSnmpAgent> CSnmpAgentLoader::load(QString* pstrWhy)
         return nullptr;
     }
     QLibrary library(strPath);
+    // Nothing else of a module of another build is called: its objects would not fit this one's.
+    const auto fnBuild = reinterpret_cast<RackmindSnmpAgentBuild>(library.resolve(RACKMIND_SNMP_AGENT_BUILD));
+    const QString strBuild = fnBuild ? QString::fromUtf8(fnBuild()) : QStringLiteral("an earlier one");
+    if (strBuild != QLatin1String(RACKMIND_SNMP_BUILD)) {
+        *pstrWhy = QStringLiteral("%1 is of version %2, this program of %3 (install rackmind-snmp %3)")
+                       .arg(strPath, strBuild, QStringLiteral(RACKMIND_SNMP_BUILD));
+        return nullptr;
+    }
     auto fnCreate = reinterpret_cast<RackmindSnmpAgentFactory>(library.resolve(RACKMIND_SNMP_AGENT_FACTORY));
     if (!fnCreate) {
         *pstrWhy = library.errorString();

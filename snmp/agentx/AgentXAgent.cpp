@@ -149,6 +149,11 @@ extern "C" __attribute__((visibility("default"))) CSnmpAgent* rackmind_snmp_agen
     return new CAgentXAgent;
 }
 
+extern "C" __attribute__((visibility("default"))) const char* rackmind_snmp_agent_build()
+{
+    return RACKMIND_SNMP_BUILD;
+}
+
 CAgentXAgent::~CAgentXAgent()
 {
     stop();
