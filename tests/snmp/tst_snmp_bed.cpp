@@ -189,6 +189,11 @@ private slots:
         // Said at once, however the master's leaving is noticed.
         QVERIFY2(waitLog(QStringLiteral("snmp: the master agent at ") + m_strSocket, iFrom),
                  qPrintable(m_strLog));
+        // An alarm meanwhile: its notification cannot go, and the operator learns that it did not.
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 tempHigh 40 temperature 60")).last(),
+                 QStringLiteral("ok"));
+        QVERIFY2(waitLog(QStringLiteral("not sent"), iFrom), qPrintable(m_strLog.mid(iFrom)));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
         startSnmpd();
         QVERIFY2(waitLog(strServing, iFrom, 60000), qPrintable(m_strLog.mid(iFrom)));
         QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 3, 30000);
