@@ -195,7 +195,14 @@ void CAgentXAgent::stop()
 SnmpAgentStatus CAgentXAgent::status() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_status;
+    SnmpAgentStatus status = m_status;
+    // Said with the standing, so that each further loss is told once.
+    if (m_uiDropped > 0)
+        status.strText += QStringLiteral("; notifications not sent since the start: %1 (no master agent, or "
+                                         "more than %2 waiting)")
+                              .arg(m_uiDropped)
+                              .arg(kQueueLimit);
+    return status;
 }
 
 void CAgentXAgent::setStatus(SnmpAgentStatus::State eState, const QString& strText)
@@ -261,16 +268,13 @@ void CAgentXAgent::libraryMessage(const QString& strMessage)
         return;
     }
     // The library says when the master cannot be reached, refuses the session or goes away; it tries again
-    // every kPingSeconds.
+    // every kPingSeconds. Told as the agent's own tries tell it: two texts taking turns would each be a
+    // line of the log every few seconds for as long as the master is away.
     if (strMessage.contains(QLatin1String("Failed to connect")) ||
         strMessage.contains(QLatin1String("disconnected")) ||
         strMessage.contains(QLatin1String("failed to respond")) ||
         strMessage.contains(QLatin1String("Failed to create")))
-        setStatus(
-            SnmpAgentStatus::Connecting,
-            QStringLiteral("the master agent at %1 cannot be reached or refuses: %2; trying again every %3 s")
-                .arg(socketName(), strMessage)
-                .arg(kPingSeconds));
+        setStatus(SnmpAgentStatus::Connecting, unreachableText());
 }
 
 QString CAgentXAgent::unreachableText() const
