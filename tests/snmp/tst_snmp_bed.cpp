@@ -197,6 +197,21 @@ private slots:
         startSnmpd();
         QVERIFY2(waitLog(strServing, iFrom, 60000), qPrintable(m_strLog.mid(iFrom)));
         QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 3, 30000);
+        // Its times are of the restarted master's clock: none lies after its sysUpTime.0, so that a
+        // management system's age of a reading (sysUpTime.0 less the stamp) is not negative.
+        QProcess get;
+        get.start(QStringLiteral("snmpget"),
+                  {QStringLiteral("-v2c"), QStringLiteral("-cpublic"), QStringLiteral("-Oqvt"),
+                   QStringLiteral("127.0.0.1:%1").arg(m_uiPort), QStringLiteral(".1.3.6.1.2.1.1.3.0"),
+                   QStringLiteral(".1.3.6.1.2.1.47.1.4.1.0"),
+                   kSensor + QStringLiteral("7.%1").arg(chassisOf(QStringLiteral("RackA")) + 1)});
+        QVERIFY(get.waitForFinished(30000));
+        const QStringList listTicks =
+            QString::fromLatin1(get.readAllStandardOutput()).split(QLatin1Char('\n'));
+        QVERIFY2(listTicks.size() >= 3, qPrintable(listTicks.join(QLatin1Char(' '))));
+        for (int i : {1, 2})
+            QVERIFY2(listTicks.at(i).toUInt() <= listTicks.at(0).toUInt(),
+                     qPrintable(listTicks.join(QLatin1Char(' '))));
     }
 
     // Switched off in the settings: taken at SIGHUP, and the tables leave snmpd.
