@@ -163,6 +163,8 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
     m_uiPhysicalDigest = uiDigest;
     m_bBuilt = true;
     pSnap->uiLastChangeTicks = m_uiLastChangeTicks;
+    pSnap->uiBuiltTicks = ticksAt(Clock::elapsedMs());
+    pSnap->tpBuilt = std::chrono::steady_clock::now();
 
     std::shared_ptr<const CSnmpSnapshot> pPublished = pSnap;
     std::shared_ptr<const CSnmpSnapshot> pBefore;

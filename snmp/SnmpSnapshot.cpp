@@ -245,3 +245,13 @@ bool CSnmpSnapshot::getNext(const Oid& oid, Oid* pNext, SnmpValue* pValue) const
             return true;
     return false;
 }
+
+quint32 CSnmpSnapshot::stampFor(quint32 uiTicks, quint32 uiAgentNow) const
+{
+    if (uiTicks == 0)
+        return 0;
+    const auto msSince =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tpBuilt);
+    const qint64 iNow = qint64(uiBuiltTicks) + msSince.count() / 10;
+    return quint32(qBound<qint64>(0, qint64(uiTicks) - iNow + qint64(uiAgentNow), uiAgentNow));
+}

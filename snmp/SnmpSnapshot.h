@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QVector>
 
+#include <chrono>
+
 // One row of the physical entity table with what the sensor and state tables say of it.
 struct SnmpEntity
 {
@@ -88,8 +90,17 @@ public:
     // Sorts the entities by index and lists the rows of each table; called once they are all added.
     void finish();
 
+    // A TimeStamp of this snapshot's clock on the clock of an agent whose sysUpTime is uiAgentNow now (a
+    // master agent started apart from the room has its own): 0 (never) stays 0, and a moment before the
+    // agent's start is 0, as RFC 2579 wants.
+    quint32 stampFor(quint32 uiTicks, quint32 uiAgentNow) const;
+
     QVector<SnmpEntity> vecEntities; // by index once finished
     quint32 uiLastChangeTicks = 0;   // entLastChangeTime
+    // When it was built, on its own clock (TimeStamp ticks) and on the steady clock the whole process
+    // shares (the agent's module has a Clock of its own).
+    quint32 uiBuiltTicks = 0;
+    std::chrono::steady_clock::time_point tpBuilt = std::chrono::steady_clock::now();
 
 private:
     struct Table;

@@ -82,6 +82,14 @@ void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
     }
 }
 
+// A TimeStamp as the master's sysUpTime counts, which the library keeps from the session's opening.
+SnmpValue onMasterClock(const CSnmpSnapshot& snap, SnmpValue value)
+{
+    if (value.eType == SnmpValue::TimeTicks)
+        value.iValue = snap.stampFor(quint32(value.iValue), quint32(netsnmp_get_agent_uptime()));
+    return value;
+}
+
 // One handler for every subtree: GET and GETNEXT (GETBULK arrives as GETNEXTs) answered from one snapshot.
 int handleRequests(netsnmp_mib_handler*, netsnmp_handler_registration* pReg,
                    netsnmp_agent_request_info* pInfo, netsnmp_request_info* pRequests)
@@ -96,7 +104,7 @@ int handleRequests(netsnmp_mib_handler*, netsnmp_handler_registration* pReg,
         SnmpValue value;
         if (pInfo->mode == MODE_GET) {
             if (pSnap->get(asked, &value))
-                setValue(pVar, value);
+                setValue(pVar, onMasterClock(*pSnap, value));
             else
                 netsnmp_set_request_error(pInfo, pRequest, SNMP_NOSUCHINSTANCE);
         } else if (pInfo->mode == MODE_GETNEXT) {
@@ -105,7 +113,7 @@ int handleRequests(netsnmp_mib_handler*, netsnmp_handler_registration* pReg,
             if (pSnap->getNext(asked, &next, &value) && oidStartsWith(next, root)) {
                 std::vector<oid> vecNext(next.cbegin(), next.cend());
                 snmp_set_var_objid(pVar, vecNext.data(), vecNext.size());
-                setValue(pVar, value);
+                setValue(pVar, onMasterClock(*pSnap, value));
             }
         } else {
             netsnmp_set_request_error(pInfo, pRequest, SNMP_ERR_NOTWRITABLE);
