@@ -299,6 +299,49 @@ private slots:
         QCOMPARE(paged.size(), all.size());
         QCOMPARE(paged, all);
     }
+    // A cycle's later steps, carried out long after the request was answered, are on record under the
+    // user who asked for it, as its start is: not under a console that did nothing.
+    void laterStepsLogged_data()
+    {
+        QTest::addColumn<QByteArray>("user");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<QString>("outlet");
+        QTest::newRow("outlet cycle")
+            << QByteArray("bob") << QByteArray("/pdus/025044000002/outlets/3")
+            << QByteArray("{\"action\":\"cycle\",\"delay\":1}") << QByteArray("025044000002") << "3";
+        QTest::newRow("set cycle") << QByteArray("alice") << QByteArray("/sets/pair")
+                                   << QByteArray("{\"action\":\"cycle\",\"delay\":1,\"override\":true}")
+                                   << QByteArray(kPdu1) << "4";
+    }
+    void laterStepsLogged()
+    {
+        QFETCH(QByteArray, user);
+        QFETCH(QByteArray, path);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, mac);
+        QFETCH(QString, outlet);
+        QCOMPARE(call(user, "POST", path, "application/json", body).iStatus, 202);
+        const auto steps = [&] {
+            QStringList list;
+            for (const QJsonValue& value :
+                 call("carol", "GET", "/events?limit=100&mac=" + mac).json.value("events").toArray()) {
+                const QJsonObject e = value.toObject();
+                const QString strKind = e.value("kind").toString();
+                if (e.value("subject").toString() == outlet &&
+                    (strKind.startsWith(QLatin1String("cycle")) || strKind == QLatin1String("outletCycled")))
+                    list << strKind + u' ' + e.value("detail").toString();
+            }
+            return list;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!steps().filter(QStringLiteral("cycleCompleted")).isEmpty(), 30000);
+        const QStringList list = steps();
+        QVERIFY2(list.size() >= 3, qPrintable(list.join(u'\n')));
+        QVERIFY2(list.filter(QStringLiteral("(API user %1)").arg(QString::fromLatin1(user))).size() ==
+                     list.size(),
+                 qPrintable(list.join(u'\n')));
+    }
     // Over TLS, operating from the network is taken.
     void tlsOperatesFromTheNetwork()
     {
