@@ -159,6 +159,7 @@ COutletSetControl::Result COutletSetControl::start(const QString& strName, const
     auto pRun = std::make_unique<Run>();
     pRun->strName = strName;
     pRun->bOfSequence = bOfSequence;
+    pRun->strWho = bOfSequence && m_pSequence ? m_pSequence->strWho : m_pControl->actor();
     pRun->op = op;
     pRun->listRefs = listRefs;
     if (listRefs.isEmpty()) {
@@ -317,6 +318,8 @@ void COutletSetControl::report(const Run& run, int iKind, const QString& strResu
             describeOperation(run.listPdu.at(i), run.listRefs.at(i).iOutlet, strPrefix + strWhat, strResult);
         op.iKind = iKind;
         op.strNew = operationText(run.op);
+        if (!run.strWho.isEmpty())
+            op.strWho = run.strWho;
         m_pControl->emitOperation(op);
     }
 }

@@ -26,6 +26,7 @@ COutletSetControl::Result COutletSetControl::startSequence(const QString& strNam
     auto pSequence = std::make_unique<Sequence>();
     pSequence->pRules = std::make_unique<CSequenceRun>(m_pSets->data().mapSequences.value(strName), *m_pSets);
     pSequence->bOverride = bOverride;
+    pSequence->strWho = m_pControl->actor();
     const CSequenceRun& rules = *pSequence->pRules;
     // Every PDU the sequence will switch answers now, and nothing protected goes off unasked: checked
     // before the first step, so that a sequence does not stop half way for what was known at its start.
@@ -220,5 +221,7 @@ void COutletSetControl::reportSequence(int iKind, const QString& strResult)
     op.iKind = iKind;
     op.strWhat = QStringLiteral("sequence %1").arg(m_view.strName);
     op.strResult = strResult;
+    if (m_pSequence && !m_pSequence->strWho.isEmpty())
+        op.strWho = m_pSequence->strWho;
     m_pControl->emitOperation(op);
 }

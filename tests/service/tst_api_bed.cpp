@@ -322,7 +322,8 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, mac);
         QFETCH(QString, outlet);
-        QCOMPARE(call(user, "POST", path, "application/json", body).iStatus, 202);
+        const Reply reply = call(user, "POST", path, "application/json", body);
+        QVERIFY2(reply.iStatus == 202, QJsonDocument(reply.json).toJson().constData());
         const auto steps = [&] {
             QStringList list;
             for (const QJsonValue& value :
