@@ -357,6 +357,31 @@ private slots:
                  202);
         QTRY_COMPARE_WITH_TIMEOUT(outlets(kPdu1).value(1), QVariant(false), 20000);
     }
+    // A second unit that takes the first's MAC (a cloned configuration) leaves both in the room, and
+    // switching by that MAC is refused: either unit could be the one meant.
+    void sharedMacNotSwitched()
+    {
+        QCOMPARE(m_sim.command(QStringLiteral("set 2 mac 02:50:44:00:00:01")).last(), QStringLiteral("ok"));
+        const auto addressesOf = [this](const QString& strMac) {
+            QStringList list;
+            for (const QJsonValue& value : call("carol", "GET", "/pdus").json.value("pdus").toArray())
+                if (value.toObject().value("mac").toString() == strMac &&
+                    value.toObject().value("online").toBool())
+                    list << value.toObject().value("address").toString();
+            return list;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(addressesOf(QStringLiteral("02:50:44:00:00:01")).contains("10.200.1.2"),
+                                 30000);
+        const Reply reply =
+            call("bob", "POST", "/pdus/025044000001/outlets/5", "application/json", "{\"action\":\"off\"}");
+        const QStringList listSim = m_sim.command(QStringLiteral("list"));
+        QCOMPARE(m_sim.command(QStringLiteral("set 2 mac 02:50:44:00:00:02")).last(), QStringLiteral("ok"));
+        QVERIFY2(reply.iStatus == 409, QJsonDocument(reply.json).toJson().constData());
+        QVERIFY2(listSim.filter(QRegularExpression(QStringLiteral("outlets=....0"))).isEmpty(),
+                 qPrintable(listSim.join(u'\n')));
+        QTRY_COMPARE_WITH_TIMEOUT(addressesOf(QStringLiteral("02:50:44:00:00:01")),
+                                  QStringList{QStringLiteral("10.200.1.1")}, 30000);
+    }
     void cleanupTestCase()
     {
         m_service.terminate();
