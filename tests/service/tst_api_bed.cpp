@@ -44,6 +44,11 @@ private slots:
         OutletSetsData sets;
         sets.mapSets.insert(QStringLiteral("pair"),
                             {QStringLiteral("pair"), {{QLatin1String(kPdu1), 3}, {QLatin1String(kPdu1), 4}}});
+        // Its wait holds it running while it is paused, resumed and cancelled.
+        SequenceStep step;
+        step.outlet = {QStringLiteral("025044000002"), 7};
+        step.iWaitSecs = 600;
+        sets.mapSequences.insert(QStringLiteral("evening"), {QStringLiteral("evening"), {step, step}});
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("sets")), COutletSets::toJson(sets)));
         QVERIFY(makeTlsFiles(QDir(m_dir.path())));
         writeWebConfig(false);
@@ -342,6 +347,27 @@ private slots:
         QVERIFY2(list.filter(QStringLiteral("(API user %1)").arg(QString::fromLatin1(user))).size() ==
                      list.size(),
                  qPrintable(list.join(u'\n')));
+    }
+    // Every operation on a sequence is in the event log under the name of whoever asked for it.
+    void sequenceOperationsLogged()
+    {
+        const std::pair<const char*, const char*> steps[] = {
+            {"bob", "start"}, {"bob", "pause"}, {"alice", "resume"}, {"alice", "cancel"}};
+        for (const auto& [pszUser, pszAction] : steps) {
+            const Reply reply = call(pszUser, "POST", "/sequences/evening", "application/json",
+                                     "{\"action\":\"" + QByteArray(pszAction) + "\"}");
+            QVERIFY2(reply.iStatus == 202, QJsonDocument(reply.json).toJson().constData());
+        }
+        QStringList list;
+        const auto logged = [&] {
+            list = eventDetails().filter(QStringLiteral("sequence evening"));
+            return list.size() >= 4;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(logged(), qPrintable(eventDetails().join(u'\n')), 10000);
+        for (const char* pszSaid :
+             {"started: 2 steps (API user bob)", "paused at step 1 (API user bob)",
+              "resumed at step 1 (API user alice)", "cancelled at step 1 (API user alice)"})
+            QVERIFY2(!list.filter(QLatin1String(pszSaid)).isEmpty(), qPrintable(list.join(u'\n')));
     }
     // Over TLS, operating from the network is taken.
     void tlsOperatesFromTheNetwork()
