@@ -314,6 +314,8 @@ void COutletControl::cancelCycle(CPdu* pPdu, int iOutlet)
     if (i < 0)
         return;
     Cycle& c = m_listCycles[i];
+    // Whoever cancels it is on record for what follows.
+    c.strWho = m_strActor;
     const COutletCycle::Phase before = c.rules.phase();
     const COutletCycle::Action action = c.rules.cancel(Clock::elapsedMs());
     if (action == COutletCycle::SendOn) {

@@ -268,6 +268,8 @@ void COutletSetControl::cancelSet(const QString& strSet)
     for (Run* p : qAsConst(m_listRuns)) {
         if (p->bOfSequence || p->strName != strSet || p->isOver(iNow))
             continue;
+        // Whoever cancels it is on record for what follows.
+        p->strWho = m_pControl->actor();
         if (p->pCycle) {
             sendAll(*p, p->pCycle->cancel(iNow));
             report(*p, HistoryEvent::OutletCycled, QStringLiteral("cancelled: on sent"));
