@@ -110,6 +110,9 @@ private slots:
         QTest::newRow("made-up cursor")
             << QByteArray("carol") << QByteArray("GET") << QByteArray("/events?cursor=7") << QByteArray()
             << QByteArray() << QByteArray() << false << 400 << "bad_parameter";
+        QTest::newRow("cursor no page gave")
+            << QByteArray("carol") << QByteArray("GET") << QByteArray("/events?cursor=1.-5") << QByteArray()
+            << QByteArray() << QByteArray() << false << 400 << "bad_parameter";
         QTest::newRow("time without offset")
             << QByteArray("carol") << QByteArray("GET") << QByteArray("/events?from=2026-01-01T00:00:00")
             << QByteArray() << QByteArray() << QByteArray() << false << 400 << "bad_parameter";
