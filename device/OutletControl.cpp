@@ -287,6 +287,7 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.rules = COutletCycle(iDelay, pPdu->stInfo.outletCloseDelay[iOutlet - 1],
                            pPdu->stInfo.outletOpenDelay[iOutlet - 1]);
     c.iFedMs = pPdu->iLastRcvMsecs;
+    c.strWho = m_strActor;
     c.rules.start(Clock::elapsedMs());
     c.iOnDueEpochMs = Clock::now().toMSecsSinceEpoch() +
                       qint64(c.rules.delay() + pPdu->stInfo.outletCloseDelay[iOutlet - 1]) * 1000;
@@ -313,6 +314,8 @@ void COutletControl::cancelCycle(CPdu* pPdu, int iOutlet)
     if (i < 0)
         return;
     Cycle& c = m_listCycles[i];
+    // Whoever cancels it is on record for what follows.
+    c.strWho = m_strActor;
     const COutletCycle::Phase before = c.rules.phase();
     const COutletCycle::Action action = c.rules.cancel(Clock::elapsedMs());
     if (action == COutletCycle::SendOn) {
@@ -331,6 +334,10 @@ void COutletControl::act(Cycle& c, COutletCycle::Action action, COutletCycle::Ph
         return;
     const int iOutlet = c.iOutlet;
     const QString strWhat = QStringLiteral("cycle");
+    // Its later steps are on record under whoever asked for the cycle, as its start is, whatever request
+    // is being carried out when they come.
+    const QString strActor = m_strActor;
+    m_strActor = c.strWho;
     if (action == COutletCycle::SendOff) {
         sendSwitch(pPdu, iOutlet, false);
         report(pPdu, iOutlet, HistoryEvent::OutletCycled, strWhat,
@@ -373,6 +380,7 @@ void COutletControl::act(Cycle& c, COutletCycle::Action action, COutletCycle::Ph
         }
         writeJournal();
     }
+    m_strActor = strActor;
     emit signalCycleChanged(pPdu, iOutlet);
 }
 

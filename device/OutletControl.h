@@ -68,6 +68,7 @@ public:
         COutletCycle rules{kDefaultDelay, 0, 0};
         qint64 iOnDueEpochMs = 0; // wall clock, only for the journal: a restart cannot read monotonic time
         qint64 iFedMs = -1;       // the newest reply handed to the rules
+        QString strWho;           // who asked for it (an API user); empty: this console
     };
 
     // strJournal: the file that keeps running cycles; empty keeps none (tests of the rules alone).
@@ -98,6 +99,7 @@ public:
     QString journalPath() const { return m_strJournal; }
     // Whom the operations started from now on are recorded for (an API user); empty: this console.
     void setActor(const QString& strWho) { m_strActor = strWho; }
+    const QString& actor() const { return m_strActor; }
     // Puts an operation on record (signalOperation), in the actor's name when one is set.
     void emitOperation(OutletOperation op);
 

@@ -159,6 +159,7 @@ COutletSetControl::Result COutletSetControl::start(const QString& strName, const
     auto pRun = std::make_unique<Run>();
     pRun->strName = strName;
     pRun->bOfSequence = bOfSequence;
+    pRun->strWho = bOfSequence && m_pSequence ? m_pSequence->strWho : m_pControl->actor();
     pRun->op = op;
     pRun->listRefs = listRefs;
     if (listRefs.isEmpty()) {
@@ -267,6 +268,8 @@ void COutletSetControl::cancelSet(const QString& strSet)
     for (Run* p : qAsConst(m_listRuns)) {
         if (p->bOfSequence || p->strName != strSet || p->isOver(iNow))
             continue;
+        // Whoever cancels it is on record for what follows.
+        p->strWho = m_pControl->actor();
         if (p->pCycle) {
             sendAll(*p, p->pCycle->cancel(iNow));
             report(*p, HistoryEvent::OutletCycled, QStringLiteral("cancelled: on sent"));
@@ -317,6 +320,8 @@ void COutletSetControl::report(const Run& run, int iKind, const QString& strResu
             describeOperation(run.listPdu.at(i), run.listRefs.at(i).iOutlet, strPrefix + strWhat, strResult);
         op.iKind = iKind;
         op.strNew = operationText(run.op);
+        if (!run.strWho.isEmpty())
+            op.strWho = run.strWho;
         m_pControl->emitOperation(op);
     }
 }

@@ -128,6 +128,7 @@ private:
         bool bAdopted = false;       // found in the journal, waiting for its PDUs
         bool bPartialOnSent = false; // adopted, some PDUs silent: the others' outlets were sent "on"
         COutletCycle::Phase reported = COutletCycle::WaitingOff;
+        QString strWho; // who asked for it (an API user); empty: this console
 
         bool isOver(qint64 iNowMs) const { return pCycle ? pCycle->isOver(iNowMs) : (bDone || bFailed); }
         bool bOn() const { return op == SwitchOn; }
@@ -139,6 +140,7 @@ private:
         std::unique_ptr<CSequenceRun> pRules;
         Run* pStep = nullptr; // the current step's switching
         bool bOverride = false;
+        QString strWho; // who started it; its steps are on record under that name
     };
     static QString operationText(Operation op);
     static QString pduText(const CPdu* pPdu);

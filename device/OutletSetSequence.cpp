@@ -26,6 +26,7 @@ COutletSetControl::Result COutletSetControl::startSequence(const QString& strNam
     auto pSequence = std::make_unique<Sequence>();
     pSequence->pRules = std::make_unique<CSequenceRun>(m_pSets->data().mapSequences.value(strName), *m_pSets);
     pSequence->bOverride = bOverride;
+    pSequence->strWho = m_pControl->actor();
     const CSequenceRun& rules = *pSequence->pRules;
     // Every PDU the sequence will switch answers now, and nothing protected goes off unasked: checked
     // before the first step, so that a sequence does not stop half way for what was known at its start.
@@ -141,18 +142,20 @@ void COutletSetControl::stepSequence(qint64 iNowMs)
 
 void COutletSetControl::pauseSequence()
 {
-    if (!m_pSequence || m_pSequence->pRules->isOver())
+    if (!m_pSequence || m_pSequence->pRules->isOver() || m_pSequence->pRules->isPaused())
         return;
     m_pSequence->pRules->pause(Clock::elapsedMs());
-    reportSequence(0, QStringLiteral("paused"));
+    // Holding a power sequence half way is an operation of its own, on record as such.
+    reportSequence(HistoryEvent::OutletCycled, QStringLiteral("paused at step %1").arg(m_view.iStep + 1));
     sequenceChanged();
 }
 
 void COutletSetControl::resumeSequence()
 {
-    if (!m_pSequence || m_pSequence->pRules->isOver())
+    if (!m_pSequence || m_pSequence->pRules->isOver() || !m_pSequence->pRules->isPaused())
         return;
     const int iNext = m_pSequence->pRules->resume(Clock::elapsedMs());
+    reportSequence(HistoryEvent::OutletCycled, QStringLiteral("resumed at step %1").arg(m_view.iStep + 1));
     if (iNext >= 0)
         return beginStep(iNext);
     sequenceChanged();
@@ -163,6 +166,8 @@ void COutletSetControl::cancelSequence()
     if (!m_pSequence || m_pSequence->pRules->isOver())
         return;
     CSequenceRun& rules = *m_pSequence->pRules;
+    // Whoever cancels it is on record for what follows.
+    m_pSequence->strWho = m_pControl->actor();
     const QList<OutletRef> listBack = rules.switchedOff();
     rules.cancel();
     const qint64 iNow = Clock::elapsedMs();
@@ -220,5 +225,7 @@ void COutletSetControl::reportSequence(int iKind, const QString& strResult)
     op.iKind = iKind;
     op.strWhat = QStringLiteral("sequence %1").arg(m_view.strName);
     op.strResult = strResult;
+    if (m_pSequence && !m_pSequence->strWho.isEmpty())
+        op.strWho = m_pSequence->strWho;
     m_pControl->emitOperation(op);
 }

@@ -173,7 +173,7 @@ ApiAnswer ApiHistory::events(const QString& strStorePath, const Params& params)
             filter.iAfterMsecs = list.at(0).toLongLong(&bTime);
             filter.iAfterId = list.at(1).toLongLong(&bId);
         }
-        if (!bTime || !bId || filter.iAfterMsecs < 0)
+        if (!bTime || !bId || filter.iAfterMsecs < 0 || filter.iAfterId < 0)
             return apiError(400, "bad_parameter",
                             QStringLiteral("cursor: as the last page's \"next\" gave it"));
     }

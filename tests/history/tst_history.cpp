@@ -659,6 +659,34 @@ private slots:
             QVERIFY2(!strPlan.contains(QLatin1String("SCAN")), qPrintable(listPlans.join(QLatin1Char('\n'))));
     }
 
+    // The events of one PDU (the log's filter, the API's events?mac=) are found by an index: a quiet
+    // PDU's page must not read two years of everyone's events.
+    void eventsOfOnePduUseAnIndex()
+    {
+        const QString strPath = m_dir.filePath(QStringLiteral("eventplan.sqlite"));
+        delete new CHistoryStore(strPath);
+        QString strPlan;
+        {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("eventplan"));
+            db.setDatabaseName(strPath);
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(
+                query.prepare(QStringLiteral("EXPLAIN QUERY PLAN SELECT t, id FROM event WHERE t >= ? AND "
+                                             "(t < ? OR (t = ? AND id < ?)) AND mac = ? "
+                                             "ORDER BY t DESC, id DESC LIMIT 101")));
+            for (const QVariant& value : {QVariant(0), QVariant(5), QVariant(5), QVariant(1),
+                                          QVariant(QStringLiteral("02:50:44:00:00:01"))})
+                query.addBindValue(value);
+            QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
+            while (query.next())
+                strPlan += query.value(3).toString() + u'\n';
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("eventplan"));
+        QVERIFY2(strPlan.contains(QLatin1String("mac=?")), qPrintable(strPlan));
+    }
+
     // Local times with their offset: the hour the clocks go back in reads differently the second time.
     void csvTimesAcrossTheAutumnChange()
     {
