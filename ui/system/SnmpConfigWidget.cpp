@@ -197,5 +197,5 @@ void CSnmpConfigWidget::on_BtnOK_clicked()
     g_settings.snmpAgentXSocket = m_pLineEditSocket->text().trimmed();
     saveSettings();
     if (m_pPublisher)
-        m_pPublisher->apply(g_settings.snmpEnabled, g_settings.snmpAgentXSocket);
+        m_pPublisher->applySettings();
 }
