@@ -415,6 +415,14 @@ void CServiceRunner::applySnmp()
         });
         m_pSnmp->setSources(registry(), m_pRoom->alarmTracker());
     }
+    // Passphrases in a file others may read are no secret.
+    const QString& strFile = m_options.strConfigFile;
+    if (!strFile.isEmpty() &&
+        !(g_settings.snmpAuthPassphrase.isEmpty() && g_settings.snmpPrivPassphrase.isEmpty()) &&
+        (QFileInfo(strFile).permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther)))
+        logEvent(
+            QStringLiteral("snmp: %1 holds the SNMPv3 passphrases and every user may read it (chmod o-rw)")
+                .arg(strFile));
     m_pSnmp->applySettings();
 }
 
