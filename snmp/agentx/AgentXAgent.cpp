@@ -745,7 +745,9 @@ void CAgentXAgent::run()
 
 void CAgentXAgent::shutdownLibrary()
 {
-    // Everything the library keeps in its globals goes, so that another agent may start in this process.
+    // Everything the library keeps in its globals goes, so that another agent may start in this process
+    // (the receivers' sessions too, which it would otherwise keep sending to once closed).
+    snmpd_free_trapsinks();
     snmp_shutdown(kAppName);
     shutdown_agent();
     m_iSinks = 0;

@@ -237,6 +237,7 @@ private slots:
     }
 
     // Embedded, notifications go to the page's receivers as V2C informs: a hot PDU's alarm reaches one.
+    // Its end too, across a change of receivers.
     void embeddedReceiver()
     {
         g_settings.snmpAgentProVer = 1;
@@ -251,7 +252,12 @@ private slots:
                  QStringLiteral("ok"));
         QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.2"), iFrom),
                  qPrintable(m_strTraps.mid(iFrom)));
+        // Receivers changed: the agent starts again with the new ones only, and the end reaches them.
+        g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(m_uiTrapPort);
+        reload(QStringLiteral("notifications to 1 of 1 receivers"));
         QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.3"), iFrom),
+                 qPrintable(m_strTraps.mid(iFrom)));
     }
 
     // A port another program holds: the service names it and runs on.
