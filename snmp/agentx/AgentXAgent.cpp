@@ -505,6 +505,7 @@ void CAgentXAgent::restoreEngine()
 
 int CAgentXAgent::openSinks()
 {
+    m_listSinkErrors.clear();
     int iOpened = 0;
     for (const QString& strReceiver : m_config.listReceivers) {
         // host, host:port, [v6]:port; the trap port by default.
@@ -519,7 +520,7 @@ int CAgentXAgent::openSinks()
             strHost = strHost.section(QLatin1String("]:"), 0, 0).mid(1);
         }
         if (strHost.isEmpty() || uiPort == 0) {
-            libraryMessage(QStringLiteral("receiver \"%1\" is not host or host:port").arg(strReceiver));
+            m_listSinkErrors << QStringLiteral("\"%1\" is not host or host:port").arg(strReceiver);
             continue;
         }
         const QByteArray baPeer = (strHost.contains(QLatin1Char(':')) ? QStringLiteral("udp6:[%1]:%2")
@@ -568,9 +569,8 @@ int CAgentXAgent::openSinks()
         session.flags |= SNMP_FLAGS_DONT_PROBE;
         netsnmp_session* pOpened = snmp_open(&session);
         if (!pOpened) {
-            libraryMessage(
-                QStringLiteral("receiver %1 cannot be used: %2")
-                    .arg(QString::fromUtf8(baPeer), QString::fromLocal8Bit(snmp_api_errstring(snmp_errno))));
+            m_listSinkErrors << QStringLiteral("%1: %2").arg(
+                strReceiver, QString::fromLocal8Bit(snmp_api_errstring(snmp_errno)));
             continue;
         }
         pOpened->flags &= ~SNMP_FLAGS_DONT_PROBE;
@@ -614,6 +614,8 @@ QString CAgentXAgent::servingText() const
         strText += QStringLiteral("; notifications to %1 of %2 receivers")
                        .arg(m_iSinks)
                        .arg(m_config.listReceivers.size());
+    if (!m_listSinkErrors.isEmpty())
+        strText += QStringLiteral(" (not used: %1)").arg(m_listSinkErrors.join(QStringLiteral("; ")));
     return strText;
 }
 

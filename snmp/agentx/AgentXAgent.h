@@ -57,6 +57,7 @@ private:
 
     SnmpAgentConfig m_config;
     int m_iSinks = 0;
+    QStringList m_listSinkErrors; // the receivers that could not be used, and why
     SnapshotSource m_fnSnapshot;
     std::thread m_thread;
     int m_aiWake[2] = {-1, -1}; // a pipe that wakes the thread: to stop, or to send
