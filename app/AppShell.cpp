@@ -163,8 +163,7 @@ void showMainWindow()
                  qPrintable(g_settings.metricsAddress), g_settings.metricsPort,
                  qPrintable(s_pMetricsExporter->errorString()));
     s_pSnmp->setSources(s_pRoom->registry(), s_pRoom->alarmTracker());
-    s_pSnmp->apply(g_settings.snmpEnabled && g_settings.snmpMode == QLatin1String("agentx"),
-                   g_settings.snmpAgentXSocket);
+    s_pSnmp->applySettings();
 }
 
 int runMainWindow()

@@ -415,11 +415,15 @@ void CServiceRunner::applySnmp()
         });
         m_pSnmp->setSources(registry(), m_pRoom->alarmTracker());
     }
-    const bool bAgentX = g_settings.snmpMode == QLatin1String("agentx");
-    if (g_settings.snmpEnabled && !bAgentX)
-        logEvent(QStringLiteral("snmp: mode \"%1\" is not one this version serves (Snmp/Mode=agentx)")
-                     .arg(logText(g_settings.snmpMode)));
-    m_pSnmp->apply(g_settings.snmpEnabled && bAgentX, g_settings.snmpAgentXSocket);
+    // Passphrases in a file others may read are no secret.
+    const QString& strFile = m_options.strConfigFile;
+    if (!strFile.isEmpty() &&
+        !(g_settings.snmpAuthPassphrase.isEmpty() && g_settings.snmpPrivPassphrase.isEmpty()) &&
+        (QFileInfo(strFile).permissions() & (QFileDevice::ReadOther | QFileDevice::WriteOther)))
+        logEvent(
+            QStringLiteral("snmp: %1 holds the SNMPv3 passphrases and every user may read it (chmod o-rw)")
+                .arg(strFile));
+    m_pSnmp->applySettings();
 }
 
 void CServiceRunner::slotWatch()
@@ -474,7 +478,7 @@ void CServiceRunner::stop()
     m_pExporter->setOperations(nullptr, nullptr);
     m_pExporter->setSources(nullptr, nullptr);
     if (m_pSnmp) {
-        m_pSnmp->apply(false, QString());
+        m_pSnmp->stop();
         m_pSnmp->setSources(nullptr, nullptr);
     }
     const int iPending = m_pRoom->alarms().mailQueue.pending();

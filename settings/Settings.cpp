@@ -3,11 +3,16 @@
 #include "settings/AlarmSettings.h"
 #include "settings/SettingsFile.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <algorithm>
 #include <limits>
 #include <variant>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 AppSettings g_settings;
 
@@ -70,6 +75,11 @@ const SettingsKey s_optionalKeys[] = {
     {"Snmp/Enabled", &AppSettings::snmpEnabled},
     {"Snmp/Mode", &AppSettings::snmpMode},
     {"Snmp/AgentXSocket", &AppSettings::snmpAgentXSocket},
+    {"Snmp/AuthProtocol", &AppSettings::snmpAuthProtocol},
+    {"Snmp/AuthPassphrase", &AppSettings::snmpAuthPassphrase},
+    {"Snmp/PrivProtocol", &AppSettings::snmpPrivProtocol},
+    {"Snmp/PrivPassphrase", &AppSettings::snmpPrivPassphrase},
+    {"Snmp/TrapReceivers", &AppSettings::snmpTrapReceivers},
 };
 
 void assign(int& iField, const QVariant& value)
@@ -126,6 +136,15 @@ void loadSettings(bool bFromDefaults)
 
 void saveSettings()
 {
+    // The store holds the mail password and the SNMPv3 passphrases: only its owner may read it, from the
+    // moment it is made (QSettings keeps the mode of a file it rewrites).
+    const QString strFile = openSettingsStore()->fileName();
+    QDir().mkpath(QFileInfo(strFile).path());
+    const int fd =
+        ::open(QFile::encodeName(strFile).constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    QFile::setPermissions(strFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     writeSettingsGuarded(openSettingsStore, [](QSettings& settings) {
         for (const SettingsKey& key : s_keys) {
             std::visit(

@@ -38,10 +38,19 @@ struct AppSettings
     int snmpTrapPort = 162;
     int snmpTrapProVer = 0;
     // The room published over SNMP, off until switched on: "agentx" serves through the machine's snmpd at
-    // its AgentX socket (empty: the SNMP library's default, /var/agentx/master).
+    // its AgentX socket (empty: the SNMP library's default, /var/agentx/master); "embedded" as an agent of
+    // its own on snmpAgentPort for snmpAgentAccount (the community, or the V3 user with the keys below),
+    // sending notifications to the receivers (host or host:port, snmpTrapPort by default).
     bool snmpEnabled = false;
     QString snmpMode = QStringLiteral("agentx");
     QString snmpAgentXSocket;
+    // SNMPv3: SHA, SHA-224, SHA-256, SHA-384, SHA-512 or none (no authentication, no privacy); AES or
+    // none. The passphrases are kept as the mail password is, in a store only its owner may read.
+    QString snmpAuthProtocol = QStringLiteral("SHA-256");
+    QString snmpAuthPassphrase;
+    QString snmpPrivProtocol = QStringLiteral("AES");
+    QString snmpPrivPassphrase;
+    QString snmpTrapReceivers;
     // The Prometheus endpoint, off until the operator switches it on; loopback unless chosen otherwise.
     bool metricsEnabled = false;
     QString metricsAddress = QStringLiteral("127.0.0.1");

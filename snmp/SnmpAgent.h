@@ -3,7 +3,7 @@
 #include "snmp/SnmpSnapshot.h"
 
 #include <QString>
-
+#include <QStringList>
 #include <QVector>
 
 #include <functional>
@@ -35,6 +35,53 @@ struct SnmpNotification
     QVector<std::pair<Oid, SnmpValue>> vecObjects;
 };
 
+// How the agent serves: through the machine's master agent (AgentX), or as the room's own agent on a UDP
+// port, where it also sends the notifications to the receivers itself.
+struct SnmpAgentConfig
+{
+    enum Mode
+    {
+        AgentX,
+        Embedded
+    };
+    Mode eMode = AgentX;
+    QString strSocket; // AgentX: the master's socket; empty: the library's default
+
+    // Embedded: the port and what a request must carry: version as the SNMP page numbers it (0 V1, 1 V2C,
+    // 2 V3), the community (V1, V2C) or the USM user (V3) with its protocols ("SHA-256", "AES"; "none"
+    // for none) and passphrases.
+    quint16 uiPort = 161;
+    int iVersion = 0;
+    QByteArray baUser;
+    QString strAuthProtocol;
+    QByteArray baAuthPassphrase;
+    QString strPrivProtocol;
+    QByteArray baPrivPassphrase;
+    // The library's own files (engine ID and boots), a folder only this user may read.
+    QString strStateDir;
+
+    // Embedded: where notifications go (host or host:port, uiTrapPort by default), as V2C informs with
+    // strTrapUser as the community or as V3 informs by that user with the keys above; iTimeoutMs and
+    // iRetries govern each inform.
+    QStringList listReceivers;
+    quint16 uiTrapPort = 162;
+    bool bTrapV3 = false;
+    QByteArray baTrapUser;
+    int iTimeoutMs = 500;
+    int iRetries = 3;
+
+    bool operator==(const SnmpAgentConfig& o) const
+    {
+        return eMode == o.eMode && strSocket == o.strSocket && uiPort == o.uiPort && iVersion == o.iVersion &&
+               baUser == o.baUser && strAuthProtocol == o.strAuthProtocol &&
+               baAuthPassphrase == o.baAuthPassphrase && strPrivProtocol == o.strPrivProtocol &&
+               baPrivPassphrase == o.baPrivPassphrase && strStateDir == o.strStateDir &&
+               listReceivers == o.listReceivers && uiTrapPort == o.uiTrapPort && bTrapV3 == o.bTrapV3 &&
+               baTrapUser == o.baTrapUser && iTimeoutMs == o.iTimeoutMs && iRetries == o.iRetries;
+    }
+    bool operator!=(const SnmpAgentConfig& o) const { return !(*this == o); }
+};
+
 // The agent that serves the room's snapshot over SNMP. Built in a module of its own, which only the agent's
 // package installs and which a program loads at run time (CSnmpAgentLoader): the programs themselves link
 // no SNMP library. All of the SNMP library's calls are made on the agent's own thread.
@@ -44,16 +91,17 @@ public:
     using SnapshotSource = std::function<std::shared_ptr<const CSnmpSnapshot>()>;
 
     virtual ~CSnmpAgent() = default;
-    // Starts serving as an AgentX subagent of the master agent at strSocket (empty: the SNMP library's
-    // default) on a thread of its own, which calls fnSnapshot for each request. Once per process: the SNMP
-    // library keeps its state in globals.
-    virtual void start(const QString& strSocket, SnapshotSource fnSnapshot) = 0;
-    // Ends the thread; after it, nothing of the module runs.
+    // Starts serving as config says on a thread of its own, which calls fnSnapshot for each request. One
+    // agent a process at a time: the SNMP library keeps its state in globals, which stop() clears, so a
+    // new agent may start after it.
+    virtual void start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot) = 0;
+    // Ends the thread and shuts the library down; after it, nothing of the module runs.
     virtual void stop() = 0;
     // From any thread.
     virtual SnmpAgentStatus status() const = 0;
-    // Queues a notification for the master's trap destinations, from any thread. Sent while the master is
-    // there; while it is not, it is dropped (and counted), as the master could not deliver it either.
+    // Queues a notification, from any thread: for the master's trap destinations (sent while the master is
+    // there; while it is not, dropped and counted, as the master could not deliver it either), or for the
+    // receivers when embedded.
     virtual void notify(const SnmpNotification& notification) = 0;
 };
 

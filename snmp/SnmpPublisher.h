@@ -24,10 +24,13 @@ public:
     ~CSnmpPublisher() override;
 
     void setSources(CRackmind* pRegistry, CAlarmTracker* pTracker);
-    // Serves through the master agent at strSocket (empty: the library's default) when bEnabled. The SNMP
-    // library starts once a process: a changed socket, or on again after off, waits for a restart (and says
-    // so).
-    void apply(bool bEnabled, const QString& strSocket);
+    // Serves as the SNMP settings of g_settings say (switch, mode, port, keys, receivers). A changed setting
+    // restarts the agent; the same ones leave it serving.
+    void applySettings();
+    // The agent's configuration the settings give; strStateDir holds the SNMP library's own files.
+    static SnmpAgentConfig configFromSettings(const QString& strStateDir, QString* pstrWhy);
+    // Ends serving (as the program stops).
+    void stop();
     SnmpAgentStatus status() const { return m_status; }
     CSnmpModel* model() const { return m_pModel; }
 
@@ -37,12 +40,13 @@ signals:
 private:
     void slotWatch();
     void setStatus(const SnmpAgentStatus& status);
+    void stopAgent();
 
     CSnmpModel* m_pModel;
     std::unique_ptr<CSnmpAgent> m_pAgent;
     QPointer<CAlarmTracker> m_pTracker;
-    QString m_strSocket;
-    bool m_bStarted = false;
+    QString m_strStateDir;
+    SnmpAgentConfig m_config;
     bool m_bRunning = false;
     QTimer m_timerWatch;
     SnmpAgentStatus m_status;

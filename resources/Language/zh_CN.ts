@@ -1952,6 +1952,46 @@ Switch them off anyway? The override is recorded in the event log.</source>
         <source>This program does not publish the room</source>
         <translation>本程序不发布机房</translation>
     </message>
+    <message>
+        <source>Own agent on the agent port (no snmpd)</source>
+        <translation>代理端口上的自有代理（无 snmpd）</translation>
+    </message>
+    <message>
+        <source>Authentication</source>
+        <translation>认证</translation>
+    </message>
+    <message>
+        <source>Auth passphrase</source>
+        <translation>认证口令</translation>
+    </message>
+    <message>
+        <source>Privacy</source>
+        <translation>加密</translation>
+    </message>
+    <message>
+        <source>Privacy passphrase</source>
+        <translation>加密口令</translation>
+    </message>
+    <message>
+        <source>None (no authentication, no privacy)</source>
+        <translation>无（不认证，不加密）</translation>
+    </message>
+    <message>
+        <source>None (authentication only)</source>
+        <translation>无（仅认证）</translation>
+    </message>
+    <message>
+        <source>Receivers</source>
+        <translation>接收方</translation>
+    </message>
+    <message>
+        <source>Notifications go to the receivers (host or host:port, separated by spaces) as informs, each waiting the agent's time-out, retried the agent's retry count; for v3 with the user above and the agent's SNMPv3 keys.</source>
+        <translation>通知以 inform 形式发送到接收方（主机或 主机:端口，以空格分隔），每次等待代理的超时时间，并按代理的重试次数重试；v3 使用上面的用户和代理的 SNMPv3 密钥。</translation>
+    </message>
+    <message>
+        <source>In AgentX mode snmpd sends the notifications to its own trap destinations (trap2sink, informsink or trapsess in snmpd.conf); the receivers here are not used.</source>
+        <translation>在 AgentX 模式下，snmpd 将通知发送到它自己的陷阱目标（snmpd.conf 中的 trap2sink、informsink 或 trapsess）；此处的接收方不会被使用。</translation>
+    </message>
 </context>
 <context>
     <name>CSystemConfigWidget</name>

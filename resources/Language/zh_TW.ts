@@ -1952,6 +1952,46 @@ Switch them off anyway? The override is recorded in the event log.</source>
         <source>This program does not publish the room</source>
         <translation>本程式不發佈機房</translation>
     </message>
+    <message>
+        <source>Own agent on the agent port (no snmpd)</source>
+        <translation>代理連接埠上的自有代理（無 snmpd）</translation>
+    </message>
+    <message>
+        <source>Authentication</source>
+        <translation>認證</translation>
+    </message>
+    <message>
+        <source>Auth passphrase</source>
+        <translation>認證口令</translation>
+    </message>
+    <message>
+        <source>Privacy</source>
+        <translation>加密</translation>
+    </message>
+    <message>
+        <source>Privacy passphrase</source>
+        <translation>加密口令</translation>
+    </message>
+    <message>
+        <source>None (no authentication, no privacy)</source>
+        <translation>無（不認證，不加密）</translation>
+    </message>
+    <message>
+        <source>None (authentication only)</source>
+        <translation>無（僅認證）</translation>
+    </message>
+    <message>
+        <source>Receivers</source>
+        <translation>接收端</translation>
+    </message>
+    <message>
+        <source>Notifications go to the receivers (host or host:port, separated by spaces) as informs, each waiting the agent's time-out, retried the agent's retry count; for v3 with the user above and the agent's SNMPv3 keys.</source>
+        <translation>通知以 inform 形式傳送到接收端（主機或 主機:連接埠，以空格分隔），每次等待代理的逾時時間，並依代理的重試次數重試；v3 使用上面的使用者和代理的 SNMPv3 金鑰。</translation>
+    </message>
+    <message>
+        <source>In AgentX mode snmpd sends the notifications to its own trap destinations (trap2sink, informsink or trapsess in snmpd.conf); the receivers here are not used.</source>
+        <translation>在 AgentX 模式下，snmpd 將通知傳送到它自己的陷阱目標（snmpd.conf 中的 trap2sink、informsink 或 trapsess）；此處的接收端不會被使用。</translation>
+    </message>
 </context>
 <context>
     <name>CSystemConfigWidget</name>

@@ -10,11 +10,18 @@
 #include <net-snmp/agent/agent_callbacks.h>
 #include <net-snmp/agent/agent_sysORTable.h>
 
+#include "device/PortHolder.h"
+
+#include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/select.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 // The library's own, without a header: open the session to the master, and send every registration again.
@@ -22,6 +29,7 @@
 extern "C" {
 int subagent_open_master_session(void);
 extern netsnmp_session* main_session;
+int vacm_in_view_callback(int iMajor, int iMinor, void* pServer, void* pClient);
 }
 
 namespace {
@@ -83,42 +91,109 @@ void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
 }
 
 // A TimeStamp as the master's sysUpTime counts, which the library keeps from the session's opening.
-SnmpValue onMasterClock(const CSnmpSnapshot& snap, SnmpValue value)
+SnmpValue onMasterClock(const CSnmpSnapshot* pSnap, SnmpValue value)
 {
-    if (value.eType == SnmpValue::TimeTicks)
-        value.iValue = snap.stampFor(quint32(value.iValue), quint32(netsnmp_get_agent_uptime()));
+    if (pSnap && value.eType == SnmpValue::TimeTicks)
+        value.iValue = pSnap->stampFor(quint32(value.iValue), quint32(netsnmp_get_agent_uptime()));
     return value;
 }
 
-// One handler for every subtree: GET and GETNEXT (GETBULK arrives as GETNEXTs) answered from one snapshot.
+// The system group an agent of its own answers (sysDescr to sysORTable), built at start: a management
+// system identifies the agent by it before it looks further. sysObjectID is zeroDotZero: no enterprise
+// number of ours is registered. sysUpTime.0 is answered as asked.
+const Oid kSystem = {1, 3, 6, 1, 2, 1, 1};
+const Oid kSysUpTime = {1, 3, 6, 1, 2, 1, 1, 3, 0};
+QVector<std::pair<Oid, SnmpValue>> s_vecSystem;
+
+QString hostName()
+{
+    char ac[256] = {};
+    ::gethostname(ac, sizeof ac - 1);
+    return QString::fromLocal8Bit(ac);
+}
+
+void buildSystemGroup()
+{
+    s_vecSystem = {
+        {kSystem + std::initializer_list<quint32>{1, 0},
+         SnmpValue::text(QStringLiteral("Rackmind: the rack PDUs of the room"))},
+        {kSystem + std::initializer_list<quint32>{2, 0}, SnmpValue::objectId({0, 0})},
+        {kSysUpTime, SnmpValue::timeTicks(0)},
+        {kSystem + std::initializer_list<quint32>{4, 0}, SnmpValue::text(QString())},
+        {kSystem + std::initializer_list<quint32>{5, 0}, SnmpValue::text(hostName())},
+        {kSystem + std::initializer_list<quint32>{6, 0}, SnmpValue::text(QString())},
+        {kSystem + std::initializer_list<quint32>{7, 0}, SnmpValue::integer(72)},
+        {kSystem + std::initializer_list<quint32>{8, 0}, SnmpValue::timeTicks(0)},
+    };
+    for (quint32 uiColumn : {2u, 3u, 4u})
+        for (quint32 ui = 0; ui < std::size(kModules); ++ui) {
+            const Module& module = kModules[ui];
+            const SnmpValue value = uiColumn == 2
+                                        ? SnmpValue::objectId(toOid(module.aOid, OID_LENGTH(module.aOid)))
+                                    : uiColumn == 3 ? SnmpValue::text(QString::fromLatin1(module.pszDescr))
+                                                    : SnmpValue::timeTicks(0);
+            s_vecSystem.append({kSystem + std::initializer_list<quint32>{9, 1, uiColumn, ui + 1}, value});
+        }
+}
+
+// The system group's instance at oid (bNext: the first after it).
+bool systemLookup(bool bNext, const Oid& oid, Oid* pFound, SnmpValue* pValue)
+{
+    const auto it = std::find_if(s_vecSystem.cbegin(), s_vecSystem.cend(), [&](const auto& entry) {
+        return bNext ? oid < entry.first : !(entry.first < oid);
+    });
+    if (it == s_vecSystem.cend() || (!bNext && it->first != oid))
+        return false;
+    *pFound = it->first;
+    *pValue =
+        it->first == kSysUpTime ? SnmpValue::timeTicks(quint32(netsnmp_get_agent_uptime())) : it->second;
+    return true;
+}
+
+// One handler for every subtree: GET and GETNEXT (GETBULK arrives as GETNEXTs) answered from one snapshot,
+// or from the system group.
 int handleRequests(netsnmp_mib_handler*, netsnmp_handler_registration* pReg,
                    netsnmp_agent_request_info* pInfo, netsnmp_request_info* pRequests)
 {
-    const std::shared_ptr<const CSnmpSnapshot> pSnap = s_pAgent->snapshot();
     const Oid root = toOid(pReg->rootoid, pReg->rootoid_len);
+    const bool bSystem = root == kSystem;
+    const std::shared_ptr<const CSnmpSnapshot> pSnap = bSystem ? nullptr : s_pAgent->snapshot();
     for (netsnmp_request_info* pRequest = pRequests; pRequest; pRequest = pRequest->next) {
         if (pRequest->processed)
             continue;
         netsnmp_variable_list* pVar = pRequest->requestvb;
         const Oid asked = toOid(pVar->name, pVar->name_length);
         SnmpValue value;
+        Oid found;
         if (pInfo->mode == MODE_GET) {
-            if (pSnap->get(asked, &value))
-                setValue(pVar, onMasterClock(*pSnap, value));
+            if (bSystem ? systemLookup(false, asked, &found, &value) : pSnap->get(asked, &value))
+                setValue(pVar, onMasterClock(pSnap.get(), value));
             else
                 netsnmp_set_request_error(pInfo, pRequest, SNMP_NOSUCHINSTANCE);
         } else if (pInfo->mode == MODE_GETNEXT) {
-            Oid next;
             // Past this registration's subtree the master asks the next one: leave the request unanswered.
-            if (pSnap->getNext(asked, &next, &value) && oidStartsWith(next, root)) {
-                std::vector<oid> vecNext(next.cbegin(), next.cend());
+            if ((bSystem ? systemLookup(true, asked, &found, &value)
+                         : pSnap->getNext(asked, &found, &value)) &&
+                oidStartsWith(found, root)) {
+                std::vector<oid> vecNext(found.cbegin(), found.cend());
                 snmp_set_var_objid(pVar, vecNext.data(), vecNext.size());
-                setValue(pVar, onMasterClock(*pSnap, value));
+                setValue(pVar, onMasterClock(pSnap.get(), value));
             }
         } else {
             netsnmp_set_request_error(pInfo, pRequest, SNMP_ERR_NOTWRITABLE);
         }
     }
+    return SNMP_ERR_NOERROR;
+}
+
+// Access of the agent of its own: the page's version only, with its community, or its V3 user at the
+// security level its keys give (USM has checked the keys themselves by then). Every other request is
+// dropped (V1, V2C) or refused (V3), as an agent does for a community or user it does not know.
+int onAccessCheck(int, int, void* pServer, void*)
+{
+    auto* pParams = static_cast<view_parameters*>(pServer);
+    if (pParams && s_pAgent && !s_pAgent->admits(pParams->pdu))
+        pParams->errorcode = VACM_NOACCESS;
     return SNMP_ERR_NOERROR;
 }
 
@@ -169,20 +244,23 @@ CAgentXAgent::~CAgentXAgent()
 
 QString CAgentXAgent::socketName() const
 {
-    return m_strSocket.isEmpty() ? QStringLiteral(NETSNMP_AGENTX_SOCKET) : m_strSocket;
+    return m_config.strSocket.isEmpty() ? QStringLiteral(NETSNMP_AGENTX_SOCKET) : m_config.strSocket;
 }
 
-void CAgentXAgent::start(const QString& strSocket, SnapshotSource fnSnapshot)
+void CAgentXAgent::start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot)
 {
     if (m_thread.joinable() || s_pAgent)
         return;
-    m_strSocket = strSocket;
+    m_config = config;
     m_fnSnapshot = std::move(fnSnapshot);
     if (::pipe2(m_aiWake, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     s_pAgent = this;
-    setStatus(SnmpAgentStatus::Connecting,
-              QStringLiteral("connecting to the master agent at %1").arg(socketName()));
+    if (m_config.eMode == SnmpAgentConfig::AgentX)
+        setStatus(SnmpAgentStatus::Connecting,
+                  QStringLiteral("connecting to the master agent at %1").arg(socketName()));
+    else
+        setStatus(SnmpAgentStatus::Connecting, QStringLiteral("opening UDP port %1").arg(m_config.uiPort));
     m_thread = std::thread([this] { run(); });
 }
 
@@ -242,7 +320,7 @@ void CAgentXAgent::sendQueued()
         queue.swap(m_queue);
     }
     for (const SnmpNotification& notification : queue) {
-        if (!main_session) {
+        if (m_config.eMode == SnmpAgentConfig::AgentX ? !main_session : m_iSinks == 0) {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_uiDropped;
             continue;
@@ -302,25 +380,325 @@ QString CAgentXAgent::unreachableText() const
         .arg(kPingSeconds);
 }
 
+bool CAgentXAgent::admits(const netsnmp_pdu* pPdu) const
+{
+    static const long kVersions[] = {SNMP_VERSION_1, SNMP_VERSION_2c, SNMP_VERSION_3};
+    if (!pPdu || m_config.iVersion < 0 || m_config.iVersion > 2 ||
+        pPdu->version != kVersions[m_config.iVersion])
+        return false;
+    if (pPdu->version != SNMP_VERSION_3)
+        return QByteArray(reinterpret_cast<const char*>(pPdu->community), int(pPdu->community_len)) ==
+               m_config.baUser;
+    return pPdu->securityModel == SNMP_SEC_MODEL_USM && pPdu->securityLevel >= securityLevel() &&
+           QByteArray(pPdu->securityName, int(pPdu->securityNameLen)) == m_config.baUser;
+}
+
+int CAgentXAgent::securityLevel() const
+{
+    if (m_config.strAuthProtocol == QLatin1String("none"))
+        return SNMP_SEC_LEVEL_NOAUTH;
+    return m_config.strPrivProtocol == QLatin1String("none") ? SNMP_SEC_LEVEL_AUTHNOPRIV
+                                                             : SNMP_SEC_LEVEL_AUTHPRIV;
+}
+
+namespace {
+
+struct AuthProtocol
+{
+    const char* pszName;
+    const oid* pOid;
+};
+const AuthProtocol kAuthProtocols[] = {{"SHA", usmHMACSHA1AuthProtocol},
+                                       {"SHA-224", usmHMAC128SHA224AuthProtocol},
+                                       {"SHA-256", usmHMAC192SHA256AuthProtocol},
+                                       {"SHA-384", usmHMAC256SHA384AuthProtocol},
+                                       {"SHA-512", usmHMAC384SHA512AuthProtocol}};
+
+const oid* authProtocolOid(const QString& strName)
+{
+    for (const AuthProtocol& protocol : kAuthProtocols)
+        if (strName == QLatin1String(protocol.pszName))
+            return protocol.pOid;
+    return nullptr;
+}
+
+} // namespace
+
+QString CAgentXAgent::checkKeys() const
+{
+    if (m_config.baUser.isEmpty())
+        return QStringLiteral("no user name (community) is set");
+    if (m_config.iVersion != 2 || securityLevel() == SNMP_SEC_LEVEL_NOAUTH)
+        return QString();
+    if (!authProtocolOid(m_config.strAuthProtocol))
+        return QStringLiteral(
+                   "the authentication protocol \"%1\" is not one of SHA, SHA-224, SHA-256, SHA-384, "
+                   "SHA-512 or none")
+            .arg(m_config.strAuthProtocol);
+    if (m_config.baAuthPassphrase.size() < 8)
+        return QStringLiteral("the authentication passphrase has fewer than 8 characters");
+    if (securityLevel() == SNMP_SEC_LEVEL_AUTHPRIV) {
+        if (m_config.strPrivProtocol != QLatin1String("AES"))
+            return QStringLiteral("the privacy protocol \"%1\" is not AES or none")
+                .arg(m_config.strPrivProtocol);
+        if (m_config.baPrivPassphrase.size() < 8)
+            return QStringLiteral("the privacy passphrase has fewer than 8 characters");
+    }
+    return QString();
+}
+
+void CAgentXAgent::createUser(const QByteArray& baUser)
+{
+    // Keys localized to this engine from the passphrases, as the library's own createUser makes them. The
+    // user is volatile: never written to the library's state file.
+    u_char auEngine[SNMP_MAXBUF_SMALL];
+    const size_t uiEngine = snmpv3_get_engineID(auEngine, sizeof auEngine);
+    usmUser* pUser = usm_create_user();
+    if (!pUser)
+        return;
+    pUser->name = strdup(baUser.constData());
+    pUser->secName = strdup(baUser.constData());
+    pUser->engineID = static_cast<u_char*>(netsnmp_memdup(auEngine, uiEngine));
+    pUser->engineIDLen = uiEngine;
+    const auto localizedKey = [&](const oid* pAuth, const QByteArray& baPassphrase, u_char** ppKey,
+                                  size_t* puiKey) {
+        u_char auKu[SNMP_MAXBUF_SMALL];
+        size_t uiKu = sizeof auKu;
+        *ppKey = static_cast<u_char*>(malloc(SNMP_MAXBUF_SMALL));
+        *puiKey = SNMP_MAXBUF_SMALL;
+        if (generate_Ku(pAuth, USM_AUTH_PROTO_SHA_LEN,
+                        reinterpret_cast<const u_char*>(baPassphrase.constData()),
+                        size_t(baPassphrase.size()), auKu, &uiKu) != SNMPERR_SUCCESS ||
+            generate_kul(pAuth, USM_AUTH_PROTO_SHA_LEN, auEngine, uiEngine, auKu, uiKu, *ppKey, puiKey) !=
+                SNMPERR_SUCCESS)
+            *puiKey = 0;
+        memset(auKu, 0, sizeof auKu);
+    };
+    if (securityLevel() != SNMP_SEC_LEVEL_NOAUTH) {
+        const oid* pAuth = authProtocolOid(m_config.strAuthProtocol);
+        SNMP_FREE(pUser->authProtocol);
+        pUser->authProtocol = snmp_duplicate_objid(pAuth, USM_AUTH_PROTO_SHA_LEN);
+        pUser->authProtocolLen = USM_AUTH_PROTO_SHA_LEN;
+        localizedKey(pAuth, m_config.baAuthPassphrase, &pUser->authKey, &pUser->authKeyLen);
+        if (securityLevel() == SNMP_SEC_LEVEL_AUTHPRIV) {
+            SNMP_FREE(pUser->privProtocol);
+            pUser->privProtocol = snmp_duplicate_objid(usmAESPrivProtocol, USM_PRIV_PROTO_AES_LEN);
+            pUser->privProtocolLen = USM_PRIV_PROTO_AES_LEN;
+            localizedKey(pAuth, m_config.baPrivPassphrase, &pUser->privKey, &pUser->privKeyLen);
+        }
+    }
+    pUser->userStatus = RS_ACTIVE;
+    pUser->userStorageType = ST_VOLATILE;
+    usm_add_user(pUser);
+}
+
+void CAgentXAgent::restoreEngine()
+{
+    // The engine keeps its ID across starts (a manager knows it by it) and counts its boots, which SNMPv3
+    // needs against replayed requests. Kept in a file of ours: the library makes a new ID when started
+    // again in the same process, or when its state file names another type of ID.
+    QFile file(QDir(m_config.strStateDir).filePath(QStringLiteral("engine")));
+    QByteArray baEngine;
+    long lBoots = 0;
+    if (file.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> listLines = file.readAll().split('\n');
+        file.close();
+        if (listLines.size() >= 2) {
+            baEngine = QByteArray::fromHex(listLines.at(0).trimmed());
+            lBoots = listLines.at(1).trimmed().toLong();
+        }
+    }
+    if (baEngine.size() < 5 || baEngine.size() > 32) {
+        u_char auEngine[SNMP_MAXBUF_SMALL];
+        size_t uiEngine = snmpv3_get_engineID(auEngine, sizeof auEngine);
+        if (uiEngine == 0) {
+            setup_engineID(nullptr, nullptr);
+            uiEngine = snmpv3_get_engineID(auEngine, sizeof auEngine);
+        }
+        baEngine = QByteArray(reinterpret_cast<const char*>(auEngine), int(uiEngine));
+        lBoots = 0;
+    }
+    QByteArray baBoots = QByteArray::number(qlonglong(qMax(0L, lBoots)));
+    set_exact_engineID(reinterpret_cast<const u_char*>(baEngine.constData()), size_t(baEngine.size()));
+    // The library's own steps once its configuration is read, then this count in its place.
+    init_snmpv3_post_config(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr, nullptr);
+    engineBoots_conf("engineBoots", baBoots.data());
+    set_enginetime(reinterpret_cast<const u_char*>(baEngine.constData()), u_int(baEngine.size()),
+                   u_int(snmpv3_local_snmpEngineBoots()), u_int(snmpv3_local_snmpEngineTime()), TRUE);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(baEngine.toHex() + '\n' + QByteArray::number(qlonglong(snmpv3_local_snmpEngineBoots())) +
+                   '\n');
+}
+
+int CAgentXAgent::openSinks()
+{
+    m_listSinkErrors.clear();
+    int iOpened = 0;
+    for (const QString& strReceiver : m_config.listReceivers) {
+        // host, host:port, [v6]:port; the trap port by default.
+        QString strHost = strReceiver.trimmed();
+        quint16 uiPort = m_config.uiTrapPort;
+        const int iColon = strHost.lastIndexOf(QLatin1Char(':'));
+        if (iColon > 0 && strHost.indexOf(QLatin1Char(':')) == iColon) {
+            uiPort = quint16(strHost.mid(iColon + 1).toUInt());
+            strHost.truncate(iColon);
+        } else if (strHost.startsWith(QLatin1Char('[')) && strHost.contains(QLatin1String("]:"))) {
+            uiPort = quint16(strHost.section(QLatin1String("]:"), 1).toUInt());
+            strHost = strHost.section(QLatin1String("]:"), 0, 0).mid(1);
+        }
+        if (strHost.isEmpty() || uiPort == 0) {
+            m_listSinkErrors << QStringLiteral("\"%1\" is not host or host:port").arg(strReceiver);
+            continue;
+        }
+        const QByteArray baPeer = (strHost.contains(QLatin1Char(':')) ? QStringLiteral("udp6:[%1]:%2")
+                                                                      : QStringLiteral("udp:%1:%2"))
+                                      .arg(strHost)
+                                      .arg(uiPort)
+                                      .toUtf8();
+        netsnmp_session session;
+        snmp_sess_init(&session);
+        session.peername = const_cast<char*>(baPeer.constData());
+        session.retries = m_config.iRetries;
+        session.timeout = long(m_config.iTimeoutMs) * 1000;
+        session.callback = [](int, netsnmp_session*, int, netsnmp_pdu*, void*) { return 1; };
+        u_char auAuthKey[USM_AUTH_KU_LEN], auPrivKey[USM_PRIV_KU_LEN];
+        if (m_config.bTrapV3) {
+            session.version = SNMP_VERSION_3;
+            session.securityName = const_cast<char*>(m_config.baTrapUser.constData());
+            session.securityNameLen = size_t(m_config.baTrapUser.size());
+            session.securityLevel = securityLevel();
+            if (securityLevel() != SNMP_SEC_LEVEL_NOAUTH) {
+                const oid* pAuth = authProtocolOid(m_config.strAuthProtocol);
+                session.securityAuthProto = const_cast<oid*>(pAuth);
+                session.securityAuthProtoLen = USM_AUTH_PROTO_SHA_LEN;
+                session.securityAuthKeyLen = sizeof auAuthKey;
+                generate_Ku(pAuth, USM_AUTH_PROTO_SHA_LEN,
+                            reinterpret_cast<const u_char*>(m_config.baAuthPassphrase.constData()),
+                            size_t(m_config.baAuthPassphrase.size()), session.securityAuthKey,
+                            &session.securityAuthKeyLen);
+            }
+            if (securityLevel() == SNMP_SEC_LEVEL_AUTHPRIV) {
+                session.securityPrivProto = usmAESPrivProtocol;
+                session.securityPrivProtoLen = USM_PRIV_PROTO_AES_LEN;
+                session.securityPrivKeyLen = sizeof auPrivKey;
+                generate_Ku(session.securityAuthProto, session.securityAuthProtoLen,
+                            reinterpret_cast<const u_char*>(m_config.baPrivPassphrase.constData()),
+                            size_t(m_config.baPrivPassphrase.size()), session.securityPrivKey,
+                            &session.securityPrivKeyLen);
+            }
+        } else {
+            session.version = SNMP_VERSION_2c;
+            session.community = reinterpret_cast<u_char*>(const_cast<char*>(m_config.baTrapUser.constData()));
+            session.community_len = size_t(m_config.baTrapUser.size());
+        }
+        // The receiver's engine is looked for when the first inform goes, not now: one that is down at
+        // start must not hold the agent up.
+        session.flags |= SNMP_FLAGS_DONT_PROBE;
+        netsnmp_session* pOpened = snmp_open(&session);
+        if (!pOpened) {
+            m_listSinkErrors << QStringLiteral("%1: %2").arg(
+                strReceiver, QString::fromLocal8Bit(snmp_api_errstring(snmp_errno)));
+            continue;
+        }
+        pOpened->flags &= ~SNMP_FLAGS_DONT_PROBE;
+        add_trap_session(pOpened, SNMP_MSG_INFORM, 1, int(session.version));
+        ++iOpened;
+    }
+    return iOpened;
+}
+
+QString CAgentXAgent::portFailure(int iErrno) const
+{
+    const PortHolder holder = PortHolder::find(m_config.uiPort);
+    if (holder.kind != PortHolder::None) {
+        const QString strWho = holder.iPid ? QStringLiteral("process %1 \"%2\", user %3")
+                                                 .arg(holder.iPid)
+                                                 .arg(holder.strProgram, holder.strUser)
+                                           : QStringLiteral("user %1").arg(holder.strUser);
+        return QStringLiteral("UDP port %1 is held by another program (%2)").arg(m_config.uiPort).arg(strWho);
+    }
+    if (iErrno == EACCES && m_config.uiPort < 1024)
+        return QStringLiteral(
+                   "UDP port %1 is below 1024 and this program may not open it (CAP_NET_BIND_SERVICE)")
+            .arg(m_config.uiPort);
+    return QStringLiteral("UDP port %1 cannot be opened: %2")
+        .arg(m_config.uiPort)
+        .arg(QString::fromLocal8Bit(std::strerror(iErrno)));
+}
+
+QString CAgentXAgent::servingText() const
+{
+    static const char* const kVersionNames[] = {"SNMPv1", "SNMPv2c", "SNMPv3"};
+    static const char* const kLevels[] = {"", "noAuthNoPriv", "authNoPriv", "authPriv"};
+    QString strText = QStringLiteral("serving on UDP port %1 (%2")
+                          .arg(m_config.uiPort)
+                          .arg(QLatin1String(kVersionNames[m_config.iVersion]));
+    if (m_config.iVersion == 2)
+        strText += QStringLiteral(", user %1, %2")
+                       .arg(QString::fromUtf8(m_config.baUser), QLatin1String(kLevels[securityLevel()]));
+    strText += QLatin1Char(')');
+    if (!m_config.listReceivers.isEmpty())
+        strText += QStringLiteral("; notifications to %1 of %2 receivers")
+                       .arg(m_iSinks)
+                       .arg(m_config.listReceivers.size());
+    if (!m_listSinkErrors.isEmpty())
+        strText += QStringLiteral(" (not used: %1)").arg(m_listSinkErrors.join(QStringLiteral("; ")));
+    return strText;
+}
+
 void CAgentXAgent::run()
 {
-    netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, 1);
-    if (!m_strSocket.isEmpty())
-        netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET,
-                              m_strSocket.toLocal8Bit().constData());
-    netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL, kPingSeconds);
-    // Timers run from this loop, not from SIGALRM; no configuration or state files of the library's own.
+    const bool bEmbedded = m_config.eMode == SnmpAgentConfig::Embedded;
+    const QString strKeys = bEmbedded ? checkKeys() : QString();
+    if (!strKeys.isEmpty()) {
+        setStatus(SnmpAgentStatus::Stopped, strKeys);
+        return;
+    }
+    netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, bEmbedded ? 0 : 1);
+    // Timers run from this loop, not from SIGALRM.
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_ALARM_DONT_USE_SIG, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
-    netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    if (bEmbedded) {
+        netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_PORTS,
+                              QByteArray("udp:" + QByteArray::number(m_config.uiPort)).constData());
+        // The engine's ID and boot count are kept in a private folder of ours (never the user's ~/.snmp
+        // or snmpd's /var/lib/snmp); no configuration is read from anywhere else.
+        QDir().mkpath(m_config.strStateDir);
+        QFile::setPermissions(m_config.strStateDir,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        const QByteArray baDir = QFile::encodeName(m_config.strStateDir);
+        netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_CONFIGURATION_DIR, baDir.constData());
+        netsnmp_ds_set_string(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_PERSISTENT_DIR, baDir.constData());
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 0);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 0);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 0);
+    } else {
+        if (!m_config.strSocket.isEmpty())
+            netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET,
+                                  m_config.strSocket.toLocal8Bit().constData());
+        netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL, kPingSeconds);
+        // No configuration or state files of the library's own: the master has them.
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+        netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DISABLE_PERSISTENT_LOAD, 1);
+    }
     snmp_register_callback(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_LOGGING, onLog, nullptr);
     snmp_enable_calllog();
-    snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_START, onConnected, nullptr);
-    snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_STOP, onDisconnected, nullptr);
+    if (bEmbedded) {
+        for (int iCheck :
+             {SNMPD_CALLBACK_ACM_CHECK, SNMPD_CALLBACK_ACM_CHECK_INITIAL, SNMPD_CALLBACK_ACM_CHECK_SUBTREE})
+            snmp_register_callback(SNMP_CALLBACK_APPLICATION, iCheck, onAccessCheck, nullptr);
+    } else {
+        snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_START, onConnected, nullptr);
+        snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_STOP, onDisconnected, nullptr);
+    }
 
     init_agent(kAppName);
-    for (const Oid& subtree : CSnmpSnapshot::subtrees()) {
+    QVector<Oid> vecSubtrees = CSnmpSnapshot::subtrees();
+    if (bEmbedded) {
+        buildSystemGroup();
+        vecSubtrees.prepend(kSystem);
+    }
+    for (const Oid& subtree : vecSubtrees) {
         std::vector<oid> vecOid(subtree.cbegin(), subtree.cend());
         netsnmp_register_handler(netsnmp_create_handler_registration(
             "rackmind", handleRequests, vecOid.data(), vecOid.size(), HANDLER_CAN_RONLY));
@@ -328,14 +706,38 @@ void CAgentXAgent::run()
     for (const Module& module : kModules)
         register_sysORTable(const_cast<oid*>(module.aOid), OID_LENGTH(module.aOid), module.pszDescr);
     init_snmp(kAppName);
+    if (bEmbedded)
+        // The library's view-based access control would refuse every request (we configure none): access
+        // is ours alone.
+        for (int iCheck :
+             {SNMPD_CALLBACK_ACM_CHECK, SNMPD_CALLBACK_ACM_CHECK_INITIAL, SNMPD_CALLBACK_ACM_CHECK_SUBTREE})
+            snmp_unregister_callback(SNMP_CALLBACK_APPLICATION, iCheck, vacm_in_view_callback, nullptr, 0);
     // The library looks for a master that went away, not for one that was never there.
     auto lastTry = std::chrono::steady_clock::now();
-    if (!main_session)
+    if (bEmbedded) {
+        errno = 0;
+        if (init_master_agent() != 0) {
+            setStatus(SnmpAgentStatus::Stopped, portFailure(errno));
+            shutdownLibrary();
+            return;
+        }
+        restoreEngine();
+        if (m_config.iVersion == 2)
+            createUser(m_config.baUser);
+        if (m_config.bTrapV3 && m_config.baTrapUser != m_config.baUser)
+            createUser(m_config.baTrapUser);
+        m_iSinks = openSinks();
+        // The engine's boot count goes to disk now, not only at a clean stop: after a crash the next start
+        // must still count on from it.
+        snmp_store(kAppName);
+        setStatus(SnmpAgentStatus::Serving, servingText());
+    } else if (!main_session) {
         setStatus(SnmpAgentStatus::Connecting, unreachableText());
+    }
 
     while (!m_bStopping) {
         const auto now = std::chrono::steady_clock::now();
-        if (!main_session && now - lastTry >= std::chrono::seconds(kPingSeconds)) {
+        if (!bEmbedded && !main_session && now - lastTry >= std::chrono::seconds(kPingSeconds)) {
             lastTry = now;
             if (subagent_open_master_session() == 0)
                 register_mib_reattach();
@@ -365,5 +767,17 @@ void CAgentXAgent::run()
         netsnmp_check_outstanding_agent_requests();
         sendQueued();
     }
+    if (bEmbedded)
+        shutdown_master_agent();
+    shutdownLibrary();
+}
+
+void CAgentXAgent::shutdownLibrary()
+{
+    // Everything the library keeps in its globals goes, so that another agent may start in this process
+    // (the receivers' sessions too, which it would otherwise keep sending to once closed).
+    snmpd_free_trapsinks();
     snmp_shutdown(kAppName);
+    shutdown_agent();
+    m_iSinks = 0;
 }

@@ -7,16 +7,20 @@
 #include <mutex>
 #include <thread>
 
-// The room's tables served as an AgentX subagent of the machine's master agent (snmpd), which owns the
-// port, communities, users, views and trap destinations. It registers the tables' subtrees and their
-// modules in sysORTable, answers from the newest snapshot, and connects again when the master restarts.
+struct snmp_pdu;
+
+// The room's tables served by the SNMP library: as an AgentX subagent of the machine's master agent
+// (snmpd), which owns the port, communities, users, views and trap destinations, connecting again when the
+// master restarts; or as an agent of its own on a UDP port, read-only, for the page's one community or V3
+// user, sending notifications to the receivers itself. Either way it registers the tables' subtrees and
+// their modules in sysORTable and answers from the newest snapshot.
 class CAgentXAgent final : public CSnmpAgent
 {
 public:
     CAgentXAgent() = default;
     ~CAgentXAgent() override;
 
-    void start(const QString& strSocket, SnapshotSource fnSnapshot) override;
+    void start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot) override;
     void stop() override;
     SnmpAgentStatus status() const override;
     void notify(const SnmpNotification& notification) override;
@@ -29,17 +33,31 @@ public:
     void libraryMessage(const QString& strMessage);
     std::shared_ptr<const CSnmpSnapshot> snapshot() const { return m_fnSnapshot(); }
     QString socketName() const;
+    // Whether a request may be answered by the agent of its own.
+    bool admits(const snmp_pdu* pPdu) const;
 
     // How often the master is asked whether it is still there, and looked for again when gone.
     static constexpr int kPingSeconds = 2;
 
 private:
     void run();
+    void shutdownLibrary();
     QString unreachableText() const;
+    // Embedded: why the keys cannot serve (empty when they can); the V3 security level they give.
+    QString checkKeys() const;
+    int securityLevel() const;
+    void createUser(const QByteArray& baUser);
+    void restoreEngine();
+    // Opens the receivers' sessions; how many could be.
+    int openSinks();
+    QString portFailure(int iErrno) const;
+    QString servingText() const;
     // Sends what waits, on the agent's thread.
     void sendQueued();
 
-    QString m_strSocket;
+    SnmpAgentConfig m_config;
+    int m_iSinks = 0;
+    QStringList m_listSinkErrors; // the receivers that could not be used, and why
     SnapshotSource m_fnSnapshot;
     std::thread m_thread;
     int m_aiWake[2] = {-1, -1}; // a pipe that wakes the thread: to stop, or to send

@@ -129,7 +129,8 @@ private slots:
         QCOMPARE(stored(QStringLiteral("Smtp/Host")), QStringLiteral("kept.example.org"));
     }
 
-    // Every field back as saved, whatever the password holds; passwords are stored unencoded.
+    // Every field back as saved, whatever the password holds; passwords (the mail's, SNMPv3's passphrases)
+    // are stored unencoded, in a store only its owner may read.
     void roundTrip_data()
     {
         QTest::addColumn<QString>("strPassword");
@@ -145,7 +146,7 @@ private slots:
         QFETCH(QString, strPassword);
         AppSettings& s = g_settings; // every field off its default
         s.language = s.snmpAgentProVer = s.snmpTrapProVer = 1;
-        s.loginPassword = s.smtpPassword = strPassword;
+        s.loginPassword = s.smtpPassword = s.snmpAuthPassphrase = s.snmpPrivPassphrase = strPassword;
         s.autoLogin = s.rememberPassword = s.smtpSsl = true;
         s.loginAccount = s.smtpAccount = s.smtpHost = s.smtpReceiver = s.snmpAgentAccount =
             s.snmpTrapAccount = QStringLiteral("ops@example.org");
@@ -155,6 +156,10 @@ private slots:
         g_settings = AppSettings();
         loadSettings();
         QCOMPARE(g_settings.smtpPassword, strPassword);
+        QCOMPARE(g_settings.snmpAuthPassphrase, strPassword);
+        QCOMPARE(g_settings.snmpPrivPassphrase, strPassword);
+        const QFileDevice::Permissions others(0x0077);
+        QCOMPARE(QFileInfo(storeFile()).permissions() & others, QFileDevice::Permissions());
         QFile::remove(storeFile());
         saveSettings();
         QCOMPARE(storeText(), baSaved);

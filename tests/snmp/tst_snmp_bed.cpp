@@ -3,6 +3,7 @@
 #include "tests/common/QuietFleet.h"
 #include "tests/common/TestFiles.h"
 
+#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -39,7 +40,8 @@ private slots:
         }
         m_strSocket = m_dir.filePath(QStringLiteral("snmpd/agentx"));
         m_uiPort = freeUdpPort();
-        const quint16 uiTrapPort = freeUdpPort();
+        m_uiTrapPort = freeUdpPort();
+        const quint16 uiTrapPort = m_uiTrapPort;
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("snmpd/snmpd.conf")),
                           "agentaddress udp:127.0.0.1:" + QByteArray::number(m_uiPort) +
                               "\nmaster agentx\nagentXSocket " + m_strSocket.toUtf8() +
@@ -225,7 +227,113 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(chassisCount(), 0, 30000);
     }
 
+    // The service's own agent, switched on at a SIGHUP after the subagent in the same process: the page's
+    // version only, with its community, or its V3 user with both keys at authPriv.
+    void embeddedAccess_data()
+    {
+        QTest::addColumn<int>("iVersion"); // the page's: 1 V2C, 2 V3
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("bAnswers");
+        const QStringList v3{"-v3", "-uops", "-aSHA-256"};
+        QTest::newRow("v2c, its community") << 1 << QStringList{"-v2c", "-cr00m"} << true;
+        QTest::newRow("v2c, another community") << 1 << QStringList{"-v2c", "-cpublic"} << false;
+        QTest::newRow("v1, its community") << 1 << QStringList{"-v1", "-cr00m"} << false;
+        QTest::newRow("v3, its keys")
+            << 2 << v3 + QStringList{"-lauthPriv", "-A", kAuth, "-xAES", "-X", kPriv} << true;
+        QTest::newRow("v3, wrong auth")
+            << 2 << v3 + QStringList{"-lauthPriv", "-A", "wrong pass phrase", "-xAES", "-X", kPriv} << false;
+        QTest::newRow("v3, wrong priv")
+            << 2 << v3 + QStringList{"-lauthPriv", "-A", kAuth, "-xAES", "-X", "wrong-passphrase"} << false;
+        QTest::newRow("v3, no priv") << 2 << v3 + QStringList{"-lauthNoPriv", "-A", kAuth} << false;
+        QTest::newRow("v3, unknown user")
+            << 2
+            << QStringList{"-v3", "-uother", "-aSHA-256", "-lauthPriv", "-A", kAuth, "-xAES", "-X", kPriv}
+            << false;
+        QTest::newRow("v2c to the v3 user") << 2 << QStringList{"-v2c", "-cops"} << false;
+    }
+    void embeddedAccess()
+    {
+        QFETCH(int, iVersion);
+        QFETCH(QStringList, args);
+        QFETCH(bool, bAnswers);
+        if (g_settings.snmpMode != QLatin1String("embedded") || g_settings.snmpAgentProVer != iVersion) {
+            m_uiPort = freeUdpPort();
+            g_settings.snmpEnabled = true;
+            g_settings.snmpMode = QStringLiteral("embedded");
+            g_settings.snmpAgentPort = m_uiPort;
+            g_settings.snmpAgentProVer = iVersion;
+            g_settings.snmpAgentAccount = iVersion == 2 ? QStringLiteral("ops") : QStringLiteral("r00m");
+            g_settings.snmpAuthPassphrase = QLatin1String(kAuth);
+            g_settings.snmpPrivPassphrase = QLatin1String(kPriv);
+            reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
+        }
+        m_walkArgs = args + QStringList{"-t1", "-r0"};
+        QCOMPARE(chassisCount(), bAnswers ? 3 : 0);
+        // The library's folder is its own: no passphrase in it, nothing others may read.
+        const QString strState = QFileInfo(findState()).path();
+        QVERIFY(!strState.isEmpty());
+        QCOMPARE(QFileInfo(strState).permissions() & QFileDevice::Permissions(0x0077),
+                 QFileDevice::Permissions());
+        for (const QFileInfo& info : QDir(strState).entryInfoList(QDir::Files))
+            QVERIFY2(!readFile(info.filePath()).contains(kAuth), qPrintable(info.filePath()));
+    }
+
+    // Embedded, notifications go to the page's receivers as V2C informs: a hot PDU's alarm reaches one.
+    // Its end too, across a change of receivers.
+    void embeddedReceiver()
+    {
+        g_settings.snmpAgentProVer = 1;
+        g_settings.snmpAgentAccount = QStringLiteral("r00m");
+        g_settings.snmpTrapProVer = 0;
+        g_settings.snmpTrapAccount = QStringLiteral("public");
+        g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:9, 127.0.0.1:%1 nms:x").arg(m_uiTrapPort);
+        reload(
+            QStringLiteral("snmp: serving on UDP port %1 (SNMPv2c); notifications to 2 of 3 receivers (not "
+                           "used: \"nms:x\" is not host or host:port)")
+                .arg(m_uiPort));
+        const int iFrom = m_strTraps.size();
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 tempHigh 40 temperature 60")).last(),
+                 QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.2"), iFrom),
+                 qPrintable(m_strTraps.mid(iFrom)));
+        // Receivers changed: the agent starts again with the new ones only, and the end reaches them.
+        g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(m_uiTrapPort);
+        reload(QStringLiteral("notifications to 1 of 1 receivers"));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.3"), iFrom),
+                 qPrintable(m_strTraps.mid(iFrom)));
+    }
+
+    // A port another program holds: the service names it and runs on.
+    void embeddedPortHeld()
+    {
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
+        g_settings.snmpAgentPort = holder.localPort();
+        reload(QStringLiteral("snmp: not serving: UDP port %1 is held by another program (process %2 ")
+                   .arg(holder.localPort())
+                   .arg(QCoreApplication::applicationPid()));
+    }
+
 private:
+    static constexpr const char* kAuth = "auth pass \"phrase\"";
+    static constexpr const char* kPriv = "priv-passphrase";
+
+    // Saves the settings, sends SIGHUP and waits for the log line.
+    void reload(const QString& strLine)
+    {
+        saveSettings();
+        const int iFrom = m_strLog.size();
+        ::kill(pid_t(m_service.processId()), SIGHUP);
+        QVERIFY2(waitLog(strLine, iFrom), qPrintable(m_strLog.mid(iFrom)));
+    }
+    // The SNMP library's state file of the service.
+    static QString findState()
+    {
+        QDirIterator it(qEnvironmentVariable("XDG_DATA_HOME"), {QStringLiteral("engine")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        return it.hasNext() ? it.next() : QString();
+    }
     static quint16 freeUdpPort()
     {
         QUdpSocket socket;
@@ -275,8 +383,8 @@ private:
     {
         QProcess process;
         process.start(QStringLiteral("snmpwalk"),
-                      {QStringLiteral("-v2c"), QStringLiteral("-cpublic"), QStringLiteral("-Oqnx"),
-                       QStringLiteral("127.0.0.1:%1").arg(m_uiPort), strColumn});
+                      m_walkArgs + QStringList{QStringLiteral("-Oqnx"),
+                                               QStringLiteral("127.0.0.1:%1").arg(m_uiPort), strColumn});
         process.waitForFinished(30000);
         QMap<QString, QString> map;
         // A long string in hex goes on over further lines.
@@ -309,6 +417,8 @@ private:
     QString m_strLog;
     QString m_strSocket;
     quint16 m_uiPort = 0;
+    quint16 m_uiTrapPort = 0;
+    QStringList m_walkArgs{QStringLiteral("-v2c"), QStringLiteral("-cpublic")};
 };
 
 QTEST_GUILESS_MAIN(TestSnmpBed)

@@ -329,11 +329,17 @@ private slots:
         child<QComboBox>(page, "ComboTrapProVer")->setCurrentIndex(1);
         child<QCheckBox>(page, "CheckPublish")->setChecked(true);
         child<QLineEdit>(page, "LineEditSocket")->setText(QStringLiteral(" /run/agentx "));
+        child<QComboBox>(page, "ComboMode")->setCurrentIndex(1);
+        child<QComboBox>(page, "ComboPrivProtocol")->setCurrentIndex(1);
+        child<QLineEdit>(page, "LineEditAuthPassphrase")->setText(QStringLiteral(" pass phrase "));
+        child<QLineEdit>(page, "LineEditReceivers")->setText(QStringLiteral(" nms  10.0.0.5:1162 "));
         click(page, "BtnOK");
         QCOMPARE(g_settings.snmpAgentAccount, QStringLiteral("public"));
         QCOMPARE(stored({"Snmp/AgentAccount", "Snmp/TrapPort", "Snmp/AgentProVer", "Snmp/TrapProVer",
-                         "Snmp/Enabled", "Snmp/AgentXSocket"}),
-                 (QStringList{"public", "1162", "2", "1", "true", "/run/agentx"}));
+                         "Snmp/Enabled", "Snmp/AgentXSocket", "Snmp/Mode", "Snmp/PrivProtocol",
+                         "Snmp/AuthPassphrase", "Snmp/TrapReceivers"}),
+                 (QStringList{"public", "1162", "2", "1", "true", "/run/agentx", "embedded", "none",
+                              " pass phrase ", "nms 10.0.0.5:1162"}));
     }
 
     // A list with a refused line applies nothing; a whole one is polled at once and kept in target.prt.

@@ -12,6 +12,7 @@
 #include "ui/system/GroupNames.h"
 #include "ui/system/SystemConfigWidget.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 
 bool shootSystem(CShot& shot)
@@ -55,6 +56,17 @@ bool shootSystem(CShot& shot)
     bOk = shot.save(system, QStringLiteral("smtp-page")) && bOk;
     click(system.findChild<CSubTab*>(QStringLiteral("SubTab"))->buttons[1]);
     bOk = shot.save(system, QStringLiteral("snmp-page")) && bOk;
+    // The room's own agent: SNMPv3 with its keys, notifications to two receivers.
+    system.findChild<QComboBox*>(QStringLiteral("ComboMode"))->setCurrentIndex(1);
+    system.findChild<QComboBox*>(QStringLiteral("ComboAgentProVer"))->setCurrentIndex(2);
+    system.findChild<QComboBox*>(QStringLiteral("ComboTrapProVer"))->setCurrentIndex(1);
+    system.findChild<QLineEdit*>(QStringLiteral("LineEditAuthPassphrase"))
+        ->setText(QStringLiteral("passphrase"));
+    system.findChild<QLineEdit*>(QStringLiteral("LineEditPrivPassphrase"))
+        ->setText(QStringLiteral("passphrase"));
+    system.findChild<QLineEdit*>(QStringLiteral("LineEditReceivers"))
+        ->setText(QStringLiteral("nms.rack-room.example 10.20.0.5:1162"));
+    bOk = shot.save(system, QStringLiteral("snmp-page-embedded")) && bOk;
     // Metrics over TLS with passwords, from the example file of the service notes.
     system.findChild<QLineEdit*>(QStringLiteral("LineEditMetricsWebConfig"))
         ->setText(QStringLiteral("/etc/rackmind/web.yml"));

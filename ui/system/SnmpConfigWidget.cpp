@@ -35,6 +35,13 @@ QComboBox* makeCombo(QWidget* parent, const char* szName, const QStringList& ite
     return pCombo;
 }
 
+QLineEdit* makePassphrase(QWidget* parent, const char* szName)
+{
+    auto* pEdit = named(new QLineEdit(parent), szName);
+    pEdit->setEchoMode(QLineEdit::Password);
+    return pEdit;
+}
+
 // Lays out a grid of (label, editor) pairs, two pairs a row, labels right-aligned.
 void layOutPairs(QGridLayout* pLayout, const QList<QPair<QLabel*, QWidget*>>& pairs)
 {
@@ -44,6 +51,9 @@ void layOutPairs(QGridLayout* pLayout, const QList<QPair<QLabel*, QWidget*>>& pa
         pLayout->addWidget(pairs[i].first, i / 2, (i % 2) * 2, Qt::AlignRight | Qt::AlignVCenter);
         pLayout->addWidget(pairs[i].second, i / 2, (i % 2) * 2 + 1);
     }
+    // Editors of both columns share the width alike, whatever their labels.
+    pLayout->setColumnStretch(1, 1);
+    pLayout->setColumnStretch(3, 1);
 }
 
 } // namespace
@@ -70,6 +80,14 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
       m_pLabelAgentProVer(named(new QLabel(m_pGroupAgent), "LabelAgentProVer")),
       m_pComboAgentProVer(makeCombo(m_pGroupAgent, "ComboAgentProVer",
                                     {QStringLiteral("V1"), QStringLiteral("V2C"), QStringLiteral("V3")})),
+      m_pLabelAuthProtocol(named(new QLabel(m_pGroupAgent), "LabelAuthProtocol")),
+      m_pComboAuthProtocol(named(new QComboBox(m_pGroupAgent), "ComboAuthProtocol")),
+      m_pLabelAuthPassphrase(named(new QLabel(m_pGroupAgent), "LabelAuthPassphrase")),
+      m_pLineEditAuthPassphrase(makePassphrase(m_pGroupAgent, "LineEditAuthPassphrase")),
+      m_pLabelPrivProtocol(named(new QLabel(m_pGroupAgent), "LabelPrivProtocol")),
+      m_pComboPrivProtocol(named(new QComboBox(m_pGroupAgent), "ComboPrivProtocol")),
+      m_pLabelPrivPassphrase(named(new QLabel(m_pGroupAgent), "LabelPrivPassphrase")),
+      m_pLineEditPrivPassphrase(makePassphrase(m_pGroupAgent, "LineEditPrivPassphrase")),
       m_pGroupTrap(named(new QGroupBox(this), "GroupTrap")),
       m_pLayoutTrap(named(new QGridLayout(m_pGroupTrap), "LayoutTrap")),
       m_pLabelTrapUserName(named(new QLabel(m_pGroupTrap), "LabelTrapUserName")),
@@ -79,6 +97,9 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
       m_pLabelTrapProVer(named(new QLabel(m_pGroupTrap), "LabelTrapProVer")),
       m_pComboTrapProVer(
           makeCombo(m_pGroupTrap, "ComboTrapProVer", {QStringLiteral("v1/v2c"), QStringLiteral("v3")})),
+      m_pLabelReceivers(named(new QLabel(m_pGroupTrap), "LabelReceivers")),
+      m_pLineEditReceivers(named(new QLineEdit(m_pGroupTrap), "LineEditReceivers")),
+      m_pLabelTrapNote(named(new QLabel(m_pGroupTrap), "LabelTrapNote")),
       m_pBtnOK(named(new QPushButton(this), "BtnOK")),
       m_pLayoutBase(named(new QVBoxLayout(this), "LayoutBase"))
 {
@@ -86,10 +107,28 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
                                  {m_pLabelAgentPort, m_pSpinAgentPort},
                                  {m_pAgentTimeout, m_pSpinAgentTimeout},
                                  {m_pLabelAgentRetry, m_pSpinAgentRetry},
-                                 {m_pLabelAgentProVer, m_pComboAgentProVer}});
+                                 {m_pLabelAgentProVer, m_pComboAgentProVer},
+                                 {m_pLabelAuthProtocol, m_pComboAuthProtocol},
+                                 {m_pLabelAuthPassphrase, m_pLineEditAuthPassphrase},
+                                 {m_pLabelPrivProtocol, m_pComboPrivProtocol},
+                                 {m_pLabelPrivPassphrase, m_pLineEditPrivPassphrase}});
     layOutPairs(m_pLayoutTrap, {{m_pLabelTrapUserName, m_pLineEditTrapUserName},
                                 {m_pLabelTrapPort, m_pSpinTrapPort},
-                                {m_pLabelTrapProVer, m_pComboTrapProVer}});
+                                {m_pLabelTrapProVer, m_pComboTrapProVer},
+                                {m_pLabelReceivers, m_pLineEditReceivers}});
+    m_pLayoutTrap->addWidget(m_pLabelTrapNote, 2, 0, 1, 4);
+    m_pLabelTrapNote->setWordWrap(true);
+    m_pLineEditReceivers->setPlaceholderText(QStringLiteral("192.0.2.10 nms.example.org:1162"));
+    // The protocols as the settings name them; "none" items are named in retranslate().
+    for (const char* pszName : {"SHA-256", "SHA-384", "SHA-512", "SHA-224", "SHA", "none"})
+        m_pComboAuthProtocol->addItem(QLatin1String(pszName), QLatin1String(pszName));
+    for (const char* pszName : {"AES", "none"})
+        m_pComboPrivProtocol->addItem(QLatin1String(pszName), QLatin1String(pszName));
+    // Their long "none" items must not take the width of the editors beside them.
+    for (QComboBox* pCombo : {m_pComboAuthProtocol, m_pComboPrivProtocol}) {
+        pCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        pCombo->setMinimumContentsLength(8);
+    }
 
     m_pLayoutPublish->setContentsMargins(16, 16, 16, 16);
     m_pLayoutPublish->setSpacing(8);
@@ -101,8 +140,9 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
     m_pLayoutPublish->addWidget(m_pLabelStatus, 2, 0, 1, 4);
     m_pLabelStatus->setWordWrap(true);
     m_pLineEditSocket->setPlaceholderText(QStringLiteral("/var/agentx/master"));
-    // The one mode served so far; its item carries the stored name.
+    // Each item carries the stored name.
     m_pComboMode->addItem(QString(), QStringLiteral("agentx"));
+    m_pComboMode->addItem(QString(), QStringLiteral("embedded"));
 
     m_pLayoutBase->setContentsMargins(200, 20, 200, 20);
     m_pLayoutBase->setSpacing(8);
@@ -124,9 +164,25 @@ CSnmpConfigWidget::CSnmpConfigWidget(QWidget* parent)
     m_pCheckPublish->setChecked(g_settings.snmpEnabled);
     m_pComboMode->setCurrentIndex(qMax(0, m_pComboMode->findData(g_settings.snmpMode)));
     m_pLineEditSocket->setText(g_settings.snmpAgentXSocket);
+    // A protocol the page does not offer stays what it is until another is chosen.
+    const auto choose = [](QComboBox* pCombo, const QString& strName) {
+        if (pCombo->findData(strName) < 0)
+            pCombo->addItem(strName, strName);
+        pCombo->setCurrentIndex(pCombo->findData(strName));
+    };
+    choose(m_pComboAuthProtocol, g_settings.snmpAuthProtocol);
+    choose(m_pComboPrivProtocol, g_settings.snmpPrivProtocol);
+    m_pLineEditAuthPassphrase->setText(g_settings.snmpAuthPassphrase);
+    m_pLineEditPrivPassphrase->setText(g_settings.snmpPrivPassphrase);
+    m_pLineEditReceivers->setText(g_settings.snmpTrapReceivers);
 
     retranslate();
     QMetaObject::connectSlotsByName(this);
+    for (QComboBox* pCombo :
+         {m_pComboMode, m_pComboAgentProVer, m_pComboTrapProVer, m_pComboAuthProtocol, m_pComboPrivProtocol})
+        connect(pCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+                &CSnmpConfigWidget::showMode);
+    showMode();
 }
 
 void CSnmpConfigWidget::retranslate()
@@ -146,8 +202,40 @@ void CSnmpConfigWidget::retranslate()
     m_pCheckPublish->setText(tr("Publish every PDU, its sensors and outlets over SNMP"));
     m_pLabelMode->setText(tr("Mode"));
     m_pComboMode->setItemText(0, tr("AgentX subagent of snmpd"));
+    m_pComboMode->setItemText(1, tr("Own agent on the agent port (no snmpd)"));
     m_pLabelSocket->setText(tr("AgentX socket"));
+    m_pLabelAuthProtocol->setText(tr("Authentication"));
+    m_pLabelAuthPassphrase->setText(tr("Auth passphrase"));
+    m_pLabelPrivProtocol->setText(tr("Privacy"));
+    m_pLabelPrivPassphrase->setText(tr("Privacy passphrase"));
+    m_pComboAuthProtocol->setItemText(m_pComboAuthProtocol->findData(QStringLiteral("none")),
+                                      tr("None (no authentication, no privacy)"));
+    m_pComboPrivProtocol->setItemText(m_pComboPrivProtocol->findData(QStringLiteral("none")),
+                                      tr("None (authentication only)"));
+    m_pLabelReceivers->setText(tr("Receivers"));
+    showMode();
     showStatus();
+}
+
+void CSnmpConfigWidget::showMode()
+{
+    const bool bEmbedded = m_pComboMode->currentData().toString() == QLatin1String("embedded");
+    m_pLineEditSocket->setEnabled(!bEmbedded);
+    m_pLineEditReceivers->setEnabled(bEmbedded);
+    const bool bV3 = m_pComboAgentProVer->currentIndex() == 2 || m_pComboTrapProVer->currentIndex() == 1;
+    const bool bAuth = bV3 && m_pComboAuthProtocol->currentData().toString() != QLatin1String("none");
+    m_pComboAuthProtocol->setEnabled(bV3);
+    m_pLineEditAuthPassphrase->setEnabled(bAuth);
+    m_pComboPrivProtocol->setEnabled(bAuth);
+    m_pLineEditPrivPassphrase->setEnabled(bAuth && m_pComboPrivProtocol->currentData().toString() !=
+                                                       QLatin1String("none"));
+    m_pLabelTrapNote->setText(
+        bEmbedded
+            ? tr("Notifications go to the receivers (host or host:port, separated by spaces) as informs, "
+                 "each waiting the agent's time-out, retried the agent's retry count; for v3 with the "
+                 "user above and the agent's SNMPv3 keys.")
+            : tr("In AgentX mode snmpd sends the notifications to its own trap destinations "
+                 "(trap2sink, informsink or trapsess in snmpd.conf); the receivers here are not used."));
 }
 
 void CSnmpConfigWidget::setPublisher(CSnmpPublisher* pPublisher)
@@ -195,7 +283,12 @@ void CSnmpConfigWidget::on_BtnOK_clicked()
     g_settings.snmpEnabled = m_pCheckPublish->isChecked();
     g_settings.snmpMode = m_pComboMode->currentData().toString();
     g_settings.snmpAgentXSocket = m_pLineEditSocket->text().trimmed();
+    g_settings.snmpAuthProtocol = m_pComboAuthProtocol->currentData().toString();
+    g_settings.snmpAuthPassphrase = m_pLineEditAuthPassphrase->text();
+    g_settings.snmpPrivProtocol = m_pComboPrivProtocol->currentData().toString();
+    g_settings.snmpPrivPassphrase = m_pLineEditPrivPassphrase->text();
+    g_settings.snmpTrapReceivers = m_pLineEditReceivers->text().simplified();
     saveSettings();
     if (m_pPublisher)
-        m_pPublisher->apply(g_settings.snmpEnabled, g_settings.snmpAgentXSocket);
+        m_pPublisher->applySettings();
 }

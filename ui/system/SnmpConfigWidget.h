@@ -35,6 +35,8 @@ private slots:
 
 private:
     void showStatus();
+    // Greys out what the chosen mode and versions do not use.
+    void showMode();
 
     QGroupBox* m_pGroupPublish;
     QGridLayout* m_pLayoutPublish;
@@ -57,6 +59,14 @@ private:
     QSpinBox* m_pSpinAgentRetry;
     QLabel* m_pLabelAgentProVer;
     QComboBox* m_pComboAgentProVer;
+    QLabel* m_pLabelAuthProtocol;
+    QComboBox* m_pComboAuthProtocol;
+    QLabel* m_pLabelAuthPassphrase;
+    QLineEdit* m_pLineEditAuthPassphrase;
+    QLabel* m_pLabelPrivProtocol;
+    QComboBox* m_pComboPrivProtocol;
+    QLabel* m_pLabelPrivPassphrase;
+    QLineEdit* m_pLineEditPrivPassphrase;
     QGroupBox* m_pGroupTrap;
     QGridLayout* m_pLayoutTrap;
     QLabel* m_pLabelTrapUserName;
@@ -65,6 +75,9 @@ private:
     QSpinBox* m_pSpinTrapPort;
     QLabel* m_pLabelTrapProVer;
     QComboBox* m_pComboTrapProVer;
+    QLabel* m_pLabelReceivers;
+    QLineEdit* m_pLineEditReceivers;
+    QLabel* m_pLabelTrapNote;
     QPushButton* m_pBtnOK;
     QVBoxLayout* m_pLayoutBase;
 };
