@@ -203,8 +203,19 @@ void CSnmpModel::tellChanges(const CSnmpSnapshot& before, const CSnmpSnapshot& a
 void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
 {
     // As the alarm mail: an alarm that stood before the start is told again only when its mail is.
-    if (alarm.isGroupAlarm() || !alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount ||
-        (bBegan && alarm.bResumed && !g_alarmSettings.mailStandingAfterRestart))
+    if (bBegan && alarm.bResumed && !g_alarmSettings.mailStandingAfterRestart)
+        return;
+    if (alarm.isGroupAlarm()) {
+        // Its load as the mail tells it ("12.3 A").
+        const double dLoad = alarm.strValue.section(QLatin1Char(' '), 0, 0).toDouble();
+        const QString strTrigger = alarm.iCondition == ActiveAlarm::kGroupAtBreaker
+                                       ? QStringLiteral("at the breaker rating")
+                                       : QStringLiteral("over budget");
+        emit signalNotification(
+            SnmpNotifications::groupAlarm(bBegan, strTrigger, alarm.strGroup, qint32(qRound(dLoad * 10))));
+        return;
+    }
+    if (!alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount)
         return;
     if (!alarm.pPdu->hasKnownMac())
         return;
