@@ -3,6 +3,7 @@
 #include "room/Room.h"
 #include "snmp/SnmpModel.h"
 #include "snmp/SnmpPublisher.h"
+#include "tools/bench/BenchProbe.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -104,10 +105,9 @@ QVector<double> CSnmpWalkRig::snapshotMs(int iTimes)
 {
     QVector<double> vecMs;
     for (int i = 0; i < iTimes; ++i) {
-        QElapsedTimer clock;
-        clock.start();
+        const double dCpu = bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
         m_pPublisher->model()->refreshFromSources();
-        vecMs << double(clock.nsecsElapsed()) / 1e6;
+        vecMs << (bench::cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - dCpu) * 1e3;
     }
     return vecMs;
 }

@@ -27,7 +27,7 @@ public:
     void stopPublishing();
     // Rows the finished walk printed; -1 when it failed.
     qint64 walkedRows();
-    // What building the room's snapshot takes on the thread that builds it, each of iTimes, in ms.
+    // The CPU the room's thread spends building the room's snapshot, each of iTimes, in ms.
     QVector<double> snapshotMs(int iTimes);
 
 private:

@@ -202,8 +202,8 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
         printTable(listWalk);
         for (const QMap<QString, double>& f : qAsConst(listFig))
             std::printf(
-                "%.0f PDUs: the room's snapshot for the agent takes %.1f ms (median; max %.1f ms) on the "
-                "room's thread\n",
+                "%.0f PDUs: the room's snapshot for the agent takes %.1f ms of CPU (median; max %.1f ms) on "
+                "the room's thread\n",
                 f.value(QStringLiteral("pdus")), f.value(QStringLiteral("snapshot_median_ms")),
                 f.value(QStringLiteral("snapshot_max_ms")));
     }
