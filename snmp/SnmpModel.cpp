@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QMutexLocker>
 #include <QSet>
+#include <QThreadPool>
 
 #include <array>
 #include <cmath>
@@ -138,6 +139,8 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
         m_hashPublished.insert(strMac, pPdu);
 
     auto pSnap = std::make_shared<CSnmpSnapshot>();
+    pSnap->vecEntities.reserve(vecPublished.size() * (1 + 4 + 2 * 8));
+    ++m_uiRefresh;
     for (const auto& [pPdu, strMac] : vecPublished) {
         const quint32 uiNumber = m_indexes.numberOf(strMac);
         if (uiNumber == 0)
@@ -149,15 +152,17 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
         addPdu(*pSnap, *pPdu, uiNumber * CEntityIndexes::kBlock, auiAlarms);
     }
     pSnap->finish();
-    m_hashSeen.swap(m_hashSeenNext);
-    m_hashSeenNext.clear();
+    for (auto it = m_hashSeen.begin(); it != m_hashSeen.end();)
+        it = it->uiRefresh == m_uiRefresh ? std::next(it) : m_hashSeen.erase(it);
 
     // entLastChangeTime: when an entity came, went, or changed what the physical table says of it.
     size_t uiDigest = 0;
-    for (const SnmpEntity& e : pSnap->vecEntities)
-        uiDigest = qHash(QStringList{QString::number(e.uiIndex), e.strName, e.strDescr, e.strFirmware,
-                                     e.strAlias, e.strModel, e.strSerial},
-                         uint(uiDigest));
+    for (const SnmpEntity& e : pSnap->vecEntities) {
+        uiDigest = qHash(e.uiIndex, uint(uiDigest));
+        for (const QString* pstr :
+             {&e.strName, &e.strDescr, &e.strFirmware, &e.strAlias, &e.strModel, &e.strSerial})
+            uiDigest = qHash(*pstr, uint(uiDigest));
+    }
     if (!m_bBuilt || uiDigest != m_uiPhysicalDigest)
         m_uiLastChangeTicks = ticksAt(Clock::elapsedMs());
     m_uiPhysicalDigest = uiDigest;
@@ -174,6 +179,8 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
         m_pSnapshot = pPublished;
     }
     tellChanges(*pBefore, *pPublished);
+    // Freeing a thousand PDUs' snapshot takes milliseconds: not on the room's thread.
+    QThreadPool::globalInstance()->start([pOld = std::move(pBefore)]() mutable { pOld.reset(); });
     return pPublished;
 }
 
@@ -208,8 +215,19 @@ void CSnmpModel::tellChanges(const CSnmpSnapshot& before, const CSnmpSnapshot& a
 void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
 {
     // As the alarm mail: an alarm that stood before the start is told again only when its mail is.
-    if (alarm.isGroupAlarm() || !alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount ||
-        (bBegan && alarm.bResumed && !g_alarmSettings.mailStandingAfterRestart))
+    if (bBegan && alarm.bResumed && !g_alarmSettings.mailStandingAfterRestart)
+        return;
+    if (alarm.isGroupAlarm()) {
+        // Its load as the mail tells it ("12.3 A").
+        const double dLoad = alarm.strValue.section(QLatin1Char(' '), 0, 0).toDouble();
+        const QString strTrigger = alarm.iCondition == ActiveAlarm::kGroupAtBreaker
+                                       ? QStringLiteral("at the breaker rating")
+                                       : QStringLiteral("over budget");
+        emit signalNotification(
+            SnmpNotifications::groupAlarm(bBegan, strTrigger, alarm.strGroup, qint32(qRound(dLoad * 10))));
+        return;
+    }
+    if (!alarm.pPdu || alarm.iCondition < 0 || alarm.iCondition >= CPdu::AlarmCount)
         return;
     if (!alarm.pPdu->hasKnownMac())
         return;
@@ -236,7 +254,7 @@ void CSnmpModel::alarmChanged(const ActiveAlarm& alarm, bool bBegan)
         pOwn->finish();
         // Its states are stamped by the next snapshot, not by this one.
         for (const SnmpEntity& e : pOwn->vecEntities)
-            m_hashSeenNext.remove(e.uiIndex);
+            m_hashSeen.remove(e.uiIndex);
         pSnap = pOwn;
     }
     const SnmpEntity* pSensor = pSnap->entity(uiChassis + quint32(iPart));
@@ -356,16 +374,14 @@ void CSnmpModel::addPdu(CSnmpSnapshot& snap, const CPdu& pdu, quint32 uiBase, co
 void CSnmpModel::stamp(SnmpEntity& entity)
 {
     // Unknown (zeros) until a change is seen: when a state began before the program started is not known.
-    const auto it = m_hashSeen.constFind(entity.uiIndex);
-    Seen seen;
-    seen.iOper = entity.iOper;
-    seen.uiAlarm = entity.uiAlarm;
-    if (it == m_hashSeen.cend())
-        seen.baLastChanged = QByteArray(8, '\0');
-    else if (it->iOper != entity.iOper || it->uiAlarm != entity.uiAlarm)
-        seen.baLastChanged = dateAndTime(Clock::now());
-    else
-        seen.baLastChanged = it->baLastChanged;
-    entity.baLastChanged = seen.baLastChanged;
-    m_hashSeenNext.insert(entity.uiIndex, seen);
+    auto it = m_hashSeen.find(entity.uiIndex);
+    if (it == m_hashSeen.end()) {
+        it = m_hashSeen.insert(entity.uiIndex, {entity.iOper, entity.uiAlarm, QByteArray(8, '\0')});
+    } else if (it->iOper != entity.iOper || it->uiAlarm != entity.uiAlarm) {
+        it->iOper = entity.iOper;
+        it->uiAlarm = entity.uiAlarm;
+        it->baLastChanged = dateAndTime(Clock::now());
+    }
+    it->uiRefresh = m_uiRefresh;
+    entity.baLastChanged = it->baLastChanged;
 }

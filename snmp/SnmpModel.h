@@ -94,11 +94,13 @@ private:
         int iOper = 0;
         quint8 uiAlarm = 0;
         QByteArray baLastChanged;
+        quint32 uiRefresh = 0; // the last refresh that had the entity
     };
     // The unit published under each MAC in the last snapshot (of two telling one MAC, the first heard).
     QHash<QString, const CPdu*> m_hashPublished;
+    // Kept in place from one refresh to the next (a thousand PDUs are 21,000 entities each second).
     QHash<quint32, Seen> m_hashSeen;
-    QHash<quint32, Seen> m_hashSeenNext;
+    quint32 m_uiRefresh = 0;
     size_t m_uiPhysicalDigest = 0;
     quint32 m_uiLastChangeTicks = 0;
     bool m_bBuilt = false;

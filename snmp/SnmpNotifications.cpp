@@ -52,4 +52,17 @@ SnmpNotification alarm(bool bRising, const QString& strTrigger, const SnmpEntity
     return n;
 }
 
+SnmpNotification groupAlarm(bool bRising, const QString& strTrigger, const QString& strGroup,
+                            qint32 iLoadTenths)
+{
+    SnmpNotification n;
+    n.trapOid = {1, 3, 6, 1, 2, 1, 88, 2, 0, quint32(bRising ? 2 : 3)};
+    n.vecObjects = {{kHot + std::initializer_list<quint32>{1, 0}, SnmpValue::text(strTrigger)},
+                    {kHot + std::initializer_list<quint32>{2, 0}, SnmpValue::text(strGroup)},
+                    {kHot + std::initializer_list<quint32>{3, 0}, SnmpValue::text(QString())},
+                    {kHot + std::initializer_list<quint32>{4, 0}, SnmpValue::objectId({0, 0})},
+                    {kHot + std::initializer_list<quint32>{5, 0}, SnmpValue::integer(iLoadTenths)}};
+    return n;
+}
+
 } // namespace SnmpNotifications

@@ -4,14 +4,24 @@
 # administrator wrote into the shipped configuration file. It must poll the simulated PDUs, serve
 # metrics (the machine's outlet sets among them), mail an alarm to the mail server on loopback and keep
 # its history where rackmind-ctl, run by an ordinary user with no setting, finds it.
-#   installed_service.sh SOURCE_DIR     (PDU 1 of the bed's simulator turns humid after a few seconds)
+#   installed_service.sh SOURCE_DIR [snmp | snmp-removed]
+#                                   (PDU 1 of the bed's simulator turns humid after a few seconds)
+# snmp: SNMP on, and Debian's snmpd run as its unit runs it: a walk through it shows the polled PDUs.
+# snmp-removed: SNMP on without the agent's package: the service says so and polls on; nothing else.
 set -euo pipefail
-src=$1
+src=$1 snmp=${2:-}
+# snmpd's AgentX socket folder and its state are a tmpfs of this run's own (/var/agentx must exist).
+if [ "$snmp" = snmp ] && [ -z "${RACKMIND_OWN_MOUNTS:-}" ]; then
+    exec unshare --mount --propagation private -- env RACKMIND_OWN_MOUNTS=1 bash -c '
+        mount -t tmpfs -o mode=0755 tmpfs /var/agentx && mount -t tmpfs -o mode=0755 tmpfs /var/lib/snmp &&
+        chown Debian-snmp:Debian-snmp /var/lib/snmp && exec "$@"' - "$0" "$@"
+fi
 unit=/lib/systemd/system/rackmindd.service
 work=$(mktemp -d)
-service_pid="" smtp_pid=""
+service_pid="" smtp_pid="" snmpd_pid=""
 cleanup() {
     [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null
+    [ -n "$snmpd_pid" ] && kill "$snmpd_pid" 2>/dev/null
     [ -n "$smtp_pid" ] && kill "$smtp_pid" 2>/dev/null
     wait 2>/dev/null
     rm -rf "$work"
@@ -20,9 +30,10 @@ trap cleanup EXIT
 fail() {
     echo "FAIL: $*" >&2
     [ -f "$work/service.log" ] && sed 's/^/  rackmindd: /' "$work/service.log" >&2
+    [ -f "$work/snmpd.log" ] && sed 's/^/  snmpd: /' "$work/snmpd.log" >&2
     exit 1
 }
-key() { sed -n "s/^$1=//p" "$unit" | head -n 1; }
+key() { sed -n "s/^$1=//p" "${2:-$unit}" | head -n 1; }
 # Retries a check for up to $1 seconds; a service that has ended fails at once.
 within() {
     local limit=$1
@@ -52,7 +63,8 @@ smtp_pid=$!
 within 20 grep -q '^PORT ' "$work/smtp.log" || fail "the mail server did not start"
 smtp_port=$(sed -n 's/^PORT //p' "$work/smtp.log")
 /usr/bin/python3 - "$conf" Smtp/Host=127.0.0.1 "Smtp/Port=$smtp_port" Smtp/Account=room@example.org \
-    Smtp/Password=s3cret Smtp/AllowUnencryptedPassword=true Smtp/Receiver=ops@example.org Metrics/Enabled=true <<'EOF'
+    Smtp/Password=s3cret Smtp/AllowUnencryptedPassword=true Smtp/Receiver=ops@example.org Metrics/Enabled=true \
+    "Snmp/Enabled=$([ -n "$snmp" ] && echo true || echo false)" <<'EOF'
 import re, sys
 path, pairs = sys.argv[1], sys.argv[2:]
 lines = open(path).read().split("\n")
@@ -80,10 +92,20 @@ mkdir -p "$state"
 chmod 0755 "$state"
 [ "$(stat -c %U:%G "$state")" = "$user:$group" ] || chown -R "$user:$group" "$state"
 read -ra unit_env <<<"$(key Environment)"
+
+# snmpd as its unit starts it (as root, dropping to its user), reading the drop-in the package installed.
+if [ "$snmp" = snmp ]; then
+    read -ra snmpd_start <<<"$(key ExecStart /lib/systemd/system/snmpd.service)"
+    "${snmpd_start[@]}" >"$work/snmpd.log" 2>&1 &
+    snmpd_pid=$!
+    within 20 test -S /var/agentx/master || fail "snmpd made no AgentX socket"
+fi
+
 # Its single-instance token is keyed by a file in that /tmp, so it meets no other program's token; a fresh
 # tmpfs reuses the numbers of other runs' leftovers, hence the IPC namespace of its own.
 unshare --mount --ipc --propagation private -- bash -c 'mount -t tmpfs -o mode=1777 tmpfs /tmp &&
-    mount --bind "$0" "$0" && mount -o remount,bind,ro / && exec "$@"' "$state" \
+    mount --bind "$0" "$0" && mount -o remount,bind,ro / &&
+    { ! mountpoint -q /var/agentx || mount -o remount,bind,ro /var/agentx; } && exec "$@"' "$state" \
     setpriv --reuid "$user" --regid "$group" --init-groups --no-new-privs \
     --inh-caps +net_admin --ambient-caps +net_admin --bounding-set -all,+net_admin \
     env -i --chdir="$(key WorkingDirectory)" PATH=/usr/bin:/bin LANG=C.UTF-8 "${unit_env[@]}" \
@@ -95,9 +117,34 @@ online() {
     [ "$(curl -sf http://127.0.0.1:9150/metrics | grep -c '^rackmind_pdu_online{.*} 1$')" = "$devices" ]
 }
 within 60 online || fail "the metrics do not show the $devices simulated PDUs online"
+macs_online() {
+    curl -sf http://127.0.0.1:9150/metrics | sed -n 's/^rackmind_pdu_online{mac="\([0-9A-F]*\)"} 1$/\1/p' | sort
+}
+if [ "$snmp" = snmp-removed ]; then
+    grep -qF 'snmp: not serving: /usr/lib/rackmind/rackmind-snmp-agent.so is missing' "$work/service.log" ||
+        fail "no word that the SNMP agent's module is missing"
+    kill -TERM "$service_pid"
+    wait "$service_pid" || fail "rackmindd without its SNMP module did not end cleanly on SIGTERM"
+    service_pid=""
+    echo "installed rackmindd without rackmind-snmp polled $devices PDUs and said SNMP is missing"
+    exit 0
+fi
+if [ "$snmp" = snmp ]; then
+    within 30 grep -q 'snmp: serving through the master agent at /var/agentx/master' "$work/service.log" ||
+        fail "the service does not serve through snmpd"
+    grep -q ' /usr/lib/rackmind/rackmind-snmp-agent.so$' "/proc/$service_pid/maps" ||
+        fail "the service did not load the installed module"
+    # The chassis of every PDU online, by serial number (its MAC), through snmpd's own port and community.
+    walked() {
+        snmpwalk -v2c -c public -On -Oqv 127.0.0.1 1.3.6.1.2.1.47.1.1.1.1.11 2>"$work/snmpwalk.err" |
+            tr -d '":' | grep -E '^[0-9A-F]{12}$' | sort >"$work/walked"
+        [ "$(cat "$work/walked")" = "$(macs_online)" ]
+    }
+    within 20 walked || fail "snmpwalk through snmpd shows $(tr '\n' ' ' <"$work/walked") for $(macs_online | tr '\n' ' ')$(cat "$work/snmpwalk.err")"
+fi
 # The machine's outlet sets as root changes them in place: the running service, under its own user, reads
 # the file the package made and shows the set's outlets as the PDU shows them.
-mac=$(curl -sf http://127.0.0.1:9150/metrics | sed -n 's/^rackmind_pdu_online{mac="\([0-9A-F]*\)"} 1$/\1/p' | head -n 1)
+mac=$(macs_online | head -n 1)
 printf '{"sets": [{"name": "feed", "outlets": ["%s/1", "%s/2"]}]}\n' "$mac" "$mac" >/var/lib/rackmind/outlet-sets
 set_shown() {
     local page on
@@ -152,4 +199,4 @@ setpriv --reuid nobody --regid nogroup --clear-groups env -i HOME=/nonexistent P
     fail "rackmind-ctl report --pdf as nobody: $(cat "$work/report.err")"
 pdftotext "$reports/report.pdf" - | grep -q "$month" || fail "the report PDF does not name its month"
 rm -r "$reports"
-echo "installed rackmindd polled $devices PDUs, served metrics with the outlet set, mailed the alarm; rackmind-ctl read its history and made its report"
+echo "installed rackmindd polled $devices PDUs${snmp:+ (walked through snmpd)}, served metrics with the outlet set, mailed the alarm; rackmind-ctl read its history and made its report"

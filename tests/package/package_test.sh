@@ -5,18 +5,21 @@
 # (through recording stand-ins for systemd's tools), the installed service run the way its unit runs it
 # inside the network test bed, the console's Chinese face, the protected outlets and outlet sets with
 # every package that switches outlets installed, removed and purged in every order (protection_orders.sh),
-# and everything gone after the last purge.
+# and everything gone after the last purge. The SNMP agent's package beside the service and Debian's snmpd:
+# its drop-in a conffile kept across an upgrade, the installed service serving through the installed snmpd,
+# and the service polling on, saying so, once the agent's package is removed.
 #   package_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 src=$2
 packages=(rackmind rackmindd rackmind-ctl rackmind-report-pdf)
+snmp_package=rackmind-snmp dropin=/etc/snmp/snmpd.conf.d/rackmind.conf
 
 # dpkg is one per machine: package tests of several build trees take turns.
 exec 9>/run/lock/rackmind-package-test
 flock -w 600 9
 
 # A Rackmind the machine's owner installed is not ours to replace or remove.
-for p in "${packages[@]}"; do
+for p in "${packages[@]}" "$snmp_package"; do
     if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
         echo "$p is installed on this machine already; not touching it"
         exit 77
@@ -25,8 +28,12 @@ done
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 work=$(mktemp -d)
+# snmpd's AgentX socket folder, where the installed service looks for it; a tmpfs of the test's over it.
+made_agentx=""
+[ -e /var/agentx ] || { mkdir /var/agentx && made_agentx=1; }
 cleanup() {
-    dpkg -P "${packages[@]}" >/dev/null 2>&1 || true
+    dpkg -P "$snmp_package" "${packages[@]}" >/dev/null 2>&1 || true
+    [ -z "$made_agentx" ] || rmdir /var/agentx
     getent passwd rackmind >/dev/null && deluser --system --quiet rackmind >/dev/null 2>&1
     getent group rackmind >/dev/null && delgroup --system --quiet rackmind >/dev/null 2>&1
     rm -rf "$work"
@@ -39,6 +46,15 @@ cpack -G DEB >/dev/null
 debs=()
 for p in "${packages[@]}"; do debs+=("$(ls "$PWD/${p}"_[0-9]*.deb)"); done
 lintian --fail-on error,warning "${debs[@]}"
+snmp_deb=$(ls "$PWD/${snmp_package}"_[0-9]*.deb)
+
+# A server that wants no SNMP: where no net-snmp is installed (this machine's package list without it),
+# apt brings none of it with the service, and brings it with the agent's package (recommends included).
+awk -v RS= -v ORS='\n\n' '!/(^|\n)Package: (libsnmp|libnetsnmp|snmp)/' /var/lib/dpkg/status >"$work/status"
+without_snmp() { apt-get -s -o Dir::State::status="$work/status" install "$@" 2>&1; }
+! without_snmp "${debs[1]}" | grep -E '^Inst (libsnmp|libnetsnmp|snmpd)' || fail "installing rackmindd pulls in net-snmp"
+without_snmp "${debs[1]}" "$snmp_deb" | grep -Eq '^Inst libsnmp[0-9]' ||
+    fail "apt -s without net-snmp installs no net-snmp with rackmind-snmp: $(without_snmp "${debs[1]}" "$snmp_deb")"
 
 # Runs a command with systemd's tools replaced by recorders (one line per call in $work/calls) and
 # /run/systemd/system present, as on a machine booted with systemd; only in a mount namespace of its own.
@@ -138,13 +154,39 @@ if command -v systemd-analyze >/dev/null; then
     ! systemd-analyze verify "/lib/systemd/system/$unit" 2>&1 | grep "$unit:" || fail "systemd finds fault with the unit"
 fi
 
-# The installed service as its unit runs it; every program runs inside the bed only.
-# The bed runs its device command through a shell: the paths go quoted, wherever the tree lies.
+# The agent's package beside the service and Debian's snmpd: a running snmpd is restarted to read the drop-in.
+with_recorded_systemd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 \
+    "$snmp_deb" snmpd
+expect_calls "SNMP install" "deb-systemd-invoke try-restart snmpd.service"
+grep -qx "$dropin" "/var/lib/dpkg/info/$snmp_package.conffiles" || fail "snmpd's drop-in is not a conffile"
+
+# The installed service as its unit runs it, serving through the installed snmpd; every program runs
+# inside the bed only. The bed runs its device command through a shell: the paths go quoted.
 scenario=$(printf %q "$work/humid.scn") pdusim=$(printf %q "$build/tools/pdusim/pdusim")
-"$src/scripts/netbed" --devices 2 \
-    --device-cmd "printf 'at 5 set 1 humidity 90\n' >$scenario; exec $pdusim --no-noise --scenario $scenario </dev/null" \
-    -- "$src/tests/package/installed_service.sh" "$src"
+in_bed() {
+    "$src/scripts/netbed" --devices 2 \
+        --device-cmd "printf 'at 5 set 1 humidity 90\n' >$scenario; exec $pdusim --no-noise --scenario $scenario </dev/null" \
+        -- "$src/tests/package/installed_service.sh" "$src" "$@"
+}
+in_bed snmp
 rights "after the service ran"
+
+# The administrator's drop-in survives an upgrade of the agent; removed, the agent leaves it and takes its
+# tables out of snmpd, and the service polls on without SNMP; purged, the drop-in goes.
+echo "# kept" >>"$dropin"
+dpkg-deb -R "$snmp_deb" "$work/snmp_next"
+sed -i 's/^Version: .*/&+1/' "$work/snmp_next/DEBIAN/control"
+dpkg-deb -b --root-owner-group "$work/snmp_next" "$work/snmp_next.deb" >/dev/null
+with_recorded_systemd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -o DPkg::Lock::Timeout=300 \
+    "$work/snmp_next.deb"
+expect_calls "SNMP upgrade" "deb-systemd-invoke try-restart snmpd.service"
+tail -n 1 "$dropin" | grep -qx '# kept' || fail "the upgrade replaced the edited drop-in"
+with_recorded_systemd dpkg -r "$snmp_package"
+expect_calls "SNMP removal" "deb-systemd-invoke try-restart snmpd.service"
+[ ! -e /usr/lib/rackmind/rackmind-snmp-agent.so ] && [ -e "$dropin" ] || fail "SNMP removal: module left or drop-in lost"
+in_bed snmp-removed
+with_recorded_systemd dpkg -P "$snmp_package"
+[ ! -e "$dropin" ] || fail "the purge left snmpd's drop-in"
 sets='{"sets":[{"name":"db-07","outlets":["AABBCC000001/3"]}]}'
 echo "$sets" >/var/lib/rackmind/outlet-sets
 

@@ -3,8 +3,10 @@
 #include "device/AlarmTracker.h"
 #include "device/Pdu.h"
 #include "device/Protocol.h"
+#include "settings/AlarmSettings.h"
 #include "snmp/SnmpAgentLoader.h"
 #include "snmp/SnmpModel.h"
+#include "snmp/SnmpPublisher.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -225,6 +227,70 @@ private slots:
         qunsetenv("RACKMIND_SNMP_MODULE");
         QVERIFY(!bLoaded);
         QVERIFY2(strWhy.contains(QLatin1String(OLD_MODULE)), qPrintable(strWhy));
+    }
+
+    // A group's budget alarm, as the tracker mails it: each begin and end mailed is a notification
+    // naming the group and its load, and one not mailed is none.
+    void groupAlarmsAsMailed_data()
+    {
+        QTest::addColumn<int>("iCondition");
+        QTest::addColumn<bool>("bStoodBefore"); // standing when the program started
+        QTest::addColumn<bool>("bMailStanding");
+        QTest::newRow("over budget") << int(ActiveAlarm::kGroupOverBudget) << false << false;
+        QTest::newRow("at the breaker") << int(ActiveAlarm::kGroupAtBreaker) << false << false;
+        QTest::newRow("stood, not told again") << int(ActiveAlarm::kGroupOverBudget) << true << false;
+        QTest::newRow("stood, told again") << int(ActiveAlarm::kGroupAtBreaker) << true << true;
+    }
+
+    void groupAlarmsAsMailed()
+    {
+        QFETCH(int, iCondition);
+        QFETCH(bool, bStoodBefore);
+        QFETCH(bool, bMailStanding);
+        const AlarmSettings saved = g_alarmSettings;
+        g_alarmSettings.mailOnClear = true;
+        g_alarmSettings.combineMails = false;
+        g_alarmSettings.mailStandingAfterRestart = bMailStanding;
+        struct Mails : CAlarmNotifier
+        {
+            QStringList listSubjects;
+            void notify(const AlarmNotice& notice) override { listSubjects << notice.strSubject; }
+        } mails;
+        CAlarmTracker tracker;
+        tracker.addNotifier(&mails);
+        const QString strGroup = QStringLiteral("row 3 feed A");
+        if (bStoodBefore) {
+            ActiveAlarm stood;
+            stood.strMac = QLatin1String(ActiveAlarm::kGroupMac);
+            stood.strAddress = strGroup;
+            stood.iCondition = iCondition;
+            stood.dtSince = Clock::now().addSecs(-60);
+            tracker.restore({stood});
+        }
+        CSnmpPublisher publisher(m_dir.filePath(QStringLiteral("group-indexes")));
+        publisher.setSources(nullptr, &tracker);
+        QList<SnmpNotification> listSent;
+        connect(publisher.model(), &CSnmpModel::signalNotification,
+                [&](const SnmpNotification& n) { listSent << n; });
+
+        tracker.groupAlarmBegan(strGroup, iCondition, QStringLiteral("31.5 A"), QStringLiteral("30 A"),
+                                QStringLiteral("mail"));
+        tracker.groupAlarmEnded(strGroup, iCondition, QStringLiteral("mail"));
+        g_alarmSettings = saved;
+
+        QStringList listTraps;
+        for (const SnmpNotification& n : listSent) {
+            listTraps << oidText(n.trapOid);
+            QCOMPARE(n.vecObjects.value(1).second.toText(), QStringLiteral("s:") + strGroup);
+            QCOMPARE(n.vecObjects.value(4).second.toText(), QStringLiteral("i:315"));
+        }
+        // Rising at a begin mailed, falling at the end's; no mail, no notification.
+        const QStringList listWant =
+            bStoodBefore && !bMailStanding
+                ? QStringList{QStringLiteral("1.3.6.1.2.1.88.2.0.3")}
+                : QStringList{QStringLiteral("1.3.6.1.2.1.88.2.0.2"), QStringLiteral("1.3.6.1.2.1.88.2.0.3")};
+        QCOMPARE(listTraps, listWant);
+        QCOMPARE(mails.listSubjects.size(), listWant.size());
     }
 
 private:

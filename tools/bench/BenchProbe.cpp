@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -36,6 +37,17 @@ double cpuSeconds(clockid_t clock)
     timespec ts{};
     clock_gettime(clock, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double runQueueMs()
+{
+    // "run time, run-queue wait, time slices" in ns.
+    FILE* pFile = std::fopen("/proc/thread-self/schedstat", "r");
+    unsigned long long uiRun = 0, uiWait = 0;
+    const bool bRead = pFile && std::fscanf(pFile, "%llu %llu", &uiRun, &uiWait) == 2;
+    if (pFile)
+        std::fclose(pFile);
+    return bRead ? double(uiWait) / 1e6 : 0;
 }
 
 double processCpuSeconds()

@@ -15,6 +15,8 @@
 namespace bench {
 
 double cpuSeconds(clockid_t clock);
+// How long the calling thread has waited, runnable, for a core (the scheduler's run queue), in ms.
+double runQueueMs();
 // User plus system time of the whole process, in seconds.
 double processCpuSeconds();
 // Resident set of this process in bytes.

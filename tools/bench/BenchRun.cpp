@@ -9,6 +9,7 @@
 #include "room/Room.h"
 #include "settings/Settings.h"
 #include "tools/bench/BenchProbe.h"
+#include "tools/bench/SnmpWalk.h"
 #include "ui/device/DeviceOverviewWidget.h"
 
 #include <QElapsedTimer>
@@ -19,6 +20,7 @@
 #include <QTreeWidget>
 #include <QUdpSocket>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -179,6 +181,9 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         }
         scraper.start(kMetricsPort);
     }
+    CSnmpWalkRig snmp;
+    if (options.bSnmpWalk && !snmp.start(&room, pError))
+        return {};
     overview.resize(1280, 800);
     if (!options.bHidden)
         overview.show();
@@ -213,6 +218,7 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     clockRun.start();
     QVector<qint64> vecProbe;
     QVector<double> vecProbeCpu;
+    QVector<double> vecProbeQueued;
     vecProbe.reserve(options.iSeconds * 1000 / kProbeMs + 1000);
     vecProbeCpu.reserve(vecProbe.capacity());
     double dDiscoveryStallMs = 0;
@@ -225,6 +231,7 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         if (bCollect) {
             vecProbe << iNow;
             vecProbeCpu << cpuSeconds(CLOCK_THREAD_CPUTIME_ID) * 1e3;
+            vecProbeQueued << runQueueMs();
         }
         if (iPollStart >= 0 && iDiscovered < 0) {
             dDiscoveryStallMs = qMax(dDiscoveryStallMs, double(iNow - iLastTick) / 1e6);
@@ -252,6 +259,12 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("discovery_stall_ms")] = dDiscoveryStallMs;
     fig[QStringLiteral("rows")] = deviceRowCount(overview.treeWidget());
     waitMs(quietMs(iDevices));
+    if (options.bSnmpWalk) {
+        // While polling runs, as the agent's timer builds it.
+        const QVector<double> vecSnapshotMs = snmp.snapshotMs(10);
+        fig[QStringLiteral("snapshot_median_ms")] = percentile(vecSnapshotMs, 0.5);
+        fig[QStringLiteral("snapshot_max_ms")] = percentile(vecSnapshotMs, 1.0);
+    }
 
     // Two windows of whole bursts each. Polling pauses until the queues are empty, the counters are
     // read, polling resumes; after iSeconds polls it pauses again and the last burst gets its time. CPU
@@ -261,7 +274,9 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     probe.stop();
     // A pause stays well under the devices' online window, so that none goes offline meanwhile: the
     // second window follows the first's last burst at once.
-    const auto runWindow = [&](const std::function<void()>& fnQuiet) {
+    // fnBusy, when given, holds the window open for as long as it says (iSeconds otherwise).
+    const auto runWindow = [&](const std::function<void()>& fnQuiet,
+                               const std::function<bool()>& fnBusy = {}) {
         if (console.polling()) {
             console.setPolling(false);
             waitMs(quietMs(iDevices));
@@ -270,7 +285,11 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
         const int iPolls0 = console.polls();
         bCollect = true;
         console.setPolling(true);
-        waitMs(options.iSeconds * kPollMs + kPollMs / 2);
+        if (fnBusy)
+            while (fnBusy())
+                waitMs(100);
+        else
+            waitMs(options.iSeconds * kPollMs + kPollMs / 2);
         console.setPolling(false);
         waitMs(kPollMs / 2);
         bCollect = false;
@@ -323,15 +342,61 @@ QMap<QString, double> runBench(const BenchOptions& options, QString* pError)
     fig[QStringLiteral("refresh_max_ms")] = percentile(vecRefreshMs, 1.0);
     fig[QStringLiteral("refresh_ticks")] = vecRefreshMs.size();
 
-    probe.start(kProbeMs);
-    runWindow([] {});
-    probe.stop();
-    const QVector<double> vecGaps = tickGaps(vecProbe);
-    const QVector<double> vecBusy = tickGaps(vecProbeCpu);
-    fig[QStringLiteral("busy_max_ms")] = percentile(vecBusy, 1.0);
-    fig[QStringLiteral("busy_p99_ms")] = percentile(vecBusy, 0.99);
-    fig[QStringLiteral("stall_max_ms")] = percentile(vecGaps, 1.0);
-    fig[QStringLiteral("stall_p99_ms")] = percentile(vecGaps, 0.99);
+    // Replies lost and stalls of a window with the probe running, under the names given.
+    const auto measureWindow = [&](const QString& strPrefix, const std::function<void()>& fnStart,
+                                   const std::function<bool()>& fnBusy) {
+        vecProbe.clear();
+        vecProbeCpu.clear();
+        vecProbeQueued.clear();
+        probe.start(kProbeMs);
+        runWindow(
+            [&] {
+                iSent0 = sim.replies();
+                iDecoded0 = iDecoded;
+                iDrops0 = receiveBufferErrors();
+                if (fnStart)
+                    fnStart();
+            },
+            fnBusy);
+        probe.stop();
+        waitMs(quietMs(iDevices));
+        fig[strPrefix + QStringLiteral("window_sent")] = double(sim.replies() - iSent0);
+        fig[strPrefix + QStringLiteral("window_lost")] =
+            double(sim.replies() - iSent0 - (iDecoded - iDecoded0));
+        fig[strPrefix + QStringLiteral("window_kernel_drops")] = double(receiveBufferErrors() - iDrops0);
+        const QVector<double> vecGaps = tickGaps(vecProbe);
+        const QVector<double> vecBusy = tickGaps(vecProbeCpu);
+        fig[strPrefix + QStringLiteral("busy_max_ms")] = percentile(vecBusy, 1.0);
+        fig[strPrefix + QStringLiteral("busy_p99_ms")] = percentile(vecBusy, 0.99);
+        fig[strPrefix + QStringLiteral("stall_max_ms")] = percentile(vecGaps, 1.0);
+        fig[strPrefix + QStringLiteral("stall_p99_ms")] = percentile(vecGaps, 0.99);
+        // The worst stall taken apart: the thread's own work, and its wait for a core.
+        const QVector<double> vecQueued = tickGaps(vecProbeQueued);
+        const int iWorst = int(std::max_element(vecGaps.cbegin(), vecGaps.cend()) - vecGaps.cbegin());
+        fig[strPrefix + QStringLiteral("worst_busy_ms")] = vecBusy.value(iWorst);
+        fig[strPrefix + QStringLiteral("worst_queued_ms")] = vecQueued.value(iWorst);
+    };
+    measureWindow(QString(), {}, {});
+    if (options.bSnmpWalk) {
+        QElapsedTimer clockWalk;
+        double dWalkSeconds = 0;
+        measureWindow(
+            QStringLiteral("walk_"),
+            [&] {
+                clockWalk.start();
+                snmp.startWalk();
+            },
+            [&] {
+                dWalkSeconds = double(clockWalk.nsecsElapsed()) / 1e9;
+                if (snmp.walking())
+                    return true;
+                // Polling pauses next: the PDUs would all go offline in the agent's tables.
+                snmp.stopPublishing();
+                return false;
+            });
+        fig[QStringLiteral("walk_s")] = dWalkSeconds;
+        fig[QStringLiteral("walk_rows")] = double(snmp.walkedRows());
+    }
 
     // Every reply decoded into the record: each device reports the simulator's own name.
     int iNamed = 0;

@@ -11,6 +11,7 @@ struct BenchOptions
     bool bHidden = false;      // the overview page not shown (painting left out)
     bool bHistory = false;     // the history store records every poll, as in the program
     bool bMetrics = false;     // the metrics endpoint serves, scraped once a second
+    bool bSnmpWalk = false;    // published through snmpd, and a further window while every table is walked
 };
 
 // One room size in this process: the simulator, the bare receiver, then the console's machinery

@@ -174,6 +174,39 @@ int runParent(const QList<int>& listSizes, const QStringList& listChildArgs)
     printTable(listMain);
     std::printf("\n");
     printTable(listDetail);
+    if (listFig.first().contains(QStringLiteral("walk_rows"))) {
+        QList<QStringList> listWalk{{"PDUs", "window", "walk rows", "walk time", "rows/s", "replies sent",
+                                     "lost", "kernel drops", "stall max", "its work", "its wait for a core",
+                                     "stall p99", "busy max"}};
+        for (const QMap<QString, double>& f : qAsConst(listFig)) {
+            for (const QString& strPrefix : {QString(), QStringLiteral("walk_")}) {
+                const auto v = [&](const char* key) { return f.value(strPrefix + QLatin1String(key)); };
+                const bool bWalk = !strPrefix.isEmpty();
+                listWalk << QStringList{num(f.value(QStringLiteral("pdus")), 0),
+                                        bWalk ? QStringLiteral("snmpbulkwalk") : QStringLiteral("no walk"),
+                                        bWalk ? num(v("rows"), 0) : QStringLiteral("-"),
+                                        bWalk ? num(v("s"), 1) + QStringLiteral(" s") : QStringLiteral("-"),
+                                        bWalk && v("s") > 0 ? num(v("rows") / v("s"), 0)
+                                                            : QStringLiteral("-"),
+                                        num(v("window_sent"), 0),
+                                        num(v("window_lost"), 0),
+                                        num(v("window_kernel_drops"), 0),
+                                        num(v("stall_max_ms"), 1) + QStringLiteral(" ms"),
+                                        num(v("worst_busy_ms"), 1) + QStringLiteral(" ms"),
+                                        num(v("worst_queued_ms"), 1) + QStringLiteral(" ms"),
+                                        num(v("stall_p99_ms"), 1) + QStringLiteral(" ms"),
+                                        num(v("busy_max_ms"), 1) + QStringLiteral(" ms")};
+            }
+        }
+        std::printf("\n");
+        printTable(listWalk);
+        for (const QMap<QString, double>& f : qAsConst(listFig))
+            std::printf(
+                "%.0f PDUs: the room's snapshot for the agent takes %.1f ms of CPU (median; max %.1f ms) on "
+                "the room's thread\n",
+                f.value(QStringLiteral("pdus")), f.value(QStringLiteral("snapshot_median_ms")),
+                f.value(QStringLiteral("snapshot_max_ms")));
+    }
     if (!bComplete)
         std::printf("not every PDU reached the tree with its readings\n");
     return bComplete ? 0 : 1;
@@ -231,8 +264,13 @@ int main(int argc, char** argv)
     const QCommandLineOption optKeepStore(
         QStringLiteral("keep-store"), QStringLiteral("With --report-figures: keep the filled store here."),
         QStringLiteral("PATH"));
+    const QCommandLineOption optSnmpWalk(
+        QStringLiteral("snmp-walk"),
+        QStringLiteral("Publish the room through snmpd and measure a further window while snmpbulkwalk reads "
+                       "every table."));
     parser.addOptions({optSizes, optSeconds, optBaseline, optHidden, optOne, optHistory, optMetrics,
-                       optHistoryFigures, optThinning, optEnergy, optReport, optKeepStore, optCapacity});
+                       optSnmpWalk, optHistoryFigures, optThinning, optEnergy, optReport, optKeepStore,
+                       optCapacity});
     parser.process(app);
     if (parser.isSet(optEnergy))
         return runEnergyFigures(parser.value(optEnergy).toInt(), parser.value(optSeconds).toInt());
@@ -264,6 +302,7 @@ int main(int argc, char** argv)
     options.bHidden = parser.isSet(optHidden);
     options.bHistory = parser.isSet(optHistory);
     options.bMetrics = parser.isSet(optMetrics);
+    options.bSnmpWalk = parser.isSet(optSnmpWalk);
     if (parser.isSet(optOne)) {
         options.iDevices = parser.value(optOne).toInt();
         return runChild(options);
@@ -288,5 +327,7 @@ int main(int argc, char** argv)
         listChildArgs << QStringLiteral("--history");
     if (options.bMetrics)
         listChildArgs << QStringLiteral("--metrics");
+    if (options.bSnmpWalk)
+        listChildArgs << QStringLiteral("--snmp-walk");
     return runParent(listSizes, listChildArgs);
 }
