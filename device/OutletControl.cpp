@@ -287,6 +287,7 @@ COutletControl::Refusal COutletControl::startCycle(CPdu* pPdu, int iOutlet, int 
     c.rules = COutletCycle(iDelay, pPdu->stInfo.outletCloseDelay[iOutlet - 1],
                            pPdu->stInfo.outletOpenDelay[iOutlet - 1]);
     c.iFedMs = pPdu->iLastRcvMsecs;
+    c.strActor = m_strActor;
     c.rules.start(Clock::elapsedMs());
     c.iOnDueEpochMs = Clock::now().toMSecsSinceEpoch() +
                       qint64(c.rules.delay() + pPdu->stInfo.outletCloseDelay[iOutlet - 1]) * 1000;
@@ -329,6 +330,7 @@ void COutletControl::act(Cycle& c, COutletCycle::Action action, COutletCycle::Ph
     CPdu* pPdu = c.pPdu;
     if (!pPdu || m_bEnding)
         return;
+    const ActorScope actor(this, c.strActor, true);
     const int iOutlet = c.iOutlet;
     const QString strWhat = QStringLiteral("cycle");
     if (action == COutletCycle::SendOff) {

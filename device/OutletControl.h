@@ -68,6 +68,7 @@ public:
         COutletCycle rules{kDefaultDelay, 0, 0};
         qint64 iOnDueEpochMs = 0; // wall clock, only for the journal: a restart cannot read monotonic time
         qint64 iFedMs = -1;       // the newest reply handed to the rules
+        QString strActor;         // who started it; empty: this console
     };
 
     // strJournal: the file that keeps running cycles; empty keeps none (tests of the rules alone).
@@ -96,8 +97,27 @@ public:
     // The outlet sets and sequences run from this program; they share this journal.
     COutletSetControl* outletSets() const { return m_pSets; }
     QString journalPath() const { return m_strJournal; }
-    // Whom the operations started from now on are recorded for (an API user); empty: this console.
-    void setActor(const QString& strWho) { m_strActor = strWho; }
+    // Whom the operations are recorded for (an API user); empty: this console.
+    const QString& actor() const { return m_strActor; }
+    // Operations put on record while it lives are strWho's. bCarriedOn: only when nobody asks now, for
+    // the later steps of a run, which are its starter's and not this console's.
+    class ActorScope
+    {
+    public:
+        ActorScope(COutletControl* pControl, const QString& strWho, bool bCarriedOn = false)
+            : m_pControl(pControl), m_strSaved(pControl->m_strActor)
+        {
+            if (!bCarriedOn || m_strSaved.isEmpty())
+                m_pControl->m_strActor = strWho;
+        }
+        ~ActorScope() { m_pControl->m_strActor = m_strSaved; }
+        ActorScope(const ActorScope&) = delete;
+        ActorScope& operator=(const ActorScope&) = delete;
+
+    private:
+        COutletControl* m_pControl;
+        QString m_strSaved;
+    };
     // Puts an operation on record (signalOperation), in the actor's name when one is set.
     void emitOperation(OutletOperation op);
 

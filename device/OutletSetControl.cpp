@@ -159,6 +159,7 @@ COutletSetControl::Result COutletSetControl::start(const QString& strName, const
     auto pRun = std::make_unique<Run>();
     pRun->strName = strName;
     pRun->bOfSequence = bOfSequence;
+    pRun->strActor = bOfSequence && m_pSequence ? m_pSequence->strActor : m_pControl->actor();
     pRun->op = op;
     pRun->listRefs = listRefs;
     if (listRefs.isEmpty()) {
@@ -306,6 +307,7 @@ void COutletSetControl::sendAll(Run& run, const COutletSetCycle::Sends& sends)
 
 void COutletSetControl::report(const Run& run, int iKind, const QString& strResult)
 {
+    const COutletControl::ActorScope actor(m_pControl, run.strActor, true);
     const QString strWhat = QStringLiteral("set %1 %2").arg(run.strName, operationText(run.op));
     const QString strPrefix =
         run.bOfSequence ? QStringLiteral("sequence %1 step %2: ").arg(m_view.strName).arg(m_view.iStep + 1)

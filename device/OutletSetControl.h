@@ -67,6 +67,7 @@ public:
     ~COutletSetControl() override;
 
     COutletSets& file() { return *m_pSets; }
+    const COutletControl* control() const { return m_pControl; }
     // Reads the sets file again; false with the reason when it cannot be read.
     bool reload(QString* pError = nullptr);
 
@@ -127,6 +128,7 @@ private:
         bool bFailReported = false;
         bool bAdopted = false;       // found in the journal, waiting for its PDUs
         bool bPartialOnSent = false; // adopted, some PDUs silent: the others' outlets were sent "on"
+        QString strActor;            // who started it (a sequence's step: who started the sequence)
         COutletCycle::Phase reported = COutletCycle::WaitingOff;
 
         bool isOver(qint64 iNowMs) const { return pCycle ? pCycle->isOver(iNowMs) : (bDone || bFailed); }
@@ -139,6 +141,7 @@ private:
         std::unique_ptr<CSequenceRun> pRules;
         Run* pStep = nullptr; // the current step's switching
         bool bOverride = false;
+        QString strActor;
     };
     static QString operationText(Operation op);
     static QString pduText(const CPdu* pPdu);

@@ -26,6 +26,7 @@ COutletSetControl::Result COutletSetControl::startSequence(const QString& strNam
     auto pSequence = std::make_unique<Sequence>();
     pSequence->pRules = std::make_unique<CSequenceRun>(m_pSets->data().mapSequences.value(strName), *m_pSets);
     pSequence->bOverride = bOverride;
+    pSequence->strActor = m_pControl->actor();
     const CSequenceRun& rules = *pSequence->pRules;
     // Every PDU the sequence will switch answers now, and nothing protected goes off unasked: checked
     // before the first step, so that a sequence does not stop half way for what was known at its start.
@@ -216,6 +217,7 @@ void COutletSetControl::sequenceChanged()
 
 void COutletSetControl::reportSequence(int iKind, const QString& strResult)
 {
+    const COutletControl::ActorScope actor(m_pControl, m_pSequence ? m_pSequence->strActor : QString(), true);
     OutletOperation op;
     op.iKind = iKind;
     op.strWhat = QStringLiteral("sequence %1").arg(m_view.strName);

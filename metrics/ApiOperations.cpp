@@ -32,20 +32,6 @@ ApiAnswer underWay(const QByteArray& baFollow, const QString& strResult)
     return answer;
 }
 
-// Restores the console as the one on record once the call is carried out.
-class ActorScope
-{
-public:
-    ActorScope(COutletControl* pControl, const QString& strUser) : m_pControl(pControl)
-    {
-        m_pControl->setActor(QStringLiteral("API user %1").arg(strUser));
-    }
-    ~ActorScope() { m_pControl->setActor(QString()); }
-
-private:
-    COutletControl* m_pControl;
-};
-
 // The file is read by the run itself: whether the name is in it is known only after.
 ApiAnswer setAnswer(COutletSetControl::Result result, const QString& strWhy, bool bKnown,
                     const char* pszUnknown)
@@ -99,7 +85,7 @@ ApiAnswer CApiOperations::perform(const ApiCall& call)
 {
     if (!m_pControl || !m_pRegistry)
         return apiError(503, "unavailable", QStringLiteral("the room is not running"));
-    const ActorScope actor(m_pControl, call.strUser);
+    const COutletControl::ActorScope actor(m_pControl, QStringLiteral("API user %1").arg(call.strUser));
     switch (call.kind) {
     case ApiCall::Outlet:
         return outlet(call);
