@@ -12,6 +12,7 @@
 #include <QUrlQuery>
 
 struct CtlOutletRequest;
+struct CtlReportRequest;
 struct CtlSetOptions;
 struct OutletRef;
 struct OutletSet;
@@ -81,3 +82,6 @@ int runServiceSequence(const CtlService& service, const OutletSequence& seq, boo
 // `history PDU` from the service's store, iFrom and iTo in milliseconds since 1970.
 int runServiceHistory(const CtlService& service, const QString& strPdu, qint64 iFrom, qint64 iTo,
                       HistoryFormat format, QTextStream& out, QTextStream& err);
+// `report` (text or CSV) from the service's store.
+int runServiceReport(const CtlService& service, const CtlReportRequest& req, QTextStream& out,
+                     QTextStream& err);

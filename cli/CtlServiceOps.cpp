@@ -2,6 +2,7 @@
 // shows until the PDUs show the new state, as the local commands wait for the PDUs themselves.
 #include "cli/CtlCommands.h"
 #include "cli/CtlHistory.h"
+#include "cli/CtlReport.h"
 #include "cli/CtlService.h"
 #include "cli/CtlSets.h"
 #include "cli/CtlTarget.h"
@@ -9,6 +10,7 @@
 #include "common/UnixSignals.h"
 #include "device/OutletCycle.h"
 #include "device/OutletSets.h"
+#include "power/MonthlyReport.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -449,4 +451,59 @@ int runServiceHistory(const CtlService& service, const QString& strPdu, qint64 i
     }
     printSeries(series, format, out);
     return kExitOk;
+}
+
+int runServiceReport(const CtlService& service, const CtlReportRequest& req, QTextStream& out,
+                     QTextStream& err)
+{
+    if (req.format == CtlReportRequest::Pdf) {
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("--pdf reads the history store itself: use --csv through a service, or run it "
+                               "on the service's machine")
+            << '\n';
+        return kExitUsage;
+    }
+    QUrlQuery query{{QStringLiteral("month"), req.strMonth}};
+    if (!req.strGroup.isEmpty())
+        query.addQueryItem(QStringLiteral("group"), req.strGroup);
+    ServiceReply reply;
+    int iExit = serviceCall(service, QStringLiteral("/report"), query, nullptr, &reply, err);
+    if (iExit == kExitOk && reply.iStatus != 200) {
+        // A group the store does not know is the caller's mistake, as locally.
+        iExit = serviceRefusal(service, reply, err);
+        return reply.iStatus == 404 ? int(kExitUsage) : iExit;
+    }
+    if (iExit != kExitOk)
+        return iExit;
+    QVector<MonthlyReportRow> vecRows;
+    for (const QJsonValue& value : reply.json.value(QStringLiteral("rows")).toArray()) {
+        MonthlyReportRow row;
+        row.bGroup = value[QStringLiteral("kind")].toString() == QLatin1String("group");
+        row.strGroup = value[QStringLiteral("group")].toString();
+        row.strPdu = value[QStringLiteral("pdu")].toString();
+        row.strMac = value[QStringLiteral("mac")].toString();
+        row.iEnergy = qint64(value[QStringLiteral("energy")].toDouble());
+        row.bComplete = value[QStringLiteral("complete")].toBool();
+        row.dPeakAmps = value[QStringLiteral("peakAmps")].toDouble();
+        row.dP95Amps = value[QStringLiteral("p95Amps")].toDouble();
+        row.iHours = value[QStringLiteral("hours")].toInt();
+        row.iHoursOver = value[QStringLiteral("hoursOver")].toInt();
+        row.bBudget = value[QStringLiteral("budget")].toBool();
+        vecRows << row;
+    }
+    CMonthlyReport report;
+    report.assign(req.strMonth, req.strGroup, vecRows);
+    if (req.format == CtlReportRequest::Text) {
+        out << report.text();
+        return kExitOk;
+    }
+    if (req.strFile.isEmpty()) {
+        out << QString::fromUtf8(report.csv());
+        return kExitOk;
+    }
+    QString strWhy;
+    if (report.writeCsv(req.strFile, &strWhy))
+        return kExitOk;
+    err << "rackmind-ctl: " << RackmindCtl::tr("cannot write %1: %2").arg(req.strFile, strWhy) << '\n';
+    return kExitFailure;
 }

@@ -67,7 +67,7 @@ QString overview()
                         "Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from\n"
                         "the PDU, 5 refused: protected outlet, 6 no history store, 7 the service did not\n"
                         "answer, 8 the service refused the user.\n"
-                        "Every command but report goes through a service's API with --service URL\n"
+                        "Every command goes through a service's API with --service URL\n"
                         "(or $RACKMIND_SERVICE).\n");
     return str;
 }
@@ -143,9 +143,8 @@ int main(int argc, char* argv[])
     }
     if (strName != QLatin1String("outlet") && strName != QLatin1String("report"))
         addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON instead of text."));
-    // Every command but report (which reads a store) may ask a service's API instead of the PDUs and the
-    // files here.
-    if (strName != QLatin1String("report")) {
+    // Every command may ask a service's API instead of the PDUs and the files here.
+    {
         addOption(parser, QStringLiteral("service"),
                   RackmindCtl::tr("Ask the service at this address (https://HOST:PORT) instead of the PDUs; "
                                   "default $RACKMIND_SERVICE."),
@@ -217,9 +216,7 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     const QStringList listPos = parser.positionalArguments();
-    // report reads a store on this machine (or --store) whatever the environment says.
-    const QString strService = strName == QLatin1String("report") ? QString()
-                               : parser.isSet(QStringLiteral("service"))
+    const QString strService = parser.isSet(QStringLiteral("service"))
                                    ? parser.value(QStringLiteral("service"))
                                    : qEnvironmentVariable("RACKMIND_SERVICE");
     CtlService service;
@@ -255,6 +252,8 @@ int main(int argc, char* argv[])
         req.strFile = listPos.value(0);
         if (bPdf && req.strFile.isEmpty())
             return usage(err, RackmindCtl::tr("--pdf needs a FILE to write"));
+        if (!strService.isEmpty())
+            return runServiceReport(service, req, out, err);
         const int iExit = findStore(parser.value(QStringLiteral("store")), &req.strStore, err);
         if (iExit != kExitOk)
             return iExit;
@@ -264,11 +263,10 @@ int main(int argc, char* argv[])
     if (listPos.size() != iWanted && !bSets)
         return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));
 
-    const bool bJson = parser.isSet(QStringLiteral("json"));
     if (!strService.isEmpty() && strName == QLatin1String("list"))
-        return runServiceList(service, bJson, out, err);
+        return runServiceList(service, parser.isSet(QStringLiteral("json")), out, err);
     if (!strService.isEmpty() && strName == QLatin1String("show"))
-        return runServiceShow(service, listPos.at(0), bJson, out, err);
+        return runServiceShow(service, listPos.at(0), parser.isSet(QStringLiteral("json")), out, err);
 
     if (strName == QLatin1String("history")) {
         if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json")))

@@ -2426,6 +2426,10 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>--pdf reads the history store itself: use --csv through a service, or run it on the service&apos;s machine</source>
+        <translation>--pdf 需要直接读取历史数据存储：通过服务时请用 --csv，或在服务所在的机器上运行</translation>
+    </message>
+    <message>
         <source>the certificate of the service %1 was not accepted (%2); give its CA with --ca</source>
         <translation>服务 %1 的证书未被接受（%2）；请用 --ca 指定其 CA</translation>
     </message>
@@ -2674,14 +2678,14 @@ PDU 为地址、MAC 地址或名称。
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store, 7 the service did not
 answer, 8 the service refused the user.
-Every command but report goes through a service&apos;s API with --service URL
+Every command goes through a service&apos;s API with --service URL
 (or $RACKMIND_SERVICE).
 </source>
         <translation>
 `rackmind-ctl 命令 --help` 显示该命令的选项；--version 显示版本。
 退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
 5 拒绝：受保护插座，6 无历史数据存储，7 服务没有应答，8 服务拒绝了该用户。
-除 report 外，每个命令都可以用 --service URL（或 $RACKMIND_SERVICE）通过服务的 API 执行。
+每个命令都可以用 --service URL（或 $RACKMIND_SERVICE）通过服务的 API 执行。
 </translation>
     </message>
     <message>

@@ -2426,6 +2426,10 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>--pdf reads the history store itself: use --csv through a service, or run it on the service&apos;s machine</source>
+        <translation>--pdf 需要直接讀取歷史資料儲存：透過服務時請用 --csv，或在服務所在的機器上執行</translation>
+    </message>
+    <message>
         <source>the certificate of the service %1 was not accepted (%2); give its CA with --ca</source>
         <translation>服務 %1 的憑證未被接受（%2）；請用 --ca 指定其 CA</translation>
     </message>
@@ -2674,14 +2678,14 @@ PDU 為位址、MAC 位址或名稱。
 Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
 the PDU, 5 refused: protected outlet, 6 no history store, 7 the service did not
 answer, 8 the service refused the user.
-Every command but report goes through a service&apos;s API with --service URL
+Every command goes through a service&apos;s API with --service URL
 (or $RACKMIND_SERVICE).
 </source>
         <translation>
 `rackmind-ctl 命令 --help` 顯示該命令的選項；--version 顯示版本。
 結束狀態：0 完成，1 失敗，2 用法錯誤，3 未找到 PDU，4 PDU 未確認，
 5 拒絕：受保護插座，6 無歷史資料儲存，7 服務沒有應答，8 服務拒絕了該使用者。
-除 report 外，每個命令都可以用 --service URL（或 $RACKMIND_SERVICE）透過服務的 API 執行。
+每個命令都可以用 --service URL（或 $RACKMIND_SERVICE）透過服務的 API 執行。
 </translation>
     </message>
     <message>

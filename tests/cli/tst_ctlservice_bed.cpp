@@ -111,6 +111,10 @@ private slots:
         QTest::newRow("sequence run") << QStringList{"sequence", "run", "seq"} << 0 << both;
         QTest::newRow("history") << QStringList{"history", kPdu1} << 0 << both;
         QTest::newRow("history --json") << QStringList{"history", "PDU-002", "--json"} << 0 << both;
+        // A month long past: the figures of this one grow with every poll between the two runs.
+        QTest::newRow("report --csv") << QStringList{"report", "--month", "2020-01", "--csv"} << 0 << both;
+        QTest::newRow("unknown group")
+            << QStringList{"report", "--month", "2020-01", "--group", "x"} << 2 << both;
         // What only the service has to say: its own refusals.
         QTest::newRow("force needs the override")
             << QStringList{"set", "pair", "off", "--force"} << 8 << QStringLiteral("bob");
