@@ -376,7 +376,8 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
             ctx,
             RackmindCtl::tr("sequence takes: list | show NAME | add NAME STEP... | remove NAME | run NAME"));
     COutletSets sets;
-    int iExit = loadSets(ctx, opt, &sets);
+    QJsonObject view;
+    int iExit = loadSets(ctx, opt, &sets, &view);
     if (iExit != kExitOk)
         return iExit;
     // The runs recorded here are this machine's; the service's run is in its own view.
@@ -389,7 +390,8 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
                 array.append(sequenceJson(seq, rec));
             else
                 *ctx.pOut << seq.strName << '\t' << RackmindCtl::tr("%1 step(s)").arg(seq.listSteps.size())
-                          << '\t' << stoppedText(rec) << '\n';
+                          << '\t' << (opt.pService ? serviceRunText(view, seq.strName) : stoppedText(rec))
+                          << '\n';
         }
         if (opt.bJson)
             *ctx.pOut << QJsonDocument(array).toJson(QJsonDocument::Indented);

@@ -73,8 +73,12 @@ int checkServiceOutlets(const CtlService& service, const QList<OutletRef>& listA
                         QMap<QString, QJsonObject>* pMap);
 // `outlet PDU N on|off|cycle`: sent through the service, followed until the PDU shows it.
 int runServiceOutlet(const CtlService& service, const CtlOutletRequest& req, QTextStream& err);
-// The sets and sequences the service runs, as its sets file holds them.
-int loadServiceSets(const CtlService& service, COutletSets* pSets, QTextStream& err);
+// The sets and sequences the service runs, as its sets file holds them; pView: its sequence run.
+int loadServiceSets(const CtlService& service, COutletSets* pSets, QTextStream& err,
+                    QJsonObject* pView = nullptr);
+// The service's run of the sequence strName for a person, as `sequence list` tells a run here: empty
+// unless it is under way or ended in the middle.
+QString serviceRunText(const QJsonObject& view, const QString& strName);
 // `set NAME on|off|cycle` and `sequence run NAME` through the service, followed until done.
 int runServiceSet(const CtlService& service, const OutletSet& set, const QString& strAction,
                   const CtlSetOptions& opt, QTextStream& err);

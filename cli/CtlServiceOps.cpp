@@ -29,7 +29,9 @@ constexpr int kMarginMsecs = 10000;
 class CFollow
 {
 public:
-    CFollow(QTextStream& err, const QString& strAfter) : m_err(err), m_strAfter(strAfter)
+    // strAfter: the command that shows how it goes, the service named.
+    CFollow(const CtlService& service, QTextStream& err, const QString& strAfter)
+        : m_err(err), m_strAfter(strAfter + QStringLiteral(" --service ") + service.url.toString())
     {
         QObject::connect(&m_signals, &CUnixSignals::signalReceived, [this](int) { m_bInterrupted = true; });
         m_clock.start();
@@ -240,7 +242,7 @@ int runServiceOutlet(const CtlService& service, const CtlOutletRequest& req, QTe
         if (iExit != kExitOk)
             return iExit;
     }
-    CFollow follow(err, QStringLiteral("rackmind-ctl show %1").arg(macText(pdu)));
+    CFollow follow(service, err, QStringLiteral("rackmind-ctl show %1").arg(macText(pdu)));
     const qint64 iBound = req.iTimeoutMsecs >= 0 && !bCycle
                               ? req.iTimeoutMsecs
                               : boundOf(map, listRefs, bCycle, req.iDelayMsecs / 1000);
@@ -261,7 +263,7 @@ int runServiceOutlet(const CtlService& service, const CtlOutletRequest& req, QTe
     return iExit;
 }
 
-int loadServiceSets(const CtlService& service, COutletSets* pSets, QTextStream& err)
+int loadServiceSets(const CtlService& service, COutletSets* pSets, QTextStream& err, QJsonObject* pView)
 {
     ServiceReply reply;
     const int iExit = serviceGet(service, QStringLiteral("/sets"), QUrlQuery(), &reply, err);
@@ -289,7 +291,24 @@ int loadServiceSets(const CtlService& service, COutletSets* pSets, QTextStream& 
         data.mapSequences.insert(seq.strName, seq);
     }
     pSets->assign(data);
+    if (pView)
+        *pView = reply.json.value(QStringLiteral("sequence")).toObject();
     return kExitOk;
+}
+
+QString serviceRunText(const QJsonObject& view, const QString& strName)
+{
+    const QString strState = view.value(QStringLiteral("state")).toString();
+    if (view.value(QStringLiteral("name")).toString() != strName)
+        return QString();
+    if (strState == QLatin1String("interrupted"))
+        return view.value(QStringLiteral("reason")).toString();
+    if (strState == QLatin1String("switching") || strState == QLatin1String("waiting") ||
+        strState == QLatin1String("paused"))
+        return (strState == QLatin1String("paused") ? RackmindCtl::tr("paused at step %1 on the service")
+                                                    : RackmindCtl::tr("running at step %1 on the service"))
+            .arg(view.value(QStringLiteral("step")).toInt());
+    return QString();
 }
 
 int runServiceSet(const CtlService& service, const OutletSet& set, const QString& strAction,
@@ -308,7 +327,7 @@ int runServiceSet(const CtlService& service, const OutletSet& set, const QString
     iExit = post(service, QStringLiteral("/sets/%1").arg(set.strName), body, err);
     if (iExit != kExitOk)
         return iExit;
-    CFollow follow(err, QStringLiteral("rackmind-ctl set list"));
+    CFollow follow(service, err, QStringLiteral("rackmind-ctl set list"));
     const auto running = [&](bool* pbRunning) {
         ServiceReply reply;
         const int iCall = serviceGet(service, QStringLiteral("/sets"), QUrlQuery(), &reply, err);
@@ -357,7 +376,7 @@ int runServiceSequence(const CtlService& service, const OutletSequence& seq, boo
     qint64 iBound = kMarginMsecs;
     for (const SequenceStep& step : seq.listSteps)
         iBound += (step.iWaitSecs + 60) * 1000LL;
-    CFollow follow(err, QStringLiteral("rackmind-ctl sequence list"));
+    CFollow follow(service, err, QStringLiteral("rackmind-ctl sequence list"));
     // The run is this one once it was seen running or the view changed: the last run's end may still show.
     bool bOurs = false;
     for (;;) {

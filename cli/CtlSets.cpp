@@ -182,10 +182,10 @@ QString refText(const OutletRef& ref)
     return colonMac(ref.strMac) + QLatin1Char('/') + QString::number(ref.iOutlet);
 }
 
-int loadSets(CtlContext& ctx, const CtlSetOptions& opt, COutletSets* pSets)
+int loadSets(CtlContext& ctx, const CtlSetOptions& opt, COutletSets* pSets, QJsonObject* pServiceView)
 {
     if (opt.pService)
-        return loadServiceSets(*opt.pService, pSets, *ctx.pErr);
+        return loadServiceSets(*opt.pService, pSets, *ctx.pErr, pServiceView);
     QString strWhy;
     if (pSets->load(&strWhy))
         return kExitOk;

@@ -3,6 +3,7 @@
 #include "cli/CtlCommands.h"
 #include "device/OutletSets.h"
 
+#include <QJsonObject>
 #include <QMap>
 
 struct CtlService;
@@ -28,7 +29,8 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
                        const std::function<int()>& fnOpenLink);
 
 // The machine's sets (or the service's), read; kExitFailure with the reason told when they cannot be read.
-int loadSets(CtlContext& ctx, const CtlSetOptions& opt, COutletSets* pSets);
+int loadSets(CtlContext& ctx, const CtlSetOptions& opt, COutletSets* pSets,
+             QJsonObject* pServiceView = nullptr);
 // add and remove change the machine's own file: through a service they are refused, told, as usage.
 int refuseServiceChange(CtlContext& ctx, const QString& strCommand);
 // Changes the machine's sets; kExitFailure with the reason told when refused or not written.

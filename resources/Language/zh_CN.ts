@@ -2426,6 +2426,14 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>paused at step %1 on the service</source>
+        <translation>在服务上暂停于第 %1 步</translation>
+    </message>
+    <message>
+        <source>running at step %1 on the service</source>
+        <translation>在服务上运行到第 %1 步</translation>
+    </message>
+    <message>
         <source>--pdf reads the history store itself: use --csv through a service, or run it on the service&apos;s machine</source>
         <translation>--pdf 需要直接读取历史数据存储：通过服务时请用 --csv，或在服务所在的机器上运行</translation>
     </message>

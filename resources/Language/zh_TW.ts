@@ -2426,6 +2426,14 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>paused at step %1 on the service</source>
+        <translation>在服務上暫停於第 %1 步</translation>
+    </message>
+    <message>
+        <source>running at step %1 on the service</source>
+        <translation>在服務上執行到第 %1 步</translation>
+    </message>
+    <message>
         <source>--pdf reads the history store itself: use --csv through a service, or run it on the service&apos;s machine</source>
         <translation>--pdf 需要直接讀取歷史資料儲存：透過服務時請用 --csv，或在服務所在的機器上執行</translation>
     </message>

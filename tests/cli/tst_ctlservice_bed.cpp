@@ -54,6 +54,8 @@ private slots:
         sets.mapSets.insert(QStringLiteral("two"), {QStringLiteral("two"), {{strMac1, 5}, {strMac2, 5}}});
         SequenceStep off{QStringLiteral("two"), {}, false, 1}, on{QString(), {strMac2, 6}, true, 0};
         sets.mapSequences.insert(QStringLiteral("seq"), {QStringLiteral("seq"), {off, on}});
+        SequenceStep wait{QStringLiteral("two"), {}, true, 60};
+        sets.mapSequences.insert(QStringLiteral("slow"), {QStringLiteral("slow"), {wait, on}});
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("sets")), COutletSets::toJson(sets)));
         QVERIFY(makeTlsFiles(QDir(m_dir.path())));
         const QByteArray baHash = bcryptHash("pw");
@@ -163,18 +165,20 @@ private slots:
                  qPrintable(strAll));
     }
 
-    // Interrupted while it follows a cycle, the ctl says that the service carries it on, and it does.
+    // Interrupted while it follows a sequence, the ctl says that the service carries it on, and it does.
     void interruptLeavesItToTheService()
     {
         QProcess process;
-        process.start(m_strCtl, QStringList{"outlet", kPdu2, "4", "cycle", "--delay", "4"} +
-                                    serviceArgs(QStringLiteral("both")));
-        QTRY_VERIFY_WITH_TIMEOUT(!isOn(kPdu2, 4), 30000);
+        process.start(m_strCtl, QStringList{"sequence", "run", "slow"} + serviceArgs(QStringLiteral("both")));
+        const auto listed = [this] { return ctl({"sequence", "list"}, QStringLiteral("both")).strOut; };
+        QTRY_VERIFY_WITH_TIMEOUT(listed().contains(QStringLiteral("slow\t2 step(s)\trunning at step 1")),
+                                 30000);
         ::kill(pid_t(process.processId()), SIGINT);
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 1);
         QVERIFY2(process.readAllStandardError().contains("carries the operation on"), "not told");
-        QTRY_VERIFY_WITH_TIMEOUT(isOn(kPdu2, 4), 30000);
+        QVERIFY2(listed().contains(QStringLiteral("slow\t2 step(s)\trunning at step 1")),
+                 qPrintable(listed()));
     }
 
     void cleanupTestCase()
