@@ -111,18 +111,67 @@ int findStore(const QString& strGiven, QString* pstrPath, QTextStream& err)
     return kExitUnavailable;
 }
 
-int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
-                 QTextStream& out, QTextStream& err)
+bool historySpan(const QString& strFrom, const QString& strTo, qint64* piFrom, qint64* piTo, QTextStream& err)
 {
     constexpr qint64 kDayMsecs = 24 * 3600 * 1000;
     bool bFrom = true, bTo = true;
-    const qint64 iTo = strTo.isEmpty() ? QDateTime::currentMSecsSinceEpoch() : parseTime(strTo, &bTo);
-    const qint64 iFrom = strFrom.isEmpty() ? iTo - kDayMsecs : parseTime(strFrom, &bFrom);
-    if (!bFrom || !bTo || iTo < iFrom) {
-        err << "rackmind-ctl: "
-            << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second") << '\n';
-        return kExitUsage;
+    *piTo = strTo.isEmpty() ? QDateTime::currentMSecsSinceEpoch() : parseTime(strTo, &bTo);
+    *piFrom = strFrom.isEmpty() ? *piTo - kDayMsecs : parseTime(strFrom, &bFrom);
+    if (bFrom && bTo && *piTo >= *piFrom)
+        return true;
+    err << "rackmind-ctl: "
+        << RackmindCtl::tr("--from and --to take ISO 8601 times, the first before the second") << '\n';
+    return false;
+}
+
+void printSeries(const QVector<HistoryAggregate>& series, HistoryFormat format, QTextStream& out)
+{
+    const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
+                                    QStringLiteral("amperes"),  QStringLiteral("celsius"),
+                                    QStringLiteral("humidity"), QStringLiteral("outlets"),
+                                    QStringLiteral("online")};
+    QJsonArray arrayRows;
+    const auto print = [&](const QStringList& listFields) {
+        if (format == HistoryFormat::Json) {
+            if (&listFields == &listHeader)
+                return;
+            QJsonObject row;
+            for (int i = 0; i < listHeader.size(); ++i) {
+                bool bNumber = false;
+                const double d = listFields.at(i).toDouble(&bNumber);
+                // The outlet states stay a string of ones and noughts.
+                row.insert(listHeader.at(i),
+                           bNumber && i != 5 ? QJsonValue(d) : QJsonValue(listFields.at(i)));
+            }
+            arrayRows.append(row);
+            return;
+        }
+        out << (format == HistoryFormat::Csv ? HistoryCsv::line(listFields)
+                                             : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
+    };
+    print(listHeader);
+    for (const HistoryAggregate& a : series) {
+        // The averages; a span's minimum and maximum are in the history window.
+        const QStringList listRow = {
+            HistoryCsv::time(a.iMsecs),
+            QString::number(a.aVoltage[1]),
+            currentInCsv(a.aCentiAmps[1] / 100.0),
+            QString::number(a.aTemperature[1]),
+            QString::number(a.aHumidity[1]),
+            outletBits(a.uiOutlets),
+            QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
+        print(listRow);
     }
+    if (format == HistoryFormat::Json)
+        out << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
+}
+
+int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
+                 QTextStream& out, QTextStream& err)
+{
+    qint64 iFrom = 0, iTo = 0;
+    if (!historySpan(strFrom, strTo, &iFrom, &iTo, err))
+        return kExitUsage;
     QString strPath;
     const int iExit = findStore(QString(), &strPath, err);
     if (iExit != kExitOk)
@@ -154,46 +203,8 @@ int printHistory(const QString& strPdu, const QString& strFrom, const QString& s
             return kExitUsage;
         }
         const QString strMac = listMatch.first().strMac;
-        const auto series = reader.series(strMac, iFrom, iTo, reader.resolutionHolding(strMac, iFrom, iTo));
-        const QStringList listHeader = {QStringLiteral("time"),     QStringLiteral("volts"),
-                                        QStringLiteral("amperes"),  QStringLiteral("celsius"),
-                                        QStringLiteral("humidity"), QStringLiteral("outlets"),
-                                        QStringLiteral("online")};
-        QJsonArray arrayRows;
-        const auto print = [&](const QStringList& listFields) {
-            if (format == HistoryFormat::Json) {
-                if (&listFields == &listHeader)
-                    return;
-                QJsonObject row;
-                for (int i = 0; i < listHeader.size(); ++i) {
-                    bool bNumber = false;
-                    const double d = listFields.at(i).toDouble(&bNumber);
-                    // The outlet states stay a string of ones and noughts.
-                    row.insert(listHeader.at(i),
-                               bNumber && i != 5 ? QJsonValue(d) : QJsonValue(listFields.at(i)));
-                }
-                arrayRows.append(row);
-                return;
-            }
-            outRows << (format == HistoryFormat::Csv
-                            ? HistoryCsv::line(listFields)
-                            : listFields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
-        };
-        print(listHeader);
-        for (const HistoryAggregate& a : series) {
-            // The averages; a span's minimum and maximum are in the history window.
-            const QStringList listRow = {
-                HistoryCsv::time(a.iMsecs),
-                QString::number(a.aVoltage[1]),
-                currentInCsv(a.aCentiAmps[1] / 100.0),
-                QString::number(a.aTemperature[1]),
-                QString::number(a.aHumidity[1]),
-                outletBits(a.uiOutlets),
-                QString::number(a.uiSamples ? double(a.uiOnline) / a.uiSamples : 0.0, 'f', 2)};
-            print(listRow);
-        }
-        if (format == HistoryFormat::Json)
-            outRows << QJsonDocument(arrayRows).toJson(QJsonDocument::Indented);
+        printSeries(reader.series(strMac, iFrom, iTo, reader.resolutionHolding(strMac, iFrom, iTo)), format,
+                    outRows);
         return kExitOk;
     });
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "device/PollTargets.h"
+#include "history/HistoryCodec.h"
 
 #include <QList>
 #include <QString>
 #include <QTextStream>
+#include <QVector>
 
 enum class HistoryFormat
 {
@@ -34,3 +36,10 @@ int findStore(const QString& strGiven, QString* pstrPath, QTextStream& err);
 // 24 hours before strTo.
 int printHistory(const QString& strPdu, const QString& strFrom, const QString& strTo, HistoryFormat format,
                  QTextStream& out, QTextStream& err);
+
+// --from and --to as milliseconds since 1970 (the defaults above); false, told on err, when they are no
+// times or out of order.
+bool historySpan(const QString& strFrom, const QString& strTo, qint64* piFrom, qint64* piTo,
+                 QTextStream& err);
+// The rows of `history` (the averages of each span), wherever they were read.
+void printSeries(const QVector<HistoryAggregate>& series, HistoryFormat format, QTextStream& out);

@@ -1,4 +1,5 @@
 #include "cli/CtlLink.h"
+#include "cli/CtlService.h"
 #include "cli/CtlSets.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
@@ -218,11 +219,19 @@ int runSequence(CtlContext& ctx, const COutletSets& sets, const OutletSequence& 
                 listOff << ref;
         }
     QMap<QString, const CtlPdu*> mapPdus;
-    int iExit = findOutlets(ctx, listAll, &mapPdus);
-    if (iExit != kExitOk)
-        return iExit;
-    if (!listOff.isEmpty()) {
-        iExit = guardProtected(ctx, switchesOf(listOff, mapPdus),
+    if (opt.pService) {
+        QMap<QString, QJsonObject> mapService;
+        const int iExit = checkServiceOutlets(*opt.pService, listAll, listOff, opt.bForce && !opt.bDryRun,
+                                              *ctx.pErr, &mapService);
+        if (iExit != kExitOk)
+            return iExit;
+        if (!opt.bDryRun)
+            return runServiceSequence(*opt.pService, seq, opt.bForce, *ctx.pErr);
+    } else {
+        int iExit = findOutlets(ctx, listAll, &mapPdus);
+        if (iExit == kExitOk && !listOff.isEmpty())
+            iExit =
+                guardProtected(ctx, switchesOf(listOff, mapPdus),
                                QStringLiteral("sequence %1").arg(seq.strName), opt.bForce && !opt.bDryRun);
         if (iExit != kExitOk)
             return iExit;
@@ -330,6 +339,8 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
 {
     const QString strFirst = listWords.value(0);
     const int iWords = listWords.size();
+    if (opt.pService && (strFirst == QLatin1String("add") || strFirst == QLatin1String("remove")))
+        return refuseServiceChange(ctx, QStringLiteral("sequence ") + strFirst);
     if (strFirst == QLatin1String("add") && iWords >= 3) {
         OutletSequence seq{listWords.at(1), {}};
         if (!COutletSets::isValidName(seq.strName))
@@ -365,10 +376,12 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
             ctx,
             RackmindCtl::tr("sequence takes: list | show NAME | add NAME STEP... | remove NAME | run NAME"));
     COutletSets sets;
-    int iExit = loadSets(ctx, &sets);
+    QJsonObject view;
+    int iExit = loadSets(ctx, opt, &sets, &view);
     if (iExit != kExitOk)
         return iExit;
-    const QJsonObject journal = readJournal();
+    // The runs recorded here are this machine's; the service's run is in its own view.
+    const QJsonObject journal = opt.pService ? QJsonObject() : readJournal();
     if (bList) {
         QJsonArray array;
         for (const OutletSequence& seq : sets.data().mapSequences) {
@@ -377,7 +390,8 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
                 array.append(sequenceJson(seq, rec));
             else
                 *ctx.pOut << seq.strName << '\t' << RackmindCtl::tr("%1 step(s)").arg(seq.listSteps.size())
-                          << '\t' << stoppedText(rec) << '\n';
+                          << '\t' << (opt.pService ? serviceRunText(view, seq.strName) : stoppedText(rec))
+                          << '\n';
         }
         if (opt.bJson)
             *ctx.pOut << QJsonDocument(array).toJson(QJsonDocument::Indented);
@@ -412,7 +426,7 @@ int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlS
     if (!strStopped.isEmpty())
         *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("sequence %1 last run: %2").arg(strName, strStopped)
                   << '\n';
-    iExit = fnOpenLink();
+    iExit = opt.pService ? int(kExitOk) : fnOpenLink();
     return iExit != kExitOk ? iExit : runSequence(ctx, sets, seq, opt);
 }
 

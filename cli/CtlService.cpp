@@ -114,11 +114,13 @@ bool serviceFromOptions(const QString& strUrl, const QString& strCredentials, co
     return true;
 }
 
-int fetchServicePdus(const CtlService& service, QList<CtlPdu>* pList, QTextStream& err)
+int serviceCall(const CtlService& service, const QString& strPath, const QUrlQuery& query,
+                const QJsonObject* pBody, ServiceReply* pReply, QTextStream& err)
 {
     QNetworkAccessManager manager;
     QUrl url = service.url;
-    url.setPath(QStringLiteral("/api/v1/pdus"));
+    url.setPath(QStringLiteral("/api/v1") + strPath);
+    url.setQuery(query);
     QNetworkRequest request(url);
     if (!service.baAuth.isEmpty())
         request.setRawHeader("Authorization", service.baAuth);
@@ -127,39 +129,125 @@ int fetchServicePdus(const CtlService& service, QList<CtlPdu>* pList, QTextStrea
         ssl.setCaCertificates(ssl.caCertificates() + QSslCertificate::fromPath(service.strCaFile));
         request.setSslConfiguration(ssl);
     }
-    QNetworkReply* pReply = manager.get(request);
+    QNetworkReply* pNet = nullptr;
+    if (pBody) {
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+        pNet = manager.post(request, QJsonDocument(*pBody).toJson(QJsonDocument::Compact));
+    } else {
+        pNet = manager.get(request);
+    }
     QEventLoop loop;
-    QObject::connect(pReply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(pNet, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(kTimeoutMsecs, &loop, &QEventLoop::quit);
     loop.exec();
-    const int iStatus = pReply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QJsonObject body = QJsonDocument::fromJson(pReply->readAll()).object();
-    const bool bAnswered = pReply->isFinished();
-    const QString strError = pReply->errorString();
-    pReply->abort();
-    pReply->deleteLater();
-    if (!bAnswered || iStatus == 0) {
+    pReply->iStatus = pNet->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    pReply->json = QJsonDocument::fromJson(pNet->readAll()).object();
+    const bool bAnswered = pNet->isFinished();
+    const QNetworkReply::NetworkError error = pNet->error();
+    const QString strError = pNet->errorString();
+    pNet->abort();
+    pNet->deleteLater();
+    if (error == QNetworkReply::SslHandshakeFailedError) {
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr(
+                   "the certificate of the service %1 was not accepted (%2); give its CA with --ca")
+                   .arg(service.url.toString(), strError)
+            << '\n';
+        return kExitService;
+    }
+    if (!bAnswered || pReply->iStatus == 0) {
         err << "rackmind-ctl: "
             << RackmindCtl::tr("the service %1 did not answer: %2")
                    .arg(service.url.toString(), bAnswered ? strError : RackmindCtl::tr("timed out"))
             << '\n';
-        return kExitFailure;
+        return kExitService;
     }
-    if (iStatus != 200) {
+    if (pReply->iStatus == 401 || pReply->iStatus == 403) {
         err << "rackmind-ctl: "
-            << RackmindCtl::tr("the service %1 refused: %2 %3")
-                   .arg(service.url.toString())
-                   .arg(iStatus)
-                   .arg(body.value(QStringLiteral("message")).toString())
+            << (pReply->iStatus == 401 ? RackmindCtl::tr("the service %1 did not take the credentials (%2)")
+                                       : RackmindCtl::tr("the service %1 refused the user: %2"))
+                   .arg(service.url.toString(), pReply->json.value(QStringLiteral("message")).toString())
             << '\n';
-        return kExitFailure;
+        return kExitDenied;
     }
+    return kExitOk;
+}
+
+int serviceRefusal(const CtlService& service, const ServiceReply& reply, QTextStream& err)
+{
+    err << "rackmind-ctl: "
+        << RackmindCtl::tr("the service %1 refused: %2 %3")
+               .arg(service.url.toString())
+               .arg(reply.iStatus)
+               .arg(reply.json.value(QStringLiteral("message")).toString())
+        << '\n';
+    const QString strError = reply.json.value(QStringLiteral("error")).toString();
+    if (strError == QLatin1String("protected"))
+        return kExitProtected;
+    if (reply.iStatus == 404 || strError == QLatin1String("offline"))
+        return kExitNotFound;
+    if (strError == QLatin1String("history_unavailable"))
+        return kExitUnavailable;
+    return kExitFailure;
+}
+
+int serviceGet(const CtlService& service, const QString& strPath, const QUrlQuery& query,
+               ServiceReply* pReply, QTextStream& err)
+{
+    const int iExit = serviceCall(service, strPath, query, nullptr, pReply, err);
+    return iExit == kExitOk && pReply->iStatus != 200 ? serviceRefusal(service, *pReply, err) : iExit;
+}
+
+int fetchServicePdus(const CtlService& service, QList<CtlPdu>* pList, QTextStream& err,
+                     QList<QJsonObject>* pAll)
+{
+    ServiceReply reply;
+    const int iExit = serviceGet(service, QStringLiteral("/pdus"), QUrlQuery(), &reply, err);
+    if (iExit != kExitOk)
+        return iExit;
     pList->clear();
-    for (const QJsonValue& value : body.value(QStringLiteral("pdus")).toArray()) {
+    for (const QJsonValue& value : reply.json.value(QStringLiteral("pdus")).toArray()) {
+        if (pAll)
+            pAll->append(value.toObject());
         // The local discovery finds only what answers.
         if (value.toObject().value(QStringLiteral("online")).toBool())
             pList->append(pduOf(value.toObject()));
     }
+    return kExitOk;
+}
+
+int findServicePdu(const CtlService& service, const QString& strPdu, CtlPdu* pPdu, QJsonObject* pJson,
+                   QTextStream& err)
+{
+    QList<CtlPdu> listPdus;
+    QList<QJsonObject> listAll;
+    const int iExit = fetchServicePdus(service, &listPdus, err, &listAll);
+    if (iExit != kExitOk)
+        return iExit;
+    QList<const CtlPdu*> listFound;
+    for (const CtlPdu& pdu : qAsConst(listPdus))
+        listFound.append(&pdu);
+    QStringList listMatches;
+    const CtlPdu* pFound = resolvePdu(listFound, strPdu, &listMatches);
+    if (!pFound && !listMatches.isEmpty()) {
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("\"%1\" matches %2 PDUs; give the address one answers from:")
+                   .arg(strPdu)
+                   .arg(listMatches.size())
+            << '\n';
+        for (const QString& str : qAsConst(listMatches))
+            err << "  " << str << '\n';
+        return kExitUsage;
+    }
+    if (!pFound) {
+        err << "rackmind-ctl: " << RackmindCtl::tr("no PDU \"%1\" answered").arg(strPdu) << '\n';
+        return kExitNotFound;
+    }
+    *pPdu = *pFound;
+    if (pJson)
+        for (const QJsonObject& obj : qAsConst(listAll))
+            if (bareMac(obj.value(QStringLiteral("mac")).toString()) == bareMac(macText(*pFound)))
+                *pJson = obj;
     return kExitOk;
 }
 
@@ -188,32 +276,13 @@ int runServiceList(const CtlService& service, bool bJson, QTextStream& out, QTex
 int runServiceShow(const CtlService& service, const QString& strPdu, bool bJson, QTextStream& out,
                    QTextStream& err)
 {
-    QList<CtlPdu> listPdus;
-    const int iExit = fetchServicePdus(service, &listPdus, err);
+    CtlPdu pdu;
+    const int iExit = findServicePdu(service, strPdu, &pdu, nullptr, err);
     if (iExit != kExitOk)
         return iExit;
-    QList<const CtlPdu*> listFound;
-    for (const CtlPdu& pdu : qAsConst(listPdus))
-        listFound.append(&pdu);
-    QStringList listMatches;
-    const CtlPdu* pPdu = resolvePdu(listFound, strPdu, &listMatches);
-    if (!pPdu && !listMatches.isEmpty()) {
-        err << "rackmind-ctl: "
-            << RackmindCtl::tr("\"%1\" matches %2 PDUs; give the address one answers from:")
-                   .arg(strPdu)
-                   .arg(listMatches.size())
-            << '\n';
-        for (const QString& str : qAsConst(listMatches))
-            err << "  " << str << '\n';
-        return kExitUsage;
-    }
-    if (!pPdu) {
-        err << "rackmind-ctl: " << RackmindCtl::tr("no PDU \"%1\" answered").arg(strPdu) << '\n';
-        return kExitNotFound;
-    }
     if (bJson)
-        out << QJsonDocument(pduJson(*pPdu, true)).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(pduJson(pdu, true)).toJson(QJsonDocument::Indented);
     else
-        out << pduText(*pPdu);
+        out << pduText(pdu);
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 #include "cli/CtlSets.h"
 
 #include "cli/CtlLink.h"
+#include "cli/CtlService.h"
 #include "cli/CtlTarget.h"
 #include "cli/CtlText.h"
 #include "common/Clock.h"
@@ -181,8 +182,10 @@ QString refText(const OutletRef& ref)
     return colonMac(ref.strMac) + QLatin1Char('/') + QString::number(ref.iOutlet);
 }
 
-int loadSets(CtlContext& ctx, COutletSets* pSets)
+int loadSets(CtlContext& ctx, const CtlSetOptions& opt, COutletSets* pSets, QJsonObject* pServiceView)
 {
+    if (opt.pService)
+        return loadServiceSets(*opt.pService, pSets, *ctx.pErr, pServiceView);
     QString strWhy;
     if (pSets->load(&strWhy))
         return kExitOk;
@@ -190,6 +193,16 @@ int loadSets(CtlContext& ctx, COutletSets* pSets)
               << RackmindCtl::tr("cannot read the outlet sets (%1); nothing was switched").arg(strWhy)
               << '\n';
     return kExitFailure;
+}
+
+int refuseServiceChange(CtlContext& ctx, const QString& strCommand)
+{
+    *ctx.pErr << "rackmind-ctl: "
+              << RackmindCtl::tr("the service's API does not change sets or sequences: run rackmind-ctl %1 "
+                                 "on the service's machine, without --service")
+                     .arg(strCommand)
+              << '\n';
+    return kExitUsage;
 }
 
 int changeSets(CtlContext& ctx, const std::function<bool(OutletSetsData&, QString*)>& fnChange)
@@ -239,6 +252,8 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
 {
     const QString strFirst = listWords.value(0);
     const int iWords = listWords.size();
+    if (opt.pService && (strFirst == QLatin1String("add") || strFirst == QLatin1String("remove")))
+        return refuseServiceChange(ctx, QStringLiteral("set ") + strFirst);
     if (strFirst == QLatin1String("add") && iWords >= 3) {
         OutletSet set{listWords.at(1), {}};
         if (!COutletSets::isValidName(set.strName))
@@ -284,7 +299,7 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
     if (opt.bDelayGiven && !(bSwitch && listWords.at(1) == QLatin1String("cycle")))
         return usage(ctx, RackmindCtl::tr("--delay goes with cycle only"));
     COutletSets sets;
-    int iExit = loadSets(ctx, &sets);
+    int iExit = loadSets(ctx, opt, &sets);
     if (iExit != kExitOk)
         return iExit;
     if (bList) {
@@ -305,7 +320,8 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
     const QString strName = bShow ? listWords.at(1) : listWords.at(0);
     if (!sets.data().mapSets.contains(strName))
         return notFound(ctx, RackmindCtl::tr("there is no set %1").arg(strName));
-    const QString strLastRun = setLastRun(strName);
+    // The runs recorded here are this machine's, not the service's.
+    const QString strLastRun = opt.pService ? QString() : setLastRun(strName);
     if (!strLastRun.isEmpty())
         *ctx.pErr << "rackmind-ctl: " << RackmindCtl::tr("set %1 last cycle: %2").arg(strName, strLastRun)
                   << '\n';
@@ -320,6 +336,8 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
         }
         return kExitOk;
     }
+    if (opt.pService)
+        return runServiceSet(*opt.pService, set, listWords.at(1), opt, *ctx.pErr);
     iExit = fnOpenLink();
     return iExit != kExitOk ? iExit : switchSet(ctx, set, listWords.at(1), opt);
 }

@@ -3,7 +3,10 @@
 #include "cli/CtlCommands.h"
 #include "device/OutletSets.h"
 
+#include <QJsonObject>
 #include <QMap>
+
+struct CtlService;
 
 // What `set` and `sequence` were given besides their words.
 struct CtlSetOptions
@@ -13,6 +16,7 @@ struct CtlSetOptions
     bool bDryRun = false;
     int iDelaySecs = 5; // off to on, for a cycle
     bool bDelayGiven = false;
+    const CtlService* pService = nullptr; // through this service's API instead of the PDUs and files here
 };
 
 // `set list|show NAME|add NAME OUTLET...|remove NAME` (the machine's sets file only) and
@@ -24,8 +28,11 @@ int runSetCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOpt
 int runSequenceCommand(CtlContext& ctx, const QStringList& listWords, const CtlSetOptions& opt,
                        const std::function<int()>& fnOpenLink);
 
-// The machine's sets, read; kExitFailure with the reason told when the file cannot be read.
-int loadSets(CtlContext& ctx, COutletSets* pSets);
+// The machine's sets (or the service's), read; kExitFailure with the reason told when they cannot be read.
+int loadSets(CtlContext& ctx, const CtlSetOptions& opt, COutletSets* pSets,
+             QJsonObject* pServiceView = nullptr);
+// add and remove change the machine's own file: through a service they are refused, told, as usage.
+int refuseServiceChange(CtlContext& ctx, const QString& strCommand);
 // Changes the machine's sets; kExitFailure with the reason told when refused or not written.
 int changeSets(CtlContext& ctx, const std::function<bool(OutletSetsData&, QString*)>& fnChange);
 // The PDUs of these outlets, found in one discovery with their states and delays; a PDU that does not

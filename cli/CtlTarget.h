@@ -16,6 +16,8 @@ enum CtlExit
     kExitNoConfirm = 4,   // the PDU did not show the new state in time
     kExitProtected = 5,   // refused: a protected outlet, no --force
     kExitUnavailable = 6, // the history store is not there
+    kExitService = 7,     // --service: it did not answer, or its certificate was not accepted
+    kExitDenied = 8,      // --service: it refused the credentials, or the user lacks the role
 };
 
 // "1,3-5" or "all" into outlet numbers 1..8, ascending and each once; false on anything else.

@@ -65,7 +65,10 @@ QString overview()
     str +=
         RackmindCtl::tr("\n`rackmind-ctl COMMAND --help` tells a command's options; --version the version.\n"
                         "Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from\n"
-                        "the PDU, 5 refused: protected outlet, 6 no history store.\n");
+                        "the PDU, 5 refused: protected outlet, 6 no history store, 7 the service did not\n"
+                        "answer, 8 the service refused the user.\n"
+                        "Every command goes through a service's API with --service URL\n"
+                        "(or $RACKMIND_SERVICE).\n");
     return str;
 }
 
@@ -140,9 +143,8 @@ int main(int argc, char* argv[])
     }
     if (strName != QLatin1String("outlet") && strName != QLatin1String("report"))
         addOption(parser, QStringLiteral("json"), RackmindCtl::tr("Print JSON instead of text."));
-    // Through a service's API: so far list and show.
-    const bool bServiceCapable = strName == QLatin1String("list") || strName == QLatin1String("show");
-    if (bServiceCapable) {
+    // Every command may ask a service's API instead of the PDUs and the files here.
+    {
         addOption(parser, QStringLiteral("service"),
                   RackmindCtl::tr("Ask the service at this address (https://HOST:PORT) instead of the PDUs; "
                                   "default $RACKMIND_SERVICE."),
@@ -214,6 +216,24 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     const QStringList listPos = parser.positionalArguments();
+    const QString strService = parser.isSet(QStringLiteral("service"))
+                                   ? parser.value(QStringLiteral("service"))
+                                   : qEnvironmentVariable("RACKMIND_SERVICE");
+    CtlService service;
+    if (!strService.isEmpty()) {
+        QString strWhy;
+        if (!serviceFromOptions(strService,
+                                parser.isSet(QStringLiteral("credentials"))
+                                    ? parser.value(QStringLiteral("credentials"))
+                                    : qEnvironmentVariable("RACKMIND_CREDENTIALS"),
+                                parser.value(QStringLiteral("ca")), &service, &strWhy))
+            return usage(err, strWhy);
+        // They would be silently ignored: the service polls as it is set up to.
+        for (const char* pszOption : {"port", "target", "source-port", "wait"})
+            if (!bStore && parser.isSet(QLatin1String(pszOption)))
+                return usage(err, RackmindCtl::tr("--%1 goes with the PDUs' own network, not with --service")
+                                      .arg(QLatin1String(pszOption)));
+    }
     if (strName == QLatin1String("report")) {
         CtlReportRequest req;
         req.strMonth = parser.value(QStringLiteral("month"));
@@ -232,6 +252,8 @@ int main(int argc, char* argv[])
         req.strFile = listPos.value(0);
         if (bPdf && req.strFile.isEmpty())
             return usage(err, RackmindCtl::tr("--pdf needs a FILE to write"));
+        if (!strService.isEmpty())
+            return runServiceReport(service, req, out, err);
         const int iExit = findStore(parser.value(QStringLiteral("store")), &req.strStore, err);
         if (iExit != kExitOk)
             return iExit;
@@ -241,23 +263,10 @@ int main(int argc, char* argv[])
     if (listPos.size() != iWanted && !bSets)
         return usage(err, RackmindCtl::tr("%1 takes: %2").arg(strName, QLatin1String(sub->pszArgs)));
 
-    const QString strService = !bServiceCapable ? QString()
-                               : parser.isSet(QStringLiteral("service"))
-                                   ? parser.value(QStringLiteral("service"))
-                                   : qEnvironmentVariable("RACKMIND_SERVICE");
-    if (!strService.isEmpty()) {
-        CtlService service;
-        QString strWhy;
-        if (!serviceFromOptions(strService,
-                                parser.isSet(QStringLiteral("credentials"))
-                                    ? parser.value(QStringLiteral("credentials"))
-                                    : qEnvironmentVariable("RACKMIND_CREDENTIALS"),
-                                parser.value(QStringLiteral("ca")), &service, &strWhy))
-            return usage(err, strWhy);
-        const bool bJson = parser.isSet(QStringLiteral("json"));
-        return strName == QLatin1String("list") ? runServiceList(service, bJson, out, err)
-                                                : runServiceShow(service, listPos.at(0), bJson, out, err);
-    }
+    if (!strService.isEmpty() && strName == QLatin1String("list"))
+        return runServiceList(service, parser.isSet(QStringLiteral("json")), out, err);
+    if (!strService.isEmpty() && strName == QLatin1String("show"))
+        return runServiceShow(service, listPos.at(0), parser.isSet(QStringLiteral("json")), out, err);
 
     if (strName == QLatin1String("history")) {
         if (parser.isSet(QStringLiteral("csv")) && parser.isSet(QStringLiteral("json")))
@@ -265,6 +274,13 @@ int main(int argc, char* argv[])
         const HistoryFormat format = parser.isSet(QStringLiteral("csv"))    ? HistoryFormat::Csv
                                      : parser.isSet(QStringLiteral("json")) ? HistoryFormat::Json
                                                                             : HistoryFormat::Text;
+        if (!strService.isEmpty()) {
+            qint64 iFrom = 0, iTo = 0;
+            if (!historySpan(parser.value(QStringLiteral("from")), parser.value(QStringLiteral("to")), &iFrom,
+                             &iTo, err))
+                return kExitUsage;
+            return runServiceHistory(service, listPos.at(0), iFrom, iTo, format, out, err);
+        }
         return printHistory(listPos.at(0), parser.value(QStringLiteral("from")),
                             parser.value(QStringLiteral("to")), format, out, err);
     }
@@ -378,9 +394,12 @@ int main(int argc, char* argv[])
         if (opt.bDelayGiven && iDelay < 0)
             return usage(err, RackmindCtl::tr("--delay takes whole seconds from 1 to 600"));
         opt.iDelaySecs = opt.bDelayGiven ? iDelay : 5;
+        opt.pService = strService.isEmpty() ? nullptr : &service;
         return strName == QLatin1String("set") ? runSetCommand(ctx, listPos, opt, openLink)
                                                : runSequenceCommand(ctx, listPos, opt, openLink);
     }
+    if (!strService.isEmpty())
+        return runServiceOutlet(service, req, err);
     const int iLink = openLink();
     if (iLink != kExitOk)
         return iLink;

@@ -67,6 +67,7 @@ public:
     ~COutletSetControl() override;
 
     COutletSets& file() { return *m_pSets; }
+    const COutletControl* control() const { return m_pControl; }
     // Reads the sets file again; false with the reason when it cannot be read.
     bool reload(QString* pError = nullptr);
 

@@ -73,6 +73,8 @@ public:
     // as it was (callers then refuse to switch rather than guess).
     bool load(QString* pError = nullptr);
     const OutletSetsData& data() const { return m_data; }
+    // Sets and sequences known otherwise (a service's), in place of the file's.
+    void assign(const OutletSetsData& data) { m_data = data; }
     // The outlets a step switches; empty when its set is gone.
     QList<OutletRef> outletsOf(const SequenceStep& step) const;
 

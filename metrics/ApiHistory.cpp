@@ -4,6 +4,7 @@
 #include "history/HistoryCsv.h"
 #include "history/HistoryReader.h"
 #include "metrics/ApiSnapshot.h"
+#include "power/MonthlyReport.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -273,5 +274,55 @@ ApiAnswer ApiHistory::readings(const QString& strStorePath, const QString& strMa
     }
     answer = page(baList, "readings", strNext);
     answer.baJson.insert(1, "\"resolution\":\"" + listResolutions.value(int(resolution)).toLatin1() + "\",");
+    return answer;
+}
+
+ApiAnswer ApiHistory::report(const QString& strStorePath, const Params& params)
+{
+    QString strMonth, strGroup;
+    for (const auto& param : params) {
+        const QString strKey = QString::fromStdString(param.first);
+        if ((strKey != QLatin1String("month") && strKey != QLatin1String("group")) ||
+            params.count(param.first) > 1)
+            return apiError(
+                400, "bad_parameter",
+                QStringLiteral("%1: not taken here, or more than once (month, group)").arg(strKey));
+        (strKey == QLatin1String("month") ? strMonth : strGroup) = QString::fromStdString(param.second);
+    }
+    if (strStorePath.isEmpty())
+        return apiError(503, "history_unavailable", QStringLiteral("this program keeps no history"));
+    CHistoryReader reader(strStorePath);
+    CMonthlyReport report;
+    switch (report.build(reader, strMonth, strGroup)) {
+    case CMonthlyReport::Done:
+        break;
+    case CMonthlyReport::BadMonth:
+        return apiError(400, "bad_parameter", QStringLiteral("month: as 2026-11"));
+    case CMonthlyReport::UnknownGroup:
+        return apiError(404, "unknown_group", report.error());
+    case CMonthlyReport::Unreadable:
+        return unavailable(reader);
+    }
+    QByteArray baList;
+    for (const MonthlyReportRow& row : report.rows()) {
+        baList += "{\"kind\":";
+        baList += row.bGroup ? "\"group\"," : "\"pdu\",";
+        appendText(baList, "group", row.strGroup);
+        appendText(baList, "pdu", row.strPdu);
+        appendText(baList, "mac", row.strMac);
+        baList += "\"energy\":" + QByteArray::number(row.iEnergy) +
+                  ",\"complete\":" + (row.bComplete ? "true" : "false") +
+                  ",\"peakAmps\":" + QByteArray::number(row.dPeakAmps, 'g', QLocale::FloatingPointShortest) +
+                  ",\"p95Amps\":" + QByteArray::number(row.dP95Amps, 'g', QLocale::FloatingPointShortest) +
+                  ",\"hours\":" + QByteArray::number(row.iHours) +
+                  ",\"hoursOver\":" + QByteArray::number(row.iHoursOver) +
+                  ",\"budget\":" + (row.bBudget ? "true" : "false") + "},";
+    }
+    if (baList.endsWith(','))
+        baList.chop(1);
+    ApiAnswer answer;
+    answer.baJson = "{\"month\":";
+    appendJsonString(answer.baJson, strMonth);
+    answer.baJson += ",\"rows\":[" + baList + "]}";
     return answer;
 }

@@ -23,4 +23,6 @@ QString macKey(const QString& strText);
 ApiAnswer events(const QString& strStorePath, const Params& params);
 // ?from=&to=&resolution=&limit=&cursor=, oldest first; strMac as the history keeps it.
 ApiAnswer readings(const QString& strStorePath, const QString& strMac, const Params& params);
+// ?month=YYYY-MM&group=: the monthly report's rows, as every program that reads the file computes them.
+ApiAnswer report(const QString& strStorePath, const Params& params);
 } // namespace ApiHistory

@@ -30,6 +30,7 @@ const Route s_aRoutes[] = {
     {"/api/v1/sequences/([^/]+)", "POST"},
     {"/api/v1/events", "GET, HEAD"},
     {"/api/v1/pdus/([^/]+)/history", "GET, HEAD"},
+    {"/api/v1/report", "GET, HEAD"},
 };
 
 const std::vector<std::regex>& routeExpressions()
@@ -247,6 +248,9 @@ void CApiRoutes::route(httplib::Server& server, std::function<QString(const http
     };
     server.Get("/api/v1/events", [historyPath](const httplib::Request& req, httplib::Response& res) {
         answer(res, ApiHistory::events(historyPath(), req.params));
+    });
+    server.Get("/api/v1/report", [historyPath](const httplib::Request& req, httplib::Response& res) {
+        answer(res, ApiHistory::report(historyPath(), req.params));
     });
     server.Get("/api/v1/pdus/([^/]+)/history", [historyPath](const httplib::Request& req,
                                                              httplib::Response& res) {

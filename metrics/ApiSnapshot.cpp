@@ -3,6 +3,7 @@
 #include "common/DeviceText.h"
 #include "common/MacText.h"
 #include "device/AlarmTracker.h"
+#include "device/OutletControl.h"
 #include "device/OutletSetControl.h"
 #include "device/Pdu.h"
 #include "history/HistoryCsv.h"
@@ -76,9 +77,21 @@ void closeObject(QByteArray& ba)
     ba += '}';
 }
 
+// Eight flags, outlet 1 first.
+template <typename F> void appendFlags(QByteArray& ba, const char* pszKey, F fnFlag)
+{
+    appendKey(ba, pszKey);
+    ba += '[';
+    for (int i = 0; i < 8; ++i) {
+        ba += fnFlag(i) ? "true" : "false";
+        ba += i < 7 ? ',' : ']';
+    }
+    ba += ',';
+}
+
 // The fields of rackmind-ctl's `show --json`, so that a script reads the same either way, and the
 // room's own: group, the alarms that hold.
-void appendPdu(QByteArray& ba, const CPdu& pdu)
+void appendPdu(QByteArray& ba, const CPdu& pdu, const COutletControl* pControl)
 {
     const PduInfo& st = pdu.stInfo;
     ba += '{';
@@ -95,13 +108,7 @@ void appendPdu(QByteArray& ba, const CPdu& pdu)
     appendField(ba, "current", st.current);
     appendField(ba, "temperature", double(st.temperature));
     appendField(ba, "humidity", double(st.humidity));
-    appendKey(ba, "outlets");
-    ba += '[';
-    for (int i = 0; i < 8; ++i) {
-        ba += (st.outletStatus >> i) & 1 ? "true" : "false";
-        ba += i < 7 ? ',' : ']';
-    }
-    ba += ',';
+    appendFlags(ba, "outlets", [&](int i) { return (st.outletStatus >> i) & 1; });
     appendField(ba, "reportedAddress", ipText(st.ip));
     appendField(ba, "subnetMask", ipText(st.subNetMask));
     appendField(ba, "gateway", ipText(st.gateway));
@@ -127,6 +134,8 @@ void appendPdu(QByteArray& ba, const CPdu& pdu)
         ba += i < 7 ? ',' : ']';
     }
     ba += ',';
+    // What a client must not switch off without the override, known before it sends anything.
+    appendFlags(ba, "protected", [&](int i) { return pControl && pControl->isProtected(&pdu, i + 1); });
     appendField(ba, "group", pdu.strGroup);
     appendKey(ba, "alarms");
     ba += '[';
@@ -204,6 +213,13 @@ void appendSets(QByteArray& ba, const OutletSetsData& data, COutletSetControl& s
         for (const SequenceStep& step : seq.listSteps) {
             ba += '{';
             appendField(ba, "step", sets.stepText(step, hashByMac));
+            // As the sets file has it, for a client that works the step out itself.
+            if (step.strSet.isEmpty())
+                appendField(ba, "outlet", step.outlet.text());
+            else
+                appendField(ba, "set", step.strSet);
+            appendKey(ba, "on");
+            ba += step.bOn ? "true," : "false,";
             appendField(ba, "wait", double(step.iWaitSecs));
             closeObject(ba);
             ba += ',';
@@ -258,7 +274,7 @@ std::shared_ptr<const ApiSnapshot> renderApiSnapshot(const QList<CPdu*>& listPdu
     QByteArray baOne;
     for (CPdu* pPdu : listPdu) {
         baOne.clear();
-        appendPdu(baOne, *pPdu);
+        appendPdu(baOne, *pPdu, pControl ? pControl->control() : nullptr);
         pSnap->baPdus += baOne;
         pSnap->baPdus += ',';
         // Before its MAC is known a PDU shows the factory's, which every new unit shares.

@@ -58,6 +58,13 @@ public:
     QString group() const { return m_strGroup; }
     // Groups first within their group's block, sorted by group name then PDU name.
     const QVector<MonthlyReportRow>& rows() const { return m_vecRows; }
+    // A report built elsewhere (a service's), to be written as this one would be.
+    void assign(const QString& strMonth, const QString& strGroup, const QVector<MonthlyReportRow>& vecRows)
+    {
+        m_strMonth = strMonth;
+        m_strGroup = strGroup;
+        m_vecRows = vecRows;
+    }
 
     // The figures of a row as text, in column order of titles(): dot decimals, in every language.
     static QStringList cells(const MonthlyReportRow& row);

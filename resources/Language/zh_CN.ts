@@ -2669,18 +2669,6 @@ PDU 为地址、MAC 地址或名称。
         <translation>打印一台 PDU 的历史记录，默认最近 24 小时，除非 --from 或 --to 另行指定。</translation>
     </message>
     <message>
-        <source>
-`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
-Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
-the PDU, 5 refused: protected outlet, 6 no history store.
-</source>
-        <translation>
-`rackmind-ctl 命令 --help` 显示该命令的选项；--version 显示版本。
-退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
-5 拒绝：受保护插座，6 无历史数据存储。
-</translation>
-    </message>
-    <message>
         <source>Print JSON instead of text.</source>
         <translation>以 JSON 代替文本输出。</translation>
     </message>
@@ -2991,6 +2979,74 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>CA certificate the service's certificate is checked against.</source>
         <translation>用于校验服务证书的 CA 证书。</translation>
+    </message>
+    <message>
+        <source>paused at step %1 on the service</source>
+        <translation>在服务上暂停于第 %1 步</translation>
+    </message>
+    <message>
+        <source>running at step %1 on the service</source>
+        <translation>在服务上运行到第 %1 步</translation>
+    </message>
+    <message>
+        <source>--pdf reads the history store itself: use --csv through a service, or run it on the service's machine</source>
+        <translation>--pdf 需要直接读取历史数据存储：通过服务时请用 --csv，或在服务所在的机器上运行</translation>
+    </message>
+    <message>
+        <source>the certificate of the service %1 was not accepted (%2); give its CA with --ca</source>
+        <translation>服务 %1 的证书未被接受（%2）；请用 --ca 指定其 CA</translation>
+    </message>
+    <message>
+        <source>the service %1 did not take the credentials (%2)</source>
+        <translation>服务 %1 不接受所给凭据（%2）</translation>
+    </message>
+    <message>
+        <source>the service %1 refused the user: %2</source>
+        <translation>服务 %1 拒绝了该用户：%2</translation>
+    </message>
+    <message>
+        <source>interrupted: the service carries the operation on; %1 tells how it goes</source>
+        <translation>已中断：服务会继续执行该操作；%1 可查看进展</translation>
+    </message>
+    <message>
+        <source>the service's event log</source>
+        <translation>服务的事件日志</translation>
+    </message>
+    <message>
+        <source>through a service --force takes effect for sets and sequences only: put the outlet in a set and run set NAME %1 --force (the user needs the override role)</source>
+        <translation>通过服务时 --force 只对插座组和序列有效：请把该插座放入一个插座组，再运行 set NAME %1 --force（用户需要 override 角色）</translation>
+    </message>
+    <message>
+        <source>sequence %1 stopped at step %2 of %3: %4</source>
+        <translation>序列 %1 停在第 %2 步（共 %3 步）：%4</translation>
+    </message>
+    <message>
+        <source>sequence %1 was not seen to finish in time</source>
+        <translation>未在规定时间内看到序列 %1 结束</translation>
+    </message>
+    <message>
+        <source>the service's API does not change sets or sequences: run rackmind-ctl %1 on the service's machine, without --service</source>
+        <translation>服务的 API 不修改插座组或序列：请在服务所在的机器上运行 rackmind-ctl %1，不带 --service</translation>
+    </message>
+    <message>
+        <source>--%1 goes with the PDUs' own network, not with --service</source>
+        <translation>--%1 用于 PDU 所在的网络，不能与 --service 同用</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store, 7 the service did not
+answer, 8 the service refused the user.
+Every command goes through a service's API with --service URL
+(or $RACKMIND_SERVICE).
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 显示该命令的选项；--version 显示版本。
+退出状态：0 完成，1 失败，2 用法错误，3 未找到 PDU，4 PDU 未确认，
+5 拒绝：受保护插座，6 无历史数据存储，7 服务没有应答，8 服务拒绝了该用户。
+每个命令都可以用 --service URL（或 $RACKMIND_SERVICE）通过服务的 API 执行。
+</translation>
     </message>
 </context>
 <context>

@@ -2669,18 +2669,6 @@ PDU 為位址、MAC 位址或名稱。
         <translation>列印一台 PDU 的歷史記錄，預設最近 24 小時，除非 --from 或 --to 另行指定。</translation>
     </message>
     <message>
-        <source>
-`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
-Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
-the PDU, 5 refused: protected outlet, 6 no history store.
-</source>
-        <translation>
-`rackmind-ctl 命令 --help` 顯示該命令的選項；--version 顯示版本。
-結束狀態：0 完成，1 失敗，2 用法錯誤，3 未找到 PDU，4 PDU 未確認，
-5 拒絕：受保護插座，6 無歷史資料儲存。
-</translation>
-    </message>
-    <message>
         <source>Print JSON instead of text.</source>
         <translation>以 JSON 代替文字輸出。</translation>
     </message>
@@ -2991,6 +2979,74 @@ the PDU, 5 refused: protected outlet, 6 no history store.
     <message>
         <source>CA certificate the service's certificate is checked against.</source>
         <translation>用於驗證服務憑證的 CA 憑證。</translation>
+    </message>
+    <message>
+        <source>paused at step %1 on the service</source>
+        <translation>在服務上暫停於第 %1 步</translation>
+    </message>
+    <message>
+        <source>running at step %1 on the service</source>
+        <translation>在服務上執行到第 %1 步</translation>
+    </message>
+    <message>
+        <source>--pdf reads the history store itself: use --csv through a service, or run it on the service's machine</source>
+        <translation>--pdf 需要直接讀取歷史資料儲存：透過服務時請用 --csv，或在服務所在的機器上執行</translation>
+    </message>
+    <message>
+        <source>the certificate of the service %1 was not accepted (%2); give its CA with --ca</source>
+        <translation>服務 %1 的憑證未被接受（%2）；請用 --ca 指定其 CA</translation>
+    </message>
+    <message>
+        <source>the service %1 did not take the credentials (%2)</source>
+        <translation>服務 %1 不接受所給憑證（%2）</translation>
+    </message>
+    <message>
+        <source>the service %1 refused the user: %2</source>
+        <translation>服務 %1 拒絕了該使用者：%2</translation>
+    </message>
+    <message>
+        <source>interrupted: the service carries the operation on; %1 tells how it goes</source>
+        <translation>已中斷：服務會繼續執行該操作；%1 可查看進展</translation>
+    </message>
+    <message>
+        <source>the service's event log</source>
+        <translation>服務的事件日誌</translation>
+    </message>
+    <message>
+        <source>through a service --force takes effect for sets and sequences only: put the outlet in a set and run set NAME %1 --force (the user needs the override role)</source>
+        <translation>透過服務時 --force 只對插座組和序列有效：請把該插座放入一個插座組，再執行 set NAME %1 --force（使用者需要 override 角色）</translation>
+    </message>
+    <message>
+        <source>sequence %1 stopped at step %2 of %3: %4</source>
+        <translation>序列 %1 停在第 %2 步（共 %3 步）：%4</translation>
+    </message>
+    <message>
+        <source>sequence %1 was not seen to finish in time</source>
+        <translation>未在規定時間內看到序列 %1 結束</translation>
+    </message>
+    <message>
+        <source>the service's API does not change sets or sequences: run rackmind-ctl %1 on the service's machine, without --service</source>
+        <translation>服務的 API 不修改插座組或序列：請在服務所在的機器上執行 rackmind-ctl %1，不帶 --service</translation>
+    </message>
+    <message>
+        <source>--%1 goes with the PDUs' own network, not with --service</source>
+        <translation>--%1 用於 PDU 所在的網路，不能與 --service 同用</translation>
+    </message>
+    <message>
+        <source>
+`rackmind-ctl COMMAND --help` tells a command's options; --version the version.
+Exit status: 0 done, 1 failure, 2 usage, 3 PDU not found, 4 no confirmation from
+the PDU, 5 refused: protected outlet, 6 no history store, 7 the service did not
+answer, 8 the service refused the user.
+Every command goes through a service's API with --service URL
+(or $RACKMIND_SERVICE).
+</source>
+        <translation>
+`rackmind-ctl 命令 --help` 顯示該命令的選項；--version 顯示版本。
+結束狀態：0 完成，1 失敗，2 用法錯誤，3 未找到 PDU，4 PDU 未確認，
+5 拒絕：受保護插座，6 無歷史資料儲存，7 服務沒有應答，8 服務拒絕了該使用者。
+每個命令都可以用 --service URL（或 $RACKMIND_SERVICE）透過服務的 API 執行。
+</translation>
     </message>
 </context>
 <context>

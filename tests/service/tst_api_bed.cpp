@@ -195,40 +195,6 @@ private slots:
         QCOMPARE(outlets(kPdu1).mid(1, 3), (QVariantList{false, true, true}));
     }
 
-    // rackmind-ctl prints the same, and exits the same, whether it asks the PDUs or the service.
-    void ctlBothWays_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("exit");
-        QTest::newRow("list") << QStringList{"list"} << "0";
-        QTest::newRow("list --json") << QStringList{"list", "--json"} << "0";
-        QTest::newRow("show by MAC, json") << QStringList{"show", "02:50:44:00:00:01", "--json"} << "0";
-        QTest::newRow("show by name") << QStringList{"show", "PDU-002"} << "0";
-        QTest::newRow("show by address") << QStringList{"show", "10.200.1.2"} << "0";
-        QTest::newRow("no such PDU") << QStringList{"show", "rack-9"} << "3";
-    }
-    void ctlBothWays()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, exit);
-        const QString strCredentials = m_dir.filePath(QStringLiteral("credentials"));
-        QVERIFY(writeFile(strCredentials, "carol:pw\n"));
-        const auto run = [](const QStringList& listArgs) {
-            QProcess ctl;
-            ctl.start(qEnvironmentVariable("RACKMIND_BINARY_DIR") + QStringLiteral("/cli/rackmind-ctl"),
-                      listArgs);
-            ctl.waitForFinished(60000);
-            return QStringList{QString::number(ctl.exitCode()),
-                               QString::fromUtf8(ctl.readAllStandardOutput())};
-        };
-        const QStringList listLocal = run(args);
-        const QStringList listService =
-            run(args + QStringList{"--service", QStringLiteral("http://127.0.0.1:%1").arg(m_uiPort),
-                                   "--credentials", strCredentials});
-        QCOMPARE(listLocal.value(0), exit);
-        QCOMPARE(listService, listLocal);
-    }
-
     // A switch is answered as under way, with where to follow it; what the PDU then shows is the answer,
     // and the event log says who asked.
     void switchFollowedAndLogged()

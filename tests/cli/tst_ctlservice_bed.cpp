@@ -1,0 +1,238 @@
+#include "device/OutletSets.h"
+#include "device/ProtectionList.h"
+#include "tests/common/QuietFleet.h"
+#include "tests/common/TestFiles.h"
+#include "tests/service/HttpProbe.h"
+#include "tests/service/ServiceLog.h"
+#include "tests/service/TlsFixture.h"
+#include "tools/pdusim/SimThread.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+// rackmind-ctl run both ways against one simulated room: on the PDUs' own network, and through
+// rackmindd's API over TLS with a private CA and a credentials file. What it prints and how it exits
+// must not tell the two apart.
+namespace {
+const char kPdu1[] = "02:50:44:00:00:01", kPdu2[] = "02:50:44:00:00:02", kPdu3[] = "02:50:44:00:00:03";
+
+struct Run
+{
+    int iExit = -1;
+    QString strOut;
+    QString strErr;
+};
+} // namespace
+
+class TestCtlServiceBed : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(startQuietFleet(m_sim, Switching::AtOnce));
+        m_iStartSecs = QDateTime::currentSecsSinceEpoch();
+        qputenv("RACKMIND_PROTECTION_LIST", QFile::encodeName(m_dir.filePath(QStringLiteral("protected"))));
+        // The local history is the store of the service run by hand, as on its machine.
+        qputenv("RACKMIND_HISTORY", qgetenv("XDG_DATA_HOME") + "/rackmindd/history.sqlite");
+        qputenv("RACKMIND_OUTLET_SETS", QFile::encodeName(m_dir.filePath(QStringLiteral("sets"))));
+        QVERIFY(CProtectionList().change([](QSet<QString>& set) {
+            set.insert(CProtectionList::entry(QStringLiteral("025044000001"), 3));
+        }));
+        OutletSetsData sets;
+        const QString strMac1 = QStringLiteral("025044000001"), strMac2 = QStringLiteral("025044000002");
+        sets.mapSets.insert(QStringLiteral("pair"), {QStringLiteral("pair"), {{strMac1, 3}, {strMac1, 4}}});
+        sets.mapSets.insert(QStringLiteral("two"), {QStringLiteral("two"), {{strMac1, 5}, {strMac2, 5}}});
+        SequenceStep off{QStringLiteral("two"), {}, false, 1}, on{QString(), {strMac2, 6}, true, 0};
+        sets.mapSequences.insert(QStringLiteral("seq"), {QStringLiteral("seq"), {off, on}});
+        SequenceStep wait{QStringLiteral("two"), {}, true, 60};
+        sets.mapSequences.insert(QStringLiteral("slow"), {QStringLiteral("slow"), {wait, on}});
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("sets")), COutletSets::toJson(sets)));
+        QVERIFY(makeTlsFiles(QDir(m_dir.path())));
+        const QByteArray baHash = bcryptHash("pw");
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("web.yml")),
+                          "tls_server_config:\n  cert_file: server.crt\n  key_file: server.key\n"
+                          "basic_auth_users:\n  alice: " +
+                              baHash + "\n  bob: " + baHash + "\n  carol: " + baHash +
+                              "\napi_enabled: true\nbasic_auth_roles:\n  alice: [operator, override]\n"
+                              "  bob: [operator]\n"));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("alice")), "alice:pw\n"));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("bob")), "bob:pw\n"));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("carol")), "carol:pw\n"));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("wrong")), "alice:guess\n"));
+        m_uiPort = freePort();
+        m_service.setWorkingDirectory(m_dir.path());
+        m_service.start(QStringLiteral(RACKMINDD),
+                        {QStringLiteral("--metrics"), QStringLiteral("--metrics-port"),
+                         QString::number(m_uiPort), QStringLiteral("--web.config.file"),
+                         m_dir.filePath(QStringLiteral("web.yml"))});
+        QVERIFY2(waitForLog(m_service, m_strLog, QStringLiteral("and the API at /api/v1")),
+                 qPrintable(m_strLog));
+        // The third PDU is known to the service, then falls silent: offline there, unanswered here.
+        QTRY_VERIFY_WITH_TIMEOUT(ctl({"show", kPdu3}, QStringLiteral("both")).iExit == 0, 30000);
+        QCOMPARE(m_sim.command(QStringLiteral("silent 3")).last(), QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(ctl({"show", kPdu3}, QStringLiteral("both")).iExit == 3, 30000);
+        m_strHistoryTo = QString::number(QDateTime::currentSecsSinceEpoch() - 1);
+    }
+
+    void bothWays_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("via"); // both: compared with the local run; else only through the service
+        const QString both = QStringLiteral("both");
+        QTest::newRow("list") << QStringList{"list"} << 0 << both;
+        QTest::newRow("list --json") << QStringList{"list", "--json"} << 0 << both;
+        QTest::newRow("show --json") << QStringList{"show", kPdu1, "--json"} << 0 << both;
+        QTest::newRow("show by name") << QStringList{"show", "PDU-002"} << 0 << both;
+        QTest::newRow("unknown PDU") << QStringList{"show", "rack-9"} << 3 << both;
+        QTest::newRow("offline PDU") << QStringList{"outlet", kPdu3, "1", "on"} << 3 << both;
+        QTest::newRow("outlet off") << QStringList{"outlet", kPdu2, "1,2", "off"} << 0 << both;
+        QTest::newRow("outlet on") << QStringList{"outlet", kPdu2, "1-2", "on"} << 0 << both;
+        QTest::newRow("outlet cycle")
+            << QStringList{"outlet", kPdu2, "3", "cycle", "--delay", "1"} << 0 << both;
+        QTest::newRow("protected, no --force") << QStringList{"outlet", kPdu1, "3", "off"} << 5 << both;
+        QTest::newRow("set list") << QStringList{"set", "list", "--json"} << 0 << both;
+        QTest::newRow("set show") << QStringList{"set", "show", "pair"} << 0 << both;
+        QTest::newRow("unknown set") << QStringList{"set", "none", "on"} << 3 << both;
+        QTest::newRow("set protected") << QStringList{"set", "pair", "cycle"} << 5 << both;
+        QTest::newRow("set off") << QStringList{"set", "two", "off"} << 0 << both;
+        QTest::newRow("set cycle") << QStringList{"set", "two", "cycle", "--delay", "1"} << 0 << both;
+        QTest::newRow("sequence list") << QStringList{"sequence", "list"} << 0 << both;
+        QTest::newRow("sequence show") << QStringList{"sequence", "show", "seq", "--json"} << 0 << both;
+        QTest::newRow("dry run") << QStringList{"sequence", "run", "seq", "--dry-run"} << 0 << both;
+        QTest::newRow("sequence run") << QStringList{"sequence", "run", "seq"} << 0 << both;
+        QTest::newRow("history") << QStringList{"history", kPdu1} << 0 << both;
+        QTest::newRow("history --json") << QStringList{"history", "PDU-002", "--json"} << 0 << both;
+        // A month long past: the figures of this one grow with every poll between the two runs.
+        QTest::newRow("report --csv") << QStringList{"report", "--month", "2020-01", "--csv"} << 0 << both;
+        QTest::newRow("unknown group")
+            << QStringList{"report", "--month", "2020-01", "--group", "x"} << 2 << both;
+        // What only the service has to say: its own refusals.
+        QTest::newRow("force needs the override")
+            << QStringList{"set", "pair", "off", "--force"} << 8 << QStringLiteral("bob");
+        QTest::newRow("reader cannot switch")
+            << QStringList{"outlet", kPdu2, "1", "on"} << 8 << QStringLiteral("carol");
+        QTest::newRow("wrong password") << QStringList{"list"} << 8 << QStringLiteral("wrong");
+        QTest::newRow("CA not given") << QStringList{"list"} << 7 << QStringLiteral("no CA");
+        QTest::newRow("no service there") << QStringList{"list"} << 7 << QStringLiteral("closed port");
+        QTest::newRow("add is refused")
+            << QStringList{"set", "add", "x", "02:50:44:00:00:02/1"} << 2 << QStringLiteral("alice");
+    }
+    void bothWays()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, via);
+        if (args.first() == QLatin1String("history"))
+            args << "--from" << QString::number(m_iStartSecs) << "--to" << m_strHistoryTo;
+        const Run service = ctl(args, via);
+        QVERIFY2(service.iExit == exit, qPrintable(service.strErr));
+        if (via != QLatin1String("both"))
+            return;
+        const Run local = ctl(args, QString());
+        QVERIFY2(local.iExit == exit, qPrintable(local.strErr));
+        QCOMPARE(service.strOut, local.strOut);
+    }
+
+    // What the service carried on after answering (a cycle's "on", a sequence's later steps) is on
+    // record under the user who asked, as its start is: nothing here was done at a console.
+    void laterStepsUnderTheUser()
+    {
+        QProcess curl;
+        curl.start(QStringLiteral("curl"),
+                   {"-s", "-u", "carol:pw", "--cacert", m_dir.filePath(QStringLiteral("ca.crt")),
+                    QStringLiteral("https://127.0.0.1:%1/api/v1/events?limit=1000").arg(m_uiPort)});
+        QVERIFY(curl.waitForFinished(30000));
+        QStringList listEvents;
+        for (const QJsonValue& value :
+             QJsonDocument::fromJson(curl.readAllStandardOutput()).object().value("events").toArray())
+            listEvents << value["kind"].toString() + QLatin1Char(' ') + value["detail"].toString();
+        const QString strAll = listEvents.join(QLatin1Char('\n'));
+        QVERIFY2(listEvents.filter(QStringLiteral("this console")).isEmpty(), qPrintable(strAll));
+        QVERIFY2(listEvents.filter(QStringLiteral("cycleCompleted"))
+                         .filter(QStringLiteral("API user alice"))
+                         .size() >= 3,
+                 qPrintable(strAll));
+    }
+
+    // Interrupted while it follows a sequence, the ctl says that the service carries it on, and it does.
+    void interruptLeavesItToTheService()
+    {
+        QProcess process;
+        process.start(m_strCtl, QStringList{"sequence", "run", "slow"} + serviceArgs(QStringLiteral("both")));
+        const auto listed = [this] { return ctl({"sequence", "list"}, QStringLiteral("both")).strOut; };
+        QTRY_VERIFY_WITH_TIMEOUT(listed().contains(QStringLiteral("slow\t2 step(s)\trunning at step 1")),
+                                 30000);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(process.readAllStandardError().contains("carries the operation on"), "not told");
+        QVERIFY2(listed().contains(QStringLiteral("slow\t2 step(s)\trunning at step 1")),
+                 qPrintable(listed()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_service.terminate();
+        QVERIFY(m_service.waitForFinished(20000));
+    }
+
+private:
+    // The options that send rackmind-ctl through the service as via says; none for an empty via.
+    QStringList serviceArgs(const QString& strVia)
+    {
+        if (strVia.isEmpty())
+            return {};
+        const bool bClosed = strVia == QLatin1String("closed port");
+        QStringList list{
+            "--service", QStringLiteral("https://127.0.0.1:%1").arg(bClosed ? freePort() : m_uiPort),
+            "--credentials",
+            m_dir.filePath(QStringList{"bob", "carol", "wrong"}.contains(strVia) ? strVia
+                                                                                 : QStringLiteral("alice"))};
+        if (strVia != QLatin1String("no CA"))
+            list << "--ca" << m_dir.filePath(QStringLiteral("ca.crt"));
+        return list;
+    }
+    Run ctl(const QStringList& listArgs, const QString& strVia)
+    {
+        QProcess process;
+        process.start(m_strCtl, listArgs + serviceArgs(strVia));
+        process.waitForFinished(120000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    // Outlet n of a PDU as the service shows it.
+    bool isOn(const char* pszPdu, int n)
+    {
+        const Run run = ctl({"show", pszPdu, "--json"}, QStringLiteral("both"));
+        return QJsonDocument::fromJson(run.strOut.toUtf8())
+            .object()
+            .value("outlets")
+            .toArray()
+            .at(n - 1)
+            .toBool();
+    }
+
+    const QString m_strCtl =
+        qEnvironmentVariable("RACKMIND_BINARY_DIR") + QStringLiteral("/cli/rackmind-ctl");
+    QTemporaryDir m_dir;
+    CSimThread m_sim;
+    QProcess m_service;
+    QString m_strLog;
+    QString m_strHistoryTo;
+    qint64 m_iStartSecs = 0;
+    quint16 m_uiPort = 0;
+};
+
+QTEST_GUILESS_MAIN(TestCtlServiceBed)
+#include "tst_ctlservice_bed.moc"
