@@ -4,9 +4,10 @@ history on, metrics on and scraped every 15 s as Prometheus would. For each size
 core and its resident memory over the span, the scrape's time and size, and how much the history file took
 in the span, table by table (SQLite's dbstat, whole pages), with the raw table's rows per PDU per minute.
 
-usage: room_bench.py BUILD_DIR SIZES SECONDS
+usage: room_bench.py BUILD_DIR SIZES SECONDS   (SECONDS rounded up to whole minutes)
 """
 import os
+import shutil
 import sqlite3
 import statistics
 import subprocess
@@ -81,12 +82,16 @@ def run(build, devices, seconds, port):
         drain(service)
     sim.terminate()
     sim.wait(10)
+    shutil.rmtree(work, ignore_errors=True)
     grown = {t: (after[t][0] - before[t][0], after[t][1] - before[t][1]) for t in TABLES}
     return known, cpu_share, rss, scrapes, sizes, span, grown
 
 
 def main():
     build, sizes, seconds = sys.argv[1], [int(s) for s in sys.argv[2].split(",")], int(sys.argv[3])
+    # Raw readings are written a row per PDU when a minute ends: a span of whole minutes holds exactly
+    # as many ends as minutes.
+    seconds = max(60, (seconds + 59) // 60 * 60)
     print(f"room bench: {os.cpu_count()} cores, load average {os.getloadavg()[0]:.2f}, {seconds} s a size")
     print("| PDUs | known | CPU | RSS | scrape median | scrape max | scrape size | raw rows/PDU/min "
           "| raw bytes/row | raw per PDU per day | summaries+events in span, per PDU |")

@@ -14,6 +14,7 @@ usage: routed_bench.py BUILD_DIR DEVICES RATES POLL_SECONDS
 import bisect
 import ctypes
 import os
+import shutil
 import socket
 import struct
 import subprocess
@@ -146,6 +147,7 @@ def run(build, devices, rate, poll_seconds, router_ns, device_ns):
     service.wait(30)
     sim.terminate()
     sim.wait(10)
+    shutil.rmtree(work, ignore_errors=True)
     # Polls are counted once the last found PDUs are polled in full and up to a second before the end.
     window = (all_known + 3, all_known + poll_seconds - 1)
     return analyse(capture, rate, all_known - started, known, window, drops_console, drops_devices,
