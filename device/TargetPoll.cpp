@@ -80,6 +80,25 @@ QVector<quint32> CTargetPoll::pollAddresses(qint64 iNowMs)
     return vecAddress;
 }
 
+QVector<quint32> CTargetPoll::startPoll(qint64 iNowMs, qint64 iSpreadMs)
+{
+    m_vecPoll = pollAddresses(iNowMs);
+    m_iPollSent = 0;
+    m_iPollStartMs = iNowMs;
+    m_iPollSpreadMs = qMax<qint64>(1, iSpreadMs);
+    return pollDue(iNowMs);
+}
+
+QVector<quint32> CTargetPoll::pollDue(qint64 iNowMs)
+{
+    // Evenly by the millisecond: the first ones at once, the last when the spread is over.
+    const qint64 iElapsed = qBound<qint64>(0, iNowMs - m_iPollStartMs + 1, m_iPollSpreadMs);
+    const int iDue = int((qint64(m_vecPoll.size()) * iElapsed + m_iPollSpreadMs - 1) / m_iPollSpreadMs);
+    const QVector<quint32> vecDue = m_vecPoll.mid(m_iPollSent, iDue - m_iPollSent);
+    m_iPollSent = qMax(m_iPollSent, iDue);
+    return vecDue;
+}
+
 bool CTargetPoll::sweepSkips(int iEntry, quint32 uiAddress) const
 {
     if (isPolled(uiAddress) || isLocal(uiAddress))

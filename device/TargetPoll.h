@@ -20,6 +20,9 @@ public:
     static constexpr qint64 kBurstMsecs = 50;
     // Addresses looked at per turn at most, so that a turn over subnets whose PDUs are all found stays short.
     static constexpr quint32 kLookedPerTurn = 1024;
+    // One poll's unicast queries go out evenly over this share of the poll interval, not in one burst: at
+    // a few thousand PDUs a burst overruns the queues on the way and their replies the receive buffer.
+    static constexpr int kSpreadPercent = 50;
 
     void setTargets(const PollTargetList& list);
     // Networks the broadcast reaches: nothing there is polled by unicast, swept or found.
@@ -43,6 +46,11 @@ public:
     void noteReply(quint32 uiSender, qint64 iNowMs);
     // The addresses the queries go to this poll; found ones silent too long are dropped first.
     QVector<quint32> pollAddresses(qint64 iNowMs);
+    // Starts a poll of those addresses spread over iSpreadMs: returns the ones due at once; pollDue gives
+    // the rest as time goes on, all of them by the end of the spread. A poll started before the last one
+    // was through replaces it.
+    QVector<quint32> startPoll(qint64 iNowMs, qint64 iSpreadMs);
+    QVector<quint32> pollDue(qint64 iNowMs);
     // The addresses whose sweep query is due now, each costing iCost datagrams (one per port): never
     // more than the pace allows, for all subnets together.
     QVector<quint32> sweepDue(qint64 iNowMs, int iCost);
@@ -67,4 +75,8 @@ private:
     quint32 m_uiSweptTotal = 0;
     double m_dCredit = 0;
     qint64 m_iCreditMs = -1;
+    QVector<quint32> m_vecPoll;
+    int m_iPollSent = 0;
+    qint64 m_iPollStartMs = 0;
+    qint64 m_iPollSpreadMs = 1;
 };

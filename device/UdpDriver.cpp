@@ -503,7 +503,8 @@ void CUdpDriver::slotUpdateTargets(PollTargetList list)
 
 void CUdpDriver::startSweep()
 {
-    if (!m_targetPoll.hasSubnets()) {
+    // The same turns send the rest of each poll's spread unicast queries.
+    if (m_targetPoll.isEmpty()) {
         if (m_pSweepTimer)
             m_pSweepTimer->stop();
         return;
@@ -518,9 +519,15 @@ void CUdpDriver::startSweep()
 
 bool CUdpDriver::pollTargets()
 {
-    bool bSent = false;
-    const QVector<quint32> vecAddress = m_targetPoll.pollAddresses(m_clockTargets.elapsed());
+    const QVector<quint32> vecAddress = m_targetPoll.startPoll(
+        m_clockTargets.elapsed(), qint64(pTimer->interval()) * CTargetPoll::kSpreadPercent / 100);
     m_iSweepFound = m_targetPoll.foundCount();
+    return sendQueries(vecAddress);
+}
+
+bool CUdpDriver::sendQueries(const QVector<quint32>& vecAddress)
+{
+    bool bSent = false;
     if (listUdpSocket.isEmpty())
         return false;
     const QList<QByteArray>& frames = queryFrames();
@@ -538,6 +545,7 @@ void CUdpDriver::slotSweep()
 {
     if (listUdpSocket.isEmpty())
         return;
+    sendQueries(m_targetPoll.pollDue(m_clockTargets.elapsed()));
     // The network query alone: its reply tells the MAC the registry knows a PDU by, and whoever answers
     // gets all six from the next poll on.
     const QByteArray& baQuery = queryFrames().first();

@@ -115,6 +115,8 @@ private:
     void countInterfaces();
     void writePortFile();
     bool pollTargets();
+    // The six queries to each address, on the socket its route leaves from; false when none went out.
+    bool sendQueries(const QVector<quint32>& vecAddress);
     void slotSweep();
     void startSweep();
     // The socket whose address the system sends from towards uiAddress, so that the replies come back

@@ -173,6 +173,47 @@ private slots:
         poll.setTargets(listOf({"10.8.0.1"}, 100));
         QVERIFY(!poll.isPolled(uiFound));
     }
+    // A poll's unicast queries go out evenly over the spread, each address once and all of them by its end,
+    // however unevenly the turns come; a poll started before the last was through takes its place.
+    void pollSpreadEvenly_data()
+    {
+        QTest::addColumn<int>("found");
+        QTest::addColumn<QList<int>>("steps"); // milliseconds between turns, repeated
+        QTest::newRow("2000 found, 20 ms turns") << 2000 << QList<int>{20};
+        QTest::newRow("uneven turns") << 1500 << QList<int>{1, 37, 3, 90};
+        QTest::newRow("fewer than turns") << 3 << QList<int>{20};
+        QTest::newRow("a stall past the spread") << 800 << QList<int>{20, 700};
+    }
+    void pollSpreadEvenly()
+    {
+        QFETCH(int, found);
+        QFETCH(QList<int>, steps);
+        CTargetPoll poll;
+        poll.setTargets(listOf({"10.7.0.0/20"}, 100));
+        for (int i = 0; i < found; ++i)
+            poll.noteReply(0x0A070001 + quint32(i), 0);
+        const qint64 iSpread = 500;
+        for (qint64 iStart : {1000, 2000}) {
+            QVector<quint32> vecSent = poll.startPoll(iStart, iSpread);
+            QVERIFY(!vecSent.isEmpty());
+            for (qint64 iNow = iStart, i = 0; iNow < iStart + 1000; iNow += steps.at(i++ % steps.size())) {
+                vecSent += poll.pollDue(iNow);
+                // No more than an even share of what the time so far allows, give or take one.
+                const qint64 iAllowed = qint64(found) * qMin(iSpread, iNow - iStart + 1) / iSpread + 1;
+                QVERIFY2(vecSent.size() <= iAllowed,
+                         qPrintable(QStringLiteral("%1 by %2 ms").arg(vecSent.size()).arg(iNow - iStart)));
+                if (iNow >= iStart + iSpread)
+                    QCOMPARE(vecSent.size(), found);
+            }
+            QCOMPARE(QSet<quint32>(vecSent.cbegin(), vecSent.cend()).size(), found);
+        }
+        // Started again halfway: the rest of the last poll is not sent on top of the new one.
+        QVector<quint32> vecSent = poll.startPoll(3000, iSpread);
+        vecSent += poll.pollDue(3250);
+        vecSent += poll.startPoll(3251, iSpread);
+        vecSent += poll.pollDue(3251 + iSpread);
+        QCOMPARE(vecSent.size(), found + (found * 251 + iSpread - 1) / iSpread);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPollTargets)
