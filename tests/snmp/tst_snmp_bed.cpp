@@ -250,6 +250,11 @@ private slots:
             << QStringList{"-v3", "-uother", "-aSHA-256", "-lauthPriv", "-A", kAuth, "-xAES", "-X", kPriv}
             << false;
         QTest::newRow("v2c to the v3 user") << 2 << QStringList{"-v2c", "-cops"} << false;
+        QTest::newRow("v3, no auth") << 2 << QStringList{"-v3", "-uops", "-lnoAuthNoPriv"} << false;
+        QTest::newRow("v3, the trap user")
+            << 2
+            << QStringList{"-v3", "-utraps", "-aSHA-256", "-lauthPriv", "-A", kAuth, "-xAES", "-X", kPriv}
+            << false;
     }
     void embeddedAccess()
     {
@@ -265,6 +270,8 @@ private slots:
             g_settings.snmpAgentAccount = iVersion == 2 ? QStringLiteral("ops") : QStringLiteral("r00m");
             g_settings.snmpAuthPassphrase = QLatin1String(kAuth);
             g_settings.snmpPrivPassphrase = QLatin1String(kPriv);
+            g_settings.snmpTrapProVer = 1;
+            g_settings.snmpTrapAccount = QStringLiteral("traps");
             reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
         }
         m_walkArgs = args + QStringList{"-t1", "-r0"};
@@ -313,6 +320,26 @@ private slots:
         reload(QStringLiteral("snmp: not serving: UDP port %1 is held by another program (process %2 ")
                    .arg(holder.localPort())
                    .arg(QCoreApplication::applicationPid()));
+    }
+
+    // The engine's boot count never goes back for the same engine ID, or a request recorded before would
+    // be taken again: the file that keeps it lost, the agent starts with a new ID or a higher count.
+    void embeddedEngineFileLost()
+    {
+        const QString strEngine = findState();
+        const QList<QByteArray> listBefore = readFile(strEngine).split('\n');
+        QVERIFY(listBefore.size() >= 2);
+        g_settings.snmpEnabled = false;
+        reload(QStringLiteral("snmp: off"));
+        QVERIFY(QFile::remove(strEngine));
+        g_settings.snmpEnabled = true;
+        reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
+        const QList<QByteArray> listAfter = readFile(strEngine).split('\n');
+        QVERIFY(listAfter.size() >= 2);
+        QVERIFY2(listAfter.at(0) != listBefore.at(0) || listAfter.at(1).toLong() > listBefore.at(1).toLong(),
+                 QByteArray(listBefore.at(0) + ' ' + listBefore.at(1) + " -> " + listAfter.at(0) + ' ' +
+                            listAfter.at(1))
+                     .constData());
     }
 
 private:
