@@ -322,6 +322,35 @@ private slots:
                    .arg(QCoreApplication::applicationPid()));
     }
 
+    // A V3 receiver that never answers (its engine is learnt before the first inform to it): the agent
+    // answers requests meanwhile.
+    void embeddedSilentReceiver()
+    {
+        QUdpSocket silent;
+        QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+        m_uiPort = freeUdpPort();
+        g_settings.snmpAgentPort = m_uiPort;
+        g_settings.snmpAgentProVer = 2;
+        g_settings.snmpAgentAccount = QStringLiteral("ops");
+        g_settings.snmpTrapProVer = 1;
+        g_settings.snmpTrapAccount = QStringLiteral("ops");
+        g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(silent.localPort());
+        g_settings.snmpAgentTimeout = 10000;
+        g_settings.snmpAgentRetry = 1;
+        reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 tempHigh 40 temperature 60")).last(),
+                 QStringLiteral("ok"));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingDatagrams(), 30000);
+        m_walkArgs = QStringList{"-v3",   "-uops", "-aSHA-256", "-lauthPriv", "-A", kAuth,
+                                 "-xAES", "-X",    kPriv,       "-t3",        "-r0"};
+        const int iCount = chassisCount();
+        g_settings.snmpTrapReceivers.clear();
+        g_settings.snmpAgentTimeout = 500;
+        reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
+        QCOMPARE(iCount, 3);
+    }
+
     // The engine's boot count never goes back for the same engine ID, or a request recorded before would
     // be taken again: the file that keeps it lost, the agent starts with a new ID or a higher count.
     void embeddedEngineFileLost()
