@@ -371,6 +371,39 @@ private slots:
                      .constData());
     }
 
+    // A V2C agent sending V3 informs: the trap user's keys are checked as the agent's are, and the service
+    // says which is wrong instead of opening receivers with no key (or crashing on an unknown protocol).
+    void embeddedTrapKeys_data()
+    {
+        QTest::addColumn<QString>("strAuthProtocol");
+        QTest::addColumn<QString>("strAuthPassphrase");
+        QTest::addColumn<QString>("strWhy");
+        QTest::newRow("unknown protocol") << "MD4" << kAuth << "the authentication protocol \"MD4\"";
+        QTest::newRow("short passphrase") << "SHA"
+                                          << "short"
+                                          << "the authentication passphrase has fewer";
+    }
+    void embeddedTrapKeys()
+    {
+        QFETCH(QString, strAuthProtocol);
+        QFETCH(QString, strAuthPassphrase);
+        QFETCH(QString, strWhy);
+        m_uiPort = freeUdpPort();
+        g_settings.snmpAgentPort = m_uiPort;
+        g_settings.snmpAgentProVer = 1;
+        g_settings.snmpAgentAccount = QStringLiteral("r00m");
+        g_settings.snmpTrapProVer = 1;
+        g_settings.snmpTrapAccount = QStringLiteral("traps");
+        g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(m_uiTrapPort);
+        g_settings.snmpAuthProtocol = strAuthProtocol;
+        g_settings.snmpAuthPassphrase = strAuthPassphrase;
+        reload(strWhy);
+        g_settings.snmpAuthProtocol = QStringLiteral("SHA-256");
+        g_settings.snmpAuthPassphrase = QLatin1String(kAuth);
+        g_settings.snmpTrapReceivers.clear();
+        reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
+    }
+
 private:
     static constexpr const char* kAuth = "auth pass \"phrase\"";
     static constexpr const char* kPriv = "priv-passphrase";
