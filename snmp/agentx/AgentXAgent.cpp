@@ -428,7 +428,12 @@ QString CAgentXAgent::checkKeys() const
 {
     if (m_config.baUser.isEmpty())
         return QStringLiteral("no user name (community) is set");
-    if (m_config.iVersion != 2 || securityLevel() == SNMP_SEC_LEVEL_NOAUTH)
+    return m_config.iVersion == 2 ? checkV3Keys() : QString();
+}
+
+QString CAgentXAgent::checkV3Keys() const
+{
+    if (securityLevel() == SNMP_SEC_LEVEL_NOAUTH)
         return QString();
     if (!authProtocolOid(m_config.strAuthProtocol))
         return QStringLiteral(
@@ -534,6 +539,12 @@ int CAgentXAgent::openSinks()
 {
     m_listSinkErrors.clear();
     int iOpened = 0;
+    // A V2C agent's keys have not been checked at its start; V3 informs need them.
+    const QString strKeys = m_config.bTrapV3 ? checkV3Keys() : QString();
+    if (!strKeys.isEmpty() && !m_config.listReceivers.isEmpty()) {
+        m_listSinkErrors << strKeys;
+        return 0;
+    }
     for (const QString& strReceiver : m_config.listReceivers) {
         // host, host:port, [v6]:port; the trap port by default.
         QString strHost = strReceiver.trimmed();

@@ -45,6 +45,7 @@ private:
     QString unreachableText() const;
     // Embedded: why the keys cannot serve (empty when they can); the V3 security level they give.
     QString checkKeys() const;
+    QString checkV3Keys() const;
     int securityLevel() const;
     void createUser(const QByteArray& baUser);
     void restoreEngine();

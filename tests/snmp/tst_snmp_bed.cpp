@@ -329,6 +329,8 @@ private slots:
         QUdpSocket silent;
         QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
         m_uiPort = freeUdpPort();
+        g_settings.snmpEnabled = true;
+        g_settings.snmpMode = QStringLiteral("embedded");
         g_settings.snmpAgentPort = m_uiPort;
         g_settings.snmpAgentProVer = 2;
         g_settings.snmpAgentAccount = QStringLiteral("ops");
@@ -389,6 +391,8 @@ private slots:
         QFETCH(QString, strAuthPassphrase);
         QFETCH(QString, strWhy);
         m_uiPort = freeUdpPort();
+        g_settings.snmpEnabled = true;
+        g_settings.snmpMode = QStringLiteral("embedded");
         g_settings.snmpAgentPort = m_uiPort;
         g_settings.snmpAgentProVer = 1;
         g_settings.snmpAgentAccount = QStringLiteral("r00m");
