@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -354,23 +355,45 @@ private slots:
     }
 
     // The engine's boot count never goes back for the same engine ID, or a request recorded before would
-    // be taken again: the file that keeps it lost, the agent starts with a new ID or a higher count.
-    void embeddedEngineFileLost()
+    // be taken again: however the file that keeps it is lost or cannot be written, each start gives a
+    // manager that discovers the agent a new ID or a higher count (or no V3 at all).
+    void embeddedEngineBoots_data()
     {
+        QTest::addColumn<QString>("strHow");
+        QTest::newRow("lost at each start") << "lost";
+        QTest::newRow("cannot be written") << "immutable";
+        QTest::newRow("a folder in its place") << "folder";
+    }
+    void embeddedEngineBoots()
+    {
+        QFETCH(QString, strHow);
         const QString strEngine = findState();
-        const QList<QByteArray> listBefore = readFile(strEngine).split('\n');
-        QVERIFY(listBefore.size() >= 2);
-        g_settings.snmpEnabled = false;
-        reload(QStringLiteral("snmp: off"));
-        QVERIFY(QFile::remove(strEngine));
-        g_settings.snmpEnabled = true;
-        reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
-        const QList<QByteArray> listAfter = readFile(strEngine).split('\n');
-        QVERIFY(listAfter.size() >= 2);
-        QVERIFY2(listAfter.at(0) != listBefore.at(0) || listAfter.at(1).toLong() > listBefore.at(1).toLong(),
-                 QByteArray(listBefore.at(0) + ' ' + listBefore.at(1) + " -> " + listAfter.at(0) + ' ' +
-                            listAfter.at(1))
-                     .constData());
+        QVERIFY(!strEngine.isEmpty());
+        if (strHow == QLatin1String("immutable"))
+            QCOMPARE(QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), strEngine}), 0);
+        if (strHow == QLatin1String("folder"))
+            QVERIFY(QFile::remove(strEngine) && QDir().mkdir(strEngine));
+        QStringList listSeen{engineAndBoots()};
+        for (int i = 0; i < 2; ++i) {
+            if (strHow == QLatin1String("lost"))
+                QFile::remove(strEngine);
+            g_settings.snmpEnabled = false;
+            reload(QStringLiteral("snmp: off"));
+            g_settings.snmpEnabled = true;
+            reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
+            listSeen << engineAndBoots();
+        }
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), strEngine});
+        QDir(strEngine).removeRecursively();
+        for (int i = 1; i < listSeen.size(); ++i) {
+            const QString strBefore = listSeen.at(i - 1), strNow = listSeen.at(i);
+            QVERIFY2(strNow.isEmpty() ||
+                         strNow.section(QLatin1Char(' '), 0, 0) !=
+                             strBefore.section(QLatin1Char(' '), 0, 0) ||
+                         strNow.section(QLatin1Char(' '), 1).toInt() >
+                             strBefore.section(QLatin1Char(' '), 1).toInt(),
+                     qPrintable(listSeen.join(QStringLiteral(", "))));
+        }
     }
 
     // A V2C agent sending V3 informs: the trap user's keys are checked as the agent's are, and the service
@@ -419,6 +442,42 @@ private:
         const int iFrom = m_strLog.size();
         ::kill(pid_t(m_service.processId()), SIGHUP);
         QVERIFY2(waitLog(strLine, iFrom), qPrintable(m_strLog.mid(iFrom)));
+    }
+    // The engine ID and boot count the agent gives a manager discovering it ("ID boots"; empty for no
+    // answer): a request of no user is answered by a report that carries them.
+    QString engineAndBoots()
+    {
+        QUdpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_uiPort);
+        socket.write(
+            QByteArray::fromHex("3038020103300e02014d020300ffe30401040201030410300e040002010002010004000400"
+                                "0400301104000400a00b0201010201000201003000"));
+        if (!socket.waitForReadyRead(5000))
+            return QString();
+        const QByteArray baReply = socket.receiveDatagram().data();
+        // The message, its version and header, then its security parameters: the engine ID and boots.
+        int i = 0;
+        ber(baReply, &i, true);
+        ber(baReply, &i);
+        ber(baReply, &i);
+        const QByteArray baSecurity = ber(baReply, &i);
+        int j = 0;
+        ber(baSecurity, &j, true);
+        const QByteArray baEngine = ber(baSecurity, &j);
+        const QByteArray baBoots = ber(baSecurity, &j);
+        return QString::fromLatin1(baEngine.toHex()) + QLatin1Char(' ') +
+               QString::number(baBoots.toHex().toLongLong(nullptr, 16));
+    }
+    // The value of the BER item at *pi, which moves past it (bInto: into it).
+    static QByteArray ber(const QByteArray& ba, int* pi, bool bInto = false)
+    {
+        int i = *pi + 1;
+        int iLength = i < ba.size() ? quint8(ba.at(i++)) : 0;
+        if (iLength & 0x80)
+            for (int iBytes = iLength & 0x7f, iByte = iLength = 0; iByte < iBytes && i < ba.size(); ++iByte)
+                iLength = iLength << 8 | quint8(ba.at(i++));
+        *pi = bInto ? i : i + iLength;
+        return ba.mid(i, iLength);
     }
     // The SNMP library's state file of the service.
     static QString findState()
