@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -502,7 +504,8 @@ void CAgentXAgent::restoreEngine()
     // The engine keeps its ID across starts (a manager knows it by it) and counts its boots, which SNMPv3
     // needs against replayed requests. Kept in a file of ours: the library makes a new ID when started
     // again in the same process, or when its state file names another type of ID.
-    QFile file(QDir(m_config.strStateDir).filePath(QStringLiteral("engine")));
+    const QString strFile = QDir(m_config.strStateDir).filePath(QStringLiteral("engine"));
+    QFile file(strFile);
     QByteArray baEngine;
     long lBoots = 0;
     if (file.open(QIODevice::ReadOnly)) {
@@ -513,26 +516,41 @@ void CAgentXAgent::restoreEngine()
             lBoots = listLines.at(1).trimmed().toLong();
         }
     }
-    if (baEngine.size() < 5 || baEngine.size() > 32) {
-        u_char auEngine[SNMP_MAXBUF_SMALL];
-        size_t uiEngine = snmpv3_get_engineID(auEngine, sizeof auEngine);
-        if (uiEngine == 0) {
-            setup_engineID(nullptr, nullptr);
-            uiEngine = snmpv3_get_engineID(auEngine, sizeof auEngine);
+    // A new ID is random: the library's own would be the same at every start (made from the host's
+    // address), and with the count begun again a request recorded before would be taken again.
+    const auto newEngine = [] {
+        QByteArray ba = QByteArray::fromHex("80001f8805");
+        for (int i = 0; i < 3; ++i) {
+            const quint32 ui = QRandomGenerator::system()->generate();
+            ba.append(reinterpret_cast<const char*>(&ui), sizeof ui);
         }
-        baEngine = QByteArray(reinterpret_cast<const char*>(auEngine), int(uiEngine));
+        return ba;
+    };
+    if (baEngine.size() < 5 || baEngine.size() > 32) {
+        baEngine = newEngine();
         lBoots = 0;
     }
-    QByteArray baBoots = QByteArray::number(qlonglong(qMax(0L, lBoots)));
+    // The count is saved before it is used: an ID whose count cannot be saved would come back with the
+    // same count at the next start, so this start takes a new one instead.
+    long lNow = qMax(0L, lBoots) + 1;
+    const auto save = [&] {
+        QSaveFile saveFile(strFile);
+        return saveFile.open(QIODevice::WriteOnly) &&
+               saveFile.write(baEngine.toHex() + '\n' + QByteArray::number(qlonglong(lNow)) + '\n') > 0 &&
+               saveFile.commit();
+    };
+    if (!save()) {
+        baEngine = newEngine();
+        lNow = 1;
+    }
     set_exact_engineID(reinterpret_cast<const u_char*>(baEngine.constData()), size_t(baEngine.size()));
-    // The library's own steps once its configuration is read, then this count in its place.
+    // The library's own steps once its configuration is read, then this count in its place (the library
+    // counts one on from the number it is given).
     init_snmpv3_post_config(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_POST_READ_CONFIG, nullptr, nullptr);
+    QByteArray baBoots = QByteArray::number(qlonglong(lNow - 1));
     engineBoots_conf("engineBoots", baBoots.data());
     set_enginetime(reinterpret_cast<const u_char*>(baEngine.constData()), u_int(baEngine.size()),
                    u_int(snmpv3_local_snmpEngineBoots()), u_int(snmpv3_local_snmpEngineTime()), TRUE);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(baEngine.toHex() + '\n' + QByteArray::number(qlonglong(snmpv3_local_snmpEngineBoots())) +
-                   '\n');
 }
 
 int CAgentXAgent::openSinks()

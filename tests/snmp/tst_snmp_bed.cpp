@@ -360,6 +360,7 @@ private slots:
     void embeddedEngineBoots_data()
     {
         QTest::addColumn<QString>("strHow");
+        QTest::newRow("kept: the same ID") << "kept";
         QTest::newRow("lost at each start") << "lost";
         QTest::newRow("cannot be written") << "immutable";
         QTest::newRow("a folder in its place") << "folder";
@@ -385,6 +386,9 @@ private slots:
         }
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), strEngine});
         QDir(strEngine).removeRecursively();
+        if (strHow == QLatin1String("kept"))
+            QCOMPARE(listSeen.at(2).section(QLatin1Char(' '), 0, 0),
+                     listSeen.at(0).section(QLatin1Char(' '), 0, 0));
         for (int i = 1; i < listSeen.size(); ++i) {
             const QString strBefore = listSeen.at(i - 1), strNow = listSeen.at(i);
             QVERIFY2(strNow.isEmpty() ||
