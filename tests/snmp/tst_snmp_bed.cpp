@@ -435,6 +435,31 @@ private slots:
         reload(QStringLiteral("snmp: serving on UDP port %1").arg(m_uiPort));
     }
 
+    // How a receiver is written: a port beyond 65535 is no port (not another one), an IPv6 address in
+    // brackets needs no port.
+    void embeddedReceiverNames_data()
+    {
+        QTest::addColumn<QString>("strReceiver");
+        QTest::addColumn<bool>("bUsed");
+        QTest::newRow("port beyond 65535") << "127.0.0.1:70000" << false;
+        QTest::newRow("IPv6 in brackets") << "[::1]" << true;
+        QTest::newRow("IPv6 in brackets, port") << "[::1]:1162" << true;
+        QTest::newRow("unresolvable") << "nms.invalid" << false;
+    }
+    void embeddedReceiverNames()
+    {
+        QFETCH(QString, strReceiver);
+        QFETCH(bool, bUsed);
+        m_uiPort = freeUdpPort();
+        g_settings.snmpEnabled = true;
+        g_settings.snmpMode = QStringLiteral("embedded");
+        g_settings.snmpAgentPort = m_uiPort;
+        g_settings.snmpAgentProVer = 1;
+        g_settings.snmpTrapProVer = 0;
+        g_settings.snmpTrapReceivers = strReceiver;
+        reload(QStringLiteral("notifications to %1 of 1 receivers").arg(bUsed ? 1 : 0));
+    }
+
 private:
     static constexpr const char* kAuth = "auth pass \"phrase\"";
     static constexpr const char* kPriv = "priv-passphrase";
