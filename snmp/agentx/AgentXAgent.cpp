@@ -566,16 +566,19 @@ int CAgentXAgent::openSinks()
     for (const QString& strReceiver : m_config.listReceivers) {
         // host, host:port, [v6]:port; the trap port by default.
         QString strHost = strReceiver.trimmed();
-        quint16 uiPort = m_config.uiTrapPort;
+        uint uiPort = m_config.uiTrapPort;
+        bool bPort = true;
         const int iColon = strHost.lastIndexOf(QLatin1Char(':'));
         if (iColon > 0 && strHost.indexOf(QLatin1Char(':')) == iColon) {
-            uiPort = quint16(strHost.mid(iColon + 1).toUInt());
+            uiPort = strHost.mid(iColon + 1).toUInt(&bPort);
             strHost.truncate(iColon);
         } else if (strHost.startsWith(QLatin1Char('[')) && strHost.contains(QLatin1String("]:"))) {
-            uiPort = quint16(strHost.section(QLatin1String("]:"), 1).toUInt());
+            uiPort = strHost.section(QLatin1String("]:"), 1).toUInt(&bPort);
             strHost = strHost.section(QLatin1String("]:"), 0, 0).mid(1);
+        } else if (strHost.startsWith(QLatin1Char('[')) && strHost.endsWith(QLatin1Char(']'))) {
+            strHost = strHost.mid(1, strHost.size() - 2);
         }
-        if (strHost.isEmpty() || uiPort == 0) {
+        if (strHost.isEmpty() || !bPort || uiPort == 0 || uiPort > 65535) {
             m_listSinkErrors << QStringLiteral("\"%1\" is not host or host:port").arg(strReceiver);
             continue;
         }

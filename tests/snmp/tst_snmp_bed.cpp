@@ -263,12 +263,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(bool, bAnswers);
         if (g_settings.snmpMode != QLatin1String("embedded") || g_settings.snmpAgentProVer != iVersion) {
-            m_uiPort = freeUdpPort();
-            g_settings.snmpEnabled = true;
-            g_settings.snmpMode = QStringLiteral("embedded");
-            g_settings.snmpAgentPort = m_uiPort;
-            g_settings.snmpAgentProVer = iVersion;
-            g_settings.snmpAgentAccount = iVersion == 2 ? QStringLiteral("ops") : QStringLiteral("r00m");
+            embeddedOn(iVersion);
             g_settings.snmpAuthPassphrase = QLatin1String(kAuth);
             g_settings.snmpPrivPassphrase = QLatin1String(kPriv);
             g_settings.snmpTrapProVer = 1;
@@ -329,12 +324,7 @@ private slots:
     {
         QUdpSocket silent;
         QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
-        m_uiPort = freeUdpPort();
-        g_settings.snmpEnabled = true;
-        g_settings.snmpMode = QStringLiteral("embedded");
-        g_settings.snmpAgentPort = m_uiPort;
-        g_settings.snmpAgentProVer = 2;
-        g_settings.snmpAgentAccount = QStringLiteral("ops");
+        embeddedOn(2);
         g_settings.snmpTrapProVer = 1;
         g_settings.snmpTrapAccount = QStringLiteral("ops");
         g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(silent.localPort());
@@ -417,12 +407,7 @@ private slots:
         QFETCH(QString, strAuthProtocol);
         QFETCH(QString, strAuthPassphrase);
         QFETCH(QString, strWhy);
-        m_uiPort = freeUdpPort();
-        g_settings.snmpEnabled = true;
-        g_settings.snmpMode = QStringLiteral("embedded");
-        g_settings.snmpAgentPort = m_uiPort;
-        g_settings.snmpAgentProVer = 1;
-        g_settings.snmpAgentAccount = QStringLiteral("r00m");
+        embeddedOn(1);
         g_settings.snmpTrapProVer = 1;
         g_settings.snmpTrapAccount = QStringLiteral("traps");
         g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(m_uiTrapPort);
@@ -450,11 +435,7 @@ private slots:
     {
         QFETCH(QString, strReceiver);
         QFETCH(bool, bUsed);
-        m_uiPort = freeUdpPort();
-        g_settings.snmpEnabled = true;
-        g_settings.snmpMode = QStringLiteral("embedded");
-        g_settings.snmpAgentPort = m_uiPort;
-        g_settings.snmpAgentProVer = 1;
+        embeddedOn(1);
         g_settings.snmpTrapProVer = 0;
         g_settings.snmpTrapReceivers = strReceiver;
         reload(QStringLiteral("notifications to %1 of 1 receivers").arg(bUsed ? 1 : 0));
@@ -464,6 +445,16 @@ private:
     static constexpr const char* kAuth = "auth pass \"phrase\"";
     static constexpr const char* kPriv = "priv-passphrase";
 
+    // The service's own agent on a new port, for the page's version (1 V2C, 2 V3) with its community or user.
+    void embeddedOn(int iVersion)
+    {
+        m_uiPort = freeUdpPort();
+        g_settings.snmpEnabled = true;
+        g_settings.snmpMode = QStringLiteral("embedded");
+        g_settings.snmpAgentPort = m_uiPort;
+        g_settings.snmpAgentProVer = iVersion;
+        g_settings.snmpAgentAccount = iVersion == 2 ? QStringLiteral("ops") : QStringLiteral("r00m");
+    }
     // Saves the settings, sends SIGHUP and waits for the log line.
     void reload(const QString& strLine)
     {
