@@ -94,6 +94,9 @@ private slots:
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("bob")), "bob:pw\n"));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("carol")), "carol:pw\n"));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("wrong")), "alice:guess\n"));
+        for (const char* pszUser : {"alice", "bob", "carol", "wrong"})
+            QVERIFY(QFile::setPermissions(m_dir.filePath(QLatin1String(pszUser)),
+                                          QFile::ReadOwner | QFile::WriteOwner));
         m_uiPort = freePort();
         m_service.setWorkingDirectory(m_dir.path());
         m_service.start(QStringLiteral(RACKMINDD),
