@@ -214,7 +214,8 @@ private slots:
     void brokenService_data()
     {
         QTest::addColumn<QByteArray>("reply"); // what the server at --service answers
-        // Instead of that server; %1: the test's folder, %3: the real service's port.
+        // A history command to that server, else options instead of it (%1: the test's folder, %3: the
+        // real service's port); empty: list through that server.
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("said");
@@ -230,6 +231,11 @@ private slots:
             << none << 7 << "";
         QTest::newRow("huge body") << ok + "Content-Length: 100000000000\r\n\r\n" + QByteArray(1 << 20, ' ')
                                    << none << 7 << "MiB";
+        // One page over again: the same cursor each time.
+        QTest::newRow("history pages for ever")
+            << ok + "Content-Length: 124\r\n\r\n{\"pdus\":[{\"mac\":\"02:50:44:00:00:09\",\"online\":true}],"
+                    "\"readings\":[{\"time\":\"2026-12-01T00:00:00.000Z\",\"outlets\":1}],\"next\":\"1\"}"
+            << QStringList{"history", "02:50:44:00:00:09", "--from", "0"} << 7 << "";
         QTest::newRow("never ends") << ok + "Content-Length: 100\r\n\r\n{" << none << 7 << "timed out";
         QTest::newRow("password in the URL")
             << QByteArray() << QStringList{"--service", "https://alice:pw@127.0.0.1:9"} << 2
@@ -259,14 +265,17 @@ private slots:
         QVERIFY(elsewhere.listen(QHostAddress::LocalHost));
         CHostileServer server(reply.replace("%2", QByteArray::number(elsewhere.serverPort())));
         QVERIFY(server.listen(QHostAddress::LocalHost));
-        if (args.isEmpty())
+        QStringList command{"list"};
+        if (args.isEmpty() || args.first() == QLatin1String("history")) {
+            command = args.isEmpty() ? command : args;
             args = QStringList{"--service", QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()),
                                "--credentials", "%1/alice"};
+        }
         args.replaceInStrings(QStringLiteral("%1"), m_dir.path());
         args.replaceInStrings(QStringLiteral("%3"), QString::number(m_uiPort));
         // The server answers in this thread while the ctl runs.
         QProcess process;
-        process.start(m_strCtl, QStringList{"list"} + args);
+        process.start(m_strCtl, command + args);
         QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 120000);
         const QString strErr = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(process.exitCode() == exit, qPrintable(strErr));
