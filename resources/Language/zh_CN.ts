@@ -2466,6 +2466,10 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>the service %1 gave the same page of history again</source>
+        <translation>服务 %1 再次给出了同一页历史数据</translation>
+    </message>
+    <message>
         <source>every user may read or change the credentials file %1: chmod o-rw %1</source>
         <translation>所有用户都能读取或修改凭据文件 %1：请执行 chmod o-rw %1</translation>
     </message>

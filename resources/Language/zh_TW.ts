@@ -2466,6 +2466,10 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>the service %1 gave the same page of history again</source>
+        <translation>服務 %1 再次給出了同一頁歷史資料</translation>
+    </message>
+    <message>
         <source>every user may read or change the credentials file %1: chmod o-rw %1</source>
         <translation>所有使用者都能讀取或修改憑證檔案 %1：請執行 chmod o-rw %1</translation>
     </message>
