@@ -18,9 +18,38 @@
 #include <QSslConfiguration>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int kTimeoutMsecs = 20000;
+// Far above the PDU list of the largest room; what is larger is no answer of the API.
+constexpr qint64 kMaxAnswerBytes = 64LL << 20;
+
+// The credentials file's first line, refused where every user of the machine may read or change it.
+bool readCredentials(const QString& strFile, QByteArray* pLine, QString* pError)
+{
+    QFile file(strFile);
+    struct stat st;
+    if (!file.open(QIODevice::ReadOnly) || ::fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        *pError = RackmindCtl::tr("cannot read the credentials file %1").arg(strFile);
+        return false;
+    }
+    if (st.st_mode & (S_IROTH | S_IWOTH)) {
+        *pError = RackmindCtl::tr("every user may read or change the credentials file %1: chmod o-rw %1")
+                      .arg(strFile);
+        return false;
+    }
+    *pLine = file.readLine(4096).trimmed();
+    return true;
+}
+
+bool isLoopback(const QString& strHost)
+{
+    return strHost == QLatin1String("localhost") || QHostAddress(strHost).isLoopback();
+}
 
 void storeIp(const QString& strText, quint8 (&ip)[4])
 {
@@ -93,13 +122,20 @@ bool serviceFromOptions(const QString& strUrl, const QString& strCredentials, co
         *pError = RackmindCtl::tr("--service takes the service's address as https://HOST:PORT");
         return false;
     }
+    // Every user of the machine reads a command line (ps).
+    if (!pService->url.userInfo().isEmpty()) {
+        *pError = RackmindCtl::tr("no user or password in --service: give them in a --credentials file");
+        return false;
+    }
     if (!strCredentials.isEmpty()) {
-        QFile file(strCredentials);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *pError = RackmindCtl::tr("cannot read the credentials file %1").arg(strCredentials);
+        QByteArray baLine;
+        if (!readCredentials(strCredentials, &baLine, pError))
+            return false;
+        if (pService->url.scheme() == QLatin1String("http") && !isLoopback(pService->url.host())) {
+            *pError = RackmindCtl::tr("the password would cross the network unencrypted: use https:// for "
+                                      "a service on another machine");
             return false;
         }
-        const QByteArray baLine = file.readLine(4096).trimmed();
         if (baLine.indexOf(':') <= 0) {
             *pError = RackmindCtl::tr("the credentials file holds USER:PASSWORD on its first line");
             return false;
@@ -138,11 +174,21 @@ int serviceCall(const CtlService& service, const QString& strPath, const QUrlQue
     }
     QEventLoop loop;
     QObject::connect(pNet, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    bool bTooLarge = false;
+    QObject::connect(pNet, &QNetworkReply::downloadProgress, &loop, [&](qint64 iReceived, qint64 iTotal) {
+        // What is kept is the inflated answer: a small compressed one may inflate without bound.
+        bTooLarge = qMax(qMax(iReceived, iTotal), pNet->bytesAvailable()) > kMaxAnswerBytes;
+        if (bTooLarge)
+            loop.quit();
+    });
     QTimer::singleShot(kTimeoutMsecs, &loop, &QEventLoop::quit);
     loop.exec();
     pReply->iStatus = pNet->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    pReply->json = QJsonDocument::fromJson(pNet->readAll()).object();
-    const bool bAnswered = pNet->isFinished();
+    const bool bFinished = pNet->isFinished(), bAnswered = bFinished && !bTooLarge;
+    QJsonParseError parsed{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(bAnswered ? pNet->readAll() : QByteArray(), &parsed);
+    pReply->json = document.object();
     const QNetworkReply::NetworkError error = pNet->error();
     const QString strError = pNet->errorString();
     pNet->abort();
@@ -158,7 +204,10 @@ int serviceCall(const CtlService& service, const QString& strPath, const QUrlQue
     if (!bAnswered || pReply->iStatus == 0) {
         err << "rackmind-ctl: "
             << RackmindCtl::tr("the service %1 did not answer: %2")
-                   .arg(service.url.toString(), bAnswered ? strError : RackmindCtl::tr("timed out"))
+                   .arg(service.url.toString(),
+                        bTooLarge   ? RackmindCtl::tr("it sent more than %1 MiB").arg(kMaxAnswerBytes >> 20)
+                        : bFinished ? strError
+                                    : RackmindCtl::tr("timed out"))
             << '\n';
         return kExitService;
     }
@@ -169,6 +218,18 @@ int serviceCall(const CtlService& service, const QString& strPath, const QUrlQue
                    .arg(service.url.toString(), pReply->json.value(QStringLiteral("message")).toString())
             << '\n';
         return kExitDenied;
+    }
+    // The API answers everything, refusals too, with a JSON object: anything else (another server, a
+    // redirect, a cut answer) is not the service's word.
+    if (!document.isObject()) {
+        err << "rackmind-ctl: "
+            << RackmindCtl::tr("the service %1 did not answer as its API does (HTTP %2, %3)")
+                   .arg(service.url.toString())
+                   .arg(pReply->iStatus)
+                   .arg(parsed.error == QJsonParseError::NoError ? RackmindCtl::tr("not an object")
+                                                                 : parsed.errorString())
+            << '\n';
+        return kExitService;
     }
     return kExitOk;
 }

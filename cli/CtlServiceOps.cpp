@@ -17,6 +17,7 @@
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QMap>
+#include <QSet>
 #include <QTimer>
 
 namespace {
@@ -442,6 +443,7 @@ int runServiceHistory(const CtlService& service, const QString& strPdu, qint64 i
     QUrlQuery query{{QStringLiteral("from"), QString::number(iFrom)},
                     {QStringLiteral("to"), QString::number(iTo)},
                     {QStringLiteral("limit"), QStringLiteral("1000")}};
+    QSet<QString> setCursors;
     for (;;) {
         ServiceReply reply;
         iExit = serviceGet(service, QStringLiteral("/pdus/%1/history").arg(strMac), query, &reply, err);
@@ -465,6 +467,17 @@ int runServiceHistory(const CtlService& service, const QString& strPdu, qint64 i
         const QString strNext = reply.json.value(QStringLiteral("next")).toString();
         if (strNext.isEmpty())
             break;
+        // The store's pages only go forward and only a full page has a next one: a cursor given twice
+        // or an empty page with one would be asked for ever.
+        if (setCursors.contains(strNext) ||
+            reply.json.value(QStringLiteral("readings")).toArray().isEmpty()) {
+            err << "rackmind-ctl: "
+                << RackmindCtl::tr("the service %1 gave the same page of history again")
+                       .arg(service.url.toString())
+                << '\n';
+            return kExitService;
+        }
+        setCursors.insert(strNext);
         query.removeAllQueryItems(QStringLiteral("cursor"));
         query.addQueryItem(QStringLiteral("cursor"), strNext);
     }

@@ -132,7 +132,8 @@ QStringList CMonthlyReport::knownGroups(CHistoryReader& reader)
 
 bool CMonthlyReport::monthSpan(const QString& strMonth, qint64* piFrom, qint64* piTo)
 {
-    static const QRegularExpression s_re(QStringLiteral("^(\\d{4})-(\\d{2})$"));
+    // \z, not $: $ also matches before a last line break.
+    static const QRegularExpression s_re(QStringLiteral("\\A(\\d{4})-(\\d{2})\\z"));
     const QRegularExpressionMatch match = s_re.match(strMonth);
     const QDate date =
         match.hasMatch() ? QDate(match.captured(1).toInt(), match.captured(2).toInt(), 1) : QDate();

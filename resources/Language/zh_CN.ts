@@ -2466,6 +2466,34 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>the service %1 gave the same page of history again</source>
+        <translation>服务 %1 再次给出了同一页历史数据</translation>
+    </message>
+    <message>
+        <source>every user may read or change the credentials file %1: chmod o-rw %1</source>
+        <translation>所有用户都能读取或修改凭据文件 %1：请执行 chmod o-rw %1</translation>
+    </message>
+    <message>
+        <source>no user or password in --service: give them in a --credentials file</source>
+        <translation>--service 中不能含用户名或密码：请写在 --credentials 文件中</translation>
+    </message>
+    <message>
+        <source>the password would cross the network unencrypted: use https:// for a service on another machine</source>
+        <translation>密码将以明文经过网络：访问其他机器上的服务请使用 https://</translation>
+    </message>
+    <message>
+        <source>it sent more than %1 MiB</source>
+        <translation>它发送了超过 %1 MiB 的数据</translation>
+    </message>
+    <message>
+        <source>the service %1 did not answer as its API does (HTTP %2, %3)</source>
+        <translation>服务 %1 的应答不是其 API 的应答（HTTP %2，%3）</translation>
+    </message>
+    <message>
+        <source>not an object</source>
+        <translation>不是对象</translation>
+    </message>
+    <message>
         <source>no PDU answered on port(s) %1.
   PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try

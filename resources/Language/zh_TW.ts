@@ -2466,6 +2466,34 @@ Switch them off anyway? The override is recorded in the event log.</source>
 <context>
     <name>RackmindCtl</name>
     <message>
+        <source>the service %1 gave the same page of history again</source>
+        <translation>服務 %1 再次給出了同一頁歷史資料</translation>
+    </message>
+    <message>
+        <source>every user may read or change the credentials file %1: chmod o-rw %1</source>
+        <translation>所有使用者都能讀取或修改憑證檔案 %1：請執行 chmod o-rw %1</translation>
+    </message>
+    <message>
+        <source>no user or password in --service: give them in a --credentials file</source>
+        <translation>--service 中不能含使用者名稱或密碼：請寫在 --credentials 檔案中</translation>
+    </message>
+    <message>
+        <source>the password would cross the network unencrypted: use https:// for a service on another machine</source>
+        <translation>密碼將以明文經過網路：存取其他機器上的服務請使用 https://</translation>
+    </message>
+    <message>
+        <source>it sent more than %1 MiB</source>
+        <translation>它傳送了超過 %1 MiB 的資料</translation>
+    </message>
+    <message>
+        <source>the service %1 did not answer as its API does (HTTP %2, %3)</source>
+        <translation>服務 %1 的回應不是其 API 的回應（HTTP %2，%3）</translation>
+    </message>
+    <message>
+        <source>not an object</source>
+        <translation>不是物件</translation>
+    </message>
+    <message>
         <source>no PDU answered on port(s) %1.
   PDUs that answer only port 51230 instead of the query's source port cannot be
   reached while the console or service holds that port; stop it and try

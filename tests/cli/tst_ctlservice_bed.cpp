@@ -12,6 +12,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -28,6 +30,29 @@ struct Run
     int iExit = -1;
     QString strOut;
     QString strErr;
+};
+
+// A server at the service's address that answers every request with baReply, then keeps the
+// connection open; what it was asked is kept.
+class CHostileServer : public QTcpServer
+{
+public:
+    explicit CHostileServer(const QByteArray& baReply) : m_baReply(baReply)
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* pSocket = nextPendingConnection()) {
+                pSocket->setParent(this);
+                connect(pSocket, &QTcpSocket::readyRead, pSocket, [this, pSocket] {
+                    baAsked += pSocket->readAll();
+                    pSocket->write(m_baReply);
+                });
+            }
+        });
+    }
+    QByteArray baAsked;
+
+private:
+    QByteArray m_baReply;
 };
 } // namespace
 
@@ -69,6 +94,9 @@ private slots:
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("bob")), "bob:pw\n"));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("carol")), "carol:pw\n"));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("wrong")), "alice:guess\n"));
+        for (const char* pszUser : {"alice", "bob", "carol", "wrong"})
+            QVERIFY(QFile::setPermissions(m_dir.filePath(QLatin1String(pszUser)),
+                                          QFile::ReadOwner | QFile::WriteOwner));
         m_uiPort = freePort();
         m_service.setWorkingDirectory(m_dir.path());
         m_service.start(QStringLiteral(RACKMINDD),
@@ -179,6 +207,87 @@ private slots:
         QVERIFY2(process.readAllStandardError().contains("carries the operation on"), "not told");
         QVERIFY2(listed().contains(QStringLiteral("slow\t2 step(s)\trunning at step 1")),
                  qPrintable(listed()));
+    }
+
+    // A service that is broken, hostile or not the service at all is never taken for an answer, and
+    // credentials go nowhere an operator did not name, nor where others read them.
+    void brokenService_data()
+    {
+        QTest::addColumn<QByteArray>("reply"); // what the server at --service answers
+        // A command to that server, else options instead of it (%1: the test's folder, %3: the
+        // real service's port); empty: list through that server.
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("said");
+        const QByteArray ok = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n";
+        const QStringList none;
+        QTest::newRow("cut JSON") << ok + "Content-Length: 9\r\n\r\n{\"pdus\":[" << none << 7 << "";
+        QTest::newRow("not the API") << QByteArray(
+                                            "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")
+                                     << none << 7 << "";
+        QTest::newRow("redirect elsewhere")
+            << QByteArray("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:%2/api/v1/pdus\r\n"
+                          "Content-Length: 0\r\n\r\n")
+            << none << 7 << "";
+        QTest::newRow("huge body") << ok + "Content-Length: 100000000000\r\n\r\n" + QByteArray(1 << 20, ' ')
+                                   << none << 7 << "MiB";
+        // One page over again: the same cursor each time.
+        QTest::newRow("history pages for ever")
+            << ok + "Content-Length: 124\r\n\r\n{\"pdus\":[{\"mac\":\"02:50:44:00:00:09\",\"online\":true}],"
+                    "\"readings\":[{\"time\":\"2026-12-01T00:00:00.000Z\",\"outlets\":1}],\"next\":\"1\"}"
+            << QStringList{"history", "02:50:44:00:00:09", "--from", "0"} << 7 << "";
+        // Accepted, and the outlet never shows it: not done.
+        QTest::newRow("switch never shown")
+            << ok + "Content-Length: "
+                    "74\r\n\r\n{\"pdus\":[{\"mac\":\"02:50:44:00:00:09\",\"online\":true,\"outlets\":[true,"
+                    "true]}]}"
+            << QStringList{"outlet", "02:50:44:00:00:09", "1", "off"} << 4 << "did not show";
+        QTest::newRow("never ends") << ok + "Content-Length: 100\r\n\r\n{" << none << 7 << "timed out";
+        QTest::newRow("password in the URL")
+            << QByteArray() << QStringList{"--service", "https://alice:pw@127.0.0.1:9"} << 2
+            << "--credentials";
+        QTest::newRow("plain HTTP to another host")
+            << QByteArray() << QStringList{"--service", "http://10.9.9.9:9100", "--credentials", "%1/alice"}
+            << 2 << "https";
+        QTest::newRow("certificate of another name")
+            << QByteArray()
+            << QStringList{"--service", "https://localhost:%3", "--credentials", "%1/alice", "--ca",
+                           "%1/ca.crt"}
+            << 7 << "certificate";
+        QTest::newRow("credentials others read")
+            << QByteArray() << QStringList{"--service", "https://127.0.0.1:9", "--credentials", "%1/open"}
+            << 2 << "chmod";
+    }
+    void brokenService()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QStringList, args);
+        QFETCH(int, exit);
+        QFETCH(QString, said);
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("open")), "alice:pw\n"));
+        QVERIFY(QFile::setPermissions(m_dir.filePath(QStringLiteral("open")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        CHostileServer elsewhere({});
+        QVERIFY(elsewhere.listen(QHostAddress::LocalHost));
+        CHostileServer server(reply.replace("%2", QByteArray::number(elsewhere.serverPort())));
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        QStringList command{"list"};
+        if (args.isEmpty() || !args.first().startsWith(QLatin1String("--"))) {
+            command = args.isEmpty() ? command : args;
+            args = QStringList{"--service", QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()),
+                               "--credentials", "%1/alice"};
+        }
+        args.replaceInStrings(QStringLiteral("%1"), m_dir.path());
+        args.replaceInStrings(QStringLiteral("%3"), QString::number(m_uiPort));
+        // The server answers in this thread while the ctl runs.
+        QProcess process;
+        process.start(m_strCtl, command + args);
+        QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 120000);
+        const QString strErr = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(process.exitCode() == exit, qPrintable(strErr));
+        QVERIFY2(strErr.contains(said), qPrintable(strErr));
+        QVERIFY2(!strErr.contains(QStringLiteral(":pw@")), qPrintable(strErr));
+        QVERIFY2(elsewhere.baAsked.isEmpty(), elsewhere.baAsked.constData());
     }
 
     void cleanupTestCase()

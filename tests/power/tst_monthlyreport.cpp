@@ -127,6 +127,9 @@ private slots:
         QTest::newRow("month 0") << QStringLiteral("2026-00") << qint64(0);
         QTest::newRow("one digit") << QStringLiteral("2026-1") << qint64(0);
         QTest::newRow("a day") << QStringLiteral("2026-11-01") << qint64(0);
+        // What a caller put in the API's query string after the month.
+        QTest::newRow("a line after it") << QStringLiteral("2026-11\nx") << qint64(0);
+        QTest::newRow("a line break after it") << QStringLiteral("2026-11\n") << qint64(0);
     }
     void monthSpan()
     {
