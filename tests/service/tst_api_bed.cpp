@@ -92,6 +92,10 @@ private slots:
         QTest::newRow("not a MAC") << QByteArray("carol") << QByteArray("GET") << QByteArray("/pdus/rack-1")
                                    << QByteArray() << QByteArray() << QByteArray() << false << 400
                                    << "bad_parameter";
+        for (const char* pszPath : {"/pdus/025044000001%0A", "/pdus/025044000001%0A/history"})
+            QTest::newRow(pszPath) << QByteArray("carol") << QByteArray("GET") << QByteArray(pszPath)
+                                   << QByteArray() << QByteArray() << QByteArray() << false << 400
+                                   << "bad_parameter";
         QTest::newRow("no password") << QByteArray() << QByteArray("GET") << QByteArray("/pdus")
                                      << QByteArray() << QByteArray() << QByteArray() << false << 401
                                      << "unauthorized";
