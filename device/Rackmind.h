@@ -114,8 +114,9 @@ private:
     // The first device in listPdu that reported this MAC; null for the factory default.
     CPdu* deviceWithMac(const quint8 (&mac)[6]);
     // The device a reply from a known sender's address is for: another known device whose MAC a network
-    // reply carries takes the address over; a unit never heard beside one still answering there is a
-    // device of its own at the same address. Null for a reply that waits while that is undecided.
+    // reply carries takes the address over once it no longer answers where it was (see Claim); a unit
+    // never heard beside one still answering there is a device of its own at the same address. Null for
+    // a reply that waits while that is undecided.
     CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
     // A known device's MAC told from another known device's address while the device of that MAC still
     // answers where it was: two units swapping addresses, or a unit given the other's MAC. The replies
