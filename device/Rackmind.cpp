@@ -331,6 +331,12 @@ quint64 macKey(const quint8 (&mac)[6])
 
 CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
 {
+    const auto itClaim = m_hashClaim.find(sender);
+    if (itClaim != m_hashClaim.end()) {
+        pPdu = settleClaim(itClaim, pPdu, sender, data);
+        if (!pPdu)
+            return nullptr;
+    }
     const auto itShared = m_hashShared.find(sender);
     const auto itNewcomer = m_hashNewcomer.find(sender);
     const bool bUndecided = itNewcomer != m_hashNewcomer.end() &&
@@ -400,14 +406,54 @@ CPdu* CRackmind::takenOver(CPdu* pPdu, quint32 sender, const QByteArray& data)
         m_hashShared[sender].told(pOwner);
         return pOwner;
     }
-    // Another known device answers from here now (two devices swapped addresses): it takes this
-    // address. The one that was here no longer answers from it: offline, it is found again where its
-    // own MAC shows up.
+    // Another known device's MAC from here while that device still answers where it was: the two
+    // swapped addresses if the unit there has told this device's MAC already, else it waits.
+    const quint32 uiThere = pOwner->uiSourceIP;
+    const auto itThere = uiThere ? m_hashClaim.find(uiThere) : m_hashClaim.end();
+    const bool bSwapped = itThere != m_hashClaim.end() && itThere->pOwner == pPdu;
+    if (uiThere && pOwner->isOnline() && !bSwapped) {
+        m_hashClaim.insert(sender,
+                           Claim{pOwner, Clock::elapsedMs(), {QByteArray(data.constData(), data.size())}});
+        return nullptr;
+    }
+    const QList<QByteArray> listThere = bSwapped ? m_hashClaim.take(uiThere).listHeld : QList<QByteArray>();
+    moveHere(pPdu, pOwner, sender);
+    if (bSwapped) {
+        setSource(pPdu, uiThere);
+        for (const QByteArray& baHeld : listThere)
+            deliver(pPdu, baHeld);
+    }
+    return pOwner;
+}
+
+CPdu* CRackmind::settleClaim(QHash<quint32, Claim>::iterator it, CPdu* pPdu, quint32 sender,
+                             const QByteArray& data)
+{
+    CPdu* pOwner = it->pOwner;
+    const qint64 iNow = Clock::elapsedMs();
+    const bool bStays = !pOwner || pOwner->uiSourceIP == sender || pOwner->iLastMacMsecs > it->iSinceMsecs;
+    const bool bMoved = !bStays && !pOwner->isOnline();
+    if (!bStays && !bMoved && iNow - it->iSinceMsecs < kHoldMsecs) {
+        if (it->listHeld.size() < kHeldPerSender)
+            it->listHeld.append(QByteArray(data.constData(), data.size()));
+        return nullptr;
+    }
+    const QList<QByteArray> listHeld = it->listHeld;
+    m_hashClaim.erase(it);
+    if (bMoved)
+        moveHere(pPdu, pOwner, sender);
+    CPdu* pHere = bMoved ? pOwner : pPdu;
+    for (const QByteArray& baHeld : listHeld)
+        deliver(pHere, baHeld);
+    return pHere;
+}
+
+void CRackmind::moveHere(CPdu* pPdu, CPdu* pOwner, quint32 sender)
+{
     setSource(pPdu, 0);
     pPdu->iLastRcvMsecs = CPdu::kNever;
     setSource(pOwner, sender);
     endMove(pOwner);
-    return pOwner;
 }
 
 CPdu* CRackmind::deviceWithMac(const quint8 (&mac)[6])

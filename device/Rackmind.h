@@ -114,9 +114,28 @@ private:
     // The first device in listPdu that reported this MAC; null for the factory default.
     CPdu* deviceWithMac(const quint8 (&mac)[6]);
     // The device a reply from a known sender's address is for: another known device whose MAC a network
-    // reply carries takes the address over; a unit never heard beside one still answering there is a
-    // device of its own at the same address. Null for a reply that waits while that is undecided.
+    // reply carries takes the address over once it no longer answers where it was (see Claim); a unit
+    // never heard beside one still answering there is a device of its own at the same address. Null for
+    // a reply that waits while that is undecided.
     CPdu* takenOver(CPdu* pPdu, quint32 uiSender, const QByteArray& baData);
+    // A known device's MAC told from another known device's address while the device of that MAC still
+    // answers where it was: two units swapping addresses, or a unit given the other's MAC. The replies
+    // from here wait until the device of that MAC decides it: telling it again where it was, the unit
+    // here stays the device it was (with that MAC too); gone silent there, or telling this device's MAC
+    // there, it came here. Past kHoldMsecs undecided, the unit here stays what it was.
+    struct Claim
+    {
+        QPointer<CPdu> pOwner;
+        qint64 iSinceMsecs = 0;
+        QList<QByteArray> listHeld;
+    };
+    QHash<quint32, Claim> m_hashClaim;
+    // The device the replies of an open claim at this address go to, its held replies delivered; null
+    // while undecided, this reply held too.
+    CPdu* settleClaim(QHash<quint32, Claim>::iterator it, CPdu* pPdu, quint32 uiSender,
+                      const QByteArray& baData);
+    // pOwner answers from uiSender now; pPdu, there before, is offline until found where it went.
+    void moveHere(CPdu* pPdu, CPdu* pOwner, quint32 uiSender);
     // The first device told by a download to move to this address, while that move is open.
     CPdu* movingTo(quint32 uiAddress, qint64 iNow);
     struct Held

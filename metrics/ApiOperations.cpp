@@ -11,6 +11,9 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 QByteArray pduPath(const QString& strMac)
@@ -121,6 +124,15 @@ ApiAnswer CApiOperations::outlet(const ApiCall& call)
         pPdu = nullptr;
     if (!pPdu)
         return apiError(404, "unknown_pdu", QStringLiteral("no PDU with the MAC %1").arg(call.strTarget));
+    // A MAC two units tell names neither for certain: switching one could cut the other's load.
+    const auto sameMac = [pPdu](const CPdu* pOther) {
+        return pOther->bMacKnown &&
+               std::memcmp(pOther->stInfo.mac, pPdu->stInfo.mac, sizeof pPdu->stInfo.mac) == 0;
+    };
+    if (std::count_if(m_pRegistry->listPdu.cbegin(), m_pRegistry->listPdu.cend(), sameMac) > 1)
+        return apiError(
+            409, "shared_mac",
+            QStringLiteral("two PDUs report the MAC %1: nothing was switched").arg(call.strTarget));
     if (!pPdu->isOnline())
         return apiError(409, "offline", QStringLiteral("the PDU is offline: nothing was switched"));
     const COutletControl::Refusal refusal =

@@ -290,6 +290,26 @@ private slots:
         QVERIFY2(elsewhere.baAsked.isEmpty(), elsewhere.baAsked.constData());
     }
 
+    // A MAC two units report names neither, on the PDUs' network as through the service: both are
+    // listed, nothing is switched.
+    void sharedMacIsRefusedBothWays()
+    {
+        QCOMPARE(m_sim.command(QStringLiteral("set 1,2 outlets 255")).last(), QStringLiteral("ok"));
+        QCOMPARE(m_sim.command(QStringLiteral("set 2 mac 02:50:44:00:00:01")).last(), QStringLiteral("ok"));
+        QTRY_COMPARE_WITH_TIMEOUT(ctl({"list"}, QStringLiteral("both")).strOut.count(kPdu1), 2, 30000);
+        const Run service = ctl({"outlet", kPdu1, "1", "off"}, QStringLiteral("both"));
+        const Run local = ctl({"outlet", kPdu1, "1", "off"}, QString());
+        const quint8 uiOutlets = m_sim.call([](CSimFleet& fleet) {
+            return quint8(fleet.device(1)->st.outletStatus & fleet.device(2)->st.outletStatus);
+        });
+        QCOMPARE(m_sim.command(QStringLiteral("set 2 mac 02:50:44:00:00:02")).last(), QStringLiteral("ok"));
+        for (const Run& run : {service, local})
+            QVERIFY2(run.iExit == 2 && run.strErr.contains(QStringLiteral("10.200.1.1")) &&
+                         run.strErr.contains(QStringLiteral("10.200.1.2")),
+                     qPrintable(run.strErr));
+        QCOMPARE(uiOutlets & 0x01, 0x01);
+    }
+
     void cleanupTestCase()
     {
         m_service.terminate();

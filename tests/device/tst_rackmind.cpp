@@ -520,9 +520,17 @@ private slots:
     }
 
     // Two PDUs swap addresses (a DHCP server handing out leases anew): each stays its own device, found
-    // at its new address, with its own readings.
+    // at its new address, with its own readings. A unit given the MAC of another that still answers where
+    // it is stays the device at its own address: nothing meant for the other reaches it.
+    void swappedAddressesKeepEachDevice_data()
+    {
+        QTest::addColumn<bool>("bSwap");
+        QTest::newRow("addresses swapped") << true;
+        QTest::newRow("second unit given the first's MAC") << false;
+    }
     void swappedAddressesKeepEachDevice()
     {
+        QFETCH(bool, bSwap);
         CRackmind registry;
         PduInfo a = filledInfo();
         PduInfo b = a;
@@ -537,13 +545,20 @@ private slots:
         answer("10.201.0.3", b, 231);
         CPdu* pA = registry.listPdu.at(0);
         CPdu* pB = registry.listPdu.at(1);
-        answer("10.201.0.2", b, 242);
-        answer("10.201.0.3", a, 241);
+        for (int iPoll = 0; iPoll < 2; ++iPoll) {
+            m_dtNow = m_dtNow.addMSecs(1000);
+            answer("10.201.0.2", bSwap ? b : a, 242);
+            answer("10.201.0.3", a, 241);
+        }
         QCOMPARE(registry.listPdu.size(), 2);
-        QCOMPARE(QStringList({ipv4ToString(pA->uiSourceIP), ipv4ToString(pB->uiSourceIP)}),
-                 QStringList({QStringLiteral("10.201.0.3"), QStringLiteral("10.201.0.2")}));
-        QCOMPARE(pA->stInfo.voltage, 241u);
-        QCOMPARE(pB->stInfo.voltage, 242u);
+        CPdu* pAt2 = bSwap ? pB : pA;
+        CPdu* pAt3 = bSwap ? pA : pB;
+        QCOMPARE(QStringList({ipv4ToString(pAt2->uiSourceIP), ipv4ToString(pAt3->uiSourceIP)}),
+                 QStringList({QStringLiteral("10.201.0.2"), QStringLiteral("10.201.0.3")}));
+        QCOMPARE(pAt2->stInfo.voltage, 242u);
+        QCOMPARE(pAt3->stInfo.voltage, 241u);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(pB->stInfo.mac), 6),
+                 QByteArray(reinterpret_cast<const char*>((bSwap ? b : a).mac), 6));
         QVERIFY(pA->isOnline() && pB->isOnline());
     }
 
