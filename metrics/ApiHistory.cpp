@@ -144,7 +144,7 @@ QString ApiHistory::macKey(const QString& strText)
 {
     QString str = strText.toUpper();
     str.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
-    static const QRegularExpression s_re(QStringLiteral("^[0-9A-F]{12}$"));
+    static const QRegularExpression s_re(QStringLiteral("^[0-9A-F]{12}\\z"));
     if (!s_re.match(str).hasMatch())
         return QString();
     for (int i = 10; i > 0; i -= 2)

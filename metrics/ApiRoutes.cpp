@@ -54,7 +54,7 @@ QString macKey(const std::string& strText)
 {
     QString str = QString::fromStdString(strText).toUpper();
     str.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
-    static const QRegularExpression s_re(QStringLiteral("^[0-9A-F]{12}$"));
+    static const QRegularExpression s_re(QStringLiteral("^[0-9A-F]{12}\\z"));
     return s_re.match(str).hasMatch() ? str : QString();
 }
 
