@@ -87,8 +87,11 @@ SnmpAgentConfig CSnmpPublisher::configFromSettings(const QString& strStateDir, Q
 
 void CSnmpPublisher::stopAgent()
 {
-    if (m_bRunning)
-        m_pAgent->stop();
+    if (m_bRunning && !m_pAgent->stop()) {
+        // Its thread still uses it.
+        setStatus(m_pAgent->status());
+        (void)m_pAgent.release();
+    }
     m_bRunning = false;
     m_pAgent.reset();
 }
