@@ -251,8 +251,13 @@ QString CAgentXAgent::socketName() const
 
 void CAgentXAgent::start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot)
 {
-    if (m_thread.joinable() || s_pAgent)
+    if (m_thread.joinable())
         return;
+    if (s_pAgent) {
+        setStatus(SnmpAgentStatus::Stopped,
+                  QStringLiteral("an earlier agent of this program has not ended; restart the program"));
+        return;
+    }
     m_config = config;
     m_fnSnapshot = std::move(fnSnapshot);
     if (::pipe2(m_aiWake, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -263,21 +268,42 @@ void CAgentXAgent::start(const SnmpAgentConfig& config, SnapshotSource fnSnapsho
                   QStringLiteral("connecting to the master agent at %1").arg(socketName()));
     else
         setStatus(SnmpAgentStatus::Connecting, QStringLiteral("opening UDP port %1").arg(m_config.uiPort));
-    m_thread = std::thread([this] { run(); });
+    m_bEnded = false;
+    m_thread = std::thread([this] {
+        run();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bEnded = true;
+        m_cvEnded.notify_all();
+    });
 }
 
-void CAgentXAgent::stop()
+bool CAgentXAgent::stop()
 {
     if (!m_thread.joinable())
-        return;
+        return true;
     m_bStopping = true;
     (void)::write(m_aiWake[1], "x", 1);
+    {
+        // A thread stuck in the library (a write the master never takes) must not hold the program's stop
+        // for ever: it is left behind, with what it uses.
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_cvEnded.wait_for(lock, std::chrono::seconds(kStopSeconds), [this] { return m_bEnded; })) {
+            m_thread.detach();
+            m_status.eState = SnmpAgentStatus::Stopped;
+            m_status.strText = QStringLiteral("the agent did not end within %1 s (the SNMP library is stuck, "
+                                              "waiting on the master agent?); left running until the "
+                                              "program ends")
+                                   .arg(kStopSeconds);
+            return false;
+        }
+    }
     m_thread.join();
     ::close(m_aiWake[0]);
     ::close(m_aiWake[1]);
     m_aiWake[0] = m_aiWake[1] = -1;
     s_pAgent = nullptr;
     setStatus(SnmpAgentStatus::Stopped, QStringLiteral("stopped"));
+    return true;
 }
 
 SnmpAgentStatus CAgentXAgent::status() const
@@ -314,12 +340,18 @@ void CAgentXAgent::notify(const SnmpNotification& notification)
         (void)::write(m_aiWake[1], "n", 1);
 }
 
-void CAgentXAgent::sendQueued()
+bool CAgentXAgent::sendQueued()
 {
+    // A few at a time, the master's answers read in between: it answers each, and while its answers stay
+    // unread it stops reading ours, until both wait on a full socket for ever.
     std::deque<SnmpNotification> queue;
+    bool bMore;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        queue.swap(m_queue);
+        const size_t uiTake = std::min(m_queue.size(), kSendBatch);
+        queue.assign(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(uiTake));
+        m_queue.erase(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(uiTake));
+        bMore = !m_queue.empty();
     }
     for (const SnmpNotification& notification : queue) {
         if (m_config.eMode == SnmpAgentConfig::AgentX ? !main_session : m_iSinks == 0) {
@@ -342,6 +374,7 @@ void CAgentXAgent::sendQueued()
         send_v2trap(pList);
         snmp_free_varbind(pList);
     }
+    return bMore;
 }
 
 void CAgentXAgent::libraryMessage(const QString& strMessage)
@@ -767,6 +800,7 @@ void CAgentXAgent::run()
         setStatus(SnmpAgentStatus::Connecting, unreachableText());
     }
 
+    bool bMoreQueued = false;
     while (!m_bStopping) {
         const auto now = std::chrono::steady_clock::now();
         if (!bEmbedded && !main_session && now - lastTry >= std::chrono::seconds(kPingSeconds)) {
@@ -783,6 +817,8 @@ void CAgentXAgent::run()
         struct timeval timeout = {1, 0};
         int iBlock = 0;
         snmp_select_info(&iFds, &fds, &timeout, &iBlock);
+        if (bMoreQueued)
+            timeout = {0, 0};
         const int iReady = ::select(iFds, &fds, nullptr, nullptr, &timeout);
         if (iReady > 0 && FD_ISSET(m_aiWake[0], &fds)) {
             char ac[64];
@@ -797,7 +833,7 @@ void CAgentXAgent::run()
             snmp_timeout();
         run_alarms();
         netsnmp_check_outstanding_agent_requests();
-        sendQueued();
+        bMoreQueued = sendQueued();
     }
     if (bEmbedded)
         shutdown_master_agent();

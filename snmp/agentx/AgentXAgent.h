@@ -3,6 +3,7 @@
 #include "snmp/SnmpAgent.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -21,12 +22,16 @@ public:
     ~CAgentXAgent() override;
 
     void start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot) override;
-    void stop() override;
+    bool stop() override;
     SnmpAgentStatus status() const override;
     void notify(const SnmpNotification& notification) override;
 
     // Notifications waiting for the agent's thread; beyond it the oldest are dropped.
     static constexpr size_t kQueueLimit = 1000;
+    // Sent in one go before the master's answers are read again.
+    static constexpr size_t kSendBatch = 16;
+    // How long stop() waits for the agent's thread.
+    static constexpr int kStopSeconds = 10;
 
     // Called by the SNMP library on the agent's thread.
     void setStatus(SnmpAgentStatus::State eState, const QString& strText);
@@ -53,14 +58,16 @@ private:
     int openSinks();
     QString portFailure(int iErrno) const;
     QString servingText() const;
-    // Sends what waits, on the agent's thread.
-    void sendQueued();
+    // Sends some of what waits, on the agent's thread; whether more waits.
+    bool sendQueued();
 
     SnmpAgentConfig m_config;
     int m_iSinks = 0;
     QStringList m_listSinkErrors; // the receivers that could not be used, and why
     SnapshotSource m_fnSnapshot;
     std::thread m_thread;
+    std::condition_variable m_cvEnded;
+    bool m_bEnded = false;      // the thread has left run()
     int m_aiWake[2] = {-1, -1}; // a pipe that wakes the thread: to stop, or to send
     std::atomic<bool> m_bStopping{false};
     mutable std::mutex m_mutex;
