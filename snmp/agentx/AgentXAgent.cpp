@@ -62,8 +62,9 @@ Oid toOid(const oid* pOid, size_t uiLength)
     return result;
 }
 
-// snmpTrapOID.0
+// snmpTrapOID.0, sysUpTime.0
 const oid kTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+const oid kSysUpTime0[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
 
 void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
 {
@@ -90,6 +91,23 @@ void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
         break;
     }
     }
+}
+
+// snmpTrapOID.0 and the notification's objects.
+netsnmp_variable_list* notificationVars(const SnmpNotification& notification)
+{
+    netsnmp_variable_list* pList = nullptr;
+    const std::vector<oid> vecTrap(notification.trapOid.cbegin(), notification.trapOid.cend());
+    snmp_varlist_add_variable(&pList, kTrapOid, OID_LENGTH(kTrapOid), ASN_OBJECT_ID,
+                              reinterpret_cast<const u_char*>(vecTrap.data()), vecTrap.size() * sizeof(oid));
+    for (const auto& [objectOid, value] : notification.vecObjects) {
+        const std::vector<oid> vecOid(objectOid.cbegin(), objectOid.cend());
+        netsnmp_variable_list* pVar =
+            snmp_varlist_add_variable(&pList, vecOid.data(), vecOid.size(), ASN_NULL, nullptr, 0);
+        if (pVar)
+            setValue(pVar, value);
+    }
+    return pList;
 }
 
 // A TimeStamp as the master's sysUpTime counts, which the library keeps from the session's opening.
@@ -354,27 +372,113 @@ bool CAgentXAgent::sendQueued()
         bMore = !m_queue.empty();
     }
     for (const SnmpNotification& notification : queue) {
-        if (m_config.eMode == SnmpAgentConfig::AgentX ? !main_session : m_iSinks == 0) {
+        // A stop never waits on what is queued.
+        if (m_bStopping || (m_config.eMode == SnmpAgentConfig::AgentX ? !main_session : m_iSinks == 0)) {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_uiDropped;
             continue;
         }
-        netsnmp_variable_list* pList = nullptr;
-        const std::vector<oid> vecTrap(notification.trapOid.cbegin(), notification.trapOid.cend());
-        snmp_varlist_add_variable(&pList, kTrapOid, OID_LENGTH(kTrapOid), ASN_OBJECT_ID,
-                                  reinterpret_cast<const u_char*>(vecTrap.data()),
-                                  vecTrap.size() * sizeof(oid));
-        for (const auto& [objectOid, value] : notification.vecObjects) {
-            const std::vector<oid> vecOid(objectOid.cbegin(), objectOid.cend());
-            netsnmp_variable_list* pVar =
-                snmp_varlist_add_variable(&pList, vecOid.data(), vecOid.size(), ASN_NULL, nullptr, 0);
-            if (pVar)
-                setValue(pVar, value);
-        }
+        netsnmp_variable_list* pList = notificationVars(notification);
         send_v2trap(pList);
         snmp_free_varbind(pList);
+        const quint32 uiNow = quint32(netsnmp_get_agent_uptime());
+        for (V3Receiver& receiver : m_vecV3) {
+            if (receiver.bInSinks)
+                continue;
+            receiver.held.push_back({notification, uiNow});
+            if (receiver.held.size() > kQueueLimit) {
+                receiver.held.pop_front();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                ++m_uiDropped;
+            }
+        }
     }
     return bMore;
+}
+
+void CAgentXAgent::serveV3Receivers()
+{
+    const auto now = std::chrono::steady_clock::now();
+    for (V3Receiver& receiver : m_vecV3) {
+        if (receiver.bInSinks)
+            continue;
+        if (receiver.bKnown) {
+            // What waited goes first, in its order, then the receiver takes what comes as the others do.
+            while (!receiver.held.empty() && !m_bStopping) {
+                const HeldNotification& held = receiver.held.front();
+                netsnmp_pdu* pPdu = snmp_pdu_create(SNMP_MSG_INFORM);
+                const u_long ulUptime = held.uiUptime;
+                snmp_pdu_add_variable(pPdu, kSysUpTime0, OID_LENGTH(kSysUpTime0), ASN_TIMETICKS, &ulUptime,
+                                      sizeof ulUptime);
+                pPdu->variables->next_variable = notificationVars(held.notification);
+                send_trap_to_sess(receiver.pSession, pPdu);
+                snmp_free_pdu(pPdu);
+                receiver.held.pop_front();
+            }
+            if (receiver.held.empty()) {
+                add_trap_session(receiver.pSession, SNMP_MSG_INFORM, 1, SNMP_VERSION_3);
+                receiver.bInSinks = true;
+            }
+            continue;
+        }
+        if (receiver.bAsking || now < receiver.nextAsk)
+            continue;
+        // As the library's own discovery asks: an empty request of no user, answered by a report that
+        // carries the receiver's engine ID.
+        netsnmp_pdu* pPdu = snmp_pdu_create(SNMP_MSG_GET);
+        pPdu->version = SNMP_VERSION_3;
+        pPdu->securityName = strdup("");
+        pPdu->securityNameLen = 0;
+        pPdu->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        pPdu->securityModel = SNMP_SEC_MODEL_USM;
+        const auto onAnswer = [](int iOp, netsnmp_session* pSession, int, netsnmp_pdu* pAnswer, void*) {
+            if (s_pAgent)
+                s_pAgent->engineAnswer(pSession,
+                                       iOp == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE ? pAnswer : nullptr);
+            return 1;
+        };
+        if (snmp_async_send(receiver.pSession, pPdu, onAnswer, nullptr) == 0) {
+            snmp_free_pdu(pPdu);
+            receiver.nextAsk = now + std::chrono::seconds(kDiscoverySeconds);
+        } else {
+            receiver.bAsking = true;
+        }
+    }
+}
+
+void CAgentXAgent::engineAnswer(snmp_session* pSession, const snmp_pdu* pAnswer)
+{
+    const auto it = std::find_if(m_vecV3.begin(), m_vecV3.end(),
+                                 [&](const V3Receiver& receiver) { return receiver.pSession == pSession; });
+    if (it == m_vecV3.end() || it->bKnown)
+        return;
+    it->bAsking = false;
+    if (!pAnswer || pAnswer->securityEngineIDLen == 0) {
+        it->nextAsk = std::chrono::steady_clock::now() + std::chrono::seconds(kDiscoverySeconds);
+        return;
+    }
+    const auto copy = [&](u_char** ppID, size_t* puiLength) {
+        SNMP_FREE(*ppID);
+        *ppID = static_cast<u_char*>(netsnmp_memdup(pAnswer->securityEngineID, pAnswer->securityEngineIDLen));
+        *puiLength = pAnswer->securityEngineIDLen;
+    };
+    copy(&pSession->securityEngineID, &pSession->securityEngineIDLen);
+    if (pSession->contextEngineIDLen == 0)
+        copy(&pSession->contextEngineID, &pSession->contextEngineIDLen);
+    // The user's keys localized to that engine, as the library makes them after its own discovery.
+    usm_create_user_from_session(pSession);
+    it->bKnown = true;
+}
+
+void CAgentXAgent::closeV3Receivers()
+{
+    for (V3Receiver& receiver : m_vecV3) {
+        if (!receiver.bInSinks)
+            snmp_close(receiver.pSession);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_uiDropped += receiver.held.size();
+    }
+    m_vecV3.clear();
 }
 
 void CAgentXAgent::libraryMessage(const QString& strMessage)
@@ -656,8 +760,8 @@ int CAgentXAgent::openSinks()
             session.community = reinterpret_cast<u_char*>(const_cast<char*>(m_config.baTrapUser.constData()));
             session.community_len = size_t(m_config.baTrapUser.size());
         }
-        // The receiver's engine is looked for when the first inform goes, not now: one that is down at
-        // start must not hold the agent up.
+        // A V3 receiver's engine is asked for without waiting (serveV3Receivers): one that is down must
+        // not hold the agent up.
         session.flags |= SNMP_FLAGS_DONT_PROBE;
         netsnmp_session* pOpened = snmp_open(&session);
         if (!pOpened) {
@@ -665,8 +769,15 @@ int CAgentXAgent::openSinks()
                 strReceiver, QString::fromLocal8Bit(snmp_api_errstring(snmp_errno)));
             continue;
         }
-        pOpened->flags &= ~SNMP_FLAGS_DONT_PROBE;
-        add_trap_session(pOpened, SNMP_MSG_INFORM, 1, int(session.version));
+        if (m_config.bTrapV3) {
+            // Never probed by the library, which would wait for the answer on this thread.
+            pOpened->flags |= SNMP_FLAGS_DONT_PROBE;
+            V3Receiver receiver;
+            receiver.pSession = pOpened;
+            m_vecV3.push_back(std::move(receiver));
+        } else {
+            add_trap_session(pOpened, SNMP_MSG_INFORM, 1, int(session.version));
+        }
         ++iOpened;
     }
     return iOpened;
@@ -834,6 +945,7 @@ void CAgentXAgent::run()
         run_alarms();
         netsnmp_check_outstanding_agent_requests();
         bMoreQueued = sendQueued();
+        serveV3Receivers();
     }
     if (bEmbedded)
         shutdown_master_agent();
@@ -845,6 +957,7 @@ void CAgentXAgent::shutdownLibrary()
     // Everything the library keeps in its globals goes, so that another agent may start in this process
     // (the receivers' sessions too, which it would otherwise keep sending to once closed).
     snmpd_free_trapsinks();
+    closeV3Receivers();
     snmp_shutdown(kAppName);
     shutdown_agent();
     m_iSinks = 0;

@@ -50,7 +50,9 @@ private slots:
                               "\nagentXPerms 0660 0771\nrocommunity public 127.0.0.1\ntrap2sink 127.0.0.1:" +
                               QByteArray::number(uiTrapPort) + " public\n"));
         QVERIFY(
-            writeFile(m_dir.filePath(QStringLiteral("snmpd/snmptrapd.conf")), "authCommunity log public\n"));
+            writeFile(m_dir.filePath(QStringLiteral("snmpd/snmptrapd.conf")),
+                      "authCommunity log public\ncreateUser traps SHA-256 \"auth pass \\\"phrase\\\"\" AES "
+                      "priv-passphrase\nauthUser log traps\n"));
         m_traps.setProcessEnvironment(snmpEnvironment());
         m_traps.start(QStringLiteral("setpriv"),
                       {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
@@ -344,6 +346,27 @@ private slots:
         // Receivers changed: the agent starts again with the new ones only, and the end reaches them.
         g_settings.snmpTrapReceivers = QStringLiteral("127.0.0.1:%1").arg(m_uiTrapPort);
         reload(QStringLiteral("notifications to 1 of 1 receivers"));
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.3"), iFrom),
+                 qPrintable(m_strTraps.mid(iFrom)));
+    }
+
+    // V3 informs reach a receiver that answers, learning its engine first, while another receiver never
+    // answers.
+    void embeddedV3Receiver()
+    {
+        QUdpSocket silent;
+        QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+        g_settings.snmpTrapProVer = 1;
+        g_settings.snmpTrapAccount = QStringLiteral("traps");
+        g_settings.snmpTrapReceivers =
+            QStringLiteral("127.0.0.1:%1, 127.0.0.1:%2").arg(silent.localPort()).arg(m_uiTrapPort);
+        reload(QStringLiteral("notifications to 2 of 2 receivers"));
+        const int iFrom = m_strTraps.size();
+        QCOMPARE(m_sim.command(QStringLiteral("set 1 tempHigh 40 temperature 60")).last(),
+                 QStringLiteral("ok"));
+        QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.2"), iFrom),
+                 qPrintable(m_strTraps.mid(iFrom)));
         QCOMPARE(m_sim.command(QStringLiteral("set 1 temperature 25")).last(), QStringLiteral("ok"));
         QVERIFY2(waitTrap(QStringLiteral("OID: .1.3.6.1.2.1.88.2.0.3"), iFrom),
                  qPrintable(m_strTraps.mid(iFrom)));
