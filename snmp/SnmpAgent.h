@@ -95,8 +95,9 @@ public:
     // agent a process at a time: the SNMP library keeps its state in globals, which stop() clears, so a
     // new agent may start after it.
     virtual void start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot) = 0;
-    // Ends the thread and shuts the library down; after it, nothing of the module runs.
-    virtual void stop() = 0;
+    // Ends the thread and shuts the library down; after it, nothing of the module runs. False when the
+    // thread did not end in time: it is left running, and this agent must then not be deleted.
+    virtual bool stop() = 0;
     // From any thread.
     virtual SnmpAgentStatus status() const = 0;
     // Queues a notification, from any thread: for the master's trap destinations (sent while the master is

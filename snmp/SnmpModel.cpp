@@ -132,8 +132,13 @@ std::shared_ptr<const CSnmpSnapshot> CSnmpModel::refresh(const QList<CPdu*>& lis
         if (m_indexes.numberOf(strMac) == 0)
             listNew << strMac;
     }
-    if (!listNew.isEmpty())
-        m_indexes.assign(listNew);
+    // Tried again each time while it fails: the PDUs left out come as soon as the file can be written.
+    const bool bKept = listNew.isEmpty() || m_indexes.assign(listNew);
+    const QString strTrouble = bKept ? QString() : m_indexes.errorString();
+    if (strTrouble != m_strIndexTrouble) {
+        m_strIndexTrouble = strTrouble;
+        emit signalIndexTrouble();
+    }
     m_hashPublished.clear();
     for (const auto& [pPdu, strMac] : vecPublished)
         m_hashPublished.insert(strMac, pPdu);

@@ -46,6 +46,8 @@ public:
     // published until they can.
     bool loadIndexes();
     QString errorString() const { return m_indexes.errorString(); }
+    // Why PDUs found since are left out (their numbers cannot be written); empty while all are numbered.
+    QString indexTrouble() const { return m_strIndexTrouble; }
 
     // Where the devices and alarms come from; the snapshot is rebuilt every kRefreshMsec while both are
     // set. Either may be null.
@@ -72,6 +74,8 @@ public:
 signals:
     // A notification to send: PDUs came or went, one went offline or online, an alarm began or ended.
     void signalNotification(const SnmpNotification& notification);
+    // indexTrouble() changed.
+    void signalIndexTrouble();
 
 private:
     // What changed between the last two snapshots, as notifications.
@@ -82,6 +86,7 @@ private:
     void stamp(SnmpEntity& entity);
 
     CEntityIndexes m_indexes;
+    QString m_strIndexTrouble;
     QPointer<CRackmind> m_pRegistry;
     QPointer<CAlarmTracker> m_pTracker;
     QTimer m_timerRefresh;

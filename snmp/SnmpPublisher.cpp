@@ -20,6 +20,7 @@ CSnmpPublisher::CSnmpPublisher(const QString& strIndexFile, QObject* parent)
         if (m_pAgent && m_bRunning)
             m_pAgent->notify(notification);
     });
+    connect(m_pModel, &CSnmpModel::signalIndexTrouble, this, &CSnmpPublisher::slotWatch);
 }
 
 CSnmpPublisher::~CSnmpPublisher()
@@ -86,8 +87,11 @@ SnmpAgentConfig CSnmpPublisher::configFromSettings(const QString& strStateDir, Q
 
 void CSnmpPublisher::stopAgent()
 {
-    if (m_bRunning)
-        m_pAgent->stop();
+    if (m_bRunning && !m_pAgent->stop()) {
+        // Its thread still uses it.
+        setStatus(m_pAgent->status());
+        (void)m_pAgent.release();
+    }
     m_bRunning = false;
     m_pAgent.reset();
 }
@@ -139,8 +143,13 @@ void CSnmpPublisher::slotWatch()
         setStatus(m_pAgent->status());
 }
 
-void CSnmpPublisher::setStatus(const SnmpAgentStatus& status)
+void CSnmpPublisher::setStatus(SnmpAgentStatus status)
 {
+    // Else only the model would know, and the operator would miss PDUs without a word.
+    if (m_bRunning && !m_pModel->indexTrouble().isEmpty())
+        status.strText +=
+            QStringLiteral("; PDUs found since are left out, as their numbers cannot be kept: %1")
+                .arg(m_pModel->indexTrouble());
     if (status == m_status)
         return;
     m_status = status;

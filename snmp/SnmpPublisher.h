@@ -39,7 +39,7 @@ signals:
 
 private:
     void slotWatch();
-    void setStatus(const SnmpAgentStatus& status);
+    void setStatus(SnmpAgentStatus status);
     void stopAgent();
 
     CSnmpModel* m_pModel;

@@ -62,8 +62,9 @@ Oid toOid(const oid* pOid, size_t uiLength)
     return result;
 }
 
-// snmpTrapOID.0
+// snmpTrapOID.0, sysUpTime.0
 const oid kTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+const oid kSysUpTime0[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
 
 void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
 {
@@ -90,6 +91,23 @@ void setValue(netsnmp_variable_list* pVar, const SnmpValue& value)
         break;
     }
     }
+}
+
+// snmpTrapOID.0 and the notification's objects.
+netsnmp_variable_list* notificationVars(const SnmpNotification& notification)
+{
+    netsnmp_variable_list* pList = nullptr;
+    const std::vector<oid> vecTrap(notification.trapOid.cbegin(), notification.trapOid.cend());
+    snmp_varlist_add_variable(&pList, kTrapOid, OID_LENGTH(kTrapOid), ASN_OBJECT_ID,
+                              reinterpret_cast<const u_char*>(vecTrap.data()), vecTrap.size() * sizeof(oid));
+    for (const auto& [objectOid, value] : notification.vecObjects) {
+        const std::vector<oid> vecOid(objectOid.cbegin(), objectOid.cend());
+        netsnmp_variable_list* pVar =
+            snmp_varlist_add_variable(&pList, vecOid.data(), vecOid.size(), ASN_NULL, nullptr, 0);
+        if (pVar)
+            setValue(pVar, value);
+    }
+    return pList;
 }
 
 // A TimeStamp as the master's sysUpTime counts, which the library keeps from the session's opening.
@@ -251,8 +269,13 @@ QString CAgentXAgent::socketName() const
 
 void CAgentXAgent::start(const SnmpAgentConfig& config, SnapshotSource fnSnapshot)
 {
-    if (m_thread.joinable() || s_pAgent)
+    if (m_thread.joinable())
         return;
+    if (s_pAgent) {
+        setStatus(SnmpAgentStatus::Stopped,
+                  QStringLiteral("an earlier agent of this program has not ended; restart the program"));
+        return;
+    }
     m_config = config;
     m_fnSnapshot = std::move(fnSnapshot);
     if (::pipe2(m_aiWake, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -263,21 +286,42 @@ void CAgentXAgent::start(const SnmpAgentConfig& config, SnapshotSource fnSnapsho
                   QStringLiteral("connecting to the master agent at %1").arg(socketName()));
     else
         setStatus(SnmpAgentStatus::Connecting, QStringLiteral("opening UDP port %1").arg(m_config.uiPort));
-    m_thread = std::thread([this] { run(); });
+    m_bEnded = false;
+    m_thread = std::thread([this] {
+        run();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bEnded = true;
+        m_cvEnded.notify_all();
+    });
 }
 
-void CAgentXAgent::stop()
+bool CAgentXAgent::stop()
 {
     if (!m_thread.joinable())
-        return;
+        return true;
     m_bStopping = true;
     (void)::write(m_aiWake[1], "x", 1);
+    {
+        // A thread stuck in the library (a write the master never takes) must not hold the program's stop
+        // for ever: it is left behind, with what it uses.
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_cvEnded.wait_for(lock, std::chrono::seconds(kStopSeconds), [this] { return m_bEnded; })) {
+            m_thread.detach();
+            m_status.eState = SnmpAgentStatus::Stopped;
+            m_status.strText = QStringLiteral("the agent did not end within %1 s (the SNMP library is stuck, "
+                                              "waiting on the master agent?); left running until the "
+                                              "program ends")
+                                   .arg(kStopSeconds);
+            return false;
+        }
+    }
     m_thread.join();
     ::close(m_aiWake[0]);
     ::close(m_aiWake[1]);
     m_aiWake[0] = m_aiWake[1] = -1;
     s_pAgent = nullptr;
     setStatus(SnmpAgentStatus::Stopped, QStringLiteral("stopped"));
+    return true;
 }
 
 SnmpAgentStatus CAgentXAgent::status() const
@@ -314,34 +358,127 @@ void CAgentXAgent::notify(const SnmpNotification& notification)
         (void)::write(m_aiWake[1], "n", 1);
 }
 
-void CAgentXAgent::sendQueued()
+bool CAgentXAgent::sendQueued()
 {
+    // A few at a time, the master's answers read in between: it answers each, and while its answers stay
+    // unread it stops reading ours, until both wait on a full socket for ever.
     std::deque<SnmpNotification> queue;
+    bool bMore;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        queue.swap(m_queue);
+        const size_t uiTake = std::min(m_queue.size(), kSendBatch);
+        queue.assign(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(uiTake));
+        m_queue.erase(m_queue.begin(), m_queue.begin() + std::ptrdiff_t(uiTake));
+        bMore = !m_queue.empty();
     }
     for (const SnmpNotification& notification : queue) {
-        if (m_config.eMode == SnmpAgentConfig::AgentX ? !main_session : m_iSinks == 0) {
+        // A stop never waits on what is queued.
+        if (m_bStopping || (m_config.eMode == SnmpAgentConfig::AgentX ? !main_session : m_iSinks == 0)) {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_uiDropped;
             continue;
         }
-        netsnmp_variable_list* pList = nullptr;
-        const std::vector<oid> vecTrap(notification.trapOid.cbegin(), notification.trapOid.cend());
-        snmp_varlist_add_variable(&pList, kTrapOid, OID_LENGTH(kTrapOid), ASN_OBJECT_ID,
-                                  reinterpret_cast<const u_char*>(vecTrap.data()),
-                                  vecTrap.size() * sizeof(oid));
-        for (const auto& [objectOid, value] : notification.vecObjects) {
-            const std::vector<oid> vecOid(objectOid.cbegin(), objectOid.cend());
-            netsnmp_variable_list* pVar =
-                snmp_varlist_add_variable(&pList, vecOid.data(), vecOid.size(), ASN_NULL, nullptr, 0);
-            if (pVar)
-                setValue(pVar, value);
-        }
+        netsnmp_variable_list* pList = notificationVars(notification);
         send_v2trap(pList);
         snmp_free_varbind(pList);
+        const quint32 uiNow = quint32(netsnmp_get_agent_uptime());
+        for (V3Receiver& receiver : m_vecV3) {
+            if (receiver.bInSinks)
+                continue;
+            receiver.held.push_back({notification, uiNow});
+            if (receiver.held.size() > kQueueLimit) {
+                receiver.held.pop_front();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                ++m_uiDropped;
+            }
+        }
     }
+    return bMore;
+}
+
+void CAgentXAgent::serveV3Receivers()
+{
+    const auto now = std::chrono::steady_clock::now();
+    for (V3Receiver& receiver : m_vecV3) {
+        if (receiver.bInSinks)
+            continue;
+        if (receiver.bKnown) {
+            // What waited goes first, in its order, then the receiver takes what comes as the others do.
+            while (!receiver.held.empty() && !m_bStopping) {
+                const HeldNotification& held = receiver.held.front();
+                netsnmp_pdu* pPdu = snmp_pdu_create(SNMP_MSG_INFORM);
+                const u_long ulUptime = held.uiUptime;
+                snmp_pdu_add_variable(pPdu, kSysUpTime0, OID_LENGTH(kSysUpTime0), ASN_TIMETICKS, &ulUptime,
+                                      sizeof ulUptime);
+                pPdu->variables->next_variable = notificationVars(held.notification);
+                send_trap_to_sess(receiver.pSession, pPdu);
+                snmp_free_pdu(pPdu);
+                receiver.held.pop_front();
+            }
+            if (receiver.held.empty()) {
+                add_trap_session(receiver.pSession, SNMP_MSG_INFORM, 1, SNMP_VERSION_3);
+                receiver.bInSinks = true;
+            }
+            continue;
+        }
+        if (receiver.bAsking || now < receiver.nextAsk)
+            continue;
+        // As the library's own discovery asks: an empty request of no user, answered by a report that
+        // carries the receiver's engine ID.
+        netsnmp_pdu* pPdu = snmp_pdu_create(SNMP_MSG_GET);
+        pPdu->version = SNMP_VERSION_3;
+        pPdu->securityName = strdup("");
+        pPdu->securityNameLen = 0;
+        pPdu->securityLevel = SNMP_SEC_LEVEL_NOAUTH;
+        pPdu->securityModel = SNMP_SEC_MODEL_USM;
+        const auto onAnswer = [](int iOp, netsnmp_session* pSession, int, netsnmp_pdu* pAnswer, void*) {
+            if (s_pAgent)
+                s_pAgent->engineAnswer(pSession,
+                                       iOp == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE ? pAnswer : nullptr);
+            return 1;
+        };
+        if (snmp_async_send(receiver.pSession, pPdu, onAnswer, nullptr) == 0) {
+            snmp_free_pdu(pPdu);
+            receiver.nextAsk = now + std::chrono::seconds(kDiscoverySeconds);
+        } else {
+            receiver.bAsking = true;
+        }
+    }
+}
+
+void CAgentXAgent::engineAnswer(snmp_session* pSession, const snmp_pdu* pAnswer)
+{
+    const auto it = std::find_if(m_vecV3.begin(), m_vecV3.end(),
+                                 [&](const V3Receiver& receiver) { return receiver.pSession == pSession; });
+    if (it == m_vecV3.end() || it->bKnown)
+        return;
+    it->bAsking = false;
+    if (!pAnswer || pAnswer->securityEngineIDLen == 0) {
+        it->nextAsk = std::chrono::steady_clock::now() + std::chrono::seconds(kDiscoverySeconds);
+        return;
+    }
+    const auto copy = [&](u_char** ppID, size_t* puiLength) {
+        SNMP_FREE(*ppID);
+        *ppID = static_cast<u_char*>(netsnmp_memdup(pAnswer->securityEngineID, pAnswer->securityEngineIDLen));
+        *puiLength = pAnswer->securityEngineIDLen;
+    };
+    copy(&pSession->securityEngineID, &pSession->securityEngineIDLen);
+    if (pSession->contextEngineIDLen == 0)
+        copy(&pSession->contextEngineID, &pSession->contextEngineIDLen);
+    // The user's keys localized to that engine, as the library makes them after its own discovery.
+    usm_create_user_from_session(pSession);
+    it->bKnown = true;
+}
+
+void CAgentXAgent::closeV3Receivers()
+{
+    for (V3Receiver& receiver : m_vecV3) {
+        if (!receiver.bInSinks)
+            snmp_close(receiver.pSession);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_uiDropped += receiver.held.size();
+    }
+    m_vecV3.clear();
 }
 
 void CAgentXAgent::libraryMessage(const QString& strMessage)
@@ -623,8 +760,8 @@ int CAgentXAgent::openSinks()
             session.community = reinterpret_cast<u_char*>(const_cast<char*>(m_config.baTrapUser.constData()));
             session.community_len = size_t(m_config.baTrapUser.size());
         }
-        // The receiver's engine is looked for when the first inform goes, not now: one that is down at
-        // start must not hold the agent up.
+        // A V3 receiver's engine is asked for without waiting (serveV3Receivers): one that is down must
+        // not hold the agent up.
         session.flags |= SNMP_FLAGS_DONT_PROBE;
         netsnmp_session* pOpened = snmp_open(&session);
         if (!pOpened) {
@@ -632,8 +769,15 @@ int CAgentXAgent::openSinks()
                 strReceiver, QString::fromLocal8Bit(snmp_api_errstring(snmp_errno)));
             continue;
         }
-        pOpened->flags &= ~SNMP_FLAGS_DONT_PROBE;
-        add_trap_session(pOpened, SNMP_MSG_INFORM, 1, int(session.version));
+        if (m_config.bTrapV3) {
+            // Never probed by the library, which would wait for the answer on this thread.
+            pOpened->flags |= SNMP_FLAGS_DONT_PROBE;
+            V3Receiver receiver;
+            receiver.pSession = pOpened;
+            m_vecV3.push_back(std::move(receiver));
+        } else {
+            add_trap_session(pOpened, SNMP_MSG_INFORM, 1, int(session.version));
+        }
         ++iOpened;
     }
     return iOpened;
@@ -767,6 +911,7 @@ void CAgentXAgent::run()
         setStatus(SnmpAgentStatus::Connecting, unreachableText());
     }
 
+    bool bMoreQueued = false;
     while (!m_bStopping) {
         const auto now = std::chrono::steady_clock::now();
         if (!bEmbedded && !main_session && now - lastTry >= std::chrono::seconds(kPingSeconds)) {
@@ -783,6 +928,8 @@ void CAgentXAgent::run()
         struct timeval timeout = {1, 0};
         int iBlock = 0;
         snmp_select_info(&iFds, &fds, &timeout, &iBlock);
+        if (bMoreQueued)
+            timeout = {0, 0};
         const int iReady = ::select(iFds, &fds, nullptr, nullptr, &timeout);
         if (iReady > 0 && FD_ISSET(m_aiWake[0], &fds)) {
             char ac[64];
@@ -797,7 +944,8 @@ void CAgentXAgent::run()
             snmp_timeout();
         run_alarms();
         netsnmp_check_outstanding_agent_requests();
-        sendQueued();
+        bMoreQueued = sendQueued();
+        serveV3Receivers();
     }
     if (bEmbedded)
         shutdown_master_agent();
@@ -809,6 +957,7 @@ void CAgentXAgent::shutdownLibrary()
     // Everything the library keeps in its globals goes, so that another agent may start in this process
     // (the receivers' sessions too, which it would otherwise keep sending to once closed).
     snmpd_free_trapsinks();
+    closeV3Receivers();
     snmp_shutdown(kAppName);
     shutdown_agent();
     m_iSinks = 0;

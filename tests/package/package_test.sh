@@ -172,7 +172,8 @@ in_bed snmp
 rights "after the service ran"
 
 # The administrator's drop-in survives an upgrade of the agent; removed, the agent leaves it and takes its
-# tables out of snmpd, and the service polls on without SNMP; purged, the drop-in goes.
+# tables out of snmpd, and the service polls on without SNMP; purged, the drop-in goes and snmpd drops the
+# socket's rights and the view it gave.
 echo "# kept" >>"$dropin"
 dpkg-deb -R "$snmp_deb" "$work/snmp_next"
 sed -i 's/^Version: .*/&+1/' "$work/snmp_next/DEBIAN/control"
@@ -186,6 +187,7 @@ expect_calls "SNMP removal" "deb-systemd-invoke try-restart snmpd.service"
 [ ! -e /usr/lib/rackmind/rackmind-snmp-agent.so ] && [ -e "$dropin" ] || fail "SNMP removal: module left or drop-in lost"
 in_bed snmp-removed
 with_recorded_systemd dpkg -P "$snmp_package"
+expect_calls "SNMP purge" "deb-systemd-invoke try-restart snmpd.service"
 [ ! -e "$dropin" ] || fail "the purge left snmpd's drop-in"
 sets='{"sets":[{"name":"db-07","outlets":["AABBCC000001/3"]}]}'
 echo "$sets" >/var/lib/rackmind/outlet-sets

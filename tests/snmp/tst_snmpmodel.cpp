@@ -4,6 +4,7 @@
 #include "device/Pdu.h"
 #include "device/Protocol.h"
 #include "settings/AlarmSettings.h"
+#include "settings/Settings.h"
 #include "snmp/SnmpAgentLoader.h"
 #include "snmp/SnmpModel.h"
 #include "snmp/SnmpPublisher.h"
@@ -215,6 +216,37 @@ private slots:
         QFile target(strElsewhere);
         QVERIFY(target.open(QIODevice::ReadOnly));
         QVERIFY(!target.readAll().contains("0004A300000A"));
+    }
+
+    // The numbers' file cannot be written (a folder in its place) while the agent runs: the PDU found
+    // meanwhile is left out, the status says why once, and the PDU comes once the file can be written.
+    void indexesNotKept()
+    {
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("snmp-indexes"));
+        g_settings.snmpEnabled = true;
+        g_settings.snmpMode = QStringLiteral("agentx");
+        g_settings.snmpAgentXSocket = dir.filePath(QStringLiteral("agentx"));
+        qputenv("RACKMIND_SNMP_MODULE", SNMP_MODULE);
+        CSnmpPublisher publisher(strPath);
+        int iTold = 0;
+        connect(&publisher, &CSnmpPublisher::signalStatus, this,
+                [&](const SnmpAgentStatus& status) { iTold += status.strText.contains(strPath); });
+        publisher.applySettings();
+        qunsetenv("RACKMIND_SNMP_MODULE");
+        g_settings.snmpEnabled = false;
+        QVERIFY(QDir().mkpath(strPath));
+        CPdu* pNew = device(20, "Rack F", true, true);
+        for (int i = 0; i < 2; ++i)
+            publisher.model()->refresh({pNew}, {});
+        QTRY_COMPARE(iTold, 1);
+        QVERIFY(!publisher.model()->snapshot()->entity(CEntityIndexes::kBlock));
+        QVERIFY(QDir().rmdir(strPath));
+        publisher.model()->refresh({pNew}, {});
+        QTRY_VERIFY(!publisher.status().strText.contains(strPath));
+        QVERIFY(publisher.model()->snapshot()->entity(CEntityIndexes::kBlock));
+        QCOMPARE(iTold, 1);
+        publisher.stop();
     }
 
     // The agent's package left at another version than the program (the console's package does not pin
