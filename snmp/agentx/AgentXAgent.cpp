@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -39,6 +40,8 @@ namespace {
 // The SNMP library's callbacks carry no pointer of ours back to the handlers; there is one agent a process.
 CAgentXAgent* s_pAgent = nullptr;
 const char kAppName[] = "rackmind";
+// The agent thread's nice value.
+constexpr int kThreadNice = 10;
 
 // The modules whose objects are served, as sysORTable lists them: ENTITY-MIB, ENTITY-SENSOR-MIB and
 // ENTITY-STATE-MIB.
@@ -824,6 +827,9 @@ QString CAgentXAgent::servingText() const
 
 void CAgentXAgent::run()
 {
+    // Below the room's polling: a walk of every table must not delay a poll. Linux keeps a nice value per
+    // thread (a thread priority of Qt's would change nothing under the default scheduler).
+    (void)::setpriority(PRIO_PROCESS, id_t(::gettid()), kThreadNice);
     const bool bEmbedded = m_config.eMode == SnmpAgentConfig::Embedded;
     const QString strKeys = bEmbedded ? checkKeys() : QString();
     if (!strKeys.isEmpty()) {
