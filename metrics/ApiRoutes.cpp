@@ -5,7 +5,6 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <chrono>
 #include <regex>
@@ -52,10 +51,7 @@ bool isLoopback(const std::string& strAddress)
 // A MAC in any of its spellings as twelve upper-case hex digits; empty when it is none.
 QString macKey(const std::string& strText)
 {
-    QString str = QString::fromStdString(strText).toUpper();
-    str.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
-    static const QRegularExpression s_re(QStringLiteral("^[0-9A-F]{12}\\z"));
-    return s_re.match(str).hasMatch() ? str : QString();
+    return ApiHistory::macKey(QString::fromStdString(strText)).remove(QLatin1Char(':'));
 }
 
 // The host and port an Origin names, for comparing with Host.
